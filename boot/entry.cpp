@@ -1,0 +1,29 @@
+#include "boot/entry.h"
+
+#include <new>
+
+#include "runtime/init.h"
+#include "runtime/process.h"
+#include "runtime/quit.h"
+#include "runtime/unwind.h"
+
+namespace vek::boot {
+namespace {
+constexpr int OUT_OF_MEMORY = 94;
+}
+
+int entry(void* command_line) {
+    const auto& line = *static_cast<const CommandLine*>(command_line);
+    runtime::init_process(line.argc, line.argv);
+    // The outermost catch point: its level takes every code.
+    try {
+        runtime::init();
+    } catch (const VekThrow& thrown) {
+        runtime::entry_handler(thrown.code);
+    } catch (const std::bad_alloc&) {
+        quit_with_status(OUT_OF_MEMORY, 0);
+    }
+    quit_with_status(0, 0);
+}
+
+}  // namespace vek::boot

@@ -1,0 +1,45 @@
+// Thin wrappers over the operating system's process environment: working
+// directory, sleeping, environment variables, time of day, the date and
+// secure random bytes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace vek::platform {
+
+// The working directory's path as raw bytes; empty when it cannot be had
+// (it was removed, or is not reachable).
+std::string get_current_dir();
+bool set_current_dir(const char* path);
+
+// Sleeps seconds x 1000 milliseconds, truncated, and at least 1 millisecond.
+void wait(double seconds);
+
+// A null value removes the variable. False when the name is not acceptable.
+bool set_env(const char* name, const char* value);
+std::optional<std::string> get_env(const char* name);
+std::vector<std::pair<std::string, std::string>> list_env();
+
+// Seconds since midnight UTC; precise adds the fraction of the second.
+double utc_time_of_day(bool precise);
+
+// The current date as year << 17 | month << 12 | day << 7 | zone, where zone
+// is 0 for UTC and packs the local offset from UTC otherwise.
+uint32_t date_packed(bool utc);
+// The zone bits of an offset from UTC: the hours (with 0x10 set for offsets
+// west of UTC) shifted left by 2, then the remaining quarter hours.
+uint32_t pack_zone(long offset_seconds);
+
+// Fills the buffer from the system's secure random source; false when the
+// source failed.
+bool random_bytes(void* buffer, size_t length);
+
+// Makes target a copy of the source descriptor (closing what target was).
+bool duplicate_descriptor(int source, int target);
+
+}  // namespace vek::platform

@@ -1,0 +1,41 @@
+#include "runtime/datatype.h"
+
+#include <cstring>
+
+namespace vek::datatype {
+
+std::array<ActionRow, TYPE_COUNT> action_table;
+std::array<NameEntry, TYPE_COUNT> name_table;
+uint32_t highest_id = 0;
+
+void inherit() {}
+
+void init_tables() {
+    action_table = {};
+    name_table = {};
+    highest_id = 0;
+}
+
+namespace {
+
+uint32_t length_without_bang(const char* name) {
+    size_t length = std::strlen(name);
+    if (length > 0 && name[length - 1] == '!') length--;
+    return uint32_t(length);
+}
+
+}  // namespace
+
+void register_type(const DatatypeRecord& record) {
+    if (record.id > highest_id) highest_id = record.id;
+    // The name's word comes later, when the global context exists.
+    name_table[record.id] = NameEntry{record.name, length_without_bang(record.name), 0};
+    ActionRow& row = action_table[record.id];
+    const ActionRow& parent_row = action_table[record.parent];
+    for (uint32_t i = 0; i < ACTION_SLOTS; i++) {
+        bool take_parent = record.parent != 0 && record.actions[i] == INHERIT;
+        row[i] = take_parent ? parent_row[i] : record.actions[i];
+    }
+}
+
+}  // namespace vek::datatype

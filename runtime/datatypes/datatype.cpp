@@ -1,0 +1,37 @@
+// datatype!: a value naming a datatype by its id (payload word 1).
+#include "runtime/datatype.h"
+
+#include "runtime/series.h"
+#include "runtime/stack.h"
+
+namespace vek::datatype {
+
+namespace {
+
+Cell* make(Cell* cell, uint32_t id) {
+    *cell = Cell{TYPE_DATATYPE, id, 0, 0};
+    return cell;
+}
+
+bool equality_op(int32_t op) { return op == 0 || op == 1 || op == 2 || op == 9 || op == 12; }
+
+}  // namespace
+
+int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
+    if (!equality_op(op)) return -2;
+    bool same = cell_type(value2) == TYPE_DATATYPE && value2->data1 == value1->data1;
+    return same ? 0 : 1;
+}
+
+// form and mold (slots 5 and 6) join when the text builder exists.
+void init() {
+    DatatypeRecord record{TYPE_DATATYPE, 0, "datatype!", {}};
+    record.actions[SLOT_COMPARE - 1] = as_action(compare);
+    register_type(record);
+}
+
+Cell* push(uint32_t id) { return make(stack::push_cell(), id); }
+
+Cell* append_to(const Cell* block, uint32_t id) { return make(block::alloc_tail(block), id); }
+
+}  // namespace vek::datatype

@@ -1,0 +1,54 @@
+// Simple case mapping. Below U+10000 a direct table per direction; above it
+// a short sorted pair list, searched only within its key range.
+#include <array>
+
+#include "runtime/unicode.h"
+
+namespace vek::unicode {
+namespace {
+
+// Entry 0 means "unchanged" (no code point maps to U+0000).
+using BmpTable = std::array<int32_t, 0x10000>;
+BmpTable upper_table;
+BmpTable lower_table;
+
+void fill(BmpTable& table, const PairList& list) {
+    table.fill(0);
+    for (uint32_t i = 0; i < list.pair_count; ++i) {
+        table[list.pairs[2 * i]] = int32_t(list.pairs[2 * i + 1]);
+    }
+}
+
+uint32_t map_above_bmp(uint32_t code_point, const PairList& list) {
+    const uint32_t* pairs = list.pairs;
+    uint32_t n = list.pair_count;
+    if (n == 0 || code_point < pairs[0] || code_point > pairs[2 * (n - 1)]) return code_point;
+    for (uint32_t i = 0; i < n && pairs[2 * i] <= code_point; ++i) {
+        if (pairs[2 * i] == code_point) return pairs[2 * i + 1];
+    }
+    return code_point;
+}
+
+}  // namespace
+
+void init_case_tables() {
+    fill(upper_table, to_upper_bmp);
+    fill(lower_table, to_lower_bmp);
+}
+
+uint32_t change_char_case(uint32_t code_point, bool upper) {
+    if (code_point < 0x10000) {
+        int32_t mapped = (upper ? upper_table : lower_table)[code_point];
+        return mapped ? uint32_t(mapped) : code_point;
+    }
+    return map_above_bmp(code_point, upper ? to_upper_above_bmp : to_lower_above_bmp);
+}
+
+uint32_t to_upper(uint32_t code_point) { return change_char_case(code_point, true); }
+
+uint32_t toggle_case(uint32_t code_point) {
+    uint32_t upper = to_upper(code_point);
+    return upper != code_point ? upper : change_char_case(code_point, false);
+}
+
+}  // namespace vek::unicode

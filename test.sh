@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Builds vek and runs every test: the normal build, then the sanitizer build.
+set -euo pipefail
+root="$(cd "$(dirname "$0")" && pwd)"
+jobs="$(nproc)"
+
+"$root/scripts/build.sh" "$root/build"
+ctest --test-dir "$root/build" --output-on-failure -j"$jobs"
+
+"$root/scripts/build.sh" "$root/build-asan" -DVEK_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+ASAN_OPTIONS=detect_stack_use_after_return=0:detect_leaks=0 \
+  ctest --test-dir "$root/build-asan" --output-on-failure -j"$jobs"
