@@ -10,7 +10,6 @@
 #include "runtime/hash_table_layout.h"
 #include "runtime/io/random.h"
 #include "runtime/memory.h"
-#include "runtime/unicode.h"
 
 namespace vek::hash_table {
 namespace {
@@ -92,8 +91,6 @@ bool all_buckets_empty(Node table) {
 // The hooks are process-wide: every test leaves them as it found them.
 class Tables : public testing::Test {
 protected:
-    // String keys fold case through the case tables; filling them again is harmless.
-    static void SetUpTestSuite() { unicode::init_case_tables(); }
     void TearDown() override {
         compare_hook = default_compare;
         normalize_key_hook = saved_normalize_;
@@ -137,7 +134,6 @@ TEST(Hash, Murmur3MatchesTheReferenceVectors) {
 }
 
 TEST(Hash, StringsHashTheirCodePointsAsWordsFoldedToUpperCase) {
-    unicode::init_case_tables();
     const uint32_t upper[] = {U'A', U'B', 0x00C9};  // "ABÉ"
     uint32_t expected = hash::murmur3(upper, sizeof upper);
     for (uint32_t unit : {1u, 2u, 4u}) {

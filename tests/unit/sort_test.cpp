@@ -175,9 +175,9 @@ std::vector<uint32_t> descending(uint32_t n) {
     return keys;
 }
 
-// Each item displaced by a few places at most.
+// Each item displaced by five places at most.
 std::vector<uint32_t> locally_shuffled(std::vector<uint32_t> keys, std::mt19937& rng) {
-    for (size_t i = 0; i + 6 < keys.size(); i += 1 + rng() % 40) std::swap(keys[i], keys[i + 1 + rng() % 5]);
+    for (size_t i = 0; i + 6 < keys.size(); i += 6 + rng() % 40) std::swap(keys[i], keys[i + 1 + rng() % 5]);
     return keys;
 }
 

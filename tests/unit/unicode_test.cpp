@@ -115,19 +115,14 @@ TEST(UnicodeWidth, RangeLookupAtTheBounds) {
 
 // ------------------------------------------------------------------ case
 
-class UnicodeCase : public testing::Test {
-protected:
-    void SetUp() override { init_case_tables(); }
-};
-
-TEST_F(UnicodeCase, PairListsHaveTheirFixedSizes) {
+TEST(UnicodeCase, PairListsHaveTheirFixedSizes) {
     EXPECT_EQ(to_upper_bmp.pair_count, 1250u);
     EXPECT_EQ(to_lower_bmp.pair_count, 1158u);
     EXPECT_EQ(to_upper_above_bmp.pair_count, 225u);
     EXPECT_EQ(to_lower_above_bmp.pair_count, 225u);
 }
 
-TEST_F(UnicodeCase, OneCodePointAlwaysComesBack) {
+TEST(UnicodeCase, OneCodePointAlwaysComesBack) {
     struct Case {
         uint32_t cp, upper, lower;
     };
@@ -145,14 +140,14 @@ TEST_F(UnicodeCase, OneCodePointAlwaysComesBack) {
     }
 }
 
-TEST_F(UnicodeCase, AdlamRanges) {
+TEST(UnicodeCase, AdlamRanges) {
     for (uint32_t i = 0; i < 0x22; ++i) {
         EXPECT_EQ(change_char_case(0x1E922 + i, true), 0x1E900 + i);
         EXPECT_EQ(change_char_case(0x1E900 + i, false), 0x1E922 + i);
     }
 }
 
-TEST_F(UnicodeCase, Toggle) {
+TEST(UnicodeCase, Toggle) {
     EXPECT_EQ(toggle_case('a'), uint32_t('A'));
     EXPECT_EQ(toggle_case('A'), uint32_t('a'));
     EXPECT_EQ(toggle_case('1'), uint32_t('1'));
