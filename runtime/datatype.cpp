@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "runtime/datatypes/word.h"
+
 namespace vek::datatype {
 
 std::array<ActionRow, TYPE_COUNT> action_table;
@@ -35,6 +37,13 @@ void register_type(const DatatypeRecord& record) {
     for (uint32_t i = 0; i < ACTION_SLOTS; i++) {
         bool take_parent = record.parent != 0 && record.actions[i] == INHERIT;
         row[i] = take_parent ? parent_row[i] : record.actions[i];
+    }
+}
+
+void make_words() {
+    for (uint32_t id = 1; id <= highest_id; id++) {
+        NameEntry& entry = name_table[id];
+        if (entry.name) entry.word = word::from_cstring(entry.name)->data2;
     }
 }
 

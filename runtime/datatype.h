@@ -49,7 +49,7 @@ struct DatatypeRecord {
 struct NameEntry {
     const char* name;
     uint32_t length;  // without the final "!"
-    uint32_t word;    // the name's word in the global context; 0 until made
+    uint32_t word;    // symbol of the name's word in the global context; 0 until made
 };
 
 extern std::array<ActionRow, TYPE_COUNT> action_table;
@@ -62,6 +62,9 @@ inline bool implemented(ActionFn entry) { return entry != nullptr && entry != IN
 // Empties both tables.
 void init_tables();
 void register_type(const DatatypeRecord& record);
+// Once the global context exists: the name's word of every registered type,
+// made in the global context, its symbol kept in the name table.
+void make_words();
 
 // datatype! -----------------------------------------------------------------
 

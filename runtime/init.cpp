@@ -4,8 +4,12 @@
 
 #include "runtime/console_output.h"
 #include "runtime/datatype.h"
+#include "runtime/datatypes/context.h"
+#include "runtime/datatypes/symbol.h"
+#include "runtime/fixed_words.h"
 #include "runtime/io/random.h"
 #include "runtime/memory.h"
+#include "runtime/ownership.h"
 #include "runtime/print_hooks.h"
 #include "runtime/region.h"
 #include "runtime/root.h"
@@ -24,19 +28,26 @@ void init() {
     memory::init();
     // externals
     datatype::init_tables();
-    datatype::init();  // registers datatype!; the other datatypes follow it in their fixed order
+    // The datatypes register in a fixed order, every parent before its children.
+    datatype::init();
+    symbol::init();
+    context::init();
     // image layer and image!
     // actions table
     memory::init_frames();
     root::init();  // the root block, the argument stack and the frame stack
-    // symbol table block
-    // global context
+    symbol::init_block();
+    context::init_global();
     unicode::init_case_tables();
-    // symbol table's hash table
-    // datatype name words
-    // fixed words
+    symbol::init_table();
+    datatype::make_words();
+    fixed_words::init();
+    fixed_words::init_refinements();
+    fixed_words::init_issues();
     // natives table
-    // parse engine stacks, owner table, checksum and compression words, process launcher
+    // parse engine stacks
+    ownership::init();
+    // checksum and compression words, process launcher
     stack::init();
     // lexer tables
     // boot literal data

@@ -275,8 +275,9 @@ void* alloc_virtual(uint32_t size) {
 }
 
 void free_virtual(void* data) {
+    if (!data) fire(Category::internal, err::wrong_mem);
     auto p = static_cast<std::byte*>(data) - VIRTUAL_HEADER;
-    bool plausible = data && region::contains(p) && (p - region::base) % region::PAGE == 0 &&
+    bool plausible = region::contains(p) && (p - region::base) % region::PAGE == 0 &&
                      p - region::base >= ptrdiff_t(region::LOW_GUARD);
     uint64_t length = 0;
     if (plausible) std::memcpy(&length, p, sizeof length);
@@ -483,6 +484,19 @@ void free_big(SeriesBuffer* buffer) {
 
 void fill_range(std::byte* start, std::byte* end, uint8_t byte) {
     if (end > start) std::memset(start, byte, size_t(end - start));
+}
+
+std::byte* fill_pattern(std::byte* buffer, uint32_t unit, uint32_t count) {
+    size_t total = size_t(unit) * count;
+    if (total == 0) return buffer;
+    // Copying the filled part onto the rest doubles it each round.
+    size_t filled = unit;
+    while (filled * 2 <= total) {
+        std::memcpy(buffer + filled, buffer, filled);
+        filled *= 2;
+    }
+    std::memcpy(buffer + filled, buffer, total - filled);
+    return buffer + total;
 }
 
 double stats(Cell* block, int mode) {

@@ -110,6 +110,9 @@ SeriesBuffer* alloc_big(uint32_t size);
 void free_big(SeriesBuffer* buffer);
 
 void fill_range(std::byte* start, std::byte* end, uint8_t byte);
+// Repeats the buffer's first unit-sized item until count items are filled;
+// returns the end of the filled bytes.
+std::byte* fill_pattern(std::byte* buffer, uint32_t unit, uint32_t count);
 inline uint32_t round_up(uint32_t n, uint32_t p) { return (n + p - 1) & -p; }
 inline uint32_t round_next(uint32_t n, uint32_t p) { return (n + p) & -p; }
 

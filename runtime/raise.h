@@ -40,6 +40,8 @@ constexpr uint32_t invalid_char = 62;
 constexpr uint32_t invalid_utf8 = 4;
 // script (sorting)
 constexpr uint32_t too_long = 61;
+// script (refinements)
+constexpr uint32_t invalid_refine_arg = 47;
 }  // namespace err
 
 // An error's code: the category position times 100 plus the id's offset

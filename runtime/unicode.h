@@ -60,6 +60,13 @@ uint32_t to_upper(uint32_t code_point);
 // The upper-case form, or the lower-case form when upper case changes nothing.
 uint32_t toggle_case(uint32_t code_point);
 
+// uppercase and lowercase: a char! value, or the string from its head to its
+// tail (part nullptr) or for the /part argument: an integer! count (clipped
+// to the tail; below 0 counts as 0) or a position in the same series. Any
+// other part raises script invalid-refine-arg. A code point the buffer's
+// unit cannot hold widens the buffer. The string's owner is told afterwards.
+void change_case(Cell* value, const Cell* part, bool upper);
+
 // ---------------------------------------------------------------- decoding
 
 // Table-driven decoding with no end test: the caller guarantees a terminator
@@ -103,6 +110,14 @@ constexpr uint32_t BUF_FROM_UTF16 = 0x00040000u;
 // U+000D is left out. A high surrogate not followed by a low one raises
 // invalid-utf8 with the units concerned as little-endian bytes.
 Node load_utf16(const uint16_t* units, uint32_t count, Cell* target, bool drop_cr);
+
+// ---------------------------------------------------------------- units
+
+// One code point of a string buffer, 1, 2 or 4 bytes wide, little-endian.
+// Any other unit stops the runtime with quit code 101.
+uint32_t read_unit(const std::byte* p, uint32_t unit);
+void write_unit(std::byte* p, uint32_t unit, uint32_t code_point);
+[[noreturn]] void bad_unit();
 
 // ---------------------------------------------------------------- encoding
 

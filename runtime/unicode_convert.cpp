@@ -21,13 +21,43 @@ namespace vek::unicode {
 // the buffers are defined in.
 static_assert(std::endian::native == std::endian::little);
 
-namespace {
-
-// ---------------------------------------------------------------- failures
-
 [[noreturn, gnu::noinline]] void bad_unit() {
     quit_with_status(101, reinterpret_cast<uintptr_t>(__builtin_return_address(0)));
 }
+
+uint32_t read_unit(const std::byte* p, uint32_t unit) {
+    switch (unit) {
+    case 1: return uint32_t(*p);
+    case 2: {
+        uint16_t v;
+        std::memcpy(&v, p, 2);
+        return v;
+    }
+    case 4: {
+        uint32_t v;
+        std::memcpy(&v, p, 4);
+        return v;
+    }
+    }
+    bad_unit();
+}
+
+void write_unit(std::byte* p, uint32_t unit, uint32_t code_point) {
+    switch (unit) {
+    case 1: *p = std::byte(code_point); return;
+    case 2: {
+        auto v = uint16_t(code_point);
+        std::memcpy(p, &v, 2);
+        return;
+    }
+    case 4: std::memcpy(p, &code_point, 4); return;
+    }
+    bad_unit();
+}
+
+namespace {
+
+// ---------------------------------------------------------------- failures
 
 uint32_t checked_unit(const SeriesBuffer* buffer) {
     uint32_t unit = buffer->unit();
@@ -65,35 +95,6 @@ uint32_t byte_size(uint64_t bytes) {
 
 // ---------------------------------------------------------------- units
 
-uint32_t read_unit(const std::byte* p, uint32_t unit) {
-    switch (unit) {
-    case 1: return uint32_t(*p);
-    case 2: {
-        uint16_t v;
-        std::memcpy(&v, p, 2);
-        return v;
-    }
-    case 4: {
-        uint32_t v;
-        std::memcpy(&v, p, 4);
-        return v;
-    }
-    }
-    bad_unit();
-}
-
-void write_unit(std::byte* p, uint32_t unit, uint32_t code_point) {
-    switch (unit) {
-    case 1: *p = std::byte(code_point); return;
-    case 2: {
-        auto v = uint16_t(code_point);
-        std::memcpy(p, &v, 2);
-        return;
-    }
-    case 4: std::memcpy(p, &code_point, 4); return;
-    }
-    bad_unit();
-}
 
 // Bytes from the first used unit to the end of the area.
 uint64_t room(SeriesBuffer* buffer) { return uint64_t(buffer->area_end() - buffer->first()); }

@@ -27,26 +27,13 @@ namespace {
 
 // ---------------------------------------------------------------- units
 
-[[noreturn, gnu::noinline]] void bad_unit() {
-    quit_with_status(101, reinterpret_cast<uintptr_t>(__builtin_return_address(0)));
-}
-
 uint32_t checked_unit(uint32_t unit) {
-    if (unit != 1 && unit != 2 && unit != 4) bad_unit();
+    if (unit != 1 && unit != 2 && unit != 4) unicode::bad_unit();
     return unit;
 }
 
 void put_char(std::byte* address, uint32_t unit, uint32_t code_point) {
-    switch (unit) {
-    case 1: *address = std::byte(code_point); return;
-    case 2: {
-        auto u = uint16_t(code_point);
-        std::memcpy(address, &u, 2);
-        return;
-    }
-    case 4: std::memcpy(address, &code_point, 4); return;
-    default: bad_unit();
-    }
+    unicode::write_unit(address, unit, code_point);
 }
 
 // The narrowest unit that holds the code point.
@@ -206,22 +193,7 @@ Node new_binary(const uint8_t* bytes, uint32_t size) {
 
 // ---------------------------------------------------------------- reading
 
-uint32_t get_char(const std::byte* address, uint32_t unit) {
-    switch (unit) {
-    case 1: return uint32_t(*address);
-    case 2: {
-        uint16_t u;
-        std::memcpy(&u, address, 2);
-        return u;
-    }
-    case 4: {
-        uint32_t u;
-        std::memcpy(&u, address, 4);
-        return u;
-    }
-    default: bad_unit();
-    }
-}
+uint32_t get_char(const std::byte* address, uint32_t unit) { return unicode::read_unit(address, unit); }
 
 std::byte* rs_head(Cell* value) {
     SeriesBuffer* buffer = series_buffer(value);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "runtime/datatype.h"
+#include "runtime/datatypes/symbol.h"
 #include "runtime/memory.h"
 #include "runtime/series.h"
 #include "runtime/stack.h"
@@ -73,7 +74,7 @@ TEST_F(Registry, EntriesPassThroughTwoGenerations) {
 TEST_F(Registry, NamesAndHighestId) {
     EXPECT_STREQ(name_table[TYPE_DATATYPE].name, "datatype!");
     EXPECT_EQ(name_table[TYPE_DATATYPE].length, 8u);
-    EXPECT_EQ(name_table[TYPE_DATATYPE].word, 0u);
+    EXPECT_EQ(name_table[TYPE_DATATYPE].word, symbol::make("datatype!"));  // made at start-up
 
     register_type(DatatypeRecord{CHILD, 0, "test-child!", {}});
     EXPECT_EQ(name_table[CHILD].length, 10u);

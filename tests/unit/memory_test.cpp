@@ -15,16 +15,7 @@ using namespace vek;
 
 namespace {
 
-// Brings memory up once per process when the test runner has not already.
-class Memory : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        if (region::base) return;
-        region::init();
-        memory::init();
-        memory::init_frames();
-    }
-};
+class Memory : public ::testing::Test {};
 
 // Runs body under a try frame and returns the code of the error it raised,
 // 0 when it raised none. The stacks are left as they were.

@@ -10,15 +10,7 @@ using namespace vek;
 
 namespace {
 
-class Series : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        if (region::base) return;
-        region::init();
-        memory::init();
-        memory::init_frames();
-    }
-};
+class Series : public ::testing::Test {};
 
 Cell integer(uint32_t n) { return Cell{TYPE_INTEGER, 0, n, 0}; }
 
