@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "runtime/datatypes/context.h"
 #include "runtime/datatypes/word.h"
 
 namespace vek::datatype {
@@ -26,12 +27,16 @@ uint32_t length_without_bang(const char* name) {
     return uint32_t(length);
 }
 
+void make_word(NameEntry& entry) { entry.word = word::from_cstring(entry.name)->data2; }
+
 }  // namespace
 
 void register_type(const DatatypeRecord& record) {
     if (record.id > highest_id) highest_id = record.id;
-    // The name's word comes later, when the global context exists.
     name_table[record.id] = NameEntry{record.name, length_without_bang(record.name), 0};
+    // Types registered during start-up get their words from make_words, once
+    // the global context exists; later ones at once.
+    if (context::global != Node::none) make_word(name_table[record.id]);
     ActionRow& row = action_table[record.id];
     const ActionRow& parent_row = action_table[record.parent];
     for (uint32_t i = 0; i < ACTION_SLOTS; i++) {
@@ -43,7 +48,7 @@ void register_type(const DatatypeRecord& record) {
 void make_words() {
     for (uint32_t id = 1; id <= highest_id; id++) {
         NameEntry& entry = name_table[id];
-        if (entry.name) entry.word = word::from_cstring(entry.name)->data2;
+        if (entry.name) make_word(entry);
     }
 }
 

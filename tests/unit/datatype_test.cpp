@@ -78,6 +78,7 @@ TEST_F(Registry, NamesAndHighestId) {
 
     register_type(DatatypeRecord{CHILD, 0, "test-child!", {}});
     EXPECT_EQ(name_table[CHILD].length, 10u);
+    EXPECT_EQ(name_table[CHILD].word, symbol::make("test-child!"));  // registered late: made at once
     EXPECT_EQ(highest_id, CHILD);
     register_type(DatatypeRecord{PARENT, 0, "p!", {}});
     EXPECT_EQ(highest_id, CHILD);  // never lowered
