@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 
+#include "tests/unit/support.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/string_buffer.h"
 #include "runtime/datatypes/symbol.h"
@@ -33,25 +34,6 @@ std::u32string text_of(const Cell& s) {
 }
 
 Cell integer(int32_t n) { return Cell{TYPE_INTEGER, 0, uint32_t(n), 0}; }
-
-uint32_t raised(const std::function<void()>& body) {
-    Cell* saved_top = stack::top;
-    Cell* saved_arguments = stack::arguments;
-    stack::CallFrame* saved_frames = stack::frames_top;
-    Cell word{TYPE_WORD, 0, 1, 0};
-    stack::mark_try(&word);
-    uint32_t code = 0;
-    try {
-        body();
-    } catch (VekThrow& t) {
-        if (t.code != CODE_ERROR) throw;
-        code = stack::top[-1].data2;
-    }
-    stack::frames_top = saved_frames;
-    stack::top = saved_top;
-    stack::arguments = saved_arguments;
-    return code;
-}
 
 TEST(ChangeCase, UpperCasingYWithDiaeresisWidensTheBuffer) {
     Cell s = make_string(U"a\u00FFb");
@@ -92,7 +74,7 @@ TEST(ChangeCase, AnyOtherPartIsAnInvalidRefinementArgument) {
     Cell word{};
     word::make_at(symbol::make("h10-part"), &word);
     for (const Cell& part : {other, word}) {
-        EXPECT_EQ(raised([&] { unicode::change_case(&s, &part, true); }),
+        EXPECT_EQ(test::raised([&] { unicode::change_case(&s, &part, true); }),
                   error_code(Category::script, err::invalid_refine_arg));
     }
     EXPECT_EQ(error_code(Category::script, err::invalid_refine_arg), 345u);

@@ -4,6 +4,7 @@
 #include <initializer_list>
 #include <string>
 
+#include "tests/unit/support.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/memory.h"
@@ -29,26 +30,6 @@ Cell block_of(std::initializer_list<Cell> cells, uint32_t type = TYPE_BLOCK) {
     Node node = memory::alloc_cells(uint32_t(cells.size()) + 1);
     for (const Cell& c : cells) *series::alloc_tail_cell(node_buffer(node)) = c;
     return Cell{type, 0, uint32_t(node), 0};
-}
-
-// The error code raised by f, or 0 when it returns normally.
-template <class F>
-uint32_t raised(F f) {
-    Cell* saved_top = stack::top;
-    Cell* saved_arguments = stack::arguments;
-    stack::CallFrame* saved_frames = stack::frames_top;
-    Cell try_word{TYPE_WORD, 0, 1, 0};
-    stack::mark_try(&try_word);
-    uint32_t code = 0;
-    try {
-        f();
-    } catch (VekThrow&) {
-        code = stack::top[-1].data2;
-    }
-    stack::frames_top = saved_frames;
-    stack::top = saved_top;
-    stack::arguments = saved_arguments;
-    return code;
 }
 
 TEST(Context, ObjectContextGrowsAndFindsWordsIgnoringCase) {
@@ -112,7 +93,7 @@ TEST(Context, FailuresOfUnboundAndValuelessWords) {
         {"stack context read, no call", NOT_IN_CONTEXT, [&] { context::get(&a); }},
         {"stack context write, no call", NOT_DEFINED, [&] { context::set(&a, &v); }},
     };
-    for (const Case& c : cases) EXPECT_EQ(raised(c.run), c.code) << c.what;
+    for (const Case& c : cases) EXPECT_EQ(test::raised(c.run), c.code) << c.what;
 
     Cell self = word(object, "SELF");
     context::owner_of(object)->data3 = 77;
@@ -141,7 +122,7 @@ TEST(Context, FunctionContextValuesLiveOnTheStack) {
     EXPECT_EQ(cell_type(context::get(&a)), TYPE_UNSET);
     // A word the function lacks has no slot on the stack.
     Cell stranger = word(node, "h9-stranger");
-    EXPECT_EQ(raised([&] { context::set(&stranger, &seven); }), NOT_DEFINED);
+    EXPECT_EQ(test::raised([&] { context::set(&stranger, &seven); }), NOT_DEFINED);
     EXPECT_EQ(context::word_count(c), 2u);
     stack::set_context_values_pointer(node, Off::none);
     stack::top = saved_top;

@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 
+#include "tests/unit/support.h"
 #include "runtime/cycles.h"
 #include "runtime/datatypes/string_buffer.h"
 #include "runtime/raise.h"
@@ -11,26 +12,6 @@
 
 namespace vek {
 namespace {
-
-// The code of the error the body raised, 0 when none; the stacks are put back.
-uint32_t raised(const std::function<void()>& body) {
-    Cell* saved_top = stack::top;
-    Cell* saved_arguments = stack::arguments;
-    stack::CallFrame* saved_frames = stack::frames_top;
-    Cell word{TYPE_WORD, 0, 1, 0};
-    stack::mark_try(&word);
-    uint32_t code = 0;
-    try {
-        body();
-    } catch (VekThrow& t) {
-        if (t.code != CODE_ERROR) throw;
-        code = stack::top[-1].data2;
-    }
-    stack::frames_top = saved_frames;
-    stack::top = saved_top;
-    stack::arguments = saved_arguments;
-    return code;
-}
 
 std::string text_of(const Cell* string) {
     std::string out;
@@ -48,7 +29,7 @@ protected:
 
 TEST_F(Cycles, AnErrorLeavingAGuardedScopeRestoresTheDepth) {
     cycles::push(node(1));
-    uint32_t code = raised([] {
+    uint32_t code = test::raised([] {
         cycles::Scope outer(node(2));
         cycles::Scope inner(node(3));
         cycles::push(node(4));
@@ -72,7 +53,7 @@ TEST_F(Cycles, AScopeNeverRaisesTheDepthOfAnEmptiedGuard) {
 TEST_F(Cycles, TheThousandthEntryRaisesTooDeepAndEmptiesTheGuard) {
     for (uint32_t i = 1; i < cycles::CAPACITY; i++) cycles::push(node(i));
     EXPECT_EQ(cycles::depth(), 999u);
-    uint32_t code = raised([] { cycles::push(node(5000)); });
+    uint32_t code = test::raised([] { cycles::push(node(5000)); });
     EXPECT_EQ(code, error_code(Category::internal, err::too_deep));
     EXPECT_EQ(code, 906u);
     EXPECT_EQ(cycles::depth(), 0u);

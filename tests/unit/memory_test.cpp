@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "tests/unit/support.h"
 #include "runtime/heap.h"
 #include "runtime/raise.h"
 #include "runtime/stack.h"
@@ -16,27 +17,6 @@ using namespace vek;
 namespace {
 
 class Memory : public ::testing::Test {};
-
-// Runs body under a try frame and returns the code of the error it raised,
-// 0 when it raised none. The stacks are left as they were.
-uint32_t raised_by(void (*body)()) {
-    auto frames = stack::frames_top;
-    Cell* top = stack::top;
-    Cell* arguments = stack::arguments;
-    Cell word{TYPE_WORD, 0, 1, 0};
-    stack::mark_try(&word);
-    uint32_t code = 0;
-    try {
-        body();
-    } catch (VekThrow& t) {
-        if (!catches(CODE_ERROR, t.code)) throw;
-        code = stack::top[-1].data2;
-    }
-    stack::frames_top = frames;
-    stack::top = top;
-    stack::arguments = arguments;
-    return code;
-}
 
 uint32_t area_size(SeriesFrame* f) { return f->end - region::off(f->area()); }
 
@@ -123,7 +103,7 @@ TEST_F(Memory, RequestsThatCannotBeMetRaiseErrors) {
         {"free null", [] { memory::free_virtual(nullptr); }, WRONG_MEM},
         {"free a buffer", [] { memory::free_virtual(node_buffer(memory::alloc_bytes(16))->area()); }, WRONG_MEM},
     };
-    for (const Case& c : cases) EXPECT_EQ(raised_by(c.body), c.code) << c.what;
+    for (const Case& c : cases) EXPECT_EQ(test::raised(c.body), c.code) << c.what;
 }
 
 // A request counts as capacity + 24 bytes; from 2 MB on it gets a big frame.
