@@ -8,10 +8,6 @@
 #include "runtime/unwind.h"
 
 namespace vek::boot {
-namespace {
-constexpr int OUT_OF_MEMORY = 94;
-}
-
 int entry(void* command_line) {
     const auto& line = *static_cast<const CommandLine*>(command_line);
     runtime::init_process(line.argc, line.argv);
@@ -21,7 +17,7 @@ int entry(void* command_line) {
     } catch (const VekThrow& thrown) {
         runtime::entry_handler(thrown.code);
     } catch (const std::bad_alloc&) {
-        quit_with_status(OUT_OF_MEMORY, 0);
+        quit_with_status(ERROR_OUT_OF_MEMORY, 0);
     }
     quit_with_status(0, 0);
 }

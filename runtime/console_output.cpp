@@ -14,7 +14,6 @@ namespace vek::console {
 namespace {
 
 constexpr uint32_t REPLACEMENT = 0xFFFD;
-constexpr uint32_t QUIT_BAD_UNIT = 101;
 
 // Collects UTF-8 and hands it to the descriptor in chunks of at most
 // CAPACITY bytes.
@@ -81,7 +80,7 @@ void write(const void* text, uint32_t byte_length, uint32_t unit, bool newline) 
         case 1: encode_units<uint8_t>(out, text, byte_length); break;
         case 2: encode_units<uint16_t>(out, text, byte_length); break;
         case 4: encode_units<uint32_t>(out, text, byte_length); break;
-        default: quit_with_status(QUIT_BAD_UNIT, uintptr_t(__builtin_return_address(0)));
+        default: quit_with_status(ERROR_BAD_UNIT, uintptr_t(__builtin_return_address(0)));
     }
     if (newline) out.put('\n');
     out.flush();

@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "runtime/io/random.h"
-#include "runtime/quit.h"
 #include "runtime/series.h"
 #include "runtime/unicode.h"
 
@@ -15,7 +14,6 @@ namespace {
 
 constexpr uint32_t C1 = 0xCC9E2D51u;
 constexpr uint32_t C2 = 0x1B873593u;
-constexpr int QUIT_BAD_UNIT = 101;
 
 constexpr uint32_t UNSET_HASH = uint32_t(-2);
 constexpr uint32_t NONE_HASH = uint32_t(-1);
@@ -104,22 +102,7 @@ uint32_t mix(uint32_t h) {
     return h;
 }
 
-uint32_t code_point_at(const std::byte* p, uint32_t unit) {
-    switch (unit) {
-        case 1: return uint8_t(*p);
-        case 2: {
-            uint16_t u;
-            std::memcpy(&u, p, sizeof u);
-            return u;
-        }
-        case 4: {
-            uint32_t u;
-            std::memcpy(&u, p, sizeof u);
-            return u;
-        }
-        default: quit_with_status(QUIT_BAD_UNIT, uintptr_t(__builtin_return_address(0)));
-    }
-}
+uint32_t code_point_at(const std::byte* p, uint32_t unit) { return unicode::read_unit(p, unit); }
 
 uint32_t string(const Cell* string, bool case_sensitive) {
     SeriesBuffer* b = series_buffer(string);

@@ -13,7 +13,6 @@ namespace vek::heap {
 
 namespace {
 
-constexpr int OUT_OF_MEMORY = 94;
 constexpr size_t HEADER = sizeof(HeapBlock);
 static_assert(HEADER % 16 == 0);
 
@@ -51,7 +50,7 @@ void relink_moved(HeapBlock* block) {
     else sysrec.heap_last = block;
 }
 
-[[noreturn]] void out_of_memory(uintptr_t caller) { quit_with_status(OUT_OF_MEMORY, caller); }
+[[noreturn]] void out_of_memory(uintptr_t caller) { quit_with_status(ERROR_OUT_OF_MEMORY, caller); }
 
 HeapBlock* obtain(size_t size, uintptr_t caller) {
     if (size > SIZE_MAX - HEADER) out_of_memory(caller);

@@ -11,8 +11,6 @@
 namespace vek {
 namespace {
 
-constexpr int NO_CATCH_FOR_THROW = 95;
-
 struct NumberedMessage {
     int number;
     const char* message;
@@ -94,7 +92,7 @@ namespace runtime {
 
 void entry_handler(uint32_t code) {
     if (code == CODE_CLEAN_QUIT) quit_with_status(0, 0);
-    quit_with_status(NO_CATCH_FOR_THROW, 0);
+    quit_with_status(ERROR_NO_CATCH, 0);
 }
 
 }  // namespace runtime

@@ -7,6 +7,12 @@
 
 namespace vek {
 
+// Runtime errors that the runtime reports itself. A string buffer whose unit
+// is not 1, 2 or 4 is reported as the unmatched multi-way branch it is.
+constexpr int ERROR_OUT_OF_MEMORY = 94;
+constexpr int ERROR_NO_CATCH = 95;
+constexpr int ERROR_BAD_UNIT = 101;
+
 // Status 0 prints nothing; any other status first prints the runtime error
 // report "\n*** Runtime Error N: message\n*** at: ADDRESSh\n".
 [[noreturn]] void quit_with_status(int status, uintptr_t address);

@@ -18,8 +18,6 @@ namespace {
 
 constexpr uint64_t LARGEST_RESERVATION = uint64_t(4) << 30;
 constexpr uint64_t SMALLEST_RESERVATION = uint64_t(256) << 20;
-constexpr int OUT_OF_MEMORY = 94;
-
 uint64_t fresh = 0;  // offset of the first page never handed out
 uint64_t limit = 0;  // the last page is never handed out
 std::map<uint64_t, uint64_t> released;  // offset -> length, disjoint, never adjacent
@@ -84,7 +82,7 @@ void init() {
             return;
         }
     }
-    quit_with_status(OUT_OF_MEMORY, uintptr_t(__builtin_return_address(0)));
+    quit_with_status(ERROR_OUT_OF_MEMORY, uintptr_t(__builtin_return_address(0)));
 }
 
 void* commit_pages(size_t bytes) {

@@ -22,7 +22,7 @@ namespace vek::unicode {
 static_assert(std::endian::native == std::endian::little);
 
 [[noreturn, gnu::noinline]] void bad_unit() {
-    quit_with_status(101, reinterpret_cast<uintptr_t>(__builtin_return_address(0)));
+    quit_with_status(ERROR_BAD_UNIT, reinterpret_cast<uintptr_t>(__builtin_return_address(0)));
 }
 
 uint32_t read_unit(const std::byte* p, uint32_t unit) {

@@ -301,13 +301,13 @@ Node create(uint32_t size, bool on_stack, bool flag24, const Cell* prototype, ui
     return node;
 }
 
-Node make_from_spec(const Cell* spec, bool on_stack, bool flag24, uint32_t kind) {
-    Node spec_node = series_node(spec);
-    uint32_t head = spec->data1;
-    uint32_t length = node_buffer(spec_node)->length();
+Node make_from_spec(const Cell* words, bool on_stack, bool flag24, uint32_t kind) {
+    Node words_node = series_node(words);
+    uint32_t head = words->data1;
+    uint32_t length = node_buffer(words_node)->length();
     Node node = create(length > head ? length - head : 0, on_stack, flag24, nullptr, kind);
-    for (uint32_t i = head; i < node_buffer(spec_node)->length(); i++) {
-        Cell item = node_buffer(spec_node)->cells()[i];
+    for (uint32_t i = head; i < node_buffer(words_node)->length(); i++) {
+        Cell item = node_buffer(words_node)->cells()[i];
         if (is_spec_word(cell_type(&item))) add_word(cell_of(node), &item);
     }
     return node;
