@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "runtime/console_output.h"
+#include "runtime/datatypes/symbol.h"
 #include "runtime/heap.h"
 #include "runtime/memory.h"
 #include "runtime/quit.h"
@@ -103,19 +104,11 @@ struct Text {
     uint32_t head;
 };
 
-// A symbol's name as a string, made from its UTF-8 name on first use and
-// cached in the symbol cell (word 2; word 3 holds the UTF-8 name series).
-Node symbol_name_string(Cell* symbol) {
-    if (symbol->data2 == 0) {
-        SeriesBuffer* name = node_buffer(Node(symbol->data3));
-        auto bytes = reinterpret_cast<const uint8_t*>(name->first());
-        symbol->data2 = uint32_t(unicode::load_utf8_new(bytes, name->used_bytes()));
-    }
-    return Node(symbol->data2);
-}
-
 Text text_of(Cell* value) {
-    if (cell_type(value) == TYPE_SYMBOL) return {symbol_name_string(value), 0};
+    if (cell_type(value) == TYPE_SYMBOL) {
+        symbol::string_cache(value);
+        return {Node(value->data2), 0};
+    }
     return {series_node(value), clamped_head(value, series_buffer(value))};
 }
 
