@@ -19,7 +19,16 @@ constexpr uint32_t ACTION_SLOTS = 62;
 // Action slots are numbered from 1; entry s - 1 of a row holds slot s.
 enum Slot : uint32_t {
     SLOT_MAKE = 1, SLOT_RANDOM, SLOT_REFLECT, SLOT_TO, SLOT_FORM, SLOT_MOLD,
-    SLOT_EVAL_PATH, SLOT_EMPTY, SLOT_COMPARE,
+    SLOT_EVAL_PATH, SLOT_EMPTY, SLOT_COMPARE, SLOT_ABSOLUTE, SLOT_ADD, SLOT_DIVIDE,
+    SLOT_MULTIPLY, SLOT_NEGATE, SLOT_POWER, SLOT_REMAINDER, SLOT_ROUND, SLOT_SUBTRACT,
+    SLOT_EVEN, SLOT_ODD, SLOT_AND, SLOT_COMPLEMENT, SLOT_OR, SLOT_XOR,
+    SLOT_APPEND, SLOT_AT, SLOT_BACK, SLOT_CHANGE, SLOT_CLEAR, SLOT_COPY,
+    SLOT_FIND, SLOT_HEAD, SLOT_HEAD_Q, SLOT_INDEX_Q, SLOT_INSERT, SLOT_LENGTH_Q,
+    SLOT_MOVE, SLOT_NEXT, SLOT_PICK, SLOT_POKE, SLOT_PUT, SLOT_REMOVE,
+    SLOT_REVERSE, SLOT_SELECT, SLOT_SORT, SLOT_SKIP, SLOT_SWAP, SLOT_TAIL,
+    SLOT_TAIL_Q, SLOT_TAKE, SLOT_TRIM, SLOT_CREATE, SLOT_CLOSE, SLOT_DELETE,
+    SLOT_MODIFY, SLOT_OPEN, SLOT_OPEN_Q, SLOT_QUERY, SLOT_READ, SLOT_RENAME,
+    SLOT_UPDATE, SLOT_WRITE,
 };
 
 // An action entry. Each slot has its own real signature: the dispatcher casts
@@ -75,6 +84,13 @@ void init();
 Cell* push(uint32_t id);
 // A datatype! value appended at the tail of the block.
 Cell* append_to(const Cell* block, uint32_t id);
+
+// Slots 5 and 6. form appends the name without its "!"; mold the whole name,
+// with all wrapped as #(name). Both answer the limit lowered by what they
+// appended.
+int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
+int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
+             const Cell* part, int32_t limit, int32_t indent);
 
 // Slot 9. For the equality kinds of comparison (ops 0, 1, 2, 9 and 12): 0 when
 // value2 is a datatype! of the same id, else 1. Any other op: -2, not

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "runtime/collector.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/stack.h"
@@ -24,9 +25,16 @@ std::array<Cell, WORD_COUNT> word_cells{};
 std::array<Cell, REFINEMENT_COUNT> refinement_cells{};
 Cell ooo{};
 
+void mark_words() {
+    collector::mark_cells(word_cells.data(), word_cells.data() + word_cells.size());
+    collector::mark_cells(refinement_cells.data(), refinement_cells.data() + refinement_cells.size());
+    collector::mark_cell(&ooo);
+}
+
 }  // namespace
 
 void init() {
+    collector::add_mark_hook(mark_words);
     for (uint32_t i = 0; i < SYMBOL_COUNT; i++) symbol_ids[i] = symbol::make(symbol_names[i]);
     for (uint32_t i = 0; i < WORD_COUNT; i++) word_cells[i] = *word::from_cstring(word_names[i]);
     self_symbol = symbol(Sym::self);

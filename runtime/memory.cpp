@@ -5,6 +5,7 @@
 #include "runtime/memory.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -21,8 +22,13 @@ namespace memory {
 bool collector_enabled = false;
 void (*collect_hook)() = nullptr;
 uint32_t collection_cycle = 0;
+uint32_t torture_interval = 0;
 
 namespace {
+
+uint32_t allocations_since_torture = 0;
+// The buffers of alloc_series_heap; they never move and are never freed.
+std::vector<SeriesBuffer*> heap_series;
 
 // Room in front of the pages of alloc_virtual for their length; 16 bytes keep
 // what follows 16-byte aligned.
@@ -35,6 +41,19 @@ constexpr uint64_t MAX_CAPACITY = 0xFFFF0000u;
 
 void run_collector() {
     if (collector_enabled && collect_hook) collect_hook();
+}
+
+void torture() {
+    if (torture_interval == 0 || ++allocations_since_torture < torture_interval) return;
+    allocations_since_torture = 0;
+    run_collector();
+}
+
+uint32_t torture_interval_from_environment() {
+    const char* text = std::getenv("VEK_GC_TORTURE");
+    if (!text) return 0;
+    long n = std::strtol(text, nullptr, 10);
+    return n > 0 && n <= long(UINT32_MAX) ? uint32_t(n) : 0;
 }
 
 uint32_t checked_32(uint64_t n) {
@@ -123,6 +142,7 @@ SeriesBuffer* carve_from_frames(uint32_t capacity) {
 SeriesBuffer* alloc_buffer_bytes(uint64_t bytes, uint32_t unit, int32_t offset) {
     uint32_t capacity = capacity_for(bytes);
     uint32_t flags = (unit & BUF_UNIT_MASK) | BUF_USED | BUF_CREATED;
+    torture();
     SeriesBuffer* b;
     if (capacity + BUF_NOMINAL_OVERHEAD >= mem.series_limit) {
         run_collector();
@@ -242,12 +262,6 @@ void append_figures(Cell* block, const Census& c) {
     set_number(append(target), heap_total);
 }
 
-struct CollectorPause {
-    bool saved = collector_enabled;
-    CollectorPause() { collector_enabled = false; }
-    ~CollectorPause() { collector_enabled = saved; }
-};
-
 }  // namespace
 
 // ---- start-up ----
@@ -256,6 +270,8 @@ void init() {
     mem = MemoryRecord{};
     mem.next_series_size = mem.first_series_size;
     collector_enabled = false;
+    torture_interval = torture_interval_from_environment();
+    allocations_since_torture = 0;
 }
 
 void init_frames() {
@@ -374,6 +390,7 @@ Node alloc_series_heap(uint32_t count, uint32_t unit, int32_t offset) {
     auto b = static_cast<SeriesBuffer*>(alloc_virtual(capacity + BUF_CARVE_OVERHEAD));
     uint32_t flags = (unit & BUF_UNIT_MASK) | BUF_USED | BUF_CREATED | BUF_HEAP | kind_for_unit(unit);
     init_header(b, capacity, flags, offset);
+    heap_series.push_back(b);
     return link(b, alloc_node());
 }
 
@@ -478,6 +495,36 @@ void free_big(SeriesBuffer* buffer) {
         free_virtual(f);
         return;
     }
+}
+
+void sweep_big_frames(bool (*keep)(SeriesBuffer* buffer)) {
+    BigFrame* previous = nullptr;
+    for (BigFrame* f = mem.big_first; f;) {
+        BigFrame* next = next_big_frame(f);
+        if (keep(f->buffer())) {
+            previous = f;
+        } else {
+            if (previous) previous->next = f->next;
+            else mem.big_first = next;
+            free_virtual(f);
+        }
+        f = next;
+    }
+}
+
+void release_series_frame(SeriesFrame* frame) {
+    SeriesFrame* previous = region::at<SeriesFrame>(frame->previous);
+    SeriesFrame* next = next_series_frame(frame);
+    if (previous) previous->next = frame->next;
+    else mem.series_first = next;
+    if (next) next->previous = frame->previous;
+    else mem.series_last = previous;
+    if (mem.series_current == frame) mem.series_current = mem.series_first;
+    free_virtual(frame);
+}
+
+void for_each_heap_series(void (*visit)(SeriesBuffer* buffer, void* context), void* context) {
+    for (SeriesBuffer* b : heap_series) visit(b, context);
 }
 
 // ---- helpers ----

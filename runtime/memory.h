@@ -108,6 +108,12 @@ SeriesFrame* find_series_frame(uint32_t size);
 SeriesFrame* new_series_frame();
 SeriesBuffer* alloc_big(uint32_t size);
 void free_big(SeriesBuffer* buffer);
+// The collector's passes over the frames: keep decides for each big buffer
+// whether its frame stays; an empty series frame is unlinked and released.
+void sweep_big_frames(bool (*keep)(SeriesBuffer* buffer));
+void release_series_frame(SeriesFrame* frame);
+// Every buffer of alloc_series_heap, for the collector's address tables.
+void for_each_heap_series(void (*visit)(SeriesBuffer* buffer, void* context), void* context);
 
 void fill_range(std::byte* start, std::byte* end, uint8_t byte);
 // Repeats the buffer's first unit-sized item until count items are filled;
@@ -122,8 +128,23 @@ double stats(Cell* block, int mode);
 
 // Whether allocation may start the collector; off until the boot enables it.
 extern bool collector_enabled;
+// Keeps allocation from starting the collector while it lives, and restores
+// the previous setting when it ends, whatever way the scope is left.
+class CollectorPause {
+public:
+    CollectorPause() : was_enabled_(collector_enabled) { collector_enabled = false; }
+    ~CollectorPause() { collector_enabled = was_enabled_; }
+    CollectorPause(const CollectorPause&) = delete;
+    CollectorPause& operator=(const CollectorPause&) = delete;
+
+private:
+    bool was_enabled_;
+};
 // Filled by the collector; a no-op until it exists.
 extern void (*collect_hook)();
+// Torture mode: with N > 0 (from VEK_GC_TORTURE at init), every Nth buffer
+// allocation runs the collector first, while the collector is enabled.
+extern uint32_t torture_interval;
 // The collector's count of collections; a node frame records it at birth.
 extern uint32_t collection_cycle;
 

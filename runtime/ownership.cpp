@@ -1,5 +1,6 @@
 #include "runtime/ownership.h"
 
+#include "runtime/collector.h"
 #include "runtime/cycles.h"
 #include "runtime/hash_table.h"
 
@@ -128,6 +129,16 @@ void unbind_object(const Cell* object) {
 void init() {
     Cell none{TYPE_NONE, 0, 0, 0};
     table = hash_table::make(TABLE_SIZE, &none, hash_table::KIND_OWNERS, RECORD_CELLS);
+    // The table keeps its records without keeping what they name: they die
+    // with their series or their owner, and what the survivors hold is kept.
+    collector::add_mark_hook([] { collector::mark_node(table); });
+    collector::add_sweep_hook([] {
+        sweep(collector::is_marked);
+        hash_table::sweep_records(table, [](Node, const Cell* data) {
+            collector::mark_cells(data, data + RECORD_CELLS);
+            return false;
+        });
+    });
 }
 
 void set_owner(Cell* value, const Cell* owner, const Cell* field_word) {

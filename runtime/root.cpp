@@ -1,5 +1,6 @@
 #include "runtime/root.h"
 
+#include "runtime/collector.h"
 #include "runtime/memory.h"
 #include "runtime/raise.h"
 #include "runtime/series.h"
@@ -17,6 +18,8 @@ Cell make_block(Node node) { return Cell{TYPE_BLOCK, 0, uint32_t(node), 0}; }
 
 Cell* cell_at(uint32_t index) { return series_buffer(&block)->cells() + index; }
 
+void mark_root_block() { collector::mark_cell(&block); }
+
 [[noreturn]] void limit_hit() {
     Cell capacity{TYPE_INTEGER, 0, ROOT_CELLS, 0};
     fire(Category::internal, err::limit_hit, &capacity);
@@ -30,6 +33,7 @@ void init() {
     Cell frames = make_block(memory::alloc_series_heap(FRAME_STACK_CELLS, sizeof(Cell), 0));
     *append() = arguments;
     *append() = frames;
+    collector::add_mark_hook(mark_root_block);
 }
 
 Cell* append() {

@@ -4,6 +4,7 @@
 
 #include "runtime/console_output.h"
 #include "runtime/cycles.h"
+#include "runtime/datatypes/error.h"
 #include "runtime/quit.h"
 #include "runtime/raise.h"
 #include "runtime/root.h"
@@ -112,11 +113,19 @@ void unwind_dropping_result(bool restore) {
     arguments = top = cell_at(frame->caller_base);
 }
 
-// Until error values exist, an error travels as an integer! holding its code.
+// An error raised before error values exist travels as an integer! holding
+// its code. So does one raised while the report itself is being formed: it
+// ends the report instead of starting another.
 [[noreturn]] void report_uncaught(const Cell* error) {
-    console::print_cstring("*** Runtime error code: ");
-    console::print_integer(int32_t(error->data2));
-    console::print_cstring("\n");
+    static bool reporting = false;
+    if (cell_type(error) == TYPE_ERROR && !reporting) {
+        reporting = true;
+        error::print(error);
+    } else {
+        console::print_cstring("*** Runtime error code: ");
+        console::print_integer(int32_t(error->data2));
+        console::print_cstring("\n");
+    }
     console::flush();
     exit_process(254);
 }

@@ -162,4 +162,23 @@ Pending throw_return(bool with_value, bool from_top);
 // by the interpreter; with only_next, only the next one down counts.
 bool interpreted(const CallFrame* frame, bool only_next);
 
+// Stack traces (runtime/stack_trace.cpp). Frames named <anon> or <body> are
+// anonymous: no trace lists them.
+
+// The word naming the innermost frame that is not anonymous: its entry in the
+// frame's context, else in the global context (added there when missing);
+// valid until the next call that may allocate. The none constant when every
+// frame is anonymous.
+const Cell* current_function_word();
+// Appends, from the top frame down to the one above the bottom frame, each
+// named frame's word and the cell index of its caller's base.
+void collect_calls(const Cell* block);
+// Appends a word! for each named frame from the bottom up to, not including,
+// the end frame: at level 1 only frames whose word holds a function!, at
+// higher levels every one.
+void trace_words(uint32_t level, const Cell* block, const CallFrame* end);
+// The same selection, each name formed into the string followed by a space;
+// returns the limit lowered by what was appended.
+int32_t trace_text(uint32_t level, const CallFrame* end, const Cell* string, int32_t limit);
+
 }  // namespace vek::stack

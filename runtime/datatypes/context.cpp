@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "runtime/collector.h"
 #include "runtime/datatype.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/hash_table.h"
@@ -131,6 +132,7 @@ Cell* stored(Cell* slot, const Cell& value) {
 
 void init_global() {
     global = create(GLOBAL_SIZE, false, false, nullptr, KIND_GLOBAL);
+    collector::add_mark_hook([] { collector::mark_node(global); });
     stack::context_values_pointer = stack_values_pointer;
     stack::set_context_values_pointer = set_stack_values_pointer;
 }

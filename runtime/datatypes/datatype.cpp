@@ -1,6 +1,9 @@
 // datatype!: a value naming a datatype by its id (payload word 1).
 #include "runtime/datatype.h"
 
+#include <cstring>
+
+#include "runtime/datatypes/string_buffer.h"
 #include "runtime/series.h"
 #include "runtime/stack.h"
 
@@ -17,15 +20,31 @@ bool equality_op(int32_t op) { return op == 0 || op == 1 || op == 2 || op == 9 |
 
 }  // namespace
 
+int32_t form(const Cell* value, const Cell* buffer, const Cell*, int32_t limit) {
+    const NameEntry& entry = name_table[value->data1];
+    string::append_c_string_part(buffer, entry.name, entry.length);
+    return limit - int32_t(entry.length);
+}
+
+int32_t mold(const Cell* value, const Cell* buffer, bool, bool all, bool, const Cell*, int32_t limit,
+             int32_t) {
+    const NameEntry& entry = name_table[value->data1];
+    if (all) string::append_c_string(buffer, "#(");
+    string::append_c_string(buffer, entry.name);
+    if (all) string::append_c_string(buffer, ")");
+    return limit - int32_t(std::strlen(entry.name)) - (all ? 3 : 0);
+}
+
 int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     if (!equality_op(op)) return -2;
     bool same = cell_type(value2) == TYPE_DATATYPE && value2->data1 == value1->data1;
     return same ? 0 : 1;
 }
 
-// form and mold (slots 5 and 6) join when the text builder exists.
 void init() {
     DatatypeRecord record{TYPE_DATATYPE, 0, "datatype!", {}};
+    record.actions[SLOT_FORM - 1] = as_action(form);
+    record.actions[SLOT_MOLD - 1] = as_action(mold);
     record.actions[SLOT_COMPARE - 1] = as_action(compare);
     register_type(record);
 }

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "runtime/collector.h"
 #include "runtime/datatype.h"
 #include "runtime/hash.h"
 #include "runtime/hash_table.h"
@@ -36,7 +37,10 @@ void init_block() {
     hash::resolve_symbol = resolve;
 }
 
-void init_table() { table = hash_table::make(TABLE_SIZE, block, hash_table::KIND_WORDS, 0); }
+void init_table() {
+    table = hash_table::make(TABLE_SIZE, block, hash_table::KIND_WORDS, 0);
+    collector::add_mark_hook([] { collector::mark_node(table); });
+}
 
 // compare (slot 9) joins when the string comparison exists.
 void init() { datatype::register_type({TYPE_SYMBOL, 0, "symbol!", {}}); }

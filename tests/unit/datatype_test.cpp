@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 #include "runtime/datatype.h"
+#include "runtime/datatypes/string_buffer.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/memory.h"
 #include "runtime/series.h"
@@ -85,10 +87,43 @@ TEST_F(Registry, NamesAndHighestId) {
     EXPECT_EQ(name_table[PARENT].length, 1u);
 }
 
-TEST(DatatypeValue, RegisteredWithCompareOnly) {
+TEST(DatatypeValue, RegisteredWithFormMoldAndCompareOnly) {
     for (uint32_t slot = 1; slot <= ACTION_SLOTS; slot++) {
         if (slot == SLOT_COMPARE) EXPECT_EQ(action(TYPE_DATATYPE, slot), as_action(compare));
+        else if (slot == SLOT_FORM) EXPECT_EQ(action(TYPE_DATATYPE, slot), as_action(form));
+        else if (slot == SLOT_MOLD) EXPECT_EQ(action(TYPE_DATATYPE, slot), as_action(mold));
         else EXPECT_EQ(action(TYPE_DATATYPE, slot), nullptr) << "slot " << slot;
+    }
+}
+
+std::string text(const Cell& string) {
+    std::string out;
+    for (uint32_t i = 0; i < string::buffer_length(&string); ++i) out += char(string::rs_abs_at(&string, i));
+    return out;
+}
+
+TEST(DatatypeValue, FormDropsTheBangMoldAllWrapsTheName) {
+    struct Case {
+        uint32_t id;
+        bool mold, all;
+        const char* text;
+    } cases[] = {
+        {TYPE_INTEGER, false, false, "integer"},
+        {TYPE_INTEGER, true, false, "integer!"},
+        {TYPE_INTEGER, true, true, "#(integer!)"},
+        {TYPE_SET_WORD, false, true, "set-word"},  // all means nothing to form
+        {TYPE_LIT_WORD, true, false, "lit-word!"},
+        {TYPE_DATATYPE, true, true, "#(datatype!)"},
+    };
+    for (const Case& c : cases) {
+        const Cell value{TYPE_DATATYPE, c.id, 0, 0};
+        Cell out{};
+        string::rs_make_at(&out, 4);
+        string::append_c_string(&out, "<");
+        int32_t limit = c.mold ? mold(&value, &out, false, c.all, false, nullptr, 20, 0)
+                               : form(&value, &out, nullptr, 20);
+        EXPECT_EQ(text(out), std::string("<") + c.text);
+        EXPECT_EQ(limit, 20 - int32_t(std::strlen(c.text))) << c.text;
     }
 }
 

@@ -5,6 +5,7 @@
 #include "runtime/raise.h"
 #include "runtime/series.h"
 #include "runtime/stack.h"
+#include "tests/unit/support.h"
 
 namespace vek {
 namespace {
@@ -41,7 +42,7 @@ TEST(Root, AppendingPastTheCapacityRaisesLimitHit) {
         code = t.code;
     }
     EXPECT_EQ(code, CODE_ERROR);
-    EXPECT_EQ(stack::top[-1].data2, error_code(Category::internal, err::limit_hit));
+    EXPECT_EQ(test::code_of(stack::top - 1), error_code(Category::internal, err::limit_hit));
     EXPECT_EQ(error_code(Category::internal, err::limit_hit), 905u);
 
     buffer->tail = saved_tail;

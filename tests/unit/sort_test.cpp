@@ -13,6 +13,7 @@
 #include "runtime/series.h"
 #include "runtime/stack.h"
 #include "runtime/unwind.h"
+#include "tests/unit/support.h"
 
 namespace vek {
 namespace {
@@ -375,8 +376,8 @@ TEST(Sort, MergeBufferBeyond32BitsRaisesTooLong) {
             code = t.code;
         }
         EXPECT_EQ(code, CODE_ERROR);
-        EXPECT_EQ(cell_type(stack::top - 1), TYPE_INTEGER);
-        EXPECT_EQ(stack::top[-1].data2, error_code(Category::script, err::too_long));
+        EXPECT_EQ(cell_type(stack::top - 1), TYPE_ERROR);
+        EXPECT_EQ(test::code_of(stack::top - 1), error_code(Category::script, err::too_long));
         EXPECT_EQ(error_code(Category::script, err::too_long), 359u);
         stack::frames_top = frames;
         stack::top = top;

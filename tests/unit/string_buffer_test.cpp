@@ -7,10 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "runtime/datatypes/error.h"
 #include "runtime/memory.h"
 #include "runtime/raise.h"
 #include "runtime/stack.h"
 #include "runtime/unwind.h"
+#include "tests/unit/support.h"
 
 namespace vek {
 namespace {
@@ -373,16 +375,14 @@ TEST_F(StringBuffer, StrictLoadOfATruncatedSequenceRaisesInvalidUtf8) {
     const uint8_t bytes[] = {'a', 0xE2, 0x82};  // the euro sign without its last byte
     Cell word{TYPE_WORD, 0, 1, 0};
     stack::mark_try(&word);
-    Cell* base = stack::arguments;
     uint32_t code = 0;
     try {
         load_utf8_strict(bytes, sizeof bytes);
         stack::pop_frame();
     } catch (VekThrow& t) {
         ASSERT_EQ(t.code, CODE_ERROR);
-        code = (stack::top - 1)->data2;
-        ASSERT_GE(stack::top - base, 2);
-        Cell* argument = stack::top - 2;
+        code = test::code_of(stack::top - 1);
+        const Cell* argument = error::field(stack::top - 1, error::FIELD_ARG1);
         ASSERT_EQ(cell_type(argument), uint32_t(TYPE_BINARY));
         SeriesBuffer* b = series_buffer(argument);
         EXPECT_EQ(std::vector<uint8_t>(reinterpret_cast<uint8_t*>(b->first()), reinterpret_cast<uint8_t*>(b->last())),

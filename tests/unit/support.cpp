@@ -1,22 +1,35 @@
 #include "tests/unit/support.h"
 
+#include "runtime/datatypes/error.h"
+#include "runtime/fixed_words.h"
 #include "runtime/stack.h"
 #include "runtime/unwind.h"
 
 namespace vek::test {
 
+uint32_t code_of(const Cell* error) {
+    return cell_type(error) == TYPE_ERROR ? error::field(error, error::FIELD_CODE)->data2 : error->data2;
+}
+
 uint32_t raised(const std::function<void()>& body) {
+    Cell error;
+    return raised(body, &error);
+}
+
+uint32_t raised(const std::function<void()>& body, Cell* error) {
     Cell* saved_top = stack::top;
     Cell* saved_arguments = stack::arguments;
     stack::CallFrame* saved_frames = stack::frames_top;
-    Cell word{TYPE_WORD, 0, 1, 0};
-    stack::mark_try(&word);
+    // Anonymous, as a catcher's frame is: the error names the code's own frames.
+    stack::mark_try(fixed_words::word(fixed_words::Word::anon_tag));
     uint32_t code = 0;
+    make_unset(error);
     try {
         body();
     } catch (VekThrow& t) {
         if (t.code != CODE_ERROR) throw;
-        code = stack::top[-1].data2;  // the error, an integer! holding its code
+        *error = stack::top[-1];
+        code = code_of(error);
     }
     stack::frames_top = saved_frames;
     stack::top = saved_top;

@@ -4,10 +4,18 @@
 #include <cstdint>
 #include <functional>
 
+#include "runtime/cell.h"
+
 namespace vek::test {
 
 // Runs body under a try frame and returns the code of the error it raised, 0
 // when it raised none. The stacks are put back as they were.
 uint32_t raised(const std::function<void()>& body);
+// The same, also copying the error! raised into *error.
+uint32_t raised(const std::function<void()>& body, Cell* error);
+
+// The code held by a raised error: its code field (an integer! raised before
+// error values exist holds the code itself).
+uint32_t code_of(const Cell* error);
 
 }  // namespace vek::test

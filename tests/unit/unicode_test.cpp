@@ -7,9 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "runtime/datatypes/error.h"
 #include "runtime/memory.h"
 #include "runtime/raise.h"
 #include "runtime/stack.h"
+#include "tests/unit/support.h"
 
 namespace vek {
 namespace {
@@ -52,28 +54,25 @@ struct Raised {
 };
 
 // Runs body under a try frame and reports the error it raised with its
-// argument, which the raiser left on the stack below the error.
+// first argument.
 Raised catch_raised(const std::function<void()>& body) {
     Raised r;
     Cell* saved_top = stack::top;
     Cell word{TYPE_WORD, 0, 1, 0};
     stack::mark_try(&word);
-    Cell* base = stack::arguments;
     try {
         body();
         stack::pop_frame();
     } catch (VekThrow& t) {
         EXPECT_EQ(t.code, CODE_ERROR);
         Cell* error = stack::top - 1;
-        r.code = error->data2;
-        if (stack::top - base >= 2) {
-            Cell* arg = stack::top - 2;
-            if (cell_type(arg) == TYPE_INTEGER) r.integer = arg->data2;
-            if (cell_type(arg) == TYPE_BINARY) {
-                SeriesBuffer* b = series_buffer(arg);
-                r.bytes.assign(reinterpret_cast<uint8_t*>(b->first()),
-                               reinterpret_cast<uint8_t*>(b->last()));
-            }
+        r.code = test::code_of(error);
+        const Cell* arg = error::field(error, error::FIELD_ARG1);
+        if (cell_type(arg) == TYPE_INTEGER) r.integer = arg->data2;
+        if (cell_type(arg) == TYPE_BINARY) {
+            SeriesBuffer* b = series_buffer(arg);
+            r.bytes.assign(reinterpret_cast<uint8_t*>(b->first()),
+                           reinterpret_cast<uint8_t*>(b->last()));
         }
     }
     stack::top = saved_top;

@@ -1,0 +1,42 @@
+// Sorting blocks: the sort action of block! (paren! shares it) and the
+// comparator it hands to the generic sorts of runtime/sort.h.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/cell.h"
+
+namespace vek::block {
+
+// The flags word of a comparator: the operands swapped (/reverse), whole
+// records compared (/all), and above them a number n: with SORT_ALL the
+// record size in cells, otherwise the offset of the compared cell inside
+// each record.
+constexpr uint32_t SORT_REVERSE = 1;
+constexpr uint32_t SORT_ALL = 2;
+constexpr uint32_t SORT_SHIFT = 2;
+
+// The default comparator over two records under the sort code (7, or 8 for
+// case-sensitive): the first unequal pair of cells decides, each pair
+// through the compare action of the first cell's type; values that cannot
+// be compared order by their type ids.
+int32_t sort_compare(const Cell* a, const Cell* b, int32_t code, uint32_t flags);
+
+// Sorts the cells from the head in place and answers the series.
+//   part: a count of cells, or a position in the same series; a negative
+//     count sorts that many cells before the head instead (as many as
+//     there are), and the series' head moves back to the first of them.
+//   skip: sorts records of that many cells, which must divide the range.
+//   comparator: an integer! orders records by that cell (1-based; needs
+//     skip and excludes all); a function! needs the evaluator and raises
+//     internal not-done for now.
+//   all: records compare cell by cell (needs skip).
+//   stable: equal elements keep their order.
+// Errors leave the block as it was: invalid-refine-arg for a bad part,
+// skip or comparator, out-of-range for a comparator offset outside the
+// record, bad-refines for all without skip and for an integer comparator
+// with all or without skip.
+Cell* sort(Cell* series, bool case_sensitive, const Cell* skip, const Cell* comparator, const Cell* part,
+           bool all, bool reverse, bool stable);
+
+}  // namespace vek::block

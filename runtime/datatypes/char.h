@@ -1,0 +1,60 @@
+// char!: one Unicode code point, 0 to U+10FFFF. A char! cell holds the code
+// point in word 2; words 1 and 3 are 0. char! takes random, absolute, even?
+// and odd? from integer!, its parent, and has its own construction, text
+// forms, comparison and arithmetic that stays within the code point range.
+//
+// Action signatures are integer!'s (runtime/datatypes/integer.h).
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/cell.h"
+
+namespace vek::char_ {
+
+constexpr int32_t MAX_CODE_POINT = 0x10FFFF;
+
+// Writes a char! (the cell's flags kept) and returns the cell.
+Cell* make_at(Cell* cell, uint32_t code_point);
+inline uint32_t get(const Cell* cell) { return cell->data2; }
+// A new char! pushed on the argument stack.
+Cell* push(uint32_t code_point);
+// The current frame's result cell made a char!.
+Cell* box(uint32_t code_point);
+// A new char! appended at the block's tail.
+Cell* make_in_block(const Cell* block, uint32_t code_point);
+
+// make and to are one conversion: the code point at a string's head, an
+// integer's or char's value, a float's or percent's value truncated toward
+// zero (each checked against the code point range: script out-of-range), the
+// UTF-8 sequence at a binary's head. Anything else, and an empty string or
+// binary, raises script bad-to-arg.
+Cell* make(Cell* result, const Cell* spec, uint32_t type);
+Cell* to(Cell* result, const Cell* spec, uint32_t type);
+
+int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
+// #"c" with the code point escaped as in a molded string.
+int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
+             const Cell* part, int32_t limit, int32_t indent);
+// Code points compared as integers; an integer! compares by its value except
+// under strict-equal and search equality, where only a char! can be equal.
+int32_t compare(const Cell* value1, const Cell* value2, int32_t op);
+
+// Arithmetic on value1's code point with a char!, integer! or float!
+// (truncated) operand; the result stays in value1 and stays a char!. A result
+// outside the code point range raises math overflow; a zero divisor math
+// zero-divide; any other operand type script invalid-type.
+Cell* do_math(Cell* value1, const Cell* value2, int32_t op);
+Cell* add(Cell* value1, Cell* value2);
+Cell* subtract(Cell* value1, Cell* value2);
+Cell* multiply(Cell* value1, Cell* value2);
+Cell* divide(Cell* value1, Cell* value2);
+Cell* remainder(Cell* value1, Cell* value2);
+Cell* and_(Cell* value1, Cell* value2);
+Cell* or_(Cell* value1, Cell* value2);
+Cell* xor_(Cell* value1, Cell* value2);
+
+// Registers char!; integer! must be registered first.
+void init();
+
+}  // namespace vek::char_

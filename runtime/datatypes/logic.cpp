@@ -1,0 +1,160 @@
+#include "runtime/datatypes/logic.h"
+
+#include <cstring>
+
+#include "runtime/datatype.h"
+#include "runtime/datatypes/error.h"
+#include "runtime/datatypes/string_buffer.h"
+#include "runtime/io/random.h"
+#include "runtime/raise.h"
+#include "runtime/series.h"
+#include "runtime/stack.h"
+
+namespace vek::logic {
+
+
+namespace {
+
+
+// A draw of 31 bits is true in its upper half.
+constexpr int32_t HALF_DRAW = 0x3FFFFFFF;
+
+Cell* make_at(Cell* cell, bool flag) {
+    *cell = Cell{TYPE_LOGIC, flag ? 1u : 0u, 0, 0};
+    return cell;
+}
+
+bool is_false(const Cell* value) {
+    uint32_t type = cell_type(value);
+    return type == TYPE_NONE || (type == TYPE_LOGIC && !get(value));
+}
+
+bool is_number(uint32_t type) { return type == TYPE_FLOAT || type == TYPE_PERCENT; }
+
+// The bitwise actions take only logic! on their right; the error names the
+// running function and its second argument, as a failed type check would.
+Cell* checked_operand(Cell* value) {
+    if (cell_type(value) == TYPE_LOGIC) return value;
+    // Copied at once: each lookup may allocate and move the other's cell.
+    Cell function = *stack::current_function_word();
+    Cell argument = *error::get_arg_word(1);
+    Cell type{TYPE_DATATYPE, cell_type(value), 0, 0};
+    fire(Category::script, err::expect_arg, &function, &type, &argument);
+}
+
+}  // namespace
+
+Cell true_constant;
+Cell false_constant;
+
+Cell* box(bool flag) { return make_at(stack::arguments, flag); }
+
+Cell* make_in(const Cell* block, bool flag) { return make_at(block::alloc_tail(block), flag); }
+
+Cell* push(bool flag) { return make_at(stack::push_cell(), flag); }
+
+// ---------------------------------------------------------------- truth tests
+
+bool value_true(const Cell* value, bool check, const Cell* argument) {
+    if (check && cell_type(value) == TYPE_UNSET) fire(Category::script, err::no_value, argument);
+    return !is_false(value);
+}
+
+bool top_true() {
+    const Cell* last = stack::top > stack::arguments ? stack::top - 1 : stack::arguments;
+    return !is_false(last);
+}
+
+bool result_true_strict() {
+    if (cell_type(stack::arguments) == TYPE_UNSET) fire(Category::script, err::no_return);
+    return !is_false(stack::arguments);
+}
+
+bool result_false() { return is_false(stack::arguments); }
+
+// ---------------------------------------------------------------- actions
+
+bool comparable_op(int32_t op) {
+    switch (op) {
+        case 0: case 1: case 2: case 7: case 8: case 9: case 12: return true;
+        default: return false;
+    }
+}
+
+Cell* make(Cell* result, const Cell* spec, uint32_t type) {
+    uint32_t spec_type = cell_type(spec);
+    if (spec_type == TYPE_INTEGER) return make_at(result, spec->data2 != 0);
+    // A NaN differs from 0.0, so it is true.
+    if (is_number(spec_type)) return make_at(result, cell_get_f64(spec) != 0.0);
+    return to(result, spec, type);
+}
+
+Cell* to(Cell* result, const Cell* spec, uint32_t) {
+    if (cell_type(spec) == TYPE_LOGIC) return copy_cell(spec, result);
+    return make_at(result, cell_type(spec) != TYPE_NONE);
+}
+
+Cell* random(Cell* value, bool seed, bool secure, bool) {
+    if (seed) {
+        random::seed(int32_t(value->data1));
+        return set_type(value, TYPE_UNSET);
+    }
+    int32_t draw = secure ? random::next_secure() : random::next();
+    return make_at(value, draw > HALF_DRAW);
+}
+
+int32_t form(const Cell* value, const Cell* buffer, const Cell*, int32_t limit) {
+    const char* text = get(value) ? "true" : "false";
+    string::append_c_string(buffer, text);
+    return limit - int32_t(std::strlen(text));
+}
+
+int32_t mold(const Cell* value, const Cell* buffer, bool, bool all, bool, const Cell* part,
+             int32_t limit, int32_t) {
+    if (!all) return form(value, buffer, part, limit);
+    const char* text = get(value) ? "#(true)" : "#(false)";
+    string::append_c_string(buffer, text);
+    return limit - int32_t(std::strlen(text));
+}
+
+int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
+    if (cell_type(value2) != TYPE_LOGIC || !comparable_op(op)) return -2;
+    return int32_t(get(value1)) - int32_t(get(value2));
+}
+
+Cell* complement(Cell* value) { return make_at(value, !get(value)); }
+
+Cell* and_(Cell* value1, Cell* value2) {
+    value1->data1 &= checked_operand(value2)->data1;
+    return value1;
+}
+
+Cell* or_(Cell* value1, Cell* value2) {
+    value1->data1 |= checked_operand(value2)->data1;
+    return value1;
+}
+
+Cell* xor_(Cell* value1, Cell* value2) {
+    value1->data1 ^= checked_operand(value2)->data1;
+    return value1;
+}
+
+void init() {
+    make_at(&true_constant, true);
+    make_at(&false_constant, false);
+    datatype::DatatypeRecord record{TYPE_LOGIC, 0, "logic!", {}};
+    auto& slots = record.actions;
+    slots[datatype::SLOT_MAKE - 1] = datatype::as_action(make);
+    slots[datatype::SLOT_RANDOM - 1] = datatype::as_action(random);
+    slots[datatype::SLOT_TO - 1] = datatype::as_action(to);
+    slots[datatype::SLOT_FORM - 1] = datatype::as_action(form);
+    slots[datatype::SLOT_MOLD - 1] = datatype::as_action(mold);
+    slots[datatype::SLOT_COMPARE - 1] = datatype::as_action(compare);
+    slots[datatype::SLOT_AND - 1] = datatype::as_action(and_);
+    slots[datatype::SLOT_COMPLEMENT - 1] = datatype::as_action(complement);
+    slots[datatype::SLOT_OR - 1] = datatype::as_action(or_);
+    slots[datatype::SLOT_XOR - 1] = datatype::as_action(xor_);
+    datatype::register_type(record);
+}
+
+}  // namespace vek::logic

@@ -1,0 +1,71 @@
+// logic!: true and false (word 1 holds 1 or 0), and the truth tests that
+// decide every condition of the language. Exactly two values are false:
+// none! and logic! false. Everything else, 0 and empty series included, is
+// true; unset! is true where a test allows it at all.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/cell.h"
+
+namespace vek::logic {
+
+// The true and false constants; they hold no node, so the collector need not
+// see them.
+extern Cell true_constant;
+extern Cell false_constant;
+
+inline bool get(const Cell* value) { return value->data1 != 0; }
+inline Cell* constant(bool flag) { return flag ? &true_constant : &false_constant; }
+
+// The current result cell becomes a logic! of the flag.
+Cell* box(bool flag);
+// A new logic! cell at the block's tail.
+Cell* make_in(const Cell* block, bool flag);
+// A new logic! cell on the evaluation stack.
+Cell* push(bool flag);
+
+// ---------------------------------------------------------------- truth tests
+
+// A given value. With check, an unset! value raises script no-value naming
+// the argument; without it, unset! is true.
+bool value_true(const Cell* value, bool check, const Cell* argument);
+// The last value pushed, or the result cell when the current frame pushed
+// nothing; unset! is true.
+bool top_true();
+// The result cell; unset! raises script no-return (the block gave no value).
+bool result_true_strict();
+// Whether the result cell is none! or false; unset! is not.
+bool result_false();
+
+// ---------------------------------------------------------------- actions
+
+// The comparison codes under which unset!, none! and logic! values compare
+// at all: the equality, sameness, search and sorting codes.
+bool comparable_op(int32_t op);
+
+// make: a number is true when it is not zero (a NaN is true); any other spec
+// converts as by to. make and to write the result cell and return it.
+Cell* make(Cell* result, const Cell* spec, uint32_t type);
+// to: a logic! unchanged, none! false, anything else true.
+Cell* to(Cell* result, const Cell* spec, uint32_t type);
+// With seed, seeds the generator with the value's 0 or 1 and turns the value
+// into unset!; otherwise a fair draw overwrites it. Returns the value.
+Cell* random(Cell* value, bool seed, bool secure, bool only);
+int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
+int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
+             const Cell* part, int32_t limit, int32_t indent);
+// Same type only; false orders before true.
+int32_t compare(const Cell* value1, const Cell* value2, int32_t op);
+Cell* complement(Cell* value);
+// The result replaces value1, the call's result cell. A value2 that is not
+// logic! raises script expect-arg naming the running function, the value's
+// datatype and the function's second argument.
+Cell* and_(Cell* value1, Cell* value2);
+Cell* or_(Cell* value1, Cell* value2);
+Cell* xor_(Cell* value1, Cell* value2);
+
+// Fills the two constants and registers logic!.
+void init();
+
+}  // namespace vek::logic

@@ -1,0 +1,281 @@
+#include "runtime/datatypes/typeset.h"
+
+#include <cstring>
+
+#include "runtime/datatype.h"
+#include "runtime/datatypes/context.h"
+#include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/string_buffer.h"
+#include "runtime/datatypes/word.h"
+#include "runtime/memory.h"
+#include "runtime/raise.h"
+#include "runtime/series.h"
+#include "runtime/stack.h"
+
+namespace vek::typeset {
+
+
+namespace {
+
+
+constexpr uint32_t TO_BLOCK_CAPACITY = 4;
+constexpr const char* MOLD_PREFIX = "make typeset! [";
+
+// Byte t >> 3 of the little-endian payload is byte (t >> 3) & 3 of word
+// t >> 5; within it the lowest id takes the highest bit.
+uint32_t mask_of(uint32_t type) { return 1u << (((type >> 3) & 3) * 8 + 7 - (type & 7)); }
+
+template <class C>
+auto& word_of(C* typeset, uint32_t type) {
+    switch (type >> 5) {
+        case 0: return typeset->data1;
+        case 1: return typeset->data2;
+        default: return typeset->data3;
+    }
+}
+
+Cell make_cell(uint32_t word1, uint32_t word2, uint32_t word3) {
+    return Cell{TYPE_TYPESET, word1, word2, word3};
+}
+
+void merge(Cell* typeset, const Cell* other) {
+    typeset->data1 |= other->data1;
+    typeset->data2 |= other->data2;
+    typeset->data3 |= other->data3;
+}
+
+// A word's value, as getting the word would give it: unset! is no value.
+const Cell* value_of_word(const Cell* word) {
+    const Cell* value = context::get(word);
+    if (cell_type(value) == TYPE_UNSET) fire(Category::script, err::no_value, word);
+    return value;
+}
+
+const Cell* dereferenced(const Cell* value) {
+    return cell_type(value) == TYPE_WORD ? value_of_word(value) : value;
+}
+
+// A nested block in a type specification is skipped.
+void add_spec_entry(Cell* typeset, const Cell* entry) {
+    const Cell* value = dereferenced(entry);
+    switch (cell_type(value)) {
+        case TYPE_DATATYPE: set(typeset, value->data1); break;
+        case TYPE_TYPESET: merge(typeset, value); break;
+        // A word naming a word stands for an object's class.
+        case TYPE_WORD: set(typeset, TYPE_OBJECT); break;
+        case TYPE_BLOCK: break;
+        default: fire(Category::script, err::invalid_type_spec, value);
+    }
+}
+
+// The cells of a block from its head to its tail.
+struct Cells {
+    const Cell* begin;
+    const Cell* end;
+};
+Cells cells_of(const Cell* block) {
+    SeriesBuffer* buffer = series_buffer(block);
+    const Cell* head = buffer->cells() + block->data1;
+    const Cell* tail = buffer->cells_tail();
+    return {head < tail ? head : tail, tail};
+}
+
+// The second operand of the set arithmetic, as a typeset.
+Cell operand_set(const Cell* value) {
+    switch (cell_type(value)) {
+        case TYPE_TYPESET: return *value;
+        case TYPE_DATATYPE: {
+            Cell one = make_cell(0, 0, 0);
+            set(&one, value->data1);
+            return one;
+        }
+        default: fire(Category::script, err::invalid_arg, value);
+    }
+}
+
+uint32_t combine(uint32_t a, uint32_t b, int32_t op) {
+    switch (op) {
+        case OP_OR: case OP_UNION: return a | b;
+        case OP_AND: case OP_INTERSECT: return a & b;
+        case OP_XOR: case OP_DIFFERENCE: return a ^ b;
+        default: return a & ~b;  // OP_EXCLUDE
+    }
+}
+
+Cell* set_op(Cell* value1, const Cell* value2, int32_t op) {
+    if (op == OP_UNIQUE) return value1;
+    Cell other = operand_set(value2);
+    *value1 = make_cell(combine(value1->data1, other.data1, op), combine(value1->data2, other.data2, op),
+                        combine(value1->data3, other.data3, op));
+    return value1;
+}
+
+// The members that have a registered datatype, in id order, are the ones
+// that are listed by name.
+bool listed(const Cell* typeset, uint32_t type) {
+    return contains(typeset, type) && datatype::name_table[type].name != nullptr;
+}
+
+bool equality_op(int32_t op) { return op == 0 || op == 1 || op == 2 || op == 9 || op == 12; }
+bool sort_op(int32_t op) { return op == 7 || op == 8; }
+
+// An optional argument is given when it lies above the call's base.
+bool given(const Cell* argument) { return argument != nullptr && argument > stack::arguments; }
+
+void drop_last_char(const Cell* buffer) {
+    SeriesBuffer* b = series_buffer(buffer);
+    string::limit_buffer(b, b->length() - 1);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- bits
+
+void clear(Cell* typeset) { typeset->data1 = typeset->data2 = typeset->data3 = 0; }
+
+bool contains(const Cell* typeset, uint32_t type) { return (word_of(typeset, type) & mask_of(type)) != 0; }
+
+void set(Cell* typeset, uint32_t type) { word_of(typeset, type) |= mask_of(type); }
+
+uint32_t count(const Cell* typeset) {
+    uint32_t n = 0;
+    for (uint32_t type = 1; type <= datatype::highest_id; type++) n += contains(typeset, type);
+    return n;
+}
+
+void add(Cell* typeset, const Cell* value) {
+    const Cell* member = dereferenced(value);
+    switch (cell_type(member)) {
+        case TYPE_DATATYPE: set(typeset, member->data1); break;
+        case TYPE_TYPESET: merge(typeset, member); break;
+        default: fire(Category::script, err::invalid_arg, member);
+    }
+}
+
+// ---------------------------------------------------------------- making
+
+Cell* make_in_block(const Cell* block, uint32_t word1, uint32_t word2, uint32_t word3) {
+    Cell typeset = make_cell(word1, word2, word3);
+    return copy_cell(&typeset, block::alloc_tail(block));
+}
+
+Cell* make_any_in_block(const Cell* block) {
+    Cell any = make_cell(~0u, ~0u, ~0u);
+    any.data1 &= ~mask_of(TYPE_UNSET);
+    return copy_cell(&any, block::alloc_tail(block));
+}
+
+Cell* make_from_spec_in_block(const Cell* block, const Cell* spec) {
+    // Built aside and appended whole: appending may move the spec's buffer.
+    Cell built = make_cell(0, 0, 0);
+    for (auto [entry, end] = cells_of(spec); entry < end; entry++) add_spec_entry(&built, entry);
+    return copy_cell(&built, block::alloc_tail(block));
+}
+
+Cell* to_block(const Cell* typeset, Cell* result) {
+    Cell members = *typeset;
+    *result = Cell{TYPE_BLOCK, 0, uint32_t(memory::alloc_cells(TO_BLOCK_CAPACITY)), 0};
+    for (uint32_t type = 1; type <= datatype::highest_id; type++) {
+        if (listed(&members, type)) word::make_in(result, datatype::name_table[type].word);
+    }
+    return result;
+}
+
+Cell* push(const Cell* typeset) { return stack::push(typeset); }
+
+Cell* do_set_op(int32_t op) { return set_op(stack::arguments, stack::arguments + 1, op); }
+
+// ---------------------------------------------------------------- actions
+
+Cell* make(Cell* result, const Cell* spec, uint32_t) {
+    switch (cell_type(spec)) {
+        case TYPE_TYPESET: return copy_cell(spec, result);
+        case TYPE_BLOCK: {
+            Cell built = make_cell(0, 0, 0);
+            for (auto [value, end] = cells_of(spec); value < end; value++) add(&built, value);
+            return copy_cell(&built, result);
+        }
+        default: {
+            Cell target{TYPE_DATATYPE, TYPE_TYPESET, 0, 0};
+            fire(Category::script, err::bad_to_arg, &target, spec);
+        }
+    }
+}
+
+int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit) {
+    return mold(value, buffer, false, false, false, part, limit, 0);
+}
+
+int32_t mold(const Cell* value, const Cell* buffer, bool only, bool, bool, const Cell* part,
+             int32_t limit, int32_t) {
+    Cell members = *value;
+    if (!only) {
+        string::append_c_string(buffer, MOLD_PREFIX);
+        limit -= int32_t(std::strlen(MOLD_PREFIX));
+    }
+    bool wrote = false;
+    for (uint32_t type = 1; type <= datatype::highest_id; type++) {
+        if (!listed(&members, type)) continue;
+        if (given(part) && limit < 0) return limit;
+        const char* name = datatype::name_table[type].name;
+        string::append_c_string(buffer, name);
+        string::append_c_string(buffer, " ");
+        limit -= int32_t(std::strlen(name)) + 1;
+        wrote = true;
+    }
+    if (wrote) {
+        drop_last_char(buffer);
+        limit++;
+    }
+    if (!only) {
+        string::append_c_string(buffer, "]");
+        limit--;
+    }
+    return limit;
+}
+
+int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
+    if (cell_type(value2) != TYPE_TYPESET) return -2;
+    if (equality_op(op)) {
+        bool same = value1->data1 == value2->data1 && value1->data2 == value2->data2 &&
+                    value1->data3 == value2->data3;
+        return same ? 0 : 1;
+    }
+    if (sort_op(op)) {
+        uint32_t n1 = count(value1), n2 = count(value2);
+        return (n1 > n2) - (n1 < n2);
+    }
+    return -2;
+}
+
+Cell* and_(Cell* value1, Cell* value2) { return set_op(value1, value2, OP_AND); }
+Cell* or_(Cell* value1, Cell* value2) { return set_op(value1, value2, OP_OR); }
+Cell* xor_(Cell* value1, Cell* value2) { return set_op(value1, value2, OP_XOR); }
+
+Cell* complement(Cell* value) {
+    *value = make_cell(~value->data1, ~value->data2, ~value->data3);
+    return value;
+}
+
+Cell* find(Cell* series, Cell* value, Cell*, bool, bool, bool, bool, Cell*, Cell*, bool, bool, bool, bool) {
+    if (cell_type(value) != TYPE_DATATYPE) fire(Category::script, err::invalid_arg, value);
+    return logic::constant(contains(series, value->data1));
+}
+
+void init() {
+    datatype::DatatypeRecord record{TYPE_TYPESET, 0, "typeset!", {}};
+    auto& slots = record.actions;
+    slots[datatype::SLOT_MAKE - 1] = datatype::as_action(make);
+    slots[datatype::SLOT_TO - 1] = datatype::as_action(make);
+    slots[datatype::SLOT_FORM - 1] = datatype::as_action(form);
+    slots[datatype::SLOT_MOLD - 1] = datatype::as_action(mold);
+    slots[datatype::SLOT_COMPARE - 1] = datatype::as_action(compare);
+    slots[datatype::SLOT_AND - 1] = datatype::as_action(and_);
+    slots[datatype::SLOT_COMPLEMENT - 1] = datatype::as_action(complement);
+    slots[datatype::SLOT_OR - 1] = datatype::as_action(or_);
+    slots[datatype::SLOT_XOR - 1] = datatype::as_action(xor_);
+    slots[datatype::SLOT_FIND - 1] = datatype::as_action(find);
+    datatype::register_type(record);
+}
+
+}  // namespace vek::typeset

@@ -1,0 +1,83 @@
+// typeset!: a set of datatypes in one cell. Words 1-3 hold 96 bits; datatype
+// id t is bit 0x80 >> (t & 7) of byte t >> 3, bytes counted in memory order
+// from the first byte of word 1 (so ids 0-7 share the first byte, id 0 in its
+// highest bit). Bit 0 names no datatype, and the operations that list members
+// look only at ids 1 to the highest registered one.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/cell.h"
+
+namespace vek::typeset {
+
+// ---------------------------------------------------------------- bits
+
+void clear(Cell* typeset);
+bool contains(const Cell* typeset, uint32_t type);
+void set(Cell* typeset, uint32_t type);
+// Members among the registered datatypes.
+uint32_t count(const Cell* typeset);
+// A datatype! sets its bit and a typeset! is merged; a word! counts as its
+// value. Anything else raises script invalid-arg with the value.
+void add(Cell* typeset, const Cell* value);
+
+// ---------------------------------------------------------------- making
+
+// A new typeset of the three words at the block's tail.
+Cell* make_in_block(const Cell* block, uint32_t word1, uint32_t word2, uint32_t word3);
+// The typeset of an argument declared without types: every datatype but
+// unset!.
+Cell* make_any_in_block(const Cell* block);
+// The typeset of a type-specification block: words stand for their values
+// (no-value when they have none), datatypes and typesets add their members,
+// a word whose value is a word adds object!, nested blocks are skipped, and
+// anything else raises script invalid-type-spec with the value.
+Cell* make_from_spec_in_block(const Cell* block, const Cell* spec);
+// A new block in the result cell holding the name word of each member, in id
+// order.
+Cell* to_block(const Cell* typeset, Cell* result);
+// A copy on the evaluation stack.
+Cell* push(const Cell* typeset);
+
+// ---------------------------------------------------------------- set arithmetic
+
+// Operation codes shared with the set natives.
+enum SetOp : int32_t {
+    OP_OR = 5, OP_AND = 6, OP_XOR = 7, OP_UNIQUE = 8, OP_UNION = 9, OP_INTERSECT = 10,
+    OP_EXCLUDE = 11, OP_DIFFERENCE = 12,
+};
+
+// The first operand is the current result cell, the second the cell after
+// it: a typeset, or a datatype standing for the set of that one type
+// (anything else raises script invalid-arg). The result replaces the first
+// operand, which unique leaves as it is.
+Cell* do_set_op(int32_t op);
+
+// ---------------------------------------------------------------- actions
+
+// make and to: a typeset spec as it is; a block whose values are added as by
+// add; anything else raises script bad-to-arg.
+Cell* make(Cell* result, const Cell* spec, uint32_t type);
+// Both list the members' datatype names inside "make typeset! [...]"; with
+// only, just the names separated by spaces.
+int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
+int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
+             const Cell* part, int32_t limit, int32_t indent);
+// Equality kinds: 0 when all 96 bits agree, else 1. Sorting: by member count.
+int32_t compare(const Cell* value1, const Cell* value2, int32_t op);
+// The result replaces value1, the call's result cell.
+Cell* and_(Cell* value1, Cell* value2);
+Cell* or_(Cell* value1, Cell* value2);
+Cell* xor_(Cell* value1, Cell* value2);
+// All 96 bits inverted, the unused ones included.
+Cell* complement(Cell* value);
+// The true or false constant: whether the datatype (no other value: script
+// invalid-arg) is a member. find's refinements change nothing.
+Cell* find(Cell* series, Cell* value, Cell* part, bool only, bool case_sensitive, bool same,
+           bool any, Cell* wild, Cell* skip, bool last, bool reverse, bool tail, bool match);
+
+// Registers typeset!.
+void init();
+
+}  // namespace vek::typeset

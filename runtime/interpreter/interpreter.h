@@ -1,0 +1,86 @@
+// The evaluator: runs blocks of values one expression at a time. Values
+// travel on the evaluation stack; a call's result is left in its frame's
+// first cell. break, continue, return and exit come back as a Pending code
+// that every caller hands on at once, touching no stack; errors and throw
+// are C++ exceptions (runtime/unwind.h).
+//
+// Code positions are pointers into the evaluated block's buffer: the
+// collector's stack scan keeps a buffer that a C++ local points into alive
+// and in place, so they stay valid while the block is evaluated.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/cell.h"
+#include "runtime/series.h"
+#include "runtime/unwind.h"
+
+namespace vek::interpreter {
+
+// How apply feeds arguments: not at all (0), from a block of values (1),
+// with /all (2), with refinement words in the block (3), with /safer (4).
+enum ApplyMode : uint32_t { APPLY_NONE = 0, APPLY_VALUES = 1, APPLY_ALL = 2, APPLY_WORDS = 3, APPLY_SAFER = 4 };
+
+// Callback classes of call_function: which mask bit of system/state/callbacks
+// keeps tracing on during the call.
+enum CallbackClass : uint32_t {
+    CALL_EVALUATOR = 0, CALL_LEXER = 1, CALL_PARSE = 2, CALL_SORT = 4, CALL_CHANGE = 8,
+    CALL_DEEP_CHANGE = 16, CALL_PORT = 32,
+};
+
+// A path evaluated in steps (the console's completion): where the walk stopped.
+struct PathState {
+    uint32_t depth;        // elements already walked; 0 = start
+    uint32_t parent_kind;  // 0 none, 1 a stack cell, 2 a series, 3 an object's values, 4 other
+    uint32_t index;        // element index within the parent
+    Cell value;            // the current value
+    Cell parent;           // unset! when none
+    uint32_t saved_top;    // stack top, as an index from the stack's bottom
+};
+
+// Evaluates the block (or paren) from its index to its tail inside a frame
+// named <body>. An empty block yields unset!. chain false keeps the result in
+// the new frame's cell (stack::unwind), true copies it into the caller's
+// result cell (stack::unwind_last).
+Pending eval_block(const Cell* block, bool chain);
+
+// One expression at pos; pos then points past it. prefix turns the infix
+// look-ahead off; sub pushes the value, else it becomes the frame's result;
+// passive returns a callable value met literally instead of calling it.
+Pending eval_expression(const Cell*& pos, const Cell* tail, const Cell* code, bool prefix, bool sub,
+                        bool passive);
+
+// One expression inside a <body> frame of its own.
+Pending eval_next(const Cell* code, const Cell*& pos, const Cell* tail, bool sub);
+// The same from the block's index; the index after the expression is stored
+// in *index. At the tail the result becomes unset! and the index stays.
+Pending eval_next_index(const Cell* block, uint32_t* index);
+
+// Calls a value with the arguments that follow pos (or, with a path, the
+// refinements the path names).
+Pending eval_code(const Cell* called, const Cell*& pos, const Cell* tail, const Cell* code, bool sub,
+                  const Cell* path, const Cell* name, const Cell* parent, ApplyMode apply, bool infix);
+
+// Runs a function! whose arguments are on the stack, in a function frame the
+// caller opened.
+Pending call_function(const Cell* function, Node object_context, const Cell* name, CallbackClass callback);
+void call_routine(const Cell* routine);
+
+Pending eval_path(const Cell* path, const Cell*& pos, const Cell* tail, const Cell* code, bool set, bool get,
+                  bool sub, bool case_sensitive, PathState* state);
+
+// The last pushed cell, or the frame's result cell when nothing was pushed.
+Cell* last_value();
+
+// The block being evaluated, its index at the start of the expression under
+// way: errors take their near field from it.
+const Cell* current_position();
+
+// For C++ callbacks into Vek code that cannot pass a code on (comparators,
+// change handlers, lexer and parse callbacks): a pending code becomes the
+// exception of that code.
+void raise_pending(Pending pending);
+
+void init();
+
+}  // namespace vek::interpreter

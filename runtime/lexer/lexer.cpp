@@ -1,0 +1,437 @@
+// The engine: the automaton loop, the output stack and its nesting levels,
+// syntax errors, and the entry points.
+#include "runtime/lexer/lexer.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "runtime/collector.h"
+#include "runtime/datatypes/block.h"
+#include "runtime/datatypes/string_buffer.h"
+#include "runtime/datatypes/symbol.h"
+#include "runtime/heap.h"
+#include "runtime/lexer/lexer_internal.h"
+#include "runtime/lexer/load_numbers.h"
+#include "runtime/raise.h"
+#include "runtime/unicode.h"
+
+namespace vek::lexer {
+
+namespace {
+
+constexpr uint32_t OUTPUT_START = 1000;
+constexpr uint32_t UTF8_START = 100000;
+constexpr uint32_t NEAR_TEXT_LIMIT = 30;
+
+Cell* output = nullptr;
+uint32_t output_capacity = 0;
+uint8_t* utf8_buffer = nullptr;
+uint32_t utf8_used = 0;  // the part outer scans occupy
+State* innermost = nullptr;
+
+// The scan of the quiet modes stops with this once its token is marked error!.
+struct QuietStop {};
+
+constexpr TokenFn scanners[KIND_COUNT] = {
+    scan_end, scan_error, open_block, close_block, open_block, close_paren, open_brace,
+    close_brace, open_map, open_path, load_construct, scan_comment, scan_comma, check_string,
+    check_word, check_issue,
+};
+
+constexpr TokenFn loaders[KIND_COUNT] = {
+    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+    nullptr, nullptr, nullptr, load_string, load_word, load_word, load_integer, load_refinement,
+    load_char, load_file, load_binary, load_percent, load_float, load_special_float, load_tuple,
+    load_date, load_pair, load_point, load_time, load_money, load_tag, load_url, load_email,
+    load_hex, load_raw_string, load_ref,
+};
+
+void mark_output() {
+    if (innermost) collector::mark_cells(output, output + innermost->top);
+}
+
+bool path_type(int32_t type) { return type >= int32_t(TYPE_PATH) && type <= int32_t(TYPE_GET_PATH); }
+
+// Whether the token completes an item of a path (openers start one,
+// comments and the end complete none).
+bool ends_path_step(uint32_t kind) {
+    switch (kind) {
+    case K_END: case K_ERROR: case K_BLOCK_OPEN: case K_PAREN_OPEN: case K_BRACE_OPEN:
+    case K_MAP_OPEN: case K_PATH: case K_COMMENT:
+        return false;
+    default:
+        return true;
+    }
+}
+
+// Where the next token starts when only the delimiters are tracked: past a
+// closing delimiter that belongs to the token.
+const uint8_t* token_tail(uint32_t kind, const uint8_t* start, const uint8_t* end) {
+    switch (kind) {
+    case K_CHAR: case K_BINARY: case K_TAG: case K_PERCENT: case K_POINT:
+        return end + 1;
+    case K_FILE:
+        return end - start > 1 && start[1] == '"' ? end + 1 : end;
+    default:
+        return end;
+    }
+}
+
+const uint8_t* skip_unicode_blanks(State* st, const uint8_t* p, const uint8_t* end) {
+    while (p < end && *p >= 0x80) {
+        uint32_t size = 0;
+        int32_t code_point = decode_utf8(p, st->input_end, &size);
+        if (code_point < 0) syntax_error(st, TYPE_WORD, p, end);
+        if (!unicode_blank(uint32_t(code_point))) break;
+        p += size;
+    }
+    return p;
+}
+
+// A point literal checked without being loaded leaves its marker behind.
+void drop_point(State* st) {
+    uint32_t marker = st->level - 1;
+    st->level = marker - output_at(marker)->data1;
+    st->top = marker;
+    st->start_state = 0;
+}
+
+// One token: the automaton delimits it, then its scanner and loader run.
+// Answers the token kind.
+uint32_t scan_token(State* st, bool prescan) {
+    uint32_t flags = 0;
+    uint32_t skip = 0;
+    uint32_t state = uint32_t(st->start_state);
+    uint32_t before = state;
+    int32_t lines = 0, lines_before = 0;
+    const uint8_t* p = st->position;
+    const uint8_t* end = st->input_end;
+    while (p < end) {
+        uint32_t entry = class_table[*p];
+        uint32_t byte_class = entry & 0xFF;
+        flags |= entry;
+        before = state;
+        state = transitions[state][byte_class];
+        if (state >= FIRST_FINAL) break;
+        if (state == 0) {
+            skip++;
+            lines_before += byte_class == C_LINE;
+        } else {
+            lines += byte_class == C_LINE;
+        }
+        p++;
+    }
+    if (state < FIRST_FINAL) {
+        before = state;
+        state = transitions[state][C_END];
+    }
+    const uint8_t* start = st->position + skip;
+    uint32_t kind = state - FIRST_FINAL;
+    st->token_end = p;
+    st->line += lines_before + lines;
+    st->token_lines = lines;
+    st->newline_before = lines_before > 0;
+    st->previous_state = int32_t(before);
+    st->type_override = -1;
+    st->previous_token_type = st->token_type;
+    st->token_type = state_type[state];
+
+    if (kind == K_WORD && (flags & F_UTF8)) {
+        start = skip_unicode_blanks(st, start, p);
+        if (start == p) {  // only blanks
+            st->position = p;
+            st->token_type = 0;
+            return p >= end ? K_END : K_COMMENT;
+        }
+    }
+    if (prescan) {
+        if (kind <= K_STRING) scanners[kind](st, start, p, flags, false);
+        else st->position = token_tail(kind, start, p);
+    } else if (kind <= K_COMMA) {
+        scanners[kind](st, start, p, flags, st->load);
+    } else {
+        if (scanners[kind]) scanners[kind](st, start, p, flags, false);
+        else if (!st->load) loaders[kind](st, start, p, flags, false);
+        if (st->load) loaders[kind](st, start, st->token_end, flags, true);
+    }
+    if (kind == K_POINT && open_type(st) == TYPE_POINT2D) drop_point(st);
+    if (in_path(st) && st->start_state != 35 && ends_path_step(kind)) end_path_item(st);
+    return kind;
+}
+
+void scan_tokens(State* st, bool one, bool prescan) {
+    for (;;) {
+        uint32_t kind = scan_token(st, prescan);
+        if (kind == K_END || st->position >= st->input_end) break;
+        bool complete = st->token_type != 0 && st->level == st->base && st->start_state == 0;
+        if ((one || prescan) && complete) break;
+    }
+    if (st->start_state == 4) syntax_error(st, TYPE_STRING, st->brace_start, st->input_end);
+    if (prescan && in_path(st)) st->token_type = int32_t(open_type(st));
+}
+
+// The outermost open level at the end of the scan: "missing" its closer.
+[[noreturn]] void unclosed(State* st) {
+    const Cell* marker = output_at(st->level - 1);
+    const uint8_t* opener = st->input_start + marker->data3;
+    char closer = marker->data2 == TYPE_BLOCK || marker->data2 == TYPE_MAP ? ']' : ')';
+    missing_error(st, closer, opener);
+}
+
+// Drops the open levels: blocks, parens and maps become blocks of what they
+// hold so far, an open path's items join the level around it.
+void close_all(State* st) {
+    while (st->level != st->base) {
+        uint32_t type = open_type(st);
+        if (path_type(int32_t(type)) || type == TYPE_POINT2D) {
+            uint32_t marker = st->level - 1;
+            uint32_t before = output_at(marker)->data1;
+            std::memmove(output + marker, output + st->level, (st->top - st->level) * sizeof(Cell));
+            st->top--;
+            st->level = marker - before;
+        } else {
+            close_series(st, type == TYPE_PAREN ? TYPE_PAREN : TYPE_BLOCK, nullptr, 0);
+        }
+    }
+}
+
+Cell line_text(const State* st) {
+    Cell text{};
+    string::rs_make_at(&text, 16);
+    char digits[32];
+    std::snprintf(digits, sizeof digits, "(line %d)", st->line);
+    string::append_c_string(&text, digits);
+    return text;
+}
+
+// The input from near up to the first line feed, the input end or 30 code
+// points; bytes that do not decode stand as U+FFFD.
+Cell near_text(const State* st, const uint8_t* near) {
+    Cell text{};
+    string::rs_make_at(&text, NEAR_TEXT_LIMIT);
+    const uint8_t* p = near < st->input_start ? st->input_start : near;
+    for (uint32_t n = 0; n < NEAR_TEXT_LIMIT && p < st->input_end && *p != '\n' && *p != 0; n++) {
+        uint32_t size = 1;
+        int32_t code_point = *p < 0x80 ? *p : decode_utf8(p, st->input_end, &size);
+        if (code_point < 0) {
+            code_point = 0xFFFD;
+            size = 1;
+        }
+        string::append_char(series_buffer(&text), uint32_t(code_point));
+        p += size;
+    }
+    return text;
+}
+
+// Unlinks the record however the scan ends.
+struct Link {
+    State* st;
+    explicit Link(State* s) : st(s) {
+        st->previous = innermost;
+        if (innermost) innermost->next = st;
+        innermost = st;
+    }
+    ~Link() {
+        innermost = st->previous;
+        if (innermost) innermost->next = nullptr;
+    }
+    Link(const Link&) = delete;
+    Link& operator=(const Link&) = delete;
+};
+
+uint32_t units_consumed(const State* st, const Cell* source) {
+    if (source && cell_type(source) != TYPE_BINARY)
+        return unicode::count_utf8_chars(st->input_start, st->position);
+    return uint32_t(st->position - st->input_start);
+}
+
+void deliver(State* st, Cell* dst, bool one, bool wrap, const Cell* into) {
+    uint32_t count = st->top - st->base;
+    if (into) {
+        for (uint32_t i = 0; i < count; i++) block::rs_append(into, output_at(st->base + i));
+        return;
+    }
+    if (!one || wrap) {
+        Cell made{};
+        block::make_at(&made, int32_t(count));
+        SeriesBuffer* buffer = series_buffer(&made);
+        std::memcpy(buffer->cells(), output_at(st->base), count * sizeof(Cell));
+        buffer->tail = buffer->offset + count * uint32_t(sizeof(Cell));
+        *dst = made;
+        return;
+    }
+    if (count == 0) make_unset(dst);
+    else *dst = *output_at(st->base);
+}
+
+}  // namespace
+
+Cell* output_at(uint32_t index) { return output + index; }
+
+uint32_t open_type(const State* st) {
+    return st->level == st->base ? 0 : output_at(st->level - 1)->data2;
+}
+
+bool in_path(const State* st) { return path_type(int32_t(open_type(st))); }
+
+void init() {
+    output = static_cast<Cell*>(heap::alloc(OUTPUT_START * sizeof(Cell)));
+    output_capacity = OUTPUT_START;
+    utf8_buffer = static_cast<uint8_t*>(heap::alloc(UTF8_START));
+    collector::add_mark_hook(mark_output);
+}
+
+Cell* alloc_cell(State* st) {
+    if (st->top == output_capacity) {
+        output_capacity *= 2;
+        output = static_cast<Cell*>(heap::resize(output, size_t(output_capacity) * sizeof(Cell)));
+    }
+    Cell* cell = output + st->top++;
+    *cell = Cell{TYPE_UNSET | (st->newline_before ? CELL_NEW_LINE : 0), 0, 0, 0};
+    return cell;
+}
+
+void open_series(State* st, uint32_t type, const uint8_t* opener) {
+    if (open_type(st) == TYPE_POINT2D) syntax_error(st, TYPE_POINT2D, opener, opener + 1);
+    uint32_t before = st->top - st->level;
+    Cell* marker = alloc_cell(st);
+    marker->header = TYPE_TRIPLE | (marker->header & CELL_NEW_LINE);
+    marker->data1 = before;
+    marker->data2 = type;
+    marker->data3 = uint32_t(opener - st->input_start);
+    st->level = st->top;
+    st->newline_before = false;  // the line break belongs to the opener
+    st->start_state = 0;
+    st->last_open_type = int32_t(type);
+}
+
+void close_series(State* st, uint32_t type, const uint8_t* closer, char opener) {
+    if (st->level == st->base) missing_error(st, opener, closer);
+    uint32_t marker_index = st->level - 1;
+    uint32_t open = output_at(marker_index)->data2;
+    bool fits = open == type || (type == TYPE_BLOCK && open == TYPE_MAP) ||
+                (type == TYPE_SET_PATH && open == TYPE_PATH);
+    if (!fits) {
+        if (type == TYPE_SET_PATH) missing_error(st, ':', closer);
+        unclosed(st);
+    }
+    uint32_t count = st->top - st->level;
+    uint32_t before = output_at(marker_index)->data1;
+    if (st->load) {
+        Cell made{};
+        block::make_at(&made, int32_t(count));
+        SeriesBuffer* buffer = series_buffer(&made);
+        std::memcpy(buffer->cells(), output_at(st->level), count * sizeof(Cell));
+        buffer->tail = buffer->offset + count * uint32_t(sizeof(Cell));
+        Cell* marker = output_at(marker_index);
+        made.header = type | (marker->header & CELL_NEW_LINE);
+        *marker = made;
+        st->top = marker_index + 1;
+    } else {
+        st->top = marker_index;
+    }
+    st->level = marker_index - before;
+    st->token_type = int32_t(type);
+    st->start_state = in_path(st) ? 59 : 0;
+    st->last_open_type = int32_t(open_type(st));
+}
+
+Cell* close_point(State* st) {
+    uint32_t marker = st->level - 1;
+    uint32_t new_line = output_at(marker)->header & CELL_NEW_LINE;
+    st->level = marker - output_at(marker)->data1;
+    st->top = marker;
+    st->start_state = 0;
+    st->last_open_type = int32_t(open_type(st));
+    Cell* cell = alloc_cell(st);
+    cell->header |= new_line;
+    return cell;
+}
+
+void syntax_error(State* st, int32_t type, const uint8_t* start, const uint8_t*) {
+    st->token_type = TYPE_ERROR;
+    if (!st->load) throw QuietStop{};
+    close_all(st);
+    Cell line = line_text(st);
+    Cell near = near_text(st, start);
+    if (type == ERR_MALCONSTRUCT) fire(Category::syntax, err::malconstruct, &line, &near);
+    if (type <= 0 || path_type(type)) fire(Category::syntax, err::bad_char, &line, &near);
+    Cell datatype{TYPE_DATATYPE, uint32_t(type), 0, 0};
+    fire(Category::syntax, err::invalid, &line, &datatype, &near);
+}
+
+void missing_error(State* st, char delimiter, const uint8_t* near) {
+    st->token_type = TYPE_ERROR;
+    if (!st->load) throw QuietStop{};
+    close_all(st);
+    Cell line = line_text(st);
+    Cell text = near_text(st, near);
+    Cell expected{TYPE_CHAR, 0, uint32_t(uint8_t(delimiter)), 0};
+    fire(Category::syntax, err::missing, &line, &expected, &text);
+}
+
+uint32_t scan(Cell* dst, const uint8_t* text, uint32_t size, bool one, bool scan, bool load,
+              bool wrap, uint32_t* consumed, const Cell* source, const Cell* into) {
+    State st{};
+    st.base = st.level = st.top = innermost ? innermost->top : 0;
+    st.input_start = st.position = st.token_end = text;
+    st.input_end = text + size;
+    st.line = 1;
+    st.type_override = -1;
+    st.load = scan && load;
+    Link link(&st);
+    bool quiet = false;
+    try {
+        scan_tokens(&st, one, !scan);
+        if (st.level != st.base && !(!scan && in_path(&st))) unclosed(&st);
+    } catch (QuietStop&) {
+        quiet = true;
+    }
+    if (consumed) *consumed = units_consumed(&st, source);
+    if (quiet) {
+        if (dst && !into) *dst = Cell{TYPE_NONE, 0, 0, 0};
+        return TYPE_ERROR;
+    }
+    if (st.load) deliver(&st, dst, one, wrap, into);
+    return uint32_t(st.token_type);
+}
+
+uint32_t scan_string(Cell* dst, const Cell* string, int32_t length, bool one, bool scan,
+                     bool load, bool wrap, uint32_t* consumed, const Cell* into) {
+    Cell source = *string;
+    uint32_t available = string::rs_length(&source);
+    uint32_t count = length < 0 || uint32_t(length) > available ? available : uint32_t(length);
+    uint32_t unit = series_buffer(&source)->unit();
+    uint32_t room = count * (unit == 4 ? 4 : unit + 1) + 1;
+    bool shared = utf8_used + room <= UTF8_START;
+    uint8_t* text = shared ? utf8_buffer + utf8_used : static_cast<uint8_t*>(heap::alloc(room));
+    uint32_t size = unicode::string_to_utf8(&source, text, int32_t(count), false);
+    struct Release {
+        uint8_t* own;
+        uint32_t saved;
+        ~Release() {
+            utf8_used = saved;
+            if (own) heap::free(own);
+        }
+    } release{shared ? nullptr : text, utf8_used};
+    if (shared) utf8_used += size;
+    return lexer::scan(dst, text, size, one, scan, load, wrap, consumed, &source, into);
+}
+
+uint32_t scan_name_type(const Cell* word) {
+    Cell name = *word;
+    const char* text = symbol::get_c_string(name.data2);
+    uint32_t size = uint32_t(std::strlen(text));
+    // The name is copied: scanning may allocate and move the symbol's buffer.
+    uint8_t* copy = static_cast<uint8_t*>(heap::alloc(size + 1));
+    std::memcpy(copy, text, size + 1);
+    struct Release {
+        uint8_t* p;
+        ~Release() { heap::free(p); }
+    } release{copy};
+    uint32_t consumed = 0;
+    uint32_t type = scan(nullptr, copy, size, true, true, false, false, &consumed, nullptr, nullptr);
+    return type == TYPE_ERROR || consumed == size ? type : 0;
+}
+
+}  // namespace vek::lexer

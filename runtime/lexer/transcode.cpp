@@ -1,0 +1,83 @@
+#include "runtime/lexer/transcode.h"
+
+#include "runtime/datatypes/block_array.h"
+#include "runtime/lexer/lexer.h"
+#include "runtime/raise.h"
+#include "runtime/stack.h"
+
+namespace vek::natives {
+
+namespace {
+
+// The units from the source's index to its tail; an index past the tail is
+// first pulled back to it.
+uint32_t units_left(Cell* source) {
+    uint32_t length = series_buffer(source)->length();
+    if (source->data1 > length) source->data1 = length;
+    return length - source->data1;
+}
+
+// /part: a count, or a position in a series of the source's type.
+uint32_t part_length(const Cell* source, const Cell* limit, uint32_t available) {
+    int64_t n;
+    if (cell_type(limit) == TYPE_INTEGER) {
+        n = int32_t(limit->data2);
+    } else {
+        if (cell_type(limit) != cell_type(source)) fire(Category::script, err::not_same_type);
+        n = int64_t(limit->data1) - int64_t(source->data1);
+    }
+    if (n < 0) return 0;
+    return n < int64_t(available) ? uint32_t(n) : available;
+}
+
+bool starts_with_bom(const uint8_t* p, uint32_t length) {
+    return length >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF;
+}
+
+}  // namespace
+
+void transcode(bool, int32_t next, int32_t one, int32_t prescan, int32_t scan, int32_t part,
+               int32_t into, int32_t) {
+    Cell* args = stack::arguments;
+    Cell source = args[0];
+    uint32_t length = units_left(&source);
+    if (part >= 0) length = part_length(&source, args + part, length);
+    bool one_value = next >= 0 || one >= 0 || scan >= 0;
+    bool classify = prescan >= 0 || scan >= 0;
+    const Cell* into_block = into >= 0 ? args + into : nullptr;
+
+    Cell value{TYPE_UNSET, 0, 0, 0};
+    uint32_t consumed = 0;
+    uint32_t type;
+    if (cell_type(&source) == TYPE_BINARY) {
+        auto bytes = reinterpret_cast<const uint8_t*>(series_buffer(&source)->at(source.data1));
+        if (starts_with_bom(bytes, length)) {
+            bytes += 3;
+            length -= 3;
+            source.data1 += 3;
+        }
+        type = lexer::scan(&value, bytes, length, one_value, prescan < 0, !classify, false, &consumed,
+                           &source, into_block);
+    } else {
+        type = lexer::scan_string(&value, &source, int32_t(length), one_value, prescan < 0, !classify,
+                                  false, &consumed, into_block);
+    }
+    if (classify) {
+        if (length == 0 || type == 0) value = Cell{TYPE_NONE, 0, 0, 0};
+        else value = Cell{TYPE_DATATYPE, type, 0, 0};
+    }
+
+    Cell result = value;
+    if (into_block) {
+        result = *into_block;
+    } else if (next >= 0 && !(one >= 0 && scan < 0)) {
+        Cell rest = source;
+        rest.data1 += consumed;
+        block::make_at(&result, 2);
+        block::rs_append(&result, &value);
+        block::rs_append(&result, &rest);
+    }
+    stack::set_last(&result);
+}
+
+}  // namespace vek::natives

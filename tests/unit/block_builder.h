@@ -1,0 +1,25 @@
+// Building blocks for the tests from a small notation, until the lexer can
+// load them:
+//   integers       1 -20
+//   strings        "text" (no escapes)
+//   words          a  a:  'a  :a  /a  #a  (word!, set-word!, lit-word!,
+//                  get-word!, refinement!, issue!)
+//   paths          a/b/1  a/b:  'a/b  :a/b  (steps are words or integers)
+//   blocks         [ ... ]   parens ( ... )
+// A line break before a value sets that value's new-line flag.
+#pragma once
+
+#include <string>
+
+#include "runtime/cell.h"
+
+namespace vek::test {
+
+// The block of the values in the text. The cell holds the only reference to
+// its buffer: keep it in a local (which the collector's stack scan sees).
+Cell block_of(const char* text);
+
+// The text of a string! from its buffer's first code point (ASCII expected).
+std::string text_of(const Cell* string);
+
+}  // namespace vek::test
