@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "boot/script.h"
 #include "runtime/init.h"
 #include "runtime/process.h"
 #include "runtime/quit.h"
@@ -12,13 +13,16 @@ int entry(void* command_line) {
     const auto& line = *static_cast<const CommandLine*>(command_line);
     runtime::init_process(line.argc, line.argv);
     // The outermost catch point: its level takes every code.
+    int status = 0;
     try {
         runtime::init();
+        status = launch(line.argc, line.argv);
     } catch (const VekThrow& thrown) {
         runtime::entry_handler(thrown.code);
     } catch (const std::bad_alloc&) {
         quit_with_status(ERROR_OUT_OF_MEMORY, 0);
     }
+    if (status != 0) exit_process(status);
     quit_with_status(0, 0);
 }
 

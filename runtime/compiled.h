@@ -12,6 +12,7 @@
 #include "runtime/cell.h"
 #include "runtime/raise.h"
 #include "runtime/series.h"
+#include "runtime/unwind.h"
 
 namespace vek::compiled {
 
@@ -55,5 +56,54 @@ void set_refinement_args(const Cell* refinement, uint32_t index, uint32_t count)
 // <anon> whose result ends up unset!; nothing is raised.
 void print_error(Category category, uint32_t id, const Cell* arg1 = nullptr,
                  const Cell* arg2 = nullptr, const Cell* arg3 = nullptr);
+
+// ---------------------------------------------------------------- switch
+
+// The first cell of the block, from its index, of the key's datatype that
+// equals the key, stepping one cell at a time (single_step) or over
+// key/value pairs; nullptr when there is none or the key is a block!.
+const Cell* switch_match(const Cell* key, const Cell* block, bool single_step);
+// The first block! of the block after the matched cell; nullptr when none.
+const Cell* block_after(const Cell* block, const Cell* match);
+// The frame's first cell is the key, the second the block. The answer is,
+// with seek_block, the first block! after the match, else the cell after it
+// (the match itself when it is the last cell); none without a match or
+// without a block after it. single_step pushes the answer, else it becomes
+// the frame's result.
+void switch_lookup(bool single_step, bool seek_block);
+
+// ---------------------------------------------------------------- loading
+
+// Scans the whole string into the block. The shared none when the scan
+// stopped short of the string's end; the block cell made unset! when
+// nothing was loaded; else the block's first value.
+const Cell* load_first_value(const Cell* string, Cell* block);
+// The same into the frame's first cell.
+const Cell* load_first_value_at_stack(const Cell* string);
+
+// ---------------------------------------------------------------- calls and paths
+
+// One refinement of a compiled call: when value is true, the refinement (its
+// 1-based ordinal among the action's or native's refinements) gets the
+// argument position; otherwise count cells from that position become none!.
+struct RefinementUse {
+    const Cell* value;
+    uint32_t ordinal;
+    uint32_t position;
+    uint32_t count;
+};
+constexpr uint32_t MAX_REFINEMENTS = 32;
+// Calls entry index of the actions table (native false) or of the natives
+// table (native true, with check? set), its refinement_count refinements
+// absent unless a use makes them present. The arguments are in place from
+// stack::arguments on.
+Pending call_action_or_native(uint32_t index, bool native, uint32_t refinement_count,
+                              const RefinementUse* uses, uint32_t use_count);
+
+// Walks the count elements of a path from the head element (a word! head
+// standing for its value) through each value's path action; in set mode the
+// last step stores the frame's result cell. The final value becomes the
+// frame's result.
+void eval_path(bool set, const Cell* path, const Cell* elements, uint32_t count);
 
 }  // namespace vek::compiled

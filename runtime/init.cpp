@@ -5,6 +5,7 @@
 #include "runtime/collector.h"
 #include "runtime/console_output.h"
 #include "runtime/datatype.h"
+#include "runtime/datatypes/action.h"
 #include "runtime/datatypes/binary.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/char.h"
@@ -14,17 +15,21 @@
 #include "runtime/datatypes/error.h"
 #include "runtime/datatypes/file.h"
 #include "runtime/datatypes/float.h"
+#include "runtime/datatypes/function.h"
 #include "runtime/datatypes/integer.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/map.h"
 #include "runtime/datatypes/money.h"
+#include "runtime/datatypes/native.h"
 #include "runtime/datatypes/none.h"
+#include "runtime/datatypes/op.h"
 #include "runtime/datatypes/pair.h"
 #include "runtime/datatypes/paren.h"
 #include "runtime/datatypes/path.h"
 #include "runtime/datatypes/percent.h"
 #include "runtime/datatypes/point.h"
 #include "runtime/datatypes/ref.h"
+#include "runtime/datatypes/routine.h"
 #include "runtime/datatypes/series_actions.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/symbol.h"
@@ -37,7 +42,10 @@
 #include "runtime/datatypes/word.h"
 #include "runtime/externals.h"
 #include "runtime/fixed_words.h"
+#include "runtime/interpreter/boot_table.h"
 #include "runtime/interpreter/compare.h"
+#include "runtime/interpreter/interpreter.h"
+#include "runtime/interpreter/natives.h"
 #include "runtime/lexer/lexer.h"
 #include "runtime/io/random.h"
 #include "runtime/memory.h"
@@ -74,6 +82,11 @@ void init() {
     context::init();
     word::init();  // word! and its four kinds
     issue::init();
+    native::init();
+    action::init();  // after native!, its parent, as op! is
+    op::init();
+    function::init();  // after context!, its parent
+    routine::init();  // after function!
     float_::init();
     typeset::init();
     error::init();  // no parent until object! registers
@@ -110,14 +123,15 @@ void init() {
     fixed_words::init_issues();
     system_fields::init();
     error::init_prototype();
-    // natives table
+    natives::init();  // natives table
     // parse engine stacks
     ownership::init();
     // checksum and compression words, process launcher
     stack::init();
     lexer::init();  // lexer tables
     // boot literal data
-    // interpreter
+    interpreter::init();  // the current-position cell, tracing off
+    boot_table::init();  // natives, actions, datatype words, typesets, operators
     ref_pool::init();
     collector::init();
 }

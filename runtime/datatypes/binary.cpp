@@ -92,6 +92,14 @@ Cell* load_push(const void* bytes, uint32_t n) { return load_in(nullptr, bytes, 
 
 Cell* push(const Cell* value) { return stack::push(value); }
 
+uint64_t leading_bytes(const Cell* binary, uint32_t max) {
+    uint32_t count = std::min(rs_length(binary), max);
+    const std::byte* bytes = rs_head(binary);
+    uint64_t bits = 0;
+    for (uint32_t i = 0; i < count; i++) bits = (bits << 8) | uint64_t(bytes[i]);
+    return bits;
+}
+
 int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit) {
     return write_text(value, buffer, false, false, part, limit, 0);
 }

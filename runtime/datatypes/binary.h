@@ -28,6 +28,11 @@ Cell* load_push(const void* bytes, uint32_t n);
 // A copy of the cell pushed on the evaluation stack.
 Cell* push(const Cell* value);
 
+// Up to `max` bytes (8 at most) from the head, read big-endian: fewer bytes
+// fill the low-order end. The bit pattern that integer! and float! make of a
+// binary!.
+uint64_t leading_bytes(const Cell* binary, uint32_t max);
+
 // form and mold give the same text, always in base 16: "#{", two digits a
 // byte, "}" (mold/only leaves the marks out). More than 30 bytes go on lines
 // of 32 bytes of their own, indented one level deeper, unless flat.

@@ -7,6 +7,7 @@
 #include "runtime/datatype.h"
 #include "runtime/datatypes/block_edit.h"
 #include "runtime/datatypes/block_find.h"
+#include "runtime/datatypes/block_path.h"
 #include "runtime/datatypes/block_sort.h"
 #include "runtime/datatypes/integer.h"
 #include "runtime/datatypes/string_buffer.h"
@@ -208,6 +209,7 @@ void init() {
     record.actions[SLOT_TO - 1] = as_action(to);
     record.actions[SLOT_FORM - 1] = as_action(form);
     record.actions[SLOT_MOLD - 1] = as_action(mold);
+    record.actions[SLOT_EVAL_PATH - 1] = as_action(static_cast<actions::EvalPathFn>(&eval_path));
     record.actions[SLOT_COMPARE - 1] = as_action(compare);
     record.actions[SLOT_APPEND - 1] = as_action(append);
     record.actions[SLOT_INSERT - 1] = as_action(append);

@@ -335,11 +335,16 @@ Cell* copy(Cell* value, Cell* result, const Cell* part, bool deep, const Cell* t
         copy_series_deeply(node, 0, length);
         return result;
     }
-    for (uint32_t i = 0; i < length; i++) {
+    copy_values_of_types(node, 0, length, 1, deep, types);
+    return result;
+}
+
+void copy_values_of_types(Node node, uint32_t first, uint32_t end, uint32_t step, bool deep,
+                          const Cell* types) {
+    for (uint32_t i = first; i < end; i += step) {
         uint32_t type = cell_type(node_buffer(node)->cells() + i);
         if (matches_types(types, type) && copyable_by_type(type)) replace_by_copy(node, i, deep, types);
     }
-    return result;
 }
 
 }  // namespace vek::block

@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "runtime/cell.h"
+#include "runtime/series.h"
 
 namespace vek::block {
 
@@ -50,5 +51,13 @@ void trim(Cell* series, bool head, bool tail, bool auto_, bool lines, bool all, 
 // block that contains itself raises internal no-cycle, nesting deeper than
 // the cycle guard allows internal too-deep.
 Cell* copy(Cell* value, Cell* result, const Cell* part, bool deep, const Cell* types);
+
+// Replaces every step-th cell (step at least 1) of the node's buffer from
+// index first up to end (exclusive) whose type types names (a datatype! or
+// typeset!) and that is a series, bitset!, object!, error! or map! by its
+// own copy, deep with deep (types passed down). The cells' new-line flags
+// stay.
+void copy_values_of_types(Node node, uint32_t first, uint32_t end, uint32_t step, bool deep,
+                          const Cell* types);
 
 }  // namespace vek::block

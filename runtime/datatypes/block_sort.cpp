@@ -4,9 +4,14 @@
 #include <utility>
 
 #include "runtime/datatypes/block_array.h"
+#include "runtime/datatypes/context.h"
+#include "runtime/datatypes/function.h"
 #include "runtime/datatypes/series_actions.h"
+#include "runtime/datatypes/typeset.h"
 #include "runtime/fixed_words.h"
 #include "runtime/interpreter/actions.h"
+#include "runtime/interpreter/args_cache.h"
+#include "runtime/interpreter/interpreter.h"
 #include "runtime/raise.h"
 #include "runtime/sort.h"
 #include "runtime/stack.h"
@@ -63,7 +68,7 @@ uint32_t record_size(const Cell* skip, uint32_t range) {
 uint32_t record_flags(const Cell* comparator, const Cell* skip, uint32_t size, bool all) {
     if (comparator == nullptr) return all ? SORT_ALL | size << SORT_SHIFT : 0;
     switch (cell_type(comparator)) {
-    case TYPE_FUNCTION: fire(Category::internal, err::not_done);
+    case TYPE_FUNCTION: return 0;  // the function sees each record's first cell
     case TYPE_INTEGER: {
         if (skip == nullptr || all) fire(Category::script, err::bad_refines);
         int32_t offset = int32_t(comparator->data2);
@@ -85,10 +90,122 @@ void stable_sort_records(const Cell* series, uint32_t range, uint32_t size, int3
     stack::pop(1);
 }
 
+// ---------------------------------------------------------------- function comparators
+
+struct FunctionComparator {
+    const Cell* function;
+    bool reverse;
+};
+
+// Opens the function's frame and lays out a call with the two values as its
+// arguments: any further argument none!, each refinement false with none!
+// arguments, then the locals.
+void push_comparator_call(const Cell* function, const Cell* name, const Cell* first, const Cell* second) {
+    Node cache = interpreter::args_cache(function);
+    stack::push_call_frame(name, function::context_node(function));
+    const Cell* values[2] = {first, second};
+    uint32_t given = 0;
+    bool active = true;
+    for (uint32_t i = 0; i < node_buffer(cache)->length(); i++) {
+        const Cell entry = node_buffer(cache)->cells()[i];
+        switch (cell_type(&entry)) {
+        case TYPE_TYPESET:
+            if (interpreter::arg_mode(&entry) == interpreter::ARG_RETURN) break;
+            if (!active || given == 2) {
+                *stack::push_cell() = Cell{TYPE_NONE, 0, 0, 0};
+                break;
+            }
+            if (!typeset::contains(&entry, cell_type(values[given]))) {
+                Cell type{TYPE_DATATYPE, cell_type(values[given]), 0, 0};
+                fire(Category::script, err::expect_arg, name, &type, interpreter::push_spec_word(function, i));
+            }
+            stack::push(values[given++]);
+            break;
+        case TYPE_REFINEMENT:
+            *stack::push_cell() = Cell{TYPE_LOGIC, 0, 0, 0};
+            active = false;
+            break;
+        case TYPE_INTEGER: function::init_locals(int32_t(entry.data2)); break;
+        default: break;
+        }
+    }
+}
+
+// The function's answer as a three-way result: true, a negative number and
+// any other value than none! order the first value after the second.
+int32_t comparator_answer(const Cell* result) {
+    switch (cell_type(result)) {
+    case TYPE_LOGIC: return result->data1 != 0 ? 1 : -1;
+    case TYPE_INTEGER: {
+        auto n = int32_t(result->data2);
+        return n < 0 ? 1 : n > 0 ? -1 : 0;
+    }
+    case TYPE_FLOAT: {
+        double d = cell_get_f64(result);
+        return d > 0 ? -1 : d < 0 ? 1 : 0;
+    }
+    case TYPE_NONE: return -1;
+    default: return 1;
+    }
+}
+
+// The function is called with the pair in reverse order, (b, a), or (a, b)
+// with /reverse. A break or continue inside it cannot be handed back through
+// the sort: it goes on as an exception.
+int call_comparator(const void* a, const void* b, int, void* extra) {
+    auto* comparator = static_cast<const FunctionComparator*>(extra);
+    Cell first = *static_cast<const Cell*>(comparator->reverse ? a : b);
+    Cell second = *static_cast<const Cell*>(comparator->reverse ? b : a);
+    Cell function = *comparator->function;
+    const Cell* name = fixed_words::word(fixed_words::Word::compare_callback_tag);
+    Cell* saved_top = stack::top;
+    push_comparator_call(&function, name, &first, &second);
+    Pending pending = interpreter::call_function(&function, context::global, name, interpreter::CALL_SORT);
+    if (pending != Pending::none) interpreter::raise_pending(pending);
+    Cell result = *stack::arguments;
+    stack::unwind_function_drop();
+    stack::top = saved_top;
+    return comparator_answer(&result);
+}
+
+// The comparator runs Vek code, which may change the block or sort another:
+// the range is sorted in a scratch copy of its own on the evaluation stack
+// and written back only when the block kept its buffer and its length.
+// Holding both buffers' addresses keeps them in place meanwhile.
+void sort_by_function(const Cell* series, uint32_t range, uint32_t size, const Cell* comparator, bool reverse,
+                      bool stable) {
+    SeriesBuffer* buffer = series_buffer(series);
+    uint32_t length = buffer->length();
+    Cell* saved_top = stack::top;
+    Node copy = series::copy_part(series_node(series), series->data1, range);
+    *stack::push_cell() = Cell{TYPE_BLOCK, 0, uint32_t(copy), 0};
+    Cell* base = node_buffer(copy)->cells();
+    FunctionComparator extra{comparator, reverse};
+    uint32_t count = range / size;
+    uint32_t width = size * uint32_t(sizeof(Cell));
+    if (!stable)
+        sort::quick_sort(base, count, width, 0, &extra, call_comparator);
+    else if (size == 1)
+        sort::merge_sort_cells(base, count, 0, &extra, call_comparator);
+    else
+        sort::merge_sort(base, count, width, 0, &extra, call_comparator);
+    if (series_buffer(series) != buffer || buffer->length() != length)
+        fire(Category::script, err::past_end);
+    std::copy(base, base + range, buffer->cells() + series->data1);
+    stack::top = saved_top;
+}
+
+// ---------------------------------------------------------------- sorting a range
+
 // The base pointer held in these frames keeps the block's buffer in place
 // while the comparisons run.
-void sort_range(const Cell* series, uint32_t range, uint32_t size, int32_t code, uint32_t flags, bool stable) {
+void sort_range(const Cell* series, uint32_t range, uint32_t size, int32_t code, uint32_t flags, bool stable,
+                const Cell* comparator) {
     if (range / size < 2) return;
+    if (comparator != nullptr && cell_type(comparator) == TYPE_FUNCTION) {
+        sort_by_function(series, range, size, comparator, (flags & SORT_REVERSE) != 0, stable);
+        return;
+    }
     Cell* base = series_buffer(series)->cells() + series->data1;
     if (!stable)
         sort::quick_sort(base, range / size, size * uint32_t(sizeof(Cell)), code, &flags, compare_records);
@@ -128,10 +245,10 @@ Cell* sort(Cell* series, bool case_sensitive, const Cell* skip, const Cell* comp
         position.data1 = std::min(position.data1, series_buffer(&position)->length());
         range = std::min(range, length_from_head(&position));
         range -= range % size;
-        sort_range(&position, range, size, code, flags, stable);
+        sort_range(&position, range, size, code, flags, stable, comparator);
         series::notify_after(&position, Edit::sort, nullptr, head, int32_t(range));
     } else {
-        sort_range(&position, range, size, code, flags, stable);
+        sort_range(&position, range, size, code, flags, stable, comparator);
     }
     return copy_cell(&position, series);
 }

@@ -28,8 +28,12 @@ int32_t sort_compare(const Cell* a, const Cell* b, int32_t code, uint32_t flags)
 //     there are), and the series' head moves back to the first of them.
 //   skip: sorts records of that many cells, which must divide the range.
 //   comparator: an integer! orders records by that cell (1-based; needs
-//     skip and excludes all); a function! needs the evaluator and raises
-//     internal not-done for now.
+//     skip and excludes all); a function! is called with each pair of
+//     records' first cells, (b, a), or (a, b) with reverse, and its answer
+//     decides (true, a negative number, or any value but none! and false
+//     sorts a after b). The range is sorted in a copy and written back; a
+//     comparator that changed the block's buffer or length raises script
+//     past-end instead.
 //   all: records compare cell by cell (needs skip).
 //   stable: equal elements keep their order.
 // Errors leave the block as it was: invalid-refine-arg for a bad part,

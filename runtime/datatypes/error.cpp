@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "runtime/datatype.h"
+#include "runtime/datatypes/callable.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/object.h"
@@ -13,6 +14,7 @@
 #include "runtime/error_catalog.h"
 #include "runtime/fixed_words.h"
 #include "runtime/interpreter/actions.h"
+#include "runtime/interpreter/interpreter.h"
 #include "runtime/memory.h"
 #include "runtime/print_hooks.h"
 #include "runtime/root.h"
@@ -71,6 +73,10 @@ Cell* push_new() {
     object::copy_into(prototype_cell, error);
     *error = Cell{TYPE_ERROR, error->data1, CLASS_ID, 0};
     *context::owner_of(object::context_node(error)) = *error;
+    // The code under evaluation, at the start of the expression that failed.
+    const Cell* position = interpreter::current_position();
+    if (cell_type(position) == TYPE_BLOCK || cell_type(position) == TYPE_PAREN)
+        *field(error, FIELD_NEAR) = *position;
     return error;
 }
 
@@ -419,7 +425,34 @@ void fill_where(const Cell* error, const Cell* value) {
 uint32_t type_symbol(const Cell* error) { return field_symbol(error, FIELD_TYPE); }
 uint32_t id_symbol(const Cell* error) { return field_symbol(error, FIELD_ID); }
 
-const Cell* get_arg_word(uint32_t) { return fixed_words::word(fixed_words::Word::anon_tag); }
+namespace {
+
+// The callable value named by the innermost named call frame, or nullptr.
+// Only a word bound where its value can be read without raising counts: this
+// runs while an error is being made.
+const Cell* current_callable() {
+    const Cell* name = stack::current_function_word();
+    if (!word::any_word_type(cell_type(name)) || name->data1 == 0 || name->data3 == WORD_UNRESOLVED) return nullptr;
+    if (context::on_stack(context::cell_of(Node(name->data1)))) return nullptr;
+    const Cell* value = context::get(name);
+    return callable::is_callable(cell_type(value)) || cell_type(value) == TYPE_OP ? value : nullptr;
+}
+
+bool argument_word(uint32_t type) {
+    return type == TYPE_WORD || type == TYPE_LIT_WORD || type == TYPE_GET_WORD || type == TYPE_REFINEMENT;
+}
+
+}  // namespace
+
+const Cell* get_arg_word(uint32_t n) {
+    const Cell* anon = fixed_words::word(fixed_words::Word::anon_tag);
+    const Cell* function = current_callable();
+    if (!function) return anon;
+    SeriesBuffer* spec = node_buffer(callable::spec_node(function));
+    for (const Cell* cell = spec->cells(); cell < spec->cells_tail(); cell++)
+        if (argument_word(cell_type(cell)) && n-- == 0) return cell;
+    return anon;
+}
 
 void capture_stack(const Cell* error) {
     Cell position = *field(error, FIELD_STACK);

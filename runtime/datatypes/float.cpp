@@ -1,11 +1,13 @@
 #include "runtime/datatypes/float.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <limits>
 
 #include "runtime/datatype.h"
+#include "runtime/datatypes/binary.h"
 #include "runtime/datatypes/block_array.h"
 #include "runtime/datatypes/char.h"
 #include "runtime/datatypes/error.h"
@@ -126,18 +128,6 @@ uint32_t result_type(uint32_t left, uint32_t right) {
 
 // ---------------------------------------------------------------- make and to
 
-// At most the first eight bytes from the head, big-endian, as the bit
-// pattern; fewer bytes fill the low-order end.
-double from_binary(const Cell* binary) {
-    SeriesBuffer* buffer = series_buffer(binary);
-    uint32_t length = buffer->length();
-    uint32_t head = binary->data1;
-    uint32_t count = head < length ? std::min(length - head, 8u) : 0;
-    const std::byte* bytes = buffer->at(head);
-    uint64_t bits = 0;
-    for (uint32_t i = 0; i < count; i++) bits = (bits << 8) | uint64_t(bytes[i]);
-    return std::bit_cast<double>(bits);
-}
 
 // [mantissa exponent]: mantissa x 10 ^ exponent, the exponent truncated. A
 // negative exponent divides, so that [3 -1] gives exactly 0.3.
@@ -185,7 +175,7 @@ double from_spec(const Cell* spec, uint32_t type) {
     case TYPE_PERCENT:
     case TYPE_TIME: return number_of(spec);
     case TYPE_MONEY: handed_over();
-    case TYPE_BINARY: return from_binary(spec);
+    case TYPE_BINARY: return std::bit_cast<double>(binary::leading_bytes(spec, 8));
     case TYPE_BLOCK:
     case TYPE_PAREN:
     case TYPE_HASH: return from_scaled_block(spec);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "runtime/datatype.h"
+#include "runtime/datatypes/binary.h"
 #include "runtime/datatypes/error.h"
 #include "runtime/datatypes/float.h"
 #include "runtime/datatypes/string_buffer.h"
@@ -249,16 +250,7 @@ int32_t from_issue(const Cell* issue) {
     return int32_t(result);
 }
 
-int32_t from_binary(const Cell* binary) {
-    SeriesBuffer* buffer = series_buffer(binary);
-    uint32_t length = buffer->length();
-    uint32_t head = binary->data1;
-    uint32_t count = head < length ? std::min(length - head, 4u) : 0;
-    const std::byte* bytes = buffer->at(head);
-    uint32_t result = 0;
-    for (uint32_t i = 0; i < count; i++) result = (result << 8) | uint32_t(bytes[i]);
-    return int32_t(result);
-}
+int32_t from_binary(const Cell* binary) { return int32_t(uint32_t(binary::leading_bytes(binary, 4))); }
 
 Cell* make_in(const Cell* block, int32_t value) { return make_at(block::alloc_tail(block), value); }
 

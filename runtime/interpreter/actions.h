@@ -8,6 +8,7 @@
 // absent.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "runtime/cell.h"
@@ -107,6 +108,22 @@ using WriteFn = Cell* (*)(Cell* destination, const Cell* data, bool binary, bool
                           bool append, const Cell* part, const Cell* seek, const Cell* allow,
                           const Cell* as);
 
+// ---------------------------------------------------------------- entry functions
+
+// What the evaluator calls for an action!: the arguments are the current
+// call's cells from stack::arguments on, refinements holds one integer per
+// refinement of the action's spec (-1 absent, else the position of its first
+// argument cell from stack::arguments, or its own position when it takes no
+// argument), and the result is left in the first argument cell. Indexed by
+// slot - 1; slot 8 has no entry. Two entries take other integers: path
+// access (slot 7) gets/sets the element (argument 1) of the parent (argument
+// 0), setting to the argument at refinements[0] when that is not -1; compare
+// (slot 9) compares arguments 0 and 1 by the op code in refinements[0] and
+// leaves a logic!.
+using EntryFn = void (*)(const int32_t* refinements);
+constexpr uint32_t ACTION_TABLE_SIZE = 62;
+extern std::array<EntryFn, ACTION_TABLE_SIZE> action_table;
+
 // ---------------------------------------------------------------- lookup
 
 // The implementation of the slot for datatype `type`; never an empty entry:
@@ -118,6 +135,8 @@ datatype::ActionFn get_action(uint32_t type, const Cell* value, uint32_t slot);
 inline datatype::ActionFn lookup_for_value(const Cell* value, uint32_t slot) {
     return get_action(cell_type(value), value, slot);
 }
+// The implementation of the slot for the current call's first argument.
+datatype::ActionFn lookup_for_stack(uint32_t slot);
 
 // The path-access implementation of the value's datatype. A missing one
 // raises script bad-path-type with the path, the datatype and the path up to

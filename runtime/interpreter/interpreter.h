@@ -9,6 +9,7 @@
 // and in place, so they stay valid while the block is evaluated.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "runtime/cell.h"
@@ -16,6 +17,14 @@
 #include "runtime/unwind.h"
 
 namespace vek::interpreter {
+
+// Library code: blocks loaded from the embedded library carry this flag in
+// their buffer's flags (a bit no other buffer flag uses). Copies made from
+// them inherit it, so a library function's body stays library code. Their
+// evaluation fires no trace events, does not move the current-position cell
+// and marks no frame as interpreted, as compiled code would.
+constexpr uint32_t BUF_LIBRARY = 0x00008000u;
+inline bool library_code(const Cell* block) { return (series_buffer(block)->flags & BUF_LIBRARY) != 0; }
 
 // How apply feeds arguments: not at all (0), from a block of values (1),
 // with /all (2), with refinement words in the block (3), with /safer (4).
@@ -56,16 +65,30 @@ Pending eval_next(const Cell* code, const Cell*& pos, const Cell* tail, bool sub
 // in *index. At the tail the result becomes unset! and the index stays.
 Pending eval_next_index(const Cell* block, uint32_t* index);
 
-// Calls a value with the arguments that follow pos (or, with a path, the
-// refinements the path names).
+// Calls a value with the arguments that follow pos; with a path, its
+// elements from path_rest on (counted from the path's index) name the
+// refinements. name (a word!) names the call's frame, <anon> otherwise;
+// parent is the value a path reached the function through. Unless infix,
+// the called value is pushed first and the result replaces it (sub), or
+// becomes the current frame's result (not sub). An infix call finds its
+// left operand in the cell at the stack top and leaves its result there.
 Pending eval_code(const Cell* called, const Cell*& pos, const Cell* tail, const Cell* code, bool sub,
-                  const Cell* path, const Cell* name, const Cell* parent, ApplyMode apply, bool infix);
+                  const Cell* path, const Cell* name, const Cell* parent, ApplyMode apply, bool infix,
+                  uint32_t path_rest = 1);
 
-// Runs a function! whose arguments are on the stack, in a function frame the
-// caller opened.
+// Runs a function! whose arguments and locals are on the stack, in the
+// function frame (the top frame) that the caller opened. return and exit end
+// here; break and continue come back pending, with the frame already gone.
 Pending call_function(const Cell* function, Node object_context, const Cell* name, CallbackClass callback);
+// Runs a routine! whose arguments are on the stack, in the native frame the
+// caller opened; the result is left in the frame's first cell.
 void call_routine(const Cell* routine);
 
+// Evaluates a path from its head; pos and tail are the code after it (the
+// arguments of a function the path calls). set: the value to store is the
+// current frame's first cell. With a state record, a paren element stops the
+// walk (state->depth > 0 then) and a later call resumes there, taking the
+// paren's value from the stack top.
 Pending eval_path(const Cell* path, const Cell*& pos, const Cell* tail, const Cell* code, bool set, bool get,
                   bool sub, bool case_sensitive, PathState* state);
 
@@ -73,8 +96,16 @@ Pending eval_path(const Cell* path, const Cell*& pos, const Cell* tail, const Ce
 Cell* last_value();
 
 // The block being evaluated, its index at the start of the expression under
-// way: errors take their near field from it.
+// way: errors take their near field from it. The cell lives in the root block.
 const Cell* current_position();
+
+// Deep recursion ends as internal stack-overflow while this much of the
+// machine stack is left, so that the error can still be built and caught.
+constexpr size_t STACK_RESERVE = 512 * 1024;
+void check_stack();
+
+// Test hook: how many return or exit codes have ended a function call.
+uint64_t returns_handled();
 
 // For C++ callbacks into Vek code that cannot pass a code on (comparators,
 // change handlers, lexer and parse callbacks): a pending code becomes the

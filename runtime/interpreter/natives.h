@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 
+#include "runtime/cell.h"
 #include "runtime/unwind.h"
 
 namespace vek::natives {
@@ -23,5 +24,9 @@ extern std::array<NativeFn, TABLE_SIZE> table;
 
 // Fills the table in its fixed order and makes the print reduce buffer.
 void init();
+
+// The block! cell, in the root block, that print and prin reduce into; they
+// empty it back to its length before use once done.
+Cell* print_buffer();
 
 }  // namespace vek::natives

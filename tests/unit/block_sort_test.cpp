@@ -168,7 +168,7 @@ TEST(BlockSort, BadRefinementsRaiseAndLeaveTheBlockAlone) {
         {{.skip = 2}, block::rs_abs_at(&text, 0), nullptr, bad_arg},
         {{}, nullptr, block::rs_abs_at(&text, 0), bad_arg},
         {{}, nullptr, &other, bad_arg},
-        {{}, &function, nullptr, error_code(Category::internal, err::not_done)},
+        {{}, &function, &other, bad_arg},
     };
     for (const Row& row : rows) {
         Cell block = block_of("4 3 2 1");

@@ -1,0 +1,4 @@
+b = []
+for i in range(1, 1000001):
+    b.append(i)
+print(len(b))

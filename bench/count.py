@@ -1,0 +1,4 @@
+i = 0
+while i < 10000000:
+    i = i + 1
+print(i)

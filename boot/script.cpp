@@ -1,0 +1,166 @@
+#include "boot/script.h"
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "platform/stdin.h"
+#include "runtime/console_output.h"
+#include "runtime/datatypes/context.h"
+#include "runtime/datatypes/error.h"
+#include "runtime/datatypes/string_buffer.h"
+#include "runtime/datatypes/symbol.h"
+#include "runtime/interpreter/interpreter.h"
+#include "runtime/lexer/lexer.h"
+#include "runtime/memory.h"
+#include "runtime/raise.h"
+#include "runtime/stack.h"
+#include "runtime/system.h"
+
+namespace vek::boot {
+
+namespace {
+
+// The console's guard around a script: every way out stops at try/all, and
+// an error keeps its call stack. The empty block is replaced by the code.
+constexpr const char* GUARD = "try/all/keep [catch/name [] 'console]";
+
+// Where the guard's inner block holds the code.
+constexpr uint32_t GUARD_BODY = 1;
+constexpr uint32_t GUARDED_CODE = 1;
+
+bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// The start of the script: "Vek", optionally "/System", any whitespace, then
+// "[". Text before it is not part of the script.
+size_t find_header(const std::string& text) {
+    for (size_t at = text.find("Vek"); at != std::string::npos; at = text.find("Vek", at + 1)) {
+        size_t i = at + 3;
+        if (text.compare(i, 7, "/System") == 0) i += 7;
+        while (i < text.size() && is_space(text[i])) i++;
+        if (i < text.size() && text[i] == '[') return at;
+    }
+    return std::string::npos;
+}
+
+const Cell* global_word(const char* name) { return context::add_global(symbol::make(name), false, true); }
+
+void print_line(const char* text) {
+    console::print_cstring(text);
+    console::print_cstring("\n");
+}
+
+// Runs step inside a try frame named after what it does, with the cell it
+// fills as the frame's result. On success that cell is left as the last
+// pushed one; an error is printed instead and false answered.
+template <class Step>
+bool guarded(const char* name, Step step) {
+    stack::mark_try(global_word(name));
+    try {
+        step(stack::push_cell());
+        stack::unwind();
+        return true;
+    } catch (const VekThrow& thrown) {
+        if (thrown.code != CODE_ERROR) throw;
+        sysrec.thrown_code = 0;
+        error::print(stack::top - 1);
+        return false;
+    }
+}
+
+bool read_file(const char* name, std::string& text) {
+    return guarded("read", [&](Cell*) {
+        std::ifstream in(name, std::ios::binary);
+        std::ostringstream bytes;
+        if (in) bytes << in.rdbuf();
+        if (!in || in.bad()) {
+            Cell* file = string::load_push(reinterpret_cast<const uint8_t*>(name),
+                                                  uint32_t(std::char_traits<char>::length(name)),
+                                                  string::Encoding::utf8);
+            set_type(file, TYPE_FILE);
+            fire(Category::access, err::cannot_open, file);
+        }
+        text = bytes.str();
+    });
+}
+
+// Loads the text into a block, left as the last pushed cell.
+bool load(const std::string& text, size_t from) {
+    return guarded("load", [&](Cell* block) {
+        lexer::scan(block, reinterpret_cast<const uint8_t*>(text.data()) + from, uint32_t(text.size() - from),
+                    false, true, true, true, nullptr, nullptr, nullptr);
+    });
+}
+
+// The index of the code after the first word Vek and the block that follows
+// it; -1 when there is no such pair.
+int32_t code_after_header(const Cell* block) {
+    uint32_t vek = symbol::make("Vek");
+    SeriesBuffer* buffer = series_buffer(block);
+    for (uint32_t i = block->data1; i + 1 < buffer->length(); i++) {
+        const Cell* value = buffer->cells() + i;
+        if (cell_type(value) == TYPE_WORD && value->data2 == vek)
+            return cell_type(value + 1) == TYPE_BLOCK ? int32_t(i + 2) : -1;
+    }
+    return -1;
+}
+
+// Evaluates the code block inside the guard and answers the exit status. A
+// script whose value is an error, raised or not, ends in that error.
+int evaluate(const Cell* code) {
+    Cell guard_code = *code;
+    if (!load(GUARD, 0)) return 1;
+    Cell guard = *(stack::top - 1);
+    Cell body = series_buffer(&guard)->cells()[GUARD_BODY];
+    series_buffer(&body)->cells()[GUARDED_CODE] = guard_code;
+    if (interpreter::eval_block(&guard, false) != Pending::none) return 0;
+    const Cell* result = stack::top - 1;
+    if (cell_type(result) != TYPE_ERROR) return 0;
+    error::print(result);
+    return 1;
+}
+
+// A script file: its text from the header on, the header skipped.
+int run_file(const char* name) {
+    std::string text;
+    if (!read_file(name, text)) return 1;
+    size_t start = find_header(text);
+    if (start == std::string::npos) {
+        print_line("*** Error: Vek header not found!");
+        return 1;
+    }
+    if (!load(text, start)) return 1;
+    Cell code = *(stack::top - 1);
+    int32_t index = code_after_header(&code);
+    if (index < 0) {
+        bool system = text.find("Vek/System") != std::string::npos;
+        print_line(system ? "*** Error: contains Vek/System code which requires compilation!"
+                          : "*** Error: not a Vek program!");
+        return 1;
+    }
+    code.data1 = uint32_t(index);
+    return evaluate(&code);
+}
+
+// Standard input needs no header; one that starts it is skipped.
+int run_stdin() {
+    std::string text = platform::read_all_stdin();
+    if (!load(text, 0)) return 1;
+    Cell code = *(stack::top - 1);
+    if (code_after_header(&code) == int32_t(code.data1) + 2) code.data1 += 2;
+    return evaluate(&code);
+}
+
+}  // namespace
+
+int launch(int argc, char** argv) {
+    // What the library's boot will do once it exists: start-up is over, and
+    // the collector may run.
+    booting = false;
+    memory::collector_enabled = true;
+    if (argc > 1) return run_file(argv[1]);
+    if (!platform::stdin_is_terminal()) return run_stdin();
+    return 0;
+}
+
+}  // namespace vek::boot

@@ -1,0 +1,33 @@
+# Scripts run from the command line and from standard input: what they print
+# and the exit status.
+set(dir ${CMAKE_CURRENT_LIST_DIR})
+
+# Runs vek with the arguments (and standard input from the file, when given)
+# and checks that its output starts with expected and its status is status.
+function(expect label status expected input)
+  set(options)
+  if(input)
+    set(options INPUT_FILE ${input})
+  else()
+    set(options INPUT_FILE /dev/null)
+  endif()
+  execute_process(COMMAND ${VEK} ${ARGN} ${options}
+                  RESULT_VARIABLE actual_status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  string(FIND "${out}" "${expected}" at)
+  # Nothing runs after an error that ends the script (the Near line may
+  # still show the code that would have printed it).
+  string(REGEX MATCH "(^|\n)after\n" after "${out}")
+  if(NOT at EQUAL 0 OR after OR NOT actual_status EQUAL status OR NOT err STREQUAL "")
+    message(SEND_ERROR "${label}: expected status ${status} and output starting with\n${expected}\n"
+                       "got status ${actual_status} and output\n${out}\nstandard error:\n${err}")
+  endif()
+endfunction()
+
+expect("a script file" 0 "hello\n" "" ${dir}/hello.vek)
+expect("the script's own arguments" 0 "hello\n" "" ${dir}/hello.vek one --two)
+expect("standard input, its header skipped" 0 "hello\n" ${dir}/hello.vek)
+expect("a file without a header" 1 "*** Error: Vek header not found!\n" "" ${dir}/no_header.vek)
+expect("a script that ends in an error" 1
+       "before\n*** Math Error: attempt to divide by zero\n*** Where: " "" ${dir}/ends_in_error.vek)
+expect("a file that cannot be read" 1 "*** Access Error: cannot open: %${dir}/missing.vek\n" ""
+       ${dir}/missing.vek)

@@ -1,0 +1,204 @@
+// Runs the cases of one .vek test file through the real vek binary and
+// reports each case whose output differs from the expected text. The format
+// is described in the README ("For contributors: Vek-level tests").
+//
+// Usage: vek_test_runner VEK FILE.vek
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+struct Case {
+    int line = 0;  // of its first code line
+    Lines code;
+    Lines expected;
+};
+
+struct Outcome {
+    Lines output;
+    std::string errors;  // what was written to standard error
+    int status = -1;
+};
+
+// A case that runs longer than this is stuck; it fails rather than holding up
+// the whole file until CTest's own time-out.
+constexpr int CASE_SECONDS = 60;
+
+bool starts_with(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
+
+bool is_code(const std::string& line) { return starts_with(line, ">>"); }
+bool is_comment(const std::string& line) { return starts_with(line, ";"); }
+bool is_blank(const std::string& line) { return line.find_first_not_of(" \t") == std::string::npos; }
+
+void drop_trailing_blanks(Lines& lines) {
+    while (!lines.empty() && is_blank(lines.back())) lines.pop_back();
+}
+
+std::string code_text(const std::string& line) {
+    return line.substr(starts_with(line, ">> ") ? 3 : 2);
+}
+
+// Splits text into lines at LF, without the line ends; a CR before an LF
+// belongs to the line end.
+Lines split_lines(const std::string& text) {
+    Lines lines;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::string read_file(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void write_file(const fs::path& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+// A case's code lines follow one another (comments may come between them);
+// any other line ends them. Text before the first case may only be comments
+// and blank lines, so that a mistyped prompt cannot hide a case.
+bool parse(const Lines& lines, std::vector<Case>& cases, std::string& problem) {
+    bool in_code = false;
+    for (size_t i = 0; i < lines.size(); i++) {
+        const std::string& line = lines[i];
+        if (is_comment(line)) continue;
+        if (is_code(line)) {
+            if (!in_code) cases.push_back(Case{int(i + 1), {}, {}});
+            cases.back().code.push_back(code_text(line));
+        } else if (!cases.empty()) {
+            cases.back().expected.push_back(line);
+        } else if (!is_blank(line)) {
+            problem = "line " + std::to_string(i + 1) + ": text before the first case is not a comment";
+            return false;
+        }
+        in_code = is_code(line);
+    }
+    for (auto& c : cases) drop_trailing_blanks(c.expected);
+    return true;
+}
+
+bool has_line_starting(const Lines& lines, const char* prefix) {
+    for (const auto& line : lines)
+        if (starts_with(line, prefix)) return true;
+    return false;
+}
+
+// The script that vek runs for a case. When the value is asked for, it is
+// molded after all the output of the code, inside a block so that unset! molds
+// too; only actions and natives are used, since nothing else exists before
+// the library boots.
+std::string script_of(const Case& c) {
+    std::string code;
+    for (const auto& line : c.code) code += line + "\n";
+    if (!has_line_starting(c.expected, "== ")) return code;
+    return "print [\"==\" mold/only reduce [(\n" + code + ")]]\n";
+}
+
+std::string quoted(const fs::path& path) {
+    std::string text = "'";
+    for (char ch : path.string()) text += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
+    return text + "'";
+}
+
+Outcome run(const fs::path& vek, const fs::path& dir, const std::string& script) {
+    fs::path in = dir / "case.vek", out = dir / "out", err = dir / "err", status = dir / "status";
+    write_file(in, script);
+    std::string command = "timeout " + std::to_string(CASE_SECONDS) + " " + quoted(vek) + " < " + quoted(in) +
+                          " > " + quoted(out) + " 2> " + quoted(err) + "; echo $? > " + quoted(status);
+    Outcome outcome;
+    if (std::system(command.c_str()) != 0) return outcome;
+    outcome.output = split_lines(read_file(out));
+    drop_trailing_blanks(outcome.output);
+    outcome.errors = read_file(err);
+    outcome.status = std::atoi(read_file(status).c_str());
+    return outcome;
+}
+
+// Without a Where line in the expectation, only an error's first line counts.
+Lines comparable(const Lines& output, const Lines& expected) {
+    if (has_line_starting(expected, "*** Where:")) return output;
+    Lines kept;
+    for (const auto& line : output)
+        if (!starts_with(line, "*** Where: ") && !starts_with(line, "*** Near : ") &&
+            !starts_with(line, "*** Stack: ") && !starts_with(line, "*** Files: "))
+            kept.push_back(line);
+    return kept;
+}
+
+void print_block(const char* title, const Lines& lines, const char* prefix = "") {
+    std::cout << "  " << title << ":\n";
+    for (const auto& line : lines) std::cout << "    " << prefix << line << "\n";
+}
+
+// True when the case passed; otherwise reports it.
+bool check(const std::string& file, const Case& c, const Outcome& outcome) {
+    Lines actual = comparable(outcome.output, c.expected);
+    bool passed = actual == c.expected && outcome.errors.empty() && (outcome.status == 0 || outcome.status == 1);
+    if (passed) return true;
+    std::cout << file << ":" << c.line << ": case failed\n";
+    print_block("code", c.code, ">> ");
+    print_block("expected", c.expected);
+    print_block("actual", outcome.output);
+    if (outcome.status != 0 && outcome.status != 1)
+        std::cout << "  vek ended with status " << outcome.status << (outcome.status == 124 ? " (time-out)" : "")
+                  << "\n";
+    if (!outcome.errors.empty()) print_block("standard error", split_lines(outcome.errors));
+    return false;
+}
+
+fs::path scratch_directory(const std::string& stem) {
+    std::random_device random;
+    std::ostringstream name;
+    name << "vek-test-" << stem << "-" << std::hex << random() << random();
+    fs::path dir = fs::temp_directory_path() / name.str();
+    fs::create_directories(dir);
+    return dir;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::cout << "usage: vek_test_runner VEK FILE.vek\n";
+        return 2;
+    }
+    fs::path vek = fs::absolute(argv[1]);
+    fs::path file = argv[2];
+    std::string name = file.filename().string();
+    if (!fs::exists(file)) {
+        std::cout << name << ": no such file\n";
+        return 2;
+    }
+    std::vector<Case> cases;
+    std::string problem;
+    if (!parse(split_lines(read_file(file)), cases, problem)) {
+        std::cout << name << ": " << problem << "\n";
+        return 2;
+    }
+    fs::path dir = scratch_directory(file.stem().string());
+    int failed = 0;
+    for (const auto& c : cases)
+        if (!check(name, c, run(vek, dir, script_of(c)))) failed++;
+    fs::remove_all(dir);
+    std::cout << name << ": " << cases.size() << " cases, " << failed << " failed\n";
+    return failed == 0 && !cases.empty() ? 0 : 1;
+}
