@@ -19,12 +19,6 @@ namespace vek::compiled {
 
 namespace {
 
-[[noreturn]] void raise_expect_arg(uint32_t type, int32_t position) {
-    Cell datatype{TYPE_DATATYPE, type, 0, 0};
-    fire(Category::script, err::expect_arg, stack::current_function_word(), &datatype,
-         error::get_arg_word(uint32_t(position)));
-}
-
 const Cell* last_value() { return stack::top > stack::arguments ? stack::top - 1 : stack::arguments; }
 
 Cell* values_of(const Cell* context) {
@@ -49,7 +43,7 @@ void store_slot(Node context, uint32_t index, bool check) {
 }  // namespace
 
 const Cell* check_arg_type(const Cell* typeset, int32_t position, const Cell* value) {
-    if (!typeset::contains(typeset, cell_type(value))) raise_expect_arg(cell_type(value), position);
+    if (!typeset::contains(typeset, cell_type(value))) error::raise_expect_arg(cell_type(value), uint32_t(position));
     return value;
 }
 
@@ -63,7 +57,7 @@ const Cell* check_refinement_arg_type(const Cell* refinement, const Cell* typese
 }
 
 const Cell* check_arg_not_unset(int32_t position, const Cell* value) {
-    if (cell_type(value) == TYPE_UNSET) raise_expect_arg(TYPE_UNSET, position);
+    if (cell_type(value) == TYPE_UNSET) error::raise_expect_arg(TYPE_UNSET, uint32_t(position));
     return value;
 }
 

@@ -6,6 +6,7 @@
 #include "runtime/cycles.h"
 #include "runtime/datatypes/block_array.h"
 #include "runtime/datatypes/series_actions.h"
+#include "runtime/datatypes/series_ranges.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/hash_table.h"
 #include "runtime/interpreter/actions.h"
@@ -19,6 +20,7 @@ namespace {
 
 constexpr uint32_t CELL = sizeof(Cell);
 
+using series::clamped_head;
 using series::Edit;
 
 bool is_hash(const Cell* block) { return cell_type(block) == TYPE_HASH; }
@@ -137,13 +139,6 @@ void register_new_cells(const Cell* block, uint32_t index, uint32_t count, bool 
         hash_table::put_star(table, rs_abs_at(block, index + i), &result);
         if (result == hash_table::PUT_REBUILT) return;
     }
-}
-
-// The series' head, pulled back to the tail when it lies beyond it.
-uint32_t clamped_head(Cell* series) {
-    uint32_t length = series_buffer(series)->length();
-    if (series->data1 > length) series->data1 = length;
-    return series->data1;
 }
 
 // The copy of a value by its own type's copy action.
@@ -270,15 +265,11 @@ Cell* take(Cell* series, const Cell* part, bool deep, bool last) {
 
 void swap(Cell* series1, Cell* series2) {
     if (!block_like(cell_type(series2))) fire(Category::script, err::invalid_arg, series2);
-    auto both_have_heads = [&] {
-        return clamped_head(series1) < series_buffer(series1)->length() &&
-               clamped_head(series2) < series_buffer(series2)->length();
-    };
-    if (!both_have_heads()) return;
+    if (!series::both_have_heads(series1, series2)) return;
     if (series_node(series1) == series_node(series2) && series1->data1 == series2->data1) return;
     bool owned1 = series::notify_before(series1, Edit::swap, series2, int32_t(series1->data1), 1);
     bool owned2 = series::notify_before(series2, Edit::swap, series1, int32_t(series2->data1), 1);
-    if ((owned1 || owned2) && !both_have_heads()) return;
+    if ((owned1 || owned2) && !series::both_have_heads(series1, series2)) return;
 
     Cell* cell1 = rs_head(series1);
     Cell* cell2 = rs_head(series2);

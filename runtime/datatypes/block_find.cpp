@@ -5,11 +5,10 @@
 #include "runtime/datatypes/block_array.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/series_actions.h"
+#include "runtime/datatypes/series_ranges.h"
 #include "runtime/datatypes/typeset.h"
-#include "runtime/fixed_words.h"
 #include "runtime/hash_table.h"
 #include "runtime/interpreter/actions.h"
-#include "runtime/raise.h"
 
 namespace vek::block {
 
@@ -79,24 +78,6 @@ bool matches_at(Node node, uint32_t index, const Pattern& p) {
     return false;
 }
 
-uint32_t skip_size(const Cell* skip) {
-    if (skip == nullptr) return 1;
-    if (cell_type(skip) != TYPE_INTEGER)
-        fire(Category::script, err::invalid_refine_arg, fixed_words::refinement(fixed_words::Ref::skip), skip);
-    int32_t size = int32_t(skip->data2);
-    if (size < 1) fire(Category::script, err::out_of_range, skip);
-    return uint32_t(size);
-}
-
-// The cells from the head that the part covers: a count, or the distance to
-// a position in the same series. May be 0 or negative.
-int64_t part_count(const Cell* series, const Cell* part) {
-    if (cell_type(part) == TYPE_INTEGER) return int32_t(part->data2);
-    if (cell_type(part) == cell_type(series) && part->data2 == series->data2)
-        return int64_t(part->data1) - int64_t(series->data1);
-    fire(Category::script, err::invalid_refine_arg, fixed_words::refinement(fixed_words::Ref::part), part);
-}
-
 // A hash! answers from its index every search for a single value except
 // those that test a datatype, a typeset or an object's fields, and /match.
 bool indexed(const Cell* series, const Cell* value, const Options& o) {
@@ -108,24 +89,16 @@ bool indexed(const Cell* series, const Cell* value, const Options& o) {
     return true;
 }
 
-int64_t floor_div(int64_t a, int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
-
-// Searching backwards starts at the last position, aligned with the head on
-// the skip grid, from which a match would still end at or before end.
-int64_t backward_start(int64_t head, int64_t end, uint32_t need, uint32_t step) {
-    return head + floor_div(end - need - head, step) * step;
-}
-
 Hit search(const Cell* series, const Cell* value, const Options& o) {
     Node node = series_node(series);
     int64_t length = node_buffer(node)->length();
     int64_t head = std::min<int64_t>(series->data1, length);
     bool backward = o.last || o.reverse;
     if (length == 0 || (!o.reverse && head >= length)) return MISS;
-    uint32_t step = skip_size(o.skip);
+    uint32_t step = series::search_step(o.skip);
     int64_t end = o.reverse ? head : length;  // just past the last cell a match may cover
     if (o.part != nullptr) {
-        int64_t count = part_count(series, o.part);
+        int64_t count = series::part_count(series, o.part);
         if (count < 1) return MISS;
         end = std::min(head + count, length);
     }
@@ -143,7 +116,7 @@ Hit search(const Cell* series, const Cell* value, const Options& o) {
     // An empty sequence still needs a cell to stand on.
     uint32_t need = std::max<uint32_t>(p.length, 1);
     int64_t low = o.last ? head : 0;
-    int64_t start = backward ? backward_start(head, end, need, step) : head;
+    int64_t start = backward ? series::backward_start(head, end, need, step) : head;
     int64_t delta = backward ? -int64_t(step) : int64_t(step);
     for (int64_t at = start; at >= low && at + need <= end; at += delta) {
         if (matches_at(node, uint32_t(at), p)) return {at, past};

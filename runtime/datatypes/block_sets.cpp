@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "runtime/datatypes/block_array.h"
-#include "runtime/fixed_words.h"
+#include "runtime/datatypes/series_ranges.h"
 #include "runtime/hash_table.h"
 #include "runtime/interpreter/actions.h"
 #include "runtime/raise.h"
@@ -14,13 +14,6 @@ namespace vek::block {
 namespace {
 
 bool is_hash(const Cell* block) { return cell_type(block) == TYPE_HASH; }
-
-uint32_t record_size(const Cell* skip) {
-    if (!skip) return 1;
-    if (cell_type(skip) != TYPE_INTEGER || int32_t(skip->data2) < 1)
-        fire(Category::script, err::invalid_refine_arg, fixed_words::refinement(fixed_words::Ref::skip), skip);
-    return skip->data2;
-}
 
 // A copy of an input whose head lies no further than its tail.
 Cell clamped(const Cell* input) {
@@ -122,7 +115,7 @@ private:
 }  // namespace
 
 Cell* set_operation(Cell* first, const Cell* second, bool case_sensitive, const Cell* skip, SetMode mode) {
-    uint32_t size = record_size(skip);
+    uint32_t size = series::set_record_size(skip);
     bool two_inputs = mode != SET_UNIQUE;
     if (two_inputs && !block_like(cell_type(second))) fire(Category::script, err::invalid_arg, second);
     Cell one = clamped(first);

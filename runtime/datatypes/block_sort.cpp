@@ -7,6 +7,7 @@
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/function.h"
 #include "runtime/datatypes/series_actions.h"
+#include "runtime/datatypes/series_ranges.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/fixed_words.h"
 #include "runtime/interpreter/actions.h"
@@ -20,10 +21,6 @@ namespace vek::block {
 
 namespace {
 
-[[noreturn]] void bad_refine_arg(fixed_words::Ref refinement, const Cell* value) {
-    fire(Category::script, err::invalid_refine_arg, fixed_words::refinement(refinement), value);
-}
-
 int32_t compare_cells(const Cell* a, const Cell* b, int32_t code) {
     Cell x = *a;
     Cell y = *b;
@@ -36,19 +33,12 @@ int compare_records(const void* a, const void* b, int code, void* flags) {
                         *static_cast<uint32_t*>(flags));
 }
 
-// The cells to sort: from the head, or before it for a negative part, which
-// moves the series' head back to the first of them.
+// The elements to sort: from the head, or before it for a negative part,
+// which moves the series' head back to the first of them.
 uint32_t range_of(Cell* series, const Cell* part) {
     uint32_t length = length_from_head(series);
     if (part == nullptr) return length;
-    int64_t count;
-    if (cell_type(part) == TYPE_INTEGER) {
-        count = int32_t(part->data2);
-    } else if (cell_type(part) == cell_type(series) && part->data2 == series->data2) {
-        count = int64_t(part->data1) - int64_t(series->data1);
-    } else {
-        bad_refine_arg(fixed_words::Ref::part, part);
-    }
+    int64_t count = series::part_count(series, part);
     if (count >= 0) return uint32_t(std::min<int64_t>(count, length));
     uint32_t head = std::min(series->data1, series_buffer(series)->length());
     auto before = uint32_t(std::min<int64_t>(-count, head));
@@ -60,7 +50,7 @@ uint32_t record_size(const Cell* skip, uint32_t range) {
     if (skip == nullptr) return 1;
     int32_t size = int32_t(skip->data2);
     if (cell_type(skip) != TYPE_INTEGER || size < 1 || uint32_t(size) > range || range % uint32_t(size) != 0)
-        bad_refine_arg(fixed_words::Ref::skip, skip);
+        series::bad_refine_arg(fixed_words::Ref::skip, skip);
     return uint32_t(size);
 }
 
@@ -75,7 +65,7 @@ uint32_t record_flags(const Cell* comparator, const Cell* skip, uint32_t size, b
         if (offset < 1 || uint32_t(offset) > size) fire(Category::script, err::out_of_range, comparator);
         return uint32_t(offset - 1) << SORT_SHIFT;
     }
-    default: bad_refine_arg(fixed_words::Ref::compare, comparator);
+    default: series::bad_refine_arg(fixed_words::Ref::compare, comparator);
     }
 }
 
@@ -199,15 +189,15 @@ void sort_by_function(const Cell* series, uint32_t range, uint32_t size, const C
 
 // The base pointer held in these frames keeps the block's buffer in place
 // while the comparisons run.
-void sort_range(const Cell* series, uint32_t range, uint32_t size, int32_t code, uint32_t flags, bool stable,
-                const Cell* comparator) {
+void sort_range(const Cell* series, uint32_t range, uint32_t size, uint32_t flags, const SortArgs& args) {
     if (range / size < 2) return;
-    if (comparator != nullptr && cell_type(comparator) == TYPE_FUNCTION) {
-        sort_by_function(series, range, size, comparator, (flags & SORT_REVERSE) != 0, stable);
+    if (args.comparator != nullptr && cell_type(args.comparator) == TYPE_FUNCTION) {
+        sort_by_function(series, range, size, args.comparator, (flags & SORT_REVERSE) != 0, args.stable);
         return;
     }
+    int32_t code = args.case_sensitive ? actions::COMP_CASE_SORT : actions::COMP_SORT;
     Cell* base = series_buffer(series)->cells() + series->data1;
-    if (!stable)
+    if (!args.stable)
         sort::quick_sort(base, range / size, size * uint32_t(sizeof(Cell)), code, &flags, compare_records);
     else if (size == 1)
         sort::merge_sort_cells(base, range, code, &flags, compare_records);
@@ -228,29 +218,33 @@ int32_t sort_compare(const Cell* a, const Cell* b, int32_t code, uint32_t flags)
     return 0;
 }
 
-Cell* sort(Cell* series, bool case_sensitive, const Cell* skip, const Cell* comparator, const Cell* part,
-           bool all, bool reverse, bool stable) {
+Cell* sort_series(Cell* series, const Cell* skip, const Cell* part, bool reverse, const SortArgs& args,
+                  RangeSorter sort_range) {
     Cell position = *series;  // a negative part moves only the answer's head
     uint32_t range = range_of(&position, part);
     if (range == 0) return series;
     uint32_t size = record_size(skip, range);
-    if (all && skip == nullptr) fire(Category::script, err::bad_refines);
-    uint32_t flags = record_flags(comparator, skip, size, all) | (reverse ? SORT_REVERSE : 0);
-    int32_t code = case_sensitive ? actions::COMP_CASE_SORT : actions::COMP_SORT;
+    if (args.all && skip == nullptr) fire(Category::script, err::bad_refines);
+    uint32_t flags = record_flags(args.comparator, skip, size, args.all) | (reverse ? SORT_REVERSE : 0);
 
     using series::Edit;
     auto head = int32_t(position.data1);
     if (series::notify_before(&position, Edit::sort, nullptr, head, int32_t(range))) {
-        // The owner's handler may have changed the block.
+        // The owner's handler may have changed the series.
         position.data1 = std::min(position.data1, series_buffer(&position)->length());
         range = std::min(range, length_from_head(&position));
         range -= range % size;
-        sort_range(&position, range, size, code, flags, stable, comparator);
+        sort_range(&position, range, size, flags, args);
         series::notify_after(&position, Edit::sort, nullptr, head, int32_t(range));
     } else {
-        sort_range(&position, range, size, code, flags, stable, comparator);
+        sort_range(&position, range, size, flags, args);
     }
     return copy_cell(&position, series);
+}
+
+Cell* sort(Cell* series, bool case_sensitive, const Cell* skip, const Cell* comparator, const Cell* part,
+           bool all, bool reverse, bool stable) {
+    return sort_series(series, skip, part, reverse, {case_sensitive, comparator, all, stable}, sort_range);
 }
 
 }  // namespace vek::block

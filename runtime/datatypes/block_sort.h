@@ -22,6 +22,27 @@ constexpr uint32_t SORT_SHIFT = 2;
 // be compared order by their type ids.
 int32_t sort_compare(const Cell* a, const Cell* b, int32_t code, uint32_t flags);
 
+// What sort was asked beside the range and the record size, handed to the
+// sorter of the series' own elements.
+struct SortArgs {
+    bool case_sensitive;
+    const Cell* comparator;  // nullptr without /compare
+    bool all;
+    bool stable;
+};
+
+// Sorts range elements from the series' head (range a multiple of size) in
+// records of size elements, under the flags word.
+using RangeSorter = void (*)(const Cell* series, uint32_t range, uint32_t size, uint32_t flags,
+                             const SortArgs& args);
+
+// The sort action over any series, its elements ordered by sort_range: reads
+// and checks part, skip, the comparator and all as sort below says, tells
+// the series' owner before and after, and answers the series, its head moved
+// back by a negative part. An empty range sorts nothing and tells no one.
+Cell* sort_series(Cell* series, const Cell* skip, const Cell* part, bool reverse, const SortArgs& args,
+                  RangeSorter sort_range);
+
 // Sorts the cells from the head in place and answers the series.
 //   part: a count of cells, or a position in the same series; a negative
 //     count sorts that many cells before the head instead (as many as

@@ -360,6 +360,15 @@ void raise_bad_make_arg(const Cell* type, const Cell* spec) {
     fire(Category::script, err::bad_make_arg, type, spec);
 }
 
+void raise_expect_arg(uint32_t type, uint32_t position) {
+    // Copied at once: making the error allocates and may move the buffers
+    // the function word and the argument word live in.
+    Cell function = *stack::current_function_word();
+    Cell argument = *get_arg_word(position);
+    Cell datatype{TYPE_DATATYPE, type, 0, 0};
+    fire(Category::script, err::expect_arg, &function, &datatype, &argument);
+}
+
 // ---------------------------------------------------------------- forming and molding
 
 int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit) {

@@ -96,6 +96,11 @@ void capture_stack(const Cell* error);
 // Raises script bad-make-arg with the datatype and the spec.
 [[noreturn]] void raise_bad_make_arg(const Cell* type, const Cell* spec);
 
+// Raises script expect-arg naming the running function, the datatype and the
+// function's argument word at the position (from 0), as a failed argument
+// check does.
+[[noreturn]] void raise_expect_arg(uint32_t type, uint32_t position);
+
 // Prints the error as print does: its formed text and a line end, through
 // the print hooks.
 void print(const Cell* error);

@@ -1,4 +1,5 @@
-// file!: mold. Everything else a file! does it does as url!.
+// file!: mold, and the file actions that wait for the I/O layer. Everything
+// else a file! does it does as url!.
 #include "runtime/datatypes/file.h"
 
 #include <algorithm>
@@ -7,6 +8,7 @@
 #include "runtime/datatype.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/string_buffer.h"
+#include "runtime/datatypes/url.h"
 #include "runtime/interpreter/actions.h"
 #include "runtime/series.h"
 #include "runtime/stack.h"
@@ -64,15 +66,16 @@ int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell
     return limit - int32_t(range) - 1;
 }
 
-// The I/O actions (delete, query, read, rename, write) come with the I/O
-// layer; every other slot is url!'s.
+// file! takes everything but mold and the file actions from url!.
 void init() {
     datatype::DatatypeRecord record{TYPE_FILE, TYPE_URL, "file!", {}};
     record.actions.fill(datatype::INHERIT);
-    for (uint32_t slot : {datatype::SLOT_DELETE, datatype::SLOT_QUERY, datatype::SLOT_READ, datatype::SLOT_RENAME,
-                          datatype::SLOT_WRITE})
-        record.actions[slot - 1] = nullptr;
     record.actions[datatype::SLOT_MOLD - 1] = datatype::as_action(static_cast<actions::MoldFn>(mold));
+    record.actions[datatype::SLOT_DELETE - 1] = datatype::as_action(static_cast<actions::PortFn>(url::io_not_done));
+    record.actions[datatype::SLOT_QUERY - 1] = datatype::as_action(static_cast<actions::PortFn>(url::io_not_done));
+    record.actions[datatype::SLOT_READ - 1] = datatype::as_action(static_cast<actions::ReadFn>(url::io_not_done));
+    record.actions[datatype::SLOT_RENAME - 1] = datatype::as_action(static_cast<actions::RenameFn>(url::io_not_done));
+    record.actions[datatype::SLOT_WRITE - 1] = datatype::as_action(static_cast<actions::WriteFn>(url::io_not_done));
     datatype::register_type(record);
 }
 

@@ -13,8 +13,6 @@
 #include "runtime/datatypes/error.h"
 #include "runtime/datatypes/integer.h"
 #include "runtime/datatypes/string_buffer.h"
-#include "runtime/datatypes/symbol.h"
-#include "runtime/datatypes/word.h"
 #include "runtime/float_text.h"
 #include "runtime/interpreter/actions.h"
 #include "runtime/io/random.h"
@@ -34,26 +32,10 @@ constexpr double LARGEST = std::numeric_limits<double>::max();
 // The actions' names, indexed by integer::MathOp (add to remainder).
 constexpr const char* OP_WORDS[] = {"add", "subtract", "multiply", "divide", "remainder"};
 
-Cell datatype_value(uint32_t type) { return Cell{TYPE_DATATYPE, type, 0, 0}; }
-
-// An unbound word naming an action, for error arguments.
-Cell action_word(const char* name) { return Cell{TYPE_WORD, 0, symbol::make(name), WORD_UNRESOLVED}; }
-
-[[noreturn]] void not_related(const char* action, uint32_t type) {
-    Cell word = action_word(action);
-    Cell datatype = datatype_value(type);
-    fire(Category::script, err::not_related, &word, &datatype);
-}
-
-[[noreturn]] void invalid_type(uint32_t type) {
-    Cell datatype = datatype_value(type);
-    fire(Category::script, err::invalid_type, &datatype);
-}
-
-[[noreturn]] void bad_to_arg(uint32_t type, const Cell* spec) {
-    Cell datatype = datatype_value(type);
-    fire(Category::script, err::bad_to_arg, &datatype, spec);
-}
+using integer::datatype_value;
+using integer::raise_bad_to_arg;
+using integer::raise_invalid_type;
+using integer::raise_not_related;
 
 // The kernels of money!, tuple!, vector!, pair! and the points take over
 // these operands; until they are built, reaching one is not done yet.
@@ -81,17 +63,17 @@ void check_right_operand(uint32_t left, uint32_t right, int32_t op) {
     case TYPE_PAIR:
     case TYPE_POINT2D:
     case TYPE_POINT3D:
-        if (left == TYPE_TIME) invalid_type(right);
-        if (op == integer::OP_SUBTRACT || op == integer::OP_DIVIDE) not_related(OP_WORDS[op], right);
+        if (left == TYPE_TIME) raise_invalid_type(right);
+        if (op == integer::OP_SUBTRACT || op == integer::OP_DIVIDE) raise_not_related(OP_WORDS[op], right);
         handed_over();
     case TYPE_CHAR:
-        if (left == TYPE_TIME || left == TYPE_PERCENT) invalid_type(right);
+        if (left == TYPE_TIME || left == TYPE_PERCENT) raise_invalid_type(right);
         return;
     case TYPE_INTEGER:
     case TYPE_FLOAT:
     case TYPE_PERCENT:
     case TYPE_TIME: return;
-    default: invalid_type(right);
+    default: raise_invalid_type(right);
     }
 }
 
@@ -132,12 +114,12 @@ uint32_t result_type(uint32_t left, uint32_t right) {
 // [mantissa exponent]: mantissa x 10 ^ exponent, the exponent truncated. A
 // negative exponent divides, so that [3 -1] gives exactly 0.3.
 double from_scaled_block(const Cell* block) {
-    if (block::length_from_head(block) != 2) bad_to_arg(TYPE_FLOAT, block);
+    if (block::length_from_head(block) != 2) raise_bad_to_arg(TYPE_FLOAT, block);
     double parts[2];
     for (uint32_t i = 0; i < 2; i++) {
         const Cell* element = block::rs_abs_at(block, block->data1 + i);
         uint32_t type = cell_type(element);
-        if (type != TYPE_INTEGER && type != TYPE_FLOAT) bad_to_arg(TYPE_FLOAT, element);
+        if (type != TYPE_INTEGER && type != TYPE_FLOAT) raise_bad_to_arg(TYPE_FLOAT, element);
         parts[i] = number_of(element);
     }
     double exponent = std::trunc(parts[1]);
@@ -149,7 +131,7 @@ double from_text(const Cell* text, uint32_t type) {
     uint32_t count = string::rs_length(&string);
     int32_t status = 0;
     double value = lexer::scan_float(string::rs_head(&string), count, series_buffer(&string)->unit(), &status);
-    if (status != 0) bad_to_arg(type, text);
+    if (status != 0) raise_bad_to_arg(type, text);
     return value;
 }
 
@@ -157,13 +139,13 @@ double from_text(const Cell* text, uint32_t type) {
 double loaded_number(const Cell* text, uint32_t type) {
     Cell loaded{};
     if (lexer::scan_string(&loaded, text, -1, false, true, false, false, nullptr, nullptr) == TYPE_ERROR)
-        bad_to_arg(type, text);
+        raise_bad_to_arg(type, text);
     lexer::scan_string(&loaded, text, -1, false, true, true, false, nullptr, nullptr);
-    if (block::length_from_head(&loaded) != 1) bad_to_arg(type, text);
+    if (block::length_from_head(&loaded) != 1) raise_bad_to_arg(type, text);
     const Cell* value = block::rs_abs_at(&loaded, loaded.data1);
     uint32_t value_type = cell_type(value);
     if (value_type != TYPE_INTEGER && value_type != TYPE_FLOAT && value_type != TYPE_PERCENT)
-        bad_to_arg(type, text);
+        raise_bad_to_arg(type, text);
     return number_of(value);
 }
 
@@ -185,7 +167,7 @@ double from_spec(const Cell* spec, uint32_t type) {
     case TYPE_TAG:
     case TYPE_EMAIL:
     case TYPE_REF: return type == TYPE_PERCENT ? loaded_number(spec, type) : from_text(spec, type);
-    default: bad_to_arg(type, spec);
+    default: raise_bad_to_arg(type, spec);
     }
 }
 
@@ -226,23 +208,27 @@ uint64_t distance(int64_t a, int64_t b) { return a > b ? uint64_t(a) - uint64_t(
 
 // ---------------------------------------------------------------- round
 
-struct Rounding {
-    bool even, down, half_down, floor, ceiling, half_ceiling;
-};
+using integer::Rounding;
 
 // x rounded to a whole number; x is below 2^53 in magnitude.
 double round_whole(double x, Rounding how) {
-    if (how.down) return std::trunc(x);
-    if (how.floor) return std::floor(x);
-    if (how.ceiling) return std::ceil(x);
+    switch (how) {
+    case Rounding::down: return std::trunc(x);
+    case Rounding::floor: return std::floor(x);
+    case Rounding::ceiling: return std::ceil(x);
+    default: break;
+    }
     double a = std::fabs(x);
     double toward = std::floor(a);
     double fraction = a - toward;
     double away = toward + 1.0;
     if (fraction == 0.5) {
-        if (how.even) return std::copysign(std::fmod(a, 2.0) > 1.0 ? away : toward, x);
-        if (how.half_down) return std::copysign(toward, x);
-        if (how.half_ceiling) return std::ceil(x);
+        switch (how) {
+        case Rounding::half_even: return std::copysign(std::fmod(a, 2.0) > 1.0 ? away : toward, x);
+        case Rounding::half_down: return std::copysign(toward, x);
+        case Rounding::half_ceiling: return std::ceil(x);
+        default: break;
+        }
     }
     return std::copysign(fraction < 0.5 ? toward : away, x);
 }
@@ -398,19 +384,14 @@ Cell* negate(Cell* value) {
 
 Cell* power(Cell* value, Cell* exponent) {
     uint32_t type = cell_type(exponent);
-    if (type != TYPE_INTEGER && type != TYPE_FLOAT) {
-        Cell word = *stack::current_function_word();
-        Cell datatype = datatype_value(type);
-        Cell argument = *error::get_arg_word(1);
-        fire(Category::script, err::expect_arg, &word, &datatype, &argument);
-    }
+    if (type != TYPE_INTEGER && type != TYPE_FLOAT) error::raise_expect_arg(type, 1);
     cell_set_f64(value, std::pow(get(value), number_of(exponent)));
     return value;
 }
 
 Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down, bool floor,
             bool ceiling, bool half_ceiling) {
-    if (scale != nullptr && cell_type(scale) == TYPE_MONEY) not_related("round", TYPE_MONEY);
+    if (scale != nullptr && cell_type(scale) == TYPE_MONEY) raise_not_related("round", TYPE_MONEY);
     bool percent = cell_type(value) == TYPE_PERCENT;
     double unit = percent ? 0.01 : 1.0;
     if (scale != nullptr) unit = std::fabs(number_of(scale)) / (percent ? 100.0 : 1.0);
@@ -418,7 +399,7 @@ Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down
     // Units too small to change the value leave it alone, and so does a zero
     // unit (no multiple of 0 is near anything but 0).
     if (unit < std::fabs(x) / 9007199254740992.0 || unit == 0.0) return value;
-    double result = round_to_unit(x, unit, {even, down, half_down, floor, ceiling, half_ceiling});
+    double result = round_to_unit(x, unit, integer::rounding_of(even, down, half_down, floor, ceiling, half_ceiling));
     uint32_t scale_type = scale != nullptr ? cell_type(scale) : TYPE_NONE;
     if (scale_type == TYPE_INTEGER) {
         if (integer::float_out_of_range(result)) fire(Category::math, err::overflow);

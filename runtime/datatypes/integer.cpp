@@ -37,19 +37,6 @@ constexpr OpInfo OPS[] = {
     {11, "add"}, {18, "subtract"}, {13, "multiply"}, {12, "divide"},
     {16, "remainder"}, {23, "or~"}, {21, "and~"}, {24, "xor~"},
 };
-Cell datatype_value(uint32_t type) { return Cell{TYPE_DATATYPE, type, 0, 0}; }
-
-// An unbound word naming an action, for error arguments.
-Cell action_word(const char* name) { return Cell{TYPE_WORD, 0, symbol::make(name), WORD_UNRESOLVED}; }
-
-[[noreturn]] void not_related(const Cell* word, uint32_t type) {
-    Cell datatype = datatype_value(type);
-    fire(Category::script, err::not_related, word, &datatype);
-}
-[[noreturn]] void not_related(const char* action, uint32_t type) {
-    Cell word = action_word(action);
-    not_related(&word, type);
-}
 
 // Another datatype's implementation of a slot. Datatypes whose modules are
 // not built yet register no entries: reaching one is not done yet.
@@ -99,19 +86,16 @@ Cell* math(int32_t op, Cell* value1, Cell* value2) {
     case TYPE_PAIR:
     case TYPE_POINT2D:
     case TYPE_POINT3D:
-        if (op == OP_DIVIDE) not_related("divide", TYPE_INTEGER);
+        if (op == OP_DIVIDE) raise_not_related("divide", TYPE_INTEGER);
         if (op == OP_SUBTRACT) return swapped_subtract(value1, value2);
         return swapped_math(op, value1, value2);
     case TYPE_TUPLE:
-        if (op == OP_SUBTRACT || op == OP_DIVIDE) not_related(OPS[op].word, TYPE_INTEGER);
+        if (op == OP_SUBTRACT || op == OP_DIVIDE) raise_not_related(OPS[op].word, TYPE_INTEGER);
         return swapped_math(op, value1, value2);
     case TYPE_DATE:
-        if (op != OP_ADD) not_related(OPS[op].word, TYPE_INTEGER);
+        if (op != OP_ADD) raise_not_related(OPS[op].word, TYPE_INTEGER);
         return swapped_math(op, value1, value2);
-    default: {
-        Cell datatype = datatype_value(type);
-        fire(Category::script, err::invalid_type, &datatype);
-    }
+    default: raise_invalid_type(type);
     }
 }
 
@@ -145,17 +129,12 @@ int32_t from_float_spec(double value) {
     return int32_t(value);
 }
 
-[[noreturn]] void bad_to_arg(const Cell* spec) {
-    Cell datatype = datatype_value(TYPE_INTEGER);
-    fire(Category::script, err::bad_to_arg, &datatype, spec);
-}
-
 int32_t from_text(const Cell* spec) {
     Cell text = *spec;
     uint32_t count = string::rs_length(&text);
     int32_t status;
     int32_t value = lexer::scan_integer(string::rs_head(&text), count, series_buffer(&text)->unit(), &status);
-    if (status != 0) bad_to_arg(spec);
+    if (status != 0) raise_bad_to_arg(TYPE_INTEGER, spec);
     return value;
 }
 
@@ -185,17 +164,13 @@ int32_t from_spec(const Cell* spec) {
     case TYPE_MONEY:
         fire(Category::internal, err::not_done);
     default:
-        bad_to_arg(spec);
+        raise_bad_to_arg(TYPE_INTEGER, spec);
     }
 }
 
 // Rounding of |value| to a multiple of |scale|, exactly, in 64 bits: the
 // result is tested against the range only once it is known, so no rounding
 // whose result fits reports an overflow.
-struct Rounding {
-    bool even, down, half_down, floor, ceiling, half_ceiling;
-};
-
 int64_t rounded(int64_t value, int64_t s, Rounding how) {
     int64_t a = value < 0 ? -value : value;
     int64_t r = a % s;
@@ -206,20 +181,47 @@ int64_t rounded(int64_t value, int64_t s, Rounding how) {
     auto toward = [&] { return value < 0 ? -lower : lower; };
     auto away = [&] { return value < 0 ? -upper : upper; };
     auto up = [&] { return value < 0 ? -lower : upper; };  // toward +infinity
-    if (how.down) return toward();
-    if (how.floor) return value < 0 ? -upper : lower;
-    if (how.ceiling) return up();
+    switch (how) {
+    case Rounding::down: return toward();
+    case Rounding::floor: return value < 0 ? -upper : lower;
+    case Rounding::ceiling: return up();
+    default: break;
+    }
     if (r < d) return toward();
     if (r > d) return away();
-    if (how.even) return (a / s) % 2 == 0 ? toward() : away();
-    if (how.half_down) return toward();
-    if (how.half_ceiling) return up();
-    return away();
+    switch (how) {
+    case Rounding::half_even: return (a / s) % 2 == 0 ? toward() : away();
+    case Rounding::half_down: return toward();
+    case Rounding::half_ceiling: return up();
+    default: return away();
+    }
 }
 
 bool equality_only(int32_t op) { return op == actions::COMP_STRICT_EQUAL || op == actions::COMP_FIND; }
 
 }  // namespace
+
+// ---------------------------------------------------------------- errors of the number types
+
+void raise_not_related(const Cell* word, uint32_t type) {
+    Cell datatype = datatype_value(type);
+    fire(Category::script, err::not_related, word, &datatype);
+}
+
+void raise_not_related(const char* action, uint32_t type) {
+    Cell word{TYPE_WORD, 0, symbol::make(action), WORD_UNRESOLVED};
+    raise_not_related(&word, type);
+}
+
+void raise_invalid_type(uint32_t type) {
+    Cell datatype = datatype_value(type);
+    fire(Category::script, err::invalid_type, &datatype);
+}
+
+void raise_bad_to_arg(uint32_t type, const Cell* spec) {
+    Cell datatype = datatype_value(type);
+    fire(Category::script, err::bad_to_arg, &datatype, spec);
+}
 
 // ---------------------------------------------------------------- helpers
 
@@ -383,12 +385,7 @@ Cell* negate(Cell* value) {
 
 Cell* power(Cell* value, Cell* exponent) {
     uint32_t type = cell_type(exponent);
-    if (type != TYPE_INTEGER && type != TYPE_FLOAT) {
-        Cell word = *stack::current_function_word();
-        Cell datatype = datatype_value(type);
-        Cell argument = *error::get_arg_word(1);
-        fire(Category::script, err::expect_arg, &word, &datatype, &argument);
-    }
+    if (type != TYPE_INTEGER && type != TYPE_FLOAT) error::raise_expect_arg(type, 1);
     int32_t result;
     if (type == TYPE_INTEGER && get(exponent) >= 0 && exact_power(get(value), get(exponent), &result))
         return make_at(value, result);
@@ -399,7 +396,7 @@ Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down
             bool ceiling, bool half_ceiling) {
     if (scale != nullptr && cell_type(scale) == TYPE_MONEY) {
         Cell word = *stack::current_function_word();
-        not_related(&word, TYPE_MONEY);
+        raise_not_related(&word, TYPE_MONEY);
     }
     if (get(value) == MIN) return value;
     if (scale != nullptr && cell_type(scale) != TYPE_INTEGER) {
@@ -409,7 +406,7 @@ Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down
     }
     int32_t s = scale != nullptr ? abs(get(scale)) : 1;
     if (s == 0) return value;
-    int64_t result = rounded(get(value), s, {even, down, half_down, floor, ceiling, half_ceiling});
+    int64_t result = rounded(get(value), s, rounding_of(even, down, half_down, floor, ceiling, half_ceiling));
     if (result < MIN || result > MAX) fire(Category::math, err::overflow);
     return make_at(value, int32_t(result));
 }

@@ -75,6 +75,39 @@ inline int32_t abs(int32_t value) {
 
 inline int32_t sign(int32_t value) { return (value > 0) - (value < 0); }
 
+// ---------------------------------------------------------------- errors of the number types
+
+// A datatype! value of the type, for error arguments.
+inline Cell datatype_value(uint32_t type) { return Cell{TYPE_DATATYPE, type, 0, 0}; }
+
+// script not-related: the action (its word, or an unbound word of that
+// name) does not apply to the type.
+[[noreturn]] void raise_not_related(const Cell* word, uint32_t type);
+[[noreturn]] void raise_not_related(const char* action, uint32_t type);
+// script invalid-type with the type.
+[[noreturn]] void raise_invalid_type(uint32_t type);
+// script bad-to-arg: the spec cannot become a value of the type.
+[[noreturn]] void raise_bad_to_arg(uint32_t type, const Cell* spec);
+
+// ---------------------------------------------------------------- rounding
+
+// The rule round follows, which integer! and float! read alike from the
+// refinements: the first of down, floor, ceiling, even, half_down and
+// half_ceiling that is set; without any, to the nearer multiple, halves away
+// from zero. The first three never look at the distance to the multiples,
+// the last three only decide halves.
+enum class Rounding { half_away, down, floor, ceiling, half_even, half_down, half_ceiling };
+
+inline Rounding rounding_of(bool even, bool down, bool half_down, bool floor, bool ceiling, bool half_ceiling) {
+    if (down) return Rounding::down;
+    if (floor) return Rounding::floor;
+    if (ceiling) return Rounding::ceiling;
+    if (even) return Rounding::half_even;
+    if (half_down) return Rounding::half_down;
+    if (half_ceiling) return Rounding::half_ceiling;
+    return Rounding::half_away;
+}
+
 // ---------------------------------------------------------------- floats to integers
 
 // True when the float does not fit: above 2147483647.0, below -2147483648.0,

@@ -35,11 +35,7 @@ bool is_number(uint32_t type) { return type == TYPE_FLOAT || type == TYPE_PERCEN
 // running function and its second argument, as a failed type check would.
 Cell* checked_operand(Cell* value) {
     if (cell_type(value) == TYPE_LOGIC) return value;
-    // Copied at once: each lookup may allocate and move the other's cell.
-    Cell function = *stack::current_function_word();
-    Cell argument = *error::get_arg_word(1);
-    Cell type{TYPE_DATATYPE, cell_type(value), 0, 0};
-    fire(Category::script, err::expect_arg, &function, &type, &argument);
+    error::raise_expect_arg(cell_type(value), 1);
 }
 
 }  // namespace

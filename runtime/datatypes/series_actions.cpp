@@ -11,6 +11,7 @@
 #include "runtime/datatypes/integer.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
+#include "runtime/datatypes/series_ranges.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/string_buffer.h"
 #include "runtime/fixed_words.h"
@@ -70,10 +71,6 @@ Node hash_index(const Cell* series) {
 
 [[noreturn]] void not_done() { fire(Category::internal, err::not_done); }
 
-[[noreturn]] void bad_refine_arg(fixed_words::Ref refinement, const Cell* value) {
-    fire(Category::script, err::invalid_refine_arg, fixed_words::refinement(refinement), value);
-}
-
 // The element at an index from the buffer's first one, as a value: the cell
 // itself for cell buffers, an integer! for binary!, else a char!, written
 // into out.
@@ -130,19 +127,6 @@ void paste(const Cell* target, uint32_t index, const Cell* source, uint32_t from
 }
 
 // ---------------------------------------------------------------- /part arguments
-
-// A position in the same series: the same datatype over the same buffer.
-bool same_series(const Cell* series, const Cell* other) {
-    return cell_type(other) == cell_type(series) && series_node(other) == series_node(series);
-}
-
-// The count a /part argument gives from the head: an integer! itself, a
-// position the distance from the head to it.
-int64_t part_count(const Cell* series, const Cell* part) {
-    if (cell_type(part) == TYPE_INTEGER) return integer::get(part);
-    if (same_series(series, part)) return int64_t(head_of(part)) - head_of(series);
-    bad_refine_arg(fixed_words::Ref::part, part);
-}
 
 // A count of elements from the head, clamped to what is there.
 uint32_t clamp_count(const Cell* series, int64_t count) {
@@ -609,10 +593,7 @@ bool blocked_forward(const Cell* series, uint32_t from, uint32_t count, uint32_t
 }  // namespace
 
 Cell* move(Cell* origin, Cell* target, const Cell* part) {
-    if (!movable_target(cell_type(target))) {
-        Cell type{TYPE_DATATYPE, cell_type(target), 0, 0};
-        fire(Category::script, err::expect_arg, stack::current_function_word(), &type, error::get_arg_word(1));
-    }
+    if (!movable_target(cell_type(target))) error::raise_expect_arg(cell_type(target), 1);
     if (rs_tail_q(origin)) return target;
     uint32_t count = move_count(origin, part);
     if (count < 1) return target;

@@ -13,10 +13,15 @@
 #include "runtime/datatypes/integer.h"
 #include "runtime/datatypes/series_actions.h"
 #include "runtime/datatypes/string_buffer.h"
+#include "runtime/datatypes/string_edit.h"
+#include "runtime/datatypes/string_find.h"
+#include "runtime/datatypes/string_path.h"
+#include "runtime/datatypes/string_sort.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/interpreter/actions.h"
 #include "runtime/raise.h"
 #include "runtime/series.h"
+#include "runtime/stack.h"
 #include "runtime/unicode.h"
 
 namespace vek::string {
@@ -205,6 +210,20 @@ Cell* binary_to(Cell* result, const Cell* spec, uint32_t type) {
     return reinterpret_cast<ToFn>(entry)(result, spec, type);
 }
 
+// The binary's bytes from its head, read as UTF-8 that must be complete.
+Cell* decoded(Cell* result, const Cell* binary, uint32_t type) {
+    SeriesBuffer* buffer = series_buffer(binary);
+    uint32_t head = std::min(binary->data1, buffer->length());
+    auto bytes = reinterpret_cast<const uint8_t*>(buffer->at(head));
+    Node text = series_node(load_utf8_strict(bytes, buffer->length() - head));
+    stack::pop(1);
+    set_type(result, type);
+    result->data1 = 0;
+    result->data2 = uint32_t(text);
+    result->data3 = 0;
+    return result;
+}
+
 }  // namespace
 
 Cell* make(Cell* result, const Cell* spec, uint32_t type) {
@@ -230,10 +249,13 @@ Cell* to(Cell* result, const Cell* spec, uint32_t type) {
         return result;
     }
     switch (spec_type) {
-    // Joining a block's formed values and decoding a binary come with the
-    // block and binary modules.
-    case TYPE_BLOCK: case TYPE_PAREN: case TYPE_HASH: case TYPE_BINARY:
-        fire(Category::internal, err::not_done);
+    case TYPE_BLOCK: case TYPE_PAREN: case TYPE_HASH: {
+        Cell block = *spec;
+        make_at_unit(result, 16, 1);
+        append(result, &block, -1, false, 1, true);
+        return set_type(result, type);
+    }
+    case TYPE_BINARY: return decoded(result, spec, type);
     default: break;
     }
     make_at_unit(result, 16, 1);
@@ -360,16 +382,28 @@ bool head_char_in_bitset(const Cell* string, const Cell* bitset) {
 
 // ---------------------------------------------------------------- registration
 
-// string! takes the navigation and editing actions, and copy, from series!.
+// string! takes the navigation actions, the positional editing actions and
+// copy from series!; it has no put, arithmetic or port actions.
 void init() {
     datatype::DatatypeRecord record{TYPE_STRING, TYPE_SERIES, "string!", {}};
     for (uint32_t slot : series::BLOCK_SLOTS) record.actions[slot - 1] = datatype::INHERIT;
     record.actions[datatype::SLOT_COPY - 1] = datatype::INHERIT;
-    record.actions[datatype::SLOT_MAKE - 1] = datatype::as_action(make);
-    record.actions[datatype::SLOT_TO - 1] = datatype::as_action(to);
-    record.actions[datatype::SLOT_FORM - 1] = datatype::as_action(static_cast<actions::FormFn>(form));
-    record.actions[datatype::SLOT_MOLD - 1] = datatype::as_action(static_cast<actions::MoldFn>(mold));
-    record.actions[datatype::SLOT_COMPARE - 1] = datatype::as_action(static_cast<actions::CompareFn>(compare));
+    auto set = [&](datatype::Slot slot, datatype::ActionFn entry) { record.actions[slot - 1] = entry; };
+    set(datatype::SLOT_MAKE, datatype::as_action(static_cast<actions::MakeFn>(make)));
+    set(datatype::SLOT_TO, datatype::as_action(static_cast<actions::MakeFn>(to)));
+    set(datatype::SLOT_FORM, datatype::as_action(static_cast<actions::FormFn>(form)));
+    set(datatype::SLOT_MOLD, datatype::as_action(static_cast<actions::MoldFn>(mold)));
+    set(datatype::SLOT_EVAL_PATH, datatype::as_action(static_cast<actions::EvalPathFn>(eval_path)));
+    set(datatype::SLOT_COMPARE, datatype::as_action(static_cast<actions::CompareFn>(compare)));
+    set(datatype::SLOT_APPEND, datatype::as_action(static_cast<actions::InsertFn>(append)));
+    set(datatype::SLOT_INSERT, datatype::as_action(static_cast<actions::InsertFn>(append)));
+    set(datatype::SLOT_CHANGE, datatype::as_action(static_cast<actions::ChangeFn>(change)));
+    set(datatype::SLOT_FIND, datatype::as_action(static_cast<actions::FindFn>(find)));
+    set(datatype::SLOT_SELECT, datatype::as_action(static_cast<actions::SelectFn>(select)));
+    set(datatype::SLOT_SORT, datatype::as_action(static_cast<actions::SortFn>(sort)));
+    set(datatype::SLOT_SWAP, datatype::as_action(static_cast<actions::SwapFn>(swap)));
+    set(datatype::SLOT_TAKE, datatype::as_action(static_cast<actions::TakeFn>(take)));
+    set(datatype::SLOT_TRIM, datatype::as_action(static_cast<actions::TrimFn>(trim)));
     datatype::register_type(record);
 }
 

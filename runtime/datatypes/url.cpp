@@ -1,4 +1,5 @@
-// url!: percent-decoding and -encoding, and mold.
+// url!: percent-decoding and -encoding, mold, make and to from blocks, and
+// joining by path.
 //
 // The decoder and the encoders read the source code point by code point,
 // by node and index, so that appending to the target (which may move any
@@ -11,6 +12,8 @@
 #include <cstring>
 
 #include "runtime/datatype.h"
+#include "runtime/datatypes/context.h"
+#include "runtime/datatypes/string.h"
 #include "runtime/datatypes/string_buffer.h"
 #include "runtime/interpreter/actions.h"
 #include "runtime/series.h"
@@ -162,6 +165,101 @@ void percent_encode(const Cell* source, const Cell* target, uint32_t mode) {
 
 Cell* push(const Cell* value) { return stack::push(value); }
 
+// ---------------------------------------------------------------- make and to
+
+namespace {
+
+bool block_like(const Cell* value) {
+    uint32_t type = cell_type(value);
+    return type == TYPE_BLOCK || type == TYPE_PAREN || type == TYPE_HASH;
+}
+
+// The block's elements from its head are read by node and index: forming
+// one may move the block's buffer.
+Cell element_of(Node block, uint32_t index) { return node_buffer(block)->cells()[index]; }
+
+void append_formed(Cell* output, const Cell* value) { actions::form(value, output, nullptr, actions::NO_LIMIT); }
+
+Cell* join_block(Cell* result, const Cell* spec) {
+    Node block = series_node(spec);
+    uint32_t length = node_buffer(block)->length();
+    uint32_t head = std::min(spec->data1, length);
+    if (head == length) {
+        Cell target{TYPE_DATATYPE, TYPE_URL, 0, 0};
+        fire(Category::script, err::bad_to_arg, &target, spec);
+    }
+    string::make_at_unit(result, 16, 1);
+    Cell element = element_of(block, head);
+    append_formed(result, &element);
+    string::append_c_string(result, "://");
+    uint32_t next = head + 1;
+    if (next < length) {
+        element = element_of(block, next++);
+        append_formed(result, &element);
+    }
+    if (next < length) {
+        element = element_of(block, next);
+        if (cell_type(&element) == TYPE_INTEGER) {
+            string::append_char(series_buffer(result), ':');
+            append_formed(result, &element);
+            next++;
+        }
+    }
+    for (; next < length; next++) {
+        element = element_of(block, next);
+        string::append_char(series_buffer(result), cell_type(&element) == TYPE_ISSUE ? '#' : '/');
+        append_formed(result, &element);
+    }
+    return set_type(result, TYPE_URL);
+}
+
+}  // namespace
+
+Cell* make(Cell* result, const Cell* spec, uint32_t type) {
+    if (type == TYPE_URL && block_like(spec)) return to(result, spec, type);
+    return string::make(result, spec, type);
+}
+
+Cell* to(Cell* result, const Cell* spec, uint32_t type) {
+    if (type == TYPE_URL && block_like(spec)) return join_block(result, spec);
+    return string::to(result, spec, type);
+}
+
+// ---------------------------------------------------------------- path
+
+namespace {
+
+uint32_t last_char(const Cell* value) {
+    Text text(value);
+    return text.length == 0 ? 0 : text.at(text.length - 1);
+}
+
+uint32_t first_char(const Cell* value) {
+    Text text(value);
+    return text.length == 0 ? 0 : text.at(0);
+}
+
+}  // namespace
+
+Cell* eval_path(Cell* parent, const Cell* element, const Cell* value, const Cell*, const Cell*, const Cell*,
+                int32_t, bool, bool, bool, bool) {
+    if (value) fire(Category::script, err::bad_path_set, element, value);
+    Cell selector = cell_type(element) == TYPE_GET_WORD ? *context::get(element) : *element;
+    Text base(parent);
+    Cell joined{};
+    string::make_at_unit(&joined, base.length + 16, node_buffer(base.node)->unit());
+    append_formed(&joined, &selector);
+    bool base_slash = last_char(parent) == '/';
+    bool element_slash = first_char(&joined) == '/';
+    int32_t taken = -1;  // the whole of the parent's text
+    if (!base_slash && !element_slash) string::insert_char(series_buffer(&joined), 0, '/');
+    if (base_slash && element_slash) taken = int32_t(base.length - 1);
+    string::concatenate(&joined, parent, taken, 0, false, string::Mode::insert);
+    set_type(&joined, cell_type(parent));
+    *parent = joined;
+    return parent;
+}
+
 int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell* part, int32_t limit, int32_t) {
     int32_t count = 0;
     for_each_encoded(Text(value), MOLDED_BYTES, [&](const uint8_t* encoded, uint32_t n) {
@@ -175,17 +273,22 @@ int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell
     return limit - count;
 }
 
-// make, to and path access are string!'s until url! has its own.
+// url! forms, compares and edits as string! does. It has no random,
+// reflect, put, sort or trim.
 void init() {
     datatype::DatatypeRecord record{TYPE_URL, TYPE_STRING, "url!", {}};
-    for (uint32_t slot : {datatype::SLOT_MAKE, datatype::SLOT_TO, datatype::SLOT_FORM, datatype::SLOT_EVAL_PATH,
-                          datatype::SLOT_COMPARE})
-        record.actions[slot - 1] = datatype::INHERIT;
+    for (uint32_t slot : {datatype::SLOT_FORM, datatype::SLOT_COMPARE}) record.actions[slot - 1] = datatype::INHERIT;
     // The series actions from append to take, but for put and sort.
     for (uint32_t slot = datatype::SLOT_APPEND; slot <= datatype::SLOT_TAKE; slot++)
         if (slot != datatype::SLOT_PUT && slot != datatype::SLOT_SORT) record.actions[slot - 1] = datatype::INHERIT;
     record.actions[datatype::SLOT_MODIFY - 1] = datatype::INHERIT;
+    record.actions[datatype::SLOT_MAKE - 1] = datatype::as_action(static_cast<actions::MakeFn>(make));
+    record.actions[datatype::SLOT_TO - 1] = datatype::as_action(static_cast<actions::MakeFn>(to));
     record.actions[datatype::SLOT_MOLD - 1] = datatype::as_action(static_cast<actions::MoldFn>(mold));
+    record.actions[datatype::SLOT_EVAL_PATH - 1] = datatype::as_action(static_cast<actions::EvalPathFn>(eval_path));
+    record.actions[datatype::SLOT_OPEN - 1] = datatype::as_action(static_cast<actions::OpenFn>(io_not_done));
+    record.actions[datatype::SLOT_READ - 1] = datatype::as_action(static_cast<actions::ReadFn>(io_not_done));
+    record.actions[datatype::SLOT_WRITE - 1] = datatype::as_action(static_cast<actions::WriteFn>(io_not_done));
     datatype::register_type(record);
 }
 

@@ -163,9 +163,7 @@ datatype::ActionFn get_action(uint32_t type, const Cell* value, uint32_t slot) {
     }
     ActionFn entry = datatype::action(type, slot);
     if (datatype::implemented(entry)) return entry;
-    Cell datatype{TYPE_DATATYPE, type, 0, 0};
-    fire(Category::script, err::expect_arg, stack::current_function_word(), &datatype,
-         error::get_arg_word(0));
+    error::raise_expect_arg(type, 0);
 }
 
 datatype::ActionFn get_path_action(const Cell* value, const Cell* path, const Cell* element,
@@ -281,10 +279,8 @@ void clear(Cell* series) { lookup<ClearFn>(series, datatype::SLOT_CLEAR)(series)
 
 Cell* copy(Cell* value, Cell* result, const Cell* part, bool deep, const Cell* kind) {
     if (kind != nullptr && cell_type(kind) != TYPE_DATATYPE && cell_type(kind) != TYPE_TYPESET) {
-        Cell datatype{TYPE_DATATYPE, cell_type(kind), 0, 0};
         constexpr uint32_t KIND_ARGUMENT = 5;  // value /part length /deep /types kind
-        fire(Category::script, err::expect_arg, stack::current_function_word(), &datatype,
-             error::get_arg_word(KIND_ARGUMENT));
+        error::raise_expect_arg(cell_type(kind), KIND_ARGUMENT);
     }
     return lookup<CopyFn>(value, datatype::SLOT_COPY)(value, result, part, deep, kind);
 }

@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "runtime/datatypes/callable.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/object.h"
@@ -82,8 +84,8 @@ Pending finish(const Walk& walk, Cell* start, bool sub) {
 
 }  // namespace
 
-Pending eval_path(const Cell* path, const Cell*& pos, const Cell* tail, const Cell* code, bool set, bool get,
-                  bool sub, bool case_sensitive, PathState* state) {
+Pending eval_path(const Cell* path, Cursor& at, bool set, bool get, bool sub, bool case_sensitive,
+                  PathState* state) {
     Cell* start = stack::top;
     Walk walk;
     walk.path = *path;
@@ -110,8 +112,7 @@ Pending eval_path(const Cell* path, const Cell*& pos, const Cell* tail, const Ce
             if (set) fire(Category::script, err::invalid_path_set, &walk.path);
             if (get) fire(Category::script, err::invalid_path_get, &walk.path);
             Cell called = *value;
-            Pending p = eval_code(&called, pos, tail, code, sub, &walk.path, &walk.previous, nullptr, APPLY_NONE,
-                                  false, 1);
+            Pending p = eval_code(&called, at, sub, &walk.path, &walk.previous, nullptr, APPLY_NONE, false, 1);
             if (p != Pending::none) return p;
             event(trace::EV_EXIT, &walk.path, nullptr, sub ? stack::top - 1 : stack::arguments);
             return Pending::none;
@@ -123,9 +124,8 @@ Pending eval_path(const Cell* path, const Cell*& pos, const Cell* tail, const Ce
     }
 
     for (uint32_t k = first; k < length; k++) {
-        const Cell* at = series_buffer(&walk.path)->cells() + k;
-        Cell element = *at;
-        event(trace::EV_FETCH, &walk.path, at, &element);
+        Cell element = series_buffer(&walk.path)->cells()[k];
+        event(trace::EV_FETCH, &walk.path, series_buffer(&walk.path)->cells() + k, &element);
         Cell selector = element;
         if (cell_type(&element) == TYPE_GET_WORD) {
             selector = *context::get(&element);
@@ -137,16 +137,19 @@ Pending eval_path(const Cell* path, const Cell*& pos, const Cell* tail, const Ce
             if (!state) {
                 Pending p = eval_block(&element, false);
                 if (p != Pending::none) return p;
+                // The paren may have changed the path or the code after it.
+                length = std::min(length, series_buffer(&walk.path)->length());
+                at.sync();
             }
             selector = stack::top[-1];
             stack::pop(1);
         }
         if (cell_type(&selector) == TYPE_UNSET) fire(Category::script, err::invalid_path, &walk.path, &element);
-        event(trace::EV_PUSH, &walk.path, at, &selector);
+        event(trace::EV_PUSH, &walk.path, series_buffer(&walk.path)->cells() + k, &selector);
 
-        bool last = k + 1 == length;
+        bool last = k + 1 >= length;
         const Cell* to_set = set && last ? stack::arguments : nullptr;
-        bool notify = to_set && notify_owner(walk, length - head - 1);
+        bool notify = to_set && notify_owner(walk, k - head);
         const Cell* grandparent = cell_type(&walk.grandparent) == TYPE_UNSET ? nullptr : &walk.grandparent;
         Cell* result = actions::eval_path_typed(&walk.current, &selector, to_set, &walk.path, grandparent,
                                                 &walk.previous, int32_t(k - head - 1), case_sensitive, get,
@@ -160,8 +163,8 @@ Pending eval_path(const Cell* path, const Cell*& pos, const Cell* tail, const Ce
             if (state) state->depth = 0;
             stack::top = start;
             Cell called = walk.current;
-            Pending p = eval_code(&called, pos, tail, code, sub, &walk.path, &element, &walk.parent, APPLY_NONE,
-                                  false, k - head + 1);
+            Pending p = eval_code(&called, at, sub, &walk.path, &element, &walk.parent, APPLY_NONE, false,
+                                  k - head + 1);
             if (p != Pending::none) return p;
             event(trace::EV_EXIT, &walk.path, nullptr, sub ? stack::top - 1 : stack::arguments);
             return Pending::none;

@@ -26,8 +26,6 @@ constexpr uint32_t MAX_REFINEMENTS = 64;
 
 struct Call {
     const Cell* called;
-    const Cell* code;
-    const Cell* tail;
     const Cell* name;
     ApplyMode apply;
     bool infix;
@@ -52,39 +50,49 @@ void check_type(const Call& call, uint32_t index, const Cell* value) {
         raise_expect_arg(call, index, cell_type(value));
 }
 
+// The safer apply mode takes each argument from exactly one value.
+Pending fetch_normal(const Call& call, Cursor& at) {
+    if (call.apply != APPLY_SAFER) return eval_expression(at, call.infix, true, false);
+    Cursor one = at.narrowed(1);
+    Pending p = eval_expression(one, call.infix, true, false);
+    if (p != Pending::none) return p;
+    at.follow(one);
+    return Pending::none;
+}
+
 // One argument by its passing mode, pushed.
-Pending fetch_one(const Call& call, const Cell*& pos, uint32_t index, uint32_t mode) {
-    if (pos >= call.tail) fire(Category::script, err::no_arg, call.name, push_spec_word(call.called, index));
-    if (mode == ARG_NORMAL) {
-        const Cell* tail = call.apply == APPLY_SAFER ? pos + 1 : call.tail;
-        return eval_expression(pos, tail, call.code, call.infix, true, false);
-    }
-    event(trace::EV_FETCH, call.code, pos, pos);
-    const Cell* value = pos++;
+Pending fetch_one(const Call& call, Cursor& at, uint32_t index, uint32_t mode) {
+    if (!at.more()) fire(Category::script, err::no_arg, call.name, push_spec_word(call.called, index));
+    if (mode == ARG_NORMAL) return fetch_normal(call, at);
+    event(trace::EV_FETCH, at.code, at.pos, at.pos);
+    uint32_t position = at.index();
+    const Cell* value = at.pos++;
     Pending p = Pending::none;
     if (mode == ARG_LITERAL && cell_type(value) == TYPE_PAREN) {
         p = eval_block(value, false);
+        at.sync();
     } else if (mode == ARG_LITERAL && cell_type(value) == TYPE_GET_WORD) {
         stack::push(context::get(value));
     } else if (mode == ARG_LITERAL && cell_type(value) == TYPE_GET_PATH) {
-        const Cell* after = pos;  // a get-path calls nothing
-        p = eval_path(value, after, call.tail, call.code, false, true, true, false, nullptr);
+        Cursor after = at.narrowed(0);  // a get-path calls nothing
+        p = eval_path(value, after, false, true, true, false, nullptr);
+        at.sync();
     } else {
         stack::push(value);
     }
     if (p != Pending::none) return p;
-    event(trace::EV_PUSH, call.code, value, stack::top - 1);
+    event(trace::EV_PUSH, at.code, at.base + position, stack::top - 1);
     return Pending::none;
 }
 
 // An argument of an absent refinement, consumed without being passed on:
 // evaluated and dropped, or in the safer apply mode skipped unevaluated.
-Pending consume_one(const Call& call, const Cell*& pos, uint32_t index, uint32_t mode) {
+Pending consume_one(const Call& call, Cursor& at, uint32_t index, uint32_t mode) {
     if (call.apply == APPLY_SAFER) {
-        if (pos < call.tail) pos++;
+        if (at.more()) at.pos++;
         return Pending::none;
     }
-    Pending p = fetch_one(call, pos, index, mode);
+    Pending p = fetch_one(call, at, index, mode);
     if (p != Pending::none) return p;
     stack::pop(1);
     return Pending::none;
@@ -113,7 +121,7 @@ int32_t find_refinement(const Call& call, uint32_t symbol) {
 
 // The refinement at that cache index, named once: active or not, its
 // arguments follow in the code.
-Pending use_refinement(Call& call, const Cell*& pos, uint32_t index, bool active) {
+Pending use_refinement(Call& call, Cursor& at, uint32_t index, bool active) {
     if (active) {
         if (call.native_like)
             call.slots[cache_at(call, index)->data3 - 1] = int32_t(stack::top - stack::arguments);
@@ -124,7 +132,7 @@ Pending use_refinement(Call& call, const Cell*& pos, uint32_t index, bool active
     for (uint32_t i = index + 1; i < length && cell_type(cache_at(call, i)) == TYPE_TYPESET; i++) {
         uint32_t mode = arg_mode(cache_at(call, i));
         if (mode == ARG_RETURN) break;
-        Pending p = active ? fetch_one(call, pos, i, mode) : consume_one(call, pos, i, mode);
+        Pending p = active ? fetch_one(call, at, i, mode) : consume_one(call, at, i, mode);
         if (p != Pending::none) return p;
         if (!active) continue;
         check_type(call, i, stack::top - 1);
@@ -149,7 +157,7 @@ uint32_t refinement_index(Call& call, const Cell* element, const Cell* path) {
 bool word_true(const Cell* word) { return logic::value_true(context::get(word), false, nullptr); }
 
 // Refinements named by the path's elements from first on, in path order.
-Pending path_refinements(Call& call, const Cell*& pos, const Cell* path, uint32_t first) {
+Pending path_refinements(Call& call, Cursor& at, const Cell* path, uint32_t first) {
     Cell whole = *path;
     for (uint32_t k = whole.data1 + first; k < series_buffer(&whole)->length(); k++) {
         Cell element = series_buffer(&whole)->cells()[k];
@@ -157,7 +165,7 @@ Pending path_refinements(Call& call, const Cell*& pos, const Cell* path, uint32_
             fire(Category::script, err::bad_refine, &element);
         uint32_t index = refinement_index(call, &element, &whole);
         bool active = cell_type(&element) == TYPE_WORD || word_true(&element);
-        Pending p = use_refinement(call, pos, index, active);
+        Pending p = use_refinement(call, at, index, active);
         if (p != Pending::none) return p;
     }
     return Pending::none;
@@ -166,36 +174,34 @@ Pending path_refinements(Call& call, const Cell*& pos, const Cell* path, uint32_
 // apply with refinement words: each refinement! is followed by an expression
 // whose truth decides; a get-word! decides by its value. A value of another
 // kind ends the list when no refinement came yet.
-Pending word_refinements(Call& call, const Cell*& pos) {
+Pending word_refinements(Call& call, Cursor& at) {
     bool any = false;
-    while (pos < call.tail) {
-        const Cell* element = pos;
+    while (at.more()) {
+        const Cell* element = at.pos;
         uint32_t type = cell_type(element);
         if (type != TYPE_REFINEMENT && type != TYPE_GET_WORD) {
             if (!any) break;
             fire(Category::script, err::bad_refine, element);
         }
         any = true;
-        uint32_t index = refinement_index(call, element, call.code);
-        pos++;
-        bool active;
-        if (type == TYPE_GET_WORD) {
-            active = word_true(element);
-        } else {
-            Pending p = fetch_one(call, pos, index, ARG_NORMAL);
+        uint32_t index = refinement_index(call, element, at.code);
+        bool active = type == TYPE_GET_WORD && word_true(element);
+        at.pos++;
+        if (type != TYPE_GET_WORD) {
+            Pending p = fetch_one(call, at, index, ARG_NORMAL);
             if (p != Pending::none) return p;
             active = logic::value_true(stack::top - 1, false, nullptr);
             stack::pop(1);
         }
-        Pending p = use_refinement(call, pos, index, active);
+        Pending p = use_refinement(call, at, index, active);
         if (p != Pending::none) return p;
     }
     return Pending::none;
 }
 
 // In apply mode a refinement takes the next value, which must be a logic!.
-Pending apply_refinement(Call& call, const Cell*& pos, uint32_t index, bool* active) {
-    Pending p = fetch_one(call, pos, index, ARG_NORMAL);
+Pending apply_refinement(Call& call, Cursor& at, uint32_t index, bool* active) {
+    Pending p = fetch_one(call, at, index, ARG_NORMAL);
     if (p != Pending::none) return p;
     const Cell* flag = stack::top - 1;
     if (cell_type(flag) != TYPE_LOGIC) raise_expect_arg(call, index, cell_type(flag));
@@ -208,7 +214,7 @@ Pending apply_refinement(Call& call, const Cell*& pos, uint32_t index, bool* act
 }
 
 // The arguments in spec order, then the locals' count.
-Pending spec_arguments(Call& call, const Cell*& pos, bool by_path, int32_t* locals) {
+Pending spec_arguments(Call& call, Cursor& at, bool by_path, int32_t* locals) {
     bool active = true;
     bool left_in_place = call.infix;
     bool consume_absent = (call.apply == APPLY_ALL || call.apply == APPLY_SAFER) && !by_path;
@@ -221,22 +227,22 @@ Pending spec_arguments(Call& call, const Cell*& pos, bool by_path, int32_t* loca
                 if (mode == ARG_RETURN) break;
                 if (!active) {
                     if (!call.native_like) none::push();
-                    if (consume_absent && pos < call.tail) {
-                        Pending p = consume_one(call, pos, i, mode);
+                    if (consume_absent && at.more()) {
+                        Pending p = consume_one(call, at, i, mode);
                         if (p != Pending::none) return p;
                     }
                     break;
                 }
                 if (left_in_place) {
                     left_in_place = false;
-                } else if (call.apply != APPLY_NONE && pos >= call.tail) {
+                } else if (call.apply != APPLY_NONE && !at.more()) {
                     none::push();
                     break;
-                } else if (pos >= call.tail && mode == ARG_LITERAL && typeset::contains(entry, TYPE_UNSET)) {
+                } else if (!at.more() && mode == ARG_LITERAL && typeset::contains(entry, TYPE_UNSET)) {
                     unset::push();
                     break;
                 } else {
-                    Pending p = fetch_one(call, pos, i, mode);
+                    Pending p = fetch_one(call, at, i, mode);
                     if (p != Pending::none) return p;
                 }
                 check_type(call, i, stack::top - 1);
@@ -244,8 +250,8 @@ Pending spec_arguments(Call& call, const Cell*& pos, bool by_path, int32_t* loca
             }
             case TYPE_REFINEMENT:
                 active = false;
-                if (call.apply != APPLY_NONE && call.apply != APPLY_WORDS && !by_path && pos < call.tail) {
-                    Pending p = apply_refinement(call, pos, i, &active);
+                if (call.apply != APPLY_NONE && call.apply != APPLY_WORDS && !by_path && at.more()) {
+                    Pending p = apply_refinement(call, at, i, &active);
                     if (p != Pending::none) return p;
                 } else if (!call.native_like) {
                     logic::push(false);
@@ -282,13 +288,10 @@ Pending run_native(const Call& call) {
 
 }  // namespace
 
-Pending fetch_args(const Cell* called, const Cell*& pos, const Cell* tail, const Cell* code,
-                   const Cell* path, uint32_t path_rest, ApplyMode apply, bool infix, const Cell* name,
-                   const Cell* ref) {
+Pending fetch_args(const Cell* called, Cursor& at, const Cell* path, uint32_t path_rest, ApplyMode apply,
+                   bool infix, const Cell* name, const Cell* ref) {
     Call call;
     call.called = called;
-    call.code = code;
-    call.tail = tail;
     call.name = name;
     call.apply = apply;
     call.infix = infix;
@@ -304,15 +307,15 @@ Pending fetch_args(const Cell* called, const Cell*& pos, const Cell* tail, const
     }
 
     int32_t locals = 0;
-    Pending p = spec_arguments(call, pos, path != nullptr, &locals);
+    Pending p = spec_arguments(call, at, path != nullptr, &locals);
     if (p != Pending::none) return p;
     if (path)
-        p = path_refinements(call, pos, path, path_rest);
+        p = path_refinements(call, at, path, path_rest);
     else if (apply == APPLY_WORDS)
-        p = word_refinements(call, pos);
+        p = word_refinements(call, at);
     if (p != Pending::none) return p;
 
-    event(trace::EV_CALL, code, apply == APPLY_NONE ? pos : nullptr, called, ref);
+    event(trace::EV_CALL, at.code, apply == APPLY_NONE ? at.pos : nullptr, called, ref);
     if (call.native_like) return run_native(call);
     if (locals > 0) function::init_locals(locals);
     return Pending::none;

@@ -14,8 +14,7 @@ namespace vek::interpreter {
 // path_rest on name refinements, in path order. A native! or action! is then
 // run; a function! or routine! gets its local slots pushed. name is the
 // word naming the frame, ref what the call event reports as naming it.
-Pending fetch_args(const Cell* called, const Cell*& pos, const Cell* tail, const Cell* code,
-                   const Cell* path, uint32_t path_rest, ApplyMode apply, bool infix, const Cell* name,
-                   const Cell* ref);
+Pending fetch_args(const Cell* called, Cursor& at, const Cell* path, uint32_t path_rest, ApplyMode apply,
+                   bool infix, const Cell* name, const Cell* ref);
 
 }  // namespace vek::interpreter

@@ -34,9 +34,7 @@ const Cell* anon_word() { return fixed_words::word(fixed_words::Word::anon_tag);
 const Cell* body_word() { return fixed_words::word(fixed_words::Word::body_tag); }
 const Cell* set_path_word() { return fixed_words::word(fixed_words::Word::set_path); }
 
-uint32_t native_mark(const Cell* code) {
-    return code && library_code(code) ? stack::MARK_NATIVE : stack::MARK_NATIVE_INTERP;
-}
+uint32_t native_mark(const Cursor& at) { return at.library ? stack::MARK_NATIVE : stack::MARK_NATIVE_INTERP; }
 
 // Points the current-position cell at each expression of a block evaluated
 // here, and puts back what it held when the evaluation ends in any way.
@@ -51,8 +49,8 @@ public:
     ~PositionScope() {
         if (active_) *position = saved_;
     }
-    void at(const Cell* code, const Cell* pos) {
-        if (active_) position->data1 = uint32_t(pos - series_buffer(code)->cells());
+    void at(const Cursor& cursor) {
+        if (active_) position->data1 = cursor.index();
     }
     PositionScope(const PositionScope&) = delete;
     PositionScope& operator=(const PositionScope&) = delete;
@@ -81,33 +79,37 @@ Cell* push_value(const Cell* code, const Cell* pos, const Cell* value) {
     return pushed;
 }
 
-Pending eval_set_word(const Cell*& pos, const Cell* tail, const Cell* code) {
-    const Cell* set_word = pos;
-    if (pos + 1 >= tail) fire(Category::script, err::need_value, set_word);
-    event(trace::EV_PUSH, code, pos, set_word);
-    stack::push_frame(set_word, native_mark(code));
-    stack::push(set_word);
-    pos++;
-    Pending p = eval_expression(pos, tail, code, false, true, false);
+// The cells read from the code are copied before anything is evaluated:
+// the code may move or shrink the block meanwhile.
+Pending eval_set_word(Cursor& at) {
+    Cell set_word = *at.pos;
+    if (at.pos + 1 >= at.tail) fire(Category::script, err::need_value, &set_word);
+    event(trace::EV_PUSH, at.code, at.pos, &set_word);
+    stack::push_frame(&set_word, native_mark(at));
+    stack::push(&set_word);
+    at.pos++;
+    Pending p = eval_expression(at, false, true, false);
     if (p != Pending::none) return p;
-    event(trace::EV_SET, code, pos, stack::arguments + 1, set_word);
-    word::set_from_frame();
+    event(trace::EV_SET, at.code, at.pos, stack::arguments + 1, &set_word);
+    word::set_from_frame();  // may run an object's change handler
+    at.sync();
     stack::unwind();
     return Pending::none;
 }
 
-Pending eval_set_path(const Cell*& pos, const Cell* tail, const Cell* code) {
-    const Cell* path = pos;
-    if (pos + 1 >= tail) fire(Category::script, err::need_value, path);
-    event(trace::EV_PUSH, code, pos, path);
-    stack::push_frame(set_path_word(), native_mark(code));
-    pos++;
-    Pending p = eval_expression(pos, tail, code, false, true, false);
+Pending eval_set_path(Cursor& at) {
+    Cell path = *at.pos;
+    if (at.pos + 1 >= at.tail) fire(Category::script, err::need_value, &path);
+    event(trace::EV_PUSH, at.code, at.pos, &path);
+    stack::push_frame(set_path_word(), native_mark(at));
+    at.pos++;
+    Pending p = eval_expression(at, false, true, false);
     if (p != Pending::none) return p;
-    event(trace::EV_SET, code, pos, stack::arguments, path);
-    const Cell* none_after = pos;  // a set-path calls nothing, so takes no argument
-    p = eval_path(path, none_after, tail, code, true, false, false, false, nullptr);
+    event(trace::EV_SET, at.code, at.pos, stack::arguments, &path);
+    Cursor none_after = at.narrowed(0);  // a set-path calls nothing, so takes no argument
+    p = eval_path(&path, none_after, true, false, false, false, nullptr);
     if (p != Pending::none) return p;
+    at.sync();
     stack::unwind();
     return Pending::none;
 }
@@ -120,23 +122,27 @@ bool is_system_issue(const Cell* issue) {
 
 // The value of one expression, pushed at the stack top; the infix look-ahead
 // is left to the caller.
-Pending eval_value(const Cell*& pos, const Cell* tail, const Cell* code, bool passive) {
-    const Cell* value = pos;
+Pending eval_value(Cursor& at, bool passive) {
+    const Cell* value = at.pos;
     switch (cell_type(value)) {
-        case TYPE_PAREN:
-            pos++;
-            return eval_block(value, false);
+        case TYPE_PAREN: {
+            at.pos++;
+            Pending p = eval_block(value, false);
+            if (p != Pending::none) return p;
+            at.sync();
+            return Pending::none;
+        }
         case TYPE_SET_WORD:
-            return eval_set_word(pos, tail, code);
+            return eval_set_word(at);
         case TYPE_SET_PATH:
-            return eval_set_path(pos, tail, code);
+            return eval_set_path(at);
         case TYPE_GET_WORD:
-            push_value(code, pos++, context::get(value));
+            push_value(at.code, at.pos++, context::get(value));
             return Pending::none;
         case TYPE_LIT_WORD: {
             Cell word = *value;
             word.header = TYPE_WORD;
-            push_value(code, pos++, &word);
+            push_value(at.code, at.pos++, &word);
             return Pending::none;
         }
         case TYPE_WORD: {
@@ -148,58 +154,58 @@ Pending eval_value(const Cell*& pos, const Cell* tail, const Cell* code, bool pa
                     fire(Category::script, err::no_op_arg, value);
                 case TYPE_NATIVE: case TYPE_ACTION: case TYPE_FUNCTION: case TYPE_ROUTINE: {
                     Cell called = *bound;
-                    pos++;
-                    return eval_code(&called, pos, tail, code, true, nullptr, value, nullptr, APPLY_NONE, false);
+                    Cell name = *value;
+                    at.pos++;
+                    return eval_code(&called, at, true, nullptr, &name, nullptr, APPLY_NONE, false);
                 }
                 default:
-                    push_value(code, pos++, bound);
+                    push_value(at.code, at.pos++, bound);
                     return Pending::none;
             }
         }
         case TYPE_PATH: case TYPE_GET_PATH:
-            pos++;
-            return eval_path(value, pos, tail, code, false, cell_type(value) == TYPE_GET_PATH, true, false,
-                             nullptr);
+            at.pos++;
+            return eval_path(value, at, false, cell_type(value) == TYPE_GET_PATH, true, false, nullptr);
         case TYPE_LIT_PATH: {
             Cell path = *value;
             set_type(&path, TYPE_PATH);
-            push_value(code, pos++, &path);
+            push_value(at.code, at.pos++, &path);
             return Pending::none;
         }
         case TYPE_OP:
             fire(Category::internal, err::not_done);
         case TYPE_NATIVE: case TYPE_ACTION: case TYPE_FUNCTION: case TYPE_ROUTINE: {
             if (passive) {
-                push_value(code, pos++, value);
+                push_value(at.code, at.pos++, value);
                 return Pending::none;
             }
             Cell called = *value;
-            pos++;
-            return eval_code(&called, pos, tail, code, true, nullptr, nullptr, nullptr, APPLY_NONE, false);
+            at.pos++;
+            return eval_code(&called, at, true, nullptr, nullptr, nullptr, APPLY_NONE, false);
         }
         case TYPE_ISSUE:
-            if (pos + 1 < tail && cell_type(pos + 1) == TYPE_BLOCK && is_system_issue(value))
+            if (at.pos + 1 < at.tail && cell_type(at.pos + 1) == TYPE_BLOCK && is_system_issue(value))
                 fire(Category::internal, err::vek_system);
-            push_value(code, pos++, value);
+            push_value(at.code, at.pos++, value);
             return Pending::none;
         default:
-            push_value(code, pos++, value);
+            push_value(at.code, at.pos++, value);
             return Pending::none;
     }
 }
 
 // Operators apply strictly from left to right: each takes the value so far,
 // at start, as its left operand and leaves its result there.
-Pending eval_infix(const Cell*& pos, const Cell* tail, const Cell* code, Cell* start) {
-    while (pos < tail && cell_type(pos) == TYPE_WORD) {
-        const Cell* op_value = infix_operator(pos);
+Pending eval_infix(Cursor& at, Cell* start) {
+    while (at.more() && cell_type(at.pos) == TYPE_WORD) {
+        const Cell* op_value = infix_operator(at.pos);
         if (!op_value) break;
-        event(trace::EV_FETCH, code, pos, pos);
+        event(trace::EV_FETCH, at.code, at.pos, at.pos);
         Cell called;
         op::unwrap(op_value, &called);
-        const Cell* name = pos++;
+        Cell name = *at.pos++;
         stack::top = start;
-        Pending p = eval_code(&called, pos, tail, code, true, nullptr, name, nullptr, APPLY_NONE, true);
+        Pending p = eval_code(&called, at, true, nullptr, &name, nullptr, APPLY_NONE, true);
         if (p != Pending::none) return p;
     }
     return Pending::none;
@@ -322,21 +328,18 @@ void check_stack() {
 Pending eval_block(const Cell* block, bool chain) {
     check_stack();
     Cell code = *block;
-    SeriesBuffer* buffer = series_buffer(&code);
-    const Cell* pos = buffer->cells() + code.data1;
-    const Cell* tail = buffer->cells_tail();
-    bool library = (buffer->flags & BUF_LIBRARY) != 0;
-    stack::push_frame(body_word(), library ? stack::KIND_EVAL : stack::MARK_EVAL);
+    Cursor at = Cursor::at(&code, code.data1);
+    stack::push_frame(body_word(), at.library ? stack::KIND_EVAL : stack::MARK_EVAL);
     make_unset(stack::push_cell());
-    PositionScope scope(&code, library);
-    event(trace::EV_ENTER, &code, pos, nullptr);
-    while (pos < tail) {
-        scope.at(&code, pos);
+    PositionScope scope(&code, at.library);
+    event(trace::EV_ENTER, &code, at.pos, nullptr);
+    while (at.more()) {
+        scope.at(at);
         stack::reset();
-        Pending p = eval_expression(pos, tail, &code, false, false, false);
+        Pending p = eval_expression(at, false, false, false);
         if (p != Pending::none) return p;
     }
-    event(trace::EV_EXIT, &code, pos, stack::arguments);
+    event(trace::EV_EXIT, &code, at.pos, stack::arguments);
     if (chain)
         stack::unwind_last();
     else
@@ -344,30 +347,28 @@ Pending eval_block(const Cell* block, bool chain) {
     return Pending::none;
 }
 
-Pending eval_expression(const Cell*& pos, const Cell* tail, const Cell* code, bool prefix, bool sub,
-                        bool passive) {
+Pending eval_expression(Cursor& at, bool prefix, bool sub, bool passive) {
     Cell* start = stack::top;
-    const Cell* expression = pos;
-    event(trace::EV_FETCH, code, pos, pos);
-    Pending p = eval_value(pos, tail, code, passive);
+    uint32_t expression = at.index();
+    event(trace::EV_FETCH, at.code, at.pos, at.pos);
+    Pending p = eval_value(at, passive);
     if (p != Pending::none) return p;
     if (!prefix) {
-        p = eval_infix(pos, tail, code, start);
+        p = eval_infix(at, start);
         if (p != Pending::none) return p;
     }
     if (!sub) {
         stack::set_last_only(start);
-        event(trace::EV_EXPR, code, expression, stack::arguments);
+        event(trace::EV_EXPR, at.code, at.base + expression, stack::arguments);
     }
     return Pending::none;
 }
 
-Pending eval_next(const Cell* code, const Cell*& pos, const Cell* tail, bool sub) {
-    bool library = library_code(code);
-    stack::push_frame(body_word(), library ? stack::MARK_NATIVE : stack::MARK_NATIVE_INTERP);
-    PositionScope scope(code, library);
-    scope.at(code, pos);
-    Pending p = eval_expression(pos, tail, code, false, false, false);
+Pending eval_next(Cursor& at, bool sub) {
+    stack::push_frame(body_word(), native_mark(at));
+    PositionScope scope(at.code, at.library);
+    scope.at(at);
+    Pending p = eval_expression(at, false, false, false);
     if (p != Pending::none) return p;
     if (sub)
         stack::unwind();
@@ -379,22 +380,19 @@ Pending eval_next(const Cell* code, const Cell*& pos, const Cell* tail, bool sub
 Pending eval_next_index(const Cell* block, uint32_t* index) {
     Cell code = *block;
     code.data1 = *index;
-    SeriesBuffer* buffer = series_buffer(&code);
-    const Cell* pos = buffer->cells() + *index;
-    const Cell* tail = buffer->cells_tail();
-    if (pos >= tail) {
+    Cursor at = Cursor::at(&code, *index);
+    if (!at.more()) {
         make_unset(stack::arguments);
         return Pending::none;
     }
-    Pending p = eval_next(&code, pos, tail, false);
+    Pending p = eval_next(at, false);
     if (p != Pending::none) return p;
-    *index = uint32_t(pos - series_buffer(&code)->cells());
+    *index = at.index();
     return Pending::none;
 }
 
-Pending eval_code(const Cell* called, const Cell*& pos, const Cell* tail, const Cell* code, bool sub,
-                  const Cell* path, const Cell* name, const Cell* parent, ApplyMode apply, bool infix,
-                  uint32_t path_rest) {
+Pending eval_code(const Cell* called, Cursor& at, bool sub, const Cell* path, const Cell* name,
+                  const Cell* parent, ApplyMode apply, bool infix, uint32_t path_rest) {
     check_stack();
     Cell function = *called;
     // An operator called as a function (apply) runs what it wraps.
@@ -405,11 +403,11 @@ Pending eval_code(const Cell* called, const Cell*& pos, const Cell* tail, const 
     const Cell* ref = frame_name == name ? name : &function;
     if (trace::tracing) {
         if (infix) stack::top++;  // the left operand stays visible to the tracer
-        trace::fire_event(trace::EV_OPEN, code, pos, frame_name, nullptr);
+        trace::fire_event(trace::EV_OPEN, at.code, at.pos, frame_name, nullptr);
         if (infix) stack::top--;
     }
     Cell* slot = infix ? nullptr : stack::push(&function);
-    bool library = code && library_code(code);
+    bool library = at.library;
     uint32_t type = cell_type(&function);
     if (type == TYPE_FUNCTION)
         stack::push_frame(frame_name, library ? stack::MARK_CALL : stack::MARK_FUNCTION_INTERP);
@@ -417,13 +415,14 @@ Pending eval_code(const Cell* called, const Cell*& pos, const Cell* tail, const 
         stack::push_frame(frame_name, library ? stack::MARK_NATIVE : stack::MARK_NATIVE_INTERP);
     if (infix) stack::keep();  // the left operand is the frame's first argument
 
-    Pending p = fetch_args(&function, pos, tail, code, path, path_rest, apply, infix, frame_name, ref);
+    Pending p = fetch_args(&function, at, path, path_rest, apply, infix, frame_name, ref);
     if (p != Pending::none) return p;
     if (type == TYPE_ROUTINE) call_routine(&function);
     if (type == TYPE_FUNCTION) {
         p = call_function(&function, object_context(parent), frame_name, CALL_EVALUATOR);
         if (p != Pending::none) return p;
     }
+    at.sync();
 
     if (sub) {
         stack::unwind();
@@ -431,7 +430,7 @@ Pending eval_code(const Cell* called, const Cell*& pos, const Cell* tail, const 
         stack::unwind_last();
         stack::keep();
     }
-    event(trace::EV_RETURN, code, pos, sub ? stack::top - 1 : stack::arguments, ref);
+    event(trace::EV_RETURN, at.code, at.pos, sub ? stack::top - 1 : stack::arguments, ref);
     if (slot && sub) {
         copy_cell(slot + 1, slot);
         stack::top = slot + 1;

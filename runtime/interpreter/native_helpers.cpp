@@ -143,8 +143,12 @@ bool settable_word(uint32_t type) {
     return type == TYPE_WORD || type == TYPE_SET_WORD || type == TYPE_GET_WORD || type == TYPE_LIT_WORD;
 }
 
+// The words block may have been shortened by code run since the count of
+// its words was taken (a loop's body, a change handler).
 Cell* word_at(const Cell* words, uint32_t i) {
-    Cell* word = series_buffer(words)->cells() + words->data1 + i;
+    SeriesBuffer* buffer = series_buffer(words);
+    if (words->data1 + i >= buffer->length()) fire(Category::script, err::invalid_arg, words);
+    Cell* word = buffer->cells() + words->data1 + i;
     if (!settable_word(cell_type(word))) fire(Category::script, err::invalid_arg, word);
     return word;
 }

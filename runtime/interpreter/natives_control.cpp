@@ -28,14 +28,6 @@ Cell* arg(int32_t i) { return stack::arguments + i; }
 
 [[noreturn]] void not_done() { fire(Category::internal, err::not_done); }
 
-// The cells of a block from its index (clamped to the tail) to its tail.
-// The stack scan keeps the buffer in place while these pointers live.
-void block_range(const Cell* block, const Cell*& pos, const Cell*& tail) {
-    SeriesBuffer* b = series_buffer(block);
-    tail = b->cells_tail();
-    pos = block->data1 < b->length() ? b->cells() + block->data1 : tail;
-}
-
 void clamp_to_tail(Cell* series) {
     uint32_t length = series_buffer(series)->length();
     if (series->data1 > length) series->data1 = length;
@@ -125,10 +117,13 @@ Pending do_string(const Cell* string) {
     return eval_block_copy(loaded);
 }
 
+// A path evaluated on its own: a function it calls finds no arguments.
+interpreter::Cursor no_arguments(const Cell* path) { return interpreter::Cursor::at(path, UINT32_MAX); }
+
 Pending do_path(const Cell* path) {
     Cell code = *path;
-    const Cell* pos = &code + 1;
-    return interpreter::eval_path(&code, pos, pos, &code, false, false, false, false, nullptr);
+    interpreter::Cursor at = no_arguments(&code);
+    return interpreter::eval_path(&code, at, false, false, false, false, nullptr);
 }
 
 // Any other value, as one expression in a block of its own: a function value
@@ -137,10 +132,8 @@ Pending do_value(const Cell* value) {
     Cell* code = stack::push_cell();
     block::make_at(make_unset(code), 1);
     block::rs_append(code, value);
-    const Cell* pos;
-    const Cell* tail;
-    block_range(code, pos, tail);
-    return interpreter::eval_expression(pos, tail, code, false, false, true);
+    interpreter::Cursor at = interpreter::Cursor::at(code, code->data1);
+    return interpreter::eval_expression(at, false, false, true);
 }
 
 }  // namespace
@@ -176,11 +169,9 @@ Pending either(bool check, const int32_t*) {
 Pending any(bool check, const int32_t*) {
     if (check) check_arg(0, BLOCK);
     Cell code = *arg(0);
-    const Cell* pos;
-    const Cell* tail;
-    block_range(&code, pos, tail);
-    while (pos < tail) {
-        Pending p = interpreter::eval_next(&code, pos, tail, false);
+    interpreter::Cursor at = interpreter::Cursor::at(&code, code.data1);
+    while (at.more()) {
+        Pending p = interpreter::eval_next(at, false);
         if (p != Pending::none) return p;
         if (!logic::result_false()) return Pending::none;
     }
@@ -191,12 +182,10 @@ Pending any(bool check, const int32_t*) {
 Pending all(bool check, const int32_t*) {
     if (check) check_arg(0, BLOCK);
     Cell code = *arg(0);
-    const Cell* pos;
-    const Cell* tail;
-    block_range(&code, pos, tail);
-    if (pos == tail) none::box();
-    while (pos < tail) {
-        Pending p = interpreter::eval_next(&code, pos, tail, false);
+    interpreter::Cursor at = interpreter::Cursor::at(&code, code.data1);
+    if (!at.more()) none::box();
+    while (at.more()) {
+        Pending p = interpreter::eval_next(at, false);
         if (p != Pending::none) return p;
         if (logic::result_false()) {
             none::box();
@@ -229,21 +218,23 @@ Pending case_(bool check, const int32_t* refinements) {
     if (check) check_arg(0, BLOCK);
     bool all = refinements[0] >= 0;
     Cell code = *arg(0);
-    const Cell* pos;
-    const Cell* tail;
-    block_range(&code, pos, tail);
+    interpreter::Cursor at = interpreter::Cursor::at(&code, code.data1);
     bool last_true = false;
-    while (pos < tail) {
-        Pending p = interpreter::eval_next(&code, pos, tail, false);
+    while (at.more()) {
+        Pending p = interpreter::eval_next(at, false);
         if (p != Pending::none) return p;
-        if (pos >= tail) fire(Category::script, err::need_value, fixed_words::word(Word::case_));
+        if (!at.more()) fire(Category::script, err::need_value, fixed_words::word(Word::case_));
         last_true = logic::result_true_strict();
         if (!last_true) {
-            ++pos;
+            ++at.pos;
             continue;
         }
-        if (cell_type(pos) == TYPE_BLOCK) p = eval_block_copy(pos++);
-        else p = interpreter::eval_next(&code, pos, tail, false);
+        if (cell_type(at.pos) == TYPE_BLOCK) {
+            p = eval_block_copy(at.pos++);
+            at.sync();
+        } else {
+            p = interpreter::eval_next(at, false);
+        }
         if (p != Pending::none) return p;
         if (!all) return Pending::none;
     }
@@ -499,8 +490,8 @@ Pending get(bool check, const int32_t* refinements) {
     uint32_t type = cell_type(target);
     if (ANY_PATH_TYPES & type_bit(type)) {
         Cell path = *target;
-        const Cell* pos = &path + 1;
-        return interpreter::eval_path(&path, pos, pos, &path, false, true, false, refinements[1] >= 0, nullptr);
+        interpreter::Cursor at = no_arguments(&path);
+        return interpreter::eval_path(&path, at, false, true, false, refinements[1] >= 0, nullptr);
     }
     if (type == TYPE_OBJECT) {
         actions::reflect(target, fixed_words::symbol(fixed_words::Sym::values));
@@ -523,8 +514,8 @@ Pending set(bool check, const int32_t* refinements) {
         // A set-path stores the frame's result cell.
         Cell path = *target;
         *target = value;
-        const Cell* pos = &path + 1;
-        Pending p = interpreter::eval_path(&path, pos, pos, &path, true, any, false, refinements[1] >= 0, nullptr);
+        interpreter::Cursor at = no_arguments(&path);
+        Pending p = interpreter::eval_path(&path, at, true, any, false, refinements[1] >= 0, nullptr);
         if (p != Pending::none) return p;
     } else if (type == TYPE_OBJECT) {
         not_done();  // setting many fields of an object

@@ -173,9 +173,8 @@ Pending apply(bool check, const int32_t* refinements) {
     if (present(refinements, 0)) mode = present(refinements, 1) ? interpreter::APPLY_SAFER : interpreter::APPLY_ALL;
     stack::set_interpreted();
     Cell code = args[1];
-    const Cell* pos = block::rs_head(&code);
-    const Cell* tail = block::rs_tail(&code);
-    return interpreter::eval_code(&called, pos, tail, &code, false, path, &name, nullptr, mode, false);
+    interpreter::Cursor at = interpreter::Cursor::at(&code, code.data1);
+    return interpreter::eval_code(&called, at, false, path, &name, nullptr, mode, false);
 }
 
 }  // namespace vek::natives

@@ -101,8 +101,8 @@ Pending reduce_single(const Cell* value, Cell* result) {
     Cell* saved_top = stack::top;
     Cell* code = block::push_only_star(1);
     block::rs_append(code, value);
-    const Cell* pos = block::rs_head(code);
-    Pending p = interpreter::eval_next(code, pos, pos + 1, true);
+    interpreter::Cursor at = interpreter::Cursor::at(code, code->data1).narrowed(1);
+    Pending p = interpreter::eval_next(at, true);
     if (p != Pending::none) return p;
     *result = take_last(saved_top);
     return Pending::none;

@@ -111,8 +111,18 @@ void percent_decode_last(State* st) {
 
 bool binary_blank(uint8_t b) { return b == '\t' || b == '\n' || b == '\r' || b == ' '; }
 
-const uint8_t* skip_comment(const uint8_t* p, const uint8_t* to) {
-    while (p < to && *p != '\n') p++;
+// The first byte from p on that is neither one the base skips nor inside a
+// comment (to when there is none).
+const uint8_t* skip_filler(const uint8_t* p, const uint8_t* to, bool (*skipped)(uint8_t)) {
+    while (p < to) {
+        if (*p == ';') {
+            while (p < to && *p != '\n') p++;
+        } else if (skipped(*p)) {
+            p++;
+        } else {
+            break;
+        }
+    }
     return p;
 }
 
@@ -122,13 +132,7 @@ const uint8_t* decode_base16(const uint8_t* p, const uint8_t* to, uint8_t* out, 
     uint32_t n = 0;
     int32_t high = -1;
     const uint8_t* pending = nullptr;
-    for (; p < to; p++) {
-        if (binary_blank(*p)) continue;
-        if (*p == ';') {
-            p = skip_comment(p, to);
-            if (p == to) break;
-            continue;
-        }
+    for (; (p = skip_filler(p, to, binary_blank)) < to; p++) {
         int32_t digit = hex_value(*p);
         if (digit < 0) return p;
         if (high < 0) {
@@ -163,13 +167,7 @@ const uint8_t* decode_base64(const uint8_t* p, const uint8_t* to, uint8_t* out, 
     };
     bool padded = false;
     const uint8_t* last = p;
-    for (; p < to; p++) {
-        if (base64_skipped(*p)) continue;
-        if (*p == ';') {
-            p = skip_comment(p, to);
-            if (p == to) break;
-            continue;
-        }
+    for (; (p = skip_filler(p, to, base64_skipped)) < to; p++) {
         if (padded) return p;  // nothing but blanks after the padding
         last = p;
         if (*p == '=') {
@@ -204,13 +202,7 @@ const uint8_t* decode_base64(const uint8_t* p, const uint8_t* to, uint8_t* out, 
 const uint8_t* decode_base2(const uint8_t* p, const uint8_t* to, uint8_t* out, uint32_t* size) {
     uint32_t n = 0, count = 0, byte = 0;
     const uint8_t* group = p;
-    for (; p < to; p++) {
-        if (binary_blank(*p)) continue;
-        if (*p == ';') {
-            p = skip_comment(p, to);
-            if (p == to) break;
-            continue;
-        }
+    for (; (p = skip_filler(p, to, binary_blank)) < to; p++) {
         if (*p != '0' && *p != '1') return p;
         if (count == 0) group = p;
         byte = byte << 1 | uint32_t(*p - '0');

@@ -118,6 +118,21 @@ Cell block_of(const char* text) {
     return read_block(r, '\0', TYPE_BLOCK);
 }
 
+Cell first_of(const char* text) {
+    Cell block = block_of(text);
+    return *block::rs_abs_at(&block, 0);
+}
+
+Cell nested_block(uint32_t depth) {
+    Cell outer = block_of("");
+    for (uint32_t i = 0; i < depth; i++) {
+        Cell inner = outer;
+        outer = block_of("");
+        block::rs_append(&outer, &inner);
+    }
+    return outer;
+}
+
 std::string text_of(const Cell* string) {
     std::string out;
     for (uint32_t i = 0; i < string::buffer_length(string); i++) out += char(string::rs_abs_at(string, i));

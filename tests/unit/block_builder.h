@@ -9,6 +9,7 @@
 // A line break before a value sets that value's new-line flag.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "runtime/cell.h"
@@ -18,6 +19,12 @@ namespace vek::test {
 // The block of the values in the text. The cell holds the only reference to
 // its buffer: keep it in a local (which the collector's stack scan sees).
 Cell block_of(const char* text);
+
+// The first value of the text's block, alone.
+Cell first_of(const char* text);
+
+// A block nested depth levels deep: [[[...[]...]]].
+Cell nested_block(uint32_t depth);
 
 // The text of a string! from its buffer's first code point (ASCII expected).
 std::string text_of(const Cell* string);

@@ -12,7 +12,6 @@
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/series_actions.h"
-#include "runtime/datatypes/string_buffer.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/word.h"
@@ -21,47 +20,28 @@
 #include "runtime/raise.h"
 #include "runtime/stack.h"
 #include "tests/unit/block_builder.h"
+#include "tests/unit/load_and_mold.h"
 #include "tests/unit/support.h"
 
 namespace vek {
 namespace {
 
 using test::block_of;
+using test::first_of;
+using test::molded;
+using test::nested_block;
 using test::text_of;
-
-std::string molded(const Cell* value) {
-    Cell out;
-    string::rs_make_at(&out, 16);
-    actions::mold(value, &out, false, false, false, nullptr, actions::NO_LIMIT, 0);
-    return text_of(&out);
-}
 
 // The block molded from its first cell, whatever its head.
 std::string molded_whole(Cell block) {
     block.data1 = 0;
-    return molded(&block);
+    return molded(block);
 }
 
 Cell at(const char* source, uint32_t head) {
     Cell block = block_of(source);
     block.data1 = head;
     return block;
-}
-
-Cell first_of(const char* source) {
-    Cell block = block_of(source);
-    return *block::rs_abs_at(&block, 0);
-}
-
-// A block nested depth levels deep: [[[...[]...]]].
-Cell nested(uint32_t depth) {
-    Cell outer = block_of("");
-    for (uint32_t i = 0; i < depth; i++) {
-        Cell inner = outer;
-        outer = block_of("");
-        block::rs_append(&outer, &inner);
-    }
-    return outer;
 }
 
 uint32_t code(Category category, uint32_t id) { return error_code(category, id); }
@@ -136,7 +116,7 @@ TEST_F(BlockEdit, InsertingABlockIntoItselfCopiesItsCellsAsTheyWere) {
 
     Cell small = block_of("1 2");
     block::append(&small, &small, -1, false, 2, true);
-    EXPECT_EQ(molded(&small), "[1 2 1 2 1 2]");
+    EXPECT_EQ(molded(small), "[1 2 1 2 1 2]");
 }
 
 TEST_F(BlockEdit, AppendAcrossManyGrowthsKeepsEveryCell) {
@@ -159,7 +139,7 @@ TEST_F(BlockEdit, AHugeRepeatCountRaisesNoMemory) {
     EXPECT_EQ(test::raised([&] { block::change(&block, &value, -1, false, 0x7FFFFFFF); }), expected);
     Cell one = first_of("x");  // 2^28 cells: a count that fits, a byte size that does not
     EXPECT_EQ(test::raised([&] { block::append(&block, &one, -1, false, 0x10000000, false); }), expected);
-    EXPECT_EQ(molded(&block), "[1]");
+    EXPECT_EQ(molded(block), "[1]");
 }
 
 // ---------------------------------------------------------------- change
@@ -260,8 +240,8 @@ TEST_F(BlockEdit, TakeGivesTheValueOrABlockOfThem) {
         Cell block = block_of(row.source);
         Cell count{TYPE_INTEGER, 0, uint32_t(row.part), 0};
         Cell taken = *block::take(&block, row.part < 0 ? nullptr : &count, false, row.last);
-        EXPECT_EQ(molded(&taken), row.taken) << row.source;
-        EXPECT_EQ(molded(&block), row.left) << row.source;
+        EXPECT_EQ(molded(taken), row.taken) << row.source;
+        EXPECT_EQ(molded(block), row.left) << row.source;
     }
 }
 
@@ -281,7 +261,7 @@ TEST_F(BlockEdit, TakeDeepCopiesTheSeriesItTakes) {
     EXPECT_NE(series_node(block::rs_abs_at(&two, 1)), series_node(&inner));
 
     Cell one = *block::take(&block, nullptr, true, false);
-    EXPECT_EQ(molded(&one), "[1 2]");
+    EXPECT_EQ(molded(one), "[1 2]");
     EXPECT_NE(series_node(&one), series_node(&inner));
 }
 
@@ -291,12 +271,12 @@ TEST_F(BlockEdit, SwapExchangesTheHeadValuesOnly) {
     Cell one = block_of("1 2");
     Cell two = at("a b c", 1);
     block::swap(&one, &two);
-    EXPECT_EQ(molded(&one), "[b 2]");
+    EXPECT_EQ(molded(one), "[b 2]");
     EXPECT_EQ(molded_whole(two), "[a 1 c]");
 
     Cell empty = block_of("");
     block::swap(&one, &empty);
-    EXPECT_EQ(molded(&one), "[b 2]");
+    EXPECT_EQ(molded(one), "[b 2]");
 
     Cell number = first_of("7");
     EXPECT_EQ(test::raised([&] { block::swap(&one, &number); }), code(Category::script, err::invalid_arg));
@@ -329,7 +309,7 @@ TEST_F(BlockEdit, CopyPartKeepsTheTypeAndStartsAtTheHead) {
     block::copy(&path, &result, &count, false, nullptr);
     EXPECT_EQ(cell_type(&result), uint32_t(TYPE_PATH));
     EXPECT_EQ(result.data1, 0u);
-    EXPECT_EQ(molded(&result), "b/c");
+    EXPECT_EQ(molded(result), "b/c");
 }
 
 TEST_F(BlockEdit, CopyDeepOrByTypeCopiesOnlyWhatItShould) {
@@ -361,7 +341,7 @@ TEST_F(BlockEdit, CopyDeepOrByTypeCopiesOnlyWhatItShould) {
     for (const Row& row : rows) {
         Cell result{};
         block::copy(&source, &result, nullptr, row.deep, row.types);
-        EXPECT_EQ(molded(&result), molded(&source));
+        EXPECT_EQ(molded(result), molded(source));
         for (uint32_t i = 0; i < 4; i++)
             EXPECT_EQ(node_at(&result, i) != node_at(&source, i), row.copied[i]) << i;
         EXPECT_EQ(nested_node(&result) != nested_node(&source), row.nested_copied);
@@ -376,10 +356,10 @@ TEST_F(BlockEdit, DeepCopyRefusesCyclesAndExcessiveNesting) {
               code(Category::internal, err::no_cycle));
     EXPECT_EQ(cycles::depth(), 0u);
 
-    Cell deep = nested(cycles::CAPACITY);
+    Cell deep = nested_block(cycles::CAPACITY);
     EXPECT_EQ(test::raised([&] { block::copy(&deep, &result, nullptr, true, nullptr); }),
               code(Category::internal, err::too_deep));
-    Cell shallower = nested(cycles::CAPACITY - 2);
+    Cell shallower = nested_block(cycles::CAPACITY - 2);
     EXPECT_EQ(test::raised([&] { block::copy(&shallower, &result, nullptr, true, nullptr); }), 0u);
 }
 

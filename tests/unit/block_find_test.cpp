@@ -5,31 +5,20 @@
 
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/block_find.h"
-#include "runtime/datatypes/string_buffer.h"
 #include "runtime/datatypes/typeset.h"
-#include "runtime/interpreter/actions.h"
 #include "runtime/raise.h"
 #include "tests/unit/block_builder.h"
+#include "tests/unit/load_and_mold.h"
 #include "tests/unit/support.h"
 
 namespace vek {
 namespace {
 
 using test::block_of;
-
-Cell first_of(const char* source) {
-    Cell block = block_of(source);
-    return *block::rs_abs_at(&block, 0);
-}
+using test::first_of;
+using test::molded;
 
 Cell integer_cell(int32_t n) { return Cell{TYPE_INTEGER, 0, uint32_t(n), 0}; }
-
-std::string molded(const Cell* value) {
-    Cell out;
-    string::rs_make_at(&out, 16);
-    actions::mold(value, &out, false, false, false, nullptr, actions::NO_LIMIT, 0);
-    return test::text_of(&out);
-}
 
 struct Refinements {
     uint32_t start = 0;  // the searched series' head
@@ -162,7 +151,7 @@ TEST(BlockFind, DatatypesAndTypesetsMatchByTypeUnlessOnly) {
         {&text_or_word, {.skip = 3}, -1},
         {&text_or_word, {.only = true}, -1},
     };
-    for (const Row& row : rows) EXPECT_EQ(found(&block, row.value, row.r), row.expected) << molded(row.value);
+    for (const Row& row : rows) EXPECT_EQ(found(&block, row.value, row.r), row.expected) << molded(*row.value);
 }
 
 TEST(BlockFind, SameMatchesOnlyTheVeryValue) {
@@ -213,7 +202,7 @@ std::string selected(const char* source, const char* value, const Refinements& r
     Cell part = integer_cell(r.part.value_or(0));
     Cell* result = block::select(&series, &wanted, r.part ? &part : nullptr, r.only, r.case_sensitive, r.same,
                                  false, nullptr, r.skip ? &skip : nullptr, r.last, r.reverse);
-    return cell_type(result) == TYPE_NONE ? "none" : molded(result);
+    return cell_type(result) == TYPE_NONE ? "none" : molded(*result);
 }
 
 TEST(BlockSelect, AnswersTheValueAfterTheMatch) {
@@ -250,7 +239,7 @@ std::string after_put(const char* source, const char* key, const char* value, bo
     Cell v = first_of(value);
     Cell* result = block::put(&block, &k, &v, case_sensitive);
     EXPECT_EQ(result, &v);
-    return molded(&block);
+    return molded(block);
 }
 
 TEST(BlockPut, ReplacesTheValueAfterTheKeyOrAppendsBoth) {

@@ -5,26 +5,19 @@
 
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/block_sort.h"
-#include "runtime/datatypes/string_buffer.h"
-#include "runtime/interpreter/actions.h"
 #include "runtime/raise.h"
 #include "tests/unit/block_builder.h"
+#include "tests/unit/load_and_mold.h"
 #include "tests/unit/support.h"
 
 namespace vek {
 namespace {
 
 using test::block_of;
+using test::molded;
 using test::text_of;
 
 Cell integer_cell(int32_t n) { return Cell{TYPE_INTEGER, 0, uint32_t(n), 0}; }
-
-std::string molded(const Cell* value) {
-    Cell out;
-    string::rs_make_at(&out, 16);
-    actions::mold(value, &out, false, false, false, nullptr, actions::NO_LIMIT, 0);
-    return text_of(&out);
-}
 
 struct Refinements {
     uint32_t start = 0;  // the sorted series' head
@@ -88,7 +81,7 @@ TEST(BlockSort, OrdersCellsAndRecordsUnderEveryRefinement) {
     for (const Row& row : rows) {
         Cell block = block_of(row.block);
         sorted(&block, row.r);
-        EXPECT_EQ(molded(&block), row.expected) << row.block;
+        EXPECT_EQ(molded(block), row.expected) << row.block;
     }
 }
 
@@ -140,7 +133,7 @@ TEST(BlockSort, StableSortOfSingleCellsKeepsEqualTextsInOrder) {
         half += " " + std::string(variants[i % 4]);
     }
     sorted(&block, {.stable = true});
-    EXPECT_EQ(molded(&block), "[" + (lower_half + upper_half).substr(1) + "]");
+    EXPECT_EQ(molded(block), "[" + (lower_half + upper_half).substr(1) + "]");
 }
 
 TEST(BlockSort, BadRefinementsRaiseAndLeaveTheBlockAlone) {
@@ -178,8 +171,8 @@ TEST(BlockSort, BadRefinementsRaiseAndLeaveTheBlockAlone) {
         uint32_t code = test::raised([&] {
             block::sort(&block, false, row.r.skip ? &skip : nullptr, comparator, row.part, row.r.all, false, false);
         });
-        EXPECT_EQ(code, row.expected) << molded(&skip) << " " << (comparator ? molded(comparator) : "");
-        EXPECT_EQ(molded(&block), "[4 3 2 1]");
+        EXPECT_EQ(code, row.expected) << molded(skip) << " " << (comparator ? molded(*comparator) : "");
+        EXPECT_EQ(molded(block), "[4 3 2 1]");
     }
 }
 

@@ -11,12 +11,16 @@
 #include "runtime/raise.h"
 #include "runtime/stack.h"
 #include "tests/unit/block_builder.h"
+#include "tests/unit/load_and_mold.h"
 #include "tests/unit/support.h"
 
 namespace vek {
 namespace {
 
 using test::block_of;
+using test::first_of;
+using test::formed;
+using test::nested_block;
 using test::text_of;
 
 struct MoldFlags {
@@ -31,30 +35,7 @@ std::string molded(const Cell* value, MoldFlags flags = {}) {
     return text_of(&out);
 }
 
-std::string formed(const Cell* value) {
-    Cell out;
-    string::rs_make_at(&out, 16);
-    actions::form(value, &out, nullptr, actions::NO_LIMIT);
-    return text_of(&out);
-}
-
-// A block nested depth levels deep: [[[...[]...]]].
-Cell nested(uint32_t depth) {
-    Cell outer = block_of("");
-    for (uint32_t i = 0; i < depth; i++) {
-        Cell inner = outer;
-        outer = block_of("");
-        block::rs_append(&outer, &inner);
-    }
-    return outer;
-}
-
 // The first value of the notation, alone.
-Cell first_of(const char* source) {
-    Cell block = block_of(source);
-    return *block::rs_abs_at(&block, 0);
-}
-
 // A block whose last value is the block itself.
 Cell self_containing(const char* values) {
     Cell block = block_of(values);
@@ -133,14 +114,14 @@ TEST_F(Block, FormSeparatesBySpacesExceptAfterABreak) {
     };
     for (const Row& row : rows) {
         Cell block = block_of(row.source);
-        EXPECT_EQ(formed(&block), row.expected) << row.source;
+        EXPECT_EQ(formed(block), row.expected) << row.source;
     }
 }
 
 TEST_F(Block, ACycleIsWrittenAsItsMarkerAndComparesEqual) {
     Cell block = self_containing("1");
     EXPECT_EQ(molded(&block), "[1 [...]]");
-    EXPECT_EQ(formed(&block), "1 ...");
+    EXPECT_EQ(formed(block), "1 ...");
     Cell paren = block_of("1");
     set_type(&paren, TYPE_PAREN);
     block::rs_append(&paren, &paren);
@@ -153,21 +134,21 @@ TEST_F(Block, ACycleIsWrittenAsItsMarkerAndComparesEqual) {
 }
 
 TEST_F(Block, NestingBeyondTheCycleGuardRaisesTooDeep) {
-    Cell deep = nested(cycles::CAPACITY + 5);
+    Cell deep = nested_block(cycles::CAPACITY + 5);
     const uint32_t too_deep = code(Category::internal, err::too_deep);
     EXPECT_EQ(test::raised([&] { molded(&deep); }), too_deep);
-    EXPECT_EQ(test::raised([&] { formed(&deep); }), too_deep);
-    Cell twin = nested(cycles::CAPACITY + 5);
+    EXPECT_EQ(test::raised([&] { formed(deep); }), too_deep);
+    Cell twin = nested_block(cycles::CAPACITY + 5);
     EXPECT_EQ(test::raised([&] { actions::compare(&deep, &twin, actions::COMP_EQUAL); }), too_deep);
     EXPECT_EQ(test::raised([&] { block::clone(&deep, true, false); }), too_deep);
     EXPECT_EQ(cycles::depth(), 0u);
 
     // Just inside the guard everything works. Comparing holds two entries per
     // level.
-    Cell fits = nested(cycles::CAPACITY - 2);
+    Cell fits = nested_block(cycles::CAPACITY - 2);
     EXPECT_EQ(molded(&fits).size(), 2u * (cycles::CAPACITY - 1));
-    Cell half = nested(cycles::CAPACITY / 2 - 2);
-    Cell half_twin = nested(cycles::CAPACITY / 2 - 2);
+    Cell half = nested_block(cycles::CAPACITY / 2 - 2);
+    Cell half_twin = nested_block(cycles::CAPACITY / 2 - 2);
     EXPECT_TRUE(actions::compare(&half, &half_twin, actions::COMP_EQUAL));
 }
 

@@ -23,6 +23,7 @@
 #include "runtime/raise.h"
 #include "runtime/stack.h"
 #include "tests/unit/block_builder.h"
+#include "tests/unit/stack_fixture.h"
 #include "tests/unit/support.h"
 
 namespace vek {
@@ -265,19 +266,8 @@ TEST(BootTable, EveryDatatypeHasItsWord) {
 }
 
 // Each test calls inside a native frame, as the evaluator does.
-class ActionEntry : public testing::Test {
+class ActionEntry : public test::StackRestoringTest {
 protected:
-    void SetUp() override {
-        saved_top_ = stack::top;
-        saved_arguments_ = stack::arguments;
-        saved_frames_ = stack::frames_top;
-    }
-    void TearDown() override {
-        stack::frames_top = saved_frames_;
-        stack::top = saved_top_;
-        stack::arguments = saved_arguments_;
-    }
-
     // Calls the slot's entry with the values of the text as arguments; answers
     // the result molded.
     std::string call(const char* name, const char* arguments, std::vector<int32_t> refinements) {
@@ -294,11 +284,6 @@ protected:
         stack::unwind();
         return text_of(&text);
     }
-
-private:
-    Cell* saved_top_ = nullptr;
-    Cell* saved_arguments_ = nullptr;
-    stack::CallFrame* saved_frames_ = nullptr;
 };
 
 constexpr int32_t ON = 0;  // a refinement without argument: present at any position

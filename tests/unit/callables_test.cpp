@@ -17,11 +17,10 @@
 #include "runtime/datatypes/symbol.h"
 #include "runtime/fixed_words.h"
 #include "runtime/interpreter/actions.h"
-#include "runtime/lexer/lexer.h"
 #include "runtime/raise.h"
 #include "runtime/stack.h"
 #include "runtime/system.h"
-#include "tests/unit/string_cells.h"
+#include "tests/unit/load_and_mold.h"
 #include "tests/unit/support.h"
 
 namespace vek {
@@ -30,30 +29,14 @@ namespace {
 uint32_t script(uint32_t id) { return error_code(Category::script, id); }
 uint32_t internal(uint32_t id) { return error_code(Category::internal, id); }
 
-Cell load(std::string_view source) {
-    Cell text = test::binary_cell(source);
-    Cell result{};
-    auto bytes = reinterpret_cast<const uint8_t*>(series_buffer(&text)->first());
-    lexer::scan(&result, bytes, uint32_t(source.size()), false, true, true, false, nullptr, &text, nullptr);
-    return result;
-}
+using test::formed;
+using test::load;
+using test::molded;
 
 // The first value of the loaded source.
 Cell first(std::string_view source) {
     Cell block = load(source);
     return *block::rs_head(&block);
-}
-
-std::string molded(const Cell& value) {
-    Cell out = test::output_cell();
-    actions::mold(&value, &out, false, false, false, nullptr, actions::NO_LIMIT, 0);
-    return test::utf8(out);
-}
-
-std::string formed(const Cell& value) {
-    Cell out = test::output_cell();
-    actions::form(&value, &out, nullptr, actions::NO_LIMIT);
-    return test::utf8(out);
 }
 
 Cell made(uint32_t type, std::string_view spec) {

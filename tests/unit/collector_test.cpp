@@ -12,35 +12,13 @@
 #include "runtime/memory.h"
 #include "runtime/ownership.h"
 #include "runtime/series.h"
+#include "tests/unit/manual_collection.h"
 
 namespace vek {
 namespace {
 
-// Each test builds the layout it inspects, so nothing collects behind its
-// back: allocation may not start the collector, and only collect() does.
-class Collector : public testing::Test {
-protected:
-    void SetUp() override {
-        memory::collector_enabled = false;
-        memory::torture_interval = 0;
-    }
-    void TearDown() override { memory::torture_interval = saved_torture_; }
-
-private:
-    uint32_t saved_torture_ = memory::torture_interval;
-};
-
-// Dead stack slots below the caller may still hold copies of what a test
-// dropped; this overwrites them.
-[[gnu::noinline]] void scrub_stack() {
-    volatile std::byte junk[32 * 1024];
-    for (auto& b : junk) b = std::byte{0};
-}
-
-[[gnu::noinline]] void collect_clean() {
-    scrub_stack();
-    collector::collect();
-}
+using Collector = test::ManualCollectionTest;
+using test::collect_clean;
 
 [[gnu::noinline]] void make_garbage(uint32_t buffers) {
     for (uint32_t i = 0; i < buffers; i++) memory::alloc_bytes(200);

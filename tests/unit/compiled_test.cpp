@@ -15,6 +15,7 @@
 #include "runtime/print_hooks.h"
 #include "runtime/stack.h"
 #include "tests/unit/block_builder.h"
+#include "tests/unit/stack_fixture.h"
 #include "tests/unit/support.h"
 
 namespace vek {
@@ -27,27 +28,14 @@ constexpr Cell NONE{TYPE_NONE, 0, 0, 0};
 constexpr Cell UNSET{TYPE_UNSET, 0, 0, 0};
 
 // Each test runs inside a native frame named add-up, as a compiled call would.
-class Compiled : public testing::Test {
+class Compiled : public test::StackRestoringTest {
 protected:
     void SetUp() override {
-        saved_top_ = stack::top;
-        saved_arguments_ = stack::arguments;
-        saved_frames_ = stack::frames_top;
         name_ = *word::from_cstring("add-up");
         stack::mark_native(&name_);
     }
-    void TearDown() override {
-        stack::frames_top = saved_frames_;
-        stack::top = saved_top_;
-        stack::arguments = saved_arguments_;
-    }
 
     Cell name_{};
-
-private:
-    Cell* saved_top_ = nullptr;
-    Cell* saved_arguments_ = nullptr;
-    stack::CallFrame* saved_frames_ = nullptr;
 };
 
 TEST_F(Compiled, ArgumentChecksNameTheFunctionTheTypeAndTheArgument) {

@@ -13,6 +13,7 @@
 #include "runtime/stack.h"
 #include "runtime/unwind.h"
 #include "tests/unit/block_builder.h"
+#include "tests/unit/stack_fixture.h"
 #include "tests/unit/support.h"
 
 namespace vek {
@@ -34,19 +35,8 @@ Cell string_of(const char* text) {
 
 std::string first_line(const std::string& text) { return text.substr(0, text.find('\n')); }
 
-class ErrorTest : public testing::Test {
+class ErrorTest : public test::StackRestoringTest {
 protected:
-    void SetUp() override {
-        saved_top_ = stack::top;
-        saved_arguments_ = stack::arguments;
-        saved_frames_ = stack::frames_top;
-    }
-    void TearDown() override {
-        stack::frames_top = saved_frames_;
-        stack::top = saved_top_;
-        stack::arguments = saved_arguments_;
-    }
-
     // make error! of the spec, copied off the stack.
     static Cell made(const Cell& spec) {
         Cell copy = spec;
@@ -66,11 +56,6 @@ protected:
         return text_of(&text);
     }
     static void set(const Cell& error, error::Field f, const Cell& value) { *error::field(&error, f) = value; }
-
-private:
-    Cell* saved_top_ = nullptr;
-    Cell* saved_arguments_ = nullptr;
-    stack::CallFrame* saved_frames_ = nullptr;
 };
 
 TEST_F(ErrorTest, MakeFromACodeNamesTheCategoryAndTheId) {

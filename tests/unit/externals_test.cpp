@@ -7,6 +7,7 @@
 #include "runtime/externals.h"
 #include "runtime/memory.h"
 #include "runtime/series.h"
+#include "tests/unit/manual_collection.h"
 
 namespace vek {
 namespace {
@@ -16,28 +17,15 @@ void note_release(void* object) { released.push_back(object); }
 
 // A new handle is unreachable until a handle! value holds it, so nothing
 // may collect behind the tests' backs.
-class Externals : public testing::Test {
+class Externals : public test::ManualCollectionTest {
 protected:
     void SetUp() override {
         released.clear();
-        memory::collector_enabled = false;
-        memory::torture_interval = 0;
+        ManualCollectionTest::SetUp();
     }
-    void TearDown() override { memory::torture_interval = saved_torture_; }
-
-private:
-    uint32_t saved_torture_ = memory::torture_interval;
 };
 
-[[gnu::noinline]] void scrub_stack() {
-    volatile std::byte junk[32 * 1024];
-    for (auto& b : junk) b = std::byte{0};
-}
-
-[[gnu::noinline]] void collect_clean() {
-    scrub_stack();
-    collector::collect();
-}
+using test::collect_clean;
 
 Cell handle_cell(uint32_t index) { return Cell{TYPE_HANDLE, 0, 0, index}; }
 

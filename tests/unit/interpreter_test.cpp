@@ -2,70 +2,37 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/native.h"
 #include "runtime/datatypes/word.h"
-#include "runtime/fixed_words.h"
-#include "runtime/interpreter/actions.h"
 #include "runtime/interpreter/natives.h"
 #include "runtime/interpreter/trace.h"
-#include "runtime/lexer/lexer.h"
 #include "runtime/stack.h"
-#include "tests/unit/block_builder.h"
+#include "tests/unit/load_and_mold.h"
+#include "tests/unit/stack_fixture.h"
 #include "tests/unit/support.h"
 
 namespace vek {
 namespace {
 
-Cell load(const char* source) {
-    Cell code;
-    lexer::scan(make_unset(&code), reinterpret_cast<const uint8_t*>(source), uint32_t(std::strlen(source)), false,
-                true, true, true, nullptr, nullptr, nullptr);
-    return code;
-}
-
-std::string text(const Cell* value, bool formed) {
-    Cell copy = *value;
-    Cell* out = stack::push(&copy);
-    if (formed)
-        actions::form_to_string(out, nullptr, out);
-    else
-        actions::mold_to_string(out, false, false, false, nullptr, out);
-    std::string result = test::text_of(out);
-    stack::pop(1);
-    return result;
-}
+using test::load_code;
+using test::stack_formed;
+using test::stack_molded;
 
 struct Row {
     const char* source;
     const char* expected;
 };
 
-// Each test runs inside a native frame, as a native calling the evaluator
-// would, and puts both stacks back.
-class Evaluator : public testing::Test {
+class Evaluator : public test::NativeFrameTest {
 protected:
-    void SetUp() override {
-        saved_top_ = stack::top;
-        saved_arguments_ = stack::arguments;
-        saved_frames_ = stack::frames_top;
-        stack::mark_native(fixed_words::word(fixed_words::Word::anon_tag));
-        make_unset(stack::push_cell());
-    }
-    void TearDown() override {
-        stack::frames_top = saved_frames_;
-        stack::top = saved_top_;
-        stack::arguments = saved_arguments_;
-    }
-
     // The molded value of the source's last expression, or the first line of
     // the error it raised. The stacks must be back where they were.
     std::string run(const char* source) {
-        Cell code = load(source);
+        Cell code = load_code(source);
         Cell error;
         std::string result;
         auto evaluate = [&] {
@@ -74,10 +41,10 @@ protected:
             EXPECT_EQ(interpreter::eval_block(&code, false), Pending::none) << source;
             EXPECT_EQ(stack::frames_top, frames) << source;
             EXPECT_EQ(stack::top, top + 1) << source;
-            result = text(top, false);
+            result = stack_molded(top);
         };
         if (test::raised(evaluate, &error)) {
-            result = text(&error, true);
+            result = stack_formed(&error);
             result = result.substr(0, result.find('\n'));
         }
         return result;
@@ -87,11 +54,6 @@ protected:
     void expect_rows(const Row (&rows)[N]) {
         for (const Row& row : rows) EXPECT_EQ(run(row.source), row.expected) << row.source;
     }
-
-private:
-    Cell* saved_top_ = nullptr;
-    Cell* saved_arguments_ = nullptr;
-    stack::CallFrame* saved_frames_ = nullptr;
 };
 
 TEST_F(Evaluator, OperatorsApplyLeftToRightAndArgumentsTakeWholeInfixExpressions) {
@@ -190,7 +152,7 @@ struct Seen {
 std::vector<Seen>* seen = nullptr;
 
 void record(uint32_t event, const Cell*, int32_t offset, const Cell* value, const Cell* ref) {
-    seen->push_back({event, offset, value ? text(value, false) : "", ref ? text(ref, false) : ""});
+    seen->push_back({event, offset, value ? stack_molded(value) : "", ref ? stack_molded(ref) : ""});
 }
 
 class Tracing : public Evaluator {
@@ -209,7 +171,7 @@ protected:
         Evaluator::TearDown();
     }
     std::vector<Seen> traced(const char* source, uint32_t events) {
-        Cell code = load(source);
+        Cell code = load_code(source);
         return traced(&code, events);
     }
     std::vector<Seen> traced(const Cell* code, uint32_t events) {
@@ -251,7 +213,7 @@ TEST_F(Tracing, AnUnnamedCallIsReportedByTheFunctionItself) {
 
 // What library code evaluates fires no event.
 TEST_F(Tracing, LibraryCodeIsSilent) {
-    Cell code = load("1 + 2 3");
+    Cell code = load_code("1 + 2 3");
     node_buffer(series_node(&code))->flags |= interpreter::BUF_LIBRARY;
     EXPECT_TRUE(traced(&code, interpreter::trace::ALL_EVENTS).empty());
 }
@@ -271,12 +233,12 @@ TEST_F(Evaluator, CurrentPositionFollowsUserCodeOnly) {
     natives::NativeFn saved = natives::table[native::position(stats) - 1];
     natives::table[native::position(stats) - 1] = capture_position;
 
-    Cell user = load("1 2 stats");
+    Cell user = load_code("1 2 stats");
     make_unset(stack::push_cell());
     EXPECT_EQ(interpreter::eval_block(&user, false), Pending::none);
     EXPECT_EQ(position_seen, 2u);
 
-    Cell library = load("stats");
+    Cell library = load_code("stats");
     node_buffer(series_node(&library))->flags |= interpreter::BUF_LIBRARY;
     EXPECT_EQ(interpreter::eval_block(&library, false), Pending::none);
     EXPECT_EQ(position_seen, interpreter::current_position()->data1);

@@ -11,11 +11,11 @@
 #include "runtime/datatypes/float.h"
 #include "runtime/datatypes/integer.h"
 #include "runtime/datatypes/string_buffer.h"
-#include "runtime/interpreter/actions.h"
 #include "runtime/lexer/lexer.h"
 #include "runtime/raise.h"
 #include "runtime/series.h"
 #include "runtime/text_to_number.h"
+#include "tests/unit/load_and_mold.h"
 #include "tests/unit/string_cells.h"
 #include "tests/unit/support.h"
 
@@ -24,38 +24,10 @@ namespace {
 
 constexpr double INF = std::numeric_limits<double>::infinity();
 
-// The block of the values the source loads.
-Cell load(std::string_view source) {
-    Cell text = test::binary_cell(source);
-    Cell result{};
-    auto bytes = reinterpret_cast<const uint8_t*>(series_buffer(&text)->first());
-    lexer::scan(&result, bytes, uint32_t(source.size()), false, true, true, false, nullptr, &text, nullptr);
-    return result;
-}
-
-// The one value the source loads.
-Cell load_one(std::string_view source) {
-    Cell block = load(source);
-    SeriesBuffer* buffer = series_buffer(&block);
-    EXPECT_EQ(buffer->length(), 1u) << source;
-    return buffer->length() == 0 ? Cell{} : buffer->cells()[0];
-}
-
-std::string molded(const Cell& value) {
-    Cell out = test::output_cell();
-    actions::mold(&value, &out, false, false, false, nullptr, actions::NO_LIMIT, 0);
-    return test::utf8(out);
-}
-
-// The first line of the error loading the source raises.
-std::string load_error(std::string_view source) {
-    Cell error{};
-    if (test::raised([&] { load(source); }, &error) == 0) return "(no error)";
-    Cell out = test::output_cell();
-    actions::form(&error, &out, nullptr, actions::NO_LIMIT);
-    std::string text = test::utf8(out);
-    return text.substr(0, text.find('\n'));
-}
+using test::load;
+using test::load_error;
+using test::load_one;
+using test::molded;
 
 // The datatype the scan-only mode reports: error! for a malformed token.
 uint32_t checked_type(std::string_view source) {

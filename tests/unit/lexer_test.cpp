@@ -10,41 +10,20 @@
 #include "runtime/datatypes/string_buffer.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/word.h"
-#include "runtime/interpreter/actions.h"
-#include "runtime/lexer/lexer.h"
 #include "runtime/lexer/transcode.h"
 #include "runtime/memory.h"
 #include "runtime/raise.h"
 #include "runtime/stack.h"
+#include "tests/unit/load_and_mold.h"
 #include "tests/unit/string_cells.h"
 #include "tests/unit/support.h"
 
 namespace vek {
 namespace {
 
-Cell load(std::string_view source) {
-    Cell text = test::binary_cell(source);
-    Cell result{};
-    auto bytes = reinterpret_cast<const uint8_t*>(series_buffer(&text)->first());
-    lexer::scan(&result, bytes, uint32_t(source.size()), false, true, true, false, nullptr, &text, nullptr);
-    return result;
-}
-
-std::string molded(const Cell& value) {
-    Cell out = test::output_cell();
-    actions::mold(&value, &out, false, false, false, nullptr, actions::NO_LIMIT, 0);
-    return test::utf8(out);
-}
-
-// The first line of the error that loading the source raises.
-std::string load_error(std::string_view source) {
-    Cell error{};
-    if (test::raised([&] { load(source); }, &error) == 0) return "(no error)";
-    Cell out = test::output_cell();
-    actions::form(&error, &out, nullptr, actions::NO_LIMIT);
-    std::string text = test::utf8(out);
-    return text.substr(0, text.find('\n'));
-}
+using test::load;
+using test::load_error;
+using test::molded;
 
 struct Row {
     const char* source;

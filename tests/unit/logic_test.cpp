@@ -14,6 +14,8 @@
 #include "runtime/memory.h"
 #include "runtime/raise.h"
 #include "runtime/stack.h"
+#include "tests/unit/block_builder.h"
+#include "tests/unit/stack_fixture.h"
 #include "tests/unit/support.h"
 
 namespace vek {
@@ -38,35 +40,16 @@ Cell number(uint32_t type, double x) {
 // Cells compare word by word, so that a failure shows all four.
 std::array<uint32_t, 4> words(const Cell& c) { return {c.header, c.data1, c.data2, c.data3}; }
 
-std::string text_of(const Cell& string) {
-    std::string out;
-    for (uint32_t i = 0; i < string::buffer_length(&string); i++) out += char(string::rs_abs_at(&string, i));
-    return out;
-}
-
 // Every test runs inside a frame of its own, so that the result cell and the
 // stack are its own and are put back afterwards.
-class Logic : public testing::Test {
+class Logic : public test::StackRestoringTest {
 protected:
     void SetUp() override {
-        saved_top_ = stack::top;
-        saved_arguments_ = stack::arguments;
-        saved_frames_ = stack::frames_top;
         Cell word{TYPE_WORD, 0, 1, 0};
         stack::mark_native(&word);
         stack::push_cell();
     }
-    void TearDown() override {
-        stack::frames_top = saved_frames_;
-        stack::arguments = saved_arguments_;
-        stack::top = saved_top_;
-    }
     Cell* result() { return stack::arguments; }
-
-private:
-    Cell* saved_top_;
-    Cell* saved_arguments_;
-    stack::CallFrame* saved_frames_;
 };
 
 TEST_F(Logic, FormAndMoldTextsAndTheLimitLeft) {
@@ -93,7 +76,7 @@ TEST_F(Logic, FormAndMoldTextsAndTheLimitLeft) {
             Cell out;
             string::rs_make_at(&out, 16);
             int32_t left = r.run(&out);
-            EXPECT_EQ(text_of(out), r.expected) << r.what << " " << c.molded;
+            EXPECT_EQ(test::text_of(&out), r.expected) << r.what << " " << c.molded;
             EXPECT_EQ(left, 100 - int32_t(std::strlen(r.expected))) << r.what << " " << c.molded;
         }
     }

@@ -3,19 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <string>
 
 #include "runtime/compiled.h"
 #include "runtime/datatypes/float.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/fixed_words.h"
-#include "runtime/interpreter/actions.h"
 #include "runtime/interpreter/interpreter.h"
 #include "runtime/interpreter/native_helpers.h"
-#include "runtime/lexer/lexer.h"
 #include "runtime/stack.h"
 #include "tests/unit/block_builder.h"
+#include "tests/unit/load_and_mold.h"
+#include "tests/unit/stack_fixture.h"
 #include "tests/unit/support.h"
 
 namespace vek {
@@ -30,51 +29,23 @@ Cell float_of(double value) {
     return c;
 }
 
-std::string mold(const Cell* value) {
-    Cell copy = *value;
-    Cell* text = stack::push(&copy);
-    actions::mold_to_string(text, false, false, false, nullptr, text);
-    std::string out = test::text_of(text);
-    stack::pop(1);
-    return out;
-}
+using test::stack_molded;
 
-// Each test runs inside a native frame, as a call from compiled code would,
-// and puts both stacks back.
-class ControlNatives : public testing::Test {
+// Each test runs inside a native frame, as a call from compiled code would.
+class ControlNatives : public test::NativeFrameTest {
 protected:
-    void SetUp() override {
-        saved_top_ = stack::top;
-        saved_arguments_ = stack::arguments;
-        saved_frames_ = stack::frames_top;
-        stack::mark_native(fixed_words::word(fixed_words::Word::anon_tag));
-        make_unset(stack::push_cell());
-    }
-    void TearDown() override {
-        stack::frames_top = saved_frames_;
-        stack::top = saved_top_;
-        stack::arguments = saved_arguments_;
-    }
-
     // Loads the source and evaluates it; the molded value of its last
     // expression.
     std::string run(const char* source) {
-        Cell code;
-        lexer::scan(make_unset(&code), reinterpret_cast<const uint8_t*>(source), uint32_t(std::strlen(source)),
-                    false, true, true, true, nullptr, nullptr, nullptr);
+        Cell code = test::load_code(source);
         Cell* frame = stack::arguments;
         stack::CallFrame* frames = stack::frames_top;
         Pending p = interpreter::eval_block(&code, true);
         EXPECT_EQ(p, Pending::none) << source;
         EXPECT_EQ(stack::frames_top, frames) << source;
         EXPECT_EQ(stack::arguments, frame) << source;
-        return mold(stack::arguments);
+        return stack_molded(stack::arguments);
     }
-
-private:
-    Cell* saved_top_ = nullptr;
-    Cell* saved_arguments_ = nullptr;
-    stack::CallFrame* saved_frames_ = nullptr;
 };
 
 TEST_F(ControlNatives, RepeatCountsInItsOwnCellWhateverTheBodyAssigns) {
@@ -118,7 +89,7 @@ TEST_F(ControlNatives, WhileRefusesBreakInItsCondition) {
     Cell error;
     uint32_t code = raised([&] { run("while [break] [1]"); }, &error);
     EXPECT_NE(code, 0u);
-    EXPECT_EQ(mold(&error).find("while-cond") != std::string::npos, true) << mold(&error);
+    EXPECT_EQ(stack_molded(&error).find("while-cond") != std::string::npos, true) << stack_molded(&error);
 }
 
 // ---------------------------------------------------------------- compiled helpers
@@ -148,7 +119,7 @@ TEST_F(ControlNatives, SwitchLookupAnswersTheBlockAfterTheMatchOrNone) {
         Cell answer = c.single_step ? stack::top[-1] : *stack::arguments;
         stack::pop_frame();
         stack::top = top;
-        EXPECT_EQ(mold(&answer), c.expected) << c.cases;
+        EXPECT_EQ(stack_molded(&answer), c.expected) << c.cases;
     }
     Cell wrapped = test::block_of("[a]");
     Cell block_key = *series_buffer(&wrapped)->cells();
@@ -181,7 +152,7 @@ TEST_F(ControlNatives, MaxMinOfMixedOperands) {
         stack::pop_frame();
         stack::top = top;
         if (std::string(c.expected) == "1.#NaN") EXPECT_TRUE(std::isnan(float_::get(&result)));
-        else EXPECT_EQ(mold(&result), c.expected);
+        else EXPECT_EQ(stack_molded(&result), c.expected);
     }
     Cell* top = stack::top;
     stack::mark_native(fixed_words::word(fixed_words::Word::anon_tag));

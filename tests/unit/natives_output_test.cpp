@@ -2,20 +2,18 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "runtime/datatypes/block_array.h"
-#include "runtime/fixed_words.h"
-#include "runtime/interpreter/actions.h"
 #include "runtime/interpreter/interpreter.h"
 #include "runtime/interpreter/natives.h"
-#include "runtime/lexer/lexer.h"
 #include "runtime/print_hooks.h"
 #include "runtime/stack.h"
 #include "runtime/system.h"
 #include "tests/unit/block_builder.h"
+#include "tests/unit/load_and_mold.h"
+#include "tests/unit/stack_fixture.h"
 #include "tests/unit/support.h"
 
 namespace vek {
@@ -29,32 +27,18 @@ void record(const Cell* string, bool new_line) {
     printed.push_back(text + (new_line ? "\n" : ""));
 }
 
-std::string mold(const Cell* value) {
-    Cell* text = stack::push(value);
-    actions::mold_to_string(text, false, false, false, nullptr, text);
-    std::string out = test::text_of(text);
-    stack::pop(1);
-    return out;
-}
-
 // Each test runs inside a native frame and checks that evaluation puts both
 // stacks back as they were.
-class OutputNatives : public testing::Test {
+class OutputNatives : public test::NativeFrameTest {
 protected:
     void SetUp() override {
         printed.clear();
         print_hooks::remove(print_hooks::console, nullptr);
         print_hooks::add(record, nullptr);
-        saved_top_ = stack::top;
-        saved_arguments_ = stack::arguments;
-        saved_frames_ = stack::frames_top;
-        stack::mark_native(fixed_words::word(fixed_words::Word::anon_tag));
-        make_unset(stack::push_cell());
+        NativeFrameTest::SetUp();
     }
     void TearDown() override {
-        stack::frames_top = saved_frames_;
-        stack::top = saved_top_;
-        stack::arguments = saved_arguments_;
+        NativeFrameTest::TearDown();
         print_hooks::remove(record, nullptr);
         print_hooks::add(print_hooks::console, nullptr);
     }
@@ -62,9 +46,7 @@ protected:
     // The molded value of the source's last expression, or the code of the
     // error it raised as "error NNN".
     std::string run(const char* source) {
-        Cell code;
-        lexer::scan(make_unset(&code), reinterpret_cast<const uint8_t*>(source), uint32_t(std::strlen(source)),
-                    false, true, true, true, nullptr, nullptr, nullptr);
+        Cell code = test::load_code(source);
         std::string result;
         uint32_t code_raised = test::raised([&] {
             Cell* frame = stack::arguments;
@@ -72,17 +54,12 @@ protected:
             EXPECT_EQ(interpreter::eval_block(&code, true), Pending::none) << source;
             EXPECT_EQ(stack::frames_top, frames) << source;
             EXPECT_EQ(stack::arguments, frame) << source;
-            result = mold(stack::arguments);
+            result = test::stack_molded(stack::arguments);
         });
         return code_raised ? "error " + std::to_string(code_raised) : result;
     }
 
     static uint32_t buffer_length() { return block::length_from_head(natives::print_buffer()); }
-
-private:
-    Cell* saved_top_ = nullptr;
-    Cell* saved_arguments_ = nullptr;
-    stack::CallFrame* saved_frames_ = nullptr;
 };
 
 // The reduce buffer is shared by every print: however a reduction ends, the

@@ -7,38 +7,22 @@
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/paren.h"
 #include "runtime/datatypes/path.h"
-#include "runtime/datatypes/string_buffer.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/interpreter/actions.h"
 #include "runtime/raise.h"
 #include "runtime/stack.h"
 #include "tests/unit/block_builder.h"
+#include "tests/unit/load_and_mold.h"
 #include "tests/unit/support.h"
 
 namespace vek {
 namespace {
 
 using test::block_of;
+using test::first_of;
+using test::formed;
+using test::molded;
 using test::text_of;
-
-std::string molded(const Cell* value) {
-    Cell out;
-    string::rs_make_at(&out, 16);
-    actions::mold(value, &out, false, false, false, nullptr, actions::NO_LIMIT, 0);
-    return text_of(&out);
-}
-
-std::string formed(const Cell* value) {
-    Cell out;
-    string::rs_make_at(&out, 16);
-    actions::form(value, &out, nullptr, actions::NO_LIMIT);
-    return text_of(&out);
-}
-
-Cell first_of(const char* source) {
-    Cell block = block_of(source);
-    return *block::rs_abs_at(&block, 0);
-}
 
 class Path : public testing::Test {
 protected:
@@ -58,8 +42,8 @@ TEST_F(Path, EachKindMoldsWithItsMarkAndFormsPlain) {
     };
     for (const Row& row : rows) {
         Cell path = first_of(row.source);
-        EXPECT_EQ(molded(&path), row.source);
-        EXPECT_EQ(formed(&path), row.form) << row.source;
+        EXPECT_EQ(molded(path), row.source);
+        EXPECT_EQ(formed(path), row.form) << row.source;
     }
 }
 
@@ -68,12 +52,12 @@ TEST_F(Path, StepsIgnoreNewLinesAndNestedValuesMoldInPlace) {
     Cell path = first_of("a/x/d");
     *block::rs_abs_at(&path, 1) = first_of("(\nb c)");
     block::rs_abs_at(&path, 2)->header |= CELL_NEW_LINE;
-    EXPECT_EQ(molded(&path), "a/(\n    b c\n)/d");
-    EXPECT_EQ(formed(&path), "a/b c/d");
+    EXPECT_EQ(molded(path), "a/(\n    b c\n)/d");
+    EXPECT_EQ(formed(path), "a/b c/d");
 
     Cell self = first_of("a/b");
     block::rs_append(&self, &self);
-    EXPECT_EQ(molded(&self), "a/b/...");
+    EXPECT_EQ(molded(self), "a/b/...");
 }
 
 TEST_F(Path, MakeAndTo) {
@@ -89,13 +73,13 @@ TEST_F(Path, MakeAndTo) {
 
     Cell steps = block_of("a b");
     path::make(&result, &steps, TYPE_LIT_PATH);
-    EXPECT_EQ(molded(&result), "'a/b");
+    EXPECT_EQ(molded(result), "'a/b");
 
     Cell text = first_of("\"a/b\"");
     EXPECT_EQ(test::raised([&] { path::make(&result, &text, TYPE_PATH); }),
               error_code(Category::script, err::bad_make_arg));
     path::to(&result, &text, TYPE_PATH);  // the text's values, loaded
-    EXPECT_EQ(molded(&result), "a/b");
+    EXPECT_EQ(molded(result), "a/b");
 
     // A typeset becomes one step; other values convert as to block! does.
     Cell types{TYPE_TYPESET, 0, 0, 0};
@@ -104,12 +88,12 @@ TEST_F(Path, MakeAndTo) {
     EXPECT_EQ(block::rs_length(&result), 1);
     EXPECT_EQ(cell_type(block::rs_abs_at(&result, 0)), uint32_t(TYPE_TYPESET));
     path::to(&result, &three, TYPE_SET_PATH);
-    EXPECT_EQ(molded(&result), "3:");
+    EXPECT_EQ(molded(result), "3:");
 
     Cell pushed_from = block_of("x y");
     Cell* pushed = set_path::push(&pushed_from);
     EXPECT_EQ(cell_type(&pushed_from), uint32_t(TYPE_SET_PATH));
-    EXPECT_EQ(molded(pushed), "x/y:");
+    EXPECT_EQ(molded(*pushed), "x/y:");
     stack::pop(1);
 }
 

@@ -19,10 +19,9 @@
 #include "runtime/datatypes/time.h"
 #include "runtime/datatypes/tuple.h"
 #include "runtime/interpreter/actions.h"
-#include "runtime/lexer/lexer.h"
 #include "runtime/raise.h"
-#include "runtime/series.h"
 #include "runtime/system_fields.h"
+#include "tests/unit/load_and_mold.h"
 #include "tests/unit/string_cells.h"
 #include "tests/unit/support.h"
 
@@ -32,6 +31,8 @@ namespace {
 constexpr double INF = std::numeric_limits<double>::infinity();
 constexpr float INF32 = std::numeric_limits<float>::infinity();
 constexpr int32_t LIMIT = 1000;
+
+using test::load_one;
 
 // Through the action dispatch, so that the registered entries are the ones
 // tested; the limit must come back lowered by the characters appended.
@@ -259,17 +260,6 @@ TEST(ScalarText, TuplePairAndPointTexts) {
     Cell rgb{}, rgba{};
     EXPECT_EQ(formed(*tuple::make_rgba(&rgb, 1, 2, 3, -1)), "1.2.3");
     EXPECT_EQ(formed(*tuple::make_rgba(&rgba, 1, 2, 3, 4)), "1.2.3.4");
-}
-
-// The one value the source text loads.
-Cell load_one(std::string_view source) {
-    Cell text = test::binary_cell(source);
-    Cell loaded{};
-    auto bytes = reinterpret_cast<const uint8_t*>(series_buffer(&text)->first());
-    lexer::scan(&loaded, bytes, uint32_t(source.size()), false, true, true, false, nullptr, &text, nullptr);
-    SeriesBuffer* buffer = series_buffer(&loaded);
-    EXPECT_EQ(buffer->length(), 1u) << source;
-    return buffer->length() == 0 ? Cell{} : buffer->cells()[0];
 }
 
 TEST(ScalarText, LiteralsMoldBackAsWritten) {

@@ -17,9 +17,7 @@ uint32_t raised(const std::function<void()>& body) {
 }
 
 uint32_t raised(const std::function<void()>& body, Cell* error) {
-    Cell* saved_top = stack::top;
-    Cell* saved_arguments = stack::arguments;
-    stack::CallFrame* saved_frames = stack::frames_top;
+    SavedStacks saved;
     // Anonymous, as a catcher's frame is: the error names the code's own frames.
     stack::mark_try(fixed_words::word(fixed_words::Word::anon_tag));
     uint32_t code = 0;
@@ -31,9 +29,7 @@ uint32_t raised(const std::function<void()>& body, Cell* error) {
         *error = stack::top[-1];
         code = code_of(error);
     }
-    stack::frames_top = saved_frames;
-    stack::top = saved_top;
-    stack::arguments = saved_arguments;
+    saved.restore();
     return code;
 }
 

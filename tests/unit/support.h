@@ -5,8 +5,22 @@
 #include <functional>
 
 #include "runtime/cell.h"
+#include "runtime/stack.h"
 
 namespace vek::test {
+
+// The positions of the evaluation stacks when made; restore() puts them back.
+struct SavedStacks {
+    Cell* top = stack::top;
+    Cell* arguments = stack::arguments;
+    stack::CallFrame* frames = stack::frames_top;
+
+    void restore() const {
+        stack::frames_top = frames;
+        stack::top = top;
+        stack::arguments = arguments;
+    }
+};
 
 // Runs body under a try frame and returns the code of the error it raised, 0
 // when it raised none. The stacks are put back as they were.

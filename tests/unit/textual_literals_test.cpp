@@ -11,34 +11,17 @@
 #include "runtime/datatypes/url.h"
 #include "runtime/hash_table.h"
 #include "runtime/interpreter/actions.h"
-#include "runtime/lexer/lexer.h"
 #include "runtime/raise.h"
+#include "tests/unit/load_and_mold.h"
 #include "tests/unit/string_cells.h"
 #include "tests/unit/support.h"
 
 namespace vek {
 namespace {
 
-std::string molded(const Cell& value, bool flat = false, int32_t indent = 0) {
-    Cell out = test::output_cell();
-    actions::mold(&value, &out, false, false, flat, nullptr, actions::NO_LIMIT, indent);
-    return test::utf8(out);
-}
-
-std::string formed(const Cell& value) {
-    Cell out = test::output_cell();
-    actions::form(&value, &out, nullptr, actions::NO_LIMIT);
-    return test::utf8(out);
-}
-
-// The block of the values the text loads as.
-Cell load(std::string_view source) {
-    Cell text = test::binary_cell(source);
-    Cell result{};
-    auto bytes = reinterpret_cast<const uint8_t*>(series_buffer(&text)->first());
-    lexer::scan(&result, bytes, uint32_t(source.size()), false, true, true, false, nullptr, &text, nullptr);
-    return result;
-}
+using test::formed;
+using test::load;
+using test::molded;
 
 // The bytes of a binary! from its head.
 std::string bytes_of(const Cell& binary) {

@@ -18,6 +18,8 @@
 #include "runtime/raise.h"
 #include "runtime/series.h"
 #include "runtime/stack.h"
+#include "tests/unit/block_builder.h"
+#include "tests/unit/stack_fixture.h"
 #include "tests/unit/support.h"
 
 namespace vek {
@@ -53,32 +55,13 @@ Cell global_word(const char* name, const Cell& value) {
     return word;
 }
 
-std::string text_of(const Cell& string) {
-    std::string out;
-    for (uint32_t i = 0; i < string::buffer_length(&string); i++) out += char(string::rs_abs_at(&string, i));
-    return out;
-}
-
 // Each test has a frame of its own whose result cell is the first operand.
-class Typeset : public testing::Test {
+class Typeset : public test::StackRestoringTest {
 protected:
     void SetUp() override {
-        saved_top_ = stack::top;
-        saved_arguments_ = stack::arguments;
-        saved_frames_ = stack::frames_top;
         Cell word{TYPE_WORD, 0, 1, 0};
         stack::mark_native(&word);
     }
-    void TearDown() override {
-        stack::frames_top = saved_frames_;
-        stack::arguments = saved_arguments_;
-        stack::top = saved_top_;
-    }
-
-private:
-    Cell* saved_top_;
-    Cell* saved_arguments_;
-    stack::CallFrame* saved_frames_;
 };
 
 TEST_F(Typeset, EachIdIsOneBitOfTheBytesInMemoryOrder) {
@@ -191,13 +174,13 @@ TEST_F(Typeset, FormAndMoldListTheNames) {
         Cell out;
         string::rs_make_at(&out, 8);
         int32_t left = typeset::mold(&t, &out, c.only, false, false, nullptr, 1000, 0);
-        EXPECT_EQ(text_of(out), c.text);
+        EXPECT_EQ(test::text_of(&out), c.text);
         EXPECT_EQ(left, 1000 - int32_t(std::strlen(c.text))) << c.text;
         if (c.only) continue;
         Cell formed;
         string::rs_make_at(&formed, 8);
         EXPECT_EQ(typeset::form(&t, &formed, nullptr, 1000), left);
-        EXPECT_EQ(text_of(formed), c.text);
+        EXPECT_EQ(test::text_of(&formed), c.text);
     }
 }
 
@@ -208,13 +191,13 @@ TEST_F(Typeset, MoldStopsOnceAGivenLimitIsSpent) {
     Cell out;
     string::rs_make_at(&out, 8);
     int32_t left = typeset::mold(&t, &out, true, false, false, part, 3, 0);
-    EXPECT_EQ(text_of(out), "none! ");
+    EXPECT_EQ(test::text_of(&out), "none! ");
     EXPECT_EQ(left, -3);
 
     Cell whole;
     string::rs_make_at(&whole, 8);
     EXPECT_EQ(typeset::mold(&t, &whole, true, false, false, nullptr, 3, 0), 3 - 21);  // no limit given
-    EXPECT_EQ(text_of(whole), "none! integer! float!");
+    EXPECT_EQ(test::text_of(&whole), "none! integer! float!");
 }
 
 TEST_F(Typeset, CompareUnderEachOpCode) {
