@@ -31,9 +31,9 @@ bool equality_op(int32_t op) { return op <= 2 || op == 10 || op == 11 || op == 1
 // A /part limit is in force: the caller stops once it is used up.
 bool limited(const Cell* part) { return part != nullptr; }
 
-[[noreturn]] void bad_make_arg(uint32_t type, const Cell* spec) {
+[[noreturn]] void bad_make_arg(uint32_t type, const Cell* spec_value) {
     Cell datatype{TYPE_DATATYPE, type, 0, 0};
-    fire(Category::script, err::bad_make_arg, &datatype, spec);
+    fire(Category::script, err::bad_make_arg, &datatype, spec_value);
 }
 
 // Blocks made from objects, maps and vectors wait for those datatypes.
@@ -63,27 +63,27 @@ int32_t order(int64_t a, int64_t b) { return a < b ? -1 : a > b ? 1 : 0; }
 
 // ---------------------------------------------------------------- make and to
 
-Cell* make(Cell* result, const Cell* spec, uint32_t type) {
-    uint32_t spec_type = cell_type(spec);
-    if (block_like(spec_type)) return to(result, spec, type);
+Cell* make(Cell* result, const Cell* spec_value, uint32_t type) {
+    uint32_t spec_type = cell_type(spec_value);
+    if (block_like(spec_type)) return to(result, spec_value, type);
     if (spec_type == TYPE_INTEGER || spec_type == TYPE_FLOAT) {
-        int32_t capacity = integer::from_number_arg(spec);
+        int32_t capacity = integer::from_number_arg(spec_value);
         return set_type(make_at(make_unset(result), capacity), type);
     }
     if (made_from_missing_type(spec_type)) not_done();
-    bad_make_arg(type, spec);
+    bad_make_arg(type, spec_value);
 }
 
-Cell* to(Cell* result, const Cell* spec, uint32_t type) {
-    uint32_t spec_type = cell_type(spec);
+Cell* to(Cell* result, const Cell* spec_value, uint32_t type) {
+    uint32_t spec_type = cell_type(spec_value);
     if (made_from_missing_type(spec_type)) not_done();
     if (spec_type == TYPE_STRING) {
-        lexer::scan_string(result, spec, -1, false, true, true, true, nullptr, nullptr);
+        lexer::scan_string(result, spec_value, -1, false, true, true, true, nullptr, nullptr);
         return set_type(result, type);
     }
-    if (spec_type == TYPE_TYPESET) return set_type(typeset::to_block(spec, result), type);
-    if (block_like(spec_type)) return pop_into(result, clone(spec, false, false), type);
-    return holding(result, spec, type);
+    if (spec_type == TYPE_TYPESET) return set_type(typeset::to_block(spec_value, result), type);
+    if (block_like(spec_type)) return pop_into(result, clone(spec_value, false, false), type);
+    return holding(result, spec_value, type);
 }
 
 Cell* holding(Cell* result, const Cell* value, uint32_t type) {

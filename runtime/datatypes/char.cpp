@@ -18,31 +18,31 @@ namespace {
 
 bool in_range(int32_t value) { return value >= 0 && value <= MAX_CODE_POINT; }
 
-[[noreturn]] void bad_to_arg(const Cell* spec) {
+[[noreturn]] void bad_to_arg(const Cell* spec_value) {
     Cell target{TYPE_DATATYPE, TYPE_CHAR, 0, 0};
-    fire(Category::script, err::bad_to_arg, &target, spec);
+    fire(Category::script, err::bad_to_arg, &target, spec_value);
 }
 
-uint32_t checked(int32_t value, const Cell* spec) {
-    if (!in_range(value)) fire(Category::script, err::out_of_range, spec);
+uint32_t checked(int32_t value, const Cell* spec_value) {
+    if (!in_range(value)) fire(Category::script, err::out_of_range, spec_value);
     return uint32_t(value);
 }
 
-uint32_t from_string(const Cell* spec) {
-    Cell head = *spec;
-    if (string::rs_at_tail(&head)) bad_to_arg(spec);
+uint32_t from_string(const Cell* spec_value) {
+    Cell head = *spec_value;
+    if (string::rs_at_tail(&head)) bad_to_arg(spec_value);
     return string::get_char(string::rs_head(&head), series_buffer(&head)->unit());
 }
 
 // The UTF-8 sequence at the head; one cut short is as malformed as a bad one.
-uint32_t from_binary(const Cell* spec) {
-    SeriesBuffer* buffer = series_buffer(spec);
+uint32_t from_binary(const Cell* spec_value) {
+    SeriesBuffer* buffer = series_buffer(spec_value);
     uint32_t length = buffer->length();
-    if (int32_t(spec->data1) < 0 || spec->data1 >= length) bad_to_arg(spec);
-    uint32_t available = length - spec->data1;
-    const auto* bytes = reinterpret_cast<const uint8_t*>(buffer->at(spec->data1));
+    if (int32_t(spec_value->data1) < 0 || spec_value->data1 >= length) bad_to_arg(spec_value);
+    uint32_t available = length - spec_value->data1;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(buffer->at(spec_value->data1));
     int32_t code_point = unicode::decode_utf8_char_checked(bytes, &available);
-    if (code_point < 0) fire(Category::access, err::invalid_utf8, spec);
+    if (code_point < 0) fire(Category::access, err::invalid_utf8, spec_value);
     return uint32_t(code_point);
 }
 
@@ -87,17 +87,17 @@ Cell* make_in_block(const Cell* block, uint32_t code_point) {
 
 // ---------------------------------------------------------------- make and to
 
-Cell* make(Cell* result, const Cell* spec, uint32_t type) { return to(result, spec, type); }
+Cell* make(Cell* result, const Cell* spec_value, uint32_t type) { return to(result, spec_value, type); }
 
-Cell* to(Cell* result, const Cell* spec, uint32_t) {
+Cell* to(Cell* result, const Cell* spec_value, uint32_t) {
     uint32_t code_point;
-    switch (cell_type(spec)) {
-    case TYPE_CHAR: case TYPE_INTEGER: code_point = checked(int32_t(spec->data2), spec); break;
-    case TYPE_FLOAT: case TYPE_PERCENT: code_point = checked(integer::truncate(float_::get(spec)), spec); break;
-    case TYPE_BINARY: code_point = from_binary(spec); break;
+    switch (cell_type(spec_value)) {
+    case TYPE_CHAR: case TYPE_INTEGER: code_point = checked(int32_t(spec_value->data2), spec_value); break;
+    case TYPE_FLOAT: case TYPE_PERCENT: code_point = checked(integer::truncate(float_::get(spec_value)), spec_value); break;
+    case TYPE_BINARY: code_point = from_binary(spec_value); break;
     default:
-        if (!string::string_like(cell_type(spec))) bad_to_arg(spec);
-        code_point = from_string(spec);
+        if (!string::string_like(cell_type(spec_value))) bad_to_arg(spec_value);
+        code_point = from_string(spec_value);
     }
     return make_at(result, code_point);
 }

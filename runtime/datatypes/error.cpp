@@ -88,25 +88,25 @@ int32_t category_of_symbol(uint32_t symbol_id) {
     fire(Category::script, err::invalid_spec_field, fixed_words::word(name));
 }
 
-void make_from_code(const Cell* error, const Cell* spec) {
-    int32_t code = int32_t(spec->data2);
+void make_from_code(const Cell* error, const Cell* spec_value) {
+    int32_t code = int32_t(spec_value->data2);
     uint32_t category = uint32_t(code / 100);
     uint32_t position = uint32_t(code % 100) + 2;
     if (code < 0 || category >= catalog::CATEGORY_COUNT ||
         position - 2 >= catalog::category(category).id_count)
-        fire(Category::script, err::out_of_range, spec);
+        fire(Category::script, err::out_of_range, spec_value);
     set_kind(error, category, position);
 }
 
-void make_from_words(const Cell* error, const Cell* spec) {
-    SeriesBuffer* b = series_buffer(spec);
-    uint32_t head = spec->data1;
+void make_from_words(const Cell* error, const Cell* spec_value) {
+    SeriesBuffer* b = series_buffer(spec_value);
+    uint32_t head = spec_value->data1;
     uint32_t length = b->length();
     Cell type = b->cells()[head];
     int32_t category = catalog::find_category(type.data2);
     if (category < 0) raise_spec_field(fixed_words::Word::type);
     if (head + 1 >= length) raise_spec_field(fixed_words::Word::id);
-    Cell id = series_buffer(spec)->cells()[head + 1];
+    Cell id = series_buffer(spec_value)->cells()[head + 1];
     if (cell_type(&id) != TYPE_WORD) fire(Category::script, err::invalid_arg, &id);
     int32_t position = catalog::find_id(uint32_t(category), id.data2);
     if (position < 0) raise_spec_field(fixed_words::Word::id);
@@ -116,14 +116,14 @@ void make_from_words(const Cell* error, const Cell* spec) {
     set_field(error, FIELD_ID, &id);
 }
 
-void make_from_block(const Cell* error, const Cell* spec) {
-    SeriesBuffer* b = series_buffer(spec);
-    uint32_t first = spec->data1 < b->length() ? cell_type(b->cells() + spec->data1) : 0;
+void make_from_block(const Cell* error, const Cell* spec_value) {
+    SeriesBuffer* b = series_buffer(spec_value);
+    uint32_t first = spec_value->data1 < b->length() ? cell_type(b->cells() + spec_value->data1) : 0;
     // An object-style spec of set-words is evaluated in the new error: that
     // comes with the evaluator.
     if (first == TYPE_SET_WORD) fire(Category::internal, err::not_done);
     if (first != TYPE_WORD) fire(Category::internal, err::invalid_error);
-    make_from_words(error, spec);
+    make_from_words(error, spec_value);
 }
 
 // ---------------------------------------------------------------- forming
@@ -335,29 +335,29 @@ Cell* create(Category category, uint32_t id, const Cell* arg1, const Cell* arg2,
     return error;
 }
 
-Cell* make(Cell*, const Cell* spec, uint32_t) {
-    switch (cell_type(spec)) {
+Cell* make(Cell*, const Cell* spec_value, uint32_t) {
+    switch (cell_type(spec_value)) {
     case TYPE_INTEGER: {
         Cell* error = push_new();
-        make_from_code(error, spec);
+        make_from_code(error, spec_value);
         return error;
     }
     case TYPE_BLOCK: {
         Cell* error = push_new();
-        make_from_block(error, spec);
+        make_from_block(error, spec_value);
         return error;
     }
     case TYPE_STRING:
-        return create(Category::user, err::message, spec);
+        return create(Category::user, err::message, spec_value);
     default: {
         Cell type{TYPE_DATATYPE, TYPE_ERROR, 0, 0};
-        raise_bad_make_arg(&type, spec);
+        raise_bad_make_arg(&type, spec_value);
     }
     }
 }
 
-void raise_bad_make_arg(const Cell* type, const Cell* spec) {
-    fire(Category::script, err::bad_make_arg, type, spec);
+void raise_bad_make_arg(const Cell* type, const Cell* spec_value) {
+    fire(Category::script, err::bad_make_arg, type, spec_value);
 }
 
 void raise_expect_arg(uint32_t type, uint32_t position) {
@@ -457,8 +457,8 @@ const Cell* get_arg_word(uint32_t n) {
     const Cell* anon = fixed_words::word(fixed_words::Word::anon_tag);
     const Cell* function = current_callable();
     if (!function) return anon;
-    SeriesBuffer* spec = node_buffer(callable::spec_node(function));
-    for (const Cell* cell = spec->cells(); cell < spec->cells_tail(); cell++)
+    SeriesBuffer* spec_value = node_buffer(callable::spec_node(function));
+    for (const Cell* cell = spec_value->cells(); cell < spec_value->cells_tail(); cell++)
         if (argument_word(cell_type(cell)) && n-- == 0) return cell;
     return anon;
 }

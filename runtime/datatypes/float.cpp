@@ -149,25 +149,25 @@ double loaded_number(const Cell* text, uint32_t type) {
     return number_of(value);
 }
 
-double from_spec(const Cell* spec, uint32_t type) {
-    switch (cell_type(spec)) {
+double from_spec(const Cell* spec_value, uint32_t type) {
+    switch (cell_type(spec_value)) {
     case TYPE_INTEGER:
     case TYPE_CHAR:
     case TYPE_FLOAT:
     case TYPE_PERCENT:
-    case TYPE_TIME: return number_of(spec);
+    case TYPE_TIME: return number_of(spec_value);
     case TYPE_MONEY: handed_over();
-    case TYPE_BINARY: return std::bit_cast<double>(binary::leading_bytes(spec, 8));
+    case TYPE_BINARY: return std::bit_cast<double>(binary::leading_bytes(spec_value, 8));
     case TYPE_BLOCK:
     case TYPE_PAREN:
-    case TYPE_HASH: return from_scaled_block(spec);
+    case TYPE_HASH: return from_scaled_block(spec_value);
     case TYPE_STRING:
     case TYPE_FILE:
     case TYPE_URL:
     case TYPE_TAG:
     case TYPE_EMAIL:
-    case TYPE_REF: return type == TYPE_PERCENT ? loaded_number(spec, type) : from_text(spec, type);
-    default: raise_bad_to_arg(type, spec);
+    case TYPE_REF: return type == TYPE_PERCENT ? loaded_number(spec_value, type) : from_text(spec_value, type);
+    default: raise_bad_to_arg(type, spec_value);
     }
 }
 
@@ -312,8 +312,8 @@ Cell* math_op(Cell* value1, const Cell* value2, int32_t op) {
 
 // ---------------------------------------------------------------- actions
 
-Cell* make(Cell* result, const Cell* spec, uint32_t type) {
-    double value = from_spec(spec, type);
+Cell* make(Cell* result, const Cell* spec_value, uint32_t type) {
+    double value = from_spec(spec_value, type);
     make_at(result, value);
     return set_type(result, type);
 }

@@ -56,11 +56,11 @@ struct Range {
 };
 
 Range range_of(const Cell* block) {
-    Cell spec = clamped(block);
-    return {block::rs_head(&spec), block::rs_tail(&spec)};
+    Cell spec_value = clamped(block);
+    return {block::rs_head(&spec_value), block::rs_tail(&spec_value)};
 }
 
-[[noreturn]] void bad_spec(const Cell* spec) { fire(Category::script, err::bad_func_def, spec); }
+[[noreturn]] void bad_spec(const Cell* spec_value) { fire(Category::script, err::bad_func_def, spec_value); }
 
 void validate_type_block(const Cell* types) {
     Range r = range_of(types);
@@ -76,11 +76,11 @@ void validate_type_block(const Cell* types) {
     }
 }
 
-uint32_t attribute_flags(const Cell* spec, const Cell* attributes) {
+uint32_t attribute_flags(const Cell* spec_value, const Cell* attributes) {
     uint32_t flags = 0;
     Range r = range_of(attributes);
     for (const Cell* value = r.first; value < r.last; value++) {
-        if (cell_type(value) != TYPE_WORD) bad_spec(spec);
+        if (cell_type(value) != TYPE_WORD) bad_spec(spec_value);
         if (is_symbol(value, fixed_words::Sym::trace)) flags |= FLAG_TRACE;
         else if (is_symbol(value, fixed_words::Sym::no_trace)) flags |= FLAG_NO_TRACE;
     }
@@ -166,8 +166,8 @@ struct Collector {
 
 // Cuts the spec at /extern; the words after a /local that follows the
 // /extern words become locals again.
-bool cut_extern(Cell* spec, Collector* c) {
-    Cell head = clamped(spec);
+bool cut_extern(Cell* spec_value, Collector* c) {
+    Cell head = clamped(spec_value);
     uint32_t length = block::length_from_head(&head);
     const Cell* cells = block::rs_head(&head);
     uint32_t at = 0;
@@ -182,7 +182,7 @@ bool cut_extern(Cell* spec, Collector* c) {
             block::rs_append(&c->found, &value);
         }
     }
-    block::truncate_at(spec, head.data1 + at);
+    block::truncate_at(spec_value, head.data1 + at);
     return true;
 }
 
@@ -196,8 +196,8 @@ void plain_ignore_list(Collector* c, bool checked) {
     }
 }
 
-bool has_local(const Cell* spec) {
-    Range r = range_of(spec);
+bool has_local(const Cell* spec_value) {
+    Range r = range_of(spec_value);
     for (const Cell* value = r.first; value < r.last; value++)
         if (is_refinement(value, fixed_words::Ref::local)) return true;
     return false;
@@ -231,11 +231,11 @@ Cell* append_integer_or_unset(Cell* internal, int32_t value) {
 
 // ---------------------------------------------------------------- spec checking
 
-uint32_t validate_spec(const Cell* spec) {
-    Range r = range_of(spec);
+uint32_t validate_spec(const Cell* spec_value) {
+    Range r = range_of(spec_value);
     const Cell* value = r.first;
     uint32_t flags = 0;
-    if (value < r.last && cell_type(value) == TYPE_BLOCK) flags = attribute_flags(spec, value++);
+    if (value < r.last && cell_type(value) == TYPE_BLOCK) flags = attribute_flags(spec_value, value++);
     Range arguments{value, r.last};
     bool local_seen = false, return_seen = false;
     while (value < r.last) {
@@ -245,56 +245,56 @@ uint32_t validate_spec(const Cell* spec) {
         case TYPE_WORD:
         case TYPE_LIT_WORD:
         case TYPE_GET_WORD:
-            if (type != TYPE_WORD && local_seen) bad_spec(spec);
-            if (return_seen && !local_seen) bad_spec(spec);
+            if (type != TYPE_WORD && local_seen) bad_spec(spec_value);
+            if (return_seen && !local_seen) bad_spec(spec_value);
             if (next && cell_type(next) == TYPE_STRING && next + 1 < r.last && cell_type(next + 1) == TYPE_BLOCK)
-                bad_spec(spec);
+                bad_spec(spec_value);
             value++;
             if (next && cell_type(next) == TYPE_BLOCK) validate_type_block(value++);
             break;
         case TYPE_SET_WORD: {
-            if (!is_symbol(value, fixed_words::Sym::return_) || return_seen || local_seen) bad_spec(spec);
-            if (!next || cell_type(next) != TYPE_BLOCK) bad_spec(spec);
+            if (!is_symbol(value, fixed_words::Sym::return_) || return_seen || local_seen) bad_spec(spec_value);
+            if (!next || cell_type(next) != TYPE_BLOCK) bad_spec(spec_value);
             const Cell* after = next + 1 < r.last ? next + 1 : nullptr;
-            if (after && cell_type(after) != TYPE_REFINEMENT && cell_type(after) != TYPE_STRING) bad_spec(spec);
+            if (after && cell_type(after) != TYPE_REFINEMENT && cell_type(after) != TYPE_STRING) bad_spec(spec_value);
             return_seen = true;
             value += 2;
             break;
         }
         case TYPE_REFINEMENT:
             if (is_refinement(value, fixed_words::Ref::local)) local_seen = true;
-            else if (local_seen || return_seen) bad_spec(spec);
-            if (next && !word_kind(cell_type(next)) && cell_type(next) != TYPE_STRING) bad_spec(spec);
+            else if (local_seen || return_seen) bad_spec(spec_value);
+            if (next && !word_kind(cell_type(next)) && cell_type(next) != TYPE_STRING) bad_spec(spec_value);
             value++;
             break;
         case TYPE_STRING:
             value++;
             break;
         default:
-            bad_spec(spec);
+            bad_spec(spec_value);
         }
     }
     check_duplicates(arguments);
     return flags;
 }
 
-void collect_locals(Cell* spec, const Cell* body) {
+void collect_locals(Cell* spec_value, const Cell* body) {
     Collector c;
     block::make_at(&c.found, 8);
-    Cell whole = clamped(spec);
+    Cell whole = clamped(spec_value);
     c.ignore = *block::clone(&whole, false, false);
     stack::pop(1);
-    bool had_extern = cut_extern(spec, &c);
+    bool had_extern = cut_extern(spec_value, &c);
     plain_ignore_list(&c, had_extern);
     c.walk(body);
     drop_word_local(&c.found);
     if (block::length_from_head(&c.found) == 0) return;
-    if (!has_local(spec)) block::rs_append(spec, fixed_words::refinement(fixed_words::Ref::local));
-    block::append_cells_of(spec, &c.found);
+    if (!has_local(spec_value)) block::rs_append(spec_value, fixed_words::refinement(fixed_words::Ref::local));
+    block::append_cells_of(spec_value, &c.found);
 }
 
-int32_t count_locals(const Cell* spec, uint32_t start, bool require) {
-    Range r = range_of(spec);
+int32_t count_locals(const Cell* spec_value, uint32_t start, bool require) {
+    Range r = range_of(spec_value);
     const Cell* value = r.first + start;
     while (value < r.last && !is_refinement(value, fixed_words::Ref::local)) value++;
     if (value >= r.last) return require ? -1 : 0;
@@ -314,9 +314,9 @@ void init_locals(int32_t n) {
 
 Node make_value(const Cell* spec_in, const Cell* body_in, Node context, uint32_t code, int32_t extra,
                 uint32_t flags) {
-    Cell spec = clamped(spec_in);
-    if (spec.data1 > 0) {
-        spec = *block::clone(&spec, false, false);
+    Cell spec_value = clamped(spec_in);
+    if (spec_value.data1 > 0) {
+        spec_value = *block::clone(&spec_value, false, false);
         stack::pop(1);
     }
     bool has_body = body_in != nullptr && cell_type(body_in) != TYPE_NONE;
@@ -324,8 +324,8 @@ Node make_value(const Cell* spec_in, const Cell* body_in, Node context, uint32_t
     Cell internal;
     block::make_at(&internal, INTERNAL_SIZE);
     bool made_here = context == Node::none;
-    if (made_here) context = context::make_from_spec(&spec, true, false, context::KIND_FUNCTION);
-    Cell function{TYPE_FUNCTION | flags, uint32_t(context), spec.data2, internal.data2};
+    if (made_here) context = context::make_from_spec(&spec_value, true, false, context::KIND_FUNCTION);
+    Cell function{TYPE_FUNCTION | flags, uint32_t(context), spec_value.data2, internal.data2};
     stack::push(&function);
     *context::owner_of(context) = function;
     if (has_body) {
@@ -344,8 +344,8 @@ Node make_value(const Cell* spec_in, const Cell* body_in, Node context, uint32_t
 
 // ---------------------------------------------------------------- actions
 
-Cell* make(Cell* result, const Cell* spec, uint32_t) {
-    Cell given = *spec;
+Cell* make(Cell* result, const Cell* spec_value, uint32_t) {
+    Cell given = *spec_value;
     bool well_formed = cell_type(&given) == TYPE_BLOCK && block::rs_length(&given) >= 2;
     Cell parts[2];
     if (well_formed) {
@@ -353,7 +353,7 @@ Cell* make(Cell* result, const Cell* spec, uint32_t) {
         parts[1] = block::rs_head(&given)[1];
     }
     if (!well_formed || cell_type(&parts[0]) != TYPE_BLOCK || cell_type(&parts[1]) != TYPE_BLOCK)
-        fire(Category::script, err::bad_func_def, spec);
+        fire(Category::script, err::bad_func_def, spec_value);
     uint32_t flags = validate_spec(&parts[0]);
     make_value(&parts[0], &parts[1], Node::none, 0, 0, flags);
     *result = stack::top[-1];
@@ -393,9 +393,9 @@ int32_t mold(const Cell* value, const Cell* buffer, bool, bool all, bool flat, c
     static constexpr const char PREFIX[] = "func ";
     string::append_c_string(buffer, PREFIX);
     limit -= int32_t(sizeof(PREFIX) - 1);
-    Cell spec;
-    callable::spec_block(value, &spec);
-    limit = actions::mold(&spec, buffer, false, all, flat, part, limit, indent);
+    Cell spec_value;
+    callable::spec_block(value, &spec_value);
+    limit = actions::mold(&spec_value, buffer, false, all, flat, part, limit, indent);
     Cell code = *body(value);
     if (cell_type(&code) == TYPE_NONE) {
         string::append_c_string(buffer, " none");

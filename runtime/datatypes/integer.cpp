@@ -129,42 +129,42 @@ int32_t from_float_spec(double value) {
     return int32_t(value);
 }
 
-int32_t from_text(const Cell* spec) {
-    Cell text = *spec;
+int32_t from_text(const Cell* spec_value) {
+    Cell text = *spec_value;
     uint32_t count = string::rs_length(&text);
     int32_t status;
     int32_t value = lexer::scan_integer(string::rs_head(&text), count, series_buffer(&text)->unit(), &status);
-    if (status != 0) raise_bad_to_arg(TYPE_INTEGER, spec);
+    if (status != 0) raise_bad_to_arg(TYPE_INTEGER, spec_value);
     return value;
 }
 
-int32_t from_spec(const Cell* spec) {
-    switch (cell_type(spec)) {
+int32_t from_spec(const Cell* spec_value) {
+    switch (cell_type(spec_value)) {
     case TYPE_INTEGER:
     case TYPE_CHAR:
-        return get(spec);
+        return get(spec_value);
     case TYPE_FLOAT:
     case TYPE_PERCENT:
-        return from_float_spec(float_::get(spec));
+        return from_float_spec(float_::get(spec_value));
     case TYPE_TIME:
-        return truncate(float_::get(spec) + 0.5);
+        return truncate(float_::get(spec_value) + 0.5);
     case TYPE_ISSUE:
-        return from_issue(spec);
+        return from_issue(spec_value);
     case TYPE_BINARY:
-        return from_binary(spec);
+        return from_binary(spec_value);
     case TYPE_STRING:
     case TYPE_FILE:
     case TYPE_URL:
     case TYPE_TAG:
     case TYPE_EMAIL:
     case TYPE_REF:
-        return from_text(spec);
+        return from_text(spec_value);
     // Dates and money need their modules.
     case TYPE_DATE:
     case TYPE_MONEY:
         fire(Category::internal, err::not_done);
     default:
-        raise_bad_to_arg(TYPE_INTEGER, spec);
+        raise_bad_to_arg(TYPE_INTEGER, spec_value);
     }
 }
 
@@ -218,9 +218,9 @@ void raise_invalid_type(uint32_t type) {
     fire(Category::script, err::invalid_type, &datatype);
 }
 
-void raise_bad_to_arg(uint32_t type, const Cell* spec) {
+void raise_bad_to_arg(uint32_t type, const Cell* spec_value) {
     Cell datatype = datatype_value(type);
-    fire(Category::script, err::bad_to_arg, &datatype, spec);
+    fire(Category::script, err::bad_to_arg, &datatype, spec_value);
 }
 
 // ---------------------------------------------------------------- helpers
@@ -321,12 +321,12 @@ int32_t do_math(int32_t left, int32_t right, int32_t op, Cell* result) {
 
 // ---------------------------------------------------------------- actions
 
-Cell* make(Cell* result, const Cell* spec, uint32_t type) {
-    if (cell_type(spec) == TYPE_LOGIC) return make_at(result, spec->data1 != 0 ? 1 : 0);
-    return to(result, spec, type);
+Cell* make(Cell* result, const Cell* spec_value, uint32_t type) {
+    if (cell_type(spec_value) == TYPE_LOGIC) return make_at(result, spec_value->data1 != 0 ? 1 : 0);
+    return to(result, spec_value, type);
 }
 
-Cell* to(Cell* result, const Cell* spec, uint32_t) { return make_at(result, from_spec(spec)); }
+Cell* to(Cell* result, const Cell* spec_value, uint32_t) { return make_at(result, from_spec(spec_value)); }
 
 Cell* random(Cell* value, bool seed, bool secure, bool) {
     if (seed) {

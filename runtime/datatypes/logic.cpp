@@ -77,17 +77,17 @@ bool comparable_op(int32_t op) {
     }
 }
 
-Cell* make(Cell* result, const Cell* spec, uint32_t type) {
-    uint32_t spec_type = cell_type(spec);
-    if (spec_type == TYPE_INTEGER) return make_at(result, spec->data2 != 0);
+Cell* make(Cell* result, const Cell* spec_value, uint32_t type) {
+    uint32_t spec_type = cell_type(spec_value);
+    if (spec_type == TYPE_INTEGER) return make_at(result, spec_value->data2 != 0);
     // A NaN differs from 0.0, so it is true.
-    if (is_number(spec_type)) return make_at(result, cell_get_f64(spec) != 0.0);
-    return to(result, spec, type);
+    if (is_number(spec_type)) return make_at(result, cell_get_f64(spec_value) != 0.0);
+    return to(result, spec_value, type);
 }
 
-Cell* to(Cell* result, const Cell* spec, uint32_t) {
-    if (cell_type(spec) == TYPE_LOGIC) return copy_cell(spec, result);
-    return make_at(result, cell_type(spec) != TYPE_NONE);
+Cell* to(Cell* result, const Cell* spec_value, uint32_t) {
+    if (cell_type(spec_value) == TYPE_LOGIC) return copy_cell(spec_value, result);
+    return make_at(result, cell_type(spec_value) != TYPE_NONE);
 }
 
 Cell* random(Cell* value, bool seed, bool secure, bool) {

@@ -31,8 +31,8 @@ Cell* unwrap(const Cell* op, Cell* out) {
     return out;
 }
 
-bool valid_spec(Node spec) {
-    SeriesBuffer* buffer = node_buffer(spec);
+bool valid_spec(Node spec_value) {
+    SeriesBuffer* buffer = node_buffer(spec_value);
     uint32_t count = 0;
     bool plain_seen = false;
     for (const Cell* value = buffer->cells(); value < buffer->cells_tail(); value++) {
@@ -78,7 +78,7 @@ Cell* push(const Cell* source) {
     return stack::push(&made);
 }
 
-Cell* make(Cell* result, const Cell* spec, uint32_t) { return make_from(result, spec); }
+Cell* make(Cell* result, const Cell* spec_value, uint32_t) { return make_from(result, spec_value); }
 
 int32_t form(const Cell*, const Cell* buffer, const Cell*, int32_t limit) {
     static constexpr const char TEXT[] = "?op?";

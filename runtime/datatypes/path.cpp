@@ -17,8 +17,8 @@ namespace {
 Cell* push_as(Cell* block, uint32_t type) { return stack::push(set_type(block, type)); }
 
 // The capacity a number spec asks for; floats and percents are truncated.
-int32_t capacity_of(const Cell* spec) {
-    Cell number = *spec;
+int32_t capacity_of(const Cell* spec_value) {
+    Cell number = *spec_value;
     if (cell_type(&number) == TYPE_PERCENT) set_type(&number, TYPE_FLOAT);
     return integer::from_number_arg(&number);
 }
@@ -53,22 +53,22 @@ Cell* push(Cell* block) { return push_as(block, TYPE_PATH); }
 
 Cell* make_at(Cell* cell, int32_t capacity) { return set_type(block::make_at(cell, capacity), TYPE_PATH); }
 
-Cell* make(Cell* result, const Cell* spec, uint32_t type) {
-    uint32_t spec_type = cell_type(spec);
-    if (block::block_like(spec_type)) return block::to(result, spec, type);
+Cell* make(Cell* result, const Cell* spec_value, uint32_t type) {
+    uint32_t spec_type = cell_type(spec_value);
+    if (block::block_like(spec_type)) return block::to(result, spec_value, type);
     if (spec_type == TYPE_INTEGER || spec_type == TYPE_FLOAT || spec_type == TYPE_PERCENT) {
-        int32_t capacity = capacity_of(spec);
+        int32_t capacity = capacity_of(spec_value);
         return set_type(block::make_at(make_unset(result), capacity), type);
     }
     Cell datatype{TYPE_DATATYPE, type, 0, 0};
-    fire(Category::script, err::bad_make_arg, &datatype, spec);
+    fire(Category::script, err::bad_make_arg, &datatype, spec_value);
 }
 
-Cell* to(Cell* result, const Cell* spec, uint32_t type) {
-    uint32_t spec_type = cell_type(spec);
+Cell* to(Cell* result, const Cell* spec_value, uint32_t type) {
+    uint32_t spec_type = cell_type(spec_value);
     if (spec_type == TYPE_OBJECT || spec_type == TYPE_TYPESET || spec_type == TYPE_MAP)
-        return block::holding(result, spec, type);
-    return block::to(result, spec, type);
+        return block::holding(result, spec_value, type);
+    return block::to(result, spec_value, type);
 }
 
 int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit) {

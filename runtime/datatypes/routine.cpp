@@ -61,8 +61,8 @@ uint32_t index(const Cell* routine) {
     return uint32_t(integer::get(function::internal(routine) + function::INTERNAL_CODE));
 }
 
-uint32_t count_arity(const Cell* spec) {
-    Cell head = *spec;
+uint32_t count_arity(const Cell* spec_value) {
+    Cell head = *spec_value;
     uint32_t length = block::length_from_head(&head);
     const Cell* cells = block::rs_head(&head);
     uint32_t count = 0;
@@ -75,14 +75,14 @@ uint32_t count_arity(const Cell* spec) {
 }
 
 Cell* make_value(const Cell* spec_in, const Cell* body_in, uint32_t code, int32_t extra, bool cells) {
-    Cell spec = *spec_in;
-    uint32_t arity = count_arity(&spec);
+    Cell spec_value = *spec_in;
+    uint32_t arity = count_arity(&spec_value);
     if (arity > MAX_ARITY) fire(Category::script, err::bad_func_def, spec_in);
-    Node context = context::make_from_spec(&spec, true, false, context::KIND_FUNCTION);
+    Node context = context::make_from_spec(&spec_value, true, false, context::KIND_FUNCTION);
     Cell internal;
     block::make_at(&internal, function::INTERNAL_SIZE);
     uint32_t header = TYPE_ROUTINE | (cells ? FLAG_CELLS : 0) | (arity << ARITY_SHIFT);
-    Cell routine{header, uint32_t(context), spec.data2, internal.data2};
+    Cell routine{header, uint32_t(context), spec_value.data2, internal.data2};
     Cell* pushed = stack::push(&routine);
     *context::owner_of(context) = routine;
     Cell value = body_in ? *body_in : none::constant;
@@ -94,13 +94,13 @@ Cell* make_value(const Cell* spec_in, const Cell* body_in, uint32_t code, int32_
     return pushed;
 }
 
-Cell* declare(const Cell* spec, const Cell* name, int32_t return_type, bool cells) {
+Cell* declare(const Cell* spec_value, const Cell* name, int32_t return_type, bool cells) {
     if (!booting) fire(Category::internal, err::routines);
     if (!word::any_word_type(cell_type(name)) || cell_type(name) == TYPE_ISSUE) bad_name(name);
     uint32_t code = find(symbol::get_c_string(name->data2));
     if (code == 0) bad_name(name);
-    function::validate_spec(spec);
-    return make_value(spec, nullptr, code, return_type, cells);
+    function::validate_spec(spec_value);
+    return make_value(spec_value, nullptr, code, return_type, cells);
 }
 
 int32_t form(const Cell*, const Cell* buffer, const Cell*, int32_t limit) {
@@ -114,9 +114,9 @@ int32_t mold(const Cell* value, const Cell* buffer, bool, bool all, bool flat, c
     static constexpr const char PREFIX[] = "routine ";
     string::append_c_string(buffer, PREFIX);
     limit -= int32_t(sizeof(PREFIX) - 1);
-    Cell spec;
-    callable::spec_block(value, &spec);
-    limit = actions::mold(&spec, buffer, false, all, flat, part, limit, indent);
+    Cell spec_value;
+    callable::spec_block(value, &spec_value);
+    limit = actions::mold(&spec_value, buffer, false, all, flat, part, limit, indent);
     Cell body = *function::body(value);
     if (cell_type(&body) != TYPE_BLOCK) {
         string::append_c_string(buffer, " ");

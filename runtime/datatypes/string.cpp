@@ -64,9 +64,9 @@ void append(const Cell* output, uint32_t code_point) { append_char(series_buffer
 
 Cell datatype_cell(uint32_t type) { return Cell{TYPE_DATATYPE, type, 0, 0}; }
 
-[[noreturn]] void bad_to_arg(uint32_t type, const Cell* spec) {
+[[noreturn]] void bad_to_arg(uint32_t type, const Cell* spec_value) {
     Cell target = datatype_cell(type);
-    fire(Category::script, err::bad_to_arg, &target, spec);
+    fire(Category::script, err::bad_to_arg, &target, spec_value);
 }
 
 // ---------------------------------------------------------------- molding
@@ -199,15 +199,15 @@ bool string_like(uint32_t type) {
 namespace {
 
 // binary! shares this make; its other specs go to its own to.
-Cell* binary_to(Cell* result, const Cell* spec, uint32_t type) {
-    if (cell_type(spec) == TYPE_MONEY) {
+Cell* binary_to(Cell* result, const Cell* spec_value, uint32_t type) {
+    if (cell_type(spec_value) == TYPE_MONEY) {
         Cell target = datatype_cell(type);
-        fire(Category::script, err::bad_make_arg, &target, spec);
+        fire(Category::script, err::bad_make_arg, &target, spec_value);
     }
     datatype::ActionFn entry = datatype::action(TYPE_BINARY, datatype::SLOT_TO);
     if (!datatype::implemented(entry)) fire(Category::internal, err::not_done);
     using ToFn = Cell* (*)(Cell*, const Cell*, uint32_t);
-    return reinterpret_cast<ToFn>(entry)(result, spec, type);
+    return reinterpret_cast<ToFn>(entry)(result, spec_value, type);
 }
 
 // The binary's bytes from its head, read as UTF-8 that must be complete.
@@ -226,21 +226,21 @@ Cell* decoded(Cell* result, const Cell* binary, uint32_t type) {
 
 }  // namespace
 
-Cell* make(Cell* result, const Cell* spec, uint32_t type) {
-    uint32_t spec_type = cell_type(spec);
+Cell* make(Cell* result, const Cell* spec_value, uint32_t type) {
+    uint32_t spec_type = cell_type(spec_value);
     if (spec_type != TYPE_INTEGER && spec_type != TYPE_FLOAT)
-        return type == TYPE_BINARY ? binary_to(result, spec, type) : to(result, spec, type);
-    int32_t capacity = spec_type == TYPE_INTEGER ? integer::get(spec) : integer::truncate(float_::get(spec));
-    if (capacity < 0) fire(Category::script, err::out_of_range, spec);
+        return type == TYPE_BINARY ? binary_to(result, spec_value, type) : to(result, spec_value, type);
+    int32_t capacity = spec_type == TYPE_INTEGER ? integer::get(spec_value) : integer::truncate(float_::get(spec_value));
+    if (capacity < 0) fire(Category::script, err::out_of_range, spec_value);
     make_at_unit(result, uint32_t(capacity), 1);
     return set_type(result, type);
 }
 
-Cell* to(Cell* result, const Cell* spec, uint32_t type) {
-    uint32_t spec_type = cell_type(spec);
-    if (spec_type == TYPE_NONE) bad_to_arg(type, spec);
+Cell* to(Cell* result, const Cell* spec_value, uint32_t type) {
+    uint32_t spec_type = cell_type(spec_value);
+    if (spec_type == TYPE_NONE) bad_to_arg(type, spec_value);
     if (string_like(spec_type)) {
-        Text text = text_of(spec);
+        Text text = text_of(spec_value);
         Node copy = series::copy_part(text.node, text.head, text.length);
         set_type(result, type);
         result->data1 = 0;
@@ -250,19 +250,19 @@ Cell* to(Cell* result, const Cell* spec, uint32_t type) {
     }
     switch (spec_type) {
     case TYPE_BLOCK: case TYPE_PAREN: case TYPE_HASH: {
-        Cell block = *spec;
+        Cell block = *spec_value;
         make_at_unit(result, 16, 1);
         append(result, &block, -1, false, 1, true);
         return set_type(result, type);
     }
-    case TYPE_BINARY: return decoded(result, spec, type);
+    case TYPE_BINARY: return decoded(result, spec_value, type);
     default: break;
     }
     make_at_unit(result, 16, 1);
     if (spec_type == TYPE_REFINEMENT && type != TYPE_STRING)
-        actions::mold(spec, result, false, false, false, nullptr, actions::NO_LIMIT, 0);
+        actions::mold(spec_value, result, false, false, false, nullptr, actions::NO_LIMIT, 0);
     else
-        actions::form(spec, result, nullptr, actions::NO_LIMIT);
+        actions::form(spec_value, result, nullptr, actions::NO_LIMIT);
     return set_type(result, type);
 }
 

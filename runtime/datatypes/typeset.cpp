@@ -165,10 +165,10 @@ Cell* make_any_in_block(const Cell* block) {
     return copy_cell(&any, block::alloc_tail(block));
 }
 
-Cell* make_from_spec_in_block(const Cell* block, const Cell* spec) {
+Cell* make_from_spec_in_block(const Cell* block, const Cell* spec_value) {
     // Built aside and appended whole: appending may move the spec's buffer.
     Cell built = make_cell(0, 0, 0);
-    for (auto [entry, end] = cells_of(spec); entry < end; entry++) add_spec_entry(&built, entry);
+    for (auto [entry, end] = cells_of(spec_value); entry < end; entry++) add_spec_entry(&built, entry);
     return copy_cell(&built, block::alloc_tail(block));
 }
 
@@ -187,17 +187,17 @@ Cell* do_set_op(int32_t op) { return set_op(stack::arguments, stack::arguments +
 
 // ---------------------------------------------------------------- actions
 
-Cell* make(Cell* result, const Cell* spec, uint32_t) {
-    switch (cell_type(spec)) {
-        case TYPE_TYPESET: return copy_cell(spec, result);
+Cell* make(Cell* result, const Cell* spec_value, uint32_t) {
+    switch (cell_type(spec_value)) {
+        case TYPE_TYPESET: return copy_cell(spec_value, result);
         case TYPE_BLOCK: {
             Cell built = make_cell(0, 0, 0);
-            for (auto [value, end] = cells_of(spec); value < end; value++) add(&built, value);
+            for (auto [value, end] = cells_of(spec_value); value < end; value++) add(&built, value);
             return copy_cell(&built, result);
         }
         default: {
             Cell target{TYPE_DATATYPE, TYPE_TYPESET, 0, 0};
-            fire(Category::script, err::bad_to_arg, &target, spec);
+            fire(Category::script, err::bad_to_arg, &target, spec_value);
         }
     }
 }

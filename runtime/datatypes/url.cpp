@@ -180,13 +180,13 @@ Cell element_of(Node block, uint32_t index) { return node_buffer(block)->cells()
 
 void append_formed(Cell* output, const Cell* value) { actions::form(value, output, nullptr, actions::NO_LIMIT); }
 
-Cell* join_block(Cell* result, const Cell* spec) {
-    Node block = series_node(spec);
+Cell* join_block(Cell* result, const Cell* spec_value) {
+    Node block = series_node(spec_value);
     uint32_t length = node_buffer(block)->length();
-    uint32_t head = std::min(spec->data1, length);
+    uint32_t head = std::min(spec_value->data1, length);
     if (head == length) {
         Cell target{TYPE_DATATYPE, TYPE_URL, 0, 0};
-        fire(Category::script, err::bad_to_arg, &target, spec);
+        fire(Category::script, err::bad_to_arg, &target, spec_value);
     }
     string::make_at_unit(result, 16, 1);
     Cell element = element_of(block, head);
@@ -215,14 +215,14 @@ Cell* join_block(Cell* result, const Cell* spec) {
 
 }  // namespace
 
-Cell* make(Cell* result, const Cell* spec, uint32_t type) {
-    if (type == TYPE_URL && block_like(spec)) return to(result, spec, type);
-    return string::make(result, spec, type);
+Cell* make(Cell* result, const Cell* spec_value, uint32_t type) {
+    if (type == TYPE_URL && block_like(spec_value)) return to(result, spec_value, type);
+    return string::make(result, spec_value, type);
 }
 
-Cell* to(Cell* result, const Cell* spec, uint32_t type) {
-    if (type == TYPE_URL && block_like(spec)) return join_block(result, spec);
-    return string::to(result, spec, type);
+Cell* to(Cell* result, const Cell* spec_value, uint32_t type) {
+    if (type == TYPE_URL && block_like(spec_value)) return join_block(result, spec_value);
+    return string::to(result, spec_value, type);
 }
 
 // ---------------------------------------------------------------- path

@@ -63,11 +63,11 @@ Cell name_string(uint32_t symbol) {
 // The first value loaded from the text (a char! stands for a one-character
 // string), which must be of a word kind; a text the scan does not consume
 // whole loads none.
-void first_loaded_word(Cell* result, const Cell* spec) {
-    Cell text = *spec;
-    if (cell_type(spec) == TYPE_CHAR) {
+void first_loaded_word(Cell* result, const Cell* spec_value) {
+    Cell text = *spec_value;
+    if (cell_type(spec_value) == TYPE_CHAR) {
         string::rs_make_at(&text, 1);
-        string::append_char(series_buffer(&text), char_::get(spec));
+        string::append_char(series_buffer(&text), char_::get(spec_value));
     }
     Cell loaded{};
     uint32_t consumed = 0;
@@ -120,9 +120,9 @@ int32_t compare_words(const Cell* value1, const Cell* value2, int32_t op) {
     }
 }
 
-[[noreturn]] void bad_to_arg(uint32_t type, const Cell* spec) {
+[[noreturn]] void bad_to_arg(uint32_t type, const Cell* spec_value) {
     Cell datatype{TYPE_DATATYPE, type, 0, 0};
-    fire(Category::script, err::bad_to_arg, &datatype, spec);
+    fire(Category::script, err::bad_to_arg, &datatype, spec_value);
 }
 
 // The kinds of word! take these of its actions; refinement! all but index?.
@@ -235,38 +235,38 @@ Cell* set_in_keep_old(Node context, uint32_t index) {
 
 // ---------------------------------------------------------------- actions
 
-Cell* to(Cell* result, const Cell* spec, uint32_t type) {
-    switch (cell_type(spec)) {
+Cell* to(Cell* result, const Cell* spec_value, uint32_t type) {
+    switch (cell_type(spec_value)) {
     case TYPE_DATATYPE:
-        make_at(datatype::name_table[spec->data1].word, copy_cell(spec, result));
+        make_at(datatype::name_table[spec_value->data1].word, copy_cell(spec_value, result));
         break;
     case TYPE_LOGIC: {
-        bool truth = spec->data1 != 0;
+        bool truth = spec_value->data1 != 0;
         auto name = truth ? fixed_words::Sym::true_ : fixed_words::Sym::false_;
-        make_at(fixed_words::symbol(name), copy_cell(spec, result));
+        make_at(fixed_words::symbol(name), copy_cell(spec_value, result));
         break;
     }
     case TYPE_STRING:
     case TYPE_CHAR:
-        first_loaded_word(result, spec);
+        first_loaded_word(result, spec_value);
         break;
     case TYPE_WORD:
     case TYPE_SET_WORD:
     case TYPE_LIT_WORD:
     case TYPE_GET_WORD:
-        copy_cell(spec, result);
+        copy_cell(spec_value, result);
         break;
     case TYPE_REFINEMENT:
     case TYPE_ISSUE: {
-        uint32_t scanned = scan_name_type(spec);
-        if (scanned < TYPE_WORD || scanned > TYPE_GET_WORD) bad_to_arg(type, spec);
-        copy_cell(spec, result);
+        uint32_t scanned = scan_name_type(spec_value);
+        if (scanned < TYPE_WORD || scanned > TYPE_GET_WORD) bad_to_arg(type, spec_value);
+        copy_cell(spec_value, result);
         if (context::find_word(context::global_cell(), result->data2, true) >= 0)
             context::bind_word(context::global_cell(), result);
         break;
     }
     default:
-        bad_to_arg(type, spec);
+        bad_to_arg(type, spec_value);
     }
     return set_type(result, type);
 }
@@ -392,21 +392,21 @@ Cell* from_cstring(const char* name) {
 
 Cell* push(const Cell* cell) { return push_as(cell, TYPE_ISSUE); }
 
-Cell* to(Cell* result, const Cell* spec, uint32_t type) {
-    uint32_t spec_type = cell_type(spec);
-    if (word::any_word_type(spec_type)) return set_type(copy_cell(spec, result), type);
+Cell* to(Cell* result, const Cell* spec_value, uint32_t type) {
+    uint32_t spec_type = cell_type(spec_value);
+    if (word::any_word_type(spec_type)) return set_type(copy_cell(spec_value, result), type);
     uint32_t symbol;
     if (spec_type == TYPE_STRING) {
-        Cell text = *spec;
+        Cell text = *spec_value;
         symbol = symbol::make_from_string(&text);
     } else if (spec_type == TYPE_CHAR) {
         uint8_t utf8[4];
-        int size = unicode::encode_utf8_char(spec->data2, utf8);
+        int size = unicode::encode_utf8_char(spec_value->data2, utf8);
         symbol = symbol::make_from_utf8(reinterpret_cast<const char*>(utf8), uint32_t(size));
     } else {
-        return word::to(result, spec, type);
+        return word::to(result, spec_value, type);
     }
-    copy_cell(spec, result);
+    copy_cell(spec_value, result);
     return write_word(result, type, context::global, symbol, WORD_UNRESOLVED);
 }
 

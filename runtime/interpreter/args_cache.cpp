@@ -26,17 +26,17 @@ bool is_local(const Cell* refinement) {
            symbol::resolve(fixed_words::refinement(fixed_words::Ref::local)->data2);
 }
 
-Cell* spec_cell(Node spec, uint32_t index) { return node_buffer(spec)->cells() + index; }
+Cell* spec_cell(Node spec_value, uint32_t index) { return node_buffer(spec_value)->cells() + index; }
 
 // Visits the spec's entries in order, up to /local (visited last). A leading
 // block holds a function's attributes, not types. The visitor may allocate:
 // the spec is re-read at every step.
 template <class Visit>
-void walk_spec(Node spec, Visit visit) {
-    uint32_t length = node_buffer(spec)->length();
-    uint32_t i = length > 0 && cell_type(spec_cell(spec, 0)) == TYPE_BLOCK ? 1 : 0;
+void walk_spec(Node spec_value, Visit visit) {
+    uint32_t length = node_buffer(spec_value)->length();
+    uint32_t i = length > 0 && cell_type(spec_cell(spec_value, 0)) == TYPE_BLOCK ? 1 : 0;
     for (; i < length; i++) {
-        const Cell* cell = spec_cell(spec, i);
+        const Cell* cell = spec_cell(spec_value, i);
         int32_t types = i + 1 < length && cell_type(cell + 1) == TYPE_BLOCK ? int32_t(i + 1) : -1;
         switch (cell_type(cell)) {
             case TYPE_WORD: case TYPE_GET_WORD: case TYPE_LIT_WORD:
@@ -65,12 +65,12 @@ uint32_t mode_of(uint32_t word_type, EntryKind kind) {
     return ARG_NORMAL;
 }
 
-void append_typeset(Cell* cache, Node spec, const SpecEntry& entry) {
-    uint32_t mode = mode_of(cell_type(spec_cell(spec, entry.spec_index)), entry.kind);
+void append_typeset(Cell* cache, Node spec_value, const SpecEntry& entry) {
+    uint32_t mode = mode_of(cell_type(spec_cell(spec_value, entry.spec_index)), entry.kind);
     Cell* typeset;
-    if (entry.types_index >= 0 && series_buffer(spec_cell(spec, uint32_t(entry.types_index)))->length() >
-                                      spec_cell(spec, uint32_t(entry.types_index))->data1) {
-        Cell types = *spec_cell(spec, uint32_t(entry.types_index));
+    if (entry.types_index >= 0 && series_buffer(spec_cell(spec_value, uint32_t(entry.types_index)))->length() >
+                                      spec_cell(spec_value, uint32_t(entry.types_index))->data1) {
+        Cell types = *spec_cell(spec_value, uint32_t(entry.types_index));
         typeset = typeset::make_from_spec_in_block(cache, &types);
     } else {
         typeset = typeset::make_any_in_block(cache);
@@ -84,11 +84,11 @@ Node make_args_cache(const Cell* callable) {
     Cell value = *callable;
     uint32_t type = cell_type(&value) == TYPE_OP ? op::source_type(&value) : cell_type(&value);
     bool native_like = type == TYPE_NATIVE || type == TYPE_ACTION;
-    Node spec = callable::spec_node(&value);
+    Node spec_value = callable::spec_node(&value);
 
     uint32_t entries = 0, refinements = 0;
     int32_t locals_at = -1;
-    walk_spec(spec, [&](const SpecEntry& e) {
+    walk_spec(spec_value, [&](const SpecEntry& e) {
         if (e.kind == ENTRY_LOCALS) {
             locals_at = int32_t(e.spec_index);
             return;
@@ -100,11 +100,11 @@ Node make_args_cache(const Cell* callable) {
 
     Cell cache{TYPE_BLOCK, 0, uint32_t(memory::alloc_cells(entries + (counted ? 1 : 0))), 0};
     uint32_t ordinal = 0;
-    walk_spec(spec, [&](const SpecEntry& e) {
+    walk_spec(spec_value, [&](const SpecEntry& e) {
         if (e.kind == ENTRY_ARGUMENT || e.kind == ENTRY_RETURN) {
-            append_typeset(&cache, spec, e);
+            append_typeset(&cache, spec_value, e);
         } else if (e.kind == ENTRY_REFINEMENT) {
-            Cell refinement = *spec_cell(spec, e.spec_index);
+            Cell refinement = *spec_cell(spec_value, e.spec_index);
             refinement.header = TYPE_REFINEMENT;
             ordinal++;
             if (native_like) refinement.data3 = ordinal;
@@ -114,7 +114,7 @@ Node make_args_cache(const Cell* callable) {
     if (counted) {
         uint32_t count = refinements;
         if (!native_like) {
-            Cell spec_block{TYPE_BLOCK, 0, uint32_t(spec), 0};
+            Cell spec_block{TYPE_BLOCK, 0, uint32_t(spec_value), 0};
             count = uint32_t(function::count_locals(&spec_block, uint32_t(locals_at), false));
         }
         *block::alloc_tail(&cache) = Cell{TYPE_INTEGER, 0, count, 0};
@@ -130,14 +130,14 @@ Node args_cache(const Cell* callable) {
 }
 
 Cell* push_spec_word(const Cell* callable, uint32_t cache_index) {
-    Node spec = callable::spec_node(callable);
+    Node spec_value = callable::spec_node(callable);
     uint32_t seen = 0;
     int32_t found = -1;
-    walk_spec(spec, [&](const SpecEntry& e) {
+    walk_spec(spec_value, [&](const SpecEntry& e) {
         if (e.kind != ENTRY_LOCALS && seen++ == cache_index && found < 0) found = int32_t(e.spec_index);
     });
     if (found < 0) return stack::push(fixed_words::word(fixed_words::Word::anon_tag));
-    Cell* word = stack::push(spec_cell(spec, uint32_t(found)));
+    Cell* word = stack::push(spec_cell(spec_value, uint32_t(found)));
     word->header = TYPE_WORD;
     return word;
 }

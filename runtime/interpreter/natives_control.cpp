@@ -76,11 +76,11 @@ bool same_series(const Cell* a, const Cell* b) {
 // ---------------------------------------------------------------- function makers
 
 // The function of the spec and body, validated, as the native's result.
-Pending make_function(Cell* spec, Cell* body) {
-    clamp_to_tail(spec);
+Pending make_function(Cell* spec_value, Cell* body) {
+    clamp_to_tail(spec_value);
     clamp_to_tail(body);
-    uint32_t flags = function::validate_spec(spec);
-    function::make_value(spec, body, Node::none, 0, 0, flags);
+    uint32_t flags = function::validate_spec(spec_value);
+    function::make_value(spec_value, body, Node::none, 0, 0, flags);
     stack::set_last(stack::top - 1);
     return Pending::none;
 }
@@ -449,8 +449,8 @@ Pending function(bool check, const int32_t*) {
 
 Pending does(bool check, const int32_t*) {
     if (check) check_arg(0, BLOCK);
-    Cell* spec = block::make_at(make_unset(stack::push_cell()), 1);
-    return make_function(spec, arg(0));
+    Cell* spec_value = block::make_at(make_unset(stack::push_cell()), 1);
+    return make_function(spec_value, arg(0));
 }
 
 Pending has(bool check, const int32_t*) {
@@ -458,10 +458,10 @@ Pending has(bool check, const int32_t*) {
         check_arg(0, BLOCK);
         check_arg(1, BLOCK);
     }
-    Cell* spec = block::make_at(make_unset(stack::push_cell()), int32_t(block::length_from_head(arg(0))) + 1);
-    block::rs_append(spec, fixed_words::refinement(fixed_words::Ref::local));
-    block::append_cells_of(spec, arg(0));
-    return make_function(spec, arg(1));
+    Cell* spec_value = block::make_at(make_unset(stack::push_cell()), int32_t(block::length_from_head(arg(0))) + 1);
+    block::rs_append(spec_value, fixed_words::refinement(fixed_words::Ref::local));
+    block::append_cells_of(spec_value, arg(0));
+    return make_function(spec_value, arg(1));
 }
 
 // ---------------------------------------------------------------- evaluation

@@ -39,9 +39,9 @@ Cell first(std::string_view source) {
     return *block::rs_head(&block);
 }
 
-Cell made(uint32_t type, std::string_view spec) {
+Cell made(uint32_t type, std::string_view spec_value) {
     Cell result{TYPE_DATATYPE, type, 0, 0};
-    Cell given = first(spec);
+    Cell given = first(spec_value);
     return *actions::make(&result, &given);
 }
 
@@ -79,7 +79,7 @@ private:
 
 TEST_F(Callables, SpecValidation) {
     struct Row {
-        const char* spec;
+        const char* spec_value;
         uint32_t error;  // 0: accepted
     };
     const Row rows[] = {
@@ -108,8 +108,8 @@ TEST_F(Callables, SpecValidation) {
         {"[a [1]]", script(err::invalid_type_spec)},
     };
     for (const Row& row : rows) {
-        Cell spec = first(row.spec);
-        EXPECT_EQ(test::raised([&] { function::validate_spec(&spec); }), row.error) << row.spec;
+        Cell spec_value = first(row.spec_value);
+        EXPECT_EQ(test::raised([&] { function::validate_spec(&spec_value); }), row.error) << row.spec_value;
     }
     Cell traced = first("[[trace] a]");
     Cell quiet = first("[[no-trace other] a]");
@@ -120,7 +120,7 @@ TEST_F(Callables, SpecValidation) {
 
 TEST_F(Callables, CollectLocals) {
     struct Row {
-        const char* spec;
+        const char* spec_value;
         const char* body;
         const char* result;
     };
@@ -135,15 +135,15 @@ TEST_F(Callables, CollectLocals) {
         {"[/only]", "[only: 1]", "[/only]"},
     };
     for (const Row& row : rows) {
-        Cell spec = first(row.spec);
+        Cell spec_value = first(row.spec_value);
         Cell body = first(row.body);
-        function::collect_locals(&spec, &body);
-        EXPECT_EQ(molded(spec), row.result) << row.spec << " " << row.body;
+        function::collect_locals(&spec_value, &body);
+        EXPECT_EQ(molded(spec_value), row.result) << row.spec_value << " " << row.body;
     }
 
-    Cell spec = first("[a /extern b 1]");
+    Cell spec_value = first("[a /extern b 1]");
     Cell body = first("[c: 1]");
-    EXPECT_EQ(test::raised([&] { function::collect_locals(&spec, &body); }), script(err::bad_func_extern));
+    EXPECT_EQ(test::raised([&] { function::collect_locals(&spec_value, &body); }), script(err::bad_func_extern));
 
     // A body that holds itself is walked once.
     Cell looped = first("[d: 1]");
@@ -154,9 +154,9 @@ TEST_F(Callables, CollectLocals) {
 }
 
 TEST_F(Callables, LocalSlots) {
-    Cell spec = first("[a /r b /local c d]");
-    EXPECT_EQ(function::count_locals(&spec, 0, false), 3);
-    EXPECT_EQ(function::count_locals(&spec, 3, true), 3);
+    Cell spec_value = first("[a /r b /local c d]");
+    EXPECT_EQ(function::count_locals(&spec_value, 0, false), 3);
+    EXPECT_EQ(function::count_locals(&spec_value, 3, true), 3);
     Cell none_local = first("[a /r b]");
     EXPECT_EQ(function::count_locals(&none_local, 0, false), 0);
     EXPECT_EQ(function::count_locals(&none_local, 0, true), -1);
@@ -200,9 +200,9 @@ TEST_F(Callables, FunctionValue) {
 
     // The maker's code and integer are kept; a spec not at its head is
     // copied from there; a given context is used as it is.
-    Cell spec = first("[x y z]");
-    spec.data1 = 1;
-    Node given = function::make_value(&spec, nullptr, context, 7, 12, 0);
+    Cell spec_value = first("[x y z]");
+    spec_value.data1 = 1;
+    Node given = function::make_value(&spec_value, nullptr, context, 7, 12, 0);
     Cell g = stack::top[-1];
     EXPECT_EQ(given, context);
     EXPECT_EQ(function::context_node(&g), context);
@@ -221,7 +221,7 @@ TEST_F(Callables, FunctionValue) {
 TEST_F(Callables, NativeAndActionPositions) {
     struct Row {
         uint32_t type;
-        const char* spec;
+        const char* spec_value;
         bool accepted;
     };
     const Row rows[] = {
@@ -237,8 +237,8 @@ TEST_F(Callables, NativeAndActionPositions) {
         {TYPE_NATIVE, "[x]", false},
     };
     for (const Row& row : rows) {
-        uint32_t code = test::raised([&] { made(row.type, row.spec); });
-        EXPECT_EQ(code, row.accepted ? 0 : script(err::bad_make_arg)) << row.type << " " << row.spec;
+        uint32_t code = test::raised([&] { made(row.type, row.spec_value); });
+        EXPECT_EQ(code, row.accepted ? 0 : script(err::bad_make_arg)) << row.type << " " << row.spec_value;
     }
 
     Cell native = made(TYPE_NATIVE, "[[value /only] 5]");
@@ -369,7 +369,7 @@ routine::Arg add_one(const routine::Arg* args) { return routine::Arg{.integer = 
 
 TEST_F(Callables, Routines) {
     struct Row {
-        const char* spec;
+        const char* spec_value;
         uint32_t arity;
     };
     const Row rows[] = {
@@ -380,11 +380,11 @@ TEST_F(Callables, Routines) {
         {"[]", 0},
     };
     for (const Row& row : rows) {
-        Cell spec = first(row.spec);
-        EXPECT_EQ(routine::count_arity(&spec), row.arity) << row.spec;
-        routine::make_value(&spec, nullptr, 1, 0, true);
+        Cell spec_value = first(row.spec_value);
+        EXPECT_EQ(routine::count_arity(&spec_value), row.arity) << row.spec_value;
+        routine::make_value(&spec_value, nullptr, 1, 0, true);
         Cell made_routine = stack::top[-1];
-        EXPECT_EQ(routine::arity(&made_routine), row.arity) << row.spec;
+        EXPECT_EQ(routine::arity(&made_routine), row.arity) << row.spec_value;
         EXPECT_TRUE(routine::takes_cells(&made_routine));
     }
 
@@ -394,15 +394,15 @@ TEST_F(Callables, Routines) {
     routine::Arg argument{.integer = 41};
     EXPECT_EQ(routine::at(index)(&argument).integer, 42);
 
-    Cell spec = first("[a [integer!]]");
+    Cell spec_value = first("[a [integer!]]");
     Cell name = first("callables-test-add-one");
     Cell missing = first("callables-test-missing");
     bool was_booting = booting;
     booting = false;
-    EXPECT_EQ(test::raised([&] { routine::declare(&spec, &name, 11, false); }), internal(err::routines));
+    EXPECT_EQ(test::raised([&] { routine::declare(&spec_value, &name, 11, false); }), internal(err::routines));
     booting = true;
-    EXPECT_EQ(test::raised([&] { routine::declare(&spec, &missing, 11, false); }), script(err::bad_make_arg));
-    Cell declared = *routine::declare(&spec, &name, 11, false);
+    EXPECT_EQ(test::raised([&] { routine::declare(&spec_value, &missing, 11, false); }), script(err::bad_make_arg));
+    Cell declared = *routine::declare(&spec_value, &name, 11, false);
     booting = was_booting;
     EXPECT_EQ(routine::index(&declared), index);
     EXPECT_EQ(routine::arity(&declared), 1u);

@@ -38,8 +38,8 @@ std::string first_line(const std::string& text) { return text.substr(0, text.fin
 class ErrorTest : public test::StackRestoringTest {
 protected:
     // make error! of the spec, copied off the stack.
-    static Cell made(const Cell& spec) {
-        Cell copy = spec;
+    static Cell made(const Cell& spec_value) {
+        Cell copy = spec_value;
         return *error::make(nullptr, &copy, TYPE_ERROR);
     }
     static std::string formed(const Cell& error, int32_t stack_trace = 1) {
@@ -97,7 +97,7 @@ TEST_F(ErrorTest, MakeFromABlockOfWords) {
     Cell overflow = made(block_of("math overflow"));
     EXPECT_EQ(test::code_of(&overflow), 401u);
     struct Case {
-        const char* spec;
+        const char* spec_value;
         Category category;
         uint32_t id;
     };
@@ -111,8 +111,8 @@ TEST_F(ErrorTest, MakeFromABlockOfWords) {
         {"type: 'math", Category::internal, err::not_done},
     };
     for (const Case& c : cases) {
-        Cell spec = block_of(c.spec);
-        EXPECT_EQ(raised([&] { made(spec); }), error_code(c.category, c.id)) << c.spec;
+        Cell spec_value = block_of(c.spec_value);
+        EXPECT_EQ(raised([&] { made(spec_value); }), error_code(c.category, c.id)) << c.spec_value;
     }
     Cell e;
     EXPECT_EQ(raised([&] { made(Cell{TYPE_NONE, 0, 0, 0}); }, &e), error_code(Category::script, err::bad_make_arg));

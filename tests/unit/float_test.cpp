@@ -446,7 +446,7 @@ TEST(FloatMake, ConvertsEachKindOfSpec) {
     float_::make_in(&three_tenths, -1.9);  // the exponent is truncated
     struct Row {
         const char* name;
-        Cell spec;
+        Cell spec_value;
         uint32_t target;
         double expected;
     } rows[] = {
@@ -470,7 +470,7 @@ TEST(FloatMake, ConvertsEachKindOfSpec) {
     };
     for (const Row& row : rows) {
         Cell result{TYPE_DATATYPE, row.target, 0, 0};
-        EXPECT_EQ(test::raised([&] { float_::make(&result, &row.spec, row.target); }), 0u) << row.name;
+        EXPECT_EQ(test::raised([&] { float_::make(&result, &row.spec_value, row.target); }), 0u) << row.name;
         expect_value(result, row.target, row.expected, row.name);
     }
 }
@@ -486,19 +486,19 @@ TEST(FloatMake, SpecsThatAreNoNumberRaiseBadToArg) {
     block::rs_append(&with_text, &text);
     Cell rows[] = {one_value, with_text, test::text_cell(U"12abc"), test::text_cell(U"١٢"),
                    test::text_cell(U""), Cell{TYPE_NONE, 0, 0, 0}};
-    for (const Cell& spec : rows) {
+    for (const Cell& spec_value : rows) {
         Cell result{TYPE_DATATYPE, TYPE_FLOAT, 0, 0};
-        EXPECT_EQ(test::raised([&] { float_::make(&result, &spec, TYPE_FLOAT); }),
+        EXPECT_EQ(test::raised([&] { float_::make(&result, &spec_value, TYPE_FLOAT); }),
                   error_code(Category::script, err::bad_to_arg))
-            << "spec type " << cell_type(&spec);
+            << "spec type " << cell_type(&spec_value);
     }
     Cell percent_texts[] = {test::text_cell(U"1 2"), test::text_cell(U"abc"), test::text_cell(U"1.2.3"),
                             test::text_cell(U"[")};
-    for (const Cell& spec : percent_texts) {
+    for (const Cell& spec_value : percent_texts) {
         Cell result{TYPE_DATATYPE, TYPE_PERCENT, 0, 0};
-        EXPECT_EQ(test::raised([&] { float_::make(&result, &spec, TYPE_PERCENT); }),
+        EXPECT_EQ(test::raised([&] { float_::make(&result, &spec_value, TYPE_PERCENT); }),
                   error_code(Category::script, err::bad_to_arg))
-            << test::utf8(spec);
+            << test::utf8(spec_value);
     }
 }
 
