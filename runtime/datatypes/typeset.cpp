@@ -55,7 +55,7 @@ const Cell* dereferenced(const Cell* value) {
     return cell_type(value) == TYPE_WORD ? value_of_word(value) : value;
 }
 
-// A nested block in a type specification is skipped.
+// A nested block in a block of types is skipped.
 void add_spec_entry(Cell* typeset, const Cell* entry) {
     const Cell* value = dereferenced(entry);
     switch (cell_type(value)) {

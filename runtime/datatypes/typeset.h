@@ -29,7 +29,7 @@ Cell* make_in_block(const Cell* block, uint32_t word1, uint32_t word2, uint32_t 
 // The typeset of an argument declared without types: every datatype but
 // unset!.
 Cell* make_any_in_block(const Cell* block);
-// The typeset of a type-specification block: words stand for their values
+// The typeset of a block of types: words stand for their values
 // (no-value when they have none), datatypes and typesets add their members,
 // a word whose value is a word adds object!, nested blocks are skipped, and
 // anything else raises script invalid-type-spec with the value.

@@ -97,7 +97,7 @@ TEST_F(Typeset, AnArgumentWithoutTypesTakesEverythingButUnset) {
     EXPECT_EQ(bits(*typeset::make_in_block(&block, 1, 2, 3)), (std::array<uint32_t, 3>{1, 2, 3}));
 }
 
-TEST_F(Typeset, TypeSpecifications) {
+TEST_F(Typeset, BlocksOfTypes) {
     Cell number = global_word("h1-number!", of_types({TYPE_INTEGER, TYPE_FLOAT}));
     Cell string_type = global_word("h1-string-type", datatype_value(TYPE_STRING));
     Cell class_word = global_word("h1-class", Cell{TYPE_WORD, 0, 1, 0});
