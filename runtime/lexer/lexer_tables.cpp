@@ -68,7 +68,8 @@ constexpr uint32_t byte_flags(uint32_t b) {
     case '^': return F_CARET;
     default: break;
     }
-    if (b >= 0xC2 && b <= 0xEF) return F_UTF8_SHORT;
+    // A stray continuation byte marks the token too, so that its UTF-8 is checked.
+    if (b >= 0x80 && b <= 0xEF) return F_UTF8_SHORT;
     if (b >= 0xF0 && b <= 0xF7) return F_UTF8_LONG;
     return 0;
 }

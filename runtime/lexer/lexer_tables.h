@@ -34,7 +34,7 @@ constexpr uint32_t F_COLON = 0x4000000;
 constexpr uint32_t F_COMMA = 0x8000000;
 constexpr uint32_t F_DOT = 0x10000000;
 constexpr uint32_t F_CARET = 0x20000000;
-constexpr uint32_t F_UTF8_SHORT = 0x40000000;  // lead bytes of 2- and 3-byte sequences
+constexpr uint32_t F_UTF8_SHORT = 0x40000000;  // continuation bytes, lead bytes of 2- and 3-byte sequences
 constexpr uint32_t F_UTF8_LONG = 0x80000000;   // lead bytes of 4-byte sequences
 constexpr uint32_t F_UTF8 = F_UTF8_SHORT | F_UTF8_LONG;
 

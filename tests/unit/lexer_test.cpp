@@ -152,6 +152,8 @@ TEST(Lexer, MalformedUtf8IsASyntaxError) {
         {"%\"^(110000)\"", "file"},
         {"%{\xED\xA0\x80}%", "string"},
         {"a\xF4\x90\x80\x80", "word"},
+        {"rj\xBC", "word"},                  // a stray continuation byte
+        {"#a\xBC", "issue"},
         {"#\"\xE0\x80\xAF\"", "char"},
         {"<\xED\xA0\x80>", "tag"},
     };
