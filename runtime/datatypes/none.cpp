@@ -5,6 +5,7 @@
 #include "runtime/datatype.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/string_buffer.h"
+#include "runtime/interpreter/actions.h"
 #include "runtime/series.h"
 #include "runtime/stack.h"
 
@@ -51,19 +52,19 @@ int32_t compare(const Cell*, const Cell* value2, int32_t op) {
 
 void clear(Cell*) { box(); }
 
-Cell* find(Cell*, Cell*, Cell*, bool, bool, bool, bool, Cell*, Cell*, bool, bool, bool, bool) {
+Cell* find(Cell*, const Cell*, const Cell*, bool, bool, bool, bool, const Cell*, const Cell*, bool, bool, bool, bool) {
     return &constant;
 }
 
 int32_t length(const Cell*) { return -1; }
 
-void remove(Cell*, Cell*, Cell*) { box(); }
+void remove(Cell*, const Cell*, const Cell*) { box(); }
 
-Cell* select(Cell*, Cell*, Cell*, bool, bool, bool, bool, Cell*, Cell*, bool, bool) {
+Cell* select(Cell*, const Cell*, const Cell*, bool, bool, bool, bool, const Cell*, const Cell*, bool, bool) {
     return &constant;
 }
 
-Cell* take(Cell*, Cell*, bool, bool) { return &constant; }
+Cell* take(Cell*, const Cell*, bool, bool) { return &constant; }
 
 void init() {
     make_at(&constant);
@@ -75,11 +76,11 @@ void init() {
     slots[datatype::SLOT_MOLD - 1] = datatype::as_action(mold);
     slots[datatype::SLOT_COMPARE - 1] = datatype::as_action(compare);
     slots[datatype::SLOT_CLEAR - 1] = datatype::as_action(clear);
-    slots[datatype::SLOT_FIND - 1] = datatype::as_action(find);
+    slots[datatype::SLOT_FIND - 1] = datatype::as_action(static_cast<actions::FindFn>(find));
     slots[datatype::SLOT_LENGTH_Q - 1] = datatype::as_action(length);
-    slots[datatype::SLOT_REMOVE - 1] = datatype::as_action(remove);
-    slots[datatype::SLOT_SELECT - 1] = datatype::as_action(select);
-    slots[datatype::SLOT_TAKE - 1] = datatype::as_action(take);
+    slots[datatype::SLOT_REMOVE - 1] = datatype::as_action(static_cast<actions::RemoveFn>(remove));
+    slots[datatype::SLOT_SELECT - 1] = datatype::as_action(static_cast<actions::SelectFn>(select));
+    slots[datatype::SLOT_TAKE - 1] = datatype::as_action(static_cast<actions::TakeFn>(take));
     datatype::register_type(record);
 }
 

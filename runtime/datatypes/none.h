@@ -31,14 +31,14 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op);
 // answers none: clear and remove write it into the result cell, find,
 // select and take return the constant.
 void clear(Cell* series);
-Cell* find(Cell* series, Cell* value, Cell* part, bool only, bool case_sensitive, bool same,
-           bool any, Cell* wild, Cell* skip, bool last, bool reverse, bool tail, bool match);
+Cell* find(Cell* series, const Cell* value, const Cell* part, bool only, bool case_sensitive, bool same,
+           bool any, const Cell* wild, const Cell* skip, bool last, bool reverse, bool tail, bool match);
 // -1, which the length? dispatcher turns into none.
 int32_t length(const Cell* series);
-void remove(Cell* series, Cell* part, Cell* key);
-Cell* select(Cell* series, Cell* value, Cell* part, bool only, bool case_sensitive, bool same,
-             bool any, Cell* wild, Cell* skip, bool last, bool reverse);
-Cell* take(Cell* series, Cell* part, bool deep, bool last);
+void remove(Cell* series, const Cell* part, const Cell* key);
+Cell* select(Cell* series, const Cell* value, const Cell* part, bool only, bool case_sensitive, bool same,
+             bool any, const Cell* wild, const Cell* skip, bool last, bool reverse);
+Cell* take(Cell* series, const Cell* part, bool deep, bool last);
 
 // Fills the constant and registers none!.
 void init();

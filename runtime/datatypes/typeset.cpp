@@ -7,6 +7,7 @@
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/string_buffer.h"
 #include "runtime/datatypes/word.h"
+#include "runtime/interpreter/actions.h"
 #include "runtime/memory.h"
 #include "runtime/raise.h"
 #include "runtime/series.h"
@@ -257,7 +258,8 @@ Cell* complement(Cell* value) {
     return value;
 }
 
-Cell* find(Cell* series, Cell* value, Cell*, bool, bool, bool, bool, Cell*, Cell*, bool, bool, bool, bool) {
+Cell* find(Cell* series, const Cell* value, const Cell*, bool, bool, bool, bool, const Cell*, const Cell*, bool, bool, bool,
+           bool) {
     if (cell_type(value) != TYPE_DATATYPE) fire(Category::script, err::invalid_arg, value);
     return logic::constant(contains(series, value->data1));
 }
@@ -274,7 +276,7 @@ void init() {
     slots[datatype::SLOT_COMPLEMENT - 1] = datatype::as_action(complement);
     slots[datatype::SLOT_OR - 1] = datatype::as_action(or_);
     slots[datatype::SLOT_XOR - 1] = datatype::as_action(xor_);
-    slots[datatype::SLOT_FIND - 1] = datatype::as_action(find);
+    slots[datatype::SLOT_FIND - 1] = datatype::as_action(static_cast<actions::FindFn>(find));
     datatype::register_type(record);
 }
 

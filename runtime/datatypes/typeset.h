@@ -74,8 +74,8 @@ Cell* xor_(Cell* value1, Cell* value2);
 Cell* complement(Cell* value);
 // The true or false constant: whether the datatype (no other value: script
 // invalid-arg) is a member. find's refinements change nothing.
-Cell* find(Cell* series, Cell* value, Cell* part, bool only, bool case_sensitive, bool same,
-           bool any, Cell* wild, Cell* skip, bool last, bool reverse, bool tail, bool match);
+Cell* find(Cell* series, const Cell* value, const Cell* part, bool only, bool case_sensitive, bool same,
+           bool any, const Cell* wild, const Cell* skip, bool last, bool reverse, bool tail, bool match);
 
 // Registers typeset!.
 void init();
