@@ -21,6 +21,7 @@
 #include "runtime/stack.h"
 #include "tests/unit/block_builder.h"
 #include "tests/unit/load_and_mold.h"
+#include "tests/unit/owner_reports.h"
 #include "tests/unit/support.h"
 
 namespace vek {
@@ -33,9 +34,10 @@ using test::nested_block;
 using test::text_of;
 
 // The block molded from its first cell, whatever its head.
-std::string molded_whole(Cell block) {
-    block.data1 = 0;
-    return molded(block);
+std::string molded_whole(const Cell& block) {
+    Cell from_first = block;
+    from_first.data1 = 0;
+    return molded(from_first);
 }
 
 Cell at(const char* source, uint32_t head) {
@@ -365,46 +367,20 @@ TEST_F(BlockEdit, DeepCopyRefusesCyclesAndExcessiveNesting) {
 
 // ---------------------------------------------------------------- owner reports
 
-struct Report {
-    std::string action;
-    int32_t index, part;
-    std::string seen;  // the block as the handler saw it
-};
-std::vector<Report> reports;
-// Set by a test whose handler empties the block on the first report.
-bool empty_on_report = false;
-
-bool record_report(const Cell*, const Cell*, const Cell* value, const Cell* action, const Cell*, int32_t index,
-                   int32_t part) {
-    reports.push_back({symbol::get_c_string(action->data2), index, part, molded_whole(*value)});
-    if (empty_on_report && reports.size() == 1) block::truncate_at(value, 0);
-    return true;
-}
+namespace reports_of = test::owner_reports;
+using reports_of::own;
+using reports_of::reports;
 
 class OwnedBlock : public BlockEdit {
 protected:
     void SetUp() override {
         BlockEdit::SetUp();
-        saved_ = ownership::notify_owner_hook;
-        ownership::notify_owner_hook = record_report;
-        reports.clear();
-        empty_on_report = false;
+        reports_of::install(molded_whole, [](const Cell* block) { block::truncate_at(block, 0); });
     }
     void TearDown() override {
-        ownership::notify_owner_hook = saved_;
-        empty_on_report = false;
+        reports_of::restore();
         BlockEdit::TearDown();
     }
-
-    static void own(Cell* block) {
-        Cell owner{TYPE_OBJECT, uint32_t(context::create(1, false, false, nullptr, context::KIND_OBJECT)), 0, 0};
-        Cell field{};
-        word::make_at(symbol::make("w2c-field"), &field);
-        ownership::set_owner(block, &owner, &field);
-    }
-
-private:
-    decltype(ownership::notify_owner_hook) saved_;
 };
 
 TEST_F(OwnedBlock, EditsReportBeforeAndAfter) {
@@ -444,7 +420,7 @@ TEST_F(OwnedBlock, EditsReportBeforeAndAfter) {
 // The handler runs Vek code that may shorten the block: the edit must work
 // on the block as the handler left it.
 TEST_F(OwnedBlock, AnEditFollowsWhatTheHandlerDidToTheBlock) {
-    empty_on_report = true;
+    reports_of::shorten_on_first = true;
     struct Row {
         const char* name;
         void (*edit)(Cell* block);

@@ -20,6 +20,8 @@
 #include "runtime/raise.h"
 #include "runtime/stack.h"
 #include "tests/unit/block_builder.h"
+#include "tests/unit/owner_reports.h"
+#include "tests/unit/stack_fixture.h"
 #include "tests/unit/string_cells.h"
 #include "tests/unit/support.h"
 
@@ -542,37 +544,17 @@ TEST(SeriesActions, RandomSeedOnlyAndShuffle) {
 
 // ---------------------------------------------------------------- owner reports
 
-struct Report {
-    std::string action;
-    int32_t index, part;
-    std::string seen;  // the series as the handler saw it
-};
-std::vector<Report> reports;
+namespace reports_of = test::owner_reports;
+using reports_of::own;
+using reports_of::reports;
 
-bool record_report(const Cell*, const Cell*, const Cell* value, const Cell* action, const Cell*, int32_t index,
-                   int32_t part) {
-    reports.push_back({symbol::get_c_string(action->data2), index, part, whole(*value)});
-    return true;
-}
-
-class OwnedSeries : public testing::Test {
+class OwnedSeries : public test::StackRestoringTest {
 protected:
-    void SetUp() override {
-        saved_ = ownership::notify_owner_hook;
-        ownership::notify_owner_hook = record_report;
-        reports.clear();
+    void SetUp() override { reports_of::install(whole, nullptr); }
+    void TearDown() override {
+        reports_of::restore();
+        StackRestoringTest::TearDown();
     }
-    void TearDown() override { ownership::notify_owner_hook = saved_; }
-
-    static void own(Cell* series) {
-        Cell owner{TYPE_OBJECT, uint32_t(context::create(1, false, false, nullptr, context::KIND_OBJECT)), 0, 0};
-        Cell field{};
-        word::make_at(symbol::make("w2a-field"), &field);
-        ownership::set_owner(series, &owner, &field);
-    }
-
-private:
-    decltype(ownership::notify_owner_hook) saved_;
 };
 
 TEST_F(OwnedSeries, EditsReportBeforeAndAfter) {

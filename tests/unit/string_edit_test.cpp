@@ -9,6 +9,8 @@
 #include "runtime/datatypes/word.h"
 #include "runtime/ownership.h"
 #include "runtime/stack.h"
+#include "tests/unit/owner_reports.h"
+#include "tests/unit/stack_fixture.h"
 #include "tests/unit/string_cells.h"
 
 namespace vek {
@@ -17,57 +19,30 @@ namespace {
 using test::text_cell;
 
 // The whole text, whatever the head.
-std::string whole(Cell value) {
+std::string whole(const Cell& string) {
+    Cell value = string;
     value.data1 = 0;
     return test::utf8(value);
 }
 
-struct Report {
-    std::string action;
-    int32_t index, part;
-    std::string seen;  // the string as the handler saw it
-};
-std::vector<Report> reports;
-// Set by a test whose handler empties the string on the first report.
-bool empty_on_report = false;
+namespace reports_of = test::owner_reports;
+using reports_of::reports;
 
-bool record_report(const Cell*, const Cell*, const Cell* value, const Cell* action, const Cell*, int32_t index,
-                   int32_t part) {
-    reports.push_back({symbol::get_c_string(action->data2), index, part, whole(*value)});
-    if (empty_on_report && reports.size() == 1) series_buffer(value)->tail = series_buffer(value)->offset;
-    return true;
-}
-
-class OwnedString : public testing::Test {
+class OwnedString : public test::StackRestoringTest {
 protected:
     void SetUp() override {
-        base_ = stack::top;
-        saved_ = ownership::notify_owner_hook;
-        ownership::notify_owner_hook = record_report;
-        reports.clear();
-        empty_on_report = false;
+        reports_of::install(whole, [](const Cell* s) { series_buffer(s)->tail = series_buffer(s)->offset; });
     }
     void TearDown() override {
-        ownership::notify_owner_hook = saved_;
-        empty_on_report = false;
-        stack::top = base_;  // take leaves its answer there
+        reports_of::restore();
+        StackRestoringTest::TearDown();  // take leaves its answer on the stack
     }
 
     static Cell owned(std::u32string_view text, uint32_t head) {
         Cell string = text_cell(text, 1, TYPE_STRING, head);
-        Cell owner{TYPE_OBJECT, uint32_t(context::create(1, false, false, nullptr, context::KIND_OBJECT)), 0, 0};
-        // The owner table holds its owners weakly: the stack keeps this one
-        // alive until TearDown cuts the stack back.
-        stack::push(&owner);
-        Cell field{};
-        word::make_at(symbol::make("s2-field"), &field);
-        ownership::set_owner(&string, &owner, &field);
+        reports_of::own(&string);
         return string;
     }
-
-private:
-    Cell* base_ = nullptr;
-    decltype(ownership::notify_owner_hook) saved_;
 };
 
 TEST_F(OwnedString, EditsReportBeforeAndAfter) {
@@ -106,7 +81,7 @@ TEST_F(OwnedString, EditsReportBeforeAndAfter) {
 // The handler runs Vek code that may shorten the string: the edit must work
 // on the string as the handler left it.
 TEST_F(OwnedString, AnEditFollowsWhatTheHandlerDidToTheString) {
-    empty_on_report = true;
+    reports_of::shorten_on_first = true;
     struct Row {
         const char* name;
         void (*edit)(Cell* string);
