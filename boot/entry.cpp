@@ -5,8 +5,8 @@
 #include "boot/script.h"
 #include "runtime/init.h"
 #include "runtime/process.h"
-#include "runtime/quit.h"
-#include "runtime/unwind.h"
+#include "runtime/core/quit.h"
+#include "runtime/core/unwind.h"
 
 namespace vek::boot {
 int entry(void* command_line) {

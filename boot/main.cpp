@@ -1,6 +1,6 @@
 #include "boot/entry.h"
 #include "platform/runtime_thread.h"
-#include "runtime/quit.h"
+#include "runtime/core/quit.h"
 
 int main(int argc, char** argv) {
     vek::boot::CommandLine line{argc, argv};

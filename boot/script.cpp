@@ -5,17 +5,17 @@
 #include <string>
 
 #include "platform/stdin.h"
-#include "runtime/console_output.h"
-#include "runtime/datatypes/context.h"
-#include "runtime/datatypes/error.h"
-#include "runtime/datatypes/string_buffer.h"
-#include "runtime/datatypes/symbol.h"
-#include "runtime/interpreter/interpreter.h"
+#include "runtime/output/stdout_writer.h"
+#include "runtime/datatypes/word/context.h"
+#include "runtime/datatypes/object/error.h"
+#include "runtime/datatypes/string/buffer.h"
+#include "runtime/datatypes/word/symbol.h"
+#include "runtime/eval/evaluator.h"
 #include "runtime/lexer/lexer.h"
-#include "runtime/memory.h"
-#include "runtime/raise.h"
-#include "runtime/stack.h"
-#include "runtime/system.h"
+#include "runtime/memory/manager.h"
+#include "runtime/core/raise.h"
+#include "runtime/eval/stack.h"
+#include "runtime/core/system.h"
 
 namespace vek::boot {
 

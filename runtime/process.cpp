@@ -1,7 +1,7 @@
 #include "runtime/process.h"
 
 #include "platform/terminal.h"
-#include "runtime/system.h"
+#include "runtime/core/system.h"
 
 namespace vek::runtime {
 

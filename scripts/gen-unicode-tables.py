@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes runtime/unicode_tables.cpp: the display-width range tables and the
+"""Writes runtime/text/unicode_tables.cpp: the display-width range tables and the
 case-mapping pair lists, from the Unicode Character Database files of Debian's
 unicode-data package (/usr/share/unicode).
 
@@ -211,7 +211,7 @@ def render(upper_bmp, lower_bmp, upper_above, lower_above, zero, wide, ambiguous
         "// Database. Do not edit: change the script and run it again.",
         '#include <iterator>',
         "",
-        '#include "runtime/unicode.h"',
+        '#include "runtime/text/unicode.h"',
         "",
         "namespace vek::unicode {",
         "namespace {",
@@ -237,7 +237,7 @@ def main():
     here = os.path.dirname(os.path.abspath(__file__))
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--ucd", default="/usr/share/unicode")
-    parser.add_argument("--out", default=os.path.join(here, "..", "runtime", "unicode_tables.cpp"))
+    parser.add_argument("--out", default=os.path.join(here, "..", "runtime", "text", "unicode_tables.cpp"))
     args = parser.parse_args()
     if not os.path.isfile(os.path.join(args.ucd, "UnicodeData.txt")):
         fail(f"no UnicodeData.txt under {args.ucd} (apt-get install unicode-data)")

@@ -1,16 +1,16 @@
 // char!: construction, text forms, comparison and arithmetic.
 #include "runtime/datatypes/char.h"
 
-#include "runtime/datatype.h"
-#include "runtime/datatypes/float.h"
-#include "runtime/datatypes/integer.h"
-#include "runtime/datatypes/string.h"
-#include "runtime/datatypes/string_buffer.h"
-#include "runtime/interpreter/actions.h"
-#include "runtime/raise.h"
-#include "runtime/series.h"
-#include "runtime/stack.h"
-#include "runtime/unicode.h"
+#include "runtime/core/datatype.h"
+#include "runtime/datatypes/number/float.h"
+#include "runtime/datatypes/number/integer.h"
+#include "runtime/datatypes/string/string.h"
+#include "runtime/datatypes/string/buffer.h"
+#include "runtime/actions/dispatch.h"
+#include "runtime/core/raise.h"
+#include "runtime/memory/series.h"
+#include "runtime/eval/stack.h"
+#include "runtime/text/unicode.h"
 
 namespace vek::char_ {
 

@@ -3,12 +3,12 @@
 // and odd? from integer!, its parent, and has its own construction, text
 // forms, comparison and arithmetic that stays within the code point range.
 //
-// Action signatures are integer!'s (runtime/datatypes/integer.h).
+// Action signatures are integer!'s (runtime/datatypes/number/integer.h).
 #pragma once
 
 #include <cstdint>
 
-#include "runtime/cell.h"
+#include "runtime/core/cell.h"
 
 namespace vek::char_ {
 

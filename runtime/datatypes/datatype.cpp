@@ -1,11 +1,11 @@
 // datatype!: a value naming a datatype by its id (payload word 1).
-#include "runtime/datatype.h"
+#include "runtime/core/datatype.h"
 
 #include <cstring>
 
-#include "runtime/datatypes/string_buffer.h"
-#include "runtime/series.h"
-#include "runtime/stack.h"
+#include "runtime/datatypes/string/buffer.h"
+#include "runtime/memory/series.h"
+#include "runtime/eval/stack.h"
 
 namespace vek::datatype {
 

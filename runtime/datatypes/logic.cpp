@@ -2,13 +2,13 @@
 
 #include <cstring>
 
-#include "runtime/datatype.h"
-#include "runtime/datatypes/error.h"
-#include "runtime/datatypes/string_buffer.h"
+#include "runtime/core/datatype.h"
+#include "runtime/datatypes/object/error.h"
+#include "runtime/datatypes/string/buffer.h"
 #include "runtime/io/random.h"
-#include "runtime/raise.h"
-#include "runtime/series.h"
-#include "runtime/stack.h"
+#include "runtime/core/raise.h"
+#include "runtime/memory/series.h"
+#include "runtime/eval/stack.h"
 
 namespace vek::logic {
 

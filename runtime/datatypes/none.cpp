@@ -2,12 +2,12 @@
 
 #include <cstring>
 
-#include "runtime/datatype.h"
+#include "runtime/core/datatype.h"
 #include "runtime/datatypes/logic.h"
-#include "runtime/datatypes/string_buffer.h"
-#include "runtime/interpreter/actions.h"
-#include "runtime/series.h"
-#include "runtime/stack.h"
+#include "runtime/datatypes/string/buffer.h"
+#include "runtime/actions/dispatch.h"
+#include "runtime/memory/series.h"
+#include "runtime/eval/stack.h"
 
 namespace vek::none {
 

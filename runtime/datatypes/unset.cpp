@@ -2,11 +2,11 @@
 
 #include <cstring>
 
-#include "runtime/datatype.h"
+#include "runtime/core/datatype.h"
 #include "runtime/datatypes/logic.h"
-#include "runtime/datatypes/string_buffer.h"
-#include "runtime/series.h"
-#include "runtime/stack.h"
+#include "runtime/datatypes/string/buffer.h"
+#include "runtime/memory/series.h"
+#include "runtime/eval/stack.h"
 
 namespace vek::unset {
 

@@ -1,8 +1,8 @@
 #include "runtime/io/random.h"
 
 #include "platform/os.h"
-#include "runtime/heap.h"
-#include "runtime/quit.h"
+#include "runtime/memory/malloc_list.h"
+#include "runtime/core/quit.h"
 
 namespace vek {
 

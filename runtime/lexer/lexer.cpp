@@ -5,15 +5,15 @@
 #include <cstdio>
 #include <cstring>
 
-#include "runtime/collector.h"
-#include "runtime/datatypes/block.h"
-#include "runtime/datatypes/string_buffer.h"
-#include "runtime/datatypes/symbol.h"
-#include "runtime/heap.h"
-#include "runtime/lexer/lexer_internal.h"
+#include "runtime/gc/collector.h"
+#include "runtime/datatypes/block/block.h"
+#include "runtime/datatypes/string/buffer.h"
+#include "runtime/datatypes/word/symbol.h"
+#include "runtime/memory/malloc_list.h"
+#include "runtime/lexer/internal.h"
 #include "runtime/lexer/load_numbers.h"
-#include "runtime/raise.h"
-#include "runtime/unicode.h"
+#include "runtime/core/raise.h"
+#include "runtime/text/unicode.h"
 
 namespace vek::lexer {
 

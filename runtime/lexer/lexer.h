@@ -1,5 +1,5 @@
 // The lexer: UTF-8 source text to value cells. One table-driven automaton
-// (lexer_tables.h) delimits tokens; each token kind has a scanner, for the
+// (tables.h) delimits tokens; each token kind has a scanner, for the
 // delimiters and nesting, and a loader, which checks the token's text and, in
 // load mode, appends its value to the output stack.
 //
@@ -17,7 +17,7 @@
 
 #include <cstdint>
 
-#include "runtime/cell.h"
+#include "runtime/core/cell.h"
 
 namespace vek::lexer {
 

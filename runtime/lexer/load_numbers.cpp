@@ -5,19 +5,19 @@
 #include <cmath>
 #include <limits>
 
-#include "runtime/datatypes/date.h"
-#include "runtime/datatypes/date_helpers.h"
-#include "runtime/datatypes/float.h"
-#include "runtime/datatypes/integer.h"
-#include "runtime/datatypes/money.h"
-#include "runtime/datatypes/pair.h"
-#include "runtime/datatypes/percent.h"
-#include "runtime/datatypes/point.h"
-#include "runtime/datatypes/time.h"
-#include "runtime/datatypes/tuple.h"
+#include "runtime/datatypes/compound/date.h"
+#include "runtime/datatypes/compound/date_helpers.h"
+#include "runtime/datatypes/number/float.h"
+#include "runtime/datatypes/number/integer.h"
+#include "runtime/datatypes/number/money.h"
+#include "runtime/datatypes/compound/pair.h"
+#include "runtime/datatypes/number/percent.h"
+#include "runtime/datatypes/compound/point.h"
+#include "runtime/datatypes/number/time.h"
+#include "runtime/datatypes/compound/tuple.h"
 #include "runtime/lexer/lexer.h"
-#include "runtime/lexer/lexer_tables.h"
-#include "runtime/text_to_number.h"
+#include "runtime/lexer/tables.h"
+#include "runtime/text/to_number.h"
 
 namespace vek::lexer {
 

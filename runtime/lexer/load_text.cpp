@@ -2,17 +2,17 @@
 // string-like types, words, binaries, maps and construction literals.
 #include <cstring>
 
-#include "runtime/datatype.h"
-#include "runtime/datatypes/binary.h"
-#include "runtime/datatypes/block_array.h"
-#include "runtime/datatypes/context.h"
-#include "runtime/datatypes/map.h"
-#include "runtime/datatypes/string_buffer.h"
-#include "runtime/datatypes/symbol.h"
-#include "runtime/datatypes/url.h"
-#include "runtime/datatypes/word.h"
-#include "runtime/lexer/lexer_internal.h"
-#include "runtime/unicode.h"
+#include "runtime/core/datatype.h"
+#include "runtime/datatypes/string/binary.h"
+#include "runtime/datatypes/block/array.h"
+#include "runtime/datatypes/word/context.h"
+#include "runtime/datatypes/container/map.h"
+#include "runtime/datatypes/string/buffer.h"
+#include "runtime/datatypes/word/symbol.h"
+#include "runtime/datatypes/string/url.h"
+#include "runtime/datatypes/word/word.h"
+#include "runtime/lexer/internal.h"
+#include "runtime/text/unicode.h"
 
 namespace vek::lexer {
 

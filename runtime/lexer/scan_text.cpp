@@ -1,8 +1,8 @@
 // The scanners of the delimiter kinds: nesting, brace strings, paths,
 // comments and the token that no rule accepts.
-#include "runtime/datatypes/symbol.h"
-#include "runtime/datatypes/word.h"
-#include "runtime/lexer/lexer_internal.h"
+#include "runtime/datatypes/word/symbol.h"
+#include "runtime/datatypes/word/word.h"
+#include "runtime/lexer/internal.h"
 
 namespace vek::lexer {
 

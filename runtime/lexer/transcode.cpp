@@ -1,9 +1,9 @@
 #include "runtime/lexer/transcode.h"
 
-#include "runtime/datatypes/block_array.h"
+#include "runtime/datatypes/block/array.h"
 #include "runtime/lexer/lexer.h"
-#include "runtime/raise.h"
-#include "runtime/stack.h"
+#include "runtime/core/raise.h"
+#include "runtime/eval/stack.h"
 
 namespace vek::natives {
 

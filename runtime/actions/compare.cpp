@@ -1,0 +1,77 @@
+// Comparison: every comparison in the runtime goes through the compare action
+// of the first value's datatype (slot 9), which answers -1, 0 or 1, or -2
+// when the values cannot be compared.
+#include "runtime/actions/compare.h"
+
+#include "runtime/core/datatype.h"
+#include "runtime/tables/hash_table.h"
+#include "runtime/actions/dispatch.h"
+#include "runtime/core/quit.h"
+#include "runtime/core/raise.h"
+
+namespace vek::actions {
+
+namespace {
+
+// An op code outside the table is the unmatched multi-way branch of the
+// runtime's error list.
+constexpr int ERROR_UNMATCHED_BRANCH = ERROR_BAD_UNIT;
+
+int32_t call_compare(const Cell* value1, const Cell* value2, int32_t op) {
+    auto implementation = reinterpret_cast<CompareFn>(lookup_for_value(value1, datatype::SLOT_COMPARE));
+    return implementation(value1, value2, op);
+}
+
+// Under these codes "not comparable" just means "not equal".
+bool equality_op(int32_t op) { return op <= 2 || (op >= 9 && op <= 12); }
+
+int32_t order(uint32_t a, uint32_t b) { return a < b ? -1 : a > b ? 1 : 0; }
+
+bool compare_for_tables(const Cell* a, const Cell* b, int op) {
+    if (!datatype::implemented(datatype::action(cell_type(a), datatype::SLOT_COMPARE)))
+        return hash_table::default_compare(a, b, op);
+    return compare(a, b, op);
+}
+
+}  // namespace
+
+bool compare(const Cell* value1, const Cell* value2, int32_t op) {
+    int32_t result = call_compare(value1, value2, op);
+    if (result == -2 && !equality_op(op)) fire(Category::script, err::invalid_compare, value1, value2);
+    switch (op) {
+    case COMP_EQUAL:
+    case COMP_STRICT_EQUAL:
+    case COMP_SAME:
+    case 10:
+    case 11:
+    case COMP_FIND: return result == 0;
+    case COMP_NOT_EQUAL: return result != 0;
+    case COMP_LESSER: return result < 0;
+    case COMP_LESSER_EQUAL: return result <= 0;
+    case COMP_GREATER: return result > 0;
+    case COMP_GREATER_EQUAL: return result >= 0;
+    default: quit_with_status(ERROR_UNMATCHED_BRANCH, uintptr_t(__builtin_return_address(0)));
+    }
+}
+
+int32_t compare_values(const Cell* value1, const Cell* value2, int32_t op) {
+    uint32_t type = cell_type(value1);
+    // The orderings below read a payload word that only a value of the same
+    // datatype carries; any other pair goes to the datatype's compare.
+    if (type == cell_type(value2)) {
+        switch (type) {
+        case TYPE_LOGIC: return int32_t(value1->data1) - int32_t(value2->data1);
+        case TYPE_NATIVE:
+        case TYPE_ACTION:
+        case TYPE_OP: return order(value1->data1, value2->data1);
+        case TYPE_FUNCTION:
+        case TYPE_ROUTINE: return order(value1->data3, value2->data3);
+        default: break;
+        }
+    }
+    return call_compare(value1, value2, op);
+}
+
+void init_compare() { hash_table::compare_hook = compare_for_tables; }
+
+}  // namespace vek::actions

@@ -1,0 +1,244 @@
+// Action dispatch: the typed dispatchers that runtime code calls directly.
+// Each looks the implementation up by the datatype of its first argument and
+// calls it with the slot's own signature.
+//
+// Argument conventions shared by every implementation: the first value cell
+// is the call's result cell; a refinement without argument arrives as a bool;
+// a refinement argument arrives as its cell, nullptr when the refinement is
+// absent.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "runtime/core/cell.h"
+#include "runtime/core/datatype.h"
+
+namespace vek::actions {
+
+constexpr int32_t NO_LIMIT = 2147483647;  // the limit passed when there is no /part
+
+// Comparison operation codes passed to the datatypes' compare implementations.
+enum CompareOp : int32_t {
+    COMP_EQUAL = 0, COMP_NOT_EQUAL = 1, COMP_STRICT_EQUAL = 2, COMP_LESSER = 3,
+    COMP_LESSER_EQUAL = 4, COMP_GREATER = 5, COMP_GREATER_EQUAL = 6,
+    COMP_SORT = 7, COMP_CASE_SORT = 8, COMP_SAME = 9, COMP_FIND = 12,
+};
+
+// ---------------------------------------------------------------- slot signatures
+// Every datatype registers its entries cast from exactly these types, so that
+// a mismatch fails to compile:
+//   datatype::as_action(static_cast<actions::FindFn>(&block::find))
+
+// make, to: write the new value into result (the prototype cell) and return it.
+using MakeFn = Cell* (*)(Cell* result, const Cell* spec, uint32_t type);
+using RandomFn = Cell* (*)(Cell* value, bool seed, bool secure, bool only);
+// field is the symbol id of the field word; the answer is written into value.
+using ReflectFn = void (*)(Cell* value, uint32_t field);
+// form and mold append the value's text to the string! buffer and return the
+// limit lowered by what they appended.
+using FormFn = int32_t (*)(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
+using MoldFn = int32_t (*)(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
+                           const Cell* part, int32_t limit, int32_t indent);
+// Path access: the parent, the selector, the value to set (nullptr when
+// reading), the path, the value that held the parent, the previous element,
+// the selector's index among the selectors, the case, get and last-element
+// flags, and the owner-notification flag.
+using EvalPathFn = Cell* (*)(Cell* parent, const Cell* element, const Cell* value,
+                             const Cell* path, const Cell* grandparent, const Cell* previous,
+                             int32_t index, bool case_sensitive, bool get, bool last, bool notify);
+// -1, 0 or 1, or -2 when not comparable.
+using CompareFn = int32_t (*)(const Cell* value1, const Cell* value2, int32_t op);
+// absolute, negate, complement: the result is written into value.
+using UnaryFn = Cell* (*)(Cell* value);
+// add, subtract, multiply, divide, remainder, power, and~, or~, xor~: the
+// result is written into value1.
+using ArithmeticFn = Cell* (*)(Cell* value1, Cell* value2);
+// scale nullptr: no /to.
+using RoundFn = Cell* (*)(Cell* value, const Cell* scale, bool even, bool down, bool half_down,
+                          bool floor, bool ceiling, bool half_ceiling);
+// even?, odd?
+using ParityFn = bool (*)(const Cell* value);
+// at, back, head, head?, index?, next, skip, tail, tail?: the operands are
+// the current call's arguments on the evaluation stack (stack::arguments),
+// the answer is written into the first.
+using NavigateFn = void (*)();
+// Where the slot's answer is "written by the implementation", the
+// implementation leaves it in its first argument and returns nothing.
+//
+// append and insert share one implementation. part is a resolved count
+// (-1: no /part), dup at least 1.
+using InsertFn = void (*)(Cell* series, Cell* value, int32_t part, bool only, int32_t dup,
+                          bool append);
+using ChangeFn = void (*)(Cell* series, Cell* value, int32_t part, bool only, int32_t dup);
+using ClearFn = void (*)(Cell* series);
+// result is a fresh unset! cell that receives the copy.
+using CopyFn = Cell* (*)(Cell* value, Cell* result, const Cell* part, bool deep, const Cell* kind);
+using FindFn = Cell* (*)(Cell* series, const Cell* value, const Cell* part, bool only,
+                         bool case_sensitive, bool same, bool any, const Cell* wild,
+                         const Cell* skip, bool last, bool reverse, bool tail, bool match);
+// The number of elements from the head, or -1 for "no length" (none).
+using LengthFn = int32_t (*)(const Cell* series);
+using MoveFn = Cell* (*)(Cell* origin, Cell* target, const Cell* part);
+// index is the index argument as a number (see index_number); index_cell the
+// argument itself.
+using PickFn = Cell* (*)(Cell* series, int32_t index, const Cell* index_cell);
+using PokeFn = Cell* (*)(Cell* series, int32_t index, Cell* value, const Cell* index_cell);
+using PutFn = Cell* (*)(Cell* series, const Cell* key, Cell* value, bool case_sensitive);
+using RemoveFn = void (*)(Cell* series, const Cell* part, const Cell* key);
+using ReverseFn = void (*)(Cell* series, const Cell* part, const Cell* skip);
+using SelectFn = Cell* (*)(Cell* series, const Cell* value, const Cell* part, bool only,
+                           bool case_sensitive, bool same, bool any, const Cell* wild,
+                           const Cell* skip, bool last, bool reverse);
+using SortFn = Cell* (*)(Cell* series, bool case_sensitive, const Cell* skip,
+                         const Cell* comparator, const Cell* part, bool all, bool reverse,
+                         bool stable);
+using SwapFn = void (*)(Cell* series1, Cell* series2);
+using TakeFn = Cell* (*)(Cell* series, const Cell* part, bool deep, bool last);
+using TrimFn = void (*)(Cell* series, bool head, bool tail, bool auto_, bool lines, bool all,
+                         const Cell* with);
+// create, close, delete, open?, query, update.
+using PortFn = Cell* (*)(Cell* port);
+using ModifyFn = Cell* (*)(Cell* target, const Cell* field, const Cell* value, bool case_sensitive);
+using OpenFn = Cell* (*)(Cell* port, bool new_, bool read, bool write, bool seek, const Cell* allow);
+using ReadFn = Cell* (*)(Cell* source, const Cell* part, const Cell* seek, bool binary, bool lines,
+                         bool info, const Cell* as);
+using RenameFn = Cell* (*)(Cell* from, const Cell* to);
+using WriteFn = Cell* (*)(Cell* destination, const Cell* data, bool binary, bool lines, bool info,
+                          bool append, const Cell* part, const Cell* seek, const Cell* allow,
+                          const Cell* as);
+
+// ---------------------------------------------------------------- entry functions
+
+// What the evaluator calls for an action!: the arguments are the current
+// call's cells from stack::arguments on, refinements holds one integer per
+// refinement of the action's spec (-1 absent, else the position of its first
+// argument cell from stack::arguments, or its own position when it takes no
+// argument), and the result is left in the first argument cell. Indexed by
+// slot - 1; slot 8 has no entry. Two entries take other integers: path
+// access (slot 7) gets/sets the element (argument 1) of the parent (argument
+// 0), setting to the argument at refinements[0] when that is not -1; compare
+// (slot 9) compares arguments 0 and 1 by the op code in refinements[0] and
+// leaves a logic!.
+using EntryFn = void (*)(const int32_t* refinements);
+constexpr uint32_t ACTION_TABLE_SIZE = 62;
+extern std::array<EntryFn, ACTION_TABLE_SIZE> action_table;
+
+// ---------------------------------------------------------------- lookup
+
+// The implementation of the slot for datatype `type`; never an empty entry:
+// a missing one raises script expect-arg naming the running function, the
+// datatype and the function's first argument. A port! whose actor is a native
+// actor (a handle!) is served from the actor's own table for the slots from
+// append on.
+datatype::ActionFn get_action(uint32_t type, const Cell* value, uint32_t slot);
+inline datatype::ActionFn lookup_for_value(const Cell* value, uint32_t slot) {
+    return get_action(cell_type(value), value, slot);
+}
+// The implementation of the slot for the current call's first argument.
+datatype::ActionFn lookup_for_stack(uint32_t slot);
+
+// The path-access implementation of the value's datatype. A missing one
+// raises script bad-path-type with the path, the datatype and the path up to
+// and including element index; without a path, bad-path-type2 with the
+// element and the datatype.
+datatype::ActionFn get_path_action(const Cell* value, const Cell* path, const Cell* element,
+                                   int32_t index);
+
+// Native port actors: a table of implementations for the slots from append
+// (entry slot - SLOT_APPEND) to write; nullptr entries are not supported.
+// A port! whose actor field holds a handle! whose value is the number that
+// register_port_actor answered is served from that table. The table must
+// outlive the runtime.
+constexpr uint32_t PORT_ACTOR_SLOTS = datatype::ACTION_SLOTS - datatype::SLOT_APPEND + 1;
+using PortActorTable = datatype::ActionFn[PORT_ACTOR_SLOTS];
+uint32_t register_port_actor(const PortActorTable* table);
+
+// ---------------------------------------------------------------- typed dispatchers
+
+// make and to dispatch on the datatype that a datatype! prototype names.
+Cell* make(Cell* prototype, const Cell* spec);
+Cell* to(Cell* prototype, const Cell* spec);
+Cell* random(Cell* value, bool seed, bool secure, bool only);
+void reflect(Cell* value, uint32_t field);
+
+int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
+int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
+             const Cell* part, int32_t limit, int32_t indent);
+// The text of the value as a new string! written into result, cut to the
+// /part limit when part (an integer!) is given; a limit of 0 or less gives
+// an empty string without forming the value. result may be the value itself.
+Cell* form_to_string(const Cell* value, const Cell* part, Cell* result);
+Cell* mold_to_string(const Cell* value, bool only, bool all, bool flat, const Cell* part,
+                     Cell* result);
+
+Cell* eval_path_typed(Cell* parent, const Cell* element, const Cell* value, const Cell* path,
+                      const Cell* grandparent, const Cell* previous, int32_t index,
+                      bool case_sensitive, bool get, bool last, bool notify);
+
+Cell* negate(Cell* value);
+Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down, bool floor,
+            bool ceiling, bool half_ceiling);
+bool even(const Cell* value);
+bool odd(const Cell* value);
+Cell* complement(Cell* value);
+
+// append, insert and change with their refinement arguments unresolved: part
+// is a count (integer!) or a position in the same series, dup an integer!,
+// either nullptr when absent. They resolve both and dispatch with the
+// counts; an action left with nothing to do leaves the series untouched.
+// The value of append and insert is not changed: its head moves in a copy.
+void append(Cell* series, const Cell* value, const Cell* part, bool only, const Cell* dup);
+void insert(Cell* series, const Cell* value, const Cell* part, bool only, const Cell* dup);
+void change(Cell* series, Cell* value, const Cell* part, bool only, const Cell* dup);
+
+void clear(Cell* series);
+// kind, when given, must be a datatype! or typeset! (else script expect-arg).
+Cell* copy(Cell* value, Cell* result, const Cell* part, bool deep, const Cell* kind);
+Cell* find(Cell* series, const Cell* value, const Cell* part, bool only, bool case_sensitive,
+           bool same, bool any, const Cell* wild, const Cell* skip, bool last, bool reverse,
+           bool tail, bool match);
+// Writes the length into series as an integer!, or none when the datatype
+// has no length.
+Cell* length_q(Cell* series);
+Cell* move(Cell* origin, Cell* target, const Cell* part);
+// The index argument as a number: an integer!'s or char!'s value, 1 for true
+// and 2 for false, 0 for anything else.
+int32_t index_number(const Cell* index);
+Cell* pick(Cell* series, const Cell* index);
+Cell* poke(Cell* series, const Cell* index, Cell* value);
+Cell* put(Cell* series, const Cell* key, Cell* value, bool case_sensitive);
+void remove(Cell* series, const Cell* part, const Cell* key);
+void reverse(Cell* series, const Cell* part, const Cell* skip);
+Cell* select(Cell* series, const Cell* value, const Cell* part, bool only, bool case_sensitive,
+             bool same, bool any, const Cell* wild, const Cell* skip, bool last, bool reverse);
+Cell* sort(Cell* series, bool case_sensitive, const Cell* skip, const Cell* comparator,
+           const Cell* part, bool all, bool reverse, bool stable);
+void swap(Cell* series1, Cell* series2);
+Cell* take(Cell* series, const Cell* part, bool deep, bool last);
+void trim(Cell* series, bool head, bool tail, bool auto_, bool lines, bool all, const Cell* with);
+
+Cell* create(Cell* port);
+Cell* close(Cell* port);
+Cell* delete_(Cell* port);
+Cell* modify(Cell* target, const Cell* field, const Cell* value, bool case_sensitive);
+Cell* open(Cell* port, bool new_, bool read, bool write, bool seek, const Cell* allow);
+Cell* open_q(Cell* port);
+Cell* query(Cell* port);
+Cell* read(Cell* source, const Cell* part, const Cell* seek, bool binary, bool lines, bool info,
+           const Cell* as);
+Cell* rename(Cell* from, const Cell* to);
+Cell* update(Cell* port);
+Cell* write(Cell* destination, const Cell* data, bool binary, bool lines, bool info, bool append,
+            const Cell* part, const Cell* seek, const Cell* allow, const Cell* as);
+
+// ---------------------------------------------------------------- comparison
+
+// The boolean answer of comparison op (0 to 6, 9 to 12) between the values;
+// an ordering op on values that cannot be compared raises invalid-compare.
+bool compare(const Cell* value1, const Cell* value2, int32_t op);
+// The three-way answer (-1, 0, 1, or -2 when not comparable), for sorting,
+// searching and member-wise comparison.
+int32_t compare_values(const Cell* value1, const Cell* value2, int32_t op);
+
+}  // namespace vek::actions

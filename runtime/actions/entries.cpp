@@ -1,0 +1,251 @@
+// The entry functions of the actions table: each turns the current call's
+// argument cells and refinement integers into the typed dispatcher's
+// arguments and leaves the result in the call's result cell.
+#include "runtime/datatypes/logic.h"
+#include "runtime/actions/dispatch.h"
+#include "runtime/eval/stack.h"
+
+namespace vek::actions {
+
+datatype::ActionFn lookup_for_stack(uint32_t slot) {
+    return lookup_for_value(stack::arguments, slot);
+}
+
+namespace {
+
+// A refinement's argument cell, nullptr when the refinement is absent.
+Cell* ref_arg(const int32_t* refinements, uint32_t i) {
+    return refinements[i] < 0 ? nullptr : stack::arguments + refinements[i];
+}
+bool ref_flag(const int32_t* refinements, uint32_t i) { return refinements[i] != -1; }
+
+Cell* arg(uint32_t i) { return stack::arguments + i; }
+
+// The answer of a dispatcher that returns its value becomes the result.
+void result(const Cell* value) { stack::set_last(value); }
+
+// ---------------------------------------------------------------- stack operands
+
+template <uint32_t slot>
+void unary_on_stack(const int32_t*) {
+    result(reinterpret_cast<UnaryFn>(lookup_for_stack(slot))(arg(0)));
+}
+
+template <uint32_t slot>
+void arithmetic_on_stack(const int32_t*) {
+    result(reinterpret_cast<ArithmeticFn>(lookup_for_stack(slot))(arg(0), arg(1)));
+}
+
+template <uint32_t slot>
+void navigate_on_stack(const int32_t*) {
+    reinterpret_cast<NavigateFn>(lookup_for_stack(slot))();
+}
+
+// ---------------------------------------------------------------- 1-9
+
+void make_entry(const int32_t*) { result(make(arg(0), arg(1))); }
+
+void random_entry(const int32_t* r) {
+    result(random(arg(0), ref_flag(r, 0), ref_flag(r, 1), ref_flag(r, 2)));
+}
+
+void reflect_entry(const int32_t*) { reflect(arg(0), arg(1)->data2); }
+
+void to_entry(const int32_t*) { result(to(arg(0), arg(1))); }
+
+void form_entry(const int32_t* r) { form_to_string(arg(0), ref_arg(r, 0), arg(0)); }
+
+void mold_entry(const int32_t* r) {
+    mold_to_string(arg(0), ref_flag(r, 0), ref_flag(r, 1), ref_flag(r, 2), ref_arg(r, 3), arg(0));
+}
+
+void eval_path_entry(const int32_t* r) {
+    result(eval_path_typed(arg(0), arg(1), ref_arg(r, 0), nullptr, nullptr, nullptr, -1, false,
+                           false, true, false));
+}
+
+void compare_entry(const int32_t* r) { logic::box(compare(arg(0), arg(1), r[0])); }
+
+// ---------------------------------------------------------------- 10-24
+
+void negate_entry(const int32_t*) { result(negate(arg(0))); }
+
+void round_entry(const int32_t* r) {
+    result(round(arg(0), ref_arg(r, 0), ref_flag(r, 1), ref_flag(r, 2), ref_flag(r, 3),
+                 ref_flag(r, 4), ref_flag(r, 5), ref_flag(r, 6)));
+}
+
+void even_entry(const int32_t*) { logic::box(even(arg(0))); }
+void odd_entry(const int32_t*) { logic::box(odd(arg(0))); }
+void complement_entry(const int32_t*) { result(complement(arg(0))); }
+
+// ---------------------------------------------------------------- series
+
+// append, insert, change: series value /part length /only /dup count.
+void append_entry(const int32_t* r) {
+    append(arg(0), arg(1), ref_arg(r, 0), ref_flag(r, 1), ref_arg(r, 2));
+}
+void insert_entry(const int32_t* r) {
+    insert(arg(0), arg(1), ref_arg(r, 0), ref_flag(r, 1), ref_arg(r, 2));
+}
+void change_entry(const int32_t* r) {
+    change(arg(0), arg(1), ref_arg(r, 0), ref_flag(r, 1), ref_arg(r, 2));
+}
+
+void clear_entry(const int32_t*) { clear(arg(0)); }
+
+// value /part length /deep /types kind
+void copy_entry(const int32_t* r) {
+    Cell* fresh = make_unset(stack::push_cell());
+    result(copy(arg(0), fresh, ref_arg(r, 0), ref_flag(r, 1), ref_arg(r, 2)));
+    stack::top = fresh;
+}
+
+// series value /part length /only /case /same /any /with wild /skip size
+// /last /reverse /tail /match
+void find_entry(const int32_t* r) {
+    result(find(arg(0), arg(1), ref_arg(r, 0), ref_flag(r, 1), ref_flag(r, 2), ref_flag(r, 3),
+                ref_flag(r, 4), ref_arg(r, 5), ref_arg(r, 6), ref_flag(r, 7), ref_flag(r, 8),
+                ref_flag(r, 9), ref_flag(r, 10)));
+}
+
+void length_entry(const int32_t*) { length_q(arg(0)); }
+
+void move_entry(const int32_t* r) { result(move(arg(0), arg(1), ref_arg(r, 0))); }
+
+void pick_entry(const int32_t*) { result(pick(arg(0), arg(1))); }
+void poke_entry(const int32_t*) { result(poke(arg(0), arg(1), arg(2))); }
+void put_entry(const int32_t* r) { result(put(arg(0), arg(1), arg(2), ref_flag(r, 0))); }
+
+// series /part length /key key-arg
+void remove_entry(const int32_t* r) { remove(arg(0), ref_arg(r, 0), ref_arg(r, 1)); }
+
+void reverse_entry(const int32_t* r) { reverse(arg(0), ref_arg(r, 0), ref_arg(r, 1)); }
+
+// series value /part length /only /case /same /any /with wild /skip size
+// /last /reverse
+void select_entry(const int32_t* r) {
+    result(select(arg(0), arg(1), ref_arg(r, 0), ref_flag(r, 1), ref_flag(r, 2), ref_flag(r, 3),
+                  ref_flag(r, 4), ref_arg(r, 5), ref_arg(r, 6), ref_flag(r, 7), ref_flag(r, 8)));
+}
+
+// series /case /skip size /compare comparator /part length /all /reverse
+// /stable
+void sort_entry(const int32_t* r) {
+    result(sort(arg(0), ref_flag(r, 0), ref_arg(r, 1), ref_arg(r, 2), ref_arg(r, 3),
+                ref_flag(r, 4), ref_flag(r, 5), ref_flag(r, 6)));
+}
+
+void swap_entry(const int32_t*) { swap(arg(0), arg(1)); }
+
+// series /part length /deep /last
+void take_entry(const int32_t* r) {
+    result(take(arg(0), ref_arg(r, 0), ref_flag(r, 1), ref_flag(r, 2)));
+}
+
+// series /head /tail /auto /lines /all /with str
+void trim_entry(const int32_t* r) {
+    trim(arg(0), ref_flag(r, 0), ref_flag(r, 1), ref_flag(r, 2), ref_flag(r, 3), ref_flag(r, 4),
+         ref_arg(r, 5));
+}
+
+// ---------------------------------------------------------------- ports and files
+
+template <Cell* (*dispatch)(Cell*)>
+void port_entry(const int32_t*) {
+    result(dispatch(arg(0)));
+}
+
+void modify_entry(const int32_t* r) {
+    result(modify(arg(0), arg(1), arg(2), ref_flag(r, 0)));
+}
+
+// port /new /read /write /seek /allow access
+void open_entry(const int32_t* r) {
+    result(open(arg(0), ref_flag(r, 0), ref_flag(r, 1), ref_flag(r, 2), ref_flag(r, 3),
+                ref_arg(r, 4)));
+}
+
+// source /part length /seek index /binary /lines /info /as encoding
+void read_entry(const int32_t* r) {
+    result(read(arg(0), ref_arg(r, 0), ref_arg(r, 1), ref_flag(r, 2), ref_flag(r, 3),
+                ref_flag(r, 4), ref_arg(r, 5)));
+}
+
+void rename_entry(const int32_t*) { result(rename(arg(0), arg(1))); }
+
+// destination data /binary /lines /info /append /part length /seek index
+// /allow access /as encoding
+void write_entry(const int32_t* r) {
+    result(write(arg(0), arg(1), ref_flag(r, 0), ref_flag(r, 1), ref_flag(r, 2), ref_flag(r, 3),
+                 ref_arg(r, 4), ref_arg(r, 5), ref_arg(r, 6), ref_arg(r, 7)));
+}
+
+}  // namespace
+
+std::array<EntryFn, ACTION_TABLE_SIZE> action_table = {
+    make_entry,                                  // 1
+    random_entry,                                // 2
+    reflect_entry,                               // 3
+    to_entry,                                    // 4
+    form_entry,                                  // 5
+    mold_entry,                                  // 6
+    eval_path_entry,                             // 7
+    nullptr,                                     // 8: no action
+    compare_entry,                               // 9
+    unary_on_stack<datatype::SLOT_ABSOLUTE>,     // 10
+    arithmetic_on_stack<datatype::SLOT_ADD>,     // 11
+    arithmetic_on_stack<datatype::SLOT_DIVIDE>,  // 12
+    arithmetic_on_stack<datatype::SLOT_MULTIPLY>,
+    negate_entry,                                // 14
+    arithmetic_on_stack<datatype::SLOT_POWER>,
+    arithmetic_on_stack<datatype::SLOT_REMAINDER>,
+    round_entry,                                 // 17
+    arithmetic_on_stack<datatype::SLOT_SUBTRACT>,
+    even_entry,                                  // 19
+    odd_entry,                                   // 20
+    arithmetic_on_stack<datatype::SLOT_AND>,     // 21
+    complement_entry,                            // 22
+    arithmetic_on_stack<datatype::SLOT_OR>,      // 23
+    arithmetic_on_stack<datatype::SLOT_XOR>,     // 24
+    append_entry,                                // 25
+    navigate_on_stack<datatype::SLOT_AT>,
+    navigate_on_stack<datatype::SLOT_BACK>,
+    change_entry,                                // 28
+    clear_entry,                                 // 29
+    copy_entry,                                  // 30
+    find_entry,                                  // 31
+    navigate_on_stack<datatype::SLOT_HEAD>,
+    navigate_on_stack<datatype::SLOT_HEAD_Q>,
+    navigate_on_stack<datatype::SLOT_INDEX_Q>,
+    insert_entry,                                // 35
+    length_entry,                                // 36
+    move_entry,                                  // 37
+    navigate_on_stack<datatype::SLOT_NEXT>,
+    pick_entry,                                  // 39
+    poke_entry,                                  // 40
+    put_entry,                                   // 41
+    remove_entry,                                // 42
+    reverse_entry,                               // 43
+    select_entry,                                // 44
+    sort_entry,                                  // 45
+    navigate_on_stack<datatype::SLOT_SKIP>,
+    swap_entry,                                  // 47
+    navigate_on_stack<datatype::SLOT_TAIL>,
+    navigate_on_stack<datatype::SLOT_TAIL_Q>,
+    take_entry,                                  // 50
+    trim_entry,                                  // 51
+    port_entry<create>,                          // 52
+    port_entry<close>,                           // 53
+    port_entry<delete_>,                         // 54
+    modify_entry,                                // 55
+    open_entry,                                  // 56
+    port_entry<open_q>,                          // 57
+    port_entry<query>,                           // 58
+    read_entry,                                  // 59
+    rename_entry,                                // 60
+    port_entry<update>,                          // 61
+    write_entry,                                 // 62
+};
+
+}  // namespace vek::actions

@@ -1,0 +1,58 @@
+#include "runtime/core/fixed_words.h"
+
+#include <array>
+
+#include "runtime/gc/collector.h"
+#include "runtime/datatypes/word/symbol.h"
+#include "runtime/datatypes/word/word.h"
+#include "runtime/eval/stack.h"
+
+namespace vek::fixed_words {
+
+uint32_t self_symbol = 0;
+
+namespace {
+
+#define VEK_FIXED_NAME(id, name) name,
+constexpr std::array<const char*, SYMBOL_COUNT> symbol_names{VEK_FIXED_SYMBOLS(VEK_FIXED_NAME)};
+constexpr std::array<const char*, WORD_COUNT> word_names{
+    VEK_FIXED_SYMBOL_WORDS(VEK_FIXED_NAME) VEK_FIXED_TEXT_WORDS(VEK_FIXED_NAME)};
+constexpr std::array<const char*, REFINEMENT_COUNT> refinement_names{VEK_FIXED_REFINEMENTS(VEK_FIXED_NAME)};
+#undef VEK_FIXED_NAME
+
+std::array<uint32_t, SYMBOL_COUNT> symbol_ids{};
+std::array<Cell, WORD_COUNT> word_cells{};
+std::array<Cell, REFINEMENT_COUNT> refinement_cells{};
+Cell ooo{};
+
+void mark_words() {
+    collector::mark_cells(word_cells.data(), word_cells.data() + word_cells.size());
+    collector::mark_cells(refinement_cells.data(), refinement_cells.data() + refinement_cells.size());
+    collector::mark_cell(&ooo);
+}
+
+}  // namespace
+
+void init() {
+    collector::add_mark_hook(mark_words);
+    for (uint32_t i = 0; i < SYMBOL_COUNT; i++) symbol_ids[i] = symbol::make(symbol_names[i]);
+    for (uint32_t i = 0; i < WORD_COUNT; i++) word_cells[i] = *word::from_cstring(word_names[i]);
+    self_symbol = symbol(Sym::self);
+    stack::anon_symbol = word(Word::anon_tag)->data2;
+    stack::body_symbol = word(Word::body_tag)->data2;
+}
+
+void init_refinements() {
+    for (uint32_t i = 0; i < REFINEMENT_COUNT; i++) {
+        refinement_cells[i] = *refinement::make_in_root(refinement_names[i]);
+    }
+}
+
+void init_issues() { ooo = *issue::from_cstring("ooo"); }
+
+uint32_t symbol(Sym s) { return symbol_ids[uint32_t(s)]; }
+const Cell* word(Word w) { return &word_cells[uint32_t(w)]; }
+const Cell* refinement(Ref r) { return &refinement_cells[uint32_t(r)]; }
+const Cell* issue_ooo() { return &ooo; }
+
+}  // namespace vek::fixed_words

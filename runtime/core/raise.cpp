@@ -1,0 +1,54 @@
+#include "runtime/core/raise.h"
+
+#include "runtime/datatypes/object/error.h"
+#include "runtime/eval/stack.h"
+
+namespace vek {
+
+void (*error_event)(const Cell* error) = nullptr;
+
+namespace {
+
+// Set while fire builds an error value. An error raised meanwhile (memory
+// or stack exhausted by the building itself) cannot be built the same way.
+bool building = false;
+
+struct Building {
+    Building() { building = true; }
+    ~Building() { building = false; }
+};
+
+// Before the error prototype exists, and while one error is being built,
+// an error travels as an integer! holding its code.
+[[noreturn]] void raise_code(Category cat, uint32_t id) {
+    Cell code{TYPE_INTEGER, 0, error_code(cat, id), 0};
+    stack::throw_error(&code);
+}
+
+void record_origin(const Cell* error) {
+    if (stack::frames_top == stack::frames_bottom) return;
+    error::fill_where(error, stack::current_function_word());
+    Cell* position = error::field(error, error::FIELD_STACK);
+    if (cell_type(position) != TYPE_BLOCK)
+        *position = Cell{TYPE_INTEGER, 0, uint32_t(stack::frames_top - stack::frames_bottom), 0};
+}
+
+}  // namespace
+
+// The error is built on the stack and taken off it again before unwinding,
+// so that the unwinding leaves it there once, as the catcher's last cell.
+void fire(Category cat, uint32_t id, const Cell* arg1, const Cell* arg2, const Cell* arg3) {
+    if (!error::ready() || building) raise_code(cat, id);
+    Cell* built;
+    {
+        Building guard;
+        built = error::create(cat, id, arg1, arg2, arg3);
+        record_origin(built);
+    }
+    if (error_event) error_event(built);
+    Cell error = *built;
+    stack::pop(1);
+    stack::throw_error(&error);
+}
+
+}  // namespace vek

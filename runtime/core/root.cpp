@@ -1,0 +1,50 @@
+#include "runtime/core/root.h"
+
+#include "runtime/gc/collector.h"
+#include "runtime/memory/manager.h"
+#include "runtime/core/raise.h"
+#include "runtime/memory/series.h"
+
+namespace vek::root {
+
+Cell block{};
+
+namespace {
+
+constexpr uint32_t ARGUMENT_STACK_INDEX = 0;
+constexpr uint32_t FRAME_STACK_INDEX = 1;
+
+Cell make_block(Node node) { return Cell{TYPE_BLOCK, 0, uint32_t(node), 0}; }
+
+Cell* cell_at(uint32_t index) { return series_buffer(&block)->cells() + index; }
+
+void mark_root_block() { collector::mark_cell(&block); }
+
+[[noreturn]] void limit_hit() {
+    Cell capacity{TYPE_INTEGER, 0, ROOT_CELLS, 0};
+    fire(Category::internal, err::limit_hit, &capacity);
+}
+
+}  // namespace
+
+void init() {
+    block = make_block(memory::alloc_series_heap(ROOT_CELLS, sizeof(Cell), 0));
+    Cell arguments = make_block(memory::alloc_series_heap(ARGUMENT_STACK_CELLS, sizeof(Cell), 0));
+    Cell frames = make_block(memory::alloc_series_heap(FRAME_STACK_CELLS, sizeof(Cell), 0));
+    *append() = arguments;
+    *append() = frames;
+    collector::add_mark_hook(mark_root_block);
+}
+
+Cell* append() {
+    SeriesBuffer* buffer = series_buffer(&block);
+    if (buffer->length() >= ROOT_CELLS) limit_hit();
+    Cell* cell = buffer->cells_tail();
+    buffer->tail = buffer->tail + sizeof(Cell);
+    return make_unset(cell);
+}
+
+Cell* argument_stack() { return cell_at(ARGUMENT_STACK_INDEX); }
+Cell* frame_stack() { return cell_at(FRAME_STACK_INDEX); }
+
+}  // namespace vek::root

@@ -1,0 +1,8 @@
+#include "runtime/core/system.h"
+
+namespace vek {
+
+SystemRecord sysrec;
+bool booting = false;
+
+}  // namespace vek

@@ -1,0 +1,228 @@
+#include "runtime/datatypes/block/block.h"
+
+#include <algorithm>
+#include <string>
+
+#include "runtime/tables/cycles.h"
+#include "runtime/core/datatype.h"
+#include "runtime/datatypes/block/edit.h"
+#include "runtime/datatypes/block/find.h"
+#include "runtime/datatypes/block/path_access.h"
+#include "runtime/datatypes/block/sort.h"
+#include "runtime/datatypes/number/integer.h"
+#include "runtime/datatypes/string/buffer.h"
+#include "runtime/datatypes/typeset.h"
+#include "runtime/actions/dispatch.h"
+#include "runtime/lexer/lexer.h"
+#include "runtime/text/mold.h"
+#include "runtime/core/raise.h"
+#include "runtime/eval/stack.h"
+
+namespace vek::block {
+
+namespace {
+
+bool is_word_kind(uint32_t type) { return type >= TYPE_WORD && type <= TYPE_ISSUE; }
+bool is_number(uint32_t type) { return type == TYPE_INTEGER || type == TYPE_FLOAT || type == TYPE_PERCENT; }
+
+// The codes under which values of different lengths are simply unequal.
+bool equality_op(int32_t op) { return op <= 2 || op == 10 || op == 11 || op == 12; }
+
+// A /part limit is in force: the caller stops once it is used up.
+bool limited(const Cell* part) { return part != nullptr; }
+
+[[noreturn]] void bad_make_arg(uint32_t type, const Cell* spec_value) {
+    Cell datatype{TYPE_DATATYPE, type, 0, 0};
+    fire(Category::script, err::bad_make_arg, &datatype, spec_value);
+}
+
+// Blocks made from objects, maps and vectors wait for those datatypes.
+bool made_from_missing_type(uint32_t type) {
+    return type == TYPE_OBJECT || type == TYPE_MAP || type == TYPE_VECTOR;
+}
+
+[[noreturn]] void not_done() { fire(Category::internal, err::not_done); }
+
+void append_text(const Cell* buffer, const char* text, int32_t* limit) {
+    string::append_c_string(buffer, text);
+    *limit -= int32_t(std::char_traits<char>::length(text));
+}
+
+// Whether the text written so far ends a line or a column, so that the next
+// formed value needs no space before it.
+bool ends_in_break(const Cell* buffer) {
+    uint32_t length = string::buffer_length(buffer);
+    if (length == 0) return false;
+    uint32_t last = string::rs_abs_at(buffer, length - 1);
+    return last == '\t' || last == '\n' || last == '\r';
+}
+
+int32_t order(int64_t a, int64_t b) { return a < b ? -1 : a > b ? 1 : 0; }
+
+}  // namespace
+
+// ---------------------------------------------------------------- make and to
+
+Cell* make(Cell* result, const Cell* spec_value, uint32_t type) {
+    uint32_t spec_type = cell_type(spec_value);
+    if (block_like(spec_type)) return to(result, spec_value, type);
+    if (spec_type == TYPE_INTEGER || spec_type == TYPE_FLOAT) {
+        int32_t capacity = integer::from_number_arg(spec_value);
+        return set_type(make_at(make_unset(result), capacity), type);
+    }
+    if (made_from_missing_type(spec_type)) not_done();
+    bad_make_arg(type, spec_value);
+}
+
+Cell* to(Cell* result, const Cell* spec_value, uint32_t type) {
+    uint32_t spec_type = cell_type(spec_value);
+    if (made_from_missing_type(spec_type)) not_done();
+    if (spec_type == TYPE_STRING) {
+        lexer::scan_string(result, spec_value, -1, false, true, true, true, nullptr, nullptr);
+        return set_type(result, type);
+    }
+    if (spec_type == TYPE_TYPESET) return set_type(typeset::to_block(spec_value, result), type);
+    if (block_like(spec_type)) return pop_into(result, clone(spec_value, false, false), type);
+    return holding(result, spec_value, type);
+}
+
+Cell* holding(Cell* result, const Cell* value, uint32_t type) {
+    Cell copy = *value;
+    clear_new_line(&copy.header);
+    make_at(make_unset(result), 1);
+    rs_append(result, &copy);
+    return set_type(result, type);
+}
+
+Cell* pop_into(Cell* result, const Cell* pushed, uint32_t type) {
+    *result = *pushed;
+    stack::pop(1);
+    return set_type(result, type);
+}
+
+// ---------------------------------------------------------------- form and mold
+
+int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit) {
+    if (cycles::detect(value, buffer, &limit, false)) return limit;
+    Node node = series_node(value);
+    cycles::Scope guard(node);
+    for (uint32_t i = value->data1; i < node_buffer(node)->length(); i++) {
+        if (limited(part) && limit < 1) break;
+        Cell cell = node_buffer(node)->cells()[i];
+        limit = actions::form(&cell, buffer, part, limit);
+        if (i + 1 < node_buffer(node)->length() && !ends_in_break(buffer)) append_text(buffer, " ", &limit);
+    }
+    return limit;
+}
+
+int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
+             const Cell* part, int32_t limit, int32_t indent) {
+    if (cycles::detect(value, buffer, &limit, true)) return limit;
+    if (!only) append_text(buffer, "[", &limit);
+    limit = mold_each(value, buffer, only, all, flat, part, limit, indent);
+    if (!only) append_text(buffer, "]", &limit);
+    return limit;
+}
+
+int32_t mold_each(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
+                  const Cell* part, int32_t limit, int32_t indent) {
+    Node node = series_node(value);
+    uint32_t head = value->data1;
+    int32_t level = indent;
+    bool closing_break = false;
+    {
+        cycles::Scope guard(node);
+        for (uint32_t i = head; i < node_buffer(node)->length(); i++) {
+            if (limited(part) && limit < 1) break;
+            Cell cell = node_buffer(node)->cells()[i];
+            bool first = i == head;
+            if (!flat && (cell.header & CELL_NEW_LINE)) {
+                if (first && !only) {
+                    level++;
+                    closing_break = true;
+                }
+                if (!(first && only)) append_text(buffer, "\n", &limit);
+                limit = mold::indent(buffer, level, limit);
+            } else if (!first) {
+                append_text(buffer, " ", &limit);
+            }
+            limit = actions::mold(&cell, buffer, false, all, flat, part, limit, level);
+        }
+    }
+    if (closing_break) {
+        append_text(buffer, "\n", &limit);
+        limit = mold::indent(buffer, level - 1, limit);
+    }
+    return limit;
+}
+
+// ---------------------------------------------------------------- compare
+
+int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
+    uint32_t type1 = cell_type(value1);
+    uint32_t type2 = cell_type(value2);
+    bool paths = (type1 == TYPE_PATH || type1 == TYPE_LIT_PATH) && (type2 == TYPE_PATH || type2 == TYPE_LIT_PATH);
+    if (type1 != type2 && !((op == 10 || op == 11) && paths)) return -2;
+    return compare_each(value1, value2, op);
+}
+
+int32_t compare_each(const Cell* value1, const Cell* value2, int32_t op) {
+    Node node1 = series_node(value1);
+    Node node2 = series_node(value2);
+    uint32_t head1 = value1->data1;
+    uint32_t head2 = value2->data1;
+    bool same = node1 == node2 && head1 == head2;
+    if (op == actions::COMP_SAME) return same ? 0 : -1;
+    if (same) return 0;
+    if (cycles::find(node1)) return cycles::find(node2) ? 0 : -1;
+    uint32_t length1 = length_from_head(value1);
+    uint32_t length2 = length_from_head(value2);
+    if (length1 != length2 && equality_op(op)) return 1;
+
+    cycles::Scope guard(node1);
+    cycles::push(node2);
+    uint32_t shorter = std::min(length1, length2);
+    for (uint32_t i = 0; i < shorter; i++) {
+        Cell cell1 = node_buffer(node1)->cells()[head1 + i];
+        Cell cell2 = node_buffer(node2)->cells()[head2 + i];
+        uint32_t type1 = cell_type(&cell1);
+        uint32_t type2 = cell_type(&cell2);
+        bool alike = type1 == type2 || (is_word_kind(type1) && is_word_kind(type2)) ||
+                     (is_number(type1) && is_number(type2));
+        if (!alike) return order(type1, type2);
+        int32_t result = actions::compare_values(&cell1, &cell2, op);
+        if (result != 0) return result;
+    }
+    return order(length1, length2);
+}
+
+// ---------------------------------------------------------------- registration
+
+void init() {
+    using namespace datatype;
+    DatatypeRecord record{TYPE_BLOCK, TYPE_SERIES, "block!", {}};
+    for (uint32_t slot : {SLOT_RANDOM, SLOT_REFLECT, SLOT_AT, SLOT_BACK, SLOT_CLEAR, SLOT_HEAD, SLOT_HEAD_Q,
+                          SLOT_INDEX_Q, SLOT_LENGTH_Q, SLOT_MOVE, SLOT_NEXT, SLOT_PICK, SLOT_POKE, SLOT_REMOVE,
+                          SLOT_REVERSE, SLOT_SKIP, SLOT_TAIL, SLOT_TAIL_Q, SLOT_MODIFY})
+        record.actions[slot - 1] = INHERIT;
+    record.actions[SLOT_MAKE - 1] = as_action(make);
+    record.actions[SLOT_TO - 1] = as_action(to);
+    record.actions[SLOT_FORM - 1] = as_action(form);
+    record.actions[SLOT_MOLD - 1] = as_action(mold);
+    record.actions[SLOT_EVAL_PATH - 1] = as_action(static_cast<actions::EvalPathFn>(&eval_path));
+    record.actions[SLOT_COMPARE - 1] = as_action(compare);
+    record.actions[SLOT_APPEND - 1] = as_action(append);
+    record.actions[SLOT_INSERT - 1] = as_action(append);
+    record.actions[SLOT_CHANGE - 1] = as_action(change);
+    record.actions[SLOT_COPY - 1] = as_action(copy);
+    record.actions[SLOT_TAKE - 1] = as_action(take);
+    record.actions[SLOT_SWAP - 1] = as_action(swap);
+    record.actions[SLOT_TRIM - 1] = as_action(trim);
+    record.actions[SLOT_FIND - 1] = as_action(find);
+    record.actions[SLOT_SELECT - 1] = as_action(select);
+    record.actions[SLOT_PUT - 1] = as_action(put);
+    record.actions[SLOT_SORT - 1] = as_action(sort);
+    register_type(record);
+}
+
+}  // namespace vek::block

@@ -1,0 +1,38 @@
+#include "runtime/datatypes/block/paren.h"
+
+#include "runtime/tables/cycles.h"
+#include "runtime/core/datatype.h"
+#include "runtime/datatypes/block/block.h"
+#include "runtime/datatypes/string/buffer.h"
+#include "runtime/eval/stack.h"
+
+namespace vek::paren {
+
+Cell* push(Cell* block) { return stack::push(set_type(block, TYPE_PAREN)); }
+
+int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
+             const Cell* part, int32_t limit, int32_t indent) {
+    if (cycles::detect(value, buffer, &limit, true)) return limit;
+    if (!only) {
+        string::append_c_string(buffer, "(");
+        limit--;
+    }
+    limit = block::mold_each(value, buffer, only, all, flat, part, limit, indent);
+    if (!only) {
+        string::append_c_string(buffer, ")");
+        limit--;
+    }
+    return limit;
+}
+
+// Everything but trim comes from block!.
+void init() {
+    using namespace datatype;
+    DatatypeRecord record{TYPE_PAREN, TYPE_BLOCK, "paren!", {}};
+    record.actions.fill(INHERIT);
+    record.actions[datatype::SLOT_MOLD - 1] = as_action(mold);
+    record.actions[datatype::SLOT_TRIM - 1] = nullptr;
+    register_type(record);
+}
+
+}  // namespace vek::paren

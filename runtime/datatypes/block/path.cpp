@@ -1,0 +1,153 @@
+#include "runtime/datatypes/block/path.h"
+
+#include "runtime/tables/cycles.h"
+#include "runtime/core/datatype.h"
+#include "runtime/datatypes/block/block.h"
+#include "runtime/datatypes/number/integer.h"
+#include "runtime/datatypes/string/buffer.h"
+#include "runtime/actions/dispatch.h"
+#include "runtime/core/raise.h"
+#include "runtime/eval/stack.h"
+
+namespace vek {
+
+namespace {
+
+
+Cell* push_as(Cell* block, uint32_t type) { return stack::push(set_type(block, type)); }
+
+// The capacity a number spec asks for; floats and percents are truncated.
+int32_t capacity_of(const Cell* spec_value) {
+    Cell number = *spec_value;
+    if (cell_type(&number) == TYPE_PERCENT) set_type(&number, TYPE_FLOAT);
+    return integer::from_number_arg(&number);
+}
+
+void append_mark(const Cell* buffer, const char* mark, int32_t* limit) {
+    string::append_c_string(buffer, mark);
+    (*limit)--;
+}
+
+// Forms or molds the steps. Steps are molded at indentation level 0: a path
+// never breaks across lines.
+int32_t write_steps(const Cell* value, const Cell* buffer, bool molding, bool only, bool all, bool flat,
+                    const Cell* part, int32_t limit) {
+    if (cycles::detect(value, buffer, &limit, molding)) return limit;
+    Node node = series_node(value);
+    cycles::Scope guard(node);
+    for (uint32_t i = value->data1; i < node_buffer(node)->length(); i++) {
+        Cell step = node_buffer(node)->cells()[i];
+        limit = molding ? actions::mold(&step, buffer, only, all, flat, part, limit, 0)
+                        : actions::form(&step, buffer, part, limit);
+        if (part && limit < 1) break;
+        if (i + 1 < node_buffer(node)->length()) append_mark(buffer, "/", &limit);
+    }
+    return limit;
+}
+
+}  // namespace
+
+namespace path {
+
+Cell* push(Cell* block) { return push_as(block, TYPE_PATH); }
+
+Cell* make_at(Cell* cell, int32_t capacity) { return set_type(block::make_at(cell, capacity), TYPE_PATH); }
+
+Cell* make(Cell* result, const Cell* spec_value, uint32_t type) {
+    uint32_t spec_type = cell_type(spec_value);
+    if (block::block_like(spec_type)) return block::to(result, spec_value, type);
+    if (spec_type == TYPE_INTEGER || spec_type == TYPE_FLOAT || spec_type == TYPE_PERCENT) {
+        int32_t capacity = capacity_of(spec_value);
+        return set_type(block::make_at(make_unset(result), capacity), type);
+    }
+    Cell datatype{TYPE_DATATYPE, type, 0, 0};
+    fire(Category::script, err::bad_make_arg, &datatype, spec_value);
+}
+
+Cell* to(Cell* result, const Cell* spec_value, uint32_t type) {
+    uint32_t spec_type = cell_type(spec_value);
+    if (spec_type == TYPE_OBJECT || spec_type == TYPE_TYPESET || spec_type == TYPE_MAP)
+        return block::holding(result, spec_value, type);
+    return block::to(result, spec_value, type);
+}
+
+int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit) {
+    return write_steps(value, buffer, false, false, false, false, part, limit);
+}
+
+int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
+             const Cell* part, int32_t limit, int32_t) {
+    return write_steps(value, buffer, true, only, all, flat, part, limit);
+}
+
+void init() {
+    using namespace datatype;
+    // path!: its own make, to, form and mold; copy is block!'s (inherited);
+    // random, sort and trim make no sense for a path.
+    DatatypeRecord record{TYPE_PATH, TYPE_BLOCK, "path!", {}};
+    record.actions.fill(INHERIT);
+    record.actions[SLOT_MAKE - 1] = as_action(make);
+    record.actions[SLOT_TO - 1] = as_action(to);
+    record.actions[SLOT_FORM - 1] = as_action(form);
+    record.actions[SLOT_MOLD - 1] = as_action(mold);
+    for (uint32_t slot : {SLOT_RANDOM, SLOT_SORT, SLOT_TRIM}) record.actions[slot - 1] = nullptr;
+    register_type(record);
+
+    struct Kind {
+        uint32_t id;
+        const char* name;
+        actions::MoldFn mold;
+    };
+    const Kind kinds[] = {
+        {TYPE_LIT_PATH, "lit-path!", lit_path::mold},
+        {TYPE_SET_PATH, "set-path!", set_path::mold},
+        {TYPE_GET_PATH, "get-path!", get_path::mold},
+    };
+    for (const Kind& kind : kinds) {
+        DatatypeRecord child{kind.id, TYPE_PATH, kind.name, {}};
+        child.actions.fill(INHERIT);
+        child.actions[datatype::SLOT_MOLD - 1] = as_action(kind.mold);
+        register_type(child);
+    }
+}
+
+}  // namespace path
+
+namespace lit_path {
+
+Cell* push(Cell* block) { return push_as(block, TYPE_LIT_PATH); }
+
+int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
+             const Cell* part, int32_t limit, int32_t indent) {
+    append_mark(buffer, "'", &limit);
+    return path::mold(value, buffer, only, all, flat, part, limit, indent);
+}
+
+}  // namespace lit_path
+
+namespace get_path {
+
+Cell* push(Cell* block) { return push_as(block, TYPE_GET_PATH); }
+
+int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
+             const Cell* part, int32_t limit, int32_t indent) {
+    append_mark(buffer, ":", &limit);
+    return path::mold(value, buffer, only, all, flat, part, limit, indent);
+}
+
+}  // namespace get_path
+
+namespace set_path {
+
+Cell* push(Cell* block) { return push_as(block, TYPE_SET_PATH); }
+
+int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
+             const Cell* part, int32_t limit, int32_t indent) {
+    limit = path::mold(value, buffer, only, all, flat, part, limit, indent);
+    append_mark(buffer, ":", &limit);
+    return limit;
+}
+
+}  // namespace set_path
+
+}  // namespace vek

@@ -1,0 +1,34 @@
+// action! (22, child of native!): an entry of the actions table wrapped as a
+// value. The cell is laid out as a native!'s (native.h), word 1 holding the
+// action's slot (1-6, 10-62) instead of a natives-table position.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/core/cell.h"
+#include "runtime/actions/dispatch.h"
+
+namespace vek::action {
+
+inline uint32_t slot(const Cell* action) { return action->data1; }
+inline actions::EntryFn entry(const Cell* action) { return actions::action_table[action->data1 - 1]; }
+
+// Slots 1-6 and 10-62 have entries; 7, 8 and 9 (path access, the empty slot
+// and compare) are reached by other means.
+inline bool valid_slot(int64_t slot) { return (slot >= 1 && slot <= 6) || (slot >= 10 && slot <= 62); }
+
+// Pushes a new action! on the evaluation stack: the spec block (from its
+// head, not copied) and a valid slot (else script bad-make-arg).
+Cell* push(const Cell* spec, uint32_t slot);
+
+// Slot 1 is native::make. form: "?action?"; mold: "make action! [", the
+// spec block molded, "]"; compare as native!'s, among action! values.
+int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
+int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
+             const Cell* part, int32_t limit, int32_t indent);
+int32_t compare(const Cell* value1, const Cell* value2, int32_t op);
+
+// Registers action!, after native!.
+void init();
+
+}  // namespace vek::action

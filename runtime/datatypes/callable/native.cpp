@@ -1,0 +1,147 @@
+// native! and the behaviour that action! and op! share with it.
+#include "runtime/datatypes/callable/native.h"
+
+#include <cstring>
+
+#include "runtime/core/datatype.h"
+#include "runtime/datatypes/callable/action.h"
+#include "runtime/datatypes/block/block.h"
+#include "runtime/datatypes/word/context.h"
+#include "runtime/datatypes/callable/function.h"
+#include "runtime/datatypes/number/integer.h"
+#include "runtime/datatypes/callable/op.h"
+#include "runtime/datatypes/string/buffer.h"
+#include "runtime/datatypes/word/symbol.h"
+#include "runtime/core/fixed_words.h"
+#include "runtime/actions/dispatch.h"
+#include "runtime/core/raise.h"
+#include "runtime/eval/stack.h"
+
+namespace vek::native {
+
+namespace {
+
+[[noreturn]] void bad_make_arg(uint32_t type, const Cell* spec) {
+    Cell datatype{TYPE_DATATYPE, type, 0, 0};
+    fire(Category::script, err::bad_make_arg, &datatype, spec);
+}
+
+bool valid_code(uint32_t type, int64_t code) {
+    if (type == TYPE_ACTION) return action::valid_slot(code);
+    return code >= 1 && code <= MAX_POSITION;
+}
+
+}  // namespace
+
+// The refinements named in a call path are looked up among the spec's words,
+// so the internal context holds them (values on the stack, like a function's).
+Cell* push_made(uint32_t type, const Cell* spec, uint32_t code) {
+    if (!valid_code(type, code)) {
+        Cell position{};
+        integer::make_at(&position, int32_t(code));
+        bad_make_arg(type, &position);
+    }
+    Cell whole{TYPE_BLOCK, 0, spec->data2, 0};
+    Node context = context::make_from_spec(&whole, true, false, context::KIND_FUNCTION);
+    Cell internal;
+    block::make_at(&internal, INTERNAL_SIZE);
+    Cell context_ref{TYPE_CONTEXT | context::ON_STACK | (context::KIND_FUNCTION << context::KIND_SHIFT),
+                     uint32_t(context), 0, 0};
+    block::rs_append(&internal, &context_ref);
+    Cell cache;
+    block::rs_append(&internal, make_unset(&cache));
+    Cell value{type, code, whole.data2, internal.data2};
+    return stack::push(&value);
+}
+
+namespace {
+
+bool is_field(uint32_t field, fixed_words::Sym name) {
+    return symbol::resolve(field) == symbol::resolve(fixed_words::symbol(name));
+}
+
+bool comparing_op(int32_t op) {
+    return (op >= actions::COMP_EQUAL && op <= actions::COMP_STRICT_EQUAL) ||
+           (op >= actions::COMP_SORT && op <= actions::COMP_SAME) || op == actions::COMP_FIND;
+}
+
+}  // namespace
+
+Cell* push(const Cell* spec, uint32_t position) { return push_made(TYPE_NATIVE, spec, position); }
+
+Cell* make(Cell* result, const Cell* spec, uint32_t type) {
+    Cell given = *spec;
+    bool well_formed = cell_type(&given) == TYPE_BLOCK && block::rs_length(&given) == 2;
+    const Cell* head = well_formed ? block::rs_head(&given) : nullptr;
+    if (!well_formed || cell_type(head) != TYPE_BLOCK || cell_type(head + 1) != TYPE_INTEGER)
+        bad_make_arg(type, spec);
+    Cell spec_block = head[0];
+    int32_t code = integer::get(head + 1);
+    if (!valid_code(type, code)) bad_make_arg(type, spec);
+    Cell* made = push_made(type, &spec_block, uint32_t(code));
+    *result = *made;
+    stack::pop(1);
+    return result;
+}
+
+void reflect(Cell* value, uint32_t field) {
+    if (is_field(field, fixed_words::Sym::spec)) {
+        callable::spec_block(value, value);
+        return;
+    }
+    if (!is_field(field, fixed_words::Sym::body)) fire(Category::internal, err::not_done);
+    uint32_t source = cell_type(value) == TYPE_OP ? op::source_type(value) : cell_type(value);
+    if (source == TYPE_FUNCTION || source == TYPE_ROUTINE) {
+        *value = *function::body(value);
+        return;
+    }
+    // The value keeps the position it was made from; several positions may
+    // share one entry, so searching the table for the entry could answer
+    // another position.
+    integer::make_at(value, int32_t(value->data1));
+}
+
+int32_t form(const Cell*, const Cell* buffer, const Cell*, int32_t limit) {
+    static constexpr const char TEXT[] = "?native?";
+    string::append_c_string(buffer, TEXT);
+    return limit - int32_t(sizeof(TEXT) - 1);
+}
+
+int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat, const Cell* part,
+             int32_t limit, int32_t indent) {
+    return mold_made("make native! [", value, buffer, only, all, flat, part, limit, indent);
+}
+
+int32_t mold_made(const char* prefix, const Cell* value, const Cell* buffer, bool only, bool all,
+                  bool flat, const Cell* part, int32_t limit, int32_t indent) {
+    string::append_c_string(buffer, prefix);
+    limit -= int32_t(std::strlen(prefix));
+    Cell spec;
+    callable::spec_block(value, &spec);
+    limit = actions::mold(&spec, buffer, only, all, flat, part, limit, indent);
+    string::append_c_string(buffer, "]");
+    return limit - 1;
+}
+
+int32_t compare_positions(const Cell* value1, const Cell* value2, int32_t op) {
+    if (cell_type(value1) != cell_type(value2) || !comparing_op(op)) return -2;
+    return (value1->data1 > value2->data1) - (value1->data1 < value2->data1);
+}
+
+int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
+    return compare_positions(value1, value2, op);
+}
+
+void init() {
+    using namespace datatype;
+    DatatypeRecord record{TYPE_NATIVE, 0, "native!", {}};
+    auto& slots = record.actions;
+    slots[SLOT_MAKE - 1] = as_action(static_cast<actions::MakeFn>(make));
+    slots[SLOT_REFLECT - 1] = as_action(static_cast<actions::ReflectFn>(reflect));
+    slots[SLOT_FORM - 1] = as_action(static_cast<actions::FormFn>(form));
+    slots[SLOT_MOLD - 1] = as_action(static_cast<actions::MoldFn>(mold));
+    slots[SLOT_COMPARE - 1] = as_action(static_cast<actions::CompareFn>(compare));
+    register_type(record);
+}
+
+}  // namespace vek::native

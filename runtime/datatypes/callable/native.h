@@ -1,0 +1,73 @@
+// native! (21): an entry of the natives table wrapped as a value.
+//
+// Cell: header 21; word 1 the entry's 1-based position in natives::table;
+// word 2 the spec block's node; word 3 the node of the internal block of two
+// cells: a context! holding the spec's words (values on the stack), then the
+// argument cache (callable.h), unset! until the first call.
+//
+// The reflect, form, mold and compare here serve action! and op! too.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/core/cell.h"
+#include "runtime/datatypes/callable/callable.h"
+#include "runtime/natives/natives.h"
+#include "runtime/memory/series.h"
+
+namespace vek::native {
+
+constexpr uint32_t INTERNAL_CONTEXT = 0;
+constexpr uint32_t INTERNAL_SIZE = 2;
+constexpr uint32_t MAX_POSITION = natives::NATIVE_COUNT;  // 107
+
+inline uint32_t position(const Cell* native) { return native->data1; }
+inline natives::NativeFn entry(const Cell* native) { return natives::table[native->data1 - 1]; }
+// The context of the spec's words, where refinements given by name are
+// found (action! and op! values of natives and actions alike).
+inline Node context_node(const Cell* native) {
+    return Node(callable::internal(native)[INTERNAL_CONTEXT].data1);
+}
+
+// Pushes a new native! on the evaluation stack: the spec block (taken from
+// its head, not copied) and a position 1-107 (else script bad-make-arg with
+// the datatype and the position).
+Cell* push(const Cell* spec, uint32_t position);
+
+// push for either type: native! positions 1-107, action! slots as
+// action::valid_slot.
+Cell* push_made(uint32_t type, const Cell* spec, uint32_t code);
+
+// Slot 1 of native! and action! (type tells which): the spec is a block of
+// exactly the spec block and an integer! position, native positions 1-107,
+// action slots 1-6 and 10-62; anything else raises script bad-make-arg with
+// the prototype and the spec.
+Cell* make(Cell* result, const Cell* spec, uint32_t type);
+
+// Slot 3 of native!, action! and op!: spec gives the spec block; body the
+// position in the natives table (a native, an op! of a native) or the
+// actions table (an action, an op! of an action), or for an op! of a
+// function! or routine! its body; any other field raises internal not-done.
+void reflect(Cell* value, uint32_t field);
+
+// Slots 5, 6 and 9 of native! (action! and op! have their own in action.h
+// and op.h). form: "?native?". mold: "make native! [", the spec block
+// molded, "]". compare: -2 unless the other is a native!; equality and
+// sorting codes (0-2, 7-9, 12) order by table position; other codes -2.
+int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
+int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
+             const Cell* part, int32_t limit, int32_t indent);
+int32_t compare(const Cell* value1, const Cell* value2, int32_t op);
+
+// Shared by native! and action!: the text "make <type> [" + the molded spec
+// + "]", with the limit handling of every mold.
+int32_t mold_made(const char* prefix, const Cell* value, const Cell* buffer, bool only, bool all,
+                  bool flat, const Cell* part, int32_t limit, int32_t indent);
+// Shared by the three types: the code positions of two values of the same
+// type compared, or -2.
+int32_t compare_positions(const Cell* value1, const Cell* value2, int32_t op);
+
+// Registers native!.
+void init();
+
+}  // namespace vek::native

@@ -1,0 +1,117 @@
+#include "runtime/datatypes/callable/op.h"
+
+#include "runtime/core/datatype.h"
+#include "runtime/datatypes/callable/callable.h"
+#include "runtime/datatypes/callable/function.h"
+#include "runtime/datatypes/callable/native.h"
+#include "runtime/datatypes/string/buffer.h"
+#include "runtime/datatypes/word/symbol.h"
+#include "runtime/core/fixed_words.h"
+#include "runtime/actions/dispatch.h"
+#include "runtime/core/raise.h"
+#include "runtime/eval/stack.h"
+
+namespace vek::op {
+
+namespace {
+
+bool holds_source_copy(uint32_t type) { return type == TYPE_FUNCTION || type == TYPE_ROUTINE; }
+
+bool is_refinement(const Cell* value, fixed_words::Ref name) {
+    return symbol::resolve(value->data2) == symbol::resolve(fixed_words::refinement(name)->data2);
+}
+
+}  // namespace
+
+Cell* unwrap(const Cell* op, Cell* out) {
+    uint32_t source = source_type(op);
+    if (holds_source_copy(source)) return copy_cell(callable::internal(op) + INTERNAL_SOURCE, out);
+    *out = *op;
+    out->header = source;
+    return out;
+}
+
+bool valid_spec(Node spec_value) {
+    SeriesBuffer* buffer = node_buffer(spec_value);
+    uint32_t count = 0;
+    bool plain_seen = false;
+    for (const Cell* value = buffer->cells(); value < buffer->cells_tail(); value++) {
+        switch (cell_type(value)) {
+        case TYPE_WORD:
+            plain_seen = true;
+            count++;
+            break;
+        case TYPE_LIT_WORD:
+        case TYPE_GET_WORD:
+            if (!plain_seen) return false;
+            count++;
+            break;
+        case TYPE_REFINEMENT:
+            return count == 2 && (is_refinement(value, fixed_words::Ref::local) ||
+                                  is_refinement(value, fixed_words::Ref::extern_));
+        case TYPE_SET_WORD:
+            return count == 2;
+        default:
+            break;
+        }
+    }
+    return count == 2;
+}
+
+Cell* make_from(Cell* result, const Cell* source) {
+    uint32_t type = cell_type(source);
+    if (!callable::is_callable(type)) {
+        Cell datatype{TYPE_DATATYPE, type, 0, 0};
+        fire(Category::script, err::invalid_type, &datatype);
+    }
+    if (!valid_spec(callable::spec_node(source))) fire(Category::script, err::bad_op_spec);
+    Cell made = *source;
+    if (holds_source_copy(type)) callable::internal(source)[INTERNAL_SOURCE] = *source;
+    made.header = TYPE_OP | (type << SOURCE_SHIFT);
+    *result = made;
+    return result;
+}
+
+Cell* push(const Cell* source) {
+    Cell made;
+    make_from(&made, source);
+    return stack::push(&made);
+}
+
+Cell* make(Cell* result, const Cell* spec_value, uint32_t) { return make_from(result, spec_value); }
+
+int32_t form(const Cell*, const Cell* buffer, const Cell*, int32_t limit) {
+    static constexpr const char TEXT[] = "?op?";
+    string::append_c_string(buffer, TEXT);
+    return limit - int32_t(sizeof(TEXT) - 1);
+}
+
+int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat, const Cell* part,
+             int32_t limit, int32_t indent) {
+    if (source_type(value) != TYPE_FUNCTION)
+        return native::mold_made("make op! [", value, buffer, only, all, flat, part, limit, indent);
+    static constexpr const char PREFIX[] = "make op! ";
+    string::append_c_string(buffer, PREFIX);
+    Cell function;
+    unwrap(value, &function);
+    return function::mold(&function, buffer, only, all, flat, part, limit - int32_t(sizeof(PREFIX) - 1),
+                          indent);
+}
+
+int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
+    return native::compare_positions(value1, value2, op);
+}
+
+void init() {
+    using namespace datatype;
+    DatatypeRecord record{TYPE_OP, TYPE_NATIVE, "op!", {}};
+    auto& slots = record.actions;
+    slots[SLOT_MAKE - 1] = as_action(static_cast<actions::MakeFn>(make));
+    slots[SLOT_REFLECT - 1] = INHERIT;
+    slots[SLOT_FORM - 1] = as_action(static_cast<actions::FormFn>(form));
+    slots[SLOT_MOLD - 1] = as_action(static_cast<actions::MoldFn>(mold));
+    slots[SLOT_COMPARE - 1] = as_action(static_cast<actions::CompareFn>(compare));
+    register_type(record);
+}
+
+}  // namespace vek::op

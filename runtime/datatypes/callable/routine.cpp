@@ -1,0 +1,139 @@
+#include "runtime/datatypes/callable/routine.h"
+
+#include <array>
+
+#include "runtime/core/datatype.h"
+#include "runtime/datatypes/block/block.h"
+#include "runtime/datatypes/word/context.h"
+#include "runtime/datatypes/callable/function.h"
+#include "runtime/datatypes/number/integer.h"
+#include "runtime/datatypes/none.h"
+#include "runtime/datatypes/string/buffer.h"
+#include "runtime/datatypes/word/symbol.h"
+#include "runtime/datatypes/word/word.h"
+#include "runtime/actions/dispatch.h"
+#include "runtime/core/raise.h"
+#include "runtime/eval/stack.h"
+#include "runtime/core/system.h"
+
+namespace vek::routine {
+
+namespace {
+
+struct Entry {
+    std::string_view name;
+    Fn fn;
+};
+
+// Entry i holds index i + 1. Plain C++ data: nothing here for the collector.
+constexpr uint32_t CAPACITY = 256;
+std::array<Entry, CAPACITY> registry;
+uint32_t registered = 0;
+
+constexpr uint32_t MAX_ARITY = ARITY_MASK >> ARITY_SHIFT;
+
+[[noreturn]] void bad_name(const Cell* name) {
+    Cell datatype{TYPE_DATATYPE, TYPE_ROUTINE, 0, 0};
+    fire(Category::script, err::bad_make_arg, &datatype, name);
+}
+
+}  // namespace
+
+uint32_t register_fn(std::string_view name, Fn fn) {
+    if (uint32_t index = find(name)) {
+        registry[index - 1].fn = fn;
+        return index;
+    }
+    if (registered == CAPACITY) fire(Category::internal, err::limit_hit);
+    registry[registered] = Entry{name, fn};
+    return ++registered;
+}
+
+uint32_t find(std::string_view name) {
+    for (uint32_t i = 0; i < registered; i++)
+        if (registry[i].name == name) return i + 1;
+    return 0;
+}
+
+Fn at(uint32_t index) { return registry[index - 1].fn; }
+
+uint32_t index(const Cell* routine) {
+    return uint32_t(integer::get(function::internal(routine) + function::INTERNAL_CODE));
+}
+
+uint32_t count_arity(const Cell* spec_value) {
+    Cell head = *spec_value;
+    uint32_t length = block::length_from_head(&head);
+    const Cell* cells = block::rs_head(&head);
+    uint32_t count = 0;
+    for (uint32_t i = 0; i < length; i++) {
+        uint32_t type = cell_type(cells + i);
+        if (type == TYPE_REFINEMENT || type == TYPE_SET_WORD) break;
+        if (type == TYPE_WORD || type == TYPE_GET_WORD || type == TYPE_LIT_WORD) count++;
+    }
+    return count;
+}
+
+Cell* make_value(const Cell* spec_in, const Cell* body_in, uint32_t code, int32_t extra, bool cells) {
+    Cell spec_value = *spec_in;
+    uint32_t arity = count_arity(&spec_value);
+    if (arity > MAX_ARITY) fire(Category::script, err::bad_func_def, spec_in);
+    Node context = context::make_from_spec(&spec_value, true, false, context::KIND_FUNCTION);
+    Cell internal;
+    block::make_at(&internal, function::INTERNAL_SIZE);
+    uint32_t header = TYPE_ROUTINE | (cells ? FLAG_CELLS : 0) | (arity << ARITY_SHIFT);
+    Cell routine{header, uint32_t(context), spec_value.data2, internal.data2};
+    Cell* pushed = stack::push(&routine);
+    *context::owner_of(context) = routine;
+    Cell value = body_in ? *body_in : none::constant;
+    block::rs_append(&internal, &value);
+    block::rs_append(&internal, make_unset(&value));
+    block::rs_append(&internal, integer::make_at(&value, int32_t(code)));
+    block::rs_append(&internal, make_unset(&value));
+    block::rs_append(&internal, integer::make_at(&value, extra));
+    return pushed;
+}
+
+Cell* declare(const Cell* spec_value, const Cell* name, int32_t return_type, bool cells) {
+    if (!booting) fire(Category::internal, err::routines);
+    if (!word::any_word_type(cell_type(name)) || cell_type(name) == TYPE_ISSUE) bad_name(name);
+    uint32_t code = find(symbol::get_c_string(name->data2));
+    if (code == 0) bad_name(name);
+    function::validate_spec(spec_value);
+    return make_value(spec_value, nullptr, code, return_type, cells);
+}
+
+int32_t form(const Cell*, const Cell* buffer, const Cell*, int32_t limit) {
+    static constexpr const char TEXT[] = "?routine?";
+    string::append_c_string(buffer, TEXT);
+    return limit - int32_t(sizeof(TEXT) - 1);
+}
+
+int32_t mold(const Cell* value, const Cell* buffer, bool, bool all, bool flat, const Cell* part,
+             int32_t limit, int32_t indent) {
+    static constexpr const char PREFIX[] = "routine ";
+    string::append_c_string(buffer, PREFIX);
+    limit -= int32_t(sizeof(PREFIX) - 1);
+    Cell spec_value;
+    callable::spec_block(value, &spec_value);
+    limit = actions::mold(&spec_value, buffer, false, all, flat, part, limit, indent);
+    Cell body = *function::body(value);
+    if (cell_type(&body) != TYPE_BLOCK) {
+        string::append_c_string(buffer, " ");
+        limit--;
+    }
+    return actions::mold(&body, buffer, false, all, flat, part, limit, indent);
+}
+
+void init() {
+    using namespace datatype;
+    DatatypeRecord record{TYPE_ROUTINE, TYPE_FUNCTION, "routine!", {}};
+    auto& slots = record.actions;
+    slots[SLOT_REFLECT - 1] = INHERIT;
+    slots[SLOT_FORM - 1] = as_action(static_cast<actions::FormFn>(form));
+    slots[SLOT_MOLD - 1] = as_action(static_cast<actions::MoldFn>(mold));
+    slots[SLOT_COMPARE - 1] = as_action(static_cast<actions::CompareFn>(function::compare));
+    register_type(record);
+}
+
+}  // namespace vek::routine

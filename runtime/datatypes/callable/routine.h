@@ -1,0 +1,85 @@
+// routine! (29, child of function!): a function whose body is C++ code
+// compiled into the program, registered here by name.
+//
+// Cell: header 29, FLAG_CELLS on request, the arity in bits 25-29; word 1 the
+// node of a context of the spec's words; word 2 the spec node; word 3 an
+// internal block laid out as a function!'s (function.h): body or none!,
+// argument cache, the registry index as integer!, unset! (an op! made from
+// the routine stores it there), the maker's integer (the declared return
+// type: below 1 none, 4 logic!, 11 integer!, 12 float!).
+//
+// The library declares each routine, while booting only, with its spec and
+// the name it was registered under.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "runtime/core/cell.h"
+#include "runtime/memory/series.h"
+
+namespace vek::routine {
+
+constexpr uint32_t FLAG_CELLS = 0x8000;  // arguments and result passed as cells
+constexpr uint32_t ARITY_SHIFT = 25;
+constexpr uint32_t ARITY_MASK = 0x3E000000u;  // bits 25-29
+
+// One argument as its declared type passes it: logic! (0 or 1) and integer!
+// in integer, float! in number, any other type (and every argument of a
+// FLAG_CELLS routine) as cell, pointing at the argument cell.
+union Arg {
+    int32_t integer;
+    double number;
+    Cell* cell;
+};
+// The arguments in spec order; the answer is read by the declared return
+// type (integer for logic! and integer!, number for float!; a FLAG_CELLS
+// routine answers a cell that becomes the result).
+using Fn = Arg (*)(const Arg* args);
+
+// ---------------------------------------------------------------- registry
+
+// Registers the function under the name (static storage) and answers its
+// 1-based index; a name registered again keeps its first index and takes
+// the new function.
+uint32_t register_fn(std::string_view name, Fn fn);
+// The index of the name, 0 when it is not registered.
+uint32_t find(std::string_view name);
+// The function at a valid index.
+Fn at(uint32_t index);
+
+// ---------------------------------------------------------------- values
+
+inline uint32_t arity(const Cell* routine) { return (routine->header & ARITY_MASK) >> ARITY_SHIFT; }
+// The registry index kept in the internal block.
+uint32_t index(const Cell* routine);
+inline bool takes_cells(const Cell* routine) { return (routine->header & FLAG_CELLS) != 0; }
+
+// The number of argument words (word!, get-word!, lit-word!) before the
+// spec's first refinement or set-word; type blocks, doc strings, refinement
+// arguments and locals do not count.
+uint32_t count_arity(const Cell* spec);
+
+// Builds a routine! on the evaluation stack: body may be nullptr or none! (no
+// body), code is the registry index, extra the declared return type,
+// cells asks for FLAG_CELLS. Arities above 31 raise script bad-func-def with
+// the spec.
+Cell* make_value(const Cell* spec, const Cell* body, uint32_t code, int32_t extra, bool cells);
+
+// The boot-time constructor: the routine registered under the name (a word
+// of any kind), made with the spec (validated as a function's) and pushed.
+// Outside the boot it raises internal routines; a name that is no word or
+// not registered raises script bad-make-arg with routine! and the name.
+Cell* declare(const Cell* spec, const Cell* name, int32_t return_type, bool cells);
+
+// form: "?routine?". mold: "routine ", the spec molded, then the body block
+// molded or a space and the molded body value. Slot 3 is function::reflect,
+// slot 9 function::compare.
+int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
+int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
+             const Cell* part, int32_t limit, int32_t indent);
+
+// Registers routine!, after function!.
+void init();
+
+}  // namespace vek::routine

@@ -1,0 +1,67 @@
+// date!: a calendar date with an optional time of day and time zone. Word 1
+// of the cell is the packed date, words 2-3 the time as float64 seconds.
+//
+// Packed date: year (signed) in bits 17-31, month 1-12 in bits 12-15, day
+// 1-31 in bits 7-11, the time flag in bit 16 (the date carries a time and a
+// zone), the zone in bits 0-6 as sign and magnitude: bit 6 set west of UTC,
+// hours in bits 2-5, quarter hours in bits 0-1.
+//
+// The stored time is the UTC time belonging to the local date of the packed
+// word: stored seconds = local time of day - zone offset. Every constructor
+// normalises so that the local time of day (stored + offset) lies in
+// [0, 86400); the stored seconds may lie outside that range by the offset.
+// A date without the time flag has time 0.0 and no zone.
+//
+// The calendar arithmetic on day numbers is in date_helpers.h.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/core/cell.h"
+#include "runtime/datatypes/compound/date_helpers.h"
+
+namespace vek::date {
+
+constexpr uint32_t TIME_FLAG = 1u << 16;
+constexpr uint32_t ZONE_BITS = 0x7Fu;
+constexpr uint32_t ZONE_WEST = 1u << 6;
+
+inline int32_t year(uint32_t packed) { return int32_t(packed) >> 17; }
+inline int32_t month(uint32_t packed) { return int32_t(packed >> 12) & 0xF; }
+inline int32_t day(uint32_t packed) { return int32_t(packed >> 7) & 0x1F; }
+inline bool has_time(uint32_t packed) { return (packed & TIME_FLAG) != 0; }
+// The zone offset of the zone bits in seconds, negative west of UTC.
+int32_t zone_seconds(uint32_t packed);
+
+// Writes a date! (the cell's flags kept): the local time of day in seconds,
+// the zone as hours (its sign the zone's) and minutes (counted in quarter
+// hours). Days and seconds past the day's end carry. Without the time flag
+// the time and the zone are dropped.
+Cell* make_at(Cell* cell, int32_t year, int32_t month, int32_t day, double seconds,
+              int32_t zone_hours, int32_t zone_minutes, bool has_time);
+// Moves the date's zone west of UTC, keeping its local date and time: a zone
+// of less than an hour has no hours to carry the sign to make_at.
+void set_zone_negative(Cell* date);
+
+// A date! of a packed word and stored seconds, appended at the block's tail
+// or pushed on the argument stack; taken as they are.
+Cell* make_in(const Cell* block, uint32_t packed, double seconds);
+Cell* push(uint32_t packed, double seconds);
+
+// The packed date rebuilt from its day number after the day carry of the
+// seconds, which are stored; local says the seconds are local time.
+void normalize(Cell* date, double seconds, bool local);
+
+// 15-Mar-2024, 15-Mar-2024/10:30:00+05:30: the month's name from the
+// system's month list. form and mold give the same text.
+int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
+int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
+             const Cell* part, int32_t limit, int32_t indent);
+// Dates with the same day and near-equal times are equal; ordering is by
+// day, then time. Another datatype is not comparable.
+int32_t compare(const Cell* value1, const Cell* value2, int32_t op);
+
+// Registers date!.
+void init();
+
+}  // namespace vek::date

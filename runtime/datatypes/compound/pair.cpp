@@ -1,0 +1,70 @@
+#include "runtime/datatypes/compound/pair.h"
+
+#include <cstdio>
+
+#include "runtime/core/datatype.h"
+#include "runtime/datatypes/compound/point.h"
+#include "runtime/datatypes/string/buffer.h"
+#include "runtime/actions/dispatch.h"
+#include "runtime/memory/series.h"
+#include "runtime/eval/stack.h"
+
+namespace vek::pair {
+
+namespace {
+
+Cell* init_cell(Cell* cell, int32_t x, int32_t y) {
+    cell->header = TYPE_PAIR;
+    return make_at(cell, x, y);
+}
+
+}  // namespace
+
+Cell* make_at(Cell* cell, int32_t x, int32_t y) {
+    set_type(cell, TYPE_PAIR);
+    cell->data1 = 0;
+    cell->data2 = uint32_t(x);
+    cell->data3 = uint32_t(y);
+    return cell;
+}
+
+Cell* make_in(const Cell* block, int32_t x, int32_t y) { return init_cell(block::alloc_tail(block), x, y); }
+Cell* push(int32_t x, int32_t y) { return init_cell(stack::push_cell(), x, y); }
+
+int32_t form(const Cell* value, const Cell* buffer, const Cell*, int32_t limit) {
+    char text[32];
+    int length = std::snprintf(text, sizeof text, "%dx%d", x(value), y(value));
+    string::append_c_string_part(buffer, text, uint32_t(length));
+    return limit - length;
+}
+
+int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell* part, int32_t limit, int32_t) {
+    return form(value, buffer, part, limit);
+}
+
+int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
+    switch (cell_type(value2)) {
+    case TYPE_PAIR: break;
+    case TYPE_POINT2D: {
+        Cell point{};
+        point2d::make_at(&point, float(x(value1)), float(y(value1)));
+        return point2d::compare(&point, value2, op);
+    }
+    default: return -2;
+    }
+    if (x(value1) != x(value2)) return x(value1) < x(value2) ? -1 : 1;
+    if (y(value1) != y(value2)) return y(value1) < y(value2) ? -1 : 1;
+    return 0;
+}
+
+void init() {
+    using datatype::as_action;
+    datatype::DatatypeRecord record{TYPE_PAIR, 0, "pair!", {}};
+    auto set = [&record](uint32_t slot, datatype::ActionFn entry) { record.actions[slot - 1] = entry; };
+    set(datatype::SLOT_FORM, as_action(static_cast<actions::FormFn>(form)));
+    set(datatype::SLOT_MOLD, as_action(static_cast<actions::MoldFn>(mold)));
+    set(datatype::SLOT_COMPARE, as_action(static_cast<actions::CompareFn>(compare)));
+    datatype::register_type(record);
+}
+
+}  // namespace vek::pair

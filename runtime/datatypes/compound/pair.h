@@ -1,0 +1,32 @@
+// pair!: two 32-bit signed integers written x, the letter x, y (10x20): sizes
+// and positions. Word 1 of the cell carries nothing, word 2 is x, word 3 y.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/core/cell.h"
+
+namespace vek::pair {
+
+inline int32_t x(const Cell* cell) { return int32_t(cell->data2); }
+inline int32_t y(const Cell* cell) { return int32_t(cell->data3); }
+
+// Writes a pair! (the cell's flags kept) and returns the cell.
+Cell* make_at(Cell* cell, int32_t x, int32_t y);
+// A new pair! appended at the block's tail.
+Cell* make_in(const Cell* block, int32_t x, int32_t y);
+// A new pair! pushed on the argument stack.
+Cell* push(int32_t x, int32_t y);
+
+// 10x20, -1x-2; mold gives the same text.
+int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
+int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
+             const Cell* part, int32_t limit, int32_t indent);
+// Pairs order by x, then y, under every op; a point2D! compares as a point
+// with this pair made one. Another datatype is not comparable.
+int32_t compare(const Cell* value1, const Cell* value2, int32_t op);
+
+// Registers pair!.
+void init();
+
+}  // namespace vek::pair

@@ -1,0 +1,151 @@
+#include "runtime/datatypes/compound/point.h"
+
+#include <array>
+#include <cstring>
+
+#include "runtime/core/datatype.h"
+#include "runtime/datatypes/number/float.h"
+#include "runtime/datatypes/compound/pair.h"
+#include "runtime/datatypes/string/buffer.h"
+#include "runtime/text/float_text.h"
+#include "runtime/actions/dispatch.h"
+#include "runtime/memory/series.h"
+#include "runtime/eval/stack.h"
+
+namespace vek {
+
+namespace {
+
+// The coordinates of a point of either kind; a point2D! leaves z at 0.
+using Coordinates = std::array<float, 3>;
+
+Coordinates coordinates_of(const Cell* point, uint32_t axes) {
+    Coordinates c{};
+    const uint32_t words[3] = {point->data1, point->data2, point->data3};
+    for (uint32_t i = 0; i < axes; i++) c[i] = std::bit_cast<float>(words[i]);
+    return c;
+}
+
+Cell* write_point(Cell* cell, uint32_t type, float x, float y, float z) {
+    set_type(cell, type);
+    cell->data1 = std::bit_cast<uint32_t>(x);
+    cell->data2 = std::bit_cast<uint32_t>(y);
+    cell->data3 = type == TYPE_POINT3D ? std::bit_cast<uint32_t>(z) : 0;
+    return cell;
+}
+
+Cell* new_point(Cell* cell, uint32_t type, float x, float y, float z) {
+    cell->header = type;
+    return write_point(cell, type, x, y, z);
+}
+
+int32_t form_point(const Cell* value, uint32_t axes, const Cell* buffer, int32_t limit) {
+    Coordinates c = coordinates_of(value, axes);
+    int32_t length = 2;
+    string::append_c_string(buffer, "(");
+    for (uint32_t i = 0; i < axes; i++) {
+        if (i != 0) {
+            string::append_c_string(buffer, ", ");
+            length += 2;
+        }
+        const char* text = float_::format(c[i], float_::FORMAT_COORDINATE);
+        string::append_c_string(buffer, text);
+        length += int32_t(std::strlen(text));
+    }
+    string::append_c_string(buffer, ")");
+    return limit - length;
+}
+
+// Equal under the float32 near-equality, exactly (strict), or bit for bit
+// (same); any other op orders by the first coordinate whose difference is
+// not near zero.
+int32_t compare_points(const Coordinates& a, const Coordinates& b, uint32_t axes, int32_t op) {
+    bool equal = true;
+    for (uint32_t i = 0; i < axes; i++) {
+        switch (op) {
+        case actions::COMP_EQUAL:
+        case actions::COMP_NOT_EQUAL: equal &= float_::float32_near_equal(a[i], b[i]); break;
+        case actions::COMP_STRICT_EQUAL: equal &= a[i] == b[i]; break;
+        case actions::COMP_SAME: equal &= std::bit_cast<uint32_t>(a[i]) == std::bit_cast<uint32_t>(b[i]); break;
+        default: {
+            float d = a[i] - b[i];
+            if (i + 1 < axes && float_::float32_near_equal(d, 0.0f)) continue;
+            return (d > 0.0f) - (d < 0.0f);
+        }
+        }
+    }
+    return equal ? 0 : 1;
+}
+
+}  // namespace
+
+namespace point2d {
+
+Cell* make_at(Cell* cell, float x, float y) { return write_point(cell, TYPE_POINT2D, x, y, 0); }
+Cell* make_in(const Cell* block, float x, float y) { return new_point(block::alloc_tail(block), TYPE_POINT2D, x, y, 0); }
+Cell* push(float x, float y) { return new_point(stack::push_cell(), TYPE_POINT2D, x, y, 0); }
+
+int32_t form(const Cell* value, const Cell* buffer, const Cell*, int32_t limit) {
+    return form_point(value, 2, buffer, limit);
+}
+
+int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell*, int32_t limit, int32_t) {
+    return form_point(value, 2, buffer, limit);
+}
+
+int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
+    Coordinates other;
+    switch (cell_type(value2)) {
+    case TYPE_POINT2D: other = coordinates_of(value2, 2); break;
+    case TYPE_PAIR: other = {float(pair::x(value2)), float(pair::y(value2)), 0.0f}; break;
+    default: return -2;
+    }
+    return compare_points(coordinates_of(value1, 2), other, 2, op);
+}
+
+void init() {
+    using datatype::as_action;
+    datatype::DatatypeRecord record{TYPE_POINT2D, 0, "point2D!", {}};
+    auto set = [&record](uint32_t slot, datatype::ActionFn entry) { record.actions[slot - 1] = entry; };
+    set(datatype::SLOT_FORM, as_action(static_cast<actions::FormFn>(form)));
+    set(datatype::SLOT_MOLD, as_action(static_cast<actions::MoldFn>(mold)));
+    set(datatype::SLOT_COMPARE, as_action(static_cast<actions::CompareFn>(compare)));
+    datatype::register_type(record);
+}
+
+}  // namespace point2d
+
+namespace point3d {
+
+Cell* make_at(Cell* cell, float x, float y, float z) { return write_point(cell, TYPE_POINT3D, x, y, z); }
+Cell* make_in(const Cell* block, float x, float y, float z) {
+    return new_point(block::alloc_tail(block), TYPE_POINT3D, x, y, z);
+}
+Cell* push(float x, float y, float z) { return new_point(stack::push_cell(), TYPE_POINT3D, x, y, z); }
+
+int32_t form(const Cell* value, const Cell* buffer, const Cell*, int32_t limit) {
+    return form_point(value, 3, buffer, limit);
+}
+
+int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell*, int32_t limit, int32_t) {
+    return form_point(value, 3, buffer, limit);
+}
+
+int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
+    if (cell_type(value2) != TYPE_POINT3D) return -2;
+    return compare_points(coordinates_of(value1, 3), coordinates_of(value2, 3), 3, op);
+}
+
+void init() {
+    using datatype::as_action;
+    datatype::DatatypeRecord record{TYPE_POINT3D, 0, "point3D!", {}};
+    auto set = [&record](uint32_t slot, datatype::ActionFn entry) { record.actions[slot - 1] = entry; };
+    set(datatype::SLOT_FORM, as_action(static_cast<actions::FormFn>(form)));
+    set(datatype::SLOT_MOLD, as_action(static_cast<actions::MoldFn>(mold)));
+    set(datatype::SLOT_COMPARE, as_action(static_cast<actions::CompareFn>(compare)));
+    datatype::register_type(record);
+}
+
+}  // namespace point3d
+
+}  // namespace vek

@@ -1,0 +1,60 @@
+// point2D! and point3D!: points with float32 coordinates, written in
+// parentheses, the coordinates separated by a comma and a blank: (1, 2.5) and
+// (1, 2, 3). Payload word 1 holds x, word 2 y, word 3 z (point3D!; a
+// point2D! carries nothing there). Numbers entering a point are narrowed to
+// float32.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+
+#include "runtime/core/cell.h"
+
+namespace vek::point2d {
+
+inline float x(const Cell* cell) { return std::bit_cast<float>(cell->data1); }
+inline float y(const Cell* cell) { return std::bit_cast<float>(cell->data2); }
+
+// Writes a point2D! (the cell's flags kept) and returns the cell.
+Cell* make_at(Cell* cell, float x, float y);
+// A new point2D! appended at the block's tail.
+Cell* make_in(const Cell* block, float x, float y);
+// A new point2D! pushed on the argument stack.
+Cell* push(float x, float y);
+
+// (x, y), each coordinate with at most 7 significant digits and no ".0" on
+// a whole number; mold gives the same text.
+int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
+int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
+             const Cell* part, int32_t limit, int32_t indent);
+// Equality under the float32 near-equality, strict equality exact, sameness
+// by bit patterns, ordering by x, then y. A pair! compares as the point it
+// makes; another datatype is not comparable.
+int32_t compare(const Cell* value1, const Cell* value2, int32_t op);
+
+// Registers point2D!.
+void init();
+
+}  // namespace vek::point2d
+
+namespace vek::point3d {
+
+inline float x(const Cell* cell) { return std::bit_cast<float>(cell->data1); }
+inline float y(const Cell* cell) { return std::bit_cast<float>(cell->data2); }
+inline float z(const Cell* cell) { return std::bit_cast<float>(cell->data3); }
+
+Cell* make_at(Cell* cell, float x, float y, float z);
+Cell* make_in(const Cell* block, float x, float y, float z);
+Cell* push(float x, float y, float z);
+
+// (x, y, z).
+int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
+int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
+             const Cell* part, int32_t limit, int32_t indent);
+// As point2D!'s, extended to z; only a point3D! is comparable.
+int32_t compare(const Cell* value1, const Cell* value2, int32_t op);
+
+// Registers point3D!.
+void init();
+
+}  // namespace vek::point3d

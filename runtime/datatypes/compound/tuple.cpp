@@ -1,0 +1,102 @@
+#include "runtime/datatypes/compound/tuple.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+
+#include "runtime/core/datatype.h"
+#include "runtime/datatypes/string/buffer.h"
+#include "runtime/actions/dispatch.h"
+#include "runtime/eval/stack.h"
+
+namespace vek::tuple {
+
+namespace {
+
+constexpr uint32_t FIRST_BYTE = 4;
+
+unsigned char* bytes_of(Cell* cell) { return reinterpret_cast<unsigned char*>(cell) + FIRST_BYTE; }
+const unsigned char* bytes_of(const Cell* cell) { return reinterpret_cast<const unsigned char*>(cell) + FIRST_BYTE; }
+
+// The type and the size, the header's flags kept; the payload cleared.
+Cell* init_cell(Cell* cell, uint32_t size) {
+    cell->header = (cell->header & ~(TYPE_MASK | SIZE_MASK)) | TYPE_TUPLE | size << SIZE_SHIFT;
+    cell->data1 = cell->data2 = cell->data3 = 0;
+    return cell;
+}
+
+uint32_t size_for(uint32_t count) { return std::clamp(count, MIN_SIZE, MAX_SIZE); }
+
+// Byte i, or 0 past the tuple's length.
+uint32_t byte_or_zero(const Cell* cell, uint32_t i) { return i < size(cell) ? get_byte(cell, i) : 0; }
+
+}  // namespace
+
+uint8_t get_byte(const Cell* cell, uint32_t i) { return bytes_of(cell)[i]; }
+
+Cell* make_at(Cell* cell, const uint8_t* bytes, uint32_t count) {
+    count = std::min(count, MAX_SIZE);
+    init_cell(cell, size_for(count));
+    std::memcpy(bytes_of(cell), bytes, count);
+    return cell;
+}
+
+Cell* push(uint32_t size, uint32_t word1, uint32_t word2, uint32_t word3) {
+    Cell* cell = stack::push_cell();
+    *cell = Cell{size << SIZE_SHIFT | TYPE_TUPLE, word1, word2, word3};
+    return cell;
+}
+
+Cell* push_bytes(uint32_t count, const int32_t* values) {
+    count = std::min(count, MAX_SIZE);
+    Cell* cell = stack::push_cell();
+    cell->header = 0;
+    init_cell(cell, size_for(count));
+    for (uint32_t i = 0; i < count; i++) bytes_of(cell)[i] = uint8_t(values[i]);
+    return cell;
+}
+
+Cell* make_rgba(Cell* cell, uint8_t red, uint8_t green, uint8_t blue, int32_t alpha) {
+    const uint8_t bytes[4] = {red, green, blue, uint8_t(alpha)};
+    return make_at(cell, bytes, alpha == -1 ? 3 : 4);
+}
+
+// ---------------------------------------------------------------- actions
+
+int32_t form(const Cell* value, const Cell* buffer, const Cell*, int32_t limit) {
+    char text[MAX_SIZE * 4];
+    char* out = text;
+    for (uint32_t i = 0; i < size(value); i++) {
+        if (i != 0) *out++ = '.';
+        out = std::to_chars(out, text + sizeof text, get_byte(value, i)).ptr;
+    }
+    auto length = uint32_t(out - text);
+    string::append_c_string_part(buffer, text, length);
+    return limit - int32_t(length);
+}
+
+int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell* part, int32_t limit, int32_t) {
+    return form(value, buffer, part, limit);
+}
+
+int32_t compare(const Cell* value1, const Cell* value2, int32_t) {
+    if (cell_type(value2) != TYPE_TUPLE) return -2;
+    uint32_t n = std::max(size(value1), size(value2));
+    for (uint32_t i = 0; i < n; i++) {
+        uint32_t a = byte_or_zero(value1, i), b = byte_or_zero(value2, i);
+        if (a != b) return a < b ? -1 : 1;
+    }
+    return 0;
+}
+
+void init() {
+    using datatype::as_action;
+    datatype::DatatypeRecord record{TYPE_TUPLE, 0, "tuple!", {}};
+    auto set = [&record](uint32_t slot, datatype::ActionFn entry) { record.actions[slot - 1] = entry; };
+    set(datatype::SLOT_FORM, as_action(static_cast<actions::FormFn>(form)));
+    set(datatype::SLOT_MOLD, as_action(static_cast<actions::MoldFn>(mold)));
+    set(datatype::SLOT_COMPARE, as_action(static_cast<actions::CompareFn>(compare)));
+    datatype::register_type(record);
+}
+
+}  // namespace vek::tuple

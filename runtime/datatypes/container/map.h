@@ -1,0 +1,42 @@
+// map!: the key/value dictionary. A map cell holds, like a block, the head
+// index (always 0) in word 1 and the node of its entry block in word 2: key
+// and value cells alternate there in insertion order. Word 3 is the node of
+// the map-kind hash table indexing the keys. A removed entry stays in the
+// block as a hole whose value header is 0.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/core/cell.h"
+
+namespace vek::map {
+
+// Whether values of the type may be map keys.
+bool valid_key_type(uint32_t type);
+// Prepares a key for storage: any word kind becomes a plain set-word!, a
+// series key becomes a fresh copy of itself from its head; a type that may
+// not be a key raises script invalid-path with named (the path, none, or the
+// key itself) and the key's datatype.
+void normalize_key(Cell* key, const Cell* named);
+
+// Makes the cell a map!. With a block (which may be the cell itself, and
+// whose head must be its first cell) its cells are the entries, a later pair with a key already
+// present giving that entry its value and leaving the block; without one
+// (nullptr) the map gets a new empty block with room for size cells. The
+// table has room for size keys. Returns the cell.
+Cell* make_at(Cell* cell, const Cell* block, uint32_t size);
+// A copy of the cell pushed on the evaluation stack.
+Cell* push(const Cell* value);
+// Live entries.
+int32_t entry_count(const Cell* map);
+
+// "#[", each live entry as a molded key, a space and a molded value, one a
+// line, "]". form writes the entries alone, without brackets.
+int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
+int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
+             const Cell* part, int32_t limit, int32_t indent);
+
+// Registers map!.
+void init();
+
+}  // namespace vek::map

@@ -1,0 +1,442 @@
+#include "runtime/datatypes/number/float.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "runtime/core/datatype.h"
+#include "runtime/datatypes/string/binary.h"
+#include "runtime/datatypes/block/array.h"
+#include "runtime/datatypes/char.h"
+#include "runtime/datatypes/object/error.h"
+#include "runtime/datatypes/number/integer.h"
+#include "runtime/datatypes/string/buffer.h"
+#include "runtime/text/float_text.h"
+#include "runtime/actions/dispatch.h"
+#include "runtime/io/random.h"
+#include "runtime/lexer/lexer.h"
+#include "runtime/core/raise.h"
+#include "runtime/memory/series.h"
+#include "runtime/eval/stack.h"
+#include "runtime/text/to_number.h"
+
+namespace vek::float_ {
+
+namespace {
+
+constexpr double EPSILON = std::numeric_limits<double>::epsilon();
+constexpr double LARGEST = std::numeric_limits<double>::max();
+
+// The actions' names, indexed by integer::MathOp (add to remainder).
+constexpr const char* OP_WORDS[] = {"add", "subtract", "multiply", "divide", "remainder"};
+
+using integer::datatype_value;
+using integer::raise_bad_to_arg;
+using integer::raise_invalid_type;
+using integer::raise_not_related;
+
+// The kernels of money!, tuple!, vector!, pair! and the points take over
+// these operands; until they are built, reaching one is not done yet.
+[[noreturn]] void handed_over() { fire(Category::internal, err::not_done); }
+
+// ---------------------------------------------------------------- arithmetic
+
+bool is_float_based(uint32_t type) { return type == TYPE_FLOAT || type == TYPE_PERCENT || type == TYPE_TIME; }
+
+// The float of an integer!, char!, float!, percent! or time! operand.
+double number_of(const Cell* value) {
+    switch (cell_type(value)) {
+    case TYPE_INTEGER: return double(integer::get(value));
+    case TYPE_CHAR: return double(char_::get(value));
+    default: return get(value);
+    }
+}
+
+// The right operands the float kernel takes itself; every other one raises.
+void check_right_operand(uint32_t left, uint32_t right, int32_t op) {
+    switch (right) {
+    case TYPE_TUPLE:
+    case TYPE_MONEY:
+    case TYPE_VECTOR: handed_over();
+    case TYPE_PAIR:
+    case TYPE_POINT2D:
+    case TYPE_POINT3D:
+        if (left == TYPE_TIME) raise_invalid_type(right);
+        if (op == integer::OP_SUBTRACT || op == integer::OP_DIVIDE) raise_not_related(OP_WORDS[op], right);
+        handed_over();
+    case TYPE_CHAR:
+        if (left == TYPE_TIME || left == TYPE_PERCENT) raise_invalid_type(right);
+        return;
+    case TYPE_INTEGER:
+    case TYPE_FLOAT:
+    case TYPE_PERCENT:
+    case TYPE_TIME: return;
+    default: raise_invalid_type(right);
+    }
+}
+
+// A remainder whose divisor is not finite: NaN for a NaN divisor, the
+// dividend for an infinite one (fmod's answer when the dividend is finite).
+double remainder_of(double a, double b) {
+    if (std::isfinite(b)) return std::fmod(a, b);
+    if (std::isnan(b) || !std::isfinite(a)) return std::numeric_limits<double>::quiet_NaN();
+    return a;
+}
+
+double compute(double a, double b, int32_t op) {
+    switch (op) {
+    case integer::OP_ADD: return a + b;
+    case integer::OP_SUBTRACT: return a - b;
+    case integer::OP_MULTIPLY: return a * b;
+    case integer::OP_DIVIDE: return a / b;
+    case integer::OP_REMAINDER: return remainder_of(a, b);
+    default: {
+        Cell word = *stack::current_function_word();
+        Cell datatype = datatype_value(TYPE_FLOAT);
+        fire(Category::script, err::cannot_use, &word, &datatype);
+    }
+    }
+}
+
+// time! wins over every other type; a percent! keeps its type only with a
+// plain number on the right; an integer! on the left has become a float!.
+uint32_t result_type(uint32_t left, uint32_t right) {
+    if (left == TYPE_TIME || right == TYPE_TIME) return TYPE_TIME;
+    if (left == TYPE_PERCENT) return TYPE_PERCENT;
+    return left == TYPE_INTEGER ? TYPE_FLOAT : left;
+}
+
+// ---------------------------------------------------------------- make and to
+
+
+// [mantissa exponent]: mantissa x 10 ^ exponent, the exponent truncated. A
+// negative exponent divides, so that [3 -1] gives exactly 0.3.
+double from_scaled_block(const Cell* block) {
+    if (block::length_from_head(block) != 2) raise_bad_to_arg(TYPE_FLOAT, block);
+    double parts[2];
+    for (uint32_t i = 0; i < 2; i++) {
+        const Cell* element = block::rs_abs_at(block, block->data1 + i);
+        uint32_t type = cell_type(element);
+        if (type != TYPE_INTEGER && type != TYPE_FLOAT) raise_bad_to_arg(TYPE_FLOAT, element);
+        parts[i] = number_of(element);
+    }
+    double exponent = std::trunc(parts[1]);
+    return exponent < 0 ? parts[0] / std::pow(10.0, -exponent) : parts[0] * std::pow(10.0, exponent);
+}
+
+double from_text(const Cell* text, uint32_t type) {
+    Cell string = *text;
+    uint32_t count = string::rs_length(&string);
+    int32_t status = 0;
+    double value = lexer::scan_float(string::rs_head(&string), count, series_buffer(&string)->unit(), &status);
+    if (status != 0) raise_bad_to_arg(type, text);
+    return value;
+}
+
+// percent! from text takes any number the text loads as: 50% stays 50%.
+double loaded_number(const Cell* text, uint32_t type) {
+    Cell loaded{};
+    if (lexer::scan_string(&loaded, text, -1, false, true, false, false, nullptr, nullptr) == TYPE_ERROR)
+        raise_bad_to_arg(type, text);
+    lexer::scan_string(&loaded, text, -1, false, true, true, false, nullptr, nullptr);
+    if (block::length_from_head(&loaded) != 1) raise_bad_to_arg(type, text);
+    const Cell* value = block::rs_abs_at(&loaded, loaded.data1);
+    uint32_t value_type = cell_type(value);
+    if (value_type != TYPE_INTEGER && value_type != TYPE_FLOAT && value_type != TYPE_PERCENT)
+        raise_bad_to_arg(type, text);
+    return number_of(value);
+}
+
+double from_spec(const Cell* spec_value, uint32_t type) {
+    switch (cell_type(spec_value)) {
+    case TYPE_INTEGER:
+    case TYPE_CHAR:
+    case TYPE_FLOAT:
+    case TYPE_PERCENT:
+    case TYPE_TIME: return number_of(spec_value);
+    case TYPE_MONEY: handed_over();
+    case TYPE_BINARY: return std::bit_cast<double>(binary::leading_bytes(spec_value, 8));
+    case TYPE_BLOCK:
+    case TYPE_PAREN:
+    case TYPE_HASH: return from_scaled_block(spec_value);
+    case TYPE_STRING:
+    case TYPE_FILE:
+    case TYPE_URL:
+    case TYPE_TAG:
+    case TYPE_EMAIL:
+    case TYPE_REF: return type == TYPE_PERCENT ? loaded_number(spec_value, type) : from_text(spec_value, type);
+    default: raise_bad_to_arg(type, spec_value);
+    }
+}
+
+// ---------------------------------------------------------------- compare
+
+bool needs_same_type(int32_t op) {
+    return op == actions::COMP_STRICT_EQUAL || op == actions::COMP_SAME || op == actions::COMP_FIND;
+}
+
+// With NaN on either side every ordering test is false, and NaN matches
+// nothing in a search.
+int32_t compare_with_nan(int32_t op) {
+    switch (op) {
+    case actions::COMP_LESSER:
+    case actions::COMP_LESSER_EQUAL:
+    case actions::COMP_FIND: return 1;
+    case actions::COMP_GREATER:
+    case actions::COMP_GREATER_EQUAL: return -1;
+    default: return 0;
+    }
+}
+
+// Maps the bit patterns onto integers that order like the floats (negative
+// values counted down from zero), so that their distance counts the floats
+// between them.
+int64_t ordered64(double value) {
+    uint64_t bits = std::bit_cast<uint64_t>(value);
+    int64_t magnitude = int64_t(bits & ~(uint64_t(1) << 63));
+    return bits >> 63 ? -magnitude : magnitude;
+}
+
+int32_t ordered32(uint32_t bits) {
+    int32_t magnitude = int32_t(bits & 0x7FFFFFFFu);
+    return bits >> 31 ? -magnitude : magnitude;
+}
+
+uint64_t distance(int64_t a, int64_t b) { return a > b ? uint64_t(a) - uint64_t(b) : uint64_t(b) - uint64_t(a); }
+
+// ---------------------------------------------------------------- round
+
+using integer::Rounding;
+
+// x rounded to a whole number; x is below 2^53 in magnitude.
+double round_whole(double x, Rounding how) {
+    switch (how) {
+    case Rounding::down: return std::trunc(x);
+    case Rounding::floor: return std::floor(x);
+    case Rounding::ceiling: return std::ceil(x);
+    default: break;
+    }
+    double a = std::fabs(x);
+    double toward = std::floor(a);
+    double fraction = a - toward;
+    double away = toward + 1.0;
+    if (fraction == 0.5) {
+        switch (how) {
+        case Rounding::half_even: return std::copysign(std::fmod(a, 2.0) > 1.0 ? away : toward, x);
+        case Rounding::half_down: return std::copysign(toward, x);
+        case Rounding::half_ceiling: return std::ceil(x);
+        default: break;
+        }
+    }
+    return std::copysign(fraction < 0.5 ? toward : away, x);
+}
+
+// value rounded to a multiple of unit (unit > 0).
+double round_to_unit(double value, double unit, Rounding how) {
+    if (std::isnan(unit)) return unit;
+    if (unit >= 1.0) {
+        double result = round_whole(value / unit, how) * unit;
+        // A multiple of the unit beyond the largest float does not exist.
+        if (std::fabs(result) == LARGEST || (std::isinf(result) && std::isfinite(value)))
+            fire(Category::math, err::overflow);
+        return result;
+    }
+    // A subnormal unit's reciprocal overflows: scale both out of that range.
+    int exponent;
+    double mantissa = std::frexp(unit, &exponent);
+    if (exponent <= -1022) {
+        unit = mantissa;
+        value = std::ldexp(value, -exponent);
+    } else {
+        exponent = 0;
+    }
+    double reciprocal = 1.0 / unit;
+    return std::ldexp(round_whole(value * reciprocal, how) / reciprocal, exponent);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- cells
+
+Cell* make_at(Cell* cell, double value) {
+    set_type(cell, TYPE_FLOAT);
+    cell->data1 = 0;
+    cell_set_f64(cell, value);
+    return cell;
+}
+
+Cell* make_in(const Cell* block, double value) {
+    Cell* cell = block::alloc_tail(block);
+    cell->header = TYPE_FLOAT;
+    return make_at(cell, value);
+}
+
+Cell* push(double value) {
+    Cell* cell = stack::push_cell();
+    cell->header = TYPE_FLOAT;
+    return make_at(cell, value);
+}
+
+Cell* box(double value) { return make_at(stack::arguments, value); }
+
+// ---------------------------------------------------------------- float services
+
+bool near_equal(double a, double b) {
+    if (std::isnan(a) || std::isnan(b)) return false;
+    if (a == b || std::fabs(a - b) < EPSILON) return true;
+    return distance(ordered64(a), ordered64(b)) <= 10;
+}
+
+bool float32_near_equal(float a, float b) {
+    if (a != a || b != b) return false;
+    if (a == b) return true;  // both zeros included
+    uint32_t bits_a = std::bit_cast<uint32_t>(a), bits_b = std::bit_cast<uint32_t>(b);
+    uint32_t magnitude_a = bits_a & 0x7FFFFFFFu, magnitude_b = bits_b & 0x7FFFFFFFu;
+    if (magnitude_a <= 0x7F7FFFFEu && magnitude_b <= 0x7F7FFFFEu)
+        return distance(ordered32(bits_a), ordered32(bits_b)) <= 10;
+    return (bits_a >> 31) == (bits_b >> 31) && distance(magnitude_a, magnitude_b) < 0x100000;
+}
+
+Cell* math_op(Cell* value1, const Cell* value2, int32_t op) {
+    uint32_t left = cell_type(value1);
+    uint32_t right = cell_type(value2);
+    check_right_operand(left, right, op);
+    double result = compute(number_of(value1), number_of(value2), op);
+    set_type(value1, result_type(left, right));
+    value1->data1 = 0;
+    cell_set_f64(value1, result);
+    return value1;
+}
+
+// ---------------------------------------------------------------- actions
+
+Cell* make(Cell* result, const Cell* spec_value, uint32_t type) {
+    double value = from_spec(spec_value, type);
+    make_at(result, value);
+    return set_type(result, type);
+}
+
+Cell* random(Cell* value, bool seed, bool secure, bool) {
+    if (seed) {
+        random::seed(int32_t(value->data2 ^ value->data3));
+        return set_type(value, TYPE_UNSET);
+    }
+    double r;
+    if (secure) {
+        double draw1 = random::next_secure();
+        double draw2 = random::next_secure();
+        r = (draw2 + draw1 / 2147483647.0) / 2147483648.0;
+    } else {
+        r = random::next() / 2147483647.0;
+    }
+    cell_set_f64(value, get(value) * r);
+    return value;
+}
+
+int32_t form(const Cell* value, const Cell* buffer, const Cell*, int32_t limit) {
+    const char* text = format(get(value), FORMAT_FLOAT64);
+    string::append_c_string(buffer, text);
+    return limit - int32_t(std::strlen(text));
+}
+
+int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell*, int32_t limit, int32_t) {
+    const char* text = float_to_text(get(value), 0, true);
+    string::append_c_string(buffer, text);
+    return limit - int32_t(std::strlen(text));
+}
+
+int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
+    uint32_t type = cell_type(value2);
+    if (needs_same_type(op) && type != cell_type(value1)) return 1;
+    if (type == TYPE_MONEY) handed_over();
+    if (type != TYPE_INTEGER && !is_float_based(type)) return -2;
+    double a = get(value1);
+    double b = number_of(value2);
+    switch (op) {
+    case actions::COMP_EQUAL:
+    case actions::COMP_NOT_EQUAL: return near_equal(a, b) ? 0 : 1;
+    case actions::COMP_STRICT_EQUAL: return a == b ? 0 : 1;
+    case actions::COMP_SAME: return std::bit_cast<uint64_t>(a) == std::bit_cast<uint64_t>(b) ? 0 : 1;
+    default: break;
+    }
+    if (std::isnan(a) || std::isnan(b)) return compare_with_nan(op);
+    return (a > b) - (a < b);
+}
+
+Cell* absolute(Cell* value) {
+    cell_set_f64(value, abs_bits(get(value)));
+    return value;
+}
+
+Cell* add(Cell* value1, Cell* value2) { return math_op(value1, value2, integer::OP_ADD); }
+Cell* divide(Cell* value1, Cell* value2) { return math_op(value1, value2, integer::OP_DIVIDE); }
+Cell* multiply(Cell* value1, Cell* value2) { return math_op(value1, value2, integer::OP_MULTIPLY); }
+Cell* remainder(Cell* value1, Cell* value2) { return math_op(value1, value2, integer::OP_REMAINDER); }
+Cell* subtract(Cell* value1, Cell* value2) { return math_op(value1, value2, integer::OP_SUBTRACT); }
+
+// Subtracting from +0.0 gives +0.0 for both zeros.
+Cell* negate(Cell* value) {
+    cell_set_f64(value, 0.0 - get(value));
+    return value;
+}
+
+Cell* power(Cell* value, Cell* exponent) {
+    uint32_t type = cell_type(exponent);
+    if (type != TYPE_INTEGER && type != TYPE_FLOAT) error::raise_expect_arg(type, 1);
+    cell_set_f64(value, std::pow(get(value), number_of(exponent)));
+    return value;
+}
+
+Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down, bool floor,
+            bool ceiling, bool half_ceiling) {
+    if (scale != nullptr && cell_type(scale) == TYPE_MONEY) raise_not_related("round", TYPE_MONEY);
+    bool percent = cell_type(value) == TYPE_PERCENT;
+    double unit = percent ? 0.01 : 1.0;
+    if (scale != nullptr) unit = std::fabs(number_of(scale)) / (percent ? 100.0 : 1.0);
+    double x = get(value);
+    // Units too small to change the value leave it alone, and so does a zero
+    // unit (no multiple of 0 is near anything but 0).
+    if (unit < std::fabs(x) / 9007199254740992.0 || unit == 0.0) return value;
+    double result = round_to_unit(x, unit, integer::rounding_of(even, down, half_down, floor, ceiling, half_ceiling));
+    uint32_t scale_type = scale != nullptr ? cell_type(scale) : TYPE_NONE;
+    if (scale_type == TYPE_INTEGER) {
+        if (integer::float_out_of_range(result)) fire(Category::math, err::overflow);
+        return integer::make_at(value, int32_t(result));
+    }
+    if (scale_type == TYPE_FLOAT || scale_type == TYPE_PERCENT) set_type(value, scale_type);
+    cell_set_f64(value, result);
+    return value;
+}
+
+// Truncated to 32 bits first; beyond them the value counts as the lowest
+// integer, which is even.
+bool even(const Cell* value) { return (integer::truncate(get(value)) & 1) == 0; }
+bool odd(const Cell* value) { return !even(value); }
+
+void init() {
+    using datatype::as_action;
+    datatype::DatatypeRecord record{TYPE_FLOAT, 0, "float!", {}};
+    auto set = [&](uint32_t slot, datatype::ActionFn entry) { record.actions[slot - 1] = entry; };
+    set(datatype::SLOT_MAKE, as_action(make));
+    set(datatype::SLOT_RANDOM, as_action(random));
+    set(datatype::SLOT_TO, as_action(make));
+    set(datatype::SLOT_FORM, as_action(static_cast<actions::FormFn>(form)));
+    set(datatype::SLOT_MOLD, as_action(static_cast<actions::MoldFn>(mold)));
+    set(datatype::SLOT_COMPARE, as_action(static_cast<actions::CompareFn>(compare)));
+    set(datatype::SLOT_ABSOLUTE, as_action(absolute));
+    set(datatype::SLOT_ADD, as_action(add));
+    set(datatype::SLOT_SUBTRACT, as_action(subtract));
+    set(datatype::SLOT_MULTIPLY, as_action(multiply));
+    set(datatype::SLOT_DIVIDE, as_action(divide));
+    set(datatype::SLOT_REMAINDER, as_action(remainder));
+    set(datatype::SLOT_NEGATE, as_action(negate));
+    set(datatype::SLOT_POWER, as_action(power));
+    set(datatype::SLOT_ROUND, as_action(round));
+    set(datatype::SLOT_EVEN, as_action(even));
+    set(datatype::SLOT_ODD, as_action(odd));
+    datatype::register_type(record);
+}
+
+}  // namespace vek::float_

@@ -1,0 +1,448 @@
+#include "runtime/datatypes/number/integer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "runtime/core/datatype.h"
+#include "runtime/datatypes/string/binary.h"
+#include "runtime/datatypes/object/error.h"
+#include "runtime/datatypes/number/float.h"
+#include "runtime/datatypes/string/buffer.h"
+#include "runtime/datatypes/word/symbol.h"
+#include "runtime/datatypes/word/word.h"
+#include "runtime/actions/dispatch.h"
+#include "runtime/io/random.h"
+#include "runtime/core/quit.h"
+#include "runtime/memory/series.h"
+#include "runtime/eval/stack.h"
+#include "runtime/text/to_number.h"
+
+namespace vek::integer {
+
+namespace {
+
+using MathFn = Cell* (*)(Cell* value1, Cell* value2);
+using NegateFn = Cell* (*)(Cell* value);
+using RoundFn = Cell* (*)(Cell* value, const Cell* scale, bool even, bool down, bool half_down,
+                          bool floor, bool ceiling, bool half_ceiling);
+
+struct OpInfo {
+    uint32_t slot;
+    const char* word;
+};
+
+// Indexed by MathOp.
+constexpr OpInfo OPS[] = {
+    {11, "add"}, {18, "subtract"}, {13, "multiply"}, {12, "divide"},
+    {16, "remainder"}, {23, "or~"}, {21, "and~"}, {24, "xor~"},
+};
+
+// Another datatype's implementation of a slot. Datatypes whose modules are
+// not built yet register no entries: reaching one is not done yet.
+datatype::ActionFn entry_of(uint32_t type, uint32_t slot) {
+    datatype::ActionFn entry = datatype::action(type, slot);
+    if (!datatype::implemented(entry)) fire(Category::internal, err::not_done);
+    return entry;
+}
+
+Cell* call_math(uint32_t type, int32_t op, Cell* value1, Cell* value2) {
+    return reinterpret_cast<MathFn>(entry_of(type, OPS[op].slot))(value1, value2);
+}
+
+// The compound types only know arithmetic with themselves on the left: the
+// integer moves to the right and the other value into the result cell.
+Cell* swapped_math(int32_t op, Cell* value1, Cell* value2) {
+    Cell number = *value1;
+    uint32_t type = cell_type(value2);
+    copy_cell(value2, value1);
+    return call_math(type, op, value1, &number);
+}
+
+// integer - pair is -pair + integer.
+Cell* swapped_subtract(Cell* value1, Cell* value2) {
+    Cell number = *value1;
+    uint32_t type = cell_type(value2);
+    copy_cell(value2, value1);
+    reinterpret_cast<NegateFn>(entry_of(type, datatype::SLOT_NEGATE))(value1);
+    return call_math(type, OP_ADD, value1, &number);
+}
+
+Cell* math(int32_t op, Cell* value1, Cell* value2) {
+    switch (uint32_t type = cell_type(value2)) {
+    case TYPE_INTEGER:
+    case TYPE_CHAR:
+        do_math(get(value1), get(value2), op, value1);
+        return value1;
+    case TYPE_FLOAT:
+    case TYPE_PERCENT:
+    case TYPE_TIME:
+        // The float kernel takes an integer on the left as its float.
+        return call_math(TYPE_FLOAT, op, value1, value2);
+    case TYPE_MONEY:
+        return call_math(TYPE_MONEY, op, value1, value2);
+    case TYPE_VECTOR:
+        return swapped_math(op, value1, value2);
+    case TYPE_PAIR:
+    case TYPE_POINT2D:
+    case TYPE_POINT3D:
+        if (op == OP_DIVIDE) raise_not_related("divide", TYPE_INTEGER);
+        if (op == OP_SUBTRACT) return swapped_subtract(value1, value2);
+        return swapped_math(op, value1, value2);
+    case TYPE_TUPLE:
+        if (op == OP_SUBTRACT || op == OP_DIVIDE) raise_not_related(OPS[op].word, TYPE_INTEGER);
+        return swapped_math(op, value1, value2);
+    case TYPE_DATE:
+        if (op != OP_ADD) raise_not_related(OPS[op].word, TYPE_INTEGER);
+        return swapped_math(op, value1, value2);
+    default: raise_invalid_type(type);
+    }
+}
+
+// The integer cell made a float! of the same value.
+Cell* as_float(Cell* value) { return float_::make_at(value, double(get(value))); }
+
+Cell* float_power(Cell* value, const Cell* exponent) {
+    double e = cell_type(exponent) == TYPE_FLOAT ? float_::get(exponent) : double(get(exponent));
+    return float_::make_at(value, std::pow(double(get(value)), e));
+}
+
+// Exponentiation by squaring; false when an intermediate leaves the range.
+bool exact_power(int32_t base, int32_t exponent, int32_t* result) {
+    int32_t product = 1;
+    while (exponent != 0) {
+        if ((exponent & 1) && !checked_multiply(product, base, &product)) return false;
+        exponent >>= 1;
+        // The last squaring is never used: its overflow does not count.
+        if (!checked_multiply(base, base, &base) && exponent != 0) return false;
+    }
+    *result = product;
+    return true;
+}
+
+// Integer of a number spec for to integer!, type-limit when it does not fit.
+int32_t from_float_spec(double value) {
+    if (float_out_of_range(value)) {
+        Cell datatype = datatype_value(TYPE_INTEGER);
+        fire(Category::script, err::type_limit, &datatype);
+    }
+    return int32_t(value);
+}
+
+int32_t from_text(const Cell* spec_value) {
+    Cell text = *spec_value;
+    uint32_t count = string::rs_length(&text);
+    int32_t status;
+    int32_t value = lexer::scan_integer(string::rs_head(&text), count, series_buffer(&text)->unit(), &status);
+    if (status != 0) raise_bad_to_arg(TYPE_INTEGER, spec_value);
+    return value;
+}
+
+int32_t from_spec(const Cell* spec_value) {
+    switch (cell_type(spec_value)) {
+    case TYPE_INTEGER:
+    case TYPE_CHAR:
+        return get(spec_value);
+    case TYPE_FLOAT:
+    case TYPE_PERCENT:
+        return from_float_spec(float_::get(spec_value));
+    case TYPE_TIME:
+        return truncate(float_::get(spec_value) + 0.5);
+    case TYPE_ISSUE:
+        return from_issue(spec_value);
+    case TYPE_BINARY:
+        return from_binary(spec_value);
+    case TYPE_STRING:
+    case TYPE_FILE:
+    case TYPE_URL:
+    case TYPE_TAG:
+    case TYPE_EMAIL:
+    case TYPE_REF:
+        return from_text(spec_value);
+    // Dates and money need their modules.
+    case TYPE_DATE:
+    case TYPE_MONEY:
+        fire(Category::internal, err::not_done);
+    default:
+        raise_bad_to_arg(TYPE_INTEGER, spec_value);
+    }
+}
+
+// Rounding of |value| to a multiple of |scale|, exactly, in 64 bits: the
+// result is tested against the range only once it is known, so no rounding
+// whose result fits reports an overflow.
+int64_t rounded(int64_t value, int64_t s, Rounding how) {
+    int64_t a = value < 0 ? -value : value;
+    int64_t r = a % s;
+    if (r == 0) return value;
+    int64_t d = s - r;
+    int64_t lower = a - r;  // toward zero
+    int64_t upper = a + d;  // away from zero
+    auto toward = [&] { return value < 0 ? -lower : lower; };
+    auto away = [&] { return value < 0 ? -upper : upper; };
+    auto up = [&] { return value < 0 ? -lower : upper; };  // toward +infinity
+    switch (how) {
+    case Rounding::down: return toward();
+    case Rounding::floor: return value < 0 ? -upper : lower;
+    case Rounding::ceiling: return up();
+    default: break;
+    }
+    if (r < d) return toward();
+    if (r > d) return away();
+    switch (how) {
+    case Rounding::half_even: return (a / s) % 2 == 0 ? toward() : away();
+    case Rounding::half_down: return toward();
+    case Rounding::half_ceiling: return up();
+    default: return away();
+    }
+}
+
+bool equality_only(int32_t op) { return op == actions::COMP_STRICT_EQUAL || op == actions::COMP_FIND; }
+
+}  // namespace
+
+// ---------------------------------------------------------------- errors of the number types
+
+void raise_not_related(const Cell* word, uint32_t type) {
+    Cell datatype = datatype_value(type);
+    fire(Category::script, err::not_related, word, &datatype);
+}
+
+void raise_not_related(const char* action, uint32_t type) {
+    Cell word{TYPE_WORD, 0, symbol::make(action), WORD_UNRESOLVED};
+    raise_not_related(&word, type);
+}
+
+void raise_invalid_type(uint32_t type) {
+    Cell datatype = datatype_value(type);
+    fire(Category::script, err::invalid_type, &datatype);
+}
+
+void raise_bad_to_arg(uint32_t type, const Cell* spec_value) {
+    Cell datatype = datatype_value(type);
+    fire(Category::script, err::bad_to_arg, &datatype, spec_value);
+}
+
+// ---------------------------------------------------------------- helpers
+
+int32_t from_number_arg(const Cell* value) {
+    if (cell_type(value) != TYPE_FLOAT) return get(value);
+    double number = float_::get(value);
+    if (float_out_of_range(number)) fire(Category::script, err::out_of_range, value);
+    return int32_t(number);
+}
+
+// Only ASCII digits count: a character beyond ASCII is invalid data,
+// whatever its low bits.
+int32_t from_issue(const Cell* issue) {
+    const char* name = symbol::get_c_string(issue->data2);
+    size_t length = std::strlen(name);
+    uint32_t result = 0;
+    bool valid = length <= 8;
+    for (size_t i = 0; valid && i < length; i++) {
+        char c = name[i];
+        uint32_t digit = c >= '0' && c <= '9'   ? c - '0'
+                         : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                         : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                                : 16;
+        valid = digit < 16;
+        result = result * 16 + digit;
+    }
+    if (!valid) fire(Category::script, err::invalid_data, issue);
+    return int32_t(result);
+}
+
+int32_t from_binary(const Cell* binary) { return int32_t(uint32_t(binary::leading_bytes(binary, 4))); }
+
+Cell* make_in(const Cell* block, int32_t value) { return make_at(block::alloc_tail(block), value); }
+
+Cell* push(int32_t value) {
+    Cell* cell = stack::push_cell();
+    cell->header = TYPE_INTEGER;
+    return make_at(cell, value);
+}
+
+Cell* box(int32_t value) { return make_at(stack::arguments, value); }
+
+int32_t get_result() { return get(stack::arguments); }
+
+int32_t get_result_or_zero() { return cell_type(stack::arguments) == TYPE_INTEGER ? get_result() : 0; }
+
+const char* to_decimal_text(int32_t value) {
+    static char text[12];  // "-2147483648" and its NUL
+    char* p = text + sizeof text - 1;
+    *p = '\0';
+    // Digits of the magnitude, taken as unsigned so that MIN has one too.
+    uint32_t magnitude = value < 0 ? 0u - uint32_t(value) : uint32_t(value);
+    do {
+        *--p = char('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (value < 0) *--p = '-';
+    return p;
+}
+
+int32_t do_math(int32_t left, int32_t right, int32_t op, Cell* result) {
+    int32_t value = 0;
+    bool fits = true;
+    double exact = 0;
+    switch (op) {
+    case OP_ADD:
+        fits = checked_add(left, right, &value);
+        exact = double(left) + double(right);
+        break;
+    case OP_SUBTRACT:
+        fits = checked_subtract(left, right, &value);
+        exact = double(left) - double(right);
+        break;
+    case OP_MULTIPLY:
+        fits = checked_multiply(left, right, &value);
+        exact = double(left) * double(right);
+        break;
+    case OP_DIVIDE:
+        value = divide(left, right);
+        fits = result == nullptr || left % right == 0;
+        exact = double(left) / double(right);
+        break;
+    case OP_REMAINDER: value = remainder(left, right); break;
+    case OP_OR: value = left | right; break;
+    case OP_AND: value = left & right; break;
+    case OP_XOR: value = left ^ right; break;
+    default: quit_with_status(ERROR_BAD_UNIT, 0);  // an unmatched multi-way branch
+    }
+    if (result == nullptr) return value;
+    if (!fits) {
+        float_::make_at(result, exact);
+        return 0;
+    }
+    make_at(result, value);
+    return value;
+}
+
+// ---------------------------------------------------------------- actions
+
+Cell* make(Cell* result, const Cell* spec_value, uint32_t type) {
+    if (cell_type(spec_value) == TYPE_LOGIC) return make_at(result, spec_value->data1 != 0 ? 1 : 0);
+    return to(result, spec_value, type);
+}
+
+Cell* to(Cell* result, const Cell* spec_value, uint32_t) { return make_at(result, from_spec(spec_value)); }
+
+Cell* random(Cell* value, bool seed, bool secure, bool) {
+    if (seed) {
+        random::seed(get(value));
+        return set_type(value, TYPE_UNSET);
+    }
+    return make_at(value, random::integer(get(value), secure));
+}
+
+int32_t form(const Cell* value, const Cell* buffer, const Cell*, int32_t limit) {
+    const char* text = to_decimal_text(get(value));
+    string::append_c_string(buffer, text);
+    return limit - int32_t(std::strlen(text));
+}
+
+int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell* part, int32_t limit,
+             int32_t) {
+    return form(value, buffer, part, limit);
+}
+
+int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
+    uint32_t type = cell_type(value2);
+    if (equality_only(op) && type != TYPE_INTEGER) return 1;
+    switch (type) {
+    case TYPE_INTEGER:
+    case TYPE_CHAR:
+        return (get(value1) > get(value2)) - (get(value1) < get(value2));
+    case TYPE_FLOAT:
+    case TYPE_PERCENT:
+    case TYPE_TIME: {
+        Cell number = *value1;
+        as_float(&number);
+        return reinterpret_cast<actions::CompareFn>(entry_of(TYPE_FLOAT, datatype::SLOT_COMPARE))(
+            &number, value2, op);
+    }
+    case TYPE_MONEY: fire(Category::internal, err::not_done);
+    default: return -2;
+    }
+}
+
+Cell* absolute(Cell* value) { return make_at(value, abs(get(value))); }
+
+Cell* add(Cell* value1, Cell* value2) { return math(OP_ADD, value1, value2); }
+Cell* divide(Cell* value1, Cell* value2) { return math(OP_DIVIDE, value1, value2); }
+Cell* multiply(Cell* value1, Cell* value2) { return math(OP_MULTIPLY, value1, value2); }
+Cell* remainder(Cell* value1, Cell* value2) { return math(OP_REMAINDER, value1, value2); }
+Cell* subtract(Cell* value1, Cell* value2) { return math(OP_SUBTRACT, value1, value2); }
+Cell* and_(Cell* value1, Cell* value2) { return math(OP_AND, value1, value2); }
+Cell* or_(Cell* value1, Cell* value2) { return math(OP_OR, value1, value2); }
+Cell* xor_(Cell* value1, Cell* value2) { return math(OP_XOR, value1, value2); }
+
+Cell* negate(Cell* value) {
+    if (get(value) == MIN) fire(Category::math, err::overflow);
+    return make_at(value, -get(value));
+}
+
+Cell* power(Cell* value, Cell* exponent) {
+    uint32_t type = cell_type(exponent);
+    if (type != TYPE_INTEGER && type != TYPE_FLOAT) error::raise_expect_arg(type, 1);
+    int32_t result;
+    if (type == TYPE_INTEGER && get(exponent) >= 0 && exact_power(get(value), get(exponent), &result))
+        return make_at(value, result);
+    return float_power(value, exponent);
+}
+
+Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down, bool floor,
+            bool ceiling, bool half_ceiling) {
+    if (scale != nullptr && cell_type(scale) == TYPE_MONEY) {
+        Cell word = *stack::current_function_word();
+        raise_not_related(&word, TYPE_MONEY);
+    }
+    if (get(value) == MIN) return value;
+    if (scale != nullptr && cell_type(scale) != TYPE_INTEGER) {
+        as_float(value);
+        auto float_round = reinterpret_cast<RoundFn>(entry_of(TYPE_FLOAT, datatype::SLOT_ROUND));
+        return float_round(value, scale, even, down, half_down, floor, ceiling, half_ceiling);
+    }
+    int32_t s = scale != nullptr ? abs(get(scale)) : 1;
+    if (s == 0) return value;
+    int64_t result = rounded(get(value), s, rounding_of(even, down, half_down, floor, ceiling, half_ceiling));
+    if (result < MIN || result > MAX) fire(Category::math, err::overflow);
+    return make_at(value, int32_t(result));
+}
+
+bool even(const Cell* value) { return (get(value) & 1) == 0; }
+bool odd(const Cell* value) { return (get(value) & 1) != 0; }
+
+Cell* complement(Cell* value) { return make_at(value, ~get(value)); }
+
+void init() {
+    using datatype::as_action;
+    datatype::DatatypeRecord record{TYPE_INTEGER, 0, "integer!", {}};
+    auto set = [&](uint32_t slot, datatype::ActionFn entry) { record.actions[slot - 1] = entry; };
+    auto set_math = [&](int32_t op, MathFn fn) { set(OPS[op].slot, as_action(fn)); };
+    set(datatype::SLOT_MAKE, as_action(make));
+    set(datatype::SLOT_RANDOM, as_action(random));
+    set(datatype::SLOT_TO, as_action(to));
+    set(datatype::SLOT_FORM, as_action(static_cast<actions::FormFn>(form)));
+    set(datatype::SLOT_MOLD, as_action(static_cast<actions::MoldFn>(mold)));
+    set(datatype::SLOT_COMPARE, as_action(static_cast<actions::CompareFn>(compare)));
+    set(datatype::SLOT_ABSOLUTE, as_action(absolute));
+    set_math(OP_ADD, add);
+    set_math(OP_DIVIDE, divide);
+    set_math(OP_MULTIPLY, multiply);
+    set(datatype::SLOT_NEGATE, as_action(negate));
+    set(datatype::SLOT_POWER, as_action(power));
+    set_math(OP_REMAINDER, remainder);
+    set(datatype::SLOT_ROUND, as_action(round));
+    set_math(OP_SUBTRACT, subtract);
+    set(datatype::SLOT_EVEN, as_action(even));
+    set(datatype::SLOT_ODD, as_action(odd));
+    set_math(OP_AND, and_);
+    set(datatype::SLOT_COMPLEMENT, as_action(complement));
+    set_math(OP_OR, or_);
+    set_math(OP_XOR, xor_);
+    datatype::register_type(record);
+}
+
+}  // namespace vek::integer

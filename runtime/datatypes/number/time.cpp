@@ -1,0 +1,93 @@
+#include "runtime/datatypes/number/time.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+#include "runtime/core/datatype.h"
+#include "runtime/datatypes/number/float.h"
+#include "runtime/datatypes/string/buffer.h"
+#include "runtime/text/float_text.h"
+#include "runtime/actions/dispatch.h"
+
+namespace vek::time {
+
+namespace {
+
+// Seconds below this show as "00".
+constexpr double SMALLEST_SHOWN = 1e-6;
+
+// Room for the hours of the largest finite float64 (305 digits) and the rest.
+constexpr size_t TEXT_ROOM = 340;
+
+// Two digits, a "0" in front of one.
+char* two_digits(char* out, int32_t value) {
+    *out++ = char('0' + value / 10);
+    *out++ = char('0' + value % 10);
+    return out;
+}
+
+// The seconds field: six significant digits, and two digits before the point.
+char* seconds_field(char* out, double seconds) {
+    if (seconds < SMALLEST_SHOWN) return two_digits(out, 0);
+    const char* text = float_::format(seconds, float_::FORMAT_SECONDS);
+    size_t length = std::strlen(text);
+    if (length == 1 || text[1] == '.') *out++ = '0';
+    std::memcpy(out, text, length);
+    return out + length;
+}
+
+// h:mm:ss of a non-negative finite value. The hours are written from the
+// exact whole float, so no integer conversion can overflow.
+char* clock_text(char* out, char* end, double value) {
+    out = std::to_chars(out, end, std::floor(value / SECONDS_PER_HOUR), std::chars_format::fixed, 0).ptr;
+    *out++ = ':';
+    out = two_digits(out, int32_t(std::floor(std::fmod(value, SECONDS_PER_HOUR) / SECONDS_PER_MINUTE)));
+    *out++ = ':';
+    return seconds_field(out, std::fmod(value, SECONDS_PER_MINUTE));
+}
+
+}  // namespace
+
+Cell* make_at(Cell* cell, double seconds) { return set_type(float_::make_at(cell, seconds), TYPE_TIME); }
+Cell* make_in(const Cell* block, double seconds) { return set_type(float_::make_in(block, seconds), TYPE_TIME); }
+Cell* push(double seconds) { return set_type(float_::push(seconds), TYPE_TIME); }
+
+int32_t form_text(double seconds, const Cell* buffer, int32_t limit) {
+    // An infinite or NaN time (a division by zero) has no clock reading: it
+    // shows as the float it is.
+    if (!std::isfinite(seconds)) {
+        const char* text = float_::format(seconds, float_::FORMAT_FLOAT64);
+        string::append_c_string(buffer, text);
+        return limit - int32_t(std::strlen(text));
+    }
+    char text[TEXT_ROOM];
+    char* out = text;
+    if (seconds < 0.0) *out++ = '-';
+    out = clock_text(out, text + TEXT_ROOM, std::fabs(seconds));
+    auto length = uint32_t(out - text);
+    string::append_c_string_part(buffer, text, length);
+    return limit - int32_t(length);
+}
+
+int32_t form(const Cell* value, const Cell* buffer, const Cell*, int32_t limit) {
+    return form_text(get(value), buffer, limit);
+}
+
+int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell*, int32_t limit, int32_t) {
+    return form_text(get(value), buffer, limit);
+}
+
+void init() {
+    using datatype::as_action;
+    datatype::DatatypeRecord record{TYPE_TIME, TYPE_FLOAT, "time!", {}};
+    auto set = [&record](uint32_t slot, datatype::ActionFn entry) { record.actions[slot - 1] = entry; };
+    for (uint32_t slot : {datatype::SLOT_RANDOM, datatype::SLOT_COMPARE, datatype::SLOT_ABSOLUTE,
+                          datatype::SLOT_NEGATE, datatype::SLOT_REMAINDER})
+        set(slot, datatype::INHERIT);
+    set(datatype::SLOT_FORM, as_action(static_cast<actions::FormFn>(form)));
+    set(datatype::SLOT_MOLD, as_action(static_cast<actions::MoldFn>(mold)));
+    datatype::register_type(record);
+}
+
+}  // namespace vek::time

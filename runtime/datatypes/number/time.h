@@ -1,0 +1,39 @@
+// time!: a signed duration or time of day, held as float64 seconds in words
+// 2-3 (negative for negative durations, no upper bound), laid out as float!,
+// its parent. Its text is hours:minutes:seconds; the text writer and the
+// field helpers also serve the time part of date!.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/core/cell.h"
+
+namespace vek::time {
+
+constexpr double SECONDS_PER_HOUR = 3600.0;
+constexpr double SECONDS_PER_MINUTE = 60.0;
+constexpr double SECONDS_PER_DAY = 86400.0;
+
+// Writes a time! of that many seconds (the cell's flags kept) and returns the
+// cell.
+Cell* make_at(Cell* cell, double seconds);
+// A new time! appended at the block's tail.
+Cell* make_in(const Cell* block, double seconds);
+// A new time! pushed on the argument stack.
+Cell* push(double seconds);
+inline double get(const Cell* cell) { return cell_get_f64(cell); }
+
+// Appends the text of the seconds to the string! buffer (1:02:03.5, -0:01:30,
+// 0:00:03.14159: six significant digits of seconds) and returns the limit
+// lowered by what it appended.
+int32_t form_text(double seconds, const Cell* buffer, int32_t limit);
+
+// form and mold give the same text.
+int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
+int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
+             const Cell* part, int32_t limit, int32_t indent);
+
+// Registers time!; float! must be registered first.
+void init();
+
+}  // namespace vek::time

@@ -1,0 +1,496 @@
+#include "runtime/datatypes/object/error.h"
+
+#include <array>
+#include <cstring>
+
+#include "runtime/core/datatype.h"
+#include "runtime/datatypes/callable/callable.h"
+#include "runtime/datatypes/word/context.h"
+#include "runtime/datatypes/none.h"
+#include "runtime/datatypes/object/object.h"
+#include "runtime/datatypes/string/buffer.h"
+#include "runtime/datatypes/word/symbol.h"
+#include "runtime/datatypes/word/word.h"
+#include "runtime/core/error_catalog.h"
+#include "runtime/core/fixed_words.h"
+#include "runtime/actions/dispatch.h"
+#include "runtime/eval/evaluator.h"
+#include "runtime/memory/manager.h"
+#include "runtime/output/print_hooks.h"
+#include "runtime/core/root.h"
+#include "runtime/memory/series.h"
+#include "runtime/eval/stack.h"
+#include "runtime/core/system_fields.h"
+
+namespace vek::error {
+
+namespace {
+
+constexpr std::array<const char*, FIELD_COUNT> FIELD_NAMES{
+    "code", "type", "id", "arg1", "arg2", "arg3", "near", "where", "stack", "files",
+};
+
+constexpr int32_t ARGUMENT_TEXT_LIMIT = 80;  // units of one formed message argument
+constexpr int32_t NEAR_TEXT_LIMIT = 40;      // units of the Near and Files lines
+constexpr uint32_t CAPTURED_STACK_CAPACITY = 20;
+
+// The prototype system/standard/error, in the root block.
+Cell* prototype_cell = nullptr;
+
+Cell integer_cell(int32_t value) { return Cell{TYPE_INTEGER, 0, uint32_t(value), 0}; }
+Cell unbound_word(uint32_t symbol_id) { return Cell{TYPE_WORD, 0, symbol_id, WORD_UNRESOLVED}; }
+bool is_word_kind(uint32_t type) { return type >= TYPE_WORD && type <= TYPE_REFINEMENT; }
+
+void set_field(const Cell* error, Field f, const Cell* value) {
+    Cell copy = *value;  // the value may lie in the block being written
+    *field(error, f) = copy;
+}
+
+uint32_t field_symbol(const Cell* error, Field f) {
+    const Cell* word = field(error, f);
+    return is_word_kind(cell_type(word)) ? word->data2 : 0;
+}
+
+// The type and id words for a category index and an id position.
+void set_words(const Cell* error, uint32_t category, uint32_t position) {
+    Cell type = unbound_word(catalog::category_symbol(category));
+    Cell id = unbound_word(catalog::id_symbol(category, position));
+    set_field(error, FIELD_TYPE, &type);
+    set_field(error, FIELD_ID, &id);
+}
+
+// The code, type and id fields.
+void set_kind(const Cell* error, uint32_t category, uint32_t position) {
+    set_words(error, category, position);
+    Cell code = integer_cell(int32_t(category * 100 + position - 2));
+    set_field(error, FIELD_CODE, &code);
+}
+
+// A copy of the prototype on the stack, stamped as an error!.
+Cell* push_new() {
+    Cell* error = stack::push_cell();
+    make_unset(error);
+    object::copy_into(prototype_cell, error);
+    *error = Cell{TYPE_ERROR, error->data1, CLASS_ID, 0};
+    *context::owner_of(object::context_node(error)) = *error;
+    // The code under evaluation, at the start of the expression that failed.
+    const Cell* position = interpreter::current_position();
+    if (cell_type(position) == TYPE_BLOCK || cell_type(position) == TYPE_PAREN)
+        *field(error, FIELD_NEAR) = *position;
+    return error;
+}
+
+int32_t category_of_symbol(uint32_t symbol_id) {
+    return symbol_id == 0 ? -1 : catalog::find_category(symbol_id);
+}
+
+[[noreturn]] void raise_spec_field(fixed_words::Word name) {
+    fire(Category::script, err::invalid_spec_field, fixed_words::word(name));
+}
+
+void make_from_code(const Cell* error, const Cell* spec_value) {
+    int32_t code = int32_t(spec_value->data2);
+    uint32_t category = uint32_t(code / 100);
+    uint32_t position = uint32_t(code % 100) + 2;
+    if (code < 0 || category >= catalog::CATEGORY_COUNT ||
+        position - 2 >= catalog::category(category).id_count)
+        fire(Category::script, err::out_of_range, spec_value);
+    set_kind(error, category, position);
+}
+
+void make_from_words(const Cell* error, const Cell* spec_value) {
+    SeriesBuffer* b = series_buffer(spec_value);
+    uint32_t head = spec_value->data1;
+    uint32_t length = b->length();
+    Cell type = b->cells()[head];
+    int32_t category = catalog::find_category(type.data2);
+    if (category < 0) raise_spec_field(fixed_words::Word::type);
+    if (head + 1 >= length) raise_spec_field(fixed_words::Word::id);
+    Cell id = series_buffer(spec_value)->cells()[head + 1];
+    if (cell_type(&id) != TYPE_WORD) fire(Category::script, err::invalid_arg, &id);
+    int32_t position = catalog::find_id(uint32_t(category), id.data2);
+    if (position < 0) raise_spec_field(fixed_words::Word::id);
+    Cell code = integer_cell(category * 100 + position - 2);
+    set_field(error, FIELD_CODE, &code);
+    set_field(error, FIELD_TYPE, &type);
+    set_field(error, FIELD_ID, &id);
+}
+
+void make_from_block(const Cell* error, const Cell* spec_value) {
+    SeriesBuffer* b = series_buffer(spec_value);
+    uint32_t first = spec_value->data1 < b->length() ? cell_type(b->cells() + spec_value->data1) : 0;
+    // An object-style spec of set-words is evaluated in the new error: that
+    // comes with the evaluator.
+    if (first == TYPE_SET_WORD) fire(Category::internal, err::not_done);
+    if (first != TYPE_WORD) fire(Category::internal, err::invalid_error);
+    make_from_words(error, spec_value);
+}
+
+// ---------------------------------------------------------------- forming
+
+uint32_t text_length(const Cell* buffer) { return series_buffer(buffer)->length(); }
+
+void append_text(const Cell* buffer, const char* text) { string::append_c_string(buffer, text); }
+
+// Appends a string or a symbol's name (a symbol! source reads its name).
+void append_series(const Cell* buffer, const Cell* source) {
+    Cell target = *buffer;
+    Cell from = *source;
+    string::concatenate(&target, &from, -1, 0, false, string::Mode::append);
+}
+
+void append_symbol(const Cell* buffer, uint32_t symbol_id) {
+    Cell name = *symbol::get(symbol_id);
+    append_series(buffer, &name);
+}
+
+// A cell that the datatypes take for a given /part argument: one above the
+// current frame's base.
+Cell* push_part_cell(int32_t limit) {
+    Cell count = integer_cell(limit);
+    Cell* part = stack::push(&count);
+    return part > stack::arguments ? part : stack::push(&count);
+}
+
+// Molds (or forms) the value with a /part limit and cuts what overran it.
+void append_value_cut(const Cell* buffer, const Cell* value, bool formed, bool only, int32_t cut) {
+    Cell* saved_top = stack::top;
+    Cell copy = *value;
+    Cell* part = push_part_cell(cut);
+    uint32_t before = text_length(buffer);
+    if (formed)
+        actions::form(&copy, buffer, part, cut);
+    else
+        actions::mold(&copy, buffer, only, false, true, part, cut, 0);
+    string::limit_buffer(series_buffer(buffer), before + uint32_t(cut));
+    stack::top = saved_top;
+}
+
+// A message argument: the field's value, formed for a syntax error (whose
+// arguments are source text) and molded otherwise. The frame keeps the
+// molding out of stack traces.
+void append_argument(const Cell* error, const Cell* buffer, uint32_t symbol_id, bool syntax) {
+    const Cell* found = object::find_field(error, symbol_id);
+    Cell value = found ? *found : none::constant;
+    // Popping the only frame would empty the whole stack: the pointers are
+    // put back by hand.
+    Cell* saved_top = stack::top;
+    Cell* saved_arguments = stack::arguments;
+    stack::mark_native(fixed_words::word(fixed_words::Word::body_tag));
+    append_value_cut(buffer, &value, syntax, false, ARGUMENT_TEXT_LIMIT);
+    stack::set_frames_top(stack::frames_top - 1);
+    stack::top = saved_top;
+    stack::arguments = saved_arguments;
+}
+
+bool is_syntax(const Cell* error) {
+    return category_of_symbol(type_symbol(error)) == int32_t(Category::syntax);
+}
+
+void form_pieces(const Cell* error, const Cell* buffer, const catalog::ErrorId& message) {
+    bool syntax = is_syntax(error);
+    for (uint32_t i = 0; i < message.piece_count; i++) {
+        if (i > 0) append_text(buffer, " ");
+        const catalog::TemplatePiece& piece = message.pieces[i];
+        if (piece.kind == catalog::Piece::text)
+            append_text(buffer, piece.text);
+        else
+            append_argument(error, buffer, symbol::make(piece.text), syntax);
+    }
+}
+
+// Replaces an unknown type or id by internal invalid-error, keeping the
+// unknown word in arg1.
+void mark_invalid(const Cell* error, Field unknown) {
+    set_field(error, FIELD_ARG1, field(error, unknown));
+    set_words(error, uint32_t(Category::internal), err::invalid_error);
+}
+
+struct Message {
+    uint32_t category;
+    uint32_t position;
+};
+
+Message find_message(const Cell* error) {
+    int32_t category = category_of_symbol(type_symbol(error));
+    if (category < 0) {
+        mark_invalid(error, FIELD_TYPE);
+        category = int32_t(Category::internal);
+    }
+    uint32_t id = id_symbol(error);
+    int32_t position = id == 0 ? -1 : catalog::find_id(uint32_t(category), id);
+    if (position < 0) {
+        mark_invalid(error, FIELD_ID);
+        return Message{uint32_t(Category::internal), err::invalid_error};
+    }
+    return Message{uint32_t(category), uint32_t(position)};
+}
+
+// A message held in a field (user errors carry theirs in arg1): a string is
+// printed whole, a block is a template; anything else prints nothing and
+// leaves the error marked invalid.
+void form_field_message(const Cell* error, const Cell* buffer, const char* name) {
+    const Cell* found = object::find_field(error, symbol::make(name));
+    Cell message = found ? *found : none::constant;
+    switch (cell_type(&message)) {
+    case TYPE_STRING:
+        append_series(buffer, &message);
+        break;
+    case TYPE_BLOCK:
+        form_template(error, buffer, &message, actions::NO_LIMIT);
+        break;
+    default:
+        mark_invalid(error, FIELD_TYPE);
+        break;
+    }
+}
+
+void form_message(const Cell* error, const Cell* buffer) {
+    Message m = find_message(error);
+    const catalog::ErrorCategory& category = catalog::category(m.category);
+    append_text(buffer, category.title);
+    append_text(buffer, ": ");
+    const catalog::ErrorId& message = category.ids[m.position - 2];
+    switch (message.form) {
+    case catalog::Form::string:
+        append_text(buffer, message.pieces[0].text);
+        break;
+    case catalog::Form::word:
+        form_field_message(error, buffer, message.pieces[0].text);
+        break;
+    case catalog::Form::block:
+        form_pieces(error, buffer, message);
+        break;
+    }
+}
+
+void form_where(const Cell* error, const Cell* buffer) {
+    append_text(buffer, "\n*** Where: ");
+    Cell where = *field(error, FIELD_WHERE);
+    if (is_word_kind(cell_type(&where)))
+        append_symbol(buffer, where.data2);
+    else if (cell_type(&where) == TYPE_STRING)
+        append_series(buffer, &where);
+    else
+        append_text(buffer, "???");
+}
+
+void form_stack(const Cell* error, const Cell* buffer, const Cell* stack_trace, int32_t limit) {
+    if (cell_type(stack_trace) != TYPE_INTEGER || int32_t(stack_trace->data2) <= 0) return;
+    Cell stack = *field(error, FIELD_STACK);
+    if (cell_type(&stack) == TYPE_INTEGER) {
+        append_text(buffer, "\n*** Stack: ");
+        uint32_t position = std::min(stack.data2, stack::FRAME_COUNT);
+        stack::trace_text(stack_trace->data2, stack::frames_bottom + position, buffer, limit - 12);
+    } else if (cell_type(&stack) == TYPE_BLOCK) {
+        append_text(buffer, "\n*** Stack: ");
+        actions::form(&stack, buffer, nullptr, limit - 12);
+    }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- set-up
+
+void init() {
+    datatype::DatatypeRecord record{TYPE_ERROR, TYPE_OBJECT, "error!", {}};
+    auto& slots = record.actions;
+    slots[datatype::SLOT_MAKE - 1] = datatype::as_action(make);
+    slots[datatype::SLOT_FORM - 1] = datatype::as_action(form);
+    slots[datatype::SLOT_MOLD - 1] = datatype::as_action(mold);
+    slots[datatype::SLOT_COMPARE - 1] = datatype::as_action(compare);
+    // Path access, reflect, copy, find and select are the object's own.
+    for (uint32_t slot : {3u, 7u, 30u, 31u, 44u}) slots[slot - 1] = datatype::INHERIT;
+    datatype::register_type(record);
+}
+
+void init_prototype() {
+    Node node = context::create(FIELD_COUNT, false, false, nullptr, context::KIND_OBJECT);
+    for (const char* name : FIELD_NAMES) {
+        Cell word = unbound_word(symbol::make(name));
+        context::add_word(context::cell_of(node), &word);
+    }
+    Cell* values = node_buffer(Node(context::cell_of(node)->data2))->cells();
+    for (uint32_t i = 0; i < FIELD_COUNT; i++) values[i] = none::constant;
+    Cell* cell = root::append();
+    *cell = Cell{TYPE_OBJECT, uint32_t(node), 0, 0};
+    *context::owner_of(node) = *cell;
+    prototype_cell = cell;
+}
+
+bool ready() { return prototype_cell != nullptr; }
+
+const Cell* prototype() { return prototype_cell; }
+
+Cell* field(const Cell* error, Field f) { return object::get_values(error) + f; }
+
+// ---------------------------------------------------------------- making
+
+Cell* create(Category category, uint32_t id, const Cell* arg1, const Cell* arg2, const Cell* arg3) {
+    Cell* error = push_new();
+    set_kind(error, uint32_t(category), id);
+    const Cell* arguments[] = {arg1, arg2, arg3};
+    for (uint32_t i = 0; i < 3; i++)
+        if (arguments[i]) set_field(error, Field(FIELD_ARG1 + i), arguments[i]);
+    return error;
+}
+
+Cell* make(Cell*, const Cell* spec_value, uint32_t) {
+    switch (cell_type(spec_value)) {
+    case TYPE_INTEGER: {
+        Cell* error = push_new();
+        make_from_code(error, spec_value);
+        return error;
+    }
+    case TYPE_BLOCK: {
+        Cell* error = push_new();
+        make_from_block(error, spec_value);
+        return error;
+    }
+    case TYPE_STRING:
+        return create(Category::user, err::message, spec_value);
+    default: {
+        Cell type{TYPE_DATATYPE, TYPE_ERROR, 0, 0};
+        raise_bad_make_arg(&type, spec_value);
+    }
+    }
+}
+
+void raise_bad_make_arg(const Cell* type, const Cell* spec_value) {
+    fire(Category::script, err::bad_make_arg, type, spec_value);
+}
+
+void raise_expect_arg(uint32_t type, uint32_t position) {
+    // Copied at once: making the error allocates and may move the buffers
+    // the function word and the argument word live in.
+    Cell function = *stack::current_function_word();
+    Cell argument = *get_arg_word(position);
+    Cell datatype{TYPE_DATATYPE, type, 0, 0};
+    fire(Category::script, err::expect_arg, &function, &datatype, &argument);
+}
+
+// ---------------------------------------------------------------- forming and molding
+
+int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit) {
+    return form_traced(value, buffer, part, limit, system_fields::stack_trace());
+}
+
+int32_t form_traced(const Cell* value, const Cell* buffer, const Cell*, int32_t limit,
+                    const Cell* stack_trace) {
+    uint32_t start = text_length(buffer);
+    auto remaining = [&] { return limit - int32_t(text_length(buffer) - start); };
+    append_text(buffer, "*** ");
+    form_message(value, buffer);
+    form_where(value, buffer);
+    append_text(buffer, "\n*** Near : ");
+    append_value_cut(buffer, field(value, FIELD_NEAR), false, true, NEAR_TEXT_LIMIT);
+    form_stack(value, buffer, stack_trace, remaining());
+    Cell files = *field(value, FIELD_FILES);
+    if (cell_type(&files) == TYPE_BLOCK) {
+        append_text(buffer, "\n*** Files: ");
+        append_value_cut(buffer, &files, false, true, NEAR_TEXT_LIMIT);
+    }
+    return remaining();
+}
+
+int32_t form_template(const Cell* error, const Cell* buffer, const Cell* block, int32_t limit) {
+    uint32_t start = text_length(buffer);
+    bool syntax = is_syntax(error);
+    Cell source = *block;
+    for (uint32_t i = source.data1; i < series_buffer(&source)->length(); i++) {
+        if (i > source.data1) append_text(buffer, " ");
+        Cell element = series_buffer(&source)->cells()[i];
+        switch (cell_type(&element)) {
+        case TYPE_STRING:
+            append_series(buffer, &element);
+            break;
+        case TYPE_WORD:
+        case TYPE_GET_WORD:
+            append_argument(error, buffer, element.data2, syntax);
+            break;
+        default:
+            break;
+        }
+    }
+    return limit - int32_t(text_length(buffer) - start);
+}
+
+int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat, const Cell* part,
+             int32_t limit, int32_t indent) {
+    return object::mold_as("make error! [", value, buffer, only, all, flat, part, limit, indent);
+}
+
+int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
+    if (cell_type(value2) != TYPE_ERROR) return -2;
+    return object::compare(value1, value2, op);
+}
+
+// ---------------------------------------------------------------- fields
+
+void fill_where(const Cell* error, const Cell* value) {
+    if (cell_type(field(error, FIELD_WHERE)) == TYPE_NONE) set_field(error, FIELD_WHERE, value);
+}
+
+uint32_t type_symbol(const Cell* error) { return field_symbol(error, FIELD_TYPE); }
+uint32_t id_symbol(const Cell* error) { return field_symbol(error, FIELD_ID); }
+
+namespace {
+
+// The callable value named by the innermost named call frame, or nullptr.
+// Only a word bound where its value can be read without raising counts: this
+// runs while an error is being made.
+const Cell* current_callable() {
+    const Cell* name = stack::current_function_word();
+    if (!word::any_word_type(cell_type(name)) || name->data1 == 0 || name->data3 == WORD_UNRESOLVED) return nullptr;
+    if (context::on_stack(context::cell_of(Node(name->data1)))) return nullptr;
+    const Cell* value = context::get(name);
+    return callable::is_callable(cell_type(value)) || cell_type(value) == TYPE_OP ? value : nullptr;
+}
+
+bool argument_word(uint32_t type) {
+    return type == TYPE_WORD || type == TYPE_LIT_WORD || type == TYPE_GET_WORD || type == TYPE_REFINEMENT;
+}
+
+}  // namespace
+
+const Cell* get_arg_word(uint32_t n) {
+    const Cell* anon = fixed_words::word(fixed_words::Word::anon_tag);
+    const Cell* function = current_callable();
+    if (!function) return anon;
+    SeriesBuffer* spec_value = node_buffer(callable::spec_node(function));
+    for (const Cell* cell = spec_value->cells(); cell < spec_value->cells_tail(); cell++)
+        if (argument_word(cell_type(cell)) && n-- == 0) return cell;
+    return anon;
+}
+
+void capture_stack(const Cell* error) {
+    Cell position = *field(error, FIELD_STACK);
+    if (cell_type(&position) != TYPE_INTEGER) return;
+    const Cell* setting = system_fields::stack_trace();
+    bool positive = cell_type(setting) == TYPE_INTEGER && int32_t(setting->data2) > 0;
+    uint32_t depth = positive ? setting->data2 : 1;
+    Cell words{TYPE_BLOCK, 0, uint32_t(memory::alloc_cells(CAPTURED_STACK_CAPACITY)), 0};
+    uint32_t end = std::min(position.data2, stack::FRAME_COUNT);
+    stack::trace_words(depth, &words, stack::frames_bottom + end);
+    set_field(error, FIELD_STACK, &words);
+    Cell files = *system_fields::source_files();
+    if (cell_type(&files) != TYPE_BLOCK) return;
+    uint32_t length = series_buffer(&files)->length();
+    if (files.data1 >= length) return;
+    Cell copy{TYPE_BLOCK, 0, uint32_t(series::copy_part(series_node(&files), files.data1, length - files.data1)), 0};
+    set_field(error, FIELD_FILES, &copy);
+}
+
+// ---------------------------------------------------------------- printing
+
+void print(const Cell* error) {
+    Cell* saved_top = stack::top;
+    Cell value = *error;
+    Cell* text = stack::push_cell();
+    string::rs_make_at(text, 0);
+    form(&value, text, nullptr, actions::NO_LIMIT);
+    print_hooks::call_all(text, true);
+    stack::top = saved_top;
+}
+
+}  // namespace vek::error

@@ -1,0 +1,108 @@
+// error!: the value every script-level failure is made of. An error is an
+// object cell (type 34, class id 1, no event record) whose context holds ten
+// fields in a fixed order:
+//   code   integer!: category index x 100 + the id's offset in its category
+//   type   the category word (script, math, ...)
+//   id     the id word within the category (no-value, zero-divide, ...)
+//   arg1 arg2 arg3   the message's arguments, none when absent
+//   near   the code near the failure
+//   where  the word of the function in which the error arose
+//   stack  while in flight an integer! (the frame position at the raise);
+//          once a catcher captured it, a block of function words
+//   files  the source files active at the raise, or none
+// New errors are copies of the prototype system/standard/error, whose fields
+// are all none.
+//
+// Until the system object holds the error catalog, the catalog is the C++
+// table of runtime/core/error_catalog.h, and the type and id fields hold unbound
+// words carrying the catalog names' symbols: they compare, mold and form as
+// the catalog's words do, but name no value.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/core/cell.h"
+#include "runtime/core/raise.h"
+
+namespace vek::error {
+
+constexpr uint32_t CLASS_ID = 1;
+
+enum Field : uint32_t {
+    FIELD_CODE, FIELD_TYPE, FIELD_ID, FIELD_ARG1, FIELD_ARG2, FIELD_ARG3,
+    FIELD_NEAR, FIELD_WHERE, FIELD_STACK, FIELD_FILES, FIELD_COUNT,
+};
+
+constexpr uint32_t stack_field_index() { return FIELD_STACK; }
+
+// Registers error!.
+void init();
+// Builds the prototype system/standard/error, kept in the root block. Runs
+// once the symbol table and the global context exist; errors raised before
+// that travel as integer! codes (see fire).
+void init_prototype();
+bool ready();
+const Cell* prototype();
+
+// The value cell of a field; valid until the next call that may allocate.
+Cell* field(const Cell* error, Field f);
+
+// A new error! pushed on the evaluation stack, of the category and the id (a
+// position, 2 and up), with the arguments given stored in arg1 to arg3.
+Cell* create(Category category, uint32_t id, const Cell* arg1 = nullptr,
+             const Cell* arg2 = nullptr, const Cell* arg3 = nullptr);
+
+// Slot 1. The spec: an integer! code, a block! [category id] of words, or a
+// string! (a user message). A new error! is pushed and returned; the
+// prototype argument is not read.
+Cell* make(Cell* prototype, const Cell* spec, uint32_t type);
+
+// Slot 5: the text the console prints for the error, "*** " title ": "
+// message, then the Where, Near, Stack (while the state/stack-trace setting is
+// a positive integer!) and Files lines.
+int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
+// form with the stack-trace setting given instead of read from the system
+// fields.
+int32_t form_traced(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit,
+                    const Cell* stack_trace);
+// Slot 6: "make error! [" with the fields molded as an object's.
+int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
+             const Cell* part, int32_t limit, int32_t indent);
+// Slot 9: -2 unless value2 is an error!, else as objects compare.
+int32_t compare(const Cell* value1, const Cell* value2, int32_t op);
+
+// Appends a message template block: strings as they are, a word or get-word
+// as the value of the error's field of that name (formed for syntax errors,
+// else molded flat), each cut to 80 units; one space between two elements.
+int32_t form_template(const Cell* error, const Cell* buffer, const Cell* block, int32_t limit);
+
+// Stores the value into where when where is none.
+void fill_where(const Cell* error, const Cell* value);
+// The symbol ids of the type and id words.
+uint32_t type_symbol(const Cell* error);
+uint32_t id_symbol(const Cell* error);
+
+// The n-th argument word (from 0) of the spec of the function named by the
+// innermost named call frame. No function values exist yet, so this is
+// always the word <anon>.
+const Cell* get_arg_word(uint32_t n);
+
+// For an error whose stack field holds a frame position: the field becomes
+// a block of the words of the named call frames up to it, as deep as the
+// stack-trace setting asks (1 when it is no positive integer!), and files a
+// copy of the state/source-files block when that is not empty.
+void capture_stack(const Cell* error);
+
+// Raises script bad-make-arg with the datatype and the spec.
+[[noreturn]] void raise_bad_make_arg(const Cell* type, const Cell* spec);
+
+// Raises script expect-arg naming the running function, the datatype and the
+// function's argument word at the position (from 0), as a failed argument
+// check does.
+[[noreturn]] void raise_expect_arg(uint32_t type, uint32_t position);
+
+// Prints the error as print does: its formed text and a line end, through
+// the print hooks.
+void print(const Cell* error);
+
+}  // namespace vek::error

@@ -1,0 +1,160 @@
+#include "runtime/datatypes/object/object.h"
+
+#include <cstring>
+
+#include "runtime/tables/cycles.h"
+#include "runtime/datatypes/word/context.h"
+#include "runtime/datatypes/none.h"
+#include "runtime/datatypes/string/buffer.h"
+#include "runtime/datatypes/word/symbol.h"
+#include "runtime/core/fixed_words.h"
+#include "runtime/actions/dispatch.h"
+#include "runtime/text/mold.h"
+
+namespace vek::object {
+
+namespace {
+
+uint32_t resolved_symbol(fixed_words::Word w) { return symbol::resolve(fixed_words::word(w)->data2); }
+
+bool is_handler_field(uint32_t symbol) {
+    uint32_t s = symbol::resolve(symbol);
+    return s == resolved_symbol(fixed_words::Word::on_change) ||
+           s == resolved_symbol(fixed_words::Word::on_deep_change);
+}
+
+bool is_word_kind(uint32_t type) { return type >= TYPE_WORD && type <= TYPE_REFINEMENT; }
+bool is_number(uint32_t type) { return type == TYPE_INTEGER || type == TYPE_FLOAT || type == TYPE_PERCENT; }
+
+// Values of these type pairs meet in the value comparison; any other pair of
+// different types is ordered by type id.
+bool comparable_types(uint32_t t1, uint32_t t2) {
+    return t1 == t2 || (is_word_kind(t1) && is_word_kind(t2)) || (is_number(t1) && is_number(t2));
+}
+
+// Appends the symbol's name as it is spelt; the name string is read through
+// a copy of the symbol cell, so a growing buffer cannot leave it stale.
+void append_name(const Cell* buffer, uint32_t symbol_id, int32_t* limit) {
+    Cell name = *symbol::get(symbol_id);
+    Cell target = *buffer;
+    uint32_t before = series_buffer(&target)->length();
+    string::concatenate(&target, &name, -1, 0, false, string::Mode::append);
+    *limit -= int32_t(series_buffer(&target)->length() - before);
+}
+
+void append_text(const Cell* buffer, const char* text, int32_t length, int32_t* limit) {
+    string::append_c_string(buffer, text);
+    *limit -= length;
+}
+
+int32_t serialize_field(const Cell* buffer, uint32_t symbol_id, const Cell* value, bool all, bool flat,
+                        const Cell* part, int32_t limit, int32_t indent) {
+    append_name(buffer, symbol_id, &limit);
+    append_text(buffer, ": ", 2, &limit);
+    switch (cell_type(value)) {
+    case 0:
+        append_text(buffer, "unset!", 6, &limit);
+        return limit;
+    case TYPE_WORD:
+        append_text(buffer, "'", 1, &limit);
+        break;
+    default:
+        break;
+    }
+    return actions::mold(value, buffer, false, all, flat, part, limit, indent);
+}
+
+}  // namespace
+
+Cell* word_at(Node context, uint32_t index) { return context::word_at(context::cell_of(context), index); }
+
+Cell* get_values(const Cell* object) {
+    return node_buffer(Node(context::cell_of(context_node(object))->data2))->cells();
+}
+
+uint32_t field_count(const Cell* object) { return context::word_count(context::cell_of(context_node(object))); }
+
+Cell* find_field(const Cell* object, uint32_t symbol) {
+    int32_t index = context::find_word(context::cell_of(context_node(object)), symbol, true);
+    return index < 0 ? nullptr : get_values(object) + index;
+}
+
+const Cell* get_field_value(const Cell* object, const Cell* word) {
+    const Cell* value = find_field(object, word->data2);
+    return value ? value : &none::constant;
+}
+
+void copy_into(const Cell* object, Cell* result) {
+    Cell source = *object;
+    Node node = context::create(field_count(&source), false, false,
+                                context::cell_of(context_node(&source)), context::KIND_OBJECT);
+    *result = Cell{source.header, uint32_t(node), source.data2, source.data3};
+    Cell* from = get_values(&source);
+    Cell* to = get_values(result);
+    for (uint32_t i = 0, n = field_count(&source); i < n; i++) to[i] = from[i];
+    *context::owner_of(node) = *result;
+}
+
+int32_t serialize_fields(const Cell* object, const Cell* buffer, bool all, bool flat,
+                         bool mold, const Cell* part, int32_t limit, int32_t indent) {
+    Node context = context_node(object);
+    uint32_t count = field_count(object);
+    bool first = true;
+    for (uint32_t i = 0; i < count; i++) {
+        if (limit <= 0) break;
+        uint32_t symbol_id = word_at(context, i)->data2;
+        if (!all && is_handler_field(symbol_id)) continue;
+        if (!first && (flat || !mold)) append_text(buffer, flat ? " " : "\n", 1, &limit);
+        if (mold && !flat) limit = mold::indent(buffer, indent, limit);
+        // A copy: molding the value may move the values block.
+        Cell value = get_values(object)[i];
+        limit = serialize_field(buffer, symbol_id, &value, all, flat, part, limit, indent);
+        if (mold && !flat) append_text(buffer, "\n", 1, &limit);
+        first = false;
+    }
+    return limit;
+}
+
+int32_t mold_as(const char* opening, const Cell* object, const Cell* buffer, bool only, bool all,
+                bool flat, const Cell* part, int32_t limit, int32_t indent) {
+    if (cycles::detect(object, buffer, &limit, true)) return limit;
+    cycles::Scope guard(context_node(object));
+    if (!only) {
+        append_text(buffer, opening, int32_t(std::strlen(opening)), &limit);
+        if (!flat) append_text(buffer, "\n", 1, &limit);
+    }
+    limit = serialize_fields(object, buffer, all, flat, true, part, limit, indent + 1);
+    if (!flat) limit = mold::indent(buffer, indent, limit);
+    if (!only) append_text(buffer, "]", 1, &limit);
+    return limit;
+}
+
+int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
+    if (cell_type(value1) != cell_type(value2)) return -2;
+    Node context1 = context_node(value1);
+    Node context2 = context_node(value2);
+    if (context1 == context2) return 0;
+    if (op == actions::COMP_SAME) return -1;
+    if (cycles::find(context1)) return cycles::find(context2) ? 0 : -1;
+    uint32_t count1 = field_count(value1);
+    uint32_t count2 = field_count(value2);
+    if (count1 != count2) return count1 >= count2 ? 1 : -1;
+    cycles::Scope guard(context1);
+    cycles::push(context2);
+    for (uint32_t i = 0; i < count1; i++) {
+        uint32_t symbol1 = symbol::resolve(word_at(context1, i)->data2);
+        uint32_t symbol2 = symbol::resolve(word_at(context2, i)->data2);
+        if (symbol1 != symbol2) return symbol1 < symbol2 ? -1 : 1;
+        // Copies: a field's comparison may run code that moves the blocks.
+        Cell field1 = get_values(value1)[i];
+        Cell field2 = get_values(value2)[i];
+        uint32_t t1 = cell_type(&field1);
+        uint32_t t2 = cell_type(&field2);
+        if (!comparable_types(t1, t2)) return t1 < t2 ? -1 : 1;
+        int32_t answer = actions::compare_values(&field1, &field2, op);
+        if (answer != 0) return answer;
+    }
+    return 0;
+}
+
+}  // namespace vek::object

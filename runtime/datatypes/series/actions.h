@@ -1,0 +1,142 @@
+// series! (id 42): the abstract datatype whose record carries the navigation
+// and editing actions that every series type shares. No value ever has this
+// type; block! and string! (and through them their kinds) take the entries
+// by inheritance. Each action is written once over the element width of the
+// buffer (16-byte cells, 1-, 2- and 4-byte strings, bytes), moving raw bytes.
+//
+// Also here: the owner reports that every editing action of every series
+// module makes, so that an object holding the series in a field hears of the
+// change (runtime/tables/ownership.h routes it).
+//
+// The memory layer of series (buffers, nodes, growth) is runtime/memory/series.h.
+//
+// Action signatures (the first argument cell doubles as the result cell):
+//   at, back, head, head?, index?, next, skip, tail, tail?:  void ()
+//       operands on the evaluation stack from stack::arguments, the result
+//       written in place;
+//   length?:  int32_t (const Cell* series)
+//   pick:     Cell* (Cell* series, int32_t index, const Cell* index_cell)
+//   poke:     Cell* (Cell* series, int32_t index, Cell* value, const Cell* index_cell)
+//   clear:    void (Cell* series)
+//   remove:   void (Cell* series, const Cell* part, const Cell* key)
+//   reverse:  void (Cell* series, const Cell* part, const Cell* size)
+//   take:     Cell* (Cell* series, const Cell* part, bool deep, bool last)
+//   copy:     Cell* (Cell* value, Cell* result, const Cell* part, bool deep, const Cell* kind)
+//   move:     Cell* (Cell* origin, Cell* target, const Cell* part)
+//   random:   Cell* (Cell* value, bool seed, bool secure, bool only)
+//   reflect:  void (Cell* value, uint32_t field_symbol)
+//   modify:   Cell* (Cell* target, const Cell* field, const Cell* value, bool case_sensitive)
+// An absent refinement argument is nullptr.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/core/cell.h"
+#include "runtime/core/datatype.h"
+#include "runtime/memory/series.h"
+
+namespace vek::series {
+
+// The slots block! takes from series!; string! takes copy as well.
+inline constexpr datatype::Slot BLOCK_SLOTS[] = {
+    datatype::SLOT_RANDOM, datatype::SLOT_REFLECT, datatype::SLOT_AT, datatype::SLOT_BACK,
+    datatype::SLOT_CLEAR, datatype::SLOT_HEAD, datatype::SLOT_HEAD_Q, datatype::SLOT_INDEX_Q,
+    datatype::SLOT_LENGTH_Q, datatype::SLOT_MOVE, datatype::SLOT_NEXT, datatype::SLOT_PICK,
+    datatype::SLOT_POKE, datatype::SLOT_REMOVE, datatype::SLOT_REVERSE, datatype::SLOT_SKIP,
+    datatype::SLOT_TAIL, datatype::SLOT_TAIL_Q, datatype::SLOT_MODIFY,
+};
+
+// ---------------------------------------------------------------- owner reports
+
+// The edits an owner hears of, each reported with a pair of action words:
+// the present tense before the change, the past tense after it.
+enum class Edit : uint32_t {
+    append, insert, change, clear, poke, put, remove, take, reverse, random, move, sort, swap, trim,
+};
+
+// Tells the owner of the series, if it has one, of the change about to be
+// made (new_value nullptr reports none). Answers whether an owner was told:
+// only then must notify_after follow the change. The owner's handler runs
+// Vek code that may change the series: after a true answer re-read the
+// buffer, head and tail and clamp the range again.
+bool notify_before(const Cell* series, Edit edit, const Cell* new_value, int32_t index, int32_t part);
+void notify_after(const Cell* series, Edit edit, const Cell* new_value, int32_t index, int32_t part);
+
+// ---------------------------------------------------------------- positions
+
+// Whether the head lies at or past the tail.
+bool rs_tail_q(const Cell* series);
+// Elements in the buffer, whatever the head.
+uint32_t total_length(const Cell* series);
+// Moves the head by n only when it then stays at or before the tail; answers
+// whether the new position is at or past the tail.
+bool rs_skip(Cell* series, int32_t n);
+// The head index at (at_flag) or skip would give for the argument, clamped
+// to 0..total length. A non-integer! raises script invalid-arg.
+uint32_t get_position(const Cell* series, const Cell* index, bool at_flag);
+// Elements from the head (from element 0 with from_start) to the tail. A
+// head beyond the tail is first pulled back to it, giving 0.
+uint32_t clamp_length(Cell* series, bool from_start);
+
+// ---------------------------------------------------------------- actions
+
+void at();
+void back();
+void head();
+void head_q();
+void index_q();
+void next();
+void skip();
+void tail();
+void tail_q();
+int32_t length_q(const Cell* series);
+
+// Out of range gives none; a block kind gives its cell itself (the caller
+// copies it), a binary! an integer!, a string a char!.
+Cell* pick(Cell* series, int32_t index, const Cell* index_cell);
+// Out of range raises script out-of-range with the index. Strings take only
+// a char! (widening the buffer when needed), binary! an integer! or char!,
+// else script invalid-arg. Answers the value.
+Cell* poke(Cell* series, int32_t index, Cell* value, const Cell* index_cell);
+
+void clear(Cell* series);
+// /part: an integer! count or a position in the same series; /key removes
+// the key found (find/case) with the count of elements after it, none when
+// missing. A count below 1 leaves the series alone.
+void remove(Cell* series, const Cell* part, const Cell* key);
+// /skip size: records of that many elements are swapped as units.
+void reverse(Cell* series, const Cell* part, const Cell* size);
+
+// The elements taken, as a new series of the source's type pushed on the
+// stack, or none when nothing follows the head. Without /part the one
+// element lies in a scratch buffer shared by every take: the caller lifts it
+// out before the next take. With /part 0, or a position at the head, an
+// empty series is answered and nothing removed. deep is for the block and
+// string takes that call this; it is not looked at here.
+Cell* take(Cell* series, const Cell* part, bool deep, bool last);
+
+// A new series of the value's type (its new-line flag kept, head 0) holding
+// its elements from the head, or the /part range: an integer! count, a
+// pair! range or a position in the same series. Written into result and
+// answered. deep and kind are for the block copy; not looked at here.
+Cell* copy(Cell* value, Cell* result, const Cell* part, bool deep, const Cell* kind);
+
+// Moves the element at the origin's head (/part: that many) to the target's
+// head; answers the target.
+Cell* move(Cell* origin, Cell* target, const Cell* part);
+
+// /seed seeds the generator from the series' bytes and leaves unset!; /only
+// picks one element (none when empty); otherwise a shuffle in place.
+Cell* random(Cell* value, bool seed, bool secure, bool only);
+
+// Only the field owned: the owner object or none; any other field raises
+// internal not-done.
+void reflect(Cell* value, uint32_t field_symbol);
+// The field owned: none! drops the series' owner, a block! [object word]
+// makes that object its owner through that field. Other fields are ignored.
+Cell* modify(Cell* target, const Cell* field, const Cell* value, bool case_sensitive);
+
+// Registers series!.
+void init();
+
+}  // namespace vek::series

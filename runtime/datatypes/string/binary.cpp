@@ -1,0 +1,130 @@
+// binary!: the byte string's constructors and text form.
+//
+// The text is written line by line from a copy of the line's bytes: the
+// appends to the output may move the value's buffer, so it is re-read by
+// node for every line.
+#include "runtime/datatypes/string/binary.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "runtime/core/datatype.h"
+#include "runtime/datatypes/string/binary_codecs.h"
+#include "runtime/datatypes/block/array.h"
+#include "runtime/datatypes/number/integer.h"
+#include "runtime/datatypes/string/buffer.h"
+#include "runtime/actions/dispatch.h"
+#include "runtime/text/mold.h"
+#include "runtime/eval/stack.h"
+
+namespace vek::binary {
+
+namespace {
+
+constexpr uint32_t LINE_BYTES = 32;  // 64 hexadecimal digits
+// More bytes than this and the digits go on lines of their own.
+constexpr uint32_t ONE_LINE_BYTES = 30;
+
+int32_t append_text(const Cell* output, const char* text, uint32_t n, int32_t limit) {
+    string::append_c_string_part(output, text, n);
+    return limit - int32_t(n);
+}
+
+int32_t new_line(const Cell* output, int32_t level, int32_t limit) {
+    return mold::indent(output, level, append_text(output, "\n", 1, limit));
+}
+
+}  // namespace
+
+// Under part, writing stops once the limit reaches 0.
+static int32_t write_text(const Cell* value, const Cell* output, bool only, bool flat, const Cell* part,
+                          int32_t limit, int32_t indent) {
+    Node node = series_node(value);
+    uint32_t head = std::min(value->data1, node_buffer(node)->length());
+    uint32_t count = node_buffer(node)->length() - head;
+    bool lines = !flat && count > ONE_LINE_BYTES;
+    int32_t level = indent + 1;
+    if (!only) limit = append_text(output, "#{", 2, limit);
+    if (lines) limit = new_line(output, level, limit);
+    for (uint32_t done = 0; done < count && !(part && limit <= 0);) {
+        uint8_t bytes[LINE_BYTES];
+        uint8_t text[2 * LINE_BYTES];
+        uint32_t n = std::min(LINE_BYTES, count - done);
+        std::memcpy(bytes, node_buffer(node)->at(head + done), n);
+        uint8_t* end = encode_base16(text, bytes, n);
+        limit = append_text(output, reinterpret_cast<const char*>(text), uint32_t(end - text), limit);
+        done += n;
+        if (n == LINE_BYTES && !flat) limit = new_line(output, level, limit);
+    }
+    if (lines && count % LINE_BYTES != 0) limit = new_line(output, indent, limit);
+    if (!only) limit = append_text(output, "}", 1, limit);
+    return limit;
+}
+
+uint32_t rs_length(const Cell* value) {
+    uint32_t length = series_buffer(value)->length();
+    return value->data1 < length ? length - value->data1 : 0;
+}
+
+std::byte* rs_head(const Cell* value) {
+    SeriesBuffer* buffer = series_buffer(value);
+    return buffer->at(std::min(value->data1, buffer->length()));
+}
+
+Cell* make_at(Cell* cell, uint32_t capacity) {
+    string::make_at_unit(cell, std::max(capacity, 1u), 1);
+    return set_type(cell, TYPE_BINARY);
+}
+
+Cell* load_in(const Cell* block, const void* bytes, uint32_t n) {
+    Cell made{};
+    make_at(&made, n);
+    SeriesBuffer* buffer = series_buffer(&made);
+    if (n) std::memcpy(buffer->first(), bytes, n);
+    buffer->tail = buffer->offset + n;
+    if (!block) return stack::push(&made);
+    Cell* cell = block::alloc_tail(block);
+    *cell = made;
+    return cell;
+}
+
+Cell* load_push(const void* bytes, uint32_t n) { return load_in(nullptr, bytes, n); }
+
+Cell* push(const Cell* value) { return stack::push(value); }
+
+uint64_t leading_bytes(const Cell* binary, uint32_t max) {
+    uint32_t count = std::min(rs_length(binary), max);
+    const std::byte* bytes = rs_head(binary);
+    uint64_t bits = 0;
+    for (uint32_t i = 0; i < count; i++) bits = (bits << 8) | uint64_t(bytes[i]);
+    return bits;
+}
+
+int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit) {
+    return write_text(value, buffer, false, false, part, limit, 0);
+}
+
+int32_t mold(const Cell* value, const Cell* buffer, bool only, bool, bool flat, const Cell* part, int32_t limit,
+             int32_t indent) {
+    return write_text(value, buffer, only, flat, part, limit, indent);
+}
+
+// The byte-specific actions (to, compare, the editing actions, trim and the
+// bitwise ones) are not built yet: those slots stay empty rather than reach
+// string!'s text versions.
+void init() {
+    datatype::DatatypeRecord record{TYPE_BINARY, TYPE_STRING, "binary!", {}};
+    for (uint32_t slot : {datatype::SLOT_MAKE, datatype::SLOT_RANDOM, datatype::SLOT_REFLECT,
+                          datatype::SLOT_EVAL_PATH, datatype::SLOT_AT, datatype::SLOT_BACK, datatype::SLOT_CLEAR,
+                          datatype::SLOT_COPY, datatype::SLOT_FIND, datatype::SLOT_HEAD, datatype::SLOT_HEAD_Q,
+                          datatype::SLOT_INDEX_Q, datatype::SLOT_LENGTH_Q, datatype::SLOT_MOVE, datatype::SLOT_NEXT,
+                          datatype::SLOT_PICK, datatype::SLOT_POKE, datatype::SLOT_REMOVE, datatype::SLOT_REVERSE,
+                          datatype::SLOT_SELECT, datatype::SLOT_SORT, datatype::SLOT_SKIP, datatype::SLOT_SWAP,
+                          datatype::SLOT_TAIL, datatype::SLOT_TAIL_Q, datatype::SLOT_TAKE, datatype::SLOT_MODIFY})
+        record.actions[slot - 1] = datatype::INHERIT;
+    record.actions[datatype::SLOT_FORM - 1] = datatype::as_action(static_cast<actions::FormFn>(form));
+    record.actions[datatype::SLOT_MOLD - 1] = datatype::as_action(static_cast<actions::MoldFn>(mold));
+    datatype::register_type(record);
+}
+
+}  // namespace vek::binary

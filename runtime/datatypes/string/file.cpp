@@ -1,0 +1,82 @@
+// file!: mold, and the file actions that wait for the I/O layer. Everything
+// else a file! does it does as url!.
+#include "runtime/datatypes/string/file.h"
+
+#include <algorithm>
+#include <array>
+
+#include "runtime/core/datatype.h"
+#include "runtime/datatypes/string/string.h"
+#include "runtime/datatypes/string/buffer.h"
+#include "runtime/datatypes/string/url.h"
+#include "runtime/actions/dispatch.h"
+#include "runtime/memory/series.h"
+#include "runtime/eval/stack.h"
+
+namespace vek::file {
+
+namespace {
+
+// The characters below 0x80 that may stand in a file literal without
+// quotes. A parenthesis ends a file token, so it takes quotes too.
+constexpr std::array<bool, 128> BARE = [] {
+    std::array<bool, 128> table{};
+    for (int c = 'A'; c <= 'Z'; c++) table[size_t(c)] = true;
+    for (int c = 'a'; c <= 'z'; c++) table[size_t(c)] = true;
+    for (int c = '0'; c <= '9'; c++) table[size_t(c)] = true;
+    for (const char* p = "!#$&'*+,-./:=?@_~"; *p; p++) table[size_t(*p)] = true;
+    return table;
+}();
+
+uint32_t char_at(Node node, uint32_t index) {
+    SeriesBuffer* buffer = node_buffer(node);
+    return string::get_char(buffer->at(index), buffer->unit());
+}
+
+bool needs_quotes(Node node, uint32_t head, uint32_t range) {
+    for (uint32_t i = 0; i < range; i++) {
+        uint32_t c = char_at(node, head + i);
+        if (c < 0x80 && !BARE[c]) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+Cell* push(const Cell* value) { return stack::push(value); }
+
+// Quoted text is written with the string escapes, so that the caret, the
+// double quote and control characters load back as themselves.
+int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell* part, int32_t limit, int32_t) {
+    Node node = series_node(value);
+    uint32_t length = node_buffer(node)->length();
+    uint32_t head = std::min(value->data1, length);
+    uint32_t range = length - head;
+    if (part) range = limit < 0 ? 0 : std::min(range, uint32_t(limit));
+    string::append_char(series_buffer(buffer), '%');
+    if (length == head) {
+        string::append_c_string(buffer, "\"\"");
+    } else if (needs_quotes(node, head, range)) {
+        string::append_char(series_buffer(buffer), '"');
+        for (uint32_t i = 0; i < range; i++) string::mold_char(buffer, char_at(node, head + i), false);
+        string::append_char(series_buffer(buffer), '"');
+    } else {
+        for (uint32_t i = 0; i < range; i++) string::append_char(series_buffer(buffer), char_at(node, head + i));
+    }
+    return limit - int32_t(range) - 1;
+}
+
+// file! takes everything but mold and the file actions from url!.
+void init() {
+    datatype::DatatypeRecord record{TYPE_FILE, TYPE_URL, "file!", {}};
+    record.actions.fill(datatype::INHERIT);
+    record.actions[datatype::SLOT_MOLD - 1] = datatype::as_action(static_cast<actions::MoldFn>(mold));
+    record.actions[datatype::SLOT_DELETE - 1] = datatype::as_action(static_cast<actions::PortFn>(url::io_not_done));
+    record.actions[datatype::SLOT_QUERY - 1] = datatype::as_action(static_cast<actions::PortFn>(url::io_not_done));
+    record.actions[datatype::SLOT_READ - 1] = datatype::as_action(static_cast<actions::ReadFn>(url::io_not_done));
+    record.actions[datatype::SLOT_RENAME - 1] = datatype::as_action(static_cast<actions::RenameFn>(url::io_not_done));
+    record.actions[datatype::SLOT_WRITE - 1] = datatype::as_action(static_cast<actions::WriteFn>(url::io_not_done));
+    datatype::register_type(record);
+}
+
+}  // namespace vek::file

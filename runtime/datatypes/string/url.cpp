@@ -1,0 +1,295 @@
+// url!: percent-decoding and -encoding, mold, make and to from blocks, and
+// joining by path.
+//
+// The decoder and the encoders read the source code point by code point,
+// by node and index, so that appending to the target (which may move any
+// buffer) never leaves them reading a stale address. A code point's UTF-8
+// bytes are what the escapes stand for.
+#include "runtime/datatypes/string/url.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "runtime/core/datatype.h"
+#include "runtime/datatypes/word/context.h"
+#include "runtime/datatypes/string/string.h"
+#include "runtime/datatypes/string/buffer.h"
+#include "runtime/actions/dispatch.h"
+#include "runtime/memory/series.h"
+#include "runtime/eval/stack.h"
+#include "runtime/text/unicode.h"
+
+namespace vek::url {
+
+namespace {
+
+constexpr std::array<bool, 128> byte_class(const char* extra) {
+    std::array<bool, 128> table{};
+    for (int c = 'A'; c <= 'Z'; c++) table[size_t(c)] = true;
+    for (int c = 'a'; c <= 'z'; c++) table[size_t(c)] = true;
+    for (int c = '0'; c <= '9'; c++) table[size_t(c)] = true;
+    for (const char* p = "-._~"; *p; p++) table[size_t(*p)] = true;
+    for (const char* p = extra; *p; p++) table[size_t(*p)] = true;
+    return table;
+}
+constexpr std::array<bool, 128> UNRESERVED = byte_class("");
+constexpr std::array<bool, 128> URL_BYTES = byte_class("!#$&'()*+,/:=?@");
+// What mold writes as it is: a parenthesis would end the URL's token, so it
+// is written escaped and loads back as itself.
+constexpr std::array<bool, 128> MOLDED_BYTES = byte_class("!#$&'*+,/:=?@");
+
+int32_t hex_value(uint32_t c) {
+    if (c >= '0' && c <= '9') return int32_t(c - '0');
+    if (c >= 'A' && c <= 'F') return int32_t(c - 'A' + 10);
+    if (c >= 'a' && c <= 'f') return int32_t(c - 'a' + 10);
+    return -1;
+}
+
+// A string's code points from its head, read by node and index.
+struct Text {
+    Node node;
+    uint32_t head;
+    uint32_t length;
+
+    explicit Text(const Cell* value) : node(series_node(value)) {
+        uint32_t total = node_buffer(node)->length();
+        head = std::min(value->data1, total);
+        length = total - head;
+    }
+    uint32_t at(uint32_t i) const {
+        SeriesBuffer* buffer = node_buffer(node);
+        return string::get_char(buffer->at(head + i), buffer->unit());
+    }
+};
+
+// The byte of the escape at index i of the text, or -1.
+int32_t escape_at(const Text& text, uint32_t i) {
+    if (i >= text.length || text.length - i < 3 || text.at(i) != '%') return -1;
+    int32_t high = hex_value(text.at(i + 1)), low = hex_value(text.at(i + 2));
+    return high < 0 || low < 0 ? -1 : high << 4 | low;
+}
+
+// The code point of the whole UTF-8 sequence spelled by the escapes from
+// index i, whose first byte is lead; -1 when they do not spell a well-formed
+// sequence (overlong forms and surrogates included).
+int32_t escaped_sequence(const Text& text, uint32_t i, uint32_t lead, uint32_t* escapes) {
+    uint32_t n, code_point, lowest;
+    if (lead >= 0xC2 && lead <= 0xDF) n = 2, code_point = lead & 0x1F, lowest = 0x80;
+    else if (lead >= 0xE0 && lead <= 0xEF) n = 3, code_point = lead & 0x0F, lowest = 0x800;
+    else if (lead >= 0xF0 && lead <= 0xF4) n = 4, code_point = lead & 0x07, lowest = 0x10000;
+    else return -1;
+    for (uint32_t k = 1; k < n; k++) {
+        int32_t byte = escape_at(text, i + 3 * k);
+        if (byte < 0 || (byte & 0xC0) != 0x80) return -1;
+        code_point = code_point << 6 | uint32_t(byte & 0x3F);
+    }
+    if (code_point < lowest || code_point > 0x10FFFF || (code_point >= 0xD800 && code_point <= 0xDFFF)) return -1;
+    *escapes = n;
+    return int32_t(code_point);
+}
+
+// The byte itself (*count 1) or its "%XX" form (*count 3, in a shared
+// buffer), as the table keeps or escapes it.
+const uint8_t* encode_with(const std::array<bool, 128>& kept, const uint8_t* p, uint32_t* count) {
+    static uint8_t escape[3];
+    if (*p < 0x80 && kept[*p]) {
+        *count = 1;
+        return p;
+    }
+    const char* hex = string::byte_to_hex(*p);
+    escape[0] = '%';
+    escape[1] = uint8_t(hex[0]);
+    escape[2] = uint8_t(hex[1]);
+    *count = 3;
+    return escape;
+}
+
+// Calls emit with each byte of the text's UTF-8 form, kept or escaped as the
+// table says, as long as emit answers true.
+template <class Emit>
+void for_each_encoded(const Text& text, const std::array<bool, 128>& kept, Emit emit) {
+    for (uint32_t i = 0; i < text.length; i++) {
+        uint8_t bytes[4];
+        int n = unicode::encode_utf8_char(text.at(i), bytes);
+        for (int k = 0; k < n; k++) {
+            uint32_t count;
+            const uint8_t* encoded = encode_with(kept, bytes + k, &count);
+            if (!emit(encoded, count)) return;
+        }
+    }
+}
+
+const std::array<bool, 128>& kept_in(uint32_t mode) { return mode == ENCODE_UNRESERVED ? UNRESERVED : URL_BYTES; }
+
+}  // namespace
+
+int32_t decode_hex_pair(const uint8_t* p, uint8_t* byte) {
+    if (p[0] != '%') return 0;
+    int32_t high = hex_value(p[1]);
+    if (high < 0) return 0;
+    int32_t low = hex_value(p[2]);
+    if (low < 0) return 0;
+    *byte = uint8_t(high << 4 | low);
+    return 1;
+}
+
+const uint8_t* encode_byte(uint32_t mode, const uint8_t* p, uint32_t* count) {
+    return encode_with(kept_in(mode), p, count);
+}
+
+// An escaped byte that does not begin a well-formed escaped sequence stands
+// for itself as a code point (a Latin-1 reading), never for an error.
+void percent_decode(const Cell* source, const Cell* target) {
+    Text text(source);
+    for (uint32_t i = 0; i < text.length;) {
+        int32_t byte = escape_at(text, i);
+        if (byte < 0) {
+            string::append_char(series_buffer(target), text.at(i++));
+            continue;
+        }
+        uint32_t escapes = 1;
+        int32_t code_point = byte >= 0xC2 ? escaped_sequence(text, i, uint32_t(byte), &escapes) : -1;
+        if (code_point < 0) code_point = byte, escapes = 1;
+        string::append_char(series_buffer(target), uint32_t(code_point));
+        i += 3 * escapes;
+    }
+}
+
+void percent_encode(const Cell* source, const Cell* target, uint32_t mode) {
+    for_each_encoded(Text(source), kept_in(mode), [target](const uint8_t* encoded, uint32_t count) {
+        std::memcpy(series::reserve_tail(series_buffer(target), count), encoded, count);
+        return true;
+    });
+}
+
+Cell* push(const Cell* value) { return stack::push(value); }
+
+// ---------------------------------------------------------------- make and to
+
+namespace {
+
+bool block_like(const Cell* value) {
+    uint32_t type = cell_type(value);
+    return type == TYPE_BLOCK || type == TYPE_PAREN || type == TYPE_HASH;
+}
+
+// The block's elements from its head are read by node and index: forming
+// one may move the block's buffer.
+Cell element_of(Node block, uint32_t index) { return node_buffer(block)->cells()[index]; }
+
+void append_formed(Cell* output, const Cell* value) { actions::form(value, output, nullptr, actions::NO_LIMIT); }
+
+Cell* join_block(Cell* result, const Cell* spec_value) {
+    Node block = series_node(spec_value);
+    uint32_t length = node_buffer(block)->length();
+    uint32_t head = std::min(spec_value->data1, length);
+    if (head == length) {
+        Cell target{TYPE_DATATYPE, TYPE_URL, 0, 0};
+        fire(Category::script, err::bad_to_arg, &target, spec_value);
+    }
+    string::make_at_unit(result, 16, 1);
+    Cell element = element_of(block, head);
+    append_formed(result, &element);
+    string::append_c_string(result, "://");
+    uint32_t next = head + 1;
+    if (next < length) {
+        element = element_of(block, next++);
+        append_formed(result, &element);
+    }
+    if (next < length) {
+        element = element_of(block, next);
+        if (cell_type(&element) == TYPE_INTEGER) {
+            string::append_char(series_buffer(result), ':');
+            append_formed(result, &element);
+            next++;
+        }
+    }
+    for (; next < length; next++) {
+        element = element_of(block, next);
+        string::append_char(series_buffer(result), cell_type(&element) == TYPE_ISSUE ? '#' : '/');
+        append_formed(result, &element);
+    }
+    return set_type(result, TYPE_URL);
+}
+
+}  // namespace
+
+Cell* make(Cell* result, const Cell* spec_value, uint32_t type) {
+    if (type == TYPE_URL && block_like(spec_value)) return to(result, spec_value, type);
+    return string::make(result, spec_value, type);
+}
+
+Cell* to(Cell* result, const Cell* spec_value, uint32_t type) {
+    if (type == TYPE_URL && block_like(spec_value)) return join_block(result, spec_value);
+    return string::to(result, spec_value, type);
+}
+
+// ---------------------------------------------------------------- path
+
+namespace {
+
+uint32_t last_char(const Cell* value) {
+    Text text(value);
+    return text.length == 0 ? 0 : text.at(text.length - 1);
+}
+
+uint32_t first_char(const Cell* value) {
+    Text text(value);
+    return text.length == 0 ? 0 : text.at(0);
+}
+
+}  // namespace
+
+Cell* eval_path(Cell* parent, const Cell* element, const Cell* value, const Cell*, const Cell*, const Cell*,
+                int32_t, bool, bool, bool, bool) {
+    if (value) fire(Category::script, err::bad_path_set, element, value);
+    Cell selector = cell_type(element) == TYPE_GET_WORD ? *context::get(element) : *element;
+    Text base(parent);
+    Cell joined{};
+    string::make_at_unit(&joined, base.length + 16, node_buffer(base.node)->unit());
+    append_formed(&joined, &selector);
+    bool base_slash = last_char(parent) == '/';
+    bool element_slash = first_char(&joined) == '/';
+    int32_t taken = -1;  // the whole of the parent's text
+    if (!base_slash && !element_slash) string::insert_char(series_buffer(&joined), 0, '/');
+    if (base_slash && element_slash) taken = int32_t(base.length - 1);
+    string::concatenate(&joined, parent, taken, 0, false, string::Mode::insert);
+    set_type(&joined, cell_type(parent));
+    *parent = joined;
+    return parent;
+}
+
+int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell* part, int32_t limit, int32_t) {
+    int32_t count = 0;
+    for_each_encoded(Text(value), MOLDED_BYTES, [&](const uint8_t* encoded, uint32_t n) {
+        for (uint32_t k = 0; k < n; k++) {
+            if (part && count >= limit) return false;
+            string::append_char(series_buffer(buffer), encoded[k]);
+            count++;
+        }
+        return true;
+    });
+    return limit - count;
+}
+
+// url! forms, compares and edits as string! does. It has no random,
+// reflect, put, sort or trim.
+void init() {
+    datatype::DatatypeRecord record{TYPE_URL, TYPE_STRING, "url!", {}};
+    for (uint32_t slot : {datatype::SLOT_FORM, datatype::SLOT_COMPARE}) record.actions[slot - 1] = datatype::INHERIT;
+    // The series actions from append to take, but for put and sort.
+    for (uint32_t slot = datatype::SLOT_APPEND; slot <= datatype::SLOT_TAKE; slot++)
+        if (slot != datatype::SLOT_PUT && slot != datatype::SLOT_SORT) record.actions[slot - 1] = datatype::INHERIT;
+    record.actions[datatype::SLOT_MODIFY - 1] = datatype::INHERIT;
+    record.actions[datatype::SLOT_MAKE - 1] = datatype::as_action(static_cast<actions::MakeFn>(make));
+    record.actions[datatype::SLOT_TO - 1] = datatype::as_action(static_cast<actions::MakeFn>(to));
+    record.actions[datatype::SLOT_MOLD - 1] = datatype::as_action(static_cast<actions::MoldFn>(mold));
+    record.actions[datatype::SLOT_EVAL_PATH - 1] = datatype::as_action(static_cast<actions::EvalPathFn>(eval_path));
+    record.actions[datatype::SLOT_OPEN - 1] = datatype::as_action(static_cast<actions::OpenFn>(io_not_done));
+    record.actions[datatype::SLOT_READ - 1] = datatype::as_action(static_cast<actions::ReadFn>(io_not_done));
+    record.actions[datatype::SLOT_WRITE - 1] = datatype::as_action(static_cast<actions::WriteFn>(io_not_done));
+    datatype::register_type(record);
+}
+
+}  // namespace vek::url

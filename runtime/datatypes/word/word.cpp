@@ -1,0 +1,429 @@
+#include "runtime/datatypes/word/word.h"
+
+#include "runtime/core/datatype.h"
+#include "runtime/datatypes/block/array.h"
+#include "runtime/datatypes/char.h"
+#include "runtime/datatypes/word/context.h"
+#include "runtime/datatypes/number/integer.h"
+#include "runtime/datatypes/none.h"
+#include "runtime/datatypes/string/string.h"
+#include "runtime/datatypes/string/buffer.h"
+#include "runtime/datatypes/word/symbol.h"
+#include "runtime/datatypes/unset.h"
+#include "runtime/core/fixed_words.h"
+#include "runtime/actions/dispatch.h"
+#include "runtime/lexer/lexer.h"
+#include "runtime/core/raise.h"
+#include "runtime/core/root.h"
+#include "runtime/memory/series.h"
+#include "runtime/eval/stack.h"
+#include "runtime/core/system.h"
+#include "runtime/text/unicode.h"
+
+namespace vek {
+
+namespace {
+
+
+// The equality modes of hash tables: a word! and a lit-word! meet by symbol
+// (10) or by name (11); other pairs must be of one kind.
+constexpr int32_t COMP_SYMBOL_EQUAL = 10;
+constexpr int32_t COMP_NAME_EQUAL = 11;
+
+// The symbol's index in the global context, found or added before the target
+// cell is written: adding may move a block that holds it.
+uint32_t global_index(uint32_t symbol) {
+    Cell probe{TYPE_WORD, uint32_t(context::global), symbol, WORD_UNRESOLVED};
+    return uint32_t(context::add_word(context::global_cell(), &probe));
+}
+
+Cell* write_word(Cell* cell, uint32_t type, Node context, uint32_t symbol, uint32_t index) {
+    cell->header = type | (cell->header & ~TYPE_MASK);
+    cell->data1 = uint32_t(context);
+    cell->data2 = symbol;
+    cell->data3 = index;
+    return cell;
+}
+
+// A word entry standing for the context's slot, so that the contexts
+// module resolves the values' place (a stack context's or a block).
+Cell probe_of(Node context, uint32_t index) {
+    Cell entry = *word::entry_in(context, index);
+    entry.data3 = index;
+    return entry;
+}
+
+// A string! reading the symbol's cached name from its start. The cell holds
+// only a node, so it stays valid across allocations.
+Cell name_string(uint32_t symbol) {
+    Node text = Node(symbol::get(symbol)->data2);
+    return Cell{TYPE_STRING, 0, uint32_t(text), 0};
+}
+
+// The first value loaded from the text (a char! stands for a one-character
+// string), which must be of a word kind; a text the scan does not consume
+// whole loads none.
+void first_loaded_word(Cell* result, const Cell* spec_value) {
+    Cell text = *spec_value;
+    if (cell_type(spec_value) == TYPE_CHAR) {
+        string::rs_make_at(&text, 1);
+        string::append_char(series_buffer(&text), char_::get(spec_value));
+    }
+    Cell loaded{};
+    uint32_t consumed = 0;
+    lexer::scan_string(&loaded, &text, -1, false, true, true, false, &consumed, nullptr);
+    Cell first = none::constant;
+    if (consumed == string::rs_length(&text)) {
+        first = block::rs_at_tail(&loaded) ? unset::constant : *block::rs_head(&loaded);
+    }
+    if (!word::any_word_type(cell_type(&first))) fire(Category::script, err::invalid_chars, &first);
+    *result = first;
+}
+
+// Appends one ASCII mark and lowers the budget by it.
+int32_t append_mark(const Cell* buffer, const char* mark, int32_t limit) {
+    string::append_c_string(buffer, mark);
+    return limit - 1;
+}
+
+bool word_and_lit_word(uint32_t type1, uint32_t type2) {
+    auto plain = [](uint32_t t) { return t == TYPE_WORD || t == TYPE_LIT_WORD; };
+    return plain(type1) && plain(type2) && type1 != type2;
+}
+
+// 0 for a match, 1 otherwise: the equality answers of compare.
+int32_t unless(bool equal) { return equal ? 0 : 1; }
+
+int32_t compare_words(const Cell* value1, const Cell* value2, int32_t op) {
+    uint32_t type1 = cell_type(value1), type2 = cell_type(value2);
+    uint32_t symbol1 = value1->data2, symbol2 = value2->data2;
+    bool same_name = symbol::resolve(symbol1) == symbol::resolve(symbol2);
+    bool strictly = type1 == type2 && symbol1 == symbol2;
+    switch (op) {
+    case actions::COMP_EQUAL:
+    case actions::COMP_NOT_EQUAL:
+    case actions::COMP_FIND:
+        return unless(same_name);
+    case actions::COMP_STRICT_EQUAL:
+        return unless(strictly);
+    case actions::COMP_SAME:
+        return unless(strictly && value1->data1 == value2->data1);
+    case COMP_SYMBOL_EQUAL:
+        return unless(word_and_lit_word(type1, type2) ? symbol1 == symbol2 : strictly);
+    case COMP_NAME_EQUAL:
+        return unless(same_name && (type1 == type2 || word_and_lit_word(type1, type2)));
+    default: {
+        Cell name1 = name_string(symbol1);
+        Cell name2 = name_string(symbol2);
+        return string::compare_strings(&name1, &name2, op, false);
+    }
+    }
+}
+
+[[noreturn]] void bad_to_arg(uint32_t type, const Cell* spec_value) {
+    Cell datatype{TYPE_DATATYPE, type, 0, 0};
+    fire(Category::script, err::bad_to_arg, &datatype, spec_value);
+}
+
+// The kinds of word! take these of its actions; refinement! all but index?.
+constexpr uint32_t INHERITED_SLOTS[] = {datatype::SLOT_MAKE, datatype::SLOT_TO, datatype::SLOT_FORM,
+                                        datatype::SLOT_COMPARE, datatype::SLOT_INDEX_Q};
+
+void register_kind(uint32_t type, const char* name) {
+    datatype::DatatypeRecord record{type, TYPE_WORD, name, {}};
+    for (uint32_t slot : INHERITED_SLOTS) record.actions[slot - 1] = datatype::INHERIT;
+    if (type == TYPE_REFINEMENT) record.actions[datatype::SLOT_INDEX_Q - 1] = nullptr;
+    record.actions[datatype::SLOT_MOLD - 1] = datatype::as_action(word::mold);
+    datatype::register_type(record);
+}
+
+}  // namespace
+
+namespace word {
+
+// ---------------------------------------------------------------- construction
+
+Cell* make_at(uint32_t symbol, Cell* cell) {
+    uint32_t index = global_index(symbol);
+    return write_word(cell, TYPE_WORD, context::global, symbol, index);
+}
+
+Cell* box(uint32_t symbol) { return make_at(symbol, stack::arguments); }
+
+Cell* make_in(const Cell* block, uint32_t symbol) {
+    uint32_t index = global_index(symbol);
+    Cell* cell = block::alloc_tail(block);
+    return write_word(cell, TYPE_WORD, context::global, symbol, index);
+}
+
+Cell* load_in(const Cell* block, const char* name) { return make_in(block, symbol::make(name)); }
+
+Cell* push_global(uint32_t symbol) {
+    uint32_t index = global_index(symbol);
+    return write_word(make_unset(stack::push_cell()), TYPE_WORD, context::global, symbol, index);
+}
+
+Cell* from_cstring(const char* name) { return context::add_global_word(symbol::make(name)); }
+
+Cell* push(const Cell* cell) { return stack::push(cell); }
+
+Cell* push_from_context(Node context, uint32_t index) { return stack::push(entry_in(context, index)); }
+
+Cell* entry_in(Node context, uint32_t index) { return context::word_at(context::cell_of(context), index); }
+
+Cell* find_in_or_global(Node context, uint32_t symbol) {
+    int32_t index = context::find_word(context::cell_of(context), symbol, false);
+    if (index >= 0) return entry_in(context, uint32_t(index));
+    return context::add_global(symbol, false, false);
+}
+
+Cell* symbol_cell(const Cell* word) { return symbol::get(word->data2); }
+
+Cell* push_name_string(const Cell* word) {
+    Cell name = name_string(word->data2);
+    return stack::push(&name);
+}
+
+uint32_t scan_name_type(const Cell* word) { return lexer::scan_name_type(word); }
+
+// ---------------------------------------------------------------- access
+
+Cell* get(const Cell* word) {
+    Cell* value = context::get(word);
+    if (cell_type(value) == TYPE_UNSET) fire(Category::script, err::no_value, word);
+    return stack::push(value);
+}
+
+Cell* push_value(const Cell* word) { return stack::push(context::get(word)); }
+
+Cell* get_in(Node context, uint32_t index) {
+    Cell probe = probe_of(context, index);
+    return context::get_in(&probe, context::cell_of(context));
+}
+
+Cell* push_value_in(Node context, uint32_t index) {
+    Cell probe = probe_of(context, index);
+    Cell* values_context = context::cell_of(context);
+    // A stack context whose call is not running has no values either.
+    if (values_context->data2 == 0) fire(Category::script, err::not_defined, &probe);
+    return stack::push(context::get_in(&probe, values_context));
+}
+
+void set_from_frame() {
+    Cell* word = stack::arguments;
+    const Cell* value = stack::arguments + 1;
+    if (cell_type(value) == TYPE_UNSET) fire(Category::script, err::need_value, word);
+    context::set(word, value);
+    stack::set_last(value);
+}
+
+Cell* set_in(Node context, uint32_t index, const Cell* value) {
+    Cell copy = *value;
+    Cell probe = probe_of(context, index);
+    Cell* target = context::get_in(&probe, context::cell_of(context));
+    if (context::kind_of(context::cell_of(context)) == context::KIND_OBJECT)
+        entry_in(context, index)->header |= context::WORD_ASSIGNED;
+    *target = copy;
+    return target;
+}
+
+Cell* set_in_keep_old(Node context, uint32_t index) {
+    Cell value = stack::top[-1];
+    stack::push(get_in(context, index));
+    return set_in(context, index, &value);
+}
+
+// ---------------------------------------------------------------- actions
+
+Cell* to(Cell* result, const Cell* spec_value, uint32_t type) {
+    switch (cell_type(spec_value)) {
+    case TYPE_DATATYPE:
+        make_at(datatype::name_table[spec_value->data1].word, copy_cell(spec_value, result));
+        break;
+    case TYPE_LOGIC: {
+        bool truth = spec_value->data1 != 0;
+        auto name = truth ? fixed_words::Sym::true_ : fixed_words::Sym::false_;
+        make_at(fixed_words::symbol(name), copy_cell(spec_value, result));
+        break;
+    }
+    case TYPE_STRING:
+    case TYPE_CHAR:
+        first_loaded_word(result, spec_value);
+        break;
+    case TYPE_WORD:
+    case TYPE_SET_WORD:
+    case TYPE_LIT_WORD:
+    case TYPE_GET_WORD:
+        copy_cell(spec_value, result);
+        break;
+    case TYPE_REFINEMENT:
+    case TYPE_ISSUE: {
+        uint32_t scanned = scan_name_type(spec_value);
+        if (scanned < TYPE_WORD || scanned > TYPE_GET_WORD) bad_to_arg(type, spec_value);
+        copy_cell(spec_value, result);
+        if (context::find_word(context::global_cell(), result->data2, true) >= 0)
+            context::bind_word(context::global_cell(), result);
+        break;
+    }
+    default:
+        bad_to_arg(type, spec_value);
+    }
+    return set_type(result, type);
+}
+
+int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit) {
+    Cell name = name_string(value->data2);
+    return string::form(&name, buffer, part, limit);
+}
+
+int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell* part,
+             int32_t limit, int32_t) {
+    switch (cell_type(value)) {
+    case TYPE_SET_WORD:
+        return append_mark(buffer, ":", form(value, buffer, part, limit));
+    case TYPE_LIT_WORD:
+        return form(value, buffer, part, append_mark(buffer, "'", limit));
+    case TYPE_GET_WORD:
+        return form(value, buffer, part, append_mark(buffer, ":", limit));
+    case TYPE_REFINEMENT:
+        return form(value, buffer, part, append_mark(buffer, "/", limit));
+    case TYPE_ISSUE:
+        return form(value, buffer, part, append_mark(buffer, "#", limit));
+    default:
+        return form(value, buffer, part, limit);
+    }
+}
+
+int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
+    uint32_t other = cell_type(value2);
+    if (!any_word_type(other)) return -2;
+    if (other == TYPE_ISSUE && cell_type(value1) != TYPE_ISSUE) return -2;
+    return compare_words(value1, value2, op);
+}
+
+void index_of() {
+    uint32_t index = stack::arguments->data3;
+    if (index == WORD_UNRESOLVED) none::box();
+    else integer::box(int32_t(index + 1));
+}
+
+void init() {
+    datatype::DatatypeRecord record{TYPE_WORD, TYPE_SYMBOL, "word!", {}};
+    record.actions[datatype::SLOT_MAKE - 1] = datatype::as_action(to);
+    record.actions[datatype::SLOT_TO - 1] = datatype::as_action(to);
+    record.actions[datatype::SLOT_FORM - 1] = datatype::as_action(form);
+    record.actions[datatype::SLOT_MOLD - 1] = datatype::as_action(mold);
+    record.actions[datatype::SLOT_COMPARE - 1] = datatype::as_action(compare);
+    record.actions[datatype::SLOT_INDEX_Q - 1] = datatype::as_action(index_of);
+    datatype::register_type(record);
+    register_kind(TYPE_SET_WORD, "set-word!");
+    register_kind(TYPE_LIT_WORD, "lit-word!");
+    register_kind(TYPE_GET_WORD, "get-word!");
+    register_kind(TYPE_REFINEMENT, "refinement!");
+}
+
+}  // namespace word
+
+// ---------------------------------------------------------------- per-kind helpers
+
+namespace {
+
+Cell* load_in_as(const Cell* block, const char* name, uint32_t type) {
+    return set_type(word::load_in(block, name), type);
+}
+Cell* push_as(const Cell* cell, uint32_t type) { return set_type(word::push(cell), type); }
+Cell* push_from_context_as(Node context, uint32_t index, uint32_t type) {
+    return set_type(word::push_from_context(context, index), type);
+}
+
+}  // namespace
+
+namespace set_word {
+Cell* load_in(const Cell* block, const char* name) { return load_in_as(block, name, TYPE_SET_WORD); }
+Cell* push(const Cell* cell) { return push_as(cell, TYPE_SET_WORD); }
+Cell* push_from_context(Node context, uint32_t index) {
+    return push_from_context_as(context, index, TYPE_SET_WORD);
+}
+}  // namespace set_word
+
+namespace lit_word {
+Cell* load_in(const Cell* block, const char* name) { return load_in_as(block, name, TYPE_LIT_WORD); }
+Cell* push(const Cell* cell) { return push_as(cell, TYPE_LIT_WORD); }
+Cell* push_from_context(Node context, uint32_t index) {
+    return push_from_context_as(context, index, TYPE_LIT_WORD);
+}
+}  // namespace lit_word
+
+namespace get_word {
+Cell* load_in(const Cell* block, const char* name) { return load_in_as(block, name, TYPE_GET_WORD); }
+Cell* push(const Cell* cell) { return push_as(cell, TYPE_GET_WORD); }
+Cell* push_from_context(Node context, uint32_t index) {
+    return push_from_context_as(context, index, TYPE_GET_WORD);
+}
+}  // namespace get_word
+
+namespace refinement {
+
+Cell* make_in_root(const char* name) {
+    uint32_t symbol = symbol::make(name);
+    return write_word(root::append(), TYPE_REFINEMENT, Node::none, symbol, WORD_UNRESOLVED);
+}
+
+Cell* load_in(const Cell* block, const char* name) { return load_in_as(block, name, TYPE_REFINEMENT); }
+Cell* push(const Cell* cell) { return push_as(cell, TYPE_REFINEMENT); }
+Cell* push_from_context(Node context, uint32_t index) {
+    return push_from_context_as(context, index, TYPE_REFINEMENT);
+}
+
+}  // namespace refinement
+
+namespace issue {
+
+Cell* make_at(Cell* cell, const char* name) {
+    uint32_t symbol = symbol::make(name);
+    return write_word(cell, TYPE_ISSUE, context::global, symbol, WORD_UNRESOLVED);
+}
+
+Cell* from_cstring(const char* name) {
+    uint32_t symbol = symbol::make(name);
+    Cell* cell = booting ? root::append() : make_unset(stack::push_cell());
+    return write_word(cell, TYPE_ISSUE, context::global, symbol, WORD_UNRESOLVED);
+}
+
+Cell* push(const Cell* cell) { return push_as(cell, TYPE_ISSUE); }
+
+Cell* to(Cell* result, const Cell* spec_value, uint32_t type) {
+    uint32_t spec_type = cell_type(spec_value);
+    if (word::any_word_type(spec_type)) return set_type(copy_cell(spec_value, result), type);
+    uint32_t symbol;
+    if (spec_type == TYPE_STRING) {
+        Cell text = *spec_value;
+        symbol = symbol::make_from_string(&text);
+    } else if (spec_type == TYPE_CHAR) {
+        uint8_t utf8[4];
+        int size = unicode::encode_utf8_char(spec_value->data2, utf8);
+        symbol = symbol::make_from_utf8(reinterpret_cast<const char*>(utf8), uint32_t(size));
+    } else {
+        return word::to(result, spec_value, type);
+    }
+    copy_cell(spec_value, result);
+    return write_word(result, type, context::global, symbol, WORD_UNRESOLVED);
+}
+
+int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
+    if (cell_type(value2) != TYPE_ISSUE) return -2;
+    return compare_words(value1, value2, op);
+}
+
+void init() {
+    datatype::DatatypeRecord record{TYPE_ISSUE, TYPE_WORD, "issue!", {}};
+    record.actions[datatype::SLOT_MAKE - 1] = datatype::as_action(to);
+    record.actions[datatype::SLOT_TO - 1] = datatype::as_action(to);
+    record.actions[datatype::SLOT_FORM - 1] = datatype::INHERIT;
+    record.actions[datatype::SLOT_MOLD - 1] = datatype::as_action(word::mold);
+    record.actions[datatype::SLOT_COMPARE - 1] = datatype::as_action(compare);
+    datatype::register_type(record);
+}
+
+}  // namespace issue
+}  // namespace vek

@@ -1,0 +1,145 @@
+#include "runtime/eval/args_cache.h"
+
+#include "runtime/datatypes/callable/callable.h"
+#include "runtime/datatypes/callable/function.h"
+#include "runtime/datatypes/callable/op.h"
+#include "runtime/datatypes/word/symbol.h"
+#include "runtime/datatypes/typeset.h"
+#include "runtime/core/fixed_words.h"
+#include "runtime/memory/manager.h"
+#include "runtime/eval/stack.h"
+
+namespace vek::interpreter {
+
+namespace {
+
+enum EntryKind { ENTRY_ARGUMENT, ENTRY_RETURN, ENTRY_REFINEMENT, ENTRY_LOCALS };
+
+struct SpecEntry {
+    uint32_t spec_index;
+    EntryKind kind;
+    int32_t types_index;  // the type block after the word, -1 when none
+};
+
+bool is_local(const Cell* refinement) {
+    return symbol::resolve(refinement->data2) ==
+           symbol::resolve(fixed_words::refinement(fixed_words::Ref::local)->data2);
+}
+
+Cell* spec_cell(Node spec_value, uint32_t index) { return node_buffer(spec_value)->cells() + index; }
+
+// Visits the spec's entries in order, up to /local (visited last). A leading
+// block holds a function's attributes, not types. The visitor may allocate:
+// the spec is re-read at every step.
+template <class Visit>
+void walk_spec(Node spec_value, Visit visit) {
+    uint32_t length = node_buffer(spec_value)->length();
+    uint32_t i = length > 0 && cell_type(spec_cell(spec_value, 0)) == TYPE_BLOCK ? 1 : 0;
+    for (; i < length; i++) {
+        const Cell* cell = spec_cell(spec_value, i);
+        int32_t types = i + 1 < length && cell_type(cell + 1) == TYPE_BLOCK ? int32_t(i + 1) : -1;
+        switch (cell_type(cell)) {
+            case TYPE_WORD: case TYPE_GET_WORD: case TYPE_LIT_WORD:
+                visit(SpecEntry{i, ENTRY_ARGUMENT, types});
+                break;
+            case TYPE_SET_WORD:
+                visit(SpecEntry{i, ENTRY_RETURN, types});
+                break;
+            case TYPE_REFINEMENT:
+                if (is_local(cell)) {
+                    visit(SpecEntry{i, ENTRY_LOCALS, -1});
+                    return;
+                }
+                visit(SpecEntry{i, ENTRY_REFINEMENT, -1});
+                break;
+            default:
+                break;
+        }
+    }
+}
+
+uint32_t mode_of(uint32_t word_type, EntryKind kind) {
+    if (kind == ENTRY_RETURN) return ARG_RETURN;
+    if (word_type == TYPE_GET_WORD) return ARG_GET;
+    if (word_type == TYPE_LIT_WORD) return ARG_LITERAL;
+    return ARG_NORMAL;
+}
+
+void append_typeset(Cell* cache, Node spec_value, const SpecEntry& entry) {
+    uint32_t mode = mode_of(cell_type(spec_cell(spec_value, entry.spec_index)), entry.kind);
+    Cell* typeset;
+    if (entry.types_index >= 0 && series_buffer(spec_cell(spec_value, uint32_t(entry.types_index)))->length() >
+                                      spec_cell(spec_value, uint32_t(entry.types_index))->data1) {
+        Cell types = *spec_cell(spec_value, uint32_t(entry.types_index));
+        typeset = typeset::make_from_spec_in_block(cache, &types);
+    } else {
+        typeset = typeset::make_any_in_block(cache);
+    }
+    typeset->header |= mode << ARG_MODE_SHIFT;
+}
+
+}  // namespace
+
+Node make_args_cache(const Cell* callable) {
+    Cell value = *callable;
+    uint32_t type = cell_type(&value) == TYPE_OP ? op::source_type(&value) : cell_type(&value);
+    bool native_like = type == TYPE_NATIVE || type == TYPE_ACTION;
+    Node spec_value = callable::spec_node(&value);
+
+    uint32_t entries = 0, refinements = 0;
+    int32_t locals_at = -1;
+    walk_spec(spec_value, [&](const SpecEntry& e) {
+        if (e.kind == ENTRY_LOCALS) {
+            locals_at = int32_t(e.spec_index);
+            return;
+        }
+        entries++;
+        if (e.kind == ENTRY_REFINEMENT) refinements++;
+    });
+    bool counted = native_like ? refinements > 0 : locals_at >= 0;
+
+    Cell cache{TYPE_BLOCK, 0, uint32_t(memory::alloc_cells(entries + (counted ? 1 : 0))), 0};
+    uint32_t ordinal = 0;
+    walk_spec(spec_value, [&](const SpecEntry& e) {
+        if (e.kind == ENTRY_ARGUMENT || e.kind == ENTRY_RETURN) {
+            append_typeset(&cache, spec_value, e);
+        } else if (e.kind == ENTRY_REFINEMENT) {
+            Cell refinement = *spec_cell(spec_value, e.spec_index);
+            refinement.header = TYPE_REFINEMENT;
+            ordinal++;
+            if (native_like) refinement.data3 = ordinal;
+            *block::alloc_tail(&cache) = refinement;
+        }
+    });
+    if (counted) {
+        uint32_t count = refinements;
+        if (!native_like) {
+            Cell spec_block{TYPE_BLOCK, 0, uint32_t(spec_value), 0};
+            count = uint32_t(function::count_locals(&spec_block, uint32_t(locals_at), false));
+        }
+        *block::alloc_tail(&cache) = Cell{TYPE_INTEGER, 0, count, 0};
+    }
+    *callable::args_cache(&value) = cache;
+    return series_node(&cache);
+}
+
+Node args_cache(const Cell* callable) {
+    const Cell* cache = callable::args_cache(callable);
+    if (cell_type(cache) == TYPE_BLOCK) return series_node(cache);
+    return make_args_cache(callable);
+}
+
+Cell* push_spec_word(const Cell* callable, uint32_t cache_index) {
+    Node spec_value = callable::spec_node(callable);
+    uint32_t seen = 0;
+    int32_t found = -1;
+    walk_spec(spec_value, [&](const SpecEntry& e) {
+        if (e.kind != ENTRY_LOCALS && seen++ == cache_index && found < 0) found = int32_t(e.spec_index);
+    });
+    if (found < 0) return stack::push(fixed_words::word(fixed_words::Word::anon_tag));
+    Cell* word = stack::push(spec_cell(spec_value, uint32_t(found)));
+    word->header = TYPE_WORD;
+    return word;
+}
+
+}  // namespace vek::interpreter

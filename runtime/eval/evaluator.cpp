@@ -1,0 +1,494 @@
+#include "runtime/eval/evaluator.h"
+
+#include "platform/runtime_thread.h"
+#include "runtime/datatypes/callable/callable.h"
+#include "runtime/datatypes/word/context.h"
+#include "runtime/datatypes/number/float.h"
+#include "runtime/datatypes/callable/function.h"
+#include "runtime/datatypes/number/integer.h"
+#include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/callable/op.h"
+#include "runtime/datatypes/callable/routine.h"
+#include "runtime/datatypes/word/symbol.h"
+#include "runtime/datatypes/typeset.h"
+#include "runtime/datatypes/word/word.h"
+#include "runtime/core/fixed_words.h"
+#include "runtime/eval/fetch_args.h"
+#include "runtime/eval/trace.h"
+#include "runtime/core/raise.h"
+#include "runtime/core/root.h"
+#include "runtime/eval/stack.h"
+#include "runtime/core/system_fields.h"
+
+namespace vek::interpreter {
+
+using trace::event;
+
+namespace {
+
+// The current-position cell, in the root block (which never moves).
+Cell* position = nullptr;
+uint64_t returns = 0;
+
+const Cell* anon_word() { return fixed_words::word(fixed_words::Word::anon_tag); }
+const Cell* body_word() { return fixed_words::word(fixed_words::Word::body_tag); }
+const Cell* set_path_word() { return fixed_words::word(fixed_words::Word::set_path); }
+
+uint32_t native_mark(const Cursor& at) { return at.library ? stack::MARK_NATIVE : stack::MARK_NATIVE_INTERP; }
+
+// Points the current-position cell at each expression of a block evaluated
+// here, and puts back what it held when the evaluation ends in any way.
+// Library code leaves it alone.
+class PositionScope {
+public:
+    PositionScope(const Cell* code, bool library) : active_(!library) {
+        if (!active_) return;
+        saved_ = *position;
+        *position = *code;
+    }
+    ~PositionScope() {
+        if (active_) *position = saved_;
+    }
+    void at(const Cursor& cursor) {
+        if (active_) position->data1 = cursor.index();
+    }
+    PositionScope(const PositionScope&) = delete;
+    PositionScope& operator=(const PositionScope&) = delete;
+
+private:
+    bool active_;
+    Cell saved_{};
+};
+
+// The value of a word that may start an infix call: an op! in a context
+// whose values are at hand. Raises nothing: a word that cannot be an
+// operator is left for the next expression.
+const Cell* infix_operator(const Cell* word) {
+    if (word->data1 == 0 || int32_t(word->data3) < 0) return nullptr;
+    const Cell* context = context::cell_of(Node(word->data1));
+    if (context->data2 == 0) return nullptr;  // a function context outside its call
+    const Cell* values = context::on_stack(context) ? region::at<Cell>(Off(context->data2))
+                                                    : node_buffer(Node(context->data2))->cells();
+    const Cell* value = values + word->data3;
+    return cell_type(value) == TYPE_OP ? value : nullptr;
+}
+
+Cell* push_value(const Cell* code, const Cell* pos, const Cell* value) {
+    Cell* pushed = stack::push(value);
+    event(trace::EV_PUSH, code, pos, pushed);
+    return pushed;
+}
+
+// The cells read from the code are copied before anything is evaluated:
+// the code may move or shrink the block meanwhile.
+Pending eval_set_word(Cursor& at) {
+    Cell set_word = *at.pos;
+    if (at.pos + 1 >= at.tail) fire(Category::script, err::need_value, &set_word);
+    event(trace::EV_PUSH, at.code, at.pos, &set_word);
+    stack::push_frame(&set_word, native_mark(at));
+    stack::push(&set_word);
+    at.pos++;
+    Pending p = eval_expression(at, false, true, false);
+    if (p != Pending::none) return p;
+    event(trace::EV_SET, at.code, at.pos, stack::arguments + 1, &set_word);
+    word::set_from_frame();  // may run an object's change handler
+    at.sync();
+    stack::unwind();
+    return Pending::none;
+}
+
+Pending eval_set_path(Cursor& at) {
+    Cell path = *at.pos;
+    if (at.pos + 1 >= at.tail) fire(Category::script, err::need_value, &path);
+    event(trace::EV_PUSH, at.code, at.pos, &path);
+    stack::push_frame(set_path_word(), native_mark(at));
+    at.pos++;
+    Pending p = eval_expression(at, false, true, false);
+    if (p != Pending::none) return p;
+    event(trace::EV_SET, at.code, at.pos, stack::arguments, &path);
+    Cursor none_after = at.narrowed(0);  // a set-path calls nothing, so takes no argument
+    p = eval_path(&path, none_after, true, false, false, false, nullptr);
+    if (p != Pending::none) return p;
+    at.sync();
+    stack::unwind();
+    return Pending::none;
+}
+
+bool is_system_issue(const Cell* issue) {
+    uint32_t symbol = symbol::resolve(issue->data2);
+    return symbol == symbol::resolve(fixed_words::symbol(fixed_words::Sym::system)) ||
+           symbol == symbol::resolve(fixed_words::symbol(fixed_words::Sym::system_global));
+}
+
+// The value of one expression, pushed at the stack top; the infix look-ahead
+// is left to the caller.
+Pending eval_value(Cursor& at, bool passive) {
+    const Cell* value = at.pos;
+    switch (cell_type(value)) {
+        case TYPE_PAREN: {
+            at.pos++;
+            Pending p = eval_block(value, false);
+            if (p != Pending::none) return p;
+            at.sync();
+            return Pending::none;
+        }
+        case TYPE_SET_WORD:
+            return eval_set_word(at);
+        case TYPE_SET_PATH:
+            return eval_set_path(at);
+        case TYPE_GET_WORD:
+            push_value(at.code, at.pos++, context::get(value));
+            return Pending::none;
+        case TYPE_LIT_WORD: {
+            Cell word = *value;
+            word.header = TYPE_WORD;
+            push_value(at.code, at.pos++, &word);
+            return Pending::none;
+        }
+        case TYPE_WORD: {
+            const Cell* bound = context::get(value);
+            switch (cell_type(bound)) {
+                case TYPE_UNSET:
+                    fire(Category::script, err::no_value, value);
+                case TYPE_OP:
+                    fire(Category::script, err::no_op_arg, value);
+                case TYPE_NATIVE: case TYPE_ACTION: case TYPE_FUNCTION: case TYPE_ROUTINE: {
+                    Cell called = *bound;
+                    Cell name = *value;
+                    at.pos++;
+                    return eval_code(&called, at, true, nullptr, &name, nullptr, APPLY_NONE, false);
+                }
+                default:
+                    push_value(at.code, at.pos++, bound);
+                    return Pending::none;
+            }
+        }
+        case TYPE_PATH: case TYPE_GET_PATH:
+            at.pos++;
+            return eval_path(value, at, false, cell_type(value) == TYPE_GET_PATH, true, false, nullptr);
+        case TYPE_LIT_PATH: {
+            Cell path = *value;
+            set_type(&path, TYPE_PATH);
+            push_value(at.code, at.pos++, &path);
+            return Pending::none;
+        }
+        case TYPE_OP:
+            fire(Category::internal, err::not_done);
+        case TYPE_NATIVE: case TYPE_ACTION: case TYPE_FUNCTION: case TYPE_ROUTINE: {
+            if (passive) {
+                push_value(at.code, at.pos++, value);
+                return Pending::none;
+            }
+            Cell called = *value;
+            at.pos++;
+            return eval_code(&called, at, true, nullptr, nullptr, nullptr, APPLY_NONE, false);
+        }
+        case TYPE_ISSUE:
+            if (at.pos + 1 < at.tail && cell_type(at.pos + 1) == TYPE_BLOCK && is_system_issue(value))
+                fire(Category::internal, err::vek_system);
+            push_value(at.code, at.pos++, value);
+            return Pending::none;
+        default:
+            push_value(at.code, at.pos++, value);
+            return Pending::none;
+    }
+}
+
+// Operators apply strictly from left to right: each takes the value so far,
+// at start, as its left operand and leaves its result there.
+Pending eval_infix(Cursor& at, Cell* start) {
+    while (at.more() && cell_type(at.pos) == TYPE_WORD) {
+        const Cell* op_value = infix_operator(at.pos);
+        if (!op_value) break;
+        event(trace::EV_FETCH, at.code, at.pos, at.pos);
+        Cell called;
+        op::unwrap(op_value, &called);
+        Cell name = *at.pos++;
+        stack::top = start;
+        Pending p = eval_code(&called, at, true, nullptr, &name, nullptr, APPLY_NONE, true);
+        if (p != Pending::none) return p;
+    }
+    return Pending::none;
+}
+
+// The object context a function reached through an object path runs in;
+// the global context otherwise.
+Node object_context(const Cell* parent) {
+    if (parent && cell_type(parent) == TYPE_OBJECT && Node(parent->data1) != context::global)
+        return Node(parent->data1);
+    return context::global;
+}
+
+bool callback_traced(CallbackClass callback) {
+    if (callback == CALL_EVALUATOR) return true;
+    const Cell* bits = system_fields::callback_bits();
+    return cell_type(bits) == TYPE_INTEGER && (bits->data2 & callback) != 0;
+}
+
+// Whether a function runs traced: its attributes first, then whether a
+// callback of its class is traced.
+bool tracing_for(const Cell* function, CallbackClass callback) {
+    if (function->header & function::FLAG_NO_TRACE) return false;
+    if (function->header & function::FLAG_TRACE) return trace::installed;
+    return trace::tracing && callback_traced(callback);
+}
+
+// Routine arguments travel by their declared type: the value of the first
+// word of their type block.
+constexpr uint32_t MAX_ROUTINE_ARGS = 32;  // the arity has five bits
+
+// The declared datatype of a routine argument after checking the argument
+// against it; 0 when any type goes (passed as its cell).
+uint32_t routine_arg_type(const Cell* types, const Cell* argument, const Cell* word) {
+    SeriesBuffer* buffer = series_buffer(types);
+    if (types->data1 >= buffer->length()) return 0;
+    Cell first = buffer->cells()[types->data1];
+    if (cell_type(&first) != TYPE_WORD) fire(Category::script, err::invalid_type_spec, &first);
+    if (symbol::any_type_word(&first)) return 0;
+    const Cell* declared = context::get(&first);
+    bool fits = cell_type(declared) == TYPE_TYPESET ? typeset::contains(declared, cell_type(argument))
+                                                    : cell_type(declared) == TYPE_DATATYPE &&
+                                                          declared->data1 == cell_type(argument);
+    if (!fits) {
+        Cell datatype{TYPE_DATATYPE, cell_type(argument), 0, 0};
+        Cell name = *word;
+        name.header = TYPE_WORD;
+        fire(Category::script, err::expect_arg, stack::current_function_word(), &datatype, &name);
+    }
+    return cell_type(declared) == TYPE_DATATYPE ? declared->data1 : 0;
+}
+
+routine::Arg routine_arg(uint32_t declared, Cell* argument) {
+    routine::Arg arg;
+    switch (declared) {
+        case TYPE_LOGIC: arg.integer = logic::get(argument) ? 1 : 0; break;
+        case TYPE_INTEGER: arg.integer = int32_t(argument->data2); break;
+        case TYPE_FLOAT: arg.number = cell_get_f64(argument); break;
+        default: arg.cell = argument; break;
+    }
+    return arg;
+}
+
+// The arguments of a routine that takes typed values, checked and converted
+// in spec order.
+void routine_args(const Cell* routine, uint32_t arity, routine::Arg* args) {
+    Cell spec{TYPE_BLOCK, 0, uint32_t(callable::spec_node(routine)), 0};
+    uint32_t found = 0;
+    for (uint32_t i = 0; found < arity && i < series_buffer(&spec)->length(); i++) {
+        const Cell* entry = series_buffer(&spec)->cells() + i;
+        uint32_t type = cell_type(entry);
+        if (type == TYPE_REFINEMENT || type == TYPE_SET_WORD) break;
+        if (type != TYPE_WORD && type != TYPE_GET_WORD && type != TYPE_LIT_WORD) continue;
+        Cell* argument = stack::arguments + found;
+        uint32_t declared = 0;
+        if (i + 1 < series_buffer(&spec)->length() && cell_type(entry + 1) == TYPE_BLOCK) {
+            Cell types = entry[1];
+            Cell word = *entry;
+            declared = routine_arg_type(&types, argument, &word);
+        }
+        args[found++] = routine_arg(declared, argument);
+    }
+}
+
+void store_routine_result(const Cell* routine, routine::Arg answer) {
+    const Cell* extra = function::internal(routine) + function::INTERNAL_EXTRA;
+    int32_t returns_type = cell_type(extra) == TYPE_INTEGER ? int32_t(extra->data2) : 0;
+    switch (returns_type) {
+        case TYPE_LOGIC: *stack::arguments = *logic::constant(answer.integer != 0); break;
+        case TYPE_INTEGER: integer::make_at(stack::arguments, answer.integer); break;
+        case TYPE_FLOAT: float_::make_at(stack::arguments, answer.number); break;
+        default: break;  // the result cell stays as it is
+    }
+}
+
+}  // namespace
+
+void call_routine(const Cell* called) {
+    Cell routine = *called;
+    routine::Fn fn = routine::at(routine::index(&routine));
+    uint32_t arity = routine::arity(&routine);
+    routine::Arg args[MAX_ROUTINE_ARGS];
+    if (!routine::takes_cells(&routine)) {
+        routine_args(&routine, arity, args);
+        store_routine_result(&routine, fn(args));
+        return;
+    }
+    Cell* base = stack::arguments;
+    for (uint32_t i = 0; i < arity; i++) args[i].cell = base + i;
+    stack::push_frame(body_word(), stack::MARK_NATIVE_INTERP);
+    Cell result = *fn(args).cell;
+    stack::pop_frame_drop();
+    *base = result;
+}
+
+void check_stack() {
+    if (platform::stack_remaining() < STACK_RESERVE) fire(Category::internal, err::stack_overflow);
+}
+
+Pending eval_block(const Cell* block, bool chain) {
+    check_stack();
+    Cell code = *block;
+    Cursor at = Cursor::at(&code, code.data1);
+    stack::push_frame(body_word(), at.library ? stack::KIND_EVAL : stack::MARK_EVAL);
+    make_unset(stack::push_cell());
+    PositionScope scope(&code, at.library);
+    event(trace::EV_ENTER, &code, at.pos, nullptr);
+    while (at.more()) {
+        scope.at(at);
+        stack::reset();
+        Pending p = eval_expression(at, false, false, false);
+        if (p != Pending::none) return p;
+    }
+    event(trace::EV_EXIT, &code, at.pos, stack::arguments);
+    if (chain)
+        stack::unwind_last();
+    else
+        stack::unwind();
+    return Pending::none;
+}
+
+Pending eval_expression(Cursor& at, bool prefix, bool sub, bool passive) {
+    Cell* start = stack::top;
+    uint32_t expression = at.index();
+    event(trace::EV_FETCH, at.code, at.pos, at.pos);
+    Pending p = eval_value(at, passive);
+    if (p != Pending::none) return p;
+    if (!prefix) {
+        p = eval_infix(at, start);
+        if (p != Pending::none) return p;
+    }
+    if (!sub) {
+        stack::set_last_only(start);
+        event(trace::EV_EXPR, at.code, at.base + expression, stack::arguments);
+    }
+    return Pending::none;
+}
+
+Pending eval_next(Cursor& at, bool sub) {
+    stack::push_frame(body_word(), native_mark(at));
+    PositionScope scope(at.code, at.library);
+    scope.at(at);
+    Pending p = eval_expression(at, false, false, false);
+    if (p != Pending::none) return p;
+    if (sub)
+        stack::unwind();
+    else
+        stack::unwind_last();
+    return Pending::none;
+}
+
+Pending eval_next_index(const Cell* block, uint32_t* index) {
+    Cell code = *block;
+    code.data1 = *index;
+    Cursor at = Cursor::at(&code, *index);
+    if (!at.more()) {
+        make_unset(stack::arguments);
+        return Pending::none;
+    }
+    Pending p = eval_next(at, false);
+    if (p != Pending::none) return p;
+    *index = at.index();
+    return Pending::none;
+}
+
+Pending eval_code(const Cell* called, Cursor& at, bool sub, const Cell* path, const Cell* name,
+                  const Cell* parent, ApplyMode apply, bool infix, uint32_t path_rest) {
+    check_stack();
+    Cell function = *called;
+    // An operator called as a function (apply) runs what it wraps.
+    if (cell_type(&function) == TYPE_OP) op::unwrap(called, &function);
+    if (!callable::is_callable(cell_type(&function))) fire(Category::internal, err::not_done);
+    const Cell* frame_name = name && cell_type(name) == TYPE_WORD ? name : anon_word();
+    // An unnamed call is reported by the value called.
+    const Cell* ref = frame_name == name ? name : &function;
+    if (trace::tracing) {
+        if (infix) stack::top++;  // the left operand stays visible to the tracer
+        trace::fire_event(trace::EV_OPEN, at.code, at.pos, frame_name, nullptr);
+        if (infix) stack::top--;
+    }
+    Cell* slot = infix ? nullptr : stack::push(&function);
+    bool library = at.library;
+    uint32_t type = cell_type(&function);
+    if (type == TYPE_FUNCTION)
+        stack::push_frame(frame_name, library ? stack::MARK_CALL : stack::MARK_FUNCTION_INTERP);
+    else
+        stack::push_frame(frame_name, library ? stack::MARK_NATIVE : stack::MARK_NATIVE_INTERP);
+    if (infix) stack::keep();  // the left operand is the frame's first argument
+
+    Pending p = fetch_args(&function, at, path, path_rest, apply, infix, frame_name, ref);
+    if (p != Pending::none) return p;
+    if (type == TYPE_ROUTINE) call_routine(&function);
+    if (type == TYPE_FUNCTION) {
+        p = call_function(&function, object_context(parent), frame_name, CALL_EVALUATOR);
+        if (p != Pending::none) return p;
+    }
+    at.sync();
+
+    if (sub) {
+        stack::unwind();
+    } else {
+        stack::unwind_last();
+        stack::keep();
+    }
+    event(trace::EV_RETURN, at.code, at.pos, sub ? stack::top - 1 : stack::arguments, ref);
+    if (slot && sub) {
+        copy_cell(slot + 1, slot);
+        stack::top = slot + 1;
+    }
+    return Pending::none;
+}
+
+Pending call_function(const Cell* called, Node, const Cell* name, CallbackClass callback) {
+    Cell function = *called;
+    const Cell* code = function::internal(&function) + function::INTERNAL_CODE;
+    if (cell_type(code) == TYPE_INTEGER && code->data2 != 0) fire(Category::internal, err::not_done);
+
+    // The context's words read this call's cells while it runs.
+    Node context = function::context_node(&function);
+    stack::CallFrame* frame = stack::top_frame();
+    frame->function_context = context;
+    frame->saved_values = Off(context::cell_of(context)->data2);
+    context::cell_of(context)->data2 = uint32_t(region::off(stack::arguments));
+
+    bool callback_events = callback != CALL_EVALUATOR && callback_traced(callback);
+    if (callback_events) trace::fire_call(&function, name);
+    stack::set_return_target(true);
+    Pending p;
+    {
+        trace::Scope traced(tracing_for(&function, callback));
+        Cell body = *function::body(&function);
+        event(trace::EV_PROLOG, &body, nullptr, &function, name);
+        if (cell_type(&body) == TYPE_BLOCK) {
+            p = eval_block(&body, true);
+        } else {
+            make_unset(stack::arguments);
+            p = Pending::none;
+        }
+        event(trace::EV_EPILOG, &body, nullptr, &function, name);
+    }
+    // break and continue have already left this frame, and its context was
+    // restored on the way.
+    if (p == Pending::brk || p == Pending::cont) return p;
+    if (p != Pending::none) returns++;
+    stack::set_return_target(false);
+    context::cell_of(context)->data2 = uint32_t(stack::top_frame()->saved_values);
+    if (callback_events) trace::fire_return(name);
+    return Pending::none;
+}
+
+Cell* last_value() { return stack::top > stack::arguments ? stack::top - 1 : stack::arguments; }
+
+const Cell* current_position() { return position; }
+
+uint64_t returns_handled() { return returns; }
+
+void raise_pending(Pending pending) {
+    if (pending != Pending::none) machine_throw(uint32_t(pending));
+}
+
+void init() {
+    position = make_unset(root::append());
+    trace::tracing = trace::installed = false;
+}
+
+}  // namespace vek::interpreter

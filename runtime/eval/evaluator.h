@@ -1,0 +1,180 @@
+// The evaluator: runs blocks of values one expression at a time. Values
+// travel on the evaluation stack; a call's result is left in its frame's
+// first cell. break, continue, return and exit come back as a Pending code
+// that every caller hands on at once, touching no stack; errors and throw
+// are C++ exceptions (runtime/core/unwind.h).
+//
+// Code positions are pointers into the evaluated block's buffer, held in a
+// Cursor: the collector's stack scan keeps a buffer that a C++ local points
+// into alive and in place, but the code evaluated may change its own block,
+// so the cursor is re-derived after every step that may have run code.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+
+#include "runtime/core/cell.h"
+#include "runtime/memory/series.h"
+#include "runtime/core/unwind.h"
+
+namespace vek::interpreter {
+
+// Library code: blocks loaded from the embedded library carry this flag in
+// their buffer's flags (a bit no other buffer flag uses). Copies made from
+// them inherit it, so a library function's body stays library code. Their
+// evaluation fires no trace events, does not move the current-position cell
+// and marks no frame as interpreted, as compiled code would.
+constexpr uint32_t BUF_LIBRARY = 0x00008000u;
+inline bool library_code(const Cell* block) { return (series_buffer(block)->flags & BUF_LIBRARY) != 0; }
+
+// How apply feeds arguments: not at all (0), from a block of values (1),
+// with /all (2), with refinement words in the block (3), with /safer (4).
+enum ApplyMode : uint32_t { APPLY_NONE = 0, APPLY_VALUES = 1, APPLY_ALL = 2, APPLY_WORDS = 3, APPLY_SAFER = 4 };
+
+// Callback classes of call_function: which mask bit of system/state/callbacks
+// keeps tracing on during the call.
+enum CallbackClass : uint32_t {
+    CALL_EVALUATOR = 0, CALL_LEXER = 1, CALL_PARSE = 2, CALL_SORT = 4, CALL_CHANGE = 8,
+    CALL_DEEP_CHANGE = 16, CALL_PORT = 32,
+};
+
+// A position in the code being evaluated, from which expressions are read.
+// Code run by an expression may change the block under way: growth moves its
+// buffer (the old one is abandoned) and shrinking leaves cells past its tail
+// that nothing marks any more. sync() keeps the position's index and the
+// tail's, clamped to the block's current length, so that evaluation goes on
+// over the block as it now is; every step that may have run code calls it.
+struct Cursor {
+    const Cell* code;  // the block walked: a cell that stays put meanwhile
+    const Cell* base;  // the buffer's first cell when pos and tail were derived
+    const Cell* pos;
+    const Cell* tail;
+    bool library;  // library_code(code), which growth keeps
+
+    // From index (clamped to the length) to the block's tail.
+    static Cursor at(const Cell* code, uint32_t index) {
+        const SeriesBuffer* buffer = buffer_of(code);
+        const Cell* cells = cell_at(buffer->offset);
+        const Cell* tail = cell_at(buffer->tail);
+        const Cell* pos = cells + std::min<size_t>(index, size_t(tail - cells));
+        return Cursor{code, cells, pos, tail, (buffer->flags & BUF_LIBRARY) != 0};
+    }
+    bool more() const { return pos < tail; }
+    uint32_t index() const { return uint32_t(pos - base); }
+    // Only the first count values from the position; follow() takes the
+    // position back from such a view.
+    Cursor narrowed(uint32_t count) const {
+        Cursor view = *this;
+        if (uint32_t(tail - pos) > count) view.tail = pos + count;
+        return view;
+    }
+    void follow(const Cursor& view) {
+        tail = view.base + (tail - base);
+        base = view.base;
+        pos = view.pos;
+        sync();
+    }
+    // One buffer lookup and two compares while the block is unchanged.
+    void sync() {
+        const SeriesBuffer* buffer = buffer_of(code);
+        if (cell_at(buffer->offset) == base && tail <= cell_at(buffer->tail)) return;
+        rebase(buffer);
+    }
+
+private:
+    void rebase(const SeriesBuffer* buffer) {
+        const Cell* cells = cell_at(buffer->offset);
+        uint32_t end = std::min(uint32_t(tail - base), uint32_t(cell_at(buffer->tail) - cells));
+        pos = cells + std::min(uint32_t(pos - base), end);
+        tail = cells + end;
+        base = cells;
+    }
+    // The region's helpers test every offset for none; a block's node and
+    // its buffer's bounds never are one, and this runs at every step.
+    static const Cell* cell_at(Off offset) {
+        return reinterpret_cast<const Cell*>(region::base + uint32_t(offset));
+    }
+    static const SeriesBuffer* buffer_of(const Cell* code) {
+        uint32_t buffer = *reinterpret_cast<const uint32_t*>(region::base + code->data2);
+        return reinterpret_cast<const SeriesBuffer*>(region::base + buffer);
+    }
+};
+
+// A path evaluated in steps (the console's completion): where the walk stopped.
+struct PathState {
+    uint32_t depth;        // elements already walked; 0 = start
+    uint32_t parent_kind;  // 0 none, 1 a stack cell, 2 a series, 3 an object's values, 4 other
+    uint32_t index;        // element index within the parent
+    Cell value;            // the current value
+    Cell parent;           // unset! when none
+    uint32_t saved_top;    // stack top, as an index from the stack's bottom
+};
+
+// Evaluates the block (or paren) from its index to its tail inside a frame
+// named <body>. An empty block yields unset!. chain false keeps the result in
+// the new frame's cell (stack::unwind), true copies it into the caller's
+// result cell (stack::unwind_last).
+Pending eval_block(const Cell* block, bool chain);
+
+// One expression at the cursor, which then stands past it (synced). prefix
+// turns the infix look-ahead off; sub pushes the value, else it becomes the
+// frame's result; passive returns a callable value met literally instead of
+// calling it.
+Pending eval_expression(Cursor& at, bool prefix, bool sub, bool passive);
+
+// One expression inside a <body> frame of its own.
+Pending eval_next(Cursor& at, bool sub);
+// The same from the block's index; the index after the expression is stored
+// in *index. At the tail the result becomes unset! and the index stays.
+Pending eval_next_index(const Cell* block, uint32_t* index);
+
+// Calls a value with the arguments at the cursor; with a path, its
+// elements from path_rest on (counted from the path's index) name the
+// refinements. name (a word!) names the call's frame, <anon> otherwise;
+// parent is the value a path reached the function through. Unless infix,
+// the called value is pushed first and the result replaces it (sub), or
+// becomes the current frame's result (not sub). An infix call finds its
+// left operand in the cell at the stack top and leaves its result there.
+Pending eval_code(const Cell* called, Cursor& at, bool sub, const Cell* path, const Cell* name,
+                  const Cell* parent, ApplyMode apply, bool infix, uint32_t path_rest = 1);
+
+// Runs a function! whose arguments and locals are on the stack, in the
+// function frame (the top frame) that the caller opened. return and exit end
+// here; break and continue come back pending, with the frame already gone.
+Pending call_function(const Cell* function, Node object_context, const Cell* name, CallbackClass callback);
+// Runs a routine! whose arguments are on the stack, in the native frame the
+// caller opened; the result is left in the frame's first cell.
+void call_routine(const Cell* routine);
+
+// Evaluates a path from its head; the cursor stands at the code after it
+// (the arguments of a function the path calls). set: the value to store is the
+// current frame's first cell. With a state record, a paren element stops the
+// walk (state->depth > 0 then) and a later call resumes there, taking the
+// paren's value from the stack top.
+Pending eval_path(const Cell* path, Cursor& at, bool set, bool get, bool sub, bool case_sensitive,
+                  PathState* state);
+
+// The last pushed cell, or the frame's result cell when nothing was pushed.
+Cell* last_value();
+
+// The block being evaluated, its index at the start of the expression under
+// way: errors take their near field from it. The cell lives in the root block.
+const Cell* current_position();
+
+// Deep recursion ends as internal stack-overflow while this much of the
+// machine stack is left, so that the error can still be built and caught.
+constexpr size_t STACK_RESERVE = 512 * 1024;
+void check_stack();
+
+// Test hook: how many return or exit codes have ended a function call.
+uint64_t returns_handled();
+
+// For C++ callbacks into Vek code that cannot pass a code on (comparators,
+// change handlers, lexer and parse callbacks): a pending code becomes the
+// exception of that code.
+void raise_pending(Pending pending);
+
+void init();
+
+}  // namespace vek::interpreter

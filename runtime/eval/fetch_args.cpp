@@ -1,0 +1,324 @@
+#include "runtime/eval/fetch_args.h"
+
+#include "runtime/datatypes/callable/action.h"
+#include "runtime/datatypes/word/context.h"
+#include "runtime/datatypes/callable/function.h"
+#include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/callable/native.h"
+#include "runtime/datatypes/none.h"
+#include "runtime/datatypes/word/symbol.h"
+#include "runtime/datatypes/typeset.h"
+#include "runtime/datatypes/unset.h"
+#include "runtime/eval/args_cache.h"
+#include "runtime/eval/trace.h"
+#include "runtime/core/raise.h"
+#include "runtime/eval/stack.h"
+
+namespace vek::interpreter {
+
+namespace {
+
+using trace::event;
+
+// Refinement slots of a native or action call, and refinements one call may
+// name: both live in the C++ frame, so a call allocates nothing.
+constexpr uint32_t MAX_REFINEMENTS = 64;
+
+struct Call {
+    const Cell* called;
+    const Cell* name;
+    ApplyMode apply;
+    bool infix;
+    bool native_like;  // native! or action!: refinements travel as slots, not cells
+    Node cache;
+    int32_t slots[MAX_REFINEMENTS];
+    uint32_t named[MAX_REFINEMENTS];  // cache indexes of the refinements named so far
+    uint32_t named_count;
+};
+
+const Cell* cache_at(const Call& call, uint32_t index) { return node_buffer(call.cache)->cells() + index; }
+uint32_t cache_length(const Call& call) { return node_buffer(call.cache)->length(); }
+
+[[noreturn]] void raise_expect_arg(const Call& call, uint32_t index, uint32_t type) {
+    Cell datatype{TYPE_DATATYPE, type, 0, 0};
+    Cell* word = push_spec_word(call.called, index);
+    fire(Category::script, err::expect_arg, call.name, &datatype, word);
+}
+
+void check_type(const Call& call, uint32_t index, const Cell* value) {
+    if (!typeset::contains(cache_at(call, index), cell_type(value)))
+        raise_expect_arg(call, index, cell_type(value));
+}
+
+// The safer apply mode takes each argument from exactly one value.
+Pending fetch_normal(const Call& call, Cursor& at) {
+    if (call.apply != APPLY_SAFER) return eval_expression(at, call.infix, true, false);
+    Cursor one = at.narrowed(1);
+    Pending p = eval_expression(one, call.infix, true, false);
+    if (p != Pending::none) return p;
+    at.follow(one);
+    return Pending::none;
+}
+
+// One argument by its passing mode, pushed.
+Pending fetch_one(const Call& call, Cursor& at, uint32_t index, uint32_t mode) {
+    if (!at.more()) fire(Category::script, err::no_arg, call.name, push_spec_word(call.called, index));
+    if (mode == ARG_NORMAL) return fetch_normal(call, at);
+    event(trace::EV_FETCH, at.code, at.pos, at.pos);
+    uint32_t position = at.index();
+    const Cell* value = at.pos++;
+    Pending p = Pending::none;
+    if (mode == ARG_LITERAL && cell_type(value) == TYPE_PAREN) {
+        p = eval_block(value, false);
+        at.sync();
+    } else if (mode == ARG_LITERAL && cell_type(value) == TYPE_GET_WORD) {
+        stack::push(context::get(value));
+    } else if (mode == ARG_LITERAL && cell_type(value) == TYPE_GET_PATH) {
+        Cursor after = at.narrowed(0);  // a get-path calls nothing
+        p = eval_path(value, after, false, true, true, false, nullptr);
+        at.sync();
+    } else {
+        stack::push(value);
+    }
+    if (p != Pending::none) return p;
+    event(trace::EV_PUSH, at.code, at.base + position, stack::top - 1);
+    return Pending::none;
+}
+
+// An argument of an absent refinement, consumed without being passed on:
+// evaluated and dropped, or in the safer apply mode skipped unevaluated.
+Pending consume_one(const Call& call, Cursor& at, uint32_t index, uint32_t mode) {
+    if (call.apply == APPLY_SAFER) {
+        if (at.more()) at.pos++;
+        return Pending::none;
+    }
+    Pending p = fetch_one(call, at, index, mode);
+    if (p != Pending::none) return p;
+    stack::pop(1);
+    return Pending::none;
+}
+
+// The cell index, from the frame's base, where a function call keeps the
+// cache entry's value: every argument and refinement has one, in order.
+uint32_t slot_of(const Call& call, uint32_t index) {
+    uint32_t slot = 0;
+    for (uint32_t i = 0; i < index; i++) {
+        const Cell* entry = cache_at(call, i);
+        if (cell_type(entry) == TYPE_REFINEMENT || arg_mode(entry) != ARG_RETURN) slot++;
+    }
+    return slot;
+}
+
+int32_t find_refinement(const Call& call, uint32_t symbol) {
+    uint32_t wanted = symbol::resolve(symbol);
+    uint32_t length = cache_length(call);
+    for (uint32_t i = 0; i < length; i++) {
+        const Cell* entry = cache_at(call, i);
+        if (cell_type(entry) == TYPE_REFINEMENT && symbol::resolve(entry->data2) == wanted) return int32_t(i);
+    }
+    return -1;
+}
+
+// The refinement at that cache index, named once: active or not, its
+// arguments follow in the code.
+Pending use_refinement(Call& call, Cursor& at, uint32_t index, bool active) {
+    if (active) {
+        if (call.native_like)
+            call.slots[cache_at(call, index)->data3 - 1] = int32_t(stack::top - stack::arguments);
+        else
+            stack::arguments[slot_of(call, index)] = *logic::constant(true);
+    }
+    uint32_t length = cache_length(call);
+    for (uint32_t i = index + 1; i < length && cell_type(cache_at(call, i)) == TYPE_TYPESET; i++) {
+        uint32_t mode = arg_mode(cache_at(call, i));
+        if (mode == ARG_RETURN) break;
+        Pending p = active ? fetch_one(call, at, i, mode) : consume_one(call, at, i, mode);
+        if (p != Pending::none) return p;
+        if (!active) continue;
+        check_type(call, i, stack::top - 1);
+        if (!call.native_like) {
+            stack::arguments[slot_of(call, i)] = stack::top[-1];
+            stack::pop(1);
+        }
+    }
+    return Pending::none;
+}
+
+// A refinement element: found in the spec, named only once.
+uint32_t refinement_index(Call& call, const Cell* element, const Cell* path) {
+    int32_t index = find_refinement(call, element->data2);
+    if (index < 0) fire(Category::script, err::no_refine, call.name, element);
+    for (uint32_t i = 0; i < call.named_count; i++)
+        if (call.named[i] == uint32_t(index)) fire(Category::script, err::dup_refine, path);
+    if (call.named_count < MAX_REFINEMENTS) call.named[call.named_count++] = uint32_t(index);
+    return uint32_t(index);
+}
+
+bool word_true(const Cell* word) { return logic::value_true(context::get(word), false, nullptr); }
+
+// Refinements named by the path's elements from first on, in path order.
+Pending path_refinements(Call& call, Cursor& at, const Cell* path, uint32_t first) {
+    Cell whole = *path;
+    for (uint32_t k = whole.data1 + first; k < series_buffer(&whole)->length(); k++) {
+        Cell element = series_buffer(&whole)->cells()[k];
+        if (cell_type(&element) != TYPE_WORD && cell_type(&element) != TYPE_GET_WORD)
+            fire(Category::script, err::bad_refine, &element);
+        uint32_t index = refinement_index(call, &element, &whole);
+        bool active = cell_type(&element) == TYPE_WORD || word_true(&element);
+        Pending p = use_refinement(call, at, index, active);
+        if (p != Pending::none) return p;
+    }
+    return Pending::none;
+}
+
+// apply with refinement words: each refinement! is followed by an expression
+// whose truth decides; a get-word! decides by its value. A value of another
+// kind ends the list when no refinement came yet.
+Pending word_refinements(Call& call, Cursor& at) {
+    bool any = false;
+    while (at.more()) {
+        const Cell* element = at.pos;
+        uint32_t type = cell_type(element);
+        if (type != TYPE_REFINEMENT && type != TYPE_GET_WORD) {
+            if (!any) break;
+            fire(Category::script, err::bad_refine, element);
+        }
+        any = true;
+        uint32_t index = refinement_index(call, element, at.code);
+        bool active = type == TYPE_GET_WORD && word_true(element);
+        at.pos++;
+        if (type != TYPE_GET_WORD) {
+            Pending p = fetch_one(call, at, index, ARG_NORMAL);
+            if (p != Pending::none) return p;
+            active = logic::value_true(stack::top - 1, false, nullptr);
+            stack::pop(1);
+        }
+        Pending p = use_refinement(call, at, index, active);
+        if (p != Pending::none) return p;
+    }
+    return Pending::none;
+}
+
+// In apply mode a refinement takes the next value, which must be a logic!.
+Pending apply_refinement(Call& call, Cursor& at, uint32_t index, bool* active) {
+    Pending p = fetch_one(call, at, index, ARG_NORMAL);
+    if (p != Pending::none) return p;
+    const Cell* flag = stack::top - 1;
+    if (cell_type(flag) != TYPE_LOGIC) raise_expect_arg(call, index, cell_type(flag));
+    *active = logic::get(flag);
+    if (call.native_like) {
+        stack::pop(1);
+        if (*active) call.slots[cache_at(call, index)->data3 - 1] = int32_t(stack::top - stack::arguments);
+    }
+    return Pending::none;
+}
+
+// The arguments in spec order, then the locals' count.
+Pending spec_arguments(Call& call, Cursor& at, bool by_path, int32_t* locals) {
+    bool active = true;
+    bool left_in_place = call.infix;
+    bool consume_absent = (call.apply == APPLY_ALL || call.apply == APPLY_SAFER) && !by_path;
+    uint32_t length = cache_length(call);
+    for (uint32_t i = 0; i < length; i++) {
+        const Cell* entry = cache_at(call, i);
+        switch (cell_type(entry)) {
+            case TYPE_TYPESET: {
+                uint32_t mode = arg_mode(entry);
+                if (mode == ARG_RETURN) break;
+                if (!active) {
+                    if (!call.native_like) none::push();
+                    if (consume_absent && at.more()) {
+                        Pending p = consume_one(call, at, i, mode);
+                        if (p != Pending::none) return p;
+                    }
+                    break;
+                }
+                if (left_in_place) {
+                    left_in_place = false;
+                } else if (call.apply != APPLY_NONE && !at.more()) {
+                    none::push();
+                    break;
+                } else if (!at.more() && mode == ARG_LITERAL && typeset::contains(entry, TYPE_UNSET)) {
+                    unset::push();
+                    break;
+                } else {
+                    Pending p = fetch_one(call, at, i, mode);
+                    if (p != Pending::none) return p;
+                }
+                check_type(call, i, stack::top - 1);
+                break;
+            }
+            case TYPE_REFINEMENT:
+                active = false;
+                if (call.apply != APPLY_NONE && call.apply != APPLY_WORDS && !by_path && at.more()) {
+                    Pending p = apply_refinement(call, at, i, &active);
+                    if (p != Pending::none) return p;
+                } else if (!call.native_like) {
+                    logic::push(false);
+                }
+                break;
+            case TYPE_INTEGER:
+                if (!call.native_like) *locals = int32_t(entry->data2);
+                break;
+            default:
+                break;
+        }
+    }
+    return Pending::none;
+}
+
+// A native's or action's entry; a break, continue, return or exit raised as
+// an exception inside it (by a callback) becomes a pending code again here.
+Pending run_native(const Call& call) {
+    try {
+        if (cell_type(call.called) == TYPE_NATIVE) {
+            natives::NativeFn entry = native::entry(call.called);
+            if (!entry) fire(Category::internal, err::not_done);
+            return entry(false, call.slots);
+        }
+        actions::EntryFn entry = action::entry(call.called);
+        if (!entry) fire(Category::internal, err::not_done);
+        entry(call.slots);
+        return Pending::none;
+    } catch (const VekThrow& thrown) {
+        if (thrown.code >= CODE_EXIT && thrown.code <= CODE_BREAK) return Pending(thrown.code);
+        throw;
+    }
+}
+
+}  // namespace
+
+Pending fetch_args(const Cell* called, Cursor& at, const Cell* path, uint32_t path_rest, ApplyMode apply,
+                   bool infix, const Cell* name, const Cell* ref) {
+    Call call;
+    call.called = called;
+    call.name = name;
+    call.apply = apply;
+    call.infix = infix;
+    call.native_like = cell_type(called) == TYPE_NATIVE || cell_type(called) == TYPE_ACTION;
+    call.cache = args_cache(called);
+    call.named_count = 0;
+    if (call.native_like) {
+        uint32_t length = cache_length(call);
+        const Cell* last = length ? cache_at(call, length - 1) : nullptr;
+        uint32_t count = last && cell_type(last) == TYPE_INTEGER ? last->data2 : 0;
+        if (count > MAX_REFINEMENTS) fire(Category::internal, err::not_done);
+        for (uint32_t i = 0; i < count; i++) call.slots[i] = -1;
+    }
+
+    int32_t locals = 0;
+    Pending p = spec_arguments(call, at, path != nullptr, &locals);
+    if (p != Pending::none) return p;
+    if (path)
+        p = path_refinements(call, at, path, path_rest);
+    else if (apply == APPLY_WORDS)
+        p = word_refinements(call, at);
+    if (p != Pending::none) return p;
+
+    event(trace::EV_CALL, at.code, apply == APPLY_NONE ? at.pos : nullptr, called, ref);
+    if (call.native_like) return run_native(call);
+    if (locals > 0) function::init_locals(locals);
+    return Pending::none;
+}
+
+}  // namespace vek::interpreter

@@ -1,0 +1,20 @@
+// Argument fetching: what eval_code runs between opening a call's frame and
+// running the callable. Internal to the evaluator.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/core/cell.h"
+#include "runtime/eval/evaluator.h"
+
+namespace vek::interpreter {
+
+// Fetches the arguments and refinements of the called value into the top
+// frame, by the spec's passing modes; with a path, its elements from
+// path_rest on name refinements, in path order. A native! or action! is then
+// run; a function! or routine! gets its local slots pushed. name is the
+// word naming the frame, ref what the call event reports as naming it.
+Pending fetch_args(const Cell* called, Cursor& at, const Cell* path, uint32_t path_rest, ApplyMode apply,
+                   bool infix, const Cell* name, const Cell* ref);
+
+}  // namespace vek::interpreter

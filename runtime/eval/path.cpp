@@ -1,0 +1,179 @@
+#include <algorithm>
+
+#include "runtime/datatypes/callable/callable.h"
+#include "runtime/datatypes/word/context.h"
+#include "runtime/datatypes/object/object.h"
+#include "runtime/actions/dispatch.h"
+#include "runtime/eval/evaluator.h"
+#include "runtime/eval/trace.h"
+#include "runtime/core/raise.h"
+#include "runtime/eval/stack.h"
+
+namespace vek::interpreter {
+
+namespace {
+
+using trace::event;
+
+// The path's walk so far. Its cells live in this C++ frame, where the
+// collector's stack scan sees them.
+struct Walk {
+    Cell path;
+    Cell current;
+    Cell parent;       // unset! before the first selector
+    Cell grandparent;  // unset! when nothing held the parent
+    Cell previous;     // the element before the selector
+};
+
+bool any_path_or_block(uint32_t type) {
+    switch (type) {
+        case TYPE_BLOCK: case TYPE_PAREN: case TYPE_HASH: case TYPE_PATH: case TYPE_LIT_PATH:
+        case TYPE_SET_PATH: case TYPE_GET_PATH:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Whether a set through the last selector must tell the value that holds
+// the parent: an object with change handlers reached by a word, or a block
+// or path kind.
+bool notify_owner(const Walk& walk, uint32_t selectors) {
+    if (selectors < 2) return false;
+    uint32_t type = cell_type(&walk.grandparent);
+    if (type == TYPE_OBJECT)
+        return object::event_record(&walk.grandparent) != Node::none && cell_type(&walk.previous) == TYPE_WORD;
+    return any_path_or_block(type);
+}
+
+uint32_t parent_kind(const Cell* parent) {
+    switch (cell_type(parent)) {
+        case TYPE_UNSET: return 0;
+        case TYPE_OBJECT: return 3;
+        default: return any_path_or_block(cell_type(parent)) || cell_type(parent) == TYPE_STRING ? 2 : 4;
+    }
+}
+
+void save_state(PathState* state, const Walk& walk, uint32_t depth, uint32_t index) {
+    state->depth = depth;
+    state->parent_kind = parent_kind(&walk.parent);
+    state->index = index;
+    state->value = walk.current;
+    state->parent = walk.parent;
+    state->saved_top = uint32_t(stack::top - stack::arguments_bottom);
+}
+
+// The owner of the head word's context, when it is something else than an
+// object (a function's context, for one).
+void first_grandparent(const Cell* head, Cell* out) {
+    make_unset(out);
+    if (head->data1 == 0 || Node(head->data1) == context::global) return;
+    const Cell* owner = context::owner_of(Node(head->data1));
+    if (cell_type(owner) != TYPE_OBJECT) *out = *owner;
+}
+
+Pending finish(const Walk& walk, Cell* start, bool sub) {
+    event(trace::EV_EXIT, &walk.path, nullptr, &walk.current);
+    stack::top = start;
+    if (sub)
+        stack::push(&walk.current);
+    else
+        stack::set_last_only(&walk.current);
+    return Pending::none;
+}
+
+}  // namespace
+
+Pending eval_path(const Cell* path, Cursor& at, bool set, bool get, bool sub, bool case_sensitive,
+                  PathState* state) {
+    Cell* start = stack::top;
+    Walk walk;
+    walk.path = *path;
+    uint32_t head = walk.path.data1;
+    uint32_t length = series_buffer(&walk.path)->length();
+    if (head >= length) fire(Category::script, err::empty_path, &walk.path);
+    const Cell* head_word = series_buffer(&walk.path)->cells() + head;
+    event(trace::EV_ENTER, &walk.path, head_word, nullptr);
+    event(trace::EV_FETCH, &walk.path, head_word, head_word);
+    if (cell_type(head_word) != TYPE_WORD) fire(Category::script, err::word_first, &walk.path);
+    walk.previous = *head_word;
+
+    uint32_t first = head + 1;
+    bool resuming = state && state->depth > 0;
+    if (resuming) {
+        first = head + state->depth;
+        walk.current = state->value;
+        walk.parent = state->parent;
+        make_unset(&walk.grandparent);
+        walk.previous = series_buffer(&walk.path)->cells()[first - 1];
+    } else {
+        const Cell* value = context::get(&walk.previous);
+        if (callable::is_callable(cell_type(value))) {
+            if (set) fire(Category::script, err::invalid_path_set, &walk.path);
+            if (get) fire(Category::script, err::invalid_path_get, &walk.path);
+            Cell called = *value;
+            Pending p = eval_code(&called, at, sub, &walk.path, &walk.previous, nullptr, APPLY_NONE, false, 1);
+            if (p != Pending::none) return p;
+            event(trace::EV_EXIT, &walk.path, nullptr, sub ? stack::top - 1 : stack::arguments);
+            return Pending::none;
+        }
+        if (cell_type(value) == TYPE_UNSET) fire(Category::script, err::unset_path, &walk.path, &walk.previous);
+        walk.current = *value;
+        make_unset(&walk.parent);
+        first_grandparent(&walk.previous, &walk.grandparent);
+    }
+
+    for (uint32_t k = first; k < length; k++) {
+        Cell element = series_buffer(&walk.path)->cells()[k];
+        event(trace::EV_FETCH, &walk.path, series_buffer(&walk.path)->cells() + k, &element);
+        Cell selector = element;
+        if (cell_type(&element) == TYPE_GET_WORD) {
+            selector = *context::get(&element);
+        } else if (cell_type(&element) == TYPE_PAREN) {
+            if (state && !(resuming && k == first)) {
+                save_state(state, walk, k - head, k);
+                return Pending::none;
+            }
+            if (!state) {
+                Pending p = eval_block(&element, false);
+                if (p != Pending::none) return p;
+                // The paren may have changed the path or the code after it.
+                length = std::min(length, series_buffer(&walk.path)->length());
+                at.sync();
+            }
+            selector = stack::top[-1];
+            stack::pop(1);
+        }
+        if (cell_type(&selector) == TYPE_UNSET) fire(Category::script, err::invalid_path, &walk.path, &element);
+        event(trace::EV_PUSH, &walk.path, series_buffer(&walk.path)->cells() + k, &selector);
+
+        bool last = k + 1 >= length;
+        const Cell* to_set = set && last ? stack::arguments : nullptr;
+        bool notify = to_set && notify_owner(walk, k - head);
+        const Cell* grandparent = cell_type(&walk.grandparent) == TYPE_UNSET ? nullptr : &walk.grandparent;
+        Cell* result = actions::eval_path_typed(&walk.current, &selector, to_set, &walk.path, grandparent,
+                                                &walk.previous, int32_t(k - head - 1), case_sensitive, get,
+                                                last, notify);
+        walk.grandparent = walk.parent;
+        walk.parent = walk.current;
+        walk.current = *result;
+        walk.previous = element;
+
+        if (!set && !get && callable::is_callable(cell_type(&walk.current))) {
+            if (state) state->depth = 0;
+            stack::top = start;
+            Cell called = walk.current;
+            Pending p = eval_code(&called, at, sub, &walk.path, &element, &walk.parent, APPLY_NONE, false,
+                                  k - head + 1);
+            if (p != Pending::none) return p;
+            event(trace::EV_EXIT, &walk.path, nullptr, sub ? stack::top - 1 : stack::arguments);
+            return Pending::none;
+        }
+    }
+    if (state) state->depth = 0;
+    // A set-path's value is the value assigned.
+    if (set) walk.current = *stack::arguments;
+    return finish(walk, start, sub);
+}
+
+}  // namespace vek::interpreter

@@ -1,0 +1,315 @@
+#include "runtime/eval/stack.h"
+
+#include <cstddef>
+
+#include "runtime/output/stdout_writer.h"
+#include "runtime/tables/cycles.h"
+#include "runtime/datatypes/object/error.h"
+#include "runtime/core/quit.h"
+#include "runtime/core/raise.h"
+#include "runtime/core/root.h"
+
+namespace vek::stack {
+
+static_assert(FRAME_COUNT * sizeof(CallFrame) <= root::FRAME_STACK_CELLS * sizeof(Cell));
+
+Cell* arguments_bottom = nullptr;
+Cell* arguments_end = nullptr;
+Cell* arguments = nullptr;
+Cell* top = nullptr;
+CallFrame* frames_bottom = nullptr;
+CallFrame* frames_end = nullptr;
+CallFrame* frames_top = nullptr;
+CallFrame* throw_frame = nullptr;
+uint32_t anon_symbol = 0;
+uint32_t body_symbol = 0;
+
+Off (*context_values_pointer)(Node context) = nullptr;
+void (*set_context_values_pointer)(Node context, Off values) = nullptr;
+
+namespace {
+
+// Frames are addressed by index from the bottom, so that an empty stack
+// (before init as well) needs no pointer below the buffer.
+ptrdiff_t depth() { return frames_top - frames_bottom; }
+
+Cell* cell_at(Off o) { return region::at<Cell>(o); }
+
+void restore_context(const CallFrame* frame) {
+    if (frame->function_context != Node::none)
+        set_context_values_pointer(frame->function_context, frame->saved_values);
+}
+
+// A frame's own base is not stored: it is the caller base of the frame above
+// it, or stack::arguments for the top frame.
+Cell* base_of(const CallFrame* frame) {
+    return frame + 1 == frames_top ? arguments : cell_at((frame + 1)->caller_base);
+}
+
+// Leaves room for the error value: the top goes back five cells, and the
+// cycle guard is emptied so that the error can be formed.
+[[noreturn]] void overflow() {
+    top = top - arguments_bottom > 5 ? top - 5 : arguments_bottom;
+    cycles::reset();
+    fire(Category::internal, err::stack_overflow);
+}
+
+// Makes target the top frame again, restoring the function contexts of the
+// frames cut, and empties it: both pointers go to its base.
+Cell* land_on(CallFrame* target) {
+    Cell* base = base_of(target);
+    for (CallFrame* f = frames_top - 1; f != target; --f) restore_context(f);
+    frames_top = target + 1;
+    arguments = top = base;
+    return base;
+}
+
+// The searches of the non-local exits walk down from index `from`; the
+// bottom frame is never a target, and a try/all frame blocks them.
+template <class IsTarget>
+CallFrame* search_down(ptrdiff_t from, IsTarget is_target) {
+    for (ptrdiff_t i = from; i > 0; --i) {
+        CallFrame* f = frames_bottom + i;
+        if (frame_kind(f) == KIND_TRY_ALL) return nullptr;
+        if (is_target(f)) return f;
+    }
+    return nullptr;
+}
+
+// Pops frames (restoring function contexts) until the top one has the kind,
+// is a try/all frame or is the bottom frame; returns the reached frame's base.
+Cell* pop_down_to(uint32_t kind) {
+    Cell* base = arguments;
+    while (depth() > 1) {
+        CallFrame* f = frames_top - 1;
+        if (frame_kind(f) == kind || frame_kind(f) == KIND_TRY_ALL) break;
+        restore_context(f);
+        base = cell_at(f->caller_base);
+        --frames_top;
+    }
+    return base;
+}
+
+CallFrame* pop_one(bool restore) {
+    CallFrame* frame = --frames_top;
+    if (restore) restore_context(frame);
+    return frame;
+}
+
+void unwind_keeping_result(bool restore) {
+    CallFrame* frame = pop_one(restore);
+    top = arguments + 1;
+    arguments = cell_at(frame->caller_base);
+}
+
+void unwind_passing_result(bool restore) {
+    Cell* result = arguments;
+    unwind_keeping_result(restore);
+    copy_cell(result, arguments);
+}
+
+void unwind_dropping_result(bool restore) {
+    CallFrame* frame = pop_one(restore);
+    arguments = top = cell_at(frame->caller_base);
+}
+
+// An error raised before error values exist travels as an integer! holding
+// its code. So does one raised while the report itself is being formed: it
+// ends the report instead of starting another.
+[[noreturn]] void report_uncaught(const Cell* error) {
+    static bool reporting = false;
+    if (cell_type(error) == TYPE_ERROR && !reporting) {
+        reporting = true;
+        error::print(error);
+    } else {
+        console::print_cstring("*** Runtime error code: ");
+        console::print_integer(int32_t(error->data2));
+        console::print_cstring("\n");
+    }
+    console::flush();
+    exit_process(254);
+}
+
+}  // namespace
+
+void init() {
+    arguments_bottom = series_buffer(root::argument_stack())->cells();
+    arguments_end = arguments_bottom + root::ARGUMENT_STACK_CELLS;
+    arguments = top = arguments_bottom;
+    frames_bottom = reinterpret_cast<CallFrame*>(series_buffer(root::frame_stack())->first());
+    frames_end = frames_bottom + FRAME_COUNT;
+    frames_top = frames_bottom;
+}
+
+CallFrame* top_frame() { return depth() > 0 ? frames_top - 1 : nullptr; }
+
+void set_frames_top(CallFrame* frame) { frames_top = frame; }
+
+Cell* push_cell() {
+    Cell* cell = top++;
+    if (top >= arguments_end) overflow();
+    return cell;
+}
+
+Cell* push(const Cell* cell) { return copy_cell(cell, push_cell()); }
+
+void pop(uint32_t n) { top = top - arguments_bottom > ptrdiff_t(n) ? top - n : arguments_bottom; }
+
+void keep_error() {
+    if (top > arguments && cell_type(top - 1) == TYPE_ERROR) set_last(top - 1);
+    keep();
+}
+
+void push_frame(const Cell* word, uint32_t header_bits) {
+    if (frames_top >= frames_end) overflow();
+    // The symbol is masked so that an id beyond 16 bits cannot change the kind.
+    uint32_t symbol = (word->data2 & FRAME_SYMBOL_MASK) << FRAME_SYMBOL_SHIFT;
+    *frames_top++ = CallFrame{symbol | header_bits, region::off(arguments), Node(word->data1),
+                              Node::none, Off::none};
+    arguments = top;
+}
+
+void push_call_frame(const Cell* word, Node context) {
+    push_frame(word, MARK_CALL);
+    if (context == Node::none) return;
+    CallFrame* frame = frames_top - 1;
+    frame->function_context = context;
+    frame->saved_values = context_values_pointer(context);
+}
+
+// The frame keeps the values pointer as it was before, so that ending the
+// call restores it and a recursive caller finds its own slots again.
+void mark_compiled_function(const Cell* word, Node context) {
+    Off previous = context_values_pointer(context);
+    set_context_values_pointer(context, region::off(top));
+    push_frame(word, MARK_COMPILED_FUNCTION);
+    CallFrame* frame = frames_top - 1;
+    frame->function_context = context;
+    frame->saved_values = previous;
+}
+
+void set_return_target(bool on) {
+    uint32_t& header = top_frame()->header;
+    header = on ? header | FRAME_RETURN_TARGET : header & ~FRAME_RETURN_TARGET;
+}
+
+void set_interpreted() { top_frame()->header |= FRAME_INTERPRETED; }
+
+void set_caller_return_target() { (frames_top - 2)->header |= FRAME_RETURN_TARGET; }
+
+void pop_frame() {
+    CallFrame* frame = pop_one(false);
+    if (frame_kind(frame) == KIND_FUNCTION) restore_context(frame);
+    if (depth() == 0) {
+        arguments = top = arguments_bottom;
+        return;
+    }
+    top = arguments;
+    arguments = cell_at(frame->caller_base);
+}
+
+void unwind() { unwind_keeping_result(false); }
+void unwind_function() { unwind_keeping_result(true); }
+void unwind_function_drop() { unwind_dropping_result(true); }
+void unwind_last() { unwind_passing_result(false); }
+void unwind_function_last() { unwind_passing_result(true); }
+void pop_frame_drop() { unwind_dropping_result(false); }
+
+void unwind_to(uint32_t kind, bool keep) {
+    Cell* start = arguments;
+    ptrdiff_t depth_before = depth();
+    Cell* base = pop_down_to(kind);
+    if (keep) {
+        if (depth() == depth_before) {
+            top = arguments + 1;
+            return;
+        }
+        top = start + 1;
+        arguments = base;
+        return;
+    }
+    if (depth() <= 1) {
+        arguments = top = arguments_bottom;
+        return;
+    }
+    top = start + 1;
+    arguments = cell_at((frames_top - 1)->caller_base);
+}
+
+void unwind_to_kind(uint32_t kind) {
+    Cell* result = arguments;
+    Cell* base = pop_down_to(kind);
+    copy_cell(result, base);
+    arguments = top = base;
+}
+
+Pending throw_break(bool with_value, bool is_continue) {
+    CallFrame* current = top_frame();
+    CallFrame* loop = search_down(depth() - 1, [current](const CallFrame* f) {
+        return f != current && frame_kind(f) == KIND_LOOP;
+    });
+    if (!loop) fire(Category::throw_, is_continue ? err::continue_ : err::break_);
+    Cell* value = arguments;
+    Cell* result = land_on(loop);
+    if (with_value && !is_continue)
+        copy_cell(value, result);
+    else
+        make_unset(result);
+    return is_continue ? Pending::cont : Pending::brk;
+}
+
+Pending throw_return(bool with_value, bool from_top) {
+    CallFrame* target = search_down(depth() - (from_top ? 1 : 2), [](const CallFrame* f) {
+        return (f->header & FRAME_RETURN_TARGET) != 0;
+    });
+    if (!target) fire(Category::throw_, err::return_);
+    Cell* value = arguments;
+    Cell* result = land_on(target);
+    if (with_value)
+        copy_cell(value, result);
+    else
+        make_unset(result);
+    return with_value ? Pending::ret : Pending::exit;
+}
+
+void throw_value(uint32_t code) {
+    if (!throw_frame) throw_frame = frames_top;
+    CallFrame* target = search_down(depth() - 1, [](const CallFrame* f) {
+        return frame_kind(f) == KIND_CATCH;
+    });
+    Cell* thrown = arguments;
+    if (!target) fire(Category::throw_, err::throw_, thrown);
+    land_on(target);
+    // The pair moves down over cells that are already dead; copying in
+    // ascending order never overwrites a cell still to be read.
+    push(thrown);
+    push(thrown + 1);
+    machine_throw(code);
+}
+
+// Only a try or try/all frame actually popped counts as a catcher: with no
+// frame at all, a stale record at the bottom must not pass for one.
+void throw_error(const Cell* error) {
+    Cell* saved_top = top;
+    bool caught = false;
+    while (depth() > 0 && !caught) {
+        CallFrame* frame = pop_one(true);
+        arguments = cell_at(frame->caller_base);
+        caught = frame_kind(frame) == KIND_TRY || frame_kind(frame) == KIND_TRY_ALL;
+    }
+    top = saved_top;
+    if (!caught) report_uncaught(error);
+    push(error);
+    machine_throw(CODE_ERROR);
+}
+
+bool interpreted(const CallFrame* frame, bool only_next) {
+    ptrdiff_t start = (frame ? frame - frames_bottom : depth() - 1) - 1;
+    ptrdiff_t stop = only_next ? start - 1 : -1;
+    for (ptrdiff_t i = start; i > stop && i >= 0; --i) {
+        if (frames_bottom[i].header & FRAME_INTERPRETED) return true;
+    }
+    return false;
+}
+
+}  // namespace vek::stack

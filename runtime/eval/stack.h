@@ -1,0 +1,184 @@
+// The evaluation stack: the argument stack of value cells and, beside it, the
+// frame stack of call frames that records which word is being called and how
+// far each call reaches. Both live in buffers that never move, so the stack
+// pointers below are plain addresses; what a frame stores is an offset.
+//
+// break, continue, return and exit come back from their searches as pending
+// codes, with both stacks already cut back; errors and throw leave as a
+// VekThrow exception, with the error or the thrown value left on the stack.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/core/cell.h"
+#include "runtime/memory/region.h"
+#include "runtime/memory/series.h"
+#include "runtime/core/unwind.h"
+
+namespace vek::stack {
+
+struct CallFrame {
+    uint32_t header;         // symbol id, kind and flags (below)
+    Off caller_base;         // stack::arguments when the frame was pushed
+    Node word_context;       // context node of the called word
+    Node function_context;   // function frames: the function's context; else none
+    Off saved_values;        // that context's values pointer at the call
+};
+static_assert(sizeof(CallFrame) == 20);
+
+constexpr uint32_t FRAME_COUNT = 12000;
+
+// Frame header.
+constexpr uint32_t FRAME_SYMBOL_SHIFT = 8;
+constexpr uint32_t FRAME_SYMBOL_MASK = 0xFFFFu;  // 16 bits of symbol id
+constexpr uint32_t FRAME_KIND_MASK = 0x0F000000u;
+constexpr uint32_t FRAME_RETURN_TARGET = 0x10000000u;  // return and exit stop here
+constexpr uint32_t FRAME_INTERPRETED = 0x80000000u;    // called by the interpreter
+
+constexpr uint32_t KIND_FUNCTION = 0x01000000u;
+constexpr uint32_t KIND_NATIVE = 0x02000000u;  // natives, actions, compiled functions
+constexpr uint32_t KIND_TRY = 0x04000000u;
+constexpr uint32_t KIND_TRY_ALL = 0x05000000u;  // no break, continue, return or throw passes it
+constexpr uint32_t KIND_CATCH = 0x06000000u;
+constexpr uint32_t KIND_EVAL = 0x07000000u;
+constexpr uint32_t KIND_LOOP = 0x08000000u;
+
+// The headers that the marks write, beside the symbol id.
+constexpr uint32_t MARK_CALL = KIND_FUNCTION;
+constexpr uint32_t MARK_FUNCTION_INTERP = KIND_FUNCTION | FRAME_INTERPRETED;
+constexpr uint32_t MARK_NATIVE = KIND_NATIVE;
+constexpr uint32_t MARK_NATIVE_INTERP = KIND_NATIVE | FRAME_INTERPRETED;
+constexpr uint32_t MARK_COMPILED_FUNCTION = KIND_NATIVE | FRAME_RETURN_TARGET;
+constexpr uint32_t MARK_TRY = KIND_TRY;
+constexpr uint32_t MARK_TRY_ALL = KIND_TRY_ALL;
+constexpr uint32_t MARK_CATCH = KIND_CATCH;
+constexpr uint32_t MARK_EVAL = KIND_EVAL | FRAME_INTERPRETED;
+constexpr uint32_t MARK_LOOP = KIND_LOOP;
+
+inline uint32_t frame_kind(const CallFrame* f) { return f->header & FRAME_KIND_MASK; }
+inline uint32_t frame_symbol(const CallFrame* f) {
+    return (f->header >> FRAME_SYMBOL_SHIFT) & FRAME_SYMBOL_MASK;
+}
+
+// Stack state.
+extern Cell* arguments_bottom;
+extern Cell* arguments_end;
+extern Cell* arguments;  // base of the current frame: its result, and a native's first argument
+extern Cell* top;        // first free cell
+extern CallFrame* frames_bottom;
+extern CallFrame* frames_end;
+extern CallFrame* frames_top;  // first free frame record
+// Frames top at the first throw of an unwinding, for the tracers.
+extern CallFrame* throw_frame;
+// Symbol ids of <anon> and <body>, whose frames traces skip; 0 until the
+// symbol table exists.
+extern uint32_t anon_symbol;
+extern uint32_t body_symbol;
+
+// A function context keeps its values pointer in its context cell; the
+// contexts module installs these accessors.
+extern Off (*context_values_pointer)(Node context);
+extern void (*set_context_values_pointer)(Node context, Off values);
+
+// Points the stacks at the two blocks made by root::init, both empty.
+void init();
+
+// The last pushed frame; nullptr when there is none.
+CallFrame* top_frame();
+void set_frames_top(CallFrame* frame);
+
+// Argument stack. A full stack raises internal stack-overflow after putting
+// the top back five cells, so that the error can still be pushed.
+Cell* push_cell();
+Cell* push(const Cell* cell);
+void pop(uint32_t n);  // never below the bottom
+inline void reset() { top = arguments; }
+inline void keep() { top = arguments + 1; }
+inline void set_last(const Cell* cell) { copy_cell(cell, arguments); }
+inline void set_last_only(const Cell* cell) {
+    set_last(cell);
+    keep();
+}
+// An error! as the last pushed cell becomes the result; the frame keeps one cell.
+void keep_error();
+// The datatype of the cell below the top.
+inline uint32_t last_type() { return cell_type(top - 1); }
+
+// Pushing frames. word is a word cell: data1 its context node, data2 its
+// 1-based symbol id. The new frame's base is the current top.
+void push_frame(const Cell* word, uint32_t header_bits);
+// An interpreted function call; context is its function context or none.
+void push_call_frame(const Cell* word, Node context);
+inline void mark_native(const Cell* word) { push_frame(word, MARK_NATIVE); }
+inline void mark_native_interp(const Cell* word) { push_frame(word, MARK_NATIVE_INTERP); }
+inline void mark_function_interp(const Cell* word) { push_frame(word, MARK_FUNCTION_INTERP); }
+inline void mark_try(const Cell* word) { push_frame(word, MARK_TRY); }
+inline void mark_try_all(const Cell* word) { push_frame(word, MARK_TRY_ALL); }
+inline void mark_catch(const Cell* word) { push_frame(word, MARK_CATCH); }
+inline void mark_eval(const Cell* word) { push_frame(word, MARK_EVAL); }
+inline void mark_loop(const Cell* word) { push_frame(word, MARK_LOOP); }
+// The cells the compiled caller has pushed become the function's argument
+// and local slots: the context's values point at the current top.
+void mark_compiled_function(const Cell* word, Node context);
+
+// Flag edits on the top frame, and on the one below it.
+void set_return_target(bool on);
+void set_interpreted();
+void set_caller_return_target();
+
+// Popping one frame. "Restoring" puts a function context's values pointer
+// back as it was before the call.
+void pop_frame();             // kind 1 restores; drops the frame's cells
+void unwind();                // keeps the result in the popped base cell
+void unwind_function();       // restores, keeps the result
+void unwind_function_drop();  // restores, drops the result
+void unwind_last();           // copies the result into the caller's result cell
+void unwind_function_last();  // restores, copies the result to the caller
+void pop_frame_drop();        // drops the result
+
+// Pops frames until the top one has the kind, is a try/all frame or is the
+// bottom frame, which stays.
+void unwind_to(uint32_t kind, bool keep);
+// As unwind_to without keep; then the innermost result becomes the reached
+// frame's result and both pointers go to its base.
+void unwind_to_kind(uint32_t kind);
+inline void unwind_to_loop(bool keep) { unwind_to(KIND_LOOP, keep); }
+
+// Non-local exits. break/continue land on the nearest loop frame and return,
+// return/exit on the nearest return target (from the top frame itself when
+// from_top is set); the value is the cell at stack::arguments. A search that
+// meets a try/all frame or the bottom raises the throw-category error.
+Pending throw_break(bool with_value, bool is_continue);
+Pending throw_return(bool with_value, bool from_top);
+// Takes the thrown value and its name cell (at stack::arguments) to the
+// nearest catch frame and throws the code.
+[[noreturn]] void throw_value(uint32_t code);
+// Pops frames down to and including the nearest try or try/all frame, pushes
+// the error and throws the error code. With no such frame, nothing can catch
+// the error: it is reported and the process ends with status 254.
+[[noreturn]] void throw_error(const Cell* error);
+
+// Whether a frame below the given one (the top frame when nullptr) was called
+// by the interpreter; with only_next, only the next one down counts.
+bool interpreted(const CallFrame* frame, bool only_next);
+
+// Stack traces (runtime/eval/stack_trace.cpp). Frames named <anon> or <body> are
+// anonymous: no trace lists them.
+
+// The word naming the innermost frame that is not anonymous: its entry in the
+// frame's context, else in the global context (added there when missing);
+// valid until the next call that may allocate. The none constant when every
+// frame is anonymous.
+const Cell* current_function_word();
+// Appends, from the top frame down to the one above the bottom frame, each
+// named frame's word and the cell index of its caller's base.
+void collect_calls(const Cell* block);
+// Appends a word! for each named frame from the bottom up to, not including,
+// the end frame: at level 1 only frames whose word holds a function!, at
+// higher levels every one.
+void trace_words(uint32_t level, const Cell* block, const CallFrame* end);
+// The same selection, each name formed into the string followed by a space;
+// returns the limit lowered by what was appended.
+int32_t trace_text(uint32_t level, const CallFrame* end, const Cell* string, int32_t limit);
+
+}  // namespace vek::stack

@@ -1,0 +1,109 @@
+// One collection: mark from the roots and the C++ stack, let weak tables and
+// externals drop what died, compact the series frames, release dead big
+// buffers, and give the dead buffers' nodes back.
+#include "runtime/gc/collector.h"
+
+#include <algorithm>
+#include <atomic>
+#include <vector>
+
+#include "runtime/gc/internal.h"
+#include "runtime/memory/externals.h"
+#include "runtime/memory/manager.h"
+#include "runtime/eval/stack.h"
+
+namespace vek::collector {
+
+bool scan_stack = true;
+
+namespace {
+
+bool running = false;
+uint32_t completed = 0;
+
+std::vector<Hook>& mark_hooks() {
+    static std::vector<Hook> hooks;
+    return hooks;
+}
+
+std::vector<Hook>& sweep_hooks() {
+    static std::vector<Hook> hooks;
+    return hooks;
+}
+
+void add_once(std::vector<Hook>& hooks, Hook hook) {
+    if (std::find(hooks.begin(), hooks.end(), hook) == hooks.end()) hooks.push_back(hook);
+}
+
+// The cells from the bottom of the argument stack to its top; the rest of
+// its buffer holds stale cells.
+void mark_arguments() {
+    if (stack::arguments_bottom) mark_cells(stack::arguments_bottom, stack::top);
+}
+
+void mark_frames() {
+    for (stack::CallFrame* f = stack::frames_bottom; f && f < stack::frames_top; f++) {
+        mark_node(f->word_context);
+        mark_node(f->function_context);
+    }
+}
+
+void run_hooks(const std::vector<Hook>& hooks) {
+    for (size_t i = 0; i < hooks.size(); i++) {
+        if (hooks[i]) hooks[i]();
+        detail::drain();
+    }
+}
+
+void mark_everything() {
+    mark_arguments();
+    mark_frames();
+    detail::drain();
+    run_hooks(mark_hooks());
+    if (scan_stack) detail::scan_machine_stack();
+    detail::drain();
+}
+
+void sweep_everything() {
+    run_hooks(sweep_hooks());
+    externals::sweep();
+    detail::compact_series_frames();
+    detail::sweep_big_frames();
+    detail::return_freed_nodes();
+    memory::update_node_frames();
+    detail::clear_heap_marks();
+}
+
+}  // namespace
+
+void add_mark_hook(Hook hook) { add_once(mark_hooks(), hook); }
+
+void remove_mark_hook(Hook hook) {
+    auto& hooks = mark_hooks();
+    std::replace(hooks.begin(), hooks.end(), hook, Hook(nullptr));
+}
+
+void add_sweep_hook(Hook hook) { add_once(sweep_hooks(), hook); }
+
+void init() {
+    completed = 0;
+    memory::collection_cycle = 0;
+    memory::collect_hook = collect;
+}
+
+void collect() {
+    // Release callbacks and hooks must not start a collection of their own.
+    if (running) return;
+    running = true;
+    std::atomic_thread_fence(std::memory_order_seq_cst);
+    detail::build_tables();
+    mark_everything();
+    sweep_everything();
+    memory::collection_cycle = ++completed;
+    std::atomic_thread_fence(std::memory_order_seq_cst);
+    running = false;
+}
+
+bool active() { return running; }
+
+}  // namespace vek::collector

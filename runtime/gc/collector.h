@@ -1,0 +1,59 @@
+// The garbage collector. It marks precisely from the roots (the root block,
+// the evaluation stacks and frames, and every module's registered hooks),
+// conservatively from the runtime thread's C++ stack, then sweeps and
+// compacts the series frames. Buffers move; nodes never do, so a value, which
+// holds a node, stays valid across a collection.
+//
+// What C++ code may rely on:
+// - a node held in a local (or a cell held in a local) keeps its buffer
+//   alive, but the buffer may move: re-read it through the node;
+// - a pointer into a buffer held in a local keeps that buffer alive and in
+//   place for as long as the pointer is in the frame.
+// Nothing kept on the C++ heap (std::vector, std::string, captures,
+// exceptions) is seen: globals holding cells or nodes register a mark hook.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/core/cell.h"
+#include "runtime/memory/series.h"
+
+namespace vek::collector {
+
+// Set on a buffer that a pointer on the C++ stack holds, for the length of
+// one collection: compaction leaves it where it is.
+constexpr uint32_t BUF_PINNED = 0x04000000u;
+
+// A hook is called once per collection. Mark hooks mark the roots their
+// module holds; sweep hooks run once everything reachable is marked, and drop
+// the dead entries of weak tables (tables keyed by nodes).
+using Hook = void (*)();
+void add_mark_hook(Hook hook);
+void remove_mark_hook(Hook hook);
+void add_sweep_hook(Hook hook);
+
+// Counts from 0 and becomes the allocator's collector (memory::collect_hook,
+// which runs only while memory::collector_enabled is set). The hooks survive
+// it, since modules register from their own initialisation, which comes
+// first.
+void init();
+
+// One full collection, whether or not allocation may start one.
+void collect();
+// Whether collections scan the C++ stack. Tests that expect something to be
+// freed switch it off: a stale copy in a dead stack slot would keep it alive.
+extern bool scan_stack;
+// Whether a collection is under way.
+bool active();
+
+// Marking, for hooks. Each follows only what passes the node test (a node
+// of a node frame whose buffer is in use and points back at it), and marks a
+// buffer's contents by its kind: the cells of a cell buffer, what a
+// hash-table record refers to, nothing for raw bytes.
+void mark_node(Node node);
+void mark_cells(const Cell* first, const Cell* last);
+inline void mark_cell(const Cell* cell) { mark_cells(cell, cell + 1); }
+// Whether the node's buffer is marked in the collection under way.
+bool is_marked(Node node);
+
+}  // namespace vek::collector

@@ -1,0 +1,88 @@
+// What the engine, the scanners and the text loaders share inside the lexer.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/core/cell.h"
+#include "runtime/lexer/lexer.h"
+#include "runtime/lexer/tables.h"
+
+namespace vek::lexer {
+
+// The output stack shared by every running scan.
+Cell* output_at(uint32_t index);
+
+// Nesting. open_series pushes a marker (a triple!: the enclosing level's
+// value count, the datatype opened, the opener's byte offset) and starts a
+// level after it. close_series copies the level into a series of the type
+// (in load mode) where the marker stood; opener is the delimiter reported
+// when there is no open level.
+void open_series(State* st, uint32_t type, const uint8_t* opener);
+void close_series(State* st, uint32_t type, const uint8_t* closer, char opener);
+// The datatype of the innermost open level, 0 at the outermost.
+uint32_t open_type(const State* st);
+bool in_path(const State* st);
+
+// "missing" with the delimiter expected, quoted from near.
+[[noreturn]] void missing_error(State* st, char delimiter, const uint8_t* near);
+
+// Runs after every item of a path: closes it at a delimiter, else consumes
+// the "/" that continues it.
+void end_path_item(State* st);
+
+// Strict UTF-8: the code point of the sequence at p (its length in *size),
+// or -1 for a truncated, overlong or surrogate sequence or one above U+10FFFF.
+int32_t decode_utf8(const uint8_t* p, const uint8_t* end, uint32_t* size);
+// Raises a syntax error of the type unless the bytes are valid UTF-8.
+void check_utf8(State* st, const uint8_t* from, const uint8_t* to, int32_t type);
+// Whether the code point counts as a blank around and inside words.
+bool unicode_blank(uint32_t code_point);
+
+// The text after a "^": the code point, or -1 when invalid; *next is set
+// after the escape.
+int32_t decode_escape(const uint8_t* p, const uint8_t* end, const uint8_t** next);
+
+// The string-like value of the text between the delimiters: escapes decoded
+// when asked; an undecodable character is a syntax error of the override's
+// type (string! without one). With load, appends a string! (retyped to the
+// override) to the output.
+void read_text(State* st, const uint8_t* from, const uint8_t* to, bool escapes, bool load,
+               const uint8_t* near);
+
+// Map literals: the level's values must be key/value pairs with keys a map
+// accepts (else a syntax error of type map!, quoted from near); make_map turns
+// the closed block into the map.
+void check_map_pairs(State* st, const uint8_t* near);
+void make_map(Cell* block);
+
+// The scanners of the delimiter kinds (scan_text.cpp).
+void scan_end(State*, const uint8_t*, const uint8_t*, uint32_t, bool);
+void scan_error(State*, const uint8_t*, const uint8_t*, uint32_t, bool);
+void open_block(State*, const uint8_t*, const uint8_t*, uint32_t, bool);
+void close_block(State*, const uint8_t*, const uint8_t*, uint32_t, bool);
+void close_paren(State*, const uint8_t*, const uint8_t*, uint32_t, bool);
+void open_brace(State*, const uint8_t*, const uint8_t*, uint32_t, bool);
+void close_brace(State*, const uint8_t*, const uint8_t*, uint32_t, bool);
+void open_map(State*, const uint8_t*, const uint8_t*, uint32_t, bool);
+void open_path(State*, const uint8_t*, const uint8_t*, uint32_t, bool);
+void scan_comment(State*, const uint8_t*, const uint8_t*, uint32_t, bool);
+void scan_comma(State*, const uint8_t*, const uint8_t*, uint32_t, bool);
+
+// The scanners and loaders of the text kinds (load_text.cpp).
+void load_construct(State*, const uint8_t*, const uint8_t*, uint32_t, bool);
+void check_string(State*, const uint8_t*, const uint8_t*, uint32_t, bool);
+void load_string(State*, const uint8_t*, const uint8_t*, uint32_t, bool);
+void check_word(State*, const uint8_t*, const uint8_t*, uint32_t, bool);
+void load_word(State*, const uint8_t*, const uint8_t*, uint32_t, bool);
+void check_issue(State*, const uint8_t*, const uint8_t*, uint32_t, bool);
+void load_refinement(State*, const uint8_t*, const uint8_t*, uint32_t, bool);
+void load_char(State*, const uint8_t*, const uint8_t*, uint32_t, bool);
+void load_file(State*, const uint8_t*, const uint8_t*, uint32_t, bool);
+void load_binary(State*, const uint8_t*, const uint8_t*, uint32_t, bool);
+void load_tag(State*, const uint8_t*, const uint8_t*, uint32_t, bool);
+void load_url(State*, const uint8_t*, const uint8_t*, uint32_t, bool);
+void load_email(State*, const uint8_t*, const uint8_t*, uint32_t, bool);
+void load_raw_string(State*, const uint8_t*, const uint8_t*, uint32_t, bool);
+void load_ref(State*, const uint8_t*, const uint8_t*, uint32_t, bool);
+
+}  // namespace vek::lexer

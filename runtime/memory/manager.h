@@ -1,0 +1,152 @@
+// The memory manager: nodes from node frames, series buffers from series
+// frames, buffers of 2 MB and more from big frames of their own, all inside
+// the Vek heap. It never frees on request: the collector reclaims.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/core/cell.h"
+#include "runtime/memory/series.h"
+
+namespace vek {
+
+struct NodeFrame {
+    Off next, previous;
+    uint32_t node_count;
+    Off free_list;         // first free node; each free node holds the next
+    uint32_t used;
+    uint32_t birth_cycle;
+    uint32_t last_used;
+    uint32_t stability;    // one bit per collection: 1 when used did not change
+    uint32_t evacuated;
+    uint32_t* nodes() { return reinterpret_cast<uint32_t*>(this + 1); }
+};
+static_assert(sizeof(NodeFrame) == 36);
+
+// Padded to 32 bytes so that buffers carved from the area are 16-byte aligned.
+struct SeriesFrame {
+    Off next, previous;
+    uint32_t total;  // size including this header
+    Off free;        // where the next buffer is carved
+    Off end;
+    uint32_t reserved_[3];
+    std::byte* area() { return reinterpret_cast<std::byte*>(this + 1); }
+};
+static_assert(sizeof(SeriesFrame) == 32);
+
+// Padded to 16 bytes; exactly one buffer follows.
+struct BigFrame {
+    Off next;
+    uint32_t link;  // stays 0
+    uint32_t size;  // of the buffer
+    uint32_t reserved_;
+    SeriesBuffer* buffer() { return reinterpret_cast<SeriesBuffer*>(this + 1); }
+};
+static_assert(sizeof(BigFrame) == 16);
+
+struct MemoryRecord {
+    uint64_t total = 0;  // bytes obtained from the system for frames
+    NodeFrame* node_first = nullptr;
+    NodeFrame* node_last = nullptr;
+    NodeFrame* node_current = nullptr;
+    SeriesFrame* series_first = nullptr;
+    SeriesFrame* series_current = nullptr;
+    SeriesFrame* series_last = nullptr;
+    uint32_t first_series_size = 1048576;
+    uint32_t next_series_size = 1048576;
+    uint32_t series_limit = 2097152;  // also where buffers go to big frames
+    BigFrame* big_first = nullptr;
+};
+
+extern MemoryRecord mem;
+
+namespace memory {
+
+constexpr uint32_t NODES_PER_FRAME = 10000;
+// A frame with less room than this left is not worth settling on.
+constexpr uint32_t FRAME_FLOOR = 52428;
+// The size rules count a buffer as its capacity + 24 bytes; in a frame it
+// really takes its header, its area and the gap after it. A frame's area is
+// its nominal size plus the difference, so that every buffer the rules send
+// to a frame of that size fits in it.
+constexpr uint32_t BUF_NOMINAL_OVERHEAD = 24;
+constexpr uint32_t BUF_CARVE_OVERHEAD = sizeof(SeriesBuffer) + BUF_GAP;
+constexpr uint32_t FRAME_SLACK = BUF_CARVE_OVERHEAD - BUF_NOMINAL_OVERHEAD;
+
+void init();
+// The first node frame and the first series frame.
+void init_frames();
+
+// Operating-system pages inside the Vek heap; failure raises internal no-memory.
+void* alloc_virtual(uint32_t size);
+void free_virtual(void* p);
+
+NodeFrame* new_node_frame(uint32_t n);
+Node alloc_node();
+void free_node(NodeFrame* frame, Node node);
+void update_node_frames();
+
+// offset -1 asks for the head in the middle of the area.
+SeriesBuffer* alloc_series_buffer(uint32_t count, uint32_t unit, int32_t offset);
+Node alloc_series(uint32_t count, uint32_t unit, int32_t offset);
+Node alloc_series_heap(uint32_t count, uint32_t unit, int32_t offset);
+Node alloc_cells(uint32_t count);
+Node alloc_unset_cells(uint32_t count);
+Node alloc_bytes(uint32_t n);
+Node alloc_units(uint32_t count, uint32_t unit);
+Node alloc_bytes_filled(uint32_t n, uint8_t byte);
+void set_series_flags(Node node, uint32_t bits);
+
+// new_capacity 0 means twice the current capacity. grow does not copy.
+SeriesBuffer* grow_series_buffer(Node node, SeriesBuffer* buffer, uint32_t new_capacity);
+SeriesBuffer* expand_series(Node node, SeriesBuffer* buffer, uint32_t new_capacity);
+SeriesBuffer* expand_series_filled(Node node, SeriesBuffer* buffer, uint32_t new_capacity, uint8_t byte);
+Node copy_series(SeriesBuffer* buffer);
+
+// size: the bytes a buffer takes in a frame (header, area and gap).
+SeriesFrame* find_series_frame(uint32_t size);
+SeriesFrame* new_series_frame();
+SeriesBuffer* alloc_big(uint32_t size);
+void free_big(SeriesBuffer* buffer);
+// The collector's passes over the frames: keep decides for each big buffer
+// whether its frame stays; an empty series frame is unlinked and released.
+void sweep_big_frames(bool (*keep)(SeriesBuffer* buffer));
+void release_series_frame(SeriesFrame* frame);
+// Every buffer of alloc_series_heap, for the collector's address tables.
+void for_each_heap_series(void (*visit)(SeriesBuffer* buffer, void* context), void* context);
+
+void fill_range(std::byte* start, std::byte* end, uint8_t byte);
+// Repeats the buffer's first unit-sized item until count items are filled;
+// returns the end of the filled bytes.
+std::byte* fill_pattern(std::byte* buffer, uint32_t unit, uint32_t count);
+inline uint32_t round_up(uint32_t n, uint32_t p) { return (n + p - 1) & -p; }
+inline uint32_t round_next(uint32_t n, uint32_t p) { return (n + p) & -p; }
+
+// Returns the bytes in use. Mode 2 and above also append the frame figures to
+// block.
+double stats(Cell* block, int mode);
+
+// Whether allocation may start the collector; off until the boot enables it.
+extern bool collector_enabled;
+// Keeps allocation from starting the collector while it lives, and restores
+// the previous setting when it ends, whatever way the scope is left.
+class CollectorPause {
+public:
+    CollectorPause() : was_enabled_(collector_enabled) { collector_enabled = false; }
+    ~CollectorPause() { collector_enabled = was_enabled_; }
+    CollectorPause(const CollectorPause&) = delete;
+    CollectorPause& operator=(const CollectorPause&) = delete;
+
+private:
+    bool was_enabled_;
+};
+// Filled by the collector; a no-op until it exists.
+extern void (*collect_hook)();
+// Torture mode: with N > 0 (from VEK_GC_TORTURE at init), every Nth buffer
+// allocation runs the collector first, while the collector is enabled.
+extern uint32_t torture_interval;
+// The collector's count of collections; a node frame records it at birth.
+extern uint32_t collection_cycle;
+
+}  // namespace memory
+}  // namespace vek

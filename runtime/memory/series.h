@@ -1,0 +1,91 @@
+// Series buffers and nodes. A series value holds a node: a 32-bit word in a
+// node frame holding the offset of its buffer, so that a buffer can move and
+// only the node is re-pointed. A buffer is a header followed by its elements.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/core/cell.h"
+#include "runtime/memory/region.h"
+
+namespace vek {
+
+// The offset of a node word in the Vek heap.
+enum class Node : uint32_t { none = 0 };
+
+// Buffer flags.
+constexpr uint32_t BUF_UNIT_MASK = 0x1Fu;        // element width in bytes
+constexpr uint32_t BUF_KIND_CELLS = 0x20u;       // elements are value cells
+constexpr uint32_t BUF_KIND_HASH = 0x40u;        // a hash-table record
+constexpr uint32_t BUF_KIND_MASK = 0x60u;        // neither bit: raw bytes
+constexpr uint32_t BUF_OWNED = 0x00020000u;      // has a record in the owner table
+constexpr uint32_t BUF_HEAP = 0x00100000u;       // outside the series frames, never moved
+constexpr uint32_t BUF_BIG = 0x01000000u;        // lives alone in a big frame
+constexpr uint32_t BUF_MARK = 0x08000000u;       // collector mark
+constexpr uint32_t BUF_MID = 0x10000000u;        // head started in the middle of the area
+constexpr uint32_t BUF_CREATED = 0x20000000u;    // set on every buffer at creation
+constexpr uint32_t BUF_USED = 0x80000000u;       // in use; cleared when abandoned by growth
+// Bits that describe a buffer's own allocation: never carried to another buffer.
+constexpr uint32_t BUF_ALLOCATION_BITS = BUF_HEAP | BUF_BIG | BUF_MARK | BUF_MID | BUF_CREATED | BUF_USED;
+
+// The flags of a buffer made from another (grown or copied): the source's unit
+// and type bits, and the allocation bits of its own.
+inline uint32_t inherited_flags(uint32_t source, uint32_t own) {
+    return (source & ~BUF_ALLOCATION_BITS) | (own & BUF_ALLOCATION_BITS);
+}
+
+// The header is padded to 32 bytes so that elements are 16-byte aligned.
+struct SeriesBuffer {
+    uint32_t flags;
+    Node node;          // back-pointer to the node; none once abandoned
+    uint32_t capacity;  // bytes in the element area, a multiple of 16
+    Off offset;         // first used element
+    Off tail;           // just past the last used element
+    uint32_t reserved_[3];
+
+    std::byte* area() { return reinterpret_cast<std::byte*>(this + 1); }
+    std::byte* area_end() { return area() + capacity; }
+    std::byte* first() { return region::at<std::byte>(offset); }
+    std::byte* last() { return region::at<std::byte>(tail); }
+    uint32_t unit() const { return flags & BUF_UNIT_MASK; }
+    uint32_t unit_shift() const { return 31 - std::countl_zero(unit() | 1u); }
+    uint32_t used_bytes() const { return tail - offset; }
+    uint32_t length() const { return used_bytes() >> unit_shift(); }
+    std::byte* at(uint32_t index) { return first() + (size_t(index) << unit_shift()); }
+    Cell* cells() { return reinterpret_cast<Cell*>(first()); }
+    Cell* cells_tail() { return reinterpret_cast<Cell*>(last()); }
+};
+static_assert(sizeof(SeriesBuffer) == 32);
+
+// Space after every buffer's area, so that a pointer one past its end still
+// belongs to it.
+constexpr uint32_t BUF_GAP = 16;
+
+inline uint32_t* node_word(Node n) { return region::at<uint32_t>(Off(uint32_t(n))); }
+inline SeriesBuffer* node_buffer(Node n) { return region::at<SeriesBuffer>(Off(*node_word(n))); }
+inline void node_point(Node n, SeriesBuffer* b) { *node_word(n) = uint32_t(region::off(b)); }
+inline Node node_of(const void* node_word_address) { return Node(uint32_t(region::off(node_word_address))); }
+
+// Series value cells: word 1 the head index, word 2 the node, word 3 extra.
+inline Node series_node(const Cell* c) { return Node(c->data2); }
+inline SeriesBuffer* series_buffer(const Cell* c) { return node_buffer(series_node(c)); }
+
+namespace series {
+
+// Appends one cell (header unset!, payload as it was) and returns it; the
+// buffer doubles first when full, so re-read any address held before.
+Cell* alloc_tail_cell(SeriesBuffer* buffer);
+// Grows when needed (to 2 x n when the capacity is below n, else to twice the
+// capacity), advances the tail by n bytes and returns the old tail.
+std::byte* reserve_tail(SeriesBuffer* buffer, uint32_t n);
+// A new buffer holding count elements from start, with the source's unit and
+// type bits but never its owner bit.
+Node copy_part(Node source, uint32_t start, uint32_t count);
+
+}  // namespace series
+
+namespace block {
+inline Cell* alloc_tail(const Cell* block) { return series::alloc_tail_cell(series_buffer(block)); }
+}  // namespace block
+
+}  // namespace vek

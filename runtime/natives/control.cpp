@@ -1,0 +1,532 @@
+#include "runtime/natives/control.h"
+
+#include "runtime/eval/compiled.h"
+#include "runtime/datatypes/block/array.h"
+#include "runtime/datatypes/word/context.h"
+#include "runtime/datatypes/callable/function.h"
+#include "runtime/datatypes/number/integer.h"
+#include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/none.h"
+#include "runtime/datatypes/word/word.h"
+#include "runtime/core/fixed_words.h"
+#include "runtime/actions/dispatch.h"
+#include "runtime/eval/evaluator.h"
+#include "runtime/natives/helpers.h"
+#include "runtime/lexer/lexer.h"
+#include "runtime/core/raise.h"
+#include "runtime/eval/stack.h"
+
+namespace vek::natives {
+
+namespace {
+
+using fixed_words::Word;
+
+constexpr uint64_t BLOCK = type_bit(TYPE_BLOCK);
+
+Cell* arg(int32_t i) { return stack::arguments + i; }
+
+[[noreturn]] void not_done() { fire(Category::internal, err::not_done); }
+
+void clamp_to_tail(Cell* series) {
+    uint32_t length = series_buffer(series)->length();
+    if (series->data1 > length) series->data1 = length;
+}
+
+// ---------------------------------------------------------------- loop frames
+
+// A loop frame named <body>, its result cell holding the initial value:
+// break and continue land here.
+void open_loop(const Cell* initial) {
+    stack::mark_loop(fixed_words::word(Word::body_tag));
+    stack::push(initial);
+}
+
+// One evaluation of the body, its value in the loop frame's result cell.
+Pending run_body(const Cell* body) {
+    stack::keep();
+    return interpreter::eval_block(body, true);
+}
+
+// brk ends the loop; cont and a normal end go on; ret and exit have already
+// left the loop frame and go to the caller at once.
+bool leaves(Pending p) { return p == Pending::ret || p == Pending::exit; }
+
+// The loop frame's result becomes the native's.
+Pending close_loop() {
+    stack::unwind_last();
+    return Pending::none;
+}
+
+Cell integer_cell(int32_t n) { return Cell{TYPE_INTEGER, 0, uint32_t(n), 0}; }
+
+uint32_t words_per_step(const Cell* words) {
+    if (cell_type(words) != TYPE_BLOCK) return 1;
+    uint32_t n = block::length_from_head(words);
+    if (n == 0) fire(Category::script, err::invalid_arg, words);
+    return n;
+}
+
+bool step(uint32_t n, bool multi) { return multi ? foreach_next_multi(n) : foreach_next(); }
+
+bool same_series(const Cell* a, const Cell* b) {
+    return (SERIES_TYPES & type_bit(cell_type(a))) && series_node(a) == series_node(b);
+}
+
+// ---------------------------------------------------------------- function makers
+
+// The function of the spec and body, validated, as the native's result.
+Pending make_function(Cell* spec_value, Cell* body) {
+    clamp_to_tail(spec_value);
+    clamp_to_tail(body);
+    uint32_t flags = function::validate_spec(spec_value);
+    function::make_value(spec_value, body, Node::none, 0, 0, flags);
+    stack::set_last(stack::top - 1);
+    return Pending::none;
+}
+
+Cell* push_copy_of_block(const Cell* block) {
+    uint32_t length = block::length_from_head(block);
+    Node copy = series::copy_part(series_node(block), block->data1, length);
+    Cell cell{TYPE_BLOCK, 0, uint32_t(copy), 0};
+    return stack::push(&cell);
+}
+
+// ---------------------------------------------------------------- switch and do
+
+Pending eval_block_copy(const Cell* block) {
+    Cell copy = *block;
+    return interpreter::eval_block(&copy, true);
+}
+
+Pending do_block(Cell* block, const int32_t* refinements) {
+    if (refinements[0] >= 0) not_done();  // the preprocessor's expander
+    if (refinements[2] < 0) return eval_block_copy(block);
+    Cell code = *block;
+    uint32_t index = code.data1;
+    Pending p = interpreter::eval_next_index(&code, &index);
+    if (p != Pending::none) return p;
+    code.data1 = index;
+    context::set(arg(refinements[2]), &code);
+    return Pending::none;
+}
+
+Pending do_string(const Cell* string) {
+    Cell* loaded = make_unset(stack::push_cell());
+    lexer::scan_string(loaded, string, -1, false, true, true, true, nullptr, nullptr);
+    return eval_block_copy(loaded);
+}
+
+// A path evaluated on its own: a function it calls finds no arguments.
+interpreter::Cursor no_arguments(const Cell* path) { return interpreter::Cursor::at(path, UINT32_MAX); }
+
+Pending do_path(const Cell* path) {
+    Cell code = *path;
+    interpreter::Cursor at = no_arguments(&code);
+    return interpreter::eval_path(&code, at, false, false, false, false, nullptr);
+}
+
+// Any other value, as one expression in a block of its own: a function value
+// is the result, not called.
+Pending do_value(const Cell* value) {
+    Cell* code = stack::push_cell();
+    block::make_at(make_unset(code), 1);
+    block::rs_append(code, value);
+    interpreter::Cursor at = interpreter::Cursor::at(code, code->data1);
+    return interpreter::eval_expression(at, false, false, true);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- conditionals
+
+Pending if_(bool check, const int32_t*) {
+    if (check) check_arg(1, BLOCK);
+    if (logic::result_false()) {
+        none::box();
+        return Pending::none;
+    }
+    return interpreter::eval_block(arg(1), true);
+}
+
+Pending unless(bool check, const int32_t*) {
+    if (check) check_arg(1, BLOCK);
+    if (!logic::result_false()) {
+        none::box();
+        return Pending::none;
+    }
+    return interpreter::eval_block(arg(1), true);
+}
+
+Pending either(bool check, const int32_t*) {
+    if (check) {
+        check_arg(1, BLOCK);
+        check_arg(2, BLOCK);
+    }
+    return interpreter::eval_block(arg(logic::result_true_strict() ? 1 : 2), true);
+}
+
+Pending any(bool check, const int32_t*) {
+    if (check) check_arg(0, BLOCK);
+    Cell code = *arg(0);
+    interpreter::Cursor at = interpreter::Cursor::at(&code, code.data1);
+    while (at.more()) {
+        Pending p = interpreter::eval_next(at, false);
+        if (p != Pending::none) return p;
+        if (!logic::result_false()) return Pending::none;
+    }
+    none::box();
+    return Pending::none;
+}
+
+Pending all(bool check, const int32_t*) {
+    if (check) check_arg(0, BLOCK);
+    Cell code = *arg(0);
+    interpreter::Cursor at = interpreter::Cursor::at(&code, code.data1);
+    if (!at.more()) none::box();
+    while (at.more()) {
+        Pending p = interpreter::eval_next(at, false);
+        if (p != Pending::none) return p;
+        if (logic::result_false()) {
+            none::box();
+            return Pending::none;
+        }
+    }
+    return Pending::none;
+}
+
+Pending switch_(bool check, const int32_t* refinements) {
+    if (check) {
+        check_arg(1, BLOCK);
+        if (refinements[0] >= 0) check_arg(refinements[0], BLOCK);
+    }
+    const Cell* match = compiled::switch_match(arg(0), arg(1), true);
+    if (match) {
+        const Cell* block = compiled::block_after(arg(1), match);
+        if (!block) {
+            none::box();
+            return Pending::none;
+        }
+        return eval_block_copy(block);
+    }
+    if (refinements[0] >= 0) return interpreter::eval_block(arg(refinements[0]), true);
+    none::box();
+    return Pending::none;
+}
+
+Pending case_(bool check, const int32_t* refinements) {
+    if (check) check_arg(0, BLOCK);
+    bool all = refinements[0] >= 0;
+    Cell code = *arg(0);
+    interpreter::Cursor at = interpreter::Cursor::at(&code, code.data1);
+    bool last_true = false;
+    while (at.more()) {
+        Pending p = interpreter::eval_next(at, false);
+        if (p != Pending::none) return p;
+        if (!at.more()) fire(Category::script, err::need_value, fixed_words::word(Word::case_));
+        last_true = logic::result_true_strict();
+        if (!last_true) {
+            ++at.pos;
+            continue;
+        }
+        if (cell_type(at.pos) == TYPE_BLOCK) {
+            p = eval_block_copy(at.pos++);
+            at.sync();
+        } else {
+            p = interpreter::eval_next(at, false);
+        }
+        if (p != Pending::none) return p;
+        if (!all) return Pending::none;
+    }
+    if (!last_true) none::box();
+    return Pending::none;
+}
+
+// ---------------------------------------------------------------- loops
+
+Pending while_(bool check, const int32_t*) {
+    if (check) {
+        check_arg(0, BLOCK);
+        check_arg(1, BLOCK);
+    }
+    const Cell* cond = arg(0);
+    const Cell* body = arg(1);
+    Cell unset_value;
+    open_loop(make_unset(&unset_value));
+    for (;;) {
+        stack::keep();
+        Pending p = interpreter::eval_block(cond, true);
+        if (p == Pending::brk || p == Pending::cont) fire(Category::throw_, err::while_cond);
+        if (p != Pending::none) return p;
+        if (!logic::result_true_strict()) break;
+        p = run_body(body);
+        if (p == Pending::brk) break;
+        if (leaves(p)) return p;
+    }
+    stack::pop_frame();
+    make_unset(stack::arguments);
+    return Pending::none;
+}
+
+Pending until(bool check, const int32_t*) {
+    if (check) check_arg(0, BLOCK);
+    const Cell* body = arg(0);
+    Cell unset_value;
+    open_loop(make_unset(&unset_value));
+    for (;;) {
+        Pending p = run_body(body);
+        if (p == Pending::brk) break;
+        if (leaves(p)) return p;
+        if (p == Pending::cont) continue;
+        if (logic::result_true_strict()) break;
+    }
+    return close_loop();
+}
+
+Pending loop(bool check, const int32_t*) {
+    if (check) {
+        check_arg(0, NUMBER_TYPES);
+        check_arg(1, BLOCK);
+    }
+    loop_count_to_integer();
+    int32_t count = integer::get(arg(0));
+    if (count < 1) {
+        none::box();
+        return Pending::none;
+    }
+    const Cell* body = arg(1);
+    Cell unset_value;
+    open_loop(make_unset(&unset_value));
+    for (int32_t done = 0; done < count; ++done) {
+        Pending p = run_body(body);
+        if (p == Pending::brk) break;
+        if (leaves(p)) return p;
+    }
+    return close_loop();
+}
+
+// The count lives in this native's own variable: whatever the body assigns
+// to the word, the next iteration sets it to the next number.
+Pending repeat(bool check, const int32_t*) {
+    if (check) {
+        check_arg(0, type_bit(TYPE_WORD));
+        check_arg(1, NUMBER_TYPES);
+        check_arg(2, BLOCK);
+    }
+    float_to_integer_in_place(arg(1));
+    int32_t count = integer::get(arg(1));
+    if (count < 1) {
+        none::box();
+        return Pending::none;
+    }
+    Cell* word = arg(0);
+    const Cell* body = arg(2);
+    open_loop(&none::constant);
+    for (int32_t done = 0; done < count; ++done) {
+        Cell n = integer_cell(done + 1);
+        context::set(word, &n);
+        Pending p = run_body(body);
+        if (p == Pending::brk) break;
+        if (leaves(p)) return p;
+    }
+    return close_loop();
+}
+
+Pending forever(bool check, const int32_t*) {
+    if (check) check_arg(0, BLOCK);
+    const Cell* body = arg(0);
+    Cell unset_value;
+    open_loop(make_unset(&unset_value));
+    for (;;) {
+        Pending p = run_body(body);
+        if (p == Pending::brk) break;
+        if (leaves(p)) return p;
+    }
+    return close_loop();
+}
+
+Pending foreach(bool check, const int32_t*) {
+    if (check) {
+        check_arg(0, type_bit(TYPE_WORD) | BLOCK);
+        check_arg(1, SERIES_TYPES | type_bit(TYPE_MAP));
+        check_arg(2, BLOCK);
+    }
+    bool multi = cell_type(arg(0)) == TYPE_BLOCK;
+    uint32_t n = words_per_step(arg(0));
+    if (!multi && cell_type(arg(1)) == TYPE_MAP) fire(Category::script, err::invalid_arg, arg(0));
+    const Cell* body = arg(2);
+    stack::push(arg(1));
+    stack::push(arg(0));
+    open_loop(&none::constant);
+    for (;;) {
+        stack::keep();
+        if (!step(n, multi)) break;
+        Pending p = run_body(body);
+        if (p == Pending::brk) break;
+        if (leaves(p)) return p;
+    }
+    return close_loop();
+}
+
+Pending forall(bool check, const int32_t*) {
+    if (check) {
+        check_arg(0, type_bit(TYPE_WORD));
+        check_arg(1, BLOCK);
+    }
+    Cell start = *context::get(arg(0));
+    if (!(SERIES_TYPES & type_bit(cell_type(&start)))) {
+        Cell datatype{TYPE_DATATYPE, cell_type(&start), 0, 0};
+        fire(Category::script, err::expect_arg, stack::current_function_word(), &datatype,
+             word::from_cstring("word"));
+    }
+    if (!series_more(&start)) {
+        none::box();
+        return Pending::none;
+    }
+    const Cell* body = arg(1);
+    stack::push(&start);
+    stack::push(arg(0));
+    open_loop(&none::constant);
+    Cell* word = stack::arguments - 1;
+    for (;;) {
+        Pending p = run_body(body);
+        if (p == Pending::brk) return close_loop();
+        if (leaves(p)) return p;
+        Cell now = *context::get(word);
+        if (!same_series(&now, &start)) fire(Category::script, err::bad_loop_series, &now);
+        if (forall_next(word, true)) break;
+    }
+    forall_reset(word);
+    return close_loop();
+}
+
+Pending remove_each(bool check, const int32_t*) {
+    if (check) {
+        check_arg(0, type_bit(TYPE_WORD) | BLOCK);
+        check_arg(1, SERIES_TYPES);
+        check_arg(2, BLOCK);
+    }
+    bool multi = cell_type(arg(0)) == TYPE_BLOCK;
+    uint32_t n = words_per_step(arg(0));
+    Cell data = *arg(1);
+    const Cell* body = arg(2);
+    stack::push(arg(1));
+    stack::push(arg(0));
+    open_loop(&none::constant);
+    for (;;) {
+        stack::keep();
+        if (!step(n, multi)) break;
+        Pending p = run_body(body);
+        if (p == Pending::brk) break;
+        if (leaves(p)) return p;
+        if (p == Pending::none) remove_each_apply(n);
+    }
+    stack::pop_frame();
+    stack::set_last(&data);
+    return Pending::none;
+}
+
+// ---------------------------------------------------------------- function makers
+
+Pending func(bool check, const int32_t*) {
+    if (check) {
+        check_arg(0, BLOCK);
+        check_arg(1, BLOCK);
+    }
+    return make_function(arg(0), arg(1));
+}
+
+Pending function(bool check, const int32_t*) {
+    if (check) {
+        check_arg(0, BLOCK);
+        check_arg(1, BLOCK);
+    }
+    clamp_to_tail(arg(1));
+    *arg(0) = *push_copy_of_block(arg(0));
+    function::collect_locals(arg(0), arg(1));
+    return make_function(arg(0), arg(1));
+}
+
+Pending does(bool check, const int32_t*) {
+    if (check) check_arg(0, BLOCK);
+    Cell* spec_value = block::make_at(make_unset(stack::push_cell()), 1);
+    return make_function(spec_value, arg(0));
+}
+
+Pending has(bool check, const int32_t*) {
+    if (check) {
+        check_arg(0, BLOCK);
+        check_arg(1, BLOCK);
+    }
+    Cell* spec_value = block::make_at(make_unset(stack::push_cell()), int32_t(block::length_from_head(arg(0))) + 1);
+    block::rs_append(spec_value, fixed_words::refinement(fixed_words::Ref::local));
+    block::append_cells_of(spec_value, arg(0));
+    return make_function(spec_value, arg(1));
+}
+
+// ---------------------------------------------------------------- evaluation
+
+Pending do_(bool check, const int32_t* refinements) {
+    if (check && refinements[2] >= 0) check_arg(refinements[2], type_bit(TYPE_WORD));
+    if (refinements[3] >= 0) not_done();  // tracing
+    Cell* value = arg(0);
+    switch (cell_type(value)) {
+    case TYPE_BLOCK:
+    case TYPE_PAREN:
+    case TYPE_HASH: return do_block(value, refinements);
+    case TYPE_PATH: return do_path(value);
+    case TYPE_STRING: return do_string(value);
+    case TYPE_FILE:
+    case TYPE_URL: not_done();  // the library's script runner
+    case TYPE_ERROR: stack::throw_error(value);
+    default: return do_value(value);
+    }
+}
+
+Pending get(bool check, const int32_t* refinements) {
+    if (check) check_arg(0, ANY_WORD_TYPES | ANY_PATH_TYPES | type_bit(TYPE_OBJECT));
+    bool any = refinements[0] >= 0;
+    Cell* target = arg(0);
+    uint32_t type = cell_type(target);
+    if (ANY_PATH_TYPES & type_bit(type)) {
+        Cell path = *target;
+        interpreter::Cursor at = no_arguments(&path);
+        return interpreter::eval_path(&path, at, false, true, false, refinements[1] >= 0, nullptr);
+    }
+    if (type == TYPE_OBJECT) {
+        actions::reflect(target, fixed_words::symbol(fixed_words::Sym::values));
+        return Pending::none;
+    }
+    Cell value = *context::get(target);
+    if (!any && cell_type(&value) == TYPE_UNSET) fire(Category::script, err::no_value, target);
+    stack::set_last(&value);
+    return Pending::none;
+}
+
+Pending set(bool check, const int32_t* refinements) {
+    if (check) check_arg(0, ANY_WORD_TYPES | ANY_PATH_TYPES | BLOCK | type_bit(TYPE_OBJECT));
+    bool any = refinements[0] >= 0;
+    Cell* target = arg(0);
+    Cell value = *arg(1);
+    if (!any && cell_type(&value) == TYPE_UNSET) fire(Category::script, err::need_value, target);
+    uint32_t type = cell_type(target);
+    if (ANY_PATH_TYPES & type_bit(type)) {
+        // A set-path stores the frame's result cell.
+        Cell path = *target;
+        *target = value;
+        interpreter::Cursor at = no_arguments(&path);
+        Pending p = interpreter::eval_path(&path, at, true, any, false, refinements[1] >= 0, nullptr);
+        if (p != Pending::none) return p;
+    } else if (type == TYPE_OBJECT) {
+        not_done();  // setting many fields of an object
+    } else if (type == TYPE_BLOCK) {
+        set_words(target, &value, block::length_from_head(target), any, refinements[2] >= 0,
+                  refinements[3] >= 0);
+    } else {
+        context::set(target, &value);
+    }
+    stack::set_last(&value);
+    return Pending::none;
+}
+
+}  // namespace vek::natives

@@ -1,0 +1,36 @@
+// Control natives: conditionals, loops, function makers, do, get and set.
+// Each follows the native convention of natives.h: arguments from
+// stack::arguments on, result in the first of them, a pending break,
+// continue, return or exit handed back to the caller.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/core/unwind.h"
+
+namespace vek::natives {
+
+Pending if_(bool check, const int32_t* refinements);
+Pending unless(bool check, const int32_t* refinements);
+Pending either(bool check, const int32_t* refinements);
+Pending any(bool check, const int32_t* refinements);
+Pending all(bool check, const int32_t* refinements);
+Pending while_(bool check, const int32_t* refinements);
+Pending until(bool check, const int32_t* refinements);
+Pending loop(bool check, const int32_t* refinements);
+Pending repeat(bool check, const int32_t* refinements);
+Pending forever(bool check, const int32_t* refinements);
+Pending foreach(bool check, const int32_t* refinements);
+Pending forall(bool check, const int32_t* refinements);
+Pending remove_each(bool check, const int32_t* refinements);
+Pending func(bool check, const int32_t* refinements);
+Pending function(bool check, const int32_t* refinements);
+Pending does(bool check, const int32_t* refinements);
+Pending has(bool check, const int32_t* refinements);
+Pending switch_(bool check, const int32_t* refinements);  // /default
+Pending case_(bool check, const int32_t* refinements);    // /all
+Pending do_(bool check, const int32_t* refinements);      // /expand /args /next /trace
+Pending get(bool check, const int32_t* refinements);      // /any /case
+Pending set(bool check, const int32_t* refinements);      // /any /case /only /some
+
+}  // namespace vek::natives

@@ -1,0 +1,88 @@
+// Helpers shared by several natives and by compiled loops: the max/min core,
+// number conversions, the multi-word set engine, and the stepping of the
+// foreach, forall and remove-each loops.
+//
+// Loop layout on the evaluation stack, shared with compiled loops: the series
+// being walked lies two cells below stack::arguments (the loop frame's base),
+// the loop word or block of words one cell below, and the body's result in
+// the frame's result cell.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/core/cell.h"
+
+namespace vek::natives {
+
+// ---------------------------------------------------------------- argument checks
+
+// Datatype masks for natives called with check? set: bit t for datatype id t.
+constexpr uint64_t type_bit(uint32_t type) { return uint64_t(1) << type; }
+constexpr uint64_t ANY_TYPE = ~uint64_t(0);
+constexpr uint64_t NUMBER_TYPES = type_bit(TYPE_INTEGER) | type_bit(TYPE_FLOAT);
+constexpr uint64_t ANY_WORD_TYPES = type_bit(TYPE_WORD) | type_bit(TYPE_SET_WORD) |
+                                    type_bit(TYPE_LIT_WORD) | type_bit(TYPE_GET_WORD) |
+                                    type_bit(TYPE_REFINEMENT) | type_bit(TYPE_ISSUE);
+constexpr uint64_t ANY_PATH_TYPES = type_bit(TYPE_PATH) | type_bit(TYPE_LIT_PATH) |
+                                    type_bit(TYPE_SET_PATH) | type_bit(TYPE_GET_PATH);
+constexpr uint64_t SERIES_TYPES =
+    type_bit(TYPE_BLOCK) | type_bit(TYPE_PAREN) | type_bit(TYPE_HASH) | ANY_PATH_TYPES |
+    type_bit(TYPE_STRING) | type_bit(TYPE_FILE) | type_bit(TYPE_URL) | type_bit(TYPE_TAG) |
+    type_bit(TYPE_EMAIL) | type_bit(TYPE_REF) | type_bit(TYPE_BINARY) | type_bit(TYPE_VECTOR) |
+    type_bit(TYPE_IMAGE);
+
+// Raises script expect-arg, naming the running function, the datatype and
+// the argument word, when the cell at stack::arguments + position is not of
+// one of the types.
+void check_arg(int32_t position, uint64_t types);
+
+// ---------------------------------------------------------------- numbers
+
+// Compares argument 0 with argument 1 and leaves the greater (max) or the
+// lesser in the result cell. A NaN wins over any number; a scalar applies to
+// each component of a pair, point or tuple; equal values give argument 0 for
+// max and argument 1 for min.
+void max_min(bool max);
+// An integer!'s value, or a float! truncated toward zero; a float out of the
+// 32-bit range or not finite raises script type-limit with integer!.
+int32_t float_to_integer_arg(const Cell* cell);
+// An integer! as a double, else the cell's float.
+double number_as_float(const Cell* cell);
+// A float! becomes an integer! by truncation (out of range: the integer
+// minimum); other cells are left alone.
+void float_to_integer_in_place(Cell* cell);
+// float_to_integer_in_place on the first argument (the count of loop and
+// repeat).
+void loop_count_to_integer();
+
+// ---------------------------------------------------------------- setting words
+
+// Sets count words of the block to the values of the source. A map!, block,
+// paren!, hash! or path source (unless only) gives value i to word i, none
+// past its end; any other source is given to every word. Every word must be
+// a word!, set-word!, get-word! or lit-word! (else script invalid-arg) and no
+// value may be unset! unless any (else script need-value); both are checked
+// before any word is set. With some, none values leave their words alone.
+void set_words(const Cell* words, const Cell* source, uint32_t count, bool any, bool only, bool some);
+// Sets word i to the i-th value that pick gives from the source's index.
+void set_words_from(const Cell* words, const Cell* source, uint32_t count);
+
+// ---------------------------------------------------------------- loop steps
+
+// Whether the series has a value at its index.
+bool series_more(const Cell* series);
+// One foreach step with one word: sets the word to the next value and moves
+// the series on; false at the end.
+bool foreach_next();
+// One foreach step with a block of n words.
+bool foreach_next_multi(uint32_t n);
+// The series held by the word, moved on by one when advance; whether its end
+// is reached.
+bool forall_next(const Cell* word, bool advance);
+// Sets the word back to the series saved two cells below stack::arguments.
+void forall_reset(Cell* word);
+// Ends one remove-each step: when the body's result is true, the n values
+// just visited are removed and the walked series stays at their place.
+void remove_each_apply(uint32_t n);
+
+}  // namespace vek::natives

@@ -1,0 +1,32 @@
+// The natives table and the native calling convention. A native's entry
+// takes check? (whether to check its arguments' types, as compiled callers
+// ask; the evaluator has already checked them) and one integer per
+// refinement of its spec, in spec order: -1 when the refinement is absent,
+// else the position of its first argument cell counted from
+// stack::arguments. The arguments are the cells from stack::arguments on;
+// the result is left in the first of them.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "runtime/core/cell.h"
+#include "runtime/core/unwind.h"
+
+namespace vek::natives {
+
+constexpr uint32_t NATIVE_COUNT = 107;  // entries 0-106; 107-119 stay empty
+constexpr uint32_t TABLE_SIZE = 120;
+
+using NativeFn = Pending (*)(bool check, const int32_t* refinements);
+
+extern std::array<NativeFn, TABLE_SIZE> table;
+
+// Fills the table in its fixed order and makes the print reduce buffer.
+void init();
+
+// The block! cell, in the root block, that print and prin reduce into; they
+// empty it back to its length before use once done.
+Cell* print_buffer();
+
+}  // namespace vek::natives

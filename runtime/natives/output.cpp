@@ -1,0 +1,549 @@
+#include "runtime/natives/output.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "runtime/core/datatype.h"
+#include "runtime/datatypes/block/array.h"
+#include "runtime/datatypes/callable/callable.h"
+#include "runtime/datatypes/word/context.h"
+#include "runtime/datatypes/number/float.h"
+#include "runtime/datatypes/callable/function.h"
+#include "runtime/datatypes/number/integer.h"
+#include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/callable/native.h"
+#include "runtime/datatypes/none.h"
+#include "runtime/datatypes/object/object.h"
+#include "runtime/datatypes/callable/op.h"
+#include "runtime/datatypes/word/word.h"
+#include "runtime/core/fixed_words.h"
+#include "runtime/actions/dispatch.h"
+#include "runtime/eval/evaluator.h"
+#include "runtime/natives/helpers.h"
+#include "runtime/natives/natives.h"
+#include "runtime/memory/manager.h"
+#include "runtime/tables/ownership.h"
+#include "runtime/output/print_hooks.h"
+#include "runtime/core/raise.h"
+#include "runtime/eval/stack.h"
+
+namespace vek::natives {
+
+bool last_line = true;
+
+namespace {
+
+constexpr uint64_t ANY_BLOCK_TYPES =
+    type_bit(TYPE_BLOCK) | type_bit(TYPE_PAREN) | type_bit(TYPE_HASH) | ANY_PATH_TYPES;
+constexpr uint64_t ANY_LIST_TYPES = type_bit(TYPE_BLOCK) | type_bit(TYPE_PAREN) | type_bit(TYPE_HASH);
+constexpr uint64_t ANY_OBJECT_TYPES = type_bit(TYPE_OBJECT) | type_bit(TYPE_ERROR) | type_bit(TYPE_PORT);
+constexpr uint64_t ANY_FUNCTION_TYPES = type_bit(TYPE_NATIVE) | type_bit(TYPE_ACTION) | type_bit(TYPE_OP) |
+                                        type_bit(TYPE_FUNCTION) | type_bit(TYPE_ROUTINE);
+
+bool present(const int32_t* refinements, int i) { return refinements[i] >= 0; }
+
+// ---------------------------------------------------------------- building blocks
+
+// Where reduce and compose put their values. The cell lies on the evaluation
+// stack or is an argument cell, so it never moves. In append mode values go
+// after everything the block holds; in insert mode they go in at its head,
+// which moves past each one.
+struct Target {
+    Cell* block;
+    bool insert;
+};
+
+void add_value(Target& target, const Cell* value) {
+    Cell copy = *value;
+    if (target.insert)
+        block::insert_value(target.block, &copy, true, false);
+    else
+        block::rs_append(target.block, &copy);
+}
+
+// A /into target is appended to when it stands at its tail, else inserted into.
+Target into_target(Cell* out) { return Target{out, !block::rs_at_tail(out)}; }
+
+// The value that the expression just evaluated left, after which the stack
+// goes back to where it stood.
+Cell take_last(Cell* saved_top) {
+    Cell value = *interpreter::last_value();
+    stack::top = saved_top;
+    return value;
+}
+
+// Each expression's value, without its new-line flag, goes to the target.
+// The values arrive in the current frame's result cell, which the caller
+// must not need meanwhile; the block is walked by index, so that code
+// changing it cannot leave the walk on a stale buffer.
+Pending reduce_into(const Cell* source, Target& target) {
+    Cell code = *source;
+    Cell* result = stack::arguments;
+    uint32_t index = code.data1;
+    while (index < series_buffer(&code)->length()) {
+        Pending p = interpreter::eval_next_index(&code, &index);
+        if (p != Pending::none) return p;
+        Cell value = *result;
+        clear_new_line(&value.header);
+        add_value(target, &value);
+    }
+    return Pending::none;
+}
+
+// A value that is not a block reduces to itself when callable, else to the
+// value of evaluating it as one expression.
+Pending reduce_single(const Cell* value, Cell* result) {
+    uint32_t type = cell_type(value);
+    if (callable::is_callable(type) || type == TYPE_OP) {
+        copy_cell(value, result);
+        return Pending::none;
+    }
+    Cell* saved_top = stack::top;
+    Cell* code = block::push_only_star(1);
+    block::rs_append(code, value);
+    interpreter::Cursor at = interpreter::Cursor::at(code, code->data1).narrowed(1);
+    Pending p = interpreter::eval_next(at, true);
+    if (p != Pending::none) return p;
+    *result = take_last(saved_top);
+    return Pending::none;
+}
+
+Pending compose_into(const Cell* source, bool deep, bool only, Target& target);
+
+// A nested block composed into a new block of its own, which keeps the
+// header (type and new-line flag) of the cell it stands for.
+Pending compose_nested(const Cell* nested, bool only, Target& target) {
+    Cell* saved_top = stack::top;
+    Cell* fresh = block::push_only_star(int32_t(block::length_from_head(nested)));
+    Target inner{fresh, false};
+    Pending p = compose_into(nested, true, only, inner);
+    if (p != Pending::none) return p;
+    Cell value = *fresh;
+    value.header = nested->header;
+    add_value(target, &value);
+    stack::top = saved_top;
+    return Pending::none;
+}
+
+// The values of a block, one by one, from its head. A block sharing the
+// target's buffer is copied first (onto the stack, which the caller cuts
+// back), so that adding its values cannot move or lengthen what is read.
+void splice(const Cell* block, Target& target) {
+    Cell source = *block;
+    if (series_node(&source) == series_node(target.block)) source = *block::clone(&source, false, false);
+    uint32_t start = std::min(source.data1, series_buffer(&source)->length());
+    uint32_t end = series_buffer(&source)->length();
+    for (uint32_t i = start; i < end; i++) {
+        Cell item = series_buffer(&source)->cells()[i];
+        add_value(target, &item);
+    }
+}
+
+// A block reduced or composed into itself would meet the values it adds:
+// they are gathered in a block of their own on the stack, to be spliced
+// into the target once the walk is done.
+Target walk_target(const Cell* source, const Target& target) {
+    if (series_node(source) != series_node(target.block)) return target;
+    return Target{block::push_only_star(int32_t(block::length_from_head(source))), false};
+}
+
+void finish_walk(const Target& walked, Target& target) {
+    if (walked.block != target.block) splice(walked.block, target);
+}
+
+Pending compose_paren(const Cell* paren, bool only, Target& target) {
+    if (block::length_from_head(paren) == 0) return Pending::none;
+    Cell* saved_top = stack::top;
+    Cell code = *paren;
+    Pending p = interpreter::eval_block(&code, false);
+    if (p != Pending::none) return p;
+    Cell value = *interpreter::last_value();
+    // The value stays on the stack while it is spliced: it may be the only
+    // reference to its block.
+    if (cell_type(&value) == TYPE_BLOCK && !only)
+        splice(&value, target);
+    else if (cell_type(&value) != TYPE_UNSET)
+        add_value(target, &value);
+    stack::top = saved_top;
+    return Pending::none;
+}
+
+// The buffer is read afresh for every value: evaluating a paren may move it.
+Pending compose_into(const Cell* source, bool deep, bool only, Target& target) {
+    Cell code = *source;
+    for (uint32_t i = code.data1; i < series_buffer(&code)->length(); i++) {
+        Cell item = series_buffer(&code)->cells()[i];
+        Pending p = Pending::none;
+        if (cell_type(&item) == TYPE_BLOCK && deep)
+            p = compose_nested(&item, only, target);
+        else if (cell_type(&item) == TYPE_PAREN)
+            p = compose_paren(&item, only, target);
+        else
+            add_value(target, &item);
+        if (p != Pending::none) return p;
+    }
+    return Pending::none;
+}
+
+// ---------------------------------------------------------------- contexts
+
+// The context that a word, an object or a callable value names.
+Node context_of(const Cell* value) {
+    Cell callable = *value;
+    switch (cell_type(value)) {
+    case TYPE_OBJECT:
+    case TYPE_ERROR:
+    case TYPE_PORT: return object::context_node(value);
+    case TYPE_FUNCTION:
+    case TYPE_ROUTINE: return function::context_node(value);
+    case TYPE_NATIVE:
+    case TYPE_ACTION: return native::context_node(value);
+    case TYPE_OP: return context_of(op::unwrap(value, &callable));
+    default:
+        if (value->data1 == 0) fire(Category::script, err::not_in_context, value);
+        return Node(value->data1);
+    }
+}
+
+// Rebinds the word to the context when the context holds its exact symbol.
+void bind_exact(Cell* word, Node context) {
+    const Cell* cell = context::cell_of(context);
+    int32_t position = context::find_word(cell, word->data2, false);
+    if (position < 0) return;
+    word->data1 = uint32_t(context);
+    word->data3 = context::word_at(cell, uint32_t(position))->data3;
+}
+
+Pending compare_result(int32_t op) {
+    Cell* args = stack::arguments;
+    logic::box(actions::compare(args, args + 1, op));
+    return Pending::none;
+}
+
+// ---------------------------------------------------------------- stats
+
+// Hands the figures to the library's show-memory-stats, evaluated as a call
+// so that a missing library function raises as any unset word does.
+Pending show_stats(const Cell* figures) {
+    Cell* saved_top = stack::top;
+    Cell* code = block::push_only_star(2);
+    word::load_in(code, "show-memory-stats");
+    block::rs_append(code, figures);
+    Pending p = interpreter::eval_block(code, false);
+    if (p != Pending::none) return p;
+    stack::top = saved_top;
+    return Pending::none;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- print
+
+Pending print_value(bool new_line) {
+    Cell* args = stack::arguments;
+    Cell* buffer = print_buffer();
+    uint32_t mark = series_buffer(buffer)->length();
+    if (cell_type(args) == TYPE_BLOCK) {
+        Cell tail_view = *buffer;
+        tail_view.data1 = mark;
+        Target target{&tail_view, false};
+        Pending p;
+        try {
+            p = reduce_into(args, target);
+        } catch (VekThrow&) {
+            block::truncate_at(buffer, mark);
+            throw;
+        }
+        if (p != Pending::none) {
+            block::truncate_at(buffer, mark);
+            return p;
+        }
+        copy_cell(&tail_view, args);
+    }
+    if (cell_type(args) == TYPE_STRING) {
+        args->data1 = std::min(args->data1, series_buffer(args)->length());
+    } else {
+        try {
+            actions::form_to_string(args, nullptr, args);
+        } catch (VekThrow&) {
+            block::truncate_at(buffer, mark);
+            throw;
+        }
+    }
+    block::truncate_at(buffer, mark);
+    print_hooks::call_all(args, new_line);
+    last_line = new_line;
+    make_unset(args);
+    stack::keep();
+    return Pending::none;
+}
+
+Pending print(bool, const int32_t*) { return print_value(true); }
+Pending prin(bool, const int32_t*) { return print_value(false); }
+
+// ---------------------------------------------------------------- comparison
+
+Pending equal_q(bool, const int32_t*) { return compare_result(actions::COMP_EQUAL); }
+Pending not_equal_q(bool, const int32_t*) { return compare_result(actions::COMP_NOT_EQUAL); }
+Pending strict_equal_q(bool, const int32_t*) { return compare_result(actions::COMP_STRICT_EQUAL); }
+Pending lesser_q(bool, const int32_t*) { return compare_result(actions::COMP_LESSER); }
+Pending greater_q(bool, const int32_t*) { return compare_result(actions::COMP_GREATER); }
+Pending lesser_or_equal_q(bool, const int32_t*) { return compare_result(actions::COMP_LESSER_EQUAL); }
+Pending greater_or_equal_q(bool, const int32_t*) { return compare_result(actions::COMP_GREATER_EQUAL); }
+
+bool same_value_q(const Cell* a, const Cell* b) {
+    uint32_t type = cell_type(a);
+    if (type != cell_type(b)) return false;
+    switch (type) {
+    case TYPE_DATATYPE:
+    case TYPE_LOGIC:
+    case TYPE_OBJECT: return a->data1 == b->data1;
+    case TYPE_CHAR:
+    case TYPE_INTEGER:
+    case TYPE_BITSET: return a->data2 == b->data2;
+    case TYPE_PATH:
+    case TYPE_LIT_PATH:
+    case TYPE_SET_PATH:
+    case TYPE_GET_PATH:
+    case TYPE_BLOCK:
+    case TYPE_PAREN:
+    case TYPE_HASH:
+    case TYPE_STRING:
+    case TYPE_FILE:
+    case TYPE_URL:
+    case TYPE_TAG:
+    case TYPE_EMAIL:
+    case TYPE_REF:
+    case TYPE_BINARY:
+    case TYPE_VECTOR:
+    case TYPE_IMAGE: return a->data1 == b->data1 && a->data2 == b->data2;
+    case TYPE_FLOAT:
+    case TYPE_PERCENT:
+    case TYPE_PAIR:
+    case TYPE_TIME: return a->data2 == b->data2 && a->data3 == b->data3;
+    case TYPE_TUPLE: return actions::compare_values(a, b, actions::COMP_STRICT_EQUAL) == 0;
+    case TYPE_NONE:
+    case TYPE_UNSET: return true;
+    case TYPE_MONEY: return actions::compare_values(a, b, actions::COMP_EQUAL) == 0;
+    case TYPE_NATIVE:
+    case TYPE_ACTION:
+    case TYPE_POINT2D: return a->data1 == b->data1 && a->data2 == b->data2;
+    case TYPE_OP: return a->data2 == b->data2 && a->data3 == b->data3;
+    default: return a->data1 == b->data1 && a->data2 == b->data2 && a->data3 == b->data3;
+    }
+}
+
+Pending same_q(bool, const int32_t*) {
+    Cell* args = stack::arguments;
+    logic::box(same_value_q(args, args + 1));
+    return Pending::none;
+}
+
+Pending not_(bool, const int32_t*) {
+    uint32_t type = cell_type(stack::arguments);
+    logic::box(type == TYPE_NONE || (type == TYPE_LOGIC && !logic::get(stack::arguments)));
+    return Pending::none;
+}
+
+Pending type_q(bool, const int32_t* refinements) {
+    Cell* args = stack::arguments;
+    uint32_t type = cell_type(args);
+    uint32_t name = datatype::name_table[type].word;
+    if (present(refinements, 0) && name != 0) {
+        *args = Cell{TYPE_UNSET, 0, 0, 0};
+        word::make_at(name, args);
+    } else {
+        *args = Cell{TYPE_DATATYPE, type, 0, 0};
+    }
+    return Pending::none;
+}
+
+// ---------------------------------------------------------------- reduce and compose
+
+Pending reduce(bool, const int32_t* refinements) {
+    Cell* args = stack::arguments;
+    bool into = present(refinements, 0);
+    Cell* out = into ? args + refinements[0] : nullptr;
+    if (cell_type(args) != TYPE_BLOCK) {
+        if (!into) return reduce_single(args, args);
+        Cell* value = stack::push_cell();
+        make_unset(value);
+        Pending p = reduce_single(args, value);
+        if (p != Pending::none) return p;
+        Target target = into_target(out);
+        uint32_t start = series_buffer(out)->length();
+        add_value(target, value);
+        if (!target.insert) ownership::check(out, fixed_words::word(fixed_words::Word::insert), nullptr,
+                                             int32_t(start), 1);
+        copy_cell(out, args);
+        return Pending::none;
+    }
+    if (!into) {
+        Cell* fresh = block::push_only_star(int32_t(block::length_from_head(args)));
+        Target target{fresh, false};
+        Pending p = reduce_into(args, target);
+        if (p != Pending::none) return p;
+        copy_cell(fresh, args);
+        return Pending::none;
+    }
+    Target target = into_target(out);
+    uint32_t start = series_buffer(out)->length();
+    Target walked = walk_target(args, target);
+    Pending p = reduce_into(args, walked);
+    if (p != Pending::none) return p;
+    finish_walk(walked, target);
+    if (!target.insert) {
+        uint32_t count = series_buffer(out)->length() - start;
+        ownership::check(out, fixed_words::word(fixed_words::Word::insert), nullptr, int32_t(start),
+                         int32_t(count));
+    }
+    copy_cell(out, args);
+    return Pending::none;
+}
+
+Pending compose(bool check, const int32_t* refinements) {
+    Cell* args = stack::arguments;
+    if (cell_type(args) != TYPE_BLOCK) {
+        Cell expected{TYPE_DATATYPE, TYPE_BLOCK, 0, 0};
+        Cell given{TYPE_DATATYPE, cell_type(args), 0, 0};
+        fire(Category::script, err::expect_val, &expected, &given);
+    }
+    bool deep = present(refinements, 0);
+    bool only = present(refinements, 1);
+    bool into = present(refinements, 2);
+    if (check && into) check_arg(refinements[2], ANY_BLOCK_TYPES);
+    Cell* out = into ? args + refinements[2] : block::push_only_star(int32_t(block::length_from_head(args)));
+    Target target = into ? into_target(out) : Target{out, false};
+    Target walked = walk_target(args, target);
+    Pending p = compose_into(args, deep, only, walked);
+    if (p != Pending::none) return p;
+    finish_walk(walked, target);
+    copy_cell(out, args);
+    return Pending::none;
+}
+
+// ---------------------------------------------------------------- stats
+
+Pending stats(bool, const int32_t* refinements) {
+    Cell* args = stack::arguments;
+    if (present(refinements, 0) || present(refinements, 1)) {
+        Cell* figures = block::push_only_star(8);
+        memory::stats(figures, 2);
+        if (present(refinements, 0)) {
+            Pending p = show_stats(figures);
+            if (p != Pending::none) return p;
+            make_unset(args);
+        } else {
+            copy_cell(figures, args);
+        }
+        return Pending::none;
+    }
+    double bytes = memory::stats(nullptr, 1);
+    if (bytes <= 2147483647.0)
+        integer::make_at(args, int32_t(bytes));
+    else
+        float_::make_at(args, bytes);
+    return Pending::none;
+}
+
+// ---------------------------------------------------------------- words and contexts
+
+Pending bind(bool check, const int32_t* refinements) {
+    Cell* args = stack::arguments;
+    if (check) {
+        check_arg(0, type_bit(TYPE_BLOCK) | ANY_WORD_TYPES);
+        check_arg(1, ANY_WORD_TYPES | ANY_OBJECT_TYPES | type_bit(TYPE_FUNCTION));
+    }
+    Node context = context_of(args + 1);
+    if (cell_type(args) != TYPE_BLOCK) {
+        bind_exact(args, context);
+        return Pending::none;
+    }
+    if (present(refinements, 0)) copy_cell(block::clone(args, true, true), args);
+    bool self = cell_type(args + 1) == TYPE_OBJECT;
+    context::bind(args, context::cell_of(context), self);
+    return Pending::none;
+}
+
+Pending in(bool check, const int32_t*) {
+    Cell* args = stack::arguments;
+    if (check) {
+        check_arg(0, ANY_OBJECT_TYPES | ANY_FUNCTION_TYPES);
+        check_arg(1, ANY_WORD_TYPES);
+    }
+    Node context = context_of(args);
+    Cell word = args[1];
+    if (context::bind_word(context::cell_of(context), &word) < 0) {
+        none::box();
+        return Pending::none;
+    }
+    if (cell_type(&word) == TYPE_REFINEMENT) set_type(&word, TYPE_WORD);
+    copy_cell(&word, args);
+    return Pending::none;
+}
+
+Pending value_q(bool, const int32_t*) {
+    const Cell* value = stack::arguments;
+    uint32_t type = cell_type(value);
+    if (type >= TYPE_WORD && type <= TYPE_GET_WORD) {
+        // An unbound word has no value anywhere.
+        value = value->data1 == 0 ? nullptr : context::get(value);
+    }
+    logic::box(value != nullptr && cell_type(value) != TYPE_UNSET);
+    return Pending::none;
+}
+
+Pending unset(bool check, const int32_t*) {
+    Cell* args = stack::arguments;
+    if (check) check_arg(0, type_bit(TYPE_WORD) | type_bit(TYPE_BLOCK));
+    Cell nothing{TYPE_UNSET, 0, 0, 0};
+    if (cell_type(args) == TYPE_WORD) {
+        context::set(args, &nothing);
+    } else {
+        Cell words = *args;
+        for (uint32_t i = words.data1; i < series_buffer(&words)->length(); i++) {
+            Cell item = series_buffer(&words)->cells()[i];
+            if (cell_type(&item) != TYPE_WORD) continue;
+            context::set(&item, &nothing);
+        }
+    }
+    make_unset(args);
+    return Pending::none;
+}
+
+Pending new_line(bool check, const int32_t* refinements) {
+    Cell* args = stack::arguments;
+    if (check) {
+        check_arg(0, ANY_LIST_TYPES);
+        check_arg(1, type_bit(TYPE_LOGIC));
+        if (present(refinements, 1)) check_arg(refinements[1], type_bit(TYPE_INTEGER));
+    }
+    bool on = logic::get(args + 1);
+    int32_t size = 1;
+    if (present(refinements, 1)) {
+        size = integer::get(args + refinements[1]);
+        if (size < 1) fire(Category::script, err::out_of_range, args + refinements[1]);
+    }
+    SeriesBuffer* buffer = series_buffer(args);
+    uint32_t length = buffer->length();
+    uint32_t start = args->data1;
+    bool every = present(refinements, 0) || present(refinements, 1);
+    uint32_t end = every ? length : std::min(start + 1, length);
+    for (uint32_t i = start; i < end; i++) {
+        bool marked = ((i - start) % uint32_t(size) == 0) == on;
+        Cell* cell = buffer->cells() + i;
+        cell->header = marked ? cell->header | CELL_NEW_LINE : cell->header & ~CELL_NEW_LINE;
+    }
+    return Pending::none;
+}
+
+Pending new_line_q(bool check, const int32_t*) {
+    Cell* args = stack::arguments;
+    if (check) check_arg(0, ANY_LIST_TYPES);
+    SeriesBuffer* buffer = series_buffer(args);
+    bool marked = args->data1 < buffer->length() && (buffer->cells()[args->data1].header & CELL_NEW_LINE) != 0;
+    logic::box(marked);
+    return Pending::none;
+}
+
+}  // namespace vek::natives

@@ -1,8 +1,0 @@
-#include "runtime/system.h"
-
-namespace vek {
-
-SystemRecord sysrec;
-bool booting = false;
-
-}  // namespace vek

@@ -1,0 +1,63 @@
+#include "runtime/tables/cycles.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "runtime/datatypes/string/buffer.h"
+#include "runtime/core/raise.h"
+
+namespace vek::cycles {
+namespace {
+
+std::array<Node, CAPACITY> guard{};
+uint32_t position = 0;
+
+Node node_looked_up(const Cell* value) {
+    return cell_type(value) == TYPE_OBJECT ? Node(value->data1) : series_node(value);
+}
+
+const char* mold_marker(uint32_t type) {
+    switch (type) {
+    case TYPE_BLOCK:
+    case TYPE_HASH: return "[...]";
+    case TYPE_PAREN: return "(...)";
+    case TYPE_MAP: return "#[...]";
+    case TYPE_OBJECT: return "make object! [...]";
+    default: return "...";
+    }
+}
+
+}  // namespace
+
+void push(Node node) {
+    guard[position++] = node;
+    if (position == CAPACITY) {
+        reset();
+        fire(Category::internal, err::too_deep);
+    }
+}
+
+void pop() { pop_n(1); }
+
+void pop_n(uint32_t n) { position -= std::min(n, position); }
+
+void reset() { position = 0; }
+
+bool find(Node node) {
+    return std::find(guard.begin(), guard.begin() + position, node) != guard.begin() + position;
+}
+
+uint32_t depth() { return position; }
+
+bool detect(const Cell* value, const Cell* string, int32_t* limit, bool mold) {
+    if (!find(node_looked_up(value))) return false;
+    const char* marker = mold ? mold_marker(cell_type(value)) : "...";
+    string::append_c_string(string, marker);
+    *limit -= int32_t(std::strlen(marker));
+    return true;
+}
+
+Scope::~Scope() { position = std::min(position, entry_depth_); }
+
+}  // namespace vek::cycles

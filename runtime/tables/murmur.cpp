@@ -1,0 +1,161 @@
+// MurmurHash3 x86 32-bit and the per-datatype key hashes built on it.
+#include "runtime/tables/murmur.h"
+
+#include <bit>
+#include <cstring>
+
+#include "runtime/io/random.h"
+#include "runtime/memory/series.h"
+#include "runtime/text/unicode.h"
+
+namespace vek::hash {
+
+namespace {
+
+constexpr uint32_t C1 = 0xCC9E2D51u;
+constexpr uint32_t C2 = 0x1B873593u;
+
+constexpr uint32_t UNSET_HASH = uint32_t(-2);
+constexpr uint32_t NONE_HASH = uint32_t(-1);
+constexpr uint32_t MONEY_SIGN = 1u << 14;
+constexpr uint32_t TUPLE_LENGTH_SHIFT = 19;
+constexpr uint32_t TUPLE_LENGTH_MASK = 0xFu;
+constexpr uint32_t TUPLE_MAX_BYTES = 12;  // the payload words hold no more
+
+uint32_t scramble(uint32_t k) { return std::rotl(k * C1, 15) * C2; }
+
+uint32_t body_round(uint32_t h, uint32_t k) { return std::rotl(h ^ scramble(k), 13) * 5 + 0xE6546B64u; }
+
+uint32_t finish(uint32_t h, uint32_t length) { return mix(h ^ length); }
+
+uint32_t load_le32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+// The byte range through fold (identity or a case fold), so that names can be
+// hashed without a folded copy.
+template <class Fold>
+uint32_t murmur3_folded(const uint8_t* p, size_t length, Fold fold) {
+    uint32_t h = hash_seed;
+    size_t blocks = length / 4;
+    for (size_t i = 0; i < blocks; i++, p += 4) {
+        uint8_t b[4] = {fold(p[0]), fold(p[1]), fold(p[2]), fold(p[3])};
+        h = body_round(h, load_le32(b));
+    }
+    uint32_t k = 0;
+    switch (length & 3) {
+        case 3: k ^= uint32_t(fold(p[2])) << 16; [[fallthrough]];
+        case 2: k ^= uint32_t(fold(p[1])) << 8; [[fallthrough]];
+        case 1:
+            k ^= fold(p[0]);
+            h ^= scramble(k);
+    }
+    return finish(h, uint32_t(length));
+}
+
+uint8_t same_byte(uint8_t b) { return b; }
+
+uint32_t murmur3_words(const Cell* c, uint32_t first, uint32_t count) {
+    uint32_t words[3] = {c->data1, c->data2, c->data3};
+    return murmur3(words + first - 1, count * sizeof(uint32_t));
+}
+
+uint32_t binary(const Cell* c) {
+    SeriesBuffer* b = series_buffer(c);
+    uint32_t used = b->used_bytes();
+    uint32_t head = c->data1 < used ? c->data1 : used;
+    return murmur3(b->first() + head, used - head);
+}
+
+uint32_t tuple(const Cell* c) {
+    uint32_t length = (c->header >> TUPLE_LENGTH_SHIFT) & TUPLE_LENGTH_MASK;
+    uint8_t bytes[TUPLE_MAX_BYTES];
+    std::memcpy(bytes, &c->data1, sizeof bytes);
+    return murmur3(bytes, length < TUPLE_MAX_BYTES ? length : TUPLE_MAX_BYTES);
+}
+
+// Equal amounts hash alike whatever flags their cells carry, the sign apart.
+uint32_t money(const Cell* c) {
+    Cell bare = *c;
+    bare.header = TYPE_MONEY | (c->header & MONEY_SIGN);
+    return murmur3(&bare, sizeof bare);
+}
+
+}  // namespace
+
+namespace {
+uint32_t own_id(uint32_t symbol_id) { return symbol_id; }
+}  // namespace
+
+uint32_t (*resolve_symbol)(uint32_t symbol_id) = own_id;
+
+uint32_t murmur3(const void* bytes, size_t length) {
+    return murmur3_folded(static_cast<const uint8_t*>(bytes), length, same_byte);
+}
+
+uint32_t mix(uint32_t h) {
+    h ^= h >> 16;
+    h *= 0x85EBCA6Bu;
+    h ^= h >> 13;
+    h *= 0xC2B2AE35u;
+    h ^= h >> 16;
+    return h;
+}
+
+uint32_t code_point_at(const std::byte* p, uint32_t unit) { return unicode::read_unit(p, unit); }
+
+uint32_t string(const Cell* string, bool case_sensitive) {
+    SeriesBuffer* b = series_buffer(string);
+    uint32_t unit = b->unit();
+    uint32_t count = b->length();
+    uint32_t h = hash_seed;
+    for (uint32_t i = string->data1; i < count; i++) {
+        uint32_t cp = code_point_at(b->at(i), unit);
+        h = body_round(h, case_sensitive ? cp : unicode::to_upper(cp));
+    }
+    uint32_t hashed = count > string->data1 ? count - string->data1 : 0;
+    return finish(h, hashed * 4);
+}
+
+uint32_t symbol_name(const char* name, uint32_t length) {
+    return murmur3_folded(reinterpret_cast<const uint8_t*>(name), length, fold_ascii);
+}
+
+// Word 3 of a symbol cell is the node of its NUL-terminated UTF-8 name.
+uint32_t symbol(const Cell* symbol) {
+    SeriesBuffer* name = node_buffer(Node(symbol->data3));
+    return symbol_name(reinterpret_cast<const char*>(name->first()), name->used_bytes());
+}
+
+uint32_t value(const Cell* v, bool case_sensitive) {
+    switch (cell_type(v)) {
+        case TYPE_UNSET: return UNSET_HASH;
+        case TYPE_NONE: return NONE_HASH;
+        case TYPE_DATATYPE: case TYPE_LOGIC: case TYPE_OBJECT: case TYPE_ERROR: case TYPE_PORT:
+            return mix(v->data1);
+        case TYPE_INTEGER: case TYPE_CHAR: case TYPE_MAP: case TYPE_HANDLE: case TYPE_EVENT:
+            return mix(v->data2);
+        case TYPE_NATIVE: case TYPE_ACTION:
+            return mix(v->data3);
+        case TYPE_WORD: case TYPE_SET_WORD: case TYPE_GET_WORD: case TYPE_LIT_WORD:
+        case TYPE_REFINEMENT: case TYPE_ISSUE:
+            return mix(resolve_symbol(v->data2));
+        case TYPE_SYMBOL: return symbol(v);
+        case TYPE_STRING: case TYPE_FILE: case TYPE_URL: case TYPE_TAG: case TYPE_EMAIL: case TYPE_REF:
+            return string(v, case_sensitive);
+        case TYPE_BLOCK: case TYPE_PAREN: case TYPE_PATH: case TYPE_LIT_PATH: case TYPE_SET_PATH:
+        case TYPE_GET_PATH: case TYPE_HASH: case TYPE_IMAGE: case TYPE_POINT2D:
+            return murmur3_words(v, 1, 2);
+        case TYPE_FLOAT: case TYPE_PAIR: case TYPE_PERCENT: case TYPE_TIME:
+            return murmur3_words(v, 2, 2);
+        case TYPE_OP: case TYPE_FUNCTION: case TYPE_TRIPLE: case TYPE_TYPESET: case TYPE_DATE:
+        case TYPE_POINT3D:
+            return murmur3_words(v, 1, 3);
+        case TYPE_TUPLE: return tuple(v);
+        case TYPE_BINARY: return binary(v);
+        case TYPE_MONEY: return money(v);
+        default: return 0;
+    }
+}
+
+}  // namespace vek::hash

@@ -1,0 +1,198 @@
+#include "runtime/tables/ownership.h"
+
+#include "runtime/gc/collector.h"
+#include "runtime/tables/cycles.h"
+#include "runtime/tables/hash_table.h"
+
+namespace vek::ownership {
+
+Node table = Node::none;
+void (*for_each_field_hook)(const Cell*, FieldVisitor, void*) = nullptr;
+bool (*notify_owner_hook)(const Cell*, const Cell*, const Cell*, const Cell*, const Cell*, int32_t,
+                          int32_t) = nullptr;
+
+namespace {
+
+bool (*live_test)(Node node) = nullptr;
+
+constexpr uint32_t TABLE_SIZE = 1000;
+constexpr uint32_t RECORD_CELLS = 3;
+constexpr uint32_t ALL = 0xFFFFFFFFu;  // cells to the tail
+
+bool is_block_kind(uint32_t type) {
+    switch (type) {
+    case TYPE_BLOCK: case TYPE_PAREN: case TYPE_HASH: case TYPE_PATH: case TYPE_LIT_PATH:
+    case TYPE_SET_PATH: case TYPE_GET_PATH: return true;
+    default: return false;
+    }
+}
+
+// Values whose buffer carries BUF_OWNED.
+bool is_flagged_series(uint32_t type) {
+    switch (type) {
+    case TYPE_STRING: case TYPE_FILE: case TYPE_URL: case TYPE_TAG: case TYPE_EMAIL: case TYPE_REF:
+    case TYPE_BINARY: case TYPE_VECTOR: case TYPE_BITSET: return true;
+    default: return is_block_kind(type);
+    }
+}
+
+Node context_node(const Cell* object) { return Node(object->data1); }
+Cell* context_cell(const Cell* object) { return node_buffer(context_node(object))->cells(); }
+
+bool owned(const Cell* value) {
+    if (cell_type(value) == TYPE_IMAGE) return (value->header & IMAGE_OWNED) != 0;
+    return (series_buffer(value)->flags & BUF_OWNED) != 0;
+}
+
+void set_owned(Cell* value, bool on) {
+    if (cell_type(value) == TYPE_IMAGE) {
+        value->header = on ? value->header | IMAGE_OWNED : value->header & ~IMAGE_OWNED;
+        return;
+    }
+    SeriesBuffer* buffer = series_buffer(value);
+    buffer->flags = on ? buffer->flags | BUF_OWNED : buffer->flags & ~BUF_OWNED;
+}
+
+// The walks below re-read each cell of a block by node and index after any
+// call that may allocate: the block's buffer may move meanwhile.
+template <class Visit>
+void for_each_cell(const Cell* block, uint32_t from, uint32_t count, Visit visit) {
+    Node node = series_node(block);
+    for (uint32_t i = from; i - from < count && i < node_buffer(node)->length(); i++) {
+        visit(node_buffer(node)->cells() + i);
+    }
+}
+
+struct Owning {
+    Cell owner;
+    Cell word;
+};
+
+void record(Cell* value, const Owning& owning);
+
+void record_field(Cell* value, const Cell* field_word, void* context) {
+    const Owning& outer = *static_cast<const Owning*>(context);
+    if (cell_type(value) == TYPE_OBJECT && value->data1 == outer.owner.data1) return;
+    record(value, Owning{outer.owner, *field_word});
+}
+
+void add_owner_record(const Cell& value, const Owning& owning) {
+    Cell* data = hash_table::add_record(table, series_node(&value));
+    data[0] = value;
+    data[1] = owning.owner;
+    data[2] = owning.word;
+}
+
+void record_series(Cell* value, const Owning& owning) {
+    bool first = !owned(value);
+    if (first) set_owned(value, true);
+    // Copied after the flag is set, so that an image's record carries it.
+    Cell held = *value;
+    if (first) add_owner_record(held, owning);
+    if (!is_block_kind(cell_type(&held))) return;
+    Node node = series_node(&held);
+    if (cycles::find(node)) return;
+    cycles::Scope visiting(node);
+    for_each_cell(&held, held.data1, ALL, [&](Cell* cell) { record(cell, owning); });
+}
+
+bool skips_object(const Cell* object) {
+    return (context_cell(object)->header & CONTEXT_IS_OWNER) || cycles::find(context_node(object)) ||
+           !for_each_field_hook;
+}
+
+void record_object(const Cell* object, const Owning& owning) {
+    if (skips_object(object)) return;
+    Cell held = *object;
+    Owning passed = owning;
+    cycles::Scope visiting(context_node(&held));
+    for_each_field_hook(&held, record_field, &passed);
+}
+
+void record(Cell* value, const Owning& owning) {
+    uint32_t type = cell_type(value);
+    if (is_flagged_series(type) || type == TYPE_IMAGE) record_series(value, owning);
+    else if (type == TYPE_OBJECT) record_object(value, owning);
+}
+
+void unbind_field(Cell* value, const Cell*, void*) { unbind(value); }
+
+void unbind_object(const Cell* object) {
+    if (skips_object(object)) return;
+    Cell held = *object;
+    cycles::Scope visiting(context_node(&held));
+    for_each_field_hook(&held, unbind_field, nullptr);
+}
+
+}  // namespace
+
+void init() {
+    Cell none{TYPE_NONE, 0, 0, 0};
+    table = hash_table::make(TABLE_SIZE, &none, hash_table::KIND_OWNERS, RECORD_CELLS);
+    // The table keeps its records without keeping what they name: they die
+    // with their series or their owner, and what the survivors hold is kept.
+    collector::add_mark_hook([] { collector::mark_node(table); });
+    collector::add_sweep_hook([] {
+        sweep(collector::is_marked);
+        hash_table::sweep_records(table, [](Node, const Cell* data) {
+            collector::mark_cells(data, data + RECORD_CELLS);
+            return false;
+        });
+    });
+}
+
+void set_owner(Cell* value, const Cell* owner, const Cell* field_word) {
+    Owning owning{*owner, *field_word};
+    record(value, owning);
+    context_cell(&owning.owner)->header |= CONTEXT_IS_OWNER;
+}
+
+void unbind(Cell* value) {
+    uint32_t type = cell_type(value);
+    if (type == TYPE_OBJECT) {
+        unbind_object(value);
+        return;
+    }
+    if (!is_flagged_series(type) && type != TYPE_IMAGE) return;
+    set_owned(value, false);
+    Cell held = *value;
+    Cell* data = hash_table::remove_record(table, series_node(&held));
+    if (!data) return;
+    for (uint32_t i = 0; i < RECORD_CELLS; i++) make_unset(data + i);
+    // A block is walked only while it still had a record: one that holds
+    // itself is met again with the record gone, which ends the walk.
+    if (is_block_kind(type)) for_each_cell(&held, held.data1, ALL, [](Cell* cell) { unbind(cell); });
+}
+
+void unbind_range(const Cell* block, uint32_t index, uint32_t count) {
+    Cell held = *block;
+    for_each_cell(&held, index, count, [](Cell* cell) { unbind(cell); });
+}
+
+Cell* owner_of(Node series) {
+    Cell* data = hash_table::find_record(table, series);
+    return data ? data + 1 : nullptr;
+}
+
+void sweep(bool (*marked)(Node node)) {
+    live_test = marked;
+    hash_table::sweep_records(table, [](Node key, const Cell* data) {
+        return !live_test(key) || !live_test(context_node(data + 1));
+    });
+}
+
+bool check(const Cell* value, const Cell* action, const Cell* new_value, int32_t index, int32_t part) {
+    uint32_t type = cell_type(value);
+    bool is_object = type == TYPE_OBJECT;
+    bool can_be_owned = is_flagged_series(type) || type == TYPE_IMAGE;
+    if (!is_object && !(can_be_owned && owned(value))) return false;
+    Node key = is_object ? context_node(value) : series_node(value);
+    Cell* data = hash_table::find_record(table, key);
+    if (!data || !notify_owner_hook) return false;
+    // The handler runs Vek code: it gets copies, not addresses into the table.
+    Cell owner = data[1];
+    Cell word = data[2];
+    return notify_owner_hook(&owner, &word, value, action, new_value, index, part);
+}
+
+}  // namespace vek::ownership

@@ -1,0 +1,61 @@
+// The owner table: which object, and which of its fields, owns each series
+// (and bitset! and image!) reachable from that field, so that a change deep
+// inside the series reaches the object's on-deep-change* handler. A record
+// per owned series, keyed by its node in a kind-4 record table, holds three
+// cells: a copy of the owned value, of the owner object and of the field
+// word. A flag on the series says cheaply that a record exists.
+//
+// The object parts (walking an object's fields, firing its handler) come
+// from the objects module through the hooks below; without them objects are
+// not walked and no owner is ever notified.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/core/cell.h"
+#include "runtime/memory/series.h"
+
+namespace vek::ownership {
+
+// The owned flag of an image! (on the cell itself; series carry BUF_OWNED).
+constexpr uint32_t IMAGE_OWNED = 0x10000u;
+// On an object's context cell: the object owns values.
+constexpr uint32_t CONTEXT_IS_OWNER = 0x10000u;
+
+// The table's node; a collector root, swept of dead records after marking.
+extern Node table;
+
+using FieldVisitor = void (*)(Cell* value, const Cell* field_word, void* context);
+// Calls visit with each field value of the object and the field's word. The
+// addresses handed out must stay valid while visit runs.
+extern void (*for_each_field_hook)(const Cell* object, FieldVisitor visit, void* context);
+// Fires the owner's on-deep-change* with (owner, field word, value, action
+// word, new value, index, part) when the owner has an event record; answers
+// whether it fired.
+extern bool (*notify_owner_hook)(const Cell* owner, const Cell* field_word, const Cell* value,
+                                 const Cell* action, const Cell* new_value, int32_t index,
+                                 int32_t part);
+
+// Makes the table.
+void init();
+
+// Records the owner and field deeply (through blocks and objects), then marks
+// the owner's context as an owner. A series that already has a record keeps
+// it: the first owner wins until the series is unbound.
+void set_owner(Cell* value, const Cell* owner, const Cell* field_word);
+// Removes ownership deeply.
+void unbind(Cell* value);
+// unbind of count cells of the block from the 0-based index (from the
+// buffer's first cell).
+void unbind_range(const Cell* block, uint32_t index, uint32_t count);
+// The owner cell of the series' record, followed by the field word cell; or
+// nullptr. Valid until the next call that may allocate.
+Cell* owner_of(Node series);
+// After the collector's marking: removes every record whose series or whose
+// owner's context is not marked.
+void sweep(bool (*marked)(Node node));
+// Tells the owner of the value, when it has one, of a change: answers whether
+// an owner was notified. An object! is looked up by its context node.
+bool check(const Cell* value, const Cell* action, const Cell* new_value, int32_t index, int32_t part);
+
+}  // namespace vek::ownership

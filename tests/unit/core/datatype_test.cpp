@@ -1,0 +1,166 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "runtime/core/datatype.h"
+#include "runtime/datatypes/string/buffer.h"
+#include "runtime/datatypes/word/symbol.h"
+#include "runtime/memory/manager.h"
+#include "runtime/memory/series.h"
+#include "runtime/eval/stack.h"
+
+namespace vek::datatype {
+namespace {
+
+// Ids 55 and 56 have table rows but no datatype: the tests register there and
+// put the rows back afterwards.
+constexpr uint32_t PARENT = 55, CHILD = 56;
+
+class Registry : public testing::Test {
+protected:
+    void SetUp() override {
+        saved_rows_ = {action_table[PARENT], action_table[CHILD]};
+        saved_names_ = {name_table[PARENT], name_table[CHILD]};
+        saved_highest_ = highest_id;
+    }
+    void TearDown() override {
+        action_table[PARENT] = saved_rows_[0];
+        action_table[CHILD] = saved_rows_[1];
+        name_table[PARENT] = saved_names_[0];
+        name_table[CHILD] = saved_names_[1];
+        highest_id = saved_highest_;
+    }
+
+private:
+    std::array<ActionRow, 2> saved_rows_;
+    std::array<NameEntry, 2> saved_names_;
+    uint32_t saved_highest_;
+};
+
+void own_make() {}
+void own_random() {}
+
+TEST_F(Registry, ChildTakesTheParentsEntriesOnlyWhereItAsks) {
+    DatatypeRecord parent{PARENT, 0, "test-parent!", {}};
+    parent.actions[SLOT_MAKE - 1] = own_make;
+    parent.actions[SLOT_REFLECT - 1] = INHERIT;  // no parent: stays INHERIT
+    register_type(parent);
+    EXPECT_EQ(action(PARENT, SLOT_REFLECT), INHERIT);
+    EXPECT_FALSE(implemented(action(PARENT, SLOT_REFLECT)));
+
+    DatatypeRecord child{CHILD, PARENT, "test-child!", {}};
+    child.actions.fill(INHERIT);
+    child.actions[SLOT_RANDOM - 1] = own_random;
+    child.actions[SLOT_FORM - 1] = nullptr;
+    register_type(child);
+    EXPECT_EQ(action(CHILD, SLOT_MAKE), ActionFn(own_make));
+    EXPECT_EQ(action(CHILD, SLOT_RANDOM), ActionFn(own_random));
+    EXPECT_EQ(action(CHILD, SLOT_TO), nullptr);  // the parent's slot is empty
+    EXPECT_EQ(action(CHILD, SLOT_FORM), nullptr);
+    EXPECT_FALSE(implemented(action(CHILD, SLOT_REFLECT)));
+    EXPECT_EQ(action(PARENT, SLOT_RANDOM), nullptr);  // the parent is untouched
+}
+
+TEST_F(Registry, EntriesPassThroughTwoGenerations) {
+    DatatypeRecord parent{PARENT, TYPE_DATATYPE, "test-parent!", {}};
+    parent.actions.fill(INHERIT);
+    register_type(parent);
+    DatatypeRecord child{CHILD, PARENT, "test-child!", {}};
+    child.actions.fill(INHERIT);
+    register_type(child);
+    EXPECT_EQ(action(CHILD, SLOT_COMPARE), as_action(compare));
+    EXPECT_EQ(action_table[CHILD], action_table[TYPE_DATATYPE]);
+}
+
+TEST_F(Registry, NamesAndHighestId) {
+    EXPECT_STREQ(name_table[TYPE_DATATYPE].name, "datatype!");
+    EXPECT_EQ(name_table[TYPE_DATATYPE].length, 8u);
+    EXPECT_EQ(name_table[TYPE_DATATYPE].word, symbol::make("datatype!"));  // made at start-up
+
+    register_type(DatatypeRecord{CHILD, 0, "test-child!", {}});
+    EXPECT_EQ(name_table[CHILD].length, 10u);
+    EXPECT_EQ(name_table[CHILD].word, symbol::make("test-child!"));  // registered late: made at once
+    EXPECT_EQ(highest_id, CHILD);
+    register_type(DatatypeRecord{PARENT, 0, "p!", {}});
+    EXPECT_EQ(highest_id, CHILD);  // never lowered
+    EXPECT_EQ(name_table[PARENT].length, 1u);
+}
+
+TEST(DatatypeValue, RegisteredWithFormMoldAndCompareOnly) {
+    for (uint32_t slot = 1; slot <= ACTION_SLOTS; slot++) {
+        if (slot == SLOT_COMPARE) EXPECT_EQ(action(TYPE_DATATYPE, slot), as_action(compare));
+        else if (slot == SLOT_FORM) EXPECT_EQ(action(TYPE_DATATYPE, slot), as_action(form));
+        else if (slot == SLOT_MOLD) EXPECT_EQ(action(TYPE_DATATYPE, slot), as_action(mold));
+        else EXPECT_EQ(action(TYPE_DATATYPE, slot), nullptr) << "slot " << slot;
+    }
+}
+
+std::string text(const Cell& string) {
+    std::string out;
+    for (uint32_t i = 0; i < string::buffer_length(&string); ++i) out += char(string::rs_abs_at(&string, i));
+    return out;
+}
+
+TEST(DatatypeValue, FormDropsTheBangMoldAllWrapsTheName) {
+    struct Case {
+        uint32_t id;
+        bool mold, all;
+        const char* text;
+    } cases[] = {
+        {TYPE_INTEGER, false, false, "integer"},
+        {TYPE_INTEGER, true, false, "integer!"},
+        {TYPE_INTEGER, true, true, "#(integer!)"},
+        {TYPE_SET_WORD, false, true, "set-word"},  // all means nothing to form
+        {TYPE_LIT_WORD, true, false, "lit-word!"},
+        {TYPE_DATATYPE, true, true, "#(datatype!)"},
+    };
+    for (const Case& c : cases) {
+        const Cell value{TYPE_DATATYPE, c.id, 0, 0};
+        Cell out{};
+        string::rs_make_at(&out, 4);
+        string::append_c_string(&out, "<");
+        int32_t limit = c.mold ? mold(&value, &out, false, c.all, false, nullptr, 20, 0)
+                               : form(&value, &out, nullptr, 20);
+        EXPECT_EQ(text(out), std::string("<") + c.text);
+        EXPECT_EQ(limit, 20 - int32_t(std::strlen(c.text))) << c.text;
+    }
+}
+
+TEST(DatatypeValue, CompareAnswersEqualityOnly) {
+    const Cell integer_type{TYPE_DATATYPE, TYPE_INTEGER, 0, 0};
+    const Cell also_integer{TYPE_DATATYPE, TYPE_INTEGER, 7, 7};
+    const Cell float_type{TYPE_DATATYPE, TYPE_FLOAT, 0, 0};
+    const Cell integer_eleven{TYPE_INTEGER, TYPE_INTEGER, 0, 0};
+    for (int32_t op : {0, 1, 2, 9, 12}) {
+        EXPECT_EQ(compare(&integer_type, &also_integer, op), 0) << op;
+        EXPECT_EQ(compare(&integer_type, &float_type, op), 1) << op;
+        EXPECT_EQ(compare(&integer_type, &integer_eleven, op), 1) << op;
+    }
+    for (int32_t op : {-1, 3, 4, 5, 6, 7, 8, 10, 11, 13})
+        EXPECT_EQ(compare(&integer_type, &also_integer, op), -2) << op;
+}
+
+TEST(DatatypeValue, PushAndAppendMakeDatatypeCells) {
+    Cell* expected_top = stack::top;
+    Cell* pushed = push(TYPE_BLOCK);
+    EXPECT_EQ(pushed, expected_top);
+    EXPECT_EQ(stack::top, expected_top + 1);
+    EXPECT_EQ(pushed->header, uint32_t(TYPE_DATATYPE));
+    EXPECT_EQ(pushed->data1, uint32_t(TYPE_BLOCK));
+    stack::pop(1);
+
+    Cell block{TYPE_BLOCK, 0, uint32_t(memory::alloc_cells(1)), 0};
+    append_to(&block, TYPE_STRING);
+    Cell* appended = append_to(&block, TYPE_MAP);  // grows the buffer
+    SeriesBuffer* buffer = series_buffer(&block);
+    ASSERT_EQ(buffer->length(), 2u);
+    EXPECT_EQ(appended, buffer->cells() + 1);
+    for (auto [cell, id] : {std::pair{buffer->cells(), TYPE_STRING}, {buffer->cells() + 1, TYPE_MAP}}) {
+        EXPECT_EQ(cell->header, uint32_t(TYPE_DATATYPE));
+        EXPECT_EQ(cell->data1, uint32_t(id));
+    }
+}
+
+}  // namespace
+}  // namespace vek::datatype

@@ -1,0 +1,477 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "runtime/tables/cycles.h"
+#include "runtime/core/datatype.h"
+#include "runtime/datatypes/block/array.h"
+#include "runtime/datatypes/block/edit.h"
+#include "runtime/datatypes/block/find.h"
+#include "runtime/datatypes/block/sort.h"
+#include "runtime/datatypes/word/context.h"
+#include "runtime/datatypes/none.h"
+#include "runtime/datatypes/series/actions.h"
+#include "runtime/datatypes/word/symbol.h"
+#include "runtime/datatypes/typeset.h"
+#include "runtime/datatypes/word/word.h"
+#include "runtime/actions/dispatch.h"
+#include "runtime/tables/ownership.h"
+#include "runtime/core/raise.h"
+#include "runtime/eval/stack.h"
+#include "tests/unit/support/block_builder.h"
+#include "tests/unit/support/load_and_mold.h"
+#include "tests/unit/support/owner_reports.h"
+#include "tests/unit/support/support.h"
+
+namespace vek {
+namespace {
+
+using test::block_of;
+using test::first_of;
+using test::molded;
+using test::nested_block;
+using test::text_of;
+
+// The block molded from its first cell, whatever its head.
+std::string molded_whole(const Cell& block) {
+    Cell from_first = block;
+    from_first.data1 = 0;
+    return molded(from_first);
+}
+
+Cell at(const char* source, uint32_t head) {
+    Cell block = block_of(source);
+    block.data1 = head;
+    return block;
+}
+
+uint32_t code(Category category, uint32_t id) { return error_code(category, id); }
+
+class BlockEdit : public testing::Test {
+protected:
+    void SetUp() override {
+        cycles::reset();
+        base_ = stack::top;
+    }
+    void TearDown() override {
+        EXPECT_EQ(cycles::depth(), 0u);
+        cycles::reset();
+        stack::top = base_;
+    }
+
+private:
+    Cell* base_ = nullptr;
+};
+
+// ---------------------------------------------------------------- append and insert
+
+TEST_F(BlockEdit, AppendAndInsertSpliceRepeatAndPlaceTheValue) {
+    struct Row {
+        const char* target;
+        uint32_t head;
+        const char* value;  // a block: its first cell is the value unless spliced
+        bool splice;
+        int32_t part;
+        bool only;
+        int32_t dup;
+        bool append;
+        const char* expected;
+        uint32_t index;
+    };
+    const Row rows[] = {
+        {"1 2", 0, "3 4", true, -1, false, 1, true, "[1 2 3 4]", 0},
+        {"1 2", 0, "3 4", true, -1, true, 1, true, "[1 2 [3 4]]", 0},
+        {"1 2", 1, "3", false, -1, false, 1, true, "[1 2 3]", 0},
+        {"1 2", 0, "0", false, -1, false, 3, false, "[0 0 0 1 2]", 3},
+        {"1 2", 1, "a b", true, 1, false, 1, false, "[1 a 2]", 2},
+        {"1 2", 2, "a b", true, -1, false, 1, false, "[1 2 a b]", 4},
+        {"x", 0, "a b", true, 5, false, 3, true, "[x a b a b a b]", 0},
+        {"x", 0, "a b c", true, 2, false, 7, false, "[a b a b a b a b a b a b a b x]", 14},
+        {"1 2", 1, "", true, -1, false, 1, false, "[1 2]", 1},
+        {"1 2", 1, "a", false, -1, false, 0, false, "[1 2]", 1},
+    };
+    for (const Row& row : rows) {
+        Cell target = at(row.target, row.head);
+        Cell value = block_of(row.value);
+        if (!row.splice) value = first_of(row.value);
+        block::append(&target, &value, row.part, row.only, row.dup, row.append);
+        EXPECT_EQ(molded_whole(target), row.expected) << row.target << " + " << row.value;
+        EXPECT_EQ(target.data1, row.index) << row.target << " + " << row.value;
+    }
+}
+
+// Numbers from..to as the block notation and as molded.
+std::string numbers(int from, int to) {
+    std::string text;
+    for (int n = from; n <= to; n++) text += (n > from ? " " : "") + std::to_string(n);
+    return text;
+}
+
+TEST_F(BlockEdit, InsertingABlockIntoItselfCopiesItsCellsAsTheyWere) {
+    Cell block = block_of(numbers(1, 40).c_str());
+    Cell target = block;
+    target.data1 = 1;
+    block::append(&target, &block, -1, false, 1, false);
+    EXPECT_EQ(molded_whole(target), "[" + numbers(1, 1) + " " + numbers(1, 40) + " " + numbers(2, 40) + "]");
+    EXPECT_EQ(target.data1, 41u);
+
+    Cell small = block_of("1 2");
+    block::append(&small, &small, -1, false, 2, true);
+    EXPECT_EQ(molded(small), "[1 2 1 2 1 2]");
+}
+
+TEST_F(BlockEdit, AppendAcrossManyGrowthsKeepsEveryCell) {
+    Cell block = block_of("");
+    Cell pair = block_of("a b");
+    for (int i = 0; i < 200; i++) block::append(&block, &pair, -1, false, 1, true);
+    block::append(&block, &pair, 1, false, 300, false);
+    EXPECT_EQ(series_buffer(&block)->length(), 700u);
+    EXPECT_EQ(block.data1, 300u);
+    for (uint32_t i : {0u, 299u, 300u, 698u})
+        EXPECT_EQ(block::rs_abs_at(&block, i)->data2, block::rs_abs_at(&pair, 0)->data2) << i;
+    EXPECT_EQ(block::rs_abs_at(&block, 699)->data2, block::rs_abs_at(&pair, 1)->data2);
+}
+
+TEST_F(BlockEdit, AHugeRepeatCountRaisesNoMemory) {
+    Cell block = block_of("1");
+    Cell value = block_of("a b c");
+    uint32_t expected = code(Category::internal, err::no_memory);
+    EXPECT_EQ(test::raised([&] { block::append(&block, &value, -1, false, 0x7FFFFFFF, true); }), expected);
+    EXPECT_EQ(test::raised([&] { block::change(&block, &value, -1, false, 0x7FFFFFFF); }), expected);
+    Cell one = first_of("x");  // 2^28 cells: a count that fits, a byte size that does not
+    EXPECT_EQ(test::raised([&] { block::append(&block, &one, -1, false, 0x10000000, false); }), expected);
+    EXPECT_EQ(molded(block), "[1]");
+}
+
+// ---------------------------------------------------------------- change
+
+TEST_F(BlockEdit, ChangeOverwritesOrReplacesAPart) {
+    struct Row {
+        const char* target;
+        uint32_t head;
+        const char* value;
+        bool splice;
+        int32_t part;
+        bool only;
+        int32_t dup;
+        const char* expected;
+        uint32_t index;
+    };
+    const Row rows[] = {
+        {"1 2 3 4 5", 0, "a b c", true, -1, false, 1, "[a b c 4 5]", 3},
+        {"1 2 3 4 5", 0, "a b c", true, 1, false, 1, "[a b c 2 3 4 5]", 3},
+        {"1 2 3 4 5", 1, "a b", true, 3, false, 1, "[1 a b 5]", 3},
+        {"1 2 3", 0, "a b", true, -1, true, 1, "[[a b] 2 3]", 1},
+        {"1 2 3", 0, "x", false, -1, false, 2, "[x x 3]", 2},
+        {"1 2 3", 1, "a b c", true, -1, false, 1, "[1 a b c]", 4},
+        {"1 2", 2, "a", false, -1, false, 1, "[1 2 a]", 3},
+        {"1 2 3 4", 0, "", true, 2, false, 1, "[3 4]", 0},
+        {"1 2 3 4", 1, "a", false, 0, false, 2, "[1 a a 2 3 4]", 3},
+    };
+    for (const Row& row : rows) {
+        Cell target = at(row.target, row.head);
+        Cell value = block_of(row.value);
+        if (!row.splice) value = first_of(row.value);
+        block::change(&target, &value, row.part, row.only, row.dup);
+        EXPECT_EQ(molded_whole(target), row.expected) << row.target << " <- " << row.value;
+        EXPECT_EQ(target.data1, row.index) << row.target << " <- " << row.value;
+    }
+}
+
+TEST_F(BlockEdit, ChangeFromTheSameBlockReadsItsCellsBeforeMovingThem) {
+    struct Row {
+        uint32_t target_head, value_head;
+        int32_t part;
+        const char* expected;
+    };
+    const Row rows[] = {
+        {1, 0, -1, "[1 1 2 3 4]"},
+        {0, 1, -1, "[2 3 4 4]"},
+        {0, 2, 1, "[3 4 2 3 4]"},
+        {2, 0, 1, "[1 2 1 2 3 4 4]"},
+    };
+    for (const Row& row : rows) {
+        Cell target = block_of("1 2 3 4");
+        Cell value = target;
+        target.data1 = row.target_head;
+        value.data1 = row.value_head;
+        block::change(&target, &value, row.part, false, 1);
+        EXPECT_EQ(molded_whole(target), row.expected);
+    }
+}
+
+TEST_F(BlockEdit, APartGivenAsAPositionCountsUpToIt) {
+    Cell target = block_of("x");
+    Cell value = at("a b c d", 1);
+    Cell end = value;
+    end.data1 = 3;
+    actions::insert(&target, &value, &end, false, nullptr);
+    EXPECT_EQ(molded_whole(target), "[b c x]");
+    EXPECT_EQ(target.data1, 2u);
+
+    Cell changed = at("1 2 3 4 5", 1);
+    Cell stop = changed;
+    stop.data1 = 3;
+    Cell letter = first_of("a");
+    actions::change(&changed, &letter, &stop, false, nullptr);
+    EXPECT_EQ(molded_whole(changed), "[1 a 4 5]");
+    EXPECT_EQ(changed.data1, 2u);
+}
+
+// ---------------------------------------------------------------- take
+
+TEST_F(BlockEdit, TakeGivesTheValueOrABlockOfThem) {
+    struct Row {
+        const char* source;
+        int32_t part;  // -1: no /part
+        bool last;
+        const char* taken;
+        const char* left;
+    };
+    const Row rows[] = {
+        {"1 2 3", -1, false, "1", "[2 3]"},
+        {"1 2 3", -1, true, "3", "[1 2]"},
+        {"1 2 3", 1, false, "[1]", "[2 3]"},
+        {"1 2 3", 2, true, "[2 3]", "[1]"},
+        {"1 2 3", 0, false, "[]", "[1 2 3]"},
+        {"[a] 2", -1, false, "[a]", "[2]"},
+        {"", -1, false, "none", "[]"},
+    };
+    for (const Row& row : rows) {
+        Cell block = block_of(row.source);
+        Cell count{TYPE_INTEGER, 0, uint32_t(row.part), 0};
+        Cell taken = *block::take(&block, row.part < 0 ? nullptr : &count, false, row.last);
+        EXPECT_EQ(molded(taken), row.taken) << row.source;
+        EXPECT_EQ(molded(block), row.left) << row.source;
+    }
+}
+
+TEST_F(BlockEdit, TakeDeepCopiesTheSeriesItTakes) {
+    Cell inner = block_of("1 2");
+    Cell block = block_of("\"s\"");
+    block::rs_append(&block, &inner);
+    block::rs_append(&block, &inner);
+    Node string_node = series_node(block::rs_abs_at(&block, 0));
+
+    Cell count{TYPE_INTEGER, 0, 2, 0};
+    Cell two = *block::take(&block, &count, true, false);
+    const Cell* text = block::rs_abs_at(&two, 0);
+    EXPECT_EQ(cell_type(text), uint32_t(TYPE_STRING));
+    EXPECT_EQ(text_of(text), "s");
+    EXPECT_NE(series_node(text), string_node);
+    EXPECT_NE(series_node(block::rs_abs_at(&two, 1)), series_node(&inner));
+
+    Cell one = *block::take(&block, nullptr, true, false);
+    EXPECT_EQ(molded(one), "[1 2]");
+    EXPECT_NE(series_node(&one), series_node(&inner));
+}
+
+// ---------------------------------------------------------------- swap and trim
+
+TEST_F(BlockEdit, SwapExchangesTheHeadValuesOnly) {
+    Cell one = block_of("1 2");
+    Cell two = at("a b c", 1);
+    block::swap(&one, &two);
+    EXPECT_EQ(molded(one), "[b 2]");
+    EXPECT_EQ(molded_whole(two), "[a 1 c]");
+
+    Cell empty = block_of("");
+    block::swap(&one, &empty);
+    EXPECT_EQ(molded(one), "[b 2]");
+
+    Cell number = first_of("7");
+    EXPECT_EQ(test::raised([&] { block::swap(&one, &number); }), code(Category::script, err::invalid_arg));
+}
+
+TEST_F(BlockEdit, TrimDropsEveryNoneFromTheHeadOn) {
+    Cell unset{TYPE_UNSET, 0, 0, 0};
+    Cell block = block_of("");
+    for (const Cell* value : {&none::constant, &unset, &none::constant, &none::constant})
+        block::rs_append(&block, value);
+    Cell tail = block_of("a none");  // the word none stays
+    block::append(&block, &tail, -1, false, 1, true);
+    block::rs_append(&block, &none::constant);
+    block.data1 = 1;
+    block::trim(&block, true, false, false, false, true, nullptr);
+    EXPECT_EQ(block::length_from_head(&block), 3u);
+    EXPECT_EQ(cell_type(block::rs_abs_at(&block, 0)), uint32_t(TYPE_NONE));
+    EXPECT_EQ(cell_type(block::rs_abs_at(&block, 1)), uint32_t(TYPE_UNSET));
+    EXPECT_EQ(cell_type(block::rs_abs_at(&block, 2)), uint32_t(TYPE_WORD));
+    EXPECT_EQ(cell_type(block::rs_abs_at(&block, 3)), uint32_t(TYPE_WORD));
+}
+
+// ---------------------------------------------------------------- copy
+
+TEST_F(BlockEdit, CopyPartKeepsTheTypeAndStartsAtTheHead) {
+    Cell path = first_of("a/b/c/d");
+    path.data1 = 1;
+    Cell count{TYPE_INTEGER, 0, 2, 0};
+    Cell result{};
+    block::copy(&path, &result, &count, false, nullptr);
+    EXPECT_EQ(cell_type(&result), uint32_t(TYPE_PATH));
+    EXPECT_EQ(result.data1, 0u);
+    EXPECT_EQ(molded(result), "b/c");
+}
+
+TEST_F(BlockEdit, CopyDeepOrByTypeCopiesOnlyWhatItShould) {
+    Cell source = block_of("[1 [2]] (p) \"s\" a/b");
+    auto node_at = [](const Cell* block, uint32_t i) { return series_node(block::rs_abs_at(block, i)); };
+    auto nested_node = [](const Cell* block) {
+        return series_node(block::rs_abs_at(block::rs_abs_at(block, 0), 1));
+    };
+    Cell block_type{TYPE_DATATYPE, TYPE_BLOCK, 0, 0};
+    Cell strings_and_parens{};
+    typeset::clear(&strings_and_parens);
+    strings_and_parens.header = TYPE_TYPESET;
+    typeset::set(&strings_and_parens, TYPE_STRING);
+    typeset::set(&strings_and_parens, TYPE_PAREN);
+
+    struct Row {
+        bool deep;
+        const Cell* types;
+        bool copied[4];  // the block, the paren, the string, the path
+        bool nested_copied;
+    };
+    const Row rows[] = {
+        {false, nullptr, {false, false, false, false}, false},
+        {true, nullptr, {true, true, true, true}, true},
+        {false, &block_type, {true, false, false, false}, false},
+        {true, &block_type, {true, false, false, false}, true},
+        {false, &strings_and_parens, {false, true, true, false}, false},
+    };
+    for (const Row& row : rows) {
+        Cell result{};
+        block::copy(&source, &result, nullptr, row.deep, row.types);
+        EXPECT_EQ(molded(result), molded(source));
+        for (uint32_t i = 0; i < 4; i++)
+            EXPECT_EQ(node_at(&result, i) != node_at(&source, i), row.copied[i]) << i;
+        EXPECT_EQ(nested_node(&result) != nested_node(&source), row.nested_copied);
+    }
+}
+
+TEST_F(BlockEdit, DeepCopyRefusesCyclesAndExcessiveNesting) {
+    Cell looped = block_of("1 [2]");
+    block::rs_append(block::rs_abs_at(&looped, 1), &looped);
+    Cell result{};
+    EXPECT_EQ(test::raised([&] { block::copy(&looped, &result, nullptr, true, nullptr); }),
+              code(Category::internal, err::no_cycle));
+    EXPECT_EQ(cycles::depth(), 0u);
+
+    Cell deep = nested_block(cycles::CAPACITY);
+    EXPECT_EQ(test::raised([&] { block::copy(&deep, &result, nullptr, true, nullptr); }),
+              code(Category::internal, err::too_deep));
+    Cell shallower = nested_block(cycles::CAPACITY - 2);
+    EXPECT_EQ(test::raised([&] { block::copy(&shallower, &result, nullptr, true, nullptr); }), 0u);
+}
+
+// ---------------------------------------------------------------- owner reports
+
+namespace reports_of = test::owner_reports;
+using reports_of::own;
+using reports_of::reports;
+
+class OwnedBlock : public BlockEdit {
+protected:
+    void SetUp() override {
+        BlockEdit::SetUp();
+        reports_of::install(molded_whole, [](const Cell* block) { block::truncate_at(block, 0); });
+    }
+    void TearDown() override {
+        reports_of::restore();
+        BlockEdit::TearDown();
+    }
+};
+
+TEST_F(OwnedBlock, EditsReportBeforeAndAfter) {
+    struct Row {
+        const char* name;
+        void (*edit)(Cell* block);
+        const char* before;
+        const char* after;
+        int32_t index, part;
+    };
+    const Row rows[] = {
+        {"append", [](Cell* b) { Cell v = block_of("x y"); block::append(b, &v, -1, false, 2, true); },
+         "append", "appended", 4, 4},
+        {"insert", [](Cell* b) { Cell v = first_of("x"); block::append(b, &v, -1, false, 1, false); },
+         "insert", "inserted", 1, 1},
+        {"change", [](Cell* b) { Cell v = block_of("x y"); block::change(b, &v, 1, false, 1); },
+         "change", "changed", 1, 1},
+        {"take", [](Cell* b) { block::take(b, nullptr, false, true); }, "take", "taken", 3, 1},
+        {"swap", [](Cell* b) { Cell other = block_of("z"); block::swap(b, &other); }, "swap", "swaped", 1, 1},
+        {"trim", [](Cell* b) { block::trim(b, false, false, false, false, false, nullptr); },
+         "trim", "trimmed", 1, 3},
+    };
+    for (const Row& row : rows) {
+        Cell block = at("1 2 3 4", 1);
+        own(&block);
+        reports.clear();
+        row.edit(&block);
+        ASSERT_EQ(reports.size(), 2u) << row.name;
+        EXPECT_EQ(reports[0].action, row.before);
+        EXPECT_EQ(reports[1].action, row.after);
+        EXPECT_EQ(reports[0].seen, "[1 2 3 4]") << row.name;
+        EXPECT_EQ(reports[0].index, row.index) << row.name;
+        EXPECT_EQ(reports[0].part, row.part) << row.name;
+    }
+}
+
+// The handler runs Vek code that may shorten the block: the edit must work
+// on the block as the handler left it.
+TEST_F(OwnedBlock, AnEditFollowsWhatTheHandlerDidToTheBlock) {
+    reports_of::shorten_on_first = true;
+    struct Row {
+        const char* name;
+        void (*edit)(Cell* block);
+        const char* expected;
+    };
+    const Row rows[] = {
+        {"insert", [](Cell* b) { Cell v = block_of("x y"); block::append(b, &v, -1, false, 2, false); },
+         "[x y x y]"},
+        {"append", [](Cell* b) { Cell v = first_of("x"); block::append(b, &v, -1, false, 1, true); }, "[x]"},
+        {"change", [](Cell* b) { Cell v = block_of("x y"); block::change(b, &v, 3, false, 1); }, "[x y]"},
+        {"trim", [](Cell* b) { block::trim(b, false, false, false, false, false, nullptr); }, "[]"},
+    };
+    for (const Row& row : rows) {
+        Cell block = at("1 2 3 4", 3);
+        own(&block);
+        reports.clear();
+        row.edit(&block);
+        EXPECT_EQ(molded_whole(block), row.expected) << row.name;
+        EXPECT_LE(block.data1, series_buffer(&block)->length()) << row.name;
+    }
+}
+
+// ---------------------------------------------------------------- registration
+
+TEST_F(BlockEdit, BlockKindsTakeTheirActionsFromTheRightPlace) {
+    using namespace datatype;
+    struct Row {
+        uint32_t type;
+        Slot slot;
+        ActionFn expected;
+    };
+    const Row rows[] = {
+        {TYPE_BLOCK, SLOT_LENGTH_Q, as_action(series::length_q)},
+        {TYPE_BLOCK, SLOT_REMOVE, as_action(series::remove)},
+        {TYPE_BLOCK, SLOT_INSERT, as_action(block::append)},
+        {TYPE_BLOCK, SLOT_FIND, as_action(block::find)},
+        {TYPE_BLOCK, SLOT_SORT, as_action(block::sort)},
+        {TYPE_BLOCK, SLOT_ADD, nullptr},
+        {TYPE_BLOCK, SLOT_READ, nullptr},
+        {TYPE_PAREN, SLOT_TAKE, as_action(block::take)},
+        {TYPE_PAREN, SLOT_SORT, as_action(block::sort)},
+        {TYPE_PAREN, SLOT_TRIM, nullptr},
+        {TYPE_GET_PATH, SLOT_COPY, as_action(block::copy)},
+        {TYPE_GET_PATH, SLOT_NEXT, as_action(series::next)},
+        {TYPE_SET_PATH, SLOT_TRIM, nullptr},
+        {TYPE_PATH, SLOT_SORT, nullptr},
+        {TYPE_PATH, SLOT_RANDOM, nullptr},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(action(row.type, row.slot), row.expected) << row.type << " " << row.slot;
+}
+
+}  // namespace
+}  // namespace vek

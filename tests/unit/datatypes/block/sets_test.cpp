@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "runtime/datatypes/block/array.h"
+#include "runtime/datatypes/block/sets.h"
+#include "runtime/datatypes/string/buffer.h"
+#include "runtime/tables/hash_table.h"
+#include "runtime/actions/dispatch.h"
+#include "runtime/core/raise.h"
+#include "runtime/eval/stack.h"
+#include "tests/unit/support/block_builder.h"
+#include "tests/unit/support/support.h"
+
+namespace vek {
+namespace {
+
+using block::SetMode;
+using test::block_of;
+
+std::string molded(Cell value) {
+    if (cell_type(&value) == TYPE_HASH) set_type(&value, TYPE_BLOCK);  // molded as its cells
+    Cell out;
+    string::rs_make_at(&out, 16);
+    actions::mold(&value, &out, false, false, false, nullptr, actions::NO_LIMIT, 0);
+    return test::text_of(&out);
+}
+
+// A hash! of the values, indexed by a table of its own.
+Cell hash_of(const char* source) {
+    Cell block = block_of(source);
+    Node table = hash_table::make(block::length_from_head(&block), &block, hash_table::KIND_VALUES, 0);
+    set_type(&block, TYPE_HASH);
+    block.data3 = uint32_t(table);
+    return block;
+}
+
+class BlockSets : public testing::Test {
+protected:
+    void SetUp() override { base_ = stack::top; }
+    void TearDown() override {
+        EXPECT_EQ(stack::top, base_);
+        stack::top = base_;
+    }
+
+private:
+    Cell* base_ = nullptr;
+};
+
+TEST_F(BlockSets, EachModeKeepsEveryWantedRecordOnce) {
+    struct Row {
+        SetMode mode;
+        const char* first;
+        const char* second;
+        bool case_sensitive;
+        int32_t skip;
+        const char* expected;
+    };
+    const Row rows[] = {
+        {block::SET_UNIQUE, "1 2 1 3 2", "", false, 1, "[1 2 3]"},
+        {block::SET_UNION, "1 2 2", "2 3 1 4", false, 1, "[1 2 3 4]"},
+        {block::SET_INTERSECT, "1 2 3 2", "4 3 2", false, 1, "[2 3]"},
+        {block::SET_EXCLUDE, "1 2 3 1", "2", false, 1, "[1 3]"},
+        {block::SET_DIFFERENCE, "1 2 3", "2 3 4 4", false, 1, "[1 4]"},
+        {block::SET_DIFFERENCE, "1 2 3", "1 2 3", false, 1, "[]"},
+        {block::SET_UNIQUE, "\"a\" \"A\" a A", "", false, 1, "[\"a\" a]"},
+        {block::SET_UNIQUE, "\"a\" \"A\" a A", "", true, 1, "[\"a\" \"A\" a A]"},
+        {block::SET_INTERSECT, "\"a\" \"B\"", "\"A\"", false, 1, "[\"a\"]"},
+        {block::SET_UNIQUE, "[1] [1] [2] (1)", "", false, 1, "[[1] [2] (1)]"},
+        {block::SET_INTERSECT, "[1] 2 [3]", "[3] [1]", false, 1, "[[1] [3]]"},
+        {block::SET_UNIQUE, "a 1 b 2 a 3 c", "", false, 2, "[a 1 b 2 c]"},
+        {block::SET_UNION, "a 1 b 2", "b 9 1 a", false, 2, "[a 1 b 2 1 a]"},
+        {block::SET_EXCLUDE, "a 1 b 2", "x 7 a", false, 2, "[b 2]"},
+        {block::SET_UNIQUE, "", "", false, 1, "[]"},
+    };
+    for (const Row& row : rows) {
+        Cell first = block_of(row.first);
+        Cell second = block_of(row.second);
+        Cell skip{TYPE_INTEGER, 0, uint32_t(row.skip), 0};
+        block::set_operation(&first, &second, row.case_sensitive, row.skip == 1 ? nullptr : &skip, row.mode);
+        EXPECT_EQ(cell_type(&first), uint32_t(TYPE_BLOCK));
+        EXPECT_EQ(molded(first), row.expected) << row.mode << ": " << row.first << " / " << row.second;
+    }
+}
+
+TEST_F(BlockSets, InputsAreReadFromTheirHeadsAndLeftAlone) {
+    Cell first = block_of("1 2 3 4");
+    Cell input = first;
+    first.data1 = 2;
+    Cell second = block_of("9 3 4");
+    second.data1 = 2;
+    block::set_operation(&first, &second, false, nullptr, block::SET_INTERSECT);
+    EXPECT_EQ(molded(first), "[4]");
+    EXPECT_EQ(molded(input), "[1 2 3 4]");
+}
+
+TEST_F(BlockSets, AHashInputGivesAHashWhoseTableFindsItsValues) {
+    for (bool hash_first : {true, false}) {
+        Cell first = hash_first ? hash_of("1 2 3 x") : block_of("1 2 3 x");
+        Cell second = hash_first ? block_of("x 3 7") : hash_of("x 3 7");
+        block::set_operation(&first, &second, false, nullptr, block::SET_INTERSECT);
+        ASSERT_EQ(cell_type(&first), uint32_t(TYPE_HASH));
+        EXPECT_EQ(molded(first), "[3 x]");
+        Node table(Node(first.data3));
+        for (uint32_t i = 0; i < 2; i++) {
+            Cell key = *block::rs_abs_at(&first, i);
+            EXPECT_EQ(hash_table::find(table, &key, 0, 1, hash_table::OP_EQUAL, false, false),
+                      block::rs_abs_at(&first, i));
+        }
+    }
+}
+
+TEST_F(BlockSets, ARecordSizeBelowOneOrNotAnIntegerIsRefused) {
+    Cell first = block_of("1 2");
+    const Cell sizes[] = {{TYPE_INTEGER, 0, 0, 0}, {TYPE_INTEGER, 0, uint32_t(-2), 0}, {TYPE_NONE, 0, 0, 0}};
+    for (const Cell& size : sizes)
+        EXPECT_EQ(test::raised([&] { block::set_operation(&first, nullptr, false, &size, block::SET_UNIQUE); }),
+                  error_code(Category::script, err::invalid_refine_arg));
+    EXPECT_EQ(molded(first), "[1 2]");
+}
+
+}  // namespace
+}  // namespace vek

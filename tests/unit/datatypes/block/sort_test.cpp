@@ -1,0 +1,180 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "runtime/datatypes/block/block.h"
+#include "runtime/datatypes/block/sort.h"
+#include "runtime/core/raise.h"
+#include "tests/unit/support/block_builder.h"
+#include "tests/unit/support/load_and_mold.h"
+#include "tests/unit/support/support.h"
+
+namespace vek {
+namespace {
+
+using test::block_of;
+using test::molded;
+using test::text_of;
+
+Cell integer_cell(int32_t n) { return Cell{TYPE_INTEGER, 0, uint32_t(n), 0}; }
+
+struct Refinements {
+    uint32_t start = 0;  // the sorted series' head
+    bool case_sensitive = false;
+    std::optional<int32_t> skip = {};
+    std::optional<int32_t> compare = {};
+    std::optional<int32_t> part = {};
+    std::optional<uint32_t> part_at = {};  // a /part position in the same series
+    bool all = false;
+    bool reverse = false;
+    bool stable = false;
+};
+
+// Sorts the block's series at r.start; answers the head of the result.
+uint32_t sorted(const Cell* block, const Refinements& r) {
+    Cell series = *block;
+    series.data1 = r.start;
+    Cell skip = integer_cell(r.skip.value_or(0));
+    Cell compare = integer_cell(r.compare.value_or(0));
+    Cell part = r.part ? integer_cell(*r.part) : series;
+    if (r.part_at) part.data1 = *r.part_at;
+    bool has_part = r.part || r.part_at;
+    Cell* result = block::sort(&series, r.case_sensitive, r.skip ? &skip : nullptr, r.compare ? &compare : nullptr,
+                               has_part ? &part : nullptr, r.all, r.reverse, r.stable);
+    EXPECT_EQ(result, &series);
+    return result->data1;
+}
+
+TEST(BlockSort, OrdersCellsAndRecordsUnderEveryRefinement) {
+    struct Row {
+        const char* block;
+        Refinements r;
+        const char* expected;
+    };
+    const Row rows[] = {
+        {"3 1 2", {}, "[1 2 3]"},
+        {"3 1 2", {.reverse = true}, "[3 2 1]"},
+        {"", {}, "[]"},
+        {"b \"b\" 2 a \"a\" 1", {}, "[\"a\" \"b\" 1 2 a b]"},
+        // Nested blocks: an empty one first, then element by element.
+        {"[1] [] [0 1] [0]", {}, "[[] [0] [0 1] [1]]"},
+        {"\"b\" \"A\" \"a\" \"B\"", {.stable = true}, "[\"A\" \"a\" \"b\" \"B\"]"},
+        {"\"b\" \"A\" \"a\" \"B\"", {.case_sensitive = true}, "[\"A\" \"B\" \"a\" \"b\"]"},
+        // Equal elements keep their order, also when reversed.
+        {"\"b\" \"A\" \"a\" \"B\"", {.reverse = true, .stable = true}, "[\"b\" \"B\" \"A\" \"a\"]"},
+        {"b 2 a 1 a 0", {.skip = 2, .stable = true}, "[a 1 a 0 b 2]"},
+        {"b 2 a 1 a 0", {.skip = 2, .all = true}, "[a 0 a 1 b 2]"},
+        {"b 2 a 1 c 0", {.skip = 2, .compare = 2}, "[c 0 a 1 b 2]"},
+        {"b 2 a 1 c 0", {.skip = 2, .compare = 2, .reverse = true}, "[b 2 a 1 c 0]"},
+        {"x b 2 a 1 c", {.start = 1, .skip = 2, .compare = 1, .part = 4}, "[x a 1 b 2 c]"},
+        {"3 2 1", {.part = 2}, "[2 3 1]"},
+        {"3 2 1", {.part = 0}, "[3 2 1]"},
+        {"3 2 1", {.part = 9}, "[1 2 3]"},
+        {"3 2 1", {.part_at = 2}, "[2 3 1]"},
+        {"9 3 2 1", {.start = 3, .part_at = 1}, "[9 2 3 1]"},
+        {"9 3 2 1", {.start = 3, .part = -2}, "[9 2 3 1]"},
+        {"9 3 2 1", {.start = 1, .part = -5}, "[9 3 2 1]"},
+        {"9 3 2 1", {.start = 2, .part = -5}, "[3 9 2 1]"},
+        {"3 2 1", {.start = 3}, "[3 2 1]"},
+    };
+    for (const Row& row : rows) {
+        Cell block = block_of(row.block);
+        sorted(&block, row.r);
+        EXPECT_EQ(molded(block), row.expected) << row.block;
+    }
+}
+
+TEST(BlockSort, NegativePartMovesTheHeadBackToTheSortedCells) {
+    Cell block = block_of("9 3 2 1");
+    EXPECT_EQ(sorted(&block, {.start = 3, .part = -2}), 1u);
+    EXPECT_EQ(sorted(&block, {.start = 1, .part = -5}), 0u);
+    EXPECT_EQ(sorted(&block, {.start = 2}), 2u);
+}
+
+// Many records of a few keys, each tagged with its original place as text
+// (a series, so that a record held only in scratch space would be lost).
+Cell tagged_records(uint32_t count, uint32_t keys) {
+    Cell block = block_of("");
+    for (uint32_t i = 0; i < count; i++) {
+        Cell key = integer_cell(int32_t((i * 7) % keys));
+        std::string text = "\"" + std::to_string(i) + "\"";
+        Cell tag = block_of(text.c_str());
+        block::rs_append(&block, &key);
+        block::rs_append(&block, block::rs_abs_at(&tag, 0));
+    }
+    return block;
+}
+
+TEST(BlockSort, StableSortKeepsTheOrderOfEqualRecords) {
+    for (bool reverse : {false, true}) {
+        Cell block = tagged_records(150, 3);
+        sorted(&block, {.skip = 2, .reverse = reverse, .stable = true});
+        for (uint32_t i = 2; i < 300; i += 2) {
+            int32_t key = int32_t(block::rs_abs_at(&block, i)->data2);
+            int32_t previous_key = int32_t(block::rs_abs_at(&block, i - 2)->data2);
+            ASSERT_EQ(reverse ? key <= previous_key : key >= previous_key, true) << i;
+            if (key != previous_key) continue;
+            ASSERT_LT(std::stoi(text_of(block::rs_abs_at(&block, i - 1))),
+                      std::stoi(text_of(block::rs_abs_at(&block, i + 1))))
+                << i;
+        }
+    }
+}
+
+TEST(BlockSort, StableSortOfSingleCellsKeepsEqualTextsInOrder) {
+    const char* variants[] = {"\"a\"", "\"b\"", "\"A\"", "\"B\""};
+    Cell block = block_of("");
+    std::string lower_half, upper_half;
+    for (uint32_t i = 0; i < 80; i++) {
+        Cell text = block_of(variants[i % 4]);
+        block::rs_append(&block, block::rs_abs_at(&text, 0));
+        std::string& half = i % 2 == 0 ? lower_half : upper_half;
+        half += " " + std::string(variants[i % 4]);
+    }
+    sorted(&block, {.stable = true});
+    EXPECT_EQ(molded(block), "[" + (lower_half + upper_half).substr(1) + "]");
+}
+
+TEST(BlockSort, BadRefinementsRaiseAndLeaveTheBlockAlone) {
+    Cell function{TYPE_FUNCTION, 0, 0, 0};
+    Cell text = block_of("\"x\"");
+    Cell other = block_of("1");
+    struct Row {
+        Refinements r;
+        const Cell* comparator;  // instead of r.compare
+        const Cell* part;        // instead of r.part
+        uint32_t expected;
+    };
+    const uint32_t bad_refines = error_code(Category::script, err::bad_refines);
+    const uint32_t bad_arg = error_code(Category::script, err::invalid_refine_arg);
+    const uint32_t out_of_range = error_code(Category::script, err::out_of_range);
+    const Row rows[] = {
+        {{.all = true}, nullptr, nullptr, bad_refines},
+        {{.compare = 1}, nullptr, nullptr, bad_refines},
+        {{.skip = 2, .compare = 1, .all = true}, nullptr, nullptr, bad_refines},
+        {{.skip = 2, .compare = 3}, nullptr, nullptr, out_of_range},
+        {{.skip = 2, .compare = 0}, nullptr, nullptr, out_of_range},
+        {{.skip = 0}, nullptr, nullptr, bad_arg},
+        {{.skip = 3}, nullptr, nullptr, bad_arg},
+        {{.skip = 5}, nullptr, nullptr, bad_arg},
+        {{.skip = 2}, block::rs_abs_at(&text, 0), nullptr, bad_arg},
+        {{}, nullptr, block::rs_abs_at(&text, 0), bad_arg},
+        {{}, nullptr, &other, bad_arg},
+        {{}, &function, &other, bad_arg},
+    };
+    for (const Row& row : rows) {
+        Cell block = block_of("4 3 2 1");
+        Cell skip = integer_cell(row.r.skip.value_or(0));
+        Cell compare = integer_cell(row.r.compare.value_or(0));
+        const Cell* comparator = row.comparator ? row.comparator : row.r.compare ? &compare : nullptr;
+        uint32_t code = test::raised([&] {
+            block::sort(&block, false, row.r.skip ? &skip : nullptr, comparator, row.part, row.r.all, false, false);
+        });
+        EXPECT_EQ(code, row.expected) << molded(skip) << " " << (comparator ? molded(*comparator) : "");
+        EXPECT_EQ(molded(block), "[4 3 2 1]");
+    }
+}
+
+}  // namespace
+}  // namespace vek

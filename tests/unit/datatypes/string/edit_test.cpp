@@ -1,0 +1,106 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "runtime/datatypes/word/context.h"
+#include "runtime/datatypes/string/edit.h"
+#include "runtime/datatypes/word/symbol.h"
+#include "runtime/datatypes/word/word.h"
+#include "runtime/tables/ownership.h"
+#include "runtime/eval/stack.h"
+#include "tests/unit/support/owner_reports.h"
+#include "tests/unit/support/stack_fixture.h"
+#include "tests/unit/support/string_cells.h"
+
+namespace vek {
+namespace {
+
+using test::text_cell;
+
+// The whole text, whatever the head.
+std::string whole(const Cell& string) {
+    Cell value = string;
+    value.data1 = 0;
+    return test::utf8(value);
+}
+
+namespace reports_of = test::owner_reports;
+using reports_of::reports;
+
+class OwnedString : public test::StackRestoringTest {
+protected:
+    void SetUp() override {
+        reports_of::install(whole, [](const Cell* s) { series_buffer(s)->tail = series_buffer(s)->offset; });
+    }
+    void TearDown() override {
+        reports_of::restore();
+        StackRestoringTest::TearDown();  // take leaves its answer on the stack
+    }
+
+    static Cell owned(std::u32string_view text, uint32_t head) {
+        Cell string = text_cell(text, 1, TYPE_STRING, head);
+        reports_of::own(&string);
+        return string;
+    }
+};
+
+TEST_F(OwnedString, EditsReportBeforeAndAfter) {
+    struct Row {
+        const char* name;
+        void (*edit)(Cell* string);
+        const char* before;
+        const char* after;
+        int32_t index, part;
+    };
+    const Row rows[] = {
+        {"append", [](Cell* s) { Cell v = text_cell(U"xy"); string::append(s, &v, -1, false, 2, true); },
+         "append", "appended", 4, 4},
+        {"insert", [](Cell* s) { Cell v = text_cell(U"x"); string::append(s, &v, -1, false, 1, false); },
+         "insert", "inserted", 1, 1},
+        {"change", [](Cell* s) { Cell v = text_cell(U"xy"); string::change(s, &v, 1, false, 1); },
+         "change", "changed", 1, 1},
+        {"swap", [](Cell* s) { Cell other = text_cell(U"z"); string::swap(s, &other); }, "swap", "swaped", 1, 1},
+        {"trim", [](Cell* s) { string::trim(s, false, false, false, false, true, nullptr); },
+         "trim", "trimmed", 1, 3},
+        {"take", [](Cell* s) { string::take(s, nullptr, false, true); }, "take", "taken", 3, 1},
+    };
+    for (const Row& row : rows) {
+        Cell string = owned(U"a b ", 1);
+        reports.clear();
+        row.edit(&string);
+        ASSERT_EQ(reports.size(), 2u) << row.name;
+        EXPECT_EQ(reports[0].action, row.before);
+        EXPECT_EQ(reports[1].action, row.after);
+        EXPECT_EQ(reports[0].seen, "a b ") << row.name;  // told before the change
+        EXPECT_EQ(reports[0].index, row.index) << row.name;
+        EXPECT_EQ(reports[0].part, row.part) << row.name;
+    }
+}
+
+// The handler runs Vek code that may shorten the string: the edit must work
+// on the string as the handler left it.
+TEST_F(OwnedString, AnEditFollowsWhatTheHandlerDidToTheString) {
+    reports_of::shorten_on_first = true;
+    struct Row {
+        const char* name;
+        void (*edit)(Cell* string);
+        const char* expected;
+    };
+    const Row rows[] = {
+        {"insert", [](Cell* s) { Cell v = text_cell(U"xy"); string::append(s, &v, -1, false, 2, false); }, "xyxy"},
+        {"append", [](Cell* s) { Cell v = text_cell(U"x"); string::append(s, &v, -1, false, 1, true); }, "x"},
+        {"change", [](Cell* s) { Cell v = text_cell(U"xy"); string::change(s, &v, 3, false, 1); }, "xy"},
+        {"trim", [](Cell* s) { string::trim(s, false, false, false, true, false, nullptr); }, ""},
+        {"swap", [](Cell* s) { Cell other = text_cell(U"z"); string::swap(s, &other); }, ""},
+    };
+    for (const Row& row : rows) {
+        Cell string = owned(U"abcd", 2);
+        reports.clear();
+        row.edit(&string);
+        EXPECT_EQ(whole(string), row.expected) << row.name;
+    }
+}
+
+}  // namespace
+}  // namespace vek

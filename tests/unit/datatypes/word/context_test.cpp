@@ -1,0 +1,237 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <initializer_list>
+#include <string>
+
+#include "tests/unit/support/support.h"
+#include "runtime/datatypes/word/context.h"
+#include "runtime/datatypes/word/symbol.h"
+#include "runtime/memory/manager.h"
+#include "runtime/core/raise.h"
+#include "runtime/core/root.h"
+#include "runtime/eval/stack.h"
+#include "runtime/core/unwind.h"
+
+namespace vek {
+namespace {
+
+constexpr uint32_t NO_VALUE = error_code(Category::script, err::no_value);
+constexpr uint32_t NOT_DEFINED = error_code(Category::script, err::not_defined);
+constexpr uint32_t NOT_IN_CONTEXT = 303;
+
+Cell word(uint32_t type, Node context, const char* name, int32_t index = -1) {
+    return Cell{type, uint32_t(context), symbol::make(name), uint32_t(index)};
+}
+Cell word(Node context, const char* name, int32_t index = -1) { return word(TYPE_WORD, context, name, index); }
+Cell integer(int32_t n) { return Cell{TYPE_INTEGER, 0, uint32_t(n), 0}; }
+
+Cell block_of(std::initializer_list<Cell> cells, uint32_t type = TYPE_BLOCK) {
+    Node node = memory::alloc_cells(uint32_t(cells.size()) + 1);
+    for (const Cell& c : cells) *series::alloc_tail_cell(node_buffer(node)) = c;
+    return Cell{type, 0, uint32_t(node), 0};
+}
+
+TEST(Context, ObjectContextGrowsAndFindsWordsIgnoringCase) {
+    Node node = context::create(1, false, false, nullptr, context::KIND_OBJECT);
+    constexpr int N = 300;
+    for (int i = 0; i < N; i++) {
+        Cell w = word(node, ("h9-field-" + std::to_string(i)).c_str());
+        Cell v = integer(i);
+        context::set_word_value(context::cell_of(node), &w, &v);
+    }
+    Cell* c = context::cell_of(node);
+    ASSERT_EQ(context::word_count(c), uint32_t(N));
+    EXPECT_EQ(context::kind_of(c), context::KIND_OBJECT);
+    EXPECT_EQ(context::node_of(c), node);
+    for (int i = 0; i < N; i++) {
+        std::string variant = "H9-FIELD-" + std::to_string(i);
+        uint32_t sym = symbol::make(variant.c_str());
+        ASSERT_EQ(context::find_word(c, sym, true), i);
+        ASSERT_EQ(context::find_word(c, sym, false), -1);
+        ASSERT_EQ(context::get_value_cell(sym, node)->data2, uint32_t(i));
+        Cell* entry = context::word_at(c, uint32_t(i));
+        ASSERT_EQ(Node(entry->data1), node);
+        ASSERT_EQ(entry->data3, uint32_t(i));
+        Cell w = word(Node::none, variant.c_str());
+        ASSERT_EQ(context::bind_word(c, &w), i);
+        ASSERT_EQ(context::get(&w)->data2, uint32_t(i));
+    }
+}
+
+TEST(Context, SettingAMissingWordAddsItAndMarksItAssigned) {
+    Node node = context::create(4, false, false, nullptr, context::KIND_OBJECT);
+    Cell w = word(node, "h9-late");
+    Cell v = integer(42);
+    context::set(&w, &v);
+    ASSERT_EQ(int32_t(w.data3), 0);
+    EXPECT_EQ(context::get(&w)->data2, 42u);
+    EXPECT_TRUE(context::word_at(context::cell_of(node), 0)->header & context::WORD_ASSIGNED);
+    Cell other = word(Node::none, "H9-Late");
+    EXPECT_EQ(context::bind_word(context::cell_of(node), &other), 0);
+    EXPECT_EQ(context::get(&other)->data2, 42u);
+    // add_word_with_value leaves a present word alone.
+    Cell nine = integer(9);
+    context::add_word_with_value(context::cell_of(node), &other, &nine);
+    EXPECT_EQ(context::get(&w)->data2, 42u);
+}
+
+TEST(Context, FailuresOfUnboundAndValuelessWords) {
+    Node object = context::create(2, false, false, nullptr, context::KIND_OBJECT);
+    Node function = context::create(2, true, false, nullptr, context::KIND_FUNCTION);
+    Cell a = word(function, "h9-arg");
+    context::add_word(context::cell_of(function), &a);
+    a.data3 = 0;
+    Cell v = integer(1);
+    struct Case { const char* what; uint32_t code; std::function<void()> run; };
+    Cell unbound = word(object, "h9-nothing");
+    Cell no_context = word(Node::none, "h9-nothing", 0);
+    Case cases[] = {
+        {"unresolved word", NO_VALUE, [&] { context::get(&unbound); }},
+        {"word without context", NO_VALUE, [&] { context::get(&no_context); }},
+        {"set without context", NOT_DEFINED, [&] { context::set(&no_context, &v); }},
+        {"stack context read, no call", NOT_IN_CONTEXT, [&] { context::get(&a); }},
+        {"stack context write, no call", NOT_DEFINED, [&] { context::set(&a, &v); }},
+    };
+    for (const Case& c : cases) EXPECT_EQ(test::raised(c.run), c.code) << c.what;
+
+    Cell self = word(object, "SELF");
+    context::owner_of(object)->data3 = 77;
+    EXPECT_EQ(context::get(&self), context::owner_of(object));
+}
+
+TEST(Context, FunctionContextValuesLiveOnTheStack) {
+    Node node = context::create(2, true, false, nullptr, context::KIND_FUNCTION);
+    Cell* c = context::cell_of(node);
+    EXPECT_TRUE(context::on_stack(c));
+    Cell a = word(node, "h9-a"), b = word(node, "h9-b");
+    a.data3 = uint32_t(context::add_word(c, &a));
+    b.data3 = uint32_t(context::add_word(c, &b));
+    ASSERT_EQ(b.data3, 1u);
+
+    Cell* saved_top = stack::top;
+    Cell* slots = stack::push_cell();
+    make_unset(slots);
+    make_unset(stack::push_cell());
+    stack::set_context_values_pointer(node, region::off(slots));
+    EXPECT_EQ(stack::context_values_pointer(node), region::off(slots));
+    Cell seven = integer(7);
+    context::set(&b, &seven);
+    EXPECT_EQ(slots[1].data2, 7u);
+    EXPECT_EQ(context::get(&b), &slots[1]);
+    EXPECT_EQ(cell_type(context::get(&a)), TYPE_UNSET);
+    // A word the function lacks has no slot on the stack.
+    Cell stranger = word(node, "h9-stranger");
+    EXPECT_EQ(test::raised([&] { context::set(&stranger, &seven); }), NOT_DEFINED);
+    EXPECT_EQ(context::word_count(c), 2u);
+    stack::set_context_values_pointer(node, Off::none);
+    stack::top = saved_top;
+}
+
+TEST(Context, GlobalSpellingsShareOneValue) {
+    Cell* lower = context::add_global_word(symbol::make("h9-glob"));
+    uint32_t lower_index = lower->data3;
+    Cell* capital = context::add_global_word(symbol::make("H9-Glob"));
+    EXPECT_EQ(capital->data2, symbol::make("H9-Glob"));
+    EXPECT_EQ(capital->data3, lower_index);
+    Cell v = integer(5);
+    context::set_global(symbol::make("H9-GLOB"), &v);
+    EXPECT_EQ(context::get_global_cell(symbol::make("h9-glob"))->data2, 5u);
+    Cell w = *capital;
+    EXPECT_EQ(context::get(&w)->data2, 5u);
+
+    uint32_t root_length = series_buffer(&root::block)->length();
+    Cell* kept = context::add_global(symbol::make("h9-GLOB"), true, true);
+    EXPECT_EQ(series_buffer(&root::block)->length(), root_length + 1);
+    EXPECT_EQ(kept->data2, symbol::make("h9-GLOB"));
+    EXPECT_EQ(kept->data3, lower_index);
+}
+
+TEST(Context, SpecMakesWordsAndCloneGetsFreshValues) {
+    Cell spec = block_of({word(Node::none, "h9-a"), word(TYPE_GET_WORD, Node::none, "h9-b"),
+                          word(TYPE_LIT_WORD, Node::none, "h9-c"), word(TYPE_REFINEMENT, Node::none, "h9-d"),
+                          word(TYPE_SET_WORD, Node::none, "h9-e"), integer(1), word(Node::none, "H9-A")});
+    Node node = context::make_from_spec(&spec, false, true, context::KIND_OBJECT);
+    Cell* c = context::cell_of(node);
+    ASSERT_EQ(context::word_count(c), 4u);
+    EXPECT_EQ(node_buffer(Node(c->data2))->length(), 4u);
+    Cell d = word(node, "h9-d", 3);
+    Cell v = integer(3);
+    context::set(&d, &v);
+
+    Cell object{TYPE_OBJECT, uint32_t(node), 0, 0};
+    Node copy = context::clone(&object, context::KIND_OBJECT);
+    EXPECT_EQ(Node(object.data1), copy);
+    Cell* cc = context::cell_of(copy);
+    EXPECT_TRUE(cc->header & context::FLAG24);
+    ASSERT_EQ(context::word_count(cc), 4u);
+    for (uint32_t i = 0; i < 4; i++) EXPECT_EQ(Node(context::word_at(cc, i)->data1), copy);
+    EXPECT_EQ(cell_type(context::get_value_cell(symbol::make("h9-d"), copy)), TYPE_UNSET);
+    EXPECT_EQ(context::get(&d)->data2, 3u);
+}
+
+TEST(Context, BindReachesNestedSeriesAndStopsOnCycles) {
+    Node node = context::create(4, false, false, nullptr, context::KIND_OBJECT);
+    Cell x = word(node, "h9-x"), y = word(node, "h9-y");
+    context::add_word(context::cell_of(node), &x);
+    context::add_word(context::cell_of(node), &y);
+
+    Cell paren = block_of({word(Node::none, "H9-X")}, TYPE_PAREN);
+    Cell inner = block_of({word(TYPE_SET_WORD, Node::none, "h9-y"), paren});
+    Cell outer = block_of({word(Node::none, "h9-x"), inner, word(Node::none, "self"), word(Node::none, "h9-z")});
+    *series::alloc_tail_cell(series_buffer(&inner)) = outer;  // inner holds outer: a cycle
+    context::bind(&outer, context::cell_of(node), true);
+
+    Cell* o = series_buffer(&outer)->cells();
+    EXPECT_EQ(Node(o[0].data1), node);
+    EXPECT_EQ(o[0].data3, 0u);
+    EXPECT_EQ(Node(o[2].data1), node);
+    EXPECT_EQ(int32_t(o[2].data3), -1);
+    EXPECT_EQ(context::get(&o[2]), context::owner_of(node));
+    EXPECT_EQ(Node(o[3].data1), Node::none);
+    EXPECT_EQ(series_buffer(&inner)->cells()[0].data3, 1u);
+    EXPECT_EQ(Node(series_buffer(&paren)->cells()[0].data1), node);
+}
+
+TEST(Context, CollectSetWordsAddsOnlyNewSetWords) {
+    Node node = context::create(1, false, false, nullptr, context::KIND_OBJECT);
+    Cell body = block_of({word(TYPE_SET_WORD, Node::none, "h9-p"), word(Node::none, "h9-q"),
+                          word(TYPE_SET_WORD, Node::none, "H9-P"), word(TYPE_SET_WORD, Node::none, "h9-r")});
+    EXPECT_TRUE(context::collect_set_words(context::cell_of(node), &body));
+    EXPECT_EQ(context::word_count(context::cell_of(node)), 2u);
+    EXPECT_FALSE(context::collect_set_words(context::cell_of(node), &body));
+    body.data1 = 99;
+    EXPECT_FALSE(context::collect_set_words(context::cell_of(node), &body));
+    EXPECT_EQ(body.data1, 4u);
+}
+
+struct Fired {
+    int count = 0;
+    uint32_t old_value = 0, new_value = 0;
+} fired;
+
+TEST(Context, OnChangeFiresOnlyForOwnersWithAnEventRecord) {
+    context::on_change_hook = [](const Cell*, const Cell*, const Cell* old_value, const Cell* new_value) {
+        fired.count++;
+        fired.old_value = old_value->data2;
+        fired.new_value = new_value->data2;
+    };
+    Node node = context::create(1, false, false, nullptr, context::KIND_OBJECT);
+    Cell w = word(node, "h9-watched");
+    Cell one = integer(1), two = integer(2);
+    context::set(&w, &one);
+    EXPECT_EQ(fired.count, 0);
+    context::owner_of(node)->data3 = 1;  // an event record
+    Cell* saved_top = stack::top;
+    context::set_in(&w, &two, context::cell_of(node), false);
+    EXPECT_EQ(fired.count, 0);
+    context::set(&w, &one);
+    EXPECT_EQ(fired.count, 1);
+    EXPECT_EQ(fired.old_value, 2u);
+    EXPECT_EQ(fired.new_value, 1u);
+    EXPECT_EQ(stack::top, saved_top);
+    context::on_change_hook = nullptr;
+}
+
+}  // namespace
+}  // namespace vek

@@ -1,0 +1,398 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "runtime/core/datatype.h"
+#include "runtime/datatypes/word/context.h"
+#include "runtime/datatypes/string/buffer.h"
+#include "runtime/datatypes/word/symbol.h"
+#include "runtime/datatypes/word/word.h"
+#include "runtime/actions/dispatch.h"
+#include "runtime/memory/manager.h"
+#include "runtime/core/raise.h"
+#include "runtime/core/root.h"
+#include "runtime/eval/stack.h"
+#include "runtime/core/system.h"
+#include "tests/unit/support/support.h"
+
+namespace vek {
+namespace {
+
+int32_t global_index_of(uint32_t symbol) {
+    return context::find_word(context::global_cell(), symbol, true);
+}
+
+TEST(WordMake, BindsToTheGlobalContextAddingTheSymbolWithAnUnsetValue) {
+    uint32_t symbol = symbol::make("h10-fresh-word");
+    ASSERT_EQ(global_index_of(symbol), -1);
+    Cell cell{CELL_NEW_LINE | TYPE_INTEGER, 0, 0, 0};
+    word::make_at(symbol, &cell);
+    EXPECT_EQ(cell.header, CELL_NEW_LINE | TYPE_WORD);  // flags kept
+    EXPECT_EQ(Node(cell.data1), context::global);
+    EXPECT_EQ(cell.data2, symbol);
+    EXPECT_EQ(int32_t(cell.data3), global_index_of(symbol));
+    EXPECT_EQ(cell_type(context::get(&cell)), TYPE_UNSET);
+}
+
+TEST(WordMake, ACaseVariantTakesTheIndexOfTheSpellingAlreadyThere) {
+    Cell lower{}, upper{};
+    word::make_at(symbol::make("h10-variant"), &lower);
+    word::make_at(symbol::make("H10-VARIANT"), &upper);
+    EXPECT_NE(upper.data2, lower.data2);
+    EXPECT_EQ(upper.data3, lower.data3);
+}
+
+TEST(WordMake, MakeInAndLoadInAppendBoundWords) {
+    Cell block{TYPE_BLOCK, 0, uint32_t(memory::alloc_cells(1)), 0};
+    word::make_in(&block, symbol::make("h10-a"));
+    Cell* loaded = word::load_in(&block, "h10-b");
+    SeriesBuffer* buffer = series_buffer(&block);
+    ASSERT_EQ(buffer->length(), 2u);
+    EXPECT_EQ(loaded, buffer->cells() + 1);
+    EXPECT_STREQ(symbol::get_c_string(buffer->cells()[0].data2), "h10-a");
+    EXPECT_STREQ(symbol::get_c_string(loaded->data2), "h10-b");
+    EXPECT_EQ(int32_t(loaded->data3), global_index_of(loaded->data2));
+}
+
+TEST(WordMake, FromCStringAnswersTheGlobalEntryOrItsRootCopyWhileBooting) {
+    bool saved = booting;
+    Cell* root_tail = series_buffer(&root::block)->cells_tail();
+    booting = true;
+    Cell* kept = word::from_cstring("h10-from-c");
+    EXPECT_EQ(kept, root_tail);
+    booting = false;
+    Cell* entry = word::from_cstring("h10-from-c");
+    EXPECT_NE(entry, kept);
+    EXPECT_EQ(std::memcmp(entry, kept, sizeof(Cell)), 0);
+    booting = saved;
+}
+
+TEST(WordMake, RefinementsInRootAreUnboundAndIssuesNeverResolve) {
+    Cell* r = word::from_cstring("h10-unused");  // interns nothing new for the refinement below
+    Cell* refinement = refinement::make_in_root("h10-unused");
+    EXPECT_EQ(cell_type(refinement), TYPE_REFINEMENT);
+    EXPECT_EQ(refinement->data1, 0u);
+    EXPECT_EQ(refinement->data2, r->data2);
+
+    bool saved = booting;
+    booting = false;
+    Cell* top = stack::top;
+    Cell* issue = issue::from_cstring("h10 issue");
+    EXPECT_EQ(issue, top);
+    EXPECT_EQ(stack::top, top + 1);
+    EXPECT_EQ(cell_type(issue), TYPE_ISSUE);
+    EXPECT_EQ(Node(issue->data1), context::global);
+    EXPECT_EQ(int32_t(issue->data3), -1);
+    EXPECT_EQ(global_index_of(issue->data2), -1);  // an issue adds no word
+    stack::top = top;
+    booting = saved;
+}
+
+// ---------------------------------------------------------------- actions
+
+// A word of the kind, bound to the global context.
+Cell word_of(uint32_t type, const char* name) {
+    Cell cell{};
+    word::make_at(symbol::make(name), &cell);
+    return *set_type(&cell, type);
+}
+
+Cell issue_of(const char* name) {
+    Cell cell{};
+    return *issue::make_at(&cell, name);
+}
+
+std::u32string text(const Cell& string) {
+    std::u32string out;
+    for (uint32_t i = 0; i < string::buffer_length(&string); ++i) out += char32_t(string::rs_abs_at(&string, i));
+    return out;
+}
+
+struct Written {
+    std::u32string text;
+    int32_t limit;
+};
+
+Written formed(const Cell& value, bool mold) {
+    Cell out{};
+    string::rs_make_at(&out, 16);
+    int32_t limit = mold ? word::mold(&value, &out, false, false, false, nullptr, 100, 0)
+                         : word::form(&value, &out, nullptr, 100);
+    return {text(out), limit};
+}
+
+TEST(WordText, EachKindMoldsWithItsMarkAndFormsBare) {
+    struct Case {
+        Cell value;
+        std::u32string mold;
+        std::u32string form;
+    } cases[] = {
+        {word_of(TYPE_WORD, "h4-a"), U"h4-a", U"h4-a"},
+        {word_of(TYPE_SET_WORD, "h4-a"), U"h4-a:", U"h4-a"},
+        {word_of(TYPE_LIT_WORD, "h4-b"), U"'h4-b", U"h4-b"},
+        {word_of(TYPE_GET_WORD, "h4-c"), U":h4-c", U"h4-c"},
+        {word_of(TYPE_REFINEMENT, "h4-d"), U"/h4-d", U"h4-d"},
+        {issue_of("h4-e"), U"#h4-e", U"h4-e"},
+        {issue_of("a b"), U"#a b", U"a b"},  // issue names are not checked
+        {word_of(TYPE_LIT_WORD, "h4-\xc3\xa9t\xc3\xa9"), U"'h4-\u00e9t\u00e9", U"h4-\u00e9t\u00e9"},
+        {word_of(TYPE_SET_WORD, "h4-\xe2\x82\xac"), U"h4-\u20ac:", U"h4-\u20ac"},  // a unit-2 name widens the output
+    };
+    for (const Case& c : cases) {
+        Written mold = formed(c.value, true);
+        Written form = formed(c.value, false);
+        EXPECT_EQ(mold.text, c.mold);
+        EXPECT_EQ(form.text, c.form);
+        EXPECT_EQ(mold.limit, 100 - int32_t(c.mold.size()));
+        EXPECT_EQ(form.limit, 100 - int32_t(c.form.size()));
+    }
+}
+
+TEST(WordText, MoldAppendsAfterWhatTheBufferHolds) {
+    Cell out{};
+    string::rs_make_at(&out, 4);
+    string::append_c_string(&out, "[");
+    Cell lit = word_of(TYPE_LIT_WORD, "h4-x");
+    Cell set = word_of(TYPE_SET_WORD, "h4-y");
+    int32_t limit = word::mold(&lit, &out, false, false, false, nullptr, 10, 0);
+    limit = word::mold(&set, &out, false, false, false, nullptr, limit, 0);
+    EXPECT_EQ(text(out), U"['h4-xh4-y:");
+    EXPECT_EQ(limit, 0);
+}
+
+constexpr int32_t NOT_COMPARABLE = -2;
+
+TEST(WordCompare, EqualityIgnoresKindAndCaseStrictnessWantsBoth) {
+    Cell lower = word_of(TYPE_WORD, "h4-abc");
+    Cell upper = word_of(TYPE_WORD, "H4-ABC");
+    Cell set = word_of(TYPE_SET_WORD, "h4-abc");
+    Cell lit = word_of(TYPE_LIT_WORD, "h4-abc");
+    Cell lit_upper = word_of(TYPE_LIT_WORD, "H4-ABC");
+    Cell other = word_of(TYPE_WORD, "h4-abd");
+    Cell unbound = lower;
+    unbound.data1 = 0;
+    struct Case {
+        const Cell* a;
+        const Cell* b;
+        int32_t op;
+        int32_t expected;
+    } cases[] = {
+        {&lower, &upper, actions::COMP_EQUAL, 0},
+        {&lower, &upper, actions::COMP_NOT_EQUAL, 0},  // 0: the two are equal
+        {&lower, &upper, actions::COMP_FIND, 0},
+        {&lower, &upper, actions::COMP_STRICT_EQUAL, 1},
+        {&lower, &other, actions::COMP_EQUAL, 1},
+        {&lower, &set, actions::COMP_EQUAL, 0},
+        {&lower, &set, actions::COMP_STRICT_EQUAL, 1},
+        {&lower, &lower, actions::COMP_STRICT_EQUAL, 0},
+        {&lower, &lower, actions::COMP_SAME, 0},
+        {&lower, &unbound, actions::COMP_SAME, 1},
+        {&lower, &upper, actions::COMP_SAME, 1},
+        {&lower, &set, actions::COMP_SAME, 1},
+        // 10: a word! and a lit-word! meet by exact symbol, other pairs as strict
+        {&lower, &lit, 10, 0},
+        {&lit, &lower, 10, 0},
+        {&lower, &lit_upper, 10, 1},
+        {&lower, &set, 10, 1},
+        {&lower, &upper, 10, 1},
+        // 11: by name, other pairs of one kind only
+        {&lower, &lit_upper, 11, 0},
+        {&lower, &upper, 11, 0},
+        {&lower, &set, 11, 1},
+        // orderings compare the names as text
+        {&lower, &other, actions::COMP_LESSER, -1},
+        {&other, &lower, actions::COMP_GREATER, 1},
+        {&upper, &set, actions::COMP_LESSER, 0},
+        {&upper, &lower, actions::COMP_CASE_SORT, -1},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(word::compare(c.a, c.b, c.op), c.expected)
+            << symbol::get_c_string(c.a->data2) << " op " << c.op << " " << symbol::get_c_string(c.b->data2);
+}
+
+TEST(WordCompare, IssuesCompareOnlyWithIssues) {
+    Cell word = word_of(TYPE_WORD, "h4-i");
+    Cell issue = issue_of("h4-i");
+    Cell same_issue = issue_of("H4-I");
+    const Cell integer{TYPE_INTEGER, 0, 5, 0};
+    for (int32_t op : {0, 1, 2, 3, 9, 12}) {
+        EXPECT_EQ(word::compare(&word, &issue, op), NOT_COMPARABLE) << op;
+        EXPECT_EQ(issue::compare(&issue, &word, op), NOT_COMPARABLE) << op;
+        EXPECT_EQ(word::compare(&word, &integer, op), NOT_COMPARABLE) << op;
+    }
+    EXPECT_EQ(issue::compare(&issue, &same_issue, actions::COMP_EQUAL), 0);
+    EXPECT_EQ(issue::compare(&issue, &same_issue, actions::COMP_STRICT_EQUAL), 1);
+    EXPECT_EQ(word::compare(&issue, &word, actions::COMP_EQUAL), 0);  // an issue's name meets any word
+}
+
+uint32_t code(Category category, uint32_t id) { return error_code(category, id); }
+
+TEST(WordTo, ConvertsIntoTheResultCellAndTakesTheRequestedType) {
+    Cell result{};
+    const Cell integer_type{TYPE_DATATYPE, TYPE_INTEGER, 0, 0};
+    word::to(&result, &integer_type, TYPE_WORD);
+    EXPECT_EQ(cell_type(&result), TYPE_WORD);
+    EXPECT_STREQ(symbol::get_c_string(result.data2), "integer!");
+    EXPECT_EQ(Node(result.data1), context::global);
+    EXPECT_EQ(int32_t(result.data3), global_index_of(result.data2));
+
+    const Cell yes{TYPE_LOGIC, 1, 0, 0}, no{TYPE_LOGIC, 0, 0, 0};
+    EXPECT_STREQ(symbol::get_c_string(word::to(&result, &yes, TYPE_LIT_WORD)->data2), "true");
+    EXPECT_EQ(cell_type(&result), TYPE_LIT_WORD);
+    EXPECT_STREQ(symbol::get_c_string(word::to(&result, &no, TYPE_WORD)->data2), "false");
+
+    Cell bound = word_of(TYPE_GET_WORD, "h4-kept");
+    bound.data1 = 0x1234;  // any binding is kept as it is
+    word::to(&result, &bound, TYPE_SET_WORD);
+    EXPECT_EQ(result.header, uint32_t(TYPE_SET_WORD));
+    EXPECT_EQ(result.data1, bound.data1);
+    EXPECT_EQ(result.data2, bound.data2);
+    EXPECT_EQ(result.data3, bound.data3);
+}
+
+TEST(WordTo, Errors) {
+    Cell result{};
+    const Cell integer{TYPE_INTEGER, 0, 12, 0};
+    const Cell none{TYPE_NONE, 0, 0, 0};
+    Cell issue = issue_of("h4-abc");
+    Cell refinement = word_of(TYPE_REFINEMENT, "h4-abc");
+    Cell number = issue_of("12");
+    uint32_t bad_to_arg = code(Category::script, err::bad_to_arg);
+    struct Case {
+        const Cell* spec;
+        uint32_t type;
+        uint32_t code;
+    } cases[] = {
+        {&integer, TYPE_WORD, bad_to_arg},
+        {&none, TYPE_SET_WORD, bad_to_arg},
+        {&number, TYPE_WORD, bad_to_arg},  // its name scans as an integer
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(test::raised([&] { word::to(&result, c.spec, c.type); }), c.code) << cell_type(c.spec);
+    EXPECT_EQ(test::raised([&] { issue::to(&result, &integer, TYPE_ISSUE); }), bad_to_arg);
+    // An issue's or refinement's name that scans as a word converts.
+    for (const Cell* named : {&issue, &refinement}) {
+        word::to(&result, named, TYPE_WORD);
+        EXPECT_STREQ(symbol::get_c_string(result.data2), "h4-abc");
+    }
+}
+
+TEST(IssueTo, TextNamesANewIssueWordsAreRetyped) {
+    Cell result{};
+    Cell text{};
+    string::rs_make_at(&text, 8);
+    string::append_c_string(&text, "xxa b");
+    text.data1 = 2;  // from the head on
+    issue::to(&result, &text, TYPE_ISSUE);
+    EXPECT_EQ(cell_type(&result), TYPE_ISSUE);
+    EXPECT_STREQ(symbol::get_c_string(result.data2), "a b");
+    EXPECT_EQ(Node(result.data1), context::global);
+    EXPECT_EQ(result.data3, WORD_UNRESOLVED);
+    EXPECT_EQ(global_index_of(result.data2), -1);
+
+    const Cell e_acute{TYPE_CHAR, 0, 0xE9, 0};
+    issue::to(&result, &e_acute, TYPE_ISSUE);
+    EXPECT_STREQ(symbol::get_c_string(result.data2), "\xc3\xa9");
+
+    Cell word = word_of(TYPE_LIT_WORD, "h4-w");
+    issue::to(&result, &word, TYPE_ISSUE);
+    EXPECT_EQ(result.header, uint32_t(TYPE_ISSUE));
+    EXPECT_EQ(result.data1, word.data1);
+    EXPECT_EQ(result.data2, word.data2);
+    EXPECT_EQ(result.data3, word.data3);  // binding kept
+
+    const Cell integer_type{TYPE_DATATYPE, TYPE_INTEGER, 0, 0};
+    issue::to(&result, &integer_type, TYPE_ISSUE);  // through the word kinds
+    EXPECT_EQ(cell_type(&result), TYPE_ISSUE);
+    EXPECT_STREQ(symbol::get_c_string(result.data2), "integer!");
+}
+
+// Runs an action that reads and writes the current call's first cell.
+Cell on_stack(void (*action)(), const Cell& argument) {
+    Cell* saved_arguments = stack::arguments;
+    Cell* saved_top = stack::top;
+    stack::arguments = stack::top;
+    stack::push(&argument);
+    action();
+    Cell result = *stack::arguments;
+    stack::arguments = saved_arguments;
+    stack::top = saved_top;
+    return result;
+}
+
+TEST(WordIndex, OneBasedPositionOrNoneWhenUnresolved) {
+    Cell bound = word_of(TYPE_WORD, "h4-indexed");
+    Cell result = on_stack(word::index_of, bound);
+    EXPECT_EQ(cell_type(&result), TYPE_INTEGER);
+    EXPECT_EQ(int32_t(result.data2), global_index_of(bound.data2) + 1);
+    bound.data3 = WORD_UNRESOLVED;
+    EXPECT_EQ(cell_type(&(result = on_stack(word::index_of, bound))), TYPE_NONE);
+}
+
+TEST(WordAccess, UnsetValuesAreRefused) {
+    Cell word = word_of(TYPE_WORD, "h4-never-set");
+    EXPECT_EQ(test::raised([&] { word::get(&word); }), code(Category::script, err::no_value));
+    EXPECT_EQ(cell_type(word::push_value(&word)), TYPE_UNSET);
+    stack::pop(1);
+
+    Cell* saved_arguments = stack::arguments;
+    Cell* saved_top = stack::top;
+    auto assign = [&](const Cell& value) {
+        stack::arguments = stack::top;
+        stack::push(&word);
+        stack::push(&value);
+        word::set_from_frame();
+    };
+    const Cell unset{TYPE_UNSET, 0, 0, 0};
+    EXPECT_EQ(test::raised([&] { assign(unset); }), code(Category::script, err::need_value));
+    const Cell seven{TYPE_INTEGER, 0, 7, 0};
+    assign(seven);
+    EXPECT_EQ(stack::arguments->data2, 7u);  // the value is the result
+    EXPECT_EQ(context::get(&word)->data2, 7u);
+    EXPECT_EQ(word::get(&word)->data2, 7u);
+    stack::arguments = saved_arguments;
+    stack::top = saved_top;
+}
+
+TEST(WordAccess, ByContextAndIndex) {
+    Node object = context::create(2, false, false, nullptr, context::KIND_OBJECT);
+    Cell field = word_of(TYPE_WORD, "h4-field");
+    int32_t index = context::add_word(context::cell_of(object), &field);
+    const Cell five{TYPE_INTEGER, 0, 5, 0};
+    Cell* stored = word::set_in(object, uint32_t(index), &five);
+    EXPECT_EQ(stored, word::get_in(object, uint32_t(index)));
+    EXPECT_EQ(stored->data2, 5u);
+    EXPECT_NE(word::entry_in(object, uint32_t(index))->header & context::WORD_ASSIGNED, 0u);
+    EXPECT_EQ(word::find_in_or_global(object, field.data2), word::entry_in(object, uint32_t(index)));
+    EXPECT_EQ(Node(word::find_in_or_global(object, symbol::make("h4-elsewhere"))->data1), context::global);
+
+    Cell* top = stack::top;
+    EXPECT_EQ(word::push_value_in(object, uint32_t(index))->data2, 5u);
+    Node idle = context::create(1, true, false, nullptr, context::KIND_FUNCTION);  // no call runs it
+    int32_t slot = context::add_word(context::cell_of(idle), &field);
+    EXPECT_EQ(test::raised([&] { word::push_value_in(idle, uint32_t(slot)); }),
+              code(Category::script, err::not_defined));
+    stack::top = top;
+}
+
+TEST(WordRegistration, KindsTakeWordActionsAndMoldTheirOwnWay) {
+    using datatype::action;
+    using datatype::as_action;
+    for (uint32_t type : {TYPE_SET_WORD, TYPE_LIT_WORD, TYPE_GET_WORD, TYPE_REFINEMENT, TYPE_ISSUE}) {
+        EXPECT_EQ(action(type, datatype::SLOT_FORM), as_action(word::form)) << type;
+        EXPECT_EQ(action(type, datatype::SLOT_MOLD), as_action(word::mold)) << type;
+    }
+    for (uint32_t type : {TYPE_WORD, TYPE_SET_WORD, TYPE_LIT_WORD, TYPE_GET_WORD, TYPE_REFINEMENT}) {
+        EXPECT_EQ(action(type, datatype::SLOT_TO), as_action(word::to)) << type;
+        EXPECT_EQ(action(type, datatype::SLOT_COMPARE), as_action(word::compare)) << type;
+    }
+    EXPECT_EQ(action(TYPE_GET_WORD, 34), as_action(word::index_of));
+    EXPECT_EQ(action(TYPE_REFINEMENT, 34), nullptr);
+    EXPECT_EQ(action(TYPE_ISSUE, 34), nullptr);
+    EXPECT_EQ(action(TYPE_ISSUE, datatype::SLOT_MAKE), as_action(issue::to));
+    EXPECT_EQ(action(TYPE_ISSUE, datatype::SLOT_COMPARE), as_action(issue::compare));
+    EXPECT_EQ(action(TYPE_WORD, datatype::SLOT_RANDOM), nullptr);
+}
+
+}  // namespace
+}  // namespace vek

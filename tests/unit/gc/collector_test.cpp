@@ -1,0 +1,239 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstring>
+#include <vector>
+
+#include "runtime/gc/collector.h"
+#include "runtime/datatypes/word/context.h"
+#include "runtime/datatypes/word/symbol.h"
+#include "runtime/datatypes/word/word.h"
+#include "runtime/tables/hash_table.h"
+#include "runtime/memory/manager.h"
+#include "runtime/tables/ownership.h"
+#include "runtime/memory/series.h"
+#include "tests/unit/support/manual_collection.h"
+
+namespace vek {
+namespace {
+
+using Collector = test::ManualCollectionTest;
+using test::collect_clean;
+
+[[gnu::noinline]] void make_garbage(uint32_t buffers) {
+    for (uint32_t i = 0; i < buffers; i++) memory::alloc_bytes(200);
+}
+
+Cell block_of(Node node) { return Cell{TYPE_BLOCK, 0, uint32_t(node), 0}; }
+
+Cell* append(Node block) { return series::alloc_tail_cell(node_buffer(block)); }
+
+Node string_node(const char* text) {
+    auto length = uint32_t(std::strlen(text));
+    Node node = memory::alloc_bytes(length);
+    SeriesBuffer* b = node_buffer(node);
+    std::memcpy(b->first(), text, length);
+    b->tail = b->offset + length;
+    return node;
+}
+
+std::string text_of(Node node) {
+    SeriesBuffer* b = node_buffer(node);
+    return std::string(reinterpret_cast<const char*>(b->first()), b->used_bytes());
+}
+
+uint64_t bytes_in_frames() {
+    uint64_t n = 0;
+    for (SeriesFrame* f = mem.series_first; f; f = region::at<SeriesFrame>(f->next))
+        n += f->free - region::off(f->area());
+    return n;
+}
+
+uint64_t nodes_in_use() {
+    uint64_t n = 0;
+    for (NodeFrame* f = mem.node_first; f; f = region::at<NodeFrame>(f->next)) n += f->used;
+    return n;
+}
+
+bool has_big_buffer_at(uint32_t offset) {
+    for (BigFrame* f = mem.big_first; f; f = region::at<BigFrame>(f->next))
+        if (uint32_t(region::off(f->buffer())) == offset) return true;
+    return false;
+}
+
+// A pointer to a buffer's header, into its area, or one past its area keeps
+// it in place; a buffer reached by its node alone slides over dead space.
+TEST_F(Collector, PointerOnTheStackPinsItsBufferWhileNodesLetBuffersMove) {
+    std::array<Node, 3> pinned_nodes;
+    std::array<std::byte*, 3> pointers;
+    for (uint32_t i = 0; i < pointers.size(); i++) {
+        make_garbage(20);
+        pinned_nodes[i] = string_node("held by a pointer");
+        SeriesBuffer* b = node_buffer(pinned_nodes[i]);
+        pointers[i] = i == 0 ? reinterpret_cast<std::byte*>(b) : i == 1 ? b->first() + 5 : b->area_end();
+    }
+    make_garbage(20);
+    Node moved = string_node("held by a node");
+    auto moved_at = uint32_t(region::off(node_buffer(moved)));
+    std::array<uint32_t, 3> places;
+    for (uint32_t i = 0; i < places.size(); i++) places[i] = uint32_t(region::off(node_buffer(pinned_nodes[i])));
+    collect_clean();
+
+    for (uint32_t i = 0; i < pointers.size(); i++) {
+        SCOPED_TRACE(i);
+        SeriesBuffer* b = node_buffer(pinned_nodes[i]);
+        EXPECT_EQ(uint32_t(region::off(b)), places[i]);
+        EXPECT_TRUE(pointers[i] >= reinterpret_cast<std::byte*>(b) && pointers[i] <= b->area_end());
+        EXPECT_EQ(text_of(pinned_nodes[i]), "held by a pointer");
+        EXPECT_FALSE(b->flags & (BUF_MARK | collector::BUF_PINNED));
+    }
+    EXPECT_EQ(pointers[1][0], std::byte{'b'});
+    EXPECT_NE(uint32_t(region::off(node_buffer(moved))), moved_at);
+    EXPECT_EQ(text_of(moved), "held by a node");
+}
+
+// Strings, integers and a nested block, all reached from one block cell held
+// in a local, with dead buffers before each of them.
+TEST_F(Collector, CompactionMovesLiveBuffersAndValuesReadTheSame) {
+    constexpr uint32_t ITEMS = 40;
+    make_garbage(10);
+    Cell outer = block_of(memory::alloc_cells(4));
+    std::vector<uint32_t> places;  // on the C++ heap, where the scan does not look
+    for (uint32_t i = 0; i < ITEMS; i++) {
+        make_garbage(3);
+        std::string text = "item " + std::to_string(i);
+        Node s = string_node(text.c_str());
+        places.push_back(uint32_t(region::off(node_buffer(s))));
+        *append(series_node(&outer)) = Cell{TYPE_STRING, 0, uint32_t(s), 0};
+        *append(series_node(&outer)) = Cell{TYPE_INTEGER, 0, i * 7, 0};
+    }
+    Node inner = memory::alloc_cells(1);
+    *append(inner) = Cell{TYPE_INTEGER, 0, 12345, 0};
+    *append(series_node(&outer)) = block_of(inner);
+    inner = Node::none;
+    collect_clean();
+
+    SeriesBuffer* b = series_buffer(&outer);
+    ASSERT_EQ(b->length(), 2 * ITEMS + 1);
+    uint32_t moved = 0;
+    for (uint32_t i = 0; i < ITEMS; i++) {
+        const Cell* s = b->cells() + 2 * i;
+        ASSERT_EQ(cell_type(s), uint32_t(TYPE_STRING));
+        EXPECT_EQ(text_of(series_node(s)), "item " + std::to_string(i));
+        EXPECT_EQ(node_buffer(series_node(s))->node, series_node(s));
+        EXPECT_EQ(b->cells()[2 * i + 1].data2, i * 7);
+        if (uint32_t(region::off(series_buffer(s))) != places[i]) moved++;
+    }
+    EXPECT_GT(moved, 0u);
+    const Cell* nested = b->cells() + 2 * ITEMS;
+    ASSERT_EQ(series_buffer(nested)->length(), 1u);
+    EXPECT_EQ(series_buffer(nested)->cells()[0].data2, 12345u);
+}
+
+[[gnu::noinline]] Node grow_and_abandon() {
+    Node node = string_node("grown");
+    memory::expand_series(node, node_buffer(node), 64);
+    return node;
+}
+
+TEST_F(Collector, BufferAbandonedByGrowthGoesWithoutFreeingANode) {
+    collect_clean();
+    uint64_t bytes = bytes_in_frames();
+    uint64_t nodes = nodes_in_use();
+    Node node = grow_and_abandon();
+    collect_clean();
+
+    EXPECT_EQ(text_of(node), "grown");
+    EXPECT_EQ(nodes_in_use(), nodes + 1);
+    EXPECT_EQ(bytes_in_frames(), bytes + sizeof(SeriesBuffer) + 64 + BUF_GAP);
+}
+
+[[gnu::noinline]] uint32_t make_unreachable_big() {
+    return uint32_t(region::off(node_buffer(memory::alloc_bytes(3u << 20))));
+}
+
+TEST_F(Collector, BigBufferIsReleasedOnceUnreachable) {
+    Cell kept = Cell{TYPE_BINARY, 0, uint32_t(memory::alloc_bytes(3u << 20)), 0};
+    uint32_t dropped = make_unreachable_big();
+    uint64_t total = mem.total;
+    ASSERT_TRUE(has_big_buffer_at(dropped));
+    collect_clean();
+
+    EXPECT_FALSE(has_big_buffer_at(dropped));
+    EXPECT_LE(mem.total, total - (3u << 20));
+    EXPECT_TRUE(has_big_buffer_at(uint32_t(region::off(series_buffer(&kept)))));
+    EXPECT_TRUE(series_buffer(&kept)->flags & BUF_BIG);
+}
+
+// Far deeper than a marking that recursed once per level could go.
+TEST_F(Collector, DeeplyNestedBlockSurvives) {
+    constexpr uint32_t DEPTH = 100000;
+    Cell top = block_of(memory::alloc_cells(1));
+    Node level = series_node(&top);
+    for (uint32_t i = 0; i < DEPTH; i++) {
+        *append(level) = Cell{TYPE_INTEGER, 0, i, 0};
+        Node deeper = memory::alloc_cells(2);
+        *append(level) = block_of(deeper);
+        level = deeper;
+    }
+    level = Node::none;
+    collect_clean();
+
+    const Cell* at = &top;
+    for (uint32_t i = 0; i < DEPTH; i++) {
+        SeriesBuffer* b = series_buffer(at);
+        ASSERT_EQ(b->length(), 2u) << i;
+        ASSERT_EQ(b->cells()[0].data2, i);
+        at = b->cells() + 1;
+    }
+}
+
+Node hooked = Node::none;
+void mark_hooked() { collector::mark_node(hooked); }
+
+[[gnu::noinline]] void hook_a_string() {
+    hooked = string_node("rooted by a hook");
+    collector::add_mark_hook(mark_hooked);
+}
+
+TEST_F(Collector, MarkHooksKeepTheirRoots) {
+    hook_a_string();
+    collect_clean();
+    EXPECT_EQ(text_of(hooked), "rooted by a hook");
+
+    uint64_t nodes = nodes_in_use();
+    collector::remove_mark_hook(mark_hooked);
+    collect_clean();
+    EXPECT_EQ(nodes_in_use(), nodes - 1);
+    hooked = Node::none;
+}
+
+[[gnu::noinline]] void own_a_dropped_block(const Cell* owner, const Cell* field) {
+    Cell block = block_of(memory::alloc_cells(1));
+    ownership::set_owner(&block, owner, field);
+}
+
+// The owner table does not keep what it names: the record of a series that
+// died goes, the record of one still reachable stays with its cells intact.
+TEST_F(Collector, OwnerRecordsDieWithTheirSeries) {
+    Cell owner{TYPE_OBJECT, uint32_t(context::create(1, false, false, nullptr, context::KIND_OBJECT)), 0, 0};
+    Cell field{};
+    word::make_at(symbol::make("field"), &field);
+    Cell kept = block_of(memory::alloc_cells(1));
+    ownership::set_owner(&kept, &owner, &field);
+    collect_clean();
+    int32_t records = hash_table::record(ownership::table)->size;
+
+    own_a_dropped_block(&owner, &field);
+    EXPECT_EQ(hash_table::record(ownership::table)->size, records + 1);
+    collect_clean();
+
+    EXPECT_EQ(hash_table::record(ownership::table)->size, records);
+    const Cell* record = ownership::owner_of(series_node(&kept));
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(record[0].data1, owner.data1);
+    EXPECT_EQ(record[1].data2, field.data2);
+}
+
+}  // namespace
+}  // namespace vek

@@ -1,0 +1,96 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "runtime/memory/manager.h"
+#include "runtime/memory/region.h"
+#include "runtime/memory/series.h"
+
+using namespace vek;
+
+namespace {
+
+class Series : public ::testing::Test {};
+
+Cell integer(uint32_t n) { return Cell{TYPE_INTEGER, 0, n, 0}; }
+
+// A full buffer whose head starts mid-area: the append moves the used cells
+// to the start of a buffer twice the size, and the old one is abandoned.
+TEST_F(Series, AppendToFullBufferDoublesAndMovesUsedCellsToTheStart) {
+    Node node = memory::alloc_series(4, 16, -1);  // 64 bytes, head at 32
+    SeriesBuffer* old = node_buffer(node);
+    constexpr uint32_t TYPE_BIT = 0x00000200;
+    old->flags |= BUF_OWNED | TYPE_BIT;
+    for (uint32_t i = 0; i < 2; i++) *series::alloc_tail_cell(old) = integer(i);
+    ASSERT_EQ(old->last(), old->area_end());
+
+    Cell* c = series::alloc_tail_cell(old);
+    EXPECT_EQ(c->header, uint32_t(TYPE_UNSET));
+    SeriesBuffer* b = node_buffer(node);
+    ASSERT_NE(b, old);
+    EXPECT_EQ(b->capacity, 128u);
+    EXPECT_EQ(b->first(), b->area());
+    EXPECT_EQ(b->length(), 3u);
+    EXPECT_EQ(c, b->cells() + 2);
+    EXPECT_EQ(b->cells()[0].data2, 0u);
+    EXPECT_EQ(b->cells()[1].data2, 1u);
+    EXPECT_EQ(b->node, node);
+    // Owner and type bits travel; the middle-start bit belonged to the old allocation.
+    EXPECT_EQ(b->flags, 16u | BUF_KIND_CELLS | BUF_OWNED | TYPE_BIT | BUF_USED | BUF_CREATED);
+    EXPECT_EQ(old->node, Node::none);
+    EXPECT_FALSE(old->flags & BUF_USED);
+}
+
+TEST_F(Series, AppendsKeepDoubling) {
+    Node node = memory::alloc_cells(1);
+    for (uint32_t i = 0; i < 100; i++) *series::alloc_tail_cell(node_buffer(node)) = integer(i);
+    SeriesBuffer* b = node_buffer(node);
+    EXPECT_EQ(b->capacity, 128u * 16);
+    ASSERT_EQ(b->length(), 100u);
+    for (uint32_t i = 0; i < 100; i++) ASSERT_EQ(b->cells()[i].data2, i);
+}
+
+TEST_F(Series, ReserveTailGrowsByTheLargerOfTwiceCapacityAndTwiceRequest) {
+    struct Case { uint32_t used, n, capacity_after; };
+    Case cases[] = {
+        {0, 8, 16},    // fits: no move
+        {8, 12, 32},   // twice the capacity
+        {0, 40, 80},   // more than the whole capacity: twice the request
+        {16, 17, 48},  // twice the request, rounded up to 16
+    };
+    for (const Case& c : cases) {
+        Node node = memory::alloc_bytes(16);
+        SeriesBuffer* b = node_buffer(node);
+        std::memset(b->first(), 'x', c.used);
+        b->tail = b->tail + c.used;
+        std::byte* old_tail = series::reserve_tail(b, c.n);
+        b = node_buffer(node);
+        EXPECT_EQ(b->capacity, c.capacity_after) << c.used << "+" << c.n;
+        EXPECT_EQ(old_tail, b->first() + c.used) << c.used << "+" << c.n;
+        EXPECT_EQ(b->used_bytes(), c.used + c.n) << c.used << "+" << c.n;
+        if (c.used) {
+            EXPECT_EQ(b->first()[c.used - 1], std::byte{'x'});
+        }
+    }
+}
+
+TEST_F(Series, CopyPartTakesUnitAndTypeBitsButNotOwner) {
+    Node source = memory::alloc_units(8, 2);
+    SeriesBuffer* s = node_buffer(source);
+    const uint16_t text[] = {'a', 'b', 'c', 'd'};
+    std::memcpy(s->first(), text, sizeof text);
+    s->tail = s->tail + sizeof text;
+    constexpr uint32_t TYPE_BIT = 0x00000400;
+    s->flags |= BUF_OWNED | TYPE_BIT;
+
+    struct Case { uint32_t start, count; };
+    for (Case c : {Case{0, 0}, Case{1, 2}, Case{0, 4}}) {
+        SeriesBuffer* copy = node_buffer(series::copy_part(source, c.start, c.count));
+        EXPECT_EQ(copy->flags, 2u | TYPE_BIT | BUF_USED | BUF_CREATED) << c.start << "," << c.count;
+        EXPECT_EQ(copy->length(), c.count);
+        EXPECT_GE(copy->capacity, 16u);
+        EXPECT_EQ(std::memcmp(copy->first(), text + c.start, c.count * 2), 0);
+    }
+}
+
+}  // namespace

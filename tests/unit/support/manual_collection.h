@@ -1,0 +1,47 @@
+// A fixture for tests that inspect what the collector keeps and frees.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+
+#include "runtime/gc/collector.h"
+#include "runtime/memory/manager.h"
+
+namespace vek::test {
+
+// Each test builds the layout it inspects, so nothing collects behind its
+// back: allocation may not start the collector, and only collect() does.
+class ManualCollectionTest : public testing::Test {
+protected:
+    void SetUp() override {
+        memory::collector_enabled = false;
+        memory::torture_interval = 0;
+    }
+    void TearDown() override { memory::torture_interval = saved_torture_; }
+
+private:
+    uint32_t saved_torture_ = memory::torture_interval;
+};
+
+// Dead stack slots below the caller may still hold copies of what a test
+// dropped; this overwrites them.
+[[gnu::noinline]] inline void scrub_stack() {
+    volatile std::byte junk[32 * 1024];
+    for (auto& b : junk) b = std::byte{0};
+}
+
+[[gnu::noinline]] inline void collect_clean() {
+    scrub_stack();
+    collector::collect();
+}
+
+// A collection that sees only the precise roots, for tests that hold all
+// they keep there and expect the rest to be freed.
+inline void collect_precisely() {
+    collector::scan_stack = false;
+    collector::collect();
+    collector::scan_stack = true;
+}
+
+}  // namespace vek::test

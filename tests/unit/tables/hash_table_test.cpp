@@ -1,0 +1,575 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "runtime/tables/murmur.h"
+#include "runtime/tables/hash_table.h"
+#include "runtime/tables/hash_table_layout.h"
+#include "runtime/io/random.h"
+#include "runtime/memory/manager.h"
+
+namespace vek::hash_table {
+namespace {
+
+// ---------------------------------------------------------------- cells
+
+Cell integer(int32_t v) { return Cell{TYPE_INTEGER, 0, uint32_t(v), 0}; }
+
+Cell text(std::u32string_view code_points, uint32_t unit = 1) {
+    Node node = memory::alloc_units(uint32_t(code_points.size()), unit);
+    SeriesBuffer* b = node_buffer(node);
+    for (size_t i = 0; i < code_points.size(); i++) {
+        uint32_t cp = code_points[i];
+        std::memcpy(b->first() + i * unit, &cp, unit);  // little-endian: the low bytes
+    }
+    b->tail = b->offset + uint32_t(code_points.size() * unit);
+    return Cell{TYPE_STRING, 0, uint32_t(node), 0};
+}
+
+Cell word(uint32_t symbol, uint32_t type = TYPE_WORD) { return Cell{type, 0, symbol, 0}; }
+
+// ---------------------------------------------------------------- blocks
+
+Node block_of(std::initializer_list<Cell> cells) {
+    Node block = memory::alloc_cells(uint32_t(cells.size()));
+    for (const Cell& c : cells) *series::alloc_tail_cell(node_buffer(block)) = c;
+    return block;
+}
+
+Cell block_value(Node block, uint32_t head = 0) { return Cell{TYPE_BLOCK, head, uint32_t(block), 0}; }
+
+Cell* at(Node block, uint32_t pos) { return node_buffer(block)->cells() + pos; }
+uint32_t length_of(Node block) { return node_buffer(block)->length(); }
+
+Cell* append(Node block, Cell c) {
+    Cell* cell = series::alloc_tail_cell(node_buffer(block));
+    *cell = c;
+    return cell;
+}
+
+// Opens a cell at pos, as an insertion into a hash! block does.
+void insert_at(Node block, uint32_t pos, Cell c) {
+    append(block, c);
+    Cell* cells = at(block, 0);
+    std::memmove(cells + pos + 1, cells + pos, (length_of(block) - 1 - pos) * sizeof(Cell));
+    cells[pos] = c;
+}
+
+void remove_at(Node block, uint32_t pos) {
+    SeriesBuffer* b = node_buffer(block);
+    Cell* cells = b->cells();
+    std::memmove(cells + pos, cells + pos + 1, (b->length() - pos - 1) * sizeof(Cell));
+    b->tail = Off(uint32_t(b->tail) - sizeof(Cell));
+}
+
+// ---------------------------------------------------------------- lookups
+
+struct Query {
+    int32_t head = 0, skip = 1;
+    int op = OP_EQUAL;
+    bool last = false, reverse = false;
+};
+
+// Position of the cell found, or -1.
+int64_t where(Node table, const Cell& key, Query q = {}) {
+    Cell* hit = find(table, &key, q.head, q.skip, q.op, q.last, q.reverse);
+    return hit ? hit - node_buffer(record(table)->block)->cells() : -1;
+}
+
+uint32_t buckets_in(Node table) { return record(table)->bucket_count; }
+
+bool all_buckets_empty(Node table) {
+    const uint32_t* flags = layout::flag_words(record(table));
+    for (uint32_t b = 0; b < buckets_in(table); b++)
+        if (layout::flag(flags, b) != layout::FLAG_EMPTY) return false;
+    return true;
+}
+
+// The hooks are process-wide: every test leaves them as it found them. The
+// tables here hold made-up symbol ids, so they compare with the table's own
+// default rather than through the datatypes.
+class Tables : public testing::Test {
+protected:
+    void SetUp() override { compare_hook = default_compare; }
+    void TearDown() override {
+        compare_hook = saved_compare_;
+        normalize_key_hook = saved_normalize_;
+        hash::resolve_symbol = saved_resolve_;
+    }
+
+private:
+    bool (*saved_compare_)(const Cell*, const Cell*, int) = compare_hook;
+    void (*saved_normalize_)(Cell*) = normalize_key_hook;
+    uint32_t (*saved_resolve_)(uint32_t) = hash::resolve_symbol;
+};
+
+// Symbols 1001-1099 are case variants of 1-99.
+uint32_t variants_resolve(uint32_t id) { return id > 1000 ? id - 1000 : id; }
+
+void words_to_set_words(Cell* key) {
+    if (cell_type(key) >= TYPE_WORD && cell_type(key) <= TYPE_GET_WORD) set_type(key, TYPE_SET_WORD);
+}
+
+// ---------------------------------------------------------------- hashing
+
+TEST(Hash, Murmur3MatchesTheReferenceVectors) {
+    uint32_t saved = hash_seed;
+    struct Case {
+        uint32_t seed;
+        std::string_view bytes;
+        uint32_t hash;
+    } cases[] = {
+        {0, "", 0},
+        {1, "", 0x514E28B7u},
+        {0, "hello", 0x248BFA47u},
+        {0, "The quick brown fox jumps over the lazy dog", 0x2E4FF723u},
+        {random::HASH_SEED, "hello", 0xB7D9BED1u},
+    };
+    for (const Case& c : cases) {
+        hash_seed = c.seed;
+        EXPECT_EQ(hash::murmur3(c.bytes.data(), c.bytes.size()), c.hash) << c.bytes << " seed " << c.seed;
+    }
+    hash_seed = saved;
+    EXPECT_EQ(hash::mix(0), 0u);
+    EXPECT_EQ(hash::mix(1), 0x514E28B7u) << "the finaliser alone, as murmur3 of nothing with seed 1";
+}
+
+TEST(Hash, StringsHashTheirCodePointsAsWordsFoldedToUpperCase) {
+    const uint32_t upper[] = {U'A', U'B', 0x00C9};  // "ABÉ"
+    uint32_t expected = hash::murmur3(upper, sizeof upper);
+    for (uint32_t unit : {1u, 2u, 4u}) {
+        Cell lower = text(U"ab\u00E9", unit);
+        EXPECT_EQ(hash::value(&lower, false), expected) << "unit " << unit;
+        EXPECT_NE(hash::value(&lower, true), expected) << "case-sensitive keeps the case";
+    }
+    Cell tail = text(U"xAB\u00C9");
+    tail.data1 = 1;  // hashed from the head
+    EXPECT_EQ(hash::value(&tail, false), expected);
+}
+
+TEST(Hash, FixedRulesForUnsetNoneMoneyAndSymbols) {
+    Cell unset{TYPE_UNSET, 7, 7, 7}, none{TYPE_NONE, 7, 7, 7};
+    EXPECT_EQ(hash::value(&unset, false), uint32_t(-2));
+    EXPECT_EQ(hash::value(&none, false), uint32_t(-1));
+    Cell i = integer(42);
+    EXPECT_EQ(hash::value(&i, false), hash::mix(42));
+
+    constexpr uint32_t SIGN = 1u << 14;
+    Cell money{TYPE_MONEY, 1, 2, 3}, flagged{TYPE_MONEY | 0x00A00000u, 1, 2, 3}, negative{TYPE_MONEY | SIGN, 1, 2, 3};
+    EXPECT_EQ(hash::value(&money, false), hash::value(&flagged, false));
+    EXPECT_NE(hash::value(&money, false), hash::value(&negative, false));
+
+    // Only ASCII letters fold in symbol names.
+    EXPECT_EQ(hash::symbol_name("Hello", 5), hash::murmur3("hello", 5));
+    EXPECT_NE(hash::symbol_name("\xC3\x89", 2), hash::symbol_name("\xC3\xA9", 2));
+}
+
+TEST_F(Tables, WordCaseVariantsHashAlike) {
+    hash::resolve_symbol = variants_resolve;
+    Cell lower = word(5), upper = word(1005, TYPE_SET_WORD);
+    EXPECT_EQ(hash::value(&lower, false), hash::value(&upper, false));
+}
+
+// ---------------------------------------------------------------- sizing
+
+TEST_F(Tables, SizingFollowsTheLoadFactor) {
+    struct Case {
+        uint32_t size;
+        int32_t kind;
+        uint32_t buckets;
+        int32_t upper;
+    } cases[] = {
+        {0, KIND_VALUES, 8, 6},     {3, KIND_MAP, 8, 6},        {4, KIND_RECORDS, 8, 6},
+        {10, KIND_MAP, 16, 12},     {1000, KIND_VALUES, 2048, 1576},
+        {4000, KIND_WORDS, 16384, 12615},  // a large word table is doubled first
+    };
+    for (const Case& c : cases) {
+        Node t = make(c.size, nullptr, c.kind, 0);
+        EXPECT_EQ(buckets_in(t), c.buckets) << c.size;
+        EXPECT_EQ(record(t)->upper_bound, c.upper) << c.size;
+        EXPECT_EQ(record(t)->size, 0);
+        EXPECT_TRUE(all_buckets_empty(t));
+        EXPECT_NE(node_buffer(t)->flags & BUF_KIND_HASH, 0u);
+        EXPECT_EQ(node_buffer(t)->used_bytes(), sizeof(Record));
+    }
+}
+
+// ---------------------------------------------------------------- hash! (kind 0)
+
+TEST_F(Tables, ValuesIndexGrowsAndKeepsEveryCell) {
+    Node block = block_of({});
+    Cell value = block_value(block);
+    Node t = make(0, &value, KIND_VALUES, 0);
+    bool rebuilt = false;
+    for (int32_t i = 0; i < 2000; i++) {
+        int result;
+        put_star(t, append(block, integer(i % 700)), &result);
+        rebuilt |= result == PUT_REBUILT;
+    }
+    EXPECT_TRUE(rebuilt);
+    EXPECT_GE(buckets_in(t), 1024u);
+    EXPECT_EQ(record(t)->size, 700) << "equal keys count once";
+    for (int32_t v = 0; v < 700; v++) {
+        ASSERT_EQ(where(t, integer(v)), v);
+        ASSERT_EQ(where(t, integer(v), {.last = true}), v < 600 ? v + 1400 : v + 700);
+        ASSERT_EQ(where(t, integer(v), {.head = v + 1}), v + 700);
+    }
+    EXPECT_EQ(where(t, integer(700)), -1);
+}
+
+TEST_F(Tables, MakeIndexesFromTheHeadOfTheValue) {
+    Node block = block_of({integer(1), integer(2), integer(3)});
+    Cell value = block_value(block, 1);
+    Node t = make(3, &value, KIND_VALUES, 0);
+    EXPECT_EQ(where(t, integer(1)), -1);
+    EXPECT_EQ(where(t, integer(3)), 2);
+}
+
+TEST_F(Tables, EqualKeysShareOneChain) {
+    Node block = block_of({text(U"abc"), text(U"x"), text(U"ABC"), text(U"abc"), text(U"Abc")});
+    Cell value = block_value(block);
+    Node t = make(5, &value, KIND_VALUES, 0);
+    EXPECT_EQ(record(t)->size, 2);
+    Cell abc = text(U"abc"), caps = text(U"ABC");
+    struct Case {
+        const Cell& key;
+        Query query;
+        int64_t found;
+    } cases[] = {
+        {abc, {}, 0},
+        {abc, {.head = 1}, 2},
+        {caps, {.op = OP_STRICT_EQUAL}, 2},
+        {abc, {.head = 1, .op = OP_STRICT_EQUAL}, 3},
+        {abc, {.last = true}, 4},
+        {abc, {.head = 4, .reverse = true}, 3},
+        {abc, {.head = 2, .reverse = true}, 0},
+        {abc, {.head = 1, .skip = 2}, 3},
+        {abc, {.head = 5}, -1},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(where(t, c.key, c.query), c.found)
+            << "head " << c.query.head << " skip " << c.query.skip << " op " << c.query.op;
+
+    remove_cell(t, at(block, 0));
+    EXPECT_EQ(where(t, abc), 2);
+    EXPECT_EQ(record(t)->size, 2) << "the chain keeps members";
+    for (uint32_t pos : {2u, 3u, 4u}) remove_cell(t, at(block, pos));
+    EXPECT_EQ(where(t, abc), -1);
+    EXPECT_EQ(record(t)->size, 1);
+    EXPECT_EQ(where(t, text(U"X")), 1);
+
+    put(t, at(block, 3));
+    EXPECT_EQ(where(t, caps), 3) << "re-inserted after removal";
+    EXPECT_EQ(record(t)->size, 2);
+}
+
+TEST_F(Tables, InsertionAndRemovalShiftStoredPositions) {
+    Node block = block_of({integer(10), integer(20), integer(30), integer(20), integer(40)});
+    Cell value = block_value(block);
+    Node t = make(5, &value, KIND_VALUES, 0);
+
+    insert_at(block, 1, integer(99));
+    ASSERT_EQ(shift_indexes(t, 1, 1, 4, true), 0);
+    put(t, at(block, 1));
+    struct Case {
+        int32_t key, head;
+        int64_t found;
+    };
+    for (Case c : {Case{10, 0, 0}, {99, 0, 1}, {20, 0, 2}, {20, 3, 4}, {30, 0, 3}, {40, 0, 5}})
+        EXPECT_EQ(where(t, integer(c.key), {.head = c.head}), c.found) << c.key << " after insertion";
+
+    remove_at(block, 3);  // 30
+    ASSERT_EQ(shift_indexes(t, -1, 4, 2, true), 0);
+    for (Case c : {Case{30, 0, -1}, {20, 0, 2}, {20, 3, 3}, {40, 0, 4}, {10, 0, 0}})
+        EXPECT_EQ(where(t, integer(c.key), {.head = c.head}), c.found) << c.key << " after removal";
+    EXPECT_EQ(record(t)->size, 4);
+
+    remove_at(block, 2);  // the first 20: its chain keeps the other
+    ASSERT_EQ(shift_indexes(t, -1, 3, 2, true), 0);
+    EXPECT_EQ(where(t, integer(20)), 2);
+    EXPECT_EQ(where(t, integer(40)), 3);
+    EXPECT_EQ(where(t, integer(20), {.head = 3}), -1);
+
+    EXPECT_EQ(shift_indexes(t, 1, 0, SHIFT_LIMIT + 1, true), 1) << "the caller rebuilds instead";
+    EXPECT_EQ(where(t, integer(40)), 3);
+}
+
+TEST_F(Tables, ChurnDoesNotGrowTheValuesIndex) {
+    Node block = block_of({});
+    Cell value = block_value(block);
+    Node t = make(8, &value, KIND_VALUES, 0);
+    for (int32_t i = 0; i < 8; i++) put(t, append(block, integer(i)));
+    for (int32_t i = 8; i < 5000; i++) {
+        ASSERT_EQ(shift_indexes(t, -1, 1, length_of(block) - 1, true), 0);
+        remove_at(block, 0);
+        put(t, append(block, integer(i)));
+    }
+    EXPECT_LE(buckets_in(t), 32u);
+    for (int32_t i = 4992; i < 5000; i++) EXPECT_EQ(where(t, integer(i)), i - 4992);
+    EXPECT_EQ(where(t, integer(4991)), -1);
+}
+
+TEST_F(Tables, MovedRunsKeepTheirKeys) {
+    // Equal values, so that chains take part in the move.
+    Node block = block_of({integer(7), integer(8), integer(7), integer(9), integer(7), integer(8)});
+    Cell value = block_value(block);
+    Node t = make(6, &value, KIND_VALUES, 0);
+    auto positions_of = [&](int32_t v) {
+        std::string found;
+        for (int64_t p = where(t, integer(v)); p >= 0; p = where(t, integer(v), {.head = int32_t(p + 1)}))
+            found += std::to_string(p);
+        return found;
+    };
+    auto rearrange = [&](std::initializer_list<int32_t> values) {
+        Cell* cells = at(block, 0);
+        int i = 0;
+        for (int32_t v : values) cells[i++] = integer(v);
+    };
+
+    // The run at 1-2 (8 7) moves forward to end at 4: 7 9 7 8 7 8.
+    move_indexes(t, 4, 1, 2);
+    rearrange({7, 9, 7, 8, 7, 8});
+    EXPECT_EQ(positions_of(7), "024");
+    EXPECT_EQ(positions_of(8), "35");
+    EXPECT_EQ(positions_of(9), "1");
+
+    // The run at 3-5 (8 7 8) moves back to start at 0: 8 7 8 7 9 7.
+    move_indexes(t, 0, 3, 3);
+    rearrange({8, 7, 8, 7, 9, 7});
+    EXPECT_EQ(positions_of(7), "135");
+    EXPECT_EQ(positions_of(8), "02");
+    EXPECT_EQ(positions_of(9), "4");
+
+    move_indexes(t, 1, 0, 3);  // inside the run: nothing happens
+    EXPECT_EQ(positions_of(8), "02");
+}
+
+TEST_F(Tables, RemovingTheWholeRangeEmptiesTheIndex) {
+    Node block = block_of({integer(1), integer(2), integer(2), integer(3)});
+    Cell value = block_value(block);
+    Node t = make(4, &value, KIND_VALUES, 0);
+    remove_range(t, 1, 2);
+    EXPECT_EQ(where(t, integer(2)), -1);
+    EXPECT_EQ(where(t, integer(3)), 3);
+    remove_range(t, 0, 100);
+    EXPECT_EQ(record(t)->size, 0);
+    EXPECT_EQ(record(t)->occupied, 0);
+    EXPECT_TRUE(all_buckets_empty(t));
+    put(t, at(block, 3));
+    EXPECT_EQ(where(t, integer(3)), 3);
+    EXPECT_EQ(where(t, integer(1)), -1);
+}
+
+TEST_F(Tables, CopiesHaveChainsOfTheirOwn) {
+    Node block = block_of({integer(5), integer(5), integer(6)});
+    Cell value = block_value(block);
+    Node t = make(3, &value, KIND_VALUES, 0);
+    Node twin_block = memory::copy_series(node_buffer(block));
+    Node twin = copy(t, twin_block);
+    EXPECT_EQ(record(twin)->block, twin_block);
+    remove_cell(twin, at(twin_block, 0));
+    EXPECT_EQ(where(twin, integer(5)), 1);
+    EXPECT_EQ(where(t, integer(5)), 0) << "the original keeps its chain";
+    remove_cell(t, at(block, 2));
+    EXPECT_EQ(where(twin, integer(6)), 2);
+}
+
+TEST_F(Tables, ClearEmptiesTableAndBlock) {
+    Node block = block_of({integer(1), integer(1)});
+    Cell value = block_value(block);
+    Node t = make(2, &value, KIND_VALUES, 0);
+    clear(t);
+    EXPECT_EQ(length_of(block), 0u);
+    EXPECT_TRUE(all_buckets_empty(t));
+    put(t, append(block, integer(4)));
+    EXPECT_EQ(where(t, integer(4)), 0);
+    EXPECT_EQ(record(t)->size, 1);
+}
+
+// ---------------------------------------------------------------- map! (kind 1)
+
+TEST_F(Tables, MapPairsLaterValueWins) {
+    Node block = block_of({integer(1), integer(100), integer(2), integer(200), integer(1), integer(300)});
+    Cell value = block_value(block);
+    Node t = make(6, &value, KIND_MAP, 0);
+    EXPECT_EQ(length_of(block), 4u);
+    EXPECT_EQ(record(t)->size, 2);
+    EXPECT_EQ(where(t, integer(1)), 0);
+    EXPECT_EQ(at(block, 1)->data2, 300u);
+
+    remove_cell(t, at(block, 0));
+    EXPECT_EQ(at(block, 1)->header, 0u);
+    EXPECT_EQ(record(t)->size, 1);
+    EXPECT_EQ(where(t, integer(1)), 0) << "a removed entry is still found";
+
+    append(block, integer(1));
+    append(block, integer(400));
+    reindex(t, 4, 2);
+    EXPECT_EQ(length_of(block), 4u);
+    EXPECT_EQ(at(block, 1)->data2, 400u);
+    EXPECT_EQ(record(t)->size, 2) << "the entry came back";
+}
+
+TEST_F(Tables, MapFindsWordKeysAsSetWords) {
+    normalize_key_hook = words_to_set_words;
+    hash::resolve_symbol = variants_resolve;
+    Node block = block_of({word(1), integer(10), word(2, TYPE_SET_WORD), integer(20)});
+    Cell value = block_value(block);
+    Node t = make(4, &value, KIND_MAP, 0);
+    EXPECT_EQ(cell_type(at(block, 0)), TYPE_SET_WORD);
+    EXPECT_EQ(where(t, word(1, TYPE_GET_WORD)), 0);
+    EXPECT_EQ(where(t, word(2, TYPE_LIT_WORD)), 2);
+    EXPECT_EQ(where(t, word(1001)), 0) << "a case variant";
+    EXPECT_EQ(where(t, word(1001), {.op = OP_STRICT_EQUAL}), -1);
+    EXPECT_EQ(where(t, word(1, TYPE_REFINEMENT)), -1) << "another datatype";
+}
+
+TEST_F(Tables, MapGrowsAndKeepsItsPairs) {
+    Node block = block_of({});
+    for (int32_t i = 0; i < 1000; i++) {
+        append(block, integer(i * 7));
+        append(block, integer(i));
+    }
+    Cell value = block_value(block);
+    Node t = make(4, &value, KIND_MAP, 0);  // too small: grows while indexing
+    EXPECT_GE(buckets_in(t), 2048u);
+    EXPECT_EQ(record(t)->size, 1000);
+    for (int32_t i = 0; i < 1000; i++) {
+        int64_t p = where(t, integer(i * 7));
+        ASSERT_EQ(p, 2 * i);
+        ASSERT_EQ(at(block, uint32_t(p) + 1)->data2, uint32_t(i));
+    }
+}
+
+TEST_F(Tables, FindNextWalksEqualEntriesOfAProbe) {
+    Node block = block_of({integer(3), integer(3), integer(4)});
+    Cell value = block_value(block);
+    Node t = make(3, &value, KIND_VALUES, 0);
+    int32_t bucket = -1;
+    uint32_t step = 0;
+    Cell three = integer(3);
+    EXPECT_EQ(find_next(t, &three, &bucket, &step), at(block, 0));
+    EXPECT_EQ(find_next(t, &three, &bucket, &step), nullptr) << "one bucket holds both";
+}
+
+// ---------------------------------------------------------------- kind 2
+
+TEST_F(Tables, SymbolsInternWithCaseVariants) {
+    Node symbols = block_of({});
+    Cell value = block_value(symbols);
+    Node t = make(4, &value, KIND_WORDS, 0);
+    uint32_t hello = find_symbol(t, "hello", 5, false);
+    EXPECT_EQ(hello, 1u);
+    EXPECT_EQ(find_symbol(t, "hello", 5, false), hello);
+    EXPECT_EQ(length_of(symbols), 1u);
+    Cell* cell = at(symbols, 0);
+    EXPECT_EQ(cell_type(cell), uint32_t(TYPE_SYMBOL));
+    EXPECT_EQ(cell->data1, UINT32_MAX) << "canonical";
+    SeriesBuffer* name = node_buffer(Node(cell->data3));
+    EXPECT_EQ(name->used_bytes(), 5u);
+    EXPECT_EQ(std::memcmp(name->first(), "hello\0", 6), 0);
+
+    uint32_t capital = find_symbol(t, "Hello", 5, false);
+    EXPECT_EQ(capital, 2u);
+    EXPECT_EQ(at(symbols, 1)->data1, hello);
+    uint32_t shout = find_symbol(t, "HELLO", 5, false);
+    EXPECT_EQ(at(symbols, shout - 1)->data1, hello) << "the alias is always the canonical symbol";
+    EXPECT_EQ(find_symbol(t, "hELLo", 5, true), hello);
+    EXPECT_NE(find_symbol(t, "\xC3\x89t\xC3\xA9", 5, false), find_symbol(t, "\xC3\xA9t\xC3\xA9", 5, true))
+        << "only ASCII folds";
+
+    uint32_t before = buckets_in(t);
+    char name_text[16];
+    for (int i = 0; i < 300; i++) {
+        int n = std::snprintf(name_text, sizeof name_text, "sym%d", i);
+        ASSERT_EQ(find_symbol(t, name_text, uint32_t(n), false), uint32_t(i + 6));
+    }
+    EXPECT_GE(buckets_in(t), before * 16) << "symbol tables grow sixteen-fold";
+    for (int i = 0; i < 300; i++) {
+        int n = std::snprintf(name_text, sizeof name_text, "SYM%d", i);
+        ASSERT_EQ(find_symbol(t, name_text, uint32_t(n), true), uint32_t(i + 6));
+    }
+    EXPECT_EQ(find_symbol(t, "hello", 5, false), hello);
+}
+
+TEST_F(Tables, WordTablesFindOrAddWords) {
+    hash::resolve_symbol = variants_resolve;
+    Node t = make(0, nullptr, KIND_WORDS, 2);
+    const auto context = Node(0x12340);
+    int32_t index = -5;
+    EXPECT_EQ(find_or_add_word(t, 7, false, context, &index), -1);
+    EXPECT_EQ(index, 0);
+    Cell* entry = at(record(t)->block, 0);
+    EXPECT_EQ(cell_type(entry), uint32_t(TYPE_WORD));
+    EXPECT_EQ(entry->data1, uint32_t(context));
+    EXPECT_EQ(entry->data2, 7u);
+    EXPECT_EQ(entry->data3, 0u);
+
+    index = -5;
+    EXPECT_EQ(find_or_add_word(t, 7, false, context, &index), 0);
+    EXPECT_EQ(index, 0);
+    EXPECT_EQ(find_or_add_word(t, 1007, true, Node::none, nullptr), 0) << "a case variant";
+    EXPECT_EQ(find_or_add_word(t, 1007, false, Node::none, nullptr), -1);
+
+    for (uint32_t s = 100; s < 600; s++) find_or_add_word(t, s, false, context, &index);
+    EXPECT_EQ(index, 500);
+    for (uint32_t s = 100; s < 600; s++) ASSERT_EQ(find_or_add_word(t, s, true, Node::none, nullptr), int32_t(s - 99));
+    EXPECT_EQ(record(t)->size, 501);
+
+    // A word table made from a context! prototype is a copy with a block of its own.
+    Cell prototype{TYPE_CONTEXT, uint32_t(t), 0, 0};
+    Node twin = make(0, &prototype, KIND_WORDS, 2);
+    EXPECT_NE(record(twin)->block, record(t)->block);
+    EXPECT_EQ(find_or_add_word(twin, 300, false, Node::none, nullptr), 201);
+    find_or_add_word(twin, 9999, false, context, &index);
+    EXPECT_EQ(find_or_add_word(t, 9999, false, Node::none, nullptr), -1);
+}
+
+// ---------------------------------------------------------------- kinds 3-4
+
+TEST_F(Tables, RecordTablesAddFindAndRemoveByNode) {
+    for (int32_t kind : {KIND_RECORDS, KIND_OWNERS}) {
+        Node t = make(4, nullptr, kind, 2);
+        auto key = [](uint32_t i) { return Node(0x20000 + 4 * i); };
+        for (uint32_t i = 0; i < 1000; i++) {
+            Cell* data = add_record(t, key(i));
+            ASSERT_EQ(cell_type(data), uint32_t(TYPE_UNSET));
+            ASSERT_EQ(cell_type(data + 1), uint32_t(TYPE_UNSET));
+            data[0] = integer(int32_t(i));
+        }
+        EXPECT_GE(buckets_in(t), 1024u) << kind;
+        for (uint32_t i = 0; i < 1000; i++) {
+            Cell* data = find_record(t, key(i));
+            ASSERT_NE(data, nullptr) << i;
+            ASSERT_EQ(data->data2, i);
+            ASSERT_EQ(data[-1].data1, uint32_t(key(i))) << "the header holds the key";
+        }
+        for (uint32_t i = 0; i < 1000; i += 2) ASSERT_NE(remove_record(t, key(i)), nullptr);
+        EXPECT_EQ(remove_record(t, key(0)), nullptr);
+        EXPECT_EQ(record(t)->size, 500);
+        EXPECT_EQ(find_record(t, key(0)), nullptr);
+        EXPECT_EQ(find_record(t, key(1))->data2, 1u);
+
+        Cell* again = add_record(t, key(0));
+        EXPECT_EQ(cell_type(again), uint32_t(TYPE_UNSET)) << "a new record starts unset";
+        Cell* existing = add_record(t, key(1));
+        EXPECT_EQ(cell_type(existing), uint32_t(TYPE_UNSET)) << "so does one found";
+        EXPECT_EQ(record(t)->size, 501);
+
+        auto swept = [](Node k) { return (uint32_t(k) / 4) % 3 == 0; };
+        sweep_records(t, [](Node k, const Cell*) { return (uint32_t(k) / 4) % 3 == 0; });
+        int32_t live = 0;
+        for (uint32_t i = 0; i < 1000; i++) {
+            bool kept = (i % 2 == 1 || i == 0) && !swept(key(i));
+            ASSERT_EQ(find_record(t, key(i)) != nullptr, kept) << i;
+            live += kept;
+        }
+        EXPECT_EQ(record(t)->size, live);
+    }
+}
+
+}  // namespace
+}  // namespace vek::hash_table

@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "tests/unit/support/support.h"
+#include "runtime/datatypes/word/context.h"
+#include "runtime/datatypes/string/buffer.h"
+#include "runtime/datatypes/word/symbol.h"
+#include "runtime/datatypes/word/word.h"
+#include "runtime/core/fixed_words.h"
+#include "runtime/tables/ownership.h"
+#include "runtime/core/raise.h"
+#include "runtime/eval/stack.h"
+#include "runtime/text/unicode.h"
+#include "runtime/core/unwind.h"
+
+namespace vek {
+namespace {
+
+Cell make_string(const std::u32string& text, uint32_t head = 0) {
+    Cell s{};
+    string::rs_make_at(&s, 8);
+    // Stored so that U+0080-U+00FF stay in a unit-1 buffer.
+    for (uint32_t i = 0; i < text.size(); i++) string::overwrite_char(series_buffer(&s), i, uint32_t(text[i]));
+    s.data1 = head;
+    return s;
+}
+
+std::u32string text_of(const Cell& s) {
+    std::u32string out;
+    for (uint32_t i = 0; i < string::buffer_length(&s); i++) out += char32_t(string::rs_abs_at(&s, i));
+    return out;
+}
+
+Cell integer(int32_t n) { return Cell{TYPE_INTEGER, 0, uint32_t(n), 0}; }
+
+TEST(ChangeCase, UpperCasingYWithDiaeresisWidensTheBuffer) {
+    Cell s = make_string(U"a\u00FFb");
+    ASSERT_EQ(series_buffer(&s)->unit(), 1u);
+    unicode::change_case(&s, nullptr, true);
+    EXPECT_EQ(series_buffer(&s)->unit(), 2u);
+    EXPECT_EQ(text_of(s), U"A\u0178B");
+}
+
+TEST(ChangeCase, PartCountsAreClippedToTheTail) {
+    struct Row {
+        int32_t part;
+        const char32_t* expected;
+    };
+    for (Row row : {Row{2, U"abCDef"}, Row{100, U"abCDEF"}, Row{0, U"abcdef"}, Row{-3, U"abcdef"}}) {
+        Cell s = make_string(U"abcdef", 2);
+        Cell part = integer(row.part);
+        unicode::change_case(&s, &part, true);
+        EXPECT_EQ(text_of(s), row.expected) << row.part;
+    }
+}
+
+TEST(ChangeCase, PartMayBeAPositionInTheSameSeries) {
+    Cell s = make_string(U"ABCDEF", 1);
+    Cell end = s;
+    end.data1 = 4;
+    unicode::change_case(&s, &end, false);
+    EXPECT_EQ(text_of(s), U"AbcdEF");
+    Cell before = s;
+    before.data1 = 0;  // behind the head: nothing
+    unicode::change_case(&s, &before, true);
+    EXPECT_EQ(text_of(s), U"AbcdEF");
+}
+
+TEST(ChangeCase, AnyOtherPartIsAnInvalidRefinementArgument) {
+    Cell s = make_string(U"abc");
+    Cell other = make_string(U"abc");  // same type, another buffer
+    Cell word{};
+    word::make_at(symbol::make("h10-part"), &word);
+    for (const Cell& part : {other, word}) {
+        EXPECT_EQ(test::raised([&] { unicode::change_case(&s, &part, true); }),
+                  error_code(Category::script, err::invalid_refine_arg));
+    }
+    EXPECT_EQ(error_code(Category::script, err::invalid_refine_arg), 345u);
+    EXPECT_EQ(text_of(s), U"abc");
+}
+
+TEST(ChangeCase, ACharValueIsMappedAndAHeadPastTheTailChangesNothing) {
+    Cell c{TYPE_CHAR, 0, 0x1E922, 0};
+    unicode::change_case(&c, nullptr, true);
+    EXPECT_EQ(c.data2, 0x1E900u);
+
+    Cell s = make_string(U"abc", 7);
+    unicode::change_case(&s, nullptr, true);
+    EXPECT_EQ(s.data1, 3u);
+    EXPECT_EQ(text_of(s), U"abc");
+}
+
+Cell notified_action;
+int32_t notified_index, notified_part;
+
+TEST(ChangeCase, TheOwnerIsToldWithTheActionWordHeadAndCount) {
+    auto saved = ownership::notify_owner_hook;
+    ownership::notify_owner_hook = [](const Cell*, const Cell*, const Cell*, const Cell* action, const Cell*,
+                                      int32_t index, int32_t part) {
+        notified_action = *action;
+        notified_index = index;
+        notified_part = part;
+        return true;
+    };
+    Cell owner{TYPE_OBJECT, uint32_t(context::create(1, false, false, nullptr, context::KIND_OBJECT)), 0, 0};
+    Cell field{};
+    word::make_at(symbol::make("h10-case-field"), &field);
+    Cell s = make_string(U"abcdef", 1);
+    ownership::set_owner(&s, &owner, &field);
+
+    Cell part = integer(50);
+    unicode::change_case(&s, &part, false);
+    EXPECT_EQ(notified_action.data2, fixed_words::word(fixed_words::Word::lowercase)->data2);
+    EXPECT_EQ(notified_index, 1);
+    EXPECT_EQ(notified_part, 5);
+    ownership::unbind(&s);
+    ownership::notify_owner_hook = saved;
+}
+
+}  // namespace
+}  // namespace vek
