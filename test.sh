@@ -4,9 +4,9 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")" && pwd)"
 jobs="$(nproc)"
 
-"$root/scripts/build.sh" "$root/build"
+"$root/scripts/build.sh" "$root/build" -DVEK_WERROR=ON
 ctest --test-dir "$root/build" --output-on-failure -j"$jobs"
 
-"$root/scripts/build.sh" "$root/build-asan" -DVEK_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+"$root/scripts/build.sh" "$root/build-asan" -DVEK_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DVEK_WERROR=ON
 ASAN_OPTIONS=detect_stack_use_after_return=0:detect_leaks=0 \
   ctest --test-dir "$root/build-asan" --output-on-failure -j"$jobs"

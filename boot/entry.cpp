@@ -3,10 +3,9 @@
 #include <new>
 
 #include "boot/script.h"
-#include "runtime/init.h"
-#include "runtime/process.h"
 #include "runtime/core/quit.h"
 #include "runtime/core/unwind.h"
+#include "runtime/init.h"
 
 namespace vek::boot {
 int entry(void* command_line) {

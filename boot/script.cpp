@@ -5,17 +5,17 @@
 #include <string>
 
 #include "platform/stdin.h"
-#include "runtime/output/stdout_writer.h"
-#include "runtime/datatypes/word/context.h"
+#include "runtime/core/raise.h"
+#include "runtime/core/system.h"
 #include "runtime/datatypes/object/error.h"
 #include "runtime/datatypes/string/buffer.h"
+#include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/eval/evaluator.h"
+#include "runtime/eval/stack.h"
 #include "runtime/lexer/lexer.h"
 #include "runtime/memory/manager.h"
-#include "runtime/core/raise.h"
-#include "runtime/eval/stack.h"
-#include "runtime/core/system.h"
+#include "runtime/output/stdout_writer.h"
 
 namespace vek::boot {
 
@@ -46,8 +46,8 @@ size_t find_header(const std::string& text) {
 const Cell* global_word(const char* name) { return context::add_global(symbol::make(name), false, true); }
 
 void print_line(const char* text) {
-    console::print_cstring(text);
-    console::print_cstring("\n");
+    output::print_cstring(text);
+    output::print_cstring("\n");
 }
 
 // Runs step inside a try frame named after what it does, with the cell it
@@ -113,7 +113,7 @@ int evaluate(const Cell* code) {
     Cell guard = *(stack::top - 1);
     Cell body = series_buffer(&guard)->cells()[GUARD_BODY];
     series_buffer(&body)->cells()[GUARDED_CODE] = guard_code;
-    if (interpreter::eval_block(&guard, false) != Pending::none) return 0;
+    if (eval::eval_block(&guard, false) != Pending::none) return 0;
     const Cell* result = stack::top - 1;
     if (cell_type(result) != TYPE_ERROR) return 0;
     error::print(result);

@@ -2,68 +2,74 @@
 // earlier ones made, and the collector stays off until the boot enables it.
 #include "runtime/init.h"
 
-#include "runtime/gc/collector.h"
-#include "runtime/output/stdout_writer.h"
+#include "platform/terminal.h"
+#include "runtime/actions/compare.h"
 #include "runtime/core/datatype.h"
-#include "runtime/datatypes/callable/action.h"
-#include "runtime/datatypes/string/binary.h"
+#include "runtime/core/fixed_words.h"
+#include "runtime/core/root.h"
+#include "runtime/core/system.h"
 #include "runtime/datatypes/block/block.h"
-#include "runtime/datatypes/char.h"
-#include "runtime/datatypes/word/context.h"
-#include "runtime/datatypes/compound/date.h"
-#include "runtime/datatypes/string/email.h"
-#include "runtime/datatypes/object/error.h"
-#include "runtime/datatypes/string/file.h"
-#include "runtime/datatypes/number/float.h"
-#include "runtime/datatypes/callable/function.h"
-#include "runtime/datatypes/number/integer.h"
-#include "runtime/datatypes/logic.h"
-#include "runtime/datatypes/container/map.h"
-#include "runtime/datatypes/number/money.h"
-#include "runtime/datatypes/callable/native.h"
-#include "runtime/datatypes/none.h"
-#include "runtime/datatypes/callable/op.h"
-#include "runtime/datatypes/compound/pair.h"
 #include "runtime/datatypes/block/paren.h"
 #include "runtime/datatypes/block/path.h"
-#include "runtime/datatypes/number/percent.h"
-#include "runtime/datatypes/compound/point.h"
-#include "runtime/datatypes/string/ref.h"
+#include "runtime/datatypes/callable/action.h"
+#include "runtime/datatypes/callable/function.h"
+#include "runtime/datatypes/callable/native.h"
+#include "runtime/datatypes/callable/op.h"
 #include "runtime/datatypes/callable/routine.h"
-#include "runtime/datatypes/series/actions.h"
-#include "runtime/datatypes/string/string.h"
-#include "runtime/datatypes/word/symbol.h"
-#include "runtime/datatypes/string/tag.h"
-#include "runtime/datatypes/number/time.h"
+#include "runtime/datatypes/char.h"
+#include "runtime/datatypes/compound/date.h"
+#include "runtime/datatypes/compound/pair.h"
+#include "runtime/datatypes/compound/point.h"
 #include "runtime/datatypes/compound/tuple.h"
+#include "runtime/datatypes/container/map.h"
+#include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/none.h"
+#include "runtime/datatypes/number/float.h"
+#include "runtime/datatypes/number/integer.h"
+#include "runtime/datatypes/number/money.h"
+#include "runtime/datatypes/number/percent.h"
+#include "runtime/datatypes/number/time.h"
+#include "runtime/datatypes/object/error.h"
+#include "runtime/datatypes/series/actions.h"
+#include "runtime/datatypes/string/binary.h"
+#include "runtime/datatypes/string/email.h"
+#include "runtime/datatypes/string/file.h"
+#include "runtime/datatypes/string/ref.h"
+#include "runtime/datatypes/string/string.h"
+#include "runtime/datatypes/string/tag.h"
+#include "runtime/datatypes/string/url.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/unset.h"
-#include "runtime/datatypes/string/url.h"
+#include "runtime/datatypes/word/context.h"
+#include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/memory/externals.h"
-#include "runtime/core/fixed_words.h"
-#include "runtime/natives/boot_table.h"
-#include "runtime/actions/compare.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/natives/natives.h"
-#include "runtime/lexer/lexer.h"
-#include "runtime/io/random.h"
-#include "runtime/memory/manager.h"
-#include "runtime/tables/ownership.h"
-#include "runtime/output/print_hooks.h"
-#include "runtime/memory/region.h"
-#include "runtime/core/root.h"
 #include "runtime/eval/stack.h"
-#include "runtime/core/system.h"
-#include "runtime/core/system_fields.h"
+#include "runtime/gc/collector.h"
+#include "runtime/io/random.h"
+#include "runtime/lexer/lexer.h"
+#include "runtime/memory/externals.h"
+#include "runtime/memory/manager.h"
+#include "runtime/memory/region.h"
+#include "runtime/natives/boot_table.h"
+#include "runtime/natives/natives.h"
+#include "runtime/output/print_hooks.h"
+#include "runtime/output/stdout_writer.h"
+#include "runtime/tables/ownership.h"
 #include "runtime/text/unicode.h"
 
 namespace vek::runtime {
 
+void init_process(int argc, char** argv) {
+    sysrec.argc = argc;
+    sysrec.argv = argv;
+    platform::terminal::save();
+}
+
 void init() {
     booting = true;
     print_hooks::init();
-    console::init_output();
+    output::init_output();
     random::init();  // also sets the hash seed, before any hash table exists
     region::init();
     memory::init();
@@ -130,10 +136,10 @@ void init() {
     stack::init();
     lexer::init();  // lexer tables
     // boot literal data
-    interpreter::init();  // the current-position cell, tracing off
+    eval::init();  // the current-position cell, tracing off
     boot_table::init();  // natives, actions, datatype words, typesets, operators
     ref_pool::init();
-    collector::init();
+    gc::init();
 }
 
 }  // namespace vek::runtime

@@ -1,6 +1,14 @@
+// Bringing the runtime up: the process set-up, then every module in its
+// fixed order.
 #pragma once
 
 namespace vek::runtime {
+
+// Process set-up that comes before runtime initialisation: records the
+// command line (on Linux the arguments are already the bytes the program was
+// given, taken as UTF-8, lasting as long as the process) and the terminal's
+// settings.
+void init_process(int argc, char** argv);
 
 // Brings the runtime up in its fixed order, on the runtime thread.
 void init();

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# scripts/build.sh DIR [cmake options...]: configures (once) and builds into DIR.
+# scripts/build.sh DIR [cmake options...]: configures DIR (the first time, and
+# whenever options are given, so a changed option takes effect) and builds.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 dir="$1"; shift
 "$root/scripts/ensure-deps.sh"
-if [ ! -f "$dir/build.ninja" ]; then
+if [ ! -f "$dir/build.ninja" ] || [ $# -gt 0 ]; then
   cmake -S "$root" -B "$dir" -G Ninja "$@" >/dev/null
 fi
 cmake --build "$dir" -- -j"$(nproc)"

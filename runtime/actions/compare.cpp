@@ -3,11 +3,11 @@
 // when the values cannot be compared.
 #include "runtime/actions/compare.h"
 
-#include "runtime/core/datatype.h"
-#include "runtime/tables/hash_table.h"
 #include "runtime/actions/dispatch.h"
+#include "runtime/core/datatype.h"
 #include "runtime/core/quit.h"
 #include "runtime/core/raise.h"
+#include "runtime/tables/hash_table.h"
 
 namespace vek::actions {
 

@@ -3,17 +3,17 @@
 #include <algorithm>
 #include <array>
 
-#include "runtime/datatypes/block/array.h"
-#include "runtime/datatypes/object/error.h"
-#include "runtime/datatypes/number/integer.h"
-#include "runtime/datatypes/none.h"
-#include "runtime/datatypes/object/object.h"
-#include "runtime/datatypes/string/string.h"
-#include "runtime/datatypes/string/buffer.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
-#include "runtime/memory/series.h"
+#include "runtime/datatypes/block/array.h"
+#include "runtime/datatypes/none.h"
+#include "runtime/datatypes/number/integer.h"
+#include "runtime/datatypes/object/error.h"
+#include "runtime/datatypes/object/object.h"
+#include "runtime/datatypes/string/buffer.h"
+#include "runtime/datatypes/string/string.h"
 #include "runtime/eval/stack.h"
+#include "runtime/memory/series.h"
 
 namespace vek::actions {
 

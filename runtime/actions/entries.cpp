@@ -1,8 +1,8 @@
 // The entry functions of the actions table: each turns the current call's
 // argument cells and refinement integers into the typed dispatcher's
 // arguments and leaves the result in the call's result cell.
-#include "runtime/datatypes/logic.h"
 #include "runtime/actions/dispatch.h"
+#include "runtime/datatypes/logic.h"
 #include "runtime/eval/stack.h"
 
 namespace vek::actions {

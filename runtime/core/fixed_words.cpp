@@ -2,10 +2,10 @@
 
 #include <array>
 
-#include "runtime/gc/collector.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/stack.h"
+#include "runtime/gc/collector.h"
 
 namespace vek::fixed_words {
 
@@ -26,15 +26,15 @@ std::array<Cell, REFINEMENT_COUNT> refinement_cells{};
 Cell ooo{};
 
 void mark_words() {
-    collector::mark_cells(word_cells.data(), word_cells.data() + word_cells.size());
-    collector::mark_cells(refinement_cells.data(), refinement_cells.data() + refinement_cells.size());
-    collector::mark_cell(&ooo);
+    gc::mark_cells(word_cells.data(), word_cells.data() + word_cells.size());
+    gc::mark_cells(refinement_cells.data(), refinement_cells.data() + refinement_cells.size());
+    gc::mark_cell(&ooo);
 }
 
 }  // namespace
 
 void init() {
-    collector::add_mark_hook(mark_words);
+    gc::add_mark_hook(mark_words);
     for (uint32_t i = 0; i < SYMBOL_COUNT; i++) symbol_ids[i] = symbol::make(symbol_names[i]);
     for (uint32_t i = 0; i < WORD_COUNT; i++) word_cells[i] = *word::from_cstring(word_names[i]);
     self_symbol = symbol(Sym::self);

@@ -4,9 +4,9 @@
 
 #include "platform/signals.h"
 #include "platform/terminal.h"
-#include "runtime/output/stdout_writer.h"
-#include "runtime/memory/malloc_list.h"
 #include "runtime/core/unwind.h"
+#include "runtime/memory/malloc_list.h"
+#include "runtime/output/stdout_writer.h"
 
 namespace vek {
 namespace {
@@ -73,16 +73,16 @@ const char* runtime_error_message(int number) {
 }
 
 void exit_process(int status) {
-    console::flush();
+    output::flush();
     platform::terminal::restore_async_safe();
-    heap::free_all();
+    malloc_list::free_all();
     std::exit(status);
 }
 
 void quit_with_status(int status, uintptr_t address) {
     if (status != 0) {
         // Whatever the program printed before must come out ahead of the report.
-        console::flush();
+        output::flush();
         platform::write_runtime_error_report(status, runtime_error_message(status), address);
     }
     exit_process(status);

@@ -1,9 +1,15 @@
 #include "runtime/core/raise.h"
 
+#include "runtime/core/system.h"
 #include "runtime/datatypes/object/error.h"
 #include "runtime/eval/stack.h"
 
 namespace vek {
+
+void machine_throw(uint32_t code) {
+    sysrec.thrown_code = code;
+    throw VekThrow{code};
+}
 
 void (*error_event)(const Cell* error) = nullptr;
 

@@ -1,8 +1,8 @@
 #include "runtime/core/root.h"
 
+#include "runtime/core/raise.h"
 #include "runtime/gc/collector.h"
 #include "runtime/memory/manager.h"
-#include "runtime/core/raise.h"
 #include "runtime/memory/series.h"
 
 namespace vek::root {
@@ -18,7 +18,7 @@ Cell make_block(Node node) { return Cell{TYPE_BLOCK, 0, uint32_t(node), 0}; }
 
 Cell* cell_at(uint32_t index) { return series_buffer(&block)->cells() + index; }
 
-void mark_root_block() { collector::mark_cell(&block); }
+void mark_root_block() { gc::mark_cell(&block); }
 
 [[noreturn]] void limit_hit() {
     Cell capacity{TYPE_INTEGER, 0, ROOT_CELLS, 0};
@@ -33,7 +33,7 @@ void init() {
     Cell frames = make_block(memory::alloc_series_heap(FRAME_STACK_CELLS, sizeof(Cell), 0));
     *append() = arguments;
     *append() = frames;
-    collector::add_mark_hook(mark_root_block);
+    gc::add_mark_hook(mark_root_block);
 }
 
 Cell* append() {

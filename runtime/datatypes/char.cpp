@@ -1,15 +1,15 @@
 // char!: construction, text forms, comparison and arithmetic.
 #include "runtime/datatypes/char.h"
 
+#include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
+#include "runtime/core/raise.h"
 #include "runtime/datatypes/number/float.h"
 #include "runtime/datatypes/number/integer.h"
-#include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/string/buffer.h"
-#include "runtime/actions/dispatch.h"
-#include "runtime/core/raise.h"
-#include "runtime/memory/series.h"
+#include "runtime/datatypes/string/string.h"
 #include "runtime/eval/stack.h"
+#include "runtime/memory/series.h"
 #include "runtime/text/unicode.h"
 
 namespace vek::char_ {

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "runtime/datatypes/string/buffer.h"
-#include "runtime/memory/series.h"
 #include "runtime/eval/stack.h"
+#include "runtime/memory/series.h"
 
 namespace vek::datatype {
 

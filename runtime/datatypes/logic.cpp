@@ -3,12 +3,12 @@
 #include <cstring>
 
 #include "runtime/core/datatype.h"
+#include "runtime/core/raise.h"
 #include "runtime/datatypes/object/error.h"
 #include "runtime/datatypes/string/buffer.h"
-#include "runtime/io/random.h"
-#include "runtime/core/raise.h"
-#include "runtime/memory/series.h"
 #include "runtime/eval/stack.h"
+#include "runtime/io/random.h"
+#include "runtime/memory/series.h"
 
 namespace vek::logic {
 

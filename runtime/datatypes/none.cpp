@@ -2,12 +2,12 @@
 
 #include <cstring>
 
+#include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/string/buffer.h"
-#include "runtime/actions/dispatch.h"
-#include "runtime/memory/series.h"
 #include "runtime/eval/stack.h"
+#include "runtime/memory/series.h"
 
 namespace vek::none {
 

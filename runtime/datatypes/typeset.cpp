@@ -2,16 +2,16 @@
 
 #include <cstring>
 
+#include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
-#include "runtime/datatypes/word/context.h"
+#include "runtime/core/raise.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/string/buffer.h"
+#include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/actions/dispatch.h"
-#include "runtime/memory/manager.h"
-#include "runtime/core/raise.h"
-#include "runtime/memory/series.h"
 #include "runtime/eval/stack.h"
+#include "runtime/memory/manager.h"
+#include "runtime/memory/series.h"
 
 namespace vek::typeset {
 

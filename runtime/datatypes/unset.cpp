@@ -5,8 +5,8 @@
 #include "runtime/core/datatype.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/string/buffer.h"
-#include "runtime/memory/series.h"
 #include "runtime/eval/stack.h"
+#include "runtime/memory/series.h"
 
 namespace vek::unset {
 

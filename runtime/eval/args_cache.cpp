@@ -1,15 +1,15 @@
 #include "runtime/eval/args_cache.h"
 
+#include "runtime/core/fixed_words.h"
 #include "runtime/datatypes/callable/callable.h"
 #include "runtime/datatypes/callable/function.h"
 #include "runtime/datatypes/callable/op.h"
-#include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/typeset.h"
-#include "runtime/core/fixed_words.h"
-#include "runtime/memory/manager.h"
+#include "runtime/datatypes/word/symbol.h"
 #include "runtime/eval/stack.h"
+#include "runtime/memory/manager.h"
 
-namespace vek::interpreter {
+namespace vek::eval {
 
 namespace {
 
@@ -142,4 +142,4 @@ Cell* push_spec_word(const Cell* callable, uint32_t cache_index) {
     return word;
 }
 
-}  // namespace vek::interpreter
+}  // namespace vek::eval

@@ -15,7 +15,7 @@
 #include "runtime/core/cell.h"
 #include "runtime/memory/series.h"
 
-namespace vek::interpreter {
+namespace vek::eval {
 
 constexpr uint32_t ARG_MODE_SHIFT = 20;
 constexpr uint32_t ARG_MODE_MASK = 0x300000u;
@@ -33,4 +33,4 @@ Node args_cache(const Cell* callable);
 // (for error messages).
 Cell* push_spec_word(const Cell* callable, uint32_t cache_index);
 
-}  // namespace vek::interpreter
+}  // namespace vek::eval

@@ -2,18 +2,18 @@
 
 #include <array>
 
-#include "runtime/datatypes/word/context.h"
-#include "runtime/datatypes/object/error.h"
+#include "runtime/actions/dispatch.h"
+#include "runtime/core/fixed_words.h"
+#include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
-#include "runtime/datatypes/typeset.h"
-#include "runtime/datatypes/block/array.h"
-#include "runtime/core/fixed_words.h"
-#include "runtime/actions/dispatch.h"
-#include "runtime/natives/natives.h"
-#include "runtime/lexer/lexer.h"
-#include "runtime/eval/stack.h"
+#include "runtime/datatypes/object/error.h"
 #include "runtime/datatypes/string/buffer.h"
+#include "runtime/datatypes/typeset.h"
+#include "runtime/datatypes/word/context.h"
+#include "runtime/eval/stack.h"
+#include "runtime/lexer/lexer.h"
+#include "runtime/natives/natives.h"
 
 namespace vek::compiled {
 

@@ -11,8 +11,8 @@
 
 #include "runtime/core/cell.h"
 #include "runtime/core/raise.h"
-#include "runtime/memory/series.h"
 #include "runtime/core/unwind.h"
+#include "runtime/memory/series.h"
 
 namespace vek::compiled {
 

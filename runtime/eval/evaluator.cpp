@@ -1,26 +1,26 @@
 #include "runtime/eval/evaluator.h"
 
 #include "platform/runtime_thread.h"
-#include "runtime/datatypes/callable/callable.h"
-#include "runtime/datatypes/word/context.h"
-#include "runtime/datatypes/number/float.h"
-#include "runtime/datatypes/callable/function.h"
-#include "runtime/datatypes/number/integer.h"
-#include "runtime/datatypes/logic.h"
-#include "runtime/datatypes/callable/op.h"
-#include "runtime/datatypes/callable/routine.h"
-#include "runtime/datatypes/word/symbol.h"
-#include "runtime/datatypes/typeset.h"
-#include "runtime/datatypes/word/word.h"
 #include "runtime/core/fixed_words.h"
-#include "runtime/eval/fetch_args.h"
-#include "runtime/eval/trace.h"
 #include "runtime/core/raise.h"
 #include "runtime/core/root.h"
+#include "runtime/core/system.h"
+#include "runtime/datatypes/callable/callable.h"
+#include "runtime/datatypes/callable/function.h"
+#include "runtime/datatypes/callable/op.h"
+#include "runtime/datatypes/callable/routine.h"
+#include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/number/float.h"
+#include "runtime/datatypes/number/integer.h"
+#include "runtime/datatypes/typeset.h"
+#include "runtime/datatypes/word/context.h"
+#include "runtime/datatypes/word/symbol.h"
+#include "runtime/datatypes/word/word.h"
+#include "runtime/eval/fetch_args.h"
 #include "runtime/eval/stack.h"
-#include "runtime/core/system_fields.h"
+#include "runtime/eval/trace.h"
 
-namespace vek::interpreter {
+namespace vek::eval {
 
 using trace::event;
 
@@ -233,93 +233,7 @@ bool tracing_for(const Cell* function, CallbackClass callback) {
     return trace::tracing && callback_traced(callback);
 }
 
-// Routine arguments travel by their declared type: the value of the first
-// word of their type block.
-constexpr uint32_t MAX_ROUTINE_ARGS = 32;  // the arity has five bits
-
-// The declared datatype of a routine argument after checking the argument
-// against it; 0 when any type goes (passed as its cell).
-uint32_t routine_arg_type(const Cell* types, const Cell* argument, const Cell* word) {
-    SeriesBuffer* buffer = series_buffer(types);
-    if (types->data1 >= buffer->length()) return 0;
-    Cell first = buffer->cells()[types->data1];
-    if (cell_type(&first) != TYPE_WORD) fire(Category::script, err::invalid_type_spec, &first);
-    if (symbol::any_type_word(&first)) return 0;
-    const Cell* declared = context::get(&first);
-    bool fits = cell_type(declared) == TYPE_TYPESET ? typeset::contains(declared, cell_type(argument))
-                                                    : cell_type(declared) == TYPE_DATATYPE &&
-                                                          declared->data1 == cell_type(argument);
-    if (!fits) {
-        Cell datatype{TYPE_DATATYPE, cell_type(argument), 0, 0};
-        Cell name = *word;
-        name.header = TYPE_WORD;
-        fire(Category::script, err::expect_arg, stack::current_function_word(), &datatype, &name);
-    }
-    return cell_type(declared) == TYPE_DATATYPE ? declared->data1 : 0;
-}
-
-routine::Arg routine_arg(uint32_t declared, Cell* argument) {
-    routine::Arg arg;
-    switch (declared) {
-        case TYPE_LOGIC: arg.integer = logic::get(argument) ? 1 : 0; break;
-        case TYPE_INTEGER: arg.integer = int32_t(argument->data2); break;
-        case TYPE_FLOAT: arg.number = cell_get_f64(argument); break;
-        default: arg.cell = argument; break;
-    }
-    return arg;
-}
-
-// The arguments of a routine that takes typed values, checked and converted
-// in spec order.
-void routine_args(const Cell* routine, uint32_t arity, routine::Arg* args) {
-    Cell spec{TYPE_BLOCK, 0, uint32_t(callable::spec_node(routine)), 0};
-    uint32_t found = 0;
-    for (uint32_t i = 0; found < arity && i < series_buffer(&spec)->length(); i++) {
-        const Cell* entry = series_buffer(&spec)->cells() + i;
-        uint32_t type = cell_type(entry);
-        if (type == TYPE_REFINEMENT || type == TYPE_SET_WORD) break;
-        if (type != TYPE_WORD && type != TYPE_GET_WORD && type != TYPE_LIT_WORD) continue;
-        Cell* argument = stack::arguments + found;
-        uint32_t declared = 0;
-        if (i + 1 < series_buffer(&spec)->length() && cell_type(entry + 1) == TYPE_BLOCK) {
-            Cell types = entry[1];
-            Cell word = *entry;
-            declared = routine_arg_type(&types, argument, &word);
-        }
-        args[found++] = routine_arg(declared, argument);
-    }
-}
-
-void store_routine_result(const Cell* routine, routine::Arg answer) {
-    const Cell* extra = function::internal(routine) + function::INTERNAL_EXTRA;
-    int32_t returns_type = cell_type(extra) == TYPE_INTEGER ? int32_t(extra->data2) : 0;
-    switch (returns_type) {
-        case TYPE_LOGIC: *stack::arguments = *logic::constant(answer.integer != 0); break;
-        case TYPE_INTEGER: integer::make_at(stack::arguments, answer.integer); break;
-        case TYPE_FLOAT: float_::make_at(stack::arguments, answer.number); break;
-        default: break;  // the result cell stays as it is
-    }
-}
-
 }  // namespace
-
-void call_routine(const Cell* called) {
-    Cell routine = *called;
-    routine::Fn fn = routine::at(routine::index(&routine));
-    uint32_t arity = routine::arity(&routine);
-    routine::Arg args[MAX_ROUTINE_ARGS];
-    if (!routine::takes_cells(&routine)) {
-        routine_args(&routine, arity, args);
-        store_routine_result(&routine, fn(args));
-        return;
-    }
-    Cell* base = stack::arguments;
-    for (uint32_t i = 0; i < arity; i++) args[i].cell = base + i;
-    stack::push_frame(body_word(), stack::MARK_NATIVE_INTERP);
-    Cell result = *fn(args).cell;
-    stack::pop_frame_drop();
-    *base = result;
-}
 
 void check_stack() {
     if (platform::stack_remaining() < STACK_RESERVE) fire(Category::internal, err::stack_overflow);
@@ -417,7 +331,7 @@ Pending eval_code(const Cell* called, Cursor& at, bool sub, const Cell* path, co
 
     Pending p = fetch_args(&function, at, path, path_rest, apply, infix, frame_name, ref);
     if (p != Pending::none) return p;
-    if (type == TYPE_ROUTINE) call_routine(&function);
+    if (type == TYPE_ROUTINE) routine::call(&function);
     if (type == TYPE_FUNCTION) {
         p = call_function(&function, object_context(parent), frame_name, CALL_EVALUATOR);
         if (p != Pending::none) return p;
@@ -491,4 +405,4 @@ void init() {
     trace::tracing = trace::installed = false;
 }
 
-}  // namespace vek::interpreter
+}  // namespace vek::eval

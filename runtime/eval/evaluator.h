@@ -15,10 +15,10 @@
 #include <cstdint>
 
 #include "runtime/core/cell.h"
-#include "runtime/memory/series.h"
 #include "runtime/core/unwind.h"
+#include "runtime/memory/series.h"
 
-namespace vek::interpreter {
+namespace vek::eval {
 
 // Library code: blocks loaded from the embedded library carry this flag in
 // their buffer's flags (a bit no other buffer flag uses). Copies made from
@@ -143,9 +143,6 @@ Pending eval_code(const Cell* called, Cursor& at, bool sub, const Cell* path, co
 // function frame (the top frame) that the caller opened. return and exit end
 // here; break and continue come back pending, with the frame already gone.
 Pending call_function(const Cell* function, Node object_context, const Cell* name, CallbackClass callback);
-// Runs a routine! whose arguments are on the stack, in the native frame the
-// caller opened; the result is left in the frame's first cell.
-void call_routine(const Cell* routine);
 
 // Evaluates a path from its head; the cursor stands at the code after it
 // (the arguments of a function the path calls). set: the value to store is the
@@ -177,4 +174,4 @@ void raise_pending(Pending pending);
 
 void init();
 
-}  // namespace vek::interpreter
+}  // namespace vek::eval

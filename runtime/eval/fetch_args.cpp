@@ -1,20 +1,20 @@
 #include "runtime/eval/fetch_args.h"
 
+#include "runtime/core/raise.h"
 #include "runtime/datatypes/callable/action.h"
-#include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/callable/function.h"
-#include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/callable/native.h"
+#include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
-#include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/unset.h"
+#include "runtime/datatypes/word/context.h"
+#include "runtime/datatypes/word/symbol.h"
 #include "runtime/eval/args_cache.h"
-#include "runtime/eval/trace.h"
-#include "runtime/core/raise.h"
 #include "runtime/eval/stack.h"
+#include "runtime/eval/trace.h"
 
-namespace vek::interpreter {
+namespace vek::eval {
 
 namespace {
 
@@ -321,4 +321,4 @@ Pending fetch_args(const Cell* called, Cursor& at, const Cell* path, uint32_t pa
     return Pending::none;
 }
 
-}  // namespace vek::interpreter
+}  // namespace vek::eval

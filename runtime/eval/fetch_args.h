@@ -7,7 +7,7 @@
 #include "runtime/core/cell.h"
 #include "runtime/eval/evaluator.h"
 
-namespace vek::interpreter {
+namespace vek::eval {
 
 // Fetches the arguments and refinements of the called value into the top
 // frame, by the spec's passing modes; with a path, its elements from
@@ -17,4 +17,4 @@ namespace vek::interpreter {
 Pending fetch_args(const Cell* called, Cursor& at, const Cell* path, uint32_t path_rest, ApplyMode apply,
                    bool infix, const Cell* name, const Cell* ref);
 
-}  // namespace vek::interpreter
+}  // namespace vek::eval

@@ -1,15 +1,15 @@
 #include <algorithm>
 
-#include "runtime/datatypes/callable/callable.h"
-#include "runtime/datatypes/word/context.h"
-#include "runtime/datatypes/object/object.h"
 #include "runtime/actions/dispatch.h"
-#include "runtime/eval/evaluator.h"
-#include "runtime/eval/trace.h"
 #include "runtime/core/raise.h"
+#include "runtime/datatypes/callable/callable.h"
+#include "runtime/datatypes/object/object.h"
+#include "runtime/datatypes/word/context.h"
+#include "runtime/eval/evaluator.h"
 #include "runtime/eval/stack.h"
+#include "runtime/eval/trace.h"
 
-namespace vek::interpreter {
+namespace vek::eval {
 
 namespace {
 
@@ -176,4 +176,4 @@ Pending eval_path(const Cell* path, Cursor& at, bool set, bool get, bool sub, bo
     return finish(walk, start, sub);
 }
 
-}  // namespace vek::interpreter
+}  // namespace vek::eval

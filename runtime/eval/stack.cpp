@@ -2,12 +2,12 @@
 
 #include <cstddef>
 
-#include "runtime/output/stdout_writer.h"
-#include "runtime/tables/cycles.h"
-#include "runtime/datatypes/object/error.h"
 #include "runtime/core/quit.h"
 #include "runtime/core/raise.h"
 #include "runtime/core/root.h"
+#include "runtime/datatypes/object/error.h"
+#include "runtime/output/stdout_writer.h"
+#include "runtime/tables/cycles.h"
 
 namespace vek::stack {
 
@@ -122,11 +122,11 @@ void unwind_dropping_result(bool restore) {
         reporting = true;
         error::print(error);
     } else {
-        console::print_cstring("*** Runtime error code: ");
-        console::print_integer(int32_t(error->data2));
-        console::print_cstring("\n");
+        output::print_cstring("*** Runtime error code: ");
+        output::print_integer(int32_t(error->data2));
+        output::print_cstring("\n");
     }
-    console::flush();
+    output::flush();
     exit_process(254);
 }
 

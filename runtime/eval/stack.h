@@ -11,9 +11,9 @@
 #include <cstdint>
 
 #include "runtime/core/cell.h"
+#include "runtime/core/unwind.h"
 #include "runtime/memory/region.h"
 #include "runtime/memory/series.h"
-#include "runtime/core/unwind.h"
 
 namespace vek::stack {
 

@@ -1,7 +1,7 @@
 // Reading the frame stack for error reports and traces.
-#include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/string/buffer.h"
+#include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/stack.h"

@@ -1,10 +1,10 @@
 #include "runtime/eval/trace.h"
 
 #include "runtime/eval/evaluator.h"
-#include "runtime/memory/series.h"
 #include "runtime/eval/stack.h"
+#include "runtime/memory/series.h"
 
-namespace vek::interpreter::trace {
+namespace vek::eval::trace {
 
 bool tracing = false;
 bool installed = false;
@@ -65,4 +65,4 @@ void fire_error(const Cell* error) {
     if (tracing) deliver(EV_ERROR, nullptr, -1, error, nullptr);
 }
 
-}  // namespace vek::interpreter::trace
+}  // namespace vek::eval::trace

@@ -13,7 +13,7 @@
 
 #include "runtime/core/cell.h"
 
-namespace vek::interpreter::trace {
+namespace vek::eval::trace {
 
 enum Event : uint32_t {
     EV_INIT = 1, EV_END = 2, EV_PROLOG = 4, EV_EPILOG = 8, EV_ENTER = 16, EV_EXIT = 32,
@@ -81,4 +81,4 @@ void fire_return(const Cell* name);
 // which fire calls with each new error.
 void fire_error(const Cell* error);
 
-}  // namespace vek::interpreter::trace
+}  // namespace vek::eval::trace

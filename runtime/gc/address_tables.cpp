@@ -6,7 +6,7 @@
 
 #include "runtime/gc/internal.h"
 
-namespace vek::collector::detail {
+namespace vek::gc::detail {
 
 namespace {
 
@@ -80,4 +80,4 @@ VEK_UNCHECKED_READ SeriesBuffer* buffer_of_node(uint32_t word) {
     return (flags & BUF_USED) && back == word ? b : nullptr;
 }
 
-}  // namespace vek::collector::detail
+}  // namespace vek::gc::detail

@@ -7,12 +7,12 @@
 #include <atomic>
 #include <vector>
 
+#include "runtime/eval/stack.h"
 #include "runtime/gc/internal.h"
 #include "runtime/memory/externals.h"
 #include "runtime/memory/manager.h"
-#include "runtime/eval/stack.h"
 
-namespace vek::collector {
+namespace vek::gc {
 
 bool scan_stack = true;
 
@@ -106,4 +106,4 @@ void collect() {
 
 bool active() { return running; }
 
-}  // namespace vek::collector
+}  // namespace vek::gc

@@ -18,7 +18,7 @@
 #include "runtime/core/cell.h"
 #include "runtime/memory/series.h"
 
-namespace vek::collector {
+namespace vek::gc {
 
 // Set on a buffer that a pointer on the C++ stack holds, for the length of
 // one collection: compaction leaves it where it is.
@@ -56,4 +56,4 @@ inline void mark_cell(const Cell* cell) { mark_cells(cell, cell + 1); }
 // Whether the node's buffer is marked in the collection under way.
 bool is_marked(Node node);
 
-}  // namespace vek::collector
+}  // namespace vek::gc

@@ -12,7 +12,7 @@
 #include "runtime/gc/internal.h"
 #include "runtime/memory/poison.h"
 
-namespace vek::collector::detail {
+namespace vek::gc::detail {
 
 namespace {
 
@@ -178,4 +178,4 @@ void return_freed_nodes() {
     freed_nodes.clear();
 }
 
-}  // namespace vek::collector::detail
+}  // namespace vek::gc::detail

@@ -13,7 +13,7 @@
 // they read without checking it.
 #define VEK_UNCHECKED_READ __attribute__((no_sanitize("address")))
 
-namespace vek::collector::detail {
+namespace vek::gc::detail {
 
 VEK_UNCHECKED_READ inline uint32_t read32(const void* address) {
     uint32_t v;
@@ -73,4 +73,4 @@ void compact_series_frames();
 void sweep_big_frames();
 void return_freed_nodes();
 
-}  // namespace vek::collector::detail
+}  // namespace vek::gc::detail

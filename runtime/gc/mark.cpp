@@ -4,13 +4,13 @@
 // depends on its kind (cells, a hash-table record, or raw bytes).
 #include <vector>
 
+#include "runtime/datatypes/word/context.h"
 #include "runtime/gc/collector.h"
 #include "runtime/gc/internal.h"
-#include "runtime/datatypes/word/context.h"
 #include "runtime/memory/externals.h"
 #include "runtime/tables/hash_table.h"
 
-namespace vek::collector {
+namespace vek::gc {
 
 namespace detail {
 
@@ -138,4 +138,4 @@ bool is_marked(Node node) {
     return b && (b->flags & BUF_MARK);
 }
 
-}  // namespace vek::collector
+}  // namespace vek::gc

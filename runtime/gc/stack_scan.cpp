@@ -10,7 +10,7 @@
 #include "runtime/gc/collector.h"
 #include "runtime/gc/internal.h"
 
-namespace vek::collector::detail {
+namespace vek::gc::detail {
 
 namespace {
 
@@ -84,4 +84,4 @@ void resolve() {
     asm volatile("" ::: "memory");
 }
 
-}  // namespace vek::collector::detail
+}  // namespace vek::gc::detail

@@ -1,8 +1,8 @@
 #include "runtime/io/random.h"
 
 #include "platform/os.h"
-#include "runtime/memory/malloc_list.h"
 #include "runtime/core/quit.h"
+#include "runtime/memory/malloc_list.h"
 
 namespace vek {
 
@@ -50,7 +50,7 @@ int32_t draw(bool secure) { return secure ? next_secure() : next(); }
 }  // namespace
 
 void init() {
-    state = static_cast<uint32_t*>(heap::alloc(STATE_WORDS * sizeof(uint32_t)));
+    state = static_cast<uint32_t*>(malloc_list::alloc(STATE_WORDS * sizeof(uint32_t)));
     seed(STARTUP_SEED);
     hash_seed = HASH_SEED;
 }

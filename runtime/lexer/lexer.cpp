@@ -5,14 +5,14 @@
 #include <cstdio>
 #include <cstring>
 
-#include "runtime/gc/collector.h"
+#include "runtime/core/raise.h"
 #include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/symbol.h"
-#include "runtime/memory/malloc_list.h"
+#include "runtime/gc/collector.h"
 #include "runtime/lexer/internal.h"
 #include "runtime/lexer/load_numbers.h"
-#include "runtime/core/raise.h"
+#include "runtime/memory/malloc_list.h"
 #include "runtime/text/unicode.h"
 
 namespace vek::lexer {
@@ -47,7 +47,7 @@ constexpr TokenFn loaders[KIND_COUNT] = {
 };
 
 void mark_output() {
-    if (innermost) collector::mark_cells(output, output + innermost->top);
+    if (innermost) gc::mark_cells(output, output + innermost->top);
 }
 
 bool path_type(int32_t type) { return type >= int32_t(TYPE_PATH) && type <= int32_t(TYPE_GET_PATH); }
@@ -275,16 +275,16 @@ uint32_t open_type(const State* st) {
 bool in_path(const State* st) { return path_type(int32_t(open_type(st))); }
 
 void init() {
-    output = static_cast<Cell*>(heap::alloc(OUTPUT_START * sizeof(Cell)));
+    output = static_cast<Cell*>(malloc_list::alloc(OUTPUT_START * sizeof(Cell)));
     output_capacity = OUTPUT_START;
-    utf8_buffer = static_cast<uint8_t*>(heap::alloc(UTF8_START));
-    collector::add_mark_hook(mark_output);
+    utf8_buffer = static_cast<uint8_t*>(malloc_list::alloc(UTF8_START));
+    gc::add_mark_hook(mark_output);
 }
 
 Cell* alloc_cell(State* st) {
     if (st->top == output_capacity) {
         output_capacity *= 2;
-        output = static_cast<Cell*>(heap::resize(output, size_t(output_capacity) * sizeof(Cell)));
+        output = static_cast<Cell*>(malloc_list::resize(output, size_t(output_capacity) * sizeof(Cell)));
     }
     Cell* cell = output + st->top++;
     *cell = Cell{TYPE_UNSET | (st->newline_before ? CELL_NEW_LINE : 0), 0, 0, 0};
@@ -404,14 +404,14 @@ uint32_t scan_string(Cell* dst, const Cell* string, int32_t length, bool one, bo
     uint32_t unit = series_buffer(&source)->unit();
     uint32_t room = count * (unit == 4 ? 4 : unit + 1) + 1;
     bool shared = utf8_used + room <= UTF8_START;
-    uint8_t* text = shared ? utf8_buffer + utf8_used : static_cast<uint8_t*>(heap::alloc(room));
+    uint8_t* text = shared ? utf8_buffer + utf8_used : static_cast<uint8_t*>(malloc_list::alloc(room));
     uint32_t size = unicode::string_to_utf8(&source, text, int32_t(count), false);
     struct Release {
         uint8_t* own;
         uint32_t saved;
         ~Release() {
             utf8_used = saved;
-            if (own) heap::free(own);
+            if (own) malloc_list::free(own);
         }
     } release{shared ? nullptr : text, utf8_used};
     if (shared) utf8_used += size;
@@ -423,11 +423,11 @@ uint32_t scan_name_type(const Cell* word) {
     const char* text = symbol::get_c_string(name.data2);
     uint32_t size = uint32_t(std::strlen(text));
     // The name is copied: scanning may allocate and move the symbol's buffer.
-    uint8_t* copy = static_cast<uint8_t*>(heap::alloc(size + 1));
+    uint8_t* copy = static_cast<uint8_t*>(malloc_list::alloc(size + 1));
     std::memcpy(copy, text, size + 1);
     struct Release {
         uint8_t* p;
-        ~Release() { heap::free(p); }
+        ~Release() { malloc_list::free(p); }
     } release{copy};
     uint32_t consumed = 0;
     uint32_t type = scan(nullptr, copy, size, true, true, false, false, &consumed, nullptr, nullptr);

@@ -3,13 +3,13 @@
 #include <cstring>
 
 #include "runtime/core/datatype.h"
-#include "runtime/datatypes/string/binary.h"
 #include "runtime/datatypes/block/array.h"
-#include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/container/map.h"
+#include "runtime/datatypes/string/binary.h"
 #include "runtime/datatypes/string/buffer.h"
-#include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/string/url.h"
+#include "runtime/datatypes/word/context.h"
+#include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/lexer/internal.h"
 #include "runtime/text/unicode.h"

@@ -1,9 +1,9 @@
 #include "runtime/lexer/transcode.h"
 
-#include "runtime/datatypes/block/array.h"
-#include "runtime/lexer/lexer.h"
 #include "runtime/core/raise.h"
+#include "runtime/datatypes/block/array.h"
 #include "runtime/eval/stack.h"
+#include "runtime/lexer/lexer.h"
 
 namespace vek::natives {
 

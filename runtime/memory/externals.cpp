@@ -42,7 +42,7 @@ void format_free(uint32_t from, uint32_t to) {
 void grow_slots() {
     uint32_t old_total = slot_total;
     slot_total *= 2;
-    slots = static_cast<Slot*>(heap::resize(slots, sizeof(Slot) * slot_total));
+    slots = static_cast<Slot*>(malloc_list::resize(slots, sizeof(Slot) * slot_total));
     format_free(old_total, slot_total);
 }
 
@@ -67,11 +67,11 @@ void unlink_live(uint32_t index) {
 }  // namespace
 
 void init() {
-    types = static_cast<Type*>(heap::alloc(sizeof(Type) * INITIAL_TYPES));
+    types = static_cast<Type*>(malloc_list::alloc(sizeof(Type) * INITIAL_TYPES));
     type_count = 0;
     type_capacity = INITIAL_TYPES;
     slot_total = INITIAL_SLOTS;
-    slots = static_cast<Slot*>(heap::alloc(sizeof(Slot) * slot_total));
+    slots = static_cast<Slot*>(malloc_list::alloc(sizeof(Slot) * slot_total));
     format_free(0, slot_total);
     live_head = END;
     free_head = 0;
@@ -80,7 +80,7 @@ void init() {
 uint32_t register_type(const char* tag, Release release) {
     if (type_count == type_capacity) {
         type_capacity *= 2;
-        types = static_cast<Type*>(heap::resize(types, sizeof(Type) * type_capacity));
+        types = static_cast<Type*>(malloc_list::resize(types, sizeof(Type) * type_capacity));
     }
     types[type_count++] = Type{tag, release};
     return type_count;
@@ -165,7 +165,7 @@ void grow() {
     free_head = int32_t(old_capacity);
 }
 
-void mark_pool() { collector::mark_cell(&pool); }
+void mark_pool() { gc::mark_cell(&pool); }
 
 }  // namespace
 
@@ -176,7 +176,7 @@ void init() {
     b->tail = b->offset + capacity * uint32_t(sizeof(Cell));
     format_free(0, capacity);
     free_head = 0;
-    collector::add_mark_hook(mark_pool);
+    gc::add_mark_hook(mark_pool);
 }
 
 uint32_t add(const Cell* value) {

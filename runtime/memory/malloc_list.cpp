@@ -9,7 +9,7 @@
 #include "runtime/core/quit.h"
 #include "runtime/core/system.h"
 
-namespace vek::heap {
+namespace vek::malloc_list {
 
 namespace {
 
@@ -111,4 +111,4 @@ uint64_t total() {
     return sum;
 }
 
-}  // namespace vek::heap
+}  // namespace vek::malloc_list

@@ -14,7 +14,7 @@ struct HeapBlock {
     size_t pad_;  // keeps the data 16-byte aligned
 };
 
-namespace heap {
+namespace malloc_list {
 
 // Exhaustion stops the process with runtime error 94.
 void* alloc(size_t size);
@@ -27,5 +27,5 @@ void free_all();
 // Sum of requested size + header over the list.
 uint64_t total();
 
-}  // namespace heap
+}  // namespace malloc_list
 }  // namespace vek

@@ -9,9 +9,9 @@
 #include <cstring>
 #include <vector>
 
+#include "runtime/core/raise.h"
 #include "runtime/memory/malloc_list.h"
 #include "runtime/memory/poison.h"
-#include "runtime/core/raise.h"
 
 namespace vek {
 
@@ -174,24 +174,15 @@ SeriesBuffer* regrow(Node node, SeriesBuffer* old, uint32_t new_capacity) {
 // buffer.
 void abandon(SeriesBuffer* old) { poison::forbid(old->area(), old->capacity); }
 
-// ---- statistics ----
-
-struct FrameFigures {
-    uint64_t free, used, size;
-};
-
-struct Census {
-    std::vector<FrameFigures> nodes, series;
-    std::vector<uint64_t> bigs;
-    uint64_t in_use = 0;
-    uint64_t occupied = 0;  // every frame with its header
-};
+// ---- frame walks ----
 
 NodeFrame* next_node_frame(NodeFrame* f) { return region::at<NodeFrame>(f->next); }
 SeriesFrame* next_series_frame(SeriesFrame* f) { return region::at<SeriesFrame>(f->next); }
 BigFrame* next_big_frame(BigFrame* f) { return region::at<BigFrame>(f->next); }
 
-Census take_census() {
+}  // namespace
+
+Census census() {
     Census c;
     for (NodeFrame* f = mem.node_first; f; f = next_node_frame(f)) {
         c.nodes.push_back({f->node_count - f->used, f->used, f->node_count});
@@ -212,57 +203,6 @@ Census take_census() {
     }
     return c;
 }
-
-void set_integer(Cell* c, uint32_t value) { *c = Cell{TYPE_INTEGER, 0, value, 0}; }
-
-// Integers hold 32 bits signed; larger figures go out as floats.
-void set_number(Cell* c, uint64_t value) {
-    if (value <= uint64_t(INT32_MAX)) {
-        set_integer(c, uint32_t(value));
-        return;
-    }
-    *c = Cell{TYPE_FLOAT, 0, 0, 0};
-    cell_set_f64(c, double(value));
-}
-
-void set_block(Cell* c, Node node, uint32_t flags) { *c = Cell{TYPE_BLOCK | flags, 0, uint32_t(node), 0}; }
-
-// Nodes rather than cell addresses are kept: each append may move a buffer.
-Cell* append(Node block) { return series::alloc_tail_cell(node_buffer(block)); }
-
-Node figures_block(const std::vector<FrameFigures>& frames) {
-    Node outer = alloc_cells(uint32_t(frames.size()));
-    for (const FrameFigures& f : frames) {
-        Node inner = alloc_cells(3);
-        for (uint64_t figure : {f.free, f.used, f.size}) set_number(append(inner), figure);
-        set_block(append(outer), inner, CELL_NEW_LINE);
-    }
-    return outer;
-}
-
-Node sizes_block(const std::vector<uint64_t>& sizes) {
-    Node outer = alloc_cells(uint32_t(sizes.size()));
-    for (uint64_t size : sizes) {
-        Cell* c = append(outer);
-        set_number(c, size);
-        c->header |= CELL_NEW_LINE;
-    }
-    return outer;
-}
-
-// The target block cell may live in a buffer that moves; it is re-read
-// through its node for each entry.
-void append_figures(Cell* block, const Census& c) {
-    Node target = series_node(block);
-    set_block(append(target), figures_block(c.nodes), 0);
-    set_block(append(target), figures_block(c.series), 0);
-    set_block(append(target), sizes_block(c.bigs), 0);
-    uint64_t heap_total = heap::total();
-    set_number(append(target), c.occupied + heap_total);
-    set_number(append(target), heap_total);
-}
-
-}  // namespace
 
 // ---- start-up ----
 
@@ -544,13 +484,6 @@ std::byte* fill_pattern(std::byte* buffer, uint32_t unit, uint32_t count) {
     }
     std::memcpy(buffer + filled, buffer, total - filled);
     return buffer + total;
-}
-
-double stats(Cell* block, int mode) {
-    CollectorPause pause;
-    Census c = take_census();
-    if (mode >= 2) append_figures(block, c);
-    return double(c.in_use);
 }
 
 }  // namespace memory

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "runtime/core/cell.h"
 #include "runtime/memory/series.h"
@@ -122,9 +123,19 @@ std::byte* fill_pattern(std::byte* buffer, uint32_t unit, uint32_t count);
 inline uint32_t round_up(uint32_t n, uint32_t p) { return (n + p - 1) & -p; }
 inline uint32_t round_next(uint32_t n, uint32_t p) { return (n + p) & -p; }
 
-// Returns the bytes in use. Mode 2 and above also append the frame figures to
-// block.
-double stats(Cell* block, int mode);
+// What the frames hold, for the stats native: per node and series frame its
+// free, used and total units, each big frame's size, the bytes in use, and
+// the bytes every frame takes with its header.
+struct FrameFigures {
+    uint64_t free, used, size;
+};
+struct Census {
+    std::vector<FrameFigures> nodes, series;
+    std::vector<uint64_t> bigs;
+    uint64_t in_use = 0;
+    uint64_t occupied = 0;
+};
+Census census();
 
 // Whether allocation may start the collector; off until the boot enables it.
 extern bool collector_enabled;

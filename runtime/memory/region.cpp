@@ -6,8 +6,8 @@
 #include <map>
 
 #include "platform/address_space.h"
-#include "runtime/memory/poison.h"
 #include "runtime/core/quit.h"
+#include "runtime/memory/poison.h"
 
 namespace vek::region {
 

@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "runtime/memory/manager.h"
 #include "runtime/core/raise.h"
+#include "runtime/memory/manager.h"
 
 namespace vek::series {
 

@@ -4,16 +4,16 @@
 
 #include "runtime/core/datatype.h"
 #include "runtime/datatypes/callable/action.h"
-#include "runtime/datatypes/word/context.h"
-#include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/callable/native.h"
-#include "runtime/datatypes/none.h"
 #include "runtime/datatypes/callable/op.h"
-#include "runtime/datatypes/word/symbol.h"
+#include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/none.h"
 #include "runtime/datatypes/typeset.h"
+#include "runtime/datatypes/word/context.h"
+#include "runtime/datatypes/word/symbol.h"
+#include "runtime/eval/stack.h"
 #include "runtime/lexer/lexer.h"
 #include "runtime/memory/series.h"
-#include "runtime/eval/stack.h"
 
 namespace vek::boot_table {
 

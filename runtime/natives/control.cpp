@@ -1,20 +1,20 @@
 #include "runtime/natives/control.h"
 
-#include "runtime/eval/compiled.h"
+#include "runtime/actions/dispatch.h"
+#include "runtime/core/fixed_words.h"
+#include "runtime/core/raise.h"
 #include "runtime/datatypes/block/array.h"
-#include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/callable/function.h"
-#include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
+#include "runtime/datatypes/number/integer.h"
+#include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/core/fixed_words.h"
-#include "runtime/actions/dispatch.h"
+#include "runtime/eval/compiled.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/natives/helpers.h"
-#include "runtime/lexer/lexer.h"
-#include "runtime/core/raise.h"
 #include "runtime/eval/stack.h"
+#include "runtime/lexer/lexer.h"
+#include "runtime/natives/helpers.h"
 
 namespace vek::natives {
 
@@ -45,7 +45,7 @@ void open_loop(const Cell* initial) {
 // One evaluation of the body, its value in the loop frame's result cell.
 Pending run_body(const Cell* body) {
     stack::keep();
-    return interpreter::eval_block(body, true);
+    return eval::eval_block(body, true);
 }
 
 // brk ends the loop; cont and a normal end go on; ret and exit have already
@@ -96,7 +96,7 @@ Cell* push_copy_of_block(const Cell* block) {
 
 Pending eval_block_copy(const Cell* block) {
     Cell copy = *block;
-    return interpreter::eval_block(&copy, true);
+    return eval::eval_block(&copy, true);
 }
 
 Pending do_block(Cell* block, const int32_t* refinements) {
@@ -104,7 +104,7 @@ Pending do_block(Cell* block, const int32_t* refinements) {
     if (refinements[2] < 0) return eval_block_copy(block);
     Cell code = *block;
     uint32_t index = code.data1;
-    Pending p = interpreter::eval_next_index(&code, &index);
+    Pending p = eval::eval_next_index(&code, &index);
     if (p != Pending::none) return p;
     code.data1 = index;
     context::set(arg(refinements[2]), &code);
@@ -118,12 +118,12 @@ Pending do_string(const Cell* string) {
 }
 
 // A path evaluated on its own: a function it calls finds no arguments.
-interpreter::Cursor no_arguments(const Cell* path) { return interpreter::Cursor::at(path, UINT32_MAX); }
+eval::Cursor no_arguments(const Cell* path) { return eval::Cursor::at(path, UINT32_MAX); }
 
 Pending do_path(const Cell* path) {
     Cell code = *path;
-    interpreter::Cursor at = no_arguments(&code);
-    return interpreter::eval_path(&code, at, false, false, false, false, nullptr);
+    eval::Cursor at = no_arguments(&code);
+    return eval::eval_path(&code, at, false, false, false, false, nullptr);
 }
 
 // Any other value, as one expression in a block of its own: a function value
@@ -132,8 +132,8 @@ Pending do_value(const Cell* value) {
     Cell* code = stack::push_cell();
     block::make_at(make_unset(code), 1);
     block::rs_append(code, value);
-    interpreter::Cursor at = interpreter::Cursor::at(code, code->data1);
-    return interpreter::eval_expression(at, false, false, true);
+    eval::Cursor at = eval::Cursor::at(code, code->data1);
+    return eval::eval_expression(at, false, false, true);
 }
 
 }  // namespace
@@ -146,7 +146,7 @@ Pending if_(bool check, const int32_t*) {
         none::box();
         return Pending::none;
     }
-    return interpreter::eval_block(arg(1), true);
+    return eval::eval_block(arg(1), true);
 }
 
 Pending unless(bool check, const int32_t*) {
@@ -155,7 +155,7 @@ Pending unless(bool check, const int32_t*) {
         none::box();
         return Pending::none;
     }
-    return interpreter::eval_block(arg(1), true);
+    return eval::eval_block(arg(1), true);
 }
 
 Pending either(bool check, const int32_t*) {
@@ -163,15 +163,15 @@ Pending either(bool check, const int32_t*) {
         check_arg(1, BLOCK);
         check_arg(2, BLOCK);
     }
-    return interpreter::eval_block(arg(logic::result_true_strict() ? 1 : 2), true);
+    return eval::eval_block(arg(logic::result_true_strict() ? 1 : 2), true);
 }
 
 Pending any(bool check, const int32_t*) {
     if (check) check_arg(0, BLOCK);
     Cell code = *arg(0);
-    interpreter::Cursor at = interpreter::Cursor::at(&code, code.data1);
+    eval::Cursor at = eval::Cursor::at(&code, code.data1);
     while (at.more()) {
-        Pending p = interpreter::eval_next(at, false);
+        Pending p = eval::eval_next(at, false);
         if (p != Pending::none) return p;
         if (!logic::result_false()) return Pending::none;
     }
@@ -182,10 +182,10 @@ Pending any(bool check, const int32_t*) {
 Pending all(bool check, const int32_t*) {
     if (check) check_arg(0, BLOCK);
     Cell code = *arg(0);
-    interpreter::Cursor at = interpreter::Cursor::at(&code, code.data1);
+    eval::Cursor at = eval::Cursor::at(&code, code.data1);
     if (!at.more()) none::box();
     while (at.more()) {
-        Pending p = interpreter::eval_next(at, false);
+        Pending p = eval::eval_next(at, false);
         if (p != Pending::none) return p;
         if (logic::result_false()) {
             none::box();
@@ -209,7 +209,7 @@ Pending switch_(bool check, const int32_t* refinements) {
         }
         return eval_block_copy(block);
     }
-    if (refinements[0] >= 0) return interpreter::eval_block(arg(refinements[0]), true);
+    if (refinements[0] >= 0) return eval::eval_block(arg(refinements[0]), true);
     none::box();
     return Pending::none;
 }
@@ -218,10 +218,10 @@ Pending case_(bool check, const int32_t* refinements) {
     if (check) check_arg(0, BLOCK);
     bool all = refinements[0] >= 0;
     Cell code = *arg(0);
-    interpreter::Cursor at = interpreter::Cursor::at(&code, code.data1);
+    eval::Cursor at = eval::Cursor::at(&code, code.data1);
     bool last_true = false;
     while (at.more()) {
-        Pending p = interpreter::eval_next(at, false);
+        Pending p = eval::eval_next(at, false);
         if (p != Pending::none) return p;
         if (!at.more()) fire(Category::script, err::need_value, fixed_words::word(Word::case_));
         last_true = logic::result_true_strict();
@@ -233,7 +233,7 @@ Pending case_(bool check, const int32_t* refinements) {
             p = eval_block_copy(at.pos++);
             at.sync();
         } else {
-            p = interpreter::eval_next(at, false);
+            p = eval::eval_next(at, false);
         }
         if (p != Pending::none) return p;
         if (!all) return Pending::none;
@@ -255,7 +255,7 @@ Pending while_(bool check, const int32_t*) {
     open_loop(make_unset(&unset_value));
     for (;;) {
         stack::keep();
-        Pending p = interpreter::eval_block(cond, true);
+        Pending p = eval::eval_block(cond, true);
         if (p == Pending::brk || p == Pending::cont) fire(Category::throw_, err::while_cond);
         if (p != Pending::none) return p;
         if (!logic::result_true_strict()) break;
@@ -490,8 +490,8 @@ Pending get(bool check, const int32_t* refinements) {
     uint32_t type = cell_type(target);
     if (ANY_PATH_TYPES & type_bit(type)) {
         Cell path = *target;
-        interpreter::Cursor at = no_arguments(&path);
-        return interpreter::eval_path(&path, at, false, true, false, refinements[1] >= 0, nullptr);
+        eval::Cursor at = no_arguments(&path);
+        return eval::eval_path(&path, at, false, true, false, refinements[1] >= 0, nullptr);
     }
     if (type == TYPE_OBJECT) {
         actions::reflect(target, fixed_words::symbol(fixed_words::Sym::values));
@@ -514,8 +514,8 @@ Pending set(bool check, const int32_t* refinements) {
         // A set-path stores the frame's result cell.
         Cell path = *target;
         *target = value;
-        interpreter::Cursor at = no_arguments(&path);
-        Pending p = interpreter::eval_path(&path, at, true, any, false, refinements[1] >= 0, nullptr);
+        eval::Cursor at = no_arguments(&path);
+        Pending p = eval::eval_path(&path, at, true, any, false, refinements[1] >= 0, nullptr);
         if (p != Pending::none) return p;
     } else if (type == TYPE_OBJECT) {
         not_done();  // setting many fields of an object

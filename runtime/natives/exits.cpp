@@ -1,19 +1,19 @@
 #include "runtime/natives/exits.h"
 
+#include "runtime/actions/dispatch.h"
+#include "runtime/core/fixed_words.h"
+#include "runtime/core/raise.h"
+#include "runtime/core/system.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/callable/callable.h"
-#include "runtime/datatypes/word/context.h"
-#include "runtime/datatypes/object/error.h"
 #include "runtime/datatypes/callable/op.h"
+#include "runtime/datatypes/object/error.h"
+#include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/core/fixed_words.h"
-#include "runtime/actions/dispatch.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/natives/helpers.h"
-#include "runtime/eval/trace.h"
-#include "runtime/core/raise.h"
 #include "runtime/eval/stack.h"
-#include "runtime/core/system.h"
+#include "runtime/eval/trace.h"
+#include "runtime/natives/helpers.h"
 
 namespace vek::natives {
 
@@ -69,7 +69,7 @@ Pending return_(bool, const int32_t*) { return stack::throw_return(true, false);
 Pending throw_(bool check, const int32_t* refinements) {
     Cell* args = stack::arguments;
     if (check && present(refinements, 0)) check_arg(refinements[0], type_bit(TYPE_WORD));
-    if (interpreter::trace::tracing) interpreter::trace::fire_throw();
+    if (eval::trace::tracing) eval::trace::fire_throw();
     if (!present(refinements, 0)) {
         stack::top = args + 1;
         make_unset(stack::push_cell());
@@ -92,7 +92,7 @@ Pending catch_(bool check, const int32_t* refinements) {
     stack::mark_catch(fixed_words::word(Word::catch_));
     stack::CallFrame* frame = stack::top_frame();
     try {
-        Pending p = interpreter::eval_block(&block, true);
+        Pending p = eval::eval_block(&block, true);
         if (p != Pending::none) return p;
     } catch (VekThrow& thrown) {
         // throw_value left the thrown value and its name in the first two
@@ -111,7 +111,7 @@ Pending catch_(bool check, const int32_t* refinements) {
         }
         sysrec.thrown_code = 0;
         stack::keep();
-        if (interpreter::trace::tracing) interpreter::trace::fire_catch();
+        if (eval::trace::tracing) eval::trace::fire_catch();
     }
     stack::unwind_last();
     return Pending::none;
@@ -130,7 +130,7 @@ Pending try_(bool check, const int32_t* refinements) {
     else
         stack::mark_try(name);
     try {
-        Pending p = interpreter::eval_block(&block, true);
+        Pending p = eval::eval_block(&block, true);
         if (p != Pending::none) return p;
         stack::unwind_last();
     } catch (VekThrow& thrown) {
@@ -169,12 +169,12 @@ Pending apply(bool check, const int32_t* refinements) {
 
     // /safer takes every argument from exactly one value, which only the
     // positional reading of /all defines.
-    interpreter::ApplyMode mode = interpreter::APPLY_WORDS;
-    if (present(refinements, 0)) mode = present(refinements, 1) ? interpreter::APPLY_SAFER : interpreter::APPLY_ALL;
+    eval::ApplyMode mode = eval::APPLY_WORDS;
+    if (present(refinements, 0)) mode = present(refinements, 1) ? eval::APPLY_SAFER : eval::APPLY_ALL;
     stack::set_interpreted();
     Cell code = args[1];
-    interpreter::Cursor at = interpreter::Cursor::at(&code, code.data1);
-    return interpreter::eval_code(&called, at, false, path, &name, nullptr, mode, false);
+    eval::Cursor at = eval::Cursor::at(&code, code.data1);
+    return eval::eval_code(&called, at, false, path, &name, nullptr, mode, false);
 }
 
 }  // namespace vek::natives

@@ -3,18 +3,18 @@
 #include <algorithm>
 #include <cmath>
 
+#include "runtime/actions/dispatch.h"
+#include "runtime/core/raise.h"
 #include "runtime/datatypes/block/array.h"
-#include "runtime/datatypes/word/context.h"
-#include "runtime/datatypes/object/error.h"
-#include "runtime/datatypes/number/float.h"
-#include "runtime/datatypes/number/integer.h"
-#include "runtime/datatypes/logic.h"
-#include "runtime/datatypes/none.h"
 #include "runtime/datatypes/compound/pair.h"
 #include "runtime/datatypes/compound/point.h"
 #include "runtime/datatypes/compound/tuple.h"
-#include "runtime/actions/dispatch.h"
-#include "runtime/core/raise.h"
+#include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/none.h"
+#include "runtime/datatypes/number/float.h"
+#include "runtime/datatypes/number/integer.h"
+#include "runtime/datatypes/object/error.h"
+#include "runtime/datatypes/word/context.h"
 #include "runtime/eval/stack.h"
 
 namespace vek::natives {

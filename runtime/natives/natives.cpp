@@ -1,12 +1,12 @@
 #include "runtime/natives/natives.h"
 
+#include "runtime/core/raise.h"
+#include "runtime/core/root.h"
 #include "runtime/datatypes/block/array.h"
+#include "runtime/lexer/transcode.h"
 #include "runtime/natives/control.h"
 #include "runtime/natives/exits.h"
 #include "runtime/natives/output.h"
-#include "runtime/lexer/transcode.h"
-#include "runtime/core/raise.h"
-#include "runtime/core/root.h"
 
 namespace vek::natives {
 

@@ -3,29 +3,30 @@
 #include <algorithm>
 #include <cstring>
 
+#include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
+#include "runtime/core/fixed_words.h"
+#include "runtime/core/raise.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/callable/callable.h"
-#include "runtime/datatypes/word/context.h"
-#include "runtime/datatypes/number/float.h"
 #include "runtime/datatypes/callable/function.h"
-#include "runtime/datatypes/number/integer.h"
-#include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/callable/native.h"
-#include "runtime/datatypes/none.h"
-#include "runtime/datatypes/object/object.h"
 #include "runtime/datatypes/callable/op.h"
+#include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/none.h"
+#include "runtime/datatypes/number/float.h"
+#include "runtime/datatypes/number/integer.h"
+#include "runtime/datatypes/object/object.h"
+#include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/core/fixed_words.h"
-#include "runtime/actions/dispatch.h"
 #include "runtime/eval/evaluator.h"
+#include "runtime/eval/stack.h"
+#include "runtime/memory/malloc_list.h"
+#include "runtime/memory/manager.h"
 #include "runtime/natives/helpers.h"
 #include "runtime/natives/natives.h"
-#include "runtime/memory/manager.h"
-#include "runtime/tables/ownership.h"
 #include "runtime/output/print_hooks.h"
-#include "runtime/core/raise.h"
-#include "runtime/eval/stack.h"
+#include "runtime/tables/ownership.h"
 
 namespace vek::natives {
 
@@ -67,7 +68,7 @@ Target into_target(Cell* out) { return Target{out, !block::rs_at_tail(out)}; }
 // The value that the expression just evaluated left, after which the stack
 // goes back to where it stood.
 Cell take_last(Cell* saved_top) {
-    Cell value = *interpreter::last_value();
+    Cell value = *eval::last_value();
     stack::top = saved_top;
     return value;
 }
@@ -81,7 +82,7 @@ Pending reduce_into(const Cell* source, Target& target) {
     Cell* result = stack::arguments;
     uint32_t index = code.data1;
     while (index < series_buffer(&code)->length()) {
-        Pending p = interpreter::eval_next_index(&code, &index);
+        Pending p = eval::eval_next_index(&code, &index);
         if (p != Pending::none) return p;
         Cell value = *result;
         clear_new_line(&value.header);
@@ -101,8 +102,8 @@ Pending reduce_single(const Cell* value, Cell* result) {
     Cell* saved_top = stack::top;
     Cell* code = block::push_only_star(1);
     block::rs_append(code, value);
-    interpreter::Cursor at = interpreter::Cursor::at(code, code->data1).narrowed(1);
-    Pending p = interpreter::eval_next(at, true);
+    eval::Cursor at = eval::Cursor::at(code, code->data1).narrowed(1);
+    Pending p = eval::eval_next(at, true);
     if (p != Pending::none) return p;
     *result = take_last(saved_top);
     return Pending::none;
@@ -155,9 +156,9 @@ Pending compose_paren(const Cell* paren, bool only, Target& target) {
     if (block::length_from_head(paren) == 0) return Pending::none;
     Cell* saved_top = stack::top;
     Cell code = *paren;
-    Pending p = interpreter::eval_block(&code, false);
+    Pending p = eval::eval_block(&code, false);
     if (p != Pending::none) return p;
-    Cell value = *interpreter::last_value();
+    Cell value = *eval::last_value();
     // The value stays on the stack while it is spliced: it may be the only
     // reference to its block.
     if (cell_type(&value) == TYPE_BLOCK && !only)
@@ -222,6 +223,56 @@ Pending compare_result(int32_t op) {
 
 // ---------------------------------------------------------------- stats
 
+void set_integer(Cell* c, uint32_t value) { *c = Cell{TYPE_INTEGER, 0, value, 0}; }
+
+// Integers hold 32 bits signed; larger figures go out as floats.
+void set_number(Cell* c, uint64_t value) {
+    if (value <= uint64_t(INT32_MAX)) {
+        set_integer(c, uint32_t(value));
+        return;
+    }
+    *c = Cell{TYPE_FLOAT, 0, 0, 0};
+    cell_set_f64(c, double(value));
+}
+
+void set_block(Cell* c, Node node, uint32_t flags) { *c = Cell{TYPE_BLOCK | flags, 0, uint32_t(node), 0}; }
+
+// Nodes rather than cell addresses are kept: each append may move a buffer.
+Cell* append(Node block) { return series::alloc_tail_cell(node_buffer(block)); }
+
+Node figures_block(const std::vector<memory::FrameFigures>& frames) {
+    Node outer = memory::alloc_cells(uint32_t(frames.size()));
+    for (const memory::FrameFigures& f : frames) {
+        Node inner = memory::alloc_cells(3);
+        for (uint64_t figure : {f.free, f.used, f.size}) set_number(append(inner), figure);
+        set_block(append(outer), inner, CELL_NEW_LINE);
+    }
+    return outer;
+}
+
+Node sizes_block(const std::vector<uint64_t>& sizes) {
+    Node outer = memory::alloc_cells(uint32_t(sizes.size()));
+    for (uint64_t size : sizes) {
+        Cell* c = append(outer);
+        set_number(c, size);
+        c->header |= CELL_NEW_LINE;
+    }
+    return outer;
+}
+
+// Fills the block with the frame figures; nothing may collect meanwhile.
+// The target block cell may live in a buffer that moves; it is re-read
+// through its node for each entry.
+void append_figures(Cell* block, const memory::Census& c) {
+    Node target = series_node(block);
+    set_block(append(target), figures_block(c.nodes), 0);
+    set_block(append(target), figures_block(c.series), 0);
+    set_block(append(target), sizes_block(c.bigs), 0);
+    uint64_t heap_total = malloc_list::total();
+    set_number(append(target), c.occupied + heap_total);
+    set_number(append(target), heap_total);
+}
+
 // Hands the figures to the library's show-memory-stats, evaluated as a call
 // so that a missing library function raises as any unset word does.
 Pending show_stats(const Cell* figures) {
@@ -229,7 +280,7 @@ Pending show_stats(const Cell* figures) {
     Cell* code = block::push_only_star(2);
     word::load_in(code, "show-memory-stats");
     block::rs_append(code, figures);
-    Pending p = interpreter::eval_block(code, false);
+    Pending p = eval::eval_block(code, false);
     if (p != Pending::none) return p;
     stack::top = saved_top;
     return Pending::none;
@@ -428,7 +479,10 @@ Pending stats(bool, const int32_t* refinements) {
     Cell* args = stack::arguments;
     if (present(refinements, 0) || present(refinements, 1)) {
         Cell* figures = block::push_only_star(8);
-        memory::stats(figures, 2);
+        {
+            memory::CollectorPause pause;
+            append_figures(figures, memory::census());
+        }
         if (present(refinements, 0)) {
             Pending p = show_stats(figures);
             if (p != Pending::none) return p;
@@ -438,7 +492,7 @@ Pending stats(bool, const int32_t* refinements) {
         }
         return Pending::none;
     }
-    double bytes = memory::stats(nullptr, 1);
+    double bytes = double(memory::census().in_use);
     if (bytes <= 2147483647.0)
         integer::make_at(args, int32_t(bytes));
     else

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "runtime/output/stdout_writer.h"
 #include "runtime/memory/malloc_list.h"
 #include "runtime/memory/series.h"
+#include "runtime/output/stdout_writer.h"
 #include "runtime/output/tui_hooks.h"
 
 namespace vek {
@@ -17,7 +17,7 @@ namespace {
 
 template <class Callback>
 void make(CallbackList<Callback>& list) {
-    list.items = static_cast<Callback*>(heap::alloc(GROWTH * sizeof(Callback)));
+    list.items = static_cast<Callback*>(malloc_list::alloc(GROWTH * sizeof(Callback)));
     list.count = 0;
     list.capacity = GROWTH;
 }
@@ -25,9 +25,9 @@ void make(CallbackList<Callback>& list) {
 template <class Callback>
 void append(CallbackList<Callback>& list, Callback callback) {
     if (list.count == list.capacity) {
-        auto grown = static_cast<Callback*>(heap::alloc((list.capacity + GROWTH) * sizeof(Callback)));
+        auto grown = static_cast<Callback*>(malloc_list::alloc((list.capacity + GROWTH) * sizeof(Callback)));
         std::memcpy(grown, list.items, list.count * sizeof(Callback));
-        heap::free(list.items);
+        malloc_list::free(list.items);
         list.items = grown;
         list.capacity += GROWTH;
     }
@@ -84,13 +84,13 @@ void console(const Cell* string, bool new_line) {
     switch (unit) {
         case 1:
         case 2:
-        case 4: console::write(head, byte_length, unit, new_line); break;
+        case 4: output::write(head, byte_length, unit, new_line); break;
         default:
-            console::print_cstring("Error: unknown string encoding: ");
-            console::print_integer(int32_t(unit));
-            console::print_cstring("\n");
+            output::print_cstring("Error: unknown string encoding: ");
+            output::print_integer(int32_t(unit));
+            output::print_cstring("\n");
     }
-    console::flush();
+    output::flush();
     tui::after_print();
 }
 
@@ -109,13 +109,13 @@ bool ends_in_separator(const TypedItem& item) {
 
 void print_item(const TypedItem& item) {
     switch (item.type) {
-        case TypedItem::LOGIC: console::print_cstring(item.low ? "true" : "false"); break;
-        case TypedItem::INTEGER: console::print_integer(int32_t(item.low)); break;
+        case TypedItem::LOGIC: output::print_cstring(item.low ? "true" : "false"); break;
+        case TypedItem::INTEGER: output::print_integer(int32_t(item.low)); break;
         case TypedItem::CHARACTER: print_char(char(item.low)); break;
-        case TypedItem::FLOAT32: console::print_float32(std::bit_cast<float>(item.low)); break;
-        case TypedItem::FLOAT64: console::print_float(item.float64()); break;
-        case TypedItem::TEXT: console::print_cstring(item.text()); break;
-        default: console::print_hex(item.low);
+        case TypedItem::FLOAT32: output::print_float32(std::bit_cast<float>(item.low)); break;
+        case TypedItem::FLOAT64: output::print_float(item.float64()); break;
+        case TypedItem::TEXT: output::print_cstring(item.text()); break;
+        default: output::print_hex(item.low);
     }
 }
 
@@ -127,7 +127,7 @@ void print_typed_list(std::span<const TypedItem> items, bool spacing) {
         if (spacing && i > 0 && !ends_in_separator(items[i - 1])) print_char(' ');
         print_item(items[i]);
     }
-    console::flush();
+    output::flush();
     tui::after_print();
 }
 
@@ -140,7 +140,7 @@ void print_line(std::span<const TypedItem> items) {
 
 void print_char(char byte) {
     const char text[2] = {byte, '\0'};
-    console::print_cstring(text);
+    output::print_cstring(text);
 }
 
 }  // namespace vek

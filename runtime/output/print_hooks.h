@@ -22,7 +22,7 @@ using PrintHook = void (*)(const Cell* string, bool new_line);
 // result: 1 when the bytes were written, 0 when the write failed.
 using WriteObserver = void (*)(const char* text, uint32_t length, int32_t result);
 
-// Callbacks in registration order. Storage comes from heap::alloc and grows by
+// Callbacks in registration order. Storage comes from malloc_list::alloc and grows by
 // GROWTH entries when full.
 template <class Callback>
 struct CallbackList {

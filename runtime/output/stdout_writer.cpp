@@ -6,10 +6,10 @@
 #include <cstring>
 
 #include "platform/stdout.h"
-#include "runtime/output/print_hooks.h"
 #include "runtime/core/quit.h"
+#include "runtime/output/print_hooks.h"
 
-namespace vek::console {
+namespace vek::output {
 
 namespace {
 
@@ -126,4 +126,4 @@ void print_float32(float value) {
 
 void flush() { std::fflush(nullptr); }
 
-}  // namespace vek::console
+}  // namespace vek::output

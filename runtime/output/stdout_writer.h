@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-namespace vek::console {
+namespace vek::output {
 
 void init_output();
 
@@ -37,4 +37,4 @@ void print_float32(float value);     // 7 significant digits, shortest notation
 // is not overtaken by later runtime output.
 void flush();
 
-}  // namespace vek::console
+}  // namespace vek::output

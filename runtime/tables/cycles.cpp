@@ -4,8 +4,8 @@
 #include <array>
 #include <cstring>
 
-#include "runtime/datatypes/string/buffer.h"
 #include "runtime/core/raise.h"
+#include "runtime/datatypes/string/buffer.h"
 
 namespace vek::cycles {
 namespace {

@@ -10,10 +10,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "runtime/tables/murmur.h"
-#include "runtime/tables/hash_table_layout.h"
-#include "runtime/memory/manager.h"
 #include "runtime/core/raise.h"
+#include "runtime/memory/manager.h"
+#include "runtime/tables/hash_table_layout.h"
+#include "runtime/tables/murmur.h"
 #include "runtime/text/unicode.h"
 
 namespace vek::hash_table {
@@ -49,8 +49,8 @@ bool same_text(const Cell* a, const Cell* b, bool fold) {
     uint32_t count = x->length() - x_head;
     if (count != y->length() - y_head) return false;
     for (uint32_t i = 0; i < count; i++) {
-        uint32_t cx = hash::code_point_at(x->at(x_head + i), x->unit());
-        uint32_t cy = hash::code_point_at(y->at(y_head + i), y->unit());
+        uint32_t cx = murmur::code_point_at(x->at(x_head + i), x->unit());
+        uint32_t cy = murmur::code_point_at(y->at(y_head + i), y->unit());
         if (!same_code_points(cx, cy, fold)) return false;
     }
     return true;
@@ -140,7 +140,7 @@ int put_position(Node table, uint32_t pos) {
     uint32_t deleted = NOT_FOUND;
     // The growth above leaves an empty bucket, which every probe reaches.
     uint32_t empty = NOT_FOUND;
-    Probe probe(hash::value(key, false), r->bucket_count);
+    Probe probe(murmur::value(key, false), r->bucket_count);
     do {
         uint32_t b = probe.bucket;
         uint32_t f = flag(flags, b);
@@ -275,7 +275,7 @@ bool default_compare(const Cell* a, const Cell* b, int op) {
     bool strict = op == OP_STRICT_EQUAL;
     if (is_string_kind(type)) return same_text(a, b, !strict);
     if (is_word_kind(type))
-        return strict ? a->data2 == b->data2 : hash::resolve_symbol(a->data2) == hash::resolve_symbol(b->data2);
+        return strict ? a->data2 == b->data2 : murmur::resolve_symbol(a->data2) == murmur::resolve_symbol(b->data2);
     switch (type) {
         case TYPE_SYMBOL: return same_name(a, b, !strict);
         case TYPE_INTEGER: case TYPE_CHAR: return a->data2 == b->data2;
@@ -333,7 +333,7 @@ Cell* find(Node table, const Cell* key, int32_t head, int32_t skip, int op, bool
     Lookup q{&wanted, head, std::max<int64_t>(std::abs(int64_t(skip)), 1), op, last || reverse, reverse};
     const uint32_t* flags = flag_words(r);
     const int32_t* keys = key_slots(r);
-    Probe probe(hash::value(&wanted, false), r->bucket_count);
+    Probe probe(murmur::value(&wanted, false), r->bucket_count);
     do {
         uint32_t f = flag(flags, probe.bucket);
         if (f == FLAG_EMPTY) return nullptr;
@@ -351,7 +351,7 @@ Cell* find(Node table, const Cell* key, int32_t head, int32_t skip, int op, bool
 
 Cell* find_next(Node table, const Cell* key, int32_t* bucket, uint32_t* step) {
     Record* r = record(table);
-    Probe probe(hash::value(key, false), r->bucket_count);
+    Probe probe(murmur::value(key, false), r->bucket_count);
     if (*bucket != -1) {
         probe.bucket = uint32_t(*bucket);
         probe.step = *step;

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "runtime/tables/murmur.h"
 #include "runtime/core/raise.h"
+#include "runtime/tables/murmur.h"
 
 namespace vek::hash_table::layout {
 
@@ -27,7 +27,7 @@ bool same_name_bytes(const void* a, const void* b, uint32_t length, bool fold) {
     auto p = static_cast<const uint8_t*>(a);
     auto q = static_cast<const uint8_t*>(b);
     for (uint32_t i = 0; i < length; i++)
-        if (hash::fold_ascii(p[i]) != hash::fold_ascii(q[i])) return false;
+        if (murmur::fold_ascii(p[i]) != murmur::fold_ascii(q[i])) return false;
     return true;
 }
 
@@ -61,8 +61,8 @@ void extend_array(Node array, uint32_t count, uint8_t byte) {
 }
 
 uint32_t key_hash(const Record* r, int32_t key) {
-    if (r->kind >= KIND_RECORDS) return hash::mix(record_at(r, key)->data1);
-    return hash::value(cells(r) + first_position(r, key), false);
+    if (r->kind >= KIND_RECORDS) return murmur::mix(record_at(r, key)->data1);
+    return murmur::value(cells(r) + first_position(r, key), false);
 }
 
 uint32_t growth_request(const Record* r) {

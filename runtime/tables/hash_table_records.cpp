@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <cstring>
 
-#include "runtime/tables/murmur.h"
+#include "runtime/core/raise.h"
+#include "runtime/memory/manager.h"
 #include "runtime/tables/hash_table.h"
 #include "runtime/tables/hash_table_layout.h"
-#include "runtime/memory/manager.h"
-#include "runtime/core/raise.h"
+#include "runtime/tables/murmur.h"
 
 namespace vek::hash_table {
 
@@ -34,7 +34,7 @@ void reset_record(Cell* header, Node key, uint32_t bytes) {
 uint32_t probe_key(const Record* r, Node key, uint32_t* empty, uint32_t* deleted) {
     const uint32_t* flags = flag_words(r);
     const int32_t* keys = key_slots(r);
-    Probe probe(hash::mix(uint32_t(key)), r->bucket_count);
+    Probe probe(murmur::mix(uint32_t(key)), r->bucket_count);
     do {
         uint32_t f = flag(flags, probe.bucket);
         if (f == FLAG_EMPTY) {
@@ -77,7 +77,7 @@ void rebuild_records(Node table, uint32_t request) {
         auto offset = int32_t(target->used_bytes());
         std::memcpy(target->last(), from, bytes);
         target->tail = target->tail + bytes;
-        Probe probe(hash::mix(from->data1), n);
+        Probe probe(murmur::mix(from->data1), n);
         while (flag(new_flags, probe.bucket) != FLAG_EMPTY) probe.advance();
         set_flag(new_flags, probe.bucket, FLAG_LIVE);
         new_keys[probe.bucket] = offset;

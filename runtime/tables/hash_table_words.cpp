@@ -3,10 +3,10 @@
 // tables only ever gain entries.
 #include <cstring>
 
-#include "runtime/tables/murmur.h"
+#include "runtime/memory/manager.h"
 #include "runtime/tables/hash_table.h"
 #include "runtime/tables/hash_table_layout.h"
-#include "runtime/memory/manager.h"
+#include "runtime/tables/murmur.h"
 
 namespace vek::hash_table {
 
@@ -74,7 +74,7 @@ void index_appended(Node table, uint32_t bucket) {
 uint32_t find_symbol(Node table, const char* name, uint32_t length, bool fold) {
     grow_if_full(table);
     Record* r = record(table);
-    uint32_t hash = hash::symbol_name(name, length);
+    uint32_t hash = murmur::symbol_name(name, length);
     uint32_t empty = NOT_FOUND;
     uint32_t pos = probe_name(r, hash, name, length, fold, &empty);
     if (pos != NOT_FOUND) return pos + 1;
@@ -100,12 +100,12 @@ int32_t find_or_add_word(Node table, uint32_t symbol, bool case_insensitive, Nod
     bool adding = context != Node::none;
     if (adding) grow_if_full(table);
     Record* r = record(table);
-    uint32_t wanted = hash::resolve_symbol(symbol);
+    uint32_t wanted = murmur::resolve_symbol(symbol);
     const uint32_t* flags = flag_words(r);
     const int32_t* keys = key_slots(r);
     const Cell* words = cells(r);
     uint32_t empty = NOT_FOUND;
-    Probe probe(hash::mix(wanted), r->bucket_count);
+    Probe probe(murmur::mix(wanted), r->bucket_count);
     do {
         uint32_t f = flag(flags, probe.bucket);
         if (f == FLAG_EMPTY) {
@@ -115,7 +115,7 @@ int32_t find_or_add_word(Node table, uint32_t symbol, bool case_insensitive, Nod
         if (f != FLAG_LIVE) continue;
         int32_t pos = keys[probe.bucket];
         uint32_t entry = words[pos].data2;
-        if (entry == symbol || (case_insensitive && hash::resolve_symbol(entry) == wanted)) {
+        if (entry == symbol || (case_insensitive && murmur::resolve_symbol(entry) == wanted)) {
             if (adding) *index = pos;
             return pos;
         }

@@ -8,7 +8,7 @@
 #include "runtime/memory/series.h"
 #include "runtime/text/unicode.h"
 
-namespace vek::hash {
+namespace vek::murmur {
 
 namespace {
 
@@ -158,4 +158,4 @@ uint32_t value(const Cell* v, bool case_sensitive) {
     }
 }
 
-}  // namespace vek::hash
+}  // namespace vek::murmur

@@ -8,7 +8,7 @@
 
 #include "runtime/core/cell.h"
 
-namespace vek::hash {
+namespace vek::murmur {
 
 uint32_t murmur3(const void* bytes, size_t length);
 // The MurmurHash3 finaliser, unseeded.
@@ -33,4 +33,4 @@ inline uint8_t fold_ascii(uint8_t c) { return c >= 'A' && c <= 'Z' ? c | 0x20 : 
 // The code point at p in a string buffer of the given unit (1, 2 or 4).
 uint32_t code_point_at(const std::byte* p, uint32_t unit);
 
-}  // namespace vek::hash
+}  // namespace vek::murmur

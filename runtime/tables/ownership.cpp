@@ -131,11 +131,11 @@ void init() {
     table = hash_table::make(TABLE_SIZE, &none, hash_table::KIND_OWNERS, RECORD_CELLS);
     // The table keeps its records without keeping what they name: they die
     // with their series or their owner, and what the survivors hold is kept.
-    collector::add_mark_hook([] { collector::mark_node(table); });
-    collector::add_sweep_hook([] {
-        sweep(collector::is_marked);
+    gc::add_mark_hook([] { gc::mark_node(table); });
+    gc::add_sweep_hook([] {
+        sweep(gc::is_marked);
         hash_table::sweep_records(table, [](Node, const Cell* data) {
-            collector::mark_cells(data, data + RECORD_CELLS);
+            gc::mark_cells(data, data + RECORD_CELLS);
             return false;
         });
     });

@@ -6,10 +6,10 @@
 #include <cstring>
 #include <memory>
 
-#include "runtime/memory/manager.h"
 #include "runtime/core/raise.h"
-#include "runtime/memory/series.h"
 #include "runtime/eval/stack.h"
+#include "runtime/memory/manager.h"
+#include "runtime/memory/series.h"
 
 namespace vek::sort {
 

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <array>
 
-#include "runtime/datatypes/string/buffer.h"
 #include "runtime/core/fixed_words.h"
-#include "runtime/tables/ownership.h"
 #include "runtime/core/raise.h"
+#include "runtime/datatypes/string/buffer.h"
+#include "runtime/tables/ownership.h"
 #include "runtime/text/unicode.h"
 
 namespace vek::unicode {

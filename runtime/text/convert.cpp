@@ -9,10 +9,10 @@
 #include <bit>
 #include <cstring>
 
-#include "runtime/memory/manager.h"
 #include "runtime/core/quit.h"
 #include "runtime/core/raise.h"
 #include "runtime/eval/stack.h"
+#include "runtime/memory/manager.h"
 #include "runtime/text/unicode.h"
 
 namespace vek::unicode {

@@ -3,15 +3,15 @@
 #include <algorithm>
 #include <cstring>
 
-#include "runtime/tables/cycles.h"
-#include "runtime/datatypes/none.h"
-#include "runtime/datatypes/word/symbol.h"
-#include "runtime/tables/hash_table.h"
 #include "runtime/actions/dispatch.h"
-#include "runtime/memory/manager.h"
 #include "runtime/core/raise.h"
 #include "runtime/core/root.h"
+#include "runtime/datatypes/none.h"
+#include "runtime/datatypes/word/symbol.h"
 #include "runtime/eval/stack.h"
+#include "runtime/memory/manager.h"
+#include "runtime/tables/cycles.h"
+#include "runtime/tables/hash_table.h"
 
 namespace vek::block {
 

@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <string>
 
-#include "runtime/tables/cycles.h"
+#include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
+#include "runtime/core/raise.h"
 #include "runtime/datatypes/block/edit.h"
 #include "runtime/datatypes/block/find.h"
 #include "runtime/datatypes/block/path_access.h"
@@ -12,11 +13,10 @@
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/typeset.h"
-#include "runtime/actions/dispatch.h"
-#include "runtime/lexer/lexer.h"
-#include "runtime/text/mold.h"
-#include "runtime/core/raise.h"
 #include "runtime/eval/stack.h"
+#include "runtime/lexer/lexer.h"
+#include "runtime/tables/cycles.h"
+#include "runtime/text/mold.h"
 
 namespace vek::block {
 

@@ -3,16 +3,16 @@
 #include <algorithm>
 #include <cstring>
 
-#include "runtime/tables/cycles.h"
+#include "runtime/actions/dispatch.h"
+#include "runtime/core/raise.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/series/actions.h"
 #include "runtime/datatypes/series/ranges.h"
 #include "runtime/datatypes/typeset.h"
-#include "runtime/tables/hash_table.h"
-#include "runtime/actions/dispatch.h"
-#include "runtime/memory/manager.h"
-#include "runtime/core/raise.h"
 #include "runtime/eval/stack.h"
+#include "runtime/memory/manager.h"
+#include "runtime/tables/cycles.h"
+#include "runtime/tables/hash_table.h"
 
 namespace vek::block {
 

@@ -2,13 +2,13 @@
 
 #include <algorithm>
 
+#include "runtime/actions/dispatch.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/series/actions.h"
 #include "runtime/datatypes/series/ranges.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/tables/hash_table.h"
-#include "runtime/actions/dispatch.h"
 
 namespace vek::block {
 

@@ -1,10 +1,10 @@
 #include "runtime/datatypes/block/paren.h"
 
-#include "runtime/tables/cycles.h"
 #include "runtime/core/datatype.h"
 #include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/eval/stack.h"
+#include "runtime/tables/cycles.h"
 
 namespace vek::paren {
 

@@ -1,13 +1,13 @@
 #include "runtime/datatypes/block/path.h"
 
-#include "runtime/tables/cycles.h"
+#include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
+#include "runtime/core/raise.h"
 #include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/buffer.h"
-#include "runtime/actions/dispatch.h"
-#include "runtime/core/raise.h"
 #include "runtime/eval/stack.h"
+#include "runtime/tables/cycles.h"
 
 namespace vek {
 

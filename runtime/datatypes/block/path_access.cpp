@@ -1,11 +1,11 @@
 #include "runtime/datatypes/block/path_access.h"
 
+#include "runtime/core/raise.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/block/find.h"
-#include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/none.h"
+#include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/series/actions.h"
-#include "runtime/core/raise.h"
 
 namespace vek::block {
 

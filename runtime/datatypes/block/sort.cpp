@@ -3,19 +3,19 @@
 #include <algorithm>
 #include <utility>
 
+#include "runtime/actions/dispatch.h"
+#include "runtime/core/fixed_words.h"
+#include "runtime/core/raise.h"
 #include "runtime/datatypes/block/array.h"
-#include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/callable/function.h"
 #include "runtime/datatypes/series/actions.h"
 #include "runtime/datatypes/series/ranges.h"
 #include "runtime/datatypes/typeset.h"
-#include "runtime/core/fixed_words.h"
-#include "runtime/actions/dispatch.h"
+#include "runtime/datatypes/word/context.h"
 #include "runtime/eval/args_cache.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/core/raise.h"
-#include "runtime/tables/sort.h"
 #include "runtime/eval/stack.h"
+#include "runtime/tables/sort.h"
 
 namespace vek::block {
 
@@ -91,7 +91,7 @@ struct FunctionComparator {
 // arguments: any further argument none!, each refinement false with none!
 // arguments, then the locals.
 void push_comparator_call(const Cell* function, const Cell* name, const Cell* first, const Cell* second) {
-    Node cache = interpreter::args_cache(function);
+    Node cache = eval::args_cache(function);
     stack::push_call_frame(name, function::context_node(function));
     const Cell* values[2] = {first, second};
     uint32_t given = 0;
@@ -100,14 +100,14 @@ void push_comparator_call(const Cell* function, const Cell* name, const Cell* fi
         const Cell entry = node_buffer(cache)->cells()[i];
         switch (cell_type(&entry)) {
         case TYPE_TYPESET:
-            if (interpreter::arg_mode(&entry) == interpreter::ARG_RETURN) break;
+            if (eval::arg_mode(&entry) == eval::ARG_RETURN) break;
             if (!active || given == 2) {
                 *stack::push_cell() = Cell{TYPE_NONE, 0, 0, 0};
                 break;
             }
             if (!typeset::contains(&entry, cell_type(values[given]))) {
                 Cell type{TYPE_DATATYPE, cell_type(values[given]), 0, 0};
-                fire(Category::script, err::expect_arg, name, &type, interpreter::push_spec_word(function, i));
+                fire(Category::script, err::expect_arg, name, &type, eval::push_spec_word(function, i));
             }
             stack::push(values[given++]);
             break;
@@ -150,8 +150,8 @@ int call_comparator(const void* a, const void* b, int, void* extra) {
     const Cell* name = fixed_words::word(fixed_words::Word::compare_callback_tag);
     Cell* saved_top = stack::top;
     push_comparator_call(&function, name, &first, &second);
-    Pending pending = interpreter::call_function(&function, context::global, name, interpreter::CALL_SORT);
-    if (pending != Pending::none) interpreter::raise_pending(pending);
+    Pending pending = eval::call_function(&function, context::global, name, eval::CALL_SORT);
+    if (pending != Pending::none) eval::raise_pending(pending);
     Cell result = *stack::arguments;
     stack::unwind_function_drop();
     stack::top = saved_top;

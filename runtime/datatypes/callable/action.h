@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "runtime/core/cell.h"
 #include "runtime/actions/dispatch.h"
+#include "runtime/core/cell.h"
 
 namespace vek::action {
 

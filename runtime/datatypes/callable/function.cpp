@@ -2,19 +2,19 @@
 // construction, and the actions.
 #include "runtime/datatypes/callable/function.h"
 
-#include "runtime/tables/cycles.h"
+#include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
+#include "runtime/core/fixed_words.h"
+#include "runtime/core/raise.h"
 #include "runtime/datatypes/block/block.h"
-#include "runtime/datatypes/word/context.h"
-#include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
+#include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/buffer.h"
+#include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
-#include "runtime/core/fixed_words.h"
-#include "runtime/actions/dispatch.h"
-#include "runtime/core/raise.h"
 #include "runtime/eval/stack.h"
+#include "runtime/tables/cycles.h"
 
 namespace vek::function {
 

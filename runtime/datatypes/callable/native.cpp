@@ -3,18 +3,18 @@
 
 #include <cstring>
 
-#include "runtime/core/datatype.h"
-#include "runtime/datatypes/callable/action.h"
-#include "runtime/datatypes/block/block.h"
-#include "runtime/datatypes/word/context.h"
-#include "runtime/datatypes/callable/function.h"
-#include "runtime/datatypes/number/integer.h"
-#include "runtime/datatypes/callable/op.h"
-#include "runtime/datatypes/string/buffer.h"
-#include "runtime/datatypes/word/symbol.h"
-#include "runtime/core/fixed_words.h"
 #include "runtime/actions/dispatch.h"
+#include "runtime/core/datatype.h"
+#include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/datatypes/block/block.h"
+#include "runtime/datatypes/callable/action.h"
+#include "runtime/datatypes/callable/function.h"
+#include "runtime/datatypes/callable/op.h"
+#include "runtime/datatypes/number/integer.h"
+#include "runtime/datatypes/string/buffer.h"
+#include "runtime/datatypes/word/context.h"
+#include "runtime/datatypes/word/symbol.h"
 #include "runtime/eval/stack.h"
 
 namespace vek::native {

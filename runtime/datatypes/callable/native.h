@@ -12,8 +12,8 @@
 
 #include "runtime/core/cell.h"
 #include "runtime/datatypes/callable/callable.h"
-#include "runtime/natives/natives.h"
 #include "runtime/memory/series.h"
+#include "runtime/natives/natives.h"
 
 namespace vek::native {
 

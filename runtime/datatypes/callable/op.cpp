@@ -1,14 +1,14 @@
 #include "runtime/datatypes/callable/op.h"
 
+#include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
+#include "runtime/core/fixed_words.h"
+#include "runtime/core/raise.h"
 #include "runtime/datatypes/callable/callable.h"
 #include "runtime/datatypes/callable/function.h"
 #include "runtime/datatypes/callable/native.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/symbol.h"
-#include "runtime/core/fixed_words.h"
-#include "runtime/actions/dispatch.h"
-#include "runtime/core/raise.h"
 #include "runtime/eval/stack.h"
 
 namespace vek::op {

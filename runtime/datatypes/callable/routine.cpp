@@ -2,19 +2,23 @@
 
 #include <array>
 
+#include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
+#include "runtime/core/fixed_words.h"
+#include "runtime/core/raise.h"
+#include "runtime/core/system.h"
 #include "runtime/datatypes/block/block.h"
-#include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/callable/function.h"
-#include "runtime/datatypes/number/integer.h"
+#include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
+#include "runtime/datatypes/number/float.h"
+#include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/buffer.h"
+#include "runtime/datatypes/typeset.h"
+#include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/actions/dispatch.h"
-#include "runtime/core/raise.h"
 #include "runtime/eval/stack.h"
-#include "runtime/core/system.h"
 
 namespace vek::routine {
 
@@ -37,7 +41,92 @@ constexpr uint32_t MAX_ARITY = ARITY_MASK >> ARITY_SHIFT;
     fire(Category::script, err::bad_make_arg, &datatype, name);
 }
 
+// Routine arguments travel by their declared type: the value of the first
+// word of their type block.
+// The declared datatype of a routine argument after checking the argument
+// against it; 0 when any type goes (passed as its cell).
+uint32_t routine_arg_type(const Cell* types, const Cell* argument, const Cell* word) {
+    SeriesBuffer* buffer = series_buffer(types);
+    if (types->data1 >= buffer->length()) return 0;
+    Cell first = buffer->cells()[types->data1];
+    if (cell_type(&first) != TYPE_WORD) fire(Category::script, err::invalid_type_spec, &first);
+    if (symbol::any_type_word(&first)) return 0;
+    const Cell* declared = context::get(&first);
+    bool fits = cell_type(declared) == TYPE_TYPESET ? typeset::contains(declared, cell_type(argument))
+                                                    : cell_type(declared) == TYPE_DATATYPE &&
+                                                          declared->data1 == cell_type(argument);
+    if (!fits) {
+        Cell datatype{TYPE_DATATYPE, cell_type(argument), 0, 0};
+        Cell name = *word;
+        name.header = TYPE_WORD;
+        fire(Category::script, err::expect_arg, stack::current_function_word(), &datatype, &name);
+    }
+    return cell_type(declared) == TYPE_DATATYPE ? declared->data1 : 0;
+}
+
+Arg routine_arg(uint32_t declared, Cell* argument) {
+    Arg arg;
+    switch (declared) {
+        case TYPE_LOGIC: arg.integer = logic::get(argument) ? 1 : 0; break;
+        case TYPE_INTEGER: arg.integer = int32_t(argument->data2); break;
+        case TYPE_FLOAT: arg.number = cell_get_f64(argument); break;
+        default: arg.cell = argument; break;
+    }
+    return arg;
+}
+
+// The arguments of a routine that takes typed values, checked and converted
+// in spec order.
+void routine_args(const Cell* routine, uint32_t arity, Arg* args) {
+    Cell spec{TYPE_BLOCK, 0, uint32_t(callable::spec_node(routine)), 0};
+    uint32_t found = 0;
+    for (uint32_t i = 0; found < arity && i < series_buffer(&spec)->length(); i++) {
+        const Cell* entry = series_buffer(&spec)->cells() + i;
+        uint32_t type = cell_type(entry);
+        if (type == TYPE_REFINEMENT || type == TYPE_SET_WORD) break;
+        if (type != TYPE_WORD && type != TYPE_GET_WORD && type != TYPE_LIT_WORD) continue;
+        Cell* argument = stack::arguments + found;
+        uint32_t declared = 0;
+        if (i + 1 < series_buffer(&spec)->length() && cell_type(entry + 1) == TYPE_BLOCK) {
+            Cell types = entry[1];
+            Cell word = *entry;
+            declared = routine_arg_type(&types, argument, &word);
+        }
+        args[found++] = routine_arg(declared, argument);
+    }
+}
+
+void store_routine_result(const Cell* routine, Arg answer) {
+    const Cell* extra = function::internal(routine) + function::INTERNAL_EXTRA;
+    int32_t returns_type = cell_type(extra) == TYPE_INTEGER ? int32_t(extra->data2) : 0;
+    switch (returns_type) {
+        case TYPE_LOGIC: *stack::arguments = *logic::constant(answer.integer != 0); break;
+        case TYPE_INTEGER: integer::make_at(stack::arguments, answer.integer); break;
+        case TYPE_FLOAT: float_::make_at(stack::arguments, answer.number); break;
+        default: break;  // the result cell stays as it is
+    }
+}
+
 }  // namespace
+
+void call(const Cell* called) {
+    Cell routine = *called;
+    Fn fn = at(index(&routine));
+    uint32_t count = arity(&routine);
+    Arg args[MAX_ARITY];
+    if (!takes_cells(&routine)) {
+        routine_args(&routine, count, args);
+        store_routine_result(&routine, fn(args));
+        return;
+    }
+    Cell* base = stack::arguments;
+    for (uint32_t i = 0; i < count; i++) args[i].cell = base + i;
+    stack::push_frame(fixed_words::word(fixed_words::Word::body_tag), stack::MARK_NATIVE_INTERP);
+    Cell result = *fn(args).cell;
+    stack::pop_frame_drop();
+    *base = result;
+}
+
 
 uint32_t register_fn(std::string_view name, Fn fn) {
     if (uint32_t index = find(name)) {

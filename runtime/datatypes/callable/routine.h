@@ -72,6 +72,10 @@ Cell* make_value(const Cell* spec, const Cell* body, uint32_t code, int32_t extr
 // not registered raises script bad-make-arg with routine! and the name.
 Cell* declare(const Cell* spec, const Cell* name, int32_t return_type, bool cells);
 
+// Runs a routine! whose arguments are on the stack, in the native frame the
+// caller opened; the result is left in the frame's first cell.
+void call(const Cell* routine);
+
 // form: "?routine?". mold: "routine ", the spec molded, then the body block
 // molded or a space and the molded body value. Slot 3 is function::reflect,
 // slot 9 function::compare.

@@ -4,16 +4,16 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
+#include "runtime/core/raise.h"
+#include "runtime/core/system.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/number/float.h"
-#include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/number/time.h"
-#include "runtime/actions/dispatch.h"
-#include "runtime/core/raise.h"
-#include "runtime/memory/series.h"
+#include "runtime/datatypes/string/buffer.h"
 #include "runtime/eval/stack.h"
-#include "runtime/core/system_fields.h"
+#include "runtime/memory/series.h"
 
 namespace vek::date {
 

@@ -3,14 +3,14 @@
 #include <array>
 #include <cstring>
 
-#include "runtime/core/datatype.h"
-#include "runtime/datatypes/number/float.h"
-#include "runtime/datatypes/compound/pair.h"
-#include "runtime/datatypes/string/buffer.h"
-#include "runtime/text/float_text.h"
 #include "runtime/actions/dispatch.h"
-#include "runtime/memory/series.h"
+#include "runtime/core/datatype.h"
+#include "runtime/datatypes/compound/pair.h"
+#include "runtime/datatypes/number/float.h"
+#include "runtime/datatypes/string/buffer.h"
 #include "runtime/eval/stack.h"
+#include "runtime/memory/series.h"
+#include "runtime/text/float_text.h"
 
 namespace vek {
 

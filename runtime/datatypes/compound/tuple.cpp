@@ -4,9 +4,9 @@
 #include <charconv>
 #include <cstring>
 
+#include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
 #include "runtime/datatypes/string/buffer.h"
-#include "runtime/actions/dispatch.h"
 #include "runtime/eval/stack.h"
 
 namespace vek::tuple {

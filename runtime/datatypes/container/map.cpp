@@ -6,16 +6,16 @@
 
 #include <algorithm>
 
-#include "runtime/tables/cycles.h"
+#include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
+#include "runtime/core/raise.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/string/buffer.h"
-#include "runtime/tables/hash_table.h"
-#include "runtime/actions/dispatch.h"
-#include "runtime/text/mold.h"
-#include "runtime/core/raise.h"
-#include "runtime/memory/series.h"
 #include "runtime/eval/stack.h"
+#include "runtime/memory/series.h"
+#include "runtime/tables/cycles.h"
+#include "runtime/tables/hash_table.h"
+#include "runtime/text/mold.h"
 
 namespace vek::map {
 

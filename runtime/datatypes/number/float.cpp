@@ -6,20 +6,20 @@
 #include <cstring>
 #include <limits>
 
+#include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
-#include "runtime/datatypes/string/binary.h"
+#include "runtime/core/raise.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/char.h"
-#include "runtime/datatypes/object/error.h"
 #include "runtime/datatypes/number/integer.h"
+#include "runtime/datatypes/object/error.h"
+#include "runtime/datatypes/string/binary.h"
 #include "runtime/datatypes/string/buffer.h"
-#include "runtime/text/float_text.h"
-#include "runtime/actions/dispatch.h"
+#include "runtime/eval/stack.h"
 #include "runtime/io/random.h"
 #include "runtime/lexer/lexer.h"
-#include "runtime/core/raise.h"
 #include "runtime/memory/series.h"
-#include "runtime/eval/stack.h"
+#include "runtime/text/float_text.h"
 #include "runtime/text/to_number.h"
 
 namespace vek::float_ {

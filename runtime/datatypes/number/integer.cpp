@@ -4,18 +4,18 @@
 #include <cmath>
 #include <cstring>
 
+#include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
-#include "runtime/datatypes/string/binary.h"
-#include "runtime/datatypes/object/error.h"
+#include "runtime/core/quit.h"
 #include "runtime/datatypes/number/float.h"
+#include "runtime/datatypes/object/error.h"
+#include "runtime/datatypes/string/binary.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/actions/dispatch.h"
-#include "runtime/io/random.h"
-#include "runtime/core/quit.h"
-#include "runtime/memory/series.h"
 #include "runtime/eval/stack.h"
+#include "runtime/io/random.h"
+#include "runtime/memory/series.h"
 #include "runtime/text/to_number.h"
 
 namespace vek::integer {

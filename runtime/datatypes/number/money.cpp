@@ -2,13 +2,13 @@
 
 #include <cstring>
 
+#include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
+#include "runtime/core/system.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/symbol.h"
-#include "runtime/actions/dispatch.h"
-#include "runtime/core/system_fields.h"
 
 namespace vek::money {
 

@@ -4,11 +4,11 @@
 #include <cmath>
 #include <cstring>
 
+#include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
 #include "runtime/datatypes/number/float.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/text/float_text.h"
-#include "runtime/actions/dispatch.h"
 
 namespace vek::time {
 

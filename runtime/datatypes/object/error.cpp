@@ -3,24 +3,24 @@
 #include <array>
 #include <cstring>
 
+#include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
+#include "runtime/core/error_catalog.h"
+#include "runtime/core/fixed_words.h"
+#include "runtime/core/root.h"
+#include "runtime/core/system.h"
 #include "runtime/datatypes/callable/callable.h"
-#include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/object/object.h"
 #include "runtime/datatypes/string/buffer.h"
+#include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/core/error_catalog.h"
-#include "runtime/core/fixed_words.h"
-#include "runtime/actions/dispatch.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/memory/manager.h"
-#include "runtime/output/print_hooks.h"
-#include "runtime/core/root.h"
-#include "runtime/memory/series.h"
 #include "runtime/eval/stack.h"
-#include "runtime/core/system_fields.h"
+#include "runtime/memory/manager.h"
+#include "runtime/memory/series.h"
+#include "runtime/output/print_hooks.h"
 
 namespace vek::error {
 
@@ -74,7 +74,7 @@ Cell* push_new() {
     *error = Cell{TYPE_ERROR, error->data1, CLASS_ID, 0};
     *context::owner_of(object::context_node(error)) = *error;
     // The code under evaluation, at the start of the expression that failed.
-    const Cell* position = interpreter::current_position();
+    const Cell* position = eval::current_position();
     if (cell_type(position) == TYPE_BLOCK || cell_type(position) == TYPE_PAREN)
         *field(error, FIELD_NEAR) = *position;
     return error;

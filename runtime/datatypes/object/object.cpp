@@ -2,13 +2,13 @@
 
 #include <cstring>
 
-#include "runtime/tables/cycles.h"
-#include "runtime/datatypes/word/context.h"
+#include "runtime/actions/dispatch.h"
+#include "runtime/core/fixed_words.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/string/buffer.h"
+#include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
-#include "runtime/core/fixed_words.h"
-#include "runtime/actions/dispatch.h"
+#include "runtime/tables/cycles.h"
 #include "runtime/text/mold.h"
 
 namespace vek::object {

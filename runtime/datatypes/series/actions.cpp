@@ -3,26 +3,26 @@
 #include <algorithm>
 #include <cstring>
 
-#include "runtime/gc/collector.h"
+#include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
+#include "runtime/core/fixed_words.h"
+#include "runtime/core/raise.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/char.h"
-#include "runtime/datatypes/object/error.h"
-#include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
+#include "runtime/datatypes/number/integer.h"
+#include "runtime/datatypes/object/error.h"
 #include "runtime/datatypes/series/ranges.h"
-#include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/string/buffer.h"
-#include "runtime/core/fixed_words.h"
-#include "runtime/tables/murmur.h"
-#include "runtime/tables/hash_table.h"
-#include "runtime/actions/dispatch.h"
+#include "runtime/datatypes/string/string.h"
+#include "runtime/eval/stack.h"
+#include "runtime/gc/collector.h"
 #include "runtime/io/random.h"
 #include "runtime/memory/manager.h"
+#include "runtime/tables/hash_table.h"
+#include "runtime/tables/murmur.h"
 #include "runtime/tables/ownership.h"
-#include "runtime/core/raise.h"
-#include "runtime/eval/stack.h"
 
 namespace vek::series {
 
@@ -142,12 +142,12 @@ Cell* first_argument() { return stack::arguments; }
 // The buffer that a take without /part answers its one element in; a root.
 Node scratch = Node::none;
 
-void mark_scratch() { collector::mark_node(scratch); }
+void mark_scratch() { gc::mark_node(scratch); }
 
 Node scratch_for(uint32_t source_flags) {
     if (scratch == Node::none) {
         scratch = memory::alloc_series_heap(1, sizeof(Cell), 0);
-        collector::add_mark_hook(mark_scratch);
+        gc::add_mark_hook(mark_scratch);
     }
     SeriesBuffer* buffer = node_buffer(scratch);
     constexpr uint32_t SHAPE = BUF_UNIT_MASK | BUF_KIND_MASK;
@@ -173,7 +173,7 @@ void index_if_hash(Cell* made) {
 // ---------------------------------------------------------------- field words
 
 bool is_owned_field(uint32_t symbol) {
-    return hash::resolve_symbol(symbol) == hash::resolve_symbol(fixed_words::symbol(fixed_words::Sym::owned));
+    return murmur::resolve_symbol(symbol) == murmur::resolve_symbol(fixed_words::symbol(fixed_words::Sym::owned));
 }
 
 }  // namespace
@@ -652,7 +652,7 @@ Cell* random(Cell* value, bool seed, bool secure, bool only) {
     if (seed) {
         SeriesBuffer* buffer = buffer_of(value);
         uint32_t bytes = length_from_head(value) << buffer->unit_shift();
-        uint32_t hash = hash::murmur3(bytes ? buffer->at(head_of(value)) : nullptr, bytes);
+        uint32_t hash = murmur::murmur3(bytes ? buffer->at(head_of(value)) : nullptr, bytes);
         random::seed(int32_t(hash));
         return make_unset(value);
     }

@@ -8,14 +8,14 @@
 #include <algorithm>
 #include <cstring>
 
+#include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
-#include "runtime/datatypes/string/binary_codecs.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/number/integer.h"
+#include "runtime/datatypes/string/binary_codecs.h"
 #include "runtime/datatypes/string/buffer.h"
-#include "runtime/actions/dispatch.h"
-#include "runtime/text/mold.h"
 #include "runtime/eval/stack.h"
+#include "runtime/text/mold.h"
 
 namespace vek::binary {
 

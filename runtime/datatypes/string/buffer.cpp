@@ -9,13 +9,13 @@
 #include <bit>
 #include <cstring>
 
-#include "runtime/output/stdout_writer.h"
-#include "runtime/datatypes/word/symbol.h"
-#include "runtime/memory/malloc_list.h"
-#include "runtime/memory/manager.h"
 #include "runtime/core/quit.h"
 #include "runtime/core/raise.h"
+#include "runtime/datatypes/word/symbol.h"
 #include "runtime/eval/stack.h"
+#include "runtime/memory/malloc_list.h"
+#include "runtime/memory/manager.h"
+#include "runtime/output/stdout_writer.h"
 #include "runtime/text/unicode.h"
 
 namespace vek::string {
@@ -148,7 +148,7 @@ uint32_t scratch_size = 0;
 std::byte* take_scratch(uint32_t n) {
     uint32_t size = std::max(n, SCRATCH_SIZE);
     if (scratch_size != size) {
-        scratch = static_cast<std::byte*>(heap::resize(scratch, size));
+        scratch = static_cast<std::byte*>(malloc_list::resize(scratch, size));
         scratch_size = size;
     }
     return scratch;
@@ -156,7 +156,7 @@ std::byte* take_scratch(uint32_t n) {
 
 void release_scratch() {
     if (scratch_size != SCRATCH_SIZE) {
-        scratch = static_cast<std::byte*>(heap::resize(scratch, SCRATCH_SIZE));
+        scratch = static_cast<std::byte*>(malloc_list::resize(scratch, SCRATCH_SIZE));
         scratch_size = SCRATCH_SIZE;
     }
 }
@@ -170,7 +170,7 @@ Node decode(const uint8_t* bytes, uint32_t size, Encoding encoding) {
         return unicode::load_utf16(reinterpret_cast<const uint16_t*>(bytes), size / 2, nullptr, false);
     }
     // Only a miscast value gets here. It is a failure, so the status is not 0.
-    console::print_cstring("*** Loading Error: input encoding unsupported\n");
+    output::print_cstring("*** Loading Error: input encoding unsupported\n");
     exit_process(1);
 }
 

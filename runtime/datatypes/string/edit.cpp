@@ -3,14 +3,14 @@
 #include <algorithm>
 #include <string>
 
+#include "runtime/actions/dispatch.h"
+#include "runtime/core/raise.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/char.h"
 #include "runtime/datatypes/series/actions.h"
 #include "runtime/datatypes/series/ranges.h"
-#include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/string/buffer.h"
-#include "runtime/actions/dispatch.h"
-#include "runtime/core/raise.h"
+#include "runtime/datatypes/string/string.h"
 #include "runtime/eval/stack.h"
 #include "runtime/text/unicode.h"
 

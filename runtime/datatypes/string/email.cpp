@@ -1,9 +1,9 @@
 // email!: its text molds undecorated, as it forms.
 #include "runtime/datatypes/string/email.h"
 
+#include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
 #include "runtime/datatypes/string/string.h"
-#include "runtime/actions/dispatch.h"
 #include "runtime/eval/stack.h"
 
 namespace vek::email {

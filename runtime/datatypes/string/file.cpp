@@ -5,13 +5,13 @@
 #include <algorithm>
 #include <array>
 
-#include "runtime/core/datatype.h"
-#include "runtime/datatypes/string/string.h"
-#include "runtime/datatypes/string/buffer.h"
-#include "runtime/datatypes/string/url.h"
 #include "runtime/actions/dispatch.h"
-#include "runtime/memory/series.h"
+#include "runtime/core/datatype.h"
+#include "runtime/datatypes/string/buffer.h"
+#include "runtime/datatypes/string/string.h"
+#include "runtime/datatypes/string/url.h"
 #include "runtime/eval/stack.h"
+#include "runtime/memory/series.h"
 
 namespace vek::file {
 

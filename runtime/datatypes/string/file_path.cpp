@@ -3,10 +3,10 @@
 #include <string>
 
 #include "platform/os.h"
-#include "runtime/datatypes/string/buffer.h"
 #include "runtime/core/raise.h"
-#include "runtime/memory/series.h"
+#include "runtime/datatypes/string/buffer.h"
 #include "runtime/eval/stack.h"
+#include "runtime/memory/series.h"
 #include "runtime/text/unicode.h"
 
 namespace vek::file {

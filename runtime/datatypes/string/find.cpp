@@ -2,13 +2,13 @@
 
 #include <algorithm>
 
-#include "runtime/datatypes/none.h"
-#include "runtime/datatypes/series/ranges.h"
-#include "runtime/datatypes/string/string.h"
-#include "runtime/datatypes/string/buffer.h"
-#include "runtime/datatypes/word/word.h"
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/raise.h"
+#include "runtime/datatypes/none.h"
+#include "runtime/datatypes/series/ranges.h"
+#include "runtime/datatypes/string/buffer.h"
+#include "runtime/datatypes/string/string.h"
+#include "runtime/datatypes/word/word.h"
 #include "runtime/memory/series.h"
 #include "runtime/text/unicode.h"
 

@@ -1,10 +1,10 @@
 #include "runtime/datatypes/string/path_access.h"
 
-#include "runtime/datatypes/number/integer.h"
-#include "runtime/datatypes/none.h"
-#include "runtime/datatypes/series/actions.h"
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/raise.h"
+#include "runtime/datatypes/none.h"
+#include "runtime/datatypes/number/integer.h"
+#include "runtime/datatypes/series/actions.h"
 
 namespace vek::string {
 

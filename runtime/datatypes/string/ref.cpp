@@ -1,10 +1,10 @@
 // ref!: molds as "@" and its name; forms as the name alone.
 #include "runtime/datatypes/string/ref.h"
 
-#include "runtime/core/datatype.h"
-#include "runtime/datatypes/string/string.h"
-#include "runtime/datatypes/string/buffer.h"
 #include "runtime/actions/dispatch.h"
+#include "runtime/core/datatype.h"
+#include "runtime/datatypes/string/buffer.h"
+#include "runtime/datatypes/string/string.h"
 #include "runtime/eval/stack.h"
 
 namespace vek::ref {

@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <array>
 
+#include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
+#include "runtime/core/raise.h"
 #include "runtime/datatypes/number/float.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/series/actions.h"
@@ -18,10 +20,8 @@
 #include "runtime/datatypes/string/path_access.h"
 #include "runtime/datatypes/string/sort.h"
 #include "runtime/datatypes/word/symbol.h"
-#include "runtime/actions/dispatch.h"
-#include "runtime/core/raise.h"
-#include "runtime/memory/series.h"
 #include "runtime/eval/stack.h"
+#include "runtime/memory/series.h"
 #include "runtime/text/unicode.h"
 
 namespace vek::string {

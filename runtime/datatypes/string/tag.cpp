@@ -1,10 +1,10 @@
 // tag!: form and mold put the text between angle brackets.
 #include "runtime/datatypes/string/tag.h"
 
-#include "runtime/core/datatype.h"
-#include "runtime/datatypes/string/string.h"
-#include "runtime/datatypes/string/buffer.h"
 #include "runtime/actions/dispatch.h"
+#include "runtime/core/datatype.h"
+#include "runtime/datatypes/string/buffer.h"
+#include "runtime/datatypes/string/string.h"
 #include "runtime/eval/stack.h"
 
 namespace vek::tag {

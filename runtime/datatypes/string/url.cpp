@@ -11,13 +11,13 @@
 #include <array>
 #include <cstring>
 
-#include "runtime/core/datatype.h"
-#include "runtime/datatypes/word/context.h"
-#include "runtime/datatypes/string/string.h"
-#include "runtime/datatypes/string/buffer.h"
 #include "runtime/actions/dispatch.h"
-#include "runtime/memory/series.h"
+#include "runtime/core/datatype.h"
+#include "runtime/datatypes/string/buffer.h"
+#include "runtime/datatypes/string/string.h"
+#include "runtime/datatypes/word/context.h"
 #include "runtime/eval/stack.h"
+#include "runtime/memory/series.h"
 #include "runtime/text/unicode.h"
 
 namespace vek::url {

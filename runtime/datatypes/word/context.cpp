@@ -3,15 +3,15 @@
 
 #include <algorithm>
 
-#include "runtime/gc/collector.h"
 #include "runtime/core/datatype.h"
-#include "runtime/datatypes/word/symbol.h"
-#include "runtime/tables/hash_table.h"
-#include "runtime/memory/manager.h"
 #include "runtime/core/raise.h"
 #include "runtime/core/root.h"
-#include "runtime/eval/stack.h"
 #include "runtime/core/system.h"
+#include "runtime/datatypes/word/symbol.h"
+#include "runtime/eval/stack.h"
+#include "runtime/gc/collector.h"
+#include "runtime/memory/manager.h"
+#include "runtime/tables/hash_table.h"
 
 namespace vek::context {
 
@@ -132,7 +132,7 @@ Cell* stored(Cell* slot, const Cell& value) {
 
 void init_global() {
     global = create(GLOBAL_SIZE, false, false, nullptr, KIND_GLOBAL);
-    collector::add_mark_hook([] { collector::mark_node(global); });
+    gc::add_mark_hook([] { gc::mark_node(global); });
     stack::context_values_pointer = stack_values_pointer;
     stack::set_context_values_pointer = set_stack_values_pointer;
 }

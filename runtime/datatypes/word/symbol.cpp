@@ -5,12 +5,12 @@
 
 #include <cstring>
 
-#include "runtime/gc/collector.h"
 #include "runtime/core/datatype.h"
-#include "runtime/tables/murmur.h"
-#include "runtime/tables/hash_table.h"
-#include "runtime/memory/manager.h"
 #include "runtime/core/root.h"
+#include "runtime/gc/collector.h"
+#include "runtime/memory/manager.h"
+#include "runtime/tables/hash_table.h"
+#include "runtime/tables/murmur.h"
 #include "runtime/text/unicode.h"
 
 namespace vek::symbol {
@@ -34,12 +34,12 @@ uint32_t intern(const char* bytes, uint32_t length, bool fold) {
 void init_block() {
     block = root::append();
     *block = Cell{TYPE_BLOCK, 0, uint32_t(memory::alloc_cells(TABLE_SIZE)), 0};
-    hash::resolve_symbol = resolve;
+    murmur::resolve_symbol = resolve;
 }
 
 void init_table() {
     table = hash_table::make(TABLE_SIZE, block, hash_table::KIND_WORDS, 0);
-    collector::add_mark_hook([] { collector::mark_node(table); });
+    gc::add_mark_hook([] { gc::mark_node(table); });
 }
 
 // compare (slot 9) joins when the string comparison exists.

@@ -3,16 +3,16 @@
 #include <functional>
 #include <string>
 
+#include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
+#include "runtime/core/raise.h"
 #include "runtime/datatypes/block/array.h"
-#include "runtime/datatypes/word/context.h"
-#include "runtime/datatypes/object/error.h"
-#include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
+#include "runtime/datatypes/number/integer.h"
+#include "runtime/datatypes/object/error.h"
 #include "runtime/datatypes/object/object.h"
-#include "runtime/actions/dispatch.h"
-#include "runtime/core/raise.h"
+#include "runtime/datatypes/word/context.h"
 #include "tests/unit/support/block_builder.h"
 #include "tests/unit/support/support.h"
 

@@ -6,9 +6,9 @@
 #include "runtime/core/datatype.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/symbol.h"
+#include "runtime/eval/stack.h"
 #include "runtime/memory/manager.h"
 #include "runtime/memory/series.h"
-#include "runtime/eval/stack.h"
 
 namespace vek::datatype {
 namespace {

@@ -2,10 +2,10 @@
 
 #include <string>
 
-#include "runtime/datatypes/word/symbol.h"
 #include "runtime/core/error_catalog.h"
-#include "runtime/memory/manager.h"
 #include "runtime/core/raise.h"
+#include "runtime/datatypes/word/symbol.h"
+#include "runtime/memory/manager.h"
 
 namespace vek::catalog {
 namespace {

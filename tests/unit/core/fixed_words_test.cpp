@@ -3,9 +3,9 @@
 #include <cstring>
 
 #include "runtime/core/datatype.h"
+#include "runtime/core/fixed_words.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
-#include "runtime/core/fixed_words.h"
 #include "runtime/eval/stack.h"
 
 namespace vek::fixed_words {

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "runtime/core/raise.h"
-#include "runtime/memory/series.h"
 #include "runtime/eval/stack.h"
+#include "runtime/memory/series.h"
 #include "tests/unit/support/support.h"
 
 namespace vek {

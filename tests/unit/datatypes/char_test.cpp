@@ -5,11 +5,11 @@
 #include <cmath>
 #include <string>
 
+#include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
+#include "runtime/core/raise.h"
 #include "runtime/datatypes/number/float.h"
 #include "runtime/datatypes/number/integer.h"
-#include "runtime/actions/dispatch.h"
-#include "runtime/core/raise.h"
 #include "runtime/eval/stack.h"
 #include "tests/unit/support/string_cells.h"
 #include "tests/unit/support/support.h"

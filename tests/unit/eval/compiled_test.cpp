@@ -4,16 +4,16 @@
 
 #include <string>
 
-#include "runtime/datatypes/word/context.h"
-#include "runtime/datatypes/object/error.h"
+#include "runtime/core/fixed_words.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
-#include "runtime/datatypes/word/symbol.h"
+#include "runtime/datatypes/object/error.h"
 #include "runtime/datatypes/typeset.h"
+#include "runtime/datatypes/word/context.h"
+#include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/core/fixed_words.h"
-#include "runtime/output/print_hooks.h"
 #include "runtime/eval/stack.h"
+#include "runtime/output/print_hooks.h"
 #include "tests/unit/support/block_builder.h"
 #include "tests/unit/support/stack_fixture.h"
 #include "tests/unit/support/support.h"

@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/callable/native.h"
+#include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/natives/natives.h"
-#include "runtime/eval/trace.h"
 #include "runtime/eval/stack.h"
+#include "runtime/eval/trace.h"
+#include "runtime/natives/natives.h"
 #include "tests/unit/support/load_and_mold.h"
 #include "tests/unit/support/stack_fixture.h"
 #include "tests/unit/support/support.h"
@@ -38,7 +38,7 @@ protected:
         auto evaluate = [&] {
             Cell* top = stack::top;
             stack::CallFrame* frames = stack::frames_top;
-            EXPECT_EQ(interpreter::eval_block(&code, false), Pending::none) << source;
+            EXPECT_EQ(eval::eval_block(&code, false), Pending::none) << source;
             EXPECT_EQ(stack::frames_top, frames) << source;
             EXPECT_EQ(stack::top, top + 1) << source;
             result = stack_molded(top);
@@ -136,9 +136,9 @@ TEST_F(Evaluator, ErrorsNameTheirCulprits) {
 // A million returns from inside a loop each reach their function as a code:
 // no exception is involved, or the evaluation would not come back.
 TEST_F(Evaluator, ReturnsFromLoopsAreCodes) {
-    uint64_t before = interpreter::returns_handled();
+    uint64_t before = eval::returns_handled();
     EXPECT_EQ(run("f: func [] [loop 1 [return 1]] n: 0 loop 1000000 [n: n + f] n"), "1000000");
-    EXPECT_EQ(interpreter::returns_handled() - before, 1000000u);
+    EXPECT_EQ(eval::returns_handled() - before, 1000000u);
 }
 
 // ---------------------------------------------------------------- tracing
@@ -160,13 +160,13 @@ protected:
     void SetUp() override {
         Evaluator::SetUp();
         seen = &events_;
-        interpreter::trace::hook = record;
-        interpreter::trace::mask = interpreter::trace::ALL_EVENTS;
-        interpreter::trace::installed = true;
+        eval::trace::hook = record;
+        eval::trace::mask = eval::trace::ALL_EVENTS;
+        eval::trace::installed = true;
     }
     void TearDown() override {
-        interpreter::trace::installed = interpreter::trace::tracing = false;
-        interpreter::trace::hook = nullptr;
+        eval::trace::installed = eval::trace::tracing = false;
+        eval::trace::hook = nullptr;
         seen = nullptr;
         Evaluator::TearDown();
     }
@@ -176,9 +176,9 @@ protected:
     }
     std::vector<Seen> traced(const Cell* code, uint32_t events) {
         events_.clear();
-        interpreter::trace::tracing = true;
-        EXPECT_EQ(interpreter::eval_block(code, false), Pending::none);
-        interpreter::trace::tracing = false;
+        eval::trace::tracing = true;
+        EXPECT_EQ(eval::eval_block(code, false), Pending::none);
+        eval::trace::tracing = false;
         stack::pop(1);
         std::vector<Seen> kept;
         for (const Seen& s : events_)
@@ -191,7 +191,7 @@ private:
 };
 
 TEST_F(Tracing, ExprFollowsEachStatementAndCallNamesTheCall) {
-    auto events = traced("f: func [x] [x] f 1 + 2", interpreter::trace::EV_EXPR);
+    auto events = traced("f: func [x] [x] f 1 + 2", eval::trace::EV_EXPR);
     // the block's first statement, f's body, then the block's second one
     ASSERT_EQ(events.size(), 3u);
     EXPECT_EQ(events[0].offset, 0);
@@ -200,13 +200,13 @@ TEST_F(Tracing, ExprFollowsEachStatementAndCallNamesTheCall) {
     EXPECT_EQ(events[2].offset, 4);
     EXPECT_EQ(events[2].value, "3");
 
-    events = traced("f: func [x] [x] f 1", interpreter::trace::EV_CALL);
+    events = traced("f: func [x] [x] f 1", eval::trace::EV_CALL);
     ASSERT_EQ(events.size(), 2u);  // func, then f
     EXPECT_EQ(events[1].ref, "f");
 }
 
 TEST_F(Tracing, AnUnnamedCallIsReportedByTheFunctionItself) {
-    auto events = traced("do reduce [func [x] [x] 1]", interpreter::trace::EV_CALL);
+    auto events = traced("do reduce [func [x] [x] 1]", eval::trace::EV_CALL);
     ASSERT_FALSE(events.empty());
     EXPECT_EQ(events.back().ref, "func [x][x]");
 }
@@ -214,13 +214,13 @@ TEST_F(Tracing, AnUnnamedCallIsReportedByTheFunctionItself) {
 // What library code evaluates fires no event.
 TEST_F(Tracing, LibraryCodeIsSilent) {
     Cell code = load_code("1 + 2 3");
-    node_buffer(series_node(&code))->flags |= interpreter::BUF_LIBRARY;
-    EXPECT_TRUE(traced(&code, interpreter::trace::ALL_EVENTS).empty());
+    node_buffer(series_node(&code))->flags |= eval::BUF_LIBRARY;
+    EXPECT_TRUE(traced(&code, eval::trace::ALL_EVENTS).empty());
 }
 
 uint32_t position_seen = 0;
 Pending capture_position(bool, const int32_t*) {
-    position_seen = interpreter::current_position()->data1;
+    position_seen = eval::current_position()->data1;
     return Pending::none;
 }
 
@@ -235,13 +235,13 @@ TEST_F(Evaluator, CurrentPositionFollowsUserCodeOnly) {
 
     Cell user = load_code("1 2 stats");
     make_unset(stack::push_cell());
-    EXPECT_EQ(interpreter::eval_block(&user, false), Pending::none);
+    EXPECT_EQ(eval::eval_block(&user, false), Pending::none);
     EXPECT_EQ(position_seen, 2u);
 
     Cell library = load_code("stats");
-    node_buffer(series_node(&library))->flags |= interpreter::BUF_LIBRARY;
-    EXPECT_EQ(interpreter::eval_block(&library, false), Pending::none);
-    EXPECT_EQ(position_seen, interpreter::current_position()->data1);
+    node_buffer(series_node(&library))->flags |= eval::BUF_LIBRARY;
+    EXPECT_EQ(eval::eval_block(&library, false), Pending::none);
+    EXPECT_EQ(position_seen, eval::current_position()->data1);
 
     natives::table[native::position(stats) - 1] = saved;
 }

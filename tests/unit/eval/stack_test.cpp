@@ -5,10 +5,10 @@
 
 #include <functional>
 
-#include "runtime/tables/cycles.h"
-#include "runtime/datatypes/word/context.h"
 #include "runtime/core/raise.h"
 #include "runtime/core/system.h"
+#include "runtime/datatypes/word/context.h"
+#include "runtime/tables/cycles.h"
 #include "tests/unit/support/support.h"
 
 namespace vek {

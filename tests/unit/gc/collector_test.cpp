@@ -4,14 +4,14 @@
 #include <cstring>
 #include <vector>
 
-#include "runtime/gc/collector.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/tables/hash_table.h"
+#include "runtime/gc/collector.h"
 #include "runtime/memory/manager.h"
-#include "runtime/tables/ownership.h"
 #include "runtime/memory/series.h"
+#include "runtime/tables/hash_table.h"
+#include "runtime/tables/ownership.h"
 #include "tests/unit/support/manual_collection.h"
 
 namespace vek {
@@ -85,7 +85,7 @@ TEST_F(Collector, PointerOnTheStackPinsItsBufferWhileNodesLetBuffersMove) {
         EXPECT_EQ(uint32_t(region::off(b)), places[i]);
         EXPECT_TRUE(pointers[i] >= reinterpret_cast<std::byte*>(b) && pointers[i] <= b->area_end());
         EXPECT_EQ(text_of(pinned_nodes[i]), "held by a pointer");
-        EXPECT_FALSE(b->flags & (BUF_MARK | collector::BUF_PINNED));
+        EXPECT_FALSE(b->flags & (BUF_MARK | gc::BUF_PINNED));
     }
     EXPECT_EQ(pointers[1][0], std::byte{'b'});
     EXPECT_NE(uint32_t(region::off(node_buffer(moved))), moved_at);
@@ -189,11 +189,11 @@ TEST_F(Collector, DeeplyNestedBlockSurvives) {
 }
 
 Node hooked = Node::none;
-void mark_hooked() { collector::mark_node(hooked); }
+void mark_hooked() { gc::mark_node(hooked); }
 
 [[gnu::noinline]] void hook_a_string() {
     hooked = string_node("rooted by a hook");
-    collector::add_mark_hook(mark_hooked);
+    gc::add_mark_hook(mark_hooked);
 }
 
 TEST_F(Collector, MarkHooksKeepTheirRoots) {
@@ -202,7 +202,7 @@ TEST_F(Collector, MarkHooksKeepTheirRoots) {
     EXPECT_EQ(text_of(hooked), "rooted by a hook");
 
     uint64_t nodes = nodes_in_use();
-    collector::remove_mark_hook(mark_hooked);
+    gc::remove_mark_hook(mark_hooked);
     collect_clean();
     EXPECT_EQ(nodes_in_use(), nodes - 1);
     hooked = Node::none;

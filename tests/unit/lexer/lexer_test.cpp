@@ -3,17 +3,17 @@
 #include <cstring>
 #include <string>
 
-#include "runtime/datatypes/block/block.h"
+#include "runtime/core/raise.h"
 #include "runtime/datatypes/block/array.h"
-#include "runtime/datatypes/object/error.h"
+#include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/block/path.h"
+#include "runtime/datatypes/object/error.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
+#include "runtime/eval/stack.h"
 #include "runtime/lexer/transcode.h"
 #include "runtime/memory/manager.h"
-#include "runtime/core/raise.h"
-#include "runtime/eval/stack.h"
 #include "tests/unit/support/load_and_mold.h"
 #include "tests/unit/support/string_cells.h"
 #include "tests/unit/support/support.h"

@@ -6,13 +6,13 @@
 #include <limits>
 #include <string>
 
+#include "runtime/core/raise.h"
 #include "runtime/datatypes/compound/date.h"
-#include "runtime/datatypes/object/error.h"
 #include "runtime/datatypes/number/float.h"
 #include "runtime/datatypes/number/integer.h"
+#include "runtime/datatypes/object/error.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/lexer/lexer.h"
-#include "runtime/core/raise.h"
 #include "runtime/memory/series.h"
 #include "runtime/text/to_number.h"
 #include "tests/unit/support/load_and_mold.h"

@@ -3,15 +3,15 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/datatypes/string/binary.h"
-#include "runtime/datatypes/string/binary_codecs.h"
+#include "runtime/actions/dispatch.h"
+#include "runtime/core/raise.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/container/map.h"
+#include "runtime/datatypes/string/binary.h"
+#include "runtime/datatypes/string/binary_codecs.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/string/url.h"
 #include "runtime/tables/hash_table.h"
-#include "runtime/actions/dispatch.h"
-#include "runtime/core/raise.h"
 #include "tests/unit/support/load_and_mold.h"
 #include "tests/unit/support/string_cells.h"
 #include "tests/unit/support/support.h"

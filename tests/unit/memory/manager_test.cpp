@@ -3,14 +3,14 @@
 #include <cstring>
 #include <vector>
 
-#include "tests/unit/support/support.h"
-#include "runtime/memory/malloc_list.h"
 #include "runtime/core/raise.h"
-#include "runtime/eval/stack.h"
+#include "runtime/core/system.h"
 #include "runtime/core/unwind.h"
+#include "runtime/eval/stack.h"
+#include "runtime/memory/malloc_list.h"
 #include "runtime/memory/manager.h"
 #include "runtime/memory/region.h"
-#include "runtime/core/system.h"
+#include "tests/unit/support/support.h"
 
 using namespace vek;
 
@@ -271,67 +271,46 @@ TEST_F(Memory, EvacuatedFramesGiveNoNodesAndAreReleased) {
     for (NodeFrame* f = mem.node_first; f; f = region::at<NodeFrame>(f->next)) EXPECT_NE(f, frame);
 }
 
-TEST_F(Memory, StatsModeOneCountsBytesInUse) {
+TEST_F(Memory, CensusCountsBytesInUse) {
     memory::CollectorPause pause;  // a collection would change the figure
-    double before = memory::stats(nullptr, 1);
+    uint64_t before = memory::census().in_use;
     memory::alloc_bytes(100);  // a 112-byte area in a frame, plus its node
-    double after = memory::stats(nullptr, 1);
+    uint64_t after = memory::census().in_use;
     EXPECT_EQ(after - before, 112 + memory::BUF_CARVE_OVERHEAD + 4);
 }
 
-TEST_F(Memory, StatsModeTwoAppendsFiveEntries) {
-    Cell block{TYPE_BLOCK, 0, uint32_t(memory::alloc_cells(2)), 0};
+TEST_F(Memory, CensusListsEveryFrame) {
     memory::alloc_bytes(3u << 20);  // at least one big frame
-    memory::collector_enabled = true;
-    uint32_t node_frames = node_frame_count();
-    memory::stats(&block, 2);
-    EXPECT_TRUE(memory::collector_enabled);
-    memory::collector_enabled = false;
-
-    SeriesBuffer* b = series_buffer(&block);
-    ASSERT_EQ(b->length(), 5u);
-    Cell* e = b->cells();
-    for (int i = 0; i < 3; i++) EXPECT_EQ(e[i].header, uint32_t(TYPE_BLOCK)) << i;
-    EXPECT_TRUE(cell_type(&e[3]) == TYPE_INTEGER || cell_type(&e[3]) == TYPE_FLOAT);
-    EXPECT_EQ(e[4].header, uint32_t(TYPE_INTEGER));
-    EXPECT_EQ(e[4].data2, uint32_t(heap::total()));
-
-    SeriesBuffer* per_node_frame = series_buffer(&e[0]);
-    ASSERT_EQ(per_node_frame->length(), node_frames);
-    Cell& first = per_node_frame->cells()[0];
-    EXPECT_EQ(first.header, TYPE_BLOCK | CELL_NEW_LINE);
-    SeriesBuffer* figures = series_buffer(&first);
-    ASSERT_EQ(figures->length(), 3u);
-    Cell* f = figures->cells();
-    EXPECT_EQ(f[0].header, uint32_t(TYPE_INTEGER));
-    EXPECT_EQ(f[0].data2 + f[1].data2, f[2].data2);  // free + used = node count
-    EXPECT_EQ(f[2].data2, mem.node_first->node_count);
-
-    SeriesBuffer* bigs = series_buffer(&e[2]);
-    ASSERT_GE(bigs->length(), 1u);
-    EXPECT_EQ(bigs->cells()[0].header, TYPE_INTEGER | CELL_NEW_LINE);
+    memory::Census c = memory::census();
+    ASSERT_EQ(c.nodes.size(), node_frame_count());
+    EXPECT_EQ(c.nodes[0].free + c.nodes[0].used, c.nodes[0].size);
+    EXPECT_EQ(c.nodes[0].size, mem.node_first->node_count);
+    EXPECT_FALSE(c.series.empty());
+    ASSERT_GE(c.bigs.size(), 1u);
+    EXPECT_GE(c.bigs.back(), 3u << 20);
+    EXPECT_GT(c.occupied, c.in_use);
 }
 
 TEST_F(Memory, HeapListResizeAndFree) {
-    uint64_t before = heap::total();
-    void* a = heap::resize(nullptr, 40);  // allocates
+    uint64_t before = malloc_list::total();
+    void* a = malloc_list::resize(nullptr, 40);  // allocates
     ASSERT_NE(a, nullptr);
-    void* b = heap::alloc_zeroed(24);
-    void* c = heap::alloc(8);
+    void* b = malloc_list::alloc_zeroed(24);
+    void* c = malloc_list::alloc(8);
     EXPECT_EQ(static_cast<uint8_t*>(b)[23], 0);
-    EXPECT_EQ(heap::total(), before + 40 + 24 + 8 + 3 * sizeof(HeapBlock));
+    EXPECT_EQ(malloc_list::total(), before + 40 + 24 + 8 + 3 * sizeof(HeapBlock));
 
     std::memset(b, 7, 24);
-    b = heap::resize(b, 1 << 20);  // the block in the middle of the list moves
+    b = malloc_list::resize(b, 1 << 20);  // the block in the middle of the list moves
     EXPECT_EQ(static_cast<uint8_t*>(b)[23], 7);
-    EXPECT_EQ(heap::total(), before + 40 + (1 << 20) + 8 + 3 * sizeof(HeapBlock));
+    EXPECT_EQ(malloc_list::total(), before + 40 + (1 << 20) + 8 + 3 * sizeof(HeapBlock));
 
     alignas(16) std::byte outsider[64];
-    heap::free(outsider + sizeof(HeapBlock));  // not in the list: ignored
-    EXPECT_EQ(heap::resize(b, 0), nullptr);
-    heap::free(a);
-    heap::free(c);
-    EXPECT_EQ(heap::total(), before);
+    malloc_list::free(outsider + sizeof(HeapBlock));  // not in the list: ignored
+    EXPECT_EQ(malloc_list::resize(b, 0), nullptr);
+    malloc_list::free(a);
+    malloc_list::free(c);
+    EXPECT_EQ(malloc_list::total(), before);
     if (sysrec.heap_last) {
         EXPECT_EQ(sysrec.heap_last->next, nullptr);
     }

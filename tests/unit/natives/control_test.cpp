@@ -5,13 +5,13 @@
 #include <cmath>
 #include <string>
 
-#include "runtime/eval/compiled.h"
-#include "runtime/datatypes/number/float.h"
-#include "runtime/datatypes/logic.h"
 #include "runtime/core/fixed_words.h"
+#include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/number/float.h"
+#include "runtime/eval/compiled.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/natives/helpers.h"
 #include "runtime/eval/stack.h"
+#include "runtime/natives/helpers.h"
 #include "tests/unit/support/block_builder.h"
 #include "tests/unit/support/load_and_mold.h"
 #include "tests/unit/support/stack_fixture.h"
@@ -40,7 +40,7 @@ protected:
         Cell code = test::load_code(source);
         Cell* frame = stack::arguments;
         stack::CallFrame* frames = stack::frames_top;
-        Pending p = interpreter::eval_block(&code, true);
+        Pending p = eval::eval_block(&code, true);
         EXPECT_EQ(p, Pending::none) << source;
         EXPECT_EQ(stack::frames_top, frames) << source;
         EXPECT_EQ(stack::arguments, frame) << source;

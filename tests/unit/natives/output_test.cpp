@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "runtime/core/system.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/eval/evaluator.h"
+#include "runtime/eval/stack.h"
 #include "runtime/natives/natives.h"
 #include "runtime/output/print_hooks.h"
-#include "runtime/eval/stack.h"
-#include "runtime/core/system.h"
 #include "tests/unit/support/block_builder.h"
 #include "tests/unit/support/load_and_mold.h"
 #include "tests/unit/support/stack_fixture.h"
@@ -51,7 +51,7 @@ protected:
         uint32_t code_raised = test::raised([&] {
             Cell* frame = stack::arguments;
             stack::CallFrame* frames = stack::frames_top;
-            EXPECT_EQ(interpreter::eval_block(&code, true), Pending::none) << source;
+            EXPECT_EQ(eval::eval_block(&code, true), Pending::none) << source;
             EXPECT_EQ(stack::frames_top, frames) << source;
             EXPECT_EQ(stack::arguments, frame) << source;
             result = test::stack_molded(stack::arguments);

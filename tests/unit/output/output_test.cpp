@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "runtime/output/stdout_writer.h"
 #include "runtime/memory/manager.h"
-#include "runtime/output/print_hooks.h"
 #include "runtime/memory/series.h"
+#include "runtime/output/print_hooks.h"
+#include "runtime/output/stdout_writer.h"
 #include "runtime/output/tui_hooks.h"
 
 namespace vek {
@@ -36,7 +36,7 @@ std::vector<std::byte> units(const std::vector<uint32_t>& code_points, uint32_t 
 
 std::string written(const std::vector<uint32_t>& code_points, uint32_t unit, bool newline = false) {
     auto bytes = units(code_points, unit);
-    return captured([&] { console::write(bytes.data(), uint32_t(bytes.size()), unit, newline); });
+    return captured([&] { output::write(bytes.data(), uint32_t(bytes.size()), unit, newline); });
 }
 
 TEST(ConsoleWrite, EncodesEveryUnitWidthAsUtf8) {
@@ -72,30 +72,30 @@ TEST(ConsoleWrite, TextLongerThanTheBufferArrivesIntact) {
 
 TEST(ConsoleWrite, PartialTrailingUnitIsIgnored) {
     const uint8_t text[] = {'a', 0, 'b'};
-    EXPECT_EQ(captured([&] { console::write(text, 3, 2, false); }), "a");
+    EXPECT_EQ(captured([&] { output::write(text, 3, 2, false); }), "a");
 }
 
 TEST(ConsoleWriteDeathTest, UnknownUnitQuitsWith101) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(console::write("abc", 3, 3, false), testing::ExitedWithCode(101), "");
+    EXPECT_EXIT(output::write("abc", 3, 3, false), testing::ExitedWithCode(101), "");
 }
 
 TEST(ConsolePrint, NumberFormats) {
     struct Case { void (*print)(); std::string text; };
     const Case cases[] = {
-        {[] { console::print_integer(-42); }, "-42"},
-        {[] { console::print_integer(INT32_MIN); }, "-2147483648"},
-        {[] { console::print_hex_byte(0x0A); }, "0A"},
-        {[] { console::print_hex(0xBEEF); }, "0000BEEF"},
-        {[] { console::print_hex(0xFFFFFFFF); }, "FFFFFFFF"},
-        {[] { console::print_float(0.1); }, "0.1"},
-        {[] { console::print_float(1.0 / 3); }, "0.3333333333333333"},
-        {[] { console::print_float(100.0); }, "100"},
-        {[] { console::print_float(1e21); }, "1e+21"},
-        {[] { console::print_float(-2.5e-7); }, "-2.5e-07"},
-        {[] { console::print_float32(0.1f); }, "0.1"},
-        {[] { console::print_float32(3.14159265f); }, "3.141593"},
-        {[] { console::print_cstring("as is\r\n\x1B"); }, "as is\r\n\x1B"},
+        {[] { output::print_integer(-42); }, "-42"},
+        {[] { output::print_integer(INT32_MIN); }, "-2147483648"},
+        {[] { output::print_hex_byte(0x0A); }, "0A"},
+        {[] { output::print_hex(0xBEEF); }, "0000BEEF"},
+        {[] { output::print_hex(0xFFFFFFFF); }, "FFFFFFFF"},
+        {[] { output::print_float(0.1); }, "0.1"},
+        {[] { output::print_float(1.0 / 3); }, "0.3333333333333333"},
+        {[] { output::print_float(100.0); }, "100"},
+        {[] { output::print_float(1e21); }, "1e+21"},
+        {[] { output::print_float(-2.5e-7); }, "-2.5e-07"},
+        {[] { output::print_float32(0.1f); }, "0.1"},
+        {[] { output::print_float32(3.14159265f); }, "3.141593"},
+        {[] { output::print_cstring("as is\r\n\x1B"); }, "as is\r\n\x1B"},
     };
     for (const Case& c : cases) EXPECT_EQ(captured(c.print), c.text);
 }
@@ -109,9 +109,9 @@ TEST(WriteObservers, SeeEveryByteAndNumberWrite) {
     observed.clear();
     print_hooks::add(nullptr, observe);
     captured([] {
-        console::print_cstring("n=");
-        console::print_integer(7);
-        console::print_hex_byte(0xFF);
+        output::print_cstring("n=");
+        output::print_integer(7);
+        output::print_hex_byte(0xFF);
     });
     print_hooks::remove(nullptr, observe);
     EXPECT_EQ(observed, "n=/1;7/1;FF/1;");
@@ -154,7 +154,7 @@ bool seen_flag;
 void marking_hook(const Cell* value, bool new_line) {
     seen_value = value;
     seen_flag = new_line;
-    console::print_cstring("[hook]");
+    output::print_cstring("[hook]");
 }
 
 TEST(PrintHooks, LaterHooksRunAfterTheConsoleWithTheSameArguments) {

@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include "runtime/actions/dispatch.h"
+#include "runtime/eval/stack.h"
 #include "runtime/lexer/lexer.h"
 #include "runtime/memory/series.h"
-#include "runtime/eval/stack.h"
 #include "tests/unit/support/block_builder.h"
 #include "tests/unit/support/string_cells.h"
 #include "tests/unit/support/support.h"

@@ -33,15 +33,15 @@ private:
 
 [[gnu::noinline]] inline void collect_clean() {
     scrub_stack();
-    collector::collect();
+    gc::collect();
 }
 
 // A collection that sees only the precise roots, for tests that hold all
 // they keep there and expect the rest to be freed.
 inline void collect_precisely() {
-    collector::scan_stack = false;
-    collector::collect();
-    collector::scan_stack = true;
+    gc::scan_stack = false;
+    gc::collect();
+    gc::scan_stack = true;
 }
 
 }  // namespace vek::test

@@ -3,8 +3,8 @@
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/tables/ownership.h"
 #include "runtime/eval/stack.h"
+#include "runtime/tables/ownership.h"
 
 namespace vek::test::owner_reports {
 

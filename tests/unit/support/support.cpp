@@ -1,9 +1,9 @@
 #include "tests/unit/support/support.h"
 
-#include "runtime/datatypes/object/error.h"
 #include "runtime/core/fixed_words.h"
-#include "runtime/eval/stack.h"
 #include "runtime/core/unwind.h"
+#include "runtime/datatypes/object/error.h"
+#include "runtime/eval/stack.h"
 
 namespace vek::test {
 

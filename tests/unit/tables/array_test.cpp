@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "runtime/tables/array.h"
 #include "runtime/memory/series.h"
+#include "runtime/tables/array.h"
 
 namespace vek::array {
 namespace {

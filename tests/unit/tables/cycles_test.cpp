@@ -3,12 +3,12 @@
 #include <functional>
 #include <string>
 
-#include "tests/unit/support/support.h"
-#include "runtime/tables/cycles.h"
-#include "runtime/datatypes/string/buffer.h"
 #include "runtime/core/raise.h"
-#include "runtime/eval/stack.h"
 #include "runtime/core/unwind.h"
+#include "runtime/datatypes/string/buffer.h"
+#include "runtime/eval/stack.h"
+#include "runtime/tables/cycles.h"
+#include "tests/unit/support/support.h"
 
 namespace vek {
 namespace {

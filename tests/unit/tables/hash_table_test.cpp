@@ -5,11 +5,11 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/tables/murmur.h"
-#include "runtime/tables/hash_table.h"
-#include "runtime/tables/hash_table_layout.h"
 #include "runtime/io/random.h"
 #include "runtime/memory/manager.h"
+#include "runtime/tables/hash_table.h"
+#include "runtime/tables/hash_table_layout.h"
+#include "runtime/tables/murmur.h"
 
 namespace vek::hash_table {
 namespace {
@@ -97,13 +97,13 @@ protected:
     void TearDown() override {
         compare_hook = saved_compare_;
         normalize_key_hook = saved_normalize_;
-        hash::resolve_symbol = saved_resolve_;
+        murmur::resolve_symbol = saved_resolve_;
     }
 
 private:
     bool (*saved_compare_)(const Cell*, const Cell*, int) = compare_hook;
     void (*saved_normalize_)(Cell*) = normalize_key_hook;
-    uint32_t (*saved_resolve_)(uint32_t) = hash::resolve_symbol;
+    uint32_t (*saved_resolve_)(uint32_t) = murmur::resolve_symbol;
 };
 
 // Symbols 1001-1099 are case variants of 1-99.
@@ -130,47 +130,47 @@ TEST(Hash, Murmur3MatchesTheReferenceVectors) {
     };
     for (const Case& c : cases) {
         hash_seed = c.seed;
-        EXPECT_EQ(hash::murmur3(c.bytes.data(), c.bytes.size()), c.hash) << c.bytes << " seed " << c.seed;
+        EXPECT_EQ(murmur::murmur3(c.bytes.data(), c.bytes.size()), c.hash) << c.bytes << " seed " << c.seed;
     }
     hash_seed = saved;
-    EXPECT_EQ(hash::mix(0), 0u);
-    EXPECT_EQ(hash::mix(1), 0x514E28B7u) << "the finaliser alone, as murmur3 of nothing with seed 1";
+    EXPECT_EQ(murmur::mix(0), 0u);
+    EXPECT_EQ(murmur::mix(1), 0x514E28B7u) << "the finaliser alone, as murmur3 of nothing with seed 1";
 }
 
 TEST(Hash, StringsHashTheirCodePointsAsWordsFoldedToUpperCase) {
     const uint32_t upper[] = {U'A', U'B', 0x00C9};  // "ABÉ"
-    uint32_t expected = hash::murmur3(upper, sizeof upper);
+    uint32_t expected = murmur::murmur3(upper, sizeof upper);
     for (uint32_t unit : {1u, 2u, 4u}) {
         Cell lower = text(U"ab\u00E9", unit);
-        EXPECT_EQ(hash::value(&lower, false), expected) << "unit " << unit;
-        EXPECT_NE(hash::value(&lower, true), expected) << "case-sensitive keeps the case";
+        EXPECT_EQ(murmur::value(&lower, false), expected) << "unit " << unit;
+        EXPECT_NE(murmur::value(&lower, true), expected) << "case-sensitive keeps the case";
     }
     Cell tail = text(U"xAB\u00C9");
     tail.data1 = 1;  // hashed from the head
-    EXPECT_EQ(hash::value(&tail, false), expected);
+    EXPECT_EQ(murmur::value(&tail, false), expected);
 }
 
 TEST(Hash, FixedRulesForUnsetNoneMoneyAndSymbols) {
     Cell unset{TYPE_UNSET, 7, 7, 7}, none{TYPE_NONE, 7, 7, 7};
-    EXPECT_EQ(hash::value(&unset, false), uint32_t(-2));
-    EXPECT_EQ(hash::value(&none, false), uint32_t(-1));
+    EXPECT_EQ(murmur::value(&unset, false), uint32_t(-2));
+    EXPECT_EQ(murmur::value(&none, false), uint32_t(-1));
     Cell i = integer(42);
-    EXPECT_EQ(hash::value(&i, false), hash::mix(42));
+    EXPECT_EQ(murmur::value(&i, false), murmur::mix(42));
 
     constexpr uint32_t SIGN = 1u << 14;
     Cell money{TYPE_MONEY, 1, 2, 3}, flagged{TYPE_MONEY | 0x00A00000u, 1, 2, 3}, negative{TYPE_MONEY | SIGN, 1, 2, 3};
-    EXPECT_EQ(hash::value(&money, false), hash::value(&flagged, false));
-    EXPECT_NE(hash::value(&money, false), hash::value(&negative, false));
+    EXPECT_EQ(murmur::value(&money, false), murmur::value(&flagged, false));
+    EXPECT_NE(murmur::value(&money, false), murmur::value(&negative, false));
 
     // Only ASCII letters fold in symbol names.
-    EXPECT_EQ(hash::symbol_name("Hello", 5), hash::murmur3("hello", 5));
-    EXPECT_NE(hash::symbol_name("\xC3\x89", 2), hash::symbol_name("\xC3\xA9", 2));
+    EXPECT_EQ(murmur::symbol_name("Hello", 5), murmur::murmur3("hello", 5));
+    EXPECT_NE(murmur::symbol_name("\xC3\x89", 2), murmur::symbol_name("\xC3\xA9", 2));
 }
 
 TEST_F(Tables, WordCaseVariantsHashAlike) {
-    hash::resolve_symbol = variants_resolve;
+    murmur::resolve_symbol = variants_resolve;
     Cell lower = word(5), upper = word(1005, TYPE_SET_WORD);
-    EXPECT_EQ(hash::value(&lower, false), hash::value(&upper, false));
+    EXPECT_EQ(murmur::value(&lower, false), murmur::value(&upper, false));
 }
 
 // ---------------------------------------------------------------- sizing
@@ -415,7 +415,7 @@ TEST_F(Tables, MapPairsLaterValueWins) {
 
 TEST_F(Tables, MapFindsWordKeysAsSetWords) {
     normalize_key_hook = words_to_set_words;
-    hash::resolve_symbol = variants_resolve;
+    murmur::resolve_symbol = variants_resolve;
     Node block = block_of({word(1), integer(10), word(2, TYPE_SET_WORD), integer(20)});
     Cell value = block_value(block);
     Node t = make(4, &value, KIND_MAP, 0);
@@ -496,7 +496,7 @@ TEST_F(Tables, SymbolsInternWithCaseVariants) {
 }
 
 TEST_F(Tables, WordTablesFindOrAddWords) {
-    hash::resolve_symbol = variants_resolve;
+    murmur::resolve_symbol = variants_resolve;
     Node t = make(0, nullptr, KIND_WORDS, 2);
     const auto context = Node(0x12340);
     int32_t index = -5;

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "runtime/tables/cycles.h"
-#include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/string/buffer.h"
+#include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/memory/manager.h"
+#include "runtime/tables/cycles.h"
 #include "runtime/tables/ownership.h"
 
 namespace vek {

@@ -3,17 +3,17 @@
 #include <functional>
 #include <string>
 
-#include "tests/unit/support/support.h"
-#include "runtime/datatypes/word/context.h"
+#include "runtime/core/fixed_words.h"
+#include "runtime/core/raise.h"
+#include "runtime/core/unwind.h"
 #include "runtime/datatypes/string/buffer.h"
+#include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/core/fixed_words.h"
-#include "runtime/tables/ownership.h"
-#include "runtime/core/raise.h"
 #include "runtime/eval/stack.h"
+#include "runtime/tables/ownership.h"
 #include "runtime/text/unicode.h"
-#include "runtime/core/unwind.h"
+#include "tests/unit/support/support.h"
 
 namespace vek {
 namespace {

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "runtime/datatypes/string/buffer.h"
-#include "runtime/natives/maths.h"
 #include "runtime/memory/manager.h"
+#include "runtime/natives/maths.h"
 #include "runtime/text/mold.h"
 
 namespace vek {

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "runtime/datatypes/object/error.h"
-#include "runtime/memory/manager.h"
 #include "runtime/core/raise.h"
+#include "runtime/datatypes/object/error.h"
 #include "runtime/eval/stack.h"
+#include "runtime/memory/manager.h"
 #include "tests/unit/support/support.h"
 
 namespace vek {

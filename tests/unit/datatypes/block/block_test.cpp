@@ -2,14 +2,14 @@
 
 #include <string>
 
-#include "runtime/tables/cycles.h"
+#include "runtime/actions/dispatch.h"
+#include "runtime/core/raise.h"
 #include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/typeset.h"
-#include "runtime/actions/dispatch.h"
-#include "runtime/core/raise.h"
 #include "runtime/eval/stack.h"
+#include "runtime/tables/cycles.h"
 #include "tests/unit/support/block_builder.h"
 #include "tests/unit/support/load_and_mold.h"
 #include "tests/unit/support/support.h"

@@ -3,10 +3,10 @@
 #include <optional>
 #include <string>
 
+#include "runtime/core/raise.h"
 #include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/block/find.h"
 #include "runtime/datatypes/typeset.h"
-#include "runtime/core/raise.h"
 #include "tests/unit/support/block_builder.h"
 #include "tests/unit/support/load_and_mold.h"
 #include "tests/unit/support/support.h"

@@ -3,13 +3,13 @@
 #include <string>
 #include <vector>
 
+#include "runtime/actions/dispatch.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/block/edit.h"
+#include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
-#include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/actions/dispatch.h"
 #include "runtime/tables/ownership.h"
 #include "tests/unit/support/block_builder.h"
 #include "tests/unit/support/string_cells.h"

@@ -2,13 +2,13 @@
 
 #include <string>
 
+#include "runtime/actions/dispatch.h"
+#include "runtime/core/raise.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/block/sets.h"
 #include "runtime/datatypes/string/buffer.h"
-#include "runtime/tables/hash_table.h"
-#include "runtime/actions/dispatch.h"
-#include "runtime/core/raise.h"
 #include "runtime/eval/stack.h"
+#include "runtime/tables/hash_table.h"
 #include "tests/unit/support/block_builder.h"
 #include "tests/unit/support/support.h"
 

@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "runtime/actions/dispatch.h"
+#include "runtime/core/raise.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/text/float_text.h"
-#include "runtime/actions/dispatch.h"
-#include "runtime/core/raise.h"
 #include "tests/unit/support/string_cells.h"
 #include "tests/unit/support/support.h"
 

@@ -4,14 +4,14 @@
 
 #include <string>
 
+#include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
+#include "runtime/core/fixed_words.h"
+#include "runtime/core/unwind.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/core/fixed_words.h"
-#include "runtime/actions/dispatch.h"
 #include "runtime/eval/stack.h"
-#include "runtime/core/unwind.h"
 #include "tests/unit/support/block_builder.h"
 #include "tests/unit/support/stack_fixture.h"
 #include "tests/unit/support/support.h"

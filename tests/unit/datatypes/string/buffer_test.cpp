@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "runtime/datatypes/object/error.h"
-#include "runtime/memory/manager.h"
 #include "runtime/core/raise.h"
-#include "runtime/eval/stack.h"
 #include "runtime/core/unwind.h"
+#include "runtime/datatypes/object/error.h"
+#include "runtime/eval/stack.h"
+#include "runtime/memory/manager.h"
 #include "tests/unit/support/support.h"
 
 namespace vek {

@@ -3,12 +3,12 @@
 #include <string>
 #include <vector>
 
-#include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/string/edit.h"
+#include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/tables/ownership.h"
 #include "runtime/eval/stack.h"
+#include "runtime/tables/ownership.h"
 #include "tests/unit/support/owner_reports.h"
 #include "tests/unit/support/stack_fixture.h"
 #include "tests/unit/support/string_cells.h"

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "platform/os.h"
-#include "runtime/datatypes/string/file_path.h"
 #include "runtime/core/raise.h"
+#include "runtime/datatypes/string/file_path.h"
 #include "runtime/eval/stack.h"
 #include "tests/unit/support/string_cells.h"
 #include "tests/unit/support/support.h"

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "runtime/datatypes/string/edit.h"
 #include "runtime/core/raise.h"
+#include "runtime/datatypes/string/edit.h"
 #include "runtime/eval/stack.h"
 #include "tests/unit/support/string_cells.h"
 #include "tests/unit/support/support.h"

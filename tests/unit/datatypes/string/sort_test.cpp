@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/string/sort.h"
+#include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/tables/ownership.h"

@@ -4,14 +4,14 @@
 
 #include <string>
 
+#include "runtime/actions/dispatch.h"
+#include "runtime/core/raise.h"
 #include "runtime/datatypes/number/float.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/actions/dispatch.h"
-#include "runtime/memory/manager.h"
-#include "runtime/core/raise.h"
 #include "runtime/eval/stack.h"
+#include "runtime/memory/manager.h"
 #include "tests/unit/support/string_cells.h"
 #include "tests/unit/support/support.h"
 

@@ -4,14 +4,14 @@
 #include <initializer_list>
 #include <string>
 
-#include "tests/unit/support/support.h"
-#include "runtime/datatypes/word/context.h"
-#include "runtime/datatypes/word/symbol.h"
-#include "runtime/memory/manager.h"
 #include "runtime/core/raise.h"
 #include "runtime/core/root.h"
-#include "runtime/eval/stack.h"
 #include "runtime/core/unwind.h"
+#include "runtime/datatypes/word/context.h"
+#include "runtime/datatypes/word/symbol.h"
+#include "runtime/eval/stack.h"
+#include "runtime/memory/manager.h"
+#include "tests/unit/support/support.h"
 
 namespace vek {
 namespace {

@@ -3,17 +3,17 @@
 #include <cstring>
 #include <string>
 
-#include "runtime/core/datatype.h"
-#include "runtime/datatypes/word/context.h"
-#include "runtime/datatypes/string/buffer.h"
-#include "runtime/datatypes/word/symbol.h"
-#include "runtime/datatypes/word/word.h"
 #include "runtime/actions/dispatch.h"
-#include "runtime/memory/manager.h"
+#include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
 #include "runtime/core/root.h"
-#include "runtime/eval/stack.h"
 #include "runtime/core/system.h"
+#include "runtime/datatypes/string/buffer.h"
+#include "runtime/datatypes/word/context.h"
+#include "runtime/datatypes/word/symbol.h"
+#include "runtime/datatypes/word/word.h"
+#include "runtime/eval/stack.h"
+#include "runtime/memory/manager.h"
 #include "tests/unit/support/support.h"
 
 namespace vek {

@@ -2,12 +2,12 @@
 
 #include <string>
 
-#include "runtime/datatypes/word/context.h"
+#include "runtime/core/system.h"
 #include "runtime/datatypes/string/buffer.h"
+#include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/memory/manager.h"
 #include "runtime/memory/series.h"
-#include "runtime/core/system_fields.h"
 
 namespace vek::system_fields {
 namespace {
