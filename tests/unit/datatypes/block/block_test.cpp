@@ -134,6 +134,7 @@ TEST_F(Block, ACycleIsWrittenAsItsMarkerAndComparesEqual) {
 }
 
 TEST_F(Block, NestingBeyondTheCycleGuardRaisesTooDeep) {
+    test::SparseTorture sparse(97);
     Cell deep = nested_block(cycles::CAPACITY + 5);
     const uint32_t too_deep = code(Category::internal, err::too_deep);
     EXPECT_EQ(test::raised([&] { molded(&deep); }), too_deep);

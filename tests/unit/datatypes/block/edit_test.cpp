@@ -351,6 +351,7 @@ TEST_F(BlockEdit, CopyDeepOrByTypeCopiesOnlyWhatItShould) {
 }
 
 TEST_F(BlockEdit, DeepCopyRefusesCyclesAndExcessiveNesting) {
+    test::SparseTorture sparse(97);
     Cell looped = block_of("1 [2]");
     block::rs_append(block::rs_abs_at(&looped, 1), &looped);
     Cell result{};

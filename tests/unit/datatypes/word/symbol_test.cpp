@@ -7,6 +7,7 @@
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/eval/stack.h"
+#include "tests/unit/support/support.h"
 
 namespace vek {
 namespace {
@@ -51,6 +52,7 @@ TEST(Symbol, OnlyAsciiLettersAreFolded) {
 }
 
 TEST(Symbol, AliasesSurviveTableGrowth) {
+    test::SparseTorture sparse(97);
     constexpr int N = 6000;  // three spellings each: well past the first upper bound
     std::vector<uint32_t> canonical(N), capital(N), upper(N);
     for (int i = 0; i < N; i++) {
