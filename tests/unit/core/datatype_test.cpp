@@ -87,6 +87,23 @@ TEST_F(Registry, NamesAndHighestId) {
     EXPECT_EQ(name_table[PARENT].length, 1u);
 }
 
+TEST(TypeList, RegisteredNamesAreTheListsNames) {
+    for (uint32_t t = 1; t < TYPE_COUNT; t++) {
+        if (!name_table[t].name) continue;
+        ASSERT_NE(types::table[t].name, nullptr) << t;
+        EXPECT_STREQ(name_table[t].name, types::table[t].name) << t;
+    }
+}
+
+TEST(TypeList, ClassesMatchTheLanguagesTypesets) {
+    EXPECT_TRUE(is_any_word(TYPE_GET_WORD) && !is_any_word(TYPE_REFINEMENT));
+    EXPECT_TRUE(is_all_word(TYPE_ISSUE) && !is_all_word(TYPE_SYMBOL));
+    EXPECT_TRUE(is_any_block(TYPE_HASH) && is_any_block(TYPE_GET_PATH) && !is_any_list(TYPE_PATH));
+    EXPECT_TRUE(is_series(TYPE_IMAGE) && is_series(TYPE_REF) && !is_series(TYPE_SERIES) && !is_series(TYPE_MAP));
+    EXPECT_TRUE(is_number(TYPE_PERCENT) && !is_number(TYPE_CHAR) && is_scalar(TYPE_DATE));
+    EXPECT_FALSE(is_any_word(200));
+}
+
 TEST(DatatypeValue, RegisteredWithFormMoldAndCompareOnly) {
     for (uint32_t slot = 1; slot <= ACTION_SLOTS; slot++) {
         if (slot == SLOT_COMPARE) EXPECT_EQ(action(TYPE_DATATYPE, slot), as_action(compare));
