@@ -6,6 +6,10 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#ifndef NDEBUG
+#include <cstdio>
+#include <cstdlib>
+#endif
 
 #include "runtime/core/types.h"
 
@@ -46,6 +50,47 @@ inline void cell_set_f64(Cell* c, double v) {
     c->data2 = uint32_t(bits);
     c->data3 = uint32_t(bits >> 32);
 }
+
+// ---------------------------------------------------------------- payload words
+
+// Payload word n (1 to 3), whatever the cell's type: for code that handles
+// payloads without knowing their layout (moving fields between cells,
+// hashing or comparing raw payloads, the collector). Code that knows the
+// type uses the accessors its datatype's header gives beside its layout.
+inline uint32_t payload_word(const Cell* c, int n) { return n == 1 ? c->data1 : n == 2 ? c->data2 : c->data3; }
+inline void set_payload_word(Cell* c, int n, uint32_t word) {
+    if (n == 1) c->data1 = word;
+    else if (n == 2) c->data2 = word;
+    else c->data3 = word;
+}
+
+// Whether two cells hold the same payload words, whatever they mean.
+inline bool same_payload(const Cell* a, const Cell* b) {
+    return payload_word(a, 1) == payload_word(b, 1) && payload_word(a, 2) == payload_word(b, 2) &&
+           payload_word(a, 3) == payload_word(b, 3);
+}
+
+// The test of a layout check that names its types one by one.
+template <uint32_t... ids>
+constexpr bool type_in(uint32_t type) { return ((type == ids) || ...); }
+
+// VEK_CHECK_LAYOUT(cell, test): a datatype's accessors start with it, test
+// being a class predicate of types.h or type_in<...>, true for every type
+// that uses the layout. In debug builds a cell of another type stops the
+// program there, naming its type: it was read or written through a layout
+// that is not its own. Release builds check nothing.
+#ifdef NDEBUG
+#define VEK_CHECK_LAYOUT(cell, ...) ((void)0)
+#else
+[[noreturn]] inline void layout_mismatch(uint32_t type, const char* test, const char* file, int line) {
+    std::fprintf(stderr, "%s:%d: a cell of type %u read through a layout for %s\n", file, line, type, test);
+    std::abort();
+}
+#define VEK_CHECK_LAYOUT(cell, ...)                                                              \
+    ((__VA_ARGS__)(::vek::cell_type(cell))                                                       \
+         ? (void)0                                                                               \
+         : ::vek::layout_mismatch(::vek::cell_type(cell), #__VA_ARGS__, __FILE__, __LINE__))
+#endif
 
 inline Cell* make_unset(Cell* c) {
     *c = Cell{TYPE_UNSET, 0, 0, 0};

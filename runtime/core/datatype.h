@@ -77,6 +77,12 @@ void make_words();
 
 // datatype! -----------------------------------------------------------------
 
+// The id of the datatype a datatype! names: its payload word 1.
+inline uint32_t id(const Cell* datatype) {
+    VEK_CHECK_LAYOUT(datatype, type_in<TYPE_DATATYPE>);
+    return datatype->data1;
+}
+
 // Registers datatype!.
 void init();
 // A datatype! value (header 1, payload word 1 = id) pushed on the evaluation

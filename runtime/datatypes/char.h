@@ -16,7 +16,15 @@ constexpr int32_t MAX_CODE_POINT = 0x10FFFF;
 
 // Writes a char! (the cell's flags kept) and returns the cell.
 Cell* make_at(Cell* cell, uint32_t code_point);
-inline uint32_t get(const Cell* cell) { return cell->data2; }
+inline uint32_t get(const Cell* cell) {
+    VEK_CHECK_LAYOUT(cell, type_in<TYPE_CHAR>);
+    return cell->data2;
+}
+// The code point replaced, the rest of the cell kept.
+inline void set(Cell* cell, uint32_t code_point) {
+    VEK_CHECK_LAYOUT(cell, type_in<TYPE_CHAR>);
+    cell->data2 = code_point;
+}
 // A new char! pushed on the argument stack.
 Cell* push(uint32_t code_point);
 // The current frame's result cell made a char!.

@@ -15,7 +15,15 @@ namespace vek::logic {
 extern Cell true_constant;
 extern Cell false_constant;
 
-inline bool get(const Cell* value) { return value->data1 != 0; }
+inline bool get(const Cell* value) {
+    VEK_CHECK_LAYOUT(value, type_in<TYPE_LOGIC>);
+    return value->data1 != 0;
+}
+// The flag replaced, the header's flags kept.
+inline void set(Cell* value, bool flag) {
+    VEK_CHECK_LAYOUT(value, type_in<TYPE_LOGIC>);
+    value->data1 = flag ? 1u : 0u;
+}
 inline Cell* constant(bool flag) { return flag ? &true_constant : &false_constant; }
 
 // The current result cell becomes a logic! of the flag.

@@ -11,6 +11,16 @@
 
 namespace vek::typeset {
 
+// Payload word n (1 to 3) of the 96 bits.
+inline uint32_t bits(const Cell* typeset, int n) {
+    VEK_CHECK_LAYOUT(typeset, type_in<TYPE_TYPESET>);
+    return payload_word(typeset, n);
+}
+inline void set_bits(Cell* typeset, int n, uint32_t value) {
+    VEK_CHECK_LAYOUT(typeset, type_in<TYPE_TYPESET>);
+    set_payload_word(typeset, n, value);
+}
+
 // ---------------------------------------------------------------- bits
 
 void clear(Cell* typeset);

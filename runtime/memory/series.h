@@ -66,9 +66,38 @@ inline SeriesBuffer* node_buffer(Node n) { return region::at<SeriesBuffer>(Off(*
 inline void node_point(Node n, SeriesBuffer* b) { *node_word(n) = uint32_t(region::off(b)); }
 inline Node node_of(const void* node_word_address) { return Node(uint32_t(region::off(node_word_address))); }
 
-// Series value cells: word 1 the head index, word 2 the node, word 3 extra.
-inline Node series_node(const Cell* c) { return Node(c->data2); }
+// Series value cells: word 1 the head index, word 2 the node, word 3 extra
+// (each type's header says what it holds there). map! and bitset! are laid
+// out the same.
+inline void check_series_layout([[maybe_unused]] const Cell* c) {
+    VEK_CHECK_LAYOUT(c, [](uint32_t type) { return is_series(type) || type == TYPE_MAP || type == TYPE_BITSET; });
+}
+inline uint32_t series_index(const Cell* c) {
+    check_series_layout(c);
+    return c->data1;
+}
+inline void set_series_index(Cell* c, uint32_t index) {
+    check_series_layout(c);
+    c->data1 = index;
+}
+inline Node series_node(const Cell* c) {
+    check_series_layout(c);
+    return Node(c->data2);
+}
+inline void set_series_node(Cell* c, Node node) {
+    check_series_layout(c);
+    c->data2 = uint32_t(node);
+}
 inline SeriesBuffer* series_buffer(const Cell* c) { return node_buffer(series_node(c)); }
+// Word 3 for code that keeps or clears it whatever it holds.
+inline uint32_t series_extra(const Cell* c) {
+    check_series_layout(c);
+    return c->data3;
+}
+inline void set_series_extra(Cell* c, uint32_t extra) {
+    check_series_layout(c);
+    c->data3 = extra;
+}
 
 namespace series {
 

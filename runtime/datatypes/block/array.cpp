@@ -8,6 +8,7 @@
 #include "runtime/core/root.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/word/symbol.h"
+#include "runtime/datatypes/word/word.h"
 #include "runtime/eval/stack.h"
 #include "runtime/memory/manager.h"
 #include "runtime/tables/cycles.h"
@@ -22,7 +23,6 @@ constexpr uint32_t CELL = sizeof(Cell);
 Cell* cells_of(Node node) { return node_buffer(node)->cells(); }
 
 bool is_hash(const Cell* block) { return cell_type(block) == TYPE_HASH; }
-Node hash_table_of(const Cell* block) { return Node(block->data3); }
 
 bool is_word_kind(uint32_t type) { return type >= TYPE_WORD && type <= TYPE_GET_WORD; }
 
@@ -38,8 +38,8 @@ Cell* make_block_at(Cell* cell, Node (*alloc)(uint32_t), int32_t capacity, uint3
     set_type(cell, TYPE_UNSET);
     Node node = alloc(capacity < 1 ? 1u : uint32_t(capacity));
     cell->header = header;
-    cell->data1 = 0;
-    cell->data2 = uint32_t(node);
+    set_series_index(cell, 0);
+    set_series_node(cell, node);
     return cell;
 }
 
@@ -68,30 +68,30 @@ Cell* make_into(const Cell* parent, Cell** scratch, int32_t capacity, bool heap)
 // ---------------------------------------------------------------- head and tail
 
 int32_t rs_length(const Cell* block) {
-    return int32_t(series_buffer(block)->length()) - int32_t(block->data1);
+    return int32_t(series_buffer(block)->length()) - int32_t(series_index(block));
 }
 
 bool rs_next(Cell* block) {
     uint32_t length = series_buffer(block)->length();
-    if (block->data1 + 1 <= length) block->data1++;
-    return block->data1 == length;
+    if (series_index(block) + 1 <= length) set_series_index(block, series_index(block) + 1);
+    return series_index(block) == length;
 }
 
 Cell* rs_head(Cell* block) {
     SeriesBuffer* buffer = series_buffer(block);
-    if (block->data1 > buffer->length()) block->data1 = buffer->length();
-    return buffer->cells() + block->data1;
+    if (series_index(block) > buffer->length()) set_series_index(block, buffer->length());
+    return buffer->cells() + series_index(block);
 }
 
 Cell* rs_tail(const Cell* block) { return series_buffer(block)->cells_tail(); }
 
-bool rs_at_tail(const Cell* block) { return block->data1 == series_buffer(block)->length(); }
+bool rs_at_tail(const Cell* block) { return series_index(block) == series_buffer(block)->length(); }
 
 Cell* rs_abs_at(const Cell* block, uint32_t index) { return series_buffer(block)->cells() + index; }
 
 void rs_clear(const Cell* block) {
     SeriesBuffer* buffer = series_buffer(block);
-    if (block->data1 < buffer->length()) buffer->tail = buffer->offset + block->data1 * CELL;
+    if (series_index(block) < buffer->length()) buffer->tail = buffer->offset + series_index(block) * CELL;
 }
 
 void truncate_at(const Cell* block, uint32_t index) {
@@ -103,7 +103,7 @@ void rs_remove_last(Cell* block) {
     SeriesBuffer* buffer = series_buffer(block);
     if (buffer->length() == 0) return;
     buffer->tail = Off(uint32_t(buffer->tail) - CELL);
-    if (block->data1 > buffer->length()) block->data1 = buffer->length();
+    if (series_index(block) > buffer->length()) set_series_index(block, buffer->length());
 }
 
 // ---------------------------------------------------------------- adding cells
@@ -117,7 +117,7 @@ Cell* rs_append(const Cell* block, const Cell* value) {
 
 const Cell* append_cells_of(const Cell* target, const Cell* source) {
     Node from = series_node(source);
-    uint32_t head = source->data1;
+    uint32_t head = series_index(source);
     uint32_t count = length_from_head(source);
     auto to = reinterpret_cast<Cell*>(series::reserve_tail(series_buffer(target), count * CELL));
     std::memcpy(static_cast<void*>(to), cells_of(from) + head, size_t(count) * CELL);
@@ -134,7 +134,7 @@ Cell* insert_value(Cell* block, const Cell* value, bool advance, bool at_start) 
     Node node = series_node(block);
     SeriesBuffer* buffer = node_buffer(node);
     uint32_t length = buffer->length();
-    uint32_t index = at_start ? 0 : std::min(block->data1, length);
+    uint32_t index = at_start ? 0 : std::min(series_index(block), length);
     if (buffer->last() + CELL > buffer->area_end())
         buffer = memory::expand_series(node, buffer, 2 * (buffer->used_bytes() + CELL));
     Cell* cell = buffer->cells() + index;
@@ -148,7 +148,7 @@ Cell* insert_value(Cell* block, const Cell* value, bool advance, bool at_start) 
         else
             hash_table::put(table, cell);
     }
-    if (advance) block->data1 = index + 1;
+    if (advance) set_series_index(block, index + 1);
     return rs_abs_at(block, index);
 }
 
@@ -158,7 +158,7 @@ Cell* insert_cells_of(Cell* target, const Cell* source) {
     bool into_itself = series_node(source) == series_node(target);
     const Cell* from = into_itself ? clone(source, false, false) : source;
     Node node = series_node(from);
-    uint32_t head = from->data1;
+    uint32_t head = series_index(from);
     uint32_t count = length_from_head(from);
     for (uint32_t i = 0; i < count; i++) {
         Cell value = cells_of(node)[head + i];
@@ -178,7 +178,7 @@ void result_append_next() { rs_append(stack::arguments, stack::arguments + 1); }
 
 const Cell* rs_select(const Cell* block, const Cell* value) {
     Node node = series_node(block);
-    for (uint32_t i = block->data1; i < node_buffer(node)->length(); i++) {
+    for (uint32_t i = series_index(block); i < node_buffer(node)->length(); i++) {
         Cell candidate = cells_of(node)[i];
         if (!actions::compare(&candidate, value, actions::COMP_FIND)) continue;
         return i + 1 < node_buffer(node)->length() ? cells_of(node) + i + 1 : &none::constant;
@@ -187,13 +187,13 @@ const Cell* rs_select(const Cell* block, const Cell* value) {
 }
 
 const Cell* select_word(const Cell* block, const Cell* word, bool exact) {
-    uint32_t wanted = exact ? word->data2 : symbol::resolve(word->data2);
+    uint32_t wanted = exact ? word::symbol(word) : symbol::resolve(word::symbol(word));
     SeriesBuffer* buffer = series_buffer(block);
     uint32_t length = buffer->length();
-    for (uint32_t i = block->data1; i < length; i++) {
+    for (uint32_t i = series_index(block); i < length; i++) {
         const Cell* cell = buffer->cells() + i;
         if (!is_word_kind(cell_type(cell))) continue;
-        uint32_t symbol = exact ? cell->data2 : symbol::resolve(cell->data2);
+        uint32_t symbol = exact ? word::symbol(cell) : symbol::resolve(word::symbol(cell));
         if (symbol == wanted) return i + 1 < length ? cell + 1 : &none::constant;
     }
     return &none::constant;
@@ -201,14 +201,14 @@ const Cell* select_word(const Cell* block, const Cell* word, bool exact) {
 
 bool remove_value(const Cell* block, const Cell* value, bool from_start) {
     Node node = series_node(block);
-    for (uint32_t i = from_start ? 0 : block->data1; i < node_buffer(node)->length(); i++) {
+    for (uint32_t i = from_start ? 0 : series_index(block); i < node_buffer(node)->length(); i++) {
         Cell candidate = cells_of(node)[i];
         if (!actions::compare(&candidate, value, actions::COMP_FIND)) continue;
         SeriesBuffer* buffer = node_buffer(node);
         Cell* cell = buffer->cells() + i;
         std::memmove(static_cast<void*>(cell), cell + 1, size_t(buffer->length() - i - 1) * CELL);
         buffer->tail = Off(uint32_t(buffer->tail) - CELL);
-        return i <= block->data1;
+        return i <= series_index(block);
     }
     return false;
 }
@@ -227,7 +227,7 @@ Cell* clone(const Cell* value, bool deep, bool any_block) {
     Cell* result = make_block_at(make_unset(stack::push_cell()), memory::alloc_cells, int32_t(count),
                                  cell_type(&source));
     Node to = series_node(result);
-    std::memcpy(static_cast<void*>(cells_of(to)), cells_of(from) + source.data1, size_t(count) * CELL);
+    std::memcpy(static_cast<void*>(cells_of(to)), cells_of(from) + series_index(&source), size_t(count) * CELL);
     node_buffer(to)->tail = node_buffer(to)->offset + count * CELL;
     if (!deep) return result;
     for (uint32_t i = 0; i < count; i++) {

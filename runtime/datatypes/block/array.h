@@ -21,6 +21,16 @@
 
 namespace vek::block {
 
+// Word 3 of a hash!: the node of the hash table indexing its cells.
+inline Node hash_table_of(const Cell* hash) {
+    VEK_CHECK_LAYOUT(hash, type_in<TYPE_HASH>);
+    return Node(hash->data3);
+}
+inline void set_hash_table(Cell* hash, Node table) {
+    VEK_CHECK_LAYOUT(hash, type_in<TYPE_HASH>);
+    hash->data3 = uint32_t(table);
+}
+
 // block!, paren!, hash! and the path kinds, which make, to and copy treat
 // alike (map! shares the layout but not that treatment).
 inline bool block_like(uint32_t type) {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "runtime/actions/dispatch.h"
+#include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/series/actions.h"
@@ -24,7 +25,6 @@ using series::clamped_head;
 using series::Edit;
 
 bool is_hash(const Cell* block) { return cell_type(block) == TYPE_HASH; }
-Node hash_table_of(const Cell* block) { return Node(block->data3); }
 
 // The values whose copy is a new buffer of their own: what take/deep and
 // copy/deep replace by a deep copy.
@@ -46,7 +46,7 @@ bool copyable_by_type(uint32_t type) {
 
 bool matches_types(const Cell* types, uint32_t type) {
     if (cell_type(types) == TYPE_TYPESET) return typeset::contains(types, type);
-    return types->data1 == type;
+    return datatype::id(types) == type;
 }
 
 [[noreturn]] void no_memory() { fire(Category::internal, err::no_memory); }
@@ -112,7 +112,7 @@ struct Source {
             *to = single;
             return;
         }
-        const Cell* from = series_buffer(&block)->cells() + block.data1;
+        const Cell* from = series_buffer(&block)->cells() + series_index(&block);
         std::memcpy(static_cast<void*>(to), from, size_t(count) * CELL);
     }
     void release() const {
@@ -156,9 +156,7 @@ void replace_by_copy(Node node, uint32_t index, bool deep, const Cell* types) {
     Cell copied = copy_by_action(node_buffer(node)->cells() + index, deep, types);
     Cell* cell = node_buffer(node)->cells() + index;
     cell->header = (copied.header & ~CELL_NEW_LINE) | (cell->header & CELL_NEW_LINE);
-    cell->data1 = copied.data1;
-    cell->data2 = copied.data2;
-    cell->data3 = copied.data3;
+    for (int n = 1; n <= 3; n++) set_payload_word(cell, n, payload_word(&copied, n));
 }
 
 // Replaces the series among the count cells at index by their deep copies.
@@ -191,7 +189,7 @@ void append(Cell* series, Cell* value, int32_t part, bool only, int32_t dup, boo
     }
     grown_size(buffer_used(node), total);  // refused before the owner hears of it
     Edit edit = append ? Edit::append : Edit::insert;
-    int32_t reported_at = append ? int32_t(node_buffer(node)->length()) : int32_t(series->data1);
+    int32_t reported_at = append ? int32_t(node_buffer(node)->length()) : int32_t(series_index(series));
     bool owned = series::notify_before(series, edit, value, reported_at, int32_t(total));
     if (owned) plan();
 
@@ -207,7 +205,7 @@ void append(Cell* series, Cell* value, int32_t part, bool only, int32_t dup, boo
     source.release();
 
     if (owned) series::notify_after(series, edit, value, reported_at, int32_t(total));
-    series->data1 = append ? 0 : std::min(at + total, node_buffer(node)->length());
+    set_series_index(series, append ? 0 : std::min(at + total, node_buffer(node)->length()));
 }
 
 // ---------------------------------------------------------------- change
@@ -241,7 +239,7 @@ void change(Cell* series, Cell* value, int32_t part, bool only, int32_t dup) {
     source.release();
 
     if (owned) series::notify_after(series, Edit::change, value, int32_t(head), int32_t(inserted));
-    series->data1 = std::min(head + inserted, node_buffer(node)->length());
+    set_series_index(series, std::min(head + inserted, node_buffer(node)->length()));
 }
 
 // ---------------------------------------------------------------- take
@@ -253,11 +251,11 @@ Cell* take(Cell* series, const Cell* part, bool deep, bool last) {
     if (part == nullptr) {
         // The one cell taken lies in the scratch buffer that every take
         // shares: lift it out before anything else can take.
-        Cell single = node_buffer(node)->cells()[taken->data1];
+        Cell single = node_buffer(node)->cells()[series_index(taken)];
         *taken = deep && is_series(cell_type(&single)) ? copy_by_action(&single, true, nullptr) : single;
         return taken;
     }
-    if (deep) copy_series_deeply(node, taken->data1, length_from_head(taken));
+    if (deep) copy_series_deeply(node, series_index(taken), length_from_head(taken));
     return taken;
 }
 
@@ -266,9 +264,9 @@ Cell* take(Cell* series, const Cell* part, bool deep, bool last) {
 void swap(Cell* series1, Cell* series2) {
     if (!block_like(cell_type(series2))) fire(Category::script, err::invalid_arg, series2);
     if (!series::both_have_heads(series1, series2)) return;
-    if (series_node(series1) == series_node(series2) && series1->data1 == series2->data1) return;
-    bool owned1 = series::notify_before(series1, Edit::swap, series2, int32_t(series1->data1), 1);
-    bool owned2 = series::notify_before(series2, Edit::swap, series1, int32_t(series2->data1), 1);
+    if (series_node(series1) == series_node(series2) && series_index(series1) == series_index(series2)) return;
+    bool owned1 = series::notify_before(series1, Edit::swap, series2, int32_t(series_index(series1)), 1);
+    bool owned2 = series::notify_before(series2, Edit::swap, series1, int32_t(series_index(series2)), 1);
     if ((owned1 || owned2) && !series::both_have_heads(series1, series2)) return;
 
     Cell* cell1 = rs_head(series1);
@@ -279,8 +277,8 @@ void swap(Cell* series1, Cell* series2) {
     if (is_hash(series1)) hash_table::put(hash_table_of(series1), rs_head(series1));
     if (is_hash(series2)) hash_table::put(hash_table_of(series2), rs_head(series2));
 
-    if (owned1) series::notify_after(series1, Edit::swap, series2, int32_t(series1->data1), 1);
-    if (owned2) series::notify_after(series2, Edit::swap, series1, int32_t(series2->data1), 1);
+    if (owned1) series::notify_after(series1, Edit::swap, series2, int32_t(series_index(series1)), 1);
+    if (owned2) series::notify_after(series2, Edit::swap, series1, int32_t(series_index(series2)), 1);
 }
 
 // ---------------------------------------------------------------- trim
@@ -318,7 +316,7 @@ Cell* copy(Cell* value, Cell* result, const Cell* part, bool deep, const Cell* t
     if (!deep && !types) return result;
     if (is_hash(result)) {
         set_type(result, TYPE_BLOCK);
-        result->data3 = 0;
+        set_series_extra(result, 0);
     }
     Node node = series_node(result);
     uint32_t length = node_buffer(node)->length();

@@ -10,8 +10,11 @@
 
 namespace vek::action {
 
-inline uint32_t slot(const Cell* action) { return action->data1; }
-inline actions::EntryFn entry(const Cell* action) { return actions::action_table[action->data1 - 1]; }
+inline uint32_t slot(const Cell* action) {
+    VEK_CHECK_LAYOUT(action, type_in<TYPE_ACTION>);
+    return action->data1;
+}
+inline actions::EntryFn entry(const Cell* action) { return actions::action_table[slot(action) - 1]; }
 
 // Slots 1-6 and 10-62 have entries; 7, 8 and 9 (path access, the empty slot
 // and compare) are reached by other means.

@@ -23,8 +23,14 @@ inline bool is_callable(uint32_t type) {
     return type == TYPE_NATIVE || type == TYPE_ACTION || type == TYPE_FUNCTION || type == TYPE_ROUTINE;
 }
 
-inline Node spec_node(const Cell* value) { return Node(value->data2); }
-inline Node internal_node(const Cell* value) { return Node(value->data3); }
+inline Node spec_node(const Cell* value) {
+    VEK_CHECK_LAYOUT(value, is_any_function);
+    return Node(value->data2);
+}
+inline Node internal_node(const Cell* value) {
+    VEK_CHECK_LAYOUT(value, is_any_function);
+    return Node(value->data3);
+}
 // The internal block's first cell; valid until the next call that may
 // allocate.
 inline Cell* internal(const Cell* value) { return node_buffer(internal_node(value))->cells(); }

@@ -31,8 +31,15 @@ constexpr uint32_t INTERNAL_EXTRA = 4;       // the maker's integer!, unset! for
 constexpr uint32_t INTERNAL_SIZE = 5;
 static_assert(INTERNAL_ARGS_CACHE == callable::INTERNAL_ARGS_CACHE);
 
-inline Node context_node(const Cell* function) { return Node(function->data1); }
-inline Node spec_node(const Cell* function) { return Node(function->data2); }
+// routine! shares the layout.
+inline Node context_node(const Cell* function) {
+    VEK_CHECK_LAYOUT(function, type_in<TYPE_FUNCTION, TYPE_ROUTINE>);
+    return Node(function->data1);
+}
+inline Node spec_node(const Cell* function) {
+    VEK_CHECK_LAYOUT(function, type_in<TYPE_FUNCTION, TYPE_ROUTINE>);
+    return Node(function->data2);
+}
 inline Cell* internal(const Cell* function) { return callable::internal(function); }
 inline Cell* body(const Cell* function) { return internal(function) + INTERNAL_BODY; }
 

@@ -12,6 +12,7 @@
 
 #include "runtime/core/cell.h"
 #include "runtime/datatypes/callable/callable.h"
+#include "runtime/datatypes/word/context.h"
 #include "runtime/memory/series.h"
 #include "runtime/natives/natives.h"
 
@@ -21,12 +22,17 @@ constexpr uint32_t INTERNAL_CONTEXT = 0;
 constexpr uint32_t INTERNAL_SIZE = 2;
 constexpr uint32_t MAX_POSITION = natives::NATIVE_COUNT;  // 107
 
-inline uint32_t position(const Cell* native) { return native->data1; }
-inline natives::NativeFn entry(const Cell* native) { return natives::table[native->data1 - 1]; }
+// Word 1. action! and op! share the layout: reflect and compare_positions
+// read the word of all three.
+inline uint32_t position(const Cell* native) {
+    VEK_CHECK_LAYOUT(native, type_in<TYPE_NATIVE, TYPE_ACTION, TYPE_OP>);
+    return native->data1;
+}
+inline natives::NativeFn entry(const Cell* native) { return natives::table[position(native) - 1]; }
 // The context of the spec's words, where refinements given by name are
 // found (action! and op! values of natives and actions alike).
 inline Node context_node(const Cell* native) {
-    return Node(callable::internal(native)[INTERNAL_CONTEXT].data1);
+    return context::referred_node(callable::internal(native) + INTERNAL_CONTEXT);
 }
 
 // Pushes a new native! on the evaluation stack: the spec block (taken from

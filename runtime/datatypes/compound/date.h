@@ -26,6 +26,16 @@ constexpr uint32_t TIME_FLAG = 1u << 16;
 constexpr uint32_t ZONE_BITS = 0x7Fu;
 constexpr uint32_t ZONE_WEST = 1u << 6;
 
+// Word 1, the packed date.
+inline uint32_t packed_date(const Cell* date) {
+    VEK_CHECK_LAYOUT(date, type_in<TYPE_DATE>);
+    return date->data1;
+}
+inline void set_packed_date(Cell* date, uint32_t packed) {
+    VEK_CHECK_LAYOUT(date, type_in<TYPE_DATE>);
+    date->data1 = packed;
+}
+
 inline int32_t year(uint32_t packed) { return int32_t(packed) >> 17; }
 inline int32_t month(uint32_t packed) { return int32_t(packed >> 12) & 0xF; }
 inline int32_t day(uint32_t packed) { return int32_t(packed >> 7) & 0x1F; }

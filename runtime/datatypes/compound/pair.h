@@ -8,8 +8,14 @@
 
 namespace vek::pair {
 
-inline int32_t x(const Cell* cell) { return int32_t(cell->data2); }
-inline int32_t y(const Cell* cell) { return int32_t(cell->data3); }
+inline int32_t x(const Cell* cell) {
+    VEK_CHECK_LAYOUT(cell, type_in<TYPE_PAIR>);
+    return int32_t(cell->data2);
+}
+inline int32_t y(const Cell* cell) {
+    VEK_CHECK_LAYOUT(cell, type_in<TYPE_PAIR>);
+    return int32_t(cell->data3);
+}
 
 // Writes a pair! (the cell's flags kept) and returns the cell.
 Cell* make_at(Cell* cell, int32_t x, int32_t y);

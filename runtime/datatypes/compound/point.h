@@ -12,8 +12,14 @@
 
 namespace vek::point2d {
 
-inline float x(const Cell* cell) { return std::bit_cast<float>(cell->data1); }
-inline float y(const Cell* cell) { return std::bit_cast<float>(cell->data2); }
+inline float x(const Cell* cell) {
+    VEK_CHECK_LAYOUT(cell, type_in<TYPE_POINT2D>);
+    return std::bit_cast<float>(cell->data1);
+}
+inline float y(const Cell* cell) {
+    VEK_CHECK_LAYOUT(cell, type_in<TYPE_POINT2D>);
+    return std::bit_cast<float>(cell->data2);
+}
 
 // Writes a point2D! (the cell's flags kept) and returns the cell.
 Cell* make_at(Cell* cell, float x, float y);
@@ -39,9 +45,18 @@ void init();
 
 namespace vek::point3d {
 
-inline float x(const Cell* cell) { return std::bit_cast<float>(cell->data1); }
-inline float y(const Cell* cell) { return std::bit_cast<float>(cell->data2); }
-inline float z(const Cell* cell) { return std::bit_cast<float>(cell->data3); }
+inline float x(const Cell* cell) {
+    VEK_CHECK_LAYOUT(cell, type_in<TYPE_POINT3D>);
+    return std::bit_cast<float>(cell->data1);
+}
+inline float y(const Cell* cell) {
+    VEK_CHECK_LAYOUT(cell, type_in<TYPE_POINT3D>);
+    return std::bit_cast<float>(cell->data2);
+}
+inline float z(const Cell* cell) {
+    VEK_CHECK_LAYOUT(cell, type_in<TYPE_POINT3D>);
+    return std::bit_cast<float>(cell->data3);
+}
 
 Cell* make_at(Cell* cell, float x, float y, float z);
 Cell* make_in(const Cell* block, float x, float y, float z);

@@ -8,8 +8,19 @@
 #include <cstdint>
 
 #include "runtime/core/cell.h"
+#include "runtime/memory/series.h"
 
 namespace vek::map {
+
+// Word 3: the node of the hash table indexing the keys.
+inline Node table(const Cell* map) {
+    VEK_CHECK_LAYOUT(map, type_in<TYPE_MAP>);
+    return Node(map->data3);
+}
+inline void set_table(Cell* map, Node table) {
+    VEK_CHECK_LAYOUT(map, type_in<TYPE_MAP>);
+    map->data3 = uint32_t(table);
+}
 
 // Whether values of the type may be map keys.
 bool valid_key_type(uint32_t type);

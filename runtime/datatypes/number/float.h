@@ -37,7 +37,17 @@ Cell* push(double value);
 // The current frame's result cell made a float!.
 Cell* box(double value);
 // The float of a float!, percent! or time! cell.
-inline double get(const Cell* cell) { return cell_get_f64(cell); }
+inline double get(const Cell* cell) {
+    VEK_CHECK_LAYOUT(cell, type_in<TYPE_FLOAT, TYPE_PERCENT, TYPE_TIME>);
+    return cell_get_f64(cell);
+}
+// The payload of a float!, percent! or time!: word 1 cleared, the float in
+// words 2-3; the header kept.
+inline void set(Cell* cell, double value) {
+    VEK_CHECK_LAYOUT(cell, type_in<TYPE_FLOAT, TYPE_PERCENT, TYPE_TIME>);
+    cell->data1 = 0;
+    cell_set_f64(cell, value);
+}
 
 // ---------------------------------------------------------------- float services
 

@@ -141,7 +141,12 @@ inline Cell* make_at(Cell* cell, int32_t value) {
     cell->data2 = uint32_t(value);
     return cell;
 }
-inline int32_t get(const Cell* cell) { return int32_t(cell->data2); }
+// char! and handle! share the layout: they take integer!'s actions with
+// their own cells.
+inline int32_t get(const Cell* cell) {
+    VEK_CHECK_LAYOUT(cell, type_in<TYPE_INTEGER, TYPE_CHAR, TYPE_HANDLE>);
+    return int32_t(cell->data2);
+}
 
 // A new integer! appended at the block's tail.
 Cell* make_in(const Cell* block, int32_t value);

@@ -21,7 +21,10 @@ Cell* make_at(Cell* cell, double seconds);
 Cell* make_in(const Cell* block, double seconds);
 // A new time! pushed on the argument stack.
 Cell* push(double seconds);
-inline double get(const Cell* cell) { return cell_get_f64(cell); }
+inline double get(const Cell* cell) {
+    VEK_CHECK_LAYOUT(cell, type_in<TYPE_TIME>);
+    return cell_get_f64(cell);
+}
 
 // Appends the text of the seconds to the string! buffer (1:02:03.5, -0:01:30,
 // 0:00:03.14159: six significant digits of seconds) and returns the limit

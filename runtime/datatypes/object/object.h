@@ -23,9 +23,22 @@
 
 namespace vek::object {
 
-inline Node context_node(const Cell* object) { return Node(object->data1); }
-inline uint32_t class_id(const Cell* object) { return object->data2; }
-inline Node event_record(const Cell* object) { return Node(object->data3); }
+inline Node context_node(const Cell* object) {
+    VEK_CHECK_LAYOUT(object, is_any_object);
+    return Node(object->data1);
+}
+inline void set_context_node(Cell* object, Node context) {
+    VEK_CHECK_LAYOUT(object, is_any_object);
+    object->data1 = uint32_t(context);
+}
+inline uint32_t class_id(const Cell* object) {
+    VEK_CHECK_LAYOUT(object, is_any_object);
+    return object->data2;
+}
+inline Node event_record(const Cell* object) {
+    VEK_CHECK_LAYOUT(object, is_any_object);
+    return Node(object->data3);
+}
 
 // The first of the object's value cells, in field order.
 Cell* get_values(const Cell* object);

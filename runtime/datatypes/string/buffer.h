@@ -12,9 +12,10 @@
 // and re-read any address they held. A unit other than 1, 2 or 4 stops the
 // runtime with runtime error 101.
 //
-// String cell: header type (flags kept by every retyping), data1 the head
-// index in units, data2 the buffer's node, data3 0 here (the conversion cache
-// of runtime/text/unicode.h uses it later).
+// String cell: header type (flags kept by every retyping), word 1 the head
+// index in units, word 2 the buffer's node (series_index and series_node),
+// word 3 the node of the conversion cache of runtime/text/unicode.h, 0 until
+// a conversion needs one.
 #pragma once
 
 #include <cstddef>
@@ -24,6 +25,15 @@
 #include "runtime/memory/series.h"
 
 namespace vek::string {
+
+inline Node cache_node(const Cell* string) {
+    VEK_CHECK_LAYOUT(string, is_any_string);
+    return Node(string->data3);
+}
+inline void set_cache_node(Cell* string, Node cache) {
+    VEK_CHECK_LAYOUT(string, is_any_string);
+    string->data3 = uint32_t(cache);
+}
 
 // ---------------------------------------------------------------- reading
 

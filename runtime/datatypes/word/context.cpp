@@ -7,7 +7,9 @@
 #include "runtime/core/raise.h"
 #include "runtime/core/root.h"
 #include "runtime/core/system.h"
+#include "runtime/datatypes/object/object.h"
 #include "runtime/datatypes/word/symbol.h"
+#include "runtime/datatypes/word/word.h"
 #include "runtime/eval/stack.h"
 #include "runtime/gc/collector.h"
 #include "runtime/memory/manager.h"
@@ -32,28 +34,28 @@ uint32_t self_symbol() {
     return self_id;
 }
 
-bool is_self(const Cell* word) { return symbol::resolve(word->data2) == symbol::resolve(self_symbol()); }
-
-Node table_of(const Cell* context) { return Node(context->data1); }
+bool is_self(const Cell* word) { return symbol::resolve(word::symbol(word)) == symbol::resolve(self_symbol()); }
 
 // The first value cell, or nullptr while a stack context has no call running.
 Cell* values_base(const Cell* context) {
-    if (context->data2 == 0) return nullptr;
-    if (on_stack(context)) return region::at<Cell>(Off(context->data2));
-    return node_buffer(Node(context->data2))->cells();
+    if (!has_values(context)) return nullptr;
+    if (on_stack(context)) return region::at<Cell>(stack_values(context));
+    return node_buffer(values_node(context))->cells();
 }
 
 void append_value(const Cell* context) {
-    make_unset(series::alloc_tail_cell(node_buffer(Node(context->data2))));
+    make_unset(series::alloc_tail_cell(node_buffer(values_node(context))));
 }
 
 // Where the value of the entry at a position lives: its own index, except a
 // global case variant, which shares the first spelling's.
-uint32_t value_index(const Cell* context, int32_t position) { return word_at(context, uint32_t(position))->data3; }
+uint32_t value_index(const Cell* context, int32_t position) {
+    return word::index(word_at(context, uint32_t(position)));
+}
 
 Cell* context_of_word(const Cell* word, uint32_t error_id) {
-    if (word->data1 == 0) fire(Category::script, error_id, word);
-    return cell_of(Node(word->data1));
+    if (word::context(word) == Node::none) fire(Category::script, error_id, word);
+    return cell_of(word::context(word));
 }
 
 bool is_word_kind(uint32_t type) {
@@ -96,18 +98,18 @@ void bind_series(Node series, uint32_t head, const Cell* context, bool self, con
         Cell* item = buffer->cells() + i;
         uint32_t type = cell_type(item);
         if (self && type == TYPE_WORD && is_self(item)) {
-            item->data1 = uint32_t(node_of(context));
-            item->data3 = uint32_t(-1);
+            word::set_context(item, node_of(context));
+            word::set_index(item, uint32_t(-1));
         } else if (is_word_kind(type)) {
             bind_word(context, item);
         } else if (holds_values(type)) {
-            bind_series(series_node(item), item->data1, context, self, &here);
+            bind_series(series_node(item), series_index(item), context, self, &here);
         }
     }
 }
 
-Off stack_values_pointer(Node context) { return Off(cell_of(context)->data2); }
-void set_stack_values_pointer(Node context, Off values) { cell_of(context)->data2 = uint32_t(values); }
+Off stack_values_pointer(Node context) { return stack_values(cell_of(context)); }
+void set_stack_values_pointer(Node context, Off values) { set_stack_values(cell_of(context), values); }
 
 Node new_context_series() {
     Node node = memory::alloc_cells(CONTEXT_CELLS);
@@ -120,7 +122,7 @@ Node new_context_series() {
 
 void repoint_entries(Node context) {
     SeriesBuffer* words = words_buffer(cell_of(context));
-    for (uint32_t i = 0; i < words->length(); i++) words->cells()[i].data1 = uint32_t(context);
+    for (uint32_t i = 0; i < words->length(); i++) word::set_context(words->cells() + i, context);
 }
 
 Cell* stored(Cell* slot, const Cell& value) {
@@ -158,14 +160,15 @@ int32_t find_or_add_word(Cell* context, uint32_t symbol, bool case_insensitive, 
 
 int32_t add_word(Cell* context, const Cell* word) {
     int32_t position;
-    if (find_or_add_word(context, word->data2, true, &position) < 0 && !on_stack(context)) append_value(context);
+    bool added = find_or_add_word(context, word::symbol(word), true, &position) < 0;
+    if (added && !on_stack(context)) append_value(context);
     return position;
 }
 
 void add_word_with_value(Cell* context, const Cell* word, const Cell* value) {
     Cell copy = *value;
     int32_t position;
-    if (find_or_add_word(context, word->data2, true, &position) >= 0 || on_stack(context)) return;
+    if (find_or_add_word(context, word::symbol(word), true, &position) >= 0 || on_stack(context)) return;
     append_value(context);
     values_base(context)[position] = copy;
 }
@@ -174,7 +177,7 @@ void set_word_value(Cell* context, const Cell* word, const Cell* value) {
     Cell copy = *value;
     Cell name = *word;
     int32_t position;
-    bool added = find_or_add_word(context, name.data2, true, &position) < 0;
+    bool added = find_or_add_word(context, word::symbol(&name), true, &position) < 0;
     if (on_stack(context) && added) fire(Category::script, err::not_defined, &name);
     if (added) append_value(context);
     Cell* values = values_base(context);
@@ -191,14 +194,14 @@ Cell* add_global(uint32_t symbol, bool case_insensitive, bool keep_spelling) {
             // The first spelling in probe order, this one at worst, already
             // holds the value index that every spelling shares.
             int32_t first = find_word(g, symbol, true);
-            word_at(g, uint32_t(position))->data3 = value_index(g, first);
+            word::set_index(word_at(g, uint32_t(position)), value_index(g, first));
         }
         return word_at(g, uint32_t(position));
     }
     Cell* entry = word_at(g, uint32_t(position));
-    if (!keep_spelling || entry->data2 == symbol) return entry;
+    if (!keep_spelling || word::symbol(entry) == symbol) return entry;
     Cell copy = *entry;
-    copy.data2 = symbol;
+    word::set_symbol(&copy, symbol);
     return stored(root::append(), copy);
 }
 
@@ -211,7 +214,7 @@ Cell* add_global_word(uint32_t symbol) {
 
 void set_global(uint32_t symbol, const Cell* value) {
     Cell copy = *value;
-    uint32_t index = add_global(symbol, false, false)->data3;
+    uint32_t index = word::index(add_global(symbol, false, false));
     values_base(global_cell())[index] = copy;
 }
 
@@ -228,14 +231,14 @@ Cell* get_value_cell(uint32_t symbol, Node context) {
 
 void set_integer(Cell* word, int32_t value) {
     Cell* context = context_of_word(word, err::not_defined);
-    if (int32_t(word->data3) < 0) {
-        int32_t position = find_word(context, word->data2, false);
+    if (int32_t(word::index(word)) < 0) {
+        int32_t position = find_word(context, word::symbol(word), false);
         if (position < 0) fire(Category::script, err::not_defined, word);
-        word->data3 = value_index(context, position);
+        word::set_index(word, value_index(context, position));
     }
     Cell* values = values_base(context);
     if (!values) fire(Category::script, err::not_defined, word);
-    values[word->data3] = Cell{TYPE_INTEGER, 0, uint32_t(value), 0};
+    values[word::index(word)] = Cell{TYPE_INTEGER, 0, uint32_t(value), 0};
 }
 
 // ---------------------------------------------------------------- bound words
@@ -243,7 +246,7 @@ void set_integer(Cell* word, int32_t value) {
 Cell* get(const Cell* word) { return get_in(word, context_of_word(word, err::no_value)); }
 
 Cell* get_in(const Cell* word, const Cell* context) {
-    auto index = int32_t(word->data3);
+    auto index = int32_t(word::index(word));
     if (index < 0) {
         if (is_self(word)) return const_cast<Cell*>(context) + 1;
         fire(Category::script, err::no_value, word);
@@ -255,22 +258,24 @@ Cell* get_in(const Cell* word, const Cell* context) {
 
 Cell* set_in(Cell* word, const Cell* value, Cell* context, bool notify) {
     Cell copy = *value;
-    if (int32_t(word->data3) < 0) {
-        int32_t position = find_word(context, word->data2, false);
+    if (int32_t(word::index(word)) < 0) {
+        int32_t position = find_word(context, word::symbol(word), false);
         // A stack context's values are its call's argument slots: a word it
         // lacks has no slot to write.
         if (position < 0 && on_stack(context)) fire(Category::script, err::not_defined, word);
         if (position < 0) position = add_word(context, word);
-        word->data3 = value_index(context, position);
+        word::set_index(word, value_index(context, position));
     }
-    uint32_t index = word->data3;
+    uint32_t index = word::index(word);
     Cell* values = values_base(context);
     if (!values) fire(Category::script, err::not_defined, word);
     if (on_stack(context) || kind_of(context) != KIND_OBJECT) return stored(values + index, copy);
 
     word_at(context, index)->header |= WORD_ASSIGNED;
     const Cell* owner = context + 1;
-    if (!notify || owner->data3 == 0 || !on_change_hook) return stored(values + index, copy);
+    // An owner still unset! has no handlers.
+    bool handled = is_any_object(cell_type(owner)) && object::event_record(owner) != Node::none;
+    if (!notify || !handled || !on_change_hook) return stored(values + index, copy);
     Cell* saved_top = stack::top;
     Cell* old_value = stack::push(values + index);
     values[index] = copy;
@@ -297,7 +302,7 @@ Node create(uint32_t size, bool on_stack, bool flag24, const Cell* prototype, ui
         Node values = memory::alloc_unset_cells(std::max(size, count));
         SeriesBuffer* b = node_buffer(values);
         b->tail = b->offset + count * uint32_t(sizeof(Cell));
-        cell_of(node)->data2 = uint32_t(values);
+        set_values_node(cell_of(node), values);
     }
     repoint_entries(node);
     return node;
@@ -305,7 +310,7 @@ Node create(uint32_t size, bool on_stack, bool flag24, const Cell* prototype, ui
 
 Node make_from_spec(const Cell* words, bool on_stack, bool flag24, uint32_t kind) {
     Node words_node = series_node(words);
-    uint32_t head = words->data1;
+    uint32_t head = series_index(words);
     uint32_t length = node_buffer(words_node)->length();
     Node node = create(length > head ? length - head : 0, on_stack, flag24, nullptr, kind);
     for (uint32_t i = head; i < node_buffer(words_node)->length(); i++) {
@@ -316,30 +321,30 @@ Node make_from_spec(const Cell* words, bool on_stack, bool flag24, uint32_t kind
 }
 
 Node clone(Cell* value, uint32_t kind) {
-    const Cell* source = cell_of(Node(value->data1));
+    const Cell* source = cell_of(object::context_node(value));
     Node node = create(word_count(source), on_stack(source), (source->header & FLAG24) != 0, source, kind);
-    value->data1 = uint32_t(node);
+    object::set_context_node(value, node);
     return node;
 }
 
 int32_t bind_word(const Cell* context, Cell* word) {
-    int32_t position = find_word(context, word->data2, true);
+    int32_t position = find_word(context, word::symbol(word), true);
     if (position < 0) return -1;
-    word->data1 = uint32_t(node_of(context));
-    word->data3 = value_index(context, position);
-    return int32_t(word->data3);
+    word::set_context(word, node_of(context));
+    word::set_index(word, value_index(context, position));
+    return int32_t(word::index(word));
 }
 
 void bind(const Cell* block, const Cell* context, bool self) {
     if (self) self_symbol();  // interning allocates: never during the walk
-    bind_series(series_node(block), block->data1, context, self, nullptr);
+    bind_series(series_node(block), series_index(block), context, self, nullptr);
 }
 
 bool collect_set_words(Cell* context, Cell* block) {
     Node node = series_node(block);
-    block->data1 = std::min(block->data1, node_buffer(node)->length());
+    set_series_index(block, std::min(series_index(block), node_buffer(node)->length()));
     uint32_t before = word_count(context);
-    for (uint32_t i = block->data1; i < node_buffer(node)->length(); i++) {
+    for (uint32_t i = series_index(block); i < node_buffer(node)->length(); i++) {
         Cell item = node_buffer(node)->cells()[i];
         if (cell_type(&item) == TYPE_SET_WORD) add_word(context, &item);
     }

@@ -55,6 +55,43 @@ extern void (*on_change_hook)(const Cell* owner, const Cell* word, const Cell* o
 void init_global();
 void init();
 
+// ---------------------------------------------------------------- payload
+
+// Word 1 of the context cell: the word table.
+inline Node table_of(const Cell* context) {
+    VEK_CHECK_LAYOUT(context, type_in<TYPE_CONTEXT>);
+    return Node(context->data1);
+}
+// Word 2: the values block's node, or a stack context's first argument
+// cell (Off(0) while no call runs it).
+inline Node values_node(const Cell* context) {
+    VEK_CHECK_LAYOUT(context, type_in<TYPE_CONTEXT>);
+    return Node(context->data2);
+}
+inline void set_values_node(Cell* context, Node values) {
+    VEK_CHECK_LAYOUT(context, type_in<TYPE_CONTEXT>);
+    context->data2 = uint32_t(values);
+}
+inline Off stack_values(const Cell* context) {
+    VEK_CHECK_LAYOUT(context, type_in<TYPE_CONTEXT>);
+    return Off(context->data2);
+}
+inline void set_stack_values(Cell* context, Off values) {
+    VEK_CHECK_LAYOUT(context, type_in<TYPE_CONTEXT>);
+    context->data2 = uint32_t(values);
+}
+// Whether word 2 holds anything: a values block, or a running call's cells.
+inline bool has_values(const Cell* context) {
+    VEK_CHECK_LAYOUT(context, type_in<TYPE_CONTEXT>);
+    return context->data2 != 0;
+}
+// A context! cell kept elsewhere (a native!'s internal block) only refers
+// to a context: its word 1 holds the context's node.
+inline Node referred_node(const Cell* reference) {
+    VEK_CHECK_LAYOUT(reference, type_in<TYPE_CONTEXT>);
+    return Node(reference->data1);
+}
+
 // ---------------------------------------------------------------- access
 
 inline Cell* cell_of(Node context) { return node_buffer(context)->cells(); }

@@ -33,6 +33,25 @@ void init_block();
 void init_table();
 void init();
 
+// ---------------------------------------------------------------- payload
+
+inline int32_t alias(const Cell* symbol) {
+    VEK_CHECK_LAYOUT(symbol, type_in<TYPE_SYMBOL>);
+    return int32_t(symbol->data1);
+}
+inline Node name_string(const Cell* symbol) {
+    VEK_CHECK_LAYOUT(symbol, type_in<TYPE_SYMBOL>);
+    return Node(symbol->data2);
+}
+inline void set_name_string(Cell* symbol, Node text) {
+    VEK_CHECK_LAYOUT(symbol, type_in<TYPE_SYMBOL>);
+    symbol->data2 = uint32_t(text);
+}
+inline Node name_bytes(const Cell* symbol) {
+    VEK_CHECK_LAYOUT(symbol, type_in<TYPE_SYMBOL>);
+    return Node(symbol->data3);
+}
+
 // Interning; each answers the symbol's id. make keeps case variants apart
 // (linked by their alias); make_case_folded answers the canonical symbol of
 // any spelling equal ignoring ASCII case.

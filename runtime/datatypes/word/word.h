@@ -23,6 +23,33 @@ constexpr uint32_t WORD_UNRESOLVED = 0xFFFFFFFFu;  // word 3 of a word whose ind
 
 namespace word {
 
+// ---------------------------------------------------------------- payload
+
+inline Node context(const Cell* word) {
+    VEK_CHECK_LAYOUT(word, is_all_word);
+    return Node(word->data1);
+}
+inline void set_context(Cell* word, Node context) {
+    VEK_CHECK_LAYOUT(word, is_all_word);
+    word->data1 = uint32_t(context);
+}
+inline uint32_t symbol(const Cell* word) {
+    VEK_CHECK_LAYOUT(word, is_all_word);
+    return word->data2;
+}
+inline void set_symbol(Cell* word, uint32_t symbol) {
+    VEK_CHECK_LAYOUT(word, is_all_word);
+    word->data2 = symbol;
+}
+inline uint32_t index(const Cell* word) {
+    VEK_CHECK_LAYOUT(word, is_all_word);
+    return word->data3;
+}
+inline void set_index(Cell* word, uint32_t index) {
+    VEK_CHECK_LAYOUT(word, is_all_word);
+    word->data3 = index;
+}
+
 // ---------------------------------------------------------------- construction
 
 // Writes a word! of the symbol into the cell (its flags kept), bound to the
