@@ -27,7 +27,7 @@ uint32_t length_without_bang(const char* name) {
     return uint32_t(length);
 }
 
-void make_word(NameEntry& entry) { entry.word = word::from_cstring(entry.name)->data2; }
+void make_word(NameEntry& entry) { entry.word = word::symbol(word::from_cstring(entry.name)); }
 
 }  // namespace
 

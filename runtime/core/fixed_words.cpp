@@ -38,8 +38,8 @@ void init() {
     for (uint32_t i = 0; i < SYMBOL_COUNT; i++) symbol_ids[i] = symbol::make(symbol_names[i]);
     for (uint32_t i = 0; i < WORD_COUNT; i++) word_cells[i] = *word::from_cstring(word_names[i]);
     self_symbol = symbol(Sym::self);
-    stack::anon_symbol = word(Word::anon_tag)->data2;
-    stack::body_symbol = word(Word::body_tag)->data2;
+    stack::anon_symbol = word::symbol(word(Word::anon_tag));
+    stack::body_symbol = word::symbol(word(Word::body_tag));
 }
 
 void init_refinements() {

@@ -7,6 +7,7 @@
 
 #include "runtime/core/datatype.h"
 #include "runtime/core/root.h"
+#include "runtime/datatypes/word/word.h"
 #include "runtime/gc/collector.h"
 #include "runtime/memory/manager.h"
 #include "runtime/tables/hash_table.h"
@@ -68,14 +69,14 @@ Cell* get(uint32_t id) {
 }
 
 void string_cache(Cell* symbol) {
-    if (symbol->data2 != 0) return;
-    SeriesBuffer* name = node_buffer(Node(symbol->data3));
+    if (name_string(symbol) != Node::none) return;
+    SeriesBuffer* name = node_buffer(name_bytes(symbol));
     Node text = unicode::load_utf8_new(reinterpret_cast<const uint8_t*>(name->first()), name->used_bytes());
-    symbol->data2 = uint32_t(text);
+    set_name_string(symbol, text);
 }
 
 const char* get_c_string(uint32_t id) {
-    Node name = Node(cell_at(id)->data3);
+    Node name = name_bytes(cell_at(id));
     SeriesBuffer* b = node_buffer(name);
     if (b->last() >= b->area_end()) {
         series::reserve_tail(b, 1);
@@ -91,11 +92,11 @@ uint32_t resolve(uint32_t id) {
     return alias > 0 ? uint32_t(alias) : id;
 }
 
-int32_t alias_of(uint32_t id) { return int32_t(cell_at(id)->data1); }
+int32_t alias_of(uint32_t id) { return alias(cell_at(id)); }
 
 bool any_type_word(const Cell* word) {
     if (any_type_symbol == 0) any_type_symbol = make("any-type!");
-    return resolve(word->data2) == resolve(any_type_symbol);
+    return resolve(word::symbol(word)) == resolve(any_type_symbol);
 }
 
 }  // namespace vek::symbol

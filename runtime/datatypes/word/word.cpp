@@ -8,6 +8,7 @@
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/char.h"
+#include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/buffer.h"
@@ -39,9 +40,9 @@ uint32_t global_index(uint32_t symbol) {
 
 Cell* write_word(Cell* cell, uint32_t type, Node context, uint32_t symbol, uint32_t index) {
     cell->header = type | (cell->header & ~TYPE_MASK);
-    cell->data1 = uint32_t(context);
-    cell->data2 = symbol;
-    cell->data3 = index;
+    word::set_context(cell, context);
+    word::set_symbol(cell, symbol);
+    word::set_index(cell, index);
     return cell;
 }
 
@@ -49,14 +50,14 @@ Cell* write_word(Cell* cell, uint32_t type, Node context, uint32_t symbol, uint3
 // module resolves the values' place (a stack context's or a block).
 Cell probe_of(Node context, uint32_t index) {
     Cell entry = *word::entry_in(context, index);
-    entry.data3 = index;
+    word::set_index(&entry, index);
     return entry;
 }
 
 // A string! reading the symbol's cached name from its start. The cell holds
 // only a node, so it stays valid across allocations.
 Cell name_string(uint32_t symbol) {
-    Node text = Node(symbol::get(symbol)->data2);
+    Node text = symbol::name_string(symbol::get(symbol));
     return Cell{TYPE_STRING, 0, uint32_t(text), 0};
 }
 
@@ -96,7 +97,7 @@ int32_t unless(bool equal) { return equal ? 0 : 1; }
 
 int32_t compare_words(const Cell* value1, const Cell* value2, int32_t op) {
     uint32_t type1 = cell_type(value1), type2 = cell_type(value2);
-    uint32_t symbol1 = value1->data2, symbol2 = value2->data2;
+    uint32_t symbol1 = word::symbol(value1), symbol2 = word::symbol(value2);
     bool same_name = symbol::resolve(symbol1) == symbol::resolve(symbol2);
     bool strictly = type1 == type2 && symbol1 == symbol2;
     switch (op) {
@@ -107,7 +108,7 @@ int32_t compare_words(const Cell* value1, const Cell* value2, int32_t op) {
     case actions::COMP_STRICT_EQUAL:
         return unless(strictly);
     case actions::COMP_SAME:
-        return unless(strictly && value1->data1 == value2->data1);
+        return unless(strictly && word::context(value1) == word::context(value2));
     case COMP_SYMBOL_EQUAL:
         return unless(word_and_lit_word(type1, type2) ? symbol1 == symbol2 : strictly);
     case COMP_NAME_EQUAL:
@@ -177,10 +178,10 @@ Cell* find_in_or_global(Node context, uint32_t symbol) {
     return context::add_global(symbol, false, false);
 }
 
-Cell* symbol_cell(const Cell* word) { return symbol::get(word->data2); }
+Cell* symbol_cell(const Cell* word) { return symbol::get(symbol(word)); }
 
 Cell* push_name_string(const Cell* word) {
-    Cell name = name_string(word->data2);
+    Cell name = name_string(symbol(word));
     return stack::push(&name);
 }
 
@@ -205,7 +206,7 @@ Cell* push_value_in(Node context, uint32_t index) {
     Cell probe = probe_of(context, index);
     Cell* values_context = context::cell_of(context);
     // A stack context whose call is not running has no values either.
-    if (values_context->data2 == 0) fire(Category::script, err::not_defined, &probe);
+    if (!context::has_values(values_context)) fire(Category::script, err::not_defined, &probe);
     return stack::push(context::get_in(&probe, values_context));
 }
 
@@ -238,10 +239,10 @@ Cell* set_in_keep_old(Node context, uint32_t index) {
 Cell* to(Cell* result, const Cell* spec_value, uint32_t type) {
     switch (cell_type(spec_value)) {
     case TYPE_DATATYPE:
-        make_at(datatype::name_table[spec_value->data1].word, copy_cell(spec_value, result));
+        make_at(datatype::name_table[datatype::id(spec_value)].word, copy_cell(spec_value, result));
         break;
     case TYPE_LOGIC: {
-        bool truth = spec_value->data1 != 0;
+        bool truth = logic::get(spec_value);
         auto name = truth ? fixed_words::Sym::true_ : fixed_words::Sym::false_;
         make_at(fixed_words::symbol(name), copy_cell(spec_value, result));
         break;
@@ -261,7 +262,7 @@ Cell* to(Cell* result, const Cell* spec_value, uint32_t type) {
         uint32_t scanned = scan_name_type(spec_value);
         if (scanned < TYPE_WORD || scanned > TYPE_GET_WORD) bad_to_arg(type, spec_value);
         copy_cell(spec_value, result);
-        if (context::find_word(context::global_cell(), result->data2, true) >= 0)
+        if (context::find_word(context::global_cell(), symbol(result), true) >= 0)
             context::bind_word(context::global_cell(), result);
         break;
     }
@@ -272,7 +273,7 @@ Cell* to(Cell* result, const Cell* spec_value, uint32_t type) {
 }
 
 int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit) {
-    Cell name = name_string(value->data2);
+    Cell name = name_string(symbol(value));
     return string::form(&name, buffer, part, limit);
 }
 
@@ -302,7 +303,7 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
 }
 
 void index_of() {
-    uint32_t index = stack::arguments->data3;
+    uint32_t index = word::index(stack::arguments);
     if (index == WORD_UNRESOLVED) none::box();
     else integer::box(int32_t(index + 1));
 }
@@ -401,7 +402,7 @@ Cell* to(Cell* result, const Cell* spec_value, uint32_t type) {
         symbol = symbol::make_from_string(&text);
     } else if (spec_type == TYPE_CHAR) {
         uint8_t utf8[4];
-        int size = unicode::encode_utf8_char(spec_value->data2, utf8);
+        int size = unicode::encode_utf8_char(char_::get(spec_value), utf8);
         symbol = symbol::make_from_utf8(reinterpret_cast<const char*>(utf8), uint32_t(size));
     } else {
         return word::to(result, spec_value, type);
