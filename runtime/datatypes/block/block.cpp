@@ -106,7 +106,7 @@ int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t li
     if (cycles::detect(value, buffer, &limit, false)) return limit;
     Node node = series_node(value);
     cycles::Scope guard(node);
-    for (uint32_t i = value->data1; i < node_buffer(node)->length(); i++) {
+    for (uint32_t i = series_index(value); i < node_buffer(node)->length(); i++) {
         if (limited(part) && limit < 1) break;
         Cell cell = node_buffer(node)->cells()[i];
         limit = actions::form(&cell, buffer, part, limit);
@@ -127,7 +127,7 @@ int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool fl
 int32_t mold_each(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
                   const Cell* part, int32_t limit, int32_t indent) {
     Node node = series_node(value);
-    uint32_t head = value->data1;
+    uint32_t head = series_index(value);
     int32_t level = indent;
     bool closing_break = false;
     {
@@ -169,8 +169,8 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
 int32_t compare_each(const Cell* value1, const Cell* value2, int32_t op) {
     Node node1 = series_node(value1);
     Node node2 = series_node(value2);
-    uint32_t head1 = value1->data1;
-    uint32_t head2 = value2->data1;
+    uint32_t head1 = series_index(value1);
+    uint32_t head2 = series_index(value2);
     bool same = node1 == node2 && head1 == head2;
     if (op == actions::COMP_SAME) return same ? 0 : -1;
     if (same) return 0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "runtime/actions/dispatch.h"
+#include "runtime/core/datatype.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/series/actions.h"
@@ -65,12 +66,12 @@ bool equal_at(Node node, uint32_t index, const Cell* wanted, int32_t op) {
 bool matches_at(Node node, uint32_t index, const Pattern& p) {
     uint32_t type = cell_type(node_buffer(node)->cells() + index);
     switch (p.kind) {
-    case Kind::datatype: return type == p.value->data1;
+    case Kind::datatype: return type == datatype::id(p.value);
     case Kind::typeset: return typeset::contains(p.value, type);
     case Kind::single: return equal_at(node, index, p.value, p.op);
     case Kind::sequence:
         for (uint32_t i = 0; i < p.length; i++) {
-            Cell wanted = series_buffer(p.value)->cells()[p.value->data1 + i];
+            Cell wanted = series_buffer(p.value)->cells()[series_index(p.value) + i];
             if (!equal_at(node, index + i, &wanted, p.op)) return false;
         }
         return true;
@@ -92,7 +93,7 @@ bool indexed(const Cell* series, const Cell* value, const Options& o) {
 Hit search(const Cell* series, const Cell* value, const Options& o) {
     Node node = series_node(series);
     int64_t length = node_buffer(node)->length();
-    int64_t head = std::min<int64_t>(series->data1, length);
+    int64_t head = std::min<int64_t>(series_index(series), length);
     bool backward = o.last || o.reverse;
     if (length == 0 || (!o.reverse && head >= length)) return MISS;
     uint32_t step = series::search_step(o.skip);
@@ -106,7 +107,7 @@ Hit search(const Cell* series, const Cell* value, const Options& o) {
     uint32_t past = p.kind == Kind::sequence ? p.length : backward ? 1 : step;
 
     if (indexed(series, value, o)) {
-        Cell* cell = hash_table::find(Node(series->data3), value, int32_t(head), int32_t(step), p.op, o.last,
+        Cell* cell = hash_table::find(hash_table_of(series), value, int32_t(head), int32_t(step), p.op, o.last,
                                       o.reverse);
         if (cell == nullptr) return MISS;
         int64_t index = cell - node_buffer(node)->cells();
@@ -132,7 +133,7 @@ Cell* find(Cell* series, const Cell* value, const Cell* part, bool only, bool ca
     Hit hit = search(series, value, {part, skip, only, case_sensitive, same, last, reverse, match});
     if (hit.index < 0) return &none::constant;
     int64_t length = series_buffer(series)->length();
-    series->data1 = uint32_t(tail ? std::min<int64_t>(hit.index + hit.past, length) : hit.index);
+    set_series_index(series, uint32_t(tail ? std::min<int64_t>(hit.index + hit.past, length) : hit.index));
     return series;
 }
 
@@ -155,9 +156,9 @@ void overwrite(const Cell* series, uint32_t index, const Cell* value) {
     Cell copy = *value;
     Cell* cell = series_buffer(series)->cells() + index;
     bool hashed = cell_type(series) == TYPE_HASH;
-    if (hashed) hash_table::remove_cell(Node(series->data3), cell);
+    if (hashed) hash_table::remove_cell(hash_table_of(series), cell);
     *cell = copy;
-    if (hashed) hash_table::put(Node(series->data3), cell);
+    if (hashed) hash_table::put(hash_table_of(series), cell);
 }
 
 // Sets the cell at index (the buffer's length: a new last cell) unless it

@@ -35,7 +35,7 @@ int32_t write_steps(const Cell* value, const Cell* buffer, bool molding, bool on
     if (cycles::detect(value, buffer, &limit, molding)) return limit;
     Node node = series_node(value);
     cycles::Scope guard(node);
-    for (uint32_t i = value->data1; i < node_buffer(node)->length(); i++) {
+    for (uint32_t i = series_index(value); i < node_buffer(node)->length(); i++) {
         Cell step = node_buffer(node)->cells()[i];
         limit = molding ? actions::mold(&step, buffer, only, all, flat, part, limit, 0)
                         : actions::form(&step, buffer, part, limit);

@@ -24,7 +24,7 @@ bool found(const Cell* block, const Cell* element, bool only, bool case_sensitiv
 Cell* select_single(const Cell* block, const Cell* element, bool case_sensitive) {
     Cell position{};
     if (!found(block, element, true, case_sensitive, &position)) return &none::constant;
-    uint32_t next = position.data1 + 1;
+    uint32_t next = series_index(&position) + 1;
     SeriesBuffer* buffer = series_buffer(&position);
     return next < buffer->length() ? buffer->cells() + next : &none::constant;
 }

@@ -18,7 +18,7 @@ bool is_hash(const Cell* block) { return cell_type(block) == TYPE_HASH; }
 // A copy of an input whose head lies no further than its tail.
 Cell clamped(const Cell* input) {
     Cell copy = *input;
-    copy.data1 = std::min(copy.data1, series_buffer(&copy)->length());
+    set_series_index(&copy, std::min(series_index(&copy), series_buffer(&copy)->length()));
     return copy;
 }
 
@@ -29,14 +29,14 @@ Cell clamped(const Cell* input) {
 class Records {
 public:
     Records(const Cell* block, uint32_t size, int op) : block_(*block), size_(size), op_(op) {
-        if (is_hash(&block_)) table_ = Node(block_.data3);
+        if (is_hash(&block_)) table_ = hash_table_of(&block_);
     }
 
     bool contains(const Cell* key) {
         if (block_like(cell_type(key))) return scan(key);
         if (table_ == Node::none)
             table_ = hash_table::make(length_from_head(&block_), &block_, hash_table::KIND_VALUES, 0);
-        auto head = int32_t(block_.data1);
+        auto head = int32_t(series_index(&block_));
         return hash_table::find(table_, key, head, int32_t(size_), op_, false, false) != nullptr;
     }
 
@@ -45,7 +45,7 @@ public:
 private:
     bool scan(const Cell* key) {
         Node node = series_node(&block_);
-        for (uint32_t i = block_.data1; i < node_buffer(node)->length(); i += size_) {
+        for (uint32_t i = series_index(&block_); i < node_buffer(node)->length(); i += size_) {
             Cell candidate = node_buffer(node)->cells()[i];
             if (actions::compare(&candidate, key, op_)) return true;
         }
@@ -74,7 +74,7 @@ public:
     void pass(const Cell* input, Records* other, Keep keep) {
         Cell source = *input;
         Node node = series_node(&source);
-        for (uint32_t i = source.data1; i < node_buffer(node)->length(); i += size_) {
+        for (uint32_t i = series_index(&source); i < node_buffer(node)->length(); i += size_) {
             Cell key = node_buffer(node)->cells()[i];
             if (keep != Keep::all && other->contains(&key) != (keep == Keep::members)) continue;
             if (holds(&key)) continue;
@@ -87,7 +87,7 @@ public:
     void finish(Cell* into) {
         if (hash_) {
             set_type(cell_, TYPE_HASH);
-            cell_->data3 = uint32_t(table_);
+            set_hash_table(cell_, table_);
         }
         *into = *cell_;
         stack::pop(1);

@@ -8,6 +8,8 @@
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/callable/function.h"
+#include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/series/actions.h"
 #include "runtime/datatypes/series/ranges.h"
 #include "runtime/datatypes/typeset.h"
@@ -40,15 +42,15 @@ uint32_t range_of(Cell* series, const Cell* part) {
     if (part == nullptr) return length;
     int64_t count = series::part_count(series, part);
     if (count >= 0) return uint32_t(std::min<int64_t>(count, length));
-    uint32_t head = std::min(series->data1, series_buffer(series)->length());
+    uint32_t head = std::min(series_index(series), series_buffer(series)->length());
     auto before = uint32_t(std::min<int64_t>(-count, head));
-    series->data1 = head - before;
+    set_series_index(series, head - before);
     return before;
 }
 
 uint32_t record_size(const Cell* skip, uint32_t range) {
     if (skip == nullptr) return 1;
-    int32_t size = int32_t(skip->data2);
+    int32_t size = cell_type(skip) == TYPE_INTEGER ? integer::get(skip) : 0;
     if (cell_type(skip) != TYPE_INTEGER || size < 1 || uint32_t(size) > range || range % uint32_t(size) != 0)
         series::bad_refine_arg(fixed_words::Ref::skip, skip);
     return uint32_t(size);
@@ -61,7 +63,7 @@ uint32_t record_flags(const Cell* comparator, const Cell* skip, uint32_t size, b
     case TYPE_FUNCTION: return 0;  // the function sees each record's first cell
     case TYPE_INTEGER: {
         if (skip == nullptr || all) fire(Category::script, err::bad_refines);
-        int32_t offset = int32_t(comparator->data2);
+        int32_t offset = integer::get(comparator);
         if (offset < 1 || uint32_t(offset) > size) fire(Category::script, err::out_of_range, comparator);
         return uint32_t(offset - 1) << SORT_SHIFT;
     }
@@ -73,9 +75,9 @@ uint32_t record_flags(const Cell* comparator, const Cell* skip, uint32_t size, b
 // collector does not see: a copy of the range on the evaluation stack keeps
 // alive what the cells refer to while they are in it.
 void stable_sort_records(const Cell* series, uint32_t range, uint32_t size, int32_t code, uint32_t* flags) {
-    Node copy = series::copy_part(series_node(series), series->data1, range);
+    Node copy = series::copy_part(series_node(series), series_index(series), range);
     *stack::push_cell() = Cell{TYPE_BLOCK, 0, uint32_t(copy), 0};
-    Cell* base = series_buffer(series)->cells() + series->data1;
+    Cell* base = series_buffer(series)->cells() + series_index(series);
     sort::merge_sort(base, range / size, size * uint32_t(sizeof(Cell)), code, flags, compare_records);
     stack::pop(1);
 }
@@ -115,7 +117,7 @@ void push_comparator_call(const Cell* function, const Cell* name, const Cell* fi
             *stack::push_cell() = Cell{TYPE_LOGIC, 0, 0, 0};
             active = false;
             break;
-        case TYPE_INTEGER: function::init_locals(int32_t(entry.data2)); break;
+        case TYPE_INTEGER: function::init_locals(integer::get(&entry)); break;
         default: break;
         }
     }
@@ -125,9 +127,9 @@ void push_comparator_call(const Cell* function, const Cell* name, const Cell* fi
 // any other value than none! order the first value after the second.
 int32_t comparator_answer(const Cell* result) {
     switch (cell_type(result)) {
-    case TYPE_LOGIC: return result->data1 != 0 ? 1 : -1;
+    case TYPE_LOGIC: return logic::get(result) ? 1 : -1;
     case TYPE_INTEGER: {
-        auto n = int32_t(result->data2);
+        auto n = integer::get(result);
         return n < 0 ? 1 : n > 0 ? -1 : 0;
     }
     case TYPE_FLOAT: {
@@ -167,7 +169,7 @@ void sort_by_function(const Cell* series, uint32_t range, uint32_t size, const C
     SeriesBuffer* buffer = series_buffer(series);
     uint32_t length = buffer->length();
     Cell* saved_top = stack::top;
-    Node copy = series::copy_part(series_node(series), series->data1, range);
+    Node copy = series::copy_part(series_node(series), series_index(series), range);
     *stack::push_cell() = Cell{TYPE_BLOCK, 0, uint32_t(copy), 0};
     Cell* base = node_buffer(copy)->cells();
     FunctionComparator extra{comparator, reverse};
@@ -181,7 +183,7 @@ void sort_by_function(const Cell* series, uint32_t range, uint32_t size, const C
         sort::merge_sort(base, count, width, 0, &extra, call_comparator);
     if (series_buffer(series) != buffer || buffer->length() != length)
         fire(Category::script, err::past_end);
-    std::copy(base, base + range, buffer->cells() + series->data1);
+    std::copy(base, base + range, buffer->cells() + series_index(series));
     stack::top = saved_top;
 }
 
@@ -196,7 +198,7 @@ void sort_range(const Cell* series, uint32_t range, uint32_t size, uint32_t flag
         return;
     }
     int32_t code = args.case_sensitive ? actions::COMP_CASE_SORT : actions::COMP_SORT;
-    Cell* base = series_buffer(series)->cells() + series->data1;
+    Cell* base = series_buffer(series)->cells() + series_index(series);
     if (!args.stable)
         sort::quick_sort(base, range / size, size * uint32_t(sizeof(Cell)), code, &flags, compare_records);
     else if (size == 1)
@@ -228,10 +230,10 @@ Cell* sort_series(Cell* series, const Cell* skip, const Cell* part, bool reverse
     uint32_t flags = record_flags(args.comparator, skip, size, args.all) | (reverse ? SORT_REVERSE : 0);
 
     using series::Edit;
-    auto head = int32_t(position.data1);
+    auto head = int32_t(series_index(&position));
     if (series::notify_before(&position, Edit::sort, nullptr, head, int32_t(range))) {
         // The owner's handler may have changed the series.
-        position.data1 = std::min(position.data1, series_buffer(&position)->length());
+        set_series_index(&position, std::min(series_index(&position), series_buffer(&position)->length()));
         range = std::min(range, length_from_head(&position));
         range -= range % size;
         sort_range(&position, range, size, flags, args);

@@ -95,11 +95,11 @@ void normalize_key(Cell* key, const Cell* named) {
     if (series_key(type)) {
         Node node = series_node(key);
         uint32_t length = node_buffer(node)->length();
-        uint32_t head = std::min(key->data1, length);
+        uint32_t head = std::min(series_index(key), length);
         Node copy = series::copy_part(node, head, length - head);
-        key->data1 = 0;
-        key->data2 = uint32_t(copy);
-        key->data3 = 0;
+        set_series_index(key, 0);
+        set_series_node(key, copy);
+        set_series_extra(key, 0);
         return;
     }
     if (valid_key_type(type)) return;
@@ -111,18 +111,18 @@ Cell* make_at(Cell* cell, const Cell* block, uint32_t size) {
     if (!block) {
         block::make_at(cell, int32_t(std::min<uint32_t>(size, INT32_MAX)));
     } else if (block != cell) {
-        cell->data1 = block->data1;
-        cell->data2 = block->data2;
+        for (int n = 1; n <= 2; n++) set_payload_word(cell, n, payload_word(block, n));
     }
-    cell->data3 = 0;
+    set_type(cell, TYPE_MAP);
+    set_table(cell, Node::none);
     Node table = hash_table::make(size, cell, hash_table::KIND_MAP, 1);
-    cell->data3 = uint32_t(table);
-    return set_type(cell, TYPE_MAP);
+    set_table(cell, table);
+    return cell;
 }
 
 Cell* push(const Cell* value) { return stack::push(value); }
 
-int32_t entry_count(const Cell* map) { return hash_table::record(Node(map->data3))->size; }
+int32_t entry_count(const Cell* map) { return hash_table::record(table(map))->size; }
 
 int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit) {
     if (cycles::detect(value, buffer, &limit, false)) return limit;

@@ -9,6 +9,7 @@
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/char.h"
+#include "runtime/datatypes/compound/pair.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/integer.h"
@@ -16,6 +17,7 @@
 #include "runtime/datatypes/series/ranges.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/string/string.h"
+#include "runtime/datatypes/word/word.h"
 #include "runtime/eval/stack.h"
 #include "runtime/gc/collector.h"
 #include "runtime/io/random.h"
@@ -54,7 +56,7 @@ bool report(const Cell* series, Word action, const Cell* new_value, int32_t inde
 
 // ---------------------------------------------------------------- element access
 
-uint32_t head_of(const Cell* series) { return series->data1; }
+uint32_t head_of(const Cell* series) { return series_index(series); }
 SeriesBuffer* buffer_of(const Cell* series) { return series_buffer(series); }
 bool holds_cells(const Cell* series) { return (buffer_of(series)->flags & BUF_KIND_MASK) == BUF_KIND_CELLS; }
 
@@ -66,7 +68,7 @@ uint32_t length_from_head(const Cell* series) {
 
 // The hash! index of the series, none for every other value.
 Node hash_index(const Cell* series) {
-    return cell_type(series) == TYPE_HASH ? Node(series->data3) : Node::none;
+    return cell_type(series) == TYPE_HASH ? block::hash_table_of(series) : Node::none;
 }
 
 [[noreturn]] void not_done() { fire(Category::internal, err::not_done); }
@@ -160,14 +162,15 @@ Node scratch_for(uint32_t source_flags) {
 // A series value of the source's type over the node, pushed on the stack.
 Cell* push_series(const Cell* source, Node node) {
     uint32_t type = cell_type(source);
-    uint32_t extra = type == TYPE_VECTOR ? source->data3 : 0;
+    uint32_t extra = type == TYPE_VECTOR ? series_extra(source) : 0;
     Cell made{type, 0, uint32_t(node), extra};
     return stack::push(&made);
 }
 
 // A hash! made by take indexes its own cells.
 void index_if_hash(Cell* made) {
-    if (cell_type(made) == TYPE_HASH) made->data3 = uint32_t(hash_table::make(length_from_head(made), made, 0, 0));
+    if (cell_type(made) == TYPE_HASH)
+        block::set_hash_table(made, hash_table::make(length_from_head(made), made, 0, 0));
 }
 
 // ---------------------------------------------------------------- field words
@@ -197,7 +200,7 @@ uint32_t total_length(const Cell* series) { return buffer_of(series)->length(); 
 bool rs_skip(Cell* series, int32_t n) {
     int64_t position = int64_t(head_of(series)) + n;
     int64_t total = total_length(series);
-    if (position >= 0 && position <= total) series->data1 = uint32_t(position);
+    if (position >= 0 && position <= total) set_series_index(series, uint32_t(position));
     return position >= total;
 }
 
@@ -213,7 +216,7 @@ uint32_t get_position(const Cell* series, const Cell* index, bool at_flag) {
 uint32_t clamp_length(Cell* series, bool from_start) {
     uint32_t total = total_length(series);
     if (head_of(series) > total) {
-        series->data1 = total;
+        set_series_index(series, total);
         return 0;
     }
     return from_start ? total : total - head_of(series);
@@ -221,9 +224,9 @@ uint32_t clamp_length(Cell* series, bool from_start) {
 
 // ---------------------------------------------------------------- navigation actions
 
-void head() { first_argument()->data1 = 0; }
+void head() { set_series_index(first_argument(), 0); }
 
-void tail() { first_argument()->data1 = total_length(first_argument()); }
+void tail() { set_series_index(first_argument(), total_length(first_argument())); }
 
 void head_q() { logic::box(head_of(first_argument()) == 0); }
 
@@ -233,17 +236,17 @@ void index_q() { integer::box(int32_t(head_of(first_argument()) + 1)); }
 
 void next() {
     Cell* series = first_argument();
-    if (head_of(series) < total_length(series)) series->data1++;
+    if (head_of(series) < total_length(series)) set_series_index(series, series_index(series) + 1);
 }
 
 void back() {
     Cell* series = first_argument();
-    if (head_of(series) > 0) series->data1--;
+    if (head_of(series) > 0) set_series_index(series, series_index(series) - 1);
 }
 
-void at() { first_argument()->data1 = get_position(first_argument(), first_argument() + 1, true); }
+void at() { set_series_index(first_argument(), get_position(first_argument(), first_argument() + 1, true)); }
 
-void skip() { first_argument()->data1 = get_position(first_argument(), first_argument() + 1, false); }
+void skip() { set_series_index(first_argument(), get_position(first_argument(), first_argument() + 1, false)); }
 
 // The call's argument cell becomes the result, so a head beyond the tail
 // need not be pulled back here.
@@ -273,7 +276,8 @@ uint32_t poked_code(const Cell* series, const Cell* value) {
     uint32_t type = cell_type(series);
     uint32_t value_type = cell_type(value);
     if (type == TYPE_VECTOR) not_done();
-    if (type == TYPE_BINARY && (value_type == TYPE_INTEGER || value_type == TYPE_CHAR)) return value->data2 & 0xFFu;
+    if (type == TYPE_BINARY && (value_type == TYPE_INTEGER || value_type == TYPE_CHAR))
+        return uint32_t(integer::get(value)) & 0xFFu;
     if (type != TYPE_BINARY && value_type == TYPE_CHAR) return char_::get(value);
     fire(Category::script, err::invalid_arg, value);
 }
@@ -343,7 +347,9 @@ int64_t find_key(const Cell* series, const Cell* key) {
     SeriesBuffer* keys = run ? series_buffer(key) : nullptr;
     uint32_t key_head = run ? head_of(key) : 0;
     uint32_t key_length = run ? length_from_head(key) : 1;
-    auto key_at = [&](uint32_t k) { return run ? string::get_char(keys->at(key_head + k), keys->unit()) : key->data2; };
+    auto key_at = [&](uint32_t k) {
+        return run ? string::get_char(keys->at(key_head + k), keys->unit()) : uint32_t(integer::get(key));
+    };
     for (uint32_t i = head_of(series); uint64_t(i) + key_length <= total; i++) {
         uint32_t k = 0;
         while (k < key_length && string::get_char(buffer->at(i + k), buffer->unit()) == key_at(k)) k++;
@@ -514,8 +520,8 @@ Cell* copy(Cell* value, Cell* result, const Cell* part, [[maybe_unused]] bool de
     if (part) {
         uint32_t part_type = cell_type(part);
         if (part_type == TYPE_PAIR) {
-            auto x = int32_t(part->data2);
-            auto y = int32_t(part->data3);
+            auto x = pair::x(part);
+            auto y = pair::y(part);
             start = std::max<int64_t>(int64_t(head_of(value)) + x - (x > 0 ? 1 : 0), 0);
             count = y < x ? 0 : int64_t(y) - x;
         } else {
@@ -531,7 +537,7 @@ Cell* copy(Cell* value, Cell* result, const Cell* part, [[maybe_unused]] bool de
     count = std::min(count, total - start);
     Node node = series::copy_part(series_node(value), uint32_t(start), uint32_t(count));
     uint32_t header = cell_type(value) | (value->header & CELL_NEW_LINE);
-    *result = Cell{header, 0, uint32_t(node), cell_type(value) == TYPE_VECTOR ? value->data3 : 0};
+    *result = Cell{header, 0, uint32_t(node), cell_type(value) == TYPE_VECTOR ? series_extra(value) : 0};
     return result;
 }
 
@@ -622,7 +628,7 @@ Cell* move(Cell* origin, Cell* target, const Cell* part) {
             paste(target, into, origin, from, count);
             cut(origin, from, count);
         } else {
-            target->data1 = std::min(head_of(target), total_length(target));
+            set_series_index(target, std::min(head_of(target), total_length(target)));
             string::move_chars(origin, target, count);
         }
     }
@@ -679,7 +685,7 @@ void reflect(Cell* value, uint32_t field_symbol) {
 }
 
 Cell* modify(Cell* target, const Cell* field, const Cell* value, [[maybe_unused]] bool case_sensitive) {
-    if (!is_owned_field(field->data2)) return target;
+    if (!is_owned_field(word::symbol(field))) return target;
     if (cell_type(value) == TYPE_NONE) {
         ownership::unbind(target);
         return target;

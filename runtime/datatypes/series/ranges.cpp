@@ -1,6 +1,7 @@
 #include "runtime/datatypes/series/ranges.h"
 
 #include "runtime/core/raise.h"
+#include "runtime/datatypes/number/integer.h"
 #include "runtime/memory/series.h"
 
 namespace vek::series {
@@ -20,15 +21,15 @@ bool same_series(const Cell* series, const Cell* other) {
 }
 
 int64_t part_count(const Cell* series, const Cell* part) {
-    if (cell_type(part) == TYPE_INTEGER) return int32_t(part->data2);
-    if (same_series(series, part)) return int64_t(part->data1) - int64_t(series->data1);
+    if (cell_type(part) == TYPE_INTEGER) return integer::get(part);
+    if (same_series(series, part)) return int64_t(series_index(part)) - int64_t(series_index(series));
     bad_refine_arg(fixed_words::Ref::part, part);
 }
 
 uint32_t search_step(const Cell* skip) {
     if (skip == nullptr) return 1;
     if (cell_type(skip) != TYPE_INTEGER) bad_refine_arg(fixed_words::Ref::skip, skip);
-    auto size = int32_t(skip->data2);
+    auto size = integer::get(skip);
     if (size < 1) fire(Category::script, err::out_of_range, skip);
     return uint32_t(size);
 }
@@ -39,14 +40,14 @@ int64_t backward_start(int64_t head, int64_t end, uint32_t need, uint32_t step) 
 
 uint32_t set_record_size(const Cell* skip) {
     if (skip == nullptr) return 1;
-    if (cell_type(skip) != TYPE_INTEGER || int32_t(skip->data2) < 1) bad_refine_arg(fixed_words::Ref::skip, skip);
-    return skip->data2;
+    if (cell_type(skip) != TYPE_INTEGER || integer::get(skip) < 1) bad_refine_arg(fixed_words::Ref::skip, skip);
+    return uint32_t(integer::get(skip));
 }
 
 uint32_t clamped_head(Cell* series) {
     uint32_t length = series_buffer(series)->length();
-    if (series->data1 > length) series->data1 = length;
-    return series->data1;
+    if (series_index(series) > length) set_series_index(series, length);
+    return series_index(series);
 }
 
 bool both_have_heads(Cell* series1, Cell* series2) {
