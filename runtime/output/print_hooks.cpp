@@ -78,7 +78,7 @@ void console(const Cell* string, bool new_line) {
     uint32_t unit = buffer->unit();
     // A head past the tail (the string was shortened through another value)
     // prints nothing.
-    const std::byte* head = buffer->at(string->data1);
+    const std::byte* head = buffer->at(series_index(string));
     const std::byte* tail = buffer->last();
     uint32_t byte_length = head < tail ? uint32_t(tail - head) : 0;
     switch (unit) {

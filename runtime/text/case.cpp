@@ -5,6 +5,8 @@
 
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/datatypes/char.h"
+#include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/tables/ownership.h"
 #include "runtime/text/unicode.h"
@@ -67,9 +69,9 @@ namespace {
 uint32_t part_count(const Cell* string, const Cell* part, uint32_t length) {
     int64_t count;
     if (cell_type(part) == TYPE_INTEGER) {
-        count = int32_t(part->data2);
-    } else if (cell_type(part) == cell_type(string) && part->data2 == string->data2) {
-        count = int64_t(int32_t(part->data1)) - int64_t(string->data1);
+        count = integer::get(part);
+    } else if (cell_type(part) == cell_type(string) && series_node(part) == series_node(string)) {
+        count = int64_t(int32_t(series_index(part))) - int64_t(series_index(string));
     } else {
         fire(Category::script, err::invalid_refine_arg, fixed_words::refinement(fixed_words::Ref::part), part);
     }
@@ -80,11 +82,11 @@ uint32_t part_count(const Cell* string, const Cell* part, uint32_t length) {
 
 void change_case(Cell* value, const Cell* part, bool upper) {
     if (cell_type(value) == TYPE_CHAR) {
-        value->data2 = change_char_case(value->data2, upper);
+        char_::set(value, change_char_case(char_::get(value), upper));
         return;
     }
     uint32_t length = string::rs_length(value);  // also pulls a head beyond the tail back
-    uint32_t head = value->data1;
+    uint32_t head = series_index(value);
     uint32_t count = part ? part_count(value, part, length) : length;
     Node node = series_node(value);
     for (uint32_t i = head; i < head + count; i++) {

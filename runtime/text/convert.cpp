@@ -11,6 +11,7 @@
 
 #include "runtime/core/quit.h"
 #include "runtime/core/raise.h"
+#include "runtime/datatypes/string/buffer.h"
 #include "runtime/eval/stack.h"
 #include "runtime/memory/manager.h"
 #include "runtime/text/unicode.h"
@@ -112,7 +113,7 @@ Text text_from_head(const Cell* string, int64_t limit) {
     SeriesBuffer* buffer = series_buffer(string);
     uint32_t unit = checked_unit(buffer);
     uint32_t length = buffer->length();
-    uint32_t head = std::min(string->data1, length);
+    uint32_t head = std::min(series_index(string), length);
     uint32_t count = length - head;
     if (limit >= 0 && uint64_t(limit) < count) count = uint32_t(limit);
     return {buffer->at(head), count, unit};
@@ -120,10 +121,10 @@ Text text_from_head(const Cell* string, int64_t limit) {
 
 // The string's conversion cache, with room for at least bytes.
 SeriesBuffer* conversion_cache(Cell* string, uint32_t bytes) {
-    auto node = Node(string->data3);
+    auto node = string::cache_node(string);
     if (node == Node::none) {
         node = memory::alloc_bytes(bytes);
-        string->data3 = uint32_t(node);
+        string::set_cache_node(string, node);
     }
     SeriesBuffer* cache = node_buffer(node);
     if (room(cache) < bytes) cache = memory::grow_series_buffer(node, cache, bytes);

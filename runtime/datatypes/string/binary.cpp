@@ -40,7 +40,7 @@ int32_t new_line(const Cell* output, int32_t level, int32_t limit) {
 static int32_t write_text(const Cell* value, const Cell* output, bool only, bool flat, const Cell* part,
                           int32_t limit, int32_t indent) {
     Node node = series_node(value);
-    uint32_t head = std::min(value->data1, node_buffer(node)->length());
+    uint32_t head = std::min(series_index(value), node_buffer(node)->length());
     uint32_t count = node_buffer(node)->length() - head;
     bool lines = !flat && count > ONE_LINE_BYTES;
     int32_t level = indent + 1;
@@ -63,12 +63,12 @@ static int32_t write_text(const Cell* value, const Cell* output, bool only, bool
 
 uint32_t rs_length(const Cell* value) {
     uint32_t length = series_buffer(value)->length();
-    return value->data1 < length ? length - value->data1 : 0;
+    return series_index(value) < length ? length - series_index(value) : 0;
 }
 
 std::byte* rs_head(const Cell* value) {
     SeriesBuffer* buffer = series_buffer(value);
-    return buffer->at(std::min(value->data1, buffer->length()));
+    return buffer->at(std::min(series_index(value), buffer->length()));
 }
 
 Cell* make_at(Cell* cell, uint32_t capacity) {

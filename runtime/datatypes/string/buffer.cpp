@@ -78,12 +78,12 @@ uint64_t room_after_tail(SeriesBuffer* buffer) { return uint64_t(buffer->area_en
 // The head index within [0, length]: beyond the tail reads as the tail,
 // negative as 0.
 uint32_t clamped_head(const Cell* value, const SeriesBuffer* buffer) {
-    int64_t head = int32_t(value->data1);
+    int64_t head = int32_t(series_index(value));
     return uint32_t(std::clamp<int64_t>(head, 0, buffer->length()));
 }
 
 void pull_back_head(Cell* value, const SeriesBuffer* buffer) {
-    if (int32_t(value->data1) > int32_t(buffer->length())) value->data1 = buffer->length();
+    if (int32_t(series_index(value)) > int32_t(buffer->length())) set_series_index(value, buffer->length());
 }
 
 // A pushed cell holds whatever was there before: no flags may survive.
@@ -92,9 +92,9 @@ Cell* fresh_stack_cell() { return make_unset(stack::push_cell()); }
 // Retyping keeps the cell's flags, as every make-at constructor does.
 Cell* make_string_cell(Cell* cell, Node node) {
     set_type(cell, TYPE_STRING);
-    cell->data1 = 0;
-    cell->data2 = uint32_t(node);
-    cell->data3 = 0;
+    set_series_index(cell, 0);
+    set_series_node(cell, node);
+    set_cache_node(cell, Node::none);
     return cell;
 }
 
@@ -107,7 +107,7 @@ struct Text {
 Text text_of(Cell* value) {
     if (cell_type(value) == TYPE_SYMBOL) {
         symbol::string_cache(value);
-        return {Node(value->data2), 0};
+        return {symbol::name_string(value), 0};
     }
     return {series_node(value), clamped_head(value, series_buffer(value))};
 }
@@ -196,7 +196,7 @@ std::byte* rs_head(Cell* value) {
 
 std::byte* rs_tail(const Cell* value) { return series_buffer(value)->last(); }
 
-bool rs_at_tail(const Cell* value) { return int32_t(value->data1) >= int32_t(series_buffer(value)->length()); }
+bool rs_at_tail(const Cell* value) { return int32_t(series_index(value)) >= int32_t(series_buffer(value)->length()); }
 
 uint32_t rs_length(Cell* value) {
     SeriesBuffer* buffer = series_buffer(value);
@@ -263,7 +263,7 @@ void reset(Cell* value) {
     SeriesBuffer* buffer = series_buffer(value);
     buffer->flags = (buffer->flags & ~BUF_UNIT_MASK) | 1;
     buffer->tail = buffer->offset;
-    value->data1 = 0;
+    set_series_index(value, 0);
 }
 
 void limit_buffer(SeriesBuffer* buffer, uint32_t n) {

@@ -7,6 +7,7 @@
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/char.h"
+#include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/series/actions.h"
 #include "runtime/datatypes/series/ranges.h"
 #include "runtime/datatypes/string/buffer.h"
@@ -25,7 +26,7 @@ using series::Edit;
 
 uint32_t length_of(const Cell* value) {
     uint32_t length = series_buffer(value)->length();
-    return length - std::min(value->data1, length);
+    return length - std::min(series_index(value), length);
 }
 
 uint32_t limited(uint32_t count, int32_t part) { return part < 0 ? count : std::min(count, uint32_t(part)); }
@@ -48,7 +49,7 @@ Cell* push_string(uint32_t capacity) { return rs_make_at(make_unset(stack::push_
 // code points (the last one cut back).
 void form_elements(const Cell* output, const Cell* block, int32_t part, bool only) {
     Node node = series_node(block);
-    uint32_t head = std::min(block->data1, node_buffer(node)->length());
+    uint32_t head = std::min(series_index(block), node_buffer(node)->length());
     uint32_t end = node_buffer(node)->length();
     if (!only) end = head + limited(end - head, part);
     bool counting_chars = only && part >= 0;
@@ -69,7 +70,7 @@ public:
     Text(const Cell* target, const Cell* value, int32_t part, bool only) : text_(*value) {
         uint32_t type = cell_type(value);
         if (plain_text(type) && series_node(value) != series_node(target)) {
-            text_.data1 = std::min(text_.data1, series_buffer(&text_)->length());
+            set_series_index(&text_, std::min(series_index(&text_), series_buffer(&text_)->length()));
             count_ = limited(length_of(&text_), part);
             return;
         }
@@ -140,7 +141,7 @@ uint32_t checked_total(const Cell* series, uint32_t count, int32_t dup, uint32_t
 // rest moves up to make room.
 void write_at(const Cell* series, uint32_t at, Text& text) {
     Cell target = *series;
-    target.data1 = at;
+    set_series_index(&target, at);
     Mode mode = at >= series_buffer(series)->length() ? Mode::append : Mode::insert;
     concatenate(&target, text.value(), int32_t(text.count()), 0, false, mode);
 }
@@ -207,11 +208,11 @@ void clean_lines(Rewrite& text, uint32_t from, uint32_t to) {
 std::u32string char_set(const Cell* with) {
     if (!with) return U"\t\n\r ";
     uint32_t type = cell_type(with);
-    if (type == TYPE_CHAR || type == TYPE_INTEGER) return std::u32string(1, char32_t(with->data2));
+    if (type == TYPE_CHAR || type == TYPE_INTEGER) return std::u32string(1, char32_t(integer::get(with)));
     if (!string_like(type) && type != TYPE_BINARY) fire(Category::script, err::invalid_arg, with);
     std::u32string set;
     SeriesBuffer* buffer = series_buffer(with);
-    for (uint32_t i = std::min(with->data1, buffer->length()); i < buffer->length(); i++)
+    for (uint32_t i = std::min(series_index(with), buffer->length()); i < buffer->length(); i++)
         set.push_back(char32_t(get_char(buffer->at(i), buffer->unit())));
     return set;
 }
@@ -233,7 +234,7 @@ enum class Keep { all, members, strangers };
 // result does not hold yet and that the keep rule lets through.
 void pass(Cell* result, const Cell* input, const Cell* other, Keep keep, uint32_t size, bool case_sensitive) {
     Node node = series_node(input);
-    for (uint32_t i = input->data1; i < node_buffer(node)->length(); i += size) {
+    for (uint32_t i = series_index(input); i < node_buffer(node)->length(); i += size) {
         uint32_t first = rs_abs_at(input, i);
         if (keep != Keep::all && contains_char(other, first, size, case_sensitive) != (keep == Keep::members))
             continue;
@@ -271,7 +272,7 @@ void append(Cell* series, Cell* value, int32_t part, bool only, int32_t dup, boo
     write_at(series, at, text);
     text.release();
     if (owned) series::notify_after(series, edit, value, int32_t(at), int32_t(total));
-    series->data1 = append ? 0 : std::min(at + total, series_buffer(series)->length());
+    set_series_index(series, append ? 0 : std::min(at + total, series_buffer(series)->length()));
 }
 
 // ---------------------------------------------------------------- change
@@ -298,7 +299,7 @@ void change(Cell* series, Cell* value, int32_t part, bool only, int32_t dup) {
     write_at(series, head, text);
     text.release();
     if (owned) series::notify_after(series, Edit::change, value, int32_t(head), int32_t(total));
-    series->data1 = std::min(head + total, series_buffer(series)->length());
+    set_series_index(series, std::min(head + total, series_buffer(series)->length()));
 }
 
 // ---------------------------------------------------------------- swap
@@ -307,20 +308,20 @@ void swap(Cell* series1, Cell* series2) {
     if (!string_like(cell_type(series2)) && cell_type(series2) != TYPE_BINARY)
         fire(Category::script, err::invalid_arg, series2);
     if (!series::both_have_heads(series1, series2)) return;
-    bool owned1 = series::notify_before(series1, Edit::swap, series2, int32_t(series1->data1), 1);
-    bool owned2 = series::notify_before(series2, Edit::swap, series1, int32_t(series2->data1), 1);
+    bool owned1 = series::notify_before(series1, Edit::swap, series2, int32_t(series_index(series1)), 1);
+    bool owned2 = series::notify_before(series2, Edit::swap, series1, int32_t(series_index(series2)), 1);
     if ((owned1 || owned2) && !series::both_have_heads(series1, series2)) return;
 
-    uint32_t c1 = rs_abs_at(series1, series1->data1);
-    uint32_t c2 = rs_abs_at(series2, series2->data1);
+    uint32_t c1 = rs_abs_at(series1, series_index(series1));
+    uint32_t c2 = rs_abs_at(series2, series_index(series2));
     // A binary! keeps bytes, as poke stores into one.
     auto stored = [](const Cell* series, uint32_t c) { return cell_type(series) == TYPE_BINARY ? c & 0xFFu : c; };
     poke_char(series_buffer(series1), rs_head(series1), stored(series1, c2));
     // The first poke may have widened a buffer the two share.
     poke_char(series_buffer(series2), rs_head(series2), stored(series2, c1));
 
-    if (owned1) series::notify_after(series1, Edit::swap, series2, int32_t(series1->data1), 1);
-    if (owned2) series::notify_after(series2, Edit::swap, series1, int32_t(series2->data1), 1);
+    if (owned1) series::notify_after(series1, Edit::swap, series2, int32_t(series_index(series1)), 1);
+    if (owned2) series::notify_after(series2, Edit::swap, series1, int32_t(series_index(series2)), 1);
 }
 
 // ---------------------------------------------------------------- take

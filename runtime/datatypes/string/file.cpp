@@ -50,7 +50,7 @@ Cell* push(const Cell* value) { return stack::push(value); }
 int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell* part, int32_t limit, int32_t) {
     Node node = series_node(value);
     uint32_t length = node_buffer(node)->length();
-    uint32_t head = std::min(value->data1, length);
+    uint32_t head = std::min(series_index(value), length);
     uint32_t range = length - head;
     if (part) range = limit < 0 ? 0 : std::min(range, uint32_t(limit));
     string::append_char(series_buffer(buffer), '%');

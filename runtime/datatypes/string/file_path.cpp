@@ -15,7 +15,8 @@ namespace {
 
 bool absolute(const Cell* file) {
     SeriesBuffer* buffer = series_buffer(file);
-    return file->data1 < buffer->length() && string::get_char(buffer->at(file->data1), buffer->unit()) == '/';
+    uint32_t head = series_index(file);
+    return head < buffer->length() && string::get_char(buffer->at(head), buffer->unit()) == '/';
 }
 
 void append_text(const Cell* output, const Cell* source) {

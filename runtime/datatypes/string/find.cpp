@@ -4,10 +4,13 @@
 
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/raise.h"
+#include "runtime/datatypes/char.h"
 #include "runtime/datatypes/none.h"
+#include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/series/ranges.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/string/string.h"
+#include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/memory/series.h"
 #include "runtime/text/unicode.h"
@@ -42,11 +45,11 @@ uint32_t folded(uint32_t code_point, bool fold) { return fold ? unicode::to_uppe
 // The text of a series value from its head, or of a word!'s name.
 Pattern text_pattern(const Cell* value) {
     if (cell_type(value) == TYPE_WORD) {
-        Node name = Node(word::symbol_cell(value)->data2);
+        Node name = symbol::name_string(word::symbol_cell(value));
         return {Pattern::Kind::text, 0, 0, name, 0, node_buffer(name)->length()};
     }
     uint32_t length = series_buffer(value)->length();
-    uint32_t head = std::min(value->data1, length);
+    uint32_t head = std::min(series_index(value), length);
     return {Pattern::Kind::text, 0, 0, series_node(value), head, length - head};
 }
 
@@ -55,7 +58,7 @@ Pattern text_pattern(const Cell* value) {
 Pattern pattern_of(const Cell* series, const Cell* value, bool fold, Cell* formed) {
     bool binary_series = cell_type(series) == TYPE_BINARY;
     switch (cell_type(value)) {
-    case TYPE_CHAR: return {Pattern::Kind::code_point, folded(value->data2, fold), 0, Node::none, 0, 1};
+    case TYPE_CHAR: return {Pattern::Kind::code_point, folded(char_::get(value), fold), 0, Node::none, 0, 1};
     case TYPE_BITSET: fire(Category::internal, err::not_done);
     case TYPE_BINARY:
         if (!binary_series) fire(Category::script, err::invalid_arg, value);
@@ -63,7 +66,7 @@ Pattern pattern_of(const Cell* series, const Cell* value, bool fold, Cell* forme
     case TYPE_STRING: case TYPE_FILE: case TYPE_URL: case TYPE_EMAIL: case TYPE_REF: case TYPE_WORD:
         return text_pattern(value);
     case TYPE_INTEGER:
-        if (binary_series) return {Pattern::Kind::number, 0, double(int32_t(value->data2)), Node::none, 0, 1};
+        if (binary_series) return {Pattern::Kind::number, 0, double(integer::get(value)), Node::none, 0, 1};
         break;
     case TYPE_FLOAT:
         if (binary_series) return {Pattern::Kind::number, 0, cell_get_f64(value), Node::none, 0, 1};
@@ -98,7 +101,7 @@ bool matches_at(SeriesBuffer* buffer, int64_t at, const Pattern& p, bool fold) {
 // part of them).
 int64_t search(const Cell* series, const Cell* value, const Options& o, uint32_t* matched) {
     int64_t length = series_buffer(series)->length();
-    int64_t head = std::min<int64_t>(series->data1, length);
+    int64_t head = std::min<int64_t>(series_index(series), length);
     if (length == 0 || (!o.reverse && head >= length)) return MISS;
     if (o.any || o.wild != nullptr) fire(Category::internal, err::not_done);
     uint32_t step = series::search_step(o.skip);
@@ -143,7 +146,7 @@ Cell* find(Cell* series, const Cell* value, const Cell* part, bool, bool case_se
     uint32_t matched = 0;
     int64_t at = search(series, value, o, &matched);
     if (at == MISS) return &none::constant;
-    series->data1 = uint32_t(tail ? at + matched : at);
+    set_series_index(series, uint32_t(tail ? at + matched : at));
     return series;
 }
 

@@ -75,7 +75,7 @@ sort::Compare comparator_for(uint32_t unit) {
 Cell* push_keys(const Cell* series, uint32_t count, uint32_t size, bool all) {
     Cell* keys = block::push_only_star(int32_t(count * 2));
     for (uint32_t i = 0; i < count; i++) {
-        uint32_t at = series->data1 + i * size;
+        uint32_t at = series_index(series) + i * size;
         if (all) {
             Node record = series::copy_part(series_node(series), at, size);
             *block::alloc_tail(keys) = Cell{cell_type(series), 0, uint32_t(record), 0};
@@ -99,7 +99,7 @@ void sort_by_function(const Cell* series, uint32_t range, uint32_t size, bool al
     uint32_t unit = buffer->unit();
     uint32_t count = range / size;
     Cell* saved_top = stack::top;
-    Node original = series::copy_part(series_node(series), series->data1, range);
+    Node original = series::copy_part(series_node(series), series_index(series), range);
     *stack::push_cell() = Cell{TYPE_STRING, 0, uint32_t(original), 0};
     Cell* keys = push_keys(series, count, size, all);
     Cell pair{TYPE_INTEGER, 0, 2, 0};
@@ -108,7 +108,7 @@ void sort_by_function(const Cell* series, uint32_t range, uint32_t size, bool al
         fire(Category::script, err::past_end);
     uint32_t width = size * unit;
     const Cell* order = series_buffer(keys)->cells();
-    std::byte* target = buffer->at(series->data1);
+    std::byte* target = buffer->at(series_index(series));
     const std::byte* source = node_buffer(original)->first();
     for (uint32_t i = 0; i < count; i++)
         std::memcpy(target + i * width, source + size_t(integer::get(order + 2 * i + 1)) * width, width);
@@ -126,7 +126,7 @@ void sort_range(const Cell* series, uint32_t range, uint32_t size, uint32_t flag
     }
     SeriesBuffer* buffer = series_buffer(series);
     uint32_t unit = buffer->unit();
-    std::byte* base = buffer->at(series->data1);
+    std::byte* base = buffer->at(series_index(series));
     if (args.stable)
         sort::merge_sort(base, count, size * unit, args.case_sensitive, &flags, comparator_for(unit));
     else

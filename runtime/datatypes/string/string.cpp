@@ -11,6 +11,7 @@
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
+#include "runtime/datatypes/char.h"
 #include "runtime/datatypes/number/float.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/series/actions.h"
@@ -46,12 +47,12 @@ Text text_of(const Cell* value) {
         // Caching the name string writes the symbol cell, not its meaning.
         Cell* symbol = const_cast<Cell*>(value);
         symbol::string_cache(symbol);
-        Node node = Node(symbol->data2);
+        Node node = symbol::name_string(symbol);
         return {node, 0, node_buffer(node)->length()};
     }
     SeriesBuffer* buffer = series_buffer(value);
     uint32_t length = buffer->length();
-    uint32_t head = uint32_t(std::clamp<int64_t>(int32_t(value->data1), 0, length));
+    uint32_t head = uint32_t(std::clamp<int64_t>(int32_t(series_index(value)), 0, length));
     return {series_node(value), head, length - head};
 }
 
@@ -181,7 +182,9 @@ int32_t compare_run(const Text& a, const Text& b, uint32_t n, bool fold) {
     return 0;
 }
 
-bool same_position(const Cell* a, const Cell* b) { return a->data2 == b->data2 && a->data1 == b->data1; }
+bool same_position(const Cell* a, const Cell* b) {
+    return series_node(a) == series_node(b) && series_index(a) == series_index(b);
+}
 
 }  // namespace
 
@@ -213,14 +216,14 @@ Cell* binary_to(Cell* result, const Cell* spec_value, uint32_t type) {
 // The binary's bytes from its head, read as UTF-8 that must be complete.
 Cell* decoded(Cell* result, const Cell* binary, uint32_t type) {
     SeriesBuffer* buffer = series_buffer(binary);
-    uint32_t head = std::min(binary->data1, buffer->length());
+    uint32_t head = std::min(series_index(binary), buffer->length());
     auto bytes = reinterpret_cast<const uint8_t*>(buffer->at(head));
     Node text = series_node(load_utf8_strict(bytes, buffer->length() - head));
     stack::pop(1);
     set_type(result, type);
-    result->data1 = 0;
-    result->data2 = uint32_t(text);
-    result->data3 = 0;
+    set_series_index(result, 0);
+    set_series_node(result, text);
+    set_series_extra(result, 0);
     return result;
 }
 
@@ -243,9 +246,9 @@ Cell* to(Cell* result, const Cell* spec_value, uint32_t type) {
         Text text = text_of(spec_value);
         Node copy = series::copy_part(text.node, text.head, text.length);
         set_type(result, type);
-        result->data1 = 0;
-        result->data2 = uint32_t(copy);
-        result->data3 = 0;
+        set_series_index(result, 0);
+        set_series_node(result, copy);
+        set_series_extra(result, 0);
         return result;
     }
     switch (spec_type) {
@@ -348,14 +351,14 @@ bool match_at_head(const Cell* string, const Cell* value, int32_t op) {
         Text text = text_of(string);
         if (text.length == 0) return false;
         uint32_t here = char_at(text, 0);
-        uint32_t wanted = value->data2;
+        uint32_t wanted = char_::get(value);
         if (op == actions::COMP_STRICT_EQUAL) return here == wanted;
         return unicode::to_upper(here) == unicode::to_upper(wanted);
     }
     case TYPE_TAG: {
         if (!tag_at_head(string, value)) return false;
         Cell after = *string;
-        after.data1 = text_of(string).head + 1;
+        set_series_index(&after, text_of(string).head + 1);
         return compare_strings(&after, value, op, true) == 0;
     }
     default:

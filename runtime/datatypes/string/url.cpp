@@ -54,7 +54,7 @@ struct Text {
 
     explicit Text(const Cell* value) : node(series_node(value)) {
         uint32_t total = node_buffer(node)->length();
-        head = std::min(value->data1, total);
+        head = std::min(series_index(value), total);
         length = total - head;
     }
     uint32_t at(uint32_t i) const {
@@ -183,7 +183,7 @@ void append_formed(Cell* output, const Cell* value) { actions::form(value, outpu
 Cell* join_block(Cell* result, const Cell* spec_value) {
     Node block = series_node(spec_value);
     uint32_t length = node_buffer(block)->length();
-    uint32_t head = std::min(spec_value->data1, length);
+    uint32_t head = std::min(series_index(spec_value), length);
     if (head == length) {
         Cell target{TYPE_DATATYPE, TYPE_URL, 0, 0};
         fire(Category::script, err::bad_to_arg, &target, spec_value);
