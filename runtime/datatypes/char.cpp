@@ -38,9 +38,10 @@ uint32_t from_string(const Cell* spec_value) {
 uint32_t from_binary(const Cell* spec_value) {
     SeriesBuffer* buffer = series_buffer(spec_value);
     uint32_t length = buffer->length();
-    if (int32_t(spec_value->data1) < 0 || spec_value->data1 >= length) bad_to_arg(spec_value);
-    uint32_t available = length - spec_value->data1;
-    const auto* bytes = reinterpret_cast<const uint8_t*>(buffer->at(spec_value->data1));
+    uint32_t head = series_index(spec_value);
+    if (int32_t(head) < 0 || head >= length) bad_to_arg(spec_value);
+    uint32_t available = length - head;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(buffer->at(head));
     int32_t code_point = unicode::decode_utf8_char_checked(bytes, &available);
     if (code_point < 0) fire(Category::access, err::invalid_utf8, spec_value);
     return uint32_t(code_point);
@@ -49,7 +50,7 @@ uint32_t from_binary(const Cell* spec_value) {
 // The right operand as an integer.
 int32_t operand(const Cell* value) {
     switch (cell_type(value)) {
-    case TYPE_CHAR: case TYPE_INTEGER: return int32_t(value->data2);
+    case TYPE_CHAR: case TYPE_INTEGER: return integer::get(value);
     case TYPE_FLOAT: return integer::truncate(float_::get(value));
     // The vector's scalar arithmetic comes with vector!.
     case TYPE_VECTOR: fire(Category::internal, err::not_done);
@@ -71,9 +72,7 @@ Cell* fresh(Cell* cell) {
 
 Cell* make_at(Cell* cell, uint32_t code_point) {
     set_type(cell, TYPE_CHAR);
-    cell->data1 = 0;
-    cell->data2 = code_point;
-    cell->data3 = 0;
+    *cell = Cell{cell->header, 0, code_point, 0};
     return cell;
 }
 
@@ -92,7 +91,7 @@ Cell* make(Cell* result, const Cell* spec_value, uint32_t type) { return to(resu
 Cell* to(Cell* result, const Cell* spec_value, uint32_t) {
     uint32_t code_point;
     switch (cell_type(spec_value)) {
-    case TYPE_CHAR: case TYPE_INTEGER: code_point = checked(int32_t(spec_value->data2), spec_value); break;
+    case TYPE_CHAR: case TYPE_INTEGER: code_point = checked(integer::get(spec_value), spec_value); break;
     case TYPE_FLOAT: case TYPE_PERCENT: code_point = checked(integer::truncate(float_::get(spec_value)), spec_value); break;
     case TYPE_BINARY: code_point = from_binary(spec_value); break;
     default:
@@ -122,8 +121,8 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     uint32_t other = cell_type(value2);
     if ((op == actions::COMP_STRICT_EQUAL || op == actions::COMP_FIND) && other != TYPE_CHAR) return 1;
     if (other != TYPE_CHAR && other != TYPE_INTEGER) return -2;
-    auto a = int32_t(value1->data2);
-    auto b = int32_t(value2->data2);
+    auto a = integer::get(value1);
+    auto b = integer::get(value2);
     return (a > b) - (a < b);
 }
 
@@ -136,9 +135,9 @@ Cell* do_math(Cell* value1, const Cell* value2, int32_t op) {
     Cell scratch;
     make_unset(&scratch);
     Cell* promoted = op == integer::OP_DIVIDE ? nullptr : &scratch;
-    int32_t result = integer::do_math(int32_t(value1->data2), right, op, promoted);
+    int32_t result = integer::do_math(integer::get(value1), right, op, promoted);
     if (cell_type(&scratch) == TYPE_FLOAT || !in_range(result)) fire(Category::math, err::overflow);
-    value1->data2 = uint32_t(result);
+    set(value1, uint32_t(result));
     return value1;
 }
 

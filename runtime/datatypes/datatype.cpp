@@ -21,14 +21,14 @@ bool equality_op(int32_t op) { return op == 0 || op == 1 || op == 2 || op == 9 |
 }  // namespace
 
 int32_t form(const Cell* value, const Cell* buffer, const Cell*, int32_t limit) {
-    const NameEntry& entry = name_table[value->data1];
+    const NameEntry& entry = name_table[id(value)];
     string::append_c_string_part(buffer, entry.name, entry.length);
     return limit - int32_t(entry.length);
 }
 
 int32_t mold(const Cell* value, const Cell* buffer, bool, bool all, bool, const Cell*, int32_t limit,
              int32_t) {
-    const NameEntry& entry = name_table[value->data1];
+    const NameEntry& entry = name_table[id(value)];
     if (all) string::append_c_string(buffer, "#(");
     string::append_c_string(buffer, entry.name);
     if (all) string::append_c_string(buffer, ")");
@@ -37,7 +37,7 @@ int32_t mold(const Cell* value, const Cell* buffer, bool, bool all, bool, const 
 
 int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     if (!equality_op(op)) return -2;
-    bool same = cell_type(value2) == TYPE_DATATYPE && value2->data1 == value1->data1;
+    bool same = cell_type(value2) == TYPE_DATATYPE && id(value2) == id(value1);
     return same ? 0 : 1;
 }
 

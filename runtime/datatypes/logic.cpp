@@ -4,6 +4,7 @@
 
 #include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
+#include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/object/error.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/eval/stack.h"
@@ -79,7 +80,7 @@ bool comparable_op(int32_t op) {
 
 Cell* make(Cell* result, const Cell* spec_value, uint32_t type) {
     uint32_t spec_type = cell_type(spec_value);
-    if (spec_type == TYPE_INTEGER) return make_at(result, spec_value->data2 != 0);
+    if (spec_type == TYPE_INTEGER) return make_at(result, integer::get(spec_value) != 0);
     // A NaN differs from 0.0, so it is true.
     if (is_number(spec_type)) return make_at(result, cell_get_f64(spec_value) != 0.0);
     return to(result, spec_value, type);
@@ -92,7 +93,7 @@ Cell* to(Cell* result, const Cell* spec_value, uint32_t) {
 
 Cell* random(Cell* value, bool seed, bool secure, bool) {
     if (seed) {
-        random::seed(int32_t(value->data1));
+        random::seed(int32_t(get(value)));
         return set_type(value, TYPE_UNSET);
     }
     int32_t draw = secure ? random::next_secure() : random::next();
@@ -121,17 +122,20 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
 Cell* complement(Cell* value) { return make_at(value, !get(value)); }
 
 Cell* and_(Cell* value1, Cell* value2) {
-    value1->data1 &= checked_operand(value2)->data1;
+    bool other = get(checked_operand(value2));
+    set(value1, get(value1) && other);
     return value1;
 }
 
 Cell* or_(Cell* value1, Cell* value2) {
-    value1->data1 |= checked_operand(value2)->data1;
+    bool other = get(checked_operand(value2));
+    set(value1, get(value1) || other);
     return value1;
 }
 
 Cell* xor_(Cell* value1, Cell* value2) {
-    value1->data1 ^= checked_operand(value2)->data1;
+    bool other = get(checked_operand(value2));
+    set(value1, get(value1) != other);
     return value1;
 }
 

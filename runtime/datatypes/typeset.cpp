@@ -1,5 +1,6 @@
 #include "runtime/datatypes/typeset.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "runtime/actions/dispatch.h"
@@ -26,23 +27,15 @@ constexpr const char* MOLD_PREFIX = "make typeset! [";
 // t >> 5; within it the lowest id takes the highest bit.
 uint32_t mask_of(uint32_t type) { return 1u << (((type >> 3) & 3) * 8 + 7 - (type & 7)); }
 
-template <class C>
-auto& word_of(C* typeset, uint32_t type) {
-    switch (type >> 5) {
-        case 0: return typeset->data1;
-        case 1: return typeset->data2;
-        default: return typeset->data3;
-    }
-}
+// The payload word (1 to 3) holding the type's bit.
+int word_of(uint32_t type) { return int(std::min<uint32_t>(type >> 5, 2)) + 1; }
 
 Cell make_cell(uint32_t word1, uint32_t word2, uint32_t word3) {
     return Cell{TYPE_TYPESET, word1, word2, word3};
 }
 
 void merge(Cell* typeset, const Cell* other) {
-    typeset->data1 |= other->data1;
-    typeset->data2 |= other->data2;
-    typeset->data3 |= other->data3;
+    for (int n = 1; n <= 3; n++) set_bits(typeset, n, bits(typeset, n) | bits(other, n));
 }
 
 // A word's value, as getting the word would give it: unset! is no value.
@@ -60,7 +53,7 @@ const Cell* dereferenced(const Cell* value) {
 void add_spec_entry(Cell* typeset, const Cell* entry) {
     const Cell* value = dereferenced(entry);
     switch (cell_type(value)) {
-        case TYPE_DATATYPE: set(typeset, value->data1); break;
+        case TYPE_DATATYPE: set(typeset, datatype::id(value)); break;
         case TYPE_TYPESET: merge(typeset, value); break;
         // A word naming a word stands for an object's class.
         case TYPE_WORD: set(typeset, TYPE_OBJECT); break;
@@ -76,7 +69,7 @@ struct Cells {
 };
 Cells cells_of(const Cell* block) {
     SeriesBuffer* buffer = series_buffer(block);
-    const Cell* head = buffer->cells() + block->data1;
+    const Cell* head = buffer->cells() + series_index(block);
     const Cell* tail = buffer->cells_tail();
     return {head < tail ? head : tail, tail};
 }
@@ -87,7 +80,7 @@ Cell operand_set(const Cell* value) {
         case TYPE_TYPESET: return *value;
         case TYPE_DATATYPE: {
             Cell one = make_cell(0, 0, 0);
-            set(&one, value->data1);
+            set(&one, datatype::id(value));
             return one;
         }
         default: fire(Category::script, err::invalid_arg, value);
@@ -106,8 +99,9 @@ uint32_t combine(uint32_t a, uint32_t b, int32_t op) {
 Cell* set_op(Cell* value1, const Cell* value2, int32_t op) {
     if (op == OP_UNIQUE) return value1;
     Cell other = operand_set(value2);
-    *value1 = make_cell(combine(value1->data1, other.data1, op), combine(value1->data2, other.data2, op),
-                        combine(value1->data3, other.data3, op));
+    *value1 = make_cell(combine(bits(value1, 1), bits(&other, 1), op),
+                        combine(bits(value1, 2), bits(&other, 2), op),
+                        combine(bits(value1, 3), bits(&other, 3), op));
     return value1;
 }
 
@@ -132,11 +126,16 @@ void drop_last_char(const Cell* buffer) {
 
 // ---------------------------------------------------------------- bits
 
-void clear(Cell* typeset) { typeset->data1 = typeset->data2 = typeset->data3 = 0; }
+void clear(Cell* typeset) {
+    for (int n = 1; n <= 3; n++) set_bits(typeset, n, 0);
+}
 
-bool contains(const Cell* typeset, uint32_t type) { return (word_of(typeset, type) & mask_of(type)) != 0; }
+bool contains(const Cell* typeset, uint32_t type) { return (bits(typeset, word_of(type)) & mask_of(type)) != 0; }
 
-void set(Cell* typeset, uint32_t type) { word_of(typeset, type) |= mask_of(type); }
+void set(Cell* typeset, uint32_t type) {
+    int n = word_of(type);
+    set_bits(typeset, n, bits(typeset, n) | mask_of(type));
+}
 
 uint32_t count(const Cell* typeset) {
     uint32_t n = 0;
@@ -147,7 +146,7 @@ uint32_t count(const Cell* typeset) {
 void add(Cell* typeset, const Cell* value) {
     const Cell* member = dereferenced(value);
     switch (cell_type(member)) {
-        case TYPE_DATATYPE: set(typeset, member->data1); break;
+        case TYPE_DATATYPE: set(typeset, datatype::id(member)); break;
         case TYPE_TYPESET: merge(typeset, member); break;
         default: fire(Category::script, err::invalid_arg, member);
     }
@@ -161,8 +160,7 @@ Cell* make_in_block(const Cell* block, uint32_t word1, uint32_t word2, uint32_t 
 }
 
 Cell* make_any_in_block(const Cell* block) {
-    Cell any = make_cell(~0u, ~0u, ~0u);
-    any.data1 &= ~mask_of(TYPE_UNSET);
+    Cell any = make_cell(~mask_of(TYPE_UNSET), ~0u, ~0u);
     return copy_cell(&any, block::alloc_tail(block));
 }
 
@@ -238,8 +236,8 @@ int32_t mold(const Cell* value, const Cell* buffer, bool only, bool, bool, const
 int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     if (cell_type(value2) != TYPE_TYPESET) return -2;
     if (equality_op(op)) {
-        bool same = value1->data1 == value2->data1 && value1->data2 == value2->data2 &&
-                    value1->data3 == value2->data3;
+        bool same = bits(value1, 1) == bits(value2, 1) && bits(value1, 2) == bits(value2, 2) &&
+                    bits(value1, 3) == bits(value2, 3);
         return same ? 0 : 1;
     }
     if (sort_op(op)) {
@@ -254,14 +252,14 @@ Cell* or_(Cell* value1, Cell* value2) { return set_op(value1, value2, OP_OR); }
 Cell* xor_(Cell* value1, Cell* value2) { return set_op(value1, value2, OP_XOR); }
 
 Cell* complement(Cell* value) {
-    *value = make_cell(~value->data1, ~value->data2, ~value->data3);
+    *value = make_cell(~bits(value, 1), ~bits(value, 2), ~bits(value, 3));
     return value;
 }
 
 Cell* find(Cell* series, const Cell* value, const Cell*, bool, bool, bool, bool, const Cell*, const Cell*, bool, bool, bool,
            bool) {
     if (cell_type(value) != TYPE_DATATYPE) fire(Category::script, err::invalid_arg, value);
-    return logic::constant(contains(series, value->data1));
+    return logic::constant(contains(series, datatype::id(value)));
 }
 
 void init() {

@@ -51,7 +51,7 @@ int32_t carry_days(int32_t day_number, double* seconds, uint32_t packed) {
 
 Cell* init_cell(Cell* cell, uint32_t packed, double seconds) {
     cell->header = TYPE_DATE;
-    cell->data1 = packed;
+    set_packed_date(cell, packed);
     cell_set_f64(cell, seconds);
     return cell;
 }
@@ -79,11 +79,11 @@ void append_month_name(const Cell* buffer, int32_t month) {
     const Cell* list = system_fields::months();
     if (month < 1 || uint32_t(month) > block::length_from_head(list)) fire(Category::script, err::invalid_months);
     // A copy on the C++ stack: appending may move the list's buffer.
-    Cell name = *block::rs_abs_at(list, list->data1 + uint32_t(month) - 1);
+    Cell name = *block::rs_abs_at(list, series_index(list) + uint32_t(month) - 1);
     if (cell_type(&name) != TYPE_STRING) fire(Category::script, err::invalid_months);
     uint32_t length = string::rs_length(&name);
     for (uint32_t i = 0; i < length && i < MONTH_NAME_LENGTH; i++)
-        string::append_char(series_buffer(buffer), string::rs_abs_at(&name, name.data1 + i));
+        string::append_char(series_buffer(buffer), string::rs_abs_at(&name, series_index(&name) + i));
 }
 
 // "+05:30", "-03:30"; nothing for zone 0.
@@ -127,21 +127,21 @@ int32_t zone_seconds(uint32_t packed) {
 Cell* make_at(Cell* cell, int32_t year, int32_t month, int32_t day, double seconds, int32_t zone_hours,
               int32_t zone_minutes, bool has_time) {
     set_type(cell, TYPE_DATE);
-    cell->data1 = pack(year, month, day);
+    set_packed_date(cell, pack(year, month, day));
     cell_set_f64(cell, 0.0);
     if (has_time) {
-        cell->data1 |= TIME_FLAG | zone_bits(zone_hours, zone_minutes);
+        set_packed_date(cell, packed_date(cell) | TIME_FLAG | zone_bits(zone_hours, zone_minutes));
         normalize(cell, seconds, true);
     }
     return cell;
 }
 
 void set_zone_negative(Cell* date) {
-    uint32_t packed = date->data1;
+    uint32_t packed = packed_date(date);
     if ((packed & ZONE_WEST) || (packed & ZONE_MAGNITUDE) == 0) return;
     double local = cell_get_f64(date) + zone_seconds(packed);
-    date->data1 = packed | ZONE_WEST;
-    cell_set_f64(date, local - zone_seconds(date->data1));
+    set_packed_date(date, packed | ZONE_WEST);
+    cell_set_f64(date, local - zone_seconds(packed_date(date)));
 }
 
 Cell* make_in(const Cell* block, uint32_t packed, double seconds) {
@@ -151,17 +151,17 @@ Cell* make_in(const Cell* block, uint32_t packed, double seconds) {
 Cell* push(uint32_t packed, double seconds) { return init_cell(stack::push_cell(), packed, seconds); }
 
 void normalize(Cell* date, double seconds, bool local) {
-    uint32_t packed = date->data1;
+    uint32_t packed = packed_date(date);
     if (local) seconds -= zone_seconds(packed);
     int32_t n = carry_days(day_number(packed), &seconds, packed);
-    date->data1 = from_day_number(n, packed & (TIME_FLAG | ZONE_BITS));
+    set_packed_date(date, from_day_number(n, packed & (TIME_FLAG | ZONE_BITS)));
     cell_set_f64(date, seconds);
 }
 
 // ---------------------------------------------------------------- actions
 
 int32_t form(const Cell* value, const Cell* buffer, const Cell*, int32_t limit) {
-    uint32_t packed = value->data1;
+    uint32_t packed = packed_date(value);
     uint32_t before = string::buffer_length(buffer);
     append_calendar_date(buffer, packed);
     if (has_time(packed)) {
@@ -180,7 +180,7 @@ int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell
 int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     if (cell_type(value2) != TYPE_DATE) return -2;
     // Year, month and day, the year's sign kept.
-    auto key = [](const Cell* date) { return int32_t(date->data1 & ~TIME_FLAG) >> 7; };
+    auto key = [](const Cell* date) { return int32_t(packed_date(date) & ~TIME_FLAG) >> 7; };
     int32_t key1 = key(value1), key2 = key(value2);
     double seconds1 = cell_get_f64(value1), seconds2 = cell_get_f64(value2);
     switch (op) {

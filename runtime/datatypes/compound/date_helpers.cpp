@@ -24,7 +24,7 @@ uint32_t make_packed(int32_t year, int32_t month, int32_t day) {
 
 // The date cell moved to another day, its time flag, zone and time kept.
 void move_to(Cell* date, int32_t day_number) {
-    date->data1 = from_day_number(day_number, date->data1 & (TIME_FLAG | ZONE_BITS));
+    set_packed_date(date, from_day_number(day_number, packed_date(date) & (TIME_FLAG | ZONE_BITS)));
 }
 
 }  // namespace
@@ -60,13 +60,13 @@ int32_t week1_start(uint32_t packed) {
     return jan1 - w + (w >= 4 ? 7 : 0);
 }
 
-void set_week(Cell* date, int32_t n) { move_to(date, week1_start(date->data1) + (n - 1) * 7); }
+void set_week(Cell* date, int32_t n) { move_to(date, week1_start(packed_date(date)) + (n - 1) * 7); }
 
 void set_weekday(Cell* date, int32_t n) {
-    int32_t day = day_number(date->data1);
+    int32_t day = day_number(packed_date(date));
     move_to(date, day - (weekday(day) - 1) + (n - 1));
 }
 
-void set_yearday(Cell* date, int32_t n) { move_to(date, jan1_day_number(date->data1) + n - 1); }
+void set_yearday(Cell* date, int32_t n) { move_to(date, jan1_day_number(packed_date(date)) + n - 1); }
 
 }  // namespace vek::date

@@ -22,9 +22,7 @@ Cell* init_cell(Cell* cell, int32_t x, int32_t y) {
 
 Cell* make_at(Cell* cell, int32_t x, int32_t y) {
     set_type(cell, TYPE_PAIR);
-    cell->data1 = 0;
-    cell->data2 = uint32_t(x);
-    cell->data3 = uint32_t(y);
+    *cell = Cell{cell->header, 0, uint32_t(x), uint32_t(y)};
     return cell;
 }
 

@@ -20,17 +20,14 @@ namespace {
 using Coordinates = std::array<float, 3>;
 
 Coordinates coordinates_of(const Cell* point, uint32_t axes) {
-    Coordinates c{};
-    const uint32_t words[3] = {point->data1, point->data2, point->data3};
-    for (uint32_t i = 0; i < axes; i++) c[i] = std::bit_cast<float>(words[i]);
-    return c;
+    if (axes == 3) return {point3d::x(point), point3d::y(point), point3d::z(point)};
+    return {point2d::x(point), point2d::y(point), 0.0f};
 }
 
 Cell* write_point(Cell* cell, uint32_t type, float x, float y, float z) {
     set_type(cell, type);
-    cell->data1 = std::bit_cast<uint32_t>(x);
-    cell->data2 = std::bit_cast<uint32_t>(y);
-    cell->data3 = type == TYPE_POINT3D ? std::bit_cast<uint32_t>(z) : 0;
+    uint32_t z_word = type == TYPE_POINT3D ? std::bit_cast<uint32_t>(z) : 0;
+    *cell = Cell{cell->header, std::bit_cast<uint32_t>(x), std::bit_cast<uint32_t>(y), z_word};
     return cell;
 }
 

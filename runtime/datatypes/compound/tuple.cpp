@@ -21,7 +21,7 @@ const unsigned char* bytes_of(const Cell* cell) { return reinterpret_cast<const 
 // The type and the size, the header's flags kept; the payload cleared.
 Cell* init_cell(Cell* cell, uint32_t size) {
     cell->header = (cell->header & ~(TYPE_MASK | SIZE_MASK)) | TYPE_TUPLE | size << SIZE_SHIFT;
-    cell->data1 = cell->data2 = cell->data3 = 0;
+    std::memset(bytes_of(cell), 0, MAX_SIZE);
     return cell;
 }
 
@@ -32,7 +32,10 @@ uint32_t byte_or_zero(const Cell* cell, uint32_t i) { return i < size(cell) ? ge
 
 }  // namespace
 
-uint8_t get_byte(const Cell* cell, uint32_t i) { return bytes_of(cell)[i]; }
+uint8_t get_byte(const Cell* cell, uint32_t i) {
+    VEK_CHECK_LAYOUT(cell, type_in<TYPE_TUPLE>);
+    return bytes_of(cell)[i];
+}
 
 Cell* make_at(Cell* cell, const uint8_t* bytes, uint32_t count) {
     count = std::min(count, MAX_SIZE);

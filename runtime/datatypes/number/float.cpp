@@ -117,7 +117,7 @@ double from_scaled_block(const Cell* block) {
     if (block::length_from_head(block) != 2) raise_bad_to_arg(TYPE_FLOAT, block);
     double parts[2];
     for (uint32_t i = 0; i < 2; i++) {
-        const Cell* element = block::rs_abs_at(block, block->data1 + i);
+        const Cell* element = block::rs_abs_at(block, series_index(block) + i);
         uint32_t type = cell_type(element);
         if (type != TYPE_INTEGER && type != TYPE_FLOAT) raise_bad_to_arg(TYPE_FLOAT, element);
         parts[i] = number_of(element);
@@ -142,7 +142,7 @@ double loaded_number(const Cell* text, uint32_t type) {
         raise_bad_to_arg(type, text);
     lexer::scan_string(&loaded, text, -1, false, true, true, false, nullptr, nullptr);
     if (block::length_from_head(&loaded) != 1) raise_bad_to_arg(type, text);
-    const Cell* value = block::rs_abs_at(&loaded, loaded.data1);
+    const Cell* value = block::rs_abs_at(&loaded, series_index(&loaded));
     uint32_t value_type = cell_type(value);
     if (value_type != TYPE_INTEGER && value_type != TYPE_FLOAT && value_type != TYPE_PERCENT)
         raise_bad_to_arg(type, text);
@@ -262,8 +262,7 @@ double round_to_unit(double value, double unit, Rounding how) {
 
 Cell* make_at(Cell* cell, double value) {
     set_type(cell, TYPE_FLOAT);
-    cell->data1 = 0;
-    cell_set_f64(cell, value);
+    set(cell, value);
     return cell;
 }
 
@@ -305,8 +304,7 @@ Cell* math_op(Cell* value1, const Cell* value2, int32_t op) {
     check_right_operand(left, right, op);
     double result = compute(number_of(value1), number_of(value2), op);
     set_type(value1, result_type(left, right));
-    value1->data1 = 0;
-    cell_set_f64(value1, result);
+    set(value1, result);
     return value1;
 }
 
@@ -320,7 +318,8 @@ Cell* make(Cell* result, const Cell* spec_value, uint32_t type) {
 
 Cell* random(Cell* value, bool seed, bool secure, bool) {
     if (seed) {
-        random::seed(int32_t(value->data2 ^ value->data3));
+        uint64_t bits = std::bit_cast<uint64_t>(get(value));
+        random::seed(int32_t(uint32_t(bits) ^ uint32_t(bits >> 32)));
         return set_type(value, TYPE_UNSET);
     }
     double r;

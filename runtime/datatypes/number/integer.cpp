@@ -7,6 +7,7 @@
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
 #include "runtime/core/quit.h"
+#include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/number/float.h"
 #include "runtime/datatypes/object/error.h"
 #include "runtime/datatypes/string/binary.h"
@@ -235,7 +236,7 @@ int32_t from_number_arg(const Cell* value) {
 // Only ASCII digits count: a character beyond ASCII is invalid data,
 // whatever its low bits.
 int32_t from_issue(const Cell* issue) {
-    const char* name = symbol::get_c_string(issue->data2);
+    const char* name = symbol::get_c_string(word::symbol(issue));
     size_t length = std::strlen(name);
     uint32_t result = 0;
     bool valid = length <= 8;
@@ -322,7 +323,7 @@ int32_t do_math(int32_t left, int32_t right, int32_t op, Cell* result) {
 // ---------------------------------------------------------------- actions
 
 Cell* make(Cell* result, const Cell* spec_value, uint32_t type) {
-    if (cell_type(spec_value) == TYPE_LOGIC) return make_at(result, spec_value->data1 != 0 ? 1 : 0);
+    if (cell_type(spec_value) == TYPE_LOGIC) return make_at(result, logic::get(spec_value) ? 1 : 0);
     return to(result, spec_value, type);
 }
 

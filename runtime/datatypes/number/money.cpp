@@ -9,6 +9,7 @@
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/symbol.h"
+#include "runtime/datatypes/word/word.h"
 
 namespace vek::money {
 
@@ -37,9 +38,9 @@ void currency_code(uint32_t index, char (&code)[16]) {
     code[0] = '\0';
     const Cell* list = system_fields::currencies_list();
     if (index > block::length_from_head(list)) return;
-    const Cell* word = block::rs_abs_at(list, list->data1 + index - 1);
+    const Cell* word = block::rs_abs_at(list, series_index(list) + index - 1);
     if (cell_type(word) != TYPE_WORD) return;
-    std::strncat(code, symbol::get_c_string(word->data2), sizeof code - 1);
+    std::strncat(code, symbol::get_c_string(word::symbol(word)), sizeof code - 1);
 }
 
 // How many fraction digits the text shows: the system's money-digits when it
@@ -74,15 +75,23 @@ void set_sign(Cell* cell, bool negative) {
     cell->header = negative ? cell->header | SIGN_BIT : cell->header & ~SIGN_BIT;
 }
 
-uint32_t currency(const Cell* cell) { return bytes_of(cell)[CURRENCY_BYTE]; }
-void set_currency(Cell* cell, uint32_t index) { bytes_of(cell)[CURRENCY_BYTE] = uint8_t(index); }
+uint32_t currency(const Cell* cell) {
+    VEK_CHECK_LAYOUT(cell, type_in<TYPE_MONEY>);
+    return bytes_of(cell)[CURRENCY_BYTE];
+}
+void set_currency(Cell* cell, uint32_t index) {
+    VEK_CHECK_LAYOUT(cell, type_in<TYPE_MONEY>);
+    bytes_of(cell)[CURRENCY_BYTE] = uint8_t(index);
+}
 
 uint32_t digit(const Cell* cell, int32_t n) {
+    VEK_CHECK_LAYOUT(cell, type_in<TYPE_MONEY>);
     unsigned char byte = bytes_of(cell)[AMOUNT_START + uint32_t(n - 1) / 2];
     return n % 2 ? byte >> 4 : byte & 0xFu;
 }
 
 void set_digit(Cell* cell, int32_t n, uint32_t value) {
+    VEK_CHECK_LAYOUT(cell, type_in<TYPE_MONEY>);
     unsigned char& byte = bytes_of(cell)[AMOUNT_START + uint32_t(n - 1) / 2];
     byte = n % 2 ? uint8_t((byte & 0x0F) | value << 4) : uint8_t((byte & 0xF0) | value);
 }
@@ -98,8 +107,8 @@ int32_t find_currency(const char* code) {
     const Cell* list = system_fields::currencies_list();
     uint32_t count = block::length_from_head(list);
     for (uint32_t i = 0; i < count && i < MAX_CURRENCIES; i++) {
-        const Cell* word = block::rs_abs_at(list, list->data1 + i);
-        if (cell_type(word) == TYPE_WORD && same_code(symbol::get_c_string(word->data2), code))
+        const Cell* word = block::rs_abs_at(list, series_index(list) + i);
+        if (cell_type(word) == TYPE_WORD && same_code(symbol::get_c_string(word::symbol(word)), code))
             return int32_t(i + 1);
     }
     return -1;
