@@ -3,7 +3,7 @@
 namespace vek::callable {
 
 Cell* spec_block(const Cell* value, Cell* out) {
-    *out = Cell{TYPE_BLOCK, 0, value->data2, 0};
+    *out = Cell{TYPE_BLOCK, 0, uint32_t(spec_node(value)), 0};
     return out;
 }
 

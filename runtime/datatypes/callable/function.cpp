@@ -13,6 +13,7 @@
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
+#include "runtime/datatypes/word/word.h"
 #include "runtime/eval/stack.h"
 #include "runtime/tables/cycles.h"
 
@@ -20,7 +21,7 @@ namespace vek::function {
 
 namespace {
 
-uint32_t canonical(const Cell* word) { return symbol::resolve(word->data2); }
+uint32_t canonical(const Cell* word) { return symbol::resolve(word::symbol(word)); }
 
 bool is_symbol(const Cell* word, fixed_words::Sym name) {
     return canonical(word) == symbol::resolve(fixed_words::symbol(name));
@@ -32,7 +33,7 @@ bool is_field(uint32_t field, fixed_words::Sym name) {
 
 bool is_refinement(const Cell* value, fixed_words::Ref name) {
     return cell_type(value) == TYPE_REFINEMENT &&
-           canonical(value) == symbol::resolve(fixed_words::refinement(name)->data2);
+           canonical(value) == symbol::resolve(word::symbol(fixed_words::refinement(name)));
 }
 
 bool argument_word(uint32_t type) { return type == TYPE_WORD || type == TYPE_LIT_WORD || type == TYPE_GET_WORD; }
@@ -43,7 +44,7 @@ bool word_kind(uint32_t type) { return type >= TYPE_WORD && type <= TYPE_REFINEM
 Cell clamped(const Cell* block) {
     Cell copy = *block;
     int32_t length = block::rs_length(&copy);
-    if (length < 0) copy.data1 = uint32_t(int32_t(copy.data1) + length);
+    if (length < 0) set_series_index(&copy, uint32_t(int32_t(series_index(&copy)) + length));
     return copy;
 }
 
@@ -182,7 +183,7 @@ bool cut_extern(Cell* spec_value, Collector* c) {
             block::rs_append(&c->found, &value);
         }
     }
-    block::truncate_at(spec_value, head.data1 + at);
+    block::truncate_at(spec_value, series_index(&head) + at);
     return true;
 }
 
@@ -205,7 +206,7 @@ bool has_local(const Cell* spec_value) {
 
 void drop_word_local(Cell* found) {
     Range r = range_of(found);
-    uint32_t local = symbol::resolve(fixed_words::refinement(fixed_words::Ref::local)->data2);
+    uint32_t local = symbol::resolve(word::symbol(fixed_words::refinement(fixed_words::Ref::local)));
     for (const Cell* value = r.first; value < r.last; value++) {
         if (canonical(value) == local) {
             Cell word = *value;
@@ -315,7 +316,7 @@ void init_locals(int32_t n) {
 Node make_value(const Cell* spec_in, const Cell* body_in, Node context, uint32_t code, int32_t extra,
                 uint32_t flags) {
     Cell spec_value = clamped(spec_in);
-    if (spec_value.data1 > 0) {
+    if (series_index(&spec_value) > 0) {
         spec_value = *block::clone(&spec_value, false, false);
         stack::pop(1);
     }
@@ -325,7 +326,8 @@ Node make_value(const Cell* spec_in, const Cell* body_in, Node context, uint32_t
     block::make_at(&internal, INTERNAL_SIZE);
     bool made_here = context == Node::none;
     if (made_here) context = context::make_from_spec(&spec_value, true, false, context::KIND_FUNCTION);
-    Cell function{TYPE_FUNCTION | flags, uint32_t(context), spec_value.data2, internal.data2};
+    Cell function{TYPE_FUNCTION | flags, uint32_t(context), uint32_t(series_node(&spec_value)),
+                  uint32_t(series_node(&internal))};
     stack::push(&function);
     *context::owner_of(context) = function;
     if (has_body) {
@@ -373,7 +375,7 @@ void reflect(Cell* value, uint32_t field) {
         block::make_at(&words, int32_t(count));
         for (uint32_t i = 0; i < count; i++) {
             Cell word = *context::word_at(context::cell_of(context), i);
-            word.data1 = uint32_t(context);
+            word::set_context(&word, context);
             block::rs_append(&words, &word);
         }
         *value = words;
@@ -406,7 +408,8 @@ int32_t mold(const Cell* value, const Cell* buffer, bool, bool all, bool flat, c
 
 int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     if (cell_type(value1) != cell_type(value2) || !comparing_op(op)) return -2;
-    return (value1->data3 > value2->data3) - (value1->data3 < value2->data3);
+    Node internal1 = callable::internal_node(value1), internal2 = callable::internal_node(value2);
+    return (internal1 > internal2) - (internal1 < internal2);
 }
 
 void init() {

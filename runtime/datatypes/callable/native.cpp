@@ -41,7 +41,7 @@ Cell* push_made(uint32_t type, const Cell* spec, uint32_t code) {
         integer::make_at(&position, int32_t(code));
         bad_make_arg(type, &position);
     }
-    Cell whole{TYPE_BLOCK, 0, spec->data2, 0};
+    Cell whole{TYPE_BLOCK, 0, uint32_t(series_node(spec)), 0};
     Node context = context::make_from_spec(&whole, true, false, context::KIND_FUNCTION);
     Cell internal;
     block::make_at(&internal, INTERNAL_SIZE);
@@ -50,7 +50,7 @@ Cell* push_made(uint32_t type, const Cell* spec, uint32_t code) {
     block::rs_append(&internal, &context_ref);
     Cell cache;
     block::rs_append(&internal, make_unset(&cache));
-    Cell value{type, code, whole.data2, internal.data2};
+    Cell value{type, code, uint32_t(series_node(&whole)), uint32_t(series_node(&internal))};
     return stack::push(&value);
 }
 
@@ -98,7 +98,7 @@ void reflect(Cell* value, uint32_t field) {
     // The value keeps the position it was made from; several positions may
     // share one entry, so searching the table for the entry could answer
     // another position.
-    integer::make_at(value, int32_t(value->data1));
+    integer::make_at(value, int32_t(position(value)));
 }
 
 int32_t form(const Cell*, const Cell* buffer, const Cell*, int32_t limit) {
@@ -125,7 +125,7 @@ int32_t mold_made(const char* prefix, const Cell* value, const Cell* buffer, boo
 
 int32_t compare_positions(const Cell* value1, const Cell* value2, int32_t op) {
     if (cell_type(value1) != cell_type(value2) || !comparing_op(op)) return -2;
-    return (value1->data1 > value2->data1) - (value1->data1 < value2->data1);
+    return (position(value1) > position(value2)) - (position(value1) < position(value2));
 }
 
 int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {

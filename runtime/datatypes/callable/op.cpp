@@ -9,6 +9,7 @@
 #include "runtime/datatypes/callable/native.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/symbol.h"
+#include "runtime/datatypes/word/word.h"
 #include "runtime/eval/stack.h"
 
 namespace vek::op {
@@ -18,7 +19,7 @@ namespace {
 bool holds_source_copy(uint32_t type) { return type == TYPE_FUNCTION || type == TYPE_ROUTINE; }
 
 bool is_refinement(const Cell* value, fixed_words::Ref name) {
-    return symbol::resolve(value->data2) == symbol::resolve(fixed_words::refinement(name)->data2);
+    return symbol::resolve(word::symbol(value)) == symbol::resolve(word::symbol(fixed_words::refinement(name)));
 }
 
 }  // namespace

@@ -47,28 +47,28 @@ constexpr uint32_t MAX_ARITY = ARITY_MASK >> ARITY_SHIFT;
 // against it; 0 when any type goes (passed as its cell).
 uint32_t routine_arg_type(const Cell* types, const Cell* argument, const Cell* word) {
     SeriesBuffer* buffer = series_buffer(types);
-    if (types->data1 >= buffer->length()) return 0;
-    Cell first = buffer->cells()[types->data1];
+    if (series_index(types) >= buffer->length()) return 0;
+    Cell first = buffer->cells()[series_index(types)];
     if (cell_type(&first) != TYPE_WORD) fire(Category::script, err::invalid_type_spec, &first);
     if (symbol::any_type_word(&first)) return 0;
     const Cell* declared = context::get(&first);
     bool fits = cell_type(declared) == TYPE_TYPESET ? typeset::contains(declared, cell_type(argument))
                                                     : cell_type(declared) == TYPE_DATATYPE &&
-                                                          declared->data1 == cell_type(argument);
+                                                          datatype::id(declared) == cell_type(argument);
     if (!fits) {
         Cell datatype{TYPE_DATATYPE, cell_type(argument), 0, 0};
         Cell name = *word;
         name.header = TYPE_WORD;
         fire(Category::script, err::expect_arg, stack::current_function_word(), &datatype, &name);
     }
-    return cell_type(declared) == TYPE_DATATYPE ? declared->data1 : 0;
+    return cell_type(declared) == TYPE_DATATYPE ? datatype::id(declared) : 0;
 }
 
 Arg routine_arg(uint32_t declared, Cell* argument) {
     Arg arg;
     switch (declared) {
         case TYPE_LOGIC: arg.integer = logic::get(argument) ? 1 : 0; break;
-        case TYPE_INTEGER: arg.integer = int32_t(argument->data2); break;
+        case TYPE_INTEGER: arg.integer = integer::get(argument); break;
         case TYPE_FLOAT: arg.number = cell_get_f64(argument); break;
         default: arg.cell = argument; break;
     }
@@ -98,7 +98,7 @@ void routine_args(const Cell* routine, uint32_t arity, Arg* args) {
 
 void store_routine_result(const Cell* routine, Arg answer) {
     const Cell* extra = function::internal(routine) + function::INTERNAL_EXTRA;
-    int32_t returns_type = cell_type(extra) == TYPE_INTEGER ? int32_t(extra->data2) : 0;
+    int32_t returns_type = cell_type(extra) == TYPE_INTEGER ? integer::get(extra) : 0;
     switch (returns_type) {
         case TYPE_LOGIC: *stack::arguments = *logic::constant(answer.integer != 0); break;
         case TYPE_INTEGER: integer::make_at(stack::arguments, answer.integer); break;
@@ -171,7 +171,7 @@ Cell* make_value(const Cell* spec_in, const Cell* body_in, uint32_t code, int32_
     Cell internal;
     block::make_at(&internal, function::INTERNAL_SIZE);
     uint32_t header = TYPE_ROUTINE | (cells ? FLAG_CELLS : 0) | (arity << ARITY_SHIFT);
-    Cell routine{header, uint32_t(context), spec_value.data2, internal.data2};
+    Cell routine{header, uint32_t(context), uint32_t(series_node(&spec_value)), uint32_t(series_node(&internal))};
     Cell* pushed = stack::push(&routine);
     *context::owner_of(context) = routine;
     Cell value = body_in ? *body_in : none::constant;
@@ -186,7 +186,7 @@ Cell* make_value(const Cell* spec_in, const Cell* body_in, uint32_t code, int32_
 Cell* declare(const Cell* spec_value, const Cell* name, int32_t return_type, bool cells) {
     if (!booting) fire(Category::internal, err::routines);
     if (!word::any_word_type(cell_type(name)) || cell_type(name) == TYPE_ISSUE) bad_name(name);
-    uint32_t code = find(symbol::get_c_string(name->data2));
+    uint32_t code = find(symbol::get_c_string(word::symbol(name)));
     if (code == 0) bad_name(name);
     function::validate_spec(spec_value);
     return make_value(spec_value, nullptr, code, return_type, cells);
