@@ -11,6 +11,7 @@
 #include "runtime/core/system.h"
 #include "runtime/datatypes/callable/callable.h"
 #include "runtime/datatypes/none.h"
+#include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/object/object.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/context.h"
@@ -48,7 +49,7 @@ void set_field(const Cell* error, Field f, const Cell* value) {
 
 uint32_t field_symbol(const Cell* error, Field f) {
     const Cell* word = field(error, f);
-    return is_word_kind(cell_type(word)) ? word->data2 : 0;
+    return is_word_kind(cell_type(word)) ? word::symbol(word) : 0;
 }
 
 // The type and id words for a category index and an id position.
@@ -71,7 +72,7 @@ Cell* push_new() {
     Cell* error = stack::push_cell();
     make_unset(error);
     object::copy_into(prototype_cell, error);
-    *error = Cell{TYPE_ERROR, error->data1, CLASS_ID, 0};
+    *error = Cell{TYPE_ERROR, uint32_t(object::context_node(error)), CLASS_ID, 0};
     *context::owner_of(object::context_node(error)) = *error;
     // The code under evaluation, at the start of the expression that failed.
     const Cell* position = eval::current_position();
@@ -89,7 +90,7 @@ int32_t category_of_symbol(uint32_t symbol_id) {
 }
 
 void make_from_code(const Cell* error, const Cell* spec_value) {
-    int32_t code = int32_t(spec_value->data2);
+    int32_t code = integer::get(spec_value);
     uint32_t category = uint32_t(code / 100);
     uint32_t position = uint32_t(code % 100) + 2;
     if (code < 0 || category >= catalog::CATEGORY_COUNT ||
@@ -100,15 +101,15 @@ void make_from_code(const Cell* error, const Cell* spec_value) {
 
 void make_from_words(const Cell* error, const Cell* spec_value) {
     SeriesBuffer* b = series_buffer(spec_value);
-    uint32_t head = spec_value->data1;
+    uint32_t head = series_index(spec_value);
     uint32_t length = b->length();
     Cell type = b->cells()[head];
-    int32_t category = catalog::find_category(type.data2);
+    int32_t category = catalog::find_category(word::symbol(&type));
     if (category < 0) raise_spec_field(fixed_words::Word::type);
     if (head + 1 >= length) raise_spec_field(fixed_words::Word::id);
     Cell id = series_buffer(spec_value)->cells()[head + 1];
     if (cell_type(&id) != TYPE_WORD) fire(Category::script, err::invalid_arg, &id);
-    int32_t position = catalog::find_id(uint32_t(category), id.data2);
+    int32_t position = catalog::find_id(uint32_t(category), word::symbol(&id));
     if (position < 0) raise_spec_field(fixed_words::Word::id);
     Cell code = integer_cell(category * 100 + position - 2);
     set_field(error, FIELD_CODE, &code);
@@ -118,7 +119,8 @@ void make_from_words(const Cell* error, const Cell* spec_value) {
 
 void make_from_block(const Cell* error, const Cell* spec_value) {
     SeriesBuffer* b = series_buffer(spec_value);
-    uint32_t first = spec_value->data1 < b->length() ? cell_type(b->cells() + spec_value->data1) : 0;
+    uint32_t head = series_index(spec_value);
+    uint32_t first = head < b->length() ? cell_type(b->cells() + head) : 0;
     // An object-style spec of set-words is evaluated in the new error: that
     // comes with the evaluator.
     if (first == TYPE_SET_WORD) fire(Category::internal, err::not_done);
@@ -268,7 +270,7 @@ void form_where(const Cell* error, const Cell* buffer) {
     append_text(buffer, "\n*** Where: ");
     Cell where = *field(error, FIELD_WHERE);
     if (is_word_kind(cell_type(&where)))
-        append_symbol(buffer, where.data2);
+        append_symbol(buffer, word::symbol(&where));
     else if (cell_type(&where) == TYPE_STRING)
         append_series(buffer, &where);
     else
@@ -276,12 +278,12 @@ void form_where(const Cell* error, const Cell* buffer) {
 }
 
 void form_stack(const Cell* error, const Cell* buffer, const Cell* stack_trace, int32_t limit) {
-    if (cell_type(stack_trace) != TYPE_INTEGER || int32_t(stack_trace->data2) <= 0) return;
+    if (cell_type(stack_trace) != TYPE_INTEGER || integer::get(stack_trace) <= 0) return;
     Cell stack = *field(error, FIELD_STACK);
     if (cell_type(&stack) == TYPE_INTEGER) {
         append_text(buffer, "\n*** Stack: ");
-        uint32_t position = std::min(stack.data2, stack::FRAME_COUNT);
-        stack::trace_text(stack_trace->data2, stack::frames_bottom + position, buffer, limit - 12);
+        uint32_t position = std::min(uint32_t(integer::get(&stack)), stack::FRAME_COUNT);
+        stack::trace_text(uint32_t(integer::get(stack_trace)), stack::frames_bottom + position, buffer, limit - 12);
     } else if (cell_type(&stack) == TYPE_BLOCK) {
         append_text(buffer, "\n*** Stack: ");
         actions::form(&stack, buffer, nullptr, limit - 12);
@@ -310,7 +312,7 @@ void init_prototype() {
         Cell word = unbound_word(symbol::make(name));
         context::add_word(context::cell_of(node), &word);
     }
-    Cell* values = node_buffer(Node(context::cell_of(node)->data2))->cells();
+    Cell* values = node_buffer(context::values_node(context::cell_of(node)))->cells();
     for (uint32_t i = 0; i < FIELD_COUNT; i++) values[i] = none::constant;
     Cell* cell = root::append();
     *cell = Cell{TYPE_OBJECT, uint32_t(node), 0, 0};
@@ -397,8 +399,8 @@ int32_t form_template(const Cell* error, const Cell* buffer, const Cell* block, 
     uint32_t start = text_length(buffer);
     bool syntax = is_syntax(error);
     Cell source = *block;
-    for (uint32_t i = source.data1; i < series_buffer(&source)->length(); i++) {
-        if (i > source.data1) append_text(buffer, " ");
+    for (uint32_t i = series_index(&source); i < series_buffer(&source)->length(); i++) {
+        if (i > series_index(&source)) append_text(buffer, " ");
         Cell element = series_buffer(&source)->cells()[i];
         switch (cell_type(&element)) {
         case TYPE_STRING:
@@ -406,7 +408,7 @@ int32_t form_template(const Cell* error, const Cell* buffer, const Cell* block, 
             break;
         case TYPE_WORD:
         case TYPE_GET_WORD:
-            append_argument(error, buffer, element.data2, syntax);
+            append_argument(error, buffer, word::symbol(&element), syntax);
             break;
         default:
             break;
@@ -441,8 +443,10 @@ namespace {
 // runs while an error is being made.
 const Cell* current_callable() {
     const Cell* name = stack::current_function_word();
-    if (!word::any_word_type(cell_type(name)) || name->data1 == 0 || name->data3 == WORD_UNRESOLVED) return nullptr;
-    if (context::on_stack(context::cell_of(Node(name->data1)))) return nullptr;
+    if (!word::any_word_type(cell_type(name)) || word::context(name) == Node::none ||
+        word::index(name) == WORD_UNRESOLVED)
+        return nullptr;
+    if (context::on_stack(context::cell_of(word::context(name)))) return nullptr;
     const Cell* value = context::get(name);
     return callable::is_callable(cell_type(value)) || cell_type(value) == TYPE_OP ? value : nullptr;
 }
@@ -467,17 +471,18 @@ void capture_stack(const Cell* error) {
     Cell position = *field(error, FIELD_STACK);
     if (cell_type(&position) != TYPE_INTEGER) return;
     const Cell* setting = system_fields::stack_trace();
-    bool positive = cell_type(setting) == TYPE_INTEGER && int32_t(setting->data2) > 0;
-    uint32_t depth = positive ? setting->data2 : 1;
+    bool positive = cell_type(setting) == TYPE_INTEGER && integer::get(setting) > 0;
+    uint32_t depth = positive ? uint32_t(integer::get(setting)) : 1;
     Cell words{TYPE_BLOCK, 0, uint32_t(memory::alloc_cells(CAPTURED_STACK_CAPACITY)), 0};
-    uint32_t end = std::min(position.data2, stack::FRAME_COUNT);
+    uint32_t end = std::min(uint32_t(integer::get(&position)), stack::FRAME_COUNT);
     stack::trace_words(depth, &words, stack::frames_bottom + end);
     set_field(error, FIELD_STACK, &words);
     Cell files = *system_fields::source_files();
     if (cell_type(&files) != TYPE_BLOCK) return;
     uint32_t length = series_buffer(&files)->length();
-    if (files.data1 >= length) return;
-    Cell copy{TYPE_BLOCK, 0, uint32_t(series::copy_part(series_node(&files), files.data1, length - files.data1)), 0};
+    uint32_t head = series_index(&files);
+    if (head >= length) return;
+    Cell copy{TYPE_BLOCK, 0, uint32_t(series::copy_part(series_node(&files), head, length - head)), 0};
     set_field(error, FIELD_FILES, &copy);
 }
 

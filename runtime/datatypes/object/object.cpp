@@ -8,6 +8,7 @@
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
+#include "runtime/datatypes/word/word.h"
 #include "runtime/tables/cycles.h"
 #include "runtime/text/mold.h"
 
@@ -15,7 +16,7 @@ namespace vek::object {
 
 namespace {
 
-uint32_t resolved_symbol(fixed_words::Word w) { return symbol::resolve(fixed_words::word(w)->data2); }
+uint32_t resolved_symbol(fixed_words::Word w) { return symbol::resolve(word::symbol(fixed_words::word(w))); }
 
 bool is_handler_field(uint32_t symbol) {
     uint32_t s = symbol::resolve(symbol);
@@ -69,7 +70,7 @@ int32_t serialize_field(const Cell* buffer, uint32_t symbol_id, const Cell* valu
 Cell* word_at(Node context, uint32_t index) { return context::word_at(context::cell_of(context), index); }
 
 Cell* get_values(const Cell* object) {
-    return node_buffer(Node(context::cell_of(context_node(object))->data2))->cells();
+    return node_buffer(context::values_node(context::cell_of(context_node(object))))->cells();
 }
 
 uint32_t field_count(const Cell* object) { return context::word_count(context::cell_of(context_node(object))); }
@@ -80,7 +81,7 @@ Cell* find_field(const Cell* object, uint32_t symbol) {
 }
 
 const Cell* get_field_value(const Cell* object, const Cell* word) {
-    const Cell* value = find_field(object, word->data2);
+    const Cell* value = find_field(object, word::symbol(word));
     return value ? value : &none::constant;
 }
 
@@ -88,7 +89,7 @@ void copy_into(const Cell* object, Cell* result) {
     Cell source = *object;
     Node node = context::create(field_count(&source), false, false,
                                 context::cell_of(context_node(&source)), context::KIND_OBJECT);
-    *result = Cell{source.header, uint32_t(node), source.data2, source.data3};
+    *result = Cell{source.header, uint32_t(node), class_id(&source), uint32_t(event_record(&source))};
     Cell* from = get_values(&source);
     Cell* to = get_values(result);
     for (uint32_t i = 0, n = field_count(&source); i < n; i++) to[i] = from[i];
@@ -102,7 +103,7 @@ int32_t serialize_fields(const Cell* object, const Cell* buffer, bool all, bool 
     bool first = true;
     for (uint32_t i = 0; i < count; i++) {
         if (limit <= 0) break;
-        uint32_t symbol_id = word_at(context, i)->data2;
+        uint32_t symbol_id = word::symbol(word_at(context, i));
         if (!all && is_handler_field(symbol_id)) continue;
         if (!first && (flat || !mold)) append_text(buffer, flat ? " " : "\n", 1, &limit);
         if (mold && !flat) limit = mold::indent(buffer, indent, limit);
@@ -142,8 +143,8 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     cycles::Scope guard(context1);
     cycles::push(context2);
     for (uint32_t i = 0; i < count1; i++) {
-        uint32_t symbol1 = symbol::resolve(word_at(context1, i)->data2);
-        uint32_t symbol2 = symbol::resolve(word_at(context2, i)->data2);
+        uint32_t symbol1 = symbol::resolve(word::symbol(word_at(context1, i)));
+        uint32_t symbol2 = symbol::resolve(word::symbol(word_at(context2, i)));
         if (symbol1 != symbol2) return symbol1 < symbol2 ? -1 : 1;
         // Copies: a field's comparison may run code that moves the blocks.
         Cell field1 = get_values(value1)[i];
