@@ -22,8 +22,8 @@ struct SpecEntry {
 };
 
 bool is_local(const Cell* refinement) {
-    return symbol::resolve(refinement->data2) ==
-           symbol::resolve(fixed_words::refinement(fixed_words::Ref::local)->data2);
+    return symbol::resolve(word::symbol(refinement)) ==
+           symbol::resolve(word::symbol(fixed_words::refinement(fixed_words::Ref::local)));
 }
 
 Cell* spec_cell(Node spec_value, uint32_t index) { return node_buffer(spec_value)->cells() + index; }
@@ -69,7 +69,7 @@ void append_typeset(Cell* cache, Node spec_value, const SpecEntry& entry) {
     uint32_t mode = mode_of(cell_type(spec_cell(spec_value, entry.spec_index)), entry.kind);
     Cell* typeset;
     if (entry.types_index >= 0 && series_buffer(spec_cell(spec_value, uint32_t(entry.types_index)))->length() >
-                                      spec_cell(spec_value, uint32_t(entry.types_index))->data1) {
+                                      series_index(spec_cell(spec_value, uint32_t(entry.types_index)))) {
         Cell types = *spec_cell(spec_value, uint32_t(entry.types_index));
         typeset = typeset::make_from_spec_in_block(cache, &types);
     } else {
@@ -107,7 +107,7 @@ Node make_args_cache(const Cell* callable) {
             Cell refinement = *spec_cell(spec_value, e.spec_index);
             refinement.header = TYPE_REFINEMENT;
             ordinal++;
-            if (native_like) refinement.data3 = ordinal;
+            if (native_like) set_refinement_ordinal(&refinement, ordinal);
             *block::alloc_tail(&cache) = refinement;
         }
     });

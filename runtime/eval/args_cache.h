@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "runtime/core/cell.h"
+#include "runtime/datatypes/word/word.h"
 #include "runtime/memory/series.h"
 
 namespace vek::eval {
@@ -22,6 +23,10 @@ constexpr uint32_t ARG_MODE_MASK = 0x300000u;
 enum ArgMode : uint32_t { ARG_NORMAL = 0, ARG_GET = 1, ARG_LITERAL = 2, ARG_RETURN = 3 };
 
 inline uint32_t arg_mode(const Cell* typeset) { return (typeset->header & ARG_MODE_MASK) >> ARG_MODE_SHIFT; }
+// A native's or action's refinement entry keeps its ordinal where a word
+// keeps its index.
+inline uint32_t refinement_ordinal(const Cell* refinement) { return word::index(refinement); }
+inline void set_refinement_ordinal(Cell* refinement, uint32_t ordinal) { word::set_index(refinement, ordinal); }
 
 // Builds the cache from the spec and stores it in the value's internal block
 // (shared by every copy of the value, operators included).

@@ -7,6 +7,7 @@
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
+#include "runtime/datatypes/object/object.h"
 #include "runtime/datatypes/object/error.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/typeset.h"
@@ -22,9 +23,9 @@ namespace {
 const Cell* last_value() { return stack::top > stack::arguments ? stack::top - 1 : stack::arguments; }
 
 Cell* values_of(const Cell* context) {
-    if (context->data2 == 0) return nullptr;
-    if (context::on_stack(context)) return region::at<Cell>(Off(context->data2));
-    return node_buffer(Node(context->data2))->cells();
+    if (!context::has_values(context)) return nullptr;
+    if (context::on_stack(context)) return region::at<Cell>(context::stack_values(context));
+    return node_buffer(context::values_node(context))->cells();
 }
 
 Cell* slot_of(Node context, uint32_t index) {
@@ -118,7 +119,7 @@ const Cell* switch_match(const Cell* key, const Cell* block, bool single_step) {
     SeriesBuffer* b = series_buffer(block);
     const Cell* tail = b->cells_tail();
     uint32_t stride = single_step ? 1 : 2;
-    for (const Cell* c = b->cells() + block->data1; c < tail; c += stride) {
+    for (const Cell* c = b->cells() + series_index(block); c < tail; c += stride) {
         if (cell_type(c) == cell_type(key) && actions::compare_values(c, key, actions::COMP_EQUAL) == 0)
             return c;
     }
@@ -189,7 +190,7 @@ namespace {
 // block or path kind holding the parent.
 bool notifies_owner(const Cell* grandparent, const Cell* head) {
     uint32_t type = cell_type(grandparent);
-    if (type == TYPE_OBJECT) return grandparent->data3 != 0 && cell_type(head) == TYPE_WORD;
+    if (type == TYPE_OBJECT) return object::event_record(grandparent) != Node::none && cell_type(head) == TYPE_WORD;
     return block::block_like(type);
 }
 

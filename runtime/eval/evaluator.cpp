@@ -12,6 +12,7 @@
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/number/float.h"
 #include "runtime/datatypes/number/integer.h"
+#include "runtime/datatypes/object/object.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
@@ -50,7 +51,7 @@ public:
         if (active_) *position = saved_;
     }
     void at(const Cursor& cursor) {
-        if (active_) position->data1 = cursor.index();
+        if (active_) set_series_index(position, cursor.index());
     }
     PositionScope(const PositionScope&) = delete;
     PositionScope& operator=(const PositionScope&) = delete;
@@ -64,12 +65,12 @@ private:
 // whose values are at hand. Raises nothing: a word that cannot be an
 // operator is left for the next expression.
 const Cell* infix_operator(const Cell* word) {
-    if (word->data1 == 0 || int32_t(word->data3) < 0) return nullptr;
-    const Cell* context = context::cell_of(Node(word->data1));
-    if (context->data2 == 0) return nullptr;  // a function context outside its call
-    const Cell* values = context::on_stack(context) ? region::at<Cell>(Off(context->data2))
-                                                    : node_buffer(Node(context->data2))->cells();
-    const Cell* value = values + word->data3;
+    if (word::context(word) == Node::none || int32_t(word::index(word)) < 0) return nullptr;
+    const Cell* context = context::cell_of(word::context(word));
+    if (!context::has_values(context)) return nullptr;  // a function context outside its call
+    const Cell* values = context::on_stack(context) ? region::at<Cell>(context::stack_values(context))
+                                                    : node_buffer(context::values_node(context))->cells();
+    const Cell* value = values + word::index(word);
     return cell_type(value) == TYPE_OP ? value : nullptr;
 }
 
@@ -115,7 +116,7 @@ Pending eval_set_path(Cursor& at) {
 }
 
 bool is_system_issue(const Cell* issue) {
-    uint32_t symbol = symbol::resolve(issue->data2);
+    uint32_t symbol = symbol::resolve(word::symbol(issue));
     return symbol == symbol::resolve(fixed_words::symbol(fixed_words::Sym::system)) ||
            symbol == symbol::resolve(fixed_words::symbol(fixed_words::Sym::system_global));
 }
@@ -214,15 +215,15 @@ Pending eval_infix(Cursor& at, Cell* start) {
 // The object context a function reached through an object path runs in;
 // the global context otherwise.
 Node object_context(const Cell* parent) {
-    if (parent && cell_type(parent) == TYPE_OBJECT && Node(parent->data1) != context::global)
-        return Node(parent->data1);
+    if (parent && cell_type(parent) == TYPE_OBJECT && object::context_node(parent) != context::global)
+        return object::context_node(parent);
     return context::global;
 }
 
 bool callback_traced(CallbackClass callback) {
     if (callback == CALL_EVALUATOR) return true;
     const Cell* bits = system_fields::callback_bits();
-    return cell_type(bits) == TYPE_INTEGER && (bits->data2 & callback) != 0;
+    return cell_type(bits) == TYPE_INTEGER && (uint32_t(integer::get(bits)) & callback) != 0;
 }
 
 // Whether a function runs traced: its attributes first, then whether a
@@ -242,7 +243,7 @@ void check_stack() {
 Pending eval_block(const Cell* block, bool chain) {
     check_stack();
     Cell code = *block;
-    Cursor at = Cursor::at(&code, code.data1);
+    Cursor at = Cursor::at(&code, series_index(&code));
     stack::push_frame(body_word(), at.library ? stack::KIND_EVAL : stack::MARK_EVAL);
     make_unset(stack::push_cell());
     PositionScope scope(&code, at.library);
@@ -293,7 +294,7 @@ Pending eval_next(Cursor& at, bool sub) {
 
 Pending eval_next_index(const Cell* block, uint32_t* index) {
     Cell code = *block;
-    code.data1 = *index;
+    set_series_index(&code, *index);
     Cursor at = Cursor::at(&code, *index);
     if (!at.more()) {
         make_unset(stack::arguments);
@@ -355,14 +356,14 @@ Pending eval_code(const Cell* called, Cursor& at, bool sub, const Cell* path, co
 Pending call_function(const Cell* called, Node, const Cell* name, CallbackClass callback) {
     Cell function = *called;
     const Cell* code = function::internal(&function) + function::INTERNAL_CODE;
-    if (cell_type(code) == TYPE_INTEGER && code->data2 != 0) fire(Category::internal, err::not_done);
+    if (cell_type(code) == TYPE_INTEGER && integer::get(code) != 0) fire(Category::internal, err::not_done);
 
     // The context's words read this call's cells while it runs.
     Node context = function::context_node(&function);
     stack::CallFrame* frame = stack::top_frame();
     frame->function_context = context;
-    frame->saved_values = Off(context::cell_of(context)->data2);
-    context::cell_of(context)->data2 = uint32_t(region::off(stack::arguments));
+    frame->saved_values = context::stack_values(context::cell_of(context));
+    context::set_stack_values(context::cell_of(context), region::off(stack::arguments));
 
     bool callback_events = callback != CALL_EVALUATOR && callback_traced(callback);
     if (callback_events) trace::fire_call(&function, name);
@@ -385,7 +386,7 @@ Pending call_function(const Cell* called, Node, const Cell* name, CallbackClass 
     if (p == Pending::brk || p == Pending::cont) return p;
     if (p != Pending::none) returns++;
     stack::set_return_target(false);
-    context::cell_of(context)->data2 = uint32_t(stack::top_frame()->saved_values);
+    context::set_stack_values(context::cell_of(context), stack::top_frame()->saved_values);
     if (callback_events) trace::fire_return(name);
     return Pending::none;
 }

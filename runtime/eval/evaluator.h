@@ -96,7 +96,7 @@ private:
         return reinterpret_cast<const Cell*>(region::base + uint32_t(offset));
     }
     static const SeriesBuffer* buffer_of(const Cell* code) {
-        uint32_t buffer = *reinterpret_cast<const uint32_t*>(region::base + code->data2);
+        uint32_t buffer = *reinterpret_cast<const uint32_t*>(region::base + uint32_t(series_node(code)));
         return reinterpret_cast<const SeriesBuffer*>(region::base + buffer);
     }
 };

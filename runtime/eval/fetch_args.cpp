@@ -6,10 +6,12 @@
 #include "runtime/datatypes/callable/native.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
+#include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/unset.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
+#include "runtime/datatypes/word/word.h"
 #include "runtime/eval/args_cache.h"
 #include "runtime/eval/stack.h"
 #include "runtime/eval/trace.h"
@@ -114,7 +116,7 @@ int32_t find_refinement(const Call& call, uint32_t symbol) {
     uint32_t length = cache_length(call);
     for (uint32_t i = 0; i < length; i++) {
         const Cell* entry = cache_at(call, i);
-        if (cell_type(entry) == TYPE_REFINEMENT && symbol::resolve(entry->data2) == wanted) return int32_t(i);
+        if (cell_type(entry) == TYPE_REFINEMENT && symbol::resolve(word::symbol(entry)) == wanted) return int32_t(i);
     }
     return -1;
 }
@@ -124,7 +126,7 @@ int32_t find_refinement(const Call& call, uint32_t symbol) {
 Pending use_refinement(Call& call, Cursor& at, uint32_t index, bool active) {
     if (active) {
         if (call.native_like)
-            call.slots[cache_at(call, index)->data3 - 1] = int32_t(stack::top - stack::arguments);
+            call.slots[refinement_ordinal(cache_at(call, index)) - 1] = int32_t(stack::top - stack::arguments);
         else
             stack::arguments[slot_of(call, index)] = *logic::constant(true);
     }
@@ -146,7 +148,7 @@ Pending use_refinement(Call& call, Cursor& at, uint32_t index, bool active) {
 
 // A refinement element: found in the spec, named only once.
 uint32_t refinement_index(Call& call, const Cell* element, const Cell* path) {
-    int32_t index = find_refinement(call, element->data2);
+    int32_t index = find_refinement(call, word::symbol(element));
     if (index < 0) fire(Category::script, err::no_refine, call.name, element);
     for (uint32_t i = 0; i < call.named_count; i++)
         if (call.named[i] == uint32_t(index)) fire(Category::script, err::dup_refine, path);
@@ -159,7 +161,7 @@ bool word_true(const Cell* word) { return logic::value_true(context::get(word), 
 // Refinements named by the path's elements from first on, in path order.
 Pending path_refinements(Call& call, Cursor& at, const Cell* path, uint32_t first) {
     Cell whole = *path;
-    for (uint32_t k = whole.data1 + first; k < series_buffer(&whole)->length(); k++) {
+    for (uint32_t k = series_index(&whole) + first; k < series_buffer(&whole)->length(); k++) {
         Cell element = series_buffer(&whole)->cells()[k];
         if (cell_type(&element) != TYPE_WORD && cell_type(&element) != TYPE_GET_WORD)
             fire(Category::script, err::bad_refine, &element);
@@ -208,7 +210,8 @@ Pending apply_refinement(Call& call, Cursor& at, uint32_t index, bool* active) {
     *active = logic::get(flag);
     if (call.native_like) {
         stack::pop(1);
-        if (*active) call.slots[cache_at(call, index)->data3 - 1] = int32_t(stack::top - stack::arguments);
+        if (*active)
+            call.slots[refinement_ordinal(cache_at(call, index)) - 1] = int32_t(stack::top - stack::arguments);
     }
     return Pending::none;
 }
@@ -258,7 +261,7 @@ Pending spec_arguments(Call& call, Cursor& at, bool by_path, int32_t* locals) {
                 }
                 break;
             case TYPE_INTEGER:
-                if (!call.native_like) *locals = int32_t(entry->data2);
+                if (!call.native_like) *locals = integer::get(entry);
                 break;
             default:
                 break;
@@ -301,7 +304,7 @@ Pending fetch_args(const Cell* called, Cursor& at, const Cell* path, uint32_t pa
     if (call.native_like) {
         uint32_t length = cache_length(call);
         const Cell* last = length ? cache_at(call, length - 1) : nullptr;
-        uint32_t count = last && cell_type(last) == TYPE_INTEGER ? last->data2 : 0;
+        uint32_t count = last && cell_type(last) == TYPE_INTEGER ? uint32_t(integer::get(last)) : 0;
         if (count > MAX_REFINEMENTS) fire(Category::internal, err::not_done);
         for (uint32_t i = 0; i < count; i++) call.slots[i] = -1;
     }

@@ -5,6 +5,7 @@
 #include "runtime/datatypes/callable/callable.h"
 #include "runtime/datatypes/object/object.h"
 #include "runtime/datatypes/word/context.h"
+#include "runtime/datatypes/word/word.h"
 #include "runtime/eval/evaluator.h"
 #include "runtime/eval/stack.h"
 #include "runtime/eval/trace.h"
@@ -67,8 +68,8 @@ void save_state(PathState* state, const Walk& walk, uint32_t depth, uint32_t ind
 // object (a function's context, for one).
 void first_grandparent(const Cell* head, Cell* out) {
     make_unset(out);
-    if (head->data1 == 0 || Node(head->data1) == context::global) return;
-    const Cell* owner = context::owner_of(Node(head->data1));
+    if (word::context(head) == Node::none || word::context(head) == context::global) return;
+    const Cell* owner = context::owner_of(word::context(head));
     if (cell_type(owner) != TYPE_OBJECT) *out = *owner;
 }
 
@@ -89,7 +90,7 @@ Pending eval_path(const Cell* path, Cursor& at, bool set, bool get, bool sub, bo
     Cell* start = stack::top;
     Walk walk;
     walk.path = *path;
-    uint32_t head = walk.path.data1;
+    uint32_t head = series_index(&walk.path);
     uint32_t length = series_buffer(&walk.path)->length();
     if (head >= length) fire(Category::script, err::empty_path, &walk.path);
     const Cell* head_word = series_buffer(&walk.path)->cells() + head;

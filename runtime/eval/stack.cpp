@@ -6,6 +6,7 @@
 #include "runtime/core/raise.h"
 #include "runtime/core/root.h"
 #include "runtime/datatypes/object/error.h"
+#include "runtime/datatypes/word/word.h"
 #include "runtime/output/stdout_writer.h"
 #include "runtime/tables/cycles.h"
 
@@ -123,7 +124,7 @@ void unwind_dropping_result(bool restore) {
         error::print(error);
     } else {
         output::print_cstring("*** Runtime error code: ");
-        output::print_integer(int32_t(error->data2));
+        output::print_integer(int32_t(payload_word(error, 2)));
         output::print_cstring("\n");
     }
     output::flush();
@@ -163,8 +164,8 @@ void keep_error() {
 void push_frame(const Cell* word, uint32_t header_bits) {
     if (frames_top >= frames_end) overflow();
     // The symbol is masked so that an id beyond 16 bits cannot change the kind.
-    uint32_t symbol = (word->data2 & FRAME_SYMBOL_MASK) << FRAME_SYMBOL_SHIFT;
-    *frames_top++ = CallFrame{symbol | header_bits, region::off(arguments), Node(word->data1),
+    uint32_t symbol = (word::symbol(word) & FRAME_SYMBOL_MASK) << FRAME_SYMBOL_SHIFT;
+    *frames_top++ = CallFrame{symbol | header_bits, region::off(arguments), word::context(word),
                               Node::none, Off::none};
     arguments = top;
 }

@@ -104,8 +104,8 @@ void keep_error();
 // The datatype of the cell below the top.
 inline uint32_t last_type() { return cell_type(top - 1); }
 
-// Pushing frames. word is a word cell: data1 its context node, data2 its
-// 1-based symbol id. The new frame's base is the current top.
+// Pushing frames. word is a word cell: the frame keeps its context node and
+// its 1-based symbol id. The new frame's base is the current top.
 void push_frame(const Cell* word, uint32_t header_bits);
 // An interpreted function call; context is its function context or none.
 void push_call_frame(const Cell* word, Node context);

@@ -26,7 +26,7 @@ void deliver(uint32_t event, const Cell* code, int32_t offset, const Cell* value
 int32_t offset_of(const Cell* code, const Cell* position) {
     if (!code || !position) return -1;
     SeriesBuffer* buffer = series_buffer(code);
-    const Cell* head = buffer->cells() + code->data1;
+    const Cell* head = buffer->cells() + series_index(code);
     if (position < head || position > buffer->cells_tail()) return -1;
     return int32_t(position - head);
 }
