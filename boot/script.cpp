@@ -11,6 +11,7 @@
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
+#include "runtime/datatypes/word/word.h"
 #include "runtime/eval/evaluator.h"
 #include "runtime/eval/stack.h"
 #include "runtime/lexer/lexer.h"
@@ -97,9 +98,9 @@ bool load(const std::string& text, size_t from) {
 int32_t code_after_header(const Cell* block) {
     uint32_t vek = symbol::make("Vek");
     SeriesBuffer* buffer = series_buffer(block);
-    for (uint32_t i = block->data1; i + 1 < buffer->length(); i++) {
+    for (uint32_t i = series_index(block); i + 1 < buffer->length(); i++) {
         const Cell* value = buffer->cells() + i;
-        if (cell_type(value) == TYPE_WORD && value->data2 == vek)
+        if (cell_type(value) == TYPE_WORD && word::symbol(value) == vek)
             return cell_type(value + 1) == TYPE_BLOCK ? int32_t(i + 2) : -1;
     }
     return -1;
@@ -138,7 +139,7 @@ int run_file(const char* name) {
                           : "*** Error: not a Vek program!");
         return 1;
     }
-    code.data1 = uint32_t(index);
+    set_series_index(&code, uint32_t(index));
     return evaluate(&code);
 }
 
@@ -147,7 +148,8 @@ int run_stdin() {
     std::string text = platform::read_all_stdin();
     if (!load(text, 0)) return 1;
     Cell code = *(stack::top - 1);
-    if (code_after_header(&code) == int32_t(code.data1) + 2) code.data1 += 2;
+    uint32_t head = series_index(&code);
+    if (code_after_header(&code) == int32_t(head) + 2) set_series_index(&code, head + 2);
     return evaluate(&code);
 }
 

@@ -7,6 +7,9 @@
 #include "runtime/core/datatype.h"
 #include "runtime/core/quit.h"
 #include "runtime/core/raise.h"
+#include "runtime/datatypes/callable/callable.h"
+#include "runtime/datatypes/callable/native.h"
+#include "runtime/datatypes/logic.h"
 #include "runtime/tables/hash_table.h"
 
 namespace vek::actions {
@@ -60,12 +63,13 @@ int32_t compare_values(const Cell* value1, const Cell* value2, int32_t op) {
     // datatype carries; any other pair goes to the datatype's compare.
     if (type == cell_type(value2)) {
         switch (type) {
-        case TYPE_LOGIC: return int32_t(value1->data1) - int32_t(value2->data1);
+        case TYPE_LOGIC: return int32_t(logic::get(value1)) - int32_t(logic::get(value2));
         case TYPE_NATIVE:
         case TYPE_ACTION:
-        case TYPE_OP: return order(value1->data1, value2->data1);
+        case TYPE_OP: return order(native::position(value1), native::position(value2));
         case TYPE_FUNCTION:
-        case TYPE_ROUTINE: return order(value1->data3, value2->data3);
+        case TYPE_ROUTINE:
+            return order(uint32_t(callable::internal_node(value1)), uint32_t(callable::internal_node(value2)));
         default: break;
         }
     }

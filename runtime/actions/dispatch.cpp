@@ -6,6 +6,7 @@
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/block/array.h"
+#include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/object/error.h"
@@ -38,7 +39,7 @@ const PortActorTable* native_actor(const Cell* port) {
     if (object::field_count(port) <= PORT_ACTOR_FIELD) return nullptr;
     const Cell* actor = object::get_values(port) + PORT_ACTOR_FIELD;
     if (cell_type(actor) != TYPE_HANDLE) return nullptr;
-    uint32_t number = actor->data2;
+    auto number = uint32_t(integer::get(actor));
     return number >= 1 && number <= port_actor_count ? port_actors[number] : nullptr;
 }
 
@@ -59,7 +60,7 @@ bool has_buffer(uint32_t type) {
 // value) is pulled back to the tail.
 void clamp_head(Cell* series) {
     uint32_t total = series_buffer(series)->length();
-    if (series->data1 > total) series->data1 = total;
+    if (series_index(series) > total) set_series_index(series, total);
 }
 
 // The element count that a /part argument stands for, measured from the
@@ -73,14 +74,14 @@ int32_t part_count(const Cell* limited, const Cell* part, bool positions_allowed
              fixed_words::refinement(fixed_words::Ref::part), part);
     Cell position = *part;
     clamp_head(&position);
-    return int32_t(position.data1) - int32_t(limited->data1);
+    return int32_t(series_index(&position)) - int32_t(series_index(limited));
 }
 
 // Moves the series' head back by up to count elements, never below the
 // first one; answers how far it moved.
 int32_t move_head_back(Cell* series, int32_t count) {
-    uint32_t back = uint32_t(std::min<int64_t>(-int64_t(count), series->data1));
-    series->data1 -= back;
+    uint32_t back = uint32_t(std::min<int64_t>(-int64_t(count), series_index(series)));
+    set_series_index(series, series_index(series) - back);
     return int32_t(back);
 }
 
@@ -93,7 +94,7 @@ bool resolve_insert_part(Cell* value, const Cell* part, int32_t* count) {
     if (!has_buffer(cell_type(value))) fire(Category::script, err::invalid_part, part);
     clamp_head(value);
     int32_t n = part_count(value, part, true);
-    if (n == 0 || (n < 0 && value->data1 == 0)) return false;
+    if (n == 0 || (n < 0 && series_index(value) == 0)) return false;
     *count = n < 0 ? move_head_back(value, n) : n;
     return true;
 }
@@ -146,7 +147,7 @@ Cell* finish_text(Cell* buffer, const Cell* part, int32_t limit, Cell* result) {
 
 // The datatype that make and to build: the one a datatype! names.
 uint32_t target_type(const Cell* prototype) {
-    return cell_type(prototype) == TYPE_DATATYPE ? prototype->data1 : cell_type(prototype);
+    return cell_type(prototype) == TYPE_DATATYPE ? datatype::id(prototype) : cell_type(prototype);
 }
 
 }  // namespace
@@ -174,7 +175,7 @@ datatype::ActionFn get_path_action(const Cell* value, const Cell* path, const Ce
     Cell datatype{TYPE_DATATYPE, type, 0, 0};
     if (path == nullptr) fire(Category::script, err::bad_path_type2, element, &datatype);
     // The path as far as the step whose value could not be accessed.
-    uint32_t start = std::min(path->data1, series_buffer(path)->length());
+    uint32_t start = std::min(series_index(path), series_buffer(path)->length());
     uint32_t available = series_buffer(path)->length() - start;
     uint32_t count = index < 0 ? 0 : std::min(uint32_t(index) + 1, available);
     Node steps = series::copy_part(series_node(path), start, count);
@@ -306,8 +307,8 @@ Cell* move(Cell* origin, Cell* target, const Cell* part) {
 int32_t index_number(const Cell* index) {
     switch (cell_type(index)) {
     case TYPE_INTEGER: return integer::get(index);
-    case TYPE_CHAR: return int32_t(index->data2);
-    case TYPE_LOGIC: return index->data1 != 0 ? 1 : 2;
+    case TYPE_CHAR: return integer::get(index);
+    case TYPE_LOGIC: return logic::get(index) ? 1 : 2;
     default: return 0;
     }
 }

@@ -3,6 +3,7 @@
 // arguments and leaves the result in the call's result cell.
 #include "runtime/actions/dispatch.h"
 #include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/word/word.h"
 #include "runtime/eval/stack.h"
 
 namespace vek::actions {
@@ -49,7 +50,7 @@ void random_entry(const int32_t* r) {
     result(random(arg(0), ref_flag(r, 0), ref_flag(r, 1), ref_flag(r, 2)));
 }
 
-void reflect_entry(const int32_t*) { reflect(arg(0), arg(1)->data2); }
+void reflect_entry(const int32_t*) { reflect(arg(0), word::symbol(arg(1))); }
 
 void to_entry(const int32_t*) { result(to(arg(0), arg(1))); }
 

@@ -268,7 +268,7 @@ void bind_datatypes() {
         datatype::NameEntry& known = datatype::name_table[entry.id];
         if (known.name == nullptr)
             known = {entry.name, uint32_t(std::strlen(entry.name) - 1), symbol};
-        value.data1 = entry.id;
+        value = Cell{TYPE_DATATYPE, entry.id, 0, 0};
         context::set_global(symbol, &value);
     }
 }

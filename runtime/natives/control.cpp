@@ -30,7 +30,7 @@ Cell* arg(int32_t i) { return stack::arguments + i; }
 
 void clamp_to_tail(Cell* series) {
     uint32_t length = series_buffer(series)->length();
-    if (series->data1 > length) series->data1 = length;
+    if (series_index(series) > length) set_series_index(series, length);
 }
 
 // ---------------------------------------------------------------- loop frames
@@ -87,7 +87,7 @@ Pending make_function(Cell* spec_value, Cell* body) {
 
 Cell* push_copy_of_block(const Cell* block) {
     uint32_t length = block::length_from_head(block);
-    Node copy = series::copy_part(series_node(block), block->data1, length);
+    Node copy = series::copy_part(series_node(block), series_index(block), length);
     Cell cell{TYPE_BLOCK, 0, uint32_t(copy), 0};
     return stack::push(&cell);
 }
@@ -103,10 +103,10 @@ Pending do_block(Cell* block, const int32_t* refinements) {
     if (refinements[0] >= 0) not_done();  // the preprocessor's expander
     if (refinements[2] < 0) return eval_block_copy(block);
     Cell code = *block;
-    uint32_t index = code.data1;
+    uint32_t index = series_index(&code);
     Pending p = eval::eval_next_index(&code, &index);
     if (p != Pending::none) return p;
-    code.data1 = index;
+    set_series_index(&code, index);
     context::set(arg(refinements[2]), &code);
     return Pending::none;
 }
@@ -132,7 +132,7 @@ Pending do_value(const Cell* value) {
     Cell* code = stack::push_cell();
     block::make_at(make_unset(code), 1);
     block::rs_append(code, value);
-    eval::Cursor at = eval::Cursor::at(code, code->data1);
+    eval::Cursor at = eval::Cursor::at(code, series_index(code));
     return eval::eval_expression(at, false, false, true);
 }
 
@@ -169,7 +169,7 @@ Pending either(bool check, const int32_t*) {
 Pending any(bool check, const int32_t*) {
     if (check) check_arg(0, BLOCK);
     Cell code = *arg(0);
-    eval::Cursor at = eval::Cursor::at(&code, code.data1);
+    eval::Cursor at = eval::Cursor::at(&code, series_index(&code));
     while (at.more()) {
         Pending p = eval::eval_next(at, false);
         if (p != Pending::none) return p;
@@ -182,7 +182,7 @@ Pending any(bool check, const int32_t*) {
 Pending all(bool check, const int32_t*) {
     if (check) check_arg(0, BLOCK);
     Cell code = *arg(0);
-    eval::Cursor at = eval::Cursor::at(&code, code.data1);
+    eval::Cursor at = eval::Cursor::at(&code, series_index(&code));
     if (!at.more()) none::box();
     while (at.more()) {
         Pending p = eval::eval_next(at, false);
@@ -218,7 +218,7 @@ Pending case_(bool check, const int32_t* refinements) {
     if (check) check_arg(0, BLOCK);
     bool all = refinements[0] >= 0;
     Cell code = *arg(0);
-    eval::Cursor at = eval::Cursor::at(&code, code.data1);
+    eval::Cursor at = eval::Cursor::at(&code, series_index(&code));
     bool last_true = false;
     while (at.more()) {
         Pending p = eval::eval_next(at, false);

@@ -33,7 +33,7 @@ bool name_matches(const Cell* names, const Cell* thrown_name) {
     if (cell_type(names) == TYPE_WORD) return cell_type(thrown_name) == TYPE_WORD && same_word(names, thrown_name);
     Cell list = *names;
     bool found = false;
-    for (uint32_t i = list.data1; i < series_buffer(&list)->length(); i++) {
+    for (uint32_t i = series_index(&list); i < series_buffer(&list)->length(); i++) {
         const Cell* item = series_buffer(&list)->cells() + i;
         if (cell_type(item) != TYPE_WORD)
             fire(Category::script, err::invalid_refine_arg, fixed_words::word(Word::name), &list);
@@ -45,7 +45,7 @@ bool name_matches(const Cell* names, const Cell* thrown_name) {
 // The callable that apply calls when given a word or a path: the head word's
 // value, which must be callable.
 Cell callable_named(const Cell* func, const Cell* word) {
-    if (word->data1 != 0) {
+    if (word::context(word) != Node::none) {
         Cell value = *context::get(word);
         uint32_t type = cell_type(&value);
         if (callable::is_callable(type) || type == TYPE_OP) return value;
@@ -173,7 +173,7 @@ Pending apply(bool check, const int32_t* refinements) {
     if (present(refinements, 0)) mode = present(refinements, 1) ? eval::APPLY_SAFER : eval::APPLY_ALL;
     stack::set_interpreted();
     Cell code = args[1];
-    eval::Cursor at = eval::Cursor::at(&code, code.data1);
+    eval::Cursor at = eval::Cursor::at(&code, series_index(&code));
     return eval::eval_code(&called, at, false, path, &name, nullptr, mode, false);
 }
 

@@ -133,7 +133,7 @@ bool compound_operands(uint32_t t1, uint32_t t2) {
 // The value at the series' index as pick at 1 gives it, into out.
 void pick_at(const Cell* series, uint32_t offset, Cell* out) {
     Cell* operand = stack::push(series);
-    operand->data1 += offset;
+    set_series_index(operand, series_index(operand) + offset);
     Cell one{TYPE_INTEGER, 0, 1, 0};
     *out = *actions::pick(operand, &one);
     stack::pop(1);
@@ -147,8 +147,8 @@ bool settable_word(uint32_t type) {
 // its words was taken (a loop's body, a change handler).
 Cell* word_at(const Cell* words, uint32_t i) {
     SeriesBuffer* buffer = series_buffer(words);
-    if (words->data1 + i >= buffer->length()) fire(Category::script, err::invalid_arg, words);
-    Cell* word = buffer->cells() + words->data1 + i;
+    if (series_index(words) + i >= buffer->length()) fire(Category::script, err::invalid_arg, words);
+    Cell* word = buffer->cells() + series_index(words) + i;
     if (!settable_word(cell_type(word))) fire(Category::script, err::invalid_arg, word);
     return word;
 }
@@ -156,7 +156,7 @@ Cell* word_at(const Cell* words, uint32_t i) {
 // Value i of a sequence source: none past its end.
 Cell value_of(const Cell* source, uint32_t i) {
     SeriesBuffer* b = series_buffer(source);
-    uint32_t index = source->data1 + i;
+    uint32_t index = series_index(source) + i;
     return index < b->length() ? b->cells()[index] : none::constant;
 }
 
@@ -250,16 +250,16 @@ void set_words_from(const Cell* words, const Cell* source, uint32_t count) {
 
 bool series_more(const Cell* series) {
     if (cell_type(series) == TYPE_IMAGE) not_done();
-    return series->data1 < series_buffer(series)->length();
+    return series_index(series) < series_buffer(series)->length();
 }
 
 bool foreach_next() {
     Cell* series = stack::arguments - 2;
     if (!series_more(series)) return false;
     Cell value;
-    if (block::block_like(cell_type(series))) value = series_buffer(series)->cells()[series->data1];
+    if (block::block_like(cell_type(series))) value = series_buffer(series)->cells()[series_index(series)];
     else pick_at(series, 0, &value);
-    series->data1 += 1;
+    set_series_index(series, series_index(series) + 1);
     context::set(stack::arguments - 1, &value);
     return true;
 }
@@ -272,13 +272,13 @@ bool foreach_next_multi(uint32_t n) {
     if (type == TYPE_MAP) not_done();
     if (block::block_like(type)) set_words(words, series, n, true, false, false);
     else set_words_from(words, series, n);
-    series->data1 += n;
+    set_series_index(series, series_index(series) + n);
     return true;
 }
 
 bool forall_next(const Cell* word, bool advance) {
     Cell* series = context::get(word);
-    if (advance) series->data1 += 1;
+    if (advance) set_series_index(series, series_index(series) + 1);
     return !series_more(series);
 }
 
@@ -287,7 +287,7 @@ void forall_reset(Cell* word) { context::set(word, stack::arguments - 2); }
 void remove_each_apply(uint32_t n) {
     if (logic::result_false()) return;
     Cell* series = stack::arguments - 2;
-    series->data1 -= n;
+    set_series_index(series, series_index(series) - n);
     Cell part{TYPE_INTEGER, 0, n, 0};
     actions::remove(series, n == 1 ? nullptr : &part, nullptr);
 }

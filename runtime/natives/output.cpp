@@ -80,7 +80,7 @@ Cell take_last(Cell* saved_top) {
 Pending reduce_into(const Cell* source, Target& target) {
     Cell code = *source;
     Cell* result = stack::arguments;
-    uint32_t index = code.data1;
+    uint32_t index = series_index(&code);
     while (index < series_buffer(&code)->length()) {
         Pending p = eval::eval_next_index(&code, &index);
         if (p != Pending::none) return p;
@@ -102,7 +102,7 @@ Pending reduce_single(const Cell* value, Cell* result) {
     Cell* saved_top = stack::top;
     Cell* code = block::push_only_star(1);
     block::rs_append(code, value);
-    eval::Cursor at = eval::Cursor::at(code, code->data1).narrowed(1);
+    eval::Cursor at = eval::Cursor::at(code, series_index(code)).narrowed(1);
     Pending p = eval::eval_next(at, true);
     if (p != Pending::none) return p;
     *result = take_last(saved_top);
@@ -132,7 +132,7 @@ Pending compose_nested(const Cell* nested, bool only, Target& target) {
 void splice(const Cell* block, Target& target) {
     Cell source = *block;
     if (series_node(&source) == series_node(target.block)) source = *block::clone(&source, false, false);
-    uint32_t start = std::min(source.data1, series_buffer(&source)->length());
+    uint32_t start = std::min(series_index(&source), series_buffer(&source)->length());
     uint32_t end = series_buffer(&source)->length();
     for (uint32_t i = start; i < end; i++) {
         Cell item = series_buffer(&source)->cells()[i];
@@ -172,7 +172,7 @@ Pending compose_paren(const Cell* paren, bool only, Target& target) {
 // The buffer is read afresh for every value: evaluating a paren may move it.
 Pending compose_into(const Cell* source, bool deep, bool only, Target& target) {
     Cell code = *source;
-    for (uint32_t i = code.data1; i < series_buffer(&code)->length(); i++) {
+    for (uint32_t i = series_index(&code); i < series_buffer(&code)->length(); i++) {
         Cell item = series_buffer(&code)->cells()[i];
         Pending p = Pending::none;
         if (cell_type(&item) == TYPE_BLOCK && deep)
@@ -201,18 +201,18 @@ Node context_of(const Cell* value) {
     case TYPE_ACTION: return native::context_node(value);
     case TYPE_OP: return context_of(op::unwrap(value, &callable));
     default:
-        if (value->data1 == 0) fire(Category::script, err::not_in_context, value);
-        return Node(value->data1);
+        if (word::context(value) == Node::none) fire(Category::script, err::not_in_context, value);
+        return word::context(value);
     }
 }
 
 // Rebinds the word to the context when the context holds its exact symbol.
 void bind_exact(Cell* word, Node context) {
     const Cell* cell = context::cell_of(context);
-    int32_t position = context::find_word(cell, word->data2, false);
+    int32_t position = context::find_word(cell, word::symbol(word), false);
     if (position < 0) return;
-    word->data1 = uint32_t(context);
-    word->data3 = context::word_at(cell, uint32_t(position))->data3;
+    word::set_context(word, context);
+    word::set_index(word, word::index(context::word_at(cell, uint32_t(position))));
 }
 
 Pending compare_result(int32_t op) {
@@ -296,7 +296,7 @@ Pending print_value(bool new_line) {
     uint32_t mark = series_buffer(buffer)->length();
     if (cell_type(args) == TYPE_BLOCK) {
         Cell tail_view = *buffer;
-        tail_view.data1 = mark;
+        set_series_index(&tail_view, mark);
         Target target{&tail_view, false};
         Pending p;
         try {
@@ -312,7 +312,7 @@ Pending print_value(bool new_line) {
         copy_cell(&tail_view, args);
     }
     if (cell_type(args) == TYPE_STRING) {
-        args->data1 = std::min(args->data1, series_buffer(args)->length());
+        set_series_index(args, std::min(series_index(args), series_buffer(args)->length()));
     } else {
         try {
             actions::form_to_string(args, nullptr, args);
@@ -342,16 +342,27 @@ Pending greater_q(bool, const int32_t*) { return compare_result(actions::COMP_GR
 Pending lesser_or_equal_q(bool, const int32_t*) { return compare_result(actions::COMP_LESSER_EQUAL); }
 Pending greater_or_equal_q(bool, const int32_t*) { return compare_result(actions::COMP_GREATER_EQUAL); }
 
+namespace {
+
+// Whether payload words first to last of the two cells are equal.
+bool same_words(const Cell* a, const Cell* b, int first, int last) {
+    for (int n = first; n <= last; n++)
+        if (payload_word(a, n) != payload_word(b, n)) return false;
+    return true;
+}
+
+}  // namespace
+
 bool same_value_q(const Cell* a, const Cell* b) {
     uint32_t type = cell_type(a);
     if (type != cell_type(b)) return false;
     switch (type) {
     case TYPE_DATATYPE:
     case TYPE_LOGIC:
-    case TYPE_OBJECT: return a->data1 == b->data1;
+    case TYPE_OBJECT: return same_words(a, b, 1, 1);
     case TYPE_CHAR:
     case TYPE_INTEGER:
-    case TYPE_BITSET: return a->data2 == b->data2;
+    case TYPE_BITSET: return same_words(a, b, 2, 2);
     case TYPE_PATH:
     case TYPE_LIT_PATH:
     case TYPE_SET_PATH:
@@ -367,20 +378,20 @@ bool same_value_q(const Cell* a, const Cell* b) {
     case TYPE_REF:
     case TYPE_BINARY:
     case TYPE_VECTOR:
-    case TYPE_IMAGE: return a->data1 == b->data1 && a->data2 == b->data2;
+    case TYPE_IMAGE: return same_words(a, b, 1, 2);
     case TYPE_FLOAT:
     case TYPE_PERCENT:
     case TYPE_PAIR:
-    case TYPE_TIME: return a->data2 == b->data2 && a->data3 == b->data3;
+    case TYPE_TIME: return same_words(a, b, 2, 3);
     case TYPE_TUPLE: return actions::compare_values(a, b, actions::COMP_STRICT_EQUAL) == 0;
     case TYPE_NONE:
     case TYPE_UNSET: return true;
     case TYPE_MONEY: return actions::compare_values(a, b, actions::COMP_EQUAL) == 0;
     case TYPE_NATIVE:
     case TYPE_ACTION:
-    case TYPE_POINT2D: return a->data1 == b->data1 && a->data2 == b->data2;
-    case TYPE_OP: return a->data2 == b->data2 && a->data3 == b->data3;
-    default: return a->data1 == b->data1 && a->data2 == b->data2 && a->data3 == b->data3;
+    case TYPE_POINT2D: return same_words(a, b, 1, 2);
+    case TYPE_OP: return same_words(a, b, 2, 3);
+    default: return same_payload(a, b);
     }
 }
 
@@ -541,7 +552,7 @@ Pending value_q(bool, const int32_t*) {
     uint32_t type = cell_type(value);
     if (type >= TYPE_WORD && type <= TYPE_GET_WORD) {
         // An unbound word has no value anywhere.
-        value = value->data1 == 0 ? nullptr : context::get(value);
+        value = word::context(value) == Node::none ? nullptr : context::get(value);
     }
     logic::box(value != nullptr && cell_type(value) != TYPE_UNSET);
     return Pending::none;
@@ -555,7 +566,7 @@ Pending unset(bool check, const int32_t*) {
         context::set(args, &nothing);
     } else {
         Cell words = *args;
-        for (uint32_t i = words.data1; i < series_buffer(&words)->length(); i++) {
+        for (uint32_t i = series_index(&words); i < series_buffer(&words)->length(); i++) {
             Cell item = series_buffer(&words)->cells()[i];
             if (cell_type(&item) != TYPE_WORD) continue;
             context::set(&item, &nothing);
@@ -580,7 +591,7 @@ Pending new_line(bool check, const int32_t* refinements) {
     }
     SeriesBuffer* buffer = series_buffer(args);
     uint32_t length = buffer->length();
-    uint32_t start = args->data1;
+    uint32_t start = series_index(args);
     bool every = present(refinements, 0) || present(refinements, 1);
     uint32_t end = every ? length : std::min(start + 1, length);
     for (uint32_t i = start; i < end; i++) {
@@ -595,7 +606,8 @@ Pending new_line_q(bool check, const int32_t*) {
     Cell* args = stack::arguments;
     if (check) check_arg(0, ANY_LIST_TYPES);
     SeriesBuffer* buffer = series_buffer(args);
-    bool marked = args->data1 < buffer->length() && (buffer->cells()[args->data1].header & CELL_NEW_LINE) != 0;
+    uint32_t head = series_index(args);
+    bool marked = head < buffer->length() && (buffer->cells()[head].header & CELL_NEW_LINE) != 0;
     logic::box(marked);
     return Pending::none;
 }
