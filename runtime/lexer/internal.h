@@ -19,6 +19,19 @@ Cell* output_at(uint32_t index);
 // when there is no open level.
 void open_series(State* st, uint32_t type, const uint8_t* opener);
 void close_series(State* st, uint32_t type, const uint8_t* closer, char opener);
+// The marker's three words, in that order.
+inline uint32_t marker_outer_count(const Cell* marker) {
+    VEK_CHECK_LAYOUT(marker, type_in<TYPE_TRIPLE>);
+    return payload_word(marker, 1);
+}
+inline uint32_t marker_type(const Cell* marker) {
+    VEK_CHECK_LAYOUT(marker, type_in<TYPE_TRIPLE>);
+    return payload_word(marker, 2);
+}
+inline uint32_t marker_opener(const Cell* marker) {
+    VEK_CHECK_LAYOUT(marker, type_in<TYPE_TRIPLE>);
+    return payload_word(marker, 3);
+}
 // The datatype of the innermost open level, 0 at the outermost.
 uint32_t open_type(const State* st);
 bool in_path(const State* st);

@@ -9,6 +9,7 @@
 #include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/symbol.h"
+#include "runtime/datatypes/word/word.h"
 #include "runtime/gc/collector.h"
 #include "runtime/lexer/internal.h"
 #include "runtime/lexer/load_numbers.h"
@@ -91,7 +92,7 @@ const uint8_t* skip_unicode_blanks(State* st, const uint8_t* p, const uint8_t* e
 // A point literal checked without being loaded leaves its marker behind.
 void drop_point(State* st) {
     uint32_t marker = st->level - 1;
-    st->level = marker - output_at(marker)->data1;
+    st->level = marker - marker_outer_count(output_at(marker));
     st->top = marker;
     st->start_state = 0;
 }
@@ -173,8 +174,8 @@ void scan_tokens(State* st, bool one, bool prescan) {
 // The outermost open level at the end of the scan: "missing" its closer.
 [[noreturn]] void unclosed(State* st) {
     const Cell* marker = output_at(st->level - 1);
-    const uint8_t* opener = st->input_start + marker->data3;
-    char closer = marker->data2 == TYPE_BLOCK || marker->data2 == TYPE_MAP ? ']' : ')';
+    const uint8_t* opener = st->input_start + marker_opener(marker);
+    char closer = marker_type(marker) == TYPE_BLOCK || marker_type(marker) == TYPE_MAP ? ']' : ')';
     missing_error(st, closer, opener);
 }
 
@@ -185,7 +186,7 @@ void close_all(State* st) {
         uint32_t type = open_type(st);
         if (path_type(int32_t(type)) || type == TYPE_POINT2D) {
             uint32_t marker = st->level - 1;
-            uint32_t before = output_at(marker)->data1;
+            uint32_t before = marker_outer_count(output_at(marker));
             std::memmove(output + marker, output + st->level, (st->top - st->level) * sizeof(Cell));
             st->top--;
             st->level = marker - before;
@@ -269,7 +270,7 @@ void deliver(State* st, Cell* dst, bool one, bool wrap, const Cell* into) {
 Cell* output_at(uint32_t index) { return output + index; }
 
 uint32_t open_type(const State* st) {
-    return st->level == st->base ? 0 : output_at(st->level - 1)->data2;
+    return st->level == st->base ? 0 : marker_type(output_at(st->level - 1));
 }
 
 bool in_path(const State* st) { return path_type(int32_t(open_type(st))); }
@@ -295,10 +296,8 @@ void open_series(State* st, uint32_t type, const uint8_t* opener) {
     if (open_type(st) == TYPE_POINT2D) syntax_error(st, TYPE_POINT2D, opener, opener + 1);
     uint32_t before = st->top - st->level;
     Cell* marker = alloc_cell(st);
-    marker->header = TYPE_TRIPLE | (marker->header & CELL_NEW_LINE);
-    marker->data1 = before;
-    marker->data2 = type;
-    marker->data3 = uint32_t(opener - st->input_start);
+    *marker = Cell{TYPE_TRIPLE | (marker->header & CELL_NEW_LINE), before, type,
+                   uint32_t(opener - st->input_start)};
     st->level = st->top;
     st->newline_before = false;  // the line break belongs to the opener
     st->start_state = 0;
@@ -308,7 +307,7 @@ void open_series(State* st, uint32_t type, const uint8_t* opener) {
 void close_series(State* st, uint32_t type, const uint8_t* closer, char opener) {
     if (st->level == st->base) missing_error(st, opener, closer);
     uint32_t marker_index = st->level - 1;
-    uint32_t open = output_at(marker_index)->data2;
+    uint32_t open = marker_type(output_at(marker_index));
     bool fits = open == type || (type == TYPE_BLOCK && open == TYPE_MAP) ||
                 (type == TYPE_SET_PATH && open == TYPE_PATH);
     if (!fits) {
@@ -316,7 +315,7 @@ void close_series(State* st, uint32_t type, const uint8_t* closer, char opener) 
         unclosed(st);
     }
     uint32_t count = st->top - st->level;
-    uint32_t before = output_at(marker_index)->data1;
+    uint32_t before = marker_outer_count(output_at(marker_index));
     if (st->load) {
         Cell made{};
         block::make_at(&made, int32_t(count));
@@ -339,7 +338,7 @@ void close_series(State* st, uint32_t type, const uint8_t* closer, char opener) 
 Cell* close_point(State* st) {
     uint32_t marker = st->level - 1;
     uint32_t new_line = output_at(marker)->header & CELL_NEW_LINE;
-    st->level = marker - output_at(marker)->data1;
+    st->level = marker - marker_outer_count(output_at(marker));
     st->top = marker;
     st->start_state = 0;
     st->last_open_type = int32_t(open_type(st));
@@ -420,7 +419,7 @@ uint32_t scan_string(Cell* dst, const Cell* string, int32_t length, bool one, bo
 
 uint32_t scan_name_type(const Cell* word) {
     Cell name = *word;
-    const char* text = symbol::get_c_string(name.data2);
+    const char* text = symbol::get_c_string(word::symbol(&name));
     uint32_t size = uint32_t(std::strlen(text));
     // The name is copied: scanning may allocate and move the symbol's buffer.
     uint8_t* copy = static_cast<uint8_t*>(malloc_list::alloc(size + 1));

@@ -469,9 +469,9 @@ void load_word(State* st, const uint8_t* start, const uint8_t* end, uint32_t, bo
     Cell* cell = alloc_cell(st);
     if (type == TYPE_ISSUE) {
         set_type(cell, TYPE_ISSUE);
-        cell->data1 = uint32_t(context::global);
-        cell->data2 = symbol;
-        cell->data3 = WORD_UNRESOLVED;
+        word::set_context(cell, context::global);
+        word::set_symbol(cell, symbol);
+        word::set_index(cell, WORD_UNRESOLVED);
         return;
     }
     set_type(word::make_at(symbol, cell), type);

@@ -31,7 +31,7 @@ bool starts_point(const uint8_t* p, const uint8_t* end) {
 }
 
 const uint8_t* opener_of_level(const State* st) {
-    return st->input_start + output_at(st->level - 1)->data3;
+    return st->input_start + marker_opener(output_at(st->level - 1));
 }
 
 }  // namespace

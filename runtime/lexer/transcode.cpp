@@ -2,6 +2,7 @@
 
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/block/array.h"
+#include "runtime/datatypes/number/integer.h"
 #include "runtime/eval/stack.h"
 #include "runtime/lexer/lexer.h"
 
@@ -13,18 +14,18 @@ namespace {
 // first pulled back to it.
 uint32_t units_left(Cell* source) {
     uint32_t length = series_buffer(source)->length();
-    if (source->data1 > length) source->data1 = length;
-    return length - source->data1;
+    if (series_index(source) > length) set_series_index(source, length);
+    return length - series_index(source);
 }
 
 // /part: a count, or a position in a series of the source's type.
 uint32_t part_length(const Cell* source, const Cell* limit, uint32_t available) {
     int64_t n;
     if (cell_type(limit) == TYPE_INTEGER) {
-        n = int32_t(limit->data2);
+        n = integer::get(limit);
     } else {
         if (cell_type(limit) != cell_type(source)) fire(Category::script, err::not_same_type);
-        n = int64_t(limit->data1) - int64_t(source->data1);
+        n = int64_t(series_index(limit)) - int64_t(series_index(source));
     }
     if (n < 0) return 0;
     return n < int64_t(available) ? uint32_t(n) : available;
@@ -50,11 +51,11 @@ void transcode(bool, int32_t next, int32_t one, int32_t prescan, int32_t scan, i
     uint32_t consumed = 0;
     uint32_t type;
     if (cell_type(&source) == TYPE_BINARY) {
-        auto bytes = reinterpret_cast<const uint8_t*>(series_buffer(&source)->at(source.data1));
+        auto bytes = reinterpret_cast<const uint8_t*>(series_buffer(&source)->at(series_index(&source)));
         if (starts_with_bom(bytes, length)) {
             bytes += 3;
             length -= 3;
-            source.data1 += 3;
+            set_series_index(&source, series_index(&source) + 3);
         }
         type = lexer::scan(&value, bytes, length, one_value, prescan < 0, !classify, false, &consumed,
                            &source, into_block);
@@ -72,7 +73,7 @@ void transcode(bool, int32_t next, int32_t one, int32_t prescan, int32_t scan, i
         result = *into_block;
     } else if (next >= 0 && !(one >= 0 && scan < 0)) {
         Cell rest = source;
-        rest.data1 += consumed;
+        set_series_index(&rest, series_index(&rest) + consumed);
         block::make_at(&result, 2);
         block::rs_append(&result, &value);
         block::rs_append(&result, &rest);

@@ -1,5 +1,6 @@
 #include "runtime/memory/externals.h"
 
+#include "runtime/datatypes/number/integer.h"
 #include "runtime/gc/collector.h"
 #include "runtime/memory/malloc_list.h"
 #include "runtime/memory/manager.h"
@@ -183,7 +184,7 @@ uint32_t add(const Cell* value) {
     Cell parked = *value;  // the value may live in a buffer that growing moves
     if (free_head < 0) grow();
     Cell* c = cells() + free_head;
-    free_head = int32_t(c->data2);
+    free_head = integer::get(c);
     *c = parked;
     return uint32_t(c - cells()) + 1;
 }

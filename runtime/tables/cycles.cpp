@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "runtime/core/raise.h"
+#include "runtime/datatypes/object/object.h"
 #include "runtime/datatypes/string/buffer.h"
 
 namespace vek::cycles {
@@ -14,7 +15,7 @@ std::array<Node, CAPACITY> guard{};
 uint32_t position = 0;
 
 Node node_looked_up(const Cell* value) {
-    return cell_type(value) == TYPE_OBJECT ? Node(value->data1) : series_node(value);
+    return is_any_object(cell_type(value)) ? object::context_node(value) : series_node(value);
 }
 
 const char* mold_marker(uint32_t type) {

@@ -11,6 +11,10 @@
 #include <cstring>
 
 #include "runtime/core/raise.h"
+#include "runtime/datatypes/number/integer.h"
+#include "runtime/datatypes/word/context.h"
+#include "runtime/datatypes/word/symbol.h"
+#include "runtime/datatypes/word/word.h"
 #include "runtime/memory/manager.h"
 #include "runtime/tables/hash_table_layout.h"
 #include "runtime/tables/murmur.h"
@@ -44,8 +48,8 @@ bool same_code_points(uint32_t a, uint32_t b, bool fold) {
 bool same_text(const Cell* a, const Cell* b, bool fold) {
     SeriesBuffer* x = series_buffer(a);
     SeriesBuffer* y = series_buffer(b);
-    uint32_t x_head = std::min(a->data1, x->length());
-    uint32_t y_head = std::min(b->data1, y->length());
+    uint32_t x_head = std::min(series_index(a), x->length());
+    uint32_t y_head = std::min(series_index(b), y->length());
     uint32_t count = x->length() - x_head;
     if (count != y->length() - y_head) return false;
     for (uint32_t i = 0; i < count; i++) {
@@ -57,8 +61,8 @@ bool same_text(const Cell* a, const Cell* b, bool fold) {
 }
 
 bool same_name(const Cell* a, const Cell* b, bool fold) {
-    SeriesBuffer* x = node_buffer(Node(a->data3));
-    SeriesBuffer* y = node_buffer(Node(b->data3));
+    SeriesBuffer* x = node_buffer(symbol::name_bytes(a));
+    SeriesBuffer* y = node_buffer(symbol::name_bytes(b));
     uint32_t length = x->used_bytes();
     return length == y->used_bytes() && same_name_bytes(x->first(), y->first(), length, fold);
 }
@@ -271,23 +275,24 @@ void (*normalize_key_hook)(Cell* key) = keep_key;
 bool default_compare(const Cell* a, const Cell* b, int op) {
     uint32_t type = cell_type(a);
     if (type != cell_type(b)) return false;
-    if (op == OP_SAME) return a->data1 == b->data1 && a->data2 == b->data2 && a->data3 == b->data3;
+    if (op == OP_SAME) return same_payload(a, b);
     bool strict = op == OP_STRICT_EQUAL;
     if (is_string_kind(type)) return same_text(a, b, !strict);
     if (is_word_kind(type))
-        return strict ? a->data2 == b->data2 : murmur::resolve_symbol(a->data2) == murmur::resolve_symbol(b->data2);
+        return strict ? word::symbol(a) == word::symbol(b)
+                      : murmur::resolve_symbol(word::symbol(a)) == murmur::resolve_symbol(word::symbol(b));
     switch (type) {
         case TYPE_SYMBOL: return same_name(a, b, !strict);
-        case TYPE_INTEGER: case TYPE_CHAR: return a->data2 == b->data2;
-        default: return a->data1 == b->data1 && a->data2 == b->data2 && a->data3 == b->data3;
+        case TYPE_INTEGER: case TYPE_CHAR: return integer::get(a) == integer::get(b);
+        default: return same_payload(a, b);
     }
 }
 
 Node make(uint32_t size, const Cell* block, int32_t kind, uint32_t width) {
     if (kind == KIND_WORDS && width == 2 && block && cell_type(block) == TYPE_CONTEXT)
-        return clone(Node(block->data1));
+        return clone(context::table_of(block));
     bool shared = block && kind < KIND_RECORDS;
-    uint32_t head = shared ? block->data1 : 0;
+    uint32_t head = shared ? series_index(block) : 0;
     Node shared_block = shared ? series_node(block) : Node::none;
     uint64_t request = std::max<uint32_t>(size, 4);
     if (kind == KIND_WORDS && request >= 4000) request *= 2;

@@ -61,7 +61,7 @@ void extend_array(Node array, uint32_t count, uint8_t byte) {
 }
 
 uint32_t key_hash(const Record* r, int32_t key) {
-    if (r->kind >= KIND_RECORDS) return murmur::mix(record_at(r, key)->data1);
+    if (r->kind >= KIND_RECORDS) return murmur::mix(record_key(record_at(r, key)));
     return murmur::value(cells(r) + first_position(r, key), false);
 }
 

@@ -57,6 +57,9 @@ inline int32_t first_position(const Record* r, int32_t key) {
 inline Cell* record_at(const Record* r, int32_t offset) {
     return reinterpret_cast<Cell*>(node_buffer(r->block)->first() + offset);
 }
+// A record's header cell holds its key in word 1.
+inline uint32_t record_key(const Cell* header) { return payload_word(header, 1); }
+inline void set_record_key(Cell* header, uint32_t key) { set_payload_word(header, 1, key); }
 
 // Symbol names of equal length, compared exactly or ignoring ASCII case.
 bool same_name_bytes(const void* a, const void* b, uint32_t length, bool fold);

@@ -26,7 +26,7 @@ Cell* data_of(Cell* header) { return header + 1; }
 // Header and data all unset!, the key kept.
 void reset_record(Cell* header, Node key, uint32_t bytes) {
     for (uint32_t i = 0; i < bytes / sizeof(Cell); i++) make_unset(header + i);
-    header->data1 = uint32_t(key);
+    set_record_key(header, uint32_t(key));
 }
 
 // The bucket holding the key's live record, or NOT_FOUND; the empty bucket
@@ -42,7 +42,7 @@ uint32_t probe_key(const Record* r, Node key, uint32_t* empty, uint32_t* deleted
             return NOT_FOUND;
         }
         if (f == FLAG_DELETED) *deleted = probe.bucket;
-        else if (record_at(r, keys[probe.bucket])->data1 == uint32_t(key)) return probe.bucket;
+        else if (record_key(record_at(r, keys[probe.bucket])) == uint32_t(key)) return probe.bucket;
     } while (probe.advance());
     return NOT_FOUND;
 }
@@ -77,7 +77,7 @@ void rebuild_records(Node table, uint32_t request) {
         auto offset = int32_t(target->used_bytes());
         std::memcpy(target->last(), from, bytes);
         target->tail = target->tail + bytes;
-        Probe probe(murmur::mix(from->data1), n);
+        Probe probe(murmur::mix(record_key(from)), n);
         while (flag(new_flags, probe.bucket) != FLAG_EMPTY) probe.advance();
         set_flag(new_flags, probe.bucket, FLAG_LIVE);
         new_keys[probe.bucket] = offset;
@@ -145,11 +145,11 @@ void sweep_records(Node table, bool (*dead)(Node key, const Cell* data)) {
     for (uint32_t b = 0; b < r->bucket_count; b++) {
         if (flag(flags, b) != FLAG_LIVE) continue;
         Cell* header = record_at(r, key_slots(r)[b]);
-        if (!dead(Node(header->data1), data_of(header))) continue;
+        if (!dead(Node(record_key(header)), data_of(header))) continue;
         set_flag(flags, b, FLAG_DELETED);
         r->size--;
         header->header = REMOVED;
-        header->data1 = 0;
+        set_record_key(header, 0);
     }
 }
 

@@ -3,6 +3,8 @@
 // tables only ever gain entries.
 #include <cstring>
 
+#include "runtime/datatypes/word/symbol.h"
+#include "runtime/datatypes/word/word.h"
 #include "runtime/memory/manager.h"
 #include "runtime/tables/hash_table.h"
 #include "runtime/tables/hash_table_layout.h"
@@ -26,7 +28,7 @@ void grow_if_full(Node table) {
 }
 
 bool same_name(const Cell* symbol, const char* name, uint32_t length, bool fold) {
-    SeriesBuffer* text = node_buffer(Node(symbol->data3));
+    SeriesBuffer* text = node_buffer(symbol::name_bytes(symbol));
     return text->used_bytes() == length && same_name_bytes(text->first(), name, length, fold);
 }
 
@@ -84,7 +86,7 @@ uint32_t find_symbol(Node table, const char* name, uint32_t length, bool fold) {
         uint32_t variant = probe_name(r, hash, name, length, true, &unused);
         // Always the canonical symbol, whichever spelling the probe met first.
         if (variant != NOT_FOUND) {
-            uint32_t variant_alias = cells(r)[variant].data1;
+            auto variant_alias = uint32_t(symbol::alias(cells(r) + variant));
             alias = variant_alias != CANONICAL ? variant_alias : variant + 1;
         }
     }
@@ -114,7 +116,7 @@ int32_t find_or_add_word(Node table, uint32_t symbol, bool case_insensitive, Nod
         }
         if (f != FLAG_LIVE) continue;
         int32_t pos = keys[probe.bucket];
-        uint32_t entry = words[pos].data2;
+        uint32_t entry = word::symbol(words + pos);
         if (entry == symbol || (case_insensitive && murmur::resolve_symbol(entry) == wanted)) {
             if (adding) *index = pos;
             return pos;

@@ -4,6 +4,8 @@
 #include <bit>
 #include <cstring>
 
+#include "runtime/datatypes/word/symbol.h"
+#include "runtime/datatypes/word/word.h"
 #include "runtime/io/random.h"
 #include "runtime/memory/series.h"
 #include "runtime/text/unicode.h"
@@ -56,21 +58,22 @@ uint32_t murmur3_folded(const uint8_t* p, size_t length, Fold fold) {
 uint8_t same_byte(uint8_t b) { return b; }
 
 uint32_t murmur3_words(const Cell* c, uint32_t first, uint32_t count) {
-    uint32_t words[3] = {c->data1, c->data2, c->data3};
+    uint32_t words[3] = {payload_word(c, 1), payload_word(c, 2), payload_word(c, 3)};
     return murmur3(words + first - 1, count * sizeof(uint32_t));
 }
 
 uint32_t binary(const Cell* c) {
     SeriesBuffer* b = series_buffer(c);
     uint32_t used = b->used_bytes();
-    uint32_t head = c->data1 < used ? c->data1 : used;
+    uint32_t head = series_index(c) < used ? series_index(c) : used;
     return murmur3(b->first() + head, used - head);
 }
 
 uint32_t tuple(const Cell* c) {
     uint32_t length = (c->header >> TUPLE_LENGTH_SHIFT) & TUPLE_LENGTH_MASK;
     uint8_t bytes[TUPLE_MAX_BYTES];
-    std::memcpy(bytes, &c->data1, sizeof bytes);
+    uint32_t words[3] = {payload_word(c, 1), payload_word(c, 2), payload_word(c, 3)};
+    std::memcpy(bytes, words, sizeof bytes);
     return murmur3(bytes, length < TUPLE_MAX_BYTES ? length : TUPLE_MAX_BYTES);
 }
 
@@ -109,11 +112,11 @@ uint32_t string(const Cell* string, bool case_sensitive) {
     uint32_t unit = b->unit();
     uint32_t count = b->length();
     uint32_t h = hash_seed;
-    for (uint32_t i = string->data1; i < count; i++) {
+    for (uint32_t i = series_index(string); i < count; i++) {
         uint32_t cp = code_point_at(b->at(i), unit);
         h = body_round(h, case_sensitive ? cp : unicode::to_upper(cp));
     }
-    uint32_t hashed = count > string->data1 ? count - string->data1 : 0;
+    uint32_t hashed = count > series_index(string) ? count - series_index(string) : 0;
     return finish(h, hashed * 4);
 }
 
@@ -123,7 +126,7 @@ uint32_t symbol_name(const char* name, uint32_t length) {
 
 // Word 3 of a symbol cell is the node of its NUL-terminated UTF-8 name.
 uint32_t symbol(const Cell* symbol) {
-    SeriesBuffer* name = node_buffer(Node(symbol->data3));
+    SeriesBuffer* name = node_buffer(symbol::name_bytes(symbol));
     return symbol_name(reinterpret_cast<const char*>(name->first()), name->used_bytes());
 }
 
@@ -132,14 +135,14 @@ uint32_t value(const Cell* v, bool case_sensitive) {
         case TYPE_UNSET: return UNSET_HASH;
         case TYPE_NONE: return NONE_HASH;
         case TYPE_DATATYPE: case TYPE_LOGIC: case TYPE_OBJECT: case TYPE_ERROR: case TYPE_PORT:
-            return mix(v->data1);
+            return mix(payload_word(v, 1));
         case TYPE_INTEGER: case TYPE_CHAR: case TYPE_MAP: case TYPE_HANDLE: case TYPE_EVENT:
-            return mix(v->data2);
+            return mix(payload_word(v, 2));
         case TYPE_NATIVE: case TYPE_ACTION:
-            return mix(v->data3);
+            return mix(payload_word(v, 3));
         case TYPE_WORD: case TYPE_SET_WORD: case TYPE_GET_WORD: case TYPE_LIT_WORD:
         case TYPE_REFINEMENT: case TYPE_ISSUE:
-            return mix(resolve_symbol(v->data2));
+            return mix(resolve_symbol(word::symbol(v)));
         case TYPE_SYMBOL: return symbol(v);
         case TYPE_STRING: case TYPE_FILE: case TYPE_URL: case TYPE_TAG: case TYPE_EMAIL: case TYPE_REF:
             return string(v, case_sensitive);

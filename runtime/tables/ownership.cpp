@@ -1,5 +1,6 @@
 #include "runtime/tables/ownership.h"
 
+#include "runtime/datatypes/object/object.h"
 #include "runtime/gc/collector.h"
 #include "runtime/tables/cycles.h"
 #include "runtime/tables/hash_table.h"
@@ -36,8 +37,7 @@ bool is_flagged_series(uint32_t type) {
     }
 }
 
-Node context_node(const Cell* object) { return Node(object->data1); }
-Cell* context_cell(const Cell* object) { return node_buffer(context_node(object))->cells(); }
+Cell* context_cell(const Cell* object) { return node_buffer(object::context_node(object))->cells(); }
 
 bool owned(const Cell* value) {
     if (cell_type(value) == TYPE_IMAGE) return (value->header & IMAGE_OWNED) != 0;
@@ -72,7 +72,7 @@ void record(Cell* value, const Owning& owning);
 
 void record_field(Cell* value, const Cell* field_word, void* context) {
     const Owning& outer = *static_cast<const Owning*>(context);
-    if (cell_type(value) == TYPE_OBJECT && value->data1 == outer.owner.data1) return;
+    if (cell_type(value) == TYPE_OBJECT && object::context_node(value) == object::context_node(&outer.owner)) return;
     record(value, Owning{outer.owner, *field_word});
 }
 
@@ -93,11 +93,11 @@ void record_series(Cell* value, const Owning& owning) {
     Node node = series_node(&held);
     if (cycles::find(node)) return;
     cycles::Scope visiting(node);
-    for_each_cell(&held, held.data1, ALL, [&](Cell* cell) { record(cell, owning); });
+    for_each_cell(&held, series_index(&held), ALL, [&](Cell* cell) { record(cell, owning); });
 }
 
 bool skips_object(const Cell* object) {
-    return (context_cell(object)->header & CONTEXT_IS_OWNER) || cycles::find(context_node(object)) ||
+    return (context_cell(object)->header & CONTEXT_IS_OWNER) || cycles::find(object::context_node(object)) ||
            !for_each_field_hook;
 }
 
@@ -105,7 +105,7 @@ void record_object(const Cell* object, const Owning& owning) {
     if (skips_object(object)) return;
     Cell held = *object;
     Owning passed = owning;
-    cycles::Scope visiting(context_node(&held));
+    cycles::Scope visiting(object::context_node(&held));
     for_each_field_hook(&held, record_field, &passed);
 }
 
@@ -120,7 +120,7 @@ void unbind_field(Cell* value, const Cell*, void*) { unbind(value); }
 void unbind_object(const Cell* object) {
     if (skips_object(object)) return;
     Cell held = *object;
-    cycles::Scope visiting(context_node(&held));
+    cycles::Scope visiting(object::context_node(&held));
     for_each_field_hook(&held, unbind_field, nullptr);
 }
 
@@ -161,7 +161,7 @@ void unbind(Cell* value) {
     for (uint32_t i = 0; i < RECORD_CELLS; i++) make_unset(data + i);
     // A block is walked only while it still had a record: one that holds
     // itself is met again with the record gone, which ends the walk.
-    if (is_block_kind(type)) for_each_cell(&held, held.data1, ALL, [](Cell* cell) { unbind(cell); });
+    if (is_block_kind(type)) for_each_cell(&held, series_index(&held), ALL, [](Cell* cell) { unbind(cell); });
 }
 
 void unbind_range(const Cell* block, uint32_t index, uint32_t count) {
@@ -177,7 +177,7 @@ Cell* owner_of(Node series) {
 void sweep(bool (*marked)(Node node)) {
     live_test = marked;
     hash_table::sweep_records(table, [](Node key, const Cell* data) {
-        return !live_test(key) || !live_test(context_node(data + 1));
+        return !live_test(key) || !live_test(object::context_node(data + 1));
     });
 }
 
@@ -186,7 +186,7 @@ bool check(const Cell* value, const Cell* action, const Cell* new_value, int32_t
     bool is_object = type == TYPE_OBJECT;
     bool can_be_owned = is_flagged_series(type) || type == TYPE_IMAGE;
     if (!is_object && !(can_be_owned && owned(value))) return false;
-    Node key = is_object ? context_node(value) : series_node(value);
+    Node key = is_object ? object::context_node(value) : series_node(value);
     Cell* data = hash_table::find_record(table, key);
     if (!data || !notify_owner_hook) return false;
     // The handler runs Vek code: it gets copies, not addresses into the table.
