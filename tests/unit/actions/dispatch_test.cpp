@@ -27,7 +27,7 @@ uint32_t script(uint32_t id) { return error_code(Category::script, id); }
 Cell integer_cell(int32_t value) { return Cell{TYPE_INTEGER, 0, uint32_t(value), 0}; }
 Cell datatype_cell(uint32_t type) { return Cell{TYPE_DATATYPE, type, 0, 0}; }
 Cell at(Cell series, uint32_t head) {
-    series.data1 = head;
+    set_series_index(&series, head);
     return series;
 }
 
@@ -59,11 +59,12 @@ struct Received {
 };
 Received received;
 
+// A value of any type may be handed over: word 1 is its head when it is a series.
 void record_insert(Cell* series, Cell* value, int32_t part, bool, int32_t dup, bool) {
-    received = {true, series->data1, value->data1, part, dup, nullptr};
+    received = {true, series_index(series), payload_word(value, 1), part, dup, nullptr};
 }
 void record_change(Cell* series, Cell* value, int32_t part, bool, int32_t dup) {
-    received = {true, series->data1, value->data1, part, dup, nullptr};
+    received = {true, series_index(series), payload_word(value, 1), part, dup, nullptr};
 }
 Cell* record_pick(Cell* series, int32_t index, const Cell* index_cell) {
     received = {true, 0, 0, index, 0, index_cell};
@@ -128,7 +129,7 @@ TEST(ActionDispatch, AMissingImplementationRaisesExpectArgNamingTheDatatype) {
         ASSERT_EQ(code, script(err::expect_arg)) << c.what;
         const Cell* named = error::field(&error, error::FIELD_ARG2);
         EXPECT_EQ(cell_type(named), uint32_t(TYPE_DATATYPE)) << c.what;
-        EXPECT_EQ(named->data1, cell_type(&c.value)) << c.what;
+        EXPECT_EQ(datatype::id(named), cell_type(&c.value)) << c.what;
         std::string type_name = formed(named);
         EXPECT_NE(formed(&error).find(type_name + "!"), std::string::npos) << c.what;
     }
@@ -163,7 +164,7 @@ TEST(ActionDispatch, PathAccessOnATypeWithoutItRaisesBadPathType) {
         &code);
     ASSERT_EQ(code, script(err::bad_path_type2));
     EXPECT_EQ(formed(error::field(&error, error::FIELD_ARG1)), "b");
-    EXPECT_EQ(error::field(&error, error::FIELD_ARG2)->data1, uint32_t(TYPE_INTEGER));
+    EXPECT_EQ(datatype::id(error::field(&error, error::FIELD_ARG2)), uint32_t(TYPE_INTEGER));
 
     // With the path: the third argument is the path as far as the step that
     // gave the value.
@@ -233,7 +234,7 @@ TEST(ActionDispatch, AppendAndInsertResolvePartAndDupOnTheValue) {
             else
                 actions::insert(&target, &value, part, false, dup);
             ASSERT_EQ(received.called, c.called) << c.what;
-            EXPECT_EQ(value.data1, c.value_head) << "the caller's value moved: " << c.what;
+            EXPECT_EQ(series_index(&value), c.value_head) << "the caller's value moved: " << c.what;
             if (!c.called) continue;
             EXPECT_EQ(received.value_head, c.expect_value_head) << c.what;
             EXPECT_EQ(received.part, c.expect_part) << c.what;
@@ -249,7 +250,7 @@ TEST(ActionDispatch, InsertPullsTheTargetHeadBackToItsTail) {
     Cell value = integer_cell(1);
     actions::insert(&target, &value, nullptr, false, nullptr);
     EXPECT_EQ(received.series_head, 3u);
-    EXPECT_EQ(target.data1, 3u);
+    EXPECT_EQ(series_index(&target), 3u);
 }
 
 TEST(ActionDispatch, ChangeResolvesPartOnTheTarget) {
@@ -282,7 +283,7 @@ TEST(ActionDispatch, ChangeResolvesPartOnTheTarget) {
         actions::change(&target, &value, c.position ? &position : &count, false, nullptr);
         ASSERT_EQ(received.called, c.called) << c.what;
         EXPECT_EQ(received.series_head, c.expect_head) << c.what;
-        EXPECT_EQ(target.data1, c.expect_head) << c.what;
+        EXPECT_EQ(series_index(&target), c.expect_head) << c.what;
         EXPECT_EQ(received.part, c.expect_part) << c.what;
         EXPECT_EQ(received.dup, 1) << c.what;
     }
@@ -428,7 +429,7 @@ TEST(ActionDispatch, CopyTypesTakesOnlyADatatypeOrATypeset) {
     uint32_t code = 0;
     Cell error = error_raised([&] { actions::copy(&block, &result, nullptr, false, &wrong); }, &code);
     EXPECT_EQ(code, script(err::expect_arg));
-    EXPECT_EQ(error::field(&error, error::FIELD_ARG2)->data1, uint32_t(TYPE_INTEGER));
+    EXPECT_EQ(datatype::id(error::field(&error, error::FIELD_ARG2)), uint32_t(TYPE_INTEGER));
     EXPECT_FALSE(received.called);
 }
 

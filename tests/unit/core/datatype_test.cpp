@@ -164,7 +164,7 @@ TEST(DatatypeValue, PushAndAppendMakeDatatypeCells) {
     EXPECT_EQ(pushed, expected_top);
     EXPECT_EQ(stack::top, expected_top + 1);
     EXPECT_EQ(pushed->header, uint32_t(TYPE_DATATYPE));
-    EXPECT_EQ(pushed->data1, uint32_t(TYPE_BLOCK));
+    EXPECT_EQ(id(pushed), uint32_t(TYPE_BLOCK));
     stack::pop(1);
 
     Cell block{TYPE_BLOCK, 0, uint32_t(memory::alloc_cells(1)), 0};
@@ -175,7 +175,7 @@ TEST(DatatypeValue, PushAndAppendMakeDatatypeCells) {
     EXPECT_EQ(appended, buffer->cells() + 1);
     for (auto [cell, id] : {std::pair{buffer->cells(), TYPE_STRING}, {buffer->cells() + 1, TYPE_MAP}}) {
         EXPECT_EQ(cell->header, uint32_t(TYPE_DATATYPE));
-        EXPECT_EQ(cell->data1, uint32_t(id));
+        EXPECT_EQ(datatype::id(cell), uint32_t(id));
     }
 }
 

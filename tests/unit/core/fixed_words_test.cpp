@@ -6,14 +6,15 @@
 #include "runtime/core/fixed_words.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
+#include "runtime/datatypes/word/word.h"
 #include "runtime/eval/stack.h"
 
 namespace vek::fixed_words {
 namespace {
 
 bool bound_globally(const Cell* word) {
-    return cell_type(word) == TYPE_WORD && Node(word->data1) == context::global &&
-           int32_t(word->data3) == context::find_word(context::global_cell(), word->data2, false);
+    return cell_type(word) == TYPE_WORD && word::context(word) == context::global &&
+           int32_t(word::index(word)) == context::find_word(context::global_cell(), word::symbol(word), false);
 }
 
 TEST(FixedWords, SymbolsCarryTheirNames) {
@@ -42,11 +43,11 @@ TEST(FixedWords, WordsAreBoundInTheGlobalContext) {
                     Row{Word::throw_, "throw"}, Row{Word::applied_tag, "<applied>"}}) {
         const Cell* w = word(row.word);
         EXPECT_TRUE(bound_globally(w)) << row.name;
-        EXPECT_STREQ(symbol::get_c_string(w->data2), row.name);
+        EXPECT_STREQ(symbol::get_c_string(word::symbol(w)), row.name);
     }
     // Words of fixed symbols share the symbol.
-    EXPECT_EQ(word(Word::end)->data2, symbol(Sym::end));
-    EXPECT_EQ(word(Word::linux_)->data2, symbol(Sym::linux_));
+    EXPECT_EQ(word::symbol(word(Word::end)), symbol(Sym::end));
+    EXPECT_EQ(word::symbol(word(Word::linux_)), symbol(Sym::linux_));
     EXPECT_EQ(stack::anon_symbol, symbol::make("<anon>"));
     EXPECT_EQ(stack::body_symbol, symbol::make("<body>"));
 }
@@ -56,12 +57,12 @@ TEST(FixedWords, RefinementsAreUnboundAndTheIssueIsOoo) {
     for (uint32_t i = 0; i < REFINEMENT_COUNT; i++) {
         const Cell* r = refinement(Ref(i));
         EXPECT_EQ(cell_type(r), TYPE_REFINEMENT);
-        EXPECT_EQ(r->data1, 0u) << names[i];
-        EXPECT_STREQ(symbol::get_c_string(r->data2), names[i]);
+        EXPECT_EQ(word::context(r), Node::none) << names[i];
+        EXPECT_STREQ(symbol::get_c_string(word::symbol(r)), names[i]);
     }
     EXPECT_EQ(cell_type(issue_ooo()), TYPE_ISSUE);
-    EXPECT_STREQ(symbol::get_c_string(issue_ooo()->data2), "ooo");
-    EXPECT_EQ(int32_t(issue_ooo()->data3), -1);
+    EXPECT_STREQ(symbol::get_c_string(word::symbol(issue_ooo())), "ooo");
+    EXPECT_EQ(int32_t(word::index(issue_ooo())), -1);
 }
 
 TEST(DatatypeNameWords, EveryRegisteredTypeHasItsNameInTheGlobalContext) {

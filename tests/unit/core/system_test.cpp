@@ -3,9 +3,11 @@
 #include <string>
 
 #include "runtime/core/system.h"
+#include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
+#include "runtime/datatypes/word/word.h"
 #include "runtime/memory/manager.h"
 #include "runtime/memory/series.h"
 
@@ -33,7 +35,7 @@ TEST(SystemFields, IntegerDefaults) {
     for (Row row : {Row{stack_trace, 1}, Row{callback_bits, 0}, Row{money_digits, 2}, Row{decimal_digits, 15},
                     Row{binary_base, 16}}) {
         EXPECT_EQ(cell_type(row.field()), TYPE_INTEGER);
-        EXPECT_EQ(int32_t(row.field()->data2), row.value);
+        EXPECT_EQ(integer::get(row.field()), row.value);
     }
 }
 
@@ -70,8 +72,8 @@ TEST(SystemFields, CurrencyWordsKeepTheirPositions) {
     for (Row row : {Row{1, "AED"}, Row{14, "BTC"}, Row{123, "VEK"}, Row{155, "USD"}, Row{170, "ZMW"}}) {
         const Cell* word = at(list, row.position - 1);
         EXPECT_EQ(cell_type(word), TYPE_WORD);
-        EXPECT_EQ(Node(word->data1), context::global) << row.code;
-        EXPECT_STREQ(symbol::get_c_string(word->data2), row.code);
+        EXPECT_EQ(word::context(word), context::global) << row.code;
+        EXPECT_STREQ(symbol::get_c_string(word::symbol(word)), row.code);
     }
 }
 

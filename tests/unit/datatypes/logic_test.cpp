@@ -38,7 +38,9 @@ Cell number(uint32_t type, double x) {
 }
 
 // Cells compare word by word, so that a failure shows all four.
-std::array<uint32_t, 4> words(const Cell& c) { return {c.header, c.data1, c.data2, c.data3}; }
+std::array<uint32_t, 4> words(const Cell& c) {
+    return {c.header, payload_word(&c, 1), payload_word(&c, 2), payload_word(&c, 3)};
+}
 
 // Every test runs inside a frame of its own, so that the result cell and the
 // stack are its own and are put back afterwards.
@@ -201,7 +203,7 @@ TEST_F(Logic, RandomDrawsOrSeeds) {
         Cell value = TRUE_V;
         logic::random(&value, false, i % 2 == 1, false);
         ASSERT_EQ(cell_type(&value), TYPE_LOGIC);
-        seen[value.data1] = true;
+        seen[logic::get(&value)] = true;
     }
     EXPECT_TRUE(seen[0] && seen[1]);
 
@@ -213,7 +215,7 @@ TEST_F(Logic, RandomDrawsOrSeeds) {
         std::string draws;
         for (int i = 0; i < 16; i++) {
             Cell value = FALSE_V;
-            draws += char('0' + logic::random(&value, false, false, false)->data1);
+            draws += char('0' + logic::get(logic::random(&value, false, false, false)));
         }
         return draws;
     };

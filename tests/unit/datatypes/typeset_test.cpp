@@ -30,7 +30,9 @@ constexpr uint32_t INVALID_ARG = error_code(Category::script, err::invalid_arg);
 constexpr uint32_t INVALID_TYPE_SPEC = error_code(Category::script, err::invalid_type_spec);
 constexpr uint32_t BAD_TO_ARG = error_code(Category::script, err::bad_to_arg);
 
-std::array<uint32_t, 3> bits(const Cell& c) { return {c.data1, c.data2, c.data3}; }
+std::array<uint32_t, 3> bits(const Cell& c) {
+    return {typeset::bits(&c, 1), typeset::bits(&c, 2), typeset::bits(&c, 3)};
+}
 
 Cell datatype_value(uint32_t type) { return Cell{TYPE_DATATYPE, type, 0, 0}; }
 Cell integer(int32_t n) { return Cell{TYPE_INTEGER, 0, uint32_t(n), 0}; }
@@ -298,7 +300,7 @@ TEST_F(Typeset, ToBlockHoldsTheNameWordsInIdOrder) {
     const char* names[] = {"none!", "string!", "typeset!"};
     for (uint32_t i = 0; i < 3; i++) {
         EXPECT_EQ(cell_type(&buffer->cells()[i]), TYPE_WORD);
-        EXPECT_STREQ(symbol::get_c_string(buffer->cells()[i].data2), names[i]);
+        EXPECT_STREQ(symbol::get_c_string(word::symbol(&buffer->cells()[i])), names[i]);
     }
 }
 

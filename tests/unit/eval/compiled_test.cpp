@@ -1,3 +1,5 @@
+#include "runtime/core/datatype.h"
+#include "runtime/datatypes/number/integer.h"
 #include "runtime/eval/compiled.h"
 
 #include <gtest/gtest.h>
@@ -73,9 +75,9 @@ TEST_F(Compiled, ArgumentChecksNameTheFunctionTheTypeAndTheArgument) {
             continue;
         }
         ASSERT_EQ(code, error_code(Category::script, err::expect_arg)) << c.what;
-        EXPECT_EQ(error::field(&e, error::FIELD_ARG1)->data2, name_.data2) << c.what;
-        EXPECT_EQ(error::field(&e, error::FIELD_ARG2)->data1, c.refused) << c.what;
-        EXPECT_EQ(error::field(&e, error::FIELD_WHERE)->data2, name_.data2) << c.what;
+        EXPECT_EQ(word::symbol(error::field(&e, error::FIELD_ARG1)), word::symbol(&name_)) << c.what;
+        EXPECT_EQ(datatype::id(error::field(&e, error::FIELD_ARG2)), c.refused) << c.what;
+        EXPECT_EQ(word::symbol(error::field(&e, error::FIELD_WHERE)), word::symbol(&name_)) << c.what;
     }
 }
 
@@ -98,7 +100,7 @@ TEST_F(Compiled, WordsAndSlotsRefuseUnsetValues) {
     stack::push(&seven);
     compiled::set_word_drop(&counter);
     EXPECT_EQ(stack::top, stack::arguments);
-    EXPECT_EQ(compiled::get_word(&counter)->data2, 7u);
+    EXPECT_EQ(integer::get(compiled::get_word(&counter)), 7);
 }
 
 TEST_F(Compiled, QuietSlotAssignmentMarksObjectFields) {

@@ -220,7 +220,8 @@ TEST_F(Tracing, LibraryCodeIsSilent) {
 
 uint32_t position_seen = 0;
 Pending capture_position(bool, const int32_t*) {
-    position_seen = eval::current_position()->data1;
+    // Word 1 of the position cell: its index once user code has set it.
+    position_seen = payload_word(eval::current_position(), 1);
     return Pending::none;
 }
 
@@ -241,7 +242,7 @@ TEST_F(Evaluator, CurrentPositionFollowsUserCodeOnly) {
     Cell library = load_code("stats");
     node_buffer(series_node(&library))->flags |= eval::BUF_LIBRARY;
     EXPECT_EQ(eval::eval_block(&library, false), Pending::none);
-    EXPECT_EQ(position_seen, eval::current_position()->data1);
+    EXPECT_EQ(position_seen, payload_word(eval::current_position(), 1));
 
     natives::table[native::position(stats) - 1] = saved;
 }

@@ -1,3 +1,5 @@
+#include "runtime/datatypes/number/integer.h"
+#include "runtime/datatypes/word/word.h"
 #include "runtime/eval/stack.h"
 
 #include <gtest/gtest.h>
@@ -27,7 +29,7 @@ void fake_set(Node context, Off values) {
 
 Cell word(uint32_t symbol, uint32_t context = 0) { return Cell{TYPE_WORD, context, symbol, 0}; }
 Cell integer(int32_t value) { return Cell{TYPE_INTEGER, 0, uint32_t(value), 0}; }
-int32_t int_at(const Cell* c) { return cell_type(c) == TYPE_INTEGER ? int32_t(c->data2) : -1; }
+int32_t int_at(const Cell* c) { return cell_type(c) == TYPE_INTEGER ? integer::get(c) : -1; }
 
 // Frames are named by a word of the global context (bound in SetUp): an error
 // raised inside them looks the word up there.
@@ -60,7 +62,7 @@ protected:
         stack::context_values_pointer = fake_get;
         stack::set_context_values_pointer = fake_set;
         fake_values = BEFORE_CALL;
-        W.data1 = uint32_t(context::global);
+        word::set_context(&W, context::global);
         bottom_word = word(1);
         stack::mark_eval(&bottom_word);  // the bottom frame, as the boot leaves one
     }
@@ -178,7 +180,7 @@ TEST_F(StackTest, PopTable) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         fake_values = BEFORE_CALL;
-        W.data1 = uint32_t(context::global);
+        word::set_context(&W, context::global);
         Cell* caller = enter(stack::mark_native, {integer(1), integer(2)});
         Cell* callee;
         if (row.compiled) {
@@ -366,7 +368,7 @@ TEST_F(StackTest, ThrowLeavesValueAndNameInTheCatchFrame) {
     EXPECT_EQ(stack::top, catch_base + 2);
     EXPECT_EQ(int_at(catch_base), 11);
     EXPECT_EQ(cell_type(catch_base + 1), TYPE_WORD);
-    EXPECT_EQ(catch_base[1].data2, 99u);
+    EXPECT_EQ(word::symbol(&catch_base[1]), 99u);
     EXPECT_EQ(fake_values, BEFORE_CALL);
 }
 

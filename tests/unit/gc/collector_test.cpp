@@ -4,6 +4,8 @@
 #include <cstring>
 #include <vector>
 
+#include "runtime/datatypes/number/integer.h"
+#include "runtime/datatypes/object/object.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
@@ -121,13 +123,13 @@ TEST_F(Collector, CompactionMovesLiveBuffersAndValuesReadTheSame) {
         ASSERT_EQ(cell_type(s), uint32_t(TYPE_STRING));
         EXPECT_EQ(text_of(series_node(s)), "item " + std::to_string(i));
         EXPECT_EQ(node_buffer(series_node(s))->node, series_node(s));
-        EXPECT_EQ(b->cells()[2 * i + 1].data2, i * 7);
+        EXPECT_EQ(uint32_t(integer::get(&b->cells()[2 * i + 1])), i * 7);
         if (uint32_t(region::off(series_buffer(s))) != places[i]) moved++;
     }
     EXPECT_GT(moved, 0u);
     const Cell* nested = b->cells() + 2 * ITEMS;
     ASSERT_EQ(series_buffer(nested)->length(), 1u);
-    EXPECT_EQ(series_buffer(nested)->cells()[0].data2, 12345u);
+    EXPECT_EQ(integer::get(&series_buffer(nested)->cells()[0]), 12345);
 }
 
 [[gnu::noinline]] Node grow_and_abandon() {
@@ -183,7 +185,7 @@ TEST_F(Collector, DeeplyNestedBlockSurvives) {
     for (uint32_t i = 0; i < DEPTH; i++) {
         SeriesBuffer* b = series_buffer(at);
         ASSERT_EQ(b->length(), 2u) << i;
-        ASSERT_EQ(b->cells()[0].data2, i);
+        ASSERT_EQ(uint32_t(integer::get(&b->cells()[0])), i);
         at = b->cells() + 1;
     }
 }
@@ -231,8 +233,8 @@ TEST_F(Collector, OwnerRecordsDieWithTheirSeries) {
     EXPECT_EQ(hash_table::record(ownership::table)->size, records);
     const Cell* record = ownership::owner_of(series_node(&kept));
     ASSERT_NE(record, nullptr);
-    EXPECT_EQ(record[0].data1, owner.data1);
-    EXPECT_EQ(record[1].data2, field.data2);
+    EXPECT_EQ(object::context_node(&record[0]), object::context_node(&owner));
+    EXPECT_EQ(word::symbol(&record[1]), word::symbol(&field));
 }
 
 }  // namespace

@@ -219,7 +219,7 @@ TEST(Transcode, Refinements) {
     Cell text = test::text_cell(U"a [b] \"c\"");
     Cell count{TYPE_INTEGER, 0, 5, 0};
     Cell at_two = text;
-    at_two.data1 = 2;
+    set_series_index(&at_two, 2);
     Cell bom = test::binary_cell("\xEF\xBB\xBFx y");
     struct Case {
         const Cell* source;

@@ -175,7 +175,7 @@ TEST(LexerNumbers, DatesOfEveryForm) {
     };
     expect_molds(rows, std::size(rows));
     Cell zoned = load_one("1-Jan-2000/10:00-0:30");
-    EXPECT_EQ(date::zone_seconds(zoned.data1), -1800);
+    EXPECT_EQ(date::zone_seconds(date::packed_date(&zoned)), -1800);
     EXPECT_EQ(cell_get_f64(&zoned), 36000.0 + 1800.0);  // stored as UTC
 }
 

@@ -177,7 +177,7 @@ TEST(ScalarText, DateStoresUtcAndAZoneOfMinutesOnlyCanBeWest) {
 }
 
 TEST(ScalarText, DateNeedsAStringForItsMonthInTheSystemList) {
-    Cell* march = block::rs_abs_at(system_fields::months(), system_fields::months()->data1 + 2);
+    Cell* march = block::rs_abs_at(system_fields::months(), series_index(system_fields::months()) + 2);
     Cell saved = *march;
     Cell not_a_name{};
     *march = *integer::make_at(&not_a_name, 3);

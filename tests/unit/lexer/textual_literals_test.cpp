@@ -299,7 +299,7 @@ TEST(TextualLiterals, MapKeysAreNormalized) {
     string::append_char(series_buffer(&key), '!');
     EXPECT_EQ(molded(map, true), "#[\"key\" 1]");
 
-    Cell bad{TYPE_BLOCK, 0, block.data2, 0};
+    Cell bad{TYPE_BLOCK, 0, uint32_t(series_node(&block)), 0};
     EXPECT_FALSE(map::valid_key_type(TYPE_BLOCK));
     EXPECT_FALSE(map::valid_key_type(TYPE_NONE));
     EXPECT_TRUE(map::valid_key_type(TYPE_ISSUE));

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "runtime/datatypes/number/integer.h"
 #include "runtime/gc/collector.h"
 #include "runtime/memory/externals.h"
 #include "runtime/memory/manager.h"
@@ -94,7 +95,7 @@ TEST_F(Externals, ReferencePoolKeepsValuesAndReusesIndexes) {
     collect_clean();
     for (uint32_t i = 0; i < indexes.size(); i++) {
         ASSERT_EQ(cell_type(ref_pool::get(indexes[i])), uint32_t(TYPE_INTEGER));
-        ASSERT_EQ(ref_pool::get(indexes[i])->data2, i);
+        ASSERT_EQ(uint32_t(integer::get(ref_pool::get(indexes[i]))), i);
     }
     ref_pool::release(0);
     ref_pool::release(indexes[5]);

@@ -185,7 +185,7 @@ TEST_F(Memory, UnsetCellsFillTheWholeCapacity) {
     auto cells = reinterpret_cast<Cell*>(b->area());
     for (uint32_t i = 0; i < b->capacity / 16; i++) {
         EXPECT_EQ(cells[i].header, TYPE_UNSET);
-        EXPECT_EQ(cells[i].data1 | cells[i].data2 | cells[i].data3, 0u);
+        EXPECT_EQ(payload_word(&cells[i], 1) | payload_word(&cells[i], 2) | payload_word(&cells[i], 3), 0u);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "runtime/datatypes/number/integer.h"
 #include "runtime/memory/manager.h"
 #include "runtime/memory/region.h"
 #include "runtime/memory/series.h"
@@ -32,8 +33,8 @@ TEST_F(Series, AppendToFullBufferDoublesAndMovesUsedCellsToTheStart) {
     EXPECT_EQ(b->first(), b->area());
     EXPECT_EQ(b->length(), 3u);
     EXPECT_EQ(c, b->cells() + 2);
-    EXPECT_EQ(b->cells()[0].data2, 0u);
-    EXPECT_EQ(b->cells()[1].data2, 1u);
+    EXPECT_EQ(integer::get(&b->cells()[0]), 0);
+    EXPECT_EQ(integer::get(&b->cells()[1]), 1);
     EXPECT_EQ(b->node, node);
     // Owner and type bits travel; the middle-start bit belonged to the old allocation.
     EXPECT_EQ(b->flags, 16u | BUF_KIND_CELLS | BUF_OWNED | TYPE_BIT | BUF_USED | BUF_CREATED);
@@ -47,7 +48,7 @@ TEST_F(Series, AppendsKeepDoubling) {
     SeriesBuffer* b = node_buffer(node);
     EXPECT_EQ(b->capacity, 128u * 16);
     ASSERT_EQ(b->length(), 100u);
-    for (uint32_t i = 0; i < 100; i++) ASSERT_EQ(b->cells()[i].data2, i);
+    for (uint32_t i = 0; i < 100; i++) ASSERT_EQ(uint32_t(integer::get(&b->cells()[i])), i);
 }
 
 TEST_F(Series, ReserveTailGrowsByTheLargerOfTwiceCapacityAndTwiceRequest) {

@@ -9,7 +9,9 @@
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
+#include "runtime/datatypes/callable/action.h"
 #include "runtime/datatypes/callable/callable.h"
+#include "runtime/datatypes/callable/native.h"
 #include "runtime/datatypes/callable/op.h"
 #include "runtime/datatypes/object/error.h"
 #include "runtime/datatypes/typeset.h"
@@ -42,7 +44,7 @@ std::vector<std::string> split(const char* text) {
     return words;
 }
 
-std::string name_of(const Cell* word) { return symbol::get_c_string(word->data2); }
+std::string name_of(const Cell* word) { return symbol::get_c_string(word::symbol(word)); }
 
 // The spec's values of one datatype, formed and joined by spaces.
 std::string spec_words(const Cell* callable, uint32_t type) {
@@ -50,7 +52,7 @@ std::string spec_words(const Cell* callable, uint32_t type) {
     callable::spec_block(callable, &spec);
     std::string out;
     SeriesBuffer* buffer = series_buffer(&spec);
-    for (uint32_t i = spec.data1; i < buffer->length(); i++) {
+    for (uint32_t i = series_index(&spec); i < buffer->length(); i++) {
         const Cell* value = buffer->cells() + i;
         if (cell_type(value) != type) continue;
         if (!out.empty()) out += ' ';
@@ -77,7 +79,7 @@ TEST(BootTable, NativesKeepTheirFixedPositions) {
         EXPECT_EQ(boot_table::native_entries[i].name, names[i]);
         const Cell* value = global(names[i].c_str());
         ASSERT_EQ(cell_type(value), TYPE_NATIVE);
-        EXPECT_EQ(value->data1, i + 1);
+        EXPECT_EQ(native::position(value), i + 1);
         EXPECT_NE(natives::table[i], nullptr);
     }
     for (uint32_t i = natives::NATIVE_COUNT; i < natives::TABLE_SIZE; i++)
@@ -166,7 +168,7 @@ TEST(BootTable, ActionWordsHoldTheirSlots) {
         if (names[slot - 1] == "-") continue;
         const Cell* value = global(names[slot - 1].c_str());
         ASSERT_EQ(cell_type(value), TYPE_ACTION);
-        EXPECT_EQ(value->data1, slot);
+        EXPECT_EQ(action::slot(value), slot);
     }
 }
 
@@ -193,7 +195,7 @@ TEST(BootTable, OperatorsWrapTheirNativeOrAction) {
         Cell source;
         op::unwrap(value, &source);
         EXPECT_EQ(cell_type(&source), c.source_type);
-        EXPECT_EQ(source.data1, c.position);
+        EXPECT_EQ(native::position(&source), c.position);
     }
 }
 
@@ -257,12 +259,12 @@ TEST(BootTable, EveryDatatypeHasItsWord) {
         SCOPED_TRACE(entry.name);
         const Cell* value = global(entry.name);
         ASSERT_EQ(cell_type(value), TYPE_DATATYPE);
-        EXPECT_EQ(value->data1, entry.id);
+        EXPECT_EQ(datatype::id(value), entry.id);
         Cell text;
         actions::mold_to_string(value, false, false, false, nullptr, &text);
         EXPECT_EQ(text_of(&text), entry.name);
     }
-    EXPECT_EQ(global("datatype!")->data1, uint32_t(TYPE_DATATYPE));
+    EXPECT_EQ(datatype::id(global("datatype!")), uint32_t(TYPE_DATATYPE));
 }
 
 // Each test calls inside a native frame, as the evaluator does.
@@ -276,7 +278,7 @@ protected:
         Cell values = block_of(arguments);
         for (uint32_t i = 0; i < series_buffer(&values)->length(); i++)
             stack::push(series_buffer(&values)->cells() + i);
-        uint32_t slot = global(name)->data1;
+        uint32_t slot = action::slot(global(name));
         refinements.resize(16, -1);
         actions::action_table[slot - 1](refinements.data());
         Cell text;
@@ -334,7 +336,7 @@ TEST(BootTable, NativesOfLaterWorkRaiseNotDone) {
                            "uppercase", "as-pair", "debase", "now", "recycle"};
     const int32_t refinements[16] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
     for (const char* name : names) {
-        natives::NativeFn entry = natives::table[global(name)->data1 - 1];
+        natives::NativeFn entry = natives::table[native::position(global(name)) - 1];
         EXPECT_EQ(raised([&] { (void)entry(false, refinements); }),
                   error_code(Category::internal, err::not_done))
             << name;

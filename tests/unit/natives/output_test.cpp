@@ -23,7 +23,7 @@ std::vector<std::string> printed;
 
 // Records what print and prin hand to the hooks, in place of the console.
 void record(const Cell* string, bool new_line) {
-    std::string text = test::text_of(string).substr(string->data1);
+    std::string text = test::text_of(string).substr(series_index(string));
     printed.push_back(text + (new_line ? "\n" : ""));
 }
 

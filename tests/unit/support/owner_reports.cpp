@@ -19,7 +19,7 @@ decltype(ownership::notify_owner_hook) saved_hook = nullptr;
 
 bool record(const Cell*, const Cell*, const Cell* value, const Cell* action, const Cell*, int32_t index,
             int32_t part) {
-    reports.push_back({symbol::get_c_string(action->data2), index, part, describe_series(*value)});
+    reports.push_back({symbol::get_c_string(word::symbol(action)), index, part, describe_series(*value)});
     if (shorten_on_first && reports.size() == 1) shorten_series(value);
     return true;
 }

@@ -27,7 +27,7 @@ inline Cell text_cell(std::u32string_view text, uint32_t unit = 1, uint32_t type
         buffer->tail = buffer->tail + unit;
     }
     set_type(&cell, type);
-    cell.data1 = head;
+    set_series_index(&cell, head);
     return cell;
 }
 
@@ -52,7 +52,7 @@ inline Cell output_cell() {
 inline std::string utf8(const Cell& value) {
     std::string out;
     SeriesBuffer* buffer = series_buffer(&value);
-    for (uint32_t i = value.data1; i < buffer->length(); ++i) {
+    for (uint32_t i = series_index(&value); i < buffer->length(); ++i) {
         uint8_t bytes[4];
         int n = unicode::encode_utf8_char(string::get_char(buffer->at(i), buffer->unit()), bytes);
         out.append(reinterpret_cast<const char*>(bytes), size_t(n));

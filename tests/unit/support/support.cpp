@@ -2,13 +2,15 @@
 
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/unwind.h"
+#include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/object/error.h"
 #include "runtime/eval/stack.h"
 
 namespace vek::test {
 
 uint32_t code_of(const Cell* error) {
-    return cell_type(error) == TYPE_ERROR ? error::field(error, error::FIELD_CODE)->data2 : error->data2;
+    const Cell* code = cell_type(error) == TYPE_ERROR ? error::field(error, error::FIELD_CODE) : error;
+    return uint32_t(integer::get(code));
 }
 
 uint32_t raised(const std::function<void()>& body) {

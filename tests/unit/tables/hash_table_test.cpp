@@ -5,6 +5,9 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/datatypes/number/integer.h"
+#include "runtime/datatypes/word/symbol.h"
+#include "runtime/datatypes/word/word.h"
 #include "runtime/io/random.h"
 #include "runtime/memory/manager.h"
 #include "runtime/tables/hash_table.h"
@@ -146,7 +149,7 @@ TEST(Hash, StringsHashTheirCodePointsAsWordsFoldedToUpperCase) {
         EXPECT_NE(murmur::value(&lower, true), expected) << "case-sensitive keeps the case";
     }
     Cell tail = text(U"xAB\u00C9");
-    tail.data1 = 1;  // hashed from the head
+    set_series_index(&tail, 1);  // hashed from the head
     EXPECT_EQ(murmur::value(&tail, false), expected);
 }
 
@@ -398,7 +401,7 @@ TEST_F(Tables, MapPairsLaterValueWins) {
     EXPECT_EQ(length_of(block), 4u);
     EXPECT_EQ(record(t)->size, 2);
     EXPECT_EQ(where(t, integer(1)), 0);
-    EXPECT_EQ(at(block, 1)->data2, 300u);
+    EXPECT_EQ(integer::get(at(block, 1)), 300);
 
     remove_cell(t, at(block, 0));
     EXPECT_EQ(at(block, 1)->header, 0u);
@@ -409,7 +412,7 @@ TEST_F(Tables, MapPairsLaterValueWins) {
     append(block, integer(400));
     reindex(t, 4, 2);
     EXPECT_EQ(length_of(block), 4u);
-    EXPECT_EQ(at(block, 1)->data2, 400u);
+    EXPECT_EQ(integer::get(at(block, 1)), 400);
     EXPECT_EQ(record(t)->size, 2) << "the entry came back";
 }
 
@@ -440,7 +443,7 @@ TEST_F(Tables, MapGrowsAndKeepsItsPairs) {
     for (int32_t i = 0; i < 1000; i++) {
         int64_t p = where(t, integer(i * 7));
         ASSERT_EQ(p, 2 * i);
-        ASSERT_EQ(at(block, uint32_t(p) + 1)->data2, uint32_t(i));
+        ASSERT_EQ(integer::get(at(block, uint32_t(p) + 1)), i);
     }
 }
 
@@ -467,16 +470,16 @@ TEST_F(Tables, SymbolsInternWithCaseVariants) {
     EXPECT_EQ(length_of(symbols), 1u);
     Cell* cell = at(symbols, 0);
     EXPECT_EQ(cell_type(cell), uint32_t(TYPE_SYMBOL));
-    EXPECT_EQ(cell->data1, UINT32_MAX) << "canonical";
-    SeriesBuffer* name = node_buffer(Node(cell->data3));
+    EXPECT_EQ(uint32_t(symbol::alias(cell)), UINT32_MAX) << "canonical";
+    SeriesBuffer* name = node_buffer(symbol::name_bytes(cell));
     EXPECT_EQ(name->used_bytes(), 5u);
     EXPECT_EQ(std::memcmp(name->first(), "hello\0", 6), 0);
 
     uint32_t capital = find_symbol(t, "Hello", 5, false);
     EXPECT_EQ(capital, 2u);
-    EXPECT_EQ(at(symbols, 1)->data1, hello);
+    EXPECT_EQ(uint32_t(symbol::alias(at(symbols, 1))), hello);
     uint32_t shout = find_symbol(t, "HELLO", 5, false);
-    EXPECT_EQ(at(symbols, shout - 1)->data1, hello) << "the alias is always the canonical symbol";
+    EXPECT_EQ(uint32_t(symbol::alias(at(symbols, shout - 1))), hello) << "the alias is always the canonical symbol";
     EXPECT_EQ(find_symbol(t, "hELLo", 5, true), hello);
     EXPECT_NE(find_symbol(t, "\xC3\x89t\xC3\xA9", 5, false), find_symbol(t, "\xC3\xA9t\xC3\xA9", 5, true))
         << "only ASCII folds";
@@ -504,9 +507,9 @@ TEST_F(Tables, WordTablesFindOrAddWords) {
     EXPECT_EQ(index, 0);
     Cell* entry = at(record(t)->block, 0);
     EXPECT_EQ(cell_type(entry), uint32_t(TYPE_WORD));
-    EXPECT_EQ(entry->data1, uint32_t(context));
-    EXPECT_EQ(entry->data2, 7u);
-    EXPECT_EQ(entry->data3, 0u);
+    EXPECT_EQ(word::context(entry), context);
+    EXPECT_EQ(word::symbol(entry), 7u);
+    EXPECT_EQ(word::index(entry), 0u);
 
     index = -5;
     EXPECT_EQ(find_or_add_word(t, 7, false, context, &index), 0);
@@ -544,14 +547,14 @@ TEST_F(Tables, RecordTablesAddFindAndRemoveByNode) {
         for (uint32_t i = 0; i < 1000; i++) {
             Cell* data = find_record(t, key(i));
             ASSERT_NE(data, nullptr) << i;
-            ASSERT_EQ(data->data2, i);
-            ASSERT_EQ(data[-1].data1, uint32_t(key(i))) << "the header holds the key";
+            ASSERT_EQ(uint32_t(integer::get(data)), i);
+            ASSERT_EQ(layout::record_key(data - 1), uint32_t(key(i))) << "the header holds the key";
         }
         for (uint32_t i = 0; i < 1000; i += 2) ASSERT_NE(remove_record(t, key(i)), nullptr);
         EXPECT_EQ(remove_record(t, key(0)), nullptr);
         EXPECT_EQ(record(t)->size, 500);
         EXPECT_EQ(find_record(t, key(0)), nullptr);
-        EXPECT_EQ(find_record(t, key(1))->data2, 1u);
+        EXPECT_EQ(integer::get(find_record(t, key(1))), 1);
 
         Cell* again = add_record(t, key(0));
         EXPECT_EQ(cell_type(again), uint32_t(TYPE_UNSET)) << "a new record starts unset";

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "runtime/datatypes/object/object.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
@@ -72,15 +73,15 @@ TEST_F(Ownership, ABlockOwnedTwiceKeepsItsFirstOwnerDeeply) {
     for (const Cell* value : {&outer, &text}) {
         const Cell* record = ownership::owner_of(series_node(value));
         ASSERT_NE(record, nullptr);
-        EXPECT_EQ(record[0].data1, first.data1);  // the owner
-        EXPECT_EQ(record[1].data2, a.data2);      // its field word
+        EXPECT_EQ(object::context_node(&record[0]), object::context_node(&first));  // the owner
+        EXPECT_EQ(word::symbol(&record[1]), word::symbol(&a));                        // its field word
     }
-    EXPECT_TRUE(context::cell_of(Node(first.data1))->header & ownership::CONTEXT_IS_OWNER);
+    EXPECT_TRUE(context::cell_of(object::context_node(&first))->header & ownership::CONTEXT_IS_OWNER);
 
     EXPECT_TRUE(ownership::check(&text, &b, nullptr, 3, 1));
-    EXPECT_EQ(notice.owner.data1, first.data1);
-    EXPECT_EQ(notice.word.data2, a.data2);
-    EXPECT_EQ(notice.value.data2, text.data2);
+    EXPECT_EQ(object::context_node(&notice.owner), object::context_node(&first));
+    EXPECT_EQ(word::symbol(&notice.word), word::symbol(&a));
+    EXPECT_EQ(series_node(&notice.value), series_node(&text));
     EXPECT_EQ(notice.index, 3);
 }
 

@@ -6,6 +6,7 @@
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
 #include "runtime/core/unwind.h"
+#include "runtime/datatypes/char.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
@@ -23,7 +24,7 @@ Cell make_string(const std::u32string& text, uint32_t head = 0) {
     string::rs_make_at(&s, 8);
     // Stored so that U+0080-U+00FF stay in a unit-1 buffer.
     for (uint32_t i = 0; i < text.size(); i++) string::overwrite_char(series_buffer(&s), i, uint32_t(text[i]));
-    s.data1 = head;
+    set_series_index(&s, head);
     return s;
 }
 
@@ -59,11 +60,11 @@ TEST(ChangeCase, PartCountsAreClippedToTheTail) {
 TEST(ChangeCase, PartMayBeAPositionInTheSameSeries) {
     Cell s = make_string(U"ABCDEF", 1);
     Cell end = s;
-    end.data1 = 4;
+    set_series_index(&end, 4);
     unicode::change_case(&s, &end, false);
     EXPECT_EQ(text_of(s), U"AbcdEF");
     Cell before = s;
-    before.data1 = 0;  // behind the head: nothing
+    set_series_index(&before, 0);  // behind the head: nothing
     unicode::change_case(&s, &before, true);
     EXPECT_EQ(text_of(s), U"AbcdEF");
 }
@@ -84,11 +85,11 @@ TEST(ChangeCase, AnyOtherPartIsAnInvalidRefinementArgument) {
 TEST(ChangeCase, ACharValueIsMappedAndAHeadPastTheTailChangesNothing) {
     Cell c{TYPE_CHAR, 0, 0x1E922, 0};
     unicode::change_case(&c, nullptr, true);
-    EXPECT_EQ(c.data2, 0x1E900u);
+    EXPECT_EQ(char_::get(&c), 0x1E900u);
 
     Cell s = make_string(U"abc", 7);
     unicode::change_case(&s, nullptr, true);
-    EXPECT_EQ(s.data1, 3u);
+    EXPECT_EQ(series_index(&s), 3u);
     EXPECT_EQ(text_of(s), U"abc");
 }
 
@@ -112,7 +113,7 @@ TEST(ChangeCase, TheOwnerIsToldWithTheActionWordHeadAndCount) {
 
     Cell part = integer(50);
     unicode::change_case(&s, &part, false);
-    EXPECT_EQ(notified_action.data2, fixed_words::word(fixed_words::Word::lowercase)->data2);
+    EXPECT_EQ(word::symbol(&notified_action), word::symbol(fixed_words::word(fixed_words::Word::lowercase)));
     EXPECT_EQ(notified_index, 1);
     EXPECT_EQ(notified_part, 5);
     ownership::unbind(&s);

@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "runtime/core/raise.h"
+#include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/object/error.h"
+#include "runtime/datatypes/string/buffer.h"
 #include "runtime/eval/stack.h"
 #include "runtime/memory/manager.h"
 #include "tests/unit/support/support.h"
@@ -68,7 +70,7 @@ Raised catch_raised(const std::function<void()>& body) {
         Cell* error = stack::top - 1;
         r.code = test::code_of(error);
         const Cell* arg = error::field(error, error::FIELD_ARG1);
-        if (cell_type(arg) == TYPE_INTEGER) r.integer = arg->data2;
+        if (cell_type(arg) == TYPE_INTEGER) r.integer = integer::get(arg);
         if (cell_type(arg) == TYPE_BINARY) {
             SeriesBuffer* b = series_buffer(arg);
             r.bytes.assign(reinterpret_cast<uint8_t*>(b->first()),
@@ -404,14 +406,14 @@ TEST(UnicodeConvert, Utf8CStringFromTheHead) {
     const uint8_t* out = to_utf8_cstring_part(&s, &length, true);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(out)), "a\r\nb\xE2\x82\xAC");
     EXPECT_EQ(length, 7);
-    Node cache = Node(s.data3);
+    Node cache = string::cache_node(&s);
     EXPECT_NE(cache, Node::none);
 
     length = 2;
     out = to_utf8_cstring(&s, &length);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(out)), "a\n");
     EXPECT_EQ(length, 2);
-    EXPECT_EQ(Node(s.data3), cache);  // the cache is reused
+    EXPECT_EQ(string::cache_node(&s), cache);  // the cache is reused
 
     uint8_t buffer[8];
     EXPECT_EQ(string_to_utf8(&s, buffer, -1, true), 6u);

@@ -6,6 +6,7 @@
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/none.h"
+#include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/eval/stack.h"
@@ -190,7 +191,7 @@ TEST_F(Block, SamenessNeedsTheSameBufferAndHead) {
     Cell block = block_of("1 2");
     Cell copy = block;
     Cell next = block;
-    next.data1 = 1;
+    set_series_index(&next, 1);
     Cell twin = block_of("1 2");
     EXPECT_TRUE(actions::compare(&block, &copy, actions::COMP_SAME));
     EXPECT_FALSE(actions::compare(&block, &next, actions::COMP_SAME));
@@ -247,11 +248,11 @@ TEST_F(Block, MakeAndTo) {
 
     // A block spec is copied shallowly from its head, into the type asked for.
     Cell source = block_of("1 [2] 3");
-    source.data1 = 1;
+    set_series_index(&source, 1);
     block::make(&result, &source, TYPE_PAREN);
     EXPECT_EQ(molded(&result), "([2] 3)");
     EXPECT_NE(series_node(&result), series_node(&source));
-    EXPECT_EQ(block::rs_abs_at(&result, 0)->data2, block::rs_abs_at(&source, 1)->data2);
+    EXPECT_EQ(series_node(block::rs_abs_at(&result, 0)), series_node(block::rs_abs_at(&source, 1)));
 
     // Any other value is wrapped, without the new-line flag it had.
     Cell flagged = first_of("\n42");
@@ -268,21 +269,21 @@ TEST_F(Block, MakeAndTo) {
 TEST_F(Block, CellArrayHeadAndLookup) {
     Cell block = block_of("a 1 /a 2 #a 3 'a 4 b");
     Cell shortened = block;
-    shortened.data1 = 8;
+    set_series_index(&shortened, 8);
     block::truncate_at(&block, 6);
     EXPECT_EQ(block::rs_length(&shortened), -2);
     EXPECT_FALSE(block::rs_at_tail(&shortened));
     EXPECT_EQ(block::rs_head(&shortened), block::rs_tail(&block));
-    EXPECT_EQ(shortened.data1, 6u);
+    EXPECT_EQ(series_index(&shortened), 6u);
 
     Cell full = block_of("a 1 /a 2 #a 3 'b 4 b");
     Cell refinement = *block::rs_abs_at(&full, 2);
     Cell word_b = *block::rs_abs_at(&full, 8);
     // Only the four word kinds match; a match on the last cell gives none.
-    full.data1 = 1;
+    set_series_index(&full, 1);
     EXPECT_EQ(block::select_word(&full, block::rs_abs_at(&full, 0), false), &none::constant);
     EXPECT_EQ(block::select_word(&full, &refinement, false), &none::constant);
-    EXPECT_EQ(block::select_word(&full, &word_b, false)->data2, 4u);
+    EXPECT_EQ(integer::get(block::select_word(&full, &word_b, false)), 4);
     Cell last = block_of("x 1 y");
     EXPECT_EQ(block::rs_select(&last, block::rs_abs_at(&last, 2)), &none::constant);
     Cell one{TYPE_INTEGER, 0, 1, 0};
@@ -290,32 +291,32 @@ TEST_F(Block, CellArrayHeadAndLookup) {
 
     // remove_value answers whether the removed cell stood at or before the head.
     Cell values = block_of("1 2 1 2");
-    values.data1 = 1;
+    set_series_index(&values, 1);
     Cell two{TYPE_INTEGER, 0, 2, 0};
     EXPECT_TRUE(block::remove_value(&values, &two, false));
     EXPECT_FALSE(block::remove_value(&values, &two, false));  // found after the head
     EXPECT_TRUE(block::remove_value(&values, &one, true));    // found before it
     EXPECT_FALSE(block::remove_value(&values, &one, false));  // not found from the head
-    values.data1 = 0;
+    set_series_index(&values, 0);
     EXPECT_EQ(molded(&values), "[1]");
 }
 
 TEST_F(Block, InsertingKeepsOrderAndAdvancesTheHead) {
     Cell block = block_of("1 2");
-    block.data1 = 1;
+    set_series_index(&block, 1);
     Cell zero = first_of("0");
     block::insert_value(&block, &zero, true, false);
-    EXPECT_EQ(block.data1, 2u);
+    EXPECT_EQ(series_index(&block), 2u);
     block::insert_value(&block, &zero, false, true);
-    block.data1 = 0;
+    set_series_index(&block, 0);
     EXPECT_EQ(molded(&block), "[0 1 0 2]");
 
     // A block inserted into itself inserts what it held before.
     Cell self = block_of("a b");
     Cell whole = self;
-    self.data1 = 1;
+    set_series_index(&self, 1);
     block::insert_cells_of(&self, &whole);
-    EXPECT_EQ(self.data1, 3u);
+    EXPECT_EQ(series_index(&self), 3u);
     EXPECT_EQ(molded(&whole), "[a a b b]");
     block::append_cells_of(&whole, &whole);
     EXPECT_EQ(molded(&whole), "[a a b b a a b b]");
@@ -337,7 +338,7 @@ TEST_F(Block, CloneCopiesNestedBlocksAsAsked) {
         stack::pop(1);
         EXPECT_EQ(molded(&copy), "[[1] (2) a/b\n[3]]");
         for (uint32_t i = 0; i < 4; i++) {
-            bool copied = block::rs_abs_at(&copy, i)->data2 != block::rs_abs_at(&source, i)->data2;
+            bool copied = series_node(block::rs_abs_at(&copy, i)) != series_node(block::rs_abs_at(&source, i));
             EXPECT_EQ(copied, row.copies[i]) << i;
         }
     }

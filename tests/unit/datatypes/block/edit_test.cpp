@@ -36,13 +36,13 @@ using test::text_of;
 // The block molded from its first cell, whatever its head.
 std::string molded_whole(const Cell& block) {
     Cell from_first = block;
-    from_first.data1 = 0;
+    set_series_index(&from_first, 0);
     return molded(from_first);
 }
 
 Cell at(const char* source, uint32_t head) {
     Cell block = block_of(source);
-    block.data1 = head;
+    set_series_index(&block, head);
     return block;
 }
 
@@ -97,7 +97,7 @@ TEST_F(BlockEdit, AppendAndInsertSpliceRepeatAndPlaceTheValue) {
         if (!row.splice) value = first_of(row.value);
         block::append(&target, &value, row.part, row.only, row.dup, row.append);
         EXPECT_EQ(molded_whole(target), row.expected) << row.target << " + " << row.value;
-        EXPECT_EQ(target.data1, row.index) << row.target << " + " << row.value;
+        EXPECT_EQ(series_index(&target), row.index) << row.target << " + " << row.value;
     }
 }
 
@@ -111,10 +111,10 @@ std::string numbers(int from, int to) {
 TEST_F(BlockEdit, InsertingABlockIntoItselfCopiesItsCellsAsTheyWere) {
     Cell block = block_of(numbers(1, 40).c_str());
     Cell target = block;
-    target.data1 = 1;
+    set_series_index(&target, 1);
     block::append(&target, &block, -1, false, 1, false);
     EXPECT_EQ(molded_whole(target), "[" + numbers(1, 1) + " " + numbers(1, 40) + " " + numbers(2, 40) + "]");
-    EXPECT_EQ(target.data1, 41u);
+    EXPECT_EQ(series_index(&target), 41u);
 
     Cell small = block_of("1 2");
     block::append(&small, &small, -1, false, 2, true);
@@ -127,10 +127,10 @@ TEST_F(BlockEdit, AppendAcrossManyGrowthsKeepsEveryCell) {
     for (int i = 0; i < 200; i++) block::append(&block, &pair, -1, false, 1, true);
     block::append(&block, &pair, 1, false, 300, false);
     EXPECT_EQ(series_buffer(&block)->length(), 700u);
-    EXPECT_EQ(block.data1, 300u);
+    EXPECT_EQ(series_index(&block), 300u);
     for (uint32_t i : {0u, 299u, 300u, 698u})
-        EXPECT_EQ(block::rs_abs_at(&block, i)->data2, block::rs_abs_at(&pair, 0)->data2) << i;
-    EXPECT_EQ(block::rs_abs_at(&block, 699)->data2, block::rs_abs_at(&pair, 1)->data2);
+        EXPECT_EQ(word::symbol(block::rs_abs_at(&block, i)), word::symbol(block::rs_abs_at(&pair, 0))) << i;
+    EXPECT_EQ(word::symbol(block::rs_abs_at(&block, 699)), word::symbol(block::rs_abs_at(&pair, 1)));
 }
 
 TEST_F(BlockEdit, AHugeRepeatCountRaisesNoMemory) {
@@ -175,7 +175,7 @@ TEST_F(BlockEdit, ChangeOverwritesOrReplacesAPart) {
         if (!row.splice) value = first_of(row.value);
         block::change(&target, &value, row.part, row.only, row.dup);
         EXPECT_EQ(molded_whole(target), row.expected) << row.target << " <- " << row.value;
-        EXPECT_EQ(target.data1, row.index) << row.target << " <- " << row.value;
+        EXPECT_EQ(series_index(&target), row.index) << row.target << " <- " << row.value;
     }
 }
 
@@ -194,8 +194,8 @@ TEST_F(BlockEdit, ChangeFromTheSameBlockReadsItsCellsBeforeMovingThem) {
     for (const Row& row : rows) {
         Cell target = block_of("1 2 3 4");
         Cell value = target;
-        target.data1 = row.target_head;
-        value.data1 = row.value_head;
+        set_series_index(&target, row.target_head);
+        set_series_index(&value, row.value_head);
         block::change(&target, &value, row.part, false, 1);
         EXPECT_EQ(molded_whole(target), row.expected);
     }
@@ -205,18 +205,18 @@ TEST_F(BlockEdit, APartGivenAsAPositionCountsUpToIt) {
     Cell target = block_of("x");
     Cell value = at("a b c d", 1);
     Cell end = value;
-    end.data1 = 3;
+    set_series_index(&end, 3);
     actions::insert(&target, &value, &end, false, nullptr);
     EXPECT_EQ(molded_whole(target), "[b c x]");
-    EXPECT_EQ(target.data1, 2u);
+    EXPECT_EQ(series_index(&target), 2u);
 
     Cell changed = at("1 2 3 4 5", 1);
     Cell stop = changed;
-    stop.data1 = 3;
+    set_series_index(&stop, 3);
     Cell letter = first_of("a");
     actions::change(&changed, &letter, &stop, false, nullptr);
     EXPECT_EQ(molded_whole(changed), "[1 a 4 5]");
-    EXPECT_EQ(changed.data1, 2u);
+    EXPECT_EQ(series_index(&changed), 2u);
 }
 
 // ---------------------------------------------------------------- take
@@ -292,7 +292,7 @@ TEST_F(BlockEdit, TrimDropsEveryNoneFromTheHeadOn) {
     Cell tail = block_of("a none");  // the word none stays
     block::append(&block, &tail, -1, false, 1, true);
     block::rs_append(&block, &none::constant);
-    block.data1 = 1;
+    set_series_index(&block, 1);
     block::trim(&block, true, false, false, false, true, nullptr);
     EXPECT_EQ(block::length_from_head(&block), 3u);
     EXPECT_EQ(cell_type(block::rs_abs_at(&block, 0)), uint32_t(TYPE_NONE));
@@ -305,12 +305,12 @@ TEST_F(BlockEdit, TrimDropsEveryNoneFromTheHeadOn) {
 
 TEST_F(BlockEdit, CopyPartKeepsTheTypeAndStartsAtTheHead) {
     Cell path = first_of("a/b/c/d");
-    path.data1 = 1;
+    set_series_index(&path, 1);
     Cell count{TYPE_INTEGER, 0, 2, 0};
     Cell result{};
     block::copy(&path, &result, &count, false, nullptr);
     EXPECT_EQ(cell_type(&result), uint32_t(TYPE_PATH));
-    EXPECT_EQ(result.data1, 0u);
+    EXPECT_EQ(series_index(&result), 0u);
     EXPECT_EQ(molded(result), "b/c");
 }
 
@@ -322,8 +322,8 @@ TEST_F(BlockEdit, CopyDeepOrByTypeCopiesOnlyWhatItShould) {
     };
     Cell block_type{TYPE_DATATYPE, TYPE_BLOCK, 0, 0};
     Cell strings_and_parens{};
-    typeset::clear(&strings_and_parens);
     strings_and_parens.header = TYPE_TYPESET;
+    typeset::clear(&strings_and_parens);
     typeset::set(&strings_and_parens, TYPE_STRING);
     typeset::set(&strings_and_parens, TYPE_PAREN);
 
@@ -440,7 +440,7 @@ TEST_F(OwnedBlock, AnEditFollowsWhatTheHandlerDidToTheBlock) {
         reports.clear();
         row.edit(&block);
         EXPECT_EQ(molded_whole(block), row.expected) << row.name;
-        EXPECT_LE(block.data1, series_buffer(&block)->length()) << row.name;
+        EXPECT_LE(series_index(&block), series_buffer(&block)->length()) << row.name;
     }
 }
 

@@ -37,16 +37,16 @@ struct Refinements {
 // The head index of find's answer, or -1 for none.
 int64_t found(const Cell* block, const Cell* value, const Refinements& r) {
     Cell series = *block;
-    series.data1 = r.start;
+    set_series_index(&series, r.start);
     Cell part = r.part ? integer_cell(*r.part) : series;
-    if (r.part_at) part.data1 = *r.part_at;
+    if (r.part_at) set_series_index(&part, *r.part_at);
     Cell skip = integer_cell(r.skip.value_or(1));
     bool has_part = r.part || r.part_at;
     Cell* result = block::find(&series, value, has_part ? &part : nullptr, r.only, r.case_sensitive, r.same,
                                false, nullptr, r.skip ? &skip : nullptr, r.last, r.reverse, r.tail, r.match);
     if (cell_type(result) == TYPE_NONE) return -1;
     EXPECT_EQ(result, &series);
-    return result->data1;
+    return series_index(result);
 }
 
 TEST(BlockFind, FindsValuesAndSequencesUnderEveryRefinement) {
@@ -170,7 +170,7 @@ TEST(BlockFind, BadRefinementArgumentsRaise) {
     Cell zero = integer_cell(0);
     Cell one = integer_cell(1);
     Cell paren = first_of("(1 2 3)");
-    paren.data2 = block.data2;  // the same buffer, another type
+    set_series_node(&paren, series_node(&block));  // the same buffer, another type
     struct Row {
         const Cell* part;
         const Cell* skip;
@@ -196,7 +196,7 @@ TEST(BlockFind, BadRefinementArgumentsRaise) {
 // The value select answers, molded; "none" for none.
 std::string selected(const char* source, const char* value, const Refinements& r) {
     Cell series = block_of(source);
-    series.data1 = r.start;
+    set_series_index(&series, r.start);
     Cell wanted = first_of(value);
     Cell skip = integer_cell(r.skip.value_or(1));
     Cell part = integer_cell(r.part.value_or(0));

@@ -89,7 +89,7 @@ TEST(BlockPath, ReadsByPositionWordOrValue) {
 
     // Positions count from the head; the word search starts there too.
     Cell second = block;
-    second.data1 = 3;
+    set_series_index(&second, 3);
     EXPECT_EQ(got(second, "-1"), "b");
     EXPECT_EQ(got(second, "1"), "20");
     EXPECT_EQ(got(second, "a"), "none");
@@ -135,7 +135,7 @@ std::vector<std::string> reports;
 
 bool record_report(const Cell*, const Cell*, const Cell*, const Cell* action, const Cell*, int32_t index,
                    int32_t part) {
-    reports.push_back(std::string(symbol::get_c_string(action->data2)) + " " + std::to_string(index) + " " +
+    reports.push_back(std::string(symbol::get_c_string(word::symbol(action))) + " " + std::to_string(index) + " " +
                       std::to_string(part));
     return true;
 }
@@ -179,7 +179,7 @@ TEST(BlockCopyValuesOfTypes, CopiesOnlyTheNamedCopyableTypesAtEachStep) {
     for (uint32_t i = 0; i < 7; i++) {
         const Cell& now = node_buffer(node)->cells()[i];
         bool copied = i == 2 || i == 4;  // the strings at the steps from index 2
-        EXPECT_EQ(now.data2 != before[i].data2, copied) << i;
+        EXPECT_EQ(payload_word(&now, 2) != payload_word(&before[i], 2), copied) << i;
         EXPECT_EQ(molded(now), molded(before[i])) << i;
     }
 }
@@ -196,9 +196,9 @@ TEST(BlockCopyValuesOfTypes, DeepCopiesPassTheTypesDown) {
     block::copy_values_of_types(node, 0, 2, 1, true, &kinds);
 
     Cell copy = node_buffer(node)->cells()[0];
-    EXPECT_NE(copy.data2, outer.data2);
-    EXPECT_EQ(block::rs_abs_at(&copy, 0)->data2, inner_string.data2);  // a string!: shared
-    EXPECT_NE(block::rs_abs_at(&copy, 1)->data2, inner_block.data2);   // a block!: copied
+    EXPECT_NE(series_node(&copy), series_node(&outer));
+    EXPECT_EQ(series_node(block::rs_abs_at(&copy, 0)), series_node(&inner_string));  // a string!: shared
+    EXPECT_NE(series_node(block::rs_abs_at(&copy, 1)), series_node(&inner_block));   // a block!: copied
     EXPECT_EQ(molded(block), "[[\"s\" [x]] 1]");
 }
 

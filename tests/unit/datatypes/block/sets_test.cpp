@@ -31,7 +31,7 @@ Cell hash_of(const char* source) {
     Cell block = block_of(source);
     Node table = hash_table::make(block::length_from_head(&block), &block, hash_table::KIND_VALUES, 0);
     set_type(&block, TYPE_HASH);
-    block.data3 = uint32_t(table);
+    block::set_hash_table(&block, table);
     return block;
 }
 
@@ -86,9 +86,9 @@ TEST_F(BlockSets, EachModeKeepsEveryWantedRecordOnce) {
 TEST_F(BlockSets, InputsAreReadFromTheirHeadsAndLeftAlone) {
     Cell first = block_of("1 2 3 4");
     Cell input = first;
-    first.data1 = 2;
+    set_series_index(&first, 2);
     Cell second = block_of("9 3 4");
-    second.data1 = 2;
+    set_series_index(&second, 2);
     block::set_operation(&first, &second, false, nullptr, block::SET_INTERSECT);
     EXPECT_EQ(molded(first), "[4]");
     EXPECT_EQ(molded(input), "[1 2 3 4]");
@@ -101,7 +101,7 @@ TEST_F(BlockSets, AHashInputGivesAHashWhoseTableFindsItsValues) {
         block::set_operation(&first, &second, false, nullptr, block::SET_INTERSECT);
         ASSERT_EQ(cell_type(&first), uint32_t(TYPE_HASH));
         EXPECT_EQ(molded(first), "[3 x]");
-        Node table(Node(first.data3));
+        Node table(block::hash_table_of(&first));
         for (uint32_t i = 0; i < 2; i++) {
             Cell key = *block::rs_abs_at(&first, i);
             EXPECT_EQ(hash_table::find(table, &key, 0, 1, hash_table::OP_EQUAL, false, false),

@@ -6,6 +6,7 @@
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/block/sort.h"
+#include "runtime/datatypes/number/integer.h"
 #include "tests/unit/support/block_builder.h"
 #include "tests/unit/support/load_and_mold.h"
 #include "tests/unit/support/support.h"
@@ -34,16 +35,16 @@ struct Refinements {
 // Sorts the block's series at r.start; answers the head of the result.
 uint32_t sorted(const Cell* block, const Refinements& r) {
     Cell series = *block;
-    series.data1 = r.start;
+    set_series_index(&series, r.start);
     Cell skip = integer_cell(r.skip.value_or(0));
     Cell compare = integer_cell(r.compare.value_or(0));
     Cell part = r.part ? integer_cell(*r.part) : series;
-    if (r.part_at) part.data1 = *r.part_at;
+    if (r.part_at) set_series_index(&part, *r.part_at);
     bool has_part = r.part || r.part_at;
     Cell* result = block::sort(&series, r.case_sensitive, r.skip ? &skip : nullptr, r.compare ? &compare : nullptr,
                                has_part ? &part : nullptr, r.all, r.reverse, r.stable);
     EXPECT_EQ(result, &series);
-    return result->data1;
+    return series_index(result);
 }
 
 TEST(BlockSort, OrdersCellsAndRecordsUnderEveryRefinement) {
@@ -111,8 +112,8 @@ TEST(BlockSort, StableSortKeepsTheOrderOfEqualRecords) {
         Cell block = tagged_records(150, 3);
         sorted(&block, {.skip = 2, .reverse = reverse, .stable = true});
         for (uint32_t i = 2; i < 300; i += 2) {
-            int32_t key = int32_t(block::rs_abs_at(&block, i)->data2);
-            int32_t previous_key = int32_t(block::rs_abs_at(&block, i - 2)->data2);
+            int32_t key = integer::get(block::rs_abs_at(&block, i));
+            int32_t previous_key = integer::get(block::rs_abs_at(&block, i - 2));
             ASSERT_EQ(reverse ? key <= previous_key : key >= previous_key, true) << i;
             if (key != previous_key) continue;
             ASSERT_LT(std::stoi(text_of(block::rs_abs_at(&block, i - 1))),

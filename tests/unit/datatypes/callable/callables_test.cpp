@@ -15,9 +15,11 @@
 #include "runtime/datatypes/callable/native.h"
 #include "runtime/datatypes/callable/op.h"
 #include "runtime/datatypes/callable/routine.h"
+#include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
+#include "runtime/datatypes/word/word.h"
 #include "runtime/eval/stack.h"
 #include "runtime/tables/cycles.h"
 #include "tests/unit/support/load_and_mold.h"
@@ -165,7 +167,7 @@ TEST_F(Callables, LocalSlots) {
     function::init_locals(3);
     ASSERT_EQ(stack::top - before, 3);
     EXPECT_EQ(before[0].header, uint32_t(TYPE_LOGIC));
-    EXPECT_EQ(before[0].data1, 0u);
+    EXPECT_FALSE(logic::get(&before[0]));
     EXPECT_EQ(cell_type(&before[1]), uint32_t(TYPE_NONE));
     EXPECT_EQ(cell_type(&before[2]), uint32_t(TYPE_NONE));
     function::init_locals(0);
@@ -186,12 +188,12 @@ TEST_F(Callables, FunctionValue) {
     // The body is a deep copy bound to the context; the source is untouched.
     Cell body = *function::body(&f);
     Cell original = *(block::rs_head(&source) + 1);
-    EXPECT_NE(body.data2, original.data2);
-    EXPECT_NE(block::rs_head(&body)[1].data2, block::rs_head(&original)[1].data2);
-    EXPECT_EQ(Node(block::rs_head(&body)[0].data1), context);
+    EXPECT_NE(series_node(&body), series_node(&original));
+    EXPECT_NE(series_node(&block::rs_head(&body)[1]), series_node(&block::rs_head(&original)[1]));
+    EXPECT_EQ(word::context(&block::rs_head(&body)[0]), context);
     Cell inner = block::rs_head(&body)[1];
-    EXPECT_EQ(Node(block::rs_head(&inner)[0].data1), context);
-    EXPECT_NE(Node(block::rs_head(&original)[0].data1), context);
+    EXPECT_EQ(word::context(&block::rs_head(&inner)[0]), context);
+    EXPECT_NE(word::context(&block::rs_head(&original)[0]), context);
 
     const Cell* cells = function::internal(&f);
     for (uint32_t i : {function::INTERNAL_ARGS_CACHE, function::INTERNAL_CODE, function::INTERNAL_OP_SOURCE,
@@ -201,7 +203,7 @@ TEST_F(Callables, FunctionValue) {
     // The maker's code and integer are kept; a spec not at its head is
     // copied from there; a given context is used as it is.
     Cell spec_value = first("[x y z]");
-    spec_value.data1 = 1;
+    set_series_index(&spec_value, 1);
     Node given = function::make_value(&spec_value, nullptr, context, 7, 12, 0);
     Cell g = stack::top[-1];
     EXPECT_EQ(given, context);
@@ -245,7 +247,8 @@ TEST_F(Callables, NativeAndActionPositions) {
     EXPECT_EQ(native::position(&native), 5u);
     EXPECT_EQ(native::entry(&native), natives::table[4]);
     Cell refinement = first("/only");
-    EXPECT_GE(context::find_word(context::cell_of(native::context_node(&native)), refinement.data2, true), 0);
+    const Cell* spec_words = context::cell_of(native::context_node(&native));
+    EXPECT_GE(context::find_word(spec_words, word::symbol(&refinement), true), 0);
     EXPECT_EQ(cell_type(callable::args_cache(&native)), uint32_t(TYPE_UNSET));
 
     Cell action = made(TYPE_ACTION, "[[series value] 25]");
@@ -355,8 +358,8 @@ TEST_F(Callables, Reflect) {
     Cell words1 = reflected(f, "words");
     Cell words2 = reflected(f, "words");
     EXPECT_EQ(molded(words1), "[a b]");
-    EXPECT_NE(words1.data2, words2.data2);
-    EXPECT_EQ(Node(block::rs_head(&words1)->data1), function::context_node(&f));
+    EXPECT_NE(series_node(&words1), series_node(&words2));
+    EXPECT_EQ(word::context(block::rs_head(&words1)), function::context_node(&f));
     EXPECT_EQ(molded(reflected(f, "body")), "[a]");
 
     for (const Cell& value : {native, f}) {

@@ -352,7 +352,7 @@ TEST(IntegerTo, ConvertsEachKindOfSpec) {
     Cell two_bytes = binary_of({1, 2});
     Cell empty = binary_of({});
     Cell past_head = binary_of({1, 2, 3});
-    past_head.data1 = 2;
+    set_series_index(&past_head, 2);
     Cell time{TYPE_TIME, 0, 0, 0};
     cell_set_f64(&time, 1.5);
     Cell block{TYPE_BLOCK, 0, 0, 0};

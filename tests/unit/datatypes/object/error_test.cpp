@@ -8,6 +8,8 @@
 #include "runtime/core/datatype.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/unwind.h"
+#include "runtime/datatypes/number/integer.h"
+#include "runtime/datatypes/object/object.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
@@ -71,7 +73,7 @@ TEST_F(ErrorTest, MakeFromACodeNamesTheCategoryAndTheId) {
     for (const Case& c : cases) {
         Cell e = made(integer(c.code));
         EXPECT_EQ(cell_type(&e), TYPE_ERROR);
-        EXPECT_EQ(e.data2, error::CLASS_ID);
+        EXPECT_EQ(object::class_id(&e), error::CLASS_ID);
         EXPECT_EQ(test::code_of(&e), uint32_t(c.code));
         EXPECT_EQ(error::type_symbol(&e), symbol::make(c.type)) << c.code;
         EXPECT_EQ(error::id_symbol(&e), symbol::make(c.id)) << c.code;
@@ -80,7 +82,7 @@ TEST_F(ErrorTest, MakeFromACodeNamesTheCategoryAndTheId) {
     for (int32_t code : {399, 600, 914, 1000, -1}) {
         Cell e;
         EXPECT_EQ(raised([&] { made(integer(code)); }, &e), error_code(Category::script, err::out_of_range)) << code;
-        EXPECT_EQ(int32_t(error::field(&e, error::FIELD_ARG1)->data2), code);
+        EXPECT_EQ(integer::get(error::field(&e, error::FIELD_ARG1)), code);
     }
 }
 
@@ -89,7 +91,7 @@ TEST_F(ErrorTest, MakeFromAStringIsAUserMessage) {
     Cell e = made(message);
     EXPECT_EQ(test::code_of(&e), 800u);
     EXPECT_EQ(error::id_symbol(&e), symbol::make("message"));
-    EXPECT_EQ(error::field(&e, error::FIELD_ARG1)->data2, message.data2);  // the same string
+    EXPECT_EQ(series_node(error::field(&e, error::FIELD_ARG1)), series_node(&message));  // the same string
     EXPECT_EQ(formed(e), "*** User Error: disk full\n*** Where: ???\n*** Near : none");
 }
 
@@ -118,7 +120,7 @@ TEST_F(ErrorTest, MakeFromABlockOfWords) {
     EXPECT_EQ(raised([&] { made(Cell{TYPE_NONE, 0, 0, 0}); }, &e), error_code(Category::script, err::bad_make_arg));
     const Cell* type = error::field(&e, error::FIELD_ARG1);
     EXPECT_EQ(cell_type(type), TYPE_DATATYPE);
-    EXPECT_EQ(type->data1, uint32_t(TYPE_ERROR));
+    EXPECT_EQ(datatype::id(type), uint32_t(TYPE_ERROR));
 }
 
 // Frames foo, <anon> and bar run when the error is raised; the try frame
@@ -171,7 +173,7 @@ TEST_F(ErrorTest, AnUnknownTypeOrIdPrintsAsInvalidError) {
         EXPECT_EQ(first_line(formed(e)),
                   std::string("*** Internal Error: invalid error object field value: ") + c.unknown);
         EXPECT_EQ(error::type_symbol(&e), symbol::make("internal"));
-        EXPECT_EQ(error::field(&e, error::FIELD_ARG1)->data2, symbol::make(c.unknown));
+        EXPECT_EQ(word::symbol(error::field(&e, error::FIELD_ARG1)), symbol::make(c.unknown));
     }
 }
 
@@ -214,6 +216,15 @@ TEST_F(ErrorTest, MoldListsTheFields) {
               "near: none where: none stack: none files: none]");
 }
 
+// The cycle guard knows an error by its context, as it knows an object.
+TEST_F(ErrorTest, AnErrorHoldingItselfMoldsTheCycleMarker) {
+    Cell e = made(integer(400));
+    set(e, error::FIELD_ARG1, e);
+    EXPECT_EQ(molded(e, true),
+              "make error! [code: 400 type: 'math id: 'zero-divide arg1: ... arg2: none arg3: none "
+              "near: none where: none stack: none files: none]");
+}
+
 TEST_F(ErrorTest, ComparesOnlyWithErrors) {
     Cell e = made(integer(400));
     Cell same = made(integer(400));
@@ -231,9 +242,9 @@ TEST_F(ErrorTest, AnEmptyActionSlotNamesTheDatatype) {
     Cell raised_error;
     EXPECT_EQ(raised([&] { actions::get_action(TYPE_ERROR, &e, datatype::SLOT_RANDOM); }, &raised_error),
               error_code(Category::script, err::expect_arg));
-    EXPECT_EQ(error::field(&raised_error, error::FIELD_ARG2)->data1, uint32_t(TYPE_ERROR));
-    EXPECT_EQ(error::field(&raised_error, error::FIELD_ARG3)->data2,
-              fixed_words::word(fixed_words::Word::anon_tag)->data2);
+    EXPECT_EQ(datatype::id(error::field(&raised_error, error::FIELD_ARG2)), uint32_t(TYPE_ERROR));
+    EXPECT_EQ(word::symbol(error::field(&raised_error, error::FIELD_ARG3)),
+              word::symbol(fixed_words::word(fixed_words::Word::anon_tag)));
 }
 
 TEST_F(ErrorTest, CaptureStackKeepsTheCallsAsWords) {

@@ -9,8 +9,10 @@
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/char.h"
+#include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/integer.h"
+#include "runtime/datatypes/object/object.h"
 #include "runtime/datatypes/series/actions.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/context.h"
@@ -45,9 +47,11 @@ Cell character(uint32_t code_point) {
 // The same series at another head.
 Cell at_index(const Cell& series, uint32_t head) {
     Cell moved = series;
-    moved.data1 = head;
+    set_series_index(&moved, head);
     return moved;
 }
+
+uint32_t head_of(const Cell& series) { return series_index(&series); }
 
 // Blocks molded whole from their head, strings and binaries as their text.
 std::string shown(const Cell& value) {
@@ -106,9 +110,9 @@ TEST(SeriesActions, AtAndSkipClampTheNewHead) {
     Cell text = text_cell(U"abcde", 2);
     for (const Row& row : rows) {
         Cell n = number(row.n);
-        EXPECT_EQ(navigate(row.action, at_index(block, row.head), &n).data1, row.expected)
+        EXPECT_EQ(head_of(navigate(row.action, at_index(block, row.head), &n)), row.expected)
             << row.head << " by " << row.n;
-        EXPECT_EQ(navigate(row.action, at_index(text, row.head), &n).data1, row.expected);
+        EXPECT_EQ(head_of(navigate(row.action, at_index(text, row.head), &n)), row.expected);
     }
     Cell word = block_of("w");
     EXPECT_EQ(raised([&] { navigate(series::at, block, block::rs_abs_at(&word, 0)); }), script(err::invalid_arg));
@@ -117,16 +121,18 @@ TEST(SeriesActions, AtAndSkipClampTheNewHead) {
 TEST(SeriesActions, NavigationAndQueriesStopAtTheEnds) {
     Cell block = block_of("a b c");
     Cell at_tail = at_index(block, 3);
-    EXPECT_EQ(navigate(series::next, block).data1, 1u);
-    EXPECT_EQ(navigate(series::next, at_tail).data1, 3u);
-    EXPECT_EQ(navigate(series::back, block).data1, 0u);
-    EXPECT_EQ(navigate(series::back, at_tail).data1, 2u);
-    EXPECT_EQ(navigate(series::head, at_tail).data1, 0u);
-    EXPECT_EQ(navigate(series::tail, block).data1, 3u);
-    EXPECT_EQ(navigate(series::head_q, block).data1, 1u);
-    EXPECT_EQ(navigate(series::head_q, at_tail).data1, 0u);
-    EXPECT_EQ(navigate(series::tail_q, at_tail).data1, 1u);
-    EXPECT_EQ(navigate(series::tail_q, block).data1, 0u);
+    EXPECT_EQ(head_of(navigate(series::next, block)), 1u);
+    EXPECT_EQ(head_of(navigate(series::next, at_tail)), 3u);
+    EXPECT_EQ(head_of(navigate(series::back, block)), 0u);
+    EXPECT_EQ(head_of(navigate(series::back, at_tail)), 2u);
+    EXPECT_EQ(head_of(navigate(series::head, at_tail)), 0u);
+    EXPECT_EQ(head_of(navigate(series::tail, block)), 3u);
+    Cell answers[] = {navigate(series::head_q, block), navigate(series::head_q, at_tail),
+                      navigate(series::tail_q, at_tail), navigate(series::tail_q, block)};
+    EXPECT_TRUE(logic::get(&answers[0]));
+    EXPECT_FALSE(logic::get(&answers[1]));
+    EXPECT_TRUE(logic::get(&answers[2]));
+    EXPECT_FALSE(logic::get(&answers[3]));
     Cell index = navigate(series::index_q, at_index(block, 2));
     EXPECT_EQ(cell_type(&index), uint32_t(TYPE_INTEGER));
     EXPECT_EQ(integer::get(&index), 3);
@@ -142,7 +148,7 @@ TEST(SeriesActions, AHeadBeyondAShortenedTailHasNoLength) {
     EXPECT_EQ(series::length_q(&late), 0);
     EXPECT_TRUE(series::rs_tail_q(&late));
     EXPECT_EQ(series::clamp_length(&late, false), 0u);
-    EXPECT_EQ(late.data1, 2u);  // pulled back to the tail
+    EXPECT_EQ(series_index(&late), 2u);  // pulled back to the tail
     EXPECT_EQ(series::clamp_length(&late, true), 2u);
 }
 
@@ -426,7 +432,7 @@ TEST(SeriesActions, CopyPartRanges) {
     Cell result{};
     series::copy(&flagged, &result, nullptr, false, nullptr);
     EXPECT_EQ(result.header, uint32_t(TYPE_URL) | CELL_NEW_LINE);
-    EXPECT_EQ(result.data1, 0u);
+    EXPECT_EQ(series_index(&result), 0u);
     EXPECT_EQ(test::utf8(result), "bc");
     Cell other = text_cell(U"bc");
     EXPECT_EQ(raised([&] { series::copy(&flagged, &result, &other, false, nullptr); }), script(err::invalid_refine_arg));
@@ -612,7 +618,7 @@ TEST_F(OwnedSeries, ReflectAndModifyTheOwner) {
     seen = block;
     series::reflect(&seen, owned);
     EXPECT_EQ(cell_type(&seen), uint32_t(TYPE_OBJECT));
-    EXPECT_EQ(seen.data1, owner.data1);
+    EXPECT_EQ(object::context_node(&seen), object::context_node(&owner));
 
     series::modify(&block, &owned_word, &none::constant, false);
     seen = block;

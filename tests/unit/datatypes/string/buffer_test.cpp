@@ -10,6 +10,7 @@
 #include "runtime/core/raise.h"
 #include "runtime/core/unwind.h"
 #include "runtime/datatypes/object/error.h"
+#include "runtime/datatypes/word/symbol.h"
 #include "runtime/eval/stack.h"
 #include "runtime/memory/manager.h"
 #include "tests/unit/support/support.h"
@@ -29,7 +30,7 @@ Cell make(std::u32string_view text, uint32_t unit = 1, uint32_t head = 0) {
         std::memcpy(b->last(), &v, unit);
         b->tail = b->tail + unit;
     }
-    cell.data1 = head;
+    set_series_index(&cell, head);
     return cell;
 }
 
@@ -208,7 +209,7 @@ TEST_F(StringBuffer, Concatenate) {
 TEST_F(StringBuffer, ConcatenateIntoItsOwnBufferReadsTheSourceBeforeTheMove) {
     Cell target = make(U"abcd");
     Cell source = target;
-    source.data1 = 1;  // "bcd"
+    set_series_index(&source, 1);  // "bcd"
     concatenate(&target, &source, -1, 2, false, Mode::insert);
     EXPECT_EQ(text(target), U"abbcdcd");
 
@@ -236,7 +237,7 @@ TEST_F(StringBuffer, ConcatenateReadsASymbolThroughItsNameString) {
     Cell target = make(U"<");
     concatenate(&target, &symbol, -1, 0, false, Mode::append);
     EXPECT_EQ(text(target), U"<h\u00E9llo");
-    EXPECT_NE(symbol.data2, 0u) << "the name string is cached in the symbol";
+    EXPECT_NE(symbol::name_string(&symbol), Node::none) << "the name string is cached in the symbol";
 }
 
 TEST_F(StringBuffer, TextBuilderAppendsBytesAsCodePoints) {
@@ -288,8 +289,8 @@ TEST_F(StringBuffer, HeadsLengthsAndSearches) {
     Cell s = make(U"aBcaBc\u0100", 2, 9);
     EXPECT_TRUE(rs_at_tail(&s));
     EXPECT_EQ(rs_length(&s), 0u);
-    EXPECT_EQ(s.data1, 7u) << "a head beyond the tail is pulled back";
-    s.data1 = 1;
+    EXPECT_EQ(series_index(&s), 7u) << "a head beyond the tail is pulled back";
+    set_series_index(&s, 1);
     EXPECT_EQ(rs_head(&s), series_buffer(&s)->at(1));
     EXPECT_EQ(rs_length(&s), 6u);
     EXPECT_EQ(find_char(&s, 'a'), 2);
@@ -318,7 +319,7 @@ TEST_F(StringBuffer, ResetAndLimit) {
     reset(&s);
     EXPECT_EQ(unit(s), 1u);
     EXPECT_EQ(buffer_length(&s), 0u);
-    EXPECT_EQ(s.data1, 0u);
+    EXPECT_EQ(series_index(&s), 0u);
 }
 
 TEST_F(StringBuffer, MoveCharsWidensANarrowerTarget) {

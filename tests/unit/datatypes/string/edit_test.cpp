@@ -21,7 +21,7 @@ using test::text_cell;
 // The whole text, whatever the head.
 std::string whole(const Cell& string) {
     Cell value = string;
-    value.data1 = 0;
+    set_series_index(&value, 0);
     return test::utf8(value);
 }
 

@@ -74,9 +74,9 @@ TEST_F(StringSets, InputsAreReadFromTheirHeadsLeftAloneAndTheFirstGivesTheType) 
     Cell second = text_cell(U"dxyc", 2, TYPE_STRING, 3);
     string::set_operation(&first, &second, false, nullptr, block::SET_INTERSECT);
     EXPECT_EQ(cell_type(&first), uint32_t(TYPE_FILE));
-    EXPECT_EQ(first.data1, 0u);
+    EXPECT_EQ(series_index(&first), 0u);
     EXPECT_EQ(test::utf8(first), "c");
-    input.data1 = 0;
+    set_series_index(&input, 0);
     EXPECT_EQ(test::utf8(input), "abcd");
 }
 

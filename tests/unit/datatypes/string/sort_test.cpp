@@ -26,8 +26,8 @@ int32_t cut_on_report = -1;
 bool record_report(const Cell*, const Cell*, const Cell* value, const Cell* action, const Cell*, int32_t index,
                    int32_t part) {
     Cell whole = *value;
-    whole.data1 = 0;
-    reports.push_back({symbol::get_c_string(action->data2), index, part, test::utf8(whole)});
+    set_series_index(&whole, 0);
+    reports.push_back({symbol::get_c_string(word::symbol(action)), index, part, test::utf8(whole)});
     if (cut_on_report >= 0 && reports.size() == 1) {
         SeriesBuffer* buffer = series_buffer(value);
         buffer->tail = Off(uint32_t(buffer->offset) + uint32_t(cut_on_report) * buffer->unit());
@@ -73,7 +73,7 @@ TEST_F(OwnedText, SortReportsTheSortedRange) {
     EXPECT_EQ(reports[1].seen, "dc€ba");
     EXPECT_EQ(reports[0].index, 1);
     EXPECT_EQ(reports[0].part, 2);
-    EXPECT_EQ(result->data1, 1u);
+    EXPECT_EQ(series_index(result), 1u);
 }
 
 // The handler runs Vek code that may shorten the text: the sort covers what

@@ -160,12 +160,12 @@ TEST_F(StringValues, ComparePositionsAndTypes) {
     using namespace actions;
     Cell s = text_cell(U"abcabc");
     Cell later = s;
-    later.data1 = 3;
+    set_series_index(&later, 3);
     EXPECT_EQ(string::compare(&s, &s, COMP_SAME), 0);
     EXPECT_EQ(string::compare(&s, &later, COMP_SAME), -1);
     EXPECT_EQ(string::compare(&s, &later, COMP_GREATER), 1);  // "abcabc" against "abc"
     Cell past = s;
-    past.data1 = 20;  // beyond the tail: empty
+    set_series_index(&past, 20);  // beyond the tail: empty
     Cell empty = text_cell(U"");
     EXPECT_EQ(string::compare(&past, &empty, COMP_EQUAL), 0);
 
@@ -283,7 +283,7 @@ TEST_F(StringValues, ToCopiesTextAndFormsOtherValues) {
     string::to(&result, &source, TYPE_URL);
     EXPECT_EQ(cell_type(&result), TYPE_URL);
     EXPECT_EQ(utf8(result), "y\u20AC");
-    EXPECT_NE(result.data2, source.data2);  // a copy, not a share
+    EXPECT_NE(series_node(&result), series_node(&source));  // a copy, not a share
 
     Cell number{};
     integer::make_at(&number, -42);

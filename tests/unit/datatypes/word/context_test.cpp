@@ -7,8 +7,11 @@
 #include "runtime/core/raise.h"
 #include "runtime/core/root.h"
 #include "runtime/core/unwind.h"
+#include "runtime/datatypes/number/integer.h"
+#include "runtime/datatypes/object/object.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
+#include "runtime/datatypes/word/word.h"
 #include "runtime/eval/stack.h"
 #include "runtime/memory/manager.h"
 #include "tests/unit/support/support.h"
@@ -49,13 +52,13 @@ TEST(Context, ObjectContextGrowsAndFindsWordsIgnoringCase) {
         uint32_t sym = symbol::make(variant.c_str());
         ASSERT_EQ(context::find_word(c, sym, true), i);
         ASSERT_EQ(context::find_word(c, sym, false), -1);
-        ASSERT_EQ(context::get_value_cell(sym, node)->data2, uint32_t(i));
+        ASSERT_EQ(integer::get(context::get_value_cell(sym, node)), i);
         Cell* entry = context::word_at(c, uint32_t(i));
-        ASSERT_EQ(Node(entry->data1), node);
-        ASSERT_EQ(entry->data3, uint32_t(i));
+        ASSERT_EQ(word::context(entry), node);
+        ASSERT_EQ(word::index(entry), uint32_t(i));
         Cell w = word(Node::none, variant.c_str());
         ASSERT_EQ(context::bind_word(c, &w), i);
-        ASSERT_EQ(context::get(&w)->data2, uint32_t(i));
+        ASSERT_EQ(integer::get(context::get(&w)), i);
     }
 }
 
@@ -64,16 +67,16 @@ TEST(Context, SettingAMissingWordAddsItAndMarksItAssigned) {
     Cell w = word(node, "h9-late");
     Cell v = integer(42);
     context::set(&w, &v);
-    ASSERT_EQ(int32_t(w.data3), 0);
-    EXPECT_EQ(context::get(&w)->data2, 42u);
+    ASSERT_EQ(int32_t(word::index(&w)), 0);
+    EXPECT_EQ(integer::get(context::get(&w)), 42);
     EXPECT_TRUE(context::word_at(context::cell_of(node), 0)->header & context::WORD_ASSIGNED);
     Cell other = word(Node::none, "H9-Late");
     EXPECT_EQ(context::bind_word(context::cell_of(node), &other), 0);
-    EXPECT_EQ(context::get(&other)->data2, 42u);
+    EXPECT_EQ(integer::get(context::get(&other)), 42);
     // add_word_with_value leaves a present word alone.
     Cell nine = integer(9);
     context::add_word_with_value(context::cell_of(node), &other, &nine);
-    EXPECT_EQ(context::get(&w)->data2, 42u);
+    EXPECT_EQ(integer::get(context::get(&w)), 42);
 }
 
 TEST(Context, FailuresOfUnboundAndValuelessWords) {
@@ -81,7 +84,7 @@ TEST(Context, FailuresOfUnboundAndValuelessWords) {
     Node function = context::create(2, true, false, nullptr, context::KIND_FUNCTION);
     Cell a = word(function, "h9-arg");
     context::add_word(context::cell_of(function), &a);
-    a.data3 = 0;
+    word::set_index(&a, 0);
     Cell v = integer(1);
     struct Case { const char* what; uint32_t code; std::function<void()> run; };
     Cell unbound = word(object, "h9-nothing");
@@ -96,7 +99,7 @@ TEST(Context, FailuresOfUnboundAndValuelessWords) {
     for (const Case& c : cases) EXPECT_EQ(test::raised(c.run), c.code) << c.what;
 
     Cell self = word(object, "SELF");
-    context::owner_of(object)->data3 = 77;
+    set_payload_word(context::owner_of(object), 3, 77);
     EXPECT_EQ(context::get(&self), context::owner_of(object));
 }
 
@@ -105,9 +108,9 @@ TEST(Context, FunctionContextValuesLiveOnTheStack) {
     Cell* c = context::cell_of(node);
     EXPECT_TRUE(context::on_stack(c));
     Cell a = word(node, "h9-a"), b = word(node, "h9-b");
-    a.data3 = uint32_t(context::add_word(c, &a));
-    b.data3 = uint32_t(context::add_word(c, &b));
-    ASSERT_EQ(b.data3, 1u);
+    word::set_index(&a, uint32_t(context::add_word(c, &a)));
+    word::set_index(&b, uint32_t(context::add_word(c, &b)));
+    ASSERT_EQ(word::index(&b), 1u);
 
     Cell* saved_top = stack::top;
     Cell* slots = stack::push_cell();
@@ -117,7 +120,7 @@ TEST(Context, FunctionContextValuesLiveOnTheStack) {
     EXPECT_EQ(stack::context_values_pointer(node), region::off(slots));
     Cell seven = integer(7);
     context::set(&b, &seven);
-    EXPECT_EQ(slots[1].data2, 7u);
+    EXPECT_EQ(integer::get(&slots[1]), 7);
     EXPECT_EQ(context::get(&b), &slots[1]);
     EXPECT_EQ(cell_type(context::get(&a)), TYPE_UNSET);
     // A word the function lacks has no slot on the stack.
@@ -130,21 +133,21 @@ TEST(Context, FunctionContextValuesLiveOnTheStack) {
 
 TEST(Context, GlobalSpellingsShareOneValue) {
     Cell* lower = context::add_global_word(symbol::make("h9-glob"));
-    uint32_t lower_index = lower->data3;
+    uint32_t lower_index = word::index(lower);
     Cell* capital = context::add_global_word(symbol::make("H9-Glob"));
-    EXPECT_EQ(capital->data2, symbol::make("H9-Glob"));
-    EXPECT_EQ(capital->data3, lower_index);
+    EXPECT_EQ(word::symbol(capital), symbol::make("H9-Glob"));
+    EXPECT_EQ(word::index(capital), lower_index);
     Cell v = integer(5);
     context::set_global(symbol::make("H9-GLOB"), &v);
-    EXPECT_EQ(context::get_global_cell(symbol::make("h9-glob"))->data2, 5u);
+    EXPECT_EQ(integer::get(context::get_global_cell(symbol::make("h9-glob"))), 5);
     Cell w = *capital;
-    EXPECT_EQ(context::get(&w)->data2, 5u);
+    EXPECT_EQ(integer::get(context::get(&w)), 5);
 
     uint32_t root_length = series_buffer(&root::block)->length();
     Cell* kept = context::add_global(symbol::make("h9-GLOB"), true, true);
     EXPECT_EQ(series_buffer(&root::block)->length(), root_length + 1);
-    EXPECT_EQ(kept->data2, symbol::make("h9-GLOB"));
-    EXPECT_EQ(kept->data3, lower_index);
+    EXPECT_EQ(word::symbol(kept), symbol::make("h9-GLOB"));
+    EXPECT_EQ(word::index(kept), lower_index);
 }
 
 TEST(Context, SpecMakesWordsAndCloneGetsFreshValues) {
@@ -154,20 +157,20 @@ TEST(Context, SpecMakesWordsAndCloneGetsFreshValues) {
     Node node = context::make_from_spec(&spec, false, true, context::KIND_OBJECT);
     Cell* c = context::cell_of(node);
     ASSERT_EQ(context::word_count(c), 4u);
-    EXPECT_EQ(node_buffer(Node(c->data2))->length(), 4u);
+    EXPECT_EQ(node_buffer(context::values_node(c))->length(), 4u);
     Cell d = word(node, "h9-d", 3);
     Cell v = integer(3);
     context::set(&d, &v);
 
     Cell object{TYPE_OBJECT, uint32_t(node), 0, 0};
     Node copy = context::clone(&object, context::KIND_OBJECT);
-    EXPECT_EQ(Node(object.data1), copy);
+    EXPECT_EQ(object::context_node(&object), copy);
     Cell* cc = context::cell_of(copy);
     EXPECT_TRUE(cc->header & context::FLAG24);
     ASSERT_EQ(context::word_count(cc), 4u);
-    for (uint32_t i = 0; i < 4; i++) EXPECT_EQ(Node(context::word_at(cc, i)->data1), copy);
+    for (uint32_t i = 0; i < 4; i++) EXPECT_EQ(word::context(context::word_at(cc, i)), copy);
     EXPECT_EQ(cell_type(context::get_value_cell(symbol::make("h9-d"), copy)), TYPE_UNSET);
-    EXPECT_EQ(context::get(&d)->data2, 3u);
+    EXPECT_EQ(integer::get(context::get(&d)), 3);
 }
 
 TEST(Context, BindReachesNestedSeriesAndStopsOnCycles) {
@@ -183,14 +186,14 @@ TEST(Context, BindReachesNestedSeriesAndStopsOnCycles) {
     context::bind(&outer, context::cell_of(node), true);
 
     Cell* o = series_buffer(&outer)->cells();
-    EXPECT_EQ(Node(o[0].data1), node);
-    EXPECT_EQ(o[0].data3, 0u);
-    EXPECT_EQ(Node(o[2].data1), node);
-    EXPECT_EQ(int32_t(o[2].data3), -1);
+    EXPECT_EQ(word::context(&o[0]), node);
+    EXPECT_EQ(word::index(&o[0]), 0u);
+    EXPECT_EQ(word::context(&o[2]), node);
+    EXPECT_EQ(int32_t(word::index(&o[2])), -1);
     EXPECT_EQ(context::get(&o[2]), context::owner_of(node));
-    EXPECT_EQ(Node(o[3].data1), Node::none);
-    EXPECT_EQ(series_buffer(&inner)->cells()[0].data3, 1u);
-    EXPECT_EQ(Node(series_buffer(&paren)->cells()[0].data1), node);
+    EXPECT_EQ(word::context(&o[3]), Node::none);
+    EXPECT_EQ(word::index(&series_buffer(&inner)->cells()[0]), 1u);
+    EXPECT_EQ(word::context(&series_buffer(&paren)->cells()[0]), node);
 }
 
 TEST(Context, CollectSetWordsAddsOnlyNewSetWords) {
@@ -200,9 +203,9 @@ TEST(Context, CollectSetWordsAddsOnlyNewSetWords) {
     EXPECT_TRUE(context::collect_set_words(context::cell_of(node), &body));
     EXPECT_EQ(context::word_count(context::cell_of(node)), 2u);
     EXPECT_FALSE(context::collect_set_words(context::cell_of(node), &body));
-    body.data1 = 99;
+    set_series_index(&body, 99);
     EXPECT_FALSE(context::collect_set_words(context::cell_of(node), &body));
-    EXPECT_EQ(body.data1, 4u);
+    EXPECT_EQ(series_index(&body), 4u);
 }
 
 struct Fired {
@@ -213,15 +216,15 @@ struct Fired {
 TEST(Context, OnChangeFiresOnlyForOwnersWithAnEventRecord) {
     context::on_change_hook = [](const Cell*, const Cell*, const Cell* old_value, const Cell* new_value) {
         fired.count++;
-        fired.old_value = old_value->data2;
-        fired.new_value = new_value->data2;
+        fired.old_value = uint32_t(integer::get(old_value));
+        fired.new_value = uint32_t(integer::get(new_value));
     };
     Node node = context::create(1, false, false, nullptr, context::KIND_OBJECT);
     Cell w = word(node, "h9-watched");
     Cell one = integer(1), two = integer(2);
     context::set(&w, &one);
     EXPECT_EQ(fired.count, 0);
-    context::owner_of(node)->data3 = 1;  // an event record
+    *context::owner_of(node) = Cell{TYPE_OBJECT, uint32_t(node), 0, 1};  // an owner with an event record
     Cell* saved_top = stack::top;
     context::set_in(&w, &two, context::cell_of(node), false);
     EXPECT_EQ(fired.count, 0);

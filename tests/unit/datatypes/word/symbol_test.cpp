@@ -6,6 +6,7 @@
 
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/symbol.h"
+#include "runtime/datatypes/word/word.h"
 #include "runtime/eval/stack.h"
 #include "tests/unit/support/support.h"
 
@@ -75,9 +76,9 @@ TEST(Symbol, AliasesSurviveTableGrowth) {
 TEST(Symbol, NameStringIsMadeOnceAndReused) {
     uint32_t id = symbol::make("h9-\xC3\xA9-name");
     Cell* cell = symbol::get(id);
-    Node text = Node(cell->data2);
+    Node text = symbol::name_string(cell);
     ASSERT_NE(text, Node::none);
-    EXPECT_EQ(Node(symbol::get(id)->data2), text);
+    EXPECT_EQ(symbol::name_string(symbol::get(id)), text);
     Cell string{TYPE_STRING, 0, uint32_t(text), 0};
     EXPECT_EQ(string::buffer_length(&string), 9u);
     EXPECT_EQ(string::rs_abs_at(&string, 3), 0xE9u);
@@ -88,7 +89,7 @@ TEST(Symbol, NameStringIsMadeOnceAndReused) {
 TEST(Symbol, AnyTypeWordMatchesEverySpelling) {
     Cell word{TYPE_WORD, 0, symbol::make("ANY-TYPE!"), uint32_t(-1)};
     EXPECT_TRUE(symbol::any_type_word(&word));
-    word.data2 = symbol::make("any-type");
+    word::set_symbol(&word, symbol::make("any-type"));
     EXPECT_FALSE(symbol::any_type_word(&word));
 }
 

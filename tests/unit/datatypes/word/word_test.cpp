@@ -8,6 +8,7 @@
 #include "runtime/core/raise.h"
 #include "runtime/core/root.h"
 #include "runtime/core/system.h"
+#include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
@@ -29,9 +30,9 @@ TEST(WordMake, BindsToTheGlobalContextAddingTheSymbolWithAnUnsetValue) {
     Cell cell{CELL_NEW_LINE | TYPE_INTEGER, 0, 0, 0};
     word::make_at(symbol, &cell);
     EXPECT_EQ(cell.header, CELL_NEW_LINE | TYPE_WORD);  // flags kept
-    EXPECT_EQ(Node(cell.data1), context::global);
-    EXPECT_EQ(cell.data2, symbol);
-    EXPECT_EQ(int32_t(cell.data3), global_index_of(symbol));
+    EXPECT_EQ(word::context(&cell), context::global);
+    EXPECT_EQ(word::symbol(&cell), symbol);
+    EXPECT_EQ(int32_t(word::index(&cell)), global_index_of(symbol));
     EXPECT_EQ(cell_type(context::get(&cell)), TYPE_UNSET);
 }
 
@@ -39,8 +40,8 @@ TEST(WordMake, ACaseVariantTakesTheIndexOfTheSpellingAlreadyThere) {
     Cell lower{}, upper{};
     word::make_at(symbol::make("h10-variant"), &lower);
     word::make_at(symbol::make("H10-VARIANT"), &upper);
-    EXPECT_NE(upper.data2, lower.data2);
-    EXPECT_EQ(upper.data3, lower.data3);
+    EXPECT_NE(word::symbol(&upper), word::symbol(&lower));
+    EXPECT_EQ(word::index(&upper), word::index(&lower));
 }
 
 TEST(WordMake, MakeInAndLoadInAppendBoundWords) {
@@ -50,9 +51,9 @@ TEST(WordMake, MakeInAndLoadInAppendBoundWords) {
     SeriesBuffer* buffer = series_buffer(&block);
     ASSERT_EQ(buffer->length(), 2u);
     EXPECT_EQ(loaded, buffer->cells() + 1);
-    EXPECT_STREQ(symbol::get_c_string(buffer->cells()[0].data2), "h10-a");
-    EXPECT_STREQ(symbol::get_c_string(loaded->data2), "h10-b");
-    EXPECT_EQ(int32_t(loaded->data3), global_index_of(loaded->data2));
+    EXPECT_STREQ(symbol::get_c_string(word::symbol(&buffer->cells()[0])), "h10-a");
+    EXPECT_STREQ(symbol::get_c_string(word::symbol(loaded)), "h10-b");
+    EXPECT_EQ(int32_t(word::index(loaded)), global_index_of(word::symbol(loaded)));
 }
 
 TEST(WordMake, FromCStringAnswersTheGlobalEntryOrItsRootCopyWhileBooting) {
@@ -72,8 +73,8 @@ TEST(WordMake, RefinementsInRootAreUnboundAndIssuesNeverResolve) {
     Cell* r = word::from_cstring("h10-unused");  // interns nothing new for the refinement below
     Cell* refinement = refinement::make_in_root("h10-unused");
     EXPECT_EQ(cell_type(refinement), TYPE_REFINEMENT);
-    EXPECT_EQ(refinement->data1, 0u);
-    EXPECT_EQ(refinement->data2, r->data2);
+    EXPECT_EQ(word::context(refinement), Node::none);
+    EXPECT_EQ(word::symbol(refinement), word::symbol(r));
 
     bool saved = booting;
     booting = false;
@@ -82,9 +83,9 @@ TEST(WordMake, RefinementsInRootAreUnboundAndIssuesNeverResolve) {
     EXPECT_EQ(issue, top);
     EXPECT_EQ(stack::top, top + 1);
     EXPECT_EQ(cell_type(issue), TYPE_ISSUE);
-    EXPECT_EQ(Node(issue->data1), context::global);
-    EXPECT_EQ(int32_t(issue->data3), -1);
-    EXPECT_EQ(global_index_of(issue->data2), -1);  // an issue adds no word
+    EXPECT_EQ(word::context(issue), context::global);
+    EXPECT_EQ(int32_t(word::index(issue)), -1);
+    EXPECT_EQ(global_index_of(word::symbol(issue)), -1);  // an issue adds no word
     stack::top = top;
     booting = saved;
 }
@@ -170,7 +171,7 @@ TEST(WordCompare, EqualityIgnoresKindAndCaseStrictnessWantsBoth) {
     Cell lit_upper = word_of(TYPE_LIT_WORD, "H4-ABC");
     Cell other = word_of(TYPE_WORD, "h4-abd");
     Cell unbound = lower;
-    unbound.data1 = 0;
+    word::set_context(&unbound, Node::none);
     struct Case {
         const Cell* a;
         const Cell* b;
@@ -207,7 +208,8 @@ TEST(WordCompare, EqualityIgnoresKindAndCaseStrictnessWantsBoth) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(word::compare(c.a, c.b, c.op), c.expected)
-            << symbol::get_c_string(c.a->data2) << " op " << c.op << " " << symbol::get_c_string(c.b->data2);
+            << symbol::get_c_string(word::symbol(c.a)) << " op " << c.op << " "
+            << symbol::get_c_string(word::symbol(c.b));
 }
 
 TEST(WordCompare, IssuesCompareOnlyWithIssues) {
@@ -232,22 +234,22 @@ TEST(WordTo, ConvertsIntoTheResultCellAndTakesTheRequestedType) {
     const Cell integer_type{TYPE_DATATYPE, TYPE_INTEGER, 0, 0};
     word::to(&result, &integer_type, TYPE_WORD);
     EXPECT_EQ(cell_type(&result), TYPE_WORD);
-    EXPECT_STREQ(symbol::get_c_string(result.data2), "integer!");
-    EXPECT_EQ(Node(result.data1), context::global);
-    EXPECT_EQ(int32_t(result.data3), global_index_of(result.data2));
+    EXPECT_STREQ(symbol::get_c_string(word::symbol(&result)), "integer!");
+    EXPECT_EQ(word::context(&result), context::global);
+    EXPECT_EQ(int32_t(word::index(&result)), global_index_of(word::symbol(&result)));
 
     const Cell yes{TYPE_LOGIC, 1, 0, 0}, no{TYPE_LOGIC, 0, 0, 0};
-    EXPECT_STREQ(symbol::get_c_string(word::to(&result, &yes, TYPE_LIT_WORD)->data2), "true");
+    EXPECT_STREQ(symbol::get_c_string(word::symbol(word::to(&result, &yes, TYPE_LIT_WORD))), "true");
     EXPECT_EQ(cell_type(&result), TYPE_LIT_WORD);
-    EXPECT_STREQ(symbol::get_c_string(word::to(&result, &no, TYPE_WORD)->data2), "false");
+    EXPECT_STREQ(symbol::get_c_string(word::symbol(word::to(&result, &no, TYPE_WORD))), "false");
 
     Cell bound = word_of(TYPE_GET_WORD, "h4-kept");
-    bound.data1 = 0x1234;  // any binding is kept as it is
+    word::set_context(&bound, Node(0x1234));  // any binding is kept as it is
     word::to(&result, &bound, TYPE_SET_WORD);
     EXPECT_EQ(result.header, uint32_t(TYPE_SET_WORD));
-    EXPECT_EQ(result.data1, bound.data1);
-    EXPECT_EQ(result.data2, bound.data2);
-    EXPECT_EQ(result.data3, bound.data3);
+    EXPECT_EQ(word::context(&result), word::context(&bound));
+    EXPECT_EQ(word::symbol(&result), word::symbol(&bound));
+    EXPECT_EQ(word::index(&result), word::index(&bound));
 }
 
 TEST(WordTo, Errors) {
@@ -273,7 +275,7 @@ TEST(WordTo, Errors) {
     // An issue's or refinement's name that scans as a word converts.
     for (const Cell* named : {&issue, &refinement}) {
         word::to(&result, named, TYPE_WORD);
-        EXPECT_STREQ(symbol::get_c_string(result.data2), "h4-abc");
+        EXPECT_STREQ(symbol::get_c_string(word::symbol(&result)), "h4-abc");
     }
 }
 
@@ -282,29 +284,29 @@ TEST(IssueTo, TextNamesANewIssueWordsAreRetyped) {
     Cell text{};
     string::rs_make_at(&text, 8);
     string::append_c_string(&text, "xxa b");
-    text.data1 = 2;  // from the head on
+    set_series_index(&text, 2);  // from the head on
     issue::to(&result, &text, TYPE_ISSUE);
     EXPECT_EQ(cell_type(&result), TYPE_ISSUE);
-    EXPECT_STREQ(symbol::get_c_string(result.data2), "a b");
-    EXPECT_EQ(Node(result.data1), context::global);
-    EXPECT_EQ(result.data3, WORD_UNRESOLVED);
-    EXPECT_EQ(global_index_of(result.data2), -1);
+    EXPECT_STREQ(symbol::get_c_string(word::symbol(&result)), "a b");
+    EXPECT_EQ(word::context(&result), context::global);
+    EXPECT_EQ(word::index(&result), WORD_UNRESOLVED);
+    EXPECT_EQ(global_index_of(word::symbol(&result)), -1);
 
     const Cell e_acute{TYPE_CHAR, 0, 0xE9, 0};
     issue::to(&result, &e_acute, TYPE_ISSUE);
-    EXPECT_STREQ(symbol::get_c_string(result.data2), "\xc3\xa9");
+    EXPECT_STREQ(symbol::get_c_string(word::symbol(&result)), "\xc3\xa9");
 
     Cell word = word_of(TYPE_LIT_WORD, "h4-w");
     issue::to(&result, &word, TYPE_ISSUE);
     EXPECT_EQ(result.header, uint32_t(TYPE_ISSUE));
-    EXPECT_EQ(result.data1, word.data1);
-    EXPECT_EQ(result.data2, word.data2);
-    EXPECT_EQ(result.data3, word.data3);  // binding kept
+    EXPECT_EQ(word::context(&result), word::context(&word));
+    EXPECT_EQ(word::symbol(&result), word::symbol(&word));
+    EXPECT_EQ(word::index(&result), word::index(&word));  // binding kept
 
     const Cell integer_type{TYPE_DATATYPE, TYPE_INTEGER, 0, 0};
     issue::to(&result, &integer_type, TYPE_ISSUE);  // through the word kinds
     EXPECT_EQ(cell_type(&result), TYPE_ISSUE);
-    EXPECT_STREQ(symbol::get_c_string(result.data2), "integer!");
+    EXPECT_STREQ(symbol::get_c_string(word::symbol(&result)), "integer!");
 }
 
 // Runs an action that reads and writes the current call's first cell.
@@ -324,8 +326,8 @@ TEST(WordIndex, OneBasedPositionOrNoneWhenUnresolved) {
     Cell bound = word_of(TYPE_WORD, "h4-indexed");
     Cell result = on_stack(word::index_of, bound);
     EXPECT_EQ(cell_type(&result), TYPE_INTEGER);
-    EXPECT_EQ(int32_t(result.data2), global_index_of(bound.data2) + 1);
-    bound.data3 = WORD_UNRESOLVED;
+    EXPECT_EQ(integer::get(&result), global_index_of(word::symbol(&bound)) + 1);
+    word::set_index(&bound, WORD_UNRESOLVED);
     EXPECT_EQ(cell_type(&(result = on_stack(word::index_of, bound))), TYPE_NONE);
 }
 
@@ -347,9 +349,9 @@ TEST(WordAccess, UnsetValuesAreRefused) {
     EXPECT_EQ(test::raised([&] { assign(unset); }), code(Category::script, err::need_value));
     const Cell seven{TYPE_INTEGER, 0, 7, 0};
     assign(seven);
-    EXPECT_EQ(stack::arguments->data2, 7u);  // the value is the result
-    EXPECT_EQ(context::get(&word)->data2, 7u);
-    EXPECT_EQ(word::get(&word)->data2, 7u);
+    EXPECT_EQ(integer::get(stack::arguments), 7);  // the value is the result
+    EXPECT_EQ(integer::get(context::get(&word)), 7);
+    EXPECT_EQ(integer::get(word::get(&word)), 7);
     stack::arguments = saved_arguments;
     stack::top = saved_top;
 }
@@ -361,13 +363,13 @@ TEST(WordAccess, ByContextAndIndex) {
     const Cell five{TYPE_INTEGER, 0, 5, 0};
     Cell* stored = word::set_in(object, uint32_t(index), &five);
     EXPECT_EQ(stored, word::get_in(object, uint32_t(index)));
-    EXPECT_EQ(stored->data2, 5u);
+    EXPECT_EQ(integer::get(stored), 5);
     EXPECT_NE(word::entry_in(object, uint32_t(index))->header & context::WORD_ASSIGNED, 0u);
-    EXPECT_EQ(word::find_in_or_global(object, field.data2), word::entry_in(object, uint32_t(index)));
-    EXPECT_EQ(Node(word::find_in_or_global(object, symbol::make("h4-elsewhere"))->data1), context::global);
+    EXPECT_EQ(word::find_in_or_global(object, word::symbol(&field)), word::entry_in(object, uint32_t(index)));
+    EXPECT_EQ(word::context(word::find_in_or_global(object, symbol::make("h4-elsewhere"))), context::global);
 
     Cell* top = stack::top;
-    EXPECT_EQ(word::push_value_in(object, uint32_t(index))->data2, 5u);
+    EXPECT_EQ(integer::get(word::push_value_in(object, uint32_t(index))), 5);
     Node idle = context::create(1, true, false, nullptr, context::KIND_FUNCTION);  // no call runs it
     int32_t slot = context::add_word(context::cell_of(idle), &field);
     EXPECT_EQ(test::raised([&] { word::push_value_in(idle, uint32_t(slot)); }),
