@@ -78,7 +78,7 @@ bool read_file(const char* name, std::string& text) {
                                                   uint32_t(std::char_traits<char>::length(name)),
                                                   string::Encoding::utf8);
             set_type(file, TYPE_FILE);
-            fire(Category::access, err::cannot_open, file);
+            fire(err::access::cannot_open, file);
         }
         text = bytes.str();
     });

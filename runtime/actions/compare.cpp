@@ -37,7 +37,7 @@ bool compare_for_tables(const Cell* a, const Cell* b, int op) {
 
 bool compare(const Cell* value1, const Cell* value2, int32_t op) {
     int32_t result = call_compare(value1, value2, op);
-    if (result == -2 && !equality_op(op)) fire(Category::script, err::invalid_compare, value1, value2);
+    if (result == -2 && !equality_op(op)) fire(err::script::invalid_compare, value1, value2);
     switch (op) {
     case COMP_EQUAL:
     case COMP_STRICT_EQUAL:

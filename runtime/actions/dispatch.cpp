@@ -69,7 +69,7 @@ int32_t part_count(const Cell* limited, const Cell* part, bool positions_allowed
     if (cell_type(part) == TYPE_INTEGER) return integer::get(part);
     if (!positions_allowed || cell_type(part) != cell_type(limited) ||
         series_node(part) != series_node(limited))
-        fire(Category::script, err::invalid_refine_arg,
+        fire(err::script::invalid_refine_arg,
              fixed_words::refinement(fixed_words::Ref::part), part);
     Cell position = *part;
     clamp_head(&position);
@@ -90,7 +90,7 @@ int32_t move_head_back(Cell* series, int32_t count) {
 bool resolve_insert_part(Cell* value, const Cell* part, int32_t* count) {
     *count = -1;
     if (part == nullptr) return true;
-    if (!has_buffer(cell_type(value))) fire(Category::script, err::invalid_part, part);
+    if (!has_buffer(cell_type(value))) fire(err::script::invalid_part, part);
     clamp_head(value);
     int32_t n = part_count(value, part, true);
     if (n == 0 || (n < 0 && value->data1 == 0)) return false;
@@ -157,7 +157,7 @@ datatype::ActionFn get_action(uint32_t type, const Cell* value, uint32_t slot) {
     if (cell_type(value) == TYPE_PORT && slot >= datatype::SLOT_APPEND) {
         if (const PortActorTable* table = native_actor(value)) {
             ActionFn entry = (*table)[slot - datatype::SLOT_APPEND];
-            if (entry == nullptr) fire(Category::access, err::no_port_action);
+            if (entry == nullptr) fire(err::access::no_port_action);
             return entry;
         }
     }
@@ -172,18 +172,18 @@ datatype::ActionFn get_path_action(const Cell* value, const Cell* path, const Ce
     ActionFn entry = datatype::action(type, datatype::SLOT_EVAL_PATH);
     if (datatype::implemented(entry)) return entry;
     Cell datatype{TYPE_DATATYPE, type, 0, 0};
-    if (path == nullptr) fire(Category::script, err::bad_path_type2, element, &datatype);
+    if (path == nullptr) fire(err::script::bad_path_type2, element, &datatype);
     // The path as far as the step whose value could not be accessed.
     uint32_t start = std::min(path->data1, series_buffer(path)->length());
     uint32_t available = series_buffer(path)->length() - start;
     uint32_t count = index < 0 ? 0 : std::min(uint32_t(index) + 1, available);
     Node steps = series::copy_part(series_node(path), start, count);
     Cell reached{cell_type(path), 0, uint32_t(steps), 0};
-    fire(Category::script, err::bad_path_type, path, &datatype, &reached);
+    fire(err::script::bad_path_type, path, &datatype, &reached);
 }
 
 uint32_t register_port_actor(const PortActorTable* table) {
-    if (port_actor_count == MAX_PORT_ACTORS) fire(Category::internal, err::limit_hit);
+    if (port_actor_count == MAX_PORT_ACTORS) fire(err::internal::limit_hit);
     port_actors[++port_actor_count] = table;
     return port_actor_count;
 }

@@ -22,7 +22,7 @@ void mark_root_block() { gc::mark_cell(&block); }
 
 [[noreturn]] void limit_hit() {
     Cell capacity{TYPE_INTEGER, 0, ROOT_CELLS, 0};
-    fire(Category::internal, err::limit_hit, &capacity);
+    fire(err::internal::limit_hit, &capacity);
 }
 
 }  // namespace

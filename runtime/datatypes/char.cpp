@@ -20,11 +20,11 @@ bool in_range(int32_t value) { return value >= 0 && value <= MAX_CODE_POINT; }
 
 [[noreturn]] void bad_to_arg(const Cell* spec_value) {
     Cell target{TYPE_DATATYPE, TYPE_CHAR, 0, 0};
-    fire(Category::script, err::bad_to_arg, &target, spec_value);
+    fire(err::script::bad_to_arg, &target, spec_value);
 }
 
 uint32_t checked(int32_t value, const Cell* spec_value) {
-    if (!in_range(value)) fire(Category::script, err::out_of_range, spec_value);
+    if (!in_range(value)) fire(err::script::out_of_range, spec_value);
     return uint32_t(value);
 }
 
@@ -42,7 +42,7 @@ uint32_t from_binary(const Cell* spec_value) {
     uint32_t available = length - spec_value->data1;
     const auto* bytes = reinterpret_cast<const uint8_t*>(buffer->at(spec_value->data1));
     int32_t code_point = unicode::decode_utf8_char_checked(bytes, &available);
-    if (code_point < 0) fire(Category::access, err::invalid_utf8, spec_value);
+    if (code_point < 0) fire(err::access::invalid_utf8, spec_value);
     return uint32_t(code_point);
 }
 
@@ -52,10 +52,10 @@ int32_t operand(const Cell* value) {
     case TYPE_CHAR: case TYPE_INTEGER: return int32_t(value->data2);
     case TYPE_FLOAT: return integer::truncate(float_::get(value));
     // The vector's scalar arithmetic comes with vector!.
-    case TYPE_VECTOR: fire(Category::internal, err::not_done);
+    case TYPE_VECTOR: fire(err::internal::not_done);
     default: {
         Cell type{TYPE_DATATYPE, cell_type(value), 0, 0};
-        fire(Category::script, err::invalid_type, &type);
+        fire(err::script::invalid_type, &type);
     }
     }
 }
@@ -137,7 +137,7 @@ Cell* do_math(Cell* value1, const Cell* value2, int32_t op) {
     make_unset(&scratch);
     Cell* promoted = op == integer::OP_DIVIDE ? nullptr : &scratch;
     int32_t result = integer::do_math(int32_t(value1->data2), right, op, promoted);
-    if (cell_type(&scratch) == TYPE_FLOAT || !in_range(result)) fire(Category::math, err::overflow);
+    if (cell_type(&scratch) == TYPE_FLOAT || !in_range(result)) fire(err::math::overflow);
     value1->data2 = uint32_t(result);
     return value1;
 }

@@ -52,7 +52,7 @@ Cell* push(bool flag) { return make_at(stack::push_cell(), flag); }
 // ---------------------------------------------------------------- truth tests
 
 bool value_true(const Cell* value, bool check, const Cell* argument) {
-    if (check && cell_type(value) == TYPE_UNSET) fire(Category::script, err::no_value, argument);
+    if (check && cell_type(value) == TYPE_UNSET) fire(err::script::no_value, argument);
     return !is_false(value);
 }
 
@@ -62,7 +62,7 @@ bool top_true() {
 }
 
 bool result_true_strict() {
-    if (cell_type(stack::arguments) == TYPE_UNSET) fire(Category::script, err::no_return);
+    if (cell_type(stack::arguments) == TYPE_UNSET) fire(err::script::no_return);
     return !is_false(stack::arguments);
 }
 

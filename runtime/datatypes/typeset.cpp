@@ -48,7 +48,7 @@ void merge(Cell* typeset, const Cell* other) {
 // A word's value, as getting the word would give it: unset! is no value.
 const Cell* value_of_word(const Cell* word) {
     const Cell* value = context::get(word);
-    if (cell_type(value) == TYPE_UNSET) fire(Category::script, err::no_value, word);
+    if (cell_type(value) == TYPE_UNSET) fire(err::script::no_value, word);
     return value;
 }
 
@@ -65,7 +65,7 @@ void add_spec_entry(Cell* typeset, const Cell* entry) {
         // A word naming a word stands for an object's class.
         case TYPE_WORD: set(typeset, TYPE_OBJECT); break;
         case TYPE_BLOCK: break;
-        default: fire(Category::script, err::invalid_type_spec, value);
+        default: fire(err::script::invalid_type_spec, value);
     }
 }
 
@@ -90,7 +90,7 @@ Cell operand_set(const Cell* value) {
             set(&one, value->data1);
             return one;
         }
-        default: fire(Category::script, err::invalid_arg, value);
+        default: fire(err::script::invalid_arg, value);
     }
 }
 
@@ -149,7 +149,7 @@ void add(Cell* typeset, const Cell* value) {
     switch (cell_type(member)) {
         case TYPE_DATATYPE: set(typeset, member->data1); break;
         case TYPE_TYPESET: merge(typeset, member); break;
-        default: fire(Category::script, err::invalid_arg, member);
+        default: fire(err::script::invalid_arg, member);
     }
 }
 
@@ -198,7 +198,7 @@ Cell* make(Cell* result, const Cell* spec_value, uint32_t) {
         }
         default: {
             Cell target{TYPE_DATATYPE, TYPE_TYPESET, 0, 0};
-            fire(Category::script, err::bad_to_arg, &target, spec_value);
+            fire(err::script::bad_to_arg, &target, spec_value);
         }
     }
 }
@@ -260,7 +260,7 @@ Cell* complement(Cell* value) {
 
 Cell* find(Cell* series, const Cell* value, const Cell*, bool, bool, bool, bool, const Cell*, const Cell*, bool, bool, bool,
            bool) {
-    if (cell_type(value) != TYPE_DATATYPE) fire(Category::script, err::invalid_arg, value);
+    if (cell_type(value) != TYPE_DATATYPE) fire(err::script::invalid_arg, value);
     return logic::constant(contains(series, value->data1));
 }
 

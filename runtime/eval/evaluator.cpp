@@ -83,7 +83,7 @@ Cell* push_value(const Cell* code, const Cell* pos, const Cell* value) {
 // the code may move or shrink the block meanwhile.
 Pending eval_set_word(Cursor& at) {
     Cell set_word = *at.pos;
-    if (at.pos + 1 >= at.tail) fire(Category::script, err::need_value, &set_word);
+    if (at.pos + 1 >= at.tail) fire(err::script::need_value, &set_word);
     event(trace::EV_PUSH, at.code, at.pos, &set_word);
     stack::push_frame(&set_word, native_mark(at));
     stack::push(&set_word);
@@ -99,7 +99,7 @@ Pending eval_set_word(Cursor& at) {
 
 Pending eval_set_path(Cursor& at) {
     Cell path = *at.pos;
-    if (at.pos + 1 >= at.tail) fire(Category::script, err::need_value, &path);
+    if (at.pos + 1 >= at.tail) fire(err::script::need_value, &path);
     event(trace::EV_PUSH, at.code, at.pos, &path);
     stack::push_frame(set_path_word(), native_mark(at));
     at.pos++;
@@ -149,9 +149,9 @@ Pending eval_value(Cursor& at, bool passive) {
             const Cell* bound = context::get(value);
             switch (cell_type(bound)) {
                 case TYPE_UNSET:
-                    fire(Category::script, err::no_value, value);
+                    fire(err::script::no_value, value);
                 case TYPE_OP:
-                    fire(Category::script, err::no_op_arg, value);
+                    fire(err::script::no_op_arg, value);
                 case TYPE_NATIVE: case TYPE_ACTION: case TYPE_FUNCTION: case TYPE_ROUTINE: {
                     Cell called = *bound;
                     Cell name = *value;
@@ -173,7 +173,7 @@ Pending eval_value(Cursor& at, bool passive) {
             return Pending::none;
         }
         case TYPE_OP:
-            fire(Category::internal, err::not_done);
+            fire(err::internal::not_done);
         case TYPE_NATIVE: case TYPE_ACTION: case TYPE_FUNCTION: case TYPE_ROUTINE: {
             if (passive) {
                 push_value(at.code, at.pos++, value);
@@ -185,7 +185,7 @@ Pending eval_value(Cursor& at, bool passive) {
         }
         case TYPE_ISSUE:
             if (at.pos + 1 < at.tail && cell_type(at.pos + 1) == TYPE_BLOCK && is_system_issue(value))
-                fire(Category::internal, err::vek_system);
+                fire(err::internal::vek_system);
             push_value(at.code, at.pos++, value);
             return Pending::none;
         default:
@@ -236,7 +236,7 @@ bool tracing_for(const Cell* function, CallbackClass callback) {
 }  // namespace
 
 void check_stack() {
-    if (platform::stack_remaining() < STACK_RESERVE) fire(Category::internal, err::stack_overflow);
+    if (platform::stack_remaining() < STACK_RESERVE) fire(err::internal::stack_overflow);
 }
 
 Pending eval_block(const Cell* block, bool chain) {
@@ -311,7 +311,7 @@ Pending eval_code(const Cell* called, Cursor& at, bool sub, const Cell* path, co
     Cell function = *called;
     // An operator called as a function (apply) runs what it wraps.
     if (cell_type(&function) == TYPE_OP) op::unwrap(called, &function);
-    if (!callable::is_callable(cell_type(&function))) fire(Category::internal, err::not_done);
+    if (!callable::is_callable(cell_type(&function))) fire(err::internal::not_done);
     const Cell* frame_name = name && cell_type(name) == TYPE_WORD ? name : anon_word();
     // An unnamed call is reported by the value called.
     const Cell* ref = frame_name == name ? name : &function;
@@ -355,7 +355,7 @@ Pending eval_code(const Cell* called, Cursor& at, bool sub, const Cell* path, co
 Pending call_function(const Cell* called, Node, const Cell* name, CallbackClass callback) {
     Cell function = *called;
     const Cell* code = function::internal(&function) + function::INTERNAL_CODE;
-    if (cell_type(code) == TYPE_INTEGER && code->data2 != 0) fire(Category::internal, err::not_done);
+    if (cell_type(code) == TYPE_INTEGER && code->data2 != 0) fire(err::internal::not_done);
 
     // The context's words read this call's cells while it runs.
     Node context = function::context_node(&function);

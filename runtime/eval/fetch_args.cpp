@@ -42,7 +42,7 @@ uint32_t cache_length(const Call& call) { return node_buffer(call.cache)->length
 [[noreturn]] void raise_expect_arg(const Call& call, uint32_t index, uint32_t type) {
     Cell datatype{TYPE_DATATYPE, type, 0, 0};
     Cell* word = push_spec_word(call.called, index);
-    fire(Category::script, err::expect_arg, call.name, &datatype, word);
+    fire(err::script::expect_arg, call.name, &datatype, word);
 }
 
 void check_type(const Call& call, uint32_t index, const Cell* value) {
@@ -62,7 +62,7 @@ Pending fetch_normal(const Call& call, Cursor& at) {
 
 // One argument by its passing mode, pushed.
 Pending fetch_one(const Call& call, Cursor& at, uint32_t index, uint32_t mode) {
-    if (!at.more()) fire(Category::script, err::no_arg, call.name, push_spec_word(call.called, index));
+    if (!at.more()) fire(err::script::no_arg, call.name, push_spec_word(call.called, index));
     if (mode == ARG_NORMAL) return fetch_normal(call, at);
     event(trace::EV_FETCH, at.code, at.pos, at.pos);
     uint32_t position = at.index();
@@ -147,9 +147,9 @@ Pending use_refinement(Call& call, Cursor& at, uint32_t index, bool active) {
 // A refinement element: found in the spec, named only once.
 uint32_t refinement_index(Call& call, const Cell* element, const Cell* path) {
     int32_t index = find_refinement(call, element->data2);
-    if (index < 0) fire(Category::script, err::no_refine, call.name, element);
+    if (index < 0) fire(err::script::no_refine, call.name, element);
     for (uint32_t i = 0; i < call.named_count; i++)
-        if (call.named[i] == uint32_t(index)) fire(Category::script, err::dup_refine, path);
+        if (call.named[i] == uint32_t(index)) fire(err::script::dup_refine, path);
     if (call.named_count < MAX_REFINEMENTS) call.named[call.named_count++] = uint32_t(index);
     return uint32_t(index);
 }
@@ -162,7 +162,7 @@ Pending path_refinements(Call& call, Cursor& at, const Cell* path, uint32_t firs
     for (uint32_t k = whole.data1 + first; k < series_buffer(&whole)->length(); k++) {
         Cell element = series_buffer(&whole)->cells()[k];
         if (cell_type(&element) != TYPE_WORD && cell_type(&element) != TYPE_GET_WORD)
-            fire(Category::script, err::bad_refine, &element);
+            fire(err::script::bad_refine, &element);
         uint32_t index = refinement_index(call, &element, &whole);
         bool active = cell_type(&element) == TYPE_WORD || word_true(&element);
         Pending p = use_refinement(call, at, index, active);
@@ -181,7 +181,7 @@ Pending word_refinements(Call& call, Cursor& at) {
         uint32_t type = cell_type(element);
         if (type != TYPE_REFINEMENT && type != TYPE_GET_WORD) {
             if (!any) break;
-            fire(Category::script, err::bad_refine, element);
+            fire(err::script::bad_refine, element);
         }
         any = true;
         uint32_t index = refinement_index(call, element, at.code);
@@ -273,11 +273,11 @@ Pending run_native(const Call& call) {
     try {
         if (cell_type(call.called) == TYPE_NATIVE) {
             natives::NativeFn entry = native::entry(call.called);
-            if (!entry) fire(Category::internal, err::not_done);
+            if (!entry) fire(err::internal::not_done);
             return entry(false, call.slots);
         }
         actions::EntryFn entry = action::entry(call.called);
-        if (!entry) fire(Category::internal, err::not_done);
+        if (!entry) fire(err::internal::not_done);
         entry(call.slots);
         return Pending::none;
     } catch (const VekThrow& thrown) {
@@ -302,7 +302,7 @@ Pending fetch_args(const Cell* called, Cursor& at, const Cell* path, uint32_t pa
         uint32_t length = cache_length(call);
         const Cell* last = length ? cache_at(call, length - 1) : nullptr;
         uint32_t count = last && cell_type(last) == TYPE_INTEGER ? last->data2 : 0;
-        if (count > MAX_REFINEMENTS) fire(Category::internal, err::not_done);
+        if (count > MAX_REFINEMENTS) fire(err::internal::not_done);
         for (uint32_t i = 0; i < count; i++) call.slots[i] = -1;
     }
 

@@ -91,11 +91,11 @@ Pending eval_path(const Cell* path, Cursor& at, bool set, bool get, bool sub, bo
     walk.path = *path;
     uint32_t head = walk.path.data1;
     uint32_t length = series_buffer(&walk.path)->length();
-    if (head >= length) fire(Category::script, err::empty_path, &walk.path);
+    if (head >= length) fire(err::script::empty_path, &walk.path);
     const Cell* head_word = series_buffer(&walk.path)->cells() + head;
     event(trace::EV_ENTER, &walk.path, head_word, nullptr);
     event(trace::EV_FETCH, &walk.path, head_word, head_word);
-    if (cell_type(head_word) != TYPE_WORD) fire(Category::script, err::word_first, &walk.path);
+    if (cell_type(head_word) != TYPE_WORD) fire(err::script::word_first, &walk.path);
     walk.previous = *head_word;
 
     uint32_t first = head + 1;
@@ -109,15 +109,15 @@ Pending eval_path(const Cell* path, Cursor& at, bool set, bool get, bool sub, bo
     } else {
         const Cell* value = context::get(&walk.previous);
         if (callable::is_callable(cell_type(value))) {
-            if (set) fire(Category::script, err::invalid_path_set, &walk.path);
-            if (get) fire(Category::script, err::invalid_path_get, &walk.path);
+            if (set) fire(err::script::invalid_path_set, &walk.path);
+            if (get) fire(err::script::invalid_path_get, &walk.path);
             Cell called = *value;
             Pending p = eval_code(&called, at, sub, &walk.path, &walk.previous, nullptr, APPLY_NONE, false, 1);
             if (p != Pending::none) return p;
             event(trace::EV_EXIT, &walk.path, nullptr, sub ? stack::top - 1 : stack::arguments);
             return Pending::none;
         }
-        if (cell_type(value) == TYPE_UNSET) fire(Category::script, err::unset_path, &walk.path, &walk.previous);
+        if (cell_type(value) == TYPE_UNSET) fire(err::script::unset_path, &walk.path, &walk.previous);
         walk.current = *value;
         make_unset(&walk.parent);
         first_grandparent(&walk.previous, &walk.grandparent);
@@ -144,7 +144,7 @@ Pending eval_path(const Cell* path, Cursor& at, bool set, bool get, bool sub, bo
             selector = stack::top[-1];
             stack::pop(1);
         }
-        if (cell_type(&selector) == TYPE_UNSET) fire(Category::script, err::invalid_path, &walk.path, &element);
+        if (cell_type(&selector) == TYPE_UNSET) fire(err::script::invalid_path, &walk.path, &element);
         event(trace::EV_PUSH, &walk.path, series_buffer(&walk.path)->cells() + k, &selector);
 
         bool last = k + 1 >= length;

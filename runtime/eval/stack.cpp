@@ -51,7 +51,7 @@ Cell* base_of(const CallFrame* frame) {
 [[noreturn]] void overflow() {
     top = top - arguments_bottom > 5 ? top - 5 : arguments_bottom;
     cycles::reset();
-    fire(Category::internal, err::stack_overflow);
+    fire(err::internal::stack_overflow);
 }
 
 // Makes target the top frame again, restoring the function contexts of the
@@ -248,7 +248,7 @@ Pending throw_break(bool with_value, bool is_continue) {
     CallFrame* loop = search_down(depth() - 1, [current](const CallFrame* f) {
         return f != current && frame_kind(f) == KIND_LOOP;
     });
-    if (!loop) fire(Category::throw_, is_continue ? err::continue_ : err::break_);
+    if (!loop) fire(is_continue ? err::throw_::continue_ : err::throw_::break_);
     Cell* value = arguments;
     Cell* result = land_on(loop);
     if (with_value && !is_continue)
@@ -262,7 +262,7 @@ Pending throw_return(bool with_value, bool from_top) {
     CallFrame* target = search_down(depth() - (from_top ? 1 : 2), [](const CallFrame* f) {
         return (f->header & FRAME_RETURN_TARGET) != 0;
     });
-    if (!target) fire(Category::throw_, err::return_);
+    if (!target) fire(err::throw_::return_);
     Cell* value = arguments;
     Cell* result = land_on(target);
     if (with_value)
@@ -278,7 +278,7 @@ void throw_value(uint32_t code) {
         return frame_kind(f) == KIND_CATCH;
     });
     Cell* thrown = arguments;
-    if (!target) fire(Category::throw_, err::throw_, thrown);
+    if (!target) fire(err::throw_::throw_, thrown);
     land_on(target);
     // The pair moves down over cells that are already dead; copying in
     // ascending order never overwrites a cell still to be read.

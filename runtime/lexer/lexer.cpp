@@ -354,10 +354,10 @@ void syntax_error(State* st, int32_t type, const uint8_t* start, const uint8_t*)
     close_all(st);
     Cell line = line_text(st);
     Cell near = near_text(st, start);
-    if (type == ERR_MALCONSTRUCT) fire(Category::syntax, err::malconstruct, &line, &near);
-    if (type <= 0 || path_type(type)) fire(Category::syntax, err::bad_char, &line, &near);
+    if (type == ERR_MALCONSTRUCT) fire(err::syntax::malconstruct, &line, &near);
+    if (type <= 0 || path_type(type)) fire(err::syntax::bad_char, &line, &near);
     Cell datatype{TYPE_DATATYPE, uint32_t(type), 0, 0};
-    fire(Category::syntax, err::invalid, &line, &datatype, &near);
+    fire(err::syntax::invalid, &line, &datatype, &near);
 }
 
 void missing_error(State* st, char delimiter, const uint8_t* near) {
@@ -367,7 +367,7 @@ void missing_error(State* st, char delimiter, const uint8_t* near) {
     Cell line = line_text(st);
     Cell text = near_text(st, near);
     Cell expected{TYPE_CHAR, 0, uint32_t(uint8_t(delimiter)), 0};
-    fire(Category::syntax, err::missing, &line, &expected, &text);
+    fire(err::syntax::missing, &line, &expected, &text);
 }
 
 uint32_t scan(Cell* dst, const uint8_t* text, uint32_t size, bool one, bool scan, bool load,

@@ -23,7 +23,7 @@ uint32_t part_length(const Cell* source, const Cell* limit, uint32_t available) 
     if (cell_type(limit) == TYPE_INTEGER) {
         n = int32_t(limit->data2);
     } else {
-        if (cell_type(limit) != cell_type(source)) fire(Category::script, err::not_same_type);
+        if (cell_type(limit) != cell_type(source)) fire(err::script::not_same_type);
         n = int64_t(limit->data1) - int64_t(source->data1);
     }
     if (n < 0) return 0;

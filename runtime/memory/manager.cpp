@@ -37,7 +37,7 @@ constexpr uint32_t VIRTUAL_HEADER = 16;
 // inside 32 bits.
 constexpr uint64_t MAX_CAPACITY = 0xFFFF0000u;
 
-[[noreturn]] void no_memory() { fire(Category::internal, err::no_memory); }
+[[noreturn]] void no_memory() { fire(err::internal::no_memory); }
 
 void run_collector() {
     if (collector_enabled && collect_hook) collect_hook();
@@ -231,7 +231,7 @@ void* alloc_virtual(uint32_t size) {
 }
 
 void free_virtual(void* data) {
-    if (!data) fire(Category::internal, err::wrong_mem);
+    if (!data) fire(err::internal::wrong_mem);
     auto p = static_cast<std::byte*>(data) - VIRTUAL_HEADER;
     bool plausible = region::contains(p) && (p - region::base) % region::PAGE == 0 &&
                      p - region::base >= ptrdiff_t(region::LOW_GUARD);
@@ -239,7 +239,7 @@ void free_virtual(void* data) {
     if (plausible) std::memcpy(&length, p, sizeof length);
     if (!plausible || length == 0 || length % region::PAGE != 0 ||
         length > region::reserved - uint64_t(p - region::base))
-        fire(Category::internal, err::wrong_mem);
+        fire(err::internal::wrong_mem);
     mem.total -= length;
     region::release_pages(p, length);
 }

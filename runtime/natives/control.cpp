@@ -26,7 +26,7 @@ constexpr uint64_t BLOCK = type_bit(TYPE_BLOCK);
 
 Cell* arg(int32_t i) { return stack::arguments + i; }
 
-[[noreturn]] void not_done() { fire(Category::internal, err::not_done); }
+[[noreturn]] void not_done() { fire(err::internal::not_done); }
 
 void clamp_to_tail(Cell* series) {
     uint32_t length = series_buffer(series)->length();
@@ -63,7 +63,7 @@ Cell integer_cell(int32_t n) { return Cell{TYPE_INTEGER, 0, uint32_t(n), 0}; }
 uint32_t words_per_step(const Cell* words) {
     if (cell_type(words) != TYPE_BLOCK) return 1;
     uint32_t n = block::length_from_head(words);
-    if (n == 0) fire(Category::script, err::invalid_arg, words);
+    if (n == 0) fire(err::script::invalid_arg, words);
     return n;
 }
 
@@ -223,7 +223,7 @@ Pending case_(bool check, const int32_t* refinements) {
     while (at.more()) {
         Pending p = eval::eval_next(at, false);
         if (p != Pending::none) return p;
-        if (!at.more()) fire(Category::script, err::need_value, fixed_words::word(Word::case_));
+        if (!at.more()) fire(err::script::need_value, fixed_words::word(Word::case_));
         last_true = logic::result_true_strict();
         if (!last_true) {
             ++at.pos;
@@ -256,7 +256,7 @@ Pending while_(bool check, const int32_t*) {
     for (;;) {
         stack::keep();
         Pending p = eval::eval_block(cond, true);
-        if (p == Pending::brk || p == Pending::cont) fire(Category::throw_, err::while_cond);
+        if (p == Pending::brk || p == Pending::cont) fire(err::throw_::while_cond);
         if (p != Pending::none) return p;
         if (!logic::result_true_strict()) break;
         p = run_body(body);
@@ -353,7 +353,7 @@ Pending foreach(bool check, const int32_t*) {
     }
     bool multi = cell_type(arg(0)) == TYPE_BLOCK;
     uint32_t n = words_per_step(arg(0));
-    if (!multi && cell_type(arg(1)) == TYPE_MAP) fire(Category::script, err::invalid_arg, arg(0));
+    if (!multi && cell_type(arg(1)) == TYPE_MAP) fire(err::script::invalid_arg, arg(0));
     const Cell* body = arg(2);
     stack::push(arg(1));
     stack::push(arg(0));
@@ -376,7 +376,7 @@ Pending forall(bool check, const int32_t*) {
     Cell start = *context::get(arg(0));
     if (!(SERIES_TYPES & type_bit(cell_type(&start)))) {
         Cell datatype{TYPE_DATATYPE, cell_type(&start), 0, 0};
-        fire(Category::script, err::expect_arg, stack::current_function_word(), &datatype,
+        fire(err::script::expect_arg, stack::current_function_word(), &datatype,
              word::from_cstring("word"));
     }
     if (!series_more(&start)) {
@@ -393,7 +393,7 @@ Pending forall(bool check, const int32_t*) {
         if (p == Pending::brk) return close_loop();
         if (leaves(p)) return p;
         Cell now = *context::get(word);
-        if (!same_series(&now, &start)) fire(Category::script, err::bad_loop_series, &now);
+        if (!same_series(&now, &start)) fire(err::script::bad_loop_series, &now);
         if (forall_next(word, true)) break;
     }
     forall_reset(word);
@@ -498,7 +498,7 @@ Pending get(bool check, const int32_t* refinements) {
         return Pending::none;
     }
     Cell value = *context::get(target);
-    if (!any && cell_type(&value) == TYPE_UNSET) fire(Category::script, err::no_value, target);
+    if (!any && cell_type(&value) == TYPE_UNSET) fire(err::script::no_value, target);
     stack::set_last(&value);
     return Pending::none;
 }
@@ -508,7 +508,7 @@ Pending set(bool check, const int32_t* refinements) {
     bool any = refinements[0] >= 0;
     Cell* target = arg(0);
     Cell value = *arg(1);
-    if (!any && cell_type(&value) == TYPE_UNSET) fire(Category::script, err::need_value, target);
+    if (!any && cell_type(&value) == TYPE_UNSET) fire(err::script::need_value, target);
     uint32_t type = cell_type(target);
     if (ANY_PATH_TYPES & type_bit(type)) {
         // A set-path stores the frame's result cell.

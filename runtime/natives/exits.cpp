@@ -36,7 +36,7 @@ bool name_matches(const Cell* names, const Cell* thrown_name) {
     for (uint32_t i = list.data1; i < series_buffer(&list)->length(); i++) {
         const Cell* item = series_buffer(&list)->cells() + i;
         if (cell_type(item) != TYPE_WORD)
-            fire(Category::script, err::invalid_refine_arg, fixed_words::word(Word::name), &list);
+            fire(err::script::invalid_refine_arg, fixed_words::word(Word::name), &list);
         found = found || (cell_type(thrown_name) == TYPE_WORD && same_word(item, thrown_name));
     }
     return found;
@@ -50,7 +50,7 @@ Cell callable_named(const Cell* func, const Cell* word) {
         uint32_t type = cell_type(&value);
         if (callable::is_callable(type) || type == TYPE_OP) return value;
     }
-    fire(Category::script, err::invalid_arg, func);
+    fire(err::script::invalid_arg, func);
 }
 
 }  // namespace
@@ -159,11 +159,11 @@ Pending apply(bool check, const int32_t* refinements) {
     } else if (type == TYPE_PATH) {
         path = args;
         if (block::length_from_head(args) == 0 || cell_type(block::rs_head(args)) != TYPE_WORD)
-            fire(Category::script, err::invalid_arg, args);
+            fire(err::script::invalid_arg, args);
         name = *block::rs_head(args);
         called = callable_named(args, &name);
     } else if (!callable::is_callable(type) && type != TYPE_OP) {
-        fire(Category::script, err::invalid_arg, args);
+        fire(err::script::invalid_arg, args);
     }
     if (cell_type(&called) == TYPE_OP) op::unwrap(&called, &called);
 

@@ -97,7 +97,7 @@ void pair_max_min(bool max, Cell* v1, const Cell* v2) {
         points_max_min(max, v1, v2);
         return;
     default:
-        fire(Category::script, err::invalid_compare, v1, v2);
+        fire(err::script::invalid_compare, v1, v2);
     }
 }
 
@@ -147,9 +147,9 @@ bool settable_word(uint32_t type) {
 // its words was taken (a loop's body, a change handler).
 Cell* word_at(const Cell* words, uint32_t i) {
     SeriesBuffer* buffer = series_buffer(words);
-    if (words->data1 + i >= buffer->length()) fire(Category::script, err::invalid_arg, words);
+    if (words->data1 + i >= buffer->length()) fire(err::script::invalid_arg, words);
     Cell* word = buffer->cells() + words->data1 + i;
-    if (!settable_word(cell_type(word))) fire(Category::script, err::invalid_arg, word);
+    if (!settable_word(cell_type(word))) fire(err::script::invalid_arg, word);
     return word;
 }
 
@@ -160,7 +160,7 @@ Cell value_of(const Cell* source, uint32_t i) {
     return index < b->length() ? b->cells()[index] : none::constant;
 }
 
-[[noreturn]] void not_done() { fire(Category::internal, err::not_done); }
+[[noreturn]] void not_done() { fire(err::internal::not_done); }
 
 }  // namespace
 
@@ -168,7 +168,7 @@ void check_arg(int32_t position, uint64_t types) {
     uint32_t type = cell_type(stack::arguments + position);
     if (types & type_bit(type)) return;
     Cell datatype = datatype_cell(type);
-    fire(Category::script, err::expect_arg, stack::current_function_word(), &datatype,
+    fire(err::script::expect_arg, stack::current_function_word(), &datatype,
          error::get_arg_word(uint32_t(position)));
 }
 
@@ -202,7 +202,7 @@ int32_t float_to_integer_arg(const Cell* cell) {
     double f = float_::get(cell);
     if (integer::float_out_of_range(f)) {
         Cell datatype = datatype_cell(TYPE_INTEGER);
-        fire(Category::script, err::type_limit, &datatype);
+        fire(err::script::type_limit, &datatype);
     }
     return int32_t(f);
 }
@@ -226,13 +226,13 @@ void set_words(const Cell* words, const Cell* source, uint32_t count, bool any, 
             const Cell* word = word_at(words, i);
             Cell value = value_of(source, i);
             if (!any && cell_type(&value) == TYPE_UNSET)
-                fire(Category::script, err::need_value, word);
+                fire(err::script::need_value, word);
         }
     }
     for (uint32_t i = 0; i < count; ++i) {
         Cell value = sequence ? value_of(source, i) : *source;
         if (!sequence && !any && cell_type(&value) == TYPE_UNSET)
-            fire(Category::script, err::need_value, word_at(words, i));
+            fire(err::script::need_value, word_at(words, i));
         if (some && cell_type(&value) == TYPE_NONE) continue;
         context::set(word_at(words, i), &value);
     }

@@ -19,7 +19,7 @@ constexpr int32_t PRINT_BUFFER_CELLS = 32;
 Cell* print_buffer_cell = nullptr;  // in the root block, which the collector marks
 
 // The one entry of every native whose work is not written yet.
-Pending not_done(bool, const int32_t*) { fire(Category::internal, err::not_done); }
+Pending not_done(bool, const int32_t*) { fire(err::internal::not_done); }
 
 Pending transcode_entry(bool check, const int32_t* refinements) {
     const int32_t* r = refinements;

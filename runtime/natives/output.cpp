@@ -201,7 +201,7 @@ Node context_of(const Cell* value) {
     case TYPE_ACTION: return native::context_node(value);
     case TYPE_OP: return context_of(op::unwrap(value, &callable));
     default:
-        if (value->data1 == 0) fire(Category::script, err::not_in_context, value);
+        if (value->data1 == 0) fire(err::script::not_in_context, value);
         return Node(value->data1);
     }
 }
@@ -457,7 +457,7 @@ Pending compose(bool check, const int32_t* refinements) {
     if (cell_type(args) != TYPE_BLOCK) {
         Cell expected{TYPE_DATATYPE, TYPE_BLOCK, 0, 0};
         Cell given{TYPE_DATATYPE, cell_type(args), 0, 0};
-        fire(Category::script, err::expect_val, &expected, &given);
+        fire(err::script::expect_val, &expected, &given);
     }
     bool deep = present(refinements, 0);
     bool only = present(refinements, 1);
@@ -576,7 +576,7 @@ Pending new_line(bool check, const int32_t* refinements) {
     int32_t size = 1;
     if (present(refinements, 1)) {
         size = integer::get(args + refinements[1]);
-        if (size < 1) fire(Category::script, err::out_of_range, args + refinements[1]);
+        if (size < 1) fire(err::script::out_of_range, args + refinements[1]);
     }
     SeriesBuffer* buffer = series_buffer(args);
     uint32_t length = buffer->length();

@@ -302,7 +302,7 @@ Node make(uint32_t size, const Cell* block, int32_t kind, uint32_t width) {
     }
     if (kind >= KIND_RECORDS) {
         uint64_t record_bytes = (uint64_t(width) + 1) * sizeof(Cell);
-        if (record_bytes > INT32_MAX) fire(Category::internal, err::no_memory);
+        if (record_bytes > INT32_MAX) fire(err::internal::no_memory);
         record(table)->positions_or_width = uint32_t(record_bytes);
     }
     if (!shared) {

@@ -221,7 +221,7 @@ Cell* clone(const Cell* value, bool deep, bool any_block) {
     uint32_t count = length_from_head(&source);
     cycles::Scope guard;
     if (deep) {
-        if (cycles::find(from)) fire(Category::internal, err::no_cycle);
+        if (cycles::find(from)) fire(err::internal::no_cycle);
         cycles::push(from);
     }
     Cell* result = make_block_at(make_unset(stack::push_cell()), memory::alloc_cells, int32_t(count),

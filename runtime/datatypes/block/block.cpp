@@ -33,7 +33,7 @@ bool limited(const Cell* part) { return part != nullptr; }
 
 [[noreturn]] void bad_make_arg(uint32_t type, const Cell* spec_value) {
     Cell datatype{TYPE_DATATYPE, type, 0, 0};
-    fire(Category::script, err::bad_make_arg, &datatype, spec_value);
+    fire(err::script::bad_make_arg, &datatype, spec_value);
 }
 
 // Blocks made from objects, maps and vectors wait for those datatypes.
@@ -41,7 +41,7 @@ bool made_from_missing_type(uint32_t type) {
     return type == TYPE_OBJECT || type == TYPE_MAP || type == TYPE_VECTOR;
 }
 
-[[noreturn]] void not_done() { fire(Category::internal, err::not_done); }
+[[noreturn]] void not_done() { fire(err::internal::not_done); }
 
 void append_text(const Cell* buffer, const char* text, int32_t* limit) {
     string::append_c_string(buffer, text);

@@ -49,7 +49,7 @@ bool matches_types(const Cell* types, uint32_t type) {
     return types->data1 == type;
 }
 
-[[noreturn]] void no_memory() { fire(Category::internal, err::no_memory); }
+[[noreturn]] void no_memory() { fire(err::internal::no_memory); }
 
 // The byte size of count cells added to used bytes, or no-memory past 32 bits.
 uint32_t grown_size(uint32_t used_bytes, uint64_t count) {
@@ -264,7 +264,7 @@ Cell* take(Cell* series, const Cell* part, bool deep, bool last) {
 // ---------------------------------------------------------------- swap
 
 void swap(Cell* series1, Cell* series2) {
-    if (!block_like(cell_type(series2))) fire(Category::script, err::invalid_arg, series2);
+    if (!block_like(cell_type(series2))) fire(err::script::invalid_arg, series2);
     if (!series::both_have_heads(series1, series2)) return;
     if (series_node(series1) == series_node(series2) && series1->data1 == series2->data1) return;
     bool owned1 = series::notify_before(series1, Edit::swap, series2, int32_t(series1->data1), 1);
@@ -310,7 +310,7 @@ Cell* copy(Cell* value, Cell* result, const Cell* part, bool deep, const Cell* t
     if (deep) {
         if (cycles::find(from)) {
             cycles::reset();
-            fire(Category::internal, err::no_cycle);
+            fire(err::internal::no_cycle);
         }
         cycles::push(from);
     }

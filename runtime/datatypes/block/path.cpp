@@ -61,7 +61,7 @@ Cell* make(Cell* result, const Cell* spec_value, uint32_t type) {
         return set_type(block::make_at(make_unset(result), capacity), type);
     }
     Cell datatype{TYPE_DATATYPE, type, 0, 0};
-    fire(Category::script, err::bad_make_arg, &datatype, spec_value);
+    fire(err::script::bad_make_arg, &datatype, spec_value);
 }
 
 Cell* to(Cell* result, const Cell* spec_value, uint32_t type) {

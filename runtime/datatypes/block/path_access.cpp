@@ -44,7 +44,7 @@ Cell* set(Cell* parent, const Cell* element, const Cell* value, const Cell* path
         return series::poke(&block, integer::get(element), stored, element);
     Cell position{};
     if (!found(&block, element, false, case_sensitive, &position))
-        fire(Category::script, err::bad_path_set, path ? path : &none::constant, element);
+        fire(err::script::bad_path_set, path ? path : &none::constant, element);
     // Into the cell after the key: index 2 from the key.
     Cell after{};
     integer::make_at(&after, 2);

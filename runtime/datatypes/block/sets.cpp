@@ -117,7 +117,7 @@ private:
 Cell* set_operation(Cell* first, const Cell* second, bool case_sensitive, const Cell* skip, SetMode mode) {
     uint32_t size = series::set_record_size(skip);
     bool two_inputs = mode != SET_UNIQUE;
-    if (two_inputs && !block_like(cell_type(second))) fire(Category::script, err::invalid_arg, second);
+    if (two_inputs && !block_like(cell_type(second))) fire(err::script::invalid_arg, second);
     Cell one = clamped(first);
     Cell two = two_inputs ? clamped(second) : one;
     int op = case_sensitive ? actions::COMP_STRICT_EQUAL : actions::COMP_EQUAL;

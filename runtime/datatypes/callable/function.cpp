@@ -60,7 +60,7 @@ Range range_of(const Cell* block) {
     return {block::rs_head(&spec_value), block::rs_tail(&spec_value)};
 }
 
-[[noreturn]] void bad_spec(const Cell* spec_value) { fire(Category::script, err::bad_func_def, spec_value); }
+[[noreturn]] void bad_spec(const Cell* spec_value) { fire(err::script::bad_func_def, spec_value); }
 
 void validate_type_block(const Cell* types) {
     Range r = range_of(types);
@@ -68,11 +68,11 @@ void validate_type_block(const Cell* types) {
         const Cell* meaning = value;
         if (cell_type(value) == TYPE_WORD) {
             meaning = context::get(value);
-            if (cell_type(meaning) == TYPE_UNSET) fire(Category::script, err::no_value, value);
+            if (cell_type(meaning) == TYPE_UNSET) fire(err::script::no_value, value);
         }
         uint32_t type = cell_type(meaning);
         if (type != TYPE_DATATYPE && type != TYPE_TYPESET && type != TYPE_WORD)
-            fire(Category::script, err::invalid_type_spec, value);
+            fire(err::script::invalid_type_spec, value);
     }
 }
 
@@ -92,7 +92,7 @@ void check_duplicates(Range r) {
         if (!argument_word(cell_type(a)) && cell_type(a) != TYPE_REFINEMENT) continue;
         for (const Cell* b = a + 1; b < r.last; b++) {
             if ((argument_word(cell_type(b)) || cell_type(b) == TYPE_REFINEMENT) && canonical(a) == canonical(b))
-                fire(Category::script, err::dup_vars, b);
+                fire(err::script::dup_vars, b);
         }
     }
 }
@@ -192,7 +192,7 @@ void plain_ignore_list(Collector* c, bool checked) {
         uint32_t type = cell_type(value);
         if (word_kind(type)) set_type(value, TYPE_WORD);
         else if (checked && type != TYPE_BLOCK && type != TYPE_STRING)
-            fire(Category::script, err::bad_func_extern, value);
+            fire(err::script::bad_func_extern, value);
     }
 }
 
@@ -353,7 +353,7 @@ Cell* make(Cell* result, const Cell* spec_value, uint32_t) {
         parts[1] = block::rs_head(&given)[1];
     }
     if (!well_formed || cell_type(&parts[0]) != TYPE_BLOCK || cell_type(&parts[1]) != TYPE_BLOCK)
-        fire(Category::script, err::bad_func_def, spec_value);
+        fire(err::script::bad_func_def, spec_value);
     uint32_t flags = validate_spec(&parts[0]);
     make_value(&parts[0], &parts[1], Node::none, 0, 0, flags);
     *result = stack::top[-1];
@@ -378,7 +378,7 @@ void reflect(Cell* value, uint32_t field) {
         }
         *value = words;
     } else {
-        fire(Category::internal, err::not_done);
+        fire(err::internal::not_done);
     }
 }
 

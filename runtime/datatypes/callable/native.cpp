@@ -23,7 +23,7 @@ namespace {
 
 [[noreturn]] void bad_make_arg(uint32_t type, const Cell* spec) {
     Cell datatype{TYPE_DATATYPE, type, 0, 0};
-    fire(Category::script, err::bad_make_arg, &datatype, spec);
+    fire(err::script::bad_make_arg, &datatype, spec);
 }
 
 bool valid_code(uint32_t type, int64_t code) {
@@ -89,7 +89,7 @@ void reflect(Cell* value, uint32_t field) {
         callable::spec_block(value, value);
         return;
     }
-    if (!is_field(field, fixed_words::Sym::body)) fire(Category::internal, err::not_done);
+    if (!is_field(field, fixed_words::Sym::body)) fire(err::internal::not_done);
     uint32_t source = cell_type(value) == TYPE_OP ? op::source_type(value) : cell_type(value);
     if (source == TYPE_FUNCTION || source == TYPE_ROUTINE) {
         *value = *function::body(value);

@@ -62,9 +62,9 @@ Cell* make_from(Cell* result, const Cell* source) {
     uint32_t type = cell_type(source);
     if (!callable::is_callable(type)) {
         Cell datatype{TYPE_DATATYPE, type, 0, 0};
-        fire(Category::script, err::invalid_type, &datatype);
+        fire(err::script::invalid_type, &datatype);
     }
-    if (!valid_spec(callable::spec_node(source))) fire(Category::script, err::bad_op_spec);
+    if (!valid_spec(callable::spec_node(source))) fire(err::script::bad_op_spec);
     Cell made = *source;
     if (holds_source_copy(type)) callable::internal(source)[INTERNAL_SOURCE] = *source;
     made.header = TYPE_OP | (type << SOURCE_SHIFT);

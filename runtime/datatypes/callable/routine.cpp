@@ -38,7 +38,7 @@ constexpr uint32_t MAX_ARITY = ARITY_MASK >> ARITY_SHIFT;
 
 [[noreturn]] void bad_name(const Cell* name) {
     Cell datatype{TYPE_DATATYPE, TYPE_ROUTINE, 0, 0};
-    fire(Category::script, err::bad_make_arg, &datatype, name);
+    fire(err::script::bad_make_arg, &datatype, name);
 }
 
 // Routine arguments travel by their declared type: the value of the first
@@ -49,7 +49,7 @@ uint32_t routine_arg_type(const Cell* types, const Cell* argument, const Cell* w
     SeriesBuffer* buffer = series_buffer(types);
     if (types->data1 >= buffer->length()) return 0;
     Cell first = buffer->cells()[types->data1];
-    if (cell_type(&first) != TYPE_WORD) fire(Category::script, err::invalid_type_spec, &first);
+    if (cell_type(&first) != TYPE_WORD) fire(err::script::invalid_type_spec, &first);
     if (symbol::any_type_word(&first)) return 0;
     const Cell* declared = context::get(&first);
     bool fits = cell_type(declared) == TYPE_TYPESET ? typeset::contains(declared, cell_type(argument))
@@ -59,7 +59,7 @@ uint32_t routine_arg_type(const Cell* types, const Cell* argument, const Cell* w
         Cell datatype{TYPE_DATATYPE, cell_type(argument), 0, 0};
         Cell name = *word;
         name.header = TYPE_WORD;
-        fire(Category::script, err::expect_arg, stack::current_function_word(), &datatype, &name);
+        fire(err::script::expect_arg, stack::current_function_word(), &datatype, &name);
     }
     return cell_type(declared) == TYPE_DATATYPE ? declared->data1 : 0;
 }
@@ -133,7 +133,7 @@ uint32_t register_fn(std::string_view name, Fn fn) {
         registry[index - 1].fn = fn;
         return index;
     }
-    if (registered == CAPACITY) fire(Category::internal, err::limit_hit);
+    if (registered == CAPACITY) fire(err::internal::limit_hit);
     registry[registered] = Entry{name, fn};
     return ++registered;
 }
@@ -166,7 +166,7 @@ uint32_t count_arity(const Cell* spec_value) {
 Cell* make_value(const Cell* spec_in, const Cell* body_in, uint32_t code, int32_t extra, bool cells) {
     Cell spec_value = *spec_in;
     uint32_t arity = count_arity(&spec_value);
-    if (arity > MAX_ARITY) fire(Category::script, err::bad_func_def, spec_in);
+    if (arity > MAX_ARITY) fire(err::script::bad_func_def, spec_in);
     Node context = context::make_from_spec(&spec_value, true, false, context::KIND_FUNCTION);
     Cell internal;
     block::make_at(&internal, function::INTERNAL_SIZE);
@@ -184,7 +184,7 @@ Cell* make_value(const Cell* spec_in, const Cell* body_in, uint32_t code, int32_
 }
 
 Cell* declare(const Cell* spec_value, const Cell* name, int32_t return_type, bool cells) {
-    if (!booting) fire(Category::internal, err::routines);
+    if (!booting) fire(err::internal::routines);
     if (!word::any_word_type(cell_type(name)) || cell_type(name) == TYPE_ISSUE) bad_name(name);
     uint32_t code = find(symbol::get_c_string(name->data2));
     if (code == 0) bad_name(name);

@@ -77,10 +77,10 @@ void append(const Cell* buffer, const char* text, char* end) {
 // The first three characters of the month's name in the system's list.
 void append_month_name(const Cell* buffer, int32_t month) {
     const Cell* list = system_fields::months();
-    if (month < 1 || uint32_t(month) > block::length_from_head(list)) fire(Category::script, err::invalid_months);
+    if (month < 1 || uint32_t(month) > block::length_from_head(list)) fire(err::script::invalid_months);
     // A copy on the C++ stack: appending may move the list's buffer.
     Cell name = *block::rs_abs_at(list, list->data1 + uint32_t(month) - 1);
-    if (cell_type(&name) != TYPE_STRING) fire(Category::script, err::invalid_months);
+    if (cell_type(&name) != TYPE_STRING) fire(err::script::invalid_months);
     uint32_t length = string::rs_length(&name);
     for (uint32_t i = 0; i < length && i < MONTH_NAME_LENGTH; i++)
         string::append_char(series_buffer(buffer), string::rs_abs_at(&name, name.data1 + i));

@@ -104,7 +104,7 @@ void normalize_key(Cell* key, const Cell* named) {
     }
     if (valid_key_type(type)) return;
     Cell datatype{TYPE_DATATYPE, type, 0, 0};
-    fire(Category::script, err::invalid_path, named, &datatype);
+    fire(err::script::invalid_path, named, &datatype);
 }
 
 Cell* make_at(Cell* cell, const Cell* block, uint32_t size) {

@@ -39,7 +39,7 @@ using integer::raise_not_related;
 
 // The kernels of money!, tuple!, vector!, pair! and the points take over
 // these operands; until they are built, reaching one is not done yet.
-[[noreturn]] void handed_over() { fire(Category::internal, err::not_done); }
+[[noreturn]] void handed_over() { fire(err::internal::not_done); }
 
 // ---------------------------------------------------------------- arithmetic
 
@@ -95,7 +95,7 @@ double compute(double a, double b, int32_t op) {
     default: {
         Cell word = *stack::current_function_word();
         Cell datatype = datatype_value(TYPE_FLOAT);
-        fire(Category::script, err::cannot_use, &word, &datatype);
+        fire(err::script::cannot_use, &word, &datatype);
     }
     }
 }
@@ -240,7 +240,7 @@ double round_to_unit(double value, double unit, Rounding how) {
         double result = round_whole(value / unit, how) * unit;
         // A multiple of the unit beyond the largest float does not exist.
         if (std::fabs(result) == LARGEST || (std::isinf(result) && std::isfinite(value)))
-            fire(Category::math, err::overflow);
+            fire(err::math::overflow);
         return result;
     }
     // A subnormal unit's reciprocal overflows: scale both out of that range.
@@ -402,7 +402,7 @@ Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down
     double result = round_to_unit(x, unit, integer::rounding_of(even, down, half_down, floor, ceiling, half_ceiling));
     uint32_t scale_type = scale != nullptr ? cell_type(scale) : TYPE_NONE;
     if (scale_type == TYPE_INTEGER) {
-        if (integer::float_out_of_range(result)) fire(Category::math, err::overflow);
+        if (integer::float_out_of_range(result)) fire(err::math::overflow);
         return integer::make_at(value, int32_t(result));
     }
     if (scale_type == TYPE_FLOAT || scale_type == TYPE_PERCENT) set_type(value, scale_type);

@@ -42,7 +42,7 @@ constexpr OpInfo OPS[] = {
 // not built yet register no entries: reaching one is not done yet.
 datatype::ActionFn entry_of(uint32_t type, uint32_t slot) {
     datatype::ActionFn entry = datatype::action(type, slot);
-    if (!datatype::implemented(entry)) fire(Category::internal, err::not_done);
+    if (!datatype::implemented(entry)) fire(err::internal::not_done);
     return entry;
 }
 
@@ -124,7 +124,7 @@ bool exact_power(int32_t base, int32_t exponent, int32_t* result) {
 int32_t from_float_spec(double value) {
     if (float_out_of_range(value)) {
         Cell datatype = datatype_value(TYPE_INTEGER);
-        fire(Category::script, err::type_limit, &datatype);
+        fire(err::script::type_limit, &datatype);
     }
     return int32_t(value);
 }
@@ -162,7 +162,7 @@ int32_t from_spec(const Cell* spec_value) {
     // Dates and money need their modules.
     case TYPE_DATE:
     case TYPE_MONEY:
-        fire(Category::internal, err::not_done);
+        fire(err::internal::not_done);
     default:
         raise_bad_to_arg(TYPE_INTEGER, spec_value);
     }
@@ -205,7 +205,7 @@ bool equality_only(int32_t op) { return op == actions::COMP_STRICT_EQUAL || op =
 
 void raise_not_related(const Cell* word, uint32_t type) {
     Cell datatype = datatype_value(type);
-    fire(Category::script, err::not_related, word, &datatype);
+    fire(err::script::not_related, word, &datatype);
 }
 
 void raise_not_related(const char* action, uint32_t type) {
@@ -215,12 +215,12 @@ void raise_not_related(const char* action, uint32_t type) {
 
 void raise_invalid_type(uint32_t type) {
     Cell datatype = datatype_value(type);
-    fire(Category::script, err::invalid_type, &datatype);
+    fire(err::script::invalid_type, &datatype);
 }
 
 void raise_bad_to_arg(uint32_t type, const Cell* spec_value) {
     Cell datatype = datatype_value(type);
-    fire(Category::script, err::bad_to_arg, &datatype, spec_value);
+    fire(err::script::bad_to_arg, &datatype, spec_value);
 }
 
 // ---------------------------------------------------------------- helpers
@@ -228,7 +228,7 @@ void raise_bad_to_arg(uint32_t type, const Cell* spec_value) {
 int32_t from_number_arg(const Cell* value) {
     if (cell_type(value) != TYPE_FLOAT) return get(value);
     double number = float_::get(value);
-    if (float_out_of_range(number)) fire(Category::script, err::out_of_range, value);
+    if (float_out_of_range(number)) fire(err::script::out_of_range, value);
     return int32_t(number);
 }
 
@@ -248,7 +248,7 @@ int32_t from_issue(const Cell* issue) {
         valid = digit < 16;
         result = result * 16 + digit;
     }
-    if (!valid) fire(Category::script, err::invalid_data, issue);
+    if (!valid) fire(err::script::invalid_data, issue);
     return int32_t(result);
 }
 
@@ -362,7 +362,7 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
         return reinterpret_cast<actions::CompareFn>(entry_of(TYPE_FLOAT, datatype::SLOT_COMPARE))(
             &number, value2, op);
     }
-    case TYPE_MONEY: fire(Category::internal, err::not_done);
+    case TYPE_MONEY: fire(err::internal::not_done);
     default: return -2;
     }
 }
@@ -379,7 +379,7 @@ Cell* or_(Cell* value1, Cell* value2) { return math(OP_OR, value1, value2); }
 Cell* xor_(Cell* value1, Cell* value2) { return math(OP_XOR, value1, value2); }
 
 Cell* negate(Cell* value) {
-    if (get(value) == MIN) fire(Category::math, err::overflow);
+    if (get(value) == MIN) fire(err::math::overflow);
     return make_at(value, -get(value));
 }
 
@@ -407,7 +407,7 @@ Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down
     int32_t s = scale != nullptr ? abs(get(scale)) : 1;
     if (s == 0) return value;
     int64_t result = rounded(get(value), s, rounding_of(even, down, half_down, floor, ceiling, half_ceiling));
-    if (result < MIN || result > MAX) fire(Category::math, err::overflow);
+    if (result < MIN || result > MAX) fire(err::math::overflow);
     return make_at(value, int32_t(result));
 }
 

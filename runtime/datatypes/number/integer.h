@@ -55,8 +55,8 @@ inline bool checked_multiply(int32_t a, int32_t b, int32_t* out) { return !__bui
 // does not fit, raises math overflow (for the remainder too, as the machine
 // division would fault on it).
 inline void check_divisor(int32_t a, int32_t b) {
-    if (b == 0) fire(Category::math, err::zero_divide);
-    if (a == MIN && b == -1) fire(Category::math, err::overflow);
+    if (b == 0) fire(err::math::zero_divide);
+    if (a == MIN && b == -1) fire(err::math::overflow);
 }
 inline int32_t divide(int32_t a, int32_t b) {
     check_divisor(a, b);
@@ -69,7 +69,7 @@ inline int32_t remainder(int32_t a, int32_t b) {
 
 // |value|; MIN raises math overflow.
 inline int32_t abs(int32_t value) {
-    if (value == MIN) fire(Category::math, err::overflow);
+    if (value == MIN) fire(err::math::overflow);
     return value < 0 ? -value : value;
 }
 

@@ -33,6 +33,8 @@ constexpr std::array<const char*, FIELD_COUNT> FIELD_NAMES{
 constexpr int32_t ARGUMENT_TEXT_LIMIT = 80;  // units of one formed message argument
 constexpr int32_t NEAR_TEXT_LIMIT = 40;      // units of the Near and Files lines
 constexpr uint32_t CAPTURED_STACK_CAPACITY = 20;
+// What an error whose type or id the catalog lacks becomes.
+constexpr err::AnyId INVALID_ERROR = err::internal::invalid_error;
 
 // The prototype system/standard/error, in the root block.
 Cell* prototype_cell = nullptr;
@@ -85,7 +87,7 @@ int32_t category_of_symbol(uint32_t symbol_id) {
 }
 
 [[noreturn]] void raise_spec_field(fixed_words::Word name) {
-    fire(Category::script, err::invalid_spec_field, fixed_words::word(name));
+    fire(err::script::invalid_spec_field, fixed_words::word(name));
 }
 
 void make_from_code(const Cell* error, const Cell* spec_value) {
@@ -94,7 +96,7 @@ void make_from_code(const Cell* error, const Cell* spec_value) {
     uint32_t position = uint32_t(code % 100) + 2;
     if (code < 0 || category >= catalog::CATEGORY_COUNT ||
         position - 2 >= catalog::category(category).id_count)
-        fire(Category::script, err::out_of_range, spec_value);
+        fire(err::script::out_of_range, spec_value);
     set_kind(error, category, position);
 }
 
@@ -107,7 +109,7 @@ void make_from_words(const Cell* error, const Cell* spec_value) {
     if (category < 0) raise_spec_field(fixed_words::Word::type);
     if (head + 1 >= length) raise_spec_field(fixed_words::Word::id);
     Cell id = series_buffer(spec_value)->cells()[head + 1];
-    if (cell_type(&id) != TYPE_WORD) fire(Category::script, err::invalid_arg, &id);
+    if (cell_type(&id) != TYPE_WORD) fire(err::script::invalid_arg, &id);
     int32_t position = catalog::find_id(uint32_t(category), id.data2);
     if (position < 0) raise_spec_field(fixed_words::Word::id);
     Cell code = integer_cell(category * 100 + position - 2);
@@ -121,8 +123,8 @@ void make_from_block(const Cell* error, const Cell* spec_value) {
     uint32_t first = spec_value->data1 < b->length() ? cell_type(b->cells() + spec_value->data1) : 0;
     // An object-style spec of set-words is evaluated in the new error: that
     // comes with the evaluator.
-    if (first == TYPE_SET_WORD) fire(Category::internal, err::not_done);
-    if (first != TYPE_WORD) fire(Category::internal, err::invalid_error);
+    if (first == TYPE_SET_WORD) fire(err::internal::not_done);
+    if (first != TYPE_WORD) fire(err::internal::invalid_error);
     make_from_words(error, spec_value);
 }
 
@@ -203,7 +205,7 @@ void form_pieces(const Cell* error, const Cell* buffer, const catalog::ErrorId& 
 // unknown word in arg1.
 void mark_invalid(const Cell* error, Field unknown) {
     set_field(error, FIELD_ARG1, field(error, unknown));
-    set_words(error, uint32_t(Category::internal), err::invalid_error);
+    set_words(error, uint32_t(INVALID_ERROR.category), INVALID_ERROR.position);
 }
 
 struct Message {
@@ -221,7 +223,7 @@ Message find_message(const Cell* error) {
     int32_t position = id == 0 ? -1 : catalog::find_id(uint32_t(category), id);
     if (position < 0) {
         mark_invalid(error, FIELD_ID);
-        return Message{uint32_t(Category::internal), err::invalid_error};
+        return Message{uint32_t(INVALID_ERROR.category), INVALID_ERROR.position};
     }
     return Message{uint32_t(category), uint32_t(position)};
 }
@@ -326,9 +328,9 @@ Cell* field(const Cell* error, Field f) { return object::get_values(error) + f; 
 
 // ---------------------------------------------------------------- making
 
-Cell* create(Category category, uint32_t id, const Cell* arg1, const Cell* arg2, const Cell* arg3) {
+Cell* create(err::AnyId id, const Cell* arg1, const Cell* arg2, const Cell* arg3) {
     Cell* error = push_new();
-    set_kind(error, uint32_t(category), id);
+    set_kind(error, uint32_t(id.category), id.position);
     const Cell* arguments[] = {arg1, arg2, arg3};
     for (uint32_t i = 0; i < 3; i++)
         if (arguments[i]) set_field(error, Field(FIELD_ARG1 + i), arguments[i]);
@@ -348,7 +350,7 @@ Cell* make(Cell*, const Cell* spec_value, uint32_t) {
         return error;
     }
     case TYPE_STRING:
-        return create(Category::user, err::message, spec_value);
+        return create(err::user::message, spec_value);
     default: {
         Cell type{TYPE_DATATYPE, TYPE_ERROR, 0, 0};
         raise_bad_make_arg(&type, spec_value);
@@ -357,7 +359,7 @@ Cell* make(Cell*, const Cell* spec_value, uint32_t) {
 }
 
 void raise_bad_make_arg(const Cell* type, const Cell* spec_value) {
-    fire(Category::script, err::bad_make_arg, type, spec_value);
+    fire(err::script::bad_make_arg, type, spec_value);
 }
 
 void raise_expect_arg(uint32_t type, uint32_t position) {
@@ -366,7 +368,7 @@ void raise_expect_arg(uint32_t type, uint32_t position) {
     Cell function = *stack::current_function_word();
     Cell argument = *get_arg_word(position);
     Cell datatype{TYPE_DATATYPE, type, 0, 0};
-    fire(Category::script, err::expect_arg, &function, &datatype, &argument);
+    fire(err::script::expect_arg, &function, &datatype, &argument);
 }
 
 // ---------------------------------------------------------------- forming and molding

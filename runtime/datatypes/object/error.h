@@ -47,9 +47,9 @@ const Cell* prototype();
 // The value cell of a field; valid until the next call that may allocate.
 Cell* field(const Cell* error, Field f);
 
-// A new error! pushed on the evaluation stack, of the category and the id (a
-// position, 2 and up), with the arguments given stored in arg1 to arg3.
-Cell* create(Category category, uint32_t id, const Cell* arg1 = nullptr,
+// A new error! pushed on the evaluation stack, of the id and its category,
+// with the arguments given stored in arg1 to arg3.
+Cell* create(err::AnyId id, const Cell* arg1 = nullptr,
              const Cell* arg2 = nullptr, const Cell* arg3 = nullptr);
 
 // Slot 1. The spec: an integer! code, a block! [category id] of words, or a

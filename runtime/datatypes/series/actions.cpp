@@ -69,7 +69,7 @@ Node hash_index(const Cell* series) {
     return cell_type(series) == TYPE_HASH ? Node(series->data3) : Node::none;
 }
 
-[[noreturn]] void not_done() { fire(Category::internal, err::not_done); }
+[[noreturn]] void not_done() { fire(err::internal::not_done); }
 
 // The element at an index from the buffer's first one, as a value: the cell
 // itself for cell buffers, an integer! for binary!, else a char!, written
@@ -202,7 +202,7 @@ bool rs_skip(Cell* series, int32_t n) {
 }
 
 uint32_t get_position(const Cell* series, const Cell* index, bool at_flag) {
-    if (cell_type(index) != TYPE_INTEGER) fire(Category::script, err::invalid_arg, index);
+    if (cell_type(index) != TYPE_INTEGER) fire(err::script::invalid_arg, index);
     int64_t n = integer::get(index);
     // at counts from 1 (and 0 stays put), skip from 0.
     if (at_flag && n >= 1) n--;
@@ -265,7 +265,7 @@ int64_t picked_index(const Cell* series, int32_t index) {
 [[noreturn]] void out_of_range(int32_t index) {
     Cell shown{};
     integer::make_at(&shown, index);
-    fire(Category::script, err::out_of_range, &shown);
+    fire(err::script::out_of_range, &shown);
 }
 
 // The code point or byte that poking the value into a non-cell series stores.
@@ -275,7 +275,7 @@ uint32_t poked_code(const Cell* series, const Cell* value) {
     if (type == TYPE_VECTOR) not_done();
     if (type == TYPE_BINARY && (value_type == TYPE_INTEGER || value_type == TYPE_CHAR)) return value->data2 & 0xFFu;
     if (type != TYPE_BINARY && value_type == TYPE_CHAR) return char_::get(value);
-    fire(Category::script, err::invalid_arg, value);
+    fire(err::script::invalid_arg, value);
 }
 
 }  // namespace
@@ -391,7 +391,7 @@ uint32_t record_size(const Cell* size, uint32_t count) {
     if (cell_type(size) != TYPE_INTEGER) bad_refine_arg(fixed_words::Ref::skip, size);
     int32_t n = integer::get(size);
     if (uint32_t(n) == count && n > 0) return 0;
-    if (n < 1) fire(Category::script, err::out_of_range, size);
+    if (n < 1) fire(err::script::out_of_range, size);
     if (count < uint32_t(n) || count % uint32_t(n) != 0) bad_refine_arg(fixed_words::Ref::skip, size);
     return uint32_t(n);
 }
@@ -547,7 +547,7 @@ bool movable_target(uint32_t type) {
 [[noreturn]] void move_bad(const Cell* origin, const Cell* target) {
     Cell from{TYPE_DATATYPE, cell_type(origin), 0, 0};
     Cell to{TYPE_DATATYPE, cell_type(target), 0, 0};
-    fire(Category::script, err::move_bad, &from, &to);
+    fire(err::script::move_bad, &from, &to);
 }
 
 // Elements are moved byte for byte between buffers of one unit; strings of

@@ -66,7 +66,7 @@ SeriesBuffer* widen_to(SeriesBuffer* buffer, uint32_t unit) {
 }
 
 uint32_t capacity_bytes(uint64_t bytes) {
-    if (bytes > UINT32_MAX) fire(Category::internal, err::no_memory);
+    if (bytes > UINT32_MAX) fire(err::internal::no_memory);
     return uint32_t(bytes);
 }
 
@@ -485,7 +485,7 @@ Cell* load_utf8_strict(const uint8_t* bytes, uint32_t size) {
         Node rest = new_binary(bytes + (size - uint32_t(left)), uint32_t(left));
         Cell* binary = stack::push_cell();
         *binary = Cell{TYPE_BINARY, 0, uint32_t(rest), 0};
-        fire(Category::access, err::invalid_utf8, binary);
+        fire(err::access::invalid_utf8, binary);
     }
     return result;
 }

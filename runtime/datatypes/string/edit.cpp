@@ -21,7 +21,7 @@ namespace {
 using series::clamped_head;
 using series::Edit;
 
-[[noreturn]] void no_memory() { fire(Category::internal, err::no_memory); }
+[[noreturn]] void no_memory() { fire(err::internal::no_memory); }
 
 uint32_t length_of(const Cell* value) {
     uint32_t length = series_buffer(value)->length();
@@ -208,7 +208,7 @@ std::u32string char_set(const Cell* with) {
     if (!with) return U"\t\n\r ";
     uint32_t type = cell_type(with);
     if (type == TYPE_CHAR || type == TYPE_INTEGER) return std::u32string(1, char32_t(with->data2));
-    if (!string_like(type) && type != TYPE_BINARY) fire(Category::script, err::invalid_arg, with);
+    if (!string_like(type) && type != TYPE_BINARY) fire(err::script::invalid_arg, with);
     std::u32string set;
     SeriesBuffer* buffer = series_buffer(with);
     for (uint32_t i = std::min(with->data1, buffer->length()); i < buffer->length(); i++)
@@ -305,7 +305,7 @@ void change(Cell* series, Cell* value, int32_t part, bool only, int32_t dup) {
 
 void swap(Cell* series1, Cell* series2) {
     if (!string_like(cell_type(series2)) && cell_type(series2) != TYPE_BINARY)
-        fire(Category::script, err::invalid_arg, series2);
+        fire(err::script::invalid_arg, series2);
     if (!series::both_have_heads(series1, series2)) return;
     bool owned1 = series::notify_before(series1, Edit::swap, series2, int32_t(series1->data1), 1);
     bool owned2 = series::notify_before(series2, Edit::swap, series1, int32_t(series2->data1), 1);
@@ -337,7 +337,7 @@ Cell* take(Cell* series, const Cell* part, bool deep, bool last) {
 
 void trim(Cell* series, bool head, bool tail, bool auto_, bool lines, bool all, const Cell* with) {
     bool by_set = all || with;
-    if (!by_set && auto_) fire(Category::internal, err::not_done);
+    if (!by_set && auto_) fire(err::internal::not_done);
     std::u32string set = by_set ? char_set(with) : std::u32string();
     uint32_t start = clamped_head(series);
     int32_t length = int32_t(series_buffer(series)->length() - start);
@@ -396,7 +396,7 @@ Cell* set_operation(Cell* first, const Cell* second, bool case_sensitive, const 
                     block::SetMode mode) {
     uint32_t size = series::set_record_size(skip);
     bool two_inputs = mode != block::SET_UNIQUE;
-    if (two_inputs && !string_like(cell_type(second))) fire(Category::script, err::invalid_arg, second);
+    if (two_inputs && !string_like(cell_type(second))) fire(err::script::invalid_arg, second);
     Cell one = *first;
     clamped_head(&one);
     Cell two = two_inputs ? *second : one;

@@ -19,14 +19,14 @@ Cell* answered(const Cell* value) {
     return &answer;
 }
 
-[[noreturn]] void fire_path_error(uint32_t id, const Cell* path, const Cell* element) {
-    fire(Category::script, id, path ? path : &none::constant, element);
+[[noreturn]] void fire_path_error(err::Id<Category::script> id, const Cell* path, const Cell* element) {
+    fire(id, path ? path : &none::constant, element);
 }
 
 Cell* get(const Cell* parent, const Cell* element, const Cell* path, bool case_sensitive) {
     Cell string = *parent;  // pick and select write their answer into it
     if (cell_type(element) == TYPE_INTEGER) return answered(series::pick(&string, integer::get(element), element));
-    if (cell_type(element) == TYPE_WORD) fire_path_error(err::invalid_path, path, element);
+    if (cell_type(element) == TYPE_WORD) fire_path_error(err::script::invalid_path, path, element);
     return answered(actions::select(&string, element, nullptr, false, case_sensitive, false, false, nullptr,
                                     nullptr, false, false));
 }
@@ -35,10 +35,10 @@ Cell* set(const Cell* parent, const Cell* element, const Cell* value, const Cell
     Cell string = *parent;
     Cell* stored = const_cast<Cell*>(value);  // poke only reads it
     if (cell_type(element) == TYPE_INTEGER) return series::poke(&string, integer::get(element), stored, element);
-    if (cell_type(element) == TYPE_WORD) fire_path_error(err::invalid_path, path, element);
+    if (cell_type(element) == TYPE_WORD) fire_path_error(err::script::invalid_path, path, element);
     Cell position = *actions::find(&string, element, nullptr, false, case_sensitive, false, false, nullptr,
                                    nullptr, false, false, false, false);
-    if (cell_type(&position) == TYPE_NONE) fire_path_error(err::bad_path_set, path, element);
+    if (cell_type(&position) == TYPE_NONE) fire_path_error(err::script::bad_path_set, path, element);
     // Into the code point after the found text's first one: index 2 from it.
     Cell second{};
     integer::make_at(&second, 2);

@@ -105,7 +105,7 @@ void sort_by_function(const Cell* series, uint32_t range, uint32_t size, bool al
     Cell pair{TYPE_INTEGER, 0, 2, 0};
     block::sort(keys, false, &pair, comparator, nullptr, false, reverse, stable);
     if (series_buffer(series) != buffer || buffer->length() != length || buffer->unit() != unit)
-        fire(Category::script, err::past_end);
+        fire(err::script::past_end);
     uint32_t width = size * unit;
     const Cell* order = series_buffer(keys)->cells();
     std::byte* target = buffer->at(series->data1);

@@ -66,7 +66,7 @@ Cell datatype_cell(uint32_t type) { return Cell{TYPE_DATATYPE, type, 0, 0}; }
 
 [[noreturn]] void bad_to_arg(uint32_t type, const Cell* spec_value) {
     Cell target = datatype_cell(type);
-    fire(Category::script, err::bad_to_arg, &target, spec_value);
+    fire(err::script::bad_to_arg, &target, spec_value);
 }
 
 // ---------------------------------------------------------------- molding
@@ -202,10 +202,10 @@ namespace {
 Cell* binary_to(Cell* result, const Cell* spec_value, uint32_t type) {
     if (cell_type(spec_value) == TYPE_MONEY) {
         Cell target = datatype_cell(type);
-        fire(Category::script, err::bad_make_arg, &target, spec_value);
+        fire(err::script::bad_make_arg, &target, spec_value);
     }
     datatype::ActionFn entry = datatype::action(TYPE_BINARY, datatype::SLOT_TO);
-    if (!datatype::implemented(entry)) fire(Category::internal, err::not_done);
+    if (!datatype::implemented(entry)) fire(err::internal::not_done);
     using ToFn = Cell* (*)(Cell*, const Cell*, uint32_t);
     return reinterpret_cast<ToFn>(entry)(result, spec_value, type);
 }
@@ -231,7 +231,7 @@ Cell* make(Cell* result, const Cell* spec_value, uint32_t type) {
     if (spec_type != TYPE_INTEGER && spec_type != TYPE_FLOAT)
         return type == TYPE_BINARY ? binary_to(result, spec_value, type) : to(result, spec_value, type);
     int32_t capacity = spec_type == TYPE_INTEGER ? integer::get(spec_value) : integer::truncate(float_::get(spec_value));
-    if (capacity < 0) fire(Category::script, err::out_of_range, spec_value);
+    if (capacity < 0) fire(err::script::out_of_range, spec_value);
     make_at_unit(result, uint32_t(capacity), 1);
     return set_type(result, type);
 }

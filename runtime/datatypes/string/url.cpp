@@ -186,7 +186,7 @@ Cell* join_block(Cell* result, const Cell* spec_value) {
     uint32_t head = std::min(spec_value->data1, length);
     if (head == length) {
         Cell target{TYPE_DATATYPE, TYPE_URL, 0, 0};
-        fire(Category::script, err::bad_to_arg, &target, spec_value);
+        fire(err::script::bad_to_arg, &target, spec_value);
     }
     string::make_at_unit(result, 16, 1);
     Cell element = element_of(block, head);
@@ -243,7 +243,7 @@ uint32_t first_char(const Cell* value) {
 
 Cell* eval_path(Cell* parent, const Cell* element, const Cell* value, const Cell*, const Cell*, const Cell*,
                 int32_t, bool, bool, bool, bool) {
-    if (value) fire(Category::script, err::bad_path_set, element, value);
+    if (value) fire(err::script::bad_path_set, element, value);
     Cell selector = cell_type(element) == TYPE_GET_WORD ? *context::get(element) : *element;
     Text base(parent);
     Cell joined{};

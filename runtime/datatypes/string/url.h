@@ -61,7 +61,7 @@ int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool fl
 // then these entries (whatever the slot's signature) raise internal not-done.
 template <class Result, class... Args>
 Result io_not_done(Args...) {
-    fire(Category::internal, err::not_done);
+    fire(err::internal::not_done);
 }
 
 // Registers url!; string! must be registered first.

@@ -20,8 +20,6 @@ void (*on_change_hook)(const Cell*, const Cell*, const Cell*, const Cell*) = nul
 
 namespace {
 
-// The script id after not-defined in the error catalog.
-constexpr uint32_t ERR_NOT_IN_CONTEXT = 5;
 constexpr uint32_t CONTEXT_CELLS = 2;
 
 // Interned on first use; a symbol id never changes.
@@ -51,8 +49,8 @@ void append_value(const Cell* context) {
 // global case variant, which shares the first spelling's.
 uint32_t value_index(const Cell* context, int32_t position) { return word_at(context, uint32_t(position))->data3; }
 
-Cell* context_of_word(const Cell* word, uint32_t error_id) {
-    if (word->data1 == 0) fire(Category::script, error_id, word);
+Cell* context_of_word(const Cell* word, err::Id<Category::script> error_id) {
+    if (word->data1 == 0) fire(error_id, word);
     return cell_of(Node(word->data1));
 }
 
@@ -175,10 +173,10 @@ void set_word_value(Cell* context, const Cell* word, const Cell* value) {
     Cell name = *word;
     int32_t position;
     bool added = find_or_add_word(context, name.data2, true, &position) < 0;
-    if (on_stack(context) && added) fire(Category::script, err::not_defined, &name);
+    if (on_stack(context) && added) fire(err::script::not_defined, &name);
     if (added) append_value(context);
     Cell* values = values_base(context);
-    if (!values) fire(Category::script, err::not_defined, &name);
+    if (!values) fire(err::script::not_defined, &name);
     values[value_index(context, position)] = copy;
 }
 
@@ -227,29 +225,29 @@ Cell* get_value_cell(uint32_t symbol, Node context) {
 }
 
 void set_integer(Cell* word, int32_t value) {
-    Cell* context = context_of_word(word, err::not_defined);
+    Cell* context = context_of_word(word, err::script::not_defined);
     if (int32_t(word->data3) < 0) {
         int32_t position = find_word(context, word->data2, false);
-        if (position < 0) fire(Category::script, err::not_defined, word);
+        if (position < 0) fire(err::script::not_defined, word);
         word->data3 = value_index(context, position);
     }
     Cell* values = values_base(context);
-    if (!values) fire(Category::script, err::not_defined, word);
+    if (!values) fire(err::script::not_defined, word);
     values[word->data3] = Cell{TYPE_INTEGER, 0, uint32_t(value), 0};
 }
 
 // ---------------------------------------------------------------- bound words
 
-Cell* get(const Cell* word) { return get_in(word, context_of_word(word, err::no_value)); }
+Cell* get(const Cell* word) { return get_in(word, context_of_word(word, err::script::no_value)); }
 
 Cell* get_in(const Cell* word, const Cell* context) {
     auto index = int32_t(word->data3);
     if (index < 0) {
         if (is_self(word)) return const_cast<Cell*>(context) + 1;
-        fire(Category::script, err::no_value, word);
+        fire(err::script::no_value, word);
     }
     Cell* values = values_base(context);
-    if (!values) fire(Category::script, ERR_NOT_IN_CONTEXT, word);
+    if (!values) fire(err::script::not_in_context, word);
     return values + index;
 }
 
@@ -259,13 +257,13 @@ Cell* set_in(Cell* word, const Cell* value, Cell* context, bool notify) {
         int32_t position = find_word(context, word->data2, false);
         // A stack context's values are its call's argument slots: a word it
         // lacks has no slot to write.
-        if (position < 0 && on_stack(context)) fire(Category::script, err::not_defined, word);
+        if (position < 0 && on_stack(context)) fire(err::script::not_defined, word);
         if (position < 0) position = add_word(context, word);
         word->data3 = value_index(context, position);
     }
     uint32_t index = word->data3;
     Cell* values = values_base(context);
-    if (!values) fire(Category::script, err::not_defined, word);
+    if (!values) fire(err::script::not_defined, word);
     if (on_stack(context) || kind_of(context) != KIND_OBJECT) return stored(values + index, copy);
 
     word_at(context, index)->header |= WORD_ASSIGNED;
@@ -281,7 +279,7 @@ Cell* set_in(Cell* word, const Cell* value, Cell* context, bool notify) {
 }
 
 Cell* set(Cell* word, const Cell* value) {
-    return set_in(word, value, context_of_word(word, err::not_defined), true);
+    return set_in(word, value, context_of_word(word, err::script::not_defined), true);
 }
 
 // ---------------------------------------------------------------- making and binding

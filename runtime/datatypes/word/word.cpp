@@ -76,7 +76,7 @@ void first_loaded_word(Cell* result, const Cell* spec_value) {
     if (consumed == string::rs_length(&text)) {
         first = block::rs_at_tail(&loaded) ? unset::constant : *block::rs_head(&loaded);
     }
-    if (!word::any_word_type(cell_type(&first))) fire(Category::script, err::invalid_chars, &first);
+    if (!word::any_word_type(cell_type(&first))) fire(err::script::invalid_chars, &first);
     *result = first;
 }
 
@@ -122,7 +122,7 @@ int32_t compare_words(const Cell* value1, const Cell* value2, int32_t op) {
 
 [[noreturn]] void bad_to_arg(uint32_t type, const Cell* spec_value) {
     Cell datatype{TYPE_DATATYPE, type, 0, 0};
-    fire(Category::script, err::bad_to_arg, &datatype, spec_value);
+    fire(err::script::bad_to_arg, &datatype, spec_value);
 }
 
 // The kinds of word! take these of its actions; refinement! all but index?.
@@ -190,7 +190,7 @@ uint32_t scan_name_type(const Cell* word) { return lexer::scan_name_type(word); 
 
 Cell* get(const Cell* word) {
     Cell* value = context::get(word);
-    if (cell_type(value) == TYPE_UNSET) fire(Category::script, err::no_value, word);
+    if (cell_type(value) == TYPE_UNSET) fire(err::script::no_value, word);
     return stack::push(value);
 }
 
@@ -205,14 +205,14 @@ Cell* push_value_in(Node context, uint32_t index) {
     Cell probe = probe_of(context, index);
     Cell* values_context = context::cell_of(context);
     // A stack context whose call is not running has no values either.
-    if (values_context->data2 == 0) fire(Category::script, err::not_defined, &probe);
+    if (values_context->data2 == 0) fire(err::script::not_defined, &probe);
     return stack::push(context::get_in(&probe, values_context));
 }
 
 void set_from_frame() {
     Cell* word = stack::arguments;
     const Cell* value = stack::arguments + 1;
-    if (cell_type(value) == TYPE_UNSET) fire(Category::script, err::need_value, word);
+    if (cell_type(value) == TYPE_UNSET) fire(err::script::need_value, word);
     context::set(word, value);
     stack::set_last(value);
 }

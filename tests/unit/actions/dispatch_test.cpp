@@ -22,8 +22,6 @@ namespace {
 using test::block_of;
 using test::text_of;
 
-uint32_t script(uint32_t id) { return error_code(Category::script, id); }
-
 Cell integer_cell(int32_t value) { return Cell{TYPE_INTEGER, 0, uint32_t(value), 0}; }
 Cell datatype_cell(uint32_t type) { return Cell{TYPE_DATATYPE, type, 0, 0}; }
 Cell at(Cell series, uint32_t head) {
@@ -125,7 +123,7 @@ TEST(ActionDispatch, AMissingImplementationRaisesExpectArgNamingTheDatatype) {
     for (Case& c : cases) {
         uint32_t code = 0;
         Cell error = error_raised([&] { c.call(&c.value); }, &code);
-        ASSERT_EQ(code, script(err::expect_arg)) << c.what;
+        ASSERT_EQ(code, error_code(err::script::expect_arg)) << c.what;
         const Cell* named = error::field(&error, error::FIELD_ARG2);
         EXPECT_EQ(cell_type(named), uint32_t(TYPE_DATATYPE)) << c.what;
         EXPECT_EQ(named->data1, cell_type(&c.value)) << c.what;
@@ -161,7 +159,7 @@ TEST(ActionDispatch, PathAccessOnATypeWithoutItRaisesBadPathType) {
         [&] { actions::eval_path_typed(&parent, block::rs_head(&element), nullptr, nullptr, nullptr,
                                        nullptr, -1, false, false, true, false); },
         &code);
-    ASSERT_EQ(code, script(err::bad_path_type2));
+    ASSERT_EQ(code, error_code(err::script::bad_path_type2));
     EXPECT_EQ(formed(error::field(&error, error::FIELD_ARG1)), "b");
     EXPECT_EQ(error::field(&error, error::FIELD_ARG2)->data1, uint32_t(TYPE_INTEGER));
 
@@ -176,7 +174,7 @@ TEST(ActionDispatch, PathAccessOnATypeWithoutItRaisesBadPathType) {
     for (const Case& c : cases) {
         error = error_raised(
             [&] { actions::get_path_action(&parent, &path, &element, c.index); }, &code);
-        ASSERT_EQ(code, script(err::bad_path_type)) << c.index;
+        ASSERT_EQ(code, error_code(err::script::bad_path_type)) << c.index;
         EXPECT_EQ(formed(error::field(&error, error::FIELD_ARG1)), "a/b/c");
         EXPECT_EQ(formed(error::field(&error, error::FIELD_ARG3)), c.reached) << c.index;
     }
@@ -311,33 +309,33 @@ TEST(ActionDispatch, BadPartArgumentsRaise) {
     struct Case {
         const char* what;
         std::function<void()> call;
-        uint32_t id;
+        err::Id<Category::script> id;
         const Cell* argument;
     } cases[] = {
         {"a value without a buffer", [&] { actions::append(&target, &two, &two, false, nullptr); },
-         err::invalid_part, &two},
+         err::script::invalid_part, &two},
         {"a word value", [&] { actions::append(&target, &word, &two, false, nullptr); },
-         err::invalid_part, &two},
+         err::script::invalid_part, &two},
         {"a position in another block",
          [&] { actions::append(&target, &source, &elsewhere, false, nullptr); },
-         err::invalid_refine_arg, &elsewhere},
+         err::script::invalid_refine_arg, &elsewhere},
         {"a position of another type",
          [&] { actions::append(&target, &source, &same_buffer_paren, false, nullptr); },
-         err::invalid_refine_arg, &same_buffer_paren},
+         err::script::invalid_refine_arg, &same_buffer_paren},
         {"change: a position in the value",
          [&] { actions::change(&target, &source, &source, false, nullptr); },
-         err::invalid_refine_arg, &source},
+         err::script::invalid_refine_arg, &source},
     };
     for (const Case& c : cases) {
         received = {};
         uint32_t code = 0;
         Cell error = error_raised(c.call, &code);
-        ASSERT_EQ(code, script(c.id)) << c.what;
+        ASSERT_EQ(code, error_code(c.id)) << c.what;
         EXPECT_FALSE(received.called) << c.what;
-        const Cell* argument = error::field(&error, c.id == err::invalid_part ? error::FIELD_ARG1
-                                                                              : error::FIELD_ARG2);
+        const Cell* argument = error::field(&error, c.id == err::script::invalid_part ? error::FIELD_ARG1
+                                                                                      : error::FIELD_ARG2);
         EXPECT_EQ(formed(argument), formed(c.argument)) << c.what;
-        if (c.id == err::invalid_refine_arg) {
+        if (c.id == err::script::invalid_refine_arg) {
             EXPECT_EQ(formed(error::field(&error, error::FIELD_ARG1)), "part") << c.what;
         }
     }
@@ -374,7 +372,7 @@ TEST(ActionDispatch, FormAndMoldCutTheirTextToThePartLimit) {
     EXPECT_EQ(test::raised([&] { actions::form_to_string(&handle, &zero, &result); }), 0u);
     EXPECT_EQ(text_of(&result), "");
     EXPECT_EQ(test::raised([&] { actions::form_to_string(&handle, &one, &result); }),
-              script(err::expect_arg));
+              error_code(err::script::expect_arg));
 }
 
 // ---------------------------------------------------------------- pick, poke and copy
@@ -427,7 +425,7 @@ TEST(ActionDispatch, CopyTypesTakesOnlyADatatypeOrATypeset) {
     received = {};
     uint32_t code = 0;
     Cell error = error_raised([&] { actions::copy(&block, &result, nullptr, false, &wrong); }, &code);
-    EXPECT_EQ(code, script(err::expect_arg));
+    EXPECT_EQ(code, error_code(err::script::expect_arg));
     EXPECT_EQ(error::field(&error, error::FIELD_ARG2)->data1, uint32_t(TYPE_INTEGER));
     EXPECT_FALSE(received.called);
 }
@@ -455,14 +453,14 @@ TEST(ActionDispatch, APortWithANativeActorIsServedFromTheActorsTable) {
     EXPECT_TRUE(received.called);
     EXPECT_EQ(test::raised([&] { actions::write(&port, &port, false, false, false, false, nullptr,
                                                 nullptr, nullptr, nullptr); }),
-              error_code(Category::access, err::no_port_action));
+              error_code(err::access::no_port_action));
     // Below the series slots, and for an actor that is no handle, the port's
     // own datatype answers.
-    EXPECT_EQ(test::raised([&] { actions::negate(&port); }), script(err::expect_arg));
+    EXPECT_EQ(test::raised([&] { actions::negate(&port); }), error_code(err::script::expect_arg));
     object::get_values(&port)[2] = none::constant;
     EXPECT_EQ(test::raised([&] { actions::read(&port, nullptr, nullptr, false, false, false,
                                                nullptr); }),
-              script(err::expect_arg));
+              error_code(err::script::expect_arg));
 }
 
 }  // namespace

@@ -77,9 +77,9 @@ TEST_F(CharValues, FormAndMold) {
 }
 
 TEST_F(CharValues, MakeAndTo) {
-    uint32_t bad_to_arg = error_code(Category::script, err::bad_to_arg);
-    uint32_t out_of_range = error_code(Category::script, err::out_of_range);
-    uint32_t invalid_utf8 = error_code(Category::access, err::invalid_utf8);
+    uint32_t bad_to_arg = error_code(err::script::bad_to_arg);
+    uint32_t out_of_range = error_code(err::script::out_of_range);
+    uint32_t invalid_utf8 = error_code(err::access::invalid_utf8);
     struct Case {
         const char* name;
         Cell spec;
@@ -155,9 +155,9 @@ TEST_F(CharValues, Compare) {
 
 TEST_F(CharValues, ArithmeticStaysInTheCodePointRange) {
     using namespace integer;
-    uint32_t overflow = error_code(Category::math, err::overflow);
-    uint32_t zero_divide = error_code(Category::math, err::zero_divide);
-    uint32_t invalid_type = error_code(Category::script, err::invalid_type);
+    uint32_t overflow = error_code(err::math::overflow);
+    uint32_t zero_divide = error_code(err::math::zero_divide);
+    uint32_t invalid_type = error_code(err::script::invalid_type);
     struct Case {
         uint32_t value;
         int32_t op;

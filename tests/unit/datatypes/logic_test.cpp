@@ -21,9 +21,9 @@
 namespace vek {
 namespace {
 
-constexpr uint32_t NO_VALUE = error_code(Category::script, err::no_value);
-constexpr uint32_t NO_RETURN = error_code(Category::script, err::no_return);
-constexpr uint32_t EXPECT_ARG = error_code(Category::script, err::expect_arg);
+constexpr uint32_t NO_VALUE = error_code(err::script::no_value);
+constexpr uint32_t NO_RETURN = error_code(err::script::no_return);
+constexpr uint32_t EXPECT_ARG = error_code(err::script::expect_arg);
 
 const Cell UNSET_V{TYPE_UNSET, 0, 0, 0};
 const Cell NONE_V{TYPE_NONE, 0, 0, 0};

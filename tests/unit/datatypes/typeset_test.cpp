@@ -25,10 +25,10 @@
 namespace vek {
 namespace {
 
-constexpr uint32_t NO_VALUE = error_code(Category::script, err::no_value);
-constexpr uint32_t INVALID_ARG = error_code(Category::script, err::invalid_arg);
-constexpr uint32_t INVALID_TYPE_SPEC = error_code(Category::script, err::invalid_type_spec);
-constexpr uint32_t BAD_TO_ARG = error_code(Category::script, err::bad_to_arg);
+constexpr uint32_t NO_VALUE = error_code(err::script::no_value);
+constexpr uint32_t INVALID_ARG = error_code(err::script::invalid_arg);
+constexpr uint32_t INVALID_TYPE_SPEC = error_code(err::script::invalid_type_spec);
+constexpr uint32_t BAD_TO_ARG = error_code(err::script::bad_to_arg);
 
 std::array<uint32_t, 3> bits(const Cell& c) { return {c.data1, c.data2, c.data3}; }
 

@@ -72,7 +72,7 @@ TEST_F(Compiled, ArgumentChecksNameTheFunctionTheTypeAndTheArgument) {
             EXPECT_EQ(code, 0u) << c.what;
             continue;
         }
-        ASSERT_EQ(code, error_code(Category::script, err::expect_arg)) << c.what;
+        ASSERT_EQ(code, error_code(err::script::expect_arg)) << c.what;
         EXPECT_EQ(error::field(&e, error::FIELD_ARG1)->data2, name_.data2) << c.what;
         EXPECT_EQ(error::field(&e, error::FIELD_ARG2)->data1, c.refused) << c.what;
         EXPECT_EQ(error::field(&e, error::FIELD_WHERE)->data2, name_.data2) << c.what;
@@ -85,14 +85,14 @@ TEST_F(Compiled, WordsAndSlotsRefuseUnsetValues) {
     Cell local = Cell{TYPE_WORD, 0, symbol::make("local-x"), WORD_UNRESOLVED};
     context::add_word(context::cell_of(function), &local);
 
-    EXPECT_EQ(raised([&] { compiled::get_word(&counter); }), error_code(Category::script, err::no_value));
+    EXPECT_EQ(raised([&] { compiled::get_word(&counter); }), error_code(err::script::no_value));
     EXPECT_EQ(raised([&] {
                   stack::push(&UNSET);
                   compiled::set_word(&counter);
               }),
-              error_code(Category::script, err::need_value));
+              error_code(err::script::need_value));
     EXPECT_EQ(raised([&] { compiled::get_context_slot(function, 0); }),
-              error_code(Category::script, err::not_defined));
+              error_code(err::script::not_defined));
 
     Cell seven = integer(7);
     stack::push(&seven);
@@ -114,7 +114,7 @@ TEST_F(Compiled, QuietSlotAssignmentMarksObjectFields) {
                   stack::push(&UNSET);
                   compiled::set_context_slot(object, 0);
               }),
-              error_code(Category::script, err::need_value));
+              error_code(err::script::need_value));
 }
 
 TEST_F(Compiled, RefinementArgumentsOfAFalseRefinementBecomeNone) {
@@ -137,7 +137,7 @@ TEST_F(Compiled, PrintErrorPrintsWithoutRaising) {
     Cell* top = stack::top;
     Cell* arguments = stack::arguments;
     Cell nine = integer(9);
-    compiled::print_error(Category::math, err::overflow, &nine);
+    compiled::print_error(err::math::overflow, &nine);
     print_hooks::remove(record, nullptr);
     print_hooks::add(print_hooks::console, nullptr);
     EXPECT_EQ(printed, "*** Math Error: math or number overflow\n*** Where: ???\n*** Near : none\n");

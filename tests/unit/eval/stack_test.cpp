@@ -376,13 +376,13 @@ TEST_F(StackTest, TryAllFrameBlocksEveryNonLocalExit) {
     struct Row {
         const char* name;
         void (*exit)();
-        uint32_t id;
+        err::Id<Category::throw_> id;
     };
     const Row rows[] = {
-        {"break", [] { (void)stack::throw_break(false, false); }, err::break_},
-        {"continue", [] { (void)stack::throw_break(false, true); }, err::continue_},
-        {"return", [] { (void)stack::throw_return(true, true); }, err::return_},
-        {"throw", [] { stack::throw_value(CODE_THROW); }, err::throw_},
+        {"break", [] { (void)stack::throw_break(false, false); }, err::throw_::break_},
+        {"continue", [] { (void)stack::throw_break(false, true); }, err::throw_::continue_},
+        {"return", [] { (void)stack::throw_return(true, true); }, err::throw_::return_},
+        {"throw", [] { stack::throw_value(CODE_THROW); }, err::throw_::throw_},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -400,7 +400,7 @@ TEST_F(StackTest, TryAllFrameBlocksEveryNonLocalExit) {
         Cell* top_before = stack::top;
 
         EXPECT_EQ(catch_error(row.exit), CODE_ERROR);
-        EXPECT_EQ(raised_code(), int32_t(error_code(Category::throw_, row.id)));
+        EXPECT_EQ(raised_code(), int32_t(error_code(row.id)));
         EXPECT_EQ(stack::frames_top, barrier);
         EXPECT_EQ(stack::arguments, barrier_caller);
         EXPECT_EQ(stack::top, top_before + 1);
@@ -411,7 +411,7 @@ TEST_F(StackTest, BreakOutsideAnyLoopRaisesTheBreakError) {
     enter(stack::mark_try, {});
     enter(stack::mark_native, {});
     EXPECT_EQ(catch_error([] { (void)stack::throw_break(false, false); }), CODE_ERROR);
-    EXPECT_EQ(raised_code(), int32_t(error_code(Category::throw_, err::break_)));
+    EXPECT_EQ(raised_code(), int32_t(error_code(err::throw_::break_)));
 }
 
 TEST_F(StackTest, FullArgumentStackLeavesFiveCellsForTheError) {
@@ -427,7 +427,7 @@ TEST_F(StackTest, FullArgumentStackLeavesFiveCellsForTheError) {
     EXPECT_EQ(cycles::depth(), 0u);  // emptied, so that the error can be formed
     EXPECT_EQ(stack::frames_top, catcher);
     EXPECT_EQ(stack::top, stack::arguments_end - 4);  // the error took one of the five
-    EXPECT_EQ(raised_code(), int32_t(error_code(Category::internal, err::stack_overflow)));
+    EXPECT_EQ(raised_code(), int32_t(error_code(err::internal::stack_overflow)));
 }
 
 TEST_F(StackTest, FullFrameStackRaisesStackOverflow) {
@@ -440,7 +440,7 @@ TEST_F(StackTest, FullFrameStackRaisesStackOverflow) {
               CODE_ERROR);
     EXPECT_EQ(stack::frames_top, stack::frames_bottom + 1);
     EXPECT_EQ(stack::top, top_before - 5 + 1);
-    EXPECT_EQ(raised_code(), int32_t(error_code(Category::internal, err::stack_overflow)));
+    EXPECT_EQ(raised_code(), int32_t(error_code(err::internal::stack_overflow)));
 }
 
 TEST_F(StackTest, UncaughtErrorPrintsItselfAndExits254) {
@@ -449,7 +449,7 @@ TEST_F(StackTest, UncaughtErrorPrintsItselfAndExits254) {
         {
             dup2(2, 1);
             stack::mark_loop(&W);
-            fire(Category::script, err::no_value);
+            fire(err::script::no_value);
         },
         testing::ExitedWithCode(254),
         "^\\*\\*\\* Script Error: none has no value\n\\*\\*\\* Where: [^\n]+\n"
@@ -461,7 +461,7 @@ TEST_F(StackTest, UncaughtErrorPrintsItselfAndExits254) {
             stack::frames_top = stack::frames_bottom;
             stack::mark_try(&W);
             stack::pop_frame();
-            fire(Category::math, 2);
+            fire(err::math::zero_divide);
         },
         testing::ExitedWithCode(254),
         "^\\*\\*\\* Math Error: attempt to divide by zero\n\\*\\*\\* Where: \\?\\?\\?\n"

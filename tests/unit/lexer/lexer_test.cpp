@@ -259,7 +259,7 @@ TEST(Transcode, ClassifiesAndAppends) {
 
     Cell wrong = test::binary_cell("x");
     EXPECT_EQ(test::raised([&] { transcode(test::text_cell(U"a"), {.part = &wrong}); }),
-              error_code(Category::script, err::not_same_type));
+              error_code(err::script::not_same_type));
 }
 
 TEST(Lexer, TextConvertsToBlocksAndWords) {
@@ -285,7 +285,7 @@ TEST(Lexer, TextConvertsToBlocksAndWords) {
     for (const char32_t* bad : {U"12", U"", U"\"s\"", U"#\"s\""}) {
         Cell source = test::text_cell(bad);
         EXPECT_EQ(test::raised([&] { word::to(&result, &source, TYPE_WORD); }),
-                  error_code(Category::script, err::invalid_chars));
+                  error_code(err::script::invalid_chars));
     }
 }
 

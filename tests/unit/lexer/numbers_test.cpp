@@ -375,7 +375,7 @@ TEST(TextToNumber, ToIntegerOfStrings) {
         {U"", TYPE_EMAIL, 0, false},
         {U"\u0661\u0662", TYPE_STRING, 0, false},
     };
-    const uint32_t bad_to_arg = error_code(Category::script, err::bad_to_arg);
+    const uint32_t bad_to_arg = error_code(err::script::bad_to_arg);
     for (const Row& row : rows) {
         Cell text = test::text_cell(row.text, 4, row.type);
         Cell result{};

@@ -303,7 +303,7 @@ TEST(TextualLiterals, MapKeysAreNormalized) {
     EXPECT_FALSE(map::valid_key_type(TYPE_BLOCK));
     EXPECT_FALSE(map::valid_key_type(TYPE_NONE));
     EXPECT_TRUE(map::valid_key_type(TYPE_ISSUE));
-    EXPECT_EQ(test::raised([&] { map::normalize_key(&bad, &bad); }), error_code(Category::script, err::invalid_path));
+    EXPECT_EQ(test::raised([&] { map::normalize_key(&bad, &bad); }), error_code(err::script::invalid_path));
 
     // A map holding itself shows the cycle marker instead of recursing.
     reinterpret_cast<Cell*>(series_buffer(&map)->first())[1] = map;

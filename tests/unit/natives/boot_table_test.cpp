@@ -325,7 +325,7 @@ TEST_F(ActionEntry, RefinementsReachTheDatatype) {
 TEST_F(ActionEntry, MissingImplementationNamesTheAction) {
     Cell error;
     EXPECT_EQ(raised([&] { call("append", "1 2", {}); }, &error),
-              error_code(Category::script, err::expect_arg));
+              error_code(err::script::expect_arg));
     EXPECT_EQ(name_of(error::field(&error, error::FIELD_ARG1)), "append");
 }
 
@@ -336,7 +336,7 @@ TEST(BootTable, NativesOfLaterWorkRaiseNotDone) {
     for (const char* name : names) {
         natives::NativeFn entry = natives::table[global(name)->data1 - 1];
         EXPECT_EQ(raised([&] { (void)entry(false, refinements); }),
-                  error_code(Category::internal, err::not_done))
+                  error_code(err::internal::not_done))
             << name;
     }
 }

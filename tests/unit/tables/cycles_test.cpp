@@ -33,9 +33,9 @@ TEST_F(Cycles, AnErrorLeavingAGuardedScopeRestoresTheDepth) {
         cycles::Scope outer(node(2));
         cycles::Scope inner(node(3));
         cycles::push(node(4));
-        fire(Category::script, err::no_value);
+        fire(err::script::no_value);
     });
-    EXPECT_EQ(code, error_code(Category::script, err::no_value));
+    EXPECT_EQ(code, error_code(err::script::no_value));
     EXPECT_EQ(cycles::depth(), 1u);
     EXPECT_TRUE(cycles::find(node(1)));
     EXPECT_FALSE(cycles::find(node(2)));
@@ -54,7 +54,7 @@ TEST_F(Cycles, TheThousandthEntryRaisesTooDeepAndEmptiesTheGuard) {
     for (uint32_t i = 1; i < cycles::CAPACITY; i++) cycles::push(node(i));
     EXPECT_EQ(cycles::depth(), 999u);
     uint32_t code = test::raised([] { cycles::push(node(5000)); });
-    EXPECT_EQ(code, error_code(Category::internal, err::too_deep));
+    EXPECT_EQ(code, error_code(err::internal::too_deep));
     EXPECT_EQ(code, 906u);
     EXPECT_EQ(cycles::depth(), 0u);
     EXPECT_FALSE(cycles::find(node(1)));

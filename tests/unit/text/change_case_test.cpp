@@ -75,9 +75,9 @@ TEST(ChangeCase, AnyOtherPartIsAnInvalidRefinementArgument) {
     word::make_at(symbol::make("h10-part"), &word);
     for (const Cell& part : {other, word}) {
         EXPECT_EQ(test::raised([&] { unicode::change_case(&s, &part, true); }),
-                  error_code(Category::script, err::invalid_refine_arg));
+                  error_code(err::script::invalid_refine_arg));
     }
-    EXPECT_EQ(error_code(Category::script, err::invalid_refine_arg), 345u);
+    EXPECT_EQ(error_code(err::script::invalid_refine_arg), 345u);
     EXPECT_EQ(text_of(s), U"abc");
 }
 

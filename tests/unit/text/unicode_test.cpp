@@ -79,8 +79,8 @@ Raised catch_raised(const std::function<void()>& body) {
     return r;
 }
 
-constexpr uint32_t INVALID_UTF8 = error_code(Category::access, err::invalid_utf8);
-constexpr uint32_t INVALID_CHAR = error_code(Category::script, err::invalid_char);
+constexpr uint32_t INVALID_UTF8 = error_code(err::access::invalid_utf8);
+constexpr uint32_t INVALID_CHAR = error_code(err::script::invalid_char);
 
 // ------------------------------------------------------------------ widths
 

@@ -43,8 +43,6 @@ Cell self_containing(const char* values) {
     return block;
 }
 
-uint32_t code(Category category, uint32_t id) { return error_code(category, id); }
-
 class Block : public testing::Test {
 protected:
     void SetUp() override { cycles::reset(); }
@@ -136,7 +134,7 @@ TEST_F(Block, ACycleIsWrittenAsItsMarkerAndComparesEqual) {
 TEST_F(Block, NestingBeyondTheCycleGuardRaisesTooDeep) {
     test::SparseTorture sparse(97);
     Cell deep = nested_block(cycles::CAPACITY + 5);
-    const uint32_t too_deep = code(Category::internal, err::too_deep);
+    const uint32_t too_deep = error_code(err::internal::too_deep);
     EXPECT_EQ(test::raised([&] { molded(&deep); }), too_deep);
     EXPECT_EQ(test::raised([&] { formed(deep); }), too_deep);
     Cell twin = nested_block(cycles::CAPACITY + 5);
@@ -206,7 +204,7 @@ TEST_F(Block, OtherBlockKindsAreNotComparable) {
     EXPECT_FALSE(actions::compare(&block, &paren, actions::COMP_EQUAL));
     EXPECT_TRUE(actions::compare(&block, &paren, actions::COMP_NOT_EQUAL));
     EXPECT_EQ(test::raised([&] { actions::compare(&block, &paren, actions::COMP_LESSER); }),
-              code(Category::script, err::invalid_compare));
+              error_code(err::script::invalid_compare));
 }
 
 TEST_F(Block, CompareValuesOrdersLogicAndDelegatesTheRest) {
@@ -219,7 +217,7 @@ TEST_F(Block, CompareValuesOrdersLogicAndDelegatesTheRest) {
     EXPECT_EQ(actions::compare_values(&one, &a, actions::COMP_SORT), -2);
     EXPECT_FALSE(actions::compare(&one, &a, actions::COMP_EQUAL));
     EXPECT_EQ(test::raised([&] { actions::compare(&one, &a, actions::COMP_LESSER); }),
-              code(Category::script, err::invalid_compare));
+              error_code(err::script::invalid_compare));
 }
 
 TEST_F(Block, MakeAndTo) {
@@ -238,10 +236,10 @@ TEST_F(Block, MakeAndTo) {
     Cell huge{TYPE_FLOAT, 0, 0, 0};
     cell_set_f64(&huge, 3e10);
     EXPECT_EQ(test::raised([&] { block::make(&result, &huge, TYPE_BLOCK); }),
-              code(Category::script, err::out_of_range));
+              error_code(err::script::out_of_range));
     Cell text = first_of("\"1 2\"");
     EXPECT_EQ(test::raised([&] { block::make(&result, &text, TYPE_BLOCK); }),
-              code(Category::script, err::bad_make_arg));
+              error_code(err::script::bad_make_arg));
     block::to(&result, &text, TYPE_BLOCK);  // the text's values, loaded
     EXPECT_EQ(molded(&result), "[1 2]");
 
@@ -347,7 +345,7 @@ TEST_F(Block, CloneCopiesNestedBlocksAsAsked) {
     EXPECT_EQ(series_buffer(&copy)->capacity, sizeof(Cell));
 
     Cell cyclic = self_containing("1");
-    EXPECT_EQ(test::raised([&] { block::clone(&cyclic, true, false); }), code(Category::internal, err::no_cycle));
+    EXPECT_EQ(test::raised([&] { block::clone(&cyclic, true, false); }), error_code(err::internal::no_cycle));
     Cell shallow = *block::clone(&cyclic, false, false);
     stack::pop(1);
     EXPECT_EQ(molded(&shallow), "[1 [1 [...]]]");

@@ -46,8 +46,6 @@ Cell at(const char* source, uint32_t head) {
     return block;
 }
 
-uint32_t code(Category category, uint32_t id) { return error_code(category, id); }
-
 class BlockEdit : public testing::Test {
 protected:
     void SetUp() override {
@@ -136,7 +134,7 @@ TEST_F(BlockEdit, AppendAcrossManyGrowthsKeepsEveryCell) {
 TEST_F(BlockEdit, AHugeRepeatCountRaisesNoMemory) {
     Cell block = block_of("1");
     Cell value = block_of("a b c");
-    uint32_t expected = code(Category::internal, err::no_memory);
+    uint32_t expected = error_code(err::internal::no_memory);
     EXPECT_EQ(test::raised([&] { block::append(&block, &value, -1, false, 0x7FFFFFFF, true); }), expected);
     EXPECT_EQ(test::raised([&] { block::change(&block, &value, -1, false, 0x7FFFFFFF); }), expected);
     Cell one = first_of("x");  // 2^28 cells: a count that fits, a byte size that does not
@@ -281,7 +279,7 @@ TEST_F(BlockEdit, SwapExchangesTheHeadValuesOnly) {
     EXPECT_EQ(molded(one), "[b 2]");
 
     Cell number = first_of("7");
-    EXPECT_EQ(test::raised([&] { block::swap(&one, &number); }), code(Category::script, err::invalid_arg));
+    EXPECT_EQ(test::raised([&] { block::swap(&one, &number); }), error_code(err::script::invalid_arg));
 }
 
 TEST_F(BlockEdit, TrimDropsEveryNoneFromTheHeadOn) {
@@ -356,12 +354,12 @@ TEST_F(BlockEdit, DeepCopyRefusesCyclesAndExcessiveNesting) {
     block::rs_append(block::rs_abs_at(&looped, 1), &looped);
     Cell result{};
     EXPECT_EQ(test::raised([&] { block::copy(&looped, &result, nullptr, true, nullptr); }),
-              code(Category::internal, err::no_cycle));
+              error_code(err::internal::no_cycle));
     EXPECT_EQ(cycles::depth(), 0u);
 
     Cell deep = nested_block(cycles::CAPACITY);
     EXPECT_EQ(test::raised([&] { block::copy(&deep, &result, nullptr, true, nullptr); }),
-              code(Category::internal, err::too_deep));
+              error_code(err::internal::too_deep));
     Cell shallower = nested_block(cycles::CAPACITY - 2);
     EXPECT_EQ(test::raised([&] { block::copy(&shallower, &result, nullptr, true, nullptr); }), 0u);
 }

@@ -177,11 +177,11 @@ TEST(BlockFind, BadRefinementArgumentsRaise) {
         uint32_t expected;
     };
     const Row rows[] = {
-        {nullptr, &zero, error_code(Category::script, err::out_of_range)},
-        {nullptr, &text, error_code(Category::script, err::invalid_refine_arg)},
-        {&text, nullptr, error_code(Category::script, err::invalid_refine_arg)},
-        {&other, nullptr, error_code(Category::script, err::invalid_refine_arg)},
-        {&paren, nullptr, error_code(Category::script, err::invalid_refine_arg)},
+        {nullptr, &zero, error_code(err::script::out_of_range)},
+        {nullptr, &text, error_code(err::script::invalid_refine_arg)},
+        {&text, nullptr, error_code(err::script::invalid_refine_arg)},
+        {&other, nullptr, error_code(err::script::invalid_refine_arg)},
+        {&paren, nullptr, error_code(err::script::invalid_refine_arg)},
     };
     for (const Row& row : rows) {
         Cell series = block;

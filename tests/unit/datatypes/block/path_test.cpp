@@ -77,7 +77,7 @@ TEST_F(Path, MakeAndTo) {
 
     Cell text = first_of("\"a/b\"");
     EXPECT_EQ(test::raised([&] { path::make(&result, &text, TYPE_PATH); }),
-              error_code(Category::script, err::bad_make_arg));
+              error_code(err::script::bad_make_arg));
     path::to(&result, &text, TYPE_PATH);  // the text's values, loaded
     EXPECT_EQ(molded(result), "a/b");
 

@@ -115,7 +115,7 @@ TEST_F(BlockSets, ARecordSizeBelowOneOrNotAnIntegerIsRefused) {
     const Cell sizes[] = {{TYPE_INTEGER, 0, 0, 0}, {TYPE_INTEGER, 0, uint32_t(-2), 0}, {TYPE_NONE, 0, 0, 0}};
     for (const Cell& size : sizes)
         EXPECT_EQ(test::raised([&] { block::set_operation(&first, nullptr, false, &size, block::SET_UNIQUE); }),
-                  error_code(Category::script, err::invalid_refine_arg));
+                  error_code(err::script::invalid_refine_arg));
     EXPECT_EQ(molded(first), "[1 2]");
 }
 

@@ -146,9 +146,9 @@ TEST(BlockSort, BadRefinementsRaiseAndLeaveTheBlockAlone) {
         const Cell* part;        // instead of r.part
         uint32_t expected;
     };
-    const uint32_t bad_refines = error_code(Category::script, err::bad_refines);
-    const uint32_t bad_arg = error_code(Category::script, err::invalid_refine_arg);
-    const uint32_t out_of_range = error_code(Category::script, err::out_of_range);
+    const uint32_t bad_refines = error_code(err::script::bad_refines);
+    const uint32_t bad_arg = error_code(err::script::invalid_refine_arg);
+    const uint32_t out_of_range = error_code(err::script::out_of_range);
     const Row rows[] = {
         {{.all = true}, nullptr, nullptr, bad_refines},
         {{.compare = 1}, nullptr, nullptr, bad_refines},

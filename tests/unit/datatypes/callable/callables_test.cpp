@@ -26,9 +26,6 @@
 namespace vek {
 namespace {
 
-uint32_t script(uint32_t id) { return error_code(Category::script, id); }
-uint32_t internal(uint32_t id) { return error_code(Category::internal, id); }
-
 using test::formed;
 using test::load;
 using test::molded;
@@ -88,24 +85,24 @@ TEST_F(Callables, SpecValidation) {
         {"[a :b 'c /ref d \"doc\" /local e]", 0},
         {"[return: [integer!] /local x]", 0},
         {"[\"doc\" a [integer! block!] \"doc\"]", 0},
-        {"[a \"doc\" [integer!]]", script(err::bad_func_def)},
-        {"[return: [integer!] a]", script(err::bad_func_def)},
-        {"[a return: [integer!] return: [integer!]]", script(err::bad_func_def)},
-        {"[a return: integer!]", script(err::bad_func_def)},
-        {"[a return: [integer!] b]", script(err::bad_func_def)},
-        {"[a /local b /ref]", script(err::bad_func_def)},
-        {"[a /local :b]", script(err::bad_func_def)},
-        {"[a /local b return: [integer!]]", script(err::bad_func_def)},
-        {"[a /ref [integer!]]", script(err::bad_func_def)},
-        {"[a: b]", script(err::bad_func_def)},
-        {"[a 1]", script(err::bad_func_def)},
-        {"[[1] a]", script(err::bad_func_def)},
-        {"[a a]", script(err::dup_vars)},
-        {"[a /a]", script(err::dup_vars)},
-        {"[A a]", script(err::dup_vars)},
-        {"[a /local b b]", script(err::dup_vars)},
-        {"[a [type-word-never-set]]", script(err::no_value)},
-        {"[a [1]]", script(err::invalid_type_spec)},
+        {"[a \"doc\" [integer!]]", error_code(err::script::bad_func_def)},
+        {"[return: [integer!] a]", error_code(err::script::bad_func_def)},
+        {"[a return: [integer!] return: [integer!]]", error_code(err::script::bad_func_def)},
+        {"[a return: integer!]", error_code(err::script::bad_func_def)},
+        {"[a return: [integer!] b]", error_code(err::script::bad_func_def)},
+        {"[a /local b /ref]", error_code(err::script::bad_func_def)},
+        {"[a /local :b]", error_code(err::script::bad_func_def)},
+        {"[a /local b return: [integer!]]", error_code(err::script::bad_func_def)},
+        {"[a /ref [integer!]]", error_code(err::script::bad_func_def)},
+        {"[a: b]", error_code(err::script::bad_func_def)},
+        {"[a 1]", error_code(err::script::bad_func_def)},
+        {"[[1] a]", error_code(err::script::bad_func_def)},
+        {"[a a]", error_code(err::script::dup_vars)},
+        {"[a /a]", error_code(err::script::dup_vars)},
+        {"[A a]", error_code(err::script::dup_vars)},
+        {"[a /local b b]", error_code(err::script::dup_vars)},
+        {"[a [type-word-never-set]]", error_code(err::script::no_value)},
+        {"[a [1]]", error_code(err::script::invalid_type_spec)},
     };
     for (const Row& row : rows) {
         Cell spec_value = first(row.spec_value);
@@ -143,7 +140,8 @@ TEST_F(Callables, CollectLocals) {
 
     Cell spec_value = first("[a /extern b 1]");
     Cell body = first("[c: 1]");
-    EXPECT_EQ(test::raised([&] { function::collect_locals(&spec_value, &body); }), script(err::bad_func_extern));
+    EXPECT_EQ(test::raised([&] { function::collect_locals(&spec_value, &body); }),
+              error_code(err::script::bad_func_extern));
 
     // A body that holds itself is walked once.
     Cell looped = first("[d: 1]");
@@ -214,7 +212,8 @@ TEST_F(Callables, FunctionValue) {
     for (const char* bad : {"[[a]]", "[[a] 1]", "[a []]", "1"}) {
         Cell argument = first(bad);
         Cell prototype{TYPE_DATATYPE, TYPE_FUNCTION, 0, 0};
-        EXPECT_EQ(test::raised([&] { actions::make(&prototype, &argument); }), script(err::bad_func_def)) << bad;
+        EXPECT_EQ(test::raised([&] { actions::make(&prototype, &argument); }), error_code(err::script::bad_func_def))
+            << bad;
     }
 }
 
@@ -238,7 +237,7 @@ TEST_F(Callables, NativeAndActionPositions) {
     };
     for (const Row& row : rows) {
         uint32_t code = test::raised([&] { made(row.type, row.spec_value); });
-        EXPECT_EQ(code, row.accepted ? 0 : script(err::bad_make_arg)) << row.type << " " << row.spec_value;
+        EXPECT_EQ(code, row.accepted ? 0 : error_code(err::script::bad_make_arg)) << row.type << " " << row.spec_value;
     }
 
     Cell native = made(TYPE_NATIVE, "[[value /only] 5]");
@@ -278,19 +277,19 @@ TEST_F(Callables, Operators) {
         {"[[a b /local c] []]", 0},
         {"[[a b return: [integer!]] []]", 0},
         {"[[\"doc\" a [integer!] b] []]", 0},
-        {"[[a] []]", script(err::bad_op_spec)},
-        {"[[a b c] []]", script(err::bad_op_spec)},
-        {"[['a b] []]", script(err::bad_op_spec)},
-        {"[[:a b] []]", script(err::bad_op_spec)},
-        {"[[a b /only] []]", script(err::bad_op_spec)},
-        {"[[a /local b c] []]", script(err::bad_op_spec)},
+        {"[[a] []]", error_code(err::script::bad_op_spec)},
+        {"[[a b c] []]", error_code(err::script::bad_op_spec)},
+        {"[['a b] []]", error_code(err::script::bad_op_spec)},
+        {"[[:a b] []]", error_code(err::script::bad_op_spec)},
+        {"[[a b /only] []]", error_code(err::script::bad_op_spec)},
+        {"[[a /local b c] []]", error_code(err::script::bad_op_spec)},
     };
     for (const Row& row : rows) {
         Cell source = func(row.function);
         EXPECT_EQ(test::raised([&] { op_of(source); }), row.error) << row.function;
     }
     for (const Cell& source : {first("1"), plus}) {
-        EXPECT_EQ(test::raised([&] { op_of(source); }), script(err::invalid_type));
+        EXPECT_EQ(test::raised([&] { op_of(source); }), error_code(err::script::invalid_type));
     }
 }
 
@@ -360,9 +359,9 @@ TEST_F(Callables, Reflect) {
     EXPECT_EQ(molded(reflected(f, "body")), "[a]");
 
     for (const Cell& value : {native, f}) {
-        EXPECT_EQ(test::raised([&] { reflected(value, "foo"); }), internal(err::not_done));
+        EXPECT_EQ(test::raised([&] { reflected(value, "foo"); }), error_code(err::internal::not_done));
     }
-    EXPECT_EQ(test::raised([&] { reflected(native, "words"); }), internal(err::not_done));
+    EXPECT_EQ(test::raised([&] { reflected(native, "words"); }), error_code(err::internal::not_done));
 }
 
 routine::Arg add_one(const routine::Arg* args) { return routine::Arg{.integer = args[0].integer + 1}; }
@@ -399,9 +398,11 @@ TEST_F(Callables, Routines) {
     Cell missing = first("callables-test-missing");
     bool was_booting = booting;
     booting = false;
-    EXPECT_EQ(test::raised([&] { routine::declare(&spec_value, &name, 11, false); }), internal(err::routines));
+    EXPECT_EQ(test::raised([&] { routine::declare(&spec_value, &name, 11, false); }),
+              error_code(err::internal::routines));
     booting = true;
-    EXPECT_EQ(test::raised([&] { routine::declare(&spec_value, &missing, 11, false); }), script(err::bad_make_arg));
+    EXPECT_EQ(test::raised([&] { routine::declare(&spec_value, &missing, 11, false); }),
+              error_code(err::script::bad_make_arg));
     Cell declared = *routine::declare(&spec_value, &name, 11, false);
     booting = was_booting;
     EXPECT_EQ(routine::index(&declared), index);

@@ -313,9 +313,9 @@ TEST(FloatMath, IntegerOperandsReachTheFloatKernelThroughIntegerActions) {
 
 TEST(FloatMath, OperandsItCannotTakeRaise) {
     Cell string = test::text_cell(U"x");
-    const uint32_t invalid_type = error_code(Category::script, err::invalid_type);
-    const uint32_t not_related = error_code(Category::script, err::not_related);
-    const uint32_t not_done = error_code(Category::internal, err::not_done);
+    const uint32_t invalid_type = error_code(err::script::invalid_type);
+    const uint32_t not_related = error_code(err::script::not_related);
+    const uint32_t not_done = error_code(err::internal::not_done);
     struct Row {
         const char* name;
         MathAction action;
@@ -334,7 +334,7 @@ TEST(FloatMath, OperandsItCannotTakeRaise) {
     for (Row& row : rows) EXPECT_EQ(test::raised([&] { row.action(&row.left, &row.right); }), row.code) << row.name;
 
     EXPECT_EQ(test::raised([&] { Cell v = number(2.0); float_::power(&v, &string); }),
-              error_code(Category::script, err::expect_arg));
+              error_code(err::script::expect_arg));
 }
 
 TEST(FloatMath, PowerNegateAbsoluteEvenOdd) {
@@ -417,14 +417,14 @@ TEST(FloatRound, EachRefinementAndScale) {
 
 TEST(FloatRound, MoneyScalesAndUnrepresentableResultsRaise) {
     Cell money{TYPE_MONEY, 0, 0, 0}, one = int_cell(1), big_unit = number(1e308);
-    const uint32_t overflow = error_code(Category::math, err::overflow);
+    const uint32_t overflow = error_code(err::math::overflow);
     struct Row {
         const char* name;
         double value;
         const Cell* scale;
         uint32_t code;
     } rows[] = {
-        {"money scale", 1.5, &money, error_code(Category::script, err::not_related)},
+        {"money scale", 1.5, &money, error_code(err::script::not_related)},
         {"integer scale, result beyond 32 bits", 1e10, &one, overflow},
         {"multiple beyond the largest float", 1.7e308, &big_unit, overflow},
     };
@@ -490,7 +490,7 @@ TEST(FloatMake, SpecsThatAreNoNumberRaiseBadToArg) {
     for (const Cell& spec_value : rows) {
         Cell result{TYPE_DATATYPE, TYPE_FLOAT, 0, 0};
         EXPECT_EQ(test::raised([&] { float_::make(&result, &spec_value, TYPE_FLOAT); }),
-                  error_code(Category::script, err::bad_to_arg))
+                  error_code(err::script::bad_to_arg))
             << "spec type " << cell_type(&spec_value);
     }
     Cell percent_texts[] = {test::text_cell(U"1 2"), test::text_cell(U"abc"), test::text_cell(U"1.2.3"),
@@ -498,7 +498,7 @@ TEST(FloatMake, SpecsThatAreNoNumberRaiseBadToArg) {
     for (const Cell& spec_value : percent_texts) {
         Cell result{TYPE_DATATYPE, TYPE_PERCENT, 0, 0};
         EXPECT_EQ(test::raised([&] { float_::make(&result, &spec_value, TYPE_PERCENT); }),
-                  error_code(Category::script, err::bad_to_arg))
+                  error_code(err::script::bad_to_arg))
             << test::utf8(spec_value);
     }
 }

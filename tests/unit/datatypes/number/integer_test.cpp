@@ -27,8 +27,8 @@ Cell float_cell(double v) {
     return *float_::make_at(&c, v);
 }
 
-const uint32_t ZERO_DIVIDE = error_code(Category::math, err::zero_divide);
-const uint32_t OVERFLOW = error_code(Category::math, err::overflow);
+const uint32_t ZERO_DIVIDE = error_code(err::math::zero_divide);
+const uint32_t OVERFLOW = error_code(err::math::overflow);
 
 // The result a cell holds: an integer! or a float!, nothing else expected.
 struct Number {
@@ -182,13 +182,13 @@ TEST(IntegerMath, DivisionErrorsAndUnrelatedOperandsRaise) {
         {"negate MIN", [] { Cell a = int_cell(MIN); integer::negate(&a); }, OVERFLOW},
         {"absolute MIN", [] { Cell a = int_cell(MIN); integer::absolute(&a); }, OVERFLOW},
         {"1 + string", [&] { Cell a = int_cell(1); integer::add(&a, &string); },
-         error_code(Category::script, err::invalid_type)},
+         error_code(err::script::invalid_type)},
         {"1 / pair", [&] { Cell a = int_cell(1); integer::divide(&a, &pair); },
-         error_code(Category::script, err::not_related)},
+         error_code(err::script::not_related)},
         {"1 - tuple", [&] { Cell a = int_cell(1); integer::subtract(&a, &tuple); },
-         error_code(Category::script, err::not_related)},
+         error_code(err::script::not_related)},
         {"1 * date", [&] { Cell a = int_cell(1); integer::multiply(&a, &date); },
-         error_code(Category::script, err::not_related)},
+         error_code(err::script::not_related)},
     };
     for (const Row& row : rows) EXPECT_EQ(test::raised(row.body), row.code) << row.name;
 }
@@ -237,7 +237,7 @@ TEST(IntegerPower, StaysExactWhileItFitsAndFallsBackToFloat) {
     Cell string{};
     string::rs_make_at(&string, 4);
     EXPECT_EQ(test::raised([&] { Cell v = int_cell(2); integer::power(&v, &string); }),
-              error_code(Category::script, err::expect_arg));
+              error_code(err::script::expect_arg));
 }
 
 struct Refinements {
@@ -300,14 +300,14 @@ TEST(IntegerRound, AResultBeyondTheRangeOrAMoneyScaleRaises) {
         {MAX, &ten, none, OVERFLOW},
         {MAX, &ten, ceiling, OVERFLOW},
         {-MAX, &ten, floor, OVERFLOW},
-        {MAX, &money, none, error_code(Category::script, err::not_related)},
+        {MAX, &money, none, error_code(err::script::not_related)},
     };
     for (const Row& row : rows)
         EXPECT_EQ(test::raised([&] { rounded(row.value, row.scale, row.how); }), row.code) << row.value;
 }
 
 TEST(IntegerFromNumberArg, FloatsThatDoNotFitRaiseOutOfRange) {
-    const uint32_t out_of_range = error_code(Category::script, err::out_of_range);
+    const uint32_t out_of_range = error_code(err::script::out_of_range);
     struct Row {
         Cell value;
         int32_t expected;  // when code is 0
@@ -356,8 +356,8 @@ TEST(IntegerTo, ConvertsEachKindOfSpec) {
     Cell time{TYPE_TIME, 0, 0, 0};
     cell_set_f64(&time, 1.5);
     Cell block{TYPE_BLOCK, 0, 0, 0};
-    const uint32_t type_limit = error_code(Category::script, err::type_limit);
-    const uint32_t invalid_data = error_code(Category::script, err::invalid_data);
+    const uint32_t type_limit = error_code(err::script::type_limit);
+    const uint32_t invalid_data = error_code(err::script::invalid_data);
     struct Row {
         const char* name;
         Cell spec;
@@ -378,7 +378,7 @@ TEST(IntegerTo, ConvertsEachKindOfSpec) {
         {"#{0102}", two_bytes, 258, 0},
         {"#{}", empty, 0, 0},
         {"#{03} at index 2", past_head, 3, 0},
-        {"block", block, 0, error_code(Category::script, err::bad_to_arg)},
+        {"block", block, 0, error_code(err::script::bad_to_arg)},
     };
     for (const Row& row : rows) {
         Cell result{TYPE_DATATYPE, TYPE_INTEGER, 0, 0};

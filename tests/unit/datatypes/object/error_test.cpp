@@ -79,7 +79,7 @@ TEST_F(ErrorTest, MakeFromACodeNamesTheCategoryAndTheId) {
     // No id at that offset, no such category, or a negative code.
     for (int32_t code : {399, 600, 914, 1000, -1}) {
         Cell e;
-        EXPECT_EQ(raised([&] { made(integer(code)); }, &e), error_code(Category::script, err::out_of_range)) << code;
+        EXPECT_EQ(raised([&] { made(integer(code)); }, &e), error_code(err::script::out_of_range)) << code;
         EXPECT_EQ(int32_t(error::field(&e, error::FIELD_ARG1)->data2), code);
     }
 }
@@ -98,24 +98,23 @@ TEST_F(ErrorTest, MakeFromABlockOfWords) {
     EXPECT_EQ(test::code_of(&overflow), 401u);
     struct Case {
         const char* spec_value;
-        Category category;
-        uint32_t id;
+        err::AnyId id;
     };
     const Case cases[] = {
-        {"bogus zero-divide", Category::script, err::invalid_spec_field},
-        {"math bogus", Category::script, err::invalid_spec_field},
-        {"math", Category::script, err::invalid_spec_field},
-        {"math 5", Category::script, err::invalid_arg},
-        {"", Category::internal, err::invalid_error},
-        {"5 6", Category::internal, err::invalid_error},
-        {"type: 'math", Category::internal, err::not_done},
+        {"bogus zero-divide", err::script::invalid_spec_field},
+        {"math bogus", err::script::invalid_spec_field},
+        {"math", err::script::invalid_spec_field},
+        {"math 5", err::script::invalid_arg},
+        {"", err::internal::invalid_error},
+        {"5 6", err::internal::invalid_error},
+        {"type: 'math", err::internal::not_done},
     };
     for (const Case& c : cases) {
         Cell spec_value = block_of(c.spec_value);
-        EXPECT_EQ(raised([&] { made(spec_value); }), error_code(c.category, c.id)) << c.spec_value;
+        EXPECT_EQ(raised([&] { made(spec_value); }), error_code(c.id)) << c.spec_value;
     }
     Cell e;
-    EXPECT_EQ(raised([&] { made(Cell{TYPE_NONE, 0, 0, 0}); }, &e), error_code(Category::script, err::bad_make_arg));
+    EXPECT_EQ(raised([&] { made(Cell{TYPE_NONE, 0, 0, 0}); }, &e), error_code(err::script::bad_make_arg));
     const Cell* type = error::field(&e, error::FIELD_ARG1);
     EXPECT_EQ(cell_type(type), TYPE_DATATYPE);
     EXPECT_EQ(type->data1, uint32_t(TYPE_ERROR));
@@ -132,7 +131,7 @@ TEST_F(ErrorTest, FormPrintsWhereNearAndTheStackOfTheRaise) {
     stack::mark_try(fixed_words::word(fixed_words::Word::anon_tag));
     Cell e;
     try {
-        fire(Category::math, err::zero_divide);
+        fire(err::math::zero_divide);
     } catch (VekThrow&) {
         e = stack::top[-1];
     }
@@ -178,27 +177,27 @@ TEST_F(ErrorTest, AnUnknownTypeOrIdPrintsAsInvalidError) {
 TEST_F(ErrorTest, SyntaxErrorsFormTheirArgumentsOthersMoldThemCutTo80) {
     Cell abc = string_of("abc");
     Cell def = string_of("def");
-    Cell e = *error::create(Category::syntax, err::invalid, &abc, &def, &abc);
+    Cell e = *error::create(err::syntax::invalid, &abc, &def, &abc);
     EXPECT_EQ(first_line(formed(e)), "*** Syntax Error: abc invalid def at abc");
-    e = *error::create(Category::script, err::no_value, &abc);
+    e = *error::create(err::script::no_value, &abc);
     EXPECT_EQ(first_line(formed(e)), "*** Script Error: \"abc\" has no value");
 
     std::string long_text(100, 'x');
     Cell long_string = string_of(long_text.c_str());
-    e = *error::create(Category::script, err::no_value, &long_string);
+    e = *error::create(err::script::no_value, &long_string);
     EXPECT_EQ(first_line(formed(e)), "*** Script Error: {" + long_text.substr(0, 79) + " has no value");
-    e = *error::create(Category::syntax, err::no_header, &long_string);
+    e = *error::create(err::syntax::no_header, &long_string);
     EXPECT_EQ(first_line(formed(e)), "*** Syntax Error: script is missing a Vek header: " + long_text.substr(0, 80));
 }
 
 TEST_F(ErrorTest, UserMessagesMayBeTemplates) {
     Cell message = block_of("\"cannot open\" :arg2 \"now\"");
     Cell seven = integer(7);
-    Cell e = *error::create(Category::user, err::message, &message, &seven);
+    Cell e = *error::create(err::user::message, &message, &seven);
     EXPECT_EQ(first_line(formed(e)), "*** User Error: cannot open 7 now");
     // A message that is neither a string nor a block prints nothing.
     Cell number = integer(5);
-    e = *error::create(Category::user, err::message, &number);
+    e = *error::create(err::user::message, &number);
     EXPECT_EQ(first_line(formed(e)), "*** User Error: ");
     EXPECT_EQ(error::type_symbol(&e), symbol::make("internal"));
 }
@@ -230,7 +229,7 @@ TEST_F(ErrorTest, AnEmptyActionSlotNamesTheDatatype) {
     Cell e = made(integer(400));
     Cell raised_error;
     EXPECT_EQ(raised([&] { actions::get_action(TYPE_ERROR, &e, datatype::SLOT_RANDOM); }, &raised_error),
-              error_code(Category::script, err::expect_arg));
+              error_code(err::script::expect_arg));
     EXPECT_EQ(error::field(&raised_error, error::FIELD_ARG2)->data1, uint32_t(TYPE_ERROR));
     EXPECT_EQ(error::field(&raised_error, error::FIELD_ARG3)->data2,
               fixed_words::word(fixed_words::Word::anon_tag)->data2);

@@ -75,8 +75,6 @@ Cell navigate(void (*action)(), const Cell& series, const Cell* argument = nullp
     return result;
 }
 
-uint32_t script(uint32_t id) { return error_code(Category::script, id); }
-
 // Runs an action that changes the series, as a call whose frame the result
 // is pushed into; answers what it pushed or returned, copied.
 template <class F>
@@ -111,7 +109,8 @@ TEST(SeriesActions, AtAndSkipClampTheNewHead) {
         EXPECT_EQ(navigate(row.action, at_index(text, row.head), &n).data1, row.expected);
     }
     Cell word = block_of("w");
-    EXPECT_EQ(raised([&] { navigate(series::at, block, block::rs_abs_at(&word, 0)); }), script(err::invalid_arg));
+    EXPECT_EQ(raised([&] { navigate(series::at, block, block::rs_abs_at(&word, 0)); }),
+              error_code(err::script::invalid_arg));
 }
 
 TEST(SeriesActions, NavigationAndQueriesStopAtTheEnds) {
@@ -210,11 +209,11 @@ TEST(SeriesActions, PokeStoresByTypeAndChecksItsIndex) {
         uint32_t error;
     };
     const Bad bad[] = {
-        {block, 0, one, script(err::out_of_range)},
-        {block, 3, one, script(err::out_of_range)},
-        {at_index(block, 0), -1, one, script(err::out_of_range)},
-        {text, 1, one, script(err::invalid_arg)},
-        {bytes, 1, text, script(err::invalid_arg)},
+        {block, 0, one, error_code(err::script::out_of_range)},
+        {block, 3, one, error_code(err::script::out_of_range)},
+        {at_index(block, 0), -1, one, error_code(err::script::out_of_range)},
+        {text, 1, one, error_code(err::script::invalid_arg)},
+        {bytes, 1, text, error_code(err::script::invalid_arg)},
     };
     for (const Bad& row : bad) {
         Cell series = row.series;
@@ -284,7 +283,7 @@ TEST(SeriesActions, RemoveWithPartAndKey) {
     Cell path_over_block = block;
     set_type(&path_over_block, TYPE_PAREN);
     for (Cell* part : {&other, &path_over_block}) {
-        EXPECT_EQ(raised([&] { series::remove(&block, part, nullptr); }), script(err::invalid_refine_arg));
+        EXPECT_EQ(raised([&] { series::remove(&block, part, nullptr); }), error_code(err::script::invalid_refine_arg));
     }
     EXPECT_EQ(whole(block), "[1 2 3]");
 }
@@ -321,8 +320,9 @@ TEST(SeriesActions, ReverseWithPartAndSkip) {
         int32_t skip;
         uint32_t error;
     };
-    for (Bad row : {Bad{4, script(err::invalid_refine_arg)}, Bad{7, script(err::invalid_refine_arg)},
-                    Bad{0, script(err::out_of_range)}, Bad{-2, script(err::out_of_range)}}) {
+    for (Bad row : {Bad{4, error_code(err::script::invalid_refine_arg)},
+                    Bad{7, error_code(err::script::invalid_refine_arg)}, Bad{0, error_code(err::script::out_of_range)},
+                    Bad{-2, error_code(err::script::out_of_range)}}) {
         Cell block = block_of("1 2 3 4 5 6");
         Cell skip = number(row.skip);
         EXPECT_EQ(raised([&] { series::reverse(&block, nullptr, &skip); }), row.error) << row.skip;
@@ -372,7 +372,7 @@ TEST(SeriesActions, TakeOneElementAndRanges) {
     set_type(&paren, TYPE_PAREN);
     EXPECT_EQ(raised([&] { series::take(&empty, &paren, false, false); }), 0u);  // at its tail: none first
     Cell block = block_of("1 2");
-    EXPECT_EQ(raised([&] { series::take(&block, &paren, false, false); }), script(err::invalid_refine_arg));
+    EXPECT_EQ(raised([&] { series::take(&block, &paren, false, false); }), error_code(err::script::invalid_refine_arg));
 }
 
 TEST(SeriesActions, TakeKeepsTheStringsWidthAndType) {
@@ -429,7 +429,8 @@ TEST(SeriesActions, CopyPartRanges) {
     EXPECT_EQ(result.data1, 0u);
     EXPECT_EQ(test::utf8(result), "bc");
     Cell other = text_cell(U"bc");
-    EXPECT_EQ(raised([&] { series::copy(&flagged, &result, &other, false, nullptr); }), script(err::invalid_refine_arg));
+    EXPECT_EQ(raised([&] { series::copy(&flagged, &result, &other, false, nullptr); }),
+              error_code(err::script::invalid_refine_arg));
 }
 
 // ---------------------------------------------------------------- move
@@ -495,8 +496,10 @@ TEST(SeriesActions, MoveBetweenBuffers) {
         Cell* target;
         uint32_t error;
     };
-    for (Bad row : {Bad{&block, &text, script(err::move_bad)}, Bad{&text, &block, script(err::move_bad)},
-                    Bad{&bytes, &wide_text, script(err::move_bad)}, Bad{&block, &integer, script(err::expect_arg)}}) {
+    for (Bad row : {Bad{&block, &text, error_code(err::script::move_bad)},
+                    Bad{&text, &block, error_code(err::script::move_bad)},
+                    Bad{&bytes, &wide_text, error_code(err::script::move_bad)},
+                    Bad{&block, &integer, error_code(err::script::expect_arg)}}) {
         EXPECT_EQ(raised([&] { series::move(row.origin, row.target, nullptr); }), row.error);
     }
     EXPECT_EQ(whole(block), "[1 2]");
@@ -619,7 +622,7 @@ TEST_F(OwnedSeries, ReflectAndModifyTheOwner) {
     series::reflect(&seen, owned);
     EXPECT_EQ(cell_type(&seen), uint32_t(TYPE_NONE));
     EXPECT_EQ(raised([&] { series::reflect(&seen, fixed_words::symbol(fixed_words::Sym::spec)); }),
-              error_code(Category::internal, err::not_done));
+              error_code(err::internal::not_done));
 }
 
 }  // namespace

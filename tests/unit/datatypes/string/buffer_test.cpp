@@ -388,7 +388,7 @@ TEST_F(StringBuffer, StrictLoadOfATruncatedSequenceRaisesInvalidUtf8) {
         EXPECT_EQ(std::vector<uint8_t>(reinterpret_cast<uint8_t*>(b->first()), reinterpret_cast<uint8_t*>(b->last())),
                   (std::vector<uint8_t>{0xE2, 0x82}));
     }
-    EXPECT_EQ(code, error_code(Category::access, err::invalid_utf8));
+    EXPECT_EQ(code, error_code(err::access::invalid_utf8));
 }
 
 }  // namespace

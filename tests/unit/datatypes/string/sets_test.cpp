@@ -85,10 +85,10 @@ TEST_F(StringSets, BadRecordSizesAndNonTextSecondInputsAreRefused) {
     const Cell sizes[] = {{TYPE_INTEGER, 0, 0, 0}, {TYPE_INTEGER, 0, uint32_t(-1), 0}};
     for (const Cell& size : sizes)
         EXPECT_EQ(test::raised([&] { string::set_operation(&first, nullptr, false, &size, block::SET_UNIQUE); }),
-                  error_code(Category::script, err::invalid_refine_arg));
+                  error_code(err::script::invalid_refine_arg));
     Cell number{TYPE_INTEGER, 0, 1, 0};
     EXPECT_EQ(test::raised([&] { string::set_operation(&first, &number, false, nullptr, block::SET_UNION); }),
-              error_code(Category::script, err::invalid_arg));
+              error_code(err::script::invalid_arg));
     EXPECT_EQ(test::utf8(first), "ab");
 }
 

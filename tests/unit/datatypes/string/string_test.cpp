@@ -270,11 +270,11 @@ TEST_F(StringValues, MakeTakesACapacity) {
     Cell huge;
     float_::make_at(&huge, 1e12);
     Cell money{TYPE_MONEY, 0, 0, 0};
-    uint32_t out_of_range = error_code(Category::script, err::out_of_range);
+    uint32_t out_of_range = error_code(err::script::out_of_range);
     EXPECT_EQ(test::raised([&] { string::make(&result, &minus_one, TYPE_STRING); }), out_of_range);
     EXPECT_EQ(test::raised([&] { string::make(&result, &huge, TYPE_STRING); }), out_of_range);
     EXPECT_EQ(test::raised([&] { string::make(&result, &money, TYPE_BINARY); }),
-              error_code(Category::script, err::bad_make_arg));
+              error_code(err::script::bad_make_arg));
 }
 
 TEST_F(StringValues, ToCopiesTextAndFormsOtherValues) {
@@ -303,7 +303,7 @@ TEST_F(StringValues, ToCopiesTextAndFormsOtherValues) {
 
     Cell none{TYPE_NONE, 0, 0, 0};
     EXPECT_EQ(test::raised([&] { string::to(&result, &none, TYPE_STRING); }),
-              error_code(Category::script, err::bad_to_arg));
+              error_code(err::script::bad_to_arg));
 }
 
 }  // namespace

@@ -16,8 +16,8 @@
 namespace vek {
 namespace {
 
-constexpr uint32_t NO_VALUE = error_code(Category::script, err::no_value);
-constexpr uint32_t NOT_DEFINED = error_code(Category::script, err::not_defined);
+constexpr uint32_t NO_VALUE = error_code(err::script::no_value);
+constexpr uint32_t NOT_DEFINED = error_code(err::script::not_defined);
 constexpr uint32_t NOT_IN_CONTEXT = 303;
 
 Cell word(uint32_t type, Node context, const char* name, int32_t index = -1) {

@@ -225,8 +225,6 @@ TEST(WordCompare, IssuesCompareOnlyWithIssues) {
     EXPECT_EQ(word::compare(&issue, &word, actions::COMP_EQUAL), 0);  // an issue's name meets any word
 }
 
-uint32_t code(Category category, uint32_t id) { return error_code(category, id); }
-
 TEST(WordTo, ConvertsIntoTheResultCellAndTakesTheRequestedType) {
     Cell result{};
     const Cell integer_type{TYPE_DATATYPE, TYPE_INTEGER, 0, 0};
@@ -257,7 +255,7 @@ TEST(WordTo, Errors) {
     Cell issue = issue_of("h4-abc");
     Cell refinement = word_of(TYPE_REFINEMENT, "h4-abc");
     Cell number = issue_of("12");
-    uint32_t bad_to_arg = code(Category::script, err::bad_to_arg);
+    uint32_t bad_to_arg = error_code(err::script::bad_to_arg);
     struct Case {
         const Cell* spec;
         uint32_t type;
@@ -331,7 +329,7 @@ TEST(WordIndex, OneBasedPositionOrNoneWhenUnresolved) {
 
 TEST(WordAccess, UnsetValuesAreRefused) {
     Cell word = word_of(TYPE_WORD, "h4-never-set");
-    EXPECT_EQ(test::raised([&] { word::get(&word); }), code(Category::script, err::no_value));
+    EXPECT_EQ(test::raised([&] { word::get(&word); }), error_code(err::script::no_value));
     EXPECT_EQ(cell_type(word::push_value(&word)), TYPE_UNSET);
     stack::pop(1);
 
@@ -344,7 +342,7 @@ TEST(WordAccess, UnsetValuesAreRefused) {
         word::set_from_frame();
     };
     const Cell unset{TYPE_UNSET, 0, 0, 0};
-    EXPECT_EQ(test::raised([&] { assign(unset); }), code(Category::script, err::need_value));
+    EXPECT_EQ(test::raised([&] { assign(unset); }), error_code(err::script::need_value));
     const Cell seven{TYPE_INTEGER, 0, 7, 0};
     assign(seven);
     EXPECT_EQ(stack::arguments->data2, 7u);  // the value is the result
@@ -371,7 +369,7 @@ TEST(WordAccess, ByContextAndIndex) {
     Node idle = context::create(1, true, false, nullptr, context::KIND_FUNCTION);  // no call runs it
     int32_t slot = context::add_word(context::cell_of(idle), &field);
     EXPECT_EQ(test::raised([&] { word::push_value_in(idle, uint32_t(slot)); }),
-              code(Category::script, err::not_defined));
+              error_code(err::script::not_defined));
     stack::top = top;
 }
 
