@@ -183,7 +183,8 @@ void write_entry(const int32_t* r) {
 
 }  // namespace
 
-using enum datatype::Slot;  // actions.def names the slots of the generic entries plainly
+// actions.def writes the slots of its entries bare: unary_on_stack<SLOT_ABSOLUTE>.
+using enum datatype::Slot;
 
 std::array<EntryFn, ACTION_TABLE_SIZE> action_table = {
 #define X(slot, NAME, word, entry, spec) entry,

@@ -1,7 +1,9 @@
 // The words that exist before the library boots: the natives and actions
 // with their specs, the datatype words, the typesets and the infix
-// operators. One table holds their names, order and spec texts; init loads
-// each spec with the lexer and binds every word in the global context.
+// operators. The natives come from natives.def, the actions from
+// actions.def, the datatype words from types.def; the typesets and operators
+// are listed here. init loads each spec with the lexer and binds every word
+// in the global context.
 #pragma once
 
 #include <array>
