@@ -121,7 +121,7 @@ using WriteFn = Cell* (*)(Cell* destination, const Cell* data, bool binary, bool
 // (slot 9) compares arguments 0 and 1 by the op code in refinements[0] and
 // leaves a logic!.
 using EntryFn = void (*)(const int32_t* refinements);
-constexpr uint32_t ACTION_TABLE_SIZE = 62;
+constexpr uint32_t ACTION_TABLE_SIZE = datatype::ACTION_SLOTS;
 extern std::array<EntryFn, ACTION_TABLE_SIZE> action_table;
 
 // ---------------------------------------------------------------- lookup

@@ -14,22 +14,32 @@
 
 namespace vek::datatype {
 
-constexpr uint32_t ACTION_SLOTS = 62;
-
 // Action slots are numbered from 1; entry s - 1 of a row holds slot s.
 enum Slot : uint32_t {
-    SLOT_MAKE = 1, SLOT_RANDOM, SLOT_REFLECT, SLOT_TO, SLOT_FORM, SLOT_MOLD,
-    SLOT_EVAL_PATH, SLOT_EMPTY, SLOT_COMPARE, SLOT_ABSOLUTE, SLOT_ADD, SLOT_DIVIDE,
-    SLOT_MULTIPLY, SLOT_NEGATE, SLOT_POWER, SLOT_REMAINDER, SLOT_ROUND, SLOT_SUBTRACT,
-    SLOT_EVEN, SLOT_ODD, SLOT_AND, SLOT_COMPLEMENT, SLOT_OR, SLOT_XOR,
-    SLOT_APPEND, SLOT_AT, SLOT_BACK, SLOT_CHANGE, SLOT_CLEAR, SLOT_COPY,
-    SLOT_FIND, SLOT_HEAD, SLOT_HEAD_Q, SLOT_INDEX_Q, SLOT_INSERT, SLOT_LENGTH_Q,
-    SLOT_MOVE, SLOT_NEXT, SLOT_PICK, SLOT_POKE, SLOT_PUT, SLOT_REMOVE,
-    SLOT_REVERSE, SLOT_SELECT, SLOT_SORT, SLOT_SKIP, SLOT_SWAP, SLOT_TAIL,
-    SLOT_TAIL_Q, SLOT_TAKE, SLOT_TRIM, SLOT_CREATE, SLOT_CLOSE, SLOT_DELETE,
-    SLOT_MODIFY, SLOT_OPEN, SLOT_OPEN_Q, SLOT_QUERY, SLOT_READ, SLOT_RENAME,
-    SLOT_UPDATE, SLOT_WRITE,
+#define X(slot, NAME, word, entry, spec) SLOT_##NAME = slot,
+#include "runtime/actions/actions.def"
+#undef X
 };
+
+constexpr uint32_t ACTION_SLOTS = 0
+#define X(slot, NAME, word, entry, spec) +1
+#include "runtime/actions/actions.def"
+#undef X
+    ;
+
+// Whether actions.def numbers its rows 1, 2, 3...: the tables built from it
+// by position rely on it.
+constexpr bool slots_numbered_in_order() {
+    const uint32_t slots[] = {
+#define X(slot, NAME, word, entry, spec) slot,
+#include "runtime/actions/actions.def"
+#undef X
+    };
+    for (uint32_t i = 0; i < ACTION_SLOTS; i++)
+        if (slots[i] != i + 1) return false;
+    return true;
+}
+static_assert(slots_numbered_in_order(), "actions.def lists the slots in order from 1");
 
 // An action entry. Each slot has its own real signature: the dispatcher casts
 // the entry back to it before calling.

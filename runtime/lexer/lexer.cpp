@@ -33,17 +33,15 @@ State* innermost = nullptr;
 struct QuietStop {};
 
 constexpr TokenFn scanners[KIND_COUNT] = {
-    scan_end, scan_error, open_block, close_block, open_block, close_paren, open_brace,
-    close_brace, open_map, open_path, load_construct, scan_comment, scan_comma, check_string,
-    check_word, check_issue,
+#define X(NAME, type, scanner, loader) scanner,
+#include "runtime/lexer/kinds.def"
+#undef X
 };
 
 constexpr TokenFn loaders[KIND_COUNT] = {
-    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-    nullptr, nullptr, nullptr, load_string, load_word, load_word, load_integer, load_refinement,
-    load_char, load_file, load_binary, load_percent, load_float, load_special_float, load_tuple,
-    load_date, load_pair, load_point, load_time, load_money, load_tag, load_url, load_email,
-    load_hex, load_raw_string, load_ref,
+#define X(NAME, type, scanner, loader) loader,
+#include "runtime/lexer/kinds.def"
+#undef X
 };
 
 void mark_output() {

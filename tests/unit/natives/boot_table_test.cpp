@@ -265,6 +265,25 @@ TEST(BootTable, EveryDatatypeHasItsWord) {
     EXPECT_EQ(global("datatype!")->data1, uint32_t(TYPE_DATATYPE));
 }
 
+// The datatype words are made from the type list: a type missed there would
+// only surface when a script names it.
+TEST(BootTable, EveryTypeButTheInternalOnesNamesItsDatatype) {
+    for (uint32_t id = 0; id < TYPE_COUNT; id++) {
+        const char* name = types::table[id].name;
+        if (name == nullptr) continue;
+        SCOPED_TRACE(name);
+        const Cell* value = global(name);
+        if (id == TYPE_SYMBOL || id == TYPE_CONTEXT) {
+            EXPECT_NE(cell_type(value), TYPE_DATATYPE);
+        } else if (id == TYPE_SERIES) {
+            EXPECT_EQ(cell_type(value), TYPE_TYPESET);
+        } else {
+            ASSERT_EQ(cell_type(value), TYPE_DATATYPE);
+            EXPECT_EQ(value->data1, id);
+        }
+    }
+}
+
 // Each test calls inside a native frame, as the evaluator does.
 class ActionEntry : public test::StackRestoringTest {
 protected:
