@@ -15,19 +15,16 @@
 #include "runtime/datatypes/word/context.h"
 #include "tests/unit/support/block_builder.h"
 #include "tests/unit/support/support.h"
+#include "tests/unit/support/value_cells.h"
 
 namespace vek {
 namespace {
 
+using test::at_head;
 using test::block_of;
+using test::datatype_cell;
+using test::integer_cell;
 using test::text_of;
-
-Cell integer_cell(int32_t value) { return Cell{TYPE_INTEGER, 0, uint32_t(value), 0}; }
-Cell datatype_cell(uint32_t type) { return Cell{TYPE_DATATYPE, type, 0, 0}; }
-Cell at(Cell series, uint32_t head) {
-    series.data1 = head;
-    return series;
-}
 
 // Puts a test double into one slot of a datatype's row for the life of the
 // object, so that what a dispatcher hands over can be seen.
@@ -219,9 +216,9 @@ TEST(ActionDispatch, AppendAndInsertResolvePartAndDupOnTheValue) {
     };
     for (const Case& c : cases) {
         for (bool appending : {true, false}) {
-            Cell value = at(source, c.value_head);
+            Cell value = at_head(source, c.value_head);
             Cell count = integer_cell(c.part);
-            Cell position = at(source, uint32_t(c.part));
+            Cell position = at_head(source, uint32_t(c.part));
             const Cell* part = c.kind == COUNT ? &count : c.kind == POSITION ? &position : nullptr;
             Cell dup_count = integer_cell(c.dup);
             const Cell* dup = c.dup == NO_DUP ? nullptr : &dup_count;
@@ -243,7 +240,7 @@ TEST(ActionDispatch, AppendAndInsertResolvePartAndDupOnTheValue) {
 TEST(ActionDispatch, InsertPullsTheTargetHeadBackToItsTail) {
     SlotOverride insert(TYPE_BLOCK, datatype::SLOT_INSERT,
                         datatype::as_action(static_cast<actions::InsertFn>(&record_insert)));
-    Cell target = at(block_of("x y z"), 7);
+    Cell target = at_head(block_of("x y z"), 7);
     Cell value = integer_cell(1);
     actions::insert(&target, &value, nullptr, false, nullptr);
     EXPECT_EQ(received.series_head, 3u);
@@ -273,9 +270,9 @@ TEST(ActionDispatch, ChangeResolvesPartOnTheTarget) {
         {"head beyond the tail", 10, false, 1, true, 6, 1},
     };
     for (const Case& c : cases) {
-        Cell target = at(source, c.head);
+        Cell target = at_head(source, c.head);
         Cell count = integer_cell(c.part);
-        Cell position = at(source, uint32_t(c.part));
+        Cell position = at_head(source, uint32_t(c.part));
         received = {};
         actions::change(&target, &value, c.position ? &position : &count, false, nullptr);
         ASSERT_EQ(received.called, c.called) << c.what;

@@ -9,6 +9,7 @@
 #include "runtime/eval/stack.h"
 #include "runtime/memory/manager.h"
 #include "runtime/memory/series.h"
+#include "tests/unit/support/block_builder.h"
 
 namespace vek::datatype {
 namespace {
@@ -113,12 +114,6 @@ TEST(DatatypeValue, RegisteredWithFormMoldAndCompareOnly) {
     }
 }
 
-std::string text(const Cell& string) {
-    std::string out;
-    for (uint32_t i = 0; i < string::buffer_length(&string); ++i) out += char(string::rs_abs_at(&string, i));
-    return out;
-}
-
 TEST(DatatypeValue, FormDropsTheBangMoldAllWrapsTheName) {
     struct Case {
         uint32_t id;
@@ -139,7 +134,7 @@ TEST(DatatypeValue, FormDropsTheBangMoldAllWrapsTheName) {
         string::append_c_string(&out, "<");
         int32_t limit = c.mold ? mold(&value, &out, false, c.all, false, nullptr, 20, 0)
                                : form(&value, &out, nullptr, 20);
-        EXPECT_EQ(text(out), std::string("<") + c.text);
+        EXPECT_EQ(test::text_of(&out), std::string("<") + c.text);
         EXPECT_EQ(limit, 20 - int32_t(std::strlen(c.text))) << c.text;
     }
 }

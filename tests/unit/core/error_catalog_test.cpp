@@ -8,16 +8,12 @@
 #include "runtime/core/error_catalog.h"
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/word/symbol.h"
-#include "runtime/memory/manager.h"
+#include "runtime/gc/collector.h"
 
 namespace vek::catalog {
 namespace {
 
 uint32_t sym(const char* name) { return symbol::make(name); }
-
-void collect() {
-    if (memory::collect_hook) memory::collect_hook();
-}
 
 // A template as one line: texts as they are, references as :arg1 or arg1.
 std::string spelled(const ErrorId& id) {
@@ -162,9 +158,8 @@ TEST(ErrorCatalog, LookupsIgnoreCaseAndSurviveCollections) {
         EXPECT_EQ(find_id(uint32_t(Category::math), sym("no-value")), -1);
         EXPECT_EQ(find_category(sym("no-such-category")), -1);
         EXPECT_STREQ(symbol::get_c_string(category_symbol(script)), "script");
-        EXPECT_STREQ(symbol::get_c_string(id_symbol(uint32_t(Category::math), err::math::overflow.position)),
-                     "overflow");
-        collect();
+        EXPECT_STREQ(symbol::get_c_string(id_symbol(uint32_t(Category::math), err::math::overflow.position)), "overflow");
+        gc::collect();
     }
 }
 

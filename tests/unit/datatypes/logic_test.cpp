@@ -17,6 +17,7 @@
 #include "tests/unit/support/block_builder.h"
 #include "tests/unit/support/stack_fixture.h"
 #include "tests/unit/support/support.h"
+#include "tests/unit/support/value_cells.h"
 
 namespace vek {
 namespace {
@@ -30,25 +31,16 @@ const Cell NONE_V{TYPE_NONE, 0, 0, 0};
 const Cell TRUE_V{TYPE_LOGIC, 1, 0, 0};
 const Cell FALSE_V{TYPE_LOGIC, 0, 0, 0};
 
-Cell integer(int32_t n) { return Cell{TYPE_INTEGER, 0, uint32_t(n), 0}; }
-Cell number(uint32_t type, double x) {
-    Cell c{type, 0, 0, 0};
-    cell_set_f64(&c, x);
-    return c;
-}
+using test::float_cell;
+using test::integer_cell;
 
 // Cells compare word by word, so that a failure shows all four.
 std::array<uint32_t, 4> words(const Cell& c) { return {c.header, c.data1, c.data2, c.data3}; }
 
 // Every test runs inside a frame of its own, so that the result cell and the
 // stack are its own and are put back afterwards.
-class Logic : public test::StackRestoringTest {
+class Logic : public test::NativeFrameTest {
 protected:
-    void SetUp() override {
-        Cell word{TYPE_WORD, 0, 1, 0};
-        stack::mark_native(&word);
-        stack::push_cell();
-    }
     Cell* result() { return stack::arguments; }
 };
 
@@ -113,7 +105,7 @@ TEST_F(Logic, CompareUnderEachOpCode) {
 TEST_F(Logic, OnlyNoneAndFalseAreFalse) {
     Cell empty_string, empty_block{TYPE_BLOCK, 0, uint32_t(memory::alloc_cells(1)), 0};
     string::rs_make_at(&empty_string, 1);
-    Cell zero = integer(0), zero_float = number(TYPE_FLOAT, 0.0);
+    Cell zero = integer_cell(0), zero_float = float_cell(0.0);
     struct Case { const char* what; const Cell* value; bool truth; } cases[] = {
         {"none", &NONE_V, false}, {"false", &FALSE_V, false},      {"true", &TRUE_V, true},
         {"0", &zero, true},     {"0.0", &zero_float, true},    {"unset", &UNSET_V, true},
@@ -135,7 +127,7 @@ TEST_F(Logic, OnlyNoneAndFalseAreFalse) {
 }
 
 TEST_F(Logic, UnsetIsAnErrorOnlyWhereAValueIsRequired) {
-    Cell argument = integer(7);
+    Cell argument = integer_cell(7);
     EXPECT_EQ(test::raised([&] { logic::value_true(&UNSET_V, true, &argument); }), NO_VALUE);
     EXPECT_TRUE(logic::value_true(&TRUE_V, true, &argument));
     *result() = UNSET_V;
@@ -147,9 +139,9 @@ TEST_F(Logic, MakeTestsNumbersForZeroWhileToOnlyTestsForNone) {
     Cell string;
     string::rs_make_at(&string, 8);
     string::append_c_string(&string, "false");
-    Cell zero_int = integer(0), one = integer(1), tiny = number(TYPE_FLOAT, 1e-300);
-    Cell zero_float = number(TYPE_FLOAT, 0.0), nan = number(TYPE_FLOAT, std::nan(""));
-    Cell zero_percent = number(TYPE_PERCENT, 0.0);
+    Cell zero_int = integer_cell(0), one = integer_cell(1), tiny = float_cell(1e-300);
+    Cell zero_float = float_cell(0.0), nan = float_cell(std::nan(""));
+    Cell zero_percent = float_cell(0.0, TYPE_PERCENT);
     struct Case { const char* what; const Cell* spec; bool made; bool converted; } cases[] = {
         {"0", &zero_int, false, true},
         {"1", &one, true, true},
@@ -187,7 +179,7 @@ TEST_F(Logic, BitwiseActionsAndComplement) {
     EXPECT_EQ(words(*logic::complement(&f)), words(TRUE_V));
     EXPECT_EQ(words(*logic::complement(&f)), words(FALSE_V));
 
-    Cell one = integer(1);
+    Cell one = integer_cell(1);
     for (auto action : {logic::and_, logic::or_, logic::xor_}) {
         Cell t = TRUE_V;
         EXPECT_EQ(test::raised([&] { action(&t, &one); }), EXPECT_ARG);
@@ -247,7 +239,7 @@ TEST_F(Logic, ConstructorsWriteTheResultTheStackOrABlock) {
 }
 
 TEST_F(Logic, NoneAnswersTheSeriesActionsWithNone) {
-    Cell none = NONE_V, one = integer(1);
+    Cell none = NONE_V, one = integer_cell(1);
     EXPECT_EQ(none::length(&none), -1);
     EXPECT_EQ(none::find(&none, &one, nullptr, false, false, false, false, nullptr, nullptr, false, false,
                          false, false), &none::constant);

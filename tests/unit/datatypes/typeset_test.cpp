@@ -16,14 +16,18 @@
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/stack.h"
-#include "runtime/memory/manager.h"
 #include "runtime/memory/series.h"
 #include "tests/unit/support/block_builder.h"
 #include "tests/unit/support/stack_fixture.h"
 #include "tests/unit/support/support.h"
+#include "tests/unit/support/value_cells.h"
 
 namespace vek {
 namespace {
+
+using test::block_of;
+using test::datatype_cell;
+using test::integer_cell;
 
 constexpr uint32_t NO_VALUE = error_code(err::script::no_value);
 constexpr uint32_t INVALID_ARG = error_code(err::script::invalid_arg);
@@ -32,19 +36,10 @@ constexpr uint32_t BAD_TO_ARG = error_code(err::script::bad_to_arg);
 
 std::array<uint32_t, 3> bits(const Cell& c) { return {c.data1, c.data2, c.data3}; }
 
-Cell datatype_value(uint32_t type) { return Cell{TYPE_DATATYPE, type, 0, 0}; }
-Cell integer(int32_t n) { return Cell{TYPE_INTEGER, 0, uint32_t(n), 0}; }
-
 Cell of_types(std::initializer_list<uint32_t> types) {
     Cell t{TYPE_TYPESET, 0, 0, 0};
     for (uint32_t type : types) typeset::set(&t, type);
     return t;
-}
-
-Cell block_of(std::initializer_list<Cell> cells) {
-    Cell block{TYPE_BLOCK, 0, uint32_t(memory::alloc_cells(uint32_t(cells.size()))), 0};
-    for (const Cell& c : cells) *block::alloc_tail(&block) = c;
-    return block;
 }
 
 // A global word holding the value.
@@ -99,11 +94,11 @@ TEST_F(Typeset, AnArgumentWithoutTypesTakesEverythingButUnset) {
 
 TEST_F(Typeset, BlocksOfTypes) {
     Cell number = global_word("h1-number!", of_types({TYPE_INTEGER, TYPE_FLOAT}));
-    Cell string_type = global_word("h1-string-type", datatype_value(TYPE_STRING));
+    Cell string_type = global_word("h1-string-type", datatype_cell(TYPE_STRING));
     Cell class_word = global_word("h1-class", Cell{TYPE_WORD, 0, 1, 0});
     Cell no_value{};
     word::make_at(symbol::make("h1-no-value"), &no_value);
-    Cell integer_type = datatype_value(TYPE_INTEGER), block_type = datatype_value(TYPE_BLOCK);
+    Cell integer_type = datatype_cell(TYPE_INTEGER), block_type = datatype_cell(TYPE_BLOCK);
 
     struct Case {
         const char* what;
@@ -116,7 +111,7 @@ TEST_F(Typeset, BlocksOfTypes) {
         {"a nested block is skipped", {block_of({integer_type}), block_type}, {TYPE_BLOCK}, 0},
         {"a word naming a word stands for object!", {class_word}, {TYPE_OBJECT}, 0},
         {"nothing", {}, {}, 0},
-        {"an integer", {integer_type, integer(1)}, {}, INVALID_TYPE_SPEC},
+        {"an integer", {integer_type, integer_cell(1)}, {}, INVALID_TYPE_SPEC},
         {"a word without a value", {no_value}, {}, NO_VALUE},
     };
     for (const Case& c : cases) {
@@ -138,7 +133,7 @@ TEST_F(Typeset, MakeAndTo) {
     word::make_at(symbol::make("h1-unset-word"), &unset_word);
     Cell string;
     string::rs_make_at(&string, 4);
-    Cell integer_type = datatype_value(TYPE_INTEGER);
+    Cell integer_type = datatype_cell(TYPE_INTEGER);
     Cell existing = of_types({TYPE_CHAR});
 
     Cell result{};
@@ -146,7 +141,7 @@ TEST_F(Typeset, MakeAndTo) {
     EXPECT_EQ(bits(*typeset::make(&result, &union_spec, TYPE_TYPESET)), bits(of_types({TYPE_INTEGER, TYPE_FLOAT})));
     EXPECT_EQ(bits(*typeset::make(&result, &existing, TYPE_TYPESET)), bits(existing));
 
-    Cell with_integer = block_of({integer_type, integer(1)});
+    Cell with_integer = block_of({integer_type, integer_cell(1)});
     Cell with_unset_word = block_of({unset_word});
     struct Case { const char* what; const Cell* spec; uint32_t error; } failures[] = {
         {"a string", &string, BAD_TO_ARG},
@@ -203,7 +198,7 @@ TEST_F(Typeset, MoldStopsOnceAGivenLimitIsSpent) {
 TEST_F(Typeset, CompareUnderEachOpCode) {
     Cell a = of_types({TYPE_INTEGER, TYPE_FLOAT}), same = of_types({TYPE_FLOAT, TYPE_INTEGER});
     Cell smaller = of_types({TYPE_STRING});
-    Cell integer_type = datatype_value(TYPE_INTEGER);
+    Cell integer_type = datatype_cell(TYPE_INTEGER);
     struct Case { const Cell* value2; int32_t equality; int32_t sort; } cases[] = {
         {&same, 0, 0},
         {&smaller, 1, 1},
@@ -222,7 +217,7 @@ TEST_F(Typeset, CompareUnderEachOpCode) {
 
 TEST_F(Typeset, SetArithmetic) {
     Cell ab = of_types({TYPE_BLOCK, TYPE_STRING}), bc = of_types({TYPE_STRING, TYPE_CHAR});
-    Cell string_type = datatype_value(TYPE_STRING);
+    Cell string_type = datatype_cell(TYPE_STRING);
     struct Case {
         int32_t op;
         const Cell* second;
@@ -249,7 +244,7 @@ TEST_F(Typeset, SetArithmetic) {
         EXPECT_EQ(bits(*result), bits(of_types(c.members))) << "op " << c.op;
     }
 
-    Cell one = integer(1);
+    Cell one = integer_cell(1);
     stack::top = stack::arguments;
     stack::push(&ab);
     stack::push(&one);
@@ -271,15 +266,15 @@ TEST_F(Typeset, ComplementAndFind) {
     Cell empty = of_types({});
     Cell* all = typeset::complement(&empty);
     EXPECT_EQ(bits(*all), (std::array<uint32_t, 3>{~0u, ~0u, ~0u}));
-    Cell one = integer(1);
+    Cell one = integer_cell(1);
     for (uint32_t type : {TYPE_UNSET, TYPE_INTEGER, TYPE_EVENT}) {
-        Cell datatype = datatype_value(type);
+        Cell datatype = datatype_cell(type);
         EXPECT_EQ(typeset::find(all, &datatype, nullptr, false, false, false, false, nullptr, nullptr, false,
                                 false, false, false),
                   &logic::true_constant);
     }
     Cell numbers = of_types({TYPE_INTEGER});
-    Cell string_type = datatype_value(TYPE_STRING);
+    Cell string_type = datatype_cell(TYPE_STRING);
     auto find = [&](Cell* value) {
         return typeset::find(&numbers, value, nullptr, false, false, false, false, nullptr, nullptr, false,
                              false, false, false);

@@ -10,11 +10,13 @@
 #include "runtime/datatypes/word/context.h"
 #include "runtime/tables/cycles.h"
 #include "tests/unit/support/support.h"
+#include "tests/unit/support/value_cells.h"
 
 namespace vek {
 namespace {
 
 using stack::CallFrame;
+using test::integer_cell;
 
 constexpr Node CONTEXT{0x40};       // a function context, as the hooks see it
 constexpr Off BEFORE_CALL{0x1000};  // its values pointer before the call
@@ -26,7 +28,6 @@ void fake_set(Node context, Off values) {
 }
 
 Cell word(uint32_t symbol, uint32_t context = 0) { return Cell{TYPE_WORD, context, symbol, 0}; }
-Cell integer(int32_t value) { return Cell{TYPE_INTEGER, 0, uint32_t(value), 0}; }
 int32_t int_at(const Cell* c) { return cell_type(c) == TYPE_INTEGER ? int32_t(c->data2) : -1; }
 
 // Frames are named by a word of the global context (bound in SetUp): an error
@@ -116,7 +117,7 @@ TEST_F(StackTest, MarksWriteTheirHeaderAndTheCallerBase) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        Cell* caller = enter(stack::mark_native, {integer(1), integer(2)});
+        Cell* caller = enter(stack::mark_native, {integer_cell(1), integer_cell(2)});
         row.mark(&W);
         const CallFrame* f = stack::top_frame();
         EXPECT_EQ(f->header, (7u << 8) | row.header);
@@ -144,7 +145,7 @@ TEST_F(StackTest, FunctionFramesRecordTheirContext) {
     EXPECT_EQ(stack::top_frame()->function_context, CONTEXT);
     EXPECT_EQ(stack::top_frame()->saved_values, BEFORE_CALL);
 
-    Cell slot = integer(3);
+    Cell slot = integer_cell(3);
     stack::push(&slot);
     Cell* slots = stack::top;
     stack::mark_compiled_function(&W, CONTEXT);
@@ -179,17 +180,17 @@ TEST_F(StackTest, PopTable) {
         SCOPED_TRACE(row.name);
         fake_values = BEFORE_CALL;
         W.data1 = uint32_t(context::global);
-        Cell* caller = enter(stack::mark_native, {integer(1), integer(2)});
+        Cell* caller = enter(stack::mark_native, {integer_cell(1), integer_cell(2)});
         Cell* callee;
         if (row.compiled) {
             stack::mark_compiled_function(&W, CONTEXT);
             callee = stack::arguments;
             for (int v : {42, 43, 44}) {
-                Cell c = integer(v);
+                Cell c = integer_cell(v);
                 stack::push(&c);
             }
         } else {
-            callee = enter_call({integer(42), integer(43), integer(44)});
+            callee = enter_call({integer_cell(42), integer_cell(43), integer_cell(44)});
         }
         Off during_call = fake_values;
         CallFrame* caller_frame_top = stack::frames_top - 1;
@@ -209,7 +210,7 @@ TEST_F(StackTest, PopTable) {
 }
 
 TEST_F(StackTest, PoppingTheLastFramePutsBothPointersAtTheBottom) {
-    enter(stack::mark_native, {integer(1)});
+    enter(stack::mark_native, {integer_cell(1)});
     stack::pop_frame();  // the test's own bottom frame is now the last one
     stack::pop_frame();
     EXPECT_EQ(stack::arguments, stack::arguments_bottom);
@@ -223,9 +224,9 @@ protected:
         StackTest::SetUp();
         bottom_base = stack::arguments;
         loop_frame = stack::frames_top;
-        loop_base = enter(stack::mark_loop, {integer(0)});
-        enter_call({integer(1)});
-        native_base = enter(stack::mark_native, {integer(9), integer(10)});
+        loop_base = enter(stack::mark_loop, {integer_cell(0)});
+        enter_call({integer_cell(1)});
+        native_base = enter(stack::mark_native, {integer_cell(9), integer_cell(10)});
     }
     Cell* bottom_base = nullptr;
     CallFrame* loop_frame = nullptr;
@@ -271,8 +272,8 @@ TEST_F(UnwindToTest, ToKindHandsTheResultToTheReachedFrame) {
 
 TEST_F(UnwindToTest, TryAllFrameStopsTheUnwinding) {
     CallFrame* barrier = stack::frames_top;
-    Cell* barrier_base = enter(stack::mark_try_all, {integer(5)});
-    enter(stack::mark_native, {integer(6)});
+    Cell* barrier_base = enter(stack::mark_try_all, {integer_cell(5)});
+    enter(stack::mark_native, {integer_cell(6)});
     stack::unwind_to_kind(stack::KIND_LOOP);
     EXPECT_EQ(stack::frames_top, barrier + 1);
     EXPECT_EQ(stack::top, barrier_base);
@@ -323,10 +324,10 @@ TEST_F(StackTest, ReturnLandsOnTheNearestReturnTarget) {
         restore();
         SetUp();
         CallFrame* outer = stack::frames_top;
-        Cell* outer_base = enter(stack::mark_native, {integer(0)});
+        Cell* outer_base = enter(stack::mark_native, {integer_cell(0)});
         stack::set_return_target(true);
         CallFrame* inner = stack::frames_top;
-        Cell* inner_base = enter(stack::mark_native, {integer(7), integer(8)});
+        Cell* inner_base = enter(stack::mark_native, {integer_cell(7), integer_cell(8)});
         stack::set_return_target(true);
 
         Pending p = stack::throw_return(row.with_value, row.from_top);
@@ -346,10 +347,10 @@ TEST_F(StackTest, ReturnLandsOnTheNearestReturnTarget) {
 TEST_F(StackTest, ThrowLeavesValueAndNameInTheCatchFrame) {
     stack::throw_frame = nullptr;
     CallFrame* catcher = stack::frames_top;
-    Cell* catch_base = enter(stack::mark_catch, {integer(0), integer(0), integer(0)});
-    enter_call({integer(1)});
+    Cell* catch_base = enter(stack::mark_catch, {integer_cell(0), integer_cell(0), integer_cell(0)});
+    enter_call({integer_cell(1)});
     Cell name = word(99);
-    enter(stack::mark_native, {integer(11), name});
+    enter(stack::mark_native, {integer_cell(11), name});
     CallFrame* at_throw = stack::frames_top;
 
     uint32_t code = 0;
@@ -396,7 +397,7 @@ TEST_F(StackTest, TryAllFrameBlocksEveryNonLocalExit) {
         CallFrame* barrier = stack::frames_top;
         Cell* barrier_caller = stack::arguments;
         enter(stack::mark_try_all, {});
-        enter(stack::mark_native, {integer(1), integer(2)});
+        enter(stack::mark_native, {integer_cell(1), integer_cell(2)});
         Cell* top_before = stack::top;
 
         EXPECT_EQ(catch_error(row.exit), CODE_ERROR);
@@ -432,7 +433,7 @@ TEST_F(StackTest, FullArgumentStackLeavesFiveCellsForTheError) {
 
 TEST_F(StackTest, FullFrameStackRaisesStackOverflow) {
     enter(stack::mark_try, {});
-    enter(stack::mark_native, {integer(1), integer(2), integer(3), integer(4), integer(5), integer(6)});
+    enter(stack::mark_native, {integer_cell(1), integer_cell(2), integer_cell(3), integer_cell(4), integer_cell(5), integer_cell(6)});
     Cell* top_before = stack::top;
     EXPECT_EQ(catch_error([] {
                   for (;;) stack::mark_native(&W);
@@ -470,8 +471,8 @@ TEST_F(StackTest, UncaughtErrorPrintsItselfAndExits254) {
 
 TEST_F(StackTest, ResultHelpers) {
     Cell error{TYPE_ERROR, 1, 2, 3};
-    Cell other = integer(5);
-    enter(stack::mark_native, {integer(1), integer(2), error});
+    Cell other = integer_cell(5);
+    enter(stack::mark_native, {integer_cell(1), integer_cell(2), error});
     EXPECT_EQ(stack::last_type(), uint32_t(TYPE_ERROR));
     stack::keep_error();
     EXPECT_EQ(cell_type(stack::arguments), TYPE_ERROR);

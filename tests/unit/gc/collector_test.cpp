@@ -13,18 +13,18 @@
 #include "runtime/tables/hash_table.h"
 #include "runtime/tables/ownership.h"
 #include "tests/unit/support/manual_collection.h"
+#include "tests/unit/support/value_cells.h"
 
 namespace vek {
 namespace {
 
 using Collector = test::ManualCollectionTest;
+using test::block_cell;
 using test::collect_clean;
 
 [[gnu::noinline]] void make_garbage(uint32_t buffers) {
     for (uint32_t i = 0; i < buffers; i++) memory::alloc_bytes(200);
 }
-
-Cell block_of(Node node) { return Cell{TYPE_BLOCK, 0, uint32_t(node), 0}; }
 
 Cell* append(Node block) { return series::alloc_tail_cell(node_buffer(block)); }
 
@@ -97,7 +97,7 @@ TEST_F(Collector, PointerOnTheStackPinsItsBufferWhileNodesLetBuffersMove) {
 TEST_F(Collector, CompactionMovesLiveBuffersAndValuesReadTheSame) {
     constexpr uint32_t ITEMS = 40;
     make_garbage(10);
-    Cell outer = block_of(memory::alloc_cells(4));
+    Cell outer = block_cell(memory::alloc_cells(4));
     std::vector<uint32_t> places;  // on the C++ heap, where the scan does not look
     for (uint32_t i = 0; i < ITEMS; i++) {
         make_garbage(3);
@@ -109,7 +109,7 @@ TEST_F(Collector, CompactionMovesLiveBuffersAndValuesReadTheSame) {
     }
     Node inner = memory::alloc_cells(1);
     *append(inner) = Cell{TYPE_INTEGER, 0, 12345, 0};
-    *append(series_node(&outer)) = block_of(inner);
+    *append(series_node(&outer)) = block_cell(inner);
     inner = Node::none;
     collect_clean();
 
@@ -168,12 +168,12 @@ TEST_F(Collector, BigBufferIsReleasedOnceUnreachable) {
 // Far deeper than a marking that recursed once per level could go.
 TEST_F(Collector, DeeplyNestedBlockSurvives) {
     constexpr uint32_t DEPTH = 100000;
-    Cell top = block_of(memory::alloc_cells(1));
+    Cell top = block_cell(memory::alloc_cells(1));
     Node level = series_node(&top);
     for (uint32_t i = 0; i < DEPTH; i++) {
         *append(level) = Cell{TYPE_INTEGER, 0, i, 0};
         Node deeper = memory::alloc_cells(2);
-        *append(level) = block_of(deeper);
+        *append(level) = block_cell(deeper);
         level = deeper;
     }
     level = Node::none;
@@ -209,7 +209,7 @@ TEST_F(Collector, MarkHooksKeepTheirRoots) {
 }
 
 [[gnu::noinline]] void own_a_dropped_block(const Cell* owner, const Cell* field) {
-    Cell block = block_of(memory::alloc_cells(1));
+    Cell block = block_cell(memory::alloc_cells(1));
     ownership::set_owner(&block, owner, field);
 }
 
@@ -219,7 +219,7 @@ TEST_F(Collector, OwnerRecordsDieWithTheirSeries) {
     Cell owner{TYPE_OBJECT, uint32_t(context::create(1, false, false, nullptr, context::KIND_OBJECT)), 0, 0};
     Cell field{};
     word::make_at(symbol::make("field"), &field);
-    Cell kept = block_of(memory::alloc_cells(1));
+    Cell kept = block_cell(memory::alloc_cells(1));
     ownership::set_owner(&kept, &owner, &field);
     collect_clean();
     int32_t records = hash_table::record(ownership::table)->size;

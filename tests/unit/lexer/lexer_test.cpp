@@ -21,21 +21,14 @@
 namespace vek {
 namespace {
 
+using test::expect_molds;
 using test::load;
 using test::load_error;
 using test::molded;
-
-struct Row {
-    const char* source;
-    const char* molded;  // the block of the values loaded
-};
-
-void expect_molds(const Row* rows, size_t n) {
-    for (size_t i = 0; i < n; i++) EXPECT_EQ(molded(load(rows[i].source)), rows[i].molded) << rows[i].source;
-}
+using test::MoldRow;
 
 TEST(Lexer, StringsOfEveryForm) {
-    const Row rows[] = {
+    const MoldRow rows[] = {
         {"\"abc\" \"\"", "[\"abc\" \"\"]"},
         {"\"a^\"b\"", "[{a\"b}]"},
         {"\"^(41)^(a)^(LINE)^-^@^a^~^^^{\"", "[\"A^/^/^-^@^A^~^^{\"]"},
@@ -52,7 +45,7 @@ TEST(Lexer, StringsOfEveryForm) {
 }
 
 TEST(Lexer, CharsWordsAndPaths) {
-    const Row rows[] = {
+    const MoldRow rows[] = {
         {"#\"a\" #\"^/\" #\"^(3A9)\" #\"\u03a9\" #\"^\"\"", "[#\"a\" #\"^/\" #\"\u03a9\" #\"\u03a9\" #\"^\"\"]"},
         {"a a: 'a :a /a #a", "[a a: 'a :a /a #a]"},
         {"/ /: '/ :/ //", "[/ /: '/ :/ //]"},
@@ -68,7 +61,7 @@ TEST(Lexer, CharsWordsAndPaths) {
 }
 
 TEST(Lexer, StringLikeAndBinaryValues) {
-    const Row rows[] = {
+    const MoldRow rows[] = {
         {"%a/b.txt %\"a b^-c\"", "[%a/b.txt %\"a b^-c\"]"},
         {"http://x.org/a?b=1 <a href=\"x\"> a@b.c @joe #abc", "[http://x.org/a?b=1 <a href=\"x\"> a@b.c @joe #abc]"},
         {"#{0A ff ; comment\n 10} #{}", "[#{0AFF10} #{}]"},
@@ -80,7 +73,7 @@ TEST(Lexer, StringLikeAndBinaryValues) {
 // Positions after a set-word and a hexadecimal integer are the token's end,
 // never a byte past it.
 TEST(Lexer, TokenEndsAreExact) {
-    const Row rows[] = {
+    const MoldRow rows[] = {
         {"[a:]", "[[a:]]"},
         {"a:[1]", "[a: [1]]"},
         {"a:", "[a:]"},

@@ -24,10 +24,13 @@ namespace {
 
 constexpr double INF = std::numeric_limits<double>::infinity();
 
+using test::expect_molds;
 using test::load;
 using test::load_error;
 using test::load_one;
 using test::molded;
+using test::MoldRow;
+using test::text_cell;
 
 // The datatype the scan-only mode reports: error! for a malformed token.
 uint32_t checked_type(std::string_view source) {
@@ -35,15 +38,6 @@ uint32_t checked_type(std::string_view source) {
     Cell result{};
     auto bytes = reinterpret_cast<const uint8_t*>(series_buffer(&text)->first());
     return lexer::scan(&result, bytes, uint32_t(source.size()), true, true, false, false, nullptr, &text, nullptr);
-}
-
-struct MoldRow {
-    const char* source;
-    const char* molded;  // the block loaded
-};
-
-void expect_molds(const MoldRow* rows, size_t n) {
-    for (size_t i = 0; i < n; i++) EXPECT_EQ(molded(load(rows[i].source)), rows[i].molded) << rows[i].source;
 }
 
 TEST(LexerNumbers, IntegersAndTheirOverflowToFloat) {
@@ -232,8 +226,6 @@ TEST(LexerNumbers, InvalidDatesAreRejected) {
 
 // ---------------------------------------------------------------- conversions from strings
 
-Cell string_of(std::u32string_view text, uint32_t unit = 1) { return test::text_cell(text, unit); }
-
 TEST(TextToNumber, ScanIntegerStatus) {
     struct Row {
         std::u32string_view text;
@@ -258,7 +250,7 @@ TEST(TextToNumber, ScanIntegerStatus) {
         for (const Row& row : rows) {
             bool fits = std::all_of(row.text.begin(), row.text.end(), [&](char32_t c) { return unit > 1 || c < 0x100; });
             if (!fits) continue;
-            Cell text = string_of(row.text, unit);
+            Cell text = text_cell(row.text, unit);
             int32_t status = 99;
             int32_t value = lexer::scan_integer(series_buffer(&text)->first(), uint32_t(row.text.size()), unit, &status);
             EXPECT_EQ(status, row.status) << unit;
@@ -285,7 +277,7 @@ TEST(TextToNumber, ScanFloatStatus) {
         {U"1\u0662", 0, false},
     };
     for (const Row& row : rows) {
-        Cell text = string_of(row.text, 2);
+        Cell text = text_cell(row.text, 2);
         int32_t status = 99;
         double value = lexer::scan_float(series_buffer(&text)->first(), uint32_t(row.text.size()), 2, &status);
         EXPECT_EQ(status, row.ok ? 0 : lexer::NOT_A_NUMBER);
@@ -296,7 +288,7 @@ TEST(TextToNumber, ScanFloatStatus) {
         }
     }
     std::u32string long_text(313, U'1');
-    Cell text = string_of(long_text);
+    Cell text = text_cell(long_text);
     int32_t status = 0;
     lexer::scan_float(series_buffer(&text)->first(), 313, 1, &status);
     EXPECT_EQ(status, lexer::NOT_A_NUMBER);
@@ -316,7 +308,7 @@ TEST(TextToNumber, ScanMoneyStatus) {
         {U"$\u0661", nullptr},
     };
     for (const Row& row : rows) {
-        Cell text = string_of(row.text, 2);
+        Cell text = text_cell(row.text, 2);
         Cell money{};
         int32_t status = 99;
         lexer::scan_money(series_buffer(&text)->first(), uint32_t(row.text.size()), 2, &status, &money);

@@ -181,9 +181,9 @@ TEST(TextualLiterals, LongBinariesBreakIntoIndentedLines) {
     Cell thirty = test::binary_cell(std::string(30, '\x33'));
     std::string line = std::string(64, '1');
     EXPECT_EQ(molded(long_one), "#{\n    " + line + "\n    " + std::string(16, '1') + "\n}");
-    EXPECT_EQ(molded(long_one, false, 1), "#{\n        " + line + "\n        " + std::string(16, '1') + "\n    }");
+    EXPECT_EQ(molded(long_one, {.indent = 1}), "#{\n        " + line + "\n        " + std::string(16, '1') + "\n    }");
     EXPECT_EQ(molded(thirty_one), "#{\n    " + std::string(62, '2') + "\n}");
-    EXPECT_EQ(molded(thirty_one, true), "#{" + std::string(62, '2') + "}");
+    EXPECT_EQ(molded(thirty_one, {.flat = true}), "#{" + std::string(62, '2') + "}");
     EXPECT_EQ(molded(thirty), "#{" + std::string(60, '3') + "}");
     Cell block = load(molded(long_one));
     EXPECT_EQ(bytes_of(*block::rs_abs_at(&block, 0)), forty);
@@ -279,7 +279,7 @@ TEST(TextualLiterals, MapsFromBlocks) {
         ASSERT_EQ(cell_type(&map), TYPE_MAP) << c.source;
         EXPECT_EQ(map::entry_count(&map), c.entries) << c.source;
         EXPECT_EQ(molded(map), c.molded);
-        EXPECT_EQ(molded(map, true), c.flat);
+        EXPECT_EQ(molded(map, {.flat = true}), c.flat);
     }
     Cell outer = load("[#[a #[b 1]]]");
     Cell nested = *block::rs_abs_at(&outer, 0);
@@ -297,7 +297,7 @@ TEST(TextualLiterals, MapKeysAreNormalized) {
     Cell map{};
     map::make_at(&map, &block, 2);
     string::append_char(series_buffer(&key), '!');
-    EXPECT_EQ(molded(map, true), "#[\"key\" 1]");
+    EXPECT_EQ(molded(map, {.flat = true}), "#[\"key\" 1]");
 
     Cell bad{TYPE_BLOCK, 0, block.data2, 0};
     EXPECT_FALSE(map::valid_key_type(TYPE_BLOCK));
@@ -307,7 +307,7 @@ TEST(TextualLiterals, MapKeysAreNormalized) {
 
     // A map holding itself shows the cycle marker instead of recursing.
     reinterpret_cast<Cell*>(series_buffer(&map)->first())[1] = map;
-    EXPECT_EQ(molded(map, true), "#[\"key\" #[...]]");
+    EXPECT_EQ(molded(map, {.flat = true}), "#[\"key\" #[...]]");
     EXPECT_EQ(formed(map), "\"key\" #[...]");
 
     Cell empty{};

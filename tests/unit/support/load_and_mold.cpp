@@ -43,9 +43,13 @@ std::string load_error(std::string_view source) {
     return text.substr(0, text.find('\n'));
 }
 
-std::string molded(const Cell& value, bool flat, int32_t indent) {
+void expect_molds(const MoldRow* rows, size_t n) {
+    for (size_t i = 0; i < n; i++) EXPECT_EQ(molded(load(rows[i].source)), rows[i].molded) << rows[i].source;
+}
+
+std::string molded(const Cell& value, MoldOptions options) {
     Cell out = output_cell();
-    actions::mold(&value, &out, false, false, flat, nullptr, actions::NO_LIMIT, indent);
+    actions::mold(&value, &out, options.only, false, options.flat, nullptr, actions::NO_LIMIT, options.indent);
     return utf8(out);
 }
 

@@ -8,16 +8,13 @@
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/eval/stack.h"
 #include "runtime/tables/cycles.h"
+#include "tests/unit/support/block_builder.h"
 #include "tests/unit/support/support.h"
 
 namespace vek {
 namespace {
 
-std::string text_of(const Cell* string) {
-    std::string out;
-    for (uint32_t i = 0; i < string::buffer_length(string); i++) out += char(string::rs_abs_at(string, i));
-    return out;
-}
+using test::text_of;
 
 Node node(uint32_t n) { return Node(n * 4); }
 

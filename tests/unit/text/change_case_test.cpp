@@ -13,10 +13,15 @@
 #include "runtime/eval/stack.h"
 #include "runtime/tables/ownership.h"
 #include "runtime/text/unicode.h"
+#include "tests/unit/support/string_cells.h"
 #include "tests/unit/support/support.h"
+#include "tests/unit/support/value_cells.h"
 
 namespace vek {
 namespace {
+
+using test::code_points_of;
+using test::integer_cell;
 
 Cell make_string(const std::u32string& text, uint32_t head = 0) {
     Cell s{};
@@ -27,20 +32,12 @@ Cell make_string(const std::u32string& text, uint32_t head = 0) {
     return s;
 }
 
-std::u32string text_of(const Cell& s) {
-    std::u32string out;
-    for (uint32_t i = 0; i < string::buffer_length(&s); i++) out += char32_t(string::rs_abs_at(&s, i));
-    return out;
-}
-
-Cell integer(int32_t n) { return Cell{TYPE_INTEGER, 0, uint32_t(n), 0}; }
-
 TEST(ChangeCase, UpperCasingYWithDiaeresisWidensTheBuffer) {
     Cell s = make_string(U"a\u00FFb");
     ASSERT_EQ(series_buffer(&s)->unit(), 1u);
     unicode::change_case(&s, nullptr, true);
     EXPECT_EQ(series_buffer(&s)->unit(), 2u);
-    EXPECT_EQ(text_of(s), U"A\u0178B");
+    EXPECT_EQ(code_points_of(s), U"A\u0178B");
 }
 
 TEST(ChangeCase, PartCountsAreClippedToTheTail) {
@@ -50,9 +47,9 @@ TEST(ChangeCase, PartCountsAreClippedToTheTail) {
     };
     for (Row row : {Row{2, U"abCDef"}, Row{100, U"abCDEF"}, Row{0, U"abcdef"}, Row{-3, U"abcdef"}}) {
         Cell s = make_string(U"abcdef", 2);
-        Cell part = integer(row.part);
+        Cell part = integer_cell(row.part);
         unicode::change_case(&s, &part, true);
-        EXPECT_EQ(text_of(s), row.expected) << row.part;
+        EXPECT_EQ(code_points_of(s), row.expected) << row.part;
     }
 }
 
@@ -61,11 +58,11 @@ TEST(ChangeCase, PartMayBeAPositionInTheSameSeries) {
     Cell end = s;
     end.data1 = 4;
     unicode::change_case(&s, &end, false);
-    EXPECT_EQ(text_of(s), U"AbcdEF");
+    EXPECT_EQ(code_points_of(s), U"AbcdEF");
     Cell before = s;
     before.data1 = 0;  // behind the head: nothing
     unicode::change_case(&s, &before, true);
-    EXPECT_EQ(text_of(s), U"AbcdEF");
+    EXPECT_EQ(code_points_of(s), U"AbcdEF");
 }
 
 TEST(ChangeCase, AnyOtherPartIsAnInvalidRefinementArgument) {
@@ -78,7 +75,7 @@ TEST(ChangeCase, AnyOtherPartIsAnInvalidRefinementArgument) {
                   error_code(err::script::invalid_refine_arg));
     }
     EXPECT_EQ(error_code(err::script::invalid_refine_arg), 345u);
-    EXPECT_EQ(text_of(s), U"abc");
+    EXPECT_EQ(code_points_of(s), U"abc");
 }
 
 TEST(ChangeCase, ACharValueIsMappedAndAHeadPastTheTailChangesNothing) {
@@ -89,7 +86,7 @@ TEST(ChangeCase, ACharValueIsMappedAndAHeadPastTheTailChangesNothing) {
     Cell s = make_string(U"abc", 7);
     unicode::change_case(&s, nullptr, true);
     EXPECT_EQ(s.data1, 3u);
-    EXPECT_EQ(text_of(s), U"abc");
+    EXPECT_EQ(code_points_of(s), U"abc");
 }
 
 Cell notified_action;
@@ -110,7 +107,7 @@ TEST(ChangeCase, TheOwnerIsToldWithTheActionWordHeadAndCount) {
     Cell s = make_string(U"abcdef", 1);
     ownership::set_owner(&s, &owner, &field);
 
-    Cell part = integer(50);
+    Cell part = integer_cell(50);
     unicode::change_case(&s, &part, false);
     EXPECT_EQ(notified_action.data2, fixed_words::word(fixed_words::Word::lowercase)->data2);
     EXPECT_EQ(notified_index, 1);

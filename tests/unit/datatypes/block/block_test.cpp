@@ -11,6 +11,7 @@
 #include "runtime/eval/stack.h"
 #include "runtime/tables/cycles.h"
 #include "tests/unit/support/block_builder.h"
+#include "tests/unit/support/cycle_guard_fixture.h"
 #include "tests/unit/support/load_and_mold.h"
 #include "tests/unit/support/support.h"
 
@@ -20,22 +21,10 @@ namespace {
 using test::block_of;
 using test::first_of;
 using test::formed;
+using test::molded;
 using test::nested_block;
 using test::text_of;
 
-struct MoldFlags {
-    bool only = false;
-    bool flat = false;
-};
-
-std::string molded(const Cell* value, MoldFlags flags = {}) {
-    Cell out;
-    string::rs_make_at(&out, 16);
-    actions::mold(value, &out, flags.only, false, flags.flat, nullptr, actions::NO_LIMIT, 0);
-    return text_of(&out);
-}
-
-// The first value of the notation, alone.
 // A block whose last value is the block itself.
 Cell self_containing(const char* values) {
     Cell block = block_of(values);
@@ -43,19 +32,12 @@ Cell self_containing(const char* values) {
     return block;
 }
 
-class Block : public testing::Test {
-protected:
-    void SetUp() override { cycles::reset(); }
-    void TearDown() override {
-        EXPECT_EQ(cycles::depth(), 0u);
-        cycles::reset();
-    }
-};
+using Block = test::CycleGuardTest;
 
 TEST_F(Block, MoldLaysOutNewLineFlagsAndIndentation) {
     struct Row {
         const char* source;
-        MoldFlags flags;
+        test::MoldOptions flags;
         const char* expected;
     };
     const Row rows[] = {
@@ -76,15 +58,15 @@ TEST_F(Block, MoldLaysOutNewLineFlagsAndIndentation) {
     };
     for (const Row& row : rows) {
         Cell block = block_of(row.source);
-        EXPECT_EQ(molded(&block, row.flags), row.expected) << row.source;
+        EXPECT_EQ(molded(block, row.flags), row.expected) << row.source;
     }
 }
 
 TEST_F(Block, MoldOfAParenUsesItsDelimitersAndTheSameLayout) {
     Cell block = block_of("(1 2) (\n3) ()");
-    EXPECT_EQ(molded(&block), "[(1 2) (\n    3\n) ()]");
+    EXPECT_EQ(molded(block), "[(1 2) (\n    3\n) ()]");
     Cell paren = *block::rs_abs_at(&block, 0);
-    EXPECT_EQ(molded(&paren, {.only = true}), "1 2");
+    EXPECT_EQ(molded(paren, {.only = true}), "1 2");
 }
 
 TEST_F(Block, MoldStopsOnceAPartLimitIsUsedUp) {
@@ -118,12 +100,12 @@ TEST_F(Block, FormSeparatesBySpacesExceptAfterABreak) {
 
 TEST_F(Block, ACycleIsWrittenAsItsMarkerAndComparesEqual) {
     Cell block = self_containing("1");
-    EXPECT_EQ(molded(&block), "[1 [...]]");
+    EXPECT_EQ(molded(block), "[1 [...]]");
     EXPECT_EQ(formed(block), "1 ...");
     Cell paren = block_of("1");
     set_type(&paren, TYPE_PAREN);
     block::rs_append(&paren, &paren);
-    EXPECT_EQ(molded(&paren), "(1 (...))");
+    EXPECT_EQ(molded(paren), "(1 (...))");
 
     EXPECT_TRUE(actions::compare(&block, &block, actions::COMP_EQUAL));
     Cell other = self_containing("1");
@@ -135,7 +117,7 @@ TEST_F(Block, NestingBeyondTheCycleGuardRaisesTooDeep) {
     test::SparseTorture sparse(97);
     Cell deep = nested_block(cycles::CAPACITY + 5);
     const uint32_t too_deep = error_code(err::internal::too_deep);
-    EXPECT_EQ(test::raised([&] { molded(&deep); }), too_deep);
+    EXPECT_EQ(test::raised([&] { molded(deep); }), too_deep);
     EXPECT_EQ(test::raised([&] { formed(deep); }), too_deep);
     Cell twin = nested_block(cycles::CAPACITY + 5);
     EXPECT_EQ(test::raised([&] { actions::compare(&deep, &twin, actions::COMP_EQUAL); }), too_deep);
@@ -145,7 +127,7 @@ TEST_F(Block, NestingBeyondTheCycleGuardRaisesTooDeep) {
     // Just inside the guard everything works. Comparing holds two entries per
     // level.
     Cell fits = nested_block(cycles::CAPACITY - 2);
-    EXPECT_EQ(molded(&fits).size(), 2u * (cycles::CAPACITY - 1));
+    EXPECT_EQ(molded(fits).size(), 2u * (cycles::CAPACITY - 1));
     Cell half = nested_block(cycles::CAPACITY / 2 - 2);
     Cell half_twin = nested_block(cycles::CAPACITY / 2 - 2);
     EXPECT_TRUE(actions::compare(&half, &half_twin, actions::COMP_EQUAL));
@@ -241,26 +223,26 @@ TEST_F(Block, MakeAndTo) {
     EXPECT_EQ(test::raised([&] { block::make(&result, &text, TYPE_BLOCK); }),
               error_code(err::script::bad_make_arg));
     block::to(&result, &text, TYPE_BLOCK);  // the text's values, loaded
-    EXPECT_EQ(molded(&result), "[1 2]");
+    EXPECT_EQ(molded(result), "[1 2]");
 
     // A block spec is copied shallowly from its head, into the type asked for.
     Cell source = block_of("1 [2] 3");
     source.data1 = 1;
     block::make(&result, &source, TYPE_PAREN);
-    EXPECT_EQ(molded(&result), "([2] 3)");
+    EXPECT_EQ(molded(result), "([2] 3)");
     EXPECT_NE(series_node(&result), series_node(&source));
     EXPECT_EQ(block::rs_abs_at(&result, 0)->data2, block::rs_abs_at(&source, 1)->data2);
 
     // Any other value is wrapped, without the new-line flag it had.
     Cell flagged = first_of("\n42");
     block::to(&result, &flagged, TYPE_BLOCK);
-    EXPECT_EQ(molded(&result), "[42]");
+    EXPECT_EQ(molded(result), "[42]");
 
     Cell types{TYPE_TYPESET, 0, 0, 0};
     typeset::set(&types, TYPE_INTEGER);
     typeset::set(&types, TYPE_BLOCK);
     block::to(&result, &types, TYPE_BLOCK);
-    EXPECT_EQ(molded(&result), "[block! integer!]");
+    EXPECT_EQ(molded(result), "[block! integer!]");
 }
 
 TEST_F(Block, CellArrayHeadAndLookup) {
@@ -295,7 +277,7 @@ TEST_F(Block, CellArrayHeadAndLookup) {
     EXPECT_TRUE(block::remove_value(&values, &one, true));    // found before it
     EXPECT_FALSE(block::remove_value(&values, &one, false));  // not found from the head
     values.data1 = 0;
-    EXPECT_EQ(molded(&values), "[1]");
+    EXPECT_EQ(molded(values), "[1]");
 }
 
 TEST_F(Block, InsertingKeepsOrderAndAdvancesTheHead) {
@@ -306,7 +288,7 @@ TEST_F(Block, InsertingKeepsOrderAndAdvancesTheHead) {
     EXPECT_EQ(block.data1, 2u);
     block::insert_value(&block, &zero, false, true);
     block.data1 = 0;
-    EXPECT_EQ(molded(&block), "[0 1 0 2]");
+    EXPECT_EQ(molded(block), "[0 1 0 2]");
 
     // A block inserted into itself inserts what it held before.
     Cell self = block_of("a b");
@@ -314,9 +296,9 @@ TEST_F(Block, InsertingKeepsOrderAndAdvancesTheHead) {
     self.data1 = 1;
     block::insert_cells_of(&self, &whole);
     EXPECT_EQ(self.data1, 3u);
-    EXPECT_EQ(molded(&whole), "[a a b b]");
+    EXPECT_EQ(molded(whole), "[a a b b]");
     block::append_cells_of(&whole, &whole);
-    EXPECT_EQ(molded(&whole), "[a a b b a a b b]");
+    EXPECT_EQ(molded(whole), "[a a b b a a b b]");
 }
 
 TEST_F(Block, CloneCopiesNestedBlocksAsAsked) {
@@ -333,7 +315,7 @@ TEST_F(Block, CloneCopiesNestedBlocksAsAsked) {
     for (const Row& row : rows) {
         Cell copy = *block::clone(&source, row.deep, row.any_block);
         stack::pop(1);
-        EXPECT_EQ(molded(&copy), "[[1] (2) a/b\n[3]]");
+        EXPECT_EQ(molded(copy), "[[1] (2) a/b\n[3]]");
         for (uint32_t i = 0; i < 4; i++) {
             bool copied = block::rs_abs_at(&copy, i)->data2 != block::rs_abs_at(&source, i)->data2;
             EXPECT_EQ(copied, row.copies[i]) << i;
@@ -348,7 +330,7 @@ TEST_F(Block, CloneCopiesNestedBlocksAsAsked) {
     EXPECT_EQ(test::raised([&] { block::clone(&cyclic, true, false); }), error_code(err::internal::no_cycle));
     Cell shallow = *block::clone(&cyclic, false, false);
     stack::pop(1);
-    EXPECT_EQ(molded(&shallow), "[1 [1 [...]]]");
+    EXPECT_EQ(molded(shallow), "[1 [1 [...]]]");
 }
 
 TEST_F(Block, MakingInACellOrAParent) {
@@ -360,7 +342,7 @@ TEST_F(Block, MakingInACellOrAParent) {
     Cell parent = block_of("1");
     block::make_in(&parent, 3);
     block::make_heap_in(&parent, 3);
-    EXPECT_EQ(molded(&parent), "[1 [] []]");
+    EXPECT_EQ(molded(parent), "[1 [] []]");
     EXPECT_TRUE(series_buffer(block::rs_abs_at(&parent, 2))->flags & BUF_HEAP);
     // Without a parent: one scratch cell per kind, overwritten each time.
     Cell* scratch = block::make_in(nullptr, 2);

@@ -20,13 +20,16 @@
 #include "runtime/tables/cycles.h"
 #include "runtime/tables/ownership.h"
 #include "tests/unit/support/block_builder.h"
+#include "tests/unit/support/cycle_guard_fixture.h"
 #include "tests/unit/support/load_and_mold.h"
 #include "tests/unit/support/owner_reports.h"
 #include "tests/unit/support/support.h"
+#include "tests/unit/support/value_cells.h"
 
 namespace vek {
 namespace {
 
+using test::at_head;
 using test::block_of;
 using test::first_of;
 using test::molded;
@@ -34,27 +37,18 @@ using test::nested_block;
 using test::text_of;
 
 // The block molded from its first cell, whatever its head.
-std::string molded_whole(const Cell& block) {
-    Cell from_first = block;
-    from_first.data1 = 0;
-    return molded(from_first);
-}
+std::string molded_whole(const Cell& block) { return molded(at_head(block, 0)); }
 
-Cell at(const char* source, uint32_t head) {
-    Cell block = block_of(source);
-    block.data1 = head;
-    return block;
-}
+Cell at(const char* source, uint32_t head) { return at_head(block_of(source), head); }
 
-class BlockEdit : public testing::Test {
+class BlockEdit : public test::CycleGuardTest {
 protected:
     void SetUp() override {
-        cycles::reset();
+        CycleGuardTest::SetUp();
         base_ = stack::top;
     }
     void TearDown() override {
-        EXPECT_EQ(cycles::depth(), 0u);
-        cycles::reset();
+        CycleGuardTest::TearDown();
         stack::top = base_;
     }
 

@@ -10,15 +10,15 @@
 #include "tests/unit/support/block_builder.h"
 #include "tests/unit/support/load_and_mold.h"
 #include "tests/unit/support/support.h"
+#include "tests/unit/support/value_cells.h"
 
 namespace vek {
 namespace {
 
 using test::block_of;
 using test::first_of;
+using test::integer_cell;
 using test::molded;
-
-Cell integer_cell(int32_t n) { return Cell{TYPE_INTEGER, 0, uint32_t(n), 0}; }
 
 struct Refinements {
     uint32_t start = 0;  // the searched series' head

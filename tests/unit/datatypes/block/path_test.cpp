@@ -10,8 +10,8 @@
 #include "runtime/datatypes/block/path.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/eval/stack.h"
-#include "runtime/tables/cycles.h"
 #include "tests/unit/support/block_builder.h"
+#include "tests/unit/support/cycle_guard_fixture.h"
 #include "tests/unit/support/load_and_mold.h"
 #include "tests/unit/support/support.h"
 
@@ -24,13 +24,7 @@ using test::formed;
 using test::molded;
 using test::text_of;
 
-class Path : public testing::Test {
-protected:
-    void TearDown() override {
-        EXPECT_EQ(cycles::depth(), 0u);
-        cycles::reset();
-    }
-};
+using Path = test::CycleGuardTest;
 
 TEST_F(Path, EachKindMoldsWithItsMarkAndFormsPlain) {
     struct Row {

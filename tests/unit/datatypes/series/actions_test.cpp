@@ -20,60 +20,31 @@
 #include "runtime/io/random.h"
 #include "runtime/tables/ownership.h"
 #include "tests/unit/support/block_builder.h"
+#include "tests/unit/support/load_and_mold.h"
 #include "tests/unit/support/owner_reports.h"
 #include "tests/unit/support/stack_fixture.h"
 #include "tests/unit/support/string_cells.h"
 #include "tests/unit/support/support.h"
+#include "tests/unit/support/value_cells.h"
 
 namespace vek {
 namespace {
 
+using test::at_head;
 using test::block_of;
+using test::called_on_stack;
+using test::char_cell;
+using test::integer_cell;
 using test::raised;
 using test::text_cell;
-
-Cell number(int32_t n) {
-    Cell cell{};
-    return *integer::make_at(&cell, n);
-}
-
-Cell character(uint32_t code_point) {
-    Cell cell{};
-    return *char_::make_at(&cell, code_point);
-}
-
-// The same series at another head.
-Cell at_index(const Cell& series, uint32_t head) {
-    Cell moved = series;
-    moved.data1 = head;
-    return moved;
-}
 
 // Blocks molded whole from their head, strings and binaries as their text.
 std::string shown(const Cell& value) {
     if (!block::block_like(cell_type(&value))) return test::utf8(value);
-    Cell out;
-    string::rs_make_at(&out, 16);
-    actions::mold(&value, &out, false, false, false, nullptr, actions::NO_LIMIT, 0);
-    return test::text_of(&out);
+    return test::molded(value);
 }
 
-std::string whole(const Cell& series) { return shown(at_index(series, 0)); }
-
-// Runs a navigation action as a call does: the operands pushed from a fresh
-// frame base, the result left in the first of them.
-Cell navigate(void (*action)(), const Cell& series, const Cell* argument = nullptr) {
-    Cell* saved_arguments = stack::arguments;
-    Cell* saved_top = stack::top;
-    stack::arguments = stack::top;
-    stack::push(&series);
-    if (argument) stack::push(argument);
-    action();
-    Cell result = *stack::arguments;
-    stack::arguments = saved_arguments;
-    stack::top = saved_top;
-    return result;
-}
+std::string whole(const Cell& series) { return shown(at_head(series, 0)); }
 
 // Runs an action that changes the series, as a call whose frame the result
 // is pushed into; answers what it pushed or returned, copied.
@@ -103,30 +74,29 @@ TEST(SeriesActions, AtAndSkipClampTheNewHead) {
     Cell block = block_of("1 2 3 4 5");
     Cell text = text_cell(U"abcde", 2);
     for (const Row& row : rows) {
-        Cell n = number(row.n);
-        EXPECT_EQ(navigate(row.action, at_index(block, row.head), &n).data1, row.expected)
+        Cell n = integer_cell(row.n);
+        EXPECT_EQ(called_on_stack(row.action, at_head(block, row.head), &n).data1, row.expected)
             << row.head << " by " << row.n;
-        EXPECT_EQ(navigate(row.action, at_index(text, row.head), &n).data1, row.expected);
+        EXPECT_EQ(called_on_stack(row.action, at_head(text, row.head), &n).data1, row.expected);
     }
     Cell word = block_of("w");
-    EXPECT_EQ(raised([&] { navigate(series::at, block, block::rs_abs_at(&word, 0)); }),
-              error_code(err::script::invalid_arg));
+    EXPECT_EQ(raised([&] { called_on_stack(series::at, block, block::rs_abs_at(&word, 0)); }), error_code(err::script::invalid_arg));
 }
 
 TEST(SeriesActions, NavigationAndQueriesStopAtTheEnds) {
     Cell block = block_of("a b c");
-    Cell at_tail = at_index(block, 3);
-    EXPECT_EQ(navigate(series::next, block).data1, 1u);
-    EXPECT_EQ(navigate(series::next, at_tail).data1, 3u);
-    EXPECT_EQ(navigate(series::back, block).data1, 0u);
-    EXPECT_EQ(navigate(series::back, at_tail).data1, 2u);
-    EXPECT_EQ(navigate(series::head, at_tail).data1, 0u);
-    EXPECT_EQ(navigate(series::tail, block).data1, 3u);
-    EXPECT_EQ(navigate(series::head_q, block).data1, 1u);
-    EXPECT_EQ(navigate(series::head_q, at_tail).data1, 0u);
-    EXPECT_EQ(navigate(series::tail_q, at_tail).data1, 1u);
-    EXPECT_EQ(navigate(series::tail_q, block).data1, 0u);
-    Cell index = navigate(series::index_q, at_index(block, 2));
+    Cell at_tail = at_head(block, 3);
+    EXPECT_EQ(called_on_stack(series::next, block).data1, 1u);
+    EXPECT_EQ(called_on_stack(series::next, at_tail).data1, 3u);
+    EXPECT_EQ(called_on_stack(series::back, block).data1, 0u);
+    EXPECT_EQ(called_on_stack(series::back, at_tail).data1, 2u);
+    EXPECT_EQ(called_on_stack(series::head, at_tail).data1, 0u);
+    EXPECT_EQ(called_on_stack(series::tail, block).data1, 3u);
+    EXPECT_EQ(called_on_stack(series::head_q, block).data1, 1u);
+    EXPECT_EQ(called_on_stack(series::head_q, at_tail).data1, 0u);
+    EXPECT_EQ(called_on_stack(series::tail_q, at_tail).data1, 1u);
+    EXPECT_EQ(called_on_stack(series::tail_q, block).data1, 0u);
+    Cell index = called_on_stack(series::index_q, at_head(block, 2));
     EXPECT_EQ(cell_type(&index), uint32_t(TYPE_INTEGER));
     EXPECT_EQ(integer::get(&index), 3);
     EXPECT_EQ(series::length_q(&block), 3);
@@ -135,8 +105,8 @@ TEST(SeriesActions, NavigationAndQueriesStopAtTheEnds) {
 
 TEST(SeriesActions, AHeadBeyondAShortenedTailHasNoLength) {
     Cell text = text_cell(U"abcdef");
-    Cell late = at_index(text, 5);
-    Cell early = at_index(text, 2);
+    Cell late = at_head(text, 5);
+    Cell early = at_head(text, 2);
     series::clear(&early);
     EXPECT_EQ(series::length_q(&late), 0);
     EXPECT_TRUE(series::rs_tail_q(&late));
@@ -153,7 +123,7 @@ TEST(SeriesActions, PickReadsAtEveryWidth) {
         int32_t index;
         std::string expected;  // molded block cell, or the code point's text
     };
-    Cell block = at_index(block_of("1 2 3 4"), 1);
+    Cell block = at_head(block_of("1 2 3 4"), 1);
     const Row rows[] = {
         {block, 1, "2"},   {block, 3, "4"}, {block, -1, "1"}, {block, 0, "none"}, {block, 4, "none"},
         {block, -2, "none"},
@@ -184,24 +154,24 @@ TEST(SeriesActions, PickReadsAtEveryWidth) {
 }
 
 TEST(SeriesActions, PokeStoresByTypeAndChecksItsIndex) {
-    Cell block = at_index(block_of("1 2 3"), 1);
+    Cell block = at_head(block_of("1 2 3"), 1);
     Cell value = block_of("[x]");
     Cell* poked = series::poke(&block, 2, block::rs_abs_at(&value, 0), nullptr);
     EXPECT_EQ(cell_type(poked), uint32_t(TYPE_BLOCK));
     EXPECT_EQ(whole(block), "[1 2 [x]]");
 
     Cell text = text_cell(U"abc");
-    Cell wide = character(0x3B1);
+    Cell wide = char_cell(0x3B1);
     series::poke(&text, -1 + 3, &wide, nullptr);  // index 2 from the head
     EXPECT_EQ(series_buffer(&text)->unit(), 2u);
     EXPECT_EQ(test::utf8(text), "a\u03B1c");
 
     Cell bytes = test::binary_cell("ab");
-    Cell big = number(0x141);
+    Cell big = integer_cell(0x141);
     series::poke(&bytes, 1, &big, nullptr);
     EXPECT_EQ(test::utf8(bytes), "Ab");
 
-    Cell one = number(1);
+    Cell one = integer_cell(1);
     struct Bad {
         Cell series;
         int32_t index;
@@ -211,7 +181,7 @@ TEST(SeriesActions, PokeStoresByTypeAndChecksItsIndex) {
     const Bad bad[] = {
         {block, 0, one, error_code(err::script::out_of_range)},
         {block, 3, one, error_code(err::script::out_of_range)},
-        {at_index(block, 0), -1, one, error_code(err::script::out_of_range)},
+        {at_head(block, 0), -1, one, error_code(err::script::out_of_range)},
         {text, 1, one, error_code(err::script::invalid_arg)},
         {bytes, 1, text, error_code(err::script::invalid_arg)},
     };
@@ -227,12 +197,12 @@ TEST(SeriesActions, PokeStoresByTypeAndChecksItsIndex) {
 // ---------------------------------------------------------------- clear, remove, reverse
 
 TEST(SeriesActions, ClearCutsFromTheHead) {
-    Cell block = at_index(block_of("1 2 3 4"), 1);
+    Cell block = at_head(block_of("1 2 3 4"), 1);
     series::clear(&block);
     EXPECT_EQ(whole(block), "[1]");
     Cell text = text_cell(U"\u0101bcd", 2, TYPE_STRING, 3);
     series::clear(&text);
-    EXPECT_EQ(test::utf8(at_index(text, 0)), "\u0101bc");
+    EXPECT_EQ(test::utf8(at_head(text, 0)), "\u0101bc");
 }
 
 TEST(SeriesActions, RemoveWithPartAndKey) {
@@ -257,11 +227,11 @@ TEST(SeriesActions, RemoveWithPartAndKey) {
         {"a 1 b 2", 0, nullptr, "z", "none"},
     };
     for (const Row& row : rows) {
-        Cell block = at_index(block_of(row.block), row.head);
+        Cell block = at_head(block_of(row.block), row.head);
         Cell part{};
         if (row.part) {
             int n = std::stoi(row.part);
-            part = n >= 100 ? at_index(block, uint32_t(n - 100)) : number(n);
+            part = n >= 100 ? at_head(block, uint32_t(n - 100)) : integer_cell(n);
         }
         Cell keys = block_of(row.key ? row.key : "");
         Cell original = block;
@@ -305,16 +275,16 @@ TEST(SeriesActions, ReverseWithPartAndSkip) {
     };
     for (const Row& row : rows) {
         Cell block = block_of(row.block);
-        Cell part = number(row.part);
-        Cell skip = number(row.skip);
+        Cell part = integer_cell(row.part);
+        Cell skip = integer_cell(row.skip);
         series::reverse(&block, row.part ? &part : nullptr, row.skip ? &skip : nullptr);
         EXPECT_EQ(whole(block), row.expected) << row.block << " " << row.part << " " << row.skip;
     }
 
     Cell text = text_cell(U"ab\u0101de", 2, TYPE_STRING, 1);
-    Cell end = at_index(text, 4);
+    Cell end = at_head(text, 4);
     series::reverse(&text, &end, nullptr);
-    EXPECT_EQ(test::utf8(at_index(text, 0)), "ad\u0101be");
+    EXPECT_EQ(test::utf8(at_head(text, 0)), "ad\u0101be");
 
     struct Bad {
         int32_t skip;
@@ -324,7 +294,7 @@ TEST(SeriesActions, ReverseWithPartAndSkip) {
                     Bad{7, error_code(err::script::invalid_refine_arg)}, Bad{0, error_code(err::script::out_of_range)},
                     Bad{-2, error_code(err::script::out_of_range)}}) {
         Cell block = block_of("1 2 3 4 5 6");
-        Cell skip = number(row.skip);
+        Cell skip = integer_cell(row.skip);
         EXPECT_EQ(raised([&] { series::reverse(&block, nullptr, &skip); }), row.error) << row.skip;
         EXPECT_EQ(whole(block), "[1 2 3 4 5 6]");
     }
@@ -357,16 +327,17 @@ TEST(SeriesActions, TakeOneElementAndRanges) {
         {3, "-2", true, "[]", "[1 2 3 4 5]"},
     };
     for (const Row& row : rows) {
-        Cell block = at_index(block_of("1 2 3 4 5"), row.head);
+        Cell block = at_head(block_of("1 2 3 4 5"), row.head);
         Cell part{};
-        if (row.part) part = row.part[0] == '@' ? at_index(block, uint32_t(row.part[1] - '0')) : number(std::stoi(row.part));
+        if (row.part)
+            part = row.part[0] == '@' ? at_head(block, uint32_t(row.part[1] - '0')) : integer_cell(std::stoi(row.part));
         Cell taken = framed([&] { return series::take(&block, row.part ? &part : nullptr, false, row.last); });
         EXPECT_EQ(cell_type(&taken), uint32_t(TYPE_BLOCK));
         EXPECT_EQ(shown(taken), row.taken) << row.head << " " << (row.part ? row.part : "-") << " " << row.last;
         EXPECT_EQ(whole(block), row.left) << row.head << " " << (row.part ? row.part : "-") << " " << row.last;
     }
 
-    Cell empty = at_index(block_of("1 2"), 2);
+    Cell empty = at_head(block_of("1 2"), 2);
     EXPECT_EQ(cell_type(series::take(&empty, nullptr, false, false)), uint32_t(TYPE_NONE));
     Cell paren = block_of("1 2");
     set_type(&paren, TYPE_PAREN);
@@ -380,7 +351,7 @@ TEST(SeriesActions, TakeKeepsTheStringsWidthAndType) {
     Cell one = framed([&] { return series::take(&text, nullptr, false, false); });
     EXPECT_EQ(cell_type(&one), uint32_t(TYPE_FILE));
     EXPECT_EQ(test::utf8(one), "\u0101");
-    Cell two = number(2);
+    Cell two = integer_cell(2);
     Cell last = framed([&] { return series::take(&text, &two, false, true); });
     EXPECT_EQ(cell_type(&last), uint32_t(TYPE_FILE));
     EXPECT_EQ(series_buffer(&last)->unit(), 2u);
@@ -400,20 +371,20 @@ TEST(SeriesActions, CopyPartRanges) {
     Cell none_given{};
     const Row rows[] = {
         {1, none_given, "[2 3 4 5]"},
-        {1, number(2), "[2 3]"},
-        {1, number(0), "[]"},
-        {1, number(9), "[2 3 4 5]"},
-        {3, number(-2), "[2 3]"},
-        {1, number(-5), "[1]"},
-        {1, at_index(block, 4), "[2 3 4]"},
-        {4, at_index(block, 1), "[2 3 4]"},
+        {1, integer_cell(2), "[2 3]"},
+        {1, integer_cell(0), "[]"},
+        {1, integer_cell(9), "[2 3 4 5]"},
+        {3, integer_cell(-2), "[2 3]"},
+        {1, integer_cell(-5), "[1]"},
+        {1, at_head(block, 4), "[2 3 4]"},
+        {4, at_head(block, 1), "[2 3 4]"},
         {1, Cell{TYPE_PAIR, 0, 2, 4}, "[3 4]"},
         {1, Cell{TYPE_PAIR, 0, uint32_t(-1), 1}, "[1 2]"},
         {1, Cell{TYPE_PAIR, 0, 3, 2}, "[]"},
         {6, none_given, "[]"},
     };
     for (const Row& row : rows) {
-        Cell source = at_index(block, row.head);
+        Cell source = at_head(block, row.head);
         Cell result{};
         bool with_part = cell_type(&row.part) != 0;
         series::copy(&source, &result, with_part ? &row.part : nullptr, false, nullptr);
@@ -455,23 +426,23 @@ TEST(SeriesActions, MoveWithinOneBuffer) {
     };
     for (const Row& row : rows) {
         Cell block = block_of("1 2 3 4 5");
-        Cell origin = at_index(block, row.from);
-        Cell target = at_index(block, row.to);
-        Cell part = number(row.part);
+        Cell origin = at_head(block, row.from);
+        Cell target = at_head(block, row.to);
+        Cell part = integer_cell(row.part);
         Cell* result = series::move(&origin, &target, row.part ? &part : nullptr);
         EXPECT_EQ(result, &target);
         EXPECT_EQ(whole(block), row.expected) << row.from << " -> " << row.to << " /part " << row.part;
     }
     Cell text = text_cell(U"abcd", 1, TYPE_STRING);
-    Cell end = at_index(text, 4);
+    Cell end = at_head(text, 4);
     series::move(&text, &end, nullptr);
     EXPECT_EQ(test::utf8(text), "bcda");
 }
 
 TEST(SeriesActions, MoveBetweenBuffers) {
-    Cell origin = at_index(block_of("1 2 3 4"), 1);
-    Cell target = at_index(block_of("a b"), 1);
-    Cell two = number(2);
+    Cell origin = at_head(block_of("1 2 3 4"), 1);
+    Cell target = at_head(block_of("a b"), 1);
+    Cell two = integer_cell(2);
     series::move(&origin, &target, &two);
     EXPECT_EQ(whole(origin), "[1 4]");
     EXPECT_EQ(whole(target), "[a 2 3 b]");
@@ -480,8 +451,8 @@ TEST(SeriesActions, MoveBetweenBuffers) {
     Cell wide = text_cell(U"\u0101\u0102", 2, TYPE_STRING, 1);
     series::move(&narrow, &wide, nullptr);
     EXPECT_EQ(test::utf8(narrow), "y");
-    EXPECT_EQ(test::utf8(at_index(wide, 0)), "\u0101x\u0102");
-    Cell back_again = at_index(wide, 0);
+    EXPECT_EQ(test::utf8(at_head(wide, 0)), "\u0101x\u0102");
+    Cell back_again = at_head(wide, 0);
     series::move(&back_again, &narrow, nullptr);
     EXPECT_EQ(series_buffer(&narrow)->unit(), 2u);
     EXPECT_EQ(test::utf8(narrow), "\u0101y");
@@ -490,7 +461,7 @@ TEST(SeriesActions, MoveBetweenBuffers) {
     Cell text = text_cell(U"ab");
     Cell bytes = test::binary_cell("ab");
     Cell wide_text = text_cell(U"ab", 2);
-    Cell integer = number(1);
+    Cell integer = integer_cell(1);
     struct Bad {
         Cell* origin;
         Cell* target;
@@ -525,17 +496,17 @@ TEST(SeriesActions, RandomSeedOnlyAndShuffle) {
 
     Cell block = block_of("1 2 3 4 5 6 7 8");
     for (int i = 0; i < 20; i++) {
-        Cell pick = at_index(block, 6);
+        Cell pick = at_head(block, 6);
         series::random(&pick, false, false, true);
         ASSERT_EQ(cell_type(&pick), uint32_t(TYPE_INTEGER));
         EXPECT_GE(integer::get(&pick), 7);
     }
-    Cell empty = at_index(block, 8);
+    Cell empty = at_head(block, 8);
     EXPECT_EQ(cell_type(series::random(&empty, false, false, true)), uint32_t(TYPE_NONE));
     Cell one_char = text_cell(U"\u0101", 2);
     EXPECT_EQ(char_::get(series::random(&one_char, false, false, true)), 0x101u);
 
-    Cell tail_part = at_index(block, 2);
+    Cell tail_part = at_head(block, 2);
     series::random(&tail_part, false, false, false);
     std::string shuffled = whole(block);
     EXPECT_EQ(shuffled.substr(0, 4), "[1 2");
@@ -551,14 +522,7 @@ namespace reports_of = test::owner_reports;
 using reports_of::own;
 using reports_of::reports;
 
-class OwnedSeries : public test::StackRestoringTest {
-protected:
-    void SetUp() override { reports_of::install(whole, nullptr); }
-    void TearDown() override {
-        reports_of::restore();
-        StackRestoringTest::TearDown();
-    }
-};
+using OwnedSeries = reports_of::ReportsTest<whole>;
 
 TEST_F(OwnedSeries, EditsReportBeforeAndAfter) {
     struct Row {
@@ -570,15 +534,15 @@ TEST_F(OwnedSeries, EditsReportBeforeAndAfter) {
     };
     const Row rows[] = {
         {"clear", [](Cell* b) { series::clear(b); }, "clear", "cleared", 1, 3},
-        {"remove", [](Cell* b) { Cell two = number(2); series::remove(b, &two, nullptr); }, "remove", "removed", 1, 2},
-        {"poke", [](Cell* b) { Cell v = number(9); series::poke(b, 2, &v, nullptr); }, "poke", "poked", 2, 1},
+        {"remove", [](Cell* b) { Cell two = integer_cell(2); series::remove(b, &two, nullptr); }, "remove", "removed", 1, 2},
+        {"poke", [](Cell* b) { Cell v = integer_cell(9); series::poke(b, 2, &v, nullptr); }, "poke", "poked", 2, 1},
         {"reverse", [](Cell* b) { series::reverse(b, nullptr, nullptr); }, "reverse", "reversed", 1, 3},
         {"take", [](Cell* b) { framed([&] { return series::take(b, nullptr, false, false); }); }, "take", "taken", 1, 1},
         {"random", [](Cell* b) { series::random(b, false, false, false); }, "random", "randomized", 1, 3},
-        {"move", [](Cell* b) { Cell end = at_index(*b, 4); series::move(b, &end, nullptr); }, "move", "moved", 1, 1},
+        {"move", [](Cell* b) { Cell end = at_head(*b, 4); series::move(b, &end, nullptr); }, "move", "moved", 1, 1},
     };
     for (const Row& row : rows) {
-        Cell block = at_index(block_of("1 2 3 4"), 1);
+        Cell block = at_head(block_of("1 2 3 4"), 1);
         own(&block);
         reports.clear();
         row.edit(&block);

@@ -17,27 +17,17 @@ namespace vek {
 namespace {
 
 using test::text_cell;
-
-// The whole text, whatever the head.
-std::string whole(const Cell& string) {
-    Cell value = string;
-    value.data1 = 0;
-    return test::utf8(value);
-}
+using test::whole_utf8;
 
 namespace reports_of = test::owner_reports;
 using reports_of::reports;
 
-class OwnedString : public test::StackRestoringTest {
-protected:
-    void SetUp() override {
-        reports_of::install(whole, [](const Cell* s) { series_buffer(s)->tail = series_buffer(s)->offset; });
-    }
-    void TearDown() override {
-        reports_of::restore();
-        StackRestoringTest::TearDown();  // take leaves its answer on the stack
-    }
+// A handler that shortens the string empties it.
+void empty(const Cell* string) { series_buffer(string)->tail = series_buffer(string)->offset; }
 
+// take leaves its answer on the stack, which the fixture cuts back.
+class OwnedString : public reports_of::ReportsTest<whole_utf8, empty> {
+protected:
     static Cell owned(std::u32string_view text, uint32_t head) {
         Cell string = text_cell(text, 1, TYPE_STRING, head);
         reports_of::own(&string);
@@ -98,7 +88,7 @@ TEST_F(OwnedString, AnEditFollowsWhatTheHandlerDidToTheString) {
         Cell string = owned(U"abcd", 2);
         reports.clear();
         row.edit(&string);
-        EXPECT_EQ(whole(string), row.expected) << row.name;
+        EXPECT_EQ(whole_utf8(string), row.expected) << row.name;
     }
 }
 

@@ -5,6 +5,7 @@
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/string/edit.h"
 #include "runtime/eval/stack.h"
+#include "tests/unit/support/stack_fixture.h"
 #include "tests/unit/support/string_cells.h"
 #include "tests/unit/support/support.h"
 
@@ -14,17 +15,7 @@ namespace {
 using block::SetMode;
 using test::text_cell;
 
-class StringSets : public testing::Test {
-protected:
-    void SetUp() override { base_ = stack::top; }
-    void TearDown() override {
-        EXPECT_EQ(stack::top, base_);
-        stack::top = base_;
-    }
-
-private:
-    Cell* base_ = nullptr;
-};
+using StringSets = test::BalancedStackTest;
 
 TEST_F(StringSets, EachModeKeepsEveryWantedRecordOnce) {
     struct Row {

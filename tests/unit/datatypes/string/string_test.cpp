@@ -12,6 +12,7 @@
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/stack.h"
 #include "runtime/memory/manager.h"
+#include "tests/unit/support/stack_fixture.h"
 #include "tests/unit/support/string_cells.h"
 #include "tests/unit/support/support.h"
 
@@ -21,12 +22,7 @@ namespace {
 using test::text_cell;
 using test::utf8;
 
-class StringValues : public testing::Test {
-protected:
-    void SetUp() override { saved_top = stack::top; }
-    void TearDown() override { stack::top = saved_top; }
-    Cell* saved_top = nullptr;
-};
+using StringValues = test::StackRestoringTest;
 
 std::string molded(const Cell& value, bool all = false) {
     Cell out = test::output_cell();

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <initializer_list>
 #include <string>
 
 #include "runtime/core/raise.h"
@@ -11,10 +10,15 @@
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/eval/stack.h"
 #include "runtime/memory/manager.h"
+#include "tests/unit/support/block_builder.h"
 #include "tests/unit/support/support.h"
+#include "tests/unit/support/value_cells.h"
 
 namespace vek {
 namespace {
+
+using test::block_of;
+using test::integer_cell;
 
 constexpr uint32_t NO_VALUE = error_code(err::script::no_value);
 constexpr uint32_t NOT_DEFINED = error_code(err::script::not_defined);
@@ -24,20 +28,13 @@ Cell word(uint32_t type, Node context, const char* name, int32_t index = -1) {
     return Cell{type, uint32_t(context), symbol::make(name), uint32_t(index)};
 }
 Cell word(Node context, const char* name, int32_t index = -1) { return word(TYPE_WORD, context, name, index); }
-Cell integer(int32_t n) { return Cell{TYPE_INTEGER, 0, uint32_t(n), 0}; }
-
-Cell block_of(std::initializer_list<Cell> cells, uint32_t type = TYPE_BLOCK) {
-    Node node = memory::alloc_cells(uint32_t(cells.size()) + 1);
-    for (const Cell& c : cells) *series::alloc_tail_cell(node_buffer(node)) = c;
-    return Cell{type, 0, uint32_t(node), 0};
-}
 
 TEST(Context, ObjectContextGrowsAndFindsWordsIgnoringCase) {
     Node node = context::create(1, false, false, nullptr, context::KIND_OBJECT);
     constexpr int N = 300;
     for (int i = 0; i < N; i++) {
         Cell w = word(node, ("h9-field-" + std::to_string(i)).c_str());
-        Cell v = integer(i);
+        Cell v = integer_cell(i);
         context::set_word_value(context::cell_of(node), &w, &v);
     }
     Cell* c = context::cell_of(node);
@@ -62,7 +59,7 @@ TEST(Context, ObjectContextGrowsAndFindsWordsIgnoringCase) {
 TEST(Context, SettingAMissingWordAddsItAndMarksItAssigned) {
     Node node = context::create(4, false, false, nullptr, context::KIND_OBJECT);
     Cell w = word(node, "h9-late");
-    Cell v = integer(42);
+    Cell v = integer_cell(42);
     context::set(&w, &v);
     ASSERT_EQ(int32_t(w.data3), 0);
     EXPECT_EQ(context::get(&w)->data2, 42u);
@@ -71,7 +68,7 @@ TEST(Context, SettingAMissingWordAddsItAndMarksItAssigned) {
     EXPECT_EQ(context::bind_word(context::cell_of(node), &other), 0);
     EXPECT_EQ(context::get(&other)->data2, 42u);
     // add_word_with_value leaves a present word alone.
-    Cell nine = integer(9);
+    Cell nine = integer_cell(9);
     context::add_word_with_value(context::cell_of(node), &other, &nine);
     EXPECT_EQ(context::get(&w)->data2, 42u);
 }
@@ -82,7 +79,7 @@ TEST(Context, FailuresOfUnboundAndValuelessWords) {
     Cell a = word(function, "h9-arg");
     context::add_word(context::cell_of(function), &a);
     a.data3 = 0;
-    Cell v = integer(1);
+    Cell v = integer_cell(1);
     struct Case { const char* what; uint32_t code; std::function<void()> run; };
     Cell unbound = word(object, "h9-nothing");
     Cell no_context = word(Node::none, "h9-nothing", 0);
@@ -115,7 +112,7 @@ TEST(Context, FunctionContextValuesLiveOnTheStack) {
     make_unset(stack::push_cell());
     stack::set_context_values_pointer(node, region::off(slots));
     EXPECT_EQ(stack::context_values_pointer(node), region::off(slots));
-    Cell seven = integer(7);
+    Cell seven = integer_cell(7);
     context::set(&b, &seven);
     EXPECT_EQ(slots[1].data2, 7u);
     EXPECT_EQ(context::get(&b), &slots[1]);
@@ -134,7 +131,7 @@ TEST(Context, GlobalSpellingsShareOneValue) {
     Cell* capital = context::add_global_word(symbol::make("H9-Glob"));
     EXPECT_EQ(capital->data2, symbol::make("H9-Glob"));
     EXPECT_EQ(capital->data3, lower_index);
-    Cell v = integer(5);
+    Cell v = integer_cell(5);
     context::set_global(symbol::make("H9-GLOB"), &v);
     EXPECT_EQ(context::get_global_cell(symbol::make("h9-glob"))->data2, 5u);
     Cell w = *capital;
@@ -150,13 +147,13 @@ TEST(Context, GlobalSpellingsShareOneValue) {
 TEST(Context, SpecMakesWordsAndCloneGetsFreshValues) {
     Cell spec = block_of({word(Node::none, "h9-a"), word(TYPE_GET_WORD, Node::none, "h9-b"),
                           word(TYPE_LIT_WORD, Node::none, "h9-c"), word(TYPE_REFINEMENT, Node::none, "h9-d"),
-                          word(TYPE_SET_WORD, Node::none, "h9-e"), integer(1), word(Node::none, "H9-A")});
+                          word(TYPE_SET_WORD, Node::none, "h9-e"), integer_cell(1), word(Node::none, "H9-A")});
     Node node = context::make_from_spec(&spec, false, true, context::KIND_OBJECT);
     Cell* c = context::cell_of(node);
     ASSERT_EQ(context::word_count(c), 4u);
     EXPECT_EQ(node_buffer(Node(c->data2))->length(), 4u);
     Cell d = word(node, "h9-d", 3);
-    Cell v = integer(3);
+    Cell v = integer_cell(3);
     context::set(&d, &v);
 
     Cell object{TYPE_OBJECT, uint32_t(node), 0, 0};
@@ -218,7 +215,7 @@ TEST(Context, OnChangeFiresOnlyForOwnersWithAnEventRecord) {
     };
     Node node = context::create(1, false, false, nullptr, context::KIND_OBJECT);
     Cell w = word(node, "h9-watched");
-    Cell one = integer(1), two = integer(2);
+    Cell one = integer_cell(1), two = integer_cell(2);
     context::set(&w, &one);
     EXPECT_EQ(fired.count, 0);
     context::owner_of(node)->data3 = 1;  // an event record

@@ -14,10 +14,15 @@
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/stack.h"
 #include "runtime/memory/manager.h"
+#include "tests/unit/support/stack_fixture.h"
+#include "tests/unit/support/string_cells.h"
 #include "tests/unit/support/support.h"
 
 namespace vek {
 namespace {
+
+using test::called_on_stack;
+using test::code_points_of;
 
 int32_t global_index_of(uint32_t symbol) {
     return context::find_word(context::global_cell(), symbol, true);
@@ -103,12 +108,6 @@ Cell issue_of(const char* name) {
     return *issue::make_at(&cell, name);
 }
 
-std::u32string text(const Cell& string) {
-    std::u32string out;
-    for (uint32_t i = 0; i < string::buffer_length(&string); ++i) out += char32_t(string::rs_abs_at(&string, i));
-    return out;
-}
-
 struct Written {
     std::u32string text;
     int32_t limit;
@@ -119,7 +118,7 @@ Written formed(const Cell& value, bool mold) {
     string::rs_make_at(&out, 16);
     int32_t limit = mold ? word::mold(&value, &out, false, false, false, nullptr, 100, 0)
                          : word::form(&value, &out, nullptr, 100);
-    return {text(out), limit};
+    return {code_points_of(out), limit};
 }
 
 TEST(WordText, EachKindMoldsWithItsMarkAndFormsBare) {
@@ -156,7 +155,7 @@ TEST(WordText, MoldAppendsAfterWhatTheBufferHolds) {
     Cell set = word_of(TYPE_SET_WORD, "h4-y");
     int32_t limit = word::mold(&lit, &out, false, false, false, nullptr, 10, 0);
     limit = word::mold(&set, &out, false, false, false, nullptr, limit, 0);
-    EXPECT_EQ(text(out), U"['h4-xh4-y:");
+    EXPECT_EQ(code_points_of(out), U"['h4-xh4-y:");
     EXPECT_EQ(limit, 0);
 }
 
@@ -305,26 +304,13 @@ TEST(IssueTo, TextNamesANewIssueWordsAreRetyped) {
     EXPECT_STREQ(symbol::get_c_string(result.data2), "integer!");
 }
 
-// Runs an action that reads and writes the current call's first cell.
-Cell on_stack(void (*action)(), const Cell& argument) {
-    Cell* saved_arguments = stack::arguments;
-    Cell* saved_top = stack::top;
-    stack::arguments = stack::top;
-    stack::push(&argument);
-    action();
-    Cell result = *stack::arguments;
-    stack::arguments = saved_arguments;
-    stack::top = saved_top;
-    return result;
-}
-
 TEST(WordIndex, OneBasedPositionOrNoneWhenUnresolved) {
     Cell bound = word_of(TYPE_WORD, "h4-indexed");
-    Cell result = on_stack(word::index_of, bound);
+    Cell result = called_on_stack(word::index_of, bound);
     EXPECT_EQ(cell_type(&result), TYPE_INTEGER);
     EXPECT_EQ(int32_t(result.data2), global_index_of(bound.data2) + 1);
     bound.data3 = WORD_UNRESOLVED;
-    EXPECT_EQ(cell_type(&(result = on_stack(word::index_of, bound))), TYPE_NONE);
+    EXPECT_EQ(cell_type(&(result = called_on_stack(word::index_of, bound))), TYPE_NONE);
 }
 
 TEST(WordAccess, UnsetValuesAreRefused) {
