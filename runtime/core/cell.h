@@ -7,11 +7,10 @@
 #include <cstdint>
 #include <cstring>
 
+#include "runtime/core/flags.h"
 #include "runtime/core/types.h"
 
 namespace vek {
-
-constexpr uint32_t CELL_NEW_LINE = 0x40000000u;  // a line break precedes this value in its block
 
 struct alignas(16) Cell {
     uint32_t header;

@@ -19,11 +19,6 @@ namespace {
 std::vector<SeriesBuffer*> work;
 std::vector<SeriesBuffer*> marked_heap_buffers;
 
-// An op! records in header bits 16-23 the datatype it was made from.
-constexpr uint32_t OP_SOURCE_SHIFT = 16;
-// On an event! cell: word 2 holds a series.
-constexpr uint32_t EVENT_HOLDS_SERIES = 0x1000u;
-
 bool set_mark(SeriesBuffer* b) {
     if (b->flags & BUF_MARK) return false;
     b->flags |= BUF_MARK;
@@ -56,7 +51,7 @@ void mark_payload(const Cell* c) {
         mark_word(c->data1);
         break;
     case TYPE_OP: {
-        uint32_t source = (c->header >> OP_SOURCE_SHIFT) & TYPE_MASK;
+        uint32_t source = (c->header >> op::SOURCE_SHIFT) & TYPE_MASK;
         if (source == TYPE_FUNCTION || source == TYPE_ROUTINE) mark_word(c->data1);
         mark_word(c->data2);
         mark_word(c->data3);

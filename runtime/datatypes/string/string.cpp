@@ -28,10 +28,6 @@ namespace vek::string {
 
 namespace {
 
-// A bitset! keeps this flag in its buffer: every bit beyond the stored ones
-// is a member when it is set.
-constexpr uint32_t BITSET_COMPLEMENTED = 0x00080000u;
-
 // The text a value holds from its head, by node: it stays valid across
 // allocations that move the buffer.
 struct Text {
