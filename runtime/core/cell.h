@@ -22,6 +22,11 @@ static_assert(sizeof(Cell) == 16);
 
 inline uint32_t cell_type(const Cell* c) { return c->header & TYPE_MASK; }
 
+// Payload word n, 1 to 3, for code that walks the words by number, as the
+// collector does with the node words of the type list. Everything else reads
+// a word by the name its datatype gives it.
+inline uint32_t payload_word(const Cell* c, int n) { return n == 1 ? c->data1 : n == 2 ? c->data2 : c->data3; }
+
 inline Cell* copy_cell(const Cell* src, Cell* dst) {
     if (src != dst) *dst = *src;
     return dst;
