@@ -89,4 +89,8 @@ constexpr bool is_any_function(uint32_t type) { return types::in_class<types::AN
 constexpr bool is_any_object(uint32_t type) { return types::in_class<types::ANY_OBJECT>(type); }
 constexpr bool is_immediate(uint32_t type) { return types::in_class<types::IMMEDIATE>(type); }
 
+// The types a call dispatches on: any function but op!, which is unwrapped to
+// the value it was made from first.
+constexpr bool is_callable(uint32_t type) { return is_any_function(type) && type != TYPE_OP; }
+
 }  // namespace vek

@@ -125,6 +125,8 @@ uint32_t symbol(const Cell* symbol) {
 }
 
 uint32_t value(const Cell* v, bool case_sensitive) {
+    if (is_all_word(cell_type(v))) return mix(resolve_symbol(v->data2));
+    if (is_any_string(cell_type(v))) return string(v, case_sensitive);
     switch (cell_type(v)) {
         case TYPE_UNSET: return UNSET_HASH;
         case TYPE_NONE: return NONE_HASH;
@@ -134,12 +136,7 @@ uint32_t value(const Cell* v, bool case_sensitive) {
             return mix(v->data2);
         case TYPE_NATIVE: case TYPE_ACTION:
             return mix(v->data3);
-        case TYPE_WORD: case TYPE_SET_WORD: case TYPE_GET_WORD: case TYPE_LIT_WORD:
-        case TYPE_REFINEMENT: case TYPE_ISSUE:
-            return mix(resolve_symbol(v->data2));
         case TYPE_SYMBOL: return symbol(v);
-        case TYPE_STRING: case TYPE_FILE: case TYPE_URL: case TYPE_TAG: case TYPE_EMAIL: case TYPE_REF:
-            return string(v, case_sensitive);
         case TYPE_BLOCK: case TYPE_PAREN: case TYPE_PATH: case TYPE_LIT_PATH: case TYPE_SET_PATH:
         case TYPE_GET_PATH: case TYPE_HASH: case TYPE_IMAGE: case TYPE_POINT2D:
             return murmur3_words(v, 1, 2);

@@ -51,7 +51,7 @@ Cell at_index(const Cell& series, uint32_t head) {
 
 // Blocks molded whole from their head, strings and binaries as their text.
 std::string shown(const Cell& value) {
-    if (!block::block_like(cell_type(&value))) return test::utf8(value);
+    if (!is_any_block(cell_type(&value))) return test::utf8(value);
     Cell out;
     string::rs_make_at(&out, 16);
     actions::mold(&value, &out, false, false, false, nullptr, actions::NO_LIMIT, 0);
