@@ -51,8 +51,7 @@ Fn lookup(const Cell* value, uint32_t slot) {
 
 // The types whose values hold a series buffer that /part may count in.
 bool has_buffer(uint32_t type) {
-    return block::block_like(type) || string::string_like(type) || type == TYPE_BINARY ||
-           type == TYPE_VECTOR || type == TYPE_IMAGE || type == TYPE_MAP;
+    return is_series(type) || type == TYPE_MAP;
 }
 
 // A head left beyond the tail (the buffer was shortened through another

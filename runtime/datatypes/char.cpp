@@ -96,7 +96,7 @@ Cell* to(Cell* result, const Cell* spec_value, uint32_t) {
     case TYPE_FLOAT: case TYPE_PERCENT: code_point = checked(integer::truncate(float_::get(spec_value)), spec_value); break;
     case TYPE_BINARY: code_point = from_binary(spec_value); break;
     default:
-        if (!string::string_like(cell_type(spec_value))) bad_to_arg(spec_value);
+        if (!is_any_string(cell_type(spec_value))) bad_to_arg(spec_value);
         code_point = from_string(spec_value);
     }
     return make_at(result, code_point);

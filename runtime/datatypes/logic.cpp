@@ -29,8 +29,6 @@ bool is_false(const Cell* value) {
     return type == TYPE_NONE || (type == TYPE_LOGIC && !get(value));
 }
 
-bool is_number(uint32_t type) { return type == TYPE_FLOAT || type == TYPE_PERCENT; }
-
 // The bitwise actions take only logic! on their right; the error names the
 // running function and its second argument, as a failed type check would.
 Cell* checked_operand(Cell* value) {
@@ -81,7 +79,8 @@ Cell* make(Cell* result, const Cell* spec_value, uint32_t type) {
     uint32_t spec_type = cell_type(spec_value);
     if (spec_type == TYPE_INTEGER) return make_at(result, spec_value->data2 != 0);
     // A NaN differs from 0.0, so it is true.
-    if (is_number(spec_type)) return make_at(result, cell_get_f64(spec_value) != 0.0);
+    if (spec_type == TYPE_FLOAT || spec_type == TYPE_PERCENT)
+        return make_at(result, cell_get_f64(spec_value) != 0.0);
     return to(result, spec_value, type);
 }
 

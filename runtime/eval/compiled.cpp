@@ -190,7 +190,7 @@ namespace {
 bool notifies_owner(const Cell* grandparent, const Cell* head) {
     uint32_t type = cell_type(grandparent);
     if (type == TYPE_OBJECT) return grandparent->data3 != 0 && cell_type(head) == TYPE_WORD;
-    return block::block_like(type);
+    return is_any_block(type);
 }
 
 }  // namespace

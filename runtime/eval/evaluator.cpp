@@ -311,7 +311,7 @@ Pending eval_code(const Cell* called, Cursor& at, bool sub, const Cell* path, co
     Cell function = *called;
     // An operator called as a function (apply) runs what it wraps.
     if (cell_type(&function) == TYPE_OP) op::unwrap(called, &function);
-    if (!callable::is_callable(cell_type(&function))) fire(err::internal::not_done);
+    if (!is_callable(cell_type(&function))) fire(err::internal::not_done);
     const Cell* frame_name = name && cell_type(name) == TYPE_WORD ? name : anon_word();
     // An unnamed call is reported by the value called.
     const Cell* ref = frame_name == name ? name : &function;

@@ -20,12 +20,11 @@
 
 namespace vek::eval {
 
-// Library code: blocks loaded from the embedded library carry this flag in
-// their buffer's flags (a bit no other buffer flag uses). Copies made from
-// them inherit it, so a library function's body stays library code. Their
-// evaluation fires no trace events, does not move the current-position cell
-// and marks no frame as interpreted, as compiled code would.
-constexpr uint32_t BUF_LIBRARY = 0x00008000u;
+// Library code: blocks loaded from the embedded library carry BUF_LIBRARY in
+// their buffer's flags. Copies made from them inherit it, so a library
+// function's body stays library code. Their evaluation fires no trace events,
+// does not move the current-position cell and marks no frame as interpreted,
+// as compiled code would.
 inline bool library_code(const Cell* block) { return (series_buffer(block)->flags & BUF_LIBRARY) != 0; }
 
 // How apply feeds arguments: not at all (0), from a block of values (1),

@@ -25,16 +25,6 @@ struct Walk {
     Cell previous;     // the element before the selector
 };
 
-bool any_path_or_block(uint32_t type) {
-    switch (type) {
-        case TYPE_BLOCK: case TYPE_PAREN: case TYPE_HASH: case TYPE_PATH: case TYPE_LIT_PATH:
-        case TYPE_SET_PATH: case TYPE_GET_PATH:
-            return true;
-        default:
-            return false;
-    }
-}
-
 // Whether a set through the last selector must tell the value that holds
 // the parent: an object with change handlers reached by a word, or a block
 // or path kind.
@@ -43,14 +33,14 @@ bool notify_owner(const Walk& walk, uint32_t selectors) {
     uint32_t type = cell_type(&walk.grandparent);
     if (type == TYPE_OBJECT)
         return object::event_record(&walk.grandparent) != Node::none && cell_type(&walk.previous) == TYPE_WORD;
-    return any_path_or_block(type);
+    return is_any_block(type);
 }
 
 uint32_t parent_kind(const Cell* parent) {
     switch (cell_type(parent)) {
         case TYPE_UNSET: return 0;
         case TYPE_OBJECT: return 3;
-        default: return any_path_or_block(cell_type(parent)) || cell_type(parent) == TYPE_STRING ? 2 : 4;
+        default: return is_any_block(cell_type(parent)) || cell_type(parent) == TYPE_STRING ? 2 : 4;
     }
 }
 
@@ -108,7 +98,7 @@ Pending eval_path(const Cell* path, Cursor& at, bool set, bool get, bool sub, bo
         walk.previous = series_buffer(&walk.path)->cells()[first - 1];
     } else {
         const Cell* value = context::get(&walk.previous);
-        if (callable::is_callable(cell_type(value))) {
+        if (is_callable(cell_type(value))) {
             if (set) fire(err::script::invalid_path_set, &walk.path);
             if (get) fire(err::script::invalid_path_get, &walk.path);
             Cell called = *value;
@@ -159,7 +149,7 @@ Pending eval_path(const Cell* path, Cursor& at, bool set, bool get, bool sub, bo
         walk.current = *result;
         walk.previous = element;
 
-        if (!set && !get && callable::is_callable(cell_type(&walk.current))) {
+        if (!set && !get && is_callable(cell_type(&walk.current))) {
             if (state) state->depth = 0;
             stack::top = start;
             Cell called = walk.current;

@@ -20,10 +20,6 @@
 
 namespace vek::gc {
 
-// Set on a buffer that a pointer on the C++ stack holds, for the length of
-// one collection: compaction leaves it where it is.
-constexpr uint32_t BUF_PINNED = 0x04000000u;
-
 // A hook is called once per collection. Mark hooks mark the roots their
 // module holds; sweep hooks run once everything reachable is marked, and drop
 // the dead entries of weak tables (tables keyed by nodes).

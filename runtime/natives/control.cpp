@@ -484,7 +484,7 @@ Pending do_(bool check, const int32_t* refinements) {
 }
 
 Pending get(bool check, const int32_t* refinements) {
-    if (check) check_arg(0, ANY_WORD_TYPES | ANY_PATH_TYPES | type_bit(TYPE_OBJECT));
+    if (check) check_arg(0, ALL_WORD_TYPES | ANY_PATH_TYPES | type_bit(TYPE_OBJECT));
     bool any = refinements[0] >= 0;
     Cell* target = arg(0);
     uint32_t type = cell_type(target);
@@ -504,7 +504,7 @@ Pending get(bool check, const int32_t* refinements) {
 }
 
 Pending set(bool check, const int32_t* refinements) {
-    if (check) check_arg(0, ANY_WORD_TYPES | ANY_PATH_TYPES | BLOCK | type_bit(TYPE_OBJECT));
+    if (check) check_arg(0, ALL_WORD_TYPES | ANY_PATH_TYPES | BLOCK | type_bit(TYPE_OBJECT));
     bool any = refinements[0] >= 0;
     Cell* target = arg(0);
     Cell value = *arg(1);

@@ -48,7 +48,7 @@ Cell callable_named(const Cell* func, const Cell* word) {
     if (word->data1 != 0) {
         Cell value = *context::get(word);
         uint32_t type = cell_type(&value);
-        if (callable::is_callable(type) || type == TYPE_OP) return value;
+        if (is_any_function(type)) return value;
     }
     fire(err::script::invalid_arg, func);
 }
@@ -162,7 +162,7 @@ Pending apply(bool check, const int32_t* refinements) {
             fire(err::script::invalid_arg, args);
         name = *block::rs_head(args);
         called = callable_named(args, &name);
-    } else if (!callable::is_callable(type) && type != TYPE_OP) {
+    } else if (!is_any_function(type)) {
         fire(err::script::invalid_arg, args);
     }
     if (cell_type(&called) == TYPE_OP) op::unwrap(&called, &called);

@@ -34,12 +34,10 @@ bool last_line = true;
 
 namespace {
 
-constexpr uint64_t ANY_BLOCK_TYPES =
-    type_bit(TYPE_BLOCK) | type_bit(TYPE_PAREN) | type_bit(TYPE_HASH) | ANY_PATH_TYPES;
-constexpr uint64_t ANY_LIST_TYPES = type_bit(TYPE_BLOCK) | type_bit(TYPE_PAREN) | type_bit(TYPE_HASH);
-constexpr uint64_t ANY_OBJECT_TYPES = type_bit(TYPE_OBJECT) | type_bit(TYPE_ERROR) | type_bit(TYPE_PORT);
-constexpr uint64_t ANY_FUNCTION_TYPES = type_bit(TYPE_NATIVE) | type_bit(TYPE_ACTION) | type_bit(TYPE_OP) |
-                                        type_bit(TYPE_FUNCTION) | type_bit(TYPE_ROUTINE);
+constexpr uint64_t ANY_BLOCK_TYPES = types::members(types::ANY_BLOCK);
+constexpr uint64_t ANY_LIST_TYPES = types::members(types::ANY_LIST);
+constexpr uint64_t ANY_OBJECT_TYPES = types::members(types::ANY_OBJECT);
+constexpr uint64_t ANY_FUNCTION_TYPES = types::members(types::ANY_FUNCTION);
 
 bool present(const int32_t* refinements, int i) { return refinements[i] >= 0; }
 
@@ -95,7 +93,7 @@ Pending reduce_into(const Cell* source, Target& target) {
 // value of evaluating it as one expression.
 Pending reduce_single(const Cell* value, Cell* result) {
     uint32_t type = cell_type(value);
-    if (callable::is_callable(type) || type == TYPE_OP) {
+    if (is_any_function(type)) {
         copy_cell(value, result);
         return Pending::none;
     }
@@ -345,6 +343,7 @@ Pending greater_or_equal_q(bool, const int32_t*) { return compare_result(actions
 bool same_value_q(const Cell* a, const Cell* b) {
     uint32_t type = cell_type(a);
     if (type != cell_type(b)) return false;
+    if (is_series(type)) return a->data1 == b->data1 && a->data2 == b->data2;
     switch (type) {
     case TYPE_DATATYPE:
     case TYPE_LOGIC:
@@ -352,22 +351,6 @@ bool same_value_q(const Cell* a, const Cell* b) {
     case TYPE_CHAR:
     case TYPE_INTEGER:
     case TYPE_BITSET: return a->data2 == b->data2;
-    case TYPE_PATH:
-    case TYPE_LIT_PATH:
-    case TYPE_SET_PATH:
-    case TYPE_GET_PATH:
-    case TYPE_BLOCK:
-    case TYPE_PAREN:
-    case TYPE_HASH:
-    case TYPE_STRING:
-    case TYPE_FILE:
-    case TYPE_URL:
-    case TYPE_TAG:
-    case TYPE_EMAIL:
-    case TYPE_REF:
-    case TYPE_BINARY:
-    case TYPE_VECTOR:
-    case TYPE_IMAGE: return a->data1 == b->data1 && a->data2 == b->data2;
     case TYPE_FLOAT:
     case TYPE_PERCENT:
     case TYPE_PAIR:
@@ -505,8 +488,8 @@ Pending stats(bool, const int32_t* refinements) {
 Pending bind(bool check, const int32_t* refinements) {
     Cell* args = stack::arguments;
     if (check) {
-        check_arg(0, type_bit(TYPE_BLOCK) | ANY_WORD_TYPES);
-        check_arg(1, ANY_WORD_TYPES | ANY_OBJECT_TYPES | type_bit(TYPE_FUNCTION));
+        check_arg(0, type_bit(TYPE_BLOCK) | ALL_WORD_TYPES);
+        check_arg(1, ALL_WORD_TYPES | ANY_OBJECT_TYPES | type_bit(TYPE_FUNCTION));
     }
     Node context = context_of(args + 1);
     if (cell_type(args) != TYPE_BLOCK) {
@@ -523,7 +506,7 @@ Pending in(bool check, const int32_t*) {
     Cell* args = stack::arguments;
     if (check) {
         check_arg(0, ANY_OBJECT_TYPES | ANY_FUNCTION_TYPES);
-        check_arg(1, ANY_WORD_TYPES);
+        check_arg(1, ALL_WORD_TYPES);
     }
     Node context = context_of(args);
     Cell word = args[1];
@@ -539,7 +522,7 @@ Pending in(bool check, const int32_t*) {
 Pending value_q(bool, const int32_t*) {
     const Cell* value = stack::arguments;
     uint32_t type = cell_type(value);
-    if (type >= TYPE_WORD && type <= TYPE_GET_WORD) {
+    if (is_any_word(type)) {
         // An unbound word has no value anywhere.
         value = value->data1 == 0 ? nullptr : context::get(value);
     }

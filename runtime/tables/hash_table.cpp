@@ -22,21 +22,6 @@ using namespace layout;
 
 namespace {
 
-bool is_string_kind(uint32_t type) {
-    switch (type) {
-        case TYPE_STRING: case TYPE_FILE: case TYPE_URL: case TYPE_TAG: case TYPE_EMAIL: case TYPE_REF:
-            return true;
-        default: return false;
-    }
-}
-
-bool is_word_kind(uint32_t type) {
-    return (type >= TYPE_WORD && type <= TYPE_REFINEMENT) || type == TYPE_ISSUE;
-}
-
-// The word kinds that a map! stores as set-words.
-bool is_plain_word(uint32_t type) { return type >= TYPE_WORD && type <= TYPE_GET_WORD; }
-
 bool same_code_points(uint32_t a, uint32_t b, bool fold) {
     return a == b || (fold && unicode::to_upper(a) == unicode::to_upper(b));
 }
@@ -273,8 +258,8 @@ bool default_compare(const Cell* a, const Cell* b, int op) {
     if (type != cell_type(b)) return false;
     if (op == OP_SAME) return a->data1 == b->data1 && a->data2 == b->data2 && a->data3 == b->data3;
     bool strict = op == OP_STRICT_EQUAL;
-    if (is_string_kind(type)) return same_text(a, b, !strict);
-    if (is_word_kind(type))
+    if (is_any_string(type)) return same_text(a, b, !strict);
+    if (is_all_word(type))
         return strict ? a->data2 == b->data2 : murmur::resolve_symbol(a->data2) == murmur::resolve_symbol(b->data2);
     switch (type) {
         case TYPE_SYMBOL: return same_name(a, b, !strict);
@@ -329,7 +314,8 @@ Cell* put(Node table, Cell* cell) {
 Cell* find(Node table, const Cell* key, int32_t head, int32_t skip, int op, bool last, bool reverse) {
     Cell wanted = *key;
     Record* r = record(table);
-    if (r->kind == KIND_MAP && is_plain_word(cell_type(key))) set_type(&wanted, TYPE_SET_WORD);
+    // A map! stores its word keys as set-words.
+    if (r->kind == KIND_MAP && is_any_word(cell_type(key))) set_type(&wanted, TYPE_SET_WORD);
     Lookup q{&wanted, head, std::max<int64_t>(std::abs(int64_t(skip)), 1), op, last || reverse, reverse};
     const uint32_t* flags = flag_words(r);
     const int32_t* keys = key_slots(r);

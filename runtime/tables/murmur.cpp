@@ -17,9 +17,6 @@ constexpr uint32_t C2 = 0x1B873593u;
 
 constexpr uint32_t UNSET_HASH = uint32_t(-2);
 constexpr uint32_t NONE_HASH = uint32_t(-1);
-constexpr uint32_t MONEY_SIGN = 1u << 14;
-constexpr uint32_t TUPLE_LENGTH_SHIFT = 19;
-constexpr uint32_t TUPLE_LENGTH_MASK = 0xFu;
 constexpr uint32_t TUPLE_MAX_BYTES = 12;  // the payload words hold no more
 
 uint32_t scramble(uint32_t k) { return std::rotl(k * C1, 15) * C2; }
@@ -68,7 +65,7 @@ uint32_t binary(const Cell* c) {
 }
 
 uint32_t tuple(const Cell* c) {
-    uint32_t length = (c->header >> TUPLE_LENGTH_SHIFT) & TUPLE_LENGTH_MASK;
+    uint32_t length = (c->header & tuple::SIZE_MASK) >> tuple::SIZE_SHIFT;
     uint8_t bytes[TUPLE_MAX_BYTES];
     std::memcpy(bytes, &c->data1, sizeof bytes);
     return murmur3(bytes, length < TUPLE_MAX_BYTES ? length : TUPLE_MAX_BYTES);
@@ -77,7 +74,7 @@ uint32_t tuple(const Cell* c) {
 // Equal amounts hash alike whatever flags their cells carry, the sign apart.
 uint32_t money(const Cell* c) {
     Cell bare = *c;
-    bare.header = TYPE_MONEY | (c->header & MONEY_SIGN);
+    bare.header = TYPE_MONEY | (c->header & money::SIGN_BIT);
     return murmur3(&bare, sizeof bare);
 }
 
@@ -128,6 +125,8 @@ uint32_t symbol(const Cell* symbol) {
 }
 
 uint32_t value(const Cell* v, bool case_sensitive) {
+    if (is_all_word(cell_type(v))) return mix(resolve_symbol(v->data2));
+    if (is_any_string(cell_type(v))) return string(v, case_sensitive);
     switch (cell_type(v)) {
         case TYPE_UNSET: return UNSET_HASH;
         case TYPE_NONE: return NONE_HASH;
@@ -137,12 +136,7 @@ uint32_t value(const Cell* v, bool case_sensitive) {
             return mix(v->data2);
         case TYPE_NATIVE: case TYPE_ACTION:
             return mix(v->data3);
-        case TYPE_WORD: case TYPE_SET_WORD: case TYPE_GET_WORD: case TYPE_LIT_WORD:
-        case TYPE_REFINEMENT: case TYPE_ISSUE:
-            return mix(resolve_symbol(v->data2));
         case TYPE_SYMBOL: return symbol(v);
-        case TYPE_STRING: case TYPE_FILE: case TYPE_URL: case TYPE_TAG: case TYPE_EMAIL: case TYPE_REF:
-            return string(v, case_sensitive);
         case TYPE_BLOCK: case TYPE_PAREN: case TYPE_PATH: case TYPE_LIT_PATH: case TYPE_SET_PATH:
         case TYPE_GET_PATH: case TYPE_HASH: case TYPE_IMAGE: case TYPE_POINT2D:
             return murmur3_words(v, 1, 2);

@@ -19,22 +19,9 @@ constexpr uint32_t TABLE_SIZE = 1000;
 constexpr uint32_t RECORD_CELLS = 3;
 constexpr uint32_t ALL = 0xFFFFFFFFu;  // cells to the tail
 
-bool is_block_kind(uint32_t type) {
-    switch (type) {
-    case TYPE_BLOCK: case TYPE_PAREN: case TYPE_HASH: case TYPE_PATH: case TYPE_LIT_PATH:
-    case TYPE_SET_PATH: case TYPE_GET_PATH: return true;
-    default: return false;
-    }
-}
-
-// Values whose buffer carries BUF_OWNED.
-bool is_flagged_series(uint32_t type) {
-    switch (type) {
-    case TYPE_STRING: case TYPE_FILE: case TYPE_URL: case TYPE_TAG: case TYPE_EMAIL: case TYPE_REF:
-    case TYPE_BINARY: case TYPE_VECTOR: case TYPE_BITSET: return true;
-    default: return is_block_kind(type);
-    }
-}
+// The values an object can own: every series, and bitset!. An image! keeps
+// its owned flag on the cell, the others in their buffer's flags.
+bool ownable(uint32_t type) { return is_series(type) || type == TYPE_BITSET; }
 
 Node context_node(const Cell* object) { return Node(object->data1); }
 Cell* context_cell(const Cell* object) { return node_buffer(context_node(object))->cells(); }
@@ -89,7 +76,7 @@ void record_series(Cell* value, const Owning& owning) {
     // Copied after the flag is set, so that an image's record carries it.
     Cell held = *value;
     if (first) add_owner_record(held, owning);
-    if (!is_block_kind(cell_type(&held))) return;
+    if (!is_any_block(cell_type(&held))) return;
     Node node = series_node(&held);
     if (cycles::find(node)) return;
     cycles::Scope visiting(node);
@@ -111,7 +98,7 @@ void record_object(const Cell* object, const Owning& owning) {
 
 void record(Cell* value, const Owning& owning) {
     uint32_t type = cell_type(value);
-    if (is_flagged_series(type) || type == TYPE_IMAGE) record_series(value, owning);
+    if (ownable(type)) record_series(value, owning);
     else if (type == TYPE_OBJECT) record_object(value, owning);
 }
 
@@ -153,7 +140,7 @@ void unbind(Cell* value) {
         unbind_object(value);
         return;
     }
-    if (!is_flagged_series(type) && type != TYPE_IMAGE) return;
+    if (!ownable(type)) return;
     set_owned(value, false);
     Cell held = *value;
     Cell* data = hash_table::remove_record(table, series_node(&held));
@@ -161,7 +148,7 @@ void unbind(Cell* value) {
     for (uint32_t i = 0; i < RECORD_CELLS; i++) make_unset(data + i);
     // A block is walked only while it still had a record: one that holds
     // itself is met again with the record gone, which ends the walk.
-    if (is_block_kind(type)) for_each_cell(&held, held.data1, ALL, [](Cell* cell) { unbind(cell); });
+    if (is_any_block(type)) for_each_cell(&held, held.data1, ALL, [](Cell* cell) { unbind(cell); });
 }
 
 void unbind_range(const Cell* block, uint32_t index, uint32_t count) {
@@ -184,7 +171,7 @@ void sweep(bool (*marked)(Node node)) {
 bool check(const Cell* value, const Cell* action, const Cell* new_value, int32_t index, int32_t part) {
     uint32_t type = cell_type(value);
     bool is_object = type == TYPE_OBJECT;
-    bool can_be_owned = is_flagged_series(type) || type == TYPE_IMAGE;
+    bool can_be_owned = ownable(type);
     if (!is_object && !(can_be_owned && owned(value))) return false;
     Node key = is_object ? context_node(value) : series_node(value);
     Cell* data = hash_table::find_record(table, key);

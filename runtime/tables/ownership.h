@@ -17,11 +17,6 @@
 
 namespace vek::ownership {
 
-// The owned flag of an image! (on the cell itself; series carry BUF_OWNED).
-constexpr uint32_t IMAGE_OWNED = 0x10000u;
-// On an object's context cell: the object owns values.
-constexpr uint32_t CONTEXT_IS_OWNER = 0x10000u;
-
 // The table's node; a collector root, swept of dead records after marking.
 extern Node table;
 

@@ -22,9 +22,6 @@ namespace vek::block {
 
 namespace {
 
-bool is_word_kind(uint32_t type) { return type >= TYPE_WORD && type <= TYPE_ISSUE; }
-bool is_number(uint32_t type) { return type == TYPE_INTEGER || type == TYPE_FLOAT || type == TYPE_PERCENT; }
-
 // The codes under which values of different lengths are simply unequal.
 bool equality_op(int32_t op) { return op <= 2 || op == 10 || op == 11 || op == 12; }
 
@@ -65,7 +62,7 @@ int32_t order(int64_t a, int64_t b) { return a < b ? -1 : a > b ? 1 : 0; }
 
 Cell* make(Cell* result, const Cell* spec_value, uint32_t type) {
     uint32_t spec_type = cell_type(spec_value);
-    if (block_like(spec_type)) return to(result, spec_value, type);
+    if (is_any_block(spec_type)) return to(result, spec_value, type);
     if (spec_type == TYPE_INTEGER || spec_type == TYPE_FLOAT) {
         int32_t capacity = integer::from_number_arg(spec_value);
         return set_type(make_at(make_unset(result), capacity), type);
@@ -82,7 +79,7 @@ Cell* to(Cell* result, const Cell* spec_value, uint32_t type) {
         return set_type(result, type);
     }
     if (spec_type == TYPE_TYPESET) return set_type(typeset::to_block(spec_value, result), type);
-    if (block_like(spec_type)) return pop_into(result, clone(spec_value, false, false), type);
+    if (is_any_block(spec_type)) return pop_into(result, clone(spec_value, false, false), type);
     return holding(result, spec_value, type);
 }
 
@@ -187,7 +184,7 @@ int32_t compare_each(const Cell* value1, const Cell* value2, int32_t op) {
         Cell cell2 = node_buffer(node2)->cells()[head2 + i];
         uint32_t type1 = cell_type(&cell1);
         uint32_t type2 = cell_type(&cell2);
-        bool alike = type1 == type2 || (is_word_kind(type1) && is_word_kind(type2)) ||
+        bool alike = type1 == type2 || (is_all_word(type1) && is_all_word(type2)) ||
                      (is_number(type1) && is_number(type2));
         if (!alike) return order(type1, type2);
         int32_t result = actions::compare_values(&cell1, &cell2, op);

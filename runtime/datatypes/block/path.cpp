@@ -55,8 +55,8 @@ Cell* make_at(Cell* cell, int32_t capacity) { return set_type(block::make_at(cel
 
 Cell* make(Cell* result, const Cell* spec_value, uint32_t type) {
     uint32_t spec_type = cell_type(spec_value);
-    if (block::block_like(spec_type)) return block::to(result, spec_value, type);
-    if (spec_type == TYPE_INTEGER || spec_type == TYPE_FLOAT || spec_type == TYPE_PERCENT) {
+    if (is_any_block(spec_type)) return block::to(result, spec_value, type);
+    if (is_number(spec_type)) {
         int32_t capacity = capacity_of(spec_value);
         return set_type(block::make_at(make_unset(result), capacity), type);
     }

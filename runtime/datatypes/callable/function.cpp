@@ -35,10 +35,6 @@ bool is_refinement(const Cell* value, fixed_words::Ref name) {
            canonical(value) == symbol::resolve(fixed_words::refinement(name)->data2);
 }
 
-bool argument_word(uint32_t type) { return type == TYPE_WORD || type == TYPE_LIT_WORD || type == TYPE_GET_WORD; }
-
-bool word_kind(uint32_t type) { return type >= TYPE_WORD && type <= TYPE_REFINEMENT; }
-
 // A copy of the block value whose head lies at or before its tail.
 Cell clamped(const Cell* block) {
     Cell copy = *block;
@@ -89,9 +85,9 @@ uint32_t attribute_flags(const Cell* spec_value, const Cell* attributes) {
 
 void check_duplicates(Range r) {
     for (const Cell* a = r.first; a < r.last; a++) {
-        if (!argument_word(cell_type(a)) && cell_type(a) != TYPE_REFINEMENT) continue;
+        if (!callable::is_spec_word(cell_type(a))) continue;
         for (const Cell* b = a + 1; b < r.last; b++) {
-            if ((argument_word(cell_type(b)) || cell_type(b) == TYPE_REFINEMENT) && canonical(a) == canonical(b))
+            if (callable::is_spec_word(cell_type(b)) && canonical(a) == canonical(b))
                 fire(err::script::dup_vars, b);
         }
     }
@@ -125,7 +121,7 @@ struct Collector {
         uint32_t length = block::length_from_head(block);
         for (uint32_t i = 0; i < length; i++) {
             Cell value = *(block::rs_head(const_cast<Cell*>(block)) + i);
-            if (argument_word(cell_type(&value))) collect(&value);
+            if (callable::is_argument_word(cell_type(&value))) collect(&value);
         }
     }
 
@@ -190,7 +186,7 @@ void plain_ignore_list(Collector* c, bool checked) {
     Range r = range_of(&c->ignore);
     for (Cell* value = const_cast<Cell*>(r.first); value < r.last; value++) {
         uint32_t type = cell_type(value);
-        if (word_kind(type)) set_type(value, TYPE_WORD);
+        if (is_any_word(type) || type == TYPE_REFINEMENT) set_type(value, TYPE_WORD);
         else if (checked && type != TYPE_BLOCK && type != TYPE_STRING)
             fire(err::script::bad_func_extern, value);
     }
@@ -264,7 +260,9 @@ uint32_t validate_spec(const Cell* spec_value) {
         case TYPE_REFINEMENT:
             if (is_refinement(value, fixed_words::Ref::local)) local_seen = true;
             else if (local_seen || return_seen) bad_spec(spec_value);
-            if (next && !word_kind(cell_type(next)) && cell_type(next) != TYPE_STRING) bad_spec(spec_value);
+            if (next && !is_any_word(cell_type(next)) && cell_type(next) != TYPE_REFINEMENT &&
+                cell_type(next) != TYPE_STRING)
+                bad_spec(spec_value);
             value++;
             break;
         case TYPE_STRING:

@@ -19,9 +19,6 @@
 
 namespace vek::function {
 
-constexpr uint32_t FLAG_NO_TRACE = 0x200;
-constexpr uint32_t FLAG_TRACE = 0x400;
-
 // The internal block.
 constexpr uint32_t INTERNAL_BODY = 0;        // deep copy of the body, or none!
 constexpr uint32_t INTERNAL_ARGS_CACHE = 1;  // unset! until the evaluator fills it

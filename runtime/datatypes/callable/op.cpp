@@ -60,7 +60,7 @@ bool valid_spec(Node spec_value) {
 
 Cell* make_from(Cell* result, const Cell* source) {
     uint32_t type = cell_type(source);
-    if (!callable::is_callable(type)) {
+    if (!is_callable(type)) {
         Cell datatype{TYPE_DATATYPE, type, 0, 0};
         fire(err::script::invalid_type, &datatype);
     }

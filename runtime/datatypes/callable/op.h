@@ -12,7 +12,6 @@
 
 namespace vek::op {
 
-constexpr uint32_t SOURCE_SHIFT = 16;
 constexpr uint32_t INTERNAL_SOURCE = 3;  // in a function!'s or routine!'s internal block
 
 inline uint32_t source_type(const Cell* op) { return (op->header >> SOURCE_SHIFT) & TYPE_MASK; }

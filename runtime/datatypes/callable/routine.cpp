@@ -84,7 +84,7 @@ void routine_args(const Cell* routine, uint32_t arity, Arg* args) {
         const Cell* entry = series_buffer(&spec)->cells() + i;
         uint32_t type = cell_type(entry);
         if (type == TYPE_REFINEMENT || type == TYPE_SET_WORD) break;
-        if (type != TYPE_WORD && type != TYPE_GET_WORD && type != TYPE_LIT_WORD) continue;
+        if (!callable::is_argument_word(type)) continue;
         Cell* argument = stack::arguments + found;
         uint32_t declared = 0;
         if (i + 1 < series_buffer(&spec)->length() && cell_type(entry + 1) == TYPE_BLOCK) {
@@ -158,7 +158,7 @@ uint32_t count_arity(const Cell* spec_value) {
     for (uint32_t i = 0; i < length; i++) {
         uint32_t type = cell_type(cells + i);
         if (type == TYPE_REFINEMENT || type == TYPE_SET_WORD) break;
-        if (type == TYPE_WORD || type == TYPE_GET_WORD || type == TYPE_LIT_WORD) count++;
+        if (callable::is_argument_word(type)) count++;
     }
     return count;
 }
@@ -185,7 +185,7 @@ Cell* make_value(const Cell* spec_in, const Cell* body_in, uint32_t code, int32_
 
 Cell* declare(const Cell* spec_value, const Cell* name, int32_t return_type, bool cells) {
     if (!booting) fire(err::internal::routines);
-    if (!word::any_word_type(cell_type(name)) || cell_type(name) == TYPE_ISSUE) bad_name(name);
+    if (!is_all_word(cell_type(name)) || cell_type(name) == TYPE_ISSUE) bad_name(name);
     uint32_t code = find(symbol::get_c_string(name->data2));
     if (code == 0) bad_name(name);
     function::validate_spec(spec_value);

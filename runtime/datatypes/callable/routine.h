@@ -20,10 +20,6 @@
 
 namespace vek::routine {
 
-constexpr uint32_t FLAG_CELLS = 0x8000;  // arguments and result passed as cells
-constexpr uint32_t ARITY_SHIFT = 25;
-constexpr uint32_t ARITY_MASK = 0x3E000000u;  // bits 25-29
-
 // One argument as its declared type passes it: logic! (0 or 1) and integer!
 // in integer, float! in number, any other type (and every argument of a
 // FLAG_CELLS routine) as cell, pointing at the argument cell.

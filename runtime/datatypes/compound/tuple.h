@@ -12,8 +12,6 @@ namespace vek::tuple {
 
 constexpr uint32_t MIN_SIZE = 3;
 constexpr uint32_t MAX_SIZE = 12;
-constexpr uint32_t SIZE_SHIFT = 19;
-constexpr uint32_t SIZE_MASK = 0xFu << SIZE_SHIFT;
 
 inline uint32_t size(const Cell* cell) { return (cell->header & SIZE_MASK) >> SIZE_SHIFT; }
 // Byte i, 0-based.

@@ -21,19 +21,7 @@ namespace vek::map {
 
 namespace {
 
-bool word_kind(uint32_t type) {
-    return type == TYPE_WORD || type == TYPE_SET_WORD || type == TYPE_LIT_WORD || type == TYPE_GET_WORD;
-}
-
-bool series_key(uint32_t type) {
-    switch (type) {
-    case TYPE_STRING: case TYPE_FILE: case TYPE_URL: case TYPE_TAG: case TYPE_EMAIL: case TYPE_REF:
-    case TYPE_BINARY:
-        return true;
-    default:
-        return false;
-    }
-}
+bool series_key(uint32_t type) { return is_any_string(type) || type == TYPE_BINARY; }
 
 // Keys that the block being made into a map holds name themselves in errors.
 void normalize_own_key(Cell* key) { normalize_key(key, key); }
@@ -75,20 +63,11 @@ bool write_entries(const Cell* map, const Cell* output, bool mold, bool only, bo
 
 }  // namespace
 
-bool valid_key_type(uint32_t type) {
-    switch (type) {
-    case TYPE_CHAR: case TYPE_INTEGER: case TYPE_FLOAT: case TYPE_PERCENT: case TYPE_PAIR: case TYPE_TUPLE:
-    case TYPE_TIME: case TYPE_DATE: case TYPE_MONEY: case TYPE_POINT2D: case TYPE_POINT3D:
-    case TYPE_REFINEMENT: case TYPE_ISSUE:
-        return true;
-    default:
-        return word_kind(type) || series_key(type);
-    }
-}
+bool valid_key_type(uint32_t type) { return is_scalar(type) || is_all_word(type) || series_key(type); }
 
 void normalize_key(Cell* key, const Cell* named) {
     uint32_t type = cell_type(key);
-    if (word_kind(type)) {
+    if (is_any_word(type)) {
         key->header = TYPE_SET_WORD;
         return;
     }

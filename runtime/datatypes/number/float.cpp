@@ -144,13 +144,17 @@ double loaded_number(const Cell* text, uint32_t type) {
     if (block::length_from_head(&loaded) != 1) raise_bad_to_arg(type, text);
     const Cell* value = block::rs_abs_at(&loaded, loaded.data1);
     uint32_t value_type = cell_type(value);
-    if (value_type != TYPE_INTEGER && value_type != TYPE_FLOAT && value_type != TYPE_PERCENT)
+    if (!is_number(value_type))
         raise_bad_to_arg(type, text);
     return number_of(value);
 }
 
 double from_spec(const Cell* spec_value, uint32_t type) {
-    switch (cell_type(spec_value)) {
+    uint32_t spec_type = cell_type(spec_value);
+    if (is_any_list(spec_type)) return from_scaled_block(spec_value);
+    if (is_any_string(spec_type))
+        return type == TYPE_PERCENT ? loaded_number(spec_value, type) : from_text(spec_value, type);
+    switch (spec_type) {
     case TYPE_INTEGER:
     case TYPE_CHAR:
     case TYPE_FLOAT:
@@ -158,15 +162,6 @@ double from_spec(const Cell* spec_value, uint32_t type) {
     case TYPE_TIME: return number_of(spec_value);
     case TYPE_MONEY: handed_over();
     case TYPE_BINARY: return std::bit_cast<double>(binary::leading_bytes(spec_value, 8));
-    case TYPE_BLOCK:
-    case TYPE_PAREN:
-    case TYPE_HASH: return from_scaled_block(spec_value);
-    case TYPE_STRING:
-    case TYPE_FILE:
-    case TYPE_URL:
-    case TYPE_TAG:
-    case TYPE_EMAIL:
-    case TYPE_REF: return type == TYPE_PERCENT ? loaded_number(spec_value, type) : from_text(spec_value, type);
     default: raise_bad_to_arg(type, spec_value);
     }
 }

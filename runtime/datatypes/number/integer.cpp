@@ -139,6 +139,7 @@ int32_t from_text(const Cell* spec_value) {
 }
 
 int32_t from_spec(const Cell* spec_value) {
+    if (is_any_string(cell_type(spec_value))) return from_text(spec_value);
     switch (cell_type(spec_value)) {
     case TYPE_INTEGER:
     case TYPE_CHAR:
@@ -152,13 +153,6 @@ int32_t from_spec(const Cell* spec_value) {
         return from_issue(spec_value);
     case TYPE_BINARY:
         return from_binary(spec_value);
-    case TYPE_STRING:
-    case TYPE_FILE:
-    case TYPE_URL:
-    case TYPE_TAG:
-    case TYPE_EMAIL:
-    case TYPE_REF:
-        return from_text(spec_value);
     // Dates and money need their modules.
     case TYPE_DATE:
     case TYPE_MONEY:

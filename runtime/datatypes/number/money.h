@@ -16,7 +16,6 @@
 
 namespace vek::money {
 
-constexpr uint32_t SIGN_BIT = 1u << 14;
 constexpr int32_t DIGITS = 22;
 constexpr int32_t INTEGRAL_DIGITS = 17;
 constexpr int32_t FRACTION_DIGITS = 5;

@@ -41,7 +41,6 @@ Cell* prototype_cell = nullptr;
 
 Cell integer_cell(int32_t value) { return Cell{TYPE_INTEGER, 0, uint32_t(value), 0}; }
 Cell unbound_word(uint32_t symbol_id) { return Cell{TYPE_WORD, 0, symbol_id, WORD_UNRESOLVED}; }
-bool is_word_kind(uint32_t type) { return type >= TYPE_WORD && type <= TYPE_REFINEMENT; }
 
 void set_field(const Cell* error, Field f, const Cell* value) {
     Cell copy = *value;  // the value may lie in the block being written
@@ -50,7 +49,8 @@ void set_field(const Cell* error, Field f, const Cell* value) {
 
 uint32_t field_symbol(const Cell* error, Field f) {
     const Cell* word = field(error, f);
-    return is_word_kind(cell_type(word)) ? word->data2 : 0;
+    uint32_t type = cell_type(word);
+    return is_any_word(type) || type == TYPE_REFINEMENT ? word->data2 : 0;
 }
 
 // The type and id words for a category index and an id position.
@@ -269,7 +269,7 @@ void form_message(const Cell* error, const Cell* buffer) {
 void form_where(const Cell* error, const Cell* buffer) {
     append_text(buffer, "\n*** Where: ");
     Cell where = *field(error, FIELD_WHERE);
-    if (is_word_kind(cell_type(&where)))
+    if (is_any_word(cell_type(&where)) || cell_type(&where) == TYPE_REFINEMENT)
         append_symbol(buffer, where.data2);
     else if (cell_type(&where) == TYPE_STRING)
         append_series(buffer, &where);
@@ -443,14 +443,10 @@ namespace {
 // runs while an error is being made.
 const Cell* current_callable() {
     const Cell* name = stack::current_function_word();
-    if (!word::any_word_type(cell_type(name)) || name->data1 == 0 || name->data3 == WORD_UNRESOLVED) return nullptr;
+    if (!is_all_word(cell_type(name)) || name->data1 == 0 || name->data3 == WORD_UNRESOLVED) return nullptr;
     if (context::on_stack(context::cell_of(Node(name->data1)))) return nullptr;
     const Cell* value = context::get(name);
-    return callable::is_callable(cell_type(value)) || cell_type(value) == TYPE_OP ? value : nullptr;
-}
-
-bool argument_word(uint32_t type) {
-    return type == TYPE_WORD || type == TYPE_LIT_WORD || type == TYPE_GET_WORD || type == TYPE_REFINEMENT;
+    return is_any_function(cell_type(value)) ? value : nullptr;
 }
 
 }  // namespace
@@ -461,7 +457,7 @@ const Cell* get_arg_word(uint32_t n) {
     if (!function) return anon;
     SeriesBuffer* spec_value = node_buffer(callable::spec_node(function));
     for (const Cell* cell = spec_value->cells(); cell < spec_value->cells_tail(); cell++)
-        if (argument_word(cell_type(cell)) && n-- == 0) return cell;
+        if (callable::is_spec_word(cell_type(cell)) && n-- == 0) return cell;
     return anon;
 }
 

@@ -337,7 +337,7 @@ int64_t find_key(const Cell* series, const Cell* key) {
         return -1;
     }
     uint32_t key_type = cell_type(key);
-    bool run = string::string_like(key_type) || key_type == TYPE_BINARY;
+    bool run = is_any_string(key_type) || key_type == TYPE_BINARY;
     if (!run && key_type != TYPE_CHAR && key_type != TYPE_INTEGER) return -1;
     SeriesBuffer* buffer = buffer_of(series);
     SeriesBuffer* keys = run ? series_buffer(key) : nullptr;
@@ -539,11 +539,6 @@ Cell* copy(Cell* value, Cell* result, const Cell* part, [[maybe_unused]] bool de
 
 namespace {
 
-bool movable_target(uint32_t type) {
-    return block::block_like(type) || string::string_like(type) || type == TYPE_BINARY ||
-           type == TYPE_VECTOR || type == TYPE_IMAGE;
-}
-
 [[noreturn]] void move_bad(const Cell* origin, const Cell* target) {
     Cell from{TYPE_DATATYPE, cell_type(origin), 0, 0};
     Cell to{TYPE_DATATYPE, cell_type(target), 0, 0};
@@ -559,7 +554,7 @@ void check_movable(const Cell* origin, const Cell* target) {
     bool to_cells = holds_cells(target);
     if (from_cells != to_cells) move_bad(origin, target);
     if (buffer_of(origin)->unit() == buffer_of(target)->unit()) return;
-    if (!string::string_like(from) || !string::string_like(to)) move_bad(origin, target);
+    if (!is_any_string(from) || !is_any_string(to)) move_bad(origin, target);
 }
 
 // Moves count elements from the head within one buffer so that the first
@@ -593,7 +588,7 @@ bool blocked_forward(const Cell* series, uint32_t from, uint32_t count, uint32_t
 }  // namespace
 
 Cell* move(Cell* origin, Cell* target, const Cell* part) {
-    if (!movable_target(cell_type(target))) error::raise_expect_arg(cell_type(target), 1);
+    if (!is_series(cell_type(target))) error::raise_expect_arg(cell_type(target), 1);
     if (rs_tail_q(origin)) return target;
     uint32_t count = move_count(origin, part);
     if (count < 1) return target;

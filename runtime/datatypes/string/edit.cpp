@@ -31,12 +31,7 @@ uint32_t length_of(const Cell* value) {
 uint32_t limited(uint32_t count, int32_t part) { return part < 0 ? count : std::min(count, uint32_t(part)); }
 
 // Text whose code points are copied as they stand.
-bool plain_text(uint32_t type) { return string_like(type) && type != TYPE_TAG; }
-
-// Values whose elements are formed one by one.
-bool formed_by_element(uint32_t type) {
-    return type == TYPE_BLOCK || type == TYPE_PAREN || type == TYPE_HASH;
-}
+bool plain_text(uint32_t type) { return is_any_string(type) && type != TYPE_TAG; }
 
 // A pushed cell holds whatever was there before: no flags may survive.
 Cell* push_string(uint32_t capacity) { return rs_make_at(make_unset(stack::push_cell()), capacity); }
@@ -84,7 +79,7 @@ public:
             if (part >= 0) limit_buffer(series_buffer(built), uint32_t(part));
         } else if (type == TYPE_CHAR) {
             append_char(series_buffer(built), char_::get(value));
-        } else if (formed_by_element(type)) {
+        } else if (is_any_list(type)) {  // formed element by element
             form_elements(built, &text_, part, only);
         } else {
             actions::form(&text_, built, nullptr, actions::NO_LIMIT);
@@ -208,7 +203,7 @@ std::u32string char_set(const Cell* with) {
     if (!with) return U"\t\n\r ";
     uint32_t type = cell_type(with);
     if (type == TYPE_CHAR || type == TYPE_INTEGER) return std::u32string(1, char32_t(with->data2));
-    if (!string_like(type) && type != TYPE_BINARY) fire(err::script::invalid_arg, with);
+    if (!is_any_string(type) && type != TYPE_BINARY) fire(err::script::invalid_arg, with);
     std::u32string set;
     SeriesBuffer* buffer = series_buffer(with);
     for (uint32_t i = std::min(with->data1, buffer->length()); i < buffer->length(); i++)
@@ -279,7 +274,7 @@ void append(Cell* series, Cell* value, int32_t part, bool only, int32_t dup, boo
 void change(Cell* series, Cell* value, int32_t part, bool only, int32_t dup) {
     if (dup < 1) return;
     Text text(series, value, -1, only);
-    uint64_t per_copy = block::block_like(cell_type(value)) ? block::length_from_head(value) : text.count();
+    uint64_t per_copy = is_any_block(cell_type(value)) ? block::length_from_head(value) : text.count();
     uint32_t head = 0, replaced = 0;
     auto plan = [&] {
         head = clamped_head(series);
@@ -304,7 +299,7 @@ void change(Cell* series, Cell* value, int32_t part, bool only, int32_t dup) {
 // ---------------------------------------------------------------- swap
 
 void swap(Cell* series1, Cell* series2) {
-    if (!string_like(cell_type(series2)) && cell_type(series2) != TYPE_BINARY)
+    if (!is_any_string(cell_type(series2)) && cell_type(series2) != TYPE_BINARY)
         fire(err::script::invalid_arg, series2);
     if (!series::both_have_heads(series1, series2)) return;
     bool owned1 = series::notify_before(series1, Edit::swap, series2, int32_t(series1->data1), 1);
@@ -396,7 +391,7 @@ Cell* set_operation(Cell* first, const Cell* second, bool case_sensitive, const 
                     block::SetMode mode) {
     uint32_t size = series::set_record_size(skip);
     bool two_inputs = mode != block::SET_UNIQUE;
-    if (two_inputs && !string_like(cell_type(second))) fire(err::script::invalid_arg, second);
+    if (two_inputs && !is_any_string(cell_type(second))) fire(err::script::invalid_arg, second);
     Cell one = *first;
     clamped_head(&one);
     Cell two = two_inputs ? *second : one;

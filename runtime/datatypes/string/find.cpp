@@ -132,7 +132,7 @@ int64_t search(const Cell* series, const Cell* value, const Options& o, uint32_t
 
 // Folding never applies to bytes.
 bool folds(const Cell* series, bool case_sensitive, bool same) {
-    return string_like(cell_type(series)) && !case_sensitive && !same;
+    return is_any_string(cell_type(series)) && !case_sensitive && !same;
 }
 
 }  // namespace

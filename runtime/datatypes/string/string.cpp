@@ -28,10 +28,6 @@ namespace vek::string {
 
 namespace {
 
-// A bitset! keeps this flag in its buffer: every bit beyond the stored ones
-// is a member when it is set.
-constexpr uint32_t BITSET_COMPLEMENTED = 0x00080000u;
-
 // The text a value holds from its head, by node: it stays valid across
 // allocations that move the buffer.
 struct Text {
@@ -185,15 +181,6 @@ bool same_position(const Cell* a, const Cell* b) { return a->data2 == b->data2 &
 
 }  // namespace
 
-bool string_like(uint32_t type) {
-    switch (type) {
-    case TYPE_STRING: case TYPE_FILE: case TYPE_URL: case TYPE_TAG: case TYPE_EMAIL: case TYPE_REF:
-        return true;
-    default:
-        return false;
-    }
-}
-
 // ---------------------------------------------------------------- make and to
 
 namespace {
@@ -239,7 +226,7 @@ Cell* make(Cell* result, const Cell* spec_value, uint32_t type) {
 Cell* to(Cell* result, const Cell* spec_value, uint32_t type) {
     uint32_t spec_type = cell_type(spec_value);
     if (spec_type == TYPE_NONE) bad_to_arg(type, spec_value);
-    if (string_like(spec_type)) {
+    if (is_any_string(spec_type)) {
         Text text = text_of(spec_value);
         Node copy = series::copy_part(text.node, text.head, text.length);
         set_type(result, type);
@@ -248,16 +235,13 @@ Cell* to(Cell* result, const Cell* spec_value, uint32_t type) {
         result->data3 = 0;
         return result;
     }
-    switch (spec_type) {
-    case TYPE_BLOCK: case TYPE_PAREN: case TYPE_HASH: {
+    if (is_any_list(spec_type)) {
         Cell block = *spec_value;
         make_at_unit(result, 16, 1);
         append(result, &block, -1, false, 1, true);
         return set_type(result, type);
     }
-    case TYPE_BINARY: return decoded(result, spec_value, type);
-    default: break;
-    }
+    if (spec_type == TYPE_BINARY) return decoded(result, spec_value, type);
     make_at_unit(result, 16, 1);
     if (spec_type == TYPE_REFINEMENT && type != TYPE_STRING)
         actions::mold(spec_value, result, false, false, false, nullptr, actions::NO_LIMIT, 0);
@@ -312,7 +296,7 @@ void mold_char(const Cell* output, uint32_t code_point, bool all) {
 int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     if (cell_type(value1) != cell_type(value2)) {
         bool equality = op == actions::COMP_EQUAL || op == actions::COMP_NOT_EQUAL;
-        if (!string_like(cell_type(value2)) || !equality) return -2;
+        if (!is_any_string(cell_type(value2)) || !equality) return -2;
     }
     return compare_strings(value1, value2, op, false);
 }

@@ -16,9 +16,6 @@
 
 namespace vek::string {
 
-// string!, file!, url!, tag!, email! or ref!.
-bool string_like(uint32_t type);
-
 // An integer! or float! spec is a capacity (a negative one raises script
 // out-of-range): an empty value of the target type. For binary! a money! spec
 // raises bad-make-arg. Any other spec is handled as to.

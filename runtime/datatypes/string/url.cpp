@@ -169,11 +169,6 @@ Cell* push(const Cell* value) { return stack::push(value); }
 
 namespace {
 
-bool block_like(const Cell* value) {
-    uint32_t type = cell_type(value);
-    return type == TYPE_BLOCK || type == TYPE_PAREN || type == TYPE_HASH;
-}
-
 // The block's elements from its head are read by node and index: forming
 // one may move the block's buffer.
 Cell element_of(Node block, uint32_t index) { return node_buffer(block)->cells()[index]; }
@@ -216,12 +211,12 @@ Cell* join_block(Cell* result, const Cell* spec_value) {
 }  // namespace
 
 Cell* make(Cell* result, const Cell* spec_value, uint32_t type) {
-    if (type == TYPE_URL && block_like(spec_value)) return to(result, spec_value, type);
+    if (type == TYPE_URL && is_any_list(cell_type(spec_value))) return to(result, spec_value, type);
     return string::make(result, spec_value, type);
 }
 
 Cell* to(Cell* result, const Cell* spec_value, uint32_t type) {
-    if (type == TYPE_URL && block_like(spec_value)) return join_block(result, spec_value);
+    if (type == TYPE_URL && is_any_list(cell_type(spec_value))) return join_block(result, spec_value);
     return string::to(result, spec_value, type);
 }
 

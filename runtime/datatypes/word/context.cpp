@@ -7,6 +7,7 @@
 #include "runtime/core/raise.h"
 #include "runtime/core/root.h"
 #include "runtime/core/system.h"
+#include "runtime/datatypes/callable/callable.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/eval/stack.h"
 #include "runtime/gc/collector.h"
@@ -54,25 +55,6 @@ Cell* context_of_word(const Cell* word, err::Id<Category::script> error_id) {
     return cell_of(Node(word->data1));
 }
 
-bool is_word_kind(uint32_t type) {
-    return type == TYPE_WORD || type == TYPE_SET_WORD || type == TYPE_GET_WORD || type == TYPE_LIT_WORD ||
-           type == TYPE_REFINEMENT;
-}
-
-bool is_spec_word(uint32_t type) {
-    return type == TYPE_WORD || type == TYPE_GET_WORD || type == TYPE_LIT_WORD || type == TYPE_REFINEMENT;
-}
-
-bool holds_values(uint32_t type) {
-    switch (type) {
-        case TYPE_BLOCK: case TYPE_PAREN: case TYPE_PATH: case TYPE_LIT_PATH:
-        case TYPE_SET_PATH: case TYPE_GET_PATH: case TYPE_HASH:
-            return true;
-        default:
-            return false;
-    }
-}
-
 // The series on the current descent, innermost first, kept on the C++ stack.
 struct Visit {
     Node series;
@@ -96,9 +78,9 @@ void bind_series(Node series, uint32_t head, const Cell* context, bool self, con
         if (self && type == TYPE_WORD && is_self(item)) {
             item->data1 = uint32_t(node_of(context));
             item->data3 = uint32_t(-1);
-        } else if (is_word_kind(type)) {
+        } else if (is_any_word(type) || type == TYPE_REFINEMENT) {
             bind_word(context, item);
-        } else if (holds_values(type)) {
+        } else if (is_any_block(type)) {
             bind_series(series_node(item), item->data1, context, self, &here);
         }
     }
@@ -308,7 +290,7 @@ Node make_from_spec(const Cell* words, bool on_stack, bool flag24, uint32_t kind
     Node node = create(length > head ? length - head : 0, on_stack, flag24, nullptr, kind);
     for (uint32_t i = head; i < node_buffer(words_node)->length(); i++) {
         Cell item = node_buffer(words_node)->cells()[i];
-        if (is_spec_word(cell_type(&item))) add_word(cell_of(node), &item);
+        if (callable::is_spec_word(cell_type(&item))) add_word(cell_of(node), &item);
     }
     return node;
 }

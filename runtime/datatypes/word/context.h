@@ -31,12 +31,6 @@ namespace vek::context {
 
 enum Kind : uint32_t { KIND_GLOBAL = 0, KIND_FUNCTION = 1, KIND_OBJECT = 2 };
 
-constexpr uint32_t KIND_SHIFT = 11;
-constexpr uint32_t KIND_MASK = 0x1800u;
-constexpr uint32_t ON_STACK = 0x400000u;  // values live on the evaluation stack
-constexpr uint32_t FLAG24 = 0x1000000u;   // stored and copied for objects and functions
-// On a word entry of an object context: the word has been assigned.
-constexpr uint32_t WORD_ASSIGNED = 0x2000u;
 
 constexpr uint32_t GLOBAL_SIZE = 4000;
 

@@ -76,7 +76,7 @@ void first_loaded_word(Cell* result, const Cell* spec_value) {
     if (consumed == string::rs_length(&text)) {
         first = block::rs_at_tail(&loaded) ? unset::constant : *block::rs_head(&loaded);
     }
-    if (!word::any_word_type(cell_type(&first))) fire(err::script::invalid_chars, &first);
+    if (!is_all_word(cell_type(&first))) fire(err::script::invalid_chars, &first);
     *result = first;
 }
 
@@ -236,6 +236,7 @@ Cell* set_in_keep_old(Node context, uint32_t index) {
 // ---------------------------------------------------------------- actions
 
 Cell* to(Cell* result, const Cell* spec_value, uint32_t type) {
+    if (is_any_word(cell_type(spec_value))) return set_type(copy_cell(spec_value, result), type);
     switch (cell_type(spec_value)) {
     case TYPE_DATATYPE:
         make_at(datatype::name_table[spec_value->data1].word, copy_cell(spec_value, result));
@@ -250,16 +251,10 @@ Cell* to(Cell* result, const Cell* spec_value, uint32_t type) {
     case TYPE_CHAR:
         first_loaded_word(result, spec_value);
         break;
-    case TYPE_WORD:
-    case TYPE_SET_WORD:
-    case TYPE_LIT_WORD:
-    case TYPE_GET_WORD:
-        copy_cell(spec_value, result);
-        break;
     case TYPE_REFINEMENT:
     case TYPE_ISSUE: {
         uint32_t scanned = scan_name_type(spec_value);
-        if (scanned < TYPE_WORD || scanned > TYPE_GET_WORD) bad_to_arg(type, spec_value);
+        if (!is_any_word(scanned)) bad_to_arg(type, spec_value);
         copy_cell(spec_value, result);
         if (context::find_word(context::global_cell(), result->data2, true) >= 0)
             context::bind_word(context::global_cell(), result);
@@ -296,7 +291,7 @@ int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell
 
 int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     uint32_t other = cell_type(value2);
-    if (!any_word_type(other)) return -2;
+    if (!is_all_word(other)) return -2;
     if (other == TYPE_ISSUE && cell_type(value1) != TYPE_ISSUE) return -2;
     return compare_words(value1, value2, op);
 }
@@ -394,7 +389,7 @@ Cell* push(const Cell* cell) { return push_as(cell, TYPE_ISSUE); }
 
 Cell* to(Cell* result, const Cell* spec_value, uint32_t type) {
     uint32_t spec_type = cell_type(spec_value);
-    if (word::any_word_type(spec_type)) return set_type(copy_cell(spec_value, result), type);
+    if (is_all_word(spec_type)) return set_type(copy_cell(spec_value, result), type);
     uint32_t symbol;
     if (spec_type == TYPE_STRING) {
         Cell text = *spec_value;

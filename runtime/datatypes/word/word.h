@@ -54,7 +54,6 @@ Cell* symbol_cell(const Cell* word);
 // A string! (head 0) sharing the symbol's cached name buffer, pushed. The
 // buffer is the symbol's own: the caller must not change it.
 Cell* push_name_string(const Cell* word);
-inline bool any_word_type(uint32_t type) { return type >= TYPE_WORD && type <= TYPE_ISSUE; }
 // The datatype the lexer gives the word's name text scanned as one value.
 // Needs the lexer's scanner: raises internal not-done until it exists.
 uint32_t scan_name_type(const Cell* word);

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "runtime/datatypes/callable/op.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
@@ -233,6 +234,64 @@ TEST_F(Collector, OwnerRecordsDieWithTheirSeries) {
     ASSERT_NE(record, nullptr);
     EXPECT_EQ(record[0].data1, owner.data1);
     EXPECT_EQ(record[1].data2, field.data2);
+}
+
+// The probe's payload words each name a byte buffer of their own. A mark
+// hook marks the probe as the cells of a live block are marked, then notes
+// which of the three buffers that reached.
+Cell probe;
+uint32_t probe_marked;  // NodeWords bits
+
+void mark_probe() {
+    gc::mark_cell(&probe);
+    probe_marked = 0;
+    for (int n = 1; n <= 3; n++)
+        if (gc::is_marked(Node(payload_word(&probe, n)))) probe_marked |= 1u << n;
+}
+
+// The words of a cell with this header that a collection follows; the
+// buffers they name must come through it intact.
+[[gnu::noinline]] uint32_t words_followed(uint32_t header) {
+    probe = Cell{header, uint32_t(string_node("one")), uint32_t(string_node("two")), uint32_t(string_node("three"))};
+    gc::add_mark_hook(mark_probe);
+    test::collect_precisely();
+    gc::remove_mark_hook(mark_probe);
+    const char* texts[] = {"one", "two", "three"};
+    for (int n = 1; n <= 3; n++) {
+        if (!(probe_marked & (1u << n))) continue;
+        EXPECT_EQ(text_of(Node(payload_word(&probe, n))), texts[n - 1]) << n;
+    }
+    return probe_marked;
+}
+
+bool layout_depends_on_state(uint32_t type) {
+    return type == TYPE_CONTEXT || type == TYPE_OP || type == TYPE_HANDLE || type == TYPE_EVENT;
+}
+
+TEST_F(Collector, EachTypeKeepsWhatTheNodeWordsOfTheTypeListName) {
+    for (uint32_t type = 1; type < TYPE_COUNT; type++) {
+        if (layout_depends_on_state(type)) continue;
+        EXPECT_EQ(words_followed(type), types::node_words(type)) << type;
+    }
+}
+
+TEST_F(Collector, LayoutsThatDependOnTheCellsState) {
+    using types::W1, types::W2, types::W3;
+    struct Case {
+        const char* what;
+        uint32_t header;
+        uint32_t followed;
+    } cases[] = {
+        {"context with a values block", TYPE_CONTEXT, W1 | W2},
+        {"context with its values on the stack", TYPE_CONTEXT | context::ON_STACK, W1},
+        {"op! from a native!", TYPE_OP | (TYPE_NATIVE << op::SOURCE_SHIFT), W2 | W3},
+        {"op! from an action!", TYPE_OP | (TYPE_ACTION << op::SOURCE_SHIFT), W2 | W3},
+        {"op! from a function!", TYPE_OP | (TYPE_FUNCTION << op::SOURCE_SHIFT), W1 | W2 | W3},
+        {"op! from a routine!", TYPE_OP | (TYPE_ROUTINE << op::SOURCE_SHIFT), W1 | W2 | W3},
+        {"event! holding a series", TYPE_EVENT | EVENT_HOLDS_SERIES, W2},
+        {"event! holding none", TYPE_EVENT, 0},
+    };
+    for (const Case& c : cases) EXPECT_EQ(words_followed(c.header), c.followed) << c.what;
 }
 
 }  // namespace

@@ -250,6 +250,27 @@ TEST(BootTable, TypesetsHoldTheirTypes) {
     }
 }
 
+// C++ code asks the type list for a class, Vek code the typeset of the same
+// name: both must hold the same types.
+TEST(BootTable, TypeClassesAreTheTypesetsOfTheirNames) {
+    struct Class {
+        const char* name;
+        bool (*holds)(uint32_t type);
+    } classes[] = {
+        {"any-word!", is_any_word},   {"all-word!", is_all_word},         {"any-path!", is_any_path},
+        {"any-list!", is_any_list},   {"any-block!", is_any_block},       {"any-string!", is_any_string},
+        {"series!", is_series},       {"any-function!", is_any_function}, {"any-object!", is_any_object},
+        {"number!", is_number},       {"scalar!", is_scalar},             {"immediate!", is_immediate},
+    };
+    for (const Class& c : classes) {
+        SCOPED_TRACE(c.name);
+        const Cell* set = global(c.name);
+        ASSERT_EQ(cell_type(set), TYPE_TYPESET);
+        for (uint32_t id = 0; id < TYPE_COUNT; id++)
+            EXPECT_EQ(c.holds(id), typeset::contains(set, id)) << "type " << id;
+    }
+}
+
 // The specs' type blocks name datatypes whose modules may not be
 // registered yet; each of them still molds by its name.
 TEST(BootTable, EveryDatatypeHasItsWord) {

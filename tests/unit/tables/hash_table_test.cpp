@@ -101,7 +101,7 @@ private:
 uint32_t variants_resolve(uint32_t id) { return id > 1000 ? id - 1000 : id; }
 
 void words_to_set_words(Cell* key) {
-    if (cell_type(key) >= TYPE_WORD && cell_type(key) <= TYPE_GET_WORD) set_type(key, TYPE_SET_WORD);
+    if (is_any_word(cell_type(key))) set_type(key, TYPE_SET_WORD);
 }
 
 // ---------------------------------------------------------------- hashing

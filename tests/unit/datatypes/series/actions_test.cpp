@@ -40,7 +40,7 @@ using test::text_cell;
 
 // Blocks molded whole from their head, strings and binaries as their text.
 std::string shown(const Cell& value) {
-    if (!block::block_like(cell_type(&value))) return test::utf8(value);
+    if (!is_any_block(cell_type(&value))) return test::utf8(value);
     return test::molded(value);
 }
 
