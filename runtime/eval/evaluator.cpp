@@ -88,8 +88,7 @@ Pending eval_set_word(Cursor& at) {
     stack::push_frame(&set_word, native_mark(at));
     stack::push(&set_word);
     at.pos++;
-    Pending p = eval_expression(at, false, true, false);
-    if (p != Pending::none) return p;
+    VEK_PASS(eval_expression(at, false, true, false));
     event(trace::EV_SET, at.code, at.pos, stack::arguments + 1, &set_word);
     word::set_from_frame();  // may run an object's change handler
     at.sync();
@@ -103,12 +102,10 @@ Pending eval_set_path(Cursor& at) {
     event(trace::EV_PUSH, at.code, at.pos, &path);
     stack::push_frame(set_path_word(), native_mark(at));
     at.pos++;
-    Pending p = eval_expression(at, false, true, false);
-    if (p != Pending::none) return p;
+    VEK_PASS(eval_expression(at, false, true, false));
     event(trace::EV_SET, at.code, at.pos, stack::arguments, &path);
     Cursor none_after = at.narrowed(0);  // a set-path calls nothing, so takes no argument
-    p = eval_path(&path, none_after, true, false, false, false, nullptr);
-    if (p != Pending::none) return p;
+    VEK_PASS(eval_path(&path, none_after, true, false, false, false, nullptr));
     at.sync();
     stack::unwind();
     return Pending::none;
@@ -127,8 +124,7 @@ Pending eval_value(Cursor& at, bool passive) {
     switch (cell_type(value)) {
         case TYPE_PAREN: {
             at.pos++;
-            Pending p = eval_block(value, false);
-            if (p != Pending::none) return p;
+            VEK_PASS(eval_block(value, false));
             at.sync();
             return Pending::none;
         }
@@ -205,8 +201,7 @@ Pending eval_infix(Cursor& at, Cell* start) {
         op::unwrap(op_value, &called);
         Cell name = *at.pos++;
         stack::top = start;
-        Pending p = eval_code(&called, at, true, nullptr, &name, nullptr, APPLY_NONE, true);
-        if (p != Pending::none) return p;
+        VEK_PASS(eval_code(&called, at, true, nullptr, &name, nullptr, APPLY_NONE, true));
     }
     return Pending::none;
 }
@@ -250,8 +245,7 @@ Pending eval_block(const Cell* block, bool chain) {
     while (at.more()) {
         scope.at(at);
         stack::reset();
-        Pending p = eval_expression(at, false, false, false);
-        if (p != Pending::none) return p;
+        VEK_PASS(eval_expression(at, false, false, false));
     }
     event(trace::EV_EXIT, &code, at.pos, stack::arguments);
     if (chain)
@@ -265,11 +259,9 @@ Pending eval_expression(Cursor& at, bool prefix, bool sub, bool passive) {
     Cell* start = stack::top;
     uint32_t expression = at.index();
     event(trace::EV_FETCH, at.code, at.pos, at.pos);
-    Pending p = eval_value(at, passive);
-    if (p != Pending::none) return p;
+    VEK_PASS(eval_value(at, passive));
     if (!prefix) {
-        p = eval_infix(at, start);
-        if (p != Pending::none) return p;
+        VEK_PASS(eval_infix(at, start));
     }
     if (!sub) {
         stack::set_last_only(start);
@@ -282,8 +274,7 @@ Pending eval_next(Cursor& at, bool sub) {
     stack::push_frame(body_word(), native_mark(at));
     PositionScope scope(at.code, at.library);
     scope.at(at);
-    Pending p = eval_expression(at, false, false, false);
-    if (p != Pending::none) return p;
+    VEK_PASS(eval_expression(at, false, false, false));
     if (sub)
         stack::unwind();
     else
@@ -299,8 +290,7 @@ Pending eval_next_index(const Cell* block, uint32_t* index) {
         make_unset(stack::arguments);
         return Pending::none;
     }
-    Pending p = eval_next(at, false);
-    if (p != Pending::none) return p;
+    VEK_PASS(eval_next(at, false));
     *index = at.index();
     return Pending::none;
 }
@@ -329,12 +319,10 @@ Pending eval_code(const Cell* called, Cursor& at, bool sub, const Cell* path, co
         stack::push_frame(frame_name, library ? stack::MARK_NATIVE : stack::MARK_NATIVE_INTERP);
     if (infix) stack::keep();  // the left operand is the frame's first argument
 
-    Pending p = fetch_args(&function, at, path, path_rest, apply, infix, frame_name, ref);
-    if (p != Pending::none) return p;
+    VEK_PASS(fetch_args(&function, at, path, path_rest, apply, infix, frame_name, ref));
     if (type == TYPE_ROUTINE) routine::call(&function);
     if (type == TYPE_FUNCTION) {
-        p = call_function(&function, object_context(parent), frame_name, CALL_EVALUATOR);
-        if (p != Pending::none) return p;
+        VEK_PASS(call_function(&function, object_context(parent), frame_name, CALL_EVALUATOR));
     }
     at.sync();
 

@@ -112,8 +112,7 @@ Pending eval_path(const Cell* path, Cursor& at, bool set, bool get, bool sub, bo
             if (set) fire(Category::script, err::invalid_path_set, &walk.path);
             if (get) fire(Category::script, err::invalid_path_get, &walk.path);
             Cell called = *value;
-            Pending p = eval_code(&called, at, sub, &walk.path, &walk.previous, nullptr, APPLY_NONE, false, 1);
-            if (p != Pending::none) return p;
+            VEK_PASS(eval_code(&called, at, sub, &walk.path, &walk.previous, nullptr, APPLY_NONE, false, 1));
             event(trace::EV_EXIT, &walk.path, nullptr, sub ? stack::top - 1 : stack::arguments);
             return Pending::none;
         }
@@ -135,8 +134,7 @@ Pending eval_path(const Cell* path, Cursor& at, bool set, bool get, bool sub, bo
                 return Pending::none;
             }
             if (!state) {
-                Pending p = eval_block(&element, false);
-                if (p != Pending::none) return p;
+                VEK_PASS(eval_block(&element, false));
                 // The paren may have changed the path or the code after it.
                 length = std::min(length, series_buffer(&walk.path)->length());
                 at.sync();
@@ -163,9 +161,8 @@ Pending eval_path(const Cell* path, Cursor& at, bool set, bool get, bool sub, bo
             if (state) state->depth = 0;
             stack::top = start;
             Cell called = walk.current;
-            Pending p = eval_code(&called, at, sub, &walk.path, &element, &walk.parent, APPLY_NONE, false,
-                                  k - head + 1);
-            if (p != Pending::none) return p;
+            VEK_PASS(eval_code(&called, at, sub, &walk.path, &element, &walk.parent, APPLY_NONE, false,
+                     k - head + 1));
             event(trace::EV_EXIT, &walk.path, nullptr, sub ? stack::top - 1 : stack::arguments);
             return Pending::none;
         }

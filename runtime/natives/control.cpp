@@ -104,8 +104,7 @@ Pending do_block(Cell* block, const int32_t* refinements) {
     if (refinements[2] < 0) return eval_block_copy(block);
     Cell code = *block;
     uint32_t index = code.data1;
-    Pending p = eval::eval_next_index(&code, &index);
-    if (p != Pending::none) return p;
+    VEK_PASS(eval::eval_next_index(&code, &index));
     code.data1 = index;
     context::set(arg(refinements[2]), &code);
     return Pending::none;
@@ -171,8 +170,7 @@ Pending any(bool check, const int32_t*) {
     Cell code = *arg(0);
     eval::Cursor at = eval::Cursor::at(&code, code.data1);
     while (at.more()) {
-        Pending p = eval::eval_next(at, false);
-        if (p != Pending::none) return p;
+        VEK_PASS(eval::eval_next(at, false));
         if (!logic::result_false()) return Pending::none;
     }
     none::box();
@@ -185,8 +183,7 @@ Pending all(bool check, const int32_t*) {
     eval::Cursor at = eval::Cursor::at(&code, code.data1);
     if (!at.more()) none::box();
     while (at.more()) {
-        Pending p = eval::eval_next(at, false);
-        if (p != Pending::none) return p;
+        VEK_PASS(eval::eval_next(at, false));
         if (logic::result_false()) {
             none::box();
             return Pending::none;
@@ -221,8 +218,7 @@ Pending case_(bool check, const int32_t* refinements) {
     eval::Cursor at = eval::Cursor::at(&code, code.data1);
     bool last_true = false;
     while (at.more()) {
-        Pending p = eval::eval_next(at, false);
-        if (p != Pending::none) return p;
+        VEK_PASS(eval::eval_next(at, false));
         if (!at.more()) fire(Category::script, err::need_value, fixed_words::word(Word::case_));
         last_true = logic::result_true_strict();
         if (!last_true) {
@@ -230,12 +226,11 @@ Pending case_(bool check, const int32_t* refinements) {
             continue;
         }
         if (cell_type(at.pos) == TYPE_BLOCK) {
-            p = eval_block_copy(at.pos++);
+            VEK_PASS(eval_block_copy(at.pos++));
             at.sync();
         } else {
-            p = eval::eval_next(at, false);
+            VEK_PASS(eval::eval_next(at, false));
         }
-        if (p != Pending::none) return p;
         if (!all) return Pending::none;
     }
     if (!last_true) none::box();
@@ -515,8 +510,7 @@ Pending set(bool check, const int32_t* refinements) {
         Cell path = *target;
         *target = value;
         eval::Cursor at = no_arguments(&path);
-        Pending p = eval::eval_path(&path, at, true, any, false, refinements[1] >= 0, nullptr);
-        if (p != Pending::none) return p;
+        VEK_PASS(eval::eval_path(&path, at, true, any, false, refinements[1] >= 0, nullptr));
     } else if (type == TYPE_OBJECT) {
         not_done();  // setting many fields of an object
     } else if (type == TYPE_BLOCK) {

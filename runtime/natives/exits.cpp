@@ -92,8 +92,7 @@ Pending catch_(bool check, const int32_t* refinements) {
     stack::mark_catch(fixed_words::word(Word::catch_));
     stack::CallFrame* frame = stack::top_frame();
     try {
-        Pending p = eval::eval_block(&block, true);
-        if (p != Pending::none) return p;
+        VEK_PASS(eval::eval_block(&block, true));
     } catch (VekThrow& thrown) {
         // throw_value left the thrown value and its name in the first two
         // cells of the nearest catch frame, which is this one.
@@ -130,8 +129,7 @@ Pending try_(bool check, const int32_t* refinements) {
     else
         stack::mark_try(name);
     try {
-        Pending p = eval::eval_block(&block, true);
-        if (p != Pending::none) return p;
+        VEK_PASS(eval::eval_block(&block, true));
         stack::unwind_last();
     } catch (VekThrow& thrown) {
         // The error's unwinding has already popped the try frame and pushed
