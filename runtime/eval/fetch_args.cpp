@@ -52,9 +52,9 @@ void check_type(const Call& call, uint32_t index, const Cell* value) {
 
 // The safer apply mode takes each argument from exactly one value.
 Pending fetch_normal(const Call& call, Cursor& at) {
-    if (call.apply != APPLY_SAFER) return eval_expression(at, call.infix, true, false);
+    if (call.apply != APPLY_SAFER) return eval_expression(at, {.prefix = call.infix, .sub = true});
     Cursor one = at.narrowed(1);
-    VEK_PASS(eval_expression(one, call.infix, true, false));
+    VEK_PASS(eval_expression(one, {.prefix = call.infix, .sub = true}));
     at.follow(one);
     return Pending::none;
 }
@@ -67,13 +67,13 @@ Pending fetch_one(const Call& call, Cursor& at, uint32_t index, uint32_t mode) {
     uint32_t position = at.index();
     const Cell* value = at.pos++;
     if (mode == ARG_LITERAL && cell_type(value) == TYPE_PAREN) {
-        VEK_PASS(eval_block(value, false));
+        VEK_PASS(eval_block(value));
         at.sync();
     } else if (mode == ARG_LITERAL && cell_type(value) == TYPE_GET_WORD) {
         stack::push(context::get(value));
     } else if (mode == ARG_LITERAL && cell_type(value) == TYPE_GET_PATH) {
         Cursor after = at.narrowed(0);  // a get-path calls nothing
-        VEK_PASS(eval_path(value, after, false, true, true, false, nullptr));
+        VEK_PASS(eval_path(value, after, {.get = true, .sub = true}));
         at.sync();
     } else {
         stack::push(value);

@@ -243,7 +243,8 @@ void unwind_to_kind(uint32_t kind) {
     arguments = top = base;
 }
 
-Pending throw_break(bool with_value, bool is_continue) {
+Pending throw_break(BreakFlags flags) {
+    const bool with_value = flags.with_value, is_continue = flags.is_continue;
     CallFrame* current = top_frame();
     CallFrame* loop = search_down(depth() - 1, [current](const CallFrame* f) {
         return f != current && frame_kind(f) == KIND_LOOP;
@@ -258,8 +259,9 @@ Pending throw_break(bool with_value, bool is_continue) {
     return is_continue ? Pending::cont : Pending::brk;
 }
 
-Pending throw_return(bool with_value, bool from_top) {
-    CallFrame* target = search_down(depth() - (from_top ? 1 : 2), [](const CallFrame* f) {
+Pending throw_return(ReturnFlags flags) {
+    const bool with_value = flags.with_value;
+    CallFrame* target = search_down(depth() - (flags.from_top ? 1 : 2), [](const CallFrame* f) {
         return (f->header & FRAME_RETURN_TARGET) != 0;
     });
     if (!target) fire(Category::throw_, err::return_);

@@ -370,20 +370,21 @@ void missing_error(State* st, char delimiter, const uint8_t* near) {
     fire(Category::syntax, err::missing, &line, &expected, &text);
 }
 
-uint32_t scan(Cell* dst, const uint8_t* text, uint32_t size, bool one, bool scan, bool load,
-              bool wrap, uint32_t* consumed, const Cell* source, const Cell* into) {
+uint32_t scan(Cell* dst, const uint8_t* text, uint32_t size, ScanOptions options, uint32_t* consumed,
+              const Cell* source, const Cell* into) {
     State st{};
     st.base = st.level = st.top = innermost ? innermost->top : 0;
     st.input_start = st.position = st.token_end = text;
     st.input_end = text + size;
     st.line = 1;
     st.type_override = -1;
-    st.load = scan && load;
+    st.load = options.mode == Mode::load;
+    bool prescan = options.mode == Mode::prescan;
     Link link(&st);
     bool quiet = false;
     try {
-        scan_tokens(&st, one, !scan);
-        if (st.level != st.base && !(!scan && in_path(&st))) unclosed(&st);
+        scan_tokens(&st, options.one, prescan);
+        if (st.level != st.base && !(prescan && in_path(&st))) unclosed(&st);
     } catch (QuietStop&) {
         quiet = true;
     }
@@ -392,12 +393,12 @@ uint32_t scan(Cell* dst, const uint8_t* text, uint32_t size, bool one, bool scan
         if (dst && !into) *dst = Cell{TYPE_NONE, 0, 0, 0};
         return TYPE_ERROR;
     }
-    if (st.load) deliver(&st, dst, one, wrap, into);
+    if (st.load) deliver(&st, dst, options.one, options.wrap, into);
     return uint32_t(st.token_type);
 }
 
-uint32_t scan_string(Cell* dst, const Cell* string, int32_t length, bool one, bool scan,
-                     bool load, bool wrap, uint32_t* consumed, const Cell* into) {
+uint32_t scan_string(Cell* dst, const Cell* string, int32_t length, ScanOptions options,
+                     uint32_t* consumed, const Cell* into) {
     Cell source = *string;
     uint32_t available = string::rs_length(&source);
     uint32_t count = length < 0 || uint32_t(length) > available ? available : uint32_t(length);
@@ -415,7 +416,7 @@ uint32_t scan_string(Cell* dst, const Cell* string, int32_t length, bool one, bo
         }
     } release{shared ? nullptr : text, utf8_used};
     if (shared) utf8_used += size;
-    return lexer::scan(dst, text, size, one, scan, load, wrap, consumed, &source, into);
+    return lexer::scan(dst, text, size, options, consumed, &source, into);
 }
 
 uint32_t scan_name_type(const Cell* word) {
@@ -430,7 +431,7 @@ uint32_t scan_name_type(const Cell* word) {
         ~Release() { malloc_list::free(p); }
     } release{copy};
     uint32_t consumed = 0;
-    uint32_t type = scan(nullptr, copy, size, true, true, false, false, &consumed, nullptr, nullptr);
+    uint32_t type = scan(nullptr, copy, size, {.mode = Mode::scan, .one = true}, &consumed, nullptr, nullptr);
     return type == TYPE_ERROR || consumed == size ? type : 0;
 }
 

@@ -301,17 +301,16 @@ int32_t decode_escape(const uint8_t* p, const uint8_t* end, const uint8_t** next
     return -1;
 }
 
-void read_text(State* st, const uint8_t* from, const uint8_t* to, bool escapes, bool load,
-               const uint8_t* near) {
+void read_text(State* st, const uint8_t* from, const uint8_t* to, TextFlags flags, const uint8_t* near) {
     uint32_t count = 0, highest = 0;
     bool plain = true;
     for (const uint8_t* p = from; p < to; count++) {
-        plain = plain && *p < 0x80 && !(escapes && *p == '^');
-        int32_t c = next_char(p, to, escapes);
+        plain = plain && *p < 0x80 && !(flags.escapes && *p == '^');
+        int32_t c = next_char(p, to, flags.escapes);
         if (c < 0) syntax_error(st, text_type(st), near, to);
         if (uint32_t(c) > highest) highest = uint32_t(c);
     }
-    if (!load) return;
+    if (!flags.load) return;
     uint32_t unit = highest > 0xFFFF ? 4 : highest > 0xFF ? 2 : 1;
     Cell* cell = alloc_cell(st);
     string::make_at_unit(cell, count, unit);
@@ -321,7 +320,7 @@ void read_text(State* st, const uint8_t* from, const uint8_t* to, bool escapes, 
     } else {
         std::byte* out = buffer->first();
         for (const uint8_t* p = from; p < to; out += unit)
-            unicode::write_unit(out, unit, uint32_t(next_char(p, to, escapes)));
+            unicode::write_unit(out, unit, uint32_t(next_char(p, to, flags.escapes)));
     }
     buffer->tail = buffer->offset + count * unit;
     set_type(cell, uint32_t(text_type(st)));
@@ -343,12 +342,12 @@ void make_map(Cell* block) {
 // ---------------------------------------------------------------- strings
 
 void check_string(State* st, const uint8_t* start, const uint8_t* end, uint32_t flags, bool) {
-    read_text(st, start + 1, end, (flags & F_CARET) != 0, false, start);
+    read_text(st, start + 1, end, {.escapes = (flags & F_CARET) != 0}, start);
     st->position = end + 1;
 }
 
 void load_string(State* st, const uint8_t* start, const uint8_t* end, uint32_t flags, bool load) {
-    read_text(st, start + 1, end, (flags & F_CARET) != 0, load, start);
+    read_text(st, start + 1, end, {.escapes = (flags & F_CARET) != 0, .load = load}, start);
     st->position = end + 1;
 }
 
@@ -373,7 +372,7 @@ void load_raw_string(State* st, const uint8_t* start, const uint8_t* end, uint32
         text_end = p;
         after = p + 1 + opening;
     }
-    read_text(st, start + opening + 1, text_end, false, load, start);
+    read_text(st, start + opening + 1, text_end, {.load = load}, start);
     st->position = after;
 }
 
@@ -389,11 +388,11 @@ void load_file(State* st, const uint8_t* start, const uint8_t* end, uint32_t fla
     st->type_override = TYPE_FILE;
     if (end - start > 1 && start[1] == '"') {
         if (end >= st->input_end || *end != '"') syntax_error(st, TYPE_FILE, start, end);
-        read_text(st, start + 2, end, (flags & F_CARET) != 0, load, start);
+        read_text(st, start + 2, end, {.escapes = (flags & F_CARET) != 0, .load = load}, start);
         st->position = end + 1;
         return;
     }
-    read_text(st, start + 1, end, false, load, start);
+    read_text(st, start + 1, end, {.load = load}, start);
     if (load && (flags & F_PERCENT)) percent_decode_last(st);
     st->position = end;
 }
@@ -401,7 +400,7 @@ void load_file(State* st, const uint8_t* start, const uint8_t* end, uint32_t fla
 void load_tag(State* st, const uint8_t* start, const uint8_t* end, uint32_t, bool load) {
     if (*start != '<') syntax_error(st, TYPE_TAG, start, end);
     st->type_override = TYPE_TAG;
-    read_text(st, start + 1, end, false, load, start);
+    read_text(st, start + 1, end, {.load = load}, start);
     st->position = end + 1;
 }
 
@@ -409,20 +408,20 @@ void load_url(State* st, const uint8_t* start, const uint8_t* end, uint32_t flag
     if (*start == ':') syntax_error(st, TYPE_GET_WORD, start, end);
     if (*start == '\'') syntax_error(st, TYPE_LIT_WORD, start, end);
     st->type_override = TYPE_URL;
-    read_text(st, start, end, false, load, start);
+    read_text(st, start, end, {.load = load}, start);
     if (load && (flags & F_PERCENT)) percent_decode_last(st);
     st->position = end;
 }
 
 void load_email(State* st, const uint8_t* start, const uint8_t* end, uint32_t, bool load) {
     st->type_override = TYPE_EMAIL;
-    read_text(st, start, end, false, load, start);
+    read_text(st, start, end, {.load = load}, start);
     st->position = end;
 }
 
 void load_ref(State* st, const uint8_t* start, const uint8_t* end, uint32_t, bool load) {
     st->type_override = TYPE_REF;
-    read_text(st, start + 1, end, false, load, start);
+    read_text(st, start + 1, end, {.load = load}, start);
     st->position = end;
 }
 

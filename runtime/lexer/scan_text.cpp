@@ -98,7 +98,7 @@ void close_brace(State* st, const uint8_t*, const uint8_t* end, uint32_t flags, 
     st->start_state = 0;
     st->brace_start = nullptr;
     st->brace_flags = 0;
-    read_text(st, open + 1, end, escapes, load, open);
+    read_text(st, open + 1, end, {.escapes = escapes, .load = load}, open);
 }
 
 // The token is the path's head word, up to the "/".

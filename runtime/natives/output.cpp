@@ -102,7 +102,7 @@ Pending reduce_single(const Cell* value, Cell* result) {
     Cell* code = block::push_only_star(1);
     block::rs_append(code, value);
     eval::Cursor at = eval::Cursor::at(code, code->data1).narrowed(1);
-    VEK_PASS(eval::eval_next(at, true));
+    VEK_PASS(eval::eval_next(at, {.sub = true}));
     *result = take_last(saved_top);
     return Pending::none;
 }
@@ -153,7 +153,7 @@ Pending compose_paren(const Cell* paren, bool only, Target& target) {
     if (block::length_from_head(paren) == 0) return Pending::none;
     Cell* saved_top = stack::top;
     Cell code = *paren;
-    VEK_PASS(eval::eval_block(&code, false));
+    VEK_PASS(eval::eval_block(&code));
     Cell value = *eval::last_value();
     // The value stays on the stack while it is spliced: it may be the only
     // reference to its block.
@@ -274,7 +274,7 @@ Pending show_stats(const Cell* figures) {
     Cell* code = block::push_only_star(2);
     word::load_in(code, "show-memory-stats");
     block::rs_append(code, figures);
-    VEK_PASS(eval::eval_block(code, false));
+    VEK_PASS(eval::eval_block(code));
     stack::top = saved_top;
     return Pending::none;
 }

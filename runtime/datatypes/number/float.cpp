@@ -138,9 +138,9 @@ double from_text(const Cell* text, uint32_t type) {
 // percent! from text takes any number the text loads as: 50% stays 50%.
 double loaded_number(const Cell* text, uint32_t type) {
     Cell loaded{};
-    if (lexer::scan_string(&loaded, text, -1, false, true, false, false, nullptr, nullptr) == TYPE_ERROR)
+    if (lexer::scan_string(&loaded, text, -1, {.mode = lexer::Mode::scan}, nullptr, nullptr) == TYPE_ERROR)
         raise_bad_to_arg(type, text);
-    lexer::scan_string(&loaded, text, -1, false, true, true, false, nullptr, nullptr);
+    lexer::scan_string(&loaded, text, -1, {}, nullptr, nullptr);
     if (block::length_from_head(&loaded) != 1) raise_bad_to_arg(type, text);
     const Cell* value = block::rs_abs_at(&loaded, loaded.data1);
     uint32_t value_type = cell_type(value);

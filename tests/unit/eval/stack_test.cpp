@@ -294,7 +294,7 @@ TEST_F(UnwindToTest, BreakAndContinueLandOnTheNearestLoop) {
         SCOPED_TRACE(testing::Message() << "value " << row.with_value << " continue " << row.is_continue);
         restore();
         SetUp();
-        Pending p = stack::throw_break(row.with_value, row.is_continue);
+        Pending p = stack::throw_break({.with_value = row.with_value, .is_continue = row.is_continue});
         EXPECT_EQ(p, row.pending);
         EXPECT_EQ(stack::frames_top, loop_frame + 1);
         EXPECT_EQ(stack::arguments, loop_base);
@@ -329,7 +329,7 @@ TEST_F(StackTest, ReturnLandsOnTheNearestReturnTarget) {
         Cell* inner_base = enter(stack::mark_native, {integer(7), integer(8)});
         stack::set_return_target(true);
 
-        Pending p = stack::throw_return(row.with_value, row.from_top);
+        Pending p = stack::throw_return({.with_value = row.with_value, .from_top = row.from_top});
         EXPECT_EQ(p, row.pending);
         CallFrame* target = row.lands_on_top ? inner : outer;
         Cell* base = row.lands_on_top ? inner_base : outer_base;
@@ -379,9 +379,9 @@ TEST_F(StackTest, TryAllFrameBlocksEveryNonLocalExit) {
         uint32_t id;
     };
     const Row rows[] = {
-        {"break", [] { (void)stack::throw_break(false, false); }, err::break_},
-        {"continue", [] { (void)stack::throw_break(false, true); }, err::continue_},
-        {"return", [] { (void)stack::throw_return(true, true); }, err::return_},
+        {"break", [] { (void)stack::throw_break({}); }, err::break_},
+        {"continue", [] { (void)stack::throw_break({.is_continue = true}); }, err::continue_},
+        {"return", [] { (void)stack::throw_return({.with_value = true, .from_top = true}); }, err::return_},
         {"throw", [] { stack::throw_value(CODE_THROW); }, err::throw_},
     };
     for (const Row& row : rows) {
@@ -410,7 +410,7 @@ TEST_F(StackTest, TryAllFrameBlocksEveryNonLocalExit) {
 TEST_F(StackTest, BreakOutsideAnyLoopRaisesTheBreakError) {
     enter(stack::mark_try, {});
     enter(stack::mark_native, {});
-    EXPECT_EQ(catch_error([] { (void)stack::throw_break(false, false); }), CODE_ERROR);
+    EXPECT_EQ(catch_error([] { (void)stack::throw_break({}); }), CODE_ERROR);
     EXPECT_EQ(raised_code(), int32_t(error_code(Category::throw_, err::break_)));
 }
 
