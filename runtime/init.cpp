@@ -114,7 +114,6 @@ void init() {
     money::init();
     point2d::init();
     point3d::init();
-    actions::init_compare();
     // image layer and image!
     // actions table
     memory::init_frames();

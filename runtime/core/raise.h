@@ -176,8 +176,4 @@ constexpr uint32_t error_code(Category cat, uint32_t id) { return uint32_t(cat) 
 [[noreturn]] void fire(Category cat, uint32_t id, const Cell* arg1 = nullptr,
                        const Cell* arg2 = nullptr, const Cell* arg3 = nullptr);
 
-// Called by fire with each new error while a tracer is installed, null
-// otherwise: raising costs one test when nothing traces.
-extern void (*error_event)(const Cell* error);
-
 }  // namespace vek

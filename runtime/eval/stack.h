@@ -75,11 +75,6 @@ extern CallFrame* throw_frame;
 extern uint32_t anon_symbol;
 extern uint32_t body_symbol;
 
-// A function context keeps its values pointer in its context cell; the
-// contexts module installs these accessors.
-extern Off (*context_values_pointer)(Node context);
-extern void (*set_context_values_pointer)(Node context, Off values);
-
 // Points the stacks at the two blocks made by root::init, both empty.
 void init();
 

@@ -88,7 +88,6 @@ void add_sweep_hook(Hook hook) { add_once(sweep_hooks(), hook); }
 void init() {
     completed = 0;
     memory::collection_cycle = 0;
-    memory::collect_hook = collect;
 }
 
 void collect() {

@@ -32,10 +32,9 @@ void add_mark_hook(Hook hook);
 void remove_mark_hook(Hook hook);
 void add_sweep_hook(Hook hook);
 
-// Counts from 0 and becomes the allocator's collector (memory::collect_hook,
-// which runs only while memory::collector_enabled is set). The hooks survive
-// it, since modules register from their own initialisation, which comes
-// first.
+// Counts from 0. Allocation starts collections only while
+// memory::collector_enabled is set. The hooks survive it, since modules
+// register from their own initialisation, which comes first.
 void init();
 
 // One full collection, whether or not allocation may start one.

@@ -151,8 +151,6 @@ public:
 private:
     bool was_enabled_;
 };
-// Filled by the collector; a no-op until it exists.
-extern void (*collect_hook)();
 // Torture mode: with N > 0 (from VEK_GC_TORTURE at init), every Nth buffer
 // allocation runs the collector first, while the collector is enabled.
 extern uint32_t torture_interval;

@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 
+#include "runtime/datatypes/word/symbol.h"
 #include "runtime/io/random.h"
 #include "runtime/memory/series.h"
 #include "runtime/text/unicode.h"
@@ -83,12 +84,6 @@ uint32_t money(const Cell* c) {
 
 }  // namespace
 
-namespace {
-uint32_t own_id(uint32_t symbol_id) { return symbol_id; }
-}  // namespace
-
-uint32_t (*resolve_symbol)(uint32_t symbol_id) = own_id;
-
 uint32_t murmur3(const void* bytes, size_t length) {
     return murmur3_folded(static_cast<const uint8_t*>(bytes), length, same_byte);
 }
@@ -139,7 +134,7 @@ uint32_t value(const Cell* v, bool case_sensitive) {
             return mix(v->data3);
         case TYPE_WORD: case TYPE_SET_WORD: case TYPE_GET_WORD: case TYPE_LIT_WORD:
         case TYPE_REFINEMENT: case TYPE_ISSUE:
-            return mix(resolve_symbol(v->data2));
+            return mix(symbol::resolve(v->data2));
         case TYPE_SYMBOL: return symbol(v);
         case TYPE_STRING: case TYPE_FILE: case TYPE_URL: case TYPE_TAG: case TYPE_EMAIL: case TYPE_REF:
             return string(v, case_sensitive);

@@ -10,7 +10,6 @@
 #include "runtime/gc/collector.h"
 #include "runtime/memory/manager.h"
 #include "runtime/tables/hash_table.h"
-#include "runtime/tables/murmur.h"
 #include "runtime/text/unicode.h"
 
 namespace vek::symbol {
@@ -34,7 +33,6 @@ uint32_t intern(const char* bytes, uint32_t length, bool fold) {
 void init_block() {
     block = root::append();
     *block = Cell{TYPE_BLOCK, 0, uint32_t(memory::alloc_cells(TABLE_SIZE)), 0};
-    murmur::resolve_symbol = resolve;
 }
 
 void init_table() {

@@ -5,7 +5,7 @@
 #include "runtime/core/error_catalog.h"
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/word/symbol.h"
-#include "runtime/memory/manager.h"
+#include "runtime/gc/collector.h"
 
 namespace vek::catalog {
 namespace {
@@ -13,7 +13,7 @@ namespace {
 uint32_t sym(const char* name) { return symbol::make(name); }
 
 void collect() {
-    if (memory::collect_hook) memory::collect_hook();
+    gc::collect();
 }
 
 // A template as one line: texts as they are, references as :arg1 or arg1.

@@ -6,14 +6,14 @@
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
-#include "runtime/memory/manager.h"
+#include "runtime/gc/collector.h"
 #include "runtime/memory/series.h"
 
 namespace vek::system_fields {
 namespace {
 
 void collect() {
-    if (memory::collect_hook) memory::collect_hook();
+    gc::collect();
 }
 
 uint32_t length(const Cell* block) { return series_buffer(block)->length(); }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/core/sockets.h"
 #include "runtime/datatypes/callable/native.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/word.h"
@@ -160,13 +161,13 @@ protected:
     void SetUp() override {
         Evaluator::SetUp();
         seen = &events_;
-        eval::trace::hook = record;
+        sockets::trace_event = record;
         eval::trace::mask = eval::trace::ALL_EVENTS;
         eval::trace::installed = true;
     }
     void TearDown() override {
         eval::trace::installed = eval::trace::tracing = false;
-        eval::trace::hook = nullptr;
+        sockets::reset();
         seen = nullptr;
         Evaluator::TearDown();
     }

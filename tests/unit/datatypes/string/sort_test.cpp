@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/core/sockets.h"
 #include "runtime/datatypes/string/sort.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
@@ -38,13 +39,13 @@ bool record_report(const Cell*, const Cell*, const Cell* value, const Cell* acti
 class OwnedText : public testing::Test {
 protected:
     void SetUp() override {
-        saved_ = ownership::notify_owner_hook;
-        ownership::notify_owner_hook = record_report;
+        saved_ = sockets::notify_owner;
+        sockets::notify_owner = record_report;
         reports.clear();
         cut_on_report = -1;
     }
     void TearDown() override {
-        ownership::notify_owner_hook = saved_;
+        sockets::notify_owner = saved_;
         cut_on_report = -1;
     }
 
@@ -56,7 +57,7 @@ protected:
     }
 
 private:
-    decltype(ownership::notify_owner_hook) saved_;
+    sockets::NotifyOwnerFn saved_;
 };
 
 // The owner hears of the sort before and after it, with the range sorted:
