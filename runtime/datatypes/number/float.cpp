@@ -336,15 +336,15 @@ Cell* random(Cell* value, bool seed, bool secure, bool) {
 }
 
 int32_t form(const Cell* value, const Cell* buffer, const Cell*, int32_t limit) {
-    const char* text = format(get(value), FORMAT_FLOAT64);
-    string::append_c_string(buffer, text);
-    return limit - int32_t(std::strlen(text));
+    FloatText text = format(get(value), FORMAT_FLOAT64);
+    string::append_c_string(buffer, text.c_str());
+    return limit - int32_t(std::strlen(text.c_str()));
 }
 
 int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell*, int32_t limit, int32_t) {
-    const char* text = float_to_text(get(value), 0, true);
-    string::append_c_string(buffer, text);
-    return limit - int32_t(std::strlen(text));
+    FloatText text = float_to_text(get(value), 0, true);
+    string::append_c_string(buffer, text.c_str());
+    return limit - int32_t(std::strlen(text.c_str()));
 }
 
 int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
