@@ -152,7 +152,7 @@ Pending eval_value(Cursor& at, bool passive) {
                     Cell called = *bound;
                     Cell name = *value;
                     at.pos++;
-                    return eval_code(&called, at, {.sub = true}, nullptr, &name, nullptr, APPLY_NONE);
+                    return eval_code(&called, at, {.sub = true}, nullptr, &name, APPLY_NONE);
                 }
                 default:
                     push_value(at.code, at.pos++, bound);
@@ -177,7 +177,7 @@ Pending eval_value(Cursor& at, bool passive) {
             }
             Cell called = *value;
             at.pos++;
-            return eval_code(&called, at, {.sub = true}, nullptr, nullptr, nullptr, APPLY_NONE);
+            return eval_code(&called, at, {.sub = true}, nullptr, nullptr, APPLY_NONE);
         }
         case TYPE_ISSUE:
             if (at.pos + 1 < at.tail && cell_type(at.pos + 1) == TYPE_BLOCK && is_system_issue(value))
@@ -201,17 +201,9 @@ Pending eval_infix(Cursor& at, Cell* start) {
         op::unwrap(op_value, &called);
         Cell name = *at.pos++;
         stack::top = start;
-        VEK_PASS(eval_code(&called, at, {.sub = true, .infix = true}, nullptr, &name, nullptr, APPLY_NONE));
+        VEK_PASS(eval_code(&called, at, {.sub = true, .infix = true}, nullptr, &name, APPLY_NONE));
     }
     return Pending::none;
-}
-
-// The object context a function reached through an object path runs in;
-// the global context otherwise.
-Node object_context(const Cell* parent) {
-    if (parent && cell_type(parent) == TYPE_OBJECT && Node(parent->data1) != context::global)
-        return Node(parent->data1);
-    return context::global;
 }
 
 bool callback_traced(CallbackClass callback) {
@@ -296,7 +288,7 @@ Pending eval_next_index(const Cell* block, uint32_t* index) {
 }
 
 Pending eval_code(const Cell* called, Cursor& at, CallFlags flags, const Cell* path, const Cell* name,
-                  const Cell* parent, ApplyMode apply, uint32_t path_rest) {
+                  ApplyMode apply, uint32_t path_rest) {
     check_stack();
     Cell function = *called;
     // An operator called as a function (apply) runs what it wraps.
@@ -322,7 +314,7 @@ Pending eval_code(const Cell* called, Cursor& at, CallFlags flags, const Cell* p
     VEK_PASS(fetch_args(&function, at, path, path_rest, apply, flags.infix, frame_name, ref));
     if (type == TYPE_ROUTINE) routine::call(&function);
     if (type == TYPE_FUNCTION) {
-        VEK_PASS(call_function(&function, object_context(parent), frame_name, CALL_EVALUATOR));
+        VEK_PASS(call_function(&function, frame_name, CALL_EVALUATOR));
     }
     at.sync();
 
@@ -340,7 +332,7 @@ Pending eval_code(const Cell* called, Cursor& at, CallFlags flags, const Cell* p
     return Pending::none;
 }
 
-Pending call_function(const Cell* called, Node, const Cell* name, CallbackClass callback) {
+Pending call_function(const Cell* called, const Cell* name, CallbackClass callback) {
     Cell function = *called;
     const Cell* code = function::internal(&function) + function::INTERNAL_CODE;
     if (cell_type(code) == TYPE_INTEGER && code->data2 != 0) fire(Category::internal, err::not_done);

@@ -159,15 +159,14 @@ struct CallFlags {
 
 // Calls a value with the arguments at the cursor; with a path, its
 // elements from path_rest on (counted from the path's index) name the
-// refinements. name (a word!) names the call's frame, <anon> otherwise;
-// parent is the value a path reached the function through.
+// refinements. name (a word!) names the call's frame, <anon> otherwise.
 Pending eval_code(const Cell* called, Cursor& at, CallFlags flags, const Cell* path, const Cell* name,
-                  const Cell* parent, ApplyMode apply, uint32_t path_rest = 1);
+                  ApplyMode apply, uint32_t path_rest = 1);
 
 // Runs a function! whose arguments and locals are on the stack, in the
 // function frame (the top frame) that the caller opened. return and exit end
 // here; break and continue come back pending, with the frame already gone.
-Pending call_function(const Cell* function, Node object_context, const Cell* name, CallbackClass callback);
+Pending call_function(const Cell* function, const Cell* name, CallbackClass callback);
 
 // What eval_path does at the path's end.
 struct PathFlags {

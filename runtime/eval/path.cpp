@@ -112,7 +112,7 @@ Pending eval_path(const Cell* path, Cursor& at, PathFlags flags, PathState* stat
             if (set) fire(Category::script, err::invalid_path_set, &walk.path);
             if (get) fire(Category::script, err::invalid_path_get, &walk.path);
             Cell called = *value;
-            VEK_PASS(eval_code(&called, at, {.sub = sub}, &walk.path, &walk.previous, nullptr, APPLY_NONE, 1));
+            VEK_PASS(eval_code(&called, at, {.sub = sub}, &walk.path, &walk.previous, APPLY_NONE, 1));
             event(trace::EV_EXIT, &walk.path, nullptr, sub ? stack::top - 1 : stack::arguments);
             return Pending::none;
         }
@@ -161,8 +161,7 @@ Pending eval_path(const Cell* path, Cursor& at, PathFlags flags, PathState* stat
             if (state) state->depth = 0;
             stack::top = start;
             Cell called = walk.current;
-            VEK_PASS(eval_code(&called, at, {.sub = sub}, &walk.path, &element, &walk.parent, APPLY_NONE,
-                     k - head + 1));
+            VEK_PASS(eval_code(&called, at, {.sub = sub}, &walk.path, &element, APPLY_NONE, k - head + 1));
             event(trace::EV_EXIT, &walk.path, nullptr, sub ? stack::top - 1 : stack::arguments);
             return Pending::none;
         }

@@ -81,7 +81,7 @@ const uint8_t* skip_unicode_blanks(State* st, const uint8_t* p, const uint8_t* e
     while (p < end && *p >= 0x80) {
         uint32_t size = 0;
         int32_t code_point = decode_utf8(p, st->input_end, &size);
-        if (code_point < 0) syntax_error(st, TYPE_WORD, p, end);
+        if (code_point < 0) syntax_error(st, TYPE_WORD, p);
         if (!unicode_blank(uint32_t(code_point))) break;
         p += size;
     }
@@ -166,7 +166,7 @@ void scan_tokens(State* st, bool one, bool prescan) {
         bool complete = st->token_type != 0 && st->level == st->base && st->start_state == 0;
         if ((one || prescan) && complete) break;
     }
-    if (st->start_state == 4) syntax_error(st, TYPE_STRING, st->brace_start, st->input_end);
+    if (st->start_state == 4) syntax_error(st, TYPE_STRING, st->brace_start);
     if (prescan && in_path(st)) st->token_type = int32_t(open_type(st));
 }
 
@@ -292,7 +292,7 @@ Cell* alloc_cell(State* st) {
 }
 
 void open_series(State* st, uint32_t type, const uint8_t* opener) {
-    if (open_type(st) == TYPE_POINT2D) syntax_error(st, TYPE_POINT2D, opener, opener + 1);
+    if (open_type(st) == TYPE_POINT2D) syntax_error(st, TYPE_POINT2D, opener);
     uint32_t before = st->top - st->level;
     Cell* marker = alloc_cell(st);
     marker->header = TYPE_TRIPLE | (marker->header & CELL_NEW_LINE);
@@ -348,7 +348,7 @@ Cell* close_point(State* st) {
     return cell;
 }
 
-void syntax_error(State* st, int32_t type, const uint8_t* start, const uint8_t*) {
+void syntax_error(State* st, int32_t type, const uint8_t* start) {
     st->token_type = TYPE_ERROR;
     if (!st->load) throw QuietStop{};
     close_all(st);

@@ -97,7 +97,7 @@ Cell* alloc_cell(State* st);
 // error! and stops the scan instead. Never returns.
 constexpr int32_t ERR_BAD_CHAR = -1;
 constexpr int32_t ERR_MALCONSTRUCT = -2;
-[[noreturn]] void syntax_error(State* st, int32_t type, const uint8_t* start, const uint8_t* end);
+[[noreturn]] void syntax_error(State* st, int32_t type, const uint8_t* start);
 // Ends the open point literal: its marker gives way to a new cell, which
 // receives the point (the marker's new-line flag kept).
 Cell* close_point(State* st);

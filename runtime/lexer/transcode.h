@@ -8,7 +8,7 @@ namespace vek::natives {
 
 // The refinements, as the native's frame holds them: each is -1 when absent,
 // else the position of its first argument cell (/part its length, /into its
-// block). /trace is not yet served.
+// block). /trace is ignored.
 struct TranscodeRefinements {
     int32_t next = -1;
     int32_t one = -1;

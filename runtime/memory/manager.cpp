@@ -463,8 +463,8 @@ void release_series_frame(SeriesFrame* frame) {
     free_virtual(frame);
 }
 
-void for_each_heap_series(void (*visit)(SeriesBuffer* buffer, void* context), void* context) {
-    for (SeriesBuffer* b : heap_series) visit(b, context);
+void for_each_heap_series(void (*visit)(SeriesBuffer* buffer)) {
+    for (SeriesBuffer* b : heap_series) visit(b);
 }
 
 // ---- helpers ----

@@ -114,7 +114,7 @@ void free_big(SeriesBuffer* buffer);
 void sweep_big_frames(bool (*keep)(SeriesBuffer* buffer));
 void release_series_frame(SeriesFrame* frame);
 // Every buffer of alloc_series_heap, for the collector's address tables.
-void for_each_heap_series(void (*visit)(SeriesBuffer* buffer, void* context), void* context);
+void for_each_heap_series(void (*visit)(SeriesBuffer* buffer));
 
 void fill_range(std::byte* start, std::byte* end, uint8_t byte);
 // Repeats the buffer's first unit-sized item until count items are filled;

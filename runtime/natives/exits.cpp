@@ -174,7 +174,7 @@ Pending apply(bool check, const int32_t* refinements) {
     stack::set_interpreted();
     Cell code = args[1];
     eval::Cursor at = eval::Cursor::at(&code, code.data1);
-    return eval::eval_code(&called, at, {}, path, &name, nullptr, mode);
+    return eval::eval_code(&called, at, {}, path, &name, mode);
 }
 
 }  // namespace vek::natives

@@ -141,7 +141,6 @@ int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool fl
     return limit - 1;
 }
 
-// The other actions come later.
 void init() {
     datatype::DatatypeRecord record{TYPE_MAP, 0, "map!", {}};
     record.actions[datatype::SLOT_FORM - 1] = datatype::as_action(static_cast<actions::FormFn>(form));

@@ -40,7 +40,6 @@ void init_table() {
     gc::add_mark_hook([] { gc::mark_node(table); });
 }
 
-// compare (slot 9) joins when the string comparison exists.
 void init() { datatype::register_type({TYPE_SYMBOL, 0, "symbol!", {}}); }
 
 uint32_t make(const char* text) { return intern(text, uint32_t(std::strlen(text)), false); }
