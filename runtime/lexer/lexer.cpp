@@ -278,7 +278,7 @@ void init() {
     output = static_cast<Cell*>(malloc_list::alloc(OUTPUT_START * sizeof(Cell)));
     output_capacity = OUTPUT_START;
     utf8_buffer = static_cast<uint8_t*>(malloc_list::alloc(UTF8_START));
-    gc::add_mark_hook(mark_output);
+    gc::add_root("lexer output", mark_output);
 }
 
 Cell* alloc_cell(State* st) {

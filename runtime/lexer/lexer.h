@@ -60,7 +60,7 @@ using TokenFn = void (*)(State* st, const uint8_t* start, const uint8_t* end, ui
                          bool load);
 
 // Allocates the output stack and the UTF-8 buffer and registers the
-// collector's mark hook. After the datatypes exist.
+// output as a collector root. After the datatypes exist.
 void init();
 
 // The modes above.

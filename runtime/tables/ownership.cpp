@@ -126,8 +126,8 @@ void init() {
     table = hash_table::make(TABLE_SIZE, &none, hash_table::KIND_OWNERS, RECORD_CELLS);
     // The table keeps its records without keeping what they name: they die
     // with their series or their owner, and what the survivors hold is kept.
-    gc::add_mark_hook([] { gc::mark_node(table); });
-    gc::add_sweep_hook([] {
+    gc::add_root("owner table", [] { gc::mark_node(table); });
+    gc::add_sweep("owner table", [] {
         sweep();
         hash_table::sweep_records(table, [](Node, const Cell* data) {
             gc::mark_cells(data, data + RECORD_CELLS);

@@ -148,7 +148,7 @@ void mark_scratch() { gc::mark_node(scratch); }
 Node scratch_for(uint32_t source_flags) {
     if (scratch == Node::none) {
         scratch = memory::alloc_series_heap(1, sizeof(Cell), 0);
-        gc::add_mark_hook(mark_scratch);
+        gc::add_root("take's scratch buffer", mark_scratch);
     }
     SeriesBuffer* buffer = node_buffer(scratch);
     constexpr uint32_t SHAPE = BUF_UNIT_MASK | BUF_KIND_MASK;

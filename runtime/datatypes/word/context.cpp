@@ -129,7 +129,7 @@ Cell* stored(Cell* slot, const Cell& value) {
 
 void init_global() {
     global = create(GLOBAL_SIZE, false, false, nullptr, KIND_GLOBAL);
-    gc::add_mark_hook([] { gc::mark_node(global); });
+    gc::add_root("global context", [] { gc::mark_node(global); });
 }
 
 void init() { datatype::register_type({TYPE_CONTEXT, 0, "context!", {}}); }

@@ -37,7 +37,7 @@ void init_block() {
 
 void init_table() {
     table = hash_table::make(TABLE_SIZE, block, hash_table::KIND_WORDS, 0);
-    gc::add_mark_hook([] { gc::mark_node(table); });
+    gc::add_root("symbol table", [] { gc::mark_node(table); });
 }
 
 void init() { datatype::register_type({TYPE_SYMBOL, 0, "symbol!", {}}); }

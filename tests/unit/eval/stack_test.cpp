@@ -19,7 +19,7 @@ using stack::CallFrame;
 
 constexpr Off BEFORE_CALL{0x1000};  // the function context's values pointer before the call
 
-// A function context on the stack, made once and kept by a mark hook. The
+// A function context on the stack, made once and kept by a root. The
 // collector never follows a stack context's values pointer, so a made-up one
 // is safe.
 Node function_context = Node::none;
@@ -58,7 +58,7 @@ protected:
         saved_throw_frame = stack::throw_frame;
         if (function_context == Node::none) {
             function_context = context::create(1, true, false, nullptr, context::KIND_FUNCTION);
-            gc::add_mark_hook(mark_function_context);
+            gc::add_root("stack test function context", mark_function_context);
         }
         context::set_stack_values_pointer(function_context, BEFORE_CALL);
         W.data1 = uint32_t(context::global);

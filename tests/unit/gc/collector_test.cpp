@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 #include "runtime/datatypes/word/context.h"
@@ -191,9 +193,13 @@ TEST_F(Collector, DeeplyNestedBlockSurvives) {
 Node hooked = Node::none;
 void mark_hooked() { gc::mark_node(hooked); }
 
+bool listed(const std::vector<const char*>& names, std::string_view name) {
+    return std::any_of(names.begin(), names.end(), [name](const char* n) { return n == name; });
+}
+
 [[gnu::noinline]] void hook_a_string() {
     hooked = string_node("rooted by a hook");
-    gc::add_mark_hook(mark_hooked);
+    gc::add_root("collector test string", mark_hooked);
 }
 
 TEST_F(Collector, MarkHooksKeepTheirRoots) {
@@ -202,10 +208,24 @@ TEST_F(Collector, MarkHooksKeepTheirRoots) {
     EXPECT_EQ(text_of(hooked), "rooted by a hook");
 
     uint64_t nodes = nodes_in_use();
-    gc::remove_mark_hook(mark_hooked);
+    gc::remove_root(mark_hooked);
     collect_clean();
     EXPECT_EQ(nodes_in_use(), nodes - 1);
     hooked = Node::none;
+}
+
+void mark_nothing() {}
+
+TEST(CollectorRoots, AreListedUnderTheirNames) {
+    gc::Registered registered = gc::registered();
+    for (const char* root : {"root block", "global context", "symbol table", "lexer output", "owner table"})
+        EXPECT_TRUE(listed(registered.roots, root)) << root;
+    EXPECT_TRUE(listed(registered.sweeps, "owner table"));
+
+    gc::add_root("collector test root", mark_nothing);
+    EXPECT_TRUE(listed(gc::registered().roots, "collector test root"));
+    gc::remove_root(mark_nothing);
+    EXPECT_FALSE(listed(gc::registered().roots, "collector test root"));
 }
 
 [[gnu::noinline]] void own_a_dropped_block(const Cell* owner, const Cell* field) {
