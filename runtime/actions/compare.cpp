@@ -27,13 +27,13 @@ bool equality_op(int32_t op) { return op <= 2 || (op >= 9 && op <= 12); }
 
 int32_t order(uint32_t a, uint32_t b) { return a < b ? -1 : a > b ? 1 : 0; }
 
+}  // namespace
+
 bool compare_for_tables(const Cell* a, const Cell* b, int op) {
     if (!datatype::implemented(datatype::action(cell_type(a), datatype::SLOT_COMPARE)))
         return hash_table::default_compare(a, b, op);
     return compare(a, b, op);
 }
-
-}  // namespace
 
 bool compare(const Cell* value1, const Cell* value2, int32_t op) {
     int32_t result = call_compare(value1, value2, op);
@@ -71,7 +71,5 @@ int32_t compare_values(const Cell* value1, const Cell* value2, int32_t op) {
     }
     return call_compare(value1, value2, op);
 }
-
-void init_compare() { hash_table::compare_hook = compare_for_tables; }
 
 }  // namespace vek::actions

@@ -3,6 +3,7 @@
 #include "runtime/core/system.h"
 #include "runtime/datatypes/object/error.h"
 #include "runtime/eval/stack.h"
+#include "runtime/eval/trace.h"
 
 namespace vek {
 
@@ -10,8 +11,6 @@ void machine_throw(uint32_t code) {
     sysrec.thrown_code = code;
     throw VekThrow{code};
 }
-
-void (*error_event)(const Cell* error) = nullptr;
 
 namespace {
 
@@ -51,7 +50,7 @@ void fire(err::AnyId id, const Cell* arg1, const Cell* arg2, const Cell* arg3) {
         built = error::create(id, arg1, arg2, arg3);
         record_origin(built);
     }
-    if (error_event) error_event(built);
+    eval::trace::fire_error(built);
     Cell error = *built;
     stack::pop(1);
     stack::throw_error(&error);

@@ -87,8 +87,4 @@ constexpr uint32_t error_code(err::AnyId id) { return uint32_t(id.category) * 10
 [[noreturn]] void fire(err::AnyId id, const Cell* arg1 = nullptr,
                        const Cell* arg2 = nullptr, const Cell* arg3 = nullptr);
 
-// Called by fire with each new error while a tracer is installed, null
-// otherwise: raising costs one test when nothing traces.
-extern void (*error_event)(const Cell* error);
-
 }  // namespace vek

@@ -33,7 +33,7 @@ void init() {
     Cell frames = make_block(memory::alloc_series_heap(FRAME_STACK_CELLS, sizeof(Cell), 0));
     *append() = arguments;
     *append() = frames;
-    gc::add_mark_hook(mark_root_block);
+    gc::add_root("root block", mark_root_block);
 }
 
 Cell* append() {

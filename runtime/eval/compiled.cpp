@@ -154,7 +154,7 @@ const Cell* load_first_value(const Cell* string, Cell* block) {
     Cell scratch;
     make_unset(&scratch);
     uint32_t consumed = 0;
-    lexer::scan_string(&scratch, &source, -1, false, true, true, false, &consumed, block);
+    lexer::scan_string(&scratch, &source, -1, {}, &consumed, block);
     if (consumed < string::rs_length(&source)) return &none::constant;
     if (block::rs_at_tail(block)) return make_unset(block);
     return block::rs_head(block);

@@ -52,10 +52,9 @@ void check_type(const Call& call, uint32_t index, const Cell* value) {
 
 // The safer apply mode takes each argument from exactly one value.
 Pending fetch_normal(const Call& call, Cursor& at) {
-    if (call.apply != APPLY_SAFER) return eval_expression(at, call.infix, true, false);
+    if (call.apply != APPLY_SAFER) return eval_expression(at, {.prefix = call.infix, .sub = true});
     Cursor one = at.narrowed(1);
-    Pending p = eval_expression(one, call.infix, true, false);
-    if (p != Pending::none) return p;
+    VEK_PASS(eval_expression(one, {.prefix = call.infix, .sub = true}));
     at.follow(one);
     return Pending::none;
 }
@@ -67,20 +66,18 @@ Pending fetch_one(const Call& call, Cursor& at, uint32_t index, uint32_t mode) {
     event(trace::EV_FETCH, at.code, at.pos, at.pos);
     uint32_t position = at.index();
     const Cell* value = at.pos++;
-    Pending p = Pending::none;
     if (mode == ARG_LITERAL && cell_type(value) == TYPE_PAREN) {
-        p = eval_block(value, false);
+        VEK_PASS(eval_block(value));
         at.sync();
     } else if (mode == ARG_LITERAL && cell_type(value) == TYPE_GET_WORD) {
         stack::push(context::get(value));
     } else if (mode == ARG_LITERAL && cell_type(value) == TYPE_GET_PATH) {
         Cursor after = at.narrowed(0);  // a get-path calls nothing
-        p = eval_path(value, after, false, true, true, false, nullptr);
+        VEK_PASS(eval_path(value, after, {.get = true, .sub = true}));
         at.sync();
     } else {
         stack::push(value);
     }
-    if (p != Pending::none) return p;
     event(trace::EV_PUSH, at.code, at.base + position, stack::top - 1);
     return Pending::none;
 }
@@ -92,8 +89,7 @@ Pending consume_one(const Call& call, Cursor& at, uint32_t index, uint32_t mode)
         if (at.more()) at.pos++;
         return Pending::none;
     }
-    Pending p = fetch_one(call, at, index, mode);
-    if (p != Pending::none) return p;
+    VEK_PASS(fetch_one(call, at, index, mode));
     stack::pop(1);
     return Pending::none;
 }
@@ -132,8 +128,7 @@ Pending use_refinement(Call& call, Cursor& at, uint32_t index, bool active) {
     for (uint32_t i = index + 1; i < length && cell_type(cache_at(call, i)) == TYPE_TYPESET; i++) {
         uint32_t mode = arg_mode(cache_at(call, i));
         if (mode == ARG_RETURN) break;
-        Pending p = active ? fetch_one(call, at, i, mode) : consume_one(call, at, i, mode);
-        if (p != Pending::none) return p;
+        VEK_PASS(active ? fetch_one(call, at, i, mode) : consume_one(call, at, i, mode));
         if (!active) continue;
         check_type(call, i, stack::top - 1);
         if (!call.native_like) {
@@ -165,8 +160,7 @@ Pending path_refinements(Call& call, Cursor& at, const Cell* path, uint32_t firs
             fire(err::script::bad_refine, &element);
         uint32_t index = refinement_index(call, &element, &whole);
         bool active = cell_type(&element) == TYPE_WORD || word_true(&element);
-        Pending p = use_refinement(call, at, index, active);
-        if (p != Pending::none) return p;
+        VEK_PASS(use_refinement(call, at, index, active));
     }
     return Pending::none;
 }
@@ -188,21 +182,18 @@ Pending word_refinements(Call& call, Cursor& at) {
         bool active = type == TYPE_GET_WORD && word_true(element);
         at.pos++;
         if (type != TYPE_GET_WORD) {
-            Pending p = fetch_one(call, at, index, ARG_NORMAL);
-            if (p != Pending::none) return p;
+            VEK_PASS(fetch_one(call, at, index, ARG_NORMAL));
             active = logic::value_true(stack::top - 1, false, nullptr);
             stack::pop(1);
         }
-        Pending p = use_refinement(call, at, index, active);
-        if (p != Pending::none) return p;
+        VEK_PASS(use_refinement(call, at, index, active));
     }
     return Pending::none;
 }
 
 // In apply mode a refinement takes the next value, which must be a logic!.
 Pending apply_refinement(Call& call, Cursor& at, uint32_t index, bool* active) {
-    Pending p = fetch_one(call, at, index, ARG_NORMAL);
-    if (p != Pending::none) return p;
+    VEK_PASS(fetch_one(call, at, index, ARG_NORMAL));
     const Cell* flag = stack::top - 1;
     if (cell_type(flag) != TYPE_LOGIC) raise_expect_arg(call, index, cell_type(flag));
     *active = logic::get(flag);
@@ -228,8 +219,7 @@ Pending spec_arguments(Call& call, Cursor& at, bool by_path, int32_t* locals) {
                 if (!active) {
                     if (!call.native_like) none::push();
                     if (consume_absent && at.more()) {
-                        Pending p = consume_one(call, at, i, mode);
-                        if (p != Pending::none) return p;
+                        VEK_PASS(consume_one(call, at, i, mode));
                     }
                     break;
                 }
@@ -242,8 +232,7 @@ Pending spec_arguments(Call& call, Cursor& at, bool by_path, int32_t* locals) {
                     unset::push();
                     break;
                 } else {
-                    Pending p = fetch_one(call, at, i, mode);
-                    if (p != Pending::none) return p;
+                    VEK_PASS(fetch_one(call, at, i, mode));
                 }
                 check_type(call, i, stack::top - 1);
                 break;
@@ -251,8 +240,7 @@ Pending spec_arguments(Call& call, Cursor& at, bool by_path, int32_t* locals) {
             case TYPE_REFINEMENT:
                 active = false;
                 if (call.apply != APPLY_NONE && call.apply != APPLY_WORDS && !by_path && at.more()) {
-                    Pending p = apply_refinement(call, at, i, &active);
-                    if (p != Pending::none) return p;
+                    VEK_PASS(apply_refinement(call, at, i, &active));
                 } else if (!call.native_like) {
                     logic::push(false);
                 }
@@ -307,13 +295,11 @@ Pending fetch_args(const Cell* called, Cursor& at, const Cell* path, uint32_t pa
     }
 
     int32_t locals = 0;
-    Pending p = spec_arguments(call, at, path != nullptr, &locals);
-    if (p != Pending::none) return p;
+    VEK_PASS(spec_arguments(call, at, path != nullptr, &locals));
     if (path)
-        p = path_refinements(call, at, path, path_rest);
+        VEK_PASS(path_refinements(call, at, path, path_rest));
     else if (apply == APPLY_WORDS)
-        p = word_refinements(call, at);
-    if (p != Pending::none) return p;
+        VEK_PASS(word_refinements(call, at));
 
     event(trace::EV_CALL, at.code, apply == APPLY_NONE ? at.pos : nullptr, called, ref);
     if (call.native_like) return run_native(call);

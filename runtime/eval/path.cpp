@@ -74,8 +74,8 @@ Pending finish(const Walk& walk, Cell* start, bool sub) {
 
 }  // namespace
 
-Pending eval_path(const Cell* path, Cursor& at, bool set, bool get, bool sub, bool case_sensitive,
-                  PathState* state) {
+Pending eval_path(const Cell* path, Cursor& at, PathFlags flags, PathState* state) {
+    const bool set = flags.set, get = flags.get, sub = flags.sub;
     Cell* start = stack::top;
     Walk walk;
     walk.path = *path;
@@ -102,8 +102,7 @@ Pending eval_path(const Cell* path, Cursor& at, bool set, bool get, bool sub, bo
             if (set) fire(err::script::invalid_path_set, &walk.path);
             if (get) fire(err::script::invalid_path_get, &walk.path);
             Cell called = *value;
-            Pending p = eval_code(&called, at, sub, &walk.path, &walk.previous, nullptr, APPLY_NONE, false, 1);
-            if (p != Pending::none) return p;
+            VEK_PASS(eval_code(&called, at, {.sub = sub}, &walk.path, &walk.previous, APPLY_NONE, 1));
             event(trace::EV_EXIT, &walk.path, nullptr, sub ? stack::top - 1 : stack::arguments);
             return Pending::none;
         }
@@ -125,8 +124,7 @@ Pending eval_path(const Cell* path, Cursor& at, bool set, bool get, bool sub, bo
                 return Pending::none;
             }
             if (!state) {
-                Pending p = eval_block(&element, false);
-                if (p != Pending::none) return p;
+                VEK_PASS(eval_block(&element));
                 // The paren may have changed the path or the code after it.
                 length = std::min(length, series_buffer(&walk.path)->length());
                 at.sync();
@@ -142,7 +140,7 @@ Pending eval_path(const Cell* path, Cursor& at, bool set, bool get, bool sub, bo
         bool notify = to_set && notify_owner(walk, k - head);
         const Cell* grandparent = cell_type(&walk.grandparent) == TYPE_UNSET ? nullptr : &walk.grandparent;
         Cell* result = actions::eval_path_typed(&walk.current, &selector, to_set, &walk.path, grandparent,
-                                                &walk.previous, int32_t(k - head - 1), case_sensitive, get,
+                                                &walk.previous, int32_t(k - head - 1), flags.case_sensitive, get,
                                                 last, notify);
         walk.grandparent = walk.parent;
         walk.parent = walk.current;
@@ -153,9 +151,7 @@ Pending eval_path(const Cell* path, Cursor& at, bool set, bool get, bool sub, bo
             if (state) state->depth = 0;
             stack::top = start;
             Cell called = walk.current;
-            Pending p = eval_code(&called, at, sub, &walk.path, &element, &walk.parent, APPLY_NONE, false,
-                                  k - head + 1);
-            if (p != Pending::none) return p;
+            VEK_PASS(eval_code(&called, at, {.sub = sub}, &walk.path, &element, APPLY_NONE, k - head + 1));
             event(trace::EV_EXIT, &walk.path, nullptr, sub ? stack::top - 1 : stack::arguments);
             return Pending::none;
         }

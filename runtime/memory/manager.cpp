@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "runtime/core/raise.h"
+#include "runtime/gc/collector.h"
 #include "runtime/memory/malloc_list.h"
 #include "runtime/memory/poison.h"
 
@@ -20,7 +21,6 @@ MemoryRecord mem;
 namespace memory {
 
 bool collector_enabled = false;
-void (*collect_hook)() = nullptr;
 uint32_t collection_cycle = 0;
 uint32_t torture_interval = 0;
 
@@ -40,7 +40,7 @@ constexpr uint64_t MAX_CAPACITY = 0xFFFF0000u;
 [[noreturn]] void no_memory() { fire(err::internal::no_memory); }
 
 void run_collector() {
-    if (collector_enabled && collect_hook) collect_hook();
+    if (collector_enabled) gc::collect();
 }
 
 void torture() {
@@ -463,8 +463,8 @@ void release_series_frame(SeriesFrame* frame) {
     free_virtual(frame);
 }
 
-void for_each_heap_series(void (*visit)(SeriesBuffer* buffer, void* context), void* context) {
-    for (SeriesBuffer* b : heap_series) visit(b, context);
+void for_each_heap_series(void (*visit)(SeriesBuffer* buffer)) {
+    for (SeriesBuffer* b : heap_series) visit(b);
 }
 
 // ---- helpers ----

@@ -94,8 +94,7 @@ void bind_global(const char* name, const Cell* value) {
 // The text loaded as a block! into out.
 Cell* load(const char* text, Cell* out) {
     auto bytes = reinterpret_cast<const uint8_t*>(text);
-    lexer::scan(out, bytes, uint32_t(std::strlen(text)), false, true, true, true, nullptr, nullptr,
-                nullptr);
+    lexer::scan(out, bytes, uint32_t(std::strlen(text)), {.wrap = true}, nullptr, nullptr, nullptr);
     return out;
 }
 

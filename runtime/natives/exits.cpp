@@ -57,13 +57,15 @@ Cell callable_named(const Cell* func, const Cell* word) {
 
 // ---------------------------------------------------------------- leaving early
 
-Pending break_(bool, const int32_t* refinements) { return stack::throw_break(present(refinements, 0), false); }
+Pending break_(bool, const int32_t* refinements) {
+    return stack::throw_break({.with_value = present(refinements, 0)});
+}
 
-Pending continue_(bool, const int32_t*) { return stack::throw_break(false, true); }
+Pending continue_(bool, const int32_t*) { return stack::throw_break({.is_continue = true}); }
 
-Pending exit(bool, const int32_t*) { return stack::throw_return(false, false); }
+Pending exit(bool, const int32_t*) { return stack::throw_return({}); }
 
-Pending return_(bool, const int32_t*) { return stack::throw_return(true, false); }
+Pending return_(bool, const int32_t*) { return stack::throw_return({.with_value = true}); }
 
 // The value and its name (unset! without /name) travel as the first two cells.
 Pending throw_(bool check, const int32_t* refinements) {
@@ -92,8 +94,7 @@ Pending catch_(bool check, const int32_t* refinements) {
     stack::mark_catch(fixed_words::word(Word::catch_));
     stack::CallFrame* frame = stack::top_frame();
     try {
-        Pending p = eval::eval_block(&block, true);
-        if (p != Pending::none) return p;
+        VEK_PASS(eval::eval_block(&block, {.chain = true}));
     } catch (VekThrow& thrown) {
         // throw_value left the thrown value and its name in the first two
         // cells of the nearest catch frame, which is this one.
@@ -130,8 +131,7 @@ Pending try_(bool check, const int32_t* refinements) {
     else
         stack::mark_try(name);
     try {
-        Pending p = eval::eval_block(&block, true);
-        if (p != Pending::none) return p;
+        VEK_PASS(eval::eval_block(&block, {.chain = true}));
         stack::unwind_last();
     } catch (VekThrow& thrown) {
         // The error's unwinding has already popped the try frame and pushed
@@ -174,7 +174,7 @@ Pending apply(bool check, const int32_t* refinements) {
     stack::set_interpreted();
     Cell code = args[1];
     eval::Cursor at = eval::Cursor::at(&code, code.data1);
-    return eval::eval_code(&called, at, false, path, &name, nullptr, mode, false);
+    return eval::eval_code(&called, at, {}, path, &name, mode);
 }
 
 }  // namespace vek::natives

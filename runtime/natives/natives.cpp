@@ -21,9 +21,9 @@ Cell* print_buffer_cell = nullptr;  // in the root block, which the collector ma
 // The one entry of every native whose work is not written yet.
 Pending not_done(bool, const int32_t*) { fire(err::internal::not_done); }
 
-Pending transcode_entry(bool check, const int32_t* refinements) {
+Pending transcode_entry(bool, const int32_t* refinements) {
     const int32_t* r = refinements;
-    transcode(check, r[0], r[1], r[2], r[3], r[4], r[5], r[6]);
+    transcode({.next = r[0], .one = r[1], .prescan = r[2], .scan = r[3], .part = r[4], .into = r[5]});
     return Pending::none;
 }
 

@@ -80,8 +80,7 @@ Pending reduce_into(const Cell* source, Target& target) {
     Cell* result = stack::arguments;
     uint32_t index = code.data1;
     while (index < series_buffer(&code)->length()) {
-        Pending p = eval::eval_next_index(&code, &index);
-        if (p != Pending::none) return p;
+        VEK_PASS(eval::eval_next_index(&code, &index));
         Cell value = *result;
         clear_new_line(&value.header);
         add_value(target, &value);
@@ -101,8 +100,7 @@ Pending reduce_single(const Cell* value, Cell* result) {
     Cell* code = block::push_only_star(1);
     block::rs_append(code, value);
     eval::Cursor at = eval::Cursor::at(code, code->data1).narrowed(1);
-    Pending p = eval::eval_next(at, true);
-    if (p != Pending::none) return p;
+    VEK_PASS(eval::eval_next(at, {.sub = true}));
     *result = take_last(saved_top);
     return Pending::none;
 }
@@ -115,8 +113,7 @@ Pending compose_nested(const Cell* nested, bool only, Target& target) {
     Cell* saved_top = stack::top;
     Cell* fresh = block::push_only_star(int32_t(block::length_from_head(nested)));
     Target inner{fresh, false};
-    Pending p = compose_into(nested, true, only, inner);
-    if (p != Pending::none) return p;
+    VEK_PASS(compose_into(nested, true, only, inner));
     Cell value = *fresh;
     value.header = nested->header;
     add_value(target, &value);
@@ -154,8 +151,7 @@ Pending compose_paren(const Cell* paren, bool only, Target& target) {
     if (block::length_from_head(paren) == 0) return Pending::none;
     Cell* saved_top = stack::top;
     Cell code = *paren;
-    Pending p = eval::eval_block(&code, false);
-    if (p != Pending::none) return p;
+    VEK_PASS(eval::eval_block(&code));
     Cell value = *eval::last_value();
     // The value stays on the stack while it is spliced: it may be the only
     // reference to its block.
@@ -172,14 +168,12 @@ Pending compose_into(const Cell* source, bool deep, bool only, Target& target) {
     Cell code = *source;
     for (uint32_t i = code.data1; i < series_buffer(&code)->length(); i++) {
         Cell item = series_buffer(&code)->cells()[i];
-        Pending p = Pending::none;
         if (cell_type(&item) == TYPE_BLOCK && deep)
-            p = compose_nested(&item, only, target);
+            VEK_PASS(compose_nested(&item, only, target));
         else if (cell_type(&item) == TYPE_PAREN)
-            p = compose_paren(&item, only, target);
+            VEK_PASS(compose_paren(&item, only, target));
         else
             add_value(target, &item);
-        if (p != Pending::none) return p;
     }
     return Pending::none;
 }
@@ -278,8 +272,7 @@ Pending show_stats(const Cell* figures) {
     Cell* code = block::push_only_star(2);
     word::load_in(code, "show-memory-stats");
     block::rs_append(code, figures);
-    Pending p = eval::eval_block(code, false);
-    if (p != Pending::none) return p;
+    VEK_PASS(eval::eval_block(code));
     stack::top = saved_top;
     return Pending::none;
 }
@@ -402,8 +395,7 @@ Pending reduce(bool, const int32_t* refinements) {
         if (!into) return reduce_single(args, args);
         Cell* value = stack::push_cell();
         make_unset(value);
-        Pending p = reduce_single(args, value);
-        if (p != Pending::none) return p;
+        VEK_PASS(reduce_single(args, value));
         Target target = into_target(out);
         uint32_t start = series_buffer(out)->length();
         add_value(target, value);
@@ -415,16 +407,14 @@ Pending reduce(bool, const int32_t* refinements) {
     if (!into) {
         Cell* fresh = block::push_only_star(int32_t(block::length_from_head(args)));
         Target target{fresh, false};
-        Pending p = reduce_into(args, target);
-        if (p != Pending::none) return p;
+        VEK_PASS(reduce_into(args, target));
         copy_cell(fresh, args);
         return Pending::none;
     }
     Target target = into_target(out);
     uint32_t start = series_buffer(out)->length();
     Target walked = walk_target(args, target);
-    Pending p = reduce_into(args, walked);
-    if (p != Pending::none) return p;
+    VEK_PASS(reduce_into(args, walked));
     finish_walk(walked, target);
     if (!target.insert) {
         uint32_t count = series_buffer(out)->length() - start;
@@ -449,8 +439,7 @@ Pending compose(bool check, const int32_t* refinements) {
     Cell* out = into ? args + refinements[2] : block::push_only_star(int32_t(block::length_from_head(args)));
     Target target = into ? into_target(out) : Target{out, false};
     Target walked = walk_target(args, target);
-    Pending p = compose_into(args, deep, only, walked);
-    if (p != Pending::none) return p;
+    VEK_PASS(compose_into(args, deep, only, walked));
     finish_walk(walked, target);
     copy_cell(out, args);
     return Pending::none;
@@ -467,8 +456,7 @@ Pending stats(bool, const int32_t* refinements) {
             append_figures(figures, memory::census());
         }
         if (present(refinements, 0)) {
-            Pending p = show_stats(figures);
-            if (p != Pending::none) return p;
+            VEK_PASS(show_stats(figures));
             make_unset(args);
         } else {
             copy_cell(figures, args);

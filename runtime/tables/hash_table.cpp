@@ -10,7 +10,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "runtime/actions/compare.h"
 #include "runtime/core/raise.h"
+#include "runtime/datatypes/container/map.h"
+#include "runtime/datatypes/word/symbol.h"
 #include "runtime/memory/manager.h"
 #include "runtime/tables/hash_table_layout.h"
 #include "runtime/tables/murmur.h"
@@ -47,8 +50,6 @@ bool same_name(const Cell* a, const Cell* b, bool fold) {
     uint32_t length = x->used_bytes();
     return length == y->used_bytes() && same_name_bytes(x->first(), y->first(), length, fold);
 }
-
-void keep_key(Cell*) {}
 
 Node new_record(int32_t kind) {
     Node table = memory::alloc_bytes(sizeof(Record));
@@ -106,7 +107,7 @@ void join_group(Node table, uint32_t bucket, uint32_t pos) {
 
 bool starts_group(const Record* r, int32_t bucket_key, const Cell* key) {
     const Cell* first = cells(r) + first_position(r, bucket_key);
-    return cell_type(first) == cell_type(key) && compare_hook(first, key, OP_EQUAL);
+    return cell_type(first) == cell_type(key) && actions::compare_for_tables(first, key, OP_EQUAL);
 }
 
 int put_position(Node table, uint32_t pos) {
@@ -140,7 +141,7 @@ int put_position(Node table, uint32_t pos) {
                 join_group(table, b, pos);
                 return 0;
             }
-        } else if (compare_hook(cells(r) + keys[b], key, OP_STRICT_EQUAL)) {
+        } else if (actions::compare_for_tables(cells(r) + keys[b], key, OP_STRICT_EQUAL)) {
             return 0;
         }
     } while (probe.advance());
@@ -164,12 +165,12 @@ struct Lookup {
 // one the lookup asks for, or nullptr.
 Cell* pick_in_group(const Record* r, int32_t bucket_key, const Lookup& q) {
     Cell* block = cells(r);
-    if (!compare_hook(block + first_position(r, bucket_key), q.key, OP_EQUAL)) return nullptr;
+    if (!actions::compare_for_tables(block + first_position(r, bucket_key), q.key, OP_EQUAL)) return nullptr;
     int64_t best = -1;
     auto consider = [&](int64_t p) {
         if (q.reverse ? p >= q.head : p < q.head) return;
         int64_t distance = q.reverse ? q.head - 1 - p : p - q.head;
-        if (distance % q.skip != 0 || !compare_hook(block + p, q.key, q.op)) return;
+        if (distance % q.skip != 0 || !actions::compare_for_tables(block + p, q.key, q.op)) return;
         if (best < 0 || (q.last ? p > best : p < best)) best = p;
     };
     if (bucket_key >= 0) {
@@ -214,7 +215,8 @@ void reindex_pairs(Node table, uint32_t start) {
             continue;
         }
         put_position(table, pos);
-        normalize_key_hook(cells(record(table)) + pos);
+        Cell* key = cells(record(table)) + pos;
+        map::normalize_key(key, key);
         pos += 2;
     }
 }
@@ -250,9 +252,6 @@ void remove_position(Node table, uint32_t pos) {
 
 }  // namespace layout
 
-bool (*compare_hook)(const Cell* a, const Cell* b, int op) = default_compare;
-void (*normalize_key_hook)(Cell* key) = keep_key;
-
 bool default_compare(const Cell* a, const Cell* b, int op) {
     uint32_t type = cell_type(a);
     if (type != cell_type(b)) return false;
@@ -260,7 +259,7 @@ bool default_compare(const Cell* a, const Cell* b, int op) {
     bool strict = op == OP_STRICT_EQUAL;
     if (is_any_string(type)) return same_text(a, b, !strict);
     if (is_all_word(type))
-        return strict ? a->data2 == b->data2 : murmur::resolve_symbol(a->data2) == murmur::resolve_symbol(b->data2);
+        return strict ? a->data2 == b->data2 : symbol::resolve(a->data2) == symbol::resolve(b->data2);
     switch (type) {
         case TYPE_SYMBOL: return same_name(a, b, !strict);
         case TYPE_INTEGER: case TYPE_CHAR: return a->data2 == b->data2;
@@ -330,7 +329,8 @@ Cell* find(Node table, const Cell* key, int32_t head, int32_t skip, int op, bool
             continue;
         }
         Cell* candidate = cells(r) + bucket_key;
-        if (cell_type(candidate) == cell_type(&wanted) && compare_hook(candidate, &wanted, op)) return candidate;
+        if (cell_type(candidate) == cell_type(&wanted) && actions::compare_for_tables(candidate, &wanted, op))
+            return candidate;
     } while (probe.advance());
     return nullptr;
 }
@@ -350,7 +350,7 @@ Cell* find_next(Node table, const Cell* key, int32_t* bucket, uint32_t* step) {
         if (f == FLAG_EMPTY) return nullptr;
         if (f == FLAG_DELETED) continue;
         Cell* first = cells(r) + first_position(r, keys[probe.bucket]);
-        if (cell_type(first) == cell_type(key) && compare_hook(first, key, OP_EQUAL)) {
+        if (cell_type(first) == cell_type(key) && actions::compare_for_tables(first, key, OP_EQUAL)) {
             *bucket = int32_t(probe.bucket);
             *step = probe.step;
             return first;

@@ -3,6 +3,7 @@
 // tables only ever gain entries.
 #include <cstring>
 
+#include "runtime/datatypes/word/symbol.h"
 #include "runtime/memory/manager.h"
 #include "runtime/tables/hash_table.h"
 #include "runtime/tables/hash_table_layout.h"
@@ -100,7 +101,7 @@ int32_t find_or_add_word(Node table, uint32_t symbol, bool case_insensitive, Nod
     bool adding = context != Node::none;
     if (adding) grow_if_full(table);
     Record* r = record(table);
-    uint32_t wanted = murmur::resolve_symbol(symbol);
+    uint32_t wanted = symbol::resolve(symbol);
     const uint32_t* flags = flag_words(r);
     const int32_t* keys = key_slots(r);
     const Cell* words = cells(r);
@@ -115,7 +116,7 @@ int32_t find_or_add_word(Node table, uint32_t symbol, bool case_insensitive, Nod
         if (f != FLAG_LIVE) continue;
         int32_t pos = keys[probe.bucket];
         uint32_t entry = words[pos].data2;
-        if (entry == symbol || (case_insensitive && murmur::resolve_symbol(entry) == wanted)) {
+        if (entry == symbol || (case_insensitive && symbol::resolve(entry) == wanted)) {
             if (adding) *index = pos;
             return pos;
         }

@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 
+#include "runtime/datatypes/word/symbol.h"
 #include "runtime/io/random.h"
 #include "runtime/memory/series.h"
 #include "runtime/text/unicode.h"
@@ -80,12 +81,6 @@ uint32_t money(const Cell* c) {
 
 }  // namespace
 
-namespace {
-uint32_t own_id(uint32_t symbol_id) { return symbol_id; }
-}  // namespace
-
-uint32_t (*resolve_symbol)(uint32_t symbol_id) = own_id;
-
 uint32_t murmur3(const void* bytes, size_t length) {
     return murmur3_folded(static_cast<const uint8_t*>(bytes), length, same_byte);
 }
@@ -125,7 +120,7 @@ uint32_t symbol(const Cell* symbol) {
 }
 
 uint32_t value(const Cell* v, bool case_sensitive) {
-    if (is_all_word(cell_type(v))) return mix(resolve_symbol(v->data2));
+    if (is_all_word(cell_type(v))) return mix(symbol::resolve(v->data2));
     if (is_any_string(cell_type(v))) return string(v, case_sensitive);
     switch (cell_type(v)) {
         case TYPE_UNSET: return UNSET_HASH;

@@ -1,5 +1,6 @@
 #include "runtime/tables/ownership.h"
 
+#include "runtime/core/sockets.h"
 #include "runtime/gc/collector.h"
 #include "runtime/tables/cycles.h"
 #include "runtime/tables/hash_table.h"
@@ -7,13 +8,8 @@
 namespace vek::ownership {
 
 Node table = Node::none;
-void (*for_each_field_hook)(const Cell*, FieldVisitor, void*) = nullptr;
-bool (*notify_owner_hook)(const Cell*, const Cell*, const Cell*, const Cell*, const Cell*, int32_t,
-                          int32_t) = nullptr;
 
 namespace {
-
-bool (*live_test)(Node node) = nullptr;
 
 constexpr uint32_t TABLE_SIZE = 1000;
 constexpr uint32_t RECORD_CELLS = 3;
@@ -84,8 +80,7 @@ void record_series(Cell* value, const Owning& owning) {
 }
 
 bool skips_object(const Cell* object) {
-    return (context_cell(object)->header & CONTEXT_IS_OWNER) || cycles::find(context_node(object)) ||
-           !for_each_field_hook;
+    return (context_cell(object)->header & CONTEXT_IS_OWNER) || cycles::find(context_node(object));
 }
 
 void record_object(const Cell* object, const Owning& owning) {
@@ -93,7 +88,7 @@ void record_object(const Cell* object, const Owning& owning) {
     Cell held = *object;
     Owning passed = owning;
     cycles::Scope visiting(context_node(&held));
-    for_each_field_hook(&held, record_field, &passed);
+    sockets::for_each_field(&held, record_field, &passed);
 }
 
 void record(Cell* value, const Owning& owning) {
@@ -108,7 +103,7 @@ void unbind_object(const Cell* object) {
     if (skips_object(object)) return;
     Cell held = *object;
     cycles::Scope visiting(context_node(&held));
-    for_each_field_hook(&held, unbind_field, nullptr);
+    sockets::for_each_field(&held, unbind_field, nullptr);
 }
 
 }  // namespace
@@ -118,9 +113,9 @@ void init() {
     table = hash_table::make(TABLE_SIZE, &none, hash_table::KIND_OWNERS, RECORD_CELLS);
     // The table keeps its records without keeping what they name: they die
     // with their series or their owner, and what the survivors hold is kept.
-    gc::add_mark_hook([] { gc::mark_node(table); });
-    gc::add_sweep_hook([] {
-        sweep(gc::is_marked);
+    gc::add_root("owner table", [] { gc::mark_node(table); });
+    gc::add_sweep("owner table", [] {
+        sweep();
         hash_table::sweep_records(table, [](Node, const Cell* data) {
             gc::mark_cells(data, data + RECORD_CELLS);
             return false;
@@ -161,10 +156,9 @@ Cell* owner_of(Node series) {
     return data ? data + 1 : nullptr;
 }
 
-void sweep(bool (*marked)(Node node)) {
-    live_test = marked;
+void sweep() {
     hash_table::sweep_records(table, [](Node key, const Cell* data) {
-        return !live_test(key) || !live_test(context_node(data + 1));
+        return !gc::is_marked(key) || !gc::is_marked(context_node(data + 1));
     });
 }
 
@@ -175,11 +169,11 @@ bool check(const Cell* value, const Cell* action, const Cell* new_value, int32_t
     if (!is_object && !(can_be_owned && owned(value))) return false;
     Node key = is_object ? context_node(value) : series_node(value);
     Cell* data = hash_table::find_record(table, key);
-    if (!data || !notify_owner_hook) return false;
+    if (!data) return false;
     // The handler runs Vek code: it gets copies, not addresses into the table.
     Cell owner = data[1];
     Cell word = data[2];
-    return notify_owner_hook(&owner, &word, value, action, new_value, index, part);
+    return sockets::notify_owner(&owner, &word, value, action, new_value, index, part);
 }
 
 }  // namespace vek::ownership

@@ -75,7 +75,7 @@ Cell* to(Cell* result, const Cell* spec_value, uint32_t type) {
     uint32_t spec_type = cell_type(spec_value);
     if (made_from_missing_type(spec_type)) not_done();
     if (spec_type == TYPE_STRING) {
-        lexer::scan_string(result, spec_value, -1, false, true, true, true, nullptr, nullptr);
+        lexer::scan_string(result, spec_value, -1, {.wrap = true}, nullptr, nullptr);
         return set_type(result, type);
     }
     if (spec_type == TYPE_TYPESET) return set_type(typeset::to_block(spec_value, result), type);

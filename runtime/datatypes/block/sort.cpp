@@ -11,7 +11,6 @@
 #include "runtime/datatypes/series/actions.h"
 #include "runtime/datatypes/series/ranges.h"
 #include "runtime/datatypes/typeset.h"
-#include "runtime/datatypes/word/context.h"
 #include "runtime/eval/args_cache.h"
 #include "runtime/eval/evaluator.h"
 #include "runtime/eval/stack.h"
@@ -150,7 +149,7 @@ int call_comparator(const void* a, const void* b, int, void* extra) {
     const Cell* name = fixed_words::word(fixed_words::Word::compare_callback_tag);
     Cell* saved_top = stack::top;
     push_comparator_call(&function, name, &first, &second);
-    Pending pending = eval::call_function(&function, context::global, name, eval::CALL_SORT);
+    Pending pending = eval::call_function(&function, name, eval::CALL_SORT);
     if (pending != Pending::none) eval::raise_pending(pending);
     Cell result = *stack::arguments;
     stack::unwind_function_drop();

@@ -48,9 +48,9 @@ int32_t form_point(const Cell* value, uint32_t axes, const Cell* buffer, int32_t
             string::append_c_string(buffer, ", ");
             length += 2;
         }
-        const char* text = float_::format(c[i], float_::FORMAT_COORDINATE);
-        string::append_c_string(buffer, text);
-        length += int32_t(std::strlen(text));
+        float_::FloatText text = float_::format(c[i], float_::FORMAT_COORDINATE);
+        string::append_c_string(buffer, text.c_str());
+        length += int32_t(std::strlen(text.c_str()));
     }
     string::append_c_string(buffer, ")");
     return limit - length;

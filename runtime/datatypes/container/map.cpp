@@ -23,9 +23,6 @@ namespace {
 
 bool series_key(uint32_t type) { return is_any_string(type) || type == TYPE_BINARY; }
 
-// Keys that the block being made into a map holds name themselves in errors.
-void normalize_own_key(Cell* key) { normalize_key(key, key); }
-
 // Writes the live entries as key, space, value. With mold each entry is on a
 // line of its own at the level's indentation (unless flat); form separates
 // the entries by line breaks alone. Answers whether anything was written.
@@ -123,13 +120,11 @@ int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool fl
     return limit - 1;
 }
 
-// The other actions come later.
 void init() {
     datatype::DatatypeRecord record{TYPE_MAP, 0, "map!", {}};
     record.actions[datatype::SLOT_FORM - 1] = datatype::as_action(static_cast<actions::FormFn>(form));
     record.actions[datatype::SLOT_MOLD - 1] = datatype::as_action(static_cast<actions::MoldFn>(mold));
     datatype::register_type(record);
-    hash_table::normalize_key_hook = normalize_own_key;
 }
 
 }  // namespace vek::map

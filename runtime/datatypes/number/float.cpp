@@ -138,9 +138,9 @@ double from_text(const Cell* text, uint32_t type) {
 // percent! from text takes any number the text loads as: 50% stays 50%.
 double loaded_number(const Cell* text, uint32_t type) {
     Cell loaded{};
-    if (lexer::scan_string(&loaded, text, -1, false, true, false, false, nullptr, nullptr) == TYPE_ERROR)
+    if (lexer::scan_string(&loaded, text, -1, {.mode = lexer::Mode::scan}, nullptr, nullptr) == TYPE_ERROR)
         raise_bad_to_arg(type, text);
-    lexer::scan_string(&loaded, text, -1, false, true, true, false, nullptr, nullptr);
+    lexer::scan_string(&loaded, text, -1, {}, nullptr, nullptr);
     if (block::length_from_head(&loaded) != 1) raise_bad_to_arg(type, text);
     const Cell* value = block::rs_abs_at(&loaded, loaded.data1);
     uint32_t value_type = cell_type(value);
@@ -331,15 +331,15 @@ Cell* random(Cell* value, bool seed, bool secure, bool) {
 }
 
 int32_t form(const Cell* value, const Cell* buffer, const Cell*, int32_t limit) {
-    const char* text = format(get(value), FORMAT_FLOAT64);
-    string::append_c_string(buffer, text);
-    return limit - int32_t(std::strlen(text));
+    FloatText text = format(get(value), FORMAT_FLOAT64);
+    string::append_c_string(buffer, text.c_str());
+    return limit - int32_t(std::strlen(text.c_str()));
 }
 
 int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell*, int32_t limit, int32_t) {
-    const char* text = float_to_text(get(value), 0, true);
-    string::append_c_string(buffer, text);
-    return limit - int32_t(std::strlen(text));
+    FloatText text = float_to_text(get(value), 0, true);
+    string::append_c_string(buffer, text.c_str());
+    return limit - int32_t(std::strlen(text.c_str()));
 }
 
 int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {

@@ -262,10 +262,10 @@ int32_t get_result() { return get(stack::arguments); }
 
 int32_t get_result_or_zero() { return cell_type(stack::arguments) == TYPE_INTEGER ? get_result() : 0; }
 
-const char* to_decimal_text(int32_t value) {
-    static char text[12];  // "-2147483648" and its NUL
-    char* p = text + sizeof text - 1;
-    *p = '\0';
+FixedText<12> to_decimal_text(int32_t value) {
+    char text[11];  // written from the end
+    char* end = text + sizeof text;
+    char* p = end;
     // Digits of the magnitude, taken as unsigned so that MIN has one too.
     uint32_t magnitude = value < 0 ? 0u - uint32_t(value) : uint32_t(value);
     do {
@@ -273,7 +273,7 @@ const char* to_decimal_text(int32_t value) {
         magnitude /= 10;
     } while (magnitude != 0);
     if (value < 0) *--p = '-';
-    return p;
+    return FixedText<12>::of(std::string_view(p, size_t(end - p)));
 }
 
 int32_t do_math(int32_t left, int32_t right, int32_t op, Cell* result) {
@@ -331,9 +331,9 @@ Cell* random(Cell* value, bool seed, bool secure, bool) {
 }
 
 int32_t form(const Cell* value, const Cell* buffer, const Cell*, int32_t limit) {
-    const char* text = to_decimal_text(get(value));
-    string::append_c_string(buffer, text);
-    return limit - int32_t(std::strlen(text));
+    FixedText<12> text = to_decimal_text(get(value));
+    string::append_c_string(buffer, text.c_str());
+    return limit - int32_t(std::strlen(text.c_str()));
 }
 
 int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell* part, int32_t limit,

@@ -30,6 +30,7 @@
 
 #include "runtime/core/cell.h"
 #include "runtime/core/raise.h"
+#include "runtime/text/fixed_text.h"
 
 namespace vek::integer {
 
@@ -154,8 +155,8 @@ int32_t get_result();
 // The result cell's value when it is an integer!, else 0.
 int32_t get_result_or_zero();
 
-// Decimal text in a static buffer, valid until the next call.
-const char* to_decimal_text(int32_t value);
+// Decimal text: "-2147483648" at the longest.
+FixedText<12> to_decimal_text(int32_t value);
 
 // The 32-bit result of op on left and right. When result is given: an add,
 // subtract or multiply that overflows, and a divide that leaves a remainder,

@@ -16,9 +16,9 @@ Cell* push(double fraction) { return set_type(float_::push(fraction), TYPE_PERCE
 Cell* box(double fraction) { return set_type(float_::box(fraction), TYPE_PERCENT); }
 
 int32_t form(const Cell* value, const Cell* buffer, const Cell*, int32_t limit) {
-    const char* text = float_::format(float_::get(value) * 100.0, float_::FORMAT_PERCENT64);
-    string::append_c_string(buffer, text);
-    return limit - int32_t(std::strlen(text));
+    float_::FloatText text = float_::format(float_::get(value) * 100.0, float_::FORMAT_PERCENT64);
+    string::append_c_string(buffer, text.c_str());
+    return limit - int32_t(std::strlen(text.c_str()));
 }
 
 int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell* part, int32_t limit, int32_t) {

@@ -30,10 +30,10 @@ char* two_digits(char* out, int32_t value) {
 // The seconds field: six significant digits, and two digits before the point.
 char* seconds_field(char* out, double seconds) {
     if (seconds < SMALLEST_SHOWN) return two_digits(out, 0);
-    const char* text = float_::format(seconds, float_::FORMAT_SECONDS);
-    size_t length = std::strlen(text);
-    if (length == 1 || text[1] == '.') *out++ = '0';
-    std::memcpy(out, text, length);
+    float_::FloatText text = float_::format(seconds, float_::FORMAT_SECONDS);
+    size_t length = std::strlen(text.c_str());
+    if (length == 1 || text.chars[1] == '.') *out++ = '0';
+    std::memcpy(out, text.c_str(), length);
     return out + length;
 }
 
@@ -57,9 +57,9 @@ int32_t form_text(double seconds, const Cell* buffer, int32_t limit) {
     // An infinite or NaN time (a division by zero) has no clock reading: it
     // shows as the float it is.
     if (!std::isfinite(seconds)) {
-        const char* text = float_::format(seconds, float_::FORMAT_FLOAT64);
-        string::append_c_string(buffer, text);
-        return limit - int32_t(std::strlen(text));
+        float_::FloatText text = float_::format(seconds, float_::FORMAT_FLOAT64);
+        string::append_c_string(buffer, text.c_str());
+        return limit - int32_t(std::strlen(text.c_str()));
     }
     char text[TEXT_ROOM];
     char* out = text;

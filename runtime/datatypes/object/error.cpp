@@ -373,12 +373,11 @@ void raise_expect_arg(uint32_t type, uint32_t position) {
 
 // ---------------------------------------------------------------- forming and molding
 
-int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit) {
-    return form_traced(value, buffer, part, limit, system_fields::stack_trace());
+int32_t form(const Cell* value, const Cell* buffer, const Cell*, int32_t limit) {
+    return form_traced(value, buffer, limit, system_fields::stack_trace());
 }
 
-int32_t form_traced(const Cell* value, const Cell* buffer, const Cell*, int32_t limit,
-                    const Cell* stack_trace) {
+int32_t form_traced(const Cell* value, const Cell* buffer, int32_t limit, const Cell* stack_trace) {
     uint32_t start = text_length(buffer);
     auto remaining = [&] { return limit - int32_t(text_length(buffer) - start); };
     append_text(buffer, "*** ");

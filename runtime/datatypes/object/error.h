@@ -63,8 +63,7 @@ Cell* make(Cell* prototype, const Cell* spec, uint32_t type);
 int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
 // form with the stack-trace setting given instead of read from the system
 // fields.
-int32_t form_traced(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit,
-                    const Cell* stack_trace);
+int32_t form_traced(const Cell* value, const Cell* buffer, int32_t limit, const Cell* stack_trace);
 // Slot 6: "make error! [" with the fields molded as an object's.
 int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
              const Cell* part, int32_t limit, int32_t indent);
@@ -83,8 +82,7 @@ uint32_t type_symbol(const Cell* error);
 uint32_t id_symbol(const Cell* error);
 
 // The n-th argument word (from 0) of the spec of the function named by the
-// innermost named call frame. No function values exist yet, so this is
-// always the word <anon>.
+// innermost named call frame; the word <anon> when there is none.
 const Cell* get_arg_word(uint32_t n);
 
 // For an error whose stack field holds a frame position: the field becomes

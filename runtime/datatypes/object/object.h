@@ -1,6 +1,6 @@
 // Object cells: a context of named fields wrapped in a cell with a class id
-// and an optional event record. error! (and later port!) values are object
-// cells of their own type.
+// and an optional event record. error! and port! values are object cells of
+// their own types.
 //
 // Object cell:
 // - header: type 32, or the inheriting type, in bits 0-7; flags above;

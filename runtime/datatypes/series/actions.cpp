@@ -16,6 +16,7 @@
 #include "runtime/datatypes/series/ranges.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/string/string.h"
+#include "runtime/datatypes/word/symbol.h"
 #include "runtime/eval/stack.h"
 #include "runtime/gc/collector.h"
 #include "runtime/io/random.h"
@@ -147,7 +148,7 @@ void mark_scratch() { gc::mark_node(scratch); }
 Node scratch_for(uint32_t source_flags) {
     if (scratch == Node::none) {
         scratch = memory::alloc_series_heap(1, sizeof(Cell), 0);
-        gc::add_mark_hook(mark_scratch);
+        gc::add_root("take's scratch buffer", mark_scratch);
     }
     SeriesBuffer* buffer = node_buffer(scratch);
     constexpr uint32_t SHAPE = BUF_UNIT_MASK | BUF_KIND_MASK;
@@ -172,8 +173,8 @@ void index_if_hash(Cell* made) {
 
 // ---------------------------------------------------------------- field words
 
-bool is_owned_field(uint32_t symbol) {
-    return murmur::resolve_symbol(symbol) == murmur::resolve_symbol(fixed_words::symbol(fixed_words::Sym::owned));
+bool is_owned_field(uint32_t field) {
+    return symbol::resolve(field) == symbol::resolve(fixed_words::symbol(fixed_words::Sym::owned));
 }
 
 }  // namespace

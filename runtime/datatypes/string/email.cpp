@@ -14,8 +14,7 @@ int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell
     return string::form(value, buffer, part, limit);
 }
 
-// The user and host path fields come later; until then email! has no path
-// access.
+// email! has no path access.
 void init() {
     datatype::DatatypeRecord record{TYPE_EMAIL, TYPE_STRING, "email!", {}};
     for (uint32_t slot : {datatype::SLOT_MAKE, datatype::SLOT_REFLECT, datatype::SLOT_TO, datatype::SLOT_FORM,

@@ -10,25 +10,23 @@ namespace vek::string {
 
 namespace {
 
-// What a read answers. It only ever holds a scalar, so the collector need
-// not see it.
-Cell answer{};
-
-Cell* answered(const Cell* value) {
-    answer = *value;
-    return &answer;
+// A read's answer goes into the parent cell, whose string has been read.
+Cell* answered(Cell* parent, const Cell* value) {
+    *parent = *value;
+    return parent;
 }
 
 [[noreturn]] void fire_path_error(err::Id<Category::script> id, const Cell* path, const Cell* element) {
     fire(id, path ? path : &none::constant, element);
 }
 
-Cell* get(const Cell* parent, const Cell* element, const Cell* path, bool case_sensitive) {
+Cell* get(Cell* parent, const Cell* element, const Cell* path, bool case_sensitive) {
     Cell string = *parent;  // pick and select write their answer into it
-    if (cell_type(element) == TYPE_INTEGER) return answered(series::pick(&string, integer::get(element), element));
+    if (cell_type(element) == TYPE_INTEGER)
+        return answered(parent, series::pick(&string, integer::get(element), element));
     if (cell_type(element) == TYPE_WORD) fire_path_error(err::script::invalid_path, path, element);
-    return answered(actions::select(&string, element, nullptr, false, case_sensitive, false, false, nullptr,
-                                    nullptr, false, false));
+    return answered(parent, actions::select(&string, element, nullptr, false, case_sensitive, false, false,
+                                            nullptr, nullptr, false, false));
 }
 
 Cell* set(const Cell* parent, const Cell* element, const Cell* value, const Cell* path, bool case_sensitive) {

@@ -18,8 +18,8 @@ namespace vek::string {
 // missing. case_sensitive searches without folding case. The other
 // arguments mean nothing to strings.
 //
-// The answer of a read is a char!, integer! or none! held in a cell of this
-// module until the next read.
+// The answer of a read (a char!, integer! or none!) is written into the
+// parent cell, which is answered.
 Cell* eval_path(Cell* parent, const Cell* element, const Cell* value, const Cell* path,
                 const Cell* grandparent, const Cell* previous, int32_t index, bool case_sensitive,
                 bool get, bool last, bool notify);

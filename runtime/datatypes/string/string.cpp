@@ -279,7 +279,7 @@ void mold_char(const Cell* output, uint32_t code_point, bool all) {
     uint32_t c = code_point;
     if (c == 0x1E || (c >= 0x80 && c <= 0x9F) || (c > 0x7F && all)) {
         append_c_string(output, "^(");
-        append_c_string(output, int_to_hex(int32_t(c), true));
+        append_c_string(output, int_to_hex(int32_t(c), true).c_str());
         append(output, ')');
     } else if (c < ESCAPE_LETTERS.size() && ESCAPE_LETTERS[c] != 0) {
         append(output, '^');

@@ -89,20 +89,11 @@ int32_t escaped_sequence(const Text& text, uint32_t i, uint32_t lead, uint32_t* 
     return int32_t(code_point);
 }
 
-// The byte itself (*count 1) or its "%XX" form (*count 3, in a shared
-// buffer), as the table keeps or escapes it.
-const uint8_t* encode_with(const std::array<bool, 128>& kept, const uint8_t* p, uint32_t* count) {
-    static uint8_t escape[3];
-    if (*p < 0x80 && kept[*p]) {
-        *count = 1;
-        return p;
-    }
-    const char* hex = string::byte_to_hex(*p);
-    escape[0] = '%';
-    escape[1] = uint8_t(hex[0]);
-    escape[2] = uint8_t(hex[1]);
-    *count = 3;
-    return escape;
+// The byte itself or its "%XX" form, as the table keeps or escapes it.
+EncodedByte encode_with(const std::array<bool, 128>& kept, uint8_t byte) {
+    if (byte < 0x80 && kept[byte]) return {{byte}, 1};
+    FixedText<3> hex = string::byte_to_hex(byte);
+    return {{'%', uint8_t(hex.chars[0]), uint8_t(hex.chars[1])}, 3};
 }
 
 // Calls emit with each byte of the text's UTF-8 form, kept or escaped as the
@@ -113,9 +104,8 @@ void for_each_encoded(const Text& text, const std::array<bool, 128>& kept, Emit 
         uint8_t bytes[4];
         int n = unicode::encode_utf8_char(text.at(i), bytes);
         for (int k = 0; k < n; k++) {
-            uint32_t count;
-            const uint8_t* encoded = encode_with(kept, bytes + k, &count);
-            if (!emit(encoded, count)) return;
+            EncodedByte encoded = encode_with(kept, bytes[k]);
+            if (!emit(encoded.bytes, encoded.count)) return;
         }
     }
 }
@@ -134,9 +124,7 @@ int32_t decode_hex_pair(const uint8_t* p, uint8_t* byte) {
     return 1;
 }
 
-const uint8_t* encode_byte(uint32_t mode, const uint8_t* p, uint32_t* count) {
-    return encode_with(kept_in(mode), p, count);
-}
+EncodedByte encode_byte(uint32_t mode, uint8_t byte) { return encode_with(kept_in(mode), byte); }
 
 // An escaped byte that does not begin a well-formed escaped sequence stands
 // for itself as a code point (a Latin-1 reading), never for an error.

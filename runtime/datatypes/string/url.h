@@ -19,9 +19,12 @@ enum EncodeMode : uint32_t {
 // byte in *byte. Else 0. p must have two readable bytes after the "%" or a
 // NUL before them.
 int32_t decode_hex_pair(const uint8_t* p, uint8_t* byte);
-// The byte itself (*count 1), or its "%XX" form (*count 3, in a buffer
-// shared by every call).
-const uint8_t* encode_byte(uint32_t mode, const uint8_t* p, uint32_t* count);
+// A byte as it stands in encoded text: itself, or its "%XX" form.
+struct EncodedByte {
+    uint8_t bytes[3];
+    uint32_t count;  // 1 or 3
+};
+EncodedByte encode_byte(uint32_t mode, uint8_t byte);
 // Appends the decoded text of the source (a string-like value, from its
 // head) to the target string. Escapes of a whole UTF-8 sequence decode to
 // its code point; any other escape gives its byte as a code point; a "%"

@@ -6,6 +6,7 @@
 #include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
 #include "runtime/core/root.h"
+#include "runtime/core/sockets.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/callable/callable.h"
 #include "runtime/datatypes/word/symbol.h"
@@ -17,7 +18,6 @@
 namespace vek::context {
 
 Node global = Node::none;
-void (*on_change_hook)(const Cell*, const Cell*, const Cell*, const Cell*) = nullptr;
 
 namespace {
 
@@ -86,9 +86,6 @@ void bind_series(Node series, uint32_t head, const Cell* context, bool self, con
     }
 }
 
-Off stack_values_pointer(Node context) { return Off(cell_of(context)->data2); }
-void set_stack_values_pointer(Node context, Off values) { cell_of(context)->data2 = uint32_t(values); }
-
 Node new_context_series() {
     Node node = memory::alloc_cells(CONTEXT_CELLS);
     SeriesBuffer* b = node_buffer(node);
@@ -112,9 +109,7 @@ Cell* stored(Cell* slot, const Cell& value) {
 
 void init_global() {
     global = create(GLOBAL_SIZE, false, false, nullptr, KIND_GLOBAL);
-    gc::add_mark_hook([] { gc::mark_node(global); });
-    stack::context_values_pointer = stack_values_pointer;
-    stack::set_context_values_pointer = set_stack_values_pointer;
+    gc::add_root("global context", [] { gc::mark_node(global); });
 }
 
 void init() { datatype::register_type({TYPE_CONTEXT, 0, "context!", {}}); }
@@ -250,11 +245,11 @@ Cell* set_in(Cell* word, const Cell* value, Cell* context, bool notify) {
 
     word_at(context, index)->header |= WORD_ASSIGNED;
     const Cell* owner = context + 1;
-    if (!notify || owner->data3 == 0 || !on_change_hook) return stored(values + index, copy);
+    if (!notify || owner->data3 == 0) return stored(values + index, copy);
     Cell* saved_top = stack::top;
     Cell* old_value = stack::push(values + index);
     values[index] = copy;
-    on_change_hook(owner, word, old_value, &copy);
+    sockets::on_change(owner, word, old_value, &copy);
     stack::top = saved_top;
     // The handler may have grown the values block.
     return values_base(context) + index;
@@ -263,6 +258,9 @@ Cell* set_in(Cell* word, const Cell* value, Cell* context, bool notify) {
 Cell* set(Cell* word, const Cell* value) {
     return set_in(word, value, context_of_word(word, err::script::not_defined), true);
 }
+
+Off stack_values_pointer(Node context) { return Off(cell_of(context)->data2); }
+void set_stack_values_pointer(Node context, Off values) { cell_of(context)->data2 = uint32_t(values); }
 
 // ---------------------------------------------------------------- making and binding
 

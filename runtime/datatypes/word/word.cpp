@@ -71,7 +71,7 @@ void first_loaded_word(Cell* result, const Cell* spec_value) {
     }
     Cell loaded{};
     uint32_t consumed = 0;
-    lexer::scan_string(&loaded, &text, -1, false, true, true, false, &consumed, nullptr);
+    lexer::scan_string(&loaded, &text, -1, {}, &consumed, nullptr);
     Cell first = none::constant;
     if (consumed == string::rs_length(&text)) {
         first = block::rs_at_tail(&loaded) ? unset::constant : *block::rs_head(&loaded);

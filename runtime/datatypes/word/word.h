@@ -55,7 +55,6 @@ Cell* symbol_cell(const Cell* word);
 // buffer is the symbol's own: the caller must not change it.
 Cell* push_name_string(const Cell* word);
 // The datatype the lexer gives the word's name text scanned as one value.
-// Needs the lexer's scanner: raises internal not-done until it exists.
 uint32_t scan_name_type(const Cell* word);
 
 // ---------------------------------------------------------------- access
@@ -87,9 +86,9 @@ Cell* set_in_keep_old(Node context, uint32_t index);
 // converted into the result cell, which is retyped to the requested type at
 // the end. A word kind keeps its binding; a datatype! gives the word of its
 // name, a logic! the word true or false. From text (string!, char!) the
-// first value loaded is needed: internal not-done until the lexer exists. A
-// refinement! or issue! must hold a name that scans as a word kind (else
-// bad-to-arg, also for every other spec type).
+// first value loaded is taken, and must be of a word kind (else
+// invalid-chars). A refinement! or issue! must hold a name that scans as a
+// word kind (else bad-to-arg, also for every other spec type).
 Cell* to(Cell* result, const Cell* spec, uint32_t type);
 // The name, as a string forms.
 int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);

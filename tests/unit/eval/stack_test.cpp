@@ -8,6 +8,7 @@
 #include "runtime/core/raise.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/word/context.h"
+#include "runtime/gc/collector.h"
 #include "runtime/tables/cycles.h"
 #include "tests/unit/support/support.h"
 #include "tests/unit/support/value_cells.h"
@@ -18,14 +19,14 @@ namespace {
 using stack::CallFrame;
 using test::integer_cell;
 
-constexpr Node CONTEXT{0x40};       // a function context, as the hooks see it
-constexpr Off BEFORE_CALL{0x1000};  // its values pointer before the call
+constexpr Off BEFORE_CALL{0x1000};  // the function context's values pointer before the call
 
-Off fake_values = Off::none;
-Off fake_get(Node context) { return context == CONTEXT ? fake_values : Off::none; }
-void fake_set(Node context, Off values) {
-    if (context == CONTEXT) fake_values = values;
-}
+// A function context on the stack, made once and kept by a root. The
+// collector never follows a stack context's values pointer, so a made-up one
+// is safe.
+Node function_context = Node::none;
+void mark_function_context() { gc::mark_node(function_context); }
+Off context_values() { return context::stack_values_pointer(function_context); }
 
 Cell word(uint32_t symbol, uint32_t context = 0) { return Cell{TYPE_WORD, context, symbol, 0}; }
 int32_t int_at(const Cell* c) { return cell_type(c) == TYPE_INTEGER ? int32_t(c->data2) : -1; }
@@ -56,11 +57,11 @@ protected:
         saved_top = stack::top;
         saved_arguments = stack::arguments;
         saved_throw_frame = stack::throw_frame;
-        saved_get = stack::context_values_pointer;
-        saved_set = stack::set_context_values_pointer;
-        stack::context_values_pointer = fake_get;
-        stack::set_context_values_pointer = fake_set;
-        fake_values = BEFORE_CALL;
+        if (function_context == Node::none) {
+            function_context = context::create(1, true, false, nullptr, context::KIND_FUNCTION);
+            gc::add_root("stack test function context", mark_function_context);
+        }
+        context::set_stack_values_pointer(function_context, BEFORE_CALL);
         W.data1 = uint32_t(context::global);
         bottom_word = word(1);
         stack::mark_eval(&bottom_word);  // the bottom frame, as the boot leaves one
@@ -72,8 +73,6 @@ protected:
         stack::top = saved_top;
         stack::arguments = saved_arguments;
         stack::throw_frame = saved_throw_frame;
-        stack::context_values_pointer = saved_get;
-        stack::set_context_values_pointer = saved_set;
     }
 
     // A frame with the given cells; returns its base.
@@ -84,8 +83,8 @@ protected:
     }
     // An interpreted function call whose context's values move to its slots.
     Cell* enter_call(std::initializer_list<Cell> cells) {
-        stack::push_call_frame(&W, CONTEXT);
-        fake_values = region::off(stack::top);
+        stack::push_call_frame(&W, function_context);
+        context::set_stack_values_pointer(function_context, region::off(stack::top));
         for (const Cell& c : cells) stack::push(&c);
         return stack::arguments;
     }
@@ -93,8 +92,6 @@ protected:
     Cell* saved_top = nullptr;
     Cell* saved_arguments = nullptr;
     CallFrame* saved_throw_frame = nullptr;
-    Off (*saved_get)(Node) = nullptr;
-    void (*saved_set)(Node, Off) = nullptr;
     Cell bottom_word{};
 };
 
@@ -140,18 +137,18 @@ TEST_F(StackTest, SymbolIdsBeyondSixteenBitsNeverChangeTheKind) {
 }
 
 TEST_F(StackTest, FunctionFramesRecordTheirContext) {
-    stack::push_call_frame(&W, CONTEXT);
+    stack::push_call_frame(&W, function_context);
     EXPECT_EQ(stack::top_frame()->header, 0x01000700u);
-    EXPECT_EQ(stack::top_frame()->function_context, CONTEXT);
+    EXPECT_EQ(stack::top_frame()->function_context, function_context);
     EXPECT_EQ(stack::top_frame()->saved_values, BEFORE_CALL);
 
     Cell slot = integer_cell(3);
     stack::push(&slot);
     Cell* slots = stack::top;
-    stack::mark_compiled_function(&W, CONTEXT);
-    EXPECT_EQ(fake_values, region::off(slots));  // the caller's cells become its slots
+    stack::mark_compiled_function(&W, function_context);
+    EXPECT_EQ(context_values(), region::off(slots));  // the caller's cells become its slots
     EXPECT_EQ(stack::top_frame()->header, 0x12000700u);
-    EXPECT_EQ(stack::top_frame()->function_context, CONTEXT);
+    EXPECT_EQ(stack::top_frame()->function_context, function_context);
     EXPECT_EQ(stack::top_frame()->saved_values, BEFORE_CALL);
 }
 
@@ -178,12 +175,12 @@ TEST_F(StackTest, PopTable) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        fake_values = BEFORE_CALL;
+        context::set_stack_values_pointer(function_context, BEFORE_CALL);
         W.data1 = uint32_t(context::global);
         Cell* caller = enter(stack::mark_native, {integer_cell(1), integer_cell(2)});
         Cell* callee;
         if (row.compiled) {
-            stack::mark_compiled_function(&W, CONTEXT);
+            stack::mark_compiled_function(&W, function_context);
             callee = stack::arguments;
             for (int v : {42, 43, 44}) {
                 Cell c = integer_cell(v);
@@ -192,7 +189,7 @@ TEST_F(StackTest, PopTable) {
         } else {
             callee = enter_call({integer_cell(42), integer_cell(43), integer_cell(44)});
         }
-        Off during_call = fake_values;
+        Off during_call = context_values();
         CallFrame* caller_frame_top = stack::frames_top - 1;
 
         row.pop();
@@ -203,7 +200,7 @@ TEST_F(StackTest, PopTable) {
                              : row.top == CALLER_BASE ? caller
                                                       : callee + 1;
         EXPECT_EQ(stack::top, expected_top);
-        EXPECT_EQ(fake_values, row.restores ? BEFORE_CALL : during_call);
+        EXPECT_EQ(context_values(), row.restores ? BEFORE_CALL : during_call);
         EXPECT_EQ(int_at(caller), row.passes_result ? 42 : 1);
         stack::pop_frame_drop();
     }
@@ -239,7 +236,7 @@ TEST_F(UnwindToTest, StopsAtTheKindKeepingOrNot) {
     EXPECT_EQ(stack::frames_top, loop_frame + 1);
     EXPECT_EQ(stack::arguments, loop_base);  // the reached frame's own base
     EXPECT_EQ(stack::top, native_base + 1);
-    EXPECT_EQ(fake_values, BEFORE_CALL);
+    EXPECT_EQ(context_values(), BEFORE_CALL);
 
     restore();
     SetUp();
@@ -295,12 +292,12 @@ TEST_F(UnwindToTest, BreakAndContinueLandOnTheNearestLoop) {
         SCOPED_TRACE(testing::Message() << "value " << row.with_value << " continue " << row.is_continue);
         restore();
         SetUp();
-        Pending p = stack::throw_break(row.with_value, row.is_continue);
+        Pending p = stack::throw_break({.with_value = row.with_value, .is_continue = row.is_continue});
         EXPECT_EQ(p, row.pending);
         EXPECT_EQ(stack::frames_top, loop_frame + 1);
         EXPECT_EQ(stack::arguments, loop_base);
         EXPECT_EQ(stack::top, loop_base);
-        EXPECT_EQ(fake_values, BEFORE_CALL);  // the call that was cut gave its context back
+        EXPECT_EQ(context_values(), BEFORE_CALL);  // the call that was cut gave its context back
         if (row.result < 0)
             EXPECT_EQ(cell_type(loop_base), TYPE_UNSET);
         else
@@ -330,7 +327,7 @@ TEST_F(StackTest, ReturnLandsOnTheNearestReturnTarget) {
         Cell* inner_base = enter(stack::mark_native, {integer_cell(7), integer_cell(8)});
         stack::set_return_target(true);
 
-        Pending p = stack::throw_return(row.with_value, row.from_top);
+        Pending p = stack::throw_return({.with_value = row.with_value, .from_top = row.from_top});
         EXPECT_EQ(p, row.pending);
         CallFrame* target = row.lands_on_top ? inner : outer;
         Cell* base = row.lands_on_top ? inner_base : outer_base;
@@ -368,7 +365,7 @@ TEST_F(StackTest, ThrowLeavesValueAndNameInTheCatchFrame) {
     EXPECT_EQ(int_at(catch_base), 11);
     EXPECT_EQ(cell_type(catch_base + 1), TYPE_WORD);
     EXPECT_EQ(catch_base[1].data2, 99u);
-    EXPECT_EQ(fake_values, BEFORE_CALL);
+    EXPECT_EQ(context_values(), BEFORE_CALL);
 }
 
 // A try/all frame blocks every search, and it is also where the resulting
@@ -380,9 +377,9 @@ TEST_F(StackTest, TryAllFrameBlocksEveryNonLocalExit) {
         err::Id<Category::throw_> id;
     };
     const Row rows[] = {
-        {"break", [] { (void)stack::throw_break(false, false); }, err::throw_::break_},
-        {"continue", [] { (void)stack::throw_break(false, true); }, err::throw_::continue_},
-        {"return", [] { (void)stack::throw_return(true, true); }, err::throw_::return_},
+        {"break", [] { (void)stack::throw_break({}); }, err::throw_::break_},
+        {"continue", [] { (void)stack::throw_break({.is_continue = true}); }, err::throw_::continue_},
+        {"return", [] { (void)stack::throw_return({.with_value = true, .from_top = true}); }, err::throw_::return_},
         {"throw", [] { stack::throw_value(CODE_THROW); }, err::throw_::throw_},
     };
     for (const Row& row : rows) {
@@ -411,7 +408,7 @@ TEST_F(StackTest, TryAllFrameBlocksEveryNonLocalExit) {
 TEST_F(StackTest, BreakOutsideAnyLoopRaisesTheBreakError) {
     enter(stack::mark_try, {});
     enter(stack::mark_native, {});
-    EXPECT_EQ(catch_error([] { (void)stack::throw_break(false, false); }), CODE_ERROR);
+    EXPECT_EQ(catch_error([] { (void)stack::throw_break({}); }), CODE_ERROR);
     EXPECT_EQ(raised_code(), int32_t(error_code(err::throw_::break_)));
 }
 

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 #include "runtime/datatypes/callable/op.h"
@@ -192,9 +194,13 @@ TEST_F(Collector, DeeplyNestedBlockSurvives) {
 Node hooked = Node::none;
 void mark_hooked() { gc::mark_node(hooked); }
 
+bool listed(const std::vector<const char*>& names, std::string_view name) {
+    return std::any_of(names.begin(), names.end(), [name](const char* n) { return n == name; });
+}
+
 [[gnu::noinline]] void hook_a_string() {
     hooked = string_node("rooted by a hook");
-    gc::add_mark_hook(mark_hooked);
+    gc::add_root("collector test string", mark_hooked);
 }
 
 TEST_F(Collector, MarkHooksKeepTheirRoots) {
@@ -203,10 +209,24 @@ TEST_F(Collector, MarkHooksKeepTheirRoots) {
     EXPECT_EQ(text_of(hooked), "rooted by a hook");
 
     uint64_t nodes = nodes_in_use();
-    gc::remove_mark_hook(mark_hooked);
+    gc::remove_root(mark_hooked);
     collect_clean();
     EXPECT_EQ(nodes_in_use(), nodes - 1);
     hooked = Node::none;
+}
+
+void mark_nothing() {}
+
+TEST(CollectorRoots, AreListedUnderTheirNames) {
+    gc::Registered registered = gc::registered();
+    for (const char* root : {"root block", "global context", "symbol table", "lexer output", "owner table"})
+        EXPECT_TRUE(listed(registered.roots, root)) << root;
+    EXPECT_TRUE(listed(registered.sweeps, "owner table"));
+
+    gc::add_root("collector test root", mark_nothing);
+    EXPECT_TRUE(listed(gc::registered().roots, "collector test root"));
+    gc::remove_root(mark_nothing);
+    EXPECT_FALSE(listed(gc::registered().roots, "collector test root"));
 }
 
 [[gnu::noinline]] void own_a_dropped_block(const Cell* owner, const Cell* field) {
@@ -253,9 +273,9 @@ void mark_probe() {
 // buffers they name must come through it intact.
 [[gnu::noinline]] uint32_t words_followed(uint32_t header) {
     probe = Cell{header, uint32_t(string_node("one")), uint32_t(string_node("two")), uint32_t(string_node("three"))};
-    gc::add_mark_hook(mark_probe);
+    gc::add_root("test probe", mark_probe);
     test::collect_precisely();
-    gc::remove_mark_hook(mark_probe);
+    gc::remove_root(mark_probe);
     const char* texts[] = {"one", "two", "three"};
     for (int n = 1; n <= 3; n++) {
         if (!(probe_marked & (1u << n))) continue;

@@ -201,7 +201,8 @@ Cell transcode(const Cell& source, const Refinements& r) {
     if (r.part) part = int32_t(stack::push(r.part) - stack::arguments);
     if (r.into) into = int32_t(stack::push(r.into) - stack::arguments);
     auto flag = [](bool on) { return on ? 0 : -1; };
-    natives::transcode(false, flag(r.next), flag(r.one), flag(r.prescan), flag(r.scan), part, into, -1);
+    natives::transcode({.next = flag(r.next), .one = flag(r.one), .prescan = flag(r.prescan), .scan = flag(r.scan),
+                        .part = part, .into = into});
     Cell result = *stack::arguments;
     stack::arguments = saved_arguments;
     stack::top = saved_top;

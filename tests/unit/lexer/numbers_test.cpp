@@ -37,7 +37,8 @@ uint32_t checked_type(std::string_view source) {
     Cell text = test::binary_cell(source);
     Cell result{};
     auto bytes = reinterpret_cast<const uint8_t*>(series_buffer(&text)->first());
-    return lexer::scan(&result, bytes, uint32_t(source.size()), true, true, false, false, nullptr, &text, nullptr);
+    return lexer::scan(&result, bytes, uint32_t(source.size()), {.mode = lexer::Mode::scan, .one = true},
+                       nullptr, &text, nullptr);
 }
 
 TEST(LexerNumbers, IntegersAndTheirOverflowToFloat) {

@@ -147,9 +147,9 @@ TEST(TextualLiterals, PercentEncodeModes) {
     url::percent_encode(&source, &unreserved, url::ENCODE_UNRESERVED);
     EXPECT_EQ(bytes_of(url_bytes), "a-b%20c/%C3%A9~!");
     EXPECT_EQ(bytes_of(unreserved), "a-b%20c%2F%C3%A9~%21");
-    uint32_t count;
-    EXPECT_EQ(*url::encode_byte(url::ENCODE_URL, reinterpret_cast<const uint8_t*>("("), &count), '(');
-    EXPECT_EQ(count, 1u);
+    url::EncodedByte kept = url::encode_byte(url::ENCODE_URL, '(');
+    EXPECT_EQ(kept.bytes[0], '(');
+    EXPECT_EQ(kept.count, 1u);
 }
 
 TEST(TextualLiterals, BinariesLoadInEachBaseAndMoldInBase16) {

@@ -36,7 +36,7 @@ protected:
         Cell code = test::load_code(source);
         Cell* frame = stack::arguments;
         stack::CallFrame* frames = stack::frames_top;
-        Pending p = eval::eval_block(&code, true);
+        Pending p = eval::eval_block(&code, {.chain = true});
         EXPECT_EQ(p, Pending::none) << source;
         EXPECT_EQ(stack::frames_top, frames) << source;
         EXPECT_EQ(stack::arguments, frame) << source;

@@ -18,14 +18,14 @@ Cell load(std::string_view source) {
     Cell text = binary_cell(source);
     Cell result{};
     auto bytes = reinterpret_cast<const uint8_t*>(series_buffer(&text)->first());
-    lexer::scan(&result, bytes, uint32_t(source.size()), false, true, true, false, nullptr, &text, nullptr);
+    lexer::scan(&result, bytes, uint32_t(source.size()), {}, nullptr, &text, nullptr);
     return result;
 }
 
 Cell load_code(const char* source) {
     Cell code;
-    lexer::scan(make_unset(&code), reinterpret_cast<const uint8_t*>(source), uint32_t(std::strlen(source)), false,
-                true, true, true, nullptr, nullptr, nullptr);
+    lexer::scan(make_unset(&code), reinterpret_cast<const uint8_t*>(source), uint32_t(std::strlen(source)),
+                {.wrap = true}, nullptr, nullptr, nullptr);
     return code;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/datatypes/word/symbol.h"
 #include "runtime/io/random.h"
 #include "runtime/memory/manager.h"
 #include "runtime/tables/hash_table.h"
@@ -79,30 +80,10 @@ bool all_buckets_empty(Node table) {
     return true;
 }
 
-// The hooks are process-wide: every test leaves them as it found them. The
-// tables here hold made-up symbol ids, so they compare with the table's own
-// default rather than through the datatypes.
-class Tables : public testing::Test {
-protected:
-    void SetUp() override { compare_hook = default_compare; }
-    void TearDown() override {
-        compare_hook = saved_compare_;
-        normalize_key_hook = saved_normalize_;
-        murmur::resolve_symbol = saved_resolve_;
-    }
-
-private:
-    bool (*saved_compare_)(const Cell*, const Cell*, int) = compare_hook;
-    void (*saved_normalize_)(Cell*) = normalize_key_hook;
-    uint32_t (*saved_resolve_)(uint32_t) = murmur::resolve_symbol;
-};
-
-// Symbols 1001-1099 are case variants of 1-99.
-uint32_t variants_resolve(uint32_t id) { return id > 1000 ? id - 1000 : id; }
-
-void words_to_set_words(Cell* key) {
-    if (is_any_word(cell_type(key))) set_type(key, TYPE_SET_WORD);
-}
+// Symbols of the runtime's table, "table-word-<n>", and a case variant of
+// the same name.
+uint32_t numbered_symbol(uint32_t n) { return symbol::make(("table-word-" + std::to_string(n)).c_str()); }
+uint32_t shouted_symbol(uint32_t n) { return symbol::make(("TABLE-WORD-" + std::to_string(n)).c_str()); }
 
 // ---------------------------------------------------------------- hashing
 
@@ -158,15 +139,14 @@ TEST(Hash, FixedRulesForUnsetNoneMoneyAndSymbols) {
     EXPECT_NE(murmur::symbol_name("\xC3\x89", 2), murmur::symbol_name("\xC3\xA9", 2));
 }
 
-TEST_F(Tables, WordCaseVariantsHashAlike) {
-    murmur::resolve_symbol = variants_resolve;
-    Cell lower = word(5), upper = word(1005, TYPE_SET_WORD);
+TEST(Tables, WordCaseVariantsHashAlike) {
+    Cell lower = word(numbered_symbol(5)), upper = word(shouted_symbol(5), TYPE_SET_WORD);
     EXPECT_EQ(murmur::value(&lower, false), murmur::value(&upper, false));
 }
 
 // ---------------------------------------------------------------- sizing
 
-TEST_F(Tables, SizingFollowsTheLoadFactor) {
+TEST(Tables, SizingFollowsTheLoadFactor) {
     struct Case {
         uint32_t size;
         int32_t kind;
@@ -190,7 +170,7 @@ TEST_F(Tables, SizingFollowsTheLoadFactor) {
 
 // ---------------------------------------------------------------- hash! (kind 0)
 
-TEST_F(Tables, ValuesIndexGrowsAndKeepsEveryCell) {
+TEST(Tables, ValuesIndexGrowsAndKeepsEveryCell) {
     Node block = block_of({});
     Cell value = block_cell(block);
     Node t = make(0, &value, KIND_VALUES, 0);
@@ -211,7 +191,7 @@ TEST_F(Tables, ValuesIndexGrowsAndKeepsEveryCell) {
     EXPECT_EQ(where(t, integer_cell(700)), -1);
 }
 
-TEST_F(Tables, MakeIndexesFromTheHeadOfTheValue) {
+TEST(Tables, MakeIndexesFromTheHeadOfTheValue) {
     Node block = block_of({integer_cell(1), integer_cell(2), integer_cell(3)});
     Cell value = block_cell(block, 1);
     Node t = make(3, &value, KIND_VALUES, 0);
@@ -219,7 +199,7 @@ TEST_F(Tables, MakeIndexesFromTheHeadOfTheValue) {
     EXPECT_EQ(where(t, integer_cell(3)), 2);
 }
 
-TEST_F(Tables, EqualKeysShareOneChain) {
+TEST(Tables, EqualKeysShareOneChain) {
     Node block = block_of({text_cell(U"abc"), text_cell(U"x"), text_cell(U"ABC"), text_cell(U"abc"), text_cell(U"Abc")});
     Cell value = block_cell(block);
     Node t = make(5, &value, KIND_VALUES, 0);
@@ -257,7 +237,7 @@ TEST_F(Tables, EqualKeysShareOneChain) {
     EXPECT_EQ(record(t)->size, 2);
 }
 
-TEST_F(Tables, InsertionAndRemovalShiftStoredPositions) {
+TEST(Tables, InsertionAndRemovalShiftStoredPositions) {
     Node block = block_of({integer_cell(10), integer_cell(20), integer_cell(30), integer_cell(20), integer_cell(40)});
     Cell value = block_cell(block);
     Node t = make(5, &value, KIND_VALUES, 0);
@@ -288,7 +268,7 @@ TEST_F(Tables, InsertionAndRemovalShiftStoredPositions) {
     EXPECT_EQ(where(t, integer_cell(40)), 3);
 }
 
-TEST_F(Tables, ChurnDoesNotGrowTheValuesIndex) {
+TEST(Tables, ChurnDoesNotGrowTheValuesIndex) {
     Node block = block_of({});
     Cell value = block_cell(block);
     Node t = make(8, &value, KIND_VALUES, 0);
@@ -303,7 +283,7 @@ TEST_F(Tables, ChurnDoesNotGrowTheValuesIndex) {
     EXPECT_EQ(where(t, integer_cell(4991)), -1);
 }
 
-TEST_F(Tables, MovedRunsKeepTheirKeys) {
+TEST(Tables, MovedRunsKeepTheirKeys) {
     // Equal values, so that chains take part in the move.
     Node block = block_of({integer_cell(7), integer_cell(8), integer_cell(7), integer_cell(9), integer_cell(7), integer_cell(8)});
     Cell value = block_cell(block);
@@ -338,7 +318,7 @@ TEST_F(Tables, MovedRunsKeepTheirKeys) {
     EXPECT_EQ(positions_of(8), "02");
 }
 
-TEST_F(Tables, RemovingTheWholeRangeEmptiesTheIndex) {
+TEST(Tables, RemovingTheWholeRangeEmptiesTheIndex) {
     Node block = block_of({integer_cell(1), integer_cell(2), integer_cell(2), integer_cell(3)});
     Cell value = block_cell(block);
     Node t = make(4, &value, KIND_VALUES, 0);
@@ -354,7 +334,7 @@ TEST_F(Tables, RemovingTheWholeRangeEmptiesTheIndex) {
     EXPECT_EQ(where(t, integer_cell(1)), -1);
 }
 
-TEST_F(Tables, CopiesHaveChainsOfTheirOwn) {
+TEST(Tables, CopiesHaveChainsOfTheirOwn) {
     Node block = block_of({integer_cell(5), integer_cell(5), integer_cell(6)});
     Cell value = block_cell(block);
     Node t = make(3, &value, KIND_VALUES, 0);
@@ -368,7 +348,7 @@ TEST_F(Tables, CopiesHaveChainsOfTheirOwn) {
     EXPECT_EQ(where(twin, integer_cell(6)), 2);
 }
 
-TEST_F(Tables, ClearEmptiesTableAndBlock) {
+TEST(Tables, ClearEmptiesTableAndBlock) {
     Node block = block_of({integer_cell(1), integer_cell(1)});
     Cell value = block_cell(block);
     Node t = make(2, &value, KIND_VALUES, 0);
@@ -382,7 +362,7 @@ TEST_F(Tables, ClearEmptiesTableAndBlock) {
 
 // ---------------------------------------------------------------- map! (kind 1)
 
-TEST_F(Tables, MapPairsLaterValueWins) {
+TEST(Tables, MapPairsLaterValueWins) {
     Node block = block_of({integer_cell(1), integer_cell(100), integer_cell(2), integer_cell(200), integer_cell(1), integer_cell(300)});
     Cell value = block_cell(block);
     Node t = make(6, &value, KIND_MAP, 0);
@@ -404,21 +384,20 @@ TEST_F(Tables, MapPairsLaterValueWins) {
     EXPECT_EQ(record(t)->size, 2) << "the entry came back";
 }
 
-TEST_F(Tables, MapFindsWordKeysAsSetWords) {
-    normalize_key_hook = words_to_set_words;
-    murmur::resolve_symbol = variants_resolve;
-    Node block = block_of({word(1), integer_cell(10), word(2, TYPE_SET_WORD), integer_cell(20)});
+TEST(Tables, MapFindsWordKeysAsSetWords) {
+    uint32_t one = numbered_symbol(1), two = numbered_symbol(2), variant = shouted_symbol(1);
+    Node block = block_of({word(one), integer_cell(10), word(two, TYPE_SET_WORD), integer_cell(20)});
     Cell value = block_cell(block);
     Node t = make(4, &value, KIND_MAP, 0);
     EXPECT_EQ(cell_type(at(block, 0)), TYPE_SET_WORD);
-    EXPECT_EQ(where(t, word(1, TYPE_GET_WORD)), 0);
-    EXPECT_EQ(where(t, word(2, TYPE_LIT_WORD)), 2);
-    EXPECT_EQ(where(t, word(1001)), 0) << "a case variant";
-    EXPECT_EQ(where(t, word(1001), {.op = OP_STRICT_EQUAL}), -1);
-    EXPECT_EQ(where(t, word(1, TYPE_REFINEMENT)), -1) << "another datatype";
+    EXPECT_EQ(where(t, word(one, TYPE_GET_WORD)), 0);
+    EXPECT_EQ(where(t, word(two, TYPE_LIT_WORD)), 2);
+    EXPECT_EQ(where(t, word(variant)), 0) << "a case variant";
+    EXPECT_EQ(where(t, word(variant), {.op = OP_STRICT_EQUAL}), -1);
+    EXPECT_EQ(where(t, word(one, TYPE_REFINEMENT)), -1) << "another datatype";
 }
 
-TEST_F(Tables, MapGrowsAndKeepsItsPairs) {
+TEST(Tables, MapGrowsAndKeepsItsPairs) {
     Node block = block_of({});
     for (int32_t i = 0; i < 1000; i++) {
         append(block, integer_cell(i * 7));
@@ -435,7 +414,7 @@ TEST_F(Tables, MapGrowsAndKeepsItsPairs) {
     }
 }
 
-TEST_F(Tables, FindNextWalksEqualEntriesOfAProbe) {
+TEST(Tables, FindNextWalksEqualEntriesOfAProbe) {
     Node block = block_of({integer_cell(3), integer_cell(3), integer_cell(4)});
     Cell value = block_cell(block);
     Node t = make(3, &value, KIND_VALUES, 0);
@@ -448,7 +427,7 @@ TEST_F(Tables, FindNextWalksEqualEntriesOfAProbe) {
 
 // ---------------------------------------------------------------- kind 2
 
-TEST_F(Tables, SymbolsInternWithCaseVariants) {
+TEST(Tables, SymbolsInternWithCaseVariants) {
     Node symbols = block_of({});
     Cell value = block_cell(symbols);
     Node t = make(4, &value, KIND_WORDS, 0);
@@ -486,42 +465,43 @@ TEST_F(Tables, SymbolsInternWithCaseVariants) {
     EXPECT_EQ(find_symbol(t, "hello", 5, false), hello);
 }
 
-TEST_F(Tables, WordTablesFindOrAddWords) {
-    murmur::resolve_symbol = variants_resolve;
+TEST(Tables, WordTablesFindOrAddWords) {
     Node t = make(0, nullptr, KIND_WORDS, 2);
     const auto context = Node(0x12340);
+    const uint32_t seven = numbered_symbol(7), variant = shouted_symbol(7);
     int32_t index = -5;
-    EXPECT_EQ(find_or_add_word(t, 7, false, context, &index), -1);
+    EXPECT_EQ(find_or_add_word(t, seven, false, context, &index), -1);
     EXPECT_EQ(index, 0);
     Cell* entry = at(record(t)->block, 0);
     EXPECT_EQ(cell_type(entry), uint32_t(TYPE_WORD));
     EXPECT_EQ(entry->data1, uint32_t(context));
-    EXPECT_EQ(entry->data2, 7u);
+    EXPECT_EQ(entry->data2, seven);
     EXPECT_EQ(entry->data3, 0u);
 
     index = -5;
-    EXPECT_EQ(find_or_add_word(t, 7, false, context, &index), 0);
+    EXPECT_EQ(find_or_add_word(t, seven, false, context, &index), 0);
     EXPECT_EQ(index, 0);
-    EXPECT_EQ(find_or_add_word(t, 1007, true, Node::none, nullptr), 0) << "a case variant";
-    EXPECT_EQ(find_or_add_word(t, 1007, false, Node::none, nullptr), -1);
+    EXPECT_EQ(find_or_add_word(t, variant, true, Node::none, nullptr), 0) << "a case variant";
+    EXPECT_EQ(find_or_add_word(t, variant, false, Node::none, nullptr), -1);
 
-    for (uint32_t s = 100; s < 600; s++) find_or_add_word(t, s, false, context, &index);
+    for (uint32_t s = 100; s < 600; s++) find_or_add_word(t, numbered_symbol(s), false, context, &index);
     EXPECT_EQ(index, 500);
-    for (uint32_t s = 100; s < 600; s++) ASSERT_EQ(find_or_add_word(t, s, true, Node::none, nullptr), int32_t(s - 99));
+    for (uint32_t s = 100; s < 600; s++)
+        ASSERT_EQ(find_or_add_word(t, numbered_symbol(s), true, Node::none, nullptr), int32_t(s - 99));
     EXPECT_EQ(record(t)->size, 501);
 
     // A word table made from a context! prototype is a copy with a block of its own.
     Cell prototype{TYPE_CONTEXT, uint32_t(t), 0, 0};
     Node twin = make(0, &prototype, KIND_WORDS, 2);
     EXPECT_NE(record(twin)->block, record(t)->block);
-    EXPECT_EQ(find_or_add_word(twin, 300, false, Node::none, nullptr), 201);
-    find_or_add_word(twin, 9999, false, context, &index);
-    EXPECT_EQ(find_or_add_word(t, 9999, false, Node::none, nullptr), -1);
+    EXPECT_EQ(find_or_add_word(twin, numbered_symbol(300), false, Node::none, nullptr), 201);
+    find_or_add_word(twin, numbered_symbol(9999), false, context, &index);
+    EXPECT_EQ(find_or_add_word(t, numbered_symbol(9999), false, Node::none, nullptr), -1);
 }
 
 // ---------------------------------------------------------------- kinds 3-4
 
-TEST_F(Tables, RecordTablesAddFindAndRemoveByNode) {
+TEST(Tables, RecordTablesAddFindAndRemoveByNode) {
     for (int32_t kind : {KIND_RECORDS, KIND_OWNERS}) {
         Node t = make(4, nullptr, kind, 2);
         auto key = [](uint32_t i) { return Node(0x20000 + 4 * i); };

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "runtime/core/sockets.h"
+#include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
@@ -35,11 +37,11 @@ bool record_notice(const Cell* owner, const Cell* word, const Cell* value, const
 class Ownership : public testing::Test {
 protected:
     void SetUp() override {
-        saved_hook_ = ownership::notify_owner_hook;
-        ownership::notify_owner_hook = record_notice;
+        saved_hook_ = sockets::notify_owner;
+        sockets::notify_owner = record_notice;
         notice = {};
     }
-    void TearDown() override { ownership::notify_owner_hook = saved_hook_; }
+    void TearDown() override { sockets::notify_owner = saved_hook_; }
 
     static Cell object() {
         return Cell{TYPE_OBJECT, uint32_t(context::create(1, false, false, nullptr, context::KIND_OBJECT)), 0, 0};
@@ -53,7 +55,7 @@ protected:
     static bool owned(const Cell& value) { return series_buffer(&value)->flags & BUF_OWNED; }
 
 private:
-    decltype(ownership::notify_owner_hook) saved_hook_;
+    sockets::NotifyOwnerFn saved_hook_;
 };
 
 TEST_F(Ownership, ABlockOwnedTwiceKeepsItsFirstOwnerDeeply) {
@@ -134,7 +136,7 @@ TEST_F(Ownership, WithoutTheObjectsHookNoOwnerIsNotified) {
     Cell f = field("h10-quiet");
     Cell text = string_cell("q");
     ownership::set_owner(&text, &owner, &f);
-    ownership::notify_owner_hook = nullptr;
+    sockets::reset();
     EXPECT_FALSE(ownership::check(&text, &f, nullptr, 0, 0));
     EXPECT_NE(ownership::owner_of(series_node(&text)), nullptr);
 }

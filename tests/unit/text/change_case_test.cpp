@@ -5,6 +5,7 @@
 
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/sockets.h"
 #include "runtime/core/unwind.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/context.h"
@@ -93,8 +94,8 @@ Cell notified_action;
 int32_t notified_index, notified_part;
 
 TEST(ChangeCase, TheOwnerIsToldWithTheActionWordHeadAndCount) {
-    auto saved = ownership::notify_owner_hook;
-    ownership::notify_owner_hook = [](const Cell*, const Cell*, const Cell*, const Cell* action, const Cell*,
+    auto saved = sockets::notify_owner;
+    sockets::notify_owner = [](const Cell*, const Cell*, const Cell*, const Cell* action, const Cell*,
                                       int32_t index, int32_t part) {
         notified_action = *action;
         notified_index = index;
@@ -113,7 +114,7 @@ TEST(ChangeCase, TheOwnerIsToldWithTheActionWordHeadAndCount) {
     EXPECT_EQ(notified_index, 1);
     EXPECT_EQ(notified_part, 5);
     ownership::unbind(&s);
-    ownership::notify_owner_hook = saved;
+    sockets::notify_owner = saved;
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "runtime/actions/dispatch.h"
+#include "runtime/core/sockets.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/block/edit.h"
 #include "runtime/datatypes/typeset.h"
@@ -129,8 +130,8 @@ bool record_report(const Cell*, const Cell*, const Cell*, const Cell* action, co
 }
 
 TEST(BlockPath, ASetTellsTheOwnerOnceWhateverTheNotifyFlag) {
-    auto saved = ownership::notify_owner_hook;
-    ownership::notify_owner_hook = record_report;
+    auto saved = sockets::notify_owner;
+    sockets::notify_owner = record_report;
     Cell owner{TYPE_OBJECT, uint32_t(context::create(1, false, false, nullptr, context::KIND_OBJECT)), 0, 0};
     Cell field{};
     word::make_at(symbol::make("g6-field"), &field);
@@ -151,7 +152,7 @@ TEST(BlockPath, ASetTellsTheOwnerOnceWhateverTheNotifyFlag) {
                 << element << (notify ? " notify" : "");
         }
     }
-    ownership::notify_owner_hook = saved;
+    sockets::notify_owner = saved;
 }
 
 // ---------------------------------------------------------------- copy of values by type

@@ -146,7 +146,7 @@ TEST(FloatText, FixedDigitsAreCorrectlyRoundedAndStopAtTheLastNonZeroDigit) {
         {1e20, 6, true, "1.0e20"},
     };
     for (const Row& row : rows)
-        EXPECT_STREQ(float_::float_to_text(row.value, row.ndigits, row.point_zero), row.text) << row.text;
+        EXPECT_STREQ(float_::float_to_text(row.value, row.ndigits, row.point_zero).c_str(), row.text) << row.text;
 
     float_::Digits d = float_::float_to_digits(0.99999, 4, false);
     EXPECT_STREQ(d.text, "1");
@@ -181,7 +181,7 @@ TEST(FloatText, EachFormatModeHasItsPrecisionAndSuffix) {
         {float_::FORMAT_PERCENT64, NaN, "1.#NaN"},
     };
     for (const Row& row : rows)
-        EXPECT_STREQ(float_::format(row.value, row.mode), row.text) << "mode " << row.mode << " " << row.text;
+        EXPECT_STREQ(float_::format(row.value, row.mode).c_str(), row.text) << "mode " << row.mode << " " << row.text;
 }
 
 TEST(FloatCompare, AnswersEachOpWithNearEqualityAndTheNaNRules) {

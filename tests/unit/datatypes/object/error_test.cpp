@@ -42,7 +42,7 @@ protected:
         Cell text;
         string::rs_make_at(&text, 0);
         Cell setting = integer_cell(stack_trace);
-        error::form_traced(&error, &text, nullptr, actions::NO_LIMIT, &setting);
+        error::form_traced(&error, &text, actions::NO_LIMIT, &setting);
         return text_of(&text);
     }
     static std::string molded(const Cell& error, bool flat) {

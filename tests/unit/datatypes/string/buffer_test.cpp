@@ -245,9 +245,9 @@ TEST_F(StringBuffer, GrowthAcrossManyAppendsKeepsContent) {
 }
 
 TEST_F(StringBuffer, HexFormatting) {
-    EXPECT_STREQ(byte_to_hex(0x00), "00");
-    EXPECT_STREQ(byte_to_hex(0x0F), "0F");
-    EXPECT_STREQ(byte_to_hex(0xAB), "AB");
+    EXPECT_STREQ(byte_to_hex(0x00).c_str(), "00");
+    EXPECT_STREQ(byte_to_hex(0x0F).c_str(), "0F");
+    EXPECT_STREQ(byte_to_hex(0xAB).c_str(), "AB");
     struct Case {
         int32_t value;
         bool significant_only;
@@ -259,7 +259,7 @@ TEST_F(StringBuffer, HexFormatting) {
         {0x7FFFFFFF, true, "7FFFFFFF"},
         {0, true, "00"},  // after the longer results above
     };
-    for (const Case& c : cases) EXPECT_STREQ(int_to_hex(c.value, c.significant_only), c.expected) << c.value;
+    for (const Case& c : cases) EXPECT_STREQ(int_to_hex(c.value, c.significant_only).c_str(), c.expected) << c.value;
 }
 
 TEST_F(StringBuffer, HeadsLengthsAndSearches) {

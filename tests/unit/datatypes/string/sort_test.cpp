@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "runtime/core/sockets.h"
 #include "runtime/datatypes/string/sort.h"
 #include "tests/unit/support/owner_reports.h"
 #include "tests/unit/support/stack_fixture.h"

@@ -5,6 +5,7 @@
 
 #include "runtime/core/raise.h"
 #include "runtime/core/root.h"
+#include "runtime/core/sockets.h"
 #include "runtime/core/unwind.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
@@ -110,8 +111,8 @@ TEST(Context, FunctionContextValuesLiveOnTheStack) {
     Cell* slots = stack::push_cell();
     make_unset(slots);
     make_unset(stack::push_cell());
-    stack::set_context_values_pointer(node, region::off(slots));
-    EXPECT_EQ(stack::context_values_pointer(node), region::off(slots));
+    context::set_stack_values_pointer(node, region::off(slots));
+    EXPECT_EQ(context::stack_values_pointer(node), region::off(slots));
     Cell seven = integer_cell(7);
     context::set(&b, &seven);
     EXPECT_EQ(slots[1].data2, 7u);
@@ -121,7 +122,7 @@ TEST(Context, FunctionContextValuesLiveOnTheStack) {
     Cell stranger = word(node, "h9-stranger");
     EXPECT_EQ(test::raised([&] { context::set(&stranger, &seven); }), NOT_DEFINED);
     EXPECT_EQ(context::word_count(c), 2u);
-    stack::set_context_values_pointer(node, Off::none);
+    context::set_stack_values_pointer(node, Off::none);
     stack::top = saved_top;
 }
 
@@ -208,7 +209,7 @@ struct Fired {
 } fired;
 
 TEST(Context, OnChangeFiresOnlyForOwnersWithAnEventRecord) {
-    context::on_change_hook = [](const Cell*, const Cell*, const Cell* old_value, const Cell* new_value) {
+    sockets::on_change = [](const Cell*, const Cell*, const Cell* old_value, const Cell* new_value) {
         fired.count++;
         fired.old_value = old_value->data2;
         fired.new_value = new_value->data2;
@@ -227,7 +228,7 @@ TEST(Context, OnChangeFiresOnlyForOwnersWithAnEventRecord) {
     EXPECT_EQ(fired.old_value, 2u);
     EXPECT_EQ(fired.new_value, 1u);
     EXPECT_EQ(stack::top, saved_top);
-    context::on_change_hook = nullptr;
+    sockets::reset();
 }
 
 }  // namespace
