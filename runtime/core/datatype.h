@@ -169,16 +169,4 @@ Cell* push(uint32_t id);
 // A datatype! value appended at the tail of the block.
 Cell* append_to(const Cell* block, uint32_t id);
 
-// Slots 5 and 6. form appends the name without its "!"; mold the whole name,
-// with all wrapped as #(name). Both answer the limit lowered by what they
-// appended.
-int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
-             const Cell* part, int32_t limit, int32_t indent);
-
-// Slot 9. For the equality kinds of comparison (ops 0, 1, 2, 9 and 12): 0 when
-// value2 is a datatype! of the same id, else 1. Any other op: -2, not
-// comparable.
-int32_t compare(const Cell* value1, const Cell* value2, int32_t op);
-
 }  // namespace vek::datatype

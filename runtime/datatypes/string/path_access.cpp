@@ -1,10 +1,9 @@
-#include "runtime/datatypes/string/path_access.h"
+#include "runtime/datatypes/string/internal.h"
 
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/integer.h"
-#include "runtime/datatypes/series/actions.h"
 
 namespace vek::string {
 
@@ -25,7 +24,7 @@ Cell* answered(const Cell* value) {
 
 Cell* get(const Cell* parent, const Cell* element, const Cell* path, bool case_sensitive) {
     Cell string = *parent;  // pick and select write their answer into it
-    if (cell_type(element) == TYPE_INTEGER) return answered(series::pick(&string, integer::get(element), element));
+    if (cell_type(element) == TYPE_INTEGER) return answered(actions::pick(&string, element));
     if (cell_type(element) == TYPE_WORD) fire_path_error(err::invalid_path, path, element);
     return answered(actions::select(&string, element, nullptr, false, case_sensitive, false, false, nullptr,
                                     nullptr, false, false));
@@ -34,7 +33,7 @@ Cell* get(const Cell* parent, const Cell* element, const Cell* path, bool case_s
 Cell* set(const Cell* parent, const Cell* element, const Cell* value, const Cell* path, bool case_sensitive) {
     Cell string = *parent;
     Cell* stored = const_cast<Cell*>(value);  // poke only reads it
-    if (cell_type(element) == TYPE_INTEGER) return series::poke(&string, integer::get(element), stored, element);
+    if (cell_type(element) == TYPE_INTEGER) return actions::poke(&string, element, stored);
     if (cell_type(element) == TYPE_WORD) fire_path_error(err::invalid_path, path, element);
     Cell position = *actions::find(&string, element, nullptr, false, case_sensitive, false, false, nullptr,
                                    nullptr, false, false, false, false);
@@ -42,7 +41,7 @@ Cell* set(const Cell* parent, const Cell* element, const Cell* value, const Cell
     // Into the code point after the found text's first one: index 2 from it.
     Cell second{};
     integer::make_at(&second, 2);
-    return series::poke(&position, 2, stored, &second);
+    return actions::poke(&position, &second, stored);
 }
 
 }  // namespace

@@ -137,7 +137,7 @@ void init_global() {
     stack::set_context_values_pointer = set_stack_values_pointer;
 }
 
-void init() { datatype::register_type({TYPE_CONTEXT, 0, "context!", {}}); }
+void init() { datatype::register_type(TYPE_CONTEXT, datatype::Row()); }
 
 // ---------------------------------------------------------------- access
 

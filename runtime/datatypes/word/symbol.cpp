@@ -43,7 +43,7 @@ void init_table() {
 }
 
 // compare (slot 9) joins when the string comparison exists.
-void init() { datatype::register_type({TYPE_SYMBOL, 0, "symbol!", {}}); }
+void init() { datatype::register_type(TYPE_SYMBOL, datatype::Row()); }
 
 uint32_t make(const char* text) { return intern(text, uint32_t(std::strlen(text)), false); }
 

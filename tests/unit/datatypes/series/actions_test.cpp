@@ -77,6 +77,19 @@ Cell navigate(void (*action)(), const Cell& series, const Cell* argument = nullp
 
 uint32_t script(uint32_t id) { return error_code(Category::script, id); }
 
+// length? through its dispatcher, which writes the length over its operand.
+int32_t length_of(Cell series) { return integer::get(actions::length_q(&series)); }
+
+// pick and poke through their dispatchers, the index an integer!.
+Cell* pick_at(Cell* series, int32_t index) {
+    Cell position = number(index);
+    return actions::pick(series, &position);
+}
+Cell* poke_at(Cell* series, int32_t index, Cell* value) {
+    Cell position = number(index);
+    return actions::poke(series, &position, value);
+}
+
 // Runs an action that changes the series, as a call whose frame the result
 // is pushed into; answers what it pushed or returned, copied.
 template <class F>
@@ -97,10 +110,10 @@ TEST(SeriesActions, AtAndSkipClampTheNewHead) {
         uint32_t expected;
     };
     const Row rows[] = {
-        {series::at, 0, 1, 0},    {series::at, 0, 0, 0},      {series::at, 2, 1, 2},
-        {series::at, 2, 0, 2},    {series::at, 2, -1, 1},     {series::at, 2, 3, 4},
-        {series::at, 2, 100, 5},  {series::at, 2, -100, 0},   {series::skip, 2, 2, 4},
-        {series::skip, 2, 10, 5}, {series::skip, 2, -1, 1},   {series::skip, 0, -3, 0},
+        {actions::at, 0, 1, 0},    {actions::at, 0, 0, 0},      {actions::at, 2, 1, 2},
+        {actions::at, 2, 0, 2},    {actions::at, 2, -1, 1},     {actions::at, 2, 3, 4},
+        {actions::at, 2, 100, 5},  {actions::at, 2, -100, 0},   {actions::skip, 2, 2, 4},
+        {actions::skip, 2, 10, 5}, {actions::skip, 2, -1, 1},   {actions::skip, 0, -3, 0},
     };
     Cell block = block_of("1 2 3 4 5");
     Cell text = text_cell(U"abcde", 2);
@@ -111,35 +124,35 @@ TEST(SeriesActions, AtAndSkipClampTheNewHead) {
         EXPECT_EQ(navigate(row.action, at_index(text, row.head), &n).data1, row.expected);
     }
     Cell word = block_of("w");
-    EXPECT_EQ(raised([&] { navigate(series::at, block, block::rs_abs_at(&word, 0)); }), script(err::invalid_arg));
+    EXPECT_EQ(raised([&] { navigate(actions::at, block, block::rs_abs_at(&word, 0)); }), script(err::invalid_arg));
 }
 
 TEST(SeriesActions, NavigationAndQueriesStopAtTheEnds) {
     Cell block = block_of("a b c");
     Cell at_tail = at_index(block, 3);
-    EXPECT_EQ(navigate(series::next, block).data1, 1u);
-    EXPECT_EQ(navigate(series::next, at_tail).data1, 3u);
-    EXPECT_EQ(navigate(series::back, block).data1, 0u);
-    EXPECT_EQ(navigate(series::back, at_tail).data1, 2u);
-    EXPECT_EQ(navigate(series::head, at_tail).data1, 0u);
-    EXPECT_EQ(navigate(series::tail, block).data1, 3u);
-    EXPECT_EQ(navigate(series::head_q, block).data1, 1u);
-    EXPECT_EQ(navigate(series::head_q, at_tail).data1, 0u);
-    EXPECT_EQ(navigate(series::tail_q, at_tail).data1, 1u);
-    EXPECT_EQ(navigate(series::tail_q, block).data1, 0u);
-    Cell index = navigate(series::index_q, at_index(block, 2));
+    EXPECT_EQ(navigate(actions::next, block).data1, 1u);
+    EXPECT_EQ(navigate(actions::next, at_tail).data1, 3u);
+    EXPECT_EQ(navigate(actions::back, block).data1, 0u);
+    EXPECT_EQ(navigate(actions::back, at_tail).data1, 2u);
+    EXPECT_EQ(navigate(actions::head, at_tail).data1, 0u);
+    EXPECT_EQ(navigate(actions::tail, block).data1, 3u);
+    EXPECT_EQ(navigate(actions::head_q, block).data1, 1u);
+    EXPECT_EQ(navigate(actions::head_q, at_tail).data1, 0u);
+    EXPECT_EQ(navigate(actions::tail_q, at_tail).data1, 1u);
+    EXPECT_EQ(navigate(actions::tail_q, block).data1, 0u);
+    Cell index = navigate(actions::index_q, at_index(block, 2));
     EXPECT_EQ(cell_type(&index), uint32_t(TYPE_INTEGER));
     EXPECT_EQ(integer::get(&index), 3);
-    EXPECT_EQ(series::length_q(&block), 3);
-    EXPECT_EQ(series::length_q(&at_tail), 0);
+    EXPECT_EQ(length_of(block), 3);
+    EXPECT_EQ(length_of(at_tail), 0);
 }
 
 TEST(SeriesActions, AHeadBeyondAShortenedTailHasNoLength) {
     Cell text = text_cell(U"abcdef");
     Cell late = at_index(text, 5);
     Cell early = at_index(text, 2);
-    series::clear(&early);
-    EXPECT_EQ(series::length_q(&late), 0);
+    actions::clear(&early);
+    EXPECT_EQ(length_of(late), 0);
     EXPECT_TRUE(series::rs_tail_q(&late));
     EXPECT_EQ(series::clamp_length(&late, false), 0u);
     EXPECT_EQ(late.data1, 2u);  // pulled back to the tail
@@ -164,7 +177,7 @@ TEST(SeriesActions, PickReadsAtEveryWidth) {
     };
     for (const Row& row : rows) {
         Cell series = row.series;
-        Cell picked = *series::pick(&series, row.index, nullptr);
+        Cell picked = *pick_at(&series, row.index);
         std::string text;
         if (cell_type(&picked) == TYPE_NONE) {
             text = "none";
@@ -179,7 +192,7 @@ TEST(SeriesActions, PickReadsAtEveryWidth) {
         EXPECT_EQ(text, row.expected) << row.index;
     }
     Cell bytes = test::binary_cell("\x01\xFF");
-    Cell byte = *series::pick(&bytes, 2, nullptr);
+    Cell byte = *pick_at(&bytes, 2);
     EXPECT_EQ(cell_type(&byte), uint32_t(TYPE_INTEGER));
     EXPECT_EQ(integer::get(&byte), 255);
 }
@@ -187,19 +200,19 @@ TEST(SeriesActions, PickReadsAtEveryWidth) {
 TEST(SeriesActions, PokeStoresByTypeAndChecksItsIndex) {
     Cell block = at_index(block_of("1 2 3"), 1);
     Cell value = block_of("[x]");
-    Cell* poked = series::poke(&block, 2, block::rs_abs_at(&value, 0), nullptr);
+    Cell* poked = poke_at(&block, 2, block::rs_abs_at(&value, 0));
     EXPECT_EQ(cell_type(poked), uint32_t(TYPE_BLOCK));
     EXPECT_EQ(whole(block), "[1 2 [x]]");
 
     Cell text = text_cell(U"abc");
     Cell wide = character(0x3B1);
-    series::poke(&text, -1 + 3, &wide, nullptr);  // index 2 from the head
+    poke_at(&text, -1 + 3, &wide);  // index 2 from the head
     EXPECT_EQ(series_buffer(&text)->unit(), 2u);
     EXPECT_EQ(test::utf8(text), "a\u03B1c");
 
     Cell bytes = test::binary_cell("ab");
     Cell big = number(0x141);
-    series::poke(&bytes, 1, &big, nullptr);
+    poke_at(&bytes, 1, &big);
     EXPECT_EQ(test::utf8(bytes), "Ab");
 
     Cell one = number(1);
@@ -220,7 +233,7 @@ TEST(SeriesActions, PokeStoresByTypeAndChecksItsIndex) {
         Cell series = row.series;
         Cell value = row.value;
         std::string before = whole(series);
-        EXPECT_EQ(raised([&] { series::poke(&series, row.index, &value, nullptr); }), row.error) << before;
+        EXPECT_EQ(raised([&] { poke_at(&series, row.index, &value); }), row.error) << before;
         EXPECT_EQ(whole(series), before);
     }
 }
@@ -229,10 +242,10 @@ TEST(SeriesActions, PokeStoresByTypeAndChecksItsIndex) {
 
 TEST(SeriesActions, ClearCutsFromTheHead) {
     Cell block = at_index(block_of("1 2 3 4"), 1);
-    series::clear(&block);
+    actions::clear(&block);
     EXPECT_EQ(whole(block), "[1]");
     Cell text = text_cell(U"\u0101bcd", 2, TYPE_STRING, 3);
-    series::clear(&text);
+    actions::clear(&text);
     EXPECT_EQ(test::utf8(at_index(text, 0)), "\u0101bc");
 }
 
@@ -266,7 +279,7 @@ TEST(SeriesActions, RemoveWithPartAndKey) {
         }
         Cell keys = block_of(row.key ? row.key : "");
         Cell original = block;
-        series::remove(&block, row.part ? &part : nullptr, row.key ? block::rs_abs_at(&keys, 0) : nullptr);
+        actions::remove(&block, row.part ? &part : nullptr, row.key ? block::rs_abs_at(&keys, 0) : nullptr);
         std::string result = cell_type(&block) == TYPE_NONE ? "none" : whole(block);
         EXPECT_EQ(result, row.expected) << row.block << " " << (row.part ? row.part : "") << (row.key ? row.key : "");
         if (result == "none") {
@@ -276,7 +289,7 @@ TEST(SeriesActions, RemoveWithPartAndKey) {
 
     Cell text = text_cell(U"a=1;b=2", 1, TYPE_STRING);
     Cell key = text_cell(U"b=");
-    series::remove(&text, nullptr, &key);
+    actions::remove(&text, nullptr, &key);
     EXPECT_EQ(test::utf8(text), "a=1;2");
 
     Cell block = block_of("1 2 3");
@@ -284,7 +297,7 @@ TEST(SeriesActions, RemoveWithPartAndKey) {
     Cell path_over_block = block;
     set_type(&path_over_block, TYPE_PAREN);
     for (Cell* part : {&other, &path_over_block}) {
-        EXPECT_EQ(raised([&] { series::remove(&block, part, nullptr); }), script(err::invalid_refine_arg));
+        EXPECT_EQ(raised([&] { actions::remove(&block, part, nullptr); }), script(err::invalid_refine_arg));
     }
     EXPECT_EQ(whole(block), "[1 2 3]");
 }
@@ -308,13 +321,13 @@ TEST(SeriesActions, ReverseWithPartAndSkip) {
         Cell block = block_of(row.block);
         Cell part = number(row.part);
         Cell skip = number(row.skip);
-        series::reverse(&block, row.part ? &part : nullptr, row.skip ? &skip : nullptr);
+        actions::reverse(&block, row.part ? &part : nullptr, row.skip ? &skip : nullptr);
         EXPECT_EQ(whole(block), row.expected) << row.block << " " << row.part << " " << row.skip;
     }
 
     Cell text = text_cell(U"ab\u0101de", 2, TYPE_STRING, 1);
     Cell end = at_index(text, 4);
-    series::reverse(&text, &end, nullptr);
+    actions::reverse(&text, &end, nullptr);
     EXPECT_EQ(test::utf8(at_index(text, 0)), "ad\u0101be");
 
     struct Bad {
@@ -325,7 +338,7 @@ TEST(SeriesActions, ReverseWithPartAndSkip) {
                     Bad{0, script(err::out_of_range)}, Bad{-2, script(err::out_of_range)}}) {
         Cell block = block_of("1 2 3 4 5 6");
         Cell skip = number(row.skip);
-        EXPECT_EQ(raised([&] { series::reverse(&block, nullptr, &skip); }), row.error) << row.skip;
+        EXPECT_EQ(raised([&] { actions::reverse(&block, nullptr, &skip); }), row.error) << row.skip;
         EXPECT_EQ(whole(block), "[1 2 3 4 5 6]");
     }
 }
@@ -416,7 +429,7 @@ TEST(SeriesActions, CopyPartRanges) {
         Cell source = at_index(block, row.head);
         Cell result{};
         bool with_part = cell_type(&row.part) != 0;
-        series::copy(&source, &result, with_part ? &row.part : nullptr, false, nullptr);
+        series::copy_shallow(&source, &result, with_part ? &row.part : nullptr, false, nullptr);
         EXPECT_EQ(shown(result), row.expected) << row.head;
     }
     EXPECT_EQ(whole(block), "[1 2 3 4 5]");
@@ -424,12 +437,12 @@ TEST(SeriesActions, CopyPartRanges) {
     Cell flagged = text_cell(U"\u0101bc", 2, TYPE_URL, 1);
     flagged.header |= CELL_NEW_LINE;
     Cell result{};
-    series::copy(&flagged, &result, nullptr, false, nullptr);
+    series::copy_shallow(&flagged, &result, nullptr, false, nullptr);
     EXPECT_EQ(result.header, uint32_t(TYPE_URL) | CELL_NEW_LINE);
     EXPECT_EQ(result.data1, 0u);
     EXPECT_EQ(test::utf8(result), "bc");
     Cell other = text_cell(U"bc");
-    EXPECT_EQ(raised([&] { series::copy(&flagged, &result, &other, false, nullptr); }), script(err::invalid_refine_arg));
+    EXPECT_EQ(raised([&] { series::copy_shallow(&flagged, &result, &other, false, nullptr); }), script(err::invalid_refine_arg));
 }
 
 // ---------------------------------------------------------------- move
@@ -457,13 +470,13 @@ TEST(SeriesActions, MoveWithinOneBuffer) {
         Cell origin = at_index(block, row.from);
         Cell target = at_index(block, row.to);
         Cell part = number(row.part);
-        Cell* result = series::move(&origin, &target, row.part ? &part : nullptr);
+        Cell* result = actions::move(&origin, &target, row.part ? &part : nullptr);
         EXPECT_EQ(result, &target);
         EXPECT_EQ(whole(block), row.expected) << row.from << " -> " << row.to << " /part " << row.part;
     }
     Cell text = text_cell(U"abcd", 1, TYPE_STRING);
     Cell end = at_index(text, 4);
-    series::move(&text, &end, nullptr);
+    actions::move(&text, &end, nullptr);
     EXPECT_EQ(test::utf8(text), "bcda");
 }
 
@@ -471,17 +484,17 @@ TEST(SeriesActions, MoveBetweenBuffers) {
     Cell origin = at_index(block_of("1 2 3 4"), 1);
     Cell target = at_index(block_of("a b"), 1);
     Cell two = number(2);
-    series::move(&origin, &target, &two);
+    actions::move(&origin, &target, &two);
     EXPECT_EQ(whole(origin), "[1 4]");
     EXPECT_EQ(whole(target), "[a 2 3 b]");
 
     Cell narrow = text_cell(U"xy");
     Cell wide = text_cell(U"\u0101\u0102", 2, TYPE_STRING, 1);
-    series::move(&narrow, &wide, nullptr);
+    actions::move(&narrow, &wide, nullptr);
     EXPECT_EQ(test::utf8(narrow), "y");
     EXPECT_EQ(test::utf8(at_index(wide, 0)), "\u0101x\u0102");
     Cell back_again = at_index(wide, 0);
-    series::move(&back_again, &narrow, nullptr);
+    actions::move(&back_again, &narrow, nullptr);
     EXPECT_EQ(series_buffer(&narrow)->unit(), 2u);
     EXPECT_EQ(test::utf8(narrow), "\u0101y");
 
@@ -497,7 +510,7 @@ TEST(SeriesActions, MoveBetweenBuffers) {
     };
     for (Bad row : {Bad{&block, &text, script(err::move_bad)}, Bad{&text, &block, script(err::move_bad)},
                     Bad{&bytes, &wide_text, script(err::move_bad)}, Bad{&block, &integer, script(err::expect_arg)}}) {
-        EXPECT_EQ(raised([&] { series::move(row.origin, row.target, nullptr); }), row.error);
+        EXPECT_EQ(raised([&] { actions::move(row.origin, row.target, nullptr); }), row.error);
     }
     EXPECT_EQ(whole(block), "[1 2]");
     EXPECT_EQ(test::utf8(text), "ab");
@@ -514,26 +527,26 @@ std::vector<int32_t> draws(int n) {
 TEST(SeriesActions, RandomSeedOnlyAndShuffle) {
     Cell text = text_cell(U"seed text", 1, TYPE_STRING, 2);
     Cell seed = text;
-    EXPECT_EQ(cell_type(series::random(&seed, true, false, false)), uint32_t(TYPE_UNSET));
+    EXPECT_EQ(cell_type(actions::random(&seed, true, false, false)), uint32_t(TYPE_UNSET));
     std::vector<int32_t> first = draws(4);
     seed = text_cell(U"xxed text", 1, TYPE_STRING, 2);  // the same from the head
-    series::random(&seed, true, false, false);
+    actions::random(&seed, true, false, false);
     EXPECT_EQ(draws(4), first);
 
     Cell block = block_of("1 2 3 4 5 6 7 8");
     for (int i = 0; i < 20; i++) {
         Cell pick = at_index(block, 6);
-        series::random(&pick, false, false, true);
+        actions::random(&pick, false, false, true);
         ASSERT_EQ(cell_type(&pick), uint32_t(TYPE_INTEGER));
         EXPECT_GE(integer::get(&pick), 7);
     }
     Cell empty = at_index(block, 8);
-    EXPECT_EQ(cell_type(series::random(&empty, false, false, true)), uint32_t(TYPE_NONE));
+    EXPECT_EQ(cell_type(actions::random(&empty, false, false, true)), uint32_t(TYPE_NONE));
     Cell one_char = text_cell(U"\u0101", 2);
-    EXPECT_EQ(char_::get(series::random(&one_char, false, false, true)), 0x101u);
+    EXPECT_EQ(char_::get(actions::random(&one_char, false, false, true)), 0x101u);
 
     Cell tail_part = at_index(block, 2);
-    series::random(&tail_part, false, false, false);
+    actions::random(&tail_part, false, false, false);
     std::string shuffled = whole(block);
     EXPECT_EQ(shuffled.substr(0, 4), "[1 2");
     std::sort(shuffled.begin(), shuffled.end());
@@ -566,13 +579,13 @@ TEST_F(OwnedSeries, EditsReportBeforeAndAfter) {
         int32_t index, part;
     };
     const Row rows[] = {
-        {"clear", [](Cell* b) { series::clear(b); }, "clear", "cleared", 1, 3},
-        {"remove", [](Cell* b) { Cell two = number(2); series::remove(b, &two, nullptr); }, "remove", "removed", 1, 2},
-        {"poke", [](Cell* b) { Cell v = number(9); series::poke(b, 2, &v, nullptr); }, "poke", "poked", 2, 1},
-        {"reverse", [](Cell* b) { series::reverse(b, nullptr, nullptr); }, "reverse", "reversed", 1, 3},
+        {"clear", [](Cell* b) { actions::clear(b); }, "clear", "cleared", 1, 3},
+        {"remove", [](Cell* b) { Cell two = number(2); actions::remove(b, &two, nullptr); }, "remove", "removed", 1, 2},
+        {"poke", [](Cell* b) { Cell v = number(9); poke_at(b, 2, &v); }, "poke", "poked", 2, 1},
+        {"reverse", [](Cell* b) { actions::reverse(b, nullptr, nullptr); }, "reverse", "reversed", 1, 3},
         {"take", [](Cell* b) { framed([&] { return series::take(b, nullptr, false, false); }); }, "take", "taken", 1, 1},
-        {"random", [](Cell* b) { series::random(b, false, false, false); }, "random", "randomized", 1, 3},
-        {"move", [](Cell* b) { Cell end = at_index(*b, 4); series::move(b, &end, nullptr); }, "move", "moved", 1, 1},
+        {"random", [](Cell* b) { actions::random(b, false, false, false); }, "random", "randomized", 1, 3},
+        {"move", [](Cell* b) { Cell end = at_index(*b, 4); actions::move(b, &end, nullptr); }, "move", "moved", 1, 1},
     };
     for (const Row& row : rows) {
         Cell block = at_index(block_of("1 2 3 4"), 1);
@@ -589,7 +602,7 @@ TEST_F(OwnedSeries, EditsReportBeforeAndAfter) {
     Cell free_block = block_of("1 2");
     reports.clear();
     EXPECT_FALSE(series::notify_before(&free_block, series::Edit::append, nullptr, 0, 1));
-    series::clear(&free_block);
+    actions::clear(&free_block);
     EXPECT_TRUE(reports.empty());
 }
 
@@ -597,7 +610,7 @@ TEST_F(OwnedSeries, ReflectAndModifyTheOwner) {
     Cell block = block_of("1 2");
     uint32_t owned = fixed_words::symbol(fixed_words::Sym::owned);
     Cell seen = block;
-    series::reflect(&seen, owned);
+    actions::reflect(&seen, owned);
     EXPECT_EQ(cell_type(&seen), uint32_t(TYPE_NONE));
 
     Cell owner{TYPE_OBJECT, uint32_t(context::create(1, false, false, nullptr, context::KIND_OBJECT)), 0, 0};
@@ -608,17 +621,18 @@ TEST_F(OwnedSeries, ReflectAndModifyTheOwner) {
     block::rs_append(&spec, &field);
     Cell owned_word{};
     word::make_at(owned, &owned_word);
-    EXPECT_EQ(series::modify(&block, &owned_word, &spec, false), &block);
+    EXPECT_EQ(actions::modify(&block, &owned_word, &spec, false), &block);
     seen = block;
-    series::reflect(&seen, owned);
+    actions::reflect(&seen, owned);
     EXPECT_EQ(cell_type(&seen), uint32_t(TYPE_OBJECT));
     EXPECT_EQ(seen.data1, owner.data1);
 
-    series::modify(&block, &owned_word, &none::constant, false);
+    actions::modify(&block, &owned_word, &none::constant, false);
     seen = block;
-    series::reflect(&seen, owned);
+    actions::reflect(&seen, owned);
     EXPECT_EQ(cell_type(&seen), uint32_t(TYPE_NONE));
-    EXPECT_EQ(raised([&] { series::reflect(&seen, fixed_words::symbol(fixed_words::Sym::spec)); }),
+    seen = block;
+    EXPECT_EQ(raised([&] { actions::reflect(&seen, fixed_words::symbol(fixed_words::Sym::spec)); }),
               error_code(Category::internal, err::not_done));
 }
 
