@@ -17,11 +17,6 @@ namespace {
 // runtime's error list.
 constexpr int ERROR_UNMATCHED_BRANCH = ERROR_BAD_UNIT;
 
-int32_t call_compare(const Cell* value1, const Cell* value2, int32_t op) {
-    auto implementation = reinterpret_cast<CompareFn>(lookup_for_value(value1, datatype::SLOT_COMPARE));
-    return implementation(value1, value2, op);
-}
-
 // Under these codes "not comparable" just means "not equal".
 bool equality_op(int32_t op) { return op <= 2 || (op >= 9 && op <= 12); }
 
@@ -36,7 +31,7 @@ bool compare_for_tables(const Cell* a, const Cell* b, int op) {
 }
 
 bool compare(const Cell* value1, const Cell* value2, int32_t op) {
-    int32_t result = call_compare(value1, value2, op);
+    int32_t result = compare_typed(value1, value2, op);
     if (result == -2 && !equality_op(op)) fire(err::script::invalid_compare, value1, value2);
     switch (op) {
     case COMP_EQUAL:
@@ -69,7 +64,7 @@ int32_t compare_values(const Cell* value1, const Cell* value2, int32_t op) {
         default: break;
         }
     }
-    return call_compare(value1, value2, op);
+    return compare_typed(value1, value2, op);
 }
 
 }  // namespace vek::actions

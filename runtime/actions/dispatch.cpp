@@ -244,7 +244,33 @@ Cell* eval_path_typed(Cell* parent, const Cell* element, const Cell* value, cons
                           case_sensitive, get, last, notify);
 }
 
+int32_t compare_typed(const Cell* value1, const Cell* value2, int32_t op) {
+    return lookup<CompareFn>(value1, datatype::SLOT_COMPARE)(value1, value2, op);
+}
+
+Cell* absolute(Cell* value) { return lookup<UnaryFn>(value, datatype::SLOT_ABSOLUTE)(value); }
+
+Cell* add(Cell* value1, Cell* value2) {
+    return lookup<ArithmeticFn>(value1, datatype::SLOT_ADD)(value1, value2);
+}
+
+Cell* divide(Cell* value1, Cell* value2) {
+    return lookup<ArithmeticFn>(value1, datatype::SLOT_DIVIDE)(value1, value2);
+}
+
+Cell* multiply(Cell* value1, Cell* value2) {
+    return lookup<ArithmeticFn>(value1, datatype::SLOT_MULTIPLY)(value1, value2);
+}
+
 Cell* negate(Cell* value) { return lookup<UnaryFn>(value, datatype::SLOT_NEGATE)(value); }
+
+Cell* power(Cell* value, Cell* exponent) {
+    return lookup<ArithmeticFn>(value, datatype::SLOT_POWER)(value, exponent);
+}
+
+Cell* remainder(Cell* value1, Cell* value2) {
+    return lookup<ArithmeticFn>(value1, datatype::SLOT_REMAINDER)(value1, value2);
+}
 
 Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down, bool floor,
             bool ceiling, bool half_ceiling) {
@@ -252,11 +278,27 @@ Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down
                                                         ceiling, half_ceiling);
 }
 
+Cell* subtract(Cell* value1, Cell* value2) {
+    return lookup<ArithmeticFn>(value1, datatype::SLOT_SUBTRACT)(value1, value2);
+}
+
 bool even(const Cell* value) { return lookup<ParityFn>(value, datatype::SLOT_EVEN)(value); }
 bool odd(const Cell* value) { return lookup<ParityFn>(value, datatype::SLOT_ODD)(value); }
 
+Cell* and_(Cell* value1, Cell* value2) {
+    return lookup<ArithmeticFn>(value1, datatype::SLOT_AND)(value1, value2);
+}
+
 Cell* complement(Cell* value) {
     return lookup<UnaryFn>(value, datatype::SLOT_COMPLEMENT)(value);
+}
+
+Cell* or_(Cell* value1, Cell* value2) {
+    return lookup<ArithmeticFn>(value1, datatype::SLOT_OR)(value1, value2);
+}
+
+Cell* xor_(Cell* value1, Cell* value2) {
+    return lookup<ArithmeticFn>(value1, datatype::SLOT_XOR)(value1, value2);
 }
 
 void append(Cell* series, const Cell* value, const Cell* part, bool only, const Cell* dup) {
@@ -273,6 +315,16 @@ void change(Cell* series, Cell* value, const Cell* part, bool only, const Cell* 
     if (!resolve_dup(dup, &dup_count)) return;
     lookup<ChangeFn>(series, datatype::SLOT_CHANGE)(series, value, part_length, only, dup_count);
 }
+
+void at() { lookup<NavigateFn>(stack::arguments, datatype::SLOT_AT)(); }
+void back() { lookup<NavigateFn>(stack::arguments, datatype::SLOT_BACK)(); }
+void head() { lookup<NavigateFn>(stack::arguments, datatype::SLOT_HEAD)(); }
+void head_q() { lookup<NavigateFn>(stack::arguments, datatype::SLOT_HEAD_Q)(); }
+void index_q() { lookup<NavigateFn>(stack::arguments, datatype::SLOT_INDEX_Q)(); }
+void next() { lookup<NavigateFn>(stack::arguments, datatype::SLOT_NEXT)(); }
+void skip() { lookup<NavigateFn>(stack::arguments, datatype::SLOT_SKIP)(); }
+void tail() { lookup<NavigateFn>(stack::arguments, datatype::SLOT_TAIL)(); }
+void tail_q() { lookup<NavigateFn>(stack::arguments, datatype::SLOT_TAIL_Q)(); }
 
 void clear(Cell* series) { lookup<ClearFn>(series, datatype::SLOT_CLEAR)(series); }
 

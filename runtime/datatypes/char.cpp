@@ -87,6 +87,15 @@ Cell* make_in_block(const Cell* block, uint32_t code_point) {
 
 // ---------------------------------------------------------------- make and to
 
+namespace {
+
+Cell* to(Cell* result, const Cell* spec_value, uint32_t);
+
+// make and to are one conversion: the code point at a string's head, an
+// integer's or char's value, a float's or percent's value truncated toward
+// zero (each checked against the code point range: script out-of-range), the
+// UTF-8 sequence at a binary's head. Anything else, and an empty string or
+// binary, raises script bad-to-arg.
 Cell* make(Cell* result, const Cell* spec_value, uint32_t type) { return to(result, spec_value, type); }
 
 Cell* to(Cell* result, const Cell* spec_value, uint32_t) {
@@ -109,6 +118,7 @@ int32_t form(const Cell* value, const Cell* buffer, const Cell*, int32_t limit) 
     return limit - 1;
 }
 
+// #"c" with the code point escaped as in a molded string.
 int32_t mold(const Cell* value, const Cell* buffer, bool, bool all, bool, const Cell*, int32_t limit, int32_t) {
     string::append_c_string(buffer, "#\"");
     string::mold_char(buffer, get(value), all);
@@ -118,6 +128,8 @@ int32_t mold(const Cell* value, const Cell* buffer, bool, bool all, bool, const 
 
 // ---------------------------------------------------------------- compare
 
+// Code points compared as integers; an integer! compares by its value except
+// under strict-equal and search equality, where only a char! can be equal.
 int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     uint32_t other = cell_type(value2);
     if ((op == actions::COMP_STRICT_EQUAL || op == actions::COMP_FIND) && other != TYPE_CHAR) return 1;
@@ -126,6 +138,8 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     auto b = int32_t(value2->data2);
     return (a > b) - (a < b);
 }
+
+}  // namespace
 
 // ---------------------------------------------------------------- arithmetic
 
@@ -142,6 +156,8 @@ Cell* do_math(Cell* value1, const Cell* value2, int32_t op) {
     return value1;
 }
 
+namespace {
+
 Cell* add(Cell* value1, Cell* value2) { return do_math(value1, value2, integer::OP_ADD); }
 Cell* subtract(Cell* value1, Cell* value2) { return do_math(value1, value2, integer::OP_SUBTRACT); }
 Cell* multiply(Cell* value1, Cell* value2) { return do_math(value1, value2, integer::OP_MULTIPLY); }
@@ -151,28 +167,30 @@ Cell* and_(Cell* value1, Cell* value2) { return do_math(value1, value2, integer:
 Cell* or_(Cell* value1, Cell* value2) { return do_math(value1, value2, integer::OP_OR); }
 Cell* xor_(Cell* value1, Cell* value2) { return do_math(value1, value2, integer::OP_XOR); }
 
+}  // namespace
+
 // ---------------------------------------------------------------- registration
 
 void init() {
-    using datatype::as_action;
-    datatype::DatatypeRecord record{TYPE_CHAR, TYPE_INTEGER, "char!", {}};
-    auto set = [&record](uint32_t slot, datatype::ActionFn entry) { record.actions[slot - 1] = entry; };
-    set(datatype::SLOT_MAKE, as_action(make));
-    set(datatype::SLOT_TO, as_action(to));
-    set(datatype::SLOT_FORM, as_action(static_cast<actions::FormFn>(form)));
-    set(datatype::SLOT_MOLD, as_action(static_cast<actions::MoldFn>(mold)));
-    set(datatype::SLOT_COMPARE, as_action(static_cast<actions::CompareFn>(compare)));
-    set(datatype::SLOT_ADD, as_action(add));
-    set(datatype::SLOT_DIVIDE, as_action(divide));
-    set(datatype::SLOT_MULTIPLY, as_action(multiply));
-    set(datatype::SLOT_REMAINDER, as_action(remainder));
-    set(datatype::SLOT_SUBTRACT, as_action(subtract));
-    set(datatype::SLOT_AND, as_action(and_));
-    set(datatype::SLOT_OR, as_action(or_));
-    set(datatype::SLOT_XOR, as_action(xor_));
-    for (uint32_t slot : {uint32_t(datatype::SLOT_RANDOM), uint32_t(datatype::SLOT_ABSOLUTE), uint32_t(datatype::SLOT_EVEN), uint32_t(datatype::SLOT_ODD)})
-        set(slot, datatype::INHERIT);
-    datatype::register_type(record);
+    using namespace datatype;
+    register_type(TYPE_CHAR, Row()
+        .set<SLOT_MAKE>(make)
+        .inherit<SLOT_RANDOM>()
+        .set<SLOT_TO>(to)
+        .set<SLOT_FORM>(form)
+        .set<SLOT_MOLD>(mold)
+        .set<SLOT_COMPARE>(compare)
+        .inherit<SLOT_ABSOLUTE>()
+        .set<SLOT_ADD>(add)
+        .set<SLOT_DIVIDE>(divide)
+        .set<SLOT_MULTIPLY>(multiply)
+        .set<SLOT_REMAINDER>(remainder)
+        .set<SLOT_SUBTRACT>(subtract)
+        .inherit<SLOT_EVEN>()
+        .inherit<SLOT_ODD>()
+        .set<SLOT_AND>(and_)
+        .set<SLOT_OR>(or_)
+        .set<SLOT_XOR>(xor_));
 }
 
 }  // namespace vek::char_

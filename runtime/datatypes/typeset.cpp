@@ -188,6 +188,10 @@ Cell* do_set_op(int32_t op) { return set_op(stack::arguments, stack::arguments +
 
 // ---------------------------------------------------------------- actions
 
+namespace {
+
+// make and to: a typeset spec as it is; a block whose values are added as by
+// add; anything else raises script bad-to-arg.
 Cell* make(Cell* result, const Cell* spec_value, uint32_t) {
     switch (cell_type(spec_value)) {
         case TYPE_TYPESET: return copy_cell(spec_value, result);
@@ -203,6 +207,11 @@ Cell* make(Cell* result, const Cell* spec_value, uint32_t) {
     }
 }
 
+int32_t mold(const Cell* value, const Cell* buffer, bool only, bool, bool, const Cell* part,
+             int32_t limit, int32_t);
+
+// Both list the members' datatype names inside "make typeset! [...]"; with
+// only, just the names separated by spaces.
 int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit) {
     return mold(value, buffer, false, false, false, part, limit, 0);
 }
@@ -235,6 +244,7 @@ int32_t mold(const Cell* value, const Cell* buffer, bool only, bool, bool, const
     return limit;
 }
 
+// Equality kinds: 0 when all 96 bits agree, else 1. Sorting: by member count.
 int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     if (cell_type(value2) != TYPE_TYPESET) return -2;
     if (equality_op(op)) {
@@ -249,35 +259,40 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     return -2;
 }
 
+// The result replaces value1, the call's result cell.
 Cell* and_(Cell* value1, Cell* value2) { return set_op(value1, value2, OP_AND); }
 Cell* or_(Cell* value1, Cell* value2) { return set_op(value1, value2, OP_OR); }
 Cell* xor_(Cell* value1, Cell* value2) { return set_op(value1, value2, OP_XOR); }
 
+// All 96 bits inverted, the unused ones included.
 Cell* complement(Cell* value) {
     *value = make_cell(~value->data1, ~value->data2, ~value->data3);
     return value;
 }
 
+// The true or false constant: whether the datatype (no other value: script
+// invalid-arg) is a member. find's refinements change nothing.
 Cell* find(Cell* series, const Cell* value, const Cell*, bool, bool, bool, bool, const Cell*, const Cell*, bool, bool, bool,
            bool) {
     if (cell_type(value) != TYPE_DATATYPE) fire(err::script::invalid_arg, value);
     return logic::constant(contains(series, value->data1));
 }
 
+}  // namespace
+
 void init() {
-    datatype::DatatypeRecord record{TYPE_TYPESET, 0, "typeset!", {}};
-    auto& slots = record.actions;
-    slots[datatype::SLOT_MAKE - 1] = datatype::as_action(make);
-    slots[datatype::SLOT_TO - 1] = datatype::as_action(make);
-    slots[datatype::SLOT_FORM - 1] = datatype::as_action(form);
-    slots[datatype::SLOT_MOLD - 1] = datatype::as_action(mold);
-    slots[datatype::SLOT_COMPARE - 1] = datatype::as_action(compare);
-    slots[datatype::SLOT_AND - 1] = datatype::as_action(and_);
-    slots[datatype::SLOT_COMPLEMENT - 1] = datatype::as_action(complement);
-    slots[datatype::SLOT_OR - 1] = datatype::as_action(or_);
-    slots[datatype::SLOT_XOR - 1] = datatype::as_action(xor_);
-    slots[datatype::SLOT_FIND - 1] = datatype::as_action(static_cast<actions::FindFn>(find));
-    datatype::register_type(record);
+    using namespace datatype;
+    register_type(TYPE_TYPESET, Row()
+        .set<SLOT_MAKE>(make)
+        .set<SLOT_TO>(make)
+        .set<SLOT_FORM>(form)
+        .set<SLOT_MOLD>(mold)
+        .set<SLOT_COMPARE>(compare)
+        .set<SLOT_AND>(and_)
+        .set<SLOT_COMPLEMENT>(complement)
+        .set<SLOT_OR>(or_)
+        .set<SLOT_XOR>(xor_)
+        .set<SLOT_FIND>(find));
 }
 
 }  // namespace vek::typeset

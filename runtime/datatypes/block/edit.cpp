@@ -6,6 +6,7 @@
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/block/array.h"
+#include "runtime/datatypes/block/internal.h"
 #include "runtime/datatypes/series/actions.h"
 #include "runtime/datatypes/series/ranges.h"
 #include "runtime/datatypes/typeset.h"
@@ -302,7 +303,7 @@ Cell* copy(Cell* value, Cell* result, const Cell* part, bool deep, const Cell* t
         }
         cycles::push(from);
     }
-    series::copy(&source, result, part, deep, types);
+    series::copy_shallow(&source, result, part, deep, types);
     if (!deep && !types) return result;
     if (is_hash(result)) {
         set_type(result, TYPE_BLOCK);

@@ -1,4 +1,4 @@
-#include "runtime/datatypes/block/find.h"
+#include "runtime/datatypes/block/internal.h"
 
 #include <algorithm>
 

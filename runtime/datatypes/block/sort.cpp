@@ -7,6 +7,7 @@
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/block/array.h"
+#include "runtime/datatypes/block/internal.h"
 #include "runtime/datatypes/callable/function.h"
 #include "runtime/datatypes/series/actions.h"
 #include "runtime/datatypes/series/ranges.h"

@@ -342,6 +342,10 @@ Node make_value(const Cell* spec_in, const Cell* body_in, Node context, uint32_t
 
 // ---------------------------------------------------------------- actions
 
+namespace {
+
+// make function! [spec body]: a block of at least two values, both blocks,
+// the spec valid; else script bad-func-def with the spec.
 Cell* make(Cell* result, const Cell* spec_value, uint32_t) {
     Cell given = *spec_value;
     bool well_formed = cell_type(&given) == TYPE_BLOCK && block::rs_length(&given) >= 2;
@@ -359,6 +363,8 @@ Cell* make(Cell* result, const Cell* spec_value, uint32_t) {
     return result;
 }
 
+// Slot 3 of function! and routine!: spec, body, words (a new block of the
+// context's words, bound to it); any other field internal not-done.
 void reflect(Cell* value, uint32_t field) {
     if (is_field(field, fixed_words::Sym::spec)) {
         callable::spec_block(value, value);
@@ -380,6 +386,8 @@ void reflect(Cell* value, uint32_t field) {
     }
 }
 
+// form: "?function?". mold: "func ", the spec molded, then the body molded
+// or " none".
 int32_t form(const Cell*, const Cell* buffer, const Cell*, int32_t limit) {
     static constexpr const char TEXT[] = "?function?";
     string::append_c_string(buffer, TEXT);
@@ -402,21 +410,24 @@ int32_t mold(const Cell* value, const Cell* buffer, bool, bool all, bool flat, c
     return actions::mold(&code, buffer, false, all, flat, part, limit, indent);
 }
 
+// -2 unless the other value has the same type; equality and sorting codes
+// (0-2, 7-9, 12) order by the identity of the internal block; others -2.
+// routine! inherits it.
 int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     if (cell_type(value1) != cell_type(value2) || !comparing_op(op)) return -2;
     return (value1->data3 > value2->data3) - (value1->data3 < value2->data3);
 }
 
+}  // namespace
+
 void init() {
     using namespace datatype;
-    DatatypeRecord record{TYPE_FUNCTION, TYPE_CONTEXT, "function!", {}};
-    auto& slots = record.actions;
-    slots[SLOT_MAKE - 1] = as_action(static_cast<actions::MakeFn>(make));
-    slots[SLOT_REFLECT - 1] = as_action(static_cast<actions::ReflectFn>(reflect));
-    slots[SLOT_FORM - 1] = as_action(static_cast<actions::FormFn>(form));
-    slots[SLOT_MOLD - 1] = as_action(static_cast<actions::MoldFn>(mold));
-    slots[SLOT_COMPARE - 1] = as_action(static_cast<actions::CompareFn>(compare));
-    register_type(record);
+    register_type(TYPE_FUNCTION, Row()
+        .set<SLOT_MAKE>(make)
+        .set<SLOT_REFLECT>(reflect)
+        .set<SLOT_FORM>(form)
+        .set<SLOT_MOLD>(mold)
+        .set<SLOT_COMPARE>(compare));
 }
 
 }  // namespace vek::function

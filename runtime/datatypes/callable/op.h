@@ -34,16 +34,6 @@ Cell* make_from(Cell* result, const Cell* source);
 // A new operator pushed on the evaluation stack.
 Cell* push(const Cell* source);
 
-// Slot 1: make op! source.
-Cell* make(Cell* result, const Cell* spec, uint32_t type);
-// form: "?op?". mold: "make op! ", then "func " and the molded spec and body
-// for a function! source, else "[" the molded spec "]". compare as
-// native!'s, among op! values.
-int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
-             const Cell* part, int32_t limit, int32_t indent);
-int32_t compare(const Cell* value1, const Cell* value2, int32_t op);
-
 // Registers op!, after native!.
 void init();
 

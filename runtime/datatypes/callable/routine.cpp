@@ -192,6 +192,11 @@ Cell* declare(const Cell* spec_value, const Cell* name, int32_t return_type, boo
     return make_value(spec_value, nullptr, code, return_type, cells);
 }
 
+namespace {
+
+// form: "?routine?". mold: "routine ", the spec molded, then the body block
+// molded or a space and the molded body value. reflect and compare are
+// function!'s.
 int32_t form(const Cell*, const Cell* buffer, const Cell*, int32_t limit) {
     static constexpr const char TEXT[] = "?routine?";
     string::append_c_string(buffer, TEXT);
@@ -214,15 +219,15 @@ int32_t mold(const Cell* value, const Cell* buffer, bool, bool all, bool flat, c
     return actions::mold(&body, buffer, false, all, flat, part, limit, indent);
 }
 
+}  // namespace
+
 void init() {
     using namespace datatype;
-    DatatypeRecord record{TYPE_ROUTINE, TYPE_FUNCTION, "routine!", {}};
-    auto& slots = record.actions;
-    slots[SLOT_REFLECT - 1] = INHERIT;
-    slots[SLOT_FORM - 1] = as_action(static_cast<actions::FormFn>(form));
-    slots[SLOT_MOLD - 1] = as_action(static_cast<actions::MoldFn>(mold));
-    slots[SLOT_COMPARE - 1] = as_action(static_cast<actions::CompareFn>(function::compare));
-    register_type(record);
+    register_type(TYPE_ROUTINE, Row()
+        .inherit<SLOT_REFLECT>()
+        .set<SLOT_FORM>(form)
+        .set<SLOT_MOLD>(mold)
+        .inherit<SLOT_COMPARE>());
 }
 
 }  // namespace vek::routine

@@ -72,13 +72,6 @@ Cell* declare(const Cell* spec, const Cell* name, int32_t return_type, bool cell
 // caller opened; the result is left in the frame's first cell.
 void call(const Cell* routine);
 
-// form: "?routine?". mold: "routine ", the spec molded, then the body block
-// molded or a space and the molded body value. Slot 3 is function::reflect,
-// slot 9 function::compare.
-int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
-             const Cell* part, int32_t limit, int32_t indent);
-
 // Registers routine!, after function!.
 void init();
 

@@ -100,6 +100,10 @@ Cell* push(const Cell* value) { return stack::push(value); }
 
 int32_t entry_count(const Cell* map) { return hash_table::record(Node(map->data3))->size; }
 
+namespace {
+
+// "#[", each live entry as a molded key, a space and a molded value, one a
+// line, "]". form writes the entries alone, without brackets.
 int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit) {
     if (cycles::detect(value, buffer, &limit, false)) return limit;
     write_entries(value, buffer, false, false, false, false, part, &limit, 0);
@@ -120,11 +124,13 @@ int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool fl
     return limit - 1;
 }
 
+}  // namespace
+
 void init() {
-    datatype::DatatypeRecord record{TYPE_MAP, 0, "map!", {}};
-    record.actions[datatype::SLOT_FORM - 1] = datatype::as_action(static_cast<actions::FormFn>(form));
-    record.actions[datatype::SLOT_MOLD - 1] = datatype::as_action(static_cast<actions::MoldFn>(mold));
-    datatype::register_type(record);
+    using namespace datatype;
+    register_type(TYPE_MAP, Row()
+        .set<SLOT_FORM>(form)
+        .set<SLOT_MOLD>(mold));
 }
 
 }  // namespace vek::map

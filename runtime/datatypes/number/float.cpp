@@ -307,6 +307,10 @@ Cell* math_op(Cell* value1, const Cell* value2, int32_t op) {
 
 // ---------------------------------------------------------------- actions
 
+namespace {
+
+// make and to: one conversion, the result of type `type` (float!, or
+// percent! when inherited).
 Cell* make(Cell* result, const Cell* spec_value, uint32_t type) {
     double value = from_spec(spec_value, type);
     make_at(result, value);
@@ -410,28 +414,28 @@ Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down
 bool even(const Cell* value) { return (integer::truncate(get(value)) & 1) == 0; }
 bool odd(const Cell* value) { return !even(value); }
 
+}  // namespace
+
 void init() {
-    using datatype::as_action;
-    datatype::DatatypeRecord record{TYPE_FLOAT, 0, "float!", {}};
-    auto set = [&](uint32_t slot, datatype::ActionFn entry) { record.actions[slot - 1] = entry; };
-    set(datatype::SLOT_MAKE, as_action(make));
-    set(datatype::SLOT_RANDOM, as_action(random));
-    set(datatype::SLOT_TO, as_action(make));
-    set(datatype::SLOT_FORM, as_action(static_cast<actions::FormFn>(form)));
-    set(datatype::SLOT_MOLD, as_action(static_cast<actions::MoldFn>(mold)));
-    set(datatype::SLOT_COMPARE, as_action(static_cast<actions::CompareFn>(compare)));
-    set(datatype::SLOT_ABSOLUTE, as_action(absolute));
-    set(datatype::SLOT_ADD, as_action(add));
-    set(datatype::SLOT_SUBTRACT, as_action(subtract));
-    set(datatype::SLOT_MULTIPLY, as_action(multiply));
-    set(datatype::SLOT_DIVIDE, as_action(divide));
-    set(datatype::SLOT_REMAINDER, as_action(remainder));
-    set(datatype::SLOT_NEGATE, as_action(negate));
-    set(datatype::SLOT_POWER, as_action(power));
-    set(datatype::SLOT_ROUND, as_action(round));
-    set(datatype::SLOT_EVEN, as_action(even));
-    set(datatype::SLOT_ODD, as_action(odd));
-    datatype::register_type(record);
+    using namespace datatype;
+    register_type(TYPE_FLOAT, Row()
+        .set<SLOT_MAKE>(make)
+        .set<SLOT_RANDOM>(random)
+        .set<SLOT_TO>(make)
+        .set<SLOT_FORM>(form)
+        .set<SLOT_MOLD>(mold)
+        .set<SLOT_COMPARE>(compare)
+        .set<SLOT_ABSOLUTE>(absolute)
+        .set<SLOT_ADD>(add)
+        .set<SLOT_DIVIDE>(divide)
+        .set<SLOT_MULTIPLY>(multiply)
+        .set<SLOT_NEGATE>(negate)
+        .set<SLOT_POWER>(power)
+        .set<SLOT_REMAINDER>(remainder)
+        .set<SLOT_ROUND>(round)
+        .set<SLOT_SUBTRACT>(subtract)
+        .set<SLOT_EVEN>(even)
+        .set<SLOT_ODD>(odd));
 }
 
 }  // namespace vek::float_

@@ -315,6 +315,10 @@ int32_t do_math(int32_t left, int32_t right, int32_t op, Cell* result) {
 
 // ---------------------------------------------------------------- actions
 
+namespace {
+
+Cell* to(Cell* result, const Cell* spec_value, uint32_t);
+
 Cell* make(Cell* result, const Cell* spec_value, uint32_t type) {
     if (cell_type(spec_value) == TYPE_LOGIC) return make_at(result, spec_value->data1 != 0 ? 1 : 0);
     return to(result, spec_value, type);
@@ -410,33 +414,32 @@ bool odd(const Cell* value) { return (get(value) & 1) != 0; }
 
 Cell* complement(Cell* value) { return make_at(value, ~get(value)); }
 
+}  // namespace
+
 void init() {
-    using datatype::as_action;
-    datatype::DatatypeRecord record{TYPE_INTEGER, 0, "integer!", {}};
-    auto set = [&](uint32_t slot, datatype::ActionFn entry) { record.actions[slot - 1] = entry; };
-    auto set_math = [&](int32_t op, MathFn fn) { set(OPS[op].slot, as_action(fn)); };
-    set(datatype::SLOT_MAKE, as_action(make));
-    set(datatype::SLOT_RANDOM, as_action(random));
-    set(datatype::SLOT_TO, as_action(to));
-    set(datatype::SLOT_FORM, as_action(static_cast<actions::FormFn>(form)));
-    set(datatype::SLOT_MOLD, as_action(static_cast<actions::MoldFn>(mold)));
-    set(datatype::SLOT_COMPARE, as_action(static_cast<actions::CompareFn>(compare)));
-    set(datatype::SLOT_ABSOLUTE, as_action(absolute));
-    set_math(OP_ADD, add);
-    set_math(OP_DIVIDE, divide);
-    set_math(OP_MULTIPLY, multiply);
-    set(datatype::SLOT_NEGATE, as_action(negate));
-    set(datatype::SLOT_POWER, as_action(power));
-    set_math(OP_REMAINDER, remainder);
-    set(datatype::SLOT_ROUND, as_action(round));
-    set_math(OP_SUBTRACT, subtract);
-    set(datatype::SLOT_EVEN, as_action(even));
-    set(datatype::SLOT_ODD, as_action(odd));
-    set_math(OP_AND, and_);
-    set(datatype::SLOT_COMPLEMENT, as_action(complement));
-    set_math(OP_OR, or_);
-    set_math(OP_XOR, xor_);
-    datatype::register_type(record);
+    using namespace datatype;
+    register_type(TYPE_INTEGER, Row()
+        .set<SLOT_MAKE>(make)
+        .set<SLOT_RANDOM>(random)
+        .set<SLOT_TO>(to)
+        .set<SLOT_FORM>(form)
+        .set<SLOT_MOLD>(mold)
+        .set<SLOT_COMPARE>(compare)
+        .set<SLOT_ABSOLUTE>(absolute)
+        .set<SLOT_ADD>(add)
+        .set<SLOT_DIVIDE>(divide)
+        .set<SLOT_MULTIPLY>(multiply)
+        .set<SLOT_NEGATE>(negate)
+        .set<SLOT_POWER>(power)
+        .set<SLOT_REMAINDER>(remainder)
+        .set<SLOT_ROUND>(round)
+        .set<SLOT_SUBTRACT>(subtract)
+        .set<SLOT_EVEN>(even)
+        .set<SLOT_ODD>(odd)
+        .set<SLOT_AND>(and_)
+        .set<SLOT_COMPLEMENT>(complement)
+        .set<SLOT_OR>(or_)
+        .set<SLOT_XOR>(xor_));
 }
 
 }  // namespace vek::integer

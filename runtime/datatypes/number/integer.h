@@ -165,33 +165,6 @@ FixedText<12> to_decimal_text(int32_t value);
 // divide and remainder above. Without a result cell, overflow wraps.
 int32_t do_math(int32_t left, int32_t right, int32_t op, Cell* result);
 
-// ---------------------------------------------------------------- actions
-
-Cell* make(Cell* result, const Cell* spec, uint32_t type);
-Cell* to(Cell* result, const Cell* spec, uint32_t type);
-Cell* random(Cell* value, bool seed, bool secure, bool only);
-int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
-             const Cell* part, int32_t limit, int32_t indent);
-int32_t compare(const Cell* value1, const Cell* value2, int32_t op);
-
-Cell* absolute(Cell* value);
-Cell* add(Cell* value1, Cell* value2);
-Cell* divide(Cell* value1, Cell* value2);
-Cell* multiply(Cell* value1, Cell* value2);
-Cell* negate(Cell* value);
-Cell* power(Cell* value, Cell* exponent);
-Cell* remainder(Cell* value1, Cell* value2);
-Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down, bool floor,
-            bool ceiling, bool half_ceiling);
-Cell* subtract(Cell* value1, Cell* value2);
-bool even(const Cell* value);
-bool odd(const Cell* value);
-Cell* and_(Cell* value1, Cell* value2);
-Cell* complement(Cell* value);
-Cell* or_(Cell* value1, Cell* value2);
-Cell* xor_(Cell* value1, Cell* value2);
-
 // Registers integer!.
 void init();
 

@@ -53,12 +53,6 @@ bool make_at_from_text(Cell* cell, bool negative, const char* code, const char* 
 // appended.
 int32_t form_text(const Cell* value, const Cell* buffer, int32_t limit, bool all, bool grouping);
 
-// form groups the integral digits; mold does not, and with all keeps every
-// fraction digit.
-int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
-             const Cell* part, int32_t limit, int32_t indent);
-
 // Registers money!.
 void init();
 

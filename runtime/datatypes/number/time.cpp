@@ -70,6 +70,9 @@ int32_t form_text(double seconds, const Cell* buffer, int32_t limit) {
     return limit - int32_t(length);
 }
 
+namespace {
+
+// form and mold give the same text.
 int32_t form(const Cell* value, const Cell* buffer, const Cell*, int32_t limit) {
     return form_text(get(value), buffer, limit);
 }
@@ -78,16 +81,18 @@ int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell
     return form_text(get(value), buffer, limit);
 }
 
+}  // namespace
+
 void init() {
-    using datatype::as_action;
-    datatype::DatatypeRecord record{TYPE_TIME, TYPE_FLOAT, "time!", {}};
-    auto set = [&record](uint32_t slot, datatype::ActionFn entry) { record.actions[slot - 1] = entry; };
-    for (uint32_t slot : {datatype::SLOT_RANDOM, datatype::SLOT_COMPARE, datatype::SLOT_ABSOLUTE,
-                          datatype::SLOT_NEGATE, datatype::SLOT_REMAINDER})
-        set(slot, datatype::INHERIT);
-    set(datatype::SLOT_FORM, as_action(static_cast<actions::FormFn>(form)));
-    set(datatype::SLOT_MOLD, as_action(static_cast<actions::MoldFn>(mold)));
-    datatype::register_type(record);
+    using namespace datatype;
+    register_type(TYPE_TIME, Row()
+        .inherit<SLOT_RANDOM>()
+        .set<SLOT_FORM>(form)
+        .set<SLOT_MOLD>(mold)
+        .inherit<SLOT_COMPARE>()
+        .inherit<SLOT_ABSOLUTE>()
+        .inherit<SLOT_NEGATE>()
+        .inherit<SLOT_REMAINDER>());
 }
 
 }  // namespace vek::time

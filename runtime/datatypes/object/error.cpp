@@ -290,20 +290,30 @@ void form_stack(const Cell* error, const Cell* buffer, const Cell* stack_trace, 
     }
 }
 
+// The actions, defined with their kin below.
+Cell* make(Cell*, const Cell* spec_value, uint32_t);
+int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
+int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat, const Cell* part,
+             int32_t limit, int32_t indent);
+int32_t compare(const Cell* value1, const Cell* value2, int32_t op);
+
 }  // namespace
 
 // ---------------------------------------------------------------- set-up
 
 void init() {
-    datatype::DatatypeRecord record{TYPE_ERROR, TYPE_OBJECT, "error!", {}};
-    auto& slots = record.actions;
-    slots[datatype::SLOT_MAKE - 1] = datatype::as_action(make);
-    slots[datatype::SLOT_FORM - 1] = datatype::as_action(form);
-    slots[datatype::SLOT_MOLD - 1] = datatype::as_action(mold);
-    slots[datatype::SLOT_COMPARE - 1] = datatype::as_action(compare);
+    using namespace datatype;
     // Path access, reflect, copy, find and select are the object's own.
-    for (uint32_t slot : {3u, 7u, 30u, 31u, 44u}) slots[slot - 1] = datatype::INHERIT;
-    datatype::register_type(record);
+    register_type(TYPE_ERROR, Row()
+        .set<SLOT_MAKE>(make)
+        .inherit<SLOT_REFLECT>()
+        .set<SLOT_FORM>(form)
+        .set<SLOT_MOLD>(mold)
+        .inherit<SLOT_EVAL_PATH>()
+        .set<SLOT_COMPARE>(compare)
+        .inherit<SLOT_COPY>()
+        .inherit<SLOT_FIND>()
+        .inherit<SLOT_SELECT>());
 }
 
 void init_prototype() {
@@ -337,6 +347,11 @@ Cell* create(err::AnyId id, const Cell* arg1, const Cell* arg2, const Cell* arg3
     return error;
 }
 
+namespace {
+
+// The spec: an integer! code, a block! [category id] of words, or a string!
+// (a user message). A new error! is pushed and returned; the prototype
+// argument is not read.
 Cell* make(Cell*, const Cell* spec_value, uint32_t) {
     switch (cell_type(spec_value)) {
     case TYPE_INTEGER: {
@@ -358,6 +373,8 @@ Cell* make(Cell*, const Cell* spec_value, uint32_t) {
     }
 }
 
+}  // namespace
+
 void raise_bad_make_arg(const Cell* type, const Cell* spec_value) {
     fire(err::script::bad_make_arg, type, spec_value);
 }
@@ -373,9 +390,16 @@ void raise_expect_arg(uint32_t type, uint32_t position) {
 
 // ---------------------------------------------------------------- forming and molding
 
+namespace {
+
+// The text the console prints for the error, "*** " title ": " message, then
+// the Where, Near, Stack (while the state/stack-trace setting is a positive
+// integer!) and Files lines.
 int32_t form(const Cell* value, const Cell* buffer, const Cell*, int32_t limit) {
     return form_traced(value, buffer, limit, system_fields::stack_trace());
 }
+
+}  // namespace
 
 int32_t form_traced(const Cell* value, const Cell* buffer, int32_t limit, const Cell* stack_trace) {
     uint32_t start = text_length(buffer);
@@ -416,15 +440,21 @@ int32_t form_template(const Cell* error, const Cell* buffer, const Cell* block, 
     return limit - int32_t(text_length(buffer) - start);
 }
 
+namespace {
+
+// "make error! [" with the fields molded as an object's.
 int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat, const Cell* part,
              int32_t limit, int32_t indent) {
     return object::mold_as("make error! [", value, buffer, only, all, flat, part, limit, indent);
 }
 
+// -2 unless value2 is an error!, else as objects compare.
 int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     if (cell_type(value2) != TYPE_ERROR) return -2;
-    return object::compare(value1, value2, op);
+    return object::compare_fields(value1, value2, op);
 }
+
+}  // namespace
 
 // ---------------------------------------------------------------- fields
 

@@ -52,23 +52,9 @@ Cell* field(const Cell* error, Field f);
 Cell* create(err::AnyId id, const Cell* arg1 = nullptr,
              const Cell* arg2 = nullptr, const Cell* arg3 = nullptr);
 
-// Slot 1. The spec: an integer! code, a block! [category id] of words, or a
-// string! (a user message). A new error! is pushed and returned; the
-// prototype argument is not read.
-Cell* make(Cell* prototype, const Cell* spec, uint32_t type);
-
-// Slot 5: the text the console prints for the error, "*** " title ": "
-// message, then the Where, Near, Stack (while the state/stack-trace setting is
-// a positive integer!) and Files lines.
-int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
-// form with the stack-trace setting given instead of read from the system
-// fields.
+// The error's formed text, with the stack-trace setting given instead of
+// read from the system fields.
 int32_t form_traced(const Cell* value, const Cell* buffer, int32_t limit, const Cell* stack_trace);
-// Slot 6: "make error! [" with the fields molded as an object's.
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
-             const Cell* part, int32_t limit, int32_t indent);
-// Slot 9: -2 unless value2 is an error!, else as objects compare.
-int32_t compare(const Cell* value1, const Cell* value2, int32_t op);
 
 // Appends a message template block: strings as they are, a word or get-word
 // as the value of the error's field of that name (formed for syntax errors,

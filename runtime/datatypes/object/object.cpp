@@ -127,7 +127,7 @@ int32_t mold_as(const char* opening, const Cell* object, const Cell* buffer, boo
     return limit;
 }
 
-int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
+int32_t compare_fields(const Cell* value1, const Cell* value2, int32_t op) {
     if (cell_type(value1) != cell_type(value2)) return -2;
     Node context1 = context_node(value1);
     Node context2 = context_node(value2);

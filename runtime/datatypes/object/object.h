@@ -61,10 +61,10 @@ int32_t serialize_fields(const Cell* object, const Cell* buffer, bool all, bool 
 int32_t mold_as(const char* opening, const Cell* object, const Cell* buffer, bool only, bool all,
                 bool flat, const Cell* part, int32_t limit, int32_t indent);
 
-// Slot 9 of object!: -2 when value2 is no object of the same kind; 0 for the
-// same context; under op same, -1 for different contexts; else by word count,
-// then field by field (words by their canonical symbols, values by the value
-// comparison).
-int32_t compare(const Cell* value1, const Cell* value2, int32_t op);
+// How objects compare, error! values too: -2 when value2 is no object of the
+// same kind; 0 for the same context; under op same, -1 for different
+// contexts; else by word count, then field by field (words by their
+// canonical symbols, values by the value comparison).
+int32_t compare_fields(const Cell* value1, const Cell* value2, int32_t op);
 
 }  // namespace vek::object

@@ -222,6 +222,8 @@ uint32_t clamp_length(Cell* series, bool from_start) {
 
 // ---------------------------------------------------------------- navigation actions
 
+namespace {
+
 void head() { first_argument()->data1 = 0; }
 
 void tail() { first_argument()->data1 = total_length(first_argument()); }
@@ -249,6 +251,8 @@ void skip() { first_argument()->data1 = get_position(first_argument(), first_arg
 // The call's argument cell becomes the result, so a head beyond the tail
 // need not be pulled back here.
 int32_t length_q(const Cell* series) { return int32_t(length_from_head(series)); }
+
+}  // namespace
 
 // ---------------------------------------------------------------- pick and poke
 
@@ -279,8 +283,8 @@ uint32_t poked_code(const Cell* series, const Cell* value) {
     fire(err::script::invalid_arg, value);
 }
 
-}  // namespace
-
+// Out of range gives none; a block kind gives its cell itself (the caller
+// copies it), a binary! an integer!, a string a char!.
 Cell* pick(Cell* series, int32_t index, [[maybe_unused]] const Cell* index_cell) {
     int64_t target = picked_index(series, index);
     if (target < 0) return &none::constant;
@@ -288,6 +292,9 @@ Cell* pick(Cell* series, int32_t index, [[maybe_unused]] const Cell* index_cell)
     return element_value(series, uint32_t(target), series);
 }
 
+// Out of range raises script out-of-range with the index. Strings take only
+// a char! (widening the buffer when needed), binary! an integer! or char!,
+// else script invalid-arg. Answers the value.
 Cell* poke(Cell* series, int32_t index, Cell* value, [[maybe_unused]] const Cell* index_cell) {
     if (picked_index(series, index) < 0) out_of_range(index);
     Cell stored = *value;
@@ -309,7 +316,11 @@ Cell* poke(Cell* series, int32_t index, Cell* value, [[maybe_unused]] const Cell
     return value;
 }
 
+}  // namespace
+
 // ---------------------------------------------------------------- clear, remove, reverse
+
+namespace {
 
 void clear(Cell* series) {
     if (length_from_head(series) == 0) return;
@@ -322,8 +333,6 @@ void clear(Cell* series) {
     buffer->tail = region::off(buffer->at(head_of(series)));
     if (told) notify_after(series, Edit::clear, nullptr, int32_t(head_of(series)), int32_t(count));
 }
-
-namespace {
 
 // Where a /key removal starts: the first element from the head that equals
 // the key case-sensitively (a string or binary key: the first place its
@@ -353,8 +362,9 @@ int64_t find_key(const Cell* series, const Cell* key) {
     return -1;
 }
 
-}  // namespace
-
+// /part: an integer! count or a position in the same series; /key removes
+// the key found (find/case) with the count of elements after it, none when
+// missing. A count below 1 leaves the series alone.
 void remove(Cell* series, const Cell* part, const Cell* key) {
     int64_t count = part ? part_count(series, part) : 1;
     if (count < 1) return;
@@ -382,8 +392,6 @@ void remove(Cell* series, const Cell* part, const Cell* key) {
     }
     if (told) notify_after(series, Edit::remove, nullptr, int32_t(start), int32_t(removed));
 }
-
-namespace {
 
 // The record size of reverse/skip, checked against the range's length; 0
 // when the range is a single record and stays as it is.
@@ -417,8 +425,7 @@ void reverse_records(const Cell* series, uint32_t count, uint32_t width) {
     }
 }
 
-}  // namespace
-
+// /skip size: records of that many elements are swapped as units.
 void reverse(Cell* series, const Cell* part, const Cell* size) {
     uint32_t count = clamp_count(series, part ? part_count(series, part) : length_from_head(series));
     if (count < 1) return;
@@ -433,6 +440,8 @@ void reverse(Cell* series, const Cell* part, const Cell* size) {
     }
     reverse_records(series, count, width);
 }
+
+}  // namespace
 
 // ---------------------------------------------------------------- take
 
@@ -507,8 +516,8 @@ Cell* take(Cell* series, const Cell* part, [[maybe_unused]] bool deep, bool last
 
 // ---------------------------------------------------------------- copy
 
-Cell* copy(Cell* value, Cell* result, const Cell* part, [[maybe_unused]] bool deep,
-           [[maybe_unused]] const Cell* kind) {
+Cell* copy_shallow(Cell* value, Cell* result, const Cell* part, [[maybe_unused]] bool deep,
+                   [[maybe_unused]] const Cell* kind) {
     int64_t total = total_length(value);
     int64_t start = std::min<int64_t>(head_of(value), total);
     int64_t count = total - start;
@@ -586,8 +595,8 @@ bool blocked_forward(const Cell* series, uint32_t from, uint32_t count, uint32_t
     return to > from && to < total && total - to < count;
 }
 
-}  // namespace
-
+// Moves the element at the origin's head (/part: that many) to the target's
+// head; answers the target.
 Cell* move(Cell* origin, Cell* target, const Cell* part) {
     if (!is_series(cell_type(target))) error::raise_expect_arg(cell_type(target), 1);
     if (rs_tail_q(origin)) return target;
@@ -627,6 +636,8 @@ Cell* move(Cell* origin, Cell* target, const Cell* part) {
     return target;
 }
 
+}  // namespace
+
 // ---------------------------------------------------------------- random
 
 namespace {
@@ -642,8 +653,8 @@ void shuffle(const Cell* series, bool secure) {
     if (table != Node::none) hash_table::reset(table, total_length(series));
 }
 
-}  // namespace
-
+// /seed seeds the generator from the series' bytes and leaves unset!; /only
+// picks one element (none when empty); otherwise a shuffle in place.
 Cell* random(Cell* value, bool seed, bool secure, bool only) {
     if (seed) {
         SeriesBuffer* buffer = buffer_of(value);
@@ -666,14 +677,22 @@ Cell* random(Cell* value, bool seed, bool secure, bool only) {
     return value;
 }
 
+}  // namespace
+
 // ---------------------------------------------------------------- reflect and modify
 
+namespace {
+
+// Only the field owned: the owner object or none; any other field raises
+// internal not-done.
 void reflect(Cell* value, uint32_t field_symbol) {
     if (!is_owned_field(field_symbol)) not_done();
     const Cell* owner = (buffer_of(value)->flags & BUF_OWNED) ? ownership::owner_of(series_node(value)) : nullptr;
     *value = owner ? *owner : none::constant;
 }
 
+// The field owned: none! drops the series' owner, a block! [object word]
+// makes that object its owner through that field. Other fields are ignored.
 Cell* modify(Cell* target, const Cell* field, const Cell* value, [[maybe_unused]] bool case_sensitive) {
     if (!is_owned_field(field->data2)) return target;
     if (cell_type(value) == TYPE_NONE) {
@@ -687,33 +706,33 @@ Cell* modify(Cell* target, const Cell* field, const Cell* value, [[maybe_unused]
     return target;
 }
 
+}  // namespace
+
 // ---------------------------------------------------------------- registration
 
 void init() {
     using namespace datatype;
-    DatatypeRecord record{TYPE_SERIES, 0, "series!", {}};
-    auto& slots = record.actions;
-    slots[SLOT_RANDOM - 1] = as_action(static_cast<actions::RandomFn>(random));
-    slots[SLOT_REFLECT - 1] = as_action(static_cast<actions::ReflectFn>(reflect));
-    slots[SLOT_AT - 1] = as_action(static_cast<actions::NavigateFn>(at));
-    slots[SLOT_BACK - 1] = as_action(static_cast<actions::NavigateFn>(back));
-    slots[SLOT_CLEAR - 1] = as_action(static_cast<actions::ClearFn>(clear));
-    slots[SLOT_COPY - 1] = as_action(static_cast<actions::CopyFn>(copy));
-    slots[SLOT_HEAD - 1] = as_action(static_cast<actions::NavigateFn>(head));
-    slots[SLOT_HEAD_Q - 1] = as_action(static_cast<actions::NavigateFn>(head_q));
-    slots[SLOT_INDEX_Q - 1] = as_action(static_cast<actions::NavigateFn>(index_q));
-    slots[SLOT_LENGTH_Q - 1] = as_action(static_cast<actions::LengthFn>(length_q));
-    slots[SLOT_MOVE - 1] = as_action(static_cast<actions::MoveFn>(move));
-    slots[SLOT_NEXT - 1] = as_action(static_cast<actions::NavigateFn>(next));
-    slots[SLOT_PICK - 1] = as_action(static_cast<actions::PickFn>(pick));
-    slots[SLOT_POKE - 1] = as_action(static_cast<actions::PokeFn>(poke));
-    slots[SLOT_REMOVE - 1] = as_action(static_cast<actions::RemoveFn>(remove));
-    slots[SLOT_REVERSE - 1] = as_action(static_cast<actions::ReverseFn>(reverse));
-    slots[SLOT_SKIP - 1] = as_action(static_cast<actions::NavigateFn>(skip));
-    slots[SLOT_TAIL - 1] = as_action(static_cast<actions::NavigateFn>(tail));
-    slots[SLOT_TAIL_Q - 1] = as_action(static_cast<actions::NavigateFn>(tail_q));
-    slots[SLOT_MODIFY - 1] = as_action(static_cast<actions::ModifyFn>(modify));
-    register_type(record);
+    register_type(TYPE_SERIES, Row()
+        .set<SLOT_RANDOM>(random)
+        .set<SLOT_REFLECT>(reflect)
+        .set<SLOT_AT>(at)
+        .set<SLOT_BACK>(back)
+        .set<SLOT_CLEAR>(clear)
+        .set<SLOT_COPY>(copy_shallow)
+        .set<SLOT_HEAD>(head)
+        .set<SLOT_HEAD_Q>(head_q)
+        .set<SLOT_INDEX_Q>(index_q)
+        .set<SLOT_LENGTH_Q>(length_q)
+        .set<SLOT_MOVE>(move)
+        .set<SLOT_NEXT>(next)
+        .set<SLOT_PICK>(pick)
+        .set<SLOT_POKE>(poke)
+        .set<SLOT_REMOVE>(remove)
+        .set<SLOT_REVERSE>(reverse)
+        .set<SLOT_SKIP>(skip)
+        .set<SLOT_TAIL>(tail)
+        .set<SLOT_TAIL_Q>(tail_q)
+        .set<SLOT_MODIFY>(modify));
 }
 
 }  // namespace vek::series

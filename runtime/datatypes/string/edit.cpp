@@ -7,9 +7,11 @@
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/char.h"
+#include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/series/actions.h"
 #include "runtime/datatypes/series/ranges.h"
 #include "runtime/datatypes/string/buffer.h"
+#include "runtime/datatypes/string/internal.h"
 #include "runtime/datatypes/string/string.h"
 #include "runtime/eval/stack.h"
 #include "runtime/text/unicode.h"
@@ -325,7 +327,9 @@ Cell* take(Cell* series, const Cell* part, bool deep, bool last) {
     if (part || cell_type(taken) == TYPE_NONE) return taken;
     // The one element lies in a scratch buffer that every take shares: lift
     // it out at once.
-    return series::pick(taken, 1, nullptr);
+    Cell first{};
+    integer::make_at(&first, 1);
+    return actions::pick(taken, &first);
 }
 
 // ---------------------------------------------------------------- trim

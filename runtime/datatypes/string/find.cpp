@@ -1,4 +1,4 @@
-#include "runtime/datatypes/string/find.h"
+#include "runtime/datatypes/string/internal.h"
 
 #include <algorithm>
 

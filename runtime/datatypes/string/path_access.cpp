@@ -1,10 +1,9 @@
-#include "runtime/datatypes/string/path_access.h"
+#include "runtime/datatypes/string/internal.h"
 
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/integer.h"
-#include "runtime/datatypes/series/actions.h"
 
 namespace vek::string {
 
@@ -22,8 +21,7 @@ Cell* answered(Cell* parent, const Cell* value) {
 
 Cell* get(Cell* parent, const Cell* element, const Cell* path, bool case_sensitive) {
     Cell string = *parent;  // pick and select write their answer into it
-    if (cell_type(element) == TYPE_INTEGER)
-        return answered(parent, series::pick(&string, integer::get(element), element));
+    if (cell_type(element) == TYPE_INTEGER) return answered(parent, actions::pick(&string, element));
     if (cell_type(element) == TYPE_WORD) fire_path_error(err::script::invalid_path, path, element);
     return answered(parent, actions::select(&string, element, nullptr, false, case_sensitive, false, false,
                                             nullptr, nullptr, false, false));
@@ -32,7 +30,7 @@ Cell* get(Cell* parent, const Cell* element, const Cell* path, bool case_sensiti
 Cell* set(const Cell* parent, const Cell* element, const Cell* value, const Cell* path, bool case_sensitive) {
     Cell string = *parent;
     Cell* stored = const_cast<Cell*>(value);  // poke only reads it
-    if (cell_type(element) == TYPE_INTEGER) return series::poke(&string, integer::get(element), stored, element);
+    if (cell_type(element) == TYPE_INTEGER) return actions::poke(&string, element, stored);
     if (cell_type(element) == TYPE_WORD) fire_path_error(err::script::invalid_path, path, element);
     Cell position = *actions::find(&string, element, nullptr, false, case_sensitive, false, false, nullptr,
                                    nullptr, false, false, false, false);
@@ -40,7 +38,7 @@ Cell* set(const Cell* parent, const Cell* element, const Cell* value, const Cell
     // Into the code point after the found text's first one: index 2 from it.
     Cell second{};
     integer::make_at(&second, 2);
-    return series::poke(&position, 2, stored, &second);
+    return actions::poke(&position, &second, stored);
 }
 
 }  // namespace

@@ -196,17 +196,26 @@ Cell* join_block(Cell* result, const Cell* spec_value) {
     return set_type(result, TYPE_URL);
 }
 
-}  // namespace
+Cell* to(Cell* result, const Cell* spec_value, uint32_t type);
 
+// A block!, paren! or hash! spec for a url! target is joined as to does;
+// any other spec, or another target type, is made as a string! is.
 Cell* make(Cell* result, const Cell* spec_value, uint32_t type) {
     if (type == TYPE_URL && is_any_list(cell_type(spec_value))) return to(result, spec_value, type);
-    return string::make(result, spec_value, type);
+    return string::make_from_spec(result, spec_value, type);
 }
 
+// For a url! target, a block!, paren! or hash! spec is joined into
+// scheme://host[:port][/element...], each element after the host formed and
+// written after "/", or after "#" when it is an issue!; an empty block raises
+// script bad-to-arg. Any other spec, or another target type, converts as to
+// string! does.
 Cell* to(Cell* result, const Cell* spec_value, uint32_t type) {
     if (type == TYPE_URL && is_any_list(cell_type(spec_value))) return join_block(result, spec_value);
-    return string::to(result, spec_value, type);
+    return string::convert(result, spec_value, type);
 }
+
+}  // namespace
 
 // ---------------------------------------------------------------- path
 
@@ -222,8 +231,10 @@ uint32_t first_char(const Cell* value) {
     return text.length == 0 ? 0 : text.at(0);
 }
 
-}  // namespace
-
+// Get only: the parent's text and the formed element joined by exactly one
+// "/", as a new value of the parent's type written into parent (the parent's
+// own text is left as it is). A get-word! element stands for its value.
+// Setting raises script bad-path-set.
 Cell* eval_path(Cell* parent, const Cell* element, const Cell* value, const Cell*, const Cell*, const Cell*,
                 int32_t, bool, bool, bool, bool) {
     if (value) fire(err::script::bad_path_set, element, value);
@@ -243,6 +254,8 @@ Cell* eval_path(Cell* parent, const Cell* element, const Cell* value, const Cell
     return parent;
 }
 
+// The text percent-encoded as ENCODE_URL does, but for the parentheses,
+// which are escaped too: unescaped they would end the URL when it is loaded.
 int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell* part, int32_t limit, int32_t) {
     int32_t count = 0;
     for_each_encoded(Text(value), MOLDED_BYTES, [&](const uint8_t* encoded, uint32_t n) {
@@ -256,23 +269,26 @@ int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell
     return limit - count;
 }
 
+}  // namespace
+
 // url! forms, compares and edits as string! does. It has no random,
 // reflect, put, sort or trim.
 void init() {
-    datatype::DatatypeRecord record{TYPE_URL, TYPE_STRING, "url!", {}};
-    for (uint32_t slot : {datatype::SLOT_FORM, datatype::SLOT_COMPARE}) record.actions[slot - 1] = datatype::INHERIT;
-    // The series actions from append to take, but for put and sort.
-    for (uint32_t slot = datatype::SLOT_APPEND; slot <= datatype::SLOT_TAKE; slot++)
-        if (slot != datatype::SLOT_PUT && slot != datatype::SLOT_SORT) record.actions[slot - 1] = datatype::INHERIT;
-    record.actions[datatype::SLOT_MODIFY - 1] = datatype::INHERIT;
-    record.actions[datatype::SLOT_MAKE - 1] = datatype::as_action(static_cast<actions::MakeFn>(make));
-    record.actions[datatype::SLOT_TO - 1] = datatype::as_action(static_cast<actions::MakeFn>(to));
-    record.actions[datatype::SLOT_MOLD - 1] = datatype::as_action(static_cast<actions::MoldFn>(mold));
-    record.actions[datatype::SLOT_EVAL_PATH - 1] = datatype::as_action(static_cast<actions::EvalPathFn>(eval_path));
-    record.actions[datatype::SLOT_OPEN - 1] = datatype::as_action(static_cast<actions::OpenFn>(io_not_done));
-    record.actions[datatype::SLOT_READ - 1] = datatype::as_action(static_cast<actions::ReadFn>(io_not_done));
-    record.actions[datatype::SLOT_WRITE - 1] = datatype::as_action(static_cast<actions::WriteFn>(io_not_done));
-    datatype::register_type(record);
+    using namespace datatype;
+    register_type(TYPE_URL, Row()
+        .set<SLOT_MAKE>(make)
+        .set<SLOT_TO>(to)
+        .inherit<SLOT_FORM>()
+        .set<SLOT_MOLD>(mold)
+        .set<SLOT_EVAL_PATH>(eval_path)
+        .inherit<SLOT_COMPARE>()
+        .inherit_range<SLOT_APPEND, SLOT_POKE>()  // the series actions from append to take but put and sort
+        .inherit_range<SLOT_REMOVE, SLOT_SELECT>()
+        .inherit_range<SLOT_SKIP, SLOT_TAKE>()
+        .inherit<SLOT_MODIFY>()
+        .set<SLOT_OPEN>(io_not_done)
+        .set<SLOT_READ>(io_not_done)
+        .set<SLOT_WRITE>(io_not_done));
 }
 
 }  // namespace vek::url

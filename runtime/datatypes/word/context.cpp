@@ -112,7 +112,7 @@ void init_global() {
     gc::add_root("global context", [] { gc::mark_node(global); });
 }
 
-void init() { datatype::register_type({TYPE_CONTEXT, 0, "context!", {}}); }
+void init() { datatype::register_type(TYPE_CONTEXT, datatype::Row()); }
 
 // ---------------------------------------------------------------- access
 

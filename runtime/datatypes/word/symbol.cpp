@@ -40,7 +40,7 @@ void init_table() {
     gc::add_root("symbol table", [] { gc::mark_node(table); });
 }
 
-void init() { datatype::register_type({TYPE_SYMBOL, 0, "symbol!", {}}); }
+void init() { datatype::register_type(TYPE_SYMBOL, datatype::Row()); }
 
 uint32_t make(const char* text) { return intern(text, uint32_t(std::strlen(text)), false); }
 

@@ -125,16 +125,17 @@ int32_t compare_words(const Cell* value1, const Cell* value2, int32_t op) {
     fire(err::script::bad_to_arg, &datatype, spec_value);
 }
 
-// The kinds of word! take these of its actions; refinement! all but index?.
-constexpr uint32_t INHERITED_SLOTS[] = {datatype::SLOT_MAKE, datatype::SLOT_TO, datatype::SLOT_FORM,
-                                        datatype::SLOT_COMPARE, datatype::SLOT_INDEX_Q};
-
-void register_kind(uint32_t type, const char* name) {
-    datatype::DatatypeRecord record{type, TYPE_WORD, name, {}};
-    for (uint32_t slot : INHERITED_SLOTS) record.actions[slot - 1] = datatype::INHERIT;
-    if (type == TYPE_REFINEMENT) record.actions[datatype::SLOT_INDEX_Q - 1] = nullptr;
-    record.actions[datatype::SLOT_MOLD - 1] = datatype::as_action(word::mold);
-    datatype::register_type(record);
+// The kinds of word! take all of its actions; refinement! all but index?.
+void register_kind(uint32_t type) {
+    using namespace datatype;
+    auto row = Row()
+        .inherit<SLOT_MAKE>()
+        .inherit<SLOT_TO>()
+        .inherit<SLOT_FORM>()
+        .inherit<SLOT_MOLD>()
+        .inherit<SLOT_COMPARE>();
+    if (type == TYPE_REFINEMENT) register_type(type, row);
+    else register_type(type, row.inherit<SLOT_INDEX_Q>());
 }
 
 }  // namespace
@@ -235,7 +236,7 @@ Cell* set_in_keep_old(Node context, uint32_t index) {
 
 // ---------------------------------------------------------------- actions
 
-Cell* to(Cell* result, const Cell* spec_value, uint32_t type) {
+Cell* convert(Cell* result, const Cell* spec_value, uint32_t type) {
     if (is_any_word(cell_type(spec_value))) return set_type(copy_cell(spec_value, result), type);
     switch (cell_type(spec_value)) {
     case TYPE_DATATYPE:
@@ -266,11 +267,16 @@ Cell* to(Cell* result, const Cell* spec_value, uint32_t type) {
     return set_type(result, type);
 }
 
+namespace {
+
+// The name, as a string forms.
 int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit) {
     Cell name = name_string(value->data2);
-    return string::form(&name, buffer, part, limit);
+    return actions::form(&name, buffer, part, limit);
 }
 
+// The name with the kind's mark: 'lit, :get, /refinement, #issue, set:.
+// The other kinds and issue! inherit it.
 int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell* part,
              int32_t limit, int32_t) {
     switch (cell_type(value)) {
@@ -289,6 +295,9 @@ int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell
     }
 }
 
+// Equality ignores the kind and the case of ASCII letters; strict equality
+// wants both equal; sameness also the binding; orderings compare the names.
+// -2 against a value of no word kind, and between issue! and the others.
 int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     uint32_t other = cell_type(value2);
     if (!is_all_word(other)) return -2;
@@ -296,25 +305,29 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     return compare_words(value1, value2, op);
 }
 
+// index?, on the stack operand: the 1-based position in the context, or
+// none while unresolved.
 void index_of() {
     uint32_t index = stack::arguments->data3;
     if (index == WORD_UNRESOLVED) none::box();
     else integer::box(int32_t(index + 1));
 }
 
+}  // namespace
+
 void init() {
-    datatype::DatatypeRecord record{TYPE_WORD, TYPE_SYMBOL, "word!", {}};
-    record.actions[datatype::SLOT_MAKE - 1] = datatype::as_action(to);
-    record.actions[datatype::SLOT_TO - 1] = datatype::as_action(to);
-    record.actions[datatype::SLOT_FORM - 1] = datatype::as_action(form);
-    record.actions[datatype::SLOT_MOLD - 1] = datatype::as_action(mold);
-    record.actions[datatype::SLOT_COMPARE - 1] = datatype::as_action(compare);
-    record.actions[datatype::SLOT_INDEX_Q - 1] = datatype::as_action(index_of);
-    datatype::register_type(record);
-    register_kind(TYPE_SET_WORD, "set-word!");
-    register_kind(TYPE_LIT_WORD, "lit-word!");
-    register_kind(TYPE_GET_WORD, "get-word!");
-    register_kind(TYPE_REFINEMENT, "refinement!");
+    using namespace datatype;
+    register_type(TYPE_WORD, Row()
+        .set<SLOT_MAKE>(convert)
+        .set<SLOT_TO>(convert)
+        .set<SLOT_FORM>(form)
+        .set<SLOT_MOLD>(mold)
+        .set<SLOT_COMPARE>(compare)
+        .set<SLOT_INDEX_Q>(index_of));
+    register_kind(TYPE_SET_WORD);
+    register_kind(TYPE_LIT_WORD);
+    register_kind(TYPE_GET_WORD);
+    register_kind(TYPE_REFINEMENT);
 }
 
 }  // namespace word
@@ -387,6 +400,11 @@ Cell* from_cstring(const char* name) {
 
 Cell* push(const Cell* cell) { return push_as(cell, TYPE_ISSUE); }
 
+namespace {
+
+// make and to: any word kind is retyped, binding kept; a string! (from its
+// head) or char! names a new issue whatever its characters; every other spec
+// as the word kinds convert it.
 Cell* to(Cell* result, const Cell* spec_value, uint32_t type) {
     uint32_t spec_type = cell_type(spec_value);
     if (is_all_word(spec_type)) return set_type(copy_cell(spec_value, result), type);
@@ -399,25 +417,28 @@ Cell* to(Cell* result, const Cell* spec_value, uint32_t type) {
         int size = unicode::encode_utf8_char(spec_value->data2, utf8);
         symbol = symbol::make_from_utf8(reinterpret_cast<const char*>(utf8), uint32_t(size));
     } else {
-        return word::to(result, spec_value, type);
+        return word::convert(result, spec_value, type);
     }
     copy_cell(spec_value, result);
     return write_word(result, type, context::global, symbol, WORD_UNRESOLVED);
 }
 
+// As the word kinds compare, against issues only (-2 otherwise).
 int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     if (cell_type(value2) != TYPE_ISSUE) return -2;
     return compare_words(value1, value2, op);
 }
 
+}  // namespace
+
 void init() {
-    datatype::DatatypeRecord record{TYPE_ISSUE, TYPE_WORD, "issue!", {}};
-    record.actions[datatype::SLOT_MAKE - 1] = datatype::as_action(to);
-    record.actions[datatype::SLOT_TO - 1] = datatype::as_action(to);
-    record.actions[datatype::SLOT_FORM - 1] = datatype::INHERIT;
-    record.actions[datatype::SLOT_MOLD - 1] = datatype::as_action(word::mold);
-    record.actions[datatype::SLOT_COMPARE - 1] = datatype::as_action(compare);
-    datatype::register_type(record);
+    using namespace datatype;
+    register_type(TYPE_ISSUE, Row()
+        .set<SLOT_MAKE>(to)
+        .set<SLOT_TO>(to)
+        .inherit<SLOT_FORM>()
+        .inherit<SLOT_MOLD>()
+        .set<SLOT_COMPARE>(compare));
 }
 
 }  // namespace issue

@@ -10,6 +10,7 @@
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/eval/stack.h"
+#include "tests/unit/support/dispatch.h"
 #include "tests/unit/support/stack_fixture.h"
 #include "tests/unit/support/string_cells.h"
 #include "tests/unit/support/support.h"
@@ -50,10 +51,10 @@ TEST_F(CharValues, FormAndMold) {
         SCOPED_TRACE(c.molded);
         Cell value = char_cell(c.code_point);
         Cell out = test::output_cell();
-        EXPECT_EQ(char_::mold(&value, &out, false, c.all, false, nullptr, 10, 0), 6);
+        EXPECT_EQ(actions::mold(&value, &out, false, c.all, false, nullptr, 10, 0), 6);
         EXPECT_EQ(utf8(out), c.molded);
         out = test::output_cell();
-        EXPECT_EQ(char_::form(&value, &out, nullptr, 10), 9);
+        EXPECT_EQ(actions::form(&value, &out, nullptr, 10), 9);
         EXPECT_EQ(series_buffer(&out)->length(), 1u);
         EXPECT_EQ(string::rs_abs_at(&out, 0), c.code_point);
     }
@@ -95,7 +96,7 @@ TEST_F(CharValues, MakeAndTo) {
     for (Case& c : cases) {
         SCOPED_TRACE(c.name);
         Cell result{};
-        uint32_t error = test::raised([&] { char_::to(&result, &c.spec, TYPE_CHAR); });
+        uint32_t error = test::raised([&] { test::to_as(TYPE_CHAR, &c.spec, &result); });
         EXPECT_EQ(error, c.error);
         if (c.error == 0) {
             EXPECT_EQ(cell_type(&result), TYPE_CHAR);
@@ -104,7 +105,7 @@ TEST_F(CharValues, MakeAndTo) {
     }
     Cell result{};
     Cell spec = integer_cell(97);
-    char_::make(&result, &spec, TYPE_CHAR);
+    test::make_as(TYPE_CHAR, &spec, &result);
     EXPECT_EQ(char_::get(&result), uint32_t('a'));
 }
 
@@ -132,7 +133,7 @@ TEST_F(CharValues, Compare) {
     Cell a = char_cell('A');
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "op " << c.op << " against type " << cell_type(&c.other));
-        EXPECT_EQ(char_::compare(&a, &c.other, c.op), c.expected);
+        EXPECT_EQ(actions::compare_typed(&a, &c.other, c.op), c.expected);
     }
 }
 

@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <string>
 
+#include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/logic.h"
@@ -18,6 +19,7 @@
 #include "runtime/eval/stack.h"
 #include "runtime/memory/series.h"
 #include "tests/unit/support/block_builder.h"
+#include "tests/unit/support/dispatch.h"
 #include "tests/unit/support/stack_fixture.h"
 #include "tests/unit/support/support.h"
 #include "tests/unit/support/value_cells.h"
@@ -138,8 +140,8 @@ TEST_F(Typeset, MakeAndTo) {
 
     Cell result{};
     Cell union_spec = block_of({integer_type, number});
-    EXPECT_EQ(bits(*typeset::make(&result, &union_spec, TYPE_TYPESET)), bits(of_types({TYPE_INTEGER, TYPE_FLOAT})));
-    EXPECT_EQ(bits(*typeset::make(&result, &existing, TYPE_TYPESET)), bits(existing));
+    EXPECT_EQ(bits(*test::make_as(TYPE_TYPESET, &union_spec, &result)), bits(of_types({TYPE_INTEGER, TYPE_FLOAT})));
+    EXPECT_EQ(bits(*test::make_as(TYPE_TYPESET, &existing, &result)), bits(existing));
 
     Cell with_integer = block_of({integer_type, integer_cell(1)});
     Cell with_unset_word = block_of({unset_word});
@@ -149,7 +151,7 @@ TEST_F(Typeset, MakeAndTo) {
         {"a word without a value", &with_unset_word, NO_VALUE},
     };
     for (const Case& c : failures)
-        EXPECT_EQ(test::raised([&] { typeset::make(&result, c.spec, TYPE_TYPESET); }), c.error) << c.what;
+        EXPECT_EQ(test::raised([&] { test::make_as(TYPE_TYPESET, c.spec, &result); }), c.error) << c.what;
 }
 
 TEST_F(Typeset, FormAndMoldListTheNames) {
@@ -168,13 +170,13 @@ TEST_F(Typeset, FormAndMoldListTheNames) {
         Cell t = of_types(c.members);
         Cell out;
         string::rs_make_at(&out, 8);
-        int32_t left = typeset::mold(&t, &out, c.only, false, false, nullptr, 1000, 0);
+        int32_t left = actions::mold(&t, &out, c.only, false, false, nullptr, 1000, 0);
         EXPECT_EQ(test::text_of(&out), c.text);
         EXPECT_EQ(left, 1000 - int32_t(std::strlen(c.text))) << c.text;
         if (c.only) continue;
         Cell formed;
         string::rs_make_at(&formed, 8);
-        EXPECT_EQ(typeset::form(&t, &formed, nullptr, 1000), left);
+        EXPECT_EQ(actions::form(&t, &formed, nullptr, 1000), left);
         EXPECT_EQ(test::text_of(&formed), c.text);
     }
 }
@@ -185,13 +187,13 @@ TEST_F(Typeset, MoldStopsOnceAGivenLimitIsSpent) {
     Cell* part = stack::push(&t);  // above the call's base: the limit is given
     Cell out;
     string::rs_make_at(&out, 8);
-    int32_t left = typeset::mold(&t, &out, true, false, false, part, 3, 0);
+    int32_t left = actions::mold(&t, &out, true, false, false, part, 3, 0);
     EXPECT_EQ(test::text_of(&out), "none! ");
     EXPECT_EQ(left, -3);
 
     Cell whole;
     string::rs_make_at(&whole, 8);
-    EXPECT_EQ(typeset::mold(&t, &whole, true, false, false, nullptr, 3, 0), 3 - 21);  // no limit given
+    EXPECT_EQ(actions::mold(&t, &whole, true, false, false, nullptr, 3, 0), 3 - 21);  // no limit given
     EXPECT_EQ(test::text_of(&whole), "none! integer! float!");
 }
 
@@ -209,10 +211,10 @@ TEST_F(Typeset, CompareUnderEachOpCode) {
             bool equality = op <= 2 || op == 9 || op == 12;
             bool sort = op == 7 || op == 8;
             int32_t expected = equality ? c.equality : sort ? c.sort : -2;
-            EXPECT_EQ(typeset::compare(&a, c.value2, op), expected) << "op " << op;
+            EXPECT_EQ(actions::compare_typed(&a, c.value2, op), expected) << "op " << op;
         }
     }
-    EXPECT_EQ(typeset::compare(&smaller, &a, 7), -1);  // fewer members sort first
+    EXPECT_EQ(actions::compare_typed(&smaller, &a, 7), -1);  // fewer members sort first
 }
 
 TEST_F(Typeset, SetArithmetic) {
@@ -250,12 +252,12 @@ TEST_F(Typeset, SetArithmetic) {
     stack::push(&one);
     EXPECT_EQ(test::raised([] { typeset::do_set_op(typeset::OP_UNION); }), INVALID_ARG);
 
-    struct Action { Cell* (*run)(Cell*, Cell*); std::initializer_list<uint32_t> members; } actions[] = {
-        {typeset::and_, {TYPE_STRING}},
-        {typeset::or_, {TYPE_BLOCK, TYPE_STRING, TYPE_CHAR}},
-        {typeset::xor_, {TYPE_BLOCK, TYPE_CHAR}},
+    struct Action { Cell* (*run)(Cell*, Cell*); std::initializer_list<uint32_t> members; } operations[] = {
+        {actions::and_, {TYPE_STRING}},
+        {actions::or_, {TYPE_BLOCK, TYPE_STRING, TYPE_CHAR}},
+        {actions::xor_, {TYPE_BLOCK, TYPE_CHAR}},
     };
-    for (const Action& a : actions) {
+    for (const Action& a : operations) {
         Cell first = ab;
         EXPECT_EQ(a.run(&first, &bc), &first);
         EXPECT_EQ(bits(first), bits(of_types(a.members)));
@@ -264,19 +266,19 @@ TEST_F(Typeset, SetArithmetic) {
 
 TEST_F(Typeset, ComplementAndFind) {
     Cell empty = of_types({});
-    Cell* all = typeset::complement(&empty);
+    Cell* all = actions::complement(&empty);
     EXPECT_EQ(bits(*all), (std::array<uint32_t, 3>{~0u, ~0u, ~0u}));
     Cell one = integer_cell(1);
     for (uint32_t type : {TYPE_UNSET, TYPE_INTEGER, TYPE_EVENT}) {
         Cell datatype = datatype_cell(type);
-        EXPECT_EQ(typeset::find(all, &datatype, nullptr, false, false, false, false, nullptr, nullptr, false,
+        EXPECT_EQ(actions::find(all, &datatype, nullptr, false, false, false, false, nullptr, nullptr, false,
                                 false, false, false),
                   &logic::true_constant);
     }
     Cell numbers = of_types({TYPE_INTEGER});
     Cell string_type = datatype_cell(TYPE_STRING);
     auto find = [&](Cell* value) {
-        return typeset::find(&numbers, value, nullptr, false, false, false, false, nullptr, nullptr, false,
+        return actions::find(&numbers, value, nullptr, false, false, false, false, nullptr, nullptr, false,
                              false, false, false);
     };
     EXPECT_EQ(find(&string_type), &logic::false_constant);

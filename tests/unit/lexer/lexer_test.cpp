@@ -14,6 +14,7 @@
 #include "runtime/eval/stack.h"
 #include "runtime/lexer/transcode.h"
 #include "runtime/memory/manager.h"
+#include "tests/unit/support/dispatch.h"
 #include "tests/unit/support/load_and_mold.h"
 #include "tests/unit/support/string_cells.h"
 #include "tests/unit/support/support.h"
@@ -259,9 +260,9 @@ TEST(Transcode, ClassifiesAndAppends) {
 TEST(Lexer, TextConvertsToBlocksAndWords) {
     Cell text = test::text_cell(U"a/b 1 [c]");
     Cell result{};
-    EXPECT_EQ(molded(*block::to(&result, &text, TYPE_BLOCK)), "[a/b 1 [c]]");
-    EXPECT_EQ(molded(*block::to(&result, &text, TYPE_PAREN)), "(a/b 1 [c])");
-    EXPECT_EQ(molded(*path::to(&result, &text, TYPE_PATH)), "a/b/1/[c]");
+    EXPECT_EQ(molded(*test::to_as(TYPE_BLOCK, &text, &result)), "[a/b 1 [c]]");
+    EXPECT_EQ(molded(*test::to_as(TYPE_PAREN, &text, &result)), "(a/b 1 [c])");
+    EXPECT_EQ(molded(*test::to_as(TYPE_PATH, &text, &result)), "a/b/1/[c]");
     struct Case {
         const char32_t* text;
         uint32_t type;
@@ -272,13 +273,13 @@ TEST(Lexer, TextConvertsToBlocksAndWords) {
     };
     for (const Case& c : words) {
         Cell source = test::text_cell(c.text);
-        EXPECT_EQ(molded(*word::to(&result, &source, c.type)), c.molded) << c.molded;
+        EXPECT_EQ(molded(*test::to_as(c.type, &source, &result)), c.molded) << c.molded;
     }
     Cell letter{TYPE_CHAR, 0, 'z', 0};
-    EXPECT_EQ(molded(*word::to(&result, &letter, TYPE_LIT_WORD)), "'z");
+    EXPECT_EQ(molded(*test::to_as(TYPE_LIT_WORD, &letter, &result)), "'z");
     for (const char32_t* bad : {U"12", U"", U"\"s\"", U"#\"s\""}) {
         Cell source = test::text_cell(bad);
-        EXPECT_EQ(test::raised([&] { word::to(&result, &source, TYPE_WORD); }),
+        EXPECT_EQ(test::raised([&] { test::to_as(TYPE_WORD, &source, &result); }),
                   error_code(err::script::invalid_chars));
     }
 }

@@ -15,6 +15,7 @@
 #include "runtime/lexer/lexer.h"
 #include "runtime/memory/series.h"
 #include "runtime/text/to_number.h"
+#include "tests/unit/support/dispatch.h"
 #include "tests/unit/support/load_and_mold.h"
 #include "tests/unit/support/string_cells.h"
 #include "tests/unit/support/support.h"
@@ -373,17 +374,17 @@ TEST(TextToNumber, ToIntegerOfStrings) {
         Cell text = test::text_cell(row.text, 4, row.type);
         Cell result{};
         if (row.ok) {
-            integer::to(&result, &text, TYPE_INTEGER);
+            test::to_as(TYPE_INTEGER, &text, &result);
             ASSERT_EQ(cell_type(&result), TYPE_INTEGER);
             EXPECT_EQ(integer::get(&result), row.value);
         } else {
-            EXPECT_EQ(test::raised([&] { integer::to(&result, &text, TYPE_INTEGER); }), bad_to_arg);
+            EXPECT_EQ(test::raised([&] { test::to_as(TYPE_INTEGER, &text, &result); }), bad_to_arg);
         }
     }
     // From the string's position on.
     Cell tail = test::text_cell(U"ab12", 1, TYPE_STRING, 2);
     Cell result{};
-    EXPECT_EQ(integer::get(integer::to(&result, &tail, TYPE_INTEGER)), 12);
+    EXPECT_EQ(integer::get(test::to_as(TYPE_INTEGER, &tail, &result)), 12);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "runtime/tables/cycles.h"
 #include "tests/unit/support/block_builder.h"
 #include "tests/unit/support/cycle_guard_fixture.h"
+#include "tests/unit/support/dispatch.h"
 #include "tests/unit/support/load_and_mold.h"
 #include "tests/unit/support/support.h"
 
@@ -74,7 +75,7 @@ TEST_F(Block, MoldStopsOnceAPartLimitIsUsedUp) {
     Cell out;
     string::rs_make_at(&out, 16);
     Cell part{TYPE_INTEGER, 0, 4, 0};
-    int32_t rest = block::mold(&block, &out, false, false, false, &part, 4, 0);
+    int32_t rest = actions::mold(&block, &out, false, false, false, &part, 4, 0);
     // The caller cuts the text at the limit; the writer stops after passing it.
     EXPECT_EQ(text_of(&out), "[1 2]");
     EXPECT_EQ(rest, -1);
@@ -157,7 +158,7 @@ TEST_F(Block, ComparesUnderEveryCode) {
     for (const Row& row : rows) {
         Cell left = block_of(row.left);
         Cell right = block_of(row.right);
-        EXPECT_EQ(block::compare(&left, &right, actions::COMP_SORT), row.three_way) << row.left << " | " << row.right;
+        EXPECT_EQ(actions::compare_typed(&left, &right, actions::COMP_SORT), row.three_way) << row.left << " | " << row.right;
         for (int i = 0; i < 8; i++) {
             bool expected = row.answers[i] == 'T';
             EXPECT_EQ(actions::compare(&left, &right, ops[i]), expected)
@@ -175,14 +176,14 @@ TEST_F(Block, SamenessNeedsTheSameBufferAndHead) {
     EXPECT_TRUE(actions::compare(&block, &copy, actions::COMP_SAME));
     EXPECT_FALSE(actions::compare(&block, &next, actions::COMP_SAME));
     EXPECT_FALSE(actions::compare(&block, &twin, actions::COMP_SAME));
-    EXPECT_EQ(block::compare(&block, &twin, actions::COMP_SAME), -1);
+    EXPECT_EQ(actions::compare_typed(&block, &twin, actions::COMP_SAME), -1);
 }
 
 TEST_F(Block, OtherBlockKindsAreNotComparable) {
     Cell block = block_of("1");
     Cell paren = block_of("1");
     set_type(&paren, TYPE_PAREN);
-    EXPECT_EQ(block::compare(&block, &paren, actions::COMP_EQUAL), -2);
+    EXPECT_EQ(actions::compare_typed(&block, &paren, actions::COMP_EQUAL), -2);
     EXPECT_FALSE(actions::compare(&block, &paren, actions::COMP_EQUAL));
     EXPECT_TRUE(actions::compare(&block, &paren, actions::COMP_NOT_EQUAL));
     EXPECT_EQ(test::raised([&] { actions::compare(&block, &paren, actions::COMP_LESSER); }),
@@ -209,7 +210,7 @@ TEST_F(Block, MakeAndTo) {
     const Cell capacities[] = {{TYPE_INTEGER, 0, 0, 0}, {TYPE_INTEGER, 0, uint32_t(-3), 0},
                                {TYPE_INTEGER, 0, 7, 0}, five_and_a_half};
     for (const Cell& spec : capacities) {
-        block::make(&result, &spec, TYPE_BLOCK);
+        test::make_as(TYPE_BLOCK, &spec, &result);
         EXPECT_EQ(cell_type(&result), uint32_t(TYPE_BLOCK));
         EXPECT_EQ(block::rs_length(&result), 0);
         EXPECT_GE(series_buffer(&result)->capacity, sizeof(Cell));
@@ -217,31 +218,31 @@ TEST_F(Block, MakeAndTo) {
 
     Cell huge{TYPE_FLOAT, 0, 0, 0};
     cell_set_f64(&huge, 3e10);
-    EXPECT_EQ(test::raised([&] { block::make(&result, &huge, TYPE_BLOCK); }),
+    EXPECT_EQ(test::raised([&] { test::make_as(TYPE_BLOCK, &huge, &result); }),
               error_code(err::script::out_of_range));
     Cell text = first_of("\"1 2\"");
-    EXPECT_EQ(test::raised([&] { block::make(&result, &text, TYPE_BLOCK); }),
+    EXPECT_EQ(test::raised([&] { test::make_as(TYPE_BLOCK, &text, &result); }),
               error_code(err::script::bad_make_arg));
-    block::to(&result, &text, TYPE_BLOCK);  // the text's values, loaded
+    test::to_as(TYPE_BLOCK, &text, &result);  // the text's values, loaded
     EXPECT_EQ(molded(result), "[1 2]");
 
     // A block spec is copied shallowly from its head, into the type asked for.
     Cell source = block_of("1 [2] 3");
     source.data1 = 1;
-    block::make(&result, &source, TYPE_PAREN);
+    test::make_as(TYPE_PAREN, &source, &result);
     EXPECT_EQ(molded(result), "([2] 3)");
     EXPECT_NE(series_node(&result), series_node(&source));
     EXPECT_EQ(block::rs_abs_at(&result, 0)->data2, block::rs_abs_at(&source, 1)->data2);
 
     // Any other value is wrapped, without the new-line flag it had.
     Cell flagged = first_of("\n42");
-    block::to(&result, &flagged, TYPE_BLOCK);
+    test::to_as(TYPE_BLOCK, &flagged, &result);
     EXPECT_EQ(molded(result), "[42]");
 
     Cell types{TYPE_TYPESET, 0, 0, 0};
     typeset::set(&types, TYPE_INTEGER);
     typeset::set(&types, TYPE_BLOCK);
-    block::to(&result, &types, TYPE_BLOCK);
+    test::to_as(TYPE_BLOCK, &types, &result);
     EXPECT_EQ(molded(result), "[block! integer!]");
 }
 

@@ -3,9 +3,9 @@
 #include <optional>
 #include <string>
 
+#include "runtime/actions/dispatch.h"
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/block/block.h"
-#include "runtime/datatypes/block/find.h"
 #include "runtime/datatypes/typeset.h"
 #include "tests/unit/support/block_builder.h"
 #include "tests/unit/support/load_and_mold.h"
@@ -42,8 +42,8 @@ int64_t found(const Cell* block, const Cell* value, const Refinements& r) {
     if (r.part_at) part.data1 = *r.part_at;
     Cell skip = integer_cell(r.skip.value_or(1));
     bool has_part = r.part || r.part_at;
-    Cell* result = block::find(&series, value, has_part ? &part : nullptr, r.only, r.case_sensitive, r.same,
-                               false, nullptr, r.skip ? &skip : nullptr, r.last, r.reverse, r.tail, r.match);
+    Cell* result = actions::find(&series, value, has_part ? &part : nullptr, r.only, r.case_sensitive, r.same,
+                                 false, nullptr, r.skip ? &skip : nullptr, r.last, r.reverse, r.tail, r.match);
     if (cell_type(result) == TYPE_NONE) return -1;
     EXPECT_EQ(result, &series);
     return result->data1;
@@ -186,8 +186,8 @@ TEST(BlockFind, BadRefinementArgumentsRaise) {
     for (const Row& row : rows) {
         Cell series = block;
         uint32_t code = test::raised([&] {
-            block::find(&series, &one, row.part, false, false, false, false, nullptr, row.skip, false, false, false,
-                        false);
+            actions::find(&series, &one, row.part, false, false, false, false, nullptr, row.skip, false, false, false,
+                          false);
         });
         EXPECT_EQ(code, row.expected);
     }
@@ -200,8 +200,8 @@ std::string selected(const char* source, const char* value, const Refinements& r
     Cell wanted = first_of(value);
     Cell skip = integer_cell(r.skip.value_or(1));
     Cell part = integer_cell(r.part.value_or(0));
-    Cell* result = block::select(&series, &wanted, r.part ? &part : nullptr, r.only, r.case_sensitive, r.same,
-                                 false, nullptr, r.skip ? &skip : nullptr, r.last, r.reverse);
+    Cell* result = actions::select(&series, &wanted, r.part ? &part : nullptr, r.only, r.case_sensitive, r.same,
+                                   false, nullptr, r.skip ? &skip : nullptr, r.last, r.reverse);
     return cell_type(result) == TYPE_NONE ? "none" : molded(*result);
 }
 
@@ -237,7 +237,7 @@ std::string after_put(const char* source, const char* key, const char* value, bo
     Cell block = block_of(source);
     Cell k = first_of(key);
     Cell v = first_of(value);
-    Cell* result = block::put(&block, &k, &v, case_sensitive);
+    Cell* result = actions::put(&block, &k, &v, case_sensitive);
     EXPECT_EQ(result, &v);
     return molded(block);
 }

@@ -3,9 +3,9 @@
 #include <optional>
 #include <string>
 
+#include "runtime/actions/dispatch.h"
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/block/block.h"
-#include "runtime/datatypes/block/sort.h"
 #include "tests/unit/support/block_builder.h"
 #include "tests/unit/support/load_and_mold.h"
 #include "tests/unit/support/support.h"
@@ -40,8 +40,8 @@ uint32_t sorted(const Cell* block, const Refinements& r) {
     Cell part = r.part ? integer_cell(*r.part) : series;
     if (r.part_at) part.data1 = *r.part_at;
     bool has_part = r.part || r.part_at;
-    Cell* result = block::sort(&series, r.case_sensitive, r.skip ? &skip : nullptr, r.compare ? &compare : nullptr,
-                               has_part ? &part : nullptr, r.all, r.reverse, r.stable);
+    Cell* result = actions::sort(&series, r.case_sensitive, r.skip ? &skip : nullptr, r.compare ? &compare : nullptr,
+                                 has_part ? &part : nullptr, r.all, r.reverse, r.stable);
     EXPECT_EQ(result, &series);
     return result->data1;
 }
@@ -169,7 +169,7 @@ TEST(BlockSort, BadRefinementsRaiseAndLeaveTheBlockAlone) {
         Cell compare = integer_cell(row.r.compare.value_or(0));
         const Cell* comparator = row.comparator ? row.comparator : row.r.compare ? &compare : nullptr;
         uint32_t code = test::raised([&] {
-            block::sort(&block, false, row.r.skip ? &skip : nullptr, comparator, row.part, row.r.all, false, false);
+            actions::sort(&block, false, row.r.skip ? &skip : nullptr, comparator, row.part, row.r.all, false, false);
         });
         EXPECT_EQ(code, row.expected) << molded(skip) << " " << (comparator ? molded(*comparator) : "");
         EXPECT_EQ(molded(block), "[4 3 2 1]");

@@ -326,15 +326,15 @@ TEST_F(Callables, Compare) {
     Cell f2 = func("[[a] []]");
     using actions::COMP_EQUAL;
     EXPECT_EQ(actions::compare_values(&native1, &native1, COMP_EQUAL), 0);
-    EXPECT_EQ(native::compare(&native1, &native2, actions::COMP_SORT), -1);
-    EXPECT_EQ(native::compare(&native2, &native1, actions::COMP_SAME), 1);
-    EXPECT_EQ(native::compare(&native1, &action, COMP_EQUAL), -2);
-    EXPECT_EQ(native::compare(&native1, &native2, actions::COMP_LESSER), -2);
-    EXPECT_EQ(function::compare(&f1, &f1, COMP_EQUAL), 0);
-    EXPECT_NE(function::compare(&f1, &f2, COMP_EQUAL), 0);
-    EXPECT_EQ(function::compare(&f1, &f2, COMP_EQUAL), -function::compare(&f2, &f1, COMP_EQUAL));
-    EXPECT_EQ(function::compare(&f1, &native1, COMP_EQUAL), -2);
-    EXPECT_EQ(function::compare(&f1, &f1, actions::COMP_GREATER), -2);
+    EXPECT_EQ(actions::compare_typed(&native1, &native2, actions::COMP_SORT), -1);
+    EXPECT_EQ(actions::compare_typed(&native2, &native1, actions::COMP_SAME), 1);
+    EXPECT_EQ(actions::compare_typed(&native1, &action, COMP_EQUAL), -2);
+    EXPECT_EQ(actions::compare_typed(&native1, &native2, actions::COMP_LESSER), -2);
+    EXPECT_EQ(actions::compare_typed(&f1, &f1, COMP_EQUAL), 0);
+    EXPECT_NE(actions::compare_typed(&f1, &f2, COMP_EQUAL), 0);
+    EXPECT_EQ(actions::compare_typed(&f1, &f2, COMP_EQUAL), -actions::compare_typed(&f2, &f1, COMP_EQUAL));
+    EXPECT_EQ(actions::compare_typed(&f1, &native1, COMP_EQUAL), -2);
+    EXPECT_EQ(actions::compare_typed(&f1, &f1, actions::COMP_GREATER), -2);
 }
 
 TEST_F(Callables, Reflect) {

@@ -12,7 +12,9 @@
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/word.h"
+#include "runtime/memory/series.h"
 #include "tests/unit/support/block_builder.h"
+#include "tests/unit/support/dispatch.h"
 #include "tests/unit/support/string_cells.h"
 #include "tests/unit/support/support.h"
 #include "tests/unit/support/value_cells.h"
@@ -59,8 +61,8 @@ TEST(IntegerText, FormAndMoldGiveTheDecimalTextAndLowerTheLimit) {
         string::rs_make_at(&formed, 4);
         string::rs_make_at(&molded, 4);
         int32_t len = int32_t(std::strlen(row.text));
-        EXPECT_EQ(integer::form(&value, &formed, nullptr, 100), 100 - len);
-        EXPECT_EQ(integer::mold(&value, &molded, false, true, false, nullptr, 100, 0), 100 - len);
+        EXPECT_EQ(actions::form(&value, &formed, nullptr, 100), 100 - len);
+        EXPECT_EQ(actions::mold(&value, &molded, false, true, false, nullptr, 100, 0), 100 - len);
         EXPECT_EQ(text_of(&formed), row.text);
         EXPECT_EQ(text_of(&molded), row.text);
     }
@@ -95,12 +97,12 @@ TEST(IntegerCompare, OrdersByValueUnderEachOpCode) {
     };
     for (const Row& row : rows) {
         Cell value = integer_cell(row.value);
-        EXPECT_EQ(integer::compare(&value, &row.other, row.op), row.expected)
+        EXPECT_EQ(actions::compare_typed(&value, &row.other, row.op), row.expected)
             << row.value << " op " << row.op << " type " << cell_type(&row.other);
     }
     Cell one = integer_cell(1);
     Cell float_one = float_cell(1.0);
-    EXPECT_EQ(integer::compare(&one, &float_one, actions::COMP_STRICT_EQUAL), 1);
+    EXPECT_EQ(actions::compare_typed(&one, &float_one, actions::COMP_STRICT_EQUAL), 1);
 }
 
 using MathAction = Cell* (*)(Cell*, Cell*);
@@ -112,25 +114,25 @@ TEST(IntegerMath, ResultsOutsideTheRangeBecomeFloatsAndInexactQuotientsToo) {
         int32_t left, right;
         Number expected;
     } rows[] = {
-        {"add", integer::add, MAX, 1, float_(2147483648.0)},
-        {"add", integer::add, MIN, -1, float_(-2147483649.0)},
-        {"add", integer::add, MAX, MIN, int_(-1)},
-        {"subtract", integer::subtract, MIN, 1, float_(-2147483649.0)},
-        {"subtract", integer::subtract, 0, MIN, float_(2147483648.0)},
-        {"subtract", integer::subtract, -1, MAX, int_(MIN)},
-        {"multiply", integer::multiply, 65536, 65536, float_(4294967296.0)},
-        {"multiply", integer::multiply, -65536, 32768, int_(MIN)},
-        {"multiply", integer::multiply, MIN, -1, float_(2147483648.0)},
-        {"divide", integer::divide, 7, 2, float_(3.5)},
-        {"divide", integer::divide, -7, 2, float_(-3.5)},
-        {"divide", integer::divide, 6, 2, int_(3)},
-        {"divide", integer::divide, MIN, 1, int_(MIN)},
-        {"remainder", integer::remainder, -7, 2, int_(-1)},
-        {"remainder", integer::remainder, 7, -2, int_(1)},
-        {"remainder", integer::remainder, MIN, 3, int_(-2)},
-        {"and~", integer::and_, 12, 10, int_(8)},
-        {"or~", integer::or_, 12, 10, int_(14)},
-        {"xor~", integer::xor_, 12, -1, int_(-13)},
+        {"add", actions::add, MAX, 1, float_(2147483648.0)},
+        {"add", actions::add, MIN, -1, float_(-2147483649.0)},
+        {"add", actions::add, MAX, MIN, int_(-1)},
+        {"subtract", actions::subtract, MIN, 1, float_(-2147483649.0)},
+        {"subtract", actions::subtract, 0, MIN, float_(2147483648.0)},
+        {"subtract", actions::subtract, -1, MAX, int_(MIN)},
+        {"multiply", actions::multiply, 65536, 65536, float_(4294967296.0)},
+        {"multiply", actions::multiply, -65536, 32768, int_(MIN)},
+        {"multiply", actions::multiply, MIN, -1, float_(2147483648.0)},
+        {"divide", actions::divide, 7, 2, float_(3.5)},
+        {"divide", actions::divide, -7, 2, float_(-3.5)},
+        {"divide", actions::divide, 6, 2, int_(3)},
+        {"divide", actions::divide, MIN, 1, int_(MIN)},
+        {"remainder", actions::remainder, -7, 2, int_(-1)},
+        {"remainder", actions::remainder, 7, -2, int_(1)},
+        {"remainder", actions::remainder, MIN, 3, int_(-2)},
+        {"and~", actions::and_, 12, 10, int_(8)},
+        {"or~", actions::or_, 12, 10, int_(14)},
+        {"xor~", actions::xor_, 12, -1, int_(-13)},
     };
     for (const Row& row : rows) {
         Cell left = integer_cell(row.left);
@@ -144,7 +146,7 @@ TEST(IntegerMath, ResultsOutsideTheRangeBecomeFloatsAndInexactQuotientsToo) {
 TEST(IntegerMath, ACharOperandCountsAsItsCodePoint) {
     Cell left = integer_cell(1);
     Cell right{TYPE_CHAR, 0, 65, 0};
-    integer::add(&left, &right);
+    actions::add(&left, &right);
     expect_number(left, int_(66), "1 + #\"A\"");
 }
 
@@ -168,21 +170,21 @@ TEST(IntegerMath, DivisionErrorsAndUnrelatedOperandsRaise) {
         std::function<void()> body;
         uint32_t code;
     } rows[] = {
-        {"1 / 0", [] { Cell a = integer_cell(1), b = integer_cell(0); integer::divide(&a, &b); }, ZERO_DIVIDE},
-        {"1 % 0", [] { Cell a = integer_cell(1), b = integer_cell(0); integer::remainder(&a, &b); }, ZERO_DIVIDE},
-        {"MIN / -1", [] { Cell a = integer_cell(MIN), b = integer_cell(-1); integer::divide(&a, &b); }, OVERFLOW},
-        {"MIN % -1", [] { Cell a = integer_cell(MIN), b = integer_cell(-1); integer::remainder(&a, &b); }, OVERFLOW},
+        {"1 / 0", [] { Cell a = integer_cell(1), b = integer_cell(0); actions::divide(&a, &b); }, ZERO_DIVIDE},
+        {"1 % 0", [] { Cell a = integer_cell(1), b = integer_cell(0); actions::remainder(&a, &b); }, ZERO_DIVIDE},
+        {"MIN / -1", [] { Cell a = integer_cell(MIN), b = integer_cell(-1); actions::divide(&a, &b); }, OVERFLOW},
+        {"MIN % -1", [] { Cell a = integer_cell(MIN), b = integer_cell(-1); actions::remainder(&a, &b); }, OVERFLOW},
         {"do_math MIN / -1 without a cell", [] { integer::do_math(MIN, -1, integer::OP_DIVIDE, nullptr); },
          OVERFLOW},
-        {"negate MIN", [] { Cell a = integer_cell(MIN); integer::negate(&a); }, OVERFLOW},
-        {"absolute MIN", [] { Cell a = integer_cell(MIN); integer::absolute(&a); }, OVERFLOW},
-        {"1 + string", [&] { Cell a = integer_cell(1); integer::add(&a, &string); },
+        {"negate MIN", [] { Cell a = integer_cell(MIN); actions::negate(&a); }, OVERFLOW},
+        {"absolute MIN", [] { Cell a = integer_cell(MIN); actions::absolute(&a); }, OVERFLOW},
+        {"1 + string", [&] { Cell a = integer_cell(1); actions::add(&a, &string); },
          error_code(err::script::invalid_type)},
-        {"1 / pair", [&] { Cell a = integer_cell(1); integer::divide(&a, &pair); },
+        {"1 / pair", [&] { Cell a = integer_cell(1); actions::divide(&a, &pair); },
          error_code(err::script::not_related)},
-        {"1 - tuple", [&] { Cell a = integer_cell(1); integer::subtract(&a, &tuple); },
+        {"1 - tuple", [&] { Cell a = integer_cell(1); actions::subtract(&a, &tuple); },
          error_code(err::script::not_related)},
-        {"1 * date", [&] { Cell a = integer_cell(1); integer::multiply(&a, &date); },
+        {"1 * date", [&] { Cell a = integer_cell(1); actions::multiply(&a, &date); },
          error_code(err::script::not_related)},
     };
     for (const Row& row : rows) EXPECT_EQ(test::raised(row.body), row.code) << row.name;
@@ -190,20 +192,20 @@ TEST(IntegerMath, DivisionErrorsAndUnrelatedOperandsRaise) {
 
 TEST(IntegerMath, NegateAbsoluteComplementEvenOdd) {
     Cell a = integer_cell(-5);
-    expect_number(*integer::negate(&a), int_(5), "negate -5");
+    expect_number(*actions::negate(&a), int_(5), "negate -5");
     a = integer_cell(MAX);
-    expect_number(*integer::negate(&a), int_(-MAX), "negate MAX");
+    expect_number(*actions::negate(&a), int_(-MAX), "negate MAX");
     a = integer_cell(-7);
-    expect_number(*integer::absolute(&a), int_(7), "absolute -7");
+    expect_number(*actions::absolute(&a), int_(7), "absolute -7");
     a = integer_cell(0);
-    expect_number(*integer::complement(&a), int_(-1), "complement 0");
+    expect_number(*actions::complement(&a), int_(-1), "complement 0");
     for (int32_t v : {0, -2, MIN}) {
         Cell c = integer_cell(v);
-        EXPECT_TRUE(integer::even(&c) && !integer::odd(&c)) << v;
+        EXPECT_TRUE(actions::even(&c) && !actions::odd(&c)) << v;
     }
     for (int32_t v : {1, -3, MAX}) {
         Cell c = integer_cell(v);
-        EXPECT_TRUE(integer::odd(&c) && !integer::even(&c)) << v;
+        EXPECT_TRUE(actions::odd(&c) && !actions::even(&c)) << v;
     }
 }
 
@@ -226,12 +228,12 @@ TEST(IntegerPower, StaysExactWhileItFitsAndFallsBackToFloat) {
     for (const Row& row : rows) {
         Cell value = integer_cell(row.base);
         Cell exponent = row.exponent;
-        EXPECT_EQ(integer::power(&value, &exponent), &value);
+        EXPECT_EQ(actions::power(&value, &exponent), &value);
         expect_number(value, row.expected, "power " + std::to_string(row.base));
     }
     Cell string{};
     string::rs_make_at(&string, 4);
-    EXPECT_EQ(test::raised([&] { Cell v = integer_cell(2); integer::power(&v, &string); }),
+    EXPECT_EQ(test::raised([&] { Cell v = integer_cell(2); actions::power(&v, &string); }),
               error_code(err::script::expect_arg));
 }
 
@@ -241,7 +243,7 @@ struct Refinements {
 
 Cell rounded(int32_t value, const Cell* scale, Refinements r) {
     Cell cell = integer_cell(value);
-    integer::round(&cell, scale, r.even, r.down, r.half_down, r.floor, r.ceiling, r.half_ceiling);
+    actions::round(&cell, scale, r.even, r.down, r.half_down, r.floor, r.ceiling, r.half_ceiling);
     return cell;
 }
 
@@ -368,7 +370,7 @@ TEST(IntegerTo, ConvertsEachKindOfSpec) {
     };
     for (const Row& row : rows) {
         Cell result{TYPE_DATATYPE, TYPE_INTEGER, 0, 0};
-        EXPECT_EQ(test::raised([&] { integer::to(&result, &row.spec, TYPE_INTEGER); }), row.code) << row.name;
+        EXPECT_EQ(test::raised([&] { actions::to(&result, &row.spec); }), row.code) << row.name;
         if (row.code == 0) expect_number(result, int_(row.expected), row.name);
     }
 }
@@ -376,16 +378,16 @@ TEST(IntegerTo, ConvertsEachKindOfSpec) {
 TEST(IntegerMake, TakesLogicAsOneOrZeroAndOtherwiseConverts) {
     Cell result{};
     Cell yes{TYPE_LOGIC, 1, 0, 0}, no{TYPE_LOGIC, 0, 0, 0}, seven = integer_cell(7);
-    expect_number(*integer::make(&result, &yes, TYPE_INTEGER), int_(1), "make true");
-    expect_number(*integer::make(&result, &no, TYPE_INTEGER), int_(0), "make false");
-    expect_number(*integer::make(&result, &seven, TYPE_INTEGER), int_(7), "make 7");
+    expect_number(*test::make_as(TYPE_INTEGER, &yes, &result), int_(1), "make true");
+    expect_number(*test::make_as(TYPE_INTEGER, &no, &result), int_(0), "make false");
+    expect_number(*test::make_as(TYPE_INTEGER, &seven, &result), int_(7), "make 7");
 }
 
 TEST(IntegerRandom, DrawsWithinOneAndTheValueAndSeedingRepeatsTheDraws) {
     for (int32_t n : {1, -1, 0, 10, -10, MIN}) {
         for (int i = 0; i < 50; i++) {
             Cell v = integer_cell(n);
-            int32_t got = integer::get(integer::random(&v, false, false, false));
+            int32_t got = integer::get(actions::random(&v, false, false, false));
             int32_t low = n > 0 ? 1 : n;
             int32_t high = n < 0 ? -1 : n;
             EXPECT_TRUE(got >= low && got <= high) << n << " gave " << got;
@@ -393,12 +395,12 @@ TEST(IntegerRandom, DrawsWithinOneAndTheValueAndSeedingRepeatsTheDraws) {
     }
     auto draws = [] {
         Cell seed = integer_cell(42);
-        integer::random(&seed, true, false, false);
+        actions::random(&seed, true, false, false);
         EXPECT_EQ(cell_type(&seed), TYPE_UNSET);
         std::string out;
         for (int i = 0; i < 5; i++) {
             Cell v = integer_cell(1000000);
-            out += std::to_string(integer::get(integer::random(&v, false, false, false))) + " ";
+            out += std::to_string(integer::get(actions::random(&v, false, false, false))) + " ";
         }
         return out;
     };

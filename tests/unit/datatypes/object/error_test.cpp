@@ -13,6 +13,7 @@
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/stack.h"
 #include "tests/unit/support/block_builder.h"
+#include "tests/unit/support/dispatch.h"
 #include "tests/unit/support/stack_fixture.h"
 #include "tests/unit/support/string_cells.h"
 #include "tests/unit/support/support.h"
@@ -36,7 +37,8 @@ protected:
     // make error! of the spec, copied off the stack.
     static Cell made(const Cell& spec_value) {
         Cell copy = spec_value;
-        return *error::make(nullptr, &copy, TYPE_ERROR);
+        Cell prototype;
+        return *test::make_as(TYPE_ERROR, &copy, &prototype);
     }
     static std::string formed(const Cell& error, int32_t stack_trace = 1) {
         Cell text;
@@ -48,7 +50,7 @@ protected:
     static std::string molded(const Cell& error, bool flat) {
         Cell text;
         string::rs_make_at(&text, 0);
-        error::mold(&error, &text, false, false, flat, nullptr, actions::NO_LIMIT, 0);
+        actions::mold(&error, &text, false, false, flat, nullptr, actions::NO_LIMIT, 0);
         return text_of(&text);
     }
     static void set(const Cell& error, error::Field f, const Cell& value) { *error::field(&error, f) = value; }
@@ -214,11 +216,11 @@ TEST_F(ErrorTest, ComparesOnlyWithErrors) {
     Cell same = made(integer_cell(400));
     Cell other = made(integer_cell(401));
     Cell number = integer_cell(400);
-    EXPECT_EQ(error::compare(&e, &number, actions::COMP_EQUAL), -2);
-    EXPECT_EQ(error::compare(&e, &e, actions::COMP_EQUAL), 0);
-    EXPECT_EQ(error::compare(&e, &same, actions::COMP_EQUAL), 0);
-    EXPECT_NE(error::compare(&e, &other, actions::COMP_EQUAL), 0);
-    EXPECT_EQ(error::compare(&e, &same, actions::COMP_SAME), -1);
+    EXPECT_EQ(actions::compare_typed(&e, &number, actions::COMP_EQUAL), -2);
+    EXPECT_EQ(actions::compare_typed(&e, &e, actions::COMP_EQUAL), 0);
+    EXPECT_EQ(actions::compare_typed(&e, &same, actions::COMP_EQUAL), 0);
+    EXPECT_NE(actions::compare_typed(&e, &other, actions::COMP_EQUAL), 0);
+    EXPECT_EQ(actions::compare_typed(&e, &same, actions::COMP_SAME), -1);
 }
 
 TEST_F(ErrorTest, AnEmptyActionSlotNamesTheDatatype) {

@@ -46,6 +46,19 @@ std::string shown(const Cell& value) {
 
 std::string whole(const Cell& series) { return shown(at_head(series, 0)); }
 
+// length? through its dispatcher, which writes the length over its operand.
+int32_t length_of(Cell series) { return integer::get(actions::length_q(&series)); }
+
+// pick and poke through their dispatchers, the index an integer!.
+Cell* pick_at(Cell* series, int32_t index) {
+    Cell position = integer_cell(index);
+    return actions::pick(series, &position);
+}
+Cell* poke_at(Cell* series, int32_t index, Cell* value) {
+    Cell position = integer_cell(index);
+    return actions::poke(series, &position, value);
+}
+
 // Runs an action that changes the series, as a call whose frame the result
 // is pushed into; answers what it pushed or returned, copied.
 template <class F>
@@ -66,10 +79,10 @@ TEST(SeriesActions, AtAndSkipClampTheNewHead) {
         uint32_t expected;
     };
     const Row rows[] = {
-        {series::at, 0, 1, 0},    {series::at, 0, 0, 0},      {series::at, 2, 1, 2},
-        {series::at, 2, 0, 2},    {series::at, 2, -1, 1},     {series::at, 2, 3, 4},
-        {series::at, 2, 100, 5},  {series::at, 2, -100, 0},   {series::skip, 2, 2, 4},
-        {series::skip, 2, 10, 5}, {series::skip, 2, -1, 1},   {series::skip, 0, -3, 0},
+        {actions::at, 0, 1, 0},    {actions::at, 0, 0, 0},      {actions::at, 2, 1, 2},
+        {actions::at, 2, 0, 2},    {actions::at, 2, -1, 1},     {actions::at, 2, 3, 4},
+        {actions::at, 2, 100, 5},  {actions::at, 2, -100, 0},   {actions::skip, 2, 2, 4},
+        {actions::skip, 2, 10, 5}, {actions::skip, 2, -1, 1},   {actions::skip, 0, -3, 0},
     };
     Cell block = block_of("1 2 3 4 5");
     Cell text = text_cell(U"abcde", 2);
@@ -80,35 +93,35 @@ TEST(SeriesActions, AtAndSkipClampTheNewHead) {
         EXPECT_EQ(called_on_stack(row.action, at_head(text, row.head), &n).data1, row.expected);
     }
     Cell word = block_of("w");
-    EXPECT_EQ(raised([&] { called_on_stack(series::at, block, block::rs_abs_at(&word, 0)); }), error_code(err::script::invalid_arg));
+    EXPECT_EQ(raised([&] { called_on_stack(actions::at, block, block::rs_abs_at(&word, 0)); }), error_code(err::script::invalid_arg));
 }
 
 TEST(SeriesActions, NavigationAndQueriesStopAtTheEnds) {
     Cell block = block_of("a b c");
     Cell at_tail = at_head(block, 3);
-    EXPECT_EQ(called_on_stack(series::next, block).data1, 1u);
-    EXPECT_EQ(called_on_stack(series::next, at_tail).data1, 3u);
-    EXPECT_EQ(called_on_stack(series::back, block).data1, 0u);
-    EXPECT_EQ(called_on_stack(series::back, at_tail).data1, 2u);
-    EXPECT_EQ(called_on_stack(series::head, at_tail).data1, 0u);
-    EXPECT_EQ(called_on_stack(series::tail, block).data1, 3u);
-    EXPECT_EQ(called_on_stack(series::head_q, block).data1, 1u);
-    EXPECT_EQ(called_on_stack(series::head_q, at_tail).data1, 0u);
-    EXPECT_EQ(called_on_stack(series::tail_q, at_tail).data1, 1u);
-    EXPECT_EQ(called_on_stack(series::tail_q, block).data1, 0u);
-    Cell index = called_on_stack(series::index_q, at_head(block, 2));
+    EXPECT_EQ(called_on_stack(actions::next, block).data1, 1u);
+    EXPECT_EQ(called_on_stack(actions::next, at_tail).data1, 3u);
+    EXPECT_EQ(called_on_stack(actions::back, block).data1, 0u);
+    EXPECT_EQ(called_on_stack(actions::back, at_tail).data1, 2u);
+    EXPECT_EQ(called_on_stack(actions::head, at_tail).data1, 0u);
+    EXPECT_EQ(called_on_stack(actions::tail, block).data1, 3u);
+    EXPECT_EQ(called_on_stack(actions::head_q, block).data1, 1u);
+    EXPECT_EQ(called_on_stack(actions::head_q, at_tail).data1, 0u);
+    EXPECT_EQ(called_on_stack(actions::tail_q, at_tail).data1, 1u);
+    EXPECT_EQ(called_on_stack(actions::tail_q, block).data1, 0u);
+    Cell index = called_on_stack(actions::index_q, at_head(block, 2));
     EXPECT_EQ(cell_type(&index), uint32_t(TYPE_INTEGER));
     EXPECT_EQ(integer::get(&index), 3);
-    EXPECT_EQ(series::length_q(&block), 3);
-    EXPECT_EQ(series::length_q(&at_tail), 0);
+    EXPECT_EQ(length_of(block), 3);
+    EXPECT_EQ(length_of(at_tail), 0);
 }
 
 TEST(SeriesActions, AHeadBeyondAShortenedTailHasNoLength) {
     Cell text = text_cell(U"abcdef");
     Cell late = at_head(text, 5);
     Cell early = at_head(text, 2);
-    series::clear(&early);
-    EXPECT_EQ(series::length_q(&late), 0);
+    actions::clear(&early);
+    EXPECT_EQ(length_of(late), 0);
     EXPECT_TRUE(series::rs_tail_q(&late));
     EXPECT_EQ(series::clamp_length(&late, false), 0u);
     EXPECT_EQ(late.data1, 2u);  // pulled back to the tail
@@ -133,7 +146,7 @@ TEST(SeriesActions, PickReadsAtEveryWidth) {
     };
     for (const Row& row : rows) {
         Cell series = row.series;
-        Cell picked = *series::pick(&series, row.index, nullptr);
+        Cell picked = *pick_at(&series, row.index);
         std::string text;
         if (cell_type(&picked) == TYPE_NONE) {
             text = "none";
@@ -148,7 +161,7 @@ TEST(SeriesActions, PickReadsAtEveryWidth) {
         EXPECT_EQ(text, row.expected) << row.index;
     }
     Cell bytes = test::binary_cell("\x01\xFF");
-    Cell byte = *series::pick(&bytes, 2, nullptr);
+    Cell byte = *pick_at(&bytes, 2);
     EXPECT_EQ(cell_type(&byte), uint32_t(TYPE_INTEGER));
     EXPECT_EQ(integer::get(&byte), 255);
 }
@@ -156,19 +169,19 @@ TEST(SeriesActions, PickReadsAtEveryWidth) {
 TEST(SeriesActions, PokeStoresByTypeAndChecksItsIndex) {
     Cell block = at_head(block_of("1 2 3"), 1);
     Cell value = block_of("[x]");
-    Cell* poked = series::poke(&block, 2, block::rs_abs_at(&value, 0), nullptr);
+    Cell* poked = poke_at(&block, 2, block::rs_abs_at(&value, 0));
     EXPECT_EQ(cell_type(poked), uint32_t(TYPE_BLOCK));
     EXPECT_EQ(whole(block), "[1 2 [x]]");
 
     Cell text = text_cell(U"abc");
     Cell wide = char_cell(0x3B1);
-    series::poke(&text, -1 + 3, &wide, nullptr);  // index 2 from the head
+    poke_at(&text, -1 + 3, &wide);  // index 2 from the head
     EXPECT_EQ(series_buffer(&text)->unit(), 2u);
     EXPECT_EQ(test::utf8(text), "a\u03B1c");
 
     Cell bytes = test::binary_cell("ab");
     Cell big = integer_cell(0x141);
-    series::poke(&bytes, 1, &big, nullptr);
+    poke_at(&bytes, 1, &big);
     EXPECT_EQ(test::utf8(bytes), "Ab");
 
     Cell one = integer_cell(1);
@@ -189,7 +202,7 @@ TEST(SeriesActions, PokeStoresByTypeAndChecksItsIndex) {
         Cell series = row.series;
         Cell value = row.value;
         std::string before = whole(series);
-        EXPECT_EQ(raised([&] { series::poke(&series, row.index, &value, nullptr); }), row.error) << before;
+        EXPECT_EQ(raised([&] { poke_at(&series, row.index, &value); }), row.error) << before;
         EXPECT_EQ(whole(series), before);
     }
 }
@@ -198,10 +211,10 @@ TEST(SeriesActions, PokeStoresByTypeAndChecksItsIndex) {
 
 TEST(SeriesActions, ClearCutsFromTheHead) {
     Cell block = at_head(block_of("1 2 3 4"), 1);
-    series::clear(&block);
+    actions::clear(&block);
     EXPECT_EQ(whole(block), "[1]");
     Cell text = text_cell(U"\u0101bcd", 2, TYPE_STRING, 3);
-    series::clear(&text);
+    actions::clear(&text);
     EXPECT_EQ(test::utf8(at_head(text, 0)), "\u0101bc");
 }
 
@@ -235,7 +248,7 @@ TEST(SeriesActions, RemoveWithPartAndKey) {
         }
         Cell keys = block_of(row.key ? row.key : "");
         Cell original = block;
-        series::remove(&block, row.part ? &part : nullptr, row.key ? block::rs_abs_at(&keys, 0) : nullptr);
+        actions::remove(&block, row.part ? &part : nullptr, row.key ? block::rs_abs_at(&keys, 0) : nullptr);
         std::string result = cell_type(&block) == TYPE_NONE ? "none" : whole(block);
         EXPECT_EQ(result, row.expected) << row.block << " " << (row.part ? row.part : "") << (row.key ? row.key : "");
         if (result == "none") {
@@ -245,7 +258,7 @@ TEST(SeriesActions, RemoveWithPartAndKey) {
 
     Cell text = text_cell(U"a=1;b=2", 1, TYPE_STRING);
     Cell key = text_cell(U"b=");
-    series::remove(&text, nullptr, &key);
+    actions::remove(&text, nullptr, &key);
     EXPECT_EQ(test::utf8(text), "a=1;2");
 
     Cell block = block_of("1 2 3");
@@ -253,7 +266,7 @@ TEST(SeriesActions, RemoveWithPartAndKey) {
     Cell path_over_block = block;
     set_type(&path_over_block, TYPE_PAREN);
     for (Cell* part : {&other, &path_over_block}) {
-        EXPECT_EQ(raised([&] { series::remove(&block, part, nullptr); }), error_code(err::script::invalid_refine_arg));
+        EXPECT_EQ(raised([&] { actions::remove(&block, part, nullptr); }), error_code(err::script::invalid_refine_arg));
     }
     EXPECT_EQ(whole(block), "[1 2 3]");
 }
@@ -277,13 +290,13 @@ TEST(SeriesActions, ReverseWithPartAndSkip) {
         Cell block = block_of(row.block);
         Cell part = integer_cell(row.part);
         Cell skip = integer_cell(row.skip);
-        series::reverse(&block, row.part ? &part : nullptr, row.skip ? &skip : nullptr);
+        actions::reverse(&block, row.part ? &part : nullptr, row.skip ? &skip : nullptr);
         EXPECT_EQ(whole(block), row.expected) << row.block << " " << row.part << " " << row.skip;
     }
 
     Cell text = text_cell(U"ab\u0101de", 2, TYPE_STRING, 1);
     Cell end = at_head(text, 4);
-    series::reverse(&text, &end, nullptr);
+    actions::reverse(&text, &end, nullptr);
     EXPECT_EQ(test::utf8(at_head(text, 0)), "ad\u0101be");
 
     struct Bad {
@@ -295,7 +308,7 @@ TEST(SeriesActions, ReverseWithPartAndSkip) {
                     Bad{-2, error_code(err::script::out_of_range)}}) {
         Cell block = block_of("1 2 3 4 5 6");
         Cell skip = integer_cell(row.skip);
-        EXPECT_EQ(raised([&] { series::reverse(&block, nullptr, &skip); }), row.error) << row.skip;
+        EXPECT_EQ(raised([&] { actions::reverse(&block, nullptr, &skip); }), row.error) << row.skip;
         EXPECT_EQ(whole(block), "[1 2 3 4 5 6]");
     }
 }
@@ -387,7 +400,7 @@ TEST(SeriesActions, CopyPartRanges) {
         Cell source = at_head(block, row.head);
         Cell result{};
         bool with_part = cell_type(&row.part) != 0;
-        series::copy(&source, &result, with_part ? &row.part : nullptr, false, nullptr);
+        series::copy_shallow(&source, &result, with_part ? &row.part : nullptr, false, nullptr);
         EXPECT_EQ(shown(result), row.expected) << row.head;
     }
     EXPECT_EQ(whole(block), "[1 2 3 4 5]");
@@ -395,13 +408,12 @@ TEST(SeriesActions, CopyPartRanges) {
     Cell flagged = text_cell(U"\u0101bc", 2, TYPE_URL, 1);
     flagged.header |= CELL_NEW_LINE;
     Cell result{};
-    series::copy(&flagged, &result, nullptr, false, nullptr);
+    series::copy_shallow(&flagged, &result, nullptr, false, nullptr);
     EXPECT_EQ(result.header, uint32_t(TYPE_URL) | CELL_NEW_LINE);
     EXPECT_EQ(result.data1, 0u);
     EXPECT_EQ(test::utf8(result), "bc");
     Cell other = text_cell(U"bc");
-    EXPECT_EQ(raised([&] { series::copy(&flagged, &result, &other, false, nullptr); }),
-              error_code(err::script::invalid_refine_arg));
+    EXPECT_EQ(raised([&] { series::copy_shallow(&flagged, &result, &other, false, nullptr); }), error_code(err::script::invalid_refine_arg));
 }
 
 // ---------------------------------------------------------------- move
@@ -429,13 +441,13 @@ TEST(SeriesActions, MoveWithinOneBuffer) {
         Cell origin = at_head(block, row.from);
         Cell target = at_head(block, row.to);
         Cell part = integer_cell(row.part);
-        Cell* result = series::move(&origin, &target, row.part ? &part : nullptr);
+        Cell* result = actions::move(&origin, &target, row.part ? &part : nullptr);
         EXPECT_EQ(result, &target);
         EXPECT_EQ(whole(block), row.expected) << row.from << " -> " << row.to << " /part " << row.part;
     }
     Cell text = text_cell(U"abcd", 1, TYPE_STRING);
     Cell end = at_head(text, 4);
-    series::move(&text, &end, nullptr);
+    actions::move(&text, &end, nullptr);
     EXPECT_EQ(test::utf8(text), "bcda");
 }
 
@@ -443,17 +455,17 @@ TEST(SeriesActions, MoveBetweenBuffers) {
     Cell origin = at_head(block_of("1 2 3 4"), 1);
     Cell target = at_head(block_of("a b"), 1);
     Cell two = integer_cell(2);
-    series::move(&origin, &target, &two);
+    actions::move(&origin, &target, &two);
     EXPECT_EQ(whole(origin), "[1 4]");
     EXPECT_EQ(whole(target), "[a 2 3 b]");
 
     Cell narrow = text_cell(U"xy");
     Cell wide = text_cell(U"\u0101\u0102", 2, TYPE_STRING, 1);
-    series::move(&narrow, &wide, nullptr);
+    actions::move(&narrow, &wide, nullptr);
     EXPECT_EQ(test::utf8(narrow), "y");
     EXPECT_EQ(test::utf8(at_head(wide, 0)), "\u0101x\u0102");
     Cell back_again = at_head(wide, 0);
-    series::move(&back_again, &narrow, nullptr);
+    actions::move(&back_again, &narrow, nullptr);
     EXPECT_EQ(series_buffer(&narrow)->unit(), 2u);
     EXPECT_EQ(test::utf8(narrow), "\u0101y");
 
@@ -467,11 +479,9 @@ TEST(SeriesActions, MoveBetweenBuffers) {
         Cell* target;
         uint32_t error;
     };
-    for (Bad row : {Bad{&block, &text, error_code(err::script::move_bad)},
-                    Bad{&text, &block, error_code(err::script::move_bad)},
-                    Bad{&bytes, &wide_text, error_code(err::script::move_bad)},
-                    Bad{&block, &integer, error_code(err::script::expect_arg)}}) {
-        EXPECT_EQ(raised([&] { series::move(row.origin, row.target, nullptr); }), row.error);
+    for (Bad row : {Bad{&block, &text, error_code(err::script::move_bad)}, Bad{&text, &block, error_code(err::script::move_bad)},
+                    Bad{&bytes, &wide_text, error_code(err::script::move_bad)}, Bad{&block, &integer, error_code(err::script::expect_arg)}}) {
+        EXPECT_EQ(raised([&] { actions::move(row.origin, row.target, nullptr); }), row.error);
     }
     EXPECT_EQ(whole(block), "[1 2]");
     EXPECT_EQ(test::utf8(text), "ab");
@@ -488,26 +498,26 @@ std::vector<int32_t> draws(int n) {
 TEST(SeriesActions, RandomSeedOnlyAndShuffle) {
     Cell text = text_cell(U"seed text", 1, TYPE_STRING, 2);
     Cell seed = text;
-    EXPECT_EQ(cell_type(series::random(&seed, true, false, false)), uint32_t(TYPE_UNSET));
+    EXPECT_EQ(cell_type(actions::random(&seed, true, false, false)), uint32_t(TYPE_UNSET));
     std::vector<int32_t> first = draws(4);
     seed = text_cell(U"xxed text", 1, TYPE_STRING, 2);  // the same from the head
-    series::random(&seed, true, false, false);
+    actions::random(&seed, true, false, false);
     EXPECT_EQ(draws(4), first);
 
     Cell block = block_of("1 2 3 4 5 6 7 8");
     for (int i = 0; i < 20; i++) {
         Cell pick = at_head(block, 6);
-        series::random(&pick, false, false, true);
+        actions::random(&pick, false, false, true);
         ASSERT_EQ(cell_type(&pick), uint32_t(TYPE_INTEGER));
         EXPECT_GE(integer::get(&pick), 7);
     }
     Cell empty = at_head(block, 8);
-    EXPECT_EQ(cell_type(series::random(&empty, false, false, true)), uint32_t(TYPE_NONE));
+    EXPECT_EQ(cell_type(actions::random(&empty, false, false, true)), uint32_t(TYPE_NONE));
     Cell one_char = text_cell(U"\u0101", 2);
-    EXPECT_EQ(char_::get(series::random(&one_char, false, false, true)), 0x101u);
+    EXPECT_EQ(char_::get(actions::random(&one_char, false, false, true)), 0x101u);
 
     Cell tail_part = at_head(block, 2);
-    series::random(&tail_part, false, false, false);
+    actions::random(&tail_part, false, false, false);
     std::string shuffled = whole(block);
     EXPECT_EQ(shuffled.substr(0, 4), "[1 2");
     std::sort(shuffled.begin(), shuffled.end());
@@ -533,13 +543,13 @@ TEST_F(OwnedSeries, EditsReportBeforeAndAfter) {
         int32_t index, part;
     };
     const Row rows[] = {
-        {"clear", [](Cell* b) { series::clear(b); }, "clear", "cleared", 1, 3},
-        {"remove", [](Cell* b) { Cell two = integer_cell(2); series::remove(b, &two, nullptr); }, "remove", "removed", 1, 2},
-        {"poke", [](Cell* b) { Cell v = integer_cell(9); series::poke(b, 2, &v, nullptr); }, "poke", "poked", 2, 1},
-        {"reverse", [](Cell* b) { series::reverse(b, nullptr, nullptr); }, "reverse", "reversed", 1, 3},
+        {"clear", [](Cell* b) { actions::clear(b); }, "clear", "cleared", 1, 3},
+        {"remove", [](Cell* b) { Cell two = integer_cell(2); actions::remove(b, &two, nullptr); }, "remove", "removed", 1, 2},
+        {"poke", [](Cell* b) { Cell v = integer_cell(9); poke_at(b, 2, &v); }, "poke", "poked", 2, 1},
+        {"reverse", [](Cell* b) { actions::reverse(b, nullptr, nullptr); }, "reverse", "reversed", 1, 3},
         {"take", [](Cell* b) { framed([&] { return series::take(b, nullptr, false, false); }); }, "take", "taken", 1, 1},
-        {"random", [](Cell* b) { series::random(b, false, false, false); }, "random", "randomized", 1, 3},
-        {"move", [](Cell* b) { Cell end = at_head(*b, 4); series::move(b, &end, nullptr); }, "move", "moved", 1, 1},
+        {"random", [](Cell* b) { actions::random(b, false, false, false); }, "random", "randomized", 1, 3},
+        {"move", [](Cell* b) { Cell end = at_head(*b, 4); actions::move(b, &end, nullptr); }, "move", "moved", 1, 1},
     };
     for (const Row& row : rows) {
         Cell block = at_head(block_of("1 2 3 4"), 1);
@@ -556,7 +566,7 @@ TEST_F(OwnedSeries, EditsReportBeforeAndAfter) {
     Cell free_block = block_of("1 2");
     reports.clear();
     EXPECT_FALSE(series::notify_before(&free_block, series::Edit::append, nullptr, 0, 1));
-    series::clear(&free_block);
+    actions::clear(&free_block);
     EXPECT_TRUE(reports.empty());
 }
 
@@ -564,7 +574,7 @@ TEST_F(OwnedSeries, ReflectAndModifyTheOwner) {
     Cell block = block_of("1 2");
     uint32_t owned = fixed_words::symbol(fixed_words::Sym::owned);
     Cell seen = block;
-    series::reflect(&seen, owned);
+    actions::reflect(&seen, owned);
     EXPECT_EQ(cell_type(&seen), uint32_t(TYPE_NONE));
 
     Cell owner{TYPE_OBJECT, uint32_t(context::create(1, false, false, nullptr, context::KIND_OBJECT)), 0, 0};
@@ -575,17 +585,18 @@ TEST_F(OwnedSeries, ReflectAndModifyTheOwner) {
     block::rs_append(&spec, &field);
     Cell owned_word{};
     word::make_at(owned, &owned_word);
-    EXPECT_EQ(series::modify(&block, &owned_word, &spec, false), &block);
+    EXPECT_EQ(actions::modify(&block, &owned_word, &spec, false), &block);
     seen = block;
-    series::reflect(&seen, owned);
+    actions::reflect(&seen, owned);
     EXPECT_EQ(cell_type(&seen), uint32_t(TYPE_OBJECT));
     EXPECT_EQ(seen.data1, owner.data1);
 
-    series::modify(&block, &owned_word, &none::constant, false);
+    actions::modify(&block, &owned_word, &none::constant, false);
     seen = block;
-    series::reflect(&seen, owned);
+    actions::reflect(&seen, owned);
     EXPECT_EQ(cell_type(&seen), uint32_t(TYPE_NONE));
-    EXPECT_EQ(raised([&] { series::reflect(&seen, fixed_words::symbol(fixed_words::Sym::spec)); }),
+    seen = block;
+    EXPECT_EQ(raised([&] { actions::reflect(&seen, fixed_words::symbol(fixed_words::Sym::spec)); }),
               error_code(err::internal::not_done));
 }
 

@@ -3,12 +3,13 @@
 #include <string>
 #include <vector>
 
-#include "runtime/datatypes/string/edit.h"
+#include "runtime/actions/dispatch.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/stack.h"
 #include "runtime/tables/ownership.h"
+#include "tests/unit/support/dispatch.h"
 #include "tests/unit/support/owner_reports.h"
 #include "tests/unit/support/stack_fixture.h"
 #include "tests/unit/support/string_cells.h"
@@ -44,16 +45,16 @@ TEST_F(OwnedString, EditsReportBeforeAndAfter) {
         int32_t index, part;
     };
     const Row rows[] = {
-        {"append", [](Cell* s) { Cell v = text_cell(U"xy"); string::append(s, &v, -1, false, 2, true); },
+        {"append", [](Cell* s) { Cell v = text_cell(U"xy"); test::insert_counted(s, &v, -1, false, 2, true); },
          "append", "appended", 4, 4},
-        {"insert", [](Cell* s) { Cell v = text_cell(U"x"); string::append(s, &v, -1, false, 1, false); },
+        {"insert", [](Cell* s) { Cell v = text_cell(U"x"); test::insert_counted(s, &v, -1, false, 1, false); },
          "insert", "inserted", 1, 1},
-        {"change", [](Cell* s) { Cell v = text_cell(U"xy"); string::change(s, &v, 1, false, 1); },
+        {"change", [](Cell* s) { Cell v = text_cell(U"xy"); test::change_counted(s, &v, 1, false, 1); },
          "change", "changed", 1, 1},
-        {"swap", [](Cell* s) { Cell other = text_cell(U"z"); string::swap(s, &other); }, "swap", "swaped", 1, 1},
-        {"trim", [](Cell* s) { string::trim(s, false, false, false, false, true, nullptr); },
+        {"swap", [](Cell* s) { Cell other = text_cell(U"z"); actions::swap(s, &other); }, "swap", "swaped", 1, 1},
+        {"trim", [](Cell* s) { actions::trim(s, false, false, false, false, true, nullptr); },
          "trim", "trimmed", 1, 3},
-        {"take", [](Cell* s) { string::take(s, nullptr, false, true); }, "take", "taken", 3, 1},
+        {"take", [](Cell* s) { actions::take(s, nullptr, false, true); }, "take", "taken", 3, 1},
     };
     for (const Row& row : rows) {
         Cell string = owned(U"a b ", 1);
@@ -78,11 +79,11 @@ TEST_F(OwnedString, AnEditFollowsWhatTheHandlerDidToTheString) {
         const char* expected;
     };
     const Row rows[] = {
-        {"insert", [](Cell* s) { Cell v = text_cell(U"xy"); string::append(s, &v, -1, false, 2, false); }, "xyxy"},
-        {"append", [](Cell* s) { Cell v = text_cell(U"x"); string::append(s, &v, -1, false, 1, true); }, "x"},
-        {"change", [](Cell* s) { Cell v = text_cell(U"xy"); string::change(s, &v, 3, false, 1); }, "xy"},
-        {"trim", [](Cell* s) { string::trim(s, false, false, false, true, false, nullptr); }, ""},
-        {"swap", [](Cell* s) { Cell other = text_cell(U"z"); string::swap(s, &other); }, ""},
+        {"insert", [](Cell* s) { Cell v = text_cell(U"xy"); test::insert_counted(s, &v, -1, false, 2, false); }, "xyxy"},
+        {"append", [](Cell* s) { Cell v = text_cell(U"x"); test::insert_counted(s, &v, -1, false, 1, true); }, "x"},
+        {"change", [](Cell* s) { Cell v = text_cell(U"xy"); test::change_counted(s, &v, 3, false, 1); }, "xy"},
+        {"trim", [](Cell* s) { actions::trim(s, false, false, false, true, false, nullptr); }, ""},
+        {"swap", [](Cell* s) { Cell other = text_cell(U"z"); actions::swap(s, &other); }, ""},
     };
     for (const Row& row : rows) {
         Cell string = owned(U"abcd", 2);

@@ -2,8 +2,13 @@
 
 #include <string>
 
+#include "runtime/actions/dispatch.h"
 #include "runtime/core/sockets.h"
-#include "runtime/datatypes/string/sort.h"
+#include "runtime/actions/dispatch.h"
+#include "runtime/datatypes/word/context.h"
+#include "runtime/datatypes/word/symbol.h"
+#include "runtime/datatypes/word/word.h"
+#include "runtime/tables/ownership.h"
 #include "tests/unit/support/owner_reports.h"
 #include "tests/unit/support/stack_fixture.h"
 #include "tests/unit/support/string_cells.h"
@@ -29,7 +34,7 @@ TEST_F(OwnedText, SortReportsTheSortedRange) {
     Cell text = test::text_cell(U"d€cba", 2, TYPE_STRING, 3);
     own(&text);
     Cell part{TYPE_INTEGER, 0, uint32_t(-2), 0};
-    Cell* result = string::sort(&text, false, nullptr, nullptr, &part, false, false, false);
+    Cell* result = actions::sort(&text, false, nullptr, nullptr, &part, false, false, false);
     ASSERT_EQ(reports.size(), 2u);
     EXPECT_EQ(reports[0].action, "sort");
     EXPECT_EQ(reports[1].action, "sorted");
@@ -47,7 +52,7 @@ TEST_F(OwnedText, SortFollowsWhatTheHandlerLeft) {
     own(&text);
     reports_of::shorten_on_first = true;
     Cell skip{TYPE_INTEGER, 0, 2, 0};
-    string::sort(&text, false, &skip, nullptr, nullptr, false, false, false);
+    actions::sort(&text, false, &skip, nullptr, nullptr, false, false, false);
     ASSERT_EQ(reports.size(), 2u);
     EXPECT_EQ(reports[1].seen, "c3d4b");
     EXPECT_EQ(reports[1].part, 4);
