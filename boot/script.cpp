@@ -79,7 +79,7 @@ bool read_file(const char* name, std::string& text) {
                                                   uint32_t(std::char_traits<char>::length(name)),
                                                   string::Encoding::utf8);
             set_type(file, TYPE_FILE);
-            fire(Category::access, err::cannot_open, file);
+            fire(err::access::cannot_open, file);
         }
         text = bytes.str();
     });
@@ -89,7 +89,7 @@ bool read_file(const char* name, std::string& text) {
 bool load(const std::string& text, size_t from) {
     return guarded("load", [&](Cell* block) {
         lexer::scan(block, reinterpret_cast<const uint8_t*>(text.data()) + from, uint32_t(text.size() - from),
-                    false, true, true, true, nullptr, nullptr, nullptr);
+                    {.wrap = true}, nullptr, nullptr, nullptr);
     });
 }
 
@@ -114,7 +114,7 @@ int evaluate(const Cell* code) {
     Cell guard = *(stack::top - 1);
     Cell body = series_buffer(&guard)->cells()[GUARD_BODY];
     series_buffer(&body)->cells()[GUARDED_CODE] = guard_code;
-    if (eval::eval_block(&guard, false) != Pending::none) return 0;
+    if (eval::eval_block(&guard) != Pending::none) return 0;
     const Cell* result = stack::top - 1;
     if (cell_type(result) != TYPE_ERROR) return 0;
     error::print(result);

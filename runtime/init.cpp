@@ -114,9 +114,6 @@ void init() {
     money::init();
     point2d::init();
     point3d::init();
-    actions::init_compare();
-    // image layer and image!
-    // actions table
     memory::init_frames();
     root::init();  // the root block, the argument stack and the frame stack
     symbol::init_block();
@@ -130,12 +127,9 @@ void init() {
     system_fields::init();
     error::init_prototype();
     natives::init();  // natives table
-    // parse engine stacks
     ownership::init();
-    // checksum and compression words, process launcher
     stack::init();
     lexer::init();  // lexer tables
-    // boot literal data
     eval::init();  // the current-position cell, tracing off
     boot_table::init();  // natives, actions, datatype words, typesets, operators
     ref_pool::init();

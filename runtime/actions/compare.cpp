@@ -20,15 +20,12 @@ namespace {
 // runtime's error list.
 constexpr int ERROR_UNMATCHED_BRANCH = ERROR_BAD_UNIT;
 
-int32_t call_compare(const Cell* value1, const Cell* value2, int32_t op) {
-    auto implementation = reinterpret_cast<CompareFn>(lookup_for_value(value1, datatype::SLOT_COMPARE));
-    return implementation(value1, value2, op);
-}
-
 // Under these codes "not comparable" just means "not equal".
 bool equality_op(int32_t op) { return op <= 2 || (op >= 9 && op <= 12); }
 
 int32_t order(uint32_t a, uint32_t b) { return a < b ? -1 : a > b ? 1 : 0; }
+
+}  // namespace
 
 bool compare_for_tables(const Cell* a, const Cell* b, int op) {
     if (!datatype::implemented(datatype::action(cell_type(a), datatype::SLOT_COMPARE)))
@@ -36,11 +33,9 @@ bool compare_for_tables(const Cell* a, const Cell* b, int op) {
     return compare(a, b, op);
 }
 
-}  // namespace
-
 bool compare(const Cell* value1, const Cell* value2, int32_t op) {
-    int32_t result = call_compare(value1, value2, op);
-    if (result == -2 && !equality_op(op)) fire(Category::script, err::invalid_compare, value1, value2);
+    int32_t result = compare_typed(value1, value2, op);
+    if (result == -2 && !equality_op(op)) fire(err::script::invalid_compare, value1, value2);
     switch (op) {
     case COMP_EQUAL:
     case COMP_STRICT_EQUAL:
@@ -73,9 +68,7 @@ int32_t compare_values(const Cell* value1, const Cell* value2, int32_t op) {
         default: break;
         }
     }
-    return call_compare(value1, value2, op);
+    return compare_typed(value1, value2, op);
 }
-
-void init_compare() { hash_table::compare_hook = compare_for_tables; }
 
 }  // namespace vek::actions

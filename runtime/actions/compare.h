@@ -1,12 +1,15 @@
-// Installing the comparison of runtime/actions/dispatch.h (actions::compare
-// and actions::compare_values) where the runtime's own tables look for it.
+// The comparison of runtime/actions/dispatch.h (actions::compare and
+// actions::compare_values) as the runtime's own hash tables use it.
 #pragma once
+
+#include "runtime/core/cell.h"
 
 namespace vek::actions {
 
-// Makes the hash tables compare keys through the datatypes' compare actions.
-// A datatype without a compare action of its own yet keeps the tables'
-// built-in comparison.
-void init_compare();
+// Whether two keys match under the tables' op (hash_table::OP_EQUAL,
+// OP_STRICT_EQUAL or OP_SAME), through the first key's compare action. A
+// datatype without a compare action of its own yet gets the tables' built-in
+// comparison (hash_table::default_compare).
+bool compare_for_tables(const Cell* a, const Cell* b, int op);
 
 }  // namespace vek::actions

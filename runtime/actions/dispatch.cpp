@@ -52,8 +52,7 @@ Fn lookup(const Cell* value, uint32_t slot) {
 
 // The types whose values hold a series buffer that /part may count in.
 bool has_buffer(uint32_t type) {
-    return block::block_like(type) || string::string_like(type) || type == TYPE_BINARY ||
-           type == TYPE_VECTOR || type == TYPE_IMAGE || type == TYPE_MAP;
+    return is_series(type) || type == TYPE_MAP;
 }
 
 // A head left beyond the tail (the buffer was shortened through another
@@ -70,7 +69,7 @@ int32_t part_count(const Cell* limited, const Cell* part, bool positions_allowed
     if (cell_type(part) == TYPE_INTEGER) return integer::get(part);
     if (!positions_allowed || cell_type(part) != cell_type(limited) ||
         series_node(part) != series_node(limited))
-        fire(Category::script, err::invalid_refine_arg,
+        fire(err::script::invalid_refine_arg,
              fixed_words::refinement(fixed_words::Ref::part), part);
     Cell position = *part;
     clamp_head(&position);
@@ -91,7 +90,7 @@ int32_t move_head_back(Cell* series, int32_t count) {
 bool resolve_insert_part(Cell* value, const Cell* part, int32_t* count) {
     *count = -1;
     if (part == nullptr) return true;
-    if (!has_buffer(cell_type(value))) fire(Category::script, err::invalid_part, part);
+    if (!has_buffer(cell_type(value))) fire(err::script::invalid_part, part);
     clamp_head(value);
     int32_t n = part_count(value, part, true);
     if (n == 0 || (n < 0 && series_index(value) == 0)) return false;
@@ -158,7 +157,7 @@ datatype::ActionFn get_action(uint32_t type, const Cell* value, uint32_t slot) {
     if (cell_type(value) == TYPE_PORT && slot >= datatype::SLOT_APPEND) {
         if (const PortActorTable* table = native_actor(value)) {
             ActionFn entry = (*table)[slot - datatype::SLOT_APPEND];
-            if (entry == nullptr) fire(Category::access, err::no_port_action);
+            if (entry == nullptr) fire(err::access::no_port_action);
             return entry;
         }
     }
@@ -173,18 +172,18 @@ datatype::ActionFn get_path_action(const Cell* value, const Cell* path, const Ce
     ActionFn entry = datatype::action(type, datatype::SLOT_EVAL_PATH);
     if (datatype::implemented(entry)) return entry;
     Cell datatype{TYPE_DATATYPE, type, 0, 0};
-    if (path == nullptr) fire(Category::script, err::bad_path_type2, element, &datatype);
+    if (path == nullptr) fire(err::script::bad_path_type2, element, &datatype);
     // The path as far as the step whose value could not be accessed.
     uint32_t start = std::min(series_index(path), series_buffer(path)->length());
     uint32_t available = series_buffer(path)->length() - start;
     uint32_t count = index < 0 ? 0 : std::min(uint32_t(index) + 1, available);
     Node steps = series::copy_part(series_node(path), start, count);
     Cell reached{cell_type(path), 0, uint32_t(steps), 0};
-    fire(Category::script, err::bad_path_type, path, &datatype, &reached);
+    fire(err::script::bad_path_type, path, &datatype, &reached);
 }
 
 uint32_t register_port_actor(const PortActorTable* table) {
-    if (port_actor_count == MAX_PORT_ACTORS) fire(Category::internal, err::limit_hit);
+    if (port_actor_count == MAX_PORT_ACTORS) fire(err::internal::limit_hit);
     port_actors[++port_actor_count] = table;
     return port_actor_count;
 }
@@ -246,7 +245,33 @@ Cell* eval_path_typed(Cell* parent, const Cell* element, const Cell* value, cons
                           case_sensitive, get, last, notify);
 }
 
+int32_t compare_typed(const Cell* value1, const Cell* value2, int32_t op) {
+    return lookup<CompareFn>(value1, datatype::SLOT_COMPARE)(value1, value2, op);
+}
+
+Cell* absolute(Cell* value) { return lookup<UnaryFn>(value, datatype::SLOT_ABSOLUTE)(value); }
+
+Cell* add(Cell* value1, Cell* value2) {
+    return lookup<ArithmeticFn>(value1, datatype::SLOT_ADD)(value1, value2);
+}
+
+Cell* divide(Cell* value1, Cell* value2) {
+    return lookup<ArithmeticFn>(value1, datatype::SLOT_DIVIDE)(value1, value2);
+}
+
+Cell* multiply(Cell* value1, Cell* value2) {
+    return lookup<ArithmeticFn>(value1, datatype::SLOT_MULTIPLY)(value1, value2);
+}
+
 Cell* negate(Cell* value) { return lookup<UnaryFn>(value, datatype::SLOT_NEGATE)(value); }
+
+Cell* power(Cell* value, Cell* exponent) {
+    return lookup<ArithmeticFn>(value, datatype::SLOT_POWER)(value, exponent);
+}
+
+Cell* remainder(Cell* value1, Cell* value2) {
+    return lookup<ArithmeticFn>(value1, datatype::SLOT_REMAINDER)(value1, value2);
+}
 
 Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down, bool floor,
             bool ceiling, bool half_ceiling) {
@@ -254,11 +279,27 @@ Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down
                                                         ceiling, half_ceiling);
 }
 
+Cell* subtract(Cell* value1, Cell* value2) {
+    return lookup<ArithmeticFn>(value1, datatype::SLOT_SUBTRACT)(value1, value2);
+}
+
 bool even(const Cell* value) { return lookup<ParityFn>(value, datatype::SLOT_EVEN)(value); }
 bool odd(const Cell* value) { return lookup<ParityFn>(value, datatype::SLOT_ODD)(value); }
 
+Cell* and_(Cell* value1, Cell* value2) {
+    return lookup<ArithmeticFn>(value1, datatype::SLOT_AND)(value1, value2);
+}
+
 Cell* complement(Cell* value) {
     return lookup<UnaryFn>(value, datatype::SLOT_COMPLEMENT)(value);
+}
+
+Cell* or_(Cell* value1, Cell* value2) {
+    return lookup<ArithmeticFn>(value1, datatype::SLOT_OR)(value1, value2);
+}
+
+Cell* xor_(Cell* value1, Cell* value2) {
+    return lookup<ArithmeticFn>(value1, datatype::SLOT_XOR)(value1, value2);
 }
 
 void append(Cell* series, const Cell* value, const Cell* part, bool only, const Cell* dup) {
@@ -275,6 +316,16 @@ void change(Cell* series, Cell* value, const Cell* part, bool only, const Cell* 
     if (!resolve_dup(dup, &dup_count)) return;
     lookup<ChangeFn>(series, datatype::SLOT_CHANGE)(series, value, part_length, only, dup_count);
 }
+
+void at() { lookup<NavigateFn>(stack::arguments, datatype::SLOT_AT)(); }
+void back() { lookup<NavigateFn>(stack::arguments, datatype::SLOT_BACK)(); }
+void head() { lookup<NavigateFn>(stack::arguments, datatype::SLOT_HEAD)(); }
+void head_q() { lookup<NavigateFn>(stack::arguments, datatype::SLOT_HEAD_Q)(); }
+void index_q() { lookup<NavigateFn>(stack::arguments, datatype::SLOT_INDEX_Q)(); }
+void next() { lookup<NavigateFn>(stack::arguments, datatype::SLOT_NEXT)(); }
+void skip() { lookup<NavigateFn>(stack::arguments, datatype::SLOT_SKIP)(); }
+void tail() { lookup<NavigateFn>(stack::arguments, datatype::SLOT_TAIL)(); }
+void tail_q() { lookup<NavigateFn>(stack::arguments, datatype::SLOT_TAIL_Q)(); }
 
 void clear(Cell* series) { lookup<ClearFn>(series, datatype::SLOT_CLEAR)(series); }
 

@@ -26,9 +26,9 @@ enum CompareOp : int32_t {
 };
 
 // ---------------------------------------------------------------- slot signatures
-// Every datatype registers its entries cast from exactly these types, so that
-// a mismatch fails to compile:
-//   datatype::as_action(static_cast<actions::FindFn>(&block::find))
+// Every datatype's entries have exactly these types: SlotSignature below maps
+// each slot to its own, and registration (datatype::OrderedRow) accepts no
+// other.
 
 // make, to: write the new value into result (the prototype cell) and return it.
 using MakeFn = Cell* (*)(Cell* result, const Cell* spec, uint32_t type);
@@ -108,6 +108,74 @@ using WriteFn = Cell* (*)(Cell* destination, const Cell* data, bool binary, bool
                           bool append, const Cell* part, const Cell* seek, const Cell* allow,
                           const Cell* as);
 
+// Each slot's signature, in slot order. empty (slot 8) has none: no datatype
+// implements it.
+#define VEK_SLOT_SIGNATURE(SLOT, Fn) \
+    template <>                     \
+    struct SlotSignature<datatype::SLOT_##SLOT> { using type = Fn; };
+VEK_SLOT_SIGNATURE(MAKE, MakeFn)
+VEK_SLOT_SIGNATURE(RANDOM, RandomFn)
+VEK_SLOT_SIGNATURE(REFLECT, ReflectFn)
+VEK_SLOT_SIGNATURE(TO, MakeFn)
+VEK_SLOT_SIGNATURE(FORM, FormFn)
+VEK_SLOT_SIGNATURE(MOLD, MoldFn)
+VEK_SLOT_SIGNATURE(EVAL_PATH, EvalPathFn)
+VEK_SLOT_SIGNATURE(COMPARE, CompareFn)
+VEK_SLOT_SIGNATURE(ABSOLUTE, UnaryFn)
+VEK_SLOT_SIGNATURE(ADD, ArithmeticFn)
+VEK_SLOT_SIGNATURE(DIVIDE, ArithmeticFn)
+VEK_SLOT_SIGNATURE(MULTIPLY, ArithmeticFn)
+VEK_SLOT_SIGNATURE(NEGATE, UnaryFn)
+VEK_SLOT_SIGNATURE(POWER, ArithmeticFn)
+VEK_SLOT_SIGNATURE(REMAINDER, ArithmeticFn)
+VEK_SLOT_SIGNATURE(ROUND, RoundFn)
+VEK_SLOT_SIGNATURE(SUBTRACT, ArithmeticFn)
+VEK_SLOT_SIGNATURE(EVEN, ParityFn)
+VEK_SLOT_SIGNATURE(ODD, ParityFn)
+VEK_SLOT_SIGNATURE(AND, ArithmeticFn)
+VEK_SLOT_SIGNATURE(COMPLEMENT, UnaryFn)
+VEK_SLOT_SIGNATURE(OR, ArithmeticFn)
+VEK_SLOT_SIGNATURE(XOR, ArithmeticFn)
+VEK_SLOT_SIGNATURE(APPEND, InsertFn)
+VEK_SLOT_SIGNATURE(AT, NavigateFn)
+VEK_SLOT_SIGNATURE(BACK, NavigateFn)
+VEK_SLOT_SIGNATURE(CHANGE, ChangeFn)
+VEK_SLOT_SIGNATURE(CLEAR, ClearFn)
+VEK_SLOT_SIGNATURE(COPY, CopyFn)
+VEK_SLOT_SIGNATURE(FIND, FindFn)
+VEK_SLOT_SIGNATURE(HEAD, NavigateFn)
+VEK_SLOT_SIGNATURE(HEAD_Q, NavigateFn)
+VEK_SLOT_SIGNATURE(INDEX_Q, NavigateFn)
+VEK_SLOT_SIGNATURE(INSERT, InsertFn)
+VEK_SLOT_SIGNATURE(LENGTH_Q, LengthFn)
+VEK_SLOT_SIGNATURE(MOVE, MoveFn)
+VEK_SLOT_SIGNATURE(NEXT, NavigateFn)
+VEK_SLOT_SIGNATURE(PICK, PickFn)
+VEK_SLOT_SIGNATURE(POKE, PokeFn)
+VEK_SLOT_SIGNATURE(PUT, PutFn)
+VEK_SLOT_SIGNATURE(REMOVE, RemoveFn)
+VEK_SLOT_SIGNATURE(REVERSE, ReverseFn)
+VEK_SLOT_SIGNATURE(SELECT, SelectFn)
+VEK_SLOT_SIGNATURE(SORT, SortFn)
+VEK_SLOT_SIGNATURE(SKIP, NavigateFn)
+VEK_SLOT_SIGNATURE(SWAP, SwapFn)
+VEK_SLOT_SIGNATURE(TAIL, NavigateFn)
+VEK_SLOT_SIGNATURE(TAIL_Q, NavigateFn)
+VEK_SLOT_SIGNATURE(TAKE, TakeFn)
+VEK_SLOT_SIGNATURE(TRIM, TrimFn)
+VEK_SLOT_SIGNATURE(CREATE, PortFn)
+VEK_SLOT_SIGNATURE(CLOSE, PortFn)
+VEK_SLOT_SIGNATURE(DELETE, PortFn)
+VEK_SLOT_SIGNATURE(MODIFY, ModifyFn)
+VEK_SLOT_SIGNATURE(OPEN, OpenFn)
+VEK_SLOT_SIGNATURE(OPEN_Q, PortFn)
+VEK_SLOT_SIGNATURE(QUERY, PortFn)
+VEK_SLOT_SIGNATURE(READ, ReadFn)
+VEK_SLOT_SIGNATURE(RENAME, RenameFn)
+VEK_SLOT_SIGNATURE(UPDATE, PortFn)
+VEK_SLOT_SIGNATURE(WRITE, WriteFn)
+#undef VEK_SLOT_SIGNATURE
+
 // ---------------------------------------------------------------- entry functions
 
 // What the evaluator calls for an action!: the arguments are the current
@@ -121,7 +189,7 @@ using WriteFn = Cell* (*)(Cell* destination, const Cell* data, bool binary, bool
 // (slot 9) compares arguments 0 and 1 by the op code in refinements[0] and
 // leaves a logic!.
 using EntryFn = void (*)(const int32_t* refinements);
-constexpr uint32_t ACTION_TABLE_SIZE = 62;
+constexpr uint32_t ACTION_TABLE_SIZE = datatype::ACTION_SLOTS;
 extern std::array<EntryFn, ACTION_TABLE_SIZE> action_table;
 
 // ---------------------------------------------------------------- lookup
@@ -175,13 +243,28 @@ Cell* mold_to_string(const Cell* value, bool only, bool all, bool flat, const Ce
 Cell* eval_path_typed(Cell* parent, const Cell* element, const Cell* value, const Cell* path,
                       const Cell* grandparent, const Cell* previous, int32_t index,
                       bool case_sensitive, bool get, bool last, bool notify);
+// The answer of the first value's datatype's own compare (-1, 0 or 1, or -2
+// when not comparable), without the shortcuts of compare_values below.
+int32_t compare_typed(const Cell* value1, const Cell* value2, int32_t op);
 
+// The arithmetic and bitwise actions write their result into the first
+// value and return it.
+Cell* absolute(Cell* value);
+Cell* add(Cell* value1, Cell* value2);
+Cell* divide(Cell* value1, Cell* value2);
+Cell* multiply(Cell* value1, Cell* value2);
 Cell* negate(Cell* value);
+Cell* power(Cell* value, Cell* exponent);
+Cell* remainder(Cell* value1, Cell* value2);
 Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down, bool floor,
             bool ceiling, bool half_ceiling);
+Cell* subtract(Cell* value1, Cell* value2);
 bool even(const Cell* value);
 bool odd(const Cell* value);
+Cell* and_(Cell* value1, Cell* value2);
 Cell* complement(Cell* value);
+Cell* or_(Cell* value1, Cell* value2);
+Cell* xor_(Cell* value1, Cell* value2);
 
 // append, insert and change with their refinement arguments unresolved: part
 // is a count (integer!) or a position in the same series, dup an integer!,
@@ -191,6 +274,18 @@ Cell* complement(Cell* value);
 void append(Cell* series, const Cell* value, const Cell* part, bool only, const Cell* dup);
 void insert(Cell* series, const Cell* value, const Cell* part, bool only, const Cell* dup);
 void change(Cell* series, Cell* value, const Cell* part, bool only, const Cell* dup);
+
+// at, back, head, head?, index?, next, skip, tail, tail?: on the current
+// call's arguments (stack::arguments on), the answer written into the first.
+void at();
+void back();
+void head();
+void head_q();
+void index_q();
+void next();
+void skip();
+void tail();
+void tail_q();
 
 void clear(Cell* series);
 // kind, when given, must be a datatype! or typeset! (else script expect-arg).

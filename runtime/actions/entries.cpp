@@ -184,69 +184,13 @@ void write_entry(const int32_t* r) {
 
 }  // namespace
 
+// actions.def writes the slots of its entries bare: unary_on_stack<SLOT_ABSOLUTE>.
+using enum datatype::Slot;
+
 std::array<EntryFn, ACTION_TABLE_SIZE> action_table = {
-    make_entry,                                  // 1
-    random_entry,                                // 2
-    reflect_entry,                               // 3
-    to_entry,                                    // 4
-    form_entry,                                  // 5
-    mold_entry,                                  // 6
-    eval_path_entry,                             // 7
-    nullptr,                                     // 8: no action
-    compare_entry,                               // 9
-    unary_on_stack<datatype::SLOT_ABSOLUTE>,     // 10
-    arithmetic_on_stack<datatype::SLOT_ADD>,     // 11
-    arithmetic_on_stack<datatype::SLOT_DIVIDE>,  // 12
-    arithmetic_on_stack<datatype::SLOT_MULTIPLY>,
-    negate_entry,                                // 14
-    arithmetic_on_stack<datatype::SLOT_POWER>,
-    arithmetic_on_stack<datatype::SLOT_REMAINDER>,
-    round_entry,                                 // 17
-    arithmetic_on_stack<datatype::SLOT_SUBTRACT>,
-    even_entry,                                  // 19
-    odd_entry,                                   // 20
-    arithmetic_on_stack<datatype::SLOT_AND>,     // 21
-    complement_entry,                            // 22
-    arithmetic_on_stack<datatype::SLOT_OR>,      // 23
-    arithmetic_on_stack<datatype::SLOT_XOR>,     // 24
-    append_entry,                                // 25
-    navigate_on_stack<datatype::SLOT_AT>,
-    navigate_on_stack<datatype::SLOT_BACK>,
-    change_entry,                                // 28
-    clear_entry,                                 // 29
-    copy_entry,                                  // 30
-    find_entry,                                  // 31
-    navigate_on_stack<datatype::SLOT_HEAD>,
-    navigate_on_stack<datatype::SLOT_HEAD_Q>,
-    navigate_on_stack<datatype::SLOT_INDEX_Q>,
-    insert_entry,                                // 35
-    length_entry,                                // 36
-    move_entry,                                  // 37
-    navigate_on_stack<datatype::SLOT_NEXT>,
-    pick_entry,                                  // 39
-    poke_entry,                                  // 40
-    put_entry,                                   // 41
-    remove_entry,                                // 42
-    reverse_entry,                               // 43
-    select_entry,                                // 44
-    sort_entry,                                  // 45
-    navigate_on_stack<datatype::SLOT_SKIP>,
-    swap_entry,                                  // 47
-    navigate_on_stack<datatype::SLOT_TAIL>,
-    navigate_on_stack<datatype::SLOT_TAIL_Q>,
-    take_entry,                                  // 50
-    trim_entry,                                  // 51
-    port_entry<create>,                          // 52
-    port_entry<close>,                           // 53
-    port_entry<delete_>,                         // 54
-    modify_entry,                                // 55
-    open_entry,                                  // 56
-    port_entry<open_q>,                          // 57
-    port_entry<query>,                           // 58
-    read_entry,                                  // 59
-    rename_entry,                                // 60
-    port_entry<update>,                          // 61
-    write_entry,                                 // 62
+#define X(slot, NAME, word, entry, spec) entry,
+#include "runtime/actions/actions.def"
+#undef X
 };
 
 }  // namespace vek::actions

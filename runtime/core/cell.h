@@ -1,6 +1,57 @@
 // Value cells: every value of the language is one 16-byte cell of four
-// 32-bit words. Word 0 is the header (datatype id in bits 0-7, flags above);
-// words 1-3 are the payload, laid out by each datatype.
+// 32-bit words. Word 0 is the header (datatype id in bits 0-7, flags above,
+// all in core/flags.h); words 1-3 are the payload, laid out by each datatype.
+//
+// The payload of every datatype, as its header describes it. "node" marks a
+// word the collector follows (the node words of core/types.def); "(node)" a
+// word it follows only in some states, which gc/mark.cpp reads apart; "-" a
+// word that carries nothing.
+//
+//   datatype       word 1                    word 2                     word 3
+//   datatype!      the type id               -                          -
+//   unset! none!   -                         -                          -
+//   logic!         1 or 0                    -                          -
+//   block! paren!  head index                node: cell buffer          -
+//   path kinds     head index                node: cell buffer          -
+//   hash!          head index                node: cell buffer          node: index hash table
+//   string! file! url! tag! email! ref!
+//                  head index (units)        node: text buffer          node: conversion cache, 0 so far
+//   binary!        head index                node: byte buffer          -
+//   char!          -                         code point                 -
+//   integer!       -                         value                      -
+//   float! percent! time!
+//                  -                         float64, low half          float64, high half
+//   date!          packed date               time: float64, low half    high half
+//   pair!          -                         x                          y
+//   point2D!       x (float32)               y (float32)                -
+//   point3D!       x (float32)               y (float32)                z (float32)
+//   tuple!         bytes 1-4                 bytes 5-8                  bytes 9-12 (length in the header)
+//   money!         currency, amount digits   amount digits              amount digits (sign in the header)
+//   typeset!       member bits 0-31          bits 32-63                 bits 64-95
+//   symbol!        alias id or -1            node: name string!         node: UTF-8 name bytes
+//   context!       node: word table          (node): values block, or   -
+//                                            the stack address of the
+//                                            first value when ON_STACK
+//   word! set-word! lit-word! get-word! refinement!
+//                  node: context, 0 unbound  symbol id                  index in the context
+//   issue!         0                         symbol id                  -1
+//   native!        natives table position    node: spec block           node: internal block
+//   action!        action slot               node: spec block           node: internal block
+//   op!            a copy of its source's payload, so (node)s as its source type's (header bits 16-23)
+//   function!      node: context             node: spec block           node: internal block
+//   routine!       node: context             node: spec block           node: internal block
+//   object! error! port!
+//                  node: context             class id                   node: event record, 0 for none
+//   map!           head index, 0             node: entry block          node: key hash table
+//   handle!        -                         -                          slot in the externals table, or
+//                                                                       negative; marked apart
+//   series!        no value has this type
+//
+// Not built yet, with what is settled of them: bitset! word 2 node: the bit
+// bytes; vector! word 1 head index, word 2 node: the elements, word 3 the
+// element type id; image! word 2 node: the image; event! word 2 (node): a
+// series when EVENT_HOLDS_SERIES is set; triple! three integers of the parse
+// engine's rule stack.
 #pragma once
 
 #include <bit>
@@ -11,11 +62,10 @@
 #include <cstdlib>
 #endif
 
+#include "runtime/core/flags.h"
 #include "runtime/core/types.h"
 
 namespace vek {
-
-constexpr uint32_t CELL_NEW_LINE = 0x40000000u;  // a line break precedes this value in its block
 
 struct alignas(16) Cell {
     uint32_t header;

@@ -1,7 +1,8 @@
-// The datatype registry: every datatype module registers one record with its
-// id, its parent's id, its name and its 62 action entries. The registry keeps
-// the action table that the action dispatchers index by (datatype id, slot)
-// and the name table used to form and mold datatype values.
+// The datatype registry: every datatype module registers its datatype's id
+// with a row of its 62 action entries; the name and the parent come from the
+// type list (runtime/core/types.def). The registry keeps the action table
+// that the action dispatchers index by (datatype id, slot) and the name table
+// used to form and mold datatype values.
 //
 // Also here: the datatype! datatype itself (id 1), from
 // runtime/datatypes/datatype.cpp.
@@ -14,22 +15,32 @@
 
 namespace vek::datatype {
 
-constexpr uint32_t ACTION_SLOTS = 62;
-
 // Action slots are numbered from 1; entry s - 1 of a row holds slot s.
 enum Slot : uint32_t {
-    SLOT_MAKE = 1, SLOT_RANDOM, SLOT_REFLECT, SLOT_TO, SLOT_FORM, SLOT_MOLD,
-    SLOT_EVAL_PATH, SLOT_EMPTY, SLOT_COMPARE, SLOT_ABSOLUTE, SLOT_ADD, SLOT_DIVIDE,
-    SLOT_MULTIPLY, SLOT_NEGATE, SLOT_POWER, SLOT_REMAINDER, SLOT_ROUND, SLOT_SUBTRACT,
-    SLOT_EVEN, SLOT_ODD, SLOT_AND, SLOT_COMPLEMENT, SLOT_OR, SLOT_XOR,
-    SLOT_APPEND, SLOT_AT, SLOT_BACK, SLOT_CHANGE, SLOT_CLEAR, SLOT_COPY,
-    SLOT_FIND, SLOT_HEAD, SLOT_HEAD_Q, SLOT_INDEX_Q, SLOT_INSERT, SLOT_LENGTH_Q,
-    SLOT_MOVE, SLOT_NEXT, SLOT_PICK, SLOT_POKE, SLOT_PUT, SLOT_REMOVE,
-    SLOT_REVERSE, SLOT_SELECT, SLOT_SORT, SLOT_SKIP, SLOT_SWAP, SLOT_TAIL,
-    SLOT_TAIL_Q, SLOT_TAKE, SLOT_TRIM, SLOT_CREATE, SLOT_CLOSE, SLOT_DELETE,
-    SLOT_MODIFY, SLOT_OPEN, SLOT_OPEN_Q, SLOT_QUERY, SLOT_READ, SLOT_RENAME,
-    SLOT_UPDATE, SLOT_WRITE,
+#define X(slot, NAME, word, entry, spec) SLOT_##NAME = slot,
+#include "runtime/actions/actions.def"
+#undef X
 };
+
+constexpr uint32_t ACTION_SLOTS = 0
+#define X(slot, NAME, word, entry, spec) +1
+#include "runtime/actions/actions.def"
+#undef X
+    ;
+
+// Whether actions.def numbers its rows 1, 2, 3...: the tables built from it
+// by position rely on it.
+constexpr bool slots_numbered_in_order() {
+    const uint32_t slots[] = {
+#define X(slot, NAME, word, entry, spec) slot,
+#include "runtime/actions/actions.def"
+#undef X
+    };
+    for (uint32_t i = 0; i < ACTION_SLOTS; i++)
+        if (slots[i] != i + 1) return false;
+    return true;
+}
+static_assert(slots_numbered_in_order(), "actions.def lists the slots in order from 1");
 
 // An action entry. Each slot has its own real signature: the dispatcher casts
 // the entry back to it before calling.
@@ -48,6 +59,81 @@ inline constexpr ActionFn INHERIT = &inherit;
 // implementation (see implemented()).
 using ActionRow = std::array<ActionFn, ACTION_SLOTS>;
 
+}  // namespace vek::datatype
+
+namespace vek::actions {
+// The function type of the slot's implementations, as its member `type`:
+// defined for every slot but empty, beside the slot signatures in
+// runtime/actions/dispatch.h.
+template <datatype::Slot slot>
+struct SlotSignature;
+}  // namespace vek::actions
+
+namespace vek::datatype {
+
+// A row of action entries under construction, whose entries were set in slot
+// order up to slot `last`. Each step names its slot and answers a new row, so
+// the compiler checks both that the entry has the slot's signature and that
+// the slot comes after the last one set:
+//   register_type(TYPE_PAIR, Row().set<SLOT_FORM>(form).set<SLOT_MOLD>(mold));
+// A slot the steps skip keeps its starting entry: none in Row(), the parent's
+// in Row::inheriting().
+template <uint32_t last>
+class OrderedRow {
+public:
+    // Every entry INHERIT.
+    static OrderedRow inheriting() requires(last == 0) {
+        OrderedRow row;
+        row.entries_.fill(INHERIT);
+        return row;
+    }
+
+    template <Slot slot>
+        requires(slot > last)
+    [[nodiscard]] OrderedRow<slot> set(typename actions::SlotSignature<slot>::type implementation) const {
+        return with<slot, slot>(as_action(implementation));
+    }
+    // The parent's entry.
+    template <Slot slot>
+        requires(slot > last)
+    [[nodiscard]] OrderedRow<slot> inherit() const {
+        return with<slot, slot>(INHERIT);
+    }
+    // The parent's entries from slot first to slot final, both included.
+    template <Slot first, Slot final>
+        requires(first > last && final >= first)
+    [[nodiscard]] OrderedRow<final> inherit_range() const {
+        return with<first, final>(INHERIT);
+    }
+    // No implementation, where the row started from the parent's.
+    template <Slot slot>
+        requires(slot > last)
+    [[nodiscard]] OrderedRow<slot> omit() const {
+        return with<slot, slot>(nullptr);
+    }
+
+    const ActionRow& entries() const { return entries_; }
+
+private:
+    template <uint32_t>
+    friend class OrderedRow;
+
+    template <Slot first, Slot final>
+    OrderedRow<final> with(ActionFn entry) const {
+        OrderedRow<final> next;
+        next.entries_ = entries_;
+        for (uint32_t slot = first; slot <= final; slot++) next.entries_[slot - 1] = entry;
+        return next;
+    }
+
+    ActionRow entries_{};
+};
+
+// The row nothing is set in yet.
+using Row = OrderedRow<0>;
+
+// What the registry takes in for a datatype. The datatypes of the type list
+// make theirs from an OrderedRow (register_type below).
 struct DatatypeRecord {
     uint32_t id;      // below TYPE_COUNT
     uint32_t parent;  // 0 for none; registered before its children
@@ -70,7 +156,15 @@ inline bool implemented(ActionFn entry) { return entry != nullptr && entry != IN
 
 // Empties both tables.
 void init_tables();
+// Registers the datatype. Its parent must be registered first: the record's
+// INHERIT entries take the parent's entries then.
 void register_type(const DatatypeRecord& record);
+// Registers the datatype `id` of the type list with its row of entries,
+// under the name and the parent that the list gives it.
+template <uint32_t last>
+void register_type(uint32_t id, const OrderedRow<last>& row) {
+    register_type(DatatypeRecord{id, types::table[id].parent, types::table[id].name, row.entries()});
+}
 // Once the global context exists: the name's word of every registered type,
 // made in the global context, its symbol kept in the name table.
 void make_words();
@@ -90,17 +184,5 @@ void init();
 Cell* push(uint32_t id);
 // A datatype! value appended at the tail of the block.
 Cell* append_to(const Cell* block, uint32_t id);
-
-// Slots 5 and 6. form appends the name without its "!"; mold the whole name,
-// with all wrapped as #(name). Both answer the limit lowered by what they
-// appended.
-int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
-             const Cell* part, int32_t limit, int32_t indent);
-
-// Slot 9. For the equality kinds of comparison (ops 0, 1, 2, 9 and 12): 0 when
-// value2 is a datatype! of the same id, else 1. Any other op: -2, not
-// comparable.
-int32_t compare(const Cell* value1, const Cell* value2, int32_t op);
 
 }  // namespace vek::datatype

@@ -1,6 +1,7 @@
-// The error catalog as C++ data: the ten categories in order, each with its
-// title and its ids, each id with its message template. Errors are made and
-// formed from this table until the boot builds system/catalog/errors from it.
+// The error catalog as C++ data, made from the list in errors.def: the ten
+// categories in order, each with its title and its ids, each id with its
+// message template. Errors are made and formed from this table until the boot
+// builds system/catalog/errors from it.
 #pragma once
 
 #include <cstdint>

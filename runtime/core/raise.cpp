@@ -3,6 +3,7 @@
 #include "runtime/core/system.h"
 #include "runtime/datatypes/object/error.h"
 #include "runtime/eval/stack.h"
+#include "runtime/eval/trace.h"
 
 namespace vek {
 
@@ -10,8 +11,6 @@ void machine_throw(uint32_t code) {
     sysrec.thrown_code = code;
     throw VekThrow{code};
 }
-
-void (*error_event)(const Cell* error) = nullptr;
 
 namespace {
 
@@ -26,8 +25,8 @@ struct Building {
 
 // Before the error prototype exists, and while one error is being built,
 // an error travels as an integer! holding its code.
-[[noreturn]] void raise_code(Category cat, uint32_t id) {
-    Cell code{TYPE_INTEGER, 0, error_code(cat, id), 0};
+[[noreturn]] void raise_code(err::AnyId id) {
+    Cell code{TYPE_INTEGER, 0, error_code(id), 0};
     stack::throw_error(&code);
 }
 
@@ -43,15 +42,15 @@ void record_origin(const Cell* error) {
 
 // The error is built on the stack and taken off it again before unwinding,
 // so that the unwinding leaves it there once, as the catcher's last cell.
-void fire(Category cat, uint32_t id, const Cell* arg1, const Cell* arg2, const Cell* arg3) {
-    if (!error::ready() || building) raise_code(cat, id);
+void fire(err::AnyId id, const Cell* arg1, const Cell* arg2, const Cell* arg3) {
+    if (!error::ready() || building) raise_code(id);
     Cell* built;
     {
         Building guard;
-        built = error::create(cat, id, arg1, arg2, arg3);
+        built = error::create(id, arg1, arg2, arg3);
         record_origin(built);
     }
-    if (error_event) error_event(built);
+    eval::trace::fire_error(built);
     Cell error = *built;
     stack::pop(1);
     stack::throw_error(&error);

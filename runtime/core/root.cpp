@@ -22,7 +22,7 @@ void mark_root_block() { gc::mark_cell(&block); }
 
 [[noreturn]] void limit_hit() {
     Cell capacity{TYPE_INTEGER, 0, ROOT_CELLS, 0};
-    fire(Category::internal, err::limit_hit, &capacity);
+    fire(err::internal::limit_hit, &capacity);
 }
 
 }  // namespace
@@ -33,7 +33,7 @@ void init() {
     Cell frames = make_block(memory::alloc_series_heap(FRAME_STACK_CELLS, sizeof(Cell), 0));
     *append() = arguments;
     *append() = frames;
-    gc::add_mark_hook(mark_root_block);
+    gc::add_root("root block", mark_root_block);
 }
 
 Cell* append() {

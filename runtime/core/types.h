@@ -35,7 +35,7 @@ enum TypeClass : uint32_t {
     IMMEDIATE = 1u << 11,    // scalar! all-word! none! logic! datatype! typeset! handle!
 };
 
-// Payload words that hold a node the collector follows.
+// Payload words that hold a node the collector follows: bit n for word n.
 enum NodeWords : uint32_t { W1 = 1u << 1, W2 = 1u << 2, W3 = 1u << 3 };
 
 struct TypeInfo {
@@ -71,6 +71,9 @@ constexpr bool in_class(uint32_t type) {
 
 static_assert(TYPE_COUNT <= 64, "a class test holds every type id in 64 bits");
 
+// The NodeWords of the type's cells; none for an id no type has.
+constexpr uint32_t node_words(uint32_t type) { return type < TYPE_COUNT ? table[type].node_words : 0; }
+
 }  // namespace types
 
 constexpr bool is_any_word(uint32_t type) { return types::in_class<types::ANY_WORD>(type); }
@@ -85,5 +88,9 @@ constexpr bool is_scalar(uint32_t type) { return types::in_class<types::SCALAR>(
 constexpr bool is_any_function(uint32_t type) { return types::in_class<types::ANY_FUNCTION>(type); }
 constexpr bool is_any_object(uint32_t type) { return types::in_class<types::ANY_OBJECT>(type); }
 constexpr bool is_immediate(uint32_t type) { return types::in_class<types::IMMEDIATE>(type); }
+
+// The types a call dispatches on: any function but op!, which is unwrapped to
+// the value it was made from first.
+constexpr bool is_callable(uint32_t type) { return is_any_function(type) && type != TYPE_OP; }
 
 }  // namespace vek

@@ -38,4 +38,12 @@ enum class [[nodiscard]] Pending : uint32_t {
     exit = CODE_EXIT,
 };
 
+// Evaluates expr, a Pending, and returns it from the enclosing function when
+// it is not Pending::none: the one way a received pending code is handed on.
+#define VEK_PASS(expr)                                                             \
+    do {                                                                           \
+        if (::vek::Pending vek_pass_ = (expr); vek_pass_ != ::vek::Pending::none) \
+            return vek_pass_;                                                      \
+    } while (0)
+
 }  // namespace vek

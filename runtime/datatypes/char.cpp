@@ -20,11 +20,11 @@ bool in_range(int32_t value) { return value >= 0 && value <= MAX_CODE_POINT; }
 
 [[noreturn]] void bad_to_arg(const Cell* spec_value) {
     Cell target{TYPE_DATATYPE, TYPE_CHAR, 0, 0};
-    fire(Category::script, err::bad_to_arg, &target, spec_value);
+    fire(err::script::bad_to_arg, &target, spec_value);
 }
 
 uint32_t checked(int32_t value, const Cell* spec_value) {
-    if (!in_range(value)) fire(Category::script, err::out_of_range, spec_value);
+    if (!in_range(value)) fire(err::script::out_of_range, spec_value);
     return uint32_t(value);
 }
 
@@ -43,7 +43,7 @@ uint32_t from_binary(const Cell* spec_value) {
     uint32_t available = length - head;
     const auto* bytes = reinterpret_cast<const uint8_t*>(buffer->at(head));
     int32_t code_point = unicode::decode_utf8_char_checked(bytes, &available);
-    if (code_point < 0) fire(Category::access, err::invalid_utf8, spec_value);
+    if (code_point < 0) fire(err::access::invalid_utf8, spec_value);
     return uint32_t(code_point);
 }
 
@@ -53,10 +53,10 @@ int32_t operand(const Cell* value) {
     case TYPE_CHAR: case TYPE_INTEGER: return integer::get(value);
     case TYPE_FLOAT: return integer::truncate(float_::get(value));
     // The vector's scalar arithmetic comes with vector!.
-    case TYPE_VECTOR: fire(Category::internal, err::not_done);
+    case TYPE_VECTOR: fire(err::internal::not_done);
     default: {
         Cell type{TYPE_DATATYPE, cell_type(value), 0, 0};
-        fire(Category::script, err::invalid_type, &type);
+        fire(err::script::invalid_type, &type);
     }
     }
 }
@@ -86,6 +86,15 @@ Cell* make_in_block(const Cell* block, uint32_t code_point) {
 
 // ---------------------------------------------------------------- make and to
 
+namespace {
+
+Cell* to(Cell* result, const Cell* spec_value, uint32_t);
+
+// make and to are one conversion: the code point at a string's head, an
+// integer's or char's value, a float's or percent's value truncated toward
+// zero (each checked against the code point range: script out-of-range), the
+// UTF-8 sequence at a binary's head. Anything else, and an empty string or
+// binary, raises script bad-to-arg.
 Cell* make(Cell* result, const Cell* spec_value, uint32_t type) { return to(result, spec_value, type); }
 
 Cell* to(Cell* result, const Cell* spec_value, uint32_t) {
@@ -95,7 +104,7 @@ Cell* to(Cell* result, const Cell* spec_value, uint32_t) {
     case TYPE_FLOAT: case TYPE_PERCENT: code_point = checked(integer::truncate(float_::get(spec_value)), spec_value); break;
     case TYPE_BINARY: code_point = from_binary(spec_value); break;
     default:
-        if (!string::string_like(cell_type(spec_value))) bad_to_arg(spec_value);
+        if (!is_any_string(cell_type(spec_value))) bad_to_arg(spec_value);
         code_point = from_string(spec_value);
     }
     return make_at(result, code_point);
@@ -108,6 +117,7 @@ int32_t form(const Cell* value, const Cell* buffer, const Cell*, int32_t limit) 
     return limit - 1;
 }
 
+// #"c" with the code point escaped as in a molded string.
 int32_t mold(const Cell* value, const Cell* buffer, bool, bool all, bool, const Cell*, int32_t limit, int32_t) {
     string::append_c_string(buffer, "#\"");
     string::mold_char(buffer, get(value), all);
@@ -117,6 +127,8 @@ int32_t mold(const Cell* value, const Cell* buffer, bool, bool all, bool, const 
 
 // ---------------------------------------------------------------- compare
 
+// Code points compared as integers; an integer! compares by its value except
+// under strict-equal and search equality, where only a char! can be equal.
 int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     uint32_t other = cell_type(value2);
     if ((op == actions::COMP_STRICT_EQUAL || op == actions::COMP_FIND) && other != TYPE_CHAR) return 1;
@@ -125,6 +137,8 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     auto b = integer::get(value2);
     return (a > b) - (a < b);
 }
+
+}  // namespace
 
 // ---------------------------------------------------------------- arithmetic
 
@@ -136,10 +150,12 @@ Cell* do_math(Cell* value1, const Cell* value2, int32_t op) {
     make_unset(&scratch);
     Cell* promoted = op == integer::OP_DIVIDE ? nullptr : &scratch;
     int32_t result = integer::do_math(integer::get(value1), right, op, promoted);
-    if (cell_type(&scratch) == TYPE_FLOAT || !in_range(result)) fire(Category::math, err::overflow);
+    if (cell_type(&scratch) == TYPE_FLOAT || !in_range(result)) fire(err::math::overflow);
     set(value1, uint32_t(result));
     return value1;
 }
+
+namespace {
 
 Cell* add(Cell* value1, Cell* value2) { return do_math(value1, value2, integer::OP_ADD); }
 Cell* subtract(Cell* value1, Cell* value2) { return do_math(value1, value2, integer::OP_SUBTRACT); }
@@ -150,28 +166,30 @@ Cell* and_(Cell* value1, Cell* value2) { return do_math(value1, value2, integer:
 Cell* or_(Cell* value1, Cell* value2) { return do_math(value1, value2, integer::OP_OR); }
 Cell* xor_(Cell* value1, Cell* value2) { return do_math(value1, value2, integer::OP_XOR); }
 
+}  // namespace
+
 // ---------------------------------------------------------------- registration
 
 void init() {
-    using datatype::as_action;
-    datatype::DatatypeRecord record{TYPE_CHAR, TYPE_INTEGER, "char!", {}};
-    auto set = [&record](uint32_t slot, datatype::ActionFn entry) { record.actions[slot - 1] = entry; };
-    set(datatype::SLOT_MAKE, as_action(make));
-    set(datatype::SLOT_TO, as_action(to));
-    set(datatype::SLOT_FORM, as_action(static_cast<actions::FormFn>(form)));
-    set(datatype::SLOT_MOLD, as_action(static_cast<actions::MoldFn>(mold)));
-    set(datatype::SLOT_COMPARE, as_action(static_cast<actions::CompareFn>(compare)));
-    set(datatype::SLOT_ADD, as_action(add));
-    set(datatype::SLOT_DIVIDE, as_action(divide));
-    set(datatype::SLOT_MULTIPLY, as_action(multiply));
-    set(datatype::SLOT_REMAINDER, as_action(remainder));
-    set(datatype::SLOT_SUBTRACT, as_action(subtract));
-    set(datatype::SLOT_AND, as_action(and_));
-    set(datatype::SLOT_OR, as_action(or_));
-    set(datatype::SLOT_XOR, as_action(xor_));
-    for (uint32_t slot : {uint32_t(datatype::SLOT_RANDOM), uint32_t(datatype::SLOT_ABSOLUTE), uint32_t(datatype::SLOT_EVEN), uint32_t(datatype::SLOT_ODD)})
-        set(slot, datatype::INHERIT);
-    datatype::register_type(record);
+    using namespace datatype;
+    register_type(TYPE_CHAR, Row()
+        .set<SLOT_MAKE>(make)
+        .inherit<SLOT_RANDOM>()
+        .set<SLOT_TO>(to)
+        .set<SLOT_FORM>(form)
+        .set<SLOT_MOLD>(mold)
+        .set<SLOT_COMPARE>(compare)
+        .inherit<SLOT_ABSOLUTE>()
+        .set<SLOT_ADD>(add)
+        .set<SLOT_DIVIDE>(divide)
+        .set<SLOT_MULTIPLY>(multiply)
+        .set<SLOT_REMAINDER>(remainder)
+        .set<SLOT_SUBTRACT>(subtract)
+        .inherit<SLOT_EVEN>()
+        .inherit<SLOT_ODD>()
+        .set<SLOT_AND>(and_)
+        .set<SLOT_OR>(or_)
+        .set<SLOT_XOR>(xor_));
 }
 
 }  // namespace vek::char_

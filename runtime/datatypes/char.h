@@ -32,35 +32,11 @@ Cell* box(uint32_t code_point);
 // A new char! appended at the block's tail.
 Cell* make_in_block(const Cell* block, uint32_t code_point);
 
-// make and to are one conversion: the code point at a string's head, an
-// integer's or char's value, a float's or percent's value truncated toward
-// zero (each checked against the code point range: script out-of-range), the
-// UTF-8 sequence at a binary's head. Anything else, and an empty string or
-// binary, raises script bad-to-arg.
-Cell* make(Cell* result, const Cell* spec, uint32_t type);
-Cell* to(Cell* result, const Cell* spec, uint32_t type);
-
-int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
-// #"c" with the code point escaped as in a molded string.
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
-             const Cell* part, int32_t limit, int32_t indent);
-// Code points compared as integers; an integer! compares by its value except
-// under strict-equal and search equality, where only a char! can be equal.
-int32_t compare(const Cell* value1, const Cell* value2, int32_t op);
-
 // Arithmetic on value1's code point with a char!, integer! or float!
 // (truncated) operand; the result stays in value1 and stays a char!. A result
 // outside the code point range raises math overflow; a zero divisor math
 // zero-divide; any other operand type script invalid-type.
 Cell* do_math(Cell* value1, const Cell* value2, int32_t op);
-Cell* add(Cell* value1, Cell* value2);
-Cell* subtract(Cell* value1, Cell* value2);
-Cell* multiply(Cell* value1, Cell* value2);
-Cell* divide(Cell* value1, Cell* value2);
-Cell* remainder(Cell* value1, Cell* value2);
-Cell* and_(Cell* value1, Cell* value2);
-Cell* or_(Cell* value1, Cell* value2);
-Cell* xor_(Cell* value1, Cell* value2);
 
 // Registers char!; integer! must be registered first.
 void init();

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "runtime/actions/dispatch.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/eval/stack.h"
 #include "runtime/memory/series.h"
@@ -18,8 +19,8 @@ Cell* make(Cell* cell, uint32_t id) {
 
 bool equality_op(int32_t op) { return op == 0 || op == 1 || op == 2 || op == 9 || op == 12; }
 
-}  // namespace
-
+// form appends the name without its "!"; mold the whole name, with all
+// wrapped as #(name).
 int32_t form(const Cell* value, const Cell* buffer, const Cell*, int32_t limit) {
     const NameEntry& entry = name_table[id(value)];
     string::append_c_string_part(buffer, entry.name, entry.length);
@@ -35,18 +36,21 @@ int32_t mold(const Cell* value, const Cell* buffer, bool, bool all, bool, const 
     return limit - int32_t(std::strlen(entry.name)) - (all ? 3 : 0);
 }
 
+// For the equality kinds of comparison: 0 when value2 is a datatype! of the
+// same id, else 1. Any other op: -2, not comparable.
 int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     if (!equality_op(op)) return -2;
     bool same = cell_type(value2) == TYPE_DATATYPE && id(value2) == id(value1);
     return same ? 0 : 1;
 }
 
+}  // namespace
+
 void init() {
-    DatatypeRecord record{TYPE_DATATYPE, 0, "datatype!", {}};
-    record.actions[SLOT_FORM - 1] = as_action(form);
-    record.actions[SLOT_MOLD - 1] = as_action(mold);
-    record.actions[SLOT_COMPARE - 1] = as_action(compare);
-    register_type(record);
+    register_type(TYPE_DATATYPE, Row()
+        .set<SLOT_FORM>(form)
+        .set<SLOT_MOLD>(mold)
+        .set<SLOT_COMPARE>(compare));
 }
 
 Cell* push(uint32_t id) { return make(stack::push_cell(), id); }

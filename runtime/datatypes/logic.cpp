@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/number/integer.h"
@@ -30,8 +31,6 @@ bool is_false(const Cell* value) {
     return type == TYPE_NONE || (type == TYPE_LOGIC && !get(value));
 }
 
-bool is_number(uint32_t type) { return type == TYPE_FLOAT || type == TYPE_PERCENT; }
-
 // The bitwise actions take only logic! on their right; the error names the
 // running function and its second argument, as a failed type check would.
 Cell* checked_operand(Cell* value) {
@@ -53,7 +52,7 @@ Cell* push(bool flag) { return make_at(stack::push_cell(), flag); }
 // ---------------------------------------------------------------- truth tests
 
 bool value_true(const Cell* value, bool check, const Cell* argument) {
-    if (check && cell_type(value) == TYPE_UNSET) fire(Category::script, err::no_value, argument);
+    if (check && cell_type(value) == TYPE_UNSET) fire(err::script::no_value, argument);
     return !is_false(value);
 }
 
@@ -63,7 +62,7 @@ bool top_true() {
 }
 
 bool result_true_strict() {
-    if (cell_type(stack::arguments) == TYPE_UNSET) fire(Category::script, err::no_return);
+    if (cell_type(stack::arguments) == TYPE_UNSET) fire(err::script::no_return);
     return !is_false(stack::arguments);
 }
 
@@ -78,19 +77,29 @@ bool comparable_op(int32_t op) {
     }
 }
 
+namespace {
+
+Cell* to(Cell* result, const Cell* spec_value, uint32_t);
+
+// make: a number is true when it is not zero (a NaN is true); any other spec
+// converts as by to. make and to write the result cell and return it.
 Cell* make(Cell* result, const Cell* spec_value, uint32_t type) {
     uint32_t spec_type = cell_type(spec_value);
     if (spec_type == TYPE_INTEGER) return make_at(result, integer::get(spec_value) != 0);
     // A NaN differs from 0.0, so it is true.
-    if (is_number(spec_type)) return make_at(result, cell_get_f64(spec_value) != 0.0);
+    if (spec_type == TYPE_FLOAT || spec_type == TYPE_PERCENT)
+        return make_at(result, cell_get_f64(spec_value) != 0.0);
     return to(result, spec_value, type);
 }
 
+// to: a logic! unchanged, none! false, anything else true.
 Cell* to(Cell* result, const Cell* spec_value, uint32_t) {
     if (cell_type(spec_value) == TYPE_LOGIC) return copy_cell(spec_value, result);
     return make_at(result, cell_type(spec_value) != TYPE_NONE);
 }
 
+// With seed, seeds the generator with the value's 0 or 1 and turns the value
+// into unset!; otherwise a fair draw overwrites it. Returns the value.
 Cell* random(Cell* value, bool seed, bool secure, bool) {
     if (seed) {
         random::seed(int32_t(get(value)));
@@ -114,6 +123,7 @@ int32_t mold(const Cell* value, const Cell* buffer, bool, bool all, bool, const 
     return limit - int32_t(std::strlen(text));
 }
 
+// Same type only; false orders before true.
 int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     if (cell_type(value2) != TYPE_LOGIC || !comparable_op(op)) return -2;
     return int32_t(get(value1)) - int32_t(get(value2));
@@ -121,6 +131,9 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
 
 Cell* complement(Cell* value) { return make_at(value, !get(value)); }
 
+// The result replaces value1, the call's result cell. A value2 that is not
+// logic! raises script expect-arg naming the running function, the value's
+// datatype and the function's second argument.
 Cell* and_(Cell* value1, Cell* value2) {
     bool other = get(checked_operand(value2));
     set(value1, get(value1) && other);
@@ -139,22 +152,23 @@ Cell* xor_(Cell* value1, Cell* value2) {
     return value1;
 }
 
+}  // namespace
+
 void init() {
     make_at(&true_constant, true);
     make_at(&false_constant, false);
-    datatype::DatatypeRecord record{TYPE_LOGIC, 0, "logic!", {}};
-    auto& slots = record.actions;
-    slots[datatype::SLOT_MAKE - 1] = datatype::as_action(make);
-    slots[datatype::SLOT_RANDOM - 1] = datatype::as_action(random);
-    slots[datatype::SLOT_TO - 1] = datatype::as_action(to);
-    slots[datatype::SLOT_FORM - 1] = datatype::as_action(form);
-    slots[datatype::SLOT_MOLD - 1] = datatype::as_action(mold);
-    slots[datatype::SLOT_COMPARE - 1] = datatype::as_action(compare);
-    slots[datatype::SLOT_AND - 1] = datatype::as_action(and_);
-    slots[datatype::SLOT_COMPLEMENT - 1] = datatype::as_action(complement);
-    slots[datatype::SLOT_OR - 1] = datatype::as_action(or_);
-    slots[datatype::SLOT_XOR - 1] = datatype::as_action(xor_);
-    datatype::register_type(record);
+    using namespace datatype;
+    register_type(TYPE_LOGIC, Row()
+        .set<SLOT_MAKE>(make)
+        .set<SLOT_RANDOM>(random)
+        .set<SLOT_TO>(to)
+        .set<SLOT_FORM>(form)
+        .set<SLOT_MOLD>(mold)
+        .set<SLOT_COMPARE>(compare)
+        .set<SLOT_AND>(and_)
+        .set<SLOT_COMPLEMENT>(complement)
+        .set<SLOT_OR>(or_)
+        .set<SLOT_XOR>(xor_));
 }
 
 }  // namespace vek::logic

@@ -52,27 +52,6 @@ bool result_false();
 // at all: the equality, sameness, search and sorting codes.
 bool comparable_op(int32_t op);
 
-// make: a number is true when it is not zero (a NaN is true); any other spec
-// converts as by to. make and to write the result cell and return it.
-Cell* make(Cell* result, const Cell* spec, uint32_t type);
-// to: a logic! unchanged, none! false, anything else true.
-Cell* to(Cell* result, const Cell* spec, uint32_t type);
-// With seed, seeds the generator with the value's 0 or 1 and turns the value
-// into unset!; otherwise a fair draw overwrites it. Returns the value.
-Cell* random(Cell* value, bool seed, bool secure, bool only);
-int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
-             const Cell* part, int32_t limit, int32_t indent);
-// Same type only; false orders before true.
-int32_t compare(const Cell* value1, const Cell* value2, int32_t op);
-Cell* complement(Cell* value);
-// The result replaces value1, the call's result cell. A value2 that is not
-// logic! raises script expect-arg naming the running function, the value's
-// datatype and the function's second argument.
-Cell* and_(Cell* value1, Cell* value2);
-Cell* or_(Cell* value1, Cell* value2);
-Cell* xor_(Cell* value1, Cell* value2);
-
 // Fills the two constants and registers logic!.
 void init();
 

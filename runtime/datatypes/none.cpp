@@ -34,6 +34,9 @@ Cell* make_in(const Cell* block) { return make_at(block::alloc_tail(block)); }
 
 Cell* push() { return make_at(stack::push_cell()); }
 
+namespace {
+
+// make and to: a new none! pushed, whatever the spec.
 Cell* make(Cell*, const Cell*, uint32_t) { return push(); }
 
 int32_t form(const Cell*, const Cell* buffer, const Cell*, int32_t limit) {
@@ -50,12 +53,15 @@ int32_t compare(const Cell*, const Cell* value2, int32_t op) {
     return 0;
 }
 
+// The series actions answer none: clear and remove write it into the result
+// cell, find, select and take return the constant.
 void clear(Cell*) { box(); }
 
 Cell* find(Cell*, const Cell*, const Cell*, bool, bool, bool, bool, const Cell*, const Cell*, bool, bool, bool, bool) {
     return &constant;
 }
 
+// -1, which the length? dispatcher turns into none.
 int32_t length(const Cell*) { return -1; }
 
 void remove(Cell*, const Cell*, const Cell*) { box(); }
@@ -66,22 +72,23 @@ Cell* select(Cell*, const Cell*, const Cell*, bool, bool, bool, bool, const Cell
 
 Cell* take(Cell*, const Cell*, bool, bool) { return &constant; }
 
+}  // namespace
+
 void init() {
     make_at(&constant);
-    datatype::DatatypeRecord record{TYPE_NONE, 0, "none!", {}};
-    auto& slots = record.actions;
-    slots[datatype::SLOT_MAKE - 1] = datatype::as_action(make);
-    slots[datatype::SLOT_TO - 1] = datatype::as_action(make);
-    slots[datatype::SLOT_FORM - 1] = datatype::as_action(form);
-    slots[datatype::SLOT_MOLD - 1] = datatype::as_action(mold);
-    slots[datatype::SLOT_COMPARE - 1] = datatype::as_action(compare);
-    slots[datatype::SLOT_CLEAR - 1] = datatype::as_action(clear);
-    slots[datatype::SLOT_FIND - 1] = datatype::as_action(static_cast<actions::FindFn>(find));
-    slots[datatype::SLOT_LENGTH_Q - 1] = datatype::as_action(length);
-    slots[datatype::SLOT_REMOVE - 1] = datatype::as_action(static_cast<actions::RemoveFn>(remove));
-    slots[datatype::SLOT_SELECT - 1] = datatype::as_action(static_cast<actions::SelectFn>(select));
-    slots[datatype::SLOT_TAKE - 1] = datatype::as_action(static_cast<actions::TakeFn>(take));
-    datatype::register_type(record);
+    using namespace datatype;
+    register_type(TYPE_NONE, Row()
+        .set<SLOT_MAKE>(make)
+        .set<SLOT_TO>(make)
+        .set<SLOT_FORM>(form)
+        .set<SLOT_MOLD>(mold)
+        .set<SLOT_COMPARE>(compare)
+        .set<SLOT_CLEAR>(clear)
+        .set<SLOT_FIND>(find)
+        .set<SLOT_LENGTH_Q>(length)
+        .set<SLOT_REMOVE>(remove)
+        .set<SLOT_SELECT>(select)
+        .set<SLOT_TAKE>(take));
 }
 
 }  // namespace vek::none

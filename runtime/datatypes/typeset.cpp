@@ -41,7 +41,7 @@ void merge(Cell* typeset, const Cell* other) {
 // A word's value, as getting the word would give it: unset! is no value.
 const Cell* value_of_word(const Cell* word) {
     const Cell* value = context::get(word);
-    if (cell_type(value) == TYPE_UNSET) fire(Category::script, err::no_value, word);
+    if (cell_type(value) == TYPE_UNSET) fire(err::script::no_value, word);
     return value;
 }
 
@@ -58,7 +58,7 @@ void add_spec_entry(Cell* typeset, const Cell* entry) {
         // A word naming a word stands for an object's class.
         case TYPE_WORD: set(typeset, TYPE_OBJECT); break;
         case TYPE_BLOCK: break;
-        default: fire(Category::script, err::invalid_type_spec, value);
+        default: fire(err::script::invalid_type_spec, value);
     }
 }
 
@@ -83,7 +83,7 @@ Cell operand_set(const Cell* value) {
             set(&one, datatype::id(value));
             return one;
         }
-        default: fire(Category::script, err::invalid_arg, value);
+        default: fire(err::script::invalid_arg, value);
     }
 }
 
@@ -148,7 +148,7 @@ void add(Cell* typeset, const Cell* value) {
     switch (cell_type(member)) {
         case TYPE_DATATYPE: set(typeset, datatype::id(member)); break;
         case TYPE_TYPESET: merge(typeset, member); break;
-        default: fire(Category::script, err::invalid_arg, member);
+        default: fire(err::script::invalid_arg, member);
     }
 }
 
@@ -186,6 +186,10 @@ Cell* do_set_op(int32_t op) { return set_op(stack::arguments, stack::arguments +
 
 // ---------------------------------------------------------------- actions
 
+namespace {
+
+// make and to: a typeset spec as it is; a block whose values are added as by
+// add; anything else raises script bad-to-arg.
 Cell* make(Cell* result, const Cell* spec_value, uint32_t) {
     switch (cell_type(spec_value)) {
         case TYPE_TYPESET: return copy_cell(spec_value, result);
@@ -196,11 +200,16 @@ Cell* make(Cell* result, const Cell* spec_value, uint32_t) {
         }
         default: {
             Cell target{TYPE_DATATYPE, TYPE_TYPESET, 0, 0};
-            fire(Category::script, err::bad_to_arg, &target, spec_value);
+            fire(err::script::bad_to_arg, &target, spec_value);
         }
     }
 }
 
+int32_t mold(const Cell* value, const Cell* buffer, bool only, bool, bool, const Cell* part,
+             int32_t limit, int32_t);
+
+// Both list the members' datatype names inside "make typeset! [...]"; with
+// only, just the names separated by spaces.
 int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit) {
     return mold(value, buffer, false, false, false, part, limit, 0);
 }
@@ -233,6 +242,7 @@ int32_t mold(const Cell* value, const Cell* buffer, bool only, bool, bool, const
     return limit;
 }
 
+// Equality kinds: 0 when all 96 bits agree, else 1. Sorting: by member count.
 int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     if (cell_type(value2) != TYPE_TYPESET) return -2;
     if (equality_op(op)) {
@@ -247,35 +257,40 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     return -2;
 }
 
+// The result replaces value1, the call's result cell.
 Cell* and_(Cell* value1, Cell* value2) { return set_op(value1, value2, OP_AND); }
 Cell* or_(Cell* value1, Cell* value2) { return set_op(value1, value2, OP_OR); }
 Cell* xor_(Cell* value1, Cell* value2) { return set_op(value1, value2, OP_XOR); }
 
+// All 96 bits inverted, the unused ones included.
 Cell* complement(Cell* value) {
     *value = make_cell(~bits(value, 1), ~bits(value, 2), ~bits(value, 3));
     return value;
 }
 
+// The true or false constant: whether the datatype (no other value: script
+// invalid-arg) is a member. find's refinements change nothing.
 Cell* find(Cell* series, const Cell* value, const Cell*, bool, bool, bool, bool, const Cell*, const Cell*, bool, bool, bool,
            bool) {
-    if (cell_type(value) != TYPE_DATATYPE) fire(Category::script, err::invalid_arg, value);
+    if (cell_type(value) != TYPE_DATATYPE) fire(err::script::invalid_arg, value);
     return logic::constant(contains(series, datatype::id(value)));
 }
 
+}  // namespace
+
 void init() {
-    datatype::DatatypeRecord record{TYPE_TYPESET, 0, "typeset!", {}};
-    auto& slots = record.actions;
-    slots[datatype::SLOT_MAKE - 1] = datatype::as_action(make);
-    slots[datatype::SLOT_TO - 1] = datatype::as_action(make);
-    slots[datatype::SLOT_FORM - 1] = datatype::as_action(form);
-    slots[datatype::SLOT_MOLD - 1] = datatype::as_action(mold);
-    slots[datatype::SLOT_COMPARE - 1] = datatype::as_action(compare);
-    slots[datatype::SLOT_AND - 1] = datatype::as_action(and_);
-    slots[datatype::SLOT_COMPLEMENT - 1] = datatype::as_action(complement);
-    slots[datatype::SLOT_OR - 1] = datatype::as_action(or_);
-    slots[datatype::SLOT_XOR - 1] = datatype::as_action(xor_);
-    slots[datatype::SLOT_FIND - 1] = datatype::as_action(static_cast<actions::FindFn>(find));
-    datatype::register_type(record);
+    using namespace datatype;
+    register_type(TYPE_TYPESET, Row()
+        .set<SLOT_MAKE>(make)
+        .set<SLOT_TO>(make)
+        .set<SLOT_FORM>(form)
+        .set<SLOT_MOLD>(mold)
+        .set<SLOT_COMPARE>(compare)
+        .set<SLOT_AND>(and_)
+        .set<SLOT_COMPLEMENT>(complement)
+        .set<SLOT_OR>(or_)
+        .set<SLOT_XOR>(xor_)
+        .set<SLOT_FIND>(find));
 }
 
 }  // namespace vek::typeset

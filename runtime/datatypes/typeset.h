@@ -64,29 +64,6 @@ enum SetOp : int32_t {
 // operand, which unique leaves as it is.
 Cell* do_set_op(int32_t op);
 
-// ---------------------------------------------------------------- actions
-
-// make and to: a typeset spec as it is; a block whose values are added as by
-// add; anything else raises script bad-to-arg.
-Cell* make(Cell* result, const Cell* spec, uint32_t type);
-// Both list the members' datatype names inside "make typeset! [...]"; with
-// only, just the names separated by spaces.
-int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
-             const Cell* part, int32_t limit, int32_t indent);
-// Equality kinds: 0 when all 96 bits agree, else 1. Sorting: by member count.
-int32_t compare(const Cell* value1, const Cell* value2, int32_t op);
-// The result replaces value1, the call's result cell.
-Cell* and_(Cell* value1, Cell* value2);
-Cell* or_(Cell* value1, Cell* value2);
-Cell* xor_(Cell* value1, Cell* value2);
-// All 96 bits inverted, the unused ones included.
-Cell* complement(Cell* value);
-// The true or false constant: whether the datatype (no other value: script
-// invalid-arg) is a member. find's refinements change nothing.
-Cell* find(Cell* series, const Cell* value, const Cell* part, bool only, bool case_sensitive, bool same,
-           bool any, const Cell* wild, const Cell* skip, bool last, bool reverse, bool tail, bool match);
-
 // Registers typeset!.
 void init();
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/string/buffer.h"
@@ -18,8 +19,12 @@ Cell* make_in(const Cell* block) { return set_type(block::alloc_tail(block), TYP
 
 Cell* push() { return make_unset(stack::push_cell()); }
 
+namespace {
+
+// make and to: a new unset! pushed, whatever the spec.
 Cell* make(Cell*, const Cell*, uint32_t) { return push(); }
 
+// Forms as nothing, molds as "unset" ("#(unset)" with all).
 int32_t form(const Cell*, const Cell*, const Cell*, int32_t limit) { return limit; }
 
 int32_t mold(const Cell*, const Cell* buffer, bool, bool all, bool, const Cell*, int32_t limit,
@@ -29,20 +34,23 @@ int32_t mold(const Cell*, const Cell* buffer, bool, bool all, bool, const Cell*,
     return limit - int32_t(std::strlen(text));
 }
 
+// Two unset! values are equal under the equality and sorting codes.
 int32_t compare(const Cell*, const Cell* value2, int32_t op) {
     if (cell_type(value2) != TYPE_UNSET || !logic::comparable_op(op)) return -2;
     return 0;
 }
 
+}  // namespace
+
 void init() {
     make_unset(&constant);
-    datatype::DatatypeRecord record{TYPE_UNSET, 0, "unset!", {}};
-    record.actions[datatype::SLOT_MAKE - 1] = datatype::as_action(make);
-    record.actions[datatype::SLOT_TO - 1] = datatype::as_action(make);
-    record.actions[datatype::SLOT_FORM - 1] = datatype::as_action(form);
-    record.actions[datatype::SLOT_MOLD - 1] = datatype::as_action(mold);
-    record.actions[datatype::SLOT_COMPARE - 1] = datatype::as_action(compare);
-    datatype::register_type(record);
+    using namespace datatype;
+    register_type(TYPE_UNSET, Row()
+        .set<SLOT_MAKE>(make)
+        .set<SLOT_TO>(make)
+        .set<SLOT_FORM>(form)
+        .set<SLOT_MOLD>(mold)
+        .set<SLOT_COMPARE>(compare));
 }
 
 }  // namespace vek::unset

@@ -18,8 +18,6 @@
 
 namespace vek::eval {
 
-constexpr uint32_t ARG_MODE_SHIFT = 20;
-constexpr uint32_t ARG_MODE_MASK = 0x300000u;
 enum ArgMode : uint32_t { ARG_NORMAL = 0, ARG_GET = 1, ARG_LITERAL = 2, ARG_RETURN = 3 };
 
 inline uint32_t arg_mode(const Cell* typeset) { return (typeset->header & ARG_MODE_MASK) >> ARG_MODE_SHIFT; }

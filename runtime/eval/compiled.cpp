@@ -30,14 +30,14 @@ Cell* values_of(const Cell* context) {
 
 Cell* slot_of(Node context, uint32_t index) {
     Cell* values = values_of(context::cell_of(context));
-    if (!values) fire(Category::script, err::not_defined, context::word_at(context::cell_of(context), index));
+    if (!values) fire(err::script::not_defined, context::word_at(context::cell_of(context), index));
     return values + index;
 }
 
 void store_slot(Node context, uint32_t index, bool check) {
     Cell value = *last_value();
     if (check && cell_type(&value) == TYPE_UNSET)
-        fire(Category::script, err::need_value, context::word_at(context::cell_of(context), index));
+        fire(err::script::need_value, context::word_at(context::cell_of(context), index));
     *slot_of(context, index) = value;
 }
 
@@ -64,13 +64,13 @@ const Cell* check_arg_not_unset(int32_t position, const Cell* value) {
 
 Cell* get_word(const Cell* word) {
     Cell* value = context::get(word);
-    if (cell_type(value) == TYPE_UNSET) fire(Category::script, err::no_value, word);
+    if (cell_type(value) == TYPE_UNSET) fire(err::script::no_value, word);
     return value;
 }
 
 void set_word(Cell* word) {
     Cell value = *last_value();
-    if (cell_type(&value) == TYPE_UNSET) fire(Category::script, err::need_value, word);
+    if (cell_type(&value) == TYPE_UNSET) fire(err::script::need_value, word);
     context::set(word, &value);
 }
 
@@ -104,9 +104,9 @@ void set_refinement_args(const Cell* refinement, uint32_t index, uint32_t count)
     for (uint32_t i = 1; i <= count; i++) stack::arguments[index + i] = none::constant;
 }
 
-void print_error(Category category, uint32_t id, const Cell* arg1, const Cell* arg2, const Cell* arg3) {
+void print_error(err::AnyId id, const Cell* arg1, const Cell* arg2, const Cell* arg3) {
     stack::mark_native(fixed_words::word(fixed_words::Word::anon_tag));
-    error::create(category, id, arg1, arg2, arg3);
+    error::create(id, arg1, arg2, arg3);
     error::print(stack::arguments);
     make_unset(stack::arguments);
     stack::unwind();
@@ -155,7 +155,7 @@ const Cell* load_first_value(const Cell* string, Cell* block) {
     Cell scratch;
     make_unset(&scratch);
     uint32_t consumed = 0;
-    lexer::scan_string(&scratch, &source, -1, false, true, true, false, &consumed, block);
+    lexer::scan_string(&scratch, &source, -1, {}, &consumed, block);
     if (consumed < string::rs_length(&source)) return &none::constant;
     if (block::rs_at_tail(block)) return make_unset(block);
     return block::rs_head(block);
@@ -167,7 +167,7 @@ const Cell* load_first_value_at_stack(const Cell* string) { return load_first_va
 
 Pending call_action_or_native(uint32_t index, bool native, uint32_t refinement_count,
                               const RefinementUse* uses, uint32_t use_count) {
-    if (refinement_count > MAX_REFINEMENTS) fire(Category::internal, err::not_done);
+    if (refinement_count > MAX_REFINEMENTS) fire(err::internal::not_done);
     std::array<int32_t, MAX_REFINEMENTS> slots;
     slots.fill(-1);
     for (uint32_t i = 0; i < use_count; ++i) {
@@ -191,7 +191,7 @@ namespace {
 bool notifies_owner(const Cell* grandparent, const Cell* head) {
     uint32_t type = cell_type(grandparent);
     if (type == TYPE_OBJECT) return object::event_record(grandparent) != Node::none && cell_type(head) == TYPE_WORD;
-    return block::block_like(type);
+    return is_any_block(type);
 }
 
 }  // namespace

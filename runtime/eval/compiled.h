@@ -54,7 +54,7 @@ void set_refinement_args(const Cell* refinement, uint32_t index, uint32_t count)
 
 // Builds the error and prints it as print does, inside a native frame named
 // <anon> whose result ends up unset!; nothing is raised.
-void print_error(Category category, uint32_t id, const Cell* arg1 = nullptr,
+void print_error(err::AnyId id, const Cell* arg1 = nullptr,
                  const Cell* arg2 = nullptr, const Cell* arg3 = nullptr);
 
 // ---------------------------------------------------------------- switch

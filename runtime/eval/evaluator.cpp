@@ -84,13 +84,12 @@ Cell* push_value(const Cell* code, const Cell* pos, const Cell* value) {
 // the code may move or shrink the block meanwhile.
 Pending eval_set_word(Cursor& at) {
     Cell set_word = *at.pos;
-    if (at.pos + 1 >= at.tail) fire(Category::script, err::need_value, &set_word);
+    if (at.pos + 1 >= at.tail) fire(err::script::need_value, &set_word);
     event(trace::EV_PUSH, at.code, at.pos, &set_word);
     stack::push_frame(&set_word, native_mark(at));
     stack::push(&set_word);
     at.pos++;
-    Pending p = eval_expression(at, false, true, false);
-    if (p != Pending::none) return p;
+    VEK_PASS(eval_expression(at, {.sub = true}));
     event(trace::EV_SET, at.code, at.pos, stack::arguments + 1, &set_word);
     word::set_from_frame();  // may run an object's change handler
     at.sync();
@@ -100,16 +99,14 @@ Pending eval_set_word(Cursor& at) {
 
 Pending eval_set_path(Cursor& at) {
     Cell path = *at.pos;
-    if (at.pos + 1 >= at.tail) fire(Category::script, err::need_value, &path);
+    if (at.pos + 1 >= at.tail) fire(err::script::need_value, &path);
     event(trace::EV_PUSH, at.code, at.pos, &path);
     stack::push_frame(set_path_word(), native_mark(at));
     at.pos++;
-    Pending p = eval_expression(at, false, true, false);
-    if (p != Pending::none) return p;
+    VEK_PASS(eval_expression(at, {.sub = true}));
     event(trace::EV_SET, at.code, at.pos, stack::arguments, &path);
     Cursor none_after = at.narrowed(0);  // a set-path calls nothing, so takes no argument
-    p = eval_path(&path, none_after, true, false, false, false, nullptr);
-    if (p != Pending::none) return p;
+    VEK_PASS(eval_path(&path, none_after, {.set = true}));
     at.sync();
     stack::unwind();
     return Pending::none;
@@ -128,8 +125,7 @@ Pending eval_value(Cursor& at, bool passive) {
     switch (cell_type(value)) {
         case TYPE_PAREN: {
             at.pos++;
-            Pending p = eval_block(value, false);
-            if (p != Pending::none) return p;
+            VEK_PASS(eval_block(value));
             at.sync();
             return Pending::none;
         }
@@ -150,14 +146,14 @@ Pending eval_value(Cursor& at, bool passive) {
             const Cell* bound = context::get(value);
             switch (cell_type(bound)) {
                 case TYPE_UNSET:
-                    fire(Category::script, err::no_value, value);
+                    fire(err::script::no_value, value);
                 case TYPE_OP:
-                    fire(Category::script, err::no_op_arg, value);
+                    fire(err::script::no_op_arg, value);
                 case TYPE_NATIVE: case TYPE_ACTION: case TYPE_FUNCTION: case TYPE_ROUTINE: {
                     Cell called = *bound;
                     Cell name = *value;
                     at.pos++;
-                    return eval_code(&called, at, true, nullptr, &name, nullptr, APPLY_NONE, false);
+                    return eval_code(&called, at, {.sub = true}, nullptr, &name, APPLY_NONE);
                 }
                 default:
                     push_value(at.code, at.pos++, bound);
@@ -166,7 +162,7 @@ Pending eval_value(Cursor& at, bool passive) {
         }
         case TYPE_PATH: case TYPE_GET_PATH:
             at.pos++;
-            return eval_path(value, at, false, cell_type(value) == TYPE_GET_PATH, true, false, nullptr);
+            return eval_path(value, at, {.get = cell_type(value) == TYPE_GET_PATH, .sub = true});
         case TYPE_LIT_PATH: {
             Cell path = *value;
             set_type(&path, TYPE_PATH);
@@ -174,7 +170,7 @@ Pending eval_value(Cursor& at, bool passive) {
             return Pending::none;
         }
         case TYPE_OP:
-            fire(Category::internal, err::not_done);
+            fire(err::internal::not_done);
         case TYPE_NATIVE: case TYPE_ACTION: case TYPE_FUNCTION: case TYPE_ROUTINE: {
             if (passive) {
                 push_value(at.code, at.pos++, value);
@@ -182,11 +178,11 @@ Pending eval_value(Cursor& at, bool passive) {
             }
             Cell called = *value;
             at.pos++;
-            return eval_code(&called, at, true, nullptr, nullptr, nullptr, APPLY_NONE, false);
+            return eval_code(&called, at, {.sub = true}, nullptr, nullptr, APPLY_NONE);
         }
         case TYPE_ISSUE:
             if (at.pos + 1 < at.tail && cell_type(at.pos + 1) == TYPE_BLOCK && is_system_issue(value))
-                fire(Category::internal, err::vek_system);
+                fire(err::internal::vek_system);
             push_value(at.code, at.pos++, value);
             return Pending::none;
         default:
@@ -206,18 +202,9 @@ Pending eval_infix(Cursor& at, Cell* start) {
         op::unwrap(op_value, &called);
         Cell name = *at.pos++;
         stack::top = start;
-        Pending p = eval_code(&called, at, true, nullptr, &name, nullptr, APPLY_NONE, true);
-        if (p != Pending::none) return p;
+        VEK_PASS(eval_code(&called, at, {.sub = true, .infix = true}, nullptr, &name, APPLY_NONE));
     }
     return Pending::none;
-}
-
-// The object context a function reached through an object path runs in;
-// the global context otherwise.
-Node object_context(const Cell* parent) {
-    if (parent && cell_type(parent) == TYPE_OBJECT && object::context_node(parent) != context::global)
-        return object::context_node(parent);
-    return context::global;
 }
 
 bool callback_traced(CallbackClass callback) {
@@ -237,10 +224,10 @@ bool tracing_for(const Cell* function, CallbackClass callback) {
 }  // namespace
 
 void check_stack() {
-    if (platform::stack_remaining() < STACK_RESERVE) fire(Category::internal, err::stack_overflow);
+    if (platform::stack_remaining() < STACK_RESERVE) fire(err::internal::stack_overflow);
 }
 
-Pending eval_block(const Cell* block, bool chain) {
+Pending eval_block(const Cell* block, BlockFlags flags) {
     check_stack();
     Cell code = *block;
     Cursor at = Cursor::at(&code, series_index(&code));
@@ -251,41 +238,37 @@ Pending eval_block(const Cell* block, bool chain) {
     while (at.more()) {
         scope.at(at);
         stack::reset();
-        Pending p = eval_expression(at, false, false, false);
-        if (p != Pending::none) return p;
+        VEK_PASS(eval_expression(at));
     }
     event(trace::EV_EXIT, &code, at.pos, stack::arguments);
-    if (chain)
+    if (flags.chain)
         stack::unwind_last();
     else
         stack::unwind();
     return Pending::none;
 }
 
-Pending eval_expression(Cursor& at, bool prefix, bool sub, bool passive) {
+Pending eval_expression(Cursor& at, ExprFlags flags) {
     Cell* start = stack::top;
     uint32_t expression = at.index();
     event(trace::EV_FETCH, at.code, at.pos, at.pos);
-    Pending p = eval_value(at, passive);
-    if (p != Pending::none) return p;
-    if (!prefix) {
-        p = eval_infix(at, start);
-        if (p != Pending::none) return p;
+    VEK_PASS(eval_value(at, flags.passive));
+    if (!flags.prefix) {
+        VEK_PASS(eval_infix(at, start));
     }
-    if (!sub) {
+    if (!flags.sub) {
         stack::set_last_only(start);
         event(trace::EV_EXPR, at.code, at.base + expression, stack::arguments);
     }
     return Pending::none;
 }
 
-Pending eval_next(Cursor& at, bool sub) {
+Pending eval_next(Cursor& at, NextFlags flags) {
     stack::push_frame(body_word(), native_mark(at));
     PositionScope scope(at.code, at.library);
     scope.at(at);
-    Pending p = eval_expression(at, false, false, false);
-    if (p != Pending::none) return p;
-    if (sub)
+    VEK_PASS(eval_expression(at));
+    if (flags.sub)
         stack::unwind();
     else
         stack::unwind_last();
@@ -300,63 +283,60 @@ Pending eval_next_index(const Cell* block, uint32_t* index) {
         make_unset(stack::arguments);
         return Pending::none;
     }
-    Pending p = eval_next(at, false);
-    if (p != Pending::none) return p;
+    VEK_PASS(eval_next(at));
     *index = at.index();
     return Pending::none;
 }
 
-Pending eval_code(const Cell* called, Cursor& at, bool sub, const Cell* path, const Cell* name,
-                  const Cell* parent, ApplyMode apply, bool infix, uint32_t path_rest) {
+Pending eval_code(const Cell* called, Cursor& at, CallFlags flags, const Cell* path, const Cell* name,
+                  ApplyMode apply, uint32_t path_rest) {
     check_stack();
     Cell function = *called;
     // An operator called as a function (apply) runs what it wraps.
     if (cell_type(&function) == TYPE_OP) op::unwrap(called, &function);
-    if (!callable::is_callable(cell_type(&function))) fire(Category::internal, err::not_done);
+    if (!is_callable(cell_type(&function))) fire(err::internal::not_done);
     const Cell* frame_name = name && cell_type(name) == TYPE_WORD ? name : anon_word();
     // An unnamed call is reported by the value called.
     const Cell* ref = frame_name == name ? name : &function;
     if (trace::tracing) {
-        if (infix) stack::top++;  // the left operand stays visible to the tracer
+        if (flags.infix) stack::top++;  // the left operand stays visible to the tracer
         trace::fire_event(trace::EV_OPEN, at.code, at.pos, frame_name, nullptr);
-        if (infix) stack::top--;
+        if (flags.infix) stack::top--;
     }
-    Cell* slot = infix ? nullptr : stack::push(&function);
+    Cell* slot = flags.infix ? nullptr : stack::push(&function);
     bool library = at.library;
     uint32_t type = cell_type(&function);
     if (type == TYPE_FUNCTION)
         stack::push_frame(frame_name, library ? stack::MARK_CALL : stack::MARK_FUNCTION_INTERP);
     else
         stack::push_frame(frame_name, library ? stack::MARK_NATIVE : stack::MARK_NATIVE_INTERP);
-    if (infix) stack::keep();  // the left operand is the frame's first argument
+    if (flags.infix) stack::keep();  // the left operand is the frame's first argument
 
-    Pending p = fetch_args(&function, at, path, path_rest, apply, infix, frame_name, ref);
-    if (p != Pending::none) return p;
+    VEK_PASS(fetch_args(&function, at, path, path_rest, apply, flags.infix, frame_name, ref));
     if (type == TYPE_ROUTINE) routine::call(&function);
     if (type == TYPE_FUNCTION) {
-        p = call_function(&function, object_context(parent), frame_name, CALL_EVALUATOR);
-        if (p != Pending::none) return p;
+        VEK_PASS(call_function(&function, frame_name, CALL_EVALUATOR));
     }
     at.sync();
 
-    if (sub) {
+    if (flags.sub) {
         stack::unwind();
     } else {
         stack::unwind_last();
         stack::keep();
     }
-    event(trace::EV_RETURN, at.code, at.pos, sub ? stack::top - 1 : stack::arguments, ref);
-    if (slot && sub) {
+    event(trace::EV_RETURN, at.code, at.pos, flags.sub ? stack::top - 1 : stack::arguments, ref);
+    if (slot && flags.sub) {
         copy_cell(slot + 1, slot);
         stack::top = slot + 1;
     }
     return Pending::none;
 }
 
-Pending call_function(const Cell* called, Node, const Cell* name, CallbackClass callback) {
+Pending call_function(const Cell* called, const Cell* name, CallbackClass callback) {
     Cell function = *called;
     const Cell* code = function::internal(&function) + function::INTERNAL_CODE;
-    if (cell_type(code) == TYPE_INTEGER && integer::get(code) != 0) fire(Category::internal, err::not_done);
+    if (cell_type(code) == TYPE_INTEGER && integer::get(code) != 0) fire(err::internal::not_done);
 
     // The context's words read this call's cells while it runs.
     Node context = function::context_node(&function);
@@ -374,7 +354,7 @@ Pending call_function(const Cell* called, Node, const Cell* name, CallbackClass 
         Cell body = *function::body(&function);
         event(trace::EV_PROLOG, &body, nullptr, &function, name);
         if (cell_type(&body) == TYPE_BLOCK) {
-            p = eval_block(&body, true);
+            p = eval_block(&body, {.chain = true});
         } else {
             make_unset(stack::arguments);
             p = Pending::none;

@@ -20,12 +20,11 @@
 
 namespace vek::eval {
 
-// Library code: blocks loaded from the embedded library carry this flag in
-// their buffer's flags (a bit no other buffer flag uses). Copies made from
-// them inherit it, so a library function's body stays library code. Their
-// evaluation fires no trace events, does not move the current-position cell
-// and marks no frame as interpreted, as compiled code would.
-constexpr uint32_t BUF_LIBRARY = 0x00008000u;
+// Library code: blocks loaded from the embedded library carry BUF_LIBRARY in
+// their buffer's flags. Copies made from them inherit it, so a library
+// function's body stays library code. Their evaluation fires no trace events,
+// does not move the current-position cell and marks no frame as interpreted,
+// as compiled code would.
 inline bool library_code(const Cell* block) { return (series_buffer(block)->flags & BUF_LIBRARY) != 0; }
 
 // How apply feeds arguments: not at all (0), from a block of values (1),
@@ -111,46 +110,76 @@ struct PathState {
     uint32_t saved_top;    // stack top, as an index from the stack's bottom
 };
 
-// Evaluates the block (or paren) from its index to its tail inside a frame
-// named <body>. An empty block yields unset!. chain false keeps the result in
-// the new frame's cell (stack::unwind), true copies it into the caller's
-// result cell (stack::unwind_last).
-Pending eval_block(const Cell* block, bool chain);
+// Where eval_block leaves its result.
+struct BlockFlags {
+    // Copied into the caller's result cell (stack::unwind_last); else kept in
+    // the new frame's cell (stack::unwind).
+    bool chain = false;
+};
 
-// One expression at the cursor, which then stands past it (synced). prefix
-// turns the infix look-ahead off; sub pushes the value, else it becomes the
-// frame's result; passive returns a callable value met literally instead of
-// calling it.
-Pending eval_expression(Cursor& at, bool prefix, bool sub, bool passive);
+// Evaluates the block (or paren) from its index to its tail inside a frame
+// named <body>. An empty block yields unset!.
+Pending eval_block(const Cell* block, BlockFlags flags = {});
+
+// How eval_expression takes one expression: a bit set passed by value, as
+// this is the evaluator's hottest call.
+struct ExprFlags {
+    bool prefix : 1 = false;   // no infix look-ahead after the value
+    bool sub : 1 = false;      // the value is pushed; else it becomes the frame's result
+    bool passive : 1 = false;  // a callable value met literally is pushed, not called
+};
+
+// One expression at the cursor, which then stands past it (synced).
+Pending eval_expression(Cursor& at, ExprFlags flags = {});
+
+// Where eval_next leaves its result.
+struct NextFlags {
+    // Kept in the frame's cell, which is pushed (stack::unwind); else copied
+    // into the caller's result cell (stack::unwind_last).
+    bool sub = false;
+};
 
 // One expression inside a <body> frame of its own.
-Pending eval_next(Cursor& at, bool sub);
+Pending eval_next(Cursor& at, NextFlags flags = {});
 // The same from the block's index; the index after the expression is stored
 // in *index. At the tail the result becomes unset! and the index stays.
 Pending eval_next_index(const Cell* block, uint32_t* index);
 
+// How eval_code places a call and its result: a bit set passed by value, as
+// every call goes through it.
+struct CallFlags {
+    // The called value is pushed first and the result replaces it; else the
+    // result becomes the current frame's result.
+    bool sub : 1 = false;
+    // The left operand is the cell at the stack top, and the result is left
+    // there.
+    bool infix : 1 = false;
+};
+
 // Calls a value with the arguments at the cursor; with a path, its
 // elements from path_rest on (counted from the path's index) name the
-// refinements. name (a word!) names the call's frame, <anon> otherwise;
-// parent is the value a path reached the function through. Unless infix,
-// the called value is pushed first and the result replaces it (sub), or
-// becomes the current frame's result (not sub). An infix call finds its
-// left operand in the cell at the stack top and leaves its result there.
-Pending eval_code(const Cell* called, Cursor& at, bool sub, const Cell* path, const Cell* name,
-                  const Cell* parent, ApplyMode apply, bool infix, uint32_t path_rest = 1);
+// refinements. name (a word!) names the call's frame, <anon> otherwise.
+Pending eval_code(const Cell* called, Cursor& at, CallFlags flags, const Cell* path, const Cell* name,
+                  ApplyMode apply, uint32_t path_rest = 1);
 
 // Runs a function! whose arguments and locals are on the stack, in the
 // function frame (the top frame) that the caller opened. return and exit end
 // here; break and continue come back pending, with the frame already gone.
-Pending call_function(const Cell* function, Node object_context, const Cell* name, CallbackClass callback);
+Pending call_function(const Cell* function, const Cell* name, CallbackClass callback);
+
+// What eval_path does at the path's end.
+struct PathFlags {
+    bool set = false;             // stores the current frame's first cell there
+    bool get = false;             // calls nothing: a callable head is an error, a later one the result
+    bool sub = false;             // pushes the result; else it becomes the frame's result
+    bool case_sensitive = false;  // selecting by a key compares case
+};
 
 // Evaluates a path from its head; the cursor stands at the code after it
-// (the arguments of a function the path calls). set: the value to store is the
-// current frame's first cell. With a state record, a paren element stops the
-// walk (state->depth > 0 then) and a later call resumes there, taking the
-// paren's value from the stack top.
-Pending eval_path(const Cell* path, Cursor& at, bool set, bool get, bool sub, bool case_sensitive,
-                  PathState* state);
+// (the arguments of a function the path calls). With a state record, a paren
+// element stops the walk (state->depth > 0 then) and a later call resumes
+// there, taking the paren's value from the stack top.
+Pending eval_path(const Cell* path, Cursor& at, PathFlags flags, PathState* state = nullptr);
 
 // The last pushed cell, or the frame's result cell when nothing was pushed.
 Cell* last_value();

@@ -44,7 +44,7 @@ uint32_t cache_length(const Call& call) { return node_buffer(call.cache)->length
 [[noreturn]] void raise_expect_arg(const Call& call, uint32_t index, uint32_t type) {
     Cell datatype{TYPE_DATATYPE, type, 0, 0};
     Cell* word = push_spec_word(call.called, index);
-    fire(Category::script, err::expect_arg, call.name, &datatype, word);
+    fire(err::script::expect_arg, call.name, &datatype, word);
 }
 
 void check_type(const Call& call, uint32_t index, const Cell* value) {
@@ -54,35 +54,32 @@ void check_type(const Call& call, uint32_t index, const Cell* value) {
 
 // The safer apply mode takes each argument from exactly one value.
 Pending fetch_normal(const Call& call, Cursor& at) {
-    if (call.apply != APPLY_SAFER) return eval_expression(at, call.infix, true, false);
+    if (call.apply != APPLY_SAFER) return eval_expression(at, {.prefix = call.infix, .sub = true});
     Cursor one = at.narrowed(1);
-    Pending p = eval_expression(one, call.infix, true, false);
-    if (p != Pending::none) return p;
+    VEK_PASS(eval_expression(one, {.prefix = call.infix, .sub = true}));
     at.follow(one);
     return Pending::none;
 }
 
 // One argument by its passing mode, pushed.
 Pending fetch_one(const Call& call, Cursor& at, uint32_t index, uint32_t mode) {
-    if (!at.more()) fire(Category::script, err::no_arg, call.name, push_spec_word(call.called, index));
+    if (!at.more()) fire(err::script::no_arg, call.name, push_spec_word(call.called, index));
     if (mode == ARG_NORMAL) return fetch_normal(call, at);
     event(trace::EV_FETCH, at.code, at.pos, at.pos);
     uint32_t position = at.index();
     const Cell* value = at.pos++;
-    Pending p = Pending::none;
     if (mode == ARG_LITERAL && cell_type(value) == TYPE_PAREN) {
-        p = eval_block(value, false);
+        VEK_PASS(eval_block(value));
         at.sync();
     } else if (mode == ARG_LITERAL && cell_type(value) == TYPE_GET_WORD) {
         stack::push(context::get(value));
     } else if (mode == ARG_LITERAL && cell_type(value) == TYPE_GET_PATH) {
         Cursor after = at.narrowed(0);  // a get-path calls nothing
-        p = eval_path(value, after, false, true, true, false, nullptr);
+        VEK_PASS(eval_path(value, after, {.get = true, .sub = true}));
         at.sync();
     } else {
         stack::push(value);
     }
-    if (p != Pending::none) return p;
     event(trace::EV_PUSH, at.code, at.base + position, stack::top - 1);
     return Pending::none;
 }
@@ -94,8 +91,7 @@ Pending consume_one(const Call& call, Cursor& at, uint32_t index, uint32_t mode)
         if (at.more()) at.pos++;
         return Pending::none;
     }
-    Pending p = fetch_one(call, at, index, mode);
-    if (p != Pending::none) return p;
+    VEK_PASS(fetch_one(call, at, index, mode));
     stack::pop(1);
     return Pending::none;
 }
@@ -134,8 +130,7 @@ Pending use_refinement(Call& call, Cursor& at, uint32_t index, bool active) {
     for (uint32_t i = index + 1; i < length && cell_type(cache_at(call, i)) == TYPE_TYPESET; i++) {
         uint32_t mode = arg_mode(cache_at(call, i));
         if (mode == ARG_RETURN) break;
-        Pending p = active ? fetch_one(call, at, i, mode) : consume_one(call, at, i, mode);
-        if (p != Pending::none) return p;
+        VEK_PASS(active ? fetch_one(call, at, i, mode) : consume_one(call, at, i, mode));
         if (!active) continue;
         check_type(call, i, stack::top - 1);
         if (!call.native_like) {
@@ -149,9 +144,9 @@ Pending use_refinement(Call& call, Cursor& at, uint32_t index, bool active) {
 // A refinement element: found in the spec, named only once.
 uint32_t refinement_index(Call& call, const Cell* element, const Cell* path) {
     int32_t index = find_refinement(call, word::symbol(element));
-    if (index < 0) fire(Category::script, err::no_refine, call.name, element);
+    if (index < 0) fire(err::script::no_refine, call.name, element);
     for (uint32_t i = 0; i < call.named_count; i++)
-        if (call.named[i] == uint32_t(index)) fire(Category::script, err::dup_refine, path);
+        if (call.named[i] == uint32_t(index)) fire(err::script::dup_refine, path);
     if (call.named_count < MAX_REFINEMENTS) call.named[call.named_count++] = uint32_t(index);
     return uint32_t(index);
 }
@@ -164,11 +159,10 @@ Pending path_refinements(Call& call, Cursor& at, const Cell* path, uint32_t firs
     for (uint32_t k = series_index(&whole) + first; k < series_buffer(&whole)->length(); k++) {
         Cell element = series_buffer(&whole)->cells()[k];
         if (cell_type(&element) != TYPE_WORD && cell_type(&element) != TYPE_GET_WORD)
-            fire(Category::script, err::bad_refine, &element);
+            fire(err::script::bad_refine, &element);
         uint32_t index = refinement_index(call, &element, &whole);
         bool active = cell_type(&element) == TYPE_WORD || word_true(&element);
-        Pending p = use_refinement(call, at, index, active);
-        if (p != Pending::none) return p;
+        VEK_PASS(use_refinement(call, at, index, active));
     }
     return Pending::none;
 }
@@ -183,28 +177,25 @@ Pending word_refinements(Call& call, Cursor& at) {
         uint32_t type = cell_type(element);
         if (type != TYPE_REFINEMENT && type != TYPE_GET_WORD) {
             if (!any) break;
-            fire(Category::script, err::bad_refine, element);
+            fire(err::script::bad_refine, element);
         }
         any = true;
         uint32_t index = refinement_index(call, element, at.code);
         bool active = type == TYPE_GET_WORD && word_true(element);
         at.pos++;
         if (type != TYPE_GET_WORD) {
-            Pending p = fetch_one(call, at, index, ARG_NORMAL);
-            if (p != Pending::none) return p;
+            VEK_PASS(fetch_one(call, at, index, ARG_NORMAL));
             active = logic::value_true(stack::top - 1, false, nullptr);
             stack::pop(1);
         }
-        Pending p = use_refinement(call, at, index, active);
-        if (p != Pending::none) return p;
+        VEK_PASS(use_refinement(call, at, index, active));
     }
     return Pending::none;
 }
 
 // In apply mode a refinement takes the next value, which must be a logic!.
 Pending apply_refinement(Call& call, Cursor& at, uint32_t index, bool* active) {
-    Pending p = fetch_one(call, at, index, ARG_NORMAL);
-    if (p != Pending::none) return p;
+    VEK_PASS(fetch_one(call, at, index, ARG_NORMAL));
     const Cell* flag = stack::top - 1;
     if (cell_type(flag) != TYPE_LOGIC) raise_expect_arg(call, index, cell_type(flag));
     *active = logic::get(flag);
@@ -231,8 +222,7 @@ Pending spec_arguments(Call& call, Cursor& at, bool by_path, int32_t* locals) {
                 if (!active) {
                     if (!call.native_like) none::push();
                     if (consume_absent && at.more()) {
-                        Pending p = consume_one(call, at, i, mode);
-                        if (p != Pending::none) return p;
+                        VEK_PASS(consume_one(call, at, i, mode));
                     }
                     break;
                 }
@@ -245,8 +235,7 @@ Pending spec_arguments(Call& call, Cursor& at, bool by_path, int32_t* locals) {
                     unset::push();
                     break;
                 } else {
-                    Pending p = fetch_one(call, at, i, mode);
-                    if (p != Pending::none) return p;
+                    VEK_PASS(fetch_one(call, at, i, mode));
                 }
                 check_type(call, i, stack::top - 1);
                 break;
@@ -254,8 +243,7 @@ Pending spec_arguments(Call& call, Cursor& at, bool by_path, int32_t* locals) {
             case TYPE_REFINEMENT:
                 active = false;
                 if (call.apply != APPLY_NONE && call.apply != APPLY_WORDS && !by_path && at.more()) {
-                    Pending p = apply_refinement(call, at, i, &active);
-                    if (p != Pending::none) return p;
+                    VEK_PASS(apply_refinement(call, at, i, &active));
                 } else if (!call.native_like) {
                     logic::push(false);
                 }
@@ -276,11 +264,11 @@ Pending run_native(const Call& call) {
     try {
         if (cell_type(call.called) == TYPE_NATIVE) {
             natives::NativeFn entry = native::entry(call.called);
-            if (!entry) fire(Category::internal, err::not_done);
+            if (!entry) fire(err::internal::not_done);
             return entry(false, call.slots);
         }
         actions::EntryFn entry = action::entry(call.called);
-        if (!entry) fire(Category::internal, err::not_done);
+        if (!entry) fire(err::internal::not_done);
         entry(call.slots);
         return Pending::none;
     } catch (const VekThrow& thrown) {
@@ -305,18 +293,16 @@ Pending fetch_args(const Cell* called, Cursor& at, const Cell* path, uint32_t pa
         uint32_t length = cache_length(call);
         const Cell* last = length ? cache_at(call, length - 1) : nullptr;
         uint32_t count = last && cell_type(last) == TYPE_INTEGER ? uint32_t(integer::get(last)) : 0;
-        if (count > MAX_REFINEMENTS) fire(Category::internal, err::not_done);
+        if (count > MAX_REFINEMENTS) fire(err::internal::not_done);
         for (uint32_t i = 0; i < count; i++) call.slots[i] = -1;
     }
 
     int32_t locals = 0;
-    Pending p = spec_arguments(call, at, path != nullptr, &locals);
-    if (p != Pending::none) return p;
+    VEK_PASS(spec_arguments(call, at, path != nullptr, &locals));
     if (path)
-        p = path_refinements(call, at, path, path_rest);
+        VEK_PASS(path_refinements(call, at, path, path_rest));
     else if (apply == APPLY_WORDS)
-        p = word_refinements(call, at);
-    if (p != Pending::none) return p;
+        VEK_PASS(word_refinements(call, at));
 
     event(trace::EV_CALL, at.code, apply == APPLY_NONE ? at.pos : nullptr, called, ref);
     if (call.native_like) return run_native(call);

@@ -26,16 +26,6 @@ struct Walk {
     Cell previous;     // the element before the selector
 };
 
-bool any_path_or_block(uint32_t type) {
-    switch (type) {
-        case TYPE_BLOCK: case TYPE_PAREN: case TYPE_HASH: case TYPE_PATH: case TYPE_LIT_PATH:
-        case TYPE_SET_PATH: case TYPE_GET_PATH:
-            return true;
-        default:
-            return false;
-    }
-}
-
 // Whether a set through the last selector must tell the value that holds
 // the parent: an object with change handlers reached by a word, or a block
 // or path kind.
@@ -44,14 +34,14 @@ bool notify_owner(const Walk& walk, uint32_t selectors) {
     uint32_t type = cell_type(&walk.grandparent);
     if (type == TYPE_OBJECT)
         return object::event_record(&walk.grandparent) != Node::none && cell_type(&walk.previous) == TYPE_WORD;
-    return any_path_or_block(type);
+    return is_any_block(type);
 }
 
 uint32_t parent_kind(const Cell* parent) {
     switch (cell_type(parent)) {
         case TYPE_UNSET: return 0;
         case TYPE_OBJECT: return 3;
-        default: return any_path_or_block(cell_type(parent)) || cell_type(parent) == TYPE_STRING ? 2 : 4;
+        default: return is_any_block(cell_type(parent)) || cell_type(parent) == TYPE_STRING ? 2 : 4;
     }
 }
 
@@ -85,18 +75,18 @@ Pending finish(const Walk& walk, Cell* start, bool sub) {
 
 }  // namespace
 
-Pending eval_path(const Cell* path, Cursor& at, bool set, bool get, bool sub, bool case_sensitive,
-                  PathState* state) {
+Pending eval_path(const Cell* path, Cursor& at, PathFlags flags, PathState* state) {
+    const bool set = flags.set, get = flags.get, sub = flags.sub;
     Cell* start = stack::top;
     Walk walk;
     walk.path = *path;
     uint32_t head = series_index(&walk.path);
     uint32_t length = series_buffer(&walk.path)->length();
-    if (head >= length) fire(Category::script, err::empty_path, &walk.path);
+    if (head >= length) fire(err::script::empty_path, &walk.path);
     const Cell* head_word = series_buffer(&walk.path)->cells() + head;
     event(trace::EV_ENTER, &walk.path, head_word, nullptr);
     event(trace::EV_FETCH, &walk.path, head_word, head_word);
-    if (cell_type(head_word) != TYPE_WORD) fire(Category::script, err::word_first, &walk.path);
+    if (cell_type(head_word) != TYPE_WORD) fire(err::script::word_first, &walk.path);
     walk.previous = *head_word;
 
     uint32_t first = head + 1;
@@ -109,16 +99,15 @@ Pending eval_path(const Cell* path, Cursor& at, bool set, bool get, bool sub, bo
         walk.previous = series_buffer(&walk.path)->cells()[first - 1];
     } else {
         const Cell* value = context::get(&walk.previous);
-        if (callable::is_callable(cell_type(value))) {
-            if (set) fire(Category::script, err::invalid_path_set, &walk.path);
-            if (get) fire(Category::script, err::invalid_path_get, &walk.path);
+        if (is_callable(cell_type(value))) {
+            if (set) fire(err::script::invalid_path_set, &walk.path);
+            if (get) fire(err::script::invalid_path_get, &walk.path);
             Cell called = *value;
-            Pending p = eval_code(&called, at, sub, &walk.path, &walk.previous, nullptr, APPLY_NONE, false, 1);
-            if (p != Pending::none) return p;
+            VEK_PASS(eval_code(&called, at, {.sub = sub}, &walk.path, &walk.previous, APPLY_NONE, 1));
             event(trace::EV_EXIT, &walk.path, nullptr, sub ? stack::top - 1 : stack::arguments);
             return Pending::none;
         }
-        if (cell_type(value) == TYPE_UNSET) fire(Category::script, err::unset_path, &walk.path, &walk.previous);
+        if (cell_type(value) == TYPE_UNSET) fire(err::script::unset_path, &walk.path, &walk.previous);
         walk.current = *value;
         make_unset(&walk.parent);
         first_grandparent(&walk.previous, &walk.grandparent);
@@ -136,8 +125,7 @@ Pending eval_path(const Cell* path, Cursor& at, bool set, bool get, bool sub, bo
                 return Pending::none;
             }
             if (!state) {
-                Pending p = eval_block(&element, false);
-                if (p != Pending::none) return p;
+                VEK_PASS(eval_block(&element));
                 // The paren may have changed the path or the code after it.
                 length = std::min(length, series_buffer(&walk.path)->length());
                 at.sync();
@@ -145,7 +133,7 @@ Pending eval_path(const Cell* path, Cursor& at, bool set, bool get, bool sub, bo
             selector = stack::top[-1];
             stack::pop(1);
         }
-        if (cell_type(&selector) == TYPE_UNSET) fire(Category::script, err::invalid_path, &walk.path, &element);
+        if (cell_type(&selector) == TYPE_UNSET) fire(err::script::invalid_path, &walk.path, &element);
         event(trace::EV_PUSH, &walk.path, series_buffer(&walk.path)->cells() + k, &selector);
 
         bool last = k + 1 >= length;
@@ -153,20 +141,18 @@ Pending eval_path(const Cell* path, Cursor& at, bool set, bool get, bool sub, bo
         bool notify = to_set && notify_owner(walk, k - head);
         const Cell* grandparent = cell_type(&walk.grandparent) == TYPE_UNSET ? nullptr : &walk.grandparent;
         Cell* result = actions::eval_path_typed(&walk.current, &selector, to_set, &walk.path, grandparent,
-                                                &walk.previous, int32_t(k - head - 1), case_sensitive, get,
+                                                &walk.previous, int32_t(k - head - 1), flags.case_sensitive, get,
                                                 last, notify);
         walk.grandparent = walk.parent;
         walk.parent = walk.current;
         walk.current = *result;
         walk.previous = element;
 
-        if (!set && !get && callable::is_callable(cell_type(&walk.current))) {
+        if (!set && !get && is_callable(cell_type(&walk.current))) {
             if (state) state->depth = 0;
             stack::top = start;
             Cell called = walk.current;
-            Pending p = eval_code(&called, at, sub, &walk.path, &element, &walk.parent, APPLY_NONE, false,
-                                  k - head + 1);
-            if (p != Pending::none) return p;
+            VEK_PASS(eval_code(&called, at, {.sub = sub}, &walk.path, &element, APPLY_NONE, k - head + 1));
             event(trace::EV_EXIT, &walk.path, nullptr, sub ? stack::top - 1 : stack::arguments);
             return Pending::none;
         }

@@ -6,6 +6,7 @@
 #include "runtime/core/raise.h"
 #include "runtime/core/root.h"
 #include "runtime/datatypes/object/error.h"
+#include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/output/stdout_writer.h"
 #include "runtime/tables/cycles.h"
@@ -25,9 +26,6 @@ CallFrame* throw_frame = nullptr;
 uint32_t anon_symbol = 0;
 uint32_t body_symbol = 0;
 
-Off (*context_values_pointer)(Node context) = nullptr;
-void (*set_context_values_pointer)(Node context, Off values) = nullptr;
-
 namespace {
 
 // Frames are addressed by index from the bottom, so that an empty stack
@@ -38,7 +36,7 @@ Cell* cell_at(Off o) { return region::at<Cell>(o); }
 
 void restore_context(const CallFrame* frame) {
     if (frame->function_context != Node::none)
-        set_context_values_pointer(frame->function_context, frame->saved_values);
+        context::set_stack_values_pointer(frame->function_context, frame->saved_values);
 }
 
 // A frame's own base is not stored: it is the caller base of the frame above
@@ -52,7 +50,7 @@ Cell* base_of(const CallFrame* frame) {
 [[noreturn]] void overflow() {
     top = top - arguments_bottom > 5 ? top - 5 : arguments_bottom;
     cycles::reset();
-    fire(Category::internal, err::stack_overflow);
+    fire(err::internal::stack_overflow);
 }
 
 // Makes target the top frame again, restoring the function contexts of the
@@ -175,14 +173,14 @@ void push_call_frame(const Cell* word, Node context) {
     if (context == Node::none) return;
     CallFrame* frame = frames_top - 1;
     frame->function_context = context;
-    frame->saved_values = context_values_pointer(context);
+    frame->saved_values = context::stack_values_pointer(context);
 }
 
 // The frame keeps the values pointer as it was before, so that ending the
 // call restores it and a recursive caller finds its own slots again.
 void mark_compiled_function(const Cell* word, Node context) {
-    Off previous = context_values_pointer(context);
-    set_context_values_pointer(context, region::off(top));
+    Off previous = context::stack_values_pointer(context);
+    context::set_stack_values_pointer(context, region::off(top));
     push_frame(word, MARK_COMPILED_FUNCTION);
     CallFrame* frame = frames_top - 1;
     frame->function_context = context;
@@ -244,12 +242,13 @@ void unwind_to_kind(uint32_t kind) {
     arguments = top = base;
 }
 
-Pending throw_break(bool with_value, bool is_continue) {
+Pending throw_break(BreakFlags flags) {
+    const bool with_value = flags.with_value, is_continue = flags.is_continue;
     CallFrame* current = top_frame();
     CallFrame* loop = search_down(depth() - 1, [current](const CallFrame* f) {
         return f != current && frame_kind(f) == KIND_LOOP;
     });
-    if (!loop) fire(Category::throw_, is_continue ? err::continue_ : err::break_);
+    if (!loop) fire(is_continue ? err::throw_::continue_ : err::throw_::break_);
     Cell* value = arguments;
     Cell* result = land_on(loop);
     if (with_value && !is_continue)
@@ -259,11 +258,12 @@ Pending throw_break(bool with_value, bool is_continue) {
     return is_continue ? Pending::cont : Pending::brk;
 }
 
-Pending throw_return(bool with_value, bool from_top) {
-    CallFrame* target = search_down(depth() - (from_top ? 1 : 2), [](const CallFrame* f) {
+Pending throw_return(ReturnFlags flags) {
+    const bool with_value = flags.with_value;
+    CallFrame* target = search_down(depth() - (flags.from_top ? 1 : 2), [](const CallFrame* f) {
         return (f->header & FRAME_RETURN_TARGET) != 0;
     });
-    if (!target) fire(Category::throw_, err::return_);
+    if (!target) fire(err::throw_::return_);
     Cell* value = arguments;
     Cell* result = land_on(target);
     if (with_value)
@@ -279,7 +279,7 @@ void throw_value(uint32_t code) {
         return frame_kind(f) == KIND_CATCH;
     });
     Cell* thrown = arguments;
-    if (!target) fire(Category::throw_, err::throw_, thrown);
+    if (!target) fire(err::throw_::throw_, thrown);
     land_on(target);
     // The pair moves down over cells that are already dead; copying in
     // ascending order never overwrites a cell still to be read.

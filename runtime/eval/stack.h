@@ -75,11 +75,6 @@ extern CallFrame* throw_frame;
 extern uint32_t anon_symbol;
 extern uint32_t body_symbol;
 
-// A function context keeps its values pointer in its context cell; the
-// contexts module installs these accessors.
-extern Off (*context_values_pointer)(Node context);
-extern void (*set_context_values_pointer)(Node context, Off values);
-
 // Points the stacks at the two blocks made by root::init, both empty.
 void init();
 
@@ -145,11 +140,19 @@ void unwind_to_kind(uint32_t kind);
 inline void unwind_to_loop(bool keep) { unwind_to(KIND_LOOP, keep); }
 
 // Non-local exits. break/continue land on the nearest loop frame and return,
-// return/exit on the nearest return target (from the top frame itself when
-// from_top is set); the value is the cell at stack::arguments. A search that
-// meets a try/all frame or the bottom raises the throw-category error.
-Pending throw_break(bool with_value, bool is_continue);
-Pending throw_return(bool with_value, bool from_top);
+// return/exit on the nearest return target; the value is the cell at
+// stack::arguments. A search that meets a try/all frame or the bottom raises
+// the throw-category error.
+struct BreakFlags {
+    bool with_value = false;   // break/return: the value becomes the loop's result
+    bool is_continue = false;  // continue: the loop goes on, its result unset!
+};
+Pending throw_break(BreakFlags flags);
+struct ReturnFlags {
+    bool with_value = false;  // return, else exit: the value becomes the call's result
+    bool from_top = false;    // the top frame itself may be the target
+};
+Pending throw_return(ReturnFlags flags);
 // Takes the thrown value and its name cell (at stack::arguments) to the
 // nearest catch frame and throws the code.
 [[noreturn]] void throw_value(uint32_t code);

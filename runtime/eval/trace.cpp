@@ -1,5 +1,6 @@
 #include "runtime/eval/trace.h"
 
+#include "runtime/core/sockets.h"
 #include "runtime/eval/evaluator.h"
 #include "runtime/eval/stack.h"
 #include "runtime/memory/series.h"
@@ -9,7 +10,6 @@ namespace vek::eval::trace {
 bool tracing = false;
 bool installed = false;
 uint32_t mask = 0;
-Hook hook = nullptr;
 
 namespace {
 
@@ -17,8 +17,8 @@ namespace {
 constexpr uint32_t EVENTS_WITH_REF = EV_SET | EV_PROLOG | EV_EPILOG | EV_RETURN | EV_CALL;
 
 void deliver(uint32_t event, const Cell* code, int32_t offset, const Cell* value, const Cell* ref) {
-    if (!(mask & event) || !hook) return;
-    hook(event, code, offset, value, (event & EVENTS_WITH_REF) ? ref : nullptr);
+    if (!(mask & event)) return;
+    sockets::trace_event(event, code, offset, value, (event & EVENTS_WITH_REF) ? ref : nullptr);
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // Evaluation tracing: the sites where the evaluator, do, throw, catch and the
 // error raiser report what they do. Each site tests one global flag first,
 // so tracing costs nothing while no tracer is installed. The tracer itself
-// (do/trace) installs a delivery hook, sets the mask and switches the flags.
+// (do/trace) installs its delivery socket (sockets::trace_event), sets the
+// mask and switches the flags.
 //
 // Payload of an event: the code (the block or path being evaluated, or
 // nothing), the offset of the position from the code's current index (-1
@@ -28,12 +29,6 @@ extern bool tracing;
 extern bool installed;
 // The events the installed tracer asked for.
 extern uint32_t mask;
-
-// Receives one event; code and value may be nullptr, ref is nullptr unless
-// the event names one. The tracer installs it along with the flags.
-using Hook = void (*)(uint32_t event, const Cell* code, int32_t offset, const Cell* value,
-                      const Cell* ref);
-extern Hook hook;
 
 // Library code switches tracing on and off; what it asks is granted only
 // while a tracer is installed.
@@ -77,8 +72,7 @@ void fire_throw();
 void fire_catch();
 void fire_call(const Cell* function, const Cell* name);
 void fire_return(const Cell* name);
-// The error event; the tracer installs it as vek::error_event (raise.h),
-// which fire calls with each new error.
+// The error event, which fire (raise.h) reports with each new error.
 void fire_error(const Cell* error);
 
 }  // namespace vek::eval::trace

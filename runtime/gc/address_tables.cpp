@@ -20,7 +20,7 @@ std::vector<BufferSpan> buffer_spans;
 
 uint32_t off_of(const void* p) { return uint32_t(region::off(p)); }
 
-void add_buffer_span(SeriesBuffer* b, void*) {
+void add_buffer_span(SeriesBuffer* b) {
     uint32_t start = off_of(b);
     buffer_spans.push_back({start, start + carve_size(b), nullptr});
 }
@@ -45,8 +45,8 @@ void build_tables() {
     buffer_spans.clear();
     for (SeriesFrame* f = mem.series_first; f; f = region::at<SeriesFrame>(f->next))
         buffer_spans.push_back({off_of(f->area()), uint32_t(f->free), f});
-    for (BigFrame* f = mem.big_first; f; f = region::at<BigFrame>(f->next)) add_buffer_span(f->buffer(), nullptr);
-    memory::for_each_heap_series(add_buffer_span, nullptr);
+    for (BigFrame* f = mem.big_first; f; f = region::at<BigFrame>(f->next)) add_buffer_span(f->buffer());
+    memory::for_each_heap_series(add_buffer_span);
 
     auto by_start = [](const auto& a, const auto& b) { return a.start < b.start; };
     std::sort(node_spans.begin(), node_spans.end(), by_start);

@@ -21,18 +21,35 @@ namespace {
 bool running = false;
 uint32_t completed = 0;
 
-std::vector<Hook>& mark_hooks() {
-    static std::vector<Hook> hooks;
+// A hook and the name it was registered under.
+struct Named {
+    const char* name;
+    Hook hook;  // null once removed
+};
+
+std::vector<Named>& mark_hooks() {
+    static std::vector<Named> hooks;
     return hooks;
 }
 
-std::vector<Hook>& sweep_hooks() {
-    static std::vector<Hook> hooks;
+std::vector<Named>& sweep_hooks() {
+    static std::vector<Named> hooks;
     return hooks;
 }
 
-void add_once(std::vector<Hook>& hooks, Hook hook) {
-    if (std::find(hooks.begin(), hooks.end(), hook) == hooks.end()) hooks.push_back(hook);
+auto find_hook(std::vector<Named>& hooks, Hook hook) {
+    return std::find_if(hooks.begin(), hooks.end(), [hook](const Named& n) { return n.hook == hook; });
+}
+
+void add_once(std::vector<Named>& hooks, const char* name, Hook hook) {
+    if (find_hook(hooks, hook) == hooks.end()) hooks.push_back({name, hook});
+}
+
+std::vector<const char*> names_of(const std::vector<Named>& hooks) {
+    std::vector<const char*> names;
+    for (const Named& n : hooks)
+        if (n.hook) names.push_back(n.name);
+    return names;
 }
 
 // The cells from the bottom of the argument stack to its top; the rest of
@@ -48,9 +65,9 @@ void mark_frames() {
     }
 }
 
-void run_hooks(const std::vector<Hook>& hooks) {
+void run_hooks(const std::vector<Named>& hooks) {
     for (size_t i = 0; i < hooks.size(); i++) {
-        if (hooks[i]) hooks[i]();
+        if (hooks[i].hook) hooks[i].hook();
         detail::drain();
     }
 }
@@ -76,19 +93,21 @@ void sweep_everything() {
 
 }  // namespace
 
-void add_mark_hook(Hook hook) { add_once(mark_hooks(), hook); }
+void add_root(const char* name, Hook mark) { add_once(mark_hooks(), name, mark); }
 
-void remove_mark_hook(Hook hook) {
+void remove_root(Hook mark) {
     auto& hooks = mark_hooks();
-    std::replace(hooks.begin(), hooks.end(), hook, Hook(nullptr));
+    auto found = find_hook(hooks, mark);
+    if (found != hooks.end()) found->hook = nullptr;
 }
 
-void add_sweep_hook(Hook hook) { add_once(sweep_hooks(), hook); }
+void add_sweep(const char* name, Hook sweep) { add_once(sweep_hooks(), name, sweep); }
+
+Registered registered() { return {names_of(mark_hooks()), names_of(sweep_hooks())}; }
 
 void init() {
     completed = 0;
     memory::collection_cycle = 0;
-    memory::collect_hook = collect;
 }
 
 void collect() {

@@ -1,5 +1,5 @@
 // The garbage collector. It marks precisely from the roots (the root block,
-// the evaluation stacks and frames, and every module's registered hooks),
+// the evaluation stacks and frames, and every module's registered roots),
 // conservatively from the runtime thread's C++ stack, then sweeps and
 // compacts the series frames. Buffers move; nodes never do, so a value, which
 // holds a node, stays valid across a collection.
@@ -10,32 +10,38 @@
 // - a pointer into a buffer held in a local keeps that buffer alive and in
 //   place for as long as the pointer is in the frame.
 // Nothing kept on the C++ heap (std::vector, std::string, captures,
-// exceptions) is seen: globals holding cells or nodes register a mark hook.
+// exceptions) is seen: globals holding cells or nodes register a root.
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "runtime/core/cell.h"
 #include "runtime/memory/series.h"
 
 namespace vek::gc {
 
-// Set on a buffer that a pointer on the C++ stack holds, for the length of
-// one collection: compaction leaves it where it is.
-constexpr uint32_t BUF_PINNED = 0x04000000u;
-
-// A hook is called once per collection. Mark hooks mark the roots their
-// module holds; sweep hooks run once everything reachable is marked, and drop
-// the dead entries of weak tables (tables keyed by nodes).
+// A hook is called once per collection. A root's hook marks what its module
+// holds; a sweep runs once everything reachable is marked, and drops the dead
+// entries of a weak table (a table keyed by nodes). Each is registered once,
+// under a name that says what it holds ("lexer output"), so that a debug dump
+// can tell what keeps buffers alive.
 using Hook = void (*)();
-void add_mark_hook(Hook hook);
-void remove_mark_hook(Hook hook);
-void add_sweep_hook(Hook hook);
+void add_root(const char* name, Hook mark);
+void remove_root(Hook mark);
+void add_sweep(const char* name, Hook sweep);
 
-// Counts from 0 and becomes the allocator's collector (memory::collect_hook,
-// which runs only while memory::collector_enabled is set). The hooks survive
-// it, since modules register from their own initialisation, which comes
-// first.
+// For a debug dump: the names of the registered roots and sweeps, in
+// registration order.
+struct Registered {
+    std::vector<const char*> roots;
+    std::vector<const char*> sweeps;
+};
+Registered registered();
+
+// Counts from 0. Allocation starts collections only while
+// memory::collector_enabled is set. The roots survive it, since modules
+// register from their own initialisation, which comes first.
 void init();
 
 // One full collection, whether or not allocation may start one.
@@ -46,7 +52,7 @@ extern bool scan_stack;
 // Whether a collection is under way.
 bool active();
 
-// Marking, for hooks. Each follows only what passes the node test (a node
+// Marking, for roots and sweeps. Each follows only what passes the node test (a node
 // of a node frame whose buffer is in use and points back at it), and marks a
 // buffer's contents by its kind: the cells of a cell buffer, what a
 // hash-table record refers to, nothing for raw bytes.

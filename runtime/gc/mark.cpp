@@ -4,6 +4,7 @@
 // depends on its kind (cells, a hash-table record, or raw bytes).
 #include <vector>
 
+#include "runtime/datatypes/callable/op.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/gc/collector.h"
 #include "runtime/gc/internal.h"
@@ -19,11 +20,6 @@ namespace {
 std::vector<SeriesBuffer*> work;
 std::vector<SeriesBuffer*> marked_heap_buffers;
 
-// An op! records in header bits 16-23 the datatype it was made from.
-constexpr uint32_t OP_SOURCE_SHIFT = 16;
-// On an event! cell: word 2 holds a series.
-constexpr uint32_t EVENT_HOLDS_SERIES = 0x1000u;
-
 bool set_mark(SeriesBuffer* b) {
     if (b->flags & BUF_MARK) return false;
     b->flags |= BUF_MARK;
@@ -35,50 +31,45 @@ void mark_word(uint32_t word) {
     if (SeriesBuffer* b = buffer_of_node(word)) mark_buffer(b);
 }
 
+// Marks the payload words that the type list says hold a node.
+void mark_node_words(const Cell* c, uint32_t node_words) {
+    for (int n = 1; n <= 3; n++)
+        if ((node_words >> n) & 1) mark_word(payload_word(c, n));
+}
+
+// The layouts whose nodes depend on the cell's state, which the type list
+// leaves to the collector.
+
+// Word 1 is the word table; word 2 the values block, or, while the values
+// live on the evaluation stack, an address in that stack.
+void mark_context(const Cell* c) {
+    mark_word(payload_word(c, 1));
+    if (!context::on_stack(c)) mark_word(payload_word(c, 2));
+}
+
+// An operator is its source's cell retyped, so it holds what its source type
+// holds: a function!'s or routine!'s context too, a native!'s not.
+void mark_op(const Cell* c) { mark_node_words(c, types::node_words(op::source_type(c))); }
+
+// Word 3 is the handle's slot in the externals table; negative for none.
+void mark_handle(const Cell* c) {
+    uint32_t slot = payload_word(c, 3);
+    if (int32_t(slot) >= 0) externals::mark(slot, nullptr);
+}
+
+// Word 2 holds a series only when the event's flag says so.
+void mark_event(const Cell* c) {
+    if (c->header & EVENT_HOLDS_SERIES) mark_word(payload_word(c, 2));
+}
+
 void mark_payload(const Cell* c) {
     uint32_t type = cell_type(c);
     switch (type) {
-    case TYPE_BLOCK: case TYPE_PAREN: case TYPE_PATH: case TYPE_LIT_PATH: case TYPE_SET_PATH:
-    case TYPE_GET_PATH: case TYPE_BITSET: case TYPE_VECTOR: case TYPE_BINARY: case TYPE_IMAGE:
-        mark_word(c->data2);
-        break;
-    case TYPE_STRING: case TYPE_FILE: case TYPE_URL: case TYPE_TAG: case TYPE_EMAIL: case TYPE_REF:
-    case TYPE_SYMBOL: case TYPE_NATIVE: case TYPE_ACTION: case TYPE_HASH: case TYPE_MAP:
-        mark_word(c->data2);
-        mark_word(c->data3);
-        break;
-    case TYPE_CONTEXT:
-        mark_word(c->data1);
-        // A stack context's word 2 is an address in the argument stack.
-        if (!context::on_stack(c)) mark_word(c->data2);
-        break;
-    case TYPE_WORD: case TYPE_SET_WORD: case TYPE_LIT_WORD: case TYPE_GET_WORD: case TYPE_REFINEMENT:
-        mark_word(c->data1);
-        break;
-    case TYPE_OP: {
-        uint32_t source = (c->header >> OP_SOURCE_SHIFT) & TYPE_MASK;
-        if (source == TYPE_FUNCTION || source == TYPE_ROUTINE) mark_word(c->data1);
-        mark_word(c->data2);
-        mark_word(c->data3);
-        break;
-    }
-    case TYPE_FUNCTION: case TYPE_ROUTINE:
-        mark_word(c->data1);
-        mark_word(c->data2);
-        mark_word(c->data3);
-        break;
-    case TYPE_OBJECT: case TYPE_ERROR: case TYPE_PORT:
-        mark_word(c->data1);
-        mark_word(c->data3);
-        break;
-    case TYPE_HANDLE:
-        if (int32_t(c->data3) >= 0) externals::mark(c->data3, nullptr);
-        break;
-    case TYPE_EVENT:
-        if (c->header & EVENT_HOLDS_SERIES) mark_word(c->data2);
-        break;
-    default:
-        break;
+    case TYPE_CONTEXT: mark_context(c); break;
+    case TYPE_OP: mark_op(c); break;
+    case TYPE_HANDLE: mark_handle(c); break;
+    case TYPE_EVENT: mark_event(c); break;
+    default: mark_node_words(c, types::node_words(type)); break;
     }
 }
 

@@ -55,12 +55,16 @@ bool unicode_blank(uint32_t code_point);
 // after the escape.
 int32_t decode_escape(const uint8_t* p, const uint8_t* end, const uint8_t** next);
 
-// The string-like value of the text between the delimiters: escapes decoded
-// when asked; an undecodable character is a syntax error of the override's
-// type (string! without one). With load, appends a string! (retyped to the
-// override) to the output.
-void read_text(State* st, const uint8_t* from, const uint8_t* to, bool escapes, bool load,
-               const uint8_t* near);
+// How read_text takes the text.
+struct TextFlags {
+    bool escapes = false;  // "^" escapes are decoded
+    bool load = false;     // the value is appended to the output, else only checked
+};
+
+// The string-like value of the text between the delimiters; an undecodable
+// character is a syntax error of the override's type (string! without one).
+// With load, appends a string! (retyped to the override) to the output.
+void read_text(State* st, const uint8_t* from, const uint8_t* to, TextFlags flags, const uint8_t* near);
 
 // Map literals: the level's values must be key/value pairs with keys a map
 // accepts (else a syntax error of type map!, quoted from near); make_map turns

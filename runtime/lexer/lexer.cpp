@@ -34,17 +34,15 @@ State* innermost = nullptr;
 struct QuietStop {};
 
 constexpr TokenFn scanners[KIND_COUNT] = {
-    scan_end, scan_error, open_block, close_block, open_block, close_paren, open_brace,
-    close_brace, open_map, open_path, load_construct, scan_comment, scan_comma, check_string,
-    check_word, check_issue,
+#define X(NAME, type, scanner, loader) scanner,
+#include "runtime/lexer/kinds.def"
+#undef X
 };
 
 constexpr TokenFn loaders[KIND_COUNT] = {
-    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-    nullptr, nullptr, nullptr, load_string, load_word, load_word, load_integer, load_refinement,
-    load_char, load_file, load_binary, load_percent, load_float, load_special_float, load_tuple,
-    load_date, load_pair, load_point, load_time, load_money, load_tag, load_url, load_email,
-    load_hex, load_raw_string, load_ref,
+#define X(NAME, type, scanner, loader) loader,
+#include "runtime/lexer/kinds.def"
+#undef X
 };
 
 void mark_output() {
@@ -82,7 +80,7 @@ const uint8_t* skip_unicode_blanks(State* st, const uint8_t* p, const uint8_t* e
     while (p < end && *p >= 0x80) {
         uint32_t size = 0;
         int32_t code_point = decode_utf8(p, st->input_end, &size);
-        if (code_point < 0) syntax_error(st, TYPE_WORD, p, end);
+        if (code_point < 0) syntax_error(st, TYPE_WORD, p);
         if (!unicode_blank(uint32_t(code_point))) break;
         p += size;
     }
@@ -167,7 +165,7 @@ void scan_tokens(State* st, bool one, bool prescan) {
         bool complete = st->token_type != 0 && st->level == st->base && st->start_state == 0;
         if ((one || prescan) && complete) break;
     }
-    if (st->start_state == 4) syntax_error(st, TYPE_STRING, st->brace_start, st->input_end);
+    if (st->start_state == 4) syntax_error(st, TYPE_STRING, st->brace_start);
     if (prescan && in_path(st)) st->token_type = int32_t(open_type(st));
 }
 
@@ -279,7 +277,7 @@ void init() {
     output = static_cast<Cell*>(malloc_list::alloc(OUTPUT_START * sizeof(Cell)));
     output_capacity = OUTPUT_START;
     utf8_buffer = static_cast<uint8_t*>(malloc_list::alloc(UTF8_START));
-    gc::add_mark_hook(mark_output);
+    gc::add_root("lexer output", mark_output);
 }
 
 Cell* alloc_cell(State* st) {
@@ -293,7 +291,7 @@ Cell* alloc_cell(State* st) {
 }
 
 void open_series(State* st, uint32_t type, const uint8_t* opener) {
-    if (open_type(st) == TYPE_POINT2D) syntax_error(st, TYPE_POINT2D, opener, opener + 1);
+    if (open_type(st) == TYPE_POINT2D) syntax_error(st, TYPE_POINT2D, opener);
     uint32_t before = st->top - st->level;
     Cell* marker = alloc_cell(st);
     *marker = Cell{TYPE_TRIPLE | (marker->header & CELL_NEW_LINE), before, type,
@@ -347,16 +345,16 @@ Cell* close_point(State* st) {
     return cell;
 }
 
-void syntax_error(State* st, int32_t type, const uint8_t* start, const uint8_t*) {
+void syntax_error(State* st, int32_t type, const uint8_t* start) {
     st->token_type = TYPE_ERROR;
     if (!st->load) throw QuietStop{};
     close_all(st);
     Cell line = line_text(st);
     Cell near = near_text(st, start);
-    if (type == ERR_MALCONSTRUCT) fire(Category::syntax, err::malconstruct, &line, &near);
-    if (type <= 0 || path_type(type)) fire(Category::syntax, err::bad_char, &line, &near);
+    if (type == ERR_MALCONSTRUCT) fire(err::syntax::malconstruct, &line, &near);
+    if (type <= 0 || path_type(type)) fire(err::syntax::bad_char, &line, &near);
     Cell datatype{TYPE_DATATYPE, uint32_t(type), 0, 0};
-    fire(Category::syntax, err::invalid, &line, &datatype, &near);
+    fire(err::syntax::invalid, &line, &datatype, &near);
 }
 
 void missing_error(State* st, char delimiter, const uint8_t* near) {
@@ -366,23 +364,24 @@ void missing_error(State* st, char delimiter, const uint8_t* near) {
     Cell line = line_text(st);
     Cell text = near_text(st, near);
     Cell expected{TYPE_CHAR, 0, uint32_t(uint8_t(delimiter)), 0};
-    fire(Category::syntax, err::missing, &line, &expected, &text);
+    fire(err::syntax::missing, &line, &expected, &text);
 }
 
-uint32_t scan(Cell* dst, const uint8_t* text, uint32_t size, bool one, bool scan, bool load,
-              bool wrap, uint32_t* consumed, const Cell* source, const Cell* into) {
+uint32_t scan(Cell* dst, const uint8_t* text, uint32_t size, ScanOptions options, uint32_t* consumed,
+              const Cell* source, const Cell* into) {
     State st{};
     st.base = st.level = st.top = innermost ? innermost->top : 0;
     st.input_start = st.position = st.token_end = text;
     st.input_end = text + size;
     st.line = 1;
     st.type_override = -1;
-    st.load = scan && load;
+    st.load = options.mode == Mode::load;
+    bool prescan = options.mode == Mode::prescan;
     Link link(&st);
     bool quiet = false;
     try {
-        scan_tokens(&st, one, !scan);
-        if (st.level != st.base && !(!scan && in_path(&st))) unclosed(&st);
+        scan_tokens(&st, options.one, prescan);
+        if (st.level != st.base && !(prescan && in_path(&st))) unclosed(&st);
     } catch (QuietStop&) {
         quiet = true;
     }
@@ -391,12 +390,12 @@ uint32_t scan(Cell* dst, const uint8_t* text, uint32_t size, bool one, bool scan
         if (dst && !into) *dst = Cell{TYPE_NONE, 0, 0, 0};
         return TYPE_ERROR;
     }
-    if (st.load) deliver(&st, dst, one, wrap, into);
+    if (st.load) deliver(&st, dst, options.one, options.wrap, into);
     return uint32_t(st.token_type);
 }
 
-uint32_t scan_string(Cell* dst, const Cell* string, int32_t length, bool one, bool scan,
-                     bool load, bool wrap, uint32_t* consumed, const Cell* into) {
+uint32_t scan_string(Cell* dst, const Cell* string, int32_t length, ScanOptions options,
+                     uint32_t* consumed, const Cell* into) {
     Cell source = *string;
     uint32_t available = string::rs_length(&source);
     uint32_t count = length < 0 || uint32_t(length) > available ? available : uint32_t(length);
@@ -414,7 +413,7 @@ uint32_t scan_string(Cell* dst, const Cell* string, int32_t length, bool one, bo
         }
     } release{shared ? nullptr : text, utf8_used};
     if (shared) utf8_used += size;
-    return lexer::scan(dst, text, size, one, scan, load, wrap, consumed, &source, into);
+    return lexer::scan(dst, text, size, options, consumed, &source, into);
 }
 
 uint32_t scan_name_type(const Cell* word) {
@@ -429,7 +428,7 @@ uint32_t scan_name_type(const Cell* word) {
         ~Release() { malloc_list::free(p); }
     } release{copy};
     uint32_t consumed = 0;
-    uint32_t type = scan(nullptr, copy, size, true, true, false, false, &consumed, nullptr, nullptr);
+    uint32_t type = scan(nullptr, copy, size, {.mode = Mode::scan, .one = true}, &consumed, nullptr, nullptr);
     return type == TYPE_ERROR || consumed == size ? type : 0;
 }
 

@@ -60,24 +60,32 @@ using TokenFn = void (*)(State* st, const uint8_t* start, const uint8_t* end, ui
                          bool load);
 
 // Allocates the output stack and the UTF-8 buffer and registers the
-// collector's mark hook. After the datatypes exist.
+// output as a collector root. After the datatypes exist.
 void init();
 
-// Scans size bytes of UTF-8. one: stop after one complete value at the
-// outermost level. scan clear: prescan mode. load: build values (else, with
-// scan set, only check). wrap: always make a block. Loaded values go into
-// into when given; else into a new block! in dst, unless one is set without
-// wrap, where the single value itself is copied into dst. source is the
-// string! or binary! the text came from (positions are counted in its
-// units), or nullptr. consumed (optional) receives the units consumed.
-// Answers the datatype of the last token seen (error! for invalid input in
-// the quiet modes, 0 when there was none).
-uint32_t scan(Cell* dst, const uint8_t* text, uint32_t size, bool one, bool scan, bool load,
-              bool wrap, uint32_t* consumed, const Cell* source, const Cell* into);
+// The modes above.
+enum class Mode : uint8_t { load, scan, prescan };
+
+// How a scan runs and delivers its values.
+struct ScanOptions {
+    Mode mode = Mode::load;
+    bool one = false;   // stop after one complete value at the outermost level
+    bool wrap = false;  // always make a block
+};
+
+// Scans size bytes of UTF-8. Loaded values go into into when given; else
+// into a new block! in dst, unless one is set without wrap, where the single
+// value itself is copied into dst. source is the string! or binary! the text
+// came from (positions are counted in its units), or nullptr. consumed
+// (optional) receives the units consumed. Answers the datatype of the last
+// token seen (error! for invalid input in the quiet modes, 0 when there was
+// none).
+uint32_t scan(Cell* dst, const uint8_t* text, uint32_t size, ScanOptions options, uint32_t* consumed,
+              const Cell* source, const Cell* into);
 // The same over a string! from its head: length code points (-1: to the
 // tail), converted to UTF-8 first; consumed counts code points.
-uint32_t scan_string(Cell* dst, const Cell* string, int32_t length, bool one, bool scan,
-                     bool load, bool wrap, uint32_t* consumed, const Cell* into);
+uint32_t scan_string(Cell* dst, const Cell* string, int32_t length, ScanOptions options,
+                     uint32_t* consumed, const Cell* into);
 
 // The loaders' services.
 
@@ -89,7 +97,7 @@ Cell* alloc_cell(State* st);
 // error! and stops the scan instead. Never returns.
 constexpr int32_t ERR_BAD_CHAR = -1;
 constexpr int32_t ERR_MALCONSTRUCT = -2;
-[[noreturn]] void syntax_error(State* st, int32_t type, const uint8_t* start, const uint8_t* end);
+[[noreturn]] void syntax_error(State* st, int32_t type, const uint8_t* start);
 // Ends the open point literal: its marker gives way to a new cell, which
 // receives the point (the marker's new-line flag kept).
 Cell* close_point(State* st);

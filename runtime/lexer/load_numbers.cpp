@@ -32,7 +32,7 @@ struct Token {
     const uint8_t* start;
     const uint8_t* end;
 
-    [[noreturn]] void fail(int32_t type) const { syntax_error(st, type, start, end); }
+    [[noreturn]] void fail(int32_t type) const { syntax_error(st, type, start); }
 };
 
 // ---------------------------------------------------------------- float syntax

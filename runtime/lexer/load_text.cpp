@@ -247,7 +247,7 @@ int32_t decode_utf8(const uint8_t* p, const uint8_t* end, uint32_t* size) {
 void check_utf8(State* st, const uint8_t* from, const uint8_t* to, int32_t type) {
     for (const uint8_t* p = from; p < to;) {
         uint32_t size = 1;
-        if (*p >= 0x80 && decode_utf8(p, to, &size) < 0) syntax_error(st, type, from, to);
+        if (*p >= 0x80 && decode_utf8(p, to, &size) < 0) syntax_error(st, type, from);
         p += size;
     }
 }
@@ -301,17 +301,16 @@ int32_t decode_escape(const uint8_t* p, const uint8_t* end, const uint8_t** next
     return -1;
 }
 
-void read_text(State* st, const uint8_t* from, const uint8_t* to, bool escapes, bool load,
-               const uint8_t* near) {
+void read_text(State* st, const uint8_t* from, const uint8_t* to, TextFlags flags, const uint8_t* near) {
     uint32_t count = 0, highest = 0;
     bool plain = true;
     for (const uint8_t* p = from; p < to; count++) {
-        plain = plain && *p < 0x80 && !(escapes && *p == '^');
-        int32_t c = next_char(p, to, escapes);
-        if (c < 0) syntax_error(st, text_type(st), near, to);
+        plain = plain && *p < 0x80 && !(flags.escapes && *p == '^');
+        int32_t c = next_char(p, to, flags.escapes);
+        if (c < 0) syntax_error(st, text_type(st), near);
         if (uint32_t(c) > highest) highest = uint32_t(c);
     }
-    if (!load) return;
+    if (!flags.load) return;
     uint32_t unit = highest > 0xFFFF ? 4 : highest > 0xFF ? 2 : 1;
     Cell* cell = alloc_cell(st);
     string::make_at_unit(cell, count, unit);
@@ -321,7 +320,7 @@ void read_text(State* st, const uint8_t* from, const uint8_t* to, bool escapes, 
     } else {
         std::byte* out = buffer->first();
         for (const uint8_t* p = from; p < to; out += unit)
-            unicode::write_unit(out, unit, uint32_t(next_char(p, to, escapes)));
+            unicode::write_unit(out, unit, uint32_t(next_char(p, to, flags.escapes)));
     }
     buffer->tail = buffer->offset + count * unit;
     set_type(cell, uint32_t(text_type(st)));
@@ -329,9 +328,9 @@ void read_text(State* st, const uint8_t* from, const uint8_t* to, bool escapes, 
 
 void check_map_pairs(State* st, const uint8_t* near) {
     uint32_t count = st->top - st->level;
-    if (count % 2) syntax_error(st, TYPE_MAP, near, near + 1);
+    if (count % 2) syntax_error(st, TYPE_MAP, near);
     for (uint32_t i = st->level; i < st->top; i += 2)
-        if (!map::valid_key_type(cell_type(output_at(i)))) syntax_error(st, TYPE_MAP, near, near + 1);
+        if (!map::valid_key_type(cell_type(output_at(i)))) syntax_error(st, TYPE_MAP, near);
 }
 
 void make_map(Cell* block) {
@@ -343,12 +342,12 @@ void make_map(Cell* block) {
 // ---------------------------------------------------------------- strings
 
 void check_string(State* st, const uint8_t* start, const uint8_t* end, uint32_t flags, bool) {
-    read_text(st, start + 1, end, (flags & F_CARET) != 0, false, start);
+    read_text(st, start + 1, end, {.escapes = (flags & F_CARET) != 0}, start);
     st->position = end + 1;
 }
 
 void load_string(State* st, const uint8_t* start, const uint8_t* end, uint32_t flags, bool load) {
-    read_text(st, start + 1, end, (flags & F_CARET) != 0, load, start);
+    read_text(st, start + 1, end, {.escapes = (flags & F_CARET) != 0, .load = load}, start);
     st->position = end + 1;
 }
 
@@ -359,11 +358,11 @@ void load_raw_string(State* st, const uint8_t* start, const uint8_t* end, uint32
     while (end[-1 - int32_t(closing)] == '%') closing++;
     const uint8_t* text_end = end - closing - 1;  // at the "}"
     const uint8_t* after = end;
-    if (closing > opening) syntax_error(st, TYPE_STRING, start, end);
+    if (closing > opening) syntax_error(st, TYPE_STRING, start);
     if (closing < opening) {
         const uint8_t* p = end;
         for (;; p++) {
-            if (uint32_t(st->input_end - p) <= opening) syntax_error(st, TYPE_STRING, start, st->input_end);
+            if (uint32_t(st->input_end - p) <= opening) syntax_error(st, TYPE_STRING, start);
             if (*p != '}') continue;
             uint32_t run = 0;
             while (run < opening && p[1 + run] == '%') run++;
@@ -373,14 +372,14 @@ void load_raw_string(State* st, const uint8_t* start, const uint8_t* end, uint32
         text_end = p;
         after = p + 1 + opening;
     }
-    read_text(st, start + opening + 1, text_end, false, load, start);
+    read_text(st, start + opening + 1, text_end, {.load = load}, start);
     st->position = after;
 }
 
 void load_char(State* st, const uint8_t* start, const uint8_t* end, uint32_t, bool load) {
     const uint8_t* p = start + 2;
     int32_t c = p < end ? next_char(p, end, true) : -1;
-    if (c < 0 || p != end || start[1] != '"') syntax_error(st, TYPE_CHAR, start, end);
+    if (c < 0 || p != end || start[1] != '"') syntax_error(st, TYPE_CHAR, start);
     st->position = end + 1;
     if (load) *alloc_cell(st) = Cell{TYPE_CHAR | (st->newline_before ? CELL_NEW_LINE : 0), 0, uint32_t(c), 0};
 }
@@ -388,41 +387,41 @@ void load_char(State* st, const uint8_t* start, const uint8_t* end, uint32_t, bo
 void load_file(State* st, const uint8_t* start, const uint8_t* end, uint32_t flags, bool load) {
     st->type_override = TYPE_FILE;
     if (end - start > 1 && start[1] == '"') {
-        if (end >= st->input_end || *end != '"') syntax_error(st, TYPE_FILE, start, end);
-        read_text(st, start + 2, end, (flags & F_CARET) != 0, load, start);
+        if (end >= st->input_end || *end != '"') syntax_error(st, TYPE_FILE, start);
+        read_text(st, start + 2, end, {.escapes = (flags & F_CARET) != 0, .load = load}, start);
         st->position = end + 1;
         return;
     }
-    read_text(st, start + 1, end, false, load, start);
+    read_text(st, start + 1, end, {.load = load}, start);
     if (load && (flags & F_PERCENT)) percent_decode_last(st);
     st->position = end;
 }
 
 void load_tag(State* st, const uint8_t* start, const uint8_t* end, uint32_t, bool load) {
-    if (*start != '<') syntax_error(st, TYPE_TAG, start, end);
+    if (*start != '<') syntax_error(st, TYPE_TAG, start);
     st->type_override = TYPE_TAG;
-    read_text(st, start + 1, end, false, load, start);
+    read_text(st, start + 1, end, {.load = load}, start);
     st->position = end + 1;
 }
 
 void load_url(State* st, const uint8_t* start, const uint8_t* end, uint32_t flags, bool load) {
-    if (*start == ':') syntax_error(st, TYPE_GET_WORD, start, end);
-    if (*start == '\'') syntax_error(st, TYPE_LIT_WORD, start, end);
+    if (*start == ':') syntax_error(st, TYPE_GET_WORD, start);
+    if (*start == '\'') syntax_error(st, TYPE_LIT_WORD, start);
     st->type_override = TYPE_URL;
-    read_text(st, start, end, false, load, start);
+    read_text(st, start, end, {.load = load}, start);
     if (load && (flags & F_PERCENT)) percent_decode_last(st);
     st->position = end;
 }
 
 void load_email(State* st, const uint8_t* start, const uint8_t* end, uint32_t, bool load) {
     st->type_override = TYPE_EMAIL;
-    read_text(st, start, end, false, load, start);
+    read_text(st, start, end, {.load = load}, start);
     st->position = end;
 }
 
 void load_ref(State* st, const uint8_t* start, const uint8_t* end, uint32_t, bool load) {
     st->type_override = TYPE_REF;
-    read_text(st, start + 1, end, false, load, start);
+    read_text(st, start + 1, end, {.load = load}, start);
     st->position = end;
 }
 
@@ -433,7 +432,7 @@ void check_word(State* st, const uint8_t* start, const uint8_t* end, uint32_t fl
         for (const uint8_t* p = start; p < end;) {
             uint32_t size = 1;
             int32_t c = *p < 0x80 ? *p : decode_utf8(p, st->input_end, &size);
-            if (c < 0) syntax_error(st, TYPE_WORD, start, end);
+            if (c < 0) syntax_error(st, TYPE_WORD, start);
             if (unicode_blank(uint32_t(c))) {
                 end = p;
                 break;
@@ -446,8 +445,8 @@ void check_word(State* st, const uint8_t* start, const uint8_t* end, uint32_t fl
     uint32_t type = TYPE_WORD;
     if (std::memchr(start, ':', size_t(end - start))) {
         const void* inner = std::memchr(start + leading, ':', size_t(end - start - leading - trailing));
-        if (lit && trailing) syntax_error(st, TYPE_LIT_WORD, start, end);
-        if (inner || leading == trailing) syntax_error(st, TYPE_WORD, start, end);
+        if (lit && trailing) syntax_error(st, TYPE_LIT_WORD, start);
+        if (inner || leading == trailing) syntax_error(st, TYPE_WORD, start);
         type = leading ? TYPE_GET_WORD : TYPE_SET_WORD;
     } else if (lit) {
         type = TYPE_LIT_WORD;
@@ -462,7 +461,7 @@ void load_word(State* st, const uint8_t* start, const uint8_t* end, uint32_t, bo
     const uint8_t* from = start;
     const uint8_t* to = end;
     name_bounds(type, from, to);
-    if (from >= to) syntax_error(st, int32_t(type), start, end);
+    if (from >= to) syntax_error(st, int32_t(type), start);
     st->position = end;
     if (!load) return;
     uint32_t symbol = intern(from, to);
@@ -478,7 +477,7 @@ void load_word(State* st, const uint8_t* start, const uint8_t* end, uint32_t, bo
 }
 
 void check_issue(State* st, const uint8_t* start, const uint8_t* end, uint32_t flags, bool) {
-    if (*start != '#' || end - start < 2) syntax_error(st, TYPE_ISSUE, start, end);
+    if (*start != '#' || end - start < 2) syntax_error(st, TYPE_ISSUE, start);
     if (flags & F_UTF8) check_utf8(st, start, end, TYPE_ISSUE);
     st->position = end;
 }
@@ -490,7 +489,7 @@ void load_refinement(State* st, const uint8_t* start, const uint8_t* end, uint32
     else if (size == 2 && std::memcmp(start, "'/", 2) == 0) type = TYPE_LIT_WORD;
     else if (size == 2 && std::memcmp(start, ":/", 2) == 0) type = TYPE_GET_WORD;
     else if (size == 2 && std::memcmp(start, "/:", 2) == 0) type = TYPE_SET_WORD;
-    else if (*start != '/') syntax_error(st, TYPE_REFINEMENT, start, end);
+    else if (*start != '/') syntax_error(st, TYPE_REFINEMENT, start);
     if (flags & F_UTF8) check_utf8(st, start, end, TYPE_REFINEMENT);
     st->type_override = type;
     load_word(st, start, end, flags, load);
@@ -503,11 +502,11 @@ void load_binary(State* st, const uint8_t* start, const uint8_t* end, uint32_t, 
     const uint8_t* p = start;
     for (; p < end && *p >= '0' && *p <= '9' && base < 100; p++) base = base * 10 + uint32_t(*p - '0');
     if (p == start) base = 16;
-    if ((base != 2 && base != 16 && base != 64) || end - p < 2) syntax_error(st, TYPE_BINARY, start, end);
+    if ((base != 2 && base != 16 && base != 64) || end - p < 2) syntax_error(st, TYPE_BINARY, start);
     const uint8_t* text = p + 2;  // after "#{"
     Decoder decode = base == 16 ? decode_base16 : base == 64 ? decode_base64 : decode_base2;
     uint32_t size = 0;
-    if (const uint8_t* bad = decode(text, end, nullptr, &size)) syntax_error(st, TYPE_BINARY, bad, end);
+    if (const uint8_t* bad = decode(text, end, nullptr, &size)) syntax_error(st, TYPE_BINARY, bad);
     st->position = end + 1;
     if (!load) return;
     Cell* cell = alloc_cell(st);
@@ -528,7 +527,7 @@ void load_construct(State* st, const uint8_t* start, const uint8_t* end, uint32_
     bool found = false;
     for (const ConstructName& c : construct_names) {
         if (length > std::strlen(c.name) || !same_ignoring_case(name, c.name, length)) continue;
-        if (length != std::strlen(c.name)) syntax_error(st, ERR_MALCONSTRUCT, start, end);
+        if (length != std::strlen(c.name)) syntax_error(st, ERR_MALCONSTRUCT, start);
         value = Cell{c.type, c.value, 0, 0};
         found = true;
         break;
@@ -539,7 +538,7 @@ void load_construct(State* st, const uint8_t* start, const uint8_t* end, uint32_
         value = Cell{TYPE_DATATYPE, id, 0, 0};
         found = true;
     }
-    if (!found) syntax_error(st, ERR_MALCONSTRUCT, start, end);
+    if (!found) syntax_error(st, ERR_MALCONSTRUCT, start);
     if (!load) return;
     Cell* cell = alloc_cell(st);
     value.header |= cell->header & CELL_NEW_LINE;

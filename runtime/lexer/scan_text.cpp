@@ -38,13 +38,13 @@ const uint8_t* opener_of_level(const State* st) {
 
 void scan_end(State* st, const uint8_t*, const uint8_t*, uint32_t, bool) { st->position = st->input_end; }
 
-void scan_error(State* st, const uint8_t* start, const uint8_t* end, uint32_t, bool) {
+void scan_error(State* st, const uint8_t* start, const uint8_t*, uint32_t, bool) {
     uint32_t before = uint32_t(st->previous_state);
     int32_t type = before < FIRST_FINAL ? state_type[before] : 0;
     const uint8_t* near = start;
     if (st->start_state == 4) near = st->brace_start;
     else if (type >= int32_t(TYPE_PATH) && type <= int32_t(TYPE_GET_PATH) && in_path(st)) near = opener_of_level(st);
-    syntax_error(st, type == 0 ? ERR_BAD_CHAR : type, near, end);
+    syntax_error(st, type == 0 ? ERR_BAD_CHAR : type, near);
 }
 
 void open_block(State* st, const uint8_t* start, const uint8_t*, uint32_t, bool) {
@@ -98,7 +98,7 @@ void close_brace(State* st, const uint8_t*, const uint8_t* end, uint32_t flags, 
     st->start_state = 0;
     st->brace_start = nullptr;
     st->brace_flags = 0;
-    read_text(st, open + 1, end, escapes, load, open);
+    read_text(st, open + 1, end, {.escapes = escapes, .load = load}, open);
 }
 
 // The token is the path's head word, up to the "/".
@@ -111,7 +111,7 @@ void open_path(State* st, const uint8_t* start, const uint8_t* end, uint32_t fla
                             alloc_cell(st));
     st->start_state = 59;
     st->position = end + 1;
-    if (st->position >= st->input_end) syntax_error(st, TYPE_PATH, start, st->position);
+    if (st->position >= st->input_end) syntax_error(st, TYPE_PATH, start);
 }
 
 void scan_comment(State* st, const uint8_t*, const uint8_t* end, uint32_t, bool) { st->position = end; }
@@ -119,16 +119,16 @@ void scan_comment(State* st, const uint8_t*, const uint8_t* end, uint32_t, bool)
 // A "," outside a point literal (inside one the automaton reads it as part
 // of the literal).
 void scan_comma(State* st, const uint8_t* start, const uint8_t*, uint32_t, bool) {
-    syntax_error(st, TYPE_POINT2D, start, start + 1);
+    syntax_error(st, TYPE_POINT2D, start);
 }
 
 void end_path_item(State* st) {
     const uint8_t* p = st->position;
     uint32_t byte_class = p < st->input_end ? class_of(*p) : uint32_t(C_END);
     if (!ends_path_item(byte_class)) {
-        if (*p != '/') syntax_error(st, TYPE_PATH, opener_of_level(st), p);
+        if (*p != '/') syntax_error(st, TYPE_PATH, opener_of_level(st));
         st->position = p + 1;
-        if (st->position >= st->input_end) syntax_error(st, TYPE_PATH, opener_of_level(st), p);
+        if (st->position >= st->input_end) syntax_error(st, TYPE_PATH, opener_of_level(st));
         st->start_state = 59;
         return;
     }
@@ -136,7 +136,7 @@ void end_path_item(State* st) {
         close_series(st, open_type(st), p, '/');
         return;
     }
-    if (p + 1 < st->input_end && p[1] == '/') syntax_error(st, TYPE_PATH, opener_of_level(st), p);
+    if (p + 1 < st->input_end && p[1] == '/') syntax_error(st, TYPE_PATH, opener_of_level(st));
     st->position = p + 1;
     close_series(st, TYPE_SET_PATH, p, '/');
 }

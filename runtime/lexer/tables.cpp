@@ -186,11 +186,9 @@ constexpr std::array<uint8_t, FIRST_FINAL + KIND_COUNT> make_state_types() {
     set({59}, TYPE_PATH);
     // The token types of the final states.
     const uint8_t finals[KIND_COUNT] = {
-        0, TYPE_ERROR, 0, 0, 0, 0, 0, TYPE_STRING, 0, 0, 0, 0, 0, TYPE_STRING, TYPE_WORD,
-        TYPE_ISSUE, TYPE_INTEGER, TYPE_REFINEMENT, TYPE_CHAR, TYPE_FILE, TYPE_BINARY,
-        TYPE_PERCENT, TYPE_FLOAT, TYPE_FLOAT, TYPE_TUPLE, TYPE_DATE, TYPE_PAIR, TYPE_POINT2D,
-        TYPE_TIME, TYPE_MONEY, TYPE_TAG, TYPE_URL, TYPE_EMAIL, TYPE_INTEGER, TYPE_STRING,
-        TYPE_REF,
+#define X(NAME, type, scanner, loader) type,
+#include "runtime/lexer/kinds.def"
+#undef X
     };
     for (uint32_t k = 0; k < KIND_COUNT; k++) t[FIRST_FINAL + k] = finals[k];
     return t;

@@ -11,7 +11,11 @@ namespace vek::lexer {
 constexpr uint32_t CLASS_COUNT = 40;
 constexpr uint32_t STATE_COUNT = 66;   // inner states 0-65
 constexpr uint32_t FIRST_FINAL = 66;   // final states 66-101: token kind = state - 66
-constexpr uint32_t KIND_COUNT = 36;
+constexpr uint32_t KIND_COUNT = 0
+#define X(NAME, type, scanner, loader) +1
+#include "runtime/lexer/kinds.def"
+#undef X
+    ;
 
 // Byte classes that the scanners name.
 enum Class : uint8_t {
@@ -50,11 +54,9 @@ bool ends_path_item(uint32_t byte_class);
 
 // The token kinds, final state - 66.
 enum Kind : uint32_t {
-    K_END, K_ERROR, K_BLOCK_OPEN, K_BLOCK_CLOSE, K_PAREN_OPEN, K_PAREN_CLOSE, K_BRACE_OPEN,
-    K_BRACE_CLOSE, K_MAP_OPEN, K_PATH, K_CONSTRUCT, K_COMMENT, K_COMMA, K_STRING, K_WORD,
-    K_ISSUE, K_INTEGER, K_REFINEMENT, K_CHAR, K_FILE, K_BINARY, K_PERCENT, K_FLOAT,
-    K_SPECIAL_FLOAT, K_TUPLE, K_DATE, K_PAIR, K_POINT, K_TIME, K_MONEY, K_TAG, K_URL, K_EMAIL,
-    K_HEX, K_RAW_STRING, K_REF,
+#define X(NAME, type, scanner, loader) K_##NAME,
+#include "runtime/lexer/kinds.def"
+#undef X
 };
 
 }  // namespace vek::lexer

@@ -24,7 +24,7 @@ uint32_t part_length(const Cell* source, const Cell* limit, uint32_t available) 
     if (cell_type(limit) == TYPE_INTEGER) {
         n = integer::get(limit);
     } else {
-        if (cell_type(limit) != cell_type(source)) fire(Category::script, err::not_same_type);
+        if (cell_type(limit) != cell_type(source)) fire(err::script::not_same_type);
         n = int64_t(series_index(limit)) - int64_t(series_index(source));
     }
     if (n < 0) return 0;
@@ -35,17 +35,23 @@ bool starts_with_bom(const uint8_t* p, uint32_t length) {
     return length >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF;
 }
 
+// /prescan runs only the delimiters; /scan checks the tokens; else values
+// are loaded.
+lexer::Mode scan_mode(const TranscodeRefinements& r) {
+    if (r.prescan >= 0) return lexer::Mode::prescan;
+    return r.scan >= 0 ? lexer::Mode::scan : lexer::Mode::load;
+}
+
 }  // namespace
 
-void transcode(bool, int32_t next, int32_t one, int32_t prescan, int32_t scan, int32_t part,
-               int32_t into, int32_t) {
+void transcode(const TranscodeRefinements& r) {
     Cell* args = stack::arguments;
     Cell source = args[0];
     uint32_t length = units_left(&source);
-    if (part >= 0) length = part_length(&source, args + part, length);
-    bool one_value = next >= 0 || one >= 0 || scan >= 0;
-    bool classify = prescan >= 0 || scan >= 0;
-    const Cell* into_block = into >= 0 ? args + into : nullptr;
+    if (r.part >= 0) length = part_length(&source, args + r.part, length);
+    lexer::ScanOptions options{.mode = scan_mode(r), .one = r.next >= 0 || r.one >= 0 || r.scan >= 0};
+    bool classify = r.prescan >= 0 || r.scan >= 0;
+    const Cell* into_block = r.into >= 0 ? args + r.into : nullptr;
 
     Cell value{TYPE_UNSET, 0, 0, 0};
     uint32_t consumed = 0;
@@ -57,11 +63,9 @@ void transcode(bool, int32_t next, int32_t one, int32_t prescan, int32_t scan, i
             length -= 3;
             set_series_index(&source, series_index(&source) + 3);
         }
-        type = lexer::scan(&value, bytes, length, one_value, prescan < 0, !classify, false, &consumed,
-                           &source, into_block);
+        type = lexer::scan(&value, bytes, length, options, &consumed, &source, into_block);
     } else {
-        type = lexer::scan_string(&value, &source, int32_t(length), one_value, prescan < 0, !classify,
-                                  false, &consumed, into_block);
+        type = lexer::scan_string(&value, &source, int32_t(length), options, &consumed, into_block);
     }
     if (classify) {
         if (length == 0 || type == 0) value = Cell{TYPE_NONE, 0, 0, 0};
@@ -71,7 +75,7 @@ void transcode(bool, int32_t next, int32_t one, int32_t prescan, int32_t scan, i
     Cell result = value;
     if (into_block) {
         result = *into_block;
-    } else if (next >= 0 && !(one >= 0 && scan < 0)) {
+    } else if (r.next >= 0 && !(r.one >= 0 && r.scan < 0)) {
         Cell rest = source;
         set_series_index(&rest, series_index(&rest) + consumed);
         block::make_at(&result, 2);

@@ -6,11 +6,19 @@
 
 namespace vek::natives {
 
-// The native's convention: the source in the frame's first argument cell,
-// which receives the result; each refinement is -1 when absent, else the
-// position of its first argument cell (/part its length, /into its block).
-// /trace is not yet served.
-void transcode(bool check, int32_t next, int32_t one, int32_t prescan, int32_t scan,
-               int32_t part, int32_t into, int32_t trace);
+// The refinements, as the native's frame holds them: each is -1 when absent,
+// else the position of its first argument cell (/part its length, /into its
+// block). /trace is ignored.
+struct TranscodeRefinements {
+    int32_t next = -1;
+    int32_t one = -1;
+    int32_t prescan = -1;
+    int32_t scan = -1;
+    int32_t part = -1;
+    int32_t into = -1;
+};
+
+// The source is in the frame's first argument cell, which receives the result.
+void transcode(const TranscodeRefinements& refinements);
 
 }  // namespace vek::natives

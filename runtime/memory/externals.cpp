@@ -177,7 +177,7 @@ void init() {
     b->tail = b->offset + capacity * uint32_t(sizeof(Cell));
     format_free(0, capacity);
     free_head = 0;
-    gc::add_mark_hook(mark_pool);
+    gc::add_root("reference pool", mark_pool);
 }
 
 uint32_t add(const Cell* value) {

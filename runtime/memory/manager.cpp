@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "runtime/core/raise.h"
+#include "runtime/gc/collector.h"
 #include "runtime/memory/malloc_list.h"
 #include "runtime/memory/poison.h"
 
@@ -20,7 +21,6 @@ MemoryRecord mem;
 namespace memory {
 
 bool collector_enabled = false;
-void (*collect_hook)() = nullptr;
 uint32_t collection_cycle = 0;
 uint32_t torture_interval = 0;
 
@@ -37,10 +37,10 @@ constexpr uint32_t VIRTUAL_HEADER = 16;
 // inside 32 bits.
 constexpr uint64_t MAX_CAPACITY = 0xFFFF0000u;
 
-[[noreturn]] void no_memory() { fire(Category::internal, err::no_memory); }
+[[noreturn]] void no_memory() { fire(err::internal::no_memory); }
 
 void run_collector() {
-    if (collector_enabled && collect_hook) collect_hook();
+    if (collector_enabled) gc::collect();
 }
 
 void torture() {
@@ -231,7 +231,7 @@ void* alloc_virtual(uint32_t size) {
 }
 
 void free_virtual(void* data) {
-    if (!data) fire(Category::internal, err::wrong_mem);
+    if (!data) fire(err::internal::wrong_mem);
     auto p = static_cast<std::byte*>(data) - VIRTUAL_HEADER;
     bool plausible = region::contains(p) && (p - region::base) % region::PAGE == 0 &&
                      p - region::base >= ptrdiff_t(region::LOW_GUARD);
@@ -239,7 +239,7 @@ void free_virtual(void* data) {
     if (plausible) std::memcpy(&length, p, sizeof length);
     if (!plausible || length == 0 || length % region::PAGE != 0 ||
         length > region::reserved - uint64_t(p - region::base))
-        fire(Category::internal, err::wrong_mem);
+        fire(err::internal::wrong_mem);
     mem.total -= length;
     region::release_pages(p, length);
 }
@@ -463,8 +463,8 @@ void release_series_frame(SeriesFrame* frame) {
     free_virtual(frame);
 }
 
-void for_each_heap_series(void (*visit)(SeriesBuffer* buffer, void* context), void* context) {
-    for (SeriesBuffer* b : heap_series) visit(b, context);
+void for_each_heap_series(void (*visit)(SeriesBuffer* buffer)) {
+    for (SeriesBuffer* b : heap_series) visit(b);
 }
 
 // ---- helpers ----

@@ -114,7 +114,7 @@ void free_big(SeriesBuffer* buffer);
 void sweep_big_frames(bool (*keep)(SeriesBuffer* buffer));
 void release_series_frame(SeriesFrame* frame);
 // Every buffer of alloc_series_heap, for the collector's address tables.
-void for_each_heap_series(void (*visit)(SeriesBuffer* buffer, void* context), void* context);
+void for_each_heap_series(void (*visit)(SeriesBuffer* buffer));
 
 void fill_range(std::byte* start, std::byte* end, uint8_t byte);
 // Repeats the buffer's first unit-sized item until count items are filled;
@@ -151,8 +151,6 @@ public:
 private:
     bool was_enabled_;
 };
-// Filled by the collector; a no-op until it exists.
-extern void (*collect_hook)();
 // Torture mode: with N > 0 (from VEK_GC_TORTURE at init), every Nth buffer
 // allocation runs the collector first, while the collector is enabled.
 extern uint32_t torture_interval;

@@ -20,7 +20,7 @@ Cell* alloc_tail_cell(SeriesBuffer* buffer) {
 std::byte* reserve_tail(SeriesBuffer* buffer, uint32_t n) {
     if (uint64_t(uint32_t(buffer->tail)) + n > uint32_t(region::off(buffer->area_end()))) {
         uint64_t target = buffer->capacity < n ? uint64_t(n) * 2 : uint64_t(buffer->capacity) * 2;
-        if (target > UINT32_MAX) fire(Category::internal, err::no_memory);
+        if (target > UINT32_MAX) fire(err::internal::no_memory);
         buffer = memory::expand_series(buffer->node, buffer, uint32_t(target));
     }
     std::byte* old_tail = buffer->last();
@@ -30,7 +30,7 @@ std::byte* reserve_tail(SeriesBuffer* buffer, uint32_t n) {
 
 Node copy_part(Node source, uint32_t start, uint32_t count) {
     uint64_t bytes = uint64_t(count) * node_buffer(source)->unit();
-    if (bytes > UINT32_MAX) fire(Category::internal, err::no_memory);
+    if (bytes > UINT32_MAX) fire(err::internal::no_memory);
     Node node = memory::alloc_bytes(uint32_t(bytes));
     // Re-read after allocating: a collection may have moved the source.
     SeriesBuffer* from = node_buffer(source);

@@ -13,21 +13,6 @@ namespace vek {
 // The offset of a node word in the Vek heap.
 enum class Node : uint32_t { none = 0 };
 
-// Buffer flags.
-constexpr uint32_t BUF_UNIT_MASK = 0x1Fu;        // element width in bytes
-constexpr uint32_t BUF_KIND_CELLS = 0x20u;       // elements are value cells
-constexpr uint32_t BUF_KIND_HASH = 0x40u;        // a hash-table record
-constexpr uint32_t BUF_KIND_MASK = 0x60u;        // neither bit: raw bytes
-constexpr uint32_t BUF_OWNED = 0x00020000u;      // has a record in the owner table
-constexpr uint32_t BUF_HEAP = 0x00100000u;       // outside the series frames, never moved
-constexpr uint32_t BUF_BIG = 0x01000000u;        // lives alone in a big frame
-constexpr uint32_t BUF_MARK = 0x08000000u;       // collector mark
-constexpr uint32_t BUF_MID = 0x10000000u;        // head started in the middle of the area
-constexpr uint32_t BUF_CREATED = 0x20000000u;    // set on every buffer at creation
-constexpr uint32_t BUF_USED = 0x80000000u;       // in use; cleared when abandoned by growth
-// Bits that describe a buffer's own allocation: never carried to another buffer.
-constexpr uint32_t BUF_ALLOCATION_BITS = BUF_HEAP | BUF_BIG | BUF_MARK | BUF_MID | BUF_CREATED | BUF_USED;
-
 // The flags of a buffer made from another (grown or copied): the source's unit
 // and type bits, and the allocation bits of its own.
 inline uint32_t inherited_flags(uint32_t source, uint32_t own) {

@@ -1,12 +1,15 @@
 // The words that exist before the library boots: the natives and actions
 // with their specs, the datatype words, the typesets and the infix
-// operators. One table holds their names, order and spec texts; init loads
-// each spec with the lexer and binds every word in the global context.
+// operators. The natives come from natives.def, the actions from
+// actions.def, the datatype words from types.def; the typesets and operators
+// are listed here. init loads each spec with the lexer and binds every word
+// in the global context.
 #pragma once
 
 #include <array>
 #include <cstdint>
 
+#include "runtime/core/types.h"
 #include "runtime/natives/natives.h"
 
 namespace vek::boot_table {
@@ -39,8 +42,32 @@ struct OperatorEntry {
     const char* source;
 };
 
-constexpr uint32_t ACTION_WORDS = 59;  // every slot but 7, 8 and 9
-constexpr uint32_t DATATYPE_WORDS = 50;
+// The rows of actions.def that have a word.
+constexpr uint32_t ACTION_WORDS = [] {
+    const char* const words[] = {
+#define X(slot, NAME, word, entry, spec) word,
+#include "runtime/actions/actions.def"
+#undef X
+    };
+    uint32_t count = 0;
+    for (const char* word : words) count += word != nullptr;
+    return count;
+}();
+
+// Whether the type of types.def has a datatype word: all have one but
+// symbol! and context!, which live only inside the runtime, and series!,
+// whose word is the typeset of the series types.
+constexpr bool has_datatype_word(uint32_t id) {
+    return types::table[id].name != nullptr && id != TYPE_SYMBOL && id != TYPE_CONTEXT &&
+           id != TYPE_SERIES;
+}
+
+constexpr uint32_t DATATYPE_WORDS = [] {
+    uint32_t count = 0;
+    for (uint32_t id = 0; id < TYPE_COUNT; id++) count += has_datatype_word(id);
+    return count;
+}();
+
 constexpr uint32_t TYPESETS = 18;
 constexpr uint32_t OPERATORS = 17;
 

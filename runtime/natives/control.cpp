@@ -26,7 +26,7 @@ constexpr uint64_t BLOCK = type_bit(TYPE_BLOCK);
 
 Cell* arg(int32_t i) { return stack::arguments + i; }
 
-[[noreturn]] void not_done() { fire(Category::internal, err::not_done); }
+[[noreturn]] void not_done() { fire(err::internal::not_done); }
 
 void clamp_to_tail(Cell* series) {
     uint32_t length = series_buffer(series)->length();
@@ -45,7 +45,7 @@ void open_loop(const Cell* initial) {
 // One evaluation of the body, its value in the loop frame's result cell.
 Pending run_body(const Cell* body) {
     stack::keep();
-    return eval::eval_block(body, true);
+    return eval::eval_block(body, {.chain = true});
 }
 
 // brk ends the loop; cont and a normal end go on; ret and exit have already
@@ -63,7 +63,7 @@ Cell integer_cell(int32_t n) { return Cell{TYPE_INTEGER, 0, uint32_t(n), 0}; }
 uint32_t words_per_step(const Cell* words) {
     if (cell_type(words) != TYPE_BLOCK) return 1;
     uint32_t n = block::length_from_head(words);
-    if (n == 0) fire(Category::script, err::invalid_arg, words);
+    if (n == 0) fire(err::script::invalid_arg, words);
     return n;
 }
 
@@ -96,7 +96,7 @@ Cell* push_copy_of_block(const Cell* block) {
 
 Pending eval_block_copy(const Cell* block) {
     Cell copy = *block;
-    return eval::eval_block(&copy, true);
+    return eval::eval_block(&copy, {.chain = true});
 }
 
 Pending do_block(Cell* block, const int32_t* refinements) {
@@ -104,8 +104,7 @@ Pending do_block(Cell* block, const int32_t* refinements) {
     if (refinements[2] < 0) return eval_block_copy(block);
     Cell code = *block;
     uint32_t index = series_index(&code);
-    Pending p = eval::eval_next_index(&code, &index);
-    if (p != Pending::none) return p;
+    VEK_PASS(eval::eval_next_index(&code, &index));
     set_series_index(&code, index);
     context::set(arg(refinements[2]), &code);
     return Pending::none;
@@ -113,7 +112,7 @@ Pending do_block(Cell* block, const int32_t* refinements) {
 
 Pending do_string(const Cell* string) {
     Cell* loaded = make_unset(stack::push_cell());
-    lexer::scan_string(loaded, string, -1, false, true, true, true, nullptr, nullptr);
+    lexer::scan_string(loaded, string, -1, {.wrap = true}, nullptr, nullptr);
     return eval_block_copy(loaded);
 }
 
@@ -123,7 +122,7 @@ eval::Cursor no_arguments(const Cell* path) { return eval::Cursor::at(path, UINT
 Pending do_path(const Cell* path) {
     Cell code = *path;
     eval::Cursor at = no_arguments(&code);
-    return eval::eval_path(&code, at, false, false, false, false, nullptr);
+    return eval::eval_path(&code, at, {});
 }
 
 // Any other value, as one expression in a block of its own: a function value
@@ -133,7 +132,7 @@ Pending do_value(const Cell* value) {
     block::make_at(make_unset(code), 1);
     block::rs_append(code, value);
     eval::Cursor at = eval::Cursor::at(code, series_index(code));
-    return eval::eval_expression(at, false, false, true);
+    return eval::eval_expression(at, {.passive = true});
 }
 
 }  // namespace
@@ -146,7 +145,7 @@ Pending if_(bool check, const int32_t*) {
         none::box();
         return Pending::none;
     }
-    return eval::eval_block(arg(1), true);
+    return eval::eval_block(arg(1), {.chain = true});
 }
 
 Pending unless(bool check, const int32_t*) {
@@ -155,7 +154,7 @@ Pending unless(bool check, const int32_t*) {
         none::box();
         return Pending::none;
     }
-    return eval::eval_block(arg(1), true);
+    return eval::eval_block(arg(1), {.chain = true});
 }
 
 Pending either(bool check, const int32_t*) {
@@ -163,7 +162,7 @@ Pending either(bool check, const int32_t*) {
         check_arg(1, BLOCK);
         check_arg(2, BLOCK);
     }
-    return eval::eval_block(arg(logic::result_true_strict() ? 1 : 2), true);
+    return eval::eval_block(arg(logic::result_true_strict() ? 1 : 2), {.chain = true});
 }
 
 Pending any(bool check, const int32_t*) {
@@ -171,8 +170,7 @@ Pending any(bool check, const int32_t*) {
     Cell code = *arg(0);
     eval::Cursor at = eval::Cursor::at(&code, series_index(&code));
     while (at.more()) {
-        Pending p = eval::eval_next(at, false);
-        if (p != Pending::none) return p;
+        VEK_PASS(eval::eval_next(at));
         if (!logic::result_false()) return Pending::none;
     }
     none::box();
@@ -185,8 +183,7 @@ Pending all(bool check, const int32_t*) {
     eval::Cursor at = eval::Cursor::at(&code, series_index(&code));
     if (!at.more()) none::box();
     while (at.more()) {
-        Pending p = eval::eval_next(at, false);
-        if (p != Pending::none) return p;
+        VEK_PASS(eval::eval_next(at));
         if (logic::result_false()) {
             none::box();
             return Pending::none;
@@ -209,7 +206,7 @@ Pending switch_(bool check, const int32_t* refinements) {
         }
         return eval_block_copy(block);
     }
-    if (refinements[0] >= 0) return eval::eval_block(arg(refinements[0]), true);
+    if (refinements[0] >= 0) return eval::eval_block(arg(refinements[0]), {.chain = true});
     none::box();
     return Pending::none;
 }
@@ -221,21 +218,19 @@ Pending case_(bool check, const int32_t* refinements) {
     eval::Cursor at = eval::Cursor::at(&code, series_index(&code));
     bool last_true = false;
     while (at.more()) {
-        Pending p = eval::eval_next(at, false);
-        if (p != Pending::none) return p;
-        if (!at.more()) fire(Category::script, err::need_value, fixed_words::word(Word::case_));
+        VEK_PASS(eval::eval_next(at));
+        if (!at.more()) fire(err::script::need_value, fixed_words::word(Word::case_));
         last_true = logic::result_true_strict();
         if (!last_true) {
             ++at.pos;
             continue;
         }
         if (cell_type(at.pos) == TYPE_BLOCK) {
-            p = eval_block_copy(at.pos++);
+            VEK_PASS(eval_block_copy(at.pos++));
             at.sync();
         } else {
-            p = eval::eval_next(at, false);
+            VEK_PASS(eval::eval_next(at));
         }
-        if (p != Pending::none) return p;
         if (!all) return Pending::none;
     }
     if (!last_true) none::box();
@@ -255,8 +250,8 @@ Pending while_(bool check, const int32_t*) {
     open_loop(make_unset(&unset_value));
     for (;;) {
         stack::keep();
-        Pending p = eval::eval_block(cond, true);
-        if (p == Pending::brk || p == Pending::cont) fire(Category::throw_, err::while_cond);
+        Pending p = eval::eval_block(cond, {.chain = true});
+        if (p == Pending::brk || p == Pending::cont) fire(err::throw_::while_cond);
         if (p != Pending::none) return p;
         if (!logic::result_true_strict()) break;
         p = run_body(body);
@@ -353,7 +348,7 @@ Pending foreach(bool check, const int32_t*) {
     }
     bool multi = cell_type(arg(0)) == TYPE_BLOCK;
     uint32_t n = words_per_step(arg(0));
-    if (!multi && cell_type(arg(1)) == TYPE_MAP) fire(Category::script, err::invalid_arg, arg(0));
+    if (!multi && cell_type(arg(1)) == TYPE_MAP) fire(err::script::invalid_arg, arg(0));
     const Cell* body = arg(2);
     stack::push(arg(1));
     stack::push(arg(0));
@@ -376,7 +371,7 @@ Pending forall(bool check, const int32_t*) {
     Cell start = *context::get(arg(0));
     if (!(SERIES_TYPES & type_bit(cell_type(&start)))) {
         Cell datatype{TYPE_DATATYPE, cell_type(&start), 0, 0};
-        fire(Category::script, err::expect_arg, stack::current_function_word(), &datatype,
+        fire(err::script::expect_arg, stack::current_function_word(), &datatype,
              word::from_cstring("word"));
     }
     if (!series_more(&start)) {
@@ -393,7 +388,7 @@ Pending forall(bool check, const int32_t*) {
         if (p == Pending::brk) return close_loop();
         if (leaves(p)) return p;
         Cell now = *context::get(word);
-        if (!same_series(&now, &start)) fire(Category::script, err::bad_loop_series, &now);
+        if (!same_series(&now, &start)) fire(err::script::bad_loop_series, &now);
         if (forall_next(word, true)) break;
     }
     forall_reset(word);
@@ -484,39 +479,38 @@ Pending do_(bool check, const int32_t* refinements) {
 }
 
 Pending get(bool check, const int32_t* refinements) {
-    if (check) check_arg(0, ANY_WORD_TYPES | ANY_PATH_TYPES | type_bit(TYPE_OBJECT));
+    if (check) check_arg(0, ALL_WORD_TYPES | ANY_PATH_TYPES | type_bit(TYPE_OBJECT));
     bool any = refinements[0] >= 0;
     Cell* target = arg(0);
     uint32_t type = cell_type(target);
     if (ANY_PATH_TYPES & type_bit(type)) {
         Cell path = *target;
         eval::Cursor at = no_arguments(&path);
-        return eval::eval_path(&path, at, false, true, false, refinements[1] >= 0, nullptr);
+        return eval::eval_path(&path, at, {.get = true, .case_sensitive = refinements[1] >= 0});
     }
     if (type == TYPE_OBJECT) {
         actions::reflect(target, fixed_words::symbol(fixed_words::Sym::values));
         return Pending::none;
     }
     Cell value = *context::get(target);
-    if (!any && cell_type(&value) == TYPE_UNSET) fire(Category::script, err::no_value, target);
+    if (!any && cell_type(&value) == TYPE_UNSET) fire(err::script::no_value, target);
     stack::set_last(&value);
     return Pending::none;
 }
 
 Pending set(bool check, const int32_t* refinements) {
-    if (check) check_arg(0, ANY_WORD_TYPES | ANY_PATH_TYPES | BLOCK | type_bit(TYPE_OBJECT));
+    if (check) check_arg(0, ALL_WORD_TYPES | ANY_PATH_TYPES | BLOCK | type_bit(TYPE_OBJECT));
     bool any = refinements[0] >= 0;
     Cell* target = arg(0);
     Cell value = *arg(1);
-    if (!any && cell_type(&value) == TYPE_UNSET) fire(Category::script, err::need_value, target);
+    if (!any && cell_type(&value) == TYPE_UNSET) fire(err::script::need_value, target);
     uint32_t type = cell_type(target);
     if (ANY_PATH_TYPES & type_bit(type)) {
         // A set-path stores the frame's result cell.
         Cell path = *target;
         *target = value;
         eval::Cursor at = no_arguments(&path);
-        Pending p = eval::eval_path(&path, at, true, any, false, refinements[1] >= 0, nullptr);
-        if (p != Pending::none) return p;
+        VEK_PASS(eval::eval_path(&path, at, {.set = true, .get = any, .case_sensitive = refinements[1] >= 0}));
     } else if (type == TYPE_OBJECT) {
         not_done();  // setting many fields of an object
     } else if (type == TYPE_BLOCK) {

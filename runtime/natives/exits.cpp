@@ -36,7 +36,7 @@ bool name_matches(const Cell* names, const Cell* thrown_name) {
     for (uint32_t i = series_index(&list); i < series_buffer(&list)->length(); i++) {
         const Cell* item = series_buffer(&list)->cells() + i;
         if (cell_type(item) != TYPE_WORD)
-            fire(Category::script, err::invalid_refine_arg, fixed_words::word(Word::name), &list);
+            fire(err::script::invalid_refine_arg, fixed_words::word(Word::name), &list);
         found = found || (cell_type(thrown_name) == TYPE_WORD && same_word(item, thrown_name));
     }
     return found;
@@ -48,22 +48,24 @@ Cell callable_named(const Cell* func, const Cell* word) {
     if (word::context(word) != Node::none) {
         Cell value = *context::get(word);
         uint32_t type = cell_type(&value);
-        if (callable::is_callable(type) || type == TYPE_OP) return value;
+        if (is_any_function(type)) return value;
     }
-    fire(Category::script, err::invalid_arg, func);
+    fire(err::script::invalid_arg, func);
 }
 
 }  // namespace
 
 // ---------------------------------------------------------------- leaving early
 
-Pending break_(bool, const int32_t* refinements) { return stack::throw_break(present(refinements, 0), false); }
+Pending break_(bool, const int32_t* refinements) {
+    return stack::throw_break({.with_value = present(refinements, 0)});
+}
 
-Pending continue_(bool, const int32_t*) { return stack::throw_break(false, true); }
+Pending continue_(bool, const int32_t*) { return stack::throw_break({.is_continue = true}); }
 
-Pending exit(bool, const int32_t*) { return stack::throw_return(false, false); }
+Pending exit(bool, const int32_t*) { return stack::throw_return({}); }
 
-Pending return_(bool, const int32_t*) { return stack::throw_return(true, false); }
+Pending return_(bool, const int32_t*) { return stack::throw_return({.with_value = true}); }
 
 // The value and its name (unset! without /name) travel as the first two cells.
 Pending throw_(bool check, const int32_t* refinements) {
@@ -92,8 +94,7 @@ Pending catch_(bool check, const int32_t* refinements) {
     stack::mark_catch(fixed_words::word(Word::catch_));
     stack::CallFrame* frame = stack::top_frame();
     try {
-        Pending p = eval::eval_block(&block, true);
-        if (p != Pending::none) return p;
+        VEK_PASS(eval::eval_block(&block, {.chain = true}));
     } catch (VekThrow& thrown) {
         // throw_value left the thrown value and its name in the first two
         // cells of the nearest catch frame, which is this one.
@@ -130,8 +131,7 @@ Pending try_(bool check, const int32_t* refinements) {
     else
         stack::mark_try(name);
     try {
-        Pending p = eval::eval_block(&block, true);
-        if (p != Pending::none) return p;
+        VEK_PASS(eval::eval_block(&block, {.chain = true}));
         stack::unwind_last();
     } catch (VekThrow& thrown) {
         // The error's unwinding has already popped the try frame and pushed
@@ -159,11 +159,11 @@ Pending apply(bool check, const int32_t* refinements) {
     } else if (type == TYPE_PATH) {
         path = args;
         if (block::length_from_head(args) == 0 || cell_type(block::rs_head(args)) != TYPE_WORD)
-            fire(Category::script, err::invalid_arg, args);
+            fire(err::script::invalid_arg, args);
         name = *block::rs_head(args);
         called = callable_named(args, &name);
-    } else if (!callable::is_callable(type) && type != TYPE_OP) {
-        fire(Category::script, err::invalid_arg, args);
+    } else if (!is_any_function(type)) {
+        fire(err::script::invalid_arg, args);
     }
     if (cell_type(&called) == TYPE_OP) op::unwrap(&called, &called);
 
@@ -174,7 +174,7 @@ Pending apply(bool check, const int32_t* refinements) {
     stack::set_interpreted();
     Cell code = args[1];
     eval::Cursor at = eval::Cursor::at(&code, series_index(&code));
-    return eval::eval_code(&called, at, false, path, &name, nullptr, mode, false);
+    return eval::eval_code(&called, at, {}, path, &name, mode);
 }
 
 }  // namespace vek::natives

@@ -23,10 +23,6 @@ namespace {
 
 Cell datatype_cell(uint32_t type) { return Cell{TYPE_DATATYPE, type, 0, 0}; }
 
-bool plain_number(uint32_t type) {
-    return type == TYPE_INTEGER || type == TYPE_FLOAT || type == TYPE_PERCENT;
-}
-
 bool nan_number(const Cell* cell) {
     uint32_t type = cell_type(cell);
     return (type == TYPE_FLOAT || type == TYPE_PERCENT) && std::isnan(cell_get_f64(cell));
@@ -97,7 +93,7 @@ void pair_max_min(bool max, Cell* v1, const Cell* v2) {
         points_max_min(max, v1, v2);
         return;
     default:
-        fire(Category::script, err::invalid_compare, v1, v2);
+        fire(err::script::invalid_compare, v1, v2);
     }
 }
 
@@ -139,17 +135,13 @@ void pick_at(const Cell* series, uint32_t offset, Cell* out) {
     stack::pop(1);
 }
 
-bool settable_word(uint32_t type) {
-    return type == TYPE_WORD || type == TYPE_SET_WORD || type == TYPE_GET_WORD || type == TYPE_LIT_WORD;
-}
-
 // The words block may have been shortened by code run since the count of
 // its words was taken (a loop's body, a change handler).
 Cell* word_at(const Cell* words, uint32_t i) {
     SeriesBuffer* buffer = series_buffer(words);
-    if (series_index(words) + i >= buffer->length()) fire(Category::script, err::invalid_arg, words);
+    if (series_index(words) + i >= buffer->length()) fire(err::script::invalid_arg, words);
     Cell* word = buffer->cells() + series_index(words) + i;
-    if (!settable_word(cell_type(word))) fire(Category::script, err::invalid_arg, word);
+    if (!is_any_word(cell_type(word))) fire(err::script::invalid_arg, word);
     return word;
 }
 
@@ -160,7 +152,7 @@ Cell value_of(const Cell* source, uint32_t i) {
     return index < b->length() ? b->cells()[index] : none::constant;
 }
 
-[[noreturn]] void not_done() { fire(Category::internal, err::not_done); }
+[[noreturn]] void not_done() { fire(err::internal::not_done); }
 
 }  // namespace
 
@@ -168,7 +160,7 @@ void check_arg(int32_t position, uint64_t types) {
     uint32_t type = cell_type(stack::arguments + position);
     if (types & type_bit(type)) return;
     Cell datatype = datatype_cell(type);
-    fire(Category::script, err::expect_arg, stack::current_function_word(), &datatype,
+    fire(err::script::expect_arg, stack::current_function_word(), &datatype,
          error::get_arg_word(uint32_t(position)));
 }
 
@@ -178,8 +170,8 @@ void max_min(bool max) {
     Cell* v1 = stack::arguments;
     Cell* v2 = stack::arguments + 1;
     uint32_t t1 = cell_type(v1), t2 = cell_type(v2);
-    if (nan_number(v1) && plain_number(t2)) return;
-    if (nan_number(v2) && plain_number(t1)) {
+    if (nan_number(v1) && is_number(t2)) return;
+    if (nan_number(v2) && is_number(t1)) {
         *v1 = *v2;
         return;
     }
@@ -202,7 +194,7 @@ int32_t float_to_integer_arg(const Cell* cell) {
     double f = float_::get(cell);
     if (integer::float_out_of_range(f)) {
         Cell datatype = datatype_cell(TYPE_INTEGER);
-        fire(Category::script, err::type_limit, &datatype);
+        fire(err::script::type_limit, &datatype);
     }
     return int32_t(f);
 }
@@ -220,19 +212,19 @@ void loop_count_to_integer() { float_to_integer_in_place(stack::arguments); }
 // ---------------------------------------------------------------- setting words
 
 void set_words(const Cell* words, const Cell* source, uint32_t count, bool any, bool only, bool some) {
-    bool sequence = !only && (cell_type(source) == TYPE_MAP || block::block_like(cell_type(source)));
+    bool sequence = !only && (cell_type(source) == TYPE_MAP || is_any_block(cell_type(source)));
     if (sequence) {
         for (uint32_t i = 0; i < count; ++i) {
             const Cell* word = word_at(words, i);
             Cell value = value_of(source, i);
             if (!any && cell_type(&value) == TYPE_UNSET)
-                fire(Category::script, err::need_value, word);
+                fire(err::script::need_value, word);
         }
     }
     for (uint32_t i = 0; i < count; ++i) {
         Cell value = sequence ? value_of(source, i) : *source;
         if (!sequence && !any && cell_type(&value) == TYPE_UNSET)
-            fire(Category::script, err::need_value, word_at(words, i));
+            fire(err::script::need_value, word_at(words, i));
         if (some && cell_type(&value) == TYPE_NONE) continue;
         context::set(word_at(words, i), &value);
     }
@@ -257,7 +249,7 @@ bool foreach_next() {
     Cell* series = stack::arguments - 2;
     if (!series_more(series)) return false;
     Cell value;
-    if (block::block_like(cell_type(series))) value = series_buffer(series)->cells()[series_index(series)];
+    if (is_any_block(cell_type(series))) value = series_buffer(series)->cells()[series_index(series)];
     else pick_at(series, 0, &value);
     set_series_index(series, series_index(series) + 1);
     context::set(stack::arguments - 1, &value);
@@ -270,7 +262,7 @@ bool foreach_next_multi(uint32_t n) {
     const Cell* words = stack::arguments - 1;
     uint32_t type = cell_type(series);
     if (type == TYPE_MAP) not_done();
-    if (block::block_like(type)) set_words(words, series, n, true, false, false);
+    if (is_any_block(type)) set_words(words, series, n, true, false, false);
     else set_words_from(words, series, n);
     set_series_index(series, series_index(series) + n);
     return true;

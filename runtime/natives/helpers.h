@@ -20,16 +20,9 @@ namespace vek::natives {
 constexpr uint64_t type_bit(uint32_t type) { return uint64_t(1) << type; }
 constexpr uint64_t ANY_TYPE = ~uint64_t(0);
 constexpr uint64_t NUMBER_TYPES = type_bit(TYPE_INTEGER) | type_bit(TYPE_FLOAT);
-constexpr uint64_t ANY_WORD_TYPES = type_bit(TYPE_WORD) | type_bit(TYPE_SET_WORD) |
-                                    type_bit(TYPE_LIT_WORD) | type_bit(TYPE_GET_WORD) |
-                                    type_bit(TYPE_REFINEMENT) | type_bit(TYPE_ISSUE);
-constexpr uint64_t ANY_PATH_TYPES = type_bit(TYPE_PATH) | type_bit(TYPE_LIT_PATH) |
-                                    type_bit(TYPE_SET_PATH) | type_bit(TYPE_GET_PATH);
-constexpr uint64_t SERIES_TYPES =
-    type_bit(TYPE_BLOCK) | type_bit(TYPE_PAREN) | type_bit(TYPE_HASH) | ANY_PATH_TYPES |
-    type_bit(TYPE_STRING) | type_bit(TYPE_FILE) | type_bit(TYPE_URL) | type_bit(TYPE_TAG) |
-    type_bit(TYPE_EMAIL) | type_bit(TYPE_REF) | type_bit(TYPE_BINARY) | type_bit(TYPE_VECTOR) |
-    type_bit(TYPE_IMAGE);
+constexpr uint64_t ALL_WORD_TYPES = types::members(types::ALL_WORD);
+constexpr uint64_t ANY_PATH_TYPES = types::members(types::ANY_PATH);
+constexpr uint64_t SERIES_TYPES = types::members(types::SERIES);
 
 // Raises script expect-arg, naming the running function, the datatype and
 // the argument word, when the cell at stack::arguments + position is not of

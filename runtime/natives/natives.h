@@ -15,8 +15,14 @@
 
 namespace vek::natives {
 
-constexpr uint32_t NATIVE_COUNT = 107;  // entries 0-106; 107-119 stay empty
+// One entry per row of natives.def; the entries past them stay empty.
+constexpr uint32_t NATIVE_COUNT = 0
+#define X(name, entry, spec) +1
+#include "runtime/natives/natives.def"
+#undef X
+    ;
 constexpr uint32_t TABLE_SIZE = 120;
+static_assert(NATIVE_COUNT <= TABLE_SIZE, "every native has its entry in the table");
 
 using NativeFn = Pending (*)(bool check, const int32_t* refinements);
 

@@ -34,12 +34,10 @@ bool last_line = true;
 
 namespace {
 
-constexpr uint64_t ANY_BLOCK_TYPES =
-    type_bit(TYPE_BLOCK) | type_bit(TYPE_PAREN) | type_bit(TYPE_HASH) | ANY_PATH_TYPES;
-constexpr uint64_t ANY_LIST_TYPES = type_bit(TYPE_BLOCK) | type_bit(TYPE_PAREN) | type_bit(TYPE_HASH);
-constexpr uint64_t ANY_OBJECT_TYPES = type_bit(TYPE_OBJECT) | type_bit(TYPE_ERROR) | type_bit(TYPE_PORT);
-constexpr uint64_t ANY_FUNCTION_TYPES = type_bit(TYPE_NATIVE) | type_bit(TYPE_ACTION) | type_bit(TYPE_OP) |
-                                        type_bit(TYPE_FUNCTION) | type_bit(TYPE_ROUTINE);
+constexpr uint64_t ANY_BLOCK_TYPES = types::members(types::ANY_BLOCK);
+constexpr uint64_t ANY_LIST_TYPES = types::members(types::ANY_LIST);
+constexpr uint64_t ANY_OBJECT_TYPES = types::members(types::ANY_OBJECT);
+constexpr uint64_t ANY_FUNCTION_TYPES = types::members(types::ANY_FUNCTION);
 
 bool present(const int32_t* refinements, int i) { return refinements[i] >= 0; }
 
@@ -82,8 +80,7 @@ Pending reduce_into(const Cell* source, Target& target) {
     Cell* result = stack::arguments;
     uint32_t index = series_index(&code);
     while (index < series_buffer(&code)->length()) {
-        Pending p = eval::eval_next_index(&code, &index);
-        if (p != Pending::none) return p;
+        VEK_PASS(eval::eval_next_index(&code, &index));
         Cell value = *result;
         clear_new_line(&value.header);
         add_value(target, &value);
@@ -95,7 +92,7 @@ Pending reduce_into(const Cell* source, Target& target) {
 // value of evaluating it as one expression.
 Pending reduce_single(const Cell* value, Cell* result) {
     uint32_t type = cell_type(value);
-    if (callable::is_callable(type) || type == TYPE_OP) {
+    if (is_any_function(type)) {
         copy_cell(value, result);
         return Pending::none;
     }
@@ -103,8 +100,7 @@ Pending reduce_single(const Cell* value, Cell* result) {
     Cell* code = block::push_only_star(1);
     block::rs_append(code, value);
     eval::Cursor at = eval::Cursor::at(code, series_index(code)).narrowed(1);
-    Pending p = eval::eval_next(at, true);
-    if (p != Pending::none) return p;
+    VEK_PASS(eval::eval_next(at, {.sub = true}));
     *result = take_last(saved_top);
     return Pending::none;
 }
@@ -117,8 +113,7 @@ Pending compose_nested(const Cell* nested, bool only, Target& target) {
     Cell* saved_top = stack::top;
     Cell* fresh = block::push_only_star(int32_t(block::length_from_head(nested)));
     Target inner{fresh, false};
-    Pending p = compose_into(nested, true, only, inner);
-    if (p != Pending::none) return p;
+    VEK_PASS(compose_into(nested, true, only, inner));
     Cell value = *fresh;
     value.header = nested->header;
     add_value(target, &value);
@@ -156,8 +151,7 @@ Pending compose_paren(const Cell* paren, bool only, Target& target) {
     if (block::length_from_head(paren) == 0) return Pending::none;
     Cell* saved_top = stack::top;
     Cell code = *paren;
-    Pending p = eval::eval_block(&code, false);
-    if (p != Pending::none) return p;
+    VEK_PASS(eval::eval_block(&code));
     Cell value = *eval::last_value();
     // The value stays on the stack while it is spliced: it may be the only
     // reference to its block.
@@ -174,14 +168,12 @@ Pending compose_into(const Cell* source, bool deep, bool only, Target& target) {
     Cell code = *source;
     for (uint32_t i = series_index(&code); i < series_buffer(&code)->length(); i++) {
         Cell item = series_buffer(&code)->cells()[i];
-        Pending p = Pending::none;
         if (cell_type(&item) == TYPE_BLOCK && deep)
-            p = compose_nested(&item, only, target);
+            VEK_PASS(compose_nested(&item, only, target));
         else if (cell_type(&item) == TYPE_PAREN)
-            p = compose_paren(&item, only, target);
+            VEK_PASS(compose_paren(&item, only, target));
         else
             add_value(target, &item);
-        if (p != Pending::none) return p;
     }
     return Pending::none;
 }
@@ -201,7 +193,7 @@ Node context_of(const Cell* value) {
     case TYPE_ACTION: return native::context_node(value);
     case TYPE_OP: return context_of(op::unwrap(value, &callable));
     default:
-        if (word::context(value) == Node::none) fire(Category::script, err::not_in_context, value);
+        if (word::context(value) == Node::none) fire(err::script::not_in_context, value);
         return word::context(value);
     }
 }
@@ -280,8 +272,7 @@ Pending show_stats(const Cell* figures) {
     Cell* code = block::push_only_star(2);
     word::load_in(code, "show-memory-stats");
     block::rs_append(code, figures);
-    Pending p = eval::eval_block(code, false);
-    if (p != Pending::none) return p;
+    VEK_PASS(eval::eval_block(code));
     stack::top = saved_top;
     return Pending::none;
 }
@@ -356,6 +347,7 @@ bool same_words(const Cell* a, const Cell* b, int first, int last) {
 bool same_value_q(const Cell* a, const Cell* b) {
     uint32_t type = cell_type(a);
     if (type != cell_type(b)) return false;
+    if (is_series(type)) return series_index(a) == series_index(b) && series_node(a) == series_node(b);
     switch (type) {
     case TYPE_DATATYPE:
     case TYPE_LOGIC:
@@ -363,22 +355,6 @@ bool same_value_q(const Cell* a, const Cell* b) {
     case TYPE_CHAR:
     case TYPE_INTEGER:
     case TYPE_BITSET: return same_words(a, b, 2, 2);
-    case TYPE_PATH:
-    case TYPE_LIT_PATH:
-    case TYPE_SET_PATH:
-    case TYPE_GET_PATH:
-    case TYPE_BLOCK:
-    case TYPE_PAREN:
-    case TYPE_HASH:
-    case TYPE_STRING:
-    case TYPE_FILE:
-    case TYPE_URL:
-    case TYPE_TAG:
-    case TYPE_EMAIL:
-    case TYPE_REF:
-    case TYPE_BINARY:
-    case TYPE_VECTOR:
-    case TYPE_IMAGE: return same_words(a, b, 1, 2);
     case TYPE_FLOAT:
     case TYPE_PERCENT:
     case TYPE_PAIR:
@@ -430,8 +406,7 @@ Pending reduce(bool, const int32_t* refinements) {
         if (!into) return reduce_single(args, args);
         Cell* value = stack::push_cell();
         make_unset(value);
-        Pending p = reduce_single(args, value);
-        if (p != Pending::none) return p;
+        VEK_PASS(reduce_single(args, value));
         Target target = into_target(out);
         uint32_t start = series_buffer(out)->length();
         add_value(target, value);
@@ -443,16 +418,14 @@ Pending reduce(bool, const int32_t* refinements) {
     if (!into) {
         Cell* fresh = block::push_only_star(int32_t(block::length_from_head(args)));
         Target target{fresh, false};
-        Pending p = reduce_into(args, target);
-        if (p != Pending::none) return p;
+        VEK_PASS(reduce_into(args, target));
         copy_cell(fresh, args);
         return Pending::none;
     }
     Target target = into_target(out);
     uint32_t start = series_buffer(out)->length();
     Target walked = walk_target(args, target);
-    Pending p = reduce_into(args, walked);
-    if (p != Pending::none) return p;
+    VEK_PASS(reduce_into(args, walked));
     finish_walk(walked, target);
     if (!target.insert) {
         uint32_t count = series_buffer(out)->length() - start;
@@ -468,7 +441,7 @@ Pending compose(bool check, const int32_t* refinements) {
     if (cell_type(args) != TYPE_BLOCK) {
         Cell expected{TYPE_DATATYPE, TYPE_BLOCK, 0, 0};
         Cell given{TYPE_DATATYPE, cell_type(args), 0, 0};
-        fire(Category::script, err::expect_val, &expected, &given);
+        fire(err::script::expect_val, &expected, &given);
     }
     bool deep = present(refinements, 0);
     bool only = present(refinements, 1);
@@ -477,8 +450,7 @@ Pending compose(bool check, const int32_t* refinements) {
     Cell* out = into ? args + refinements[2] : block::push_only_star(int32_t(block::length_from_head(args)));
     Target target = into ? into_target(out) : Target{out, false};
     Target walked = walk_target(args, target);
-    Pending p = compose_into(args, deep, only, walked);
-    if (p != Pending::none) return p;
+    VEK_PASS(compose_into(args, deep, only, walked));
     finish_walk(walked, target);
     copy_cell(out, args);
     return Pending::none;
@@ -495,8 +467,7 @@ Pending stats(bool, const int32_t* refinements) {
             append_figures(figures, memory::census());
         }
         if (present(refinements, 0)) {
-            Pending p = show_stats(figures);
-            if (p != Pending::none) return p;
+            VEK_PASS(show_stats(figures));
             make_unset(args);
         } else {
             copy_cell(figures, args);
@@ -516,8 +487,8 @@ Pending stats(bool, const int32_t* refinements) {
 Pending bind(bool check, const int32_t* refinements) {
     Cell* args = stack::arguments;
     if (check) {
-        check_arg(0, type_bit(TYPE_BLOCK) | ANY_WORD_TYPES);
-        check_arg(1, ANY_WORD_TYPES | ANY_OBJECT_TYPES | type_bit(TYPE_FUNCTION));
+        check_arg(0, type_bit(TYPE_BLOCK) | ALL_WORD_TYPES);
+        check_arg(1, ALL_WORD_TYPES | ANY_OBJECT_TYPES | type_bit(TYPE_FUNCTION));
     }
     Node context = context_of(args + 1);
     if (cell_type(args) != TYPE_BLOCK) {
@@ -534,7 +505,7 @@ Pending in(bool check, const int32_t*) {
     Cell* args = stack::arguments;
     if (check) {
         check_arg(0, ANY_OBJECT_TYPES | ANY_FUNCTION_TYPES);
-        check_arg(1, ANY_WORD_TYPES);
+        check_arg(1, ALL_WORD_TYPES);
     }
     Node context = context_of(args);
     Cell word = args[1];
@@ -550,7 +521,7 @@ Pending in(bool check, const int32_t*) {
 Pending value_q(bool, const int32_t*) {
     const Cell* value = stack::arguments;
     uint32_t type = cell_type(value);
-    if (type >= TYPE_WORD && type <= TYPE_GET_WORD) {
+    if (is_any_word(type)) {
         // An unbound word has no value anywhere.
         value = word::context(value) == Node::none ? nullptr : context::get(value);
     }
@@ -587,7 +558,7 @@ Pending new_line(bool check, const int32_t* refinements) {
     int32_t size = 1;
     if (present(refinements, 1)) {
         size = integer::get(args + refinements[1]);
-        if (size < 1) fire(Category::script, err::out_of_range, args + refinements[1]);
+        if (size < 1) fire(err::script::out_of_range, args + refinements[1]);
     }
     SeriesBuffer* buffer = series_buffer(args);
     uint32_t length = buffer->length();

@@ -2,10 +2,10 @@
 
 #include <cstring>
 
+#include "runtime/core/sockets.h"
 #include "runtime/memory/malloc_list.h"
 #include "runtime/memory/series.h"
 #include "runtime/output/stdout_writer.h"
-#include "runtime/output/tui_hooks.h"
 
 namespace vek {
 namespace print_hooks {
@@ -73,7 +73,7 @@ void notify_write(const char* text, uint32_t length, int32_t result) {
 }
 
 void console(const Cell* string, bool new_line) {
-    tui::before_print();
+    sockets::before_print();
     SeriesBuffer* buffer = series_buffer(string);
     uint32_t unit = buffer->unit();
     // A head past the tail (the string was shortened through another value)
@@ -91,7 +91,7 @@ void console(const Cell* string, bool new_line) {
             output::print_cstring("\n");
     }
     output::flush();
-    tui::after_print();
+    sockets::after_print();
 }
 
 }  // namespace print_hooks
@@ -122,13 +122,13 @@ void print_item(const TypedItem& item) {
 }  // namespace
 
 void print_typed_list(std::span<const TypedItem> items, bool spacing) {
-    tui::before_print();
+    sockets::before_print();
     for (size_t i = 0; i < items.size(); i++) {
         if (spacing && i > 0 && !ends_in_separator(items[i - 1])) print_char(' ');
         print_item(items[i]);
     }
     output::flush();
-    tui::after_print();
+    sockets::after_print();
 }
 
 void print_typed(std::span<const TypedItem> items) { print_typed_list(items, false); }

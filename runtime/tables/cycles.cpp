@@ -35,7 +35,7 @@ void push(Node node) {
     guard[position++] = node;
     if (position == CAPACITY) {
         reset();
-        fire(Category::internal, err::too_deep);
+        fire(err::internal::too_deep);
     }
 }
 

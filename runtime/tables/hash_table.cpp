@@ -10,7 +10,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "runtime/actions/compare.h"
 #include "runtime/core/raise.h"
+#include "runtime/datatypes/container/map.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
@@ -25,21 +27,6 @@ namespace vek::hash_table {
 using namespace layout;
 
 namespace {
-
-bool is_string_kind(uint32_t type) {
-    switch (type) {
-        case TYPE_STRING: case TYPE_FILE: case TYPE_URL: case TYPE_TAG: case TYPE_EMAIL: case TYPE_REF:
-            return true;
-        default: return false;
-    }
-}
-
-bool is_word_kind(uint32_t type) {
-    return (type >= TYPE_WORD && type <= TYPE_REFINEMENT) || type == TYPE_ISSUE;
-}
-
-// The word kinds that a map! stores as set-words.
-bool is_plain_word(uint32_t type) { return type >= TYPE_WORD && type <= TYPE_GET_WORD; }
 
 bool same_code_points(uint32_t a, uint32_t b, bool fold) {
     return a == b || (fold && unicode::to_upper(a) == unicode::to_upper(b));
@@ -66,8 +53,6 @@ bool same_name(const Cell* a, const Cell* b, bool fold) {
     uint32_t length = x->used_bytes();
     return length == y->used_bytes() && same_name_bytes(x->first(), y->first(), length, fold);
 }
-
-void keep_key(Cell*) {}
 
 Node new_record(int32_t kind) {
     Node table = memory::alloc_bytes(sizeof(Record));
@@ -125,7 +110,7 @@ void join_group(Node table, uint32_t bucket, uint32_t pos) {
 
 bool starts_group(const Record* r, int32_t bucket_key, const Cell* key) {
     const Cell* first = cells(r) + first_position(r, bucket_key);
-    return cell_type(first) == cell_type(key) && compare_hook(first, key, OP_EQUAL);
+    return cell_type(first) == cell_type(key) && actions::compare_for_tables(first, key, OP_EQUAL);
 }
 
 int put_position(Node table, uint32_t pos) {
@@ -159,7 +144,7 @@ int put_position(Node table, uint32_t pos) {
                 join_group(table, b, pos);
                 return 0;
             }
-        } else if (compare_hook(cells(r) + keys[b], key, OP_STRICT_EQUAL)) {
+        } else if (actions::compare_for_tables(cells(r) + keys[b], key, OP_STRICT_EQUAL)) {
             return 0;
         }
     } while (probe.advance());
@@ -183,12 +168,12 @@ struct Lookup {
 // one the lookup asks for, or nullptr.
 Cell* pick_in_group(const Record* r, int32_t bucket_key, const Lookup& q) {
     Cell* block = cells(r);
-    if (!compare_hook(block + first_position(r, bucket_key), q.key, OP_EQUAL)) return nullptr;
+    if (!actions::compare_for_tables(block + first_position(r, bucket_key), q.key, OP_EQUAL)) return nullptr;
     int64_t best = -1;
     auto consider = [&](int64_t p) {
         if (q.reverse ? p >= q.head : p < q.head) return;
         int64_t distance = q.reverse ? q.head - 1 - p : p - q.head;
-        if (distance % q.skip != 0 || !compare_hook(block + p, q.key, q.op)) return;
+        if (distance % q.skip != 0 || !actions::compare_for_tables(block + p, q.key, q.op)) return;
         if (best < 0 || (q.last ? p > best : p < best)) best = p;
     };
     if (bucket_key >= 0) {
@@ -233,7 +218,8 @@ void reindex_pairs(Node table, uint32_t start) {
             continue;
         }
         put_position(table, pos);
-        normalize_key_hook(cells(record(table)) + pos);
+        Cell* key = cells(record(table)) + pos;
+        map::normalize_key(key, key);
         pos += 2;
     }
 }
@@ -269,18 +255,15 @@ void remove_position(Node table, uint32_t pos) {
 
 }  // namespace layout
 
-bool (*compare_hook)(const Cell* a, const Cell* b, int op) = default_compare;
-void (*normalize_key_hook)(Cell* key) = keep_key;
-
 bool default_compare(const Cell* a, const Cell* b, int op) {
     uint32_t type = cell_type(a);
     if (type != cell_type(b)) return false;
     if (op == OP_SAME) return same_payload(a, b);
     bool strict = op == OP_STRICT_EQUAL;
-    if (is_string_kind(type)) return same_text(a, b, !strict);
-    if (is_word_kind(type))
+    if (is_any_string(type)) return same_text(a, b, !strict);
+    if (is_all_word(type))
         return strict ? word::symbol(a) == word::symbol(b)
-                      : murmur::resolve_symbol(word::symbol(a)) == murmur::resolve_symbol(word::symbol(b));
+                      : symbol::resolve(word::symbol(a)) == symbol::resolve(word::symbol(b));
     switch (type) {
         case TYPE_SYMBOL: return same_name(a, b, !strict);
         case TYPE_INTEGER: case TYPE_CHAR: return integer::get(a) == integer::get(b);
@@ -307,7 +290,7 @@ Node make(uint32_t size, const Cell* block, int32_t kind, uint32_t width) {
     }
     if (kind >= KIND_RECORDS) {
         uint64_t record_bytes = (uint64_t(width) + 1) * sizeof(Cell);
-        if (record_bytes > INT32_MAX) fire(Category::internal, err::no_memory);
+        if (record_bytes > INT32_MAX) fire(err::internal::no_memory);
         record(table)->positions_or_width = uint32_t(record_bytes);
     }
     if (!shared) {
@@ -334,7 +317,8 @@ Cell* put(Node table, Cell* cell) {
 Cell* find(Node table, const Cell* key, int32_t head, int32_t skip, int op, bool last, bool reverse) {
     Cell wanted = *key;
     Record* r = record(table);
-    if (r->kind == KIND_MAP && is_plain_word(cell_type(key))) set_type(&wanted, TYPE_SET_WORD);
+    // A map! stores its word keys as set-words.
+    if (r->kind == KIND_MAP && is_any_word(cell_type(key))) set_type(&wanted, TYPE_SET_WORD);
     Lookup q{&wanted, head, std::max<int64_t>(std::abs(int64_t(skip)), 1), op, last || reverse, reverse};
     const uint32_t* flags = flag_words(r);
     const int32_t* keys = key_slots(r);
@@ -349,7 +333,8 @@ Cell* find(Node table, const Cell* key, int32_t head, int32_t skip, int op, bool
             continue;
         }
         Cell* candidate = cells(r) + bucket_key;
-        if (cell_type(candidate) == cell_type(&wanted) && compare_hook(candidate, &wanted, op)) return candidate;
+        if (cell_type(candidate) == cell_type(&wanted) && actions::compare_for_tables(candidate, &wanted, op))
+            return candidate;
     } while (probe.advance());
     return nullptr;
 }
@@ -369,7 +354,7 @@ Cell* find_next(Node table, const Cell* key, int32_t* bucket, uint32_t* step) {
         if (f == FLAG_EMPTY) return nullptr;
         if (f == FLAG_DELETED) continue;
         Cell* first = cells(r) + first_position(r, keys[probe.bucket]);
-        if (cell_type(first) == cell_type(key) && compare_hook(first, key, OP_EQUAL)) {
+        if (cell_type(first) == cell_type(key) && actions::compare_for_tables(first, key, OP_EQUAL)) {
             *bucket = int32_t(probe.bucket);
             *step = probe.step;
             return first;

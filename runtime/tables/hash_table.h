@@ -44,21 +44,16 @@ static_assert(sizeof(Record) == 44);
 
 inline Record* record(Node table) { return reinterpret_cast<Record*>(node_buffer(table)->first()); }
 
-// Comparison ops passed to compare_hook.
+// Comparison ops of the tables' key comparison (actions::compare_for_tables).
 constexpr int OP_EQUAL = 0;
 constexpr int OP_STRICT_EQUAL = 2;
 constexpr int OP_SAME = 9;
 
-// The value comparison the tables rely on. The default compares datatypes,
-// string texts (case-insensitively unless strict), word symbols (resolved
-// unless strict), symbol names, and the payload words of anything else; the
-// evaluator's comparison replaces it.
-extern bool (*compare_hook)(const Cell* a, const Cell* b, int op);
+// The comparison of keys whose datatype has no compare action yet: it
+// compares datatypes, string texts (case-insensitively unless strict), word
+// symbols (resolved unless strict), symbol names, and the payload words of
+// anything else.
 bool default_compare(const Cell* a, const Cell* b, int op);
-
-// Prepares a key that reindex has just inserted into a map! table. The map!
-// module installs its own; the default leaves the key as it is.
-extern void (*normalize_key_hook)(Cell* key);
 
 // What put_star reports when the table was rebuilt from its block instead:
 // every cell, the one given included, is indexed, so a loop of puts stops.

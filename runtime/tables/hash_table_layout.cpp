@@ -32,7 +32,7 @@ bool same_name_bytes(const void* a, const void* b, uint32_t length, bool fold) {
 }
 
 uint32_t power_of_two_at_least(uint64_t n) {
-    if (n > MAX_BUCKETS) fire(Category::internal, err::no_memory);
+    if (n > MAX_BUCKETS) fire(err::internal::no_memory);
     uint64_t p = 1;
     while (p < n) p <<= 1;
     return uint32_t(p);
@@ -55,7 +55,7 @@ void extend_array(Node array, uint32_t count, uint8_t byte) {
     uint32_t old_bytes = b->used_bytes();
     uint64_t bytes = uint64_t(count) * b->unit();
     if (bytes <= old_bytes) return;
-    if (bytes > UINT32_MAX) fire(Category::internal, err::no_memory);
+    if (bytes > UINT32_MAX) fire(err::internal::no_memory);
     series::reserve_tail(b, uint32_t(bytes) - old_bytes);
     fill_bytes(array, old_bytes, byte);
 }

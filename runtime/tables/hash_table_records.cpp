@@ -59,7 +59,7 @@ void rebuild_records(Node table, uint32_t request) {
     uint32_t n = std::max<uint32_t>(power_of_two_at_least(request), 8);
     Record* r = record(table);
     uint64_t block_bytes = uint64_t(std::max(r->size, 1)) * record_bytes(r);
-    if (block_bytes > UINT32_MAX) fire(Category::internal, err::no_memory);
+    if (block_bytes > UINT32_MAX) fire(err::internal::no_memory);
     Node block = memory::alloc_cells(uint32_t(block_bytes / sizeof(Cell)));
     Node flags = filled_array(flag_bytes(n), 1, ALL_EMPTY);
     Node keys = filled_array(n, sizeof(int32_t), 0);

@@ -102,7 +102,7 @@ int32_t find_or_add_word(Node table, uint32_t symbol, bool case_insensitive, Nod
     bool adding = context != Node::none;
     if (adding) grow_if_full(table);
     Record* r = record(table);
-    uint32_t wanted = murmur::resolve_symbol(symbol);
+    uint32_t wanted = symbol::resolve(symbol);
     const uint32_t* flags = flag_words(r);
     const int32_t* keys = key_slots(r);
     const Cell* words = cells(r);
@@ -117,7 +117,7 @@ int32_t find_or_add_word(Node table, uint32_t symbol, bool case_insensitive, Nod
         if (f != FLAG_LIVE) continue;
         int32_t pos = keys[probe.bucket];
         uint32_t entry = word::symbol(words + pos);
-        if (entry == symbol || (case_insensitive && murmur::resolve_symbol(entry) == wanted)) {
+        if (entry == symbol || (case_insensitive && symbol::resolve(entry) == wanted)) {
             if (adding) *index = pos;
             return pos;
         }

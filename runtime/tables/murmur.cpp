@@ -19,9 +19,6 @@ constexpr uint32_t C2 = 0x1B873593u;
 
 constexpr uint32_t UNSET_HASH = uint32_t(-2);
 constexpr uint32_t NONE_HASH = uint32_t(-1);
-constexpr uint32_t MONEY_SIGN = 1u << 14;
-constexpr uint32_t TUPLE_LENGTH_SHIFT = 19;
-constexpr uint32_t TUPLE_LENGTH_MASK = 0xFu;
 constexpr uint32_t TUPLE_MAX_BYTES = 12;  // the payload words hold no more
 
 uint32_t scramble(uint32_t k) { return std::rotl(k * C1, 15) * C2; }
@@ -70,7 +67,7 @@ uint32_t binary(const Cell* c) {
 }
 
 uint32_t tuple(const Cell* c) {
-    uint32_t length = (c->header >> TUPLE_LENGTH_SHIFT) & TUPLE_LENGTH_MASK;
+    uint32_t length = (c->header & tuple::SIZE_MASK) >> tuple::SIZE_SHIFT;
     uint8_t bytes[TUPLE_MAX_BYTES];
     uint32_t words[3] = {payload_word(c, 1), payload_word(c, 2), payload_word(c, 3)};
     std::memcpy(bytes, words, sizeof bytes);
@@ -80,17 +77,11 @@ uint32_t tuple(const Cell* c) {
 // Equal amounts hash alike whatever flags their cells carry, the sign apart.
 uint32_t money(const Cell* c) {
     Cell bare = *c;
-    bare.header = TYPE_MONEY | (c->header & MONEY_SIGN);
+    bare.header = TYPE_MONEY | (c->header & money::SIGN_BIT);
     return murmur3(&bare, sizeof bare);
 }
 
 }  // namespace
-
-namespace {
-uint32_t own_id(uint32_t symbol_id) { return symbol_id; }
-}  // namespace
-
-uint32_t (*resolve_symbol)(uint32_t symbol_id) = own_id;
 
 uint32_t murmur3(const void* bytes, size_t length) {
     return murmur3_folded(static_cast<const uint8_t*>(bytes), length, same_byte);
@@ -131,6 +122,8 @@ uint32_t symbol(const Cell* symbol) {
 }
 
 uint32_t value(const Cell* v, bool case_sensitive) {
+    if (is_all_word(cell_type(v))) return mix(symbol::resolve(word::symbol(v)));
+    if (is_any_string(cell_type(v))) return string(v, case_sensitive);
     switch (cell_type(v)) {
         case TYPE_UNSET: return UNSET_HASH;
         case TYPE_NONE: return NONE_HASH;
@@ -140,12 +133,7 @@ uint32_t value(const Cell* v, bool case_sensitive) {
             return mix(payload_word(v, 2));
         case TYPE_NATIVE: case TYPE_ACTION:
             return mix(payload_word(v, 3));
-        case TYPE_WORD: case TYPE_SET_WORD: case TYPE_GET_WORD: case TYPE_LIT_WORD:
-        case TYPE_REFINEMENT: case TYPE_ISSUE:
-            return mix(resolve_symbol(word::symbol(v)));
         case TYPE_SYMBOL: return symbol(v);
-        case TYPE_STRING: case TYPE_FILE: case TYPE_URL: case TYPE_TAG: case TYPE_EMAIL: case TYPE_REF:
-            return string(v, case_sensitive);
         case TYPE_BLOCK: case TYPE_PAREN: case TYPE_PATH: case TYPE_LIT_PATH: case TYPE_SET_PATH:
         case TYPE_GET_PATH: case TYPE_HASH: case TYPE_IMAGE: case TYPE_POINT2D:
             return murmur3_words(v, 1, 2);

@@ -23,10 +23,6 @@ uint32_t symbol(const Cell* symbol);
 uint32_t symbol_name(const char* name, uint32_t length);
 uint32_t value(const Cell* value, bool case_sensitive);
 
-// The id under which a symbol's case variants meet (its alias, or itself).
-// The symbol table installs its own; until then every id is its own.
-extern uint32_t (*resolve_symbol)(uint32_t symbol_id);
-
 // Symbol names fold ASCII A-Z to a-z and nothing else.
 inline uint8_t fold_ascii(uint8_t c) { return c >= 'A' && c <= 'Z' ? c | 0x20 : c; }
 

@@ -1,5 +1,6 @@
 #include "runtime/tables/ownership.h"
 
+#include "runtime/core/sockets.h"
 #include "runtime/datatypes/object/object.h"
 #include "runtime/gc/collector.h"
 #include "runtime/tables/cycles.h"
@@ -8,34 +9,16 @@
 namespace vek::ownership {
 
 Node table = Node::none;
-void (*for_each_field_hook)(const Cell*, FieldVisitor, void*) = nullptr;
-bool (*notify_owner_hook)(const Cell*, const Cell*, const Cell*, const Cell*, const Cell*, int32_t,
-                          int32_t) = nullptr;
 
 namespace {
-
-bool (*live_test)(Node node) = nullptr;
 
 constexpr uint32_t TABLE_SIZE = 1000;
 constexpr uint32_t RECORD_CELLS = 3;
 constexpr uint32_t ALL = 0xFFFFFFFFu;  // cells to the tail
 
-bool is_block_kind(uint32_t type) {
-    switch (type) {
-    case TYPE_BLOCK: case TYPE_PAREN: case TYPE_HASH: case TYPE_PATH: case TYPE_LIT_PATH:
-    case TYPE_SET_PATH: case TYPE_GET_PATH: return true;
-    default: return false;
-    }
-}
-
-// Values whose buffer carries BUF_OWNED.
-bool is_flagged_series(uint32_t type) {
-    switch (type) {
-    case TYPE_STRING: case TYPE_FILE: case TYPE_URL: case TYPE_TAG: case TYPE_EMAIL: case TYPE_REF:
-    case TYPE_BINARY: case TYPE_VECTOR: case TYPE_BITSET: return true;
-    default: return is_block_kind(type);
-    }
-}
+// The values an object can own: every series, and bitset!. An image! keeps
+// its owned flag on the cell, the others in their buffer's flags.
+bool ownable(uint32_t type) { return is_series(type) || type == TYPE_BITSET; }
 
 Cell* context_cell(const Cell* object) { return node_buffer(object::context_node(object))->cells(); }
 
@@ -89,7 +72,7 @@ void record_series(Cell* value, const Owning& owning) {
     // Copied after the flag is set, so that an image's record carries it.
     Cell held = *value;
     if (first) add_owner_record(held, owning);
-    if (!is_block_kind(cell_type(&held))) return;
+    if (!is_any_block(cell_type(&held))) return;
     Node node = series_node(&held);
     if (cycles::find(node)) return;
     cycles::Scope visiting(node);
@@ -97,8 +80,7 @@ void record_series(Cell* value, const Owning& owning) {
 }
 
 bool skips_object(const Cell* object) {
-    return (context_cell(object)->header & CONTEXT_IS_OWNER) || cycles::find(object::context_node(object)) ||
-           !for_each_field_hook;
+    return (context_cell(object)->header & CONTEXT_IS_OWNER) || cycles::find(object::context_node(object));
 }
 
 void record_object(const Cell* object, const Owning& owning) {
@@ -106,12 +88,12 @@ void record_object(const Cell* object, const Owning& owning) {
     Cell held = *object;
     Owning passed = owning;
     cycles::Scope visiting(object::context_node(&held));
-    for_each_field_hook(&held, record_field, &passed);
+    sockets::for_each_field(&held, record_field, &passed);
 }
 
 void record(Cell* value, const Owning& owning) {
     uint32_t type = cell_type(value);
-    if (is_flagged_series(type) || type == TYPE_IMAGE) record_series(value, owning);
+    if (ownable(type)) record_series(value, owning);
     else if (type == TYPE_OBJECT) record_object(value, owning);
 }
 
@@ -121,7 +103,7 @@ void unbind_object(const Cell* object) {
     if (skips_object(object)) return;
     Cell held = *object;
     cycles::Scope visiting(object::context_node(&held));
-    for_each_field_hook(&held, unbind_field, nullptr);
+    sockets::for_each_field(&held, unbind_field, nullptr);
 }
 
 }  // namespace
@@ -131,9 +113,9 @@ void init() {
     table = hash_table::make(TABLE_SIZE, &none, hash_table::KIND_OWNERS, RECORD_CELLS);
     // The table keeps its records without keeping what they name: they die
     // with their series or their owner, and what the survivors hold is kept.
-    gc::add_mark_hook([] { gc::mark_node(table); });
-    gc::add_sweep_hook([] {
-        sweep(gc::is_marked);
+    gc::add_root("owner table", [] { gc::mark_node(table); });
+    gc::add_sweep("owner table", [] {
+        sweep();
         hash_table::sweep_records(table, [](Node, const Cell* data) {
             gc::mark_cells(data, data + RECORD_CELLS);
             return false;
@@ -153,7 +135,7 @@ void unbind(Cell* value) {
         unbind_object(value);
         return;
     }
-    if (!is_flagged_series(type) && type != TYPE_IMAGE) return;
+    if (!ownable(type)) return;
     set_owned(value, false);
     Cell held = *value;
     Cell* data = hash_table::remove_record(table, series_node(&held));
@@ -161,7 +143,7 @@ void unbind(Cell* value) {
     for (uint32_t i = 0; i < RECORD_CELLS; i++) make_unset(data + i);
     // A block is walked only while it still had a record: one that holds
     // itself is met again with the record gone, which ends the walk.
-    if (is_block_kind(type)) for_each_cell(&held, series_index(&held), ALL, [](Cell* cell) { unbind(cell); });
+    if (is_any_block(type)) for_each_cell(&held, series_index(&held), ALL, [](Cell* cell) { unbind(cell); });
 }
 
 void unbind_range(const Cell* block, uint32_t index, uint32_t count) {
@@ -174,25 +156,24 @@ Cell* owner_of(Node series) {
     return data ? data + 1 : nullptr;
 }
 
-void sweep(bool (*marked)(Node node)) {
-    live_test = marked;
+void sweep() {
     hash_table::sweep_records(table, [](Node key, const Cell* data) {
-        return !live_test(key) || !live_test(object::context_node(data + 1));
+        return !gc::is_marked(key) || !gc::is_marked(object::context_node(data + 1));
     });
 }
 
 bool check(const Cell* value, const Cell* action, const Cell* new_value, int32_t index, int32_t part) {
     uint32_t type = cell_type(value);
     bool is_object = type == TYPE_OBJECT;
-    bool can_be_owned = is_flagged_series(type) || type == TYPE_IMAGE;
+    bool can_be_owned = ownable(type);
     if (!is_object && !(can_be_owned && owned(value))) return false;
     Node key = is_object ? object::context_node(value) : series_node(value);
     Cell* data = hash_table::find_record(table, key);
-    if (!data || !notify_owner_hook) return false;
+    if (!data) return false;
     // The handler runs Vek code: it gets copies, not addresses into the table.
     Cell owner = data[1];
     Cell word = data[2];
-    return notify_owner_hook(&owner, &word, value, action, new_value, index, part);
+    return sockets::notify_owner(&owner, &word, value, action, new_value, index, part);
 }
 
 }  // namespace vek::ownership

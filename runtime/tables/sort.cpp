@@ -109,7 +109,7 @@ void insertion_sort(const Context& c, std::byte* first, std::byte* sorted_end, s
 
 uint32_t merge_buffer_bytes(uint32_t count, uint32_t width) {
     uint64_t bytes = uint64_t(count / 2) * width;
-    if (bytes > UINT32_MAX) fire(Category::script, err::too_long);
+    if (bytes > UINT32_MAX) fire(err::script::too_long);
     return uint32_t(bytes);
 }
 
@@ -484,7 +484,7 @@ void merge_sort(void* base, uint32_t count, uint32_t width, int mode, void* extr
     if (count < 2) return;
     uint32_t bytes = merge_buffer_bytes(count, width);
     std::unique_ptr<std::byte, decltype(&std::free)> buffer(static_cast<std::byte*>(std::malloc(bytes)), &std::free);
-    if (!buffer) fire(Category::internal, err::no_memory);
+    if (!buffer) fire(err::internal::no_memory);
     merge_runs(make_context(width, mode, extra, cmp), static_cast<std::byte*>(base), count, buffer.get());
 }
 

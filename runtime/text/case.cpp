@@ -73,7 +73,7 @@ uint32_t part_count(const Cell* string, const Cell* part, uint32_t length) {
     } else if (cell_type(part) == cell_type(string) && series_node(part) == series_node(string)) {
         count = int64_t(int32_t(series_index(part))) - int64_t(series_index(string));
     } else {
-        fire(Category::script, err::invalid_refine_arg, fixed_words::refinement(fixed_words::Ref::part), part);
+        fire(err::script::invalid_refine_arg, fixed_words::refinement(fixed_words::Ref::part), part);
     }
     return uint32_t(std::clamp<int64_t>(count, 0, length));
 }

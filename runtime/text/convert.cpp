@@ -80,17 +80,17 @@ uint32_t unit_shift(uint32_t unit) { return uint32_t(std::countr_zero(unit)); }
     std::memcpy(buffer->first(), copy.data(), n);
     buffer->tail = buffer->offset + n;
     *arg = Cell{TYPE_BINARY, 0, uint32_t(node), 0};
-    fire(Category::access, err::invalid_utf8, arg);
+    fire(err::access::invalid_utf8, arg);
 }
 
 [[noreturn]] void raise_invalid_char(uint32_t code_point) {
     Cell* arg = stack::push_cell();
     *arg = Cell{TYPE_INTEGER, 0, code_point, 0};
-    fire(Category::script, err::invalid_char, arg);
+    fire(err::script::invalid_char, arg);
 }
 
 uint32_t byte_size(uint64_t bytes) {
-    if (bytes > UINT32_MAX) fire(Category::internal, err::no_memory);
+    if (bytes > UINT32_MAX) fire(err::internal::no_memory);
     return uint32_t(bytes);
 }
 

@@ -62,9 +62,9 @@ size_t general_text(char* out, size_t size, double value, int32_t precision) {
 
 size_t first_text(char* out, size_t size, double value, int32_t mode) {
     if (mode != FORMAT_SECONDS) return general_text(out, size, value, first_precision(mode));
-    const char* text = float_to_text(value, 6, false);
-    copy_text(out, text);
-    return std::strlen(text);
+    FloatText text = float_to_text(value, 6, false);
+    copy_text(out, text.c_str());
+    return std::strlen(text.c_str());
 }
 
 struct Layout {
@@ -97,9 +97,9 @@ bool shows_representation_error(const char* text, const Layout& layout) {
 
 // The text with its exponent rewritten ("e+20" as "e20", "e-05" as "e-5"),
 // ".0" given to whole numbers of the modes that show it, "%" to percents.
-const char* finish(const char* text, const Layout& layout, int32_t mode) {
-    static char out[48];
-    char* p = put(out, text, layout.exponent);
+FloatText finish(const char* text, const Layout& layout, int32_t mode) {
+    FloatText out;
+    char* p = put(out.chars.data(), text, layout.exponent);
     bool marks_whole = !percent_mode(mode) && mode != FORMAT_SECONDS && mode != FORMAT_COORDINATE;
     if (marks_whole && !layout.point) p = put(p, ".0", 2);
     if (layout.exponent < layout.length) {
@@ -156,17 +156,14 @@ Digits float_to_digits(double value, int32_t ndigits, bool point_zero) {
     return d;
 }
 
-const char* float_to_text(double value, int32_t ndigits, bool point_zero) {
-    static char out[48];
+FloatText float_to_text(double value, int32_t ndigits, bool point_zero) {
     Digits d = float_to_digits(value, ndigits, point_zero);
-    if (d.count == 0) {
-        copy_text(out, d.text);
-        return out;
-    }
+    if (d.count == 0) return FloatText::of(d.text);
+    FloatText out;
     const char* digits = d.text;
     int32_t n = d.count;
     int32_t k = d.point;
-    char* p = out;
+    char* p = out.chars.data();
     if (d.negative) *p++ = '-';
     if (k > 17 || k < -6) {
         *p++ = digits[0];
@@ -199,10 +196,10 @@ const char* float_to_text(double value, int32_t ndigits, bool point_zero) {
 
 // ---------------------------------------------------------------- format
 
-const char* format(double value, int32_t mode) {
-    if (!std::isfinite(value)) return not_finite_text(value);
+FloatText format(double value, int32_t mode) {
+    if (!std::isfinite(value)) return FloatText::of(not_finite_text(value));
     if (pretty_print && std::fabs(value) < EPSILON)
-        return percent_mode(mode) ? "0%" : mode == FORMAT_COORDINATE ? "0" : "0.0";
+        return FloatText::of(percent_mode(mode) ? "0%" : mode == FORMAT_COORDINATE ? "0" : "0.0");
     char text[48];
     Layout layout = scan(text, first_text(text, sizeof text - 1, value, mode));
     if (pretty_print && shows_representation_error(text, layout))

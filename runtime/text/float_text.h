@@ -3,12 +3,11 @@
 // ties), their layout as the language's float text, and the general float
 // formatter with its precision modes that form of every float-based value
 // uses.
-//
-// The texts returned live in static buffers and stay valid until the next
-// call of the same function: the runtime has one thread.
 #pragma once
 
 #include <cstdint>
+
+#include "runtime/text/fixed_text.h"
 
 namespace vek::float_ {
 
@@ -21,6 +20,9 @@ extern bool full_support;
 // float_to_digits.
 constexpr int32_t POINT_NOT_FINITE = 9999;  // infinity or NaN
 constexpr int32_t POINT_ZERO = 9998;
+
+// A float's text, answered by value.
+using FloatText = FixedText<48>;
 
 struct Digits {
     // For a finite non-zero value: its decimal digits without trailing zeros,
@@ -42,7 +44,7 @@ Digits float_to_digits(double value, int32_t ndigits, bool point_zero);
 // decimal-point positions -6 to 17, scientific ("1.5e300", "1.0e17") beyond;
 // point_zero adds ".0" to a whole number (and "0" after the point of a
 // one-digit scientific text). mold of float! is ndigits 0 with point_zero.
-const char* float_to_text(double value, int32_t ndigits, bool point_zero);
+FloatText float_to_text(double value, int32_t ndigits, bool point_zero);
 
 // The modes of format: which value it is and how it is shown.
 enum FormatMode : int32_t {
@@ -59,6 +61,6 @@ enum FormatMode : int32_t {
 // is on, values below the float64 epsilon read as zero, and a text that shows
 // the representation error (ending in "01" or "99" past 16 characters) is
 // made once more at the mode's second precision.
-const char* format(double value, int32_t mode);
+FloatText format(double value, int32_t mode);
 
 }  // namespace vek::float_

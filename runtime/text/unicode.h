@@ -101,9 +101,6 @@ Node load_utf8(const uint8_t* bytes, uint32_t length, Node target, int32_t* byte
 Node load_utf8_into(const uint8_t* bytes, uint32_t length, Cell* string, int32_t* bytes_left);
 Node load_utf8_new(const uint8_t* bytes, uint32_t length);
 
-// Set on a buffer whose text was loaded from UTF-16.
-constexpr uint32_t BUF_FROM_UTF16 = 0x00040000u;
-
 // Decodes count UTF-16 units (host order) into the target string's buffer,
 // replacing its text, or into a new buffer when target is nullptr; returns
 // the node. The unit is the narrowest that holds the text. With drop_cr every

@@ -24,11 +24,9 @@ Cell* cells_of(Node node) { return node_buffer(node)->cells(); }
 
 bool is_hash(const Cell* block) { return cell_type(block) == TYPE_HASH; }
 
-bool is_word_kind(uint32_t type) { return type >= TYPE_WORD && type <= TYPE_GET_WORD; }
-
 bool clones_nested(uint32_t type, bool any_block) {
     if (type == TYPE_BLOCK) return true;
-    return any_block && (type == TYPE_PAREN || (type >= TYPE_PATH && type <= TYPE_GET_PATH));
+    return any_block && (type == TYPE_PAREN || is_any_path(type));
 }
 
 // Writes a block of a fresh buffer into the cell. The cell is unset! while
@@ -192,7 +190,7 @@ const Cell* select_word(const Cell* block, const Cell* word, bool exact) {
     uint32_t length = buffer->length();
     for (uint32_t i = series_index(block); i < length; i++) {
         const Cell* cell = buffer->cells() + i;
-        if (!is_word_kind(cell_type(cell))) continue;
+        if (!is_any_word(cell_type(cell))) continue;
         uint32_t symbol = exact ? word::symbol(cell) : symbol::resolve(word::symbol(cell));
         if (symbol == wanted) return i + 1 < length ? cell + 1 : &none::constant;
     }
@@ -221,7 +219,7 @@ Cell* clone(const Cell* value, bool deep, bool any_block) {
     uint32_t count = length_from_head(&source);
     cycles::Scope guard;
     if (deep) {
-        if (cycles::find(from)) fire(Category::internal, err::no_cycle);
+        if (cycles::find(from)) fire(err::internal::no_cycle);
         cycles::push(from);
     }
     Cell* result = make_block_at(make_unset(stack::push_cell()), memory::alloc_cells, int32_t(count),

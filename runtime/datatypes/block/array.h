@@ -31,13 +31,6 @@ inline void set_hash_table(Cell* hash, Node table) {
     hash->data3 = uint32_t(table);
 }
 
-// block!, paren!, hash! and the path kinds, which make, to and copy treat
-// alike (map! shares the layout but not that treatment).
-inline bool block_like(uint32_t type) {
-    return type == TYPE_BLOCK || type == TYPE_PAREN || type == TYPE_HASH ||
-           (type >= TYPE_PATH && type <= TYPE_GET_PATH);
-}
-
 // ---------------------------------------------------------------- head and tail
 
 // Cells from the head to the tail; negative when the head lies beyond the tail.

@@ -6,10 +6,7 @@
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
-#include "runtime/datatypes/block/edit.h"
-#include "runtime/datatypes/block/find.h"
-#include "runtime/datatypes/block/path_access.h"
-#include "runtime/datatypes/block/sort.h"
+#include "runtime/datatypes/block/internal.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/typeset.h"
@@ -22,9 +19,6 @@ namespace vek::block {
 
 namespace {
 
-bool is_word_kind(uint32_t type) { return type >= TYPE_WORD && type <= TYPE_ISSUE; }
-bool is_number(uint32_t type) { return type == TYPE_INTEGER || type == TYPE_FLOAT || type == TYPE_PERCENT; }
-
 // The codes under which values of different lengths are simply unequal.
 bool equality_op(int32_t op) { return op <= 2 || op == 10 || op == 11 || op == 12; }
 
@@ -33,7 +27,7 @@ bool limited(const Cell* part) { return part != nullptr; }
 
 [[noreturn]] void bad_make_arg(uint32_t type, const Cell* spec_value) {
     Cell datatype{TYPE_DATATYPE, type, 0, 0};
-    fire(Category::script, err::bad_make_arg, &datatype, spec_value);
+    fire(err::script::bad_make_arg, &datatype, spec_value);
 }
 
 // Blocks made from objects, maps and vectors wait for those datatypes.
@@ -41,7 +35,7 @@ bool made_from_missing_type(uint32_t type) {
     return type == TYPE_OBJECT || type == TYPE_MAP || type == TYPE_VECTOR;
 }
 
-[[noreturn]] void not_done() { fire(Category::internal, err::not_done); }
+[[noreturn]] void not_done() { fire(err::internal::not_done); }
 
 void append_text(const Cell* buffer, const char* text, int32_t* limit) {
     string::append_c_string(buffer, text);
@@ -63,9 +57,16 @@ int32_t order(int64_t a, int64_t b) { return a < b ? -1 : a > b ? 1 : 0; }
 
 // ---------------------------------------------------------------- make and to
 
+namespace {
+
+// make: a block, paren, hash or path spec gives a shallow copy of its cells
+// from the head; an integer! or float! (truncated; out of 32 bits: script
+// out-of-range) an empty block of that capacity, below 1 giving 1; anything
+// else raises script bad-make-arg. make and to write the new value into the
+// result cell, with the type asked for, and return it.
 Cell* make(Cell* result, const Cell* spec_value, uint32_t type) {
     uint32_t spec_type = cell_type(spec_value);
-    if (block_like(spec_type)) return to(result, spec_value, type);
+    if (is_any_block(spec_type)) return convert(result, spec_value, type);
     if (spec_type == TYPE_INTEGER || spec_type == TYPE_FLOAT) {
         int32_t capacity = integer::from_number_arg(spec_value);
         return set_type(make_at(make_unset(result), capacity), type);
@@ -74,15 +75,17 @@ Cell* make(Cell* result, const Cell* spec_value, uint32_t type) {
     bad_make_arg(type, spec_value);
 }
 
-Cell* to(Cell* result, const Cell* spec_value, uint32_t type) {
+}  // namespace
+
+Cell* convert(Cell* result, const Cell* spec_value, uint32_t type) {
     uint32_t spec_type = cell_type(spec_value);
     if (made_from_missing_type(spec_type)) not_done();
     if (spec_type == TYPE_STRING) {
-        lexer::scan_string(result, spec_value, -1, false, true, true, true, nullptr, nullptr);
+        lexer::scan_string(result, spec_value, -1, {.wrap = true}, nullptr, nullptr);
         return set_type(result, type);
     }
     if (spec_type == TYPE_TYPESET) return set_type(typeset::to_block(spec_value, result), type);
-    if (block_like(spec_type)) return pop_into(result, clone(spec_value, false, false), type);
+    if (is_any_block(spec_type)) return pop_into(result, clone(spec_value, false, false), type);
     return holding(result, spec_value, type);
 }
 
@@ -102,6 +105,11 @@ Cell* pop_into(Cell* result, const Cell* pushed, uint32_t type) {
 
 // ---------------------------------------------------------------- form and mold
 
+namespace {
+
+// The formed cells from the head, separated by one space unless the text so
+// far ends in a tab or a line break; a block being formed already gives
+// "...".
 int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit) {
     if (cycles::detect(value, buffer, &limit, false)) return limit;
     Node node = series_node(value);
@@ -115,6 +123,8 @@ int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t li
     return limit;
 }
 
+// "[" and "]" around mold_each unless only; a block being molded already
+// gives the cycle marker.
 int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
              const Cell* part, int32_t limit, int32_t indent) {
     if (cycles::detect(value, buffer, &limit, true)) return limit;
@@ -123,6 +133,8 @@ int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool fl
     if (!only) append_text(buffer, "]", &limit);
     return limit;
 }
+
+}  // namespace
 
 int32_t mold_each(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
                   const Cell* part, int32_t limit, int32_t indent) {
@@ -158,6 +170,10 @@ int32_t mold_each(const Cell* value, const Cell* buffer, bool only, bool all, bo
 
 // ---------------------------------------------------------------- compare
 
+namespace {
+
+// Values of different types are not comparable (-2), except a path! and a
+// lit-path! under the equality codes 10 and 11.
 int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     uint32_t type1 = cell_type(value1);
     uint32_t type2 = cell_type(value2);
@@ -165,6 +181,8 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     if (type1 != type2 && !((op == 10 || op == 11) && paths)) return -2;
     return compare_each(value1, value2, op);
 }
+
+}  // namespace
 
 int32_t compare_each(const Cell* value1, const Cell* value2, int32_t op) {
     Node node1 = series_node(value1);
@@ -187,7 +205,7 @@ int32_t compare_each(const Cell* value1, const Cell* value2, int32_t op) {
         Cell cell2 = node_buffer(node2)->cells()[head2 + i];
         uint32_t type1 = cell_type(&cell1);
         uint32_t type2 = cell_type(&cell2);
-        bool alike = type1 == type2 || (is_word_kind(type1) && is_word_kind(type2)) ||
+        bool alike = type1 == type2 || (is_all_word(type1) && is_all_word(type2)) ||
                      (is_number(type1) && is_number(type2));
         if (!alike) return order(type1, type2);
         int32_t result = actions::compare_values(&cell1, &cell2, op);
@@ -200,29 +218,34 @@ int32_t compare_each(const Cell* value1, const Cell* value2, int32_t op) {
 
 void init() {
     using namespace datatype;
-    DatatypeRecord record{TYPE_BLOCK, TYPE_SERIES, "block!", {}};
-    for (uint32_t slot : {SLOT_RANDOM, SLOT_REFLECT, SLOT_AT, SLOT_BACK, SLOT_CLEAR, SLOT_HEAD, SLOT_HEAD_Q,
-                          SLOT_INDEX_Q, SLOT_LENGTH_Q, SLOT_MOVE, SLOT_NEXT, SLOT_PICK, SLOT_POKE, SLOT_REMOVE,
-                          SLOT_REVERSE, SLOT_SKIP, SLOT_TAIL, SLOT_TAIL_Q, SLOT_MODIFY})
-        record.actions[slot - 1] = INHERIT;
-    record.actions[SLOT_MAKE - 1] = as_action(make);
-    record.actions[SLOT_TO - 1] = as_action(to);
-    record.actions[SLOT_FORM - 1] = as_action(form);
-    record.actions[SLOT_MOLD - 1] = as_action(mold);
-    record.actions[SLOT_EVAL_PATH - 1] = as_action(static_cast<actions::EvalPathFn>(&eval_path));
-    record.actions[SLOT_COMPARE - 1] = as_action(compare);
-    record.actions[SLOT_APPEND - 1] = as_action(append);
-    record.actions[SLOT_INSERT - 1] = as_action(append);
-    record.actions[SLOT_CHANGE - 1] = as_action(change);
-    record.actions[SLOT_COPY - 1] = as_action(copy);
-    record.actions[SLOT_TAKE - 1] = as_action(take);
-    record.actions[SLOT_SWAP - 1] = as_action(swap);
-    record.actions[SLOT_TRIM - 1] = as_action(trim);
-    record.actions[SLOT_FIND - 1] = as_action(find);
-    record.actions[SLOT_SELECT - 1] = as_action(select);
-    record.actions[SLOT_PUT - 1] = as_action(put);
-    record.actions[SLOT_SORT - 1] = as_action(sort);
-    register_type(record);
+    register_type(TYPE_BLOCK, Row()
+        .set<SLOT_MAKE>(make)
+        .inherit<SLOT_RANDOM>()
+        .inherit<SLOT_REFLECT>()
+        .set<SLOT_TO>(convert)
+        .set<SLOT_FORM>(form)
+        .set<SLOT_MOLD>(mold)
+        .set<SLOT_EVAL_PATH>(eval_path)
+        .set<SLOT_COMPARE>(compare)
+        .set<SLOT_APPEND>(append)
+        .inherit_range<SLOT_AT, SLOT_BACK>()
+        .set<SLOT_CHANGE>(change)
+        .inherit<SLOT_CLEAR>()
+        .set<SLOT_COPY>(copy)
+        .set<SLOT_FIND>(find)
+        .inherit_range<SLOT_HEAD, SLOT_INDEX_Q>()
+        .set<SLOT_INSERT>(append)
+        .inherit_range<SLOT_LENGTH_Q, SLOT_POKE>()
+        .set<SLOT_PUT>(put)
+        .inherit_range<SLOT_REMOVE, SLOT_REVERSE>()
+        .set<SLOT_SELECT>(select)
+        .set<SLOT_SORT>(sort)
+        .inherit<SLOT_SKIP>()
+        .set<SLOT_SWAP>(swap)
+        .inherit_range<SLOT_TAIL, SLOT_TAIL_Q>()
+        .set<SLOT_TAKE>(take)
+        .set<SLOT_TRIM>(trim)
+        .inherit<SLOT_MODIFY>());
 }
 
 }  // namespace vek::block

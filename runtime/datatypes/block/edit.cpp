@@ -7,6 +7,7 @@
 #include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/block/array.h"
+#include "runtime/datatypes/block/internal.h"
 #include "runtime/datatypes/series/actions.h"
 #include "runtime/datatypes/series/ranges.h"
 #include "runtime/datatypes/typeset.h"
@@ -26,18 +27,6 @@ using series::Edit;
 
 bool is_hash(const Cell* block) { return cell_type(block) == TYPE_HASH; }
 
-// The values whose copy is a new buffer of their own: what take/deep and
-// copy/deep replace by a deep copy.
-bool is_series(uint32_t type) {
-    switch (type) {
-        case TYPE_STRING: case TYPE_FILE: case TYPE_URL: case TYPE_TAG: case TYPE_EMAIL:
-        case TYPE_REF: case TYPE_VECTOR: case TYPE_BINARY: case TYPE_IMAGE:
-            return true;
-        default:
-            return block_like(type);
-    }
-}
-
 // What copy/types may copy beside the series.
 bool copyable_by_type(uint32_t type) {
     return is_series(type) || type == TYPE_BITSET || type == TYPE_OBJECT || type == TYPE_ERROR ||
@@ -49,7 +38,7 @@ bool matches_types(const Cell* types, uint32_t type) {
     return datatype::id(types) == type;
 }
 
-[[noreturn]] void no_memory() { fire(Category::internal, err::no_memory); }
+[[noreturn]] void no_memory() { fire(err::internal::no_memory); }
 
 // The byte size of count cells added to used bytes, or no-memory past 32 bits.
 uint32_t grown_size(uint32_t used_bytes, uint64_t count) {
@@ -97,7 +86,7 @@ struct Source {
     bool pushed;
 
     Source(const Cell* value, bool only, Node target) : single(*value), block(*value), pushed(false) {
-        spliced = block_like(cell_type(value)) && !only;
+        spliced = is_any_block(cell_type(value)) && !only;
         if (spliced && series_node(value) == target) {
             block = *clone(value, false, false);
             pushed = true;
@@ -246,7 +235,7 @@ void change(Cell* series, Cell* value, int32_t part, bool only, int32_t dup) {
 
 Cell* take(Cell* series, const Cell* part, bool deep, bool last) {
     Cell* taken = series::take(series, part, deep, last);
-    if (!block_like(cell_type(taken))) return taken;
+    if (!is_any_block(cell_type(taken))) return taken;
     Node node = series_node(taken);
     if (part == nullptr) {
         // The one cell taken lies in the scratch buffer that every take
@@ -262,7 +251,7 @@ Cell* take(Cell* series, const Cell* part, bool deep, bool last) {
 // ---------------------------------------------------------------- swap
 
 void swap(Cell* series1, Cell* series2) {
-    if (!block_like(cell_type(series2))) fire(Category::script, err::invalid_arg, series2);
+    if (!is_any_block(cell_type(series2))) fire(err::script::invalid_arg, series2);
     if (!series::both_have_heads(series1, series2)) return;
     if (series_node(series1) == series_node(series2) && series_index(series1) == series_index(series2)) return;
     bool owned1 = series::notify_before(series1, Edit::swap, series2, int32_t(series_index(series1)), 1);
@@ -308,11 +297,11 @@ Cell* copy(Cell* value, Cell* result, const Cell* part, bool deep, const Cell* t
     if (deep) {
         if (cycles::find(from)) {
             cycles::reset();
-            fire(Category::internal, err::no_cycle);
+            fire(err::internal::no_cycle);
         }
         cycles::push(from);
     }
-    series::copy(&source, result, part, deep, types);
+    series::copy_shallow(&source, result, part, deep, types);
     if (!deep && !types) return result;
     if (is_hash(result)) {
         set_type(result, TYPE_BLOCK);

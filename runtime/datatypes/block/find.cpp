@@ -1,4 +1,4 @@
-#include "runtime/datatypes/block/find.h"
+#include "runtime/datatypes/block/internal.h"
 
 #include <algorithm>
 
@@ -51,7 +51,7 @@ Pattern pattern_of(const Cell* value, const Options& o) {
     if (!o.only) {
         if (type == TYPE_DATATYPE) return {value, Kind::datatype, op, 1};
         if (type == TYPE_TYPESET) return {value, Kind::typeset, op, 1};
-        if (block_like(type)) return {value, Kind::sequence, op, length_from_head(value)};
+        if (is_any_block(type)) return {value, Kind::sequence, op, length_from_head(value)};
     }
     return {value, Kind::single, op, 1};
 }
@@ -86,7 +86,7 @@ bool indexed(const Cell* series, const Cell* value, const Options& o) {
     uint32_t type = cell_type(value);
     if (type == TYPE_DATATYPE || type == TYPE_TYPESET) return o.only;
     if (type == TYPE_OBJECT) return o.same;
-    if (block_like(type)) return o.same && o.only;
+    if (is_any_block(type)) return o.same && o.only;
     return true;
 }
 

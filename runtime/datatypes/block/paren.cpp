@@ -1,5 +1,6 @@
 #include "runtime/datatypes/block/paren.h"
 
+#include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
 #include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/string/buffer.h"
@@ -10,6 +11,9 @@ namespace vek::paren {
 
 Cell* push(Cell* block) { return stack::push(set_type(block, TYPE_PAREN)); }
 
+namespace {
+
+// The cells molded as a block's, between "(" and ")" unless only.
 int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
              const Cell* part, int32_t limit, int32_t indent) {
     if (cycles::detect(value, buffer, &limit, true)) return limit;
@@ -25,14 +29,14 @@ int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool fl
     return limit;
 }
 
+}  // namespace
+
 // Everything but trim comes from block!.
 void init() {
     using namespace datatype;
-    DatatypeRecord record{TYPE_PAREN, TYPE_BLOCK, "paren!", {}};
-    record.actions.fill(INHERIT);
-    record.actions[datatype::SLOT_MOLD - 1] = as_action(mold);
-    record.actions[datatype::SLOT_TRIM - 1] = nullptr;
-    register_type(record);
+    register_type(TYPE_PAREN, Row::inheriting()
+        .set<SLOT_MOLD>(mold)
+        .omit<SLOT_TRIM>());
 }
 
 }  // namespace vek::paren

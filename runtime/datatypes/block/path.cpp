@@ -45,6 +45,9 @@ int32_t write_steps(const Cell* value, const Cell* buffer, bool molding, bool on
     return limit;
 }
 
+// Registers lit-path!, set-path! and get-path!; defined after their molds.
+void register_kinds();
+
 }  // namespace
 
 namespace path {
@@ -53,24 +56,33 @@ Cell* push(Cell* block) { return push_as(block, TYPE_PATH); }
 
 Cell* make_at(Cell* cell, int32_t capacity) { return set_type(block::make_at(cell, capacity), TYPE_PATH); }
 
+namespace {
+
+// make: a block-like spec is copied shallowly; an integer!, float! or
+// percent! (truncated) gives an empty path of that capacity (below 1 gives
+// 1); anything else raises script bad-make-arg. to: an object!, typeset! or
+// map! becomes the one step of a new path; anything else converts as to
+// block! does. Both write the result cell, with the type asked for.
 Cell* make(Cell* result, const Cell* spec_value, uint32_t type) {
     uint32_t spec_type = cell_type(spec_value);
-    if (block::block_like(spec_type)) return block::to(result, spec_value, type);
-    if (spec_type == TYPE_INTEGER || spec_type == TYPE_FLOAT || spec_type == TYPE_PERCENT) {
+    if (is_any_block(spec_type)) return block::convert(result, spec_value, type);
+    if (is_number(spec_type)) {
         int32_t capacity = capacity_of(spec_value);
         return set_type(block::make_at(make_unset(result), capacity), type);
     }
     Cell datatype{TYPE_DATATYPE, type, 0, 0};
-    fire(Category::script, err::bad_make_arg, &datatype, spec_value);
+    fire(err::script::bad_make_arg, &datatype, spec_value);
 }
 
 Cell* to(Cell* result, const Cell* spec_value, uint32_t type) {
     uint32_t spec_type = cell_type(spec_value);
     if (spec_type == TYPE_OBJECT || spec_type == TYPE_TYPESET || spec_type == TYPE_MAP)
         return block::holding(result, spec_value, type);
-    return block::to(result, spec_value, type);
+    return block::convert(result, spec_value, type);
 }
 
+// The steps from the head joined by "/", whatever their new-line flags; a
+// path being written already gives "...".
 int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit) {
     return write_steps(value, buffer, false, false, false, false, part, limit);
 }
@@ -80,35 +92,21 @@ int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool fl
     return write_steps(value, buffer, true, only, all, flat, part, limit);
 }
 
+}  // namespace
+
 void init() {
     using namespace datatype;
     // path!: its own make, to, form and mold; copy is block!'s (inherited);
     // random, sort and trim make no sense for a path.
-    DatatypeRecord record{TYPE_PATH, TYPE_BLOCK, "path!", {}};
-    record.actions.fill(INHERIT);
-    record.actions[SLOT_MAKE - 1] = as_action(make);
-    record.actions[SLOT_TO - 1] = as_action(to);
-    record.actions[SLOT_FORM - 1] = as_action(form);
-    record.actions[SLOT_MOLD - 1] = as_action(mold);
-    for (uint32_t slot : {SLOT_RANDOM, SLOT_SORT, SLOT_TRIM}) record.actions[slot - 1] = nullptr;
-    register_type(record);
-
-    struct Kind {
-        uint32_t id;
-        const char* name;
-        actions::MoldFn mold;
-    };
-    const Kind kinds[] = {
-        {TYPE_LIT_PATH, "lit-path!", lit_path::mold},
-        {TYPE_SET_PATH, "set-path!", set_path::mold},
-        {TYPE_GET_PATH, "get-path!", get_path::mold},
-    };
-    for (const Kind& kind : kinds) {
-        DatatypeRecord child{kind.id, TYPE_PATH, kind.name, {}};
-        child.actions.fill(INHERIT);
-        child.actions[datatype::SLOT_MOLD - 1] = as_action(kind.mold);
-        register_type(child);
-    }
+    register_type(TYPE_PATH, Row::inheriting()
+        .set<SLOT_MAKE>(make)
+        .omit<SLOT_RANDOM>()
+        .set<SLOT_TO>(to)
+        .set<SLOT_FORM>(form)
+        .set<SLOT_MOLD>(mold)
+        .omit<SLOT_SORT>()
+        .omit<SLOT_TRIM>());
+    register_kinds();
 }
 
 }  // namespace path
@@ -117,11 +115,15 @@ namespace lit_path {
 
 Cell* push(Cell* block) { return push_as(block, TYPE_LIT_PATH); }
 
+namespace {
+
 int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
              const Cell* part, int32_t limit, int32_t indent) {
     append_mark(buffer, "'", &limit);
     return path::mold(value, buffer, only, all, flat, part, limit, indent);
 }
+
+}  // namespace
 
 }  // namespace lit_path
 
@@ -129,17 +131,23 @@ namespace get_path {
 
 Cell* push(Cell* block) { return push_as(block, TYPE_GET_PATH); }
 
+namespace {
+
 int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
              const Cell* part, int32_t limit, int32_t indent) {
     append_mark(buffer, ":", &limit);
     return path::mold(value, buffer, only, all, flat, part, limit, indent);
 }
 
+}  // namespace
+
 }  // namespace get_path
 
 namespace set_path {
 
 Cell* push(Cell* block) { return push_as(block, TYPE_SET_PATH); }
+
+namespace {
 
 int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
              const Cell* part, int32_t limit, int32_t indent) {
@@ -148,6 +156,21 @@ int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool fl
     return limit;
 }
 
+}  // namespace
+
 }  // namespace set_path
+
+namespace {
+
+// The path kinds take everything from path! but their mold, which adds their
+// mark.
+void register_kinds() {
+    using namespace datatype;
+    register_type(TYPE_LIT_PATH, Row::inheriting().set<SLOT_MOLD>(lit_path::mold));
+    register_type(TYPE_SET_PATH, Row::inheriting().set<SLOT_MOLD>(set_path::mold));
+    register_type(TYPE_GET_PATH, Row::inheriting().set<SLOT_MOLD>(get_path::mold));
+}
+
+}  // namespace
 
 }  // namespace vek

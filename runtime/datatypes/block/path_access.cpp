@@ -1,11 +1,10 @@
-#include "runtime/datatypes/block/path_access.h"
+#include "runtime/datatypes/block/internal.h"
 
+#include "runtime/actions/dispatch.h"
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/block/array.h"
-#include "runtime/datatypes/block/find.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/integer.h"
-#include "runtime/datatypes/series/actions.h"
 
 namespace vek::block {
 
@@ -31,7 +30,7 @@ Cell* select_single(const Cell* block, const Cell* element, bool case_sensitive)
 
 Cell* get(Cell* parent, const Cell* element, bool case_sensitive) {
     Cell block = *parent;
-    if (cell_type(element) == TYPE_INTEGER) return series::pick(&block, integer::get(element), element);
+    if (cell_type(element) == TYPE_INTEGER) return actions::pick(&block, element);
     if (cell_type(element) == TYPE_WORD && cell_type(&block) != TYPE_HASH)
         return const_cast<Cell*>(select_word(&block, element, case_sensitive));
     return select_single(&block, element, case_sensitive);
@@ -41,14 +40,14 @@ Cell* set(Cell* parent, const Cell* element, const Cell* value, const Cell* path
     Cell block = *parent;
     Cell* stored = const_cast<Cell*>(value);  // poke only reads it
     if (cell_type(element) == TYPE_INTEGER)
-        return series::poke(&block, integer::get(element), stored, element);
+        return actions::poke(&block, element, stored);
     Cell position{};
     if (!found(&block, element, false, case_sensitive, &position))
-        fire(Category::script, err::bad_path_set, path ? path : &none::constant, element);
+        fire(err::script::bad_path_set, path ? path : &none::constant, element);
     // Into the cell after the key: index 2 from the key.
     Cell after{};
     integer::make_at(&after, 2);
-    return series::poke(&position, 2, stored, &after);
+    return actions::poke(&position, &after, stored);
 }
 
 }  // namespace

@@ -33,7 +33,7 @@ public:
     }
 
     bool contains(const Cell* key) {
-        if (block_like(cell_type(key))) return scan(key);
+        if (is_any_block(cell_type(key))) return scan(key);
         if (table_ == Node::none)
             table_ = hash_table::make(length_from_head(&block_), &block_, hash_table::KIND_VALUES, 0);
         auto head = int32_t(series_index(&block_));
@@ -117,7 +117,7 @@ private:
 Cell* set_operation(Cell* first, const Cell* second, bool case_sensitive, const Cell* skip, SetMode mode) {
     uint32_t size = series::set_record_size(skip);
     bool two_inputs = mode != SET_UNIQUE;
-    if (two_inputs && !block_like(cell_type(second))) fire(Category::script, err::invalid_arg, second);
+    if (two_inputs && !is_any_block(cell_type(second))) fire(err::script::invalid_arg, second);
     Cell one = clamped(first);
     Cell two = two_inputs ? clamped(second) : one;
     int op = case_sensitive ? actions::COMP_STRICT_EQUAL : actions::COMP_EQUAL;

@@ -7,13 +7,13 @@
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/block/array.h"
+#include "runtime/datatypes/block/internal.h"
 #include "runtime/datatypes/callable/function.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/series/actions.h"
 #include "runtime/datatypes/series/ranges.h"
 #include "runtime/datatypes/typeset.h"
-#include "runtime/datatypes/word/context.h"
 #include "runtime/eval/args_cache.h"
 #include "runtime/eval/evaluator.h"
 #include "runtime/eval/stack.h"
@@ -62,9 +62,9 @@ uint32_t record_flags(const Cell* comparator, const Cell* skip, uint32_t size, b
     switch (cell_type(comparator)) {
     case TYPE_FUNCTION: return 0;  // the function sees each record's first cell
     case TYPE_INTEGER: {
-        if (skip == nullptr || all) fire(Category::script, err::bad_refines);
+        if (skip == nullptr || all) fire(err::script::bad_refines);
         int32_t offset = integer::get(comparator);
-        if (offset < 1 || uint32_t(offset) > size) fire(Category::script, err::out_of_range, comparator);
+        if (offset < 1 || uint32_t(offset) > size) fire(err::script::out_of_range, comparator);
         return uint32_t(offset - 1) << SORT_SHIFT;
     }
     default: series::bad_refine_arg(fixed_words::Ref::compare, comparator);
@@ -109,7 +109,7 @@ void push_comparator_call(const Cell* function, const Cell* name, const Cell* fi
             }
             if (!typeset::contains(&entry, cell_type(values[given]))) {
                 Cell type{TYPE_DATATYPE, cell_type(values[given]), 0, 0};
-                fire(Category::script, err::expect_arg, name, &type, eval::push_spec_word(function, i));
+                fire(err::script::expect_arg, name, &type, eval::push_spec_word(function, i));
             }
             stack::push(values[given++]);
             break;
@@ -152,7 +152,7 @@ int call_comparator(const void* a, const void* b, int, void* extra) {
     const Cell* name = fixed_words::word(fixed_words::Word::compare_callback_tag);
     Cell* saved_top = stack::top;
     push_comparator_call(&function, name, &first, &second);
-    Pending pending = eval::call_function(&function, context::global, name, eval::CALL_SORT);
+    Pending pending = eval::call_function(&function, name, eval::CALL_SORT);
     if (pending != Pending::none) eval::raise_pending(pending);
     Cell result = *stack::arguments;
     stack::unwind_function_drop();
@@ -182,7 +182,7 @@ void sort_by_function(const Cell* series, uint32_t range, uint32_t size, const C
     else
         sort::merge_sort(base, count, width, 0, &extra, call_comparator);
     if (series_buffer(series) != buffer || buffer->length() != length)
-        fire(Category::script, err::past_end);
+        fire(err::script::past_end);
     std::copy(base, base + range, buffer->cells() + series_index(series));
     stack::top = saved_top;
 }
@@ -226,7 +226,7 @@ Cell* sort_series(Cell* series, const Cell* skip, const Cell* part, bool reverse
     uint32_t range = range_of(&position, part);
     if (range == 0) return series;
     uint32_t size = record_size(skip, range);
-    if (args.all && skip == nullptr) fire(Category::script, err::bad_refines);
+    if (args.all && skip == nullptr) fire(err::script::bad_refines);
     uint32_t flags = record_flags(args.comparator, skip, size, args.all) | (reverse ? SORT_REVERSE : 0);
 
     using series::Edit;

@@ -37,31 +37,11 @@ using RangeSorter = void (*)(const Cell* series, uint32_t range, uint32_t size, 
                              const SortArgs& args);
 
 // The sort action over any series, its elements ordered by sort_range: reads
-// and checks part, skip, the comparator and all as sort below says, tells
-// the series' owner before and after, and answers the series, its head moved
-// back by a negative part. An empty range sorts nothing and tells no one.
+// and checks part, skip, the comparator and all as block!'s sort says
+// (internal.h), tells the series' owner before and after, and answers the
+// series, its head moved back by a negative part. An empty range sorts
+// nothing and tells no one.
 Cell* sort_series(Cell* series, const Cell* skip, const Cell* part, bool reverse, const SortArgs& args,
                   RangeSorter sort_range);
-
-// Sorts the cells from the head in place and answers the series.
-//   part: a count of cells, or a position in the same series; a negative
-//     count sorts that many cells before the head instead (as many as
-//     there are), and the series' head moves back to the first of them.
-//   skip: sorts records of that many cells, which must divide the range.
-//   comparator: an integer! orders records by that cell (1-based; needs
-//     skip and excludes all); a function! is called with each pair of
-//     records' first cells, (b, a), or (a, b) with reverse, and its answer
-//     decides (true, a negative number, or any value but none! and false
-//     sorts a after b). The range is sorted in a copy and written back; a
-//     comparator that changed the block's buffer or length raises script
-//     past-end instead.
-//   all: records compare cell by cell (needs skip).
-//   stable: equal elements keep their order.
-// Errors leave the block as it was: invalid-refine-arg for a bad part,
-// skip or comparator, out-of-range for a comparator offset outside the
-// record, bad-refines for all without skip and for an integer comparator
-// with all or without skip.
-Cell* sort(Cell* series, bool case_sensitive, const Cell* skip, const Cell* comparator, const Cell* part,
-           bool all, bool reverse, bool stable);
 
 }  // namespace vek::block

@@ -1,5 +1,6 @@
 #include "runtime/datatypes/callable/action.h"
 
+#include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
 #include "runtime/datatypes/callable/native.h"
 #include "runtime/datatypes/string/buffer.h"
@@ -8,6 +9,10 @@ namespace vek::action {
 
 Cell* push(const Cell* spec, uint32_t slot) { return native::push_made(TYPE_ACTION, spec, slot); }
 
+namespace {
+
+// make is native!'s. form: "?action?"; mold: "make action! [", the spec block
+// molded, "]"; compare as native!'s, among action! values.
 int32_t form(const Cell*, const Cell* buffer, const Cell*, int32_t limit) {
     static constexpr const char TEXT[] = "?action?";
     string::append_c_string(buffer, TEXT);
@@ -23,16 +28,16 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     return native::compare_positions(value1, value2, op);
 }
 
+}  // namespace
+
 void init() {
     using namespace datatype;
-    DatatypeRecord record{TYPE_ACTION, TYPE_NATIVE, "action!", {}};
-    auto& slots = record.actions;
-    slots[SLOT_MAKE - 1] = as_action(static_cast<actions::MakeFn>(native::make));
-    slots[SLOT_REFLECT - 1] = INHERIT;
-    slots[SLOT_FORM - 1] = as_action(static_cast<actions::FormFn>(form));
-    slots[SLOT_MOLD - 1] = as_action(static_cast<actions::MoldFn>(mold));
-    slots[SLOT_COMPARE - 1] = as_action(static_cast<actions::CompareFn>(compare));
-    register_type(record);
+    register_type(TYPE_ACTION, Row()
+        .inherit<SLOT_MAKE>()
+        .inherit<SLOT_REFLECT>()
+        .set<SLOT_FORM>(form)
+        .set<SLOT_MOLD>(mold)
+        .set<SLOT_COMPARE>(compare));
 }
 
 }  // namespace vek::action

@@ -24,13 +24,6 @@ inline bool valid_slot(int64_t slot) { return (slot >= 1 && slot <= 6) || (slot 
 // head, not copied) and a valid slot (else script bad-make-arg).
 Cell* push(const Cell* spec, uint32_t slot);
 
-// Slot 1 is native::make. form: "?action?"; mold: "make action! [", the
-// spec block molded, "]"; compare as native!'s, among action! values.
-int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
-             const Cell* part, int32_t limit, int32_t indent);
-int32_t compare(const Cell* value1, const Cell* value2, int32_t op);
-
 // Registers action!, after native!.
 void init();
 

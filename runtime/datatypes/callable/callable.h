@@ -17,12 +17,6 @@ namespace vek::callable {
 
 constexpr uint32_t INTERNAL_ARGS_CACHE = 1;
 
-// The types a call dispatches on. An op! is not among them: it is unwrapped
-// to the value it was made from first (op.h).
-inline bool is_callable(uint32_t type) {
-    return type == TYPE_NATIVE || type == TYPE_ACTION || type == TYPE_FUNCTION || type == TYPE_ROUTINE;
-}
-
 inline Node spec_node(const Cell* value) {
     VEK_CHECK_LAYOUT(value, is_any_function);
     return Node(value->data2);
@@ -38,5 +32,13 @@ inline Cell* args_cache(const Cell* value) { return internal(value) + INTERNAL_A
 
 // Writes a block! (head 0) on the value's spec into the cell.
 Cell* spec_block(const Cell* value, Cell* out);
+
+// The spec entries that name an argument: word!, get-word! and lit-word!.
+inline bool is_argument_word(uint32_t type) {
+    return type == TYPE_WORD || type == TYPE_GET_WORD || type == TYPE_LIT_WORD;
+}
+// The spec entries that name a word of the function's context: the
+// arguments and the refinements.
+inline bool is_spec_word(uint32_t type) { return is_argument_word(type) || type == TYPE_REFINEMENT; }
 
 }  // namespace vek::callable

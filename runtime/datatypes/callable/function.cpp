@@ -36,10 +36,6 @@ bool is_refinement(const Cell* value, fixed_words::Ref name) {
            canonical(value) == symbol::resolve(word::symbol(fixed_words::refinement(name)));
 }
 
-bool argument_word(uint32_t type) { return type == TYPE_WORD || type == TYPE_LIT_WORD || type == TYPE_GET_WORD; }
-
-bool word_kind(uint32_t type) { return type >= TYPE_WORD && type <= TYPE_REFINEMENT; }
-
 // A copy of the block value whose head lies at or before its tail.
 Cell clamped(const Cell* block) {
     Cell copy = *block;
@@ -61,7 +57,7 @@ Range range_of(const Cell* block) {
     return {block::rs_head(&spec_value), block::rs_tail(&spec_value)};
 }
 
-[[noreturn]] void bad_spec(const Cell* spec_value) { fire(Category::script, err::bad_func_def, spec_value); }
+[[noreturn]] void bad_spec(const Cell* spec_value) { fire(err::script::bad_func_def, spec_value); }
 
 void validate_type_block(const Cell* types) {
     Range r = range_of(types);
@@ -69,11 +65,11 @@ void validate_type_block(const Cell* types) {
         const Cell* meaning = value;
         if (cell_type(value) == TYPE_WORD) {
             meaning = context::get(value);
-            if (cell_type(meaning) == TYPE_UNSET) fire(Category::script, err::no_value, value);
+            if (cell_type(meaning) == TYPE_UNSET) fire(err::script::no_value, value);
         }
         uint32_t type = cell_type(meaning);
         if (type != TYPE_DATATYPE && type != TYPE_TYPESET && type != TYPE_WORD)
-            fire(Category::script, err::invalid_type_spec, value);
+            fire(err::script::invalid_type_spec, value);
     }
 }
 
@@ -90,10 +86,10 @@ uint32_t attribute_flags(const Cell* spec_value, const Cell* attributes) {
 
 void check_duplicates(Range r) {
     for (const Cell* a = r.first; a < r.last; a++) {
-        if (!argument_word(cell_type(a)) && cell_type(a) != TYPE_REFINEMENT) continue;
+        if (!callable::is_spec_word(cell_type(a))) continue;
         for (const Cell* b = a + 1; b < r.last; b++) {
-            if ((argument_word(cell_type(b)) || cell_type(b) == TYPE_REFINEMENT) && canonical(a) == canonical(b))
-                fire(Category::script, err::dup_vars, b);
+            if (callable::is_spec_word(cell_type(b)) && canonical(a) == canonical(b))
+                fire(err::script::dup_vars, b);
         }
     }
 }
@@ -126,7 +122,7 @@ struct Collector {
         uint32_t length = block::length_from_head(block);
         for (uint32_t i = 0; i < length; i++) {
             Cell value = *(block::rs_head(const_cast<Cell*>(block)) + i);
-            if (argument_word(cell_type(&value))) collect(&value);
+            if (callable::is_argument_word(cell_type(&value))) collect(&value);
         }
     }
 
@@ -191,9 +187,9 @@ void plain_ignore_list(Collector* c, bool checked) {
     Range r = range_of(&c->ignore);
     for (Cell* value = const_cast<Cell*>(r.first); value < r.last; value++) {
         uint32_t type = cell_type(value);
-        if (word_kind(type)) set_type(value, TYPE_WORD);
+        if (is_any_word(type) || type == TYPE_REFINEMENT) set_type(value, TYPE_WORD);
         else if (checked && type != TYPE_BLOCK && type != TYPE_STRING)
-            fire(Category::script, err::bad_func_extern, value);
+            fire(err::script::bad_func_extern, value);
     }
 }
 
@@ -265,7 +261,9 @@ uint32_t validate_spec(const Cell* spec_value) {
         case TYPE_REFINEMENT:
             if (is_refinement(value, fixed_words::Ref::local)) local_seen = true;
             else if (local_seen || return_seen) bad_spec(spec_value);
-            if (next && !word_kind(cell_type(next)) && cell_type(next) != TYPE_STRING) bad_spec(spec_value);
+            if (next && !is_any_word(cell_type(next)) && cell_type(next) != TYPE_REFINEMENT &&
+                cell_type(next) != TYPE_STRING)
+                bad_spec(spec_value);
             value++;
             break;
         case TYPE_STRING:
@@ -346,6 +344,10 @@ Node make_value(const Cell* spec_in, const Cell* body_in, Node context, uint32_t
 
 // ---------------------------------------------------------------- actions
 
+namespace {
+
+// make function! [spec body]: a block of at least two values, both blocks,
+// the spec valid; else script bad-func-def with the spec.
 Cell* make(Cell* result, const Cell* spec_value, uint32_t) {
     Cell given = *spec_value;
     bool well_formed = cell_type(&given) == TYPE_BLOCK && block::rs_length(&given) >= 2;
@@ -355,7 +357,7 @@ Cell* make(Cell* result, const Cell* spec_value, uint32_t) {
         parts[1] = block::rs_head(&given)[1];
     }
     if (!well_formed || cell_type(&parts[0]) != TYPE_BLOCK || cell_type(&parts[1]) != TYPE_BLOCK)
-        fire(Category::script, err::bad_func_def, spec_value);
+        fire(err::script::bad_func_def, spec_value);
     uint32_t flags = validate_spec(&parts[0]);
     make_value(&parts[0], &parts[1], Node::none, 0, 0, flags);
     *result = stack::top[-1];
@@ -363,6 +365,8 @@ Cell* make(Cell* result, const Cell* spec_value, uint32_t) {
     return result;
 }
 
+// Slot 3 of function! and routine!: spec, body, words (a new block of the
+// context's words, bound to it); any other field internal not-done.
 void reflect(Cell* value, uint32_t field) {
     if (is_field(field, fixed_words::Sym::spec)) {
         callable::spec_block(value, value);
@@ -380,10 +384,12 @@ void reflect(Cell* value, uint32_t field) {
         }
         *value = words;
     } else {
-        fire(Category::internal, err::not_done);
+        fire(err::internal::not_done);
     }
 }
 
+// form: "?function?". mold: "func ", the spec molded, then the body molded
+// or " none".
 int32_t form(const Cell*, const Cell* buffer, const Cell*, int32_t limit) {
     static constexpr const char TEXT[] = "?function?";
     string::append_c_string(buffer, TEXT);
@@ -406,22 +412,25 @@ int32_t mold(const Cell* value, const Cell* buffer, bool, bool all, bool flat, c
     return actions::mold(&code, buffer, false, all, flat, part, limit, indent);
 }
 
+// -2 unless the other value has the same type; equality and sorting codes
+// (0-2, 7-9, 12) order by the identity of the internal block; others -2.
+// routine! inherits it.
 int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     if (cell_type(value1) != cell_type(value2) || !comparing_op(op)) return -2;
     Node internal1 = callable::internal_node(value1), internal2 = callable::internal_node(value2);
     return (internal1 > internal2) - (internal1 < internal2);
 }
 
+}  // namespace
+
 void init() {
     using namespace datatype;
-    DatatypeRecord record{TYPE_FUNCTION, TYPE_CONTEXT, "function!", {}};
-    auto& slots = record.actions;
-    slots[SLOT_MAKE - 1] = as_action(static_cast<actions::MakeFn>(make));
-    slots[SLOT_REFLECT - 1] = as_action(static_cast<actions::ReflectFn>(reflect));
-    slots[SLOT_FORM - 1] = as_action(static_cast<actions::FormFn>(form));
-    slots[SLOT_MOLD - 1] = as_action(static_cast<actions::MoldFn>(mold));
-    slots[SLOT_COMPARE - 1] = as_action(static_cast<actions::CompareFn>(compare));
-    register_type(record);
+    register_type(TYPE_FUNCTION, Row()
+        .set<SLOT_MAKE>(make)
+        .set<SLOT_REFLECT>(reflect)
+        .set<SLOT_FORM>(form)
+        .set<SLOT_MOLD>(mold)
+        .set<SLOT_COMPARE>(compare));
 }
 
 }  // namespace vek::function

@@ -19,9 +19,6 @@
 
 namespace vek::function {
 
-constexpr uint32_t FLAG_NO_TRACE = 0x200;
-constexpr uint32_t FLAG_TRACE = 0x400;
-
 // The internal block.
 constexpr uint32_t INTERNAL_BODY = 0;        // deep copy of the body, or none!
 constexpr uint32_t INTERNAL_ARGS_CACHE = 1;  // unset! until the evaluator fills it
@@ -78,22 +75,6 @@ void init_locals(int32_t n);
 // as their tails. The spec is not validated here.
 Node make_value(const Cell* spec, const Cell* body, Node context, uint32_t code, int32_t extra,
                 uint32_t flags);
-
-// Slot 1: make function! [spec body]: a block of at least two values, both
-// blocks, the spec valid; else script bad-func-def with the spec.
-Cell* make(Cell* result, const Cell* spec, uint32_t type);
-// Slot 3 of function! and routine!: spec, body, words (a new block of the
-// context's words, bound to it); any other field internal not-done.
-void reflect(Cell* value, uint32_t field);
-// form: "?function?". mold: "func ", the spec molded, then the body molded
-// or " none".
-int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
-             const Cell* part, int32_t limit, int32_t indent);
-// -2 unless the other value has the same type; equality and sorting codes
-// (0-2, 7-9, 12) order by the identity of the internal block; others -2.
-// routine! registers it too.
-int32_t compare(const Cell* value1, const Cell* value2, int32_t op);
 
 // Registers function!, after context!.
 void init();

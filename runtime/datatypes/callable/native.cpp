@@ -23,7 +23,7 @@ namespace {
 
 [[noreturn]] void bad_make_arg(uint32_t type, const Cell* spec) {
     Cell datatype{TYPE_DATATYPE, type, 0, 0};
-    fire(Category::script, err::bad_make_arg, &datatype, spec);
+    fire(err::script::bad_make_arg, &datatype, spec);
 }
 
 bool valid_code(uint32_t type, int64_t code) {
@@ -69,6 +69,12 @@ bool comparing_op(int32_t op) {
 
 Cell* push(const Cell* spec, uint32_t position) { return push_made(TYPE_NATIVE, spec, position); }
 
+namespace {
+
+// Slot 1 of native! and action! (type tells which): the spec is a block of
+// exactly the spec block and an integer! position, native positions 1-107,
+// action slots 1-6 and 10-62; anything else raises script bad-make-arg with
+// the prototype and the spec.
 Cell* make(Cell* result, const Cell* spec, uint32_t type) {
     Cell given = *spec;
     bool well_formed = cell_type(&given) == TYPE_BLOCK && block::rs_length(&given) == 2;
@@ -84,12 +90,16 @@ Cell* make(Cell* result, const Cell* spec, uint32_t type) {
     return result;
 }
 
+// Slot 3 of native!, action! and op!: spec gives the spec block; body the
+// position in the natives table (a native, an op! of a native) or the
+// actions table (an action, an op! of an action), or for an op! of a
+// function! or routine! its body; any other field raises internal not-done.
 void reflect(Cell* value, uint32_t field) {
     if (is_field(field, fixed_words::Sym::spec)) {
         callable::spec_block(value, value);
         return;
     }
-    if (!is_field(field, fixed_words::Sym::body)) fire(Category::internal, err::not_done);
+    if (!is_field(field, fixed_words::Sym::body)) fire(err::internal::not_done);
     uint32_t source = cell_type(value) == TYPE_OP ? op::source_type(value) : cell_type(value);
     if (source == TYPE_FUNCTION || source == TYPE_ROUTINE) {
         *value = *function::body(value);
@@ -101,6 +111,9 @@ void reflect(Cell* value, uint32_t field) {
     integer::make_at(value, int32_t(position(value)));
 }
 
+// form: "?native?". mold: "make native! [", the spec block molded, "]".
+// compare: -2 unless the other is a native!; equality and sorting codes
+// (0-2, 7-9, 12) order by table position; other codes -2.
 int32_t form(const Cell*, const Cell* buffer, const Cell*, int32_t limit) {
     static constexpr const char TEXT[] = "?native?";
     string::append_c_string(buffer, TEXT);
@@ -111,6 +124,8 @@ int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool fl
              int32_t limit, int32_t indent) {
     return mold_made("make native! [", value, buffer, only, all, flat, part, limit, indent);
 }
+
+}  // namespace
 
 int32_t mold_made(const char* prefix, const Cell* value, const Cell* buffer, bool only, bool all,
                   bool flat, const Cell* part, int32_t limit, int32_t indent) {
@@ -128,20 +143,22 @@ int32_t compare_positions(const Cell* value1, const Cell* value2, int32_t op) {
     return (position(value1) > position(value2)) - (position(value1) < position(value2));
 }
 
+namespace {
+
 int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     return compare_positions(value1, value2, op);
 }
 
+}  // namespace
+
 void init() {
     using namespace datatype;
-    DatatypeRecord record{TYPE_NATIVE, 0, "native!", {}};
-    auto& slots = record.actions;
-    slots[SLOT_MAKE - 1] = as_action(static_cast<actions::MakeFn>(make));
-    slots[SLOT_REFLECT - 1] = as_action(static_cast<actions::ReflectFn>(reflect));
-    slots[SLOT_FORM - 1] = as_action(static_cast<actions::FormFn>(form));
-    slots[SLOT_MOLD - 1] = as_action(static_cast<actions::MoldFn>(mold));
-    slots[SLOT_COMPARE - 1] = as_action(static_cast<actions::CompareFn>(compare));
-    register_type(record);
+    register_type(TYPE_NATIVE, Row()
+        .set<SLOT_MAKE>(make)
+        .set<SLOT_REFLECT>(reflect)
+        .set<SLOT_FORM>(form)
+        .set<SLOT_MOLD>(mold)
+        .set<SLOT_COMPARE>(compare));
 }
 
 }  // namespace vek::native

@@ -5,7 +5,7 @@
 // cells: a context! holding the spec's words (values on the stack), then the
 // argument cache (callable.h), unset! until the first call.
 //
-// The reflect, form, mold and compare here serve action! and op! too.
+// action! and op! inherit its reflect, action! its make too.
 #pragma once
 
 #include <cstdint>
@@ -43,27 +43,6 @@ Cell* push(const Cell* spec, uint32_t position);
 // push for either type: native! positions 1-107, action! slots as
 // action::valid_slot.
 Cell* push_made(uint32_t type, const Cell* spec, uint32_t code);
-
-// Slot 1 of native! and action! (type tells which): the spec is a block of
-// exactly the spec block and an integer! position, native positions 1-107,
-// action slots 1-6 and 10-62; anything else raises script bad-make-arg with
-// the prototype and the spec.
-Cell* make(Cell* result, const Cell* spec, uint32_t type);
-
-// Slot 3 of native!, action! and op!: spec gives the spec block; body the
-// position in the natives table (a native, an op! of a native) or the
-// actions table (an action, an op! of an action), or for an op! of a
-// function! or routine! its body; any other field raises internal not-done.
-void reflect(Cell* value, uint32_t field);
-
-// Slots 5, 6 and 9 of native! (action! and op! have their own in action.h
-// and op.h). form: "?native?". mold: "make native! [", the spec block
-// molded, "]". compare: -2 unless the other is a native!; equality and
-// sorting codes (0-2, 7-9, 12) order by table position; other codes -2.
-int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
-             const Cell* part, int32_t limit, int32_t indent);
-int32_t compare(const Cell* value1, const Cell* value2, int32_t op);
 
 // Shared by native! and action!: the text "make <type> [" + the molded spec
 // + "]", with the limit handling of every mold.

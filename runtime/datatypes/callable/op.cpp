@@ -5,7 +5,6 @@
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/callable/callable.h"
-#include "runtime/datatypes/callable/function.h"
 #include "runtime/datatypes/callable/native.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/symbol.h"
@@ -61,11 +60,11 @@ bool valid_spec(Node spec_value) {
 
 Cell* make_from(Cell* result, const Cell* source) {
     uint32_t type = cell_type(source);
-    if (!callable::is_callable(type)) {
+    if (!is_callable(type)) {
         Cell datatype{TYPE_DATATYPE, type, 0, 0};
-        fire(Category::script, err::invalid_type, &datatype);
+        fire(err::script::invalid_type, &datatype);
     }
-    if (!valid_spec(callable::spec_node(source))) fire(Category::script, err::bad_op_spec);
+    if (!valid_spec(callable::spec_node(source))) fire(err::script::bad_op_spec);
     Cell made = *source;
     if (holds_source_copy(type)) callable::internal(source)[INTERNAL_SOURCE] = *source;
     made.header = TYPE_OP | (type << SOURCE_SHIFT);
@@ -79,8 +78,14 @@ Cell* push(const Cell* source) {
     return stack::push(&made);
 }
 
+namespace {
+
+// make op! source.
 Cell* make(Cell* result, const Cell* spec_value, uint32_t) { return make_from(result, spec_value); }
 
+// form: "?op?". mold: "make op! ", then "func " and the molded spec and body
+// for a function! source, else "[" the molded spec "]". compare as
+// native!'s, among op! values.
 int32_t form(const Cell*, const Cell* buffer, const Cell*, int32_t limit) {
     static constexpr const char TEXT[] = "?op?";
     string::append_c_string(buffer, TEXT);
@@ -95,24 +100,24 @@ int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool fl
     string::append_c_string(buffer, PREFIX);
     Cell function;
     unwrap(value, &function);
-    return function::mold(&function, buffer, only, all, flat, part, limit - int32_t(sizeof(PREFIX) - 1),
-                          indent);
+    return actions::mold(&function, buffer, only, all, flat, part, limit - int32_t(sizeof(PREFIX) - 1),
+                         indent);
 }
 
 int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     return native::compare_positions(value1, value2, op);
 }
 
+}  // namespace
+
 void init() {
     using namespace datatype;
-    DatatypeRecord record{TYPE_OP, TYPE_NATIVE, "op!", {}};
-    auto& slots = record.actions;
-    slots[SLOT_MAKE - 1] = as_action(static_cast<actions::MakeFn>(make));
-    slots[SLOT_REFLECT - 1] = INHERIT;
-    slots[SLOT_FORM - 1] = as_action(static_cast<actions::FormFn>(form));
-    slots[SLOT_MOLD - 1] = as_action(static_cast<actions::MoldFn>(mold));
-    slots[SLOT_COMPARE - 1] = as_action(static_cast<actions::CompareFn>(compare));
-    register_type(record);
+    register_type(TYPE_OP, Row()
+        .set<SLOT_MAKE>(make)
+        .inherit<SLOT_REFLECT>()
+        .set<SLOT_FORM>(form)
+        .set<SLOT_MOLD>(mold)
+        .set<SLOT_COMPARE>(compare));
 }
 
 }  // namespace vek::op

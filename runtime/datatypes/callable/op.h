@@ -12,7 +12,6 @@
 
 namespace vek::op {
 
-constexpr uint32_t SOURCE_SHIFT = 16;
 constexpr uint32_t INTERNAL_SOURCE = 3;  // in a function!'s or routine!'s internal block
 
 inline uint32_t source_type(const Cell* op) { return (op->header >> SOURCE_SHIFT) & TYPE_MASK; }
@@ -34,16 +33,6 @@ bool valid_spec(Node spec);
 Cell* make_from(Cell* result, const Cell* source);
 // A new operator pushed on the evaluation stack.
 Cell* push(const Cell* source);
-
-// Slot 1: make op! source.
-Cell* make(Cell* result, const Cell* spec, uint32_t type);
-// form: "?op?". mold: "make op! ", then "func " and the molded spec and body
-// for a function! source, else "[" the molded spec "]". compare as
-// native!'s, among op! values.
-int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
-             const Cell* part, int32_t limit, int32_t indent);
-int32_t compare(const Cell* value1, const Cell* value2, int32_t op);
 
 // Registers op!, after native!.
 void init();

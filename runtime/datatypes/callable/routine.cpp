@@ -38,7 +38,7 @@ constexpr uint32_t MAX_ARITY = ARITY_MASK >> ARITY_SHIFT;
 
 [[noreturn]] void bad_name(const Cell* name) {
     Cell datatype{TYPE_DATATYPE, TYPE_ROUTINE, 0, 0};
-    fire(Category::script, err::bad_make_arg, &datatype, name);
+    fire(err::script::bad_make_arg, &datatype, name);
 }
 
 // Routine arguments travel by their declared type: the value of the first
@@ -49,7 +49,7 @@ uint32_t routine_arg_type(const Cell* types, const Cell* argument, const Cell* w
     SeriesBuffer* buffer = series_buffer(types);
     if (series_index(types) >= buffer->length()) return 0;
     Cell first = buffer->cells()[series_index(types)];
-    if (cell_type(&first) != TYPE_WORD) fire(Category::script, err::invalid_type_spec, &first);
+    if (cell_type(&first) != TYPE_WORD) fire(err::script::invalid_type_spec, &first);
     if (symbol::any_type_word(&first)) return 0;
     const Cell* declared = context::get(&first);
     bool fits = cell_type(declared) == TYPE_TYPESET ? typeset::contains(declared, cell_type(argument))
@@ -59,7 +59,7 @@ uint32_t routine_arg_type(const Cell* types, const Cell* argument, const Cell* w
         Cell datatype{TYPE_DATATYPE, cell_type(argument), 0, 0};
         Cell name = *word;
         name.header = TYPE_WORD;
-        fire(Category::script, err::expect_arg, stack::current_function_word(), &datatype, &name);
+        fire(err::script::expect_arg, stack::current_function_word(), &datatype, &name);
     }
     return cell_type(declared) == TYPE_DATATYPE ? datatype::id(declared) : 0;
 }
@@ -84,7 +84,7 @@ void routine_args(const Cell* routine, uint32_t arity, Arg* args) {
         const Cell* entry = series_buffer(&spec)->cells() + i;
         uint32_t type = cell_type(entry);
         if (type == TYPE_REFINEMENT || type == TYPE_SET_WORD) break;
-        if (type != TYPE_WORD && type != TYPE_GET_WORD && type != TYPE_LIT_WORD) continue;
+        if (!callable::is_argument_word(type)) continue;
         Cell* argument = stack::arguments + found;
         uint32_t declared = 0;
         if (i + 1 < series_buffer(&spec)->length() && cell_type(entry + 1) == TYPE_BLOCK) {
@@ -133,7 +133,7 @@ uint32_t register_fn(std::string_view name, Fn fn) {
         registry[index - 1].fn = fn;
         return index;
     }
-    if (registered == CAPACITY) fire(Category::internal, err::limit_hit);
+    if (registered == CAPACITY) fire(err::internal::limit_hit);
     registry[registered] = Entry{name, fn};
     return ++registered;
 }
@@ -158,7 +158,7 @@ uint32_t count_arity(const Cell* spec_value) {
     for (uint32_t i = 0; i < length; i++) {
         uint32_t type = cell_type(cells + i);
         if (type == TYPE_REFINEMENT || type == TYPE_SET_WORD) break;
-        if (type == TYPE_WORD || type == TYPE_GET_WORD || type == TYPE_LIT_WORD) count++;
+        if (callable::is_argument_word(type)) count++;
     }
     return count;
 }
@@ -166,7 +166,7 @@ uint32_t count_arity(const Cell* spec_value) {
 Cell* make_value(const Cell* spec_in, const Cell* body_in, uint32_t code, int32_t extra, bool cells) {
     Cell spec_value = *spec_in;
     uint32_t arity = count_arity(&spec_value);
-    if (arity > MAX_ARITY) fire(Category::script, err::bad_func_def, spec_in);
+    if (arity > MAX_ARITY) fire(err::script::bad_func_def, spec_in);
     Node context = context::make_from_spec(&spec_value, true, false, context::KIND_FUNCTION);
     Cell internal;
     block::make_at(&internal, function::INTERNAL_SIZE);
@@ -184,14 +184,19 @@ Cell* make_value(const Cell* spec_in, const Cell* body_in, uint32_t code, int32_
 }
 
 Cell* declare(const Cell* spec_value, const Cell* name, int32_t return_type, bool cells) {
-    if (!booting) fire(Category::internal, err::routines);
-    if (!word::any_word_type(cell_type(name)) || cell_type(name) == TYPE_ISSUE) bad_name(name);
+    if (!booting) fire(err::internal::routines);
+    if (!is_all_word(cell_type(name)) || cell_type(name) == TYPE_ISSUE) bad_name(name);
     uint32_t code = find(symbol::get_c_string(word::symbol(name)));
     if (code == 0) bad_name(name);
     function::validate_spec(spec_value);
     return make_value(spec_value, nullptr, code, return_type, cells);
 }
 
+namespace {
+
+// form: "?routine?". mold: "routine ", the spec molded, then the body block
+// molded or a space and the molded body value. reflect and compare are
+// function!'s.
 int32_t form(const Cell*, const Cell* buffer, const Cell*, int32_t limit) {
     static constexpr const char TEXT[] = "?routine?";
     string::append_c_string(buffer, TEXT);
@@ -214,15 +219,15 @@ int32_t mold(const Cell* value, const Cell* buffer, bool, bool all, bool flat, c
     return actions::mold(&body, buffer, false, all, flat, part, limit, indent);
 }
 
+}  // namespace
+
 void init() {
     using namespace datatype;
-    DatatypeRecord record{TYPE_ROUTINE, TYPE_FUNCTION, "routine!", {}};
-    auto& slots = record.actions;
-    slots[SLOT_REFLECT - 1] = INHERIT;
-    slots[SLOT_FORM - 1] = as_action(static_cast<actions::FormFn>(form));
-    slots[SLOT_MOLD - 1] = as_action(static_cast<actions::MoldFn>(mold));
-    slots[SLOT_COMPARE - 1] = as_action(static_cast<actions::CompareFn>(function::compare));
-    register_type(record);
+    register_type(TYPE_ROUTINE, Row()
+        .inherit<SLOT_REFLECT>()
+        .set<SLOT_FORM>(form)
+        .set<SLOT_MOLD>(mold)
+        .inherit<SLOT_COMPARE>());
 }
 
 }  // namespace vek::routine

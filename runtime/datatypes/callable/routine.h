@@ -20,10 +20,6 @@
 
 namespace vek::routine {
 
-constexpr uint32_t FLAG_CELLS = 0x8000;  // arguments and result passed as cells
-constexpr uint32_t ARITY_SHIFT = 25;
-constexpr uint32_t ARITY_MASK = 0x3E000000u;  // bits 25-29
-
 // One argument as its declared type passes it: logic! (0 or 1) and integer!
 // in integer, float! in number, any other type (and every argument of a
 // FLAG_CELLS routine) as cell, pointing at the argument cell.
@@ -75,13 +71,6 @@ Cell* declare(const Cell* spec, const Cell* name, int32_t return_type, bool cell
 // Runs a routine! whose arguments are on the stack, in the native frame the
 // caller opened; the result is left in the frame's first cell.
 void call(const Cell* routine);
-
-// form: "?routine?". mold: "routine ", the spec molded, then the body block
-// molded or a space and the molded body value. Slot 3 is function::reflect,
-// slot 9 function::compare.
-int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
-             const Cell* part, int32_t limit, int32_t indent);
 
 // Registers routine!, after function!.
 void init();

@@ -77,10 +77,10 @@ void append(const Cell* buffer, const char* text, char* end) {
 // The first three characters of the month's name in the system's list.
 void append_month_name(const Cell* buffer, int32_t month) {
     const Cell* list = system_fields::months();
-    if (month < 1 || uint32_t(month) > block::length_from_head(list)) fire(Category::script, err::invalid_months);
+    if (month < 1 || uint32_t(month) > block::length_from_head(list)) fire(err::script::invalid_months);
     // A copy on the C++ stack: appending may move the list's buffer.
     Cell name = *block::rs_abs_at(list, series_index(list) + uint32_t(month) - 1);
-    if (cell_type(&name) != TYPE_STRING) fire(Category::script, err::invalid_months);
+    if (cell_type(&name) != TYPE_STRING) fire(err::script::invalid_months);
     uint32_t length = string::rs_length(&name);
     for (uint32_t i = 0; i < length && i < MONTH_NAME_LENGTH; i++)
         string::append_char(series_buffer(buffer), string::rs_abs_at(&name, series_index(&name) + i));
@@ -160,6 +160,10 @@ void normalize(Cell* date, double seconds, bool local) {
 
 // ---------------------------------------------------------------- actions
 
+namespace {
+
+// 15-Mar-2024, 15-Mar-2024/10:30:00+05:30: the month's name from the
+// system's month list. form and mold give the same text.
 int32_t form(const Cell* value, const Cell* buffer, const Cell*, int32_t limit) {
     uint32_t packed = packed_date(value);
     uint32_t before = string::buffer_length(buffer);
@@ -177,6 +181,8 @@ int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell
     return form(value, buffer, part, limit);
 }
 
+// Dates with the same day and near-equal times are equal; ordering is by
+// day, then time. Another datatype is not comparable.
 int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     if (cell_type(value2) != TYPE_DATE) return -2;
     // Year, month and day, the year's sign kept.
@@ -196,14 +202,14 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     return (seconds1 > seconds2) - (seconds1 < seconds2);
 }
 
+}  // namespace
+
 void init() {
-    using datatype::as_action;
-    datatype::DatatypeRecord record{TYPE_DATE, 0, "date!", {}};
-    auto set = [&record](uint32_t slot, datatype::ActionFn entry) { record.actions[slot - 1] = entry; };
-    set(datatype::SLOT_FORM, as_action(static_cast<actions::FormFn>(form)));
-    set(datatype::SLOT_MOLD, as_action(static_cast<actions::MoldFn>(mold)));
-    set(datatype::SLOT_COMPARE, as_action(static_cast<actions::CompareFn>(compare)));
-    datatype::register_type(record);
+    using namespace datatype;
+    register_type(TYPE_DATE, Row()
+        .set<SLOT_FORM>(form)
+        .set<SLOT_MOLD>(mold)
+        .set<SLOT_COMPARE>(compare));
 }
 
 }  // namespace vek::date

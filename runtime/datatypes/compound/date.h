@@ -62,15 +62,6 @@ Cell* push(uint32_t packed, double seconds);
 // seconds, which are stored; local says the seconds are local time.
 void normalize(Cell* date, double seconds, bool local);
 
-// 15-Mar-2024, 15-Mar-2024/10:30:00+05:30: the month's name from the
-// system's month list. form and mold give the same text.
-int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
-             const Cell* part, int32_t limit, int32_t indent);
-// Dates with the same day and near-equal times are equal; ordering is by
-// day, then time. Another datatype is not comparable.
-int32_t compare(const Cell* value1, const Cell* value2, int32_t op);
-
 // Registers date!.
 void init();
 

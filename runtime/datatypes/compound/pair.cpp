@@ -29,6 +29,9 @@ Cell* make_at(Cell* cell, int32_t x, int32_t y) {
 Cell* make_in(const Cell* block, int32_t x, int32_t y) { return init_cell(block::alloc_tail(block), x, y); }
 Cell* push(int32_t x, int32_t y) { return init_cell(stack::push_cell(), x, y); }
 
+namespace {
+
+// 10x20, -1x-2; mold gives the same text.
 int32_t form(const Cell* value, const Cell* buffer, const Cell*, int32_t limit) {
     char text[32];
     int length = std::snprintf(text, sizeof text, "%dx%d", x(value), y(value));
@@ -40,13 +43,15 @@ int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell
     return form(value, buffer, part, limit);
 }
 
+// Pairs order by x, then y, under every op; a point2D! compares as a point
+// with this pair made one. Another datatype is not comparable.
 int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     switch (cell_type(value2)) {
     case TYPE_PAIR: break;
     case TYPE_POINT2D: {
         Cell point{};
         point2d::make_at(&point, float(x(value1)), float(y(value1)));
-        return point2d::compare(&point, value2, op);
+        return actions::compare_values(&point, value2, op);
     }
     default: return -2;
     }
@@ -55,14 +60,14 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     return 0;
 }
 
+}  // namespace
+
 void init() {
-    using datatype::as_action;
-    datatype::DatatypeRecord record{TYPE_PAIR, 0, "pair!", {}};
-    auto set = [&record](uint32_t slot, datatype::ActionFn entry) { record.actions[slot - 1] = entry; };
-    set(datatype::SLOT_FORM, as_action(static_cast<actions::FormFn>(form)));
-    set(datatype::SLOT_MOLD, as_action(static_cast<actions::MoldFn>(mold)));
-    set(datatype::SLOT_COMPARE, as_action(static_cast<actions::CompareFn>(compare)));
-    datatype::register_type(record);
+    using namespace datatype;
+    register_type(TYPE_PAIR, Row()
+        .set<SLOT_FORM>(form)
+        .set<SLOT_MOLD>(mold)
+        .set<SLOT_COMPARE>(compare));
 }
 
 }  // namespace vek::pair

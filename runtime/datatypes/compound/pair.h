@@ -24,14 +24,6 @@ Cell* make_in(const Cell* block, int32_t x, int32_t y);
 // A new pair! pushed on the argument stack.
 Cell* push(int32_t x, int32_t y);
 
-// 10x20, -1x-2; mold gives the same text.
-int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
-             const Cell* part, int32_t limit, int32_t indent);
-// Pairs order by x, then y, under every op; a point2D! compares as a point
-// with this pair made one. Another datatype is not comparable.
-int32_t compare(const Cell* value1, const Cell* value2, int32_t op);
-
 // Registers pair!.
 void init();
 

@@ -45,9 +45,9 @@ int32_t form_point(const Cell* value, uint32_t axes, const Cell* buffer, int32_t
             string::append_c_string(buffer, ", ");
             length += 2;
         }
-        const char* text = float_::format(c[i], float_::FORMAT_COORDINATE);
-        string::append_c_string(buffer, text);
-        length += int32_t(std::strlen(text));
+        float_::FloatText text = float_::format(c[i], float_::FORMAT_COORDINATE);
+        string::append_c_string(buffer, text.c_str());
+        length += int32_t(std::strlen(text.c_str()));
     }
     string::append_c_string(buffer, ")");
     return limit - length;
@@ -82,6 +82,10 @@ Cell* make_at(Cell* cell, float x, float y) { return write_point(cell, TYPE_POIN
 Cell* make_in(const Cell* block, float x, float y) { return new_point(block::alloc_tail(block), TYPE_POINT2D, x, y, 0); }
 Cell* push(float x, float y) { return new_point(stack::push_cell(), TYPE_POINT2D, x, y, 0); }
 
+namespace {
+
+// (x, y), each coordinate with at most 7 significant digits and no ".0" on
+// a whole number; mold gives the same text.
 int32_t form(const Cell* value, const Cell* buffer, const Cell*, int32_t limit) {
     return form_point(value, 2, buffer, limit);
 }
@@ -90,6 +94,9 @@ int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell
     return form_point(value, 2, buffer, limit);
 }
 
+// Equality under the float32 near-equality, strict equality exact, sameness
+// by bit patterns, ordering by x, then y. A pair! compares as the point it
+// makes; another datatype is not comparable.
 int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     Coordinates other;
     switch (cell_type(value2)) {
@@ -100,14 +107,14 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     return compare_points(coordinates_of(value1, 2), other, 2, op);
 }
 
+}  // namespace
+
 void init() {
-    using datatype::as_action;
-    datatype::DatatypeRecord record{TYPE_POINT2D, 0, "point2D!", {}};
-    auto set = [&record](uint32_t slot, datatype::ActionFn entry) { record.actions[slot - 1] = entry; };
-    set(datatype::SLOT_FORM, as_action(static_cast<actions::FormFn>(form)));
-    set(datatype::SLOT_MOLD, as_action(static_cast<actions::MoldFn>(mold)));
-    set(datatype::SLOT_COMPARE, as_action(static_cast<actions::CompareFn>(compare)));
-    datatype::register_type(record);
+    using namespace datatype;
+    register_type(TYPE_POINT2D, Row()
+        .set<SLOT_FORM>(form)
+        .set<SLOT_MOLD>(mold)
+        .set<SLOT_COMPARE>(compare));
 }
 
 }  // namespace point2d
@@ -120,6 +127,9 @@ Cell* make_in(const Cell* block, float x, float y, float z) {
 }
 Cell* push(float x, float y, float z) { return new_point(stack::push_cell(), TYPE_POINT3D, x, y, z); }
 
+namespace {
+
+// (x, y, z).
 int32_t form(const Cell* value, const Cell* buffer, const Cell*, int32_t limit) {
     return form_point(value, 3, buffer, limit);
 }
@@ -128,19 +138,20 @@ int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell
     return form_point(value, 3, buffer, limit);
 }
 
+// As point2D!'s, extended to z; only a point3D! is comparable.
 int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     if (cell_type(value2) != TYPE_POINT3D) return -2;
     return compare_points(coordinates_of(value1, 3), coordinates_of(value2, 3), 3, op);
 }
 
+}  // namespace
+
 void init() {
-    using datatype::as_action;
-    datatype::DatatypeRecord record{TYPE_POINT3D, 0, "point3D!", {}};
-    auto set = [&record](uint32_t slot, datatype::ActionFn entry) { record.actions[slot - 1] = entry; };
-    set(datatype::SLOT_FORM, as_action(static_cast<actions::FormFn>(form)));
-    set(datatype::SLOT_MOLD, as_action(static_cast<actions::MoldFn>(mold)));
-    set(datatype::SLOT_COMPARE, as_action(static_cast<actions::CompareFn>(compare)));
-    datatype::register_type(record);
+    using namespace datatype;
+    register_type(TYPE_POINT3D, Row()
+        .set<SLOT_FORM>(form)
+        .set<SLOT_MOLD>(mold)
+        .set<SLOT_COMPARE>(compare));
 }
 
 }  // namespace point3d

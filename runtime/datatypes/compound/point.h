@@ -28,16 +28,6 @@ Cell* make_in(const Cell* block, float x, float y);
 // A new point2D! pushed on the argument stack.
 Cell* push(float x, float y);
 
-// (x, y), each coordinate with at most 7 significant digits and no ".0" on
-// a whole number; mold gives the same text.
-int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
-             const Cell* part, int32_t limit, int32_t indent);
-// Equality under the float32 near-equality, strict equality exact, sameness
-// by bit patterns, ordering by x, then y. A pair! compares as the point it
-// makes; another datatype is not comparable.
-int32_t compare(const Cell* value1, const Cell* value2, int32_t op);
-
 // Registers point2D!.
 void init();
 
@@ -61,13 +51,6 @@ inline float z(const Cell* cell) {
 Cell* make_at(Cell* cell, float x, float y, float z);
 Cell* make_in(const Cell* block, float x, float y, float z);
 Cell* push(float x, float y, float z);
-
-// (x, y, z).
-int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
-             const Cell* part, int32_t limit, int32_t indent);
-// As point2D!'s, extended to z; only a point3D! is comparable.
-int32_t compare(const Cell* value1, const Cell* value2, int32_t op);
 
 // Registers point3D!.
 void init();

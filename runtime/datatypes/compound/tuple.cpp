@@ -66,6 +66,9 @@ Cell* make_rgba(Cell* cell, uint8_t red, uint8_t green, uint8_t blue, int32_t al
 
 // ---------------------------------------------------------------- actions
 
+namespace {
+
+// The bytes in decimal separated by "."; mold gives the same text.
 int32_t form(const Cell* value, const Cell* buffer, const Cell*, int32_t limit) {
     char text[MAX_SIZE * 4];
     char* out = text;
@@ -82,6 +85,9 @@ int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell
     return form(value, buffer, part, limit);
 }
 
+// Byte by byte up to the longer length, a missing byte counting as 0, under
+// every op (1.2.3 and 1.2.3.0 are equal even strictly). Another datatype is
+// not comparable.
 int32_t compare(const Cell* value1, const Cell* value2, int32_t) {
     if (cell_type(value2) != TYPE_TUPLE) return -2;
     uint32_t n = std::max(size(value1), size(value2));
@@ -92,14 +98,14 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t) {
     return 0;
 }
 
+}  // namespace
+
 void init() {
-    using datatype::as_action;
-    datatype::DatatypeRecord record{TYPE_TUPLE, 0, "tuple!", {}};
-    auto set = [&record](uint32_t slot, datatype::ActionFn entry) { record.actions[slot - 1] = entry; };
-    set(datatype::SLOT_FORM, as_action(static_cast<actions::FormFn>(form)));
-    set(datatype::SLOT_MOLD, as_action(static_cast<actions::MoldFn>(mold)));
-    set(datatype::SLOT_COMPARE, as_action(static_cast<actions::CompareFn>(compare)));
-    datatype::register_type(record);
+    using namespace datatype;
+    register_type(TYPE_TUPLE, Row()
+        .set<SLOT_FORM>(form)
+        .set<SLOT_MOLD>(mold)
+        .set<SLOT_COMPARE>(compare));
 }
 
 }  // namespace vek::tuple

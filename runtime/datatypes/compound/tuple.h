@@ -12,8 +12,6 @@ namespace vek::tuple {
 
 constexpr uint32_t MIN_SIZE = 3;
 constexpr uint32_t MAX_SIZE = 12;
-constexpr uint32_t SIZE_SHIFT = 19;
-constexpr uint32_t SIZE_MASK = 0xFu << SIZE_SHIFT;
 
 inline uint32_t size(const Cell* cell) { return (cell->header & SIZE_MASK) >> SIZE_SHIFT; }
 // Byte i, 0-based.
@@ -31,15 +29,6 @@ Cell* push(uint32_t size, uint32_t word1, uint32_t word2, uint32_t word3);
 Cell* push_bytes(uint32_t count, const int32_t* values);
 // Writes R.G.B, or R.G.B.A when alpha is not -1, into the cell.
 Cell* make_rgba(Cell* cell, uint8_t red, uint8_t green, uint8_t blue, int32_t alpha);
-
-// The bytes in decimal separated by "."; mold gives the same text.
-int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
-             const Cell* part, int32_t limit, int32_t indent);
-// Byte by byte up to the longer length, a missing byte counting as 0, under
-// every op (1.2.3 and 1.2.3.0 are equal even strictly). Another datatype is
-// not comparable.
-int32_t compare(const Cell* value1, const Cell* value2, int32_t op);
 
 // Registers tuple!.
 void init();

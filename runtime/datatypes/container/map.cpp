@@ -21,22 +21,7 @@ namespace vek::map {
 
 namespace {
 
-bool word_kind(uint32_t type) {
-    return type == TYPE_WORD || type == TYPE_SET_WORD || type == TYPE_LIT_WORD || type == TYPE_GET_WORD;
-}
-
-bool series_key(uint32_t type) {
-    switch (type) {
-    case TYPE_STRING: case TYPE_FILE: case TYPE_URL: case TYPE_TAG: case TYPE_EMAIL: case TYPE_REF:
-    case TYPE_BINARY:
-        return true;
-    default:
-        return false;
-    }
-}
-
-// Keys that the block being made into a map holds name themselves in errors.
-void normalize_own_key(Cell* key) { normalize_key(key, key); }
+bool series_key(uint32_t type) { return is_any_string(type) || type == TYPE_BINARY; }
 
 // Writes the live entries as key, space, value. With mold each entry is on a
 // line of its own at the level's indentation (unless flat); form separates
@@ -75,20 +60,11 @@ bool write_entries(const Cell* map, const Cell* output, bool mold, bool only, bo
 
 }  // namespace
 
-bool valid_key_type(uint32_t type) {
-    switch (type) {
-    case TYPE_CHAR: case TYPE_INTEGER: case TYPE_FLOAT: case TYPE_PERCENT: case TYPE_PAIR: case TYPE_TUPLE:
-    case TYPE_TIME: case TYPE_DATE: case TYPE_MONEY: case TYPE_POINT2D: case TYPE_POINT3D:
-    case TYPE_REFINEMENT: case TYPE_ISSUE:
-        return true;
-    default:
-        return word_kind(type) || series_key(type);
-    }
-}
+bool valid_key_type(uint32_t type) { return is_scalar(type) || is_all_word(type) || series_key(type); }
 
 void normalize_key(Cell* key, const Cell* named) {
     uint32_t type = cell_type(key);
-    if (word_kind(type)) {
+    if (is_any_word(type)) {
         key->header = TYPE_SET_WORD;
         return;
     }
@@ -104,7 +80,7 @@ void normalize_key(Cell* key, const Cell* named) {
     }
     if (valid_key_type(type)) return;
     Cell datatype{TYPE_DATATYPE, type, 0, 0};
-    fire(Category::script, err::invalid_path, named, &datatype);
+    fire(err::script::invalid_path, named, &datatype);
 }
 
 Cell* make_at(Cell* cell, const Cell* block, uint32_t size) {
@@ -124,6 +100,10 @@ Cell* push(const Cell* value) { return stack::push(value); }
 
 int32_t entry_count(const Cell* map) { return hash_table::record(table(map))->size; }
 
+namespace {
+
+// "#[", each live entry as a molded key, a space and a molded value, one a
+// line, "]". form writes the entries alone, without brackets.
 int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit) {
     if (cycles::detect(value, buffer, &limit, false)) return limit;
     write_entries(value, buffer, false, false, false, false, part, &limit, 0);
@@ -144,13 +124,13 @@ int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool fl
     return limit - 1;
 }
 
-// The other actions come later.
+}  // namespace
+
 void init() {
-    datatype::DatatypeRecord record{TYPE_MAP, 0, "map!", {}};
-    record.actions[datatype::SLOT_FORM - 1] = datatype::as_action(static_cast<actions::FormFn>(form));
-    record.actions[datatype::SLOT_MOLD - 1] = datatype::as_action(static_cast<actions::MoldFn>(mold));
-    datatype::register_type(record);
-    hash_table::normalize_key_hook = normalize_own_key;
+    using namespace datatype;
+    register_type(TYPE_MAP, Row()
+        .set<SLOT_FORM>(form)
+        .set<SLOT_MOLD>(mold));
 }
 
 }  // namespace vek::map

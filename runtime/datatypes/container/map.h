@@ -41,12 +41,6 @@ Cell* push(const Cell* value);
 // Live entries.
 int32_t entry_count(const Cell* map);
 
-// "#[", each live entry as a molded key, a space and a molded value, one a
-// line, "]". form writes the entries alone, without brackets.
-int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
-             const Cell* part, int32_t limit, int32_t indent);
-
 // Registers map!.
 void init();
 

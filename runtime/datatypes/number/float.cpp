@@ -39,7 +39,7 @@ using integer::raise_not_related;
 
 // The kernels of money!, tuple!, vector!, pair! and the points take over
 // these operands; until they are built, reaching one is not done yet.
-[[noreturn]] void handed_over() { fire(Category::internal, err::not_done); }
+[[noreturn]] void handed_over() { fire(err::internal::not_done); }
 
 // ---------------------------------------------------------------- arithmetic
 
@@ -95,7 +95,7 @@ double compute(double a, double b, int32_t op) {
     default: {
         Cell word = *stack::current_function_word();
         Cell datatype = datatype_value(TYPE_FLOAT);
-        fire(Category::script, err::cannot_use, &word, &datatype);
+        fire(err::script::cannot_use, &word, &datatype);
     }
     }
 }
@@ -138,19 +138,23 @@ double from_text(const Cell* text, uint32_t type) {
 // percent! from text takes any number the text loads as: 50% stays 50%.
 double loaded_number(const Cell* text, uint32_t type) {
     Cell loaded{};
-    if (lexer::scan_string(&loaded, text, -1, false, true, false, false, nullptr, nullptr) == TYPE_ERROR)
+    if (lexer::scan_string(&loaded, text, -1, {.mode = lexer::Mode::scan}, nullptr, nullptr) == TYPE_ERROR)
         raise_bad_to_arg(type, text);
-    lexer::scan_string(&loaded, text, -1, false, true, true, false, nullptr, nullptr);
+    lexer::scan_string(&loaded, text, -1, {}, nullptr, nullptr);
     if (block::length_from_head(&loaded) != 1) raise_bad_to_arg(type, text);
     const Cell* value = block::rs_abs_at(&loaded, series_index(&loaded));
     uint32_t value_type = cell_type(value);
-    if (value_type != TYPE_INTEGER && value_type != TYPE_FLOAT && value_type != TYPE_PERCENT)
+    if (!is_number(value_type))
         raise_bad_to_arg(type, text);
     return number_of(value);
 }
 
 double from_spec(const Cell* spec_value, uint32_t type) {
-    switch (cell_type(spec_value)) {
+    uint32_t spec_type = cell_type(spec_value);
+    if (is_any_list(spec_type)) return from_scaled_block(spec_value);
+    if (is_any_string(spec_type))
+        return type == TYPE_PERCENT ? loaded_number(spec_value, type) : from_text(spec_value, type);
+    switch (spec_type) {
     case TYPE_INTEGER:
     case TYPE_CHAR:
     case TYPE_FLOAT:
@@ -158,15 +162,6 @@ double from_spec(const Cell* spec_value, uint32_t type) {
     case TYPE_TIME: return number_of(spec_value);
     case TYPE_MONEY: handed_over();
     case TYPE_BINARY: return std::bit_cast<double>(binary::leading_bytes(spec_value, 8));
-    case TYPE_BLOCK:
-    case TYPE_PAREN:
-    case TYPE_HASH: return from_scaled_block(spec_value);
-    case TYPE_STRING:
-    case TYPE_FILE:
-    case TYPE_URL:
-    case TYPE_TAG:
-    case TYPE_EMAIL:
-    case TYPE_REF: return type == TYPE_PERCENT ? loaded_number(spec_value, type) : from_text(spec_value, type);
     default: raise_bad_to_arg(type, spec_value);
     }
 }
@@ -240,7 +235,7 @@ double round_to_unit(double value, double unit, Rounding how) {
         double result = round_whole(value / unit, how) * unit;
         // A multiple of the unit beyond the largest float does not exist.
         if (std::fabs(result) == LARGEST || (std::isinf(result) && std::isfinite(value)))
-            fire(Category::math, err::overflow);
+            fire(err::math::overflow);
         return result;
     }
     // A subnormal unit's reciprocal overflows: scale both out of that range.
@@ -310,6 +305,10 @@ Cell* math_op(Cell* value1, const Cell* value2, int32_t op) {
 
 // ---------------------------------------------------------------- actions
 
+namespace {
+
+// make and to: one conversion, the result of type `type` (float!, or
+// percent! when inherited).
 Cell* make(Cell* result, const Cell* spec_value, uint32_t type) {
     double value = from_spec(spec_value, type);
     make_at(result, value);
@@ -335,15 +334,15 @@ Cell* random(Cell* value, bool seed, bool secure, bool) {
 }
 
 int32_t form(const Cell* value, const Cell* buffer, const Cell*, int32_t limit) {
-    const char* text = format(get(value), FORMAT_FLOAT64);
-    string::append_c_string(buffer, text);
-    return limit - int32_t(std::strlen(text));
+    FloatText text = format(get(value), FORMAT_FLOAT64);
+    string::append_c_string(buffer, text.c_str());
+    return limit - int32_t(std::strlen(text.c_str()));
 }
 
 int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell*, int32_t limit, int32_t) {
-    const char* text = float_to_text(get(value), 0, true);
-    string::append_c_string(buffer, text);
-    return limit - int32_t(std::strlen(text));
+    FloatText text = float_to_text(get(value), 0, true);
+    string::append_c_string(buffer, text.c_str());
+    return limit - int32_t(std::strlen(text.c_str()));
 }
 
 int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
@@ -401,7 +400,7 @@ Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down
     double result = round_to_unit(x, unit, integer::rounding_of(even, down, half_down, floor, ceiling, half_ceiling));
     uint32_t scale_type = scale != nullptr ? cell_type(scale) : TYPE_NONE;
     if (scale_type == TYPE_INTEGER) {
-        if (integer::float_out_of_range(result)) fire(Category::math, err::overflow);
+        if (integer::float_out_of_range(result)) fire(err::math::overflow);
         return integer::make_at(value, int32_t(result));
     }
     if (scale_type == TYPE_FLOAT || scale_type == TYPE_PERCENT) set_type(value, scale_type);
@@ -414,28 +413,28 @@ Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down
 bool even(const Cell* value) { return (integer::truncate(get(value)) & 1) == 0; }
 bool odd(const Cell* value) { return !even(value); }
 
+}  // namespace
+
 void init() {
-    using datatype::as_action;
-    datatype::DatatypeRecord record{TYPE_FLOAT, 0, "float!", {}};
-    auto set = [&](uint32_t slot, datatype::ActionFn entry) { record.actions[slot - 1] = entry; };
-    set(datatype::SLOT_MAKE, as_action(make));
-    set(datatype::SLOT_RANDOM, as_action(random));
-    set(datatype::SLOT_TO, as_action(make));
-    set(datatype::SLOT_FORM, as_action(static_cast<actions::FormFn>(form)));
-    set(datatype::SLOT_MOLD, as_action(static_cast<actions::MoldFn>(mold)));
-    set(datatype::SLOT_COMPARE, as_action(static_cast<actions::CompareFn>(compare)));
-    set(datatype::SLOT_ABSOLUTE, as_action(absolute));
-    set(datatype::SLOT_ADD, as_action(add));
-    set(datatype::SLOT_SUBTRACT, as_action(subtract));
-    set(datatype::SLOT_MULTIPLY, as_action(multiply));
-    set(datatype::SLOT_DIVIDE, as_action(divide));
-    set(datatype::SLOT_REMAINDER, as_action(remainder));
-    set(datatype::SLOT_NEGATE, as_action(negate));
-    set(datatype::SLOT_POWER, as_action(power));
-    set(datatype::SLOT_ROUND, as_action(round));
-    set(datatype::SLOT_EVEN, as_action(even));
-    set(datatype::SLOT_ODD, as_action(odd));
-    datatype::register_type(record);
+    using namespace datatype;
+    register_type(TYPE_FLOAT, Row()
+        .set<SLOT_MAKE>(make)
+        .set<SLOT_RANDOM>(random)
+        .set<SLOT_TO>(make)
+        .set<SLOT_FORM>(form)
+        .set<SLOT_MOLD>(mold)
+        .set<SLOT_COMPARE>(compare)
+        .set<SLOT_ABSOLUTE>(absolute)
+        .set<SLOT_ADD>(add)
+        .set<SLOT_DIVIDE>(divide)
+        .set<SLOT_MULTIPLY>(multiply)
+        .set<SLOT_NEGATE>(negate)
+        .set<SLOT_POWER>(power)
+        .set<SLOT_REMAINDER>(remainder)
+        .set<SLOT_ROUND>(round)
+        .set<SLOT_SUBTRACT>(subtract)
+        .set<SLOT_EVEN>(even)
+        .set<SLOT_ODD>(odd));
 }
 
 }  // namespace vek::float_

@@ -72,30 +72,6 @@ bool float32_near_equal(float a, float b);
 // returned. IEEE results (infinities, NaN) are values, never errors.
 Cell* math_op(Cell* value1, const Cell* value2, int32_t op);
 
-// ---------------------------------------------------------------- actions
-
-// make and to: one conversion, the result of type `type` (float!, or
-// percent! when inherited).
-Cell* make(Cell* result, const Cell* spec, uint32_t type);
-Cell* random(Cell* value, bool seed, bool secure, bool only);
-int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
-             const Cell* part, int32_t limit, int32_t indent);
-int32_t compare(const Cell* value1, const Cell* value2, int32_t op);
-
-Cell* absolute(Cell* value);
-Cell* add(Cell* value1, Cell* value2);
-Cell* divide(Cell* value1, Cell* value2);
-Cell* multiply(Cell* value1, Cell* value2);
-Cell* negate(Cell* value);
-Cell* power(Cell* value, Cell* exponent);
-Cell* remainder(Cell* value1, Cell* value2);
-Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down, bool floor,
-            bool ceiling, bool half_ceiling);
-Cell* subtract(Cell* value1, Cell* value2);
-bool even(const Cell* value);
-bool odd(const Cell* value);
-
 // Registers float!.
 void init();
 

@@ -43,7 +43,7 @@ constexpr OpInfo OPS[] = {
 // not built yet register no entries: reaching one is not done yet.
 datatype::ActionFn entry_of(uint32_t type, uint32_t slot) {
     datatype::ActionFn entry = datatype::action(type, slot);
-    if (!datatype::implemented(entry)) fire(Category::internal, err::not_done);
+    if (!datatype::implemented(entry)) fire(err::internal::not_done);
     return entry;
 }
 
@@ -125,7 +125,7 @@ bool exact_power(int32_t base, int32_t exponent, int32_t* result) {
 int32_t from_float_spec(double value) {
     if (float_out_of_range(value)) {
         Cell datatype = datatype_value(TYPE_INTEGER);
-        fire(Category::script, err::type_limit, &datatype);
+        fire(err::script::type_limit, &datatype);
     }
     return int32_t(value);
 }
@@ -140,6 +140,7 @@ int32_t from_text(const Cell* spec_value) {
 }
 
 int32_t from_spec(const Cell* spec_value) {
+    if (is_any_string(cell_type(spec_value))) return from_text(spec_value);
     switch (cell_type(spec_value)) {
     case TYPE_INTEGER:
     case TYPE_CHAR:
@@ -153,17 +154,10 @@ int32_t from_spec(const Cell* spec_value) {
         return from_issue(spec_value);
     case TYPE_BINARY:
         return from_binary(spec_value);
-    case TYPE_STRING:
-    case TYPE_FILE:
-    case TYPE_URL:
-    case TYPE_TAG:
-    case TYPE_EMAIL:
-    case TYPE_REF:
-        return from_text(spec_value);
     // Dates and money need their modules.
     case TYPE_DATE:
     case TYPE_MONEY:
-        fire(Category::internal, err::not_done);
+        fire(err::internal::not_done);
     default:
         raise_bad_to_arg(TYPE_INTEGER, spec_value);
     }
@@ -206,7 +200,7 @@ bool equality_only(int32_t op) { return op == actions::COMP_STRICT_EQUAL || op =
 
 void raise_not_related(const Cell* word, uint32_t type) {
     Cell datatype = datatype_value(type);
-    fire(Category::script, err::not_related, word, &datatype);
+    fire(err::script::not_related, word, &datatype);
 }
 
 void raise_not_related(const char* action, uint32_t type) {
@@ -216,12 +210,12 @@ void raise_not_related(const char* action, uint32_t type) {
 
 void raise_invalid_type(uint32_t type) {
     Cell datatype = datatype_value(type);
-    fire(Category::script, err::invalid_type, &datatype);
+    fire(err::script::invalid_type, &datatype);
 }
 
 void raise_bad_to_arg(uint32_t type, const Cell* spec_value) {
     Cell datatype = datatype_value(type);
-    fire(Category::script, err::bad_to_arg, &datatype, spec_value);
+    fire(err::script::bad_to_arg, &datatype, spec_value);
 }
 
 // ---------------------------------------------------------------- helpers
@@ -229,7 +223,7 @@ void raise_bad_to_arg(uint32_t type, const Cell* spec_value) {
 int32_t from_number_arg(const Cell* value) {
     if (cell_type(value) != TYPE_FLOAT) return get(value);
     double number = float_::get(value);
-    if (float_out_of_range(number)) fire(Category::script, err::out_of_range, value);
+    if (float_out_of_range(number)) fire(err::script::out_of_range, value);
     return int32_t(number);
 }
 
@@ -249,7 +243,7 @@ int32_t from_issue(const Cell* issue) {
         valid = digit < 16;
         result = result * 16 + digit;
     }
-    if (!valid) fire(Category::script, err::invalid_data, issue);
+    if (!valid) fire(err::script::invalid_data, issue);
     return int32_t(result);
 }
 
@@ -269,10 +263,10 @@ int32_t get_result() { return get(stack::arguments); }
 
 int32_t get_result_or_zero() { return cell_type(stack::arguments) == TYPE_INTEGER ? get_result() : 0; }
 
-const char* to_decimal_text(int32_t value) {
-    static char text[12];  // "-2147483648" and its NUL
-    char* p = text + sizeof text - 1;
-    *p = '\0';
+FixedText<12> to_decimal_text(int32_t value) {
+    char text[11];  // written from the end
+    char* end = text + sizeof text;
+    char* p = end;
     // Digits of the magnitude, taken as unsigned so that MIN has one too.
     uint32_t magnitude = value < 0 ? 0u - uint32_t(value) : uint32_t(value);
     do {
@@ -280,7 +274,7 @@ const char* to_decimal_text(int32_t value) {
         magnitude /= 10;
     } while (magnitude != 0);
     if (value < 0) *--p = '-';
-    return p;
+    return FixedText<12>::of(std::string_view(p, size_t(end - p)));
 }
 
 int32_t do_math(int32_t left, int32_t right, int32_t op, Cell* result) {
@@ -322,6 +316,10 @@ int32_t do_math(int32_t left, int32_t right, int32_t op, Cell* result) {
 
 // ---------------------------------------------------------------- actions
 
+namespace {
+
+Cell* to(Cell* result, const Cell* spec_value, uint32_t);
+
 Cell* make(Cell* result, const Cell* spec_value, uint32_t type) {
     if (cell_type(spec_value) == TYPE_LOGIC) return make_at(result, logic::get(spec_value) ? 1 : 0);
     return to(result, spec_value, type);
@@ -338,9 +336,9 @@ Cell* random(Cell* value, bool seed, bool secure, bool) {
 }
 
 int32_t form(const Cell* value, const Cell* buffer, const Cell*, int32_t limit) {
-    const char* text = to_decimal_text(get(value));
-    string::append_c_string(buffer, text);
-    return limit - int32_t(std::strlen(text));
+    FixedText<12> text = to_decimal_text(get(value));
+    string::append_c_string(buffer, text.c_str());
+    return limit - int32_t(std::strlen(text.c_str()));
 }
 
 int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell* part, int32_t limit,
@@ -363,7 +361,7 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
         return reinterpret_cast<actions::CompareFn>(entry_of(TYPE_FLOAT, datatype::SLOT_COMPARE))(
             &number, value2, op);
     }
-    case TYPE_MONEY: fire(Category::internal, err::not_done);
+    case TYPE_MONEY: fire(err::internal::not_done);
     default: return -2;
     }
 }
@@ -380,7 +378,7 @@ Cell* or_(Cell* value1, Cell* value2) { return math(OP_OR, value1, value2); }
 Cell* xor_(Cell* value1, Cell* value2) { return math(OP_XOR, value1, value2); }
 
 Cell* negate(Cell* value) {
-    if (get(value) == MIN) fire(Category::math, err::overflow);
+    if (get(value) == MIN) fire(err::math::overflow);
     return make_at(value, -get(value));
 }
 
@@ -408,7 +406,7 @@ Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down
     int32_t s = scale != nullptr ? abs(get(scale)) : 1;
     if (s == 0) return value;
     int64_t result = rounded(get(value), s, rounding_of(even, down, half_down, floor, ceiling, half_ceiling));
-    if (result < MIN || result > MAX) fire(Category::math, err::overflow);
+    if (result < MIN || result > MAX) fire(err::math::overflow);
     return make_at(value, int32_t(result));
 }
 
@@ -417,33 +415,32 @@ bool odd(const Cell* value) { return (get(value) & 1) != 0; }
 
 Cell* complement(Cell* value) { return make_at(value, ~get(value)); }
 
+}  // namespace
+
 void init() {
-    using datatype::as_action;
-    datatype::DatatypeRecord record{TYPE_INTEGER, 0, "integer!", {}};
-    auto set = [&](uint32_t slot, datatype::ActionFn entry) { record.actions[slot - 1] = entry; };
-    auto set_math = [&](int32_t op, MathFn fn) { set(OPS[op].slot, as_action(fn)); };
-    set(datatype::SLOT_MAKE, as_action(make));
-    set(datatype::SLOT_RANDOM, as_action(random));
-    set(datatype::SLOT_TO, as_action(to));
-    set(datatype::SLOT_FORM, as_action(static_cast<actions::FormFn>(form)));
-    set(datatype::SLOT_MOLD, as_action(static_cast<actions::MoldFn>(mold)));
-    set(datatype::SLOT_COMPARE, as_action(static_cast<actions::CompareFn>(compare)));
-    set(datatype::SLOT_ABSOLUTE, as_action(absolute));
-    set_math(OP_ADD, add);
-    set_math(OP_DIVIDE, divide);
-    set_math(OP_MULTIPLY, multiply);
-    set(datatype::SLOT_NEGATE, as_action(negate));
-    set(datatype::SLOT_POWER, as_action(power));
-    set_math(OP_REMAINDER, remainder);
-    set(datatype::SLOT_ROUND, as_action(round));
-    set_math(OP_SUBTRACT, subtract);
-    set(datatype::SLOT_EVEN, as_action(even));
-    set(datatype::SLOT_ODD, as_action(odd));
-    set_math(OP_AND, and_);
-    set(datatype::SLOT_COMPLEMENT, as_action(complement));
-    set_math(OP_OR, or_);
-    set_math(OP_XOR, xor_);
-    datatype::register_type(record);
+    using namespace datatype;
+    register_type(TYPE_INTEGER, Row()
+        .set<SLOT_MAKE>(make)
+        .set<SLOT_RANDOM>(random)
+        .set<SLOT_TO>(to)
+        .set<SLOT_FORM>(form)
+        .set<SLOT_MOLD>(mold)
+        .set<SLOT_COMPARE>(compare)
+        .set<SLOT_ABSOLUTE>(absolute)
+        .set<SLOT_ADD>(add)
+        .set<SLOT_DIVIDE>(divide)
+        .set<SLOT_MULTIPLY>(multiply)
+        .set<SLOT_NEGATE>(negate)
+        .set<SLOT_POWER>(power)
+        .set<SLOT_REMAINDER>(remainder)
+        .set<SLOT_ROUND>(round)
+        .set<SLOT_SUBTRACT>(subtract)
+        .set<SLOT_EVEN>(even)
+        .set<SLOT_ODD>(odd)
+        .set<SLOT_AND>(and_)
+        .set<SLOT_COMPLEMENT>(complement)
+        .set<SLOT_OR>(or_)
+        .set<SLOT_XOR>(xor_));
 }
 
 }  // namespace vek::integer

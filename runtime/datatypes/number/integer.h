@@ -30,6 +30,7 @@
 
 #include "runtime/core/cell.h"
 #include "runtime/core/raise.h"
+#include "runtime/text/fixed_text.h"
 
 namespace vek::integer {
 
@@ -55,8 +56,8 @@ inline bool checked_multiply(int32_t a, int32_t b, int32_t* out) { return !__bui
 // does not fit, raises math overflow (for the remainder too, as the machine
 // division would fault on it).
 inline void check_divisor(int32_t a, int32_t b) {
-    if (b == 0) fire(Category::math, err::zero_divide);
-    if (a == MIN && b == -1) fire(Category::math, err::overflow);
+    if (b == 0) fire(err::math::zero_divide);
+    if (a == MIN && b == -1) fire(err::math::overflow);
 }
 inline int32_t divide(int32_t a, int32_t b) {
     check_divisor(a, b);
@@ -69,7 +70,7 @@ inline int32_t remainder(int32_t a, int32_t b) {
 
 // |value|; MIN raises math overflow.
 inline int32_t abs(int32_t value) {
-    if (value == MIN) fire(Category::math, err::overflow);
+    if (value == MIN) fire(err::math::overflow);
     return value < 0 ? -value : value;
 }
 
@@ -159,8 +160,8 @@ int32_t get_result();
 // The result cell's value when it is an integer!, else 0.
 int32_t get_result_or_zero();
 
-// Decimal text in a static buffer, valid until the next call.
-const char* to_decimal_text(int32_t value);
+// Decimal text: "-2147483648" at the longest.
+FixedText<12> to_decimal_text(int32_t value);
 
 // The 32-bit result of op on left and right. When result is given: an add,
 // subtract or multiply that overflows, and a divide that leaves a remainder,
@@ -168,33 +169,6 @@ const char* to_decimal_text(int32_t value);
 // otherwise the value is also stored in it as an integer!. Division errors as
 // divide and remainder above. Without a result cell, overflow wraps.
 int32_t do_math(int32_t left, int32_t right, int32_t op, Cell* result);
-
-// ---------------------------------------------------------------- actions
-
-Cell* make(Cell* result, const Cell* spec, uint32_t type);
-Cell* to(Cell* result, const Cell* spec, uint32_t type);
-Cell* random(Cell* value, bool seed, bool secure, bool only);
-int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
-             const Cell* part, int32_t limit, int32_t indent);
-int32_t compare(const Cell* value1, const Cell* value2, int32_t op);
-
-Cell* absolute(Cell* value);
-Cell* add(Cell* value1, Cell* value2);
-Cell* divide(Cell* value1, Cell* value2);
-Cell* multiply(Cell* value1, Cell* value2);
-Cell* negate(Cell* value);
-Cell* power(Cell* value, Cell* exponent);
-Cell* remainder(Cell* value1, Cell* value2);
-Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down, bool floor,
-            bool ceiling, bool half_ceiling);
-Cell* subtract(Cell* value1, Cell* value2);
-bool even(const Cell* value);
-bool odd(const Cell* value);
-Cell* and_(Cell* value1, Cell* value2);
-Cell* complement(Cell* value);
-Cell* or_(Cell* value1, Cell* value2);
-Cell* xor_(Cell* value1, Cell* value2);
 
 // Registers integer!.
 void init();

@@ -173,6 +173,10 @@ int32_t form_text(const Cell* value, const Cell* buffer, int32_t limit, bool all
     return limit - int32_t(length);
 }
 
+namespace {
+
+// form groups the integral digits; mold does not, and with all keeps every
+// fraction digit.
 int32_t form(const Cell* value, const Cell* buffer, const Cell*, int32_t limit) {
     return form_text(value, buffer, limit, false, true);
 }
@@ -181,13 +185,13 @@ int32_t mold(const Cell* value, const Cell* buffer, bool, bool all, bool, const 
     return form_text(value, buffer, limit, all, false);
 }
 
+}  // namespace
+
 void init() {
-    using datatype::as_action;
-    datatype::DatatypeRecord record{TYPE_MONEY, 0, "money!", {}};
-    auto set = [&record](uint32_t slot, datatype::ActionFn entry) { record.actions[slot - 1] = entry; };
-    set(datatype::SLOT_FORM, as_action(static_cast<actions::FormFn>(form)));
-    set(datatype::SLOT_MOLD, as_action(static_cast<actions::MoldFn>(mold)));
-    datatype::register_type(record);
+    using namespace datatype;
+    register_type(TYPE_MONEY, Row()
+        .set<SLOT_FORM>(form)
+        .set<SLOT_MOLD>(mold));
 }
 
 }  // namespace vek::money

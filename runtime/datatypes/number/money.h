@@ -16,7 +16,6 @@
 
 namespace vek::money {
 
-constexpr uint32_t SIGN_BIT = 1u << 14;
 constexpr int32_t DIGITS = 22;
 constexpr int32_t INTEGRAL_DIGITS = 17;
 constexpr int32_t FRACTION_DIGITS = 5;
@@ -53,12 +52,6 @@ bool make_at_from_text(Cell* cell, bool negative, const char* code, const char* 
 // (truncated), all five when all is set. Returns the limit lowered by what it
 // appended.
 int32_t form_text(const Cell* value, const Cell* buffer, int32_t limit, bool all, bool grouping);
-
-// form groups the integral digits; mold does not, and with all keeps every
-// fraction digit.
-int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
-             const Cell* part, int32_t limit, int32_t indent);
 
 // Registers money!.
 void init();

@@ -15,29 +15,32 @@ Cell* make_in(const Cell* block, double fraction) { return set_type(float_::make
 Cell* push(double fraction) { return set_type(float_::push(fraction), TYPE_PERCENT); }
 Cell* box(double fraction) { return set_type(float_::box(fraction), TYPE_PERCENT); }
 
+namespace {
+
+// The fraction times 100 with "%": 50%, 12.3%, "0%" for a fraction too small
+// to show. mold gives the same text.
 int32_t form(const Cell* value, const Cell* buffer, const Cell*, int32_t limit) {
-    const char* text = float_::format(float_::get(value) * 100.0, float_::FORMAT_PERCENT64);
-    string::append_c_string(buffer, text);
-    return limit - int32_t(std::strlen(text));
+    float_::FloatText text = float_::format(float_::get(value) * 100.0, float_::FORMAT_PERCENT64);
+    string::append_c_string(buffer, text.c_str());
+    return limit - int32_t(std::strlen(text.c_str()));
 }
 
 int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell* part, int32_t limit, int32_t) {
     return form(value, buffer, part, limit);
 }
 
+}  // namespace
+
 void init() {
-    using datatype::as_action;
-    datatype::DatatypeRecord record{TYPE_PERCENT, TYPE_FLOAT, "percent!", {}};
-    auto set = [&record](uint32_t slot, datatype::ActionFn entry) { record.actions[slot - 1] = entry; };
-    for (uint32_t slot : {datatype::SLOT_MAKE, datatype::SLOT_RANDOM, datatype::SLOT_TO, datatype::SLOT_COMPARE,
-                          datatype::SLOT_ABSOLUTE, datatype::SLOT_ADD, datatype::SLOT_DIVIDE,
-                          datatype::SLOT_MULTIPLY, datatype::SLOT_NEGATE, datatype::SLOT_POWER,
-                          datatype::SLOT_REMAINDER, datatype::SLOT_ROUND, datatype::SLOT_SUBTRACT,
-                          datatype::SLOT_EVEN, datatype::SLOT_ODD})
-        set(slot, datatype::INHERIT);
-    set(datatype::SLOT_FORM, as_action(static_cast<actions::FormFn>(form)));
-    set(datatype::SLOT_MOLD, as_action(static_cast<actions::MoldFn>(mold)));
-    datatype::register_type(record);
+    using namespace datatype;
+    register_type(TYPE_PERCENT, Row()
+        .inherit<SLOT_MAKE>()
+        .inherit<SLOT_RANDOM>()
+        .inherit<SLOT_TO>()
+        .set<SLOT_FORM>(form)
+        .set<SLOT_MOLD>(mold)
+        .inherit<SLOT_COMPARE>()
+        .inherit_range<SLOT_ABSOLUTE, SLOT_ODD>());
 }
 
 }  // namespace vek::percent

@@ -19,12 +19,6 @@ Cell* push(double fraction);
 // The current frame's result cell made a percent!.
 Cell* box(double fraction);
 
-// The fraction times 100 with "%": 50%, 12.3%, "0%" for a fraction too small
-// to show. mold gives the same text.
-int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
-             const Cell* part, int32_t limit, int32_t indent);
-
 // Registers percent!; float! must be registered first.
 void init();
 

@@ -30,10 +30,10 @@ char* two_digits(char* out, int32_t value) {
 // The seconds field: six significant digits, and two digits before the point.
 char* seconds_field(char* out, double seconds) {
     if (seconds < SMALLEST_SHOWN) return two_digits(out, 0);
-    const char* text = float_::format(seconds, float_::FORMAT_SECONDS);
-    size_t length = std::strlen(text);
-    if (length == 1 || text[1] == '.') *out++ = '0';
-    std::memcpy(out, text, length);
+    float_::FloatText text = float_::format(seconds, float_::FORMAT_SECONDS);
+    size_t length = std::strlen(text.c_str());
+    if (length == 1 || text.chars[1] == '.') *out++ = '0';
+    std::memcpy(out, text.c_str(), length);
     return out + length;
 }
 
@@ -57,9 +57,9 @@ int32_t form_text(double seconds, const Cell* buffer, int32_t limit) {
     // An infinite or NaN time (a division by zero) has no clock reading: it
     // shows as the float it is.
     if (!std::isfinite(seconds)) {
-        const char* text = float_::format(seconds, float_::FORMAT_FLOAT64);
-        string::append_c_string(buffer, text);
-        return limit - int32_t(std::strlen(text));
+        float_::FloatText text = float_::format(seconds, float_::FORMAT_FLOAT64);
+        string::append_c_string(buffer, text.c_str());
+        return limit - int32_t(std::strlen(text.c_str()));
     }
     char text[TEXT_ROOM];
     char* out = text;
@@ -70,6 +70,9 @@ int32_t form_text(double seconds, const Cell* buffer, int32_t limit) {
     return limit - int32_t(length);
 }
 
+namespace {
+
+// form and mold give the same text.
 int32_t form(const Cell* value, const Cell* buffer, const Cell*, int32_t limit) {
     return form_text(get(value), buffer, limit);
 }
@@ -78,16 +81,18 @@ int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell
     return form_text(get(value), buffer, limit);
 }
 
+}  // namespace
+
 void init() {
-    using datatype::as_action;
-    datatype::DatatypeRecord record{TYPE_TIME, TYPE_FLOAT, "time!", {}};
-    auto set = [&record](uint32_t slot, datatype::ActionFn entry) { record.actions[slot - 1] = entry; };
-    for (uint32_t slot : {datatype::SLOT_RANDOM, datatype::SLOT_COMPARE, datatype::SLOT_ABSOLUTE,
-                          datatype::SLOT_NEGATE, datatype::SLOT_REMAINDER})
-        set(slot, datatype::INHERIT);
-    set(datatype::SLOT_FORM, as_action(static_cast<actions::FormFn>(form)));
-    set(datatype::SLOT_MOLD, as_action(static_cast<actions::MoldFn>(mold)));
-    datatype::register_type(record);
+    using namespace datatype;
+    register_type(TYPE_TIME, Row()
+        .inherit<SLOT_RANDOM>()
+        .set<SLOT_FORM>(form)
+        .set<SLOT_MOLD>(mold)
+        .inherit<SLOT_COMPARE>()
+        .inherit<SLOT_ABSOLUTE>()
+        .inherit<SLOT_NEGATE>()
+        .inherit<SLOT_REMAINDER>());
 }
 
 }  // namespace vek::time

@@ -31,11 +31,6 @@ inline double get(const Cell* cell) {
 // lowered by what it appended.
 int32_t form_text(double seconds, const Cell* buffer, int32_t limit);
 
-// form and mold give the same text.
-int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
-             const Cell* part, int32_t limit, int32_t indent);
-
 // Registers time!; float! must be registered first.
 void init();
 

@@ -34,13 +34,14 @@ constexpr std::array<const char*, FIELD_COUNT> FIELD_NAMES{
 constexpr int32_t ARGUMENT_TEXT_LIMIT = 80;  // units of one formed message argument
 constexpr int32_t NEAR_TEXT_LIMIT = 40;      // units of the Near and Files lines
 constexpr uint32_t CAPTURED_STACK_CAPACITY = 20;
+// What an error whose type or id the catalog lacks becomes.
+constexpr err::AnyId INVALID_ERROR = err::internal::invalid_error;
 
 // The prototype system/standard/error, in the root block.
 Cell* prototype_cell = nullptr;
 
 Cell integer_cell(int32_t value) { return Cell{TYPE_INTEGER, 0, uint32_t(value), 0}; }
 Cell unbound_word(uint32_t symbol_id) { return Cell{TYPE_WORD, 0, symbol_id, WORD_UNRESOLVED}; }
-bool is_word_kind(uint32_t type) { return type >= TYPE_WORD && type <= TYPE_REFINEMENT; }
 
 void set_field(const Cell* error, Field f, const Cell* value) {
     Cell copy = *value;  // the value may lie in the block being written
@@ -49,7 +50,8 @@ void set_field(const Cell* error, Field f, const Cell* value) {
 
 uint32_t field_symbol(const Cell* error, Field f) {
     const Cell* word = field(error, f);
-    return is_word_kind(cell_type(word)) ? word::symbol(word) : 0;
+    uint32_t type = cell_type(word);
+    return is_any_word(type) || type == TYPE_REFINEMENT ? word::symbol(word) : 0;
 }
 
 // The type and id words for a category index and an id position.
@@ -86,7 +88,7 @@ int32_t category_of_symbol(uint32_t symbol_id) {
 }
 
 [[noreturn]] void raise_spec_field(fixed_words::Word name) {
-    fire(Category::script, err::invalid_spec_field, fixed_words::word(name));
+    fire(err::script::invalid_spec_field, fixed_words::word(name));
 }
 
 void make_from_code(const Cell* error, const Cell* spec_value) {
@@ -95,7 +97,7 @@ void make_from_code(const Cell* error, const Cell* spec_value) {
     uint32_t position = uint32_t(code % 100) + 2;
     if (code < 0 || category >= catalog::CATEGORY_COUNT ||
         position - 2 >= catalog::category(category).id_count)
-        fire(Category::script, err::out_of_range, spec_value);
+        fire(err::script::out_of_range, spec_value);
     set_kind(error, category, position);
 }
 
@@ -108,7 +110,7 @@ void make_from_words(const Cell* error, const Cell* spec_value) {
     if (category < 0) raise_spec_field(fixed_words::Word::type);
     if (head + 1 >= length) raise_spec_field(fixed_words::Word::id);
     Cell id = series_buffer(spec_value)->cells()[head + 1];
-    if (cell_type(&id) != TYPE_WORD) fire(Category::script, err::invalid_arg, &id);
+    if (cell_type(&id) != TYPE_WORD) fire(err::script::invalid_arg, &id);
     int32_t position = catalog::find_id(uint32_t(category), word::symbol(&id));
     if (position < 0) raise_spec_field(fixed_words::Word::id);
     Cell code = integer_cell(category * 100 + position - 2);
@@ -123,8 +125,8 @@ void make_from_block(const Cell* error, const Cell* spec_value) {
     uint32_t first = head < b->length() ? cell_type(b->cells() + head) : 0;
     // An object-style spec of set-words is evaluated in the new error: that
     // comes with the evaluator.
-    if (first == TYPE_SET_WORD) fire(Category::internal, err::not_done);
-    if (first != TYPE_WORD) fire(Category::internal, err::invalid_error);
+    if (first == TYPE_SET_WORD) fire(err::internal::not_done);
+    if (first != TYPE_WORD) fire(err::internal::invalid_error);
     make_from_words(error, spec_value);
 }
 
@@ -205,7 +207,7 @@ void form_pieces(const Cell* error, const Cell* buffer, const catalog::ErrorId& 
 // unknown word in arg1.
 void mark_invalid(const Cell* error, Field unknown) {
     set_field(error, FIELD_ARG1, field(error, unknown));
-    set_words(error, uint32_t(Category::internal), err::invalid_error);
+    set_words(error, uint32_t(INVALID_ERROR.category), INVALID_ERROR.position);
 }
 
 struct Message {
@@ -223,7 +225,7 @@ Message find_message(const Cell* error) {
     int32_t position = id == 0 ? -1 : catalog::find_id(uint32_t(category), id);
     if (position < 0) {
         mark_invalid(error, FIELD_ID);
-        return Message{uint32_t(Category::internal), err::invalid_error};
+        return Message{uint32_t(INVALID_ERROR.category), INVALID_ERROR.position};
     }
     return Message{uint32_t(category), uint32_t(position)};
 }
@@ -269,7 +271,7 @@ void form_message(const Cell* error, const Cell* buffer) {
 void form_where(const Cell* error, const Cell* buffer) {
     append_text(buffer, "\n*** Where: ");
     Cell where = *field(error, FIELD_WHERE);
-    if (is_word_kind(cell_type(&where)))
+    if (is_any_word(cell_type(&where)) || cell_type(&where) == TYPE_REFINEMENT)
         append_symbol(buffer, word::symbol(&where));
     else if (cell_type(&where) == TYPE_STRING)
         append_series(buffer, &where);
@@ -290,20 +292,30 @@ void form_stack(const Cell* error, const Cell* buffer, const Cell* stack_trace, 
     }
 }
 
+// The actions, defined with their kin below.
+Cell* make(Cell*, const Cell* spec_value, uint32_t);
+int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
+int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat, const Cell* part,
+             int32_t limit, int32_t indent);
+int32_t compare(const Cell* value1, const Cell* value2, int32_t op);
+
 }  // namespace
 
 // ---------------------------------------------------------------- set-up
 
 void init() {
-    datatype::DatatypeRecord record{TYPE_ERROR, TYPE_OBJECT, "error!", {}};
-    auto& slots = record.actions;
-    slots[datatype::SLOT_MAKE - 1] = datatype::as_action(make);
-    slots[datatype::SLOT_FORM - 1] = datatype::as_action(form);
-    slots[datatype::SLOT_MOLD - 1] = datatype::as_action(mold);
-    slots[datatype::SLOT_COMPARE - 1] = datatype::as_action(compare);
+    using namespace datatype;
     // Path access, reflect, copy, find and select are the object's own.
-    for (uint32_t slot : {3u, 7u, 30u, 31u, 44u}) slots[slot - 1] = datatype::INHERIT;
-    datatype::register_type(record);
+    register_type(TYPE_ERROR, Row()
+        .set<SLOT_MAKE>(make)
+        .inherit<SLOT_REFLECT>()
+        .set<SLOT_FORM>(form)
+        .set<SLOT_MOLD>(mold)
+        .inherit<SLOT_EVAL_PATH>()
+        .set<SLOT_COMPARE>(compare)
+        .inherit<SLOT_COPY>()
+        .inherit<SLOT_FIND>()
+        .inherit<SLOT_SELECT>());
 }
 
 void init_prototype() {
@@ -328,15 +340,20 @@ Cell* field(const Cell* error, Field f) { return object::get_values(error) + f; 
 
 // ---------------------------------------------------------------- making
 
-Cell* create(Category category, uint32_t id, const Cell* arg1, const Cell* arg2, const Cell* arg3) {
+Cell* create(err::AnyId id, const Cell* arg1, const Cell* arg2, const Cell* arg3) {
     Cell* error = push_new();
-    set_kind(error, uint32_t(category), id);
+    set_kind(error, uint32_t(id.category), id.position);
     const Cell* arguments[] = {arg1, arg2, arg3};
     for (uint32_t i = 0; i < 3; i++)
         if (arguments[i]) set_field(error, Field(FIELD_ARG1 + i), arguments[i]);
     return error;
 }
 
+namespace {
+
+// The spec: an integer! code, a block! [category id] of words, or a string!
+// (a user message). A new error! is pushed and returned; the prototype
+// argument is not read.
 Cell* make(Cell*, const Cell* spec_value, uint32_t) {
     switch (cell_type(spec_value)) {
     case TYPE_INTEGER: {
@@ -350,7 +367,7 @@ Cell* make(Cell*, const Cell* spec_value, uint32_t) {
         return error;
     }
     case TYPE_STRING:
-        return create(Category::user, err::message, spec_value);
+        return create(err::user::message, spec_value);
     default: {
         Cell type{TYPE_DATATYPE, TYPE_ERROR, 0, 0};
         raise_bad_make_arg(&type, spec_value);
@@ -358,8 +375,10 @@ Cell* make(Cell*, const Cell* spec_value, uint32_t) {
     }
 }
 
+}  // namespace
+
 void raise_bad_make_arg(const Cell* type, const Cell* spec_value) {
-    fire(Category::script, err::bad_make_arg, type, spec_value);
+    fire(err::script::bad_make_arg, type, spec_value);
 }
 
 void raise_expect_arg(uint32_t type, uint32_t position) {
@@ -368,17 +387,23 @@ void raise_expect_arg(uint32_t type, uint32_t position) {
     Cell function = *stack::current_function_word();
     Cell argument = *get_arg_word(position);
     Cell datatype{TYPE_DATATYPE, type, 0, 0};
-    fire(Category::script, err::expect_arg, &function, &datatype, &argument);
+    fire(err::script::expect_arg, &function, &datatype, &argument);
 }
 
 // ---------------------------------------------------------------- forming and molding
 
-int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit) {
-    return form_traced(value, buffer, part, limit, system_fields::stack_trace());
+namespace {
+
+// The text the console prints for the error, "*** " title ": " message, then
+// the Where, Near, Stack (while the state/stack-trace setting is a positive
+// integer!) and Files lines.
+int32_t form(const Cell* value, const Cell* buffer, const Cell*, int32_t limit) {
+    return form_traced(value, buffer, limit, system_fields::stack_trace());
 }
 
-int32_t form_traced(const Cell* value, const Cell* buffer, const Cell*, int32_t limit,
-                    const Cell* stack_trace) {
+}  // namespace
+
+int32_t form_traced(const Cell* value, const Cell* buffer, int32_t limit, const Cell* stack_trace) {
     uint32_t start = text_length(buffer);
     auto remaining = [&] { return limit - int32_t(text_length(buffer) - start); };
     append_text(buffer, "*** ");
@@ -417,15 +442,21 @@ int32_t form_template(const Cell* error, const Cell* buffer, const Cell* block, 
     return limit - int32_t(text_length(buffer) - start);
 }
 
+namespace {
+
+// "make error! [" with the fields molded as an object's.
 int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat, const Cell* part,
              int32_t limit, int32_t indent) {
     return object::mold_as("make error! [", value, buffer, only, all, flat, part, limit, indent);
 }
 
+// -2 unless value2 is an error!, else as objects compare.
 int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     if (cell_type(value2) != TYPE_ERROR) return -2;
-    return object::compare(value1, value2, op);
+    return object::compare_fields(value1, value2, op);
 }
+
+}  // namespace
 
 // ---------------------------------------------------------------- fields
 
@@ -443,16 +474,12 @@ namespace {
 // runs while an error is being made.
 const Cell* current_callable() {
     const Cell* name = stack::current_function_word();
-    if (!word::any_word_type(cell_type(name)) || word::context(name) == Node::none ||
+    if (!is_all_word(cell_type(name)) || word::context(name) == Node::none ||
         word::index(name) == WORD_UNRESOLVED)
         return nullptr;
     if (context::on_stack(context::cell_of(word::context(name)))) return nullptr;
     const Cell* value = context::get(name);
-    return callable::is_callable(cell_type(value)) || cell_type(value) == TYPE_OP ? value : nullptr;
-}
-
-bool argument_word(uint32_t type) {
-    return type == TYPE_WORD || type == TYPE_LIT_WORD || type == TYPE_GET_WORD || type == TYPE_REFINEMENT;
+    return is_any_function(cell_type(value)) ? value : nullptr;
 }
 
 }  // namespace
@@ -463,7 +490,7 @@ const Cell* get_arg_word(uint32_t n) {
     if (!function) return anon;
     SeriesBuffer* spec_value = node_buffer(callable::spec_node(function));
     for (const Cell* cell = spec_value->cells(); cell < spec_value->cells_tail(); cell++)
-        if (argument_word(cell_type(cell)) && n-- == 0) return cell;
+        if (callable::is_spec_word(cell_type(cell)) && n-- == 0) return cell;
     return anon;
 }
 

@@ -47,29 +47,14 @@ const Cell* prototype();
 // The value cell of a field; valid until the next call that may allocate.
 Cell* field(const Cell* error, Field f);
 
-// A new error! pushed on the evaluation stack, of the category and the id (a
-// position, 2 and up), with the arguments given stored in arg1 to arg3.
-Cell* create(Category category, uint32_t id, const Cell* arg1 = nullptr,
+// A new error! pushed on the evaluation stack, of the id and its category,
+// with the arguments given stored in arg1 to arg3.
+Cell* create(err::AnyId id, const Cell* arg1 = nullptr,
              const Cell* arg2 = nullptr, const Cell* arg3 = nullptr);
 
-// Slot 1. The spec: an integer! code, a block! [category id] of words, or a
-// string! (a user message). A new error! is pushed and returned; the
-// prototype argument is not read.
-Cell* make(Cell* prototype, const Cell* spec, uint32_t type);
-
-// Slot 5: the text the console prints for the error, "*** " title ": "
-// message, then the Where, Near, Stack (while the state/stack-trace setting is
-// a positive integer!) and Files lines.
-int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
-// form with the stack-trace setting given instead of read from the system
-// fields.
-int32_t form_traced(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit,
-                    const Cell* stack_trace);
-// Slot 6: "make error! [" with the fields molded as an object's.
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
-             const Cell* part, int32_t limit, int32_t indent);
-// Slot 9: -2 unless value2 is an error!, else as objects compare.
-int32_t compare(const Cell* value1, const Cell* value2, int32_t op);
+// The error's formed text, with the stack-trace setting given instead of
+// read from the system fields.
+int32_t form_traced(const Cell* value, const Cell* buffer, int32_t limit, const Cell* stack_trace);
 
 // Appends a message template block: strings as they are, a word or get-word
 // as the value of the error's field of that name (formed for syntax errors,
@@ -83,8 +68,7 @@ uint32_t type_symbol(const Cell* error);
 uint32_t id_symbol(const Cell* error);
 
 // The n-th argument word (from 0) of the spec of the function named by the
-// innermost named call frame. No function values exist yet, so this is
-// always the word <anon>.
+// innermost named call frame; the word <anon> when there is none.
 const Cell* get_arg_word(uint32_t n);
 
 // For an error whose stack field holds a frame position: the field becomes

@@ -24,13 +24,11 @@ bool is_handler_field(uint32_t symbol) {
            s == resolved_symbol(fixed_words::Word::on_deep_change);
 }
 
-bool is_word_kind(uint32_t type) { return type >= TYPE_WORD && type <= TYPE_REFINEMENT; }
-bool is_number(uint32_t type) { return type == TYPE_INTEGER || type == TYPE_FLOAT || type == TYPE_PERCENT; }
-
 // Values of these type pairs meet in the value comparison; any other pair of
 // different types is ordered by type id.
 bool comparable_types(uint32_t t1, uint32_t t2) {
-    return t1 == t2 || (is_word_kind(t1) && is_word_kind(t2)) || (is_number(t1) && is_number(t2));
+    bool words = (is_any_word(t1) || t1 == TYPE_REFINEMENT) && (is_any_word(t2) || t2 == TYPE_REFINEMENT);
+    return t1 == t2 || words || (is_number(t1) && is_number(t2));
 }
 
 // Appends the symbol's name as it is spelt; the name string is read through
@@ -130,7 +128,7 @@ int32_t mold_as(const char* opening, const Cell* object, const Cell* buffer, boo
     return limit;
 }
 
-int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
+int32_t compare_fields(const Cell* value1, const Cell* value2, int32_t op) {
     if (cell_type(value1) != cell_type(value2)) return -2;
     Node context1 = context_node(value1);
     Node context2 = context_node(value2);

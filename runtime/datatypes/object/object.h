@@ -1,6 +1,6 @@
 // Object cells: a context of named fields wrapped in a cell with a class id
-// and an optional event record. error! (and later port!) values are object
-// cells of their own type.
+// and an optional event record. error! and port! values are object cells of
+// their own types.
 //
 // Object cell:
 // - header: type 32, or the inheriting type, in bits 0-7; flags above;
@@ -74,10 +74,10 @@ int32_t serialize_fields(const Cell* object, const Cell* buffer, bool all, bool 
 int32_t mold_as(const char* opening, const Cell* object, const Cell* buffer, bool only, bool all,
                 bool flat, const Cell* part, int32_t limit, int32_t indent);
 
-// Slot 9 of object!: -2 when value2 is no object of the same kind; 0 for the
-// same context; under op same, -1 for different contexts; else by word count,
-// then field by field (words by their canonical symbols, values by the value
-// comparison).
-int32_t compare(const Cell* value1, const Cell* value2, int32_t op);
+// How objects compare, error! values too: -2 when value2 is no object of the
+// same kind; 0 for the same context; under op same, -1 for different
+// contexts; else by word count, then field by field (words by their
+// canonical symbols, values by the value comparison).
+int32_t compare_fields(const Cell* value1, const Cell* value2, int32_t op);
 
 }  // namespace vek::object

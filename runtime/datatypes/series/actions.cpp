@@ -17,6 +17,7 @@
 #include "runtime/datatypes/series/ranges.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/string/string.h"
+#include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/stack.h"
 #include "runtime/gc/collector.h"
@@ -71,7 +72,7 @@ Node hash_index(const Cell* series) {
     return cell_type(series) == TYPE_HASH ? block::hash_table_of(series) : Node::none;
 }
 
-[[noreturn]] void not_done() { fire(Category::internal, err::not_done); }
+[[noreturn]] void not_done() { fire(err::internal::not_done); }
 
 // The element at an index from the buffer's first one, as a value: the cell
 // itself for cell buffers, an integer! for binary!, else a char!, written
@@ -149,7 +150,7 @@ void mark_scratch() { gc::mark_node(scratch); }
 Node scratch_for(uint32_t source_flags) {
     if (scratch == Node::none) {
         scratch = memory::alloc_series_heap(1, sizeof(Cell), 0);
-        gc::add_mark_hook(mark_scratch);
+        gc::add_root("take's scratch buffer", mark_scratch);
     }
     SeriesBuffer* buffer = node_buffer(scratch);
     constexpr uint32_t SHAPE = BUF_UNIT_MASK | BUF_KIND_MASK;
@@ -175,8 +176,8 @@ void index_if_hash(Cell* made) {
 
 // ---------------------------------------------------------------- field words
 
-bool is_owned_field(uint32_t symbol) {
-    return murmur::resolve_symbol(symbol) == murmur::resolve_symbol(fixed_words::symbol(fixed_words::Sym::owned));
+bool is_owned_field(uint32_t field) {
+    return symbol::resolve(field) == symbol::resolve(fixed_words::symbol(fixed_words::Sym::owned));
 }
 
 }  // namespace
@@ -205,7 +206,7 @@ bool rs_skip(Cell* series, int32_t n) {
 }
 
 uint32_t get_position(const Cell* series, const Cell* index, bool at_flag) {
-    if (cell_type(index) != TYPE_INTEGER) fire(Category::script, err::invalid_arg, index);
+    if (cell_type(index) != TYPE_INTEGER) fire(err::script::invalid_arg, index);
     int64_t n = integer::get(index);
     // at counts from 1 (and 0 stays put), skip from 0.
     if (at_flag && n >= 1) n--;
@@ -223,6 +224,8 @@ uint32_t clamp_length(Cell* series, bool from_start) {
 }
 
 // ---------------------------------------------------------------- navigation actions
+
+namespace {
 
 void head() { set_series_index(first_argument(), 0); }
 
@@ -252,6 +255,8 @@ void skip() { set_series_index(first_argument(), get_position(first_argument(), 
 // need not be pulled back here.
 int32_t length_q(const Cell* series) { return int32_t(length_from_head(series)); }
 
+}  // namespace
+
 // ---------------------------------------------------------------- pick and poke
 
 namespace {
@@ -268,7 +273,7 @@ int64_t picked_index(const Cell* series, int32_t index) {
 [[noreturn]] void out_of_range(int32_t index) {
     Cell shown{};
     integer::make_at(&shown, index);
-    fire(Category::script, err::out_of_range, &shown);
+    fire(err::script::out_of_range, &shown);
 }
 
 // The code point or byte that poking the value into a non-cell series stores.
@@ -279,11 +284,11 @@ uint32_t poked_code(const Cell* series, const Cell* value) {
     if (type == TYPE_BINARY && (value_type == TYPE_INTEGER || value_type == TYPE_CHAR))
         return uint32_t(integer::get(value)) & 0xFFu;
     if (type != TYPE_BINARY && value_type == TYPE_CHAR) return char_::get(value);
-    fire(Category::script, err::invalid_arg, value);
+    fire(err::script::invalid_arg, value);
 }
 
-}  // namespace
-
+// Out of range gives none; a block kind gives its cell itself (the caller
+// copies it), a binary! an integer!, a string a char!.
 Cell* pick(Cell* series, int32_t index, [[maybe_unused]] const Cell* index_cell) {
     int64_t target = picked_index(series, index);
     if (target < 0) return &none::constant;
@@ -291,6 +296,9 @@ Cell* pick(Cell* series, int32_t index, [[maybe_unused]] const Cell* index_cell)
     return element_value(series, uint32_t(target), series);
 }
 
+// Out of range raises script out-of-range with the index. Strings take only
+// a char! (widening the buffer when needed), binary! an integer! or char!,
+// else script invalid-arg. Answers the value.
 Cell* poke(Cell* series, int32_t index, Cell* value, [[maybe_unused]] const Cell* index_cell) {
     if (picked_index(series, index) < 0) out_of_range(index);
     Cell stored = *value;
@@ -312,7 +320,11 @@ Cell* poke(Cell* series, int32_t index, Cell* value, [[maybe_unused]] const Cell
     return value;
 }
 
+}  // namespace
+
 // ---------------------------------------------------------------- clear, remove, reverse
+
+namespace {
 
 void clear(Cell* series) {
     if (length_from_head(series) == 0) return;
@@ -325,8 +337,6 @@ void clear(Cell* series) {
     buffer->tail = region::off(buffer->at(head_of(series)));
     if (told) notify_after(series, Edit::clear, nullptr, int32_t(head_of(series)), int32_t(count));
 }
-
-namespace {
 
 // Where a /key removal starts: the first element from the head that equals
 // the key case-sensitively (a string or binary key: the first place its
@@ -341,7 +351,7 @@ int64_t find_key(const Cell* series, const Cell* key) {
         return -1;
     }
     uint32_t key_type = cell_type(key);
-    bool run = string::string_like(key_type) || key_type == TYPE_BINARY;
+    bool run = is_any_string(key_type) || key_type == TYPE_BINARY;
     if (!run && key_type != TYPE_CHAR && key_type != TYPE_INTEGER) return -1;
     SeriesBuffer* buffer = buffer_of(series);
     SeriesBuffer* keys = run ? series_buffer(key) : nullptr;
@@ -358,8 +368,9 @@ int64_t find_key(const Cell* series, const Cell* key) {
     return -1;
 }
 
-}  // namespace
-
+// /part: an integer! count or a position in the same series; /key removes
+// the key found (find/case) with the count of elements after it, none when
+// missing. A count below 1 leaves the series alone.
 void remove(Cell* series, const Cell* part, const Cell* key) {
     int64_t count = part ? part_count(series, part) : 1;
     if (count < 1) return;
@@ -388,8 +399,6 @@ void remove(Cell* series, const Cell* part, const Cell* key) {
     if (told) notify_after(series, Edit::remove, nullptr, int32_t(start), int32_t(removed));
 }
 
-namespace {
-
 // The record size of reverse/skip, checked against the range's length; 0
 // when the range is a single record and stays as it is.
 uint32_t record_size(const Cell* size, uint32_t count) {
@@ -397,7 +406,7 @@ uint32_t record_size(const Cell* size, uint32_t count) {
     if (cell_type(size) != TYPE_INTEGER) bad_refine_arg(fixed_words::Ref::skip, size);
     int32_t n = integer::get(size);
     if (uint32_t(n) == count && n > 0) return 0;
-    if (n < 1) fire(Category::script, err::out_of_range, size);
+    if (n < 1) fire(err::script::out_of_range, size);
     if (count < uint32_t(n) || count % uint32_t(n) != 0) bad_refine_arg(fixed_words::Ref::skip, size);
     return uint32_t(n);
 }
@@ -422,8 +431,7 @@ void reverse_records(const Cell* series, uint32_t count, uint32_t width) {
     }
 }
 
-}  // namespace
-
+// /skip size: records of that many elements are swapped as units.
 void reverse(Cell* series, const Cell* part, const Cell* size) {
     uint32_t count = clamp_count(series, part ? part_count(series, part) : length_from_head(series));
     if (count < 1) return;
@@ -438,6 +446,8 @@ void reverse(Cell* series, const Cell* part, const Cell* size) {
     }
     reverse_records(series, count, width);
 }
+
+}  // namespace
 
 // ---------------------------------------------------------------- take
 
@@ -512,8 +522,8 @@ Cell* take(Cell* series, const Cell* part, [[maybe_unused]] bool deep, bool last
 
 // ---------------------------------------------------------------- copy
 
-Cell* copy(Cell* value, Cell* result, const Cell* part, [[maybe_unused]] bool deep,
-           [[maybe_unused]] const Cell* kind) {
+Cell* copy_shallow(Cell* value, Cell* result, const Cell* part, [[maybe_unused]] bool deep,
+                   [[maybe_unused]] const Cell* kind) {
     int64_t total = total_length(value);
     int64_t start = std::min<int64_t>(head_of(value), total);
     int64_t count = total - start;
@@ -545,15 +555,10 @@ Cell* copy(Cell* value, Cell* result, const Cell* part, [[maybe_unused]] bool de
 
 namespace {
 
-bool movable_target(uint32_t type) {
-    return block::block_like(type) || string::string_like(type) || type == TYPE_BINARY ||
-           type == TYPE_VECTOR || type == TYPE_IMAGE;
-}
-
 [[noreturn]] void move_bad(const Cell* origin, const Cell* target) {
     Cell from{TYPE_DATATYPE, cell_type(origin), 0, 0};
     Cell to{TYPE_DATATYPE, cell_type(target), 0, 0};
-    fire(Category::script, err::move_bad, &from, &to);
+    fire(err::script::move_bad, &from, &to);
 }
 
 // Elements are moved byte for byte between buffers of one unit; strings of
@@ -565,7 +570,7 @@ void check_movable(const Cell* origin, const Cell* target) {
     bool to_cells = holds_cells(target);
     if (from_cells != to_cells) move_bad(origin, target);
     if (buffer_of(origin)->unit() == buffer_of(target)->unit()) return;
-    if (!string::string_like(from) || !string::string_like(to)) move_bad(origin, target);
+    if (!is_any_string(from) || !is_any_string(to)) move_bad(origin, target);
 }
 
 // Moves count elements from the head within one buffer so that the first
@@ -596,10 +601,10 @@ bool blocked_forward(const Cell* series, uint32_t from, uint32_t count, uint32_t
     return to > from && to < total && total - to < count;
 }
 
-}  // namespace
-
+// Moves the element at the origin's head (/part: that many) to the target's
+// head; answers the target.
 Cell* move(Cell* origin, Cell* target, const Cell* part) {
-    if (!movable_target(cell_type(target))) error::raise_expect_arg(cell_type(target), 1);
+    if (!is_series(cell_type(target))) error::raise_expect_arg(cell_type(target), 1);
     if (rs_tail_q(origin)) return target;
     uint32_t count = move_count(origin, part);
     if (count < 1) return target;
@@ -637,6 +642,8 @@ Cell* move(Cell* origin, Cell* target, const Cell* part) {
     return target;
 }
 
+}  // namespace
+
 // ---------------------------------------------------------------- random
 
 namespace {
@@ -652,8 +659,8 @@ void shuffle(const Cell* series, bool secure) {
     if (table != Node::none) hash_table::reset(table, total_length(series));
 }
 
-}  // namespace
-
+// /seed seeds the generator from the series' bytes and leaves unset!; /only
+// picks one element (none when empty); otherwise a shuffle in place.
 Cell* random(Cell* value, bool seed, bool secure, bool only) {
     if (seed) {
         SeriesBuffer* buffer = buffer_of(value);
@@ -676,14 +683,22 @@ Cell* random(Cell* value, bool seed, bool secure, bool only) {
     return value;
 }
 
+}  // namespace
+
 // ---------------------------------------------------------------- reflect and modify
 
+namespace {
+
+// Only the field owned: the owner object or none; any other field raises
+// internal not-done.
 void reflect(Cell* value, uint32_t field_symbol) {
     if (!is_owned_field(field_symbol)) not_done();
     const Cell* owner = (buffer_of(value)->flags & BUF_OWNED) ? ownership::owner_of(series_node(value)) : nullptr;
     *value = owner ? *owner : none::constant;
 }
 
+// The field owned: none! drops the series' owner, a block! [object word]
+// makes that object its owner through that field. Other fields are ignored.
 Cell* modify(Cell* target, const Cell* field, const Cell* value, [[maybe_unused]] bool case_sensitive) {
     if (!is_owned_field(word::symbol(field))) return target;
     if (cell_type(value) == TYPE_NONE) {
@@ -697,33 +712,33 @@ Cell* modify(Cell* target, const Cell* field, const Cell* value, [[maybe_unused]
     return target;
 }
 
+}  // namespace
+
 // ---------------------------------------------------------------- registration
 
 void init() {
     using namespace datatype;
-    DatatypeRecord record{TYPE_SERIES, 0, "series!", {}};
-    auto& slots = record.actions;
-    slots[SLOT_RANDOM - 1] = as_action(static_cast<actions::RandomFn>(random));
-    slots[SLOT_REFLECT - 1] = as_action(static_cast<actions::ReflectFn>(reflect));
-    slots[SLOT_AT - 1] = as_action(static_cast<actions::NavigateFn>(at));
-    slots[SLOT_BACK - 1] = as_action(static_cast<actions::NavigateFn>(back));
-    slots[SLOT_CLEAR - 1] = as_action(static_cast<actions::ClearFn>(clear));
-    slots[SLOT_COPY - 1] = as_action(static_cast<actions::CopyFn>(copy));
-    slots[SLOT_HEAD - 1] = as_action(static_cast<actions::NavigateFn>(head));
-    slots[SLOT_HEAD_Q - 1] = as_action(static_cast<actions::NavigateFn>(head_q));
-    slots[SLOT_INDEX_Q - 1] = as_action(static_cast<actions::NavigateFn>(index_q));
-    slots[SLOT_LENGTH_Q - 1] = as_action(static_cast<actions::LengthFn>(length_q));
-    slots[SLOT_MOVE - 1] = as_action(static_cast<actions::MoveFn>(move));
-    slots[SLOT_NEXT - 1] = as_action(static_cast<actions::NavigateFn>(next));
-    slots[SLOT_PICK - 1] = as_action(static_cast<actions::PickFn>(pick));
-    slots[SLOT_POKE - 1] = as_action(static_cast<actions::PokeFn>(poke));
-    slots[SLOT_REMOVE - 1] = as_action(static_cast<actions::RemoveFn>(remove));
-    slots[SLOT_REVERSE - 1] = as_action(static_cast<actions::ReverseFn>(reverse));
-    slots[SLOT_SKIP - 1] = as_action(static_cast<actions::NavigateFn>(skip));
-    slots[SLOT_TAIL - 1] = as_action(static_cast<actions::NavigateFn>(tail));
-    slots[SLOT_TAIL_Q - 1] = as_action(static_cast<actions::NavigateFn>(tail_q));
-    slots[SLOT_MODIFY - 1] = as_action(static_cast<actions::ModifyFn>(modify));
-    register_type(record);
+    register_type(TYPE_SERIES, Row()
+        .set<SLOT_RANDOM>(random)
+        .set<SLOT_REFLECT>(reflect)
+        .set<SLOT_AT>(at)
+        .set<SLOT_BACK>(back)
+        .set<SLOT_CLEAR>(clear)
+        .set<SLOT_COPY>(copy_shallow)
+        .set<SLOT_HEAD>(head)
+        .set<SLOT_HEAD_Q>(head_q)
+        .set<SLOT_INDEX_Q>(index_q)
+        .set<SLOT_LENGTH_Q>(length_q)
+        .set<SLOT_MOVE>(move)
+        .set<SLOT_NEXT>(next)
+        .set<SLOT_PICK>(pick)
+        .set<SLOT_POKE>(poke)
+        .set<SLOT_REMOVE>(remove)
+        .set<SLOT_REVERSE>(reverse)
+        .set<SLOT_SKIP>(skip)
+        .set<SLOT_TAIL>(tail)
+        .set<SLOT_TAIL_Q>(tail_q)
+        .set<SLOT_MODIFY>(modify));
 }
 
 }  // namespace vek::series

@@ -37,15 +37,6 @@
 
 namespace vek::series {
 
-// The slots block! takes from series!; string! takes copy as well.
-inline constexpr datatype::Slot BLOCK_SLOTS[] = {
-    datatype::SLOT_RANDOM, datatype::SLOT_REFLECT, datatype::SLOT_AT, datatype::SLOT_BACK,
-    datatype::SLOT_CLEAR, datatype::SLOT_HEAD, datatype::SLOT_HEAD_Q, datatype::SLOT_INDEX_Q,
-    datatype::SLOT_LENGTH_Q, datatype::SLOT_MOVE, datatype::SLOT_NEXT, datatype::SLOT_PICK,
-    datatype::SLOT_POKE, datatype::SLOT_REMOVE, datatype::SLOT_REVERSE, datatype::SLOT_SKIP,
-    datatype::SLOT_TAIL, datatype::SLOT_TAIL_Q, datatype::SLOT_MODIFY,
-};
-
 // ---------------------------------------------------------------- owner reports
 
 // The edits an owner hears of, each reported with a pair of action words:
@@ -78,35 +69,10 @@ uint32_t get_position(const Cell* series, const Cell* index, bool at_flag);
 // head beyond the tail is first pulled back to it, giving 0.
 uint32_t clamp_length(Cell* series, bool from_start);
 
-// ---------------------------------------------------------------- actions
+// ---------------------------------------------------------------- take and copy
 
-void at();
-void back();
-void head();
-void head_q();
-void index_q();
-void next();
-void skip();
-void tail();
-void tail_q();
-int32_t length_q(const Cell* series);
-
-// Out of range gives none; a block kind gives its cell itself (the caller
-// copies it), a binary! an integer!, a string a char!.
-Cell* pick(Cell* series, int32_t index, const Cell* index_cell);
-// Out of range raises script out-of-range with the index. Strings take only
-// a char! (widening the buffer when needed), binary! an integer! or char!,
-// else script invalid-arg. Answers the value.
-Cell* poke(Cell* series, int32_t index, Cell* value, const Cell* index_cell);
-
-void clear(Cell* series);
-// /part: an integer! count or a position in the same series; /key removes
-// the key found (find/case) with the count of elements after it, none when
-// missing. A count below 1 leaves the series alone.
-void remove(Cell* series, const Cell* part, const Cell* key);
-// /skip size: records of that many elements are swapped as units.
-void reverse(Cell* series, const Cell* part, const Cell* size);
-
+// What the take and copy entries of block! and string! build on.
+//
 // The elements taken, as a new series of the source's type pushed on the
 // stack, or none when nothing follows the head. Without /part the one
 // element lies in a scratch buffer shared by every take: the caller lifts it
@@ -115,26 +81,12 @@ void reverse(Cell* series, const Cell* part, const Cell* size);
 // string takes that call this; it is not looked at here.
 Cell* take(Cell* series, const Cell* part, bool deep, bool last);
 
-// A new series of the value's type (its new-line flag kept, head 0) holding
-// its elements from the head, or the /part range: an integer! count, a
-// pair! range or a position in the same series. Written into result and
-// answered. deep and kind are for the block copy; not looked at here.
-Cell* copy(Cell* value, Cell* result, const Cell* part, bool deep, const Cell* kind);
-
-// Moves the element at the origin's head (/part: that many) to the target's
-// head; answers the target.
-Cell* move(Cell* origin, Cell* target, const Cell* part);
-
-// /seed seeds the generator from the series' bytes and leaves unset!; /only
-// picks one element (none when empty); otherwise a shuffle in place.
-Cell* random(Cell* value, bool seed, bool secure, bool only);
-
-// Only the field owned: the owner object or none; any other field raises
-// internal not-done.
-void reflect(Cell* value, uint32_t field_symbol);
-// The field owned: none! drops the series' owner, a block! [object word]
-// makes that object its owner through that field. Other fields are ignored.
-Cell* modify(Cell* target, const Cell* field, const Cell* value, bool case_sensitive);
+// series!'s own copy: a new series of the value's type (its new-line flag
+// kept, head 0) holding its elements from the head, or the /part range: an
+// integer! count, a pair! range or a position in the same series. Written
+// into result and answered. deep and kind are for the block copy; not looked
+// at here.
+Cell* copy_shallow(Cell* value, Cell* result, const Cell* part, bool deep, const Cell* kind);
 
 // Registers series!.
 void init();

@@ -13,7 +13,7 @@ int64_t floor_div(int64_t a, int64_t b) { return a >= 0 ? a / b : -((-a + b - 1)
 }  // namespace
 
 void bad_refine_arg(fixed_words::Ref refinement, const Cell* value) {
-    fire(Category::script, err::invalid_refine_arg, fixed_words::refinement(refinement), value);
+    fire(err::script::invalid_refine_arg, fixed_words::refinement(refinement), value);
 }
 
 bool same_series(const Cell* series, const Cell* other) {
@@ -30,7 +30,7 @@ uint32_t search_step(const Cell* skip) {
     if (skip == nullptr) return 1;
     if (cell_type(skip) != TYPE_INTEGER) bad_refine_arg(fixed_words::Ref::skip, skip);
     auto size = integer::get(skip);
-    if (size < 1) fire(Category::script, err::out_of_range, skip);
+    if (size < 1) fire(err::script::out_of_range, skip);
     return uint32_t(size);
 }
 

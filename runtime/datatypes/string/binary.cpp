@@ -100,6 +100,11 @@ uint64_t leading_bytes(const Cell* binary, uint32_t max) {
     return bits;
 }
 
+namespace {
+
+// form and mold give the same text, always in base 16: "#{", two digits a
+// byte, "}" (mold/only leaves the marks out). More than 30 bytes go on lines
+// of 32 bytes of their own, indented one level deeper, unless flat.
 int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit) {
     return write_text(value, buffer, false, false, part, limit, 0);
 }
@@ -109,22 +114,24 @@ int32_t mold(const Cell* value, const Cell* buffer, bool only, bool, bool flat, 
     return write_text(value, buffer, only, flat, part, limit, indent);
 }
 
+}  // namespace
+
 // The byte-specific actions (to, compare, the editing actions, trim and the
 // bitwise ones) are not built yet: those slots stay empty rather than reach
 // string!'s text versions.
 void init() {
-    datatype::DatatypeRecord record{TYPE_BINARY, TYPE_STRING, "binary!", {}};
-    for (uint32_t slot : {datatype::SLOT_MAKE, datatype::SLOT_RANDOM, datatype::SLOT_REFLECT,
-                          datatype::SLOT_EVAL_PATH, datatype::SLOT_AT, datatype::SLOT_BACK, datatype::SLOT_CLEAR,
-                          datatype::SLOT_COPY, datatype::SLOT_FIND, datatype::SLOT_HEAD, datatype::SLOT_HEAD_Q,
-                          datatype::SLOT_INDEX_Q, datatype::SLOT_LENGTH_Q, datatype::SLOT_MOVE, datatype::SLOT_NEXT,
-                          datatype::SLOT_PICK, datatype::SLOT_POKE, datatype::SLOT_REMOVE, datatype::SLOT_REVERSE,
-                          datatype::SLOT_SELECT, datatype::SLOT_SORT, datatype::SLOT_SKIP, datatype::SLOT_SWAP,
-                          datatype::SLOT_TAIL, datatype::SLOT_TAIL_Q, datatype::SLOT_TAKE, datatype::SLOT_MODIFY})
-        record.actions[slot - 1] = datatype::INHERIT;
-    record.actions[datatype::SLOT_FORM - 1] = datatype::as_action(static_cast<actions::FormFn>(form));
-    record.actions[datatype::SLOT_MOLD - 1] = datatype::as_action(static_cast<actions::MoldFn>(mold));
-    datatype::register_type(record);
+    using namespace datatype;
+    register_type(TYPE_BINARY, Row()
+        .inherit_range<SLOT_MAKE, SLOT_REFLECT>()
+        .set<SLOT_FORM>(form)
+        .set<SLOT_MOLD>(mold)
+        .inherit<SLOT_EVAL_PATH>()
+        .inherit_range<SLOT_AT, SLOT_BACK>()
+        .inherit_range<SLOT_CLEAR, SLOT_FIND>()
+        .inherit_range<SLOT_HEAD, SLOT_INDEX_Q>()
+        .inherit_range<SLOT_LENGTH_Q, SLOT_POKE>()
+        .inherit_range<SLOT_REMOVE, SLOT_TAKE>()
+        .inherit<SLOT_MODIFY>());
 }
 
 }  // namespace vek::binary

@@ -33,13 +33,6 @@ Cell* push(const Cell* value);
 // binary!.
 uint64_t leading_bytes(const Cell* binary, uint32_t max);
 
-// form and mold give the same text, always in base 16: "#{", two digits a
-// byte, "}" (mold/only leaves the marks out). More than 30 bytes go on lines
-// of 32 bytes of their own, indented one level deeper, unless flat.
-int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
-             const Cell* part, int32_t limit, int32_t indent);
-
 // Registers binary!; string! must be registered first.
 void init();
 

@@ -66,7 +66,7 @@ SeriesBuffer* widen_to(SeriesBuffer* buffer, uint32_t unit) {
 }
 
 uint32_t capacity_bytes(uint64_t bytes) {
-    if (bytes > UINT32_MAX) fire(Category::internal, err::no_memory);
+    if (bytes > UINT32_MAX) fire(err::internal::no_memory);
     return uint32_t(bytes);
 }
 
@@ -433,32 +433,22 @@ void swap_runs(std::byte* run1, uint32_t length1, std::byte* run2, uint32_t leng
 
 namespace {
 constexpr char HEX_DIGITS[] = "0123456789ABCDEF";
-char byte_hex[3];
-char int_hex[9] = "00000000";
 }  // namespace
 
-const char* byte_to_hex(uint8_t byte) {
-    byte_hex[0] = HEX_DIGITS[byte >> 4];
-    byte_hex[1] = HEX_DIGITS[byte & 0xF];
-    return byte_hex;
-}
+FixedText<3> byte_to_hex(uint8_t byte) { return {{HEX_DIGITS[byte >> 4], HEX_DIGITS[byte & 0xF]}}; }
 
-const char* int_to_hex(int32_t value, bool significant_only) {
+FixedText<9> int_to_hex(int32_t value, bool significant_only) {
     int32_t sign_fill = value < 0 ? -1 : 0;
+    char digits[8];
+    std::fill(digits, digits + 8, sign_fill ? 'F' : '0');
     int position = 8;
     while (value != sign_fill && position > 0) {
-        int_hex[--position] = HEX_DIGITS[value & 0xF];
+        digits[--position] = HEX_DIGITS[value & 0xF];
         value >>= 4;  // arithmetic: a negative value runs out into -1
     }
-    if (!significant_only) {
-        std::fill(int_hex, int_hex + position, sign_fill ? 'F' : '0');
-        return int_hex;
-    }
-    if (position == 8) {  // nothing significant
-        int_hex[6] = int_hex[7] = '0';
-        return int_hex + 6;
-    }
-    return int_hex + position;
+    if (significant_only && position == 8) return FixedText<9>::of("00");  // nothing significant
+    if (!significant_only) position = 0;
+    return FixedText<9>::of(std::string_view(digits + position, size_t(8 - position)));
 }
 
 // ---------------------------------------------------------------- loading
@@ -485,7 +475,7 @@ Cell* load_utf8_strict(const uint8_t* bytes, uint32_t size) {
         Node rest = new_binary(bytes + (size - uint32_t(left)), uint32_t(left));
         Cell* binary = stack::push_cell();
         *binary = Cell{TYPE_BINARY, 0, uint32_t(rest), 0};
-        fire(Category::access, err::invalid_utf8, binary);
+        fire(err::access::invalid_utf8, binary);
     }
     return result;
 }

@@ -23,6 +23,7 @@
 
 #include "runtime/core/cell.h"
 #include "runtime/memory/series.h"
+#include "runtime/text/fixed_text.h"
 
 namespace vek::string {
 
@@ -124,11 +125,12 @@ void concatenate(Cell* target, Cell* source, int32_t part, int32_t offset, bool 
 // shorter run is staged in the module's scratch buffer.
 void swap_runs(std::byte* run1, uint32_t length1, std::byte* run2, uint32_t length2, uint32_t gap);
 
-// Upper-case hexadecimal text in a static buffer, valid until the next call.
-const char* byte_to_hex(uint8_t byte);
+// Upper-case hexadecimal text: a byte's two digits.
+FixedText<3> byte_to_hex(uint8_t byte);
 // All 8 digits (the left filled with F for a negative value), or with
-// significant_only only the digits that differ from the sign fill ("00" for 0).
-const char* int_to_hex(int32_t value, bool significant_only);
+// significant_only only the digits that differ from the sign fill ("00" when
+// none does).
+FixedText<9> int_to_hex(int32_t value, bool significant_only);
 
 // ---------------------------------------------------------------- loading
 

@@ -11,6 +11,7 @@
 #include "runtime/datatypes/series/actions.h"
 #include "runtime/datatypes/series/ranges.h"
 #include "runtime/datatypes/string/buffer.h"
+#include "runtime/datatypes/string/internal.h"
 #include "runtime/datatypes/string/string.h"
 #include "runtime/eval/stack.h"
 #include "runtime/text/unicode.h"
@@ -22,7 +23,7 @@ namespace {
 using series::clamped_head;
 using series::Edit;
 
-[[noreturn]] void no_memory() { fire(Category::internal, err::no_memory); }
+[[noreturn]] void no_memory() { fire(err::internal::no_memory); }
 
 uint32_t length_of(const Cell* value) {
     uint32_t length = series_buffer(value)->length();
@@ -32,12 +33,7 @@ uint32_t length_of(const Cell* value) {
 uint32_t limited(uint32_t count, int32_t part) { return part < 0 ? count : std::min(count, uint32_t(part)); }
 
 // Text whose code points are copied as they stand.
-bool plain_text(uint32_t type) { return string_like(type) && type != TYPE_TAG; }
-
-// Values whose elements are formed one by one.
-bool formed_by_element(uint32_t type) {
-    return type == TYPE_BLOCK || type == TYPE_PAREN || type == TYPE_HASH;
-}
+bool plain_text(uint32_t type) { return is_any_string(type) && type != TYPE_TAG; }
 
 // A pushed cell holds whatever was there before: no flags may survive.
 Cell* push_string(uint32_t capacity) { return rs_make_at(make_unset(stack::push_cell()), capacity); }
@@ -85,7 +81,7 @@ public:
             if (part >= 0) limit_buffer(series_buffer(built), uint32_t(part));
         } else if (type == TYPE_CHAR) {
             append_char(series_buffer(built), char_::get(value));
-        } else if (formed_by_element(type)) {
+        } else if (is_any_list(type)) {  // formed element by element
             form_elements(built, &text_, part, only);
         } else {
             actions::form(&text_, built, nullptr, actions::NO_LIMIT);
@@ -209,7 +205,7 @@ std::u32string char_set(const Cell* with) {
     if (!with) return U"\t\n\r ";
     uint32_t type = cell_type(with);
     if (type == TYPE_CHAR || type == TYPE_INTEGER) return std::u32string(1, char32_t(integer::get(with)));
-    if (!string_like(type) && type != TYPE_BINARY) fire(Category::script, err::invalid_arg, with);
+    if (!is_any_string(type) && type != TYPE_BINARY) fire(err::script::invalid_arg, with);
     std::u32string set;
     SeriesBuffer* buffer = series_buffer(with);
     for (uint32_t i = std::min(series_index(with), buffer->length()); i < buffer->length(); i++)
@@ -280,7 +276,7 @@ void append(Cell* series, Cell* value, int32_t part, bool only, int32_t dup, boo
 void change(Cell* series, Cell* value, int32_t part, bool only, int32_t dup) {
     if (dup < 1) return;
     Text text(series, value, -1, only);
-    uint64_t per_copy = block::block_like(cell_type(value)) ? block::length_from_head(value) : text.count();
+    uint64_t per_copy = is_any_block(cell_type(value)) ? block::length_from_head(value) : text.count();
     uint32_t head = 0, replaced = 0;
     auto plan = [&] {
         head = clamped_head(series);
@@ -305,8 +301,8 @@ void change(Cell* series, Cell* value, int32_t part, bool only, int32_t dup) {
 // ---------------------------------------------------------------- swap
 
 void swap(Cell* series1, Cell* series2) {
-    if (!string_like(cell_type(series2)) && cell_type(series2) != TYPE_BINARY)
-        fire(Category::script, err::invalid_arg, series2);
+    if (!is_any_string(cell_type(series2)) && cell_type(series2) != TYPE_BINARY)
+        fire(err::script::invalid_arg, series2);
     if (!series::both_have_heads(series1, series2)) return;
     bool owned1 = series::notify_before(series1, Edit::swap, series2, int32_t(series_index(series1)), 1);
     bool owned2 = series::notify_before(series2, Edit::swap, series1, int32_t(series_index(series2)), 1);
@@ -331,14 +327,16 @@ Cell* take(Cell* series, const Cell* part, bool deep, bool last) {
     if (part || cell_type(taken) == TYPE_NONE) return taken;
     // The one element lies in a scratch buffer that every take shares: lift
     // it out at once.
-    return series::pick(taken, 1, nullptr);
+    Cell first{};
+    integer::make_at(&first, 1);
+    return actions::pick(taken, &first);
 }
 
 // ---------------------------------------------------------------- trim
 
 void trim(Cell* series, bool head, bool tail, bool auto_, bool lines, bool all, const Cell* with) {
     bool by_set = all || with;
-    if (!by_set && auto_) fire(Category::internal, err::not_done);
+    if (!by_set && auto_) fire(err::internal::not_done);
     std::u32string set = by_set ? char_set(with) : std::u32string();
     uint32_t start = clamped_head(series);
     int32_t length = int32_t(series_buffer(series)->length() - start);
@@ -397,7 +395,7 @@ Cell* set_operation(Cell* first, const Cell* second, bool case_sensitive, const 
                     block::SetMode mode) {
     uint32_t size = series::set_record_size(skip);
     bool two_inputs = mode != block::SET_UNIQUE;
-    if (two_inputs && !string_like(cell_type(second))) fire(Category::script, err::invalid_arg, second);
+    if (two_inputs && !is_any_string(cell_type(second))) fire(err::script::invalid_arg, second);
     Cell one = *first;
     clamped_head(&one);
     Cell two = two_inputs ? *second : one;

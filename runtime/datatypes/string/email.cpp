@@ -10,21 +10,28 @@ namespace vek::email {
 
 Cell* push(const Cell* value) { return stack::push(value); }
 
+namespace {
+
+// The plain text (form and mold alike).
 int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell* part, int32_t limit, int32_t) {
-    return string::form(value, buffer, part, limit);
+    return string::form_text(value, buffer, part, limit);
 }
 
-// The user and host path fields come later; until then email! has no path
-// access.
+}  // namespace
+
+// email! has no path access.
 void init() {
-    datatype::DatatypeRecord record{TYPE_EMAIL, TYPE_STRING, "email!", {}};
-    for (uint32_t slot : {datatype::SLOT_MAKE, datatype::SLOT_REFLECT, datatype::SLOT_TO, datatype::SLOT_FORM,
-                          datatype::SLOT_COMPARE, datatype::SLOT_PUT, datatype::SLOT_MODIFY})
-        record.actions[slot - 1] = datatype::INHERIT;
-    for (uint32_t slot = datatype::SLOT_APPEND; slot <= datatype::SLOT_TAKE; slot++)
-        if (slot != datatype::SLOT_SORT) record.actions[slot - 1] = datatype::INHERIT;
-    record.actions[datatype::SLOT_MOLD - 1] = datatype::as_action(static_cast<actions::MoldFn>(mold));
-    datatype::register_type(record);
+    using namespace datatype;
+    register_type(TYPE_EMAIL, Row()
+        .inherit<SLOT_MAKE>()
+        .inherit<SLOT_REFLECT>()
+        .inherit<SLOT_TO>()
+        .inherit<SLOT_FORM>()
+        .set<SLOT_MOLD>(mold)
+        .inherit<SLOT_COMPARE>()
+        .inherit_range<SLOT_APPEND, SLOT_SELECT>()  // all but sort
+        .inherit_range<SLOT_SKIP, SLOT_TAKE>()
+        .inherit<SLOT_MODIFY>());
 }
 
 }  // namespace vek::email

@@ -45,6 +45,11 @@ bool needs_quotes(Node node, uint32_t head, uint32_t range) {
 
 Cell* push(const Cell* value) { return stack::push(value); }
 
+namespace {
+
+// "%" and the text; wrapped in double quotes when it holds a character
+// below 0x80 that may not stand in a bare file literal, and then "^", the
+// double quote and control characters are written as caret escapes.
 // Quoted text is written with the string escapes, so that the caret, the
 // double quote and control characters load back as themselves.
 int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell* part, int32_t limit, int32_t) {
@@ -66,17 +71,18 @@ int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell
     return limit - int32_t(range) - 1;
 }
 
+}  // namespace
+
 // file! takes everything but mold and the file actions from url!.
 void init() {
-    datatype::DatatypeRecord record{TYPE_FILE, TYPE_URL, "file!", {}};
-    record.actions.fill(datatype::INHERIT);
-    record.actions[datatype::SLOT_MOLD - 1] = datatype::as_action(static_cast<actions::MoldFn>(mold));
-    record.actions[datatype::SLOT_DELETE - 1] = datatype::as_action(static_cast<actions::PortFn>(url::io_not_done));
-    record.actions[datatype::SLOT_QUERY - 1] = datatype::as_action(static_cast<actions::PortFn>(url::io_not_done));
-    record.actions[datatype::SLOT_READ - 1] = datatype::as_action(static_cast<actions::ReadFn>(url::io_not_done));
-    record.actions[datatype::SLOT_RENAME - 1] = datatype::as_action(static_cast<actions::RenameFn>(url::io_not_done));
-    record.actions[datatype::SLOT_WRITE - 1] = datatype::as_action(static_cast<actions::WriteFn>(url::io_not_done));
-    datatype::register_type(record);
+    using namespace datatype;
+    register_type(TYPE_FILE, Row::inheriting()
+        .set<SLOT_MOLD>(mold)
+        .set<SLOT_DELETE>(url::io_not_done)
+        .set<SLOT_QUERY>(url::io_not_done)
+        .set<SLOT_READ>(url::io_not_done)
+        .set<SLOT_RENAME>(url::io_not_done)
+        .set<SLOT_WRITE>(url::io_not_done));
 }
 
 }  // namespace vek::file

@@ -51,7 +51,7 @@ Cell* get_current_dir() {
 // The local text is built in a string of its own, so that the conversion
 // cache is not hung on the caller's cell.
 const char* to_os_path(const Cell* file) {
-    if (string::find_char(file, 0) >= 0) fire(Category::script, err::invalid_arg, file);
+    if (string::find_char(file, 0) >= 0) fire(err::script::invalid_arg, file);
     Cell* mark = stack::top;
     Cell* local = string::rs_make_at(stack::push_cell(), 16);
     to_local_path(file, local, false);

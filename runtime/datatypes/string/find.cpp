@@ -1,4 +1,4 @@
-#include "runtime/datatypes/string/find.h"
+#include "runtime/datatypes/string/internal.h"
 
 #include <algorithm>
 
@@ -59,9 +59,9 @@ Pattern pattern_of(const Cell* series, const Cell* value, bool fold, Cell* forme
     bool binary_series = cell_type(series) == TYPE_BINARY;
     switch (cell_type(value)) {
     case TYPE_CHAR: return {Pattern::Kind::code_point, folded(char_::get(value), fold), 0, Node::none, 0, 1};
-    case TYPE_BITSET: fire(Category::internal, err::not_done);
+    case TYPE_BITSET: fire(err::internal::not_done);
     case TYPE_BINARY:
-        if (!binary_series) fire(Category::script, err::invalid_arg, value);
+        if (!binary_series) fire(err::script::invalid_arg, value);
         return text_pattern(value);
     case TYPE_STRING: case TYPE_FILE: case TYPE_URL: case TYPE_EMAIL: case TYPE_REF: case TYPE_WORD:
         return text_pattern(value);
@@ -103,7 +103,7 @@ int64_t search(const Cell* series, const Cell* value, const Options& o, uint32_t
     int64_t length = series_buffer(series)->length();
     int64_t head = std::min<int64_t>(series_index(series), length);
     if (length == 0 || (!o.reverse && head >= length)) return MISS;
-    if (o.any || o.wild != nullptr) fire(Category::internal, err::not_done);
+    if (o.any || o.wild != nullptr) fire(err::internal::not_done);
     uint32_t step = series::search_step(o.skip);
     int64_t low = o.reverse ? 0 : head;
     int64_t end = o.reverse ? head : length;
@@ -135,7 +135,7 @@ int64_t search(const Cell* series, const Cell* value, const Options& o, uint32_t
 
 // Folding never applies to bytes.
 bool folds(const Cell* series, bool case_sensitive, bool same) {
-    return string_like(cell_type(series)) && !case_sensitive && !same;
+    return is_any_string(cell_type(series)) && !case_sensitive && !same;
 }
 
 }  // namespace

@@ -1,48 +1,44 @@
-#include "runtime/datatypes/string/path_access.h"
+#include "runtime/datatypes/string/internal.h"
 
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/integer.h"
-#include "runtime/datatypes/series/actions.h"
 
 namespace vek::string {
 
 namespace {
 
-// What a read answers. It only ever holds a scalar, so the collector need
-// not see it.
-Cell answer{};
-
-Cell* answered(const Cell* value) {
-    answer = *value;
-    return &answer;
+// A read's answer goes into the parent cell, whose string has been read.
+Cell* answered(Cell* parent, const Cell* value) {
+    *parent = *value;
+    return parent;
 }
 
-[[noreturn]] void fire_path_error(uint32_t id, const Cell* path, const Cell* element) {
-    fire(Category::script, id, path ? path : &none::constant, element);
+[[noreturn]] void fire_path_error(err::Id<Category::script> id, const Cell* path, const Cell* element) {
+    fire(id, path ? path : &none::constant, element);
 }
 
-Cell* get(const Cell* parent, const Cell* element, const Cell* path, bool case_sensitive) {
+Cell* get(Cell* parent, const Cell* element, const Cell* path, bool case_sensitive) {
     Cell string = *parent;  // pick and select write their answer into it
-    if (cell_type(element) == TYPE_INTEGER) return answered(series::pick(&string, integer::get(element), element));
-    if (cell_type(element) == TYPE_WORD) fire_path_error(err::invalid_path, path, element);
-    return answered(actions::select(&string, element, nullptr, false, case_sensitive, false, false, nullptr,
-                                    nullptr, false, false));
+    if (cell_type(element) == TYPE_INTEGER) return answered(parent, actions::pick(&string, element));
+    if (cell_type(element) == TYPE_WORD) fire_path_error(err::script::invalid_path, path, element);
+    return answered(parent, actions::select(&string, element, nullptr, false, case_sensitive, false, false,
+                                            nullptr, nullptr, false, false));
 }
 
 Cell* set(const Cell* parent, const Cell* element, const Cell* value, const Cell* path, bool case_sensitive) {
     Cell string = *parent;
     Cell* stored = const_cast<Cell*>(value);  // poke only reads it
-    if (cell_type(element) == TYPE_INTEGER) return series::poke(&string, integer::get(element), stored, element);
-    if (cell_type(element) == TYPE_WORD) fire_path_error(err::invalid_path, path, element);
+    if (cell_type(element) == TYPE_INTEGER) return actions::poke(&string, element, stored);
+    if (cell_type(element) == TYPE_WORD) fire_path_error(err::script::invalid_path, path, element);
     Cell position = *actions::find(&string, element, nullptr, false, case_sensitive, false, false, nullptr,
                                    nullptr, false, false, false, false);
-    if (cell_type(&position) == TYPE_NONE) fire_path_error(err::bad_path_set, path, element);
+    if (cell_type(&position) == TYPE_NONE) fire_path_error(err::script::bad_path_set, path, element);
     // Into the code point after the found text's first one: index 2 from it.
     Cell second{};
     integer::make_at(&second, 2);
-    return series::poke(&position, 2, stored, &second);
+    return actions::poke(&position, &second, stored);
 }
 
 }  // namespace

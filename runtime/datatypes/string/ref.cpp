@@ -11,21 +11,30 @@ namespace vek::ref {
 
 Cell* push(const Cell* value) { return stack::push(value); }
 
+namespace {
+
+// "@" and the text; form gives the text alone.
 int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell* part, int32_t limit, int32_t) {
     string::append_char(series_buffer(buffer), '@');
-    return string::form(value, buffer, part, limit - 1);
+    return string::form_text(value, buffer, part, limit - 1);
 }
+
+}  // namespace
 
 // No path access, append or put: a ref! is a name, not a text to extend.
 void init() {
-    datatype::DatatypeRecord record{TYPE_REF, TYPE_STRING, "ref!", {}};
-    for (uint32_t slot : {datatype::SLOT_MAKE, datatype::SLOT_REFLECT, datatype::SLOT_TO, datatype::SLOT_FORM,
-                          datatype::SLOT_COMPARE, datatype::SLOT_MODIFY})
-        record.actions[slot - 1] = datatype::INHERIT;
-    for (uint32_t slot = datatype::SLOT_AT; slot <= datatype::SLOT_TAKE; slot++)
-        if (slot != datatype::SLOT_PUT && slot != datatype::SLOT_SORT) record.actions[slot - 1] = datatype::INHERIT;
-    record.actions[datatype::SLOT_MOLD - 1] = datatype::as_action(static_cast<actions::MoldFn>(mold));
-    datatype::register_type(record);
+    using namespace datatype;
+    register_type(TYPE_REF, Row()
+        .inherit<SLOT_MAKE>()
+        .inherit<SLOT_REFLECT>()
+        .inherit<SLOT_TO>()
+        .inherit<SLOT_FORM>()
+        .set<SLOT_MOLD>(mold)
+        .inherit<SLOT_COMPARE>()
+        .inherit_range<SLOT_AT, SLOT_POKE>()  // the series actions from at on but put and sort
+        .inherit_range<SLOT_REMOVE, SLOT_SELECT>()
+        .inherit_range<SLOT_SKIP, SLOT_TAKE>()
+        .inherit<SLOT_MODIFY>());
 }
 
 }  // namespace vek::ref

@@ -1,8 +1,9 @@
-#include "runtime/datatypes/string/sort.h"
+#include "runtime/datatypes/string/internal.h"
 
 #include <cstring>
 #include <utility>
 
+#include "runtime/actions/dispatch.h"
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/block/sort.h"
@@ -103,9 +104,9 @@ void sort_by_function(const Cell* series, uint32_t range, uint32_t size, bool al
     *stack::push_cell() = Cell{TYPE_STRING, 0, uint32_t(original), 0};
     Cell* keys = push_keys(series, count, size, all);
     Cell pair{TYPE_INTEGER, 0, 2, 0};
-    block::sort(keys, false, &pair, comparator, nullptr, false, reverse, stable);
+    actions::sort(keys, false, &pair, comparator, nullptr, false, reverse, stable);
     if (series_buffer(series) != buffer || buffer->length() != length || buffer->unit() != unit)
-        fire(Category::script, err::past_end);
+        fire(err::script::past_end);
     uint32_t width = size * unit;
     const Cell* order = series_buffer(keys)->cells();
     std::byte* target = buffer->at(series_index(series));

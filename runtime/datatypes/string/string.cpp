@@ -16,10 +16,7 @@
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/series/actions.h"
 #include "runtime/datatypes/string/buffer.h"
-#include "runtime/datatypes/string/edit.h"
-#include "runtime/datatypes/string/find.h"
-#include "runtime/datatypes/string/path_access.h"
-#include "runtime/datatypes/string/sort.h"
+#include "runtime/datatypes/string/internal.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/eval/stack.h"
 #include "runtime/memory/series.h"
@@ -28,10 +25,6 @@
 namespace vek::string {
 
 namespace {
-
-// A bitset! keeps this flag in its buffer: every bit beyond the stored ones
-// is a member when it is set.
-constexpr uint32_t BITSET_COMPLEMENTED = 0x00080000u;
 
 // The text a value holds from its head, by node: it stays valid across
 // allocations that move the buffer.
@@ -67,7 +60,7 @@ Cell datatype_cell(uint32_t type) { return Cell{TYPE_DATATYPE, type, 0, 0}; }
 
 [[noreturn]] void bad_to_arg(uint32_t type, const Cell* spec_value) {
     Cell target = datatype_cell(type);
-    fire(Category::script, err::bad_to_arg, &target, spec_value);
+    fire(err::script::bad_to_arg, &target, spec_value);
 }
 
 // ---------------------------------------------------------------- molding
@@ -188,15 +181,6 @@ bool same_position(const Cell* a, const Cell* b) {
 
 }  // namespace
 
-bool string_like(uint32_t type) {
-    switch (type) {
-    case TYPE_STRING: case TYPE_FILE: case TYPE_URL: case TYPE_TAG: case TYPE_EMAIL: case TYPE_REF:
-        return true;
-    default:
-        return false;
-    }
-}
-
 // ---------------------------------------------------------------- make and to
 
 namespace {
@@ -205,10 +189,10 @@ namespace {
 Cell* binary_to(Cell* result, const Cell* spec_value, uint32_t type) {
     if (cell_type(spec_value) == TYPE_MONEY) {
         Cell target = datatype_cell(type);
-        fire(Category::script, err::bad_make_arg, &target, spec_value);
+        fire(err::script::bad_make_arg, &target, spec_value);
     }
     datatype::ActionFn entry = datatype::action(TYPE_BINARY, datatype::SLOT_TO);
-    if (!datatype::implemented(entry)) fire(Category::internal, err::not_done);
+    if (!datatype::implemented(entry)) fire(err::internal::not_done);
     using ToFn = Cell* (*)(Cell*, const Cell*, uint32_t);
     return reinterpret_cast<ToFn>(entry)(result, spec_value, type);
 }
@@ -229,20 +213,20 @@ Cell* decoded(Cell* result, const Cell* binary, uint32_t type) {
 
 }  // namespace
 
-Cell* make(Cell* result, const Cell* spec_value, uint32_t type) {
+Cell* make_from_spec(Cell* result, const Cell* spec_value, uint32_t type) {
     uint32_t spec_type = cell_type(spec_value);
     if (spec_type != TYPE_INTEGER && spec_type != TYPE_FLOAT)
-        return type == TYPE_BINARY ? binary_to(result, spec_value, type) : to(result, spec_value, type);
+        return type == TYPE_BINARY ? binary_to(result, spec_value, type) : convert(result, spec_value, type);
     int32_t capacity = spec_type == TYPE_INTEGER ? integer::get(spec_value) : integer::truncate(float_::get(spec_value));
-    if (capacity < 0) fire(Category::script, err::out_of_range, spec_value);
+    if (capacity < 0) fire(err::script::out_of_range, spec_value);
     make_at_unit(result, uint32_t(capacity), 1);
     return set_type(result, type);
 }
 
-Cell* to(Cell* result, const Cell* spec_value, uint32_t type) {
+Cell* convert(Cell* result, const Cell* spec_value, uint32_t type) {
     uint32_t spec_type = cell_type(spec_value);
     if (spec_type == TYPE_NONE) bad_to_arg(type, spec_value);
-    if (string_like(spec_type)) {
+    if (is_any_string(spec_type)) {
         Text text = text_of(spec_value);
         Node copy = series::copy_part(text.node, text.head, text.length);
         set_type(result, type);
@@ -251,16 +235,13 @@ Cell* to(Cell* result, const Cell* spec_value, uint32_t type) {
         set_series_extra(result, 0);
         return result;
     }
-    switch (spec_type) {
-    case TYPE_BLOCK: case TYPE_PAREN: case TYPE_HASH: {
+    if (is_any_list(spec_type)) {
         Cell block = *spec_value;
         make_at_unit(result, 16, 1);
         append(result, &block, -1, false, 1, true);
         return set_type(result, type);
     }
-    case TYPE_BINARY: return decoded(result, spec_value, type);
-    default: break;
-    }
+    if (spec_type == TYPE_BINARY) return decoded(result, spec_value, type);
     make_at_unit(result, 16, 1);
     if (spec_type == TYPE_REFINEMENT && type != TYPE_STRING)
         actions::mold(spec_value, result, false, false, false, nullptr, actions::NO_LIMIT, 0);
@@ -271,13 +252,18 @@ Cell* to(Cell* result, const Cell* spec_value, uint32_t type) {
 
 // ---------------------------------------------------------------- form and mold
 
-int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit) {
+int32_t form_text(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit) {
     uint32_t length = text_of(value).length;
     int32_t count = part ? std::max(limit, 0) : -1;
     concatenate(const_cast<Cell*>(buffer), const_cast<Cell*>(value), count, 0, true, Mode::append);
     return limit - int32_t(length);
 }
 
+namespace {
+
+// The text between double quotes, or between braces when it holds a double
+// quote, three or more line feeds, or 50 code points or more. Answers the
+// limit lowered by the molded range's length plus the two delimiters.
 int32_t mold(const Cell* value, const Cell* buffer, bool, bool all, bool, const Cell* part, int32_t limit,
              int32_t) {
     Text text = text_of(value);
@@ -294,11 +280,13 @@ int32_t mold(const Cell* value, const Cell* buffer, bool, bool all, bool, const 
     return limit - int32_t(range) - 2;
 }
 
+}  // namespace
+
 void mold_char(const Cell* output, uint32_t code_point, bool all) {
     uint32_t c = code_point;
     if (c == 0x1E || (c >= 0x80 && c <= 0x9F) || (c > 0x7F && all)) {
         append_c_string(output, "^(");
-        append_c_string(output, int_to_hex(int32_t(c), true));
+        append_c_string(output, int_to_hex(int32_t(c), true).c_str());
         append(output, ')');
     } else if (c < ESCAPE_LETTERS.size() && ESCAPE_LETTERS[c] != 0) {
         append(output, '^');
@@ -312,13 +300,19 @@ void mold_char(const Cell* output, uint32_t code_point, bool all) {
 
 // ---------------------------------------------------------------- compare
 
+namespace {
+
+// Strings of different string-like types are only tested for (in)equality;
+// every other pairing of types is not comparable (-2).
 int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     if (cell_type(value1) != cell_type(value2)) {
         bool equality = op == actions::COMP_EQUAL || op == actions::COMP_NOT_EQUAL;
-        if (!string_like(cell_type(value2)) || !equality) return -2;
+        if (!is_any_string(cell_type(value2)) || !equality) return -2;
     }
     return compare_strings(value1, value2, op, false);
 }
+
+}  // namespace
 
 int32_t compare_strings(const Cell* value1, const Cell* value2, int32_t op, bool prefix) {
     if (op == actions::COMP_SAME) return same_position(value1, value2) ? 0 : -1;
@@ -388,26 +382,33 @@ bool head_char_in_bitset(const Cell* string, const Cell* bitset) {
 // string! takes the navigation actions, the positional editing actions and
 // copy from series!; it has no put, arithmetic or port actions.
 void init() {
-    datatype::DatatypeRecord record{TYPE_STRING, TYPE_SERIES, "string!", {}};
-    for (uint32_t slot : series::BLOCK_SLOTS) record.actions[slot - 1] = datatype::INHERIT;
-    record.actions[datatype::SLOT_COPY - 1] = datatype::INHERIT;
-    auto set = [&](datatype::Slot slot, datatype::ActionFn entry) { record.actions[slot - 1] = entry; };
-    set(datatype::SLOT_MAKE, datatype::as_action(static_cast<actions::MakeFn>(make)));
-    set(datatype::SLOT_TO, datatype::as_action(static_cast<actions::MakeFn>(to)));
-    set(datatype::SLOT_FORM, datatype::as_action(static_cast<actions::FormFn>(form)));
-    set(datatype::SLOT_MOLD, datatype::as_action(static_cast<actions::MoldFn>(mold)));
-    set(datatype::SLOT_EVAL_PATH, datatype::as_action(static_cast<actions::EvalPathFn>(eval_path)));
-    set(datatype::SLOT_COMPARE, datatype::as_action(static_cast<actions::CompareFn>(compare)));
-    set(datatype::SLOT_APPEND, datatype::as_action(static_cast<actions::InsertFn>(append)));
-    set(datatype::SLOT_INSERT, datatype::as_action(static_cast<actions::InsertFn>(append)));
-    set(datatype::SLOT_CHANGE, datatype::as_action(static_cast<actions::ChangeFn>(change)));
-    set(datatype::SLOT_FIND, datatype::as_action(static_cast<actions::FindFn>(find)));
-    set(datatype::SLOT_SELECT, datatype::as_action(static_cast<actions::SelectFn>(select)));
-    set(datatype::SLOT_SORT, datatype::as_action(static_cast<actions::SortFn>(sort)));
-    set(datatype::SLOT_SWAP, datatype::as_action(static_cast<actions::SwapFn>(swap)));
-    set(datatype::SLOT_TAKE, datatype::as_action(static_cast<actions::TakeFn>(take)));
-    set(datatype::SLOT_TRIM, datatype::as_action(static_cast<actions::TrimFn>(trim)));
-    datatype::register_type(record);
+    using namespace datatype;
+    register_type(TYPE_STRING, Row()
+        .set<SLOT_MAKE>(make_from_spec)
+        .inherit<SLOT_RANDOM>()
+        .inherit<SLOT_REFLECT>()
+        .set<SLOT_TO>(convert)
+        .set<SLOT_FORM>(form_text)
+        .set<SLOT_MOLD>(mold)
+        .set<SLOT_EVAL_PATH>(eval_path)
+        .set<SLOT_COMPARE>(compare)
+        .set<SLOT_APPEND>(append)
+        .inherit_range<SLOT_AT, SLOT_BACK>()
+        .set<SLOT_CHANGE>(change)
+        .inherit_range<SLOT_CLEAR, SLOT_COPY>()
+        .set<SLOT_FIND>(find)
+        .inherit_range<SLOT_HEAD, SLOT_INDEX_Q>()
+        .set<SLOT_INSERT>(append)
+        .inherit_range<SLOT_LENGTH_Q, SLOT_POKE>()
+        .inherit_range<SLOT_REMOVE, SLOT_REVERSE>()
+        .set<SLOT_SELECT>(select)
+        .set<SLOT_SORT>(sort)
+        .inherit<SLOT_SKIP>()
+        .set<SLOT_SWAP>(swap)
+        .inherit_range<SLOT_TAIL, SLOT_TAIL_Q>()
+        .set<SLOT_TAKE>(take)
+        .set<SLOT_TRIM>(trim)
+        .inherit<SLOT_MODIFY>());
 }
 
 }  // namespace vek::string

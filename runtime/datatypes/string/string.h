@@ -4,10 +4,6 @@
 // that sorting, searching and parse share, and the match tests that find and
 // parse apply at a string's head. The buffer layer and the text builder are
 // in buffer.h.
-//
-// Action signatures follow the other datatypes:
-//   make, to:  Cell* (Cell* result, const Cell* spec, uint32_t type)
-//   form, mold, compare:  actions::FormFn, MoldFn, CompareFn
 #pragma once
 
 #include <cstdint>
@@ -16,35 +12,26 @@
 
 namespace vek::string {
 
-// string!, file!, url!, tag!, email! or ref!.
-bool string_like(uint32_t type);
-
+// string!'s make, to and form, which the string-like types fall back on.
+//
 // An integer! or float! spec is a capacity (a negative one raises script
 // out-of-range): an empty value of the target type. For binary! a money! spec
 // raises bad-make-arg. Any other spec is handled as to.
-Cell* make(Cell* result, const Cell* spec, uint32_t type);
+Cell* make_from_spec(Cell* result, const Cell* spec, uint32_t type);
 // A string-like spec is copied from its head; a refinement! gives its formed
 // text for string!, its molded text for the other targets; none! raises
 // bad-to-arg; any other value is formed into a new string. The result takes
 // the target type.
-Cell* to(Cell* result, const Cell* spec, uint32_t type);
+Cell* convert(Cell* result, const Cell* spec, uint32_t type);
 
 // The text from the head (at most the limit when part is given); answers the
 // limit lowered by the whole length.
-int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
-// The text between double quotes, or between braces when it holds a double
-// quote, three or more line feeds, or 50 code points or more. Answers the
-// limit lowered by the molded range's length plus the two delimiters.
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
-             const Cell* part, int32_t limit, int32_t indent);
+int32_t form_text(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
 // Appends one code point in molded form: control characters, the double quote
 // and the caret as caret escapes, U+001E, U+0080-U+009F (and with all
 // anything above U+007F) as ^(hex digits), DEL as ^~.
 void mold_char(const Cell* output, uint32_t code_point, bool all);
 
-// Strings of different string-like types are only tested for (in)equality;
-// every other pairing of types is not comparable (-2).
-int32_t compare(const Cell* value1, const Cell* value2, int32_t op);
 // The comparison engine: -1, 0 or 1. Case-folded unless op is strict-equal or
 // case-sort. With prefix, answers 0 when value1 starts with value2. A symbol!
 // operand is read through its name string.

@@ -11,9 +11,12 @@ namespace vek::tag {
 
 Cell* push(const Cell* value) { return stack::push(value); }
 
+namespace {
+
+// "<", the text and ">" (form and mold alike).
 int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit) {
     string::append_char(series_buffer(buffer), '<');
-    limit = string::form(value, buffer, part, limit - 1);
+    limit = string::form_text(value, buffer, part, limit - 1);
     string::append_char(series_buffer(buffer), '>');
     return limit - 1;
 }
@@ -22,16 +25,21 @@ int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell
     return form(value, buffer, part, limit);
 }
 
+}  // namespace
+
 void init() {
-    datatype::DatatypeRecord record{TYPE_TAG, TYPE_STRING, "tag!", {}};
-    for (uint32_t slot : {datatype::SLOT_MAKE, datatype::SLOT_REFLECT, datatype::SLOT_TO, datatype::SLOT_EVAL_PATH,
-                          datatype::SLOT_COMPARE, datatype::SLOT_PUT, datatype::SLOT_MODIFY})
-        record.actions[slot - 1] = datatype::INHERIT;
-    for (uint32_t slot = datatype::SLOT_APPEND; slot <= datatype::SLOT_TAKE; slot++)
-        if (slot != datatype::SLOT_SORT) record.actions[slot - 1] = datatype::INHERIT;
-    record.actions[datatype::SLOT_FORM - 1] = datatype::as_action(static_cast<actions::FormFn>(form));
-    record.actions[datatype::SLOT_MOLD - 1] = datatype::as_action(static_cast<actions::MoldFn>(mold));
-    datatype::register_type(record);
+    using namespace datatype;
+    register_type(TYPE_TAG, Row()
+        .inherit<SLOT_MAKE>()
+        .inherit<SLOT_REFLECT>()
+        .inherit<SLOT_TO>()
+        .set<SLOT_FORM>(form)
+        .set<SLOT_MOLD>(mold)
+        .inherit<SLOT_EVAL_PATH>()
+        .inherit<SLOT_COMPARE>()
+        .inherit_range<SLOT_APPEND, SLOT_SELECT>()  // all but sort
+        .inherit_range<SLOT_SKIP, SLOT_TAKE>()
+        .inherit<SLOT_MODIFY>());
 }
 
 }  // namespace vek::tag

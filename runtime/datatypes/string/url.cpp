@@ -89,20 +89,11 @@ int32_t escaped_sequence(const Text& text, uint32_t i, uint32_t lead, uint32_t* 
     return int32_t(code_point);
 }
 
-// The byte itself (*count 1) or its "%XX" form (*count 3, in a shared
-// buffer), as the table keeps or escapes it.
-const uint8_t* encode_with(const std::array<bool, 128>& kept, const uint8_t* p, uint32_t* count) {
-    static uint8_t escape[3];
-    if (*p < 0x80 && kept[*p]) {
-        *count = 1;
-        return p;
-    }
-    const char* hex = string::byte_to_hex(*p);
-    escape[0] = '%';
-    escape[1] = uint8_t(hex[0]);
-    escape[2] = uint8_t(hex[1]);
-    *count = 3;
-    return escape;
+// The byte itself or its "%XX" form, as the table keeps or escapes it.
+EncodedByte encode_with(const std::array<bool, 128>& kept, uint8_t byte) {
+    if (byte < 0x80 && kept[byte]) return {{byte}, 1};
+    FixedText<3> hex = string::byte_to_hex(byte);
+    return {{'%', uint8_t(hex.chars[0]), uint8_t(hex.chars[1])}, 3};
 }
 
 // Calls emit with each byte of the text's UTF-8 form, kept or escaped as the
@@ -113,9 +104,8 @@ void for_each_encoded(const Text& text, const std::array<bool, 128>& kept, Emit 
         uint8_t bytes[4];
         int n = unicode::encode_utf8_char(text.at(i), bytes);
         for (int k = 0; k < n; k++) {
-            uint32_t count;
-            const uint8_t* encoded = encode_with(kept, bytes + k, &count);
-            if (!emit(encoded, count)) return;
+            EncodedByte encoded = encode_with(kept, bytes[k]);
+            if (!emit(encoded.bytes, encoded.count)) return;
         }
     }
 }
@@ -134,9 +124,7 @@ int32_t decode_hex_pair(const uint8_t* p, uint8_t* byte) {
     return 1;
 }
 
-const uint8_t* encode_byte(uint32_t mode, const uint8_t* p, uint32_t* count) {
-    return encode_with(kept_in(mode), p, count);
-}
+EncodedByte encode_byte(uint32_t mode, uint8_t byte) { return encode_with(kept_in(mode), byte); }
 
 // An escaped byte that does not begin a well-formed escaped sequence stands
 // for itself as a code point (a Latin-1 reading), never for an error.
@@ -169,11 +157,6 @@ Cell* push(const Cell* value) { return stack::push(value); }
 
 namespace {
 
-bool block_like(const Cell* value) {
-    uint32_t type = cell_type(value);
-    return type == TYPE_BLOCK || type == TYPE_PAREN || type == TYPE_HASH;
-}
-
 // The block's elements from its head are read by node and index: forming
 // one may move the block's buffer.
 Cell element_of(Node block, uint32_t index) { return node_buffer(block)->cells()[index]; }
@@ -186,7 +169,7 @@ Cell* join_block(Cell* result, const Cell* spec_value) {
     uint32_t head = std::min(series_index(spec_value), length);
     if (head == length) {
         Cell target{TYPE_DATATYPE, TYPE_URL, 0, 0};
-        fire(Category::script, err::bad_to_arg, &target, spec_value);
+        fire(err::script::bad_to_arg, &target, spec_value);
     }
     string::make_at_unit(result, 16, 1);
     Cell element = element_of(block, head);
@@ -213,17 +196,26 @@ Cell* join_block(Cell* result, const Cell* spec_value) {
     return set_type(result, TYPE_URL);
 }
 
-}  // namespace
+Cell* to(Cell* result, const Cell* spec_value, uint32_t type);
 
+// A block!, paren! or hash! spec for a url! target is joined as to does;
+// any other spec, or another target type, is made as a string! is.
 Cell* make(Cell* result, const Cell* spec_value, uint32_t type) {
-    if (type == TYPE_URL && block_like(spec_value)) return to(result, spec_value, type);
-    return string::make(result, spec_value, type);
+    if (type == TYPE_URL && is_any_list(cell_type(spec_value))) return to(result, spec_value, type);
+    return string::make_from_spec(result, spec_value, type);
 }
 
+// For a url! target, a block!, paren! or hash! spec is joined into
+// scheme://host[:port][/element...], each element after the host formed and
+// written after "/", or after "#" when it is an issue!; an empty block raises
+// script bad-to-arg. Any other spec, or another target type, converts as to
+// string! does.
 Cell* to(Cell* result, const Cell* spec_value, uint32_t type) {
-    if (type == TYPE_URL && block_like(spec_value)) return join_block(result, spec_value);
-    return string::to(result, spec_value, type);
+    if (type == TYPE_URL && is_any_list(cell_type(spec_value))) return join_block(result, spec_value);
+    return string::convert(result, spec_value, type);
 }
+
+}  // namespace
 
 // ---------------------------------------------------------------- path
 
@@ -239,11 +231,13 @@ uint32_t first_char(const Cell* value) {
     return text.length == 0 ? 0 : text.at(0);
 }
 
-}  // namespace
-
+// Get only: the parent's text and the formed element joined by exactly one
+// "/", as a new value of the parent's type written into parent (the parent's
+// own text is left as it is). A get-word! element stands for its value.
+// Setting raises script bad-path-set.
 Cell* eval_path(Cell* parent, const Cell* element, const Cell* value, const Cell*, const Cell*, const Cell*,
                 int32_t, bool, bool, bool, bool) {
-    if (value) fire(Category::script, err::bad_path_set, element, value);
+    if (value) fire(err::script::bad_path_set, element, value);
     Cell selector = cell_type(element) == TYPE_GET_WORD ? *context::get(element) : *element;
     Text base(parent);
     Cell joined{};
@@ -260,6 +254,8 @@ Cell* eval_path(Cell* parent, const Cell* element, const Cell* value, const Cell
     return parent;
 }
 
+// The text percent-encoded as ENCODE_URL does, but for the parentheses,
+// which are escaped too: unescaped they would end the URL when it is loaded.
 int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell* part, int32_t limit, int32_t) {
     int32_t count = 0;
     for_each_encoded(Text(value), MOLDED_BYTES, [&](const uint8_t* encoded, uint32_t n) {
@@ -273,23 +269,26 @@ int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell
     return limit - count;
 }
 
+}  // namespace
+
 // url! forms, compares and edits as string! does. It has no random,
 // reflect, put, sort or trim.
 void init() {
-    datatype::DatatypeRecord record{TYPE_URL, TYPE_STRING, "url!", {}};
-    for (uint32_t slot : {datatype::SLOT_FORM, datatype::SLOT_COMPARE}) record.actions[slot - 1] = datatype::INHERIT;
-    // The series actions from append to take, but for put and sort.
-    for (uint32_t slot = datatype::SLOT_APPEND; slot <= datatype::SLOT_TAKE; slot++)
-        if (slot != datatype::SLOT_PUT && slot != datatype::SLOT_SORT) record.actions[slot - 1] = datatype::INHERIT;
-    record.actions[datatype::SLOT_MODIFY - 1] = datatype::INHERIT;
-    record.actions[datatype::SLOT_MAKE - 1] = datatype::as_action(static_cast<actions::MakeFn>(make));
-    record.actions[datatype::SLOT_TO - 1] = datatype::as_action(static_cast<actions::MakeFn>(to));
-    record.actions[datatype::SLOT_MOLD - 1] = datatype::as_action(static_cast<actions::MoldFn>(mold));
-    record.actions[datatype::SLOT_EVAL_PATH - 1] = datatype::as_action(static_cast<actions::EvalPathFn>(eval_path));
-    record.actions[datatype::SLOT_OPEN - 1] = datatype::as_action(static_cast<actions::OpenFn>(io_not_done));
-    record.actions[datatype::SLOT_READ - 1] = datatype::as_action(static_cast<actions::ReadFn>(io_not_done));
-    record.actions[datatype::SLOT_WRITE - 1] = datatype::as_action(static_cast<actions::WriteFn>(io_not_done));
-    datatype::register_type(record);
+    using namespace datatype;
+    register_type(TYPE_URL, Row()
+        .set<SLOT_MAKE>(make)
+        .set<SLOT_TO>(to)
+        .inherit<SLOT_FORM>()
+        .set<SLOT_MOLD>(mold)
+        .set<SLOT_EVAL_PATH>(eval_path)
+        .inherit<SLOT_COMPARE>()
+        .inherit_range<SLOT_APPEND, SLOT_POKE>()  // the series actions from append to take but put and sort
+        .inherit_range<SLOT_REMOVE, SLOT_SELECT>()
+        .inherit_range<SLOT_SKIP, SLOT_TAKE>()
+        .inherit<SLOT_MODIFY>()
+        .set<SLOT_OPEN>(io_not_done)
+        .set<SLOT_READ>(io_not_done)
+        .set<SLOT_WRITE>(io_not_done));
 }
 
 }  // namespace vek::url

@@ -19,9 +19,12 @@ enum EncodeMode : uint32_t {
 // byte in *byte. Else 0. p must have two readable bytes after the "%" or a
 // NUL before them.
 int32_t decode_hex_pair(const uint8_t* p, uint8_t* byte);
-// The byte itself (*count 1), or its "%XX" form (*count 3, in a buffer
-// shared by every call).
-const uint8_t* encode_byte(uint32_t mode, const uint8_t* p, uint32_t* count);
+// A byte as it stands in encoded text: itself, or its "%XX" form.
+struct EncodedByte {
+    uint8_t bytes[3];
+    uint32_t count;  // 1 or 3
+};
+EncodedByte encode_byte(uint32_t mode, uint8_t byte);
 // Appends the decoded text of the source (a string-like value, from its
 // head) to the target string. Escapes of a whole UTF-8 sequence decode to
 // its code point; any other escape gives its byte as a code point; a "%"
@@ -34,34 +37,11 @@ void percent_encode(const Cell* source, const Cell* target, uint32_t mode);
 // A copy of the cell pushed on the evaluation stack.
 Cell* push(const Cell* value);
 
-// A block!, paren! or hash! spec for a url! target is joined as to does;
-// any other spec, or another target type, is made as a string! is.
-Cell* make(Cell* result, const Cell* spec, uint32_t type);
-// For a url! target, a block!, paren! or hash! spec is joined into
-// scheme://host[:port][/element...], each element after the host formed and
-// written after "/", or after "#" when it is an issue!; an empty block raises
-// script bad-to-arg. Any other spec, or another target type, converts as to
-// string! does.
-Cell* to(Cell* result, const Cell* spec, uint32_t type);
-
-// Get only: the parent's text and the formed element joined by exactly one
-// "/", as a new value of the parent's type written into parent (the parent's
-// own text is left as it is). A get-word! element stands for its value.
-// Setting raises script bad-path-set.
-Cell* eval_path(Cell* parent, const Cell* element, const Cell* value, const Cell* path,
-                const Cell* grandparent, const Cell* previous, int32_t index, bool case_sensitive,
-                bool get, bool last, bool notify);
-
-// The text percent-encoded as ENCODE_URL does, but for the parentheses,
-// which are escaped too: unescaped they would end the URL when it is loaded.
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
-             const Cell* part, int32_t limit, int32_t indent);
-
 // Reading, writing and opening resources come with the I/O layer; until
 // then these entries (whatever the slot's signature) raise internal not-done.
 template <class Result, class... Args>
 Result io_not_done(Args...) {
-    fire(Category::internal, err::not_done);
+    fire(err::internal::not_done);
 }
 
 // Registers url!; string! must be registered first.

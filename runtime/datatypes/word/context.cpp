@@ -6,7 +6,9 @@
 #include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
 #include "runtime/core/root.h"
+#include "runtime/core/sockets.h"
 #include "runtime/core/system.h"
+#include "runtime/datatypes/callable/callable.h"
 #include "runtime/datatypes/object/object.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
@@ -18,12 +20,9 @@
 namespace vek::context {
 
 Node global = Node::none;
-void (*on_change_hook)(const Cell*, const Cell*, const Cell*, const Cell*) = nullptr;
 
 namespace {
 
-// The script id after not-defined in the error catalog.
-constexpr uint32_t ERR_NOT_IN_CONTEXT = 5;
 constexpr uint32_t CONTEXT_CELLS = 2;
 
 // Interned on first use; a symbol id never changes.
@@ -53,28 +52,9 @@ uint32_t value_index(const Cell* context, int32_t position) {
     return word::index(word_at(context, uint32_t(position)));
 }
 
-Cell* context_of_word(const Cell* word, uint32_t error_id) {
-    if (word::context(word) == Node::none) fire(Category::script, error_id, word);
+Cell* context_of_word(const Cell* word, err::Id<Category::script> error_id) {
+    if (word::context(word) == Node::none) fire(error_id, word);
     return cell_of(word::context(word));
-}
-
-bool is_word_kind(uint32_t type) {
-    return type == TYPE_WORD || type == TYPE_SET_WORD || type == TYPE_GET_WORD || type == TYPE_LIT_WORD ||
-           type == TYPE_REFINEMENT;
-}
-
-bool is_spec_word(uint32_t type) {
-    return type == TYPE_WORD || type == TYPE_GET_WORD || type == TYPE_LIT_WORD || type == TYPE_REFINEMENT;
-}
-
-bool holds_values(uint32_t type) {
-    switch (type) {
-        case TYPE_BLOCK: case TYPE_PAREN: case TYPE_PATH: case TYPE_LIT_PATH:
-        case TYPE_SET_PATH: case TYPE_GET_PATH: case TYPE_HASH:
-            return true;
-        default:
-            return false;
-    }
 }
 
 // The series on the current descent, innermost first, kept on the C++ stack.
@@ -100,16 +80,13 @@ void bind_series(Node series, uint32_t head, const Cell* context, bool self, con
         if (self && type == TYPE_WORD && is_self(item)) {
             word::set_context(item, node_of(context));
             word::set_index(item, uint32_t(-1));
-        } else if (is_word_kind(type)) {
+        } else if (is_any_word(type) || type == TYPE_REFINEMENT) {
             bind_word(context, item);
-        } else if (holds_values(type)) {
+        } else if (is_any_block(type)) {
             bind_series(series_node(item), series_index(item), context, self, &here);
         }
     }
 }
-
-Off stack_values_pointer(Node context) { return stack_values(cell_of(context)); }
-void set_stack_values_pointer(Node context, Off values) { set_stack_values(cell_of(context), values); }
 
 Node new_context_series() {
     Node node = memory::alloc_cells(CONTEXT_CELLS);
@@ -134,12 +111,10 @@ Cell* stored(Cell* slot, const Cell& value) {
 
 void init_global() {
     global = create(GLOBAL_SIZE, false, false, nullptr, KIND_GLOBAL);
-    gc::add_mark_hook([] { gc::mark_node(global); });
-    stack::context_values_pointer = stack_values_pointer;
-    stack::set_context_values_pointer = set_stack_values_pointer;
+    gc::add_root("global context", [] { gc::mark_node(global); });
 }
 
-void init() { datatype::register_type({TYPE_CONTEXT, 0, "context!", {}}); }
+void init() { datatype::register_type(TYPE_CONTEXT, datatype::Row()); }
 
 // ---------------------------------------------------------------- access
 
@@ -178,10 +153,10 @@ void set_word_value(Cell* context, const Cell* word, const Cell* value) {
     Cell name = *word;
     int32_t position;
     bool added = find_or_add_word(context, word::symbol(&name), true, &position) < 0;
-    if (on_stack(context) && added) fire(Category::script, err::not_defined, &name);
+    if (on_stack(context) && added) fire(err::script::not_defined, &name);
     if (added) append_value(context);
     Cell* values = values_base(context);
-    if (!values) fire(Category::script, err::not_defined, &name);
+    if (!values) fire(err::script::not_defined, &name);
     values[value_index(context, position)] = copy;
 }
 
@@ -230,29 +205,29 @@ Cell* get_value_cell(uint32_t symbol, Node context) {
 }
 
 void set_integer(Cell* word, int32_t value) {
-    Cell* context = context_of_word(word, err::not_defined);
+    Cell* context = context_of_word(word, err::script::not_defined);
     if (int32_t(word::index(word)) < 0) {
         int32_t position = find_word(context, word::symbol(word), false);
-        if (position < 0) fire(Category::script, err::not_defined, word);
+        if (position < 0) fire(err::script::not_defined, word);
         word::set_index(word, value_index(context, position));
     }
     Cell* values = values_base(context);
-    if (!values) fire(Category::script, err::not_defined, word);
+    if (!values) fire(err::script::not_defined, word);
     values[word::index(word)] = Cell{TYPE_INTEGER, 0, uint32_t(value), 0};
 }
 
 // ---------------------------------------------------------------- bound words
 
-Cell* get(const Cell* word) { return get_in(word, context_of_word(word, err::no_value)); }
+Cell* get(const Cell* word) { return get_in(word, context_of_word(word, err::script::no_value)); }
 
 Cell* get_in(const Cell* word, const Cell* context) {
     auto index = int32_t(word::index(word));
     if (index < 0) {
         if (is_self(word)) return const_cast<Cell*>(context) + 1;
-        fire(Category::script, err::no_value, word);
+        fire(err::script::no_value, word);
     }
     Cell* values = values_base(context);
-    if (!values) fire(Category::script, ERR_NOT_IN_CONTEXT, word);
+    if (!values) fire(err::script::not_in_context, word);
     return values + index;
 }
 
@@ -262,32 +237,35 @@ Cell* set_in(Cell* word, const Cell* value, Cell* context, bool notify) {
         int32_t position = find_word(context, word::symbol(word), false);
         // A stack context's values are its call's argument slots: a word it
         // lacks has no slot to write.
-        if (position < 0 && on_stack(context)) fire(Category::script, err::not_defined, word);
+        if (position < 0 && on_stack(context)) fire(err::script::not_defined, word);
         if (position < 0) position = add_word(context, word);
         word::set_index(word, value_index(context, position));
     }
     uint32_t index = word::index(word);
     Cell* values = values_base(context);
-    if (!values) fire(Category::script, err::not_defined, word);
+    if (!values) fire(err::script::not_defined, word);
     if (on_stack(context) || kind_of(context) != KIND_OBJECT) return stored(values + index, copy);
 
     word_at(context, index)->header |= WORD_ASSIGNED;
     const Cell* owner = context + 1;
     // An owner still unset! has no handlers.
     bool handled = is_any_object(cell_type(owner)) && object::event_record(owner) != Node::none;
-    if (!notify || !handled || !on_change_hook) return stored(values + index, copy);
+    if (!notify || !handled) return stored(values + index, copy);
     Cell* saved_top = stack::top;
     Cell* old_value = stack::push(values + index);
     values[index] = copy;
-    on_change_hook(owner, word, old_value, &copy);
+    sockets::on_change(owner, word, old_value, &copy);
     stack::top = saved_top;
     // The handler may have grown the values block.
     return values_base(context) + index;
 }
 
 Cell* set(Cell* word, const Cell* value) {
-    return set_in(word, value, context_of_word(word, err::not_defined), true);
+    return set_in(word, value, context_of_word(word, err::script::not_defined), true);
 }
+
+Off stack_values_pointer(Node context) { return stack_values(cell_of(context)); }
+void set_stack_values_pointer(Node context, Off values) { set_stack_values(cell_of(context), values); }
 
 // ---------------------------------------------------------------- making and binding
 
@@ -315,7 +293,7 @@ Node make_from_spec(const Cell* words, bool on_stack, bool flag24, uint32_t kind
     Node node = create(length > head ? length - head : 0, on_stack, flag24, nullptr, kind);
     for (uint32_t i = head; i < node_buffer(words_node)->length(); i++) {
         Cell item = node_buffer(words_node)->cells()[i];
-        if (is_spec_word(cell_type(&item))) add_word(cell_of(node), &item);
+        if (callable::is_spec_word(cell_type(&item))) add_word(cell_of(node), &item);
     }
     return node;
 }

@@ -31,27 +31,14 @@ namespace vek::context {
 
 enum Kind : uint32_t { KIND_GLOBAL = 0, KIND_FUNCTION = 1, KIND_OBJECT = 2 };
 
-constexpr uint32_t KIND_SHIFT = 11;
-constexpr uint32_t KIND_MASK = 0x1800u;
-constexpr uint32_t ON_STACK = 0x400000u;  // values live on the evaluation stack
-constexpr uint32_t FLAG24 = 0x1000000u;   // stored and copied for objects and functions
-// On a word entry of an object context: the word has been assigned.
-constexpr uint32_t WORD_ASSIGNED = 0x2000u;
 
 constexpr uint32_t GLOBAL_SIZE = 4000;
 
 // The global context's node; a collector root.
 extern Node global;
 
-// Fired when an object whose owner cell has an event record has a field
-// assigned through set_in with notify; null fires nothing. The objects module
-// installs it.
-extern void (*on_change_hook)(const Cell* owner, const Cell* word, const Cell* old_value,
-                              const Cell* new_value);
-
 // Runtime initialisation: the global context, and the registration of
-// context! (no actions). init_global also installs the stack's accessors of
-// a function context's values pointer.
+// context! (no actions).
 void init_global();
 void init();
 
@@ -151,9 +138,14 @@ Cell* get_in(const Cell* word, const Cell* context);
 // -1 is looked up, and added when absent; the index goes into the word. A
 // context without values raises not-defined. An object context marks the
 // word's entry assigned and, with notify and an event record, fires
-// on_change_hook.
+// sockets::on_change.
 Cell* set_in(Cell* word, const Cell* value, Cell* context, bool notify);
 Cell* set(Cell* word, const Cell* value);
+
+// A function context keeps its values pointer (its call's argument slots on
+// the stack) in its context cell; the stack moves it at each call and back.
+Off stack_values_pointer(Node context);
+void set_stack_values_pointer(Node context, Off values);
 
 // ---------------------------------------------------------------- making and binding
 

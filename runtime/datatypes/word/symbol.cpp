@@ -11,7 +11,6 @@
 #include "runtime/gc/collector.h"
 #include "runtime/memory/manager.h"
 #include "runtime/tables/hash_table.h"
-#include "runtime/tables/murmur.h"
 #include "runtime/text/unicode.h"
 
 namespace vek::symbol {
@@ -35,16 +34,14 @@ uint32_t intern(const char* bytes, uint32_t length, bool fold) {
 void init_block() {
     block = root::append();
     *block = Cell{TYPE_BLOCK, 0, uint32_t(memory::alloc_cells(TABLE_SIZE)), 0};
-    murmur::resolve_symbol = resolve;
 }
 
 void init_table() {
     table = hash_table::make(TABLE_SIZE, block, hash_table::KIND_WORDS, 0);
-    gc::add_mark_hook([] { gc::mark_node(table); });
+    gc::add_root("symbol table", [] { gc::mark_node(table); });
 }
 
-// compare (slot 9) joins when the string comparison exists.
-void init() { datatype::register_type({TYPE_SYMBOL, 0, "symbol!", {}}); }
+void init() { datatype::register_type(TYPE_SYMBOL, datatype::Row()); }
 
 uint32_t make(const char* text) { return intern(text, uint32_t(std::strlen(text)), false); }
 

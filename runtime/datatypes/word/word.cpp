@@ -72,12 +72,12 @@ void first_loaded_word(Cell* result, const Cell* spec_value) {
     }
     Cell loaded{};
     uint32_t consumed = 0;
-    lexer::scan_string(&loaded, &text, -1, false, true, true, false, &consumed, nullptr);
+    lexer::scan_string(&loaded, &text, -1, {}, &consumed, nullptr);
     Cell first = none::constant;
     if (consumed == string::rs_length(&text)) {
         first = block::rs_at_tail(&loaded) ? unset::constant : *block::rs_head(&loaded);
     }
-    if (!word::any_word_type(cell_type(&first))) fire(Category::script, err::invalid_chars, &first);
+    if (!is_all_word(cell_type(&first))) fire(err::script::invalid_chars, &first);
     *result = first;
 }
 
@@ -123,19 +123,20 @@ int32_t compare_words(const Cell* value1, const Cell* value2, int32_t op) {
 
 [[noreturn]] void bad_to_arg(uint32_t type, const Cell* spec_value) {
     Cell datatype{TYPE_DATATYPE, type, 0, 0};
-    fire(Category::script, err::bad_to_arg, &datatype, spec_value);
+    fire(err::script::bad_to_arg, &datatype, spec_value);
 }
 
-// The kinds of word! take these of its actions; refinement! all but index?.
-constexpr uint32_t INHERITED_SLOTS[] = {datatype::SLOT_MAKE, datatype::SLOT_TO, datatype::SLOT_FORM,
-                                        datatype::SLOT_COMPARE, datatype::SLOT_INDEX_Q};
-
-void register_kind(uint32_t type, const char* name) {
-    datatype::DatatypeRecord record{type, TYPE_WORD, name, {}};
-    for (uint32_t slot : INHERITED_SLOTS) record.actions[slot - 1] = datatype::INHERIT;
-    if (type == TYPE_REFINEMENT) record.actions[datatype::SLOT_INDEX_Q - 1] = nullptr;
-    record.actions[datatype::SLOT_MOLD - 1] = datatype::as_action(word::mold);
-    datatype::register_type(record);
+// The kinds of word! take all of its actions; refinement! all but index?.
+void register_kind(uint32_t type) {
+    using namespace datatype;
+    auto row = Row()
+        .inherit<SLOT_MAKE>()
+        .inherit<SLOT_TO>()
+        .inherit<SLOT_FORM>()
+        .inherit<SLOT_MOLD>()
+        .inherit<SLOT_COMPARE>();
+    if (type == TYPE_REFINEMENT) register_type(type, row);
+    else register_type(type, row.inherit<SLOT_INDEX_Q>());
 }
 
 }  // namespace
@@ -191,7 +192,7 @@ uint32_t scan_name_type(const Cell* word) { return lexer::scan_name_type(word); 
 
 Cell* get(const Cell* word) {
     Cell* value = context::get(word);
-    if (cell_type(value) == TYPE_UNSET) fire(Category::script, err::no_value, word);
+    if (cell_type(value) == TYPE_UNSET) fire(err::script::no_value, word);
     return stack::push(value);
 }
 
@@ -206,14 +207,14 @@ Cell* push_value_in(Node context, uint32_t index) {
     Cell probe = probe_of(context, index);
     Cell* values_context = context::cell_of(context);
     // A stack context whose call is not running has no values either.
-    if (!context::has_values(values_context)) fire(Category::script, err::not_defined, &probe);
+    if (!context::has_values(values_context)) fire(err::script::not_defined, &probe);
     return stack::push(context::get_in(&probe, values_context));
 }
 
 void set_from_frame() {
     Cell* word = stack::arguments;
     const Cell* value = stack::arguments + 1;
-    if (cell_type(value) == TYPE_UNSET) fire(Category::script, err::need_value, word);
+    if (cell_type(value) == TYPE_UNSET) fire(err::script::need_value, word);
     context::set(word, value);
     stack::set_last(value);
 }
@@ -236,7 +237,8 @@ Cell* set_in_keep_old(Node context, uint32_t index) {
 
 // ---------------------------------------------------------------- actions
 
-Cell* to(Cell* result, const Cell* spec_value, uint32_t type) {
+Cell* convert(Cell* result, const Cell* spec_value, uint32_t type) {
+    if (is_any_word(cell_type(spec_value))) return set_type(copy_cell(spec_value, result), type);
     switch (cell_type(spec_value)) {
     case TYPE_DATATYPE:
         make_at(datatype::name_table[datatype::id(spec_value)].word, copy_cell(spec_value, result));
@@ -251,16 +253,10 @@ Cell* to(Cell* result, const Cell* spec_value, uint32_t type) {
     case TYPE_CHAR:
         first_loaded_word(result, spec_value);
         break;
-    case TYPE_WORD:
-    case TYPE_SET_WORD:
-    case TYPE_LIT_WORD:
-    case TYPE_GET_WORD:
-        copy_cell(spec_value, result);
-        break;
     case TYPE_REFINEMENT:
     case TYPE_ISSUE: {
         uint32_t scanned = scan_name_type(spec_value);
-        if (scanned < TYPE_WORD || scanned > TYPE_GET_WORD) bad_to_arg(type, spec_value);
+        if (!is_any_word(scanned)) bad_to_arg(type, spec_value);
         copy_cell(spec_value, result);
         if (context::find_word(context::global_cell(), symbol(result), true) >= 0)
             context::bind_word(context::global_cell(), result);
@@ -272,11 +268,16 @@ Cell* to(Cell* result, const Cell* spec_value, uint32_t type) {
     return set_type(result, type);
 }
 
+namespace {
+
+// The name, as a string forms.
 int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit) {
     Cell name = name_string(symbol(value));
-    return string::form(&name, buffer, part, limit);
+    return actions::form(&name, buffer, part, limit);
 }
 
+// The name with the kind's mark: 'lit, :get, /refinement, #issue, set:.
+// The other kinds and issue! inherit it.
 int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell* part,
              int32_t limit, int32_t) {
     switch (cell_type(value)) {
@@ -295,32 +296,39 @@ int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell
     }
 }
 
+// Equality ignores the kind and the case of ASCII letters; strict equality
+// wants both equal; sameness also the binding; orderings compare the names.
+// -2 against a value of no word kind, and between issue! and the others.
 int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     uint32_t other = cell_type(value2);
-    if (!any_word_type(other)) return -2;
+    if (!is_all_word(other)) return -2;
     if (other == TYPE_ISSUE && cell_type(value1) != TYPE_ISSUE) return -2;
     return compare_words(value1, value2, op);
 }
 
+// index?, on the stack operand: the 1-based position in the context, or
+// none while unresolved.
 void index_of() {
     uint32_t index = word::index(stack::arguments);
     if (index == WORD_UNRESOLVED) none::box();
     else integer::box(int32_t(index + 1));
 }
 
+}  // namespace
+
 void init() {
-    datatype::DatatypeRecord record{TYPE_WORD, TYPE_SYMBOL, "word!", {}};
-    record.actions[datatype::SLOT_MAKE - 1] = datatype::as_action(to);
-    record.actions[datatype::SLOT_TO - 1] = datatype::as_action(to);
-    record.actions[datatype::SLOT_FORM - 1] = datatype::as_action(form);
-    record.actions[datatype::SLOT_MOLD - 1] = datatype::as_action(mold);
-    record.actions[datatype::SLOT_COMPARE - 1] = datatype::as_action(compare);
-    record.actions[datatype::SLOT_INDEX_Q - 1] = datatype::as_action(index_of);
-    datatype::register_type(record);
-    register_kind(TYPE_SET_WORD, "set-word!");
-    register_kind(TYPE_LIT_WORD, "lit-word!");
-    register_kind(TYPE_GET_WORD, "get-word!");
-    register_kind(TYPE_REFINEMENT, "refinement!");
+    using namespace datatype;
+    register_type(TYPE_WORD, Row()
+        .set<SLOT_MAKE>(convert)
+        .set<SLOT_TO>(convert)
+        .set<SLOT_FORM>(form)
+        .set<SLOT_MOLD>(mold)
+        .set<SLOT_COMPARE>(compare)
+        .set<SLOT_INDEX_Q>(index_of));
+    register_kind(TYPE_SET_WORD);
+    register_kind(TYPE_LIT_WORD);
+    register_kind(TYPE_GET_WORD);
+    register_kind(TYPE_REFINEMENT);
 }
 
 }  // namespace word
@@ -393,9 +401,14 @@ Cell* from_cstring(const char* name) {
 
 Cell* push(const Cell* cell) { return push_as(cell, TYPE_ISSUE); }
 
+namespace {
+
+// make and to: any word kind is retyped, binding kept; a string! (from its
+// head) or char! names a new issue whatever its characters; every other spec
+// as the word kinds convert it.
 Cell* to(Cell* result, const Cell* spec_value, uint32_t type) {
     uint32_t spec_type = cell_type(spec_value);
-    if (word::any_word_type(spec_type)) return set_type(copy_cell(spec_value, result), type);
+    if (is_all_word(spec_type)) return set_type(copy_cell(spec_value, result), type);
     uint32_t symbol;
     if (spec_type == TYPE_STRING) {
         Cell text = *spec_value;
@@ -405,25 +418,28 @@ Cell* to(Cell* result, const Cell* spec_value, uint32_t type) {
         int size = unicode::encode_utf8_char(char_::get(spec_value), utf8);
         symbol = symbol::make_from_utf8(reinterpret_cast<const char*>(utf8), uint32_t(size));
     } else {
-        return word::to(result, spec_value, type);
+        return word::convert(result, spec_value, type);
     }
     copy_cell(spec_value, result);
     return write_word(result, type, context::global, symbol, WORD_UNRESOLVED);
 }
 
+// As the word kinds compare, against issues only (-2 otherwise).
 int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     if (cell_type(value2) != TYPE_ISSUE) return -2;
     return compare_words(value1, value2, op);
 }
 
+}  // namespace
+
 void init() {
-    datatype::DatatypeRecord record{TYPE_ISSUE, TYPE_WORD, "issue!", {}};
-    record.actions[datatype::SLOT_MAKE - 1] = datatype::as_action(to);
-    record.actions[datatype::SLOT_TO - 1] = datatype::as_action(to);
-    record.actions[datatype::SLOT_FORM - 1] = datatype::INHERIT;
-    record.actions[datatype::SLOT_MOLD - 1] = datatype::as_action(word::mold);
-    record.actions[datatype::SLOT_COMPARE - 1] = datatype::as_action(compare);
-    datatype::register_type(record);
+    using namespace datatype;
+    register_type(TYPE_ISSUE, Row()
+        .set<SLOT_MAKE>(to)
+        .set<SLOT_TO>(to)
+        .inherit<SLOT_FORM>()
+        .inherit<SLOT_MOLD>()
+        .set<SLOT_COMPARE>(compare));
 }
 
 }  // namespace issue

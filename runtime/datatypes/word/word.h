@@ -81,9 +81,7 @@ Cell* symbol_cell(const Cell* word);
 // A string! (head 0) sharing the symbol's cached name buffer, pushed. The
 // buffer is the symbol's own: the caller must not change it.
 Cell* push_name_string(const Cell* word);
-inline bool any_word_type(uint32_t type) { return type >= TYPE_WORD && type <= TYPE_ISSUE; }
 // The datatype the lexer gives the word's name text scanned as one value.
-// Needs the lexer's scanner: raises internal not-done until it exists.
 uint32_t scan_name_type(const Cell* word);
 
 // ---------------------------------------------------------------- access
@@ -115,23 +113,11 @@ Cell* set_in_keep_old(Node context, uint32_t index);
 // converted into the result cell, which is retyped to the requested type at
 // the end. A word kind keeps its binding; a datatype! gives the word of its
 // name, a logic! the word true or false. From text (string!, char!) the
-// first value loaded is needed: internal not-done until the lexer exists. A
-// refinement! or issue! must hold a name that scans as a word kind (else
-// bad-to-arg, also for every other spec type).
-Cell* to(Cell* result, const Cell* spec, uint32_t type);
-// The name, as a string forms.
-int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
-// The name with the kind's mark: 'lit, :get, /refinement, #issue, set:.
-// issue! registers it too.
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
-             const Cell* part, int32_t limit, int32_t indent);
-// Equality ignores the kind and the case of ASCII letters; strict equality
-// wants both equal; sameness also the binding; orderings compare the names.
-// -2 against a value of no word kind, and between issue! and the others.
-int32_t compare(const Cell* value1, const Cell* value2, int32_t op);
-// index? (slot 34), on the stack operand: the 1-based position in the
-// context, or none while unresolved.
-void index_of();
+// first value loaded is taken, and must be of a word kind (else
+// invalid-chars). A refinement! or issue! must hold a name that scans as a
+// word kind (else bad-to-arg, also for every other spec type). issue! falls
+// back on it.
+Cell* convert(Cell* result, const Cell* spec, uint32_t type);
 
 // Registers word!, set-word!, lit-word!, get-word! and refinement!.
 void init();
@@ -177,13 +163,6 @@ Cell* make_at(Cell* cell, const char* name);
 Cell* from_cstring(const char* name);
 // A copy of the cell pushed, retyped to issue!.
 Cell* push(const Cell* cell);
-
-// make and to (slots 1 and 4): any word kind is retyped, binding kept; a
-// string! (from its head) or char! names a new issue whatever its
-// characters; every other spec as the word kinds convert it.
-Cell* to(Cell* result, const Cell* spec, uint32_t type);
-// As the word kinds compare, against issues only (-2 otherwise).
-int32_t compare(const Cell* value1, const Cell* value2, int32_t op);
 
 // Registers issue!.
 void init();

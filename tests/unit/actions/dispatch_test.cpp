@@ -15,21 +15,16 @@
 #include "runtime/datatypes/word/context.h"
 #include "tests/unit/support/block_builder.h"
 #include "tests/unit/support/support.h"
+#include "tests/unit/support/value_cells.h"
 
 namespace vek {
 namespace {
 
+using test::at_head;
 using test::block_of;
+using test::datatype_cell;
+using test::integer_cell;
 using test::text_of;
-
-uint32_t script(uint32_t id) { return error_code(Category::script, id); }
-
-Cell integer_cell(int32_t value) { return Cell{TYPE_INTEGER, 0, uint32_t(value), 0}; }
-Cell datatype_cell(uint32_t type) { return Cell{TYPE_DATATYPE, type, 0, 0}; }
-Cell at(Cell series, uint32_t head) {
-    set_series_index(&series, head);
-    return series;
-}
 
 // Puts a test double into one slot of a datatype's row for the life of the
 // object, so that what a dispatcher hands over can be seen.
@@ -126,7 +121,7 @@ TEST(ActionDispatch, AMissingImplementationRaisesExpectArgNamingTheDatatype) {
     for (Case& c : cases) {
         uint32_t code = 0;
         Cell error = error_raised([&] { c.call(&c.value); }, &code);
-        ASSERT_EQ(code, script(err::expect_arg)) << c.what;
+        ASSERT_EQ(code, error_code(err::script::expect_arg)) << c.what;
         const Cell* named = error::field(&error, error::FIELD_ARG2);
         EXPECT_EQ(cell_type(named), uint32_t(TYPE_DATATYPE)) << c.what;
         EXPECT_EQ(datatype::id(named), cell_type(&c.value)) << c.what;
@@ -162,7 +157,7 @@ TEST(ActionDispatch, PathAccessOnATypeWithoutItRaisesBadPathType) {
         [&] { actions::eval_path_typed(&parent, block::rs_head(&element), nullptr, nullptr, nullptr,
                                        nullptr, -1, false, false, true, false); },
         &code);
-    ASSERT_EQ(code, script(err::bad_path_type2));
+    ASSERT_EQ(code, error_code(err::script::bad_path_type2));
     EXPECT_EQ(formed(error::field(&error, error::FIELD_ARG1)), "b");
     EXPECT_EQ(datatype::id(error::field(&error, error::FIELD_ARG2)), uint32_t(TYPE_INTEGER));
 
@@ -177,7 +172,7 @@ TEST(ActionDispatch, PathAccessOnATypeWithoutItRaisesBadPathType) {
     for (const Case& c : cases) {
         error = error_raised(
             [&] { actions::get_path_action(&parent, &path, &element, c.index); }, &code);
-        ASSERT_EQ(code, script(err::bad_path_type)) << c.index;
+        ASSERT_EQ(code, error_code(err::script::bad_path_type)) << c.index;
         EXPECT_EQ(formed(error::field(&error, error::FIELD_ARG1)), "a/b/c");
         EXPECT_EQ(formed(error::field(&error, error::FIELD_ARG3)), c.reached) << c.index;
     }
@@ -222,9 +217,9 @@ TEST(ActionDispatch, AppendAndInsertResolvePartAndDupOnTheValue) {
     };
     for (const Case& c : cases) {
         for (bool appending : {true, false}) {
-            Cell value = at(source, c.value_head);
+            Cell value = at_head(source, c.value_head);
             Cell count = integer_cell(c.part);
-            Cell position = at(source, uint32_t(c.part));
+            Cell position = at_head(source, uint32_t(c.part));
             const Cell* part = c.kind == COUNT ? &count : c.kind == POSITION ? &position : nullptr;
             Cell dup_count = integer_cell(c.dup);
             const Cell* dup = c.dup == NO_DUP ? nullptr : &dup_count;
@@ -246,7 +241,7 @@ TEST(ActionDispatch, AppendAndInsertResolvePartAndDupOnTheValue) {
 TEST(ActionDispatch, InsertPullsTheTargetHeadBackToItsTail) {
     SlotOverride insert(TYPE_BLOCK, datatype::SLOT_INSERT,
                         datatype::as_action(static_cast<actions::InsertFn>(&record_insert)));
-    Cell target = at(block_of("x y z"), 7);
+    Cell target = at_head(block_of("x y z"), 7);
     Cell value = integer_cell(1);
     actions::insert(&target, &value, nullptr, false, nullptr);
     EXPECT_EQ(received.series_head, 3u);
@@ -276,9 +271,9 @@ TEST(ActionDispatch, ChangeResolvesPartOnTheTarget) {
         {"head beyond the tail", 10, false, 1, true, 6, 1},
     };
     for (const Case& c : cases) {
-        Cell target = at(source, c.head);
+        Cell target = at_head(source, c.head);
         Cell count = integer_cell(c.part);
-        Cell position = at(source, uint32_t(c.part));
+        Cell position = at_head(source, uint32_t(c.part));
         received = {};
         actions::change(&target, &value, c.position ? &position : &count, false, nullptr);
         ASSERT_EQ(received.called, c.called) << c.what;
@@ -312,33 +307,33 @@ TEST(ActionDispatch, BadPartArgumentsRaise) {
     struct Case {
         const char* what;
         std::function<void()> call;
-        uint32_t id;
+        err::Id<Category::script> id;
         const Cell* argument;
     } cases[] = {
         {"a value without a buffer", [&] { actions::append(&target, &two, &two, false, nullptr); },
-         err::invalid_part, &two},
+         err::script::invalid_part, &two},
         {"a word value", [&] { actions::append(&target, &word, &two, false, nullptr); },
-         err::invalid_part, &two},
+         err::script::invalid_part, &two},
         {"a position in another block",
          [&] { actions::append(&target, &source, &elsewhere, false, nullptr); },
-         err::invalid_refine_arg, &elsewhere},
+         err::script::invalid_refine_arg, &elsewhere},
         {"a position of another type",
          [&] { actions::append(&target, &source, &same_buffer_paren, false, nullptr); },
-         err::invalid_refine_arg, &same_buffer_paren},
+         err::script::invalid_refine_arg, &same_buffer_paren},
         {"change: a position in the value",
          [&] { actions::change(&target, &source, &source, false, nullptr); },
-         err::invalid_refine_arg, &source},
+         err::script::invalid_refine_arg, &source},
     };
     for (const Case& c : cases) {
         received = {};
         uint32_t code = 0;
         Cell error = error_raised(c.call, &code);
-        ASSERT_EQ(code, script(c.id)) << c.what;
+        ASSERT_EQ(code, error_code(c.id)) << c.what;
         EXPECT_FALSE(received.called) << c.what;
-        const Cell* argument = error::field(&error, c.id == err::invalid_part ? error::FIELD_ARG1
-                                                                              : error::FIELD_ARG2);
+        const Cell* argument = error::field(&error, c.id == err::script::invalid_part ? error::FIELD_ARG1
+                                                                                      : error::FIELD_ARG2);
         EXPECT_EQ(formed(argument), formed(c.argument)) << c.what;
-        if (c.id == err::invalid_refine_arg) {
+        if (c.id == err::script::invalid_refine_arg) {
             EXPECT_EQ(formed(error::field(&error, error::FIELD_ARG1)), "part") << c.what;
         }
     }
@@ -375,7 +370,7 @@ TEST(ActionDispatch, FormAndMoldCutTheirTextToThePartLimit) {
     EXPECT_EQ(test::raised([&] { actions::form_to_string(&handle, &zero, &result); }), 0u);
     EXPECT_EQ(text_of(&result), "");
     EXPECT_EQ(test::raised([&] { actions::form_to_string(&handle, &one, &result); }),
-              script(err::expect_arg));
+              error_code(err::script::expect_arg));
 }
 
 // ---------------------------------------------------------------- pick, poke and copy
@@ -428,7 +423,7 @@ TEST(ActionDispatch, CopyTypesTakesOnlyADatatypeOrATypeset) {
     received = {};
     uint32_t code = 0;
     Cell error = error_raised([&] { actions::copy(&block, &result, nullptr, false, &wrong); }, &code);
-    EXPECT_EQ(code, script(err::expect_arg));
+    EXPECT_EQ(code, error_code(err::script::expect_arg));
     EXPECT_EQ(datatype::id(error::field(&error, error::FIELD_ARG2)), uint32_t(TYPE_INTEGER));
     EXPECT_FALSE(received.called);
 }
@@ -456,14 +451,14 @@ TEST(ActionDispatch, APortWithANativeActorIsServedFromTheActorsTable) {
     EXPECT_TRUE(received.called);
     EXPECT_EQ(test::raised([&] { actions::write(&port, &port, false, false, false, false, nullptr,
                                                 nullptr, nullptr, nullptr); }),
-              error_code(Category::access, err::no_port_action));
+              error_code(err::access::no_port_action));
     // Below the series slots, and for an actor that is no handle, the port's
     // own datatype answers.
-    EXPECT_EQ(test::raised([&] { actions::negate(&port); }), script(err::expect_arg));
+    EXPECT_EQ(test::raised([&] { actions::negate(&port); }), error_code(err::script::expect_arg));
     object::get_values(&port)[2] = none::constant;
     EXPECT_EQ(test::raised([&] { actions::read(&port, nullptr, nullptr, false, false, false,
                                                nullptr); }),
-              script(err::expect_arg));
+              error_code(err::script::expect_arg));
 }
 
 }  // namespace

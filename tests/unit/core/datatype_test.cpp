@@ -3,12 +3,14 @@
 #include <cstring>
 #include <string>
 
+#include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/eval/stack.h"
 #include "runtime/memory/manager.h"
 #include "runtime/memory/series.h"
+#include "tests/unit/support/block_builder.h"
 
 namespace vek::datatype {
 namespace {
@@ -69,8 +71,55 @@ TEST_F(Registry, EntriesPassThroughTwoGenerations) {
     DatatypeRecord child{CHILD, PARENT, "test-child!", {}};
     child.actions.fill(INHERIT);
     register_type(child);
-    EXPECT_EQ(action(CHILD, SLOT_COMPARE), as_action(compare));
+    EXPECT_EQ(action(CHILD, SLOT_COMPARE), action(TYPE_DATATYPE, SLOT_COMPARE));
     EXPECT_EQ(action_table[CHILD], action_table[TYPE_DATATYPE]);
+}
+
+TEST_F(Registry, ListedTypesTakeTheirNameAndParentFromTheList) {
+    // lit-word! registered again: word! is its parent. The fixture does not
+    // keep its row, so it is put back here.
+    uint32_t id = TYPE_LIT_WORD;
+    ActionRow row = action_table[id];
+    NameEntry name = name_table[id];
+    register_type(id, Row().inherit<SLOT_MOLD>());
+    EXPECT_STREQ(name_table[id].name, "lit-word!");
+    EXPECT_EQ(action(id, SLOT_MOLD), action(TYPE_WORD, SLOT_MOLD));
+    EXPECT_EQ(action(id, SLOT_FORM), nullptr);
+    action_table[id] = row;
+    name_table[id] = name;
+}
+
+// A row takes an entry only of its slot's signature, and only for a slot
+// after the last one set.
+template <class R, Slot slot, class F>
+concept settable = requires(R row, F f) { row.template set<slot>(f); };
+template <class R, Slot slot>
+concept inheritable = requires(R row) { row.template inherit<slot>(); };
+
+using AfterMold = decltype(Row().set<SLOT_MOLD>(actions::MoldFn{}));
+static_assert(settable<Row, SLOT_FORM, actions::FormFn>);
+static_assert(!settable<Row, SLOT_FORM, actions::MoldFn>);
+static_assert(!settable<Row, SLOT_APPEND, void (*)()>);
+static_assert(!settable<Row, SLOT_EMPTY, actions::FormFn>);
+static_assert(settable<AfterMold, SLOT_COMPARE, actions::CompareFn>);
+static_assert(!settable<AfterMold, SLOT_FORM, actions::FormFn>);
+static_assert(!settable<AfterMold, SLOT_MOLD, actions::MoldFn>);
+static_assert(!inheritable<AfterMold, SLOT_TO>);
+static_assert(inheritable<AfterMold, SLOT_EVAL_PATH>);
+
+Cell* made(Cell* result, const Cell*, uint32_t) { return result; }
+
+TEST(Row, StepsWriteTheirSlotsAndLeaveTheOthersAsTheRowStarted) {
+    auto row = Row().set<SLOT_MAKE>(made).inherit_range<SLOT_RANDOM, SLOT_TO>().omit<SLOT_FORM>();
+    for (uint32_t slot = 1; slot <= ACTION_SLOTS; slot++) {
+        ActionFn expected = nullptr;
+        if (slot == SLOT_MAKE) expected = as_action(made);
+        if (slot >= SLOT_RANDOM && slot <= SLOT_TO) expected = INHERIT;
+        EXPECT_EQ(row.entries()[slot - 1], expected) << "slot " << slot;
+    }
+    auto inheriting = Row::inheriting().omit<SLOT_MOLD>();
+    for (uint32_t slot = 1; slot <= ACTION_SLOTS; slot++)
+        EXPECT_EQ(inheriting.entries()[slot - 1], slot == SLOT_MOLD ? nullptr : INHERIT) << "slot " << slot;
 }
 
 TEST_F(Registry, NamesAndHighestId) {
@@ -106,17 +155,10 @@ TEST(TypeList, ClassesMatchTheLanguagesTypesets) {
 
 TEST(DatatypeValue, RegisteredWithFormMoldAndCompareOnly) {
     for (uint32_t slot = 1; slot <= ACTION_SLOTS; slot++) {
-        if (slot == SLOT_COMPARE) EXPECT_EQ(action(TYPE_DATATYPE, slot), as_action(compare));
-        else if (slot == SLOT_FORM) EXPECT_EQ(action(TYPE_DATATYPE, slot), as_action(form));
-        else if (slot == SLOT_MOLD) EXPECT_EQ(action(TYPE_DATATYPE, slot), as_action(mold));
+        if (slot == SLOT_COMPARE || slot == SLOT_FORM || slot == SLOT_MOLD)
+            EXPECT_TRUE(implemented(action(TYPE_DATATYPE, slot))) << "slot " << slot;
         else EXPECT_EQ(action(TYPE_DATATYPE, slot), nullptr) << "slot " << slot;
     }
-}
-
-std::string text(const Cell& string) {
-    std::string out;
-    for (uint32_t i = 0; i < string::buffer_length(&string); ++i) out += char(string::rs_abs_at(&string, i));
-    return out;
 }
 
 TEST(DatatypeValue, FormDropsTheBangMoldAllWrapsTheName) {
@@ -137,9 +179,9 @@ TEST(DatatypeValue, FormDropsTheBangMoldAllWrapsTheName) {
         Cell out{};
         string::rs_make_at(&out, 4);
         string::append_c_string(&out, "<");
-        int32_t limit = c.mold ? mold(&value, &out, false, c.all, false, nullptr, 20, 0)
-                               : form(&value, &out, nullptr, 20);
-        EXPECT_EQ(text(out), std::string("<") + c.text);
+        int32_t limit = c.mold ? actions::mold(&value, &out, false, c.all, false, nullptr, 20, 0)
+                               : actions::form(&value, &out, nullptr, 20);
+        EXPECT_EQ(test::text_of(&out), std::string("<") + c.text);
         EXPECT_EQ(limit, 20 - int32_t(std::strlen(c.text))) << c.text;
     }
 }
@@ -150,12 +192,12 @@ TEST(DatatypeValue, CompareAnswersEqualityOnly) {
     const Cell float_type{TYPE_DATATYPE, TYPE_FLOAT, 0, 0};
     const Cell integer_eleven{TYPE_INTEGER, TYPE_INTEGER, 0, 0};
     for (int32_t op : {0, 1, 2, 9, 12}) {
-        EXPECT_EQ(compare(&integer_type, &also_integer, op), 0) << op;
-        EXPECT_EQ(compare(&integer_type, &float_type, op), 1) << op;
-        EXPECT_EQ(compare(&integer_type, &integer_eleven, op), 1) << op;
+        EXPECT_EQ(actions::compare_typed(&integer_type, &also_integer, op), 0) << op;
+        EXPECT_EQ(actions::compare_typed(&integer_type, &float_type, op), 1) << op;
+        EXPECT_EQ(actions::compare_typed(&integer_type, &integer_eleven, op), 1) << op;
     }
     for (int32_t op : {-1, 3, 4, 5, 6, 7, 8, 10, 11, 13})
-        EXPECT_EQ(compare(&integer_type, &also_integer, op), -2) << op;
+        EXPECT_EQ(actions::compare_typed(&integer_type, &also_integer, op), -2) << op;
 }
 
 TEST(DatatypeValue, PushAndAppendMakeDatatypeCells) {

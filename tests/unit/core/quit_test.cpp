@@ -4,21 +4,15 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/os.h"
 #include "runtime/core/quit.h"
 #include "runtime/core/system.h"
 #include "runtime/core/unwind.h"
+#include "tests/unit/support/death_test_fixture.h"
 
 namespace {
 
-// The report goes to standard output; the death-test matcher reads standard error.
-void report_to_stderr() { vek::platform::duplicate_descriptor(2, 1); }
-
-// Each child starts the program afresh rather than forking a two-thread process.
-class Quit : public testing::Test {
-protected:
-    void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
-};
+using vek::test::report_to_stderr;
+using Quit = vek::test::FreshProcessTest;
 using EntryHandler = Quit;
 
 struct QuitCase {

@@ -42,8 +42,8 @@ TEST(Root, AppendingPastTheCapacityRaisesLimitHit) {
         code = t.code;
     }
     EXPECT_EQ(code, CODE_ERROR);
-    EXPECT_EQ(test::code_of(stack::top - 1), error_code(Category::internal, err::limit_hit));
-    EXPECT_EQ(error_code(Category::internal, err::limit_hit), 905u);
+    EXPECT_EQ(test::code_of(stack::top - 1), error_code(err::internal::limit_hit));
+    EXPECT_EQ(error_code(err::internal::limit_hit), 905u);
 
     buffer->tail = saved_tail;
     stack::frames_top = stack::frames_bottom;

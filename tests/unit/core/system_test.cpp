@@ -4,28 +4,20 @@
 
 #include "runtime/core/system.h"
 #include "runtime/datatypes/number/integer.h"
-#include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/memory/manager.h"
+#include "runtime/gc/collector.h"
 #include "runtime/memory/series.h"
+#include "tests/unit/support/block_builder.h"
 
 namespace vek::system_fields {
 namespace {
 
-void collect() {
-    if (memory::collect_hook) memory::collect_hook();
-}
+using test::text_of;
 
 uint32_t length(const Cell* block) { return series_buffer(block)->length(); }
 const Cell* at(const Cell* block, uint32_t index) { return series_buffer(block)->cells() + index; }
-
-std::string text_of(const Cell* string) {
-    std::string out;
-    for (uint32_t i = 0; i < string::buffer_length(string); i++) out += char(string::rs_abs_at(string, i));
-    return out;
-}
 
 TEST(SystemFields, IntegerDefaults) {
     struct Row {
@@ -40,7 +32,7 @@ TEST(SystemFields, IntegerDefaults) {
 }
 
 TEST(SystemFields, NameBlocksHoldTheirStringsAfterACollection) {
-    collect();
+    gc::collect();
     struct Row {
         const Cell* block;
         uint32_t count;
@@ -61,7 +53,7 @@ TEST(SystemFields, NameBlocksHoldTheirStringsAfterACollection) {
 
 // A money! value names its currency by the 1-based position in the list.
 TEST(SystemFields, CurrencyWordsKeepTheirPositions) {
-    collect();
+    gc::collect();
     const Cell* list = currencies_list();
     ASSERT_EQ(cell_type(list), TYPE_BLOCK);
     ASSERT_EQ(length(list), 170u);

@@ -8,40 +8,24 @@
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
-#include "runtime/datatypes/number/float.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/eval/stack.h"
+#include "tests/unit/support/dispatch.h"
+#include "tests/unit/support/stack_fixture.h"
 #include "tests/unit/support/string_cells.h"
 #include "tests/unit/support/support.h"
+#include "tests/unit/support/value_cells.h"
 
 namespace vek {
 namespace {
 
+using test::char_cell;
+using test::float_cell;
+using test::integer_cell;
 using test::text_cell;
 using test::utf8;
 
-class CharValues : public testing::Test {
-protected:
-    void SetUp() override { saved_top = stack::top; }
-    void TearDown() override { stack::top = saved_top; }
-    Cell* saved_top = nullptr;
-};
-
-Cell character(uint32_t code_point) {
-    Cell cell{};
-    return *char_::make_at(&cell, code_point);
-}
-
-Cell integer_cell(int32_t value) {
-    Cell cell{};
-    return *integer::make_at(&cell, value);
-}
-
-Cell float_cell(double value, uint32_t type = TYPE_FLOAT) {
-    Cell cell{};
-    float_::make_at(&cell, value);
-    return *set_type(&cell, type);
-}
+using CharValues = test::StackRestoringTest;
 
 TEST_F(CharValues, FormAndMold) {
     struct Case {
@@ -65,21 +49,21 @@ TEST_F(CharValues, FormAndMold) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.molded);
-        Cell value = character(c.code_point);
+        Cell value = char_cell(c.code_point);
         Cell out = test::output_cell();
-        EXPECT_EQ(char_::mold(&value, &out, false, c.all, false, nullptr, 10, 0), 6);
+        EXPECT_EQ(actions::mold(&value, &out, false, c.all, false, nullptr, 10, 0), 6);
         EXPECT_EQ(utf8(out), c.molded);
         out = test::output_cell();
-        EXPECT_EQ(char_::form(&value, &out, nullptr, 10), 9);
+        EXPECT_EQ(actions::form(&value, &out, nullptr, 10), 9);
         EXPECT_EQ(series_buffer(&out)->length(), 1u);
         EXPECT_EQ(string::rs_abs_at(&out, 0), c.code_point);
     }
 }
 
 TEST_F(CharValues, MakeAndTo) {
-    uint32_t bad_to_arg = error_code(Category::script, err::bad_to_arg);
-    uint32_t out_of_range = error_code(Category::script, err::out_of_range);
-    uint32_t invalid_utf8 = error_code(Category::access, err::invalid_utf8);
+    uint32_t bad_to_arg = error_code(err::script::bad_to_arg);
+    uint32_t out_of_range = error_code(err::script::out_of_range);
+    uint32_t invalid_utf8 = error_code(err::access::invalid_utf8);
     struct Case {
         const char* name;
         Cell spec;
@@ -95,7 +79,7 @@ TEST_F(CharValues, MakeAndTo) {
         {"highest code point", integer_cell(0x10FFFF), 0x10FFFF, 0},
         {"above the range", integer_cell(0x110000), 0, out_of_range},
         {"negative", integer_cell(-1), 0, out_of_range},
-        {"char", character(0xE9), 0xE9, 0},
+        {"char", char_cell(0xE9), 0xE9, 0},
         {"float", float_cell(65.9), 'A', 0},
         {"small negative float", float_cell(-0.5), 0, 0},
         {"percent", float_cell(66.0, TYPE_PERCENT), 'B', 0},
@@ -112,7 +96,7 @@ TEST_F(CharValues, MakeAndTo) {
     for (Case& c : cases) {
         SCOPED_TRACE(c.name);
         Cell result{};
-        uint32_t error = test::raised([&] { char_::to(&result, &c.spec, TYPE_CHAR); });
+        uint32_t error = test::raised([&] { test::to_as(TYPE_CHAR, &c.spec, &result); });
         EXPECT_EQ(error, c.error);
         if (c.error == 0) {
             EXPECT_EQ(cell_type(&result), TYPE_CHAR);
@@ -121,7 +105,7 @@ TEST_F(CharValues, MakeAndTo) {
     }
     Cell result{};
     Cell spec = integer_cell(97);
-    char_::make(&result, &spec, TYPE_CHAR);
+    test::make_as(TYPE_CHAR, &spec, &result);
     EXPECT_EQ(char_::get(&result), uint32_t('a'));
 }
 
@@ -132,11 +116,11 @@ TEST_F(CharValues, Compare) {
         int32_t op;
         int32_t expected;
     } cases[] = {
-        {character('A'), COMP_EQUAL, 0},
-        {character('A'), COMP_STRICT_EQUAL, 0},
-        {character('a'), COMP_EQUAL, -1},  // code points, not letters
-        {character('B'), COMP_LESSER, -1},
-        {character('0'), COMP_GREATER, 1},
+        {char_cell('A'), COMP_EQUAL, 0},
+        {char_cell('A'), COMP_STRICT_EQUAL, 0},
+        {char_cell('a'), COMP_EQUAL, -1},  // code points, not letters
+        {char_cell('B'), COMP_LESSER, -1},
+        {char_cell('0'), COMP_GREATER, 1},
         {integer_cell(65), COMP_EQUAL, 0},
         {integer_cell(65), COMP_NOT_EQUAL, 0},
         {integer_cell(65), COMP_STRICT_EQUAL, 1},
@@ -146,18 +130,18 @@ TEST_F(CharValues, Compare) {
         {text_cell(U"A"), COMP_STRICT_EQUAL, 1},
         {float_cell(65.0), COMP_LESSER, -2},
     };
-    Cell a = character('A');
+    Cell a = char_cell('A');
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "op " << c.op << " against type " << cell_type(&c.other));
-        EXPECT_EQ(char_::compare(&a, &c.other, c.op), c.expected);
+        EXPECT_EQ(actions::compare_typed(&a, &c.other, c.op), c.expected);
     }
 }
 
 TEST_F(CharValues, ArithmeticStaysInTheCodePointRange) {
     using namespace integer;
-    uint32_t overflow = error_code(Category::math, err::overflow);
-    uint32_t zero_divide = error_code(Category::math, err::zero_divide);
-    uint32_t invalid_type = error_code(Category::script, err::invalid_type);
+    uint32_t overflow = error_code(err::math::overflow);
+    uint32_t zero_divide = error_code(err::math::zero_divide);
+    uint32_t invalid_type = error_code(err::script::invalid_type);
     struct Case {
         uint32_t value;
         int32_t op;
@@ -166,9 +150,9 @@ TEST_F(CharValues, ArithmeticStaysInTheCodePointRange) {
         uint32_t error;
     } cases[] = {
         {'A', OP_ADD, integer_cell(1), 'B', 0},
-        {'A', OP_ADD, character(1), 'B', 0},
-        {'A', OP_SUBTRACT, character('B'), 0, overflow},
-        {'B', OP_SUBTRACT, character('A'), 1, 0},
+        {'A', OP_ADD, char_cell(1), 'B', 0},
+        {'A', OP_SUBTRACT, char_cell('B'), 0, overflow},
+        {'B', OP_SUBTRACT, char_cell('A'), 1, 0},
         {'A', OP_MULTIPLY, float_cell(2.9), 130, 0},
         {'d', OP_DIVIDE, integer_cell(3), 33, 0},
         {'d', OP_REMAINDER, integer_cell(3), 1, 0},
@@ -188,7 +172,7 @@ TEST_F(CharValues, ArithmeticStaysInTheCodePointRange) {
     };
     for (Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.value << " op " << c.op);
-        Cell value = character(c.value);
+        Cell value = char_cell(c.value);
         uint32_t error = test::raised([&] { char_::do_math(&value, &c.other, c.op); });
         EXPECT_EQ(error, c.error);
         EXPECT_EQ(cell_type(&value), TYPE_CHAR);

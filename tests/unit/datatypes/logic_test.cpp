@@ -15,27 +15,25 @@
 #include "runtime/eval/stack.h"
 #include "runtime/memory/manager.h"
 #include "tests/unit/support/block_builder.h"
+#include "tests/unit/support/dispatch.h"
 #include "tests/unit/support/stack_fixture.h"
 #include "tests/unit/support/support.h"
+#include "tests/unit/support/value_cells.h"
 
 namespace vek {
 namespace {
 
-constexpr uint32_t NO_VALUE = error_code(Category::script, err::no_value);
-constexpr uint32_t NO_RETURN = error_code(Category::script, err::no_return);
-constexpr uint32_t EXPECT_ARG = error_code(Category::script, err::expect_arg);
+constexpr uint32_t NO_VALUE = error_code(err::script::no_value);
+constexpr uint32_t NO_RETURN = error_code(err::script::no_return);
+constexpr uint32_t EXPECT_ARG = error_code(err::script::expect_arg);
 
 const Cell UNSET_V{TYPE_UNSET, 0, 0, 0};
 const Cell NONE_V{TYPE_NONE, 0, 0, 0};
 const Cell TRUE_V{TYPE_LOGIC, 1, 0, 0};
 const Cell FALSE_V{TYPE_LOGIC, 0, 0, 0};
 
-Cell integer(int32_t n) { return Cell{TYPE_INTEGER, 0, uint32_t(n), 0}; }
-Cell number(uint32_t type, double x) {
-    Cell c{type, 0, 0, 0};
-    cell_set_f64(&c, x);
-    return c;
-}
+using test::float_cell;
+using test::integer_cell;
 
 // Cells compare word by word, so that a failure shows all four.
 std::array<uint32_t, 4> words(const Cell& c) {
@@ -44,35 +42,28 @@ std::array<uint32_t, 4> words(const Cell& c) {
 
 // Every test runs inside a frame of its own, so that the result cell and the
 // stack are its own and are put back afterwards.
-class Logic : public test::StackRestoringTest {
+class Logic : public test::NativeFrameTest {
 protected:
-    void SetUp() override {
-        Cell word{TYPE_WORD, 0, 1, 0};
-        stack::mark_native(&word);
-        stack::push_cell();
-    }
     Cell* result() { return stack::arguments; }
 };
 
 TEST_F(Logic, FormAndMoldTextsAndTheLimitLeft) {
     struct Case {
         const Cell* value;
-        actions::FormFn form;
-        actions::MoldFn mold;
         const char* formed;
         const char* molded;
         const char* molded_all;
     } cases[] = {
-        {&UNSET_V, unset::form, unset::mold, "", "unset", "#(unset)"},
-        {&NONE_V, none::form, none::mold, "none", "none", "#(none)"},
-        {&TRUE_V, logic::form, logic::mold, "true", "true", "#(true)"},
-        {&FALSE_V, logic::form, logic::mold, "false", "false", "#(false)"},
+        {&UNSET_V, "", "unset", "#(unset)"},
+        {&NONE_V, "none", "none", "#(none)"},
+        {&TRUE_V, "true", "true", "#(true)"},
+        {&FALSE_V, "false", "false", "#(false)"},
     };
     for (const Case& c : cases) {
         struct Run { const char* what; const char* expected; std::function<int32_t(const Cell*)> run; } runs[] = {
-            {"form", c.formed, [&](const Cell* out) { return c.form(c.value, out, nullptr, 100); }},
-            {"mold", c.molded, [&](const Cell* out) { return c.mold(c.value, out, false, false, false, nullptr, 100, 0); }},
-            {"mold/all", c.molded_all, [&](const Cell* out) { return c.mold(c.value, out, false, true, false, nullptr, 100, 0); }},
+            {"form", c.formed, [&](const Cell* out) { return actions::form(c.value, out, nullptr, 100); }},
+            {"mold", c.molded, [&](const Cell* out) { return actions::mold(c.value, out, false, false, false, nullptr, 100, 0); }},
+            {"mold/all", c.molded_all, [&](const Cell* out) { return actions::mold(c.value, out, false, true, false, nullptr, 100, 0); }},
         };
         for (const Run& r : runs) {
             Cell out;
@@ -89,24 +80,23 @@ TEST_F(Logic, CompareUnderEachOpCode) {
     // ordering codes (3-6) and the hash-table modes (10, 11).
     auto comparable = [](int32_t op) { return op <= 2 || op == 7 || op == 8 || op == 9 || op == 12; };
     struct Case {
-        actions::CompareFn compare;
         const Cell* value1;
         const Cell* value2;
         int32_t answer;  // under the comparable codes
     } cases[] = {
-        {unset::compare, &UNSET_V, &UNSET_V, 0},
-        {none::compare, &NONE_V, &NONE_V, 0},
-        {logic::compare, &TRUE_V, &TRUE_V, 0},
-        {logic::compare, &FALSE_V, &TRUE_V, -1},  // false sorts first
-        {logic::compare, &TRUE_V, &FALSE_V, 1},
-        {none::compare, &NONE_V, &FALSE_V, -2},
-        {unset::compare, &UNSET_V, &NONE_V, -2},
-        {logic::compare, &TRUE_V, &NONE_V, -2},
+        {&UNSET_V, &UNSET_V, 0},
+        {&NONE_V, &NONE_V, 0},
+        {&TRUE_V, &TRUE_V, 0},
+        {&FALSE_V, &TRUE_V, -1},  // false sorts first
+        {&TRUE_V, &FALSE_V, 1},
+        {&NONE_V, &FALSE_V, -2},
+        {&UNSET_V, &NONE_V, -2},
+        {&TRUE_V, &NONE_V, -2},
     };
     for (const Case& c : cases) {
         for (int32_t op = 0; op <= 12; op++) {
             int32_t expected = comparable(op) ? c.answer : -2;
-            EXPECT_EQ(c.compare(c.value1, c.value2, op), expected)
+            EXPECT_EQ(actions::compare_typed(c.value1, c.value2, op), expected)
                 << "types " << cell_type(c.value1) << "/" << cell_type(c.value2) << " op " << op;
         }
     }
@@ -115,7 +105,7 @@ TEST_F(Logic, CompareUnderEachOpCode) {
 TEST_F(Logic, OnlyNoneAndFalseAreFalse) {
     Cell empty_string, empty_block{TYPE_BLOCK, 0, uint32_t(memory::alloc_cells(1)), 0};
     string::rs_make_at(&empty_string, 1);
-    Cell zero = integer(0), zero_float = number(TYPE_FLOAT, 0.0);
+    Cell zero = integer_cell(0), zero_float = float_cell(0.0);
     struct Case { const char* what; const Cell* value; bool truth; } cases[] = {
         {"none", &NONE_V, false}, {"false", &FALSE_V, false},      {"true", &TRUE_V, true},
         {"0", &zero, true},     {"0.0", &zero_float, true},    {"unset", &UNSET_V, true},
@@ -137,7 +127,7 @@ TEST_F(Logic, OnlyNoneAndFalseAreFalse) {
 }
 
 TEST_F(Logic, UnsetIsAnErrorOnlyWhereAValueIsRequired) {
-    Cell argument = integer(7);
+    Cell argument = integer_cell(7);
     EXPECT_EQ(test::raised([&] { logic::value_true(&UNSET_V, true, &argument); }), NO_VALUE);
     EXPECT_TRUE(logic::value_true(&TRUE_V, true, &argument));
     *result() = UNSET_V;
@@ -149,9 +139,9 @@ TEST_F(Logic, MakeTestsNumbersForZeroWhileToOnlyTestsForNone) {
     Cell string;
     string::rs_make_at(&string, 8);
     string::append_c_string(&string, "false");
-    Cell zero_int = integer(0), one = integer(1), tiny = number(TYPE_FLOAT, 1e-300);
-    Cell zero_float = number(TYPE_FLOAT, 0.0), nan = number(TYPE_FLOAT, std::nan(""));
-    Cell zero_percent = number(TYPE_PERCENT, 0.0);
+    Cell zero_int = integer_cell(0), one = integer_cell(1), tiny = float_cell(1e-300);
+    Cell zero_float = float_cell(0.0), nan = float_cell(std::nan(""));
+    Cell zero_percent = float_cell(0.0, TYPE_PERCENT);
     struct Case { const char* what; const Cell* spec; bool made; bool converted; } cases[] = {
         {"0", &zero_int, false, true},
         {"1", &one, true, true},
@@ -166,8 +156,8 @@ TEST_F(Logic, MakeTestsNumbersForZeroWhileToOnlyTestsForNone) {
     };
     for (const Case& c : cases) {
         Cell out{};
-        EXPECT_EQ(words(*logic::make(&out, c.spec, TYPE_LOGIC)), words(c.made ? TRUE_V : FALSE_V)) << "make " << c.what;
-        EXPECT_EQ(words(*logic::to(&out, c.spec, TYPE_LOGIC)), words(c.converted ? TRUE_V : FALSE_V)) << "to " << c.what;
+        EXPECT_EQ(words(*test::make_as(TYPE_LOGIC, c.spec, &out)), words(c.made ? TRUE_V : FALSE_V)) << "make " << c.what;
+        EXPECT_EQ(words(*test::to_as(TYPE_LOGIC, c.spec, &out)), words(c.converted ? TRUE_V : FALSE_V)) << "to " << c.what;
     }
 }
 
@@ -176,9 +166,9 @@ TEST_F(Logic, BitwiseActionsAndComplement) {
         Cell* (*action)(Cell*, Cell*);
         bool a, b, answer;
     } cases[] = {
-        {logic::and_, true, true, true},  {logic::and_, true, false, false},
-        {logic::or_, false, false, false}, {logic::or_, false, true, true},
-        {logic::xor_, true, false, true},  {logic::xor_, true, true, false},
+        {actions::and_, true, true, true},  {actions::and_, true, false, false},
+        {actions::or_, false, false, false}, {actions::or_, false, true, true},
+        {actions::xor_, true, false, true},  {actions::xor_, true, true, false},
     };
     for (const Case& c : cases) {
         Cell a = c.a ? TRUE_V : FALSE_V, b = c.b ? TRUE_V : FALSE_V;
@@ -186,11 +176,11 @@ TEST_F(Logic, BitwiseActionsAndComplement) {
         EXPECT_EQ(words(a), words(c.answer ? TRUE_V : FALSE_V));
     }
     Cell f = FALSE_V;
-    EXPECT_EQ(words(*logic::complement(&f)), words(TRUE_V));
-    EXPECT_EQ(words(*logic::complement(&f)), words(FALSE_V));
+    EXPECT_EQ(words(*actions::complement(&f)), words(TRUE_V));
+    EXPECT_EQ(words(*actions::complement(&f)), words(FALSE_V));
 
-    Cell one = integer(1);
-    for (auto action : {logic::and_, logic::or_, logic::xor_}) {
+    Cell one = integer_cell(1);
+    for (auto action : {actions::and_, actions::or_, actions::xor_}) {
         Cell t = TRUE_V;
         EXPECT_EQ(test::raised([&] { action(&t, &one); }), EXPECT_ARG);
         EXPECT_EQ(words(t), words(TRUE_V));
@@ -201,7 +191,7 @@ TEST_F(Logic, RandomDrawsOrSeeds) {
     bool seen[2] = {false, false};
     for (int i = 0; i < 64; i++) {
         Cell value = TRUE_V;
-        logic::random(&value, false, i % 2 == 1, false);
+        actions::random(&value, false, i % 2 == 1, false);
         ASSERT_EQ(cell_type(&value), TYPE_LOGIC);
         seen[logic::get(&value)] = true;
     }
@@ -210,12 +200,12 @@ TEST_F(Logic, RandomDrawsOrSeeds) {
     // The same seed gives the same draws; seeding leaves unset!.
     auto draws_after_seed = [](const Cell& seed_value) {
         Cell seed = seed_value;
-        logic::random(&seed, true, false, false);
+        actions::random(&seed, true, false, false);
         EXPECT_EQ(cell_type(&seed), TYPE_UNSET);
         std::string draws;
         for (int i = 0; i < 16; i++) {
             Cell value = FALSE_V;
-            draws += char('0' + logic::get(logic::random(&value, false, false, false)));
+            draws += char('0' + logic::get(actions::random(&value, false, false, false)));
         }
         return draws;
     };
@@ -232,8 +222,9 @@ TEST_F(Logic, ConstructorsWriteTheResultTheStackOrABlock) {
     EXPECT_EQ(result(), stack::arguments);
 
     Cell* top = stack::top;
-    EXPECT_EQ(words(*unset::make(result(), &TRUE_V, TYPE_UNSET)), words(UNSET_V));
-    EXPECT_EQ(words(*none::make(result(), &TRUE_V, TYPE_NONE)), words(NONE_V));
+    Cell prototype{};
+    EXPECT_EQ(words(*test::make_as(TYPE_UNSET, &TRUE_V, &prototype)), words(UNSET_V));
+    EXPECT_EQ(words(*test::make_as(TYPE_NONE, &TRUE_V, &prototype)), words(NONE_V));
     EXPECT_EQ(words(*logic::push(false)), words(FALSE_V));
     EXPECT_EQ(stack::top, top + 3);
 
@@ -249,15 +240,17 @@ TEST_F(Logic, ConstructorsWriteTheResultTheStackOrABlock) {
 }
 
 TEST_F(Logic, NoneAnswersTheSeriesActionsWithNone) {
-    Cell none = NONE_V, one = integer(1);
-    EXPECT_EQ(none::length(&none), -1);
-    EXPECT_EQ(none::find(&none, &one, nullptr, false, false, false, false, nullptr, nullptr, false, false,
-                         false, false), &none::constant);
-    EXPECT_EQ(none::select(&none, &one, nullptr, false, false, false, false, nullptr, nullptr, false, false),
+    Cell none = NONE_V, one = integer_cell(1);
+    EXPECT_EQ(words(*actions::length_q(&none)), words(NONE_V));  // length -1: no length
+    none = NONE_V;
+    EXPECT_EQ(actions::find(&none, &one, nullptr, false, false, false, false, nullptr, nullptr, false, false,
+                            false, false), &none::constant);
+    EXPECT_EQ(actions::select(&none, &one, nullptr, false, false, false, false, nullptr, nullptr, false, false),
               &none::constant);
-    EXPECT_EQ(none::take(&none, nullptr, false, false), &none::constant);
-    for (auto action : {+[] { none::clear(stack::arguments); },
-                        +[] { none::remove(stack::arguments, nullptr, nullptr); }}) {
+    EXPECT_EQ(actions::take(&none, nullptr, false, false), &none::constant);
+    // They write none into the result cell, whatever it holds.
+    for (auto action : {+[] { Cell series = NONE_V; actions::clear(&series); },
+                        +[] { Cell series = NONE_V; actions::remove(&series, nullptr, nullptr); }}) {
         *result() = TRUE_V;
         action();
         EXPECT_EQ(words(*result()), words(NONE_V));

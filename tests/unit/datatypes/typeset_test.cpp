@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <string>
 
+#include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/logic.h"
@@ -16,37 +17,33 @@
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/stack.h"
-#include "runtime/memory/manager.h"
 #include "runtime/memory/series.h"
 #include "tests/unit/support/block_builder.h"
+#include "tests/unit/support/dispatch.h"
 #include "tests/unit/support/stack_fixture.h"
 #include "tests/unit/support/support.h"
+#include "tests/unit/support/value_cells.h"
 
 namespace vek {
 namespace {
 
-constexpr uint32_t NO_VALUE = error_code(Category::script, err::no_value);
-constexpr uint32_t INVALID_ARG = error_code(Category::script, err::invalid_arg);
-constexpr uint32_t INVALID_TYPE_SPEC = error_code(Category::script, err::invalid_type_spec);
-constexpr uint32_t BAD_TO_ARG = error_code(Category::script, err::bad_to_arg);
+using test::block_of;
+using test::datatype_cell;
+using test::integer_cell;
+
+constexpr uint32_t NO_VALUE = error_code(err::script::no_value);
+constexpr uint32_t INVALID_ARG = error_code(err::script::invalid_arg);
+constexpr uint32_t INVALID_TYPE_SPEC = error_code(err::script::invalid_type_spec);
+constexpr uint32_t BAD_TO_ARG = error_code(err::script::bad_to_arg);
 
 std::array<uint32_t, 3> bits(const Cell& c) {
     return {typeset::bits(&c, 1), typeset::bits(&c, 2), typeset::bits(&c, 3)};
 }
 
-Cell datatype_value(uint32_t type) { return Cell{TYPE_DATATYPE, type, 0, 0}; }
-Cell integer(int32_t n) { return Cell{TYPE_INTEGER, 0, uint32_t(n), 0}; }
-
 Cell of_types(std::initializer_list<uint32_t> types) {
     Cell t{TYPE_TYPESET, 0, 0, 0};
     for (uint32_t type : types) typeset::set(&t, type);
     return t;
-}
-
-Cell block_of(std::initializer_list<Cell> cells) {
-    Cell block{TYPE_BLOCK, 0, uint32_t(memory::alloc_cells(uint32_t(cells.size()))), 0};
-    for (const Cell& c : cells) *block::alloc_tail(&block) = c;
-    return block;
 }
 
 // A global word holding the value.
@@ -101,11 +98,11 @@ TEST_F(Typeset, AnArgumentWithoutTypesTakesEverythingButUnset) {
 
 TEST_F(Typeset, BlocksOfTypes) {
     Cell number = global_word("h1-number!", of_types({TYPE_INTEGER, TYPE_FLOAT}));
-    Cell string_type = global_word("h1-string-type", datatype_value(TYPE_STRING));
+    Cell string_type = global_word("h1-string-type", datatype_cell(TYPE_STRING));
     Cell class_word = global_word("h1-class", Cell{TYPE_WORD, 0, 1, 0});
     Cell no_value{};
     word::make_at(symbol::make("h1-no-value"), &no_value);
-    Cell integer_type = datatype_value(TYPE_INTEGER), block_type = datatype_value(TYPE_BLOCK);
+    Cell integer_type = datatype_cell(TYPE_INTEGER), block_type = datatype_cell(TYPE_BLOCK);
 
     struct Case {
         const char* what;
@@ -118,7 +115,7 @@ TEST_F(Typeset, BlocksOfTypes) {
         {"a nested block is skipped", {block_of({integer_type}), block_type}, {TYPE_BLOCK}, 0},
         {"a word naming a word stands for object!", {class_word}, {TYPE_OBJECT}, 0},
         {"nothing", {}, {}, 0},
-        {"an integer", {integer_type, integer(1)}, {}, INVALID_TYPE_SPEC},
+        {"an integer", {integer_type, integer_cell(1)}, {}, INVALID_TYPE_SPEC},
         {"a word without a value", {no_value}, {}, NO_VALUE},
     };
     for (const Case& c : cases) {
@@ -140,15 +137,15 @@ TEST_F(Typeset, MakeAndTo) {
     word::make_at(symbol::make("h1-unset-word"), &unset_word);
     Cell string;
     string::rs_make_at(&string, 4);
-    Cell integer_type = datatype_value(TYPE_INTEGER);
+    Cell integer_type = datatype_cell(TYPE_INTEGER);
     Cell existing = of_types({TYPE_CHAR});
 
     Cell result{};
     Cell union_spec = block_of({integer_type, number});
-    EXPECT_EQ(bits(*typeset::make(&result, &union_spec, TYPE_TYPESET)), bits(of_types({TYPE_INTEGER, TYPE_FLOAT})));
-    EXPECT_EQ(bits(*typeset::make(&result, &existing, TYPE_TYPESET)), bits(existing));
+    EXPECT_EQ(bits(*test::make_as(TYPE_TYPESET, &union_spec, &result)), bits(of_types({TYPE_INTEGER, TYPE_FLOAT})));
+    EXPECT_EQ(bits(*test::make_as(TYPE_TYPESET, &existing, &result)), bits(existing));
 
-    Cell with_integer = block_of({integer_type, integer(1)});
+    Cell with_integer = block_of({integer_type, integer_cell(1)});
     Cell with_unset_word = block_of({unset_word});
     struct Case { const char* what; const Cell* spec; uint32_t error; } failures[] = {
         {"a string", &string, BAD_TO_ARG},
@@ -156,7 +153,7 @@ TEST_F(Typeset, MakeAndTo) {
         {"a word without a value", &with_unset_word, NO_VALUE},
     };
     for (const Case& c : failures)
-        EXPECT_EQ(test::raised([&] { typeset::make(&result, c.spec, TYPE_TYPESET); }), c.error) << c.what;
+        EXPECT_EQ(test::raised([&] { test::make_as(TYPE_TYPESET, c.spec, &result); }), c.error) << c.what;
 }
 
 TEST_F(Typeset, FormAndMoldListTheNames) {
@@ -175,13 +172,13 @@ TEST_F(Typeset, FormAndMoldListTheNames) {
         Cell t = of_types(c.members);
         Cell out;
         string::rs_make_at(&out, 8);
-        int32_t left = typeset::mold(&t, &out, c.only, false, false, nullptr, 1000, 0);
+        int32_t left = actions::mold(&t, &out, c.only, false, false, nullptr, 1000, 0);
         EXPECT_EQ(test::text_of(&out), c.text);
         EXPECT_EQ(left, 1000 - int32_t(std::strlen(c.text))) << c.text;
         if (c.only) continue;
         Cell formed;
         string::rs_make_at(&formed, 8);
-        EXPECT_EQ(typeset::form(&t, &formed, nullptr, 1000), left);
+        EXPECT_EQ(actions::form(&t, &formed, nullptr, 1000), left);
         EXPECT_EQ(test::text_of(&formed), c.text);
     }
 }
@@ -192,20 +189,20 @@ TEST_F(Typeset, MoldStopsOnceAGivenLimitIsSpent) {
     Cell* part = stack::push(&t);  // above the call's base: the limit is given
     Cell out;
     string::rs_make_at(&out, 8);
-    int32_t left = typeset::mold(&t, &out, true, false, false, part, 3, 0);
+    int32_t left = actions::mold(&t, &out, true, false, false, part, 3, 0);
     EXPECT_EQ(test::text_of(&out), "none! ");
     EXPECT_EQ(left, -3);
 
     Cell whole;
     string::rs_make_at(&whole, 8);
-    EXPECT_EQ(typeset::mold(&t, &whole, true, false, false, nullptr, 3, 0), 3 - 21);  // no limit given
+    EXPECT_EQ(actions::mold(&t, &whole, true, false, false, nullptr, 3, 0), 3 - 21);  // no limit given
     EXPECT_EQ(test::text_of(&whole), "none! integer! float!");
 }
 
 TEST_F(Typeset, CompareUnderEachOpCode) {
     Cell a = of_types({TYPE_INTEGER, TYPE_FLOAT}), same = of_types({TYPE_FLOAT, TYPE_INTEGER});
     Cell smaller = of_types({TYPE_STRING});
-    Cell integer_type = datatype_value(TYPE_INTEGER);
+    Cell integer_type = datatype_cell(TYPE_INTEGER);
     struct Case { const Cell* value2; int32_t equality; int32_t sort; } cases[] = {
         {&same, 0, 0},
         {&smaller, 1, 1},
@@ -216,15 +213,15 @@ TEST_F(Typeset, CompareUnderEachOpCode) {
             bool equality = op <= 2 || op == 9 || op == 12;
             bool sort = op == 7 || op == 8;
             int32_t expected = equality ? c.equality : sort ? c.sort : -2;
-            EXPECT_EQ(typeset::compare(&a, c.value2, op), expected) << "op " << op;
+            EXPECT_EQ(actions::compare_typed(&a, c.value2, op), expected) << "op " << op;
         }
     }
-    EXPECT_EQ(typeset::compare(&smaller, &a, 7), -1);  // fewer members sort first
+    EXPECT_EQ(actions::compare_typed(&smaller, &a, 7), -1);  // fewer members sort first
 }
 
 TEST_F(Typeset, SetArithmetic) {
     Cell ab = of_types({TYPE_BLOCK, TYPE_STRING}), bc = of_types({TYPE_STRING, TYPE_CHAR});
-    Cell string_type = datatype_value(TYPE_STRING);
+    Cell string_type = datatype_cell(TYPE_STRING);
     struct Case {
         int32_t op;
         const Cell* second;
@@ -251,18 +248,18 @@ TEST_F(Typeset, SetArithmetic) {
         EXPECT_EQ(bits(*result), bits(of_types(c.members))) << "op " << c.op;
     }
 
-    Cell one = integer(1);
+    Cell one = integer_cell(1);
     stack::top = stack::arguments;
     stack::push(&ab);
     stack::push(&one);
     EXPECT_EQ(test::raised([] { typeset::do_set_op(typeset::OP_UNION); }), INVALID_ARG);
 
-    struct Action { Cell* (*run)(Cell*, Cell*); std::initializer_list<uint32_t> members; } actions[] = {
-        {typeset::and_, {TYPE_STRING}},
-        {typeset::or_, {TYPE_BLOCK, TYPE_STRING, TYPE_CHAR}},
-        {typeset::xor_, {TYPE_BLOCK, TYPE_CHAR}},
+    struct Action { Cell* (*run)(Cell*, Cell*); std::initializer_list<uint32_t> members; } operations[] = {
+        {actions::and_, {TYPE_STRING}},
+        {actions::or_, {TYPE_BLOCK, TYPE_STRING, TYPE_CHAR}},
+        {actions::xor_, {TYPE_BLOCK, TYPE_CHAR}},
     };
-    for (const Action& a : actions) {
+    for (const Action& a : operations) {
         Cell first = ab;
         EXPECT_EQ(a.run(&first, &bc), &first);
         EXPECT_EQ(bits(first), bits(of_types(a.members)));
@@ -271,19 +268,19 @@ TEST_F(Typeset, SetArithmetic) {
 
 TEST_F(Typeset, ComplementAndFind) {
     Cell empty = of_types({});
-    Cell* all = typeset::complement(&empty);
+    Cell* all = actions::complement(&empty);
     EXPECT_EQ(bits(*all), (std::array<uint32_t, 3>{~0u, ~0u, ~0u}));
-    Cell one = integer(1);
+    Cell one = integer_cell(1);
     for (uint32_t type : {TYPE_UNSET, TYPE_INTEGER, TYPE_EVENT}) {
-        Cell datatype = datatype_value(type);
-        EXPECT_EQ(typeset::find(all, &datatype, nullptr, false, false, false, false, nullptr, nullptr, false,
+        Cell datatype = datatype_cell(type);
+        EXPECT_EQ(actions::find(all, &datatype, nullptr, false, false, false, false, nullptr, nullptr, false,
                                 false, false, false),
                   &logic::true_constant);
     }
     Cell numbers = of_types({TYPE_INTEGER});
-    Cell string_type = datatype_value(TYPE_STRING);
+    Cell string_type = datatype_cell(TYPE_STRING);
     auto find = [&](Cell* value) {
-        return typeset::find(&numbers, value, nullptr, false, false, false, false, nullptr, nullptr, false,
+        return actions::find(&numbers, value, nullptr, false, false, false, false, nullptr, nullptr, false,
                              false, false, false);
     };
     EXPECT_EQ(find(&string_type), &logic::false_constant);

@@ -19,13 +19,14 @@
 #include "tests/unit/support/block_builder.h"
 #include "tests/unit/support/stack_fixture.h"
 #include "tests/unit/support/support.h"
+#include "tests/unit/support/value_cells.h"
 
 namespace vek {
 namespace {
 
+using test::integer_cell;
 using test::raised;
 
-Cell integer(int32_t value) { return Cell{TYPE_INTEGER, 0, uint32_t(value), 0}; }
 constexpr Cell NONE{TYPE_NONE, 0, 0, 0};
 constexpr Cell UNSET{TYPE_UNSET, 0, 0, 0};
 
@@ -43,7 +44,7 @@ protected:
 TEST_F(Compiled, ArgumentChecksNameTheFunctionTheTypeAndTheArgument) {
     Cell integers{TYPE_TYPESET, 0, 0, 0};
     typeset::set(&integers, TYPE_INTEGER);
-    Cell one = integer(1);
+    Cell one = integer_cell(1);
     Cell yes = logic::true_constant;
     Cell no = logic::false_constant;
 
@@ -74,7 +75,7 @@ TEST_F(Compiled, ArgumentChecksNameTheFunctionTheTypeAndTheArgument) {
             EXPECT_EQ(code, 0u) << c.what;
             continue;
         }
-        ASSERT_EQ(code, error_code(Category::script, err::expect_arg)) << c.what;
+        ASSERT_EQ(code, error_code(err::script::expect_arg)) << c.what;
         EXPECT_EQ(word::symbol(error::field(&e, error::FIELD_ARG1)), word::symbol(&name_)) << c.what;
         EXPECT_EQ(datatype::id(error::field(&e, error::FIELD_ARG2)), c.refused) << c.what;
         EXPECT_EQ(word::symbol(error::field(&e, error::FIELD_WHERE)), word::symbol(&name_)) << c.what;
@@ -87,16 +88,16 @@ TEST_F(Compiled, WordsAndSlotsRefuseUnsetValues) {
     Cell local = Cell{TYPE_WORD, 0, symbol::make("local-x"), WORD_UNRESOLVED};
     context::add_word(context::cell_of(function), &local);
 
-    EXPECT_EQ(raised([&] { compiled::get_word(&counter); }), error_code(Category::script, err::no_value));
+    EXPECT_EQ(raised([&] { compiled::get_word(&counter); }), error_code(err::script::no_value));
     EXPECT_EQ(raised([&] {
                   stack::push(&UNSET);
                   compiled::set_word(&counter);
               }),
-              error_code(Category::script, err::need_value));
+              error_code(err::script::need_value));
     EXPECT_EQ(raised([&] { compiled::get_context_slot(function, 0); }),
-              error_code(Category::script, err::not_defined));
+              error_code(err::script::not_defined));
 
-    Cell seven = integer(7);
+    Cell seven = integer_cell(7);
     stack::push(&seven);
     compiled::set_word_drop(&counter);
     EXPECT_EQ(stack::top, stack::arguments);
@@ -116,13 +117,13 @@ TEST_F(Compiled, QuietSlotAssignmentMarksObjectFields) {
                   stack::push(&UNSET);
                   compiled::set_context_slot(object, 0);
               }),
-              error_code(Category::script, err::need_value));
+              error_code(err::script::need_value));
 }
 
 TEST_F(Compiled, RefinementArgumentsOfAFalseRefinementBecomeNone) {
     for (bool on : {true, false}) {
         stack::reset();
-        for (const Cell& c : {logic::false_constant, integer(1), integer(2), integer(3)}) stack::push(&c);
+        for (const Cell& c : {logic::false_constant, integer_cell(1), integer_cell(2), integer_cell(3)}) stack::push(&c);
         compiled::set_refinement_args(logic::constant(on), 0, 2);
         EXPECT_EQ(logic::get(stack::arguments), on);
         for (uint32_t i = 1; i <= 2; i++) EXPECT_EQ(cell_type(stack::arguments + i), on ? TYPE_INTEGER : TYPE_NONE);
@@ -138,8 +139,8 @@ TEST_F(Compiled, PrintErrorPrintsWithoutRaising) {
     print_hooks::add(record, nullptr);
     Cell* top = stack::top;
     Cell* arguments = stack::arguments;
-    Cell nine = integer(9);
-    compiled::print_error(Category::math, err::overflow, &nine);
+    Cell nine = integer_cell(9);
+    compiled::print_error(err::math::overflow, &nine);
     print_hooks::remove(record, nullptr);
     print_hooks::add(print_hooks::console, nullptr);
     EXPECT_EQ(printed, "*** Math Error: math or number overflow\n*** Where: ???\n*** Near : none\n");

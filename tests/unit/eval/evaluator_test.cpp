@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/core/sockets.h"
 #include "runtime/datatypes/callable/native.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/word.h"
@@ -38,7 +39,7 @@ protected:
         auto evaluate = [&] {
             Cell* top = stack::top;
             stack::CallFrame* frames = stack::frames_top;
-            EXPECT_EQ(eval::eval_block(&code, false), Pending::none) << source;
+            EXPECT_EQ(eval::eval_block(&code), Pending::none) << source;
             EXPECT_EQ(stack::frames_top, frames) << source;
             EXPECT_EQ(stack::top, top + 1) << source;
             result = stack_molded(top);
@@ -160,13 +161,13 @@ protected:
     void SetUp() override {
         Evaluator::SetUp();
         seen = &events_;
-        eval::trace::hook = record;
+        sockets::trace_event = record;
         eval::trace::mask = eval::trace::ALL_EVENTS;
         eval::trace::installed = true;
     }
     void TearDown() override {
         eval::trace::installed = eval::trace::tracing = false;
-        eval::trace::hook = nullptr;
+        sockets::reset();
         seen = nullptr;
         Evaluator::TearDown();
     }
@@ -177,7 +178,7 @@ protected:
     std::vector<Seen> traced(const Cell* code, uint32_t events) {
         events_.clear();
         eval::trace::tracing = true;
-        EXPECT_EQ(eval::eval_block(code, false), Pending::none);
+        EXPECT_EQ(eval::eval_block(code), Pending::none);
         eval::trace::tracing = false;
         stack::pop(1);
         std::vector<Seen> kept;
@@ -236,12 +237,12 @@ TEST_F(Evaluator, CurrentPositionFollowsUserCodeOnly) {
 
     Cell user = load_code("1 2 stats");
     make_unset(stack::push_cell());
-    EXPECT_EQ(eval::eval_block(&user, false), Pending::none);
+    EXPECT_EQ(eval::eval_block(&user), Pending::none);
     EXPECT_EQ(position_seen, 2u);
 
     Cell library = load_code("stats");
     node_buffer(series_node(&library))->flags |= eval::BUF_LIBRARY;
-    EXPECT_EQ(eval::eval_block(&library, false), Pending::none);
+    EXPECT_EQ(eval::eval_block(&library), Pending::none);
     EXPECT_EQ(position_seen, payload_word(eval::current_position(), 1));
 
     natives::table[native::position(stats) - 1] = saved;

@@ -10,25 +10,27 @@
 #include "runtime/core/raise.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/word/context.h"
+#include "runtime/gc/collector.h"
 #include "runtime/tables/cycles.h"
 #include "tests/unit/support/support.h"
+#include "tests/unit/support/value_cells.h"
 
 namespace vek {
 namespace {
 
 using stack::CallFrame;
+using test::integer_cell;
 
-constexpr Node CONTEXT{0x40};       // a function context, as the hooks see it
-constexpr Off BEFORE_CALL{0x1000};  // its values pointer before the call
+constexpr Off BEFORE_CALL{0x1000};  // the function context's values pointer before the call
 
-Off fake_values = Off::none;
-Off fake_get(Node context) { return context == CONTEXT ? fake_values : Off::none; }
-void fake_set(Node context, Off values) {
-    if (context == CONTEXT) fake_values = values;
-}
+// A function context on the stack, made once and kept by a root. The
+// collector never follows a stack context's values pointer, so a made-up one
+// is safe.
+Node function_context = Node::none;
+void mark_function_context() { gc::mark_node(function_context); }
+Off context_values() { return context::stack_values_pointer(function_context); }
 
 Cell word(uint32_t symbol, uint32_t context = 0) { return Cell{TYPE_WORD, context, symbol, 0}; }
-Cell integer(int32_t value) { return Cell{TYPE_INTEGER, 0, uint32_t(value), 0}; }
 int32_t int_at(const Cell* c) { return cell_type(c) == TYPE_INTEGER ? integer::get(c) : -1; }
 
 // Frames are named by a word of the global context (bound in SetUp): an error
@@ -57,11 +59,11 @@ protected:
         saved_top = stack::top;
         saved_arguments = stack::arguments;
         saved_throw_frame = stack::throw_frame;
-        saved_get = stack::context_values_pointer;
-        saved_set = stack::set_context_values_pointer;
-        stack::context_values_pointer = fake_get;
-        stack::set_context_values_pointer = fake_set;
-        fake_values = BEFORE_CALL;
+        if (function_context == Node::none) {
+            function_context = context::create(1, true, false, nullptr, context::KIND_FUNCTION);
+            gc::add_root("stack test function context", mark_function_context);
+        }
+        context::set_stack_values_pointer(function_context, BEFORE_CALL);
         word::set_context(&W, context::global);
         bottom_word = word(1);
         stack::mark_eval(&bottom_word);  // the bottom frame, as the boot leaves one
@@ -73,8 +75,6 @@ protected:
         stack::top = saved_top;
         stack::arguments = saved_arguments;
         stack::throw_frame = saved_throw_frame;
-        stack::context_values_pointer = saved_get;
-        stack::set_context_values_pointer = saved_set;
     }
 
     // A frame with the given cells; returns its base.
@@ -85,8 +85,8 @@ protected:
     }
     // An interpreted function call whose context's values move to its slots.
     Cell* enter_call(std::initializer_list<Cell> cells) {
-        stack::push_call_frame(&W, CONTEXT);
-        fake_values = region::off(stack::top);
+        stack::push_call_frame(&W, function_context);
+        context::set_stack_values_pointer(function_context, region::off(stack::top));
         for (const Cell& c : cells) stack::push(&c);
         return stack::arguments;
     }
@@ -94,8 +94,6 @@ protected:
     Cell* saved_top = nullptr;
     Cell* saved_arguments = nullptr;
     CallFrame* saved_throw_frame = nullptr;
-    Off (*saved_get)(Node) = nullptr;
-    void (*saved_set)(Node, Off) = nullptr;
     Cell bottom_word{};
 };
 
@@ -118,7 +116,7 @@ TEST_F(StackTest, MarksWriteTheirHeaderAndTheCallerBase) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        Cell* caller = enter(stack::mark_native, {integer(1), integer(2)});
+        Cell* caller = enter(stack::mark_native, {integer_cell(1), integer_cell(2)});
         row.mark(&W);
         const CallFrame* f = stack::top_frame();
         EXPECT_EQ(f->header, (7u << 8) | row.header);
@@ -141,18 +139,18 @@ TEST_F(StackTest, SymbolIdsBeyondSixteenBitsNeverChangeTheKind) {
 }
 
 TEST_F(StackTest, FunctionFramesRecordTheirContext) {
-    stack::push_call_frame(&W, CONTEXT);
+    stack::push_call_frame(&W, function_context);
     EXPECT_EQ(stack::top_frame()->header, 0x01000700u);
-    EXPECT_EQ(stack::top_frame()->function_context, CONTEXT);
+    EXPECT_EQ(stack::top_frame()->function_context, function_context);
     EXPECT_EQ(stack::top_frame()->saved_values, BEFORE_CALL);
 
-    Cell slot = integer(3);
+    Cell slot = integer_cell(3);
     stack::push(&slot);
     Cell* slots = stack::top;
-    stack::mark_compiled_function(&W, CONTEXT);
-    EXPECT_EQ(fake_values, region::off(slots));  // the caller's cells become its slots
+    stack::mark_compiled_function(&W, function_context);
+    EXPECT_EQ(context_values(), region::off(slots));  // the caller's cells become its slots
     EXPECT_EQ(stack::top_frame()->header, 0x12000700u);
-    EXPECT_EQ(stack::top_frame()->function_context, CONTEXT);
+    EXPECT_EQ(stack::top_frame()->function_context, function_context);
     EXPECT_EQ(stack::top_frame()->saved_values, BEFORE_CALL);
 }
 
@@ -179,21 +177,21 @@ TEST_F(StackTest, PopTable) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        fake_values = BEFORE_CALL;
+        context::set_stack_values_pointer(function_context, BEFORE_CALL);
         word::set_context(&W, context::global);
-        Cell* caller = enter(stack::mark_native, {integer(1), integer(2)});
+        Cell* caller = enter(stack::mark_native, {integer_cell(1), integer_cell(2)});
         Cell* callee;
         if (row.compiled) {
-            stack::mark_compiled_function(&W, CONTEXT);
+            stack::mark_compiled_function(&W, function_context);
             callee = stack::arguments;
             for (int v : {42, 43, 44}) {
-                Cell c = integer(v);
+                Cell c = integer_cell(v);
                 stack::push(&c);
             }
         } else {
-            callee = enter_call({integer(42), integer(43), integer(44)});
+            callee = enter_call({integer_cell(42), integer_cell(43), integer_cell(44)});
         }
-        Off during_call = fake_values;
+        Off during_call = context_values();
         CallFrame* caller_frame_top = stack::frames_top - 1;
 
         row.pop();
@@ -204,14 +202,14 @@ TEST_F(StackTest, PopTable) {
                              : row.top == CALLER_BASE ? caller
                                                       : callee + 1;
         EXPECT_EQ(stack::top, expected_top);
-        EXPECT_EQ(fake_values, row.restores ? BEFORE_CALL : during_call);
+        EXPECT_EQ(context_values(), row.restores ? BEFORE_CALL : during_call);
         EXPECT_EQ(int_at(caller), row.passes_result ? 42 : 1);
         stack::pop_frame_drop();
     }
 }
 
 TEST_F(StackTest, PoppingTheLastFramePutsBothPointersAtTheBottom) {
-    enter(stack::mark_native, {integer(1)});
+    enter(stack::mark_native, {integer_cell(1)});
     stack::pop_frame();  // the test's own bottom frame is now the last one
     stack::pop_frame();
     EXPECT_EQ(stack::arguments, stack::arguments_bottom);
@@ -225,9 +223,9 @@ protected:
         StackTest::SetUp();
         bottom_base = stack::arguments;
         loop_frame = stack::frames_top;
-        loop_base = enter(stack::mark_loop, {integer(0)});
-        enter_call({integer(1)});
-        native_base = enter(stack::mark_native, {integer(9), integer(10)});
+        loop_base = enter(stack::mark_loop, {integer_cell(0)});
+        enter_call({integer_cell(1)});
+        native_base = enter(stack::mark_native, {integer_cell(9), integer_cell(10)});
     }
     Cell* bottom_base = nullptr;
     CallFrame* loop_frame = nullptr;
@@ -240,7 +238,7 @@ TEST_F(UnwindToTest, StopsAtTheKindKeepingOrNot) {
     EXPECT_EQ(stack::frames_top, loop_frame + 1);
     EXPECT_EQ(stack::arguments, loop_base);  // the reached frame's own base
     EXPECT_EQ(stack::top, native_base + 1);
-    EXPECT_EQ(fake_values, BEFORE_CALL);
+    EXPECT_EQ(context_values(), BEFORE_CALL);
 
     restore();
     SetUp();
@@ -273,8 +271,8 @@ TEST_F(UnwindToTest, ToKindHandsTheResultToTheReachedFrame) {
 
 TEST_F(UnwindToTest, TryAllFrameStopsTheUnwinding) {
     CallFrame* barrier = stack::frames_top;
-    Cell* barrier_base = enter(stack::mark_try_all, {integer(5)});
-    enter(stack::mark_native, {integer(6)});
+    Cell* barrier_base = enter(stack::mark_try_all, {integer_cell(5)});
+    enter(stack::mark_native, {integer_cell(6)});
     stack::unwind_to_kind(stack::KIND_LOOP);
     EXPECT_EQ(stack::frames_top, barrier + 1);
     EXPECT_EQ(stack::top, barrier_base);
@@ -296,12 +294,12 @@ TEST_F(UnwindToTest, BreakAndContinueLandOnTheNearestLoop) {
         SCOPED_TRACE(testing::Message() << "value " << row.with_value << " continue " << row.is_continue);
         restore();
         SetUp();
-        Pending p = stack::throw_break(row.with_value, row.is_continue);
+        Pending p = stack::throw_break({.with_value = row.with_value, .is_continue = row.is_continue});
         EXPECT_EQ(p, row.pending);
         EXPECT_EQ(stack::frames_top, loop_frame + 1);
         EXPECT_EQ(stack::arguments, loop_base);
         EXPECT_EQ(stack::top, loop_base);
-        EXPECT_EQ(fake_values, BEFORE_CALL);  // the call that was cut gave its context back
+        EXPECT_EQ(context_values(), BEFORE_CALL);  // the call that was cut gave its context back
         if (row.result < 0)
             EXPECT_EQ(cell_type(loop_base), TYPE_UNSET);
         else
@@ -325,13 +323,13 @@ TEST_F(StackTest, ReturnLandsOnTheNearestReturnTarget) {
         restore();
         SetUp();
         CallFrame* outer = stack::frames_top;
-        Cell* outer_base = enter(stack::mark_native, {integer(0)});
+        Cell* outer_base = enter(stack::mark_native, {integer_cell(0)});
         stack::set_return_target(true);
         CallFrame* inner = stack::frames_top;
-        Cell* inner_base = enter(stack::mark_native, {integer(7), integer(8)});
+        Cell* inner_base = enter(stack::mark_native, {integer_cell(7), integer_cell(8)});
         stack::set_return_target(true);
 
-        Pending p = stack::throw_return(row.with_value, row.from_top);
+        Pending p = stack::throw_return({.with_value = row.with_value, .from_top = row.from_top});
         EXPECT_EQ(p, row.pending);
         CallFrame* target = row.lands_on_top ? inner : outer;
         Cell* base = row.lands_on_top ? inner_base : outer_base;
@@ -348,10 +346,10 @@ TEST_F(StackTest, ReturnLandsOnTheNearestReturnTarget) {
 TEST_F(StackTest, ThrowLeavesValueAndNameInTheCatchFrame) {
     stack::throw_frame = nullptr;
     CallFrame* catcher = stack::frames_top;
-    Cell* catch_base = enter(stack::mark_catch, {integer(0), integer(0), integer(0)});
-    enter_call({integer(1)});
+    Cell* catch_base = enter(stack::mark_catch, {integer_cell(0), integer_cell(0), integer_cell(0)});
+    enter_call({integer_cell(1)});
     Cell name = word(99);
-    enter(stack::mark_native, {integer(11), name});
+    enter(stack::mark_native, {integer_cell(11), name});
     CallFrame* at_throw = stack::frames_top;
 
     uint32_t code = 0;
@@ -369,7 +367,7 @@ TEST_F(StackTest, ThrowLeavesValueAndNameInTheCatchFrame) {
     EXPECT_EQ(int_at(catch_base), 11);
     EXPECT_EQ(cell_type(catch_base + 1), TYPE_WORD);
     EXPECT_EQ(word::symbol(&catch_base[1]), 99u);
-    EXPECT_EQ(fake_values, BEFORE_CALL);
+    EXPECT_EQ(context_values(), BEFORE_CALL);
 }
 
 // A try/all frame blocks every search, and it is also where the resulting
@@ -378,13 +376,13 @@ TEST_F(StackTest, TryAllFrameBlocksEveryNonLocalExit) {
     struct Row {
         const char* name;
         void (*exit)();
-        uint32_t id;
+        err::Id<Category::throw_> id;
     };
     const Row rows[] = {
-        {"break", [] { (void)stack::throw_break(false, false); }, err::break_},
-        {"continue", [] { (void)stack::throw_break(false, true); }, err::continue_},
-        {"return", [] { (void)stack::throw_return(true, true); }, err::return_},
-        {"throw", [] { stack::throw_value(CODE_THROW); }, err::throw_},
+        {"break", [] { (void)stack::throw_break({}); }, err::throw_::break_},
+        {"continue", [] { (void)stack::throw_break({.is_continue = true}); }, err::throw_::continue_},
+        {"return", [] { (void)stack::throw_return({.with_value = true, .from_top = true}); }, err::throw_::return_},
+        {"throw", [] { stack::throw_value(CODE_THROW); }, err::throw_::throw_},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -398,11 +396,11 @@ TEST_F(StackTest, TryAllFrameBlocksEveryNonLocalExit) {
         CallFrame* barrier = stack::frames_top;
         Cell* barrier_caller = stack::arguments;
         enter(stack::mark_try_all, {});
-        enter(stack::mark_native, {integer(1), integer(2)});
+        enter(stack::mark_native, {integer_cell(1), integer_cell(2)});
         Cell* top_before = stack::top;
 
         EXPECT_EQ(catch_error(row.exit), CODE_ERROR);
-        EXPECT_EQ(raised_code(), int32_t(error_code(Category::throw_, row.id)));
+        EXPECT_EQ(raised_code(), int32_t(error_code(row.id)));
         EXPECT_EQ(stack::frames_top, barrier);
         EXPECT_EQ(stack::arguments, barrier_caller);
         EXPECT_EQ(stack::top, top_before + 1);
@@ -412,8 +410,8 @@ TEST_F(StackTest, TryAllFrameBlocksEveryNonLocalExit) {
 TEST_F(StackTest, BreakOutsideAnyLoopRaisesTheBreakError) {
     enter(stack::mark_try, {});
     enter(stack::mark_native, {});
-    EXPECT_EQ(catch_error([] { (void)stack::throw_break(false, false); }), CODE_ERROR);
-    EXPECT_EQ(raised_code(), int32_t(error_code(Category::throw_, err::break_)));
+    EXPECT_EQ(catch_error([] { (void)stack::throw_break({}); }), CODE_ERROR);
+    EXPECT_EQ(raised_code(), int32_t(error_code(err::throw_::break_)));
 }
 
 TEST_F(StackTest, FullArgumentStackLeavesFiveCellsForTheError) {
@@ -429,12 +427,12 @@ TEST_F(StackTest, FullArgumentStackLeavesFiveCellsForTheError) {
     EXPECT_EQ(cycles::depth(), 0u);  // emptied, so that the error can be formed
     EXPECT_EQ(stack::frames_top, catcher);
     EXPECT_EQ(stack::top, stack::arguments_end - 4);  // the error took one of the five
-    EXPECT_EQ(raised_code(), int32_t(error_code(Category::internal, err::stack_overflow)));
+    EXPECT_EQ(raised_code(), int32_t(error_code(err::internal::stack_overflow)));
 }
 
 TEST_F(StackTest, FullFrameStackRaisesStackOverflow) {
     enter(stack::mark_try, {});
-    enter(stack::mark_native, {integer(1), integer(2), integer(3), integer(4), integer(5), integer(6)});
+    enter(stack::mark_native, {integer_cell(1), integer_cell(2), integer_cell(3), integer_cell(4), integer_cell(5), integer_cell(6)});
     Cell* top_before = stack::top;
     EXPECT_EQ(catch_error([] {
                   for (;;) stack::mark_native(&W);
@@ -442,7 +440,7 @@ TEST_F(StackTest, FullFrameStackRaisesStackOverflow) {
               CODE_ERROR);
     EXPECT_EQ(stack::frames_top, stack::frames_bottom + 1);
     EXPECT_EQ(stack::top, top_before - 5 + 1);
-    EXPECT_EQ(raised_code(), int32_t(error_code(Category::internal, err::stack_overflow)));
+    EXPECT_EQ(raised_code(), int32_t(error_code(err::internal::stack_overflow)));
 }
 
 TEST_F(StackTest, UncaughtErrorPrintsItselfAndExits254) {
@@ -451,7 +449,7 @@ TEST_F(StackTest, UncaughtErrorPrintsItselfAndExits254) {
         {
             dup2(2, 1);
             stack::mark_loop(&W);
-            fire(Category::script, err::no_value);
+            fire(err::script::no_value);
         },
         testing::ExitedWithCode(254),
         "^\\*\\*\\* Script Error: none has no value\n\\*\\*\\* Where: [^\n]+\n"
@@ -463,7 +461,7 @@ TEST_F(StackTest, UncaughtErrorPrintsItselfAndExits254) {
             stack::frames_top = stack::frames_bottom;
             stack::mark_try(&W);
             stack::pop_frame();
-            fire(Category::math, 2);
+            fire(err::math::zero_divide);
         },
         testing::ExitedWithCode(254),
         "^\\*\\*\\* Math Error: attempt to divide by zero\n\\*\\*\\* Where: \\?\\?\\?\n"
@@ -472,8 +470,8 @@ TEST_F(StackTest, UncaughtErrorPrintsItselfAndExits254) {
 
 TEST_F(StackTest, ResultHelpers) {
     Cell error{TYPE_ERROR, 1, 2, 3};
-    Cell other = integer(5);
-    enter(stack::mark_native, {integer(1), integer(2), error});
+    Cell other = integer_cell(5);
+    enter(stack::mark_native, {integer_cell(1), integer_cell(2), error});
     EXPECT_EQ(stack::last_type(), uint32_t(TYPE_ERROR));
     stack::keep_error();
     EXPECT_EQ(cell_type(stack::arguments), TYPE_ERROR);

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
+#include "runtime/datatypes/callable/op.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/object/object.h"
 #include "runtime/datatypes/word/context.h"
@@ -15,18 +18,18 @@
 #include "runtime/tables/hash_table.h"
 #include "runtime/tables/ownership.h"
 #include "tests/unit/support/manual_collection.h"
+#include "tests/unit/support/value_cells.h"
 
 namespace vek {
 namespace {
 
 using Collector = test::ManualCollectionTest;
+using test::block_cell;
 using test::collect_clean;
 
 [[gnu::noinline]] void make_garbage(uint32_t buffers) {
     for (uint32_t i = 0; i < buffers; i++) memory::alloc_bytes(200);
 }
-
-Cell block_of(Node node) { return Cell{TYPE_BLOCK, 0, uint32_t(node), 0}; }
 
 Cell* append(Node block) { return series::alloc_tail_cell(node_buffer(block)); }
 
@@ -99,7 +102,7 @@ TEST_F(Collector, PointerOnTheStackPinsItsBufferWhileNodesLetBuffersMove) {
 TEST_F(Collector, CompactionMovesLiveBuffersAndValuesReadTheSame) {
     constexpr uint32_t ITEMS = 40;
     make_garbage(10);
-    Cell outer = block_of(memory::alloc_cells(4));
+    Cell outer = block_cell(memory::alloc_cells(4));
     std::vector<uint32_t> places;  // on the C++ heap, where the scan does not look
     for (uint32_t i = 0; i < ITEMS; i++) {
         make_garbage(3);
@@ -111,7 +114,7 @@ TEST_F(Collector, CompactionMovesLiveBuffersAndValuesReadTheSame) {
     }
     Node inner = memory::alloc_cells(1);
     *append(inner) = Cell{TYPE_INTEGER, 0, 12345, 0};
-    *append(series_node(&outer)) = block_of(inner);
+    *append(series_node(&outer)) = block_cell(inner);
     inner = Node::none;
     collect_clean();
 
@@ -170,12 +173,12 @@ TEST_F(Collector, BigBufferIsReleasedOnceUnreachable) {
 // Far deeper than a marking that recursed once per level could go.
 TEST_F(Collector, DeeplyNestedBlockSurvives) {
     constexpr uint32_t DEPTH = 100000;
-    Cell top = block_of(memory::alloc_cells(1));
+    Cell top = block_cell(memory::alloc_cells(1));
     Node level = series_node(&top);
     for (uint32_t i = 0; i < DEPTH; i++) {
         *append(level) = Cell{TYPE_INTEGER, 0, i, 0};
         Node deeper = memory::alloc_cells(2);
-        *append(level) = block_of(deeper);
+        *append(level) = block_cell(deeper);
         level = deeper;
     }
     level = Node::none;
@@ -193,9 +196,13 @@ TEST_F(Collector, DeeplyNestedBlockSurvives) {
 Node hooked = Node::none;
 void mark_hooked() { gc::mark_node(hooked); }
 
+bool listed(const std::vector<const char*>& names, std::string_view name) {
+    return std::any_of(names.begin(), names.end(), [name](const char* n) { return n == name; });
+}
+
 [[gnu::noinline]] void hook_a_string() {
     hooked = string_node("rooted by a hook");
-    gc::add_mark_hook(mark_hooked);
+    gc::add_root("collector test string", mark_hooked);
 }
 
 TEST_F(Collector, MarkHooksKeepTheirRoots) {
@@ -204,14 +211,28 @@ TEST_F(Collector, MarkHooksKeepTheirRoots) {
     EXPECT_EQ(text_of(hooked), "rooted by a hook");
 
     uint64_t nodes = nodes_in_use();
-    gc::remove_mark_hook(mark_hooked);
+    gc::remove_root(mark_hooked);
     collect_clean();
     EXPECT_EQ(nodes_in_use(), nodes - 1);
     hooked = Node::none;
 }
 
+void mark_nothing() {}
+
+TEST(CollectorRoots, AreListedUnderTheirNames) {
+    gc::Registered registered = gc::registered();
+    for (const char* root : {"root block", "global context", "symbol table", "lexer output", "owner table"})
+        EXPECT_TRUE(listed(registered.roots, root)) << root;
+    EXPECT_TRUE(listed(registered.sweeps, "owner table"));
+
+    gc::add_root("collector test root", mark_nothing);
+    EXPECT_TRUE(listed(gc::registered().roots, "collector test root"));
+    gc::remove_root(mark_nothing);
+    EXPECT_FALSE(listed(gc::registered().roots, "collector test root"));
+}
+
 [[gnu::noinline]] void own_a_dropped_block(const Cell* owner, const Cell* field) {
-    Cell block = block_of(memory::alloc_cells(1));
+    Cell block = block_cell(memory::alloc_cells(1));
     ownership::set_owner(&block, owner, field);
 }
 
@@ -221,7 +242,7 @@ TEST_F(Collector, OwnerRecordsDieWithTheirSeries) {
     Cell owner{TYPE_OBJECT, uint32_t(context::create(1, false, false, nullptr, context::KIND_OBJECT)), 0, 0};
     Cell field{};
     word::make_at(symbol::make("field"), &field);
-    Cell kept = block_of(memory::alloc_cells(1));
+    Cell kept = block_cell(memory::alloc_cells(1));
     ownership::set_owner(&kept, &owner, &field);
     collect_clean();
     int32_t records = hash_table::record(ownership::table)->size;
@@ -235,6 +256,64 @@ TEST_F(Collector, OwnerRecordsDieWithTheirSeries) {
     ASSERT_NE(record, nullptr);
     EXPECT_EQ(object::context_node(&record[0]), object::context_node(&owner));
     EXPECT_EQ(word::symbol(&record[1]), word::symbol(&field));
+}
+
+// The probe's payload words each name a byte buffer of their own. A mark
+// hook marks the probe as the cells of a live block are marked, then notes
+// which of the three buffers that reached.
+Cell probe;
+uint32_t probe_marked;  // NodeWords bits
+
+void mark_probe() {
+    gc::mark_cell(&probe);
+    probe_marked = 0;
+    for (int n = 1; n <= 3; n++)
+        if (gc::is_marked(Node(payload_word(&probe, n)))) probe_marked |= 1u << n;
+}
+
+// The words of a cell with this header that a collection follows; the
+// buffers they name must come through it intact.
+[[gnu::noinline]] uint32_t words_followed(uint32_t header) {
+    probe = Cell{header, uint32_t(string_node("one")), uint32_t(string_node("two")), uint32_t(string_node("three"))};
+    gc::add_root("test probe", mark_probe);
+    test::collect_precisely();
+    gc::remove_root(mark_probe);
+    const char* texts[] = {"one", "two", "three"};
+    for (int n = 1; n <= 3; n++) {
+        if (!(probe_marked & (1u << n))) continue;
+        EXPECT_EQ(text_of(Node(payload_word(&probe, n))), texts[n - 1]) << n;
+    }
+    return probe_marked;
+}
+
+bool layout_depends_on_state(uint32_t type) {
+    return type == TYPE_CONTEXT || type == TYPE_OP || type == TYPE_HANDLE || type == TYPE_EVENT;
+}
+
+TEST_F(Collector, EachTypeKeepsWhatTheNodeWordsOfTheTypeListName) {
+    for (uint32_t type = 1; type < TYPE_COUNT; type++) {
+        if (layout_depends_on_state(type)) continue;
+        EXPECT_EQ(words_followed(type), types::node_words(type)) << type;
+    }
+}
+
+TEST_F(Collector, LayoutsThatDependOnTheCellsState) {
+    using types::W1, types::W2, types::W3;
+    struct Case {
+        const char* what;
+        uint32_t header;
+        uint32_t followed;
+    } cases[] = {
+        {"context with a values block", TYPE_CONTEXT, W1 | W2},
+        {"context with its values on the stack", TYPE_CONTEXT | context::ON_STACK, W1},
+        {"op! from a native!", TYPE_OP | (TYPE_NATIVE << op::SOURCE_SHIFT), W2 | W3},
+        {"op! from an action!", TYPE_OP | (TYPE_ACTION << op::SOURCE_SHIFT), W2 | W3},
+        {"op! from a function!", TYPE_OP | (TYPE_FUNCTION << op::SOURCE_SHIFT), W1 | W2 | W3},
+        {"op! from a routine!", TYPE_OP | (TYPE_ROUTINE << op::SOURCE_SHIFT), W1 | W2 | W3},
+        {"event! holding a series", TYPE_EVENT | EVENT_HOLDS_SERIES, W2},
+        {"event! holding none", TYPE_EVENT, 0},
+    };
+    for (const Case& c : cases) EXPECT_EQ(words_followed(c.header), c.followed) << c.what;
 }
 
 }  // namespace

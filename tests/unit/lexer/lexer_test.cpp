@@ -14,6 +14,7 @@
 #include "runtime/eval/stack.h"
 #include "runtime/lexer/transcode.h"
 #include "runtime/memory/manager.h"
+#include "tests/unit/support/dispatch.h"
 #include "tests/unit/support/load_and_mold.h"
 #include "tests/unit/support/string_cells.h"
 #include "tests/unit/support/support.h"
@@ -21,21 +22,14 @@
 namespace vek {
 namespace {
 
+using test::expect_molds;
 using test::load;
 using test::load_error;
 using test::molded;
-
-struct Row {
-    const char* source;
-    const char* molded;  // the block of the values loaded
-};
-
-void expect_molds(const Row* rows, size_t n) {
-    for (size_t i = 0; i < n; i++) EXPECT_EQ(molded(load(rows[i].source)), rows[i].molded) << rows[i].source;
-}
+using test::MoldRow;
 
 TEST(Lexer, StringsOfEveryForm) {
-    const Row rows[] = {
+    const MoldRow rows[] = {
         {"\"abc\" \"\"", "[\"abc\" \"\"]"},
         {"\"a^\"b\"", "[{a\"b}]"},
         {"\"^(41)^(a)^(LINE)^-^@^a^~^^^{\"", "[\"A^/^/^-^@^A^~^^{\"]"},
@@ -52,7 +46,7 @@ TEST(Lexer, StringsOfEveryForm) {
 }
 
 TEST(Lexer, CharsWordsAndPaths) {
-    const Row rows[] = {
+    const MoldRow rows[] = {
         {"#\"a\" #\"^/\" #\"^(3A9)\" #\"\u03a9\" #\"^\"\"", "[#\"a\" #\"^/\" #\"\u03a9\" #\"\u03a9\" #\"^\"\"]"},
         {"a a: 'a :a /a #a", "[a a: 'a :a /a #a]"},
         {"/ /: '/ :/ //", "[/ /: '/ :/ //]"},
@@ -68,7 +62,7 @@ TEST(Lexer, CharsWordsAndPaths) {
 }
 
 TEST(Lexer, StringLikeAndBinaryValues) {
-    const Row rows[] = {
+    const MoldRow rows[] = {
         {"%a/b.txt %\"a b^-c\"", "[%a/b.txt %\"a b^-c\"]"},
         {"http://x.org/a?b=1 <a href=\"x\"> a@b.c @joe #abc", "[http://x.org/a?b=1 <a href=\"x\"> a@b.c @joe #abc]"},
         {"#{0A ff ; comment\n 10} #{}", "[#{0AFF10} #{}]"},
@@ -80,7 +74,7 @@ TEST(Lexer, StringLikeAndBinaryValues) {
 // Positions after a set-word and a hexadecimal integer are the token's end,
 // never a byte past it.
 TEST(Lexer, TokenEndsAreExact) {
-    const Row rows[] = {
+    const MoldRow rows[] = {
         {"[a:]", "[[a:]]"},
         {"a:[1]", "[a: [1]]"},
         {"a:", "[a:]"},
@@ -208,7 +202,8 @@ Cell transcode(const Cell& source, const Refinements& r) {
     if (r.part) part = int32_t(stack::push(r.part) - stack::arguments);
     if (r.into) into = int32_t(stack::push(r.into) - stack::arguments);
     auto flag = [](bool on) { return on ? 0 : -1; };
-    natives::transcode(false, flag(r.next), flag(r.one), flag(r.prescan), flag(r.scan), part, into, -1);
+    natives::transcode({.next = flag(r.next), .one = flag(r.one), .prescan = flag(r.prescan), .scan = flag(r.scan),
+                        .part = part, .into = into});
     Cell result = *stack::arguments;
     stack::arguments = saved_arguments;
     stack::top = saved_top;
@@ -259,15 +254,15 @@ TEST(Transcode, ClassifiesAndAppends) {
 
     Cell wrong = test::binary_cell("x");
     EXPECT_EQ(test::raised([&] { transcode(test::text_cell(U"a"), {.part = &wrong}); }),
-              error_code(Category::script, err::not_same_type));
+              error_code(err::script::not_same_type));
 }
 
 TEST(Lexer, TextConvertsToBlocksAndWords) {
     Cell text = test::text_cell(U"a/b 1 [c]");
     Cell result{};
-    EXPECT_EQ(molded(*block::to(&result, &text, TYPE_BLOCK)), "[a/b 1 [c]]");
-    EXPECT_EQ(molded(*block::to(&result, &text, TYPE_PAREN)), "(a/b 1 [c])");
-    EXPECT_EQ(molded(*path::to(&result, &text, TYPE_PATH)), "a/b/1/[c]");
+    EXPECT_EQ(molded(*test::to_as(TYPE_BLOCK, &text, &result)), "[a/b 1 [c]]");
+    EXPECT_EQ(molded(*test::to_as(TYPE_PAREN, &text, &result)), "(a/b 1 [c])");
+    EXPECT_EQ(molded(*test::to_as(TYPE_PATH, &text, &result)), "a/b/1/[c]");
     struct Case {
         const char32_t* text;
         uint32_t type;
@@ -278,14 +273,14 @@ TEST(Lexer, TextConvertsToBlocksAndWords) {
     };
     for (const Case& c : words) {
         Cell source = test::text_cell(c.text);
-        EXPECT_EQ(molded(*word::to(&result, &source, c.type)), c.molded) << c.molded;
+        EXPECT_EQ(molded(*test::to_as(c.type, &source, &result)), c.molded) << c.molded;
     }
     Cell letter{TYPE_CHAR, 0, 'z', 0};
-    EXPECT_EQ(molded(*word::to(&result, &letter, TYPE_LIT_WORD)), "'z");
+    EXPECT_EQ(molded(*test::to_as(TYPE_LIT_WORD, &letter, &result)), "'z");
     for (const char32_t* bad : {U"12", U"", U"\"s\"", U"#\"s\""}) {
         Cell source = test::text_cell(bad);
-        EXPECT_EQ(test::raised([&] { word::to(&result, &source, TYPE_WORD); }),
-                  error_code(Category::script, err::invalid_chars));
+        EXPECT_EQ(test::raised([&] { test::to_as(TYPE_WORD, &source, &result); }),
+                  error_code(err::script::invalid_chars));
     }
 }
 

@@ -15,6 +15,7 @@
 #include "runtime/lexer/lexer.h"
 #include "runtime/memory/series.h"
 #include "runtime/text/to_number.h"
+#include "tests/unit/support/dispatch.h"
 #include "tests/unit/support/load_and_mold.h"
 #include "tests/unit/support/string_cells.h"
 #include "tests/unit/support/support.h"
@@ -24,26 +25,21 @@ namespace {
 
 constexpr double INF = std::numeric_limits<double>::infinity();
 
+using test::expect_molds;
 using test::load;
 using test::load_error;
 using test::load_one;
 using test::molded;
+using test::MoldRow;
+using test::text_cell;
 
 // The datatype the scan-only mode reports: error! for a malformed token.
 uint32_t checked_type(std::string_view source) {
     Cell text = test::binary_cell(source);
     Cell result{};
     auto bytes = reinterpret_cast<const uint8_t*>(series_buffer(&text)->first());
-    return lexer::scan(&result, bytes, uint32_t(source.size()), true, true, false, false, nullptr, &text, nullptr);
-}
-
-struct MoldRow {
-    const char* source;
-    const char* molded;  // the block loaded
-};
-
-void expect_molds(const MoldRow* rows, size_t n) {
-    for (size_t i = 0; i < n; i++) EXPECT_EQ(molded(load(rows[i].source)), rows[i].molded) << rows[i].source;
+    return lexer::scan(&result, bytes, uint32_t(source.size()), {.mode = lexer::Mode::scan, .one = true},
+                       nullptr, &text, nullptr);
 }
 
 TEST(LexerNumbers, IntegersAndTheirOverflowToFloat) {
@@ -232,8 +228,6 @@ TEST(LexerNumbers, InvalidDatesAreRejected) {
 
 // ---------------------------------------------------------------- conversions from strings
 
-Cell string_of(std::u32string_view text, uint32_t unit = 1) { return test::text_cell(text, unit); }
-
 TEST(TextToNumber, ScanIntegerStatus) {
     struct Row {
         std::u32string_view text;
@@ -258,7 +252,7 @@ TEST(TextToNumber, ScanIntegerStatus) {
         for (const Row& row : rows) {
             bool fits = std::all_of(row.text.begin(), row.text.end(), [&](char32_t c) { return unit > 1 || c < 0x100; });
             if (!fits) continue;
-            Cell text = string_of(row.text, unit);
+            Cell text = text_cell(row.text, unit);
             int32_t status = 99;
             int32_t value = lexer::scan_integer(series_buffer(&text)->first(), uint32_t(row.text.size()), unit, &status);
             EXPECT_EQ(status, row.status) << unit;
@@ -285,7 +279,7 @@ TEST(TextToNumber, ScanFloatStatus) {
         {U"1\u0662", 0, false},
     };
     for (const Row& row : rows) {
-        Cell text = string_of(row.text, 2);
+        Cell text = text_cell(row.text, 2);
         int32_t status = 99;
         double value = lexer::scan_float(series_buffer(&text)->first(), uint32_t(row.text.size()), 2, &status);
         EXPECT_EQ(status, row.ok ? 0 : lexer::NOT_A_NUMBER);
@@ -296,7 +290,7 @@ TEST(TextToNumber, ScanFloatStatus) {
         }
     }
     std::u32string long_text(313, U'1');
-    Cell text = string_of(long_text);
+    Cell text = text_cell(long_text);
     int32_t status = 0;
     lexer::scan_float(series_buffer(&text)->first(), 313, 1, &status);
     EXPECT_EQ(status, lexer::NOT_A_NUMBER);
@@ -316,7 +310,7 @@ TEST(TextToNumber, ScanMoneyStatus) {
         {U"$\u0661", nullptr},
     };
     for (const Row& row : rows) {
-        Cell text = string_of(row.text, 2);
+        Cell text = text_cell(row.text, 2);
         Cell money{};
         int32_t status = 99;
         lexer::scan_money(series_buffer(&text)->first(), uint32_t(row.text.size()), 2, &status, &money);
@@ -375,22 +369,22 @@ TEST(TextToNumber, ToIntegerOfStrings) {
         {U"", TYPE_EMAIL, 0, false},
         {U"\u0661\u0662", TYPE_STRING, 0, false},
     };
-    const uint32_t bad_to_arg = error_code(Category::script, err::bad_to_arg);
+    const uint32_t bad_to_arg = error_code(err::script::bad_to_arg);
     for (const Row& row : rows) {
         Cell text = test::text_cell(row.text, 4, row.type);
         Cell result{};
         if (row.ok) {
-            integer::to(&result, &text, TYPE_INTEGER);
+            test::to_as(TYPE_INTEGER, &text, &result);
             ASSERT_EQ(cell_type(&result), TYPE_INTEGER);
             EXPECT_EQ(integer::get(&result), row.value);
         } else {
-            EXPECT_EQ(test::raised([&] { integer::to(&result, &text, TYPE_INTEGER); }), bad_to_arg);
+            EXPECT_EQ(test::raised([&] { test::to_as(TYPE_INTEGER, &text, &result); }), bad_to_arg);
         }
     }
     // From the string's position on.
     Cell tail = test::text_cell(U"ab12", 1, TYPE_STRING, 2);
     Cell result{};
-    EXPECT_EQ(integer::get(integer::to(&result, &tail, TYPE_INTEGER)), 12);
+    EXPECT_EQ(integer::get(test::to_as(TYPE_INTEGER, &tail, &result)), 12);
 }
 
 }  // namespace

@@ -185,7 +185,7 @@ TEST(ScalarText, DateNeedsAStringForItsMonthInTheSystemList) {
     Cell date = date_cell(2024, 3, 15);
     uint32_t code = test::raised([&] { actions::form(&date, &out, nullptr, LIMIT); });
     *march = saved;
-    EXPECT_EQ(code, error_code(Category::script, err::invalid_months));
+    EXPECT_EQ(code, error_code(err::script::invalid_months));
     EXPECT_EQ(formed(date), "15-Mar-2024");
 }
 

@@ -147,9 +147,9 @@ TEST(TextualLiterals, PercentEncodeModes) {
     url::percent_encode(&source, &unreserved, url::ENCODE_UNRESERVED);
     EXPECT_EQ(bytes_of(url_bytes), "a-b%20c/%C3%A9~!");
     EXPECT_EQ(bytes_of(unreserved), "a-b%20c%2F%C3%A9~%21");
-    uint32_t count;
-    EXPECT_EQ(*url::encode_byte(url::ENCODE_URL, reinterpret_cast<const uint8_t*>("("), &count), '(');
-    EXPECT_EQ(count, 1u);
+    url::EncodedByte kept = url::encode_byte(url::ENCODE_URL, '(');
+    EXPECT_EQ(kept.bytes[0], '(');
+    EXPECT_EQ(kept.count, 1u);
 }
 
 TEST(TextualLiterals, BinariesLoadInEachBaseAndMoldInBase16) {
@@ -181,9 +181,9 @@ TEST(TextualLiterals, LongBinariesBreakIntoIndentedLines) {
     Cell thirty = test::binary_cell(std::string(30, '\x33'));
     std::string line = std::string(64, '1');
     EXPECT_EQ(molded(long_one), "#{\n    " + line + "\n    " + std::string(16, '1') + "\n}");
-    EXPECT_EQ(molded(long_one, false, 1), "#{\n        " + line + "\n        " + std::string(16, '1') + "\n    }");
+    EXPECT_EQ(molded(long_one, {.indent = 1}), "#{\n        " + line + "\n        " + std::string(16, '1') + "\n    }");
     EXPECT_EQ(molded(thirty_one), "#{\n    " + std::string(62, '2') + "\n}");
-    EXPECT_EQ(molded(thirty_one, true), "#{" + std::string(62, '2') + "}");
+    EXPECT_EQ(molded(thirty_one, {.flat = true}), "#{" + std::string(62, '2') + "}");
     EXPECT_EQ(molded(thirty), "#{" + std::string(60, '3') + "}");
     Cell block = load(molded(long_one));
     EXPECT_EQ(bytes_of(*block::rs_abs_at(&block, 0)), forty);
@@ -279,7 +279,7 @@ TEST(TextualLiterals, MapsFromBlocks) {
         ASSERT_EQ(cell_type(&map), TYPE_MAP) << c.source;
         EXPECT_EQ(map::entry_count(&map), c.entries) << c.source;
         EXPECT_EQ(molded(map), c.molded);
-        EXPECT_EQ(molded(map, true), c.flat);
+        EXPECT_EQ(molded(map, {.flat = true}), c.flat);
     }
     Cell outer = load("[#[a #[b 1]]]");
     Cell nested = *block::rs_abs_at(&outer, 0);
@@ -297,17 +297,17 @@ TEST(TextualLiterals, MapKeysAreNormalized) {
     Cell map{};
     map::make_at(&map, &block, 2);
     string::append_char(series_buffer(&key), '!');
-    EXPECT_EQ(molded(map, true), "#[\"key\" 1]");
+    EXPECT_EQ(molded(map, {.flat = true}), "#[\"key\" 1]");
 
     Cell bad{TYPE_BLOCK, 0, uint32_t(series_node(&block)), 0};
     EXPECT_FALSE(map::valid_key_type(TYPE_BLOCK));
     EXPECT_FALSE(map::valid_key_type(TYPE_NONE));
     EXPECT_TRUE(map::valid_key_type(TYPE_ISSUE));
-    EXPECT_EQ(test::raised([&] { map::normalize_key(&bad, &bad); }), error_code(Category::script, err::invalid_path));
+    EXPECT_EQ(test::raised([&] { map::normalize_key(&bad, &bad); }), error_code(err::script::invalid_path));
 
     // A map holding itself shows the cycle marker instead of recursing.
     reinterpret_cast<Cell*>(series_buffer(&map)->first())[1] = map;
-    EXPECT_EQ(molded(map, true), "#[\"key\" #[...]]");
+    EXPECT_EQ(molded(map, {.flat = true}), "#[\"key\" #[...]]");
     EXPECT_EQ(formed(map), "\"key\" #[...]");
 
     Cell empty{};

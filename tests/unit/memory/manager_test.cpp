@@ -91,8 +91,8 @@ TEST_F(Memory, MiddleOffsetStartsHalfwayAndIsFlagged) {
 }
 
 TEST_F(Memory, RequestsThatCannotBeMetRaiseErrors) {
-    constexpr uint32_t NO_MEMORY = error_code(Category::internal, err::no_memory);
-    constexpr uint32_t WRONG_MEM = error_code(Category::internal, err::wrong_mem);
+    constexpr uint32_t NO_MEMORY = error_code(err::internal::no_memory);
+    constexpr uint32_t WRONG_MEM = error_code(err::internal::wrong_mem);
     struct Case { const char* what; void (*body)(); uint32_t code; };
     Case cases[] = {
         {"4 GiB of cells", [] { memory::alloc_series(0x10000000, 16, 0); }, NO_MEMORY},

@@ -6,14 +6,14 @@
 #include "runtime/memory/manager.h"
 #include "runtime/memory/region.h"
 #include "runtime/memory/series.h"
+#include "tests/unit/support/value_cells.h"
 
 using namespace vek;
+using test::integer_cell;
 
 namespace {
 
 class Series : public ::testing::Test {};
-
-Cell integer(uint32_t n) { return Cell{TYPE_INTEGER, 0, n, 0}; }
 
 // A full buffer whose head starts mid-area: the append moves the used cells
 // to the start of a buffer twice the size, and the old one is abandoned.
@@ -22,7 +22,7 @@ TEST_F(Series, AppendToFullBufferDoublesAndMovesUsedCellsToTheStart) {
     SeriesBuffer* old = node_buffer(node);
     constexpr uint32_t TYPE_BIT = 0x00000200;
     old->flags |= BUF_OWNED | TYPE_BIT;
-    for (uint32_t i = 0; i < 2; i++) *series::alloc_tail_cell(old) = integer(i);
+    for (uint32_t i = 0; i < 2; i++) *series::alloc_tail_cell(old) = integer_cell(i);
     ASSERT_EQ(old->last(), old->area_end());
 
     Cell* c = series::alloc_tail_cell(old);
@@ -44,7 +44,7 @@ TEST_F(Series, AppendToFullBufferDoublesAndMovesUsedCellsToTheStart) {
 
 TEST_F(Series, AppendsKeepDoubling) {
     Node node = memory::alloc_cells(1);
-    for (uint32_t i = 0; i < 100; i++) *series::alloc_tail_cell(node_buffer(node)) = integer(i);
+    for (uint32_t i = 0; i < 100; i++) *series::alloc_tail_cell(node_buffer(node)) = integer_cell(i);
     SeriesBuffer* b = node_buffer(node);
     EXPECT_EQ(b->capacity, 128u * 16);
     ASSERT_EQ(b->length(), 100u);

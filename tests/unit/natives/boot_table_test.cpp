@@ -252,6 +252,27 @@ TEST(BootTable, TypesetsHoldTheirTypes) {
     }
 }
 
+// C++ code asks the type list for a class, Vek code the typeset of the same
+// name: both must hold the same types.
+TEST(BootTable, TypeClassesAreTheTypesetsOfTheirNames) {
+    struct Class {
+        const char* name;
+        bool (*holds)(uint32_t type);
+    } classes[] = {
+        {"any-word!", is_any_word},   {"all-word!", is_all_word},         {"any-path!", is_any_path},
+        {"any-list!", is_any_list},   {"any-block!", is_any_block},       {"any-string!", is_any_string},
+        {"series!", is_series},       {"any-function!", is_any_function}, {"any-object!", is_any_object},
+        {"number!", is_number},       {"scalar!", is_scalar},             {"immediate!", is_immediate},
+    };
+    for (const Class& c : classes) {
+        SCOPED_TRACE(c.name);
+        const Cell* set = global(c.name);
+        ASSERT_EQ(cell_type(set), TYPE_TYPESET);
+        for (uint32_t id = 0; id < TYPE_COUNT; id++)
+            EXPECT_EQ(c.holds(id), typeset::contains(set, id)) << "type " << id;
+    }
+}
+
 // The specs' type blocks name datatypes whose modules may not be
 // registered yet; each of them still molds by its name.
 TEST(BootTable, EveryDatatypeHasItsWord) {
@@ -265,6 +286,25 @@ TEST(BootTable, EveryDatatypeHasItsWord) {
         EXPECT_EQ(text_of(&text), entry.name);
     }
     EXPECT_EQ(datatype::id(global("datatype!")), uint32_t(TYPE_DATATYPE));
+}
+
+// The datatype words are made from the type list: a type missed there would
+// only surface when a script names it.
+TEST(BootTable, EveryTypeButTheInternalOnesNamesItsDatatype) {
+    for (uint32_t id = 0; id < TYPE_COUNT; id++) {
+        const char* name = types::table[id].name;
+        if (name == nullptr) continue;
+        SCOPED_TRACE(name);
+        const Cell* value = global(name);
+        if (id == TYPE_SYMBOL || id == TYPE_CONTEXT) {
+            EXPECT_NE(cell_type(value), TYPE_DATATYPE);
+        } else if (id == TYPE_SERIES) {
+            EXPECT_EQ(cell_type(value), TYPE_TYPESET);
+        } else {
+            ASSERT_EQ(cell_type(value), TYPE_DATATYPE);
+            EXPECT_EQ(datatype::id(value), id);
+        }
+    }
 }
 
 // Each test calls inside a native frame, as the evaluator does.
@@ -327,7 +367,7 @@ TEST_F(ActionEntry, RefinementsReachTheDatatype) {
 TEST_F(ActionEntry, MissingImplementationNamesTheAction) {
     Cell error;
     EXPECT_EQ(raised([&] { call("append", "1 2", {}); }, &error),
-              error_code(Category::script, err::expect_arg));
+              error_code(err::script::expect_arg));
     EXPECT_EQ(name_of(error::field(&error, error::FIELD_ARG1)), "append");
 }
 
@@ -338,7 +378,7 @@ TEST(BootTable, NativesOfLaterWorkRaiseNotDone) {
     for (const char* name : names) {
         natives::NativeFn entry = natives::table[native::position(global(name)) - 1];
         EXPECT_EQ(raised([&] { (void)entry(false, refinements); }),
-                  error_code(Category::internal, err::not_done))
+                  error_code(err::internal::not_done))
             << name;
     }
 }

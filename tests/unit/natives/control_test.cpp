@@ -16,18 +16,14 @@
 #include "tests/unit/support/load_and_mold.h"
 #include "tests/unit/support/stack_fixture.h"
 #include "tests/unit/support/support.h"
+#include "tests/unit/support/value_cells.h"
 
 namespace vek {
 namespace {
 
+using test::float_cell;
+using test::integer_cell;
 using test::raised;
-
-Cell integer(int32_t value) { return Cell{TYPE_INTEGER, 0, uint32_t(value), 0}; }
-Cell float_of(double value) {
-    Cell c{TYPE_FLOAT, 0, 0, 0};
-    cell_set_f64(&c, value);
-    return c;
-}
 
 using test::stack_molded;
 
@@ -40,7 +36,7 @@ protected:
         Cell code = test::load_code(source);
         Cell* frame = stack::arguments;
         stack::CallFrame* frames = stack::frames_top;
-        Pending p = eval::eval_block(&code, true);
+        Pending p = eval::eval_block(&code, {.chain = true});
         EXPECT_EQ(p, Pending::none) << source;
         EXPECT_EQ(stack::frames_top, frames) << source;
         EXPECT_EQ(stack::arguments, frame) << source;
@@ -102,12 +98,12 @@ TEST_F(ControlNatives, SwitchLookupAnswersTheBlockAfterTheMatchOrNone) {
         bool seek_block;
         const char* expected;
     } cases[] = {
-        {integer(2), "1 [a] 2 x [b] 3 [c]", true, true, "[b]"},
-        {integer(3), "1 [a] 3 x y", true, true, "none"},
-        {integer(9), "1 [a]", true, true, "none"},
-        {integer(1), "1 x 2 y", true, false, "x"},
-        {integer(2), "1 x 2", true, false, "2"},
-        {integer(2), "x 2 2 y", false, false, "y"},
+        {integer_cell(2), "1 [a] 2 x [b] 3 [c]", true, true, "[b]"},
+        {integer_cell(3), "1 [a] 3 x y", true, true, "none"},
+        {integer_cell(9), "1 [a]", true, true, "none"},
+        {integer_cell(1), "1 x 2 y", true, false, "x"},
+        {integer_cell(2), "1 x 2", true, false, "2"},
+        {integer_cell(2), "x 2 2 y", false, false, "y"},
     };
     for (const Case& c : cases) {
         Cell block = test::block_of(c.cases);
@@ -134,13 +130,13 @@ TEST_F(ControlNatives, MaxMinOfMixedOperands) {
         bool max;
         const char* expected;
     } cases[] = {
-        {integer(3), float_of(3.0), true, "3"},
-        {integer(3), float_of(3.0), false, "3.0"},
-        {Cell{TYPE_PAIR, 0, 1, 5}, integer(3), true, "3x5"},
-        {Cell{TYPE_PAIR, 0, 1, 5}, float_of(2.5), false, "1x2"},
-        {integer(3), Cell{TYPE_PAIR, 0, 1, 5}, true, "3x5"},
-        {float_of(NAN), integer(1), true, "1.#NaN"},
-        {integer(1), float_of(NAN), false, "1.#NaN"},
+        {integer_cell(3), float_cell(3.0), true, "3"},
+        {integer_cell(3), float_cell(3.0), false, "3.0"},
+        {Cell{TYPE_PAIR, 0, 1, 5}, integer_cell(3), true, "3x5"},
+        {Cell{TYPE_PAIR, 0, 1, 5}, float_cell(2.5), false, "1x2"},
+        {integer_cell(3), Cell{TYPE_PAIR, 0, 1, 5}, true, "3x5"},
+        {float_cell(NAN), integer_cell(1), true, "1.#NaN"},
+        {integer_cell(1), float_cell(NAN), false, "1.#NaN"},
     };
     for (const Case& c : cases) {
         Cell* top = stack::top;
@@ -157,7 +153,7 @@ TEST_F(ControlNatives, MaxMinOfMixedOperands) {
     Cell* top = stack::top;
     stack::mark_native(fixed_words::word(fixed_words::Word::anon_tag));
     Cell pair{TYPE_PAIR, 0, 1, 5};
-    Cell huge = float_of(1e20);
+    Cell huge = float_cell(1e20);
     stack::push(&pair);
     stack::push(&huge);
     natives::max_min(true);
@@ -167,12 +163,12 @@ TEST_F(ControlNatives, MaxMinOfMixedOperands) {
 }
 
 TEST_F(ControlNatives, FloatToIntegerArgumentRefusesWhatDoesNotFit) {
-    Cell fits = float_of(2147483647.0);
+    Cell fits = float_cell(2147483647.0);
     EXPECT_EQ(natives::float_to_integer_arg(&fits), 2147483647);
-    Cell negative = float_of(-2.7);
+    Cell negative = float_cell(-2.7);
     EXPECT_EQ(natives::float_to_integer_arg(&negative), -2);
     for (double bad : {2147483648.0, double(NAN), double(INFINITY)}) {
-        Cell value = float_of(bad);
+        Cell value = float_cell(bad);
         EXPECT_NE(raised([&] { natives::float_to_integer_arg(&value); }), 0u) << bad;
     }
 }

@@ -51,7 +51,7 @@ protected:
         uint32_t code_raised = test::raised([&] {
             Cell* frame = stack::arguments;
             stack::CallFrame* frames = stack::frames_top;
-            EXPECT_EQ(eval::eval_block(&code, true), Pending::none) << source;
+            EXPECT_EQ(eval::eval_block(&code, {.chain = true}), Pending::none) << source;
             EXPECT_EQ(stack::frames_top, frames) << source;
             EXPECT_EQ(stack::arguments, frame) << source;
             result = test::stack_molded(stack::arguments);

@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "runtime/core/sockets.h"
 #include "runtime/memory/manager.h"
 #include "runtime/memory/series.h"
 #include "runtime/output/print_hooks.h"
 #include "runtime/output/stdout_writer.h"
-#include "runtime/output/tui_hooks.h"
 
 namespace vek {
 namespace {
@@ -213,17 +213,17 @@ TEST(TypedPrint, ItemsAndSpacing) {
 
 int before_calls, after_calls;
 TEST(TypedPrint, TextUiHooksSurroundTheOutput) {
-    tui::Hook saved_before = tui::before_print, saved_after = tui::after_print;
+    sockets::OutputFn saved_before = sockets::before_print, saved_after = sockets::after_print;
     before_calls = after_calls = 0;
-    tui::before_print = [] { before_calls++; };
-    tui::after_print = [] { after_calls++; };
+    sockets::before_print = [] { before_calls++; };
+    sockets::after_print = [] { after_calls++; };
     Cell value = string_value({'a'}, 1, 0);
     captured([&] {
         print_typed({"a"});
         print_hooks::console(&value, false);
     });
-    tui::before_print = saved_before;
-    tui::after_print = saved_after;
+    sockets::before_print = saved_before;
+    sockets::after_print = saved_after;
     EXPECT_EQ(before_calls, 2);
     EXPECT_EQ(after_calls, 2);
 }

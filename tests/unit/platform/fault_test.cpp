@@ -9,10 +9,12 @@
 #include "platform/os.h"
 #include "platform/runtime_thread.h"
 #include "platform/signals.h"
+#include "tests/unit/support/death_test_fixture.h"
 
 namespace {
 
 using vek::platform::send_signal_to_self;
+using vek::test::report_to_stderr;
 
 #ifdef VEK_SANITIZE
 #define SKIP_UNDER_SANITIZER() GTEST_SKIP() << "the sanitizer's own checks fire first"
@@ -20,16 +22,8 @@ using vek::platform::send_signal_to_self;
 #define SKIP_UNDER_SANITIZER() (void)0
 #endif
 
-// Each child starts the program afresh, so it sets up its own runtime thread
-// rather than inheriting one through a fork of a two-thread process.
-class Fault : public testing::Test {
-protected:
-    void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
-};
+using Fault = vek::test::FreshProcessTest;
 using Signal = Fault;
-
-// The report goes to standard output; the death-test matcher reads standard error.
-void report_to_stderr() { vek::platform::duplicate_descriptor(2, 1); }
 
 std::string report_pattern(int number, const char* message) {
     return "^\n\\*\\*\\* Runtime Error " + std::to_string(number) + ": " + message +

@@ -9,6 +9,7 @@
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
+#include "runtime/memory/manager.h"
 
 namespace vek::test {
 
@@ -116,6 +117,12 @@ Cell read_block(Reader& r, char close, uint32_t type) {
 Cell block_of(const char* text) {
     Reader r{text};
     return read_block(r, '\0', TYPE_BLOCK);
+}
+
+Cell block_of(std::initializer_list<Cell> cells, uint32_t type) {
+    Cell block{type, 0, uint32_t(memory::alloc_cells(uint32_t(cells.size()))), 0};
+    for (const Cell& cell : cells) *block::alloc_tail(&block) = cell;
+    return block;
 }
 
 Cell first_of(const char* text) {

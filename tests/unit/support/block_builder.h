@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 
 #include "runtime/core/cell.h"
@@ -19,6 +20,10 @@ namespace vek::test {
 // The block of the values in the text. The cell holds the only reference to
 // its buffer: keep it in a local (which the collector's stack scan sees).
 Cell block_of(const char* text);
+
+// A block (or another block kind) of the given cells, for values the
+// notation cannot write.
+Cell block_of(std::initializer_list<Cell> cells, uint32_t type = TYPE_BLOCK);
 
 // The first value of the text's block, alone.
 Cell first_of(const char* text);

@@ -18,14 +18,14 @@ Cell load(std::string_view source) {
     Cell text = binary_cell(source);
     Cell result{};
     auto bytes = reinterpret_cast<const uint8_t*>(series_buffer(&text)->first());
-    lexer::scan(&result, bytes, uint32_t(source.size()), false, true, true, false, nullptr, &text, nullptr);
+    lexer::scan(&result, bytes, uint32_t(source.size()), {}, nullptr, &text, nullptr);
     return result;
 }
 
 Cell load_code(const char* source) {
     Cell code;
-    lexer::scan(make_unset(&code), reinterpret_cast<const uint8_t*>(source), uint32_t(std::strlen(source)), false,
-                true, true, true, nullptr, nullptr, nullptr);
+    lexer::scan(make_unset(&code), reinterpret_cast<const uint8_t*>(source), uint32_t(std::strlen(source)),
+                {.wrap = true}, nullptr, nullptr, nullptr);
     return code;
 }
 
@@ -43,9 +43,13 @@ std::string load_error(std::string_view source) {
     return text.substr(0, text.find('\n'));
 }
 
-std::string molded(const Cell& value, bool flat, int32_t indent) {
+void expect_molds(const MoldRow* rows, size_t n) {
+    for (size_t i = 0; i < n; i++) EXPECT_EQ(molded(load(rows[i].source)), rows[i].molded) << rows[i].source;
+}
+
+std::string molded(const Cell& value, MoldOptions options) {
     Cell out = output_cell();
-    actions::mold(&value, &out, false, false, flat, nullptr, actions::NO_LIMIT, indent);
+    actions::mold(&value, &out, options.only, false, options.flat, nullptr, actions::NO_LIMIT, options.indent);
     return utf8(out);
 }
 

@@ -2,6 +2,7 @@
 // as text.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -23,8 +24,25 @@ Cell load_one(std::string_view source);
 // "(no error)".
 std::string load_error(std::string_view source);
 
+// A source and the block of the values it loads, molded.
+struct MoldRow {
+    const char* source;
+    const char* molded;
+};
+// Checks that each row's source loads as its block; a failure names the
+// source.
+void expect_molds(const MoldRow* rows, size_t n);
+
+// How molded() lays the value out: mold's /only and /flat, and the indent
+// level it starts at.
+struct MoldOptions {
+    bool only = false;
+    bool flat = false;
+    int32_t indent = 0;
+};
+
 // The value molded or formed through the action dispatch, as UTF-8.
-std::string molded(const Cell& value, bool flat = false, int32_t indent = 0);
+std::string molded(const Cell& value, MoldOptions options = {});
 std::string formed(const Cell& value);
 
 // The value molded or formed by the entries that work on the evaluation

@@ -1,5 +1,6 @@
 #include "tests/unit/support/owner_reports.h"
 
+#include "runtime/core/sockets.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
@@ -15,7 +16,7 @@ namespace {
 
 Describe describe_series = nullptr;
 Shorten shorten_series = nullptr;
-decltype(ownership::notify_owner_hook) saved_hook = nullptr;
+sockets::NotifyOwnerFn saved_hook = nullptr;
 
 bool record(const Cell*, const Cell*, const Cell* value, const Cell* action, const Cell*, int32_t index,
             int32_t part) {
@@ -29,14 +30,14 @@ bool record(const Cell*, const Cell*, const Cell* value, const Cell* action, con
 void install(Describe describe, Shorten shorten) {
     describe_series = describe;
     shorten_series = shorten;
-    saved_hook = ownership::notify_owner_hook;
-    ownership::notify_owner_hook = record;
+    saved_hook = sockets::notify_owner;
+    sockets::notify_owner = record;
     reports.clear();
     shorten_on_first = false;
 }
 
 void restore() {
-    ownership::notify_owner_hook = saved_hook;
+    sockets::notify_owner = saved_hook;
     shorten_on_first = false;
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "runtime/core/cell.h"
+#include "tests/unit/support/stack_fixture.h"
 
 namespace vek::test::owner_reports {
 
@@ -32,5 +33,18 @@ void restore();
 // owners weakly, so the owner is pushed on the evaluation stack: the fixture
 // cuts the stack back after the test.
 void own(Cell* series);
+
+// Each test records the reports, the series described and (once a test sets
+// shorten_on_first) shortened as given, and leaves the stacks as it found
+// them.
+template <Describe describe, Shorten shorten = nullptr>
+class ReportsTest : public StackRestoringTest {
+protected:
+    void SetUp() override { install(describe, shorten); }
+    void TearDown() override {
+        restore();
+        StackRestoringTest::TearDown();
+    }
+};
 
 }  // namespace vek::test::owner_reports

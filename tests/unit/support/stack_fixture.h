@@ -18,6 +18,20 @@ private:
     SavedStacks saved_;
 };
 
+// Each test must leave the stack's top where it found it: a failure is
+// recorded otherwise, and the top put back for the next test.
+class BalancedStackTest : public testing::Test {
+protected:
+    void SetUp() override { base_ = stack::top; }
+    void TearDown() override {
+        EXPECT_EQ(stack::top, base_);
+        stack::top = base_;
+    }
+
+private:
+    Cell* base_ = nullptr;
+};
+
 // Each test runs inside an anonymous native frame with an unset! result
 // cell, as a native calling the evaluator would.
 class NativeFrameTest : public StackRestoringTest {
@@ -27,5 +41,19 @@ protected:
         make_unset(stack::push_cell());
     }
 };
+
+// Runs an action that takes its operands from the stack, as a call does: the
+// operands pushed from a fresh frame base, the result left in the first of
+// them. Answers the result; the stacks are put back as they were.
+inline Cell called_on_stack(void (*action)(), const Cell& first, const Cell* second = nullptr) {
+    SavedStacks saved;
+    stack::arguments = stack::top;
+    stack::push(&first);
+    if (second) stack::push(second);
+    action();
+    Cell result = *stack::arguments;
+    saved.restore();
+    return result;
+}
 
 }  // namespace vek::test

@@ -1,5 +1,5 @@
 // Test helpers for string-like cells: building one of a chosen unit from code
-// points, and reading one back as UTF-8.
+// points or bytes, and reading one back as UTF-8 or as code points.
 #pragma once
 
 #include <cstdint>
@@ -41,6 +41,12 @@ inline Cell binary_cell(std::string_view bytes) {
     return *set_type(&cell, TYPE_BINARY);
 }
 
+// A string! of the text, byte by byte (ASCII expected).
+inline Cell string_cell(std::string_view text) {
+    Cell cell = binary_cell(text);
+    return *set_type(&cell, TYPE_STRING);
+}
+
 // An empty string! to append to.
 inline Cell output_cell() {
     Cell cell{};
@@ -57,6 +63,20 @@ inline std::string utf8(const Cell& value) {
         int n = unicode::encode_utf8_char(string::get_char(buffer->at(i), buffer->unit()), bytes);
         out.append(reinterpret_cast<const char*>(bytes), size_t(n));
     }
+    return out;
+}
+
+// The whole text as UTF-8, whatever the head.
+inline std::string whole_utf8(const Cell& value) {
+    Cell from_first = value;
+    set_series_index(&from_first, 0);
+    return utf8(from_first);
+}
+
+// The code points of the whole buffer, from its first unit.
+inline std::u32string code_points_of(const Cell& string) {
+    std::u32string out;
+    for (uint32_t i = 0; i < string::buffer_length(&string); ++i) out += char32_t(string::rs_abs_at(&string, i));
     return out;
 }
 

@@ -8,16 +8,13 @@
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/eval/stack.h"
 #include "runtime/tables/cycles.h"
+#include "tests/unit/support/block_builder.h"
 #include "tests/unit/support/support.h"
 
 namespace vek {
 namespace {
 
-std::string text_of(const Cell* string) {
-    std::string out;
-    for (uint32_t i = 0; i < string::buffer_length(string); i++) out += char(string::rs_abs_at(string, i));
-    return out;
-}
+using test::text_of;
 
 Node node(uint32_t n) { return Node(n * 4); }
 
@@ -33,9 +30,9 @@ TEST_F(Cycles, AnErrorLeavingAGuardedScopeRestoresTheDepth) {
         cycles::Scope outer(node(2));
         cycles::Scope inner(node(3));
         cycles::push(node(4));
-        fire(Category::script, err::no_value);
+        fire(err::script::no_value);
     });
-    EXPECT_EQ(code, error_code(Category::script, err::no_value));
+    EXPECT_EQ(code, error_code(err::script::no_value));
     EXPECT_EQ(cycles::depth(), 1u);
     EXPECT_TRUE(cycles::find(node(1)));
     EXPECT_FALSE(cycles::find(node(2)));
@@ -54,7 +51,7 @@ TEST_F(Cycles, TheThousandthEntryRaisesTooDeepAndEmptiesTheGuard) {
     for (uint32_t i = 1; i < cycles::CAPACITY; i++) cycles::push(node(i));
     EXPECT_EQ(cycles::depth(), 999u);
     uint32_t code = test::raised([] { cycles::push(node(5000)); });
-    EXPECT_EQ(code, error_code(Category::internal, err::too_deep));
+    EXPECT_EQ(code, error_code(err::internal::too_deep));
     EXPECT_EQ(code, 906u);
     EXPECT_EQ(cycles::depth(), 0u);
     EXPECT_FALSE(cycles::find(node(1)));

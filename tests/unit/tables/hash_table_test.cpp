@@ -13,24 +13,17 @@
 #include "runtime/tables/hash_table.h"
 #include "runtime/tables/hash_table_layout.h"
 #include "runtime/tables/murmur.h"
+#include "tests/unit/support/string_cells.h"
+#include "tests/unit/support/value_cells.h"
 
 namespace vek::hash_table {
 namespace {
 
 // ---------------------------------------------------------------- cells
 
-Cell integer(int32_t v) { return Cell{TYPE_INTEGER, 0, uint32_t(v), 0}; }
-
-Cell text(std::u32string_view code_points, uint32_t unit = 1) {
-    Node node = memory::alloc_units(uint32_t(code_points.size()), unit);
-    SeriesBuffer* b = node_buffer(node);
-    for (size_t i = 0; i < code_points.size(); i++) {
-        uint32_t cp = code_points[i];
-        std::memcpy(b->first() + i * unit, &cp, unit);  // little-endian: the low bytes
-    }
-    b->tail = b->offset + uint32_t(code_points.size() * unit);
-    return Cell{TYPE_STRING, 0, uint32_t(node), 0};
-}
+using test::block_cell;
+using test::integer_cell;
+using test::text_cell;
 
 Cell word(uint32_t symbol, uint32_t type = TYPE_WORD) { return Cell{type, 0, symbol, 0}; }
 
@@ -41,8 +34,6 @@ Node block_of(std::initializer_list<Cell> cells) {
     for (const Cell& c : cells) *series::alloc_tail_cell(node_buffer(block)) = c;
     return block;
 }
-
-Cell block_value(Node block, uint32_t head = 0) { return Cell{TYPE_BLOCK, head, uint32_t(block), 0}; }
 
 Cell* at(Node block, uint32_t pos) { return node_buffer(block)->cells() + pos; }
 uint32_t length_of(Node block) { return node_buffer(block)->length(); }
@@ -91,30 +82,10 @@ bool all_buckets_empty(Node table) {
     return true;
 }
 
-// The hooks are process-wide: every test leaves them as it found them. The
-// tables here hold made-up symbol ids, so they compare with the table's own
-// default rather than through the datatypes.
-class Tables : public testing::Test {
-protected:
-    void SetUp() override { compare_hook = default_compare; }
-    void TearDown() override {
-        compare_hook = saved_compare_;
-        normalize_key_hook = saved_normalize_;
-        murmur::resolve_symbol = saved_resolve_;
-    }
-
-private:
-    bool (*saved_compare_)(const Cell*, const Cell*, int) = compare_hook;
-    void (*saved_normalize_)(Cell*) = normalize_key_hook;
-    uint32_t (*saved_resolve_)(uint32_t) = murmur::resolve_symbol;
-};
-
-// Symbols 1001-1099 are case variants of 1-99.
-uint32_t variants_resolve(uint32_t id) { return id > 1000 ? id - 1000 : id; }
-
-void words_to_set_words(Cell* key) {
-    if (cell_type(key) >= TYPE_WORD && cell_type(key) <= TYPE_GET_WORD) set_type(key, TYPE_SET_WORD);
-}
+// Symbols of the runtime's table, "table-word-<n>", and a case variant of
+// the same name.
+uint32_t numbered_symbol(uint32_t n) { return symbol::make(("table-word-" + std::to_string(n)).c_str()); }
+uint32_t shouted_symbol(uint32_t n) { return symbol::make(("TABLE-WORD-" + std::to_string(n)).c_str()); }
 
 // ---------------------------------------------------------------- hashing
 
@@ -144,11 +115,11 @@ TEST(Hash, StringsHashTheirCodePointsAsWordsFoldedToUpperCase) {
     const uint32_t upper[] = {U'A', U'B', 0x00C9};  // "ABÉ"
     uint32_t expected = murmur::murmur3(upper, sizeof upper);
     for (uint32_t unit : {1u, 2u, 4u}) {
-        Cell lower = text(U"ab\u00E9", unit);
+        Cell lower = text_cell(U"ab\u00E9", unit);
         EXPECT_EQ(murmur::value(&lower, false), expected) << "unit " << unit;
         EXPECT_NE(murmur::value(&lower, true), expected) << "case-sensitive keeps the case";
     }
-    Cell tail = text(U"xAB\u00C9");
+    Cell tail = text_cell(U"xAB\u00C9");
     set_series_index(&tail, 1);  // hashed from the head
     EXPECT_EQ(murmur::value(&tail, false), expected);
 }
@@ -157,7 +128,7 @@ TEST(Hash, FixedRulesForUnsetNoneMoneyAndSymbols) {
     Cell unset{TYPE_UNSET, 7, 7, 7}, none{TYPE_NONE, 7, 7, 7};
     EXPECT_EQ(murmur::value(&unset, false), uint32_t(-2));
     EXPECT_EQ(murmur::value(&none, false), uint32_t(-1));
-    Cell i = integer(42);
+    Cell i = integer_cell(42);
     EXPECT_EQ(murmur::value(&i, false), murmur::mix(42));
 
     constexpr uint32_t SIGN = 1u << 14;
@@ -170,15 +141,14 @@ TEST(Hash, FixedRulesForUnsetNoneMoneyAndSymbols) {
     EXPECT_NE(murmur::symbol_name("\xC3\x89", 2), murmur::symbol_name("\xC3\xA9", 2));
 }
 
-TEST_F(Tables, WordCaseVariantsHashAlike) {
-    murmur::resolve_symbol = variants_resolve;
-    Cell lower = word(5), upper = word(1005, TYPE_SET_WORD);
+TEST(Tables, WordCaseVariantsHashAlike) {
+    Cell lower = word(numbered_symbol(5)), upper = word(shouted_symbol(5), TYPE_SET_WORD);
     EXPECT_EQ(murmur::value(&lower, false), murmur::value(&upper, false));
 }
 
 // ---------------------------------------------------------------- sizing
 
-TEST_F(Tables, SizingFollowsTheLoadFactor) {
+TEST(Tables, SizingFollowsTheLoadFactor) {
     struct Case {
         uint32_t size;
         int32_t kind;
@@ -202,41 +172,41 @@ TEST_F(Tables, SizingFollowsTheLoadFactor) {
 
 // ---------------------------------------------------------------- hash! (kind 0)
 
-TEST_F(Tables, ValuesIndexGrowsAndKeepsEveryCell) {
+TEST(Tables, ValuesIndexGrowsAndKeepsEveryCell) {
     Node block = block_of({});
-    Cell value = block_value(block);
+    Cell value = block_cell(block);
     Node t = make(0, &value, KIND_VALUES, 0);
     bool rebuilt = false;
     for (int32_t i = 0; i < 2000; i++) {
         int result;
-        put_star(t, append(block, integer(i % 700)), &result);
+        put_star(t, append(block, integer_cell(i % 700)), &result);
         rebuilt |= result == PUT_REBUILT;
     }
     EXPECT_TRUE(rebuilt);
     EXPECT_GE(buckets_in(t), 1024u);
     EXPECT_EQ(record(t)->size, 700) << "equal keys count once";
     for (int32_t v = 0; v < 700; v++) {
-        ASSERT_EQ(where(t, integer(v)), v);
-        ASSERT_EQ(where(t, integer(v), {.last = true}), v < 600 ? v + 1400 : v + 700);
-        ASSERT_EQ(where(t, integer(v), {.head = v + 1}), v + 700);
+        ASSERT_EQ(where(t, integer_cell(v)), v);
+        ASSERT_EQ(where(t, integer_cell(v), {.last = true}), v < 600 ? v + 1400 : v + 700);
+        ASSERT_EQ(where(t, integer_cell(v), {.head = v + 1}), v + 700);
     }
-    EXPECT_EQ(where(t, integer(700)), -1);
+    EXPECT_EQ(where(t, integer_cell(700)), -1);
 }
 
-TEST_F(Tables, MakeIndexesFromTheHeadOfTheValue) {
-    Node block = block_of({integer(1), integer(2), integer(3)});
-    Cell value = block_value(block, 1);
+TEST(Tables, MakeIndexesFromTheHeadOfTheValue) {
+    Node block = block_of({integer_cell(1), integer_cell(2), integer_cell(3)});
+    Cell value = block_cell(block, 1);
     Node t = make(3, &value, KIND_VALUES, 0);
-    EXPECT_EQ(where(t, integer(1)), -1);
-    EXPECT_EQ(where(t, integer(3)), 2);
+    EXPECT_EQ(where(t, integer_cell(1)), -1);
+    EXPECT_EQ(where(t, integer_cell(3)), 2);
 }
 
-TEST_F(Tables, EqualKeysShareOneChain) {
-    Node block = block_of({text(U"abc"), text(U"x"), text(U"ABC"), text(U"abc"), text(U"Abc")});
-    Cell value = block_value(block);
+TEST(Tables, EqualKeysShareOneChain) {
+    Node block = block_of({text_cell(U"abc"), text_cell(U"x"), text_cell(U"ABC"), text_cell(U"abc"), text_cell(U"Abc")});
+    Cell value = block_cell(block);
     Node t = make(5, &value, KIND_VALUES, 0);
     EXPECT_EQ(record(t)->size, 2);
-    Cell abc = text(U"abc"), caps = text(U"ABC");
+    Cell abc = text_cell(U"abc"), caps = text_cell(U"ABC");
     struct Case {
         const Cell& key;
         Query query;
@@ -262,19 +232,19 @@ TEST_F(Tables, EqualKeysShareOneChain) {
     for (uint32_t pos : {2u, 3u, 4u}) remove_cell(t, at(block, pos));
     EXPECT_EQ(where(t, abc), -1);
     EXPECT_EQ(record(t)->size, 1);
-    EXPECT_EQ(where(t, text(U"X")), 1);
+    EXPECT_EQ(where(t, text_cell(U"X")), 1);
 
     put(t, at(block, 3));
     EXPECT_EQ(where(t, caps), 3) << "re-inserted after removal";
     EXPECT_EQ(record(t)->size, 2);
 }
 
-TEST_F(Tables, InsertionAndRemovalShiftStoredPositions) {
-    Node block = block_of({integer(10), integer(20), integer(30), integer(20), integer(40)});
-    Cell value = block_value(block);
+TEST(Tables, InsertionAndRemovalShiftStoredPositions) {
+    Node block = block_of({integer_cell(10), integer_cell(20), integer_cell(30), integer_cell(20), integer_cell(40)});
+    Cell value = block_cell(block);
     Node t = make(5, &value, KIND_VALUES, 0);
 
-    insert_at(block, 1, integer(99));
+    insert_at(block, 1, integer_cell(99));
     ASSERT_EQ(shift_indexes(t, 1, 1, 4, true), 0);
     put(t, at(block, 1));
     struct Case {
@@ -282,54 +252,54 @@ TEST_F(Tables, InsertionAndRemovalShiftStoredPositions) {
         int64_t found;
     };
     for (Case c : {Case{10, 0, 0}, {99, 0, 1}, {20, 0, 2}, {20, 3, 4}, {30, 0, 3}, {40, 0, 5}})
-        EXPECT_EQ(where(t, integer(c.key), {.head = c.head}), c.found) << c.key << " after insertion";
+        EXPECT_EQ(where(t, integer_cell(c.key), {.head = c.head}), c.found) << c.key << " after insertion";
 
     remove_at(block, 3);  // 30
     ASSERT_EQ(shift_indexes(t, -1, 4, 2, true), 0);
     for (Case c : {Case{30, 0, -1}, {20, 0, 2}, {20, 3, 3}, {40, 0, 4}, {10, 0, 0}})
-        EXPECT_EQ(where(t, integer(c.key), {.head = c.head}), c.found) << c.key << " after removal";
+        EXPECT_EQ(where(t, integer_cell(c.key), {.head = c.head}), c.found) << c.key << " after removal";
     EXPECT_EQ(record(t)->size, 4);
 
     remove_at(block, 2);  // the first 20: its chain keeps the other
     ASSERT_EQ(shift_indexes(t, -1, 3, 2, true), 0);
-    EXPECT_EQ(where(t, integer(20)), 2);
-    EXPECT_EQ(where(t, integer(40)), 3);
-    EXPECT_EQ(where(t, integer(20), {.head = 3}), -1);
+    EXPECT_EQ(where(t, integer_cell(20)), 2);
+    EXPECT_EQ(where(t, integer_cell(40)), 3);
+    EXPECT_EQ(where(t, integer_cell(20), {.head = 3}), -1);
 
     EXPECT_EQ(shift_indexes(t, 1, 0, SHIFT_LIMIT + 1, true), 1) << "the caller rebuilds instead";
-    EXPECT_EQ(where(t, integer(40)), 3);
+    EXPECT_EQ(where(t, integer_cell(40)), 3);
 }
 
-TEST_F(Tables, ChurnDoesNotGrowTheValuesIndex) {
+TEST(Tables, ChurnDoesNotGrowTheValuesIndex) {
     Node block = block_of({});
-    Cell value = block_value(block);
+    Cell value = block_cell(block);
     Node t = make(8, &value, KIND_VALUES, 0);
-    for (int32_t i = 0; i < 8; i++) put(t, append(block, integer(i)));
+    for (int32_t i = 0; i < 8; i++) put(t, append(block, integer_cell(i)));
     for (int32_t i = 8; i < 5000; i++) {
         ASSERT_EQ(shift_indexes(t, -1, 1, length_of(block) - 1, true), 0);
         remove_at(block, 0);
-        put(t, append(block, integer(i)));
+        put(t, append(block, integer_cell(i)));
     }
     EXPECT_LE(buckets_in(t), 32u);
-    for (int32_t i = 4992; i < 5000; i++) EXPECT_EQ(where(t, integer(i)), i - 4992);
-    EXPECT_EQ(where(t, integer(4991)), -1);
+    for (int32_t i = 4992; i < 5000; i++) EXPECT_EQ(where(t, integer_cell(i)), i - 4992);
+    EXPECT_EQ(where(t, integer_cell(4991)), -1);
 }
 
-TEST_F(Tables, MovedRunsKeepTheirKeys) {
+TEST(Tables, MovedRunsKeepTheirKeys) {
     // Equal values, so that chains take part in the move.
-    Node block = block_of({integer(7), integer(8), integer(7), integer(9), integer(7), integer(8)});
-    Cell value = block_value(block);
+    Node block = block_of({integer_cell(7), integer_cell(8), integer_cell(7), integer_cell(9), integer_cell(7), integer_cell(8)});
+    Cell value = block_cell(block);
     Node t = make(6, &value, KIND_VALUES, 0);
     auto positions_of = [&](int32_t v) {
         std::string found;
-        for (int64_t p = where(t, integer(v)); p >= 0; p = where(t, integer(v), {.head = int32_t(p + 1)}))
+        for (int64_t p = where(t, integer_cell(v)); p >= 0; p = where(t, integer_cell(v), {.head = int32_t(p + 1)}))
             found += std::to_string(p);
         return found;
     };
     auto rearrange = [&](std::initializer_list<int32_t> values) {
         Cell* cells = at(block, 0);
         int i = 0;
-        for (int32_t v : values) cells[i++] = integer(v);
+        for (int32_t v : values) cells[i++] = integer_cell(v);
     };
 
     // The run at 1-2 (8 7) moves forward to end at 4: 7 9 7 8 7 8.
@@ -350,119 +320,118 @@ TEST_F(Tables, MovedRunsKeepTheirKeys) {
     EXPECT_EQ(positions_of(8), "02");
 }
 
-TEST_F(Tables, RemovingTheWholeRangeEmptiesTheIndex) {
-    Node block = block_of({integer(1), integer(2), integer(2), integer(3)});
-    Cell value = block_value(block);
+TEST(Tables, RemovingTheWholeRangeEmptiesTheIndex) {
+    Node block = block_of({integer_cell(1), integer_cell(2), integer_cell(2), integer_cell(3)});
+    Cell value = block_cell(block);
     Node t = make(4, &value, KIND_VALUES, 0);
     remove_range(t, 1, 2);
-    EXPECT_EQ(where(t, integer(2)), -1);
-    EXPECT_EQ(where(t, integer(3)), 3);
+    EXPECT_EQ(where(t, integer_cell(2)), -1);
+    EXPECT_EQ(where(t, integer_cell(3)), 3);
     remove_range(t, 0, 100);
     EXPECT_EQ(record(t)->size, 0);
     EXPECT_EQ(record(t)->occupied, 0);
     EXPECT_TRUE(all_buckets_empty(t));
     put(t, at(block, 3));
-    EXPECT_EQ(where(t, integer(3)), 3);
-    EXPECT_EQ(where(t, integer(1)), -1);
+    EXPECT_EQ(where(t, integer_cell(3)), 3);
+    EXPECT_EQ(where(t, integer_cell(1)), -1);
 }
 
-TEST_F(Tables, CopiesHaveChainsOfTheirOwn) {
-    Node block = block_of({integer(5), integer(5), integer(6)});
-    Cell value = block_value(block);
+TEST(Tables, CopiesHaveChainsOfTheirOwn) {
+    Node block = block_of({integer_cell(5), integer_cell(5), integer_cell(6)});
+    Cell value = block_cell(block);
     Node t = make(3, &value, KIND_VALUES, 0);
     Node twin_block = memory::copy_series(node_buffer(block));
     Node twin = copy(t, twin_block);
     EXPECT_EQ(record(twin)->block, twin_block);
     remove_cell(twin, at(twin_block, 0));
-    EXPECT_EQ(where(twin, integer(5)), 1);
-    EXPECT_EQ(where(t, integer(5)), 0) << "the original keeps its chain";
+    EXPECT_EQ(where(twin, integer_cell(5)), 1);
+    EXPECT_EQ(where(t, integer_cell(5)), 0) << "the original keeps its chain";
     remove_cell(t, at(block, 2));
-    EXPECT_EQ(where(twin, integer(6)), 2);
+    EXPECT_EQ(where(twin, integer_cell(6)), 2);
 }
 
-TEST_F(Tables, ClearEmptiesTableAndBlock) {
-    Node block = block_of({integer(1), integer(1)});
-    Cell value = block_value(block);
+TEST(Tables, ClearEmptiesTableAndBlock) {
+    Node block = block_of({integer_cell(1), integer_cell(1)});
+    Cell value = block_cell(block);
     Node t = make(2, &value, KIND_VALUES, 0);
     clear(t);
     EXPECT_EQ(length_of(block), 0u);
     EXPECT_TRUE(all_buckets_empty(t));
-    put(t, append(block, integer(4)));
-    EXPECT_EQ(where(t, integer(4)), 0);
+    put(t, append(block, integer_cell(4)));
+    EXPECT_EQ(where(t, integer_cell(4)), 0);
     EXPECT_EQ(record(t)->size, 1);
 }
 
 // ---------------------------------------------------------------- map! (kind 1)
 
-TEST_F(Tables, MapPairsLaterValueWins) {
-    Node block = block_of({integer(1), integer(100), integer(2), integer(200), integer(1), integer(300)});
-    Cell value = block_value(block);
+TEST(Tables, MapPairsLaterValueWins) {
+    Node block = block_of({integer_cell(1), integer_cell(100), integer_cell(2), integer_cell(200), integer_cell(1), integer_cell(300)});
+    Cell value = block_cell(block);
     Node t = make(6, &value, KIND_MAP, 0);
     EXPECT_EQ(length_of(block), 4u);
     EXPECT_EQ(record(t)->size, 2);
-    EXPECT_EQ(where(t, integer(1)), 0);
+    EXPECT_EQ(where(t, integer_cell(1)), 0);
     EXPECT_EQ(integer::get(at(block, 1)), 300);
 
     remove_cell(t, at(block, 0));
     EXPECT_EQ(at(block, 1)->header, 0u);
     EXPECT_EQ(record(t)->size, 1);
-    EXPECT_EQ(where(t, integer(1)), 0) << "a removed entry is still found";
+    EXPECT_EQ(where(t, integer_cell(1)), 0) << "a removed entry is still found";
 
-    append(block, integer(1));
-    append(block, integer(400));
+    append(block, integer_cell(1));
+    append(block, integer_cell(400));
     reindex(t, 4, 2);
     EXPECT_EQ(length_of(block), 4u);
     EXPECT_EQ(integer::get(at(block, 1)), 400);
     EXPECT_EQ(record(t)->size, 2) << "the entry came back";
 }
 
-TEST_F(Tables, MapFindsWordKeysAsSetWords) {
-    normalize_key_hook = words_to_set_words;
-    murmur::resolve_symbol = variants_resolve;
-    Node block = block_of({word(1), integer(10), word(2, TYPE_SET_WORD), integer(20)});
-    Cell value = block_value(block);
+TEST(Tables, MapFindsWordKeysAsSetWords) {
+    uint32_t one = numbered_symbol(1), two = numbered_symbol(2), variant = shouted_symbol(1);
+    Node block = block_of({word(one), integer_cell(10), word(two, TYPE_SET_WORD), integer_cell(20)});
+    Cell value = block_cell(block);
     Node t = make(4, &value, KIND_MAP, 0);
     EXPECT_EQ(cell_type(at(block, 0)), TYPE_SET_WORD);
-    EXPECT_EQ(where(t, word(1, TYPE_GET_WORD)), 0);
-    EXPECT_EQ(where(t, word(2, TYPE_LIT_WORD)), 2);
-    EXPECT_EQ(where(t, word(1001)), 0) << "a case variant";
-    EXPECT_EQ(where(t, word(1001), {.op = OP_STRICT_EQUAL}), -1);
-    EXPECT_EQ(where(t, word(1, TYPE_REFINEMENT)), -1) << "another datatype";
+    EXPECT_EQ(where(t, word(one, TYPE_GET_WORD)), 0);
+    EXPECT_EQ(where(t, word(two, TYPE_LIT_WORD)), 2);
+    EXPECT_EQ(where(t, word(variant)), 0) << "a case variant";
+    EXPECT_EQ(where(t, word(variant), {.op = OP_STRICT_EQUAL}), -1);
+    EXPECT_EQ(where(t, word(one, TYPE_REFINEMENT)), -1) << "another datatype";
 }
 
-TEST_F(Tables, MapGrowsAndKeepsItsPairs) {
+TEST(Tables, MapGrowsAndKeepsItsPairs) {
     Node block = block_of({});
     for (int32_t i = 0; i < 1000; i++) {
-        append(block, integer(i * 7));
-        append(block, integer(i));
+        append(block, integer_cell(i * 7));
+        append(block, integer_cell(i));
     }
-    Cell value = block_value(block);
+    Cell value = block_cell(block);
     Node t = make(4, &value, KIND_MAP, 0);  // too small: grows while indexing
     EXPECT_GE(buckets_in(t), 2048u);
     EXPECT_EQ(record(t)->size, 1000);
     for (int32_t i = 0; i < 1000; i++) {
-        int64_t p = where(t, integer(i * 7));
+        int64_t p = where(t, integer_cell(i * 7));
         ASSERT_EQ(p, 2 * i);
         ASSERT_EQ(integer::get(at(block, uint32_t(p) + 1)), i);
     }
 }
 
-TEST_F(Tables, FindNextWalksEqualEntriesOfAProbe) {
-    Node block = block_of({integer(3), integer(3), integer(4)});
-    Cell value = block_value(block);
+TEST(Tables, FindNextWalksEqualEntriesOfAProbe) {
+    Node block = block_of({integer_cell(3), integer_cell(3), integer_cell(4)});
+    Cell value = block_cell(block);
     Node t = make(3, &value, KIND_VALUES, 0);
     int32_t bucket = -1;
     uint32_t step = 0;
-    Cell three = integer(3);
+    Cell three = integer_cell(3);
     EXPECT_EQ(find_next(t, &three, &bucket, &step), at(block, 0));
     EXPECT_EQ(find_next(t, &three, &bucket, &step), nullptr) << "one bucket holds both";
 }
 
 // ---------------------------------------------------------------- kind 2
 
-TEST_F(Tables, SymbolsInternWithCaseVariants) {
+TEST(Tables, SymbolsInternWithCaseVariants) {
     Node symbols = block_of({});
-    Cell value = block_value(symbols);
+    Cell value = block_cell(symbols);
     Node t = make(4, &value, KIND_WORDS, 0);
     uint32_t hello = find_symbol(t, "hello", 5, false);
     EXPECT_EQ(hello, 1u);
@@ -498,42 +467,43 @@ TEST_F(Tables, SymbolsInternWithCaseVariants) {
     EXPECT_EQ(find_symbol(t, "hello", 5, false), hello);
 }
 
-TEST_F(Tables, WordTablesFindOrAddWords) {
-    murmur::resolve_symbol = variants_resolve;
+TEST(Tables, WordTablesFindOrAddWords) {
     Node t = make(0, nullptr, KIND_WORDS, 2);
     const auto context = Node(0x12340);
+    const uint32_t seven = numbered_symbol(7), variant = shouted_symbol(7);
     int32_t index = -5;
-    EXPECT_EQ(find_or_add_word(t, 7, false, context, &index), -1);
+    EXPECT_EQ(find_or_add_word(t, seven, false, context, &index), -1);
     EXPECT_EQ(index, 0);
     Cell* entry = at(record(t)->block, 0);
     EXPECT_EQ(cell_type(entry), uint32_t(TYPE_WORD));
     EXPECT_EQ(word::context(entry), context);
-    EXPECT_EQ(word::symbol(entry), 7u);
+    EXPECT_EQ(word::symbol(entry), seven);
     EXPECT_EQ(word::index(entry), 0u);
 
     index = -5;
-    EXPECT_EQ(find_or_add_word(t, 7, false, context, &index), 0);
+    EXPECT_EQ(find_or_add_word(t, seven, false, context, &index), 0);
     EXPECT_EQ(index, 0);
-    EXPECT_EQ(find_or_add_word(t, 1007, true, Node::none, nullptr), 0) << "a case variant";
-    EXPECT_EQ(find_or_add_word(t, 1007, false, Node::none, nullptr), -1);
+    EXPECT_EQ(find_or_add_word(t, variant, true, Node::none, nullptr), 0) << "a case variant";
+    EXPECT_EQ(find_or_add_word(t, variant, false, Node::none, nullptr), -1);
 
-    for (uint32_t s = 100; s < 600; s++) find_or_add_word(t, s, false, context, &index);
+    for (uint32_t s = 100; s < 600; s++) find_or_add_word(t, numbered_symbol(s), false, context, &index);
     EXPECT_EQ(index, 500);
-    for (uint32_t s = 100; s < 600; s++) ASSERT_EQ(find_or_add_word(t, s, true, Node::none, nullptr), int32_t(s - 99));
+    for (uint32_t s = 100; s < 600; s++)
+        ASSERT_EQ(find_or_add_word(t, numbered_symbol(s), true, Node::none, nullptr), int32_t(s - 99));
     EXPECT_EQ(record(t)->size, 501);
 
     // A word table made from a context! prototype is a copy with a block of its own.
     Cell prototype{TYPE_CONTEXT, uint32_t(t), 0, 0};
     Node twin = make(0, &prototype, KIND_WORDS, 2);
     EXPECT_NE(record(twin)->block, record(t)->block);
-    EXPECT_EQ(find_or_add_word(twin, 300, false, Node::none, nullptr), 201);
-    find_or_add_word(twin, 9999, false, context, &index);
-    EXPECT_EQ(find_or_add_word(t, 9999, false, Node::none, nullptr), -1);
+    EXPECT_EQ(find_or_add_word(twin, numbered_symbol(300), false, Node::none, nullptr), 201);
+    find_or_add_word(twin, numbered_symbol(9999), false, context, &index);
+    EXPECT_EQ(find_or_add_word(t, numbered_symbol(9999), false, Node::none, nullptr), -1);
 }
 
 // ---------------------------------------------------------------- kinds 3-4
 
-TEST_F(Tables, RecordTablesAddFindAndRemoveByNode) {
+TEST(Tables, RecordTablesAddFindAndRemoveByNode) {
     for (int32_t kind : {KIND_RECORDS, KIND_OWNERS}) {
         Node t = make(4, nullptr, kind, 2);
         auto key = [](uint32_t i) { return Node(0x20000 + 4 * i); };
@@ -541,7 +511,7 @@ TEST_F(Tables, RecordTablesAddFindAndRemoveByNode) {
             Cell* data = add_record(t, key(i));
             ASSERT_EQ(cell_type(data), uint32_t(TYPE_UNSET));
             ASSERT_EQ(cell_type(data + 1), uint32_t(TYPE_UNSET));
-            data[0] = integer(int32_t(i));
+            data[0] = integer_cell(int32_t(i));
         }
         EXPECT_GE(buckets_in(t), 1024u) << kind;
         for (uint32_t i = 0; i < 1000; i++) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "runtime/core/sockets.h"
 #include "runtime/datatypes/object/object.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/context.h"
@@ -8,9 +9,12 @@
 #include "runtime/memory/manager.h"
 #include "runtime/tables/cycles.h"
 #include "runtime/tables/ownership.h"
+#include "tests/unit/support/string_cells.h"
 
 namespace vek {
 namespace {
+
+using test::string_cell;
 
 struct Notice {
     int calls = 0;
@@ -34,11 +38,11 @@ bool record_notice(const Cell* owner, const Cell* word, const Cell* value, const
 class Ownership : public testing::Test {
 protected:
     void SetUp() override {
-        saved_hook_ = ownership::notify_owner_hook;
-        ownership::notify_owner_hook = record_notice;
+        saved_hook_ = sockets::notify_owner;
+        sockets::notify_owner = record_notice;
         notice = {};
     }
-    void TearDown() override { ownership::notify_owner_hook = saved_hook_; }
+    void TearDown() override { sockets::notify_owner = saved_hook_; }
 
     static Cell object() {
         return Cell{TYPE_OBJECT, uint32_t(context::create(1, false, false, nullptr, context::KIND_OBJECT)), 0, 0};
@@ -49,23 +53,17 @@ protected:
         return w;
     }
     static Cell block(uint32_t capacity) { return Cell{TYPE_BLOCK, 0, uint32_t(memory::alloc_cells(capacity)), 0}; }
-    static Cell string(const char* text) {
-        Cell s{};
-        string::rs_make_at(&s, 8);
-        string::append_c_string(&s, text);
-        return s;
-    }
     static bool owned(const Cell& value) { return series_buffer(&value)->flags & BUF_OWNED; }
 
 private:
-    decltype(ownership::notify_owner_hook) saved_hook_;
+    sockets::NotifyOwnerFn saved_hook_;
 };
 
 TEST_F(Ownership, ABlockOwnedTwiceKeepsItsFirstOwnerDeeply) {
     Cell first = object(), second = object();
     Cell a = field("h10-a"), b = field("h10-b");
     Cell outer = block(2);
-    Cell text = string("x");
+    Cell text = string_cell("x");
     *block::alloc_tail(&outer) = text;
 
     ownership::set_owner(&outer, &first, &a);
@@ -90,7 +88,7 @@ TEST_F(Ownership, ABlockHoldingItselfIsWalkedOnceEachWay) {
     Cell f = field("h10-self");
     Cell loop = block(2);
     *block::alloc_tail(&loop) = loop;
-    Cell text = string("y");
+    Cell text = string_cell("y");
     *block::alloc_tail(&loop) = text;
 
     ownership::set_owner(&loop, &owner, &f);
@@ -108,7 +106,7 @@ TEST_F(Ownership, ABlockHoldingItselfIsWalkedOnceEachWay) {
 TEST_F(Ownership, AnUnboundStringReportsNothing) {
     Cell owner = object();
     Cell f = field("h10-text");
-    Cell text = string("abc");
+    Cell text = string_cell("abc");
     ownership::set_owner(&text, &owner, &f);
     EXPECT_TRUE(owned(text));
 
@@ -123,7 +121,7 @@ TEST_F(Ownership, UnbindRangeLeavesTheOtherCellsOwned) {
     Cell owner = object();
     Cell f = field("h10-range");
     Cell outer = block(3);
-    Cell texts[3] = {string("0"), string("1"), string("2")};
+    Cell texts[3] = {string_cell("0"), string_cell("1"), string_cell("2")};
     for (const Cell& t : texts) *block::alloc_tail(&outer) = t;
     ownership::set_owner(&outer, &owner, &f);
 
@@ -137,9 +135,9 @@ TEST_F(Ownership, UnbindRangeLeavesTheOtherCellsOwned) {
 TEST_F(Ownership, WithoutTheObjectsHookNoOwnerIsNotified) {
     Cell owner = object();
     Cell f = field("h10-quiet");
-    Cell text = string("q");
+    Cell text = string_cell("q");
     ownership::set_owner(&text, &owner, &f);
-    ownership::notify_owner_hook = nullptr;
+    sockets::reset();
     EXPECT_FALSE(ownership::check(&text, &f, nullptr, 0, 0));
     EXPECT_NE(ownership::owner_of(series_node(&text)), nullptr);
 }

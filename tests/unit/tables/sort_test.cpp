@@ -377,8 +377,8 @@ TEST(Sort, MergeBufferBeyond32BitsRaisesTooLong) {
         }
         EXPECT_EQ(code, CODE_ERROR);
         EXPECT_EQ(cell_type(stack::top - 1), TYPE_ERROR);
-        EXPECT_EQ(test::code_of(stack::top - 1), error_code(Category::script, err::too_long));
-        EXPECT_EQ(error_code(Category::script, err::too_long), 359u);
+        EXPECT_EQ(test::code_of(stack::top - 1), error_code(err::script::too_long));
+        EXPECT_EQ(error_code(err::script::too_long), 359u);
         stack::frames_top = frames;
         stack::top = top;
         stack::arguments = arguments;

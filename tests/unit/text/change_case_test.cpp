@@ -5,6 +5,7 @@
 
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/sockets.h"
 #include "runtime/core/unwind.h"
 #include "runtime/datatypes/char.h"
 #include "runtime/datatypes/string/buffer.h"
@@ -14,10 +15,15 @@
 #include "runtime/eval/stack.h"
 #include "runtime/tables/ownership.h"
 #include "runtime/text/unicode.h"
+#include "tests/unit/support/string_cells.h"
 #include "tests/unit/support/support.h"
+#include "tests/unit/support/value_cells.h"
 
 namespace vek {
 namespace {
+
+using test::code_points_of;
+using test::integer_cell;
 
 Cell make_string(const std::u32string& text, uint32_t head = 0) {
     Cell s{};
@@ -28,20 +34,12 @@ Cell make_string(const std::u32string& text, uint32_t head = 0) {
     return s;
 }
 
-std::u32string text_of(const Cell& s) {
-    std::u32string out;
-    for (uint32_t i = 0; i < string::buffer_length(&s); i++) out += char32_t(string::rs_abs_at(&s, i));
-    return out;
-}
-
-Cell integer(int32_t n) { return Cell{TYPE_INTEGER, 0, uint32_t(n), 0}; }
-
 TEST(ChangeCase, UpperCasingYWithDiaeresisWidensTheBuffer) {
     Cell s = make_string(U"a\u00FFb");
     ASSERT_EQ(series_buffer(&s)->unit(), 1u);
     unicode::change_case(&s, nullptr, true);
     EXPECT_EQ(series_buffer(&s)->unit(), 2u);
-    EXPECT_EQ(text_of(s), U"A\u0178B");
+    EXPECT_EQ(code_points_of(s), U"A\u0178B");
 }
 
 TEST(ChangeCase, PartCountsAreClippedToTheTail) {
@@ -51,9 +49,9 @@ TEST(ChangeCase, PartCountsAreClippedToTheTail) {
     };
     for (Row row : {Row{2, U"abCDef"}, Row{100, U"abCDEF"}, Row{0, U"abcdef"}, Row{-3, U"abcdef"}}) {
         Cell s = make_string(U"abcdef", 2);
-        Cell part = integer(row.part);
+        Cell part = integer_cell(row.part);
         unicode::change_case(&s, &part, true);
-        EXPECT_EQ(text_of(s), row.expected) << row.part;
+        EXPECT_EQ(code_points_of(s), row.expected) << row.part;
     }
 }
 
@@ -62,11 +60,11 @@ TEST(ChangeCase, PartMayBeAPositionInTheSameSeries) {
     Cell end = s;
     set_series_index(&end, 4);
     unicode::change_case(&s, &end, false);
-    EXPECT_EQ(text_of(s), U"AbcdEF");
+    EXPECT_EQ(code_points_of(s), U"AbcdEF");
     Cell before = s;
     set_series_index(&before, 0);  // behind the head: nothing
     unicode::change_case(&s, &before, true);
-    EXPECT_EQ(text_of(s), U"AbcdEF");
+    EXPECT_EQ(code_points_of(s), U"AbcdEF");
 }
 
 TEST(ChangeCase, AnyOtherPartIsAnInvalidRefinementArgument) {
@@ -76,10 +74,10 @@ TEST(ChangeCase, AnyOtherPartIsAnInvalidRefinementArgument) {
     word::make_at(symbol::make("h10-part"), &word);
     for (const Cell& part : {other, word}) {
         EXPECT_EQ(test::raised([&] { unicode::change_case(&s, &part, true); }),
-                  error_code(Category::script, err::invalid_refine_arg));
+                  error_code(err::script::invalid_refine_arg));
     }
-    EXPECT_EQ(error_code(Category::script, err::invalid_refine_arg), 345u);
-    EXPECT_EQ(text_of(s), U"abc");
+    EXPECT_EQ(error_code(err::script::invalid_refine_arg), 345u);
+    EXPECT_EQ(code_points_of(s), U"abc");
 }
 
 TEST(ChangeCase, ACharValueIsMappedAndAHeadPastTheTailChangesNothing) {
@@ -90,15 +88,15 @@ TEST(ChangeCase, ACharValueIsMappedAndAHeadPastTheTailChangesNothing) {
     Cell s = make_string(U"abc", 7);
     unicode::change_case(&s, nullptr, true);
     EXPECT_EQ(series_index(&s), 3u);
-    EXPECT_EQ(text_of(s), U"abc");
+    EXPECT_EQ(code_points_of(s), U"abc");
 }
 
 Cell notified_action;
 int32_t notified_index, notified_part;
 
 TEST(ChangeCase, TheOwnerIsToldWithTheActionWordHeadAndCount) {
-    auto saved = ownership::notify_owner_hook;
-    ownership::notify_owner_hook = [](const Cell*, const Cell*, const Cell*, const Cell* action, const Cell*,
+    auto saved = sockets::notify_owner;
+    sockets::notify_owner = [](const Cell*, const Cell*, const Cell*, const Cell* action, const Cell*,
                                       int32_t index, int32_t part) {
         notified_action = *action;
         notified_index = index;
@@ -111,13 +109,13 @@ TEST(ChangeCase, TheOwnerIsToldWithTheActionWordHeadAndCount) {
     Cell s = make_string(U"abcdef", 1);
     ownership::set_owner(&s, &owner, &field);
 
-    Cell part = integer(50);
+    Cell part = integer_cell(50);
     unicode::change_case(&s, &part, false);
     EXPECT_EQ(word::symbol(&notified_action), word::symbol(fixed_words::word(fixed_words::Word::lowercase)));
     EXPECT_EQ(notified_index, 1);
     EXPECT_EQ(notified_part, 5);
     ownership::unbind(&s);
-    ownership::notify_owner_hook = saved;
+    sockets::notify_owner = saved;
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/eval/stack.h"
 #include "runtime/memory/manager.h"
+#include "tests/unit/support/string_cells.h"
 #include "tests/unit/support/support.h"
 
 namespace vek {
@@ -20,6 +21,7 @@ namespace {
 
 using namespace unicode;
 using namespace std::string_literals;
+using test::text_cell;
 
 // ------------------------------------------------------------------ helpers
 
@@ -35,18 +37,6 @@ std::u32string text_of(Node node) {
         out.push_back(char32_t(v));
     }
     return out;
-}
-
-// A string! value over a new buffer of the given unit holding the text.
-Cell make_string(const std::u32string& text, uint32_t unit, uint32_t head = 0) {
-    Node node = memory::alloc_series(uint32_t(text.size()), unit, 0);
-    SeriesBuffer* b = node_buffer(node);
-    for (char32_t c : text) {
-        auto v = uint32_t(c);
-        std::memcpy(b->last(), &v, unit);
-        b->tail = b->tail + unit;
-    }
-    return Cell{TYPE_STRING, head, uint32_t(node), 0};
 }
 
 struct Raised {
@@ -81,8 +71,8 @@ Raised catch_raised(const std::function<void()>& body) {
     return r;
 }
 
-constexpr uint32_t INVALID_UTF8 = error_code(Category::access, err::invalid_utf8);
-constexpr uint32_t INVALID_CHAR = error_code(Category::script, err::invalid_char);
+constexpr uint32_t INVALID_UTF8 = error_code(err::access::invalid_utf8);
+constexpr uint32_t INVALID_CHAR = error_code(err::script::invalid_char);
 
 // ------------------------------------------------------------------ widths
 
@@ -278,7 +268,7 @@ TEST(UnicodeLoad, NewlineMode) {
 }
 
 TEST(UnicodeLoad, IntoATargetReplacesItsTextAndKeepsItsUnit) {
-    Cell target = make_string(U"\u20ACold text", 2);
+    Cell target = text_cell(U"\u20ACold text", 2);
     Node node = load_utf8_into(u8("new"), 3, &target, nullptr);
     EXPECT_EQ(node, series_node(&target));
     EXPECT_EQ(node_buffer(node)->unit(), 2u);
@@ -376,32 +366,32 @@ TEST(UnicodeEncode, SizeOfRange) {
 }
 
 TEST(UnicodeConvert, Utf16WithPairsAndLineEnds) {
-    Cell s = make_string(U"\U00010000", 4);
+    Cell s = text_cell(U"\U00010000", 4);
     int32_t length = -1;
     const uint16_t* out = to_utf16_buffer(&s, &length, false);
     ASSERT_NE(out, nullptr);
     EXPECT_EQ(length, 2);
     EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(out), 3), u"\xD800\xDC00\0"s);
 
-    Cell lines = make_string(U"a\nb", 1);
+    Cell lines = text_cell(U"a\nb", 1);
     out = to_utf16_cstring(&lines);
     EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(out)), u"a\r\nb");
 
     // Unit 2 without line-end conversion is copied whole; the limit counts
     // code points.
-    Cell wide = make_string(U"\u20ACxyz", 2);
+    Cell wide = text_cell(U"\u20ACxyz", 2);
     length = 2;
     out = to_utf16_buffer(&wide, &length, false);
     EXPECT_EQ(length, 2);
     EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(out)), u"\u20ACx");
 
-    Cell invalid = make_string(std::u32string{U'a', char32_t(0x110000)}, 4);
+    Cell invalid = text_cell(std::u32string{U'a', char32_t(0x110000)}, 4);
     length = -1;
     EXPECT_EQ(to_utf16_buffer(&invalid, &length, false), nullptr);
 }
 
 TEST(UnicodeConvert, Utf8CStringFromTheHead) {
-    Cell s = make_string(U"xa\nb\u20AC", 2, 1);
+    Cell s = text_cell(U"xa\nb\u20AC", 2, TYPE_STRING, 1);
     int32_t length = -1;
     const uint8_t* out = to_utf8_cstring_part(&s, &length, true);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(out)), "a\r\nb\xE2\x82\xAC");
@@ -435,7 +425,7 @@ TEST(UnicodeWiden, FullBuffersMoveAndKeepTheirText) {
     std::u32string text;
     for (uint32_t i = 0; i < 16; ++i) text.push_back(char32_t(0xF0 + i));
     for (const Case& c : cases) {
-        Cell s = make_string(text, c.from);  // 16 units: capacity full for unit 1
+        Cell s = text_cell(text, c.from);  // 16 units: capacity full for unit 1
         Node node = series_node(&s);
         SeriesBuffer* widened = c.widen(node_buffer(node));
         EXPECT_EQ(widened, node_buffer(node));

@@ -12,6 +12,8 @@
 #include "runtime/eval/stack.h"
 #include "runtime/tables/cycles.h"
 #include "tests/unit/support/block_builder.h"
+#include "tests/unit/support/cycle_guard_fixture.h"
+#include "tests/unit/support/dispatch.h"
 #include "tests/unit/support/load_and_mold.h"
 #include "tests/unit/support/support.h"
 
@@ -21,22 +23,10 @@ namespace {
 using test::block_of;
 using test::first_of;
 using test::formed;
+using test::molded;
 using test::nested_block;
 using test::text_of;
 
-struct MoldFlags {
-    bool only = false;
-    bool flat = false;
-};
-
-std::string molded(const Cell* value, MoldFlags flags = {}) {
-    Cell out;
-    string::rs_make_at(&out, 16);
-    actions::mold(value, &out, flags.only, false, flags.flat, nullptr, actions::NO_LIMIT, 0);
-    return text_of(&out);
-}
-
-// The first value of the notation, alone.
 // A block whose last value is the block itself.
 Cell self_containing(const char* values) {
     Cell block = block_of(values);
@@ -44,21 +34,12 @@ Cell self_containing(const char* values) {
     return block;
 }
 
-uint32_t code(Category category, uint32_t id) { return error_code(category, id); }
-
-class Block : public testing::Test {
-protected:
-    void SetUp() override { cycles::reset(); }
-    void TearDown() override {
-        EXPECT_EQ(cycles::depth(), 0u);
-        cycles::reset();
-    }
-};
+using Block = test::CycleGuardTest;
 
 TEST_F(Block, MoldLaysOutNewLineFlagsAndIndentation) {
     struct Row {
         const char* source;
-        MoldFlags flags;
+        test::MoldOptions flags;
         const char* expected;
     };
     const Row rows[] = {
@@ -79,15 +60,15 @@ TEST_F(Block, MoldLaysOutNewLineFlagsAndIndentation) {
     };
     for (const Row& row : rows) {
         Cell block = block_of(row.source);
-        EXPECT_EQ(molded(&block, row.flags), row.expected) << row.source;
+        EXPECT_EQ(molded(block, row.flags), row.expected) << row.source;
     }
 }
 
 TEST_F(Block, MoldOfAParenUsesItsDelimitersAndTheSameLayout) {
     Cell block = block_of("(1 2) (\n3) ()");
-    EXPECT_EQ(molded(&block), "[(1 2) (\n    3\n) ()]");
+    EXPECT_EQ(molded(block), "[(1 2) (\n    3\n) ()]");
     Cell paren = *block::rs_abs_at(&block, 0);
-    EXPECT_EQ(molded(&paren, {.only = true}), "1 2");
+    EXPECT_EQ(molded(paren, {.only = true}), "1 2");
 }
 
 TEST_F(Block, MoldStopsOnceAPartLimitIsUsedUp) {
@@ -95,7 +76,7 @@ TEST_F(Block, MoldStopsOnceAPartLimitIsUsedUp) {
     Cell out;
     string::rs_make_at(&out, 16);
     Cell part{TYPE_INTEGER, 0, 4, 0};
-    int32_t rest = block::mold(&block, &out, false, false, false, &part, 4, 0);
+    int32_t rest = actions::mold(&block, &out, false, false, false, &part, 4, 0);
     // The caller cuts the text at the limit; the writer stops after passing it.
     EXPECT_EQ(text_of(&out), "[1 2]");
     EXPECT_EQ(rest, -1);
@@ -121,12 +102,12 @@ TEST_F(Block, FormSeparatesBySpacesExceptAfterABreak) {
 
 TEST_F(Block, ACycleIsWrittenAsItsMarkerAndComparesEqual) {
     Cell block = self_containing("1");
-    EXPECT_EQ(molded(&block), "[1 [...]]");
+    EXPECT_EQ(molded(block), "[1 [...]]");
     EXPECT_EQ(formed(block), "1 ...");
     Cell paren = block_of("1");
     set_type(&paren, TYPE_PAREN);
     block::rs_append(&paren, &paren);
-    EXPECT_EQ(molded(&paren), "(1 (...))");
+    EXPECT_EQ(molded(paren), "(1 (...))");
 
     EXPECT_TRUE(actions::compare(&block, &block, actions::COMP_EQUAL));
     Cell other = self_containing("1");
@@ -137,8 +118,8 @@ TEST_F(Block, ACycleIsWrittenAsItsMarkerAndComparesEqual) {
 TEST_F(Block, NestingBeyondTheCycleGuardRaisesTooDeep) {
     test::SparseTorture sparse(97);
     Cell deep = nested_block(cycles::CAPACITY + 5);
-    const uint32_t too_deep = code(Category::internal, err::too_deep);
-    EXPECT_EQ(test::raised([&] { molded(&deep); }), too_deep);
+    const uint32_t too_deep = error_code(err::internal::too_deep);
+    EXPECT_EQ(test::raised([&] { molded(deep); }), too_deep);
     EXPECT_EQ(test::raised([&] { formed(deep); }), too_deep);
     Cell twin = nested_block(cycles::CAPACITY + 5);
     EXPECT_EQ(test::raised([&] { actions::compare(&deep, &twin, actions::COMP_EQUAL); }), too_deep);
@@ -148,7 +129,7 @@ TEST_F(Block, NestingBeyondTheCycleGuardRaisesTooDeep) {
     // Just inside the guard everything works. Comparing holds two entries per
     // level.
     Cell fits = nested_block(cycles::CAPACITY - 2);
-    EXPECT_EQ(molded(&fits).size(), 2u * (cycles::CAPACITY - 1));
+    EXPECT_EQ(molded(fits).size(), 2u * (cycles::CAPACITY - 1));
     Cell half = nested_block(cycles::CAPACITY / 2 - 2);
     Cell half_twin = nested_block(cycles::CAPACITY / 2 - 2);
     EXPECT_TRUE(actions::compare(&half, &half_twin, actions::COMP_EQUAL));
@@ -178,7 +159,7 @@ TEST_F(Block, ComparesUnderEveryCode) {
     for (const Row& row : rows) {
         Cell left = block_of(row.left);
         Cell right = block_of(row.right);
-        EXPECT_EQ(block::compare(&left, &right, actions::COMP_SORT), row.three_way) << row.left << " | " << row.right;
+        EXPECT_EQ(actions::compare_typed(&left, &right, actions::COMP_SORT), row.three_way) << row.left << " | " << row.right;
         for (int i = 0; i < 8; i++) {
             bool expected = row.answers[i] == 'T';
             EXPECT_EQ(actions::compare(&left, &right, ops[i]), expected)
@@ -196,18 +177,18 @@ TEST_F(Block, SamenessNeedsTheSameBufferAndHead) {
     EXPECT_TRUE(actions::compare(&block, &copy, actions::COMP_SAME));
     EXPECT_FALSE(actions::compare(&block, &next, actions::COMP_SAME));
     EXPECT_FALSE(actions::compare(&block, &twin, actions::COMP_SAME));
-    EXPECT_EQ(block::compare(&block, &twin, actions::COMP_SAME), -1);
+    EXPECT_EQ(actions::compare_typed(&block, &twin, actions::COMP_SAME), -1);
 }
 
 TEST_F(Block, OtherBlockKindsAreNotComparable) {
     Cell block = block_of("1");
     Cell paren = block_of("1");
     set_type(&paren, TYPE_PAREN);
-    EXPECT_EQ(block::compare(&block, &paren, actions::COMP_EQUAL), -2);
+    EXPECT_EQ(actions::compare_typed(&block, &paren, actions::COMP_EQUAL), -2);
     EXPECT_FALSE(actions::compare(&block, &paren, actions::COMP_EQUAL));
     EXPECT_TRUE(actions::compare(&block, &paren, actions::COMP_NOT_EQUAL));
     EXPECT_EQ(test::raised([&] { actions::compare(&block, &paren, actions::COMP_LESSER); }),
-              code(Category::script, err::invalid_compare));
+              error_code(err::script::invalid_compare));
 }
 
 TEST_F(Block, CompareValuesOrdersLogicAndDelegatesTheRest) {
@@ -220,7 +201,7 @@ TEST_F(Block, CompareValuesOrdersLogicAndDelegatesTheRest) {
     EXPECT_EQ(actions::compare_values(&one, &a, actions::COMP_SORT), -2);
     EXPECT_FALSE(actions::compare(&one, &a, actions::COMP_EQUAL));
     EXPECT_EQ(test::raised([&] { actions::compare(&one, &a, actions::COMP_LESSER); }),
-              code(Category::script, err::invalid_compare));
+              error_code(err::script::invalid_compare));
 }
 
 TEST_F(Block, MakeAndTo) {
@@ -230,7 +211,7 @@ TEST_F(Block, MakeAndTo) {
     const Cell capacities[] = {{TYPE_INTEGER, 0, 0, 0}, {TYPE_INTEGER, 0, uint32_t(-3), 0},
                                {TYPE_INTEGER, 0, 7, 0}, five_and_a_half};
     for (const Cell& spec : capacities) {
-        block::make(&result, &spec, TYPE_BLOCK);
+        test::make_as(TYPE_BLOCK, &spec, &result);
         EXPECT_EQ(cell_type(&result), uint32_t(TYPE_BLOCK));
         EXPECT_EQ(block::rs_length(&result), 0);
         EXPECT_GE(series_buffer(&result)->capacity, sizeof(Cell));
@@ -238,32 +219,32 @@ TEST_F(Block, MakeAndTo) {
 
     Cell huge{TYPE_FLOAT, 0, 0, 0};
     cell_set_f64(&huge, 3e10);
-    EXPECT_EQ(test::raised([&] { block::make(&result, &huge, TYPE_BLOCK); }),
-              code(Category::script, err::out_of_range));
+    EXPECT_EQ(test::raised([&] { test::make_as(TYPE_BLOCK, &huge, &result); }),
+              error_code(err::script::out_of_range));
     Cell text = first_of("\"1 2\"");
-    EXPECT_EQ(test::raised([&] { block::make(&result, &text, TYPE_BLOCK); }),
-              code(Category::script, err::bad_make_arg));
-    block::to(&result, &text, TYPE_BLOCK);  // the text's values, loaded
-    EXPECT_EQ(molded(&result), "[1 2]");
+    EXPECT_EQ(test::raised([&] { test::make_as(TYPE_BLOCK, &text, &result); }),
+              error_code(err::script::bad_make_arg));
+    test::to_as(TYPE_BLOCK, &text, &result);  // the text's values, loaded
+    EXPECT_EQ(molded(result), "[1 2]");
 
     // A block spec is copied shallowly from its head, into the type asked for.
     Cell source = block_of("1 [2] 3");
     set_series_index(&source, 1);
-    block::make(&result, &source, TYPE_PAREN);
-    EXPECT_EQ(molded(&result), "([2] 3)");
+    test::make_as(TYPE_PAREN, &source, &result);
+    EXPECT_EQ(molded(result), "([2] 3)");
     EXPECT_NE(series_node(&result), series_node(&source));
     EXPECT_EQ(series_node(block::rs_abs_at(&result, 0)), series_node(block::rs_abs_at(&source, 1)));
 
     // Any other value is wrapped, without the new-line flag it had.
     Cell flagged = first_of("\n42");
-    block::to(&result, &flagged, TYPE_BLOCK);
-    EXPECT_EQ(molded(&result), "[42]");
+    test::to_as(TYPE_BLOCK, &flagged, &result);
+    EXPECT_EQ(molded(result), "[42]");
 
     Cell types{TYPE_TYPESET, 0, 0, 0};
     typeset::set(&types, TYPE_INTEGER);
     typeset::set(&types, TYPE_BLOCK);
-    block::to(&result, &types, TYPE_BLOCK);
-    EXPECT_EQ(molded(&result), "[block! integer!]");
+    test::to_as(TYPE_BLOCK, &types, &result);
+    EXPECT_EQ(molded(result), "[block! integer!]");
 }
 
 TEST_F(Block, CellArrayHeadAndLookup) {
@@ -298,7 +279,7 @@ TEST_F(Block, CellArrayHeadAndLookup) {
     EXPECT_TRUE(block::remove_value(&values, &one, true));    // found before it
     EXPECT_FALSE(block::remove_value(&values, &one, false));  // not found from the head
     set_series_index(&values, 0);
-    EXPECT_EQ(molded(&values), "[1]");
+    EXPECT_EQ(molded(values), "[1]");
 }
 
 TEST_F(Block, InsertingKeepsOrderAndAdvancesTheHead) {
@@ -309,7 +290,7 @@ TEST_F(Block, InsertingKeepsOrderAndAdvancesTheHead) {
     EXPECT_EQ(series_index(&block), 2u);
     block::insert_value(&block, &zero, false, true);
     set_series_index(&block, 0);
-    EXPECT_EQ(molded(&block), "[0 1 0 2]");
+    EXPECT_EQ(molded(block), "[0 1 0 2]");
 
     // A block inserted into itself inserts what it held before.
     Cell self = block_of("a b");
@@ -317,9 +298,9 @@ TEST_F(Block, InsertingKeepsOrderAndAdvancesTheHead) {
     set_series_index(&self, 1);
     block::insert_cells_of(&self, &whole);
     EXPECT_EQ(series_index(&self), 3u);
-    EXPECT_EQ(molded(&whole), "[a a b b]");
+    EXPECT_EQ(molded(whole), "[a a b b]");
     block::append_cells_of(&whole, &whole);
-    EXPECT_EQ(molded(&whole), "[a a b b a a b b]");
+    EXPECT_EQ(molded(whole), "[a a b b a a b b]");
 }
 
 TEST_F(Block, CloneCopiesNestedBlocksAsAsked) {
@@ -336,7 +317,7 @@ TEST_F(Block, CloneCopiesNestedBlocksAsAsked) {
     for (const Row& row : rows) {
         Cell copy = *block::clone(&source, row.deep, row.any_block);
         stack::pop(1);
-        EXPECT_EQ(molded(&copy), "[[1] (2) a/b\n[3]]");
+        EXPECT_EQ(molded(copy), "[[1] (2) a/b\n[3]]");
         for (uint32_t i = 0; i < 4; i++) {
             bool copied = series_node(block::rs_abs_at(&copy, i)) != series_node(block::rs_abs_at(&source, i));
             EXPECT_EQ(copied, row.copies[i]) << i;
@@ -348,10 +329,10 @@ TEST_F(Block, CloneCopiesNestedBlocksAsAsked) {
     EXPECT_EQ(series_buffer(&copy)->capacity, sizeof(Cell));
 
     Cell cyclic = self_containing("1");
-    EXPECT_EQ(test::raised([&] { block::clone(&cyclic, true, false); }), code(Category::internal, err::no_cycle));
+    EXPECT_EQ(test::raised([&] { block::clone(&cyclic, true, false); }), error_code(err::internal::no_cycle));
     Cell shallow = *block::clone(&cyclic, false, false);
     stack::pop(1);
-    EXPECT_EQ(molded(&shallow), "[1 [1 [...]]]");
+    EXPECT_EQ(molded(shallow), "[1 [1 [...]]]");
 }
 
 TEST_F(Block, MakingInACellOrAParent) {
@@ -363,7 +344,7 @@ TEST_F(Block, MakingInACellOrAParent) {
     Cell parent = block_of("1");
     block::make_in(&parent, 3);
     block::make_heap_in(&parent, 3);
-    EXPECT_EQ(molded(&parent), "[1 [] []]");
+    EXPECT_EQ(molded(parent), "[1 [] []]");
     EXPECT_TRUE(series_buffer(block::rs_abs_at(&parent, 2))->flags & BUF_HEAP);
     // Without a parent: one scratch cell per kind, overwritten each time.
     Cell* scratch = block::make_in(nullptr, 2);

@@ -7,9 +7,6 @@
 #include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/block/array.h"
-#include "runtime/datatypes/block/edit.h"
-#include "runtime/datatypes/block/find.h"
-#include "runtime/datatypes/block/sort.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/series/actions.h"
 #include "runtime/datatypes/typeset.h"
@@ -20,13 +17,17 @@
 #include "runtime/tables/cycles.h"
 #include "runtime/tables/ownership.h"
 #include "tests/unit/support/block_builder.h"
+#include "tests/unit/support/cycle_guard_fixture.h"
+#include "tests/unit/support/dispatch.h"
 #include "tests/unit/support/load_and_mold.h"
 #include "tests/unit/support/owner_reports.h"
 #include "tests/unit/support/support.h"
+#include "tests/unit/support/value_cells.h"
 
 namespace vek {
 namespace {
 
+using test::at_head;
 using test::block_of;
 using test::first_of;
 using test::molded;
@@ -34,29 +35,18 @@ using test::nested_block;
 using test::text_of;
 
 // The block molded from its first cell, whatever its head.
-std::string molded_whole(const Cell& block) {
-    Cell from_first = block;
-    set_series_index(&from_first, 0);
-    return molded(from_first);
-}
+std::string molded_whole(const Cell& block) { return molded(at_head(block, 0)); }
 
-Cell at(const char* source, uint32_t head) {
-    Cell block = block_of(source);
-    set_series_index(&block, head);
-    return block;
-}
+Cell at(const char* source, uint32_t head) { return at_head(block_of(source), head); }
 
-uint32_t code(Category category, uint32_t id) { return error_code(category, id); }
-
-class BlockEdit : public testing::Test {
+class BlockEdit : public test::CycleGuardTest {
 protected:
     void SetUp() override {
-        cycles::reset();
+        CycleGuardTest::SetUp();
         base_ = stack::top;
     }
     void TearDown() override {
-        EXPECT_EQ(cycles::depth(), 0u);
-        cycles::reset();
+        CycleGuardTest::TearDown();
         stack::top = base_;
     }
 
@@ -95,7 +85,7 @@ TEST_F(BlockEdit, AppendAndInsertSpliceRepeatAndPlaceTheValue) {
         Cell target = at(row.target, row.head);
         Cell value = block_of(row.value);
         if (!row.splice) value = first_of(row.value);
-        block::append(&target, &value, row.part, row.only, row.dup, row.append);
+        test::insert_counted(&target, &value, row.part, row.only, row.dup, row.append);
         EXPECT_EQ(molded_whole(target), row.expected) << row.target << " + " << row.value;
         EXPECT_EQ(series_index(&target), row.index) << row.target << " + " << row.value;
     }
@@ -112,20 +102,20 @@ TEST_F(BlockEdit, InsertingABlockIntoItselfCopiesItsCellsAsTheyWere) {
     Cell block = block_of(numbers(1, 40).c_str());
     Cell target = block;
     set_series_index(&target, 1);
-    block::append(&target, &block, -1, false, 1, false);
+    test::insert_counted(&target, &block, -1, false, 1, false);
     EXPECT_EQ(molded_whole(target), "[" + numbers(1, 1) + " " + numbers(1, 40) + " " + numbers(2, 40) + "]");
     EXPECT_EQ(series_index(&target), 41u);
 
     Cell small = block_of("1 2");
-    block::append(&small, &small, -1, false, 2, true);
+    test::insert_counted(&small, &small, -1, false, 2, true);
     EXPECT_EQ(molded(small), "[1 2 1 2 1 2]");
 }
 
 TEST_F(BlockEdit, AppendAcrossManyGrowthsKeepsEveryCell) {
     Cell block = block_of("");
     Cell pair = block_of("a b");
-    for (int i = 0; i < 200; i++) block::append(&block, &pair, -1, false, 1, true);
-    block::append(&block, &pair, 1, false, 300, false);
+    for (int i = 0; i < 200; i++) test::insert_counted(&block, &pair, -1, false, 1, true);
+    test::insert_counted(&block, &pair, 1, false, 300, false);
     EXPECT_EQ(series_buffer(&block)->length(), 700u);
     EXPECT_EQ(series_index(&block), 300u);
     for (uint32_t i : {0u, 299u, 300u, 698u})
@@ -136,11 +126,11 @@ TEST_F(BlockEdit, AppendAcrossManyGrowthsKeepsEveryCell) {
 TEST_F(BlockEdit, AHugeRepeatCountRaisesNoMemory) {
     Cell block = block_of("1");
     Cell value = block_of("a b c");
-    uint32_t expected = code(Category::internal, err::no_memory);
-    EXPECT_EQ(test::raised([&] { block::append(&block, &value, -1, false, 0x7FFFFFFF, true); }), expected);
-    EXPECT_EQ(test::raised([&] { block::change(&block, &value, -1, false, 0x7FFFFFFF); }), expected);
+    uint32_t expected = error_code(err::internal::no_memory);
+    EXPECT_EQ(test::raised([&] { test::insert_counted(&block, &value, -1, false, 0x7FFFFFFF, true); }), expected);
+    EXPECT_EQ(test::raised([&] { test::change_counted(&block, &value, -1, false, 0x7FFFFFFF); }), expected);
     Cell one = first_of("x");  // 2^28 cells: a count that fits, a byte size that does not
-    EXPECT_EQ(test::raised([&] { block::append(&block, &one, -1, false, 0x10000000, false); }), expected);
+    EXPECT_EQ(test::raised([&] { test::insert_counted(&block, &one, -1, false, 0x10000000, false); }), expected);
     EXPECT_EQ(molded(block), "[1]");
 }
 
@@ -173,7 +163,7 @@ TEST_F(BlockEdit, ChangeOverwritesOrReplacesAPart) {
         Cell target = at(row.target, row.head);
         Cell value = block_of(row.value);
         if (!row.splice) value = first_of(row.value);
-        block::change(&target, &value, row.part, row.only, row.dup);
+        test::change_counted(&target, &value, row.part, row.only, row.dup);
         EXPECT_EQ(molded_whole(target), row.expected) << row.target << " <- " << row.value;
         EXPECT_EQ(series_index(&target), row.index) << row.target << " <- " << row.value;
     }
@@ -196,7 +186,7 @@ TEST_F(BlockEdit, ChangeFromTheSameBlockReadsItsCellsBeforeMovingThem) {
         Cell value = target;
         set_series_index(&target, row.target_head);
         set_series_index(&value, row.value_head);
-        block::change(&target, &value, row.part, false, 1);
+        test::change_counted(&target, &value, row.part, false, 1);
         EXPECT_EQ(molded_whole(target), row.expected);
     }
 }
@@ -241,7 +231,7 @@ TEST_F(BlockEdit, TakeGivesTheValueOrABlockOfThem) {
     for (const Row& row : rows) {
         Cell block = block_of(row.source);
         Cell count{TYPE_INTEGER, 0, uint32_t(row.part), 0};
-        Cell taken = *block::take(&block, row.part < 0 ? nullptr : &count, false, row.last);
+        Cell taken = *actions::take(&block, row.part < 0 ? nullptr : &count, false, row.last);
         EXPECT_EQ(molded(taken), row.taken) << row.source;
         EXPECT_EQ(molded(block), row.left) << row.source;
     }
@@ -255,14 +245,14 @@ TEST_F(BlockEdit, TakeDeepCopiesTheSeriesItTakes) {
     Node string_node = series_node(block::rs_abs_at(&block, 0));
 
     Cell count{TYPE_INTEGER, 0, 2, 0};
-    Cell two = *block::take(&block, &count, true, false);
+    Cell two = *actions::take(&block, &count, true, false);
     const Cell* text = block::rs_abs_at(&two, 0);
     EXPECT_EQ(cell_type(text), uint32_t(TYPE_STRING));
     EXPECT_EQ(text_of(text), "s");
     EXPECT_NE(series_node(text), string_node);
     EXPECT_NE(series_node(block::rs_abs_at(&two, 1)), series_node(&inner));
 
-    Cell one = *block::take(&block, nullptr, true, false);
+    Cell one = *actions::take(&block, nullptr, true, false);
     EXPECT_EQ(molded(one), "[1 2]");
     EXPECT_NE(series_node(&one), series_node(&inner));
 }
@@ -272,16 +262,16 @@ TEST_F(BlockEdit, TakeDeepCopiesTheSeriesItTakes) {
 TEST_F(BlockEdit, SwapExchangesTheHeadValuesOnly) {
     Cell one = block_of("1 2");
     Cell two = at("a b c", 1);
-    block::swap(&one, &two);
+    actions::swap(&one, &two);
     EXPECT_EQ(molded(one), "[b 2]");
     EXPECT_EQ(molded_whole(two), "[a 1 c]");
 
     Cell empty = block_of("");
-    block::swap(&one, &empty);
+    actions::swap(&one, &empty);
     EXPECT_EQ(molded(one), "[b 2]");
 
     Cell number = first_of("7");
-    EXPECT_EQ(test::raised([&] { block::swap(&one, &number); }), code(Category::script, err::invalid_arg));
+    EXPECT_EQ(test::raised([&] { actions::swap(&one, &number); }), error_code(err::script::invalid_arg));
 }
 
 TEST_F(BlockEdit, TrimDropsEveryNoneFromTheHeadOn) {
@@ -290,10 +280,10 @@ TEST_F(BlockEdit, TrimDropsEveryNoneFromTheHeadOn) {
     for (const Cell* value : {&none::constant, &unset, &none::constant, &none::constant})
         block::rs_append(&block, value);
     Cell tail = block_of("a none");  // the word none stays
-    block::append(&block, &tail, -1, false, 1, true);
+    test::insert_counted(&block, &tail, -1, false, 1, true);
     block::rs_append(&block, &none::constant);
     set_series_index(&block, 1);
-    block::trim(&block, true, false, false, false, true, nullptr);
+    actions::trim(&block, true, false, false, false, true, nullptr);
     EXPECT_EQ(block::length_from_head(&block), 3u);
     EXPECT_EQ(cell_type(block::rs_abs_at(&block, 0)), uint32_t(TYPE_NONE));
     EXPECT_EQ(cell_type(block::rs_abs_at(&block, 1)), uint32_t(TYPE_UNSET));
@@ -308,7 +298,7 @@ TEST_F(BlockEdit, CopyPartKeepsTheTypeAndStartsAtTheHead) {
     set_series_index(&path, 1);
     Cell count{TYPE_INTEGER, 0, 2, 0};
     Cell result{};
-    block::copy(&path, &result, &count, false, nullptr);
+    actions::copy(&path, &result, &count, false, nullptr);
     EXPECT_EQ(cell_type(&result), uint32_t(TYPE_PATH));
     EXPECT_EQ(series_index(&result), 0u);
     EXPECT_EQ(molded(result), "b/c");
@@ -342,7 +332,7 @@ TEST_F(BlockEdit, CopyDeepOrByTypeCopiesOnlyWhatItShould) {
     };
     for (const Row& row : rows) {
         Cell result{};
-        block::copy(&source, &result, nullptr, row.deep, row.types);
+        actions::copy(&source, &result, nullptr, row.deep, row.types);
         EXPECT_EQ(molded(result), molded(source));
         for (uint32_t i = 0; i < 4; i++)
             EXPECT_EQ(node_at(&result, i) != node_at(&source, i), row.copied[i]) << i;
@@ -355,15 +345,15 @@ TEST_F(BlockEdit, DeepCopyRefusesCyclesAndExcessiveNesting) {
     Cell looped = block_of("1 [2]");
     block::rs_append(block::rs_abs_at(&looped, 1), &looped);
     Cell result{};
-    EXPECT_EQ(test::raised([&] { block::copy(&looped, &result, nullptr, true, nullptr); }),
-              code(Category::internal, err::no_cycle));
+    EXPECT_EQ(test::raised([&] { actions::copy(&looped, &result, nullptr, true, nullptr); }),
+              error_code(err::internal::no_cycle));
     EXPECT_EQ(cycles::depth(), 0u);
 
     Cell deep = nested_block(cycles::CAPACITY);
-    EXPECT_EQ(test::raised([&] { block::copy(&deep, &result, nullptr, true, nullptr); }),
-              code(Category::internal, err::too_deep));
+    EXPECT_EQ(test::raised([&] { actions::copy(&deep, &result, nullptr, true, nullptr); }),
+              error_code(err::internal::too_deep));
     Cell shallower = nested_block(cycles::CAPACITY - 2);
-    EXPECT_EQ(test::raised([&] { block::copy(&shallower, &result, nullptr, true, nullptr); }), 0u);
+    EXPECT_EQ(test::raised([&] { actions::copy(&shallower, &result, nullptr, true, nullptr); }), 0u);
 }
 
 // ---------------------------------------------------------------- owner reports
@@ -393,15 +383,15 @@ TEST_F(OwnedBlock, EditsReportBeforeAndAfter) {
         int32_t index, part;
     };
     const Row rows[] = {
-        {"append", [](Cell* b) { Cell v = block_of("x y"); block::append(b, &v, -1, false, 2, true); },
+        {"append", [](Cell* b) { Cell v = block_of("x y"); test::insert_counted(b, &v, -1, false, 2, true); },
          "append", "appended", 4, 4},
-        {"insert", [](Cell* b) { Cell v = first_of("x"); block::append(b, &v, -1, false, 1, false); },
+        {"insert", [](Cell* b) { Cell v = first_of("x"); test::insert_counted(b, &v, -1, false, 1, false); },
          "insert", "inserted", 1, 1},
-        {"change", [](Cell* b) { Cell v = block_of("x y"); block::change(b, &v, 1, false, 1); },
+        {"change", [](Cell* b) { Cell v = block_of("x y"); test::change_counted(b, &v, 1, false, 1); },
          "change", "changed", 1, 1},
-        {"take", [](Cell* b) { block::take(b, nullptr, false, true); }, "take", "taken", 3, 1},
-        {"swap", [](Cell* b) { Cell other = block_of("z"); block::swap(b, &other); }, "swap", "swaped", 1, 1},
-        {"trim", [](Cell* b) { block::trim(b, false, false, false, false, false, nullptr); },
+        {"take", [](Cell* b) { actions::take(b, nullptr, false, true); }, "take", "taken", 3, 1},
+        {"swap", [](Cell* b) { Cell other = block_of("z"); actions::swap(b, &other); }, "swap", "swaped", 1, 1},
+        {"trim", [](Cell* b) { actions::trim(b, false, false, false, false, false, nullptr); },
          "trim", "trimmed", 1, 3},
     };
     for (const Row& row : rows) {
@@ -428,11 +418,11 @@ TEST_F(OwnedBlock, AnEditFollowsWhatTheHandlerDidToTheBlock) {
         const char* expected;
     };
     const Row rows[] = {
-        {"insert", [](Cell* b) { Cell v = block_of("x y"); block::append(b, &v, -1, false, 2, false); },
+        {"insert", [](Cell* b) { Cell v = block_of("x y"); test::insert_counted(b, &v, -1, false, 2, false); },
          "[x y x y]"},
-        {"append", [](Cell* b) { Cell v = first_of("x"); block::append(b, &v, -1, false, 1, true); }, "[x]"},
-        {"change", [](Cell* b) { Cell v = block_of("x y"); block::change(b, &v, 3, false, 1); }, "[x y]"},
-        {"trim", [](Cell* b) { block::trim(b, false, false, false, false, false, nullptr); }, "[]"},
+        {"append", [](Cell* b) { Cell v = first_of("x"); test::insert_counted(b, &v, -1, false, 1, true); }, "[x]"},
+        {"change", [](Cell* b) { Cell v = block_of("x y"); test::change_counted(b, &v, 3, false, 1); }, "[x y]"},
+        {"trim", [](Cell* b) { actions::trim(b, false, false, false, false, false, nullptr); }, "[]"},
     };
     for (const Row& row : rows) {
         Cell block = at("1 2 3 4", 3);
@@ -451,27 +441,28 @@ TEST_F(BlockEdit, BlockKindsTakeTheirActionsFromTheRightPlace) {
     struct Row {
         uint32_t type;
         Slot slot;
-        ActionFn expected;
+        uint32_t owner;  // the type whose own entry it is, 0 for none
     };
     const Row rows[] = {
-        {TYPE_BLOCK, SLOT_LENGTH_Q, as_action(series::length_q)},
-        {TYPE_BLOCK, SLOT_REMOVE, as_action(series::remove)},
-        {TYPE_BLOCK, SLOT_INSERT, as_action(block::append)},
-        {TYPE_BLOCK, SLOT_FIND, as_action(block::find)},
-        {TYPE_BLOCK, SLOT_SORT, as_action(block::sort)},
-        {TYPE_BLOCK, SLOT_ADD, nullptr},
-        {TYPE_BLOCK, SLOT_READ, nullptr},
-        {TYPE_PAREN, SLOT_TAKE, as_action(block::take)},
-        {TYPE_PAREN, SLOT_SORT, as_action(block::sort)},
-        {TYPE_PAREN, SLOT_TRIM, nullptr},
-        {TYPE_GET_PATH, SLOT_COPY, as_action(block::copy)},
-        {TYPE_GET_PATH, SLOT_NEXT, as_action(series::next)},
-        {TYPE_SET_PATH, SLOT_TRIM, nullptr},
-        {TYPE_PATH, SLOT_SORT, nullptr},
-        {TYPE_PATH, SLOT_RANDOM, nullptr},
+        {TYPE_BLOCK, SLOT_LENGTH_Q, TYPE_SERIES},
+        {TYPE_BLOCK, SLOT_REMOVE, TYPE_SERIES},
+        {TYPE_BLOCK, SLOT_INSERT, TYPE_BLOCK},
+        {TYPE_BLOCK, SLOT_FIND, TYPE_BLOCK},
+        {TYPE_BLOCK, SLOT_SORT, TYPE_BLOCK},
+        {TYPE_BLOCK, SLOT_ADD, 0},
+        {TYPE_BLOCK, SLOT_READ, 0},
+        {TYPE_PAREN, SLOT_TAKE, TYPE_BLOCK},
+        {TYPE_PAREN, SLOT_SORT, TYPE_BLOCK},
+        {TYPE_PAREN, SLOT_TRIM, 0},
+        {TYPE_GET_PATH, SLOT_COPY, TYPE_BLOCK},
+        {TYPE_GET_PATH, SLOT_NEXT, TYPE_SERIES},
+        {TYPE_SET_PATH, SLOT_TRIM, 0},
+        {TYPE_PATH, SLOT_SORT, 0},
+        {TYPE_PATH, SLOT_RANDOM, 0},
     };
-    for (const Row& row : rows)
-        EXPECT_EQ(action(row.type, row.slot), row.expected) << row.type << " " << row.slot;
+    for (const Row& row : rows) EXPECT_TRUE(test::entry_owned_by(row.type, row.slot, row.owner));
+    // insert is the append routine.
+    EXPECT_EQ(action(TYPE_BLOCK, SLOT_INSERT), action(TYPE_BLOCK, SLOT_APPEND));
 }
 
 }  // namespace

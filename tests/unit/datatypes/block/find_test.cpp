@@ -3,22 +3,22 @@
 #include <optional>
 #include <string>
 
+#include "runtime/actions/dispatch.h"
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/block/block.h"
-#include "runtime/datatypes/block/find.h"
 #include "runtime/datatypes/typeset.h"
 #include "tests/unit/support/block_builder.h"
 #include "tests/unit/support/load_and_mold.h"
 #include "tests/unit/support/support.h"
+#include "tests/unit/support/value_cells.h"
 
 namespace vek {
 namespace {
 
 using test::block_of;
 using test::first_of;
+using test::integer_cell;
 using test::molded;
-
-Cell integer_cell(int32_t n) { return Cell{TYPE_INTEGER, 0, uint32_t(n), 0}; }
 
 struct Refinements {
     uint32_t start = 0;  // the searched series' head
@@ -42,8 +42,8 @@ int64_t found(const Cell* block, const Cell* value, const Refinements& r) {
     if (r.part_at) set_series_index(&part, *r.part_at);
     Cell skip = integer_cell(r.skip.value_or(1));
     bool has_part = r.part || r.part_at;
-    Cell* result = block::find(&series, value, has_part ? &part : nullptr, r.only, r.case_sensitive, r.same,
-                               false, nullptr, r.skip ? &skip : nullptr, r.last, r.reverse, r.tail, r.match);
+    Cell* result = actions::find(&series, value, has_part ? &part : nullptr, r.only, r.case_sensitive, r.same,
+                                 false, nullptr, r.skip ? &skip : nullptr, r.last, r.reverse, r.tail, r.match);
     if (cell_type(result) == TYPE_NONE) return -1;
     EXPECT_EQ(result, &series);
     return series_index(result);
@@ -177,17 +177,17 @@ TEST(BlockFind, BadRefinementArgumentsRaise) {
         uint32_t expected;
     };
     const Row rows[] = {
-        {nullptr, &zero, error_code(Category::script, err::out_of_range)},
-        {nullptr, &text, error_code(Category::script, err::invalid_refine_arg)},
-        {&text, nullptr, error_code(Category::script, err::invalid_refine_arg)},
-        {&other, nullptr, error_code(Category::script, err::invalid_refine_arg)},
-        {&paren, nullptr, error_code(Category::script, err::invalid_refine_arg)},
+        {nullptr, &zero, error_code(err::script::out_of_range)},
+        {nullptr, &text, error_code(err::script::invalid_refine_arg)},
+        {&text, nullptr, error_code(err::script::invalid_refine_arg)},
+        {&other, nullptr, error_code(err::script::invalid_refine_arg)},
+        {&paren, nullptr, error_code(err::script::invalid_refine_arg)},
     };
     for (const Row& row : rows) {
         Cell series = block;
         uint32_t code = test::raised([&] {
-            block::find(&series, &one, row.part, false, false, false, false, nullptr, row.skip, false, false, false,
-                        false);
+            actions::find(&series, &one, row.part, false, false, false, false, nullptr, row.skip, false, false, false,
+                          false);
         });
         EXPECT_EQ(code, row.expected);
     }
@@ -200,8 +200,8 @@ std::string selected(const char* source, const char* value, const Refinements& r
     Cell wanted = first_of(value);
     Cell skip = integer_cell(r.skip.value_or(1));
     Cell part = integer_cell(r.part.value_or(0));
-    Cell* result = block::select(&series, &wanted, r.part ? &part : nullptr, r.only, r.case_sensitive, r.same,
-                                 false, nullptr, r.skip ? &skip : nullptr, r.last, r.reverse);
+    Cell* result = actions::select(&series, &wanted, r.part ? &part : nullptr, r.only, r.case_sensitive, r.same,
+                                   false, nullptr, r.skip ? &skip : nullptr, r.last, r.reverse);
     return cell_type(result) == TYPE_NONE ? "none" : molded(*result);
 }
 
@@ -237,7 +237,7 @@ std::string after_put(const char* source, const char* key, const char* value, bo
     Cell block = block_of(source);
     Cell k = first_of(key);
     Cell v = first_of(value);
-    Cell* result = block::put(&block, &k, &v, case_sensitive);
+    Cell* result = actions::put(&block, &k, &v, case_sensitive);
     EXPECT_EQ(result, &v);
     return molded(block);
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "runtime/actions/dispatch.h"
+#include "runtime/core/sockets.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/block/edit.h"
 #include "runtime/datatypes/typeset.h"
@@ -12,29 +13,19 @@
 #include "runtime/datatypes/word/word.h"
 #include "runtime/tables/ownership.h"
 #include "tests/unit/support/block_builder.h"
-#include "tests/unit/support/string_cells.h"
+#include "tests/unit/support/load_and_mold.h"
 #include "tests/unit/support/support.h"
 
 namespace vek {
 namespace {
 
 using test::block_of;
-
-std::string molded(const Cell& value) {
-    Cell out = test::output_cell();
-    actions::mold(&value, &out, false, false, false, nullptr, actions::NO_LIMIT, 0);
-    return test::utf8(out);
-}
-
-// The first value written in the notation.
-Cell value_of(const char* source) {
-    Cell block = block_of(source);
-    return *block::rs_abs_at(&block, 0);
-}
+using test::first_of;
+using test::molded;
 
 // A read through the datatype's path action, molded.
 std::string got(Cell parent, const char* element, bool case_sensitive = false) {
-    Cell selector = value_of(element);
+    Cell selector = first_of(element);
     Cell* answer = actions::eval_path_typed(&parent, &selector, nullptr, nullptr, nullptr, nullptr, 0,
                                             case_sensitive, false, true, false);
     return molded(*answer);
@@ -43,8 +34,8 @@ std::string got(Cell parent, const char* element, bool case_sensitive = false) {
 // The block after setting the element to the value through the path action.
 std::string after_set(const char* source, const char* element, const char* value, bool case_sensitive = false) {
     Cell block = block_of(source);
-    Cell selector = value_of(element);
-    Cell new_value = value_of(value);
+    Cell selector = first_of(element);
+    Cell new_value = first_of(value);
     Cell* answer = actions::eval_path_typed(&block, &selector, &new_value, nullptr, nullptr, nullptr, 0,
                                             case_sensitive, false, true, false);
     EXPECT_EQ(molded(*answer), value) << element;
@@ -55,18 +46,16 @@ std::string after_set(const char* source, const char* element, const char* value
 // the path raises.
 std::string set_error(const char* source, const char* path_source, const char* element) {
     Cell block = block_of(source);
-    Cell path = value_of(path_source);
-    Cell selector = value_of(element);
-    Cell new_value = value_of("0");
+    Cell path = first_of(path_source);
+    Cell selector = first_of(element);
+    Cell new_value = first_of("0");
     Cell error{};
     if (test::raised([&] {
             actions::eval_path_typed(&block, &selector, &new_value, &path, nullptr, nullptr, 1, false, false,
                                      true, false);
         }, &error) == 0)
         return "(no error)";
-    Cell out = test::output_cell();
-    actions::form(&error, &out, nullptr, actions::NO_LIMIT);
-    std::string text = test::utf8(out);
+    std::string text = test::formed(error);
     return text.substr(0, text.find('\n'));
 }
 
@@ -96,10 +85,10 @@ TEST(BlockPath, ReadsByPositionWordOrValue) {
 }
 
 TEST(BlockPath, ParensAndPathsReadAsBlocks) {
-    EXPECT_EQ(got(value_of("(a 1 b 2)"), "b"), "2");
-    EXPECT_EQ(got(value_of("x/y/z"), "2"), "y");
-    EXPECT_EQ(got(value_of("x/y/z"), "y"), "z");
-    EXPECT_EQ(got(value_of("x/y/z:"), "3"), "z");
+    EXPECT_EQ(got(first_of("(a 1 b 2)"), "b"), "2");
+    EXPECT_EQ(got(first_of("x/y/z"), "2"), "y");
+    EXPECT_EQ(got(first_of("x/y/z"), "y"), "z");
+    EXPECT_EQ(got(first_of("x/y/z:"), "3"), "z");
 }
 
 TEST(BlockPath, SetsByPositionOrAfterTheKey) {
@@ -141,8 +130,8 @@ bool record_report(const Cell*, const Cell*, const Cell*, const Cell* action, co
 }
 
 TEST(BlockPath, ASetTellsTheOwnerOnceWhateverTheNotifyFlag) {
-    auto saved = ownership::notify_owner_hook;
-    ownership::notify_owner_hook = record_report;
+    auto saved = sockets::notify_owner;
+    sockets::notify_owner = record_report;
     Cell owner{TYPE_OBJECT, uint32_t(context::create(1, false, false, nullptr, context::KIND_OBJECT)), 0, 0};
     Cell field{};
     word::make_at(symbol::make("g6-field"), &field);
@@ -151,8 +140,8 @@ TEST(BlockPath, ASetTellsTheOwnerOnceWhateverTheNotifyFlag) {
             Cell owned = block_of("a 10 b 20");
             Cell loose = block_of("a 10 b 20");
             ownership::set_owner(&owned, &owner, &field);
-            Cell selector = value_of(element);
-            Cell value = value_of("7");
+            Cell selector = first_of(element);
+            Cell value = first_of("7");
             reports.clear();
             actions::eval_path_typed(&owned, &selector, &value, nullptr, nullptr, nullptr, 0, false, false,
                                      true, notify);
@@ -163,7 +152,7 @@ TEST(BlockPath, ASetTellsTheOwnerOnceWhateverTheNotifyFlag) {
                 << element << (notify ? " notify" : "");
         }
     }
-    ownership::notify_owner_hook = saved;
+    sockets::notify_owner = saved;
 }
 
 // ---------------------------------------------------------------- copy of values by type

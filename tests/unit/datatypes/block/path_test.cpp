@@ -10,8 +10,9 @@
 #include "runtime/datatypes/block/path.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/eval/stack.h"
-#include "runtime/tables/cycles.h"
 #include "tests/unit/support/block_builder.h"
+#include "tests/unit/support/cycle_guard_fixture.h"
+#include "tests/unit/support/dispatch.h"
 #include "tests/unit/support/load_and_mold.h"
 #include "tests/unit/support/support.h"
 
@@ -24,13 +25,7 @@ using test::formed;
 using test::molded;
 using test::text_of;
 
-class Path : public testing::Test {
-protected:
-    void TearDown() override {
-        EXPECT_EQ(cycles::depth(), 0u);
-        cycles::reset();
-    }
-};
+using Path = test::CycleGuardTest;
 
 TEST_F(Path, EachKindMoldsWithItsMarkAndFormsPlain) {
     struct Row {
@@ -63,31 +58,31 @@ TEST_F(Path, StepsIgnoreNewLinesAndNestedValuesMoldInPlace) {
 TEST_F(Path, MakeAndTo) {
     Cell result;
     Cell three{TYPE_INTEGER, 0, 3, 0};
-    path::make(&result, &three, TYPE_PATH);
+    test::make_as(TYPE_PATH, &three, &result);
     EXPECT_EQ(cell_type(&result), uint32_t(TYPE_PATH));
     EXPECT_EQ(block::rs_length(&result), 0);
     Cell two_and_a_half{TYPE_PERCENT, 0, 0, 0};
     cell_set_f64(&two_and_a_half, 2.5);
-    path::make(&result, &two_and_a_half, TYPE_GET_PATH);
+    test::make_as(TYPE_GET_PATH, &two_and_a_half, &result);
     EXPECT_EQ(cell_type(&result), uint32_t(TYPE_GET_PATH));
 
     Cell steps = block_of("a b");
-    path::make(&result, &steps, TYPE_LIT_PATH);
+    test::make_as(TYPE_LIT_PATH, &steps, &result);
     EXPECT_EQ(molded(result), "'a/b");
 
     Cell text = first_of("\"a/b\"");
-    EXPECT_EQ(test::raised([&] { path::make(&result, &text, TYPE_PATH); }),
-              error_code(Category::script, err::bad_make_arg));
-    path::to(&result, &text, TYPE_PATH);  // the text's values, loaded
+    EXPECT_EQ(test::raised([&] { test::make_as(TYPE_PATH, &text, &result); }),
+              error_code(err::script::bad_make_arg));
+    test::to_as(TYPE_PATH, &text, &result);  // the text's values, loaded
     EXPECT_EQ(molded(result), "a/b");
 
     // A typeset becomes one step; other values convert as to block! does.
     Cell types{TYPE_TYPESET, 0, 0, 0};
     typeset::set(&types, TYPE_INTEGER);
-    path::to(&result, &types, TYPE_PATH);
+    test::to_as(TYPE_PATH, &types, &result);
     EXPECT_EQ(block::rs_length(&result), 1);
     EXPECT_EQ(cell_type(block::rs_abs_at(&result, 0)), uint32_t(TYPE_TYPESET));
-    path::to(&result, &three, TYPE_SET_PATH);
+    test::to_as(TYPE_SET_PATH, &three, &result);
     EXPECT_EQ(molded(result), "3:");
 
     Cell pushed_from = block_of("x y");
@@ -100,36 +95,34 @@ TEST_F(Path, MakeAndTo) {
 TEST_F(Path, PathAndLitPathMeetOnlyUnderTheMemberEqualityCodes) {
     Cell plain = first_of("a/b");
     Cell lit = first_of("'a/b");
-    for (int32_t op : {10, 11}) EXPECT_EQ(block::compare(&plain, &lit, op), 0) << op;
-    EXPECT_EQ(block::compare(&plain, &lit, actions::COMP_EQUAL), -2);
+    for (int32_t op : {10, 11}) EXPECT_EQ(actions::compare_typed(&plain, &lit, op), 0) << op;
+    EXPECT_EQ(actions::compare_typed(&plain, &lit, actions::COMP_EQUAL), -2);
     Cell set = first_of("a/b:");
-    EXPECT_EQ(block::compare(&plain, &set, 10), -2);
+    EXPECT_EQ(actions::compare_typed(&plain, &set, 10), -2);
 }
 
 TEST_F(Path, KindsTakeTheirParentsActions) {
-    using datatype::action;
-    using datatype::as_action;
     constexpr uint32_t SORT = 45, TRIM = 51;
     struct Row {
         uint32_t type, slot;
-        datatype::ActionFn expected;
+        uint32_t owner;  // the type whose own entry it is, 0 for none
     };
     const Row rows[] = {
-        {TYPE_PAREN, datatype::SLOT_MOLD, as_action(paren::mold)},
-        {TYPE_PAREN, datatype::SLOT_FORM, as_action(block::form)},
-        {TYPE_PAREN, datatype::SLOT_COMPARE, as_action(block::compare)},
-        {TYPE_PAREN, TRIM, nullptr},
-        {TYPE_PATH, datatype::SLOT_COMPARE, as_action(block::compare)},
-        {TYPE_PATH, datatype::SLOT_RANDOM, nullptr},
-        {TYPE_PATH, SORT, nullptr},
-        {TYPE_LIT_PATH, datatype::SLOT_FORM, as_action(path::form)},
-        {TYPE_LIT_PATH, datatype::SLOT_MAKE, as_action(path::make)},
-        {TYPE_GET_PATH, datatype::SLOT_MOLD, as_action(get_path::mold)},
-        {TYPE_SET_PATH, datatype::SLOT_COMPARE, as_action(block::compare)},
-        {TYPE_SET_PATH, TRIM, nullptr},
+        {TYPE_PAREN, datatype::SLOT_MOLD, TYPE_PAREN},
+        {TYPE_PAREN, datatype::SLOT_FORM, TYPE_BLOCK},
+        {TYPE_PAREN, datatype::SLOT_COMPARE, TYPE_BLOCK},
+        {TYPE_PAREN, TRIM, 0},
+        {TYPE_PATH, datatype::SLOT_COMPARE, TYPE_BLOCK},
+        {TYPE_PATH, datatype::SLOT_RANDOM, 0},
+        {TYPE_PATH, SORT, 0},
+        {TYPE_LIT_PATH, datatype::SLOT_FORM, TYPE_PATH},
+        {TYPE_LIT_PATH, datatype::SLOT_MAKE, TYPE_PATH},
+        {TYPE_GET_PATH, datatype::SLOT_MOLD, TYPE_GET_PATH},
+        {TYPE_SET_PATH, datatype::SLOT_COMPARE, TYPE_BLOCK},
+        {TYPE_SET_PATH, TRIM, 0},
     };
     for (const Row& row : rows)
-        EXPECT_EQ(action(row.type, row.slot), row.expected) << row.type << " slot " << row.slot;
+        EXPECT_TRUE(test::entry_owned_by(row.type, datatype::Slot(row.slot), row.owner));
 }
 
 }  // namespace

@@ -2,14 +2,14 @@
 
 #include <string>
 
-#include "runtime/actions/dispatch.h"
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/block/sets.h"
-#include "runtime/datatypes/string/buffer.h"
 #include "runtime/eval/stack.h"
 #include "runtime/tables/hash_table.h"
 #include "tests/unit/support/block_builder.h"
+#include "tests/unit/support/load_and_mold.h"
+#include "tests/unit/support/stack_fixture.h"
 #include "tests/unit/support/support.h"
 
 namespace vek {
@@ -20,10 +20,7 @@ using test::block_of;
 
 std::string molded(Cell value) {
     if (cell_type(&value) == TYPE_HASH) set_type(&value, TYPE_BLOCK);  // molded as its cells
-    Cell out;
-    string::rs_make_at(&out, 16);
-    actions::mold(&value, &out, false, false, false, nullptr, actions::NO_LIMIT, 0);
-    return test::text_of(&out);
+    return test::molded(value);
 }
 
 // A hash! of the values, indexed by a table of its own.
@@ -35,17 +32,7 @@ Cell hash_of(const char* source) {
     return block;
 }
 
-class BlockSets : public testing::Test {
-protected:
-    void SetUp() override { base_ = stack::top; }
-    void TearDown() override {
-        EXPECT_EQ(stack::top, base_);
-        stack::top = base_;
-    }
-
-private:
-    Cell* base_ = nullptr;
-};
+using BlockSets = test::BalancedStackTest;
 
 TEST_F(BlockSets, EachModeKeepsEveryWantedRecordOnce) {
     struct Row {
@@ -115,7 +102,7 @@ TEST_F(BlockSets, ARecordSizeBelowOneOrNotAnIntegerIsRefused) {
     const Cell sizes[] = {{TYPE_INTEGER, 0, 0, 0}, {TYPE_INTEGER, 0, uint32_t(-2), 0}, {TYPE_NONE, 0, 0, 0}};
     for (const Cell& size : sizes)
         EXPECT_EQ(test::raised([&] { block::set_operation(&first, nullptr, false, &size, block::SET_UNIQUE); }),
-                  error_code(Category::script, err::invalid_refine_arg));
+                  error_code(err::script::invalid_refine_arg));
     EXPECT_EQ(molded(first), "[1 2]");
 }
 

@@ -3,22 +3,22 @@
 #include <optional>
 #include <string>
 
+#include "runtime/actions/dispatch.h"
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/block/block.h"
-#include "runtime/datatypes/block/sort.h"
 #include "runtime/datatypes/number/integer.h"
 #include "tests/unit/support/block_builder.h"
 #include "tests/unit/support/load_and_mold.h"
 #include "tests/unit/support/support.h"
+#include "tests/unit/support/value_cells.h"
 
 namespace vek {
 namespace {
 
 using test::block_of;
+using test::integer_cell;
 using test::molded;
 using test::text_of;
-
-Cell integer_cell(int32_t n) { return Cell{TYPE_INTEGER, 0, uint32_t(n), 0}; }
 
 struct Refinements {
     uint32_t start = 0;  // the sorted series' head
@@ -41,8 +41,8 @@ uint32_t sorted(const Cell* block, const Refinements& r) {
     Cell part = r.part ? integer_cell(*r.part) : series;
     if (r.part_at) set_series_index(&part, *r.part_at);
     bool has_part = r.part || r.part_at;
-    Cell* result = block::sort(&series, r.case_sensitive, r.skip ? &skip : nullptr, r.compare ? &compare : nullptr,
-                               has_part ? &part : nullptr, r.all, r.reverse, r.stable);
+    Cell* result = actions::sort(&series, r.case_sensitive, r.skip ? &skip : nullptr, r.compare ? &compare : nullptr,
+                                 has_part ? &part : nullptr, r.all, r.reverse, r.stable);
     EXPECT_EQ(result, &series);
     return series_index(result);
 }
@@ -147,9 +147,9 @@ TEST(BlockSort, BadRefinementsRaiseAndLeaveTheBlockAlone) {
         const Cell* part;        // instead of r.part
         uint32_t expected;
     };
-    const uint32_t bad_refines = error_code(Category::script, err::bad_refines);
-    const uint32_t bad_arg = error_code(Category::script, err::invalid_refine_arg);
-    const uint32_t out_of_range = error_code(Category::script, err::out_of_range);
+    const uint32_t bad_refines = error_code(err::script::bad_refines);
+    const uint32_t bad_arg = error_code(err::script::invalid_refine_arg);
+    const uint32_t out_of_range = error_code(err::script::out_of_range);
     const Row rows[] = {
         {{.all = true}, nullptr, nullptr, bad_refines},
         {{.compare = 1}, nullptr, nullptr, bad_refines},
@@ -170,7 +170,7 @@ TEST(BlockSort, BadRefinementsRaiseAndLeaveTheBlockAlone) {
         Cell compare = integer_cell(row.r.compare.value_or(0));
         const Cell* comparator = row.comparator ? row.comparator : row.r.compare ? &compare : nullptr;
         uint32_t code = test::raised([&] {
-            block::sort(&block, false, row.r.skip ? &skip : nullptr, comparator, row.part, row.r.all, false, false);
+            actions::sort(&block, false, row.r.skip ? &skip : nullptr, comparator, row.part, row.r.all, false, false);
         });
         EXPECT_EQ(code, row.expected) << molded(skip) << " " << (comparator ? molded(*comparator) : "");
         EXPECT_EQ(molded(block), "[4 3 2 1]");

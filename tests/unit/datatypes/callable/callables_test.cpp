@@ -21,29 +21,20 @@
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/stack.h"
-#include "runtime/tables/cycles.h"
+#include "tests/unit/support/cycle_guard_fixture.h"
 #include "tests/unit/support/load_and_mold.h"
 #include "tests/unit/support/support.h"
 
 namespace vek {
 namespace {
 
-uint32_t script(uint32_t id) { return error_code(Category::script, id); }
-uint32_t internal(uint32_t id) { return error_code(Category::internal, id); }
-
 using test::formed;
-using test::load;
+using test::load_one;
 using test::molded;
-
-// The first value of the loaded source.
-Cell first(std::string_view source) {
-    Cell block = load(source);
-    return *block::rs_head(&block);
-}
 
 Cell made(uint32_t type, std::string_view spec_value) {
     Cell result{TYPE_DATATYPE, type, 0, 0};
-    Cell given = first(spec_value);
+    Cell given = load_one(spec_value);
     return *actions::make(&result, &given);
 }
 
@@ -59,9 +50,10 @@ Cell reflected(Cell value, const char* field) {
     return value;
 }
 
-class Callables : public testing::Test {
+class Callables : public test::CycleGuardTest {
 protected:
     void SetUp() override {
+        CycleGuardTest::SetUp();
         saved_top_ = stack::top;
         // Type words stand for their datatypes, as once the boot has bound them.
         for (uint32_t type : {TYPE_INTEGER, TYPE_BLOCK, TYPE_FLOAT}) {
@@ -71,8 +63,7 @@ protected:
     }
     void TearDown() override {
         stack::top = saved_top_;
-        EXPECT_EQ(cycles::depth(), 0u);
-        cycles::reset();
+        CycleGuardTest::TearDown();
     }
 
 private:
@@ -90,31 +81,31 @@ TEST_F(Callables, SpecValidation) {
         {"[a :b 'c /ref d \"doc\" /local e]", 0},
         {"[return: [integer!] /local x]", 0},
         {"[\"doc\" a [integer! block!] \"doc\"]", 0},
-        {"[a \"doc\" [integer!]]", script(err::bad_func_def)},
-        {"[return: [integer!] a]", script(err::bad_func_def)},
-        {"[a return: [integer!] return: [integer!]]", script(err::bad_func_def)},
-        {"[a return: integer!]", script(err::bad_func_def)},
-        {"[a return: [integer!] b]", script(err::bad_func_def)},
-        {"[a /local b /ref]", script(err::bad_func_def)},
-        {"[a /local :b]", script(err::bad_func_def)},
-        {"[a /local b return: [integer!]]", script(err::bad_func_def)},
-        {"[a /ref [integer!]]", script(err::bad_func_def)},
-        {"[a: b]", script(err::bad_func_def)},
-        {"[a 1]", script(err::bad_func_def)},
-        {"[[1] a]", script(err::bad_func_def)},
-        {"[a a]", script(err::dup_vars)},
-        {"[a /a]", script(err::dup_vars)},
-        {"[A a]", script(err::dup_vars)},
-        {"[a /local b b]", script(err::dup_vars)},
-        {"[a [type-word-never-set]]", script(err::no_value)},
-        {"[a [1]]", script(err::invalid_type_spec)},
+        {"[a \"doc\" [integer!]]", error_code(err::script::bad_func_def)},
+        {"[return: [integer!] a]", error_code(err::script::bad_func_def)},
+        {"[a return: [integer!] return: [integer!]]", error_code(err::script::bad_func_def)},
+        {"[a return: integer!]", error_code(err::script::bad_func_def)},
+        {"[a return: [integer!] b]", error_code(err::script::bad_func_def)},
+        {"[a /local b /ref]", error_code(err::script::bad_func_def)},
+        {"[a /local :b]", error_code(err::script::bad_func_def)},
+        {"[a /local b return: [integer!]]", error_code(err::script::bad_func_def)},
+        {"[a /ref [integer!]]", error_code(err::script::bad_func_def)},
+        {"[a: b]", error_code(err::script::bad_func_def)},
+        {"[a 1]", error_code(err::script::bad_func_def)},
+        {"[[1] a]", error_code(err::script::bad_func_def)},
+        {"[a a]", error_code(err::script::dup_vars)},
+        {"[a /a]", error_code(err::script::dup_vars)},
+        {"[A a]", error_code(err::script::dup_vars)},
+        {"[a /local b b]", error_code(err::script::dup_vars)},
+        {"[a [type-word-never-set]]", error_code(err::script::no_value)},
+        {"[a [1]]", error_code(err::script::invalid_type_spec)},
     };
     for (const Row& row : rows) {
-        Cell spec_value = first(row.spec_value);
+        Cell spec_value = load_one(row.spec_value);
         EXPECT_EQ(test::raised([&] { function::validate_spec(&spec_value); }), row.error) << row.spec_value;
     }
-    Cell traced = first("[[trace] a]");
-    Cell quiet = first("[[no-trace other] a]");
+    Cell traced = load_one("[[trace] a]");
+    Cell quiet = load_one("[[no-trace other] a]");
     EXPECT_EQ(function::validate_spec(&traced), function::FLAG_TRACE);
     EXPECT_EQ(function::validate_spec(&quiet), function::FLAG_NO_TRACE);
     EXPECT_EQ(func("[[[trace] a] []]").header, TYPE_FUNCTION | function::FLAG_TRACE);
@@ -137,29 +128,29 @@ TEST_F(Callables, CollectLocals) {
         {"[/only]", "[only: 1]", "[/only]"},
     };
     for (const Row& row : rows) {
-        Cell spec_value = first(row.spec_value);
-        Cell body = first(row.body);
+        Cell spec_value = load_one(row.spec_value);
+        Cell body = load_one(row.body);
         function::collect_locals(&spec_value, &body);
         EXPECT_EQ(molded(spec_value), row.result) << row.spec_value << " " << row.body;
     }
 
-    Cell spec_value = first("[a /extern b 1]");
-    Cell body = first("[c: 1]");
-    EXPECT_EQ(test::raised([&] { function::collect_locals(&spec_value, &body); }), script(err::bad_func_extern));
+    Cell spec_value = load_one("[a /extern b 1]");
+    Cell body = load_one("[c: 1]");
+    EXPECT_EQ(test::raised([&] { function::collect_locals(&spec_value, &body); }), error_code(err::script::bad_func_extern));
 
     // A body that holds itself is walked once.
-    Cell looped = first("[d: 1]");
+    Cell looped = load_one("[d: 1]");
     block::rs_append(&looped, &looped);
-    Cell open = first("[]");
+    Cell open = load_one("[]");
     function::collect_locals(&open, &looped);
     EXPECT_EQ(molded(open), "[/local d]");
 }
 
 TEST_F(Callables, LocalSlots) {
-    Cell spec_value = first("[a /r b /local c d]");
+    Cell spec_value = load_one("[a /r b /local c d]");
     EXPECT_EQ(function::count_locals(&spec_value, 0, false), 3);
     EXPECT_EQ(function::count_locals(&spec_value, 3, true), 3);
-    Cell none_local = first("[a /r b]");
+    Cell none_local = load_one("[a /r b]");
     EXPECT_EQ(function::count_locals(&none_local, 0, false), 0);
     EXPECT_EQ(function::count_locals(&none_local, 0, true), -1);
 
@@ -175,7 +166,7 @@ TEST_F(Callables, LocalSlots) {
 }
 
 TEST_F(Callables, FunctionValue) {
-    Cell source = first("[[a /b c] [a: [c] (c)]]");
+    Cell source = load_one("[[a /b c] [a: [c] (c)]]");
     Cell result{TYPE_DATATYPE, TYPE_FUNCTION, 0, 0};
     Cell f = *actions::make(&result, &source);
     ASSERT_EQ(cell_type(&f), uint32_t(TYPE_FUNCTION));
@@ -202,7 +193,7 @@ TEST_F(Callables, FunctionValue) {
 
     // The maker's code and integer are kept; a spec not at its head is
     // copied from there; a given context is used as it is.
-    Cell spec_value = first("[x y z]");
+    Cell spec_value = load_one("[x y z]");
     set_series_index(&spec_value, 1);
     Node given = function::make_value(&spec_value, nullptr, context, 7, 12, 0);
     Cell g = stack::top[-1];
@@ -214,9 +205,10 @@ TEST_F(Callables, FunctionValue) {
     EXPECT_EQ(cell_type(function::body(&g)), uint32_t(TYPE_NONE));
 
     for (const char* bad : {"[[a]]", "[[a] 1]", "[a []]", "1"}) {
-        Cell argument = first(bad);
+        Cell argument = load_one(bad);
         Cell prototype{TYPE_DATATYPE, TYPE_FUNCTION, 0, 0};
-        EXPECT_EQ(test::raised([&] { actions::make(&prototype, &argument); }), script(err::bad_func_def)) << bad;
+        EXPECT_EQ(test::raised([&] { actions::make(&prototype, &argument); }), error_code(err::script::bad_func_def))
+            << bad;
     }
 }
 
@@ -240,13 +232,13 @@ TEST_F(Callables, NativeAndActionPositions) {
     };
     for (const Row& row : rows) {
         uint32_t code = test::raised([&] { made(row.type, row.spec_value); });
-        EXPECT_EQ(code, row.accepted ? 0 : script(err::bad_make_arg)) << row.type << " " << row.spec_value;
+        EXPECT_EQ(code, row.accepted ? 0 : error_code(err::script::bad_make_arg)) << row.type << " " << row.spec_value;
     }
 
     Cell native = made(TYPE_NATIVE, "[[value /only] 5]");
     EXPECT_EQ(native::position(&native), 5u);
     EXPECT_EQ(native::entry(&native), natives::table[4]);
-    Cell refinement = first("/only");
+    Cell refinement = load_one("/only");
     const Cell* spec_words = context::cell_of(native::context_node(&native));
     EXPECT_GE(context::find_word(spec_words, word::symbol(&refinement), true), 0);
     EXPECT_EQ(cell_type(callable::args_cache(&native)), uint32_t(TYPE_UNSET));
@@ -281,28 +273,28 @@ TEST_F(Callables, Operators) {
         {"[[a b /local c] []]", 0},
         {"[[a b return: [integer!]] []]", 0},
         {"[[\"doc\" a [integer!] b] []]", 0},
-        {"[[a] []]", script(err::bad_op_spec)},
-        {"[[a b c] []]", script(err::bad_op_spec)},
-        {"[['a b] []]", script(err::bad_op_spec)},
-        {"[[:a b] []]", script(err::bad_op_spec)},
-        {"[[a b /only] []]", script(err::bad_op_spec)},
-        {"[[a /local b c] []]", script(err::bad_op_spec)},
+        {"[[a] []]", error_code(err::script::bad_op_spec)},
+        {"[[a b c] []]", error_code(err::script::bad_op_spec)},
+        {"[['a b] []]", error_code(err::script::bad_op_spec)},
+        {"[[:a b] []]", error_code(err::script::bad_op_spec)},
+        {"[[a b /only] []]", error_code(err::script::bad_op_spec)},
+        {"[[a /local b c] []]", error_code(err::script::bad_op_spec)},
     };
     for (const Row& row : rows) {
         Cell source = func(row.function);
         EXPECT_EQ(test::raised([&] { op_of(source); }), row.error) << row.function;
     }
-    for (const Cell& source : {first("1"), plus}) {
-        EXPECT_EQ(test::raised([&] { op_of(source); }), script(err::invalid_type));
+    for (const Cell& source : {load_one("1"), plus}) {
+        EXPECT_EQ(test::raised([&] { op_of(source); }), error_code(err::script::invalid_type));
     }
 }
 
 TEST_F(Callables, FormAndMold) {
     Cell f = func("[[a b] [a + b]]");
-    Cell routine_spec = first("[a [integer!]]");
+    Cell routine_spec = load_one("[a [integer!]]");
     routine::make_value(&routine_spec, nullptr, 1, 0, false);
     Cell r = stack::top[-1];
-    Cell body = first("[x]");
+    Cell body = load_one("[x]");
     routine::make_value(&routine_spec, &body, 1, 0, false);
     Cell r_body = stack::top[-1];
     struct Row {
@@ -324,7 +316,7 @@ TEST_F(Callables, FormAndMold) {
         EXPECT_EQ(formed(row.value), row.form);
         EXPECT_EQ(molded(row.value), row.mold);
     }
-    Cell no_body_spec = first("[a]");
+    Cell no_body_spec = load_one("[a]");
     function::make_value(&no_body_spec, nullptr, Node::none, 0, 0, 0);
     EXPECT_EQ(molded(stack::top[-1]), "func [a] none");
 }
@@ -337,15 +329,15 @@ TEST_F(Callables, Compare) {
     Cell f2 = func("[[a] []]");
     using actions::COMP_EQUAL;
     EXPECT_EQ(actions::compare_values(&native1, &native1, COMP_EQUAL), 0);
-    EXPECT_EQ(native::compare(&native1, &native2, actions::COMP_SORT), -1);
-    EXPECT_EQ(native::compare(&native2, &native1, actions::COMP_SAME), 1);
-    EXPECT_EQ(native::compare(&native1, &action, COMP_EQUAL), -2);
-    EXPECT_EQ(native::compare(&native1, &native2, actions::COMP_LESSER), -2);
-    EXPECT_EQ(function::compare(&f1, &f1, COMP_EQUAL), 0);
-    EXPECT_NE(function::compare(&f1, &f2, COMP_EQUAL), 0);
-    EXPECT_EQ(function::compare(&f1, &f2, COMP_EQUAL), -function::compare(&f2, &f1, COMP_EQUAL));
-    EXPECT_EQ(function::compare(&f1, &native1, COMP_EQUAL), -2);
-    EXPECT_EQ(function::compare(&f1, &f1, actions::COMP_GREATER), -2);
+    EXPECT_EQ(actions::compare_typed(&native1, &native2, actions::COMP_SORT), -1);
+    EXPECT_EQ(actions::compare_typed(&native2, &native1, actions::COMP_SAME), 1);
+    EXPECT_EQ(actions::compare_typed(&native1, &action, COMP_EQUAL), -2);
+    EXPECT_EQ(actions::compare_typed(&native1, &native2, actions::COMP_LESSER), -2);
+    EXPECT_EQ(actions::compare_typed(&f1, &f1, COMP_EQUAL), 0);
+    EXPECT_NE(actions::compare_typed(&f1, &f2, COMP_EQUAL), 0);
+    EXPECT_EQ(actions::compare_typed(&f1, &f2, COMP_EQUAL), -actions::compare_typed(&f2, &f1, COMP_EQUAL));
+    EXPECT_EQ(actions::compare_typed(&f1, &native1, COMP_EQUAL), -2);
+    EXPECT_EQ(actions::compare_typed(&f1, &f1, actions::COMP_GREATER), -2);
 }
 
 TEST_F(Callables, Reflect) {
@@ -363,9 +355,9 @@ TEST_F(Callables, Reflect) {
     EXPECT_EQ(molded(reflected(f, "body")), "[a]");
 
     for (const Cell& value : {native, f}) {
-        EXPECT_EQ(test::raised([&] { reflected(value, "foo"); }), internal(err::not_done));
+        EXPECT_EQ(test::raised([&] { reflected(value, "foo"); }), error_code(err::internal::not_done));
     }
-    EXPECT_EQ(test::raised([&] { reflected(native, "words"); }), internal(err::not_done));
+    EXPECT_EQ(test::raised([&] { reflected(native, "words"); }), error_code(err::internal::not_done));
 }
 
 routine::Arg add_one(const routine::Arg* args) { return routine::Arg{.integer = args[0].integer + 1}; }
@@ -383,7 +375,7 @@ TEST_F(Callables, Routines) {
         {"[]", 0},
     };
     for (const Row& row : rows) {
-        Cell spec_value = first(row.spec_value);
+        Cell spec_value = load_one(row.spec_value);
         EXPECT_EQ(routine::count_arity(&spec_value), row.arity) << row.spec_value;
         routine::make_value(&spec_value, nullptr, 1, 0, true);
         Cell made_routine = stack::top[-1];
@@ -397,14 +389,16 @@ TEST_F(Callables, Routines) {
     routine::Arg argument{.integer = 41};
     EXPECT_EQ(routine::at(index)(&argument).integer, 42);
 
-    Cell spec_value = first("[a [integer!]]");
-    Cell name = first("callables-test-add-one");
-    Cell missing = first("callables-test-missing");
+    Cell spec_value = load_one("[a [integer!]]");
+    Cell name = load_one("callables-test-add-one");
+    Cell missing = load_one("callables-test-missing");
     bool was_booting = booting;
     booting = false;
-    EXPECT_EQ(test::raised([&] { routine::declare(&spec_value, &name, 11, false); }), internal(err::routines));
+    EXPECT_EQ(test::raised([&] { routine::declare(&spec_value, &name, 11, false); }),
+              error_code(err::internal::routines));
     booting = true;
-    EXPECT_EQ(test::raised([&] { routine::declare(&spec_value, &missing, 11, false); }), script(err::bad_make_arg));
+    EXPECT_EQ(test::raised([&] { routine::declare(&spec_value, &missing, 11, false); }),
+              error_code(err::script::bad_make_arg));
     Cell declared = *routine::declare(&spec_value, &name, 11, false);
     booting = was_booting;
     EXPECT_EQ(routine::index(&declared), index);

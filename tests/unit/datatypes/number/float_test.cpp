@@ -16,8 +16,10 @@
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/text/float_text.h"
+#include "tests/unit/support/dispatch.h"
 #include "tests/unit/support/string_cells.h"
 #include "tests/unit/support/support.h"
+#include "tests/unit/support/value_cells.h"
 
 namespace vek {
 namespace {
@@ -27,15 +29,8 @@ const double NaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double LARGEST = 1.7976931348623157e308;
 constexpr double ULP_AT_ONE = 2.220446049250313e-16;
 
-Cell number(double value, uint32_t type = TYPE_FLOAT) {
-    Cell cell{};
-    float_::make_at(&cell, value);
-    return *set_type(&cell, type);
-}
-Cell int_cell(int32_t value) {
-    Cell cell{};
-    return *integer::make_at(&cell, value);
-}
+using test::float_cell;
+using test::integer_cell;
 
 uint64_t bits(double value) { return std::bit_cast<uint64_t>(value); }
 
@@ -56,8 +51,8 @@ struct PrettyPrint {
 
 std::string formed(double value) {
     Cell out = test::output_cell();
-    Cell cell = number(value);
-    int32_t rest = float_::form(&cell, &out, nullptr, 100);
+    Cell cell = float_cell(value);
+    int32_t rest = actions::form(&cell, &out, nullptr, 100);
     std::string text = test::utf8(out);
     EXPECT_EQ(rest, 100 - int32_t(text.size()));
     return text;
@@ -65,8 +60,8 @@ std::string formed(double value) {
 
 std::string molded(double value) {
     Cell out = test::output_cell();
-    Cell cell = number(value);
-    int32_t rest = float_::mold(&cell, &out, false, false, false, nullptr, 100, 0);
+    Cell cell = float_cell(value);
+    int32_t rest = actions::mold(&cell, &out, false, false, false, nullptr, 100, 0);
     std::string text = test::utf8(out);
     EXPECT_EQ(rest, 100 - int32_t(text.size()));
     return text;
@@ -152,7 +147,7 @@ TEST(FloatText, FixedDigitsAreCorrectlyRoundedAndStopAtTheLastNonZeroDigit) {
         {1e20, 6, true, "1.0e20"},
     };
     for (const Row& row : rows)
-        EXPECT_STREQ(float_::float_to_text(row.value, row.ndigits, row.point_zero), row.text) << row.text;
+        EXPECT_STREQ(float_::float_to_text(row.value, row.ndigits, row.point_zero).c_str(), row.text) << row.text;
 
     float_::Digits d = float_::float_to_digits(0.99999, 4, false);
     EXPECT_STREQ(d.text, "1");
@@ -187,7 +182,7 @@ TEST(FloatText, EachFormatModeHasItsPrecisionAndSuffix) {
         {float_::FORMAT_PERCENT64, NaN, "1.#NaN"},
     };
     for (const Row& row : rows)
-        EXPECT_STREQ(float_::format(row.value, row.mode), row.text) << "mode " << row.mode << " " << row.text;
+        EXPECT_STREQ(float_::format(row.value, row.mode).c_str(), row.text) << "mode " << row.mode << " " << row.text;
 }
 
 TEST(FloatCompare, AnswersEachOpWithNearEqualityAndTheNaNRules) {
@@ -199,48 +194,48 @@ TEST(FloatCompare, AnswersEachOpWithNearEqualityAndTheNaNRules) {
         int32_t op;
         int32_t expected;
     } rows[] = {
-        {0.1 + 0.2, number(0.3), COMP_EQUAL, 0},
-        {0.1 + 0.2, number(0.3), COMP_NOT_EQUAL, 0},
-        {0.1 + 0.2, number(0.3), COMP_STRICT_EQUAL, 1},
-        {0.1 + 0.2, number(0.3), COMP_GREATER, 1},
-        {1.0, number(1.0 + 11 * ULP_AT_ONE), COMP_EQUAL, 1},  // 11 units in the last place apart
-        {1.0, number(1.0 + 10 * ULP_AT_ONE), COMP_EQUAL, 0},
-        {1e-300, number(-1e-300), COMP_EQUAL, 0},  // within epsilon, across zero
-        {2.0, int_cell(2), COMP_EQUAL, 0},
-        {2.0, int_cell(3), COMP_LESSER, -1},
-        {2.0, int_cell(2), COMP_STRICT_EQUAL, 1},
-        {0.5, number(0.5, TYPE_PERCENT), COMP_EQUAL, 0},
-        {0.5, number(0.5, TYPE_PERCENT), COMP_FIND, 1},
-        {0.5, number(0.5, TYPE_PERCENT), COMP_SAME, 1},
-        {-0.0, number(0.0), COMP_STRICT_EQUAL, 0},
-        {-0.0, number(0.0), COMP_SAME, 1},
-        {2.5, number(2.5), COMP_SAME, 0},
-        {NaN, number(NaN), COMP_EQUAL, 1},
-        {NaN, number(NaN), COMP_STRICT_EQUAL, 1},
-        {NaN, number(NaN), COMP_SAME, 0},
-        {NaN, number(1.0), COMP_LESSER, 1},
-        {NaN, number(1.0), COMP_LESSER_EQUAL, 1},
-        {1.0, number(NaN), COMP_GREATER, -1},
-        {1.0, number(NaN), COMP_GREATER_EQUAL, -1},
-        {1.0, number(NaN), COMP_FIND, 1},
-        {NaN, number(1.0), COMP_SORT, 0},
+        {0.1 + 0.2, float_cell(0.3), COMP_EQUAL, 0},
+        {0.1 + 0.2, float_cell(0.3), COMP_NOT_EQUAL, 0},
+        {0.1 + 0.2, float_cell(0.3), COMP_STRICT_EQUAL, 1},
+        {0.1 + 0.2, float_cell(0.3), COMP_GREATER, 1},
+        {1.0, float_cell(1.0 + 11 * ULP_AT_ONE), COMP_EQUAL, 1},  // 11 units in the last place apart
+        {1.0, float_cell(1.0 + 10 * ULP_AT_ONE), COMP_EQUAL, 0},
+        {1e-300, float_cell(-1e-300), COMP_EQUAL, 0},  // within epsilon, across zero
+        {2.0, integer_cell(2), COMP_EQUAL, 0},
+        {2.0, integer_cell(3), COMP_LESSER, -1},
+        {2.0, integer_cell(2), COMP_STRICT_EQUAL, 1},
+        {0.5, float_cell(0.5, TYPE_PERCENT), COMP_EQUAL, 0},
+        {0.5, float_cell(0.5, TYPE_PERCENT), COMP_FIND, 1},
+        {0.5, float_cell(0.5, TYPE_PERCENT), COMP_SAME, 1},
+        {-0.0, float_cell(0.0), COMP_STRICT_EQUAL, 0},
+        {-0.0, float_cell(0.0), COMP_SAME, 1},
+        {2.5, float_cell(2.5), COMP_SAME, 0},
+        {NaN, float_cell(NaN), COMP_EQUAL, 1},
+        {NaN, float_cell(NaN), COMP_STRICT_EQUAL, 1},
+        {NaN, float_cell(NaN), COMP_SAME, 0},
+        {NaN, float_cell(1.0), COMP_LESSER, 1},
+        {NaN, float_cell(1.0), COMP_LESSER_EQUAL, 1},
+        {1.0, float_cell(NaN), COMP_GREATER, -1},
+        {1.0, float_cell(NaN), COMP_GREATER_EQUAL, -1},
+        {1.0, float_cell(NaN), COMP_FIND, 1},
+        {NaN, float_cell(1.0), COMP_SORT, 0},
         {1.0, string, COMP_EQUAL, -2},
         {1.0, string, COMP_LESSER, -2},
         {1.0, string, COMP_STRICT_EQUAL, 1},
         {1.0, Cell{TYPE_CHAR, 0, 1, 0}, COMP_EQUAL, -2},
     };
     for (const Row& row : rows) {
-        Cell value = number(row.value);
-        EXPECT_EQ(float_::compare(&value, &row.other, row.op), row.expected)
+        Cell value = float_cell(row.value);
+        EXPECT_EQ(actions::compare_typed(&value, &row.other, row.op), row.expected)
             << row.value << " op " << row.op << " other type " << cell_type(&row.other);
     }
     // Through the dispatcher: NaN is neither equal to, below nor above anything.
-    Cell nan = number(NaN), one = number(1.0);
+    Cell nan = float_cell(NaN), one = float_cell(1.0);
     for (int32_t op : {COMP_EQUAL, COMP_LESSER, COMP_LESSER_EQUAL, COMP_GREATER, COMP_GREATER_EQUAL})
         EXPECT_FALSE(compare(&nan, &one, op) || compare(&one, &nan, op)) << "op " << op;
     EXPECT_TRUE(compare(&nan, &one, COMP_NOT_EQUAL));
     // An integer on the left is compared as a float.
-    Cell two = int_cell(2), two_and_a_half = number(2.5);
+    Cell two = integer_cell(2), two_and_a_half = float_cell(2.5);
     EXPECT_TRUE(compare(&two, &two_and_a_half, COMP_LESSER));
     EXPECT_TRUE(compare(&two, &one, COMP_GREATER));
 }
@@ -260,7 +255,18 @@ TEST(FloatCompare, Float32NearEqualityCountsUnitsInTheLastPlace) {
 
 using MathAction = Cell* (*)(Cell*, Cell*);
 
+// float!'s arithmetic entries, which percent! inherits and integer! hands
+// float operands to; time! on the left reaches them only this way.
+struct FloatEntries {
+    MathAction add = test::entry_of<datatype::SLOT_ADD>(TYPE_FLOAT);
+    MathAction subtract = test::entry_of<datatype::SLOT_SUBTRACT>(TYPE_FLOAT);
+    MathAction multiply = test::entry_of<datatype::SLOT_MULTIPLY>(TYPE_FLOAT);
+    MathAction divide = test::entry_of<datatype::SLOT_DIVIDE>(TYPE_FLOAT);
+    MathAction remainder = test::entry_of<datatype::SLOT_REMAINDER>(TYPE_FLOAT);
+};
+
 TEST(FloatMath, ComputesInIEEEArithmeticAndPicksTheResultType) {
+    auto [add, subtract, multiply, divide, remainder] = FloatEntries{};
     struct Row {
         const char* name;
         MathAction action;
@@ -268,27 +274,27 @@ TEST(FloatMath, ComputesInIEEEArithmeticAndPicksTheResultType) {
         uint32_t type;
         double expected;
     } rows[] = {
-        {"1.5 + 2.25", float_::add, number(1.5), number(2.25), TYPE_FLOAT, 3.75},
-        {"1.5 - 2", float_::subtract, number(1.5), int_cell(2), TYPE_FLOAT, -0.5},
-        {"1.5 * #\"A\"", float_::multiply, number(1.5), Cell{TYPE_CHAR, 0, 65, 0}, TYPE_FLOAT, 97.5},
-        {"1 / 0.0", float_::divide, number(1.0), number(0.0), TYPE_FLOAT, INF},
-        {"-1 / 0.0", float_::divide, number(-1.0), number(0.0), TYPE_FLOAT, -INF},
-        {"0.0 / 0.0", float_::divide, number(0.0), number(0.0), TYPE_FLOAT, NaN},
-        {"7.5 // 2", float_::remainder, number(7.5), int_cell(2), TYPE_FLOAT, 1.5},
-        {"-7.5 // 2", float_::remainder, number(-7.5), int_cell(2), TYPE_FLOAT, -1.5},
-        {"7.5 // 0.0", float_::remainder, number(7.5), number(0.0), TYPE_FLOAT, NaN},
-        {"7.5 // inf", float_::remainder, number(7.5), number(INF), TYPE_FLOAT, 7.5},
-        {"7.5 // NaN", float_::remainder, number(7.5), number(NaN), TYPE_FLOAT, NaN},
-        {"inf // inf", float_::remainder, number(INF), number(INF), TYPE_FLOAT, NaN},
-        {"integer 1 + 2.5", float_::add, int_cell(1), number(2.5), TYPE_FLOAT, 3.5},
-        {"50% * 2", float_::multiply, number(0.5, TYPE_PERCENT), int_cell(2), TYPE_PERCENT, 1.0},
-        {"50% * 50%", float_::multiply, number(0.5, TYPE_PERCENT), number(0.5, TYPE_PERCENT), TYPE_PERCENT,
+        {"1.5 + 2.25", add, float_cell(1.5), float_cell(2.25), TYPE_FLOAT, 3.75},
+        {"1.5 - 2", subtract, float_cell(1.5), integer_cell(2), TYPE_FLOAT, -0.5},
+        {"1.5 * #\"A\"", multiply, float_cell(1.5), Cell{TYPE_CHAR, 0, 65, 0}, TYPE_FLOAT, 97.5},
+        {"1 / 0.0", divide, float_cell(1.0), float_cell(0.0), TYPE_FLOAT, INF},
+        {"-1 / 0.0", divide, float_cell(-1.0), float_cell(0.0), TYPE_FLOAT, -INF},
+        {"0.0 / 0.0", divide, float_cell(0.0), float_cell(0.0), TYPE_FLOAT, NaN},
+        {"7.5 // 2", remainder, float_cell(7.5), integer_cell(2), TYPE_FLOAT, 1.5},
+        {"-7.5 // 2", remainder, float_cell(-7.5), integer_cell(2), TYPE_FLOAT, -1.5},
+        {"7.5 // 0.0", remainder, float_cell(7.5), float_cell(0.0), TYPE_FLOAT, NaN},
+        {"7.5 // inf", remainder, float_cell(7.5), float_cell(INF), TYPE_FLOAT, 7.5},
+        {"7.5 // NaN", remainder, float_cell(7.5), float_cell(NaN), TYPE_FLOAT, NaN},
+        {"inf // inf", remainder, float_cell(INF), float_cell(INF), TYPE_FLOAT, NaN},
+        {"integer 1 + 2.5", add, integer_cell(1), float_cell(2.5), TYPE_FLOAT, 3.5},
+        {"50% * 2", multiply, float_cell(0.5, TYPE_PERCENT), integer_cell(2), TYPE_PERCENT, 1.0},
+        {"50% * 50%", multiply, float_cell(0.5, TYPE_PERCENT), float_cell(0.5, TYPE_PERCENT), TYPE_PERCENT,
          0.25},
-        {"2.0 * 50%", float_::multiply, number(2.0), number(0.5, TYPE_PERCENT), TYPE_FLOAT, 1.0},
-        {"50% + time", float_::add, number(0.5, TYPE_PERCENT), number(60.0, TYPE_TIME), TYPE_TIME, 60.5},
-        {"time + 1", float_::add, number(60.0, TYPE_TIME), int_cell(1), TYPE_TIME, 61.0},
-        {"integer 2 * time", float_::multiply, int_cell(2), number(60.0, TYPE_TIME), TYPE_TIME, 120.0},
-        {"time - time", float_::subtract, number(90.0, TYPE_TIME), number(60.0, TYPE_TIME), TYPE_TIME, 30.0},
+        {"2.0 * 50%", multiply, float_cell(2.0), float_cell(0.5, TYPE_PERCENT), TYPE_FLOAT, 1.0},
+        {"50% + time", add, float_cell(0.5, TYPE_PERCENT), float_cell(60.0, TYPE_TIME), TYPE_TIME, 60.5},
+        {"time + 1", add, float_cell(60.0, TYPE_TIME), integer_cell(1), TYPE_TIME, 61.0},
+        {"integer 2 * time", multiply, integer_cell(2), float_cell(60.0, TYPE_TIME), TYPE_TIME, 120.0},
+        {"time - time", subtract, float_cell(90.0, TYPE_TIME), float_cell(60.0, TYPE_TIME), TYPE_TIME, 30.0},
     };
     for (Row& row : rows) {
         EXPECT_EQ(row.action(&row.left, &row.right), &row.left) << row.name;
@@ -297,66 +303,67 @@ TEST(FloatMath, ComputesInIEEEArithmeticAndPicksTheResultType) {
 }
 
 TEST(FloatMath, IntegerOperandsReachTheFloatKernelThroughIntegerActions) {
-    Cell one = int_cell(1), two_and_a_half = number(2.5);
-    integer::add(&one, &two_and_a_half);
+    Cell one = integer_cell(1), two_and_a_half = float_cell(2.5);
+    actions::add(&one, &two_and_a_half);
     expect_value(one, TYPE_FLOAT, 3.5, "1 + 2.5");
-    Cell ten = int_cell(10), quarter = number(0.25);
-    integer::divide(&ten, &quarter);
+    Cell ten = integer_cell(10), quarter = float_cell(0.25);
+    actions::divide(&ten, &quarter);
     expect_value(ten, TYPE_FLOAT, 40.0, "10 / 0.25");
-    Cell max = int_cell(integer::MAX), unit = int_cell(1);
-    integer::add(&max, &unit);
+    Cell max = integer_cell(integer::MAX), unit = integer_cell(1);
+    actions::add(&max, &unit);
     expect_value(max, TYPE_FLOAT, 2147483648.0, "2147483647 + 1");
-    Cell seven = int_cell(7), half = number(0.5);
-    integer::round(&seven, &half, false, false, false, false, false, false);
+    Cell seven = integer_cell(7), half = float_cell(0.5);
+    actions::round(&seven, &half, false, false, false, false, false, false);
     expect_value(seven, TYPE_FLOAT, 7.0, "round/to 7 0.5");
 }
 
 TEST(FloatMath, OperandsItCannotTakeRaise) {
     Cell string = test::text_cell(U"x");
-    const uint32_t invalid_type = error_code(Category::script, err::invalid_type);
-    const uint32_t not_related = error_code(Category::script, err::not_related);
-    const uint32_t not_done = error_code(Category::internal, err::not_done);
+    const uint32_t invalid_type = error_code(err::script::invalid_type);
+    const uint32_t not_related = error_code(err::script::not_related);
+    const uint32_t not_done = error_code(err::internal::not_done);
+    auto [add, subtract, multiply, divide, remainder] = FloatEntries{};
     struct Row {
         const char* name;
         MathAction action;
         Cell left, right;
         uint32_t code;
     } rows[] = {
-        {"1.0 + string", float_::add, number(1.0), string, invalid_type},
-        {"50% + char", float_::add, number(0.5, TYPE_PERCENT), Cell{TYPE_CHAR, 0, 65, 0}, invalid_type},
-        {"time * char", float_::multiply, number(1.0, TYPE_TIME), Cell{TYPE_CHAR, 0, 65, 0}, invalid_type},
-        {"time + pair", float_::add, number(1.0, TYPE_TIME), Cell{TYPE_PAIR, 1, 2, 0}, invalid_type},
-        {"1.0 - pair", float_::subtract, number(1.0), Cell{TYPE_PAIR, 1, 2, 0}, not_related},
-        {"1.0 / point", float_::divide, number(1.0), Cell{TYPE_POINT2D, 0, 0, 0}, not_related},
-        {"1.0 + pair", float_::add, number(1.0), Cell{TYPE_PAIR, 1, 2, 0}, not_done},
-        {"1.0 * money", float_::multiply, number(1.0), Cell{TYPE_MONEY, 0, 0, 0}, not_done},
+        {"1.0 + string", add, float_cell(1.0), string, invalid_type},
+        {"50% + char", add, float_cell(0.5, TYPE_PERCENT), Cell{TYPE_CHAR, 0, 65, 0}, invalid_type},
+        {"time * char", multiply, float_cell(1.0, TYPE_TIME), Cell{TYPE_CHAR, 0, 65, 0}, invalid_type},
+        {"time + pair", add, float_cell(1.0, TYPE_TIME), Cell{TYPE_PAIR, 1, 2, 0}, invalid_type},
+        {"1.0 - pair", subtract, float_cell(1.0), Cell{TYPE_PAIR, 1, 2, 0}, not_related},
+        {"1.0 / point", divide, float_cell(1.0), Cell{TYPE_POINT2D, 0, 0, 0}, not_related},
+        {"1.0 + pair", add, float_cell(1.0), Cell{TYPE_PAIR, 1, 2, 0}, not_done},
+        {"1.0 * money", multiply, float_cell(1.0), Cell{TYPE_MONEY, 0, 0, 0}, not_done},
     };
     for (Row& row : rows) EXPECT_EQ(test::raised([&] { row.action(&row.left, &row.right); }), row.code) << row.name;
 
-    EXPECT_EQ(test::raised([&] { Cell v = number(2.0); float_::power(&v, &string); }),
-              error_code(Category::script, err::expect_arg));
+    EXPECT_EQ(test::raised([&] { Cell v = float_cell(2.0); actions::power(&v, &string); }),
+              error_code(err::script::expect_arg));
 }
 
 TEST(FloatMath, PowerNegateAbsoluteEvenOdd) {
-    Cell v = number(4.0), half = number(0.5);
-    expect_value(*float_::power(&v, &half), TYPE_FLOAT, 2.0, "4.0 ** 0.5");
-    v = number(0.5, TYPE_PERCENT);
-    Cell two = int_cell(2);
-    expect_value(*float_::power(&v, &two), TYPE_PERCENT, 0.25, "50% ** 2");
+    Cell v = float_cell(4.0), half = float_cell(0.5);
+    expect_value(*actions::power(&v, &half), TYPE_FLOAT, 2.0, "4.0 ** 0.5");
+    v = float_cell(0.5, TYPE_PERCENT);
+    Cell two = integer_cell(2);
+    expect_value(*actions::power(&v, &two), TYPE_PERCENT, 0.25, "50% ** 2");
     for (double zero : {0.0, -0.0}) {
-        v = number(zero);
-        expect_value(*float_::negate(&v), TYPE_FLOAT, 0.0, "negate a zero");
+        v = float_cell(zero);
+        expect_value(*actions::negate(&v), TYPE_FLOAT, 0.0, "negate a zero");
     }
-    v = number(-1.5, TYPE_TIME);
-    expect_value(*float_::absolute(&v), TYPE_TIME, 1.5, "absolute of a time");
+    v = float_cell(-1.5, TYPE_TIME);
+    expect_value(*actions::absolute(&v), TYPE_TIME, 1.5, "absolute of a time");
     struct Row {
         double value;
         bool even;
     } rows[] = {{3.7, false}, {-3.7, false}, {4.2, true}, {1e10, true}, {NaN, true}, {0.5, true}};
     for (const Row& row : rows) {
-        Cell c = number(row.value);
-        EXPECT_EQ(float_::even(&c), row.even) << row.value;
-        EXPECT_EQ(float_::odd(&c), !row.even) << row.value;
+        Cell c = float_cell(row.value);
+        EXPECT_EQ(actions::even(&c), row.even) << row.value;
+        EXPECT_EQ(actions::odd(&c), !row.even) << row.value;
     }
 }
 
@@ -372,7 +379,7 @@ TEST(FloatRound, EachRefinementAndScale) {
     floor.floor = true;
     ceiling.ceiling = true;
     half_ceiling.half_ceiling = true;
-    Cell cent = number(0.01), two = int_cell(2), tiny = number(1e-310), zero = number(0.0);
+    Cell cent = float_cell(0.01), two = integer_cell(2), tiny = float_cell(1e-310), zero = float_cell(0.0);
     struct Row {
         Cell value;
         const Cell* scale;
@@ -380,31 +387,31 @@ TEST(FloatRound, EachRefinementAndScale) {
         uint32_t type;
         double expected;
     } rows[] = {
-        {number(2.5), nullptr, none, TYPE_FLOAT, 3.0},
-        {number(-2.5), nullptr, none, TYPE_FLOAT, -3.0},
-        {number(2.4), nullptr, none, TYPE_FLOAT, 2.0},
-        {number(2.5), nullptr, even, TYPE_FLOAT, 2.0},
-        {number(3.5), nullptr, even, TYPE_FLOAT, 4.0},
-        {number(-2.5), nullptr, even, TYPE_FLOAT, -2.0},
-        {number(2.5), nullptr, half_down, TYPE_FLOAT, 2.0},
-        {number(-2.5), nullptr, half_ceiling, TYPE_FLOAT, -2.0},
-        {number(2.5), nullptr, half_ceiling, TYPE_FLOAT, 3.0},
-        {number(-2.7), nullptr, down, TYPE_FLOAT, -2.0},
-        {number(-2.2), nullptr, floor, TYPE_FLOAT, -3.0},
-        {number(-2.7), nullptr, ceiling, TYPE_FLOAT, -2.0},
-        {number(-0.4), nullptr, none, TYPE_FLOAT, -0.0},
-        {number(1.2345), &cent, none, TYPE_FLOAT, 1.23},
-        {number(7.3), &two, none, TYPE_INTEGER, 0},  // checked as an integer below
-        {number(1.2345, TYPE_PERCENT), nullptr, none, TYPE_PERCENT, 1.23},
-        {number(3e-310), &tiny, none, TYPE_FLOAT, 3e-310},  // a subnormal unit
-        {number(1e300), nullptr, none, TYPE_FLOAT, 1e300},  // beyond 2^53 units: unchanged
-        {number(1.5), &zero, none, TYPE_FLOAT, 1.5},
-        {number(INF), nullptr, none, TYPE_FLOAT, INF},
+        {float_cell(2.5), nullptr, none, TYPE_FLOAT, 3.0},
+        {float_cell(-2.5), nullptr, none, TYPE_FLOAT, -3.0},
+        {float_cell(2.4), nullptr, none, TYPE_FLOAT, 2.0},
+        {float_cell(2.5), nullptr, even, TYPE_FLOAT, 2.0},
+        {float_cell(3.5), nullptr, even, TYPE_FLOAT, 4.0},
+        {float_cell(-2.5), nullptr, even, TYPE_FLOAT, -2.0},
+        {float_cell(2.5), nullptr, half_down, TYPE_FLOAT, 2.0},
+        {float_cell(-2.5), nullptr, half_ceiling, TYPE_FLOAT, -2.0},
+        {float_cell(2.5), nullptr, half_ceiling, TYPE_FLOAT, 3.0},
+        {float_cell(-2.7), nullptr, down, TYPE_FLOAT, -2.0},
+        {float_cell(-2.2), nullptr, floor, TYPE_FLOAT, -3.0},
+        {float_cell(-2.7), nullptr, ceiling, TYPE_FLOAT, -2.0},
+        {float_cell(-0.4), nullptr, none, TYPE_FLOAT, -0.0},
+        {float_cell(1.2345), &cent, none, TYPE_FLOAT, 1.23},
+        {float_cell(7.3), &two, none, TYPE_INTEGER, 0},  // checked as an integer below
+        {float_cell(1.2345, TYPE_PERCENT), nullptr, none, TYPE_PERCENT, 1.23},
+        {float_cell(3e-310), &tiny, none, TYPE_FLOAT, 3e-310},  // a subnormal unit
+        {float_cell(1e300), nullptr, none, TYPE_FLOAT, 1e300},  // beyond 2^53 units: unchanged
+        {float_cell(1.5), &zero, none, TYPE_FLOAT, 1.5},
+        {float_cell(INF), nullptr, none, TYPE_FLOAT, INF},
     };
     for (Row& row : rows) {
         Refinements r = row.how;
-        Cell* result = float_::round(&row.value, row.scale, r.even, r.down, r.half_down, r.floor, r.ceiling,
-                                     r.half_ceiling);
+        Cell* result = actions::round(&row.value, row.scale, r.even, r.down, r.half_down, r.floor, r.ceiling,
+                                      r.half_ceiling);
         EXPECT_EQ(result, &row.value);
         if (row.type == TYPE_INTEGER) {
             EXPECT_EQ(cell_type(result), TYPE_INTEGER);
@@ -416,21 +423,21 @@ TEST(FloatRound, EachRefinementAndScale) {
 }
 
 TEST(FloatRound, MoneyScalesAndUnrepresentableResultsRaise) {
-    Cell money{TYPE_MONEY, 0, 0, 0}, one = int_cell(1), big_unit = number(1e308);
-    const uint32_t overflow = error_code(Category::math, err::overflow);
+    Cell money{TYPE_MONEY, 0, 0, 0}, one = integer_cell(1), big_unit = float_cell(1e308);
+    const uint32_t overflow = error_code(err::math::overflow);
     struct Row {
         const char* name;
         double value;
         const Cell* scale;
         uint32_t code;
     } rows[] = {
-        {"money scale", 1.5, &money, error_code(Category::script, err::not_related)},
+        {"money scale", 1.5, &money, error_code(err::script::not_related)},
         {"integer scale, result beyond 32 bits", 1e10, &one, overflow},
         {"multiple beyond the largest float", 1.7e308, &big_unit, overflow},
     };
     for (const Row& row : rows) {
-        Cell value = number(row.value);
-        EXPECT_EQ(test::raised([&] { float_::round(&value, row.scale, false, false, false, false, false, false); }),
+        Cell value = float_cell(row.value);
+        EXPECT_EQ(test::raised([&] { actions::round(&value, row.scale, false, false, false, false, false, false); }),
                   row.code)
             << row.name;
     }
@@ -451,11 +458,11 @@ TEST(FloatMake, ConvertsEachKindOfSpec) {
         uint32_t target;
         double expected;
     } rows[] = {
-        {"integer", int_cell(-3), TYPE_FLOAT, -3.0},
+        {"integer", integer_cell(-3), TYPE_FLOAT, -3.0},
         {"char", Cell{TYPE_CHAR, 0, 65, 0}, TYPE_FLOAT, 65.0},
-        {"percent", number(0.5, TYPE_PERCENT), TYPE_FLOAT, 0.5},
-        {"float to percent", number(0.5), TYPE_PERCENT, 0.5},
-        {"time", number(90.5, TYPE_TIME), TYPE_FLOAT, 90.5},
+        {"percent", float_cell(0.5, TYPE_PERCENT), TYPE_FLOAT, 0.5},
+        {"float to percent", float_cell(0.5), TYPE_PERCENT, 0.5},
+        {"time", float_cell(90.5, TYPE_TIME), TYPE_FLOAT, 90.5},
         {"#{3FF0000000000000}", test::binary_cell(std::string("\x3F\xF0\0\0\0\0\0\0", 8)), TYPE_FLOAT, 1.0},
         {"#{01} fills the low byte", test::binary_cell("\x01"), TYPE_FLOAT, 5e-324},
         {"#{} is zero", test::binary_cell(""), TYPE_FLOAT, 0.0},
@@ -471,7 +478,7 @@ TEST(FloatMake, ConvertsEachKindOfSpec) {
     };
     for (const Row& row : rows) {
         Cell result{TYPE_DATATYPE, row.target, 0, 0};
-        EXPECT_EQ(test::raised([&] { float_::make(&result, &row.spec_value, row.target); }), 0u) << row.name;
+        EXPECT_EQ(test::raised([&] { actions::make(&result, &row.spec_value); }), 0u) << row.name;
         expect_value(result, row.target, row.expected, row.name);
     }
 }
@@ -489,28 +496,28 @@ TEST(FloatMake, SpecsThatAreNoNumberRaiseBadToArg) {
                    test::text_cell(U""), Cell{TYPE_NONE, 0, 0, 0}};
     for (const Cell& spec_value : rows) {
         Cell result{TYPE_DATATYPE, TYPE_FLOAT, 0, 0};
-        EXPECT_EQ(test::raised([&] { float_::make(&result, &spec_value, TYPE_FLOAT); }),
-                  error_code(Category::script, err::bad_to_arg))
+        EXPECT_EQ(test::raised([&] { actions::make(&result, &spec_value); }),
+                  error_code(err::script::bad_to_arg))
             << "spec type " << cell_type(&spec_value);
     }
     Cell percent_texts[] = {test::text_cell(U"1 2"), test::text_cell(U"abc"), test::text_cell(U"1.2.3"),
                             test::text_cell(U"[")};
     for (const Cell& spec_value : percent_texts) {
         Cell result{TYPE_DATATYPE, TYPE_PERCENT, 0, 0};
-        EXPECT_EQ(test::raised([&] { float_::make(&result, &spec_value, TYPE_PERCENT); }),
-                  error_code(Category::script, err::bad_to_arg))
+        EXPECT_EQ(test::raised([&] { actions::make(&result, &spec_value); }),
+                  error_code(err::script::bad_to_arg))
             << test::utf8(spec_value);
     }
 }
 
 TEST(FloatRandom, ScalesTheValueKeepingItsTypeAndSeedingRepeatsTheDraws) {
     auto draws = [] {
-        Cell seed = number(42.0);
-        EXPECT_EQ(cell_type(float_::random(&seed, true, false, false)), TYPE_UNSET);
+        Cell seed = float_cell(42.0);
+        EXPECT_EQ(cell_type(actions::random(&seed, true, false, false)), TYPE_UNSET);
         double out[5];
         for (double& d : out) {
-            Cell v = number(-10.0, TYPE_PERCENT);
-            float_::random(&v, false, false, false);
+            Cell v = float_cell(-10.0, TYPE_PERCENT);
+            actions::random(&v, false, false, false);
             EXPECT_EQ(cell_type(&v), TYPE_PERCENT);
             d = float_::get(&v);
             EXPECT_TRUE(d <= 0.0 && d >= -10.0) << d;
@@ -519,8 +526,8 @@ TEST(FloatRandom, ScalesTheValueKeepingItsTypeAndSeedingRepeatsTheDraws) {
     };
     EXPECT_EQ(draws(), draws());
     for (int i = 0; i < 50; i++) {
-        Cell v = number(3.0);
-        float_::random(&v, false, true, false);
+        Cell v = float_cell(3.0);
+        actions::random(&v, false, true, false);
         EXPECT_TRUE(float_::get(&v) >= 0.0 && float_::get(&v) <= 3.0);
     }
 }

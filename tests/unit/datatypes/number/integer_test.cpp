@@ -13,7 +13,11 @@
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/memory/series.h"
+#include "tests/unit/support/block_builder.h"
+#include "tests/unit/support/dispatch.h"
+#include "tests/unit/support/string_cells.h"
 #include "tests/unit/support/support.h"
+#include "tests/unit/support/value_cells.h"
 
 namespace vek {
 namespace {
@@ -21,14 +25,13 @@ namespace {
 constexpr int32_t MIN = integer::MIN;
 constexpr int32_t MAX = integer::MAX;
 
-Cell int_cell(int32_t v) { return Cell{TYPE_INTEGER, 0, uint32_t(v), 0}; }
-Cell float_cell(double v) {
-    Cell c{TYPE_FLOAT, 0, 0, 0};
-    return *float_::make_at(&c, v);
-}
+using test::binary_cell;
+using test::float_cell;
+using test::integer_cell;
+using test::text_of;
 
-const uint32_t ZERO_DIVIDE = error_code(Category::math, err::zero_divide);
-const uint32_t OVERFLOW = error_code(Category::math, err::overflow);
+const uint32_t ZERO_DIVIDE = error_code(err::math::zero_divide);
+const uint32_t OVERFLOW = error_code(err::math::overflow);
 
 // The result a cell holds: an integer! or a float!, nothing else expected.
 struct Number {
@@ -46,12 +49,6 @@ void expect_number(const Cell& cell, Number expected, const std::string& what) {
         EXPECT_EQ(integer::get(&cell), int32_t(expected.value)) << what;
 }
 
-std::string text_of(const Cell* string) {
-    std::string out;
-    for (uint32_t i = 0; i < string::buffer_length(string); i++) out += char(string::rs_abs_at(string, i));
-    return out;
-}
-
 TEST(IntegerText, FormAndMoldGiveTheDecimalTextAndLowerTheLimit) {
     struct Row {
         int32_t value;
@@ -59,13 +56,13 @@ TEST(IntegerText, FormAndMoldGiveTheDecimalTextAndLowerTheLimit) {
     } rows[] = {{0, "0"}, {7, "7"}, {-1, "-1"}, {1234567, "1234567"}, {MAX, "2147483647"},
                 {MIN, "-2147483648"}, {MIN + 1, "-2147483647"}};
     for (const Row& row : rows) {
-        Cell value = int_cell(row.value);
+        Cell value = integer_cell(row.value);
         Cell formed{}, molded{};
         string::rs_make_at(&formed, 4);
         string::rs_make_at(&molded, 4);
         int32_t len = int32_t(std::strlen(row.text));
-        EXPECT_EQ(integer::form(&value, &formed, nullptr, 100), 100 - len);
-        EXPECT_EQ(integer::mold(&value, &molded, false, true, false, nullptr, 100, 0), 100 - len);
+        EXPECT_EQ(actions::form(&value, &formed, nullptr, 100), 100 - len);
+        EXPECT_EQ(actions::mold(&value, &molded, false, true, false, nullptr, 100, 0), 100 - len);
         EXPECT_EQ(text_of(&formed), row.text);
         EXPECT_EQ(text_of(&molded), row.text);
     }
@@ -81,13 +78,13 @@ TEST(IntegerCompare, OrdersByValueUnderEachOpCode) {
         int32_t op;
         int32_t expected;
     } rows[] = {
-        {1, int_cell(2), actions::COMP_LESSER, -1},
-        {2, int_cell(2), actions::COMP_EQUAL, 0},
-        {MAX, int_cell(MIN), actions::COMP_GREATER, 1},  // no wrap-around in the difference
-        {MIN, int_cell(MAX), actions::COMP_SORT, -1},
-        {2, int_cell(2), actions::COMP_STRICT_EQUAL, 0},
-        {2, int_cell(2), actions::COMP_FIND, 0},
-        {2, int_cell(2), actions::COMP_SAME, 0},
+        {1, integer_cell(2), actions::COMP_LESSER, -1},
+        {2, integer_cell(2), actions::COMP_EQUAL, 0},
+        {MAX, integer_cell(MIN), actions::COMP_GREATER, 1},  // no wrap-around in the difference
+        {MIN, integer_cell(MAX), actions::COMP_SORT, -1},
+        {2, integer_cell(2), actions::COMP_STRICT_EQUAL, 0},
+        {2, integer_cell(2), actions::COMP_FIND, 0},
+        {2, integer_cell(2), actions::COMP_SAME, 0},
         // char!: equal by value except under strict and search equality
         {65, char_65, actions::COMP_EQUAL, 0},
         {66, char_65, actions::COMP_GREATER_EQUAL, 1},
@@ -99,13 +96,13 @@ TEST(IntegerCompare, OrdersByValueUnderEachOpCode) {
         {1, string, actions::COMP_STRICT_EQUAL, 1},
     };
     for (const Row& row : rows) {
-        Cell value = int_cell(row.value);
-        EXPECT_EQ(integer::compare(&value, &row.other, row.op), row.expected)
+        Cell value = integer_cell(row.value);
+        EXPECT_EQ(actions::compare_typed(&value, &row.other, row.op), row.expected)
             << row.value << " op " << row.op << " type " << cell_type(&row.other);
     }
-    Cell one = int_cell(1);
+    Cell one = integer_cell(1);
     Cell float_one = float_cell(1.0);
-    EXPECT_EQ(integer::compare(&one, &float_one, actions::COMP_STRICT_EQUAL), 1);
+    EXPECT_EQ(actions::compare_typed(&one, &float_one, actions::COMP_STRICT_EQUAL), 1);
 }
 
 using MathAction = Cell* (*)(Cell*, Cell*);
@@ -117,29 +114,29 @@ TEST(IntegerMath, ResultsOutsideTheRangeBecomeFloatsAndInexactQuotientsToo) {
         int32_t left, right;
         Number expected;
     } rows[] = {
-        {"add", integer::add, MAX, 1, float_(2147483648.0)},
-        {"add", integer::add, MIN, -1, float_(-2147483649.0)},
-        {"add", integer::add, MAX, MIN, int_(-1)},
-        {"subtract", integer::subtract, MIN, 1, float_(-2147483649.0)},
-        {"subtract", integer::subtract, 0, MIN, float_(2147483648.0)},
-        {"subtract", integer::subtract, -1, MAX, int_(MIN)},
-        {"multiply", integer::multiply, 65536, 65536, float_(4294967296.0)},
-        {"multiply", integer::multiply, -65536, 32768, int_(MIN)},
-        {"multiply", integer::multiply, MIN, -1, float_(2147483648.0)},
-        {"divide", integer::divide, 7, 2, float_(3.5)},
-        {"divide", integer::divide, -7, 2, float_(-3.5)},
-        {"divide", integer::divide, 6, 2, int_(3)},
-        {"divide", integer::divide, MIN, 1, int_(MIN)},
-        {"remainder", integer::remainder, -7, 2, int_(-1)},
-        {"remainder", integer::remainder, 7, -2, int_(1)},
-        {"remainder", integer::remainder, MIN, 3, int_(-2)},
-        {"and~", integer::and_, 12, 10, int_(8)},
-        {"or~", integer::or_, 12, 10, int_(14)},
-        {"xor~", integer::xor_, 12, -1, int_(-13)},
+        {"add", actions::add, MAX, 1, float_(2147483648.0)},
+        {"add", actions::add, MIN, -1, float_(-2147483649.0)},
+        {"add", actions::add, MAX, MIN, int_(-1)},
+        {"subtract", actions::subtract, MIN, 1, float_(-2147483649.0)},
+        {"subtract", actions::subtract, 0, MIN, float_(2147483648.0)},
+        {"subtract", actions::subtract, -1, MAX, int_(MIN)},
+        {"multiply", actions::multiply, 65536, 65536, float_(4294967296.0)},
+        {"multiply", actions::multiply, -65536, 32768, int_(MIN)},
+        {"multiply", actions::multiply, MIN, -1, float_(2147483648.0)},
+        {"divide", actions::divide, 7, 2, float_(3.5)},
+        {"divide", actions::divide, -7, 2, float_(-3.5)},
+        {"divide", actions::divide, 6, 2, int_(3)},
+        {"divide", actions::divide, MIN, 1, int_(MIN)},
+        {"remainder", actions::remainder, -7, 2, int_(-1)},
+        {"remainder", actions::remainder, 7, -2, int_(1)},
+        {"remainder", actions::remainder, MIN, 3, int_(-2)},
+        {"and~", actions::and_, 12, 10, int_(8)},
+        {"or~", actions::or_, 12, 10, int_(14)},
+        {"xor~", actions::xor_, 12, -1, int_(-13)},
     };
     for (const Row& row : rows) {
-        Cell left = int_cell(row.left);
-        Cell right = int_cell(row.right);
+        Cell left = integer_cell(row.left);
+        Cell right = integer_cell(row.right);
         EXPECT_EQ(row.action(&left, &right), &left);
         expect_number(left, row.expected,
                       std::string(row.name) + " " + std::to_string(row.left) + " " + std::to_string(row.right));
@@ -147,9 +144,9 @@ TEST(IntegerMath, ResultsOutsideTheRangeBecomeFloatsAndInexactQuotientsToo) {
 }
 
 TEST(IntegerMath, ACharOperandCountsAsItsCodePoint) {
-    Cell left = int_cell(1);
+    Cell left = integer_cell(1);
     Cell right{TYPE_CHAR, 0, 65, 0};
-    integer::add(&left, &right);
+    actions::add(&left, &right);
     expect_number(left, int_(66), "1 + #\"A\"");
 }
 
@@ -173,42 +170,42 @@ TEST(IntegerMath, DivisionErrorsAndUnrelatedOperandsRaise) {
         std::function<void()> body;
         uint32_t code;
     } rows[] = {
-        {"1 / 0", [] { Cell a = int_cell(1), b = int_cell(0); integer::divide(&a, &b); }, ZERO_DIVIDE},
-        {"1 % 0", [] { Cell a = int_cell(1), b = int_cell(0); integer::remainder(&a, &b); }, ZERO_DIVIDE},
-        {"MIN / -1", [] { Cell a = int_cell(MIN), b = int_cell(-1); integer::divide(&a, &b); }, OVERFLOW},
-        {"MIN % -1", [] { Cell a = int_cell(MIN), b = int_cell(-1); integer::remainder(&a, &b); }, OVERFLOW},
+        {"1 / 0", [] { Cell a = integer_cell(1), b = integer_cell(0); actions::divide(&a, &b); }, ZERO_DIVIDE},
+        {"1 % 0", [] { Cell a = integer_cell(1), b = integer_cell(0); actions::remainder(&a, &b); }, ZERO_DIVIDE},
+        {"MIN / -1", [] { Cell a = integer_cell(MIN), b = integer_cell(-1); actions::divide(&a, &b); }, OVERFLOW},
+        {"MIN % -1", [] { Cell a = integer_cell(MIN), b = integer_cell(-1); actions::remainder(&a, &b); }, OVERFLOW},
         {"do_math MIN / -1 without a cell", [] { integer::do_math(MIN, -1, integer::OP_DIVIDE, nullptr); },
          OVERFLOW},
-        {"negate MIN", [] { Cell a = int_cell(MIN); integer::negate(&a); }, OVERFLOW},
-        {"absolute MIN", [] { Cell a = int_cell(MIN); integer::absolute(&a); }, OVERFLOW},
-        {"1 + string", [&] { Cell a = int_cell(1); integer::add(&a, &string); },
-         error_code(Category::script, err::invalid_type)},
-        {"1 / pair", [&] { Cell a = int_cell(1); integer::divide(&a, &pair); },
-         error_code(Category::script, err::not_related)},
-        {"1 - tuple", [&] { Cell a = int_cell(1); integer::subtract(&a, &tuple); },
-         error_code(Category::script, err::not_related)},
-        {"1 * date", [&] { Cell a = int_cell(1); integer::multiply(&a, &date); },
-         error_code(Category::script, err::not_related)},
+        {"negate MIN", [] { Cell a = integer_cell(MIN); actions::negate(&a); }, OVERFLOW},
+        {"absolute MIN", [] { Cell a = integer_cell(MIN); actions::absolute(&a); }, OVERFLOW},
+        {"1 + string", [&] { Cell a = integer_cell(1); actions::add(&a, &string); },
+         error_code(err::script::invalid_type)},
+        {"1 / pair", [&] { Cell a = integer_cell(1); actions::divide(&a, &pair); },
+         error_code(err::script::not_related)},
+        {"1 - tuple", [&] { Cell a = integer_cell(1); actions::subtract(&a, &tuple); },
+         error_code(err::script::not_related)},
+        {"1 * date", [&] { Cell a = integer_cell(1); actions::multiply(&a, &date); },
+         error_code(err::script::not_related)},
     };
     for (const Row& row : rows) EXPECT_EQ(test::raised(row.body), row.code) << row.name;
 }
 
 TEST(IntegerMath, NegateAbsoluteComplementEvenOdd) {
-    Cell a = int_cell(-5);
-    expect_number(*integer::negate(&a), int_(5), "negate -5");
-    a = int_cell(MAX);
-    expect_number(*integer::negate(&a), int_(-MAX), "negate MAX");
-    a = int_cell(-7);
-    expect_number(*integer::absolute(&a), int_(7), "absolute -7");
-    a = int_cell(0);
-    expect_number(*integer::complement(&a), int_(-1), "complement 0");
+    Cell a = integer_cell(-5);
+    expect_number(*actions::negate(&a), int_(5), "negate -5");
+    a = integer_cell(MAX);
+    expect_number(*actions::negate(&a), int_(-MAX), "negate MAX");
+    a = integer_cell(-7);
+    expect_number(*actions::absolute(&a), int_(7), "absolute -7");
+    a = integer_cell(0);
+    expect_number(*actions::complement(&a), int_(-1), "complement 0");
     for (int32_t v : {0, -2, MIN}) {
-        Cell c = int_cell(v);
-        EXPECT_TRUE(integer::even(&c) && !integer::odd(&c)) << v;
+        Cell c = integer_cell(v);
+        EXPECT_TRUE(actions::even(&c) && !actions::odd(&c)) << v;
     }
     for (int32_t v : {1, -3, MAX}) {
-        Cell c = int_cell(v);
-        EXPECT_TRUE(integer::odd(&c) && !integer::even(&c)) << v;
+        Cell c = integer_cell(v);
+        EXPECT_TRUE(actions::odd(&c) && !actions::even(&c)) << v;
     }
 }
 
@@ -218,26 +215,26 @@ TEST(IntegerPower, StaysExactWhileItFitsAndFallsBackToFloat) {
         Cell exponent;
         Number expected;
     } rows[] = {
-        {2, int_cell(30), int_(1073741824)},
-        {2, int_cell(31), float_(2147483648.0)},
-        {-2, int_cell(31), int_(MIN)},
-        {46341, int_cell(1), int_(46341)},  // its square would overflow but is never used
-        {3, int_cell(20), float_(3486784401.0)},
-        {0, int_cell(0), int_(1)},
-        {-1, int_cell(MAX), int_(-1)},
-        {2, int_cell(-1), float_(0.5)},
+        {2, integer_cell(30), int_(1073741824)},
+        {2, integer_cell(31), float_(2147483648.0)},
+        {-2, integer_cell(31), int_(MIN)},
+        {46341, integer_cell(1), int_(46341)},  // its square would overflow but is never used
+        {3, integer_cell(20), float_(3486784401.0)},
+        {0, integer_cell(0), int_(1)},
+        {-1, integer_cell(MAX), int_(-1)},
+        {2, integer_cell(-1), float_(0.5)},
         {4, float_cell(0.5), float_(2.0)},
     };
     for (const Row& row : rows) {
-        Cell value = int_cell(row.base);
+        Cell value = integer_cell(row.base);
         Cell exponent = row.exponent;
-        EXPECT_EQ(integer::power(&value, &exponent), &value);
+        EXPECT_EQ(actions::power(&value, &exponent), &value);
         expect_number(value, row.expected, "power " + std::to_string(row.base));
     }
     Cell string{};
     string::rs_make_at(&string, 4);
-    EXPECT_EQ(test::raised([&] { Cell v = int_cell(2); integer::power(&v, &string); }),
-              error_code(Category::script, err::expect_arg));
+    EXPECT_EQ(test::raised([&] { Cell v = integer_cell(2); actions::power(&v, &string); }),
+              error_code(err::script::expect_arg));
 }
 
 struct Refinements {
@@ -245,8 +242,8 @@ struct Refinements {
 };
 
 Cell rounded(int32_t value, const Cell* scale, Refinements r) {
-    Cell cell = int_cell(value);
-    integer::round(&cell, scale, r.even, r.down, r.half_down, r.floor, r.ceiling, r.half_ceiling);
+    Cell cell = integer_cell(value);
+    actions::round(&cell, scale, r.even, r.down, r.half_down, r.floor, r.ceiling, r.half_ceiling);
     return cell;
 }
 
@@ -277,7 +274,7 @@ TEST(IntegerRound, EachRefinementRoundsAsItSays) {
         {-MAX, 2, none, MIN}, {MIN, 10, none, MIN}, {MIN, 3, ceiling, MIN},
     };
     for (const Row& row : rows) {
-        Cell scale = int_cell(row.scale);
+        Cell scale = integer_cell(row.scale);
         Cell result = rounded(row.value, &scale, row.how);
         expect_number(result, int_(row.expected),
                       "round " + std::to_string(row.value) + " /to " + std::to_string(row.scale));
@@ -286,7 +283,7 @@ TEST(IntegerRound, EachRefinementRoundsAsItSays) {
 }
 
 TEST(IntegerRound, AResultBeyondTheRangeOrAMoneyScaleRaises) {
-    Cell ten = int_cell(10);
+    Cell ten = integer_cell(10);
     Cell money{TYPE_MONEY, 0, 0, 0};
     Refinements none, floor, ceiling;
     floor.floor = true;
@@ -300,20 +297,20 @@ TEST(IntegerRound, AResultBeyondTheRangeOrAMoneyScaleRaises) {
         {MAX, &ten, none, OVERFLOW},
         {MAX, &ten, ceiling, OVERFLOW},
         {-MAX, &ten, floor, OVERFLOW},
-        {MAX, &money, none, error_code(Category::script, err::not_related)},
+        {MAX, &money, none, error_code(err::script::not_related)},
     };
     for (const Row& row : rows)
         EXPECT_EQ(test::raised([&] { rounded(row.value, row.scale, row.how); }), row.code) << row.value;
 }
 
 TEST(IntegerFromNumberArg, FloatsThatDoNotFitRaiseOutOfRange) {
-    const uint32_t out_of_range = error_code(Category::script, err::out_of_range);
+    const uint32_t out_of_range = error_code(err::script::out_of_range);
     struct Row {
         Cell value;
         int32_t expected;  // when code is 0
         uint32_t code;
     } rows[] = {
-        {int_cell(-5), -5, 0},
+        {integer_cell(-5), -5, 0},
         {float_cell(2147483647.0), MAX, 0},
         {float_cell(-2147483648.0), MIN, 0},
         {float_cell(-1.9), -1, 0},
@@ -333,38 +330,29 @@ TEST(IntegerFromNumberArg, FloatsThatDoNotFitRaiseOutOfRange) {
     }
 }
 
-Cell binary_of(std::initializer_list<uint8_t> bytes) {
-    Cell cell{};
-    string::make_at_unit(&cell, uint32_t(bytes.size()), 1);
-    set_type(&cell, TYPE_BINARY);
-    std::byte* at = series::reserve_tail(series_buffer(&cell), uint32_t(bytes.size()));
-    for (uint8_t b : bytes) *at++ = std::byte(b);
-    return cell;
-}
-
 TEST(IntegerTo, ConvertsEachKindOfSpec) {
     Cell ff{}, max_hex{}, long_hex{}, bad_hex{};
     issue::make_at(&ff, "FF");
     issue::make_at(&max_hex, "7fffffff");
     issue::make_at(&long_hex, "123456789");
     issue::make_at(&bad_hex, "FG");
-    Cell five_bytes = binary_of({1, 2, 3, 4, 5});
-    Cell two_bytes = binary_of({1, 2});
-    Cell empty = binary_of({});
-    Cell past_head = binary_of({1, 2, 3});
+    Cell five_bytes = binary_cell("\x01\x02\x03\x04\x05");
+    Cell two_bytes = binary_cell("\x01\x02");
+    Cell empty = binary_cell("");
+    Cell past_head = binary_cell("\x01\x02\x03");
     set_series_index(&past_head, 2);
     Cell time{TYPE_TIME, 0, 0, 0};
     cell_set_f64(&time, 1.5);
     Cell block{TYPE_BLOCK, 0, 0, 0};
-    const uint32_t type_limit = error_code(Category::script, err::type_limit);
-    const uint32_t invalid_data = error_code(Category::script, err::invalid_data);
+    const uint32_t type_limit = error_code(err::script::type_limit);
+    const uint32_t invalid_data = error_code(err::script::invalid_data);
     struct Row {
         const char* name;
         Cell spec;
         int32_t expected;  // when code is 0
         uint32_t code;
     } rows[] = {
-        {"integer", int_cell(-3), -3, 0},
+        {"integer", integer_cell(-3), -3, 0},
         {"char", Cell{TYPE_CHAR, 0, 233, 0}, 233, 0},
         {"-1.9", float_cell(-1.9), -1, 0},
         {"2147483647.9", float_cell(2147483647.9), 0, type_limit},
@@ -378,41 +366,41 @@ TEST(IntegerTo, ConvertsEachKindOfSpec) {
         {"#{0102}", two_bytes, 258, 0},
         {"#{}", empty, 0, 0},
         {"#{03} at index 2", past_head, 3, 0},
-        {"block", block, 0, error_code(Category::script, err::bad_to_arg)},
+        {"block", block, 0, error_code(err::script::bad_to_arg)},
     };
     for (const Row& row : rows) {
         Cell result{TYPE_DATATYPE, TYPE_INTEGER, 0, 0};
-        EXPECT_EQ(test::raised([&] { integer::to(&result, &row.spec, TYPE_INTEGER); }), row.code) << row.name;
+        EXPECT_EQ(test::raised([&] { actions::to(&result, &row.spec); }), row.code) << row.name;
         if (row.code == 0) expect_number(result, int_(row.expected), row.name);
     }
 }
 
 TEST(IntegerMake, TakesLogicAsOneOrZeroAndOtherwiseConverts) {
     Cell result{};
-    Cell yes{TYPE_LOGIC, 1, 0, 0}, no{TYPE_LOGIC, 0, 0, 0}, seven = int_cell(7);
-    expect_number(*integer::make(&result, &yes, TYPE_INTEGER), int_(1), "make true");
-    expect_number(*integer::make(&result, &no, TYPE_INTEGER), int_(0), "make false");
-    expect_number(*integer::make(&result, &seven, TYPE_INTEGER), int_(7), "make 7");
+    Cell yes{TYPE_LOGIC, 1, 0, 0}, no{TYPE_LOGIC, 0, 0, 0}, seven = integer_cell(7);
+    expect_number(*test::make_as(TYPE_INTEGER, &yes, &result), int_(1), "make true");
+    expect_number(*test::make_as(TYPE_INTEGER, &no, &result), int_(0), "make false");
+    expect_number(*test::make_as(TYPE_INTEGER, &seven, &result), int_(7), "make 7");
 }
 
 TEST(IntegerRandom, DrawsWithinOneAndTheValueAndSeedingRepeatsTheDraws) {
     for (int32_t n : {1, -1, 0, 10, -10, MIN}) {
         for (int i = 0; i < 50; i++) {
-            Cell v = int_cell(n);
-            int32_t got = integer::get(integer::random(&v, false, false, false));
+            Cell v = integer_cell(n);
+            int32_t got = integer::get(actions::random(&v, false, false, false));
             int32_t low = n > 0 ? 1 : n;
             int32_t high = n < 0 ? -1 : n;
             EXPECT_TRUE(got >= low && got <= high) << n << " gave " << got;
         }
     }
     auto draws = [] {
-        Cell seed = int_cell(42);
-        integer::random(&seed, true, false, false);
+        Cell seed = integer_cell(42);
+        actions::random(&seed, true, false, false);
         EXPECT_EQ(cell_type(&seed), TYPE_UNSET);
         std::string out;
         for (int i = 0; i < 5; i++) {
-            Cell v = int_cell(1000000);
-            out += std::to_string(integer::get(integer::random(&v, false, false, false))) + " ";
+            Cell v = integer_cell(1000000);
+            out += std::to_string(integer::get(actions::random(&v, false, false, false))) + " ";
         }
         return out;
     };

@@ -15,25 +15,22 @@
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/stack.h"
 #include "tests/unit/support/block_builder.h"
+#include "tests/unit/support/dispatch.h"
 #include "tests/unit/support/stack_fixture.h"
+#include "tests/unit/support/string_cells.h"
 #include "tests/unit/support/support.h"
+#include "tests/unit/support/value_cells.h"
 
 namespace vek {
 namespace {
 
 using test::block_of;
+using test::integer_cell;
 using test::raised;
+using test::string_cell;
 using test::text_of;
 
-Cell integer(int32_t value) { return Cell{TYPE_INTEGER, 0, uint32_t(value), 0}; }
 Cell word(const char* name) { return Cell{TYPE_WORD, 0, symbol::make(name), WORD_UNRESOLVED}; }
-
-Cell string_of(const char* text) {
-    Cell s;
-    string::rs_make_at(&s, 0);
-    string::append_c_string(&s, text);
-    return s;
-}
 
 std::string first_line(const std::string& text) { return text.substr(0, text.find('\n')); }
 
@@ -42,19 +39,20 @@ protected:
     // make error! of the spec, copied off the stack.
     static Cell made(const Cell& spec_value) {
         Cell copy = spec_value;
-        return *error::make(nullptr, &copy, TYPE_ERROR);
+        Cell prototype;
+        return *test::make_as(TYPE_ERROR, &copy, &prototype);
     }
     static std::string formed(const Cell& error, int32_t stack_trace = 1) {
         Cell text;
         string::rs_make_at(&text, 0);
-        Cell setting = integer(stack_trace);
-        error::form_traced(&error, &text, nullptr, actions::NO_LIMIT, &setting);
+        Cell setting = integer_cell(stack_trace);
+        error::form_traced(&error, &text, actions::NO_LIMIT, &setting);
         return text_of(&text);
     }
     static std::string molded(const Cell& error, bool flat) {
         Cell text;
         string::rs_make_at(&text, 0);
-        error::mold(&error, &text, false, false, flat, nullptr, actions::NO_LIMIT, 0);
+        actions::mold(&error, &text, false, false, flat, nullptr, actions::NO_LIMIT, 0);
         return text_of(&text);
     }
     static void set(const Cell& error, error::Field f, const Cell& value) { *error::field(&error, f) = value; }
@@ -71,7 +69,7 @@ TEST_F(ErrorTest, MakeFromACodeNamesTheCategoryAndTheId) {
         {0, "throw", "break"}, {800, "user", "message"}, {913, "internal", "deprecated"},
     };
     for (const Case& c : cases) {
-        Cell e = made(integer(c.code));
+        Cell e = made(integer_cell(c.code));
         EXPECT_EQ(cell_type(&e), TYPE_ERROR);
         EXPECT_EQ(object::class_id(&e), error::CLASS_ID);
         EXPECT_EQ(test::code_of(&e), uint32_t(c.code));
@@ -81,13 +79,13 @@ TEST_F(ErrorTest, MakeFromACodeNamesTheCategoryAndTheId) {
     // No id at that offset, no such category, or a negative code.
     for (int32_t code : {399, 600, 914, 1000, -1}) {
         Cell e;
-        EXPECT_EQ(raised([&] { made(integer(code)); }, &e), error_code(Category::script, err::out_of_range)) << code;
+        EXPECT_EQ(raised([&] { made(integer_cell(code)); }, &e), error_code(err::script::out_of_range)) << code;
         EXPECT_EQ(integer::get(error::field(&e, error::FIELD_ARG1)), code);
     }
 }
 
 TEST_F(ErrorTest, MakeFromAStringIsAUserMessage) {
-    Cell message = string_of("disk full");
+    Cell message = string_cell("disk full");
     Cell e = made(message);
     EXPECT_EQ(test::code_of(&e), 800u);
     EXPECT_EQ(error::id_symbol(&e), symbol::make("message"));
@@ -100,24 +98,23 @@ TEST_F(ErrorTest, MakeFromABlockOfWords) {
     EXPECT_EQ(test::code_of(&overflow), 401u);
     struct Case {
         const char* spec_value;
-        Category category;
-        uint32_t id;
+        err::AnyId id;
     };
     const Case cases[] = {
-        {"bogus zero-divide", Category::script, err::invalid_spec_field},
-        {"math bogus", Category::script, err::invalid_spec_field},
-        {"math", Category::script, err::invalid_spec_field},
-        {"math 5", Category::script, err::invalid_arg},
-        {"", Category::internal, err::invalid_error},
-        {"5 6", Category::internal, err::invalid_error},
-        {"type: 'math", Category::internal, err::not_done},
+        {"bogus zero-divide", err::script::invalid_spec_field},
+        {"math bogus", err::script::invalid_spec_field},
+        {"math", err::script::invalid_spec_field},
+        {"math 5", err::script::invalid_arg},
+        {"", err::internal::invalid_error},
+        {"5 6", err::internal::invalid_error},
+        {"type: 'math", err::internal::not_done},
     };
     for (const Case& c : cases) {
         Cell spec_value = block_of(c.spec_value);
-        EXPECT_EQ(raised([&] { made(spec_value); }), error_code(c.category, c.id)) << c.spec_value;
+        EXPECT_EQ(raised([&] { made(spec_value); }), error_code(c.id)) << c.spec_value;
     }
     Cell e;
-    EXPECT_EQ(raised([&] { made(Cell{TYPE_NONE, 0, 0, 0}); }, &e), error_code(Category::script, err::bad_make_arg));
+    EXPECT_EQ(raised([&] { made(Cell{TYPE_NONE, 0, 0, 0}); }, &e), error_code(err::script::bad_make_arg));
     const Cell* type = error::field(&e, error::FIELD_ARG1);
     EXPECT_EQ(cell_type(type), TYPE_DATATYPE);
     EXPECT_EQ(datatype::id(type), uint32_t(TYPE_ERROR));
@@ -134,18 +131,18 @@ TEST_F(ErrorTest, FormPrintsWhereNearAndTheStackOfTheRaise) {
     stack::mark_try(fixed_words::word(fixed_words::Word::anon_tag));
     Cell e;
     try {
-        fire(Category::math, err::zero_divide);
+        fire(err::math::zero_divide);
     } catch (VekThrow&) {
         e = stack::top[-1];
     }
     ASSERT_EQ(test::code_of(&e), 400u);
     const std::string head = "*** Math Error: attempt to divide by zero\n*** Where: bar\n*** Near : ";
 
-    set(e, error::FIELD_NEAR, integer(42));
+    set(e, error::FIELD_NEAR, integer_cell(42));
     EXPECT_EQ(formed(e, 2), head + "42\n*** Stack: foo bar ");
     EXPECT_EQ(formed(e, 1), head + "42\n*** Stack: ");  // only function calls at level 1
     EXPECT_EQ(formed(e, 0), head + "42");
-    set(e, error::FIELD_NEAR, string_of("abc"));
+    set(e, error::FIELD_NEAR, string_cell("abc"));
     EXPECT_EQ(formed(e, 0), head + "\"abc\"");
 
     set(e, error::FIELD_FILES, block_of("\"main.vek\""));
@@ -155,7 +152,7 @@ TEST_F(ErrorTest, FormPrintsWhereNearAndTheStackOfTheRaise) {
         Cell value;
         const char* shown;
     };
-    const Where wheres[] = {{string_of("loader"), "loader"}, {integer(3), "???"}};
+    const Where wheres[] = {{string_cell("loader"), "loader"}, {integer_cell(3), "???"}};
     for (const Where& w : wheres) {
         set(e, error::FIELD_WHERE, w.value);
         EXPECT_NE(formed(e, 0).find(std::string("\n*** Where: ") + w.shown + "\n"), std::string::npos);
@@ -168,7 +165,7 @@ TEST_F(ErrorTest, AnUnknownTypeOrIdPrintsAsInvalidError) {
         const char* unknown;
     };
     for (const Case& c : {Case{error::FIELD_TYPE, "bogus"}, Case{error::FIELD_ID, "nothing"}}) {
-        Cell e = made(integer(400));
+        Cell e = made(integer_cell(400));
         set(e, c.field, word(c.unknown));
         EXPECT_EQ(first_line(formed(e)),
                   std::string("*** Internal Error: invalid error object field value: ") + c.unknown);
@@ -178,35 +175,35 @@ TEST_F(ErrorTest, AnUnknownTypeOrIdPrintsAsInvalidError) {
 }
 
 TEST_F(ErrorTest, SyntaxErrorsFormTheirArgumentsOthersMoldThemCutTo80) {
-    Cell abc = string_of("abc");
-    Cell def = string_of("def");
-    Cell e = *error::create(Category::syntax, err::invalid, &abc, &def, &abc);
+    Cell abc = string_cell("abc");
+    Cell def = string_cell("def");
+    Cell e = *error::create(err::syntax::invalid, &abc, &def, &abc);
     EXPECT_EQ(first_line(formed(e)), "*** Syntax Error: abc invalid def at abc");
-    e = *error::create(Category::script, err::no_value, &abc);
+    e = *error::create(err::script::no_value, &abc);
     EXPECT_EQ(first_line(formed(e)), "*** Script Error: \"abc\" has no value");
 
     std::string long_text(100, 'x');
-    Cell long_string = string_of(long_text.c_str());
-    e = *error::create(Category::script, err::no_value, &long_string);
+    Cell long_string = string_cell(long_text.c_str());
+    e = *error::create(err::script::no_value, &long_string);
     EXPECT_EQ(first_line(formed(e)), "*** Script Error: {" + long_text.substr(0, 79) + " has no value");
-    e = *error::create(Category::syntax, err::no_header, &long_string);
+    e = *error::create(err::syntax::no_header, &long_string);
     EXPECT_EQ(first_line(formed(e)), "*** Syntax Error: script is missing a Vek header: " + long_text.substr(0, 80));
 }
 
 TEST_F(ErrorTest, UserMessagesMayBeTemplates) {
     Cell message = block_of("\"cannot open\" :arg2 \"now\"");
-    Cell seven = integer(7);
-    Cell e = *error::create(Category::user, err::message, &message, &seven);
+    Cell seven = integer_cell(7);
+    Cell e = *error::create(err::user::message, &message, &seven);
     EXPECT_EQ(first_line(formed(e)), "*** User Error: cannot open 7 now");
     // A message that is neither a string nor a block prints nothing.
-    Cell number = integer(5);
-    e = *error::create(Category::user, err::message, &number);
+    Cell number = integer_cell(5);
+    e = *error::create(err::user::message, &number);
     EXPECT_EQ(first_line(formed(e)), "*** User Error: ");
     EXPECT_EQ(error::type_symbol(&e), symbol::make("internal"));
 }
 
 TEST_F(ErrorTest, MoldListsTheFields) {
-    Cell e = made(integer(400));
+    Cell e = made(integer_cell(400));
     EXPECT_EQ(molded(e, false),
               "make error! [\n    code: 400\n    type: 'math\n    id: 'zero-divide\n    arg1: none\n"
               "    arg2: none\n    arg3: none\n    near: none\n    where: none\n    stack: none\n"
@@ -218,7 +215,7 @@ TEST_F(ErrorTest, MoldListsTheFields) {
 
 // The cycle guard knows an error by its context, as it knows an object.
 TEST_F(ErrorTest, AnErrorHoldingItselfMoldsTheCycleMarker) {
-    Cell e = made(integer(400));
+    Cell e = made(integer_cell(400));
     set(e, error::FIELD_ARG1, e);
     EXPECT_EQ(molded(e, true),
               "make error! [code: 400 type: 'math id: 'zero-divide arg1: ... arg2: none arg3: none "
@@ -226,22 +223,22 @@ TEST_F(ErrorTest, AnErrorHoldingItselfMoldsTheCycleMarker) {
 }
 
 TEST_F(ErrorTest, ComparesOnlyWithErrors) {
-    Cell e = made(integer(400));
-    Cell same = made(integer(400));
-    Cell other = made(integer(401));
-    Cell number = integer(400);
-    EXPECT_EQ(error::compare(&e, &number, actions::COMP_EQUAL), -2);
-    EXPECT_EQ(error::compare(&e, &e, actions::COMP_EQUAL), 0);
-    EXPECT_EQ(error::compare(&e, &same, actions::COMP_EQUAL), 0);
-    EXPECT_NE(error::compare(&e, &other, actions::COMP_EQUAL), 0);
-    EXPECT_EQ(error::compare(&e, &same, actions::COMP_SAME), -1);
+    Cell e = made(integer_cell(400));
+    Cell same = made(integer_cell(400));
+    Cell other = made(integer_cell(401));
+    Cell number = integer_cell(400);
+    EXPECT_EQ(actions::compare_typed(&e, &number, actions::COMP_EQUAL), -2);
+    EXPECT_EQ(actions::compare_typed(&e, &e, actions::COMP_EQUAL), 0);
+    EXPECT_EQ(actions::compare_typed(&e, &same, actions::COMP_EQUAL), 0);
+    EXPECT_NE(actions::compare_typed(&e, &other, actions::COMP_EQUAL), 0);
+    EXPECT_EQ(actions::compare_typed(&e, &same, actions::COMP_SAME), -1);
 }
 
 TEST_F(ErrorTest, AnEmptyActionSlotNamesTheDatatype) {
-    Cell e = made(integer(400));
+    Cell e = made(integer_cell(400));
     Cell raised_error;
     EXPECT_EQ(raised([&] { actions::get_action(TYPE_ERROR, &e, datatype::SLOT_RANDOM); }, &raised_error),
-              error_code(Category::script, err::expect_arg));
+              error_code(err::script::expect_arg));
     EXPECT_EQ(datatype::id(error::field(&raised_error, error::FIELD_ARG2)), uint32_t(TYPE_ERROR));
     EXPECT_EQ(word::symbol(error::field(&raised_error, error::FIELD_ARG3)),
               word::symbol(fixed_words::word(fixed_words::Word::anon_tag)));
@@ -251,8 +248,8 @@ TEST_F(ErrorTest, CaptureStackKeepsTheCallsAsWords) {
     Cell foo = word("foo");
     stack::mark_native(&foo);
     stack::mark_native(fixed_words::word(fixed_words::Word::body_tag));
-    Cell e = made(integer(400));
-    set(e, error::FIELD_STACK, integer(int32_t(stack::frames_top - stack::frames_bottom)));
+    Cell e = made(integer_cell(400));
+    set(e, error::FIELD_STACK, integer_cell(int32_t(stack::frames_top - stack::frames_bottom)));
     error::capture_stack(&e);
     // Level 1 lists function calls only, and these are native frames.
     EXPECT_EQ(cell_type(error::field(&e, error::FIELD_STACK)), TYPE_BLOCK);

@@ -22,64 +22,46 @@
 #include "runtime/io/random.h"
 #include "runtime/tables/ownership.h"
 #include "tests/unit/support/block_builder.h"
+#include "tests/unit/support/load_and_mold.h"
 #include "tests/unit/support/owner_reports.h"
 #include "tests/unit/support/stack_fixture.h"
 #include "tests/unit/support/string_cells.h"
 #include "tests/unit/support/support.h"
+#include "tests/unit/support/value_cells.h"
 
 namespace vek {
 namespace {
 
+using test::at_head;
 using test::block_of;
+using test::called_on_stack;
+using test::char_cell;
+using test::integer_cell;
 using test::raised;
 using test::text_cell;
-
-Cell number(int32_t n) {
-    Cell cell{};
-    return *integer::make_at(&cell, n);
-}
-
-Cell character(uint32_t code_point) {
-    Cell cell{};
-    return *char_::make_at(&cell, code_point);
-}
-
-// The same series at another head.
-Cell at_index(const Cell& series, uint32_t head) {
-    Cell moved = series;
-    set_series_index(&moved, head);
-    return moved;
-}
 
 uint32_t head_of(const Cell& series) { return series_index(&series); }
 
 // Blocks molded whole from their head, strings and binaries as their text.
 std::string shown(const Cell& value) {
-    if (!block::block_like(cell_type(&value))) return test::utf8(value);
-    Cell out;
-    string::rs_make_at(&out, 16);
-    actions::mold(&value, &out, false, false, false, nullptr, actions::NO_LIMIT, 0);
-    return test::text_of(&out);
+    if (!is_any_block(cell_type(&value))) return test::utf8(value);
+    return test::molded(value);
 }
 
-std::string whole(const Cell& series) { return shown(at_index(series, 0)); }
+std::string whole(const Cell& series) { return shown(at_head(series, 0)); }
 
-// Runs a navigation action as a call does: the operands pushed from a fresh
-// frame base, the result left in the first of them.
-Cell navigate(void (*action)(), const Cell& series, const Cell* argument = nullptr) {
-    Cell* saved_arguments = stack::arguments;
-    Cell* saved_top = stack::top;
-    stack::arguments = stack::top;
-    stack::push(&series);
-    if (argument) stack::push(argument);
-    action();
-    Cell result = *stack::arguments;
-    stack::arguments = saved_arguments;
-    stack::top = saved_top;
-    return result;
+// length? through its dispatcher, which writes the length over its operand.
+int32_t length_of(Cell series) { return integer::get(actions::length_q(&series)); }
+
+// pick and poke through their dispatchers, the index an integer!.
+Cell* pick_at(Cell* series, int32_t index) {
+    Cell position = integer_cell(index);
+    return actions::pick(series, &position);
 }
-
-uint32_t script(uint32_t id) { return error_code(Category::script, id); }
+Cell* poke_at(Cell* series, int32_t index, Cell* value) {
+    Cell position = integer_cell(index);
+    return actions::poke(series, &position, value);
+}
 
 // Runs an action that changes the series, as a call whose frame the result
 // is pushed into; answers what it pushed or returned, copied.
@@ -101,51 +83,51 @@ TEST(SeriesActions, AtAndSkipClampTheNewHead) {
         uint32_t expected;
     };
     const Row rows[] = {
-        {series::at, 0, 1, 0},    {series::at, 0, 0, 0},      {series::at, 2, 1, 2},
-        {series::at, 2, 0, 2},    {series::at, 2, -1, 1},     {series::at, 2, 3, 4},
-        {series::at, 2, 100, 5},  {series::at, 2, -100, 0},   {series::skip, 2, 2, 4},
-        {series::skip, 2, 10, 5}, {series::skip, 2, -1, 1},   {series::skip, 0, -3, 0},
+        {actions::at, 0, 1, 0},    {actions::at, 0, 0, 0},      {actions::at, 2, 1, 2},
+        {actions::at, 2, 0, 2},    {actions::at, 2, -1, 1},     {actions::at, 2, 3, 4},
+        {actions::at, 2, 100, 5},  {actions::at, 2, -100, 0},   {actions::skip, 2, 2, 4},
+        {actions::skip, 2, 10, 5}, {actions::skip, 2, -1, 1},   {actions::skip, 0, -3, 0},
     };
     Cell block = block_of("1 2 3 4 5");
     Cell text = text_cell(U"abcde", 2);
     for (const Row& row : rows) {
-        Cell n = number(row.n);
-        EXPECT_EQ(head_of(navigate(row.action, at_index(block, row.head), &n)), row.expected)
+        Cell n = integer_cell(row.n);
+        EXPECT_EQ(head_of(called_on_stack(row.action, at_head(block, row.head), &n)), row.expected)
             << row.head << " by " << row.n;
-        EXPECT_EQ(head_of(navigate(row.action, at_index(text, row.head), &n)), row.expected);
+        EXPECT_EQ(head_of(called_on_stack(row.action, at_head(text, row.head), &n)), row.expected);
     }
     Cell word = block_of("w");
-    EXPECT_EQ(raised([&] { navigate(series::at, block, block::rs_abs_at(&word, 0)); }), script(err::invalid_arg));
+    EXPECT_EQ(raised([&] { called_on_stack(actions::at, block, block::rs_abs_at(&word, 0)); }), error_code(err::script::invalid_arg));
 }
 
 TEST(SeriesActions, NavigationAndQueriesStopAtTheEnds) {
     Cell block = block_of("a b c");
-    Cell at_tail = at_index(block, 3);
-    EXPECT_EQ(head_of(navigate(series::next, block)), 1u);
-    EXPECT_EQ(head_of(navigate(series::next, at_tail)), 3u);
-    EXPECT_EQ(head_of(navigate(series::back, block)), 0u);
-    EXPECT_EQ(head_of(navigate(series::back, at_tail)), 2u);
-    EXPECT_EQ(head_of(navigate(series::head, at_tail)), 0u);
-    EXPECT_EQ(head_of(navigate(series::tail, block)), 3u);
-    Cell answers[] = {navigate(series::head_q, block), navigate(series::head_q, at_tail),
-                      navigate(series::tail_q, at_tail), navigate(series::tail_q, block)};
+    Cell at_tail = at_head(block, 3);
+    EXPECT_EQ(head_of(called_on_stack(actions::next, block)), 1u);
+    EXPECT_EQ(head_of(called_on_stack(actions::next, at_tail)), 3u);
+    EXPECT_EQ(head_of(called_on_stack(actions::back, block)), 0u);
+    EXPECT_EQ(head_of(called_on_stack(actions::back, at_tail)), 2u);
+    EXPECT_EQ(head_of(called_on_stack(actions::head, at_tail)), 0u);
+    EXPECT_EQ(head_of(called_on_stack(actions::tail, block)), 3u);
+    Cell answers[] = {called_on_stack(actions::head_q, block), called_on_stack(actions::head_q, at_tail),
+                      called_on_stack(actions::tail_q, at_tail), called_on_stack(actions::tail_q, block)};
     EXPECT_TRUE(logic::get(&answers[0]));
     EXPECT_FALSE(logic::get(&answers[1]));
     EXPECT_TRUE(logic::get(&answers[2]));
     EXPECT_FALSE(logic::get(&answers[3]));
-    Cell index = navigate(series::index_q, at_index(block, 2));
+    Cell index = called_on_stack(actions::index_q, at_head(block, 2));
     EXPECT_EQ(cell_type(&index), uint32_t(TYPE_INTEGER));
     EXPECT_EQ(integer::get(&index), 3);
-    EXPECT_EQ(series::length_q(&block), 3);
-    EXPECT_EQ(series::length_q(&at_tail), 0);
+    EXPECT_EQ(length_of(block), 3);
+    EXPECT_EQ(length_of(at_tail), 0);
 }
 
 TEST(SeriesActions, AHeadBeyondAShortenedTailHasNoLength) {
     Cell text = text_cell(U"abcdef");
-    Cell late = at_index(text, 5);
-    Cell early = at_index(text, 2);
-    series::clear(&early);
-    EXPECT_EQ(series::length_q(&late), 0);
+    Cell late = at_head(text, 5);
+    Cell early = at_head(text, 2);
+    actions::clear(&early);
+    EXPECT_EQ(length_of(late), 0);
     EXPECT_TRUE(series::rs_tail_q(&late));
     EXPECT_EQ(series::clamp_length(&late, false), 0u);
     EXPECT_EQ(series_index(&late), 2u);  // pulled back to the tail
@@ -160,7 +142,7 @@ TEST(SeriesActions, PickReadsAtEveryWidth) {
         int32_t index;
         std::string expected;  // molded block cell, or the code point's text
     };
-    Cell block = at_index(block_of("1 2 3 4"), 1);
+    Cell block = at_head(block_of("1 2 3 4"), 1);
     const Row rows[] = {
         {block, 1, "2"},   {block, 3, "4"}, {block, -1, "1"}, {block, 0, "none"}, {block, 4, "none"},
         {block, -2, "none"},
@@ -170,7 +152,7 @@ TEST(SeriesActions, PickReadsAtEveryWidth) {
     };
     for (const Row& row : rows) {
         Cell series = row.series;
-        Cell picked = *series::pick(&series, row.index, nullptr);
+        Cell picked = *pick_at(&series, row.index);
         std::string text;
         if (cell_type(&picked) == TYPE_NONE) {
             text = "none";
@@ -185,30 +167,30 @@ TEST(SeriesActions, PickReadsAtEveryWidth) {
         EXPECT_EQ(text, row.expected) << row.index;
     }
     Cell bytes = test::binary_cell("\x01\xFF");
-    Cell byte = *series::pick(&bytes, 2, nullptr);
+    Cell byte = *pick_at(&bytes, 2);
     EXPECT_EQ(cell_type(&byte), uint32_t(TYPE_INTEGER));
     EXPECT_EQ(integer::get(&byte), 255);
 }
 
 TEST(SeriesActions, PokeStoresByTypeAndChecksItsIndex) {
-    Cell block = at_index(block_of("1 2 3"), 1);
+    Cell block = at_head(block_of("1 2 3"), 1);
     Cell value = block_of("[x]");
-    Cell* poked = series::poke(&block, 2, block::rs_abs_at(&value, 0), nullptr);
+    Cell* poked = poke_at(&block, 2, block::rs_abs_at(&value, 0));
     EXPECT_EQ(cell_type(poked), uint32_t(TYPE_BLOCK));
     EXPECT_EQ(whole(block), "[1 2 [x]]");
 
     Cell text = text_cell(U"abc");
-    Cell wide = character(0x3B1);
-    series::poke(&text, -1 + 3, &wide, nullptr);  // index 2 from the head
+    Cell wide = char_cell(0x3B1);
+    poke_at(&text, -1 + 3, &wide);  // index 2 from the head
     EXPECT_EQ(series_buffer(&text)->unit(), 2u);
     EXPECT_EQ(test::utf8(text), "a\u03B1c");
 
     Cell bytes = test::binary_cell("ab");
-    Cell big = number(0x141);
-    series::poke(&bytes, 1, &big, nullptr);
+    Cell big = integer_cell(0x141);
+    poke_at(&bytes, 1, &big);
     EXPECT_EQ(test::utf8(bytes), "Ab");
 
-    Cell one = number(1);
+    Cell one = integer_cell(1);
     struct Bad {
         Cell series;
         int32_t index;
@@ -216,17 +198,17 @@ TEST(SeriesActions, PokeStoresByTypeAndChecksItsIndex) {
         uint32_t error;
     };
     const Bad bad[] = {
-        {block, 0, one, script(err::out_of_range)},
-        {block, 3, one, script(err::out_of_range)},
-        {at_index(block, 0), -1, one, script(err::out_of_range)},
-        {text, 1, one, script(err::invalid_arg)},
-        {bytes, 1, text, script(err::invalid_arg)},
+        {block, 0, one, error_code(err::script::out_of_range)},
+        {block, 3, one, error_code(err::script::out_of_range)},
+        {at_head(block, 0), -1, one, error_code(err::script::out_of_range)},
+        {text, 1, one, error_code(err::script::invalid_arg)},
+        {bytes, 1, text, error_code(err::script::invalid_arg)},
     };
     for (const Bad& row : bad) {
         Cell series = row.series;
         Cell value = row.value;
         std::string before = whole(series);
-        EXPECT_EQ(raised([&] { series::poke(&series, row.index, &value, nullptr); }), row.error) << before;
+        EXPECT_EQ(raised([&] { poke_at(&series, row.index, &value); }), row.error) << before;
         EXPECT_EQ(whole(series), before);
     }
 }
@@ -234,12 +216,12 @@ TEST(SeriesActions, PokeStoresByTypeAndChecksItsIndex) {
 // ---------------------------------------------------------------- clear, remove, reverse
 
 TEST(SeriesActions, ClearCutsFromTheHead) {
-    Cell block = at_index(block_of("1 2 3 4"), 1);
-    series::clear(&block);
+    Cell block = at_head(block_of("1 2 3 4"), 1);
+    actions::clear(&block);
     EXPECT_EQ(whole(block), "[1]");
     Cell text = text_cell(U"\u0101bcd", 2, TYPE_STRING, 3);
-    series::clear(&text);
-    EXPECT_EQ(test::utf8(at_index(text, 0)), "\u0101bc");
+    actions::clear(&text);
+    EXPECT_EQ(test::utf8(at_head(text, 0)), "\u0101bc");
 }
 
 TEST(SeriesActions, RemoveWithPartAndKey) {
@@ -264,15 +246,15 @@ TEST(SeriesActions, RemoveWithPartAndKey) {
         {"a 1 b 2", 0, nullptr, "z", "none"},
     };
     for (const Row& row : rows) {
-        Cell block = at_index(block_of(row.block), row.head);
+        Cell block = at_head(block_of(row.block), row.head);
         Cell part{};
         if (row.part) {
             int n = std::stoi(row.part);
-            part = n >= 100 ? at_index(block, uint32_t(n - 100)) : number(n);
+            part = n >= 100 ? at_head(block, uint32_t(n - 100)) : integer_cell(n);
         }
         Cell keys = block_of(row.key ? row.key : "");
         Cell original = block;
-        series::remove(&block, row.part ? &part : nullptr, row.key ? block::rs_abs_at(&keys, 0) : nullptr);
+        actions::remove(&block, row.part ? &part : nullptr, row.key ? block::rs_abs_at(&keys, 0) : nullptr);
         std::string result = cell_type(&block) == TYPE_NONE ? "none" : whole(block);
         EXPECT_EQ(result, row.expected) << row.block << " " << (row.part ? row.part : "") << (row.key ? row.key : "");
         if (result == "none") {
@@ -282,7 +264,7 @@ TEST(SeriesActions, RemoveWithPartAndKey) {
 
     Cell text = text_cell(U"a=1;b=2", 1, TYPE_STRING);
     Cell key = text_cell(U"b=");
-    series::remove(&text, nullptr, &key);
+    actions::remove(&text, nullptr, &key);
     EXPECT_EQ(test::utf8(text), "a=1;2");
 
     Cell block = block_of("1 2 3");
@@ -290,7 +272,7 @@ TEST(SeriesActions, RemoveWithPartAndKey) {
     Cell path_over_block = block;
     set_type(&path_over_block, TYPE_PAREN);
     for (Cell* part : {&other, &path_over_block}) {
-        EXPECT_EQ(raised([&] { series::remove(&block, part, nullptr); }), script(err::invalid_refine_arg));
+        EXPECT_EQ(raised([&] { actions::remove(&block, part, nullptr); }), error_code(err::script::invalid_refine_arg));
     }
     EXPECT_EQ(whole(block), "[1 2 3]");
 }
@@ -312,26 +294,27 @@ TEST(SeriesActions, ReverseWithPartAndSkip) {
     };
     for (const Row& row : rows) {
         Cell block = block_of(row.block);
-        Cell part = number(row.part);
-        Cell skip = number(row.skip);
-        series::reverse(&block, row.part ? &part : nullptr, row.skip ? &skip : nullptr);
+        Cell part = integer_cell(row.part);
+        Cell skip = integer_cell(row.skip);
+        actions::reverse(&block, row.part ? &part : nullptr, row.skip ? &skip : nullptr);
         EXPECT_EQ(whole(block), row.expected) << row.block << " " << row.part << " " << row.skip;
     }
 
     Cell text = text_cell(U"ab\u0101de", 2, TYPE_STRING, 1);
-    Cell end = at_index(text, 4);
-    series::reverse(&text, &end, nullptr);
-    EXPECT_EQ(test::utf8(at_index(text, 0)), "ad\u0101be");
+    Cell end = at_head(text, 4);
+    actions::reverse(&text, &end, nullptr);
+    EXPECT_EQ(test::utf8(at_head(text, 0)), "ad\u0101be");
 
     struct Bad {
         int32_t skip;
         uint32_t error;
     };
-    for (Bad row : {Bad{4, script(err::invalid_refine_arg)}, Bad{7, script(err::invalid_refine_arg)},
-                    Bad{0, script(err::out_of_range)}, Bad{-2, script(err::out_of_range)}}) {
+    for (Bad row : {Bad{4, error_code(err::script::invalid_refine_arg)},
+                    Bad{7, error_code(err::script::invalid_refine_arg)}, Bad{0, error_code(err::script::out_of_range)},
+                    Bad{-2, error_code(err::script::out_of_range)}}) {
         Cell block = block_of("1 2 3 4 5 6");
-        Cell skip = number(row.skip);
-        EXPECT_EQ(raised([&] { series::reverse(&block, nullptr, &skip); }), row.error) << row.skip;
+        Cell skip = integer_cell(row.skip);
+        EXPECT_EQ(raised([&] { actions::reverse(&block, nullptr, &skip); }), row.error) << row.skip;
         EXPECT_EQ(whole(block), "[1 2 3 4 5 6]");
     }
 }
@@ -363,22 +346,23 @@ TEST(SeriesActions, TakeOneElementAndRanges) {
         {3, "-2", true, "[]", "[1 2 3 4 5]"},
     };
     for (const Row& row : rows) {
-        Cell block = at_index(block_of("1 2 3 4 5"), row.head);
+        Cell block = at_head(block_of("1 2 3 4 5"), row.head);
         Cell part{};
-        if (row.part) part = row.part[0] == '@' ? at_index(block, uint32_t(row.part[1] - '0')) : number(std::stoi(row.part));
+        if (row.part)
+            part = row.part[0] == '@' ? at_head(block, uint32_t(row.part[1] - '0')) : integer_cell(std::stoi(row.part));
         Cell taken = framed([&] { return series::take(&block, row.part ? &part : nullptr, false, row.last); });
         EXPECT_EQ(cell_type(&taken), uint32_t(TYPE_BLOCK));
         EXPECT_EQ(shown(taken), row.taken) << row.head << " " << (row.part ? row.part : "-") << " " << row.last;
         EXPECT_EQ(whole(block), row.left) << row.head << " " << (row.part ? row.part : "-") << " " << row.last;
     }
 
-    Cell empty = at_index(block_of("1 2"), 2);
+    Cell empty = at_head(block_of("1 2"), 2);
     EXPECT_EQ(cell_type(series::take(&empty, nullptr, false, false)), uint32_t(TYPE_NONE));
     Cell paren = block_of("1 2");
     set_type(&paren, TYPE_PAREN);
     EXPECT_EQ(raised([&] { series::take(&empty, &paren, false, false); }), 0u);  // at its tail: none first
     Cell block = block_of("1 2");
-    EXPECT_EQ(raised([&] { series::take(&block, &paren, false, false); }), script(err::invalid_refine_arg));
+    EXPECT_EQ(raised([&] { series::take(&block, &paren, false, false); }), error_code(err::script::invalid_refine_arg));
 }
 
 TEST(SeriesActions, TakeKeepsTheStringsWidthAndType) {
@@ -386,7 +370,7 @@ TEST(SeriesActions, TakeKeepsTheStringsWidthAndType) {
     Cell one = framed([&] { return series::take(&text, nullptr, false, false); });
     EXPECT_EQ(cell_type(&one), uint32_t(TYPE_FILE));
     EXPECT_EQ(test::utf8(one), "\u0101");
-    Cell two = number(2);
+    Cell two = integer_cell(2);
     Cell last = framed([&] { return series::take(&text, &two, false, true); });
     EXPECT_EQ(cell_type(&last), uint32_t(TYPE_FILE));
     EXPECT_EQ(series_buffer(&last)->unit(), 2u);
@@ -406,23 +390,23 @@ TEST(SeriesActions, CopyPartRanges) {
     Cell none_given{};
     const Row rows[] = {
         {1, none_given, "[2 3 4 5]"},
-        {1, number(2), "[2 3]"},
-        {1, number(0), "[]"},
-        {1, number(9), "[2 3 4 5]"},
-        {3, number(-2), "[2 3]"},
-        {1, number(-5), "[1]"},
-        {1, at_index(block, 4), "[2 3 4]"},
-        {4, at_index(block, 1), "[2 3 4]"},
+        {1, integer_cell(2), "[2 3]"},
+        {1, integer_cell(0), "[]"},
+        {1, integer_cell(9), "[2 3 4 5]"},
+        {3, integer_cell(-2), "[2 3]"},
+        {1, integer_cell(-5), "[1]"},
+        {1, at_head(block, 4), "[2 3 4]"},
+        {4, at_head(block, 1), "[2 3 4]"},
         {1, Cell{TYPE_PAIR, 0, 2, 4}, "[3 4]"},
         {1, Cell{TYPE_PAIR, 0, uint32_t(-1), 1}, "[1 2]"},
         {1, Cell{TYPE_PAIR, 0, 3, 2}, "[]"},
         {6, none_given, "[]"},
     };
     for (const Row& row : rows) {
-        Cell source = at_index(block, row.head);
+        Cell source = at_head(block, row.head);
         Cell result{};
         bool with_part = cell_type(&row.part) != 0;
-        series::copy(&source, &result, with_part ? &row.part : nullptr, false, nullptr);
+        series::copy_shallow(&source, &result, with_part ? &row.part : nullptr, false, nullptr);
         EXPECT_EQ(shown(result), row.expected) << row.head;
     }
     EXPECT_EQ(whole(block), "[1 2 3 4 5]");
@@ -430,12 +414,12 @@ TEST(SeriesActions, CopyPartRanges) {
     Cell flagged = text_cell(U"\u0101bc", 2, TYPE_URL, 1);
     flagged.header |= CELL_NEW_LINE;
     Cell result{};
-    series::copy(&flagged, &result, nullptr, false, nullptr);
+    series::copy_shallow(&flagged, &result, nullptr, false, nullptr);
     EXPECT_EQ(result.header, uint32_t(TYPE_URL) | CELL_NEW_LINE);
     EXPECT_EQ(series_index(&result), 0u);
     EXPECT_EQ(test::utf8(result), "bc");
     Cell other = text_cell(U"bc");
-    EXPECT_EQ(raised([&] { series::copy(&flagged, &result, &other, false, nullptr); }), script(err::invalid_refine_arg));
+    EXPECT_EQ(raised([&] { series::copy_shallow(&flagged, &result, &other, false, nullptr); }), error_code(err::script::invalid_refine_arg));
 }
 
 // ---------------------------------------------------------------- move
@@ -460,34 +444,34 @@ TEST(SeriesActions, MoveWithinOneBuffer) {
     };
     for (const Row& row : rows) {
         Cell block = block_of("1 2 3 4 5");
-        Cell origin = at_index(block, row.from);
-        Cell target = at_index(block, row.to);
-        Cell part = number(row.part);
-        Cell* result = series::move(&origin, &target, row.part ? &part : nullptr);
+        Cell origin = at_head(block, row.from);
+        Cell target = at_head(block, row.to);
+        Cell part = integer_cell(row.part);
+        Cell* result = actions::move(&origin, &target, row.part ? &part : nullptr);
         EXPECT_EQ(result, &target);
         EXPECT_EQ(whole(block), row.expected) << row.from << " -> " << row.to << " /part " << row.part;
     }
     Cell text = text_cell(U"abcd", 1, TYPE_STRING);
-    Cell end = at_index(text, 4);
-    series::move(&text, &end, nullptr);
+    Cell end = at_head(text, 4);
+    actions::move(&text, &end, nullptr);
     EXPECT_EQ(test::utf8(text), "bcda");
 }
 
 TEST(SeriesActions, MoveBetweenBuffers) {
-    Cell origin = at_index(block_of("1 2 3 4"), 1);
-    Cell target = at_index(block_of("a b"), 1);
-    Cell two = number(2);
-    series::move(&origin, &target, &two);
+    Cell origin = at_head(block_of("1 2 3 4"), 1);
+    Cell target = at_head(block_of("a b"), 1);
+    Cell two = integer_cell(2);
+    actions::move(&origin, &target, &two);
     EXPECT_EQ(whole(origin), "[1 4]");
     EXPECT_EQ(whole(target), "[a 2 3 b]");
 
     Cell narrow = text_cell(U"xy");
     Cell wide = text_cell(U"\u0101\u0102", 2, TYPE_STRING, 1);
-    series::move(&narrow, &wide, nullptr);
+    actions::move(&narrow, &wide, nullptr);
     EXPECT_EQ(test::utf8(narrow), "y");
-    EXPECT_EQ(test::utf8(at_index(wide, 0)), "\u0101x\u0102");
-    Cell back_again = at_index(wide, 0);
-    series::move(&back_again, &narrow, nullptr);
+    EXPECT_EQ(test::utf8(at_head(wide, 0)), "\u0101x\u0102");
+    Cell back_again = at_head(wide, 0);
+    actions::move(&back_again, &narrow, nullptr);
     EXPECT_EQ(series_buffer(&narrow)->unit(), 2u);
     EXPECT_EQ(test::utf8(narrow), "\u0101y");
 
@@ -495,15 +479,15 @@ TEST(SeriesActions, MoveBetweenBuffers) {
     Cell text = text_cell(U"ab");
     Cell bytes = test::binary_cell("ab");
     Cell wide_text = text_cell(U"ab", 2);
-    Cell integer = number(1);
+    Cell integer = integer_cell(1);
     struct Bad {
         Cell* origin;
         Cell* target;
         uint32_t error;
     };
-    for (Bad row : {Bad{&block, &text, script(err::move_bad)}, Bad{&text, &block, script(err::move_bad)},
-                    Bad{&bytes, &wide_text, script(err::move_bad)}, Bad{&block, &integer, script(err::expect_arg)}}) {
-        EXPECT_EQ(raised([&] { series::move(row.origin, row.target, nullptr); }), row.error);
+    for (Bad row : {Bad{&block, &text, error_code(err::script::move_bad)}, Bad{&text, &block, error_code(err::script::move_bad)},
+                    Bad{&bytes, &wide_text, error_code(err::script::move_bad)}, Bad{&block, &integer, error_code(err::script::expect_arg)}}) {
+        EXPECT_EQ(raised([&] { actions::move(row.origin, row.target, nullptr); }), row.error);
     }
     EXPECT_EQ(whole(block), "[1 2]");
     EXPECT_EQ(test::utf8(text), "ab");
@@ -520,26 +504,26 @@ std::vector<int32_t> draws(int n) {
 TEST(SeriesActions, RandomSeedOnlyAndShuffle) {
     Cell text = text_cell(U"seed text", 1, TYPE_STRING, 2);
     Cell seed = text;
-    EXPECT_EQ(cell_type(series::random(&seed, true, false, false)), uint32_t(TYPE_UNSET));
+    EXPECT_EQ(cell_type(actions::random(&seed, true, false, false)), uint32_t(TYPE_UNSET));
     std::vector<int32_t> first = draws(4);
     seed = text_cell(U"xxed text", 1, TYPE_STRING, 2);  // the same from the head
-    series::random(&seed, true, false, false);
+    actions::random(&seed, true, false, false);
     EXPECT_EQ(draws(4), first);
 
     Cell block = block_of("1 2 3 4 5 6 7 8");
     for (int i = 0; i < 20; i++) {
-        Cell pick = at_index(block, 6);
-        series::random(&pick, false, false, true);
+        Cell pick = at_head(block, 6);
+        actions::random(&pick, false, false, true);
         ASSERT_EQ(cell_type(&pick), uint32_t(TYPE_INTEGER));
         EXPECT_GE(integer::get(&pick), 7);
     }
-    Cell empty = at_index(block, 8);
-    EXPECT_EQ(cell_type(series::random(&empty, false, false, true)), uint32_t(TYPE_NONE));
+    Cell empty = at_head(block, 8);
+    EXPECT_EQ(cell_type(actions::random(&empty, false, false, true)), uint32_t(TYPE_NONE));
     Cell one_char = text_cell(U"\u0101", 2);
-    EXPECT_EQ(char_::get(series::random(&one_char, false, false, true)), 0x101u);
+    EXPECT_EQ(char_::get(actions::random(&one_char, false, false, true)), 0x101u);
 
-    Cell tail_part = at_index(block, 2);
-    series::random(&tail_part, false, false, false);
+    Cell tail_part = at_head(block, 2);
+    actions::random(&tail_part, false, false, false);
     std::string shuffled = whole(block);
     EXPECT_EQ(shuffled.substr(0, 4), "[1 2");
     std::sort(shuffled.begin(), shuffled.end());
@@ -554,14 +538,7 @@ namespace reports_of = test::owner_reports;
 using reports_of::own;
 using reports_of::reports;
 
-class OwnedSeries : public test::StackRestoringTest {
-protected:
-    void SetUp() override { reports_of::install(whole, nullptr); }
-    void TearDown() override {
-        reports_of::restore();
-        StackRestoringTest::TearDown();
-    }
-};
+using OwnedSeries = reports_of::ReportsTest<whole>;
 
 TEST_F(OwnedSeries, EditsReportBeforeAndAfter) {
     struct Row {
@@ -572,16 +549,16 @@ TEST_F(OwnedSeries, EditsReportBeforeAndAfter) {
         int32_t index, part;
     };
     const Row rows[] = {
-        {"clear", [](Cell* b) { series::clear(b); }, "clear", "cleared", 1, 3},
-        {"remove", [](Cell* b) { Cell two = number(2); series::remove(b, &two, nullptr); }, "remove", "removed", 1, 2},
-        {"poke", [](Cell* b) { Cell v = number(9); series::poke(b, 2, &v, nullptr); }, "poke", "poked", 2, 1},
-        {"reverse", [](Cell* b) { series::reverse(b, nullptr, nullptr); }, "reverse", "reversed", 1, 3},
+        {"clear", [](Cell* b) { actions::clear(b); }, "clear", "cleared", 1, 3},
+        {"remove", [](Cell* b) { Cell two = integer_cell(2); actions::remove(b, &two, nullptr); }, "remove", "removed", 1, 2},
+        {"poke", [](Cell* b) { Cell v = integer_cell(9); poke_at(b, 2, &v); }, "poke", "poked", 2, 1},
+        {"reverse", [](Cell* b) { actions::reverse(b, nullptr, nullptr); }, "reverse", "reversed", 1, 3},
         {"take", [](Cell* b) { framed([&] { return series::take(b, nullptr, false, false); }); }, "take", "taken", 1, 1},
-        {"random", [](Cell* b) { series::random(b, false, false, false); }, "random", "randomized", 1, 3},
-        {"move", [](Cell* b) { Cell end = at_index(*b, 4); series::move(b, &end, nullptr); }, "move", "moved", 1, 1},
+        {"random", [](Cell* b) { actions::random(b, false, false, false); }, "random", "randomized", 1, 3},
+        {"move", [](Cell* b) { Cell end = at_head(*b, 4); actions::move(b, &end, nullptr); }, "move", "moved", 1, 1},
     };
     for (const Row& row : rows) {
-        Cell block = at_index(block_of("1 2 3 4"), 1);
+        Cell block = at_head(block_of("1 2 3 4"), 1);
         own(&block);
         reports.clear();
         row.edit(&block);
@@ -595,7 +572,7 @@ TEST_F(OwnedSeries, EditsReportBeforeAndAfter) {
     Cell free_block = block_of("1 2");
     reports.clear();
     EXPECT_FALSE(series::notify_before(&free_block, series::Edit::append, nullptr, 0, 1));
-    series::clear(&free_block);
+    actions::clear(&free_block);
     EXPECT_TRUE(reports.empty());
 }
 
@@ -603,7 +580,7 @@ TEST_F(OwnedSeries, ReflectAndModifyTheOwner) {
     Cell block = block_of("1 2");
     uint32_t owned = fixed_words::symbol(fixed_words::Sym::owned);
     Cell seen = block;
-    series::reflect(&seen, owned);
+    actions::reflect(&seen, owned);
     EXPECT_EQ(cell_type(&seen), uint32_t(TYPE_NONE));
 
     Cell owner{TYPE_OBJECT, uint32_t(context::create(1, false, false, nullptr, context::KIND_OBJECT)), 0, 0};
@@ -614,18 +591,19 @@ TEST_F(OwnedSeries, ReflectAndModifyTheOwner) {
     block::rs_append(&spec, &field);
     Cell owned_word{};
     word::make_at(owned, &owned_word);
-    EXPECT_EQ(series::modify(&block, &owned_word, &spec, false), &block);
+    EXPECT_EQ(actions::modify(&block, &owned_word, &spec, false), &block);
     seen = block;
-    series::reflect(&seen, owned);
+    actions::reflect(&seen, owned);
     EXPECT_EQ(cell_type(&seen), uint32_t(TYPE_OBJECT));
     EXPECT_EQ(object::context_node(&seen), object::context_node(&owner));
 
-    series::modify(&block, &owned_word, &none::constant, false);
+    actions::modify(&block, &owned_word, &none::constant, false);
     seen = block;
-    series::reflect(&seen, owned);
+    actions::reflect(&seen, owned);
     EXPECT_EQ(cell_type(&seen), uint32_t(TYPE_NONE));
-    EXPECT_EQ(raised([&] { series::reflect(&seen, fixed_words::symbol(fixed_words::Sym::spec)); }),
-              error_code(Category::internal, err::not_done));
+    seen = block;
+    EXPECT_EQ(raised([&] { actions::reflect(&seen, fixed_words::symbol(fixed_words::Sym::spec)); }),
+              error_code(err::internal::not_done));
 }
 
 }  // namespace

@@ -13,42 +13,20 @@
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/eval/stack.h"
 #include "runtime/memory/manager.h"
+#include "tests/unit/support/stack_fixture.h"
+#include "tests/unit/support/string_cells.h"
 #include "tests/unit/support/support.h"
 
 namespace vek {
 namespace {
 
 using namespace string;
-
-// A string! of the given unit holding the text, written unit by unit.
-Cell make(std::u32string_view text, uint32_t unit = 1, uint32_t head = 0) {
-    Cell cell{};
-    make_at_unit(&cell, uint32_t(text.size()), unit);
-    SeriesBuffer* b = series_buffer(&cell);
-    for (char32_t c : text) {
-        auto v = uint32_t(c);
-        std::memcpy(b->last(), &v, unit);
-        b->tail = b->tail + unit;
-    }
-    set_series_index(&cell, head);
-    return cell;
-}
-
-// The whole buffer's text, from its first unit.
-std::u32string text(const Cell& cell) {
-    std::u32string out;
-    for (uint32_t i = 0; i < buffer_length(&cell); ++i) out += char32_t(rs_abs_at(&cell, i));
-    return out;
-}
+using test::code_points_of;
+using test::text_cell;
 
 uint32_t unit(const Cell& cell) { return series_buffer(&cell)->unit(); }
 
-class StringBuffer : public testing::Test {
-protected:
-    void SetUp() override { saved_top = stack::top; }
-    void TearDown() override { stack::top = saved_top; }
-    Cell* saved_top = nullptr;
-};
+using StringBuffer = test::StackRestoringTest;
 
 TEST_F(StringBuffer, EachUnitStoresCodePointsLittleEndian) {
     struct Case {
@@ -62,7 +40,7 @@ TEST_F(StringBuffer, EachUnitStoresCodePointsLittleEndian) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.unit);
-        Cell s = make(U"", c.unit);
+        Cell s = text_cell(U"", c.unit);
         insert_char(series_buffer(&s), 0, c.code_point);
         SeriesBuffer* b = series_buffer(&s);
         ASSERT_EQ(b->unit(), c.unit);
@@ -108,12 +86,12 @@ TEST_F(StringBuffer, WritersWidenOnlyWhenTheirThresholdIsReached) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Cell s = make(U"abz", c.start_unit);
+        Cell s = text_cell(U"abz", c.start_unit);
         c.write(s, c.code_point);
         std::u32string expected = c.expected;
         expected[expected.find(U'X')] = char32_t(c.code_point);
         EXPECT_EQ(unit(s), c.expected_unit);
-        EXPECT_EQ(text(s), expected);
+        EXPECT_EQ(code_points_of(s), expected);
     }
 }
 
@@ -144,16 +122,16 @@ TEST_F(StringBuffer, EditsAtTheHeadInTheMiddleAndAtTheTail) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         for (uint32_t u : {1u, 2u, 4u}) {
-            Cell s = make(c.start, u);
+            Cell s = text_cell(c.start, u);
             c.edit(s);
-            EXPECT_EQ(text(s), c.expected) << "unit " << u;
+            EXPECT_EQ(code_points_of(s), c.expected) << "unit " << u;
             EXPECT_EQ(unit(s), u);
         }
     }
 }
 
 TEST_F(StringBuffer, OverwriteFarPastTheCapacityGrowsToReachTheIndex) {
-    Cell s = make(U"ab");
+    Cell s = text_cell(U"ab");
     overwrite_char(series_buffer(&s), 1000, 'X');
     EXPECT_EQ(buffer_length(&s), 1001u);
     EXPECT_EQ(rs_abs_at(&s, 0), uint32_t('a'));
@@ -196,34 +174,34 @@ TEST_F(StringBuffer, Concatenate) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Cell target = make(c.target, c.target_unit);
-        Cell source = make(c.source, c.source_unit, c.source_head);
+        Cell target = text_cell(c.target, c.target_unit);
+        Cell source = text_cell(c.source, c.source_unit, TYPE_STRING, c.source_head);
         concatenate(&target, &source, c.part, c.offset, c.per_char, c.mode);
-        EXPECT_EQ(text(target), c.expected);
+        EXPECT_EQ(code_points_of(target), c.expected);
         EXPECT_EQ(unit(target), c.expected_target_unit);
         EXPECT_EQ(unit(source), c.expected_source_unit);
-        EXPECT_EQ(text(source), c.source) << "the source text never changes";
+        EXPECT_EQ(code_points_of(source), c.source) << "the source text never changes";
     }
 }
 
 TEST_F(StringBuffer, ConcatenateIntoItsOwnBufferReadsTheSourceBeforeTheMove) {
-    Cell target = make(U"abcd");
+    Cell target = text_cell(U"abcd");
     Cell source = target;
     set_series_index(&source, 1);  // "bcd"
     concatenate(&target, &source, -1, 2, false, Mode::insert);
-    EXPECT_EQ(text(target), U"abbcdcd");
+    EXPECT_EQ(code_points_of(target), U"abbcdcd");
 
-    Cell self = make(U"abc");
+    Cell self = text_cell(U"abc");
     concatenate(&self, &self, -1, 0, false, Mode::append);
-    EXPECT_EQ(text(self), U"abcabc");
+    EXPECT_EQ(code_points_of(self), U"abcabc");
 }
 
 TEST_F(StringBuffer, ConcatenateKeepsABinarySourceInBytes) {
-    Cell target = make(U"\u00E9", 2);
-    Cell binary = make(U"\x01\xFF", 1);
+    Cell target = text_cell(U"\u00E9", 2);
+    Cell binary = text_cell(U"\x01\xFF", 1);
     set_type(&binary, TYPE_BINARY);
     concatenate(&target, &binary, -1, 0, false, Mode::append);
-    EXPECT_EQ(text(target), U"\u00E9\x01\xFF");
+    EXPECT_EQ(code_points_of(target), U"\u00E9\x01\xFF");
     EXPECT_EQ(unit(binary), 1u);
 }
 
@@ -234,25 +212,25 @@ TEST_F(StringBuffer, ConcatenateReadsASymbolThroughItsNameString) {
     std::memcpy(b->first(), name, sizeof name);
     b->tail = b->offset + uint32_t(sizeof name - 1);  // at the NUL
     Cell symbol{TYPE_SYMBOL, uint32_t(-1), 0, uint32_t(bytes)};
-    Cell target = make(U"<");
+    Cell target = text_cell(U"<");
     concatenate(&target, &symbol, -1, 0, false, Mode::append);
-    EXPECT_EQ(text(target), U"<h\u00E9llo");
+    EXPECT_EQ(code_points_of(target), U"<h\u00E9llo");
     EXPECT_NE(symbol::name_string(&symbol), Node::none) << "the name string is cached in the symbol";
 }
 
 TEST_F(StringBuffer, TextBuilderAppendsBytesAsCodePoints) {
-    Cell s = make(U"");
+    Cell s = text_cell(U"");
     append_c_string(&s, "abc");
     EXPECT_EQ(unit(s), 1u);
     append_c_string_part(&s, "string!", 6);
-    EXPECT_EQ(text(s), U"abcstring");
+    EXPECT_EQ(code_points_of(s), U"abcstring");
     append_c_string(&s, "\xE9!");
     EXPECT_EQ(unit(s), 2u);
-    EXPECT_EQ(text(s), U"abcstring\u00E9!");
+    EXPECT_EQ(code_points_of(s), U"abcstring\u00E9!");
 }
 
 TEST_F(StringBuffer, GrowthAcrossManyAppendsKeepsContent) {
-    Cell s = make(U"");
+    Cell s = text_cell(U"");
     SeriesBuffer* first_buffer = series_buffer(&s);
     std::u32string expected;
     for (uint32_t i = 0; i < 20000; ++i) {
@@ -264,13 +242,13 @@ TEST_F(StringBuffer, GrowthAcrossManyAppendsKeepsContent) {
     }
     EXPECT_NE(series_buffer(&s), first_buffer) << "the buffer moved";
     EXPECT_EQ(unit(s), 4u);
-    EXPECT_EQ(text(s), expected);
+    EXPECT_EQ(code_points_of(s), expected);
 }
 
 TEST_F(StringBuffer, HexFormatting) {
-    EXPECT_STREQ(byte_to_hex(0x00), "00");
-    EXPECT_STREQ(byte_to_hex(0x0F), "0F");
-    EXPECT_STREQ(byte_to_hex(0xAB), "AB");
+    EXPECT_STREQ(byte_to_hex(0x00).c_str(), "00");
+    EXPECT_STREQ(byte_to_hex(0x0F).c_str(), "0F");
+    EXPECT_STREQ(byte_to_hex(0xAB).c_str(), "AB");
     struct Case {
         int32_t value;
         bool significant_only;
@@ -282,11 +260,11 @@ TEST_F(StringBuffer, HexFormatting) {
         {0x7FFFFFFF, true, "7FFFFFFF"},
         {0, true, "00"},  // after the longer results above
     };
-    for (const Case& c : cases) EXPECT_STREQ(int_to_hex(c.value, c.significant_only), c.expected) << c.value;
+    for (const Case& c : cases) EXPECT_STREQ(int_to_hex(c.value, c.significant_only).c_str(), c.expected) << c.value;
 }
 
 TEST_F(StringBuffer, HeadsLengthsAndSearches) {
-    Cell s = make(U"aBcaBc\u0100", 2, 9);
+    Cell s = text_cell(U"aBcaBc\u0100", 2, TYPE_STRING, 9);
     EXPECT_TRUE(rs_at_tail(&s));
     EXPECT_EQ(rs_length(&s), 0u);
     EXPECT_EQ(series_index(&s), 7u) << "a head beyond the tail is pulled back";
@@ -299,23 +277,23 @@ TEST_F(StringBuffer, HeadsLengthsAndSearches) {
     EXPECT_FALSE(contains_char(&s, 'c', 3, true));  // B, B
     EXPECT_TRUE(starts_with_c_string(&s, "Bca"));
     EXPECT_FALSE(starts_with_c_string(&s, "bca"));
-    Cell short_value = make(U"ab");
+    Cell short_value = text_cell(U"ab");
     EXPECT_FALSE(starts_with_c_string(&short_value, "abc"));
 }
 
 TEST_F(StringBuffer, ContainsCharFoldsCaseUnlessAsked) {
-    Cell s = make(U"aBc");
+    Cell s = text_cell(U"aBc");
     EXPECT_TRUE(contains_char(&s, 'b', 1, false));
     EXPECT_FALSE(contains_char(&s, 'b', 1, true));
     EXPECT_FALSE(contains_char(&s, 'b', 2, false)) << "B lies between the steps";
 }
 
 TEST_F(StringBuffer, ResetAndLimit) {
-    Cell s = make(U"\U0001F600abc", 4, 2);
+    Cell s = text_cell(U"\U0001F600abc", 4, TYPE_STRING, 2);
     limit_buffer(series_buffer(&s), 9);
-    EXPECT_EQ(text(s), U"\U0001F600abc") << "a limit past the tail changes nothing";
+    EXPECT_EQ(code_points_of(s), U"\U0001F600abc") << "a limit past the tail changes nothing";
     limit_buffer(series_buffer(&s), 2);
-    EXPECT_EQ(text(s), U"\U0001F600a");
+    EXPECT_EQ(code_points_of(s), U"\U0001F600a");
     reset(&s);
     EXPECT_EQ(unit(s), 1u);
     EXPECT_EQ(buffer_length(&s), 0u);
@@ -323,12 +301,12 @@ TEST_F(StringBuffer, ResetAndLimit) {
 }
 
 TEST_F(StringBuffer, MoveCharsWidensANarrowerTarget) {
-    Cell origin = make(U"\u010012", 2);
-    Cell target = make(U"ab", 1, 1);
+    Cell origin = text_cell(U"\u010012", 2);
+    Cell target = text_cell(U"ab", 1, TYPE_STRING, 1);
     move_chars(&origin, &target, 2);
-    EXPECT_EQ(text(target), U"a\u01001b");
+    EXPECT_EQ(code_points_of(target), U"a\u01001b");
     EXPECT_EQ(unit(target), 2u);
-    EXPECT_EQ(text(origin), U"2");
+    EXPECT_EQ(code_points_of(origin), U"2");
 }
 
 TEST_F(StringBuffer, SwapRunsPutsRunTwoFirst) {
@@ -356,20 +334,20 @@ TEST_F(StringBuffer, Loading) {
     Cell cell{};
     load(utf8, sizeof utf8, &cell, Encoding::utf8);
     EXPECT_EQ(cell_type(&cell), uint32_t(TYPE_STRING));
-    EXPECT_EQ(text(cell), U"h\u00E9");
+    EXPECT_EQ(code_points_of(cell), U"h\u00E9");
 
     alignas(2) const uint8_t utf16[] = {'A', 0, 0xAC, 0x20};
     Cell* pushed = load_push(utf16, sizeof utf16, Encoding::utf16le);
     EXPECT_EQ(pushed, stack::top - 1);
-    EXPECT_EQ(text(*pushed), U"A\u20AC");
+    EXPECT_EQ(code_points_of(*pushed), U"A\u20AC");
 
     Cell block{TYPE_BLOCK, 0, uint32_t(memory::alloc_cells(1)), 0};
     Cell* in_block = load_in(utf8, sizeof utf8, &block, Encoding::utf8);
     EXPECT_EQ(series_buffer(&block)->length(), 1u);
-    EXPECT_EQ(text(*in_block), U"h\u00E9");
+    EXPECT_EQ(code_points_of(*in_block), U"h\u00E9");
 
     Cell* strict = load_utf8_strict(utf8, sizeof utf8);
-    EXPECT_EQ(text(*strict), U"h\u00E9");
+    EXPECT_EQ(code_points_of(*strict), U"h\u00E9");
 }
 
 TEST_F(StringBuffer, StrictLoadOfATruncatedSequenceRaisesInvalidUtf8) {
@@ -389,7 +367,7 @@ TEST_F(StringBuffer, StrictLoadOfATruncatedSequenceRaisesInvalidUtf8) {
         EXPECT_EQ(std::vector<uint8_t>(reinterpret_cast<uint8_t*>(b->first()), reinterpret_cast<uint8_t*>(b->last())),
                   (std::vector<uint8_t>{0xE2, 0x82}));
     }
-    EXPECT_EQ(code, error_code(Category::access, err::invalid_utf8));
+    EXPECT_EQ(code, error_code(err::access::invalid_utf8));
 }
 
 }  // namespace

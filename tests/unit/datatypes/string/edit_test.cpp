@@ -3,12 +3,13 @@
 #include <string>
 #include <vector>
 
-#include "runtime/datatypes/string/edit.h"
+#include "runtime/actions/dispatch.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/stack.h"
 #include "runtime/tables/ownership.h"
+#include "tests/unit/support/dispatch.h"
 #include "tests/unit/support/owner_reports.h"
 #include "tests/unit/support/stack_fixture.h"
 #include "tests/unit/support/string_cells.h"
@@ -17,27 +18,17 @@ namespace vek {
 namespace {
 
 using test::text_cell;
-
-// The whole text, whatever the head.
-std::string whole(const Cell& string) {
-    Cell value = string;
-    set_series_index(&value, 0);
-    return test::utf8(value);
-}
+using test::whole_utf8;
 
 namespace reports_of = test::owner_reports;
 using reports_of::reports;
 
-class OwnedString : public test::StackRestoringTest {
-protected:
-    void SetUp() override {
-        reports_of::install(whole, [](const Cell* s) { series_buffer(s)->tail = series_buffer(s)->offset; });
-    }
-    void TearDown() override {
-        reports_of::restore();
-        StackRestoringTest::TearDown();  // take leaves its answer on the stack
-    }
+// A handler that shortens the string empties it.
+void empty(const Cell* string) { series_buffer(string)->tail = series_buffer(string)->offset; }
 
+// take leaves its answer on the stack, which the fixture cuts back.
+class OwnedString : public reports_of::ReportsTest<whole_utf8, empty> {
+protected:
     static Cell owned(std::u32string_view text, uint32_t head) {
         Cell string = text_cell(text, 1, TYPE_STRING, head);
         reports_of::own(&string);
@@ -54,16 +45,16 @@ TEST_F(OwnedString, EditsReportBeforeAndAfter) {
         int32_t index, part;
     };
     const Row rows[] = {
-        {"append", [](Cell* s) { Cell v = text_cell(U"xy"); string::append(s, &v, -1, false, 2, true); },
+        {"append", [](Cell* s) { Cell v = text_cell(U"xy"); test::insert_counted(s, &v, -1, false, 2, true); },
          "append", "appended", 4, 4},
-        {"insert", [](Cell* s) { Cell v = text_cell(U"x"); string::append(s, &v, -1, false, 1, false); },
+        {"insert", [](Cell* s) { Cell v = text_cell(U"x"); test::insert_counted(s, &v, -1, false, 1, false); },
          "insert", "inserted", 1, 1},
-        {"change", [](Cell* s) { Cell v = text_cell(U"xy"); string::change(s, &v, 1, false, 1); },
+        {"change", [](Cell* s) { Cell v = text_cell(U"xy"); test::change_counted(s, &v, 1, false, 1); },
          "change", "changed", 1, 1},
-        {"swap", [](Cell* s) { Cell other = text_cell(U"z"); string::swap(s, &other); }, "swap", "swaped", 1, 1},
-        {"trim", [](Cell* s) { string::trim(s, false, false, false, false, true, nullptr); },
+        {"swap", [](Cell* s) { Cell other = text_cell(U"z"); actions::swap(s, &other); }, "swap", "swaped", 1, 1},
+        {"trim", [](Cell* s) { actions::trim(s, false, false, false, false, true, nullptr); },
          "trim", "trimmed", 1, 3},
-        {"take", [](Cell* s) { string::take(s, nullptr, false, true); }, "take", "taken", 3, 1},
+        {"take", [](Cell* s) { actions::take(s, nullptr, false, true); }, "take", "taken", 3, 1},
     };
     for (const Row& row : rows) {
         Cell string = owned(U"a b ", 1);
@@ -88,17 +79,17 @@ TEST_F(OwnedString, AnEditFollowsWhatTheHandlerDidToTheString) {
         const char* expected;
     };
     const Row rows[] = {
-        {"insert", [](Cell* s) { Cell v = text_cell(U"xy"); string::append(s, &v, -1, false, 2, false); }, "xyxy"},
-        {"append", [](Cell* s) { Cell v = text_cell(U"x"); string::append(s, &v, -1, false, 1, true); }, "x"},
-        {"change", [](Cell* s) { Cell v = text_cell(U"xy"); string::change(s, &v, 3, false, 1); }, "xy"},
-        {"trim", [](Cell* s) { string::trim(s, false, false, false, true, false, nullptr); }, ""},
-        {"swap", [](Cell* s) { Cell other = text_cell(U"z"); string::swap(s, &other); }, ""},
+        {"insert", [](Cell* s) { Cell v = text_cell(U"xy"); test::insert_counted(s, &v, -1, false, 2, false); }, "xyxy"},
+        {"append", [](Cell* s) { Cell v = text_cell(U"x"); test::insert_counted(s, &v, -1, false, 1, true); }, "x"},
+        {"change", [](Cell* s) { Cell v = text_cell(U"xy"); test::change_counted(s, &v, 3, false, 1); }, "xy"},
+        {"trim", [](Cell* s) { actions::trim(s, false, false, false, true, false, nullptr); }, ""},
+        {"swap", [](Cell* s) { Cell other = text_cell(U"z"); actions::swap(s, &other); }, ""},
     };
     for (const Row& row : rows) {
         Cell string = owned(U"abcd", 2);
         reports.clear();
         row.edit(&string);
-        EXPECT_EQ(whole(string), row.expected) << row.name;
+        EXPECT_EQ(whole_utf8(string), row.expected) << row.name;
     }
 }
 

@@ -119,7 +119,7 @@ TEST(FilePath, OsPathIsNulTerminatedUtf8AsItStands) {
 // The system would read the name only up to the NUL, and so reach another file.
 TEST(FilePath, OsPathRefusesANul) {
     Cell file = test::text_cell(std::u32string_view(U"a\0b", 3), 1, TYPE_FILE);
-    EXPECT_EQ(test::raised([&] { file::to_os_path(&file); }), error_code(Category::script, err::invalid_arg));
+    EXPECT_EQ(test::raised([&] { file::to_os_path(&file); }), error_code(err::script::invalid_arg));
 }
 
 }  // namespace

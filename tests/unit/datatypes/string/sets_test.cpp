@@ -5,6 +5,7 @@
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/string/edit.h"
 #include "runtime/eval/stack.h"
+#include "tests/unit/support/stack_fixture.h"
 #include "tests/unit/support/string_cells.h"
 #include "tests/unit/support/support.h"
 
@@ -14,17 +15,7 @@ namespace {
 using block::SetMode;
 using test::text_cell;
 
-class StringSets : public testing::Test {
-protected:
-    void SetUp() override { base_ = stack::top; }
-    void TearDown() override {
-        EXPECT_EQ(stack::top, base_);
-        stack::top = base_;
-    }
-
-private:
-    Cell* base_ = nullptr;
-};
+using StringSets = test::BalancedStackTest;
 
 TEST_F(StringSets, EachModeKeepsEveryWantedRecordOnce) {
     struct Row {
@@ -85,10 +76,10 @@ TEST_F(StringSets, BadRecordSizesAndNonTextSecondInputsAreRefused) {
     const Cell sizes[] = {{TYPE_INTEGER, 0, 0, 0}, {TYPE_INTEGER, 0, uint32_t(-1), 0}};
     for (const Cell& size : sizes)
         EXPECT_EQ(test::raised([&] { string::set_operation(&first, nullptr, false, &size, block::SET_UNIQUE); }),
-                  error_code(Category::script, err::invalid_refine_arg));
+                  error_code(err::script::invalid_refine_arg));
     Cell number{TYPE_INTEGER, 0, 1, 0};
     EXPECT_EQ(test::raised([&] { string::set_operation(&first, &number, false, nullptr, block::SET_UNION); }),
-              error_code(Category::script, err::invalid_arg));
+              error_code(err::script::invalid_arg));
     EXPECT_EQ(test::utf8(first), "ab");
 }
 

@@ -1,63 +1,32 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
-#include "runtime/datatypes/string/sort.h"
+#include "runtime/actions/dispatch.h"
+#include "runtime/core/sockets.h"
+#include "runtime/actions/dispatch.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/tables/ownership.h"
+#include "tests/unit/support/owner_reports.h"
+#include "tests/unit/support/stack_fixture.h"
 #include "tests/unit/support/string_cells.h"
 
 namespace vek {
 namespace {
 
-struct Report {
-    std::string action;
-    int32_t index, part;
-    std::string seen;  // the whole text as the handler saw it
-};
-std::vector<Report> reports;
-// Set by a test whose handler cuts the text to this many units on the first
-// report.
-int32_t cut_on_report = -1;
+namespace reports_of = test::owner_reports;
+using reports_of::own;
+using reports_of::reports;
 
-bool record_report(const Cell*, const Cell*, const Cell* value, const Cell* action, const Cell*, int32_t index,
-                   int32_t part) {
-    Cell whole = *value;
-    set_series_index(&whole, 0);
-    reports.push_back({symbol::get_c_string(word::symbol(action)), index, part, test::utf8(whole)});
-    if (cut_on_report >= 0 && reports.size() == 1) {
-        SeriesBuffer* buffer = series_buffer(value);
-        buffer->tail = Off(uint32_t(buffer->offset) + uint32_t(cut_on_report) * buffer->unit());
-    }
-    return true;
+// A handler that shortens the text leaves its first five units.
+void keep_five(const Cell* text) {
+    SeriesBuffer* buffer = series_buffer(text);
+    buffer->tail = Off(uint32_t(buffer->offset) + 5 * buffer->unit());
 }
 
-class OwnedText : public testing::Test {
-protected:
-    void SetUp() override {
-        saved_ = ownership::notify_owner_hook;
-        ownership::notify_owner_hook = record_report;
-        reports.clear();
-        cut_on_report = -1;
-    }
-    void TearDown() override {
-        ownership::notify_owner_hook = saved_;
-        cut_on_report = -1;
-    }
-
-    static void own(Cell* text) {
-        Cell owner{TYPE_OBJECT, uint32_t(context::create(1, false, false, nullptr, context::KIND_OBJECT)), 0, 0};
-        Cell field{};
-        word::make_at(symbol::make("s1-field"), &field);
-        ownership::set_owner(text, &owner, &field);
-    }
-
-private:
-    decltype(ownership::notify_owner_hook) saved_;
-};
+using OwnedText = reports_of::ReportsTest<test::whole_utf8, keep_five>;
 
 // The owner hears of the sort before and after it, with the range sorted:
 // for a negative part, the code points before the head.
@@ -65,7 +34,7 @@ TEST_F(OwnedText, SortReportsTheSortedRange) {
     Cell text = test::text_cell(U"d€cba", 2, TYPE_STRING, 3);
     own(&text);
     Cell part{TYPE_INTEGER, 0, uint32_t(-2), 0};
-    Cell* result = string::sort(&text, false, nullptr, nullptr, &part, false, false, false);
+    Cell* result = actions::sort(&text, false, nullptr, nullptr, &part, false, false, false);
     ASSERT_EQ(reports.size(), 2u);
     EXPECT_EQ(reports[0].action, "sort");
     EXPECT_EQ(reports[1].action, "sorted");
@@ -81,9 +50,9 @@ TEST_F(OwnedText, SortReportsTheSortedRange) {
 TEST_F(OwnedText, SortFollowsWhatTheHandlerLeft) {
     Cell text = test::text_cell(U"d4c3b2a1", 1);
     own(&text);
-    cut_on_report = 5;
+    reports_of::shorten_on_first = true;
     Cell skip{TYPE_INTEGER, 0, 2, 0};
-    string::sort(&text, false, &skip, nullptr, nullptr, false, false, false);
+    actions::sort(&text, false, &skip, nullptr, nullptr, false, false, false);
     ASSERT_EQ(reports.size(), 2u);
     EXPECT_EQ(reports[1].seen, "c3d4b");
     EXPECT_EQ(reports[1].part, 4);

@@ -12,6 +12,8 @@
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/stack.h"
 #include "runtime/memory/manager.h"
+#include "tests/unit/support/dispatch.h"
+#include "tests/unit/support/stack_fixture.h"
 #include "tests/unit/support/string_cells.h"
 #include "tests/unit/support/support.h"
 
@@ -21,16 +23,11 @@ namespace {
 using test::text_cell;
 using test::utf8;
 
-class StringValues : public testing::Test {
-protected:
-    void SetUp() override { saved_top = stack::top; }
-    void TearDown() override { stack::top = saved_top; }
-    Cell* saved_top = nullptr;
-};
+using StringValues = test::StackRestoringTest;
 
 std::string molded(const Cell& value, bool all = false) {
     Cell out = test::output_cell();
-    string::mold(&value, &out, false, all, false, nullptr, actions::NO_LIMIT, 0);
+    actions::mold(&value, &out, false, all, false, nullptr, actions::NO_LIMIT, 0);
     return utf8(out);
 }
 
@@ -84,20 +81,20 @@ TEST_F(StringValues, MoldAndFormHonourThePartLimit) {
     Cell part = Cell{TYPE_INTEGER, 0, 2, 0};
     Cell value = text_cell(U"abcd");
     Cell out = test::output_cell();
-    EXPECT_EQ(string::mold(&value, &out, false, false, false, &part, 2, 0), -2);
+    EXPECT_EQ(actions::mold(&value, &out, false, false, false, &part, 2, 0), -2);
     EXPECT_EQ(utf8(out), R"x("ab")x");
 
     // The delimiter choice looks at the whole text, not the cut.
     Cell longer = text_cell(std::u32string(60, U'y'));
     out = test::output_cell();
-    string::mold(&longer, &out, false, false, false, &part, 3, 0);
+    actions::mold(&longer, &out, false, false, false, &part, 3, 0);
     EXPECT_EQ(utf8(out), "{yyy}");
 
     out = test::output_cell();
-    EXPECT_EQ(string::form(&value, &out, &part, 3), -1);
+    EXPECT_EQ(actions::form(&value, &out, &part, 3), -1);
     EXPECT_EQ(utf8(out), "abc");
     out = test::output_cell();
-    EXPECT_EQ(string::form(&value, &out, &part, -5), -9);
+    EXPECT_EQ(actions::form(&value, &out, &part, -5), -9);
     EXPECT_EQ(utf8(out), "");
 }
 
@@ -105,13 +102,13 @@ TEST_F(StringValues, FormCopiesFromTheHeadAndWidensTheOutput) {
     Cell value = text_cell(U"x\U0001F600y", 4, TYPE_STRING, 1);
     Cell out = test::output_cell();
     string::append_c_string(&out, "<");
-    EXPECT_EQ(string::form(&value, &out, nullptr, 100), 98);
+    EXPECT_EQ(actions::form(&value, &out, nullptr, 100), 98);
     EXPECT_EQ(utf8(out), "<\U0001F600y");
     EXPECT_EQ(series_buffer(&out)->unit(), 4u);
     // A head beyond the tail forms nothing.
     Cell past = text_cell(U"ab", 1, TYPE_STRING, 7);
     out = test::output_cell();
-    EXPECT_EQ(string::form(&past, &out, nullptr, 10), 10);
+    EXPECT_EQ(actions::form(&past, &out, nullptr, 10), 10);
     EXPECT_EQ(utf8(out), "");
 }
 
@@ -152,7 +149,7 @@ TEST_F(StringValues, CompareUnderEachOp) {
         SCOPED_TRACE(testing::Message() << "op " << c.op << " expected " << c.expected);
         Cell a = text_cell(c.a, c.unit_a);
         Cell b = text_cell(c.b, c.unit_b);
-        EXPECT_EQ(string::compare(&a, &b, c.op), c.expected);
+        EXPECT_EQ(actions::compare_typed(&a, &b, c.op), c.expected);
     }
 }
 
@@ -161,23 +158,23 @@ TEST_F(StringValues, ComparePositionsAndTypes) {
     Cell s = text_cell(U"abcabc");
     Cell later = s;
     set_series_index(&later, 3);
-    EXPECT_EQ(string::compare(&s, &s, COMP_SAME), 0);
-    EXPECT_EQ(string::compare(&s, &later, COMP_SAME), -1);
-    EXPECT_EQ(string::compare(&s, &later, COMP_GREATER), 1);  // "abcabc" against "abc"
+    EXPECT_EQ(actions::compare_typed(&s, &s, COMP_SAME), 0);
+    EXPECT_EQ(actions::compare_typed(&s, &later, COMP_SAME), -1);
+    EXPECT_EQ(actions::compare_typed(&s, &later, COMP_GREATER), 1);  // "abcabc" against "abc"
     Cell past = s;
     set_series_index(&past, 20);  // beyond the tail: empty
     Cell empty = text_cell(U"");
-    EXPECT_EQ(string::compare(&past, &empty, COMP_EQUAL), 0);
+    EXPECT_EQ(actions::compare_typed(&past, &empty, COMP_EQUAL), 0);
 
     // Texts of different string types are only tested for equality.
     Cell file = text_cell(U"ABC", 1, TYPE_FILE);
     Cell text = text_cell(U"abc");
     Cell number{TYPE_INTEGER, 0, 1, 0};
-    EXPECT_EQ(string::compare(&text, &file, COMP_EQUAL), 0);
-    EXPECT_EQ(string::compare(&text, &file, COMP_NOT_EQUAL), 0);
-    EXPECT_EQ(string::compare(&text, &file, COMP_STRICT_EQUAL), -2);
-    EXPECT_EQ(string::compare(&text, &file, COMP_LESSER), -2);
-    EXPECT_EQ(string::compare(&text, &number, COMP_EQUAL), -2);
+    EXPECT_EQ(actions::compare_typed(&text, &file, COMP_EQUAL), 0);
+    EXPECT_EQ(actions::compare_typed(&text, &file, COMP_NOT_EQUAL), 0);
+    EXPECT_EQ(actions::compare_typed(&text, &file, COMP_STRICT_EQUAL), -2);
+    EXPECT_EQ(actions::compare_typed(&text, &file, COMP_LESSER), -2);
+    EXPECT_EQ(actions::compare_typed(&text, &number, COMP_EQUAL), -2);
 }
 
 TEST_F(StringValues, PrefixComparison) {
@@ -255,14 +252,14 @@ TEST_F(StringValues, HeadCharInBitset) {
 TEST_F(StringValues, MakeTakesACapacity) {
     Cell result{};
     Cell zero{TYPE_INTEGER, 0, 0, 0};
-    string::make(&result, &zero, TYPE_STRING);
+    test::make_as(TYPE_STRING, &zero, &result);
     EXPECT_EQ(cell_type(&result), TYPE_STRING);
     EXPECT_EQ(series_buffer(&result)->capacity, 16u);
     EXPECT_EQ(series_buffer(&result)->length(), 0u);
 
     Cell hundred;
     float_::make_at(&hundred, 100.9);
-    string::make(&result, &hundred, TYPE_FILE);
+    test::make_as(TYPE_FILE, &hundred, &result);
     EXPECT_EQ(cell_type(&result), TYPE_FILE);
     EXPECT_GE(series_buffer(&result)->capacity, 100u);
 
@@ -270,40 +267,40 @@ TEST_F(StringValues, MakeTakesACapacity) {
     Cell huge;
     float_::make_at(&huge, 1e12);
     Cell money{TYPE_MONEY, 0, 0, 0};
-    uint32_t out_of_range = error_code(Category::script, err::out_of_range);
-    EXPECT_EQ(test::raised([&] { string::make(&result, &minus_one, TYPE_STRING); }), out_of_range);
-    EXPECT_EQ(test::raised([&] { string::make(&result, &huge, TYPE_STRING); }), out_of_range);
-    EXPECT_EQ(test::raised([&] { string::make(&result, &money, TYPE_BINARY); }),
-              error_code(Category::script, err::bad_make_arg));
+    uint32_t out_of_range = error_code(err::script::out_of_range);
+    EXPECT_EQ(test::raised([&] { test::make_as(TYPE_STRING, &minus_one, &result); }), out_of_range);
+    EXPECT_EQ(test::raised([&] { test::make_as(TYPE_STRING, &huge, &result); }), out_of_range);
+    EXPECT_EQ(test::raised([&] { test::make_as(TYPE_BINARY, &money, &result); }),
+              error_code(err::script::bad_make_arg));
 }
 
 TEST_F(StringValues, ToCopiesTextAndFormsOtherValues) {
     Cell source = text_cell(U"xy\u20AC", 2, TYPE_FILE, 1);
     Cell result{};
-    string::to(&result, &source, TYPE_URL);
+    test::to_as(TYPE_URL, &source, &result);
     EXPECT_EQ(cell_type(&result), TYPE_URL);
     EXPECT_EQ(utf8(result), "y\u20AC");
     EXPECT_NE(series_node(&result), series_node(&source));  // a copy, not a share
 
     Cell number{};
     integer::make_at(&number, -42);
-    string::to(&result, &number, TYPE_STRING);
+    test::to_as(TYPE_STRING, &number, &result);
     EXPECT_EQ(utf8(result), "-42");
     Cell letter{TYPE_CHAR, 0, 0xE9, 0};
-    string::make(&result, &letter, TYPE_TAG);  // make of a spec that is no number is to
+    test::make_as(TYPE_TAG, &letter, &result);  // make of a spec that is no number is to
     EXPECT_EQ(cell_type(&result), TYPE_TAG);
     EXPECT_EQ(utf8(result), "\u00E9");
 
     // A refinement forms without its slash only for string!.
     Cell* refinement = refinement::make_in_root("ref");
-    string::to(&result, refinement, TYPE_STRING);
+    test::to_as(TYPE_STRING, refinement, &result);
     EXPECT_EQ(utf8(result), "ref");
-    string::to(&result, refinement, TYPE_FILE);
+    test::to_as(TYPE_FILE, refinement, &result);
     EXPECT_EQ(utf8(result), "/ref");
 
     Cell none{TYPE_NONE, 0, 0, 0};
-    EXPECT_EQ(test::raised([&] { string::to(&result, &none, TYPE_STRING); }),
-              error_code(Category::script, err::bad_to_arg));
+    EXPECT_EQ(test::raised([&] { test::to_as(TYPE_STRING, &none, &result); }),
+              error_code(err::script::bad_to_arg));
 }
 
 }  // namespace

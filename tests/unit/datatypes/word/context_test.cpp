@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <initializer_list>
 #include <string>
 
 #include "runtime/core/raise.h"
 #include "runtime/core/root.h"
+#include "runtime/core/sockets.h"
 #include "runtime/core/unwind.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/object/object.h"
@@ -14,33 +14,31 @@
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/stack.h"
 #include "runtime/memory/manager.h"
+#include "tests/unit/support/block_builder.h"
 #include "tests/unit/support/support.h"
+#include "tests/unit/support/value_cells.h"
 
 namespace vek {
 namespace {
 
-constexpr uint32_t NO_VALUE = error_code(Category::script, err::no_value);
-constexpr uint32_t NOT_DEFINED = error_code(Category::script, err::not_defined);
+using test::block_of;
+using test::integer_cell;
+
+constexpr uint32_t NO_VALUE = error_code(err::script::no_value);
+constexpr uint32_t NOT_DEFINED = error_code(err::script::not_defined);
 constexpr uint32_t NOT_IN_CONTEXT = 303;
 
 Cell word(uint32_t type, Node context, const char* name, int32_t index = -1) {
     return Cell{type, uint32_t(context), symbol::make(name), uint32_t(index)};
 }
 Cell word(Node context, const char* name, int32_t index = -1) { return word(TYPE_WORD, context, name, index); }
-Cell integer(int32_t n) { return Cell{TYPE_INTEGER, 0, uint32_t(n), 0}; }
-
-Cell block_of(std::initializer_list<Cell> cells, uint32_t type = TYPE_BLOCK) {
-    Node node = memory::alloc_cells(uint32_t(cells.size()) + 1);
-    for (const Cell& c : cells) *series::alloc_tail_cell(node_buffer(node)) = c;
-    return Cell{type, 0, uint32_t(node), 0};
-}
 
 TEST(Context, ObjectContextGrowsAndFindsWordsIgnoringCase) {
     Node node = context::create(1, false, false, nullptr, context::KIND_OBJECT);
     constexpr int N = 300;
     for (int i = 0; i < N; i++) {
         Cell w = word(node, ("h9-field-" + std::to_string(i)).c_str());
-        Cell v = integer(i);
+        Cell v = integer_cell(i);
         context::set_word_value(context::cell_of(node), &w, &v);
     }
     Cell* c = context::cell_of(node);
@@ -65,7 +63,7 @@ TEST(Context, ObjectContextGrowsAndFindsWordsIgnoringCase) {
 TEST(Context, SettingAMissingWordAddsItAndMarksItAssigned) {
     Node node = context::create(4, false, false, nullptr, context::KIND_OBJECT);
     Cell w = word(node, "h9-late");
-    Cell v = integer(42);
+    Cell v = integer_cell(42);
     context::set(&w, &v);
     ASSERT_EQ(int32_t(word::index(&w)), 0);
     EXPECT_EQ(integer::get(context::get(&w)), 42);
@@ -74,7 +72,7 @@ TEST(Context, SettingAMissingWordAddsItAndMarksItAssigned) {
     EXPECT_EQ(context::bind_word(context::cell_of(node), &other), 0);
     EXPECT_EQ(integer::get(context::get(&other)), 42);
     // add_word_with_value leaves a present word alone.
-    Cell nine = integer(9);
+    Cell nine = integer_cell(9);
     context::add_word_with_value(context::cell_of(node), &other, &nine);
     EXPECT_EQ(integer::get(context::get(&w)), 42);
 }
@@ -85,7 +83,7 @@ TEST(Context, FailuresOfUnboundAndValuelessWords) {
     Cell a = word(function, "h9-arg");
     context::add_word(context::cell_of(function), &a);
     word::set_index(&a, 0);
-    Cell v = integer(1);
+    Cell v = integer_cell(1);
     struct Case { const char* what; uint32_t code; std::function<void()> run; };
     Cell unbound = word(object, "h9-nothing");
     Cell no_context = word(Node::none, "h9-nothing", 0);
@@ -116,9 +114,9 @@ TEST(Context, FunctionContextValuesLiveOnTheStack) {
     Cell* slots = stack::push_cell();
     make_unset(slots);
     make_unset(stack::push_cell());
-    stack::set_context_values_pointer(node, region::off(slots));
-    EXPECT_EQ(stack::context_values_pointer(node), region::off(slots));
-    Cell seven = integer(7);
+    context::set_stack_values_pointer(node, region::off(slots));
+    EXPECT_EQ(context::stack_values_pointer(node), region::off(slots));
+    Cell seven = integer_cell(7);
     context::set(&b, &seven);
     EXPECT_EQ(integer::get(&slots[1]), 7);
     EXPECT_EQ(context::get(&b), &slots[1]);
@@ -127,7 +125,7 @@ TEST(Context, FunctionContextValuesLiveOnTheStack) {
     Cell stranger = word(node, "h9-stranger");
     EXPECT_EQ(test::raised([&] { context::set(&stranger, &seven); }), NOT_DEFINED);
     EXPECT_EQ(context::word_count(c), 2u);
-    stack::set_context_values_pointer(node, Off::none);
+    context::set_stack_values_pointer(node, Off::none);
     stack::top = saved_top;
 }
 
@@ -137,7 +135,7 @@ TEST(Context, GlobalSpellingsShareOneValue) {
     Cell* capital = context::add_global_word(symbol::make("H9-Glob"));
     EXPECT_EQ(word::symbol(capital), symbol::make("H9-Glob"));
     EXPECT_EQ(word::index(capital), lower_index);
-    Cell v = integer(5);
+    Cell v = integer_cell(5);
     context::set_global(symbol::make("H9-GLOB"), &v);
     EXPECT_EQ(integer::get(context::get_global_cell(symbol::make("h9-glob"))), 5);
     Cell w = *capital;
@@ -153,13 +151,13 @@ TEST(Context, GlobalSpellingsShareOneValue) {
 TEST(Context, SpecMakesWordsAndCloneGetsFreshValues) {
     Cell spec = block_of({word(Node::none, "h9-a"), word(TYPE_GET_WORD, Node::none, "h9-b"),
                           word(TYPE_LIT_WORD, Node::none, "h9-c"), word(TYPE_REFINEMENT, Node::none, "h9-d"),
-                          word(TYPE_SET_WORD, Node::none, "h9-e"), integer(1), word(Node::none, "H9-A")});
+                          word(TYPE_SET_WORD, Node::none, "h9-e"), integer_cell(1), word(Node::none, "H9-A")});
     Node node = context::make_from_spec(&spec, false, true, context::KIND_OBJECT);
     Cell* c = context::cell_of(node);
     ASSERT_EQ(context::word_count(c), 4u);
     EXPECT_EQ(node_buffer(context::values_node(c))->length(), 4u);
     Cell d = word(node, "h9-d", 3);
-    Cell v = integer(3);
+    Cell v = integer_cell(3);
     context::set(&d, &v);
 
     Cell object{TYPE_OBJECT, uint32_t(node), 0, 0};
@@ -214,14 +212,14 @@ struct Fired {
 } fired;
 
 TEST(Context, OnChangeFiresOnlyForOwnersWithAnEventRecord) {
-    context::on_change_hook = [](const Cell*, const Cell*, const Cell* old_value, const Cell* new_value) {
+    sockets::on_change = [](const Cell*, const Cell*, const Cell* old_value, const Cell* new_value) {
         fired.count++;
         fired.old_value = uint32_t(integer::get(old_value));
         fired.new_value = uint32_t(integer::get(new_value));
     };
     Node node = context::create(1, false, false, nullptr, context::KIND_OBJECT);
     Cell w = word(node, "h9-watched");
-    Cell one = integer(1), two = integer(2);
+    Cell one = integer_cell(1), two = integer_cell(2);
     context::set(&w, &one);
     EXPECT_EQ(fired.count, 0);
     *context::owner_of(node) = Cell{TYPE_OBJECT, uint32_t(node), 0, 1};  // an owner with an event record
@@ -233,7 +231,7 @@ TEST(Context, OnChangeFiresOnlyForOwnersWithAnEventRecord) {
     EXPECT_EQ(fired.old_value, 2u);
     EXPECT_EQ(fired.new_value, 1u);
     EXPECT_EQ(stack::top, saved_top);
-    context::on_change_hook = nullptr;
+    sockets::reset();
 }
 
 }  // namespace

@@ -15,10 +15,16 @@
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/stack.h"
 #include "runtime/memory/manager.h"
+#include "tests/unit/support/dispatch.h"
+#include "tests/unit/support/stack_fixture.h"
+#include "tests/unit/support/string_cells.h"
 #include "tests/unit/support/support.h"
 
 namespace vek {
 namespace {
+
+using test::called_on_stack;
+using test::code_points_of;
 
 int32_t global_index_of(uint32_t symbol) {
     return context::find_word(context::global_cell(), symbol, true);
@@ -104,12 +110,6 @@ Cell issue_of(const char* name) {
     return *issue::make_at(&cell, name);
 }
 
-std::u32string text(const Cell& string) {
-    std::u32string out;
-    for (uint32_t i = 0; i < string::buffer_length(&string); ++i) out += char32_t(string::rs_abs_at(&string, i));
-    return out;
-}
-
 struct Written {
     std::u32string text;
     int32_t limit;
@@ -118,9 +118,9 @@ struct Written {
 Written formed(const Cell& value, bool mold) {
     Cell out{};
     string::rs_make_at(&out, 16);
-    int32_t limit = mold ? word::mold(&value, &out, false, false, false, nullptr, 100, 0)
-                         : word::form(&value, &out, nullptr, 100);
-    return {text(out), limit};
+    int32_t limit = mold ? actions::mold(&value, &out, false, false, false, nullptr, 100, 0)
+                         : actions::form(&value, &out, nullptr, 100);
+    return {code_points_of(out), limit};
 }
 
 TEST(WordText, EachKindMoldsWithItsMarkAndFormsBare) {
@@ -155,9 +155,9 @@ TEST(WordText, MoldAppendsAfterWhatTheBufferHolds) {
     string::append_c_string(&out, "[");
     Cell lit = word_of(TYPE_LIT_WORD, "h4-x");
     Cell set = word_of(TYPE_SET_WORD, "h4-y");
-    int32_t limit = word::mold(&lit, &out, false, false, false, nullptr, 10, 0);
-    limit = word::mold(&set, &out, false, false, false, nullptr, limit, 0);
-    EXPECT_EQ(text(out), U"['h4-xh4-y:");
+    int32_t limit = actions::mold(&lit, &out, false, false, false, nullptr, 10, 0);
+    limit = actions::mold(&set, &out, false, false, false, nullptr, limit, 0);
+    EXPECT_EQ(code_points_of(out), U"['h4-xh4-y:");
     EXPECT_EQ(limit, 0);
 }
 
@@ -207,7 +207,7 @@ TEST(WordCompare, EqualityIgnoresKindAndCaseStrictnessWantsBoth) {
         {&upper, &lower, actions::COMP_CASE_SORT, -1},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(word::compare(c.a, c.b, c.op), c.expected)
+        EXPECT_EQ(actions::compare_typed(c.a, c.b, c.op), c.expected)
             << symbol::get_c_string(word::symbol(c.a)) << " op " << c.op << " "
             << symbol::get_c_string(word::symbol(c.b));
 }
@@ -218,34 +218,33 @@ TEST(WordCompare, IssuesCompareOnlyWithIssues) {
     Cell same_issue = issue_of("H4-I");
     const Cell integer{TYPE_INTEGER, 0, 5, 0};
     for (int32_t op : {0, 1, 2, 3, 9, 12}) {
-        EXPECT_EQ(word::compare(&word, &issue, op), NOT_COMPARABLE) << op;
-        EXPECT_EQ(issue::compare(&issue, &word, op), NOT_COMPARABLE) << op;
-        EXPECT_EQ(word::compare(&word, &integer, op), NOT_COMPARABLE) << op;
+        EXPECT_EQ(actions::compare_typed(&word, &issue, op), NOT_COMPARABLE) << op;
+        EXPECT_EQ(actions::compare_typed(&issue, &word, op), NOT_COMPARABLE) << op;
+        EXPECT_EQ(actions::compare_typed(&word, &integer, op), NOT_COMPARABLE) << op;
     }
-    EXPECT_EQ(issue::compare(&issue, &same_issue, actions::COMP_EQUAL), 0);
-    EXPECT_EQ(issue::compare(&issue, &same_issue, actions::COMP_STRICT_EQUAL), 1);
-    EXPECT_EQ(word::compare(&issue, &word, actions::COMP_EQUAL), 0);  // an issue's name meets any word
+    EXPECT_EQ(actions::compare_typed(&issue, &same_issue, actions::COMP_EQUAL), 0);
+    EXPECT_EQ(actions::compare_typed(&issue, &same_issue, actions::COMP_STRICT_EQUAL), 1);
+    auto word_compare = test::entry_of<datatype::SLOT_COMPARE>(TYPE_WORD);
+    EXPECT_EQ(word_compare(&issue, &word, actions::COMP_EQUAL), 0);  // an issue's name meets any word
 }
-
-uint32_t code(Category category, uint32_t id) { return error_code(category, id); }
 
 TEST(WordTo, ConvertsIntoTheResultCellAndTakesTheRequestedType) {
     Cell result{};
     const Cell integer_type{TYPE_DATATYPE, TYPE_INTEGER, 0, 0};
-    word::to(&result, &integer_type, TYPE_WORD);
+    test::to_as(TYPE_WORD, &integer_type, &result);
     EXPECT_EQ(cell_type(&result), TYPE_WORD);
     EXPECT_STREQ(symbol::get_c_string(word::symbol(&result)), "integer!");
     EXPECT_EQ(word::context(&result), context::global);
     EXPECT_EQ(int32_t(word::index(&result)), global_index_of(word::symbol(&result)));
 
     const Cell yes{TYPE_LOGIC, 1, 0, 0}, no{TYPE_LOGIC, 0, 0, 0};
-    EXPECT_STREQ(symbol::get_c_string(word::symbol(word::to(&result, &yes, TYPE_LIT_WORD))), "true");
+    EXPECT_STREQ(symbol::get_c_string(word::symbol(test::to_as(TYPE_LIT_WORD, &yes, &result))), "true");
     EXPECT_EQ(cell_type(&result), TYPE_LIT_WORD);
-    EXPECT_STREQ(symbol::get_c_string(word::symbol(word::to(&result, &no, TYPE_WORD))), "false");
+    EXPECT_STREQ(symbol::get_c_string(word::symbol(test::to_as(TYPE_WORD, &no, &result))), "false");
 
     Cell bound = word_of(TYPE_GET_WORD, "h4-kept");
     word::set_context(&bound, Node(0x1234));  // any binding is kept as it is
-    word::to(&result, &bound, TYPE_SET_WORD);
+    test::to_as(TYPE_SET_WORD, &bound, &result);
     EXPECT_EQ(result.header, uint32_t(TYPE_SET_WORD));
     EXPECT_EQ(word::context(&result), word::context(&bound));
     EXPECT_EQ(word::symbol(&result), word::symbol(&bound));
@@ -259,7 +258,7 @@ TEST(WordTo, Errors) {
     Cell issue = issue_of("h4-abc");
     Cell refinement = word_of(TYPE_REFINEMENT, "h4-abc");
     Cell number = issue_of("12");
-    uint32_t bad_to_arg = code(Category::script, err::bad_to_arg);
+    uint32_t bad_to_arg = error_code(err::script::bad_to_arg);
     struct Case {
         const Cell* spec;
         uint32_t type;
@@ -270,11 +269,11 @@ TEST(WordTo, Errors) {
         {&number, TYPE_WORD, bad_to_arg},  // its name scans as an integer
     };
     for (const Case& c : cases)
-        EXPECT_EQ(test::raised([&] { word::to(&result, c.spec, c.type); }), c.code) << cell_type(c.spec);
-    EXPECT_EQ(test::raised([&] { issue::to(&result, &integer, TYPE_ISSUE); }), bad_to_arg);
+        EXPECT_EQ(test::raised([&] { test::to_as(c.type, c.spec, &result); }), c.code) << cell_type(c.spec);
+    EXPECT_EQ(test::raised([&] { test::to_as(TYPE_ISSUE, &integer, &result); }), bad_to_arg);
     // An issue's or refinement's name that scans as a word converts.
     for (const Cell* named : {&issue, &refinement}) {
-        word::to(&result, named, TYPE_WORD);
+        test::to_as(TYPE_WORD, named, &result);
         EXPECT_STREQ(symbol::get_c_string(word::symbol(&result)), "h4-abc");
     }
 }
@@ -285,7 +284,7 @@ TEST(IssueTo, TextNamesANewIssueWordsAreRetyped) {
     string::rs_make_at(&text, 8);
     string::append_c_string(&text, "xxa b");
     set_series_index(&text, 2);  // from the head on
-    issue::to(&result, &text, TYPE_ISSUE);
+    test::to_as(TYPE_ISSUE, &text, &result);
     EXPECT_EQ(cell_type(&result), TYPE_ISSUE);
     EXPECT_STREQ(symbol::get_c_string(word::symbol(&result)), "a b");
     EXPECT_EQ(word::context(&result), context::global);
@@ -293,47 +292,34 @@ TEST(IssueTo, TextNamesANewIssueWordsAreRetyped) {
     EXPECT_EQ(global_index_of(word::symbol(&result)), -1);
 
     const Cell e_acute{TYPE_CHAR, 0, 0xE9, 0};
-    issue::to(&result, &e_acute, TYPE_ISSUE);
+    test::to_as(TYPE_ISSUE, &e_acute, &result);
     EXPECT_STREQ(symbol::get_c_string(word::symbol(&result)), "\xc3\xa9");
 
     Cell word = word_of(TYPE_LIT_WORD, "h4-w");
-    issue::to(&result, &word, TYPE_ISSUE);
+    test::to_as(TYPE_ISSUE, &word, &result);
     EXPECT_EQ(result.header, uint32_t(TYPE_ISSUE));
     EXPECT_EQ(word::context(&result), word::context(&word));
     EXPECT_EQ(word::symbol(&result), word::symbol(&word));
     EXPECT_EQ(word::index(&result), word::index(&word));  // binding kept
 
     const Cell integer_type{TYPE_DATATYPE, TYPE_INTEGER, 0, 0};
-    issue::to(&result, &integer_type, TYPE_ISSUE);  // through the word kinds
+    test::to_as(TYPE_ISSUE, &integer_type, &result);  // through the word kinds
     EXPECT_EQ(cell_type(&result), TYPE_ISSUE);
     EXPECT_STREQ(symbol::get_c_string(word::symbol(&result)), "integer!");
 }
 
-// Runs an action that reads and writes the current call's first cell.
-Cell on_stack(void (*action)(), const Cell& argument) {
-    Cell* saved_arguments = stack::arguments;
-    Cell* saved_top = stack::top;
-    stack::arguments = stack::top;
-    stack::push(&argument);
-    action();
-    Cell result = *stack::arguments;
-    stack::arguments = saved_arguments;
-    stack::top = saved_top;
-    return result;
-}
-
 TEST(WordIndex, OneBasedPositionOrNoneWhenUnresolved) {
     Cell bound = word_of(TYPE_WORD, "h4-indexed");
-    Cell result = on_stack(word::index_of, bound);
+    Cell result = called_on_stack(actions::index_q, bound);
     EXPECT_EQ(cell_type(&result), TYPE_INTEGER);
     EXPECT_EQ(integer::get(&result), global_index_of(word::symbol(&bound)) + 1);
     word::set_index(&bound, WORD_UNRESOLVED);
-    EXPECT_EQ(cell_type(&(result = on_stack(word::index_of, bound))), TYPE_NONE);
+    EXPECT_EQ(cell_type(&(result = called_on_stack(actions::index_q, bound))), TYPE_NONE);
 }
 
 TEST(WordAccess, UnsetValuesAreRefused) {
     Cell word = word_of(TYPE_WORD, "h4-never-set");
-    EXPECT_EQ(test::raised([&] { word::get(&word); }), code(Category::script, err::no_value));
+    EXPECT_EQ(test::raised([&] { word::get(&word); }), error_code(err::script::no_value));
     EXPECT_EQ(cell_type(word::push_value(&word)), TYPE_UNSET);
     stack::pop(1);
 
@@ -346,7 +332,7 @@ TEST(WordAccess, UnsetValuesAreRefused) {
         word::set_from_frame();
     };
     const Cell unset{TYPE_UNSET, 0, 0, 0};
-    EXPECT_EQ(test::raised([&] { assign(unset); }), code(Category::script, err::need_value));
+    EXPECT_EQ(test::raised([&] { assign(unset); }), error_code(err::script::need_value));
     const Cell seven{TYPE_INTEGER, 0, 7, 0};
     assign(seven);
     EXPECT_EQ(integer::get(stack::arguments), 7);  // the value is the result
@@ -373,26 +359,32 @@ TEST(WordAccess, ByContextAndIndex) {
     Node idle = context::create(1, true, false, nullptr, context::KIND_FUNCTION);  // no call runs it
     int32_t slot = context::add_word(context::cell_of(idle), &field);
     EXPECT_EQ(test::raised([&] { word::push_value_in(idle, uint32_t(slot)); }),
-              code(Category::script, err::not_defined));
+              error_code(err::script::not_defined));
     stack::top = top;
 }
 
 TEST(WordRegistration, KindsTakeWordActionsAndMoldTheirOwnWay) {
     using datatype::action;
-    using datatype::as_action;
+    using datatype::implemented;
+    for (uint32_t slot : {datatype::SLOT_FORM, datatype::SLOT_MOLD, datatype::SLOT_TO, datatype::SLOT_COMPARE,
+                          datatype::SLOT_INDEX_Q})
+        EXPECT_TRUE(implemented(action(TYPE_WORD, slot))) << slot;
     for (uint32_t type : {TYPE_SET_WORD, TYPE_LIT_WORD, TYPE_GET_WORD, TYPE_REFINEMENT, TYPE_ISSUE}) {
-        EXPECT_EQ(action(type, datatype::SLOT_FORM), as_action(word::form)) << type;
-        EXPECT_EQ(action(type, datatype::SLOT_MOLD), as_action(word::mold)) << type;
+        EXPECT_EQ(action(type, datatype::SLOT_FORM), action(TYPE_WORD, datatype::SLOT_FORM)) << type;
+        EXPECT_EQ(action(type, datatype::SLOT_MOLD), action(TYPE_WORD, datatype::SLOT_MOLD)) << type;
     }
-    for (uint32_t type : {TYPE_WORD, TYPE_SET_WORD, TYPE_LIT_WORD, TYPE_GET_WORD, TYPE_REFINEMENT}) {
-        EXPECT_EQ(action(type, datatype::SLOT_TO), as_action(word::to)) << type;
-        EXPECT_EQ(action(type, datatype::SLOT_COMPARE), as_action(word::compare)) << type;
+    for (uint32_t type : {TYPE_SET_WORD, TYPE_LIT_WORD, TYPE_GET_WORD, TYPE_REFINEMENT}) {
+        EXPECT_EQ(action(type, datatype::SLOT_TO), action(TYPE_WORD, datatype::SLOT_TO)) << type;
+        EXPECT_EQ(action(type, datatype::SLOT_COMPARE), action(TYPE_WORD, datatype::SLOT_COMPARE)) << type;
     }
-    EXPECT_EQ(action(TYPE_GET_WORD, 34), as_action(word::index_of));
+    EXPECT_EQ(action(TYPE_GET_WORD, 34), action(TYPE_WORD, 34));
     EXPECT_EQ(action(TYPE_REFINEMENT, 34), nullptr);
     EXPECT_EQ(action(TYPE_ISSUE, 34), nullptr);
-    EXPECT_EQ(action(TYPE_ISSUE, datatype::SLOT_MAKE), as_action(issue::to));
-    EXPECT_EQ(action(TYPE_ISSUE, datatype::SLOT_COMPARE), as_action(issue::compare));
+    // issue! makes and compares its own way.
+    EXPECT_EQ(action(TYPE_ISSUE, datatype::SLOT_MAKE), action(TYPE_ISSUE, datatype::SLOT_TO));
+    EXPECT_NE(action(TYPE_ISSUE, datatype::SLOT_MAKE), action(TYPE_WORD, datatype::SLOT_TO));
+    EXPECT_TRUE(implemented(action(TYPE_ISSUE, datatype::SLOT_COMPARE)));
+    EXPECT_NE(action(TYPE_ISSUE, datatype::SLOT_COMPARE), action(TYPE_WORD, datatype::SLOT_COMPARE));
     EXPECT_EQ(action(TYPE_WORD, datatype::SLOT_RANDOM), nullptr);
 }
 
