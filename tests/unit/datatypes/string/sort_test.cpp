@@ -4,7 +4,6 @@
 
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/sockets.h"
-#include "runtime/actions/dispatch.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
