@@ -31,7 +31,10 @@ inline Cell* internal(const Cell* value) { return node_buffer(internal_node(valu
 inline Cell* args_cache(const Cell* value) { return internal(value) + INTERNAL_ARGS_CACHE; }
 
 // Writes a block! (head 0) on the value's spec into the cell.
-Cell* spec_block(const Cell* value, Cell* out);
+inline Cell* spec_block(const Cell* value, Cell* out) {
+    *out = Cell{TYPE_BLOCK, 0, uint32_t(spec_node(value)), 0};
+    return out;
+}
 
 // The spec entries that name an argument: word!, get-word! and lit-word!.
 inline bool is_argument_word(uint32_t type) {
