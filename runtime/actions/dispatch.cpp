@@ -273,10 +273,8 @@ Cell* remainder(Cell* value1, Cell* value2) {
     return lookup<ArithmeticFn>(value1, datatype::SLOT_REMAINDER)(value1, value2);
 }
 
-Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down, bool floor,
-            bool ceiling, bool half_ceiling) {
-    return lookup<RoundFn>(value, datatype::SLOT_ROUND)(value, scale, even, down, half_down, floor,
-                                                        ceiling, half_ceiling);
+Cell* round(Cell* value, const RoundArgs& args) {
+    return lookup<RoundFn>(value, datatype::SLOT_ROUND)(value, args);
 }
 
 Cell* subtract(Cell* value1, Cell* value2) {
@@ -337,12 +335,8 @@ Cell* copy(Cell* value, Cell* result, const Cell* part, bool deep, const Cell* k
     return lookup<CopyFn>(value, datatype::SLOT_COPY)(value, result, part, deep, kind);
 }
 
-Cell* find(Cell* series, const Cell* value, const Cell* part, bool only, bool case_sensitive,
-           bool same, bool any, const Cell* wild, const Cell* skip, bool last, bool reverse,
-           bool tail, bool match) {
-    return lookup<FindFn>(series, datatype::SLOT_FIND)(series, value, part, only, case_sensitive,
-                                                       same, any, wild, skip, last, reverse, tail,
-                                                       match);
+Cell* find(Cell* series, const Cell* value, const FindArgs& args) {
+    return lookup<FindFn>(series, datatype::SLOT_FIND)(series, value, args);
 }
 
 Cell* length_q(Cell* series) {
@@ -384,17 +378,12 @@ void reverse(Cell* series, const Cell* part, const Cell* skip) {
     lookup<ReverseFn>(series, datatype::SLOT_REVERSE)(series, part, skip);
 }
 
-Cell* select(Cell* series, const Cell* value, const Cell* part, bool only, bool case_sensitive,
-             bool same, bool any, const Cell* wild, const Cell* skip, bool last, bool reverse) {
-    return lookup<SelectFn>(series, datatype::SLOT_SELECT)(series, value, part, only,
-                                                           case_sensitive, same, any, wild, skip,
-                                                           last, reverse);
+Cell* select(Cell* series, const Cell* value, const SelectArgs& args) {
+    return lookup<SelectFn>(series, datatype::SLOT_SELECT)(series, value, args);
 }
 
-Cell* sort(Cell* series, bool case_sensitive, const Cell* skip, const Cell* comparator,
-           const Cell* part, bool all, bool reverse, bool stable) {
-    return lookup<SortFn>(series, datatype::SLOT_SORT)(series, case_sensitive, skip, comparator,
-                                                       part, all, reverse, stable);
+Cell* sort(Cell* series, const SortArgs& args) {
+    return lookup<SortFn>(series, datatype::SLOT_SORT)(series, args);
 }
 
 void swap(Cell* series1, Cell* series2) {
@@ -405,8 +394,8 @@ Cell* take(Cell* series, const Cell* part, bool deep, bool last) {
     return lookup<TakeFn>(series, datatype::SLOT_TAKE)(series, part, deep, last);
 }
 
-void trim(Cell* series, bool head, bool tail, bool auto_, bool lines, bool all, const Cell* with) {
-    lookup<TrimFn>(series, datatype::SLOT_TRIM)(series, head, tail, auto_, lines, all, with);
+void trim(Cell* series, const TrimArgs& args) {
+    lookup<TrimFn>(series, datatype::SLOT_TRIM)(series, args);
 }
 
 // ---------------------------------------------------------------- ports and files

@@ -25,6 +25,90 @@ enum CompareOp : int32_t {
     COMP_SORT = 7, COMP_CASE_SORT = 8, COMP_SAME = 9, COMP_FIND = 12,
 };
 
+// ---------------------------------------------------------------- argument records
+// The slots with many refinements take them as one record, filled at the call
+// site with designated initialisers (`{.case_sensitive = true}`); what is not
+// named is absent. A refinement argument is its cell, nullptr when absent.
+
+// find's refinements, in the order of the action's spec.
+struct FindArgs {
+    const Cell* part = nullptr;   // /part: a count, or a position in the same series
+    bool only = false;            // /only: a block value is one value, not a sequence
+    bool case_sensitive = false;  // /case: compare as written
+    bool same = false;            // /same: compare by identity
+    bool any = false;             // /any: wildcards in the value
+    const Cell* wild = nullptr;   // /with: the wildcard characters
+    const Cell* skip = nullptr;   // /skip: the distance between the positions tried
+    bool last = false;            // /last: the last match from the head on
+    bool reverse = false;         // /reverse: the nearest match before the head
+    bool tail = false;            // /tail: the answer lands past the match
+    bool match = false;           // /match: test the head only
+};
+
+// select's refinements. A record of its own rather than FindArgs: select has
+// no /tail and no /match, and leaving them out lets the compiler reject a
+// call that sets one, where a shared record would ignore it quietly.
+struct SelectArgs {
+    const Cell* part = nullptr;   // /part, as for find
+    bool only = false;            // /only
+    bool case_sensitive = false;  // /case
+    bool same = false;            // /same
+    bool any = false;             // /any
+    const Cell* wild = nullptr;   // /with
+    const Cell* skip = nullptr;   // /skip
+    bool last = false;            // /last
+    bool reverse = false;         // /reverse
+};
+
+// The search that select makes: find's, landing on the match.
+inline FindArgs as_find_args(const SelectArgs& args) {
+    return {.part = args.part, .only = args.only, .case_sensitive = args.case_sensitive,
+            .same = args.same, .any = args.any, .wild = args.wild, .skip = args.skip,
+            .last = args.last, .reverse = args.reverse};
+}
+
+// sort's refinements, in the order of the action's spec.
+struct SortArgs {
+    bool case_sensitive = false;       // /case
+    const Cell* skip = nullptr;        // /skip: the record size
+    const Cell* comparator = nullptr;  // /compare: an offset in the record or a function
+    const Cell* part = nullptr;        // /part: a count, or a position in the same series
+    bool all = false;                  // /all: records compare whole
+    bool reverse = false;              // /reverse: descending
+    bool stable = false;               // /stable: equal records keep their order
+};
+
+// How round picks a multiple of the scale. down, floor and ceiling never look
+// at the distance to the multiples; the half_ modes only decide halves.
+enum class Rounding {
+    half_away,     // to the nearer multiple, halves away from zero
+    down,          // toward zero
+    floor,         // toward negative infinity
+    ceiling,       // toward positive infinity
+    half_even,     // halves to the even multiple
+    half_down,     // halves toward zero
+    half_ceiling,  // halves toward positive infinity
+};
+
+// round's refinements. Only one of the six rounding refinements ever takes
+// effect, so they arrive as one mode; the action entry picks it when several
+// are given.
+struct RoundArgs {
+    const Cell* scale = nullptr;          // /to: the multiple to round to
+    Rounding mode = Rounding::half_away;  // the rounding refinement given
+};
+
+// trim's refinements, in the order of the action's spec. They combine:
+// each implementation says which takes precedence.
+struct TrimArgs {
+    bool head = false;           // /head
+    bool tail = false;           // /tail
+    bool auto_ = false;          // /auto
+    bool lines = false;          // /lines
+    bool all = false;            // /all
+    const Cell* with = nullptr;  // /with: the characters to remove
+};
+
 // ---------------------------------------------------------------- slot signatures
 // Every datatype's entries have exactly these types: SlotSignature below maps
 // each slot to its own, and registration (datatype::OrderedRow) accepts no
@@ -54,9 +138,7 @@ using UnaryFn = Cell* (*)(Cell* value);
 // add, subtract, multiply, divide, remainder, power, and~, or~, xor~: the
 // result is written into value1.
 using ArithmeticFn = Cell* (*)(Cell* value1, Cell* value2);
-// scale nullptr: no /to.
-using RoundFn = Cell* (*)(Cell* value, const Cell* scale, bool even, bool down, bool half_down,
-                          bool floor, bool ceiling, bool half_ceiling);
+using RoundFn = Cell* (*)(Cell* value, const RoundArgs& args);
 // even?, odd?
 using ParityFn = bool (*)(const Cell* value);
 // at, back, head, head?, index?, next, skip, tail, tail?: the operands are
@@ -74,9 +156,7 @@ using ChangeFn = void (*)(Cell* series, Cell* value, int32_t part, bool only, in
 using ClearFn = void (*)(Cell* series);
 // result is a fresh unset! cell that receives the copy.
 using CopyFn = Cell* (*)(Cell* value, Cell* result, const Cell* part, bool deep, const Cell* kind);
-using FindFn = Cell* (*)(Cell* series, const Cell* value, const Cell* part, bool only,
-                         bool case_sensitive, bool same, bool any, const Cell* wild,
-                         const Cell* skip, bool last, bool reverse, bool tail, bool match);
+using FindFn = Cell* (*)(Cell* series, const Cell* value, const FindArgs& args);
 // The number of elements from the head, or -1 for "no length" (none).
 using LengthFn = int32_t (*)(const Cell* series);
 using MoveFn = Cell* (*)(Cell* origin, Cell* target, const Cell* part);
@@ -87,16 +167,11 @@ using PokeFn = Cell* (*)(Cell* series, int32_t index, Cell* value, const Cell* i
 using PutFn = Cell* (*)(Cell* series, const Cell* key, Cell* value, bool case_sensitive);
 using RemoveFn = void (*)(Cell* series, const Cell* part, const Cell* key);
 using ReverseFn = void (*)(Cell* series, const Cell* part, const Cell* skip);
-using SelectFn = Cell* (*)(Cell* series, const Cell* value, const Cell* part, bool only,
-                           bool case_sensitive, bool same, bool any, const Cell* wild,
-                           const Cell* skip, bool last, bool reverse);
-using SortFn = Cell* (*)(Cell* series, bool case_sensitive, const Cell* skip,
-                         const Cell* comparator, const Cell* part, bool all, bool reverse,
-                         bool stable);
+using SelectFn = Cell* (*)(Cell* series, const Cell* value, const SelectArgs& args);
+using SortFn = Cell* (*)(Cell* series, const SortArgs& args);
 using SwapFn = void (*)(Cell* series1, Cell* series2);
 using TakeFn = Cell* (*)(Cell* series, const Cell* part, bool deep, bool last);
-using TrimFn = void (*)(Cell* series, bool head, bool tail, bool auto_, bool lines, bool all,
-                         const Cell* with);
+using TrimFn = void (*)(Cell* series, const TrimArgs& args);
 // create, close, delete, open?, query, update.
 using PortFn = Cell* (*)(Cell* port);
 using ModifyFn = Cell* (*)(Cell* target, const Cell* field, const Cell* value, bool case_sensitive);
@@ -256,8 +331,7 @@ Cell* multiply(Cell* value1, Cell* value2);
 Cell* negate(Cell* value);
 Cell* power(Cell* value, Cell* exponent);
 Cell* remainder(Cell* value1, Cell* value2);
-Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down, bool floor,
-            bool ceiling, bool half_ceiling);
+Cell* round(Cell* value, const RoundArgs& args = {});
 Cell* subtract(Cell* value1, Cell* value2);
 bool even(const Cell* value);
 bool odd(const Cell* value);
@@ -290,9 +364,7 @@ void tail_q();
 void clear(Cell* series);
 // kind, when given, must be a datatype! or typeset! (else script expect-arg).
 Cell* copy(Cell* value, Cell* result, const Cell* part, bool deep, const Cell* kind);
-Cell* find(Cell* series, const Cell* value, const Cell* part, bool only, bool case_sensitive,
-           bool same, bool any, const Cell* wild, const Cell* skip, bool last, bool reverse,
-           bool tail, bool match);
+Cell* find(Cell* series, const Cell* value, const FindArgs& args = {});
 // Writes the length into series as an integer!, or none when the datatype
 // has no length.
 Cell* length_q(Cell* series);
@@ -305,13 +377,11 @@ Cell* poke(Cell* series, const Cell* index, Cell* value);
 Cell* put(Cell* series, const Cell* key, Cell* value, bool case_sensitive);
 void remove(Cell* series, const Cell* part, const Cell* key);
 void reverse(Cell* series, const Cell* part, const Cell* skip);
-Cell* select(Cell* series, const Cell* value, const Cell* part, bool only, bool case_sensitive,
-             bool same, bool any, const Cell* wild, const Cell* skip, bool last, bool reverse);
-Cell* sort(Cell* series, bool case_sensitive, const Cell* skip, const Cell* comparator,
-           const Cell* part, bool all, bool reverse, bool stable);
+Cell* select(Cell* series, const Cell* value, const SelectArgs& args = {});
+Cell* sort(Cell* series, const SortArgs& args = {});
 void swap(Cell* series1, Cell* series2);
 Cell* take(Cell* series, const Cell* part, bool deep, bool last);
-void trim(Cell* series, bool head, bool tail, bool auto_, bool lines, bool all, const Cell* with);
+void trim(Cell* series, const TrimArgs& args = {});
 
 Cell* create(Cell* port);
 Cell* close(Cell* port);

@@ -71,9 +71,21 @@ void compare_entry(const int32_t* r) { logic::box(compare(arg(0), arg(1), r[0]))
 
 void negate_entry(const int32_t*) { result(negate(arg(0))); }
 
+// n /to scale /even /down /half-down /floor /ceiling /half-ceiling. Of
+// several rounding refinements the first of /down, /floor, /ceiling, /even,
+// /half-down and /half-ceiling wins.
+Rounding rounding_of(const int32_t* r) {
+    if (ref_flag(r, 2)) return Rounding::down;
+    if (ref_flag(r, 4)) return Rounding::floor;
+    if (ref_flag(r, 5)) return Rounding::ceiling;
+    if (ref_flag(r, 1)) return Rounding::half_even;
+    if (ref_flag(r, 3)) return Rounding::half_down;
+    if (ref_flag(r, 6)) return Rounding::half_ceiling;
+    return Rounding::half_away;
+}
+
 void round_entry(const int32_t* r) {
-    result(round(arg(0), ref_arg(r, 0), ref_flag(r, 1), ref_flag(r, 2), ref_flag(r, 3),
-                 ref_flag(r, 4), ref_flag(r, 5), ref_flag(r, 6)));
+    result(round(arg(0), {.scale = ref_arg(r, 0), .mode = rounding_of(r)}));
 }
 
 void even_entry(const int32_t*) { logic::box(even(arg(0))); }
@@ -105,9 +117,11 @@ void copy_entry(const int32_t* r) {
 // series value /part length /only /case /same /any /with wild /skip size
 // /last /reverse /tail /match
 void find_entry(const int32_t* r) {
-    result(find(arg(0), arg(1), ref_arg(r, 0), ref_flag(r, 1), ref_flag(r, 2), ref_flag(r, 3),
-                ref_flag(r, 4), ref_arg(r, 5), ref_arg(r, 6), ref_flag(r, 7), ref_flag(r, 8),
-                ref_flag(r, 9), ref_flag(r, 10)));
+    result(find(arg(0), arg(1),
+                {.part = ref_arg(r, 0), .only = ref_flag(r, 1), .case_sensitive = ref_flag(r, 2),
+                 .same = ref_flag(r, 3), .any = ref_flag(r, 4), .wild = ref_arg(r, 5),
+                 .skip = ref_arg(r, 6), .last = ref_flag(r, 7), .reverse = ref_flag(r, 8),
+                 .tail = ref_flag(r, 9), .match = ref_flag(r, 10)}));
 }
 
 void length_entry(const int32_t*) { length_q(arg(0)); }
@@ -126,15 +140,18 @@ void reverse_entry(const int32_t* r) { reverse(arg(0), ref_arg(r, 0), ref_arg(r,
 // series value /part length /only /case /same /any /with wild /skip size
 // /last /reverse
 void select_entry(const int32_t* r) {
-    result(select(arg(0), arg(1), ref_arg(r, 0), ref_flag(r, 1), ref_flag(r, 2), ref_flag(r, 3),
-                  ref_flag(r, 4), ref_arg(r, 5), ref_arg(r, 6), ref_flag(r, 7), ref_flag(r, 8)));
+    result(select(arg(0), arg(1),
+                  {.part = ref_arg(r, 0), .only = ref_flag(r, 1), .case_sensitive = ref_flag(r, 2),
+                   .same = ref_flag(r, 3), .any = ref_flag(r, 4), .wild = ref_arg(r, 5),
+                   .skip = ref_arg(r, 6), .last = ref_flag(r, 7), .reverse = ref_flag(r, 8)}));
 }
 
 // series /case /skip size /compare comparator /part length /all /reverse
 // /stable
 void sort_entry(const int32_t* r) {
-    result(sort(arg(0), ref_flag(r, 0), ref_arg(r, 1), ref_arg(r, 2), ref_arg(r, 3),
-                ref_flag(r, 4), ref_flag(r, 5), ref_flag(r, 6)));
+    result(sort(arg(0), {.case_sensitive = ref_flag(r, 0), .skip = ref_arg(r, 1),
+                         .comparator = ref_arg(r, 2), .part = ref_arg(r, 3), .all = ref_flag(r, 4),
+                         .reverse = ref_flag(r, 5), .stable = ref_flag(r, 6)}));
 }
 
 void swap_entry(const int32_t*) { swap(arg(0), arg(1)); }
@@ -146,8 +163,8 @@ void take_entry(const int32_t* r) {
 
 // series /head /tail /auto /lines /all /with str
 void trim_entry(const int32_t* r) {
-    trim(arg(0), ref_flag(r, 0), ref_flag(r, 1), ref_flag(r, 2), ref_flag(r, 3), ref_flag(r, 4),
-         ref_arg(r, 5));
+    trim(arg(0), {.head = ref_flag(r, 0), .tail = ref_flag(r, 1), .auto_ = ref_flag(r, 2),
+                  .lines = ref_flag(r, 3), .all = ref_flag(r, 4), .with = ref_arg(r, 5)});
 }
 
 // ---------------------------------------------------------------- ports and files

@@ -57,7 +57,7 @@ int32_t compare(const Cell*, const Cell* value2, int32_t op) {
 // cell, find, select and take return the constant.
 void clear(Cell*) { box(); }
 
-Cell* find(Cell*, const Cell*, const Cell*, bool, bool, bool, bool, const Cell*, const Cell*, bool, bool, bool, bool) {
+Cell* find(Cell*, const Cell*, const actions::FindArgs&) {
     return &constant;
 }
 
@@ -66,7 +66,7 @@ int32_t length(const Cell*) { return -1; }
 
 void remove(Cell*, const Cell*, const Cell*) { box(); }
 
-Cell* select(Cell*, const Cell*, const Cell*, bool, bool, bool, bool, const Cell*, const Cell*, bool, bool) {
+Cell* select(Cell*, const Cell*, const actions::SelectArgs&) {
     return &constant;
 }
 

@@ -270,8 +270,7 @@ Cell* complement(Cell* value) {
 
 // The true or false constant: whether the datatype (no other value: script
 // invalid-arg) is a member. find's refinements change nothing.
-Cell* find(Cell* series, const Cell* value, const Cell*, bool, bool, bool, bool, const Cell*, const Cell*, bool, bool, bool,
-           bool) {
+Cell* find(Cell* series, const Cell* value, const actions::FindArgs&) {
     if (cell_type(value) != TYPE_DATATYPE) fire(err::script::invalid_arg, value);
     return logic::constant(contains(series, datatype::id(value)));
 }

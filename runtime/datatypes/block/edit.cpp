@@ -272,7 +272,7 @@ void swap(Cell* series1, Cell* series2) {
 
 // ---------------------------------------------------------------- trim
 
-void trim(Cell* series, bool, bool, bool, bool, bool, const Cell*) {
+void trim(Cell* series, const actions::TrimArgs&) {
     uint32_t head = clamped_head(series);
     int32_t length = int32_t(series_buffer(series)->length() - head);
     bool owned = series::notify_before(series, Edit::trim, nullptr, int32_t(head), length);

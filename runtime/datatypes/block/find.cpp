@@ -25,12 +25,6 @@ struct Pattern {
     uint32_t length;  // cells a match covers: a sequence's length, else 1
 };
 
-struct Options {
-    const Cell* part;
-    const Cell* skip;
-    bool only, case_sensitive, same, last, reverse, match;
-};
-
 // Where a search ended: the matching position, or -1, and how far past it
 // a /tail result lands.
 struct Hit {
@@ -45,7 +39,7 @@ int32_t compare_op(bool case_sensitive, bool same) {
     return case_sensitive ? actions::COMP_STRICT_EQUAL : actions::COMP_FIND;
 }
 
-Pattern pattern_of(const Cell* value, const Options& o) {
+Pattern pattern_of(const Cell* value, const actions::FindArgs& o) {
     int32_t op = compare_op(o.case_sensitive, o.same);
     uint32_t type = cell_type(value);
     if (!o.only) {
@@ -81,7 +75,7 @@ bool matches_at(Node node, uint32_t index, const Pattern& p) {
 
 // A hash! answers from its index every search for a single value except
 // those that test a datatype, a typeset or an object's fields, and /match.
-bool indexed(const Cell* series, const Cell* value, const Options& o) {
+bool indexed(const Cell* series, const Cell* value, const actions::FindArgs& o) {
     if (cell_type(series) != TYPE_HASH || o.match) return false;
     uint32_t type = cell_type(value);
     if (type == TYPE_DATATYPE || type == TYPE_TYPESET) return o.only;
@@ -90,7 +84,7 @@ bool indexed(const Cell* series, const Cell* value, const Options& o) {
     return true;
 }
 
-Hit search(const Cell* series, const Cell* value, const Options& o) {
+Hit search(const Cell* series, const Cell* value, const actions::FindArgs& o) {
     Node node = series_node(series);
     int64_t length = node_buffer(node)->length();
     int64_t head = std::min<int64_t>(series_index(series), length);
@@ -128,18 +122,16 @@ Hit search(const Cell* series, const Cell* value, const Options& o) {
 
 }  // namespace
 
-Cell* find(Cell* series, const Cell* value, const Cell* part, bool only, bool case_sensitive, bool same,
-           bool, const Cell*, const Cell* skip, bool last, bool reverse, bool tail, bool match) {
-    Hit hit = search(series, value, {part, skip, only, case_sensitive, same, last, reverse, match});
+Cell* find(Cell* series, const Cell* value, const actions::FindArgs& args) {
+    Hit hit = search(series, value, args);
     if (hit.index < 0) return &none::constant;
     int64_t length = series_buffer(series)->length();
-    set_series_index(series, uint32_t(tail ? std::min<int64_t>(hit.index + hit.past, length) : hit.index));
+    set_series_index(series, uint32_t(args.tail ? std::min<int64_t>(hit.index + hit.past, length) : hit.index));
     return series;
 }
 
-Cell* select(Cell* series, const Cell* value, const Cell* part, bool only, bool case_sensitive, bool same,
-             bool, const Cell*, const Cell* skip, bool last, bool reverse) {
-    Options o{part, skip, only, case_sensitive, same, last, reverse, false};
+Cell* select(Cell* series, const Cell* value, const actions::SelectArgs& args) {
+    actions::FindArgs o = actions::as_find_args(args);
     Hit hit = search(series, value, o);
     if (hit.index < 0) return &none::constant;
     Pattern p = pattern_of(value, o);
@@ -177,7 +169,7 @@ void store(const Cell* series, uint32_t index, const Cell* value) {
 
 Cell* put(Cell* series, const Cell* key, Cell* value, bool case_sensitive) {
     // The key goes in as one value, so it is looked up as one.
-    Options o{nullptr, nullptr, true, case_sensitive, false, false, false, false};
+    actions::FindArgs o{.only = true, .case_sensitive = case_sensitive};
     Hit hit = search(series, key, o);
     using series::Edit;
     if (hit.index < 0) {

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 
+#include "runtime/actions/dispatch.h"
 #include "runtime/core/cell.h"
 
 namespace vek::block {
@@ -46,7 +47,7 @@ void swap(Cell* series1, Cell* series2);
 
 // Slot 51. Removes every none! from the head on; the refinements mean nothing
 // for blocks.
-void trim(Cell* series, bool head, bool tail, bool auto_, bool lines, bool all, const Cell* with);
+void trim(Cell* series, const actions::TrimArgs& args);
 
 // Slot 30. Writes into result a new value of the source's type (head 0)
 // holding the cells that part selects (series!'s /part rules). With deep
@@ -81,15 +82,12 @@ Cell* copy(Cell* value, Cell* result, const Cell* part, bool deep, const Cell* t
 // when searching backwards. A hash! answers single values from its index.
 // A bad part or skip argument raises script invalid-refine-arg, a skip
 // below 1 out-of-range.
-Cell* find(Cell* series, const Cell* value, const Cell* part, bool only, bool case_sensitive,
-           bool same, bool any, const Cell* wild, const Cell* skip, bool last, bool reverse,
-           bool tail, bool match);
+Cell* find(Cell* series, const Cell* value, const actions::FindArgs& args);
 
 // The value that follows the match (past a matched sequence), written into
 // the series cell; the none constant when nothing matches or the match ends
 // the block.
-Cell* select(Cell* series, const Cell* value, const Cell* part, bool only, bool case_sensitive,
-             bool same, bool any, const Cell* wild, const Cell* skip, bool last, bool reverse);
+Cell* select(Cell* series, const Cell* value, const actions::SelectArgs& args);
 
 // Sets the value that follows the key: the key is looked up as a single
 // value from the head, and key and value are appended when it is absent. A
@@ -116,8 +114,7 @@ Cell* put(Cell* series, const Cell* key, Cell* value, bool case_sensitive);
 // skip or comparator, out-of-range for a comparator offset outside the
 // record, bad-refines for all without skip and for an integer comparator
 // with all or without skip.
-Cell* sort(Cell* series, bool case_sensitive, const Cell* skip, const Cell* comparator, const Cell* part,
-           bool all, bool reverse, bool stable);
+Cell* sort(Cell* series, const actions::SortArgs& args);
 
 // ---------------------------------------------------------------- path access (path_access.cpp)
 

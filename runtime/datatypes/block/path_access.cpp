@@ -14,8 +14,7 @@ namespace {
 // the match. only: the element is one value even when it is a block.
 bool found(const Cell* block, const Cell* element, bool only, bool case_sensitive, Cell* position) {
     *position = *block;
-    Cell* hit = find(position, element, nullptr, only, case_sensitive, false, false, nullptr, nullptr,
-                     false, false, false, false);
+    Cell* hit = find(position, element, {.only = only, .case_sensitive = case_sensitive});
     return cell_type(hit) != TYPE_NONE;
 }
 

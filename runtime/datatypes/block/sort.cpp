@@ -191,7 +191,7 @@ void sort_by_function(const Cell* series, uint32_t range, uint32_t size, const C
 
 // The base pointer held in these frames keeps the block's buffer in place
 // while the comparisons run.
-void sort_range(const Cell* series, uint32_t range, uint32_t size, uint32_t flags, const SortArgs& args) {
+void sort_range(const Cell* series, uint32_t range, uint32_t size, uint32_t flags, const actions::SortArgs& args) {
     if (range / size < 2) return;
     if (args.comparator != nullptr && cell_type(args.comparator) == TYPE_FUNCTION) {
         sort_by_function(series, range, size, args.comparator, (flags & SORT_REVERSE) != 0, args.stable);
@@ -220,14 +220,13 @@ int32_t sort_compare(const Cell* a, const Cell* b, int32_t code, uint32_t flags)
     return 0;
 }
 
-Cell* sort_series(Cell* series, const Cell* skip, const Cell* part, bool reverse, const SortArgs& args,
-                  RangeSorter sort_range) {
+Cell* sort_series(Cell* series, const actions::SortArgs& args, RangeSorter sort_range) {
     Cell position = *series;  // a negative part moves only the answer's head
-    uint32_t range = range_of(&position, part);
+    uint32_t range = range_of(&position, args.part);
     if (range == 0) return series;
-    uint32_t size = record_size(skip, range);
-    if (args.all && skip == nullptr) fire(err::script::bad_refines);
-    uint32_t flags = record_flags(args.comparator, skip, size, args.all) | (reverse ? SORT_REVERSE : 0);
+    uint32_t size = record_size(args.skip, range);
+    if (args.all && args.skip == nullptr) fire(err::script::bad_refines);
+    uint32_t flags = record_flags(args.comparator, args.skip, size, args.all) | (args.reverse ? SORT_REVERSE : 0);
 
     using series::Edit;
     auto head = int32_t(series_index(&position));
@@ -244,9 +243,6 @@ Cell* sort_series(Cell* series, const Cell* skip, const Cell* part, bool reverse
     return copy_cell(&position, series);
 }
 
-Cell* sort(Cell* series, bool case_sensitive, const Cell* skip, const Cell* comparator, const Cell* part,
-           bool all, bool reverse, bool stable) {
-    return sort_series(series, skip, part, reverse, {case_sensitive, comparator, all, stable}, sort_range);
-}
+Cell* sort(Cell* series, const actions::SortArgs& args) { return sort_series(series, args, sort_range); }
 
 }  // namespace vek::block

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "runtime/actions/dispatch.h"
 #include "runtime/core/cell.h"
 
 namespace vek::block {
@@ -22,26 +23,18 @@ constexpr uint32_t SORT_SHIFT = 2;
 // be compared order by their type ids.
 int32_t sort_compare(const Cell* a, const Cell* b, int32_t code, uint32_t flags);
 
-// What sort was asked beside the range and the record size, handed to the
-// sorter of the series' own elements.
-struct SortArgs {
-    bool case_sensitive;
-    const Cell* comparator;  // nullptr without /compare
-    bool all;
-    bool stable;
-};
-
 // Sorts range elements from the series' head (range a multiple of size) in
-// records of size elements, under the flags word.
+// records of size elements, under the flags word. args is what sort was
+// asked: its part, skip and reverse are read already, as range, size and
+// flags.
 using RangeSorter = void (*)(const Cell* series, uint32_t range, uint32_t size, uint32_t flags,
-                             const SortArgs& args);
+                             const actions::SortArgs& args);
 
 // The sort action over any series, its elements ordered by sort_range: reads
 // and checks part, skip, the comparator and all as block!'s sort says
 // (internal.h), tells the series' owner before and after, and answers the
 // series, its head moved back by a negative part. An empty range sorts
 // nothing and tells no one.
-Cell* sort_series(Cell* series, const Cell* skip, const Cell* part, bool reverse, const SortArgs& args,
-                  RangeSorter sort_range);
+Cell* sort_series(Cell* series, const actions::SortArgs& args, RangeSorter sort_range);
 
 }  // namespace vek::block

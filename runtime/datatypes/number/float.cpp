@@ -203,7 +203,7 @@ uint64_t distance(int64_t a, int64_t b) { return a > b ? uint64_t(a) - uint64_t(
 
 // ---------------------------------------------------------------- round
 
-using integer::Rounding;
+using actions::Rounding;
 
 // x rounded to a whole number; x is below 2^53 in magnitude.
 double round_whole(double x, Rounding how) {
@@ -387,8 +387,8 @@ Cell* power(Cell* value, Cell* exponent) {
     return value;
 }
 
-Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down, bool floor,
-            bool ceiling, bool half_ceiling) {
+Cell* round(Cell* value, const actions::RoundArgs& args) {
+    const Cell* scale = args.scale;
     if (scale != nullptr && cell_type(scale) == TYPE_MONEY) raise_not_related("round", TYPE_MONEY);
     bool percent = cell_type(value) == TYPE_PERCENT;
     double unit = percent ? 0.01 : 1.0;
@@ -397,7 +397,7 @@ Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down
     // Units too small to change the value leave it alone, and so does a zero
     // unit (no multiple of 0 is near anything but 0).
     if (unit < std::fabs(x) / 9007199254740992.0 || unit == 0.0) return value;
-    double result = round_to_unit(x, unit, integer::rounding_of(even, down, half_down, floor, ceiling, half_ceiling));
+    double result = round_to_unit(x, unit, args.mode);
     uint32_t scale_type = scale != nullptr ? cell_type(scale) : TYPE_NONE;
     if (scale_type == TYPE_INTEGER) {
         if (integer::float_out_of_range(result)) fire(err::math::overflow);

@@ -14,9 +14,7 @@
 //   add, subtract, multiply, divide, remainder, power:
 //       Cell* (Cell* value1, Cell* value2)
 //   absolute, negate:  Cell* (Cell* value)
-//   round:  Cell* (Cell* value, const Cell* scale, bool even, bool down,
-//                  bool half_down, bool floor, bool ceiling, bool half_ceiling)
-//           (scale nullptr: no /to)
+//   round:  Cell* (Cell* value, const actions::RoundArgs& args)
 //   even?, odd?:  bool (const Cell* value)
 #pragma once
 

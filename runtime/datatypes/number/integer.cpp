@@ -25,8 +25,7 @@ namespace {
 
 using MathFn = Cell* (*)(Cell* value1, Cell* value2);
 using NegateFn = Cell* (*)(Cell* value);
-using RoundFn = Cell* (*)(Cell* value, const Cell* scale, bool even, bool down, bool half_down,
-                          bool floor, bool ceiling, bool half_ceiling);
+using actions::Rounding;
 
 struct OpInfo {
     uint32_t slot;
@@ -391,8 +390,8 @@ Cell* power(Cell* value, Cell* exponent) {
     return float_power(value, exponent);
 }
 
-Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down, bool floor,
-            bool ceiling, bool half_ceiling) {
+Cell* round(Cell* value, const actions::RoundArgs& args) {
+    const Cell* scale = args.scale;
     if (scale != nullptr && cell_type(scale) == TYPE_MONEY) {
         Cell word = *stack::current_function_word();
         raise_not_related(&word, TYPE_MONEY);
@@ -400,12 +399,12 @@ Cell* round(Cell* value, const Cell* scale, bool even, bool down, bool half_down
     if (get(value) == MIN) return value;
     if (scale != nullptr && cell_type(scale) != TYPE_INTEGER) {
         as_float(value);
-        auto float_round = reinterpret_cast<RoundFn>(entry_of(TYPE_FLOAT, datatype::SLOT_ROUND));
-        return float_round(value, scale, even, down, half_down, floor, ceiling, half_ceiling);
+        auto float_round = reinterpret_cast<actions::RoundFn>(entry_of(TYPE_FLOAT, datatype::SLOT_ROUND));
+        return float_round(value, args);
     }
     int32_t s = scale != nullptr ? abs(get(scale)) : 1;
     if (s == 0) return value;
-    int64_t result = rounded(get(value), s, rounding_of(even, down, half_down, floor, ceiling, half_ceiling));
+    int64_t result = rounded(get(value), s, args.mode);
     if (result < MIN || result > MAX) fire(err::math::overflow);
     return make_at(value, int32_t(result));
 }

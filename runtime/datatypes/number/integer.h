@@ -14,9 +14,7 @@
 //       Cell* (Cell* value1, Cell* value2)
 //   absolute, negate, complement:  Cell* (Cell* value)
 //   even?, odd?:  bool (const Cell* value)
-//   round:  Cell* (Cell* value, const Cell* scale, bool even, bool down,
-//                  bool half_down, bool floor, bool ceiling, bool half_ceiling)
-//           (scale nullptr: no /to)
+//   round:  Cell* (Cell* value, const actions::RoundArgs& args)
 //   random:  Cell* (Cell* value, bool seed, bool secure, bool only)
 //   make, to:  Cell* (Cell* result, const Cell* spec, uint32_t type)
 // Other datatypes' arithmetic slots are called through the same signatures:
@@ -89,25 +87,6 @@ inline Cell datatype_value(uint32_t type) { return Cell{TYPE_DATATYPE, type, 0, 
 [[noreturn]] void raise_invalid_type(uint32_t type);
 // script bad-to-arg: the spec cannot become a value of the type.
 [[noreturn]] void raise_bad_to_arg(uint32_t type, const Cell* spec);
-
-// ---------------------------------------------------------------- rounding
-
-// The rule round follows, which integer! and float! read alike from the
-// refinements: the first of down, floor, ceiling, even, half_down and
-// half_ceiling that is set; without any, to the nearer multiple, halves away
-// from zero. The first three never look at the distance to the multiples,
-// the last three only decide halves.
-enum class Rounding { half_away, down, floor, ceiling, half_even, half_down, half_ceiling };
-
-inline Rounding rounding_of(bool even, bool down, bool half_down, bool floor, bool ceiling, bool half_ceiling) {
-    if (down) return Rounding::down;
-    if (floor) return Rounding::floor;
-    if (ceiling) return Rounding::ceiling;
-    if (even) return Rounding::half_even;
-    if (half_down) return Rounding::half_down;
-    if (half_ceiling) return Rounding::half_ceiling;
-    return Rounding::half_away;
-}
 
 // ---------------------------------------------------------------- floats to integers
 

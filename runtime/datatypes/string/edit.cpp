@@ -334,19 +334,19 @@ Cell* take(Cell* series, const Cell* part, bool deep, bool last) {
 
 // ---------------------------------------------------------------- trim
 
-void trim(Cell* series, bool head, bool tail, bool auto_, bool lines, bool all, const Cell* with) {
-    bool by_set = all || with;
-    if (!by_set && auto_) fire(err::internal::not_done);
-    std::u32string set = by_set ? char_set(with) : std::u32string();
+void trim(Cell* series, const actions::TrimArgs& args) {
+    bool by_set = args.all || args.with;
+    if (!by_set && args.auto_) fire(err::internal::not_done);
+    std::u32string set = by_set ? char_set(args.with) : std::u32string();
     uint32_t start = clamped_head(series);
     int32_t length = int32_t(series_buffer(series)->length() - start);
     bool owned = series::notify_before(series, Edit::trim, nullptr, int32_t(start), length);
     if (by_set)
         remove_chars_in(series, set);
-    else if (lines)
+    else if (args.lines)
         trim_lines(series);
     else
-        trim_ends(series, head, tail);
+        trim_ends(series, args.head, args.tail);
     if (owned) series::notify_after(series, Edit::trim, nullptr, int32_t(start), length);
 }
 

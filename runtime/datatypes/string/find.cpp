@@ -138,23 +138,24 @@ bool folds(const Cell* series, bool case_sensitive, bool same) {
     return is_any_string(cell_type(series)) && !case_sensitive && !same;
 }
 
+// only means nothing in text: every value is searched as one.
+Options options_of(const Cell* series, const actions::FindArgs& a) {
+    return {a.part, a.skip, a.wild, a.any, folds(series, a.case_sensitive, a.same), a.last, a.reverse, a.match};
+}
+
 }  // namespace
 
-Cell* find(Cell* series, const Cell* value, const Cell* part, bool, bool case_sensitive, bool same, bool any,
-           const Cell* wild, const Cell* skip, bool last, bool reverse, bool tail, bool match) {
-    Options o{part, skip, wild, any, folds(series, case_sensitive, same), last, reverse, match};
+Cell* find(Cell* series, const Cell* value, const actions::FindArgs& args) {
     uint32_t matched = 0;
-    int64_t at = search(series, value, o, &matched);
+    int64_t at = search(series, value, options_of(series, args), &matched);
     if (at == MISS) return &none::constant;
-    set_series_index(series, uint32_t(tail ? at + matched : at));
+    set_series_index(series, uint32_t(args.tail ? at + matched : at));
     return series;
 }
 
-Cell* select(Cell* series, const Cell* value, const Cell* part, bool, bool case_sensitive, bool same, bool any,
-             const Cell* wild, const Cell* skip, bool last, bool reverse) {
-    Options o{part, skip, wild, any, folds(series, case_sensitive, same), last, reverse, false};
+Cell* select(Cell* series, const Cell* value, const actions::SelectArgs& args) {
     uint32_t matched = 0;
-    int64_t at = search(series, value, o, &matched);
+    int64_t at = search(series, value, options_of(series, actions::as_find_args(args)), &matched);
     if (at == MISS) return &none::constant;
     SeriesBuffer* buffer = series_buffer(series);
     int64_t next = at + matched;

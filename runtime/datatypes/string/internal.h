@@ -9,6 +9,7 @@
 
 #include <cstdint>
 
+#include "runtime/actions/dispatch.h"
 #include "runtime/core/cell.h"
 
 namespace vek::string {
@@ -55,7 +56,7 @@ Cell* take(Cell* series, const Cell* part, bool deep, bool last);
 // Slot 51, by precedence: all or with removes every code point of a set
 // (remove_char_set); auto raises internal not-done; lines collapses
 // whitespace (trim_lines); otherwise trim_ends.
-void trim(Cell* series, bool head, bool tail, bool auto_, bool lines, bool all, const Cell* with);
+void trim(Cell* series, const actions::TrimArgs& args);
 
 // ---------------------------------------------------------------- searching (find.cpp)
 //
@@ -78,15 +79,12 @@ void trim(Cell* series, bool head, bool tail, bool auto_, bool lines, bool all, 
 // any and wild raise internal not-done; a skip below 1 raises script
 // out-of-range; a bad part raises invalid-refine-arg; a binary! value in a
 // series that is not binary! raises invalid-arg.
-Cell* find(Cell* series, const Cell* value, const Cell* part, bool only, bool case_sensitive,
-           bool same, bool any, const Cell* wild, const Cell* skip, bool last, bool reverse,
-           bool tail, bool match);
+Cell* find(Cell* series, const Cell* value, const actions::FindArgs& args);
 
 // The unit that follows the match, written into the series cell: a char!,
 // or an integer! in a binary!; the none constant when nothing matches or
 // the match ends the text.
-Cell* select(Cell* series, const Cell* value, const Cell* part, bool only, bool case_sensitive,
-             bool same, bool any, const Cell* wild, const Cell* skip, bool last, bool reverse);
+Cell* select(Cell* series, const Cell* value, const actions::SelectArgs& args);
 
 // ---------------------------------------------------------------- sorting (sort.cpp)
 
@@ -107,8 +105,7 @@ Cell* select(Cell* series, const Cell* value, const Cell* part, bool only, bool 
 // Errors leave the text as it was: invalid-refine-arg for a bad part, skip
 // or comparator, out-of-range for an offset outside the record, bad-refines
 // for all without skip and an integer comparator with all or without skip.
-Cell* sort(Cell* series, bool case_sensitive, const Cell* skip, const Cell* comparator, const Cell* part,
-           bool all, bool reverse, bool stable);
+Cell* sort(Cell* series, const actions::SortArgs& args);
 
 // ---------------------------------------------------------------- path access (path_access.cpp)
 

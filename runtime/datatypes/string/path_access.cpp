@@ -23,8 +23,7 @@ Cell* get(Cell* parent, const Cell* element, const Cell* path, bool case_sensiti
     Cell string = *parent;  // pick and select write their answer into it
     if (cell_type(element) == TYPE_INTEGER) return answered(parent, actions::pick(&string, element));
     if (cell_type(element) == TYPE_WORD) fire_path_error(err::script::invalid_path, path, element);
-    return answered(parent, actions::select(&string, element, nullptr, false, case_sensitive, false, false,
-                                            nullptr, nullptr, false, false));
+    return answered(parent, actions::select(&string, element, {.case_sensitive = case_sensitive}));
 }
 
 Cell* set(const Cell* parent, const Cell* element, const Cell* value, const Cell* path, bool case_sensitive) {
@@ -32,8 +31,7 @@ Cell* set(const Cell* parent, const Cell* element, const Cell* value, const Cell
     Cell* stored = const_cast<Cell*>(value);  // poke only reads it
     if (cell_type(element) == TYPE_INTEGER) return actions::poke(&string, element, stored);
     if (cell_type(element) == TYPE_WORD) fire_path_error(err::script::invalid_path, path, element);
-    Cell position = *actions::find(&string, element, nullptr, false, case_sensitive, false, false, nullptr,
-                                   nullptr, false, false, false, false);
+    Cell position = *actions::find(&string, element, {.case_sensitive = case_sensitive});
     if (cell_type(&position) == TYPE_NONE) fire_path_error(err::script::bad_path_set, path, element);
     // Into the code point after the found text's first one: index 2 from it.
     Cell second{};

@@ -104,7 +104,7 @@ void sort_by_function(const Cell* series, uint32_t range, uint32_t size, bool al
     *stack::push_cell() = Cell{TYPE_STRING, 0, uint32_t(original), 0};
     Cell* keys = push_keys(series, count, size, all);
     Cell pair{TYPE_INTEGER, 0, 2, 0};
-    actions::sort(keys, false, &pair, comparator, nullptr, false, reverse, stable);
+    actions::sort(keys, {.skip = &pair, .comparator = comparator, .reverse = reverse, .stable = stable});
     if (series_buffer(series) != buffer || buffer->length() != length || buffer->unit() != unit)
         fire(err::script::past_end);
     uint32_t width = size * unit;
@@ -118,7 +118,7 @@ void sort_by_function(const Cell* series, uint32_t range, uint32_t size, bool al
 
 // ---------------------------------------------------------------- sorting a range
 
-void sort_range(const Cell* series, uint32_t range, uint32_t size, uint32_t flags, const block::SortArgs& args) {
+void sort_range(const Cell* series, uint32_t range, uint32_t size, uint32_t flags, const actions::SortArgs& args) {
     uint32_t count = range / size;
     if (count < 2) return;
     if (args.comparator != nullptr && cell_type(args.comparator) == TYPE_FUNCTION) {
@@ -136,9 +136,6 @@ void sort_range(const Cell* series, uint32_t range, uint32_t size, uint32_t flag
 
 }  // namespace
 
-Cell* sort(Cell* series, bool case_sensitive, const Cell* skip, const Cell* comparator, const Cell* part,
-           bool all, bool reverse, bool stable) {
-    return block::sort_series(series, skip, part, reverse, {case_sensitive, comparator, all, stable}, sort_range);
-}
+Cell* sort(Cell* series, const actions::SortArgs& args) { return block::sort_series(series, args, sort_range); }
 
 }  // namespace vek::string

@@ -243,10 +243,8 @@ TEST_F(Logic, NoneAnswersTheSeriesActionsWithNone) {
     Cell none = NONE_V, one = integer_cell(1);
     EXPECT_EQ(words(*actions::length_q(&none)), words(NONE_V));  // length -1: no length
     none = NONE_V;
-    EXPECT_EQ(actions::find(&none, &one, nullptr, false, false, false, false, nullptr, nullptr, false, false,
-                            false, false), &none::constant);
-    EXPECT_EQ(actions::select(&none, &one, nullptr, false, false, false, false, nullptr, nullptr, false, false),
-              &none::constant);
+    EXPECT_EQ(actions::find(&none, &one), &none::constant);
+    EXPECT_EQ(actions::select(&none, &one), &none::constant);
     EXPECT_EQ(actions::take(&none, nullptr, false, false), &none::constant);
     // They write none into the result cell, whatever it holds.
     for (auto action : {+[] { Cell series = NONE_V; actions::clear(&series); },

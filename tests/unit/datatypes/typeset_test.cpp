@@ -273,16 +273,11 @@ TEST_F(Typeset, ComplementAndFind) {
     Cell one = integer_cell(1);
     for (uint32_t type : {TYPE_UNSET, TYPE_INTEGER, TYPE_EVENT}) {
         Cell datatype = datatype_cell(type);
-        EXPECT_EQ(actions::find(all, &datatype, nullptr, false, false, false, false, nullptr, nullptr, false,
-                                false, false, false),
-                  &logic::true_constant);
+        EXPECT_EQ(actions::find(all, &datatype), &logic::true_constant);
     }
     Cell numbers = of_types({TYPE_INTEGER});
     Cell string_type = datatype_cell(TYPE_STRING);
-    auto find = [&](Cell* value) {
-        return actions::find(&numbers, value, nullptr, false, false, false, false, nullptr, nullptr, false,
-                             false, false, false);
-    };
+    auto find = [&](Cell* value) { return actions::find(&numbers, value); };
     EXPECT_EQ(find(&string_type), &logic::false_constant);
     EXPECT_EQ(test::raised([&] { find(&one); }), INVALID_ARG);
 }

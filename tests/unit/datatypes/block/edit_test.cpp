@@ -283,7 +283,7 @@ TEST_F(BlockEdit, TrimDropsEveryNoneFromTheHeadOn) {
     test::insert_counted(&block, &tail, -1, false, 1, true);
     block::rs_append(&block, &none::constant);
     set_series_index(&block, 1);
-    actions::trim(&block, true, false, false, false, true, nullptr);
+    actions::trim(&block, {.head = true, .all = true});
     EXPECT_EQ(block::length_from_head(&block), 3u);
     EXPECT_EQ(cell_type(block::rs_abs_at(&block, 0)), uint32_t(TYPE_NONE));
     EXPECT_EQ(cell_type(block::rs_abs_at(&block, 1)), uint32_t(TYPE_UNSET));
@@ -391,7 +391,7 @@ TEST_F(OwnedBlock, EditsReportBeforeAndAfter) {
          "change", "changed", 1, 1},
         {"take", [](Cell* b) { actions::take(b, nullptr, false, true); }, "take", "taken", 3, 1},
         {"swap", [](Cell* b) { Cell other = block_of("z"); actions::swap(b, &other); }, "swap", "swaped", 1, 1},
-        {"trim", [](Cell* b) { actions::trim(b, false, false, false, false, false, nullptr); },
+        {"trim", [](Cell* b) { actions::trim(b); },
          "trim", "trimmed", 1, 3},
     };
     for (const Row& row : rows) {
@@ -422,7 +422,7 @@ TEST_F(OwnedBlock, AnEditFollowsWhatTheHandlerDidToTheBlock) {
          "[x y x y]"},
         {"append", [](Cell* b) { Cell v = first_of("x"); test::insert_counted(b, &v, -1, false, 1, true); }, "[x]"},
         {"change", [](Cell* b) { Cell v = block_of("x y"); test::change_counted(b, &v, 3, false, 1); }, "[x y]"},
-        {"trim", [](Cell* b) { actions::trim(b, false, false, false, false, false, nullptr); }, "[]"},
+        {"trim", [](Cell* b) { actions::trim(b); }, "[]"},
     };
     for (const Row& row : rows) {
         Cell block = at("1 2 3 4", 3);

@@ -42,8 +42,11 @@ int64_t found(const Cell* block, const Cell* value, const Refinements& r) {
     if (r.part_at) set_series_index(&part, *r.part_at);
     Cell skip = integer_cell(r.skip.value_or(1));
     bool has_part = r.part || r.part_at;
-    Cell* result = actions::find(&series, value, has_part ? &part : nullptr, r.only, r.case_sensitive, r.same,
-                                 false, nullptr, r.skip ? &skip : nullptr, r.last, r.reverse, r.tail, r.match);
+    Cell* result = actions::find(&series, value,
+                                 {.part = has_part ? &part : nullptr, .only = r.only,
+                                  .case_sensitive = r.case_sensitive, .same = r.same,
+                                  .skip = r.skip ? &skip : nullptr, .last = r.last, .reverse = r.reverse,
+                                  .tail = r.tail, .match = r.match});
     if (cell_type(result) == TYPE_NONE) return -1;
     EXPECT_EQ(result, &series);
     return series_index(result);
@@ -185,10 +188,7 @@ TEST(BlockFind, BadRefinementArgumentsRaise) {
     };
     for (const Row& row : rows) {
         Cell series = block;
-        uint32_t code = test::raised([&] {
-            actions::find(&series, &one, row.part, false, false, false, false, nullptr, row.skip, false, false, false,
-                          false);
-        });
+        uint32_t code = test::raised([&] { actions::find(&series, &one, {.part = row.part, .skip = row.skip}); });
         EXPECT_EQ(code, row.expected);
     }
 }
@@ -200,8 +200,10 @@ std::string selected(const char* source, const char* value, const Refinements& r
     Cell wanted = first_of(value);
     Cell skip = integer_cell(r.skip.value_or(1));
     Cell part = integer_cell(r.part.value_or(0));
-    Cell* result = actions::select(&series, &wanted, r.part ? &part : nullptr, r.only, r.case_sensitive, r.same,
-                                   false, nullptr, r.skip ? &skip : nullptr, r.last, r.reverse);
+    Cell* result = actions::select(&series, &wanted,
+                                   {.part = r.part ? &part : nullptr, .only = r.only,
+                                    .case_sensitive = r.case_sensitive, .same = r.same,
+                                    .skip = r.skip ? &skip : nullptr, .last = r.last, .reverse = r.reverse});
     return cell_type(result) == TYPE_NONE ? "none" : molded(*result);
 }
 

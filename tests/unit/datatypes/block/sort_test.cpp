@@ -41,8 +41,10 @@ uint32_t sorted(const Cell* block, const Refinements& r) {
     Cell part = r.part ? integer_cell(*r.part) : series;
     if (r.part_at) set_series_index(&part, *r.part_at);
     bool has_part = r.part || r.part_at;
-    Cell* result = actions::sort(&series, r.case_sensitive, r.skip ? &skip : nullptr, r.compare ? &compare : nullptr,
-                                 has_part ? &part : nullptr, r.all, r.reverse, r.stable);
+    Cell* result = actions::sort(&series, {.case_sensitive = r.case_sensitive, .skip = r.skip ? &skip : nullptr,
+                                           .comparator = r.compare ? &compare : nullptr,
+                                           .part = has_part ? &part : nullptr, .all = r.all, .reverse = r.reverse,
+                                           .stable = r.stable});
     EXPECT_EQ(result, &series);
     return series_index(result);
 }
@@ -170,7 +172,8 @@ TEST(BlockSort, BadRefinementsRaiseAndLeaveTheBlockAlone) {
         Cell compare = integer_cell(row.r.compare.value_or(0));
         const Cell* comparator = row.comparator ? row.comparator : row.r.compare ? &compare : nullptr;
         uint32_t code = test::raised([&] {
-            actions::sort(&block, false, row.r.skip ? &skip : nullptr, comparator, row.part, row.r.all, false, false);
+            actions::sort(&block, {.skip = row.r.skip ? &skip : nullptr, .comparator = comparator, .part = row.part,
+                                   .all = row.r.all});
         });
         EXPECT_EQ(code, row.expected) << molded(skip) << " " << (comparator ? molded(*comparator) : "");
         EXPECT_EQ(molded(block), "[4 3 2 1]");

@@ -313,7 +313,7 @@ TEST(FloatMath, IntegerOperandsReachTheFloatKernelThroughIntegerActions) {
     actions::add(&max, &unit);
     expect_value(max, TYPE_FLOAT, 2147483648.0, "2147483647 + 1");
     Cell seven = integer_cell(7), half = float_cell(0.5);
-    actions::round(&seven, &half, false, false, false, false, false, false);
+    actions::round(&seven, {.scale = &half});
     expect_value(seven, TYPE_FLOAT, 7.0, "round/to 7 0.5");
 }
 
@@ -367,23 +367,17 @@ TEST(FloatMath, PowerNegateAbsoluteEvenOdd) {
     }
 }
 
-struct Refinements {
-    bool even = false, down = false, half_down = false, floor = false, ceiling = false, half_ceiling = false;
-};
+using actions::Rounding;
 
 TEST(FloatRound, EachRefinementAndScale) {
-    Refinements none, even, down, half_down, floor, ceiling, half_ceiling;
-    even.even = true;
-    down.down = true;
-    half_down.half_down = true;
-    floor.floor = true;
-    ceiling.ceiling = true;
-    half_ceiling.half_ceiling = true;
+    constexpr Rounding none = Rounding::half_away, even = Rounding::half_even, down = Rounding::down,
+                       half_down = Rounding::half_down, floor = Rounding::floor, ceiling = Rounding::ceiling,
+                       half_ceiling = Rounding::half_ceiling;
     Cell cent = float_cell(0.01), two = integer_cell(2), tiny = float_cell(1e-310), zero = float_cell(0.0);
     struct Row {
         Cell value;
         const Cell* scale;
-        Refinements how;
+        Rounding how;
         uint32_t type;
         double expected;
     } rows[] = {
@@ -409,9 +403,7 @@ TEST(FloatRound, EachRefinementAndScale) {
         {float_cell(INF), nullptr, none, TYPE_FLOAT, INF},
     };
     for (Row& row : rows) {
-        Refinements r = row.how;
-        Cell* result = actions::round(&row.value, row.scale, r.even, r.down, r.half_down, r.floor, r.ceiling,
-                                      r.half_ceiling);
+        Cell* result = actions::round(&row.value, {.scale = row.scale, .mode = row.how});
         EXPECT_EQ(result, &row.value);
         if (row.type == TYPE_INTEGER) {
             EXPECT_EQ(cell_type(result), TYPE_INTEGER);
@@ -437,8 +429,7 @@ TEST(FloatRound, MoneyScalesAndUnrepresentableResultsRaise) {
     };
     for (const Row& row : rows) {
         Cell value = float_cell(row.value);
-        EXPECT_EQ(test::raised([&] { actions::round(&value, row.scale, false, false, false, false, false, false); }),
-                  row.code)
+        EXPECT_EQ(test::raised([&] { actions::round(&value, {.scale = row.scale}); }), row.code)
             << row.name;
     }
 }

@@ -237,27 +237,21 @@ TEST(IntegerPower, StaysExactWhileItFitsAndFallsBackToFloat) {
               error_code(err::script::expect_arg));
 }
 
-struct Refinements {
-    bool even = false, down = false, half_down = false, floor = false, ceiling = false, half_ceiling = false;
-};
+using actions::Rounding;
 
-Cell rounded(int32_t value, const Cell* scale, Refinements r) {
+Cell rounded(int32_t value, const Cell* scale, Rounding how) {
     Cell cell = integer_cell(value);
-    actions::round(&cell, scale, r.even, r.down, r.half_down, r.floor, r.ceiling, r.half_ceiling);
+    actions::round(&cell, {.scale = scale, .mode = how});
     return cell;
 }
 
 TEST(IntegerRound, EachRefinementRoundsAsItSays) {
-    Refinements none, even, down, half_down, floor, ceiling, half_ceiling;
-    even.even = true;
-    down.down = true;
-    half_down.half_down = true;
-    floor.floor = true;
-    ceiling.ceiling = true;
-    half_ceiling.half_ceiling = true;
+    constexpr Rounding none = Rounding::half_away, even = Rounding::half_even, down = Rounding::down,
+                       half_down = Rounding::half_down, floor = Rounding::floor, ceiling = Rounding::ceiling,
+                       half_ceiling = Rounding::half_ceiling;
     struct Row {
         int32_t value, scale;
-        Refinements how;
+        Rounding how;
         int32_t expected;
     } rows[] = {
         {17, 5, none, 15}, {18, 5, none, 20}, {15, 10, none, 20}, {-15, 10, none, -20},
@@ -285,13 +279,11 @@ TEST(IntegerRound, EachRefinementRoundsAsItSays) {
 TEST(IntegerRound, AResultBeyondTheRangeOrAMoneyScaleRaises) {
     Cell ten = integer_cell(10);
     Cell money{TYPE_MONEY, 0, 0, 0};
-    Refinements none, floor, ceiling;
-    floor.floor = true;
-    ceiling.ceiling = true;
+    constexpr Rounding none = Rounding::half_away, floor = Rounding::floor, ceiling = Rounding::ceiling;
     struct Row {
         int32_t value;
         const Cell* scale;
-        Refinements how;
+        Rounding how;
         uint32_t code;
     } rows[] = {
         {MAX, &ten, none, OVERFLOW},

@@ -52,7 +52,7 @@ TEST_F(OwnedString, EditsReportBeforeAndAfter) {
         {"change", [](Cell* s) { Cell v = text_cell(U"xy"); test::change_counted(s, &v, 1, false, 1); },
          "change", "changed", 1, 1},
         {"swap", [](Cell* s) { Cell other = text_cell(U"z"); actions::swap(s, &other); }, "swap", "swaped", 1, 1},
-        {"trim", [](Cell* s) { actions::trim(s, false, false, false, false, true, nullptr); },
+        {"trim", [](Cell* s) { actions::trim(s, {.all = true}); },
          "trim", "trimmed", 1, 3},
         {"take", [](Cell* s) { actions::take(s, nullptr, false, true); }, "take", "taken", 3, 1},
     };
@@ -82,7 +82,7 @@ TEST_F(OwnedString, AnEditFollowsWhatTheHandlerDidToTheString) {
         {"insert", [](Cell* s) { Cell v = text_cell(U"xy"); test::insert_counted(s, &v, -1, false, 2, false); }, "xyxy"},
         {"append", [](Cell* s) { Cell v = text_cell(U"x"); test::insert_counted(s, &v, -1, false, 1, true); }, "x"},
         {"change", [](Cell* s) { Cell v = text_cell(U"xy"); test::change_counted(s, &v, 3, false, 1); }, "xy"},
-        {"trim", [](Cell* s) { actions::trim(s, false, false, false, true, false, nullptr); }, ""},
+        {"trim", [](Cell* s) { actions::trim(s, {.lines = true}); }, ""},
         {"swap", [](Cell* s) { Cell other = text_cell(U"z"); actions::swap(s, &other); }, ""},
     };
     for (const Row& row : rows) {

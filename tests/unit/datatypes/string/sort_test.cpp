@@ -33,7 +33,7 @@ TEST_F(OwnedText, SortReportsTheSortedRange) {
     Cell text = test::text_cell(U"d€cba", 2, TYPE_STRING, 3);
     own(&text);
     Cell part{TYPE_INTEGER, 0, uint32_t(-2), 0};
-    Cell* result = actions::sort(&text, false, nullptr, nullptr, &part, false, false, false);
+    Cell* result = actions::sort(&text, {.part = &part});
     ASSERT_EQ(reports.size(), 2u);
     EXPECT_EQ(reports[0].action, "sort");
     EXPECT_EQ(reports[1].action, "sorted");
@@ -51,7 +51,7 @@ TEST_F(OwnedText, SortFollowsWhatTheHandlerLeft) {
     own(&text);
     reports_of::shorten_on_first = true;
     Cell skip{TYPE_INTEGER, 0, 2, 0};
-    actions::sort(&text, false, &skip, nullptr, nullptr, false, false, false);
+    actions::sort(&text, {.skip = &skip});
     ASSERT_EQ(reports.size(), 2u);
     EXPECT_EQ(reports[1].seen, "c3d4b");
     EXPECT_EQ(reports[1].part, 4);
