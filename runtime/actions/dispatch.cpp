@@ -210,30 +210,30 @@ void reflect(Cell* value, uint32_t field) {
     lookup<ReflectFn>(value, datatype::SLOT_REFLECT)(value, field);
 }
 
-int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit) {
-    return lookup<FormFn>(value, datatype::SLOT_FORM)(value, buffer, part, limit);
+void form(const Cell* value, text::Sink& out) {
+    lookup<FormFn>(value, datatype::SLOT_FORM)(value, out);
 }
 
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
-             const Cell* part, int32_t limit, int32_t indent) {
-    return lookup<MoldFn>(value, datatype::SLOT_MOLD)(value, buffer, only, all, flat, part, limit,
-                                                      indent);
+void mold(const Cell* value, text::Sink& out, bool only) {
+    lookup<MoldFn>(value, datatype::SLOT_MOLD)(value, out, only);
 }
 
 Cell* form_to_string(const Cell* value, const Cell* part, Cell* result) {
-    int32_t limit = part != nullptr ? integer::get(part) : NO_LIMIT;
+    int32_t limit = part != nullptr ? integer::get(part) : text::NO_LIMIT;
     if (limit <= 0) return string::rs_make_at(result, 0);
     Cell* buffer = push_text_buffer();
-    form(value, buffer, part, limit);
+    text::Sink out{.buffer = buffer, .limited = part != nullptr, .limit = limit};
+    form(value, out);
     return finish_text(buffer, part, limit, result);
 }
 
-Cell* mold_to_string(const Cell* value, bool only, bool all, bool flat, const Cell* part,
-                     Cell* result) {
-    int32_t limit = part != nullptr ? integer::get(part) : NO_LIMIT;
+Cell* mold_to_string(const Cell* value, const Cell* part, Cell* result, MoldFlags flags) {
+    int32_t limit = part != nullptr ? integer::get(part) : text::NO_LIMIT;
     if (limit <= 0) return string::rs_make_at(result, 0);
     Cell* buffer = push_text_buffer();
-    mold(value, buffer, only, all, flat, part, limit, 0);
+    text::Sink out{.buffer = buffer, .limited = part != nullptr, .limit = limit, .all = flags.all,
+                   .flat = flags.flat};
+    mold(value, out, flags.only);
     return finish_text(buffer, part, limit, result);
 }
 

@@ -13,10 +13,9 @@
 
 #include "runtime/core/cell.h"
 #include "runtime/core/datatype.h"
+#include "runtime/text/sink.h"
 
 namespace vek::actions {
-
-constexpr int32_t NO_LIMIT = 2147483647;  // the limit passed when there is no /part
 
 // Comparison operation codes passed to the datatypes' compare implementations.
 enum CompareOp : int32_t {
@@ -119,11 +118,11 @@ using MakeFn = Cell* (*)(Cell* result, const Cell* spec, uint32_t type);
 using RandomFn = Cell* (*)(Cell* value, bool seed, bool secure, bool only);
 // field is the symbol id of the field word; the answer is written into value.
 using ReflectFn = void (*)(Cell* value, uint32_t field);
-// form and mold append the value's text to the string! buffer and return the
-// limit lowered by what they appended.
-using FormFn = int32_t (*)(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
-using MoldFn = int32_t (*)(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
-                           const Cell* part, int32_t limit, int32_t indent);
+// form and mold append the value's text to the sink, lowering its limit by
+// what they appended; only (mold/only) concerns the value itself, not the
+// values nested in it.
+using FormFn = void (*)(const Cell* value, text::Sink& out);
+using MoldFn = void (*)(const Cell* value, text::Sink& out, bool only);
 // Path access: the parent, the selector, the value to set (nullptr when
 // reading), the path, the value that held the parent, the previous element,
 // the selector's index among the selectors, the case, get and last-element
@@ -305,15 +304,19 @@ Cell* to(Cell* prototype, const Cell* spec);
 Cell* random(Cell* value, bool seed, bool secure, bool only);
 void reflect(Cell* value, uint32_t field);
 
-int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
-             const Cell* part, int32_t limit, int32_t indent);
+void form(const Cell* value, text::Sink& out);
+void mold(const Cell* value, text::Sink& out, bool only);
+// mold's refinements besides /part.
+struct MoldFlags {
+    bool only = false;  // the value's own delimiters left out
+    bool all = false;   // construction syntax
+    bool flat = false;  // no line breaks and no indentation
+};
 // The text of the value as a new string! written into result, cut to the
 // /part limit when part (an integer!) is given; a limit of 0 or less gives
 // an empty string without forming the value. result may be the value itself.
 Cell* form_to_string(const Cell* value, const Cell* part, Cell* result);
-Cell* mold_to_string(const Cell* value, bool only, bool all, bool flat, const Cell* part,
-                     Cell* result);
+Cell* mold_to_string(const Cell* value, const Cell* part, Cell* result, MoldFlags flags = {});
 
 Cell* eval_path_typed(Cell* parent, const Cell* element, const Cell* value, const Cell* path,
                       const Cell* grandparent, const Cell* previous, int32_t index,

@@ -57,7 +57,8 @@ void to_entry(const int32_t*) { result(to(arg(0), arg(1))); }
 void form_entry(const int32_t* r) { form_to_string(arg(0), ref_arg(r, 0), arg(0)); }
 
 void mold_entry(const int32_t* r) {
-    mold_to_string(arg(0), ref_flag(r, 0), ref_flag(r, 1), ref_flag(r, 2), ref_arg(r, 3), arg(0));
+    mold_to_string(arg(0), ref_arg(r, 3), arg(0),
+                   {.only = ref_flag(r, 0), .all = ref_flag(r, 1), .flat = ref_flag(r, 2)});
 }
 
 void eval_path_entry(const int32_t* r) {

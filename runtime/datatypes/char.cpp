@@ -112,17 +112,15 @@ Cell* to(Cell* result, const Cell* spec_value, uint32_t) {
 
 // ---------------------------------------------------------------- form and mold
 
-int32_t form(const Cell* value, const Cell* buffer, const Cell*, int32_t limit) {
-    string::append_char(series_buffer(buffer), get(value));
-    return limit - 1;
-}
+void form(const Cell* value, text::Sink& out) { out.append_char(get(value)); }
 
-// #"c" with the code point escaped as in a molded string.
-int32_t mold(const Cell* value, const Cell* buffer, bool, bool all, bool, const Cell*, int32_t limit, int32_t) {
-    string::append_c_string(buffer, "#\"");
-    string::mold_char(buffer, get(value), all);
-    string::append_char(series_buffer(buffer), '"');
-    return limit - 4;
+// #"c" with the code point escaped as in a molded string; the limit is
+// lowered by 4 however long the escape.
+void mold(const Cell* value, text::Sink& out, bool) {
+    string::append_c_string(out.buffer, "#\"");
+    string::mold_char(out.buffer, get(value), out.all);
+    string::append_char(series_buffer(out.buffer), '"');
+    out.limit -= 4;
 }
 
 // ---------------------------------------------------------------- compare

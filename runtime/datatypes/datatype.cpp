@@ -1,10 +1,7 @@
 // datatype!: a value naming a datatype by its id (payload word 1).
 #include "runtime/core/datatype.h"
 
-#include <cstring>
-
 #include "runtime/actions/dispatch.h"
-#include "runtime/datatypes/string/buffer.h"
 #include "runtime/eval/stack.h"
 #include "runtime/memory/series.h"
 
@@ -21,19 +18,16 @@ bool equality_op(int32_t op) { return op == 0 || op == 1 || op == 2 || op == 9 |
 
 // form appends the name without its "!"; mold the whole name, with all
 // wrapped as #(name).
-int32_t form(const Cell* value, const Cell* buffer, const Cell*, int32_t limit) {
+void form(const Cell* value, text::Sink& out) {
     const NameEntry& entry = name_table[id(value)];
-    string::append_c_string_part(buffer, entry.name, entry.length);
-    return limit - int32_t(entry.length);
+    out.append(entry.name, entry.length);
 }
 
-int32_t mold(const Cell* value, const Cell* buffer, bool, bool all, bool, const Cell*, int32_t limit,
-             int32_t) {
+void mold(const Cell* value, text::Sink& out, bool) {
     const NameEntry& entry = name_table[id(value)];
-    if (all) string::append_c_string(buffer, "#(");
-    string::append_c_string(buffer, entry.name);
-    if (all) string::append_c_string(buffer, ")");
-    return limit - int32_t(std::strlen(entry.name)) - (all ? 3 : 0);
+    if (out.all) out.append("#(");
+    out.append(entry.name);
+    if (out.all) out.append(")");
 }
 
 // For the equality kinds of comparison: 0 when value2 is a datatype! of the

@@ -1,13 +1,10 @@
 #include "runtime/datatypes/logic.h"
 
-#include <cstring>
-
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/object/error.h"
-#include "runtime/datatypes/string/buffer.h"
 #include "runtime/eval/stack.h"
 #include "runtime/io/random.h"
 #include "runtime/memory/series.h"
@@ -109,18 +106,13 @@ Cell* random(Cell* value, bool seed, bool secure, bool) {
     return make_at(value, draw > HALF_DRAW);
 }
 
-int32_t form(const Cell* value, const Cell* buffer, const Cell*, int32_t limit) {
-    const char* text = get(value) ? "true" : "false";
-    string::append_c_string(buffer, text);
-    return limit - int32_t(std::strlen(text));
-}
+void form(const Cell* value, text::Sink& out) { out.append(get(value) ? "true" : "false"); }
 
-int32_t mold(const Cell* value, const Cell* buffer, bool, bool all, bool, const Cell* part,
-             int32_t limit, int32_t) {
-    if (!all) return form(value, buffer, part, limit);
-    const char* text = get(value) ? "#(true)" : "#(false)";
-    string::append_c_string(buffer, text);
-    return limit - int32_t(std::strlen(text));
+void mold(const Cell* value, text::Sink& out, bool) {
+    if (!out.all)
+        form(value, out);
+    else
+        out.append(get(value) ? "#(true)" : "#(false)");
 }
 
 // Same type only; false orders before true.

@@ -1,11 +1,8 @@
 #include "runtime/datatypes/none.h"
 
-#include <cstring>
-
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
 #include "runtime/datatypes/logic.h"
-#include "runtime/datatypes/string/buffer.h"
 #include "runtime/eval/stack.h"
 #include "runtime/memory/series.h"
 
@@ -17,11 +14,6 @@ namespace {
 Cell* make_at(Cell* cell) {
     *cell = Cell{TYPE_NONE, 0, 0, 0};
     return cell;
-}
-
-int32_t append(const Cell* buffer, const char* text, int32_t limit) {
-    string::append_c_string(buffer, text);
-    return limit - int32_t(std::strlen(text));
 }
 
 }  // namespace
@@ -39,14 +31,9 @@ namespace {
 // make and to: a new none! pushed, whatever the spec.
 Cell* make(Cell*, const Cell*, uint32_t) { return push(); }
 
-int32_t form(const Cell*, const Cell* buffer, const Cell*, int32_t limit) {
-    return append(buffer, "none", limit);
-}
+void form(const Cell*, text::Sink& out) { out.append("none"); }
 
-int32_t mold(const Cell*, const Cell* buffer, bool, bool all, bool, const Cell*, int32_t limit,
-             int32_t) {
-    return append(buffer, all ? "#(none)" : "none", limit);
-}
+void mold(const Cell*, text::Sink& out, bool) { out.append(out.all ? "#(none)" : "none"); }
 
 int32_t compare(const Cell*, const Cell* value2, int32_t op) {
     if (cell_type(value2) != TYPE_NONE || !logic::comparable_op(op)) return -2;

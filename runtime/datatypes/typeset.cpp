@@ -1,7 +1,6 @@
 #include "runtime/datatypes/typeset.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
@@ -114,9 +113,6 @@ bool listed(const Cell* typeset, uint32_t type) {
 bool equality_op(int32_t op) { return op == 0 || op == 1 || op == 2 || op == 9 || op == 12; }
 bool sort_op(int32_t op) { return op == 7 || op == 8; }
 
-// An optional argument is given when it lies above the call's base.
-bool given(const Cell* argument) { return argument != nullptr && argument > stack::arguments; }
-
 void drop_last_char(const Cell* buffer) {
     SeriesBuffer* b = series_buffer(buffer);
     string::limit_buffer(b, b->length() - 1);
@@ -205,41 +201,28 @@ Cell* make(Cell* result, const Cell* spec_value, uint32_t) {
     }
 }
 
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool, bool, const Cell* part,
-             int32_t limit, int32_t);
+void mold(const Cell* value, text::Sink& out, bool only);
 
 // Both list the members' datatype names inside "make typeset! [...]"; with
 // only, just the names separated by spaces.
-int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit) {
-    return mold(value, buffer, false, false, false, part, limit, 0);
-}
+void form(const Cell* value, text::Sink& out) { mold(value, out, false); }
 
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool, bool, const Cell* part,
-             int32_t limit, int32_t) {
+void mold(const Cell* value, text::Sink& out, bool only) {
     Cell members = *value;
-    if (!only) {
-        string::append_c_string(buffer, MOLD_PREFIX);
-        limit -= int32_t(std::strlen(MOLD_PREFIX));
-    }
+    if (!only) out.append(MOLD_PREFIX);
     bool wrote = false;
     for (uint32_t type = 1; type <= datatype::highest_id; type++) {
         if (!listed(&members, type)) continue;
-        if (given(part) && limit < 0) return limit;
-        const char* name = datatype::name_table[type].name;
-        string::append_c_string(buffer, name);
-        string::append_c_string(buffer, " ");
-        limit -= int32_t(std::strlen(name)) + 1;
+        if (out.limited && out.limit < 0) return;
+        out.append(datatype::name_table[type].name);
+        out.append(" ");
         wrote = true;
     }
     if (wrote) {
-        drop_last_char(buffer);
-        limit++;
+        drop_last_char(out.buffer);
+        out.limit++;
     }
-    if (!only) {
-        string::append_c_string(buffer, "]");
-        limit--;
-    }
-    return limit;
+    if (!only) out.append("]");
 }
 
 // Equality kinds: 0 when all 96 bits agree, else 1. Sorting: by member count.

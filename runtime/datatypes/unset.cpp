@@ -1,11 +1,8 @@
 #include "runtime/datatypes/unset.h"
 
-#include <cstring>
-
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
 #include "runtime/datatypes/logic.h"
-#include "runtime/datatypes/string/buffer.h"
 #include "runtime/eval/stack.h"
 #include "runtime/memory/series.h"
 
@@ -25,14 +22,9 @@ namespace {
 Cell* make(Cell*, const Cell*, uint32_t) { return push(); }
 
 // Forms as nothing, molds as "unset" ("#(unset)" with all).
-int32_t form(const Cell*, const Cell*, const Cell*, int32_t limit) { return limit; }
+void form(const Cell*, text::Sink&) {}
 
-int32_t mold(const Cell*, const Cell* buffer, bool, bool all, bool, const Cell*, int32_t limit,
-             int32_t) {
-    const char* text = all ? "#(unset)" : "unset";
-    string::append_c_string(buffer, text);
-    return limit - int32_t(std::strlen(text));
-}
+void mold(const Cell*, text::Sink& out, bool) { out.append(out.all ? "#(unset)" : "unset"); }
 
 // Two unset! values are equal under the equality and sorting codes.
 int32_t compare(const Cell*, const Cell* value2, int32_t op) {

@@ -14,6 +14,7 @@
 #include "runtime/core/unwind.h"
 #include "runtime/memory/region.h"
 #include "runtime/memory/series.h"
+#include "runtime/text/sink.h"
 
 namespace vek::stack {
 
@@ -180,8 +181,7 @@ void collect_calls(const Cell* block);
 // the end frame: at level 1 only frames whose word holds a function!, at
 // higher levels every one.
 void trace_words(uint32_t level, const Cell* block, const CallFrame* end);
-// The same selection, each name formed into the string followed by a space;
-// returns the limit lowered by what was appended.
-int32_t trace_text(uint32_t level, const CallFrame* end, const Cell* string, int32_t limit);
+// The same selection, each name formed into the sink followed by a space.
+void trace_text(uint32_t level, const CallFrame* end, text::Sink& out);
 
 }  // namespace vek::stack

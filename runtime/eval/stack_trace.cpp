@@ -76,16 +76,15 @@ void trace_words(uint32_t level, const Cell* block, const CallFrame* end) {
     each_listed(level, end, [block](uint32_t symbol) { word::make_in(block, symbol); });
 }
 
-int32_t trace_text(uint32_t level, const CallFrame* end, const Cell* string, int32_t limit) {
-    each_listed(level, end, [string, &limit](uint32_t symbol) {
+void trace_text(uint32_t level, const CallFrame* end, text::Sink& out) {
+    each_listed(level, end, [&out](uint32_t symbol) {
         Cell name = *symbol::get(symbol);
-        Cell target = *string;
+        Cell target = *out.buffer;
         uint32_t before = series_buffer(&target)->length();
         string::concatenate(&target, &name, -1, 0, false, string::Mode::append);
-        string::append_c_string(string, " ");
-        limit -= int32_t(series_buffer(&target)->length() - before);
+        string::append_c_string(out.buffer, " ");
+        out.limit -= int32_t(series_buffer(&target)->length() - before);
     });
-    return limit;
 }
 
 }  // namespace vek::stack

@@ -2,11 +2,9 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/object/object.h"
-#include "runtime/datatypes/string/buffer.h"
 
 namespace vek::cycles {
 namespace {
@@ -51,11 +49,9 @@ bool find(Node node) {
 
 uint32_t depth() { return position; }
 
-bool detect(const Cell* value, const Cell* string, int32_t* limit, bool mold) {
+bool detect(const Cell* value, text::Sink& out, bool mold) {
     if (!find(node_looked_up(value))) return false;
-    const char* marker = mold ? mold_marker(cell_type(value)) : "...";
-    string::append_c_string(string, marker);
-    *limit -= int32_t(std::strlen(marker));
+    out.append(mold ? mold_marker(cell_type(value)) : "...");
     return true;
 }
 

@@ -10,6 +10,7 @@
 
 #include "runtime/core/cell.h"
 #include "runtime/memory/series.h"
+#include "runtime/text/sink.h"
 
 namespace vek::cycles {
 
@@ -29,11 +30,11 @@ bool find(Node node);
 uint32_t depth();
 
 // Whether the value's series (an object's context) is being processed
-// already. If so the marker that stands for it is appended to the string and
-// *limit is lowered by its length: with mold "[...]" for block! and hash!,
-// "(...)" for paren!, "#[...]" for map!, "make object! [...]" for object!,
-// "..." for everything else; without mold always "...".
-bool detect(const Cell* value, const Cell* string, int32_t* limit, bool mold);
+// already. If so the marker that stands for it is appended to the sink: with
+// mold "[...]" for block! and hash!, "(...)" for paren!, "#[...]" for map!,
+// "make object! [...]" for object!, "..." for everything else; without mold
+// always "...".
+bool detect(const Cell* value, text::Sink& out, bool mold);
 
 // Keeps the guard's depth honest when a walk leaves early: at the end of the
 // scope, however it ends, the depth goes back to what it was at its start

@@ -1,7 +1,6 @@
 #include "runtime/datatypes/block/block.h"
 
 #include <algorithm>
-#include <string>
 
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
@@ -13,7 +12,6 @@
 #include "runtime/eval/stack.h"
 #include "runtime/lexer/lexer.h"
 #include "runtime/tables/cycles.h"
-#include "runtime/text/mold.h"
 
 namespace vek::block {
 
@@ -21,9 +19,6 @@ namespace {
 
 // The codes under which values of different lengths are simply unequal.
 bool equality_op(int32_t op) { return op <= 2 || op == 10 || op == 11 || op == 12; }
-
-// A /part limit is in force: the caller stops once it is used up.
-bool limited(const Cell* part) { return part != nullptr; }
 
 [[noreturn]] void bad_make_arg(uint32_t type, const Cell* spec_value) {
     Cell datatype{TYPE_DATATYPE, type, 0, 0};
@@ -36,11 +31,6 @@ bool made_from_missing_type(uint32_t type) {
 }
 
 [[noreturn]] void not_done() { fire(err::internal::not_done); }
-
-void append_text(const Cell* buffer, const char* text, int32_t* limit) {
-    string::append_c_string(buffer, text);
-    *limit -= int32_t(std::char_traits<char>::length(text));
-}
 
 // Whether the text written so far ends a line or a column, so that the next
 // formed value needs no space before it.
@@ -110,62 +100,55 @@ namespace {
 // The formed cells from the head, separated by one space unless the text so
 // far ends in a tab or a line break; a block being formed already gives
 // "...".
-int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit) {
-    if (cycles::detect(value, buffer, &limit, false)) return limit;
+void form(const Cell* value, text::Sink& out) {
+    if (cycles::detect(value, out, false)) return;
     Node node = series_node(value);
     cycles::Scope guard(node);
     for (uint32_t i = series_index(value); i < node_buffer(node)->length(); i++) {
-        if (limited(part) && limit < 1) break;
+        if (out.used_up()) break;
         Cell cell = node_buffer(node)->cells()[i];
-        limit = actions::form(&cell, buffer, part, limit);
-        if (i + 1 < node_buffer(node)->length() && !ends_in_break(buffer)) append_text(buffer, " ", &limit);
+        actions::form(&cell, out);
+        if (i + 1 < node_buffer(node)->length() && !ends_in_break(out.buffer)) out.append(" ");
     }
-    return limit;
 }
 
 // "[" and "]" around mold_each unless only; a block being molded already
 // gives the cycle marker.
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
-             const Cell* part, int32_t limit, int32_t indent) {
-    if (cycles::detect(value, buffer, &limit, true)) return limit;
-    if (!only) append_text(buffer, "[", &limit);
-    limit = mold_each(value, buffer, only, all, flat, part, limit, indent);
-    if (!only) append_text(buffer, "]", &limit);
-    return limit;
+void mold(const Cell* value, text::Sink& out, bool only) {
+    if (cycles::detect(value, out, true)) return;
+    if (!only) out.append("[");
+    mold_each(value, out, only);
+    if (!only) out.append("]");
 }
 
 }  // namespace
 
-int32_t mold_each(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
-                  const Cell* part, int32_t limit, int32_t indent) {
+void mold_each(const Cell* value, text::Sink& out, bool only) {
     Node node = series_node(value);
     uint32_t head = series_index(value);
-    int32_t level = indent;
+    int32_t level = out.indent;
     bool closing_break = false;
     {
         cycles::Scope guard(node);
         for (uint32_t i = head; i < node_buffer(node)->length(); i++) {
-            if (limited(part) && limit < 1) break;
+            if (out.used_up()) break;
             Cell cell = node_buffer(node)->cells()[i];
             bool first = i == head;
-            if (!flat && (cell.header & CELL_NEW_LINE)) {
+            if (!out.flat && (cell.header & CELL_NEW_LINE)) {
                 if (first && !only) {
                     level++;
                     closing_break = true;
                 }
-                if (!(first && only)) append_text(buffer, "\n", &limit);
-                limit = mold::indent(buffer, level, limit);
+                if (!(first && only)) out.append("\n");
+                out.indentation(level);
             } else if (!first) {
-                append_text(buffer, " ", &limit);
+                out.append(" ");
             }
-            limit = actions::mold(&cell, buffer, false, all, flat, part, limit, level);
+            text::Layout nested(out, level);
+            actions::mold(&cell, out, false);
         }
     }
-    if (closing_break) {
-        append_text(buffer, "\n", &limit);
-        limit = mold::indent(buffer, level - 1, limit);
-    }
-    return limit;
+    if (closing_break) out.new_line(level - 1);
 }
 
 // ---------------------------------------------------------------- compare

@@ -8,6 +8,7 @@
 
 #include "runtime/core/cell.h"
 #include "runtime/datatypes/block/array.h"
+#include "runtime/text/sink.h"
 
 namespace vek::block {
 
@@ -23,11 +24,11 @@ Cell* holding(Cell* result, const Cell* value, uint32_t type);
 Cell* pop_into(Cell* result, const Cell* pushed, uint32_t type);
 
 // Molds the cells from the head, laying out the new-line flags: a flagged
-// cell starts a line indented by four spaces per level (the first cell of a
-// bracketed run also opens a level, closed by a line of its own at the end);
-// unflagged cells, and every cell with flat, follow after one space.
-int32_t mold_each(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
-                  const Cell* part, int32_t limit, int32_t indent);
+// cell starts a line indented by four spaces per level from the sink's level
+// (the first cell of a bracketed run also opens a level, closed by a line of
+// its own at the end); unflagged cells, and every cell with flat, follow
+// after one space.
+void mold_each(const Cell* value, text::Sink& out, bool only);
 
 // Element-wise comparison; a shorter block orders first, an empty one first
 // of all.

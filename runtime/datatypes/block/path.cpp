@@ -5,7 +5,6 @@
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/number/integer.h"
-#include "runtime/datatypes/string/buffer.h"
 #include "runtime/eval/stack.h"
 #include "runtime/tables/cycles.h"
 
@@ -23,26 +22,22 @@ int32_t capacity_of(const Cell* spec_value) {
     return integer::from_number_arg(&number);
 }
 
-void append_mark(const Cell* buffer, const char* mark, int32_t* limit) {
-    string::append_c_string(buffer, mark);
-    (*limit)--;
-}
-
 // Forms or molds the steps. Steps are molded at indentation level 0: a path
 // never breaks across lines.
-int32_t write_steps(const Cell* value, const Cell* buffer, bool molding, bool only, bool all, bool flat,
-                    const Cell* part, int32_t limit) {
-    if (cycles::detect(value, buffer, &limit, molding)) return limit;
+void write_steps(const Cell* value, text::Sink& out, bool molding, bool only) {
+    if (cycles::detect(value, out, molding)) return;
     Node node = series_node(value);
     cycles::Scope guard(node);
+    text::Layout steps(out, 0);
     for (uint32_t i = series_index(value); i < node_buffer(node)->length(); i++) {
         Cell step = node_buffer(node)->cells()[i];
-        limit = molding ? actions::mold(&step, buffer, only, all, flat, part, limit, 0)
-                        : actions::form(&step, buffer, part, limit);
-        if (part && limit < 1) break;
-        if (i + 1 < node_buffer(node)->length()) append_mark(buffer, "/", &limit);
+        if (molding)
+            actions::mold(&step, out, only);
+        else
+            actions::form(&step, out);
+        if (out.used_up()) break;
+        if (i + 1 < node_buffer(node)->length()) out.append("/");
     }
-    return limit;
 }
 
 // Registers lit-path!, set-path! and get-path!; defined after their molds.
@@ -83,14 +78,9 @@ Cell* to(Cell* result, const Cell* spec_value, uint32_t type) {
 
 // The steps from the head joined by "/", whatever their new-line flags; a
 // path being written already gives "...".
-int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit) {
-    return write_steps(value, buffer, false, false, false, false, part, limit);
-}
+void form(const Cell* value, text::Sink& out) { write_steps(value, out, false, false); }
 
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
-             const Cell* part, int32_t limit, int32_t) {
-    return write_steps(value, buffer, true, only, all, flat, part, limit);
-}
+void mold(const Cell* value, text::Sink& out, bool only) { write_steps(value, out, true, only); }
 
 }  // namespace
 
@@ -117,10 +107,9 @@ Cell* push(Cell* block) { return push_as(block, TYPE_LIT_PATH); }
 
 namespace {
 
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
-             const Cell* part, int32_t limit, int32_t indent) {
-    append_mark(buffer, "'", &limit);
-    return path::mold(value, buffer, only, all, flat, part, limit, indent);
+void mold(const Cell* value, text::Sink& out, bool only) {
+    out.append("'");
+    path::mold(value, out, only);
 }
 
 }  // namespace
@@ -133,10 +122,9 @@ Cell* push(Cell* block) { return push_as(block, TYPE_GET_PATH); }
 
 namespace {
 
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
-             const Cell* part, int32_t limit, int32_t indent) {
-    append_mark(buffer, ":", &limit);
-    return path::mold(value, buffer, only, all, flat, part, limit, indent);
+void mold(const Cell* value, text::Sink& out, bool only) {
+    out.append(":");
+    path::mold(value, out, only);
 }
 
 }  // namespace
@@ -149,11 +137,9 @@ Cell* push(Cell* block) { return push_as(block, TYPE_SET_PATH); }
 
 namespace {
 
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat,
-             const Cell* part, int32_t limit, int32_t indent) {
-    limit = path::mold(value, buffer, only, all, flat, part, limit, indent);
-    append_mark(buffer, ":", &limit);
-    return limit;
+void mold(const Cell* value, text::Sink& out, bool only) {
+    path::mold(value, out, only);
+    out.append(":");
 }
 
 }  // namespace

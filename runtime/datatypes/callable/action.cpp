@@ -3,7 +3,6 @@
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
 #include "runtime/datatypes/callable/native.h"
-#include "runtime/datatypes/string/buffer.h"
 
 namespace vek::action {
 
@@ -13,15 +12,10 @@ namespace {
 
 // make is native!'s. form: "?action?"; mold: "make action! [", the spec block
 // molded, "]"; compare as native!'s, among action! values.
-int32_t form(const Cell*, const Cell* buffer, const Cell*, int32_t limit) {
-    static constexpr const char TEXT[] = "?action?";
-    string::append_c_string(buffer, TEXT);
-    return limit - int32_t(sizeof(TEXT) - 1);
-}
+void form(const Cell*, text::Sink& out) { out.append("?action?"); }
 
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat, const Cell* part,
-             int32_t limit, int32_t indent) {
-    return native::mold_made("make action! [", value, buffer, only, all, flat, part, limit, indent);
+void mold(const Cell* value, text::Sink& out, bool only) {
+    native::mold_made("make action! [", value, out, only);
 }
 
 int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {

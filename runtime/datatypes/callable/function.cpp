@@ -10,7 +10,6 @@
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/integer.h"
-#include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
@@ -390,26 +389,18 @@ void reflect(Cell* value, uint32_t field) {
 
 // form: "?function?". mold: "func ", the spec molded, then the body molded
 // or " none".
-int32_t form(const Cell*, const Cell* buffer, const Cell*, int32_t limit) {
-    static constexpr const char TEXT[] = "?function?";
-    string::append_c_string(buffer, TEXT);
-    return limit - int32_t(sizeof(TEXT) - 1);
-}
+void form(const Cell*, text::Sink& out) { out.append("?function?"); }
 
-int32_t mold(const Cell* value, const Cell* buffer, bool, bool all, bool flat, const Cell* part,
-             int32_t limit, int32_t indent) {
-    static constexpr const char PREFIX[] = "func ";
-    string::append_c_string(buffer, PREFIX);
-    limit -= int32_t(sizeof(PREFIX) - 1);
+void mold(const Cell* value, text::Sink& out, bool) {
+    out.append("func ");
     Cell spec_value;
     callable::spec_block(value, &spec_value);
-    limit = actions::mold(&spec_value, buffer, false, all, flat, part, limit, indent);
+    actions::mold(&spec_value, out, false);
     Cell code = *body(value);
-    if (cell_type(&code) == TYPE_NONE) {
-        string::append_c_string(buffer, " none");
-        return limit - 5;
-    }
-    return actions::mold(&code, buffer, false, all, flat, part, limit, indent);
+    if (cell_type(&code) == TYPE_NONE)
+        out.append(" none");
+    else
+        actions::mold(&code, out, false);
 }
 
 // -2 unless the other value has the same type; equality and sorting codes

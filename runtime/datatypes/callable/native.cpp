@@ -1,8 +1,6 @@
 // native! and the behaviour that action! and op! share with it.
 #include "runtime/datatypes/callable/native.h"
 
-#include <cstring>
-
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
 #include "runtime/core/fixed_words.h"
@@ -12,7 +10,6 @@
 #include "runtime/datatypes/callable/function.h"
 #include "runtime/datatypes/callable/op.h"
 #include "runtime/datatypes/number/integer.h"
-#include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/eval/stack.h"
@@ -114,28 +111,18 @@ void reflect(Cell* value, uint32_t field) {
 // form: "?native?". mold: "make native! [", the spec block molded, "]".
 // compare: -2 unless the other is a native!; equality and sorting codes
 // (0-2, 7-9, 12) order by table position; other codes -2.
-int32_t form(const Cell*, const Cell* buffer, const Cell*, int32_t limit) {
-    static constexpr const char TEXT[] = "?native?";
-    string::append_c_string(buffer, TEXT);
-    return limit - int32_t(sizeof(TEXT) - 1);
-}
+void form(const Cell*, text::Sink& out) { out.append("?native?"); }
 
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat, const Cell* part,
-             int32_t limit, int32_t indent) {
-    return mold_made("make native! [", value, buffer, only, all, flat, part, limit, indent);
-}
+void mold(const Cell* value, text::Sink& out, bool only) { mold_made("make native! [", value, out, only); }
 
 }  // namespace
 
-int32_t mold_made(const char* prefix, const Cell* value, const Cell* buffer, bool only, bool all,
-                  bool flat, const Cell* part, int32_t limit, int32_t indent) {
-    string::append_c_string(buffer, prefix);
-    limit -= int32_t(std::strlen(prefix));
+void mold_made(const char* prefix, const Cell* value, text::Sink& out, bool only) {
+    out.append(prefix);
     Cell spec;
     callable::spec_block(value, &spec);
-    limit = actions::mold(&spec, buffer, only, all, flat, part, limit, indent);
-    string::append_c_string(buffer, "]");
-    return limit - 1;
+    actions::mold(&spec, out, only);
+    out.append("]");
 }
 
 int32_t compare_positions(const Cell* value1, const Cell* value2, int32_t op) {

@@ -15,6 +15,7 @@
 #include "runtime/datatypes/word/context.h"
 #include "runtime/memory/series.h"
 #include "runtime/natives/natives.h"
+#include "runtime/text/sink.h"
 
 namespace vek::native {
 
@@ -46,8 +47,7 @@ Cell* push_made(uint32_t type, const Cell* spec, uint32_t code);
 
 // Shared by native! and action!: the text "make <type> [" + the molded spec
 // + "]", with the limit handling of every mold.
-int32_t mold_made(const char* prefix, const Cell* value, const Cell* buffer, bool only, bool all,
-                  bool flat, const Cell* part, int32_t limit, int32_t indent);
+void mold_made(const char* prefix, const Cell* value, text::Sink& out, bool only);
 // Shared by the three types: the code positions of two values of the same
 // type compared, or -2.
 int32_t compare_positions(const Cell* value1, const Cell* value2, int32_t op);

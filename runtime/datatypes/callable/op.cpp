@@ -6,7 +6,6 @@
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/callable/callable.h"
 #include "runtime/datatypes/callable/native.h"
-#include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/stack.h"
@@ -86,22 +85,17 @@ Cell* make(Cell* result, const Cell* spec_value, uint32_t) { return make_from(re
 // form: "?op?". mold: "make op! ", then "func " and the molded spec and body
 // for a function! source, else "[" the molded spec "]". compare as
 // native!'s, among op! values.
-int32_t form(const Cell*, const Cell* buffer, const Cell*, int32_t limit) {
-    static constexpr const char TEXT[] = "?op?";
-    string::append_c_string(buffer, TEXT);
-    return limit - int32_t(sizeof(TEXT) - 1);
-}
+void form(const Cell*, text::Sink& out) { out.append("?op?"); }
 
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat, const Cell* part,
-             int32_t limit, int32_t indent) {
-    if (source_type(value) != TYPE_FUNCTION)
-        return native::mold_made("make op! [", value, buffer, only, all, flat, part, limit, indent);
-    static constexpr const char PREFIX[] = "make op! ";
-    string::append_c_string(buffer, PREFIX);
+void mold(const Cell* value, text::Sink& out, bool only) {
+    if (source_type(value) != TYPE_FUNCTION) {
+        native::mold_made("make op! [", value, out, only);
+        return;
+    }
+    out.append("make op! ");
     Cell function;
     unwrap(value, &function);
-    return actions::mold(&function, buffer, only, all, flat, part, limit - int32_t(sizeof(PREFIX) - 1),
-                         indent);
+    actions::mold(&function, out, only);
 }
 
 int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {

@@ -13,7 +13,6 @@
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/float.h"
 #include "runtime/datatypes/number/integer.h"
-#include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
@@ -197,26 +196,16 @@ namespace {
 // form: "?routine?". mold: "routine ", the spec molded, then the body block
 // molded or a space and the molded body value. reflect and compare are
 // function!'s.
-int32_t form(const Cell*, const Cell* buffer, const Cell*, int32_t limit) {
-    static constexpr const char TEXT[] = "?routine?";
-    string::append_c_string(buffer, TEXT);
-    return limit - int32_t(sizeof(TEXT) - 1);
-}
+void form(const Cell*, text::Sink& out) { out.append("?routine?"); }
 
-int32_t mold(const Cell* value, const Cell* buffer, bool, bool all, bool flat, const Cell* part,
-             int32_t limit, int32_t indent) {
-    static constexpr const char PREFIX[] = "routine ";
-    string::append_c_string(buffer, PREFIX);
-    limit -= int32_t(sizeof(PREFIX) - 1);
+void mold(const Cell* value, text::Sink& out, bool) {
+    out.append("routine ");
     Cell spec_value;
     callable::spec_block(value, &spec_value);
-    limit = actions::mold(&spec_value, buffer, false, all, flat, part, limit, indent);
+    actions::mold(&spec_value, out, false);
     Cell body = *function::body(value);
-    if (cell_type(&body) != TYPE_BLOCK) {
-        string::append_c_string(buffer, " ");
-        limit--;
-    }
-    return actions::mold(&body, buffer, false, all, flat, part, limit, indent);
+    if (cell_type(&body) != TYPE_BLOCK) out.append(" ");
+    actions::mold(&body, out, false);
 }
 
 }  // namespace

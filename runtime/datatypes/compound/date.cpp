@@ -164,22 +164,23 @@ namespace {
 
 // 15-Mar-2024, 15-Mar-2024/10:30:00+05:30: the month's name from the
 // system's month list. form and mold give the same text.
-int32_t form(const Cell* value, const Cell* buffer, const Cell*, int32_t limit) {
+void form(const Cell* value, text::Sink& out) {
+    const Cell* buffer = out.buffer;
     uint32_t packed = packed_date(value);
     uint32_t before = string::buffer_length(buffer);
     append_calendar_date(buffer, packed);
     if (has_time(packed)) {
         string::append_c_string(buffer, "/");
-        time::form_text(cell_get_f64(value) + zone_seconds(packed), buffer, 0);
+        // A sink of its own: the whole date is charged to the limit below.
+        text::Sink clock{.buffer = buffer};
+        time::form_text(cell_get_f64(value) + zone_seconds(packed), clock);
         char text[8];
         append(buffer, text, zone_text(text, packed));
     }
-    return limit - int32_t(string::buffer_length(buffer) - before);
+    out.limit -= int32_t(string::buffer_length(buffer) - before);
 }
 
-int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell* part, int32_t limit, int32_t) {
-    return form(value, buffer, part, limit);
-}
+void mold(const Cell* value, text::Sink& out, bool) { form(value, out); }
 
 // Dates with the same day and near-equal times are equal; ordering is by
 // day, then time. Another datatype is not comparable.

@@ -5,7 +5,6 @@
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
 #include "runtime/datatypes/compound/point.h"
-#include "runtime/datatypes/string/buffer.h"
 #include "runtime/eval/stack.h"
 #include "runtime/memory/series.h"
 
@@ -32,16 +31,13 @@ Cell* push(int32_t x, int32_t y) { return init_cell(stack::push_cell(), x, y); }
 namespace {
 
 // 10x20, -1x-2; mold gives the same text.
-int32_t form(const Cell* value, const Cell* buffer, const Cell*, int32_t limit) {
+void form(const Cell* value, text::Sink& out) {
     char text[32];
     int length = std::snprintf(text, sizeof text, "%dx%d", x(value), y(value));
-    string::append_c_string_part(buffer, text, uint32_t(length));
-    return limit - length;
+    out.append(text, uint32_t(length));
 }
 
-int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell* part, int32_t limit, int32_t) {
-    return form(value, buffer, part, limit);
-}
+void mold(const Cell* value, text::Sink& out, bool) { form(value, out); }
 
 // Pairs order by x, then y, under every op; a point2D! compares as a point
 // with this pair made one. Another datatype is not comparable.

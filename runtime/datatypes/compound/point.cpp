@@ -1,13 +1,11 @@
 #include "runtime/datatypes/compound/point.h"
 
 #include <array>
-#include <cstring>
 
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
 #include "runtime/datatypes/compound/pair.h"
 #include "runtime/datatypes/number/float.h"
-#include "runtime/datatypes/string/buffer.h"
 #include "runtime/eval/stack.h"
 #include "runtime/memory/series.h"
 #include "runtime/text/float_text.h"
@@ -36,21 +34,14 @@ Cell* new_point(Cell* cell, uint32_t type, float x, float y, float z) {
     return write_point(cell, type, x, y, z);
 }
 
-int32_t form_point(const Cell* value, uint32_t axes, const Cell* buffer, int32_t limit) {
+void form_point(const Cell* value, uint32_t axes, text::Sink& out) {
     Coordinates c = coordinates_of(value, axes);
-    int32_t length = 2;
-    string::append_c_string(buffer, "(");
+    out.append("(");
     for (uint32_t i = 0; i < axes; i++) {
-        if (i != 0) {
-            string::append_c_string(buffer, ", ");
-            length += 2;
-        }
-        float_::FloatText text = float_::format(c[i], float_::FORMAT_COORDINATE);
-        string::append_c_string(buffer, text.c_str());
-        length += int32_t(std::strlen(text.c_str()));
+        if (i != 0) out.append(", ");
+        out.append(float_::format(c[i], float_::FORMAT_COORDINATE).c_str());
     }
-    string::append_c_string(buffer, ")");
-    return limit - length;
+    out.append(")");
 }
 
 // Equal under the float32 near-equality, exactly (strict), or bit for bit
@@ -86,13 +77,9 @@ namespace {
 
 // (x, y), each coordinate with at most 7 significant digits and no ".0" on
 // a whole number; mold gives the same text.
-int32_t form(const Cell* value, const Cell* buffer, const Cell*, int32_t limit) {
-    return form_point(value, 2, buffer, limit);
-}
+void form(const Cell* value, text::Sink& out) { form_point(value, 2, out); }
 
-int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell*, int32_t limit, int32_t) {
-    return form_point(value, 2, buffer, limit);
-}
+void mold(const Cell* value, text::Sink& out, bool) { form_point(value, 2, out); }
 
 // Equality under the float32 near-equality, strict equality exact, sameness
 // by bit patterns, ordering by x, then y. A pair! compares as the point it
@@ -130,13 +117,9 @@ Cell* push(float x, float y, float z) { return new_point(stack::push_cell(), TYP
 namespace {
 
 // (x, y, z).
-int32_t form(const Cell* value, const Cell* buffer, const Cell*, int32_t limit) {
-    return form_point(value, 3, buffer, limit);
-}
+void form(const Cell* value, text::Sink& out) { form_point(value, 3, out); }
 
-int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell*, int32_t limit, int32_t) {
-    return form_point(value, 3, buffer, limit);
-}
+void mold(const Cell* value, text::Sink& out, bool) { form_point(value, 3, out); }
 
 // As point2D!'s, extended to z; only a point3D! is comparable.
 int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {

@@ -6,7 +6,6 @@
 
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
-#include "runtime/datatypes/string/buffer.h"
 #include "runtime/eval/stack.h"
 
 namespace vek::tuple {
@@ -69,21 +68,17 @@ Cell* make_rgba(Cell* cell, uint8_t red, uint8_t green, uint8_t blue, int32_t al
 namespace {
 
 // The bytes in decimal separated by "."; mold gives the same text.
-int32_t form(const Cell* value, const Cell* buffer, const Cell*, int32_t limit) {
+void form(const Cell* value, text::Sink& sink) {
     char text[MAX_SIZE * 4];
     char* out = text;
     for (uint32_t i = 0; i < size(value); i++) {
         if (i != 0) *out++ = '.';
         out = std::to_chars(out, text + sizeof text, get_byte(value, i)).ptr;
     }
-    auto length = uint32_t(out - text);
-    string::append_c_string_part(buffer, text, length);
-    return limit - int32_t(length);
+    sink.append(text, uint32_t(out - text));
 }
 
-int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell* part, int32_t limit, int32_t) {
-    return form(value, buffer, part, limit);
-}
+void mold(const Cell* value, text::Sink& out, bool) { form(value, out); }
 
 // Byte by byte up to the longer length, a missing byte counting as 0, under
 // every op (1.2.3 and 1.2.3.0 are equal even strictly). Another datatype is

@@ -10,12 +10,10 @@
 #include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/block/array.h"
-#include "runtime/datatypes/string/buffer.h"
 #include "runtime/eval/stack.h"
 #include "runtime/memory/series.h"
 #include "runtime/tables/cycles.h"
 #include "runtime/tables/hash_table.h"
-#include "runtime/text/mold.h"
 
 namespace vek::map {
 
@@ -23,37 +21,30 @@ namespace {
 
 bool series_key(uint32_t type) { return is_any_string(type) || type == TYPE_BINARY; }
 
-// Writes the live entries as key, space, value. With mold each entry is on a
-// line of its own at the level's indentation (unless flat); form separates
-// the entries by line breaks alone. Answers whether anything was written.
-bool write_entries(const Cell* map, const Cell* output, bool mold, bool only, bool all, bool flat,
-                   const Cell* part, int32_t* limit, int32_t level) {
+// Writes the live entries as key, space, value, molded at the sink's level.
+// With mold each entry is on a line of its own at that level's indentation
+// (unless flat); form separates the entries by line breaks alone. Answers
+// whether anything was written.
+bool write_entries(const Cell* map, text::Sink& out, bool mold, bool only) {
     Node block = series_node(map);
     if (entry_count(map) == 0) return false;
-    bool indenting = mold && !flat;
-    const char* separator = flat ? " " : "\n";
-    if (mold && !flat && !only) {
-        string::append_c_string(output, "\n");
-        (*limit)--;
-    }
+    bool indenting = mold && !out.flat;
+    const char* separator = out.flat ? " " : "\n";
+    if (mold && !out.flat && !only) out.append("\n");
     cycles::Scope guard(block);
     uint32_t cells = node_buffer(block)->length();
     uint32_t last = cells;
     for (uint32_t i = 0; i + 1 < cells; i += 2)
         if (reinterpret_cast<Cell*>(node_buffer(block)->first())[i + 1].header != 0) last = i;
-    for (uint32_t i = 0; i + 1 < cells && !(part && *limit <= 0); i += 2) {
+    for (uint32_t i = 0; i + 1 < cells && !out.used_up(); i += 2) {
         const Cell* pair = reinterpret_cast<Cell*>(node_buffer(block)->first()) + i;
         if (pair[1].header == 0) continue;
         Cell key = pair[0], value = pair[1];
-        if (indenting) *limit = mold::indent(output, level, *limit);
-        *limit = actions::mold(&key, output, only, all, flat, part, *limit, level);
-        string::append_c_string(output, " ");
-        (*limit)--;
-        *limit = actions::mold(&value, output, only, all, flat, part, *limit, level);
-        if (i != last || indenting) {
-            string::append_c_string(output, separator);
-            (*limit)--;
-        }
+        if (indenting) out.indentation(out.indent);
+        actions::mold(&key, out, only);
+        out.append(" ");
+        actions::mold(&value, out, only);
+        if (i != last || indenting) out.append(separator);
     }
     return true;
 }
@@ -104,24 +95,24 @@ namespace {
 
 // "#[", each live entry as a molded key, a space and a molded value, one a
 // line, "]". form writes the entries alone, without brackets.
-int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit) {
-    if (cycles::detect(value, buffer, &limit, false)) return limit;
-    write_entries(value, buffer, false, false, false, false, part, &limit, 0);
-    return limit;
+void form(const Cell* value, text::Sink& out) {
+    if (cycles::detect(value, out, false)) return;
+    // The keys and values are molded plainly, whatever the text around asks.
+    text::Layout plain(out, false, false, 0);
+    write_entries(value, out, false, false);
 }
 
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat, const Cell* part, int32_t limit,
-             int32_t indent) {
-    if (cycles::detect(value, buffer, &limit, true)) return limit;
-    if (!only) {
-        string::append_c_string(buffer, "#[");
-        limit -= 2;
+void mold(const Cell* value, text::Sink& out, bool only) {
+    if (cycles::detect(value, out, true)) return;
+    if (!only) out.append("#[");
+    bool written;
+    {
+        text::Layout entries(out, out.indent + 1);
+        written = write_entries(value, out, true, only);
     }
-    bool written = write_entries(value, buffer, true, only, all, flat, part, &limit, indent + 1);
-    if (only) return limit;
-    if (written && indent > 0) limit = mold::indent(buffer, indent, limit);
-    string::append_c_string(buffer, "]");
-    return limit - 1;
+    if (only) return;
+    if (written && out.indent > 0) out.indentation(out.indent);
+    out.append("]");
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 #include "runtime/actions/dispatch.h"
@@ -333,16 +332,10 @@ Cell* random(Cell* value, bool seed, bool secure, bool) {
     return value;
 }
 
-int32_t form(const Cell* value, const Cell* buffer, const Cell*, int32_t limit) {
-    FloatText text = format(get(value), FORMAT_FLOAT64);
-    string::append_c_string(buffer, text.c_str());
-    return limit - int32_t(std::strlen(text.c_str()));
-}
+void form(const Cell* value, text::Sink& out) { out.append(format(get(value), FORMAT_FLOAT64).c_str()); }
 
-int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell*, int32_t limit, int32_t) {
-    FloatText text = float_to_text(get(value), 0, true);
-    string::append_c_string(buffer, text.c_str());
-    return limit - int32_t(std::strlen(text.c_str()));
+void mold(const Cell* value, text::Sink& out, bool) {
+    out.append(float_to_text(get(value), 0, true).c_str());
 }
 
 int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {

@@ -334,16 +334,9 @@ Cell* random(Cell* value, bool seed, bool secure, bool) {
     return make_at(value, random::integer(get(value), secure));
 }
 
-int32_t form(const Cell* value, const Cell* buffer, const Cell*, int32_t limit) {
-    FixedText<12> text = to_decimal_text(get(value));
-    string::append_c_string(buffer, text.c_str());
-    return limit - int32_t(std::strlen(text.c_str()));
-}
+void form(const Cell* value, text::Sink& out) { out.append(to_decimal_text(get(value)).c_str()); }
 
-int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell* part, int32_t limit,
-             int32_t) {
-    return form(value, buffer, part, limit);
-}
+void mold(const Cell* value, text::Sink& out, bool) { form(value, out); }
 
 int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     uint32_t type = cell_type(value2);

@@ -7,7 +7,6 @@
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/number/integer.h"
-#include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 
@@ -151,7 +150,7 @@ bool make_at_from_text(Cell* cell, bool negative, const char* code, const char* 
 
 // ---------------------------------------------------------------- text
 
-int32_t form_text(const Cell* value, const Cell* buffer, int32_t limit, bool all, bool grouping) {
+void form_text(const Cell* value, text::Sink& sink, bool all, bool grouping) {
     char text[64];
     char* out = text;
     if (signum(value) < 0) *out++ = '-';
@@ -168,22 +167,16 @@ int32_t form_text(const Cell* value, const Cell* buffer, int32_t limit, bool all
         *out++ = '.';
         for (int32_t n = 1; n <= shown; n++) *out++ = char('0' + digit(value, INTEGRAL_DIGITS + n));
     }
-    auto length = uint32_t(out - text);
-    string::append_c_string_part(buffer, text, length);
-    return limit - int32_t(length);
+    sink.append(text, uint32_t(out - text));
 }
 
 namespace {
 
 // form groups the integral digits; mold does not, and with all keeps every
 // fraction digit.
-int32_t form(const Cell* value, const Cell* buffer, const Cell*, int32_t limit) {
-    return form_text(value, buffer, limit, false, true);
-}
+void form(const Cell* value, text::Sink& out) { form_text(value, out, false, true); }
 
-int32_t mold(const Cell* value, const Cell* buffer, bool, bool all, bool, const Cell*, int32_t limit, int32_t) {
-    return form_text(value, buffer, limit, all, false);
-}
+void mold(const Cell* value, text::Sink& out, bool) { form_text(value, out, out.all, false); }
 
 }  // namespace
 

@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "runtime/core/cell.h"
+#include "runtime/text/sink.h"
 
 namespace vek::money {
 
@@ -49,9 +50,8 @@ bool make_at_from_text(Cell* cell, bool negative, const char* code, const char* 
 // The text of the amount: "-" when negative, the currency code, "$", the
 // integral digits (grouped by "'" in threes when grouping), then "." and the
 // number of fraction digits the system's money-digits option asks for
-// (truncated), all five when all is set. Returns the limit lowered by what it
-// appended.
-int32_t form_text(const Cell* value, const Cell* buffer, int32_t limit, bool all, bool grouping);
+// (truncated), all five when all is set.
+void form_text(const Cell* value, text::Sink& sink, bool all, bool grouping);
 
 // Registers money!.
 void init();

@@ -1,11 +1,8 @@
 #include "runtime/datatypes/number/percent.h"
 
-#include <cstring>
-
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
 #include "runtime/datatypes/number/float.h"
-#include "runtime/datatypes/string/buffer.h"
 #include "runtime/text/float_text.h"
 
 namespace vek::percent {
@@ -19,15 +16,11 @@ namespace {
 
 // The fraction times 100 with "%": 50%, 12.3%, "0%" for a fraction too small
 // to show. mold gives the same text.
-int32_t form(const Cell* value, const Cell* buffer, const Cell*, int32_t limit) {
-    float_::FloatText text = float_::format(float_::get(value) * 100.0, float_::FORMAT_PERCENT64);
-    string::append_c_string(buffer, text.c_str());
-    return limit - int32_t(std::strlen(text.c_str()));
+void form(const Cell* value, text::Sink& out) {
+    out.append(float_::format(float_::get(value) * 100.0, float_::FORMAT_PERCENT64).c_str());
 }
 
-int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell* part, int32_t limit, int32_t) {
-    return form(value, buffer, part, limit);
-}
+void mold(const Cell* value, text::Sink& out, bool) { form(value, out); }
 
 }  // namespace
 

@@ -7,7 +7,6 @@
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
 #include "runtime/datatypes/number/float.h"
-#include "runtime/datatypes/string/buffer.h"
 #include "runtime/text/float_text.h"
 
 namespace vek::time {
@@ -53,33 +52,26 @@ Cell* make_at(Cell* cell, double seconds) { return set_type(float_::make_at(cell
 Cell* make_in(const Cell* block, double seconds) { return set_type(float_::make_in(block, seconds), TYPE_TIME); }
 Cell* push(double seconds) { return set_type(float_::push(seconds), TYPE_TIME); }
 
-int32_t form_text(double seconds, const Cell* buffer, int32_t limit) {
+void form_text(double seconds, text::Sink& sink) {
     // An infinite or NaN time (a division by zero) has no clock reading: it
     // shows as the float it is.
     if (!std::isfinite(seconds)) {
-        float_::FloatText text = float_::format(seconds, float_::FORMAT_FLOAT64);
-        string::append_c_string(buffer, text.c_str());
-        return limit - int32_t(std::strlen(text.c_str()));
+        sink.append(float_::format(seconds, float_::FORMAT_FLOAT64).c_str());
+        return;
     }
     char text[TEXT_ROOM];
     char* out = text;
     if (seconds < 0.0) *out++ = '-';
     out = clock_text(out, text + TEXT_ROOM, std::fabs(seconds));
-    auto length = uint32_t(out - text);
-    string::append_c_string_part(buffer, text, length);
-    return limit - int32_t(length);
+    sink.append(text, uint32_t(out - text));
 }
 
 namespace {
 
 // form and mold give the same text.
-int32_t form(const Cell* value, const Cell* buffer, const Cell*, int32_t limit) {
-    return form_text(get(value), buffer, limit);
-}
+void form(const Cell* value, text::Sink& out) { form_text(get(value), out); }
 
-int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell*, int32_t limit, int32_t) {
-    return form_text(get(value), buffer, limit);
-}
+void mold(const Cell* value, text::Sink& out, bool) { form_text(get(value), out); }
 
 }  // namespace
 

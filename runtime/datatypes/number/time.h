@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "runtime/core/cell.h"
+#include "runtime/text/sink.h"
 
 namespace vek::time {
 
@@ -26,10 +27,9 @@ inline double get(const Cell* cell) {
     return cell_get_f64(cell);
 }
 
-// Appends the text of the seconds to the string! buffer (1:02:03.5, -0:01:30,
-// 0:00:03.14159: six significant digits of seconds) and returns the limit
-// lowered by what it appended.
-int32_t form_text(double seconds, const Cell* buffer, int32_t limit);
+// Appends the text of the seconds to the sink (1:02:03.5, -0:01:30,
+// 0:00:03.14159: six significant digits of seconds).
+void form_text(double seconds, text::Sink& sink);
 
 // Registers time!; float! must be registered first.
 void init();

@@ -148,24 +148,18 @@ void append_symbol(const Cell* buffer, uint32_t symbol_id) {
     append_series(buffer, &name);
 }
 
-// A cell that the datatypes take for a given /part argument: one above the
-// current frame's base.
-Cell* push_part_cell(int32_t limit) {
-    Cell count = integer_cell(limit);
-    Cell* part = stack::push(&count);
-    return part > stack::arguments ? part : stack::push(&count);
-}
-
 // Molds (or forms) the value with a /part limit and cuts what overran it.
 void append_value_cut(const Cell* buffer, const Cell* value, bool formed, bool only, int32_t cut) {
     Cell* saved_top = stack::top;
     Cell copy = *value;
-    Cell* part = push_part_cell(cut);
     uint32_t before = text_length(buffer);
-    if (formed)
-        actions::form(&copy, buffer, part, cut);
-    else
-        actions::mold(&copy, buffer, only, false, true, part, cut, 0);
+    text::Sink out{.buffer = buffer, .limited = true, .limit = cut};
+    if (formed) {
+        actions::form(&copy, out);
+    } else {
+        out.flat = true;
+        actions::mold(&copy, out, only);
+    }
     string::limit_buffer(series_buffer(buffer), before + uint32_t(cut));
     stack::top = saved_top;
 }
@@ -240,9 +234,11 @@ void form_field_message(const Cell* error, const Cell* buffer, const char* name)
     case TYPE_STRING:
         append_series(buffer, &message);
         break;
-    case TYPE_BLOCK:
-        form_template(error, buffer, &message, actions::NO_LIMIT);
+    case TYPE_BLOCK: {
+        text::Sink out{.buffer = buffer};
+        form_template(error, out, &message);
         break;
+    }
     default:
         mark_invalid(error, FIELD_TYPE);
         break;
@@ -282,21 +278,21 @@ void form_where(const Cell* error, const Cell* buffer) {
 void form_stack(const Cell* error, const Cell* buffer, const Cell* stack_trace, int32_t limit) {
     if (cell_type(stack_trace) != TYPE_INTEGER || integer::get(stack_trace) <= 0) return;
     Cell stack = *field(error, FIELD_STACK);
+    text::Sink out{.buffer = buffer, .limit = limit - 12};
     if (cell_type(&stack) == TYPE_INTEGER) {
         append_text(buffer, "\n*** Stack: ");
         uint32_t position = std::min(uint32_t(integer::get(&stack)), stack::FRAME_COUNT);
-        stack::trace_text(uint32_t(integer::get(stack_trace)), stack::frames_bottom + position, buffer, limit - 12);
+        stack::trace_text(uint32_t(integer::get(stack_trace)), stack::frames_bottom + position, out);
     } else if (cell_type(&stack) == TYPE_BLOCK) {
         append_text(buffer, "\n*** Stack: ");
-        actions::form(&stack, buffer, nullptr, limit - 12);
+        actions::form(&stack, out);
     }
 }
 
 // The actions, defined with their kin below.
 Cell* make(Cell*, const Cell* spec_value, uint32_t);
-int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat, const Cell* part,
-             int32_t limit, int32_t indent);
+void form(const Cell* value, text::Sink& out);
+void mold(const Cell* value, text::Sink& out, bool only);
 int32_t compare(const Cell* value1, const Cell* value2, int32_t op);
 
 }  // namespace
@@ -397,15 +393,14 @@ namespace {
 // The text the console prints for the error, "*** " title ": " message, then
 // the Where, Near, Stack (while the state/stack-trace setting is a positive
 // integer!) and Files lines.
-int32_t form(const Cell* value, const Cell* buffer, const Cell*, int32_t limit) {
-    return form_traced(value, buffer, limit, system_fields::stack_trace());
-}
+void form(const Cell* value, text::Sink& out) { form_traced(value, out, system_fields::stack_trace()); }
 
 }  // namespace
 
-int32_t form_traced(const Cell* value, const Cell* buffer, int32_t limit, const Cell* stack_trace) {
+void form_traced(const Cell* value, text::Sink& out, const Cell* stack_trace) {
+    const Cell* buffer = out.buffer;
     uint32_t start = text_length(buffer);
-    auto remaining = [&] { return limit - int32_t(text_length(buffer) - start); };
+    auto remaining = [&] { return out.limit - int32_t(text_length(buffer) - start); };
     append_text(buffer, "*** ");
     form_message(value, buffer);
     form_where(value, buffer);
@@ -417,10 +412,11 @@ int32_t form_traced(const Cell* value, const Cell* buffer, int32_t limit, const 
         append_text(buffer, "\n*** Files: ");
         append_value_cut(buffer, &files, false, true, NEAR_TEXT_LIMIT);
     }
-    return remaining();
+    out.limit = remaining();
 }
 
-int32_t form_template(const Cell* error, const Cell* buffer, const Cell* block, int32_t limit) {
+void form_template(const Cell* error, text::Sink& out, const Cell* block) {
+    const Cell* buffer = out.buffer;
     uint32_t start = text_length(buffer);
     bool syntax = is_syntax(error);
     Cell source = *block;
@@ -439,15 +435,14 @@ int32_t form_template(const Cell* error, const Cell* buffer, const Cell* block, 
             break;
         }
     }
-    return limit - int32_t(text_length(buffer) - start);
+    out.limit -= int32_t(text_length(buffer) - start);
 }
 
 namespace {
 
 // "make error! [" with the fields molded as an object's.
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool all, bool flat, const Cell* part,
-             int32_t limit, int32_t indent) {
-    return object::mold_as("make error! [", value, buffer, only, all, flat, part, limit, indent);
+void mold(const Cell* value, text::Sink& out, bool only) {
+    object::mold_as("make error! [", value, out, only);
 }
 
 // -2 unless value2 is an error!, else as objects compare.
@@ -518,10 +513,11 @@ void capture_stack(const Cell* error) {
 void print(const Cell* error) {
     Cell* saved_top = stack::top;
     Cell value = *error;
-    Cell* text = stack::push_cell();
-    string::rs_make_at(text, 0);
-    form(&value, text, nullptr, actions::NO_LIMIT);
-    print_hooks::call_all(text, true);
+    Cell* formed = stack::push_cell();
+    string::rs_make_at(formed, 0);
+    text::Sink out{.buffer = formed};
+    form(&value, out);
+    print_hooks::call_all(formed, true);
     stack::top = saved_top;
 }
 

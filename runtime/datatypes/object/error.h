@@ -23,6 +23,7 @@
 
 #include "runtime/core/cell.h"
 #include "runtime/core/raise.h"
+#include "runtime/text/sink.h"
 
 namespace vek::error {
 
@@ -54,12 +55,12 @@ Cell* create(err::AnyId id, const Cell* arg1 = nullptr,
 
 // The error's formed text, with the stack-trace setting given instead of
 // read from the system fields.
-int32_t form_traced(const Cell* value, const Cell* buffer, int32_t limit, const Cell* stack_trace);
+void form_traced(const Cell* value, text::Sink& out, const Cell* stack_trace);
 
 // Appends a message template block: strings as they are, a word or get-word
 // as the value of the error's field of that name (formed for syntax errors,
 // else molded flat), each cut to 80 units; one space between two elements.
-int32_t form_template(const Cell* error, const Cell* buffer, const Cell* block, int32_t limit);
+void form_template(const Cell* error, text::Sink& out, const Cell* block);
 
 // Stores the value into where when where is none.
 void fill_where(const Cell* error, const Cell* value);

@@ -1,7 +1,5 @@
 #include "runtime/datatypes/object/object.h"
 
-#include <cstring>
-
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/datatypes/none.h"
@@ -10,7 +8,6 @@
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/tables/cycles.h"
-#include "runtime/text/mold.h"
 
 namespace vek::object {
 
@@ -33,34 +30,28 @@ bool comparable_types(uint32_t t1, uint32_t t2) {
 
 // Appends the symbol's name as it is spelt; the name string is read through
 // a copy of the symbol cell, so a growing buffer cannot leave it stale.
-void append_name(const Cell* buffer, uint32_t symbol_id, int32_t* limit) {
+void append_name(text::Sink& out, uint32_t symbol_id) {
     Cell name = *symbol::get(symbol_id);
-    Cell target = *buffer;
+    Cell target = *out.buffer;
     uint32_t before = series_buffer(&target)->length();
     string::concatenate(&target, &name, -1, 0, false, string::Mode::append);
-    *limit -= int32_t(series_buffer(&target)->length() - before);
+    out.limit -= int32_t(series_buffer(&target)->length() - before);
 }
 
-void append_text(const Cell* buffer, const char* text, int32_t length, int32_t* limit) {
-    string::append_c_string(buffer, text);
-    *limit -= length;
-}
-
-int32_t serialize_field(const Cell* buffer, uint32_t symbol_id, const Cell* value, bool all, bool flat,
-                        const Cell* part, int32_t limit, int32_t indent) {
-    append_name(buffer, symbol_id, &limit);
-    append_text(buffer, ": ", 2, &limit);
+void serialize_field(text::Sink& out, uint32_t symbol_id, const Cell* value) {
+    append_name(out, symbol_id);
+    out.append(": ");
     switch (cell_type(value)) {
     case 0:
-        append_text(buffer, "unset!", 6, &limit);
-        return limit;
+        out.append("unset!");
+        return;
     case TYPE_WORD:
-        append_text(buffer, "'", 1, &limit);
+        out.append("'");
         break;
     default:
         break;
     }
-    return actions::mold(value, buffer, false, all, flat, part, limit, indent);
+    actions::mold(value, out, false);
 }
 
 }  // namespace
@@ -94,38 +85,37 @@ void copy_into(const Cell* object, Cell* result) {
     *context::owner_of(node) = *result;
 }
 
-int32_t serialize_fields(const Cell* object, const Cell* buffer, bool all, bool flat,
-                         bool mold, const Cell* part, int32_t limit, int32_t indent) {
+void serialize_fields(const Cell* object, text::Sink& out, bool mold) {
     Node context = context_node(object);
     uint32_t count = field_count(object);
     bool first = true;
     for (uint32_t i = 0; i < count; i++) {
-        if (limit <= 0) break;
+        if (out.limit <= 0) break;
         uint32_t symbol_id = word::symbol(word_at(context, i));
-        if (!all && is_handler_field(symbol_id)) continue;
-        if (!first && (flat || !mold)) append_text(buffer, flat ? " " : "\n", 1, &limit);
-        if (mold && !flat) limit = mold::indent(buffer, indent, limit);
+        if (!out.all && is_handler_field(symbol_id)) continue;
+        if (!first && (out.flat || !mold)) out.append(out.flat ? " " : "\n");
+        if (mold && !out.flat) out.indentation(out.indent);
         // A copy: molding the value may move the values block.
         Cell value = get_values(object)[i];
-        limit = serialize_field(buffer, symbol_id, &value, all, flat, part, limit, indent);
-        if (mold && !flat) append_text(buffer, "\n", 1, &limit);
+        serialize_field(out, symbol_id, &value);
+        if (mold && !out.flat) out.append("\n");
         first = false;
     }
-    return limit;
 }
 
-int32_t mold_as(const char* opening, const Cell* object, const Cell* buffer, bool only, bool all,
-                bool flat, const Cell* part, int32_t limit, int32_t indent) {
-    if (cycles::detect(object, buffer, &limit, true)) return limit;
+void mold_as(const char* opening, const Cell* object, text::Sink& out, bool only) {
+    if (cycles::detect(object, out, true)) return;
     cycles::Scope guard(context_node(object));
     if (!only) {
-        append_text(buffer, opening, int32_t(std::strlen(opening)), &limit);
-        if (!flat) append_text(buffer, "\n", 1, &limit);
+        out.append(opening);
+        if (!out.flat) out.append("\n");
     }
-    limit = serialize_fields(object, buffer, all, flat, true, part, limit, indent + 1);
-    if (!flat) limit = mold::indent(buffer, indent, limit);
-    if (!only) append_text(buffer, "]", 1, &limit);
-    return limit;
+    {
+        text::Layout fields(out, out.indent + 1);
+        serialize_fields(object, out, true);
+    }
+    if (!out.flat) out.indentation(out.indent);
+    if (!only) out.append("]");
 }
 
 int32_t compare_fields(const Cell* value1, const Cell* value2, int32_t op) {

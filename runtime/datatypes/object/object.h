@@ -20,6 +20,7 @@
 
 #include "runtime/core/cell.h"
 #include "runtime/memory/series.h"
+#include "runtime/text/sink.h"
 
 namespace vek::object {
 
@@ -61,18 +62,16 @@ void copy_into(const Cell* object, Cell* result);
 
 // Appends the fields as "name: value" with the value molded (a word! value
 // shown as a lit-word). mold puts each field on a line of its own, indented
-// by indent levels; with flat, or for form, fields are separated by a space
-// (form: a line end) instead. on-change* and on-deep-change* are left out
-// unless all. Stops once the limit is used up; returns the limit lowered by
-// what was appended.
-int32_t serialize_fields(const Cell* object, const Cell* buffer, bool all, bool flat,
-                         bool mold, const Cell* part, int32_t limit, int32_t indent);
+// to the sink's level; with flat, or for form, fields are separated by a
+// space (form: a line end) instead. on-change* and on-deep-change* are left
+// out unless all. Stops once the limit is used up.
+void serialize_fields(const Cell* object, text::Sink& out, bool mold);
 
 // "make object! [" style molding under the given opening text: the opening
-// and a line end (both unless only), the fields, the closing "]" on a line
-// of its own at the outer indent. With flat everything stays on one line.
-int32_t mold_as(const char* opening, const Cell* object, const Cell* buffer, bool only, bool all,
-                bool flat, const Cell* part, int32_t limit, int32_t indent);
+// and a line end (both unless only), the fields one level deeper, the
+// closing "]" on a line of its own at the sink's level. With flat everything
+// stays on one line.
+void mold_as(const char* opening, const Cell* object, text::Sink& out, bool only);
 
 // How objects compare, error! values too: -2 when value2 is no object of the
 // same kind; 0 for the same context; under op same, -1 for different

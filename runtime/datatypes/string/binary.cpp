@@ -15,7 +15,6 @@
 #include "runtime/datatypes/string/binary_codecs.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/eval/stack.h"
-#include "runtime/text/mold.h"
 
 namespace vek::binary {
 
@@ -25,40 +24,29 @@ constexpr uint32_t LINE_BYTES = 32;  // 64 hexadecimal digits
 // More bytes than this and the digits go on lines of their own.
 constexpr uint32_t ONE_LINE_BYTES = 30;
 
-int32_t append_text(const Cell* output, const char* text, uint32_t n, int32_t limit) {
-    string::append_c_string_part(output, text, n);
-    return limit - int32_t(n);
-}
-
-int32_t new_line(const Cell* output, int32_t level, int32_t limit) {
-    return mold::indent(output, level, append_text(output, "\n", 1, limit));
-}
-
 }  // namespace
 
 // Under part, writing stops once the limit reaches 0.
-static int32_t write_text(const Cell* value, const Cell* output, bool only, bool flat, const Cell* part,
-                          int32_t limit, int32_t indent) {
+static void write_text(const Cell* value, text::Sink& out, bool only, bool flat, int32_t indent) {
     Node node = series_node(value);
     uint32_t head = std::min(series_index(value), node_buffer(node)->length());
     uint32_t count = node_buffer(node)->length() - head;
     bool lines = !flat && count > ONE_LINE_BYTES;
     int32_t level = indent + 1;
-    if (!only) limit = append_text(output, "#{", 2, limit);
-    if (lines) limit = new_line(output, level, limit);
-    for (uint32_t done = 0; done < count && !(part && limit <= 0);) {
+    if (!only) out.append("#{");
+    if (lines) out.new_line(level);
+    for (uint32_t done = 0; done < count && !out.used_up();) {
         uint8_t bytes[LINE_BYTES];
         uint8_t text[2 * LINE_BYTES];
         uint32_t n = std::min(LINE_BYTES, count - done);
         std::memcpy(bytes, node_buffer(node)->at(head + done), n);
         uint8_t* end = encode_base16(text, bytes, n);
-        limit = append_text(output, reinterpret_cast<const char*>(text), uint32_t(end - text), limit);
+        out.append(reinterpret_cast<const char*>(text), uint32_t(end - text));
         done += n;
-        if (n == LINE_BYTES && !flat) limit = new_line(output, level, limit);
+        if (n == LINE_BYTES && !flat) out.new_line(level);
     }
-    if (lines && count % LINE_BYTES != 0) limit = new_line(output, indent, limit);
-    if (!only) limit = append_text(output, "}", 1, limit);
-    return limit;
+    if (lines && count % LINE_BYTES != 0) out.new_line(indent);
+    if (!only) out.append("}");
 }
 
 uint32_t rs_length(const Cell* value) {
@@ -105,13 +93,10 @@ namespace {
 // form and mold give the same text, always in base 16: "#{", two digits a
 // byte, "}" (mold/only leaves the marks out). More than 30 bytes go on lines
 // of 32 bytes of their own, indented one level deeper, unless flat.
-int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit) {
-    return write_text(value, buffer, false, false, part, limit, 0);
-}
+void form(const Cell* value, text::Sink& out) { write_text(value, out, false, false, 0); }
 
-int32_t mold(const Cell* value, const Cell* buffer, bool only, bool, bool flat, const Cell* part, int32_t limit,
-             int32_t indent) {
-    return write_text(value, buffer, only, flat, part, limit, indent);
+void mold(const Cell* value, text::Sink& out, bool only) {
+    write_text(value, out, only, out.flat, out.indent);
 }
 
 }  // namespace

@@ -52,7 +52,8 @@ void form_elements(const Cell* output, const Cell* block, int32_t part, bool onl
     for (uint32_t i = head; i < std::min(end, node_buffer(node)->length()); i++) {
         if (counting_chars && length_of(output) >= uint32_t(part)) break;
         Cell element = node_buffer(node)->cells()[i];
-        actions::form(&element, output, nullptr, actions::NO_LIMIT);
+        text::Sink out{.buffer = output};
+        actions::form(&element, out);
     }
     if (counting_chars) limit_buffer(series_buffer(output), uint32_t(part));
 }
@@ -84,7 +85,8 @@ public:
         } else if (is_any_list(type)) {  // formed element by element
             form_elements(built, &text_, part, only);
         } else {
-            actions::form(&text_, built, nullptr, actions::NO_LIMIT);
+            text::Sink out{.buffer = built};
+            actions::form(&text_, out);
             if (only && part >= 0) limit_buffer(series_buffer(built), uint32_t(part));
         }
         text_ = *built;

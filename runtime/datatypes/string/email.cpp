@@ -13,9 +13,7 @@ Cell* push(const Cell* value) { return stack::push(value); }
 namespace {
 
 // The plain text (form and mold alike).
-int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell* part, int32_t limit, int32_t) {
-    return string::form_text(value, buffer, part, limit);
-}
+void mold(const Cell* value, text::Sink& out, bool) { string::form_text(value, out); }
 
 }  // namespace
 

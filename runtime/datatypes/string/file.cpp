@@ -52,12 +52,14 @@ namespace {
 // double quote and control characters are written as caret escapes.
 // Quoted text is written with the string escapes, so that the caret, the
 // double quote and control characters load back as themselves.
-int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell* part, int32_t limit, int32_t) {
+// The limit is lowered by the range and the "%" alone, quotes or not.
+void mold(const Cell* value, text::Sink& out, bool) {
+    const Cell* buffer = out.buffer;
     Node node = series_node(value);
     uint32_t length = node_buffer(node)->length();
     uint32_t head = std::min(series_index(value), length);
     uint32_t range = length - head;
-    if (part) range = limit < 0 ? 0 : std::min(range, uint32_t(limit));
+    if (out.limited) range = out.limit < 0 ? 0 : std::min(range, uint32_t(out.limit));
     string::append_char(series_buffer(buffer), '%');
     if (length == head) {
         string::append_c_string(buffer, "\"\"");
@@ -68,7 +70,7 @@ int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell
     } else {
         for (uint32_t i = 0; i < range; i++) string::append_char(series_buffer(buffer), char_at(node, head + i));
     }
-    return limit - int32_t(range) - 1;
+    out.limit -= int32_t(range) + 1;
 }
 
 }  // namespace

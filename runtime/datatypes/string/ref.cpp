@@ -14,9 +14,9 @@ Cell* push(const Cell* value) { return stack::push(value); }
 namespace {
 
 // "@" and the text; form gives the text alone.
-int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell* part, int32_t limit, int32_t) {
-    string::append_char(series_buffer(buffer), '@');
-    return string::form_text(value, buffer, part, limit - 1);
+void mold(const Cell* value, text::Sink& out, bool) {
+    out.append_char('@');
+    string::form_text(value, out);
 }
 
 }  // namespace

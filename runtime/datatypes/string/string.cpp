@@ -243,41 +243,41 @@ Cell* convert(Cell* result, const Cell* spec_value, uint32_t type) {
     }
     if (spec_type == TYPE_BINARY) return decoded(result, spec_value, type);
     make_at_unit(result, 16, 1);
+    text::Sink out{.buffer = result};
     if (spec_type == TYPE_REFINEMENT && type != TYPE_STRING)
-        actions::mold(spec_value, result, false, false, false, nullptr, actions::NO_LIMIT, 0);
+        actions::mold(spec_value, out, false);
     else
-        actions::form(spec_value, result, nullptr, actions::NO_LIMIT);
+        actions::form(spec_value, out);
     return set_type(result, type);
 }
 
 // ---------------------------------------------------------------- form and mold
 
-int32_t form_text(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit) {
+void form_text(const Cell* value, text::Sink& out) {
     uint32_t length = text_of(value).length;
-    int32_t count = part ? std::max(limit, 0) : -1;
-    concatenate(const_cast<Cell*>(buffer), const_cast<Cell*>(value), count, 0, true, Mode::append);
-    return limit - int32_t(length);
+    int32_t count = out.limited ? std::max(out.limit, 0) : -1;
+    concatenate(const_cast<Cell*>(out.buffer), const_cast<Cell*>(value), count, 0, true, Mode::append);
+    out.limit -= int32_t(length);
 }
 
 namespace {
 
 // The text between double quotes, or between braces when it holds a double
-// quote, three or more line feeds, or 50 code points or more. Answers the
-// limit lowered by the molded range's length plus the two delimiters.
-int32_t mold(const Cell* value, const Cell* buffer, bool, bool all, bool, const Cell* part, int32_t limit,
-             int32_t) {
+// quote, three or more line feeds, or 50 code points or more. Lowers the
+// limit by the molded range's length plus the two delimiters.
+void mold(const Cell* value, text::Sink& out, bool) {
     Text text = text_of(value);
     uint32_t range = text.length;
-    if (part) range = limit < 0 ? 0 : std::min(range, uint32_t(limit));
+    if (out.limited) range = out.limit < 0 ? 0 : std::min(range, uint32_t(out.limit));
     bool braces = needs_braces(text, range);
-    append(buffer, braces ? '{' : '"');
+    append(out.buffer, braces ? '{' : '"');
     if (braces) {
-        mold_braced(text, range, buffer, all);
+        mold_braced(text, range, out.buffer, out.all);
     } else {
-        for (uint32_t i = 0; i < range; i++) mold_char(buffer, char_at(text, i), all);
+        for (uint32_t i = 0; i < range; i++) mold_char(out.buffer, char_at(text, i), out.all);
     }
-    append(buffer, braces ? '}' : '"');
-    return limit - int32_t(range) - 2;
+    append(out.buffer, braces ? '}' : '"');
+    out.limit -= int32_t(range) + 2;
 }
 
 }  // namespace

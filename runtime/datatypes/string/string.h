@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "runtime/core/cell.h"
+#include "runtime/text/sink.h"
 
 namespace vek::string {
 
@@ -24,9 +25,9 @@ Cell* make_from_spec(Cell* result, const Cell* spec, uint32_t type);
 // the target type.
 Cell* convert(Cell* result, const Cell* spec, uint32_t type);
 
-// The text from the head (at most the limit when part is given); answers the
-// limit lowered by the whole length.
-int32_t form_text(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit);
+// The text from the head (at most the limit when it is in force); lowers the
+// limit by the whole length.
+void form_text(const Cell* value, text::Sink& out);
 // Appends one code point in molded form: control characters, the double quote
 // and the caret as caret escapes, U+001E, U+0080-U+009F (and with all
 // anything above U+007F) as ^(hex digits), DEL as ^~.

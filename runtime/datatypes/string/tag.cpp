@@ -14,16 +14,13 @@ Cell* push(const Cell* value) { return stack::push(value); }
 namespace {
 
 // "<", the text and ">" (form and mold alike).
-int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit) {
-    string::append_char(series_buffer(buffer), '<');
-    limit = string::form_text(value, buffer, part, limit - 1);
-    string::append_char(series_buffer(buffer), '>');
-    return limit - 1;
+void form(const Cell* value, text::Sink& out) {
+    out.append_char('<');
+    string::form_text(value, out);
+    out.append_char('>');
 }
 
-int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell* part, int32_t limit, int32_t) {
-    return form(value, buffer, part, limit);
-}
+void mold(const Cell* value, text::Sink& out, bool) { form(value, out); }
 
 }  // namespace
 

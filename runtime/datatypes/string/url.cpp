@@ -161,7 +161,10 @@ namespace {
 // one may move the block's buffer.
 Cell element_of(Node block, uint32_t index) { return node_buffer(block)->cells()[index]; }
 
-void append_formed(Cell* output, const Cell* value) { actions::form(value, output, nullptr, actions::NO_LIMIT); }
+void append_formed(Cell* output, const Cell* value) {
+    text::Sink out{.buffer = output};
+    actions::form(value, out);
+}
 
 Cell* join_block(Cell* result, const Cell* spec_value) {
     Node block = series_node(spec_value);
@@ -256,17 +259,14 @@ Cell* eval_path(Cell* parent, const Cell* element, const Cell* value, const Cell
 
 // The text percent-encoded as ENCODE_URL does, but for the parentheses,
 // which are escaped too: unescaped they would end the URL when it is loaded.
-int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell* part, int32_t limit, int32_t) {
-    int32_t count = 0;
+void mold(const Cell* value, text::Sink& out, bool) {
     for_each_encoded(Text(value), MOLDED_BYTES, [&](const uint8_t* encoded, uint32_t n) {
         for (uint32_t k = 0; k < n; k++) {
-            if (part && count >= limit) return false;
-            string::append_char(series_buffer(buffer), encoded[k]);
-            count++;
+            if (out.used_up()) return false;
+            out.append_char(encoded[k]);
         }
         return true;
     });
-    return limit - count;
 }
 
 }  // namespace

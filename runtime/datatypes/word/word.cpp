@@ -81,12 +81,6 @@ void first_loaded_word(Cell* result, const Cell* spec_value) {
     *result = first;
 }
 
-// Appends one ASCII mark and lowers the budget by it.
-int32_t append_mark(const Cell* buffer, const char* mark, int32_t limit) {
-    string::append_c_string(buffer, mark);
-    return limit - 1;
-}
-
 bool word_and_lit_word(uint32_t type1, uint32_t type2) {
     auto plain = [](uint32_t t) { return t == TYPE_WORD || t == TYPE_LIT_WORD; };
     return plain(type1) && plain(type2) && type1 != type2;
@@ -271,29 +265,35 @@ Cell* convert(Cell* result, const Cell* spec_value, uint32_t type) {
 namespace {
 
 // The name, as a string forms.
-int32_t form(const Cell* value, const Cell* buffer, const Cell* part, int32_t limit) {
+void form(const Cell* value, text::Sink& out) {
     Cell name = name_string(symbol(value));
-    return actions::form(&name, buffer, part, limit);
+    actions::form(&name, out);
 }
 
 // The name with the kind's mark: 'lit, :get, /refinement, #issue, set:.
 // The other kinds and issue! inherit it.
-int32_t mold(const Cell* value, const Cell* buffer, bool, bool, bool, const Cell* part,
-             int32_t limit, int32_t) {
+void mold(const Cell* value, text::Sink& out, bool) {
     switch (cell_type(value)) {
     case TYPE_SET_WORD:
-        return append_mark(buffer, ":", form(value, buffer, part, limit));
+        form(value, out);
+        out.append(":");
+        return;
     case TYPE_LIT_WORD:
-        return form(value, buffer, part, append_mark(buffer, "'", limit));
+        out.append("'");
+        break;
     case TYPE_GET_WORD:
-        return form(value, buffer, part, append_mark(buffer, ":", limit));
+        out.append(":");
+        break;
     case TYPE_REFINEMENT:
-        return form(value, buffer, part, append_mark(buffer, "/", limit));
+        out.append("/");
+        break;
     case TYPE_ISSUE:
-        return form(value, buffer, part, append_mark(buffer, "#", limit));
+        out.append("#");
+        break;
     default:
-        return form(value, buffer, part, limit);
+        break;
     }
+    form(value, out);
 }
 
 // Equality ignores the kind and the case of ASCII letters; strict equality

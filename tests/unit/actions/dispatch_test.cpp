@@ -357,7 +357,7 @@ TEST(ActionDispatch, FormAndMoldCutTheirTextToThePartLimit) {
         const Cell* part = c.limit < -1 ? nullptr : &limit;
         Cell value = block;  // the value doubles as the result cell
         if (c.mold)
-            actions::mold_to_string(&value, false, false, false, part, &value);
+            actions::mold_to_string(&value, part, &value);
         else
             actions::form_to_string(&value, part, &value);
         EXPECT_EQ(cell_type(&value), uint32_t(TYPE_STRING)) << c.text;

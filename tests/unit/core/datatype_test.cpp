@@ -179,10 +179,13 @@ TEST(DatatypeValue, FormDropsTheBangMoldAllWrapsTheName) {
         Cell out{};
         string::rs_make_at(&out, 4);
         string::append_c_string(&out, "<");
-        int32_t limit = c.mold ? actions::mold(&value, &out, false, c.all, false, nullptr, 20, 0)
-                               : actions::form(&value, &out, nullptr, 20);
+        text::Sink sink{.buffer = &out, .limit = 20, .all = c.all};
+        if (c.mold)
+            actions::mold(&value, sink, false);
+        else
+            actions::form(&value, sink);
         EXPECT_EQ(test::text_of(&out), std::string("<") + c.text);
-        EXPECT_EQ(limit, 20 - int32_t(std::strlen(c.text))) << c.text;
+        EXPECT_EQ(sink.limit, 20 - int32_t(std::strlen(c.text))) << c.text;
     }
 }
 

@@ -51,10 +51,14 @@ TEST_F(CharValues, FormAndMold) {
         SCOPED_TRACE(c.molded);
         Cell value = char_cell(c.code_point);
         Cell out = test::output_cell();
-        EXPECT_EQ(actions::mold(&value, &out, false, c.all, false, nullptr, 10, 0), 6);
+        text::Sink molding{.buffer = &out, .limit = 10, .all = c.all};
+        actions::mold(&value, molding, false);
+        EXPECT_EQ(molding.limit, 6);
         EXPECT_EQ(utf8(out), c.molded);
         out = test::output_cell();
-        EXPECT_EQ(actions::form(&value, &out, nullptr, 10), 9);
+        text::Sink forming{.buffer = &out, .limit = 10};
+        actions::form(&value, forming);
+        EXPECT_EQ(forming.limit, 9);
         EXPECT_EQ(series_buffer(&out)->length(), 1u);
         EXPECT_EQ(string::rs_abs_at(&out, 0), c.code_point);
     }

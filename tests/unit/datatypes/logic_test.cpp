@@ -60,17 +60,18 @@ TEST_F(Logic, FormAndMoldTextsAndTheLimitLeft) {
         {&FALSE_V, "false", "false", "#(false)"},
     };
     for (const Case& c : cases) {
-        struct Run { const char* what; const char* expected; std::function<int32_t(const Cell*)> run; } runs[] = {
-            {"form", c.formed, [&](const Cell* out) { return actions::form(c.value, out, nullptr, 100); }},
-            {"mold", c.molded, [&](const Cell* out) { return actions::mold(c.value, out, false, false, false, nullptr, 100, 0); }},
-            {"mold/all", c.molded_all, [&](const Cell* out) { return actions::mold(c.value, out, false, true, false, nullptr, 100, 0); }},
+        struct Run { const char* what; const char* expected; std::function<void(text::Sink&)> run; } runs[] = {
+            {"form", c.formed, [&](text::Sink& out) { actions::form(c.value, out); }},
+            {"mold", c.molded, [&](text::Sink& out) { actions::mold(c.value, out, false); }},
+            {"mold/all", c.molded_all, [&](text::Sink& out) { out.all = true; actions::mold(c.value, out, false); }},
         };
         for (const Run& r : runs) {
             Cell out;
             string::rs_make_at(&out, 16);
-            int32_t left = r.run(&out);
+            text::Sink sink{.buffer = &out, .limit = 100};
+            r.run(sink);
             EXPECT_EQ(test::text_of(&out), r.expected) << r.what << " " << c.molded;
-            EXPECT_EQ(left, 100 - int32_t(std::strlen(r.expected))) << r.what << " " << c.molded;
+            EXPECT_EQ(sink.limit, 100 - int32_t(std::strlen(r.expected))) << r.what << " " << c.molded;
         }
     }
 }

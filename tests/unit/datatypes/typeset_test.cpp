@@ -172,30 +172,34 @@ TEST_F(Typeset, FormAndMoldListTheNames) {
         Cell t = of_types(c.members);
         Cell out;
         string::rs_make_at(&out, 8);
-        int32_t left = actions::mold(&t, &out, c.only, false, false, nullptr, 1000, 0);
+        text::Sink molding{.buffer = &out, .limit = 1000};
+        actions::mold(&t, molding, c.only);
         EXPECT_EQ(test::text_of(&out), c.text);
-        EXPECT_EQ(left, 1000 - int32_t(std::strlen(c.text))) << c.text;
+        EXPECT_EQ(molding.limit, 1000 - int32_t(std::strlen(c.text))) << c.text;
         if (c.only) continue;
         Cell formed;
         string::rs_make_at(&formed, 8);
-        EXPECT_EQ(actions::form(&t, &formed, nullptr, 1000), left);
+        text::Sink forming{.buffer = &formed, .limit = 1000};
+        actions::form(&t, forming);
+        EXPECT_EQ(forming.limit, molding.limit);
         EXPECT_EQ(test::text_of(&formed), c.text);
     }
 }
 
 TEST_F(Typeset, MoldStopsOnceAGivenLimitIsSpent) {
     Cell t = of_types({TYPE_NONE, TYPE_INTEGER, TYPE_FLOAT});
-    stack::push_cell();
-    Cell* part = stack::push(&t);  // above the call's base: the limit is given
     Cell out;
     string::rs_make_at(&out, 8);
-    int32_t left = actions::mold(&t, &out, true, false, false, part, 3, 0);
+    text::Sink limited{.buffer = &out, .limited = true, .limit = 3};
+    actions::mold(&t, limited, true);
     EXPECT_EQ(test::text_of(&out), "none! ");
-    EXPECT_EQ(left, -3);
+    EXPECT_EQ(limited.limit, -3);
 
     Cell whole;
     string::rs_make_at(&whole, 8);
-    EXPECT_EQ(actions::mold(&t, &whole, true, false, false, nullptr, 3, 0), 3 - 21);  // no limit given
+    text::Sink unlimited{.buffer = &whole, .limit = 3};  // no limit given
+    actions::mold(&t, unlimited, true);
+    EXPECT_EQ(unlimited.limit, 3 - 21);
     EXPECT_EQ(test::text_of(&whole), "none! integer! float!");
 }
 

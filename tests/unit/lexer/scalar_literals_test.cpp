@@ -38,17 +38,19 @@ using test::load_one;
 // tested; the limit must come back lowered by the characters appended.
 std::string formed(const Cell& value) {
     Cell out = test::output_cell();
-    int32_t rest = actions::form(&value, &out, nullptr, LIMIT);
+    text::Sink sink{.buffer = &out, .limit = LIMIT};
+    actions::form(&value, sink);
     std::string text = test::utf8(out);
-    EXPECT_EQ(rest, LIMIT - int32_t(text.size())) << text;
+    EXPECT_EQ(sink.limit, LIMIT - int32_t(text.size())) << text;
     return text;
 }
 
 std::string molded(const Cell& value, bool all = false) {
     Cell out = test::output_cell();
-    int32_t rest = actions::mold(&value, &out, false, all, false, nullptr, LIMIT, 0);
+    text::Sink sink{.buffer = &out, .limit = LIMIT, .all = all};
+    actions::mold(&value, sink, false);
     std::string text = test::utf8(out);
-    EXPECT_EQ(rest, LIMIT - int32_t(text.size())) << text;
+    EXPECT_EQ(sink.limit, LIMIT - int32_t(text.size())) << text;
     return text;
 }
 
@@ -183,7 +185,8 @@ TEST(ScalarText, DateNeedsAStringForItsMonthInTheSystemList) {
     *march = *integer::make_at(&not_a_name, 3);
     Cell out = test::output_cell();
     Cell date = date_cell(2024, 3, 15);
-    uint32_t code = test::raised([&] { actions::form(&date, &out, nullptr, LIMIT); });
+    text::Sink sink{.buffer = &out, .limit = LIMIT};
+    uint32_t code = test::raised([&] { actions::form(&date, sink); });
     *march = saved;
     EXPECT_EQ(code, error_code(err::script::invalid_months));
     EXPECT_EQ(formed(date), "15-Mar-2024");

@@ -102,11 +102,14 @@ TEST(TextualLiterals, TagEmailAndRefText) {
 TEST(TextualLiterals, PartLimitsCountTheMarks) {
     Cell url = test::text_cell(U"a b", 1, TYPE_URL);
     Cell tag = test::text_cell(U"abc", 1, TYPE_TAG);
-    Cell part{TYPE_INTEGER, 0, 2, 0};
     Cell out = test::output_cell();
-    EXPECT_EQ(actions::mold(&url, &out, false, false, false, &part, 4, 0), 0);
+    text::Sink limited{.buffer = &out, .limited = true, .limit = 4};
+    actions::mold(&url, limited, false);
+    EXPECT_EQ(limited.limit, 0);
     EXPECT_EQ(test::utf8(out), "a%20");
-    EXPECT_EQ(actions::form(&tag, &out, nullptr, 10), 5);
+    text::Sink unlimited{.buffer = &out, .limit = 10};
+    actions::form(&tag, unlimited);
+    EXPECT_EQ(unlimited.limit, 5);
 }
 
 TEST(TextualLiterals, PercentDecode) {

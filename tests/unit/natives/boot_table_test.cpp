@@ -282,7 +282,7 @@ TEST(BootTable, EveryDatatypeHasItsWord) {
         ASSERT_EQ(cell_type(value), TYPE_DATATYPE);
         EXPECT_EQ(datatype::id(value), entry.id);
         Cell text;
-        actions::mold_to_string(value, false, false, false, nullptr, &text);
+        actions::mold_to_string(value, nullptr, &text);
         EXPECT_EQ(text_of(&text), entry.name);
     }
     EXPECT_EQ(datatype::id(global("datatype!")), uint32_t(TYPE_DATATYPE));
@@ -322,7 +322,7 @@ protected:
         refinements.resize(16, -1);
         actions::action_table[slot - 1](refinements.data());
         Cell text;
-        actions::mold_to_string(stack::arguments, false, false, false, nullptr, &text);
+        actions::mold_to_string(stack::arguments, nullptr, &text);
         stack::unwind();
         return text_of(&text);
     }

@@ -49,13 +49,15 @@ void expect_molds(const MoldRow* rows, size_t n) {
 
 std::string molded(const Cell& value, MoldOptions options) {
     Cell out = output_cell();
-    actions::mold(&value, &out, options.only, false, options.flat, nullptr, actions::NO_LIMIT, options.indent);
+    text::Sink sink{.buffer = &out, .flat = options.flat, .indent = options.indent};
+    actions::mold(&value, sink, options.only);
     return utf8(out);
 }
 
 std::string formed(const Cell& value) {
     Cell out = output_cell();
-    actions::form(&value, &out, nullptr, actions::NO_LIMIT);
+    text::Sink sink{.buffer = &out};
+    actions::form(&value, sink);
     return utf8(out);
 }
 
@@ -75,7 +77,7 @@ std::string stack_text(const Cell* value, Entry make_string) {
 }  // namespace
 
 std::string stack_molded(const Cell* value) {
-    return stack_text(value, [](Cell* out) { actions::mold_to_string(out, false, false, false, nullptr, out); });
+    return stack_text(value, [](Cell* out) { actions::mold_to_string(out, nullptr, out); });
 }
 
 std::string stack_formed(const Cell* value) {

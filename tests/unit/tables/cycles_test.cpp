@@ -88,10 +88,10 @@ TEST_F(Cycles, DetectAppendsTheMarkerOfTheTypeAndLowersTheLimit) {
                                              : Cell{row.type, uint32_t(node(8)), uint32_t(node(7)), 0};
         Cell out;
         string::rs_make_at(&out, 16);
-        int32_t limit = 100;
-        EXPECT_TRUE(cycles::detect(&value, &out, &limit, row.mold)) << row.marker;
+        text::Sink sink{.buffer = &out, .limit = 100};
+        EXPECT_TRUE(cycles::detect(&value, sink, row.mold)) << row.marker;
         EXPECT_EQ(text_of(&out), row.marker);
-        EXPECT_EQ(limit, 100 - int32_t(std::string(row.marker).size())) << row.marker;
+        EXPECT_EQ(sink.limit, 100 - int32_t(std::string(row.marker).size())) << row.marker;
     }
 }
 
@@ -100,10 +100,10 @@ TEST_F(Cycles, DetectOfAValueNotBeingProcessedAppendsNothing) {
     Cell object{TYPE_OBJECT, uint32_t(node(8)), uint32_t(node(7)), 0};  // its context is not on the guard
     Cell out;
     string::rs_make_at(&out, 16);
-    int32_t limit = 10;
-    EXPECT_FALSE(cycles::detect(&object, &out, &limit, true));
+    text::Sink sink{.buffer = &out, .limit = 10};
+    EXPECT_FALSE(cycles::detect(&object, sink, true));
     EXPECT_EQ(text_of(&out), "");
-    EXPECT_EQ(limit, 10);
+    EXPECT_EQ(sink.limit, 10);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// The small helpers: mold indentation, pattern fill, angle reduction.
+// The small helpers: the text sink's indentation, pattern fill, angle
+// reduction.
 #include <gtest/gtest.h>
 
 #include <cstddef>
@@ -8,7 +9,7 @@
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/memory/manager.h"
 #include "runtime/natives/maths.h"
-#include "runtime/text/mold.h"
+#include "runtime/text/sink.h"
 
 namespace vek {
 namespace {
@@ -17,7 +18,9 @@ TEST(MoldIndent, AppendsFourSpacesPerLevel) {
     for (int32_t level : {0, 1, 3}) {
         Cell out;
         string::rs_make_at(&out, 4);
-        EXPECT_EQ(mold::indent(&out, level, 50), 50 - 4 * level);
+        text::Sink sink{.buffer = &out, .limit = 50};
+        sink.indentation(level);
+        EXPECT_EQ(sink.limit, 50 - 4 * level);
         EXPECT_EQ(string::buffer_length(&out), uint32_t(4 * level));
         for (uint32_t i = 0; i < string::buffer_length(&out); i++) EXPECT_EQ(string::rs_abs_at(&out, i), uint32_t(' '));
     }

@@ -75,11 +75,11 @@ TEST_F(Block, MoldStopsOnceAPartLimitIsUsedUp) {
     Cell block = block_of("1 2 3 4 5");
     Cell out;
     string::rs_make_at(&out, 16);
-    Cell part{TYPE_INTEGER, 0, 4, 0};
-    int32_t rest = actions::mold(&block, &out, false, false, false, &part, 4, 0);
+    text::Sink sink{.buffer = &out, .limited = true, .limit = 4};
+    actions::mold(&block, sink, false);
     // The caller cuts the text at the limit; the writer stops after passing it.
     EXPECT_EQ(text_of(&out), "[1 2]");
-    EXPECT_EQ(rest, -1);
+    EXPECT_EQ(sink.limit, -1);
 }
 
 TEST_F(Block, FormSeparatesBySpacesExceptAfterABreak) {

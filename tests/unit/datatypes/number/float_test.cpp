@@ -52,18 +52,20 @@ struct PrettyPrint {
 std::string formed(double value) {
     Cell out = test::output_cell();
     Cell cell = float_cell(value);
-    int32_t rest = actions::form(&cell, &out, nullptr, 100);
+    text::Sink sink{.buffer = &out, .limit = 100};
+    actions::form(&cell, sink);
     std::string text = test::utf8(out);
-    EXPECT_EQ(rest, 100 - int32_t(text.size()));
+    EXPECT_EQ(sink.limit, 100 - int32_t(text.size()));
     return text;
 }
 
 std::string molded(double value) {
     Cell out = test::output_cell();
     Cell cell = float_cell(value);
-    int32_t rest = actions::mold(&cell, &out, false, false, false, nullptr, 100, 0);
+    text::Sink sink{.buffer = &out, .limit = 100};
+    actions::mold(&cell, sink, false);
     std::string text = test::utf8(out);
-    EXPECT_EQ(rest, 100 - int32_t(text.size()));
+    EXPECT_EQ(sink.limit, 100 - int32_t(text.size()));
     return text;
 }
 

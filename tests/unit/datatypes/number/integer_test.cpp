@@ -61,8 +61,12 @@ TEST(IntegerText, FormAndMoldGiveTheDecimalTextAndLowerTheLimit) {
         string::rs_make_at(&formed, 4);
         string::rs_make_at(&molded, 4);
         int32_t len = int32_t(std::strlen(row.text));
-        EXPECT_EQ(actions::form(&value, &formed, nullptr, 100), 100 - len);
-        EXPECT_EQ(actions::mold(&value, &molded, false, true, false, nullptr, 100, 0), 100 - len);
+        text::Sink forming{.buffer = &formed, .limit = 100};
+        text::Sink molding{.buffer = &molded, .limit = 100, .all = true};
+        actions::form(&value, forming);
+        actions::mold(&value, molding, false);
+        EXPECT_EQ(forming.limit, 100 - len);
+        EXPECT_EQ(molding.limit, 100 - len);
         EXPECT_EQ(text_of(&formed), row.text);
         EXPECT_EQ(text_of(&molded), row.text);
     }

@@ -43,17 +43,19 @@ protected:
         return *test::make_as(TYPE_ERROR, &copy, &prototype);
     }
     static std::string formed(const Cell& error, int32_t stack_trace = 1) {
-        Cell text;
-        string::rs_make_at(&text, 0);
+        Cell out;
+        string::rs_make_at(&out, 0);
         Cell setting = integer_cell(stack_trace);
-        error::form_traced(&error, &text, actions::NO_LIMIT, &setting);
-        return text_of(&text);
+        text::Sink sink{.buffer = &out};
+        error::form_traced(&error, sink, &setting);
+        return text_of(&out);
     }
     static std::string molded(const Cell& error, bool flat) {
-        Cell text;
-        string::rs_make_at(&text, 0);
-        actions::mold(&error, &text, false, false, flat, nullptr, actions::NO_LIMIT, 0);
-        return text_of(&text);
+        Cell out;
+        string::rs_make_at(&out, 0);
+        text::Sink sink{.buffer = &out, .flat = flat};
+        actions::mold(&error, sink, false);
+        return text_of(&out);
     }
     static void set(const Cell& error, error::Field f, const Cell& value) { *error::field(&error, f) = value; }
 };

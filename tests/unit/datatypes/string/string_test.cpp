@@ -27,7 +27,8 @@ using StringValues = test::StackRestoringTest;
 
 std::string molded(const Cell& value, bool all = false) {
     Cell out = test::output_cell();
-    actions::mold(&value, &out, false, all, false, nullptr, actions::NO_LIMIT, 0);
+    text::Sink sink{.buffer = &out, .all = all};
+    actions::mold(&value, sink, false);
     return utf8(out);
 }
 
@@ -77,24 +78,35 @@ TEST_F(StringValues, LongTextIsBraced) {
     EXPECT_EQ(molded(text_cell(text)), "{" + std::string(50, 'x') + "}");
 }
 
+// A sink under /part with the limit given.
+text::Sink part_sink(const Cell* out, int32_t limit) {
+    return text::Sink{.buffer = out, .limited = true, .limit = limit};
+}
+
 TEST_F(StringValues, MoldAndFormHonourThePartLimit) {
-    Cell part = Cell{TYPE_INTEGER, 0, 2, 0};
     Cell value = text_cell(U"abcd");
     Cell out = test::output_cell();
-    EXPECT_EQ(actions::mold(&value, &out, false, false, false, &part, 2, 0), -2);
+    text::Sink sink = part_sink(&out, 2);
+    actions::mold(&value, sink, false);
+    EXPECT_EQ(sink.limit, -2);
     EXPECT_EQ(utf8(out), R"x("ab")x");
 
     // The delimiter choice looks at the whole text, not the cut.
     Cell longer = text_cell(std::u32string(60, U'y'));
     out = test::output_cell();
-    actions::mold(&longer, &out, false, false, false, &part, 3, 0);
+    sink = part_sink(&out, 3);
+    actions::mold(&longer, sink, false);
     EXPECT_EQ(utf8(out), "{yyy}");
 
     out = test::output_cell();
-    EXPECT_EQ(actions::form(&value, &out, &part, 3), -1);
+    sink = part_sink(&out, 3);
+    actions::form(&value, sink);
+    EXPECT_EQ(sink.limit, -1);
     EXPECT_EQ(utf8(out), "abc");
     out = test::output_cell();
-    EXPECT_EQ(actions::form(&value, &out, &part, -5), -9);
+    sink = part_sink(&out, -5);
+    actions::form(&value, sink);
+    EXPECT_EQ(sink.limit, -9);
     EXPECT_EQ(utf8(out), "");
 }
 
@@ -102,13 +114,17 @@ TEST_F(StringValues, FormCopiesFromTheHeadAndWidensTheOutput) {
     Cell value = text_cell(U"x\U0001F600y", 4, TYPE_STRING, 1);
     Cell out = test::output_cell();
     string::append_c_string(&out, "<");
-    EXPECT_EQ(actions::form(&value, &out, nullptr, 100), 98);
+    text::Sink sink{.buffer = &out, .limit = 100};
+    actions::form(&value, sink);
+    EXPECT_EQ(sink.limit, 98);
     EXPECT_EQ(utf8(out), "<\U0001F600y");
     EXPECT_EQ(series_buffer(&out)->unit(), 4u);
     // A head beyond the tail forms nothing.
     Cell past = text_cell(U"ab", 1, TYPE_STRING, 7);
     out = test::output_cell();
-    EXPECT_EQ(actions::form(&past, &out, nullptr, 10), 10);
+    sink = text::Sink{.buffer = &out, .limit = 10};
+    actions::form(&past, sink);
+    EXPECT_EQ(sink.limit, 10);
     EXPECT_EQ(utf8(out), "");
 }
 

@@ -118,9 +118,12 @@ struct Written {
 Written formed(const Cell& value, bool mold) {
     Cell out{};
     string::rs_make_at(&out, 16);
-    int32_t limit = mold ? actions::mold(&value, &out, false, false, false, nullptr, 100, 0)
-                         : actions::form(&value, &out, nullptr, 100);
-    return {code_points_of(out), limit};
+    text::Sink sink{.buffer = &out, .limit = 100};
+    if (mold)
+        actions::mold(&value, sink, false);
+    else
+        actions::form(&value, sink);
+    return {code_points_of(out), sink.limit};
 }
 
 TEST(WordText, EachKindMoldsWithItsMarkAndFormsBare) {
@@ -155,10 +158,11 @@ TEST(WordText, MoldAppendsAfterWhatTheBufferHolds) {
     string::append_c_string(&out, "[");
     Cell lit = word_of(TYPE_LIT_WORD, "h4-x");
     Cell set = word_of(TYPE_SET_WORD, "h4-y");
-    int32_t limit = actions::mold(&lit, &out, false, false, false, nullptr, 10, 0);
-    limit = actions::mold(&set, &out, false, false, false, nullptr, limit, 0);
+    text::Sink sink{.buffer = &out, .limit = 10};
+    actions::mold(&lit, sink, false);
+    actions::mold(&set, sink, false);
     EXPECT_EQ(code_points_of(out), U"['h4-xh4-y:");
-    EXPECT_EQ(limit, 0);
+    EXPECT_EQ(sink.limit, 0);
 }
 
 constexpr int32_t NOT_COMPARABLE = -2;
