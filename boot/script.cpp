@@ -64,6 +64,7 @@ bool guarded(const char* name, Step step) {
     } catch (const VekThrow& thrown) {
         if (thrown.code != CODE_ERROR) throw;
         sysrec.thrown_code = 0;
+        error::resolve_bare_code(stack::top - 1);
         error::print(stack::top - 1);
         return false;
     }

@@ -3,6 +3,7 @@
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/root.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/callable/callable.h"
@@ -125,6 +126,9 @@ Pending try_(bool check, const int32_t* refinements) {
     Cell* args = stack::arguments;
     if (check) check_arg(0, type_bit(TYPE_BLOCK));
     Cell block = args[0];
+    // A no-memory raised earlier handed the reserve out: catching the next
+    // one needs it back.
+    root::take_reserve();
     const Cell* name = fixed_words::word(Word::try_);
     if (present(refinements, 0))
         stack::mark_try_all(name);
@@ -137,6 +141,7 @@ Pending try_(bool check, const int32_t* refinements) {
         // The error's unwinding has already popped the try frame and pushed
         // the error on top.
         if (thrown.code != CODE_ERROR) throw;
+        error::resolve_bare_code(stack::top - 1);
         stack::keep_error();
     }
     sysrec.thrown_code = 0;
