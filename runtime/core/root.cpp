@@ -1,5 +1,7 @@
 #include "runtime/core/root.h"
 
+#include <cstddef>
+
 #include "runtime/core/raise.h"
 #include "runtime/gc/collector.h"
 #include "runtime/memory/manager.h"
@@ -17,6 +19,9 @@ constexpr uint32_t FRAME_STACK_INDEX = 1;
 constexpr uint32_t NO_MEMORY_INDEX = 2;
 constexpr uint32_t STACK_OVERFLOW_INDEX = 3;
 
+// Enough for a series frame of the largest size the memory manager makes and
+// a node frame, which is what catching and reporting an error may need.
+constexpr size_t RESERVE_BYTES = size_t(4) << 20;
 // The reserve's pages, nullptr while handed back.
 void* reserve = nullptr;
 

@@ -5,8 +5,9 @@
 // never move, so an address into them stays valid.
 //
 // Beside it, the emergency reserve: pages of the Vek heap held back while
-// there is room, and handed back when memory runs out, so that the error can
-// still be caught and reported.
+// there is room, and handed back when memory runs out and before an error
+// that ends the script is reported, so that the error can still be caught
+// and reported.
 #pragma once
 
 #include <cstdint>
@@ -42,17 +43,13 @@ Cell* frame_stack();     // the block! cell of the frame stack
 Cell* no_memory_error();
 Cell* stack_overflow_error();
 
-// Enough for a series frame of the largest size the memory manager makes and
-// a node frame, which is what catching and reporting an error may need.
-constexpr uint64_t RESERVE_BYTES = uint64_t(4) << 20;
-
 // Whether the reserve is held.
 bool reserve_held();
 // Hands the reserve back to the heap; nothing when it is not held.
 void release_reserve();
 // Takes the reserve again when it was handed back (a try does before it
-// runs its block); when the heap has no room for it, it stays out until a
-// later call finds room.
+// runs its block and when it is done); when the heap has no room for it, it
+// stays out until a later call finds room.
 void take_reserve();
 
 }  // namespace vek::root

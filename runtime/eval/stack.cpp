@@ -128,7 +128,10 @@ int32_t code_of(const Cell* thrown) {
     Cell error = *thrown;
     bool first = !reporting;
     reporting = true;
-    if (first) error::resolve_bare_code(&error);
+    if (first) {
+        root::release_reserve();  // the process ends: the report may use it
+        error::resolve_bare_code(&error);
+    }
     if (first && cell_type(&error) == TYPE_ERROR) {
         error::print(&error);
     } else {

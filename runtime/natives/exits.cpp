@@ -127,7 +127,7 @@ Pending try_(bool check, const int32_t* refinements) {
     if (check) check_arg(0, type_bit(TYPE_BLOCK));
     Cell block = args[0];
     // A no-memory raised earlier handed the reserve out: catching the next
-    // one needs it back.
+    // one needs it back, before the block runs and once the catch is done.
     root::take_reserve();
     const Cell* name = fixed_words::word(Word::try_);
     if (present(refinements, 0))
@@ -146,6 +146,7 @@ Pending try_(bool check, const int32_t* refinements) {
     }
     sysrec.thrown_code = 0;
     if (present(refinements, 1) && cell_type(args) == TYPE_ERROR) error::capture_stack(args);
+    root::take_reserve();
     return Pending::none;
 }
 

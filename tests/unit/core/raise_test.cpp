@@ -8,7 +8,6 @@
 
 #include "runtime/core/root.h"
 #include "runtime/datatypes/callable/routine.h"
-#include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/object/error.h"
 #include "runtime/datatypes/object/object.h"
 #include "runtime/eval/evaluator.h"
@@ -104,9 +103,9 @@ routine::Arg throw_bare_code(const routine::Arg* args) {
     stack::throw_error(&code);
 }
 
-class BareCodes : public test::NativeFrameTest {};
+class TryNative : public test::NativeFrameTest {};
 
-TEST_F(BareCodes, TryTurnsThemIntoTheErrorsTheyName) {
+TEST_F(TryNative, TurnsBareCodesIntoTheErrorsTheyName) {
     uint32_t index = routine::register_fn("raise-test-throw-bare-code", throw_bare_code);
     Cell spec = test::load_one("[code [integer!]]");
     Cell thrower = *routine::make_value(&spec, nullptr, index, 0, false);
@@ -131,6 +130,20 @@ TEST_F(BareCodes, TryTurnsThemIntoTheErrorsTheyName) {
         if (row.kept) {
             EXPECT_TRUE(same_error(result, row.kept)) << row.source;
         }
+    }
+}
+
+// try catches a real exhaustion as an error! and takes the reserve back once
+// it is done, so that the next exhaustion can be caught as well.
+TEST_F(TryNative, CatchesTheHeapRunningOut) {
+    root::take_reserve();
+    ExhaustedHeap exhausted;
+    for (int round = 0; round < 2; round++) {
+        Cell code = test::load_code("try [make binary! 3000000]");  // a big frame of its own
+        ASSERT_EQ(eval::eval_block(&code, {.chain = true}), Pending::none);
+        Cell result = *stack::arguments;
+        EXPECT_TRUE(same_error(result, root::no_memory_error())) << round;
+        EXPECT_TRUE(root::reserve_held()) << round;
     }
 }
 
