@@ -6,6 +6,7 @@
 
 #include "platform/stdin.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/root.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/object/error.h"
 #include "runtime/datatypes/string/buffer.h"
@@ -51,6 +52,13 @@ void print_line(const char* text) {
     output::print_cstring("\n");
 }
 
+// The error that ends the script. The emergency reserve is handed back
+// first: the error may be no-memory, and the script ends anyway.
+void report(const Cell* error) {
+    root::release_reserve();
+    error::print(error);
+}
+
 // Runs step inside a try frame named after what it does, with the cell it
 // fills as the frame's result. On success that cell is left as the last
 // pushed one; an error is printed instead and false answered.
@@ -64,7 +72,8 @@ bool guarded(const char* name, Step step) {
     } catch (const VekThrow& thrown) {
         if (thrown.code != CODE_ERROR) throw;
         sysrec.thrown_code = 0;
-        error::print(stack::top - 1);
+        error::resolve_bare_code(stack::top - 1);
+        report(stack::top - 1);
         return false;
     }
 }
@@ -117,7 +126,7 @@ int evaluate(const Cell* code) {
     if (eval::eval_block(&guard) != Pending::none) return 0;
     const Cell* result = stack::top - 1;
     if (cell_type(result) != TYPE_ERROR) return 0;
-    error::print(result);
+    report(result);
     return 1;
 }
 

@@ -84,34 +84,25 @@ constexpr uint32_t most_ids() {
 }
 constexpr uint32_t MAX_IDS = most_ids();
 
-// Symbol ids of the names, 0 until interned. Interning happens on the first
-// lookup (the symbol table must exist by then); symbol ids never change, so
-// the cache holds across collections.
+// Symbol ids of the names, 0 until init interns them; symbol ids never
+// change, so they hold across collections.
 std::array<uint32_t, CATEGORY_COUNT> category_symbols{};
 std::array<std::array<uint32_t, MAX_IDS>, CATEGORY_COUNT> id_symbols{};
-bool categories_interned = false;
-std::array<bool, CATEGORY_COUNT> ids_interned{};
-
-void intern_category_names() {
-    if (categories_interned) return;
-    for (uint32_t i = 0; i < CATEGORY_COUNT; i++) category_symbols[i] = symbol::make(categories[i].name);
-    categories_interned = true;
-}
-
-void intern_id_names(uint32_t index) {
-    if (ids_interned[index]) return;
-    const ErrorCategory& cat = categories[index];
-    for (uint32_t i = 0; i < cat.id_count; i++) id_symbols[index][i] = symbol::make(cat.ids[i].name);
-    ids_interned[index] = true;
-}
 
 }  // namespace
+
+void init() {
+    for (uint32_t i = 0; i < CATEGORY_COUNT; i++) {
+        const ErrorCategory& cat = categories[i];
+        category_symbols[i] = symbol::make(cat.name);
+        for (uint32_t j = 0; j < cat.id_count; j++) id_symbols[i][j] = symbol::make(cat.ids[j].name);
+    }
+}
 
 const ErrorCategory& category(uint32_t index) { return categories[index]; }
 
 // Words match whatever their letter case, as words do everywhere.
 int32_t find_category(uint32_t sym) {
-    intern_category_names();
     uint32_t wanted = symbol::resolve(sym);
     for (uint32_t i = 0; i < CATEGORY_COUNT; i++) {
         if (symbol::resolve(category_symbols[i]) == wanted) return int32_t(i);
@@ -120,7 +111,6 @@ int32_t find_category(uint32_t sym) {
 }
 
 int32_t find_id(uint32_t cat, uint32_t sym) {
-    intern_id_names(cat);
     uint32_t wanted = symbol::resolve(sym);
     for (uint32_t i = 0; i < categories[cat].id_count; i++) {
         if (symbol::resolve(id_symbols[cat][i]) == wanted) return int32_t(i + FIRST_ID_POSITION);
@@ -128,14 +118,8 @@ int32_t find_id(uint32_t cat, uint32_t sym) {
     return -1;
 }
 
-uint32_t category_symbol(uint32_t cat) {
-    intern_category_names();
-    return category_symbols[cat];
-}
+uint32_t category_symbol(uint32_t cat) { return category_symbols[cat]; }
 
-uint32_t id_symbol(uint32_t cat, uint32_t position) {
-    intern_id_names(cat);
-    return id_symbols[cat][position - FIRST_ID_POSITION];
-}
+uint32_t id_symbol(uint32_t cat, uint32_t position) { return id_symbols[cat][position - FIRST_ID_POSITION]; }
 
 }  // namespace vek::catalog

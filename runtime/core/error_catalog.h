@@ -41,8 +41,12 @@ struct ErrorCategory {
 // as positions 0 and 1, as the err:: constants do) is ids[p - 2].
 const ErrorCategory& category(uint32_t index);
 
-// Lookups by the symbol id of a word's name; -1 when there is none. The
-// symbols of the names are interned on first use.
+// Interns the names of the categories and ids, once the symbol table exists.
+// Making an error then only reads symbol ids: no-memory is raised without
+// allocating.
+void init();
+
+// Lookups by the symbol id of a word's name; -1 when there is none.
 int32_t find_category(uint32_t symbol);
 int32_t find_id(uint32_t category, uint32_t symbol);  // a position, 2 and up
 

@@ -1,5 +1,6 @@
 #include "runtime/core/raise.h"
 
+#include "runtime/core/root.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/object/error.h"
 #include "runtime/eval/stack.h"
@@ -14,8 +15,9 @@ void machine_throw(uint32_t code) {
 
 namespace {
 
-// Set while fire builds an error value. An error raised meanwhile (memory
-// or stack exhausted by the building itself) cannot be built the same way.
+// Set while fire builds an error value. Another error raised meanwhile
+// cannot be built the same way; the likely ones, memory or stack exhausted
+// by the building itself, have values made at start-up.
 bool building = false;
 
 struct Building {
@@ -24,10 +26,20 @@ struct Building {
 };
 
 // Before the error prototype exists, and while one error is being built,
-// an error travels as an integer! holding its code.
+// an error travels as an integer! holding its code, which every catch point
+// turns into the error it names.
 [[noreturn]] void raise_code(err::AnyId id) {
     Cell code{TYPE_INTEGER, 0, error_code(id), 0};
     stack::throw_error(&code);
+}
+
+// no-memory and stack-overflow are raised with the values made at start-up:
+// making an error would need the memory or the stack that has run out.
+[[noreturn]] void raise_reserved(Cell* reserved, uint32_t code) {
+    error::renew(reserved, code);
+    eval::trace::fire_error(reserved);
+    Cell error = *reserved;
+    stack::throw_error(&error);
 }
 
 void record_origin(const Cell* error) {
@@ -42,7 +54,12 @@ void record_origin(const Cell* error) {
 
 // The error is built on the stack and taken off it again before unwinding,
 // so that the unwinding leaves it there once, as the catcher's last cell.
+// Running out of memory hands the emergency reserve back first, so that the
+// catch point and the report find room.
 void fire(err::AnyId id, const Cell* arg1, const Cell* arg2, const Cell* arg3) {
+    uint32_t code = error_code(id);
+    if (code == error_code(err::internal::no_memory)) root::release_reserve();
+    if (Cell* reserved = error::reserved(code)) raise_reserved(reserved, code);
     if (!error::ready() || building) raise_code(id);
     Cell* built;
     {

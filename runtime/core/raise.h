@@ -83,7 +83,9 @@ constexpr uint32_t position_of(Entry entry) { return entry_positions[size_t(entr
 constexpr uint32_t error_code(err::AnyId id) { return uint32_t(id.category) * 100 + (id.position - 2); }
 
 // The error goes up the stack as an error! value, its where and stack fields
-// recording the function and the frame position at the raise.
+// recording the function and the frame position at the raise. no-memory and
+// stack-overflow allocate nothing: they raise values kept in the root block,
+// and no-memory first hands the emergency reserve back to the heap.
 [[noreturn]] void fire(err::AnyId id, const Cell* arg1 = nullptr,
                        const Cell* arg2 = nullptr, const Cell* arg3 = nullptr);
 

@@ -1,8 +1,11 @@
 #include "runtime/core/root.h"
 
+#include <cstddef>
+
 #include "runtime/core/raise.h"
 #include "runtime/gc/collector.h"
 #include "runtime/memory/manager.h"
+#include "runtime/memory/region.h"
 #include "runtime/memory/series.h"
 
 namespace vek::root {
@@ -13,6 +16,14 @@ namespace {
 
 constexpr uint32_t ARGUMENT_STACK_INDEX = 0;
 constexpr uint32_t FRAME_STACK_INDEX = 1;
+constexpr uint32_t NO_MEMORY_INDEX = 2;
+constexpr uint32_t STACK_OVERFLOW_INDEX = 3;
+
+// Enough for a series frame of the largest size the memory manager makes and
+// a node frame, which is what catching and reporting an error may need.
+constexpr size_t RESERVE_BYTES = size_t(4) << 20;
+// The reserve's pages, nullptr while handed back.
+void* reserve = nullptr;
 
 Cell make_block(Node node) { return Cell{TYPE_BLOCK, 0, uint32_t(node), 0}; }
 
@@ -33,7 +44,10 @@ void init() {
     Cell frames = make_block(memory::alloc_series_heap(FRAME_STACK_CELLS, sizeof(Cell), 0));
     *append() = arguments;
     *append() = frames;
+    append();  // the no-memory error
+    append();  // the stack-overflow error
     gc::add_root("root block", mark_root_block);
+    take_reserve();
 }
 
 Cell* append() {
@@ -46,5 +60,19 @@ Cell* append() {
 
 Cell* argument_stack() { return cell_at(ARGUMENT_STACK_INDEX); }
 Cell* frame_stack() { return cell_at(FRAME_STACK_INDEX); }
+Cell* no_memory_error() { return cell_at(NO_MEMORY_INDEX); }
+Cell* stack_overflow_error() { return cell_at(STACK_OVERFLOW_INDEX); }
+
+bool reserve_held() { return reserve != nullptr; }
+
+void release_reserve() {
+    if (!reserve) return;
+    region::release_pages(reserve, RESERVE_BYTES);
+    reserve = nullptr;
+}
+
+void take_reserve() {
+    if (!reserve) reserve = region::commit_pages(RESERVE_BYTES);
+}
 
 }  // namespace vek::root

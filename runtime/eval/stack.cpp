@@ -1,10 +1,12 @@
 #include "runtime/eval/stack.h"
 
+#include <algorithm>
 #include <cstddef>
 
 #include "runtime/core/quit.h"
 #include "runtime/core/raise.h"
 #include "runtime/core/root.h"
+#include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/object/error.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/word.h"
@@ -112,17 +114,29 @@ void unwind_dropping_result(bool restore) {
     arguments = top = cell_at(frame->caller_base);
 }
 
-// An error raised before error values exist travels as an integer! holding
-// its code. So does one raised while the report itself is being formed: it
-// ends the report instead of starting another.
-[[noreturn]] void report_uncaught(const Cell* error) {
+// The code of what was thrown: an error's code field, or a bare code.
+int32_t code_of(const Cell* thrown) {
+    return cell_type(thrown) == TYPE_ERROR ? integer::get(error::field(thrown, error::FIELD_CODE))
+                                           : int32_t(payload_word(thrown, 2));
+}
+
+// A bare code is reported as the error it names, once error values exist.
+// An error raised while the report itself is being made ends the report with
+// its code instead of starting another.
+[[noreturn]] void report_uncaught(const Cell* thrown) {
     static bool reporting = false;
-    if (cell_type(error) == TYPE_ERROR && !reporting) {
-        reporting = true;
-        error::print(error);
+    Cell error = *thrown;
+    bool first = !reporting;
+    reporting = true;
+    if (first) {
+        root::release_reserve();  // the process ends: the report may use it
+        error::resolve_bare_code(&error);
+    }
+    if (first && cell_type(&error) == TYPE_ERROR) {
+        error::print(&error);
     } else {
         output::print_cstring("*** Runtime error code: ");
-        output::print_integer(int32_t(payload_word(error, 2)));
+        output::print_integer(code_of(&error));
         output::print_cstring("\n");
     }
     output::flush();
@@ -289,18 +303,25 @@ void throw_value(uint32_t code) {
 }
 
 // Only a try or try/all frame actually popped counts as a catcher: with no
-// frame at all, a stale record at the bottom must not pass for one.
+// frame at all, a stale record at the bottom must not pass for one. The error
+// goes at the top of the raise, but never below the catcher's own base: an
+// overflow may have cut the top back past it, and the catcher takes its
+// result from above its caller's base. The top is below the stack's end
+// there, so the error fits without the overflow check.
 void throw_error(const Cell* error) {
     Cell* saved_top = top;
+    Cell* catcher_base = arguments;
     bool caught = false;
     while (depth() > 0 && !caught) {
+        catcher_base = arguments;
         CallFrame* frame = pop_one(true);
         arguments = cell_at(frame->caller_base);
         caught = frame_kind(frame) == KIND_TRY || frame_kind(frame) == KIND_TRY_ALL;
     }
     top = saved_top;
     if (!caught) report_uncaught(error);
-    push(error);
+    top = std::max(saved_top, catcher_base);
+    copy_cell(error, top++);
     machine_throw(CODE_ERROR);
 }
 

@@ -158,8 +158,9 @@ Pending throw_return(ReturnFlags flags);
 // nearest catch frame and throws the code.
 [[noreturn]] void throw_value(uint32_t code);
 // Pops frames down to and including the nearest try or try/all frame, pushes
-// the error and throws the error code. With no such frame, nothing can catch
-// the error: it is reported and the process ends with status 254.
+// the error (never below that frame's own base) and throws the error code.
+// With no such frame, nothing can catch the error: it is reported and the
+// process ends with status 254.
 [[noreturn]] void throw_error(const Cell* error);
 
 // Whether a frame below the given one (the top frame when nullptr) was called
@@ -174,6 +175,9 @@ bool interpreted(const CallFrame* frame, bool only_next);
 // valid until the next call that may allocate. The none constant when every
 // frame is anonymous.
 const Cell* current_function_word();
+// The symbol id of that frame's name, 0 when every frame is anonymous; it
+// allocates nothing.
+uint32_t current_function_symbol();
 // Appends, from the top frame down to the one above the bottom frame, each
 // named frame's word and the cell index of its caller's base.
 void collect_calls(const Cell* block);

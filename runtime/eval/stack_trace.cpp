@@ -53,12 +53,22 @@ void each_listed(uint32_t level, const CallFrame* end, Visit visit) {
         if (listed(frames_bottom + i, level)) visit(frame_symbol(frames_bottom + i));
 }
 
+const CallFrame* innermost_named() {
+    for (ptrdiff_t i = frames_top - frames_bottom - 1; i >= 0; i--)
+        if (!anonymous(frames_bottom + i)) return frames_bottom + i;
+    return nullptr;
+}
+
 }  // namespace
 
 const Cell* current_function_word() {
-    for (ptrdiff_t i = frames_top - frames_bottom - 1; i >= 0; i--)
-        if (!anonymous(frames_bottom + i)) return frame_word(frames_bottom + i);
-    return &none::constant;
+    const CallFrame* frame = innermost_named();
+    return frame ? frame_word(frame) : &none::constant;
+}
+
+uint32_t current_function_symbol() {
+    const CallFrame* frame = innermost_named();
+    return frame ? frame_symbol(frame) : 0;
 }
 
 void collect_calls(const Cell* calls) {

@@ -3,6 +3,8 @@
 // so that the low end of the region fills up first.
 #include "runtime/memory/region.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <map>
 
 #include "platform/address_space.h"
@@ -67,13 +69,22 @@ void add_released(uint64_t start, uint64_t bytes) {
     released.emplace(start, bytes);
 }
 
+// The size tried first. Tests cap it with VEK_HEAP_MB (megabytes) so that
+// exhausting the heap is quick; a cap below the smallest size is tried alone.
+uint64_t first_reservation() {
+    const char* text = std::getenv("VEK_HEAP_MB");
+    uint64_t megabytes = text ? std::strtoull(text, nullptr, 10) : 0;
+    return megabytes > 0 && megabytes < (LARGEST_RESERVATION >> 20) ? megabytes << 20 : LARGEST_RESERVATION;
+}
+
 }  // namespace
 
 // A second call keeps the first reservation, so tests may bring memory up
 // whether or not the runtime already did.
 void init() {
     if (base) return;
-    for (uint64_t size = LARGEST_RESERVATION; size >= SMALLEST_RESERVATION; size /= 2) {
+    uint64_t first = first_reservation();
+    for (uint64_t size = first; size >= std::min(first, SMALLEST_RESERVATION); size /= 2) {
         if (void* p = platform::reserve_address_space(size)) {
             base = static_cast<std::byte*>(p);
             reserved = size;

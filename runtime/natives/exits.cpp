@@ -3,6 +3,7 @@
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/root.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/callable/callable.h"
@@ -125,6 +126,9 @@ Pending try_(bool check, const int32_t* refinements) {
     Cell* args = stack::arguments;
     if (check) check_arg(0, type_bit(TYPE_BLOCK));
     Cell block = args[0];
+    // A no-memory raised earlier handed the reserve out: catching the next
+    // one needs it back, before the block runs and once the catch is done.
+    root::take_reserve();
     const Cell* name = fixed_words::word(Word::try_);
     if (present(refinements, 0))
         stack::mark_try_all(name);
@@ -137,10 +141,12 @@ Pending try_(bool check, const int32_t* refinements) {
         // The error's unwinding has already popped the try frame and pushed
         // the error on top.
         if (thrown.code != CODE_ERROR) throw;
+        error::resolve_bare_code(stack::top - 1);
         stack::keep_error();
     }
     sysrec.thrown_code = 0;
     if (present(refinements, 1) && cell_type(args) == TYPE_ERROR) error::capture_stack(args);
+    root::take_reserve();
     return Pending::none;
 }
 

@@ -31,3 +31,21 @@ expect("a script that ends in an error" 1
        "before\n*** Math Error: attempt to divide by zero\n*** Where: " "" ${dir}/ends_in_error.vek)
 expect("a file that cannot be read" 1 "*** Access Error: cannot open: %${dir}/missing.vek\n" ""
        ${dir}/missing.vek)
+
+# Live data fills a heap capped for the test: no-memory ends the script with
+# its report.
+set(ENV{VEK_HEAP_MB} 64)
+expect("a script that exhausts memory" 1 "before\n*** Internal Error: not enough memory\n" ""
+       ${dir}/exhausts_memory.vek)
+unset(ENV{VEK_HEAP_MB})
+
+# 12,000 nested parens overflow the frame stack: try catches stack-overflow and
+# the script goes on; at the top level it ends the script.
+set(generated ${CMAKE_CURRENT_BINARY_DIR}/generated_scripts)
+string(REPEAT "(" 12000 open)
+string(REPEAT ")" 12000 close)
+file(WRITE ${generated}/nested_in_try.vek
+     "Vek []\ne: try [${open}1${close}]\nprint get in e 'id\nprint \"the script goes on\"\n")
+expect("nested parens inside try" 0 "stack-overflow\nthe script goes on\n" "" ${generated}/nested_in_try.vek)
+file(WRITE ${generated}/nested.vek "Vek []\nprint \"before\"\n${open}1${close}\nprint \"after\"\n")
+expect("nested parens at the top" 1 "before\n*** Internal Error: stack overflow\n" "" ${generated}/nested.vek)

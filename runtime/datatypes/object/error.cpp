@@ -69,18 +69,33 @@ void set_kind(const Cell* error, uint32_t category, uint32_t position) {
     set_field(error, FIELD_CODE, &code);
 }
 
+// A copy of the prototype into the cell, stamped as an error!.
+void copy_prototype(Cell* error) {
+    object::copy_into(prototype_cell, error);
+    *error = Cell{TYPE_ERROR, uint32_t(object::context_node(error)), CLASS_ID, 0};
+    *context::owner_of(object::context_node(error)) = *error;
+}
+
+// The code under evaluation, at the start of the expression that failed.
+void set_near(const Cell* error) {
+    const Cell* position = eval::current_position();
+    if (cell_type(position) == TYPE_BLOCK || cell_type(position) == TYPE_PAREN)
+        *field(error, FIELD_NEAR) = *position;
+}
+
 // A copy of the prototype on the stack, stamped as an error!.
 Cell* push_new() {
     Cell* error = stack::push_cell();
     make_unset(error);
-    object::copy_into(prototype_cell, error);
-    *error = Cell{TYPE_ERROR, uint32_t(object::context_node(error)), CLASS_ID, 0};
-    *context::owner_of(object::context_node(error)) = *error;
-    // The code under evaluation, at the start of the expression that failed.
-    const Cell* position = eval::current_position();
-    if (cell_type(position) == TYPE_BLOCK || cell_type(position) == TYPE_PAREN)
-        *field(error, FIELD_NEAR) = *position;
+    copy_prototype(error);
+    set_near(error);
     return error;
+}
+
+// A reserved error, made at start-up into its root cell.
+void make_reserved(Cell* cell, err::AnyId id) {
+    copy_prototype(cell);
+    set_kind(cell, uint32_t(id.category), id.position);
 }
 
 int32_t category_of_symbol(uint32_t symbol_id) {
@@ -91,14 +106,16 @@ int32_t category_of_symbol(uint32_t symbol_id) {
     fire(err::script::invalid_spec_field, fixed_words::word(name));
 }
 
+bool names_an_id(int32_t code) {
+    uint32_t category = uint32_t(code / 100);
+    return code >= 0 && category < catalog::CATEGORY_COUNT &&
+           uint32_t(code % 100) < catalog::category(category).id_count;
+}
+
 void make_from_code(const Cell* error, const Cell* spec_value) {
     int32_t code = integer::get(spec_value);
-    uint32_t category = uint32_t(code / 100);
-    uint32_t position = uint32_t(code % 100) + 2;
-    if (code < 0 || category >= catalog::CATEGORY_COUNT ||
-        position - 2 >= catalog::category(category).id_count)
-        fire(err::script::out_of_range, spec_value);
-    set_kind(error, category, position);
+    if (!names_an_id(code)) fire(err::script::out_of_range, spec_value);
+    set_kind(error, uint32_t(code / 100), uint32_t(code % 100) + 2);
 }
 
 void make_from_words(const Cell* error, const Cell* spec_value) {
@@ -315,6 +332,7 @@ void init() {
 }
 
 void init_prototype() {
+    catalog::init();
     Node node = context::create(FIELD_COUNT, false, false, nullptr, context::KIND_OBJECT);
     for (const char* name : FIELD_NAMES) {
         Cell word = unbound_word(symbol::make(name));
@@ -326,6 +344,8 @@ void init_prototype() {
     *cell = Cell{TYPE_OBJECT, uint32_t(node), 0, 0};
     *context::owner_of(node) = *cell;
     prototype_cell = cell;
+    make_reserved(root::no_memory_error(), err::internal::no_memory);
+    make_reserved(root::stack_overflow_error(), err::internal::stack_overflow);
 }
 
 bool ready() { return prototype_cell != nullptr; }
@@ -333,6 +353,41 @@ bool ready() { return prototype_cell != nullptr; }
 const Cell* prototype() { return prototype_cell; }
 
 Cell* field(const Cell* error, Field f) { return object::get_values(error) + f; }
+
+Cell* reserved(uint32_t code) {
+    if (!ready()) return nullptr;
+    if (code == error_code(err::internal::no_memory)) return root::no_memory_error();
+    if (code == error_code(err::internal::stack_overflow)) return root::stack_overflow_error();
+    return nullptr;
+}
+
+// Whatever a catcher or the script did to the value before is undone: it may
+// have been caught and changed at an earlier raise.
+void renew(const Cell* error, uint32_t code) {
+    for (uint32_t f = 0; f < FIELD_COUNT; f++) *field(error, Field(f)) = none::constant;
+    set_kind(error, code / 100, code % 100 + 2);
+    set_near(error);
+    if (uint32_t symbol_id = stack::current_function_symbol()) {
+        Cell where = unbound_word(symbol_id);
+        set_field(error, FIELD_WHERE, &where);
+    }
+    Cell position = integer_cell(int32_t(stack::frames_top - stack::frames_bottom));
+    set_field(error, FIELD_STACK, &position);
+}
+
+void resolve_bare_code(Cell* thrown) {
+    if (cell_type(thrown) != TYPE_INTEGER || !ready() || !names_an_id(integer::get(thrown))) return;
+    uint32_t code = uint32_t(integer::get(thrown));
+    if (Cell* kept = reserved(code)) {
+        renew(kept, code);
+        *thrown = *kept;
+        return;
+    }
+    Cell* made = push_new();
+    make_from_code(made, thrown);
+    *thrown = *made;
+    stack::pop(1);
+}
 
 // ---------------------------------------------------------------- making
 

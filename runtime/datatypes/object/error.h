@@ -38,7 +38,8 @@ constexpr uint32_t stack_field_index() { return FIELD_STACK; }
 
 // Registers error!.
 void init();
-// Builds the prototype system/standard/error, kept in the root block. Runs
+// Interns the catalog's names and builds the prototype system/standard/error,
+// kept in the root block, and the reserved errors in their root cells. Runs
 // once the symbol table and the global context exist; errors raised before
 // that travel as integer! codes (see fire).
 void init_prototype();
@@ -47,6 +48,22 @@ const Cell* prototype();
 
 // The value cell of a field; valid until the next call that may allocate.
 Cell* field(const Cell* error, Field f);
+
+// The error made at start-up for a no-memory or stack-overflow code, kept in
+// the root block; nullptr for any other code and before start-up made them.
+// There is one value per code: each raise renews it.
+Cell* reserved(uint32_t code);
+// Readies a reserved error for a raise of its code without allocating: the
+// fields are reset, near and stack set as for a new error, and where holds an
+// unbound word naming the innermost named frame (looking the word up could
+// allocate).
+void renew(const Cell* error, uint32_t code);
+
+// For a catch point to call on what an error throw left: an integer! code,
+// thrown for an error raised before error values existed or while another
+// error was being made, becomes in place the error it names; anything else is
+// left as it is. Making that error may raise.
+void resolve_bare_code(Cell* thrown);
 
 // A new error! pushed on the evaluation stack, of the id and its category,
 // with the arguments given stored in arg1 to arg3.

@@ -443,6 +443,34 @@ TEST_F(StackTest, FullFrameStackRaisesStackOverflow) {
     EXPECT_EQ(raised_code(), int32_t(error_code(err::internal::stack_overflow)));
 }
 
+// An overflow cuts the stacks back only to the frame that catches it, even
+// when the catcher has no cells of its own to spare: the error lands at or
+// above the try frame's base, and the try native's argument is left intact.
+TEST_F(StackTest, OverflowNeverCutsBelowTheCatchingFrame) {
+    struct Row {
+        const char* stack;
+        void (*overflow)();
+    };
+    const Row rows[] = {
+        {"frames", [] { for (;;) stack::mark_native(&W); }},
+        {"arguments", [] { for (;;) stack::push_cell(); }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.stack);
+        Cell* native_base = enter(stack::mark_native, {integer_cell(1)});
+        CallFrame* native = stack::top_frame();
+        Cell* try_base = enter(stack::mark_try, {});
+        EXPECT_EQ(catch_error(row.overflow), CODE_ERROR);
+        EXPECT_EQ(raised_code(), int32_t(error_code(err::internal::stack_overflow)));
+        EXPECT_GE(stack::top - 1, try_base);
+        EXPECT_EQ(stack::frames_top, native + 1);
+        EXPECT_EQ(stack::arguments, native_base);
+        EXPECT_EQ(int_at(native_base), 1);
+        restore();
+        stack::mark_eval(&bottom_word);
+    }
+}
+
 TEST_F(StackTest, UncaughtErrorPrintsItselfAndExits254) {
     // Nothing but a loop frame: no try anywhere.
     EXPECT_EXIT(
