@@ -31,3 +31,9 @@ expect("a script that ends in an error" 1
        "before\n*** Math Error: attempt to divide by zero\n*** Where: " "" ${dir}/ends_in_error.vek)
 expect("a file that cannot be read" 1 "*** Access Error: cannot open: %${dir}/missing.vek\n" ""
        ${dir}/missing.vek)
+
+# Memory that the script no longer reaches is freed. A collection at every
+# 10,000th allocation comes shortly before each measure, whatever the pacing.
+set(ENV{VEK_GC_TORTURE} 10000)
+expect("series dropped by the script are freed" 0 "true\ntrue\n" "" ${dir}/dropped_series.vek)
+unset(ENV{VEK_GC_TORTURE})
