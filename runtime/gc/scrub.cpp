@@ -4,7 +4,7 @@
 // entry past its used count) still holds an old word. The stack scan reads
 // those too and takes one that looks like a node for a root, which keeps a
 // dead structure alive for as long as the frame lasts. Zeroing the space
-// below a long-lived frame (the script runner's, the console loop's) between
+// below a long-lived frame, such as the script runner's, between
 // top-level expressions gives the next expression clean frames.
 #include <cstddef>
 #include <cstring>
