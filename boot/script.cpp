@@ -123,7 +123,10 @@ int evaluate(const Cell* code) {
     Cell guard = *(stack::top - 1);
     Cell body = series_buffer(&guard)->cells()[GUARD_BODY];
     series_buffer(&body)->cells()[GUARDED_CODE] = guard_code;
-    if (eval::eval_block(&guard) != Pending::none) return 0;
+    eval::set_top_level(&guard_code);
+    Pending pending = eval::eval_block(&guard);
+    eval::set_top_level(nullptr);
+    if (pending != Pending::none) return 0;
     const Cell* result = stack::top - 1;
     if (cell_type(result) != TYPE_ERROR) return 0;
     report(result);

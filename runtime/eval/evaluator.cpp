@@ -20,6 +20,8 @@
 #include "runtime/eval/fetch_args.h"
 #include "runtime/eval/stack.h"
 #include "runtime/eval/trace.h"
+#include "runtime/gc/collector.h"
+#include "runtime/memory/manager.h"
 
 namespace vek::eval {
 
@@ -30,6 +32,27 @@ namespace {
 // The current-position cell, in the root block (which never moves).
 Cell* position = nullptr;
 uint64_t returns = 0;
+
+// The script's code, only compared with the blocks evaluated, and what
+// decides when the stack below them is scrubbed.
+struct TopLevel {
+    Node code = Node::none;
+    uint32_t expressions = 0;  // begun so far
+    uint32_t collections = 0;  // memory::collection_cycle at the last expression
+};
+TopLevel top_level;
+constexpr uint32_t SCRUB_INTERVAL = 16;
+
+// Whether to scrub before the script's next expression. A scrub costs about
+// a microsecond, more than a simple expression: it follows every expression
+// that ran a collection, which did work enough to hide it and may have left
+// words of what it built or walked, and otherwise comes once every
+// SCRUB_INTERVAL expressions.
+bool scrub_due() {
+    bool collected = top_level.collections != memory::collection_cycle;
+    top_level.collections = memory::collection_cycle;
+    return collected || top_level.expressions++ % SCRUB_INTERVAL == 0;
+}
 
 const Cell* anon_word() { return fixed_words::word(fixed_words::Word::anon_tag); }
 const Cell* body_word() { return fixed_words::word(fixed_words::Word::body_tag); }
@@ -235,7 +258,9 @@ Pending eval_block(const Cell* block, BlockFlags flags) {
     make_unset(stack::push_cell());
     PositionScope scope(&code, at.library);
     event(trace::EV_ENTER, &code, at.pos, nullptr);
+    bool top = series_node(&code) == top_level.code;
     while (at.more()) {
+        if (top && scrub_due()) gc::scrub_stack();
         scope.at(at);
         stack::reset();
         VEK_PASS(eval_expression(at));
@@ -374,6 +399,10 @@ Pending call_function(const Cell* called, const Cell* name, CallbackClass callba
 Cell* last_value() { return stack::top > stack::arguments ? stack::top - 1 : stack::arguments; }
 
 const Cell* current_position() { return position; }
+
+void set_top_level(const Cell* code) {
+    top_level = {code ? series_node(code) : Node::none, 0, memory::collection_cycle};
+}
 
 uint64_t returns_handled() { return returns; }
 

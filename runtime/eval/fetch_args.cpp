@@ -1,5 +1,8 @@
 #include "runtime/eval/fetch_args.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/callable/action.h"
 #include "runtime/datatypes/callable/function.h"
@@ -22,9 +25,17 @@ namespace {
 
 using trace::event;
 
-// Refinement slots of a native or action call, and refinements one call may
-// name: both live in the C++ frame, so a call allocates nothing.
-constexpr uint32_t MAX_REFINEMENTS = 64;
+// A call's record lives in the C++ frame, so a call allocates nothing. The
+// collector's stack scan reads every word of it while the arguments are
+// evaluated, so it is filled in whole when the call starts: a word that an
+// earlier call left in an unused entry would look like a node and keep that
+// node's series alive. Its arrays are therefore kept small.
+//
+// Refinement slots of a native or action call (natives have a dozen at most).
+constexpr uint32_t MAX_REFINEMENTS = 32;
+// Refinements named by a path or by apply, one bit per cache entry; those of
+// a spec longer than this go unchecked for being named twice.
+constexpr uint32_t NAMED_ENTRIES = 256;
 
 struct Call {
     const Cell* called;
@@ -33,9 +44,8 @@ struct Call {
     bool infix;
     bool native_like;  // native! or action!: refinements travel as slots, not cells
     Node cache;
-    int32_t slots[MAX_REFINEMENTS];
-    uint32_t named[MAX_REFINEMENTS];  // cache indexes of the refinements named so far
-    uint32_t named_count;
+    int32_t slots[MAX_REFINEMENTS];  // by refinement ordinal: where its arguments start, or -1
+    uint64_t named[NAMED_ENTRIES / 64];  // by cache index: the refinements named so far
 };
 
 const Cell* cache_at(const Call& call, uint32_t index) { return node_buffer(call.cache)->cells() + index; }
@@ -145,9 +155,12 @@ Pending use_refinement(Call& call, Cursor& at, uint32_t index, bool active) {
 uint32_t refinement_index(Call& call, const Cell* element, const Cell* path) {
     int32_t index = find_refinement(call, word::symbol(element));
     if (index < 0) fire(err::script::no_refine, call.name, element);
-    for (uint32_t i = 0; i < call.named_count; i++)
-        if (call.named[i] == uint32_t(index)) fire(err::script::dup_refine, path);
-    if (call.named_count < MAX_REFINEMENTS) call.named[call.named_count++] = uint32_t(index);
+    if (uint32_t(index) < NAMED_ENTRIES) {
+        uint64_t& word = call.named[index / 64];
+        uint64_t bit = uint64_t(1) << (index % 64);
+        if (word & bit) fire(err::script::dup_refine, path);
+        word |= bit;
+    }
     return uint32_t(index);
 }
 
@@ -288,13 +301,13 @@ Pending fetch_args(const Cell* called, Cursor& at, const Cell* path, uint32_t pa
     call.infix = infix;
     call.native_like = cell_type(called) == TYPE_NATIVE || cell_type(called) == TYPE_ACTION;
     call.cache = args_cache(called);
-    call.named_count = 0;
+    std::fill(std::begin(call.slots), std::end(call.slots), -1);
+    std::fill(std::begin(call.named), std::end(call.named), 0);
     if (call.native_like) {
         uint32_t length = cache_length(call);
         const Cell* last = length ? cache_at(call, length - 1) : nullptr;
         uint32_t count = last && cell_type(last) == TYPE_INTEGER ? uint32_t(integer::get(last)) : 0;
         if (count > MAX_REFINEMENTS) fire(err::internal::not_done);
-        for (uint32_t i = 0; i < count; i++) call.slots[i] = -1;
     }
 
     int32_t locals = 0;

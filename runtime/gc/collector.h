@@ -49,6 +49,7 @@ void collect();
 // Whether collections scan the C++ stack. Tests that expect something to be
 // freed switch it off: a stale copy in a dead stack slot would keep it alive.
 extern bool scan_stack;
+void scrub_stack();  // zeroes the dead C++ stack below the caller's frame: its stale words keep nothing alive
 // Whether a collection is under way.
 bool active();
 

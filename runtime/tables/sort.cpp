@@ -488,19 +488,19 @@ void merge_sort(void* base, uint32_t count, uint32_t width, int mode, void* extr
     merge_runs(make_context(width, mode, extra, cmp), static_cast<std::byte*>(base), count, buffer.get());
 }
 
-void merge_sort_cells(Cell* base, uint32_t count, int mode, void* extra, Compare cmp) {
+void merge_sort_cells(Cell* base, uint32_t count, int mode, void* extra, Compare cmp, uint32_t record_cells) {
     if (count < 2) return;
-    merge_buffer_bytes(count, sizeof(Cell));
-    Node node = memory::alloc_unset_cells(count / 2);
+    uint32_t width = record_cells * uint32_t(sizeof(Cell));
+    uint32_t held = merge_buffer_bytes(count, width) / uint32_t(sizeof(Cell));
+    Node node = memory::alloc_unset_cells(held);
     *stack::push_cell() = Cell{TYPE_BLOCK, 0, uint32_t(node), 0};
     // A pointer to the buffer in this frame pins it: the collector neither
     // frees nor moves it while a comparison runs, so the merge may keep raw
     // addresses into it. Mid-merge some cells live only in the buffer: the
     // tail covers them all, so the collector marks what they refer to.
     SeriesBuffer* volatile pinned = node_buffer(node);
-    pinned->tail = pinned->offset + (count / 2) * uint32_t(sizeof(Cell));
-    merge_runs(make_context(sizeof(Cell), mode, extra, cmp), reinterpret_cast<std::byte*>(base), count,
-               pinned->first());
+    pinned->tail = pinned->offset + held * uint32_t(sizeof(Cell));
+    merge_runs(make_context(width, mode, extra, cmp), reinterpret_cast<std::byte*>(base), count, pinned->first());
     stack::pop(1);
 }
 

@@ -32,13 +32,13 @@ Context make_context(uint32_t width, int mode, void* extra, Compare cmp);
 // too-long; an allocation failure raises internal no-memory.
 void merge_sort(void* base, uint32_t count, uint32_t width, int mode, void* extra, Compare cmp);
 
-// merge_sort for value cells: the merge buffer is a Vek series held on the
-// evaluation stack for the whole sort, so the collector marks the cells it
-// holds and does not move it while a comparison runs. The caller keeps the
-// array itself alive and in place (holding base on the C++ stack does that).
-// When the comparison raises, the buffer's cell stays on the evaluation stack
-// for the unwinding to cut away.
-void merge_sort_cells(Cell* base, uint32_t count, int mode, void* extra, Compare cmp);
+// merge_sort for value cells, count records of record_cells cells each: the
+// merge buffer is a Vek series held on the evaluation stack for the whole
+// sort, so the collector marks the cells it holds and does not move it while
+// a comparison runs. The caller keeps the array itself alive and in place
+// (holding base on the C++ stack does that). When the comparison raises, the
+// buffer's cell stays on the evaluation stack for the unwinding to cut away.
+void merge_sort_cells(Cell* base, uint32_t count, int mode, void* extra, Compare cmp, uint32_t record_cells = 1);
 
 // Not stable; no scratch space.
 void quick_sort(void* base, uint32_t count, uint32_t width, int mode, void* extra, Compare cmp);

@@ -49,3 +49,9 @@ file(WRITE ${generated}/nested_in_try.vek
 expect("nested parens inside try" 0 "stack-overflow\nthe script goes on\n" "" ${generated}/nested_in_try.vek)
 file(WRITE ${generated}/nested.vek "Vek []\nprint \"before\"\n${open}1${close}\nprint \"after\"\n")
 expect("nested parens at the top" 1 "before\n*** Internal Error: stack overflow\n" "" ${generated}/nested.vek)
+
+# Memory that the script no longer reaches is freed. A collection at every
+# 10,000th allocation comes shortly before each measure, whatever the pacing.
+set(ENV{VEK_GC_TORTURE} 10000)
+expect("series dropped by the script are freed" 0 "true\ntrue\n" "" ${dir}/dropped_series.vek)
+unset(ENV{VEK_GC_TORTURE})

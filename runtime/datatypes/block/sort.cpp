@@ -71,17 +71,6 @@ uint32_t record_flags(const Cell* comparator, const Cell* skip, uint32_t size, b
     }
 }
 
-// Records wider than a cell are merged through a malloc buffer, which the
-// collector does not see: a copy of the range on the evaluation stack keeps
-// alive what the cells refer to while they are in it.
-void stable_sort_records(const Cell* series, uint32_t range, uint32_t size, int32_t code, uint32_t* flags) {
-    Node copy = series::copy_part(series_node(series), series_index(series), range);
-    *stack::push_cell() = Cell{TYPE_BLOCK, 0, uint32_t(copy), 0};
-    Cell* base = series_buffer(series)->cells() + series_index(series);
-    sort::merge_sort(base, range / size, size * uint32_t(sizeof(Cell)), code, flags, compare_records);
-    stack::pop(1);
-}
-
 // ---------------------------------------------------------------- function comparators
 
 struct FunctionComparator {
@@ -177,10 +166,8 @@ void sort_by_function(const Cell* series, uint32_t range, uint32_t size, const C
     uint32_t width = size * uint32_t(sizeof(Cell));
     if (!stable)
         sort::quick_sort(base, count, width, 0, &extra, call_comparator);
-    else if (size == 1)
-        sort::merge_sort_cells(base, count, 0, &extra, call_comparator);
     else
-        sort::merge_sort(base, count, width, 0, &extra, call_comparator);
+        sort::merge_sort_cells(base, count, 0, &extra, call_comparator, size);
     if (series_buffer(series) != buffer || buffer->length() != length)
         fire(err::script::past_end);
     std::copy(base, base + range, buffer->cells() + series_index(series));
@@ -201,10 +188,8 @@ void sort_range(const Cell* series, uint32_t range, uint32_t size, uint32_t flag
     Cell* base = series_buffer(series)->cells() + series_index(series);
     if (!args.stable)
         sort::quick_sort(base, range / size, size * uint32_t(sizeof(Cell)), code, &flags, compare_records);
-    else if (size == 1)
-        sort::merge_sort_cells(base, range, code, &flags, compare_records);
     else
-        stable_sort_records(series, range, size, code, &flags);
+        sort::merge_sort_cells(base, range / size, code, &flags, compare_records, size);
 }
 
 }  // namespace

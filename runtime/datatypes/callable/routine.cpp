@@ -112,7 +112,7 @@ void call(const Cell* called) {
     Cell routine = *called;
     Fn fn = at(index(&routine));
     uint32_t count = arity(&routine);
-    Arg args[MAX_ARITY];
+    Arg args[MAX_ARITY]{};  // cleared whole: the collector's stack scan reads the unused entries too
     if (!takes_cells(&routine)) {
         routine_args(&routine, count, args);
         store_routine_result(&routine, fn(args));

@@ -127,6 +127,8 @@ TEST_F(Evaluator, ErrorsNameTheirCulprits) {
         {"f: func [x] [x] f", "*** Script Error: f is missing its x argument"},
         {"f: func [x [integer!]] [x] f \"a\"", "*** Script Error: f does not allow string! for its x argument"},
         {"f: func [/a] [a] f/a/a", "*** Script Error: duplicate refinement usage in: f/a/a"},
+        {"a: false f: func [/a /b] [a] f/b/:a/:a", "*** Script Error: duplicate refinement usage in: f/b/:a/:a"},
+        {"append/only/dup/only [] 1 2", "*** Script Error: duplicate refinement usage in: append/only/dup/only"},
         {"f: func [/a] [a] f/b", "*** Script Error: f has no refinement called b"},
         {"f: func [/a] [a] f/1", "*** Script Error: invalid refinement value: 1"},
         {"f: func [n] [f n + 1] f 1", "*** Internal Error: stack overflow"},

@@ -29,7 +29,8 @@ struct Layout {
 constexpr Layout WIDTH4{"width 4", 4, 0, 2, 2};
 constexpr Layout WIDTH3{"width 3", 3, 0, 2, 2};        // exchanged byte by byte
 constexpr Layout CELLS{"cells", 16, 4, 4, 12};         // integer! cells: key in word 1
-constexpr Layout LAYOUTS[] = {WIDTH4, WIDTH3, CELLS};
+constexpr Layout RECORDS{"records", 32, 4, 4, 28};     // two integer! cells: key first, sequence last
+constexpr Layout LAYOUTS[] = {WIDTH4, WIDTH3, CELLS, RECORDS};
 
 struct Probe {
     const Layout* layout;
@@ -89,7 +90,8 @@ public:
 private:
     void fill(std::byte* p, uint32_t key, uint32_t seq) {
         std::memset(p, 0, layout_.width);
-        if (layout_.width == sizeof(Cell)) p[0] = std::byte(TYPE_INTEGER);
+        for (uint32_t c = 0; layout_.width % sizeof(Cell) == 0 && c < layout_.width; c += sizeof(Cell))
+            p[c] = std::byte(TYPE_INTEGER);
         for (uint32_t b = 0; b < layout_.key_bytes; ++b)
             p[layout_.key_offset + b] = std::byte(key >> (8 * (layout_.key_bytes - 1 - b)));
         for (uint32_t b = layout_.seq_offset; b < layout_.width; ++b)
@@ -113,7 +115,7 @@ struct Sorter {
     const char* name;
     void (*run)(std::byte* base, uint32_t count, uint32_t width, Probe& probe);
     bool stable;
-    bool cells_only;
+    bool cells_only;  // items of whole cells
 };
 
 const Sorter SORTERS[] = {
@@ -121,8 +123,8 @@ const Sorter SORTERS[] = {
      [](std::byte* base, uint32_t n, uint32_t width, Probe& p) { sort::merge_sort(base, n, width, MODE, &p, by_key); },
      true, false},
     {"merge_sort_cells",
-     [](std::byte* base, uint32_t n, uint32_t, Probe& p) {
-         sort::merge_sort_cells(reinterpret_cast<Cell*>(base), n, MODE, &p, by_key);
+     [](std::byte* base, uint32_t n, uint32_t width, Probe& p) {
+         sort::merge_sort_cells(reinterpret_cast<Cell*>(base), n, MODE, &p, by_key, width / uint32_t(sizeof(Cell)));
      },
      true, true},
     {"quick_sort",
@@ -130,7 +132,7 @@ const Sorter SORTERS[] = {
      false, false},
 };
 
-bool applies(const Sorter& s, const Layout& l) { return !s.cells_only || l.width == sizeof(Cell); }
+bool applies(const Sorter& s, const Layout& l) { return !s.cells_only || l.width % sizeof(Cell) == 0; }
 
 // Sorts the keys with the sorter and checks the result: the stable sorts must
 // match std::stable_sort byte for byte, the quicksort must hold the same items
@@ -279,7 +281,7 @@ TEST(Sort, MergeSortKeepsEqualItemsInTheirOrder) {
     }
     patterns.emplace_back("long runs", runs);
     patterns.emplace_back("falling runs of pairs", falling);
-    for (const Layout& l : {WIDTH4, CELLS})
+    for (const Layout& l : {WIDTH4, CELLS, RECORDS})
         for (const Sorter& s : SORTERS)
             if (s.stable && applies(s, l))
                 for (auto& [name, keys] : patterns) {
@@ -303,54 +305,61 @@ TEST(Sort, ComparisonErrorPassesThroughAndLosesNoItem) {
     const uint32_t n = 3000;
     std::vector<uint32_t> runs(n);
     for (uint32_t i = 0; i < n; ++i) runs[i] = (i / 40) % 2 ? 1000 - i % 40 : rng() % 1000;
-    for (const Sorter& s : SORTERS)
-        for (const auto& keys : {random_keys(n, 60000, rng), runs}) {
-            Items dry(CELLS, keys);
-            Probe counter{&CELLS};
-            s.run(dry.bytes(), n, CELLS.width, counter);
-            const uint64_t total = counter.calls;
-            for (uint64_t throw_at : {uint64_t(0), uint64_t(7), total / 3, total / 2, total - 1}) {
-                SCOPED_TRACE(std::string(s.name) + ", error at comparison " + std::to_string(throw_at));
-                Items items(CELLS, keys);
-                auto original = items.multiset();
-                Probe probe{&CELLS};
-                probe.throw_at = throw_at;
-                Cell* top = stack::top;
-                try {
-                    s.run(items.bytes(), n, CELLS.width, probe);
-                    ADD_FAILURE() << "the error did not pass through";
-                } catch (VekThrow& t) {
-                    EXPECT_EQ(t.code, CODE_THROW);
+    for (const Layout& l : {CELLS, RECORDS})
+        for (const Sorter& s : SORTERS)
+            for (const auto& keys : {random_keys(n, 60000, rng), runs}) {
+                Items dry(l, keys);
+                Probe counter{&l};
+                s.run(dry.bytes(), n, l.width, counter);
+                const uint64_t total = counter.calls;
+                for (uint64_t throw_at : {uint64_t(0), uint64_t(7), total / 3, total / 2, total - 1}) {
+                    SCOPED_TRACE(std::string(s.name) + ", " + l.name + ", error at comparison " +
+                                 std::to_string(throw_at));
+                    Items items(l, keys);
+                    auto original = items.multiset();
+                    Probe probe{&l};
+                    probe.throw_at = throw_at;
+                    Cell* top = stack::top;
+                    try {
+                        s.run(items.bytes(), n, l.width, probe);
+                        ADD_FAILURE() << "the error did not pass through";
+                    } catch (VekThrow& t) {
+                        EXPECT_EQ(t.code, CODE_THROW);
+                    }
+                    stack::top = top;
+                    EXPECT_EQ(probe.calls, throw_at + 1);
+                    EXPECT_EQ(items.multiset(), original);
                 }
-                stack::top = top;
-                EXPECT_EQ(probe.calls, throw_at + 1);
-                EXPECT_EQ(items.multiset(), original);
             }
-        }
 }
 
 // While a comparison runs, the cell merge buffer must be reachable by the
 // collector: a block! on top of the evaluation stack whose tail covers the
-// cells it can hold.
+// cells it can hold, half the records of as many cells as a record has.
 TEST(Sort, CellMergeBufferIsHeldOnTheEvaluationStack) {
     static uint32_t count;
+    static uint32_t record_cells;
     count = 999;
     std::mt19937 rng(5);
-    Items items(CELLS, random_keys(count, 1000, rng));
-    Probe probe{&CELLS};
-    probe.inspect = [](Probe& p) {
-        Cell* held = stack::top - 1;
-        SeriesBuffer* buffer = series_buffer(held);
-        if (p.calls == 0) {
-            EXPECT_EQ(cell_type(held), TYPE_BLOCK);
-            EXPECT_EQ(buffer->flags & BUF_KIND_MASK, BUF_KIND_CELLS);
-            EXPECT_EQ(buffer->length(), count / 2);
-        }
-    };
-    Cell* top = stack::top;
-    sort::merge_sort_cells(reinterpret_cast<Cell*>(items.bytes()), count, MODE, &probe, by_key);
-    EXPECT_GT(probe.calls, 0u);
-    EXPECT_EQ(stack::top, top);
+    for (const Layout& l : {CELLS, RECORDS}) {
+        SCOPED_TRACE(l.name);
+        record_cells = l.width / uint32_t(sizeof(Cell));
+        Items items(l, random_keys(count, 1000, rng));
+        Probe probe{&l};
+        probe.inspect = [](Probe& p) {
+            Cell* held = stack::top - 1;
+            SeriesBuffer* buffer = series_buffer(held);
+            if (p.calls == 0) {
+                EXPECT_EQ(cell_type(held), TYPE_BLOCK);
+                EXPECT_EQ(buffer->flags & BUF_KIND_MASK, BUF_KIND_CELLS);
+                EXPECT_EQ(buffer->length(), count / 2 * record_cells);
+            }
+        };
+        Cell* top = stack::top;
+        sort::merge_sort_cells(reinterpret_cast<Cell*>(items.bytes()), count, MODE, &probe, by_key, record_cells);
+        EXPECT_GT(probe.calls, 0u);
+        EXPECT_EQ(stack::top, top);
+    }
 }
 
 TEST(Sort, MergeBufferBeyond32BitsRaisesTooLong) {
@@ -361,6 +370,7 @@ TEST(Sort, MergeBufferBeyond32BitsRaisesTooLong) {
     const Row rows[] = {
         {"merge_sort", [] { sort::merge_sort(nullptr, 0x80000000u, 4, MODE, nullptr, by_key); }},
         {"merge_sort_cells", [] { sort::merge_sort_cells(nullptr, 0x20000000u, MODE, nullptr, by_key); }},
+        {"merge_sort_cells of records", [] { sort::merge_sort_cells(nullptr, 0x10000000u, MODE, nullptr, by_key, 2); }},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
