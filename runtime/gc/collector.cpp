@@ -119,6 +119,7 @@ void collect() {
     mark_everything();
     sweep_everything();
     memory::collection_cycle = ++completed;
+    memory::restart_pacing();
     std::atomic_thread_fence(std::memory_order_seq_cst);
     running = false;
 }
