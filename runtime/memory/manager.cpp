@@ -5,10 +5,12 @@
 #include "runtime/memory/manager.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
+#include "platform/runtime_thread.h"
 #include "runtime/core/raise.h"
 #include "runtime/gc/collector.h"
 #include "runtime/memory/malloc_list.h"
@@ -40,6 +42,13 @@ constexpr uint32_t VIRTUAL_HEADER = 16;
 constexpr uint64_t MAX_CAPACITY = 0xFFFF0000u;
 
 [[noreturn]] void no_memory() { fire(err::internal::no_memory); }
+
+// The frames and the collector's tables must not change under a collection,
+// and only the runtime thread may touch them at all.
+void check_may_allocate() {
+    assert(!gc::active());
+    assert(platform::on_runtime_thread());
+}
 
 void run_collector() {
     if (collector_enabled) gc::collect();
@@ -183,6 +192,7 @@ SeriesBuffer* carve_from_frames(uint32_t capacity) {
 }
 
 SeriesBuffer* alloc_buffer_bytes(uint64_t bytes, uint32_t unit, int32_t offset) {
+    check_may_allocate();
     uint32_t capacity = capacity_for(bytes);
     uint32_t flags = (unit & BUF_UNIT_MASK) | BUF_USED | BUF_CREATED;
     torture();
@@ -337,6 +347,7 @@ NodeFrame* new_node_frame(uint32_t n) {
 }
 
 Node alloc_node() {
+    check_may_allocate();
     NodeFrame* f = mem.node_current;
     if (!has_free_node(f)) {
         f = node_frame_with_room();
