@@ -25,6 +25,7 @@ namespace memory {
 bool collector_enabled = false;
 uint32_t collection_cycle = 0;
 uint32_t torture_interval = 0;
+bool grow_torture_enabled = false;
 
 namespace {
 
@@ -87,6 +88,11 @@ uint32_t torture_interval_from_environment() {
     if (!text) return 0;
     long n = std::strtol(text, nullptr, 10);
     return n > 0 && n <= long(UINT32_MAX) ? uint32_t(n) : 0;
+}
+
+bool grow_torture_from_environment() {
+    const char* text = std::getenv("VEK_GROW_TORTURE");
+    return text && std::strtol(text, nullptr, 10) > 0;
 }
 
 // Pages as alloc_virtual gives them, or nullptr when the system has none.
@@ -292,6 +298,7 @@ void init() {
     mem.next_series_size = mem.first_series_size;
     collector_enabled = false;
     torture_interval = torture_interval_from_environment();
+    grow_torture_enabled = grow_torture_from_environment();
     allocations_since_torture = 0;
 }
 
@@ -549,12 +556,14 @@ void for_each_heap_series(void (*visit)(SeriesBuffer* buffer)) {
     for (SeriesBuffer* b : heap_series) visit(b);
 }
 
-// ---- pacing ----
+// ---- pacing and grow torture ----
 
 void restart_pacing() {
     mem.allocated_since_collection = 0;
     mem.collection_budget = std::max(MIN_BUDGET, bytes_in_use());
 }
+
+SeriesBuffer* move_buffer(SeriesBuffer* buffer) { return expand_series(buffer->node, buffer, buffer->capacity); }
 
 // ---- helpers ----
 

@@ -168,5 +168,17 @@ extern uint32_t torture_interval;
 // The collector's count of collections; a node frame records it at birth.
 extern uint32_t collection_cycle;
 
+// Grow torture (VEK_GROW_TORTURE=1 at init): a buffer that is about to take
+// more elements in place moves anyway, so that a raw pointer held across an
+// append goes stale at once (and faults in the sanitizer build).
+extern bool grow_torture_enabled;
+SeriesBuffer* move_buffer(SeriesBuffer* buffer);
+// Called where an append or a reservation is about to use the buffer's spare
+// room: the buffer to use from then on, which moved in grow torture. Buffers
+// outside the frames (the stacks, the root block) never move.
+inline SeriesBuffer* grow_torture(SeriesBuffer* buffer) {
+    return grow_torture_enabled && !(buffer->flags & BUF_HEAP) ? move_buffer(buffer) : buffer;
+}
+
 }  // namespace memory
 }  // namespace vek

@@ -14,15 +14,22 @@ namespace {
 
 constexpr uint64_t MB = uint64_t(1) << 20;
 
-// Allocation starts collections as it does in the program. Collector torture
-// would only add collections (and hours) to what these tests watch.
+// Allocation starts collections as it does in the program. The torture modes
+// would only add collections, moves (and hours) to what these tests watch.
 class Pacing : public testing::Test {
 protected:
-    void SetUp() override { memory::torture_interval = 0; }
-    void TearDown() override { memory::torture_interval = saved_; }
+    void SetUp() override {
+        memory::torture_interval = 0;
+        memory::grow_torture_enabled = false;
+    }
+    void TearDown() override {
+        memory::torture_interval = saved_interval_;
+        memory::grow_torture_enabled = saved_grow_torture_;
+    }
 
 private:
-    uint32_t saved_ = memory::torture_interval;
+    uint32_t saved_interval_ = memory::torture_interval;
+    bool saved_grow_torture_ = memory::grow_torture_enabled;
 };
 
 // The live data: a block of byte buffers, rooted by a hook so that the stack
