@@ -15,8 +15,9 @@
 #
 # A benchmark run as a batch (start-up) is timed over that many invocations
 # and reported per invocation. When both X and X_input are run, a row
-# "X phase" gives X's time less X_input's: the work X does beyond building
-# its input.
+# "X phase" gives X's time less X_input's, the two timed in pairs: the work X
+# does beyond building its input. It is left out of the geometric means,
+# which X itself is in.
 #
 # python3 is /usr/bin/python3 (or PYTHON=...), never one found on PATH: a
 # version manager's wrapper script there adds a tenth of a second to every
@@ -179,15 +180,29 @@ bench() {
   done_names+=("$name")
 }
 
-# Prints the row "X phase" for every X whose X_input was run too.
+# Prints the row "X phase" for every X whose X_input was run too. Each round
+# runs X and X_input back to back, so that both meet the same load, and the
+# row gives the median of their differences: subtracting two medians taken
+# minutes apart would leave mostly the change in load.
 phase_rows() {
-  local name i
+  local name i r k whole
   local -a d=()
   for name in "${done_names[@]}"; do
     [[ " ${done_names[*]} " == *" ${name}_input "* ]] || continue
+    declare -A diffs=()
+    for ((r = 0; r < runs; r++)); do
+      for k in 0 1 2; do
+        i=$(((r + k) % 3))
+        [[ ${med[$name,$i]} =~ ^[0-9.]+$ && ${med[${name}_input,$i]} =~ ^[0-9.]+$ ]] || continue
+        timed_run "$i" "$name" || continue
+        whole="$ms"
+        timed_run "$i" "${name}_input" || continue
+        diffs[$i]+=" $(awk -v a="$whole" -v b="$ms" 'BEGIN { printf "%.1f", a - b }')"
+      done
+    done
     for i in 0 1 2; do
-      d[i]="$(awk -v a="${med[$name,$i]}" -v b="${med[${name}_input,$i]}" 'BEGIN {
-        if (a ~ /^[0-9.]+$/ && b ~ /^[0-9.]+$/) printf "%.1f", a - b; else print "-" }')"
+      d[i]="-"
+      [ -n "${diffs[$i]:-}" ] && d[i]="$(median "${diffs[$i]}")"
     done
     row "$name phase" "${d[@]}" "$(ratio "${d[0]}" "${d[1]}")" "$(ratio "${d[0]}" "${d[2]}")" - - -
   done
