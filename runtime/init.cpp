@@ -132,6 +132,7 @@ void init() {
     lexer::init();  // lexer tables
     eval::init();  // the current-position cell, tracing off
     boot_table::init();  // natives, actions, datatype words, typesets, operators
+    eval::remember_boot_values();
     ref_pool::init();
     gc::init();
 }

@@ -1,12 +1,14 @@
 #include "runtime/eval/evaluator.h"
 
 #include "platform/runtime_thread.h"
+#include "runtime/actions/dispatch.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
 #include "runtime/core/root.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/callable/callable.h"
 #include "runtime/datatypes/callable/function.h"
+#include "runtime/datatypes/callable/native.h"
 #include "runtime/datatypes/callable/op.h"
 #include "runtime/datatypes/callable/routine.h"
 #include "runtime/datatypes/logic.h"
@@ -84,18 +86,116 @@ private:
     Cell saved_{};
 };
 
+// The value of a bound word whose context's values are at hand, or nullptr
+// (unbound, not resolved yet, a function context outside its call), where
+// context::get would raise or look the word up. Raises nothing.
+const Cell* value_at_hand(const Cell* word) {
+    if (word::context(word) == Node::none || int32_t(word::index(word)) < 0) return nullptr;
+    const Cell* context = context::cell_of(word::context(word));
+    if (!context::has_values(context)) return nullptr;
+    const Cell* values = context::on_stack(context) ? region::at<Cell>(context::stack_values(context))
+                                                    : node_buffer(context::values_node(context))->cells();
+    return values + word::index(word);
+}
+
 // The value of a word that may start an infix call: an op! in a context
 // whose values are at hand. Raises nothing: a word that cannot be an
 // operator is left for the next expression.
 const Cell* infix_operator(const Cell* word) {
-    if (word::context(word) == Node::none || int32_t(word::index(word)) < 0) return nullptr;
-    const Cell* context = context::cell_of(word::context(word));
-    if (!context::has_values(context)) return nullptr;  // a function context outside its call
-    const Cell* values = context::on_stack(context) ? region::at<Cell>(context::stack_values(context))
-                                                    : node_buffer(context::values_node(context))->cells();
-    const Cell* value = values + word::index(word);
-    return cell_type(value) == TYPE_OP ? value : nullptr;
+    const Cell* value = value_at_hand(word);
+    return value && cell_type(value) == TYPE_OP ? value : nullptr;
 }
+
+// ---------------------------------------------------------------- operators on numbers
+// The boot operators that the infix step computes itself when both operands
+// are integer! or float! and the right one is a plain value: the actions'
+// own kernels on the left operand's cell, without a frame or an argument
+// fetch. An operator is recognised by its internal block, which only the
+// boot value and operators made from the same native or action share; the
+// boot values are kept alive here, so that node is never reused.
+
+enum InlineOp : uint8_t {
+    INLINE_ADD, INLINE_SUBTRACT, INLINE_MULTIPLY, INLINE_EQUAL, INLINE_NOT_EQUAL, INLINE_STRICT_EQUAL,
+    INLINE_LESSER, INLINE_GREATER, INLINE_LESSER_EQUAL, INLINE_GREATER_EQUAL, INLINE_OPS, INLINE_NONE = 0xFF,
+};
+constexpr const char* INLINE_OP_WORDS[INLINE_OPS] = {"+", "-", "*", "=", "<>", "==", "<", ">", "<=", ">="};
+constexpr int32_t INLINE_OP_CODES[INLINE_OPS] = {
+    integer::OP_ADD,    integer::OP_SUBTRACT, integer::OP_MULTIPLY, actions::COMP_EQUAL,
+    actions::COMP_NOT_EQUAL, actions::COMP_STRICT_EQUAL, actions::COMP_LESSER, actions::COMP_GREATER,
+    actions::COMP_LESSER_EQUAL, actions::COMP_GREATER_EQUAL,
+};
+
+struct InlineOps {
+    Cell boot[INLINE_OPS];       // the operators as boot bound them
+    uint8_t by_action[64];       // an action's slot -> its InlineOp, or INLINE_NONE
+    uint8_t by_native[128];      // a native's position -> its InlineOp, or INLINE_NONE
+};
+InlineOps inline_ops;
+
+void mark_inline_ops() { gc::mark_cells(inline_ops.boot, inline_ops.boot + INLINE_OPS); }
+
+InlineOp inline_op_of(const Cell* op_value) {
+    uint32_t code = native::position(op_value);
+    uint8_t found = INLINE_NONE;
+    if (op::source_type(op_value) == TYPE_ACTION && code < 64) found = inline_ops.by_action[code];
+    if (op::source_type(op_value) == TYPE_NATIVE && code < 128) found = inline_ops.by_native[code];
+    if (found == INLINE_NONE) return INLINE_NONE;
+    const Cell* boot = &inline_ops.boot[found];
+    return callable::internal_node(boot) == callable::internal_node(op_value) ? InlineOp(found) : INLINE_NONE;
+}
+
+bool is_inline_number(const Cell* value) {
+    return cell_type(value) == TYPE_INTEGER || cell_type(value) == TYPE_FLOAT;
+}
+
+// The operation on the left cell, which takes the result, as the action or
+// comparison native would leave it.
+void compute_inline(InlineOp op, Cell* left, const Cell* right) {
+    int32_t code = INLINE_OP_CODES[op];
+    bool integers = cell_type(left) == TYPE_INTEGER && cell_type(right) == TYPE_INTEGER;
+    if (op <= INLINE_MULTIPLY) {
+        if (integers)
+            integer::do_math(integer::get(left), integer::get(right), code, left);
+        else
+            float_::math_op(left, right, code);
+        return;
+    }
+    if (!integers) {
+        copy_cell(logic::constant(actions::compare(left, right, code)), left);
+        return;
+    }
+    int32_t a = integer::get(left), b = integer::get(right);
+    bool result;
+    switch (op) {
+        case INLINE_EQUAL: case INLINE_STRICT_EQUAL: result = a == b; break;
+        case INLINE_NOT_EQUAL: result = a != b; break;
+        case INLINE_LESSER: result = a < b; break;
+        case INLINE_GREATER: result = a > b; break;
+        case INLINE_LESSER_EQUAL: result = a <= b; break;
+        default: result = a >= b; break;
+    }
+    copy_cell(logic::constant(result), left);
+}
+
+// An operator at the cursor computed inline when it and its operands allow
+// (see above): the left operand is the cell at start, the right one a number
+// written in the code or a word holding one. Then the result is at start and
+// the cursor stands past the right operand.
+bool eval_inline_op(const Cell* op_value, Cursor& at, Cell* start) {
+    if (!is_inline_number(start) || at.pos + 1 >= at.tail) return false;
+    const Cell* right = at.pos + 1;
+    if (cell_type(right) == TYPE_WORD) {
+        right = value_at_hand(right);
+        if (!right) return false;
+    }
+    if (!is_inline_number(right)) return false;
+    InlineOp op = inline_op_of(op_value);
+    if (op == INLINE_NONE) return false;
+    compute_inline(op, start, right);
+    at.pos += 2;
+    return true;
+}
+
 
 Cell* push_value(const Cell* code, const Cell* pos, const Cell* value) {
     Cell* pushed = stack::push(value);
@@ -220,6 +320,7 @@ Pending eval_infix(Cursor& at, Cell* start) {
     while (at.more() && cell_type(at.pos) == TYPE_WORD) {
         const Cell* op_value = infix_operator(at.pos);
         if (!op_value) break;
+        if (!trace::tracing && eval_inline_op(op_value, at, start)) continue;
         event(trace::EV_FETCH, at.code, at.pos, at.pos);
         Cell called;
         op::unwrap(op_value, &called);
@@ -413,6 +514,19 @@ void raise_pending(Pending pending) {
 void init() {
     position = make_unset(root::append());
     trace::tracing = trace::installed = false;
+}
+
+void remember_boot_values() {
+    std::fill(std::begin(inline_ops.by_action), std::end(inline_ops.by_action), INLINE_NONE);
+    std::fill(std::begin(inline_ops.by_native), std::end(inline_ops.by_native), INLINE_NONE);
+    for (uint8_t op = 0; op < INLINE_OPS; op++) {
+        const Cell* value = context::get_global_cell(symbol::make(INLINE_OP_WORDS[op]));
+        inline_ops.boot[op] = *value;
+        uint32_t code = native::position(value);
+        if (op::source_type(value) == TYPE_ACTION) inline_ops.by_action[code] = op;
+        if (op::source_type(value) == TYPE_NATIVE) inline_ops.by_native[code] = op;
+    }
+    gc::add_root("evaluator's boot operators", mark_inline_ops);
 }
 
 }  // namespace vek::eval

@@ -71,6 +71,7 @@ TEST_F(TracedPath, OperatorsAndWords) {
         "x: 3 y: 3.0 reduce [x = y x == y x <> y x < y x > y x <= y x >= y x = 4]",
         "i: 1e308 * 10 n: i - i reduce [i n n < 1 n >= 1 n = n n <> n 0.1 + 0.2 = 0.3]",
         "reduce [#\"a\" + 1 1 + #\"a\" 1 + 50% 1 + 2 * 3 - 4]",
+        "p: make op! func [a b] [a * 10 + b] q: make op! :add reduce [1 p 2 1 q 2 2147483647 q 1 1.5 q 1]",
         "f: func [x] [x * 2] reduce [1 + f 2 + 3 2 * (1 + 2) 1 + :x]",
         "1 + \"a\"", "1 < \"a\"", "\"a\" + 1", "1 +", "1 + + 2", "1 + undefined-word",
         "x: 1 r: copy [] loop 2 [append r 10 + x x: func [] [5]] r",
