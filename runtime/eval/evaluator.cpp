@@ -106,6 +106,34 @@ const Cell* infix_operator(const Cell* word) {
     return value && cell_type(value) == TYPE_OP ? value : nullptr;
 }
 
+// ---------------------------------------------------------------- plain values
+// What an expression is when it calls nothing: a value that evaluates to
+// itself, or a word holding such a value. The fast paths below push it or
+// store it straight away; everything else, and all that would raise, takes
+// eval_value.
+
+constexpr uint64_t type_bit(uint32_t type) { return uint64_t(1) << type; }
+constexpr uint64_t CALLABLE_TYPES =
+    type_bit(TYPE_OP) | type_bit(TYPE_NATIVE) | type_bit(TYPE_ACTION) | type_bit(TYPE_FUNCTION) | type_bit(TYPE_ROUTINE);
+// The values eval_value does more with than push them.
+constexpr uint64_t ACTIVE_TYPES = CALLABLE_TYPES | type_bit(TYPE_PAREN) | type_bit(TYPE_SET_WORD) |
+                                  type_bit(TYPE_SET_PATH) | type_bit(TYPE_GET_WORD) | type_bit(TYPE_LIT_WORD) |
+                                  type_bit(TYPE_WORD) | type_bit(TYPE_PATH) | type_bit(TYPE_GET_PATH) |
+                                  type_bit(TYPE_LIT_PATH) | type_bit(TYPE_ISSUE);
+// The values of a word that eval_value does more with than push them.
+constexpr uint64_t ACTIVE_WORD_VALUES = CALLABLE_TYPES | type_bit(TYPE_UNSET);
+
+bool type_in_set(uint32_t type, uint64_t set) { return type >= 64 || (set & type_bit(type)) != 0; }
+
+// The value of the expression at the cell when it is a plain one, else
+// nullptr. Raises nothing.
+const Cell* plain_value(const Cell* cell) {
+    uint32_t type = cell_type(cell);
+    if (type != TYPE_WORD) return type_in_set(type, ACTIVE_TYPES) ? nullptr : cell;
+    const Cell* value = value_at_hand(cell);
+    return value && !type_in_set(cell_type(value), ACTIVE_WORD_VALUES) ? value : nullptr;
+}
+
 // ---------------------------------------------------------------- operators on numbers
 // The boot operators that the infix step computes itself when both operands
 // are integer! or float! and the right one is a plain value: the actions'
@@ -203,11 +231,47 @@ Cell* push_value(const Cell* code, const Cell* pos, const Cell* value) {
     return pushed;
 }
 
+// The slot a set-word writes when it is a plain store: a bound word whose
+// context's values are at hand and that is no object (an object's words
+// may have change handlers), else nullptr.
+Cell* plain_store_slot(const Cell* set_word) {
+    const Cell* slot = value_at_hand(set_word);
+    if (!slot) return nullptr;
+    const Cell* context = context::cell_of(word::context(set_word));
+    if (!context::on_stack(context) && context::kind_of(context) == context::KIND_OBJECT) return nullptr;
+    return const_cast<Cell*>(slot);
+}
+
+// A set-word whose value is a plain value, maybe followed by operators
+// computed inline, stores it with no frame of its own: nothing in between
+// can raise, call or be traced. Anything else is left undone (false) for
+// the general path, which starts over: so far only cells were read.
+bool eval_plain_set_word(Cursor& at) {
+    Cell* slot = plain_store_slot(at.pos);
+    const Cell* first = slot ? plain_value(at.pos + 1) : nullptr;
+    if (!first || cell_type(first) == TYPE_UNSET) return false;
+    Cell value = *first;
+    const Cell* next = at.pos + 2;
+    while (next < at.tail && cell_type(next) == TYPE_WORD) {
+        const Cell* op_value = infix_operator(next);
+        if (!op_value) break;
+        Cursor rest = at;
+        rest.pos = next;
+        if (!eval_inline_op(op_value, rest, &value)) return false;
+        next = rest.pos;
+    }
+    *slot = value;
+    stack::push(&value);
+    at.pos = next;
+    return true;
+}
+
 // The cells read from the code are copied before anything is evaluated:
 // the code may move or shrink the block meanwhile.
 Pending eval_set_word(Cursor& at) {
     Cell set_word = *at.pos;
     if (at.pos + 1 >= at.tail) fire(err::script::need_value, &set_word);
+    if (!trace::tracing && eval_plain_set_word(at)) return Pending::none;
     event(trace::EV_PUSH, at.code, at.pos, &set_word);
     stack::push_frame(&set_word, native_mark(at));
     stack::push(&set_word);
@@ -378,7 +442,13 @@ Pending eval_expression(Cursor& at, ExprFlags flags) {
     Cell* start = stack::top;
     uint32_t expression = at.index();
     event(trace::EV_FETCH, at.code, at.pos, at.pos);
-    VEK_PASS(eval_value(at, flags.passive));
+    const Cell* plain = trace::tracing ? nullptr : plain_value(at.pos);
+    if (plain) {
+        stack::push(plain);
+        at.pos++;
+    } else {
+        VEK_PASS(eval_value(at, flags.passive));
+    }
     if (!flags.prefix) {
         VEK_PASS(eval_infix(at, start));
     }

@@ -84,6 +84,8 @@ TEST_F(TracedPath, SetWords) {
         "a: b: 1 + 2 reduce [a b]",
         "f: func [n /local x] [x: n + 1 n: x * 2 reduce [n x]] f 4",
         "x: 'a y: [1 2] z: y reduce [x z]",
+        "x: 4 / 2 y: 1 < 2 = true z: x + 1.5 * 2 w: 2147483647 w: w + 1 reduce [x y z w]",
+        "x: 1 < 2 + 1", "x: 1 + 2 y", "x: #\"a\" y: x + 1 reduce [x y]",
         "x:", "x: ()", "x: undefined-word", "x: 1 + none",
         "f: func [] [f: undefined-word] f",
         "f: func [] [x: 1 + 2147483647 y: x * \"a\"] f",
