@@ -395,6 +395,21 @@ Pending eval_infix(Cursor& at, Cell* start) {
     return Pending::none;
 }
 
+Pending eval_traced_expression(Cursor& at, ExprFlags flags) {
+    Cell* start = stack::top;
+    uint32_t expression = at.index();
+    event(trace::EV_FETCH, at.code, at.pos, at.pos);
+    VEK_PASS(eval_value(at, flags.passive));
+    if (!flags.prefix) {
+        VEK_PASS(eval_infix(at, start));
+    }
+    if (!flags.sub) {
+        stack::set_last_only(start);
+        event(trace::EV_EXPR, at.code, at.base + expression, stack::arguments);
+    }
+    return Pending::none;
+}
+
 bool callback_traced(CallbackClass callback) {
     if (callback == CALL_EVALUATOR) return true;
     const Cell* bits = system_fields::callback_bits();
@@ -438,12 +453,14 @@ Pending eval_block(const Cell* block, BlockFlags flags) {
     return Pending::none;
 }
 
+// While tracing, every expression takes the general path, with its events;
+// otherwise plain values skip the general value step. Code run by the
+// expression may switch tracing on, so the events after it still test.
 Pending eval_expression(Cursor& at, ExprFlags flags) {
+    if (trace::tracing) return eval_traced_expression(at, flags);
     Cell* start = stack::top;
     uint32_t expression = at.index();
-    event(trace::EV_FETCH, at.code, at.pos, at.pos);
-    const Cell* plain = trace::tracing ? nullptr : plain_value(at.pos);
-    if (plain) {
+    if (const Cell* plain = plain_value(at.pos)) {
         stack::push(plain);
         at.pos++;
     } else {
