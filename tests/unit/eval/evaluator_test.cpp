@@ -241,6 +241,7 @@ TEST_F(Evaluator, CurrentPositionFollowsUserCodeOnly) {
     make_unset(stack::push_cell());
     EXPECT_EQ(eval::eval_block(&user), Pending::none);
     EXPECT_EQ(position_seen, 2u);
+    EXPECT_EQ(cell_type(eval::current_position()), TYPE_UNSET);  // the finished block is not kept
 
     Cell library = load_code("stats");
     node_buffer(series_node(&library))->flags |= eval::BUF_LIBRARY;
