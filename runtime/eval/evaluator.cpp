@@ -326,6 +326,26 @@ bool is_system_issue(const Cell* issue) {
            symbol == symbol::resolve(fixed_words::symbol(fixed_words::Sym::system_global));
 }
 
+// The word at the cursor, whose value is bound: pushed, or called.
+Pending eval_word(Cursor& at, const Cell* bound) {
+    const Cell* word = at.pos;
+    switch (cell_type(bound)) {
+        case TYPE_UNSET:
+            fire(err::script::no_value, word);
+        case TYPE_OP:
+            fire(err::script::no_op_arg, word);
+        case TYPE_NATIVE: case TYPE_ACTION: case TYPE_FUNCTION: case TYPE_ROUTINE: {
+            Cell called = *bound;
+            Cell name = *word;
+            at.pos++;
+            return eval_code(&called, at, {.sub = true}, nullptr, &name, APPLY_NONE);
+        }
+        default:
+            push_value(at.code, at.pos++, bound);
+            return Pending::none;
+    }
+}
+
 // The value of one expression, pushed at the stack top; the infix look-ahead
 // is left to the caller.
 Pending eval_value(Cursor& at, bool passive) {
@@ -350,24 +370,8 @@ Pending eval_value(Cursor& at, bool passive) {
             push_value(at.code, at.pos++, &word);
             return Pending::none;
         }
-        case TYPE_WORD: {
-            const Cell* bound = context::get(value);
-            switch (cell_type(bound)) {
-                case TYPE_UNSET:
-                    fire(err::script::no_value, value);
-                case TYPE_OP:
-                    fire(err::script::no_op_arg, value);
-                case TYPE_NATIVE: case TYPE_ACTION: case TYPE_FUNCTION: case TYPE_ROUTINE: {
-                    Cell called = *bound;
-                    Cell name = *value;
-                    at.pos++;
-                    return eval_code(&called, at, {.sub = true}, nullptr, &name, APPLY_NONE);
-                }
-                default:
-                    push_value(at.code, at.pos++, bound);
-                    return Pending::none;
-            }
-        }
+        case TYPE_WORD:
+            return eval_word(at, context::get(value));
         case TYPE_PATH: case TYPE_GET_PATH:
             at.pos++;
             return eval_path(value, at, {.get = cell_type(value) == TYPE_GET_PATH, .sub = true});
@@ -416,7 +420,8 @@ Pending eval_infix(Cursor& at, Cell* start) {
     return Pending::none;
 }
 
-Pending eval_traced_expression(Cursor& at, ExprFlags flags) {
+// Kept out of line, so that the untraced path stays lean.
+[[gnu::noinline]] Pending eval_traced_expression(Cursor& at, ExprFlags flags) {
     Cell* start = stack::top;
     uint32_t expression = at.index();
     event(trace::EV_FETCH, at.code, at.pos, at.pos);
@@ -475,19 +480,25 @@ Pending eval_block(const Cell* block, BlockFlags flags) {
 }
 
 // While tracing, every expression takes the general path, with its events;
-// otherwise plain values skip the general value step. Code run by the
+// otherwise plain values skip the general value step, and a word whose value
+// is at hand is looked up once. Code run by the
 // expression may switch tracing on, so the events after it still test.
 Pending eval_expression(Cursor& at, ExprFlags flags) {
     if (trace::tracing) return eval_traced_expression(at, flags);
     Cell* start = stack::top;
     uint32_t expression = at.index();
-    if (const Cell* plain = plain_value(at.pos)) {
-        stack::push(plain);
-        at.pos++;
+    uint32_t type = cell_type(at.pos);
+    const Cell* bound = type == TYPE_WORD ? value_at_hand(at.pos) : nullptr;
+    if (bound) {
+        VEK_PASS(eval_word(at, bound));
+    } else if (!type_in_set(type, ACTIVE_TYPES)) {
+        stack::push(at.pos++);
+    } else if (type == TYPE_SET_WORD) {
+        VEK_PASS(eval_set_word(at));
     } else {
         VEK_PASS(eval_value(at, flags.passive));
     }
-    if (!flags.prefix) {
+    if (!flags.prefix && at.more() && cell_type(at.pos) == TYPE_WORD) {
         VEK_PASS(eval_infix(at, start));
     }
     if (!flags.sub) {
