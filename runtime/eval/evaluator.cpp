@@ -328,6 +328,8 @@ Pending eval_code(const Cell* called, Cursor& at, CallFlags flags, const Cell* p
         trace::fire_event(trace::EV_OPEN, at.code, at.pos, frame_name, nullptr);
         if (flags.infix) stack::top--;
     }
+    // A plain call fetches its arguments by the callable's plan.
+    const CallPlan* plan = path || apply != APPLY_NONE || trace::tracing ? nullptr : plain_plan(&function);
     Cell* slot = flags.infix ? nullptr : stack::push(&function);
     bool library = at.library;
     uint32_t type = cell_type(&function);
@@ -337,7 +339,11 @@ Pending eval_code(const Cell* called, Cursor& at, CallFlags flags, const Cell* p
         stack::push_frame(frame_name, library ? stack::MARK_NATIVE : stack::MARK_NATIVE_INTERP);
     if (flags.infix) stack::keep();  // the left operand is the frame's first argument
 
-    VEK_PASS(fetch_args(&function, at, path, path_rest, apply, flags.infix, frame_name, ref));
+    if (plan) {
+        VEK_PASS(fetch_plain_args(&function, plan, at, flags.infix, frame_name, ref));
+    } else {
+        VEK_PASS(fetch_args(&function, at, path, path_rest, apply, flags.infix, frame_name, ref));
+    }
     if (type == TYPE_ROUTINE) routine::call(&function);
     if (type == TYPE_FUNCTION) {
         VEK_PASS(call_function(&function, frame_name, CALL_EVALUATOR));
