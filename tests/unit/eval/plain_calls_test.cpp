@@ -118,13 +118,18 @@ TEST_F(PlainCalls, ErrorsMatchTheGeneralPath) {
 }
 
 // Callables whose absent refinements take more cells than the lean path
-// lays out keep the general path; their plain calls still work.
+// lays out, or more slots than a native call passes, keep the general path.
 TEST_F(PlainCalls, WideSpecsMatchTheGeneralPath) {
     std::string spec = "a";
     for (int i = 0; i < 40; i++) spec += " /r" + std::to_string(i) + " x" + std::to_string(i);
+    std::string refinements;
+    for (int i = 0; i < 33; i++) refinements += " /r" + std::to_string(i);
     const Row rows[] = {
         {"f: func [" + spec + "] [reduce [a r39 x39]] f 1", "[1 false none]"},
         {"f: func [" + spec + " [integer!]] [a] f 1 f", "*** Script Error: f is missing its a argument"},
+        // more refinements than a native call has slots for: not runnable
+        {"n: make native! [[value" + refinements + "] 33] n true",
+         "*** Internal Error: reserved for future use (or not yet implemented)"},
     };
     expect_same(rows);
 }
