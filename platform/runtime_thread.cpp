@@ -24,6 +24,7 @@ constexpr size_t MIN_GUARD_SIZE = size_t(1) << 20;
 
 uintptr_t guard_low = 0;
 uintptr_t runtime_stack_base = 0;
+thread_local bool is_runtime_thread = false;
 
 struct StackReservation {
     std::byte* low;
@@ -76,6 +77,7 @@ void* runtime_thread_main(void* launch_address) {
     auto* launch = static_cast<Launch*>(launch_address);
     // Every runtime frame lies below this one.
     runtime_stack_base = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+    is_runtime_thread = true;
     install_signal_handlers();
     sigset_t none;
     sigemptyset(&none);
@@ -126,5 +128,7 @@ uintptr_t stack_limit() { return detail::runtime_stack_limit; }
 bool in_stack_guard(uintptr_t address) {
     return address >= guard_low && address < detail::runtime_stack_limit;
 }
+
+bool on_runtime_thread() { return is_runtime_thread; }
 
 }  // namespace vek::platform

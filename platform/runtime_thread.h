@@ -26,6 +26,9 @@ uintptr_t stack_base();
 uintptr_t stack_limit();
 // Whether an address lies in the guard zone below stack_limit().
 bool in_stack_guard(uintptr_t address);
+// Whether the caller runs on the runtime thread, the only one that may
+// allocate Vek memory or collect.
+bool on_runtime_thread();
 
 // Bytes left between the caller's frame and the guard zone; meaningful on the
 // runtime thread only. Cheap enough for every recursion step.

@@ -5,8 +5,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cassert>
+#include <exception>
 #include <vector>
 
+#include "platform/runtime_thread.h"
 #include "runtime/eval/stack.h"
 #include "runtime/gc/internal.h"
 #include "runtime/memory/externals.h"
@@ -20,6 +23,37 @@ namespace {
 
 bool running = false;
 uint32_t completed = 0;
+
+// Sets the running flag for its lifetime, so that no way out of a collection
+// leaves it set and every later collection refused.
+class Running {
+public:
+    Running() { running = true; }
+    ~Running() { running = false; }
+    Running(const Running&) = delete;
+    Running& operator=(const Running&) = delete;
+};
+
+// Hooks and release callbacks must not throw. Should one do so during the
+// sweep, the sweep still runs to its end, since a half-swept heap would keep
+// marks and half-moved frames; the first exception is kept and rethrown
+// once the heap is whole.
+class FirstFailure {
+public:
+    template <class Step> void run(Step step) {
+        try {
+            step();
+        } catch (...) {
+            if (!kept_) kept_ = std::current_exception();
+        }
+    }
+    void rethrow() const {
+        if (kept_) std::rethrow_exception(kept_);
+    }
+
+private:
+    std::exception_ptr kept_;
+};
 
 // A hook and the name it was registered under.
 struct Named {
@@ -65,25 +99,43 @@ void mark_frames() {
     }
 }
 
-void run_hooks(const std::vector<Named>& hooks) {
+void run_mark_hooks(const std::vector<Named>& hooks) {
     for (size_t i = 0; i < hooks.size(); i++) {
         if (hooks[i].hook) hooks[i].hook();
         detail::drain();
     }
 }
 
+void run_sweep_hooks(const std::vector<Named>& hooks, FirstFailure& failure) {
+    for (size_t i = 0; i < hooks.size(); i++)
+        if (hooks[i].hook) failure.run(hooks[i].hook);
+}
+
 void mark_everything() {
     mark_arguments();
     mark_frames();
     detail::drain();
-    run_hooks(mark_hooks());
+    run_mark_hooks(mark_hooks());
     if (scan_stack) detail::scan_machine_stack();
     detail::drain();
 }
 
-void sweep_everything() {
-    run_hooks(sweep_hooks());
-    externals::sweep();
+// A marking cut short by a throwing mark hook cannot tell the living from
+// the dead: nothing is swept, and the marks go so that the next collection
+// starts clean.
+void mark_or_forget() {
+    try {
+        mark_everything();
+    } catch (...) {
+        detail::forget_marks();
+        externals::forget_marks();
+        throw;
+    }
+}
+
+void sweep_everything(FirstFailure& failure) {
+    run_sweep_hooks(sweep_hooks(), failure);
+    failure.run(externals::sweep);
     detail::compact_series_frames();
     detail::sweep_big_frames();
     detail::return_freed_nodes();
@@ -113,14 +165,17 @@ void init() {
 void collect() {
     // Release callbacks and hooks must not start a collection of their own.
     if (running) return;
-    running = true;
+    assert(platform::on_runtime_thread());
+    Running running_now;
     std::atomic_thread_fence(std::memory_order_seq_cst);
     detail::build_tables();
-    mark_everything();
-    sweep_everything();
+    mark_or_forget();
+    FirstFailure failure;
+    sweep_everything(failure);
     memory::collection_cycle = ++completed;
+    memory::restart_pacing();
     std::atomic_thread_fence(std::memory_order_seq_cst);
-    running = false;
+    failure.rethrow();
 }
 
 bool active() { return running; }

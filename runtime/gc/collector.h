@@ -8,7 +8,8 @@
 // - a node held in a local (or a cell held in a local) keeps its buffer
 //   alive, but the buffer may move: re-read it through the node;
 // - a pointer into a buffer held in a local keeps that buffer alive and in
-//   place for as long as the pointer is in the frame.
+//   place for as long as the pointer is in the frame, but not the cells past
+//   its tail: a cell that was popped or cut is gone at the next allocation.
 // Nothing kept on the C++ heap (std::vector, std::string, captures,
 // exceptions) is seen: globals holding cells or nodes register a root.
 #pragma once
@@ -44,7 +45,12 @@ Registered registered();
 // register from their own initialisation, which comes first.
 void init();
 
-// One full collection, whether or not allocation may start one.
+// One full collection, whether or not allocation may start one; on the
+// runtime thread only, and never from a hook (checked in debug builds).
+// Hooks and release callbacks must not throw. Should one do so anyway, the
+// exception passes on once the heap is consistent: a mark hook's abandons
+// the collection, a sweep hook's or a release callback's comes after the
+// sweep has finished. Either way the next collection runs as usual.
 void collect();
 // Whether collections scan the C++ stack. Tests that expect something to be
 // freed switch it off: a stale copy in a dead stack slot would keep it alive.

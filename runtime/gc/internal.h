@@ -60,8 +60,11 @@ void mark_buffer(SeriesBuffer* b);
 void mark_buffer_only(SeriesBuffer* b);
 // Marks everything the queued buffers reach.
 void drain();
-// Heap buffers are never swept, so their marks are cleared here.
+// Heap buffers are never swept, so their marks (and pins) are cleared here.
 void clear_heap_marks();
+// After a marking that was cut short: no buffer keeps a mark or a pin, and
+// the work list is empty.
+void forget_marks();
 
 // ---- the C++ stack (stack_scan.cpp) ----
 

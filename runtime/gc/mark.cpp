@@ -112,8 +112,23 @@ void drain() {
 }
 
 void clear_heap_marks() {
-    for (SeriesBuffer* b : marked_heap_buffers) b->flags &= ~BUF_MARK;
+    for (SeriesBuffer* b : marked_heap_buffers) b->flags &= ~(BUF_MARK | BUF_PINNED);
     marked_heap_buffers.clear();
+}
+
+void forget_marks() {
+    constexpr uint32_t bits = BUF_MARK | BUF_PINNED;
+    work.clear();
+    for (SeriesFrame* f = mem.series_first; f; f = region::at<SeriesFrame>(f->next)) {
+        std::byte* end = region::at<std::byte>(f->free);
+        for (std::byte* p = f->area(); p < end; p += carve_size(reinterpret_cast<SeriesBuffer*>(p)))
+            reinterpret_cast<SeriesBuffer*>(p)->flags &= ~bits;
+    }
+    memory::sweep_big_frames([](SeriesBuffer* b) {
+        b->flags &= ~bits;
+        return true;
+    });
+    clear_heap_marks();
 }
 
 }  // namespace detail

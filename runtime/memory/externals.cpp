@@ -1,5 +1,7 @@
 #include "runtime/memory/externals.h"
 
+#include <exception>
+
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/gc/collector.h"
 #include "runtime/memory/malloc_list.h"
@@ -118,6 +120,7 @@ bool mark(uint32_t index, void* new_object) {
 // A slot leaves the live list before its callback runs, so that a callback
 // that releases handles of its own finds the list consistent.
 void sweep() {
+    std::exception_ptr failure;
     int32_t* link = &live_head;
     while (*link != END) {
         auto index = uint32_t(*link);
@@ -130,8 +133,17 @@ void sweep() {
         Slot dead = s;
         *link = s.next;
         make_free(index);
-        call_release(dead.flags, dead.object);
+        try {
+            call_release(dead.flags, dead.object);
+        } catch (...) {
+            if (!failure) failure = std::current_exception();
+        }
     }
+    if (failure) std::rethrow_exception(failure);
+}
+
+void forget_marks() {
+    for (int32_t i = live_head; i != END; i = slots[i].next) slots[i].flags &= ~SLOT_MARKED;
 }
 
 void* object(uint32_t index) { return live(index) ? slots[index].object : nullptr; }

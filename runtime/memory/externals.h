@@ -37,8 +37,11 @@ void release_handle(uint32_t index, bool release);
 // live answers false.
 bool mark(uint32_t index, void* new_object);
 // After marking: marked slots lose the mark, the others are released
-// through their type's callback and freed.
+// through their type's callback and freed. A callback that throws does not
+// stop the sweep: the first exception is rethrown once every slot is done.
 void sweep();
+// After a marking that was cut short: every slot loses its mark.
+void forget_marks();
 
 // The resource of a live slot, or nullptr.
 void* object(uint32_t index);

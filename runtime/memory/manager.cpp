@@ -5,10 +5,12 @@
 #include "runtime/memory/manager.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
+#include "platform/runtime_thread.h"
 #include "runtime/core/raise.h"
 #include "runtime/gc/collector.h"
 #include "runtime/memory/malloc_list.h"
@@ -23,8 +25,11 @@ namespace memory {
 bool collector_enabled = false;
 uint32_t collection_cycle = 0;
 uint32_t torture_interval = 0;
+bool grow_torture_enabled = false;
 
 namespace {
+
+constexpr uint64_t MIN_BUDGET = MemoryRecord{}.collection_budget;
 
 uint32_t allocations_since_torture = 0;
 // The buffers of alloc_series_heap; they never move and are never freed.
@@ -39,8 +44,37 @@ constexpr uint64_t MAX_CAPACITY = 0xFFFF0000u;
 
 [[noreturn]] void no_memory() { fire(err::internal::no_memory); }
 
+// The frames and the collector's tables must not change under a collection,
+// and only the runtime thread may touch them at all.
+void check_may_allocate() {
+    assert(!gc::active());
+    assert(platform::on_runtime_thread());
+}
+
 void run_collector() {
     if (collector_enabled) gc::collect();
+}
+
+// Counts a new buffer of this many bytes; a collection runs first when the
+// count would pass the budget. With nothing counted since the last
+// collection, even a buffer larger than the whole budget starts none: there
+// would be nothing new to free.
+void pace(uint64_t bytes) {
+    if (mem.allocated_since_collection > 0 && mem.allocated_since_collection + bytes > mem.collection_budget)
+        run_collector();
+    mem.allocated_since_collection += bytes;
+}
+
+// make() answers what was asked for, or nullptr when memory ran out; then
+// one collection runs and make() gets a second chance before no-memory.
+template <class Make> auto or_collect(Make make) {
+    auto made = make();
+    if (!made) {
+        run_collector();
+        made = make();
+    }
+    if (!made) no_memory();
+    return made;
 }
 
 void torture() {
@@ -54,6 +88,21 @@ uint32_t torture_interval_from_environment() {
     if (!text) return 0;
     long n = std::strtol(text, nullptr, 10);
     return n > 0 && n <= long(UINT32_MAX) ? uint32_t(n) : 0;
+}
+
+bool grow_torture_from_environment() {
+    const char* text = std::getenv("VEK_GROW_TORTURE");
+    return text && std::strtol(text, nullptr, 10) > 0;
+}
+
+// Pages as alloc_virtual gives them, or nullptr when the system has none.
+void* try_alloc_virtual(uint32_t size) {
+    uint64_t length = (uint64_t(size) + VIRTUAL_HEADER + region::PAGE - 1) & ~uint64_t(region::PAGE - 1);
+    auto p = static_cast<std::byte*>(region::commit_pages(length));
+    if (!p) return nullptr;
+    std::memcpy(p, &length, sizeof length);
+    mem.total += length;
+    return p + VIRTUAL_HEADER;
 }
 
 uint32_t checked_32(uint64_t n) {
@@ -112,20 +161,29 @@ void insert_by_address(SeriesFrame* frame) {
     else mem.series_last = frame;
 }
 
+// The first frame with room for the buffer and at least the floor, so that
+// it is worth settling on.
+SeriesFrame* roomy_frame(uint32_t carve) {
+    for (SeriesFrame* f = mem.series_first; f; f = region::at<SeriesFrame>(f->next))
+        if (has_room(f, carve) && room_left(f) >= FRAME_FLOOR) return f;
+    return nullptr;
+}
+
+// A roomy frame, else a new one, else any frame with room for the buffer.
+SeriesFrame* any_frame_for(uint32_t nominal, uint32_t carve) {
+    if (SeriesFrame* f = roomy_frame(carve)) return f;
+    if (nominal >= mem.next_series_size) mem.next_series_size = mem.series_limit;
+    if (SeriesFrame* f = new_series_frame()) return f;
+    return find_series_frame(carve);
+}
+
 // The frame a buffer of this nominal size and carved size goes to; it becomes
-// current.
+// current. Frames are made freely: pacing decides when to collect, and
+// running out of pages only brings the last collection before no-memory.
 SeriesFrame* frame_for(uint32_t nominal, uint32_t carve) {
     SeriesFrame* f = mem.series_current;
     if (f && has_room(f, carve)) return f;
-    f = find_series_frame(carve);
-    if (!f) {
-        run_collector();
-        f = find_series_frame(carve);
-    }
-    if (!f || room_left(f) < FRAME_FLOOR) {
-        if (nominal >= mem.next_series_size) mem.next_series_size = mem.series_limit;
-        f = new_series_frame();
-    }
+    f = or_collect([=] { return any_frame_for(nominal, carve); });
     mem.series_current = f;
     return f;
 }
@@ -140,13 +198,14 @@ SeriesBuffer* carve_from_frames(uint32_t capacity) {
 }
 
 SeriesBuffer* alloc_buffer_bytes(uint64_t bytes, uint32_t unit, int32_t offset) {
+    check_may_allocate();
     uint32_t capacity = capacity_for(bytes);
     uint32_t flags = (unit & BUF_UNIT_MASK) | BUF_USED | BUF_CREATED;
     torture();
+    pace(uint64_t(capacity) + BUF_CARVE_OVERHEAD + sizeof(uint32_t));
     SeriesBuffer* b;
     if (capacity + BUF_NOMINAL_OVERHEAD >= mem.series_limit) {
-        run_collector();
-        b = alloc_big(capacity + BUF_CARVE_OVERHEAD);
+        b = or_collect([=] { return alloc_big(capacity + BUF_CARVE_OVERHEAD); });
         flags |= BUF_BIG;
     } else {
         b = carve_from_frames(capacity);
@@ -180,6 +239,34 @@ NodeFrame* next_node_frame(NodeFrame* f) { return region::at<NodeFrame>(f->next)
 SeriesFrame* next_series_frame(SeriesFrame* f) { return region::at<SeriesFrame>(f->next); }
 BigFrame* next_big_frame(BigFrame* f) { return region::at<BigFrame>(f->next); }
 
+bool has_free_node(const NodeFrame* f) { return f && f->free_list != Off::none && !f->evacuated; }
+
+// The first frame with a free node, else a new frame; nullptr when the
+// system has no pages left.
+NodeFrame* node_frame_with_room() {
+    NodeFrame* f = mem.node_first;
+    while (f && !has_free_node(f)) f = next_node_frame(f);
+    return f ? f : new_node_frame(NODES_PER_FRAME);
+}
+
+// Makes sure that a free node waits, before a buffer is made: a new node
+// frame may need the last collection before no-memory, which a buffer not
+// yet linked to its node would not survive. Should the buffer's own
+// allocation collect and release that node's frame, a collection has just
+// run, and the node taken after it needs no other.
+void reserve_node() {
+    if (!has_free_node(mem.node_current)) mem.node_current = or_collect(node_frame_with_room);
+}
+
+// What the census calls in use, without listing the frames.
+uint64_t bytes_in_use() {
+    uint64_t bytes = 0;
+    for (NodeFrame* f = mem.node_first; f; f = next_node_frame(f)) bytes += uint64_t(sizeof(uint32_t)) * f->used;
+    for (SeriesFrame* f = mem.series_first; f; f = next_series_frame(f)) bytes += f->free - region::off(f->area());
+    for (BigFrame* f = mem.big_first; f; f = next_big_frame(f)) bytes += f->size;
+    return bytes;
+}
+
 }  // namespace
 
 Census census() {
@@ -211,23 +298,21 @@ void init() {
     mem.next_series_size = mem.first_series_size;
     collector_enabled = false;
     torture_interval = torture_interval_from_environment();
+    grow_torture_enabled = grow_torture_from_environment();
     allocations_since_torture = 0;
 }
 
 void init_frames() {
-    new_node_frame(NODES_PER_FRAME);
-    new_series_frame();
+    or_collect([] { return new_node_frame(NODES_PER_FRAME); });
+    or_collect([] { return new_series_frame(); });
 }
 
 // ---- pages ----
 
 void* alloc_virtual(uint32_t size) {
-    uint64_t length = (uint64_t(size) + VIRTUAL_HEADER + region::PAGE - 1) & ~uint64_t(region::PAGE - 1);
-    auto p = static_cast<std::byte*>(region::commit_pages(length));
+    void* p = try_alloc_virtual(size);
     if (!p) no_memory();
-    std::memcpy(p, &length, sizeof length);
-    mem.total += length;
-    return p + VIRTUAL_HEADER;
+    return p;
 }
 
 void free_virtual(void* data) {
@@ -248,7 +333,8 @@ void free_virtual(void* data) {
 
 NodeFrame* new_node_frame(uint32_t n) {
     uint32_t bytes = checked_32(sizeof(NodeFrame) + uint64_t(sizeof(uint32_t)) * n);
-    auto frame = static_cast<NodeFrame*>(alloc_virtual(bytes));
+    auto frame = static_cast<NodeFrame*>(try_alloc_virtual(bytes));
+    if (!frame) return nullptr;
     *frame = NodeFrame{};
     frame->node_count = n;
     frame->birth_cycle = collection_cycle;
@@ -268,11 +354,11 @@ NodeFrame* new_node_frame(uint32_t n) {
 }
 
 Node alloc_node() {
+    check_may_allocate();
     NodeFrame* f = mem.node_current;
-    if (!f || f->free_list == Off::none || f->evacuated) {
-        f = mem.node_first;
-        while (f && (f->free_list == Off::none || f->evacuated)) f = next_node_frame(f);
-        if (!f) f = new_node_frame(NODES_PER_FRAME);
+    if (!has_free_node(f)) {
+        f = node_frame_with_room();
+        if (!f) no_memory();
         mem.node_current = f;
     }
     auto word = region::at<uint32_t>(f->free_list);
@@ -320,6 +406,7 @@ SeriesBuffer* alloc_series_buffer(uint32_t count, uint32_t unit, int32_t offset)
 }
 
 Node alloc_series(uint32_t count, uint32_t unit, int32_t offset) {
+    reserve_node();
     SeriesBuffer* b = alloc_series_buffer(count, unit, offset);
     b->flags |= kind_for_unit(unit);
     return link(b, alloc_node());
@@ -397,14 +484,15 @@ SeriesFrame* find_series_frame(uint32_t size) {
 
 SeriesFrame* new_series_frame() {
     uint32_t size = mem.next_series_size;
-    if (size < mem.series_limit) mem.next_series_size = size * 2;
     uint32_t area = size + FRAME_SLACK;
     uint32_t total = checked_32(uint64_t(sizeof(SeriesFrame)) + area);
-    auto frame = static_cast<SeriesFrame*>(alloc_virtual(total));
+    auto frame = static_cast<SeriesFrame*>(try_alloc_virtual(total));
+    if (!frame) return nullptr;
     *frame = SeriesFrame{};
     frame->total = total;
     frame->free = region::off(frame->area());
     frame->end = frame->free + area;
+    if (size < mem.series_limit) mem.next_series_size = size * 2;
     poison::forbid(frame->area(), area);
     insert_by_address(frame);
     if (!mem.series_current) mem.series_current = frame;
@@ -412,7 +500,8 @@ SeriesFrame* new_series_frame() {
 }
 
 SeriesBuffer* alloc_big(uint32_t size) {
-    auto frame = static_cast<BigFrame*>(alloc_virtual(checked_32(uint64_t(sizeof(BigFrame)) + size)));
+    auto frame = static_cast<BigFrame*>(try_alloc_virtual(checked_32(uint64_t(sizeof(BigFrame)) + size)));
+    if (!frame) return nullptr;
     *frame = BigFrame{};
     frame->size = size;
     if (!mem.big_first) {
@@ -466,6 +555,15 @@ void release_series_frame(SeriesFrame* frame) {
 void for_each_heap_series(void (*visit)(SeriesBuffer* buffer)) {
     for (SeriesBuffer* b : heap_series) visit(b);
 }
+
+// ---- pacing and grow torture ----
+
+void restart_pacing() {
+    mem.allocated_since_collection = 0;
+    mem.collection_budget = std::max(MIN_BUDGET, bytes_in_use());
+}
+
+SeriesBuffer* move_buffer(SeriesBuffer* buffer) { return expand_series(buffer->node, buffer, buffer->capacity); }
 
 // ---- helpers ----
 

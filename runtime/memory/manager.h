@@ -57,6 +57,8 @@ struct MemoryRecord {
     uint32_t next_series_size = 1048576;
     uint32_t series_limit = 2097152;  // also where buffers go to big frames
     BigFrame* big_first = nullptr;
+    uint64_t allocated_since_collection = 0;  // bytes of buffers (with their nodes) since the last collection
+    uint64_t collection_budget = uint64_t(8) << 20;  // a collection starts once that count passes it
 };
 
 extern MemoryRecord mem;
@@ -82,6 +84,9 @@ void init_frames();
 void* alloc_virtual(uint32_t size);
 void free_virtual(void* p);
 
+// The frame makers (new_node_frame, new_series_frame, alloc_big) answer
+// nullptr when the system has no pages left: the allocators then run one
+// collection and try again before raising no-memory.
 NodeFrame* new_node_frame(uint32_t n);
 Node alloc_node();
 void free_node(NodeFrame* frame, Node node);
@@ -117,6 +122,12 @@ void release_series_frame(SeriesFrame* frame);
 void for_each_heap_series(void (*visit)(SeriesBuffer* buffer));
 
 void fill_range(std::byte* start, std::byte* end, uint8_t byte);
+// Pacing by volume. The collector calls this at the end of each collection:
+// the next one starts once the buffers allocated from then on (big ones
+// included) pass max(8 MB, the bytes that survived), so the heap at most
+// doubles between collections.
+void restart_pacing();
+
 // Repeats the buffer's first unit-sized item until count items are filled;
 // returns the end of the filled bytes.
 std::byte* fill_pattern(std::byte* buffer, uint32_t unit, uint32_t count);
@@ -156,6 +167,18 @@ private:
 extern uint32_t torture_interval;
 // The collector's count of collections; a node frame records it at birth.
 extern uint32_t collection_cycle;
+
+// Grow torture (VEK_GROW_TORTURE=1 at init): a buffer that is about to take
+// more elements in place moves anyway, so that a raw pointer held across an
+// append goes stale at once (and faults in the sanitizer build).
+extern bool grow_torture_enabled;
+SeriesBuffer* move_buffer(SeriesBuffer* buffer);
+// Called where an append or a reservation is about to use the buffer's spare
+// room: the buffer to use from then on, which moved in grow torture. Buffers
+// outside the frames (the stacks, the root block) never move.
+inline SeriesBuffer* grow_torture(SeriesBuffer* buffer) {
+    return grow_torture_enabled && !(buffer->flags & BUF_HEAP) ? move_buffer(buffer) : buffer;
+}
 
 }  // namespace memory
 }  // namespace vek

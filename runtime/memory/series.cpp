@@ -10,6 +10,7 @@
 namespace vek::series {
 
 Cell* alloc_tail_cell(SeriesBuffer* buffer) {
+    buffer = memory::grow_torture(buffer);
     if (buffer->last() >= buffer->area_end()) buffer = memory::expand_series(buffer->node, buffer, 0);
     auto cell = reinterpret_cast<Cell*>(buffer->last());
     cell->header = TYPE_UNSET;
@@ -18,6 +19,7 @@ Cell* alloc_tail_cell(SeriesBuffer* buffer) {
 }
 
 std::byte* reserve_tail(SeriesBuffer* buffer, uint32_t n) {
+    buffer = memory::grow_torture(buffer);
     if (uint64_t(uint32_t(buffer->tail)) + n > uint32_t(region::off(buffer->area_end()))) {
         uint64_t target = buffer->capacity < n ? uint64_t(n) * 2 : uint64_t(buffer->capacity) * 2;
         if (target > UINT32_MAX) fire(err::internal::no_memory);

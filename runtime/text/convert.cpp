@@ -195,6 +195,7 @@ SeriesBuffer* append_loaded(SeriesBuffer* buffer, uint32_t code_point, uint32_t 
         buffer = widen_ucs2_to_ucs4(buffer);
     }
     unit = buffer->unit();
+    buffer = memory::grow_torture(buffer);
     if (room(buffer) < uint64_t(buffer->used_bytes()) + unit) {
         // At least one whole allocation step, so that a small input still grows.
         uint64_t capacity = uint64_t(buffer->capacity) + std::max<uint32_t>(grow_by, 16);

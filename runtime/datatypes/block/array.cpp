@@ -130,7 +130,7 @@ const Cell* append_cells_of(const Cell* target, const Cell* source) {
 Cell* insert_value(Cell* block, const Cell* value, bool advance, bool at_start) {
     Cell copy = *value;
     Node node = series_node(block);
-    SeriesBuffer* buffer = node_buffer(node);
+    SeriesBuffer* buffer = memory::grow_torture(node_buffer(node));
     uint32_t length = buffer->length();
     uint32_t index = at_start ? 0 : std::min(series_index(block), length);
     if (buffer->last() + CELL > buffer->area_end())

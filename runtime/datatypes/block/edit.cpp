@@ -58,7 +58,7 @@ uint32_t buffer_used(Node node) { return node_buffer(node)->used_bytes(); }
 
 // Makes room for needed bytes after the buffer's offset.
 SeriesBuffer* ensure_room(Node node, uint32_t needed, bool doubled) {
-    SeriesBuffer* buffer = node_buffer(node);
+    SeriesBuffer* buffer = memory::grow_torture(node_buffer(node));
     if (buffer->first() + needed <= buffer->area_end()) return buffer;
     uint64_t capacity = doubled ? uint64_t(needed) * 2 : needed;
     if (capacity > UINT32_MAX) capacity = needed;

@@ -285,6 +285,7 @@ SeriesBuffer* append_char(SeriesBuffer* buffer, uint32_t code_point) {
 SeriesBuffer* insert_char(SeriesBuffer* buffer, uint32_t index, uint32_t code_point) {
     buffer = widen_to(buffer, unit_for_store(buffer->unit(), code_point));
     uint32_t unit = checked_unit(buffer->unit());
+    buffer = memory::grow_torture(buffer);
     if (room_after_tail(buffer) < unit) buffer = memory::expand_series(buffer->node, buffer, 0);
     index = std::min(index, buffer->length());
     std::byte* at = buffer->at(index);
@@ -309,6 +310,7 @@ SeriesBuffer* overwrite_char(SeriesBuffer* buffer, uint32_t index, uint32_t code
     buffer = widen_to(buffer, unit_for_store(buffer->unit(), code_point));
     uint32_t unit = checked_unit(buffer->unit());
     uint64_t end = (uint64_t(index) + 1) * unit;
+    if (index >= buffer->length()) buffer = memory::grow_torture(buffer);
     if (end > uint64_t(buffer->area_end() - buffer->first())) {
         // Expansion puts the text at the start of the new area.
         uint64_t capacity = std::max(uint64_t(buffer->capacity) * 2, end);
@@ -382,7 +384,7 @@ void concatenate(Cell* target, Cell* source, int32_t part, int32_t offset, bool 
     if (count == 0) return;
 
     uint64_t bytes = uint64_t(count) * to_unit;
-    SeriesBuffer* buffer = node_buffer(to.node);
+    SeriesBuffer* buffer = memory::grow_torture(node_buffer(to.node));
     if (bytes > room_after_tail(buffer)) {
         uint64_t capacity = (uint64_t(buffer->used_bytes()) + bytes) * 2;
         buffer = memory::expand_series(to.node, buffer, capacity_bytes(capacity));

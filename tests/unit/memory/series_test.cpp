@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
+#include "runtime/core/root.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/memory/manager.h"
 #include "runtime/memory/region.h"
@@ -13,7 +15,16 @@ using test::integer_cell;
 
 namespace {
 
-class Series : public ::testing::Test {};
+// These tests watch a buffer grow, so grow torture, which would move it at
+// every append, stays off while they run.
+class Series : public ::testing::Test {
+protected:
+    void SetUp() override { memory::grow_torture_enabled = false; }
+    void TearDown() override { memory::grow_torture_enabled = saved_; }
+
+private:
+    bool saved_ = memory::grow_torture_enabled;
+};
 
 // A full buffer whose head starts mid-area: the append moves the used cells
 // to the start of a buffer twice the size, and the old one is abandoned.
@@ -73,6 +84,42 @@ TEST_F(Series, ReserveTailGrowsByTheLargerOfTwiceCapacityAndTwiceRequest) {
             EXPECT_EQ(b->first()[c.used - 1], std::byte{'x'});
         }
     }
+}
+
+// Grow torture moves a buffer at every append, even one with room to spare,
+// at the same capacity and with the same contents; buffers outside the
+// frames stay where they are.
+TEST_F(Series, GrowTortureMovesABufferThatHasRoom) {
+    memory::grow_torture_enabled = true;
+    Node block = memory::alloc_cells(4);
+    *series::alloc_tail_cell(node_buffer(block)) = integer_cell(7);
+    Node bytes = memory::alloc_bytes(16);
+    std::memset(series::reserve_tail(node_buffer(bytes), 3), 'x', 3);
+    struct Case {
+        const char* what;
+        Node node;
+        void (*append)(SeriesBuffer* buffer);
+    } cases[] = {
+        {"a cell", block, [](SeriesBuffer* b) { *series::alloc_tail_cell(b) = integer_cell(8); }},
+        {"reserved bytes", bytes, [](SeriesBuffer* b) { std::memset(series::reserve_tail(b, 1), 'y', 1); }},
+    };
+    for (const Case& c : cases) {
+        SeriesBuffer* before = node_buffer(c.node);
+        uint32_t capacity = before->capacity;
+        c.append(before);
+        SeriesBuffer* after = node_buffer(c.node);
+        EXPECT_NE(after, before) << c.what;
+        EXPECT_EQ(after->capacity, capacity) << c.what;
+    }
+    SeriesBuffer* cells = node_buffer(block);
+    ASSERT_EQ(cells->length(), 2u);
+    EXPECT_EQ(integer::get(&cells->cells()[0]), 7);
+    EXPECT_EQ(integer::get(&cells->cells()[1]), 8);
+    SeriesBuffer* text = node_buffer(bytes);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(text->first()), text->used_bytes()), "xxxy");
+
+    SeriesBuffer* stack = series_buffer(root::argument_stack());
+    EXPECT_EQ(memory::grow_torture(stack), stack);
 }
 
 TEST_F(Series, CopyPartTakesUnitAndTypeBitsButNotOwner) {
