@@ -1,9 +1,12 @@
 #include "runtime/eval/args_cache.h"
 
+#include <new>
+
 #include "runtime/core/fixed_words.h"
 #include "runtime/datatypes/callable/callable.h"
 #include "runtime/datatypes/callable/function.h"
 #include "runtime/datatypes/callable/op.h"
+#include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/eval/stack.h"
@@ -78,6 +81,54 @@ void append_typeset(Cell* cache, Node spec_value, const SpecEntry& entry) {
     typeset->header |= mode << ARG_MODE_SHIFT;
 }
 
+// The plan's summary, read from the cache entries.
+CallPlan plan_summary(const Cell* entries, uint32_t length, bool native_like) {
+    CallPlan plan{};
+    bool leading = true;
+    for (uint32_t i = 0; i < length; i++) {
+        const Cell* entry = entries + i;
+        if (cell_type(entry) == TYPE_REFINEMENT) {
+            leading = false;
+            plan.refinements++;
+            if (plan.absent < 64) plan.absent_refinements |= uint64_t(1) << plan.absent;
+            plan.absent++;
+        } else if (cell_type(entry) == TYPE_TYPESET && arg_mode(entry) != ARG_RETURN) {
+            if (leading) plan.arity++;
+            else plan.absent++;
+        } else if (cell_type(entry) == TYPE_INTEGER && !native_like) {
+            plan.locals = integer::get(entry);
+        }
+    }
+    // A native's absent refinements take no cell, only an empty slot.
+    if (native_like) plan.absent = 0;
+    plan.plain = native_like ? plan.refinements <= MAX_REFINEMENTS : plan.absent <= 64;
+    return plan;
+}
+
+uint64_t type_bits(const Cell* typeset) {
+    uint64_t bits = 0;
+    for (uint32_t type = 0; type < TYPE_COUNT; type++)
+        if (typeset::contains(typeset, type)) bits |= uint64_t(1) << type;
+    return bits;
+}
+
+// The plan of the cache's entries, appended to it as a binary!.
+void append_plan(const Cell* cache, bool native_like) {
+    CallPlan summary = plan_summary(series_buffer(cache)->cells(), series_buffer(cache)->length(), native_like);
+    uint32_t size = uint32_t(sizeof(CallPlan) + summary.arity * sizeof(PlanArgument));
+    Cell plan_value{TYPE_BINARY, 0, uint32_t(memory::alloc_bytes(size)), 0};
+    SeriesBuffer* bytes = series_buffer(&plan_value);
+    bytes->tail = bytes->offset + size;
+    auto* plan = new (bytes->first()) CallPlan(summary);
+    auto* argument = reinterpret_cast<PlanArgument*>(plan + 1);
+    const Cell* entries = series_buffer(cache)->cells();
+    for (uint32_t i = 0; argument != plan_arguments(plan) + plan->arity; i++) {
+        if (cell_type(entries + i) != TYPE_TYPESET || arg_mode(entries + i) == ARG_RETURN) continue;
+        *argument++ = PlanArgument{type_bits(entries + i), arg_mode(entries + i), i};
+    }
+    *block::alloc_tail(cache) = plan_value;
+}
+
 }  // namespace
 
 Node make_args_cache(const Cell* callable) {
@@ -119,6 +170,7 @@ Node make_args_cache(const Cell* callable) {
         }
         *block::alloc_tail(&cache) = Cell{TYPE_INTEGER, 0, count, 0};
     }
+    append_plan(&cache, native_like);
     *callable::args_cache(&value) = cache;
     return series_node(&cache);
 }
@@ -127,6 +179,11 @@ Node args_cache(const Cell* callable) {
     const Cell* cache = callable::args_cache(callable);
     if (cell_type(cache) == TYPE_BLOCK) return series_node(cache);
     return make_args_cache(callable);
+}
+
+const CallPlan* call_plan(const Cell* callable) {
+    SeriesBuffer* cache = node_buffer(args_cache(callable));
+    return reinterpret_cast<const CallPlan*>(series_buffer(cache->cells_tail() - 1)->first());
 }
 
 Cell* push_spec_word(const Cell* callable, uint32_t cache_index) {

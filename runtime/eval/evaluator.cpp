@@ -548,6 +548,8 @@ Pending eval_code(const Cell* called, Cursor& at, CallFlags flags, const Cell* p
         trace::fire_event(trace::EV_OPEN, at.code, at.pos, frame_name, nullptr);
         if (flags.infix) stack::top--;
     }
+    // A plain call fetches its arguments by the callable's plan.
+    const CallPlan* plan = path || apply != APPLY_NONE || trace::tracing ? nullptr : plain_plan(&function);
     Cell* slot = flags.infix ? nullptr : stack::push(&function);
     bool library = at.library;
     uint32_t type = cell_type(&function);
@@ -557,7 +559,11 @@ Pending eval_code(const Cell* called, Cursor& at, CallFlags flags, const Cell* p
         stack::push_frame(frame_name, library ? stack::MARK_NATIVE : stack::MARK_NATIVE_INTERP);
     if (flags.infix) stack::keep();  // the left operand is the frame's first argument
 
-    VEK_PASS(fetch_args(&function, at, path, path_rest, apply, flags.infix, frame_name, ref));
+    if (plan) {
+        VEK_PASS(fetch_plain_args(&function, plan, at, flags.infix, frame_name, ref));
+    } else {
+        VEK_PASS(fetch_args(&function, at, path, path_rest, apply, flags.infix, frame_name, ref));
+    }
     if (type == TYPE_ROUTINE) routine::call(&function);
     if (type == TYPE_FUNCTION) {
         VEK_PASS(call_function(&function, frame_name, CALL_EVALUATOR));
@@ -585,14 +591,17 @@ Pending call_function(const Cell* called, const Cell* name, CallbackClass callba
 
     // The context's words read this call's cells while it runs.
     Node context = function::context_node(&function);
+    Cell* context_cell = context::cell_of(context);
     stack::CallFrame* frame = stack::top_frame();
     frame->function_context = context;
-    frame->saved_values = context::stack_values(context::cell_of(context));
-    context::set_stack_values(context::cell_of(context), region::off(stack::arguments));
+    frame->saved_values = context::stack_values(context_cell);
+    context::set_stack_values(context_cell, region::off(stack::arguments));
 
     bool callback_events = callback != CALL_EVALUATOR && callback_traced(callback);
     if (callback_events) trace::fire_call(&function, name);
-    stack::set_return_target(true);
+    // The frame stack never moves: the frame stays put while the body runs,
+    // and is the top frame again when it ends.
+    frame->header |= stack::FRAME_RETURN_TARGET;
     Pending p;
     {
         trace::Scope traced(tracing_for(&function, callback));
@@ -610,8 +619,8 @@ Pending call_function(const Cell* called, const Cell* name, CallbackClass callba
     // restored on the way.
     if (p == Pending::brk || p == Pending::cont) return p;
     if (p != Pending::none) returns++;
-    stack::set_return_target(false);
-    context::set_stack_values(context::cell_of(context), stack::top_frame()->saved_values);
+    frame->header &= ~stack::FRAME_RETURN_TARGET;
+    context::set_stack_values(context::cell_of(context), frame->saved_values);
     if (callback_events) trace::fire_return(name);
     return Pending::none;
 }

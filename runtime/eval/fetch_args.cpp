@@ -1,6 +1,7 @@
 #include "runtime/eval/fetch_args.h"
 
 #include <algorithm>
+#include <array>
 #include <iterator>
 
 #include "runtime/core/raise.h"
@@ -31,8 +32,6 @@ using trace::event;
 // earlier call left in an unused entry would look like a node and keep that
 // node's series alive. Its arrays are therefore kept small.
 //
-// Refinement slots of a native or action call (natives have a dozen at most).
-constexpr uint32_t MAX_REFINEMENTS = 32;
 // Refinements named by a path or by apply, one bit per cache entry; those of
 // a spec longer than this go unchecked for being named twice.
 constexpr uint32_t NAMED_ENTRIES = 256;
@@ -51,15 +50,15 @@ struct Call {
 const Cell* cache_at(const Call& call, uint32_t index) { return node_buffer(call.cache)->cells() + index; }
 uint32_t cache_length(const Call& call) { return node_buffer(call.cache)->length(); }
 
-[[noreturn]] void raise_expect_arg(const Call& call, uint32_t index, uint32_t type) {
+[[noreturn]] void raise_expect_arg(const Cell* called, const Cell* name, uint32_t index, uint32_t type) {
     Cell datatype{TYPE_DATATYPE, type, 0, 0};
-    Cell* word = push_spec_word(call.called, index);
-    fire(err::script::expect_arg, call.name, &datatype, word);
+    Cell* word = push_spec_word(called, index);
+    fire(err::script::expect_arg, name, &datatype, word);
 }
 
 void check_type(const Call& call, uint32_t index, const Cell* value) {
     if (!typeset::contains(cache_at(call, index), cell_type(value)))
-        raise_expect_arg(call, index, cell_type(value));
+        raise_expect_arg(call.called, call.name, index, cell_type(value));
 }
 
 // The safer apply mode takes each argument from exactly one value.
@@ -71,10 +70,9 @@ Pending fetch_normal(const Call& call, Cursor& at) {
     return Pending::none;
 }
 
-// One argument by its passing mode, pushed.
-Pending fetch_one(const Call& call, Cursor& at, uint32_t index, uint32_t mode) {
-    if (!at.more()) fire(err::script::no_arg, call.name, push_spec_word(call.called, index));
-    if (mode == ARG_NORMAL) return fetch_normal(call, at);
+// A get or literal argument, pushed: the value itself, but a literal
+// argument takes a paren's value, a get-word's value or a get-path's.
+Pending fetch_quoted(Cursor& at, uint32_t mode) {
     event(trace::EV_FETCH, at.code, at.pos, at.pos);
     uint32_t position = at.index();
     const Cell* value = at.pos++;
@@ -92,6 +90,13 @@ Pending fetch_one(const Call& call, Cursor& at, uint32_t index, uint32_t mode) {
     }
     event(trace::EV_PUSH, at.code, at.base + position, stack::top - 1);
     return Pending::none;
+}
+
+// One argument by its passing mode, pushed.
+Pending fetch_one(const Call& call, Cursor& at, uint32_t index, uint32_t mode) {
+    if (!at.more()) fire(err::script::no_arg, call.name, push_spec_word(call.called, index));
+    if (mode == ARG_NORMAL) return fetch_normal(call, at);
+    return fetch_quoted(at, mode);
 }
 
 // An argument of an absent refinement, consumed without being passed on:
@@ -210,7 +215,7 @@ Pending word_refinements(Call& call, Cursor& at) {
 Pending apply_refinement(Call& call, Cursor& at, uint32_t index, bool* active) {
     VEK_PASS(fetch_one(call, at, index, ARG_NORMAL));
     const Cell* flag = stack::top - 1;
-    if (cell_type(flag) != TYPE_LOGIC) raise_expect_arg(call, index, cell_type(flag));
+    if (cell_type(flag) != TYPE_LOGIC) raise_expect_arg(call.called, call.name, index, cell_type(flag));
     *active = logic::get(flag);
     if (call.native_like) {
         stack::pop(1);
@@ -273,20 +278,54 @@ Pending spec_arguments(Call& call, Cursor& at, bool by_path, int32_t* locals) {
 
 // A native's or action's entry; a break, continue, return or exit raised as
 // an exception inside it (by a callback) becomes a pending code again here.
-Pending run_native(const Call& call) {
+Pending run_native(const Cell* called, const int32_t* slots) {
     try {
-        if (cell_type(call.called) == TYPE_NATIVE) {
-            natives::NativeFn entry = native::entry(call.called);
+        if (cell_type(called) == TYPE_NATIVE) {
+            natives::NativeFn entry = native::entry(called);
             if (!entry) fire(err::internal::not_done);
-            return entry(false, call.slots);
+            return entry(false, slots);
         }
-        actions::EntryFn entry = action::entry(call.called);
+        actions::EntryFn entry = action::entry(called);
         if (!entry) fire(err::internal::not_done);
-        entry(call.slots);
+        entry(slots);
         return Pending::none;
     } catch (const VekThrow& thrown) {
         if (thrown.code >= CODE_EXIT && thrown.code <= CODE_BREAK) return Pending(thrown.code);
         throw;
+    }
+}
+
+// ---------------------------------------------------------------- plain calls
+
+// A native's refinement slots when no refinement is named.
+constexpr std::array<int32_t, MAX_REFINEMENTS> NO_REFINEMENTS = [] {
+    std::array<int32_t, MAX_REFINEMENTS> slots{};
+    slots.fill(-1);
+    return slots;
+}();
+
+void check_plain_type(const Cell* called, const Cell* name, const PlanArgument& argument, const Cell* value) {
+    if (!takes_type(argument, cell_type(value)))
+        raise_expect_arg(called, name, argument.cache_index, cell_type(value));
+}
+
+// Past the code's end only an optional literal argument is passed, as unset!.
+void missing_argument(const Cell* called, const Cell* name, const PlanArgument& argument) {
+    if (argument.mode == ARG_LITERAL && takes_type(argument, TYPE_UNSET)) {
+        unset::push();
+        return;
+    }
+    fire(err::script::no_arg, name, push_spec_word(called, argument.cache_index));
+}
+
+// What a call that names no refinement lays out for them: false for each
+// refinement, none! for each of their arguments.
+void push_absent(const CallPlan* plan) {
+    for (uint32_t i = 0; i < plan->absent; i++) {
+        if ((plan->absent_refinements >> i) & 1)
+            logic::push(false);
+        else
+            none::push();
     }
 }
 
@@ -303,12 +342,7 @@ Pending fetch_args(const Cell* called, Cursor& at, const Cell* path, uint32_t pa
     call.cache = args_cache(called);
     std::fill(std::begin(call.slots), std::end(call.slots), -1);
     std::fill(std::begin(call.named), std::end(call.named), 0);
-    if (call.native_like) {
-        uint32_t length = cache_length(call);
-        const Cell* last = length ? cache_at(call, length - 1) : nullptr;
-        uint32_t count = last && cell_type(last) == TYPE_INTEGER ? uint32_t(integer::get(last)) : 0;
-        if (count > MAX_REFINEMENTS) fire(err::internal::not_done);
-    }
+    if (call.native_like && call_plan(called)->refinements > MAX_REFINEMENTS) fire(err::internal::not_done);
 
     int32_t locals = 0;
     VEK_PASS(spec_arguments(call, at, path != nullptr, &locals));
@@ -318,8 +352,33 @@ Pending fetch_args(const Cell* called, Cursor& at, const Cell* path, uint32_t pa
         VEK_PASS(word_refinements(call, at));
 
     event(trace::EV_CALL, at.code, apply == APPLY_NONE ? at.pos : nullptr, called, ref);
-    if (call.native_like) return run_native(call);
+    if (call.native_like) return run_native(call.called, call.slots);
     if (locals > 0) function::init_locals(locals);
+    return Pending::none;
+}
+
+Pending fetch_plain_args(const Cell* called, const CallPlan* plan, Cursor& at, bool infix, const Cell* name,
+                         const Cell* ref) {
+    const PlanArgument* argument = plan_arguments(plan);
+    const PlanArgument* end = argument + plan->arity;
+    if (infix && argument != end) check_plain_type(called, name, *argument++, stack::top - 1);
+    for (; argument != end; argument++) {
+        if (!at.more()) {
+            missing_argument(called, name, *argument);
+            continue;
+        }
+        if (argument->mode == ARG_NORMAL) {
+            VEK_PASS(eval_expression(at, {.prefix = infix, .sub = true}));
+        } else {
+            VEK_PASS(fetch_quoted(at, argument->mode));
+        }
+        check_plain_type(called, name, *argument, stack::top - 1);
+    }
+    bool native_like = cell_type(called) == TYPE_NATIVE || cell_type(called) == TYPE_ACTION;
+    if (!native_like) push_absent(plan);
+    event(trace::EV_CALL, at.code, at.pos, called, ref);
+    if (native_like) return run_native(called, NO_REFINEMENTS.data());
+    function::init_locals(plan->locals);
     return Pending::none;
 }
 

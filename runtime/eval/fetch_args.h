@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "runtime/core/cell.h"
+#include "runtime/eval/args_cache.h"
 #include "runtime/eval/evaluator.h"
 
 namespace vek::eval {
@@ -16,5 +17,10 @@ namespace vek::eval {
 // word naming the frame, ref what the call event reports as naming it.
 Pending fetch_args(const Cell* called, Cursor& at, const Cell* path, uint32_t path_rest, ApplyMode apply,
                    bool infix, const Cell* name, const Cell* ref);
+
+// The same for a plain call (no path, no apply) by the callable's plan: the
+// general path's order, checks and events without its walk of the cache.
+Pending fetch_plain_args(const Cell* called, const CallPlan* plan, Cursor& at, bool infix, const Cell* name,
+                         const Cell* ref);
 
 }  // namespace vek::eval

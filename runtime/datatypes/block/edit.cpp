@@ -154,12 +154,29 @@ void copy_series_deeply(Node node, uint32_t index, uint32_t count) {
         if (is_series(cell_type(node_buffer(node)->cells() + i))) replace_by_copy(node, i, true, nullptr);
 }
 
+// The common append, one value other than a block at the tail of a block
+// with room left, done as a store and a tail bump. Whatever the general path
+// would do more (tell an owner, keep a hash! index, grow) declines it.
+bool append_in_place(Cell* series, const Cell* value) {
+    if (is_hash(series) || is_any_block(cell_type(value))) return false;
+    Cell single = *value;
+    SeriesBuffer* buffer = series_buffer(series);
+    if (buffer->flags & BUF_OWNED) return false;
+    buffer = memory::grow_torture(buffer);
+    if (buffer->last() >= buffer->area_end()) return false;
+    *buffer->cells_tail() = single;
+    buffer->tail = buffer->tail + CELL;
+    set_series_index(series, 0);
+    return true;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- append and insert
 
 void append(Cell* series, Cell* value, int32_t part, bool only, int32_t dup, bool append) {
     if (dup < 1) return;
+    if (append && part < 0 && dup == 1 && append_in_place(series, value)) return;
     Node node = series_node(series);
     Source source(value, only, node);
     uint32_t at = 0, count = 0, total = 0;

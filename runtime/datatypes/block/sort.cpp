@@ -23,11 +23,32 @@ namespace vek::block {
 
 namespace {
 
-int32_t compare_cells(const Cell* a, const Cell* b, int32_t code) {
+// Kept out of line so that the integer comparison below needs no frame.
+[[gnu::noinline]] int32_t compare_by_action(const Cell* a, const Cell* b, int32_t code) {
     Cell x = *a;
     Cell y = *b;
     int32_t result = actions::compare_values(&x, &y, code);
     return result == -2 ? int32_t(cell_type(&x)) - int32_t(cell_type(&y)) : result;
+}
+
+int32_t compare_cells(const Cell* a, const Cell* b, int32_t code) {
+    // Two integer! cells, the common case, order as their compare action
+    // orders them, without the dispatch.
+    if (cell_type(a) == TYPE_INTEGER && cell_type(b) == TYPE_INTEGER) {
+        int32_t x = integer::get(a), y = integer::get(b);
+        return (x > y) - (x < y);
+    }
+    return compare_by_action(a, b, code);
+}
+
+// Records of size cells, compared cell by cell until one differs. Kept out
+// of line, as compare_by_action is.
+[[gnu::noinline]] int32_t compare_all_cells(const Cell* a, const Cell* b, int32_t code, uint32_t size) {
+    for (uint32_t i = 0; i < size; i++) {
+        int32_t result = compare_cells(a + i, b + i, code);
+        if (result != 0) return result;
+    }
+    return 0;
 }
 
 int compare_records(const void* a, const void* b, int code, void* flags) {
@@ -198,11 +219,7 @@ int32_t sort_compare(const Cell* a, const Cell* b, int32_t code, uint32_t flags)
     if (flags & SORT_REVERSE) std::swap(a, b);
     uint32_t n = flags >> SORT_SHIFT;
     if (!(flags & SORT_ALL)) return compare_cells(a + n, b + n, code);
-    for (uint32_t i = 0; i < n; i++) {
-        int32_t result = compare_cells(a + i, b + i, code);
-        if (result != 0) return result;
-    }
-    return 0;
+    return compare_all_cells(a, b, code, n);
 }
 
 Cell* sort_series(Cell* series, const actions::SortArgs& args, RangeSorter sort_range) {

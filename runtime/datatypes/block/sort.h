@@ -19,8 +19,8 @@ constexpr uint32_t SORT_SHIFT = 2;
 
 // The default comparator over two records under the sort code (7, or 8 for
 // case-sensitive): the first unequal pair of cells decides, each pair
-// through the compare action of the first cell's type; values that cannot
-// be compared order by their type ids.
+// ordered as the compare action of the first cell's type orders it; values
+// that cannot be compared order by their type ids.
 int32_t sort_compare(const Cell* a, const Cell* b, int32_t code, uint32_t flags);
 
 // Sorts range elements from the series' head (range a multiple of size) in

@@ -1,6 +1,7 @@
 #include "runtime/datatypes/string/edit.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <string>
 
 #include "runtime/actions/dispatch.h"
@@ -14,6 +15,7 @@
 #include "runtime/datatypes/string/internal.h"
 #include "runtime/datatypes/string/string.h"
 #include "runtime/eval/stack.h"
+#include "runtime/memory/manager.h"
 #include "runtime/text/unicode.h"
 
 namespace vek::string {
@@ -144,6 +146,37 @@ void write_at(const Cell* series, uint32_t at, Text& text) {
     concatenate(&target, text.value(), int32_t(text.count()), 0, false, mode);
 }
 
+// ---------------------------------------------------------------- appending in place
+
+// Whether a buffer of the unit takes the code point as it stands: the
+// general path widens a unit-1 buffer from U+0080 up, as every text append
+// does.
+bool holds_unwidened(uint32_t unit, uint32_t code_point) {
+    switch (unit) {
+    case 1: return code_point < 0x80;
+    case 2: return code_point < 0x10000;
+    case 4: return true;
+    default: return false;
+    }
+}
+
+// The common append, a char! at the tail of a string with room left, done as
+// a store and a tail bump. Whatever the general path would do more (tell an
+// owner, widen, grow) declines it.
+bool append_in_place(Cell* series, const Cell* value) {
+    if (cell_type(value) != TYPE_CHAR) return false;
+    uint32_t code_point = char_::get(value);
+    SeriesBuffer* buffer = series_buffer(series);
+    uint32_t unit = buffer->unit();
+    if ((buffer->flags & BUF_OWNED) || !holds_unwidened(unit, code_point)) return false;
+    buffer = memory::grow_torture(buffer);
+    if (buffer->area_end() - buffer->last() < std::ptrdiff_t(unit)) return false;
+    unicode::write_unit(buffer->last(), unit, code_point);
+    buffer->tail = buffer->tail + unit;
+    set_series_index(series, 0);
+    return true;
+}
+
 // ---------------------------------------------------------------- trimming
 
 // Line breaks, blanks and the other Unicode spaces; not NUL.
@@ -251,6 +284,7 @@ void pass(Cell* result, const Cell* input, const Cell* other, Keep keep, uint32_
 
 void append(Cell* series, Cell* value, int32_t part, bool only, int32_t dup, bool append) {
     if (dup < 1) return;
+    if (append && part < 0 && dup == 1 && append_in_place(series, value)) return;
     Text text(series, value, part, only);
     uint32_t total = checked_total(series, text.count(), dup, text.unit(), 0);
     text.repeat(dup);

@@ -15,6 +15,7 @@
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/stack.h"
 #include "runtime/tables/cycles.h"
+#include "runtime/tables/hash_table.h"
 #include "runtime/tables/ownership.h"
 #include "tests/unit/support/block_builder.h"
 #include "tests/unit/support/cycle_guard_fixture.h"
@@ -132,6 +133,83 @@ TEST_F(BlockEdit, AHugeRepeatCountRaisesNoMemory) {
     Cell one = first_of("x");  // 2^28 cells: a count that fits, a byte size that does not
     EXPECT_EQ(test::raised([&] { test::insert_counted(&block, &one, -1, false, 0x10000000, false); }), expected);
     EXPECT_EQ(molded(block), "[1]");
+}
+
+// Fills the buffer up to its capacity, so that the next append must grow it.
+void fill_to_capacity(const Cell* block) {
+    Cell filler = first_of("0");
+    while (series_buffer(block)->last() < series_buffer(block)->area_end()) block::rs_append(block, &filler);
+}
+
+Cell typed_block(const char* source, uint32_t type) {
+    Cell block = block_of(source);
+    set_type(&block, type);
+    return block;
+}
+
+// A hash! of the values, indexed by a table of its own.
+Cell hash_of(const char* source) {
+    Cell block = typed_block(source, TYPE_HASH);
+    block::set_hash_table(&block, hash_table::make(block::length_from_head(&block), &block, hash_table::KIND_VALUES, 0));
+    return block;
+}
+
+// Appending one value takes a shortcut when the buffer has room. Into a
+// buffer with room or a full one, the block must end as inserting the same
+// value at its tail leaves it, which always takes the general path.
+TEST_F(BlockEdit, OneValueAppendedEndsAsTheGeneralPathLeavesIt) {
+    struct Row {
+        const char* target;
+        uint32_t type;
+        uint32_t head;
+        const char* values;  // the value is the last of them, new-line flag and all
+        bool only;
+    };
+    const Row rows[] = {
+        {"1 2", TYPE_BLOCK, 0, "3", false},
+        {"1 2", TYPE_BLOCK, 1, "x:", false},
+        {"1 2", TYPE_BLOCK, 2, "\"s\"", false},
+        {"1 2", TYPE_BLOCK, 9, "a/b", false},
+        {"1", TYPE_BLOCK, 0, "0\nx", false},
+        {"1 2", TYPE_BLOCK, 0, "[a b]", true},
+        {"1 2", TYPE_BLOCK, 0, "[a b]", false},
+        {"1", TYPE_PAREN, 0, "2", false},
+        {"a b", TYPE_PATH, 1, "c", false},
+    };
+    for (const Row& row : rows) {
+        for (bool full : {false, true}) {
+            Cell appended = typed_block(row.target, row.type);
+            Cell inserted = typed_block(row.target, row.type);
+            if (full) {
+                fill_to_capacity(&appended);
+                fill_to_capacity(&inserted);
+            }
+            Cell values = block_of(row.values);
+            Cell value = *block::rs_abs_at(&values, block::length_from_head(&values) - 1);
+            set_series_index(&appended, row.head);
+            test::insert_counted(&appended, &value, -1, row.only, 1, true);
+            set_series_index(&inserted, series_buffer(&inserted)->length());
+            test::insert_counted(&inserted, &value, -1, row.only, 1, false);
+            EXPECT_EQ(molded_whole(appended), molded_whole(inserted)) << row.values << (full ? " (full)" : "");
+            EXPECT_EQ(series_index(&appended), 0u) << row.values;
+            EXPECT_LE(series_buffer(&appended)->last(), series_buffer(&appended)->area_end()) << row.values;
+        }
+    }
+}
+
+// hash! registers no actions of its own yet: block!'s serve it directly.
+TEST_F(BlockEdit, AHashIndexesEveryValueAppendedToIt) {
+    auto append = test::entry_of<datatype::SLOT_APPEND>(TYPE_BLOCK);
+    auto find = test::entry_of<datatype::SLOT_FIND>(TYPE_BLOCK);
+    Cell hash = hash_of("a 1 b 2");
+    Cell values = block_of("c 3 d 4");
+    for (uint32_t i = 0; i < 4; i++) append(&hash, block::rs_abs_at(&values, i), -1, false, 1, true);
+    for (uint32_t i = 0; i < 4; i++) {
+        Cell found = hash;
+        find(&found, block::rs_abs_at(&values, i), {});
+        ASSERT_EQ(cell_type(&found), uint32_t(TYPE_HASH)) << i;
+        EXPECT_EQ(series_index(&found), 4 + i);
+    }
 }
 
 // ---------------------------------------------------------------- change
@@ -385,6 +463,8 @@ TEST_F(OwnedBlock, EditsReportBeforeAndAfter) {
     const Row rows[] = {
         {"append", [](Cell* b) { Cell v = block_of("x y"); test::insert_counted(b, &v, -1, false, 2, true); },
          "append", "appended", 4, 4},
+        {"append one", [](Cell* b) { Cell v = first_of("x"); test::insert_counted(b, &v, -1, false, 1, true); },
+         "append", "appended", 4, 1},
         {"insert", [](Cell* b) { Cell v = first_of("x"); test::insert_counted(b, &v, -1, false, 1, false); },
          "insert", "inserted", 1, 1},
         {"change", [](Cell* b) { Cell v = block_of("x y"); test::change_counted(b, &v, 1, false, 1); },

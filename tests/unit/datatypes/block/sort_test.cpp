@@ -6,6 +6,7 @@
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/block/block.h"
+#include "runtime/datatypes/block/sort.h"
 #include "runtime/datatypes/number/integer.h"
 #include "tests/unit/support/block_builder.h"
 #include "tests/unit/support/load_and_mold.h"
@@ -85,6 +86,26 @@ TEST(BlockSort, OrdersCellsAndRecordsUnderEveryRefinement) {
         Cell block = block_of(row.block);
         sorted(&block, row.r);
         EXPECT_EQ(molded(block), row.expected) << row.block;
+    }
+}
+
+// Two integer! cells are compared inline, every other pair through the
+// compare action: each pair must order as the action orders it (a pair it
+// cannot compare by datatype), whichever way round and under /reverse.
+TEST(BlockSort, EachPairOrdersAsTheCompareActionOrdersIt) {
+    Cell values = test::load_code("0 1 -1 2147483647 -2147483648 65 1.5 #\"A\" \"a\" a none [1]");
+    uint32_t count = block::length_from_head(&values);
+    for (int32_t code : {actions::COMP_SORT, actions::COMP_CASE_SORT}) {
+        for (uint32_t i = 0; i < count; i++) {
+            for (uint32_t j = 0; j < count; j++) {
+                Cell a = *block::rs_abs_at(&values, i), b = *block::rs_abs_at(&values, j);
+                int32_t expected = actions::compare_values(&a, &b, code);
+                if (expected == -2) expected = int32_t(cell_type(&a)) - int32_t(cell_type(&b));
+                EXPECT_EQ(block::sort_compare(&a, &b, code, 0), expected) << molded(a) << " " << molded(b);
+                EXPECT_EQ(block::sort_compare(&b, &a, code, block::SORT_REVERSE), expected)
+                    << molded(a) << " " << molded(b);
+            }
+        }
     }
 }
 

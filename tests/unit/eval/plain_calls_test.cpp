@@ -1,0 +1,141 @@
+// Plain calls (no path, no apply, no refinement named) take a lean path of
+// their own. Tracing keeps every call on the general path, so each case here
+// runs twice, once as it is and once traced (no event asked for), and both
+// runs must end alike: the same result, or the same error with its Where,
+// Near and Stack lines. A callable's first call builds what the lean path
+// reads and takes the general path, so the call a case is about comes after
+// another call of the same callable.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "runtime/core/sockets.h"
+#include "runtime/eval/evaluator.h"
+#include "runtime/eval/stack.h"
+#include "runtime/eval/trace.h"
+#include "tests/unit/support/load_and_mold.h"
+#include "tests/unit/support/stack_fixture.h"
+#include "tests/unit/support/support.h"
+
+namespace vek {
+namespace {
+
+void ignore_event(uint32_t, const Cell*, int32_t, const Cell*, const Cell*) {}
+
+class PlainCalls : public test::NativeFrameTest {
+protected:
+    void TearDown() override {
+        eval::trace::installed = eval::trace::tracing = false;
+        sockets::reset();
+        NativeFrameTest::TearDown();
+    }
+
+    // The molded value of the source's last expression, or the whole error
+    // it raised. The stacks must be back where they were.
+    std::string outcome(const std::string& source, bool traced) {
+        sockets::trace_event = ignore_event;
+        eval::trace::mask = 0;
+        eval::trace::installed = eval::trace::tracing = traced;
+        Cell code = test::load_code(source.c_str());
+        Cell error;
+        std::string result;
+        auto evaluate = [&] {
+            Cell* top = stack::top;
+            stack::CallFrame* frames = stack::frames_top;
+            EXPECT_EQ(eval::eval_block(&code), Pending::none) << source;
+            EXPECT_EQ(stack::frames_top, frames) << source;
+            EXPECT_EQ(stack::top, top + 1) << source;
+            result = test::stack_molded(top);
+            stack::pop(1);
+        };
+        if (test::raised(evaluate, &error)) result = test::stack_formed(&error);
+        eval::trace::installed = eval::trace::tracing = false;
+        return result;
+    }
+
+    // Each source's outcome starts with the expected text (a result, or an
+    // error's first line) and is the same traced.
+    struct Row {
+        std::string source;
+        const char* expected;
+    };
+    template <size_t N>
+    void expect_same(const Row (&rows)[N]) {
+        for (const Row& row : rows) {
+            std::string plain = outcome(row.source, false);
+            EXPECT_EQ(plain.substr(0, plain.find('\n')), row.expected) << row.source;
+            EXPECT_EQ(plain, outcome(row.source, true)) << row.source;
+        }
+    }
+};
+
+TEST_F(PlainCalls, ResultsMatchTheGeneralPath) {
+    const Row rows[] = {
+        // functions: arguments, absent refinements, locals, return: entries
+        {"f: func [a b] [a - b] f 10 f 5 2", "7"},
+        {"f: func [] [] f f", "unset"},
+        {"f: func [a /r b /s] [reduce [a r b s]] f 0 f 1", "[1 false none false]"},
+        {"f: func [a /local b c] [b: a * 2 reduce [a b c]] f 0 f 3", "[3 6 none]"},
+        {"f: function [a] [b: a + 1 b] f 0 f 1", "2"},
+        {"f: func [a b return: [integer!]] [a * b] f 1 1 f 6 7", "42"},
+        {"f: func [a [integer! string!]] [a] f 1 f \"x\"", "\"x\""},
+        // passing modes, and an optional literal argument at the code's end
+        {"f: func ['w :g] [reduce [w g]] f a b f (1 + 2) (3)", "[3 (3)]"},
+        {"f: func ['x [word! unset!]] [type? :x] f a f", "unset!"},
+        // natives and actions, their refinements left out
+        {"not 1 = 2", "true"},
+        {"append [1] [2 3]", "[1 2 3]"},
+        {"type? type? 1", "datatype!"},
+        // operators call their functions plainly too
+        {"f: func [a b] [a * 10 + b] g: make op! :f 1 g 2 g 3", "123"},
+        // an argument that redefines the function being called
+        {"f: func [a b] [a + b] f 0 0 f (f: func [x] [x] 1) 2", "3"},
+        // exits through plain calls
+        {"f: func [] [loop 3 [return 1] 2] reduce [f f 3]", "[1 1 3]"},
+        {"f: func [] [break] loop 1 [f] n: 0 loop 3 [n: n + 1 f] n", "1"},
+        {"f: func [n] [either n < 2 [n] [(f n - 1) + (f n - 2)]] f 12", "144"},
+        // the code cut short by an argument: the call takes what is left
+        {"code: [f (clear next code 1) 2] f: func [a] [a] f 0 do code", "1"},
+    };
+    expect_same(rows);
+}
+
+TEST_F(PlainCalls, ErrorsMatchTheGeneralPath) {
+    const Row rows[] = {
+        {"f: func [a b] [a] f 1 2 f 1", "*** Script Error: f is missing its b argument"},
+        {"f: func [a [integer!] b] [a] f 1 2 f \"x\" 2",
+         "*** Script Error: f does not allow string! for its a argument"},
+        {"f: func [a [integer!]] [a] h: func [x] [f x] h 1 h \"x\"",
+         "*** Script Error: f does not allow string! for its a argument"},
+        {"f: func ['x] [x] f 1 f", "*** Script Error: f is missing its x argument"},
+        {"f: func [a b] [a] f 1 2 f 1 + \"x\" 2", "*** Script Error: string! type is not allowed here"},
+        {"f: func [a b] [a / b] h: func [x] [f x 0] f 4 2 h 1", "*** Math Error: attempt to divide by zero"},
+        {"not true not", "*** Script Error: not is missing its value argument"},
+        {"append [] 1 append 1 2", "*** Script Error: append does not allow integer! for its series argument"},
+        {"if true [] if true 1", "*** Script Error: if does not allow integer! for its then-blk argument"},
+        {"f: func [a [integer!] b] [a] g: make op! :f 1 g 2 \"x\" g 1",
+         "*** Script Error: g does not allow string! for its a argument"},
+        {"f: func [n] [f n + 1] f 1", "*** Internal Error: stack overflow"},
+    };
+    expect_same(rows);
+}
+
+// Callables whose absent refinements take more cells than the lean path
+// lays out, or more slots than a native call passes, keep the general path.
+TEST_F(PlainCalls, WideSpecsMatchTheGeneralPath) {
+    std::string spec = "a";
+    for (int i = 0; i < 40; i++) spec += " /r" + std::to_string(i) + " x" + std::to_string(i);
+    std::string refinements;
+    for (int i = 0; i < 33; i++) refinements += " /r" + std::to_string(i);
+    const Row rows[] = {
+        {"f: func [" + spec + "] [reduce [a r39 x39]] f 1 f 1", "[1 false none]"},
+        {"f: func [" + spec + " [integer!]] [a] f 1 f", "*** Script Error: f is missing its a argument"},
+        // more refinements than a native call has slots for: not runnable
+        {"n: make native! [[value" + refinements + "] 33] try [n true] n true",
+         "*** Internal Error: reserved for future use (or not yet implemented)"},
+    };
+    expect_same(rows);
+}
+
+}  // namespace
+}  // namespace vek
