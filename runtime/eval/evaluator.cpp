@@ -62,50 +62,29 @@ const Cell* set_path_word() { return fixed_words::word(fixed_words::Word::set_pa
 
 uint32_t native_mark(const Cursor& at) { return at.library ? stack::MARK_NATIVE : stack::MARK_NATIVE_INTERP; }
 
-// The current position is tracked lazily: each block of user code under
-// evaluation links its code and the index of its expression under way into
-// a chain, innermost first, and current_position() writes the innermost
-// into the position cell when asked (errors ask). With no block linked the
-// cell reads as unset!, and it is emptied when the last link goes, so that
-// it keeps no finished code alive. Library code links nothing.
-struct PositionLink {
-    Cell code;           // the block or paren, as it was when its evaluation began
-    uint32_t index;      // the expression under way
-    PositionLink* outer; // the block evaluating this one's caller, or nullptr
-};
-PositionLink* positions = nullptr;
-
-// The chain links objects on the C++ stack: each scope unlinks itself on
-// the way out, which GCC's dangling-pointer analysis does not follow.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdangling-pointer"
-#endif
+// Points the current-position cell at each expression of a block evaluated
+// here, and puts back what it held when the evaluation ends in any way.
+// Library code leaves it alone.
 class PositionScope {
 public:
     PositionScope(const Cell* code, bool library) : active_(!library) {
         if (!active_) return;
-        link_ = {*code, series_index(code), positions};
-        positions = &link_;
+        saved_ = *position;
+        *position = *code;
     }
     ~PositionScope() {
-        if (!active_) return;
-        positions = link_.outer;
-        if (!positions) make_unset(position);
+        if (active_) *position = saved_;
     }
     void at(const Cursor& cursor) {
-        if (active_) link_.index = cursor.index();
+        if (active_) set_series_index(position, cursor.index());
     }
     PositionScope(const PositionScope&) = delete;
     PositionScope& operator=(const PositionScope&) = delete;
 
 private:
     bool active_;
-    PositionLink link_;
+    Cell saved_{};
 };
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif
 
 // The value of a bound word whose context's values are at hand, or nullptr
 // (unbound, not resolved yet, a function context outside its call), where
@@ -627,12 +606,7 @@ Pending call_function(const Cell* called, const Cell* name, CallbackClass callba
 
 Cell* last_value() { return stack::top > stack::arguments ? stack::top - 1 : stack::arguments; }
 
-const Cell* current_position() {
-    if (!positions) return make_unset(position);
-    *position = positions->code;
-    set_series_index(position, positions->index);
-    return position;
-}
+const Cell* current_position() { return position; }
 
 void set_top_level(const Cell* code) {
     top_level = {code ? series_node(code) : Node::none, 0, memory::collection_cycle};
