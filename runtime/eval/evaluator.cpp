@@ -92,7 +92,7 @@ private:
 const Cell* value_at_hand(const Cell* word) {
     if (word::context(word) == Node::none || int32_t(word::index(word)) < 0) return nullptr;
     const Cell* context = context::cell_of(word::context(word));
-    if (!context::has_values(context)) return nullptr;
+    if (!context::has_values(context)) return nullptr;  // a function context outside its call
     const Cell* values = context::on_stack(context) ? region::at<Cell>(context::stack_values(context))
                                                     : node_buffer(context::values_node(context))->cells();
     return values + word::index(word);
@@ -223,7 +223,6 @@ bool eval_inline_op(const Cell* op_value, Cursor& at, Cell* start) {
     at.pos += 2;
     return true;
 }
-
 
 Cell* push_value(const Cell* code, const Cell* pos, const Cell* value) {
     Cell* pushed = stack::push(value);
@@ -460,8 +459,8 @@ Pending eval_block(const Cell* block, BlockFlags flags) {
 
 // While tracing, every expression takes the general path, with its events;
 // otherwise plain values skip the general value step, and a word whose value
-// is at hand is looked up once. Code run by the
-// expression may switch tracing on, so the events after it still test.
+// is at hand is looked up once. Code run by the expression may switch
+// tracing on, so the events after it still test the flag.
 Pending eval_expression(Cursor& at, ExprFlags flags) {
     if (trace::tracing) return eval_traced_expression(at, flags);
     Cell* start = stack::top;
