@@ -36,14 +36,7 @@ protected:
         Cell code = load_code(source);
         Cell error;
         std::string result;
-        auto evaluate = [&] {
-            Cell* top = stack::top;
-            stack::CallFrame* frames = stack::frames_top;
-            EXPECT_EQ(eval::eval_block(&code), Pending::none) << source;
-            EXPECT_EQ(stack::frames_top, frames) << source;
-            EXPECT_EQ(stack::top, top + 1) << source;
-            result = stack_molded(top);
-        };
+        auto evaluate = [&] { result = stack_molded(test::result_of(&code, source)); };
         if (test::raised(evaluate, &error)) {
             result = stack_formed(&error);
             result = result.substr(0, result.find('\n'));

@@ -40,12 +40,7 @@ protected:
         Cell error;
         std::string result;
         auto evaluate = [&] {
-            Cell* top = stack::top;
-            stack::CallFrame* frames = stack::frames_top;
-            EXPECT_EQ(eval::eval_block(&code), Pending::none) << source;
-            EXPECT_EQ(stack::frames_top, frames) << source;
-            EXPECT_EQ(stack::top, top + 1) << source;
-            result = test::stack_molded(top);
+            result = test::stack_molded(test::result_of(&code, source));
             stack::pop(1);
         };
         if (test::raised(evaluate, &error)) result = test::stack_formed(&error);

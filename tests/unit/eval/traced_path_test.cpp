@@ -45,11 +45,7 @@ protected:
     std::string outcome(const std::string& source) {
         Cell code = load_code(("try/keep [" + source + "]").c_str());
         Cell* top = stack::top;
-        stack::CallFrame* frames = stack::frames_top;
-        EXPECT_EQ(eval::eval_block(&code), Pending::none) << source;
-        EXPECT_EQ(stack::frames_top, frames) << source;
-        EXPECT_EQ(stack::top, top + 1) << source;
-        const Cell* result = stack::top - 1;
+        const Cell* result = test::result_of(&code, source);
         std::string text = cell_type(result) == TYPE_ERROR ? stack_formed(result) : stack_molded(result);
         stack::top = top;
         return text;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "runtime/core/fixed_words.h"
+#include "runtime/eval/evaluator.h"
 #include "runtime/eval/stack.h"
 #include "tests/unit/support/support.h"
 
@@ -54,6 +55,18 @@ inline Cell called_on_stack(void (*action)(), const Cell& first, const Cell* sec
     Cell result = *stack::arguments;
     saved.restore();
     return result;
+}
+
+// Evaluates a block and answers its last value. The stacks must end with
+// every frame gone and that one value above where they started; the value is
+// left there.
+inline const Cell* result_of(const Cell* code, const std::string& source) {
+    Cell* top = stack::top;
+    stack::CallFrame* frames = stack::frames_top;
+    EXPECT_EQ(eval::eval_block(code), Pending::none) << source;
+    EXPECT_EQ(stack::frames_top, frames) << source;
+    EXPECT_EQ(stack::top, top + 1) << source;
+    return top;
 }
 
 }  // namespace vek::test
