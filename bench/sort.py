@@ -1,0 +1,7 @@
+b = []
+x = 1
+for i in range(1000000):
+    x = (x * 1105 + 12345) % 1048576
+    b.append(x)
+b.sort()
+print(len(b), b[0], b[499999], b[999999])
