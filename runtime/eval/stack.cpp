@@ -140,7 +140,7 @@ void keep_error() {
 // call restores it and a recursive caller finds its own slots again.
 void mark_compiled_function(const Cell* word, Node context) {
     Off previous = context::stack_values_pointer(context);
-    context::set_stack_values_pointer(context, region::off(top));
+    context::set_stack_values_pointer(context, region::off_unchecked(top));
     push_frame(word, MARK_COMPILED_FUNCTION);
     CallFrame* frame = frames_top - 1;
     frame->function_context = context;

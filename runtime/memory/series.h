@@ -46,12 +46,13 @@ static_assert(sizeof(SeriesBuffer) == 32);
 // belongs to it.
 constexpr uint32_t BUF_GAP = 16;
 
-// A node in use and a buffer's bounds always hold an offset, and these run
-// at every series access: they skip the none test.
+// A node in use, the buffer it points at and a buffer's bounds always have
+// an offset, and these run at every series access or move: they skip the
+// none test.
 inline uint32_t* node_word(Node n) { return region::at_unchecked<uint32_t>(Off(uint32_t(n))); }
 inline SeriesBuffer* node_buffer(Node n) { return region::at_unchecked<SeriesBuffer>(Off(*node_word(n))); }
-inline void node_point(Node n, SeriesBuffer* b) { *node_word(n) = uint32_t(region::off(b)); }
-inline Node node_of(const void* node_word_address) { return Node(uint32_t(region::off(node_word_address))); }
+inline void node_point(Node n, SeriesBuffer* b) { *node_word(n) = uint32_t(region::off_unchecked(b)); }
+inline Node node_of(const void* node_word_address) { return Node(uint32_t(region::off_unchecked(node_word_address))); }
 
 // Series value cells: word 1 the head index, word 2 the node, word 3 extra
 // (each type's header says what it holds there). map! and bitset! are laid
