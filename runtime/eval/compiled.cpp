@@ -24,7 +24,7 @@ const Cell* last_value() { return stack::top > stack::arguments ? stack::top - 1
 
 Cell* values_of(const Cell* context) {
     if (!context::has_values(context)) return nullptr;
-    if (context::on_stack(context)) return region::at<Cell>(context::stack_values(context));
+    if (context::on_stack(context)) return region::at_unchecked<Cell>(context::stack_values(context));
     return node_buffer(context::values_node(context))->cells();
 }
 

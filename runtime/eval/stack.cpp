@@ -34,25 +34,15 @@ namespace {
 // (before init as well) needs no pointer below the buffer.
 ptrdiff_t depth() { return frames_top - frames_bottom; }
 
-Cell* cell_at(Off o) { return region::at<Cell>(o); }
+Cell* cell_at(Off o) { return region::at_unchecked<Cell>(o); }
 
-void restore_context(const CallFrame* frame) {
-    if (frame->function_context != Node::none)
-        context::set_stack_values_pointer(frame->function_context, frame->saved_values);
-}
+using detail::pop_one;
+using detail::restore_context;
 
 // A frame's own base is not stored: it is the caller base of the frame above
 // it, or stack::arguments for the top frame.
 Cell* base_of(const CallFrame* frame) {
     return frame + 1 == frames_top ? arguments : cell_at((frame + 1)->caller_base);
-}
-
-// Leaves room for the error value: the top goes back five cells, and the
-// cycle guard is emptied so that the error can be formed.
-[[noreturn]] void overflow() {
-    top = top - arguments_bottom > 5 ? top - 5 : arguments_bottom;
-    cycles::reset();
-    fire(err::internal::stack_overflow);
 }
 
 // Makes target the top frame again, restoring the function contexts of the
@@ -89,29 +79,6 @@ Cell* pop_down_to(uint32_t kind) {
         --frames_top;
     }
     return base;
-}
-
-CallFrame* pop_one(bool restore) {
-    CallFrame* frame = --frames_top;
-    if (restore) restore_context(frame);
-    return frame;
-}
-
-void unwind_keeping_result(bool restore) {
-    CallFrame* frame = pop_one(restore);
-    top = arguments + 1;
-    arguments = cell_at(frame->caller_base);
-}
-
-void unwind_passing_result(bool restore) {
-    Cell* result = arguments;
-    unwind_keeping_result(restore);
-    copy_cell(result, arguments);
-}
-
-void unwind_dropping_result(bool restore) {
-    CallFrame* frame = pop_one(restore);
-    arguments = top = cell_at(frame->caller_base);
 }
 
 // The code of what was thrown: an error's code field, or a bare code.
@@ -154,61 +121,31 @@ void init() {
     frames_top = frames_bottom;
 }
 
-CallFrame* top_frame() { return depth() > 0 ? frames_top - 1 : nullptr; }
-
 void set_frames_top(CallFrame* frame) { frames_top = frame; }
 
-Cell* push_cell() {
-    Cell* cell = top++;
-    if (top >= arguments_end) overflow();
-    return cell;
+// Leaves room for the error value: the top goes back five cells, and the
+// cycle guard is emptied so that the error can be formed.
+void overflow() {
+    top = top - arguments_bottom > 5 ? top - 5 : arguments_bottom;
+    cycles::reset();
+    fire(err::internal::stack_overflow);
 }
-
-Cell* push(const Cell* cell) { return copy_cell(cell, push_cell()); }
-
-void pop(uint32_t n) { top = top - arguments_bottom > ptrdiff_t(n) ? top - n : arguments_bottom; }
 
 void keep_error() {
     if (top > arguments && cell_type(top - 1) == TYPE_ERROR) set_last(top - 1);
     keep();
 }
 
-void push_frame(const Cell* word, uint32_t header_bits) {
-    if (frames_top >= frames_end) overflow();
-    // The symbol is masked so that an id beyond 16 bits cannot change the kind.
-    uint32_t symbol = (word::symbol(word) & FRAME_SYMBOL_MASK) << FRAME_SYMBOL_SHIFT;
-    *frames_top++ = CallFrame{symbol | header_bits, region::off(arguments), word::context(word),
-                              Node::none, Off::none};
-    arguments = top;
-}
-
-void push_call_frame(const Cell* word, Node context) {
-    push_frame(word, MARK_CALL);
-    if (context == Node::none) return;
-    CallFrame* frame = frames_top - 1;
-    frame->function_context = context;
-    frame->saved_values = context::stack_values_pointer(context);
-}
-
 // The frame keeps the values pointer as it was before, so that ending the
 // call restores it and a recursive caller finds its own slots again.
 void mark_compiled_function(const Cell* word, Node context) {
     Off previous = context::stack_values_pointer(context);
-    context::set_stack_values_pointer(context, region::off(top));
+    context::set_stack_values_pointer(context, region::off_unchecked(top));
     push_frame(word, MARK_COMPILED_FUNCTION);
     CallFrame* frame = frames_top - 1;
     frame->function_context = context;
     frame->saved_values = previous;
 }
-
-void set_return_target(bool on) {
-    uint32_t& header = top_frame()->header;
-    header = on ? header | FRAME_RETURN_TARGET : header & ~FRAME_RETURN_TARGET;
-}
-
-void set_interpreted() { top_frame()->header |= FRAME_INTERPRETED; }
-
-void set_caller_return_target() { (frames_top - 2)->header |= FRAME_RETURN_TARGET; }
 
 void pop_frame() {
     CallFrame* frame = pop_one(false);
@@ -220,13 +157,6 @@ void pop_frame() {
     top = arguments;
     arguments = cell_at(frame->caller_base);
 }
-
-void unwind() { unwind_keeping_result(false); }
-void unwind_function() { unwind_keeping_result(true); }
-void unwind_function_drop() { unwind_dropping_result(true); }
-void unwind_last() { unwind_passing_result(false); }
-void unwind_function_last() { unwind_passing_result(true); }
-void pop_frame_drop() { unwind_dropping_result(false); }
 
 void unwind_to(uint32_t kind, bool keep) {
     Cell* start = arguments;

@@ -12,6 +12,8 @@
 
 #include "runtime/core/cell.h"
 #include "runtime/core/unwind.h"
+#include "runtime/datatypes/word/context.h"
+#include "runtime/datatypes/word/word.h"
 #include "runtime/memory/region.h"
 #include "runtime/memory/series.h"
 #include "runtime/text/sink.h"
@@ -80,14 +82,30 @@ extern uint32_t body_symbol;
 void init();
 
 // The last pushed frame; nullptr when there is none.
-CallFrame* top_frame();
+inline CallFrame* top_frame() { return frames_top > frames_bottom ? frames_top - 1 : nullptr; }
 void set_frames_top(CallFrame* frame);
 
-// Argument stack. A full stack raises internal stack-overflow after putting
-// the top back five cells, so that the error can still be pushed.
-Cell* push_cell();
-Cell* push(const Cell* cell);
-void pop(uint32_t n);  // never below the bottom
+// Raises internal stack-overflow when either stack is full, after putting the
+// top back five cells, so that the error can still be pushed.
+[[noreturn]] void overflow();
+
+// Argument stack. The pushes and pops run for nearly every value evaluated,
+// so they are inline; a full stack raises stack-overflow (above).
+inline Cell* push_cell() {
+    Cell* cell = top++;
+    if (top >= arguments_end) [[unlikely]] overflow();
+    return cell;
+}
+// A plain copy: with copy_cell's same-cell test inlined, g++ sees a path that
+// returns the caller's local when the source is one, and warns.
+inline Cell* push(const Cell* cell) {
+    Cell* slot = push_cell();
+    *slot = *cell;
+    return slot;
+}
+inline void pop(uint32_t n) {  // never below the bottom
+    top = top - arguments_bottom > ptrdiff_t(n) ? top - n : arguments_bottom;
+}
 inline void reset() { top = arguments; }
 inline void keep() { top = arguments + 1; }
 inline void set_last(const Cell* cell) { copy_cell(cell, arguments); }
@@ -101,10 +119,24 @@ void keep_error();
 inline uint32_t last_type() { return cell_type(top - 1); }
 
 // Pushing frames. word is a word cell: the frame keeps its context node and
-// its 1-based symbol id. The new frame's base is the current top.
-void push_frame(const Cell* word, uint32_t header_bits);
+// its 1-based symbol id. The new frame's base is the current top. A full
+// frame stack raises stack-overflow.
+inline void push_frame(const Cell* word, uint32_t header_bits) {
+    if (frames_top >= frames_end) [[unlikely]] overflow();
+    // The symbol is masked so that an id beyond 16 bits cannot change the kind.
+    uint32_t symbol = (word::symbol(word) & FRAME_SYMBOL_MASK) << FRAME_SYMBOL_SHIFT;
+    *frames_top++ = CallFrame{symbol | header_bits, region::off_unchecked(arguments), word::context(word),
+                              Node::none, Off::none};
+    arguments = top;
+}
 // An interpreted function call; context is its function context or none.
-void push_call_frame(const Cell* word, Node context);
+inline void push_call_frame(const Cell* word, Node context) {
+    push_frame(word, MARK_CALL);
+    if (context == Node::none) return;
+    CallFrame* frame = frames_top - 1;
+    frame->function_context = context;
+    frame->saved_values = context::stack_values(context::cell_of(context));
+}
 inline void mark_native(const Cell* word) { push_frame(word, MARK_NATIVE); }
 inline void mark_native_interp(const Cell* word) { push_frame(word, MARK_NATIVE_INTERP); }
 inline void mark_function_interp(const Cell* word) { push_frame(word, MARK_FUNCTION_INTERP); }
@@ -118,19 +150,55 @@ inline void mark_loop(const Cell* word) { push_frame(word, MARK_LOOP); }
 void mark_compiled_function(const Cell* word, Node context);
 
 // Flag edits on the top frame, and on the one below it.
-void set_return_target(bool on);
-void set_interpreted();
-void set_caller_return_target();
+inline void set_return_target(bool on) {
+    uint32_t& header = top_frame()->header;
+    header = on ? header | FRAME_RETURN_TARGET : header & ~FRAME_RETURN_TARGET;
+}
+inline void set_interpreted() { top_frame()->header |= FRAME_INTERPRETED; }
+inline void set_caller_return_target() { (frames_top - 2)->header |= FRAME_RETURN_TARGET; }
 
 // Popping one frame. "Restoring" puts a function context's values pointer
-// back as it was before the call.
-void pop_frame();             // kind 1 restores; drops the frame's cells
-void unwind();                // keeps the result in the popped base cell
-void unwind_function();       // restores, keeps the result
-void unwind_function_drop();  // restores, drops the result
-void unwind_last();           // copies the result into the caller's result cell
-void unwind_function_last();  // restores, copies the result to the caller
-void pop_frame_drop();        // drops the result
+// back as it was before the call. Every call ends with one of these, so the
+// common ones are inline (their helpers first).
+namespace detail {
+inline void restore_context(const CallFrame* frame) {
+    if (frame->function_context != Node::none)
+        context::set_stack_values(context::cell_of(frame->function_context), frame->saved_values);
+}
+inline CallFrame* pop_one(bool restore) {
+    CallFrame* frame = --frames_top;
+    if (restore) restore_context(frame);
+    return frame;
+}
+inline void unwind_keeping_result(bool restore) {
+    CallFrame* frame = pop_one(restore);
+    top = arguments + 1;
+    arguments = region::at_unchecked<Cell>(frame->caller_base);
+}
+inline void unwind_passing_result(bool restore) {
+    Cell* result = arguments;
+    unwind_keeping_result(restore);
+    copy_cell(result, arguments);
+}
+inline void unwind_dropping_result(bool restore) {
+    CallFrame* frame = pop_one(restore);
+    arguments = top = region::at_unchecked<Cell>(frame->caller_base);
+}
+}  // namespace detail
+
+void pop_frame();  // kind 1 restores; drops the frame's cells
+// Keeps the result in the popped base cell.
+inline void unwind() { detail::unwind_keeping_result(false); }
+// Restores, keeps the result.
+inline void unwind_function() { detail::unwind_keeping_result(true); }
+// Restores, drops the result.
+inline void unwind_function_drop() { detail::unwind_dropping_result(true); }
+// Copies the result into the caller's result cell.
+inline void unwind_last() { detail::unwind_passing_result(false); }
+// Restores, copies the result to the caller.
+inline void unwind_function_last() { detail::unwind_passing_result(true); }
+// Drops the result.
+inline void pop_frame_drop() { detail::unwind_dropping_result(false); }
 
 // Pops frames until the top one has the kind, is a try/all frame or is the
 // bottom frame, which stays.

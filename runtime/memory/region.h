@@ -30,6 +30,13 @@ inline Off off(const void* p) {
     return p ? Off(uint32_t(static_cast<const std::byte*>(p) - base)) : Off::none;
 }
 
+// The same conversions without the none test, for the hot paths where the
+// offset or the address is known to be set: a node's word, the bounds of a
+// live buffer, a reference into the evaluation stack. Offset 0 would land in
+// the low guard, which is never mapped, so a mistake still faults at once.
+template <class T> inline T* at_unchecked(Off o) { return reinterpret_cast<T*>(base + uint32_t(o)); }
+inline Off off_unchecked(const void* p) { return Off(uint32_t(static_cast<const std::byte*>(p) - base)); }
+
 inline bool contains(const void* p) {
     auto b = static_cast<const std::byte*>(p);
     return b >= base && b < base + reserved;

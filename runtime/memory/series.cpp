@@ -20,7 +20,7 @@ Cell* alloc_tail_cell(SeriesBuffer* buffer) {
 
 std::byte* reserve_tail(SeriesBuffer* buffer, uint32_t n) {
     buffer = memory::grow_torture(buffer);
-    if (uint64_t(uint32_t(buffer->tail)) + n > uint32_t(region::off(buffer->area_end()))) {
+    if (uint64_t(uint32_t(buffer->tail)) + n > uint32_t(region::off_unchecked(buffer->area_end()))) {
         uint64_t target = buffer->capacity < n ? uint64_t(n) * 2 : uint64_t(buffer->capacity) * 2;
         if (target > UINT32_MAX) fire(err::internal::no_memory);
         buffer = memory::expand_series(buffer->node, buffer, uint32_t(target));

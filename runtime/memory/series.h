@@ -30,8 +30,8 @@ struct SeriesBuffer {
 
     std::byte* area() { return reinterpret_cast<std::byte*>(this + 1); }
     std::byte* area_end() { return area() + capacity; }
-    std::byte* first() { return region::at<std::byte>(offset); }
-    std::byte* last() { return region::at<std::byte>(tail); }
+    std::byte* first() { return region::at_unchecked<std::byte>(offset); }
+    std::byte* last() { return region::at_unchecked<std::byte>(tail); }
     uint32_t unit() const { return flags & BUF_UNIT_MASK; }
     uint32_t unit_shift() const { return 31 - std::countl_zero(unit() | 1u); }
     uint32_t used_bytes() const { return tail - offset; }
@@ -46,10 +46,13 @@ static_assert(sizeof(SeriesBuffer) == 32);
 // belongs to it.
 constexpr uint32_t BUF_GAP = 16;
 
-inline uint32_t* node_word(Node n) { return region::at<uint32_t>(Off(uint32_t(n))); }
-inline SeriesBuffer* node_buffer(Node n) { return region::at<SeriesBuffer>(Off(*node_word(n))); }
-inline void node_point(Node n, SeriesBuffer* b) { *node_word(n) = uint32_t(region::off(b)); }
-inline Node node_of(const void* node_word_address) { return Node(uint32_t(region::off(node_word_address))); }
+// A node in use, the buffer it points at and a buffer's bounds always have
+// an offset, and these run at every series access or move: they skip the
+// none test.
+inline uint32_t* node_word(Node n) { return region::at_unchecked<uint32_t>(Off(uint32_t(n))); }
+inline SeriesBuffer* node_buffer(Node n) { return region::at_unchecked<SeriesBuffer>(Off(*node_word(n))); }
+inline void node_point(Node n, SeriesBuffer* b) { *node_word(n) = uint32_t(region::off_unchecked(b)); }
+inline Node node_of(const void* node_word_address) { return Node(uint32_t(region::off_unchecked(node_word_address))); }
 
 // Series value cells: word 1 the head index, word 2 the node, word 3 extra
 // (each type's header says what it holds there). map! and bitset! are laid

@@ -38,7 +38,7 @@ bool is_self(const Cell* word) { return symbol::resolve(word::symbol(word)) == s
 // The first value cell, or nullptr while a stack context has no call running.
 Cell* values_base(const Cell* context) {
     if (!has_values(context)) return nullptr;
-    if (on_stack(context)) return region::at<Cell>(stack_values(context));
+    if (on_stack(context)) return region::at_unchecked<Cell>(stack_values(context));
     return node_buffer(values_node(context))->cells();
 }
 
