@@ -283,10 +283,12 @@ bool literal_block_at(const Cursor& at) {
     return next >= at.tail || cell_type(next) != TYPE_WORD || !infix_operator(next);
 }
 
-// One argument, pushed and checked as a plain call fetches it.
+// One argument, pushed and checked as a plain call fetches it. An argument
+// evaluated before it may have switched tracing on: a literal block is then
+// fetched with its events. A quoted argument comes first, before any code ran.
 Pending fetch_control_arg(const Cell* called, const Cell* name, const PlanArgument& argument, Cursor& at) {
     if (!at.more()) fire(err::script::no_arg, name, push_spec_word(called, argument.cache_index));
-    if (argument.mode != ARG_NORMAL || literal_block_at(at)) {
+    if (argument.mode != ARG_NORMAL || (!trace::tracing && literal_block_at(at))) {
         stack::push(at.pos++);
     } else {
         VEK_PASS(eval_expression(at, {.sub = true}));
