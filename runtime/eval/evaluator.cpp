@@ -756,7 +756,7 @@ void remember_boot_values() {
     for (uint8_t i = 0; i < CONTROLS; i++) {
         const Cell* value = context::get_global_cell(symbol::make(CONTROL_WORDS[i]));
         control_natives.boot[i] = *value;
-        control_natives.by_native[native::position(value)] = i;
+        if (cell_type(value) == TYPE_NATIVE) control_natives.by_native[native::position(value)] = i;
     }
     gc::add_root("evaluator's boot control natives", mark_control_natives);
 }
