@@ -1,5 +1,7 @@
 #include "runtime/eval/evaluator.h"
 
+#include <array>
+
 #include "platform/runtime_thread.h"
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/fixed_words.h"
@@ -224,6 +226,122 @@ bool eval_inline_op(const Cell* op_value, Cursor& at, Cell* start) {
     return true;
 }
 
+// ---------------------------------------------------------------- control natives
+// The boot conditionals and loops, which the evaluator calls itself when a
+// plain word holds one and no tracer listens: it opens the native's frame as
+// a call does, takes a literal block argument straight from the code and runs
+// the native's entry, whose checks a plain call has already made, so that it
+// is the kernel the native runs too. A native is recognised as an operator is,
+// by its position and its internal block; the boot values are kept alive here.
+
+constexpr const char* CONTROL_WORDS[] = {"if",     "either",  "unless", "while", "until", "loop",
+                                         "repeat", "foreach", "any",    "all",   "case"};
+constexpr uint8_t CONTROLS = std::size(CONTROL_WORDS);
+constexpr uint8_t CONTROL_NONE = 0xFF;
+
+struct ControlNatives {
+    Cell boot[CONTROLS];     // the natives as boot bound them
+    uint8_t by_native[128];  // a native's position -> its index in boot, or CONTROL_NONE
+};
+ControlNatives control_natives;
+
+void mark_control_natives() { gc::mark_cells(control_natives.boot, control_natives.boot + CONTROLS); }
+
+bool is_control_native(const Cell* value) {
+    if (cell_type(value) != TYPE_NATIVE) return false;
+    uint32_t position = native::position(value);
+    uint8_t found = position < 128 ? control_natives.by_native[position] : CONTROL_NONE;
+    return found != CONTROL_NONE &&
+           callable::internal_node(&control_natives.boot[found]) == callable::internal_node(value);
+}
+
+// Whether the arguments' passing modes let the evaluator fetch them itself:
+// only the first may be quoted (the loop word of repeat and foreach), and the
+// code must hold a word or a block there, which is passed as it is. A paren
+// or get-word there takes the general path, which evaluates it.
+bool plain_quoted_argument(const CallPlan* plan, const Cursor& at) {
+    const PlanArgument* arguments = plan_arguments(plan);
+    for (uint32_t i = 1; i < plan->arity; i++)
+        if (arguments[i].mode != ARG_NORMAL) return false;
+    if (plan->arity == 0 || arguments[0].mode == ARG_NORMAL) return true;
+    return at.more() && (cell_type(at.pos) == TYPE_WORD || cell_type(at.pos) == TYPE_BLOCK);
+}
+
+// The plan of the control native held by a word, when the evaluator may call
+// it itself with the arguments at the cursor; else nullptr.
+const CallPlan* control_plan(const Cell* bound, const Cursor& at) {
+    if (trace::tracing || !is_control_native(bound)) return nullptr;
+    const CallPlan* plan = plain_plan(bound);
+    return plan && plain_quoted_argument(plan, at) ? plan : nullptr;
+}
+
+// A block written in the code as a whole argument: no operator follows it,
+// which would take it as its left operand.
+bool literal_block_at(const Cursor& at) {
+    if (cell_type(at.pos) != TYPE_BLOCK) return false;
+    const Cell* next = at.pos + 1;
+    return next >= at.tail || cell_type(next) != TYPE_WORD || !infix_operator(next);
+}
+
+// One argument, pushed and checked as a plain call fetches it. An argument
+// evaluated before it may have switched tracing on: a literal block is then
+// fetched with its events. A quoted argument comes first, before any code ran.
+Pending fetch_control_arg(const Cell* called, const Cell* name, const PlanArgument& argument, Cursor& at) {
+    if (!at.more()) fire(err::script::no_arg, name, push_spec_word(called, argument.cache_index));
+    if (argument.mode != ARG_NORMAL || (!trace::tracing && literal_block_at(at))) {
+        stack::push(at.pos++);
+    } else {
+        VEK_PASS(eval_expression(at, {.sub = true}));
+    }
+    uint32_t type = cell_type(stack::top - 1);
+    if (!takes_type(argument, type)) {
+        Cell datatype{TYPE_DATATYPE, type, 0, 0};
+        Cell* word = push_spec_word(called, argument.cache_index);
+        fire(err::script::expect_arg, name, &datatype, word);
+    }
+    return Pending::none;
+}
+
+// What a call that names no refinement passes to a native.
+constexpr std::array<int32_t, MAX_REFINEMENTS> NO_REFINEMENTS = [] {
+    std::array<int32_t, MAX_REFINEMENTS> slots{};
+    slots.fill(-1);
+    return slots;
+}();
+
+// The native's entry; a break, continue, return or exit that a callback
+// raised as an exception inside it becomes a pending code again, as it does
+// for every native.
+Pending run_control(const Cell* called) {
+    try {
+        return native::entry(called)(false, NO_REFINEMENTS.data());
+    } catch (const VekThrow& thrown) {
+        if (thrown.code >= CODE_EXIT && thrown.code <= CODE_BREAK) return Pending(thrown.code);
+        throw;
+    }
+}
+
+// The control native called by name, its arguments at the cursor, as
+// eval_code calls a native plainly: the native is pushed, its frame opened,
+// and the result replaces it.
+[[gnu::noinline]] Pending eval_control(const Cell* bound, const CallPlan* plan, Cursor& at, const Cell* name) {
+    check_stack();
+    Cell called = *bound;
+    Cell* slot = stack::push(&called);
+    stack::push_frame(name, native_mark(at));
+    const PlanArgument* argument = plan_arguments(plan);
+    for (const PlanArgument* end = argument + plan->arity; argument != end; argument++)
+        VEK_PASS(fetch_control_arg(&called, name, *argument, at));
+    event(trace::EV_CALL, at.code, at.pos, &called, name);
+    VEK_PASS(run_control(&called));
+    at.sync();
+    stack::unwind();
+    event(trace::EV_RETURN, at.code, at.pos, stack::top - 1, name);
+    copy_cell(slot + 1, slot);
+    stack::top = slot + 1;
+    return Pending::none;
+}
+
 Cell* push_value(const Cell* code, const Cell* pos, const Cell* value) {
     Cell* pushed = stack::push(value);
     event(trace::EV_PUSH, code, pos, pushed);
@@ -316,6 +434,7 @@ Pending eval_word(Cursor& at, const Cell* bound) {
             Cell called = *bound;
             Cell name = *word;
             at.pos++;
+            if (const CallPlan* plan = control_plan(&called, at)) return eval_control(&called, plan, at, &name);
             return eval_code(&called, at, {.sub = true}, nullptr, &name, APPLY_NONE);
         }
         default:
@@ -633,6 +752,13 @@ void remember_boot_values() {
         if (op::source_type(value) == TYPE_NATIVE) inline_ops.by_native[code] = op;
     }
     gc::add_root("evaluator's boot operators", mark_inline_ops);
+    std::fill(std::begin(control_natives.by_native), std::end(control_natives.by_native), CONTROL_NONE);
+    for (uint8_t i = 0; i < CONTROLS; i++) {
+        const Cell* value = context::get_global_cell(symbol::make(CONTROL_WORDS[i]));
+        control_natives.boot[i] = *value;
+        if (cell_type(value) == TYPE_NATIVE) control_natives.by_native[native::position(value)] = i;
+    }
+    gc::add_root("evaluator's boot control natives", mark_control_natives);
 }
 
 }  // namespace vek::eval

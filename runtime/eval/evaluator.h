@@ -211,7 +211,8 @@ void raise_pending(Pending pending);
 
 void init();
 // Takes note of the boot values of the words the evaluator runs inline
-// while they hold them (the operators on numbers); after the boot table.
+// while they hold them (the operators on numbers, the conditionals and
+// loops); after the boot table.
 void remember_boot_values();
 
 }  // namespace vek::eval

@@ -67,7 +67,7 @@ uint32_t words_per_step(const Cell* words) {
     return n;
 }
 
-bool step(uint32_t n, bool multi) { return multi ? foreach_next_multi(n) : foreach_next(); }
+bool step(uint32_t n, bool multi, LoopWord& word) { return multi ? foreach_next_multi(n) : foreach_next(word); }
 
 bool same_series(const Cell* a, const Cell* b) {
     return (SERIES_TYPES & type_bit(cell_type(a))) && series_node(a) == series_node(b);
@@ -314,12 +314,12 @@ Pending repeat(bool check, const int32_t*) {
         none::box();
         return Pending::none;
     }
-    Cell* word = arg(0);
+    LoopWord word(arg(0));
     const Cell* body = arg(2);
     open_loop(&none::constant);
     for (int32_t done = 0; done < count; ++done) {
         Cell n = integer_cell(done + 1);
-        context::set(word, &n);
+        word.set(&n);
         Pending p = run_body(body);
         if (p == Pending::brk) break;
         if (leaves(p)) return p;
@@ -353,9 +353,10 @@ Pending foreach(bool check, const int32_t*) {
     stack::push(arg(1));
     stack::push(arg(0));
     open_loop(&none::constant);
+    LoopWord word(stack::arguments - 1);
     for (;;) {
         stack::keep();
-        if (!step(n, multi)) break;
+        if (!step(n, multi, word)) break;
         Pending p = run_body(body);
         if (p == Pending::brk) break;
         if (leaves(p)) return p;
@@ -408,9 +409,10 @@ Pending remove_each(bool check, const int32_t*) {
     stack::push(arg(1));
     stack::push(arg(0));
     open_loop(&none::constant);
+    LoopWord word(stack::arguments - 1);
     for (;;) {
         stack::keep();
-        if (!step(n, multi)) break;
+        if (!step(n, multi, word)) break;
         Pending p = run_body(body);
         if (p == Pending::brk) break;
         if (leaves(p)) return p;

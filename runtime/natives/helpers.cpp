@@ -15,6 +15,7 @@
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/object/error.h"
 #include "runtime/datatypes/word/context.h"
+#include "runtime/datatypes/word/word.h"
 #include "runtime/eval/stack.h"
 
 namespace vek::natives {
@@ -245,14 +246,27 @@ bool series_more(const Cell* series) {
     return series_index(series) < series_buffer(series)->length();
 }
 
-bool foreach_next() {
+void LoopWord::set(const Cell* value) {
+    const Cell* context = direct_ ? context::cell_of(word::context(word_)) : nullptr;
+    if (context && context::has_values(context)) {
+        Cell* values = context::on_stack(context) ? region::at<Cell>(context::stack_values(context))
+                                                  : node_buffer(context::values_node(context))->cells();
+        values[word::index(word_)] = *value;
+        return;
+    }
+    context::set(word_, value);
+    context = context::cell_of(word::context(word_));
+    direct_ = context::on_stack(context) || context::kind_of(context) != context::KIND_OBJECT;
+}
+
+bool foreach_next(LoopWord& word) {
     Cell* series = stack::arguments - 2;
     if (!series_more(series)) return false;
     Cell value;
     if (is_any_block(cell_type(series))) value = series_buffer(series)->cells()[series_index(series)];
     else pick_at(series, 0, &value);
     set_series_index(series, series_index(series) + 1);
-    context::set(stack::arguments - 1, &value);
+    word.set(&value);
     return true;
 }
 

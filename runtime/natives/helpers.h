@@ -62,11 +62,26 @@ void set_words_from(const Cell* words, const Cell* source, uint32_t count);
 
 // ---------------------------------------------------------------- loop steps
 
+// The word a loop sets at every step, a cell of the loop's own. The first
+// store goes through context::set, which resolves the word and raises what
+// it raises; later ones write the value cell straight, found afresh each
+// time (the body may grow the context or move its buffer), unless the word
+// belongs to an object, whose words may have change handlers.
+class LoopWord {
+public:
+    explicit LoopWord(Cell* word) : word_(word) {}
+    void set(const Cell* value);
+
+private:
+    Cell* word_;
+    bool direct_ = false;  // the word is resolved and its context no object
+};
+
 // Whether the series has a value at its index.
 bool series_more(const Cell* series);
 // One foreach step with one word: sets the word to the next value and moves
 // the series on; false at the end.
-bool foreach_next();
+bool foreach_next(LoopWord& word);
 // One foreach step with a block of n words.
 bool foreach_next_multi(uint32_t n);
 // The series held by the word, moved on by one when advance; whether its end

@@ -101,6 +101,15 @@ TEST_F(TracedPath, Conditionals) {
         "f: func [] [case [true [undefined-word]]] f",
         "saved: :if r: copy [] loop 3 [append r if true [1] if: func [c b] [2]] if: :saved r",
         "saved: :either r: copy [] loop 2 [append/only r either true [1] [2] either: :if] either: :saved r",
+        "f: func [] [if true [undefined-word]] f", "f: func [x] [either x > 0 [x / 0] [0]] f 1",
+        "f: func [] [any [none undefined-word]] f", "f: func [] [all [1 undefined-word]] f",
+        "any 5", "case", "either true [1] 2", "unless",
+        "n: 0 loop 3 [n: n + 1 case [n = 2 [break]]] n",
+        "r: copy [] foreach [a b] [1 2 3 4] [all [a = 3 break] append r b] r",
+        "saved: :unless r: copy [] loop 2 [append r unless false [1] unless: func [c b] [2]] unless: :saved r",
+        "saved: :any r: copy [] loop 2 [append r any [1] any: func [b] [0]] any: :saved r",
+        "saved: :all r: copy [] loop 2 [append r all [1] all: func [b] [0]] all: :saved r",
+        "saved: :case r: copy [] loop 2 [append r case [true [1]] case: func [b] [0]] case: :saved r",
     });
 }
 
@@ -121,6 +130,18 @@ TEST_F(TracedPath, Loops) {
         "n: 0 body: [n: n + 1 if n < 3 [append body [n: n + 100]]] loop 3 body n",
         "b: [1 2 3] s: 0 foreach x b [if x = 1 [append b 10] s: s + x] s",
         "saved: :while n: 0 while [n < 3] [n: n + 1 while: none] while: :saved n",
+        "f: func [] [while [true] [1 + \"a\"]] f", "f: func [] [until [undefined-word]] f",
+        "f: func [n] [repeat i n [if i = 2 [i / 0]]] f 3", "until 5", "repeat i", "loop 2", "repeat i [1] [2]",
+        "n: 0 repeat i 4 [unless odd? i [continue] n: n + i] n",
+        "r: copy [] foreach x [1 2 3 4] [if even? x [continue] append r x] r",
+        "saved: :loop r: copy [] loop 2 [append r loop 1 [1] loop: func [n b] [0]] loop: :saved r",
+        "saved: :repeat r: copy [] loop 2 [append r repeat i 1 [i] repeat: func ['w n b] [0]] repeat: :saved r",
+        "saved: :foreach r: copy [] loop 2 [append r foreach x [1] [x] foreach: func ['w s b] [0]] foreach: :saved r",
+        "saved: :until r: copy [] loop 2 [append r until [1] until: func [b] [0]] until: :saved r",
+        "f: func [n /local i r] [r: copy [] repeat i n [if n > 1 [append r f n - 1] append r i] r] f 3",
+        "g: func [b /local x s] [s: 0 foreach x b [if x > 1 [s: s + g next b] s: s + x] s] g [1 2 3]",
+        "repeat i 20 [do append append copy \"grown-word-\" i \": i\"] reduce [i grown-word-20]",
+        "w: 'k r: copy [] repeat :w 2 [append r k] r", "r: copy [] foreach (pick [[a b]] 1) [1 2 3 4] [append r b] r",
     });
 }
 
