@@ -33,8 +33,6 @@ using trace::event;
 
 namespace {
 
-// The current-position cell, in the root block (which never moves).
-Cell* position = nullptr;
 uint64_t returns = 0;
 
 // The script's code, only compared with the blocks evaluated, and what
@@ -64,28 +62,37 @@ const Cell* set_path_word() { return fixed_words::word(fixed_words::Word::set_pa
 
 uint32_t native_mark(const Cursor& at) { return at.library ? stack::MARK_NATIVE : stack::MARK_NATIVE_INTERP; }
 
-// Points the current-position cell at each expression of a block evaluated
-// here, and puts back what it held when the evaluation ends in any way.
-// Library code leaves it alone.
+// Links each user-code block evaluated here into the chain of blocks under
+// way, innermost first, and notes the index of the expression it is at: the
+// current position is read from the innermost link only when asked for, so
+// that entering a block and starting an expression cost a few stores.
+// Library code adds no link, so the position stays where user code left it.
 class PositionScope {
 public:
-    PositionScope(const Cell* code, bool library) : active_(!library) {
-        if (!active_) return;
-        saved_ = *position;
-        *position = *code;
+    PositionScope(const Cell* code, bool library)
+        : code_(code), outer_(innermost_), expression_(series_index(code)) {
+        if (!library) innermost_ = this;
     }
-    ~PositionScope() {
-        if (active_) *position = saved_;
-    }
-    void at(const Cursor& cursor) {
-        if (active_) set_series_index(position, cursor.index());
-    }
+    ~PositionScope() { innermost_ = outer_; }
+    void at(const Cursor& cursor) { expression_ = cursor.index(); }
     PositionScope(const PositionScope&) = delete;
     PositionScope& operator=(const PositionScope&) = delete;
 
+    // The innermost user block at the expression under way, or unset! when
+    // no user code runs.
+    static Cell current() {
+        Cell cell{};
+        if (!innermost_) return *make_unset(&cell);
+        cell = *innermost_->code_;
+        set_series_index(&cell, innermost_->expression_);
+        return cell;
+    }
+
 private:
-    bool active_;
-    Cell saved_{};
+    static inline const PositionScope* innermost_ = nullptr;
+    const Cell* code_;  // the block evaluated: a cell that stays put meanwhile
+    const PositionScope* outer_;
+    uint32_t expression_;  // the index of the expression under way
 };
 
 // The value of a bound word whose context's values are at hand, or nullptr
@@ -724,7 +731,7 @@ Pending call_function(const Cell* called, const Cell* name, CallbackClass callba
 
 Cell* last_value() { return stack::top > stack::arguments ? stack::top - 1 : stack::arguments; }
 
-const Cell* current_position() { return position; }
+Cell current_position() { return PositionScope::current(); }
 
 void set_top_level(const Cell* code) {
     top_level = {code ? series_node(code) : Node::none, 0, memory::collection_cycle};
@@ -737,7 +744,6 @@ void raise_pending(Pending pending) {
 }
 
 void init() {
-    position = make_unset(root::append());
     trace::tracing = trace::installed = false;
 }
 

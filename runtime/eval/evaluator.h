@@ -184,9 +184,10 @@ Pending eval_path(const Cell* path, Cursor& at, PathFlags flags, PathState* stat
 // The last pushed cell, or the frame's result cell when nothing was pushed.
 Cell* last_value();
 
-// The block being evaluated, its index at the start of the expression under
-// way: errors take their near field from it. The cell lives in the root block.
-const Cell* current_position();
+// The user-code block being evaluated, its index at the start of the
+// expression under way, or unset! when none is: errors take their near field
+// from it. Library code never becomes the current position.
+Cell current_position();
 
 // Deep recursion ends as internal stack-overflow while this much of the
 // machine stack is left, so that the error can still be built and caught.

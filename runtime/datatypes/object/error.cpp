@@ -78,9 +78,9 @@ void copy_prototype(Cell* error) {
 
 // The code under evaluation, at the start of the expression that failed.
 void set_near(const Cell* error) {
-    const Cell* position = eval::current_position();
-    if (cell_type(position) == TYPE_BLOCK || cell_type(position) == TYPE_PAREN)
-        *field(error, FIELD_NEAR) = *position;
+    Cell position = eval::current_position();
+    if (cell_type(&position) == TYPE_BLOCK || cell_type(&position) == TYPE_PAREN)
+        *field(error, FIELD_NEAR) = position;
 }
 
 // A copy of the prototype on the stack, stamped as an error!.

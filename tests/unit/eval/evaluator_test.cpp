@@ -217,7 +217,8 @@ TEST_F(Tracing, LibraryCodeIsSilent) {
 uint32_t position_seen = 0;
 Pending capture_position(bool, const int32_t*) {
     // Word 1 of the position cell: its index once user code has set it.
-    position_seen = payload_word(eval::current_position(), 1);
+    Cell position = eval::current_position();
+    position_seen = payload_word(&position, 1);
     return Pending::none;
 }
 
@@ -234,12 +235,14 @@ TEST_F(Evaluator, CurrentPositionFollowsUserCodeOnly) {
     make_unset(stack::push_cell());
     EXPECT_EQ(eval::eval_block(&user), Pending::none);
     EXPECT_EQ(position_seen, 2u);
-    EXPECT_EQ(cell_type(eval::current_position()), TYPE_UNSET);  // the finished block is not kept
+    Cell after = eval::current_position();
+    EXPECT_EQ(cell_type(&after), TYPE_UNSET);  // the finished block is not kept
 
     Cell library = load_code("stats");
     node_buffer(series_node(&library))->flags |= eval::BUF_LIBRARY;
     EXPECT_EQ(eval::eval_block(&library), Pending::none);
-    EXPECT_EQ(position_seen, payload_word(eval::current_position(), 1));
+    Cell outside = eval::current_position();
+    EXPECT_EQ(position_seen, payload_word(&outside, 1));
 
     natives::table[native::position(stats) - 1] = saved;
 }
