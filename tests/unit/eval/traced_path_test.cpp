@@ -145,6 +145,21 @@ TEST_F(TracedPath, Loops) {
     });
 }
 
+// The code near an error is the innermost block under way, at the
+// expression that failed, however many blocks ran, returned or were left
+// early before it, and while the block grows or shrinks.
+TEST_F(TracedPath, WhereErrorsArise) {
+    expect_same_outcomes({
+        "f: func [] [do [1 2 (3 / 0)]] f", "f: func [] [x: do [1 + 1] x / 0] f",
+        "g: func [n] [n: n + 1 n / 0] repeat i 2 [g i]",
+        "g: func [n] [n + 1] i: 0 while [i < 3] [i: i + 1 g i] 1 / 0",
+        "f: func [] [while [true] [return 1]] f 1 / 0", "while [true] [break] 1 / 0",
+        "g: func [] [reduce [1 undefined-word]] f: func [] [loop 1 [g]] f",
+        "b: [x: 1 append b [x / 0] 2] do b", "b: [1 (clear b) 1 / 0] do b",
+        "set [v i] do/next [1 / 0 2] 'i", "f: func [x] [print [x / 0]] f 1",
+    });
+}
+
 TEST_F(TracedPath, BlocksThatChangeWhileTheyRun) {
     expect_same_outcomes({
         "x: 0 b: [x: x + 1 if x < 3 [append b [x: x + 10]]] do b x",
