@@ -6,7 +6,6 @@
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
-#include "runtime/core/root.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/callable/callable.h"
 #include "runtime/datatypes/callable/function.h"

@@ -23,7 +23,7 @@ namespace vek::eval {
 // Library code: blocks loaded from the embedded library carry BUF_LIBRARY in
 // their buffer's flags. Copies made from them inherit it, so a library
 // function's body stays library code. Their evaluation fires no trace events,
-// does not move the current-position cell and marks no frame as interpreted,
+// does not move the current position and marks no frame as interpreted,
 // as compiled code would.
 inline bool library_code(const Cell* block) { return (series_buffer(block)->flags & BUF_LIBRARY) != 0; }
 
