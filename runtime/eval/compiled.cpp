@@ -22,14 +22,8 @@ namespace {
 
 const Cell* last_value() { return stack::top > stack::arguments ? stack::top - 1 : stack::arguments; }
 
-Cell* values_of(const Cell* context) {
-    if (!context::has_values(context)) return nullptr;
-    if (context::on_stack(context)) return region::at_unchecked<Cell>(context::stack_values(context));
-    return node_buffer(context::values_node(context))->cells();
-}
-
 Cell* slot_of(Node context, uint32_t index) {
-    Cell* values = values_of(context::cell_of(context));
+    Cell* values = context::values_base(context::cell_of(context));
     if (!values) fire(err::script::not_defined, context::word_at(context::cell_of(context), index));
     return values + index;
 }

@@ -99,11 +99,8 @@ private:
 // context::get would raise or look the word up. Raises nothing.
 const Cell* value_at_hand(const Cell* word) {
     if (word::context(word) == Node::none || int32_t(word::index(word)) < 0) return nullptr;
-    const Cell* context = context::cell_of(word::context(word));
-    if (!context::has_values(context)) return nullptr;  // a function context outside its call
-    const Cell* values = context::on_stack(context) ? region::at<Cell>(context::stack_values(context))
-                                                    : node_buffer(context::values_node(context))->cells();
-    return values + word::index(word);
+    const Cell* values = context::values_base(context::cell_of(word::context(word)));
+    return values ? values + word::index(word) : nullptr;  // none: a function context outside its call
 }
 
 // The value of a word that may start an infix call: an op! in a context

@@ -30,11 +30,8 @@ const Cell* frame_word(const CallFrame* frame) {
 // The value cell of a word entry, or nullptr when its context holds no
 // values right now (a function that is not running).
 const Cell* entry_value(const Cell* entry) {
-    const Cell* context = context::cell_of(word::context(entry));
-    if (!context::has_values(context)) return nullptr;
-    const Cell* values = context::on_stack(context) ? region::at<Cell>(context::stack_values(context))
-                                                    : node_buffer(context::values_node(context))->cells();
-    return values + word::index(entry);
+    const Cell* values = context::values_base(context::cell_of(word::context(entry)));
+    return values ? values + word::index(entry) : nullptr;
 }
 
 bool listed(const CallFrame* frame, uint32_t level) {

@@ -247,15 +247,13 @@ bool series_more(const Cell* series) {
 }
 
 void LoopWord::set(const Cell* value) {
-    const Cell* context = direct_ ? context::cell_of(word::context(word_)) : nullptr;
-    if (context && context::has_values(context)) {
-        Cell* values = context::on_stack(context) ? region::at<Cell>(context::stack_values(context))
-                                                  : node_buffer(context::values_node(context))->cells();
+    Cell* values = direct_ ? context::values_base(context::cell_of(word::context(word_))) : nullptr;
+    if (values) {
         values[word::index(word_)] = *value;
         return;
     }
     context::set(word_, value);
-    context = context::cell_of(word::context(word_));
+    const Cell* context = context::cell_of(word::context(word_));
     direct_ = context::on_stack(context) || context::kind_of(context) != context::KIND_OBJECT;
 }
 

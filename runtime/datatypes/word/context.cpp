@@ -35,13 +35,6 @@ uint32_t self_symbol() {
 
 bool is_self(const Cell* word) { return symbol::resolve(word::symbol(word)) == symbol::resolve(self_symbol()); }
 
-// The first value cell, or nullptr while a stack context has no call running.
-Cell* values_base(const Cell* context) {
-    if (!has_values(context)) return nullptr;
-    if (on_stack(context)) return region::at_unchecked<Cell>(stack_values(context));
-    return node_buffer(values_node(context))->cells();
-}
-
 void append_value(const Cell* context) {
     make_unset(series::alloc_tail_cell(node_buffer(values_node(context))));
 }

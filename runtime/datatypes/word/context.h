@@ -88,6 +88,12 @@ inline Node node_of(const Cell* context) { return (reinterpret_cast<const Series
 inline uint32_t kind_of(const Cell* context) { return (context->header & KIND_MASK) >> KIND_SHIFT; }
 inline bool on_stack(const Cell* context) { return (context->header & ON_STACK) != 0; }
 inline Cell* global_cell() { return cell_of(global); }
+// The first value cell, or nullptr while a stack context has no call running.
+inline Cell* values_base(const Cell* context) {
+    if (!has_values(context)) return nullptr;
+    if (on_stack(context)) return region::at_unchecked<Cell>(stack_values(context));
+    return node_buffer(values_node(context))->cells();
+}
 
 Node words_node(const Cell* context);
 SeriesBuffer* words_buffer(const Cell* context);
