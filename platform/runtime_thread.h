@@ -37,4 +37,10 @@ inline size_t stack_remaining() {
     return here > detail::runtime_stack_limit ? here - detail::runtime_stack_limit : 0;
 }
 
+// Whether fewer than reserve bytes are left, as stack_remaining() < reserve
+// says, with a single compare: the check every block and call makes.
+inline bool stack_short_of(size_t reserve) {
+    return reinterpret_cast<uintptr_t>(__builtin_frame_address(0)) < detail::runtime_stack_limit + reserve;
+}
+
 }  // namespace vek::platform

@@ -181,23 +181,20 @@ bool is_inline_number(const Cell* value) {
     return cell_type(value) == TYPE_INTEGER || cell_type(value) == TYPE_FLOAT;
 }
 
-// The operation on the left cell, which takes the result, as the action or
-// comparison native would leave it.
-void compute_inline(InlineOp op, Cell* left, const Cell* right) {
-    int32_t code = INLINE_OP_CODES[op];
-    bool integers = cell_type(left) == TYPE_INTEGER && cell_type(right) == TYPE_INTEGER;
+// Two integers: a sum, difference or product that fits is written here,
+// one that overflows is left to integer::do_math, which makes it a float!.
+void compute_integers(InlineOp op, Cell* left, int32_t a, int32_t b) {
     if (op <= INLINE_MULTIPLY) {
-        if (integers)
-            integer::do_math(integer::get(left), integer::get(right), code, left);
+        int32_t value;
+        bool fits = op == INLINE_ADD        ? integer::checked_add(a, b, &value)
+                    : op == INLINE_SUBTRACT ? integer::checked_subtract(a, b, &value)
+                                            : integer::checked_multiply(a, b, &value);
+        if (fits)
+            integer::make_at(left, value);
         else
-            float_::math_op(left, right, code);
+            integer::do_math(a, b, INLINE_OP_CODES[op], left);
         return;
     }
-    if (!integers) {
-        copy_cell(logic::constant(actions::compare(left, right, code)), left);
-        return;
-    }
-    int32_t a = integer::get(left), b = integer::get(right);
     bool result;
     switch (op) {
         case INLINE_EQUAL: case INLINE_STRICT_EQUAL: result = a == b; break;
@@ -210,22 +207,43 @@ void compute_inline(InlineOp op, Cell* left, const Cell* right) {
     copy_cell(logic::constant(result), left);
 }
 
-// An operator at the cursor computed inline when it and its operands allow
-// (see above): the left operand is the cell at start, the right one a number
-// written in the code or a word holding one. Then the result is at start and
-// the cursor stands past the right operand.
-bool eval_inline_op(const Cell* op_value, Cursor& at, Cell* start) {
-    if (!is_inline_number(start) || at.pos + 1 >= at.tail) return false;
-    const Cell* right = at.pos + 1;
+// The operation on the left cell, which takes the result, as the action or
+// comparison native would leave it.
+void compute_inline(InlineOp op, Cell* left, const Cell* right) {
+    if (cell_type(left) == TYPE_INTEGER && cell_type(right) == TYPE_INTEGER) {
+        compute_integers(op, left, integer::get(left), integer::get(right));
+        return;
+    }
+    int32_t code = INLINE_OP_CODES[op];
+    if (op <= INLINE_MULTIPLY)
+        float_::math_op(left, right, code);
+    else
+        copy_cell(logic::constant(actions::compare(left, right, code)), left);
+}
+
+// The operator at pos, before tail, computed inline when it and its operands
+// allow (see above): the left operand is the cell at start, the right one a
+// number written in the code or a word holding one. Then the result is at
+// start and the position past the right operand is returned; else nullptr.
+const Cell* inline_op_at(const Cell* op_value, const Cell* pos, const Cell* tail, Cell* start) {
+    if (!is_inline_number(start) || pos + 1 >= tail) return nullptr;
+    const Cell* right = pos + 1;
     if (cell_type(right) == TYPE_WORD) {
         right = value_at_hand(right);
-        if (!right) return false;
+        if (!right) return nullptr;
     }
-    if (!is_inline_number(right)) return false;
+    if (!is_inline_number(right)) return nullptr;
     InlineOp op = inline_op_of(op_value);
-    if (op == INLINE_NONE) return false;
+    if (op == INLINE_NONE) return nullptr;
     compute_inline(op, start, right);
-    at.pos += 2;
+    return pos + 2;
+}
+
+// inline_op_at on the cursor, which then stands past the right operand.
+bool eval_inline_op(const Cell* op_value, Cursor& at, Cell* start) {
+    const Cell* past = inline_op_at(op_value, at.pos, at.tail, start);
+    if (!past) return false;
+    at.pos = past;
     return true;
 }
 
@@ -355,11 +373,11 @@ Cell* push_value(const Cell* code, const Cell* pos, const Cell* value) {
 // context's values are at hand and that is no object (an object's words
 // may have change handlers), else nullptr.
 Cell* plain_store_slot(const Cell* set_word) {
-    const Cell* slot = value_at_hand(set_word);
-    if (!slot) return nullptr;
+    if (word::context(set_word) == Node::none || int32_t(word::index(set_word)) < 0) return nullptr;
     const Cell* context = context::cell_of(word::context(set_word));
     if (!context::on_stack(context) && context::kind_of(context) == context::KIND_OBJECT) return nullptr;
-    return const_cast<Cell*>(slot);
+    Cell* values = context::values_base(context);
+    return values ? values + word::index(set_word) : nullptr;  // none: a function context outside its call
 }
 
 // A set-word whose value is a plain value, maybe followed by operators
@@ -367,18 +385,18 @@ Cell* plain_store_slot(const Cell* set_word) {
 // can raise, call or be traced. Anything else is left undone (false) for
 // the general path, which starts over: so far only cells were read.
 bool eval_plain_set_word(Cursor& at) {
+    const Cell* tail = at.tail;
+    if (at.pos + 1 >= tail) return false;
     Cell* slot = plain_store_slot(at.pos);
     const Cell* first = slot ? plain_value(at.pos + 1) : nullptr;
     if (!first || cell_type(first) == TYPE_UNSET) return false;
     Cell value = *first;
     const Cell* next = at.pos + 2;
-    while (next < at.tail && cell_type(next) == TYPE_WORD) {
+    while (next < tail && cell_type(next) == TYPE_WORD) {
         const Cell* op_value = infix_operator(next);
         if (!op_value) break;
-        Cursor rest = at;
-        rest.pos = next;
-        if (!eval_inline_op(op_value, rest, &value)) return false;
-        next = rest.pos;
+        next = inline_op_at(op_value, next, tail, &value);
+        if (!next) return false;
     }
     *slot = value;
     stack::push(&value);
@@ -389,9 +407,9 @@ bool eval_plain_set_word(Cursor& at) {
 // The cells read from the code are copied before anything is evaluated:
 // the code may move or shrink the block meanwhile.
 Pending eval_set_word(Cursor& at) {
+    if (!trace::tracing && eval_plain_set_word(at)) return Pending::none;
     Cell set_word = *at.pos;
     if (at.pos + 1 >= at.tail) fire(err::script::need_value, &set_word);
-    if (!trace::tracing && eval_plain_set_word(at)) return Pending::none;
     event(trace::EV_PUSH, at.code, at.pos, &set_word);
     stack::push_frame(&set_word, native_mark(at));
     stack::push(&set_word);
@@ -553,7 +571,7 @@ bool tracing_for(const Cell* function, CallbackClass callback) {
 }  // namespace
 
 void check_stack() {
-    if (platform::stack_remaining() < STACK_RESERVE) fire(err::internal::stack_overflow);
+    if (platform::stack_short_of(STACK_RESERVE)) fire(err::internal::stack_overflow);
 }
 
 Pending eval_block(const Cell* block, BlockFlags flags) {
