@@ -85,6 +85,8 @@ TEST_F(TracedPath, SetWords) {
         "x:", "x: ()", "x: undefined-word", "x: 1 + none",
         "f: func [] [f: undefined-word] f",
         "f: func [] [x: 1 + 2147483647 y: x * \"a\"] f",
+        "x: 2147483647 + 1 - 1 y: 65536 * 65536 z: -2147483648 - 1 * 2 reduce [x y z]",
+        "e: try [1 / 0] do bind [arg1: 1 + 2 arg2: arg1 * 2] e reduce [get in e 'arg1 get in e 'arg2]",
     });
 }
 
