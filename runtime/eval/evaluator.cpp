@@ -380,6 +380,17 @@ Cell* plain_store_slot(const Cell* set_word) {
     return values ? values + word::index(set_word) : nullptr;  // none: a function context outside its call
 }
 
+// plain_value of the cell after a set-word whose slot is known: a word
+// bound as the set-word is, as in a counter's step, reads that slot without
+// a second look-up.
+const Cell* plain_first_value(const Cell* set_word, const Cell* slot) {
+    const Cell* cell = set_word + 1;
+    bool same_word = cell_type(cell) == TYPE_WORD && word::context(cell) == word::context(set_word) &&
+                     word::index(cell) == word::index(set_word);
+    if (!same_word) return plain_value(cell);
+    return type_in_set(cell_type(slot), ACTIVE_WORD_VALUES) ? nullptr : slot;
+}
+
 // A set-word whose value is a plain value, maybe followed by operators
 // computed inline, stores it with no frame of its own: nothing in between
 // can raise, call or be traced. Anything else is left undone (false) for
@@ -388,7 +399,7 @@ bool eval_plain_set_word(Cursor& at) {
     const Cell* tail = at.tail;
     if (at.pos + 1 >= tail) return false;
     Cell* slot = plain_store_slot(at.pos);
-    const Cell* first = slot ? plain_value(at.pos + 1) : nullptr;
+    const Cell* first = slot ? plain_first_value(at.pos, slot) : nullptr;
     if (!first || cell_type(first) == TYPE_UNSET) return false;
     Cell value = *first;
     const Cell* next = at.pos + 2;
