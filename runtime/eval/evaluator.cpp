@@ -181,6 +181,10 @@ bool is_inline_number(const Cell* value) {
     return cell_type(value) == TYPE_INTEGER || cell_type(value) == TYPE_FLOAT;
 }
 
+// For each comparison, the orders of two integers it holds for: bit 0
+// lesser, bit 1 equal, bit 2 greater.
+constexpr uint8_t COMPARISON_OUTCOMES[INLINE_OPS] = {0, 0, 0, 0b010, 0b101, 0b010, 0b001, 0b100, 0b011, 0b110};
+
 // Two integers: a sum, difference or product that fits is written here,
 // one that overflows is left to integer::do_math, which makes it a float!.
 void compute_integers(InlineOp op, Cell* left, int32_t a, int32_t b) {
@@ -195,16 +199,8 @@ void compute_integers(InlineOp op, Cell* left, int32_t a, int32_t b) {
             integer::do_math(a, b, INLINE_OP_CODES[op], left);
         return;
     }
-    bool result;
-    switch (op) {
-        case INLINE_EQUAL: case INLINE_STRICT_EQUAL: result = a == b; break;
-        case INLINE_NOT_EQUAL: result = a != b; break;
-        case INLINE_LESSER: result = a < b; break;
-        case INLINE_GREATER: result = a > b; break;
-        case INLINE_LESSER_EQUAL: result = a <= b; break;
-        default: result = a >= b; break;
-    }
-    copy_cell(logic::constant(result), left);
+    int order = (a > b) - (a < b) + 1;  // 0 lesser, 1 equal, 2 greater
+    *left = *logic::constant((COMPARISON_OUTCOMES[op] >> order) & 1);
 }
 
 // The operation on the left cell, which takes the result, as the action or
