@@ -412,9 +412,9 @@ bool eval_plain_set_word(Cursor& at) {
 }
 
 // The cells read from the code are copied before anything is evaluated:
-// the code may move or shrink the block meanwhile.
-Pending eval_set_word(Cursor& at) {
-    if (!trace::tracing && eval_plain_set_word(at)) return Pending::none;
+// the code may move or shrink the block meanwhile. Kept out of line, so that
+// a plain store saves no registers for it.
+[[gnu::noinline]] Pending eval_general_set_word(Cursor& at) {
     Cell set_word = *at.pos;
     if (at.pos + 1 >= at.tail) fire(err::script::need_value, &set_word);
     event(trace::EV_PUSH, at.code, at.pos, &set_word);
@@ -427,6 +427,11 @@ Pending eval_set_word(Cursor& at) {
     at.sync();
     stack::unwind();
     return Pending::none;
+}
+
+Pending eval_set_word(Cursor& at) {
+    if (!trace::tracing && eval_plain_set_word(at)) return Pending::none;
+    return eval_general_set_word(at);
 }
 
 Pending eval_set_path(Cursor& at) {
