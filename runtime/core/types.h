@@ -17,6 +17,9 @@ enum TypeId : uint32_t {
 
 constexpr uint32_t TYPE_MASK = 0xFFu;
 
+// A set of type ids in 64 bits (every id is below 64): bit t for id t.
+constexpr uint64_t type_bit(uint32_t type) { return uint64_t(1) << type; }
+
 namespace types {
 
 // The classes a type belongs to: the language's typesets of the same names.
@@ -59,7 +62,7 @@ inline constexpr std::array<TypeInfo, TYPE_COUNT> table = make_table();
 constexpr uint64_t members(uint32_t type_class) {
     uint64_t set = 0;
     for (uint32_t t = 0; t < TYPE_COUNT; t++)
-        if (table[t].classes & type_class) set |= uint64_t(1) << t;
+        if (table[t].classes & type_class) set |= type_bit(t);
     return set;
 }
 

@@ -108,7 +108,7 @@ CallPlan plan_summary(const Cell* entries, uint32_t length, bool native_like) {
 uint64_t type_bits(const Cell* typeset) {
     uint64_t bits = 0;
     for (uint32_t type = 0; type < TYPE_COUNT; type++)
-        if (typeset::contains(typeset, type)) bits |= uint64_t(1) << type;
+        if (typeset::contains(typeset, type)) bits |= type_bit(type);
     return bits;
 }
 

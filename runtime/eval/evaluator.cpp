@@ -117,7 +117,6 @@ const Cell* infix_operator(const Cell* word) {
 // store it straight away; everything else, and all that would raise, takes
 // eval_value.
 
-constexpr uint64_t type_bit(uint32_t type) { return uint64_t(1) << type; }
 constexpr uint64_t CALLABLE_TYPES =
     type_bit(TYPE_OP) | type_bit(TYPE_NATIVE) | type_bit(TYPE_ACTION) | type_bit(TYPE_FUNCTION) | type_bit(TYPE_ROUTINE);
 // The values eval_value does more with than push them.

@@ -16,8 +16,7 @@ namespace vek::natives {
 
 // ---------------------------------------------------------------- argument checks
 
-// Datatype masks for natives called with check? set: bit t for datatype id t.
-constexpr uint64_t type_bit(uint32_t type) { return uint64_t(1) << type; }
+// Datatype masks for natives called with check? set (type_bit).
 constexpr uint64_t ANY_TYPE = ~uint64_t(0);
 constexpr uint64_t NUMBER_TYPES = type_bit(TYPE_INTEGER) | type_bit(TYPE_FLOAT);
 constexpr uint64_t ALL_WORD_TYPES = types::members(types::ALL_WORD);
