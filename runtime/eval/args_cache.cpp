@@ -116,7 +116,7 @@ uint64_t type_bits(const Cell* typeset) {
 void append_plan(const Cell* cache, bool native_like) {
     CallPlan summary = plan_summary(series_buffer(cache)->cells(), series_buffer(cache)->length(), native_like);
     uint32_t size = uint32_t(sizeof(CallPlan) + summary.arity * sizeof(PlanArgument));
-    Cell plan_value{TYPE_BINARY, 0, uint32_t(memory::alloc_bytes(size)), 0};
+    Cell plan_value = series_cell(TYPE_BINARY, memory::alloc_bytes(size));
     SeriesBuffer* bytes = series_buffer(&plan_value);
     bytes->tail = bytes->offset + size;
     auto* plan = new (bytes->first()) CallPlan(summary);
@@ -149,7 +149,7 @@ Node make_args_cache(const Cell* callable) {
     });
     bool counted = native_like ? refinements > 0 : locals_at >= 0;
 
-    Cell cache{TYPE_BLOCK, 0, uint32_t(memory::alloc_cells(entries + (counted ? 1 : 0))), 0};
+    Cell cache = series_cell(TYPE_BLOCK, memory::alloc_cells(entries + (counted ? 1 : 0)));
     uint32_t ordinal = 0;
     walk_spec(spec_value, [&](const SpecEntry& e) {
         if (e.kind == ENTRY_ARGUMENT || e.kind == ENTRY_RETURN) {
@@ -165,7 +165,7 @@ Node make_args_cache(const Cell* callable) {
     if (counted) {
         uint32_t count = refinements;
         if (!native_like) {
-            Cell spec_block{TYPE_BLOCK, 0, uint32_t(spec_value), 0};
+            Cell spec_block = series_cell(TYPE_BLOCK, spec_value);
             count = uint32_t(function::count_locals(&spec_block, uint32_t(locals_at), false));
         }
         *block::alloc_tail(&cache) = Cell{TYPE_INTEGER, 0, count, 0};

@@ -77,6 +77,12 @@ inline void set_series_node(Cell* c, Node node) {
     c->data2 = uint32_t(node);
 }
 inline SeriesBuffer* series_buffer(const Cell* c) { return node_buffer(series_node(c)); }
+// A series value of the type over the node's series, at its head, word 3 clear.
+inline Cell series_cell(uint32_t type, Node node) {
+    Cell c{type, 0, uint32_t(node), 0};
+    check_series_layout(&c);
+    return c;
+}
 // Word 3 for code that keeps or clears it whatever it holds.
 inline uint32_t series_extra(const Cell* c) {
     check_series_layout(c);

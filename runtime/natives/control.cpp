@@ -88,7 +88,7 @@ Pending make_function(Cell* spec_value, Cell* body) {
 Cell* push_copy_of_block(const Cell* block) {
     uint32_t length = block::length_from_head(block);
     Node copy = series::copy_part(series_node(block), series_index(block), length);
-    Cell cell{TYPE_BLOCK, 0, uint32_t(copy), 0};
+    Cell cell = series_cell(TYPE_BLOCK, copy);
     return stack::push(&cell);
 }
 

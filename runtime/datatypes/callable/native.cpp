@@ -38,7 +38,7 @@ Cell* push_made(uint32_t type, const Cell* spec, uint32_t code) {
         integer::make_at(&position, int32_t(code));
         bad_make_arg(type, &position);
     }
-    Cell whole{TYPE_BLOCK, 0, uint32_t(series_node(spec)), 0};
+    Cell whole = series_cell(TYPE_BLOCK, series_node(spec));
     Node context = context::make_from_spec(&whole, true, false, context::KIND_FUNCTION);
     Cell internal;
     block::make_at(&internal, INTERNAL_SIZE);

@@ -77,7 +77,7 @@ Arg routine_arg(uint32_t declared, Cell* argument) {
 // The arguments of a routine that takes typed values, checked and converted
 // in spec order.
 void routine_args(const Cell* routine, uint32_t arity, Arg* args) {
-    Cell spec{TYPE_BLOCK, 0, uint32_t(callable::spec_node(routine)), 0};
+    Cell spec = series_cell(TYPE_BLOCK, callable::spec_node(routine));
     uint32_t found = 0;
     for (uint32_t i = 0; found < arity && i < series_buffer(&spec)->length(); i++) {
         const Cell* entry = series_buffer(&spec)->cells() + i;

@@ -550,7 +550,7 @@ void capture_stack(const Cell* error) {
     const Cell* setting = system_fields::stack_trace();
     bool positive = cell_type(setting) == TYPE_INTEGER && integer::get(setting) > 0;
     uint32_t depth = positive ? uint32_t(integer::get(setting)) : 1;
-    Cell words{TYPE_BLOCK, 0, uint32_t(memory::alloc_cells(CAPTURED_STACK_CAPACITY)), 0};
+    Cell words = series_cell(TYPE_BLOCK, memory::alloc_cells(CAPTURED_STACK_CAPACITY));
     uint32_t end = std::min(uint32_t(integer::get(&position)), stack::FRAME_COUNT);
     stack::trace_words(depth, &words, stack::frames_bottom + end);
     set_field(error, FIELD_STACK, &words);
@@ -559,7 +559,7 @@ void capture_stack(const Cell* error) {
     uint32_t length = series_buffer(&files)->length();
     uint32_t head = series_index(&files);
     if (head >= length) return;
-    Cell copy{TYPE_BLOCK, 0, uint32_t(series::copy_part(series_node(&files), head, length - head)), 0};
+    Cell copy = series_cell(TYPE_BLOCK, series::copy_part(series_node(&files), head, length - head));
     set_field(error, FIELD_FILES, &copy);
 }
 

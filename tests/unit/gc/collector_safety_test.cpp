@@ -18,25 +18,13 @@ namespace vek {
 namespace {
 
 using Collector = test::ManualCollectionTest;
-
-Node string_node(const char* text) {
-    auto length = uint32_t(std::strlen(text));
-    Node node = memory::alloc_bytes(length);
-    SeriesBuffer* b = node_buffer(node);
-    std::memcpy(b->first(), text, length);
-    b->tail = b->offset + length;
-    return node;
-}
-
-std::string text_of(Node node) {
-    SeriesBuffer* b = node_buffer(node);
-    return std::string(reinterpret_cast<const char*>(b->first()), b->used_bytes());
-}
+using test::string_node;
+using test::text_of;
 
 // A buffer held by a pointer on the stack is pinned for one collection only,
 // whatever kind of buffer it is.
 TEST_F(Collector, PinsAndMarksAreClearedOnEveryKindOfBuffer) {
-    Cell big{TYPE_BINARY, 0, uint32_t(memory::alloc_bytes(3u << 20)), 0};
+    Cell big = series_cell(TYPE_BINARY, memory::alloc_bytes(3u << 20));
     Cell small = test::block_cell(memory::alloc_cells(4));
     std::array<SeriesBuffer*, 3> buffers{series_buffer(&small), series_buffer(&big),
                                          series_buffer(root::argument_stack())};

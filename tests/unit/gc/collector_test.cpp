@@ -26,26 +26,14 @@ namespace {
 using Collector = test::ManualCollectionTest;
 using test::block_cell;
 using test::collect_clean;
+using test::string_node;
+using test::text_of;
 
 [[gnu::noinline]] void make_garbage(uint32_t buffers) {
     for (uint32_t i = 0; i < buffers; i++) memory::alloc_bytes(200);
 }
 
 Cell* append(Node block) { return series::alloc_tail_cell(node_buffer(block)); }
-
-Node string_node(const char* text) {
-    auto length = uint32_t(std::strlen(text));
-    Node node = memory::alloc_bytes(length);
-    SeriesBuffer* b = node_buffer(node);
-    std::memcpy(b->first(), text, length);
-    b->tail = b->offset + length;
-    return node;
-}
-
-std::string text_of(Node node) {
-    SeriesBuffer* b = node_buffer(node);
-    return std::string(reinterpret_cast<const char*>(b->first()), b->used_bytes());
-}
 
 uint64_t bytes_in_frames() {
     uint64_t n = 0;

@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <cstring>
+#include <string>
 
 #include "runtime/gc/collector.h"
 #include "runtime/memory/manager.h"
+#include "runtime/memory/series.h"
 
 namespace vek::test {
 
@@ -23,6 +26,22 @@ protected:
 private:
     uint32_t saved_torture_ = memory::torture_interval;
 };
+
+// A byte buffer holding the text, made by the memory manager alone, so that
+// what the collector does to it depends on no datatype; and its bytes back.
+inline Node string_node(const char* text) {
+    auto length = uint32_t(std::strlen(text));
+    Node node = memory::alloc_bytes(length);
+    SeriesBuffer* b = node_buffer(node);
+    std::memcpy(b->first(), text, length);
+    b->tail = b->offset + length;
+    return node;
+}
+
+inline std::string text_of(Node node) {
+    SeriesBuffer* b = node_buffer(node);
+    return std::string(reinterpret_cast<const char*>(b->first()), b->used_bytes());
+}
 
 // Dead stack slots below the caller may still hold copies of what a test
 // dropped; this overwrites them. Uninstrumented, so that the sanitizer puts
