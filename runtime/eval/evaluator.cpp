@@ -662,6 +662,24 @@ Pending eval_next_index(const Cell* block, uint32_t* index) {
     return Pending::none;
 }
 
+// ---------------------------------------------------------------- calls
+
+bool push_plain_argument(Cursor& at, bool infix) {
+    const Cell* first = plain_value(at.pos);
+    if (!first) return false;
+    Cell value = *first;
+    const Cell* next = at.pos + 1;
+    while (!infix && next < at.tail && cell_type(next) == TYPE_WORD) {
+        const Cell* op_value = infix_operator(next);
+        if (!op_value) break;
+        next = inline_op_at(op_value, next, at.tail, &value);
+        if (!next) return false;
+    }
+    stack::push(&value);
+    at.pos = next;
+    return true;
+}
+
 Pending eval_code(const Cell* called, Cursor& at, CallFlags flags, const Cell* path, const Cell* name,
                   ApplyMode apply, uint32_t path_rest) {
     check_stack();

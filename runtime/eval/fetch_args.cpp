@@ -368,7 +368,9 @@ Pending fetch_plain_args(const Cell* called, const CallPlan* plan, Cursor& at, b
             continue;
         }
         if (argument->mode == ARG_NORMAL) {
-            VEK_PASS(eval_expression(at, {.prefix = infix, .sub = true}));
+            // An argument before may have switched tracing on: this one then has its events.
+            if (trace::tracing || !push_plain_argument(at, infix))
+                VEK_PASS(eval_expression(at, {.prefix = infix, .sub = true}));
         } else {
             VEK_PASS(fetch_quoted(at, argument->mode));
         }

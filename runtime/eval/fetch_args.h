@@ -23,4 +23,12 @@ Pending fetch_args(const Cell* called, Cursor& at, const Cell* path, uint32_t pa
 Pending fetch_plain_args(const Cell* called, const CallPlan* plan, Cursor& at, bool infix, const Cell* name,
                          const Cell* ref);
 
+// An argument expression that calls nothing and raises nothing, pushed
+// without the general expression step: a value that evaluates to itself or a
+// word holding one, then (unless the call is infix, whose arguments take no
+// operator) the operators the evaluator computes inline. Answers false with
+// nothing read past the code and nothing pushed for any other expression.
+// Defined beside the evaluator's own plain values (evaluator.cpp).
+bool push_plain_argument(Cursor& at, bool infix);
+
 }  // namespace vek::eval

@@ -91,6 +91,14 @@ TEST_F(PlainCalls, ResultsMatchTheGeneralPath) {
         {"f: func [n] [either n < 2 [n] [(f n - 1) + (f n - 2)]] f 12", "144"},
         // the code cut short by an argument: the call takes what is left
         {"code: [f (clear next code 1) 2] f: func [a] [a] f 0 do code", "1"},
+        // arguments that call nothing: words and literals with the operators
+        // computed inline, which an overflow turns to float!, and those that
+        // are not, which take the general step
+        {"f: func [a b] [reduce [a b]] x: 2 f 0 0 f x + 1 * 3 x", "[9 2]"},
+        {"f: func [a] [a] f 0 f 2147483647 + 1", "2147483648.0"},
+        {"f: func [a] [a] g: make op! func [x y] [x - y] f 0 f 5 g 2", "3"},
+        {"g: make op! func [a b] [a * b] x: 3 1 g 1 2 g x + 1", "7"},
+        {"f: func [a] [a] f 0 f 'w", "w"},
     };
     expect_same(rows);
 }
@@ -111,6 +119,8 @@ TEST_F(PlainCalls, ErrorsMatchTheGeneralPath) {
         {"f: func [a [integer!] b] [a] g: make op! :f 1 g 2 \"x\" g 1",
          "*** Script Error: g does not allow string! for its a argument"},
         {"f: func [n] [f n + 1] f 1", "*** Internal Error: stack overflow"},
+        {"f: func [a] [a] f 1 f u", "*** Script Error: u has no value"},
+        {"f: func [a] [a] x: 1 f 1 f x + \"s\"", "*** Script Error: string! type is not allowed here"},
     };
     expect_same(rows);
 }
