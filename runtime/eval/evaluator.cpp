@@ -680,8 +680,105 @@ bool push_plain_argument(Cursor& at, bool infix) {
     return true;
 }
 
-Pending eval_code(const Cell* called, Cursor& at, CallFlags flags, const Cell* path, const Cell* name,
-                  ApplyMode apply, uint32_t path_rest) {
+namespace {
+
+// The boot operator whose native or action this is (an operator shares its
+// source's internal block), as inline_op_of finds an operator's.
+InlineOp inline_op_of_source(const Cell* callable) {
+    uint32_t code = native::position(callable);
+    uint8_t found = INLINE_NONE;
+    if (cell_type(callable) == TYPE_ACTION && code < 64) found = inline_ops.by_action[code];
+    if (cell_type(callable) == TYPE_NATIVE && code < 128) found = inline_ops.by_native[code];
+    if (found == INLINE_NONE) return INLINE_NONE;
+    const Cell* boot = &inline_ops.boot[found];
+    return callable::internal_node(boot) == callable::internal_node(callable) ? InlineOp(found) : INLINE_NONE;
+}
+
+// A boot operator's native or action called infix with two numbers, as when
+// an operand was a paren or a call: its kernel computed inline leaves the
+// result in the frame's first cell as the entry would. False when that does
+// not apply.
+bool run_inline_kernel(const Cell* callable) {
+    Cell* left = stack::arguments;
+    if (stack::top != left + 2 || !is_inline_number(left) || !is_inline_number(left + 1)) return false;
+    InlineOp op = inline_op_of_source(callable);
+    if (op == INLINE_NONE) return false;
+    compute_inline(op, left, left + 1);
+    return true;
+}
+
+uint32_t call_mark(uint32_t type, bool library) {
+    if (type == TYPE_FUNCTION) return library ? stack::MARK_CALL : stack::MARK_FUNCTION_INTERP;
+    return library ? stack::MARK_NATIVE : stack::MARK_NATIVE_INTERP;
+}
+
+// The callable's part once its arguments are in its frame: a native or
+// action runs, a routine gets its locals and runs, a function gets its
+// locals and its body runs.
+Pending run_plain(const Cell* function, const CallPlan* plan, const Cursor& at, bool infix, const Cell* frame_name,
+                  const Cell* ref) {
+    uint32_t type = cell_type(function);
+    if (type == TYPE_NATIVE || type == TYPE_ACTION) {
+        event(trace::EV_CALL, at.code, at.pos, function, ref);
+        if (infix && run_inline_kernel(function)) return Pending::none;
+        return run_plain_native(function);
+    }
+    push_absent(plan);
+    event(trace::EV_CALL, at.code, at.pos, function, ref);
+    function::init_locals(plan->locals);
+    if (type == TYPE_ROUTINE) {
+        routine::call(function);
+        return Pending::none;
+    }
+    return call_function(function, frame_name, CALL_EVALUATOR);
+}
+
+// The call's frame goes; its result replaces the called value pushed before
+// it (CallFlags::sub) or becomes the current frame's result.
+void end_call(Cursor& at, CallFlags flags, Cell* slot, const Cell* ref) {
+    at.sync();
+    if (flags.sub) {
+        stack::unwind();
+    } else {
+        stack::unwind_last();
+        stack::keep();
+    }
+    event(trace::EV_RETURN, at.code, at.pos, flags.sub ? stack::top - 1 : stack::arguments, ref);
+    if (slot && flags.sub) {
+        copy_cell(slot + 1, slot);
+        stack::top = slot + 1;
+    }
+}
+
+// The plan of a call that may take the plain path: no path, no apply, no
+// tracer listening, a callable other than an operator, and its plan built.
+const CallPlan* plain_call_plan(const Cell* called, const Cell* path, ApplyMode apply) {
+    if (path || apply != APPLY_NONE || trace::tracing) return nullptr;
+    uint32_t type = cell_type(called);
+    if (type != TYPE_NATIVE && type != TYPE_ACTION && type != TYPE_FUNCTION && type != TYPE_ROUTINE) return nullptr;
+    return plain_plan(called);
+}
+
+// A call with no refinement named and no tracer at its start: the general
+// call's steps in the same order, fetching the arguments by the plan. The
+// plan's bytes never change, and the stack scan keeps its buffer in place
+// while this frame points into it.
+Pending eval_plain_call(const Cell* called, const CallPlan* plan, Cursor& at, CallFlags flags, const Cell* name) {
+    check_stack();
+    Cell function = *called;
+    const Cell* frame_name = name && cell_type(name) == TYPE_WORD ? name : anon_word();
+    const Cell* ref = frame_name == name ? name : &function;
+    Cell* slot = flags.infix ? nullptr : stack::push(&function);
+    stack::push_frame(frame_name, call_mark(cell_type(&function), at.library));
+    if (flags.infix) stack::keep();  // the left operand is the frame's first argument
+    VEK_PASS(fetch_plain_args(&function, plan, at, flags.infix, frame_name));
+    VEK_PASS(run_plain(&function, plan, at, flags.infix, frame_name, ref));
+    end_call(at, flags, slot, ref);
+    return Pending::none;
+}
+
+[[gnu::noinline]] Pending eval_general_call(const Cell* called, Cursor& at, CallFlags flags, const Cell* path,
+                                            const Cell* name, ApplyMode apply, uint32_t path_rest) {
     check_stack();
     Cell function = *called;
     // An operator called as a function (apply) runs what it wraps.
@@ -695,40 +792,25 @@ Pending eval_code(const Cell* called, Cursor& at, CallFlags flags, const Cell* p
         trace::fire_event(trace::EV_OPEN, at.code, at.pos, frame_name, nullptr);
         if (flags.infix) stack::top--;
     }
-    // A plain call fetches its arguments by the callable's plan.
-    const CallPlan* plan = path || apply != APPLY_NONE || trace::tracing ? nullptr : plain_plan(&function);
     Cell* slot = flags.infix ? nullptr : stack::push(&function);
-    bool library = at.library;
     uint32_t type = cell_type(&function);
-    if (type == TYPE_FUNCTION)
-        stack::push_frame(frame_name, library ? stack::MARK_CALL : stack::MARK_FUNCTION_INTERP);
-    else
-        stack::push_frame(frame_name, library ? stack::MARK_NATIVE : stack::MARK_NATIVE_INTERP);
+    stack::push_frame(frame_name, call_mark(type, at.library));
     if (flags.infix) stack::keep();  // the left operand is the frame's first argument
-
-    if (plan) {
-        VEK_PASS(fetch_plain_args(&function, plan, at, flags.infix, frame_name, ref));
-    } else {
-        VEK_PASS(fetch_args(&function, at, path, path_rest, apply, flags.infix, frame_name, ref));
-    }
+    VEK_PASS(fetch_args(&function, at, path, path_rest, apply, flags.infix, frame_name, ref));
     if (type == TYPE_ROUTINE) routine::call(&function);
     if (type == TYPE_FUNCTION) {
         VEK_PASS(call_function(&function, frame_name, CALL_EVALUATOR));
     }
-    at.sync();
-
-    if (flags.sub) {
-        stack::unwind();
-    } else {
-        stack::unwind_last();
-        stack::keep();
-    }
-    event(trace::EV_RETURN, at.code, at.pos, flags.sub ? stack::top - 1 : stack::arguments, ref);
-    if (slot && flags.sub) {
-        copy_cell(slot + 1, slot);
-        stack::top = slot + 1;
-    }
+    end_call(at, flags, slot, ref);
     return Pending::none;
+}
+
+}  // namespace
+
+Pending eval_code(const Cell* called, Cursor& at, CallFlags flags, const Cell* path, const Cell* name,
+                  ApplyMode apply, uint32_t path_rest) {
+    if (const CallPlan* plan = plain_call_plan(called, path, apply)) return eval_plain_call(called, plan, at, flags, name);
+    return eval_general_call(called, at, flags, path, name, apply, path_rest);
 }
 
 Pending call_function(const Cell* called, const Cell* name, CallbackClass callback) {

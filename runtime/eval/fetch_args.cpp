@@ -318,17 +318,6 @@ void missing_argument(const Cell* called, const Cell* name, const PlanArgument& 
     fire(err::script::no_arg, name, push_spec_word(called, argument.cache_index));
 }
 
-// What a call that names no refinement lays out for them: false for each
-// refinement, none! for each of their arguments.
-void push_absent(const CallPlan* plan) {
-    for (uint32_t i = 0; i < plan->absent; i++) {
-        if ((plan->absent_refinements >> i) & 1)
-            logic::push(false);
-        else
-            none::push();
-    }
-}
-
 }  // namespace
 
 Pending fetch_args(const Cell* called, Cursor& at, const Cell* path, uint32_t path_rest, ApplyMode apply,
@@ -357,8 +346,7 @@ Pending fetch_args(const Cell* called, Cursor& at, const Cell* path, uint32_t pa
     return Pending::none;
 }
 
-Pending fetch_plain_args(const Cell* called, const CallPlan* plan, Cursor& at, bool infix, const Cell* name,
-                         const Cell* ref) {
+Pending fetch_plain_args(const Cell* called, const CallPlan* plan, Cursor& at, bool infix, const Cell* name) {
     const PlanArgument* argument = plan_arguments(plan);
     const PlanArgument* end = argument + plan->arity;
     if (infix && argument != end) check_plain_type(called, name, *argument++, stack::top - 1);
@@ -376,12 +364,18 @@ Pending fetch_plain_args(const Cell* called, const CallPlan* plan, Cursor& at, b
         }
         check_plain_type(called, name, *argument, stack::top - 1);
     }
-    bool native_like = cell_type(called) == TYPE_NATIVE || cell_type(called) == TYPE_ACTION;
-    if (!native_like) push_absent(plan);
-    event(trace::EV_CALL, at.code, at.pos, called, ref);
-    if (native_like) return run_native(called, NO_REFINEMENTS.data());
-    function::init_locals(plan->locals);
     return Pending::none;
 }
+
+void push_absent(const CallPlan* plan) {
+    for (uint32_t i = 0; i < plan->absent; i++) {
+        if ((plan->absent_refinements >> i) & 1)
+            logic::push(false);
+        else
+            none::push();
+    }
+}
+
+Pending run_plain_native(const Cell* called) { return run_native(called, NO_REFINEMENTS.data()); }
 
 }  // namespace vek::eval

@@ -18,10 +18,21 @@ namespace vek::eval {
 Pending fetch_args(const Cell* called, Cursor& at, const Cell* path, uint32_t path_rest, ApplyMode apply,
                    bool infix, const Cell* name, const Cell* ref);
 
-// The same for a plain call (no path, no apply) by the callable's plan: the
-// general path's order, checks and events without its walk of the cache.
-Pending fetch_plain_args(const Cell* called, const CallPlan* plan, Cursor& at, bool infix, const Cell* name,
-                         const Cell* ref);
+// The arguments of a plain call (no path, no apply) by the callable's plan,
+// pushed and checked in the general path's order, with its events, without
+// its walk of the cache. Nothing is run, and for a function! or routine!
+// nothing is pushed for its refinements or locals (below).
+Pending fetch_plain_args(const Cell* called, const CallPlan* plan, Cursor& at, bool infix, const Cell* name);
+
+// What a function! or routine! called with no refinement named has pushed
+// after its arguments: false for each refinement, none! for each of their
+// arguments.
+void push_absent(const CallPlan* plan);
+
+// A native's or action's entry with no refinement named; a break, continue,
+// return or exit raised inside it as an exception (by a callback) comes back
+// as a pending code.
+Pending run_plain_native(const Cell* called);
 
 // An argument expression that calls nothing and raises nothing, pushed
 // without the general expression step: a value that evaluates to itself or a

@@ -99,6 +99,12 @@ TEST_F(PlainCalls, ResultsMatchTheGeneralPath) {
         {"f: func [a] [a] g: make op! func [x y] [x - y] f 0 f 5 g 2", "3"},
         {"g: make op! func [a b] [a * b] x: 3 1 g 1 2 g x + 1", "7"},
         {"f: func [a] [a] f 0 f 'w", "w"},
+        // operators whose operands are computed: their kernels run inline
+        {"(0) + (0) (0) - (0) (0) * (0) reduce [(1) + (2) (2147483647) + (1) (1.5) * (2) (7) - (10)]",
+         "[3 2147483648.0 3.0 -3]"},
+        {"(0) < (0) (0) = (0) (0) >= (0) (0) == (0) (0) <> (0) reduce [(1) < (2) (1) = (1.0) (2) >= (3.5) (3) == (3) (1) <> (1)]",
+         "[true true false true false]"},
+        {"p: make op! :add (0) p (0) (1) p (2)", "3"},
     };
     expect_same(rows);
 }
@@ -120,6 +126,7 @@ TEST_F(PlainCalls, ErrorsMatchTheGeneralPath) {
          "*** Script Error: g does not allow string! for its a argument"},
         {"f: func [n] [f n + 1] f 1", "*** Internal Error: stack overflow"},
         {"f: func [a] [a] f 1 f u", "*** Script Error: u has no value"},
+        {"(0) + (0) (1) + (\"x\")", "*** Script Error: string! type is not allowed here"},
         {"f: func [a] [a] x: 1 f 1 f x + \"s\"", "*** Script Error: string! type is not allowed here"},
     };
     expect_same(rows);
