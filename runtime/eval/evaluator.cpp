@@ -821,10 +821,10 @@ Pending call_function(const Cell* called, const Cell* name, CallbackClass callba
     // The context's words read this call's cells while it runs.
     Node context = function::context_node(&function);
     Cell* context_cell = context::cell_of(context);
-    stack::CallFrame* frame = stack::top_frame();
+    stack::CallFrame* frame = stack::frames_top - 1;
     frame->function_context = context;
     frame->saved_values = context::stack_values(context_cell);
-    context::set_stack_values(context_cell, region::off(stack::arguments));
+    context::set_stack_values(context_cell, region::off_unchecked(stack::arguments));
 
     bool callback_events = callback != CALL_EVALUATOR && callback_traced(callback);
     if (callback_events) trace::fire_call(&function, name);
