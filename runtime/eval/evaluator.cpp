@@ -712,6 +712,48 @@ uint32_t call_mark(uint32_t type, bool library) {
     return library ? stack::MARK_NATIVE : stack::MARK_NATIVE_INTERP;
 }
 
+// call_function's work, inline in the evaluator's own calls.
+[[gnu::always_inline]] inline Pending run_function(const Cell* called, const Cell* name, CallbackClass callback) {
+    Cell function = *called;
+    const Cell* code = function::internal(&function) + function::INTERNAL_CODE;
+    if (cell_type(code) == TYPE_INTEGER && integer::get(code) != 0) fire(err::internal::not_done);
+
+    // The context's words read this call's cells while it runs.
+    Node context = function::context_node(&function);
+    Cell* context_cell = context::cell_of(context);
+    stack::CallFrame* frame = stack::frames_top - 1;
+    frame->function_context = context;
+    frame->saved_values = context::stack_values(context_cell);
+    context::set_stack_values(context_cell, region::off_unchecked(stack::arguments));
+
+    bool callback_events = callback != CALL_EVALUATOR && callback_traced(callback);
+    if (callback_events) trace::fire_call(&function, name);
+    // The frame stack never moves: the frame stays put while the body runs,
+    // and is the top frame again when it ends.
+    frame->header |= stack::FRAME_RETURN_TARGET;
+    Pending p;
+    {
+        trace::Scope traced(tracing_for(&function, callback));
+        Cell body = *function::body(&function);
+        event(trace::EV_PROLOG, &body, nullptr, &function, name);
+        if (cell_type(&body) == TYPE_BLOCK) {
+            p = eval_block(&body, {.chain = true});
+        } else {
+            make_unset(stack::arguments);
+            p = Pending::none;
+        }
+        event(trace::EV_EPILOG, &body, nullptr, &function, name);
+    }
+    // break and continue have already left this frame, and its context was
+    // restored on the way.
+    if (p == Pending::brk || p == Pending::cont) return p;
+    if (p != Pending::none) returns++;
+    frame->header &= ~stack::FRAME_RETURN_TARGET;
+    context::set_stack_values(context::cell_of(context), frame->saved_values);
+    if (callback_events) trace::fire_return(name);
+    return Pending::none;
+}
+
 // The callable's part once its arguments are in its frame: a native or
 // action runs, a routine gets its locals and runs, a function gets its
 // locals and its body runs.
@@ -730,12 +772,12 @@ Pending run_plain(const Cell* function, const CallPlan* plan, const Cursor& at, 
         routine::call(function);
         return Pending::none;
     }
-    return call_function(function, frame_name, CALL_EVALUATOR);
+    return run_function(function, frame_name, CALL_EVALUATOR);
 }
 
 // The call's frame goes; its result replaces the called value pushed before
 // it (CallFlags::sub) or becomes the current frame's result.
-void end_call(Cursor& at, CallFlags flags, Cell* slot, const Cell* ref) {
+[[gnu::always_inline]] inline void end_call(Cursor& at, CallFlags flags, Cell* slot, const Cell* ref) {
     at.sync();
     if (flags.sub) {
         stack::unwind();
@@ -814,44 +856,7 @@ Pending eval_code(const Cell* called, Cursor& at, CallFlags flags, const Cell* p
 }
 
 Pending call_function(const Cell* called, const Cell* name, CallbackClass callback) {
-    Cell function = *called;
-    const Cell* code = function::internal(&function) + function::INTERNAL_CODE;
-    if (cell_type(code) == TYPE_INTEGER && integer::get(code) != 0) fire(err::internal::not_done);
-
-    // The context's words read this call's cells while it runs.
-    Node context = function::context_node(&function);
-    Cell* context_cell = context::cell_of(context);
-    stack::CallFrame* frame = stack::frames_top - 1;
-    frame->function_context = context;
-    frame->saved_values = context::stack_values(context_cell);
-    context::set_stack_values(context_cell, region::off_unchecked(stack::arguments));
-
-    bool callback_events = callback != CALL_EVALUATOR && callback_traced(callback);
-    if (callback_events) trace::fire_call(&function, name);
-    // The frame stack never moves: the frame stays put while the body runs,
-    // and is the top frame again when it ends.
-    frame->header |= stack::FRAME_RETURN_TARGET;
-    Pending p;
-    {
-        trace::Scope traced(tracing_for(&function, callback));
-        Cell body = *function::body(&function);
-        event(trace::EV_PROLOG, &body, nullptr, &function, name);
-        if (cell_type(&body) == TYPE_BLOCK) {
-            p = eval_block(&body, {.chain = true});
-        } else {
-            make_unset(stack::arguments);
-            p = Pending::none;
-        }
-        event(trace::EV_EPILOG, &body, nullptr, &function, name);
-    }
-    // break and continue have already left this frame, and its context was
-    // restored on the way.
-    if (p == Pending::brk || p == Pending::cont) return p;
-    if (p != Pending::none) returns++;
-    frame->header &= ~stack::FRAME_RETURN_TARGET;
-    context::set_stack_values(context::cell_of(context), frame->saved_values);
-    if (callback_events) trace::fire_return(name);
-    return Pending::none;
+    return run_function(called, name, callback);
 }
 
 Cell* last_value() { return stack::top > stack::arguments ? stack::top - 1 : stack::arguments; }
