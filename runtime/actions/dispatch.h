@@ -274,8 +274,15 @@ extern std::array<EntryFn, ACTION_TABLE_SIZE> action_table;
 // actor (a handle!) is served from the actor's own table for the slots from
 // append on.
 datatype::ActionFn get_action(uint32_t type, const Cell* value, uint32_t slot);
+// Every action call looks its implementation up: a value that is no port
+// finds it in the datatype's row, inline.
 inline datatype::ActionFn lookup_for_value(const Cell* value, uint32_t slot) {
-    return get_action(cell_type(value), value, slot);
+    uint32_t type = cell_type(value);
+    if (type != TYPE_PORT) {
+        datatype::ActionFn entry = datatype::action(type, slot);
+        if (datatype::implemented(entry)) return entry;
+    }
+    return get_action(type, value, slot);
 }
 // The implementation of the slot for the current call's first argument.
 datatype::ActionFn lookup_for_stack(uint32_t slot);
