@@ -186,7 +186,7 @@ constexpr uint8_t COMPARISON_OUTCOMES[INLINE_OPS] = {0, 0, 0, 0b010, 0b101, 0b01
 
 // Two integers: a sum, difference or product that fits is written here,
 // one that overflows is left to integer::do_math, which makes it a float!.
-void compute_integers(InlineOp op, Cell* left, int32_t a, int32_t b) {
+[[gnu::always_inline]] inline void compute_integers(InlineOp op, Cell* left, int32_t a, int32_t b) {
     if (op <= INLINE_MULTIPLY) {
         int32_t value;
         bool fits = op == INLINE_ADD        ? integer::checked_add(a, b, &value)
@@ -204,7 +204,7 @@ void compute_integers(InlineOp op, Cell* left, int32_t a, int32_t b) {
 
 // The operation on the left cell, which takes the result, as the action or
 // comparison native would leave it.
-void compute_inline(InlineOp op, Cell* left, const Cell* right) {
+[[gnu::always_inline]] inline void compute_inline(InlineOp op, Cell* left, const Cell* right) {
     if (cell_type(left) == TYPE_INTEGER && cell_type(right) == TYPE_INTEGER) {
         compute_integers(op, left, integer::get(left), integer::get(right));
         return;
