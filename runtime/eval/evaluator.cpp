@@ -819,6 +819,9 @@ Pending eval_plain_call(const Cell* called, const CallPlan* plan, Cursor& at, Ca
     return Pending::none;
 }
 
+// Every other call: refinements named by a path or apply, an operator that
+// apply calls, a tracer listening, or a callable's first call, which builds
+// its plan. Kept out of line, so that plain calls save no registers for it.
 [[gnu::noinline]] Pending eval_general_call(const Cell* called, Cursor& at, CallFlags flags, const Cell* path,
                                             const Cell* name, ApplyMode apply, uint32_t path_rest) {
     check_stack();
