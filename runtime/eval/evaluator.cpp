@@ -140,11 +140,12 @@ const Cell* plain_value(const Cell* cell) {
 
 // ---------------------------------------------------------------- operators on numbers
 // The boot operators that the infix step computes itself when both operands
-// are integer! or float! and the right one is a plain value: the actions'
-// own kernels on the left operand's cell, without a frame or an argument
-// fetch. An operator is recognised by its internal block, which only the
-// boot value and operators made from the same native or action share; the
-// boot values are kept alive here, so that node is never reused.
+// are integer! or float!: the actions' own kernels on the left operand's
+// cell, without an argument fetch. Such an operator carries its InlineOp in
+// its cell (op::inline_tag), noted when it is made from a source that shares
+// its internal block with the boot value, as only the boot value and
+// operators made from the same native or action do; the boot values are kept
+// alive here, so that block is never reused.
 
 enum InlineOp : uint8_t {
     INLINE_ADD, INLINE_SUBTRACT, INLINE_MULTIPLY, INLINE_EQUAL, INLINE_NOT_EQUAL, INLINE_STRICT_EQUAL,
@@ -163,18 +164,26 @@ struct InlineOps {
     uint8_t by_native[128];      // a native's position -> its InlineOp, or INLINE_NONE
 };
 InlineOps inline_ops;
+bool inline_ops_known = false;  // the tables above are filled in
 
 void mark_inline_ops() { gc::mark_cells(inline_ops.boot, inline_ops.boot + INLINE_OPS); }
 
-InlineOp inline_op_of(const Cell* op_value) {
-    uint32_t code = native::position(op_value);
+// The InlineOp of the boot operator whose internal block the native or
+// action shares, or INLINE_NONE.
+InlineOp boot_inline_op(const Cell* callable) {
+    uint32_t type = cell_type(callable);
+    if (!inline_ops_known || (type != TYPE_ACTION && type != TYPE_NATIVE)) return INLINE_NONE;
+    uint32_t code = native::position(callable);
     uint8_t found = INLINE_NONE;
-    if (op::source_type(op_value) == TYPE_ACTION && code < 64) found = inline_ops.by_action[code];
-    if (op::source_type(op_value) == TYPE_NATIVE && code < 128) found = inline_ops.by_native[code];
+    if (type == TYPE_ACTION && code < 64) found = inline_ops.by_action[code];
+    if (type == TYPE_NATIVE && code < 128) found = inline_ops.by_native[code];
     if (found == INLINE_NONE) return INLINE_NONE;
     const Cell* boot = &inline_ops.boot[found];
-    return callable::internal_node(boot) == callable::internal_node(op_value) ? InlineOp(found) : INLINE_NONE;
+    return callable::internal_node(boot) == callable::internal_node(callable) ? InlineOp(found) : INLINE_NONE;
 }
+
+// The tag 0 (none) becomes INLINE_NONE.
+InlineOp inline_op_of(const Cell* op_value) { return InlineOp(uint8_t(op::inline_tag(op_value) - 1)); }
 
 bool is_inline_number(const Cell* value) {
     return cell_type(value) == TYPE_INTEGER || cell_type(value) == TYPE_FLOAT;
@@ -770,18 +779,21 @@ void raise_pending(Pending pending) {
 
 void init() {
     trace::tracing = trace::installed = false;
+    inline_ops_known = false;
 }
 
 void remember_boot_values() {
     std::fill(std::begin(inline_ops.by_action), std::end(inline_ops.by_action), INLINE_NONE);
     std::fill(std::begin(inline_ops.by_native), std::end(inline_ops.by_native), INLINE_NONE);
     for (uint8_t op = 0; op < INLINE_OPS; op++) {
-        const Cell* value = context::get_global_cell(symbol::make(INLINE_OP_WORDS[op]));
+        Cell* value = context::get_global_cell(symbol::make(INLINE_OP_WORDS[op]));
+        op::set_inline_tag(value, op + 1u);
         inline_ops.boot[op] = *value;
         uint32_t code = native::position(value);
         if (op::source_type(value) == TYPE_ACTION) inline_ops.by_action[code] = op;
         if (op::source_type(value) == TYPE_NATIVE) inline_ops.by_native[code] = op;
     }
+    inline_ops_known = true;
     gc::add_root("evaluator's boot operators", mark_inline_ops);
     std::fill(std::begin(control_natives.by_native), std::end(control_natives.by_native), CONTROL_NONE);
     for (uint8_t i = 0; i < CONTROLS; i++) {
@@ -791,5 +803,7 @@ void remember_boot_values() {
     }
     gc::add_root("evaluator's boot control natives", mark_control_natives);
 }
+
+uint32_t inline_tag_for(const Cell* source) { return uint8_t(boot_inline_op(source) + 1); }
 
 }  // namespace vek::eval
