@@ -7,6 +7,7 @@
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
 #include "runtime/core/system.h"
+#include "runtime/datatypes/callable/action.h"
 #include "runtime/datatypes/callable/callable.h"
 #include "runtime/datatypes/callable/function.h"
 #include "runtime/datatypes/callable/native.h"
@@ -541,6 +542,72 @@ Pending eval_value(Cursor& at, bool passive) {
     }
 }
 
+// ---------------------------------------------------------------- operators on evaluated operands
+// An operator computed inline whose right operand takes evaluating (a paren,
+// a call, a path) is called as the general path calls it, frame and checks
+// included, but two numbers are then computed inline rather than by the
+// native or action. That takes a plain call of two normal arguments, the
+// left one already of a type the operator takes.
+
+// The operator's plan when the infix step may call it so, else nullptr.
+const CallPlan* inline_call_plan(const Cell* op_value, const Cursor& at, const Cell* left) {
+    if (inline_op_of(op_value) == INLINE_NONE || !is_inline_number(left) || at.pos + 1 >= at.tail) return nullptr;
+    const CallPlan* plan = plain_plan(op_value);
+    if (!plan || plan->arity != 2) return nullptr;
+    const PlanArgument* arguments = plan_arguments(plan);
+    bool normal = arguments[0].mode == ARG_NORMAL && arguments[1].mode == ARG_NORMAL;
+    return normal && takes_type(arguments[0], cell_type(left)) ? plan : nullptr;
+}
+
+[[noreturn]] void raise_expect_arg(const Cell* called, const Cell* name, const PlanArgument& argument,
+                                   uint32_t type) {
+    Cell datatype{TYPE_DATATYPE, type, 0, 0};
+    Cell* word = push_spec_word(called, argument.cache_index);
+    fire(err::script::expect_arg, name, &datatype, word);
+}
+
+// The operator's native or action on the arguments in the top frame; a
+// break, continue, return or exit raised inside it comes back pending, as
+// from every native.
+Pending run_operator_source(const Cell* called) {
+    try {
+        if (cell_type(called) == TYPE_NATIVE) return native::entry(called)(false, NO_REFINEMENTS.data());
+        action::entry(called)(NO_REFINEMENTS.data());
+        return Pending::none;
+    } catch (const VekThrow& thrown) {
+        if (thrown.code >= CODE_EXIT && thrown.code <= CODE_BREAK) return Pending(thrown.code);
+        throw;
+    }
+}
+
+// The operator at the cursor on the left operand at start, which takes the
+// result. The right operand may switch tracing on: the events after it
+// still fire.
+[[gnu::noinline]] Pending eval_inline_call(const Cell* op_value, const CallPlan* plan, Cursor& at, Cell* start) {
+    check_stack();
+    InlineOp op = inline_op_of(op_value);
+    PlanArgument right_argument = plan_arguments(plan)[1];
+    Cell called;
+    op::unwrap(op_value, &called);
+    Cell name = *at.pos++;
+    stack::top = start;
+    stack::push_frame(&name, native_mark(at));
+    stack::keep();
+    VEK_PASS(eval_expression(at, {.prefix = true, .sub = true}));
+    const Cell* right = stack::top - 1;
+    if (!takes_type(right_argument, cell_type(right))) raise_expect_arg(&called, &name, right_argument, cell_type(right));
+    event(trace::EV_CALL, at.code, at.pos, &called, &name);
+    if (is_inline_number(right)) {
+        compute_inline(op, start, right);
+    } else {
+        VEK_PASS(run_operator_source(&called));
+    }
+    at.sync();
+    stack::unwind();
+    event(trace::EV_RETURN, at.code, at.pos, stack::top - 1, &name);
+    return Pending::none;
+}
+
 // Operators apply strictly from left to right: each takes the value so far,
 // at start, as its left operand and leaves its result there.
 Pending eval_infix(Cursor& at, Cell* start) {
@@ -548,6 +615,10 @@ Pending eval_infix(Cursor& at, Cell* start) {
         const Cell* op_value = infix_operator(at.pos);
         if (!op_value) break;
         if (!trace::tracing && eval_inline_op(op_value, at, start)) continue;
+        if (const CallPlan* plan = trace::tracing ? nullptr : inline_call_plan(op_value, at, start)) {
+            VEK_PASS(eval_inline_call(op_value, plan, at, start));
+            continue;
+        }
         event(trace::EV_FETCH, at.code, at.pos, at.pos);
         Cell called;
         op::unwrap(op_value, &called);
