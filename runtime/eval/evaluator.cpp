@@ -196,13 +196,14 @@ constexpr uint8_t COMPARISON_OUTCOMES[INLINE_OPS] = {0, 0, 0, 0b010, 0b101, 0b01
 
 // Two integers: a sum, difference or product that fits is written here,
 // one that overflows is left to integer::do_math, which makes it a float!.
-void compute_integers(InlineOp op, Cell* left, int32_t a, int32_t b) {
+// Inline in the infix steps, which mostly meet two integers.
+[[gnu::always_inline]] inline void compute_integers(InlineOp op, Cell* left, int32_t a, int32_t b) {
     if (op <= INLINE_MULTIPLY) {
         int32_t value;
         bool fits = op == INLINE_ADD        ? integer::checked_add(a, b, &value)
                     : op == INLINE_SUBTRACT ? integer::checked_subtract(a, b, &value)
                                             : integer::checked_multiply(a, b, &value);
-        if (fits)
+        if (fits) [[likely]]
             integer::make_at(left, value);
         else
             integer::do_math(a, b, INLINE_OP_CODES[op], left);
@@ -212,13 +213,8 @@ void compute_integers(InlineOp op, Cell* left, int32_t a, int32_t b) {
     *left = *logic::constant((COMPARISON_OUTCOMES[op] >> order) & 1);
 }
 
-// The operation on the left cell, which takes the result, as the action or
-// comparison native would leave it.
-void compute_inline(InlineOp op, Cell* left, const Cell* right) {
-    if (cell_type(left) == TYPE_INTEGER && cell_type(right) == TYPE_INTEGER) {
-        compute_integers(op, left, integer::get(left), integer::get(right));
-        return;
-    }
+// A float! on either side.
+[[gnu::noinline]] void compute_floats(InlineOp op, Cell* left, const Cell* right) {
     int32_t code = INLINE_OP_CODES[op];
     if (op <= INLINE_MULTIPLY)
         float_::math_op(left, right, code);
@@ -226,20 +222,29 @@ void compute_inline(InlineOp op, Cell* left, const Cell* right) {
         copy_cell(logic::constant(actions::compare(left, right, code)), left);
 }
 
+// The operation on the left cell, which takes the result, as the action or
+// comparison native would leave it.
+[[gnu::always_inline]] inline void compute_inline(InlineOp op, Cell* left, const Cell* right) {
+    if (cell_type(left) == TYPE_INTEGER && cell_type(right) == TYPE_INTEGER)
+        compute_integers(op, left, integer::get(left), integer::get(right));
+    else
+        compute_floats(op, left, right);
+}
+
 // The operator at pos, before tail, computed inline when it and its operands
 // allow (see above): the left operand is the cell at start, the right one a
 // number written in the code or a word holding one. Then the result is at
 // start and the position past the right operand is returned; else nullptr.
-const Cell* inline_op_at(const Cell* op_value, const Cell* pos, const Cell* tail, Cell* start) {
-    if (!is_inline_number(start) || pos + 1 >= tail) return nullptr;
+[[gnu::always_inline]] inline const Cell* inline_op_at(const Cell* op_value, const Cell* pos, const Cell* tail,
+                                                       Cell* start) {
+    InlineOp op = inline_op_of(op_value);
+    if (op == INLINE_NONE || !is_inline_number(start) || pos + 1 >= tail) return nullptr;
     const Cell* right = pos + 1;
     if (cell_type(right) == TYPE_WORD) {
         right = value_at_hand(right);
         if (!right) return nullptr;
     }
     if (!is_inline_number(right)) return nullptr;
-    InlineOp op = inline_op_of(op_value);
-    if (op == INLINE_NONE) return nullptr;
     compute_inline(op, start, right);
     return pos + 2;
 }
@@ -698,7 +703,10 @@ Pending eval_expression(Cursor& at, ExprFlags flags) {
     uint32_t expression = at.index();
     uint32_t type = cell_type(at.pos);
     const Cell* bound = type == TYPE_WORD ? value_at_hand(at.pos) : nullptr;
-    if (bound) {
+    if (bound && !type_in_set(cell_type(bound), ACTIVE_WORD_VALUES)) {
+        stack::push(bound);
+        at.pos++;
+    } else if (bound) {
         VEK_PASS(eval_word(at, bound));
     } else if (!type_in_set(type, ACTIVE_TYPES)) {
         stack::push(at.pos++);
