@@ -215,13 +215,23 @@ constexpr uint8_t COMPARISON_OUTCOMES[INLINE_OPS] = {0, 0, 0, 0b010, 0b101, 0b01
     *left = *logic::constant((COMPARISON_OUTCOMES[op] >> order) & 1);
 }
 
-// A float! on either side.
+double number_value(const Cell* number) {
+    return cell_type(number) == TYPE_INTEGER ? double(integer::get(number)) : float_::get(number);
+}
+
+// A float! on either side: a sum, difference or product is the float!
+// float_::math_op makes of them, having nothing to check for these types;
+// a comparison is the comparison native's.
 [[gnu::noinline]] void compute_floats(InlineOp op, Cell* left, const Cell* right) {
-    int32_t code = INLINE_OP_CODES[op];
-    if (op <= INLINE_MULTIPLY)
-        float_::math_op(left, right, code);
-    else
-        copy_cell(logic::constant(actions::compare(left, right, code)), left);
+    if (op > INLINE_MULTIPLY) {
+        copy_cell(logic::constant(actions::compare(left, right, INLINE_OP_CODES[op])), left);
+        return;
+    }
+    double a = number_value(left);
+    double b = number_value(right);
+    double result = op == INLINE_ADD ? a + b : op == INLINE_SUBTRACT ? a - b : a * b;
+    set_type(left, TYPE_FLOAT);
+    float_::set(left, result);
 }
 
 // The operation on the left cell, which takes the result, as the action or
