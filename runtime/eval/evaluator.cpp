@@ -97,19 +97,18 @@ private:
 
 // The value of a bound word whose context's values are at hand, or nullptr
 // (unbound, not resolved yet, a function context outside its call), where
-// context::get would raise or look the word up. Raises nothing.
-[[gnu::always_inline]] inline const Cell* value_at_hand_inline(const Cell* word) {
+// context::get would raise or look the word up. Raises nothing. Inline, as
+// nearly every step reads a word or looks for an operator.
+[[gnu::always_inline]] inline const Cell* value_at_hand(const Cell* word) {
     if (word::context(word) == Node::none || int32_t(word::index(word)) < 0) return nullptr;
     const Cell* values = context::values_base(context::cell_of(word::context(word)));
     return values ? values + word::index(word) : nullptr;  // none: a function context outside its call
 }
-// Out of line where it would only crowd the caller's registers.
-const Cell* value_at_hand(const Cell* word) { return value_at_hand_inline(word); }
 
 // The value of a word that may start an infix call: an op! in a context
 // whose values are at hand. Raises nothing: a word that cannot be an
 // operator is left for the next expression.
-const Cell* infix_operator(const Cell* word) {
+[[gnu::always_inline]] inline const Cell* infix_operator(const Cell* word) {
     const Cell* value = value_at_hand(word);
     return value && cell_type(value) == TYPE_OP ? value : nullptr;
 }
@@ -714,7 +713,7 @@ Pending eval_expression(Cursor& at, ExprFlags flags) {
     Cell* start = stack::top;
     uint32_t expression = at.index();
     uint32_t type = cell_type(at.pos);
-    const Cell* bound = type == TYPE_WORD ? value_at_hand_inline(at.pos) : nullptr;
+    const Cell* bound = type == TYPE_WORD ? value_at_hand(at.pos) : nullptr;
     if (bound && !type_in_set(cell_type(bound), ACTIVE_WORD_VALUES)) {
         stack::push(bound);
         at.pos++;
