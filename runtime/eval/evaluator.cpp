@@ -611,7 +611,8 @@ Pending run_operator_source(const Cell* called) {
     stack::keep();
     VEK_PASS(eval_expression(at, {.prefix = true, .sub = true}));
     const Cell* right = stack::top - 1;
-    if (!takes_type(right_argument, cell_type(right))) raise_expect_arg(&called, &name, right_argument, cell_type(right));
+    uint32_t right_type = cell_type(right);
+    if (!takes_type(right_argument, right_type)) raise_expect_arg(&called, &name, right_argument, right_type);
     event(trace::EV_CALL, at.code, at.pos, &called, &name);
     if (is_inline_number(right)) {
         compute_inline(op, start, right);
