@@ -84,11 +84,14 @@ constexpr uint32_t ARITY_MASK = 0x3E000000u;  // bits 25-29
 }  // namespace routine
 static_assert(flags::disjoint({CELL_COMMON_BITS, routine::FLAG_CELLS, routine::ARITY_MASK}));
 
-// op!: bits 16-23 the datatype the operator was made from.
+// op!: bits 16-23 the datatype the operator was made from; bits 8-11 one
+// more than the operation the evaluator computes itself for it, 0 for none.
 namespace op {
 constexpr uint32_t SOURCE_SHIFT = 16;
+constexpr uint32_t INLINE_SHIFT = 8;
+constexpr uint32_t INLINE_MASK = 0xF00u;
 }  // namespace op
-static_assert(flags::disjoint({CELL_COMMON_BITS, TYPE_MASK << op::SOURCE_SHIFT}));
+static_assert(flags::disjoint({CELL_COMMON_BITS, TYPE_MASK << op::SOURCE_SHIFT, op::INLINE_MASK}));
 
 // tuple!: bits 19-22 the length.
 namespace tuple {

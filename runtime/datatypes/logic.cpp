@@ -23,11 +23,6 @@ Cell* make_at(Cell* cell, bool flag) {
     return cell;
 }
 
-bool is_false(const Cell* value) {
-    uint32_t type = cell_type(value);
-    return type == TYPE_NONE || (type == TYPE_LOGIC && !get(value));
-}
-
 // The bitwise actions take only logic! on their right; the error names the
 // running function and its second argument, as a failed type check would.
 Cell* checked_operand(Cell* value) {
@@ -58,10 +53,7 @@ bool top_true() {
     return !is_false(last);
 }
 
-bool result_true_strict() {
-    if (cell_type(stack::arguments) == TYPE_UNSET) fire(err::script::no_return);
-    return !is_false(stack::arguments);
-}
+void raise_no_return() { fire(err::script::no_return); }
 
 bool result_false() { return is_false(stack::arguments); }
 

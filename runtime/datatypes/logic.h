@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "runtime/core/cell.h"
+#include "runtime/eval/stack.h"
 
 namespace vek::logic {
 
@@ -35,14 +36,25 @@ Cell* push(bool flag);
 
 // ---------------------------------------------------------------- truth tests
 
+// Whether the value is one of the two false ones.
+inline bool is_false(const Cell* value) {
+    uint32_t type = cell_type(value);
+    return type == TYPE_NONE || (type == TYPE_LOGIC && !get(value));
+}
+
 // A given value. With check, an unset! value raises script no-value naming
 // the argument; without it, unset! is true.
 bool value_true(const Cell* value, bool check, const Cell* argument);
 // The last value pushed, or the result cell when the current frame pushed
 // nothing; unset! is true.
 bool top_true();
+[[noreturn]] void raise_no_return();
 // The result cell; unset! raises script no-return (the block gave no value).
-bool result_true_strict();
+// Inline, as every step of a conditional loop tests it.
+inline bool result_true_strict() {
+    if (cell_type(stack::arguments) == TYPE_UNSET) [[unlikely]] raise_no_return();
+    return !is_false(stack::arguments);
+}
 // Whether the result cell is none! or false; unset! is not.
 bool result_false();
 

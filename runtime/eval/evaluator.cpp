@@ -7,6 +7,7 @@
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
 #include "runtime/core/system.h"
+#include "runtime/datatypes/callable/action.h"
 #include "runtime/datatypes/callable/callable.h"
 #include "runtime/datatypes/callable/function.h"
 #include "runtime/datatypes/callable/native.h"
@@ -96,8 +97,9 @@ private:
 
 // The value of a bound word whose context's values are at hand, or nullptr
 // (unbound, not resolved yet, a function context outside its call), where
-// context::get would raise or look the word up. Raises nothing.
-const Cell* value_at_hand(const Cell* word) {
+// context::get would raise or look the word up. Raises nothing. Inline, as
+// nearly every step reads a word or looks for an operator.
+[[gnu::always_inline]] inline const Cell* value_at_hand(const Cell* word) {
     if (word::context(word) == Node::none || int32_t(word::index(word)) < 0) return nullptr;
     const Cell* values = context::values_base(context::cell_of(word::context(word)));
     return values ? values + word::index(word) : nullptr;  // none: a function context outside its call
@@ -106,7 +108,7 @@ const Cell* value_at_hand(const Cell* word) {
 // The value of a word that may start an infix call: an op! in a context
 // whose values are at hand. Raises nothing: a word that cannot be an
 // operator is left for the next expression.
-const Cell* infix_operator(const Cell* word) {
+[[gnu::always_inline]] inline const Cell* infix_operator(const Cell* word) {
     const Cell* value = value_at_hand(word);
     return value && cell_type(value) == TYPE_OP ? value : nullptr;
 }
@@ -140,11 +142,12 @@ const Cell* plain_value(const Cell* cell) {
 
 // ---------------------------------------------------------------- operators on numbers
 // The boot operators that the infix step computes itself when both operands
-// are integer! or float! and the right one is a plain value: the actions'
-// own kernels on the left operand's cell, without a frame or an argument
-// fetch. An operator is recognised by its internal block, which only the
-// boot value and operators made from the same native or action share; the
-// boot values are kept alive here, so that node is never reused.
+// are integer! or float!: the actions' own kernels on the left operand's
+// cell, without an argument fetch. Such an operator carries its InlineOp in
+// its cell (op::inline_tag), noted when it is made from a source that shares
+// its internal block with the boot value, as only the boot value and
+// operators made from the same native or action do; the boot values are kept
+// alive here, so that block is never reused.
 
 enum InlineOp : uint8_t {
     INLINE_ADD, INLINE_SUBTRACT, INLINE_MULTIPLY, INLINE_EQUAL, INLINE_NOT_EQUAL, INLINE_STRICT_EQUAL,
@@ -163,18 +166,26 @@ struct InlineOps {
     uint8_t by_native[128];      // a native's position -> its InlineOp, or INLINE_NONE
 };
 InlineOps inline_ops;
+bool inline_ops_known = false;  // the tables above are filled in
 
 void mark_inline_ops() { gc::mark_cells(inline_ops.boot, inline_ops.boot + INLINE_OPS); }
 
-InlineOp inline_op_of(const Cell* op_value) {
-    uint32_t code = native::position(op_value);
+// The InlineOp of the boot operator whose internal block the native or
+// action shares, or INLINE_NONE.
+InlineOp boot_inline_op(const Cell* callable) {
+    uint32_t type = cell_type(callable);
+    if (!inline_ops_known || (type != TYPE_ACTION && type != TYPE_NATIVE)) return INLINE_NONE;
+    uint32_t code = native::position(callable);
     uint8_t found = INLINE_NONE;
-    if (op::source_type(op_value) == TYPE_ACTION && code < 64) found = inline_ops.by_action[code];
-    if (op::source_type(op_value) == TYPE_NATIVE && code < 128) found = inline_ops.by_native[code];
+    if (type == TYPE_ACTION && code < 64) found = inline_ops.by_action[code];
+    if (type == TYPE_NATIVE && code < 128) found = inline_ops.by_native[code];
     if (found == INLINE_NONE) return INLINE_NONE;
     const Cell* boot = &inline_ops.boot[found];
-    return callable::internal_node(boot) == callable::internal_node(op_value) ? InlineOp(found) : INLINE_NONE;
+    return callable::internal_node(boot) == callable::internal_node(callable) ? InlineOp(found) : INLINE_NONE;
 }
+
+// The tag 0 (none) becomes INLINE_NONE.
+InlineOp inline_op_of(const Cell* op_value) { return InlineOp(uint8_t(op::inline_tag(op_value) - 1)); }
 
 bool is_inline_number(const Cell* value) {
     return cell_type(value) == TYPE_INTEGER || cell_type(value) == TYPE_FLOAT;
@@ -186,13 +197,14 @@ constexpr uint8_t COMPARISON_OUTCOMES[INLINE_OPS] = {0, 0, 0, 0b010, 0b101, 0b01
 
 // Two integers: a sum, difference or product that fits is written here,
 // one that overflows is left to integer::do_math, which makes it a float!.
+// Inline in the infix steps, which mostly meet two integers.
 [[gnu::always_inline]] inline void compute_integers(InlineOp op, Cell* left, int32_t a, int32_t b) {
     if (op <= INLINE_MULTIPLY) {
         int32_t value;
         bool fits = op == INLINE_ADD        ? integer::checked_add(a, b, &value)
                     : op == INLINE_SUBTRACT ? integer::checked_subtract(a, b, &value)
                                             : integer::checked_multiply(a, b, &value);
-        if (fits)
+        if (fits) [[likely]]
             integer::make_at(left, value);
         else
             integer::do_math(a, b, INLINE_OP_CODES[op], left);
@@ -202,34 +214,48 @@ constexpr uint8_t COMPARISON_OUTCOMES[INLINE_OPS] = {0, 0, 0, 0b010, 0b101, 0b01
     *left = *logic::constant((COMPARISON_OUTCOMES[op] >> order) & 1);
 }
 
+double number_value(const Cell* number) {
+    return cell_type(number) == TYPE_INTEGER ? double(integer::get(number)) : float_::get(number);
+}
+
+// A float! on either side: a sum, difference or product is the float!
+// float_::math_op makes of them, having nothing to check for these types;
+// a comparison is the comparison native's.
+[[gnu::noinline]] void compute_floats(InlineOp op, Cell* left, const Cell* right) {
+    if (op > INLINE_MULTIPLY) {
+        copy_cell(logic::constant(actions::compare(left, right, INLINE_OP_CODES[op])), left);
+        return;
+    }
+    double a = number_value(left);
+    double b = number_value(right);
+    double result = op == INLINE_ADD ? a + b : op == INLINE_SUBTRACT ? a - b : a * b;
+    set_type(left, TYPE_FLOAT);
+    float_::set(left, result);
+}
+
 // The operation on the left cell, which takes the result, as the action or
 // comparison native would leave it.
 [[gnu::always_inline]] inline void compute_inline(InlineOp op, Cell* left, const Cell* right) {
-    if (cell_type(left) == TYPE_INTEGER && cell_type(right) == TYPE_INTEGER) {
+    if (cell_type(left) == TYPE_INTEGER && cell_type(right) == TYPE_INTEGER)
         compute_integers(op, left, integer::get(left), integer::get(right));
-        return;
-    }
-    int32_t code = INLINE_OP_CODES[op];
-    if (op <= INLINE_MULTIPLY)
-        float_::math_op(left, right, code);
     else
-        copy_cell(logic::constant(actions::compare(left, right, code)), left);
+        compute_floats(op, left, right);
 }
 
 // The operator at pos, before tail, computed inline when it and its operands
 // allow (see above): the left operand is the cell at start, the right one a
 // number written in the code or a word holding one. Then the result is at
 // start and the position past the right operand is returned; else nullptr.
-const Cell* inline_op_at(const Cell* op_value, const Cell* pos, const Cell* tail, Cell* start) {
-    if (!is_inline_number(start) || pos + 1 >= tail) return nullptr;
+[[gnu::always_inline]] inline const Cell* inline_op_at(const Cell* op_value, const Cell* pos, const Cell* tail,
+                                                       Cell* start) {
+    InlineOp op = inline_op_of(op_value);
+    if (op == INLINE_NONE || !is_inline_number(start) || pos + 1 >= tail) return nullptr;
     const Cell* right = pos + 1;
     if (cell_type(right) == TYPE_WORD) {
         right = value_at_hand(right);
         if (!right) return nullptr;
     }
     if (!is_inline_number(right)) return nullptr;
-    InlineOp op = inline_op_of(op_value);
-    if (op == INLINE_NONE) return nullptr;
     compute_inline(op, start, right);
     return pos + 2;
 }
@@ -532,6 +558,59 @@ Pending eval_value(Cursor& at, bool passive) {
     }
 }
 
+// ---------------------------------------------------------------- operators on evaluated operands
+// An operator computed inline whose right operand takes evaluating (a paren,
+// a call, a path) is called as the general path calls it, frame and checks
+// included, but two numbers are then computed inline rather than by the
+// native or action. That takes a plain call of two normal arguments, the
+// left one already of a type the operator takes.
+
+// The operator's plan when the infix step may call it so, else nullptr.
+const CallPlan* inline_call_plan(const Cell* op_value, const Cursor& at, const Cell* left) {
+    if (inline_op_of(op_value) == INLINE_NONE || !is_inline_number(left) || at.pos + 1 >= at.tail) return nullptr;
+    const CallPlan* plan = plain_plan(op_value);
+    if (!plan || plan->arity != 2) return nullptr;
+    const PlanArgument* arguments = plan_arguments(plan);
+    bool normal = arguments[0].mode == ARG_NORMAL && arguments[1].mode == ARG_NORMAL;
+    return normal && takes_type(arguments[0], cell_type(left)) ? plan : nullptr;
+}
+
+[[noreturn]] void raise_expect_arg(const Cell* called, const Cell* name, const PlanArgument& argument,
+                                   uint32_t type) {
+    Cell datatype{TYPE_DATATYPE, type, 0, 0};
+    Cell* word = push_spec_word(called, argument.cache_index);
+    fire(err::script::expect_arg, name, &datatype, word);
+}
+
+// The operator at the cursor on the left operand at start, which takes the
+// result. The right operand may switch tracing on: the events after it
+// still fire.
+[[gnu::noinline]] Pending eval_inline_call(const Cell* op_value, const CallPlan* plan, Cursor& at, Cell* start) {
+    check_stack();
+    InlineOp op = inline_op_of(op_value);
+    PlanArgument right_argument = plan_arguments(plan)[1];
+    Cell called;
+    op::unwrap(op_value, &called);
+    Cell name = *at.pos++;
+    stack::top = start;
+    stack::push_frame(&name, native_mark(at));
+    stack::keep();
+    VEK_PASS(eval_expression(at, {.prefix = true, .sub = true}));
+    const Cell* right = stack::top - 1;
+    uint32_t right_type = cell_type(right);
+    if (!takes_type(right_argument, right_type)) raise_expect_arg(&called, &name, right_argument, right_type);
+    event(trace::EV_CALL, at.code, at.pos, &called, &name);
+    if (is_inline_number(right)) {
+        compute_inline(op, start, right);
+    } else {
+        VEK_PASS(run_plain_native(&called));
+    }
+    at.sync();
+    stack::unwind();
+    event(trace::EV_RETURN, at.code, at.pos, stack::top - 1, &name);
+    return Pending::none;
+}
+
 // Operators apply strictly from left to right: each takes the value so far,
 // at start, as its left operand and leaves its result there.
 Pending eval_infix(Cursor& at, Cell* start) {
@@ -539,6 +618,10 @@ Pending eval_infix(Cursor& at, Cell* start) {
         const Cell* op_value = infix_operator(at.pos);
         if (!op_value) break;
         if (!trace::tracing && eval_inline_op(op_value, at, start)) continue;
+        if (const CallPlan* plan = trace::tracing ? nullptr : inline_call_plan(op_value, at, start)) {
+            VEK_PASS(eval_inline_call(op_value, plan, at, start));
+            continue;
+        }
         event(trace::EV_FETCH, at.code, at.pos, at.pos);
         Cell called;
         op::unwrap(op_value, &called);
@@ -618,7 +701,10 @@ Pending eval_expression(Cursor& at, ExprFlags flags) {
     uint32_t expression = at.index();
     uint32_t type = cell_type(at.pos);
     const Cell* bound = type == TYPE_WORD ? value_at_hand(at.pos) : nullptr;
-    if (bound) {
+    if (bound && !type_in_set(cell_type(bound), ACTIVE_WORD_VALUES)) {
+        stack::push(bound);
+        at.pos++;
+    } else if (bound) {
         VEK_PASS(eval_word(at, bound));
     } else if (!type_in_set(type, ACTIVE_TYPES)) {
         stack::push(at.pos++);
@@ -682,31 +768,6 @@ bool push_plain_argument(Cursor& at, bool infix) {
 
 namespace {
 
-// The boot operator whose native or action this is (an operator shares its
-// source's internal block), as inline_op_of finds an operator's.
-InlineOp inline_op_of_source(const Cell* callable) {
-    uint32_t code = native::position(callable);
-    uint8_t found = INLINE_NONE;
-    if (cell_type(callable) == TYPE_ACTION && code < 64) found = inline_ops.by_action[code];
-    if (cell_type(callable) == TYPE_NATIVE && code < 128) found = inline_ops.by_native[code];
-    if (found == INLINE_NONE) return INLINE_NONE;
-    const Cell* boot = &inline_ops.boot[found];
-    return callable::internal_node(boot) == callable::internal_node(callable) ? InlineOp(found) : INLINE_NONE;
-}
-
-// A boot operator's native or action called infix with two numbers, as when
-// an operand was a paren or a call: its kernel computed inline leaves the
-// result in the frame's first cell as the entry would. False when that does
-// not apply.
-bool run_inline_kernel(const Cell* callable) {
-    Cell* left = stack::arguments;
-    if (stack::top != left + 2 || !is_inline_number(left) || !is_inline_number(left + 1)) return false;
-    InlineOp op = inline_op_of_source(callable);
-    if (op == INLINE_NONE) return false;
-    compute_inline(op, left, left + 1);
-    return true;
-}
-
 uint32_t call_mark(uint32_t type, bool library) {
     if (type == TYPE_FUNCTION) return library ? stack::MARK_CALL : stack::MARK_FUNCTION_INTERP;
     return library ? stack::MARK_NATIVE : stack::MARK_NATIVE_INTERP;
@@ -757,12 +818,11 @@ uint32_t call_mark(uint32_t type, bool library) {
 // The callable's part once its arguments are in its frame: a native or
 // action runs, a routine gets its locals and runs, a function gets its
 // locals and its body runs.
-Pending run_plain(const Cell* function, const CallPlan* plan, const Cursor& at, bool infix, const Cell* frame_name,
+Pending run_plain(const Cell* function, const CallPlan* plan, const Cursor& at, const Cell* frame_name,
                   const Cell* ref) {
     uint32_t type = cell_type(function);
     if (type == TYPE_NATIVE || type == TYPE_ACTION) {
         event(trace::EV_CALL, at.code, at.pos, function, ref);
-        if (infix && run_inline_kernel(function)) return Pending::none;
         return run_plain_native(function);
     }
     push_absent(plan);
@@ -814,7 +874,7 @@ Pending eval_plain_call(const Cell* called, const CallPlan* plan, Cursor& at, Ca
     stack::push_frame(frame_name, call_mark(cell_type(&function), at.library));
     if (flags.infix) stack::keep();  // the left operand is the frame's first argument
     VEK_PASS(fetch_plain_args(&function, plan, at, flags.infix, frame_name));
-    VEK_PASS(run_plain(&function, plan, at, flags.infix, frame_name, ref));
+    VEK_PASS(run_plain(&function, plan, at, frame_name, ref));
     end_call(at, flags, slot, ref);
     return Pending::none;
 }
@@ -878,18 +938,21 @@ void raise_pending(Pending pending) {
 
 void init() {
     trace::tracing = trace::installed = false;
+    inline_ops_known = false;
 }
 
 void remember_boot_values() {
     std::fill(std::begin(inline_ops.by_action), std::end(inline_ops.by_action), INLINE_NONE);
     std::fill(std::begin(inline_ops.by_native), std::end(inline_ops.by_native), INLINE_NONE);
     for (uint8_t op = 0; op < INLINE_OPS; op++) {
-        const Cell* value = context::get_global_cell(symbol::make(INLINE_OP_WORDS[op]));
+        Cell* value = context::get_global_cell(symbol::make(INLINE_OP_WORDS[op]));
+        op::set_inline_tag(value, op + 1u);
         inline_ops.boot[op] = *value;
         uint32_t code = native::position(value);
         if (op::source_type(value) == TYPE_ACTION) inline_ops.by_action[code] = op;
         if (op::source_type(value) == TYPE_NATIVE) inline_ops.by_native[code] = op;
     }
+    inline_ops_known = true;
     gc::add_root("evaluator's boot operators", mark_inline_ops);
     std::fill(std::begin(control_natives.by_native), std::end(control_natives.by_native), CONTROL_NONE);
     for (uint8_t i = 0; i < CONTROLS; i++) {
@@ -899,5 +962,7 @@ void remember_boot_values() {
     }
     gc::add_root("evaluator's boot control natives", mark_control_natives);
 }
+
+uint32_t inline_tag_for(const Cell* source) { return uint8_t(boot_inline_op(source) + 1); }
 
 }  // namespace vek::eval

@@ -215,5 +215,9 @@ void init();
 // while they hold them (the operators on numbers, the conditionals and
 // loops); after the boot table.
 void remember_boot_values();
+// What an operator made from the source notes for the evaluator (op::inline_tag):
+// one more than the operation on numbers it computes itself when the source
+// shares its internal block with a boot operator it computes, else 0.
+uint32_t inline_tag_for(const Cell* source);
 
 }  // namespace vek::eval

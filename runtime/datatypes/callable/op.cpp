@@ -8,6 +8,7 @@
 #include "runtime/datatypes/callable/native.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
+#include "runtime/eval/evaluator.h"
 #include "runtime/eval/stack.h"
 
 namespace vek::op {
@@ -67,6 +68,7 @@ Cell* make_from(Cell* result, const Cell* source) {
     Cell made = *source;
     if (holds_source_copy(type)) callable::internal(source)[INTERNAL_SOURCE] = *source;
     made.header = TYPE_OP | (type << SOURCE_SHIFT);
+    set_inline_tag(&made, eval::inline_tag_for(source));
     *result = made;
     return result;
 }

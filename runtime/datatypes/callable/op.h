@@ -16,6 +16,13 @@ constexpr uint32_t INTERNAL_SOURCE = 3;  // in a function!'s or routine!'s inter
 
 inline uint32_t source_type(const Cell* op) { return (op->header >> SOURCE_SHIFT) & TYPE_MASK; }
 
+// The evaluator's note of the operation on numbers it computes itself for
+// the operator (eval::inline_tag_for), 0 for none; copies keep it.
+inline uint32_t inline_tag(const Cell* op) { return (op->header & INLINE_MASK) >> INLINE_SHIFT; }
+inline void set_inline_tag(Cell* op, uint32_t tag) {
+    op->header = (op->header & ~INLINE_MASK) | (tag << INLINE_SHIFT);
+}
+
 // The callable the operator wraps, written into out: for a function! or
 // routine! the stored copy of the source, else the cell retyped to its
 // source type.

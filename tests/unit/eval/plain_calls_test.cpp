@@ -149,5 +149,23 @@ TEST_F(PlainCalls, WideSpecsMatchTheGeneralPath) {
     expect_same(rows);
 }
 
+// An operator computed inline, its right operand evaluated (a paren, a call,
+// a path), runs that operand in the operator's frame as a plain call would.
+// Each source uses the operator once before, so that the case is no first call.
+TEST_F(PlainCalls, OperatorsOnEvaluatedOperandsMatchTheGeneralPath) {
+    const Row rows[] = {
+        {"1 + (0) f: func [] [2] reduce [1 + (2) 1 + f 2147483647 + (1) 1.5 * (2) - (0.5)]", "[3 3 2147483648.0 2.5]"},
+        {"1 < (0) b: [1 2] reduce [1 < b/2 1 = (1.0) 1 == (1.0) 2 >= (2)]", "[true true false true]"},
+        {"1 + (0) f: func [] [#\"a\"] 1 + f", "98"},
+        {"1 + (0) f: func [] [1 + (return 5) 7] r: 0 loop 3 [r: r + (break)] reduce [f r]", "[5 0]"},
+        {"1 + (0) 1 + (undefined-word)", "*** Script Error: undefined-word has no value"},
+        {"1 + (0) 1 + ()", "*** Script Error: + does not allow unset! for its value2 argument"},
+        {"1 + (0) f: func [] [\"a\"] 1 + f", "*** Script Error: string! type is not allowed here"},
+        {"1 < (0) f: func [x] [x < (1 / 0)] f 1", "*** Math Error: attempt to divide by zero"},
+        {"1 + (0) f: func [n] [1 + (f n)] f 1", "*** Internal Error: stack overflow"},
+    };
+    expect_same(rows);
+}
+
 }  // namespace
 }  // namespace vek
