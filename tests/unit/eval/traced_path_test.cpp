@@ -162,6 +162,16 @@ TEST_F(TracedPath, WhereErrorsArise) {
     });
 }
 
+// Blocks that run without a frame of their own still overflow the stacks
+// at the depth, and with the calls listed, that a frame per block gives.
+TEST_F(TracedPath, DeepRecursionThroughBlocks) {
+    expect_same_outcomes({
+        "f: func [n] [if true [f n + 1]] f 1", "f: func [n] [either n > 0 [(f n + 1)] [0]] f 1",
+        "f: func [n] [all [any [f n + 1]]] f 1", "f: func [] [loop 1 [while [f] [1]]] f",
+        "f: func [b] [do b] f [f [(1 / 0)]]", "f: func [] [case [true [f]]] f",
+    });
+}
+
 TEST_F(TracedPath, BlocksThatChangeWhileTheyRun) {
     expect_same_outcomes({
         "x: 0 b: [x: x + 1 if x < 3 [append b [x: x + 10]]] do b x",
