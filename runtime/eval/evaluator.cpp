@@ -619,8 +619,6 @@ Pending run_in_body_frame(Cursor& at, PositionScope& scope, BlockFlags flags) {
     return run_in_body_frame(at, scope, flags);
 }
 
-}  // namespace
-
 // Untraced, a block runs in the frame that is already there: nothing can
 // see a <body> frame but a tracer, which lists no such frame either, and
 // break, continue and return look only for loop frames and return targets.
@@ -629,9 +627,7 @@ Pending run_in_body_frame(Cursor& at, PositionScope& scope, BlockFlags flags) {
 // recursion ends where it did. That cell lies above whatever the frame holds
 // (a function's arguments and locals). A tracer switched on by an expression
 // hears the events that follow it.
-Pending eval_block(const Cell* block, BlockFlags flags) {
-    check_stack();
-    if (trace::tracing || series_node(block) == top_level.code) return eval_framed_block(block, flags);
+[[gnu::always_inline]] inline Pending eval_untraced_block(const Cell* block, BlockFlags flags) {
     Cell code = *block;
     Cursor at = Cursor::at(&code, series_index(&code));
     stack::CountedFrame counted;
@@ -646,6 +642,32 @@ Pending eval_block(const Cell* block, BlockFlags flags) {
     event(trace::EV_EXIT, &code, at.pos, result);
     if (flags.chain) copy_cell(result, stack::arguments);
     return Pending::none;
+}
+
+// Whether eval_block runs the block in a frame of its own.
+bool runs_framed(const Cell* block) { return trace::tracing || series_node(block) == top_level.code; }
+
+}  // namespace
+
+Pending eval_block(const Cell* block, BlockFlags flags) {
+    check_stack();
+    if (runs_framed(block)) [[unlikely]]
+        return eval_framed_block(block, flags);
+    return eval_untraced_block(block, flags);
+}
+
+Pending LoopBlocks::run(const Cell* block) {
+    if (path_ != Path::untraced) [[unlikely]]
+        return choose_and_run(block);
+    return eval_untraced_block(block, {.chain = true});
+}
+
+// The first run takes the path eval_block takes; then a loop that started
+// untraced runs its blocks without the machine stack's check, at the depth
+// where the first run made it.
+[[gnu::noinline]] Pending LoopBlocks::choose_and_run(const Cell* block) {
+    if (path_ == Path::unchosen) path_ = runs_framed(block) ? Path::general : Path::untraced;
+    return eval_block(block, {.chain = true});
 }
 
 // While tracing, every expression takes the general path, with its events;

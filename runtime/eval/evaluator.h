@@ -121,6 +121,24 @@ struct BlockFlags {
 // named <body>. An empty block yields unset!.
 Pending eval_block(const Cell* block, BlockFlags flags = {});
 
+// The blocks a loop runs at each step (its body, and while's condition),
+// each run as eval_block runs it with chain. What stays the same from step
+// to step is done at the first run only: the machine stack's check and the
+// choice of the untraced path, which a loop that starts untraced keeps.
+class LoopBlocks {
+public:
+    LoopBlocks() = default;
+    LoopBlocks(const LoopBlocks&) = delete;
+    LoopBlocks& operator=(const LoopBlocks&) = delete;
+
+    Pending run(const Cell* block);
+
+private:
+    enum class Path : uint8_t { unchosen, untraced, general };
+    Pending choose_and_run(const Cell* block);
+    Path path_ = Path::unchosen;
+};
+
 // How eval_expression takes one expression: a bit set passed by value, as
 // this is the evaluator's hottest call.
 struct ExprFlags {

@@ -70,7 +70,7 @@ extern Cell* arguments;  // base of the current frame: its result, and a native'
 extern Cell* top;        // first free cell
 extern CallFrame* frames_bottom;
 // Where the frame stack counts as full: its end, less one record for each
-// block under way that runs in its caller's frame (CountedFrame below).
+// block under way that runs in its caller's frame (count_frame below).
 extern CallFrame* frames_limit;
 extern CallFrame* frames_top;  // first free frame record
 // Frames top at the first throw of an unwinding, for the tracers.
@@ -135,13 +135,15 @@ inline void push_frame(const Cell* word, uint32_t header_bits) {
 // path) counts as a frame towards the limit for as long as it runs, so that
 // deep nesting overflows at the depth it would with a frame of its own. The
 // limit is a count, not a frame: putting it back touches no stack.
+inline void count_frame() {
+    if (frames_top >= frames_limit) [[unlikely]] overflow();
+    --frames_limit;
+}
+inline void uncount_frame() { ++frames_limit; }
 class CountedFrame {
 public:
-    CountedFrame() {
-        if (frames_top >= frames_limit) [[unlikely]] overflow();
-        --frames_limit;
-    }
-    ~CountedFrame() { ++frames_limit; }
+    CountedFrame() { count_frame(); }
+    ~CountedFrame() { uncount_frame(); }
     CountedFrame(const CountedFrame&) = delete;
     CountedFrame& operator=(const CountedFrame&) = delete;
 };

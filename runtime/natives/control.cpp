@@ -43,9 +43,9 @@ void open_loop(const Cell* initial) {
 }
 
 // One evaluation of the body, its value in the loop frame's result cell.
-Pending run_body(const Cell* body) {
+Pending run_body(eval::LoopBlocks& blocks, const Cell* body) {
     stack::keep();
-    return eval::eval_block(body, {.chain = true});
+    return blocks.run(body);
 }
 
 // brk ends the loop; cont and a normal end go on; ret and exit have already
@@ -248,13 +248,14 @@ Pending while_(bool check, const int32_t*) {
     const Cell* body = arg(1);
     Cell unset_value;
     open_loop(make_unset(&unset_value));
+    eval::LoopBlocks blocks;
     for (;;) {
         stack::keep();
-        Pending p = eval::eval_block(cond, {.chain = true});
+        Pending p = blocks.run(cond);
         if (p == Pending::brk || p == Pending::cont) fire(err::throw_::while_cond);
         if (p != Pending::none) return p;
         if (!logic::result_true_strict()) break;
-        p = run_body(body);
+        p = run_body(blocks, body);
         if (p == Pending::brk) break;
         if (leaves(p)) return p;
     }
@@ -268,8 +269,9 @@ Pending until(bool check, const int32_t*) {
     const Cell* body = arg(0);
     Cell unset_value;
     open_loop(make_unset(&unset_value));
+    eval::LoopBlocks blocks;
     for (;;) {
-        Pending p = run_body(body);
+        Pending p = run_body(blocks, body);
         if (p == Pending::brk) break;
         if (leaves(p)) return p;
         if (p == Pending::cont) continue;
@@ -292,8 +294,9 @@ Pending loop(bool check, const int32_t*) {
     const Cell* body = arg(1);
     Cell unset_value;
     open_loop(make_unset(&unset_value));
+    eval::LoopBlocks blocks;
     for (int32_t done = 0; done < count; ++done) {
-        Pending p = run_body(body);
+        Pending p = run_body(blocks, body);
         if (p == Pending::brk) break;
         if (leaves(p)) return p;
     }
@@ -317,10 +320,11 @@ Pending repeat(bool check, const int32_t*) {
     LoopWord word(arg(0));
     const Cell* body = arg(2);
     open_loop(&none::constant);
+    eval::LoopBlocks blocks;
     for (int32_t done = 0; done < count; ++done) {
         Cell n = integer_cell(done + 1);
         word.set(&n);
-        Pending p = run_body(body);
+        Pending p = run_body(blocks, body);
         if (p == Pending::brk) break;
         if (leaves(p)) return p;
     }
@@ -332,8 +336,9 @@ Pending forever(bool check, const int32_t*) {
     const Cell* body = arg(0);
     Cell unset_value;
     open_loop(make_unset(&unset_value));
+    eval::LoopBlocks blocks;
     for (;;) {
-        Pending p = run_body(body);
+        Pending p = run_body(blocks, body);
         if (p == Pending::brk) break;
         if (leaves(p)) return p;
     }
@@ -353,11 +358,12 @@ Pending foreach(bool check, const int32_t*) {
     stack::push(arg(1));
     stack::push(arg(0));
     open_loop(&none::constant);
+    eval::LoopBlocks blocks;
     LoopWord word(stack::arguments - 1);
     for (;;) {
         stack::keep();
         if (!step(n, multi, word)) break;
-        Pending p = run_body(body);
+        Pending p = run_body(blocks, body);
         if (p == Pending::brk) break;
         if (leaves(p)) return p;
     }
@@ -383,9 +389,10 @@ Pending forall(bool check, const int32_t*) {
     stack::push(&start);
     stack::push(arg(0));
     open_loop(&none::constant);
+    eval::LoopBlocks blocks;
     Cell* word = stack::arguments - 1;
     for (;;) {
-        Pending p = run_body(body);
+        Pending p = run_body(blocks, body);
         if (p == Pending::brk) return close_loop();
         if (leaves(p)) return p;
         Cell now = *context::get(word);
@@ -409,11 +416,12 @@ Pending remove_each(bool check, const int32_t*) {
     stack::push(arg(1));
     stack::push(arg(0));
     open_loop(&none::constant);
+    eval::LoopBlocks blocks;
     LoopWord word(stack::arguments - 1);
     for (;;) {
         stack::keep();
         if (!step(n, multi, word)) break;
-        Pending p = run_body(body);
+        Pending p = run_body(blocks, body);
         if (p == Pending::brk) break;
         if (leaves(p)) return p;
         if (p == Pending::none) remove_each_apply(n);
