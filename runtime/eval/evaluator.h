@@ -110,15 +110,16 @@ struct PathState {
     uint32_t saved_top;    // stack top, as an index from the stack's bottom
 };
 
-// Where eval_block leaves its result.
+// Where eval_block leaves its result: always pushed, in the cell where the
+// stack's top stood (a <body> frame's result cell, when it opens one).
 struct BlockFlags {
-    // Copied into the caller's result cell (stack::unwind_last); else kept in
-    // the new frame's cell (stack::unwind).
+    // Also copied into the current frame's result cell.
     bool chain = false;
 };
 
-// Evaluates the block (or paren) from its index to its tail inside a frame
-// named <body>. An empty block yields unset!.
+// Evaluates the block (or paren) from its index to its tail: while tracing
+// (and at the script's top level) inside a frame named <body>, otherwise in
+// the frame already there. An empty block yields unset!.
 Pending eval_block(const Cell* block, BlockFlags flags = {});
 
 // The blocks a loop runs at each step (its body, and while's condition),
@@ -150,14 +151,15 @@ struct ExprFlags {
 // One expression at the cursor, which then stands past it (synced).
 Pending eval_expression(Cursor& at, ExprFlags flags = {});
 
-// Where eval_next leaves its result.
+// Where eval_next leaves its result: always pushed, where the stack's top
+// stood.
 struct NextFlags {
-    // Kept in the frame's cell, which is pushed (stack::unwind); else copied
-    // into the caller's result cell (stack::unwind_last).
+    // Only pushed; else also copied into the current frame's result cell.
     bool sub = false;
 };
 
-// One expression inside a <body> frame of its own.
+// One expression, as eval_block runs each of a block's: while tracing inside
+// a <body> frame of its own.
 Pending eval_next(Cursor& at, NextFlags flags = {});
 // The same from the block's index; the index after the expression is stored
 // in *index. At the tail the result becomes unset! and the index stays.
