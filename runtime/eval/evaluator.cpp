@@ -75,6 +75,7 @@ public:
     }
     ~PositionScope() { innermost_ = outer_; }
     void at(const Cursor& cursor) { expression_ = cursor.index(); }
+    uint32_t expression() const { return expression_; }
     PositionScope(const PositionScope&) = delete;
     PositionScope& operator=(const PositionScope&) = delete;
 
@@ -668,27 +669,88 @@ void check_stack() {
     if (platform::stack_short_of(STACK_RESERVE)) fire(err::internal::stack_overflow);
 }
 
-Pending eval_block(const Cell* block, BlockFlags flags) {
-    check_stack();
-    Cell code = *block;
-    Cursor at = Cursor::at(&code, series_index(&code));
-    stack::push_frame(body_word(), at.library ? stack::KIND_EVAL : stack::MARK_EVAL);
-    make_unset(stack::push_cell());
-    PositionScope scope(&code, at.library);
-    event(trace::EV_ENTER, &code, at.pos, nullptr);
-    bool top = series_node(&code) == top_level.code;
+namespace {
+
+uint32_t body_mark(const Cursor& at) { return at.library ? stack::KIND_EVAL : stack::MARK_EVAL; }
+
+// The rest of the block, in the <body> frame opened for it.
+Pending run_in_body_frame(Cursor& at, PositionScope& scope, BlockFlags flags) {
+    bool top = series_node(at.code) == top_level.code;
     while (at.more()) {
         if (top && scrub_due()) gc::scrub_stack();
         scope.at(at);
         stack::reset();
         VEK_PASS(eval_expression(at));
     }
-    event(trace::EV_EXIT, &code, at.pos, stack::arguments);
+    event(trace::EV_EXIT, at.code, at.pos, stack::arguments);
     if (flags.chain)
         stack::unwind_last();
     else
         stack::unwind();
     return Pending::none;
+}
+
+// A block in a <body> frame of its own: the path that tracers see, and the
+// script's top level, which scrubs the stack between its expressions.
+[[gnu::noinline]] Pending eval_framed_block(const Cell* block, BlockFlags flags) {
+    Cell code = *block;
+    Cursor at = Cursor::at(&code, series_index(&code));
+    stack::push_frame(body_word(), body_mark(at));
+    make_unset(stack::push_cell());
+    PositionScope scope(&code, at.library);
+    event(trace::EV_ENTER, &code, at.pos, nullptr);
+    return run_in_body_frame(at, scope, flags);
+}
+
+// Untraced, a block runs in the frame that is already there: nothing can
+// see a <body> frame but a tracer, which lists no such frame either, and
+// break, continue and return look only for loop frames and return targets.
+// The block still takes the room a frame would (a count towards the frame
+// limit, and a result cell, where each expression starts), so that deep
+// recursion ends where it did. That cell lies above whatever the frame holds
+// (a function's arguments and locals). A tracer switched on by an expression
+// hears the events that follow it.
+[[gnu::always_inline]] inline Pending eval_untraced_block(const Cell* block, BlockFlags flags) {
+    Cell code = *block;
+    Cursor at = Cursor::at(&code, series_index(&code));
+    stack::CountedFrame counted;
+    Cell* result = make_unset(stack::push_cell());
+    PositionScope scope(&code, at.library);
+    while (at.more()) {
+        scope.at(at);
+        stack::top = result;
+        VEK_PASS(eval_expression(at, {.sub = true}));
+        event(trace::EV_EXPR, at.code, at.base + scope.expression(), result);
+    }
+    event(trace::EV_EXIT, &code, at.pos, result);
+    if (flags.chain) copy_cell(result, stack::arguments);
+    return Pending::none;
+}
+
+// Whether eval_block runs the block in a frame of its own.
+bool runs_framed(const Cell* block) { return trace::tracing || series_node(block) == top_level.code; }
+
+}  // namespace
+
+Pending eval_block(const Cell* block, BlockFlags flags) {
+    check_stack();
+    if (runs_framed(block)) [[unlikely]]
+        return eval_framed_block(block, flags);
+    return eval_untraced_block(block, flags);
+}
+
+Pending LoopBlocks::run(const Cell* block) {
+    if (path_ != Path::untraced) [[unlikely]]
+        return choose_and_run(block);
+    return eval_untraced_block(block, {.chain = true});
+}
+
+// The first run takes the path eval_block takes; then a loop that started
+// untraced runs its blocks without the machine stack's check, at the depth
+// where the first run made it.
+[[gnu::noinline]] Pending LoopBlocks::choose_and_run(const Cell* block) {
+    if (path_ == Path::unchosen) path_ = runs_framed(block) ? Path::general : Path::untraced;
+    return eval_block(block, {.chain = true});
 }
 
 // While tracing, every expression takes the general path, with its events;
@@ -723,7 +785,9 @@ Pending eval_expression(Cursor& at, ExprFlags flags) {
     return Pending::none;
 }
 
-Pending eval_next(Cursor& at, NextFlags flags) {
+namespace {
+
+[[gnu::noinline]] Pending eval_framed_next(Cursor& at, NextFlags flags) {
     stack::push_frame(body_word(), native_mark(at));
     PositionScope scope(at.code, at.library);
     scope.at(at);
@@ -732,6 +796,22 @@ Pending eval_next(Cursor& at, NextFlags flags) {
         stack::unwind();
     else
         stack::unwind_last();
+    return Pending::none;
+}
+
+}  // namespace
+
+// Untraced, without a frame, as eval_block runs a block: the expression
+// starts where the frame's result cell would be.
+Pending eval_next(Cursor& at, NextFlags flags) {
+    if (trace::tracing) return eval_framed_next(at, flags);
+    stack::CountedFrame counted;
+    PositionScope scope(at.code, at.library);
+    scope.at(at);
+    Cell* result = stack::top;
+    VEK_PASS(eval_expression(at, {.sub = true}));
+    event(trace::EV_EXPR, at.code, at.base + scope.expression(), result);
+    if (!flags.sub) copy_cell(result, stack::arguments);
     return Pending::none;
 }
 

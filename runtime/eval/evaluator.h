@@ -110,16 +110,35 @@ struct PathState {
     uint32_t saved_top;    // stack top, as an index from the stack's bottom
 };
 
-// Where eval_block leaves its result.
+// Where eval_block leaves its result: always pushed, in the cell where the
+// stack's top stood (a <body> frame's result cell, when it opens one).
 struct BlockFlags {
-    // Copied into the caller's result cell (stack::unwind_last); else kept in
-    // the new frame's cell (stack::unwind).
+    // Also copied into the current frame's result cell.
     bool chain = false;
 };
 
-// Evaluates the block (or paren) from its index to its tail inside a frame
-// named <body>. An empty block yields unset!.
+// Evaluates the block (or paren) from its index to its tail: while tracing
+// (and at the script's top level) inside a frame named <body>, otherwise in
+// the frame already there. An empty block yields unset!.
 Pending eval_block(const Cell* block, BlockFlags flags = {});
+
+// The blocks a loop runs at each step (its body, and while's condition),
+// each run as eval_block runs it with chain. What stays the same from step
+// to step is done at the first run only: the machine stack's check and the
+// choice of the untraced path, which a loop that starts untraced keeps.
+class LoopBlocks {
+public:
+    LoopBlocks() = default;
+    LoopBlocks(const LoopBlocks&) = delete;
+    LoopBlocks& operator=(const LoopBlocks&) = delete;
+
+    Pending run(const Cell* block);
+
+private:
+    enum class Path : uint8_t { unchosen, untraced, general };
+    Pending choose_and_run(const Cell* block);
+    Path path_ = Path::unchosen;
+};
 
 // How eval_expression takes one expression: a bit set passed by value, as
 // this is the evaluator's hottest call.
@@ -132,14 +151,15 @@ struct ExprFlags {
 // One expression at the cursor, which then stands past it (synced).
 Pending eval_expression(Cursor& at, ExprFlags flags = {});
 
-// Where eval_next leaves its result.
+// Where eval_next leaves its result: always pushed, where the stack's top
+// stood.
 struct NextFlags {
-    // Kept in the frame's cell, which is pushed (stack::unwind); else copied
-    // into the caller's result cell (stack::unwind_last).
+    // Only pushed; else also copied into the current frame's result cell.
     bool sub = false;
 };
 
-// One expression inside a <body> frame of its own.
+// One expression, as eval_block runs each of a block's: while tracing inside
+// a <body> frame of its own.
 Pending eval_next(Cursor& at, NextFlags flags = {});
 // The same from the block's index; the index after the expression is stored
 // in *index. At the tail the result becomes unset! and the index stays.

@@ -22,7 +22,7 @@ Cell* arguments_end = nullptr;
 Cell* arguments = nullptr;
 Cell* top = nullptr;
 CallFrame* frames_bottom = nullptr;
-CallFrame* frames_end = nullptr;
+CallFrame* frames_limit = nullptr;
 CallFrame* frames_top = nullptr;
 CallFrame* throw_frame = nullptr;
 uint32_t anon_symbol = 0;
@@ -117,7 +117,7 @@ void init() {
     arguments_end = arguments_bottom + root::ARGUMENT_STACK_CELLS;
     arguments = top = arguments_bottom;
     frames_bottom = reinterpret_cast<CallFrame*>(series_buffer(root::frame_stack())->first());
-    frames_end = frames_bottom + FRAME_COUNT;
+    frames_limit = frames_bottom + FRAME_COUNT;
     frames_top = frames_bottom;
 }
 

@@ -69,7 +69,9 @@ extern Cell* arguments_end;
 extern Cell* arguments;  // base of the current frame: its result, and a native's first argument
 extern Cell* top;        // first free cell
 extern CallFrame* frames_bottom;
-extern CallFrame* frames_end;
+// Where the frame stack counts as full: its end, less one record for each
+// block under way that runs in its caller's frame (count_frame below).
+extern CallFrame* frames_limit;
 extern CallFrame* frames_top;  // first free frame record
 // Frames top at the first throw of an unwinding, for the tracers.
 extern CallFrame* throw_frame;
@@ -122,13 +124,29 @@ inline uint32_t last_type() { return cell_type(top - 1); }
 // its 1-based symbol id. The new frame's base is the current top. A full
 // frame stack raises stack-overflow.
 inline void push_frame(const Cell* word, uint32_t header_bits) {
-    if (frames_top >= frames_end) [[unlikely]] overflow();
+    if (frames_top >= frames_limit) [[unlikely]] overflow();
     // The symbol is masked so that an id beyond 16 bits cannot change the kind.
     uint32_t symbol = (word::symbol(word) & FRAME_SYMBOL_MASK) << FRAME_SYMBOL_SHIFT;
     *frames_top++ = CallFrame{symbol | header_bits, region::off_unchecked(arguments), word::context(word),
                               Node::none, Off::none};
     arguments = top;
 }
+// A block run in the frame that is already there (the evaluator's untraced
+// path) counts as a frame towards the limit for as long as it runs, so that
+// deep nesting overflows at the depth it would with a frame of its own. The
+// limit is a count, not a frame: putting it back touches no stack.
+inline void count_frame() {
+    if (frames_top >= frames_limit) [[unlikely]] overflow();
+    --frames_limit;
+}
+inline void uncount_frame() { ++frames_limit; }
+class CountedFrame {
+public:
+    CountedFrame() { count_frame(); }
+    ~CountedFrame() { uncount_frame(); }
+    CountedFrame(const CountedFrame&) = delete;
+    CountedFrame& operator=(const CountedFrame&) = delete;
+};
 // An interpreted function call; context is its function context or none.
 inline void push_call_frame(const Cell* word, Node context) {
     push_frame(word, MARK_CALL);

@@ -33,6 +33,21 @@ void clamp_to_tail(Cell* series) {
     if (series_index(series) > length) set_series_index(series, length);
 }
 
+// ---------------------------------------------------------------- truth of the result
+
+// logic::result_false and result_true_strict with none! and logic! tested
+// here, inline: they decide every branch taken and every step of a while.
+[[gnu::always_inline]] inline bool result_false() {
+    uint32_t type = cell_type(arg(0));
+    return type == TYPE_NONE || (type == TYPE_LOGIC && !logic::get(arg(0)));
+}
+
+[[gnu::always_inline]] inline bool result_true_strict() {
+    if (cell_type(arg(0)) == TYPE_UNSET) [[unlikely]]
+        return logic::result_true_strict();  // raises no-return
+    return !result_false();
+}
+
 // ---------------------------------------------------------------- loop frames
 
 // A loop frame named <body>, its result cell holding the initial value:
@@ -43,9 +58,9 @@ void open_loop(const Cell* initial) {
 }
 
 // One evaluation of the body, its value in the loop frame's result cell.
-Pending run_body(const Cell* body) {
+Pending run_body(eval::LoopBlocks& blocks, const Cell* body) {
     stack::keep();
-    return eval::eval_block(body, {.chain = true});
+    return blocks.run(body);
 }
 
 // brk ends the loop; cont and a normal end go on; ret and exit have already
@@ -141,7 +156,7 @@ Pending do_value(const Cell* value) {
 
 Pending if_(bool check, const int32_t*) {
     if (check) check_arg(1, BLOCK);
-    if (logic::result_false()) {
+    if (result_false()) {
         none::box();
         return Pending::none;
     }
@@ -150,7 +165,7 @@ Pending if_(bool check, const int32_t*) {
 
 Pending unless(bool check, const int32_t*) {
     if (check) check_arg(1, BLOCK);
-    if (!logic::result_false()) {
+    if (!result_false()) {
         none::box();
         return Pending::none;
     }
@@ -162,7 +177,7 @@ Pending either(bool check, const int32_t*) {
         check_arg(1, BLOCK);
         check_arg(2, BLOCK);
     }
-    return eval::eval_block(arg(logic::result_true_strict() ? 1 : 2), {.chain = true});
+    return eval::eval_block(arg(result_true_strict() ? 1 : 2), {.chain = true});
 }
 
 Pending any(bool check, const int32_t*) {
@@ -171,7 +186,7 @@ Pending any(bool check, const int32_t*) {
     eval::Cursor at = eval::Cursor::at(&code, series_index(&code));
     while (at.more()) {
         VEK_PASS(eval::eval_next(at));
-        if (!logic::result_false()) return Pending::none;
+        if (!result_false()) return Pending::none;
     }
     none::box();
     return Pending::none;
@@ -184,7 +199,7 @@ Pending all(bool check, const int32_t*) {
     if (!at.more()) none::box();
     while (at.more()) {
         VEK_PASS(eval::eval_next(at));
-        if (logic::result_false()) {
+        if (result_false()) {
             none::box();
             return Pending::none;
         }
@@ -220,7 +235,7 @@ Pending case_(bool check, const int32_t* refinements) {
     while (at.more()) {
         VEK_PASS(eval::eval_next(at));
         if (!at.more()) fire(err::script::need_value, fixed_words::word(Word::case_));
-        last_true = logic::result_true_strict();
+        last_true = result_true_strict();
         if (!last_true) {
             ++at.pos;
             continue;
@@ -248,13 +263,14 @@ Pending while_(bool check, const int32_t*) {
     const Cell* body = arg(1);
     Cell unset_value;
     open_loop(make_unset(&unset_value));
+    eval::LoopBlocks blocks;
     for (;;) {
         stack::keep();
-        Pending p = eval::eval_block(cond, {.chain = true});
+        Pending p = blocks.run(cond);
         if (p == Pending::brk || p == Pending::cont) fire(err::throw_::while_cond);
         if (p != Pending::none) return p;
-        if (!logic::result_true_strict()) break;
-        p = run_body(body);
+        if (!result_true_strict()) break;
+        p = run_body(blocks, body);
         if (p == Pending::brk) break;
         if (leaves(p)) return p;
     }
@@ -268,12 +284,13 @@ Pending until(bool check, const int32_t*) {
     const Cell* body = arg(0);
     Cell unset_value;
     open_loop(make_unset(&unset_value));
+    eval::LoopBlocks blocks;
     for (;;) {
-        Pending p = run_body(body);
+        Pending p = run_body(blocks, body);
         if (p == Pending::brk) break;
         if (leaves(p)) return p;
         if (p == Pending::cont) continue;
-        if (logic::result_true_strict()) break;
+        if (result_true_strict()) break;
     }
     return close_loop();
 }
@@ -292,8 +309,9 @@ Pending loop(bool check, const int32_t*) {
     const Cell* body = arg(1);
     Cell unset_value;
     open_loop(make_unset(&unset_value));
+    eval::LoopBlocks blocks;
     for (int32_t done = 0; done < count; ++done) {
-        Pending p = run_body(body);
+        Pending p = run_body(blocks, body);
         if (p == Pending::brk) break;
         if (leaves(p)) return p;
     }
@@ -317,10 +335,11 @@ Pending repeat(bool check, const int32_t*) {
     LoopWord word(arg(0));
     const Cell* body = arg(2);
     open_loop(&none::constant);
+    eval::LoopBlocks blocks;
     for (int32_t done = 0; done < count; ++done) {
         Cell n = integer_cell(done + 1);
         word.set(&n);
-        Pending p = run_body(body);
+        Pending p = run_body(blocks, body);
         if (p == Pending::brk) break;
         if (leaves(p)) return p;
     }
@@ -332,8 +351,9 @@ Pending forever(bool check, const int32_t*) {
     const Cell* body = arg(0);
     Cell unset_value;
     open_loop(make_unset(&unset_value));
+    eval::LoopBlocks blocks;
     for (;;) {
-        Pending p = run_body(body);
+        Pending p = run_body(blocks, body);
         if (p == Pending::brk) break;
         if (leaves(p)) return p;
     }
@@ -353,11 +373,12 @@ Pending foreach(bool check, const int32_t*) {
     stack::push(arg(1));
     stack::push(arg(0));
     open_loop(&none::constant);
+    eval::LoopBlocks blocks;
     LoopWord word(stack::arguments - 1);
     for (;;) {
         stack::keep();
         if (!step(n, multi, word)) break;
-        Pending p = run_body(body);
+        Pending p = run_body(blocks, body);
         if (p == Pending::brk) break;
         if (leaves(p)) return p;
     }
@@ -383,9 +404,10 @@ Pending forall(bool check, const int32_t*) {
     stack::push(&start);
     stack::push(arg(0));
     open_loop(&none::constant);
+    eval::LoopBlocks blocks;
     Cell* word = stack::arguments - 1;
     for (;;) {
-        Pending p = run_body(body);
+        Pending p = run_body(blocks, body);
         if (p == Pending::brk) return close_loop();
         if (leaves(p)) return p;
         Cell now = *context::get(word);
@@ -409,11 +431,12 @@ Pending remove_each(bool check, const int32_t*) {
     stack::push(arg(1));
     stack::push(arg(0));
     open_loop(&none::constant);
+    eval::LoopBlocks blocks;
     LoopWord word(stack::arguments - 1);
     for (;;) {
         stack::keep();
         if (!step(n, multi, word)) break;
-        Pending p = run_body(body);
+        Pending p = run_body(blocks, body);
         if (p == Pending::brk) break;
         if (leaves(p)) return p;
         if (p == Pending::none) remove_each_apply(n);

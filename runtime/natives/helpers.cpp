@@ -246,23 +246,25 @@ bool series_more(const Cell* series) {
     return series_index(series) < series_buffer(series)->length();
 }
 
-void LoopWord::set(const Cell* value) {
-    Cell* values = direct_ ? context::values_base(context::cell_of(word::context(word_))) : nullptr;
-    if (values) {
-        values[word::index(word_)] = *value;
-        return;
-    }
+void LoopWord::set_through_context(const Cell* value) {
     context::set(word_, value);
     const Cell* context = context::cell_of(word::context(word_));
     direct_ = context::on_stack(context) || context::kind_of(context) != context::KIND_OBJECT;
 }
 
+// A block's next value is read from the buffer that told whether there is
+// one; any other series picks it.
 bool foreach_next(LoopWord& word) {
     Cell* series = stack::arguments - 2;
-    if (!series_more(series)) return false;
     Cell value;
-    if (is_any_block(cell_type(series))) value = series_buffer(series)->cells()[series_index(series)];
-    else pick_at(series, 0, &value);
+    if (is_any_block(cell_type(series))) {
+        SeriesBuffer* buffer = series_buffer(series);
+        if (series_index(series) >= buffer->length()) return false;
+        value = buffer->cells()[series_index(series)];
+    } else {
+        if (!series_more(series)) return false;
+        pick_at(series, 0, &value);
+    }
     set_series_index(series, series_index(series) + 1);
     word.set(&value);
     return true;

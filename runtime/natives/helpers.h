@@ -11,6 +11,8 @@
 #include <cstdint>
 
 #include "runtime/core/cell.h"
+#include "runtime/datatypes/word/context.h"
+#include "runtime/datatypes/word/word.h"
 
 namespace vek::natives {
 
@@ -69,9 +71,17 @@ void set_words_from(const Cell* words, const Cell* source, uint32_t count);
 class LoopWord {
 public:
     explicit LoopWord(Cell* word) : word_(word) {}
-    void set(const Cell* value);
+    // Inline, as it runs at every step.
+    void set(const Cell* value) {
+        Cell* values = direct_ ? context::values_base(context::cell_of(word::context(word_))) : nullptr;
+        if (values)
+            values[word::index(word_)] = *value;
+        else
+            set_through_context(value);
+    }
 
 private:
+    void set_through_context(const Cell* value);
     Cell* word_;
     bool direct_ = false;  // the word is resolved and its context no object
 };

@@ -137,6 +137,26 @@ TEST_F(Evaluator, ReturnsFromLoopsAreCodes) {
     EXPECT_EQ(eval::returns_handled() - before, 1000000u);
 }
 
+// Blocks that run in their caller's frame count towards the frame limit
+// while they run: whichever way they are left, the whole frame stack is
+// free again after.
+TEST_F(Evaluator, EveryWayOutOfABlockGivesItsFrameBack) {
+    stack::CallFrame* limit = stack::frames_limit;
+    const Row rows[] = {
+        {"f: func [] [loop 3 [if true [(return 1)]]] f", "1"},
+        {"n: 0 while [n < 3] [n: n + 1 any [n = 2 continue] if n = 2 [break]] n", "2"},
+        {"catch [loop 2 [either true [all [throw 5]] [0]]]", "5"},
+        {"try [repeat i 2 [case [true [(1 / 0)]]]] 1", "1"},
+        {"f: func [] [foreach x [1 2] [until [exit]]] f 2", "2"},
+        {"f: func [n] [if true [f n + 1]] f 1", "*** Internal Error: stack overflow"},
+        {"do [(1 / 0)]", "*** Math Error: attempt to divide by zero"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(run(row.source), row.expected) << row.source;
+        EXPECT_EQ(stack::frames_limit, limit) << row.source;
+    }
+}
+
 // ---------------------------------------------------------------- tracing
 
 struct Seen {

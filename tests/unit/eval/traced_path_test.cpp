@@ -131,6 +131,8 @@ TEST_F(TracedPath, Loops) {
         "f: func [] [foreach x [1 2] [x: x + none]] f",
         "n: 0 body: [n: n + 1 if n < 3 [append body [n: n + 100]]] loop 3 body n",
         "b: [1 2 3] s: 0 foreach x b [if x = 1 [append b 10] s: s + x] s",
+        "n: 0 c: [n < 5] while c [n: n + 1 if n = 2 [clear c append c [n < 3]]] n",
+        "n: 0 c: [n: n + 1 n < 3] while c [c: [false]] n",
         "saved: :while n: 0 while [n < 3] [n: n + 1 while: none] while: :saved n",
         "f: func [] [while [true] [1 + \"a\"]] f", "f: func [] [until [undefined-word]] f",
         "f: func [n] [repeat i n [if i = 2 [i / 0]]] f 3", "until 5", "repeat i", "loop 2", "repeat i [1] [2]",
@@ -159,6 +161,17 @@ TEST_F(TracedPath, WhereErrorsArise) {
         "g: func [] [reduce [1 undefined-word]] f: func [] [loop 1 [g]] f",
         "b: [x: 1 append b [x / 0] 2] do b", "b: [1 (clear b) 1 / 0] do b",
         "set [v i] do/next [1 / 0 2] 'i", "f: func [x] [print [x / 0]] f 1",
+    });
+}
+
+// Blocks that run without a frame of their own still overflow the stacks
+// at the depth, and with the calls listed, that a frame per block gives.
+TEST_F(TracedPath, DeepRecursionThroughBlocks) {
+    expect_same_outcomes({
+        "f: func [n] [if true [f n + 1]] f 1", "f: func [n] [either n > 0 [(f n + 1)] [0]] f 1",
+        "f: func [n] [all [any [f n + 1]]] f 1", "f: func [] [loop 1 [while [f] [1]]] f",
+        "f: func [b] [do b] f [f [(1 / 0)]]", "f: func [] [case [true [f]]] f",
+        "f: func [] [repeat i 1 [foreach x [1] [until [f]]]] f",
     });
 }
 
