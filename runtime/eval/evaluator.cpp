@@ -336,32 +336,8 @@ Pending fetch_control_arg(const Cell* called, const Cell* name, const PlanArgume
     } else {
         VEK_PASS(eval_expression(at, {.sub = true}));
     }
-    uint32_t type = cell_type(stack::top - 1);
-    if (!takes_type(argument, type)) {
-        Cell datatype{TYPE_DATATYPE, type, 0, 0};
-        Cell* word = push_spec_word(called, argument.cache_index);
-        fire(err::script::expect_arg, name, &datatype, word);
-    }
+    check_plain_type(called, name, argument, stack::top - 1);
     return Pending::none;
-}
-
-// What a call that names no refinement passes to a native.
-constexpr std::array<int32_t, MAX_REFINEMENTS> NO_REFINEMENTS = [] {
-    std::array<int32_t, MAX_REFINEMENTS> slots{};
-    slots.fill(-1);
-    return slots;
-}();
-
-// The native's entry; a break, continue, return or exit that a callback
-// raised as an exception inside it becomes a pending code again, as it does
-// for every native.
-Pending run_control(const Cell* called) {
-    try {
-        return native::entry(called)(false, NO_REFINEMENTS.data());
-    } catch (const VekThrow& thrown) {
-        if (thrown.code >= CODE_EXIT && thrown.code <= CODE_BREAK) return Pending(thrown.code);
-        throw;
-    }
 }
 
 // The control native called by name, its arguments at the cursor, as
@@ -376,7 +352,7 @@ Pending run_control(const Cell* called) {
     for (const PlanArgument* end = argument + plan->arity; argument != end; argument++)
         VEK_PASS(fetch_control_arg(&called, name, *argument, at));
     event(trace::EV_CALL, at.code, at.pos, &called, name);
-    VEK_PASS(run_control(&called));
+    VEK_PASS(run_plain_native(&called));
     at.sync();
     stack::unwind();
     event(trace::EV_RETURN, at.code, at.pos, stack::top - 1, name);
@@ -576,12 +552,6 @@ const CallPlan* inline_call_plan(const Cell* op_value, const Cursor& at, const C
     return normal && takes_type(arguments[0], cell_type(left)) ? plan : nullptr;
 }
 
-[[noreturn]] void raise_expect_arg(const Cell* called, const Cell* name, const PlanArgument& argument,
-                                   uint32_t type) {
-    Cell datatype{TYPE_DATATYPE, type, 0, 0};
-    Cell* word = push_spec_word(called, argument.cache_index);
-    fire(err::script::expect_arg, name, &datatype, word);
-}
 
 // The operator at the cursor on the left operand at start, which takes the
 // result. The right operand may switch tracing on: the events after it
@@ -598,8 +568,7 @@ const CallPlan* inline_call_plan(const Cell* op_value, const Cursor& at, const C
     stack::keep();
     VEK_PASS(eval_expression(at, {.prefix = true, .sub = true}));
     const Cell* right = stack::top - 1;
-    uint32_t right_type = cell_type(right);
-    if (!takes_type(right_argument, right_type)) raise_expect_arg(&called, &name, right_argument, right_type);
+    check_plain_type(&called, &name, right_argument, right);
     event(trace::EV_CALL, at.code, at.pos, &called, &name);
     if (is_inline_number(right)) {
         compute_inline(op, start, right);

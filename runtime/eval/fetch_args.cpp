@@ -304,10 +304,14 @@ constexpr std::array<int32_t, MAX_REFINEMENTS> NO_REFINEMENTS = [] {
     return slots;
 }();
 
+}  // namespace
+
 void check_plain_type(const Cell* called, const Cell* name, const PlanArgument& argument, const Cell* value) {
     if (!takes_type(argument, cell_type(value)))
         raise_expect_arg(called, name, argument.cache_index, cell_type(value));
 }
+
+namespace {
 
 // Past the code's end only an optional literal argument is passed, as unset!.
 void missing_argument(const Cell* called, const Cell* name, const PlanArgument& argument) {

@@ -24,6 +24,10 @@ Pending fetch_args(const Cell* called, Cursor& at, const Cell* path, uint32_t pa
 // nothing is pushed for its refinements or locals (below).
 Pending fetch_plain_args(const Cell* called, const CallPlan* plan, Cursor& at, bool infix, const Cell* name);
 
+// Raises expect-arg, naming the argument, when the value's type is not one
+// the argument takes.
+void check_plain_type(const Cell* called, const Cell* name, const PlanArgument& argument, const Cell* value);
+
 // What a function! or routine! called with no refinement named has pushed
 // after its arguments: false for each refinement, none! for each of their
 // arguments.
