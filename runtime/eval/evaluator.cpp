@@ -14,6 +14,7 @@
 #include "runtime/datatypes/callable/op.h"
 #include "runtime/datatypes/callable/routine.h"
 #include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/float.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/object/object.h"
@@ -281,6 +282,8 @@ constexpr const char* CONTROL_WORDS[] = {"if",     "either",  "unless", "while",
                                          "repeat", "foreach", "any",    "all",   "case"};
 constexpr uint8_t CONTROLS = std::size(CONTROL_WORDS);
 constexpr uint8_t CONTROL_NONE = 0xFF;
+// The conditionals, which come first in CONTROL_WORDS.
+enum Conditional : uint8_t { CONDITIONAL_IF, CONDITIONAL_EITHER, CONDITIONAL_UNLESS, CONDITIONALS };
 
 struct ControlNatives {
     Cell boot[CONTROLS];     // the natives as boot bound them
@@ -318,13 +321,18 @@ const CallPlan* control_plan(const Cell* bound, const Cursor& at) {
     return plan && plain_quoted_argument(plan, at) ? plan : nullptr;
 }
 
+// The index in CONTROL_WORDS of a native that is_control_native recognised.
+uint8_t control_index(const Cell* native) { return control_natives.by_native[native::position(native)]; }
+
 // A block written in the code as a whole argument: no operator follows it,
 // which would take it as its left operand.
-bool literal_block_at(const Cursor& at) {
-    if (cell_type(at.pos) != TYPE_BLOCK) return false;
-    const Cell* next = at.pos + 1;
-    return next >= at.tail || cell_type(next) != TYPE_WORD || !infix_operator(next);
+[[gnu::always_inline]] inline bool literal_block_at(const Cell* pos, const Cell* tail) {
+    if (cell_type(pos) != TYPE_BLOCK) return false;
+    const Cell* next = pos + 1;
+    return next >= tail || cell_type(next) != TYPE_WORD || !infix_operator(next);
 }
+
+bool literal_block_at(const Cursor& at) { return literal_block_at(at.pos, at.tail); }
 
 // One argument, pushed and checked as a plain call fetches it. An argument
 // evaluated before it may have switched tracing on: a literal block is then
@@ -340,6 +348,78 @@ Pending fetch_control_arg(const Cell* called, const Cell* name, const PlanArgume
     return Pending::none;
 }
 
+// Whether every argument from the first to end is a block written in the
+// code at the cursor, which the argument takes as it is.
+bool literal_blocks_at(const Cursor& at, const PlanArgument* first, const PlanArgument* end) {
+    const Cell* pos = at.pos;
+    for (const PlanArgument* argument = first; argument != end; argument++, pos++) {
+        if (pos >= at.tail || !takes_type(*argument, TYPE_BLOCK) || !literal_block_at(pos, at.tail)) return false;
+    }
+    return true;
+}
+
+// The block the conditional runs, by the condition in its frame's first cell
+// and its blocks pushed after it, as the native decides; nullptr for none.
+// either raises on an unset! condition, as the native does.
+const Cell* chosen_branch(uint8_t conditional) {
+    const Cell* condition = stack::arguments;
+    switch (conditional) {
+        case CONDITIONAL_IF: return logic::is_false(condition) ? nullptr : condition + 1;
+        case CONDITIONAL_UNLESS: return logic::is_false(condition) ? condition + 1 : nullptr;
+        default: return logic::result_true_strict() ? condition + 1 : condition + 2;
+    }
+}
+
+// The branch run as the native's entry runs it: a code raised as an
+// exception inside it comes back pending, as run_plain_native hands it on.
+Pending run_branch(const Cell* block) {
+    try {
+        return eval_block(block, {.chain = true});
+    } catch (const VekThrow& thrown) {
+        if (thrown.code >= CODE_EXIT && thrown.code <= CODE_BREAK) return Pending(thrown.code);
+        throw;
+    }
+}
+
+// if, unless or either, its condition fetched and its blocks written in the
+// code, while untraced: the blocks are pushed as a fetch pushes them, and
+// the native's kernel runs here, without its entry.
+Pending run_conditional(uint8_t conditional, Cursor& at, uint32_t blocks) {
+    for (uint32_t i = 0; i < blocks; i++) stack::push(at.pos++);
+    const Cell* branch = chosen_branch(conditional);
+    if (!branch) {
+        none::box();
+        return Pending::none;
+    }
+    return run_branch(branch);
+}
+
+// The control native's arguments from the first one on fetched, and the
+// native run, in its frame.
+Pending fetch_and_run_control(const Cell* called, const CallPlan* plan, const PlanArgument* argument, Cursor& at,
+                              const Cell* name) {
+    for (const PlanArgument* end = plan_arguments(plan) + plan->arity; argument != end; argument++)
+        VEK_PASS(fetch_control_arg(called, name, *argument, at));
+    event(trace::EV_CALL, at.code, at.pos, called, name);
+    return run_plain_native(called);
+}
+
+// A conditional whose condition, a normal argument, leaves tracing off and
+// whose blocks are written in the code runs its kernel itself; anything else
+// goes on as every control native does, from the argument it stopped at.
+Pending run_control(const Cell* called, const CallPlan* plan, Cursor& at, const Cell* name) {
+    const PlanArgument* condition = plan_arguments(plan);
+    uint8_t control = control_index(called);
+    if (control >= CONDITIONALS || plan->arity == 0 || condition->mode != ARG_NORMAL || !at.more())
+        return fetch_and_run_control(called, plan, condition, at, name);
+    VEK_PASS(eval_expression(at, {.sub = true}));
+    check_plain_type(called, name, *condition, stack::top - 1);
+    const PlanArgument* end = condition + plan->arity;
+    if (trace::tracing || !literal_blocks_at(at, condition + 1, end))
+        return fetch_and_run_control(called, plan, condition + 1, at, name);
+    return run_conditional(control, at, uint32_t(end - condition - 1));
+}
+
 // The control native called by name, its arguments at the cursor, as
 // eval_code calls a native plainly: the native is pushed, its frame opened,
 // and the result replaces it.
@@ -348,11 +428,7 @@ Pending fetch_control_arg(const Cell* called, const Cell* name, const PlanArgume
     Cell called = *bound;
     Cell* slot = stack::push(&called);
     stack::push_frame(name, native_mark(at));
-    const PlanArgument* argument = plan_arguments(plan);
-    for (const PlanArgument* end = argument + plan->arity; argument != end; argument++)
-        VEK_PASS(fetch_control_arg(&called, name, *argument, at));
-    event(trace::EV_CALL, at.code, at.pos, &called, name);
-    VEK_PASS(run_plain_native(&called));
+    VEK_PASS(run_control(&called, plan, at, name));
     at.sync();
     stack::unwind();
     event(trace::EV_RETURN, at.code, at.pos, stack::top - 1, name);

@@ -112,6 +112,8 @@ TEST_F(TracedPath, Conditionals) {
         "saved: :any r: copy [] loop 2 [append r any [1] any: func [b] [0]] any: :saved r",
         "saved: :all r: copy [] loop 2 [append r all [1] all: func [b] [0]] all: :saved r",
         "saved: :case r: copy [] loop 2 [append r case [true [1]] case: func [b] [0]] case: :saved r",
+        "r: copy [] foreach c [1 none false] [append r either c [1] [2] append r if c [3] append r unless c [4]] r",
+        "b: [either (clear b true) [1] [2]] do b", "if true [1] = [1]", "unless false [1] + 1", "either 1 [2]",
     });
 }
 
