@@ -790,6 +790,27 @@ Pending LoopBlocks::run(const Cell* block) {
     return eval_untraced_block(block, {.chain = true});
 }
 
+// A step's block, in the frame cut back to its result cell; inline in the
+// loops run here, so that a step calls nothing but its expressions.
+[[gnu::always_inline]] inline Pending LoopBlocks::run_step(const Cell* block) {
+    stack::keep();
+    if (path_ != Path::untraced) [[unlikely]]
+        return choose_and_run(block);
+    return eval_untraced_block(block, {.chain = true});
+}
+
+Pending LoopBlocks::run_while(const Cell* condition, const Cell* body) {
+    for (;;) {
+        Pending p = run_step(condition);
+        if (p == Pending::brk || p == Pending::cont) fire(err::throw_::while_cond);
+        if (p != Pending::none) return p;
+        if (!logic::result_true_strict()) return Pending::none;
+        p = run_step(body);
+        if (p == Pending::brk) return Pending::none;
+        if (p == Pending::ret || p == Pending::exit) return p;
+    }
+}
+
 // The first run takes the path eval_block takes; then a loop that started
 // untraced runs its blocks without the machine stack's check, at the depth
 // where the first run made it.

@@ -133,9 +133,16 @@ public:
     LoopBlocks& operator=(const LoopBlocks&) = delete;
 
     Pending run(const Cell* block);
+    // while's steps in the current frame: the condition and, while its
+    // result is true, the body, each after the frame's cells are cut back to
+    // its result cell. Ends (Pending::none) at a false or none! condition or
+    // at a break in the body; a break or continue in the condition raises
+    // while-cond; a return or exit comes back pending.
+    Pending run_while(const Cell* condition, const Cell* body);
 
 private:
     enum class Path : uint8_t { unchosen, untraced, general };
+    Pending run_step(const Cell* block);
     Pending choose_and_run(const Cell* block);
     Path path_ = Path::unchosen;
 };

@@ -264,16 +264,7 @@ Pending while_(bool check, const int32_t*) {
     Cell unset_value;
     open_loop(make_unset(&unset_value));
     eval::LoopBlocks blocks;
-    for (;;) {
-        stack::keep();
-        Pending p = blocks.run(cond);
-        if (p == Pending::brk || p == Pending::cont) fire(err::throw_::while_cond);
-        if (p != Pending::none) return p;
-        if (!result_true_strict()) break;
-        p = run_body(blocks, body);
-        if (p == Pending::brk) break;
-        if (leaves(p)) return p;
-    }
+    VEK_PASS(blocks.run_while(cond, body));
     stack::pop_frame();
     make_unset(stack::arguments);
     return Pending::none;
