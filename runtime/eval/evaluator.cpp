@@ -70,9 +70,8 @@ uint32_t native_mark(const Cursor& at) { return at.library ? stack::MARK_NATIVE 
 // Library code adds no link, so the position stays where user code left it.
 class PositionScope {
 public:
-    PositionScope(const Cell* code, bool library)
-        : code_(code), outer_(innermost_), expression_(series_index(code)) {
-        if (!library) innermost_ = this;
+    explicit PositionScope(const Cursor& at) : code_(at.code), outer_(innermost_), expression_(at.index()) {
+        if (!at.library) innermost_ = this;
     }
     ~PositionScope() { innermost_ = outer_; }
     void at(const Cursor& cursor) { expression_ = cursor.index(); }
@@ -742,7 +741,7 @@ Pending run_in_body_frame(Cursor& at, PositionScope& scope, BlockFlags flags) {
     Cursor at = Cursor::at(&code, series_index(&code));
     stack::push_frame(body_word(), body_mark(at));
     make_unset(stack::push_cell());
-    PositionScope scope(&code, at.library);
+    PositionScope scope(at);
     event(trace::EV_ENTER, &code, at.pos, nullptr);
     return run_in_body_frame(at, scope, flags);
 }
@@ -759,8 +758,9 @@ Pending run_in_body_frame(Cursor& at, PositionScope& scope, BlockFlags flags) {
     Cell code = *block;
     Cursor at = Cursor::at(&code, series_index(&code));
     stack::CountedFrame counted;
-    Cell* result = make_unset(stack::push_cell());
-    PositionScope scope(&code, at.library);
+    Cell* result = stack::push_cell();
+    if (!at.more()) make_unset(result);  // else the first expression writes it
+    PositionScope scope(at);
     while (at.more()) {
         scope.at(at);
         stack::top = result;
@@ -855,8 +855,7 @@ namespace {
 
 [[gnu::noinline]] Pending eval_framed_next(Cursor& at, NextFlags flags) {
     stack::push_frame(body_word(), native_mark(at));
-    PositionScope scope(at.code, at.library);
-    scope.at(at);
+    PositionScope scope(at);
     VEK_PASS(eval_expression(at));
     if (flags.sub)
         stack::unwind();
@@ -872,8 +871,7 @@ namespace {
 Pending eval_next(Cursor& at, NextFlags flags) {
     if (trace::tracing) return eval_framed_next(at, flags);
     stack::CountedFrame counted;
-    PositionScope scope(at.code, at.library);
-    scope.at(at);
+    PositionScope scope(at);
     Cell* result = stack::top;
     VEK_PASS(eval_expression(at, {.sub = true}));
     event(trace::EV_EXPR, at.code, at.base + scope.expression(), result);
