@@ -96,6 +96,8 @@ private:
     uint32_t expression_;  // the index of the expression under way
 };
 
+Pending run_block(const Cell* block, BlockFlags flags);
+
 // The value of a bound word whose context's values are at hand, or nullptr
 // (unbound, not resolved yet, a function context outside its call), where
 // context::get would raise or look the word up. Raises nothing. Inline, as
@@ -373,7 +375,7 @@ const Cell* chosen_branch(uint8_t conditional) {
 // exception inside it comes back pending, as run_plain_native hands it on.
 Pending run_branch(const Cell* block) {
     try {
-        return eval_block(block, {.chain = true});
+        return run_block(block, {.chain = true});
     } catch (const VekThrow& thrown) {
         if (thrown.code >= CODE_EXIT && thrown.code <= CODE_BREAK) return Pending(thrown.code);
         throw;
@@ -560,7 +562,7 @@ Pending eval_value(Cursor& at, bool passive) {
     switch (cell_type(value)) {
         case TYPE_PAREN: {
             at.pos++;
-            VEK_PASS(eval_block(value));
+            VEK_PASS(run_block(value, {}));
             at.sync();
             return Pending::none;
         }
@@ -775,14 +777,17 @@ Pending run_in_body_frame(Cursor& at, PositionScope& scope, BlockFlags flags) {
 // Whether eval_block runs the block in a frame of its own.
 bool runs_framed(const Cell* block) { return trace::tracing || series_node(block) == top_level.code; }
 
-}  // namespace
-
-Pending eval_block(const Cell* block, BlockFlags flags) {
+// eval_block's work, inline where a branch or a paren runs.
+[[gnu::always_inline]] inline Pending run_block(const Cell* block, BlockFlags flags) {
     check_stack();
     if (runs_framed(block)) [[unlikely]]
         return eval_framed_block(block, flags);
     return eval_untraced_block(block, flags);
 }
+
+}  // namespace
+
+Pending eval_block(const Cell* block, BlockFlags flags) { return run_block(block, flags); }
 
 Pending LoopBlocks::run(const Cell* block) {
     if (path_ != Path::untraced) [[unlikely]]
