@@ -27,6 +27,7 @@
 #include "runtime/eval/trace.h"
 #include "runtime/gc/collector.h"
 #include "runtime/memory/manager.h"
+#include "runtime/natives/helpers.h"
 
 namespace vek::eval {
 
@@ -813,6 +814,31 @@ Pending LoopBlocks::run_while(const Cell* condition, const Cell* body) {
         p = run_step(body);
         if (p == Pending::brk) return Pending::none;
         if (p == Pending::ret || p == Pending::exit) return p;
+    }
+}
+
+// A step that ends the loop: Pending::none for a break, else the code.
+bool ends_loop(Pending p) { return p == Pending::brk || p == Pending::ret || p == Pending::exit; }
+Pending loop_outcome(Pending p) { return p == Pending::brk ? Pending::none : p; }
+
+Pending LoopBlocks::run_counted(const Cell* body, int32_t count, natives::LoopWord* word) {
+    for (int32_t done = 0; done < count; ++done) {
+        if (word) {
+            Cell number{TYPE_INTEGER, 0, uint32_t(done + 1), 0};
+            word->set(&number);
+        }
+        Pending p = run_step(body);
+        if (ends_loop(p)) return loop_outcome(p);
+    }
+    return Pending::none;
+}
+
+Pending LoopBlocks::run_foreach(const Cell* body, uint32_t n, bool multi, natives::LoopWord& word) {
+    for (;;) {
+        stack::keep();
+        if (!(multi ? natives::foreach_next_multi(n) : natives::foreach_next(word))) return Pending::none;
+        Pending p = run_step(body);
+        if (ends_loop(p)) return loop_outcome(p);
     }
 }
 

@@ -18,6 +18,10 @@
 #include "runtime/core/unwind.h"
 #include "runtime/memory/series.h"
 
+namespace vek::natives {
+class LoopWord;
+}  // namespace vek::natives
+
 namespace vek::eval {
 
 // Library code: blocks loaded from the embedded library carry BUF_LIBRARY in
@@ -139,6 +143,14 @@ public:
     // at a break in the body; a break or continue in the condition raises
     // while-cond; a return or exit comes back pending.
     Pending run_while(const Cell* condition, const Cell* body);
+    // loop's and repeat's steps: the body count times, each run after the
+    // frame's cells are cut back to its result cell, ending (Pending::none)
+    // early at a break; with a word (repeat), the word is set to the step's
+    // number, from 1, before each run. A return or exit comes back pending.
+    Pending run_counted(const Cell* body, int32_t count, natives::LoopWord* word);
+    // foreach's steps: while a step (n words, from a block of them when
+    // multi) finds values left, the body, as run_counted runs it.
+    Pending run_foreach(const Cell* body, uint32_t n, bool multi, natives::LoopWord& word);
 
 private:
     enum class Path : uint8_t { unchosen, untraced, general };

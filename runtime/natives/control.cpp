@@ -73,8 +73,6 @@ Pending close_loop() {
     return Pending::none;
 }
 
-Cell integer_cell(int32_t n) { return Cell{TYPE_INTEGER, 0, uint32_t(n), 0}; }
-
 uint32_t words_per_step(const Cell* words) {
     if (cell_type(words) != TYPE_BLOCK) return 1;
     uint32_t n = block::length_from_head(words);
@@ -301,11 +299,7 @@ Pending loop(bool check, const int32_t*) {
     Cell unset_value;
     open_loop(make_unset(&unset_value));
     eval::LoopBlocks blocks;
-    for (int32_t done = 0; done < count; ++done) {
-        Pending p = run_body(blocks, body);
-        if (p == Pending::brk) break;
-        if (leaves(p)) return p;
-    }
+    VEK_PASS(blocks.run_counted(body, count, nullptr));
     return close_loop();
 }
 
@@ -327,13 +321,7 @@ Pending repeat(bool check, const int32_t*) {
     const Cell* body = arg(2);
     open_loop(&none::constant);
     eval::LoopBlocks blocks;
-    for (int32_t done = 0; done < count; ++done) {
-        Cell n = integer_cell(done + 1);
-        word.set(&n);
-        Pending p = run_body(blocks, body);
-        if (p == Pending::brk) break;
-        if (leaves(p)) return p;
-    }
+    VEK_PASS(blocks.run_counted(body, count, &word));
     return close_loop();
 }
 
@@ -366,13 +354,7 @@ Pending foreach(bool check, const int32_t*) {
     open_loop(&none::constant);
     eval::LoopBlocks blocks;
     LoopWord word(stack::arguments - 1);
-    for (;;) {
-        stack::keep();
-        if (!step(n, multi, word)) break;
-        Pending p = run_body(blocks, body);
-        if (p == Pending::brk) break;
-        if (leaves(p)) return p;
-    }
+    VEK_PASS(blocks.run_foreach(body, n, multi, word));
     return close_loop();
 }
 
