@@ -287,43 +287,61 @@ constexpr uint8_t CONTROL_NONE = 0xFF;
 // The conditionals, which come first in CONTROL_WORDS.
 enum Conditional : uint8_t { CONDITIONAL_IF, CONDITIONAL_EITHER, CONDITIONAL_UNLESS, CONDITIONALS };
 
+// How a control native's arguments are passed, read from its plan at its
+// first call here: the plan made for a boot native's internal block never
+// changes.
+enum ArgumentModes : uint8_t { MODES_UNREAD, MODES_NORMAL, MODES_FIRST_QUOTED, MODES_OTHER };
+
 struct ControlNatives {
     Cell boot[CONTROLS];     // the natives as boot bound them
     uint8_t by_native[128];  // a native's position -> its index in boot, or CONTROL_NONE
+    ArgumentModes modes[CONTROLS];
 };
 ControlNatives control_natives;
 
 void mark_control_natives() { gc::mark_cells(control_natives.boot, control_natives.boot + CONTROLS); }
 
-bool is_control_native(const Cell* value) {
-    if (cell_type(value) != TYPE_NATIVE) return false;
+// The value's index in CONTROL_WORDS when it is a boot control native, else
+// CONTROL_NONE.
+uint8_t control_of(const Cell* value) {
+    if (cell_type(value) != TYPE_NATIVE) return CONTROL_NONE;
     uint32_t position = native::position(value);
     uint8_t found = position < 128 ? control_natives.by_native[position] : CONTROL_NONE;
-    return found != CONTROL_NONE &&
-           callable::internal_node(&control_natives.boot[found]) == callable::internal_node(value);
+    bool boot = found != CONTROL_NONE &&
+                callable::internal_node(&control_natives.boot[found]) == callable::internal_node(value);
+    return boot ? found : CONTROL_NONE;
+}
+
+ArgumentModes modes_of(const CallPlan* plan) {
+    const PlanArgument* arguments = plan_arguments(plan);
+    for (uint32_t i = 1; i < plan->arity; i++)
+        if (arguments[i].mode != ARG_NORMAL) return MODES_OTHER;
+    return plan->arity == 0 || arguments[0].mode == ARG_NORMAL ? MODES_NORMAL : MODES_FIRST_QUOTED;
 }
 
 // Whether the arguments' passing modes let the evaluator fetch them itself:
 // only the first may be quoted (the loop word of repeat and foreach), and the
 // code must hold a word or a block there, which is passed as it is. A paren
 // or get-word there takes the general path, which evaluates it.
-bool plain_quoted_argument(const CallPlan* plan, const Cursor& at) {
-    const PlanArgument* arguments = plan_arguments(plan);
-    for (uint32_t i = 1; i < plan->arity; i++)
-        if (arguments[i].mode != ARG_NORMAL) return false;
-    if (plan->arity == 0 || arguments[0].mode == ARG_NORMAL) return true;
-    return at.more() && (cell_type(at.pos) == TYPE_WORD || cell_type(at.pos) == TYPE_BLOCK);
+bool plain_quoted_argument(uint8_t control, const CallPlan* plan, const Cursor& at) {
+    ArgumentModes& modes = control_natives.modes[control];
+    if (modes == MODES_UNREAD) modes = modes_of(plan);
+    if (modes == MODES_NORMAL) return true;
+    return modes == MODES_FIRST_QUOTED && at.more() &&
+           (cell_type(at.pos) == TYPE_WORD || cell_type(at.pos) == TYPE_BLOCK);
 }
 
 // The plan of the control native held by a word, when the evaluator may call
 // it itself with the arguments at the cursor; else nullptr.
 const CallPlan* control_plan(const Cell* bound, const Cursor& at) {
-    if (trace::tracing || !is_control_native(bound)) return nullptr;
+    if (trace::tracing) return nullptr;
+    uint8_t control = control_of(bound);
+    if (control == CONTROL_NONE) return nullptr;
     const CallPlan* plan = plain_plan(bound);
-    return plan && plain_quoted_argument(plan, at) ? plan : nullptr;
+    return plan && plain_quoted_argument(control, plan, at) ? plan : nullptr;
 }
 
-// The index in CONTROL_WORDS of a native that is_control_native recognised.
+// The index in CONTROL_WORDS of a native that control_of recognised.
 uint8_t control_index(const Cell* native) { return control_natives.by_native[native::position(native)]; }
 
 // A block written in the code as a whole argument: no operator follows it,
@@ -1130,6 +1148,7 @@ void remember_boot_values() {
     inline_ops_known = true;
     gc::add_root("evaluator's boot operators", mark_inline_ops);
     std::fill(std::begin(control_natives.by_native), std::end(control_natives.by_native), CONTROL_NONE);
+    std::fill(std::begin(control_natives.modes), std::end(control_natives.modes), MODES_UNREAD);
     for (uint8_t i = 0; i < CONTROLS; i++) {
         const Cell* value = context::get_global_cell(symbol::make(CONTROL_WORDS[i]));
         control_natives.boot[i] = *value;
