@@ -368,13 +368,19 @@ Pending fetch_control_arg(const Cell* called, const Cell* name, const PlanArgume
     return Pending::none;
 }
 
-// Whether every argument from the first to end is a block written in the
-// code at the cursor, which the argument takes as it is.
-bool literal_blocks_at(const Cursor& at, const PlanArgument* first, const PlanArgument* end) {
+// The count blocks written in the code at the cursor for the arguments from
+// the first on, pushed as a fetch pushes them, when each argument takes a
+// block and no operator follows the last one; else false, with nothing
+// pushed. The blocks before the last are followed by a block, no operator.
+bool push_literal_blocks(Cursor& at, const PlanArgument* first, uint32_t count) {
     const Cell* pos = at.pos;
-    for (const PlanArgument* argument = first; argument != end; argument++, pos++) {
-        if (pos >= at.tail || !takes_type(*argument, TYPE_BLOCK) || !literal_block_at(pos, at.tail)) return false;
-    }
+    if (uint32_t(at.tail - pos) < count) return false;
+    for (uint32_t i = 0; i < count; i++)
+        if (!takes_type(first[i], TYPE_BLOCK) || cell_type(pos + i) != TYPE_BLOCK) return false;
+    const Cell* next = pos + count;
+    if (next < at.tail && cell_type(next) == TYPE_WORD && infix_operator(next)) return false;
+    for (uint32_t i = 0; i < count; i++) stack::push(pos + i);
+    at.pos = next;
     return true;
 }
 
@@ -401,11 +407,9 @@ Pending run_branch(const Cell* block) {
     }
 }
 
-// if, unless or either, its condition fetched and its blocks written in the
-// code, while untraced: the blocks are pushed as a fetch pushes them, and
-// the native's kernel runs here, without its entry.
-Pending run_conditional(uint8_t conditional, Cursor& at, uint32_t blocks) {
-    for (uint32_t i = 0; i < blocks; i++) stack::push(at.pos++);
+// if, unless or either, its condition fetched and its blocks pushed, while
+// untraced: the native's kernel runs here, without its entry.
+Pending run_conditional(uint8_t conditional) {
     const Cell* branch = chosen_branch(conditional);
     if (!branch) {
         none::box();
@@ -434,10 +438,9 @@ Pending run_control(const Cell* called, const CallPlan* plan, Cursor& at, const 
         return fetch_and_run_control(called, plan, condition, at, name);
     VEK_PASS(eval_expression(at, {.sub = true}));
     check_plain_type(called, name, *condition, stack::top - 1);
-    const PlanArgument* end = condition + plan->arity;
-    if (trace::tracing || !literal_blocks_at(at, condition + 1, end))
+    if (trace::tracing || !push_literal_blocks(at, condition + 1, plan->arity - 1))
         return fetch_and_run_control(called, plan, condition + 1, at, name);
-    return run_conditional(control, at, uint32_t(end - condition - 1));
+    return run_conditional(control);
 }
 
 // The control native called by name, its arguments at the cursor, as
