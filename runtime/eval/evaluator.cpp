@@ -98,6 +98,9 @@ private:
 };
 
 Pending run_block(const Cell* block, BlockFlags flags);
+Pending run_untraced(Cursor& at, BlockFlags flags);
+bool runs_framed(const Cell* block);
+Pending eval_framed_block(const Cell* block, BlockFlags flags);
 
 // The value of a bound word whose context's values are at hand, or nullptr
 // (unbound, not resolved yet, a function context outside its call), where
@@ -396,11 +399,29 @@ const Cell* chosen_branch(uint8_t conditional) {
     }
 }
 
+// The branch as run_block runs it, but for a branch of one plain value,
+// which runs nothing that could raise, be traced or see the block's
+// position: its value is pushed where the block's result cell would be and
+// becomes the frame's result. A full frame stack still overflows there.
+[[gnu::always_inline]] inline Pending run_branch_block(const Cell* block) {
+    check_stack();
+    if (runs_framed(block)) [[unlikely]]
+        return eval_framed_block(block, {.chain = true});
+    Cell code = *block;
+    Cursor at = Cursor::at(&code, series_index(&code));
+    const Cell* value = at.tail - at.pos == 1 ? plain_value(at.pos) : nullptr;
+    if (value && stack::frames_top < stack::frames_limit) {
+        copy_cell(stack::push(value), stack::arguments);
+        return Pending::none;
+    }
+    return run_untraced(at, {.chain = true});
+}
+
 // The branch run as the native's entry runs it: a code raised as an
 // exception inside it comes back pending, as run_plain_native hands it on.
 Pending run_branch(const Cell* block) {
     try {
-        return run_block(block, {.chain = true});
+        return run_branch_block(block);
     } catch (const VekThrow& thrown) {
         if (thrown.code >= CODE_EXIT && thrown.code <= CODE_BREAK) return Pending(thrown.code);
         throw;
@@ -778,9 +799,8 @@ Pending run_in_body_frame(Cursor& at, PositionScope& scope, BlockFlags flags) {
 // recursion ends where it did. That cell lies above whatever the frame holds
 // (a function's arguments and locals). A tracer switched on by an expression
 // hears the events that follow it.
-[[gnu::always_inline]] inline Pending eval_untraced_block(const Cell* block, BlockFlags flags) {
-    Cell code = *block;
-    Cursor at = Cursor::at(&code, series_index(&code));
+// The run from the cursor, whose code cell stays put meanwhile.
+[[gnu::always_inline]] inline Pending run_untraced(Cursor& at, BlockFlags flags) {
     stack::CountedFrame counted;
     Cell* result = stack::push_cell();
     if (!at.more()) make_unset(result);  // else the first expression writes it
@@ -791,9 +811,15 @@ Pending run_in_body_frame(Cursor& at, PositionScope& scope, BlockFlags flags) {
         VEK_PASS(eval_expression(at, {.sub = true}));
         event(trace::EV_EXPR, at.code, at.base + scope.expression(), result);
     }
-    event(trace::EV_EXIT, &code, at.pos, result);
+    event(trace::EV_EXIT, at.code, at.pos, result);
     if (flags.chain) copy_cell(result, stack::arguments);
     return Pending::none;
+}
+
+[[gnu::always_inline]] inline Pending eval_untraced_block(const Cell* block, BlockFlags flags) {
+    Cell code = *block;
+    Cursor at = Cursor::at(&code, series_index(&code));
+    return run_untraced(at, flags);
 }
 
 // Whether eval_block runs the block in a frame of its own.

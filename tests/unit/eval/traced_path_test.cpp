@@ -114,6 +114,9 @@ TEST_F(TracedPath, Conditionals) {
         "saved: :case r: copy [] loop 2 [append r case [true [1]] case: func [b] [0]] case: :saved r",
         "r: copy [] foreach c [1 none false] [append r either c [1] [2] append r if c [3] append r unless c [4]] r",
         "b: [either (clear b true) [1] [2]] do b", "if true [1] = [1]", "unless false [1] + 1", "either 1 [2]",
+        "x: 1 f: func [y] [reduce [either true [x] [0] either false [0] [y] if true ['x] unless false [:x]]] f 2",
+        "f: func [] [either true [undefined-word] [0]] f", "f: func [] [if true [append]] f",
+        "x: 1 unset 'x if true [x]",
     });
 }
 
