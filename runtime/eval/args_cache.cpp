@@ -112,9 +112,18 @@ uint64_t type_bits(const Cell* typeset) {
     return bits;
 }
 
+// A function! with compiled code cannot run as interpreted code: its calls
+// take the general path, which raises for it.
+bool compiled_function(const Cell* callable, uint32_t type) {
+    if (type != TYPE_FUNCTION) return false;
+    const Cell* code = callable::internal(callable) + function::INTERNAL_CODE;
+    return cell_type(code) == TYPE_INTEGER && integer::get(code) != 0;
+}
+
 // The plan of the cache's entries, appended to it as a binary!.
-void append_plan(const Cell* cache, bool native_like) {
+void append_plan(const Cell* cache, bool native_like, bool compiled) {
     CallPlan summary = plan_summary(series_buffer(cache)->cells(), series_buffer(cache)->length(), native_like);
+    if (compiled) summary.plain = false;
     uint32_t size = uint32_t(sizeof(CallPlan) + summary.arity * sizeof(PlanArgument));
     Cell plan_value = series_cell(TYPE_BINARY, memory::alloc_bytes(size));
     SeriesBuffer* bytes = series_buffer(&plan_value);
@@ -170,7 +179,7 @@ Node make_args_cache(const Cell* callable) {
         }
         *block::alloc_tail(&cache) = Cell{TYPE_INTEGER, 0, count, 0};
     }
-    append_plan(&cache, native_like);
+    append_plan(&cache, native_like, compiled_function(&value, type));
     *callable::args_cache(&value) = cache;
     return series_node(&cache);
 }

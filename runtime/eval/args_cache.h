@@ -45,7 +45,7 @@ struct CallPlan {
     uint32_t absent;       // function! and routine!: cells a call pushes for its refinements, all left out
     uint64_t absent_refinements;  // bit i set when absent cell i is a refinement's false, else an argument's none
     bool plain;            // a plain call may use the plan: the absent cells fit the bits above, a
-                           // native's refinements its slots
+                           // native's refinements its slots, a function! is interpreted
 };
 static_assert(sizeof(CallPlan) % alignof(PlanArgument) == 0);
 

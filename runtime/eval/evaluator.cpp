@@ -995,12 +995,9 @@ uint32_t call_mark(uint32_t type, bool library) {
     return library ? stack::MARK_NATIVE : stack::MARK_NATIVE_INTERP;
 }
 
-// call_function's work, inline in the evaluator's own calls.
-[[gnu::always_inline]] inline Pending run_function(const Cell* called, const Cell* name, CallbackClass callback) {
-    Cell function = *called;
-    const Cell* code = function::internal(&function) + function::INTERNAL_CODE;
-    if (cell_type(code) == TYPE_INTEGER && integer::get(code) != 0) fire(err::internal::not_done);
-
+// call_function's work on an interpreted function, a cell that stays put
+// meanwhile; inline in the evaluator's own calls.
+[[gnu::always_inline]] inline Pending run_function(const Cell& function, const Cell* name, CallbackClass callback) {
     // The context's words read this call's cells while it runs.
     Node context = function::context_node(&function);
     Cell* context_cell = context::cell_of(context);
@@ -1054,7 +1051,7 @@ Pending run_plain(const Cell* function, const CallPlan* plan, const Cursor& at, 
         routine::call(function);
         return Pending::none;
     }
-    return run_function(function, frame_name, CALL_EVALUATOR);
+    return run_function(*function, frame_name, CALL_EVALUATOR);
 }
 
 // The call's frame goes; its result replaces the called value pushed before
@@ -1141,7 +1138,10 @@ Pending eval_code(const Cell* called, Cursor& at, CallFlags flags, const Cell* p
 }
 
 Pending call_function(const Cell* called, const Cell* name, CallbackClass callback) {
-    return run_function(called, name, callback);
+    Cell function = *called;
+    const Cell* code = function::internal(&function) + function::INTERNAL_CODE;
+    if (cell_type(code) == TYPE_INTEGER && integer::get(code) != 0) fire(err::internal::not_done);
+    return run_function(function, name, callback);
 }
 
 Cell* last_value() { return stack::top > stack::arguments ? stack::top - 1 : stack::arguments; }

@@ -10,6 +10,9 @@
 #include <string>
 
 #include "runtime/core/sockets.h"
+#include "runtime/datatypes/callable/function.h"
+#include "runtime/datatypes/word/context.h"
+#include "runtime/datatypes/word/symbol.h"
 #include "runtime/eval/evaluator.h"
 #include "runtime/eval/stack.h"
 #include "runtime/eval/trace.h"
@@ -145,6 +148,21 @@ TEST_F(PlainCalls, WideSpecsMatchTheGeneralPath) {
         // more refinements than a native call has slots for: not runnable
         {"n: make native! [[value" + refinements + "] 33] try [n true] n true",
          "*** Internal Error: reserved for future use (or not yet implemented)"},
+    };
+    expect_same(rows);
+}
+
+// A function with compiled code cannot run as interpreted code: every call
+// of it raises once its arguments are fetched, on the lean path as well.
+TEST_F(PlainCalls, CompiledFunctionsRaiseAsTheGeneralPathDoes) {
+    Cell spec = test::load_code("a");
+    Cell body = test::load_code("a");
+    function::make_value(&spec, &body, Node::none, 1, 0, 0);
+    context::set_global(symbol::make("compiled-f"), stack::top - 1);
+    stack::pop(1);
+    const Row rows[] = {
+        {"try [compiled-f 1] compiled-f 1", "*** Internal Error: reserved for future use (or not yet implemented)"},
+        {"compiled-f", "*** Script Error: compiled-f is missing its a argument"},
     };
     expect_same(rows);
 }
