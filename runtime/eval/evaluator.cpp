@@ -99,11 +99,16 @@ private:
 // The value of a bound word whose context's values are at hand, or nullptr
 // (unbound, not resolved yet, a function context outside its call), where
 // context::get would raise or look the word up. Raises nothing. Inline, as
-// nearly every step reads a word or looks for an operator.
+// nearly every step reads a word or looks for an operator; a global word,
+// the most common, is tested for first and skips the context cell.
 [[gnu::always_inline]] inline const Cell* value_at_hand(const Cell* word) {
-    if (word::context(word) == Node::none || int32_t(word::index(word)) < 0) return nullptr;
-    const Cell* values = context::values_base(context::cell_of(word::context(word)));
-    return values ? values + word::index(word) : nullptr;  // none: a function context outside its call
+    uint32_t index = word::index(word);
+    if (int32_t(index) < 0) return nullptr;
+    Node context = word::context(word);
+    if (context == context::global) return context::global_values_base() + index;
+    if (context == Node::none) return nullptr;
+    const Cell* values = context::values_base(context::cell_of(context));
+    return values ? values + index : nullptr;  // none: a function context outside its call
 }
 
 // The value of a word that may start an infix call: an op! in a context
@@ -371,11 +376,15 @@ Cell* push_value(const Cell* code, const Cell* pos, const Cell* value) {
 // context's values are at hand and that is no object (an object's words
 // may have change handlers), else nullptr.
 Cell* plain_store_slot(const Cell* set_word) {
-    if (word::context(set_word) == Node::none || int32_t(word::index(set_word)) < 0) return nullptr;
-    const Cell* context = context::cell_of(word::context(set_word));
+    uint32_t index = word::index(set_word);
+    if (int32_t(index) < 0) return nullptr;
+    Node node = word::context(set_word);
+    if (node == context::global) return context::global_values_base() + index;
+    if (node == Node::none) return nullptr;
+    const Cell* context = context::cell_of(node);
     if (!context::on_stack(context) && context::kind_of(context) == context::KIND_OBJECT) return nullptr;
     Cell* values = context::values_base(context);
-    return values ? values + word::index(set_word) : nullptr;  // none: a function context outside its call
+    return values ? values + index : nullptr;  // none: a function context outside its call
 }
 
 // plain_value of the cell after a set-word whose slot is known: a word
