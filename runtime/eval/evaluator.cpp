@@ -267,7 +267,7 @@ double number_value(const Cell* number) {
 }
 
 // inline_op_at on the cursor, which then stands past the right operand.
-bool eval_inline_op(const Cell* op_value, Cursor& at, Cell* start) {
+[[gnu::always_inline]] inline bool eval_inline_op(const Cell* op_value, Cursor& at, Cell* start) {
     const Cell* past = inline_op_at(op_value, at.pos, at.tail, start);
     if (!past) return false;
     at.pos = past;
@@ -590,25 +590,51 @@ const CallPlan* inline_call_plan(const Cell* op_value, const Cursor& at, const C
     return Pending::none;
 }
 
-// Operators apply strictly from left to right: each takes the value so far,
-// at start, as its left operand and leaves its result there.
-Pending eval_infix(Cursor& at, Cell* start) {
-    while (at.more() && cell_type(at.pos) == TYPE_WORD) {
-        const Cell* op_value = infix_operator(at.pos);
-        if (!op_value) break;
-        if (!trace::tracing && eval_inline_op(op_value, at, start)) continue;
-        if (const CallPlan* plan = trace::tracing ? nullptr : inline_call_plan(op_value, at, start)) {
-            VEK_PASS(eval_inline_call(op_value, plan, at, start));
-            continue;
-        }
-        event(trace::EV_FETCH, at.code, at.pos, at.pos);
-        Cell called;
-        op::unwrap(op_value, &called);
-        Cell name = *at.pos++;
-        stack::top = start;
-        VEK_PASS(eval_code(&called, at, {.sub = true, .infix = true}, nullptr, &name, APPLY_NONE));
-    }
+// The value of the operator word at the cursor, or nullptr when no operator
+// is there.
+[[gnu::always_inline]] inline const Cell* operator_at(const Cursor& at) {
+    return at.more() && cell_type(at.pos) == TYPE_WORD ? infix_operator(at.pos) : nullptr;
+}
+
+// The operator at the cursor, whose value is op_value, when the infix step
+// does not compute it inline: the right operand takes evaluating, or a
+// tracer listens, or the operator is no boot operator on numbers.
+Pending call_operator(const Cell* op_value, Cursor& at, Cell* start) {
+    if (const CallPlan* plan = trace::tracing ? nullptr : inline_call_plan(op_value, at, start))
+        return eval_inline_call(op_value, plan, at, start);
+    event(trace::EV_FETCH, at.code, at.pos, at.pos);
+    Cell called;
+    op::unwrap(op_value, &called);
+    Cell name = *at.pos++;
+    stack::top = start;
+    return eval_code(&called, at, {.sub = true, .infix = true}, nullptr, &name, APPLY_NONE);
+}
+
+// The operators computed inline from the cursor on; the value of the first
+// that is not, or nullptr when no other operator follows.
+[[gnu::always_inline]] inline const Cell* eval_inline_ops(Cursor& at, Cell* start) {
+    const Cell* op_value = operator_at(at);
+    while (op_value && !trace::tracing && eval_inline_op(op_value, at, start)) op_value = operator_at(at);
+    return op_value;
+}
+
+// The operator at the cursor, whose value is op_value and which the infix
+// step does not compute inline, and those after it. Operators apply
+// strictly from left to right: each takes the value so far, at start, as
+// its left operand and leaves its result there.
+[[gnu::noinline]] Pending eval_operators(const Cell* op_value, Cursor& at, Cell* start) {
+    do {
+        VEK_PASS(call_operator(op_value, at, start));
+    } while ((op_value = eval_inline_ops(at, start)));
     return Pending::none;
+}
+
+// The operators after the value at start. Those computed inline on numbers
+// are computed here, inline in the expression step, each operator word
+// looked up once; the first other one goes with the rest to eval_operators.
+[[gnu::always_inline]] inline Pending eval_infix(Cursor& at, Cell* start) {
+    const Cell* op_value = eval_inline_ops(at, start);
+    return op_value ? eval_operators(op_value, at, start) : Pending::none;
 }
 
 // Kept out of line, so that the untraced path stays lean.
@@ -753,7 +779,7 @@ Pending eval_expression(Cursor& at, ExprFlags flags) {
     } else {
         VEK_PASS(eval_value(at, flags.passive));
     }
-    if (!flags.prefix && at.more() && cell_type(at.pos) == TYPE_WORD) {
+    if (!flags.prefix) {
         VEK_PASS(eval_infix(at, start));
     }
     if (!flags.sub) {
