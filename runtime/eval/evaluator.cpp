@@ -266,6 +266,19 @@ double number_value(const Cell* number) {
     return pos + 2;
 }
 
+// The operators computed inline on the value, from next up to the first
+// cell that is no operator word: the position past them, or nullptr when an
+// operator there is not computed inline.
+[[gnu::always_inline]] inline const Cell* inline_ops_from(const Cell* next, const Cell* tail, Cell* value) {
+    while (next < tail && cell_type(next) == TYPE_WORD) {
+        const Cell* op_value = infix_operator(next);
+        if (!op_value) break;
+        next = inline_op_at(op_value, next, tail, value);
+        if (!next) return nullptr;
+    }
+    return next;
+}
+
 // inline_op_at on the cursor, which then stands past the right operand.
 [[gnu::always_inline]] inline bool eval_inline_op(const Cell* op_value, Cursor& at, Cell* start) {
     const Cell* past = inline_op_at(op_value, at.pos, at.tail, start);
@@ -401,23 +414,21 @@ const Cell* plain_first_value(const Cell* set_word, const Cell* slot) {
 // A set-word whose value is a plain value, maybe followed by operators
 // computed inline, stores it with no frame of its own: nothing in between
 // can raise, call or be traced. Anything else is left undone (false) for
-// the general path, which starts over: so far only cells were read.
-bool eval_plain_set_word(Cursor& at) {
+// the general path, which starts over: so far only cells were read, and the
+// value pushed is taken back. Inline in the expression step.
+[[gnu::always_inline]] inline bool eval_plain_set_word(Cursor& at) {
     const Cell* tail = at.tail;
     if (at.pos + 1 >= tail) return false;
     Cell* slot = plain_store_slot(at.pos);
     const Cell* first = slot ? plain_first_value(at.pos, slot) : nullptr;
     if (!first || cell_type(first) == TYPE_UNSET) return false;
-    Cell value = *first;
-    const Cell* next = at.pos + 2;
-    while (next < tail && cell_type(next) == TYPE_WORD) {
-        const Cell* op_value = infix_operator(next);
-        if (!op_value) break;
-        next = inline_op_at(op_value, next, tail, &value);
-        if (!next) return false;
+    Cell* value = stack::push(first);
+    const Cell* next = inline_ops_from(at.pos + 2, tail, value);
+    if (!next) {
+        stack::top = value;
+        return false;
     }
-    *slot = value;
-    stack::push(&value);
+    *slot = *value;
     at.pos = next;
     return true;
 }
@@ -438,11 +449,6 @@ bool eval_plain_set_word(Cursor& at) {
     at.sync();
     stack::unwind();
     return Pending::none;
-}
-
-Pending eval_set_word(Cursor& at) {
-    if (!trace::tracing && eval_plain_set_word(at)) return Pending::none;
-    return eval_general_set_word(at);
 }
 
 Pending eval_set_path(Cursor& at) {
@@ -498,8 +504,8 @@ Pending eval_value(Cursor& at, bool passive) {
             at.sync();
             return Pending::none;
         }
-        case TYPE_SET_WORD:
-            return eval_set_word(at);
+        case TYPE_SET_WORD:  // the untraced expression step takes plain stores itself
+            return eval_general_set_word(at);
         case TYPE_SET_PATH:
             return eval_set_path(at);
         case TYPE_GET_WORD:
@@ -775,7 +781,7 @@ Pending eval_expression(Cursor& at, ExprFlags flags) {
     } else if (!type_in_set(type, ACTIVE_TYPES)) {
         stack::push(at.pos++);
     } else if (type == TYPE_SET_WORD) {
-        VEK_PASS(eval_set_word(at));
+        if (!eval_plain_set_word(at)) VEK_PASS(eval_general_set_word(at));
     } else {
         VEK_PASS(eval_value(at, flags.passive));
     }
@@ -838,13 +844,8 @@ bool push_plain_argument(Cursor& at, bool infix) {
     const Cell* first = plain_value(at.pos);
     if (!first) return false;
     Cell value = *first;
-    const Cell* next = at.pos + 1;
-    while (!infix && next < at.tail && cell_type(next) == TYPE_WORD) {
-        const Cell* op_value = infix_operator(next);
-        if (!op_value) break;
-        next = inline_op_at(op_value, next, at.tail, &value);
-        if (!next) return false;
-    }
+    const Cell* next = infix ? at.pos + 1 : inline_ops_from(at.pos + 1, at.tail, &value);
+    if (!next) return false;
     stack::push(&value);
     at.pos = next;
     return true;
