@@ -568,27 +568,39 @@ const CallPlan* inline_call_plan(const Cell* op_value, const Cursor& at, const C
 }
 
 
-// The operator at the cursor on the left operand at start, which takes the
-// result. The right operand may switch tracing on: the events after it
-// still fire.
-[[gnu::noinline]] Pending eval_inline_call(const Cell* op_value, const CallPlan* plan, Cursor& at, Cell* start) {
-    check_stack();
-    InlineOp op = inline_op_of(op_value);
-    PlanArgument right_argument = plan_arguments(plan)[1];
+// The call of the operator, its operands in its frame, as the general path
+// makes it: the right operand checked, the call event, then the operation,
+// inline on two numbers.
+Pending run_inline_call(const Cell* op_value, const Cell* name, const PlanArgument& right_argument,
+                        const Cursor& at, Cell* start) {
     Cell called;
     op::unwrap(op_value, &called);
+    const Cell* right = stack::top - 1;
+    check_plain_type(&called, name, right_argument, right);
+    event(trace::EV_CALL, at.code, at.pos, &called, name);
+    if (!is_inline_number(right)) return run_plain_native(&called);
+    compute_inline(inline_op_of(op_value), start, right);
+    return Pending::none;
+}
+
+// The operator at the cursor on the left operand at start, which takes the
+// result. The right operand may switch tracing on: the events after it
+// still fire. Untraced, a number the operator takes is computed at once,
+// with nothing to check and no event.
+[[gnu::noinline]] Pending eval_inline_call(const Cell* op_value, const CallPlan* plan, Cursor& at, Cell* start) {
+    check_stack();
+    Cell op_cell = *op_value;  // the right operand may move the context's values
+    PlanArgument right_argument = plan_arguments(plan)[1];
     Cell name = *at.pos++;
     stack::top = start;
     stack::push_frame(&name, native_mark(at));
     stack::keep();
     VEK_PASS(eval_expression(at, {.prefix = true, .sub = true}));
     const Cell* right = stack::top - 1;
-    check_plain_type(&called, &name, right_argument, right);
-    event(trace::EV_CALL, at.code, at.pos, &called, &name);
-    if (is_inline_number(right)) {
-        compute_inline(op, start, right);
+    if (!trace::tracing && is_inline_number(right) && takes_type(right_argument, cell_type(right))) {
+        compute_inline(inline_op_of(&op_cell), start, right);
     } else {
-        VEK_PASS(run_plain_native(&called));
+        VEK_PASS(run_inline_call(&op_cell, &name, right_argument, at, start));
     }
     at.sync();
     stack::unwind();
