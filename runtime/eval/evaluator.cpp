@@ -135,15 +135,30 @@ constexpr uint64_t ACTIVE_TYPES = CALLABLE_TYPES | type_bit(TYPE_PAREN) | type_b
 // The values of a word that eval_value does more with than push them.
 constexpr uint64_t ACTIVE_WORD_VALUES = CALLABLE_TYPES | type_bit(TYPE_UNSET);
 
-bool type_in_set(uint32_t type, uint64_t set) { return type >= 64 || (set & type_bit(type)) != 0; }
+// The two sets above by datatype id, a byte each, so that a test is one
+// load: bit 0 for ACTIVE_TYPES, bit 1 for ACTIVE_WORD_VALUES. An id past
+// the list of types counts as in both.
+constexpr uint8_t IN_ACTIVE_TYPES = 1;
+constexpr uint8_t IN_ACTIVE_WORD_VALUES = 2;
+constexpr std::array<uint8_t, TYPE_MASK + 1> ACTIVE_BY_TYPE = [] {
+    std::array<uint8_t, TYPE_MASK + 1> table{};
+    for (uint32_t type = 0; type <= TYPE_MASK; type++) {
+        bool past = type >= 64;
+        table[type] = uint8_t((past || (ACTIVE_TYPES & type_bit(type)) ? IN_ACTIVE_TYPES : 0) |
+                              (past || (ACTIVE_WORD_VALUES & type_bit(type)) ? IN_ACTIVE_WORD_VALUES : 0));
+    }
+    return table;
+}();
+
+bool type_in_set(uint32_t type, uint8_t set) { return (ACTIVE_BY_TYPE[type & TYPE_MASK] & set) != 0; }
 
 // The value of the expression at the cell when it is a plain one, else
 // nullptr. Raises nothing.
 const Cell* plain_value(const Cell* cell) {
     uint32_t type = cell_type(cell);
-    if (type != TYPE_WORD) return type_in_set(type, ACTIVE_TYPES) ? nullptr : cell;
+    if (type != TYPE_WORD) return type_in_set(type, IN_ACTIVE_TYPES) ? nullptr : cell;
     const Cell* value = value_at_hand(cell);
-    return value && !type_in_set(cell_type(value), ACTIVE_WORD_VALUES) ? value : nullptr;
+    return value && !type_in_set(cell_type(value), IN_ACTIVE_WORD_VALUES) ? value : nullptr;
 }
 
 // ---------------------------------------------------------------- operators on numbers
@@ -408,7 +423,7 @@ const Cell* plain_first_value(const Cell* set_word, const Cell* slot) {
     bool same_word = cell_type(cell) == TYPE_WORD && word::context(cell) == word::context(set_word) &&
                      word::index(cell) == word::index(set_word);
     if (!same_word) return plain_value(cell);
-    return type_in_set(cell_type(slot), ACTIVE_WORD_VALUES) ? nullptr : slot;
+    return type_in_set(cell_type(slot), IN_ACTIVE_WORD_VALUES) ? nullptr : slot;
 }
 
 // A set-word whose value is a plain value, maybe followed by operators
@@ -785,12 +800,12 @@ Pending eval_expression(Cursor& at, ExprFlags flags) {
     uint32_t expression = at.index();
     uint32_t type = cell_type(at.pos);
     const Cell* bound = type == TYPE_WORD ? value_at_hand(at.pos) : nullptr;
-    if (bound && !type_in_set(cell_type(bound), ACTIVE_WORD_VALUES)) {
+    if (bound && !type_in_set(cell_type(bound), IN_ACTIVE_WORD_VALUES)) {
         stack::push(bound);
         at.pos++;
     } else if (bound) {
         VEK_PASS(eval_word(at, bound));
-    } else if (!type_in_set(type, ACTIVE_TYPES)) {
+    } else if (!type_in_set(type, IN_ACTIVE_TYPES)) {
         stack::push(at.pos++);
     } else if (type == TYPE_SET_WORD) {
         if (!eval_plain_set_word(at)) VEK_PASS(eval_general_set_word(at));
