@@ -240,13 +240,9 @@ double number_value(const Cell* number) {
 }
 
 // A float! on either side: a sum, difference or product is the float!
-// float_::math_op makes of them, having nothing to check for these types;
-// a comparison is the comparison native's.
-[[gnu::noinline]] void compute_floats(InlineOp op, Cell* left, const Cell* right) {
-    if (op > INLINE_MULTIPLY) {
-        copy_cell(logic::constant(actions::compare(left, right, INLINE_OP_CODES[op])), left);
-        return;
-    }
+// float_::math_op makes of them, having nothing to check for these types.
+// Inline, as a sum that has left the integer! range goes on as a float!.
+[[gnu::always_inline]] inline void compute_floats(InlineOp op, Cell* left, const Cell* right) {
     double a = number_value(left);
     double b = number_value(right);
     double result = op == INLINE_ADD ? a + b : op == INLINE_SUBTRACT ? a - b : a * b;
@@ -254,13 +250,20 @@ double number_value(const Cell* number) {
     float_::set(left, result);
 }
 
+// A float! on either side of a comparison: the comparison native's result.
+[[gnu::noinline]] void compare_floats(InlineOp op, Cell* left, const Cell* right) {
+    copy_cell(logic::constant(actions::compare(left, right, INLINE_OP_CODES[op])), left);
+}
+
 // The operation on the left cell, which takes the result, as the action or
 // comparison native would leave it.
 [[gnu::always_inline]] inline void compute_inline(InlineOp op, Cell* left, const Cell* right) {
     if (cell_type(left) == TYPE_INTEGER && cell_type(right) == TYPE_INTEGER)
         compute_integers(op, left, integer::get(left), integer::get(right));
-    else
+    else if (op <= INLINE_MULTIPLY)
         compute_floats(op, left, right);
+    else
+        compare_floats(op, left, right);
 }
 
 // The operator at pos, before tail, computed inline when it and its operands
