@@ -406,7 +406,7 @@ Cell* push_value(const Cell* code, const Cell* pos, const Cell* value) {
 // The slot a set-word writes when it is a plain store: a bound word whose
 // context's values are at hand and that is no object (an object's words
 // may have change handlers), else nullptr.
-Cell* plain_store_slot(const Cell* set_word) {
+[[gnu::always_inline]] inline Cell* plain_store_slot(const Cell* set_word) {
     uint32_t index = word::index(set_word);
     if (int32_t(index) < 0) return nullptr;
     Node node = word::context(set_word);
@@ -451,6 +451,17 @@ const Cell* plain_first_value(const Cell* set_word, const Cell* slot) {
     return true;
 }
 
+// word::set_from_frame for the set-word, whose value has been computed
+// into its frame: a plain store is written straight into its slot, looked
+// up again, as the value's code may have moved it.
+void set_from_frame(const Cell* set_word) {
+    const Cell* value = stack::arguments + 1;
+    Cell* slot = cell_type(value) == TYPE_UNSET ? nullptr : plain_store_slot(set_word);
+    if (!slot) return word::set_from_frame();
+    *slot = *value;
+    stack::set_last(value);
+}
+
 // The cells read from the code are copied before anything is evaluated:
 // the code may move or shrink the block meanwhile. Kept out of line, so that
 // a plain store saves no registers for it.
@@ -463,7 +474,7 @@ const Cell* plain_first_value(const Cell* set_word, const Cell* slot) {
     at.pos++;
     VEK_PASS(eval_expression(at, {.sub = true}));
     event(trace::EV_SET, at.code, at.pos, stack::arguments + 1, &set_word);
-    word::set_from_frame();  // may run an object's change handler
+    set_from_frame(&set_word);  // may run an object's change handler
     at.sync();
     stack::unwind();
     return Pending::none;
