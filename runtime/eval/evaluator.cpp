@@ -454,7 +454,7 @@ const Cell* plain_first_value(const Cell* set_word, const Cell* slot) {
 // word::set_from_frame for the set-word, whose value has been computed
 // into its frame: a plain store is written straight into its slot, looked
 // up again, as the value's code may have moved it.
-void set_from_frame(const Cell* set_word) {
+void store_from_frame(const Cell* set_word) {
     const Cell* value = stack::arguments + 1;
     Cell* slot = cell_type(value) == TYPE_UNSET ? nullptr : plain_store_slot(set_word);
     if (!slot) return word::set_from_frame();
@@ -474,7 +474,7 @@ void set_from_frame(const Cell* set_word) {
     at.pos++;
     VEK_PASS(eval_expression(at, {.sub = true}));
     event(trace::EV_SET, at.code, at.pos, stack::arguments + 1, &set_word);
-    set_from_frame(&set_word);  // may run an object's change handler
+    store_from_frame(&set_word);  // may run an object's change handler
     at.sync();
     stack::unwind();
     return Pending::none;
