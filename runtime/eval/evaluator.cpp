@@ -137,9 +137,9 @@ constexpr uint64_t ACTIVE_WORD_VALUES = CALLABLE_TYPES | type_bit(TYPE_UNSET);
 
 // The two sets above by datatype id, a byte each, so that a test is one
 // load: bit 0 for ACTIVE_TYPES, bit 1 for ACTIVE_WORD_VALUES. An id past
-// the list of types counts as in both.
-constexpr uint8_t IN_ACTIVE_TYPES = 1;
-constexpr uint8_t IN_ACTIVE_WORD_VALUES = 2;
+// the list of types counts as in both. A test names its set by its bit, a
+// type of its own, so that a 64-bit set cannot be passed in its place.
+enum ActiveSet : uint8_t { IN_ACTIVE_TYPES = 1, IN_ACTIVE_WORD_VALUES = 2 };
 constexpr std::array<uint8_t, TYPE_MASK + 1> ACTIVE_BY_TYPE = [] {
     std::array<uint8_t, TYPE_MASK + 1> table{};
     for (uint32_t type = 0; type <= TYPE_MASK; type++) {
@@ -150,7 +150,7 @@ constexpr std::array<uint8_t, TYPE_MASK + 1> ACTIVE_BY_TYPE = [] {
     return table;
 }();
 
-bool type_in_set(uint32_t type, uint8_t set) { return (ACTIVE_BY_TYPE[type & TYPE_MASK] & set) != 0; }
+bool type_in_set(uint32_t type, ActiveSet set) { return (ACTIVE_BY_TYPE[type & TYPE_MASK] & set) != 0; }
 
 // The value of the expression at the cell when it is a plain one, else
 // nullptr. Raises nothing.
