@@ -105,11 +105,16 @@ Pending eval_framed_block(const Cell* block, BlockFlags flags);
 // The value of a bound word whose context's values are at hand, or nullptr
 // (unbound, not resolved yet, a function context outside its call), where
 // context::get would raise or look the word up. Raises nothing. Inline, as
-// nearly every step reads a word or looks for an operator.
+// nearly every step reads a word or looks for an operator; a global word,
+// the most common, is tested for first and skips the context cell.
 [[gnu::always_inline]] inline const Cell* value_at_hand(const Cell* word) {
-    if (word::context(word) == Node::none || int32_t(word::index(word)) < 0) return nullptr;
-    const Cell* values = context::values_base(context::cell_of(word::context(word)));
-    return values ? values + word::index(word) : nullptr;  // none: a function context outside its call
+    uint32_t index = word::index(word);
+    if (int32_t(index) < 0) return nullptr;
+    Node context = word::context(word);
+    if (context == context::global) return context::global_values_base() + index;
+    if (context == Node::none) return nullptr;
+    const Cell* values = context::values_base(context::cell_of(context));
+    return values ? values + index : nullptr;  // none: a function context outside its call
 }
 
 // The value of a word that may start an infix call: an op! in a context
@@ -136,15 +141,30 @@ constexpr uint64_t ACTIVE_TYPES = CALLABLE_TYPES | type_bit(TYPE_PAREN) | type_b
 // The values of a word that eval_value does more with than push them.
 constexpr uint64_t ACTIVE_WORD_VALUES = CALLABLE_TYPES | type_bit(TYPE_UNSET);
 
-bool type_in_set(uint32_t type, uint64_t set) { return type >= 64 || (set & type_bit(type)) != 0; }
+// The two sets above by datatype id, a byte each, so that a test is one
+// load: bit 0 for ACTIVE_TYPES, bit 1 for ACTIVE_WORD_VALUES. An id past
+// the list of types counts as in both. A test names its set by its bit, a
+// type of its own, so that a 64-bit set cannot be passed in its place.
+enum ActiveSet : uint8_t { IN_ACTIVE_TYPES = 1, IN_ACTIVE_WORD_VALUES = 2 };
+constexpr std::array<uint8_t, TYPE_MASK + 1> ACTIVE_BY_TYPE = [] {
+    std::array<uint8_t, TYPE_MASK + 1> table{};
+    for (uint32_t type = 0; type <= TYPE_MASK; type++) {
+        bool past = type >= 64;
+        table[type] = uint8_t((past || (ACTIVE_TYPES & type_bit(type)) ? IN_ACTIVE_TYPES : 0) |
+                              (past || (ACTIVE_WORD_VALUES & type_bit(type)) ? IN_ACTIVE_WORD_VALUES : 0));
+    }
+    return table;
+}();
+
+bool type_in_set(uint32_t type, ActiveSet set) { return (ACTIVE_BY_TYPE[type & TYPE_MASK] & set) != 0; }
 
 // The value of the expression at the cell when it is a plain one, else
 // nullptr. Raises nothing.
 const Cell* plain_value(const Cell* cell) {
     uint32_t type = cell_type(cell);
-    if (type != TYPE_WORD) return type_in_set(type, ACTIVE_TYPES) ? nullptr : cell;
+    if (type != TYPE_WORD) return type_in_set(type, IN_ACTIVE_TYPES) ? nullptr : cell;
     const Cell* value = value_at_hand(cell);
-    return value && !type_in_set(cell_type(value), ACTIVE_WORD_VALUES) ? value : nullptr;
+    return value && !type_in_set(cell_type(value), IN_ACTIVE_WORD_VALUES) ? value : nullptr;
 }
 
 // ---------------------------------------------------------------- operators on numbers
@@ -226,13 +246,9 @@ double number_value(const Cell* number) {
 }
 
 // A float! on either side: a sum, difference or product is the float!
-// float_::math_op makes of them, having nothing to check for these types;
-// a comparison is the comparison native's.
-[[gnu::noinline]] void compute_floats(InlineOp op, Cell* left, const Cell* right) {
-    if (op > INLINE_MULTIPLY) {
-        copy_cell(logic::constant(actions::compare(left, right, INLINE_OP_CODES[op])), left);
-        return;
-    }
+// float_::math_op makes of them, having nothing to check for these types.
+// Inline, as a sum that has left the integer! range goes on as a float!.
+[[gnu::always_inline]] inline void compute_floats(InlineOp op, Cell* left, const Cell* right) {
     double a = number_value(left);
     double b = number_value(right);
     double result = op == INLINE_ADD ? a + b : op == INLINE_SUBTRACT ? a - b : a * b;
@@ -240,13 +256,20 @@ double number_value(const Cell* number) {
     float_::set(left, result);
 }
 
+// A float! on either side of a comparison: the comparison native's result.
+[[gnu::noinline]] void compare_floats(InlineOp op, Cell* left, const Cell* right) {
+    copy_cell(logic::constant(actions::compare(left, right, INLINE_OP_CODES[op])), left);
+}
+
 // The operation on the left cell, which takes the result, as the action or
 // comparison native would leave it.
 [[gnu::always_inline]] inline void compute_inline(InlineOp op, Cell* left, const Cell* right) {
     if (cell_type(left) == TYPE_INTEGER && cell_type(right) == TYPE_INTEGER)
         compute_integers(op, left, integer::get(left), integer::get(right));
-    else
+    else if (op <= INLINE_MULTIPLY)
         compute_floats(op, left, right);
+    else
+        compare_floats(op, left, right);
 }
 
 // The operator at pos, before tail, computed inline when it and its operands
@@ -267,8 +290,21 @@ double number_value(const Cell* number) {
     return pos + 2;
 }
 
+// The operators computed inline on the value, from next up to the first
+// cell that is no operator word: the position past them, or nullptr when an
+// operator there is not computed inline.
+[[gnu::always_inline]] inline const Cell* inline_ops_from(const Cell* next, const Cell* tail, Cell* value) {
+    while (next < tail && cell_type(next) == TYPE_WORD) {
+        const Cell* op_value = infix_operator(next);
+        if (!op_value) break;
+        next = inline_op_at(op_value, next, tail, value);
+        if (!next) return nullptr;
+    }
+    return next;
+}
+
 // inline_op_at on the cursor, which then stands past the right operand.
-bool eval_inline_op(const Cell* op_value, Cursor& at, Cell* start) {
+[[gnu::always_inline]] inline bool eval_inline_op(const Cell* op_value, Cursor& at, Cell* start) {
     const Cell* past = inline_op_at(op_value, at.pos, at.tail, start);
     if (!past) return false;
     at.pos = past;
@@ -490,12 +526,16 @@ Cell* push_value(const Cell* code, const Cell* pos, const Cell* value) {
 // The slot a set-word writes when it is a plain store: a bound word whose
 // context's values are at hand and that is no object (an object's words
 // may have change handlers), else nullptr.
-Cell* plain_store_slot(const Cell* set_word) {
-    if (word::context(set_word) == Node::none || int32_t(word::index(set_word)) < 0) return nullptr;
-    const Cell* context = context::cell_of(word::context(set_word));
+[[gnu::always_inline]] inline Cell* plain_store_slot(const Cell* set_word) {
+    uint32_t index = word::index(set_word);
+    if (int32_t(index) < 0) return nullptr;
+    Node node = word::context(set_word);
+    if (node == context::global) return context::global_values_base() + index;
+    if (node == Node::none) return nullptr;
+    const Cell* context = context::cell_of(node);
     if (!context::on_stack(context) && context::kind_of(context) == context::KIND_OBJECT) return nullptr;
     Cell* values = context::values_base(context);
-    return values ? values + word::index(set_word) : nullptr;  // none: a function context outside its call
+    return values ? values + index : nullptr;  // none: a function context outside its call
 }
 
 // plain_value of the cell after a set-word whose slot is known: a word
@@ -506,31 +546,40 @@ const Cell* plain_first_value(const Cell* set_word, const Cell* slot) {
     bool same_word = cell_type(cell) == TYPE_WORD && word::context(cell) == word::context(set_word) &&
                      word::index(cell) == word::index(set_word);
     if (!same_word) return plain_value(cell);
-    return type_in_set(cell_type(slot), ACTIVE_WORD_VALUES) ? nullptr : slot;
+    return type_in_set(cell_type(slot), IN_ACTIVE_WORD_VALUES) ? nullptr : slot;
 }
 
 // A set-word whose value is a plain value, maybe followed by operators
 // computed inline, stores it with no frame of its own: nothing in between
 // can raise, call or be traced. Anything else is left undone (false) for
-// the general path, which starts over: so far only cells were read.
-bool eval_plain_set_word(Cursor& at) {
+// the general path, which starts over: so far only cells were read, and the
+// value pushed is taken back. Inline in the expression step.
+[[gnu::always_inline]] inline bool eval_plain_set_word(Cursor& at) {
     const Cell* tail = at.tail;
     if (at.pos + 1 >= tail) return false;
     Cell* slot = plain_store_slot(at.pos);
     const Cell* first = slot ? plain_first_value(at.pos, slot) : nullptr;
     if (!first || cell_type(first) == TYPE_UNSET) return false;
-    Cell value = *first;
-    const Cell* next = at.pos + 2;
-    while (next < tail && cell_type(next) == TYPE_WORD) {
-        const Cell* op_value = infix_operator(next);
-        if (!op_value) break;
-        next = inline_op_at(op_value, next, tail, &value);
-        if (!next) return false;
+    Cell* value = stack::push(first);
+    const Cell* next = inline_ops_from(at.pos + 2, tail, value);
+    if (!next) {
+        stack::top = value;
+        return false;
     }
-    *slot = value;
-    stack::push(&value);
+    *slot = *value;
     at.pos = next;
     return true;
+}
+
+// word::set_from_frame for the set-word, whose value has been computed
+// into its frame: a plain store is written straight into its slot, looked
+// up again, as the value's code may have moved it.
+void store_from_frame(const Cell* set_word) {
+    const Cell* value = stack::arguments + 1;
+    Cell* slot = cell_type(value) == TYPE_UNSET ? nullptr : plain_store_slot(set_word);
+    if (!slot) return word::set_from_frame();
+    *slot = *value;
+    stack::set_last(value);
 }
 
 // The cells read from the code are copied before anything is evaluated:
@@ -545,15 +594,10 @@ bool eval_plain_set_word(Cursor& at) {
     at.pos++;
     VEK_PASS(eval_expression(at, {.sub = true}));
     event(trace::EV_SET, at.code, at.pos, stack::arguments + 1, &set_word);
-    word::set_from_frame();  // may run an object's change handler
+    store_from_frame(&set_word);  // may run an object's change handler
     at.sync();
     stack::unwind();
     return Pending::none;
-}
-
-Pending eval_set_word(Cursor& at) {
-    if (!trace::tracing && eval_plain_set_word(at)) return Pending::none;
-    return eval_general_set_word(at);
 }
 
 Pending eval_set_path(Cursor& at) {
@@ -609,8 +653,8 @@ Pending eval_value(Cursor& at, bool passive) {
             at.sync();
             return Pending::none;
         }
-        case TYPE_SET_WORD:
-            return eval_set_word(at);
+        case TYPE_SET_WORD:  // the untraced expression step takes plain stores itself
+            return eval_general_set_word(at);
         case TYPE_SET_PATH:
             return eval_set_path(at);
         case TYPE_GET_WORD:
@@ -673,27 +717,39 @@ const CallPlan* inline_call_plan(const Cell* op_value, const Cursor& at, const C
 }
 
 
-// The operator at the cursor on the left operand at start, which takes the
-// result. The right operand may switch tracing on: the events after it
-// still fire.
-[[gnu::noinline]] Pending eval_inline_call(const Cell* op_value, const CallPlan* plan, Cursor& at, Cell* start) {
-    check_stack();
-    InlineOp op = inline_op_of(op_value);
-    PlanArgument right_argument = plan_arguments(plan)[1];
+// The call of the operator, its operands in its frame, as the general path
+// makes it: the right operand checked, the call event, then the operation,
+// inline on two numbers.
+Pending run_inline_call(const Cell* op_value, const Cell* name, const PlanArgument& right_argument,
+                        const Cursor& at, Cell* start) {
     Cell called;
     op::unwrap(op_value, &called);
+    const Cell* right = stack::top - 1;
+    check_plain_type(&called, name, right_argument, right);
+    event(trace::EV_CALL, at.code, at.pos, &called, name);
+    if (!is_inline_number(right)) return run_plain_native(&called);
+    compute_inline(inline_op_of(op_value), start, right);
+    return Pending::none;
+}
+
+// The operator at the cursor on the left operand at start, which takes the
+// result. The right operand may switch tracing on: the events after it
+// still fire. Untraced, a number the operator takes is computed at once,
+// with nothing to check and no event.
+[[gnu::noinline]] Pending eval_inline_call(const Cell* op_value, const CallPlan* plan, Cursor& at, Cell* start) {
+    check_stack();
+    Cell op_cell = *op_value;  // the right operand may move the context's values
+    PlanArgument right_argument = plan_arguments(plan)[1];
     Cell name = *at.pos++;
     stack::top = start;
     stack::push_frame(&name, native_mark(at));
     stack::keep();
     VEK_PASS(eval_expression(at, {.prefix = true, .sub = true}));
     const Cell* right = stack::top - 1;
-    check_plain_type(&called, &name, right_argument, right);
-    event(trace::EV_CALL, at.code, at.pos, &called, &name);
-    if (is_inline_number(right)) {
-        compute_inline(op, start, right);
+    if (!trace::tracing && is_inline_number(right) && takes_type(right_argument, cell_type(right))) {
+        compute_inline(inline_op_of(&op_cell), start, right);
     } else {
-        VEK_PASS(run_plain_native(&called));
+        VEK_PASS(run_inline_call(&op_cell, &name, right_argument, at, start));
     }
     at.sync();
     stack::unwind();
@@ -701,25 +757,51 @@ const CallPlan* inline_call_plan(const Cell* op_value, const Cursor& at, const C
     return Pending::none;
 }
 
-// Operators apply strictly from left to right: each takes the value so far,
-// at start, as its left operand and leaves its result there.
-Pending eval_infix(Cursor& at, Cell* start) {
-    while (at.more() && cell_type(at.pos) == TYPE_WORD) {
-        const Cell* op_value = infix_operator(at.pos);
-        if (!op_value) break;
-        if (!trace::tracing && eval_inline_op(op_value, at, start)) continue;
-        if (const CallPlan* plan = trace::tracing ? nullptr : inline_call_plan(op_value, at, start)) {
-            VEK_PASS(eval_inline_call(op_value, plan, at, start));
-            continue;
-        }
-        event(trace::EV_FETCH, at.code, at.pos, at.pos);
-        Cell called;
-        op::unwrap(op_value, &called);
-        Cell name = *at.pos++;
-        stack::top = start;
-        VEK_PASS(eval_code(&called, at, {.sub = true, .infix = true}, nullptr, &name, APPLY_NONE));
-    }
+// The value of the operator word at the cursor, or nullptr when no operator
+// is there.
+[[gnu::always_inline]] inline const Cell* operator_at(const Cursor& at) {
+    return at.more() && cell_type(at.pos) == TYPE_WORD ? infix_operator(at.pos) : nullptr;
+}
+
+// The operator at the cursor, whose value is op_value, when the infix step
+// does not compute it inline: the right operand takes evaluating, or a
+// tracer listens, or the operator is no boot operator on numbers.
+Pending call_operator(const Cell* op_value, Cursor& at, Cell* start) {
+    if (const CallPlan* plan = trace::tracing ? nullptr : inline_call_plan(op_value, at, start))
+        return eval_inline_call(op_value, plan, at, start);
+    event(trace::EV_FETCH, at.code, at.pos, at.pos);
+    Cell called;
+    op::unwrap(op_value, &called);
+    Cell name = *at.pos++;
+    stack::top = start;
+    return eval_code(&called, at, {.sub = true, .infix = true}, nullptr, &name, APPLY_NONE);
+}
+
+// The operators computed inline from the cursor on; the value of the first
+// that is not, or nullptr when no other operator follows.
+[[gnu::always_inline]] inline const Cell* eval_inline_ops(Cursor& at, Cell* start) {
+    const Cell* op_value = operator_at(at);
+    while (op_value && !trace::tracing && eval_inline_op(op_value, at, start)) op_value = operator_at(at);
+    return op_value;
+}
+
+// The operator at the cursor, whose value is op_value and which the infix
+// step does not compute inline, and those after it. Operators apply
+// strictly from left to right: each takes the value so far, at start, as
+// its left operand and leaves its result there.
+[[gnu::noinline]] Pending eval_operators(const Cell* op_value, Cursor& at, Cell* start) {
+    do {
+        VEK_PASS(call_operator(op_value, at, start));
+    } while ((op_value = eval_inline_ops(at, start)));
     return Pending::none;
+}
+
+// The operators after the value at start. Those computed inline on numbers
+// are computed here, inline in the expression step, each operator word
+// looked up once; the first other one goes with the rest to eval_operators.
+[[gnu::always_inline]] inline Pending eval_infix(Cursor& at, Cell* start) {
+    const Cell* op_value = eval_inline_ops(at, start);
+    return op_value ? eval_operators(op_value, at, start) : Pending::none;
 }
 
 // Kept out of line, so that the untraced path stays lean.
@@ -907,19 +989,19 @@ Pending eval_expression(Cursor& at, ExprFlags flags) {
     uint32_t expression = at.index();
     uint32_t type = cell_type(at.pos);
     const Cell* bound = type == TYPE_WORD ? value_at_hand(at.pos) : nullptr;
-    if (bound && !type_in_set(cell_type(bound), ACTIVE_WORD_VALUES)) {
+    if (bound && !type_in_set(cell_type(bound), IN_ACTIVE_WORD_VALUES)) {
         stack::push(bound);
         at.pos++;
     } else if (bound) {
         VEK_PASS(eval_word(at, bound));
-    } else if (!type_in_set(type, ACTIVE_TYPES)) {
+    } else if (!type_in_set(type, IN_ACTIVE_TYPES)) {
         stack::push(at.pos++);
     } else if (type == TYPE_SET_WORD) {
-        VEK_PASS(eval_set_word(at));
+        if (!eval_plain_set_word(at)) VEK_PASS(eval_general_set_word(at));
     } else {
         VEK_PASS(eval_value(at, flags.passive));
     }
-    if (!flags.prefix && at.more() && cell_type(at.pos) == TYPE_WORD) {
+    if (!flags.prefix) {
         VEK_PASS(eval_infix(at, start));
     }
     if (!flags.sub) {
@@ -976,13 +1058,8 @@ bool push_plain_argument(Cursor& at, bool infix) {
     const Cell* first = plain_value(at.pos);
     if (!first) return false;
     Cell value = *first;
-    const Cell* next = at.pos + 1;
-    while (!infix && next < at.tail && cell_type(next) == TYPE_WORD) {
-        const Cell* op_value = infix_operator(next);
-        if (!op_value) break;
-        next = inline_op_at(op_value, next, at.tail, &value);
-        if (!next) return false;
-    }
+    const Cell* next = infix ? at.pos + 1 : inline_ops_from(at.pos + 1, at.tail, &value);
+    if (!next) return false;
     stack::push(&value);
     at.pos = next;
     return true;

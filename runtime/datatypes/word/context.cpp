@@ -20,6 +20,7 @@
 namespace vek::context {
 
 Node global = Node::none;
+Node global_values = Node::none;
 
 namespace {
 
@@ -104,6 +105,7 @@ Cell* stored(Cell* slot, const Cell& value) {
 
 void init_global() {
     global = create(GLOBAL_SIZE, false, false, nullptr, KIND_GLOBAL);
+    global_values = values_node(cell_of(global));
     gc::add_root("global context", [] { gc::mark_node(global); });
 }
 

@@ -36,6 +36,10 @@ constexpr uint32_t GLOBAL_SIZE = 4000;
 
 // The global context's node; a collector root.
 extern Node global;
+// The node of the global context's values block, which the context keeps for
+// good (the block grows in place), so that the hot lookups reach a global
+// word's value without reading the context cell.
+extern Node global_values;
 
 // Runtime initialisation: the global context, and the registration of
 // context! (no actions).
@@ -89,11 +93,13 @@ inline uint32_t kind_of(const Cell* context) { return (context->header & KIND_MA
 inline bool on_stack(const Cell* context) { return (context->header & ON_STACK) != 0; }
 inline Cell* global_cell() { return cell_of(global); }
 // The first value cell, or nullptr while a stack context has no call running.
+// Every other context has its values block from the start.
 inline Cell* values_base(const Cell* context) {
-    if (!has_values(context)) return nullptr;
-    if (on_stack(context)) return region::at_unchecked<Cell>(stack_values(context));
+    if (on_stack(context)) return has_values(context) ? region::at_unchecked<Cell>(stack_values(context)) : nullptr;
     return node_buffer(values_node(context))->cells();
 }
+// values_base of the global context.
+inline Cell* global_values_base() { return node_buffer(global_values)->cells(); }
 
 Node words_node(const Cell* context);
 SeriesBuffer* words_buffer(const Cell* context);
