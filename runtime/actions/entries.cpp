@@ -2,7 +2,9 @@
 // argument cells and refinement integers into the typed dispatcher's
 // arguments and leaves the result in the call's result cell.
 #include "runtime/actions/dispatch.h"
+#include "runtime/datatypes/block/edit.h"
 #include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/string/edit.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/stack.h"
 
@@ -95,8 +97,22 @@ void complement_entry(const int32_t*) { result(complement(arg(0))); }
 
 // ---------------------------------------------------------------- series
 
+// Most appends name neither /part nor /dup and put one value at the tail of
+// a block! or string! with room left: that store is tried before append
+// resolves its refinements and looks its datatype's implementation up.
+// /only changes nothing for a value that the store takes.
+bool appended_in_place(const int32_t* r) {
+    if (ref_flag(r, 0) || ref_flag(r, 2)) return false;
+    switch (cell_type(arg(0))) {
+    case TYPE_BLOCK: return block::append_in_place(arg(0), arg(1));
+    case TYPE_STRING: return string::append_in_place(arg(0), arg(1));
+    default: return false;
+    }
+}
+
 // append, insert, change: series value /part length /only /dup count.
 void append_entry(const int32_t* r) {
+    if (appended_in_place(r)) return;
     append(arg(0), arg(1), ref_arg(r, 0), ref_flag(r, 1), ref_arg(r, 2));
 }
 void insert_entry(const int32_t* r) {

@@ -154,25 +154,33 @@ void copy_series_deeply(Node node, uint32_t index, uint32_t count) {
         if (is_series(cell_type(node_buffer(node)->cells() + i))) replace_by_copy(node, i, true, nullptr);
 }
 
-// The common append, one value other than a block at the tail of a block
-// with room left, done as a store and a tail bump. Whatever the general path
-// would do more (tell an owner, keep a hash! index, grow) declines it.
-bool append_in_place(Cell* series, const Cell* value) {
-    if (is_hash(series) || is_any_block(cell_type(value))) return false;
-    Cell single = *value;
-    SeriesBuffer* buffer = series_buffer(series);
-    if (buffer->flags & BUF_OWNED) return false;
-    buffer = memory::grow_torture(buffer);
+bool store_at_tail(Cell* series, SeriesBuffer* buffer, const Cell* value) {
     if (buffer->last() >= buffer->area_end()) return false;
-    *buffer->cells_tail() = single;
+    *buffer->cells_tail() = *value;
     buffer->tail = buffer->tail + CELL;
     set_series_index(series, 0);
     return true;
 }
 
+// Out of line, so that the common store saves no registers for the move.
+// The value is copied first: it may lie in the buffer that moves.
+[[gnu::noinline]] bool store_at_tail_of_moved(Cell* series, const Cell* value) {
+    Cell single = *value;
+    return store_at_tail(series, memory::grow_torture(series_buffer(series)), &single);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- append and insert
+
+bool append_in_place(Cell* series, const Cell* value) {
+    if (is_hash(series) || is_any_block(cell_type(value))) return false;
+    SeriesBuffer* buffer = series_buffer(series);
+    if (buffer->flags & BUF_OWNED) return false;
+    if (memory::grow_torture_enabled) [[unlikely]]
+        return store_at_tail_of_moved(series, value);
+    return store_at_tail(series, buffer, value);
+}
 
 void append(Cell* series, Cell* value, int32_t part, bool only, int32_t dup, bool append) {
     if (dup < 1) return;

@@ -160,21 +160,18 @@ bool holds_unwidened(uint32_t unit, uint32_t code_point) {
     }
 }
 
-// The common append, a char! at the tail of a string with room left, done as
-// a store and a tail bump. Whatever the general path would do more (tell an
-// owner, widen, grow) declines it.
-bool append_in_place(Cell* series, const Cell* value) {
-    if (cell_type(value) != TYPE_CHAR) return false;
-    uint32_t code_point = char_::get(value);
-    SeriesBuffer* buffer = series_buffer(series);
+bool store_at_tail(Cell* series, SeriesBuffer* buffer, uint32_t code_point) {
     uint32_t unit = buffer->unit();
-    if ((buffer->flags & BUF_OWNED) || !holds_unwidened(unit, code_point)) return false;
-    buffer = memory::grow_torture(buffer);
     if (buffer->area_end() - buffer->last() < std::ptrdiff_t(unit)) return false;
     unicode::write_unit(buffer->last(), unit, code_point);
     buffer->tail = buffer->tail + unit;
     set_series_index(series, 0);
     return true;
+}
+
+// Out of line, so that the common store saves no registers for the move.
+[[gnu::noinline]] bool store_at_tail_of_moved(Cell* series, uint32_t code_point) {
+    return store_at_tail(series, memory::grow_torture(series_buffer(series)), code_point);
 }
 
 // ---------------------------------------------------------------- trimming
@@ -281,6 +278,16 @@ void pass(Cell* result, const Cell* input, const Cell* other, Keep keep, uint32_
 }  // namespace
 
 // ---------------------------------------------------------------- append and insert
+
+bool append_in_place(Cell* series, const Cell* value) {
+    if (cell_type(value) != TYPE_CHAR) return false;
+    uint32_t code_point = char_::get(value);
+    SeriesBuffer* buffer = series_buffer(series);
+    if ((buffer->flags & BUF_OWNED) || !holds_unwidened(buffer->unit(), code_point)) return false;
+    if (memory::grow_torture_enabled) [[unlikely]]
+        return store_at_tail_of_moved(series, code_point);
+    return store_at_tail(series, buffer, code_point);
+}
 
 void append(Cell* series, Cell* value, int32_t part, bool only, int32_t dup, bool append) {
     if (dup < 1) return;

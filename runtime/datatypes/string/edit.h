@@ -1,7 +1,8 @@
 // String editing: the editing actions that string! implements itself (append
 // and insert, change, swap, take and trim, declared for the family in
-// internal.h) live in edit.cpp; here are the trims they build on and the
-// engine behind the set natives on strings.
+// internal.h) live in edit.cpp; here are the common append that the action's
+// entry tries first, the trims they build on and the engine behind the set
+// natives on strings.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +11,12 @@
 #include "runtime/datatypes/block/sets.h"
 
 namespace vek::string {
+
+// The common append, a char! at the tail of a string! with room left, done
+// as a store and a tail bump; the series comes back at its head. Answers
+// false, leaving everything as it was, where append would do more (tell an
+// owner, widen, grow).
+bool append_in_place(Cell* series, const Cell* value);
 
 // Removes from the head on every code point of the set: TAB, LF, CR and
 // space when set is nullptr, else the code points of a string-like or
