@@ -150,10 +150,10 @@ void write_at(const Cell* series, uint32_t at, Text& text) {
 
 // Whether a buffer of the unit takes the code point as it stands: the
 // general path widens a unit-1 buffer from U+0080 up, as every text append
-// does.
+// does. Bytes come first, ahead of the switch's table: most text is bytes.
 bool holds_unwidened(uint32_t unit, uint32_t code_point) {
+    if (unit == 1) return code_point < 0x80;
     switch (unit) {
-    case 1: return code_point < 0x80;
     case 2: return code_point < 0x10000;
     case 4: return true;
     default: return false;
@@ -163,7 +163,10 @@ bool holds_unwidened(uint32_t unit, uint32_t code_point) {
 bool store_at_tail(Cell* series, SeriesBuffer* buffer, uint32_t code_point) {
     uint32_t unit = buffer->unit();
     if (buffer->area_end() - buffer->last() < std::ptrdiff_t(unit)) return false;
-    unicode::write_unit(buffer->last(), unit, code_point);
+    if (unit == 1)
+        *buffer->last() = std::byte(code_point);
+    else
+        unicode::write_unit(buffer->last(), unit, code_point);
     buffer->tail = buffer->tail + unit;
     set_series_index(series, 0);
     return true;
