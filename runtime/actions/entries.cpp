@@ -97,12 +97,13 @@ void complement_entry(const int32_t*) { result(complement(arg(0))); }
 
 // ---------------------------------------------------------------- series
 
-// Most appends name neither /part nor /dup and put one value at the tail of
-// a block! or string! with room left: that store is tried before append
-// resolves its refinements and looks its datatype's implementation up.
-// /only changes nothing for a value that the store takes.
+// Most appends name no refinement and put one value at the tail of a
+// block! or string! with room left: that store is tried before append
+// resolves its refinements and looks its datatype's implementation up. An
+// append/only is left to append: its value is most often a block, which the
+// store never takes.
 bool appended_in_place(const int32_t* r) {
-    if (ref_flag(r, 0) || ref_flag(r, 2)) return false;
+    if (ref_flag(r, 0) || ref_flag(r, 1) || ref_flag(r, 2)) return false;
     switch (cell_type(arg(0))) {
     case TYPE_BLOCK: return block::append_in_place(arg(0), arg(1));
     case TYPE_STRING: return string::append_in_place(arg(0), arg(1));
