@@ -101,6 +101,7 @@ Pending run_block(const Cell* block, BlockFlags flags);
 Pending run_untraced(Cursor& at, BlockFlags flags);
 bool runs_framed(const Cell* block);
 Pending eval_framed_block(const Cell* block, BlockFlags flags);
+Pending eval_word_call(const Cell* called, Cursor& at, const Cell* name);
 
 // The value of a bound word whose context's values are at hand, or nullptr
 // (unbound, not resolved yet, a function context outside its call), where
@@ -634,7 +635,7 @@ Pending eval_word(Cursor& at, const Cell* bound) {
             Cell name = *word;
             at.pos++;
             if (const CallPlan* plan = control_plan(&called, at)) return eval_control(&called, plan, at, &name);
-            return eval_code(&called, at, {.sub = true}, nullptr, &name, APPLY_NONE);
+            return eval_word_call(&called, at, &name);
         }
         default:
             push_value(at.code, at.pos++, bound);
@@ -1160,12 +1161,15 @@ const CallPlan* plain_call_plan(const Cell* called, const Cell* path, ApplyMode 
 // A call with no refinement named and no tracer at its start: the general
 // call's steps in the same order, fetching the arguments by the plan. The
 // plan's bytes never change, and the stack scan keeps its buffer in place
-// while this frame points into it.
-Pending eval_plain_call(const Cell* called, const CallPlan* plan, Cursor& at, CallFlags flags, const Cell* name) {
+// while this frame points into it. The frame is named frame_name and the
+// call reported by ref, which may be the value called: its copy here stays
+// put. Inline in both kinds of call site, so that a word's call tests
+// nothing about its name.
+[[gnu::always_inline]] inline Pending run_plain_call(const Cell* called, const CallPlan* plan, Cursor& at,
+                                                     CallFlags flags, const Cell* frame_name, const Cell* ref) {
     check_stack();
     Cell function = *called;
-    const Cell* frame_name = name && cell_type(name) == TYPE_WORD ? name : anon_word();
-    const Cell* ref = frame_name == name ? name : &function;
+    if (ref == called) ref = &function;
     Cell* slot = flags.infix ? nullptr : stack::push(&function);
     stack::push_frame(frame_name, call_mark(cell_type(&function), at.library));
     if (flags.infix) stack::keep();  // the left operand is the frame's first argument
@@ -1173,6 +1177,12 @@ Pending eval_plain_call(const Cell* called, const CallPlan* plan, Cursor& at, Ca
     VEK_PASS(run_plain(&function, plan, at, frame_name, ref));
     end_call(at, flags, slot, ref);
     return Pending::none;
+}
+
+Pending eval_plain_call(const Cell* called, const CallPlan* plan, Cursor& at, CallFlags flags, const Cell* name) {
+    const Cell* frame_name = name && cell_type(name) == TYPE_WORD ? name : anon_word();
+    // An unnamed call is reported by the value called.
+    return run_plain_call(called, plan, at, flags, frame_name, frame_name == name ? name : called);
 }
 
 // Every other call: refinements named by a path or apply, an operator that
@@ -1213,6 +1223,18 @@ Pending eval_code(const Cell* called, Cursor& at, CallFlags flags, const Cell* p
     if (const CallPlan* plan = plain_call_plan(called, path, apply)) return eval_plain_call(called, plan, at, flags, name);
     return eval_general_call(called, at, flags, path, name, apply, path_rest);
 }
+
+namespace {
+
+// A call by a word, which names its frame and reports it: no path, no
+// apply, and a callable other than an operator, as eval_code would find.
+[[gnu::noinline]] Pending eval_word_call(const Cell* called, Cursor& at, const Cell* name) {
+    if (const CallPlan* plan = trace::tracing ? nullptr : plain_plan(called))
+        return run_plain_call(called, plan, at, {.sub = true}, name, name);
+    return eval_general_call(called, at, {.sub = true}, nullptr, name, APPLY_NONE, 1);
+}
+
+}  // namespace
 
 Pending call_function(const Cell* called, const Cell* name, CallbackClass callback) {
     Cell function = *called;
