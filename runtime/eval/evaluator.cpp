@@ -1055,7 +1055,10 @@ Pending eval_next_index(const Cell* block, uint32_t* index) {
 
 // ---------------------------------------------------------------- calls
 
-bool push_plain_argument(Cursor& at, bool infix) {
+namespace {
+
+// push_plain_argument, inline where a prefix call fetches its arguments.
+[[gnu::always_inline]] inline bool push_plain(Cursor& at, bool infix) {
     const Cell* first = plain_value(at.pos);
     if (!first) return false;
     Cell value = *first;
@@ -1065,6 +1068,10 @@ bool push_plain_argument(Cursor& at, bool infix) {
     at.pos = next;
     return true;
 }
+
+}  // namespace
+
+bool push_plain_argument(Cursor& at, bool infix) { return push_plain(at, infix); }
 
 namespace {
 
@@ -1158,6 +1165,21 @@ const CallPlan* plain_call_plan(const Cell* called, const Cell* path, ApplyMode 
     return plain_plan(called);
 }
 
+// A prefix call's arguments by the plan: those written as plain values
+// are pushed and checked here, inline in the call step, as no code runs
+// for them and tracing stays off; from the first other one on,
+// fetch_plain_args takes over.
+[[gnu::always_inline]] inline Pending fetch_call_args(const Cell* called, const CallPlan* plan, Cursor& at,
+                                                      const Cell* name) {
+    const PlanArgument* argument = plan_arguments(plan);
+    for (const PlanArgument* end = argument + plan->arity; argument != end; argument++) {
+        if (argument->mode != ARG_NORMAL || !at.more() || !push_plain(at, false))
+            return fetch_plain_args_from(called, plan, argument, at, false, name);
+        check_plain_type(called, name, *argument, stack::top - 1);
+    }
+    return Pending::none;
+}
+
 // A call with no refinement named and no tracer at its start: the general
 // call's steps in the same order, fetching the arguments by the plan. The
 // plan's bytes never change, and the stack scan keeps its buffer in place
@@ -1173,7 +1195,10 @@ const CallPlan* plain_call_plan(const Cell* called, const Cell* path, ApplyMode 
     Cell* slot = flags.infix ? nullptr : stack::push(&function);
     stack::push_frame(frame_name, call_mark(cell_type(&function), at.library));
     if (flags.infix) stack::keep();  // the left operand is the frame's first argument
-    VEK_PASS(fetch_plain_args(&function, plan, at, flags.infix, frame_name));
+    if (flags.infix)
+        VEK_PASS(fetch_plain_args(&function, plan, at, true, frame_name));
+    else
+        VEK_PASS(fetch_call_args(&function, plan, at, frame_name));
     VEK_PASS(run_plain(&function, plan, at, frame_name, ref));
     end_call(at, flags, slot, ref);
     return Pending::none;
