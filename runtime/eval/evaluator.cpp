@@ -1188,34 +1188,33 @@ const CallPlan* plain_call_plan(const Cell* called, const Cell* path, ApplyMode 
 // A call with no refinement named and no tracer at its start: the general
 // call's steps in the same order, fetching the arguments by the plan. The
 // plan's bytes never change, and the stack scan keeps its buffer in place
-// while this frame points into it. The frame is named frame_name and the
-// call reported by ref, which may be the value called: its copy here stays
-// put. Inline in both kinds of call site, so that a word's call tests
-// nothing about its name.
-[[gnu::always_inline]] inline Pending run_plain_call(const Cell* called, const CallPlan* plan, Cursor& at,
+// while this frame points into it. The value called is a copy that stays
+// put meanwhile; the frame is named frame_name and the call reported by ref.
+// Inline in both kinds of call site, so that a word's call tests nothing
+// about its name.
+[[gnu::always_inline]] inline Pending run_plain_call(const Cell* function, const CallPlan* plan, Cursor& at,
                                                      CallFlags flags, const Cell* frame_name, const Cell* ref) {
     check_stack();
-    Cell function = *called;
-    if (ref == called) ref = &function;
-    Cell* slot = flags.infix ? nullptr : stack::push(&function);
-    stack::push_frame(frame_name, call_mark(cell_type(&function), at.library));
+    Cell* slot = flags.infix ? nullptr : stack::push(function);
+    stack::push_frame(frame_name, call_mark(cell_type(function), at.library));
     if (flags.infix) stack::keep();  // the left operand is the frame's first argument
     if (flags.infix)
-        VEK_PASS(fetch_plain_args(&function, plan, at, true, frame_name));
+        VEK_PASS(fetch_plain_args(function, plan, at, true, frame_name));
     else
-        VEK_PASS(fetch_call_args(&function, plan, at, frame_name));
-    if (cell_type(&function) == TYPE_FUNCTION)
-        VEK_PASS(run_plain_function(&function, plan, at, frame_name, ref));
+        VEK_PASS(fetch_call_args(function, plan, at, frame_name));
+    if (cell_type(function) == TYPE_FUNCTION)
+        VEK_PASS(run_plain_function(function, plan, at, frame_name, ref));
     else
-        VEK_PASS(run_plain(&function, plan, at, ref));
+        VEK_PASS(run_plain(function, plan, at, ref));
     end_call(at, flags, slot, ref);
     return Pending::none;
 }
 
 Pending eval_plain_call(const Cell* called, const CallPlan* plan, Cursor& at, CallFlags flags, const Cell* name) {
+    Cell function = *called;
     const Cell* frame_name = name && cell_type(name) == TYPE_WORD ? name : anon_word();
     // An unnamed call is reported by the value called.
-    return run_plain_call(called, plan, at, flags, frame_name, frame_name == name ? name : called);
+    return run_plain_call(&function, plan, at, flags, frame_name, frame_name == name ? name : &function);
 }
 
 // Every other call: refinements named by a path or apply, an operator that
@@ -1261,6 +1260,7 @@ namespace {
 
 // A call by a word, which names its frame and reports it: no path, no
 // apply, and a callable other than an operator, as eval_code would find.
+// The value called is the word step's copy, which stays put meanwhile.
 [[gnu::noinline]] Pending eval_word_call(const Cell* called, Cursor& at, const Cell* name) {
     if (const CallPlan* plan = trace::tracing ? nullptr : plain_plan(called))
         return run_plain_call(called, plan, at, {.sub = true}, name, name);
