@@ -1113,7 +1113,8 @@ uint32_t call_mark(uint32_t type, bool library) {
     // restored on the way.
     if (p == Pending::brk || p == Pending::cont) return p;
     if (p != Pending::none) returns++;
-    frame->header &= ~stack::FRAME_RETURN_TARGET;
+    // The evaluator pops the frame next, which takes the flag with it.
+    if (callback != CALL_EVALUATOR) frame->header &= ~stack::FRAME_RETURN_TARGET;
     context::set_stack_values(context::cell_of(context), frame->saved_values);
     if (callback_events) trace::fire_return(name);
     return Pending::none;
