@@ -1125,9 +1125,11 @@ uint32_t call_mark(uint32_t type, bool library) {
 // calls of user code call a function.
 [[gnu::always_inline]] inline Pending run_plain_function(const Cell* function, const CallPlan* plan,
                                                          const Cursor& at, const Cell* frame_name, const Cell* ref) {
-    push_absent(plan);
+    // Most functions have neither refinements nor locals: each is tested here
+    // before a call to push them.
+    if (plan->absent != 0) push_absent(plan);
     event(trace::EV_CALL, at.code, at.pos, function, ref);
-    function::init_locals(plan->locals);
+    if (plan->locals > 0) function::init_locals(plan->locals);
     return run_function(*function, frame_name, CALL_EVALUATOR);
 }
 
