@@ -101,6 +101,7 @@ Pending run_block(const Cell* block, BlockFlags flags);
 Pending run_untraced(Cursor& at, BlockFlags flags);
 bool runs_framed(const Cell* block);
 Pending eval_framed_block(const Cell* block, BlockFlags flags);
+Pending eval_word_call(const Cell* called, Cursor& at, const Cell* name);
 
 // The value of a bound word whose context's values are at hand, or nullptr
 // (unbound, not resolved yet, a function context outside its call), where
@@ -634,7 +635,7 @@ Pending eval_word(Cursor& at, const Cell* bound) {
             Cell name = *word;
             at.pos++;
             if (const CallPlan* plan = control_plan(&called, at)) return eval_control(&called, plan, at, &name);
-            return eval_code(&called, at, {.sub = true}, nullptr, &name, APPLY_NONE);
+            return eval_word_call(&called, at, &name);
         }
         default:
             push_value(at.code, at.pos++, bound);
@@ -1054,7 +1055,10 @@ Pending eval_next_index(const Cell* block, uint32_t* index) {
 
 // ---------------------------------------------------------------- calls
 
-bool push_plain_argument(Cursor& at, bool infix) {
+namespace {
+
+// push_plain_argument, inline where a prefix call fetches its arguments.
+[[gnu::always_inline]] inline bool push_plain(Cursor& at, bool infix) {
     const Cell* first = plain_value(at.pos);
     if (!first) return false;
     Cell value = *first;
@@ -1064,6 +1068,10 @@ bool push_plain_argument(Cursor& at, bool infix) {
     at.pos = next;
     return true;
 }
+
+}  // namespace
+
+bool push_plain_argument(Cursor& at, bool infix) { return push_plain(at, infix); }
 
 namespace {
 
@@ -1105,30 +1113,38 @@ uint32_t call_mark(uint32_t type, bool library) {
     // restored on the way.
     if (p == Pending::brk || p == Pending::cont) return p;
     if (p != Pending::none) returns++;
-    frame->header &= ~stack::FRAME_RETURN_TARGET;
+    // The evaluator pops the frame next, which takes the flag with it.
+    if (callback != CALL_EVALUATOR) frame->header &= ~stack::FRAME_RETURN_TARGET;
     context::set_stack_values(context::cell_of(context), frame->saved_values);
     if (callback_events) trace::fire_return(name);
     return Pending::none;
 }
 
-// The callable's part once its arguments are in its frame: a native or
-// action runs, a routine gets its locals and runs, a function gets its
-// locals and its body runs.
-Pending run_plain(const Cell* function, const CallPlan* plan, const Cursor& at, const Cell* frame_name,
-                  const Cell* ref) {
-    uint32_t type = cell_type(function);
-    if (type == TYPE_NATIVE || type == TYPE_ACTION) {
-        event(trace::EV_CALL, at.code, at.pos, function, ref);
-        return run_plain_native(function);
-    }
-    push_absent(plan);
+// A function's part once its arguments are in its frame: it gets its
+// locals and its body runs. Inline in the plain call step, as most plain
+// calls of user code call a function.
+[[gnu::always_inline]] inline Pending run_plain_function(const Cell* function, const CallPlan* plan,
+                                                         const Cursor& at, const Cell* frame_name, const Cell* ref) {
+    // Most functions have neither refinements nor locals: each is tested here
+    // before a call to push them.
+    if (plan->absent != 0) push_absent(plan);
     event(trace::EV_CALL, at.code, at.pos, function, ref);
-    function::init_locals(plan->locals);
-    if (type == TYPE_ROUTINE) {
+    if (plan->locals > 0) function::init_locals(plan->locals);
+    return run_function(*function, frame_name, CALL_EVALUATOR);
+}
+
+// Any other callable's part: a native or action runs, a routine gets its
+// locals and runs.
+Pending run_plain(const Cell* function, const CallPlan* plan, const Cursor& at, const Cell* ref) {
+    if (cell_type(function) == TYPE_ROUTINE) {
+        push_absent(plan);
+        event(trace::EV_CALL, at.code, at.pos, function, ref);
+        function::init_locals(plan->locals);
         routine::call(function);
         return Pending::none;
     }
-    return run_function(*function, frame_name, CALL_EVALUATOR);
+    event(trace::EV_CALL, at.code, at.pos, function, ref);
+    return run_plain_native(function);
 }
 
 // The call's frame goes; its result replaces the called value pushed before
@@ -1157,22 +1173,51 @@ const CallPlan* plain_call_plan(const Cell* called, const Cell* path, ApplyMode 
     return plain_plan(called);
 }
 
+// A prefix call's arguments by the plan: those written as plain values
+// are pushed and checked here, inline in the call step, as no code runs
+// for them and tracing stays off; from the first other one on,
+// fetch_plain_args takes over.
+[[gnu::always_inline]] inline Pending fetch_call_args(const Cell* called, const CallPlan* plan, Cursor& at,
+                                                      const Cell* name) {
+    const PlanArgument* argument = plan_arguments(plan);
+    for (const PlanArgument* end = argument + plan->arity; argument != end; argument++) {
+        if (argument->mode != ARG_NORMAL || !at.more() || !push_plain(at, false))
+            return fetch_plain_args_from(called, plan, argument, at, false, name);
+        check_plain_type(called, name, *argument, stack::top - 1);
+    }
+    return Pending::none;
+}
+
 // A call with no refinement named and no tracer at its start: the general
 // call's steps in the same order, fetching the arguments by the plan. The
 // plan's bytes never change, and the stack scan keeps its buffer in place
-// while this frame points into it.
-Pending eval_plain_call(const Cell* called, const CallPlan* plan, Cursor& at, CallFlags flags, const Cell* name) {
+// while this frame points into it. The value called is a copy that stays
+// put meanwhile; the frame is named frame_name and the call reported by ref.
+// Inline in both kinds of call site, so that a word's call tests nothing
+// about its name.
+[[gnu::always_inline]] inline Pending run_plain_call(const Cell* function, const CallPlan* plan, Cursor& at,
+                                                     CallFlags flags, const Cell* frame_name, const Cell* ref) {
     check_stack();
-    Cell function = *called;
-    const Cell* frame_name = name && cell_type(name) == TYPE_WORD ? name : anon_word();
-    const Cell* ref = frame_name == name ? name : &function;
-    Cell* slot = flags.infix ? nullptr : stack::push(&function);
-    stack::push_frame(frame_name, call_mark(cell_type(&function), at.library));
+    Cell* slot = flags.infix ? nullptr : stack::push(function);
+    stack::push_frame(frame_name, call_mark(cell_type(function), at.library));
     if (flags.infix) stack::keep();  // the left operand is the frame's first argument
-    VEK_PASS(fetch_plain_args(&function, plan, at, flags.infix, frame_name));
-    VEK_PASS(run_plain(&function, plan, at, frame_name, ref));
+    if (flags.infix)
+        VEK_PASS(fetch_plain_args(function, plan, at, true, frame_name));
+    else
+        VEK_PASS(fetch_call_args(function, plan, at, frame_name));
+    if (cell_type(function) == TYPE_FUNCTION)
+        VEK_PASS(run_plain_function(function, plan, at, frame_name, ref));
+    else
+        VEK_PASS(run_plain(function, plan, at, ref));
     end_call(at, flags, slot, ref);
     return Pending::none;
+}
+
+Pending eval_plain_call(const Cell* called, const CallPlan* plan, Cursor& at, CallFlags flags, const Cell* name) {
+    Cell function = *called;
+    const Cell* frame_name = name && cell_type(name) == TYPE_WORD ? name : anon_word();
+    // An unnamed call is reported by the value called.
+    return run_plain_call(&function, plan, at, flags, frame_name, frame_name == name ? name : &function);
 }
 
 // Every other call: refinements named by a path or apply, an operator that
@@ -1213,6 +1258,19 @@ Pending eval_code(const Cell* called, Cursor& at, CallFlags flags, const Cell* p
     if (const CallPlan* plan = plain_call_plan(called, path, apply)) return eval_plain_call(called, plan, at, flags, name);
     return eval_general_call(called, at, flags, path, name, apply, path_rest);
 }
+
+namespace {
+
+// A call by a word, which names its frame and reports it: no path, no
+// apply, and a callable other than an operator, as eval_code would find.
+// The value called is the word step's copy, which stays put meanwhile.
+[[gnu::noinline]] Pending eval_word_call(const Cell* called, Cursor& at, const Cell* name) {
+    if (const CallPlan* plan = trace::tracing ? nullptr : plain_plan(called))
+        return run_plain_call(called, plan, at, {.sub = true}, name, name);
+    return eval_general_call(called, at, {.sub = true}, nullptr, name, APPLY_NONE, 1);
+}
+
+}  // namespace
 
 Pending call_function(const Cell* called, const Cell* name, CallbackClass callback) {
     Cell function = *called;

@@ -352,9 +352,13 @@ Pending fetch_args(const Cell* called, Cursor& at, const Cell* path, uint32_t pa
 
 Pending fetch_plain_args(const Cell* called, const CallPlan* plan, Cursor& at, bool infix, const Cell* name) {
     const PlanArgument* argument = plan_arguments(plan);
-    const PlanArgument* end = argument + plan->arity;
-    if (infix && argument != end) check_plain_type(called, name, *argument++, stack::top - 1);
-    for (; argument != end; argument++) {
+    if (infix && plan->arity != 0) check_plain_type(called, name, *argument++, stack::top - 1);
+    return fetch_plain_args_from(called, plan, argument, at, infix, name);
+}
+
+Pending fetch_plain_args_from(const Cell* called, const CallPlan* plan, const PlanArgument* argument, Cursor& at,
+                              bool infix, const Cell* name) {
+    for (const PlanArgument* end = plan_arguments(plan) + plan->arity; argument != end; argument++) {
         if (!at.more()) {
             missing_argument(called, name, *argument);
             continue;

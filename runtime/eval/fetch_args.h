@@ -23,6 +23,10 @@ Pending fetch_args(const Cell* called, Cursor& at, const Cell* path, uint32_t pa
 // its walk of the cache. Nothing is run, and for a function! or routine!
 // nothing is pushed for its refinements or locals (below).
 Pending fetch_plain_args(const Cell* called, const CallPlan* plan, Cursor& at, bool infix, const Cell* name);
+// The same from the argument on, those before it already in the frame and
+// checked.
+Pending fetch_plain_args_from(const Cell* called, const CallPlan* plan, const PlanArgument* argument, Cursor& at,
+                              bool infix, const Cell* name);
 
 // Raises expect-arg, naming the argument, when the value's type is not one
 // the argument takes.

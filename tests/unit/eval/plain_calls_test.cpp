@@ -102,6 +102,8 @@ TEST_F(PlainCalls, ResultsMatchTheGeneralPath) {
         {"f: func [a] [a] g: make op! func [x y] [x - y] f 0 f 5 g 2", "3"},
         {"g: make op! func [a b] [a * b] x: 3 1 g 1 2 g x + 1", "7"},
         {"f: func [a] [a] f 0 f 'w", "w"},
+        // a plain argument, then one that is quoted or takes the general step
+        {"f: func [a 'w b] [reduce [a w b]] f 0 x 0 f 1 y (2)", "[1 y 2]"},
         // operators whose operands are computed: their kernels run inline
         {"(0) + (0) (0) - (0) (0) * (0) reduce [(1) + (2) (2147483647) + (1) (1.5) * (2) (7) - (10)]",
          "[3 2147483648.0 3.0 -3]"},
@@ -120,6 +122,8 @@ TEST_F(PlainCalls, ErrorsMatchTheGeneralPath) {
         {"f: func [a [integer!]] [a] h: func [x] [f x] h 1 h \"x\"",
          "*** Script Error: f does not allow string! for its a argument"},
         {"f: func ['x] [x] f 1 f", "*** Script Error: f is missing its x argument"},
+        {"f: func [a b [integer!]] [a] f 1 2 f 1 \"x\"",
+         "*** Script Error: f does not allow string! for its b argument"},
         {"f: func [a b] [a] f 1 2 f 1 + \"x\" 2", "*** Script Error: string! type is not allowed here"},
         {"f: func [a b] [a / b] h: func [x] [f x 0] f 4 2 h 1", "*** Math Error: attempt to divide by zero"},
         {"not true not", "*** Script Error: not is missing its value argument"},
