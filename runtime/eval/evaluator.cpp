@@ -904,6 +904,13 @@ Pending run_in_body_frame(Cursor& at, PositionScope& scope, BlockFlags flags) {
     return run_untraced(at, flags);
 }
 
+// eval_untraced_block on a block cell that stays put while it runs, as a
+// loop's blocks do (the loop native's own arguments), read where it is.
+[[gnu::always_inline]] inline Pending eval_untraced_block_in_place(const Cell* block) {
+    Cursor at = Cursor::at(block, series_index(block));
+    return run_untraced(at, {.chain = true});
+}
+
 // Whether eval_block runs the block in a frame of its own.
 bool runs_framed(const Cell* block) { return trace::tracing || series_node(block) == top_level.code; }
 
@@ -922,7 +929,7 @@ Pending eval_block(const Cell* block, BlockFlags flags) { return run_block(block
 Pending LoopBlocks::run(const Cell* block) {
     if (path_ != Path::untraced) [[unlikely]]
         return choose_and_run(block);
-    return eval_untraced_block(block, {.chain = true});
+    return eval_untraced_block_in_place(block);
 }
 
 // A step's block, in the frame cut back to its result cell; inline in the
@@ -931,7 +938,7 @@ Pending LoopBlocks::run(const Cell* block) {
     stack::keep();
     if (path_ != Path::untraced) [[unlikely]]
         return choose_and_run(block);
-    return eval_untraced_block(block, {.chain = true});
+    return eval_untraced_block_in_place(block);
 }
 
 Pending LoopBlocks::run_while(const Cell* condition, const Cell* body) {
