@@ -440,12 +440,13 @@ const Cell* chosen_branch(uint8_t conditional) {
 // which runs nothing that could raise, be traced or see the block's
 // position: its value is pushed where the block's result cell would be and
 // becomes the frame's result. A full frame stack still overflows there.
+// The block is a cell pushed in the frame, below all the branch pushes: it
+// stays put, and is read where it is.
 [[gnu::always_inline]] inline Pending run_branch_block(const Cell* block) {
     check_stack();
     if (runs_framed(block)) [[unlikely]]
         return eval_framed_block(block, {.chain = true});
-    Cell code = *block;
-    Cursor at = Cursor::at(&code, series_index(&code));
+    Cursor at = Cursor::at(block, series_index(block));
     const Cell* value = at.tail - at.pos == 1 ? plain_value(at.pos) : nullptr;
     if (value && stack::frames_top < stack::frames_limit) {
         copy_cell(stack::push(value), stack::arguments);
@@ -874,6 +875,19 @@ Pending run_in_body_frame(Cursor& at, PositionScope& scope, BlockFlags flags) {
     return run_in_body_frame(at, scope, flags);
 }
 
+// The expressions from the cursor, which stands at one, to the tail, each
+// started in the result cell. The scope stands at the first already and
+// moves to each next one, staying at the last once the block ends.
+[[gnu::always_inline]] inline Pending run_expressions(Cursor& at, PositionScope& scope, Cell* result) {
+    for (;;) {
+        stack::top = result;
+        VEK_PASS(eval_expression(at, {.sub = true}));
+        event(trace::EV_EXPR, at.code, at.base + scope.expression(), result);
+        if (!at.more()) return Pending::none;
+        scope.at(at);
+    }
+}
+
 // Untraced, a block runs in the frame that is already there: nothing can
 // see a <body> frame but a tracer, which lists no such frame either, and
 // break, continue and return look only for loop frames and return targets.
@@ -886,13 +900,11 @@ Pending run_in_body_frame(Cursor& at, PositionScope& scope, BlockFlags flags) {
 [[gnu::always_inline]] inline Pending run_untraced(Cursor& at, BlockFlags flags) {
     stack::CountedFrame counted;
     Cell* result = stack::push_cell();
-    if (!at.more()) make_unset(result);  // else the first expression writes it
     PositionScope scope(at);
-    while (at.more()) {
-        scope.at(at);
-        stack::top = result;
-        VEK_PASS(eval_expression(at, {.sub = true}));
-        event(trace::EV_EXPR, at.code, at.base + scope.expression(), result);
+    if (at.more()) {
+        VEK_PASS(run_expressions(at, scope, result));
+    } else {
+        make_unset(result);
     }
     event(trace::EV_EXIT, at.code, at.pos, result);
     if (flags.chain) copy_cell(result, stack::arguments);
@@ -903,6 +915,13 @@ Pending run_in_body_frame(Cursor& at, PositionScope& scope, BlockFlags flags) {
     Cell code = *block;
     Cursor at = Cursor::at(&code, series_index(&code));
     return run_untraced(at, flags);
+}
+
+// eval_untraced_block on a block cell that stays put while it runs, as a
+// loop's blocks do (the loop native's own arguments), read where it is.
+[[gnu::always_inline]] inline Pending eval_untraced_block_in_place(const Cell* block) {
+    Cursor at = Cursor::at(block, series_index(block));
+    return run_untraced(at, {.chain = true});
 }
 
 // Whether eval_block runs the block in a frame of its own.
@@ -923,7 +942,7 @@ Pending eval_block(const Cell* block, BlockFlags flags) { return run_block(block
 Pending LoopBlocks::run(const Cell* block) {
     if (path_ != Path::untraced) [[unlikely]]
         return choose_and_run(block);
-    return eval_untraced_block(block, {.chain = true});
+    return eval_untraced_block_in_place(block);
 }
 
 // A step's block, in the frame cut back to its result cell; inline in the
@@ -932,7 +951,7 @@ Pending LoopBlocks::run(const Cell* block) {
     stack::keep();
     if (path_ != Path::untraced) [[unlikely]]
         return choose_and_run(block);
-    return eval_untraced_block(block, {.chain = true});
+    return eval_untraced_block_in_place(block);
 }
 
 Pending LoopBlocks::run_while(const Cell* condition, const Cell* body) {

@@ -130,6 +130,8 @@ Pending eval_block(const Cell* block, BlockFlags flags = {});
 // each run as eval_block runs it with chain. What stays the same from step
 // to step is done at the first run only: the machine stack's check and the
 // choice of the untraced path, which a loop that starts untraced keeps.
+// The block cells passed must stay put while the loop runs (the loop
+// native's arguments do): the untraced steps read them where they are.
 class LoopBlocks {
 public:
     LoopBlocks() = default;

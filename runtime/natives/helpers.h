@@ -73,7 +73,7 @@ public:
     explicit LoopWord(Cell* word) : word_(word) {}
     // Inline, as it runs at every step.
     void set(const Cell* value) {
-        Cell* values = direct_ ? context::values_base(context::cell_of(word::context(word_))) : nullptr;
+        Cell* values = direct_ ? values_of(word::context(word_)) : nullptr;
         if (values)
             values[word::index(word_)] = *value;
         else
@@ -81,6 +81,11 @@ public:
     }
 
 private:
+    // A global word, the most common loop word, skips the context cell.
+    static Cell* values_of(Node context) {
+        if (context == context::global) return context::global_values_base();
+        return context::values_base(context::cell_of(context));
+    }
     void set_through_context(const Cell* value);
     Cell* word_;
     bool direct_ = false;  // the word is resolved and its context no object
