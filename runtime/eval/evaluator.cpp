@@ -159,13 +159,18 @@ constexpr std::array<uint8_t, TYPE_MASK + 1> ACTIVE_BY_TYPE = [] {
 bool type_in_set(uint32_t type, ActiveSet set) { return (ACTIVE_BY_TYPE[type & TYPE_MASK] & set) != 0; }
 
 // The value of the expression at the cell when it is a plain one, else
-// nullptr. Raises nothing.
-const Cell* plain_value(const Cell* cell) {
+// nullptr. Raises nothing. Inline where an argument is fetched or a branch
+// run, nearly every step of a call.
+[[gnu::always_inline]] inline const Cell* inline_plain_value(const Cell* cell) {
     uint32_t type = cell_type(cell);
     if (type != TYPE_WORD) return type_in_set(type, IN_ACTIVE_TYPES) ? nullptr : cell;
     const Cell* value = value_at_hand(cell);
     return value && !type_in_set(cell_type(value), IN_ACTIVE_WORD_VALUES) ? value : nullptr;
 }
+
+// inline_plain_value out of line, for the expression step, whose registers
+// its fast paths need.
+const Cell* plain_value(const Cell* cell) { return inline_plain_value(cell); }
 
 // ---------------------------------------------------------------- operators on numbers
 // The boot operators that the infix step computes itself when both operands
@@ -445,7 +450,7 @@ const Cell* chosen_branch(uint8_t conditional) {
         return eval_framed_block(block, {.chain = true});
     Cell code = *block;
     Cursor at = Cursor::at(&code, series_index(&code));
-    const Cell* value = at.tail - at.pos == 1 ? plain_value(at.pos) : nullptr;
+    const Cell* value = at.tail - at.pos == 1 ? inline_plain_value(at.pos) : nullptr;
     if (value && stack::frames_top < stack::frames_limit) {
         copy_cell(stack::push(value), stack::arguments);
         return Pending::none;
@@ -989,6 +994,7 @@ Pending eval_expression(Cursor& at, ExprFlags flags) {
     uint32_t expression = at.index();
     uint32_t type = cell_type(at.pos);
     const Cell* bound = type == TYPE_WORD ? value_at_hand(at.pos) : nullptr;
+    bool operators_taken = false;  // by a plain set-word's walk, which takes them all
     if (bound && !type_in_set(cell_type(bound), IN_ACTIVE_WORD_VALUES)) {
         stack::push(bound);
         at.pos++;
@@ -997,11 +1003,12 @@ Pending eval_expression(Cursor& at, ExprFlags flags) {
     } else if (!type_in_set(type, IN_ACTIVE_TYPES)) {
         stack::push(at.pos++);
     } else if (type == TYPE_SET_WORD) {
-        if (!eval_plain_set_word(at)) VEK_PASS(eval_general_set_word(at));
+        operators_taken = eval_plain_set_word(at);
+        if (!operators_taken) VEK_PASS(eval_general_set_word(at));
     } else {
         VEK_PASS(eval_value(at, flags.passive));
     }
-    if (!flags.prefix) {
+    if (!flags.prefix && !operators_taken) {
         VEK_PASS(eval_infix(at, start));
     }
     if (!flags.sub) {
@@ -1055,7 +1062,7 @@ Pending eval_next_index(const Cell* block, uint32_t* index) {
 // ---------------------------------------------------------------- calls
 
 bool push_plain_argument(Cursor& at, bool infix) {
-    const Cell* first = plain_value(at.pos);
+    const Cell* first = inline_plain_value(at.pos);
     if (!first) return false;
     Cell value = *first;
     const Cell* next = infix ? at.pos + 1 : inline_ops_from(at.pos + 1, at.tail, &value);
