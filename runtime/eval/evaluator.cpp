@@ -160,13 +160,18 @@ constexpr std::array<uint8_t, TYPE_MASK + 1> ACTIVE_BY_TYPE = [] {
 bool type_in_set(uint32_t type, ActiveSet set) { return (ACTIVE_BY_TYPE[type & TYPE_MASK] & set) != 0; }
 
 // The value of the expression at the cell when it is a plain one, else
-// nullptr. Raises nothing.
-const Cell* plain_value(const Cell* cell) {
+// nullptr. Raises nothing. Inline where an argument is fetched or a branch
+// run, nearly every step of a call.
+[[gnu::always_inline]] inline const Cell* inline_plain_value(const Cell* cell) {
     uint32_t type = cell_type(cell);
     if (type != TYPE_WORD) return type_in_set(type, IN_ACTIVE_TYPES) ? nullptr : cell;
     const Cell* value = value_at_hand(cell);
     return value && !type_in_set(cell_type(value), IN_ACTIVE_WORD_VALUES) ? value : nullptr;
 }
+
+// inline_plain_value out of line, for the expression step, whose registers
+// its fast paths need.
+const Cell* plain_value(const Cell* cell) { return inline_plain_value(cell); }
 
 // ---------------------------------------------------------------- operators on numbers
 // The boot operators that the infix step computes itself when both operands
@@ -447,7 +452,7 @@ const Cell* chosen_branch(uint8_t conditional) {
     if (runs_framed(block)) [[unlikely]]
         return eval_framed_block(block, {.chain = true});
     Cursor at = Cursor::at(block, series_index(block));
-    const Cell* value = at.tail - at.pos == 1 ? plain_value(at.pos) : nullptr;
+    const Cell* value = at.tail - at.pos == 1 ? inline_plain_value(at.pos) : nullptr;
     if (value && stack::frames_top < stack::frames_limit) {
         copy_cell(stack::push(value), stack::arguments);
         return Pending::none;
@@ -1009,6 +1014,7 @@ Pending eval_expression(Cursor& at, ExprFlags flags) {
     uint32_t expression = at.index();
     uint32_t type = cell_type(at.pos);
     const Cell* bound = type == TYPE_WORD ? value_at_hand(at.pos) : nullptr;
+    bool operators_taken = false;  // by a plain set-word's walk, which takes them all
     if (bound && !type_in_set(cell_type(bound), IN_ACTIVE_WORD_VALUES)) {
         stack::push(bound);
         at.pos++;
@@ -1017,11 +1023,12 @@ Pending eval_expression(Cursor& at, ExprFlags flags) {
     } else if (!type_in_set(type, IN_ACTIVE_TYPES)) {
         stack::push(at.pos++);
     } else if (type == TYPE_SET_WORD) {
-        if (!eval_plain_set_word(at)) VEK_PASS(eval_general_set_word(at));
+        operators_taken = eval_plain_set_word(at);
+        if (!operators_taken) VEK_PASS(eval_general_set_word(at));
     } else {
         VEK_PASS(eval_value(at, flags.passive));
     }
-    if (!flags.prefix) {
+    if (!flags.prefix && !operators_taken) {
         VEK_PASS(eval_infix(at, start));
     }
     if (!flags.sub) {
@@ -1078,7 +1085,7 @@ namespace {
 
 // push_plain_argument, inline where a prefix call fetches its arguments.
 [[gnu::always_inline]] inline bool push_plain(Cursor& at, bool infix) {
-    const Cell* first = plain_value(at.pos);
+    const Cell* first = inline_plain_value(at.pos);
     if (!first) return false;
     Cell value = *first;
     const Cell* next = infix ? at.pos + 1 : inline_ops_from(at.pos + 1, at.tail, &value);
