@@ -998,10 +998,13 @@ Pending LoopBlocks::run_foreach(const Cell* body, uint32_t n, bool multi, native
 
 // The first run takes the path eval_block takes; then a loop that started
 // untraced runs its blocks without the machine stack's check, at the depth
-// where the first run made it.
+// where the first run made it. The first untraced run reads the block where
+// the loop holds it, as the later ones do, with the path already tested.
 [[gnu::noinline]] Pending LoopBlocks::choose_and_run(const Cell* block) {
     if (path_ == Path::unchosen) path_ = runs_framed(block) ? Path::general : Path::untraced;
-    return eval_block(block, {.chain = true});
+    if (path_ == Path::general) return eval_block(block, {.chain = true});
+    check_stack();
+    return eval_untraced_block_in_place(block);
 }
 
 // While tracing, every expression takes the general path, with its events;
