@@ -419,12 +419,13 @@ Pending fetch_control_arg(const Cell* called, const Cell* name, const PlanArgume
 // pushed. The blocks before the last are followed by a block, no operator.
 bool push_literal_blocks(Cursor& at, const PlanArgument* first, uint32_t count) {
     const Cell* pos = at.pos;
-    if (uint32_t(at.tail - pos) < count) return false;
-    for (uint32_t i = 0; i < count; i++)
-        if (!takes_type(first[i], TYPE_BLOCK) || cell_type(pos + i) != TYPE_BLOCK) return false;
+    const Cell* tail = at.tail;
+    if (uint32_t(tail - pos) < count) return false;
     const Cell* next = pos + count;
-    if (next < at.tail && cell_type(next) == TYPE_WORD && infix_operator(next)) return false;
-    for (uint32_t i = 0; i < count; i++) stack::push(pos + i);
+    for (const Cell* block = pos; block != next; block++, first++)
+        if (cell_type(block) != TYPE_BLOCK || !takes_type(*first, TYPE_BLOCK)) return false;
+    if (next < tail && cell_type(next) == TYPE_WORD && infix_operator(next)) return false;
+    for (const Cell* block = pos; block != next; block++) stack::push(block);
     at.pos = next;
     return true;
 }
