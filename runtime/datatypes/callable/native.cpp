@@ -30,15 +30,16 @@ bool valid_code(uint32_t type, int64_t code) {
 
 }  // namespace
 
-// The refinements named in a call path are looked up among the spec's words,
-// so the internal context holds them (values on the stack, like a function's).
-Cell* push_made(uint32_t type, const Cell* spec, uint32_t code) {
+// The refinements named in a call path are looked up among the interface
+// block's words, so the internal context holds them (values on the stack,
+// like a function's).
+Cell* push_made(uint32_t type, const Cell* interface, uint32_t code) {
     if (!valid_code(type, code)) {
         Cell position{};
         integer::make_at(&position, int32_t(code));
         bad_make_arg(type, &position);
     }
-    Cell whole = series_cell(TYPE_BLOCK, series_node(spec));
+    Cell whole = series_cell(TYPE_BLOCK, series_node(interface));
     Node context = context::make_from_spec(&whole, true, false, context::KIND_FUNCTION);
     Cell internal;
     block::make_at(&internal, INTERNAL_SIZE);

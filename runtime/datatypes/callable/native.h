@@ -43,7 +43,7 @@ Cell* push(const Cell* spec, uint32_t position);
 
 // push for either type: native! positions 1-107, action! slots as
 // action::valid_slot.
-Cell* push_made(uint32_t type, const Cell* spec, uint32_t code);
+Cell* push_made(uint32_t type, const Cell* interface, uint32_t code);
 
 // Shared by native! and action!: the text "make <type> [" + the molded spec
 // + "]", with the limit handling of every mold.
