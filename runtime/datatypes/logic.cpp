@@ -55,8 +55,6 @@ bool top_true() {
 
 void raise_no_return() { fire(err::script::no_return); }
 
-bool result_false() { return is_false(stack::arguments); }
-
 // ---------------------------------------------------------------- actions
 
 bool comparable_op(int32_t op) {

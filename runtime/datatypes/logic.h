@@ -55,8 +55,9 @@ inline bool result_true_strict() {
     if (cell_type(stack::arguments) == TYPE_UNSET) [[unlikely]] raise_no_return();
     return !is_false(stack::arguments);
 }
-// Whether the result cell is none! or false; unset! is not.
-bool result_false();
+// Whether the result cell is none! or false; unset! is not. Inline, as every
+// conditional tests it.
+inline bool result_false() { return is_false(stack::arguments); }
 
 // ---------------------------------------------------------------- actions
 

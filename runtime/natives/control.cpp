@@ -33,21 +33,6 @@ void clamp_to_tail(Cell* series) {
     if (series_index(series) > length) set_series_index(series, length);
 }
 
-// ---------------------------------------------------------------- truth of the result
-
-// logic::result_false and result_true_strict with none! and logic! tested
-// here, inline: they decide every branch taken and every step of a while.
-[[gnu::always_inline]] inline bool result_false() {
-    uint32_t type = cell_type(arg(0));
-    return type == TYPE_NONE || (type == TYPE_LOGIC && !logic::get(arg(0)));
-}
-
-[[gnu::always_inline]] inline bool result_true_strict() {
-    if (cell_type(arg(0)) == TYPE_UNSET) [[unlikely]]
-        return logic::result_true_strict();  // raises no-return
-    return !result_false();
-}
-
 // ---------------------------------------------------------------- loop frames
 
 // A loop frame named <body>, its result cell holding the initial value:
@@ -154,7 +139,7 @@ Pending do_value(const Cell* value) {
 
 Pending if_(bool check, const int32_t*) {
     if (check) check_arg(1, BLOCK);
-    if (result_false()) {
+    if (logic::result_false()) {
         none::box();
         return Pending::none;
     }
@@ -163,7 +148,7 @@ Pending if_(bool check, const int32_t*) {
 
 Pending unless(bool check, const int32_t*) {
     if (check) check_arg(1, BLOCK);
-    if (!result_false()) {
+    if (!logic::result_false()) {
         none::box();
         return Pending::none;
     }
@@ -175,7 +160,7 @@ Pending either(bool check, const int32_t*) {
         check_arg(1, BLOCK);
         check_arg(2, BLOCK);
     }
-    return eval::eval_block(arg(result_true_strict() ? 1 : 2), {.chain = true});
+    return eval::eval_block(arg(logic::result_true_strict() ? 1 : 2), {.chain = true});
 }
 
 Pending any(bool check, const int32_t*) {
@@ -184,7 +169,7 @@ Pending any(bool check, const int32_t*) {
     eval::Cursor at = eval::Cursor::at(&code, series_index(&code));
     while (at.more()) {
         VEK_PASS(eval::eval_next(at));
-        if (!result_false()) return Pending::none;
+        if (!logic::result_false()) return Pending::none;
     }
     none::box();
     return Pending::none;
@@ -197,7 +182,7 @@ Pending all(bool check, const int32_t*) {
     if (!at.more()) none::box();
     while (at.more()) {
         VEK_PASS(eval::eval_next(at));
-        if (result_false()) {
+        if (logic::result_false()) {
             none::box();
             return Pending::none;
         }
@@ -233,7 +218,7 @@ Pending case_(bool check, const int32_t* refinements) {
     while (at.more()) {
         VEK_PASS(eval::eval_next(at));
         if (!at.more()) fire(err::script::need_value, fixed_words::word(Word::case_));
-        last_true = result_true_strict();
+        last_true = logic::result_true_strict();
         if (!last_true) {
             ++at.pos;
             continue;
@@ -279,7 +264,7 @@ Pending until(bool check, const int32_t*) {
         if (p == Pending::brk) break;
         if (leaves(p)) return p;
         if (p == Pending::cont) continue;
-        if (result_true_strict()) break;
+        if (logic::result_true_strict()) break;
     }
     return close_loop();
 }
