@@ -125,10 +125,14 @@ bool appended_in_place(const int32_t* r) {
     }
 }
 
+// Out of line, so that the store in place sets up none of append's arguments.
+[[gnu::noinline]] void append_in_general(const int32_t* r) {
+    append(arg(0), arg(1), ref_arg(r, 0), ref_flag(r, 1), ref_arg(r, 2));
+}
+
 // append, insert, change: series value /part length /only /dup count.
 void append_entry(const int32_t* r) {
-    if (appended_in_place(r)) return;
-    append(arg(0), arg(1), ref_arg(r, 0), ref_flag(r, 1), ref_arg(r, 2));
+    if (!appended_in_place(r)) append_in_general(r);
 }
 void insert_entry(const int32_t* r) {
     insert(arg(0), arg(1), ref_arg(r, 0), ref_flag(r, 1), ref_arg(r, 2));
