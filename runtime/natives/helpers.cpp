@@ -246,7 +246,10 @@ bool series_more(const Cell* series) {
     return series_index(series) < series_buffer(series)->length();
 }
 
+// foreach and remove-each hold a block of words where they step with several,
+// which takes no LoopWord store.
 bool LoopWord::stores_directly(const Cell* word) {
+    if (cell_type(word) != TYPE_WORD) return false;
     if (int32_t(word::index(word)) < 0 || word::context(word) == Node::none) return false;
     const Cell* context = context::cell_of(word::context(word));
     return context::on_stack(context) || context::kind_of(context) != context::KIND_OBJECT;
