@@ -4,6 +4,7 @@
 #include "runtime/actions/dispatch.h"
 #include "runtime/datatypes/block/edit.h"
 #include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/edit.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/stack.h"
@@ -37,6 +38,19 @@ void unary_on_stack(const int32_t*) {
 template <uint32_t slot>
 void arithmetic_on_stack(const int32_t*) {
     result(reinterpret_cast<ArithmeticFn>(lookup_for_stack(slot))(arg(0), arg(1)));
+}
+
+// remainder meets two integers most often, as when it keeps a number in
+// range: integer!'s own kernel runs on them without its lookup; anything
+// else takes the datatype's implementation.
+void remainder_entry(const int32_t* r) {
+    Cell* value1 = arg(0);
+    const Cell* value2 = arg(1);
+    if (cell_type(value1) != TYPE_INTEGER || cell_type(value2) != TYPE_INTEGER) {
+        arithmetic_on_stack<datatype::SLOT_REMAINDER>(r);
+        return;
+    }
+    integer::make_at(value1, integer::remainder(integer::get(value1), integer::get(value2)));
 }
 
 template <uint32_t slot>
@@ -111,10 +125,14 @@ bool appended_in_place(const int32_t* r) {
     }
 }
 
+// Out of line, so that the store in place sets up none of append's arguments.
+[[gnu::noinline]] void append_in_general(const int32_t* r) {
+    append(arg(0), arg(1), ref_arg(r, 0), ref_flag(r, 1), ref_arg(r, 2));
+}
+
 // append, insert, change: series value /part length /only /dup count.
 void append_entry(const int32_t* r) {
-    if (appended_in_place(r)) return;
-    append(arg(0), arg(1), ref_arg(r, 0), ref_flag(r, 1), ref_arg(r, 2));
+    if (!appended_in_place(r)) append_in_general(r);
 }
 void insert_entry(const int32_t* r) {
     insert(arg(0), arg(1), ref_arg(r, 0), ref_flag(r, 1), ref_arg(r, 2));

@@ -2,6 +2,7 @@
 // so that the depth of a nested structure never becomes the depth of the C++
 // stack. What a cell refers to depends on its datatype; what a buffer holds
 // depends on its kind (cells, a hash-table record, or raw bytes).
+#include <array>
 #include <vector>
 
 #include "runtime/datatypes/callable/op.h"
@@ -73,6 +74,19 @@ void mark_payload(const Cell* c) {
     }
 }
 
+// Whether marking a cell of the datatype has anything to follow: most cells
+// of a big block are scalars, which the walk of its cells skips with one
+// load. A type id past the list holds nothing, as mark_payload finds.
+constexpr std::array<bool, TYPE_MASK + 1> HOLDS_NODES = [] {
+    std::array<bool, TYPE_MASK + 1> table{};
+    for (uint32_t type = 0; type <= TYPE_MASK; type++)
+        table[type] = types::node_words(type) != 0 || type == TYPE_CONTEXT || type == TYPE_OP ||
+                      type == TYPE_HANDLE || type == TYPE_EVENT;
+    return table;
+}();
+
+bool holds_nodes(const Cell* c) { return HOLDS_NODES[cell_type(c)]; }
+
 struct TableVisit {
     Node weak_block;  // none unless the table's records are weak
 };
@@ -136,7 +150,8 @@ void forget_marks() {
 void mark_node(Node node) { detail::mark_word(uint32_t(node)); }
 
 void mark_cells(const Cell* first, const Cell* last) {
-    for (const Cell* c = first; c < last; c++) detail::mark_payload(c);
+    for (const Cell* c = first; c < last; c++)
+        if (detail::holds_nodes(c)) detail::mark_payload(c);
 }
 
 bool is_marked(Node node) {

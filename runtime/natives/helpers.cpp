@@ -246,10 +246,15 @@ bool series_more(const Cell* series) {
     return series_index(series) < series_buffer(series)->length();
 }
 
+bool LoopWord::stores_directly(const Cell* word) {
+    if (int32_t(word::index(word)) < 0 || word::context(word) == Node::none) return false;
+    const Cell* context = context::cell_of(word::context(word));
+    return context::on_stack(context) || context::kind_of(context) != context::KIND_OBJECT;
+}
+
 void LoopWord::set_through_context(const Cell* value) {
     context::set(word_, value);
-    const Cell* context = context::cell_of(word::context(word_));
-    direct_ = context::on_stack(context) || context::kind_of(context) != context::KIND_OBJECT;
+    direct_ = stores_directly(word_);
 }
 
 // A block's next value is read from the buffer that told whether there is

@@ -63,14 +63,15 @@ void set_words_from(const Cell* words, const Cell* source, uint32_t count);
 
 // ---------------------------------------------------------------- loop steps
 
-// The word a loop sets at every step, a cell of the loop's own. The first
-// store goes through context::set, which resolves the word and raises what
-// it raises; later ones write the value cell straight, found afresh each
-// time (the body may grow the context or move its buffer), unless the word
-// belongs to an object, whose words may have change handlers.
+// The word a loop sets at every step, a cell of the loop's own. A store
+// writes the value cell straight, found afresh each time (the body may grow
+// the context or move its buffer), once the word is resolved, unless it
+// belongs to an object, whose words may have change handlers. Any other
+// store, and one whose context has no values at hand, goes through
+// context::set, which resolves the word and raises what it raises.
 class LoopWord {
 public:
-    explicit LoopWord(Cell* word) : word_(word) {}
+    explicit LoopWord(Cell* word) : word_(word), direct_(stores_directly(word)) {}
     // Inline, as it runs at every step.
     void set(const Cell* value) {
         Cell* values = direct_ ? values_of(word::context(word_)) : nullptr;
@@ -86,9 +87,12 @@ private:
         if (context == context::global) return context::global_values_base();
         return context::values_base(context::cell_of(context));
     }
+    // Most loop words are resolved before the loop starts: their first store
+    // skips context::set too.
+    static bool stores_directly(const Cell* word);
     void set_through_context(const Cell* value);
     Cell* word_;
-    bool direct_ = false;  // the word is resolved and its context no object
+    bool direct_;  // the word is resolved and its context no object
 };
 
 // Whether the series has a value at its index.
