@@ -1,15 +1,14 @@
-// The lexer on any bytes: loaded as code (a syntax error is a fine answer),
-// the values it loads molded back to text, and scanned in the two quiet
-// modes, which mark what they cannot read instead of raising.
+// The lexer on any bytes: loaded as code (a syntax error is a fine answer,
+// caught under a try frame as a script's would be), the values it loads
+// molded back to text, and scanned in the two quiet modes, which mark what
+// they cannot read instead of raising.
 #include <algorithm>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/fixed_words.h"
-#include "runtime/core/unwind.h"
 #include "runtime/datatypes/string/buffer.h"
-#include "runtime/eval/stack.h"
 #include "runtime/lexer/lexer.h"
 #include "tests/fuzz/target.h"
+#include "tests/unit/support/support.h"
 
 namespace vek::fuzz {
 namespace {
@@ -30,30 +29,12 @@ void scan_as(lexer::Mode mode, const uint8_t* data, uint32_t size) {
     if (mode == lexer::Mode::load) mold_all(&result);
 }
 
-// body() under a try frame, as a script's error would meet one: an error is
-// caught, and the stacks are put back as they were.
-template <class Body>
-void catching_errors(Body body) {
-    Cell* top = stack::top;
-    Cell* arguments = stack::arguments;
-    stack::CallFrame* frames = stack::frames_top;
-    stack::mark_try(fixed_words::word(fixed_words::Word::anon_tag));
-    try {
-        body();
-    } catch (const VekThrow& thrown) {
-        if (thrown.code != CODE_ERROR) throw;
-    }
-    stack::frames_top = frames;
-    stack::top = top;
-    stack::arguments = arguments;
-}
-
 }  // namespace
 
 void run_one(const uint8_t* data, size_t size) {
     auto length = uint32_t(std::min(size, MAX_INPUT));
     for (lexer::Mode mode : {lexer::Mode::load, lexer::Mode::scan, lexer::Mode::prescan})
-        catching_errors([&] { scan_as(mode, data, length); });
+        test::raised([&] { scan_as(mode, data, length); });
 }
 
 }  // namespace vek::fuzz
