@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, when any is missing.
+# scripts/ensure-deps.sh [PACKAGE...]: installs the Debian packages the build
+# and the tests need, and any named, when one is missing.
 set -euo pipefail
-packages=(g++ cmake ninja-build libgtest-dev libgmock-dev)
+packages=(g++ cmake ninja-build libgtest-dev libgmock-dev "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -13,17 +13,7 @@ name="${1:?usage: tests/fuzz/run.sh NAME [SECONDS [libFuzzer options...]]}"
 seconds="${2:-300}"
 shift $(($# > 1 ? 2 : 1))
 
-packages=(clang libclang-rt-14-dev)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
-fi
+"$root/scripts/ensure-deps.sh" clang libclang-rt-14-dev
 
 dir="$root/build-fuzz"
 CXX=clang++ "$root/scripts/build.sh" "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEK_SANITIZE=ON \
