@@ -63,29 +63,23 @@ void mark_event(const Cell* c) {
     if (c->header & EVENT_HOLDS_SERIES) mark_word(payload_word(c, 2));
 }
 
-void mark_payload(const Cell* c) {
-    uint32_t type = cell_type(c);
-    switch (type) {
-    case TYPE_CONTEXT: mark_context(c); break;
-    case TYPE_OP: mark_op(c); break;
-    case TYPE_HANDLE: mark_handle(c); break;
-    case TYPE_EVENT: mark_event(c); break;
-    default: mark_node_words(c, types::node_words(type)); break;
-    }
-}
+// The nodes a cell of a layout the type list describes holds.
+void mark_listed(const Cell* c) { mark_node_words(c, types::node_words(cell_type(c))); }
 
-// Whether marking a cell of the datatype has anything to follow: most cells
-// of a big block are scalars, which the walk of its cells skips with one
-// load. A type id past the list holds nothing, as mark_payload finds.
-constexpr std::array<bool, TYPE_MASK + 1> HOLDS_NODES = [] {
-    std::array<bool, TYPE_MASK + 1> table{};
+// How to mark a cell, by its datatype; nullptr for a datatype that holds no
+// node (a type id past the list holds nothing either), so that the walk of a
+// big block's cells skips its scalars with one load.
+using Marker = void (*)(const Cell*);
+constexpr std::array<Marker, TYPE_MASK + 1> MARKERS = [] {
+    std::array<Marker, TYPE_MASK + 1> table{};
     for (uint32_t type = 0; type <= TYPE_MASK; type++)
-        table[type] = types::node_words(type) != 0 || type == TYPE_CONTEXT || type == TYPE_OP ||
-                      type == TYPE_HANDLE || type == TYPE_EVENT;
+        if (types::node_words(type) != 0) table[type] = mark_listed;
+    table[TYPE_CONTEXT] = mark_context;
+    table[TYPE_OP] = mark_op;
+    table[TYPE_HANDLE] = mark_handle;
+    table[TYPE_EVENT] = mark_event;
     return table;
 }();
-
-bool holds_nodes(const Cell* c) { return HOLDS_NODES[cell_type(c)]; }
 
 struct TableVisit {
     Node weak_block;  // none unless the table's records are weak
@@ -151,7 +145,7 @@ void mark_node(Node node) { detail::mark_word(uint32_t(node)); }
 
 void mark_cells(const Cell* first, const Cell* last) {
     for (const Cell* c = first; c < last; c++)
-        if (detail::holds_nodes(c)) detail::mark_payload(c);
+        if (detail::Marker mark = detail::MARKERS[cell_type(c)]) mark(c);
 }
 
 bool is_marked(Node node) {
