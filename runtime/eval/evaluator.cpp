@@ -557,26 +557,46 @@ const Cell* plain_first_value(const Cell* set_word, const Cell* slot) {
     return type_in_set(cell_type(slot), IN_ACTIVE_WORD_VALUES) ? nullptr : slot;
 }
 
-// A set-word whose value is a plain value, maybe followed by operators
-// computed inline, stores it with no frame of its own: nothing in between
-// can raise, call or be traced. Anything else is left undone (false) for
-// the general path, which starts over: so far only cells were read, and the
-// value pushed is taken back. Inline in the expression step.
+// A set-word at pos whose value is a plain value, maybe followed by
+// operators computed inline, stores it with no frame of its own: nothing in
+// between can raise, call or be traced. The value is computed in the cell
+// at value, a stack cell; the position past the expression is returned.
+// Anything else is left undone (nullptr) for the general path, which starts
+// over: so far only cells were read.
+[[gnu::always_inline]] inline const Cell* plain_store(const Cell* pos, const Cell* tail, Cell* value) {
+    if (pos + 1 >= tail) return nullptr;
+    Cell* slot = plain_store_slot(pos);
+    const Cell* first = slot ? plain_first_value(pos, slot) : nullptr;
+    if (!first || cell_type(first) == TYPE_UNSET) return nullptr;
+    *value = *first;
+    const Cell* next = inline_ops_from(pos + 2, tail, value);
+    if (next) *slot = *value;
+    return next;
+}
+
+// plain_store at the cursor, the value pushed; false with nothing pushed
+// when the store is not plain. Inline in the expression step.
 [[gnu::always_inline]] inline bool eval_plain_set_word(Cursor& at) {
-    const Cell* tail = at.tail;
-    if (at.pos + 1 >= tail) return false;
-    Cell* slot = plain_store_slot(at.pos);
-    const Cell* first = slot ? plain_first_value(at.pos, slot) : nullptr;
-    if (!first || cell_type(first) == TYPE_UNSET) return false;
-    Cell* value = stack::push(first);
-    const Cell* next = inline_ops_from(at.pos + 2, tail, value);
+    Cell* value = stack::push_cell();
+    const Cell* next = plain_store(at.pos, at.tail, value);
     if (!next) {
         stack::top = value;
         return false;
     }
-    *slot = *value;
     at.pos = next;
     return true;
+}
+
+// An expression at pos that calls nothing: a plain store, or a plain value
+// with the operators computed inline after it. Its value is computed in the
+// stack cell at value and the position past it returned; nullptr when the
+// expression is not plain, with nothing done.
+[[gnu::always_inline]] inline const Cell* plain_expression(const Cell* pos, const Cell* tail, Cell* value) {
+    if (cell_type(pos) == TYPE_SET_WORD) return plain_store(pos, tail, value);
+    const Cell* first = inline_plain_value(pos);
+    if (!first) return nullptr;
+    *value = *first;
+    return inline_ops_from(pos + 1, tail, value);
 }
 
 // word::set_from_frame for the set-word, whose value has been computed
@@ -917,18 +937,55 @@ Pending run_in_body_frame(Cursor& at, PositionScope& scope, BlockFlags flags) {
     return Pending::none;
 }
 
+// Code that calls nothing (plain values and plain stores, each maybe
+// followed by operators computed inline: a counter's step, a loop's
+// condition, a branch's value) raises nothing, is not traced and never has
+// its position read. Untraced, the block's expressions run here while they
+// are such code, in the result cell, without the block's frame count and
+// position, which nothing could see; from the first other one on,
+// run_untraced runs the rest. A full frame stack still overflows here.
+// For loops' blocks, which are most often such code. first_plain tells
+// whether the first expression was.
+[[gnu::always_inline]] inline Pending run_plain_first(Cursor& at, bool& first_plain) {
+    first_plain = false;
+    if (!at.more() || trace::tracing || stack::frames_top >= stack::frames_limit) [[unlikely]]
+        return run_untraced(at, {.chain = true});
+    Cell* result = stack::push_cell();
+    do {
+        const Cell* next = plain_expression(at.pos, at.tail, result);
+        if (!next) {
+            stack::top = result;
+            return run_untraced(at, {.chain = true});
+        }
+        first_plain = true;
+        at.pos = next;
+    } while (at.more());
+    copy_cell(result, stack::arguments);
+    return Pending::none;
+}
+
 [[gnu::always_inline]] inline Pending eval_untraced_block(const Cell* block, BlockFlags flags) {
     Cell code = *block;
     Cursor at = Cursor::at(&code, series_index(&code));
     return run_untraced(at, flags);
 }
 
-// eval_untraced_block on a block cell that stays put while it runs, as a
-// loop's blocks do (the loop native's own arguments), read where it is.
-[[gnu::always_inline]] inline Pending eval_untraced_block_in_place(const Cell* block) {
+}  // namespace
+
+// A loop's block, untraced: a block cell that stays put while the loop runs
+// (the loop native's own argument), read where it is. A block whose first
+// expression was not plain code is run as any block from then on, without
+// the test.
+[[gnu::always_inline]] inline Pending LoopBlocks::run_untraced_block(const Cell* block) {
     Cursor at = Cursor::at(block, series_index(block));
-    return run_untraced(at, {.chain = true});
+    if (block == not_plain_[0] || block == not_plain_[1]) return run_untraced(at, {.chain = true});
+    bool first_plain;
+    Pending p = run_plain_first(at, first_plain);
+    if (!first_plain) not_plain_[block == not_plain_[0] ? 1 : 0] = block;
+    return p;
 }
+
+namespace {
 
 // Whether eval_block runs the block in a frame of its own.
 bool runs_framed(const Cell* block) { return trace::tracing || series_node(block) == top_level.code; }
@@ -948,7 +1005,7 @@ Pending eval_block(const Cell* block, BlockFlags flags) { return run_block(block
 Pending LoopBlocks::run(const Cell* block) {
     if (path_ != Path::untraced) [[unlikely]]
         return choose_and_run(block);
-    return eval_untraced_block_in_place(block);
+    return run_untraced_block(block);
 }
 
 // A step's block, in the frame cut back to its result cell; inline in the
@@ -957,7 +1014,7 @@ Pending LoopBlocks::run(const Cell* block) {
     stack::keep();
     if (path_ != Path::untraced) [[unlikely]]
         return choose_and_run(block);
-    return eval_untraced_block_in_place(block);
+    return run_untraced_block(block);
 }
 
 Pending LoopBlocks::run_while(const Cell* condition, const Cell* body) {
@@ -1005,7 +1062,7 @@ Pending LoopBlocks::run_foreach(const Cell* body, uint32_t n, bool multi, native
     if (path_ == Path::unchosen) path_ = runs_framed(block) ? Path::general : Path::untraced;
     if (path_ == Path::general) return eval_block(block, {.chain = true});
     check_stack();
-    return eval_untraced_block_in_place(block);
+    return run_untraced_block(block);
 }
 
 // While tracing, every expression takes the general path, with its events;

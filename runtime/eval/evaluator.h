@@ -158,7 +158,11 @@ private:
     enum class Path : uint8_t { unchosen, untraced, general };
     Pending run_step(const Cell* block);
     Pending choose_and_run(const Cell* block);
+    Pending run_untraced_block(const Cell* block);
     Path path_ = Path::unchosen;
+    // The blocks (at most two: while's) found to start with code that calls
+    // something, which no longer try the path for code that calls nothing.
+    const Cell* not_plain_[2] = {nullptr, nullptr};
 };
 
 // How eval_expression takes one expression: a bit set passed by value, as
