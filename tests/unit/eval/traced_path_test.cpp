@@ -363,5 +363,45 @@ TEST_F(TraceEvents, ATracedFunctionSeesTheFramesAroundIt) {
     EXPECT_EQ(texts_of(events), expected);
 }
 
+// The events among texts that start with prefix, in order.
+std::vector<std::string> events_named(const std::vector<std::string>& texts, const std::string& prefix) {
+    std::vector<std::string> named;
+    for (const std::string& text : texts)
+        if (text.rfind(prefix, 0) == 0) named.push_back(text);
+    return named;
+}
+
+// A function run many times untraced, then traced: it delivers the events,
+// frames and values that a function of the same source which never ran
+// delivers, and goes back to running silently.
+TEST_F(TraceEvents, TracingOnAfterManyUntracedRunsHearsEverything) {
+    const char* define = "f: func [n /local s] [s: 0 loop n [s: s + either odd? n [(g n)] [1]] s] g: func [k] [k * 2]";
+    events_of(define, false);
+    EXPECT_TRUE(events_of("loop 50 [f 3 f 2]", false).empty());
+    std::vector<std::string> warmed = texts_of(events_of("f 3", true));
+    EXPECT_TRUE(events_of("f 3", false).empty());
+    events_of(define, false);
+    EXPECT_EQ(warmed, texts_of(events_of("f 3", true)));
+    std::vector<std::string> sets = {"set 2 0 @s: | f s", "set 8 6 @s: | f loop s", "set 8 12 @s: | f loop s",
+                                     "set 8 18 @s: | f loop s"};
+    EXPECT_EQ(events_named(warmed, "set "), sets);
+    ASSERT_FALSE(warmed.empty());
+    EXPECT_EQ(warmed.back(), "exit 2 18");
+}
+
+// A function that asks to be traced, called in a loop whose body ran the
+// same block untraced many times, traces that block as it would one that
+// never ran; the loop around it stays silent.
+TEST_F(TraceEvents, ATracedCallInAWarmLoopHearsEverything) {
+    std::string define = "b: [s: s + either odd? k [(k * 2)] [1]] t: func [[trace]] [do b]";
+    std::string body = " [k: k + 1 either k < 19 [do b] [t]]";
+    std::vector<std::string> warmed = texts_of(events_of((define + " k: 0 s: 0 loop 20" + body).c_str(), false));
+    std::vector<std::string> fresh = texts_of(events_of((define + " k: 18 s: 171 loop 2" + body).c_str(), false));
+    EXPECT_EQ(warmed, fresh);
+    std::vector<std::string> sets = {"set 8 209 @s: | loop either t do s", "set 8 210 @s: | loop either t do s"};
+    EXPECT_EQ(events_named(warmed, "set "), sets);
+    EXPECT_EQ(events_named(warmed, "prolog ").size(), 2u);
+}
+
 }  // namespace
 }  // namespace vek
