@@ -559,8 +559,9 @@ const Cell* plain_first_value(const Cell* set_word, const Cell* slot) {
 
 // A set-word at pos whose value is a plain value, maybe followed by
 // operators computed inline, stores it with no frame of its own: nothing in
-// between can raise, call or be traced. The value is computed in the cell
-// at value, a stack cell; the position past the expression is returned.
+// between can raise, call or be traced, and nothing allocates, so that the
+// value may be computed in any cell at value; the position past the
+// expression is returned.
 // Anything else is left undone (nullptr) for the general path, which starts
 // over: so far only cells were read.
 [[gnu::always_inline]] inline const Cell* plain_store(const Cell* pos, const Cell* tail, Cell* value) {
@@ -589,7 +590,7 @@ const Cell* plain_first_value(const Cell* set_word, const Cell* slot) {
 
 // An expression at pos that calls nothing: a plain store, or a plain value
 // with the operators computed inline after it. Its value is computed in the
-// stack cell at value and the position past it returned; nullptr when the
+// cell at value and the position past it returned; nullptr when the
 // expression is not plain, with nothing done.
 [[gnu::always_inline]] inline const Cell* plain_expression(const Cell* pos, const Cell* tail, Cell* value) {
     if (cell_type(pos) == TYPE_SET_WORD) return plain_store(pos, tail, value);
@@ -940,28 +941,42 @@ Pending run_in_body_frame(Cursor& at, PositionScope& scope, BlockFlags flags) {
 // Code that calls nothing (plain values and plain stores, each maybe
 // followed by operators computed inline: a counter's step, a loop's
 // condition, a branch's value) raises nothing, is not traced and never has
-// its position read. Untraced, the block's expressions run here while they
-// are such code, in the result cell, without the block's frame count and
-// position, which nothing could see; from the first other one on,
-// run_untraced runs the rest. A full frame stack still overflows here.
-// For loops' blocks, which are most often such code. first_plain tells
-// whether the first expression was.
-[[gnu::always_inline]] inline Pending run_plain_first(Cursor& at, bool& first_plain) {
-    first_plain = false;
+// its position read; nor does it allocate or edit a block.
+
+// The block's expressions from the cursor, computed in the cell at result
+// while they are such code: true when they all were, else the cursor
+// stands at the first other one.
+[[gnu::always_inline]] inline bool run_plain_expressions(Cursor& at, Cell* result) {
+    do {
+        const Cell* next = plain_expression(at.pos, at.tail, result);
+        if (!next) return false;
+        at.pos = next;
+    } while (at.more());
+    return true;
+}
+
+// How much of a block run_plain_first ran as code that calls nothing.
+enum class PlainRun : uint8_t { none, some, all };
+
+// Untraced, the block's expressions run here while they are such code, in
+// the result cell, without the block's frame count and position, which
+// nothing could see; from the first other one on, run_untraced runs the
+// rest. A full frame stack still overflows here. For loops' blocks, which
+// are most often such code.
+[[gnu::always_inline]] inline Pending run_plain_first(Cursor& at, PlainRun& ran) {
+    ran = PlainRun::none;
     if (!at.more() || trace::tracing || stack::frames_top >= stack::frames_limit) [[unlikely]]
         return run_untraced(at, {.chain = true});
     Cell* result = stack::push_cell();
-    do {
-        const Cell* next = plain_expression(at.pos, at.tail, result);
-        if (!next) {
-            stack::top = result;
-            return run_untraced(at, {.chain = true});
-        }
-        first_plain = true;
-        at.pos = next;
-    } while (at.more());
-    copy_cell(result, stack::arguments);
-    return Pending::none;
+    const Cell* start = at.pos;
+    if (run_plain_expressions(at, result)) {
+        ran = PlainRun::all;
+        copy_cell(result, stack::arguments);
+        return Pending::none;
+    }
+    if (at.pos != start) ran = PlainRun::some;
+    stack::top = result;
+    return run_untraced(at, {.chain = true});
 }
 
 [[gnu::always_inline]] inline Pending eval_untraced_block(const Cell* block, BlockFlags flags) {
@@ -972,17 +987,49 @@ Pending run_in_body_frame(Cursor& at, PositionScope& scope, BlockFlags flags) {
 
 }  // namespace
 
+// The block, which ran all as plain code from the cursor, again. Its value
+// is computed in a cell of the machine stack (such code allocates nothing,
+// so no collection can come), with no result cell pushed: the step before
+// pushed and took back one at the same top, so none would overflow, and the
+// loop cuts the frame back at its next step.
+[[gnu::always_inline]] inline Pending LoopBlocks::run_plain_again(const Cursor& start) {
+    Cursor at = start;
+    Cell result;
+    if (run_plain_expressions(at, &result)) [[likely]] {
+        copy_cell(&result, stack::arguments);
+        return Pending::none;
+    }
+    forget_plain_runs();
+    return run_untraced(at, {.chain = true});
+}
+
 // A loop's block, untraced: a block cell that stays put while the loop runs
 // (the loop native's own argument), read where it is. A block whose first
 // expression was not plain code is run as any block from then on, without
-// the test.
+// the test. A block that ran all as plain code keeps its cursor: until code
+// of another kind runs, nothing moves or edits its cells, and its next run
+// starts from that cursor with nothing to look up or test first.
 [[gnu::always_inline]] inline Pending LoopBlocks::run_untraced_block(const Cell* block) {
+    if (block == plain_[0].block) return run_plain_again(plain_[0].start);
+    if (block == plain_[1].block) return run_plain_again(plain_[1].start);
     Cursor at = Cursor::at(block, series_index(block));
-    if (block == not_plain_[0] || block == not_plain_[1]) return run_untraced(at, {.chain = true});
-    bool first_plain;
-    Pending p = run_plain_first(at, first_plain);
-    if (!first_plain) not_plain_[block == not_plain_[0] ? 1 : 0] = block;
+    if (block == not_plain_[0] || block == not_plain_[1]) {
+        forget_plain_runs();
+        return run_untraced(at, {.chain = true});
+    }
+    Cursor start = at;
+    PlainRun ran;
+    Pending p = run_plain_first(at, ran);
+    if (ran == PlainRun::none) not_plain_[block == not_plain_[0] ? 1 : 0] = block;
+    if (ran == PlainRun::all)
+        remember_plain_run(block, start);
+    else
+        forget_plain_runs();
     return p;
+}
+
+void LoopBlocks::remember_plain_run(const Cell* block, const Cursor& start) {
+    plain_[plain_[0].block ? 1 : 0] = {block, start};
 }
 
 namespace {
@@ -1003,6 +1050,7 @@ bool runs_framed(const Cell* block) { return trace::tracing || series_node(block
 Pending eval_block(const Cell* block, BlockFlags flags) { return run_block(block, flags); }
 
 Pending LoopBlocks::run(const Cell* block) {
+    forget_plain_runs();  // the native runs its own code between the runs
     if (path_ != Path::untraced) [[unlikely]]
         return choose_and_run(block);
     return run_untraced_block(block);
@@ -1038,6 +1086,7 @@ Pending LoopBlocks::run_counted(const Cell* body, int32_t count, natives::LoopWo
         if (word) {
             Cell number{TYPE_INTEGER, 0, uint32_t(done + 1), 0};
             word->set(&number);
+            if (!word->sets_plainly()) forget_plain_runs();
         }
         Pending p = run_step(body);
         if (ends_loop(p)) return loop_outcome(p);
@@ -1049,6 +1098,7 @@ Pending LoopBlocks::run_foreach(const Cell* body, uint32_t n, bool multi, native
     for (;;) {
         stack::keep();
         if (!(multi ? natives::foreach_next_multi(n) : natives::foreach_next(word))) return Pending::none;
+        forget_plain_runs();
         Pending p = run_step(body);
         if (ends_loop(p)) return loop_outcome(p);
     }

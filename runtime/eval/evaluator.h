@@ -153,13 +153,24 @@ public:
     // foreach's steps: while a step (n words, from a block of them when
     // multi) finds values left, the body, as run_counted runs it.
     Pending run_foreach(const Cell* body, uint32_t n, bool multi, natives::LoopWord& word);
+    // Code other than the loop's blocks ran between its steps.
+    void forget_plain_runs() { plain_[0].block = plain_[1].block = nullptr; }
 
 private:
     enum class Path : uint8_t { unchosen, untraced, general };
     Pending run_step(const Cell* block);
     Pending choose_and_run(const Cell* block);
     Pending run_untraced_block(const Cell* block);
+    Pending run_plain_again(const Cursor& start);
+    void remember_plain_run(const Cell* block, const Cursor& start);
     Path path_ = Path::unchosen;
+    // The blocks (at most two: while's) that ran all as plain code, with the
+    // cursor at their start, since any other code last ran.
+    struct Remembered {
+        const Cell* block = nullptr;
+        Cursor start{};
+    };
+    Remembered plain_[2];
     // The blocks (at most two: while's) found to start with code that calls
     // something, which no longer try the path for code that calls nothing.
     const Cell* not_plain_[2] = {nullptr, nullptr};

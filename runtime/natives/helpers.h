@@ -80,6 +80,8 @@ public:
         else
             set_through_context(value);
     }
+    // Whether set stores into the word's slot, running no other code.
+    bool sets_plainly() const { return direct_; }
 
 private:
     // A global word, the most common loop word, skips the context cell.
