@@ -549,7 +549,7 @@ Cell* push_value(const Cell* code, const Cell* pos, const Cell* value) {
 // plain_value of the cell after a set-word whose slot is known: a word
 // bound as the set-word is, as in a counter's step, reads that slot without
 // a second look-up.
-const Cell* plain_first_value(const Cell* set_word, const Cell* slot) {
+[[gnu::always_inline]] inline const Cell* plain_first_value(const Cell* set_word, const Cell* slot) {
     const Cell* cell = set_word + 1;
     bool same_word = cell_type(cell) == TYPE_WORD && word::context(cell) == word::context(set_word) &&
                      word::index(cell) == word::index(set_word);
