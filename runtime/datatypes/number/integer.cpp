@@ -363,12 +363,9 @@ Cell* absolute(Cell* value) { return make_at(value, abs(get(value))); }
 Cell* add(Cell* value1, Cell* value2) { return math(OP_ADD, value1, value2); }
 Cell* divide(Cell* value1, Cell* value2) { return math(OP_DIVIDE, value1, value2); }
 Cell* multiply(Cell* value1, Cell* value2) { return math(OP_MULTIPLY, value1, value2); }
-// The remainder of two integers always fits one: it needs none of the
-// general kernel's tests for a float! answer.
-Cell* remainder(Cell* value1, Cell* value2) {
-    if (cell_type(value2) == TYPE_INTEGER) return make_at(value1, integer::remainder(get(value1), get(value2)));
-    return math(OP_REMAINDER, value1, value2);
-}
+// Two integers never come here: the action's entry computes their
+// remainder itself.
+Cell* remainder(Cell* value1, Cell* value2) { return math(OP_REMAINDER, value1, value2); }
 Cell* subtract(Cell* value1, Cell* value2) { return math(OP_SUBTRACT, value1, value2); }
 Cell* and_(Cell* value1, Cell* value2) { return math(OP_AND, value1, value2); }
 Cell* or_(Cell* value1, Cell* value2) { return math(OP_OR, value1, value2); }
