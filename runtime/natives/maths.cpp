@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "runtime/natives/natives.h"
+
 namespace vek::math {
 
 namespace {
@@ -19,3 +21,34 @@ double degrees_to_radians(double angle, AngleFold fold) {
 }
 
 }  // namespace vek::math
+
+namespace vek::natives {
+
+Pending negative_q(bool check, const int32_t* refinements) { return not_done(check, refinements); }
+Pending positive_q(bool check, const int32_t* refinements) { return not_done(check, refinements); }
+Pending max_(bool check, const int32_t* refinements) { return not_done(check, refinements); }
+Pending min_(bool check, const int32_t* refinements) { return not_done(check, refinements); }
+Pending shift(bool check, const int32_t* refinements) { return not_done(check, refinements); }
+Pending to_hex(bool check, const int32_t* refinements) { return not_done(check, refinements); }
+Pending sine(bool check, const int32_t* refinements) { return not_done(check, refinements); }
+Pending cosine(bool check, const int32_t* refinements) { return not_done(check, refinements); }
+Pending tangent(bool check, const int32_t* refinements) { return not_done(check, refinements); }
+Pending arcsine(bool check, const int32_t* refinements) { return not_done(check, refinements); }
+Pending arccosine(bool check, const int32_t* refinements) { return not_done(check, refinements); }
+Pending arctangent(bool check, const int32_t* refinements) { return not_done(check, refinements); }
+Pending arctangent2(bool check, const int32_t* refinements) { return not_done(check, refinements); }
+Pending nan_q(bool check, const int32_t* refinements) { return not_done(check, refinements); }
+Pending log_2(bool check, const int32_t* refinements) { return not_done(check, refinements); }
+Pending log_10(bool check, const int32_t* refinements) { return not_done(check, refinements); }
+Pending log_e(bool check, const int32_t* refinements) { return not_done(check, refinements); }
+Pending exp_(bool check, const int32_t* refinements) { return not_done(check, refinements); }
+Pending square_root(bool check, const int32_t* refinements) { return not_done(check, refinements); }
+Pending as_pair(bool check, const int32_t* refinements) { return not_done(check, refinements); }
+Pending as_point2d(bool check, const int32_t* refinements) { return not_done(check, refinements); }
+Pending as_point3d(bool check, const int32_t* refinements) { return not_done(check, refinements); }
+Pending as_money(bool check, const int32_t* refinements) { return not_done(check, refinements); }
+Pending sign_q(bool check, const int32_t* refinements) { return not_done(check, refinements); }
+Pending zero_q(bool check, const int32_t* refinements) { return not_done(check, refinements); }
+Pending size_q(bool check, const int32_t* refinements) { return not_done(check, refinements); }
+
+}  // namespace vek::natives

@@ -6,7 +6,12 @@
 #include "runtime/lexer/transcode.h"
 #include "runtime/natives/control.h"
 #include "runtime/natives/exits.h"
+#include "runtime/natives/maths.h"
 #include "runtime/natives/output.h"
+#include "runtime/natives/series.h"
+#include "runtime/natives/sets.h"
+#include "runtime/natives/system.h"
+#include "runtime/natives/words.h"
 
 namespace vek::natives {
 
@@ -17,9 +22,6 @@ namespace {
 constexpr int32_t PRINT_BUFFER_CELLS = 32;
 
 Cell* print_buffer_cell = nullptr;  // in the root block, which the collector marks
-
-// The one entry of every native whose work is not written yet.
-Pending not_done(bool, const int32_t*) { fire(err::internal::not_done); }
 
 Pending transcode_entry(bool, const int32_t* refinements) {
     const int32_t* r = refinements;
@@ -35,6 +37,8 @@ constexpr NativeFn ENTRIES[NATIVE_COUNT] = {
 };
 
 }  // namespace
+
+Pending not_done(bool, const int32_t*) { fire(err::internal::not_done); }
 
 void init() {
     table = {};
