@@ -1,6 +1,7 @@
 #include "platform/os.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/random.h>
 #include <time.h>
 #include <unistd.h>
@@ -124,6 +125,12 @@ bool random_bytes(void* buffer, size_t length) {
         length -= size_t(got);
     }
     return true;
+}
+
+std::optional<int64_t> file_size(const char* path) {
+    struct stat status;
+    if (stat(path, &status) != 0 || S_ISDIR(status.st_mode)) return std::nullopt;
+    return int64_t(status.st_size);
 }
 
 bool duplicate_descriptor(int source, int target) { return dup2(source, target) >= 0; }

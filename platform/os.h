@@ -1,6 +1,6 @@
 // Thin wrappers over the operating system's process environment: working
-// directory, sleeping, environment variables, time of day, the date and
-// secure random bytes.
+// directory, sleeping, environment variables, time of day, the date, secure
+// random bytes and the size of a file.
 #pragma once
 
 #include <cstddef>
@@ -38,6 +38,11 @@ uint32_t pack_zone(long offset_seconds);
 // Fills the buffer from the system's secure random source; false when the
 // source failed.
 bool random_bytes(void* buffer, size_t length);
+
+// The size in bytes of the file at the path, as its metadata gives it
+// without opening it; nullopt when there is no such file, the path names a
+// directory, or the metadata cannot be read.
+std::optional<int64_t> file_size(const char* path);
 
 // Makes target a copy of the source descriptor (closing what target was).
 bool duplicate_descriptor(int source, int target);
