@@ -84,12 +84,16 @@ std::vector<std::pair<std::string, std::string>> list_env() {
     return variables;
 }
 
-double utc_time_of_day(bool precise) {
+ClockReading read_clock() {
     timespec now;
     clock_gettime(CLOCK_REALTIME, &now);
-    long seconds = long(now.tv_sec % SECONDS_PER_DAY);
+    return ClockReading{int64_t(now.tv_sec), int64_t(now.tv_nsec)};
+}
+
+double utc_time_of_day(bool precise, ClockReading at) {
+    int64_t seconds = at.seconds % SECONDS_PER_DAY;
     if (seconds < 0) seconds += SECONDS_PER_DAY;
-    return double(seconds) + (precise ? double(now.tv_nsec) / 1e9 : 0.0);
+    return double(seconds) + (precise ? double(at.nanoseconds) / 1e9 : 0.0);
 }
 
 uint32_t pack_zone(long offset_seconds) {
@@ -100,13 +104,16 @@ uint32_t pack_zone(long offset_seconds) {
     return (sign | hours) << 2 | quarters;
 }
 
-uint32_t date_packed(bool utc) {
-    time_t now = time(nullptr);
+uint32_t date_packed(bool utc, ClockReading at) {
+    auto now = time_t(at.seconds);
     tm fields;
-    if (utc)
+    if (utc) {
         gmtime_r(&now, &fields);
-    else
+    } else {
+        // localtime_r reads TZ only once; a zone the program set since then counts.
+        tzset();
         localtime_r(&now, &fields);
+    }
     uint32_t zone = utc ? 0 : pack_zone(fields.tm_gmtoff);
     return uint32_t(fields.tm_year + 1900) << 17 | uint32_t(fields.tm_mon + 1) << 12 |
            uint32_t(fields.tm_mday) << 7 | zone;

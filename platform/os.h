@@ -25,12 +25,23 @@ bool set_env(const char* name, const char* value);
 std::optional<std::string> get_env(const char* name);
 std::vector<std::pair<std::string, std::string>> list_env();
 
-// Seconds since midnight UTC; precise adds the fraction of the second.
-double utc_time_of_day(bool precise);
+// One reading of the system's real-time clock: the seconds and nanoseconds
+// since 1970-01-01 UTC. The date and the time of day of one moment are
+// taken from one reading, so that they agree across midnight.
+struct ClockReading {
+    int64_t seconds;
+    int64_t nanoseconds;
+};
+ClockReading read_clock();
 
-// The current date as year << 17 | month << 12 | day << 7 | zone, where zone
-// is 0 for UTC and packs the local offset from UTC otherwise.
-uint32_t date_packed(bool utc);
+// Seconds since midnight UTC at the reading; precise adds the fraction of
+// the second.
+double utc_time_of_day(bool precise, ClockReading at = read_clock());
+
+// The date at the reading as year << 17 | month << 12 | day << 7 | zone:
+// the UTC date with zone 0, or the local date with the packed local offset
+// from UTC.
+uint32_t date_packed(bool utc, ClockReading at = read_clock());
 // The zone bits of an offset from UTC: the hours (with 0x10 set for offsets
 // west of UTC) shifted left by 2, then the remaining quarter hours.
 uint32_t pack_zone(long offset_seconds);

@@ -10,6 +10,7 @@
 #include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/block/array.h"
+#include "runtime/datatypes/none.h"
 #include "runtime/eval/stack.h"
 #include "runtime/memory/series.h"
 #include "runtime/tables/cycles.h"
@@ -90,6 +91,47 @@ Cell* make_at(Cell* cell, const Cell* block, uint32_t size) {
 Cell* push(const Cell* value) { return stack::push(value); }
 
 int32_t entry_count(const Cell* map) { return hash_table::record(table(map))->size; }
+
+namespace {
+
+// Sets one pair in the map. The key and value are the caller's copies: the
+// entry block moves when it grows, and so may the spec's.
+void set_pair(const Cell* map, Cell* key, const Cell* value, bool case_sensitive) {
+    Node entries = series_node(map);
+    Node index = table(map);
+    int op = case_sensitive ? hash_table::OP_STRICT_EQUAL : hash_table::OP_EQUAL;
+    if (Cell* entry = hash_table::find(index, key, 0, 1, op, false, false)) {
+        if (entry[1].header == 0) hash_table::record(index)->size++;
+        entry[1] = *value;
+        return;
+    }
+    normalize_key(key, &none::constant);
+    uint32_t position = node_buffer(entries)->length();
+    series::alloc_tail_cell(node_buffer(entries));
+    series::alloc_tail_cell(node_buffer(entries));
+    Cell* pair = node_buffer(entries)->cells() + position;
+    pair[0] = *key;
+    pair[1] = *value;
+    hash_table::put(index, pair);
+}
+
+}  // namespace
+
+void extend(const Cell* map, const Cell* spec, bool case_sensitive) {
+    Node source = series_node(spec);
+    bool from_map = cell_type(spec) == TYPE_MAP;
+    uint32_t length = node_buffer(source)->length();
+    uint32_t head = from_map ? 0 : std::min(series_index(spec), length);
+    if ((length - head) % 2 != 0) fire(err::script::invalid_arg, spec);
+    for (uint32_t i = head; i + 1 < node_buffer(source)->length(); i += 2) {
+        Cell key = node_buffer(source)->cells()[i];
+        Cell value = node_buffer(source)->cells()[i + 1];
+        if (value.header == 0) continue;  // a removed entry of a map
+        clear_new_line(&key.header);
+        clear_new_line(&value.header);
+        set_pair(map, &key, &value, case_sensitive);
+    }
+}
 
 namespace {
 

@@ -40,6 +40,13 @@ Cell* make_at(Cell* cell, const Cell* block, uint32_t size);
 Cell* push(const Cell* value);
 // Live entries.
 int32_t entry_count(const Cell* map);
+// Adds the key/value pairs of the spec (a block or hash! from its index, or
+// a map!'s live entries) to the map: a key present (strictly equal under
+// case_sensitive, else equal) gets the new value, reviving a removed entry;
+// another is normalised and appended with its value. A block of odd length
+// raises script invalid-arg with the block; a key of a type that may not be
+// a key raises script invalid-path.
+void extend(const Cell* map, const Cell* spec, bool case_sensitive);
 
 // Registers map!.
 void init();
