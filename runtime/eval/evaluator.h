@@ -32,8 +32,11 @@ namespace vek::eval {
 inline bool library_code(const Cell* block) { return (series_buffer(block)->flags & BUF_LIBRARY) != 0; }
 
 // How apply feeds arguments: not at all (0), from a block of values (1),
-// with /all (2), with refinement words in the block (3), with /safer (4).
-enum ApplyMode : uint32_t { APPLY_NONE = 0, APPLY_VALUES = 1, APPLY_ALL = 2, APPLY_WORDS = 3, APPLY_SAFER = 4 };
+// with /all (2), with refinement words in the block (3), with /all and
+// /safer (4), with refinement words and /safer (5).
+enum ApplyMode : uint32_t {
+    APPLY_NONE = 0, APPLY_VALUES = 1, APPLY_ALL = 2, APPLY_WORDS = 3, APPLY_SAFER = 4, APPLY_WORDS_SAFER = 5,
+};
 
 // Callback classes of call_function: which mask bit of system/state/callbacks
 // keeps tracing on during the call.

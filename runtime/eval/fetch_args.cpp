@@ -61,9 +61,14 @@ void check_type(const Call& call, uint32_t index, const Cell* value) {
         raise_expect_arg(call.called, call.name, index, cell_type(value));
 }
 
-// The safer apply mode takes each argument from exactly one value.
+// apply/safer, whichever way the block gives refinements.
+bool safer(const Call& call) { return call.apply == APPLY_SAFER || call.apply == APPLY_WORDS_SAFER; }
+// apply without /all: refinements are named by words after the arguments.
+bool by_words(ApplyMode apply) { return apply == APPLY_WORDS || apply == APPLY_WORDS_SAFER; }
+
+// The safer apply modes take each argument from exactly one value.
 Pending fetch_normal(const Call& call, Cursor& at) {
-    if (call.apply != APPLY_SAFER) return eval_expression(at, {.prefix = call.infix, .sub = true});
+    if (!safer(call)) return eval_expression(at, {.prefix = call.infix, .sub = true});
     Cursor one = at.narrowed(1);
     VEK_PASS(eval_expression(one, {.prefix = call.infix, .sub = true}));
     at.follow(one);
@@ -100,9 +105,9 @@ Pending fetch_one(const Call& call, Cursor& at, uint32_t index, uint32_t mode) {
 }
 
 // An argument of an absent refinement, consumed without being passed on:
-// evaluated and dropped, or in the safer apply mode skipped unevaluated.
+// evaluated and dropped, or in the safer apply modes skipped unevaluated.
 Pending consume_one(const Call& call, Cursor& at, uint32_t index, uint32_t mode) {
-    if (call.apply == APPLY_SAFER) {
+    if (safer(call)) {
         if (at.more()) at.pos++;
         return Pending::none;
     }
@@ -185,19 +190,25 @@ Pending path_refinements(Call& call, Cursor& at, const Cell* path, uint32_t firs
     return Pending::none;
 }
 
+bool has_refinements(const Call& call) {
+    uint32_t length = cache_length(call);
+    for (uint32_t i = 0; i < length; i++)
+        if (cell_type(cache_at(call, i)) == TYPE_REFINEMENT) return true;
+    return false;
+}
+
 // apply with refinement words: each refinement! is followed by an expression
 // whose truth decides; a get-word! decides by its value. A value of another
-// kind ends the list when no refinement came yet.
+// kind where a refinement may stand is refused when the callee has
+// refinements, and ends the list when it has none.
 Pending word_refinements(Call& call, Cursor& at) {
-    bool any = false;
     while (at.more()) {
         const Cell* element = at.pos;
         uint32_t type = cell_type(element);
         if (type != TYPE_REFINEMENT && type != TYPE_GET_WORD) {
-            if (!any) break;
+            if (!has_refinements(call)) break;
             fire(err::script::bad_refine, element);
         }
-        any = true;
         uint32_t index = refinement_index(call, element, at.code);
         bool active = type == TYPE_GET_WORD && word_true(element);
         at.pos++;
@@ -260,7 +271,7 @@ Pending spec_arguments(Call& call, Cursor& at, bool by_path, int32_t* locals) {
             }
             case TYPE_REFINEMENT:
                 active = false;
-                if (call.apply != APPLY_NONE && call.apply != APPLY_WORDS && !by_path && at.more()) {
+                if (call.apply != APPLY_NONE && !by_words(call.apply) && !by_path && at.more()) {
                     VEK_PASS(apply_refinement(call, at, i, &active));
                 } else if (!call.native_like) {
                     logic::push(false);
@@ -341,7 +352,7 @@ Pending fetch_args(const Cell* called, Cursor& at, const Cell* path, uint32_t pa
     VEK_PASS(spec_arguments(call, at, path != nullptr, &locals));
     if (path)
         VEK_PASS(path_refinements(call, at, path, path_rest));
-    else if (apply == APPLY_WORDS)
+    else if (by_words(apply))
         VEK_PASS(word_refinements(call, at));
 
     event(trace::EV_CALL, at.code, apply == APPLY_NONE ? at.pos : nullptr, called, ref);

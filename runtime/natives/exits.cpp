@@ -173,10 +173,9 @@ Pending apply(bool check, const int32_t* refinements) {
     }
     if (cell_type(&called) == TYPE_OP) op::unwrap(&called, &called);
 
-    // /safer takes every argument from exactly one value, which only the
-    // positional reading of /all defines.
-    eval::ApplyMode mode = eval::APPLY_WORDS;
-    if (present(refinements, 0)) mode = present(refinements, 1) ? eval::APPLY_SAFER : eval::APPLY_ALL;
+    bool safer = present(refinements, 1);
+    eval::ApplyMode mode = present(refinements, 0) ? (safer ? eval::APPLY_SAFER : eval::APPLY_ALL)
+                                                   : (safer ? eval::APPLY_WORDS_SAFER : eval::APPLY_WORDS);
     stack::set_interpreted();
     Cell code = args[1];
     eval::Cursor at = eval::Cursor::at(&code, series_index(&code));

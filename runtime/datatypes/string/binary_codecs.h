@@ -11,10 +11,15 @@
 
 namespace vek::binary {
 
-// Characters needed to encode n bytes.
-inline uint32_t base2_size(uint32_t n) { return n * 8; }
-inline uint32_t base16_size(uint32_t n) { return n * 2; }
-inline uint32_t base64_size(uint32_t n) { return (n + 2) / 3 * 4; }
+// Characters needed to encode n bytes, counted in 64 bits so that no input
+// length a buffer can hold wraps them round.
+inline uint64_t base2_size(uint64_t n) { return n * 8; }
+inline uint64_t base16_size(uint64_t n) { return n * 2; }
+inline uint64_t base64_size(uint64_t n) { return (n + 2) / 3 * 4; }
+// The same for a base of 2, 16 or 64.
+inline uint64_t encoded_size(int32_t base, uint64_t n) {
+    return base == 2 ? base2_size(n) : base == 16 ? base16_size(n) : base64_size(n);
+}
 
 uint8_t* encode_base2(uint8_t* buffer, const uint8_t* bytes, uint32_t n);
 uint8_t* encode_base16(uint8_t* buffer, const uint8_t* bytes, uint32_t n);
