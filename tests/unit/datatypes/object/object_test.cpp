@@ -28,8 +28,9 @@ protected:
     // Whether the context's owner cell is a copy of the object cell.
     static bool owner_follows(const Cell& object) {
         const Cell* owner = context::owner_of(object::context_node(&object));
-        return owner->header == object.header && owner->data1 == object.data1 && owner->data2 == object.data2 &&
-               owner->data3 == object.data3;
+        return owner->header == object.header && object::context_node(owner) == object::context_node(&object) &&
+               object::class_id(owner) == object::class_id(&object) &&
+               object::event_record(owner) == object::event_record(&object);
     }
 };
 
