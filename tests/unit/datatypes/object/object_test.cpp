@@ -61,6 +61,7 @@ TEST_F(ObjectTest, TheOwnerCellFollowsTheObjectCell) {
 // install: the series of a nested object report to the outer owner, under
 // the nested object's own field word.
 TEST_F(ObjectTest, OwnerOfSeriesHeldByANestedObject) {
+    object::install_sockets();  // another test may have reset them
     Cell o = made("inner: make object! [list: [1 2]] text: \"ab\"");
     Cell field_word = test::load_code("owner");
     Cell value = test::load_one("true");
