@@ -8,13 +8,12 @@
 namespace vek::natives {
 
 // block /with object /only: the object made from the unevaluated block.
-Pending construct(bool check, const int32_t* refinements) {
+Pending construct(bool, const int32_t* refinements) {
     Cell* args = stack::arguments;
     bool with = refinements[0] >= 0;
-    if (check) {
-        check_arg(0, type_bit(TYPE_BLOCK));
-        if (with) check_arg(refinements[0], type_bit(TYPE_OBJECT));
-    }
+    // The spec gives no types: the evaluator has checked nothing either.
+    check_arg(0, type_bit(TYPE_BLOCK));
+    if (with) check_arg(refinements[0], type_bit(TYPE_OBJECT));
     object::construct(args, args, with ? args + refinements[0] : nullptr, refinements[1] >= 0);
     return Pending::none;
 }
