@@ -61,8 +61,8 @@ Cell* store(const Cell* object, uint32_t index, const Cell* element, const Cell*
 Cell* eval_path(Cell* parent, const Cell* element, const Cell* value, const Cell* path, const Cell*,
                 const Cell*, int32_t, bool, bool get, bool last, bool) {
     if (!is_key_word(cell_type(element))) raise_path(err::script::invalid_path, path, element);
-    // The element is the walker's own cell: rebinding it changes nothing the
-    // caller relies on.
+    // The element is a cell of the caller's own (the path walker's copy, an
+    // argument cell), which the caller may keep the new binding of.
     Cell* selector = const_cast<Cell*>(element);
     int32_t index = field_index(parent, selector);
     if (value) {

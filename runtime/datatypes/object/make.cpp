@@ -62,14 +62,19 @@ void replace_by_copy(const Cell* object, uint32_t index, bool deep, const Cell* 
     get_values(object)[index] = fresh;
 }
 
+// Whether copy_into gives a value of the type a copy of its own.
+bool gets_copy(uint32_t type, const CopyFlags& flags) {
+    if (!flags.types) return flags.deep && copied_deeply(type);
+    return matches_types(flags.types, type) && (copied_deeply(type) || is_any_object(type));
+}
+
 // What copy_into does to each value of the copy.
 void copy_values(const Cell* object, const CopyFlags& flags) {
     for (uint32_t i = 0; i < field_count(object); i++) {
         uint32_t type = cell_type(get_values(object) + i);
         if (type == TYPE_FUNCTION)
             clone_function(object, i);
-        else if (flags.types ? matches_types(flags.types, type) && (copied_deeply(type) || is_any_object(type))
-                             : flags.deep && copied_deeply(type))
+        else if (gets_copy(type, flags))
             replace_by_copy(object, i, flags.deep, flags.types);
     }
 }
