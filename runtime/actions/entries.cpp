@@ -2,6 +2,7 @@
 // argument cells and refinement integers into the typed dispatcher's
 // arguments and leaves the result in the call's result cell.
 #include "runtime/actions/dispatch.h"
+#include "runtime/core/raise.h"
 #include "runtime/datatypes/block/edit.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/number/integer.h"
@@ -66,7 +67,11 @@ void random_entry(const int32_t* r) {
     result(random(arg(0), ref_flag(r, 0), ref_flag(r, 1), ref_flag(r, 2)));
 }
 
-void reflect_entry(const int32_t*) { reflect(arg(0), word::symbol(arg(1))); }
+// The field names what to tell: a word.
+void reflect_entry(const int32_t*) {
+    if (!is_any_word(cell_type(arg(1)))) fire(err::script::invalid_arg, arg(1));
+    reflect(arg(0), word::symbol(arg(1)));
+}
 
 void to_entry(const int32_t*) { result(to(arg(0), arg(1))); }
 
