@@ -31,6 +31,7 @@
 #include "runtime/datatypes/number/time.h"
 #include "runtime/datatypes/object/error.h"
 #include "runtime/datatypes/object/events.h"
+#include "runtime/datatypes/object/object.h"
 #include "runtime/datatypes/series/actions.h"
 #include "runtime/datatypes/string/binary.h"
 #include "runtime/datatypes/string/email.h"
@@ -96,7 +97,8 @@ void init() {
     routine::init();  // after function!
     float_::init();
     typeset::init();
-    error::init();  // no parent until object! registers
+    object::init();
+    error::init();  // after object!, its parent
     block::init();
     paren::init();
     path::init();  // path! and its three kinds

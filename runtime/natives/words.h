@@ -1,4 +1,5 @@
-// Natives that make objects from unevaluated specs.
+// Natives on words and objects: construct, the object made from an
+// unevaluated spec.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +8,7 @@
 
 namespace vek::natives {
 
+// block /with object /only: see object::construct.
 Pending construct(bool check, const int32_t* refinements);
 
 }  // namespace vek::natives

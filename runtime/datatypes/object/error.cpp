@@ -136,13 +136,29 @@ void make_from_words(const Cell* error, const Cell* spec_value) {
     set_field(error, FIELD_ID, &id);
 }
 
+// An object-style spec (type: 'math id: 'zero-divide ...) evaluated in the
+// new error; its type and id must then name a category and one of its ids.
+void make_from_set_words(const Cell* error, const Cell* spec_value) {
+    Cell code = *spec_value;
+    context::bind(&code, context::cell_of(object::context_node(error)), true);
+    Cell* saved_top = stack::top;
+    eval::raise_pending(eval::eval_block(&code));
+    stack::top = saved_top;
+    Cell type = *field(error, FIELD_TYPE);
+    int32_t category = cell_type(&type) == TYPE_WORD ? catalog::find_category(word::symbol(&type)) : -1;
+    if (category < 0) raise_spec_field(fixed_words::Word::type);
+    Cell id = *field(error, FIELD_ID);
+    int32_t position = cell_type(&id) == TYPE_WORD ? catalog::find_id(uint32_t(category), word::symbol(&id)) : -1;
+    if (position < 0) raise_spec_field(fixed_words::Word::id);
+    Cell number = integer_cell(category * 100 + position - 2);
+    set_field(error, FIELD_CODE, &number);
+}
+
 void make_from_block(const Cell* error, const Cell* spec_value) {
     SeriesBuffer* b = series_buffer(spec_value);
     uint32_t head = series_index(spec_value);
     uint32_t first = head < b->length() ? cell_type(b->cells() + head) : 0;
-    // An object-style spec of set-words is evaluated in the new error: that
-    // comes with the evaluator.
-    if (first == TYPE_SET_WORD) fire(err::internal::not_done);
+    if (first == TYPE_SET_WORD) return make_from_set_words(error, spec_value);
     if (first != TYPE_WORD) fire(err::internal::invalid_error);
     make_from_words(error, spec_value);
 }

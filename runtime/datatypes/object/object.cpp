@@ -1,8 +1,11 @@
 #include "runtime/datatypes/object/object.h"
 
 #include "runtime/actions/dispatch.h"
+#include "runtime/core/datatype.h"
 #include "runtime/core/fixed_words.h"
+#include "runtime/core/sockets.h"
 #include "runtime/datatypes/none.h"
+#include "runtime/datatypes/object/internal.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
@@ -12,6 +15,9 @@
 namespace vek::object {
 
 namespace {
+
+// The last class id handed out; the first new class is 1,000,001.
+uint32_t last_class_id = 1000000;
 
 uint32_t resolved_symbol(fixed_words::Word w) { return symbol::resolve(word::symbol(fixed_words::word(w))); }
 
@@ -54,7 +60,56 @@ void serialize_field(text::Sink& out, uint32_t symbol_id, const Cell* value) {
     actions::mold(value, out, false);
 }
 
+// Forming: the fields, one per line, not indented; an object being formed
+// already gives "...".
+void form(const Cell* value, text::Sink& out) {
+    if (cycles::detect(value, out, false)) return;
+    cycles::Scope guard(context_node(value));
+    serialize_fields(value, out, false);
+}
+
+void mold(const Cell* value, text::Sink& out, bool only) { mold_as("make object! [", value, out, only); }
+
+int32_t compare(const Cell* value1, const Cell* value2, int32_t op) { return compare_fields(value1, value2, op); }
+
+// The owner table walks an object's fields through this.
+void for_each_field(const Cell* object, sockets::FieldVisitor visit, void* context) {
+    Cell held = *object;
+    Node node = context_node(&held);
+    for (uint32_t i = 0; i < field_count(&held); i++) {
+        Cell word = *word_at(node, i);
+        visit(get_values(&held) + i, &word, context);
+    }
+}
+
 }  // namespace
+
+void init() {
+    using namespace datatype;
+    register_type(TYPE_OBJECT, Row()
+        .set<SLOT_MAKE>(make)
+        .set<SLOT_REFLECT>(reflect)
+        .set<SLOT_FORM>(form)
+        .set<SLOT_MOLD>(mold)
+        .set<SLOT_EVAL_PATH>(eval_path)
+        .set<SLOT_COMPARE>(compare)
+        .set<SLOT_COPY>(copy)
+        .set<SLOT_PUT>(put)
+        .set<SLOT_SELECT>(select)
+        .set<SLOT_MODIFY>(modify));
+    sockets::for_each_field = for_each_field;
+}
+
+// ---------------------------------------------------------------- classes and fields
+
+uint32_t new_class_id() { return ++last_class_id; }
+
+Cell* make_at(Cell* cell, uint32_t words) {
+    Node node = context::create(words, false, false, nullptr, context::KIND_OBJECT);
+    *cell = Cell{TYPE_OBJECT, uint32_t(node), 0, 0};
+    *context::owner_of(node) = *cell;
+    return cell;
+}
 
 Cell* word_at(Node context, uint32_t index) { return context::word_at(context::cell_of(context), index); }
 
@@ -74,16 +129,22 @@ const Cell* get_field_value(const Cell* object, const Cell* word) {
     return value ? value : &none::constant;
 }
 
-void copy_into(const Cell* object, Cell* result) {
-    Cell source = *object;
-    Node node = context::create(field_count(&source), false, false,
-                                context::cell_of(context_node(&source)), context::KIND_OBJECT);
-    *result = Cell{source.header, uint32_t(node), class_id(&source), uint32_t(event_record(&source))};
-    Cell* from = get_values(&source);
-    Cell* to = get_values(result);
-    for (uint32_t i = 0, n = field_count(&source); i < n; i++) to[i] = from[i];
-    *context::owner_of(node) = *result;
+void clear_changed_marks(Node context) {
+    SeriesBuffer* words = context::words_buffer(context::cell_of(context));
+    for (Cell* entry = words->cells(); entry < words->cells_tail(); entry++) entry->header &= ~context::WORD_ASSIGNED;
 }
+
+void clear_new_lines(Node block) {
+    SeriesBuffer* b = node_buffer(block);
+    for (Cell* cell = b->cells(); cell < b->cells_tail(); cell++) cell->header &= ~CELL_NEW_LINE;
+}
+
+bool copied_deeply(uint32_t type) {
+    return is_any_block(type) || is_any_string(type) || type == TYPE_BINARY || type == TYPE_VECTOR ||
+           type == TYPE_IMAGE;
+}
+
+// ---------------------------------------------------------------- form, mold, compare
 
 void serialize_fields(const Cell* object, text::Sink& out, bool mold) {
     Node context = context_node(object);

@@ -98,6 +98,10 @@ TEST_F(ErrorTest, MakeFromAStringIsAUserMessage) {
 TEST_F(ErrorTest, MakeFromABlockOfWords) {
     Cell overflow = made(block_of("math overflow"));
     EXPECT_EQ(test::code_of(&overflow), 401u);
+    // Set-words are evaluated in the new error, then its type and id checked.
+    Cell evaluated = made(block_of("type: 'math id: 'overflow arg1: 1 + 2"));
+    EXPECT_EQ(test::code_of(&evaluated), 401u);
+    EXPECT_EQ(integer::get(error::field(&evaluated, error::FIELD_ARG1)), 3);
     struct Case {
         const char* spec_value;
         err::AnyId id;
@@ -109,7 +113,9 @@ TEST_F(ErrorTest, MakeFromABlockOfWords) {
         {"math 5", err::script::invalid_arg},
         {"", err::internal::invalid_error},
         {"5 6", err::internal::invalid_error},
-        {"type: 'math", err::internal::not_done},
+        {"type: 'math", err::script::invalid_spec_field},
+        {"type: 'math id: 'bogus", err::script::invalid_spec_field},
+        {"type: 5 id: 'overflow", err::script::invalid_spec_field},
     };
     for (const Case& c : cases) {
         Cell spec_value = block_of(c.spec_value);
