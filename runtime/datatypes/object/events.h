@@ -24,11 +24,6 @@
 
 namespace vek::object {
 
-inline void set_event_record(Cell* object, Node record) {
-    VEK_CHECK_LAYOUT(object, is_any_object);
-    object->data3 = uint32_t(record);
-}
-
 // The record for the context's handler fields, or Node::none when it has
 // neither on-change* nor on-deep-change*. A handler field that holds no
 // function! or routine! raises script bad-field-set with the field's word
