@@ -61,7 +61,7 @@ void fire_on_deep_change(const Cell* owner, const Cell* word, const Cell* target
 struct SetFlags {
     bool any = false;   // unset! values may be stored
     bool only = false;  // a block or object value is stored as it is, in every field
-    bool some = false;  // none! values from a block or object are skipped
+    bool some = false;  // a field that would take none! keeps its value
 };
 
 // set on an object. A block! value gives its values in order from its head
