@@ -63,6 +63,17 @@ void first_grandparent(const Cell* head, Cell* out) {
     if (cell_type(owner) != TYPE_OBJECT) *out = *owner;
 }
 
+// An object binds a word element to its field: the binding is kept in the
+// path, so that the next walk over the same object finds the field at once.
+void keep_binding(const Cell* path, uint32_t k, const Cell* selector) {
+    SeriesBuffer* buffer = series_buffer(path);
+    if (k >= buffer->length()) return;
+    Cell* in_path = buffer->cells() + k;
+    if (cell_type(in_path) != TYPE_WORD || word::symbol(in_path) != word::symbol(selector)) return;
+    word::set_context(in_path, word::context(selector));
+    word::set_index(in_path, word::index(selector));
+}
+
 Pending finish(const Walk& walk, Cell* start, bool sub) {
     event(trace::EV_EXIT, &walk.path, nullptr, &walk.current);
     stack::top = start;
@@ -143,6 +154,7 @@ Pending eval_path(const Cell* path, Cursor& at, PathFlags flags, PathState* stat
         Cell* result = actions::eval_path_typed(&walk.current, &selector, to_set, &walk.path, grandparent,
                                                 &walk.previous, int32_t(k - head - 1), flags.case_sensitive, get,
                                                 last, notify);
+        if (cell_type(&element) == TYPE_WORD) keep_binding(&walk.path, k, &selector);
         walk.grandparent = walk.parent;
         walk.parent = walk.current;
         walk.current = *result;

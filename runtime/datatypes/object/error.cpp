@@ -418,8 +418,8 @@ Cell* create(err::AnyId id, const Cell* arg1, const Cell* arg2, const Cell* arg3
 
 namespace {
 
-// The spec: an integer! code, a block! [category id] of words, or a string!
-// (a user message). A new error! is pushed and returned; the prototype
+// The spec: an integer! code, a block! [category id] of words, a block of
+// set-words evaluated in the new error, or a string! (a user message). A new error! is pushed and returned; the prototype
 // argument is not read.
 Cell* make(Cell*, const Cell* spec_value, uint32_t) {
     switch (cell_type(spec_value)) {

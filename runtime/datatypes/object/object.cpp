@@ -97,8 +97,10 @@ void init() {
         .set<SLOT_PUT>(put)
         .set<SLOT_SELECT>(select)
         .set<SLOT_MODIFY>(modify));
-    sockets::for_each_field = for_each_field;
+    install_sockets();
 }
+
+void install_sockets() { sockets::for_each_field = for_each_field; }
 
 // ---------------------------------------------------------------- classes and fields
 

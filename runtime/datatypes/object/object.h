@@ -54,8 +54,12 @@ inline void set_event_record(Cell* object, Node record) {
     object->data3 = uint32_t(record);
 }
 
-// Registers object!; before error! and port!, which inherit from it.
+// Registers object!, before error! and port!, which inherit from it, and
+// installs the socket through which the owner table walks an object's
+// fields (sockets::for_each_field).
 void init();
+// Installs that socket again, after a sockets::reset().
+void install_sockets();
 
 // ---------------------------------------------------------------- classes and fields
 
