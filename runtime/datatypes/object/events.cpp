@@ -166,16 +166,6 @@ void set_field(const Cell* object, uint32_t i, const Cell* value) {
 
 // ---------------------------------------------------------------- sockets
 
-void visit_fields(const Cell* object, sockets::FieldVisitor visit, void* extra) {
-    Cell held = *object;
-    Node context = context_node(&held);
-    for (uint32_t i = 0, n = field_count(&held); i < n; i++) {
-        Cell word = *word_at(context, i);
-        // Re-read for each field: the visit may have moved the values block.
-        visit(get_values(&held) + i, &word, extra);
-    }
-}
-
 bool notify_owner(const Cell* owner, const Cell* field_word, const Cell* value, const Cell* action,
                   const Cell* new_value, int32_t index, int32_t part) {
     if (!is_any_object(cell_type(owner)) || event_record(owner) == Node::none) return false;
@@ -268,7 +258,6 @@ void set_many(const Cell* object, const Cell* value, SetFlags flags) {
 
 void init_event_sockets() {
     sockets::on_change = fire_on_change;
-    sockets::for_each_field = visit_fields;
     sockets::notify_owner = notify_owner;
 }
 

@@ -74,8 +74,9 @@ struct SetFlags {
 // through on-change*.
 void set_many(const Cell* object, const Cell* value, SetFlags flags);
 
-// Installs the object sockets (sockets::on_change, for_each_field and
-// notify_owner). Runtime initialisation calls it.
+// Installs the sockets through which a field's store and the owner table
+// reach the handlers (sockets::on_change and notify_owner). Runtime
+// initialisation calls it; a test calls it again after sockets::reset().
 void init_event_sockets();
 
 }  // namespace vek::object
