@@ -5,7 +5,6 @@
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
 #include "runtime/core/sockets.h"
-#include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/callable/function.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/object/object.h"
