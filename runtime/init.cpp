@@ -30,6 +30,7 @@
 #include "runtime/datatypes/number/percent.h"
 #include "runtime/datatypes/number/time.h"
 #include "runtime/datatypes/object/error.h"
+#include "runtime/datatypes/object/events.h"
 #include "runtime/datatypes/object/object.h"
 #include "runtime/datatypes/series/actions.h"
 #include "runtime/datatypes/string/binary.h"
@@ -130,6 +131,7 @@ void init() {
     error::init_prototype();
     natives::init();  // natives table
     ownership::init();
+    object::init_event_sockets();
     stack::init();
     lexer::init();  // lexer tables
     eval::init();  // the current-position cell, tracing off

@@ -600,6 +600,19 @@ Cell* push_value(const Cell* code, const Cell* pos, const Cell* value) {
     return inline_ops_from(pos + 1, tail, value);
 }
 
+// A store into an object's field runs the object's change handler, which
+// cannot hand a break or continue back through the store: the code comes as
+// an exception and is pending again here, where the store was made.
+template <class Store>
+Pending handing_on_codes(Store store) {
+    try {
+        return store();
+    } catch (const VekThrow& thrown) {
+        if (thrown.code >= CODE_EXIT && thrown.code <= CODE_BREAK) return Pending(thrown.code);
+        throw;
+    }
+}
+
 // word::set_from_frame for the set-word, whose value has been computed
 // into its frame: a plain store is written straight into its slot, looked
 // up again, as the value's code may have moved it.
@@ -623,7 +636,10 @@ void store_from_frame(const Cell* set_word) {
     at.pos++;
     VEK_PASS(eval_expression(at, {.sub = true}));
     event(trace::EV_SET, at.code, at.pos, stack::arguments + 1, &set_word);
-    store_from_frame(&set_word);  // may run an object's change handler
+    VEK_PASS(handing_on_codes([&] {
+        store_from_frame(&set_word);
+        return Pending::none;
+    }));
     at.sync();
     stack::unwind();
     return Pending::none;
@@ -638,7 +654,7 @@ Pending eval_set_path(Cursor& at) {
     VEK_PASS(eval_expression(at, {.sub = true}));
     event(trace::EV_SET, at.code, at.pos, stack::arguments, &path);
     Cursor none_after = at.narrowed(0);  // a set-path calls nothing, so takes no argument
-    VEK_PASS(eval_path(&path, none_after, {.set = true}));
+    VEK_PASS(handing_on_codes([&] { return eval_path(&path, none_after, {.set = true}); }));
     at.sync();
     stack::unwind();
     return Pending::none;

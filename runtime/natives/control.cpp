@@ -8,6 +8,7 @@
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/integer.h"
+#include "runtime/datatypes/object/events.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/compiled.h"
@@ -495,7 +496,8 @@ Pending set(bool check, const int32_t* refinements) {
         eval::Cursor at = no_arguments(&path);
         VEK_PASS(eval::eval_path(&path, at, {.set = true, .get = any, .case_sensitive = refinements[1] >= 0}));
     } else if (type == TYPE_OBJECT) {
-        not_done();  // setting many fields of an object
+        object::set_many(target, &value,
+                         {.any = any, .only = refinements[2] >= 0, .some = refinements[3] >= 0});
     } else if (type == TYPE_BLOCK) {
         set_words(target, &value, block::length_from_head(target), any, refinements[2] >= 0,
                   refinements[3] >= 0);
