@@ -226,6 +226,14 @@ Pending eval_code(const Cell* called, Cursor& at, CallFlags flags, const Cell* p
 // here; break and continue come back pending, with the frame already gone.
 Pending call_function(const Cell* function, const Cell* name, CallbackClass callback);
 
+// Opens the function's call frame under the name and lays out a call from
+// C++ (a comparator, a change handler) with the count values as its first
+// arguments: arguments beyond the values get none!, values beyond its
+// arguments are left out, each refinement is false with none! arguments,
+// then come the locals. A value of a type its argument refuses raises script
+// expect-arg. call_function runs it.
+void push_callback_call(const Cell* function, const Cell* name, const Cell* values, uint32_t count);
+
 // What eval_path does at the path's end.
 struct PathFlags {
     bool set = false;             // stores the current frame's first cell there

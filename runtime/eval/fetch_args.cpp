@@ -397,4 +397,34 @@ void push_absent(const CallPlan* plan) {
 
 Pending run_plain_native(const Cell* called) { return run_native(called, NO_REFINEMENTS.data()); }
 
+void push_callback_call(const Cell* function, const Cell* name, const Cell* values, uint32_t count) {
+    Node cache = args_cache(function);
+    stack::push_call_frame(name, function::context_node(function));
+    uint32_t given = 0;
+    bool active = true;
+    for (uint32_t i = 0; i < node_buffer(cache)->length(); i++) {
+        const Cell entry = node_buffer(cache)->cells()[i];
+        switch (cell_type(&entry)) {
+        case TYPE_TYPESET:
+            if (arg_mode(&entry) == ARG_RETURN) break;
+            if (!active || given == count) {
+                none::push();
+                break;
+            }
+            if (!typeset::contains(&entry, cell_type(&values[given]))) {
+                Cell type{TYPE_DATATYPE, cell_type(&values[given]), 0, 0};
+                fire(err::script::expect_arg, name, &type, push_spec_word(function, i));
+            }
+            stack::push(&values[given++]);
+            break;
+        case TYPE_REFINEMENT:
+            logic::push(false);
+            active = false;
+            break;
+        case TYPE_INTEGER: function::init_locals(integer::get(&entry)); break;
+        default: break;
+        }
+    }
+}
+
 }  // namespace vek::eval

@@ -48,7 +48,6 @@ namespace vek::natives {
 
 namespace {
 
-constexpr double PI = 3.141592653589793;
 constexpr double E = 2.718281828459045;
 constexpr double LN_2 = 0.6931471805599453;
 // Sines and cosines smaller than this are the residue of an inexact angle.
@@ -138,7 +137,7 @@ double angle_arg(const int32_t* refinements, math::AngleFold fold) {
 double without_residue(double value) { return std::fabs(value) < TRIG_EPSILON ? 0.0 : value; }
 
 Pending angle_result(const int32_t* refinements, double radians) {
-    return float_result(present(refinements, 0) ? radians : radians * 180.0 / PI);
+    return float_result(present(refinements, 0) ? radians : radians * 180.0 / math::PI);
 }
 
 Pending arc_function(const int32_t* refinements, double (*function)(double)) {
@@ -291,8 +290,8 @@ Pending cosine(bool, const int32_t* refinements) {
 // the tangent of its inexact radians would give.
 Pending tangent(bool, const int32_t* refinements) {
     double x = angle_arg(refinements, math::AngleFold::tangent);
-    if (x == PI / 2.0) return float_result(std::numeric_limits<double>::infinity());
-    if (x == -PI / 2.0) return float_result(-std::numeric_limits<double>::infinity());
+    if (x == math::PI / 2.0) return float_result(std::numeric_limits<double>::infinity());
+    if (x == -math::PI / 2.0) return float_result(-std::numeric_limits<double>::infinity());
     return float_result(std::tan(x));
 }
 

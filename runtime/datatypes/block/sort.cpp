@@ -8,13 +8,10 @@
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/block/internal.h"
-#include "runtime/datatypes/callable/function.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/series/actions.h"
 #include "runtime/datatypes/series/ranges.h"
-#include "runtime/datatypes/typeset.h"
-#include "runtime/eval/args_cache.h"
 #include "runtime/eval/evaluator.h"
 #include "runtime/eval/stack.h"
 #include "runtime/tables/sort.h"
@@ -99,40 +96,6 @@ struct FunctionComparator {
     bool reverse;
 };
 
-// Opens the function's frame and lays out a call with the two values as its
-// arguments: any further argument none!, each refinement false with none!
-// arguments, then the locals.
-void push_comparator_call(const Cell* function, const Cell* name, const Cell* first, const Cell* second) {
-    Node cache = eval::args_cache(function);
-    stack::push_call_frame(name, function::context_node(function));
-    const Cell* values[2] = {first, second};
-    uint32_t given = 0;
-    bool active = true;
-    for (uint32_t i = 0; i < node_buffer(cache)->length(); i++) {
-        const Cell entry = node_buffer(cache)->cells()[i];
-        switch (cell_type(&entry)) {
-        case TYPE_TYPESET:
-            if (eval::arg_mode(&entry) == eval::ARG_RETURN) break;
-            if (!active || given == 2) {
-                *stack::push_cell() = Cell{TYPE_NONE, 0, 0, 0};
-                break;
-            }
-            if (!typeset::contains(&entry, cell_type(values[given]))) {
-                Cell type{TYPE_DATATYPE, cell_type(values[given]), 0, 0};
-                fire(err::script::expect_arg, name, &type, eval::push_spec_word(function, i));
-            }
-            stack::push(values[given++]);
-            break;
-        case TYPE_REFINEMENT:
-            *stack::push_cell() = Cell{TYPE_LOGIC, 0, 0, 0};
-            active = false;
-            break;
-        case TYPE_INTEGER: function::init_locals(integer::get(&entry)); break;
-        default: break;
-        }
-    }
-}
-
 // The function's answer as a three-way result: true, a negative number and
 // any other value than none! order the first value after the second.
 int32_t comparator_answer(const Cell* result) {
@@ -161,7 +124,8 @@ int call_comparator(const void* a, const void* b, int, void* extra) {
     Cell function = *comparator->function;
     const Cell* name = fixed_words::word(fixed_words::Word::compare_callback_tag);
     Cell* saved_top = stack::top;
-    push_comparator_call(&function, name, &first, &second);
+    const Cell values[2] = {first, second};
+    eval::push_callback_call(&function, name, values, 2);
     Pending pending = eval::call_function(&function, name, eval::CALL_SORT);
     if (pending != Pending::none) eval::raise_pending(pending);
     Cell result = *stack::arguments;

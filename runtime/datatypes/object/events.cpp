@@ -5,13 +5,10 @@
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
 #include "runtime/core/sockets.h"
-#include "runtime/datatypes/callable/function.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/object/object.h"
-#include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/args_cache.h"
 #include "runtime/eval/evaluator.h"
 #include "runtime/eval/stack.h"
 #include "runtime/memory/manager.h"
@@ -50,42 +47,6 @@ void check_handler_field(Node context, int32_t index) {
 
 // ---------------------------------------------------------------- calling a handler
 
-// Opens the handler's function frame and lays out a call with the values as
-// its arguments, by the handler's own spec: arguments beyond the values get
-// none!, values beyond its arguments are left out, each refinement is false
-// with none! arguments, then come the locals. A value of a type the argument
-// refuses raises script expect-arg.
-template <size_t N>
-void push_handler_call(const Cell* handler, const Cell* name, const std::array<Cell, N>& values) {
-    Node cache = eval::args_cache(handler);
-    stack::push_call_frame(name, function::context_node(handler));
-    uint32_t given = 0;
-    bool active = true;
-    for (uint32_t i = 0; i < node_buffer(cache)->length(); i++) {
-        const Cell entry = node_buffer(cache)->cells()[i];
-        switch (cell_type(&entry)) {
-        case TYPE_TYPESET:
-            if (eval::arg_mode(&entry) == eval::ARG_RETURN) break;
-            if (!active || given == N) {
-                *stack::push_cell() = Cell{TYPE_NONE, 0, 0, 0};
-                break;
-            }
-            if (!typeset::contains(&entry, cell_type(&values[given]))) {
-                Cell type{TYPE_DATATYPE, cell_type(&values[given]), 0, 0};
-                fire(err::script::expect_arg, name, &type, eval::push_spec_word(handler, i));
-            }
-            stack::push(&values[given++]);
-            break;
-        case TYPE_REFINEMENT:
-            *stack::push_cell() = Cell{TYPE_LOGIC, 0, 0, 0};
-            active = false;
-            break;
-        case TYPE_INTEGER: function::init_locals(integer::get(&entry)); break;
-        default: break;
-        }
-    }
-}
-
 // Runs the handler on the values and drops its result. A return or exit in
 // it ends the handler; a break or continue, which cannot be handed back
 // through the change that fired it, goes on as an exception. A handler that
@@ -98,7 +59,7 @@ void run_handler(const Cell* function, Handler handler, const std::array<Cell, N
     Cell called = *function;
     const Cell* name = fixed_words::word(HANDLER_WORDS[handler]);
     Cell* saved_top = stack::top;
-    push_handler_call(&called, name, values);
+    eval::push_callback_call(&called, name, values.data(), N);
     eval::raise_pending(eval::call_function(&called, name, callback));
     stack::unwind_function_drop();
     stack::top = saved_top;
