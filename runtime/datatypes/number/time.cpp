@@ -173,7 +173,8 @@ int32_t path_field(const Cell* element, const Cell* path) {
     int32_t field = -1;
     if (cell_type(element) == TYPE_INTEGER) field = integer::get(element);
     else if (cell_type(element) == TYPE_WORD) field = field_of_word(element, nullptr);
-    if (field < FIELD_HOUR || field > FIELD_SECOND) fire(err::script::invalid_path, path ? path : &none::constant, element);
+    if (field < FIELD_HOUR || field > FIELD_SECOND)
+        fire(err::script::invalid_path, path ? path : &none::constant, element);
     return field;
 }
 
