@@ -383,9 +383,16 @@ Cell* power(Cell* value, Cell* exponent) {
 Cell* round(Cell* value, const actions::RoundArgs& args) {
     const Cell* scale = args.scale;
     if (scale != nullptr && cell_type(scale) == TYPE_MONEY) raise_not_related("round", TYPE_MONEY);
+    if (scale != nullptr && cell_type(scale) != TYPE_INTEGER && !is_float_based(cell_type(scale)))
+        fire(err::script::invalid_arg, scale);
     bool percent = cell_type(value) == TYPE_PERCENT;
     double unit = percent ? 0.01 : 1.0;
-    if (scale != nullptr) unit = std::fabs(number_of(scale)) / (percent ? 100.0 : 1.0);
+    // A percent! value counts a plain number scale in percentage points; a
+    // percent! scale already holds its fraction.
+    if (scale != nullptr) {
+        bool points = percent && cell_type(scale) != TYPE_PERCENT;
+        unit = std::fabs(number_of(scale)) / (points ? 100.0 : 1.0);
+    }
     double x = get(value);
     // Units too small to change the value leave it alone, and so does a zero
     // unit (no multiple of 0 is near anything but 0).
