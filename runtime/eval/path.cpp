@@ -74,6 +74,35 @@ void keep_binding(const Cell* path, uint32_t k, const Cell* selector) {
     word::set_index(in_path, word::index(selector));
 }
 
+// A set-path keeps, on the evaluation stack from its start, each step's
+// parent and selector: a field set in an immediate value (a date's month, a
+// pair's x) changes only the walk's copy of it, which must then be stored
+// back into what held it, and so on up while the holder is immediate too,
+// ending with the head word. A holder that is a series or an object was
+// changed in place; storing into an object's field runs its change handler.
+// The cells are reserved before the walk, as the path actions and parens may
+// push and pop above them.
+Cell* reserve_steps(uint32_t count) {
+    Cell* steps = stack::top;
+    for (uint32_t i = 0; i < 2 * count; i++) make_unset(stack::push_cell());
+    return steps;
+}
+
+void store_back(const Walk& walk, const Cell* steps, uint32_t last_step, bool case_sensitive) {
+    Cell changed = walk.parent;
+    for (uint32_t i = last_step; i > 0; i--) {
+        if (!is_immediate(cell_type(&changed))) return;
+        Cell holder = steps[2 * (i - 1)];
+        Cell selector = steps[2 * (i - 1) + 1];
+        actions::eval_path_typed(&holder, &selector, &changed, &walk.path, nullptr, &selector, int32_t(i - 1),
+                                 case_sensitive, false, true, false);
+        changed = holder;
+    }
+    if (!is_immediate(cell_type(&changed))) return;
+    Cell head = series_buffer(&walk.path)->cells()[series_index(&walk.path)];
+    context::set(&head, &changed);
+}
+
 Pending finish(const Walk& walk, Cell* start, bool sub) {
     event(trace::EV_EXIT, &walk.path, nullptr, &walk.current);
     stack::top = start;
@@ -124,6 +153,7 @@ Pending eval_path(const Cell* path, Cursor& at, PathFlags flags, PathState* stat
         first_grandparent(&walk.previous, &walk.grandparent);
     }
 
+    Cell* steps = set && !state && length > first ? reserve_steps(length - first) : nullptr;
     for (uint32_t k = first; k < length; k++) {
         Cell element = series_buffer(&walk.path)->cells()[k];
         event(trace::EV_FETCH, &walk.path, series_buffer(&walk.path)->cells() + k, &element);
@@ -149,6 +179,10 @@ Pending eval_path(const Cell* path, Cursor& at, PathFlags flags, PathState* stat
 
         bool last = k + 1 >= length;
         const Cell* to_set = set && last ? stack::arguments : nullptr;
+        if (steps) {
+            steps[2 * (k - first)] = walk.current;
+            steps[2 * (k - first) + 1] = selector;
+        }
         bool notify = to_set && notify_owner(walk, k - head);
         const Cell* grandparent = cell_type(&walk.grandparent) == TYPE_UNSET ? nullptr : &walk.grandparent;
         Cell* result = actions::eval_path_typed(&walk.current, &selector, to_set, &walk.path, grandparent,
@@ -170,6 +204,7 @@ Pending eval_path(const Cell* path, Cursor& at, PathFlags flags, PathState* stat
         }
     }
     if (state) state->depth = 0;
+    if (steps && length > first) store_back(walk, steps, length - 1 - first, flags.case_sensitive);
     // A set-path's value is the value assigned.
     if (set) walk.current = *stack::arguments;
     return finish(walk, start, sub);
