@@ -314,7 +314,8 @@ void mold(const Cell* value, text::Sink& out, bool only) {
         written = write_entries(value, out, true, only);
     }
     if (only) return;
-    if (written && out.indent > 0) out.indentation(out.indent);
+    // The closing bracket lines up with the map's own line, when there are lines.
+    if (written && out.indent > 0 && !out.flat) out.indentation(out.indent);
     out.append("]");
 }
 
