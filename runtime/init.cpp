@@ -9,6 +9,7 @@
 #include "runtime/core/root.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block/block.h"
+#include "runtime/datatypes/block/hash.h"
 #include "runtime/datatypes/block/paren.h"
 #include "runtime/datatypes/block/path.h"
 #include "runtime/datatypes/callable/action.h"
@@ -101,6 +102,7 @@ void init() {
     error::init();  // after object!, its parent
     block::init();
     paren::init();
+    hash::init();  // after block!, its parent
     path::init();  // path! and its three kinds
     url::init();
     file::init();  // after url!, its parent

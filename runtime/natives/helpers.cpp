@@ -9,6 +9,7 @@
 #include "runtime/datatypes/compound/pair.h"
 #include "runtime/datatypes/compound/point.h"
 #include "runtime/datatypes/compound/tuple.h"
+#include "runtime/datatypes/container/map.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/float.h"
@@ -283,7 +284,7 @@ bool foreach_next_multi(uint32_t n) {
     if (n == 0 || !series_more(series)) return false;
     const Cell* words = stack::arguments - 1;
     uint32_t type = cell_type(series);
-    if (type == TYPE_MAP) not_done();
+    if (type == TYPE_MAP) return map::foreach_next(series, words, n);
     if (is_any_block(type)) set_words(words, series, n, true, false, false);
     else set_words_from(words, series, n);
     set_series_index(series, series_index(series) + n);

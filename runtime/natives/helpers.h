@@ -102,7 +102,8 @@ bool series_more(const Cell* series);
 // One foreach step with one word: sets the word to the next value and moves
 // the series on; false at the end.
 bool foreach_next(LoopWord& word);
-// One foreach step with a block of n words.
+// One foreach step with a block of n words; a map! steps by its entries
+// (map::foreach_next).
 bool foreach_next_multi(uint32_t n);
 // The series held by the word, moved on by one when advance; whether its end
 // is reached.

@@ -47,6 +47,14 @@ int32_t entry_count(const Cell* map);
 // raises script invalid-arg with the block; a key of a type that may not be
 // a key raises script invalid-path.
 void extend(const Cell* map, const Cell* spec, bool case_sensitive);
+// One step of foreach with a block of count words over the map cell (a
+// loop's own copy, whose index is the position in the entry block): sets
+// the words in turn from the key and value cells from that position on,
+// skipping removed entries, a set-word key given as a word!, and none once
+// the entries run out; then moves the index past the cells used. Answers
+// whether any word got a cell of an entry. A word of the block that is no
+// word kind raises script invalid-arg with it.
+bool foreach_next(Cell* map, const Cell* words, uint32_t count);
 
 // Registers map!.
 void init();
