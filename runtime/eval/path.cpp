@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cstring>
 
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/raise.h"
@@ -24,6 +25,7 @@ struct Walk {
     Cell parent;       // unset! before the first selector
     Cell grandparent;  // unset! when nothing held the parent
     Cell previous;     // the element before the selector
+    Cell selected_by;  // the selector that gave current from parent; unset! for the head word's value
 };
 
 // Whether a set through the last selector must tell the value that holds
@@ -74,6 +76,20 @@ void keep_binding(const Cell* path, uint32_t k, const Cell* selector) {
     word::set_index(in_path, word::index(selector));
 }
 
+// A value held by copy (a date!, a time!) that a set changed in place goes
+// back where it came from: into the head word, or through its holder's own
+// path set, which tells the holder's owners of the change.
+void store_back(Walk& walk, const Cell* head_word, bool case_sensitive) {
+    if (cell_type(&walk.selected_by) != TYPE_UNSET) {
+        const Cell* grandparent = cell_type(&walk.grandparent) == TYPE_UNSET ? nullptr : &walk.grandparent;
+        actions::eval_path_typed(&walk.parent, &walk.selected_by, &walk.current, &walk.path, grandparent,
+                                 nullptr, -1, case_sensitive, false, true, false);
+    } else if (head_word) {
+        Cell word = *head_word;
+        context::set(&word, &walk.current);
+    }
+}
+
 Pending finish(const Walk& walk, Cell* start, bool sub) {
     event(trace::EV_EXIT, &walk.path, nullptr, &walk.current);
     stack::top = start;
@@ -99,6 +115,7 @@ Pending eval_path(const Cell* path, Cursor& at, PathFlags flags, PathState* stat
     event(trace::EV_FETCH, &walk.path, head_word, head_word);
     if (cell_type(head_word) != TYPE_WORD) fire(err::script::word_first, &walk.path);
     walk.previous = *head_word;
+    make_unset(&walk.selected_by);
 
     uint32_t first = head + 1;
     bool resuming = state && state->depth > 0;
@@ -151,14 +168,18 @@ Pending eval_path(const Cell* path, Cursor& at, PathFlags flags, PathState* stat
         const Cell* to_set = set && last ? stack::arguments : nullptr;
         bool notify = to_set && notify_owner(walk, k - head);
         const Cell* grandparent = cell_type(&walk.grandparent) == TYPE_UNSET ? nullptr : &walk.grandparent;
+        Cell before = walk.current;
         Cell* result = actions::eval_path_typed(&walk.current, &selector, to_set, &walk.path, grandparent,
                                                 &walk.previous, int32_t(k - head - 1), flags.case_sensitive, get,
                                                 last, notify);
+        if (to_set && std::memcmp(&before, &walk.current, sizeof(Cell)) != 0)
+            store_back(walk, resuming ? nullptr : &walk.previous, flags.case_sensitive);
         if (cell_type(&element) == TYPE_WORD) keep_binding(&walk.path, k, &selector);
         walk.grandparent = walk.parent;
         walk.parent = walk.current;
         walk.current = *result;
         walk.previous = element;
+        walk.selected_by = selector;
 
         if (!set && !get && is_callable(cell_type(&walk.current))) {
             if (state) state->depth = 0;
