@@ -370,7 +370,8 @@ Cell* difference(Cell* result, const Cell* date1, const Cell* date2) {
 
 int32_t to_epoch(const Cell* date) {
     double days = double(day_number(packed_date(date))) - UNIX_EPOCH_DAY;
-    double seconds = std::trunc(days * time::SECONDS_PER_DAY + cell_get_f64(date) + 0.5);
+    // Rounded to the nearest second, halves up, before 1970 as after it.
+    double seconds = std::floor(days * time::SECONDS_PER_DAY + cell_get_f64(date) + 0.5);
     if (!(seconds >= INT32_MIN && seconds <= INT32_MAX)) {
         Cell datatype = integer::datatype_value(TYPE_INTEGER);
         fire(err::script::type_limit, &datatype);
