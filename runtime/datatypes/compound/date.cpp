@@ -559,8 +559,8 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     return (seconds1 > seconds2) - (seconds1 < seconds2);
 }
 
-// A random day from day 0 to the day before the date's own; with a time, also
-// a random zone and a random time of day in steps of 24 seconds.
+// A random day number from 0 to the date's own less one; with a time, also a
+// random zone and a random time of day in steps of 24 seconds.
 Cell* random(Cell* value, bool seed, bool secure, bool) {
     uint32_t packed = packed_date(value);
     if (seed) {

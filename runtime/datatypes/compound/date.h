@@ -90,8 +90,8 @@ void normalize(Cell* date, double seconds, bool local);
 Cell* math(Cell* date, const Cell* operand, bool subtract);
 // The time! from date2 to date1 written into result.
 Cell* difference(Cell* result, const Cell* date1, const Cell* date2);
-// Unix time of the date, rounded to the nearest second (halves up); raises script type-limit
-// (integer!) past the range of integer!.
+// Unix time of the date, rounded to the nearest second (halves up); raises
+// script type-limit (integer!) past the range of integer!.
 int32_t to_epoch(const Cell* date);
 
 // Registers date!.

@@ -55,7 +55,9 @@ int32_t week(uint32_t packed);
 // week 1.
 int32_t isoweek(uint32_t packed);
 
-// Each moves the date and raises math overflow as checked_day does.
+// The setters below move the date and raise math overflow as checked_day
+// does.
+
 // The Monday of ISO week n of the date's year.
 void set_week(Cell* date, int32_t n);
 // Weekday n (1 Monday .. 7 Sunday) of the date's Monday-based week.
