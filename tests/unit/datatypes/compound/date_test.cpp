@@ -54,6 +54,17 @@ TEST(DateCalendar, DayNumbersOutsideThePackedYearsOverflow) {
     EXPECT_EQ(date::day_number_of(2024, -11, 1), date::day_number(packed_of(2023, 1, 1)));
 }
 
+// File times: a UTC date with its time, nanoseconds kept as a fraction.
+TEST(DateCells, FileTimesCarryTheTimeFlagAndZoneZero) {
+    Cell stamp{};
+    date::make_at_ymdhms(&stamp, 2024, 3, 15, 10, 30, 15, 500000000);
+    uint32_t packed = date::packed_date(&stamp);
+    EXPECT_TRUE(date::has_time(packed));
+    EXPECT_EQ(packed & date::ZONE_BITS, 0u);
+    EXPECT_EQ(date::day_number(packed), date::day_number(packed_of(2024, 3, 15)));
+    EXPECT_DOUBLE_EQ(cell_get_f64(&stamp), 37815.5);
+}
+
 // Compiled code sets a date's field through a path: the changed date goes
 // back into the word, or into the block that holds it.
 class CompiledDatePath : public test::StackRestoringTest {
