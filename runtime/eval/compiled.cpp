@@ -1,6 +1,7 @@
 #include "runtime/eval/compiled.h"
 
 #include <array>
+#include <cstring>
 
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/fixed_words.h"
@@ -188,6 +189,19 @@ bool notifies_owner(const Cell* grandparent, const Cell* head) {
     return is_any_block(type);
 }
 
+// A value held by copy (a date!, a time!) that a set changed in place goes
+// back where it came from: into the head word, or through its holder's own
+// path set, which tells the holder's owners of the change.
+void store_back(const Cell* changed, Cell* holder, const Cell* path, const Cell* elements, uint32_t i) {
+    if (i > 1) {
+        actions::eval_path_typed(holder, &elements[i - 1], changed, path, nullptr, nullptr, int32_t(i - 2),
+                                 false, false, true, false);
+    } else if (cell_type(&elements[0]) == TYPE_WORD) {
+        Cell word = elements[0];
+        context::set(&word, changed);
+    }
+}
+
 }  // namespace
 
 void eval_path(bool set, const Cell* path, const Cell* elements, uint32_t count) {
@@ -203,6 +217,8 @@ void eval_path(bool set, const Cell* path, const Cell* elements, uint32_t count)
         const Cell* answer =
             actions::eval_path_typed(&parent, &elements[i], value, path, i > 1 ? &previous : nullptr,
                                      &elements[i - 1], int32_t(i - 1), false, false, last, notify);
+        if (value && std::memcmp(&parent, &current, sizeof(Cell)) != 0)
+            store_back(&parent, &previous, path, elements, i);
         current = *answer;
         previous = parent;
     }

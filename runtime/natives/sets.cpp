@@ -5,6 +5,7 @@
 
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/block/sets.h"
+#include "runtime/datatypes/compound/date.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/integer.h"
@@ -64,10 +65,13 @@ Pending run_set_operation(bool check, const int32_t* refinements, block::SetMode
         case TYPE_HASH: block::set_operation(set1, arg(1), case_sensitive, skip, mode); break;
         case TYPE_STRING: string::set_operation(set1, arg(1), case_sensitive, skip, mode); break;
         case TYPE_TYPESET: typeset::do_set_op(mode); break;
-        // Bitsets do not exist yet, nor the time between two dates.
+        // Bitsets do not exist yet.
         case TYPE_BITSET: fire(err::internal::not_done);
         case TYPE_DATE:
-            if (mode == block::SET_DIFFERENCE) fire(err::internal::not_done);
+            if (mode == block::SET_DIFFERENCE) {
+                date::difference(set1, set1, arg(1));
+                break;
+            }
             [[fallthrough]];
         default: check_arg(0, 0);
     }

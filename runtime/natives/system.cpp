@@ -91,28 +91,24 @@ Cell current_date(bool utc, bool precise) {
     return date;
 }
 
-// The field that the refinement asks for, in the result cell.
+// The date's field that the refinement asks for, or the whole date, in the
+// result cell.
 void now_field(const Cell* date, const int32_t* refinements) {
-    Cell* result = stack::arguments;
-    uint32_t packed = date::packed_date(date);
-    int32_t day_number = date::day_number(packed);
-    if (present(refinements, YEAR)) {
-        integer::make_at(result, date::year(packed));
-    } else if (present(refinements, MONTH)) {
-        integer::make_at(result, date::month(packed));
-    } else if (present(refinements, DAY)) {
-        integer::make_at(result, date::day(packed));
-    } else if (present(refinements, ZONE)) {
-        time::make_at(result, date::zone_seconds(packed));
-    } else if (present(refinements, TIME)) {
-        time::make_at(result, cell_get_f64(date) + date::zone_seconds(packed));
-    } else if (present(refinements, WEEKDAY)) {
-        integer::make_at(result, date::weekday(day_number));
-    } else if (present(refinements, YEARDAY)) {
-        integer::make_at(result, day_number - date::jan1_day_number(packed) + 1);
-    } else {
-        copy_cell(date, result);
+    static constexpr struct {
+        NowRefinement refinement;
+        int32_t field;
+    } fields[] = {
+        {YEAR, date::FIELD_YEAR}, {MONTH, date::FIELD_MONTH},     {DAY, date::FIELD_DAY},
+        {ZONE, date::FIELD_ZONE}, {TIME, date::FIELD_TIME},       {DATE, date::FIELD_DATE},
+        {WEEKDAY, date::FIELD_WEEKDAY}, {YEARDAY, date::FIELD_YEARDAY},
+    };
+    for (const auto& entry : fields) {
+        if (present(refinements, entry.refinement)) {
+            date::field_at(stack::arguments, date, entry.field);
+            return;
+        }
     }
+    copy_cell(date, stack::arguments);
 }
 
 // ---------------------------------------------------------------- as
@@ -191,13 +187,6 @@ Pending wait(bool check, const int32_t*) {
 Pending now(bool, const int32_t* refinements) {
     check_now_refinements(refinements);
     Cell date = current_date(present(refinements, UTC), present(refinements, PRECISE));
-    if (present(refinements, DATE)) {
-        Cell* result = stack::arguments;
-        copy_cell(&date, result);
-        date::set_packed_date(result, date::packed_date(&date) & ~(date::TIME_FLAG | date::ZONE_BITS));
-        cell_set_f64(result, 0.0);
-        return Pending::none;
-    }
     now_field(&date, refinements);
     return Pending::none;
 }

@@ -6,13 +6,19 @@
 
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
+#include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block/array.h"
+#include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/float.h"
+#include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/number/time.h"
 #include "runtime/datatypes/string/buffer.h"
+#include "runtime/datatypes/word/symbol.h"
+#include "runtime/datatypes/word/word.h"
 #include "runtime/eval/stack.h"
+#include "runtime/io/random.h"
 #include "runtime/memory/series.h"
 
 namespace vek::date {
@@ -37,16 +43,20 @@ uint32_t zone_bits(int32_t hours, int32_t minutes) {
 // day number, so that the local time of day (seconds + zone offset) ends in
 // [0, 86400).
 int32_t carry_days(int32_t day_number, double* seconds, uint32_t packed) {
-    if (!std::isfinite(*seconds)) return day_number;
+    if (!std::isfinite(*seconds)) fire(err::math::overflow);
     double zone_hours = zone_seconds(packed) / time::SECONDS_PER_HOUR;
     double carry = std::trunc(std::trunc(*seconds / time::SECONDS_PER_HOUR + zone_hours) / 24.0);
-    day_number += int32_t(carry);
+    double day = day_number + carry;
     *seconds -= carry * time::SECONDS_PER_DAY;
-    if (zone_hours * time::SECONDS_PER_HOUR + *seconds < 0.0) {
+    double local = zone_hours * time::SECONDS_PER_HOUR + *seconds;
+    if (local < 0.0) {
         *seconds += time::SECONDS_PER_DAY;
-        day_number--;
+        day--;
+    } else if (local >= time::SECONDS_PER_DAY) {  // rounding at the day's end
+        *seconds -= time::SECONDS_PER_DAY;
+        day++;
     }
-    return day_number;
+    return checked_day(day);
 }
 
 Cell* init_cell(Cell* cell, uint32_t packed, double seconds) {
@@ -158,6 +168,352 @@ void normalize(Cell* date, double seconds, bool local) {
     cell_set_f64(date, seconds);
 }
 
+Cell* make_at_ymdhms(Cell* cell, int32_t year, int32_t month, int32_t day, int32_t hours, int32_t minutes,
+                     int32_t seconds, int32_t nanoseconds) {
+    double time = hours * time::SECONDS_PER_HOUR + minutes * time::SECONDS_PER_MINUTE + seconds + 1e-9 * nanoseconds;
+    return make_at(cell, year, month, day, time, 0, 0, true);
+}
+
+// ---------------------------------------------------------------- fields
+
+namespace {
+
+double hours_of(double seconds) { return std::trunc(seconds / time::SECONDS_PER_HOUR); }
+double minutes_of(double seconds) {
+    return std::floor(std::fmod(std::fabs(seconds), time::SECONDS_PER_HOUR) / time::SECONDS_PER_MINUTE);
+}
+
+Cell* time_or_none(Cell* out, bool given, double seconds) {
+    return given ? time::make_at(out, seconds) : copy_cell(&none::constant, out);
+}
+
+bool same_symbol(const Cell* word, fixed_words::Sym name) {
+    return symbol::resolve(word::symbol(word)) == symbol::resolve(fixed_words::symbol(name));
+}
+
+// The field of a word, or -1.
+int32_t field_of_word(const Cell* word) {
+    using fixed_words::Sym;
+    static constexpr struct {
+        Sym name;
+        int32_t field;
+    } names[] = {
+        {Sym::date, FIELD_DATE},       {Sym::year, FIELD_YEAR},       {Sym::month, FIELD_MONTH},
+        {Sym::day, FIELD_DAY},         {Sym::zone, FIELD_ZONE},       {Sym::time, FIELD_TIME},
+        {Sym::hour, FIELD_HOUR},       {Sym::minute, FIELD_MINUTE},   {Sym::second, FIELD_SECOND},
+        {Sym::weekday, FIELD_WEEKDAY}, {Sym::yearday, FIELD_YEARDAY}, {Sym::julian, FIELD_YEARDAY},
+        {Sym::timezone, FIELD_TIMEZONE}, {Sym::week, FIELD_WEEK},     {Sym::isoweek, FIELD_ISOWEEK},
+    };
+    for (const auto& entry : names)
+        if (same_symbol(word, entry.name)) return entry.field;
+    return -1;
+}
+
+// The field a path element selects; another element raises script
+// invalid-path.
+int32_t field_of_element(const Cell* path, const Cell* element) {
+    int32_t field = -1;
+    if (cell_type(element) == TYPE_INTEGER) field = integer::get(element);
+    else if (cell_type(element) == TYPE_WORD) field = field_of_word(element);
+    if (field < 1 || field > FIELD_COUNT) fire(err::script::invalid_path, path ? path : &none::constant, element);
+    return field;
+}
+
+}  // namespace
+
+Cell* field_at(Cell* out, const Cell* date, int32_t field) {
+    uint32_t packed = packed_date(date);
+    double local = local_seconds(date);
+    switch (field) {
+    case FIELD_DATE: return init_cell(out, packed & ~(TIME_FLAG | ZONE_BITS), 0.0);
+    case FIELD_YEAR: return integer::make_at(out, year(packed));
+    case FIELD_MONTH: return integer::make_at(out, month(packed));
+    case FIELD_DAY: return integer::make_at(out, day(packed));
+    case FIELD_ZONE:
+    case FIELD_TIMEZONE: return time_or_none(out, has_time(packed), zone_seconds(packed));
+    case FIELD_TIME: return time_or_none(out, has_time(packed), local);
+    case FIELD_HOUR: return integer::make_at(out, int32_t(hours_of(local)));
+    case FIELD_MINUTE: return integer::make_at(out, int32_t(minutes_of(local)));
+    case FIELD_SECOND: return float_::make_at(out, std::fmod(local, time::SECONDS_PER_MINUTE));
+    case FIELD_WEEKDAY: return integer::make_at(out, weekday(day_number(packed)));
+    case FIELD_YEARDAY: return integer::make_at(out, yearday(packed));
+    case FIELD_WEEK: return integer::make_at(out, week(packed));
+    default: return integer::make_at(out, isoweek(packed));
+    }
+}
+
+// ---------------------------------------------------------------- setting fields
+
+namespace {
+
+int32_t integer_value(const Cell* value) {
+    if (cell_type(value) != TYPE_INTEGER) fire(err::script::invalid_arg, value);
+    return integer::get(value);
+}
+
+// The date moved to the day number, its time flag, zone and time kept.
+void move_to_day(Cell* date, int32_t day_number) {
+    set_packed_date(date, from_day_number(day_number, packed_date(date) & (TIME_FLAG | ZONE_BITS)));
+}
+
+// The zone bits of an offset: an integer! of whole hours, a time! of hours
+// and quarter hours; both taken modulo 16 hours, the sign kept.
+uint32_t zone_bits_of(const Cell* value) {
+    double seconds;
+    if (cell_type(value) == TYPE_INTEGER) seconds = (integer::get(value) % 16) * time::SECONDS_PER_HOUR;
+    else if (cell_type(value) == TYPE_TIME) seconds = std::fmod(time::get(value), 16 * time::SECONDS_PER_HOUR);
+    else fire(err::script::invalid_arg, value);
+    if (!std::isfinite(seconds)) fire(err::script::invalid_arg, value);
+    auto quarters = uint32_t(std::fabs(seconds) / 900.0);
+    return seconds < 0.0 && quarters != 0 ? ZONE_WEST | quarters : quarters;
+}
+
+// The zone replaced; keep_local says the local time of day stays (the instant
+// moves), else the instant stays and the local date and time follow.
+void set_zone(Cell* date, const Cell* value, bool keep_local) {
+    uint32_t bits = zone_bits_of(value);
+    double local = has_time(packed_date(date)) ? local_seconds(date) : 0.0;
+    double stored = has_time(packed_date(date)) ? cell_get_f64(date) : 0.0;
+    set_packed_date(date, (packed_date(date) & ~ZONE_BITS) | TIME_FLAG | bits);
+    if (keep_local) normalize(date, local, true);
+    else normalize(date, stored, false);
+}
+
+// The local time of day with one clock field replaced, as time! paths set
+// it; the date follows when it leaves the day.
+void set_clock_field(Cell* date, int32_t field, const Cell* value) {
+    double local = has_time(packed_date(date)) ? local_seconds(date) : 0.0;
+    if (field == FIELD_HOUR) {
+        local -= (std::floor(local / time::SECONDS_PER_HOUR) - integer_value(value)) * time::SECONDS_PER_HOUR;
+    } else if (field == FIELD_MINUTE) {
+        double minutes = std::floor(std::fmod(local, time::SECONDS_PER_HOUR) / time::SECONDS_PER_MINUTE);
+        local -= (minutes - integer_value(value)) * time::SECONDS_PER_MINUTE;
+    } else {
+        double seconds;
+        if (cell_type(value) == TYPE_INTEGER) seconds = integer::get(value);
+        else if (cell_type(value) == TYPE_FLOAT) seconds = float_::get(value);
+        else fire(err::script::invalid_arg, value);
+        local -= std::fmod(local, time::SECONDS_PER_MINUTE) - seconds;
+    }
+    set_packed_date(date, packed_date(date) | TIME_FLAG);
+    normalize(date, local, true);
+}
+
+void set_time(Cell* date, const Cell* value) {
+    uint32_t packed = packed_date(date);
+    if (cell_type(value) == TYPE_NONE) {
+        init_cell(date, packed & ~(TIME_FLAG | ZONE_BITS), 0.0);
+        return;
+    }
+    if (cell_type(value) != TYPE_TIME) fire(err::script::invalid_arg, value);
+    set_packed_date(date, packed | TIME_FLAG);
+    normalize(date, time::get(value), true);
+}
+
+void set_field(Cell* date, int32_t field, const Cell* value) {
+    uint32_t packed = packed_date(date);
+    switch (field) {
+    case FIELD_DATE:
+        // Only the calendar date: the time flag, zone and time stay this
+        // date's own, so that a date without time keeps time 0.
+        if (cell_type(value) != TYPE_DATE) fire(err::script::invalid_arg, value);
+        move_to_day(date, day_number(packed_date(value)));
+        return;
+    case FIELD_YEAR: move_to_day(date, day_number_of(integer_value(value), month(packed), day(packed))); return;
+    case FIELD_MONTH: move_to_day(date, day_number_of(year(packed), integer_value(value), day(packed))); return;
+    case FIELD_DAY: move_to_day(date, day_number_of(year(packed), month(packed), integer_value(value))); return;
+    case FIELD_ZONE: set_zone(date, value, true); return;
+    case FIELD_TIMEZONE: set_zone(date, value, false); return;
+    case FIELD_TIME: set_time(date, value); return;
+    case FIELD_HOUR:
+    case FIELD_MINUTE:
+    case FIELD_SECOND: set_clock_field(date, field, value); return;
+    case FIELD_WEEKDAY: set_weekday(date, integer_value(value)); return;
+    case FIELD_YEARDAY: set_yearday(date, integer_value(value)); return;
+    case FIELD_WEEK: set_sunday_week(date, integer_value(value)); return;
+    default: set_week(date, integer_value(value)); return;
+    }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- arithmetic
+
+Cell* math(Cell* date, const Cell* operand, bool subtract) {
+    uint32_t packed = packed_date(date);
+    double days = day_number(packed);
+    double seconds = cell_get_f64(date);
+    double sign = subtract ? -1.0 : 1.0;
+    switch (cell_type(operand)) {
+    case TYPE_INTEGER: days += sign * integer::get(operand); break;
+    case TYPE_TIME:
+        packed |= TIME_FLAG;
+        seconds += sign * time::get(operand);
+        break;
+    case TYPE_DATE: {
+        if (!subtract) integer::raise_not_related("add", TYPE_DATE);
+        uint32_t other = packed_date(operand);
+        double carried = cell_get_f64(date) - cell_get_f64(operand);
+        int32_t n = carry_days(day_number(packed) - day_number(other), &carried, packed);
+        return integer::make_at(date, n);
+    }
+    default: integer::raise_invalid_type(cell_type(operand));
+    }
+    int32_t n = carry_days(checked_day(days), &seconds, packed);
+    return init_cell(date, from_day_number(n, packed & (TIME_FLAG | ZONE_BITS)), seconds);
+}
+
+Cell* difference(Cell* result, const Cell* date1, const Cell* date2) {
+    double days = double(day_number(packed_date(date1))) - day_number(packed_date(date2));
+    return time::make_at(result, days * time::SECONDS_PER_DAY + (cell_get_f64(date1) - cell_get_f64(date2)));
+}
+
+int32_t to_epoch(const Cell* date) {
+    double days = double(day_number(packed_date(date))) - UNIX_EPOCH_DAY;
+    // Rounded to the nearest second, halves up, before 1970 as after it.
+    double seconds = std::floor(days * time::SECONDS_PER_DAY + cell_get_f64(date) + 0.5);
+    if (!(seconds >= INT32_MIN && seconds <= INT32_MAX)) {
+        Cell datatype = integer::datatype_value(TYPE_INTEGER);
+        fire(err::script::type_limit, &datatype);
+    }
+    return int32_t(seconds);
+}
+
+// ---------------------------------------------------------------- make and to
+
+namespace {
+
+// The slots of a date's block spec, in the order the values come.
+enum Slot { DAY, MONTH, YEAR, HOUR, MINUTE, SECONDS, TIME, ZONE_HOURS, ZONE_MINUTES, ZONE_TIME, SLOTS };
+
+struct Step {
+    int8_t next;  // -1: the value is refused
+    int8_t slot;
+};
+
+// Per state: the step an integer!, a time! and a float! take.
+constexpr Step STEPS[14][3] = {
+    {{1, DAY}, {-1, 0}, {-1, 0}},            {{2, MONTH}, {-1, 0}, {-1, 0}},
+    {{3, YEAR}, {-1, 0}, {-1, 0}},           {{8, HOUR}, {4, TIME}, {-1, 0}},
+    {{6, ZONE_HOURS}, {5, ZONE_TIME}, {-1, 0}}, {{-1, 0}, {-1, 0}, {-1, 0}},
+    {{7, ZONE_MINUTES}, {-1, 0}, {-1, 0}},   {{-1, 0}, {-1, 0}, {-1, 0}},
+    {{9, MINUTE}, {-1, 0}, {-1, 0}},         {{10, SECONDS}, {-1, 0}, {10, SECONDS}},
+    {{12, ZONE_HOURS}, {11, ZONE_TIME}, {-1, 0}}, {{-1, 0}, {-1, 0}, {-1, 0}},
+    {{13, ZONE_MINUTES}, {-1, 0}, {-1, 0}},  {{-1, 0}, {-1, 0}, {-1, 0}},
+};
+
+struct BlockSpec {
+    double values[SLOTS] = {};
+    bool given[SLOTS] = {};
+    uint32_t count = 0;
+};
+
+int32_t days_in_month(int32_t y, int32_t m) {
+    static constexpr int32_t days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return m == 2 && leap_year(y) ? 29 : days[m - 1];
+}
+
+[[noreturn]] void bad_spec(const Cell* spec) { integer::raise_bad_to_arg(TYPE_DATE, spec); }
+
+BlockSpec read_block(const Cell* block) {
+    BlockSpec spec;
+    int32_t state = 0;
+    uint32_t length = block::length_from_head(block);
+    for (uint32_t i = 0; i < length; i++) {
+        const Cell* value = block::rs_abs_at(block, series_index(block) + i);
+        int column;
+        double number;
+        switch (cell_type(value)) {
+        case TYPE_INTEGER: column = 0, number = integer::get(value); break;
+        case TYPE_TIME: column = 1, number = time::get(value); break;
+        case TYPE_FLOAT: column = 2, number = float_::get(value); break;
+        default: bad_spec(block);
+        }
+        Step step = STEPS[state][column];
+        if (step.next < 0 || !std::isfinite(number)) bad_spec(block);
+        spec.values[step.slot] = number;
+        spec.given[step.slot] = true;
+        state = step.next;
+    }
+    spec.count = length;
+    if (length < 3) bad_spec(block);
+    return spec;
+}
+
+// The zone bits of the spec's zone, refused beyond 15:45 either way.
+uint32_t spec_zone_bits(const BlockSpec& spec, const Cell* block) {
+    double seconds = spec.given[ZONE_TIME]
+        ? spec.values[ZONE_TIME]
+        : spec.values[ZONE_HOURS] * time::SECONDS_PER_HOUR +
+              std::copysign(spec.values[ZONE_MINUTES] * time::SECONDS_PER_MINUTE, spec.values[ZONE_HOURS]);
+    if (spec.values[ZONE_MINUTES] < 0.0) bad_spec(block);
+    auto quarters = std::fabs(seconds) / 900.0;
+    if (quarters >= 64.0) bad_spec(block);
+    auto magnitude = uint32_t(quarters);
+    return seconds < 0.0 && magnitude != 0 ? ZONE_WEST | magnitude : magnitude;
+}
+
+double spec_time(const BlockSpec& spec) {
+    if (spec.given[TIME]) return spec.values[TIME];
+    return spec.values[HOUR] * time::SECONDS_PER_HOUR + spec.values[MINUTE] * time::SECONDS_PER_MINUTE +
+           spec.values[SECONDS];
+}
+
+// A date! from a block of day, month and year (or year, month and day), a
+// time (or hour, minute and seconds) and a zone (or zone hours and
+// minutes). strict refuses values that would carry; otherwise they carry.
+Cell* from_block(Cell* result, const Cell* block, bool strict) {
+    BlockSpec spec = read_block(block);
+    if (spec.values[DAY] > 99 && spec.values[DAY] > spec.values[YEAR]) std::swap(spec.values[DAY], spec.values[YEAR]);
+    double y = spec.values[YEAR], m = spec.values[MONTH], d = spec.values[DAY];
+    double seconds = spec_time(spec);
+    if (strict) {
+        bool calendar = y >= MIN_YEAR && y <= MAX_YEAR && m >= 1 && m <= 12 && d >= 1 &&
+                        d <= days_in_month(int32_t(y), int32_t(m));
+        bool clock = seconds >= 0.0 && seconds < time::SECONDS_PER_DAY &&
+                     (!spec.given[HOUR] || (hours_of(seconds) == spec.values[HOUR] &&
+                                            minutes_of(seconds) == spec.values[MINUTE]));
+        if (!calendar || !clock) bad_spec(block);
+    }
+    bool timed = spec.count > 3;
+    uint32_t bits = timed ? TIME_FLAG | spec_zone_bits(spec, block) : 0;
+    int32_t n = day_number_of(int64_t(y), int64_t(m), int64_t(d));
+    init_cell(result, from_day_number(n, bits), 0.0);
+    if (timed) normalize(result, seconds, true);
+    return result;
+}
+
+// Unix time: whole days from 1 January 1970 and the seconds left, UTC.
+Cell* from_epoch(Cell* result, int32_t seconds) {
+    int32_t days = UNIX_EPOCH_DAY + seconds / 86400;
+    init_cell(result, from_day_number(days, TIME_FLAG), 0.0);
+    normalize(result, seconds % 86400, false);
+    return result;
+}
+
+Cell* make(Cell* result, const Cell* spec, uint32_t) {
+    switch (cell_type(spec)) {
+    case TYPE_DATE: return copy_cell(spec, result);
+    case TYPE_BLOCK:
+    case TYPE_PAREN:
+    case TYPE_HASH: return from_block(result, spec, true);
+    default: bad_spec(spec);
+    }
+}
+
+Cell* to(Cell* result, const Cell* spec, uint32_t) {
+    switch (cell_type(spec)) {
+    case TYPE_DATE: return copy_cell(spec, result);
+    case TYPE_BLOCK:
+    case TYPE_PAREN:
+    case TYPE_HASH: return from_block(result, spec, false);
+    case TYPE_INTEGER: return from_epoch(result, integer::get(spec));
+    default: bad_spec(spec);
+    }
+}
+
+}  // namespace
+
 // ---------------------------------------------------------------- actions
 
 namespace {
@@ -203,14 +559,74 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     return (seconds1 > seconds2) - (seconds1 < seconds2);
 }
 
+// A random day number from 0 to the date's own less one; with a time, also a
+// random zone and a random time of day in steps of 24 seconds.
+Cell* random(Cell* value, bool seed, bool secure, bool) {
+    uint32_t packed = packed_date(value);
+    if (seed) {
+        random::seed(int32_t(packed + uint32_t(int64_t(std::trunc(cell_get_f64(value))))));
+        return set_type(value, TYPE_UNSET);
+    }
+    int32_t n = checked_day(double(random::integer(day_number(packed), secure)) - 1);
+    if (!has_time(packed)) return init_cell(value, from_day_number(n, 0), 0.0);
+    uint32_t zone = uint32_t(secure ? random::next_secure() : random::next()) & ZONE_BITS;
+    if ((zone & ZONE_MAGNITUDE) == 0) zone = 0;
+    double r;
+    if (secure) {
+        double draw1 = random::next_secure();
+        double draw2 = random::next_secure();
+        r = (draw2 + draw1 / 2147483647.0) / 2147483648.0;
+    } else {
+        r = random::next() / 2147483647.0;
+    }
+    init_cell(value, from_day_number(n, TIME_FLAG | zone), 0.0);
+    normalize(value, std::floor(r * 3600) * 24, true);
+    return value;
+}
+
+Cell* add(Cell* value1, Cell* value2) { return math(value1, value2, false); }
+Cell* subtract(Cell* value1, Cell* value2) { return math(value1, value2, true); }
+
+// A field by number or word: an unknown word raises script cannot-use, a
+// number outside the fields out-of-range.
+Cell* pick(Cell* date, int32_t, const Cell* index) {
+    int32_t field;
+    if (cell_type(index) == TYPE_INTEGER) {
+        field = integer::get(index);
+        if (field < 1 || field > FIELD_COUNT) fire(err::script::out_of_range, index);
+    } else if (cell_type(index) == TYPE_WORD) {
+        field = field_of_word(index);
+        if (field < 0) fire(err::script::cannot_use, index, date);
+    } else {
+        fire(err::script::invalid_arg, index);
+    }
+    return field_at(stack::push_cell(), date, field);
+}
+
+// Reads a field, or sets it in the date in place and answers the value set.
+Cell* eval_path(Cell* parent, const Cell* element, const Cell* value, const Cell* path, const Cell*,
+                const Cell*, int32_t, bool, bool, bool, bool) {
+    int32_t field = field_of_element(path, element);
+    if (!value) return field_at(stack::push_cell(), parent, field);
+    set_field(parent, field, value);
+    return const_cast<Cell*>(value);
+}
+
 }  // namespace
 
 void init() {
     using namespace datatype;
     register_type(TYPE_DATE, Row()
+        .set<SLOT_MAKE>(make)
+        .set<SLOT_RANDOM>(random)
+        .set<SLOT_TO>(to)
         .set<SLOT_FORM>(form)
         .set<SLOT_MOLD>(mold)
-        .set<SLOT_COMPARE>(compare));
+        .set<SLOT_EVAL_PATH>(eval_path)
+        .set<SLOT_COMPARE>(compare)
+        .set<SLOT_ADD>(add)
+        .set<SLOT_SUBTRACT>(subtract)
+        .set<SLOT_PICK>(pick));
 }
 
 }  // namespace vek::date

@@ -42,6 +42,20 @@ inline int32_t day(uint32_t packed) { return int32_t(packed >> 7) & 0x1F; }
 inline bool has_time(uint32_t packed) { return (packed & TIME_FLAG) != 0; }
 // The zone offset of the zone bits in seconds, negative west of UTC.
 int32_t zone_seconds(uint32_t packed);
+// The local time of day of a date: the stored seconds plus the zone offset.
+inline double local_seconds(const Cell* date) { return cell_get_f64(date) + zone_seconds(packed_date(date)); }
+
+// The fields that paths, pick and now read, by number.
+enum Field : int32_t {
+    FIELD_DATE = 1, FIELD_YEAR, FIELD_MONTH, FIELD_DAY, FIELD_ZONE, FIELD_TIME, FIELD_HOUR,
+    FIELD_MINUTE, FIELD_SECOND, FIELD_WEEKDAY, FIELD_YEARDAY, FIELD_TIMEZONE, FIELD_WEEK,
+    FIELD_ISOWEEK, FIELD_COUNT = FIELD_ISOWEEK
+};
+
+// Writes field 1..FIELD_COUNT of the date into out and returns out: the date
+// alone, integer!s of the calendar, time!s of the zone and the local time
+// (none! for a date without time), the seconds as a float!.
+Cell* field_at(Cell* out, const Cell* date, int32_t field);
 
 // Writes a date! (the cell's flags kept): the local time of day in seconds,
 // the zone as hours (its sign the zone's) and minutes (counted in quarter
@@ -58,9 +72,27 @@ void set_zone_negative(Cell* date);
 Cell* make_in(const Cell* block, uint32_t packed, double seconds);
 Cell* push(uint32_t packed, double seconds);
 
+// Writes a date! with the time flag and zone 0 at h:m:s plus ns
+// nanoseconds of that day (file times).
+Cell* make_at_ymdhms(Cell* cell, int32_t year, int32_t month, int32_t day, int32_t hours, int32_t minutes,
+                     int32_t seconds, int32_t nanoseconds);
+
 // The packed date rebuilt from its day number after the day carry of the
-// seconds, which are stored; local says the seconds are local time.
+// seconds, which are stored; local says the seconds are local time. Raises
+// math overflow for non-finite seconds and for a year the packed word cannot
+// hold.
 void normalize(Cell* date, double seconds, bool local);
+
+// Adds (or subtracts) an integer! of days or a time! of seconds to the date
+// in place; a date! subtracted gives the integer! of days between them.
+// Raises script not-related for a date added, invalid-type for another
+// operand, math overflow past the calendar's range.
+Cell* math(Cell* date, const Cell* operand, bool subtract);
+// The time! from date2 to date1 written into result.
+Cell* difference(Cell* result, const Cell* date1, const Cell* date2);
+// Unix time of the date, rounded to the nearest second (halves up); raises
+// script type-limit (integer!) past the range of integer!.
+int32_t to_epoch(const Cell* date);
 
 // Registers date!.
 void init();

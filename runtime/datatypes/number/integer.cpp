@@ -7,6 +7,7 @@
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
 #include "runtime/core/quit.h"
+#include "runtime/datatypes/compound/date.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/number/float.h"
 #include "runtime/datatypes/object/error.h"
@@ -153,8 +154,9 @@ int32_t from_spec(const Cell* spec_value) {
         return from_issue(spec_value);
     case TYPE_BINARY:
         return from_binary(spec_value);
-    // Dates and money need their modules.
     case TYPE_DATE:
+        return date::to_epoch(spec_value);
+    // Money needs its module.
     case TYPE_MONEY:
         fire(err::internal::not_done);
     default:

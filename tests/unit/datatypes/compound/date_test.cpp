@@ -1,0 +1,103 @@
+#include "runtime/datatypes/compound/date.h"
+
+#include <gtest/gtest.h>
+
+#include "runtime/core/raise.h"
+#include "runtime/datatypes/block/array.h"
+#include "runtime/datatypes/word/context.h"
+#include "runtime/datatypes/word/word.h"
+#include "runtime/eval/compiled.h"
+#include "runtime/eval/stack.h"
+#include "tests/unit/support/block_builder.h"
+#include "tests/unit/support/stack_fixture.h"
+#include "tests/unit/support/support.h"
+#include "tests/unit/support/value_cells.h"
+
+namespace vek {
+namespace {
+
+using test::integer_cell;
+using test::raised;
+
+uint32_t packed_of(int32_t year, int32_t month, int32_t day) {
+    return uint32_t(year) << 17 | uint32_t(month) << 12 | uint32_t(day) << 7;
+}
+
+// Every day the packed word can hold, negative years included, maps to a
+// date and back, and the next day number is the next calendar day.
+TEST(DateCalendar, EveryDayNumberRoundTripsAndFollowsTheDayBefore) {
+    int32_t first = date::day_number(packed_of(date::MIN_YEAR, 1, 1));
+    int32_t last = date::day_number(packed_of(date::MAX_YEAR, 12, 31));
+    uint32_t before = date::from_day_number(first, 0);
+    for (int32_t n = first + 1; n <= last; n++) {
+        uint32_t packed = date::from_day_number(n, 0);
+        ASSERT_EQ(date::day_number(packed), n);
+        bool next_day = date::day(packed) == date::day(before) + 1 && date::month(packed) == date::month(before);
+        bool next_month = date::day(packed) == 1 && (date::month(packed) == date::month(before) + 1 ||
+                                                     (date::month(packed) == 1 && date::month(before) == 12 &&
+                                                      date::year(packed) == date::year(before) + 1));
+        ASSERT_TRUE(next_day || next_month) << n;
+        before = packed;
+    }
+    EXPECT_EQ(date::day_number(packed_of(1970, 1, 1)), date::UNIX_EPOCH_DAY);
+}
+
+TEST(DateCalendar, DayNumbersOutsideThePackedYearsOverflow) {
+    int32_t first = date::day_number(packed_of(date::MIN_YEAR, 1, 1));
+    int32_t last = date::day_number(packed_of(date::MAX_YEAR, 12, 31));
+    EXPECT_EQ(date::checked_day(first), first);
+    EXPECT_EQ(date::checked_day(last), last);
+    EXPECT_EQ(raised([&] { date::checked_day(first - 1.0); }), error_code(err::math::overflow));
+    EXPECT_EQ(raised([&] { date::checked_day(last + 1.0); }), error_code(err::math::overflow));
+    EXPECT_EQ(raised([&] { date::day_number_of(date::MAX_YEAR, 13, 1); }), error_code(err::math::overflow));
+    EXPECT_EQ(date::day_number_of(2023, 14, 1), date::day_number(packed_of(2024, 2, 1)));
+    EXPECT_EQ(date::day_number_of(2024, -11, 1), date::day_number(packed_of(2023, 1, 1)));
+}
+
+// File times: a UTC date with its time, nanoseconds kept as a fraction.
+TEST(DateCells, FileTimesCarryTheTimeFlagAndZoneZero) {
+    Cell stamp{};
+    date::make_at_ymdhms(&stamp, 2024, 3, 15, 10, 30, 15, 500000000);
+    uint32_t packed = date::packed_date(&stamp);
+    EXPECT_TRUE(date::has_time(packed));
+    EXPECT_EQ(packed & date::ZONE_BITS, 0u);
+    EXPECT_EQ(date::day_number(packed), date::day_number(packed_of(2024, 3, 15)));
+    EXPECT_DOUBLE_EQ(cell_get_f64(&stamp), 37815.5);
+}
+
+// Compiled code sets a date's field through a path: the changed date goes
+// back into the word, or into the block that holds it.
+class CompiledDatePath : public test::StackRestoringTest {
+protected:
+    void SetUp() override {
+        name_ = *word::from_cstring("set-date");
+        stack::mark_native(&name_);
+    }
+
+    Cell name_{};
+};
+
+TEST_F(CompiledDatePath, SettingAFieldStoresTheDateBackInItsHolder) {
+    Cell day{};
+    date::make_at(&day, 2000, 1, 1, 0.0, 0, 0, false);
+    Cell held = *word::from_cstring("held-date");
+    context::set(&held, &day);
+    Cell holder = test::block_of({day});
+    Cell in_block = *word::from_cstring("held-dates");
+    context::set(&in_block, &holder);
+
+    Cell year = *word::from_cstring("year");
+    Cell month = *word::from_cstring("month");
+    Cell word_path[] = {held, year};
+    *stack::arguments = integer_cell(2024);
+    compiled::eval_path(true, nullptr, word_path, 2);
+    EXPECT_EQ(date::year(date::packed_date(context::get(&held))), 2024);
+
+    Cell block_path[] = {in_block, integer_cell(1), month};
+    *stack::arguments = integer_cell(5);
+    compiled::eval_path(true, nullptr, block_path, 3);
+    EXPECT_EQ(date::month(date::packed_date(block::rs_abs_at(&holder, 0))), 5);
+}
+
+}  // namespace
+}  // namespace vek
