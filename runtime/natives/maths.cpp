@@ -16,8 +16,6 @@
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/number/money.h"
 #include "runtime/datatypes/string/file_path.h"
-#include "runtime/datatypes/word/symbol.h"
-#include "runtime/datatypes/word/word.h"
 #include "runtime/eval/stack.h"
 #include "runtime/natives/helpers.h"
 
@@ -302,7 +300,7 @@ Pending as_point3d(bool, const int32_t*) {
 Pending as_money(bool, const int32_t*) {
     check_arg(0, type_bit(TYPE_WORD));
     check_arg(1, NUMBER_TYPES);
-    int32_t currency = money::find_currency(symbol::get_c_string(word::symbol(arg(0))));
+    int32_t currency = money::find_currency_word(arg(0));
     if (currency < 0) fire(err::script::bad_denom, arg(0));
     const Cell* amount = arg(1);
     if (cell_type(amount) == TYPE_INTEGER)

@@ -113,14 +113,23 @@ int32_t signum(const Cell* cell) {
 }
 
 int32_t find_currency(const char* code) {
+    // The code may be a symbol's name, which reading further names can move.
+    char letters[CODE_LENGTH];
+    std::memcpy(letters, code, CODE_LENGTH);
     const Cell* list = system_fields::currencies_list();
     uint32_t count = block::length_from_head(list);
     for (uint32_t i = 0; i < count && i < MAX_CURRENCIES; i++) {
         const Cell* word = block::rs_abs_at(list, series_index(list) + i);
-        if (cell_type(word) == TYPE_WORD && same_code(symbol::get_c_string(word::symbol(word)), code))
+        if (cell_type(word) == TYPE_WORD && same_code(symbol::get_c_string(word::symbol(word)), letters))
             return int32_t(i + 1);
     }
     return -1;
+}
+
+int32_t find_currency_word(const Cell* word) {
+    const char* name = symbol::get_c_string(word::symbol(word));
+    if (std::strlen(name) != CODE_LENGTH) return -1;
+    return find_currency(name);
 }
 
 // ---------------------------------------------------------------- cells
@@ -501,7 +510,7 @@ Cell* from_block(Cell* result, const Cell* block) {
     uint32_t i = 0;
     int32_t index = 0;
     if (cell_type(&values[0]) == TYPE_WORD) {
-        index = find_currency(symbol::get_c_string(word::symbol(&values[0])));
+        index = find_currency_word(&values[0]);
         if (index < 0 || count == 1) raise_bad_make_arg(&values[0]);
         i = 1;
     }
@@ -547,7 +556,7 @@ Cell* to(Cell* result, const Cell* spec, uint32_t) {
 Cell* make(Cell* result, const Cell* spec, uint32_t type) {
     switch (cell_type(spec)) {
     case TYPE_WORD: {
-        int32_t index = find_currency(symbol::get_c_string(word::symbol(spec)));
+        int32_t index = find_currency_word(spec);
         if (index < 0) raise_bad_make_arg(spec);
         return store(result, 0, uint32_t(index));
     }

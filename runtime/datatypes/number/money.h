@@ -39,9 +39,12 @@ void set_digit(Cell* cell, int32_t n, uint32_t value);
 // 0 for a zero amount, -1 with the sign bit, else 1.
 int32_t signum(const Cell* cell);
 
-// The 1-based position of the three-letter code in the currency list (letter
-// case ignored), or -1 when it is not there.
+// The 1-based position of the code, its first three letters, in the currency
+// list (letter case ignored), or -1 when it is not there.
 int32_t find_currency(const char* code);
+// The same for a word! whose name is the code; a name of other than three
+// letters is no currency.
+int32_t find_currency_word(const Cell* word);
 
 // Writes a money! (the cell's flags kept) from its sign, currency index and
 // the 11 amount bytes.
