@@ -394,9 +394,10 @@ int32_t compare_moneys(const Cell* value, const Cell* other, int32_t op) {
     return order(units_of(value), units_of(other));
 }
 
-// Where no amount lies: NaN is unordered (every ordering test false, as
-// with floats), a float above every amount or below it by magnitude orders
-// by its sign, and one between zero and the smallest unit lies next to zero.
+// Floats where no amount lies: NaN is unordered (every ordering test false,
+// as with floats); a magnitude beyond every amount orders by its sign; one
+// between zero and the smallest unit lies next to zero, so the amount's sign
+// decides, or the float's against a zero amount. None equals an amount.
 int32_t compare_with_unreachable(const Cell* value, double f, int32_t op) {
     if (!ordering_op(op)) return 1;
     if (std::isnan(f)) return op == actions::COMP_LESSER || op == actions::COMP_LESSER_EQUAL ? 1 : -1;
