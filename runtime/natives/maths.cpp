@@ -1,7 +1,5 @@
 #include "runtime/natives/maths.h"
 
-#include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -18,8 +16,6 @@
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/number/money.h"
 #include "runtime/datatypes/string/file_path.h"
-#include "runtime/datatypes/word/symbol.h"
-#include "runtime/datatypes/word/word.h"
 #include "runtime/eval/stack.h"
 #include "runtime/natives/helpers.h"
 
@@ -179,38 +175,6 @@ float point_coordinate(int32_t position) {
     return float(number_as_float(arg(position)));
 }
 
-// The amounts a money! holds are below 10^17.
-constexpr double MONEY_LIMIT = 1e17;
-// Below this a float's shortest decimal text has no digit within the five
-// fraction digits money keeps.
-constexpr double MONEY_UNIT = 1e-5;
-
-// The amount as a money! with the currency into the cell, from its decimal
-// digits; a float not finite or past the amounts money holds raises math
-// overflow.
-void make_money(Cell* cell, const Cell* amount, uint32_t currency) {
-    char text[64];
-    char* end;
-    bool negative;
-    if (cell_type(amount) == TYPE_INTEGER) {
-        int64_t n = integer::get(amount);
-        negative = n < 0;
-        end = std::to_chars(text, std::end(text), negative ? -n : n).ptr;
-    } else {
-        double f = float_::get(amount);
-        if (!(std::fabs(f) < MONEY_LIMIT)) fire(err::math::overflow);
-        negative = f < 0.0;
-        double magnitude = std::fabs(f) < MONEY_UNIT ? 0.0 : std::fabs(f);
-        end = std::to_chars(text, std::end(text), magnitude, std::chars_format::fixed).ptr;
-    }
-    const char* point = std::find(text, end, '.');
-    const char* fraction = point == end ? end : point + 1;
-    if (!money::make_at_from_text(cell, negative, nullptr, text, size_t(point - text), fraction,
-                                  size_t(end - fraction)))
-        fire(err::math::overflow);
-    money::set_currency(cell, currency);
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------- signs
@@ -335,9 +299,14 @@ Pending as_point3d(bool, const int32_t*) {
 Pending as_money(bool, const int32_t*) {
     check_arg(0, type_bit(TYPE_WORD));
     check_arg(1, NUMBER_TYPES);
-    int32_t currency = money::find_currency(symbol::get_c_string(word::symbol(arg(0))));
+    int32_t currency = money::find_currency_word(arg(0));
     if (currency < 0) fire(err::script::bad_denom, arg(0));
-    make_money(arg(0), arg(1), uint32_t(currency));
+    const Cell* amount = arg(1);
+    if (cell_type(amount) == TYPE_INTEGER)
+        money::from_integer(arg(0), integer::get(amount));
+    else
+        money::from_float(arg(0), float_::get(amount), false);
+    money::set_currency(arg(0), uint32_t(currency));
     return Pending::none;
 }
 

@@ -67,8 +67,9 @@ Pending square_root(bool check, const int32_t* refinements);
 // A pair! of two integers or floats (truncated; out of range the integer
 // minimum; not finite: script invalid-arg), a point2D! or point3D! of
 // numbers narrowed to float32, a money! of an integer or float amount in
-// the currency word (unknown: script bad-denom; an amount past 17 integral
-// digits or not finite: math overflow).
+// the currency word (unknown: script bad-denom; a float amount money holds
+// no value for, as money::from_float's lenient conversion: script
+// bad-make-arg).
 Pending as_pair(bool check, const int32_t* refinements);
 Pending as_point2d(bool check, const int32_t* refinements);
 Pending as_point3d(bool check, const int32_t* refinements);

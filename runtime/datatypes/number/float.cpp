@@ -11,6 +11,7 @@
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/char.h"
 #include "runtime/datatypes/number/integer.h"
+#include "runtime/datatypes/number/money.h"
 #include "runtime/datatypes/object/error.h"
 #include "runtime/datatypes/string/binary.h"
 #include "runtime/datatypes/string/buffer.h"
@@ -36,7 +37,7 @@ using integer::raise_bad_to_arg;
 using integer::raise_invalid_type;
 using integer::raise_not_related;
 
-// The kernels of money!, tuple!, vector!, pair! and the points take over
+// The kernels of tuple!, vector!, pair! and the points take over
 // these operands; until they are built, reaching one is not done yet.
 [[noreturn]] void handed_over() { fire(err::internal::not_done); }
 
@@ -57,7 +58,6 @@ double number_of(const Cell* value) {
 void check_right_operand(uint32_t left, uint32_t right, int32_t op) {
     switch (right) {
     case TYPE_TUPLE:
-    case TYPE_MONEY:
     case TYPE_VECTOR: handed_over();
     case TYPE_PAIR:
     case TYPE_POINT2D:
@@ -159,7 +159,7 @@ double from_spec(const Cell* spec_value, uint32_t type) {
     case TYPE_FLOAT:
     case TYPE_PERCENT:
     case TYPE_TIME: return number_of(spec_value);
-    case TYPE_MONEY: handed_over();
+    case TYPE_MONEY: return money::to_float(spec_value);
     case TYPE_BINARY: return std::bit_cast<double>(binary::leading_bytes(spec_value, 8));
     default: raise_bad_to_arg(type, spec_value);
     }
@@ -295,6 +295,7 @@ bool float32_near_equal(float a, float b) {
 Cell* math_op(Cell* value1, const Cell* value2, int32_t op) {
     uint32_t left = cell_type(value1);
     uint32_t right = cell_type(value2);
+    if (right == TYPE_MONEY) return money::math_op(value1, value2, op);
     check_right_operand(left, right, op);
     double result = compute(number_of(value1), number_of(value2), op);
     set_type(value1, result_type(left, right));
@@ -341,7 +342,7 @@ void mold(const Cell* value, text::Sink& out, bool) {
 int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     uint32_t type = cell_type(value2);
     if (needs_same_type(op) && type != cell_type(value1)) return 1;
-    if (type == TYPE_MONEY) handed_over();
+    if (type == TYPE_MONEY) return money::compare_from_other(value1, value2, op);
     if (type != TYPE_INTEGER && !is_float_based(type)) return -2;
     double a = get(value1);
     double b = number_of(value2);

@@ -67,7 +67,8 @@ bool float32_near_equal(float a, float b);
 // The arithmetic kernel of the float-based types: op (integer::MathOp, add
 // to remainder) of a left operand of type integer!, float!, percent! or
 // time! and the right operand; the result overwrites value1, which is
-// returned. IEEE results (infinities, NaN) are values, never errors.
+// returned. IEEE results (infinities, NaN) are values, never errors. A
+// money! right operand takes the operation to money::math_op.
 Cell* math_op(Cell* value1, const Cell* value2, int32_t op);
 
 // Registers float!.

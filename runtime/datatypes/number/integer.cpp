@@ -10,6 +10,7 @@
 #include "runtime/datatypes/compound/date.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/number/float.h"
+#include "runtime/datatypes/number/money.h"
 #include "runtime/datatypes/object/error.h"
 #include "runtime/datatypes/string/binary.h"
 #include "runtime/datatypes/string/buffer.h"
@@ -81,6 +82,8 @@ Cell* math(int32_t op, Cell* value1, Cell* value2) {
         // The float kernel takes an integer on the left as its float.
         return call_math(TYPE_FLOAT, op, value1, value2);
     case TYPE_MONEY:
+        // money! has no bitwise actions.
+        if (op > OP_REMAINDER) raise_invalid_type(type);
         return call_math(TYPE_MONEY, op, value1, value2);
     case TYPE_VECTOR:
         return swapped_math(op, value1, value2);
@@ -156,9 +159,8 @@ int32_t from_spec(const Cell* spec_value) {
         return from_binary(spec_value);
     case TYPE_DATE:
         return date::to_epoch(spec_value);
-    // Money needs its module.
     case TYPE_MONEY:
-        fire(err::internal::not_done);
+        return money::to_integer(spec_value);
     default:
         raise_bad_to_arg(TYPE_INTEGER, spec_value);
     }
@@ -355,7 +357,7 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
         return reinterpret_cast<actions::CompareFn>(entry_of(TYPE_FLOAT, datatype::SLOT_COMPARE))(
             &number, value2, op);
     }
-    case TYPE_MONEY: fire(err::internal::not_done);
+    case TYPE_MONEY: return money::compare_from_other(value1, value2, op);
     default: return -2;
     }
 }

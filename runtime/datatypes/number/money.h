@@ -7,6 +7,13 @@
 // first (digit 1 is the high nibble of byte 5), digits 1-17 integral, 18-22
 // the fraction in units of 0.00001. A zero amount is zero whatever the sign
 // bit says.
+//
+// The arithmetic reads an amount as one exact integer count of 0.00001
+// units (below 10^22, so 128 bits hold it and every product of two amounts
+// that can fit); a result that needs an 18th integral digit raises script
+// type-limit (money!). Nothing rounds silently but the fraction digits
+// beyond the fifth, which multiplication, division and the lenient float
+// conversion cut off.
 #pragma once
 
 #include <cstddef>
@@ -32,9 +39,12 @@ void set_digit(Cell* cell, int32_t n, uint32_t value);
 // 0 for a zero amount, -1 with the sign bit, else 1.
 int32_t signum(const Cell* cell);
 
-// The 1-based position of the three-letter code in the currency list (letter
-// case ignored), or -1 when it is not there.
+// The 1-based position of the code, its first three letters, in the currency
+// list (letter case ignored), or -1 when it is not there.
 int32_t find_currency(const char* code);
+// The same for a word! whose name is the code; a name of other than three
+// letters is no currency.
+int32_t find_currency_word(const Cell* word);
 
 // Writes a money! (the cell's flags kept) from its sign, currency index and
 // the 11 amount bytes.
@@ -52,6 +62,49 @@ bool make_at_from_text(Cell* cell, bool negative, const char* code, const char* 
 // number of fraction digits the system's money-digits option asks for
 // (truncated), all five when all is set.
 void form_text(const Cell* value, text::Sink& sink, bool all, bool grouping);
+
+// ---------------------------------------------------------------- conversions
+
+// Writes a money! without currency (the cell's flags kept) holding the
+// integer.
+Cell* from_integer(Cell* cell, int32_t value);
+// Writes a money! without currency holding the float's decimal value, read
+// to 22 significant digits. Raises script bad-make-arg (money!, the float)
+// for an infinity or NaN, a magnitude of 10^17 or more, a non-zero
+// magnitude below 0.00001, and, when strict, a float whose 22 digits carry
+// more than five fraction digits (so 0.5 passes and 0.1 does not); lenient,
+// those digits are cut off.
+Cell* from_float(Cell* cell, double value, bool strict);
+// The integral part with the sign; script type-limit (integer!) beyond the
+// 32-bit range.
+int32_t to_integer(const Cell* value);
+// The nearest float to the amount.
+double to_float(const Cell* value);
+
+// ---------------------------------------------------------------- arithmetic and order
+
+// op (integer::MathOp, add to remainder) of value1 and value2, at least one
+// of them a money!, the other an integer!, float! or percent!; the result
+// overwrites value1, which is returned. The result is a money! in the
+// right's currency (the left's when the right has none), but a float! for
+// money! divided by money!. Raises script invalid-type for money! times
+// money! and for a non-money! divided by money! (remainder too), and for
+// another operand type; script wrong-denom (value1, value2) for two
+// different currencies; math zero-divide; script type-limit (money!) when
+// the result has more than 17 integral digits.
+Cell* math_op(Cell* value1, const Cell* value2, int32_t op);
+
+// The compare action of money! (actions::CompareOp): value is a money!; the
+// other an integer! (exactly), a float! (strictly converted, raising as
+// from_float; one beyond the amounts money holds compares by its sign and
+// magnitude) or a money!. Ordering two money! values of different
+// currencies raises script wrong-denom; they are merely unequal under the
+// equality codes, and the sorting codes order them by currency first. Any
+// other type gives -2.
+int32_t compare(const Cell* value, const Cell* other, int32_t op);
+// The same answer seen from the other side: other (an integer! or float!)
+// compared with the money! value.
+int32_t compare_from_other(const Cell* other, const Cell* value, int32_t op);
 
 // Registers money!.
 void init();

@@ -338,7 +338,8 @@ TEST(FloatMath, OperandsItCannotTakeRaise) {
         {"1.0 - pair", subtract, float_cell(1.0), Cell{TYPE_PAIR, 1, 2, 0}, not_related},
         {"1.0 / point", divide, float_cell(1.0), Cell{TYPE_POINT2D, 0, 0, 0}, not_related},
         {"1.0 + pair", add, float_cell(1.0), Cell{TYPE_PAIR, 1, 2, 0}, not_done},
-        {"1.0 * money", multiply, float_cell(1.0), Cell{TYPE_MONEY, 0, 0, 0}, not_done},
+        {"1.0 / money", divide, float_cell(1.0), Cell{TYPE_MONEY, 0, 0, 0}, invalid_type},
+        {"time * money", multiply, float_cell(1.0, TYPE_TIME), Cell{TYPE_MONEY, 0, 0, 0}, invalid_type},
     };
     for (Row& row : rows) EXPECT_EQ(test::raised([&] { row.action(&row.left, &row.right); }), row.code) << row.name;
 
