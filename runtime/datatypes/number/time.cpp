@@ -196,23 +196,14 @@ double with_field(double seconds, int32_t field, const Cell* value) {
     }
 }
 
-// The holder of a time changed through a path hears of it: an object through
-// its on-change* handler, an owned series through its owner.
-void tell_holder(const Cell* holder, const Cell* word, const Cell* old_value, const Cell* new_value, int32_t field) {
-    if (cell_type(holder) == TYPE_OBJECT) {
-        object::fire_on_change(holder, word, old_value, new_value);
-        return;
-    }
-    ownership::check(holder, fixed_words::word(fixed_words::Word::set), new_value, field, 1);
-}
-
-Cell* eval_path(Cell* parent, const Cell* element, const Cell* value, const Cell* path, const Cell* grandparent,
-                const Cell* previous, int32_t, bool, bool, bool, bool notify) {
+// A set changes the parent cell, the path walker's copy of the time: the
+// walker stores it back into what held it, which tells that holder's
+// handlers and owners.
+Cell* eval_path(Cell* parent, const Cell* element, const Cell* value, const Cell* path, const Cell*, const Cell*,
+                int32_t, bool, bool, bool, bool) {
     int32_t field = path_field(element, path);
     if (value == nullptr) return get_field(get(parent), field, parent);
-    Cell old_value = *parent;
     float_::set(parent, with_field(get(parent), field, value));
-    if (notify && grandparent != nullptr) tell_holder(grandparent, previous, &old_value, parent, field);
     return parent;
 }
 
