@@ -36,6 +36,7 @@ public:
         while (i_ < text_.count) {
             *at = i_;
             *c = unit(i_++);
+            if (*c > '\'' && *c != ';') return true;  // above every blank
             if (*c == ';') {
                 while (i_ < text_.count && unit(i_) != '\n') i_++;
             } else if (!blank_(*c)) {
@@ -77,11 +78,18 @@ int32_t hex_value(uint32_t c) {
     return -1;
 }
 
-int32_t digit_value(const char* digits, uint32_t c) {
-    if (c == 0 || c >= 128) return -1;
-    const char* found = std::strchr(digits, int(c));
-    return found ? int32_t(found - digits) : -1;
-}
+// Each ASCII code point's value as a digit of the alphabet, -1 for none.
+struct DigitTable {
+    int8_t value[128];
+    explicit constexpr DigitTable(const char* digits) : value() {
+        for (int8_t& v : value) v = -1;
+        for (int8_t i = 0; digits[i]; i++) value[uint8_t(digits[i])] = i;
+    }
+    int32_t operator()(uint32_t c) const { return c < 128 ? value[c] : -1; }
+};
+
+constexpr DigitTable base58_value(BASE58_DIGITS);
+constexpr DigitTable base64_value(BASE64_DIGITS);
 
 // ---------------------------------------------------------------- bases 2 and 16
 
@@ -174,7 +182,7 @@ Decoded decode_base64(Reader& reader, BaseRules rules, std::vector<uint8_t>& out
     uint32_t c;
     for (size_t at; reader.next(&c, &at);) {
         if (c == '=') return decode_padding(reader, rules, at, bits, pending, out);
-        int32_t value = digit_value(BASE64_DIGITS, c);
+        int32_t value = base64_value(c);
         if (value < 0) return invalid(at);
         last = at;
         bits = bits << 6 | uint32_t(value);
@@ -237,7 +245,7 @@ Decoded decode_base58(Reader& reader, std::vector<uint8_t>& out) {
     uint64_t group = 0, factor = 1;
     uint32_t c;
     for (size_t at; reader.next(&c, &at);) {
-        int32_t value = digit_value(BASE58_DIGITS, c);
+        int32_t value = base58_value(c);
         if (value < 0) return invalid(at);
         if (leading && value == 0) {
             out.push_back(0);
@@ -289,6 +297,7 @@ uint8_t* encode_base(int base, uint8_t* out, const uint8_t* bytes, size_t n) {
 
 Decoded decode_base(int base, Units text, BaseRules rules, std::vector<uint8_t>& out) {
     Reader reader(text, blanks_of(base, rules));
+    out.reserve(out.size() + (base == 64 ? text.count / 4 * 3 + 3 : text.count / 2 + 1));
     switch (base) {
         case 2: return decode_base2(reader, out);
         case 16: return decode_base16(reader, rules, out);

@@ -1,3 +1,4 @@
+# Named so that it does not shadow the base64 module it imports.
 import base64
 
 data = bytes.fromhex("00FF7F80DEADBEEF") * 6553600
