@@ -1,7 +1,9 @@
 // The loaders of the text kinds: strings of every form, characters, the
 // string-like types, words, binaries, maps and construction literals.
 #include <cstring>
+#include <vector>
 
+#include "runtime/codecs/base.h"
 #include "runtime/core/datatype.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/container/map.h"
@@ -106,117 +108,6 @@ void percent_decode_last(State* st) {
     decoded.header = loaded->header;
     *loaded = decoded;
 }
-
-// ---------------------------------------------------------------- binaries
-
-bool binary_blank(uint8_t b) { return b == '\t' || b == '\n' || b == '\r' || b == ' '; }
-
-// The first byte from p on that is neither one the base skips nor inside a
-// comment (to when there is none).
-const uint8_t* skip_filler(const uint8_t* p, const uint8_t* to, bool (*skipped)(uint8_t)) {
-    while (p < to) {
-        if (*p == ';') {
-            while (p < to && *p != '\n') p++;
-        } else if (skipped(*p)) {
-            p++;
-        } else {
-            break;
-        }
-    }
-    return p;
-}
-
-// Each decoder writes to out when given and answers the first bad byte, or
-// nullptr when the whole text decoded; *size receives the bytes produced.
-const uint8_t* decode_base16(const uint8_t* p, const uint8_t* to, uint8_t* out, uint32_t* size) {
-    uint32_t n = 0;
-    int32_t high = -1;
-    const uint8_t* pending = nullptr;
-    for (; (p = skip_filler(p, to, binary_blank)) < to; p++) {
-        int32_t digit = hex_value(*p);
-        if (digit < 0) return p;
-        if (high < 0) {
-            high = digit;
-            pending = p;
-            continue;
-        }
-        if (out) out[n] = uint8_t(high << 4 | digit);
-        n++;
-        high = -1;
-    }
-    *size = n;
-    return high >= 0 ? pending : nullptr;
-}
-
-int32_t base64_value(uint8_t b) {
-    if (b >= 'A' && b <= 'Z') return b - 'A';
-    if (b >= 'a' && b <= 'z') return b - 'a' + 26;
-    if (b >= '0' && b <= '9') return b - '0' + 52;
-    if (b == '+') return 62;
-    if (b == '/') return 63;
-    return -1;
-}
-
-bool base64_skipped(uint8_t b) { return b == '\b' || b == '\f' || b == '\'' || binary_blank(b); }
-
-const uint8_t* decode_base64(const uint8_t* p, const uint8_t* to, uint8_t* out, uint32_t* size) {
-    uint32_t n = 0, pending = 0, bits = 0;
-    auto put = [&](uint8_t byte) {
-        if (out) out[n] = byte;
-        n++;
-    };
-    bool padded = false;
-    const uint8_t* last = p;
-    for (; (p = skip_filler(p, to, base64_skipped)) < to; p++) {
-        if (padded) return p;  // nothing but blanks after the padding
-        last = p;
-        if (*p == '=') {
-            if (pending == 3) {
-                put(uint8_t(bits >> 10));
-                put(uint8_t(bits >> 2));
-            } else if (pending == 2 && p + 1 < to && p[1] == '=') {
-                put(uint8_t(bits >> 4));
-                p++;
-            } else {
-                return p;
-            }
-            pending = 0;
-            padded = true;
-            continue;
-        }
-        int32_t value = base64_value(*p);
-        if (value < 0) return p;
-        bits = bits << 6 | uint32_t(value);
-        if (++pending == 4) {
-            put(uint8_t(bits >> 16));
-            put(uint8_t(bits >> 8));
-            put(uint8_t(bits));
-            pending = 0;
-            bits = 0;
-        }
-    }
-    *size = n;
-    return pending ? last : nullptr;
-}
-
-const uint8_t* decode_base2(const uint8_t* p, const uint8_t* to, uint8_t* out, uint32_t* size) {
-    uint32_t n = 0, count = 0, byte = 0;
-    const uint8_t* group = p;
-    for (; (p = skip_filler(p, to, binary_blank)) < to; p++) {
-        if (*p != '0' && *p != '1') return p;
-        if (count == 0) group = p;
-        byte = byte << 1 | uint32_t(*p - '0');
-        if (++count == 8) {
-            if (out) out[n] = uint8_t(byte);
-            n++;
-            count = byte = 0;
-        }
-    }
-    *size = n;
-    return count ? group : nullptr;
-}
-
-using Decoder = const uint8_t* (*)(const uint8_t*, const uint8_t*, uint8_t*, uint32_t*);
 
 }  // namespace
 
@@ -497,6 +388,8 @@ void load_refinement(State* st, const uint8_t* start, const uint8_t* end, uint32
 
 // ---------------------------------------------------------------- binaries
 
+// The digits are decoded under the strict rules of source text; an invalid
+// one is reported where it stands.
 void load_binary(State* st, const uint8_t* start, const uint8_t* end, uint32_t, bool load) {
     uint32_t base = 0;
     const uint8_t* p = start;
@@ -504,16 +397,12 @@ void load_binary(State* st, const uint8_t* start, const uint8_t* end, uint32_t, 
     if (p == start) base = 16;
     if ((base != 2 && base != 16 && base != 64) || end - p < 2) syntax_error(st, TYPE_BINARY, start);
     const uint8_t* text = p + 2;  // after "#{"
-    Decoder decode = base == 16 ? decode_base16 : base == 64 ? decode_base64 : decode_base2;
-    uint32_t size = 0;
-    if (const uint8_t* bad = decode(text, end, nullptr, &size)) syntax_error(st, TYPE_BINARY, bad);
+    std::vector<uint8_t> bytes;
+    codecs::Decoded decoded =
+        codecs::decode_base(int(base), {text, size_t(end - text), 1}, codecs::BaseRules::literal, bytes);
+    if (!decoded.ok) syntax_error(st, TYPE_BINARY, text + decoded.bad);
     st->position = end + 1;
-    if (!load) return;
-    Cell* cell = alloc_cell(st);
-    binary::make_at(cell, size);
-    SeriesBuffer* buffer = series_buffer(cell);
-    decode(text, end, reinterpret_cast<uint8_t*>(buffer->first()), &size);
-    buffer->tail = buffer->offset + size;
+    if (load) binary::load_at(alloc_cell(st), bytes.data(), uint32_t(bytes.size()));
 }
 
 // ---------------------------------------------------------------- construction

@@ -88,24 +88,8 @@ int32_t base_of(const int32_t* refinements) {
     if (!present(refinements, BASE)) return 64;
     const Cell* base = arg(refinements[BASE]);
     int32_t value = integer::get(base);
-    if (value == 58) fire(err::internal::not_done);
-    if (value != 2 && value != 16 && value != 64) fire(err::script::invalid_arg, base);
+    if (!codecs::is_base(value)) fire(err::script::invalid_arg, base);
     return value;
-}
-
-using Decoder = Cell* (*)(Cell* result, const std::byte* text, uint32_t n, uint32_t unit);
-using Encoder = uint8_t* (*)(uint8_t* buffer, const uint8_t* bytes, uint32_t n);
-
-Decoder decoder_of(int32_t base) {
-    if (base == 2) return binary::decode_base2;
-    if (base == 16) return binary::decode_base16;
-    return binary::decode_base64;
-}
-
-Encoder encoder_of(int32_t base) {
-    if (base == 2) return binary::encode_base2;
-    if (base == 16) return binary::encode_base16;
-    return binary::encode_base64;
 }
 
 // The bytes that enbase encodes: a binary!'s from its head, a string!'s
@@ -177,11 +161,11 @@ Pending debase(bool check, const int32_t* refinements) {
         check_arg(0, ANY_STRING_TYPES);
         if (present(refinements, BASE)) check_arg(refinements[BASE], type_bit(TYPE_INTEGER));
     }
-    Decoder decode = decoder_of(base_of(refinements));
+    int32_t base = base_of(refinements);
     Cell text = *arg(0);
     uint32_t length = string::rs_length(&text);
     Cell* decoded = make_unset(stack::push_cell());
-    if (decode(decoded, string::rs_head(&text), length, series_buffer(&text)->unit()))
+    if (binary::decode(base, decoded, string::rs_head(&text), length, series_buffer(&text)->unit()))
         stack::set_last(decoded);
     else
         none::box();
@@ -200,7 +184,7 @@ Pending enbase(bool check, const int32_t* refinements) {
     Cell* encoded = string::make_at_unit(make_unset(stack::push_cell()), uint32_t(size), 1);
     SeriesBuffer* buffer = series_buffer(encoded);
     uint8_t* start = reinterpret_cast<uint8_t*>(buffer->first());
-    uint8_t* end = encoder_of(base)(start, bytes.data(), uint32_t(bytes.size()));
+    uint8_t* end = binary::encode(base, start, bytes.data(), uint32_t(bytes.size()));
     buffer->tail = buffer->offset + uint32_t(end - start);
     stack::set_last(encoded);
     return Pending::none;

@@ -1,4 +1,6 @@
-// binary!: the byte string's constructors and text form.
+// binary!: the byte string's constructors, comparison and text form; the
+// edits are in binary_edit.cpp, the bytes of other values in
+// binary_bytes.cpp.
 //
 // The text is written line by line from a copy of the line's bytes: the
 // appends to the output may move the value's buffer, so it is re-read by
@@ -10,10 +12,14 @@
 
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
+#include "runtime/core/raise.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/binary_codecs.h"
+#include "runtime/datatypes/string/binary_edit.h"
 #include "runtime/datatypes/string/buffer.h"
+#include "runtime/datatypes/word/symbol.h"
+#include "runtime/datatypes/word/word.h"
 #include "runtime/eval/stack.h"
 
 namespace vek::binary {
@@ -64,12 +70,17 @@ Cell* make_at(Cell* cell, uint32_t capacity) {
     return set_type(cell, TYPE_BINARY);
 }
 
-Cell* load_in(const Cell* block, const void* bytes, uint32_t n) {
-    Cell made{};
-    make_at(&made, n);
-    SeriesBuffer* buffer = series_buffer(&made);
+Cell* load_at(Cell* cell, const void* bytes, uint32_t n) {
+    make_at(cell, n);
+    SeriesBuffer* buffer = series_buffer(cell);
     if (n) std::memcpy(buffer->first(), bytes, n);
     buffer->tail = buffer->offset + n;
+    return cell;
+}
+
+Cell* load_in(const Cell* block, const void* bytes, uint32_t n) {
+    Cell made{};
+    load_at(&made, bytes, n);
     if (!block) return stack::push(&made);
     Cell* cell = block::alloc_tail(block);
     *cell = made;
@@ -90,6 +101,59 @@ uint64_t leading_bytes(const Cell* binary, uint32_t max) {
 
 namespace {
 
+bool equality_op(int32_t op) {
+    return op == actions::COMP_EQUAL || op == actions::COMP_NOT_EQUAL || op == actions::COMP_STRICT_EQUAL ||
+           op == actions::COMP_FIND;
+}
+
+bool byte_comparable(uint32_t type) {
+    return type == TYPE_BINARY || type == TYPE_STRING || type == TYPE_FILE || type == TYPE_URL ||
+           type == TYPE_TAG || type == TYPE_EMAIL || type == TYPE_REF;
+}
+
+// The raw bytes from a series' head to its tail.
+struct RawBytes {
+    const uint8_t* head;
+    uint32_t size;
+};
+
+RawBytes raw_bytes(const Cell* value) {
+    SeriesBuffer* buffer = series_buffer(value);
+    uint32_t head = std::min(series_index(value), buffer->length());
+    return {reinterpret_cast<const uint8_t*>(buffer->at(head)), buffer->used_bytes() - (head << buffer->unit_shift())};
+}
+
+int32_t sign(int64_t n) { return (n > 0) - (n < 0); }
+
+}  // namespace
+
+int32_t compare_bytes(const Cell* value1, const Cell* value2, int32_t op, bool match) {
+    if (!byte_comparable(cell_type(value2))) return -2;
+    bool same = series_node(value1) == series_node(value2) && series_index(value1) == series_index(value2);
+    if (op == actions::COMP_SAME) return same ? 0 : -1;
+    if (same && equality_op(op)) return 0;
+    RawBytes a = raw_bytes(value1), b = raw_bytes(value2);
+    if (match) {
+        if (b.size == 0) return op == actions::COMP_EQUAL || op == actions::COMP_STRICT_EQUAL || op == actions::COMP_FIND ? 0 : 1;
+        return a.size >= b.size && std::memcmp(a.head, b.head, b.size) == 0 ? 0 : 1;
+    }
+    if (a.size != b.size && equality_op(op)) return 1;
+    uint32_t n = std::min(a.size, b.size);
+    int order = n ? std::memcmp(a.head, b.head, n) : 0;
+    return order != 0 ? sign(order) : sign(int64_t(a.size) - int64_t(b.size));
+}
+
+uint32_t from_issue(const Cell* issue, Cell* result) {
+    const char* name = symbol::get_c_string(word::symbol(issue));
+    if (!decode(16, result, reinterpret_cast<const std::byte*>(name), uint32_t(std::strlen(name)), 1))
+        fire(err::script::invalid_data, issue);
+    return rs_length(result);
+}
+
+namespace {
+
+int32_t compare(const Cell* value1, const Cell* value2, int32_t op) { return compare_bytes(value1, value2, op, false); }
+
 // form and mold give the same text, always in base 16: "#{", two digits a
 // byte, "}" (mold/only leaves the marks out). More than 30 bytes go on lines
 // of 32 bytes of their own, indented one level deeper, unless flat.
@@ -101,21 +165,28 @@ void mold(const Cell* value, text::Sink& out, bool only) {
 
 }  // namespace
 
-// The byte-specific actions (to, compare, the editing actions, trim and the
-// bitwise ones) are not built yet: those slots stay empty rather than reach
-// string!'s text versions.
 void init() {
     using namespace datatype;
     register_type(TYPE_BINARY, Row()
         .inherit_range<SLOT_MAKE, SLOT_REFLECT>()
+        .set<SLOT_TO>(convert)
         .set<SLOT_FORM>(form)
         .set<SLOT_MOLD>(mold)
         .inherit<SLOT_EVAL_PATH>()
+        .set<SLOT_COMPARE>(compare)
+        .set<SLOT_AND>(and_)
+        .set<SLOT_COMPLEMENT>(complement)
+        .set<SLOT_OR>(or_)
+        .set<SLOT_XOR>(xor_)
+        .set<SLOT_APPEND>(insert)
         .inherit_range<SLOT_AT, SLOT_BACK>()
+        .set<SLOT_CHANGE>(change)
         .inherit_range<SLOT_CLEAR, SLOT_FIND>()
         .inherit_range<SLOT_HEAD, SLOT_INDEX_Q>()
+        .set<SLOT_INSERT>(insert)
         .inherit_range<SLOT_LENGTH_Q, SLOT_POKE>()
         .inherit_range<SLOT_REMOVE, SLOT_TAKE>()
+        .set<SLOT_TRIM>(trim)
         .inherit<SLOT_MODIFY>());
 }
 

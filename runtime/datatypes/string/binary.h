@@ -1,11 +1,11 @@
 // binary!: the byte string, a string!-like series whose buffer unit is one
 // byte. Its text form is hexadecimal between "#{" and "}"; the base codecs
-// (which also read bases 2 and 64) are in
-// binary_codecs.h.
+// (bases 2, 16, 58 and 64) are in binary_codecs.h.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "runtime/core/cell.h"
 
@@ -19,6 +19,9 @@ std::byte* rs_head(const Cell* value);
 // Writes a new empty binary! (head 0) with room for capacity bytes into the
 // cell (its flags kept) and returns the cell.
 Cell* make_at(Cell* cell, uint32_t capacity);
+// Writes a new binary! (head 0) holding a copy of n bytes into the cell and
+// returns the cell. The bytes must not lie in a series buffer.
+Cell* load_at(Cell* cell, const void* bytes, uint32_t n);
 // A new binary! holding a copy of n bytes, appended to the block, or in a new
 // stack cell when the block is nullptr. The bytes must not lie in a series
 // buffer (the allocation may move it).
@@ -32,6 +35,42 @@ Cell* push(const Cell* value);
 // fill the low-order end. The bit pattern that integer! and float! make of a
 // binary!.
 uint64_t leading_bytes(const Cell* binary, uint32_t max);
+
+// Compares the bytes from the heads: value2 may be any text (its buffer's
+// raw bytes, whatever its unit) or a binary!; another type gives -2. Plain,
+// the first differing byte (unsigned) orders them, then the shorter comes
+// first; the equality operations answer 1 for different lengths. In match
+// mode value1 matches (0) when it starts with value2's bytes; an empty value2
+// matches under the equality operations and find.
+int32_t compare_bytes(const Cell* value1, const Cell* value2, int32_t op, bool match);
+
+// ---------------------------------------------------------------- values as bytes
+
+using Bytes = std::vector<uint8_t>;
+
+// How value_bytes treats a value that has no bytes of its own.
+enum class ValueMode : uint8_t {
+    insert,  // append and insert: script bad-to-arg with binary! and the value
+    change,  // change: the UTF-8 of its formed text
+};
+
+// Appends the bytes the value stands for to out: a char!'s UTF-8 (above
+// U+10FFFF: script invalid-char), an integer! as one byte (outside -128..255:
+// script invalid-arg), a binary!'s bytes and a text's UTF-8 from the head, a
+// tuple!'s bytes, and the values of a block!, paren! or hash! from the head
+// in turn. A limit of 0 or more keeps that many bytes, or that many values of
+// a block.
+void value_bytes(const Cell* value, int32_t limit, ValueMode mode, Bytes& out);
+
+// to binary! of the spec, written into result: an integer! as 4 bytes and a
+// float! or percent! as the 8 of its double, most significant first; an
+// issue! as from_issue; a bitset!'s whole bit array; anything else as
+// value_bytes in insert mode (raising as it does).
+Cell* convert(Cell* result, const Cell* spec, uint32_t type);
+// Writes the binary! that the issue's text spells in base 16 into result and
+// returns its length; text that is not hexadecimal raises script
+// invalid-data with the issue.
+uint32_t from_issue(const Cell* issue, Cell* result);
 
 // Registers binary!; string! must be registered first.
 void init();
