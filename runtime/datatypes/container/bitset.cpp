@@ -273,12 +273,14 @@ Node make_sized(const Cell* number) {
     return alloc_bits(uint32_t((size + 7) / 8), 0);
 }
 
-// The binary's bytes from its head; under not inverted, in a complemented set.
+// The binary's bytes from its head; under not inverted, in a complemented
+// set. More bytes than a bitset may hold raise script too-long.
 Node make_from_binary(const Cell* binary, bool negated) {
     Cell source = *binary;
     SeriesBuffer* buffer = series_buffer(&source);
     uint32_t head = std::min(series_index(&source), buffer->length());
     uint32_t count = buffer->length() - head;
+    if (count > uint32_t(MAX_BIT >> 3) + 1) fire(err::script::too_long);
     Node bits = alloc_bits(count, 0);
     // Re-read after allocating: a collection may have moved the binary.
     const uint8_t* from = reinterpret_cast<const uint8_t*>(series_buffer(&source)->at(head));
