@@ -22,6 +22,7 @@
 #include "runtime/datatypes/compound/pair.h"
 #include "runtime/datatypes/compound/point.h"
 #include "runtime/datatypes/compound/tuple.h"
+#include "runtime/datatypes/container/bitset.h"
 #include "runtime/datatypes/container/map.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
@@ -96,6 +97,7 @@ void init() {
     op::init();
     function::init();  // after context!, its parent
     routine::init();  // after function!
+    bitset::init();
     float_::init();
     typeset::init();
     object::init();

@@ -17,6 +17,7 @@
 //   string! file! url! tag! email! ref!
 //                  head index (units)        node: text buffer          node: conversion cache, 0 so far
 //   binary!        head index                node: byte buffer          -
+//   bitset!        head index, 0             node: bit bytes            -
 //   char!          -                         code point                 -
 //   integer!       -                         value                      -
 //   float! percent! time!
@@ -47,11 +48,10 @@
 //                                                                       negative; marked apart
 //   series!        no value has this type
 //
-// Not built yet, with what is settled of them: bitset! word 2 node: the bit
-// bytes; vector! word 1 head index, word 2 node: the elements, word 3 the
-// element type id; image! word 2 node: the image; event! word 2 (node): a
-// series when EVENT_HOLDS_SERIES is set; triple! three integers of the parse
-// engine's rule stack.
+// Not built yet, with what is settled of them: vector! word 1 head index,
+// word 2 node: the elements, word 3 the element type id; image! word 2 node:
+// the image; event! word 2 (node): a series when EVENT_HOLDS_SERIES is set;
+// triple! three integers of the parse engine's rule stack.
 #pragma once
 
 #include <bit>

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "runtime/core/raise.h"
+#include "runtime/datatypes/container/bitset.h"
 #include "runtime/datatypes/block/sets.h"
 #include "runtime/datatypes/compound/date.h"
 #include "runtime/datatypes/logic.h"
@@ -53,7 +54,17 @@ void check_same_kind(const Cell* set1, const Cell* set2) {
     fire(err::script::expect_val, &type1, &type2);
 }
 
-// The result replaces the first set in the result cell.
+bitset::SetOp bitset_op(block::SetMode mode) {
+    switch (mode) {
+        case block::SET_UNION: return bitset::SetOp::union_;
+        case block::SET_INTERSECT: return bitset::SetOp::intersect;
+        case block::SET_EXCLUDE: return bitset::SetOp::exclude;
+        default: return bitset::SetOp::difference;
+    }
+}
+
+// The result replaces the first set in the result cell. A bitset is its own
+// unique set.
 Pending run_set_operation(bool check, const int32_t* refinements, block::SetMode mode, uint64_t types) {
     if (check) check_set_args(refinements, mode, types);
     Cell* set1 = arg(0);
@@ -65,8 +76,9 @@ Pending run_set_operation(bool check, const int32_t* refinements, block::SetMode
         case TYPE_HASH: block::set_operation(set1, arg(1), case_sensitive, skip, mode); break;
         case TYPE_STRING: string::set_operation(set1, arg(1), case_sensitive, skip, mode); break;
         case TYPE_TYPESET: typeset::do_set_op(mode); break;
-        // Bitsets do not exist yet.
-        case TYPE_BITSET: fire(err::internal::not_done);
+        case TYPE_BITSET:
+            if (mode != block::SET_UNIQUE) bitset::set_operation(set1, arg(1), bitset_op(mode));
+            break;
         case TYPE_DATE:
             if (mode == block::SET_DIFFERENCE) {
                 date::difference(set1, set1, arg(1));
@@ -129,7 +141,7 @@ Pending exclude(bool check, const int32_t* refinements) {
 
 Pending complement_q(bool, const int32_t*) {
     check_arg(0, type_bit(TYPE_BITSET));
-    logic::box((series_buffer(arg(0))->flags & string::BITSET_COMPLEMENTED) != 0);
+    logic::box(bitset::complemented(arg(0)));
     return Pending::none;
 }
 

@@ -10,9 +10,9 @@ namespace vek::natives {
 
 // The set operations leave a new set in the result cell. Both sets must be
 // of one kind (a block! and a hash! count as one; else script expect-val);
-// blocks and hashes, strings and typesets each go to their own engine,
-// bitsets raise internal not-done (they do not exist yet), and so does
-// difference of two dates; any other value raises script expect-arg. /case
+// blocks and hashes, strings, typesets and bitsets each go to their own
+// engine (bitsets ignore /case and /skip); difference of two dates raises
+// internal not-done; any other value raises script expect-arg. /case
 // compares strictly; /skip takes records of that many values (below 1:
 // script invalid-refine-arg).
 Pending union_(bool check, const int32_t* refinements);

@@ -687,19 +687,13 @@ Cell* random(Cell* value, bool seed, bool secure, bool only) {
 
 // ---------------------------------------------------------------- reflect and modify
 
-namespace {
-
-// Only the field owned: the owner object or none; any other field raises
-// internal not-done.
-void reflect(Cell* value, uint32_t field_symbol) {
+void reflect_owned(Cell* value, uint32_t field_symbol) {
     if (!is_owned_field(field_symbol)) not_done();
     const Cell* owner = (buffer_of(value)->flags & BUF_OWNED) ? ownership::owner_of(series_node(value)) : nullptr;
     *value = owner ? *owner : none::constant;
 }
 
-// The field owned: none! drops the series' owner, a block! [object word]
-// makes that object its owner through that field. Other fields are ignored.
-Cell* modify(Cell* target, const Cell* field, const Cell* value, [[maybe_unused]] bool case_sensitive) {
+Cell* modify_owned(Cell* target, const Cell* field, const Cell* value, [[maybe_unused]] bool case_sensitive) {
     if (!is_owned_field(word::symbol(field))) return target;
     if (cell_type(value) == TYPE_NONE) {
         ownership::unbind(target);
@@ -712,15 +706,13 @@ Cell* modify(Cell* target, const Cell* field, const Cell* value, [[maybe_unused]
     return target;
 }
 
-}  // namespace
-
 // ---------------------------------------------------------------- registration
 
 void init() {
     using namespace datatype;
     register_type(TYPE_SERIES, Row()
         .set<SLOT_RANDOM>(random)
-        .set<SLOT_REFLECT>(reflect)
+        .set<SLOT_REFLECT>(reflect_owned)
         .set<SLOT_AT>(at)
         .set<SLOT_BACK>(back)
         .set<SLOT_CLEAR>(clear)
@@ -738,7 +730,7 @@ void init() {
         .set<SLOT_SKIP>(skip)
         .set<SLOT_TAIL>(tail)
         .set<SLOT_TAIL_Q>(tail_q)
-        .set<SLOT_MODIFY>(modify));
+        .set<SLOT_MODIFY>(modify_owned));
 }
 
 }  // namespace vek::series

@@ -88,6 +88,16 @@ Cell* take(Cell* series, const Cell* part, bool deep, bool last);
 // at here.
 Cell* copy_shallow(Cell* value, Cell* result, const Cell* part, bool deep, const Cell* kind);
 
+// ---------------------------------------------------------------- reflect and modify
+
+// series!'s reflect and modify, which bitset! takes too: both know only the
+// field owned. reflect answers the owner object, or none, in the value; any
+// other field raises internal not-done. modify with none drops the value's
+// owner, with a block! [object word] makes that object its owner through
+// that field; other fields and values change nothing. Answers the target.
+void reflect_owned(Cell* value, uint32_t field_symbol);
+Cell* modify_owned(Cell* target, const Cell* field, const Cell* value, bool case_sensitive);
+
 // Registers series!.
 void init();
 
