@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "runtime/core/raise.h"
-#include "runtime/datatypes/container/bitset.h"
 #include "runtime/datatypes/block/sets.h"
+#include "runtime/datatypes/container/bitset.h"
 #include "runtime/datatypes/compound/date.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
