@@ -91,5 +91,12 @@ int32_t integer(int32_t n, bool secure) {
     return n < 0 ? -result : result;
 }
 
+double fraction(bool secure) {
+    if (!secure) return next() / 2147483647.0;
+    double draw1 = next_secure();
+    double draw2 = next_secure();
+    return (draw2 + draw1 / 2147483647.0) / 2147483648.0;
+}
+
 }  // namespace random
 }  // namespace vek

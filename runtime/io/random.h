@@ -28,6 +28,10 @@ void seed(int32_t s);
 int32_t next();
 int32_t next_secure();
 
+// A fraction from 0 to 1: one draw over 2^31 - 1, or, secure, two draws
+// combined for the finer steps.
+double fraction(bool secure);
+
 // 1..n for n > 0, n..-1 for n < 0 (each value equally likely), 0 for 0. For
 // the minimum integer: -1 minus one draw, so the whole negative range.
 int32_t integer(int32_t n, bool secure);

@@ -43,6 +43,14 @@ void pop_n(uint32_t n) { position -= std::min(n, position); }
 
 void reset() { position = 0; }
 
+void enter_copy(Node node) {
+    if (find(node)) {
+        reset();
+        fire(err::internal::no_cycle);
+    }
+    push(node);
+}
+
 bool find(Node node) {
     return std::find(guard.begin(), guard.begin() + position, node) != guard.begin() + position;
 }

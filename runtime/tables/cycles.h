@@ -29,6 +29,11 @@ void reset();
 bool find(Node node);
 uint32_t depth();
 
+// Enters a deep copy of the node: when it is being copied already (a value
+// that holds itself) the guard is emptied and internal no-cycle raised, else
+// the node is pushed, for the caller's Scope to pop.
+void enter_copy(Node node);
+
 // Whether the value's series (an object's context) is being processed
 // already. If so the marker that stands for it is appended to the sink: with
 // mold "[...]" for block! and hash!, "(...)" for paren!, "#[...]" for map!,

@@ -319,13 +319,7 @@ Cell* copy(Cell* value, Cell* result, const Cell* part, bool deep, const Cell* t
     Cell source = *value;  // the source may be the result cell itself
     Node from = series_node(&source);
     cycles::Scope guard;
-    if (deep) {
-        if (cycles::find(from)) {
-            cycles::reset();
-            fire(err::internal::no_cycle);
-        }
-        cycles::push(from);
-    }
+    if (deep) cycles::enter_copy(from);
     series::copy_shallow(&source, result, part, deep, types);
     if (!deep && !types) return result;
     if (is_hash(result)) {

@@ -571,14 +571,7 @@ Cell* random(Cell* value, bool seed, bool secure, bool) {
     if (!has_time(packed)) return init_cell(value, from_day_number(n, 0), 0.0);
     uint32_t zone = uint32_t(secure ? random::next_secure() : random::next()) & ZONE_BITS;
     if ((zone & ZONE_MAGNITUDE) == 0) zone = 0;
-    double r;
-    if (secure) {
-        double draw1 = random::next_secure();
-        double draw2 = random::next_secure();
-        r = (draw2 + draw1 / 2147483647.0) / 2147483648.0;
-    } else {
-        r = random::next() / 2147483647.0;
-    }
+    double r = random::fraction(secure);
     init_cell(value, from_day_number(n, TIME_FLAG | zone), 0.0);
     normalize(value, std::floor(r * 3600) * 24, true);
     return value;

@@ -388,13 +388,7 @@ Cell* copy(Cell* value, Cell* result, const Cell*, bool deep, const Cell* types)
     Cell source = *value;  // the source may be the result cell itself
     Node from = series_node(&source);
     cycles::Scope guard;
-    if (deep) {
-        if (cycles::find(from)) {
-            cycles::reset();
-            fire(err::internal::no_cycle);
-        }
-        cycles::push(from);
-    }
+    if (deep) cycles::enter_copy(from);
     Node entries = series::copy_part(from, 0, entry_cell_count(from));
     *result = Cell{TYPE_BLOCK, 0, uint32_t(entries), 0};
     Node index = hash_table::copy(table(&source), entries);

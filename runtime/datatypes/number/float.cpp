@@ -321,14 +321,7 @@ Cell* random(Cell* value, bool seed, bool secure, bool) {
         random::seed(int32_t(uint32_t(bits) ^ uint32_t(bits >> 32)));
         return set_type(value, TYPE_UNSET);
     }
-    double r;
-    if (secure) {
-        double draw1 = random::next_secure();
-        double draw2 = random::next_secure();
-        r = (draw2 + draw1 / 2147483647.0) / 2147483648.0;
-    } else {
-        r = random::next() / 2147483647.0;
-    }
+    double r = random::fraction(secure);
     cell_set_f64(value, get(value) * r);
     return value;
 }

@@ -172,13 +172,7 @@ void assign_constructed(const Cell* made, const Cell* spec, bool only) {
 void copy_into(const Cell* object, Cell* result, CopyFlags flags) {
     Cell source = *object;
     cycles::Scope guard;
-    if (flags.types) {
-        if (cycles::find(context_node(&source))) {
-            cycles::reset();
-            fire(err::internal::no_cycle);
-        }
-        cycles::push(context_node(&source));
-    }
+    if (flags.types) cycles::enter_copy(context_node(&source));
     Cell copy;
     duplicate(&source, &copy);
     copy_values(&copy, flags);
