@@ -26,6 +26,11 @@ inline int32_t value(const Cell* handle) {
     VEK_CHECK_LAYOUT(handle, type_in<TYPE_HANDLE>);
     return int32_t(handle->data2);
 }
+// The slot in the externals table, negative for none.
+inline int32_t external_slot(const Cell* handle) {
+    VEK_CHECK_LAYOUT(handle, type_in<TYPE_HANDLE>);
+    return int32_t(handle->data3);
+}
 
 // Writes a handle of the value and kind into the cell (its flags dropped)
 // and returns the cell.

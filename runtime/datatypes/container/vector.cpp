@@ -7,16 +7,20 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <vector>
 
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/char.h"
+#include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/float.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/number/percent.h"
 #include "runtime/datatypes/series/actions.h"
+#include "runtime/datatypes/series/ranges.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/word/symbol.h"
@@ -641,6 +645,92 @@ void change(Cell* series, Cell* value, int32_t part, bool only, int32_t dup) {
 
 }  // namespace
 
+// ---------------------------------------------------------------- find, select and sort
+
+namespace {
+
+// Element equality with a value of the element type; a value of another
+// type equals no element.
+bool element_equals(const Cell* vector, uint32_t index, const Cell* value) {
+    if (cell_type(value) != element_type(vector)) return false;
+    if (holds_floats(element_type(vector))) return float_at(vector, index) == float_::get(value);
+    return integer_at(vector, index) == integer::get(value);
+}
+
+// The index (from the buffer start) of the element that the search finds,
+// -1 when none: the first from the head, the last (/last), the nearest
+// before the head (/reverse), or the head alone (/match); /part ends the
+// range searched forward, /skip sets the distance between the tries.
+int64_t found_index(Cell* vector, const Cell* value, const actions::FindArgs& args) {
+    uint32_t head = series::clamped_head(vector);
+    uint32_t total = buffer_of(vector)->length();
+    int64_t end = total;
+    if (args.part) end = std::clamp<int64_t>(int64_t(head) + series::part_count(vector, args.part), head, total);
+    uint32_t step = series::search_step(args.skip);
+    if (args.match) return head < end && element_equals(vector, head, value) ? head : -1;
+    if (args.reverse) {
+        for (int64_t i = int64_t(head) - 1; i >= 0; i -= step)
+            if (element_equals(vector, uint32_t(i), value)) return i;
+        return -1;
+    }
+    if (args.last) {
+        for (int64_t i = series::backward_start(head, end, 1, step); i >= head; i -= step)
+            if (element_equals(vector, uint32_t(i), value)) return i;
+        return -1;
+    }
+    for (int64_t i = head; i < end; i += step)
+        if (element_equals(vector, uint32_t(i), value)) return i;
+    return -1;
+}
+
+// The vector at the element found (past it with /tail or /match), or none.
+Cell* find(Cell* series, const Cell* value, const actions::FindArgs& args) {
+    int64_t index = found_index(series, value, args);
+    if (index < 0) return &none::constant;
+    set_series_index(series, uint32_t(index + (args.tail || args.match ? 1 : 0)));
+    return series;
+}
+
+// The element after the one found, or none.
+Cell* select(Cell* series, const Cell* value, const actions::SelectArgs& args) {
+    int64_t index = found_index(series, value, actions::as_find_args(args));
+    if (index < 0 || index + 1 >= buffer_of(series)->length()) return &none::constant;
+    return get_element(series, uint32_t(index + 1), series);
+}
+
+// Reads count elements from first, orders them and writes them back.
+template <class T, class Read, class Write>
+void sort_run(const Cell* vector, uint32_t first, uint32_t count, bool descending, Read read, Write write) {
+    std::vector<T> values(count);  // numbers only: nothing here for the collector
+    for (uint32_t i = 0; i < count; i++) values[i] = read(vector, first + i);
+    if (descending)
+        std::stable_sort(values.begin(), values.end(), std::greater<T>());
+    else
+        std::stable_sort(values.begin(), values.end());
+    SeriesBuffer* buffer = buffer_of(vector);
+    for (uint32_t i = 0; i < count; i++) write(buffer->at(first + i), buffer->unit(), values[i]);
+}
+
+// Elements ordered by value from the head (/part: that many; /reverse:
+// descending). Records (/skip) and comparators (/compare) are not taken.
+Cell* sort(Cell* series, const actions::SortArgs& args) {
+    if (args.skip || args.comparator) fire(err::internal::not_done);
+    uint32_t head = series::clamped_head(series);
+    int64_t count = buffer_of(series)->length() - head;
+    if (args.part) count = std::clamp<int64_t>(series::part_count(series, args.part), 0, count);
+    if (count < 2) return series;
+    bool told = series::notify_before(series, series::Edit::sort, nullptr, int32_t(head), int32_t(count));
+    if (told) count = std::min<int64_t>(count, length_from_head(series));
+    if (holds_floats(element_type(series)))
+        sort_run<double>(series, head, uint32_t(count), args.reverse, float_at, write_float);
+    else
+        sort_run<int32_t>(series, head, uint32_t(count), args.reverse, integer_at, write_integer);
+    if (told) series::notify_after(series, series::Edit::sort, nullptr, int32_t(head), int32_t(count));
+    return series;
+}
+
+}  // namespace
+
 // ---------------------------------------------------------------- registration
 
 void init() {
@@ -664,10 +754,15 @@ void init() {
         .set<SLOT_APPEND>(insert)
         .inherit_range<SLOT_AT, SLOT_BACK>()
         .set<SLOT_CHANGE>(change)
-        .inherit_range<SLOT_CLEAR, SLOT_INDEX_Q>()
+        .inherit_range<SLOT_CLEAR, SLOT_COPY>()
+        .set<SLOT_FIND>(find)
+        .inherit_range<SLOT_HEAD, SLOT_INDEX_Q>()
         .set<SLOT_INSERT>(insert)
         .inherit_range<SLOT_LENGTH_Q, SLOT_POKE>()
-        .inherit_range<SLOT_REMOVE, SLOT_SKIP>()
+        .inherit_range<SLOT_REMOVE, SLOT_REVERSE>()
+        .set<SLOT_SELECT>(select)
+        .set<SLOT_SORT>(sort)
+        .inherit<SLOT_SKIP>()
         .inherit_range<SLOT_TAIL, SLOT_TAKE>()
         .inherit<SLOT_MODIFY>());
 }
