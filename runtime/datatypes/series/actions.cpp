@@ -569,13 +569,18 @@ namespace {
 }
 
 // Elements are moved byte for byte between buffers of one unit; strings of
-// different units code point by code point; anything else cannot move.
+// different units code point by code point; anything else cannot move. A
+// vector's elements move only into a vector of the same element type: the
+// same bytes would mean other values elsewhere.
 void check_movable(const Cell* origin, const Cell* target) {
     uint32_t from = cell_type(origin);
     uint32_t to = cell_type(target);
     bool from_cells = holds_cells(origin);
     bool to_cells = holds_cells(target);
     if (from_cells != to_cells) move_bad(origin, target);
+    if ((from == TYPE_VECTOR || to == TYPE_VECTOR) &&
+        (from != to || vector::element_type(origin) != vector::element_type(target)))
+        move_bad(origin, target);
     if (buffer_of(origin)->unit() == buffer_of(target)->unit()) return;
     if (!is_any_string(from) || !is_any_string(to)) move_bad(origin, target);
 }
