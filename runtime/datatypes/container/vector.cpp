@@ -498,7 +498,8 @@ Cell* combine_vectors(Cell* value1, const Cell* value2, int32_t op) {
     SeriesBuffer* out = buffer_of(&made);
     for (uint32_t i = 0; i < count; i++) {
         if (holds_floats(type))
-            write_float(out->at(i), out->unit(), float_op(float_at(value1, head1 + i), float_at(value2, head2 + i), op));
+            write_float(out->at(i), out->unit(),
+                        float_op(float_at(value1, head1 + i), float_at(value2, head2 + i), op));
         else
             write_integer(out->at(i), out->unit(),
                           integer_op(integer_at(value1, head1 + i), integer_at(value2, head2 + i), op));
@@ -604,7 +605,10 @@ void insert(Cell* series, Cell* value, int32_t part, bool only, int32_t dup, boo
     check_source(series, source);
     uint32_t total = run_length(series, source, dup);
     auto edit = append ? series::Edit::append : series::Edit::insert;
-    auto at = [&] { return append ? buffer_of(series)->length() : std::min(series_index(series), buffer_of(series)->length()); };
+    auto at = [&] {
+        uint32_t length = buffer_of(series)->length();
+        return append ? length : std::min(series_index(series), length);
+    };
     bool told = total > 0 && series::notify_before(series, edit, value, int32_t(at()), int32_t(total));
     uint32_t index = at();
     open_gap(series, index, total);
