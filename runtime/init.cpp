@@ -18,12 +18,15 @@
 #include "runtime/datatypes/callable/op.h"
 #include "runtime/datatypes/callable/routine.h"
 #include "runtime/datatypes/char.h"
+#include "runtime/datatypes/handle.h"
 #include "runtime/datatypes/compound/date.h"
 #include "runtime/datatypes/compound/pair.h"
 #include "runtime/datatypes/compound/point.h"
+#include "runtime/datatypes/compound/triple.h"
 #include "runtime/datatypes/compound/tuple.h"
 #include "runtime/datatypes/container/bitset.h"
 #include "runtime/datatypes/container/map.h"
+#include "runtime/datatypes/container/vector.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/float.h"
@@ -99,6 +102,7 @@ void init() {
     routine::init();  // after function!
     bitset::init();
     float_::init();
+    triple::init();
     typeset::init();
     object::init();
     error::init();  // after object!, its parent
@@ -110,9 +114,11 @@ void init() {
     file::init();  // after url!, its parent
     map::init();
     binary::init();
+    vector::init();  // after string!, its parent
     tag::init();
     email::init();
     ref::init();
+    handle::init();  // after integer!, its parent
     pair::init();
     percent::init();
     tuple::init();

@@ -44,14 +44,14 @@
 //   object! error! port!
 //                  node: context             class id                   node: event record, 0 for none
 //   map!           head index, 0             node: entry block          node: key hash table
-//   handle!        -                         -                          slot in the externals table, or
+//   handle!        kind                      value                      slot in the externals table, or
 //                                                                       negative; marked apart
+//   vector!        head index (elements)     node: element buffer       element type id
+//   triple!        int32                     int32                      int32
 //   series!        no value has this type
 //
-// Not built yet, with what is settled of them: vector! word 1 head index,
-// word 2 node: the elements, word 3 the element type id; image! word 2 node:
-// the image; event! word 2 (node): a series when EVENT_HOLDS_SERIES is set;
-// triple! three integers of the parse engine's rule stack.
+// Not built yet, with what is settled of them: image! word 2 node: the
+// image; event! word 2 (node): a series when EVENT_HOLDS_SERIES is set.
 #pragma once
 
 #include <bit>

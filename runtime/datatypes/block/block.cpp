@@ -6,6 +6,7 @@
 #include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/block/internal.h"
+#include "runtime/datatypes/container/vector.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/typeset.h"
@@ -25,9 +26,9 @@ bool equality_op(int32_t op) { return op <= 2 || op == 10 || op == 11 || op == 1
     fire(err::script::bad_make_arg, &datatype, spec_value);
 }
 
-// Blocks made from objects, maps and vectors wait for those datatypes.
+// Blocks made from objects and maps wait for those datatypes.
 bool made_from_missing_type(uint32_t type) {
-    return type == TYPE_OBJECT || type == TYPE_MAP || type == TYPE_VECTOR;
+    return type == TYPE_OBJECT || type == TYPE_MAP;
 }
 
 [[noreturn]] void not_done() { fire(err::internal::not_done); }
@@ -56,7 +57,7 @@ namespace {
 // result cell, with the type asked for, and return it.
 Cell* make(Cell* result, const Cell* spec_value, uint32_t type) {
     uint32_t spec_type = cell_type(spec_value);
-    if (is_any_block(spec_type)) return convert(result, spec_value, type);
+    if (is_any_block(spec_type) || spec_type == TYPE_VECTOR) return convert(result, spec_value, type);
     if (spec_type == TYPE_INTEGER || spec_type == TYPE_FLOAT) {
         int32_t capacity = integer::from_number_arg(spec_value);
         return set_type(make_at(make_unset(result), capacity), type);
@@ -75,6 +76,7 @@ Cell* convert(Cell* result, const Cell* spec_value, uint32_t type) {
         return set_type(result, type);
     }
     if (spec_type == TYPE_TYPESET) return set_type(typeset::to_block(spec_value, result), type);
+    if (spec_type == TYPE_VECTOR) return set_type(vector::to_block(spec_value, result), type);
     if (is_any_block(spec_type)) return pop_into(result, clone(spec_value, false, false), type);
     return holding(result, spec_value, type);
 }

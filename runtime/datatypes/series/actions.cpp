@@ -10,6 +10,7 @@
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/char.h"
 #include "runtime/datatypes/compound/pair.h"
+#include "runtime/datatypes/container/vector.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/integer.h"
@@ -75,13 +76,13 @@ Node hash_index(const Cell* series) {
 [[noreturn]] void not_done() { fire(err::internal::not_done); }
 
 // The element at an index from the buffer's first one, as a value: the cell
-// itself for cell buffers, an integer! for binary!, else a char!, written
-// into out.
+// itself for cell buffers, an integer! for binary!, a value of the element
+// type for vector!, else a char!, written into out.
 Cell* element_value(const Cell* series, uint32_t index, Cell* out) {
     SeriesBuffer* buffer = buffer_of(series);
     uint32_t type = cell_type(series);
     if (holds_cells(series)) return copy_cell(&buffer->cells()[index], out);
-    if (type == TYPE_VECTOR) not_done();
+    if (type == TYPE_VECTOR) return vector::get_element(series, index, out);
     uint32_t code = string::get_char(buffer->at(index), buffer->unit());
     if (type == TYPE_BINARY) return integer::make_at(out, int32_t(code));
     return char_::make_at(out, code);
@@ -276,11 +277,15 @@ int64_t picked_index(const Cell* series, int32_t index) {
     fire(err::script::out_of_range, &shown);
 }
 
-// The code point or byte that poking the value into a non-cell series stores.
+// The code point or byte that poking the value into a non-cell series
+// stores; a vector! stores the value itself, once checked (0 here).
 uint32_t poked_code(const Cell* series, const Cell* value) {
     uint32_t type = cell_type(series);
     uint32_t value_type = cell_type(value);
-    if (type == TYPE_VECTOR) not_done();
+    if (type == TYPE_VECTOR) {
+        vector::check_value(series, value);
+        return 0;
+    }
     if (type == TYPE_BINARY && (value_type == TYPE_INTEGER || value_type == TYPE_CHAR))
         return uint32_t(integer::get(value)) & 0xFFu;
     if (type != TYPE_BINARY && value_type == TYPE_CHAR) return char_::get(value);
@@ -313,6 +318,8 @@ Cell* poke(Cell* series, int32_t index, Cell* value, [[maybe_unused]] const Cell
         if (table != Node::none) hash_table::remove_cell(table, cell);
         copy_cell(&stored, cell);
         if (table != Node::none) hash_table::put(table, &buffer_of(series)->cells()[target]);
+    } else if (cell_type(series) == TYPE_VECTOR) {
+        vector::store(series, uint32_t(target), &stored);
     } else {
         string::poke_char(buffer, buffer->at(uint32_t(target)), code);
     }
@@ -562,13 +569,18 @@ namespace {
 }
 
 // Elements are moved byte for byte between buffers of one unit; strings of
-// different units code point by code point; anything else cannot move.
+// different units code point by code point; anything else cannot move. A
+// vector's elements move only into a vector of the same element type: the
+// same bytes would mean other values elsewhere.
 void check_movable(const Cell* origin, const Cell* target) {
     uint32_t from = cell_type(origin);
     uint32_t to = cell_type(target);
     bool from_cells = holds_cells(origin);
     bool to_cells = holds_cells(target);
     if (from_cells != to_cells) move_bad(origin, target);
+    if ((from == TYPE_VECTOR || to == TYPE_VECTOR) &&
+        (from != to || vector::element_type(origin) != vector::element_type(target)))
+        move_bad(origin, target);
     if (buffer_of(origin)->unit() == buffer_of(target)->unit()) return;
     if (!is_any_string(from) || !is_any_string(to)) move_bad(origin, target);
 }

@@ -1,4 +1,5 @@
-// email!: a string!-like value, a user part and a host part joined by "@".
+// email!: a string!-like value, a user part and a host part joined by "@";
+// the paths user and host read and replace those parts.
 #pragma once
 
 #include <cstdint>

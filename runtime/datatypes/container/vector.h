@@ -1,0 +1,67 @@
+// vector!: a packed numeric array. Its elements are all of one datatype,
+// char!, integer!, float! or percent!, stored unboxed at a fixed width (the
+// buffer's unit): char! and integer! 1, 2 or 4 bytes, float! 4 or 8,
+// percent! 8. A vector cell is laid out as a string: word 1 the head index
+// in elements, word 2 the node of the element buffer, word 3 the element
+// datatype id. A percent! element holds the fraction (50% is 0.5).
+//
+// vector! takes string!'s series actions, which work on the unit; what it
+// adds is construction from a spec, elements read and stored as values,
+// element-wise arithmetic and bitwise operations, comparison and its text
+// forms. Integer element arithmetic wraps at the element width.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/core/cell.h"
+#include "runtime/memory/series.h"
+
+namespace vek::vector {
+
+// Word 3: the datatype id of the elements.
+inline uint32_t element_type(const Cell* vector) {
+    VEK_CHECK_LAYOUT(vector, type_in<TYPE_VECTOR>);
+    return vector->data3;
+}
+
+// The unit that an element type takes when the spec gives no bit size.
+constexpr uint32_t default_unit(uint32_t type) { return type == TYPE_FLOAT || type == TYPE_PERCENT ? 8 : 4; }
+
+// Writes a new empty vector! of the element type and unit (bytes) into the
+// cell, with room for count elements. count x unit beyond 32 bits raises
+// internal no-memory. Returns the cell.
+Cell* make_at(Cell* cell, uint32_t count, uint32_t type, uint32_t unit);
+// A copy of the cell pushed on the evaluation stack.
+Cell* push(const Cell* value);
+
+// The element at an index from the buffer's first one, written into out as a
+// value of the element type: integers read signed at the unit width, chars
+// unsigned, float32 widened to double. Returns out.
+Cell* get_element(const Cell* vector, uint32_t index, Cell* out);
+// Raises script invalid-arg with the value unless its type is the vector's
+// element type: storing a value of another type would keep its bits under
+// the wrong meaning.
+void check_value(const Cell* vector, const Cell* value);
+// Stores a value, already checked, at an index from the buffer's first
+// element, which must lie before the tail: an integer or char by its low
+// unit bytes, a float or percent as float64 or float32 by the unit.
+void store(const Cell* vector, uint32_t index, const Cell* value);
+
+// Each checks the value (script invalid-arg) and then: appends it at the
+// tail; stores it at an index from the buffer start (the tail itself
+// extends the vector by one; beyond it script out-of-range); inserts it at
+// an index from the buffer start, moving the elements from there up.
+void append_value(const Cell* vector, const Cell* value);
+void poke_value(const Cell* vector, uint32_t index, const Cell* value);
+void insert_value(const Cell* vector, uint32_t index, const Cell* value);
+// append_value for each value of the block from its head; all are checked
+// before any is appended.
+void append_block(const Cell* vector, const Cell* block);
+// A new block! in the cell of the elements from the head, each a value of
+// the element type. Returns the cell.
+Cell* to_block(const Cell* vector, Cell* cell);
+
+// Registers vector!; string! must be registered first.
+void init();
+
+}  // namespace vek::vector
