@@ -86,6 +86,9 @@ Cell* math(int32_t op, Cell* value1, Cell* value2) {
         if (op > OP_REMAINDER) raise_invalid_type(type);
         return call_math(TYPE_MONEY, op, value1, value2);
     case TYPE_VECTOR:
+        // The vector computes with the scalar on its right: only the
+        // operations whose order does not matter can be handed over.
+        if (op == OP_SUBTRACT || op == OP_DIVIDE || op == OP_REMAINDER) raise_not_related(OPS[op].word, TYPE_INTEGER);
         return swapped_math(op, value1, value2);
     case TYPE_PAIR:
     case TYPE_POINT2D:
