@@ -51,11 +51,18 @@ using integer::raise_invalid_type;
     fire(err::syntax::malconstruct, &type, spec);
 }
 
+// The float truncated toward zero; script out-of-range with the culprit when
+// that leaves the integers.
+int32_t cut(double value, const Cell* culprit) {
+    if (integer::float_out_of_range(value)) fire(err::script::out_of_range, culprit);
+    return int32_t(value);
+}
+
 // A coordinate from a block: an integer!, or a float! truncated toward zero.
 int32_t block_coordinate(const Cell* element, const Cell* spec) {
     switch (cell_type(element)) {
     case TYPE_INTEGER: return integer::get(element);
-    case TYPE_FLOAT: return integer::truncate(float_::get(element));
+    case TYPE_FLOAT: return cut(float_::get(element), element);
     default: raise_malconstruct(spec);
     }
 }
@@ -84,13 +91,13 @@ Cell* make(Cell* result, const Cell* spec, uint32_t) {
     case TYPE_PAIR: return make_at(result, x(spec), y(spec));
     case TYPE_INTEGER: return make_at(result, integer::get(spec), integer::get(spec));
     case TYPE_FLOAT: {
-        int32_t n = integer::truncate(float_::get(spec));
+        int32_t n = cut(float_::get(spec), spec);
         return make_at(result, n, n);
     }
     case TYPE_POINT2D: {
         float px = point2d::x(spec), py = point2d::y(spec);
         if (!std::isfinite(px) || !std::isfinite(py)) fire(err::script::invalid_arg, spec);
-        return make_at(result, integer::truncate(px), integer::truncate(py));
+        return make_at(result, cut(px, spec), cut(py, spec));
     }
     default: raise_bad_to_arg(TYPE_PAIR, spec);
     }
@@ -219,7 +226,7 @@ Cell* float_math(Cell* value1, const Cell* value2, int32_t op, int32_t* right) {
     bool allowed = op == integer::OP_DIVIDE ? !std::isnan(f) : std::isfinite(f);
     if (!allowed) fire(err::script::invalid_arg, value2);
     if (!scaling) {
-        *right = integer::truncate(f);
+        *right = cut(f, value2);
         return nullptr;
     }
     double px = op == integer::OP_MULTIPLY ? double(x(value1)) * f : double(x(value1)) / f;
@@ -270,7 +277,8 @@ int32_t wrapping_negate(int32_t n) { return int32_t(0u - uint32_t(n)); }
 Cell* negate(Cell* value) { return make_at(value, wrapping_negate(x(value)), wrapping_negate(y(value))); }
 
 // One coordinate through integer!'s round with the given scale; a float
-// result (a float scale) is truncated back toward zero.
+// result (a float scale) is truncated back toward zero, math overflow when
+// it does not fit.
 int32_t round_coordinate(int32_t n, const Cell* scale, const actions::RoundArgs& args) {
     auto integer_round = reinterpret_cast<actions::RoundFn>(datatype::action(TYPE_INTEGER, datatype::SLOT_ROUND));
     Cell value{};
@@ -278,7 +286,10 @@ int32_t round_coordinate(int32_t n, const Cell* scale, const actions::RoundArgs&
     actions::RoundArgs coordinate_args = args;
     coordinate_args.scale = scale;
     integer_round(&value, coordinate_args);
-    return cell_type(&value) == TYPE_INTEGER ? integer::get(&value) : integer::truncate(float_::get(&value));
+    if (cell_type(&value) == TYPE_INTEGER) return integer::get(&value);
+    double rounded = float_::get(&value);
+    if (integer::float_out_of_range(rounded)) fire(err::math::overflow);
+    return int32_t(rounded);
 }
 
 // A pair scale rounds x by its x and y by its y; any other scale serves both.

@@ -1,5 +1,11 @@
 // pair!: two 32-bit signed integers written x, the letter x, y (10x20): sizes
 // and positions. Word 1 of the cell carries nothing, word 2 is x, word 3 y.
+//
+// Its arithmetic is integer arithmetic per coordinate with an integer!, a
+// pair! or a float! cut toward zero; a result that leaves the integers (an
+// overflow, an inexact division), a scaling by a float (multiply, divide) and
+// a point2D! operand make the result a point2D!. The actions are reached
+// through the action dispatch only.
 #pragma once
 
 #include <cstdint>
