@@ -346,29 +346,29 @@ void swap_records(unsigned char* bytes, uint32_t a, uint32_t b, uint32_t record)
 }
 
 // Reverses the first part bytes (all by default) as records of skip bytes.
-// The part is counted within the tuple, so the records always cover it.
+// The part must hold whole records; the records that lie within the tuple
+// are reversed and the bytes of a record cut by its end stay in place.
 void reverse(Cell* value, const Cell* part, const Cell* skip) {
-    uint32_t count = size(value);
+    int64_t count = size(value);
     if (part) {
         if (cell_type(part) != TYPE_INTEGER)
             fire(err::script::invalid_refine_arg, fixed_words::refinement(fixed_words::Ref::part), part);
-        if (integer::get(part) < 0) fire(err::script::out_of_range, part);
-        count = std::min(count, uint32_t(integer::get(part)));
+        count = integer::get(part);
+        if (count < 0) fire(err::script::out_of_range, part);
     }
-    uint32_t record = 1;
+    int64_t record = 1;
     if (skip) {
         if (cell_type(skip) != TYPE_INTEGER)
             fire(err::script::invalid_refine_arg, fixed_words::refinement(fixed_words::Ref::skip), skip);
-        int32_t s = integer::get(skip);
-        if (uint32_t(s) == count && s > 0) return;
-        if (s < 1) fire(err::script::out_of_range, skip);
-        if (uint32_t(s) > count || count % uint32_t(s) != 0)
+        record = integer::get(skip);
+        if (record == count) return;
+        if (record < 1) fire(err::script::out_of_range, skip);
+        if (count < record || count % record != 0)
             fire(err::script::invalid_refine_arg, fixed_words::refinement(fixed_words::Ref::skip), skip);
-        record = uint32_t(s);
     }
-    uint32_t records = count / record;
+    auto records = uint32_t(std::min<int64_t>(count, size(value)) / record);
     for (uint32_t r = 0; r < records / 2; r++)
-        swap_records(bytes_of(value), r * record, (records - 1 - r) * record, record);
+        swap_records(bytes_of(value), uint32_t(r * record), uint32_t((records - 1 - r) * record), uint32_t(record));
 }
 
 }  // namespace
