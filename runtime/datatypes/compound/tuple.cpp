@@ -127,6 +127,7 @@ constexpr const char* OP_WORDS[] = {"add", "subtract", "multiply", "divide", "re
 
 Cell* math_op(Cell* value1, const Cell* value2, int32_t op) {
     if (cell_type(value1) != TYPE_TUPLE) {
+        if (cell_type(value2) != TYPE_TUPLE) integer::raise_invalid_type(cell_type(value2));
         if (op == integer::OP_SUBTRACT || op == integer::OP_DIVIDE)
             integer::raise_not_related(OP_WORDS[op], cell_type(value1));
         // The number moves to the right: the operations left are the ones
