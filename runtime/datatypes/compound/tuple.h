@@ -30,6 +30,15 @@ Cell* push_bytes(uint32_t count, const int32_t* values);
 // Writes R.G.B, or R.G.B.A when alpha is not -1, into the cell.
 Cell* make_rgba(Cell* cell, uint8_t red, uint8_t green, uint8_t blue, int32_t alpha);
 
+// Byte-wise arithmetic, op an integer::MathOp. The tuple combines with an
+// integer! (every byte against it), a float! or percent! (through the float
+// kernel, truncated) or a tuple! (byte against byte, the longer length
+// kept); each byte ends in 0..255. A number on the left is moved to the
+// right, except under subtract and divide (script not-related). Another
+// right operand, or no tuple on either side, raises script invalid-type; an
+// integer divide or remainder by zero math zero-divide. The result overwrites value1, which is returned.
+Cell* math_op(Cell* value1, const Cell* value2, int32_t op);
+
 // Registers tuple!.
 void init();
 

@@ -10,6 +10,7 @@
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/char.h"
+#include "runtime/datatypes/compound/tuple.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/number/money.h"
 #include "runtime/datatypes/object/error.h"
@@ -37,7 +38,7 @@ using integer::raise_bad_to_arg;
 using integer::raise_invalid_type;
 using integer::raise_not_related;
 
-// The kernels of tuple!, vector!, pair! and the points take over
+// The kernels of vector!, pair! and the points take over
 // these operands; until they are built, reaching one is not done yet.
 [[noreturn]] void handed_over() { fire(err::internal::not_done); }
 
@@ -57,7 +58,6 @@ double number_of(const Cell* value) {
 // The right operands the float kernel takes itself; every other one raises.
 void check_right_operand(uint32_t left, uint32_t right, int32_t op) {
     switch (right) {
-    case TYPE_TUPLE:
     case TYPE_VECTOR: handed_over();
     case TYPE_PAIR:
     case TYPE_POINT2D:
@@ -307,6 +307,7 @@ Cell* math_op(Cell* value1, const Cell* value2, int32_t op) {
     uint32_t left = cell_type(value1);
     uint32_t right = cell_type(value2);
     if (right == TYPE_MONEY) return money::math_op(value1, value2, op);
+    if (right == TYPE_TUPLE) return tuple::math_op(value1, value2, op);
     check_right_operand(left, right, op);
     if (right == TYPE_PAIR) return swapped_pair_math(value1, value2, op);
     double result = compute(number_of(value1), number_of(value2), op);
