@@ -10,6 +10,7 @@
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/char.h"
+#include "runtime/datatypes/compound/point.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/number/money.h"
 #include "runtime/datatypes/object/error.h"
@@ -64,7 +65,11 @@ void check_right_operand(uint32_t left, uint32_t right, int32_t op) {
     case TYPE_POINT3D:
         if (left == TYPE_TIME) raise_invalid_type(right);
         if (op == integer::OP_SUBTRACT || op == integer::OP_DIVIDE) raise_not_related(OP_WORDS[op], right);
-        handed_over();
+        if (right == TYPE_PAIR) handed_over();
+        // The point computes with the number on its right, which gives
+        // the number's remainder only by accident.
+        if (op == integer::OP_REMAINDER) raise_not_related(OP_WORDS[op], right);
+        return;
     case TYPE_CHAR:
         if (left == TYPE_TIME || left == TYPE_PERCENT) raise_invalid_type(right);
         return;
@@ -97,6 +102,15 @@ double compute(double a, double b, int32_t op) {
         fire(err::script::cannot_use, &word, &datatype);
     }
     }
+}
+
+// number + point and number * point: the point's kernel, the number (its
+// type kept) moved to the right.
+Cell* swapped_point_math(Cell* value1, const Cell* value2, int32_t op) {
+    Cell number = *value1;
+    copy_cell(value2, value1);
+    if (cell_type(value1) == TYPE_POINT3D) return point3d::math_op(value1, &number, op);
+    return point2d::math_op(value1, &number, op);
 }
 
 // time! wins over every other type; a percent! keeps its type only with a
@@ -297,6 +311,7 @@ Cell* math_op(Cell* value1, const Cell* value2, int32_t op) {
     uint32_t right = cell_type(value2);
     if (right == TYPE_MONEY) return money::math_op(value1, value2, op);
     check_right_operand(left, right, op);
+    if (right == TYPE_POINT2D || right == TYPE_POINT3D) return swapped_point_math(value1, value2, op);
     double result = compute(number_of(value1), number_of(value2), op);
     set_type(value1, result_type(left, right));
     set(value1, result);
