@@ -94,6 +94,9 @@ Cell* math(int32_t op, Cell* value1, Cell* value2) {
     case TYPE_POINT2D:
     case TYPE_POINT3D:
         if (op == OP_DIVIDE) raise_not_related("divide", TYPE_INTEGER);
+        // Points have no bitwise actions, and their remainder by the
+        // integer is not the integer's remainder.
+        if (type != TYPE_PAIR && op >= OP_REMAINDER) raise_not_related(OPS[op].word, TYPE_INTEGER);
         if (op == OP_SUBTRACT) return swapped_subtract(value1, value2);
         return swapped_math(op, value1, value2);
     case TYPE_TUPLE:
