@@ -142,9 +142,7 @@ Coordinates from_spec(const Cell* spec, uint32_t axes) {
 
 template <uint32_t axes>
 Cell* make(Cell* result, const Cell* spec, uint32_t) {
-    Coordinates c = from_spec(spec, axes);
-    result->header = type_of(axes);
-    return write_coordinates(result, axes, c);
+    return write_coordinates(result, axes, from_spec(spec, axes));
 }
 
 // ---------------------------------------------------------------- random
