@@ -27,6 +27,12 @@ Cell* make_at(Cell* cell, float x, float y);
 Cell* make_in(const Cell* block, float x, float y);
 // A new point2D! pushed on the argument stack.
 Cell* push(float x, float y);
+// The point arithmetic: op (integer::MathOp, add to remainder) of the
+// point and value (integer!, float!, percent!, pair! or point2D!), each
+// coordinate computed in float64 and stored as float32; the result
+// overwrites point, which is returned. Division by zero gives infinities or
+// NaN. Another type raises script invalid-type.
+Cell* math_op(Cell* point, const Cell* value, int32_t op);
 
 // Registers point2D!.
 void init();
@@ -51,6 +57,8 @@ inline float z(const Cell* cell) {
 Cell* make_at(Cell* cell, float x, float y, float z);
 Cell* make_in(const Cell* block, float x, float y, float z);
 Cell* push(float x, float y, float z);
+// As point2d::math_op, with integer!, float!, percent! or point3D! values.
+Cell* math_op(Cell* point, const Cell* value, int32_t op);
 
 // Registers point3D!.
 void init();

@@ -38,8 +38,7 @@ using integer::raise_bad_to_arg;
 using integer::raise_invalid_type;
 using integer::raise_not_related;
 
-// The kernels of vector!, pair! and the points take over
-// these operands; until they are built, reaching one is not done yet.
+// vector!'s kernel takes no number on its left yet.
 [[noreturn]] void handed_over() { fire(err::internal::not_done); }
 
 // ---------------------------------------------------------------- arithmetic
@@ -65,8 +64,7 @@ void check_right_operand(uint32_t left, uint32_t right, int32_t op) {
         if (left == TYPE_TIME) raise_invalid_type(right);
         // Only the operations whose order does not matter can be handed over.
         if (op != integer::OP_ADD && op != integer::OP_MULTIPLY) raise_not_related(OP_WORDS[op], right);
-        if (right == TYPE_PAIR) return;
-        handed_over();
+        return;
     case TYPE_CHAR:
         if (left == TYPE_TIME || left == TYPE_PERCENT) raise_invalid_type(right);
         return;
@@ -99,6 +97,15 @@ double compute(double a, double b, int32_t op) {
         fire(err::script::cannot_use, &word, &datatype);
     }
     }
+}
+
+// number + pair, number * point and the like: the pair's or point's own
+// action, the number (its type kept) moved to the right.
+Cell* swapped_math(Cell* value1, const Cell* value2, int32_t op) {
+    Cell number = *value1;
+    copy_cell(value2, value1);
+    auto slot = op == integer::OP_ADD ? datatype::SLOT_ADD : datatype::SLOT_MULTIPLY;
+    return reinterpret_cast<actions::ArithmeticFn>(datatype::action(cell_type(value1), slot))(value1, &number);
 }
 
 // time! wins over every other type; a percent! keeps its type only with a
@@ -294,22 +301,13 @@ bool float32_near_equal(float a, float b) {
     return (bits_a >> 31) == (bits_b >> 31) && distance(magnitude_a, magnitude_b) < 0x100000;
 }
 
-// A pair on the right computes with this number on its right: the number
-// moves there and the pair into the result cell.
-Cell* swapped_pair_math(Cell* value1, const Cell* value2, int32_t op) {
-    Cell number = *value1;
-    copy_cell(value2, value1);
-    auto slot = op == integer::OP_ADD ? datatype::SLOT_ADD : datatype::SLOT_MULTIPLY;
-    return reinterpret_cast<actions::ArithmeticFn>(datatype::action(TYPE_PAIR, slot))(value1, &number);
-}
-
 Cell* math_op(Cell* value1, const Cell* value2, int32_t op) {
     uint32_t left = cell_type(value1);
     uint32_t right = cell_type(value2);
     if (right == TYPE_MONEY) return money::math_op(value1, value2, op);
     if (right == TYPE_TUPLE) return tuple::math_op(value1, value2, op);
     check_right_operand(left, right, op);
-    if (right == TYPE_PAIR) return swapped_pair_math(value1, value2, op);
+    if (right == TYPE_PAIR || right == TYPE_POINT2D || right == TYPE_POINT3D) return swapped_math(value1, value2, op);
     double result = compute(number_of(value1), number_of(value2), op);
     set_type(value1, result_type(left, right));
     set(value1, result);

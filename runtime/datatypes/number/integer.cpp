@@ -93,8 +93,10 @@ Cell* math(int32_t op, Cell* value1, Cell* value2) {
     case TYPE_PAIR:
     case TYPE_POINT2D:
     case TYPE_POINT3D:
-        // A remainder would be taken with the pair as dividend.
+        // A remainder would be taken with the pair or point as dividend, and
+        // points have no bitwise actions.
         if (op == OP_DIVIDE || op == OP_REMAINDER) raise_not_related(OPS[op].word, TYPE_INTEGER);
+        if (type != TYPE_PAIR && op > OP_REMAINDER) raise_not_related(OPS[op].word, TYPE_INTEGER);
         if (op == OP_SUBTRACT) return swapped_subtract(value1, value2);
         return swapped_math(op, value1, value2);
     case TYPE_TUPLE:
