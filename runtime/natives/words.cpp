@@ -11,7 +11,7 @@ namespace vek::natives {
 Pending construct(bool, const int32_t* refinements) {
     Cell* args = stack::arguments;
     bool with = refinements[0] >= 0;
-    // The spec gives no types: the evaluator has checked nothing either.
+    // Its arguments name no types: the evaluator has checked nothing either.
     check_arg(0, type_bit(TYPE_BLOCK));
     if (with) check_arg(refinements[0], type_bit(TYPE_OBJECT));
     object::construct(args, args, with ? args + refinements[0] : nullptr, refinements[1] >= 0);

@@ -1,5 +1,5 @@
 // Natives on words and objects: construct, the object made from an
-// unevaluated spec.
+// unevaluated blocks.
 #pragma once
 
 #include <cstdint>

@@ -45,20 +45,20 @@ Cell* copy(Cell* value, Cell* result, const Cell* part, bool deep, const Cell* t
 
 // to: a hash! is copied; any other value becomes the block that to block!
 // makes of it, indexed in place.
-Cell* to(Cell* result, const Cell* spec, uint32_t) {
-    if (cell_type(spec) == TYPE_HASH) {
-        Cell source = *spec;
+Cell* to(Cell* result, const Cell* spec_value, uint32_t) {
+    if (cell_type(spec_value) == TYPE_HASH) {
+        Cell source = *spec_value;
         return copy(&source, result, nullptr, false, nullptr);
     }
-    block::convert(result, spec, TYPE_BLOCK);
+    block::convert(result, spec_value, TYPE_BLOCK);
     return index_block(result);
 }
 
 // make: a number is the room for that many values (at least one); any other
-// spec is taken as by to.
-Cell* make(Cell* result, const Cell* spec, uint32_t type) {
-    if (cell_type(spec) != TYPE_INTEGER && cell_type(spec) != TYPE_FLOAT) return to(result, spec, type);
-    int32_t size = std::max(integer::from_number_arg(spec), 1);
+// value is taken as by to.
+Cell* make(Cell* result, const Cell* spec_value, uint32_t type) {
+    if (cell_type(spec_value) != TYPE_INTEGER && cell_type(spec_value) != TYPE_FLOAT) return to(result, spec_value, type);
+    int32_t size = std::max(integer::from_number_arg(spec_value), 1);
     block::make_at(make_unset(result), size);
     Node table = hash_table::make(uint32_t(size), result, hash_table::KIND_VALUES, 0);
     set_type(result, TYPE_HASH);

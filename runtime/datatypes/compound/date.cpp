@@ -383,7 +383,7 @@ int32_t to_epoch(const Cell* date) {
 
 namespace {
 
-// The slots of a date's block spec, in the order the values come.
+// The slots of the block a date is made from, in the order the values come.
 enum Slot { DAY, MONTH, YEAR, HOUR, MINUTE, SECONDS, TIME, ZONE_HOURS, ZONE_MINUTES, ZONE_TIME, SLOTS };
 
 struct Step {
@@ -413,10 +413,10 @@ int32_t days_in_month(int32_t y, int32_t m) {
     return m == 2 && leap_year(y) ? 29 : days[m - 1];
 }
 
-[[noreturn]] void bad_spec(const Cell* spec) { integer::raise_bad_to_arg(TYPE_DATE, spec); }
+[[noreturn]] void bad_spec(const Cell* spec_value) { integer::raise_bad_to_arg(TYPE_DATE, spec_value); }
 
 BlockSpec read_block(const Cell* block) {
-    BlockSpec spec;
+    BlockSpec spec_value;
     int32_t state = 0;
     uint32_t length = block::length_from_head(block);
     for (uint32_t i = 0; i < length; i++) {
@@ -431,52 +431,52 @@ BlockSpec read_block(const Cell* block) {
         }
         Step step = STEPS[state][column];
         if (step.next < 0 || !std::isfinite(number)) bad_spec(block);
-        spec.values[step.slot] = number;
-        spec.given[step.slot] = true;
+        spec_value.values[step.slot] = number;
+        spec_value.given[step.slot] = true;
         state = step.next;
     }
-    spec.count = length;
+    spec_value.count = length;
     if (length < 3) bad_spec(block);
-    return spec;
+    return spec_value;
 }
 
-// The zone bits of the spec's zone, refused beyond 15:45 either way.
-uint32_t spec_zone_bits(const BlockSpec& spec, const Cell* block) {
-    double seconds = spec.given[ZONE_TIME]
-        ? spec.values[ZONE_TIME]
-        : spec.values[ZONE_HOURS] * time::SECONDS_PER_HOUR +
-              std::copysign(spec.values[ZONE_MINUTES] * time::SECONDS_PER_MINUTE, spec.values[ZONE_HOURS]);
-    if (spec.values[ZONE_MINUTES] < 0.0) bad_spec(block);
+// The zone bits of the given zone, refused beyond 15:45 either way.
+uint32_t spec_zone_bits(const BlockSpec& spec_value, const Cell* block) {
+    double seconds = spec_value.given[ZONE_TIME]
+        ? spec_value.values[ZONE_TIME]
+        : spec_value.values[ZONE_HOURS] * time::SECONDS_PER_HOUR +
+              std::copysign(spec_value.values[ZONE_MINUTES] * time::SECONDS_PER_MINUTE, spec_value.values[ZONE_HOURS]);
+    if (spec_value.values[ZONE_MINUTES] < 0.0) bad_spec(block);
     auto quarters = std::fabs(seconds) / 900.0;
     if (quarters >= 64.0) bad_spec(block);
     auto magnitude = uint32_t(quarters);
     return seconds < 0.0 && magnitude != 0 ? ZONE_WEST | magnitude : magnitude;
 }
 
-double spec_time(const BlockSpec& spec) {
-    if (spec.given[TIME]) return spec.values[TIME];
-    return spec.values[HOUR] * time::SECONDS_PER_HOUR + spec.values[MINUTE] * time::SECONDS_PER_MINUTE +
-           spec.values[SECONDS];
+double spec_time(const BlockSpec& spec_value) {
+    if (spec_value.given[TIME]) return spec_value.values[TIME];
+    return spec_value.values[HOUR] * time::SECONDS_PER_HOUR + spec_value.values[MINUTE] * time::SECONDS_PER_MINUTE +
+           spec_value.values[SECONDS];
 }
 
 // A date! from a block of day, month and year (or year, month and day), a
 // time (or hour, minute and seconds) and a zone (or zone hours and
 // minutes). strict refuses values that would carry; otherwise they carry.
 Cell* from_block(Cell* result, const Cell* block, bool strict) {
-    BlockSpec spec = read_block(block);
-    if (spec.values[DAY] > 99 && spec.values[DAY] > spec.values[YEAR]) std::swap(spec.values[DAY], spec.values[YEAR]);
-    double y = spec.values[YEAR], m = spec.values[MONTH], d = spec.values[DAY];
-    double seconds = spec_time(spec);
+    BlockSpec spec_value = read_block(block);
+    if (spec_value.values[DAY] > 99 && spec_value.values[DAY] > spec_value.values[YEAR]) std::swap(spec_value.values[DAY], spec_value.values[YEAR]);
+    double y = spec_value.values[YEAR], m = spec_value.values[MONTH], d = spec_value.values[DAY];
+    double seconds = spec_time(spec_value);
     if (strict) {
         bool calendar = y >= MIN_YEAR && y <= MAX_YEAR && m >= 1 && m <= 12 && d >= 1 &&
                         d <= days_in_month(int32_t(y), int32_t(m));
         bool clock = seconds >= 0.0 && seconds < time::SECONDS_PER_DAY &&
-                     (!spec.given[HOUR] || (hours_of(seconds) == spec.values[HOUR] &&
-                                            minutes_of(seconds) == spec.values[MINUTE]));
+                     (!spec_value.given[HOUR] || (hours_of(seconds) == spec_value.values[HOUR] &&
+                                            minutes_of(seconds) == spec_value.values[MINUTE]));
         if (!calendar || !clock) bad_spec(block);
     }
-    bool timed = spec.count > 3;
-    uint32_t bits = timed ? TIME_FLAG | spec_zone_bits(spec, block) : 0;
+    bool timed = spec_value.count > 3;
+    uint32_t bits = timed ? TIME_FLAG | spec_zone_bits(spec_value, block) : 0;
     int32_t n = day_number_of(int64_t(y), int64_t(m), int64_t(d));
     init_cell(result, from_day_number(n, bits), 0.0);
     if (timed) normalize(result, seconds, true);
@@ -491,24 +491,24 @@ Cell* from_epoch(Cell* result, int32_t seconds) {
     return result;
 }
 
-Cell* make(Cell* result, const Cell* spec, uint32_t) {
-    switch (cell_type(spec)) {
-    case TYPE_DATE: return copy_cell(spec, result);
+Cell* make(Cell* result, const Cell* spec_value, uint32_t) {
+    switch (cell_type(spec_value)) {
+    case TYPE_DATE: return copy_cell(spec_value, result);
     case TYPE_BLOCK:
     case TYPE_PAREN:
-    case TYPE_HASH: return from_block(result, spec, true);
-    default: bad_spec(spec);
+    case TYPE_HASH: return from_block(result, spec_value, true);
+    default: bad_spec(spec_value);
     }
 }
 
-Cell* to(Cell* result, const Cell* spec, uint32_t) {
-    switch (cell_type(spec)) {
-    case TYPE_DATE: return copy_cell(spec, result);
+Cell* to(Cell* result, const Cell* spec_value, uint32_t) {
+    switch (cell_type(spec_value)) {
+    case TYPE_DATE: return copy_cell(spec_value, result);
     case TYPE_BLOCK:
     case TYPE_PAREN:
-    case TYPE_HASH: return from_block(result, spec, false);
-    case TYPE_INTEGER: return from_epoch(result, integer::get(spec));
-    default: bad_spec(spec);
+    case TYPE_HASH: return from_block(result, spec_value, false);
+    case TYPE_INTEGER: return from_epoch(result, integer::get(spec_value));
+    default: bad_spec(spec_value);
     }
 }
 

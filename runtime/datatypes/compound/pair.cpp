@@ -46,9 +46,9 @@ using integer::raise_invalid_type;
 
 // ---------------------------------------------------------------- make and to
 
-[[noreturn]] void raise_malconstruct(const Cell* spec) {
+[[noreturn]] void raise_malconstruct(const Cell* spec_value) {
     Cell type = integer::datatype_value(TYPE_PAIR);
-    fire(err::syntax::malconstruct, &type, spec);
+    fire(err::syntax::malconstruct, &type, spec_value);
 }
 
 // The float truncated toward zero; script out-of-range with the culprit when
@@ -59,11 +59,11 @@ int32_t cut(double value, const Cell* culprit) {
 }
 
 // A coordinate from a block: an integer!, or a float! truncated toward zero.
-int32_t block_coordinate(const Cell* element, const Cell* spec) {
+int32_t block_coordinate(const Cell* element, const Cell* spec_value) {
     switch (cell_type(element)) {
     case TYPE_INTEGER: return integer::get(element);
     case TYPE_FLOAT: return cut(float_::get(element), element);
-    default: raise_malconstruct(spec);
+    default: raise_malconstruct(spec_value);
     }
 }
 
@@ -79,27 +79,27 @@ Cell* from_text(Cell* result, const Cell* text) {
     return make_at(result, x(value), y(value));
 }
 
-Cell* make(Cell* result, const Cell* spec, uint32_t) {
-    uint32_t type = cell_type(spec);
+Cell* make(Cell* result, const Cell* spec_value, uint32_t) {
+    uint32_t type = cell_type(spec_value);
     if (is_any_list(type)) {
-        if (block::length_from_head(spec) < 2) raise_malconstruct(spec);
-        const Cell* head = block::rs_abs_at(spec, series_index(spec));
-        return make_at(result, block_coordinate(head, spec), block_coordinate(head + 1, spec));
+        if (block::length_from_head(spec_value) < 2) raise_malconstruct(spec_value);
+        const Cell* head = block::rs_abs_at(spec_value, series_index(spec_value));
+        return make_at(result, block_coordinate(head, spec_value), block_coordinate(head + 1, spec_value));
     }
-    if (is_any_string(type)) return from_text(result, spec);
+    if (is_any_string(type)) return from_text(result, spec_value);
     switch (type) {
-    case TYPE_PAIR: return make_at(result, x(spec), y(spec));
-    case TYPE_INTEGER: return make_at(result, integer::get(spec), integer::get(spec));
+    case TYPE_PAIR: return make_at(result, x(spec_value), y(spec_value));
+    case TYPE_INTEGER: return make_at(result, integer::get(spec_value), integer::get(spec_value));
     case TYPE_FLOAT: {
-        int32_t n = cut(float_::get(spec), spec);
+        int32_t n = cut(float_::get(spec_value), spec_value);
         return make_at(result, n, n);
     }
     case TYPE_POINT2D: {
-        float px = point2d::x(spec), py = point2d::y(spec);
-        if (!std::isfinite(px) || !std::isfinite(py)) fire(err::script::invalid_arg, spec);
-        return make_at(result, cut(px, spec), cut(py, spec));
+        float px = point2d::x(spec_value), py = point2d::y(spec_value);
+        if (!std::isfinite(px) || !std::isfinite(py)) fire(err::script::invalid_arg, spec_value);
+        return make_at(result, cut(px, spec_value), cut(py, spec_value));
     }
-    default: raise_bad_to_arg(TYPE_PAIR, spec);
+    default: raise_bad_to_arg(TYPE_PAIR, spec_value);
     }
 }
 

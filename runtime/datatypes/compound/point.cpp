@@ -84,9 +84,9 @@ Cell* write_coordinates(Cell* cell, uint32_t axes, const Coordinates& c) {
 
 // ---------------------------------------------------------------- make and to
 
-[[noreturn]] void raise_malconstruct(uint32_t axes, const Cell* spec) {
+[[noreturn]] void raise_malconstruct(uint32_t axes, const Cell* spec_value) {
     Cell type = integer::datatype_value(type_of(axes));
-    fire(err::syntax::malconstruct, &type, spec);
+    fire(err::syntax::malconstruct, &type, spec_value);
 }
 
 // The first `axes` values of the block, each an integer! or a float!.
@@ -117,32 +117,32 @@ Coordinates from_text(const Cell* text, uint32_t axes) {
     return coordinates_of(first, axes);
 }
 
-Coordinates from_spec(const Cell* spec, uint32_t axes) {
-    uint32_t spec_type = cell_type(spec);
-    if (is_any_list(spec_type)) return from_block(spec, axes);
-    if (is_any_string(spec_type)) return from_text(spec, axes);
+Coordinates from_spec(const Cell* spec_value, uint32_t axes) {
+    uint32_t spec_type = cell_type(spec_value);
+    if (is_any_list(spec_type)) return from_block(spec_value, axes);
+    if (is_any_string(spec_type)) return from_text(spec_value, axes);
     switch (spec_type) {
     case TYPE_INTEGER: {
-        float n = float(integer::get(spec));
+        float n = float(integer::get(spec_value));
         return {n, n, axes == 3 ? n : 0.0f};
     }
     case TYPE_FLOAT: {
-        float n = float(float_::get(spec));
+        float n = float(float_::get(spec_value));
         return {n, n, axes == 3 ? n : 0.0f};
     }
-    case TYPE_PAIR: return {float(pair::x(spec)), float(pair::y(spec)), 0.0f};
-    case TYPE_POINT2D: return coordinates_of(spec, 2);
+    case TYPE_PAIR: return {float(pair::x(spec_value)), float(pair::y(spec_value)), 0.0f};
+    case TYPE_POINT2D: return coordinates_of(spec_value, 2);
     case TYPE_POINT3D:
-        if (axes == 3) return coordinates_of(spec, 3);
+        if (axes == 3) return coordinates_of(spec_value, 3);
         break;
     default: break;
     }
-    integer::raise_bad_to_arg(type_of(axes), spec);
+    integer::raise_bad_to_arg(type_of(axes), spec_value);
 }
 
 template <uint32_t axes>
-Cell* make(Cell* result, const Cell* spec, uint32_t) {
-    return write_coordinates(result, axes, from_spec(spec, axes));
+Cell* make(Cell* result, const Cell* spec_value, uint32_t) {
+    return write_coordinates(result, axes, from_spec(spec_value, axes));
 }
 
 // ---------------------------------------------------------------- random

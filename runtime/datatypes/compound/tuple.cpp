@@ -150,19 +150,19 @@ Cell* math_op(Cell* value1, const Cell* value2, int32_t op) {
 
 namespace {
 
-[[noreturn]] void bad_spec(const Cell* spec) { integer::raise_bad_to_arg(TYPE_TUPLE, spec); }
+[[noreturn]] void bad_spec(const Cell* spec_value) { integer::raise_bad_to_arg(TYPE_TUPLE, spec_value); }
 
 // A block's value as a byte: an integer, a character's code point or a float
 // truncated toward zero, within 0..255.
-uint8_t block_byte(const Cell* value, const Cell* spec) {
+uint8_t block_byte(const Cell* value, const Cell* spec_value) {
     double number;
     switch (cell_type(value)) {
     case TYPE_INTEGER: number = integer::get(value); break;
     case TYPE_CHAR: number = char_::get(value); break;
     case TYPE_FLOAT: number = std::trunc(float_::get(value)); break;
-    default: bad_spec(spec);
+    default: bad_spec(spec_value);
     }
-    if (!(number >= 0.0 && number <= 255.0)) bad_spec(spec);
+    if (!(number >= 0.0 && number <= 255.0)) bad_spec(spec_value);
     return uint8_t(number);
 }
 
@@ -222,17 +222,17 @@ Cell* from_binary(Cell* result, const Cell* binary) {
     return make_at(result, bytes, count);
 }
 
-Cell* to(Cell* result, const Cell* spec, uint32_t) {
-    uint32_t type = cell_type(spec);
-    if (is_any_string(type)) return from_text(result, spec);
+Cell* to(Cell* result, const Cell* spec_value, uint32_t) {
+    uint32_t type = cell_type(spec_value);
+    if (is_any_string(type)) return from_text(result, spec_value);
     switch (type) {
     case TYPE_BLOCK:
     case TYPE_PAREN:
-    case TYPE_HASH: return from_block(result, spec);
-    case TYPE_ISSUE: return from_issue(result, spec);
-    case TYPE_BINARY: return from_binary(result, spec);
-    case TYPE_TUPLE: return copy_cell(spec, result);
-    default: bad_spec(spec);
+    case TYPE_HASH: return from_block(result, spec_value);
+    case TYPE_ISSUE: return from_issue(result, spec_value);
+    case TYPE_BINARY: return from_binary(result, spec_value);
+    case TYPE_TUPLE: return copy_cell(spec_value, result);
+    default: bad_spec(spec_value);
     }
 }
 

@@ -1,8 +1,8 @@
-// bitset!: storage, the spec language, the set operations and the actions.
+// bitset!: storage, the member language, the set operations and the actions.
 //
 // The byte buffer is always reached through its node: growing it, making a
-// new one or writing text may move it. The spec walks themselves allocate
-// nothing, so a walk may hold the spec's and the bits' addresses while it
+// new one or writing text may move it. The member walks themselves allocate
+// nothing, so a walk may hold the members' and the bits' addresses while it
 // runs; a walk that writes bits runs only after the buffer has grown to the
 // highest bit it names.
 #include "runtime/datatypes/container/bitset.h"
@@ -98,7 +98,7 @@ bool all_members(Node bits, uint32_t lo, uint32_t hi) {
 
 /* }====== */
 
-/* {====== The spec language ====== */
+/* {====== The spec_value language ====== */
 
 enum class Op {
     measure,  // find the highest bit named
@@ -107,7 +107,7 @@ enum class Op {
     clear,    // make no bit named a member
 };
 
-// Who asks, for the error a value of no spec type raises.
+// Who asks, for the error a value of no member type raises.
 enum class Caller { make, to, action };
 
 struct Walk {
@@ -239,27 +239,27 @@ bool walk_value(const Cell* value, Walk& walk) {
     }
 }
 
-// The highest bit the spec names, -1 for none; raises what the spec's
+// The highest bit the members name, -1 for none; raises what the members'
 // errors are, before anything is written.
-int64_t measure(const Cell* spec, Caller caller) {
+int64_t measure(const Cell* spec_value, Caller caller) {
     Walk walk{Node::none, Op::measure, caller};
-    walk_value(spec, walk);
+    walk_value(spec_value, walk);
     return walk.highest;
 }
 
-// Sets or clears the bits the spec names. Only the bits whose membership
+// Sets or clears the bits the members name. Only the bits whose membership
 // changes need storage: the buffer grows to the highest bit named when the
 // op sets in a plain set or clears in a complemented one.
-void write_spec(const Cell* spec, Node bits, Op op, Caller caller) {
-    int64_t highest = measure(spec, caller);
+void write_spec(const Cell* spec_value, Node bits, Op op, Caller caller) {
+    int64_t highest = measure(spec_value, caller);
     if ((op == Op::set) != is_complemented(bits) && highest >= 0) grow_to(bits, highest);
     Walk walk{bits, op, caller};
-    walk_value(spec, walk);
+    walk_value(spec_value, walk);
 }
 
-bool test_spec(const Cell* spec, Node bits) {
+bool test_spec(const Cell* spec_value, Node bits) {
     Walk walk{bits, Op::test, Caller::action};
-    return walk_value(spec, walk);
+    return walk_value(spec_value, walk);
 }
 
 /* }====== */
@@ -290,16 +290,16 @@ Node make_from_binary(const Cell* binary, bool negated) {
     return bits;
 }
 
-Node make_from_spec(const Cell* spec, bool negated, Caller caller) {
-    int64_t highest = measure(spec, caller);
+Node make_from_spec(const Cell* spec_value, bool negated, Caller caller) {
+    int64_t highest = measure(spec_value, caller);
     Node bits = alloc_bits(highest < 0 ? 0 : uint32_t(highest >> 3) + 1, negated ? 0xFF : 0x00);
     set_complemented(bits, negated);
-    write_spec(spec, bits, negated ? Op::clear : Op::set, caller);
+    write_spec(spec_value, bits, negated ? Op::clear : Op::set, caller);
     return bits;
 }
 
-Cell* make_bitset(Cell* result, const Cell* spec, Caller caller) {
-    Cell body = *spec;
+Cell* make_bitset(Cell* result, const Cell* spec_value, Caller caller) {
+    Cell body = *spec_value;
     bool negated = false;
     if (cell_type(&body) == TYPE_BLOCK) {
         SeriesBuffer* block = series_buffer(&body);
@@ -314,7 +314,7 @@ Cell* make_bitset(Cell* result, const Cell* spec, Caller caller) {
     switch (cell_type(&body)) {
         case TYPE_INTEGER:
         case TYPE_FLOAT:
-            if (caller == Caller::to) reject(spec, caller);
+            if (caller == Caller::to) reject(spec_value, caller);
             return store(result, make_sized(&body));
         case TYPE_BITSET: return store(result, memory::copy_series(node_buffer(bits_node(&body))));
         case TYPE_BINARY: return store(result, make_from_binary(&body, negated));
@@ -322,8 +322,8 @@ Cell* make_bitset(Cell* result, const Cell* spec, Caller caller) {
     }
 }
 
-Cell* make(Cell* result, const Cell* spec, uint32_t) { return make_bitset(result, spec, Caller::make); }
-Cell* to(Cell* result, const Cell* spec, uint32_t) { return make_bitset(result, spec, Caller::to); }
+Cell* make(Cell* result, const Cell* spec_value, uint32_t) { return make_bitset(result, spec_value, Caller::make); }
+Cell* to(Cell* result, const Cell* spec_value, uint32_t) { return make_bitset(result, spec_value, Caller::to); }
 
 /* }====== */
 

@@ -11,7 +11,7 @@
 // the size that changes its membership first grows the buffer with bytes of
 // the implied value (0, or 255 in a complemented set).
 //
-// Members are named by spec values: a char! (its code point), an integer!, a
+// Members are named by values: a char! (its code point), an integer!, a
 // float! (truncated toward zero), a string! (each code point from its head)
 // and a block! of these, where a char! or integer! followed by the word `-`
 // and a value of the same type names the inclusive range between them. The

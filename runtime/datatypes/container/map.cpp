@@ -170,12 +170,12 @@ Cell* push(const Cell* value) { return stack::push(value); }
 
 int32_t entry_count(const Cell* map) { return hash_table::record(table(map))->size; }
 
-void extend(const Cell* map, const Cell* spec, bool case_sensitive) {
-    Node source = series_node(spec);
-    bool from_map = cell_type(spec) == TYPE_MAP;
+void extend(const Cell* map, const Cell* spec_value, bool case_sensitive) {
+    Node source = series_node(spec_value);
+    bool from_map = cell_type(spec_value) == TYPE_MAP;
     uint32_t length = node_buffer(source)->length();
-    uint32_t head = from_map ? 0 : std::min(series_index(spec), length);
-    if ((length - head) % 2 != 0) fire(err::script::invalid_arg, spec);
+    uint32_t head = from_map ? 0 : std::min(series_index(spec_value), length);
+    if ((length - head) % 2 != 0) fire(err::script::invalid_arg, spec_value);
     make_room(series_node(map), length - head);
     for (uint32_t i = head; i + 1 < node_buffer(source)->length(); i += 2) {
         const Cell* pair = node_buffer(source)->cells() + i;
@@ -212,26 +212,26 @@ namespace {
 
 // ---------------------------------------------------------------- make and to
 
-[[noreturn]] void bad_to_arg(const Cell* spec) {
+[[noreturn]] void bad_to_arg(const Cell* spec_value) {
     Cell datatype{TYPE_DATATYPE, TYPE_MAP, 0, 0};
-    fire(err::script::bad_to_arg, &datatype, spec);
+    fire(err::script::bad_to_arg, &datatype, spec_value);
 }
 
 Cell* copy(Cell* value, Cell* result, const Cell* part, bool deep, const Cell* types);
 
 // An empty map with room for size entries.
-Cell* make_sized(Cell* result, const Cell* spec) {
-    int32_t size = integer::from_number_arg(spec);
-    if (size < 0) fire(err::script::out_of_range, spec);
+Cell* make_sized(Cell* result, const Cell* spec_value) {
+    int32_t size = integer::from_number_arg(spec_value);
+    if (size < 0) fire(err::script::out_of_range, spec_value);
     uint32_t capacity = std::max(uint32_t(size) * 2, 2u);
     return make_at(make_unset(result), nullptr, capacity);
 }
 
 // A map over a shallow copy of the block's pairs from its head.
-Cell* make_from_pairs(Cell* result, const Cell* spec) {
-    uint32_t count = block::length_from_head(spec);
-    if (count % 2 != 0) fire(err::script::invalid_arg, spec);
-    Cell* pairs = block::clone(spec, false, false);
+Cell* make_from_pairs(Cell* result, const Cell* spec_value) {
+    uint32_t count = block::length_from_head(spec_value);
+    if (count % 2 != 0) fire(err::script::invalid_arg, spec_value);
+    Cell* pairs = block::clone(spec_value, false, false);
     set_type(pairs, TYPE_BLOCK);
     SeriesBuffer* buffer = series_buffer(pairs);
     for (uint32_t i = 0; i < buffer->length(); i++) clear_new_line(&buffer->cells()[i].header);
@@ -241,25 +241,25 @@ Cell* make_from_pairs(Cell* result, const Cell* spec) {
     return result;
 }
 
-Cell* build(Cell* result, const Cell* spec, bool to) {
-    switch (cell_type(spec)) {
+Cell* build(Cell* result, const Cell* spec_value, bool to) {
+    switch (cell_type(spec_value)) {
     case TYPE_INTEGER:
     case TYPE_FLOAT:
-        if (to) bad_to_arg(spec);
-        return make_sized(result, spec);
+        if (to) bad_to_arg(spec_value);
+        return make_sized(result, spec_value);
     case TYPE_BLOCK:
     case TYPE_PAREN:
-    case TYPE_HASH: return make_from_pairs(result, spec);
+    case TYPE_HASH: return make_from_pairs(result, spec_value);
     case TYPE_MAP: {
-        Cell source = *spec;
+        Cell source = *spec_value;
         return copy(&source, result, nullptr, false, nullptr);
     }
-    default: bad_to_arg(spec);
+    default: bad_to_arg(spec_value);
     }
 }
 
-Cell* make(Cell* result, const Cell* spec, uint32_t) { return build(result, spec, false); }
-Cell* to(Cell* result, const Cell* spec, uint32_t) { return build(result, spec, true); }
+Cell* make(Cell* result, const Cell* spec_value, uint32_t) { return build(result, spec_value, false); }
+Cell* to(Cell* result, const Cell* spec_value, uint32_t) { return build(result, spec_value, true); }
 
 // ---------------------------------------------------------------- reflect
 

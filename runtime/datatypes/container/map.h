@@ -40,13 +40,13 @@ Cell* make_at(Cell* cell, const Cell* block, uint32_t size);
 Cell* push(const Cell* value);
 // Live entries.
 int32_t entry_count(const Cell* map);
-// Adds the key/value pairs of the spec (a block or hash! from its index, or
+// Adds the key/value pairs of the source (a block or hash! from its index, or
 // a map!'s live entries) to the map: a key present (strictly equal under
 // case_sensitive, else equal) gets the new value, reviving a removed entry;
 // another is normalised and appended with its value. A block of odd length
 // raises script invalid-arg with the block; a key of a type that may not be
 // a key raises script invalid-path.
-void extend(const Cell* map, const Cell* spec, bool case_sensitive);
+void extend(const Cell* map, const Cell* spec_value, bool case_sensitive);
 // One step of foreach with a block of count words over the map cell (a
 // loop's own copy, whose index is the position in the entry block): sets
 // the words in turn from the key and value cells from that position on,

@@ -217,12 +217,12 @@ Cell* to_block(const Cell* vector, Cell* cell) {
 
 namespace {
 
-[[noreturn]] void bad_make_arg(const Cell* spec) {
+[[noreturn]] void bad_make_arg(const Cell* spec_value) {
     Cell type = integer::datatype_value(TYPE_VECTOR);
-    fire(err::script::bad_make_arg, &type, spec);
+    fire(err::script::bad_make_arg, &type, spec_value);
 }
 
-[[noreturn]] void invalid_spec_field(const Cell* spec) { fire(err::script::invalid_spec_field, spec); }
+[[noreturn]] void invalid_spec_field(const Cell* spec_value) { fire(err::script::invalid_spec_field, spec_value); }
 
 // The element type a type word names, 0 for any other word.
 uint32_t named_element_type(const Cell* word) {
@@ -232,13 +232,13 @@ uint32_t named_element_type(const Cell* word) {
     return 0;
 }
 
-// What a spec asks for: the element type and unit, the element count, and
+// What a make block asks for: the element type and unit, the element count, and
 // the block of values (its cell, or none).
 struct Plan {
     uint32_t type = TYPE_INTEGER;
     uint32_t unit = 4;
     int64_t count = 0;
-    bool counted = false;  // the spec gave a count
+    bool counted = false;  // the make block gave a count
     Cell values = {TYPE_NONE, 0, 0, 0};
 };
 
@@ -246,30 +246,30 @@ bool has_values(const Plan& plan) { return cell_type(&plan.values) == TYPE_BLOCK
 
 // The unit of a bit size given for the element type; any other size raises
 // bad-make-arg.
-uint32_t unit_for_bits(uint32_t type, const Cell* bits, const Cell* spec) {
+uint32_t unit_for_bits(uint32_t type, const Cell* bits, const Cell* spec_value) {
     int32_t n = integer::get(bits);
     bool fits = type == TYPE_PERCENT ? n == 64
               : type == TYPE_FLOAT   ? n == 32 || n == 64
                                      : n == 8 || n == 16 || n == 32;
-    if (!fits) bad_make_arg(spec);
+    if (!fits) bad_make_arg(spec_value);
     return uint32_t(n) / 8;
 }
 
 // [type bits count], [type bits [values]], [type bits count [values]];
 // percent! may leave the bits out.
-Plan plan_typed(const Cell* spec, const Cell* items, uint32_t length) {
-    if (length < 2) bad_make_arg(spec);
+Plan plan_typed(const Cell* spec_value, const Cell* items, uint32_t length) {
+    if (length < 2) bad_make_arg(spec_value);
     Plan plan;
     plan.type = named_element_type(&items[0]);
-    if (plan.type == 0) bad_make_arg(spec);
+    if (plan.type == 0) bad_make_arg(spec_value);
     uint32_t next = 1;
     if (cell_type(&items[1]) == TYPE_INTEGER) {
-        plan.unit = unit_for_bits(plan.type, &items[1], spec);
+        plan.unit = unit_for_bits(plan.type, &items[1], spec_value);
         next = 2;
     } else if (plan.type == TYPE_PERCENT) {
         plan.unit = 8;
     } else {
-        invalid_spec_field(spec);
+        invalid_spec_field(spec_value);
     }
     if (next < length && cell_type(&items[next]) == TYPE_INTEGER) {
         plan.count = integer::get(&items[next]);
@@ -277,46 +277,46 @@ Plan plan_typed(const Cell* spec, const Cell* items, uint32_t length) {
         next++;
     }
     if (next < length && cell_type(&items[next]) == TYPE_BLOCK) plan.values = items[next++];
-    if (next != length || (!plan.counted && !has_values(plan))) invalid_spec_field(spec);
+    if (next != length || (!plan.counted && !has_values(plan))) invalid_spec_field(spec_value);
     return plan;
 }
 
 // A block of values alone: the first one's type, at its default unit.
-Plan plan_untyped(const Cell* spec, const Cell* items, uint32_t length) {
+Plan plan_untyped(const Cell* spec_value, const Cell* items, uint32_t length) {
     Plan plan;
     if (length == 0) return plan;
     plan.type = cell_type(&items[0]);
     if (plan.type != TYPE_CHAR && plan.type != TYPE_INTEGER && !holds_floats(plan.type))
         integer::raise_invalid_type(plan.type);
     plan.unit = default_unit(plan.type);
-    plan.values = *spec;
+    plan.values = *spec_value;
     return plan;
 }
 
-Plan plan_from_block(const Cell* spec) {
-    uint32_t length = block::length_from_head(spec);
-    const Cell* items = series_buffer(spec)->cells() + series_index(spec);
-    if (length > 0 && cell_type(&items[0]) == TYPE_WORD) return plan_typed(spec, items, length);
-    return plan_untyped(spec, items, length);
+Plan plan_from_block(const Cell* spec_value) {
+    uint32_t length = block::length_from_head(spec_value);
+    const Cell* items = series_buffer(spec_value)->cells() + series_index(spec_value);
+    if (length > 0 && cell_type(&items[0]) == TYPE_WORD) return plan_typed(spec_value, items, length);
+    return plan_untyped(spec_value, items, length);
 }
 
-Plan plan_from(const Cell* spec) {
-    switch (cell_type(spec)) {
+Plan plan_from(const Cell* spec_value) {
+    switch (cell_type(spec_value)) {
     case TYPE_INTEGER:
     case TYPE_FLOAT: {
         Plan plan;
-        plan.count = integer::from_number_arg(spec);
+        plan.count = integer::from_number_arg(spec_value);
         plan.counted = true;
         return plan;
     }
-    case TYPE_BLOCK: return plan_from_block(spec);
+    case TYPE_BLOCK: return plan_from_block(spec_value);
     default: fire(err::internal::not_done);
     }
 }
 
 // Values at least as many as the count, and a count below 1, fill nothing.
-Cell* make(Cell* result, const Cell* spec, uint32_t) {
-    Plan plan = plan_from(spec);
+Cell* make(Cell* result, const Cell* spec_value, uint32_t) {
+    Plan plan = plan_from(spec_value);
     uint32_t value_count = has_values(plan) ? block::length_from_head(&plan.values) : 0;
     bool fill = plan.counted && plan.count >= 1 && plan.count > value_count;
     uint64_t room = fill ? uint64_t(plan.count) : std::max(value_count, 1u);

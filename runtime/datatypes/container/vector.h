@@ -6,7 +6,7 @@
 // datatype id. A percent! element holds the fraction (50% is 0.5).
 //
 // vector! takes string!'s series actions, which work on the unit; what it
-// adds is construction from a spec, elements read and stored as values,
+// adds is construction from a make block, elements read and stored as values,
 // element-wise arithmetic and bitwise operations, comparison and its text
 // forms. Integer element arithmetic wraps at the element width.
 #pragma once
@@ -24,7 +24,7 @@ inline uint32_t element_type(const Cell* vector) {
     return vector->data3;
 }
 
-// The unit that an element type takes when the spec gives no bit size.
+// The unit that an element type takes when the make block gives no bit size.
 constexpr uint32_t default_unit(uint32_t type) { return type == TYPE_FLOAT || type == TYPE_PERCENT ? 8 : 4; }
 
 // Writes a new empty vector! of the element type and unit (bytes) into the

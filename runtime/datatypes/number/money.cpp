@@ -233,9 +233,9 @@ Units absolute_units(Units units) { return units < 0 ? -units : units; }
     fire(err::script::type_limit, &datatype);
 }
 
-[[noreturn]] void raise_bad_make_arg(const Cell* spec) {
+[[noreturn]] void raise_bad_make_arg(const Cell* spec_value) {
     Cell datatype = integer::datatype_value(TYPE_MONEY);
-    fire(err::script::bad_make_arg, &datatype, spec);
+    fire(err::script::bad_make_arg, &datatype, spec_value);
 }
 
 // Writes a money! of the count and currency (the cell's flags kept); a count
@@ -266,11 +266,11 @@ int32_t digit_count(Units magnitude) {
 // The count of a float from its 22 significant digits: digits below one unit
 // are cut off, or refused when strict.
 Units float_units(double value, bool strict) {
-    Cell spec{TYPE_FLOAT, 0, 0, 0};
-    float_::make_at(&spec, value);
+    Cell spec_value{TYPE_FLOAT, 0, 0, 0};
+    float_::make_at(&spec_value, value);
     double magnitude = std::fabs(value);
     if (!std::isfinite(value) || magnitude >= FLOAT_TOO_LARGE || (magnitude != 0.0 && magnitude < FLOAT_TOO_SMALL))
-        raise_bad_make_arg(&spec);
+        raise_bad_make_arg(&spec_value);
     if (magnitude == 0.0) return 0;
     float_::Digits digits = float_::float_to_digits(value, FLOAT_DIGITS, true);
     Units units = 0;
@@ -279,7 +279,7 @@ Units float_units(double value, bool strict) {
         // 0.d1d2... x 10^point.
         int32_t exponent = digits.point - 1 - i + FRACTION_DIGITS;
         if (exponent < 0) {
-            if (strict) raise_bad_make_arg(&spec);
+            if (strict) raise_bad_make_arg(&spec_value);
             break;
         }
         units += Units(digits.text[i] - '0') * power_of_ten(exponent);
@@ -543,26 +543,26 @@ Cell* from_text(Cell* result, const Cell* text) {
     return make_at(result, sign(&made), currency(&made), bytes_of(&made) + AMOUNT_START);
 }
 
-Cell* to(Cell* result, const Cell* spec, uint32_t) {
-    uint32_t type = cell_type(spec);
-    if (is_any_string(type)) return from_text(result, spec);
+Cell* to(Cell* result, const Cell* spec_value, uint32_t) {
+    uint32_t type = cell_type(spec_value);
+    if (is_any_string(type)) return from_text(result, spec_value);
     switch (type) {
-    case TYPE_INTEGER: return from_integer(result, integer::get(spec));
-    case TYPE_FLOAT: return from_float(result, float_::get(spec), true);
-    case TYPE_MONEY: return copy_cell(spec, result);
-    default: integer::raise_bad_to_arg(TYPE_MONEY, spec);
+    case TYPE_INTEGER: return from_integer(result, integer::get(spec_value));
+    case TYPE_FLOAT: return from_float(result, float_::get(spec_value), true);
+    case TYPE_MONEY: return copy_cell(spec_value, result);
+    default: integer::raise_bad_to_arg(TYPE_MONEY, spec_value);
     }
 }
 
-Cell* make(Cell* result, const Cell* spec, uint32_t type) {
-    switch (cell_type(spec)) {
+Cell* make(Cell* result, const Cell* spec_value, uint32_t type) {
+    switch (cell_type(spec_value)) {
     case TYPE_WORD: {
-        int32_t index = find_currency_word(spec);
-        if (index < 0) raise_bad_make_arg(spec);
+        int32_t index = find_currency_word(spec_value);
+        if (index < 0) raise_bad_make_arg(spec_value);
         return store(result, 0, uint32_t(index));
     }
-    case TYPE_BLOCK: return from_block(result, spec);
-    default: return to(result, spec, type);
+    case TYPE_BLOCK: return from_block(result, spec_value);
+    default: return to(result, spec_value, type);
     }
 }
 

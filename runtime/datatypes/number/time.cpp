@@ -145,20 +145,20 @@ double from_text(const Cell* text) {
     return get(value);
 }
 
-double from_spec(const Cell* spec) {
-    uint32_t type = cell_type(spec);
-    if (is_any_list(type)) return from_block(spec);
-    if (is_any_string(type)) return from_text(spec);
+double from_spec(const Cell* spec_value) {
+    uint32_t type = cell_type(spec_value);
+    if (is_any_list(type)) return from_block(spec_value);
+    if (is_any_string(type)) return from_text(spec_value);
     switch (type) {
-    case TYPE_INTEGER: return double(integer::get(spec));
+    case TYPE_INTEGER: return double(integer::get(spec_value));
     case TYPE_FLOAT:
     case TYPE_PERCENT:
-    case TYPE_TIME: return float_::get(spec);
-    default: raise_bad_to_arg(TYPE_TIME, spec);
+    case TYPE_TIME: return float_::get(spec_value);
+    default: raise_bad_to_arg(TYPE_TIME, spec_value);
     }
 }
 
-Cell* make(Cell* result, const Cell* spec, uint32_t) { return make_at(result, from_spec(spec)); }
+Cell* make(Cell* result, const Cell* spec_value, uint32_t) { return make_at(result, from_spec(spec_value)); }
 
 // ---------------------------------------------------------------- form and mold
 

@@ -136,7 +136,7 @@ void make_from_words(const Cell* error, const Cell* spec_value) {
     set_field(error, FIELD_ID, &id);
 }
 
-// An object-style spec (type: 'math id: 'zero-divide ...) evaluated in the
+// An object-style block (type: 'math id: 'zero-divide ...) evaluated in the
 // new error; its type and id must then name a category and one of its ids.
 void make_from_set_words(const Cell* error, const Cell* spec_value) {
     Cell code = *spec_value;
@@ -418,7 +418,7 @@ Cell* create(err::AnyId id, const Cell* arg1, const Cell* arg2, const Cell* arg3
 
 namespace {
 
-// The spec: an integer! code, a block! [category id] of words, a block of
+// What make takes: an integer! code, a block! [category id] of words, a block of
 // set-words evaluated in the new error, or a string! (a user message). A new error! is pushed and returned; the prototype
 // argument is not read.
 Cell* make(Cell*, const Cell* spec_value, uint32_t) {

@@ -6,7 +6,7 @@
 // neither handler) is a series of two integer! cells: the on-change* field's
 // index in the object's context, then the on-deep-change* field's, -1 for a
 // handler the object lacks. It names the fields only: a handler is read
-// from its field at each firing and called by the layout of its own spec,
+// from its field at each firing and called by the layout of its own arguments,
 // so replacing a handler by another function needs no change to the record,
 // and the record holds nothing the collector must follow.
 //

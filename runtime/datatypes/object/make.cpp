@@ -88,11 +88,11 @@ void rebind_blocks(const Cell* object, uint32_t count) {
     }
 }
 
-// The spec's set-words become fields, the spec and the block values copied
-// from the prototype's first fields are bound to the object, and the spec is
+// The block's set-words become fields, the block and the block values copied
+// from the prototype's first fields are bound to the object, and the block is
 // evaluated; answers whether words were added.
-bool run_block_spec(const Cell* made, const Cell* spec, uint32_t inherited) {
-    Cell code = *spec;
+bool run_block_spec(const Cell* made, const Cell* spec_value, uint32_t inherited) {
+    Cell code = *spec_value;
     bool added = context::collect_set_words(context_cell(made), &code);
     context::bind(&code, context_cell(made), true);
     rebind_blocks(made, inherited);
@@ -115,7 +115,7 @@ bool set_fields_from(const Cell* made, const Cell* source_object) {
     return field_count(made) > before;
 }
 
-// A copy of the prototype without its event record: the spec's stores must
+// A copy of the prototype without its event record: the block's stores must
 // not reach the prototype's handlers before the copy has its own record.
 void start_from_prototype(const Cell* prototype, Cell* made, CopyFlags flags) {
     duplicate(prototype, made);
@@ -129,9 +129,9 @@ void finish(Cell* made, uint32_t class_id) {
     init_events(made);
 }
 
-[[noreturn]] void raise_malconstruct(const Cell* spec) {
+[[noreturn]] void raise_malconstruct(const Cell* spec_value) {
     Cell type{TYPE_DATATYPE, TYPE_OBJECT, 0, 0};
-    fire(err::syntax::malconstruct, &type, spec);
+    fire(err::syntax::malconstruct, &type, spec_value);
 }
 
 // construct's logic words, unless /only.
@@ -146,10 +146,10 @@ Cell constructed_value(const Cell* value, bool only) {
     return *value;
 }
 
-// Each run of set-words of the spec takes the next value that is no
+// Each run of set-words of the block takes the next value that is no
 // set-word, unevaluated.
-void assign_constructed(const Cell* made, const Cell* spec, bool only) {
-    Cell code = *spec;
+void assign_constructed(const Cell* made, const Cell* spec_value, bool only) {
+    Cell code = *spec_value;
     Node node = series_node(&code);
     uint32_t run_start = series_index(&code);
     for (uint32_t i = run_start; i <= node_buffer(node)->length(); i++) {
@@ -185,8 +185,8 @@ void clone_function(const Cell* object, uint32_t index) {
     Cell original = get_values(&holder)[index];
     Cell* internal = function::internal(&original);
     if (cell_type(internal + function::INTERNAL_BODY) == TYPE_NONE) {
-        Cell spec = series_cell(TYPE_BLOCK, function::spec_node(&original));
-        fire(err::script::bad_func_def, &spec);
+        Cell spec_value = series_cell(TYPE_BLOCK, function::spec_node(&original));
+        fire(err::script::bad_func_def, &spec_value);
     }
     Cell body = internal[function::INTERNAL_BODY];
     Cell extra = internal[function::INTERNAL_EXTRA];
@@ -194,10 +194,10 @@ void clone_function(const Cell* object, uint32_t index) {
     Node context = context::create(context::word_count(source_context), true,
                                    (source_context->header & context::FLAG24) != 0, source_context,
                                    context::KIND_FUNCTION);
-    Cell spec = series_cell(TYPE_BLOCK, function::spec_node(&original));
+    Cell spec_value = series_cell(TYPE_BLOCK, function::spec_node(&original));
     uint32_t flags = original.header & (function::FLAG_TRACE | function::FLAG_NO_TRACE);
     int32_t maker = cell_type(&extra) == TYPE_INTEGER ? integer::get(&extra) : 0;
-    function::make_value(&spec, &body, context, 0, maker, flags);
+    function::make_value(&spec_value, &body, context, 0, maker, flags);
     Cell clone = stack::top[-1];
     stack::pop(1);
     Cell copied_body = *function::body(&clone);
@@ -214,13 +214,13 @@ Cell* copy(Cell* value, Cell* result, const Cell* part, bool deep, const Cell* t
 
 // ---------------------------------------------------------------- making
 
-Cell* make(Cell* result, const Cell* spec, uint32_t) {
+Cell* make(Cell* result, const Cell* spec_value, uint32_t) {
     Cell prototype = *result;
-    Cell given = *spec;
+    Cell given = *spec_value;
     bool from_object = is_any_object(cell_type(&prototype));
     uint32_t spec_type = cell_type(&given);
     if (spec_type != TYPE_BLOCK && spec_type != TYPE_OBJECT) raise_malconstruct(&given);
-    // On the stack while the spec runs; the stack never moves.
+    // On the stack while the block runs; the stack never moves.
     Cell* saved_top = stack::top;
     Cell* made = make_unset(stack::push_cell());
     if (from_object)
@@ -243,8 +243,8 @@ Cell* make(Cell* result, const Cell* spec, uint32_t) {
     return result;
 }
 
-Cell* construct(Cell* result, const Cell* spec, const Cell* prototype, bool only) {
-    Cell given = *spec;
+Cell* construct(Cell* result, const Cell* spec_value, const Cell* prototype, bool only) {
+    Cell given = *spec_value;
     Cell* saved_top = stack::top;
     Cell* made = make_unset(stack::push_cell());
     if (prototype) {

@@ -120,19 +120,19 @@ void copy_into(const Cell* object, Cell* result, CopyFlags flags = {});
 void clone_function(const Cell* object, uint32_t index);
 
 // make object! (or make of an object prototype, as result) from a block! or
-// object! spec; the new object is written into result. A block spec's
-// set-words become fields; the spec is bound to the object (self included)
-// and evaluated. An object spec's fields are set into the copy. Any other
-// spec raises syntax malconstruct.
-Cell* make(Cell* result, const Cell* spec, uint32_t type);
+// object! value; the new object is written into result. A block's
+// set-words become fields; the block is bound to the object (self included)
+// and evaluated. An object's fields are set into the copy. Any other
+// value raises syntax malconstruct.
+Cell* make(Cell* result, const Cell* spec_value, uint32_t type);
 
-// The object made from an unevaluated spec block: each set-word (a run of
+// The object made from an unevaluated block: each set-word (a run of
 // them shares one value) becomes a field holding the next value that is no
 // set-word, none! past the end. Without only, the words true, yes and on
 // become true, false, no and off false, and none none!. With a prototype
 // (an object, or nullptr) the result starts as its deep copy, of the same
 // class; without, as a new empty object of a new class. Written into result.
-Cell* construct(Cell* result, const Cell* spec, const Cell* prototype, bool only);
+Cell* construct(Cell* result, const Cell* spec_value, const Cell* prototype, bool only);
 
 // ---------------------------------------------------------------- fields by path and key
 

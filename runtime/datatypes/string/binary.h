@@ -62,11 +62,11 @@ enum class ValueMode : uint8_t {
 // a block.
 void value_bytes(const Cell* value, int32_t limit, ValueMode mode, Bytes& out);
 
-// to binary! of the spec, written into result: an integer! as 4 bytes and a
+// to binary! of the value, written into result: an integer! as 4 bytes and a
 // float! or percent! as the 8 of its double, most significant first; an
 // issue! as from_issue; a bitset!'s whole bit array; anything else as
 // value_bytes in insert mode (raising as it does).
-Cell* convert(Cell* result, const Cell* spec, uint32_t type);
+Cell* convert(Cell* result, const Cell* spec_value, uint32_t type);
 // Writes the binary! that the issue's text spells in base 16 into result and
 // returns its length; text that is not hexadecimal raises script
 // invalid-data with the issue.

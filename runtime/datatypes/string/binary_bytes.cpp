@@ -104,24 +104,24 @@ void value_bytes(const Cell* value, int32_t limit, ValueMode mode, Bytes& out) {
 
 // to binary!: numbers give their big-endian bytes, an issue! its digits read
 // as hexadecimal, a bitset! its whole bit array; the rest as value_bytes.
-Cell* convert(Cell* result, const Cell* spec, uint32_t) {
-    uint32_t type = cell_type(spec);
+Cell* convert(Cell* result, const Cell* spec_value, uint32_t) {
+    uint32_t type = cell_type(spec_value);
     Bytes bytes;
     if (type == TYPE_INTEGER) {
-        auto n = uint32_t(integer::get(spec));
+        auto n = uint32_t(integer::get(spec_value));
         for (int shift = 24; shift >= 0; shift -= 8) bytes.push_back(uint8_t(n >> shift));
     } else if (type == TYPE_FLOAT || type == TYPE_PERCENT) {
-        auto bits = std::bit_cast<uint64_t>(float_::get(spec));
+        auto bits = std::bit_cast<uint64_t>(float_::get(spec_value));
         for (int shift = 56; shift >= 0; shift -= 8) bytes.push_back(uint8_t(bits >> shift));
     } else if (type == TYPE_ISSUE) {
-        from_issue(spec, result);
+        from_issue(spec_value, result);
         return result;
     } else if (type == TYPE_BITSET) {
-        SeriesBuffer* buffer = series_buffer(spec);
+        SeriesBuffer* buffer = series_buffer(spec_value);
         const auto* first = reinterpret_cast<const uint8_t*>(buffer->first());
         bytes.assign(first, first + buffer->used_bytes());
     } else {
-        value_bytes(spec, -1, ValueMode::insert, bytes);
+        value_bytes(spec_value, -1, ValueMode::insert, bytes);
     }
     return load_at(result, bytes.data(), uint32_t(bytes.size()));
 }

@@ -64,8 +64,8 @@ TEST_F(SystemNatives, ExtendRevivesARemovedEntryInItsPlace) {
     Cell map = run("#[a 1 b 2]");
     hash_table::remove_cell(map::table(&map), series_buffer(&map)->cells());
     ASSERT_EQ(map::entry_count(&map), 1);
-    Cell spec = test::load("c 4 a 3");
-    map::extend(&map, &spec, false);
+    Cell spec_value = test::load("c 4 a 3");
+    map::extend(&map, &spec_value, false);
     EXPECT_EQ(map::entry_count(&map), 3);
     EXPECT_EQ(test::molded(map, {.flat = true}), "#[a: 3 b: 2 c: 4]");
 }

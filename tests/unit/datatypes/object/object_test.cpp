@@ -16,11 +16,11 @@ namespace {
 
 class ObjectTest : public test::StackRestoringTest {
 protected:
-    // make object! of the spec source, copied off the stack.
+    // make object! of the source text, copied off the stack.
     static Cell made(const char* spec_source) {
-        Cell spec = test::load_code(spec_source);
+        Cell spec_value = test::load_code(spec_source);
         Cell prototype;
-        return *test::make_as(TYPE_OBJECT, &spec, &prototype);
+        return *test::make_as(TYPE_OBJECT, &spec_value, &prototype);
     }
     static Cell field(const Cell& object, const char* name) {
         return *object::find_field(&object, symbol::make(name));
@@ -41,14 +41,14 @@ TEST_F(ObjectTest, TheOwnerCellFollowsTheObjectCell) {
     Cell keeps_class = o;
     Cell with_word = made("a: 2");
     Cell prototype = o;
-    Cell spec = test::load_code("a: 3");
+    Cell spec_value = test::load_code("a: 3");
     Cell copy_of_o;
     Cell deep;
     actions::copy(&prototype, &copy_of_o, nullptr, false, nullptr);
     actions::copy(&prototype, &deep, nullptr, true, nullptr);
     Cell constructed;
-    object::construct(&constructed, &spec, &o, false);
-    actions::make(&keeps_class, &spec);
+    object::construct(&constructed, &spec_value, &o, false);
+    actions::make(&keeps_class, &spec_value);
     for (const Cell* c : {&o, &with_word, &copy_of_o, &deep, &constructed, &keeps_class}) {
         EXPECT_TRUE(owner_follows(*c));
         EXPECT_GT(object::class_id(c), 1000000u);
