@@ -1,7 +1,6 @@
 #include "runtime/eval/compiled.h"
 
 #include <array>
-#include <cstring>
 
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/fixed_words.h"
@@ -13,6 +12,7 @@
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/word/context.h"
+#include "runtime/eval/evaluator.h"
 #include "runtime/eval/stack.h"
 #include "runtime/lexer/lexer.h"
 #include "runtime/natives/natives.h"
@@ -189,19 +189,6 @@ bool notifies_owner(const Cell* grandparent, const Cell* head) {
     return is_any_block(type);
 }
 
-// A value held by copy (a date!, a time!) that a set changed in place goes
-// back where it came from: into the head word, or through its holder's own
-// path set, which tells the holder's owners of the change.
-void store_back(const Cell* changed, Cell* holder, const Cell* path, const Cell* elements, uint32_t i) {
-    if (i > 1) {
-        actions::eval_path_typed(holder, &elements[i - 1], changed, path, nullptr, nullptr, int32_t(i - 2),
-                                 false, false, true, false);
-    } else if (cell_type(&elements[0]) == TYPE_WORD) {
-        Cell word = elements[0];
-        context::set(&word, changed);
-    }
-}
-
 }  // namespace
 
 void eval_path(bool set, const Cell* path, const Cell* elements, uint32_t count) {
@@ -209,19 +196,28 @@ void eval_path(bool set, const Cell* path, const Cell* elements, uint32_t count)
     if (cell_type(&current) == TYPE_WORD) current = *get_word(&elements[0]);
     Cell previous;
     make_unset(&previous);
+    // The value to set is read before the steps are reserved: a caller may
+    // hand it in the result cell with nothing pushed above.
+    Cell assigned = *stack::arguments;
+    Cell* start = stack::top;
+    Cell* steps = set && count > 1 ? eval::reserve_path_steps(count - 1) : nullptr;
     for (uint32_t i = 1; i < count; ++i) {
+        if (steps) {
+            steps[2 * (i - 1)] = current;
+            steps[2 * (i - 1) + 1] = elements[i];
+        }
         bool last = i + 1 == count;
-        const Cell* value = set && last ? stack::arguments : nullptr;
+        const Cell* value = set && last ? &assigned : nullptr;
         bool notify = set && last && count >= 3 && notifies_owner(&previous, &elements[0]);
         Cell parent = current;
         const Cell* answer =
             actions::eval_path_typed(&parent, &elements[i], value, path, i > 1 ? &previous : nullptr,
                                      &elements[i - 1], int32_t(i - 1), false, false, last, notify);
-        if (value && std::memcmp(&parent, &current, sizeof(Cell)) != 0)
-            store_back(&parent, &previous, path, elements, i);
         current = *answer;
         previous = parent;
     }
+    if (steps) eval::store_path_back(path, &elements[0], steps, count - 2, &previous, false);
+    stack::top = start;
     stack::set_last(&current);
 }
 

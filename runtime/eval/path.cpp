@@ -74,35 +74,6 @@ void keep_binding(const Cell* path, uint32_t k, const Cell* selector) {
     word::set_index(in_path, word::index(selector));
 }
 
-// A set-path keeps, on the evaluation stack from its start, each step's
-// parent and selector: a field set in an immediate value (a date's month, a
-// pair's x) changes only the walk's copy of it, which must then be stored
-// back into what held it, and so on up while the holder is immediate too,
-// ending with the head word. A holder that is a series or an object was
-// changed in place; storing into an object's field runs its change handler.
-// The cells are reserved before the walk, as the path actions and parens may
-// push and pop above them.
-Cell* reserve_steps(uint32_t count) {
-    Cell* steps = stack::top;
-    for (uint32_t i = 0; i < 2 * count; i++) make_unset(stack::push_cell());
-    return steps;
-}
-
-void store_back(const Walk& walk, const Cell* steps, uint32_t last_step, bool case_sensitive) {
-    Cell changed = walk.parent;
-    for (uint32_t i = last_step; i > 0; i--) {
-        if (!is_immediate(cell_type(&changed))) return;
-        Cell holder = steps[2 * (i - 1)];
-        Cell selector = steps[2 * (i - 1) + 1];
-        actions::eval_path_typed(&holder, &selector, &changed, &walk.path, nullptr, &selector, int32_t(i - 1),
-                                 case_sensitive, false, true, false);
-        changed = holder;
-    }
-    if (!is_immediate(cell_type(&changed))) return;
-    Cell head = series_buffer(&walk.path)->cells()[series_index(&walk.path)];
-    context::set(&head, &changed);
-}
-
 Pending finish(const Walk& walk, Cell* start, bool sub) {
     event(trace::EV_EXIT, &walk.path, nullptr, &walk.current);
     stack::top = start;
@@ -114,6 +85,28 @@ Pending finish(const Walk& walk, Cell* start, bool sub) {
 }
 
 }  // namespace
+
+Cell* reserve_path_steps(uint32_t count) {
+    Cell* steps = stack::top;
+    for (uint32_t i = 0; i < 2 * count; i++) make_unset(stack::push_cell());
+    return steps;
+}
+
+void store_path_back(const Cell* path, const Cell* head, const Cell* steps, uint32_t last_step,
+                     const Cell* changed_parent, bool case_sensitive) {
+    Cell changed = *changed_parent;
+    for (uint32_t i = last_step; i > 0; i--) {
+        if (!is_immediate(cell_type(&changed))) return;
+        Cell holder = steps[2 * (i - 1)];
+        Cell selector = steps[2 * (i - 1) + 1];
+        actions::eval_path_typed(&holder, &selector, &changed, path, nullptr, &selector, int32_t(i - 1),
+                                 case_sensitive, false, true, false);
+        changed = holder;
+    }
+    if (!is_immediate(cell_type(&changed)) || cell_type(head) != TYPE_WORD) return;
+    Cell word = *head;
+    context::set(&word, &changed);
+}
 
 Pending eval_path(const Cell* path, Cursor& at, PathFlags flags, PathState* state) {
     const bool set = flags.set, get = flags.get, sub = flags.sub;
@@ -153,7 +146,7 @@ Pending eval_path(const Cell* path, Cursor& at, PathFlags flags, PathState* stat
         first_grandparent(&walk.previous, &walk.grandparent);
     }
 
-    Cell* steps = set && !state && length > first ? reserve_steps(length - first) : nullptr;
+    Cell* steps = set && !state && length > first ? reserve_path_steps(length - first) : nullptr;
     for (uint32_t k = first; k < length; k++) {
         Cell element = series_buffer(&walk.path)->cells()[k];
         event(trace::EV_FETCH, &walk.path, series_buffer(&walk.path)->cells() + k, &element);
@@ -204,7 +197,10 @@ Pending eval_path(const Cell* path, Cursor& at, PathFlags flags, PathState* stat
         }
     }
     if (state) state->depth = 0;
-    if (steps && length > first) store_back(walk, steps, length - 1 - first, flags.case_sensitive);
+    if (steps && length > first) {
+        Cell head_word = series_buffer(&walk.path)->cells()[head];
+        store_path_back(&walk.path, &head_word, steps, length - 1 - first, &walk.parent, flags.case_sensitive);
+    }
     // A set-path's value is the value assigned.
     if (set) walk.current = *stack::arguments;
     return finish(walk, start, sub);
