@@ -2,7 +2,8 @@
 # scripts/ensure-deps.sh [PACKAGE...]: installs the Debian packages the build
 # and the tests need, and any named, when one is missing.
 set -euo pipefail
-packages=(g++ cmake ninja-build libgtest-dev libgmock-dev "$@")
+packages=(g++ cmake ninja-build libgtest-dev libgmock-dev
+          libpng-dev libturbojpeg0-dev libgif-dev libtiff-dev "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
