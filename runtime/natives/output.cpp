@@ -583,4 +583,6 @@ Pending new_line_q(bool check, const int32_t*) {
     return Pending::none;
 }
 
+Pending parse(bool check, const int32_t* refinements) { return not_done(check, refinements); }
+
 }  // namespace vek::natives

@@ -1,6 +1,6 @@
 // Output, comparison and evaluation natives: print and prin, the comparison
 // predicates, same?, not, type?, reduce, compose, stats, bind, in, value?,
-// unset, new-line and new-line?. Each follows the native convention of
+// unset, new-line, new-line? and parse. Each follows the native convention of
 // natives.h: arguments from stack::arguments on, the result in the first of
 // them; those that evaluate hand a pending break, continue, return or exit
 // back to their caller.
@@ -34,6 +34,7 @@ Pending value_q(bool check, const int32_t* refinements);
 Pending unset(bool check, const int32_t* refinements);
 Pending new_line(bool check, const int32_t* refinements);    // /all /skip
 Pending new_line_q(bool check, const int32_t* refinements);
+Pending parse(bool check, const int32_t* refinements);       // /case /part /trace
 
 // The body of print (new_line true) and prin.
 Pending print_value(bool new_line);
