@@ -134,9 +134,9 @@ Tiff open(Stream& stream, const char* mode, uint64_t max_allocation) {
 // ============================== Decoding ==============================
 
 // The cap on one libtiff allocation while decoding an image of that many
-// pixels: a strip or tile of the whole image at 16 bits for each of four
+// pixels: a strip or tile of the whole image at 32 bits for each of four
 // samples, with room for a tile that reaches past the image's edges.
-uint64_t decoding_cap(uint64_t pixels) { return pixels * 8 + (16 << 20); }
+uint64_t decoding_cap(uint64_t pixels) { return pixels * 16 + (16 << 20); }
 
 uint16_t field16(TIFF* tif, uint32_t tag) {
     uint16_t value = 0;
