@@ -44,7 +44,7 @@ enum Compression : uint32_t {
 
 uint16_t read16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
 
-uint32_t read32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+uint32_t read32(const uint8_t* p) { return read16(p) | uint32_t(read16(p + 2)) << 16; }
 
 void put16(std::vector<uint8_t>& out, uint16_t value) {
     out.push_back(uint8_t(value));
@@ -83,6 +83,7 @@ struct Channel {
     int width = 0;      // number of bits in the mask
 
     uint32_t scale(uint32_t pixel) const {
+        if (width == 0) return 0;
         uint32_t value = (pixel & mask) >> shift;
         if (width >= 8) return value >> (width - 8);
         uint32_t top = (1u << width) - 1;
@@ -113,7 +114,6 @@ struct Layout {
     uint32_t height = 0;
     bool top_down = false;         // rows stored top first (negative height)
     uint16_t bits = 0;             // bits per pixel
-    uint32_t compression = BI_RGB;
     Kind kind = Kind::indexed;
     std::array<Channel, 4> channels;   // red, green, blue, alpha for Kind::masked
     bool zero_alpha_is_opaque = false; // a 32-bit BI_RGB image whose alpha bytes are all 0 is opaque
@@ -185,7 +185,6 @@ Status take_size(const InfoHeader& info, Layout& layout, uint64_t max_pixels) {
 // BI_PNG and the OS/2 Huffman and RLE24 codings are valid but not read here.
 Status take_kind(const InfoHeader& info, Layout& layout) {
     layout.bits = info.bits;
-    layout.compression = info.compression;
     if (info.size == CORE_HEADER_SIZE && (info.bits == 16 || info.bits == 32)) return Status::bad_data;
     switch (info.compression) {
     case BI_RGB:
@@ -220,7 +219,6 @@ Status take_masks(std::span<const uint8_t> bytes, const InfoHeader& info, Layout
     if (info.compression == BI_BITFIELDS || info.compression == BI_ALPHABITFIELDS) {
         int wanted = info.compression == BI_BITFIELDS ? 3 : 4;
         masks = info.masks;
-        if (info.compression == BI_BITFIELDS && info.masks_in_header < 4) masks[3] = 0;
         size_t after = FILE_HEADER_SIZE + info.size;
         for (int i = info.masks_in_header; i < wanted; ++i, trailing += 4) {
             if (bytes.size() < after + trailing + 4) return Status::bad_data;

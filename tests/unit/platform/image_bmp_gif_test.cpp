@@ -97,7 +97,10 @@ const Bytes RGB_PALETTE{0, 0, 255, 0, 0, 255, 0, 0, 255, 0, 0, 0};
 
 Bytes grey_palette(int entries) {
     Bytes palette;
-    for (int i = 0; i < entries; ++i) palette.insert(palette.end(), {uint8_t(i * 17), uint8_t(i * 17), uint8_t(i * 17), 0});
+    for (int i = 0; i < entries; ++i) {
+        uint8_t level = uint8_t(i * 17);
+        palette.insert(palette.end(), {level, level, level, 0});
+    }
     return palette;
 }
 
@@ -135,6 +138,10 @@ TEST(BmpDecode, FixturesGiveTheirPixels) {
          {.width = 3, .height = 1, .bits = 16, .compression = 3, .masks = {0xF800, 0x07E0, 0x001F},
           .pixels = {0x00, 0xF8, 0xE0, 0x07, 0x10, 0x04, 0, 0}},
          {RED, GREEN, 0xFF008284}},
+        // An empty mask gives its channel 0.
+        {"16 bits, empty masks",
+         {.width = 1, .height = 1, .bits = 16, .compression = 3, .masks = {0, 0x07E0, 0}, .pixels = {0xFF, 0xFF, 0, 0}},
+         {GREEN}},
         // 2x2 top down; the last row's padding is left out of the file.
         {"24 bits, top down",
          {.width = 2, .height = -2, .bits = 24, .pixels = {3, 2, 1, 6, 5, 4, 0, 0, 9, 8, 7, 12, 11, 10}},
@@ -317,7 +324,8 @@ TEST(GifEncode, RoundTripWithFewColoursIsExact) {
     // 241 colours: 240 opaque ones and transparent black in the top row.
     Bitmap image{16, 16, {}};
     for (uint32_t y = 0; y < 16; ++y)
-        for (uint32_t x = 0; x < 16; ++x) image.pixels.push_back(y == 0 ? 0 : 0xFF000000 | x * 16 << 16 | y * 16 << 8 | 77);
+        for (uint32_t x = 0; x < 16; ++x)
+            image.pixels.push_back(y == 0 ? 0 : 0xFF000000 | x * 16 << 16 | y * 16 << 8 | 77);
     Bytes file;
     ASSERT_EQ(encode_gif(image, file), Status::ok);
     Decoded d = decode_gif(file, MAX_PIXELS);
