@@ -21,8 +21,8 @@ namespace vek::platform::image {
 namespace {
 
 // Returns the status of expr from the enclosing function unless it is ok.
-#define VEK_IMAGE_PASS(expr)                                   \
-    do {                                                       \
+#define VEK_IMAGE_PASS(expr)                                                \
+    do {                                                                    \
         if (Status status_ = (expr); status_ != Status::ok) return status_; \
     } while (0)
 
@@ -211,8 +211,8 @@ Status take_kind(const InfoHeader& info, Layout& layout) {
 // and BI_ALPHABITFIELDS (four), in the header when it is long enough and
 // right after it otherwise; the defaults 5-5-5 and 8-8-8 without. A 32-bit
 // BI_RGB image takes its fourth byte as alpha, unless a header with an alpha
-// mask field leaves it empty. Returns the number of bytes of masks that
-// follow the header.
+// mask field leaves it empty. trailing receives the number of bytes of masks
+// that follow the header.
 Status take_masks(std::span<const uint8_t> bytes, const InfoHeader& info, Layout& layout, size_t& trailing) {
     std::array<uint32_t, 4> masks{};
     trailing = 0;
