@@ -16,6 +16,7 @@
 #include <new>
 
 #include "platform/image/codec.h"
+#include "platform/image/internal.h"
 
 namespace vek::platform::image {
 namespace {
@@ -53,26 +54,6 @@ void put16(std::vector<uint8_t>& out, uint16_t value) {
 
 void put32(std::vector<uint8_t>& out, uint32_t value) {
     for (int shift = 0; shift < 32; shift += 8) out.push_back(uint8_t(value >> shift));
-}
-
-// The size checks every decoder makes before it allocates: a zero side, a side
-// above MAX_SIDE or more pixels than the caller allows are too_large.
-Status check_size(uint64_t width, uint64_t height, uint64_t max_pixels) {
-    if (width == 0 || height == 0 || width > MAX_SIDE || height > MAX_SIDE) return Status::too_large;
-    if (width * height > std::min(max_pixels, MAX_PIXELS)) return Status::too_large;
-    return Status::ok;
-}
-
-// Gives the bitmap its size and fills it with transparent black.
-Status allocate(Bitmap& bitmap, uint32_t width, uint32_t height) {
-    try {
-        bitmap.pixels.assign(size_t(width) * height, 0);
-    } catch (const std::bad_alloc&) {
-        return Status::no_memory;
-    }
-    bitmap.width = width;
-    bitmap.height = height;
-    return Status::ok;
 }
 
 // One channel of a masked pixel: where its bits sit and how to widen or narrow
@@ -457,8 +438,7 @@ Decoded decode_bmp(std::span<const uint8_t> bytes, uint64_t max_pixels) {
 
 Status encode_bmp(const Bitmap& bitmap, std::vector<uint8_t>& out) {
     out.clear();
-    if (bitmap.width == 0 || bitmap.height == 0 || bitmap.width > MAX_SIDE || bitmap.height > MAX_SIDE)
-        return Status::too_large;
+    VEK_IMAGE_PASS(check_size(bitmap.width, bitmap.height, MAX_PIXELS));
     if (bitmap.pixels.size() != size_t(bitmap.width) * bitmap.height) return Status::failed;
     uint64_t image_size = uint64_t(bitmap.width) * bitmap.height * 4;
     uint64_t pixel_offset = FILE_HEADER_SIZE + V5_HEADER_SIZE;

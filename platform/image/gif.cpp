@@ -15,6 +15,7 @@
 #include <unordered_map>
 
 #include "platform/image/codec.h"
+#include "platform/image/internal.h"
 
 namespace vek::platform::image {
 namespace {
@@ -26,26 +27,6 @@ namespace {
     } while (0)
 
 constexpr uint32_t OPAQUE = 0xFF000000u;
-
-// The size checks every decoder makes before it allocates: a zero side, a side
-// above MAX_SIDE or more pixels than the caller allows are too_large.
-Status check_size(uint64_t width, uint64_t height, uint64_t max_pixels) {
-    if (width == 0 || height == 0 || width > MAX_SIDE || height > MAX_SIDE) return Status::too_large;
-    if (width * height > std::min(max_pixels, MAX_PIXELS)) return Status::too_large;
-    return Status::ok;
-}
-
-// Gives the bitmap its size and fills it with transparent black.
-Status allocate(Bitmap& bitmap, uint32_t width, uint32_t height) {
-    try {
-        bitmap.pixels.assign(size_t(width) * height, 0);
-    } catch (const std::bad_alloc&) {
-        return Status::no_memory;
-    }
-    bitmap.width = width;
-    bitmap.height = height;
-    return Status::ok;
-}
 
 // ====== Reader ======
 
@@ -282,9 +263,7 @@ Status write_gif(const Bitmap& bitmap, Palette& palette, std::vector<uint8_t>& o
 }
 
 Status encode_into(const Bitmap& bitmap, std::vector<uint8_t>& out) {
-    if (bitmap.width == 0 || bitmap.height == 0 || bitmap.width > MAX_SIDE || bitmap.height > MAX_SIDE ||
-        uint64_t(bitmap.width) * bitmap.height > MAX_PIXELS)
-        return Status::too_large;
+    VEK_IMAGE_PASS(check_size(bitmap.width, bitmap.height, MAX_PIXELS));
     if (bitmap.pixels.size() != size_t(bitmap.width) * bitmap.height) return Status::failed;
     Palette palette;
     try {
