@@ -3,8 +3,10 @@
 // on the logical screen; pixels of the screen outside the frame, and pixels of
 // the frame's transparent index, are transparent black. The writer keeps an
 // exact palette when the image has at most 256 colours and reduces it with
-// giflib's quantizer otherwise. giflib reports failures by codes; every
-// structure it allocates is closed or freed on every path.
+// giflib's quantizer otherwise; GIF has no partial transparency, so a pixel
+// below half alpha becomes the transparent index and any other is opaque.
+// giflib reports failures by codes; every structure it allocates is closed or
+// freed on every path.
 #include <gif_lib.h>
 
 #include <algorithm>
@@ -40,6 +42,7 @@ struct Input {
 int read_input(GifFileType* gif, GifByteType* buffer, int wanted) {
     auto* input = static_cast<Input*>(gif->UserData);
     size_t count = std::min(size_t(std::max(wanted, 0)), input->bytes.size() - input->at);
+    if (count == 0) return 0;  // an empty span's data() may be null, which memcpy must not see
     std::memcpy(buffer, input->bytes.data() + input->at, count);
     input->at += count;
     return int(count);

@@ -198,6 +198,7 @@ TEST(BmpDecode, RefusesBrokenAndOversizedFiles) {
         uint64_t max_pixels = MAX_PIXELS;
     };
     const Case cases[] = {
+        {"empty", {}, Status::bad_data},
         {"cut in the file header", cut(good, 12), Status::bad_data},
         {"cut in the info header", cut(good, 30), Status::bad_data},
         {"cut in the pixels", cut(good, good.size() - 3), Status::bad_data},
@@ -385,6 +386,7 @@ TEST(GifDecode, RefusesBrokenAndOversizedFiles) {
         Status expected;
     };
     const Case cases[] = {
+        {"empty", {}, Status::bad_data},
         {"cut in the screen descriptor", cut(good, 9), Status::bad_data},
         {"cut in the colour map", cut(good, 20), Status::bad_data},
         {"cut in the pixel data", cut(good, good.size() - 8), Status::bad_data},
