@@ -21,12 +21,6 @@
 namespace vek::platform::image {
 namespace {
 
-// Returns the status of expr from the enclosing function unless it is ok.
-#define VEK_IMAGE_PASS(expr)                                                \
-    do {                                                                    \
-        if (Status status_ = (expr); status_ != Status::ok) return status_; \
-    } while (0)
-
 constexpr size_t FILE_HEADER_SIZE = 14;
 constexpr uint32_t CORE_HEADER_SIZE = 12;
 constexpr uint32_t V5_HEADER_SIZE = 124;

@@ -22,12 +22,6 @@
 namespace vek::platform::image {
 namespace {
 
-// Returns the status of expr from the enclosing function unless it is ok.
-#define VEK_IMAGE_PASS(expr)                                                \
-    do {                                                                    \
-        if (Status status_ = (expr); status_ != Status::ok) return status_; \
-    } while (0)
-
 constexpr uint32_t OPAQUE = 0xFF000000u;
 
 // ====== Reader ======

@@ -1,7 +1,8 @@
 // What the image decoders and encoders share and the rest of the system does
 // not see: the size check every decoder makes before it allocates, the
 // allocation of a bitmap's pixels that answers no_memory instead of throwing,
-// the reading of the libraries' messages for failed allocations, and the conversion between our pixel words and RGBA byte order.
+// the reading of the libraries' messages for failed allocations, and the
+// conversion between our pixel words and RGBA byte order.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +11,12 @@
 #include "platform/image/codec.h"
 
 namespace vek::platform::image {
+
+// Returns the status of expr from the enclosing function unless it is ok.
+#define VEK_IMAGE_PASS(expr)                                                \
+    do {                                                                    \
+        if (Status status_ = (expr); status_ != Status::ok) return status_; \
+    } while (0)
 
 // ok for an image of that size, or too_large when a side is zero or above
 // MAX_SIDE, or the pixel count is above max_pixels or MAX_PIXELS.
