@@ -1447,7 +1447,7 @@ void raise_pending(Pending pending) {
 }
 
 void init() {
-    trace::tracing = trace::installed = false;
+    trace::init();
     inline_ops_known = false;
 }
 
