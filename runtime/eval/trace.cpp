@@ -48,7 +48,8 @@ Tracer tracer;
 
 void mark_tracer() { gc::mark_cell(&tracer.function); }
 
-Cell or_none(const Cell* value) { return value ? *value : NONE; }
+// An absent or unset! value is reported as none!.
+Cell or_none(const Cell* value) { return value && cell_type(value) != TYPE_UNSET ? *value : NONE; }
 
 // While the tracer runs nothing is traced, not even a function with the
 // trace attribute, and no do/trace installs another tracer; the flags come
