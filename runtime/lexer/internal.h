@@ -66,6 +66,13 @@ struct TextFlags {
 // With load, appends a string! (retyped to the override) to the output.
 void read_text(State* st, const uint8_t* from, const uint8_t* to, TextFlags flags, const uint8_t* near);
 
+// A raw string's closing "}". The automaton ends the token at the first "}"
+// followed by "%" signs; when that run is shorter than the one that opened
+// the string, the string goes on to the first "}" followed by as many, the
+// line feeds on the way counted. *after is set past the closing run. A
+// longer run, or no such "}", is a syntax error of type string!.
+const uint8_t* raw_string_close(State* st, const uint8_t* start, const uint8_t* end, const uint8_t** after);
+
 // Map literals: the level's values must be key/value pairs with keys a map
 // accepts (else a syntax error of type map!, quoted from near); make_map turns
 // the closed block into the map.

@@ -65,8 +65,12 @@ bool ends_path_step(uint32_t kind) {
 
 // Where the next token starts when only the delimiters are tracked: past a
 // closing delimiter that belongs to the token.
-const uint8_t* token_tail(uint32_t kind, const uint8_t* start, const uint8_t* end) {
+const uint8_t* token_tail(State* st, uint32_t kind, const uint8_t* start, const uint8_t* end) {
+    const uint8_t* after = end;
     switch (kind) {
+    case K_RAW_STRING:
+        raw_string_close(st, start, end, &after);
+        return after;
     case K_CHAR: case K_BINARY: case K_TAG: case K_PERCENT: case K_POINT:
         return end + 1;
     case K_FILE:
@@ -145,7 +149,7 @@ uint32_t scan_token(State* st, bool prescan) {
     }
     if (prescan) {
         if (kind <= K_STRING) scanners[kind](st, start, p, flags, false);
-        else st->position = token_tail(kind, start, p);
+        else st->position = token_tail(st, kind, start, p);
     } else if (kind <= K_COMMA) {
         scanners[kind](st, start, p, flags, st->load);
     } else {
