@@ -121,8 +121,9 @@ bool prescan_accepted(State* st, uint32_t kind, const uint8_t* start, const uint
 // A token the tracer declined at its prescan: the input moves past it (at
 // least one byte), nothing else happens, and it completes no value.
 uint32_t skip_token(State* st, uint32_t kind, const uint8_t* start, const uint8_t* end) {
-    const uint8_t* next = kind <= K_STRING && kind != K_END && kind != K_COMMENT ? end + 1 : token_tail(st, kind, start, end);
-    if (kind == K_END) next = st->input_end;
+    // The delimiter kinds and strings end at a byte the automaton left for their scanner.
+    bool own_closer = kind <= K_STRING && kind != K_END && kind != K_COMMENT;
+    const uint8_t* next = kind == K_END ? st->input_end : own_closer ? end + 1 : token_tail(st, kind, start, end);
     if (next <= start) next = start + 1;
     st->position = next < st->input_end ? next : st->input_end;
     if (st->moved_to) st->position = st->moved_to;
