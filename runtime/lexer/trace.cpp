@@ -3,6 +3,7 @@
 // the token, the token's datatype, the line and the loaded value or the
 // token's span. Its answer can veto the step, and by changing the index of
 // the series it was given it can move the input.
+#include <algorithm>
 #include <bit>
 
 #include "runtime/core/fixed_words.h"
@@ -82,6 +83,7 @@ bool continuation(uint8_t byte) { return (byte & 0xC0) == 0x80; }
 // source, counted on from the last position asked (forward or backward),
 // bytes otherwise.
 uint32_t char_offset(State* st, const uint8_t* p) {
+    p = std::clamp(p, st->input_start, st->input_end);
     if (!counts_characters(st)) return uint32_t(p - st->input_start);
     for (; st->counted_at < p; st->counted_at++) st->counted += !continuation(*st->counted_at);
     for (; st->counted_at > p; st->counted_at--) st->counted -= !continuation(st->counted_at[-1]);
