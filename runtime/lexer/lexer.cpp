@@ -141,7 +141,8 @@ void scan_value(State* st, uint32_t kind, const uint8_t* start, const uint8_t* e
     else if (!st->load || traced(st, LEX_SCAN)) loaders[kind](st, start, end, flags, false);
     if (traced(st, LEX_SCAN) && !trace_event(st, LEX_SCAN, st->token_type, nullptr, start, st->position)) return;
     if (!st->load) return;
-    uint32_t before = st->top;
+    // A point literal's value takes the place of its level's marker.
+    uint32_t before = kind == K_POINT ? st->level - 1 : st->top;
     loaders[kind](st, start, st->token_end, flags, true);
     if (!traced(st, LEX_LOAD) || st->top == before) return;
     Cell loaded = *output_at(st->top - 1);
