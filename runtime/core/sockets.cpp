@@ -4,7 +4,6 @@ namespace vek::sockets {
 
 namespace {
 
-void drop_event(uint32_t, const Cell*, int32_t, const Cell*, const Cell*) {}
 void nothing() {}
 void ignore_change(const Cell*, const Cell*, const Cell*, const Cell*) {}
 void visit_no_field(const Cell*, FieldVisitor, void*) {}
@@ -14,7 +13,6 @@ bool notify_nobody(const Cell*, const Cell*, const Cell*, const Cell*, const Cel
 
 }  // namespace
 
-TraceEventFn trace_event = drop_event;
 OutputFn before_print = nothing;
 OutputFn after_print = nothing;
 OnChangeFn on_change = ignore_change;
@@ -22,7 +20,6 @@ ForEachFieldFn for_each_field = visit_no_field;
 NotifyOwnerFn notify_owner = notify_nobody;
 
 void reset() {
-    trace_event = drop_event;
     before_print = after_print = nothing;
     on_change = ignore_change;
     for_each_field = visit_no_field;

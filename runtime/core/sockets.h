@@ -1,6 +1,6 @@
 // The sockets: the few places where the core calls out to code that is not
-// part of it (the tracer, the terminal GUI backend, the handlers that objects
-// run on a change). Inside the core, modules call each other directly.
+// part of it (the terminal GUI backend, the handlers that objects run on a
+// change). Inside the core, modules call each other directly.
 //
 // Each socket is a function pointer that always holds a function: it starts
 // at a default that does nothing or gives the safe answer, so a caller calls
@@ -16,15 +16,6 @@
 #include "runtime/core/cell.h"
 
 namespace vek::sockets {
-
-// ---------------------------------------------------------------- tracing
-
-// Receives one trace event that passed eval::trace's flag and mask (see
-// runtime/eval/trace.h for the payload). Installed by the tracer (do/trace)
-// along with those flags. Default: drops the event.
-using TraceEventFn = void (*)(uint32_t event, const Cell* code, int32_t offset, const Cell* value,
-                              const Cell* ref);
-extern TraceEventFn trace_event;
 
 // ---------------------------------------------------------------- terminal GUI backend
 

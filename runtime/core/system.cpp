@@ -1,6 +1,7 @@
 #include "runtime/core/system.h"
 
 #include <array>
+#include <cctype>
 #include <cstring>
 
 #include "runtime/core/root.h"
@@ -56,6 +57,7 @@ Cell* source_files_block = nullptr;
 Cell* months_block = nullptr;
 Cell* days_block = nullptr;
 Cell* currencies_block = nullptr;
+Cell* exit_states_block = nullptr;
 
 Cell* new_root_block(uint32_t capacity) {
     Cell* cell = root::append();
@@ -82,6 +84,25 @@ Cell* word_block(const std::array<const char*, N>& names) {
     return list;
 }
 
+// The lexer's token kinds, named as kinds.def names them, in lower case and
+// with hyphens: block-open, raw-string and so on.
+constexpr std::array TOKEN_KINDS{
+#define X(NAME, type, scanner, loader) #NAME,
+#include "runtime/lexer/kinds.def"
+#undef X
+};
+
+Cell* token_kind_block() {
+    Cell* list = new_root_block(TOKEN_KINDS.size());
+    for (const char* kind : TOKEN_KINDS) {
+        std::array<char, 32> name{};
+        for (size_t i = 0; kind[i] && i + 1 < name.size(); i++)
+            name[i] = kind[i] == '_' ? '-' : char(std::tolower(uint8_t(kind[i])));
+        word::load_in(list, name.data());
+    }
+    return list;
+}
+
 }  // namespace
 
 void init() {
@@ -89,6 +110,7 @@ void init() {
     months_block = string_block(MONTH_NAMES);
     days_block = string_block(DAY_NAMES);
     currencies_block = word_block(CURRENCY_CODES);
+    exit_states_block = token_kind_block();
 }
 
 const Cell* stack_trace() { return &STACK_TRACE; }
@@ -100,5 +122,6 @@ const Cell* currencies_list() { return currencies_block; }
 const Cell* money_digits() { return &MONEY_DIGITS; }
 const Cell* decimal_digits() { return &DECIMAL_DIGITS; }
 const Cell* binary_base() { return &BINARY_BASE; }
+const Cell* exit_states() { return exit_states_block; }
 
 }  // namespace vek::system_fields

@@ -43,5 +43,6 @@ const Cell* currencies_list();    // locale/currencies/list: block! of 170 words
 const Cell* money_digits();       // options/money-digits: integer! 2
 const Cell* decimal_digits();     // options/decimal-digits: integer! 15
 const Cell* binary_base();        // options/binary-base: integer! 16
+const Cell* exit_states();        // lexer/exit-states: block! of a word per lexer token kind, in kind order
 
 }  // namespace vek::system_fields

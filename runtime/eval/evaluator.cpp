@@ -1233,6 +1233,29 @@ uint32_t call_mark(uint32_t type, bool library) {
     return library ? stack::MARK_NATIVE : stack::MARK_NATIVE_INTERP;
 }
 
+constexpr uint32_t TRACE_ATTRIBUTES = function::FLAG_TRACE | function::FLAG_NO_TRACE;
+
+// An interpreted function's body, between its prolog and epilog events.
+[[gnu::always_inline]] inline Pending run_body(const Cell& function, const Cell* name) {
+    Cell body = *function::body(&function);
+    event(trace::EV_PROLOG, &body, nullptr, &function, name);
+    Pending p = Pending::none;
+    if (cell_type(&body) == TYPE_BLOCK)
+        p = eval_block(&body, {.chain = true});
+    else
+        make_unset(stack::arguments);
+    event(trace::EV_EPILOG, &body, nullptr, &function, name);
+    return p;
+}
+
+// The body of a function whose attributes or callback class decide whether
+// it runs traced; the tracing state comes back after it. Kept out of line,
+// so that the evaluator's plain calls keep the state as it is for nothing.
+[[gnu::noinline]] Pending run_body_traced_for(const Cell& function, const Cell* name, CallbackClass callback) {
+    trace::Scope traced(tracing_for(&function, callback));
+    return run_body(function, name);
+}
+
 // call_function's work on an interpreted function, a cell that stays put
 // meanwhile; inline in the evaluator's own calls.
 [[gnu::always_inline]] inline Pending run_function(const Cell& function, const Cell* name, CallbackClass callback) {
@@ -1249,19 +1272,8 @@ uint32_t call_mark(uint32_t type, bool library) {
     // The frame stack never moves: the frame stays put while the body runs,
     // and is the top frame again when it ends.
     frame->header |= stack::FRAME_RETURN_TARGET;
-    Pending p;
-    {
-        trace::Scope traced(tracing_for(&function, callback));
-        Cell body = *function::body(&function);
-        event(trace::EV_PROLOG, &body, nullptr, &function, name);
-        if (cell_type(&body) == TYPE_BLOCK) {
-            p = eval_block(&body, {.chain = true});
-        } else {
-            make_unset(stack::arguments);
-            p = Pending::none;
-        }
-        event(trace::EV_EPILOG, &body, nullptr, &function, name);
-    }
+    bool keeps_tracing = callback == CALL_EVALUATOR && !(function.header & TRACE_ATTRIBUTES);
+    Pending p = keeps_tracing ? run_body(function, name) : run_body_traced_for(function, name, callback);
     // break and continue have already left this frame, and its context was
     // restored on the way.
     if (p == Pending::brk || p == Pending::cont) return p;
@@ -1447,7 +1459,7 @@ void raise_pending(Pending pending) {
 }
 
 void init() {
-    trace::tracing = trace::installed = false;
+    trace::init();
     inline_ops_known = false;
 }
 

@@ -16,9 +16,12 @@ Cell* output_at(uint32_t index);
 // value count, the datatype opened, the opener's byte offset) and starts a
 // level after it. close_series copies the level into a series of the type
 // (in load mode) where the marker stood; opener is the delimiter reported
-// when there is no open level.
-void open_series(State* st, uint32_t type, const uint8_t* opener);
-void close_series(State* st, uint32_t type, const uint8_t* closer, char opener);
+// when there is no open level. A tracer may decline either: they answer
+// false and leave the levels as they were (a declined close returns to start
+// state 0). closer is nullptr when the scan closes what an error left open,
+// which is not traced.
+bool open_series(State* st, uint32_t type, const uint8_t* opener);
+bool close_series(State* st, uint32_t type, const uint8_t* closer, char opener);
 // The marker's three words, in that order.
 inline uint32_t marker_outer_count(const Cell* marker) {
     VEK_CHECK_LAYOUT(marker, type_in<TYPE_TRIPLE>);
@@ -66,11 +69,51 @@ struct TextFlags {
 // With load, appends a string! (retyped to the override) to the output.
 void read_text(State* st, const uint8_t* from, const uint8_t* to, TextFlags flags, const uint8_t* near);
 
+// A raw string's closing "}". The automaton ends the token at the first "}"
+// followed by "%" signs; when that run is shorter than the one that opened
+// the string, the string goes on to the first "}" followed by as many, the
+// line feeds on the way counted. *after is set past the closing run. A
+// longer run, or no such "}", is a syntax error of type string!.
+const uint8_t* raw_string_close(State* st, const uint8_t* start, const uint8_t* end, const uint8_t** after);
+
 // Map literals: the level's values must be key/value pairs with keys a map
 // accepts (else a syntax error of type map!, quoted from near); make_map turns
 // the closed block into the map.
 void check_map_pairs(State* st, const uint8_t* near);
 void make_map(Cell* block);
+
+// Whether the "(" at p starts a point literal: at least 4 bytes follow, all
+// number characters up to a "," or the input end.
+bool starts_point(const uint8_t* p, const uint8_t* end);
+
+// ---------------------------------------------------------------- tracing (trace.cpp)
+
+// The events a tracer hears, as bits of its mask.
+enum TraceEvent : uint32_t {
+    LEX_PRESCAN = 1, LEX_SCAN = 2, LEX_LOAD = 4, LEX_OPEN = 8, LEX_CLOSE = 16, LEX_ERROR = 32,
+};
+constexpr uint32_t LEX_ALL_EVENTS = 63;
+
+// Readies the record's tracing fields: the tracer function (nullptr for
+// none), and the series the text came from (nullptr for none).
+void start_tracing(State* st, const Cell* tracer, const Cell* source);
+
+// Each event site tests this first, so that a scan without a tracer pays
+// one test per site.
+inline bool traced(const State* st, uint32_t event) { return (st->trace_mask & event) != 0; }
+
+// The code of a token kind that has no datatype, for trace_event.
+inline int32_t kind_code(uint32_t kind) { return -int32_t(kind) - 1; }
+
+// Calls the tracer for the event of the token from start to end and answers
+// the truth of its result (true, without a call, for an event it does not
+// hear). type is a datatype id, 0, or kind_code(kind); value is the value
+// reported (the token's character span when nullptr). A tracer that changed
+// the index of the source series it was given leaves where to move the input
+// in st->moved_to. Raises what the tracer raises; a break or continue in it
+// goes on as an exception.
+bool trace_event(State* st, uint32_t event, int32_t type, const Cell* value, const uint8_t* start,
+                 const uint8_t* end);
 
 // The scanners of the delimiter kinds (scan_text.cpp).
 void scan_end(State*, const uint8_t*, const uint8_t*, uint32_t, bool);

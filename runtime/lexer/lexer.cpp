@@ -30,8 +30,12 @@ uint8_t* utf8_buffer = nullptr;
 uint32_t utf8_used = 0;  // the part outer scans occupy
 State* innermost = nullptr;
 
-// The scan of the quiet modes stops with this once its token is marked error!.
-struct QuietStop {};
+// The scan of the quiet modes stops with this once its token is marked
+// error!; so does a scan whose tracer declined an error, which keeps what it
+// loaded so far.
+struct QuietStop {
+    bool keep_loaded = false;
+};
 
 constexpr TokenFn scanners[KIND_COUNT] = {
 #define X(NAME, type, scanner, loader) scanner,
@@ -65,8 +69,12 @@ bool ends_path_step(uint32_t kind) {
 
 // Where the next token starts when only the delimiters are tracked: past a
 // closing delimiter that belongs to the token.
-const uint8_t* token_tail(uint32_t kind, const uint8_t* start, const uint8_t* end) {
+const uint8_t* token_tail(State* st, uint32_t kind, const uint8_t* start, const uint8_t* end) {
+    const uint8_t* after = end;
     switch (kind) {
+    case K_RAW_STRING:
+        raw_string_close(st, start, end, &after);
+        return after;
     case K_CHAR: case K_BINARY: case K_TAG: case K_PERCENT: case K_POINT:
         return end + 1;
     case K_FILE:
@@ -93,6 +101,52 @@ void drop_point(State* st) {
     st->level = marker - marker_outer_count(output_at(marker));
     st->top = marker;
     st->start_state = 0;
+}
+
+// ---------------------------------------------------------------- the tracer's steps
+
+// The prescan event of a token, but inside a brace string and for the "("
+// of a point literal, whose tracer is not asked. A point literal's span
+// takes in its parentheses.
+bool prescan_accepted(State* st, uint32_t kind, const uint8_t* start, const uint8_t* end) {
+    if (st->start_state == 4 || (kind == K_PAREN_OPEN && starts_point(start, st->input_end))) return true;
+    if (kind == K_POINT) {
+        if (start > st->input_start) start--;
+        if (end < st->input_end) end++;
+    }
+    int32_t type = st->token_type != 0 ? st->token_type : kind_code(kind);
+    return trace_event(st, LEX_PRESCAN, type, nullptr, start, end);
+}
+
+// A token the tracer declined at its prescan: the input moves past it (at
+// least one byte), nothing else happens, and it completes no value.
+uint32_t skip_token(State* st, uint32_t kind, const uint8_t* start, const uint8_t* end) {
+    // The delimiter kinds and strings end at a byte the automaton left for their scanner.
+    bool own_closer = kind <= K_STRING && kind != K_END && kind != K_COMMENT;
+    const uint8_t* next = kind == K_END ? st->input_end : own_closer ? end + 1 : token_tail(st, kind, start, end);
+    if (next <= start) next = start + 1;
+    st->position = next < st->input_end ? next : st->input_end;
+    if (st->moved_to) st->position = st->moved_to;
+    st->moved_to = nullptr;
+    st->token_type = 0;
+    return kind == K_END ? K_END : K_COMMENT;
+}
+
+// A value token: checked by its scanner, or by its loader when it has none
+// (in load mode only for a tracer's scan event), then loaded. The tracer's
+// scan answer decides whether it is loaded, its load answer whether the
+// value stays.
+void scan_value(State* st, uint32_t kind, const uint8_t* start, const uint8_t* end, uint32_t flags) {
+    if (scanners[kind]) scanners[kind](st, start, end, flags, false);
+    else if (!st->load || traced(st, LEX_SCAN)) loaders[kind](st, start, end, flags, false);
+    if (traced(st, LEX_SCAN) && !trace_event(st, LEX_SCAN, st->token_type, nullptr, start, st->position)) return;
+    if (!st->load) return;
+    // A point literal's value takes the place of its level's marker.
+    uint32_t before = kind == K_POINT ? st->level - 1 : st->top;
+    loaders[kind](st, start, st->token_end, flags, true);
+    if (!traced(st, LEX_LOAD) || st->top == before) return;
+    Cell loaded = *output_at(st->top - 1);
+    if (!trace_event(st, LEX_LOAD, st->token_type, &loaded, start, st->position)) st->top = before;
 }
 
 // One token: the automaton delimits it, then its scanner and loader run.
@@ -143,18 +197,21 @@ uint32_t scan_token(State* st, bool prescan) {
             return p >= end ? K_END : K_COMMENT;
         }
     }
+    if (traced(st, LEX_PRESCAN) && !prescan_accepted(st, kind, start, p)) return skip_token(st, kind, start, p);
     if (prescan) {
         if (kind <= K_STRING) scanners[kind](st, start, p, flags, false);
-        else st->position = token_tail(kind, start, p);
+        else st->position = token_tail(st, kind, start, p);
     } else if (kind <= K_COMMA) {
         scanners[kind](st, start, p, flags, st->load);
     } else {
-        if (scanners[kind]) scanners[kind](st, start, p, flags, false);
-        else if (!st->load) loaders[kind](st, start, p, flags, false);
-        if (st->load) loaders[kind](st, start, st->token_end, flags, true);
+        scan_value(st, kind, start, p, flags);
     }
     if (kind == K_POINT && open_type(st) == TYPE_POINT2D) drop_point(st);
     if (in_path(st) && st->start_state != 35 && ends_path_step(kind)) end_path_item(st);
+    if (st->moved_to) {
+        st->position = st->moved_to;
+        st->moved_to = nullptr;
+    }
     return kind;
 }
 
@@ -290,8 +347,27 @@ Cell* alloc_cell(State* st) {
     return cell;
 }
 
-void open_series(State* st, uint32_t type, const uint8_t* opener) {
+namespace {
+
+// Whether a closer of the type closes a level of the open type: "]" also
+// closes a map, and ":" a path, making it a set-path.
+bool closes(uint32_t open, uint32_t type) {
+    return open == type || (type == TYPE_BLOCK && open == TYPE_MAP) || (type == TYPE_SET_PATH && open == TYPE_PATH);
+}
+
+// The tracer's close event, asked before the closer is checked against what
+// is open, so that a tracer can drop the closers of the openers it dropped:
+// it reports the datatype opened, or the closer's when it closes nothing open.
+bool close_accepted(State* st, uint32_t type, const uint8_t* closer) {
+    uint32_t open = st->level == st->base ? 0 : marker_type(output_at(st->level - 1));
+    return trace_event(st, LEX_CLOSE, int32_t(closes(open, type) ? open : type), nullptr, closer, st->position);
+}
+
+}  // namespace
+
+bool open_series(State* st, uint32_t type, const uint8_t* opener) {
     if (open_type(st) == TYPE_POINT2D) syntax_error(st, TYPE_POINT2D, opener);
+    if (traced(st, LEX_OPEN) && !trace_event(st, LEX_OPEN, int32_t(type), nullptr, opener, st->position)) return false;
     uint32_t before = st->top - st->level;
     Cell* marker = alloc_cell(st);
     *marker = Cell{TYPE_TRIPLE | (marker->header & CELL_NEW_LINE), before, type,
@@ -300,15 +376,18 @@ void open_series(State* st, uint32_t type, const uint8_t* opener) {
     st->newline_before = false;  // the line break belongs to the opener
     st->start_state = 0;
     st->last_open_type = int32_t(type);
+    return true;
 }
 
-void close_series(State* st, uint32_t type, const uint8_t* closer, char opener) {
+bool close_series(State* st, uint32_t type, const uint8_t* closer, char opener) {
+    if (closer && traced(st, LEX_CLOSE) && !close_accepted(st, type, closer)) {
+        st->start_state = 0;
+        return false;
+    }
     if (st->level == st->base) missing_error(st, opener, closer);
     uint32_t marker_index = st->level - 1;
     uint32_t open = marker_type(output_at(marker_index));
-    bool fits = open == type || (type == TYPE_BLOCK && open == TYPE_MAP) ||
-                (type == TYPE_SET_PATH && open == TYPE_PATH);
-    if (!fits) {
+    if (!closes(open, type)) {
         if (type == TYPE_SET_PATH) missing_error(st, ':', closer);
         unclosed(st);
     }
@@ -331,6 +410,7 @@ void close_series(State* st, uint32_t type, const uint8_t* closer, char opener) 
     st->token_type = int32_t(type);
     st->start_state = in_path(st) ? 59 : 0;
     st->last_open_type = int32_t(open_type(st));
+    return true;
 }
 
 Cell* close_point(State* st) {
@@ -345,8 +425,22 @@ Cell* close_point(State* st) {
     return cell;
 }
 
+namespace {
+
+// The tracer's error event, with the datatype at fault: declined, the scan
+// stops quietly with what it loaded so far.
+void error_event(State* st, int32_t type, const uint8_t* start) {
+    if (!traced(st, LEX_ERROR)) return;
+    int32_t at_fault = type > 0 ? type : st->last_open_type > 0 ? st->last_open_type : int32_t(TYPE_ERROR);
+    const uint8_t* end = st->token_end > start ? st->token_end : start;
+    if (!trace_event(st, LEX_ERROR, at_fault, nullptr, start, end)) throw QuietStop{.keep_loaded = true};
+}
+
+}  // namespace
+
 void syntax_error(State* st, int32_t type, const uint8_t* start) {
     st->token_type = TYPE_ERROR;
+    error_event(st, type, start);
     if (!st->load) throw QuietStop{};
     close_all(st);
     Cell line = line_text(st);
@@ -359,6 +453,7 @@ void syntax_error(State* st, int32_t type, const uint8_t* start) {
 
 void missing_error(State* st, char delimiter, const uint8_t* near) {
     st->token_type = TYPE_ERROR;
+    error_event(st, ERR_BAD_CHAR, near);
     if (!st->load) throw QuietStop{};
     close_all(st);
     Cell line = line_text(st);
@@ -376,22 +471,26 @@ uint32_t scan(Cell* dst, const uint8_t* text, uint32_t size, ScanOptions options
     st.line = 1;
     st.type_override = -1;
     st.load = options.mode == Mode::load;
+    if (options.tracer) start_tracing(&st, options.tracer, source);
     bool prescan = options.mode == Mode::prescan;
     Link link(&st);
     bool quiet = false;
+    bool keep_loaded = false;
     try {
         scan_tokens(&st, options.one, prescan);
         if (st.level != st.base && !(prescan && in_path(&st))) unclosed(&st);
-    } catch (QuietStop&) {
+    } catch (QuietStop& stop) {
         quiet = true;
+        keep_loaded = stop.keep_loaded && st.load;
     }
     if (consumed) *consumed = units_consumed(&st, source);
-    if (quiet) {
+    if (quiet && !keep_loaded) {
         if (dst && !into) *dst = Cell{TYPE_NONE, 0, 0, 0};
         return TYPE_ERROR;
     }
+    if (keep_loaded) close_all(&st);
     if (st.load) deliver(&st, dst, options.one, options.wrap, into);
-    return uint32_t(st.token_type);
+    return quiet ? TYPE_ERROR : uint32_t(st.token_type);
 }
 
 uint32_t scan_string(Cell* dst, const Cell* string, int32_t length, ScanOptions options,

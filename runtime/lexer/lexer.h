@@ -50,6 +50,14 @@ struct State {
     int32_t point_line;        // the line saved when a point literal opened
     bool load;                 // values are built
     bool newline_before;       // a line feed preceded the current token
+    // Tracing (lexer/trace.cpp). The cells live in the scan's C++ frame,
+    // where the collector's stack scan sees them.
+    uint32_t trace_mask;          // the events the tracer hears; 0 without a tracer
+    Cell tracer;                  // the tracer function
+    Cell source;                  // the series the text came from, none! when none
+    const uint8_t* counted_at;    // the last position turned into a character count...
+    uint32_t counted;             // ...and that count
+    const uint8_t* moved_to;      // where a tracer moved the input to, or nullptr
 };
 
 // The signature of every scanner and loader: the token's first byte, the byte
@@ -71,6 +79,10 @@ struct ScanOptions {
     Mode mode = Mode::load;
     bool one = false;   // stop after one complete value at the outermost level
     bool wrap = false;  // always make a block
+    // A function! called at each step of the scan (lexer/trace.cpp), or
+    // nullptr. The text must then not belong to a series the tracer can
+    // reach: a binary! source is scanned from a copy.
+    const Cell* tracer = nullptr;
 };
 
 // Scans size bytes of UTF-8. Loaded values go into into when given; else

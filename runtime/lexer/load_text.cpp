@@ -242,27 +242,32 @@ void load_string(State* st, const uint8_t* start, const uint8_t* end, uint32_t f
     st->position = end + 1;
 }
 
-void load_raw_string(State* st, const uint8_t* start, const uint8_t* end, uint32_t, bool load) {
+const uint8_t* raw_string_close(State* st, const uint8_t* start, const uint8_t* end, const uint8_t** after) {
     uint32_t opening = 0;
     while (start[opening] == '%') opening++;
     uint32_t closing = 0;
     while (end[-1 - int32_t(closing)] == '%') closing++;
-    const uint8_t* text_end = end - closing - 1;  // at the "}"
-    const uint8_t* after = end;
+    *after = end;
     if (closing > opening) syntax_error(st, TYPE_STRING, start);
-    if (closing < opening) {
-        const uint8_t* p = end;
-        for (;; p++) {
-            if (uint32_t(st->input_end - p) <= opening) syntax_error(st, TYPE_STRING, start);
-            if (*p != '}') continue;
-            uint32_t run = 0;
-            while (run < opening && p[1 + run] == '%') run++;
-            if (run == opening) break;
-        }
-        for (const uint8_t* q = end; q < p; q++) st->line += *q == '\n';
-        text_end = p;
-        after = p + 1 + opening;
+    if (closing == opening) return end - closing - 1;
+    const uint8_t* p = end;
+    for (;; p++) {
+        if (uint32_t(st->input_end - p) <= opening) syntax_error(st, TYPE_STRING, start);
+        if (*p != '}') continue;
+        uint32_t run = 0;
+        while (run < opening && p[1 + run] == '%') run++;
+        if (run == opening) break;
     }
+    for (const uint8_t* q = end; q < p; q++) st->line += *q == '\n';
+    *after = p + 1 + opening;
+    return p;
+}
+
+void load_raw_string(State* st, const uint8_t* start, const uint8_t* end, uint32_t, bool load) {
+    uint32_t opening = 0;
+    while (start[opening] == '%') opening++;
+    const uint8_t* after = end;
+    const uint8_t* text_end = raw_string_close(st, start, end, &after);
     read_text(st, start + opening + 1, text_end, {.load = load}, start);
     st->position = after;
 }

@@ -1,10 +1,13 @@
 #include "runtime/lexer/transcode.h"
 
+#include <cstring>
+
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/eval/stack.h"
 #include "runtime/lexer/lexer.h"
+#include "runtime/memory/malloc_list.h"
 
 namespace vek::natives {
 
@@ -42,6 +45,33 @@ lexer::Mode scan_mode(const TranscodeRefinements& r) {
     return r.scan >= 0 ? lexer::Mode::scan : lexer::Mode::load;
 }
 
+// The bytes scanned, the caller's or a copy of them, released with the scan.
+class ScannedBytes {
+public:
+    ScannedBytes(const uint8_t* bytes, uint32_t length, bool copy)
+        : own_(copy ? static_cast<uint8_t*>(malloc_list::alloc(length + 1)) : nullptr) {
+        if (own_) std::memcpy(own_, bytes, length);
+        bytes_ = own_ ? own_ : bytes;
+    }
+    ~ScannedBytes() {
+        if (own_) malloc_list::free(own_);
+    }
+    ScannedBytes(const ScannedBytes&) = delete;
+    ScannedBytes& operator=(const ScannedBytes&) = delete;
+    const uint8_t* bytes() const { return bytes_; }
+
+private:
+    uint8_t* own_;
+    const uint8_t* bytes_;
+};
+
+const Cell* tracer_of(const TranscodeRefinements& r) {
+    if (r.trace < 0) return nullptr;
+    const Cell* tracer = stack::arguments + r.trace;
+    if (cell_type(tracer) != TYPE_FUNCTION) fire(err::script::invalid_arg, tracer);
+    return tracer;
+}
+
 }  // namespace
 
 void transcode(const TranscodeRefinements& r) {
@@ -49,7 +79,11 @@ void transcode(const TranscodeRefinements& r) {
     Cell source = args[0];
     uint32_t length = units_left(&source);
     if (r.part >= 0) length = part_length(&source, args + r.part, length);
-    lexer::ScanOptions options{.mode = scan_mode(r), .one = r.next >= 0 || r.one >= 0 || r.scan >= 0};
+    Cell tracer{};
+    if (const Cell* given = tracer_of(r)) tracer = *given;
+    bool traced = r.trace >= 0;
+    lexer::ScanOptions options{.mode = scan_mode(r), .one = r.next >= 0 || r.one >= 0 || r.scan >= 0,
+                               .tracer = traced ? &tracer : nullptr};
     bool classify = r.prescan >= 0 || r.scan >= 0;
     const Cell* into_block = r.into >= 0 ? args + r.into : nullptr;
 
@@ -63,7 +97,8 @@ void transcode(const TranscodeRefinements& r) {
             length -= 3;
             set_series_index(&source, series_index(&source) + 3);
         }
-        type = lexer::scan(&value, bytes, length, options, &consumed, &source, into_block);
+        ScannedBytes scanned(bytes, length, traced);
+        type = lexer::scan(&value, scanned.bytes(), length, options, &consumed, &source, into_block);
     } else {
         type = lexer::scan_string(&value, &source, int32_t(length), options, &consumed, into_block);
     }

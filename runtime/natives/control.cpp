@@ -14,6 +14,7 @@
 #include "runtime/eval/compiled.h"
 #include "runtime/eval/evaluator.h"
 #include "runtime/eval/stack.h"
+#include "runtime/eval/trace.h"
 #include "runtime/lexer/lexer.h"
 #include "runtime/natives/helpers.h"
 
@@ -445,9 +446,9 @@ Pending has(bool check, const int32_t*) {
 
 // ---------------------------------------------------------------- evaluation
 
-Pending do_(bool check, const int32_t* refinements) {
-    if (check && refinements[2] >= 0) check_arg(refinements[2], type_bit(TYPE_WORD));
-    if (refinements[3] >= 0) not_done();  // tracing
+namespace {
+
+Pending evaluate(const int32_t* refinements) {
     Cell* value = arg(0);
     switch (cell_type(value)) {
     case TYPE_BLOCK:
@@ -460,6 +461,32 @@ Pending do_(bool check, const int32_t* refinements) {
     case TYPE_ERROR: stack::throw_error(value);
     default: return do_value(value);
     }
+}
+
+// The tracer is installed around the evaluation and removed however it
+// ends, a pending code passed on after the end event. Inside a traced
+// evaluation (or the tracer itself) the value is evaluated untouched.
+Pending evaluate_traced(const int32_t* refinements) {
+    if (!eval::trace::install(arg(refinements[3]))) return evaluate(refinements);
+    Pending p;
+    try {
+        eval::trace::fire_init();
+        p = evaluate(refinements);
+    } catch (...) {
+        eval::trace::remove(true);
+        throw;
+    }
+    eval::trace::remove(false);
+    return p;
+}
+
+}  // namespace
+
+Pending do_(bool check, const int32_t* refinements) {
+    if (check && refinements[2] >= 0) check_arg(refinements[2], type_bit(TYPE_WORD));
+    if (check && refinements[3] >= 0) check_arg(refinements[3], type_bit(TYPE_FUNCTION));
+    if (refinements[3] >= 0) return evaluate_traced(refinements);
+    return evaluate(refinements);
 }
 
 Pending get(bool check, const int32_t* refinements) {

@@ -25,7 +25,7 @@ Cell* print_buffer_cell = nullptr;  // in the root block, which the collector ma
 
 Pending transcode_entry(bool, const int32_t* refinements) {
     const int32_t* r = refinements;
-    transcode({.next = r[0], .one = r[1], .prescan = r[2], .scan = r[3], .part = r[4], .into = r[5]});
+    transcode({.next = r[0], .one = r[1], .prescan = r[2], .scan = r[3], .part = r[4], .into = r[5], .trace = r[6]});
     return Pending::none;
 }
 

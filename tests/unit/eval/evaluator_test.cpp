@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "runtime/core/sockets.h"
 #include "runtime/datatypes/callable/native.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/word.h"
@@ -176,13 +175,13 @@ protected:
     void SetUp() override {
         Evaluator::SetUp();
         seen = &events_;
-        sockets::trace_event = record;
+        eval::trace::listener = record;
         eval::trace::mask = eval::trace::ALL_EVENTS;
         eval::trace::installed = true;
     }
     void TearDown() override {
         eval::trace::installed = eval::trace::tracing = false;
-        sockets::reset();
+        eval::trace::listener = nullptr;
         seen = nullptr;
         Evaluator::TearDown();
     }

@@ -9,7 +9,6 @@
 
 #include <string>
 
-#include "runtime/core/sockets.h"
 #include "runtime/datatypes/callable/function.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
@@ -29,14 +28,14 @@ class PlainCalls : public test::NativeFrameTest {
 protected:
     void TearDown() override {
         eval::trace::installed = eval::trace::tracing = false;
-        sockets::reset();
+        eval::trace::listener = nullptr;
         NativeFrameTest::TearDown();
     }
 
     // The molded value of the source's last expression, or the whole error
     // it raised. The stacks must be back where they were.
     std::string outcome(const std::string& source, bool traced) {
-        sockets::trace_event = ignore_event;
+        eval::trace::listener = ignore_event;
         eval::trace::mask = 0;
         eval::trace::installed = eval::trace::tracing = traced;
         Cell code = test::load_code(source.c_str());

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "runtime/core/sockets.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/eval/evaluator.h"
 #include "runtime/eval/stack.h"
@@ -247,13 +246,13 @@ protected:
     void SetUp() override {
         TracedPath::SetUp();
         heard = &heard_;
-        sockets::trace_event = listen;
+        eval::trace::listener = listen;
         eval::trace::mask = eval::trace::ALL_EVENTS;
         eval::trace::installed = true;
     }
     void TearDown() override {
         eval::trace::installed = eval::trace::tracing = false;
-        sockets::reset();
+        eval::trace::listener = nullptr;
         heard = nullptr;
         TracedPath::TearDown();
     }

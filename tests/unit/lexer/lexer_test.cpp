@@ -41,6 +41,8 @@ TEST(Lexer, StringsOfEveryForm) {
         {"%{a}b}%", "[\"a}b\"]"},
         {"%%{ a }% b }%%", "[\" a }% b \"]"},
         {"%{^/}%", "[\"^^/\"]"},
+        {"%%{a}%b}%% %%%{q}%}%%b}%%% x", "[\"a}%b\" \"q}%}%%b\" x]"},
+        {"%{a}%b", "[\"a\" b]"},
     };
     expect_molds(rows, std::size(rows));
 }
