@@ -33,8 +33,8 @@ struct Plan {
 
 bool given(const Cell& cell) { return cell_type(&cell) != TYPE_NONE; }
 
-// [size], [size colour], [size rgb], [size rgb alpha]; values after these
-// are not looked at.
+// [size], [size colour], [size rgb], [size colour-or-rgb alpha]; a colour
+// makes the alpha bytes unused, and values after these are not looked at.
 Plan plan_from_block(const Cell* spec) {
     uint32_t length = block::length_from_head(spec);
     const Cell* items = series_buffer(spec)->cells() + series_index(spec);
@@ -43,7 +43,7 @@ Plan plan_from_block(const Cell* spec) {
     plan.size = items[0];
     if (length > 1) {
         switch (cell_type(&items[1])) {
-        case TYPE_TUPLE: plan.colour = items[1]; return plan;
+        case TYPE_TUPLE: plan.colour = items[1]; break;
         case TYPE_BINARY: plan.rgb = items[1]; break;
         default: fire(err::script::invalid_arg, &items[1]);
         }

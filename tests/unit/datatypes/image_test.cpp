@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
 #include <vector>
 
 #include "runtime/core/raise.h"
@@ -38,6 +42,70 @@ Cell* sample_image() {
 std::vector<uint32_t> pixels_of(const Cell* image) {
     image::Lock lock = image::acquire_buffer(image);
     return {lock.pixels, lock.pixels + image::pixel_count(image)};
+}
+
+Cell file_cell(const std::string& path) {
+    return test::text_cell(std::u32string(path.begin(), path.end()), 1, TYPE_FILE);
+}
+
+std::string temp_path(const char* name) { return (std::filesystem::temp_directory_path() / name).string(); }
+
+TEST_F(ImageEntries, PngAndBmpRoundTripsKeepEveryPixelAlphaIncluded) {
+    Cell* original = sample_image();
+    for (auto format : {image::FileFormat::png, image::FileFormat::bmp}) {
+        SCOPED_TRACE(int(format));
+        Cell* encoded = image::encode(original, nullptr, int32_t(format));
+        ASSERT_EQ(cell_type(encoded), TYPE_BINARY);
+        Cell* decoded = image::decode(encoded);
+        ASSERT_EQ(cell_type(decoded), TYPE_IMAGE);
+        EXPECT_EQ(image::width(decoded), 3u);
+        EXPECT_EQ(image::height(decoded), 2u);
+        EXPECT_EQ(pixels_of(decoded), SAMPLE);
+    }
+}
+
+// The file is read whole and decoded by its signature, whatever its name.
+TEST_F(ImageEntries, LoadFileDecodesAFileAndRefusesWhatItCannotRead) {
+    Cell* original = sample_image();
+    Cell* encoded = image::encode(original, nullptr, int32_t(image::FileFormat::png));
+    std::string path = temp_path("vek-image-test.data");
+    {
+        SeriesBuffer* bytes = series_buffer(encoded);
+        std::ofstream out(path, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes->first()), bytes->used_bytes());
+    }
+    Cell file = file_cell(path);
+    Cell* loaded = image::decode(&file);
+    std::remove(path.c_str());
+    ASSERT_EQ(cell_type(loaded), TYPE_IMAGE);
+    EXPECT_EQ(pixels_of(loaded), SAMPLE);
+
+    Cell missing = file_cell(temp_path("vek-image-test-missing.png"));
+    EXPECT_EQ(test::raised([&] { image::load_file(&missing); }), error_code(err::access::cannot_open));
+}
+
+TEST_F(ImageEntries, EncodingWritesIntoWhereAndRefusesWhatItCannotEncode) {
+    Cell* original = sample_image();
+    Cell where = test::integer_cell(7);
+    EXPECT_EQ(image::encode(original, &where, int32_t(image::FileFormat::bmp)), &where);
+    EXPECT_EQ(cell_type(&where), TYPE_BINARY);
+
+    Cell empty{};
+    image::make_at(&empty, Node::none, image::pack_size(0, 5));
+    EXPECT_EQ(test::raised([&] { image::encode(&empty, nullptr, int32_t(image::FileFormat::png)); }),
+              error_code(err::access::bad_media));
+    EXPECT_EQ(test::raised([&] { image::encode(original, nullptr, 5); }), error_code(err::script::invalid_arg));
+    EXPECT_EQ(test::raised([&] { image::encode(original, nullptr, -1); }), error_code(err::script::invalid_arg));
+}
+
+// Unknown bytes are no image; known bytes that do not decode are bad media.
+TEST_F(ImageEntries, DecodingTellsUnknownDataFromBrokenData) {
+    Cell unknown = test::binary_cell("XYZ not an image");
+    EXPECT_EQ(cell_type(image::decode(&unknown)), TYPE_NONE);
+    Cell broken = test::binary_cell("\x89PNG\r\n\x1a\n broken");
+    EXPECT_EQ(test::raised([&] { image::decode(&broken); }), error_code(err::access::bad_media));
+    Cell number = test::integer_cell(1);
+    EXPECT_EQ(test::raised([&] { image::decode(&number); }), error_code(err::script::invalid_arg));
 }
 
 TEST_F(ImageEntries, PushResizedScalesByNearestNeighbour) {
