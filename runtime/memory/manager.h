@@ -129,10 +129,10 @@ void fill_range(std::byte* start, std::byte* end, uint8_t byte);
 // doubles between collections.
 void restart_pacing();
 // Memory that values hold outside the Vek heap (an image's pixels) paces the
-// collector as a big buffer does: the bytes count toward the next collection,
-// which may run first, before the caller allocates them. While they live they
-// also count as surviving bytes in the budget, until the release callback
-// that frees them gives them back.
+// collector as a big buffer does: pace_external counts the bytes toward the
+// next collection, which may run at once. While they live they also count as
+// surviving bytes in the budget, until release_external, called where they
+// are freed, gives them back.
 void pace_external(uint64_t bytes);
 void release_external(uint64_t bytes);
 

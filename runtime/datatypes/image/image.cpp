@@ -40,8 +40,8 @@ Cell* push_resized(const Cell* image, int32_t new_width, int32_t new_height) {
     }
     Cell* made = make_at(stack::push_cell(), Node::none, pack_size(w, h));
     if (w == 0 || h == 0 || pixel_count(&source) == 0) return made;
-    Node node = resize(image::node(&source), width(&source), height(&source), w, h);
-    return make_at(made, node);
+    Node scaled = resize(node(&source), width(&source), height(&source), w, h);
+    return make_at(made, scaled);
 }
 
 // ---------------------------------------------------------------- direct pixel access

@@ -47,8 +47,8 @@ inline uint32_t pixel_count(const Cell* image) { return width(image) * height(im
 // ---------------------------------------------------------------- constructors
 
 // Writes an image over the node (head 0, the node's size) into the cell and
-// returns it; Node::none writes an image of the size word without pixels.
-Cell* make_at(Cell* cell, Node node, uint32_t size_word = 0);
+// returns it; Node::none writes an image of the packed size without pixels.
+Cell* make_at(Cell* cell, Node node, uint32_t size = 0);
 // A copy of the image cell pushed on the evaluation stack.
 Cell* push(const Cell* image);
 // A new image of the given size holding the image's pixels scaled to it,
