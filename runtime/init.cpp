@@ -19,6 +19,7 @@
 #include "runtime/datatypes/callable/routine.h"
 #include "runtime/datatypes/char.h"
 #include "runtime/datatypes/handle.h"
+#include "runtime/datatypes/image/image.h"
 #include "runtime/datatypes/compound/date.h"
 #include "runtime/datatypes/compound/pair.h"
 #include "runtime/datatypes/compound/point.h"
@@ -127,6 +128,7 @@ void init() {
     money::init();
     point2d::init();
     point3d::init();
+    image::init();  // the image layer and image!, after series!, its parent
     memory::init_frames();
     root::init();  // the root block, the argument stack and the frame stack
     symbol::init_block();

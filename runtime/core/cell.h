@@ -48,10 +48,12 @@
 //                                                                       negative; marked apart
 //   vector!        head index (elements)     node: element buffer       element type id
 //   triple!        int32                     int32                      int32
+//   image!         head index (pixels)       node: the image node       size: width bits 0-15,
+//                                            (none without pixels)      height bits 16-31
 //   series!        no value has this type
 //
-// Not built yet, with what is settled of them: image! word 2 node: the
-// image; event! word 2 (node): a series when EVENT_HOLDS_SERIES is set.
+// Not built yet, with what is settled of it: event! word 2 (node): a series
+// when EVENT_HOLDS_SERIES is set.
 #pragma once
 
 #include <bit>

@@ -560,8 +560,15 @@ void for_each_heap_series(void (*visit)(SeriesBuffer* buffer)) {
 
 void restart_pacing() {
     mem.allocated_since_collection = 0;
-    mem.collection_budget = std::max(MIN_BUDGET, bytes_in_use());
+    mem.collection_budget = std::max(MIN_BUDGET, bytes_in_use() + mem.external_bytes);
 }
+
+void pace_external(uint64_t bytes) {
+    pace(bytes);
+    mem.external_bytes += bytes;
+}
+
+void release_external(uint64_t bytes) { mem.external_bytes -= std::min(bytes, mem.external_bytes); }
 
 SeriesBuffer* move_buffer(SeriesBuffer* buffer) { return expand_series(buffer->node, buffer, buffer->capacity); }
 

@@ -59,6 +59,7 @@ struct MemoryRecord {
     BigFrame* big_first = nullptr;
     uint64_t allocated_since_collection = 0;  // bytes of buffers (with their nodes) since the last collection
     uint64_t collection_budget = uint64_t(8) << 20;  // a collection starts once that count passes it
+    uint64_t external_bytes = 0;  // bytes held outside the heap for live values (image pixels)
 };
 
 extern MemoryRecord mem;
@@ -127,6 +128,13 @@ void fill_range(std::byte* start, std::byte* end, uint8_t byte);
 // included) pass max(8 MB, the bytes that survived), so the heap at most
 // doubles between collections.
 void restart_pacing();
+// Memory that values hold outside the Vek heap (an image's pixels) paces the
+// collector as a big buffer does: pace_external counts the bytes toward the
+// next collection, which may run at once. While they live they also count as
+// surviving bytes in the budget, until release_external, called where they
+// are freed, gives them back.
+void pace_external(uint64_t bytes);
+void release_external(uint64_t bytes);
 
 // Repeats the buffer's first unit-sized item until count items are filled;
 // returns the end of the filled bytes.

@@ -5,6 +5,7 @@
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/callable/function.h"
+#include "runtime/datatypes/image/image.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/integer.h"
@@ -326,6 +327,19 @@ Pending forever(bool check, const int32_t*) {
     return close_loop();
 }
 
+// An image steps by pixels, which the image module hands out as tuples.
+Pending foreach_pixel(const Cell* body, uint32_t n) {
+    eval::LoopBlocks blocks;
+    for (;;) {
+        stack::keep();
+        if (!image::foreach_next(stack::arguments - 1, stack::arguments - 2, n)) break;
+        Pending p = run_body(blocks, body);
+        if (p == Pending::brk) break;
+        if (leaves(p)) return p;
+    }
+    return close_loop();
+}
+
 Pending foreach(bool check, const int32_t*) {
     if (check) {
         check_arg(0, type_bit(TYPE_WORD) | BLOCK);
@@ -336,9 +350,11 @@ Pending foreach(bool check, const int32_t*) {
     uint32_t n = words_per_step(arg(0));
     if (!multi && cell_type(arg(1)) == TYPE_MAP) fire(err::script::invalid_arg, arg(0));
     const Cell* body = arg(2);
+    bool pixels = cell_type(arg(1)) == TYPE_IMAGE;
     stack::push(arg(1));
     stack::push(arg(0));
     open_loop(&none::constant);
+    if (pixels) return foreach_pixel(body, n);
     eval::LoopBlocks blocks;
     LoopWord word(stack::arguments - 1);
     VEK_PASS(blocks.run_foreach(body, n, multi, word));
