@@ -10,6 +10,7 @@
 #include "runtime/datatypes/compound/point.h"
 #include "runtime/datatypes/compound/tuple.h"
 #include "runtime/datatypes/container/map.h"
+#include "runtime/datatypes/image/image.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/float.h"
@@ -154,8 +155,6 @@ Cell value_of(const Cell* source, uint32_t i) {
     return index < b->length() ? b->cells()[index] : none::constant;
 }
 
-[[noreturn]] void not_done() { fire(err::internal::not_done); }
-
 }  // namespace
 
 void check_arg(int32_t position, uint64_t types) {
@@ -243,7 +242,7 @@ void set_words_from(const Cell* words, const Cell* source, uint32_t count) {
 // ---------------------------------------------------------------- loop steps
 
 bool series_more(const Cell* series) {
-    if (cell_type(series) == TYPE_IMAGE) not_done();
+    if (cell_type(series) == TYPE_IMAGE) return image::head(series) < image::pixel_count(series);
     return series_index(series) < series_buffer(series)->length();
 }
 
