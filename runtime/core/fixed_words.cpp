@@ -52,6 +52,14 @@ void init_issues() { ooo = *issue::from_cstring("ooo"); }
 
 uint32_t symbol(Sym s) { return symbol_ids[uint32_t(s)]; }
 const Cell* word(Word w) { return &word_cells[uint32_t(w)]; }
+int32_t position_of_word(const Cell* value, std::span<const Word> words) {
+    if (cell_type(value) != TYPE_WORD) return -1;
+    uint32_t symbol = symbol::resolve(word::symbol(value));
+    for (size_t i = 0; i < words.size(); i++)
+        if (symbol::resolve(word::symbol(word(words[i]))) == symbol) return int32_t(i);
+    return -1;
+}
+
 const Cell* refinement(Ref r) { return &refinement_cells[uint32_t(r)]; }
 const Cell* issue_ooo() { return &ooo; }
 

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "runtime/core/cell.h"
 
@@ -116,6 +117,9 @@ void init_issues();
 
 uint32_t symbol(Sym s);
 const Cell* word(Word w);
+// The position among words of the one value names, matched without regard
+// to case; -1 when value is no word! or names none of them.
+int32_t position_of_word(const Cell* value, std::span<const Word> words);
 const Cell* refinement(Ref r);
 // The issue! #ooo.
 const Cell* issue_ooo();

@@ -145,11 +145,8 @@ void deliver(uint32_t event, const Cell* code, int32_t offset, const Cell* value
 
 // The event bit a word of a tracer's leading block names, 0 for any other value.
 uint32_t event_named(const Cell* value) {
-    if (cell_type(value) != TYPE_WORD) return 0;
-    uint32_t symbol = symbol::resolve(word::symbol(value));
-    for (uint32_t i = 0; i < EVENT_COUNT; i++)
-        if (symbol::resolve(word::symbol(fixed_words::word(EVENT_WORDS[i]))) == symbol) return 1u << i;
-    return 0;
+    int32_t position = fixed_words::position_of_word(value, EVENT_WORDS);
+    return position < 0 ? 0 : 1u << position;
 }
 
 }  // namespace

@@ -34,11 +34,8 @@ static_assert(LEX_ALL_EVENTS >> EVENT_COUNT == 0);
 
 // The event bit a value names, 0 when it is no event word.
 uint32_t event_named(const Cell* value) {
-    if (cell_type(value) != TYPE_WORD) return 0;
-    uint32_t symbol = symbol::resolve(word::symbol(value));
-    for (uint32_t i = 0; i < EVENT_COUNT; i++)
-        if (symbol::resolve(word::symbol(fixed_words::word(EVENT_WORDS[i]))) == symbol) return 1u << i;
-    return 0;
+    int32_t position = fixed_words::position_of_word(value, EVENT_WORDS);
+    return position < 0 ? 0 : 1u << position;
 }
 
 // The mask a leading block gives: when the series' first value is a block
