@@ -32,8 +32,12 @@ constexpr Names KEYWORDS[] = {
 constexpr const char* MODIFIERS[] = {"pick", "only", "set", "into", "after"};
 
 // Indexed by canonical symbol id; symbols interned later lie beyond it.
+// Words are looked up by their own symbol id, whose canonical id never
+// changes: each id's answer is cached once found.
+constexpr uint8_t UNKNOWN = 0xFF;
 struct Table {
     std::vector<Keyword> by_symbol;
+    std::vector<uint8_t> by_spelling;
     uint32_t modifiers[std::size(MODIFIERS)] = {};
 };
 Table table;
@@ -52,8 +56,14 @@ void init_keywords() {
 
 Keyword keyword_of(const Cell* word) {
     if (cell_type(word) != TYPE_WORD) return Keyword::none_;
-    uint32_t id = symbol::resolve(word::symbol(word));
-    return id < table.by_symbol.size() ? table.by_symbol[id] : Keyword::none_;
+    uint32_t spelling = word::symbol(word);
+    if (spelling < table.by_spelling.size() && table.by_spelling[spelling] != UNKNOWN)
+        return Keyword(table.by_spelling[spelling]);
+    uint32_t id = symbol::resolve(spelling);
+    Keyword keyword = id < table.by_symbol.size() ? table.by_symbol[id] : Keyword::none_;
+    if (spelling >= table.by_spelling.size()) table.by_spelling.resize(size_t(spelling) * 2 + 64, UNKNOWN);
+    table.by_spelling[spelling] = uint8_t(keyword);
+    return keyword;
 }
 
 bool is_modifier(const Cell* value, Modifier modifier) {

@@ -37,10 +37,11 @@ bool same_char(uint32_t a, uint32_t b, Mode mode) {
 
 // A bitset's membership test over its bit bytes.
 struct Bits {
-    const uint8_t* bytes;
-    uint64_t size;  // bits stored
-    bool complemented;
+    const uint8_t* bytes = nullptr;
+    uint64_t size = 0;  // bits stored
+    bool complemented = false;
 
+    Bits() = default;
     explicit Bits(const Cell* bitset) {
         SeriesBuffer* buffer = node_buffer(bitset::bits_node(bitset));
         bytes = reinterpret_cast<const uint8_t*>(buffer->first());
@@ -241,6 +242,38 @@ bool search_bitset(const Input& in, uint32_t pos, uint32_t end, const Cell* bits
     return false;
 }
 
+// Alternatives that are each one char! or bitset!, tested on one code point.
+struct CharSet {
+    std::array<uint32_t, 8> chars{};
+    std::array<Bits, 8> sets{};
+    std::array<bool, 8> is_char{};
+    uint32_t count = 0;
+    Mode mode = Mode::folded;
+
+    bool has(uint32_t c) const {
+        for (uint32_t i = 0; i < count; i++)
+            if (is_char[i] ? same_char(c, chars[i], mode) : sets[i].has(c)) return true;
+        return false;
+    }
+};
+
+bool char_set_of(const Alternatives& alternatives, Mode mode, CharSet* out) {
+    out->mode = mode;
+    out->count = alternatives.count;
+    for (uint32_t i = 0; i < alternatives.count; i++) {
+        const Cell* value = &alternatives.values[i];
+        if (cell_type(value) == TYPE_CHAR) {
+            out->is_char[i] = true;
+            out->chars[i] = char_::get(value);
+        } else if (cell_type(value) == TYPE_BITSET) {
+            out->sets[i] = Bits(value);
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 InputKind kind_of(uint32_t type) {
@@ -324,6 +357,17 @@ bool search_terminal(const Input& in, uint32_t pos, uint32_t end, const Cell* va
 
 bool search_alternatives(const Input& in, uint32_t pos, uint32_t end, const Alternatives& alternatives,
                          Mode mode, uint32_t* at, uint32_t* after) {
+    CharSet set;
+    if (in.kind == InputKind::text && char_set_of(alternatives, mode, &set)) {
+        Units input(&in.series);
+        for (uint32_t p = pos; p < end; p++) {
+            if (!set.has(input.at(p))) continue;
+            *at = p;
+            *after = p + 1;
+            return true;
+        }
+        return false;
+    }
     for (uint32_t p = pos; p <= end; p++) {
         int64_t next = match_alternatives(in, p, end, alternatives, mode);
         if (next != NO_MATCH) {

@@ -8,11 +8,14 @@
 
 namespace vek::parse {
 
+namespace detail {
+Node rule_node = Node::none;
+}  // namespace detail
+
 namespace {
 
 // The two stacks' buffers; each stack value is a block! at head 0 over one.
 struct Stacks {
-    Node rules = Node::none;
     Node inputs = Node::none;
     Cell rule_value{};
     Cell input_value{};
@@ -20,7 +23,7 @@ struct Stacks {
 Stacks stacks;
 
 void mark_stacks() {
-    gc::mark_node(stacks.rules);
+    gc::mark_node(detail::rule_node);
     gc::mark_node(stacks.inputs);
 }
 
@@ -38,27 +41,13 @@ void broken_stack() {
 const Cell* rule_stack() { return &stacks.rule_value; }
 const Cell* input_stack() { return &stacks.input_value; }
 
-uint32_t rule_length() { return node_buffer(stacks.rules)->length(); }
 uint32_t input_length() { return node_buffer(stacks.inputs)->length(); }
-
-Cell* rule_cell(uint32_t index) {
-    SeriesBuffer* buffer = node_buffer(stacks.rules);
-    if (index >= buffer->length()) broken_stack();
-    return buffer->cells() + index;
-}
-
-Cell* rule_cell(uint32_t index, uint32_t type) {
-    Cell* cell = rule_cell(index);
-    if (cell_type(cell) != type) broken_stack();
-    return cell;
-}
-
-int32_t rule_int(uint32_t index, int n) { return triple::get(rule_cell(index, TYPE_TRIPLE), n); }
 
 uint32_t push_rule_cells(uint32_t count) {
     uint32_t first = rule_length();
     check_room(first, count);
-    for (uint32_t i = 0; i < count; i++) make_unset(series::alloc_tail_cell(node_buffer(stacks.rules)));
+    auto* cells = reinterpret_cast<Cell*>(series::reserve_tail(node_buffer(detail::rule_node), count * sizeof(Cell)));
+    for (uint32_t i = 0; i < count; i++) make_unset(cells + i);
     return first;
 }
 
@@ -105,7 +94,7 @@ Marks::~Marks() {
 void init_stacks() {
     block::make_at_star(&stacks.rule_value, 100, false);
     block::make_at_star(&stacks.input_value, 8, false);
-    stacks.rules = series_node(&stacks.rule_value);
+    detail::rule_node = series_node(&stacks.rule_value);
     stacks.inputs = series_node(&stacks.input_value);
     gc::add_root("parse stacks", mark_stacks);
 }

@@ -72,19 +72,36 @@ enum Slot : uint32_t {
 const Cell* rule_stack();
 const Cell* input_stack();
 
-uint32_t rule_length();
 uint32_t input_length();
-
-// A frame cell by its index on the rule stack; the index must be below the
-// length (else parse-rule). The pointer is valid until the next allocation.
-Cell* rule_cell(uint32_t index);
-// The same, checked to be of the type (else parse-rule).
-Cell* rule_cell(uint32_t index, uint32_t type);
-// Value n (1 to 3) of the triple at the index.
-int32_t rule_int(uint32_t index, int n);
 
 // Raises parse-rule: the rule stack does not hold what the engine left there.
 [[noreturn]] void broken_stack();
+
+namespace detail {
+extern Node rule_node;  // the rule stack's buffer; read on every frame access
+}  // namespace detail
+
+inline uint32_t rule_length() { return node_buffer(detail::rule_node)->used_bytes() / sizeof(Cell); }
+
+// A frame cell by its index on the rule stack; the index must be below the
+// length (else parse-rule). The pointer is valid until the next allocation.
+inline Cell* rule_cell(uint32_t index) {
+    SeriesBuffer* buffer = node_buffer(detail::rule_node);
+    if (uint64_t(index) * sizeof(Cell) >= buffer->used_bytes()) [[unlikely]]
+        broken_stack();
+    return buffer->cells() + index;
+}
+// The same, checked to be of the type (else parse-rule).
+inline Cell* rule_cell(uint32_t index, uint32_t type) {
+    Cell* cell = rule_cell(index);
+    if (cell_type(cell) != type) [[unlikely]]
+        broken_stack();
+    return cell;
+}
+// Value n (1 to 3) of the triple at the index.
+inline int32_t rule_int(uint32_t index, int n) {
+    return int32_t(payload_word(rule_cell(index, TYPE_TRIPLE), n));
+}
 
 // Appends count cells (parse-stack past the limit) and answers the index of
 // the first one, each unset!.
