@@ -297,7 +297,9 @@ Step end_of_block(Engine& e) {
 Step next_alternative(Engine& e) {
     SeriesBuffer* buffer = rule_buffer(e);
     for (uint32_t i = e.rpos; i < buffer->length(); i++) {
-        if (keyword_of(buffer->cells() + i) != Keyword::bar) continue;
+        Keyword keyword = keyword_of(buffer->cells() + i);
+        if (keyword == Keyword::quote) i++;
+        if (keyword != Keyword::bar) continue;
         e.rpos = i + 1;
         e.in.pos = clamp_index(rule_int(e.frame + B_STATE, 2), e.in.length());
         return Step::fetch;
@@ -741,7 +743,9 @@ Step if_rule(Engine& e, const Cell* keyword) {
 }
 
 Step quote_rule(Engine& e, const Cell* keyword) {
-    Cell value = next_value(e, keyword);
+    // Any value follows quote literally, "|" included.
+    if (e.rpos >= rule_buffer(e)->length()) fire(err::script::parse_end, keyword);
+    Cell value = rule_buffer(e)->cells()[e.rpos++];
     if (e.in.kind != InputKind::block) return matched(e, match_terminal(e.in, e.in.pos, e.in.end(), &value, e.mode));
     if (e.in.pos >= e.in.end()) return matched(e, NO_MATCH);
     Cell element = series_buffer(&e.in.series)->cells()[e.in.pos];
