@@ -247,14 +247,16 @@ void discard_op(Engine& e, uint32_t op) {
 
 // ---------------------------------------------------------------- blocks
 
-// Entering the same rule block at the same input position while it is
-// still under way could only repeat itself forever.
+// Entering the same rule block at the same input position, over an input
+// of the same length, while it is still under way could only repeat itself
+// forever.
 void check_recursion(const Engine& e, const Cell* block) {
     uint32_t depth = input_depth(e);
     for (uint32_t f = e.frame;; f = parent_frame(e, f)) {
         const Cell* entered = rule_cell(f + B_RULE);
         if (cell_type(entered) == TYPE_BLOCK && series_node(entered) == series_node(block) &&
             series_index(entered) == series_index(block) && rule_int(f + B_STATE, 2) == int32_t(e.in.pos) &&
+            rule_int(f + B_STATE, 3) == int32_t(e.in.length()) &&
             pair::y(rule_cell(f + B_TAG, TYPE_PAIR)) == int32_t(depth))
             fire(err::script::parse_infinite, block);
         if (f <= e.base) return;
@@ -465,7 +467,7 @@ Step finish_op(Engine& e, uint32_t op) {
         if (e.match) store_insert_index(e, keep_range(e.in, start, e.in.pos, extra != 0, collect_target(e)));
         break;
     case OP_CASE: e.mode = Mode(rule_int(op + O_AUX, 2)); break;
-    default: broken_stack();  // not an operation: the stack was edited
+    default: broken_stack(tag);  // not an operation: the stack was edited
     }
     cut_rule(op);
     return Step::complete;

@@ -76,7 +76,9 @@ const Cell* input_stack();
 uint32_t input_length();
 
 // Raises parse-rule: the rule stack does not hold what the engine left there.
-[[noreturn]] void broken_stack();
+// The error names the cell found in its place, or the stack itself when
+// there is none.
+[[noreturn]] void broken_stack(const Cell* found = nullptr);
 
 namespace detail {
 extern Node rule_node;  // the rule stack's buffer; read on every frame access
@@ -96,7 +98,7 @@ inline Cell* rule_cell(uint32_t index) {
 inline Cell* rule_cell(uint32_t index, uint32_t type) {
     Cell* cell = rule_cell(index);
     if (cell_type(cell) != type) [[unlikely]]
-        broken_stack();
+        broken_stack(cell);
     return cell;
 }
 // Value n (1 to 3) of the triple at the index.
