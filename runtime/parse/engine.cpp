@@ -578,27 +578,63 @@ Step search_by_steps(Engine& e, bool thru) {
     return Step::fetch;
 }
 
-Step search(Engine& e, const Cell* keyword, bool thru) {
-    need_next(e, keyword);
+// to or thru over a rule searched directly: a terminal, a block of
+// terminal alternatives, or end. Answers false, consuming nothing, when the
+// rule needs the state machine (or the callback must see its steps).
+bool direct_search(Engine& e, bool thru, int64_t* next) {
     Cell rule = peek(e), target;
     if (keyword_of(&rule) == Keyword::end) {
         e.rpos++;
-        return matched(e, e.in.end());
+        *next = e.in.end();
+        return true;
     }
-    if (!e.tracing && try_resolve(&rule, &target)) {
-        uint32_t at = 0, after = 0;
-        Alternatives alternatives;
-        bool found;
-        if (is_terminal(&target, e.in.kind))
-            found = search_terminal(e.in, e.in.pos, e.in.end(), &target, e.mode, &at, &after);
-        else if (cell_type(&target) == TYPE_BLOCK && terminal_alternatives(&target, e.in.kind, &alternatives))
-            found = search_alternatives(e.in, e.in.pos, e.in.end(), alternatives, e.mode, &at, &after);
-        else
-            return search_by_steps(e, thru);
-        e.rpos++;
-        return matched(e, found ? int64_t(thru ? after : at) : NO_MATCH);
-    }
+    if (e.tracing || !try_resolve(&rule, &target)) return false;
+    uint32_t at = 0, after = 0;
+    Alternatives alternatives;
+    bool found;
+    if (is_terminal(&target, e.in.kind))
+        found = search_terminal(e.in, e.in.pos, e.in.end(), &target, e.mode, &at, &after);
+    else if (cell_type(&target) == TYPE_BLOCK && terminal_alternatives(&target, e.in.kind, &alternatives))
+        found = search_alternatives(e.in, e.in.pos, e.in.end(), alternatives, e.mode, &at, &after);
+    else
+        return false;
+    e.rpos++;
+    *next = found ? int64_t(thru ? after : at) : NO_MATCH;
+    return true;
+}
+
+Step search(Engine& e, const Cell* keyword, bool thru) {
+    need_next(e, keyword);
+    int64_t next;
+    if (direct_search(e, thru, &next)) return matched(e, next);
     return search_by_steps(e, thru);
+}
+
+// The rules keep, copy and set most often take, matched without frames:
+// skip, a terminal, or to and thru searched directly. Answers false,
+// consuming nothing, for any other rule.
+bool simple_rule(Engine& e, int64_t* next) {
+    if (e.tracing) return false;
+    Cell rule = peek(e);
+    uint32_t pos = e.in.pos, end = e.in.end();
+    Keyword keyword = keyword_of(&rule);
+    if (keyword == Keyword::skip) {
+        e.rpos++;
+        *next = pos < end ? int64_t(pos) + 1 : NO_MATCH;
+        return true;
+    }
+    if (keyword == Keyword::to || keyword == Keyword::thru) {
+        uint32_t saved = e.rpos++;
+        need_next(e, &rule);
+        if (direct_search(e, keyword == Keyword::thru, next)) return true;
+        e.rpos = saved;
+        return false;
+    }
+    Cell target;
+    if (!try_resolve(&rule, &target) || !is_terminal(&target, e.in.kind)) return false;
+    e.rpos++;
+    *next = match_terminal(e.in, pos, end, &target, e.mode);
+    return true;
 }
 
 // ---------------------------------------------------------------- keywords
@@ -669,6 +705,12 @@ Step keep_rule(Engine& e, const Cell* keyword) {
         return matched(e, e.in.pos);
     }
     e.rpos--;
+    int64_t next;
+    if (simple_rule(e, &next)) {
+        if (next != NO_MATCH)
+            store_insert_index(e, keep_range(e.in, e.in.pos, uint32_t(next), pick, collect_target(e)));
+        return matched(e, next);
+    }
     push_op(e, OP_KEEP, pick ? 1 : 0);
     return Step::fetch;
 }
@@ -735,6 +777,15 @@ Step copy_or_set(Engine& e, const Cell* keyword, int32_t code) {
     Cell word = next_value(e, keyword);
     if (!is_any_word(cell_type(&word))) fire(err::script::parse_rule, &word);
     need_next(e, keyword);
+    int64_t next;
+    if (simple_rule(e, &next)) {
+        if (next != NO_MATCH) {
+            Cell value = code == OP_COPY ? copy_range(e.in, e.in.pos, uint32_t(next))
+                                         : first_value(e.in, e.in.pos, uint32_t(next));
+            set_word(&word, &value);
+        }
+        return matched(e, next);
+    }
     uint32_t op = push_op(e, code, 0);
     set_cell(op + O_KEPT, &word);
     return Step::fetch;
