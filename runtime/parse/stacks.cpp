@@ -14,11 +14,12 @@ Node rule_node = Node::none;
 
 namespace {
 
-// The two stacks' buffers; each stack value is a block! at head 0 over one.
+// The stacks as block! values at head 0; the rule stack's node is kept in
+// detail::rule_node as well, for the inline frame reads.
 struct Stacks {
-    Node inputs = Node::none;
-    Cell rule_value{};
-    Cell input_value{};
+    Node inputs = Node::none;  // the input stack's buffer
+    Cell rule_value{};         // the rule stack, as the callback sees it
+    Cell input_value{};        // the input stack
 };
 Stacks stacks;
 
@@ -41,7 +42,6 @@ void broken_stack(const Cell* found) {
 }
 
 const Cell* rule_stack() { return &stacks.rule_value; }
-const Cell* input_stack() { return &stacks.input_value; }
 
 uint32_t input_length() { return node_buffer(stacks.inputs)->length(); }
 

@@ -69,9 +69,8 @@ enum Slot : uint32_t {
     O_CODE = 4,    // pair: code, extra
 };
 
-// The stack blocks as values (head 0); valid until the stacks change.
+// The rule stack as a value (head 0), which the callback receives.
 const Cell* rule_stack();
-const Cell* input_stack();
 
 uint32_t input_length();
 
