@@ -60,6 +60,10 @@ struct Engine {
     // place (parens, callbacks, edits of the input): a while step that
     // consumed nothing while it stayed the same would repeat forever.
     int32_t effects;
+    // How far the engine's own edits (insert, remove, change) moved the
+    // position without it consuming anything, modulo 2^32: an iteration
+    // step progresses when its position moved by more than that.
+    uint32_t shift;
 };
 
 uint32_t clamp_index(int64_t index, uint32_t length) {
@@ -171,14 +175,15 @@ void set_word(const Cell* word, const Cell* value) {
     context::set(&target, value);
 }
 
-// A change counts as an effect when it replaced something or changed the
-// input's length.
+// An edit counts as an effect when it replaced something or changed the
+// input's length; the distance it moved the position is no consumption.
 template <typename Edit>
 void note_change(Engine& e, uint32_t from, Edit edit) {
-    uint32_t before = e.in.length();
+    uint32_t length = e.in.length(), pos = e.in.pos;
     bool replaced = from != e.in.pos;
     edit();
-    if (replaced || e.in.length() != before) e.effects++;
+    if (replaced || e.in.length() != length) e.effects++;
+    e.shift += e.in.pos - pos;
 }
 
 // ---------------------------------------------------------------- frames
@@ -345,10 +350,10 @@ Step finish_iteration(Engine& e, uint32_t op, bool keeps_going) {
         return Step::complete;
     }
     count++;
-    // A step progresses when less input remains after the position: an
-    // insert before it moves the position without consuming anything.
-    int64_t remained = int64_t(rule_int(op + O_INPUT, 3)) - step_start;
-    bool progress = int64_t(e.in.length()) - e.in.pos < remained;
+    // The engine's edits move the position without consuming: a step that
+    // only inserted before its position made no progress.
+    bool moved = e.in.pos - e.shift != uint32_t(rule_int(op + O_INPUT, 2)) - uint32_t(rule_int(op + O_AUX, 2));
+    bool progress = moved || int64_t(e.in.length()) < rule_int(op + O_INPUT, 3);
     bool idle = !progress && e.effects == rule_int(op + O_AUX, 3);
     if (stop || (maximum >= 0 && count >= maximum) || (!progress && !keeps_going) || idle) {
         e.match = count >= minimum;
@@ -357,7 +362,7 @@ Step finish_iteration(Engine& e, uint32_t op, bool keeps_going) {
     }
     set_triple(op + O_COUNTS, minimum, maximum, count);
     set_triple(op + O_INPUT, rule_int(op + O_INPUT, 1), int32_t(e.in.pos), int32_t(e.in.length()));
-    set_triple(op + O_AUX, rule_int(op + O_AUX, 1), 0, e.effects);
+    set_triple(op + O_AUX, rule_int(op + O_AUX, 1), int32_t(e.shift), e.effects);
     e.rpos = clamp_index(rule_int(op + O_AUX, 1), rule_buffer(e)->length());
     return traced(e, Word::iterate) ? Step::fetch : Step::done;
 }
@@ -458,9 +463,10 @@ Step finish_op(Engine& e, uint32_t op) {
     case OP_AHEAD: e.in.pos = start; break;
     case OP_REMOVE:
         if (e.match) {
-            if (start != e.in.pos) e.effects++;
-            remove_range(e.in, start, e.in.pos);
-            e.in.pos = std::min(start, e.in.length());
+            note_change(e, start, [&] {
+                remove_range(e.in, start, e.in.pos);
+                e.in.pos = std::min(start, e.in.length());
+            });
         }
         break;
     case OP_KEEP:
@@ -550,7 +556,7 @@ Step iterate(Engine& e, const Cell* keyword, int32_t minimum, int32_t maximum, i
     if (!e.tracing && fast_iteration(e, minimum, maximum, &step)) return step;
     uint32_t op = push_op(e, code, 0);
     set_triple(op + O_COUNTS, minimum, maximum, 0);
-    set_triple(op + O_AUX, int32_t(e.rpos), 0, e.effects);
+    set_triple(op + O_AUX, int32_t(e.rpos), int32_t(e.shift), e.effects);
     return Step::fetch;
 }
 
@@ -724,9 +730,11 @@ Step remove_rule(Engine& e, const Cell* keyword) {
         return Step::fetch;
     }
     e.rpos++;
-    if (from != e.in.pos) e.effects++;
-    remove_range(e.in, from, e.in.pos);
-    return matched(e, std::min({from, e.in.pos, e.in.length()}));
+    note_change(e, from, [&] {
+        remove_range(e.in, from, e.in.pos);
+        e.in.pos = std::min({from, e.in.pos, e.in.length()});
+    });
+    return matched(e, e.in.pos);
 }
 
 Step insert_rule(Engine& e, const Cell* keyword) {
@@ -748,9 +756,10 @@ Step insert_rule(Engine& e, const Cell* keyword) {
     e.pending = value_of(e, &value, &inserted);
     if (e.pending != Pending::none) return Step::abort;
     at = std::min(at, e.in.length());
-    int64_t grown = insert_at(e.in, at, &inserted, only);
-    if (grown != 0) e.effects++;
-    if (at <= e.in.pos) e.in.pos = clamp_index(int64_t(e.in.pos) + grown, e.in.length());
+    note_change(e, e.in.pos, [&] {
+        int64_t grown = insert_at(e.in, at, &inserted, only);
+        if (at <= e.in.pos) e.in.pos = clamp_index(int64_t(e.in.pos) + grown, e.in.length());
+    });
     return matched(e, e.in.pos);
 }
 
