@@ -53,7 +53,7 @@ bool event(Engine& e, Word name, uint32_t position) {
     Cell answer = *stack::arguments;
     stack::unwind_function_drop();
     stack::top = saved_top;
-    e.in.clamp();
+    clamp_after_code(e);
     bool go_on = cell_type(&answer) == TYPE_LOGIC && logic::get(&answer);
     if (!go_on) e.stopped = true;
     return go_on;
@@ -367,7 +367,7 @@ Pending eval_paren(Engine& e, const Cell* paren, Cell* value) {
     VEK_PASS(eval::eval_block(&code));
     *value = *eval::last_value();
     stack::top = saved_top;
-    e.in.clamp();
+    clamp_after_code(e);
     return Pending::none;
 }
 

@@ -46,9 +46,10 @@ struct Engine {
     // place (parens, callbacks, edits of the input): a while step that
     // consumed nothing while it stayed the same would repeat forever.
     int32_t effects;
-    // How far the engine's own edits (insert, remove, change) moved the
-    // position without it consuming anything, modulo 2^32: an iteration
-    // step progresses when its position moved by more than that.
+    // How far the engine's own edits (insert, remove, change) and the
+    // clamping after code that shortened the input moved the position
+    // without it consuming anything, modulo 2^32: an iteration step
+    // progresses when its position moved by more than that.
     uint32_t shift;
 };
 
@@ -60,6 +61,13 @@ inline uint32_t input_depth(const Engine& e) { return input_length() - e.input_b
 
 inline Cell logic_cell(bool flag) { return *logic::constant(flag); }
 
+// After Vek code ran: an input it shortened leaves the position at its tail,
+// a move that consumed nothing.
+inline void clamp_after_code(Engine& e) {
+    uint32_t pos = e.in.pos;
+    e.in.clamp();
+    e.shift += e.in.pos - pos;
+}
 inline SeriesBuffer* rule_buffer(const Engine& e) { return series_buffer(&e.rule); }
 
 // An edit counts as an effect when it replaced something or changed the
