@@ -93,7 +93,7 @@ void check_recursion(const Engine& e, const Cell* block) {
         if (cell_type(entered) == TYPE_BLOCK && series_node(entered) == series_node(block) &&
             series_index(entered) == series_index(block) && rule_int(f + B_STATE, 2) == int32_t(e.in.pos) &&
             rule_int(f + B_STATE, 3) == int32_t(e.in.length()) &&
-            pair::y(rule_cell(f + B_TAG, TYPE_PAIR)) == int32_t(depth))
+            rule_int(f + B_ENTRY, 1) == int32_t(depth))
             fire(err::script::parse_infinite, block);
         if (f <= e.base) return;
     }
@@ -103,7 +103,8 @@ void push_block_frame(Engine& e, const Cell* block) {
     uint32_t f = push_rule_cells(BLOCK_FRAME_SIZE);
     set_triple(f + B_STATE, int32_t(series_index(block)), int32_t(e.in.pos), int32_t(e.in.length()));
     set_cell(f + B_RULE, block);
-    set_pair(f + B_TAG, FRAME_BLOCK, int32_t(input_depth(e)));
+    set_triple(f + B_ENTRY, int32_t(input_depth(e)), int32_t(e.shift), 0);
+    set_pair(f + B_TAG, FRAME_BLOCK, 0);
     e.frame = f;
     e.rule = *block;
     e.rpos = series_index(block);
@@ -116,6 +117,13 @@ Step enter_block(Engine& e, const Cell* block) {
     return traced(e, Word::push) ? Step::fetch : Step::done;
 }
 
+// Back to where the current block began: its input position, and the
+// shift its own edits had made by then.
+void back_to_entry(Engine& e) {
+    e.in.pos = clamp_index(rule_int(e.frame + B_STATE, 2), e.in.length());
+    e.shift = uint32_t(rule_int(e.frame + B_ENTRY, 2));
+}
+
 // A failed alternative: the next one starts after the next "|", with the
 // input back where the block began.
 Step next_alternative(Engine& e) {
@@ -125,7 +133,7 @@ Step next_alternative(Engine& e) {
         if (keyword == Keyword::quote) i++;
         if (keyword != Keyword::bar) continue;
         e.rpos = i + 1;
-        e.in.pos = clamp_index(rule_int(e.frame + B_STATE, 2), e.in.length());
+        back_to_entry(e);
         return Step::fetch;
     }
     return leave_block(e, false);
@@ -144,6 +152,7 @@ Step finish_iteration(Engine& e, uint32_t op, bool keeps_going) {
     }
     if (!e.match) {
         e.in.pos = step_start;
+        e.shift = uint32_t(rule_int(op + O_AUX, 2));
         e.match = count >= minimum;
         cut_rule(op);
         return Step::complete;
@@ -183,11 +192,13 @@ Step finish_search(Engine& e, uint32_t op, bool thru) {
         set_triple(op + O_COUNTS, 0, tries_left - 1, 0);
         at++;
         e.in.pos = at;
+        e.shift = uint32_t(rule_int(op + O_AUX, 2));
         set_triple(op + O_INPUT, int32_t(start), int32_t(at), int32_t(e.in.length()));
         e.rpos = clamp_index(rule_int(op + O_AUX, 1), rule_buffer(e)->length());
         return Step::fetch;
     }
     e.in.pos = start;
+    e.shift = uint32_t(rule_int(op + O_AUX, 2));
     cut_rule(op);
     return Step::complete;
 }
@@ -198,6 +209,7 @@ Step finish_into(Engine& e, uint32_t op) {
     pop_input(&outer, e.input_base);
     e.in = Input{outer, series_index(&outer), rule_int(op + O_AUX, 3), kind_of(cell_type(&outer))};
     e.in.clamp();
+    e.shift = uint32_t(rule_int(op + O_AUX, 2));
     if (whole) e.in.pos = std::min(e.in.pos + 1, e.in.length());
     e.match = whole;
     cut_rule(op);
@@ -257,9 +269,13 @@ Step finish_op(Engine& e, uint32_t op) {
         break;
     case OP_NOT:
         e.in.pos = start;
+        e.shift = uint32_t(rule_int(op + O_AUX, 2));
         e.match = !e.match;
         break;
-    case OP_AHEAD: e.in.pos = start; break;
+    case OP_AHEAD:
+        e.in.pos = start;
+        e.shift = uint32_t(rule_int(op + O_AUX, 2));
+        break;
     case OP_REMOVE:
         if (e.match) {
             note_change(e, start, [&] {
@@ -427,7 +443,7 @@ uint32_t push_op(Engine& e, int32_t code, int32_t extra) {
     uint32_t op = push_rule_cells(OP_FRAME_SIZE);
     set_triple(op + O_COUNTS, 0, -1, 0);
     set_triple(op + O_INPUT, int32_t(e.in.pos), int32_t(e.in.pos), int32_t(e.in.length()));
-    set_triple(op + O_AUX, int32_t(e.rpos), 0, 0);
+    set_triple(op + O_AUX, int32_t(e.rpos), int32_t(e.shift), 0);
     set_pair(op + O_CODE, code, extra);
     return op;
 }
@@ -469,7 +485,7 @@ void discard_op(Engine& e, uint32_t op) {
 // operations pending there.
 Step leave_block(Engine& e, bool success) {
     e.match = success;
-    if (!success) e.in.pos = clamp_index(rule_int(e.frame + B_STATE, 2), e.in.length());
+    if (!success) back_to_entry(e);
     if (!traced(e, Word::pop)) return Step::done;
     if (e.frame <= e.base) return Step::done;
     uint32_t parent = parent_frame(e, e.frame);

@@ -179,7 +179,7 @@ Step into_rule(Engine& e, const Cell* keyword) {
     Cell outer = e.in.at(e.in.pos);
     push_input(&outer);
     uint32_t op = push_op(e, OP_INTO, 0);
-    set_triple(op + O_AUX, int32_t(e.rpos), 0, int32_t(e.in.limit));
+    set_triple(op + O_AUX, int32_t(e.rpos), int32_t(e.shift), int32_t(e.in.limit));
     e.in = Input{element, series_index(&element), -1, kind_of(type)};
     e.in.clamp();
     return Step::fetch;
