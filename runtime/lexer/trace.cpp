@@ -57,12 +57,12 @@ uint32_t mask_of_leading_block(const Cell* series, bool* found) {
     return bits;
 }
 
-// The tracer's mask: from a block of event words leading its spec, else
+// The tracer's mask: from a block of event words leading its spec block, else
 // leading its body, else every event.
 uint32_t mask_of(const Cell* tracer) {
     bool found = false;
-    Cell spec = series_cell(TYPE_BLOCK, function::spec_node(tracer));
-    uint32_t bits = mask_of_leading_block(&spec, &found);
+    Cell spec_block = series_cell(TYPE_BLOCK, function::spec_node(tracer));
+    uint32_t bits = mask_of_leading_block(&spec_block, &found);
     if (found) return bits;
     const Cell* body = function::body(tracer);
     if (cell_type(body) == TYPE_BLOCK) bits = mask_of_leading_block(body, &found);

@@ -57,8 +57,8 @@ void tell_owner(const Cell* image, fixed_words::Word action, const Cell* value, 
 // ---------------------------------------------------------------- actions
 
 // make.cpp
-Cell* make(Cell* result, const Cell* spec, uint32_t type);
-Cell* to(Cell* result, const Cell* spec, uint32_t type);
+Cell* make(Cell* result, const Cell* spec_value, uint32_t type);
+Cell* to(Cell* result, const Cell* spec_value, uint32_t type);
 Cell* copy(Cell* value, Cell* result, const Cell* part, bool deep, const Cell* kind);
 
 // mold.cpp

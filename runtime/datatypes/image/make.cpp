@@ -1,7 +1,8 @@
 // image!: make, to and copy.
 //
-// Pixels are filled on the C++ heap from the spec's binaries before the
-// node is made: nothing allocates in the Vek heap while their bytes are read.
+// Pixels are filled on the C++ heap from the binaries make is given before
+// the node is made: nothing allocates in the Vek heap while their bytes are
+// read.
 #include <algorithm>
 #include <utility>
 
@@ -21,8 +22,8 @@ namespace {
 
 // ---------------------------------------------------------------- make
 
-// What a make spec asks for: the size, then a colour, or the colour bytes
-// and the alpha bytes (each a binary!, or none).
+// What the block given to make asks for: the size, then a colour, or the
+// colour bytes and the alpha bytes (each a binary!, or none).
 struct Plan {
     Cell size;
     Cell colour = none_cell();
@@ -35,9 +36,9 @@ bool given(const Cell& cell) { return cell_type(&cell) != TYPE_NONE; }
 
 // [size], [size colour], [size rgb], [size colour-or-rgb alpha]; a colour
 // makes the alpha bytes unused, and values after these are not looked at.
-Plan plan_from_block(const Cell* spec) {
-    uint32_t length = block::length_from_head(spec);
-    const Cell* items = series_buffer(spec)->cells() + series_index(spec);
+Plan plan_from_block(const Cell* spec_value) {
+    uint32_t length = block::length_from_head(spec_value);
+    const Cell* items = series_buffer(spec_value)->cells() + series_index(spec_value);
     if (cell_type(&items[0]) != TYPE_PAIR) fire(err::script::invalid_arg, &items[0]);
     Plan plan;
     plan.size = items[0];
@@ -162,27 +163,27 @@ Cell* copy_of(const Cell* value, Cell* result, const Cell* part) {
 
 // An empty block copies an image prototype; a pair! or a block makes a new
 // image; anything else goes to to.
-Cell* make(Cell* result, const Cell* spec, uint32_t type) {
-    switch (cell_type(spec)) {
+Cell* make(Cell* result, const Cell* spec_value, uint32_t type) {
+    switch (cell_type(spec_value)) {
     case TYPE_PAIR: {
         Plan plan;
-        plan.size = *spec;
+        plan.size = *spec_value;
         return make_planned(result, plan);
     }
     case TYPE_BLOCK:
-        if (block::length_from_head(spec) > 0) return make_planned(result, plan_from_block(spec));
-        if (cell_type(result) != TYPE_IMAGE) fire(err::script::invalid_arg, spec);
+        if (block::length_from_head(spec_value) > 0) return make_planned(result, plan_from_block(spec_value));
+        if (cell_type(result) != TYPE_IMAGE) fire(err::script::invalid_arg, spec_value);
         return copy_of(result, result, nullptr);
-    default: return to(result, spec, type);
+    default: return to(result, spec_value, type);
     }
 }
 
 // Only an image converts, as a copy. An object would be a face rendered by
 // the GUI backend, which does not exist yet.
-Cell* to(Cell* result, const Cell* spec, uint32_t) {
-    if (cell_type(spec) == TYPE_IMAGE) return copy_of(spec, result, nullptr);
+Cell* to(Cell* result, const Cell* spec_value, uint32_t) {
+    if (cell_type(spec_value) == TYPE_IMAGE) return copy_of(spec_value, result, nullptr);
     Cell datatype = integer::datatype_value(TYPE_IMAGE);
-    fire(err::script::bad_to_arg, &datatype, spec);
+    fire(err::script::bad_to_arg, &datatype, spec_value);
 }
 
 Cell* copy(Cell* value, Cell* result, const Cell* part, bool, const Cell*) { return copy_of(value, result, part); }

@@ -34,7 +34,7 @@ void set32(Bytes& out, size_t at, uint32_t value) {
 // A BMP file as its fields give it; the builder lays out the headers, the
 // masks (inside a header of 52 bytes or more, after a shorter one), the
 // palette and the pixel data, in that order.
-struct BmpSpec {
+struct BmpLayout {
     uint32_t header_size = 40;
     int32_t width = 1;
     int32_t height = 1;
@@ -47,45 +47,45 @@ struct BmpSpec {
     std::optional<uint32_t> pixel_offset{};  // in place of the one the layout gives
 };
 
-Bytes info_header(const BmpSpec& spec) {
+Bytes info_header(const BmpLayout& layout) {
     Bytes info;
-    put32(info, spec.header_size);
-    if (spec.header_size == 12) {
-        put16(info, uint16_t(spec.width));
-        put16(info, uint16_t(spec.height));
+    put32(info, layout.header_size);
+    if (layout.header_size == 12) {
+        put16(info, uint16_t(layout.width));
+        put16(info, uint16_t(layout.height));
         put16(info, 1);
-        put16(info, spec.bits);
+        put16(info, layout.bits);
         return info;
     }
-    put32(info, uint32_t(spec.width));
-    put32(info, uint32_t(spec.height));
+    put32(info, uint32_t(layout.width));
+    put32(info, uint32_t(layout.height));
     put16(info, 1);
-    put16(info, spec.bits);
-    put32(info, spec.compression);
-    put32(info, uint32_t(spec.pixels.size()));
+    put16(info, layout.bits);
+    put32(info, layout.compression);
+    put32(info, uint32_t(layout.pixels.size()));
     put32(info, 2835);
     put32(info, 2835);
-    put32(info, spec.colours_used);
+    put32(info, layout.colours_used);
     put32(info, 0);
-    info.resize(spec.header_size);
+    info.resize(layout.header_size);
     return info;
 }
 
-Bytes bmp_file(const BmpSpec& spec) {
-    Bytes info = info_header(spec);
+Bytes bmp_file(const BmpLayout& layout) {
+    Bytes info = info_header(layout);
     Bytes masks;
-    for (size_t i = 0; i < spec.masks.size(); ++i) {
-        if (40 + 4 * i + 4 <= spec.header_size)
-            set32(info, 40 + 4 * i, spec.masks[i]);
+    for (size_t i = 0; i < layout.masks.size(); ++i) {
+        if (40 + 4 * i + 4 <= layout.header_size)
+            set32(info, 40 + 4 * i, layout.masks[i]);
         else
-            put32(masks, spec.masks[i]);
+            put32(masks, layout.masks[i]);
     }
-    uint32_t offset = uint32_t(14 + info.size() + masks.size() + spec.palette.size());
+    uint32_t offset = uint32_t(14 + info.size() + masks.size() + layout.palette.size());
     Bytes file{'B', 'M'};
-    put32(file, uint32_t(offset + spec.pixels.size()));
+    put32(file, uint32_t(offset + layout.pixels.size()));
     put32(file, 0);
-    put32(file, spec.pixel_offset.value_or(offset));
-    for (const Bytes* part : {&std::as_const(info), &std::as_const(masks), &spec.palette, &spec.pixels})
+    put32(file, layout.pixel_offset.value_or(offset));
+    for (const Bytes* part : {&std::as_const(info), &std::as_const(masks), &layout.palette, &layout.pixels})
         file.insert(file.end(), part->begin(), part->end());
     return file;
 }
@@ -108,7 +108,7 @@ uint32_t grey(int i) { return BLACK | uint32_t(i * 17) * 0x010101u; }
 
 struct DecodeCase {
     std::string name;
-    BmpSpec spec;
+    BmpLayout layout;
     std::vector<uint32_t> expected;  // rows top down
 };
 
@@ -156,10 +156,10 @@ TEST(BmpDecode, FixturesGiveTheirPixels) {
          {0x80010203, 0x00040506}},
     };
     for (const auto& c : cases) {
-        Decoded d = decode_bmp(bmp_file(c.spec), MAX_PIXELS);
+        Decoded d = decode_bmp(bmp_file(c.layout), MAX_PIXELS);
         ASSERT_EQ(d.status, Status::ok) << c.name;
-        EXPECT_EQ(d.bitmap.width, uint32_t(c.spec.width)) << c.name;
-        EXPECT_EQ(d.bitmap.height, uint32_t(std::abs(c.spec.height))) << c.name;
+        EXPECT_EQ(d.bitmap.width, uint32_t(c.layout.width)) << c.name;
+        EXPECT_EQ(d.bitmap.height, uint32_t(std::abs(c.layout.height))) << c.name;
         EXPECT_EQ(d.bitmap.pixels, c.expected) << c.name;
     }
 }
@@ -180,11 +180,11 @@ TEST(BmpEncode, RoundTripKeepsEveryPixelAndAlpha) {
 }
 
 TEST(BmpDecode, RefusesBrokenAndOversizedFiles) {
-    const BmpSpec rgb{.width = 2, .height = 2, .pixels = {1, 2, 3, 4, 5, 6, 0, 0, 7, 8, 9, 10, 11, 12, 0, 0}};
-    const BmpSpec rle{.width = 4, .height = 1, .bits = 8, .compression = 1, .palette = RGB_PALETTE};
-    auto with = [](BmpSpec spec, auto change) {
-        change(spec);
-        return bmp_file(spec);
+    const BmpLayout rgb{.width = 2, .height = 2, .pixels = {1, 2, 3, 4, 5, 6, 0, 0, 7, 8, 9, 10, 11, 12, 0, 0}};
+    const BmpLayout rle{.width = 4, .height = 1, .bits = 8, .compression = 1, .palette = RGB_PALETTE};
+    auto with = [](BmpLayout layout, auto change) {
+        change(layout);
+        return bmp_file(layout);
     };
     auto cut = [](Bytes file, size_t length) {
         file.resize(length);
@@ -202,29 +202,29 @@ TEST(BmpDecode, RefusesBrokenAndOversizedFiles) {
         {"cut in the file header", cut(good, 12), Status::bad_data},
         {"cut in the info header", cut(good, 30), Status::bad_data},
         {"cut in the pixels", cut(good, good.size() - 3), Status::bad_data},
-        {"cut in the palette", cut(bmp_file(BmpSpec{.bits = 8, .palette = grey_palette(256), .pixels = {0}}), 600),
+        {"cut in the palette", cut(bmp_file(BmpLayout{.bits = 8, .palette = grey_palette(256), .pixels = {0}}), 600),
          Status::bad_data},
-        {"pixel offset past the end", with(rgb, [](BmpSpec& s) { s.pixel_offset = 4000; }), Status::bad_data},
-        {"pixel offset inside the header", with(rgb, [](BmpSpec& s) { s.pixel_offset = 20; }), Status::bad_data},
-        {"rle run past the row", with(rle, [](BmpSpec& s) { s.pixels = {5, 0, 0, 1}; }), Status::bad_data},
-        {"rle absolute stretch past the row", with(rle, [](BmpSpec& s) { s.pixels = {2, 0, 0, 3, 1, 1, 1, 0}; }),
+        {"pixel offset past the end", with(rgb, [](BmpLayout& s) { s.pixel_offset = 4000; }), Status::bad_data},
+        {"pixel offset inside the header", with(rgb, [](BmpLayout& s) { s.pixel_offset = 20; }), Status::bad_data},
+        {"rle run past the row", with(rle, [](BmpLayout& s) { s.pixels = {5, 0, 0, 1}; }), Status::bad_data},
+        {"rle absolute stretch past the row", with(rle, [](BmpLayout& s) { s.pixels = {2, 0, 0, 3, 1, 1, 1, 0}; }),
          Status::bad_data},
-        {"rle delta out of the image", with(rle, [](BmpSpec& s) { s.pixels = {0, 2, 1, 2, 0, 1}; }), Status::bad_data},
-        {"rle without its end", with(rle, [](BmpSpec& s) { s.pixels = {2, 0}; }), Status::bad_data},
-        {"rle absolute stretch cut short", with(rle, [](BmpSpec& s) { s.pixels = {0, 4, 1, 1}; }), Status::bad_data},
-        {"most negative height", with(rgb, [](BmpSpec& s) { s.height = INT32_MIN; }), Status::bad_data},
-        {"negative width", with(rgb, [](BmpSpec& s) { s.width = -2; }), Status::bad_data},
-        {"mask with a gap", with(rgb, [](BmpSpec& s) {
+        {"rle delta out of the image", with(rle, [](BmpLayout& s) { s.pixels = {0, 2, 1, 2, 0, 1}; }), Status::bad_data},
+        {"rle without its end", with(rle, [](BmpLayout& s) { s.pixels = {2, 0}; }), Status::bad_data},
+        {"rle absolute stretch cut short", with(rle, [](BmpLayout& s) { s.pixels = {0, 4, 1, 1}; }), Status::bad_data},
+        {"most negative height", with(rgb, [](BmpLayout& s) { s.height = INT32_MIN; }), Status::bad_data},
+        {"negative width", with(rgb, [](BmpLayout& s) { s.width = -2; }), Status::bad_data},
+        {"mask with a gap", with(rgb, [](BmpLayout& s) {
              s.bits = 16;
              s.compression = 3;
              s.masks = {0xF00F, 0x0F00, 0x00F0};
          }),
          Status::bad_data},
-        {"unknown header size", with(rgb, [](BmpSpec& s) { s.header_size = 44; }), Status::bad_data},
-        {"width above the limit", with(rgb, [](BmpSpec& s) { s.width = 70000; }), Status::too_large},
-        {"zero height", with(rgb, [](BmpSpec& s) { s.height = 0; }), Status::too_large},
+        {"unknown header size", with(rgb, [](BmpLayout& s) { s.header_size = 44; }), Status::bad_data},
+        {"width above the limit", with(rgb, [](BmpLayout& s) { s.width = 70000; }), Status::too_large},
+        {"zero height", with(rgb, [](BmpLayout& s) { s.height = 0; }), Status::too_large},
         {"more pixels than allowed", good, Status::too_large, 3},
-        {"embedded PNG", with(rgb, [](BmpSpec& s) { s.compression = 5; }), Status::unsupported},
+        {"embedded PNG", with(rgb, [](BmpLayout& s) { s.compression = 5; }), Status::unsupported},
     };
     for (const auto& c : cases) {
         Decoded d = decode_bmp(c.file, c.max_pixels);
@@ -273,20 +273,20 @@ Bytes literal_lzw(const Bytes& indexes) {
     return blocks;
 }
 
-Bytes gif_file(const GifSpec& spec) {
+Bytes gif_file(const GifSpec& layout) {
     Bytes file{'G', 'I', 'F', '8', '9', 'a'};
-    put16(file, spec.screen_width);
-    put16(file, spec.screen_height);
+    put16(file, layout.screen_width);
+    put16(file, layout.screen_height);
     int size_bits = 0;
-    while ((2u << size_bits) < spec.colours.size()) ++size_bits;
-    file.push_back(uint8_t(spec.colours.empty() ? 0 : 0x80 | 0x70 | size_bits));
+    while ((2u << size_bits) < layout.colours.size()) ++size_bits;
+    file.push_back(uint8_t(layout.colours.empty() ? 0 : 0x80 | 0x70 | size_bits));
     file.insert(file.end(), {0, 0});
-    for (uint32_t c : spec.colours) file.insert(file.end(), {uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c)});
-    if (spec.transparent >= 0) file.insert(file.end(), {0x21, 0xF9, 4, 1, 0, 0, uint8_t(spec.transparent), 0});
+    for (uint32_t c : layout.colours) file.insert(file.end(), {uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c)});
+    if (layout.transparent >= 0) file.insert(file.end(), {0x21, 0xF9, 4, 1, 0, 0, uint8_t(layout.transparent), 0});
     file.push_back(0x2C);
-    for (uint16_t v : {spec.left, spec.top, spec.width, spec.height}) put16(file, v);
-    file.push_back(spec.interlaced ? 0x40 : 0);
-    Bytes data = literal_lzw(spec.indexes);
+    for (uint16_t v : {layout.left, layout.top, layout.width, layout.height}) put16(file, v);
+    file.push_back(layout.interlaced ? 0x40 : 0);
+    Bytes data = literal_lzw(layout.indexes);
     file.insert(file.end(), data.begin(), data.end());
     file.push_back(0x3B);
     return file;
@@ -297,11 +297,11 @@ uint32_t shade(int i) { return uint32_t(i * 30) << 16 | uint32_t(255 - i * 30) <
 // A 2x8 interlaced frame at (1, 1) on a 4x10 screen; row r of the frame is
 // all index r, and index 5 is transparent.
 GifSpec interlaced_gif() {
-    GifSpec spec{.screen_width = 4, .screen_height = 10, .transparent = 5, .left = 1, .top = 1, .width = 2,
+    GifSpec layout{.screen_width = 4, .screen_height = 10, .transparent = 5, .left = 1, .top = 1, .width = 2,
                  .height = 8, .interlaced = true};
-    for (int i = 0; i < 8; ++i) spec.colours.push_back(shade(i));
-    for (uint8_t row : {0, 4, 2, 6, 1, 3, 5, 7}) spec.indexes.insert(spec.indexes.end(), {row, row});
-    return spec;
+    for (int i = 0; i < 8; ++i) layout.colours.push_back(shade(i));
+    for (uint8_t row : {0, 4, 2, 6, 1, 3, 5, 7}) layout.indexes.insert(layout.indexes.end(), {row, row});
+    return layout;
 }
 
 TEST(GifDecode, InterlacedFrameWithTransparencyOnItsScreen) {
@@ -374,9 +374,9 @@ TEST(GifDecode, RefusesBrokenAndOversizedFiles) {
         return file;
     };
     auto with = [](auto change) {
-        GifSpec spec = interlaced_gif();
-        change(spec);
-        return gif_file(spec);
+        GifSpec layout = interlaced_gif();
+        change(layout);
+        return gif_file(layout);
     };
     Bytes no_image = cut(good, 13 + 24 + 8);  // screen, colour map, control block
     no_image.push_back(0x3B);
