@@ -62,6 +62,7 @@
 #include "runtime/natives/natives.h"
 #include "runtime/output/print_hooks.h"
 #include "runtime/output/stdout_writer.h"
+#include "runtime/parse/parse.h"
 #include "runtime/tables/ownership.h"
 #include "runtime/text/unicode.h"
 
@@ -140,6 +141,7 @@ void init() {
     system_fields::init();
     error::init_prototype();
     natives::init();  // natives table
+    parse::init();  // the parse engine's stacks and keywords
     ownership::init();
     object::init_event_sockets();
     stack::init();
