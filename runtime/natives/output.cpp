@@ -591,8 +591,11 @@ int64_t parse_limit(const Cell* input, const Cell* part) {
     int64_t start = series_index(input);
     if (cell_type(part) == TYPE_INTEGER) return start + integer::get(part);
     if (cell_type(part) == TYPE_FLOAT) return start + float_to_integer_arg(part);
-    if (cell_type(part) != cell_type(input) || series_node(part) != series_node(input))
-        fire(err::script::invalid_refine_arg, fixed_words::refinement(fixed_words::Ref::part), part);
+    if (cell_type(part) != cell_type(input) || series_node(part) != series_node(input)) {
+        Cell name = *fixed_words::refinement(fixed_words::Ref::part);
+        set_type(&name, TYPE_WORD);
+        fire(err::script::invalid_refine_arg, &name, part);
+    }
     return series_index(part);
 }
 

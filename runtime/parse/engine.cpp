@@ -245,7 +245,7 @@ void check_recursion(const Engine& e, const Cell* block) {
         const Cell* entered = rule_cell(f + B_RULE);
         if (cell_type(entered) == TYPE_BLOCK && series_node(entered) == series_node(block) &&
             series_index(entered) == series_index(block) && rule_int(f + B_STATE, 2) == int32_t(e.in.pos) &&
-            rule_int(f + B_STATE, 3) == int32_t(depth))
+            pair::y(rule_cell(f + B_TAG, TYPE_PAIR)) == int32_t(depth))
             fire(err::script::parse_infinite, block);
         if (f <= e.base) return;
     }
@@ -253,9 +253,9 @@ void check_recursion(const Engine& e, const Cell* block) {
 
 void push_block_frame(Engine& e, const Cell* block) {
     uint32_t f = push_rule_cells(BLOCK_FRAME_SIZE);
-    set_triple(f + B_STATE, int32_t(series_index(block)), int32_t(e.in.pos), int32_t(input_depth(e)));
+    set_triple(f + B_STATE, int32_t(series_index(block)), int32_t(e.in.pos), int32_t(e.in.length()));
     set_cell(f + B_RULE, block);
-    set_pair(f + 2, FRAME_BLOCK, 0);
+    set_pair(f + B_TAG, FRAME_BLOCK, int32_t(input_depth(e)));
     e.frame = f;
     e.rule = *block;
     e.rpos = series_index(block);
@@ -297,7 +297,9 @@ Step end_of_block(Engine& e) {
 Step next_alternative(Engine& e) {
     SeriesBuffer* buffer = rule_buffer(e);
     for (uint32_t i = e.rpos; i < buffer->length(); i++) {
-        if (keyword_of(buffer->cells() + i) != Keyword::bar) continue;
+        Keyword keyword = keyword_of(buffer->cells() + i);
+        if (keyword == Keyword::quote) i++;
+        if (keyword != Keyword::bar) continue;
         e.rpos = i + 1;
         e.in.pos = clamp_index(rule_int(e.frame + B_STATE, 2), e.in.length());
         return Step::fetch;
@@ -741,7 +743,9 @@ Step if_rule(Engine& e, const Cell* keyword) {
 }
 
 Step quote_rule(Engine& e, const Cell* keyword) {
-    Cell value = next_value(e, keyword);
+    // Any value follows quote literally, "|" included.
+    if (e.rpos >= rule_buffer(e)->length()) fire(err::script::parse_end, keyword);
+    Cell value = rule_buffer(e)->cells()[e.rpos++];
     if (e.in.kind != InputKind::block) return matched(e, match_terminal(e.in, e.in.pos, e.in.end(), &value, e.mode));
     if (e.in.pos >= e.in.end()) return matched(e, NO_MATCH);
     Cell element = series_buffer(&e.in.series)->cells()[e.in.pos];
@@ -877,6 +881,9 @@ Pending process(const Request& request, Cell* result) {
     Engine e{};
     uint32_t type = cell_type(request.input);
     e.in = Input{*request.input, series_index(request.input), request.limit, kind_of(type)};
+    // A limit past the tail is no limit; below it, it fits the 32 bits the
+    // frames keep it in.
+    if (e.in.limit > int64_t(e.in.length())) e.in.limit = -1;
     e.in.clamp();
     e.mode = request.mode;
     e.callback = request.callback ? *request.callback : none::constant;

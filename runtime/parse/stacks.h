@@ -5,8 +5,8 @@
 // operation; every frame ends with a pair! whose x is the frame's code, so
 // the stack can be walked down from any frame end:
 //   block frame (3 cells): triple (position to resume at in this block,
-//     input index at entry, input depth at entry), the rule block!,
-//     pair (FRAME_BLOCK, 0)
+//     input index at entry, input length at entry), the rule block!,
+//     pair (FRAME_BLOCK, depth of the input stack at entry)
 //   operation frame (5 cells): triple (minimum count, maximum count or -1,
 //     count so far), triple (input index at the operation's start, at the
 //     current step's start, input length at the step's start), triple
@@ -58,8 +58,9 @@ enum Code : int32_t {
 // Slots of a frame, from its first cell.
 enum Slot : uint32_t {
     // block frame
-    B_STATE = 0,  // triple: resume position, entry index, entry input depth
+    B_STATE = 0,  // triple: resume position, entry index, entry input length
     B_RULE = 1,   // the rule block
+    B_TAG = 2,    // pair: FRAME_BLOCK, entry input depth
     // operation frame
     O_COUNTS = 0,  // triple: minimum, maximum, count
     O_INPUT = 1,   // triple: start index, step index, step length
