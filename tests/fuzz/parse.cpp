@@ -218,9 +218,10 @@ void run_parse(const Cell& input, const Cell& rules, uint32_t options, bool trac
     evaluate(&code);
 }
 
-// The loaded input as a block, unless it holds a paren or the word while:
-// its values may end up as rules through into and the words of remove,
-// insert and change.
+// Whether the loaded input may be parsed as a block: it holds no paren and
+// no if or while. Its values can still reach a rule: insert only puts a
+// block of the rules into the input, where remove, insert and change may
+// then edit it.
 bool block_input_safe(const Cell* block) {
     SeriesBuffer* buffer = series_buffer(block);
     const Cell* cells = buffer->cells();
