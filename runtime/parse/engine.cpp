@@ -171,6 +171,16 @@ void set_word(const Cell* word, const Cell* value) {
     context::set(&target, value);
 }
 
+// A change counts as an effect when it replaced something or changed the
+// input's length.
+template <typename Edit>
+void note_change(Engine& e, uint32_t from, Edit edit) {
+    uint32_t before = e.in.length();
+    bool replaced = from != e.in.pos;
+    edit();
+    if (replaced || e.in.length() != before) e.effects++;
+}
+
 // ---------------------------------------------------------------- frames
 
 // The block frame below the frame at index f (a block frame).
@@ -333,7 +343,10 @@ Step finish_iteration(Engine& e, uint32_t op, bool keeps_going) {
         return Step::complete;
     }
     count++;
-    bool progress = e.in.pos != step_start || int64_t(e.in.length()) < rule_int(op + O_INPUT, 3);
+    // A step progresses when less input remains after the position: an
+    // insert before it moves the position without consuming anything.
+    int64_t remained = int64_t(rule_int(op + O_INPUT, 3)) - step_start;
+    bool progress = int64_t(e.in.length()) - e.in.pos < remained;
     bool idle = !progress && e.effects == rule_int(op + O_AUX, 3);
     if (stop || (maximum >= 0 && count >= maximum) || (!progress && !keeps_going) || idle) {
         e.match = count >= minimum;
@@ -357,7 +370,11 @@ Step finish_search(Engine& e, uint32_t op, bool thru) {
         cut_rule(op);
         return Step::complete;
     }
-    if (at < e.in.end()) {
+    // The positions tried are counted against the span the search began
+    // with, so that a rule which lengthens the input cannot keep it going.
+    int32_t tries_left = rule_int(op + O_COUNTS, 2);
+    if (at < e.in.end() && tries_left > 0) {
+        set_triple(op + O_COUNTS, 0, tries_left - 1, 0);
         at++;
         e.in.pos = at;
         set_triple(op + O_INPUT, int32_t(start), int32_t(at), int32_t(e.in.length()));
@@ -407,8 +424,7 @@ Step finish_change(Engine& e, uint32_t op, bool only) {
     Cell replacement;
     e.pending = value_of(e, &value, &replacement);
     if (e.pending != Pending::none) return Step::abort;
-    e.effects++;
-    e.in.pos = change_range(e.in, start, e.in.pos, &replacement, only);
+    note_change(e, start, [&] { e.in.pos = change_range(e.in, start, e.in.pos, &replacement, only); });
     return Step::complete;
 }
 
@@ -440,7 +456,7 @@ Step finish_op(Engine& e, uint32_t op) {
     case OP_AHEAD: e.in.pos = start; break;
     case OP_REMOVE:
         if (e.match) {
-            e.effects++;
+            if (start != e.in.pos) e.effects++;
             remove_range(e.in, start, e.in.pos);
             e.in.pos = std::min(start, e.in.length());
         }
@@ -555,7 +571,8 @@ Step repetition(Engine& e, const Cell* count) {
 }
 
 Step search_by_steps(Engine& e, bool thru) {
-    push_op(e, thru ? OP_THRU : OP_TO, 0);
+    uint32_t op = push_op(e, thru ? OP_THRU : OP_TO, 0);
+    set_triple(op + O_COUNTS, 0, int32_t(e.in.end() - std::min(e.in.pos, e.in.end())), 0);
     return Step::fetch;
 }
 
@@ -663,7 +680,7 @@ Step remove_rule(Engine& e, const Cell* keyword) {
         return Step::fetch;
     }
     e.rpos++;
-    e.effects++;
+    if (from != e.in.pos) e.effects++;
     remove_range(e.in, from, e.in.pos);
     return matched(e, std::min({from, e.in.pos, e.in.length()}));
 }
@@ -687,8 +704,8 @@ Step insert_rule(Engine& e, const Cell* keyword) {
     e.pending = value_of(e, &value, &inserted);
     if (e.pending != Pending::none) return Step::abort;
     at = std::min(at, e.in.length());
-    e.effects++;
     int64_t grown = insert_at(e.in, at, &inserted, only);
+    if (grown != 0) e.effects++;
     if (at <= e.in.pos) e.in.pos = clamp_index(int64_t(e.in.pos) + grown, e.in.length());
     return matched(e, e.in.pos);
 }
@@ -708,8 +725,7 @@ Step change_rule(Engine& e, const Cell* keyword) {
     Cell value = next_value(e, keyword), replacement;
     e.pending = value_of(e, &value, &replacement);
     if (e.pending != Pending::none) return Step::abort;
-    e.effects++;
-    e.in.pos = change_range(e.in, from, e.in.pos, &replacement, only);
+    note_change(e, from, [&] { e.in.pos = change_range(e.in, from, e.in.pos, &replacement, only); });
     return matched(e, e.in.pos);
 }
 

@@ -8,7 +8,7 @@
 //     input index at entry, input length at entry), the rule block!,
 //     pair (FRAME_BLOCK, depth of the input stack at entry)
 //   operation frame (5 cells): triple (minimum count, maximum count or -1,
-//     count so far), triple (input index at the operation's start, at the
+//     count so far; for to and thru the positions left to try), triple (input index at the operation's start, at the
 //     current step's start, input length at the step's start), triple
 //     (position of the sub-rule in the enclosing block, and two values of
 //     the operation's own), a cell the operation keeps (its word, its
