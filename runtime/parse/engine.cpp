@@ -60,6 +60,10 @@ struct Engine {
     // place (parens, callbacks, edits of the input): a while step that
     // consumed nothing while it stayed the same would repeat forever.
     int32_t effects;
+    // How far the engine's own edits (insert, remove, change) moved the
+    // position without it consuming anything, modulo 2^32: an iteration
+    // step progresses when its position moved by more than that.
+    uint32_t shift;
 };
 
 uint32_t clamp_index(int64_t index, uint32_t length) {
@@ -171,14 +175,15 @@ void set_word(const Cell* word, const Cell* value) {
     context::set(&target, value);
 }
 
-// A change counts as an effect when it replaced something or changed the
-// input's length.
+// An edit counts as an effect when it replaced something or changed the
+// input's length; the distance it moved the position is no consumption.
 template <typename Edit>
 void note_change(Engine& e, uint32_t from, Edit edit) {
-    uint32_t before = e.in.length();
+    uint32_t length = e.in.length(), pos = e.in.pos;
     bool replaced = from != e.in.pos;
     edit();
-    if (replaced || e.in.length() != before) e.effects++;
+    if (replaced || e.in.length() != length) e.effects++;
+    e.shift += e.in.pos - pos;
 }
 
 // ---------------------------------------------------------------- frames
@@ -247,14 +252,16 @@ void discard_op(Engine& e, uint32_t op) {
 
 // ---------------------------------------------------------------- blocks
 
-// Entering the same rule block at the same input position while it is
-// still under way could only repeat itself forever.
+// Entering the same rule block at the same input position, over an input
+// of the same length, while it is still under way could only repeat itself
+// forever.
 void check_recursion(const Engine& e, const Cell* block) {
     uint32_t depth = input_depth(e);
     for (uint32_t f = e.frame;; f = parent_frame(e, f)) {
         const Cell* entered = rule_cell(f + B_RULE);
         if (cell_type(entered) == TYPE_BLOCK && series_node(entered) == series_node(block) &&
             series_index(entered) == series_index(block) && rule_int(f + B_STATE, 2) == int32_t(e.in.pos) &&
+            rule_int(f + B_STATE, 3) == int32_t(e.in.length()) &&
             pair::y(rule_cell(f + B_TAG, TYPE_PAIR)) == int32_t(depth))
             fire(err::script::parse_infinite, block);
         if (f <= e.base) return;
@@ -343,10 +350,10 @@ Step finish_iteration(Engine& e, uint32_t op, bool keeps_going) {
         return Step::complete;
     }
     count++;
-    // A step progresses when less input remains after the position: an
-    // insert before it moves the position without consuming anything.
-    int64_t remained = int64_t(rule_int(op + O_INPUT, 3)) - step_start;
-    bool progress = int64_t(e.in.length()) - e.in.pos < remained;
+    // The engine's edits move the position without consuming: a step that
+    // only inserted before its position made no progress.
+    bool moved = e.in.pos - e.shift != uint32_t(rule_int(op + O_INPUT, 2)) - uint32_t(rule_int(op + O_AUX, 2));
+    bool progress = moved || int64_t(e.in.length()) < rule_int(op + O_INPUT, 3);
     bool idle = !progress && e.effects == rule_int(op + O_AUX, 3);
     if (stop || (maximum >= 0 && count >= maximum) || (!progress && !keeps_going) || idle) {
         e.match = count >= minimum;
@@ -355,7 +362,7 @@ Step finish_iteration(Engine& e, uint32_t op, bool keeps_going) {
     }
     set_triple(op + O_COUNTS, minimum, maximum, count);
     set_triple(op + O_INPUT, rule_int(op + O_INPUT, 1), int32_t(e.in.pos), int32_t(e.in.length()));
-    set_triple(op + O_AUX, rule_int(op + O_AUX, 1), 0, e.effects);
+    set_triple(op + O_AUX, rule_int(op + O_AUX, 1), int32_t(e.shift), e.effects);
     e.rpos = clamp_index(rule_int(op + O_AUX, 1), rule_buffer(e)->length());
     return traced(e, Word::iterate) ? Step::fetch : Step::done;
 }
@@ -456,16 +463,17 @@ Step finish_op(Engine& e, uint32_t op) {
     case OP_AHEAD: e.in.pos = start; break;
     case OP_REMOVE:
         if (e.match) {
-            if (start != e.in.pos) e.effects++;
-            remove_range(e.in, start, e.in.pos);
-            e.in.pos = std::min(start, e.in.length());
+            note_change(e, start, [&] {
+                remove_range(e.in, start, e.in.pos);
+                e.in.pos = std::min(start, e.in.length());
+            });
         }
         break;
     case OP_KEEP:
         if (e.match) store_insert_index(e, keep_range(e.in, start, e.in.pos, extra != 0, collect_target(e)));
         break;
     case OP_CASE: e.mode = Mode(rule_int(op + O_AUX, 2)); break;
-    default: broken_stack();  // not an operation: the stack was edited
+    default: broken_stack(tag);  // not an operation: the stack was edited
     }
     cut_rule(op);
     return Step::complete;
@@ -548,7 +556,7 @@ Step iterate(Engine& e, const Cell* keyword, int32_t minimum, int32_t maximum, i
     if (!e.tracing && fast_iteration(e, minimum, maximum, &step)) return step;
     uint32_t op = push_op(e, code, 0);
     set_triple(op + O_COUNTS, minimum, maximum, 0);
-    set_triple(op + O_AUX, int32_t(e.rpos), 0, e.effects);
+    set_triple(op + O_AUX, int32_t(e.rpos), int32_t(e.shift), e.effects);
     return Step::fetch;
 }
 
@@ -576,27 +584,63 @@ Step search_by_steps(Engine& e, bool thru) {
     return Step::fetch;
 }
 
-Step search(Engine& e, const Cell* keyword, bool thru) {
-    need_next(e, keyword);
+// to or thru over a rule searched directly: a terminal, a block of
+// terminal alternatives, or end. Answers false, consuming nothing, when the
+// rule needs the state machine (or the callback must see its steps).
+bool direct_search(Engine& e, bool thru, int64_t* next) {
     Cell rule = peek(e), target;
     if (keyword_of(&rule) == Keyword::end) {
         e.rpos++;
-        return matched(e, e.in.end());
+        *next = e.in.end();
+        return true;
     }
-    if (!e.tracing && try_resolve(&rule, &target)) {
-        uint32_t at = 0, after = 0;
-        Alternatives alternatives;
-        bool found;
-        if (is_terminal(&target, e.in.kind))
-            found = search_terminal(e.in, e.in.pos, e.in.end(), &target, e.mode, &at, &after);
-        else if (cell_type(&target) == TYPE_BLOCK && terminal_alternatives(&target, e.in.kind, &alternatives))
-            found = search_alternatives(e.in, e.in.pos, e.in.end(), alternatives, e.mode, &at, &after);
-        else
-            return search_by_steps(e, thru);
-        e.rpos++;
-        return matched(e, found ? int64_t(thru ? after : at) : NO_MATCH);
-    }
+    if (e.tracing || !try_resolve(&rule, &target)) return false;
+    uint32_t at = 0, after = 0;
+    Alternatives alternatives;
+    bool found;
+    if (is_terminal(&target, e.in.kind))
+        found = search_terminal(e.in, e.in.pos, e.in.end(), &target, e.mode, &at, &after);
+    else if (cell_type(&target) == TYPE_BLOCK && terminal_alternatives(&target, e.in.kind, &alternatives))
+        found = search_alternatives(e.in, e.in.pos, e.in.end(), alternatives, e.mode, &at, &after);
+    else
+        return false;
+    e.rpos++;
+    *next = found ? int64_t(thru ? after : at) : NO_MATCH;
+    return true;
+}
+
+Step search(Engine& e, const Cell* keyword, bool thru) {
+    need_next(e, keyword);
+    int64_t next;
+    if (direct_search(e, thru, &next)) return matched(e, next);
     return search_by_steps(e, thru);
+}
+
+// The rules keep, copy and set most often take, matched without frames:
+// skip, a terminal, or to and thru searched directly. Answers false,
+// consuming nothing, for any other rule.
+bool simple_rule(Engine& e, int64_t* next) {
+    if (e.tracing) return false;
+    Cell rule = peek(e);
+    uint32_t pos = e.in.pos, end = e.in.end();
+    Keyword keyword = keyword_of(&rule);
+    if (keyword == Keyword::skip) {
+        e.rpos++;
+        *next = pos < end ? int64_t(pos) + 1 : NO_MATCH;
+        return true;
+    }
+    if (keyword == Keyword::to || keyword == Keyword::thru) {
+        uint32_t saved = e.rpos++;
+        need_next(e, &rule);
+        if (direct_search(e, keyword == Keyword::thru, next)) return true;
+        e.rpos = saved;
+        return false;
+    }
+    Cell target;
+    if (!try_resolve(&rule, &target) || !is_terminal(&target, e.in.kind)) return false;
+    e.rpos++;
+    *next = match_terminal(e.in, pos, end, &target, e.mode);
+    return true;
 }
 
 // ---------------------------------------------------------------- keywords
@@ -667,6 +711,12 @@ Step keep_rule(Engine& e, const Cell* keyword) {
         return matched(e, e.in.pos);
     }
     e.rpos--;
+    int64_t next;
+    if (simple_rule(e, &next)) {
+        if (next != NO_MATCH)
+            store_insert_index(e, keep_range(e.in, e.in.pos, uint32_t(next), pick, collect_target(e)));
+        return matched(e, next);
+    }
     push_op(e, OP_KEEP, pick ? 1 : 0);
     return Step::fetch;
 }
@@ -680,9 +730,11 @@ Step remove_rule(Engine& e, const Cell* keyword) {
         return Step::fetch;
     }
     e.rpos++;
-    if (from != e.in.pos) e.effects++;
-    remove_range(e.in, from, e.in.pos);
-    return matched(e, std::min({from, e.in.pos, e.in.length()}));
+    note_change(e, from, [&] {
+        remove_range(e.in, from, e.in.pos);
+        e.in.pos = std::min({from, e.in.pos, e.in.length()});
+    });
+    return matched(e, e.in.pos);
 }
 
 Step insert_rule(Engine& e, const Cell* keyword) {
@@ -704,9 +756,10 @@ Step insert_rule(Engine& e, const Cell* keyword) {
     e.pending = value_of(e, &value, &inserted);
     if (e.pending != Pending::none) return Step::abort;
     at = std::min(at, e.in.length());
-    int64_t grown = insert_at(e.in, at, &inserted, only);
-    if (grown != 0) e.effects++;
-    if (at <= e.in.pos) e.in.pos = clamp_index(int64_t(e.in.pos) + grown, e.in.length());
+    note_change(e, e.in.pos, [&] {
+        int64_t grown = insert_at(e.in, at, &inserted, only);
+        if (at <= e.in.pos) e.in.pos = clamp_index(int64_t(e.in.pos) + grown, e.in.length());
+    });
     return matched(e, e.in.pos);
 }
 
@@ -733,6 +786,15 @@ Step copy_or_set(Engine& e, const Cell* keyword, int32_t code) {
     Cell word = next_value(e, keyword);
     if (!is_any_word(cell_type(&word))) fire(err::script::parse_rule, &word);
     need_next(e, keyword);
+    int64_t next;
+    if (simple_rule(e, &next)) {
+        if (next != NO_MATCH) {
+            Cell value = code == OP_COPY ? copy_range(e.in, e.in.pos, uint32_t(next))
+                                         : first_value(e.in, e.in.pos, uint32_t(next));
+            set_word(&word, &value);
+        }
+        return matched(e, next);
+    }
     uint32_t op = push_op(e, code, 0);
     set_cell(op + O_KEPT, &word);
     return Step::fetch;

@@ -14,11 +14,12 @@ Node rule_node = Node::none;
 
 namespace {
 
-// The two stacks' buffers; each stack value is a block! at head 0 over one.
+// The stacks as block! values at head 0; the rule stack's node is kept in
+// detail::rule_node as well, for the inline frame reads.
 struct Stacks {
-    Node inputs = Node::none;
-    Cell rule_value{};
-    Cell input_value{};
+    Node inputs = Node::none;  // the input stack's buffer
+    Cell rule_value{};         // the rule stack, as the callback sees it
+    Cell input_value{};        // the input stack
 };
 Stacks stacks;
 
@@ -33,13 +34,14 @@ void check_room(uint32_t length, uint32_t count) {
 
 }  // namespace
 
-void broken_stack() {
-    Cell length{TYPE_INTEGER, 0, rule_length(), 0};
-    fire(err::script::parse_rule, &length);
+// The stack itself is named by a copy: the parse's marks cut it back before
+// the error is shown.
+void broken_stack(const Cell* found) {
+    Cell culprit = found ? *found : *block::clone(&stacks.rule_value, false, false);
+    fire(err::script::parse_rule, &culprit);
 }
 
 const Cell* rule_stack() { return &stacks.rule_value; }
-const Cell* input_stack() { return &stacks.input_value; }
 
 uint32_t input_length() { return node_buffer(stacks.inputs)->length(); }
 
@@ -65,7 +67,7 @@ void pop_input(Cell* series, uint32_t floor) {
     if (length <= floor) broken_stack();
     Cell* last = node_buffer(stacks.inputs)->cells() + length - 1;
     uint32_t type = cell_type(last);
-    if (!is_series(type) || type == TYPE_VECTOR || type == TYPE_IMAGE) broken_stack();
+    if (!is_series(type) || type == TYPE_VECTOR || type == TYPE_IMAGE) broken_stack(last);
     *series = *last;
     cut_input(length - 1);
 }

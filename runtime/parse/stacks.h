@@ -69,14 +69,15 @@ enum Slot : uint32_t {
     O_CODE = 4,    // pair: code, extra
 };
 
-// The stack blocks as values (head 0); valid until the stacks change.
+// The rule stack as a value (head 0), which the callback receives.
 const Cell* rule_stack();
-const Cell* input_stack();
 
 uint32_t input_length();
 
 // Raises parse-rule: the rule stack does not hold what the engine left there.
-[[noreturn]] void broken_stack();
+// The error names the cell found in its place, or the stack itself when
+// there is none.
+[[noreturn]] void broken_stack(const Cell* found = nullptr);
 
 namespace detail {
 extern Node rule_node;  // the rule stack's buffer; read on every frame access
@@ -96,7 +97,7 @@ inline Cell* rule_cell(uint32_t index) {
 inline Cell* rule_cell(uint32_t index, uint32_t type) {
     Cell* cell = rule_cell(index);
     if (cell_type(cell) != type) [[unlikely]]
-        broken_stack();
+        broken_stack(cell);
     return cell;
 }
 // Value n (1 to 3) of the triple at the index.
