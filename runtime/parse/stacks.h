@@ -4,9 +4,10 @@
 // The rule stack holds one frame per entered rule block and per pending
 // operation; every frame ends with a pair! whose x is the frame's code, so
 // the stack can be walked down from any frame end:
-//   block frame (3 cells): triple (position to resume at in this block,
+//   block frame (4 cells): triple (position to resume at in this block,
 //     input index at entry, input length at entry), the rule block!,
-//     pair (FRAME_BLOCK, depth of the input stack at entry)
+//     triple (depth of the input stack at entry, the engine's shift at
+//     entry, 0), pair (FRAME_BLOCK, 0)
 //   operation frame (5 cells): triple (minimum count, maximum count or -1,
 //     count so far; for to and thru the positions left to try), triple (input index at the operation's start, at the
 //     current step's start, input length at the step's start), triple
@@ -32,7 +33,7 @@ namespace vek::parse {
 // More cells than this on either stack raises script parse-stack.
 constexpr uint32_t STACK_LIMIT = 10000;
 
-constexpr uint32_t BLOCK_FRAME_SIZE = 3;
+constexpr uint32_t BLOCK_FRAME_SIZE = 4;
 constexpr uint32_t OP_FRAME_SIZE = 5;
 
 // Frame codes: 0 a block frame, negative an operation.
@@ -60,7 +61,8 @@ enum Slot : uint32_t {
     // block frame
     B_STATE = 0,  // triple: resume position, entry index, entry input length
     B_RULE = 1,   // the rule block
-    B_TAG = 2,    // pair: FRAME_BLOCK, entry input depth
+    B_ENTRY = 2,  // triple: input depth at entry, the engine's shift at entry, 0
+    B_TAG = 3,    // pair: FRAME_BLOCK, 0
     // operation frame
     O_COUNTS = 0,  // triple: minimum, maximum, count
     O_INPUT = 1,   // triple: start index, step index, step length

@@ -1,0 +1,428 @@
+// The keyword rules of the parse dialect: iteration and search with their
+// fast paths, and the keywords that read or edit the input (into, collect,
+// keep, remove, insert, change, copy, set, case, if, quote, break, reject).
+// Each either finishes at once, through matched, or pushes an operation
+// frame that the state machine (engine.cpp) finishes once its rule has
+// matched or failed.
+#include "runtime/parse/parse.h"
+
+#include "runtime/actions/dispatch.h"
+#include "runtime/core/fixed_words.h"
+#include "runtime/core/raise.h"
+#include "runtime/datatypes/block/array.h"
+#include "runtime/datatypes/compound/pair.h"
+#include "runtime/datatypes/compound/triple.h"
+#include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/none.h"
+#include "runtime/datatypes/number/integer.h"
+#include "runtime/datatypes/word/context.h"
+#include "runtime/eval/evaluator.h"
+#include "runtime/eval/stack.h"
+#include "runtime/parse/internal.h"
+#include "runtime/parse/machine.h"
+#include "runtime/parse/stacks.h"
+
+namespace vek::parse {
+
+namespace {
+
+// ---------------------------------------------------------------- iteration and search
+
+// Steps past one whole rule without matching it (a repetition of 0).
+void skip_rule(Engine& e) {
+    uint32_t needed = 1;
+    SeriesBuffer* buffer = rule_buffer(e);
+    while (needed > 0 && e.rpos < buffer->length()) {
+        Cell value = buffer->cells()[e.rpos++];
+        needed--;
+        switch (keyword_of(&value)) {
+        case Keyword::any: case Keyword::some: case Keyword::opt: case Keyword::while_: case Keyword::to:
+        case Keyword::thru: case Keyword::not_: case Keyword::ahead: case Keyword::into: case Keyword::quote:
+        case Keyword::if_: case Keyword::keep: case Keyword::remove: case Keyword::collect: case Keyword::insert:
+            needed++;
+            break;
+        case Keyword::copy: case Keyword::set: case Keyword::case_: case Keyword::change: needed += 2; break;
+        default:
+            if (cell_type(&value) == TYPE_INTEGER) needed++;
+            break;
+        }
+    }
+}
+
+// any, some, opt, while and counts over a single terminal value, a block of
+// terminal alternatives or skip, counted in one loop without frames.
+bool fast_iteration(Engine& e, int32_t minimum, int32_t maximum, Step* step) {
+    Cell rule = peek(e);
+    uint32_t pos = e.in.pos, end = e.in.end();
+    int64_t count = 0;
+    if (keyword_of(&rule) == Keyword::skip) {
+        count = pos < end ? end - pos : 0;
+        if (maximum >= 0) count = std::min<int64_t>(count, maximum);
+        pos += uint32_t(count);
+    } else {
+        Cell target;
+        Alternatives alternatives;
+        if (!try_resolve(&rule, &target)) return false;
+        bool single = is_terminal(&target, e.in.kind);
+        if (!single && !(cell_type(&target) == TYPE_BLOCK && terminal_alternatives(&target, e.in.kind, &alternatives)))
+            return false;
+        while (maximum < 0 || count < maximum) {
+            int64_t next = single ? match_terminal(e.in, pos, end, &target, e.mode)
+                                  : match_alternatives(e.in, pos, end, alternatives, e.mode);
+            if (next == NO_MATCH) break;
+            count++;
+            // An empty match would match again and again: one step counts.
+            if (uint32_t(next) == pos) break;
+            pos = uint32_t(next);
+        }
+    }
+    e.rpos++;
+    e.in.pos = pos;
+    e.match = count >= minimum;
+    *step = Step::complete;
+    return true;
+}
+
+Step iterate(Engine& e, const Cell* keyword, int32_t minimum, int32_t maximum, int32_t code) {
+    need_next(e, keyword);
+    Step step;
+    if (!e.tracing && fast_iteration(e, minimum, maximum, &step)) return step;
+    uint32_t op = push_op(e, code, 0);
+    set_triple(op + O_COUNTS, minimum, maximum, 0);
+    set_triple(op + O_AUX, int32_t(e.rpos), int32_t(e.shift), e.effects);
+    return Step::fetch;
+}
+
+Step search_by_steps(Engine& e, bool thru) {
+    uint32_t op = push_op(e, thru ? OP_THRU : OP_TO, 0);
+    set_triple(op + O_COUNTS, 0, int32_t(e.in.end() - std::min(e.in.pos, e.in.end())), 0);
+    return Step::fetch;
+}
+
+// to or thru over a rule searched directly: a terminal, a block of
+// terminal alternatives, or end. Answers false, consuming nothing, when the
+// rule needs the state machine (or the callback must see its steps).
+bool direct_search(Engine& e, bool thru, int64_t* next) {
+    Cell rule = peek(e), target;
+    if (keyword_of(&rule) == Keyword::end) {
+        e.rpos++;
+        *next = e.in.end();
+        return true;
+    }
+    if (e.tracing || !try_resolve(&rule, &target)) return false;
+    uint32_t at = 0, after = 0;
+    Alternatives alternatives;
+    bool found;
+    if (is_terminal(&target, e.in.kind))
+        found = search_terminal(e.in, e.in.pos, e.in.end(), &target, e.mode, &at, &after);
+    else if (cell_type(&target) == TYPE_BLOCK && terminal_alternatives(&target, e.in.kind, &alternatives))
+        found = search_alternatives(e.in, e.in.pos, e.in.end(), alternatives, e.mode, &at, &after);
+    else
+        return false;
+    e.rpos++;
+    *next = found ? int64_t(thru ? after : at) : NO_MATCH;
+    return true;
+}
+
+Step search(Engine& e, const Cell* keyword, bool thru) {
+    need_next(e, keyword);
+    int64_t next;
+    if (direct_search(e, thru, &next)) return matched(e, next);
+    return search_by_steps(e, thru);
+}
+
+// The rules keep, copy and set most often take, matched without frames:
+// skip, a terminal, or to and thru searched directly. Answers false,
+// consuming nothing, for any other rule.
+bool simple_rule(Engine& e, int64_t* next) {
+    if (e.tracing) return false;
+    Cell rule = peek(e);
+    uint32_t pos = e.in.pos, end = e.in.end();
+    Keyword keyword = keyword_of(&rule);
+    if (keyword == Keyword::skip) {
+        e.rpos++;
+        *next = pos < end ? int64_t(pos) + 1 : NO_MATCH;
+        return true;
+    }
+    if (keyword == Keyword::to || keyword == Keyword::thru) {
+        uint32_t saved = e.rpos++;
+        need_next(e, &rule);
+        if (direct_search(e, keyword == Keyword::thru, next)) return true;
+        e.rpos = saved;
+        return false;
+    }
+    Cell target;
+    if (!try_resolve(&rule, &target) || !is_terminal(&target, e.in.kind)) return false;
+    e.rpos++;
+    *next = match_terminal(e.in, pos, end, &target, e.mode);
+    return true;
+}
+
+// ---------------------------------------------------------------- keywords
+
+Step into_rule(Engine& e, const Cell* keyword) {
+    if (e.in.kind != InputKind::block) fire(err::script::parse_block, &e.in.series);
+    need_next(e, keyword);
+    Cell rule = peek(e);
+    Cell resolved = resolve(&rule);
+    if (cell_type(&resolved) != TYPE_BLOCK) fire(err::script::parse_rule, &rule);
+    if (e.in.pos >= e.in.end()) {
+        e.rpos++;
+        return matched(e, NO_MATCH);
+    }
+    Cell element = series_buffer(&e.in.series)->cells()[e.in.pos];
+    uint32_t type = cell_type(&element);
+    if (!is_series(type) || type == TYPE_VECTOR || type == TYPE_IMAGE) {
+        e.rpos++;
+        return matched(e, NO_MATCH);
+    }
+    Cell outer = e.in.at(e.in.pos);
+    push_input(&outer);
+    uint32_t op = push_op(e, OP_INTO, 0);
+    set_triple(op + O_AUX, int32_t(e.rpos), int32_t(e.shift), int32_t(e.in.limit));
+    e.in = Input{element, series_index(&element), -1, kind_of(type)};
+    e.in.clamp();
+    return Step::fetch;
+}
+
+Step collect_rule(Engine& e, const Cell* keyword) {
+    int32_t kind = 0;
+    Cell option = peek(e), word{}, target{};
+    if (is_modifier(&option, Modifier::set)) kind = 1;
+    else if (is_modifier(&option, Modifier::into)) kind = 2;
+    else if (is_modifier(&option, Modifier::after)) kind = 3;
+    if (kind != 0) {
+        e.rpos++;
+        word = next_value(e, keyword);
+        if (!is_any_word(cell_type(&word))) fire(err::script::parse_rule, &word);
+    }
+    need_next(e, keyword);
+    if (kind >= 2) {
+        target = *context::get(&word);
+        check_target(e.in, &target);
+    } else {
+        block::make_at(&target, 16);
+    }
+    uint32_t op = push_op(e, OP_COLLECT, kind);
+    set_cell(op + O_KEPT, &target);
+    if (kind == 1) set_cell(op + O_COUNTS, &word);
+    set_triple(op + O_AUX, int32_t(e.rpos), int32_t(e.collect_frame), kind == 2 ? int32_t(series_index(&target)) : -1);
+    e.collect_frame = op;
+    return Step::fetch;
+}
+
+Step keep_rule(Engine& e, const Cell* keyword) {
+    collect_target(e);
+    Cell option = peek(e);
+    bool pick = is_modifier(&option, Modifier::pick);
+    if (pick) e.rpos++;
+    Cell rule = next_value(e, keyword);
+    if (cell_type(&rule) == TYPE_PAREN) {
+        Cell value;
+        e.pending = eval_paren(e, &rule, &value);
+        if (e.pending != Pending::none) return Step::abort;
+        if (!traced(e, Word::paren)) return Step::done;
+        store_insert_index(e, keep_value(&value, collect_target(e)));
+        return matched(e, e.in.pos);
+    }
+    e.rpos--;
+    int64_t next;
+    if (simple_rule(e, &next)) {
+        if (next != NO_MATCH)
+            store_insert_index(e, keep_range(e.in, e.in.pos, uint32_t(next), pick, collect_target(e)));
+        return matched(e, next);
+    }
+    push_op(e, OP_KEEP, pick ? 1 : 0);
+    return Step::fetch;
+}
+
+Step remove_rule(Engine& e, const Cell* keyword) {
+    need_next(e, keyword);
+    Cell rule = peek(e);
+    uint32_t from;
+    if (!input_position(e, &rule, &from)) {
+        push_op(e, OP_REMOVE, 0);
+        return Step::fetch;
+    }
+    e.rpos++;
+    note_change(e, from, [&] {
+        remove_range(e.in, from, e.in.pos);
+        e.in.pos = std::min({from, e.in.pos, e.in.length()});
+    });
+    return matched(e, e.in.pos);
+}
+
+Step insert_rule(Engine& e, const Cell* keyword) {
+    Cell option = peek(e);
+    bool only = is_modifier(&option, Modifier::only);
+    if (only) e.rpos++;
+    Cell value = next_value(e, keyword);
+    // A word holding a position in the input names where to insert when a
+    // value follows it.
+    Cell following = peek(e);
+    uint32_t at = e.in.pos;
+    bool positional = cell_type(&following) != TYPE_UNSET && keyword_of(&following) != Keyword::bar &&
+                      input_position(e, &value, &at);
+    if (positional)
+        value = next_value(e, keyword);
+    else
+        at = e.in.pos;
+    Cell inserted;
+    e.pending = value_of(e, &value, &inserted);
+    if (e.pending != Pending::none) return Step::abort;
+    at = std::min(at, e.in.length());
+    note_change(e, e.in.pos, [&] {
+        int64_t grown = insert_at(e.in, at, &inserted, only);
+        if (at <= e.in.pos) e.in.pos = clamp_index(int64_t(e.in.pos) + grown, e.in.length());
+    });
+    return matched(e, e.in.pos);
+}
+
+Step change_rule(Engine& e, const Cell* keyword) {
+    Cell option = peek(e);
+    bool only = is_modifier(&option, Modifier::only);
+    if (only) e.rpos++;
+    need_next(e, keyword);
+    Cell rule = peek(e);
+    uint32_t from;
+    if (!input_position(e, &rule, &from)) {
+        push_op(e, only ? OP_CHANGE_ONLY : OP_CHANGE, 0);
+        return Step::fetch;
+    }
+    e.rpos++;
+    Cell value = next_value(e, keyword), replacement;
+    e.pending = value_of(e, &value, &replacement);
+    if (e.pending != Pending::none) return Step::abort;
+    note_change(e, from, [&] { e.in.pos = change_range(e.in, from, e.in.pos, &replacement, only); });
+    return matched(e, e.in.pos);
+}
+
+Step copy_or_set(Engine& e, const Cell* keyword, int32_t code) {
+    Cell word = next_value(e, keyword);
+    if (!is_any_word(cell_type(&word))) fire(err::script::parse_rule, &word);
+    need_next(e, keyword);
+    int64_t next;
+    if (simple_rule(e, &next)) {
+        if (next != NO_MATCH) {
+            Cell value = code == OP_COPY ? copy_range(e.in, e.in.pos, uint32_t(next))
+                                         : first_value(e.in, e.in.pos, uint32_t(next));
+            set_word(&word, &value);
+        }
+        return matched(e, next);
+    }
+    uint32_t op = push_op(e, code, 0);
+    set_cell(op + O_KEPT, &word);
+    return Step::fetch;
+}
+
+Step case_rule(Engine& e, const Cell* keyword) {
+    Cell word = next_value(e, keyword);
+    Cell flag = resolve(&word);
+    need_next(e, keyword);
+    uint32_t op = push_op(e, OP_CASE, 0);
+    set_triple(op + O_AUX, int32_t(e.rpos), int32_t(e.mode), 0);
+    e.mode = logic::is_false(&flag) ? Mode::folded : Mode::strict;
+    return Step::fetch;
+}
+
+Step if_rule(Engine& e, const Cell* keyword) {
+    Cell paren = next_value(e, keyword);
+    if (cell_type(&paren) != TYPE_PAREN) fire(err::script::parse_rule, &paren);
+    Cell value;
+    e.pending = eval_paren(e, &paren, &value);
+    if (e.pending != Pending::none) return Step::abort;
+    if (!traced(e, Word::paren)) return Step::done;
+    return matched(e, logic::is_false(&value) ? NO_MATCH : int64_t(e.in.pos));
+}
+
+Step quote_rule(Engine& e, const Cell* keyword) {
+    // Any value follows quote literally, "|" included.
+    if (e.rpos >= rule_buffer(e)->length()) fire(err::script::parse_end, keyword);
+    Cell value = rule_buffer(e)->cells()[e.rpos++];
+    if (e.in.kind != InputKind::block) return matched(e, match_terminal(e.in, e.in.pos, e.in.end(), &value, e.mode));
+    if (e.in.pos >= e.in.end()) return matched(e, NO_MATCH);
+    Cell element = series_buffer(&e.in.series)->cells()[e.in.pos];
+    bool same = actions::compare(&element, &value,
+                                 e.mode == Mode::strict ? actions::COMP_STRICT_EQUAL : actions::COMP_EQUAL);
+    return matched(e, same ? int64_t(e.in.pos) + 1 : NO_MATCH);
+}
+
+// break and reject end the current block at once and stop the innermost
+// iteration under way when its current step finishes.
+Step break_rule(Engine& e, bool reject) {
+    e.break_frame = -1;
+    for (uint32_t end = rule_length(); end > e.base;) {
+        int32_t code = pair::x(rule_cell(end - 1, TYPE_PAIR));
+        uint32_t size = code == FRAME_BLOCK ? BLOCK_FRAME_SIZE : OP_FRAME_SIZE;
+        if (end < e.base + size) break;
+        end -= size;
+        if (code == OP_ITERATE || code == OP_WHILE) {
+            e.break_frame = end;
+            break;
+        }
+    }
+    e.rejected = reject;
+    while (rule_length() > e.frame + BLOCK_FRAME_SIZE) discard_op(e, rule_length() - OP_FRAME_SIZE);
+    return leave_block(e, !reject);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- entries of the state machine
+
+// An integer rule: N rule, or N M rule (M may be a word's value).
+Step repetition(Engine& e, const Cell* count) {
+    int32_t minimum = integer::get(count), maximum = minimum;
+    Cell next = peek(e), resolved;
+    if ((cell_type(&next) == TYPE_INTEGER || cell_type(&next) == TYPE_WORD) && try_resolve(&next, &resolved) &&
+        cell_type(&resolved) == TYPE_INTEGER) {
+        maximum = integer::get(&resolved);
+        e.rpos++;
+    }
+    if (minimum < 0 || maximum < minimum) fire(err::script::parse_rule, count);
+    need_next(e, count);
+    if (maximum == 0) {
+        skip_rule(e);
+        return matched(e, e.in.pos);
+    }
+    return iterate(e, count, minimum, maximum, OP_ITERATE);
+}
+
+Step keyword_rule(Engine& e, Keyword keyword, const Cell* word) {
+    uint32_t pos = e.in.pos, end = e.in.end();
+    switch (keyword) {
+    case Keyword::bar: return end_of_block(e);
+    case Keyword::skip: return matched(e, pos < end ? int64_t(pos) + 1 : NO_MATCH);
+    case Keyword::end: return matched(e, pos >= end ? int64_t(pos) : NO_MATCH);
+    case Keyword::none: return matched(e, pos);
+    case Keyword::fail: return matched(e, NO_MATCH);
+    case Keyword::break_: return break_rule(e, false);
+    case Keyword::reject: return break_rule(e, true);
+    case Keyword::any: return iterate(e, word, 0, -1, OP_ITERATE);
+    case Keyword::some: return iterate(e, word, 1, -1, OP_ITERATE);
+    case Keyword::opt: return iterate(e, word, 0, 1, OP_ITERATE);
+    case Keyword::while_: return iterate(e, word, 0, -1, OP_WHILE);
+    case Keyword::to: return search(e, word, false);
+    case Keyword::thru: return search(e, word, true);
+    case Keyword::not_:
+    case Keyword::ahead:
+        need_next(e, word);
+        push_op(e, keyword == Keyword::not_ ? OP_NOT : OP_AHEAD, 0);
+        return Step::fetch;
+    case Keyword::quote: return quote_rule(e, word);
+    case Keyword::copy: return copy_or_set(e, word, OP_COPY);
+    case Keyword::set: return copy_or_set(e, word, OP_SET);
+    case Keyword::case_: return case_rule(e, word);
+    case Keyword::into: return into_rule(e, word);
+    case Keyword::if_: return if_rule(e, word);
+    case Keyword::collect: return collect_rule(e, word);
+    case Keyword::keep: return keep_rule(e, word);
+    case Keyword::remove: return remove_rule(e, word);
+    case Keyword::insert: return insert_rule(e, word);
+    case Keyword::change: return change_rule(e, word);
+    case Keyword::none_: break;
+    }
+    return Step::fetch;
+}
+
+}  // namespace vek::parse
