@@ -2,6 +2,7 @@
 
 #include "runtime/core/root.h"
 #include "runtime/core/system.h"
+#include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/object/error.h"
 #include "runtime/eval/stack.h"
 #include "runtime/eval/trace.h"
@@ -47,7 +48,7 @@ void record_origin(const Cell* error) {
     error::fill_where(error, stack::current_function_word());
     Cell* position = error::field(error, error::FIELD_STACK);
     if (cell_type(position) != TYPE_BLOCK)
-        *position = Cell{TYPE_INTEGER, 0, uint32_t(stack::frames_top - stack::frames_bottom), 0};
+        *position = integer::cell(int32_t(stack::frames_top - stack::frames_bottom));
 }
 
 }  // namespace

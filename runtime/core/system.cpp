@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "runtime/core/root.h"
+#include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/memory/manager.h"
@@ -21,13 +22,11 @@ namespace vek::system_fields {
 
 namespace {
 
-constexpr Cell integer(int32_t value) { return Cell{TYPE_INTEGER, 0, uint32_t(value), 0}; }
-
-constexpr Cell STACK_TRACE = integer(1);
-constexpr Cell CALLBACK_BITS = integer(0);
-constexpr Cell MONEY_DIGITS = integer(2);
-constexpr Cell DECIMAL_DIGITS = integer(15);
-constexpr Cell BINARY_BASE = integer(16);
+constexpr Cell STACK_TRACE = integer::cell(1);
+constexpr Cell CALLBACK_BITS = integer::cell(0);
+constexpr Cell MONEY_DIGITS = integer::cell(2);
+constexpr Cell DECIMAL_DIGITS = integer::cell(15);
+constexpr Cell BINARY_BASE = integer::cell(16);
 
 constexpr uint32_t SOURCE_FILES_CAPACITY = 4;
 

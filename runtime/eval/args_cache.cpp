@@ -177,7 +177,7 @@ Node make_args_cache(const Cell* callable) {
             Cell spec_block = series_cell(TYPE_BLOCK, spec_value);
             count = uint32_t(function::count_locals(&spec_block, uint32_t(locals_at), false));
         }
-        *block::alloc_tail(&cache) = Cell{TYPE_INTEGER, 0, count, 0};
+        *block::alloc_tail(&cache) = integer::cell(int32_t(count));
     }
     append_plan(&cache, native_like, compiled_function(&value, type));
     *callable::args_cache(&value) = cache;

@@ -7,6 +7,7 @@
 #include "runtime/core/system.h"
 #include "runtime/datatypes/callable/function.h"
 #include "runtime/datatypes/compound/pair.h"
+#include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/evaluator.h"
@@ -133,7 +134,7 @@ void deliver(uint32_t event, const Cell* code, int32_t offset, const Cell* value
     const Cell arguments[TRACER_ARGUMENTS] = {
         *fixed_words::word(EVENT_WORDS[std::countr_zero(event)]),
         or_none(code),
-        Cell{TYPE_INTEGER, 0, uint32_t(offset), 0},
+        integer::cell(offset),
         or_none(value),
         or_none(ref),
         frame,

@@ -7,6 +7,7 @@
 
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/block/block.h"
+#include "runtime/datatypes/none.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
@@ -485,7 +486,7 @@ uint32_t scan(Cell* dst, const uint8_t* text, uint32_t size, ScanOptions options
     }
     if (consumed) *consumed = units_consumed(&st, source);
     if (quiet && !keep_loaded) {
-        if (dst && !into) *dst = Cell{TYPE_NONE, 0, 0, 0};
+        if (dst && !into) *dst = none::constant;
         return TYPE_ERROR;
     }
     if (keep_loaded) close_all(&st);

@@ -11,6 +11,7 @@
 #include "runtime/datatypes/callable/function.h"
 #include "runtime/datatypes/compound/pair.h"
 #include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/evaluator.h"
@@ -143,7 +144,7 @@ bool trace_event(State* st, uint32_t event, int32_t type, const Cell* value, con
         *fixed_words::word(EVENT_WORDS[std::countr_zero(event)]),
         source,
         type_value(type),
-        Cell{TYPE_INTEGER, 0, uint32_t(st->line), 0},
+        integer::cell(int32_t(st->line)),
         value ? *value : span(st, start, end),
     };
     Cell function = st->tracer;

@@ -4,6 +4,7 @@
 
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/block/array.h"
+#include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/eval/stack.h"
 #include "runtime/lexer/lexer.h"
@@ -103,7 +104,7 @@ void transcode(const TranscodeRefinements& r) {
         type = lexer::scan_string(&value, &source, int32_t(length), options, &consumed, into_block);
     }
     if (classify) {
-        if (length == 0 || type == 0) value = Cell{TYPE_NONE, 0, 0, 0};
+        if (length == 0 || type == 0) value = none::constant;
         else value = Cell{TYPE_DATATYPE, type, 0, 0};
     }
 

@@ -165,7 +165,7 @@ Cell* cells() { return series_buffer(&pool)->cells(); }
 // Cells [from, to) become free integer! cells chained in index order.
 void format_free(uint32_t from, uint32_t to) {
     Cell* c = cells();
-    for (uint32_t i = from; i < to; i++) c[i] = Cell{TYPE_INTEGER, 0, i + 1 < to ? i + 1 : uint32_t(-1), 0};
+    for (uint32_t i = from; i < to; i++) c[i] = integer::cell(i + 1 < to ? int32_t(i + 1) : -1);
 }
 
 void grow() {
@@ -206,7 +206,7 @@ Cell* get(uint32_t index) { return cells() + (index - 1); }
 void release(uint32_t index) {
     if (index == 0 || index > capacity) return;
     Cell* c = cells() + (index - 1);
-    *c = Cell{TYPE_INTEGER, 0, uint32_t(free_head), 0};
+    *c = integer::cell(int32_t(free_head));
     free_head = int32_t(index - 1);
 }
 

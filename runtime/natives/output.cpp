@@ -216,7 +216,7 @@ Pending compare_result(int32_t op) {
 
 // ---------------------------------------------------------------- stats
 
-void set_integer(Cell* c, uint32_t value) { *c = Cell{TYPE_INTEGER, 0, value, 0}; }
+void set_integer(Cell* c, uint32_t value) { *c = integer::cell(int32_t(value)); }
 
 // Integers hold 32 bits signed; larger figures go out as floats.
 void set_number(Cell* c, uint64_t value) {

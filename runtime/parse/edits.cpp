@@ -16,8 +16,6 @@ namespace vek::parse {
 
 namespace {
 
-Cell integer_cell(int64_t n) { return Cell{TYPE_INTEGER, 0, uint32_t(int32_t(n)), 0}; }
-
 // The range ordered and clamped to the input's tail.
 void order(const Input& in, uint32_t* start, uint32_t* end) {
     uint32_t length = in.length();
@@ -54,7 +52,7 @@ Cell first_value(const Input& in, uint32_t start, uint32_t end) {
         char_::make_at(&c, string::get_char(buffer->at(start), buffer->unit()));
         return c;
     }
-    case InputKind::bytes: return integer_cell(uint8_t(buffer->first()[start]));
+    case InputKind::bytes: return integer::cell(uint8_t(buffer->first()[start]));
     }
     return none::constant;
 }
@@ -64,7 +62,7 @@ Cell copy_range(const Input& in, uint32_t start, uint32_t end) {
     uint32_t type = cell_type(&in.series);
     if (type == TYPE_HASH) {
         Cell from = in.at(start);
-        Cell part = integer_cell(end - start);
+        Cell part = integer::cell(int32_t(end - start));
         Cell result{};
         actions::copy(&from, &result, &part, false, nullptr);
         return result;
@@ -77,7 +75,7 @@ void remove_range(const Input& in, uint32_t start, uint32_t end) {
     order(in, &start, &end);
     if (start == end) return;
     Cell from = in.at(start);
-    Cell part = integer_cell(end - start);
+    Cell part = integer::cell(int32_t(end - start));
     actions::remove(&from, &part, nullptr);
 }
 
@@ -92,7 +90,7 @@ uint32_t change_range(const Input& in, uint32_t start, uint32_t end, const Cell*
     order(in, &start, &end);
     uint32_t before = in.length();
     Cell at = in.at(start);
-    Cell part = integer_cell(end - start);
+    Cell part = integer::cell(int32_t(end - start));
     Cell replacement = *value;
     actions::change(&at, &replacement, &part, only, nullptr);
     int64_t after = int64_t(end) + (int64_t(in.length()) - before);
@@ -105,7 +103,7 @@ int64_t keep_range(const Input& in, uint32_t start, uint32_t end, bool pick, con
     Target into = target;
     if (!is_any_block(cell_type(&target.series))) {
         Cell from = in.at(start);
-        Cell part = integer_cell(end - start);
+        Cell part = integer::cell(int32_t(end - start));
         return put(into, &from, &part, false);
     }
     if (pick || end - start == 1) {

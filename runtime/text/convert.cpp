@@ -11,6 +11,7 @@
 
 #include "runtime/core/quit.h"
 #include "runtime/core/raise.h"
+#include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/eval/stack.h"
 #include "runtime/memory/manager.h"
@@ -85,7 +86,7 @@ uint32_t unit_shift(uint32_t unit) { return uint32_t(std::countr_zero(unit)); }
 
 [[noreturn]] void raise_invalid_char(uint32_t code_point) {
     Cell* arg = stack::push_cell();
-    *arg = Cell{TYPE_INTEGER, 0, code_point, 0};
+    *arg = integer::cell(int32_t(code_point));
     fire(err::script::invalid_char, arg);
 }
 

@@ -10,6 +10,7 @@
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/compound/pair.h"
 #include "runtime/datatypes/image/internal.h"
+#include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/series/ranges.h"
 #include "runtime/datatypes/string/binary.h"
@@ -26,10 +27,9 @@ namespace {
 // colour bytes and the alpha bytes (each a binary!, or none).
 struct Plan {
     Cell size;
-    Cell colour = none_cell();
-    Cell rgb = none_cell();
-    Cell alpha = none_cell();
-    static Cell none_cell() { return Cell{TYPE_NONE, 0, 0, 0}; }
+    Cell colour = none::constant;
+    Cell rgb = none::constant;
+    Cell alpha = none::constant;
 };
 
 bool given(const Cell& cell) { return cell_type(&cell) != TYPE_NONE; }

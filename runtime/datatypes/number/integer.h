@@ -115,6 +115,9 @@ int32_t from_binary(const Cell* binary);
 
 // ---------------------------------------------------------------- cells
 
+// An integer! cell of the value, for cells built by value.
+constexpr Cell cell(int32_t value) { return Cell{TYPE_INTEGER, 0, uint32_t(value), 0}; }
+
 // Writes an integer! (the cell's flags kept) and returns the cell.
 inline Cell* make_at(Cell* cell, int32_t value) {
     set_type(cell, TYPE_INTEGER);

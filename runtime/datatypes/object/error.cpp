@@ -40,7 +40,6 @@ constexpr err::AnyId INVALID_ERROR = err::internal::invalid_error;
 // The prototype system/standard/error, in the root block.
 Cell* prototype_cell = nullptr;
 
-Cell integer_cell(int32_t value) { return Cell{TYPE_INTEGER, 0, uint32_t(value), 0}; }
 Cell unbound_word(uint32_t symbol_id) { return Cell{TYPE_WORD, 0, symbol_id, WORD_UNRESOLVED}; }
 
 void set_field(const Cell* error, Field f, const Cell* value) {
@@ -65,7 +64,7 @@ void set_words(const Cell* error, uint32_t category, uint32_t position) {
 // The code, type and id fields.
 void set_kind(const Cell* error, uint32_t category, uint32_t position) {
     set_words(error, category, position);
-    Cell code = integer_cell(int32_t(category * 100 + position - 2));
+    Cell code = integer::cell(int32_t(category * 100 + position - 2));
     set_field(error, FIELD_CODE, &code);
 }
 
@@ -130,7 +129,7 @@ void make_from_words(const Cell* error, const Cell* spec_value) {
     if (cell_type(&id) != TYPE_WORD) fire(err::script::invalid_arg, &id);
     int32_t position = catalog::find_id(uint32_t(category), word::symbol(&id));
     if (position < 0) raise_spec_field(fixed_words::Word::id);
-    Cell code = integer_cell(category * 100 + position - 2);
+    Cell code = integer::cell(category * 100 + position - 2);
     set_field(error, FIELD_CODE, &code);
     set_field(error, FIELD_TYPE, &type);
     set_field(error, FIELD_ID, &id);
@@ -150,7 +149,7 @@ void make_from_set_words(const Cell* error, const Cell* spec_value) {
     Cell id = *field(error, FIELD_ID);
     int32_t position = cell_type(&id) == TYPE_WORD ? catalog::find_id(uint32_t(category), word::symbol(&id)) : -1;
     if (position < 0) raise_spec_field(fixed_words::Word::id);
-    Cell number = integer_cell(category * 100 + position - 2);
+    Cell number = integer::cell(category * 100 + position - 2);
     set_field(error, FIELD_CODE, &number);
 }
 
@@ -387,7 +386,7 @@ void renew(const Cell* error, uint32_t code) {
         Cell where = unbound_word(symbol_id);
         set_field(error, FIELD_WHERE, &where);
     }
-    Cell position = integer_cell(int32_t(stack::frames_top - stack::frames_bottom));
+    Cell position = integer::cell(int32_t(stack::frames_top - stack::frames_bottom));
     set_field(error, FIELD_STACK, &position);
 }
 

@@ -5,6 +5,7 @@
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
 #include "runtime/core/sockets.h"
+#include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/object/object.h"
 #include "runtime/datatypes/word/context.h"
@@ -91,7 +92,7 @@ bool value_for_field(Node context, uint32_t i, const Cell* value, bool spread, C
     }
     uint32_t position = series_index(value) + i;
     SeriesBuffer* buffer = series_buffer(value);
-    *out = position < buffer->length() ? buffer->cells()[position] : Cell{TYPE_NONE, 0, 0, 0};
+    *out = position < buffer->length() ? buffer->cells()[position] : none::constant;
     return true;
 }
 
@@ -192,8 +193,8 @@ void fire_on_deep_change(const Cell* owner, const Cell* word, const Cell* target
     Cell handler = *field_value(context_node(owner), handler_at);
     if (cell_type(&handler) != TYPE_FUNCTION) return;
     std::array<Cell, 7> values{*owner, *word, *target, *action,
-                               new_value ? *new_value : Cell{TYPE_NONE, 0, 0, 0},
-                               Cell{TYPE_INTEGER, 0, uint32_t(index), 0}, Cell{TYPE_INTEGER, 0, uint32_t(part), 0}};
+                               new_value ? *new_value : none::constant,
+                               integer::cell(index), integer::cell(part)};
     run_handler(&handler, ON_DEEP_CHANGE, values, eval::CALL_DEEP_CHANGE);
 }
 

@@ -9,6 +9,7 @@
 #include "runtime/core/sockets.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/callable/callable.h"
+#include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/object/object.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
@@ -208,7 +209,7 @@ void set_integer(Cell* word, int32_t value) {
     }
     Cell* values = values_base(context);
     if (!values) fire(err::script::not_defined, word);
-    values[word::index(word)] = Cell{TYPE_INTEGER, 0, uint32_t(value), 0};
+    values[word::index(word)] = integer::cell(value);
 }
 
 // ---------------------------------------------------------------- bound words
