@@ -123,4 +123,6 @@ const Cell* decimal_digits() { return &DECIMAL_DIGITS; }
 const Cell* binary_base() { return &BINARY_BASE; }
 const Cell* exit_states() { return exit_states_block; }
 
+void register_routines() {}
+
 }  // namespace vek::system_fields

@@ -45,4 +45,7 @@ const Cell* decimal_digits();     // options/decimal-digits: integer! 15
 const Cell* binary_base();        // options/binary-base: integer! 16
 const Cell* exit_states();        // lexer/exit-states: block! of a word per lexer token kind, in kind order
 
+// Registers the routines that the library's system object is built with.
+void register_routines();
+
 }  // namespace vek::system_fields

@@ -1,0 +1,7 @@
+#include "runtime/natives/routines.h"
+
+namespace vek::routines {
+
+void init() {}
+
+}  // namespace vek::routines
