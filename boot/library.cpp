@@ -1,6 +1,8 @@
 #include "boot/library.h"
 
+#include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "runtime/core/datatype.h"
@@ -81,6 +83,30 @@ void load_module(const Module& module, Cell* code) {
     flag_library_code(code);
 }
 
+// With VEK_TORTURE_AFTER_BOOT set, collector and grow torture hold off
+// until the boot is over: a test suite that starts thousands of programs
+// tortures their own code without paying for the same boot each time.
+class TortureAfterBoot {
+public:
+    TortureAfterBoot() : held_(std::getenv("VEK_TORTURE_AFTER_BOOT") != nullptr) {
+        if (!held_) return;
+        std::swap(interval_, memory::torture_interval);
+        std::swap(grow_, memory::grow_torture_enabled);
+    }
+    ~TortureAfterBoot() {
+        if (!held_) return;
+        memory::torture_interval = interval_;
+        memory::grow_torture_enabled = grow_;
+    }
+    TortureAfterBoot(const TortureAfterBoot&) = delete;
+    TortureAfterBoot& operator=(const TortureAfterBoot&) = delete;
+
+private:
+    bool held_;
+    uint32_t interval_ = 0;
+    bool grow_ = false;
+};
+
 // A break, continue, return or exit that leaves a module has nowhere to go.
 void run_module(const Module& module) {
     Cell code;
@@ -109,6 +135,7 @@ void flag_library_code(const Cell* block) {
 void boot_library(std::span<const Module> modules) {
     booting = false;
     memory::collector_enabled = true;
+    TortureAfterBoot torture;
     bind_boot_routine();
     for (const Module& module : modules) run_module(module);
     unset_boot_routine();

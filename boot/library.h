@@ -26,7 +26,9 @@ std::span<const Module> library_modules();
 // Evaluates the modules in order, after runtime::init, with the collector on
 // and the boot flag off, so that the words they intern stay out of the root
 // block. boot-routine is bound before the first module and unset after the
-// last, when the boot phase ends. Does not return when a module fails: an
+// last, when the boot phase ends. With the environment variable
+// VEK_TORTURE_AFTER_BOOT set, collector and grow torture start only after
+// the last module. Does not return when a module fails: an
 // error that nothing catches is printed and ends the process with status
 // 254; a throw, or a break, continue, return or exit that leaves a module,
 // travels on as a throw of its code to the entry code, which ends the
