@@ -76,6 +76,22 @@ void unset_boot_routine() {
     context::set_global(symbol::make(BOOT_ROUTINE), make_unset(&unset));
 }
 
+// Flags every block and paren reachable from the block (itself, nested ones
+// and those inside paths) as library code.
+void flag_library_code(const Cell* block) {
+    // Nothing allocates during the walk, so nothing moves and plain C++
+    // storage may hold pointers into the buffers.
+    std::vector<const Cell*> pending{block};
+    while (!pending.empty()) {
+        const Cell* series = pending.back();
+        pending.pop_back();
+        SeriesBuffer* buffer = series_buffer(series);
+        if (cell_type(series) == TYPE_BLOCK || cell_type(series) == TYPE_PAREN) buffer->flags |= eval::BUF_LIBRARY;
+        for (const Cell* item = buffer->cells(); item < buffer->cells_tail(); item++)
+            if (is_any_block(cell_type(item))) pending.push_back(item);
+    }
+}
+
 // A module's code, loaded into the cell and flagged as library code.
 void load_module(const Module& module, Cell* code) {
     lexer::scan(code, reinterpret_cast<const uint8_t*>(module.text.data()), uint32_t(module.text.size()),
@@ -117,20 +133,6 @@ void run_module(const Module& module) {
 }
 
 }  // namespace
-
-void flag_library_code(const Cell* block) {
-    // Nothing allocates during the walk, so nothing moves and plain C++
-    // storage may hold pointers into the buffers.
-    std::vector<const Cell*> pending{block};
-    while (!pending.empty()) {
-        const Cell* series = pending.back();
-        pending.pop_back();
-        SeriesBuffer* buffer = series_buffer(series);
-        if (cell_type(series) == TYPE_BLOCK || cell_type(series) == TYPE_PAREN) buffer->flags |= eval::BUF_LIBRARY;
-        for (const Cell* item = buffer->cells(); item < buffer->cells_tail(); item++)
-            if (is_any_block(cell_type(item))) pending.push_back(item);
-    }
-}
 
 void boot_library(std::span<const Module> modules) {
     booting = false;

@@ -9,8 +9,6 @@
 #include <span>
 #include <string_view>
 
-#include "runtime/core/cell.h"
-
 namespace vek::boot {
 
 // One source file of the library.
@@ -34,9 +32,5 @@ std::span<const Module> library_modules();
 // travels on as a throw of its code to the entry code, which ends the
 // process with runtime error 95.
 void boot_library(std::span<const Module> modules);
-
-// Flags every block and paren reachable from the block (itself, nested ones
-// and those inside paths) as library code. Allocates nothing.
-void flag_library_code(const Cell* block);
 
 }  // namespace vek::boot
