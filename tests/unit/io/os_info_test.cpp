@@ -1,9 +1,12 @@
 // The parts of os-info that are worked out from the system's text.
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <string>
 
 #include "runtime/io/os_info.h"
+#include "tests/unit/support/load_and_mold.h"
+#include "tests/unit/support/support.h"
 
 namespace vek {
 namespace {
@@ -57,6 +60,17 @@ TEST(OsInfo, VersionAndBuildFromKernelRelease) {
         EXPECT_EQ(v.version, (std::array<int32_t, 3>{c.major, c.minor, c.patch})) << c.release;
         EXPECT_EQ(v.build, c.build) << c.release;
     }
+}
+
+// This machine's description, whatever it is, in the four fields and their
+// order.
+TEST(OsInfo, ObjectOfTheFourFields) {
+    test::SavedStacks saved;
+    std::string text = test::molded(*os_info::push());
+    saved.restore();
+    std::regex expected(R"(make object! \[\n    name: ".*"\n    arch: '(x86-64|ARM64|x86-32|ARM|Unknown)\n)"
+                        R"(    version: \d+\.\d+\.\d+\n    build: \d+\n\])");
+    EXPECT_TRUE(std::regex_match(text, expected)) << text;
 }
 
 }  // namespace
