@@ -60,12 +60,13 @@ routine::Arg boot_routine(const routine::Arg* args) {
 // constant.
 routine::Arg null_handle(const routine::Arg*) { return {.cell = handle::push_null()}; }
 
+// Registers the boot's own routines and binds boot-routine.
 void bind_boot_routine() {
+    routine::register_fn("null-handle", null_handle);
+    uint32_t code = routine::register_fn(BOOT_ROUTINE, boot_routine);
     Cell spec;
     lexer::scan(&spec, reinterpret_cast<const uint8_t*>(BOOT_ROUTINE_SPEC), uint32_t(std::strlen(BOOT_ROUTINE_SPEC)),
                 {.wrap = true}, nullptr, nullptr, nullptr);
-    uint32_t code = routine::register_fn(BOOT_ROUTINE, boot_routine);
-    routine::register_fn("null-handle", null_handle);
     Cell* value = routine::make_value(&spec, nullptr, code, -1, true);
     context::set_global(symbol::make(BOOT_ROUTINE), value);
     stack::pop(1);
