@@ -166,6 +166,7 @@ Arg pick_stack(const Arg* args) {
     return cell_answer(stack::push(stack::arguments_bottom + (index - 1)));
 }
 
+// The current frame is this routine's own call.
 Arg frame_index_q(const Arg*) { return value_answer(int32_t(stack::arguments - stack::arguments_bottom)); }
 
 Arg collect_calls(const Arg* args) {

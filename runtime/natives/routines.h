@@ -7,7 +7,11 @@
 // flag, the current directory, directory creation and existence, the
 // operating system's description, tuples built from integers, counting
 // UTF-8 characters in a binary, looking at the evaluation stack, the tracing
-// state, the clipboard and standard output.
+// state, the clipboard and standard output. A word or series they cannot
+// take raises script expect-arg, a negative tuple component script
+// invalid-arg, a directory that cannot be entered or made access
+// cannot-open or no-create with the file; the clipboard is not built yet
+// (internal not-done).
 //
 // Type predicates (predicates.cpp): one routine per datatype test, each
 // answering a logic! for one value of any type. The exact-type ones compare
