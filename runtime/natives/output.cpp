@@ -31,7 +31,7 @@
 
 namespace vek::natives {
 
-bool last_line = true;
+bool last_line = false;
 
 namespace {
 

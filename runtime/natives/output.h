@@ -41,7 +41,8 @@ Pending print_value(bool new_line);
 // The identity test of same?.
 bool same_value_q(const Cell* a, const Cell* b);
 
-// Whether the last output ended a line: set by print, cleared by prin.
+// Whether the last output ended a line: set by print, cleared by prin; false
+// before any output.
 extern bool last_line;
 
 }  // namespace vek::natives

@@ -1,7 +1,223 @@
 #include "runtime/natives/routines.h"
 
+#include <algorithm>
+#include <string_view>
+
+#include "platform/os.h"
+#include "runtime/core/quit.h"
+#include "runtime/core/raise.h"
+#include "runtime/datatypes/callable/routine.h"
+#include "runtime/datatypes/compound/tuple.h"
+#include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/none.h"
+#include "runtime/datatypes/number/integer.h"
+#include "runtime/datatypes/object/error.h"
+#include "runtime/datatypes/string/file_path.h"
+#include "runtime/datatypes/word/context.h"
+#include "runtime/datatypes/word/word.h"
+#include "runtime/eval/stack.h"
+#include "runtime/eval/trace.h"
+#include "runtime/io/files.h"
+#include "runtime/io/os_info.h"
+#include "runtime/natives/maths.h"
+#include "runtime/natives/output.h"
+#include "runtime/text/unicode.h"
+
 namespace vek::routines {
 
-void init() {}
+namespace {
+
+using routine::Arg;
+
+// A routine declared without return: takes its arguments as cells and
+// answers a cell; these build the answers. A pushed cell stays on the
+// stack until the routine's frame is dropped, after its value is taken.
+Arg cell_answer(Cell* cell) { return Arg{.cell = cell}; }
+Arg unset_answer() { return cell_answer(make_unset(stack::push_cell())); }
+Arg logic_answer(bool flag) { return cell_answer(stack::push(logic::constant(flag))); }
+// A routine declared with return: [logic!] or [integer!] answers by value.
+Arg value_answer(int32_t value) { return Arg{.integer = value}; }
+
+// ---------------------------------------------------------------- process and quiet stores
+
+// The output is flushed and the terminal restored before the process ends.
+Arg quit_return(const Arg* args) { exit_process(integer::get(args[0].cell)); }
+
+// The store goes through the word's own binding with events off, so no
+// on-change* handler runs.
+Arg set_quiet(const Arg* args) {
+    const Cell* word = args[0].cell;
+    if (!is_any_word(cell_type(word))) error::raise_expect_arg(cell_type(word), 0);
+    Cell bound = *word;
+    if (word::context(&bound) == Node::none) fire(err::script::not_defined, word);
+    context::set_in(&bound, args[1].cell, context::cell_of(word::context(&bound)), false);
+    return cell_answer(args[1].cell);
+}
+
+bool slot_series(uint32_t type) { return type == TYPE_BLOCK || type == TYPE_PAREN || is_any_path(type); }
+
+// The slot keeps its new-line flag, as a poke would; a series at or past its
+// tail is left as it is.
+Arg set_slot_quiet(const Arg* args) {
+    const Cell* series = args[0].cell;
+    if (!slot_series(cell_type(series))) error::raise_expect_arg(cell_type(series), 0);
+    SeriesBuffer* buffer = series_buffer(series);
+    if (series_index(series) < buffer->length()) {
+        Cell* slot = buffer->cells() + series_index(series);
+        uint32_t new_line = slot->header & CELL_NEW_LINE;
+        *slot = *args[1].cell;
+        slot->header = (slot->header & ~CELL_NEW_LINE) | new_line;
+    }
+    return cell_answer(args[1].cell);
+}
+
+// ---------------------------------------------------------------- shifts
+
+// The shift native run on copies of the two integers in the routine's own
+// frame, whose first cell then holds the result.
+Arg shift_by(const Arg* args, bool left, bool logical) {
+    stack::reset();
+    stack::push(args[0].cell);
+    stack::push(args[1].cell);
+    const int32_t refinements[] = {left ? 2 : -1, logical ? 2 : -1};
+    (void)natives::shift(false, refinements);  // a shift evaluates nothing: never a pending code
+    return cell_answer(stack::arguments);
+}
+
+Arg shift_right(const Arg* args) { return shift_by(args, false, false); }
+Arg shift_left(const Arg* args) { return shift_by(args, true, false); }
+Arg shift_logical(const Arg* args) { return shift_by(args, false, true); }
+
+// ---------------------------------------------------------------- output and files
+
+Arg last_lf_q(const Arg*) { return logic_answer(natives::last_line); }
+
+Arg get_current_dir(const Arg*) { return cell_answer(set_type(file::get_current_dir(), TYPE_FILE)); }
+
+Arg set_current_dir(const Arg* args) {
+    const Cell* path = args[0].cell;
+    if (!platform::set_current_dir(file::to_os_path(path))) fire(err::access::cannot_open, path);
+    return unset_answer();
+}
+
+Arg create_dir(const Arg* args) {
+    if (!files::make_dir(args[0].cell)) fire(err::access::no_create, args[0].cell);
+    return unset_answer();
+}
+
+Arg exists_q(const Arg* args) { return value_answer(files::exists(args[0].cell) ? 1 : 0); }
+
+Arg os_info(const Arg*) { return cell_answer(os_info::push()); }
+
+Arg write_stdout(const Arg* args) {
+    files::write_stdout(args[0].cell);
+    return unset_answer();
+}
+
+// ---------------------------------------------------------------- tuples
+
+// The first negative integer among the arguments, in order, is refused.
+void refuse_negative(const Arg* args, uint32_t count) {
+    for (uint32_t i = 0; i < count; i++)
+        if (integer::get(args[i].cell) < 0) fire(err::script::invalid_arg, args[i].cell);
+}
+
+// Each component reduced modulo 256.
+Arg as_color(const Arg* args) {
+    refuse_negative(args, 3);
+    const int32_t components[] = {integer::get(args[0].cell), integer::get(args[1].cell),
+                                  integer::get(args[2].cell)};
+    return cell_answer(tuple::push_bytes(3, components));
+}
+
+// The components are or-ed in at their byte positions unreduced: one above
+// 255 spills into the bytes after it, and what spills past the fourth byte
+// is lost.
+Arg as_ipv4(const Arg* args) {
+    refuse_negative(args, 4);
+    uint32_t packed = 0;
+    for (uint32_t i = 0; i < 4; i++) packed |= uint32_t(integer::get(args[i].cell)) << (8 * i);
+    return cell_answer(tuple::push(4, packed, 0, 0));
+}
+
+// ---------------------------------------------------------------- UTF-8 and the stack
+
+// Both positions are taken in start's buffer and clamped to its tail, so
+// nothing outside it is read; a sequence that crosses pos counts once.
+Arg count_chars(const Arg* args) {
+    SeriesBuffer* buffer = series_buffer(args[0].cell);
+    uint32_t length = buffer->length();
+    uint32_t from = std::min(series_index(args[0].cell), length);
+    uint32_t to = std::min(series_index(args[1].cell), length);
+    if (to <= from) return value_answer(0);
+    const auto* bytes = reinterpret_cast<const uint8_t*>(buffer->first());
+    return value_answer(int32_t(unicode::count_utf8_chars(bytes + from, bytes + to)));
+}
+
+int32_t stack_size() { return int32_t(stack::top - stack::arguments_bottom); }
+
+Arg stack_size_q(const Arg*) { return value_answer(stack_size()); }
+
+// Index 1 is the bottom cell; the top cell, this routine's own argument, is
+// out of reach.
+Arg pick_stack(const Arg* args) {
+    int32_t index = integer::get(args[0].cell);
+    if (index <= 0 || index >= stack_size()) return cell_answer(stack::push(&none::constant));
+    return cell_answer(stack::push(stack::arguments_bottom + (index - 1)));
+}
+
+// The current frame is this routine's own call.
+Arg frame_index_q(const Arg*) { return value_answer(int32_t(stack::arguments - stack::arguments_bottom)); }
+
+Arg collect_calls(const Arg* args) {
+    stack::collect_calls(args[0].cell);
+    return unset_answer();
+}
+
+Arg tracing_q(const Arg*) { return logic_answer(eval::trace::tracing); }
+
+// ---------------------------------------------------------------- clipboard
+
+Arg read_clipboard(const Arg*) { fire(err::internal::not_done); }
+Arg write_clipboard(const Arg*) { fire(err::internal::not_done); }
+
+struct Entry {
+    std::string_view name;
+    routine::Fn fn;
+};
+
+constexpr Entry SYSTEM_ROUTINES[] = {
+    {"quit-return", quit_return},
+    {"set-quiet", set_quiet},
+    {"set-slot-quiet", set_slot_quiet},
+    {"shift-right", shift_right},
+    {"shift-left", shift_left},
+    {"shift-logical", shift_logical},
+    {"last-lf?", last_lf_q},
+    {"get-current-dir", get_current_dir},
+    {"set-current-dir", set_current_dir},
+    {"create-dir", create_dir},
+    {"exists?", exists_q},
+    {"os-info", os_info},
+    {"as-color", as_color},
+    {"as-ipv4", as_ipv4},
+    {"as-rgba", as_ipv4},
+    {"count-chars", count_chars},
+    {"stack-size?", stack_size_q},
+    {"pick-stack", pick_stack},
+    {"frame-index?", frame_index_q},
+    {"collect-calls", collect_calls},
+    {"tracing?", tracing_q},
+    {"read-clipboard", read_clipboard},
+    {"write-clipboard", write_clipboard},
+    {"write-stdout", write_stdout},
+};
+
+}  // namespace
+
+void init() {
+    for (const Entry& entry : SYSTEM_ROUTINES) routine::register_fn(entry.name, entry.fn);
+    init_predicates();
+}
 
 }  // namespace vek::routines
