@@ -15,6 +15,7 @@ namespace vek {
 
 SystemRecord sysrec;
 bool booting = false;
+bool boot_phase = false;
 
 }  // namespace vek
 
