@@ -6,7 +6,6 @@
 #include <array>
 #include <climits>
 #include <cstring>
-#include <string_view>
 
 #include "build_info.h"
 #include "build_program.h"
@@ -28,6 +27,7 @@
 #include "runtime/memory/manager.h"
 #include "runtime/memory/series.h"
 #include "runtime/text/float_text.h"
+#include "runtime/text/unicode.h"
 
 namespace vek::system_fields {
 
@@ -41,12 +41,29 @@ constexpr uint32_t WORDS_CLASS_ID = UINT32_MAX;
 Arg answer(Cell* cell) { return Arg{.cell = cell}; }
 Arg answer_integer(int32_t n) { return Arg{.integer = n}; }
 
-Cell* push_text(std::string_view text) {
+// Appends NUL-terminated UTF-8 text. A byte that starts no well-formed
+// sequence becomes U+FFFD: a command line or a commit message can hold any
+// bytes, and must not stop the boot.
+void append_utf8(const Cell* string, const char* text) {
+    constexpr uint32_t REPLACEMENT = 0xFFFD;
+    Node node = series_node(string);
+    for (auto p = reinterpret_cast<const uint8_t*>(text); *p;) {
+        int32_t code_point;
+        const uint8_t* next = unicode::fast_decode_utf8_char(p, &code_point);
+        if (code_point < 0) next = p + 1;  // one byte at a time: never past the NUL
+        string::append_char(node_buffer(node), code_point < 0 ? REPLACEMENT : uint32_t(code_point));
+        p = next;
+    }
+}
+
+Cell* push_text(const char* text) {
     Cell made{};  // on the C++ stack, where the collector sees it
-    string::rs_make_at(&made, uint32_t(text.size()));
-    string::append_c_string_part(&made, text.data(), uint32_t(text.size()));
+    string::rs_make_at(&made, uint32_t(std::strlen(text)));
+    append_utf8(&made, text);
     return stack::push(&made);
 }
+
+Cell* push_none() { return stack::push(&none::constant); }
 
 // Whether the word names the given text, in any letter case.
 bool names(const Cell* word, const char* text) {
@@ -77,20 +94,25 @@ Arg nodes_cycles(const Arg*) { return answer_integer(0); }
 // A figure from the build as an integer!: none when it is negative (not
 // known) or does not fit.
 Cell* push_figure(long long n) {
-    if (n < 0 || n > INT32_MAX) return stack::push(&none::constant);
+    if (n < 0 || n > INT32_MAX) return push_none();
     Cell made = integer::cell(int32_t(n));
     return stack::push(&made);
 }
 
 // A text from git: none when git gave nothing.
-Cell* push_git_text(const char* text) {
-    return build_info::GIT_FOUND && *text ? push_text(text) : stack::push(&none::constant);
-}
+Cell* push_git_text(const char* text) { return build_info::GIT_FOUND && *text ? push_text(text) : push_none(); }
 
 Cell* push_issue(const char* name) {
     Cell made{};
     issue::make_at(&made, name);
     return stack::push(&made);
+}
+
+// The release's tag: v and the release number.
+Cell* push_tag() {
+    std::array<char, 64> tag{'v'};
+    std::strncat(tag.data(), build_info::RELEASE, tag.size() - 2);
+    return push_issue(tag.data());
 }
 
 // release: the dotted release number (string!); time and commit-time: Unix
@@ -100,24 +122,16 @@ Cell* push_issue(const char* name) {
 // not give is none.
 Arg build_fact(const Arg* args) {
     const Cell* name = args[0].cell;
+    bool git = build_info::GIT_FOUND;
     if (names(name, "release")) return answer(push_text(build_info::RELEASE));
     if (names(name, "time")) return answer(push_figure(build_info::BUILD_TIME));
+    if (names(name, "program")) return answer(file::to_vek_path(push_text(build_info::PROGRAM)));
     if (names(name, "branch")) return answer(push_git_text(build_info::GIT_BRANCH));
     if (names(name, "message")) return answer(push_git_text(build_info::GIT_MESSAGE));
-    if (names(name, "program")) return answer(file::to_vek_path(push_text(build_info::PROGRAM)));
-    if (!build_info::GIT_FOUND) {
-        if (names(name, "tag") || names(name, "commit") || names(name, "ahead") || names(name, "commit-time"))
-            return answer(stack::push(&none::constant));
-        unknown_name(name);
-    }
-    if (names(name, "tag")) {
-        std::array<char, 64> tag{'v'};
-        std::strncat(tag.data(), build_info::RELEASE, tag.size() - 2);
-        return answer(push_issue(tag.data()));
-    }
-    if (names(name, "commit")) return answer(push_issue(build_info::GIT_COMMIT));
-    if (names(name, "ahead")) return answer(push_figure(build_info::GIT_AHEAD));
-    if (names(name, "commit-time")) return answer(push_figure(build_info::GIT_TIME));
+    if (names(name, "tag")) return answer(git ? push_tag() : push_none());
+    if (names(name, "commit")) return answer(git ? push_issue(build_info::GIT_COMMIT) : push_none());
+    if (names(name, "ahead")) return answer(push_figure(git ? build_info::GIT_AHEAD : -1));
+    if (names(name, "commit-time")) return answer(push_figure(git ? build_info::GIT_TIME : -1));
     unknown_name(name);
 }
 
@@ -148,10 +162,10 @@ Arg command_line(const Arg*) {
     for (int i = 0; i < sysrec.argc; i++) {
         const char* argument = sysrec.argv[i];
         bool quoted = *argument == '\0' || std::strpbrk(argument, " \t\n\r\v\f") != nullptr;
-        if (i > 0) string::append_c_string(line, " ");
-        if (quoted) string::append_c_string(line, "\"");
-        string::append_c_string(line, argument);
-        if (quoted) string::append_c_string(line, "\"");
+        if (i > 0) append_utf8(line, " ");
+        if (quoted) append_utf8(line, "\"");
+        append_utf8(line, argument);
+        if (quoted) append_utf8(line, "\"");
     }
     return answer(line);
 }
@@ -174,7 +188,7 @@ Arg error_catalog(const Arg*) { return answer(catalog::push_object()); }
 
 Arg attach_object(const Arg*) {
     attach();
-    return answer(stack::push(&none::constant));
+    return answer(push_none());
 }
 
 }  // namespace
