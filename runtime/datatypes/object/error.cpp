@@ -238,7 +238,6 @@ void mark_invalid(const Cell* error, Field unknown) {
 
 struct Message {
     uint32_t category;
-    uint32_t position;
     uint32_t id;  // the id's symbol
 };
 
@@ -253,9 +252,9 @@ Message find_message(const Cell* error) {
     if (position < 0) {
         mark_invalid(error, FIELD_ID);
         uint32_t invalid = catalog::id_symbol(uint32_t(INVALID_ERROR.category), INVALID_ERROR.position);
-        return Message{uint32_t(INVALID_ERROR.category), INVALID_ERROR.position, invalid};
+        return Message{uint32_t(INVALID_ERROR.category), invalid};
     }
-    return Message{uint32_t(category), uint32_t(position), id};
+    return Message{uint32_t(category), id};
 }
 
 // A message held in a field (user errors carry theirs in arg1): a string is
