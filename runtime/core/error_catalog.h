@@ -66,8 +66,8 @@ uint32_t id_symbol(uint32_t category, uint32_t position);
 
 // ---------------------------------------------------------------- the catalog object
 
-// The number of ids of the category: its object's fields after code and
-// type, or the table's count when there is no object for it.
+// The number of ids of the category: the table's count, or its object's
+// fields after code and type when it has an object holding more.
 uint32_t id_count(uint32_t category);
 // The symbol id of the id at the position: the table's within the table's
 // ids, the object's past them; 0 when there is none.
