@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "boot/library.h"
 #include "boot/script.h"
 #include "runtime/core/quit.h"
 #include "runtime/core/unwind.h"
@@ -15,6 +16,7 @@ int entry(void* command_line) {
     int status = 0;
     try {
         runtime::init();
+        boot_library(line.library);
         status = launch(line.argc, line.argv);
     } catch (const VekThrow& thrown) {
         runtime::entry_handler(thrown.code);

@@ -2,11 +2,16 @@
 // final quit.
 #pragma once
 
+#include <span>
+
+#include "boot/library.h"
+
 namespace vek::boot {
 
 struct CommandLine {
     int argc;
     char** argv;
+    std::span<const Module> library;  // the modules booted before the script runs
 };
 
 // Takes a CommandLine; never returns, since every way out quits the process.

@@ -16,7 +16,6 @@
 #include "runtime/eval/evaluator.h"
 #include "runtime/eval/stack.h"
 #include "runtime/lexer/lexer.h"
-#include "runtime/memory/manager.h"
 #include "runtime/output/stdout_writer.h"
 
 namespace vek::boot {
@@ -168,10 +167,6 @@ int run_stdin() {
 }  // namespace
 
 int launch(int argc, char** argv) {
-    // What the library's boot will do once it exists: start-up is over, and
-    // the collector may run.
-    booting = false;
-    memory::collector_enabled = true;
     if (argc > 1) return run_file(argv[1]);
     if (!platform::stdin_is_terminal()) return run_stdin();
     return 0;

@@ -3,12 +3,15 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/random.h>
+#include <sys/utsname.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+
+#include "platform/files.h"
 
 extern char** environ;
 
@@ -18,6 +21,8 @@ namespace {
 constexpr long SECONDS_PER_DAY = 86400;
 // Far beyond any useful sleep, small enough for time_t arithmetic.
 constexpr double LONGEST_WAIT_MS = 1e15;
+// os-release files are a few hundred bytes; anything larger is not one.
+constexpr size_t LONGEST_OS_RELEASE = 65536;
 
 void sleep_milliseconds(long long milliseconds) {
     timespec remaining{time_t(milliseconds / 1000), long(milliseconds % 1000) * 1000000L};
@@ -138,6 +143,25 @@ std::optional<int64_t> file_size(const char* path) {
     struct stat status;
     if (stat(path, &status) != 0 || S_ISDIR(status.st_mode)) return std::nullopt;
     return int64_t(status.st_size);
+}
+
+// The distribution's file sits in /etc; /usr/lib holds the vendor's copy
+// for systems that leave /etc without one.
+SystemDescription describe_system() {
+    SystemDescription description;
+    utsname names;
+    if (uname(&names) == 0) {
+        description.system = names.sysname;
+        description.release = names.release;
+        description.machine = names.machine;
+    }
+    for (const char* path : {"/etc/os-release", "/usr/lib/os-release"}) {
+        FileBytes text = read_file(path, 0, -1, LONGEST_OS_RELEASE);
+        if (text.status != ReadStatus::ok) continue;
+        description.os_release.assign(text.bytes.begin(), text.bytes.end());
+        break;
+    }
+    return description;
 }
 
 bool duplicate_descriptor(int source, int target) { return dup2(source, target) >= 0; }

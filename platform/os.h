@@ -1,6 +1,6 @@
 // Thin wrappers over the operating system's process environment: working
 // directory, sleeping, environment variables, time of day, the date, secure
-// random bytes and the size of a file.
+// random bytes, the size of a file and the system's own description.
 #pragma once
 
 #include <cstddef>
@@ -54,6 +54,17 @@ bool random_bytes(void* buffer, size_t length);
 // without opening it; nullopt when there is no such file, the path names a
 // directory, or the metadata cannot be read.
 std::optional<int64_t> file_size(const char* path);
+
+// What the system says of itself: uname's system name, kernel release and
+// machine, and the text of the distribution's os-release file (/etc, else
+// /usr/lib; empty when neither can be read).
+struct SystemDescription {
+    std::string system;      // "Linux"
+    std::string release;     // the kernel release, such as "6.8.0-45-generic"
+    std::string machine;     // the hardware name, such as "x86_64"
+    std::string os_release;  // KEY=value lines naming the distribution
+};
+SystemDescription describe_system();
 
 // Makes target a copy of the source descriptor (closing what target was).
 bool duplicate_descriptor(int source, int target);

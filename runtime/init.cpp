@@ -78,6 +78,7 @@ void init_process(int argc, char** argv) {
 
 void init() {
     booting = true;
+    boot_phase = true;
     print_hooks::init();
     output::init_output();
     random::init();  // also sets the hash seed, before any hash table exists

@@ -19,6 +19,7 @@ namespace vek {
 
 SystemRecord sysrec;
 bool booting = false;
+bool boot_phase = false;
 
 }  // namespace vek
 

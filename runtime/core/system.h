@@ -23,8 +23,13 @@ struct SystemRecord {
 
 extern SystemRecord sysrec;
 
-// Set while the runtime and the library are being built; word interning reads it.
+// Set while the runtime is being built: word interning reads it. The
+// library's modules run with it off, so that the words they intern stay out
+// of the root block.
 extern bool booting;
+// Set from runtime initialisation until the library's last module has run:
+// what only the boot may do (declaring routines) checks it.
+extern bool boot_phase;
 
 }  // namespace vek
 

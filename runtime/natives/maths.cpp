@@ -1,11 +1,9 @@
 #include "runtime/natives/maths.h"
 
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <optional>
 
-#include "platform/os.h"
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/compound/pair.h"
 #include "runtime/datatypes/compound/point.h"
@@ -15,8 +13,8 @@
 #include "runtime/datatypes/number/float.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/number/money.h"
-#include "runtime/datatypes/string/file_path.h"
 #include "runtime/eval/stack.h"
+#include "runtime/io/files.h"
 #include "runtime/natives/helpers.h"
 
 namespace vek::math {
@@ -312,14 +310,11 @@ Pending as_money(bool, const int32_t*) {
 
 // ---------------------------------------------------------------- files
 
-// A name ending in "/" is a directory's, whatever is there; a size that
+// A name that spells a directory has no size, whatever is there; a size that
 // integer! cannot hold is no answer either.
 Pending size_q(bool, const int32_t*) {
     check_arg(0, type_bit(TYPE_FILE));
-    const char* path = file::to_os_path(arg(0));
-    size_t length = std::strlen(path);
-    std::optional<int64_t> size;
-    if (length == 0 || path[length - 1] != '/') size = platform::file_size(path);
+    std::optional<int64_t> size = files::size(arg(0));
     if (size && *size >= 0 && *size <= integer::MAX)
         integer::box(int32_t(*size));
     else

@@ -122,7 +122,10 @@ std::string quoted(const fs::path& path) {
 Outcome run(const fs::path& vek, const fs::path& dir, const std::string& script) {
     fs::path in = dir / "case.vek", out = dir / "out", err = dir / "err", status = dir / "status";
     write_file(in, script);
-    std::string command = "timeout " + std::to_string(CASE_SECONDS) + " " + quoted(vek) + " < " + quoted(in) +
+    // vek works in the run's own directory: cases that make files can use
+    // plain names, and the runs of one file side by side never meet.
+    std::string command = "cd " + quoted(dir) + " && timeout " + std::to_string(CASE_SECONDS) + " " + quoted(vek) +
+                          " < " + quoted(in) +
                           " > " + quoted(out) + " 2> " + quoted(err) + "; echo $? > " + quoted(status);
     Outcome outcome;
     if (std::system(command.c_str()) != 0) return outcome;

@@ -225,6 +225,8 @@ Cell* clone(const Cell* value, bool deep, bool any_block) {
     Cell* result = make_block_at(make_unset(stack::push_cell()), memory::alloc_cells, int32_t(count),
                                  cell_type(&source));
     Node to = series_node(result);
+    // A copy of library code is library code: a function's body stays so.
+    node_buffer(to)->flags |= node_buffer(from)->flags & eval::BUF_LIBRARY;
     std::memcpy(static_cast<void*>(cells_of(to)), cells_of(from) + series_index(&source), size_t(count) * CELL);
     node_buffer(to)->tail = node_buffer(to)->offset + count * CELL;
     if (!deep) return result;

@@ -183,7 +183,7 @@ Cell* make_value(const Cell* spec_in, const Cell* body_in, uint32_t code, int32_
 }
 
 Cell* declare(const Cell* spec_value, const Cell* name, int32_t return_type, bool cells) {
-    if (!booting) fire(err::internal::routines);
+    if (!boot_phase) fire(err::internal::routines);
     if (!is_all_word(cell_type(name)) || cell_type(name) == TYPE_ISSUE) bad_name(name);
     uint32_t code = find(symbol::get_c_string(word::symbol(name)));
     if (code == 0) bad_name(name);

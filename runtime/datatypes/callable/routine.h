@@ -64,8 +64,9 @@ Cell* make_value(const Cell* spec, const Cell* body, uint32_t code, int32_t extr
 
 // The boot-time constructor: the routine registered under the name (a word
 // of any kind), made with the spec (validated as a function's) and pushed.
-// Outside the boot it raises internal routines; a name that is no word or
-// not registered raises script bad-make-arg with routine! and the name.
+// Outside the boot phase (core/system.h) it raises internal routines; a
+// name that is no word or not registered raises script bad-make-arg with
+// routine! and the name.
 Cell* declare(const Cell* spec, const Cell* name, int32_t return_type, bool cells);
 
 // Runs a routine! whose arguments are on the stack, in the native frame the

@@ -1,5 +1,5 @@
-// file!: mold, and the file actions that wait for the I/O layer. Everything
-// else a file! does it does as url!.
+// file!: mold, and the file actions, which the I/O layer serves
+// (runtime/io/files.h). Everything else a file! does it does as url!.
 #include "runtime/datatypes/string/file.h"
 
 #include <algorithm>
@@ -9,8 +9,8 @@
 #include "runtime/core/datatype.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/string/string.h"
-#include "runtime/datatypes/string/url.h"
 #include "runtime/eval/stack.h"
+#include "runtime/io/files.h"
 #include "runtime/memory/series.h"
 
 namespace vek::file {
@@ -80,11 +80,11 @@ void init() {
     using namespace datatype;
     register_type(TYPE_FILE, Row::inheriting()
         .set<SLOT_MOLD>(mold)
-        .set<SLOT_DELETE>(url::io_not_done)
-        .set<SLOT_QUERY>(url::io_not_done)
-        .set<SLOT_READ>(url::io_not_done)
-        .set<SLOT_RENAME>(url::io_not_done)
-        .set<SLOT_WRITE>(url::io_not_done));
+        .set<SLOT_DELETE>(files::remove)
+        .set<SLOT_QUERY>(files::query)
+        .set<SLOT_READ>(files::read)
+        .set<SLOT_RENAME>(files::rename)
+        .set<SLOT_WRITE>(files::write));
 }
 
 }  // namespace vek::file

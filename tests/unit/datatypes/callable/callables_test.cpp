@@ -392,15 +392,15 @@ TEST_F(Callables, Routines) {
     Cell spec_value = load_one("[a [integer!]]");
     Cell name = load_one("callables-test-add-one");
     Cell missing = load_one("callables-test-missing");
-    bool was_booting = booting;
-    booting = false;
+    bool was_booting = boot_phase;
+    boot_phase = false;
     EXPECT_EQ(test::raised([&] { routine::declare(&spec_value, &name, 11, false); }),
               error_code(err::internal::routines));
-    booting = true;
+    boot_phase = true;
     EXPECT_EQ(test::raised([&] { routine::declare(&spec_value, &missing, 11, false); }),
               error_code(err::script::bad_make_arg));
     Cell declared = *routine::declare(&spec_value, &name, 11, false);
-    booting = was_booting;
+    boot_phase = was_booting;
     EXPECT_EQ(routine::index(&declared), index);
     EXPECT_EQ(routine::arity(&declared), 1u);
     EXPECT_FALSE(routine::takes_cells(&declared));

@@ -1,0 +1,118 @@
+#include "boot/library.h"
+
+#include <cstring>
+#include <vector>
+
+#include "runtime/core/datatype.h"
+#include "runtime/core/fixed_words.h"
+#include "runtime/core/system.h"
+#include "runtime/datatypes/callable/routine.h"
+#include "runtime/datatypes/handle.h"
+#include "runtime/datatypes/word/context.h"
+#include "runtime/datatypes/word/symbol.h"
+#include "runtime/datatypes/word/word.h"
+#include "runtime/eval/evaluator.h"
+#include "runtime/eval/stack.h"
+#include "runtime/lexer/lexer.h"
+#include "runtime/memory/manager.h"
+
+namespace vek::boot {
+
+namespace {
+
+constexpr const char* BOOT_ROUTINE = "boot-routine";
+constexpr const char* BOOT_ROUTINE_SPEC =
+    "\"Makes a routine! of the C++ function registered under the name\"\n"
+    "name [word!] \"The name it was registered under\"\n"
+    "spec [block!] \"Its spec; return: [logic!], [integer!] or [float!] passes values, not cells\"";
+
+// The datatype that the spec's return: names when it names exactly one
+// datatype; 0 otherwise.
+uint32_t declared_return(const Cell* spec) {
+    SeriesBuffer* buffer = series_buffer(spec);
+    const Cell* cells = buffer->cells();
+    uint32_t returns = symbol::resolve(fixed_words::symbol(fixed_words::Sym::return_));
+    for (uint32_t i = series_index(spec); i + 1 < buffer->length(); i++) {
+        if (cell_type(cells + i) != TYPE_SET_WORD || symbol::resolve(word::symbol(cells + i)) != returns) continue;
+        if (cell_type(cells + i + 1) != TYPE_BLOCK) return 0;
+        SeriesBuffer* types = series_buffer(cells + i + 1);
+        uint32_t head = series_index(cells + i + 1);
+        if (types->length() != head + 1 || cell_type(types->cells() + head) != TYPE_WORD) return 0;
+        const Cell* type = context::get(types->cells() + head);
+        return cell_type(type) == TYPE_DATATYPE ? datatype::id(type) : 0;
+    }
+    return 0;
+}
+
+// boot-routine: logic!, integer! and float! results travel by value; any
+// other routine answers a cell and takes its arguments as cells.
+routine::Arg boot_routine(const routine::Arg* args) {
+    const Cell* name = args[0].cell;
+    const Cell* spec = args[1].cell;
+    uint32_t returns = declared_return(spec);
+    bool by_value = returns == TYPE_LOGIC || returns == TYPE_INTEGER || returns == TYPE_FLOAT;
+    return {.cell = routine::declare(spec, name, returns ? int32_t(returns) : -1, !by_value)};
+}
+
+// The null handle!, which scripts cannot make: the library keeps one as a
+// constant.
+routine::Arg null_handle(const routine::Arg*) { return {.cell = handle::push_null()}; }
+
+void bind_boot_routine() {
+    Cell spec;
+    lexer::scan(&spec, reinterpret_cast<const uint8_t*>(BOOT_ROUTINE_SPEC), uint32_t(std::strlen(BOOT_ROUTINE_SPEC)),
+                {.wrap = true}, nullptr, nullptr, nullptr);
+    uint32_t code = routine::register_fn(BOOT_ROUTINE, boot_routine);
+    routine::register_fn("null-handle", null_handle);
+    Cell* value = routine::make_value(&spec, nullptr, code, -1, true);
+    context::set_global(symbol::make(BOOT_ROUTINE), value);
+    stack::pop(1);
+}
+
+void unset_boot_routine() {
+    Cell unset;
+    context::set_global(symbol::make(BOOT_ROUTINE), make_unset(&unset));
+}
+
+// A module's code, loaded into the cell and flagged as library code.
+void load_module(const Module& module, Cell* code) {
+    lexer::scan(code, reinterpret_cast<const uint8_t*>(module.text.data()), uint32_t(module.text.size()),
+                {.wrap = true}, nullptr, nullptr, nullptr);
+    flag_library_code(code);
+}
+
+// A break, continue, return or exit that leaves a module has nowhere to go.
+void run_module(const Module& module) {
+    Cell code;
+    load_module(module, &code);
+    Pending pending = eval::eval_block(&code);
+    if (pending != Pending::none) machine_throw(uint32_t(pending));
+    stack::pop(1);
+}
+
+}  // namespace
+
+void flag_library_code(const Cell* block) {
+    // Nothing allocates during the walk, so nothing moves and plain C++
+    // storage may hold pointers into the buffers.
+    std::vector<const Cell*> pending{block};
+    while (!pending.empty()) {
+        const Cell* series = pending.back();
+        pending.pop_back();
+        SeriesBuffer* buffer = series_buffer(series);
+        if (cell_type(series) == TYPE_BLOCK || cell_type(series) == TYPE_PAREN) buffer->flags |= eval::BUF_LIBRARY;
+        for (const Cell* item = buffer->cells(); item < buffer->cells_tail(); item++)
+            if (is_any_block(cell_type(item))) pending.push_back(item);
+    }
+}
+
+void boot_library(std::span<const Module> modules) {
+    booting = false;
+    memory::collector_enabled = true;
+    bind_boot_routine();
+    for (const Module& module : modules) run_module(module);
+    unset_boot_routine();
+    boot_phase = false;
+}
+
+}  // namespace vek::boot

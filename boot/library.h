@@ -1,0 +1,40 @@
+// The standard library written in Vek: its modules, embedded in the program
+// at build time in boot order, and the boot that evaluates them once the
+// runtime is up. Every block and paren loaded from a module is library code
+// (runtime/eval/evaluator.h); while the modules run, and only then, the word
+// boot-routine makes routine! values from the C++ functions registered by
+// name (runtime/datatypes/callable/routine.h).
+#pragma once
+
+#include <span>
+#include <string_view>
+
+#include "runtime/core/cell.h"
+
+namespace vek::boot {
+
+// One source file of the library.
+struct Module {
+    std::string_view name;  // its path from the source root, as the module list gives it
+    std::string_view text;  // its UTF-8 source, without a header
+};
+
+// The modules of boot/library/modules.txt in its order, embedded at build
+// time; static storage.
+std::span<const Module> library_modules();
+
+// Evaluates the modules in order, after runtime::init, with the collector on
+// and the boot flag off, so that the words they intern stay out of the root
+// block. boot-routine is bound before the first module and unset after the
+// last, when the boot phase ends. Does not return when a module fails: an
+// error that nothing catches is printed and ends the process with status
+// 254; a throw, or a break, continue, return or exit that leaves a module,
+// travels on as a throw of its code to the entry code, which ends the
+// process with runtime error 95.
+void boot_library(std::span<const Module> modules);
+
+// Flags every block and paren reachable from the block (itself, nested ones
+// and those inside paths) as library code. Allocates nothing.
+void flag_library_code(const Cell* block);
+
+}  // namespace vek::boot
