@@ -3,9 +3,18 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstring>
 
 #include "runtime/core/raise.h"
+#include "runtime/core/system.h"
+#include "runtime/datatypes/block/array.h"
+#include "runtime/datatypes/number/integer.h"
+#include "runtime/datatypes/object/object.h"
+#include "runtime/datatypes/string/buffer.h"
+#include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
+#include "runtime/datatypes/word/word.h"
+#include "runtime/eval/stack.h"
 
 namespace vek::catalog {
 
@@ -88,10 +97,22 @@ constexpr uint32_t MAX_IDS = most_ids();
 // change, so they hold across collections.
 std::array<uint32_t, CATEGORY_COUNT> category_symbols{};
 std::array<std::array<uint32_t, MAX_IDS>, CATEGORY_COUNT> id_symbols{};
+uint32_t code_symbol = 0;
+uint32_t type_symbol = 0;
+
+// The category's object in the attached catalog, or nullptr.
+const Cell* category_object(uint32_t category) {
+    const Cell* errors = system_fields::catalog_errors();
+    if (!errors) return nullptr;
+    const Cell* found = object::find_field(errors, category_symbols[category]);
+    return found && cell_type(found) == TYPE_OBJECT ? found : nullptr;
+}
 
 }  // namespace
 
 void init() {
+    code_symbol = symbol::make("code");
+    type_symbol = symbol::make("type");
     for (uint32_t i = 0; i < CATEGORY_COUNT; i++) {
         const ErrorCategory& cat = categories[i];
         category_symbols[i] = symbol::make(cat.name);
@@ -110,16 +131,140 @@ int32_t find_category(uint32_t sym) {
     return -1;
 }
 
-int32_t find_id(uint32_t cat, uint32_t sym) {
-    uint32_t wanted = symbol::resolve(sym);
-    for (uint32_t i = 0; i < categories[cat].id_count; i++) {
-        if (symbol::resolve(id_symbols[cat][i]) == wanted) return int32_t(i + FIRST_ID_POSITION);
+int32_t find_table_id(uint32_t category, uint32_t symbol_id) {
+    uint32_t wanted = symbol::resolve(symbol_id);
+    for (uint32_t i = 0; i < categories[category].id_count; i++) {
+        if (symbol::resolve(id_symbols[category][i]) == wanted) return int32_t(i + FIRST_ID_POSITION);
     }
     return -1;
+}
+
+int32_t find_id(uint32_t cat, uint32_t sym) {
+    if (const Cell* object = category_object(cat)) {
+        int32_t position = context::find_word(context::cell_of(object::context_node(object)), sym, true);
+        if (position >= int32_t(FIRST_ID_POSITION)) return position;
+    }
+    return find_table_id(cat, sym);
 }
 
 uint32_t category_symbol(uint32_t cat) { return category_symbols[cat]; }
 
 uint32_t id_symbol(uint32_t cat, uint32_t position) { return id_symbols[cat][position - FIRST_ID_POSITION]; }
+
+// ---------------------------------------------------------------- the catalog object
+
+uint32_t id_count(uint32_t cat) {
+    uint32_t count = categories[cat].id_count;
+    if (const Cell* object = category_object(cat)) {
+        uint32_t fields = object::field_count(object);
+        if (fields > FIRST_ID_POSITION) count = std::max(count, fields - FIRST_ID_POSITION);
+    }
+    return count;
+}
+
+uint32_t id_name(uint32_t cat, uint32_t position) {
+    if (position < FIRST_ID_POSITION) return 0;
+    if (position - FIRST_ID_POSITION < categories[cat].id_count) return id_symbol(cat, position);
+    const Cell* object = category_object(cat);
+    if (!object || position >= object::field_count(object)) return 0;
+    return word::symbol(object::word_at(object::context_node(object), position));
+}
+
+bool object_title(uint32_t cat, Cell* out) {
+    const Cell* object = category_object(cat);
+    const Cell* title = object ? object::find_field(object, type_symbol) : nullptr;
+    if (!title || cell_type(title) != TYPE_STRING) return false;
+    *out = *title;
+    return true;
+}
+
+bool object_template(uint32_t cat, uint32_t sym, Cell* out) {
+    const Cell* object = category_object(cat);
+    const Cell* found = object ? object::find_field(object, sym) : nullptr;
+    if (!found) return false;
+    uint32_t type = cell_type(found);
+    if (type != TYPE_STRING && type != TYPE_BLOCK && type != TYPE_WORD) return false;
+    *out = *found;
+    return true;
+}
+
+namespace {
+
+Cell unbound(uint32_t type, uint32_t symbol_id) { return Cell{type, 0, symbol_id, WORD_UNRESOLVED}; }
+
+Cell* push_string(const char* text) {
+    Cell made{};  // on the C++ stack, where the collector sees it
+    string::rs_make_at(&made, uint32_t(std::strlen(text)));
+    string::append_c_string(&made, text);
+    return stack::push(&made);
+}
+
+Cell* push_piece(const TemplatePiece& piece) {
+    switch (piece.kind) {
+    case Piece::text: return push_string(piece.text);
+    case Piece::get_word: {
+        Cell word = unbound(TYPE_GET_WORD, symbol::make(piece.text));
+        return stack::push(&word);
+    }
+    case Piece::word: break;
+    }
+    Cell word = unbound(TYPE_WORD, symbol::make(piece.text));
+    return stack::push(&word);
+}
+
+// The id's template pushed: a lone piece as itself, several in a block.
+Cell* push_template(const ErrorId& id) {
+    if (id.form != Form::block) return push_piece(id.pieces[0]);
+    Cell* list = make_unset(stack::push_cell());
+    block::make_at(list, int32_t(id.piece_count));
+    for (uint32_t i = 0; i < id.piece_count; i++) {
+        block::rs_append(list, push_piece(id.pieces[i]));
+        stack::pop(1);
+    }
+    return list;
+}
+
+void add_field(const Cell* object, uint32_t symbol_id, const Cell* value) {
+    Cell word = unbound(TYPE_WORD, symbol_id);
+    Cell copy = *value;
+    context::set_word_value(context::cell_of(object::context_node(object)), &word, &copy);
+}
+
+// Adds the top of the stack as the field, then drops it.
+void add_pushed_field(const Cell* object, uint32_t symbol_id) {
+    add_field(object, symbol_id, stack::top - 1);
+    stack::pop(1);
+}
+
+Cell* push_new_object(uint32_t fields) {
+    Cell* object = make_unset(stack::push_cell());
+    object::make_at(object, fields);
+    object::set_class_id(object, object::new_class_id());
+    return object;
+}
+
+void push_category(uint32_t index) {
+    const ErrorCategory& cat = categories[index];
+    Cell* object = push_new_object(FIRST_ID_POSITION + cat.id_count);
+    Cell code = integer::cell(int32_t(index * 100));
+    add_field(object, code_symbol, &code);
+    push_string(cat.title);
+    add_pushed_field(object, type_symbol);
+    for (uint32_t i = 0; i < cat.id_count; i++) {
+        push_template(cat.ids[i]);
+        add_pushed_field(object, id_symbols[index][i]);
+    }
+}
+
+}  // namespace
+
+Cell* push_object() {
+    Cell* errors = push_new_object(CATEGORY_COUNT);
+    for (uint32_t i = 0; i < CATEGORY_COUNT; i++) {
+        push_category(i);
+        add_pushed_field(errors, category_symbols[i]);
+    }
+    return errors;
+}
 
 }  // namespace vek::catalog

@@ -6,9 +6,13 @@
 
 #include "runtime/core/root.h"
 #include "runtime/datatypes/number/integer.h"
+#include "runtime/datatypes/object/object.h"
 #include "runtime/datatypes/string/buffer.h"
+#include "runtime/datatypes/word/context.h"
+#include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/memory/manager.h"
+#include "runtime/eval/stack.h"
 #include "runtime/memory/series.h"
 
 namespace vek {
@@ -23,11 +27,11 @@ namespace vek::system_fields {
 
 namespace {
 
-constexpr Cell STACK_TRACE = integer::cell(1);
-constexpr Cell CALLBACK_BITS = integer::cell(0);
-constexpr Cell MONEY_DIGITS = integer::cell(2);
-constexpr Cell DECIMAL_DIGITS = integer::cell(15);
-constexpr Cell BINARY_BASE = integer::cell(16);
+constexpr Cell STACK_TRACE_DEFAULT = integer::cell(1);
+constexpr Cell CALLBACK_BITS_DEFAULT = integer::cell(0);
+constexpr Cell MONEY_DIGITS_DEFAULT = integer::cell(2);
+constexpr Cell DECIMAL_DIGITS_DEFAULT = integer::cell(15);
+constexpr Cell BINARY_BASE_DEFAULT = integer::cell(16);
 
 constexpr uint32_t SOURCE_FILES_CAPACITY = 4;
 
@@ -59,15 +63,20 @@ Cell* days_block = nullptr;
 Cell* currencies_block = nullptr;
 Cell* exit_states_block = nullptr;
 
-Cell* new_root_block(uint32_t capacity) {
+Cell* new_root_block() {
     Cell* cell = root::append();
+    make_unset(cell);
+    return cell;
+}
+
+Cell* new_block(Cell* cell, uint32_t capacity) {
     *cell = Cell{TYPE_BLOCK, 0, uint32_t(memory::alloc_cells(capacity)), 0};
     return cell;
 }
 
 template <size_t N>
-Cell* string_block(const std::array<const char*, N>& texts) {
-    Cell* list = new_root_block(N);
+Cell* string_block(Cell* list, const std::array<const char*, N>& texts) {
+    new_block(list, N);
     for (const char* text : texts) {
         Cell made{};  // on the C++ stack, where the collector sees it
         string::rs_make_at(&made, uint32_t(std::strlen(text)));
@@ -78,8 +87,8 @@ Cell* string_block(const std::array<const char*, N>& texts) {
 }
 
 template <size_t N>
-Cell* word_block(const std::array<const char*, N>& names) {
-    Cell* list = new_root_block(N);
+Cell* word_block(Cell* list, const std::array<const char*, N>& names) {
+    new_block(list, N);
     for (const char* name : names) word::load_in(list, name);
     return list;
 }
@@ -92,8 +101,8 @@ constexpr std::array TOKEN_KINDS{
 #undef X
 };
 
-Cell* token_kind_block() {
-    Cell* list = new_root_block(TOKEN_KINDS.size());
+Cell* token_kind_block(Cell* list) {
+    new_block(list, TOKEN_KINDS.size());
     for (const char* kind : TOKEN_KINDS) {
         std::array<char, 32> name{};
         for (size_t i = 0; kind[i] && i + 1 < name.size(); i++)
@@ -103,27 +112,115 @@ Cell* token_kind_block() {
     return list;
 }
 
+Cell* make_default(Cell* cell, DefaultBlock which) {
+    switch (which) {
+    case DefaultBlock::months: return string_block(cell, MONTH_NAMES);
+    case DefaultBlock::days: return string_block(cell, DAY_NAMES);
+    case DefaultBlock::currencies: return word_block(cell, CURRENCY_CODES);
+    case DefaultBlock::exit_states: return token_kind_block(cell);
+    }
+    return cell;
+}
+
+// ---------------------------------------------------------------- reading the object
+
+// Where each field lives in the system object, and the type its default
+// has; 0 takes any value.
+struct FieldPath {
+    std::array<const char*, 3> names;  // nullptr after the last
+    uint32_t type;
+};
+
+enum Field : uint32_t {
+    STACK_TRACE, CALLBACK_BITS, SOURCE_FILES, MONTHS, DAYS, CURRENCIES, MONEY_DIGITS,
+    DECIMAL_DIGITS, BINARY_BASE, EXIT_STATES, CATALOG_ERRORS, FIELD_COUNT
+};
+
+// stack-trace takes any value: its readers take a value that is no positive
+// integer! for "no trace", which a script may mean.
+constexpr std::array<FieldPath, FIELD_COUNT> PATHS{{
+    {{"state", "stack-trace"}, 0},
+    {{"state", "callbacks", "bits"}, TYPE_INTEGER},
+    {{"state", "source-files"}, TYPE_BLOCK},
+    {{"locale", "months"}, TYPE_BLOCK},
+    {{"locale", "days"}, TYPE_BLOCK},
+    {{"locale", "currencies", "list"}, TYPE_BLOCK},
+    {{"options", "money-digits"}, TYPE_INTEGER},
+    {{"options", "decimal-digits"}, TYPE_INTEGER},
+    {{"options", "binary-base"}, TYPE_INTEGER},
+    {{"lexer", "exit-states"}, TYPE_BLOCK},
+    {{"catalog", "errors"}, TYPE_OBJECT},
+}};
+
+// Symbol ids of the names, interned by init; symbol ids never change.
+uint32_t system_symbol = 0;
+std::array<std::array<uint32_t, 3>, FIELD_COUNT> path_symbols{};
+bool object_attached = false;
+
+void intern_paths() {
+    system_symbol = symbol::make("system");
+    for (uint32_t f = 0; f < FIELD_COUNT; f++)
+        for (uint32_t i = 0; i < PATHS[f].names.size() && PATHS[f].names[i]; i++)
+            path_symbols[f][i] = symbol::make(PATHS[f].names[i]);
+}
+
+// The value of the word system, or nullptr when the global context has no
+// such word.
+const Cell* system_value() {
+    const Cell* global = context::global_cell();
+    int32_t position = context::find_word(global, system_symbol, true);
+    if (position < 0) return nullptr;
+    return context::values_base(global) + word::index(context::word_at(global, uint32_t(position)));
+}
+
+// The field at the end of its path, or fallback where the path breaks or the
+// value has another type than the field's.
+const Cell* read(Field f, const Cell* fallback) {
+    if (!object_attached) return fallback;
+    const Cell* value = system_value();
+    for (uint32_t symbol_id : path_symbols[f]) {
+        if (symbol_id == 0) break;
+        if (!value || cell_type(value) != TYPE_OBJECT) return fallback;
+        value = object::find_field(value, symbol_id);
+    }
+    if (!value) return fallback;
+    return PATHS[f].type == 0 || cell_type(value) == PATHS[f].type ? value : fallback;
+}
+
 }  // namespace
 
 void init() {
-    source_files_block = new_root_block(SOURCE_FILES_CAPACITY);
-    months_block = string_block(MONTH_NAMES);
-    days_block = string_block(DAY_NAMES);
-    currencies_block = word_block(CURRENCY_CODES);
-    exit_states_block = token_kind_block();
+    source_files_block = new_block(new_root_block(), SOURCE_FILES_CAPACITY);
+    months_block = make_default(new_root_block(), DefaultBlock::months);
+    days_block = make_default(new_root_block(), DefaultBlock::days);
+    currencies_block = make_default(new_root_block(), DefaultBlock::currencies);
+    exit_states_block = make_default(new_root_block(), DefaultBlock::exit_states);
+    intern_paths();
+    object_attached = false;
 }
 
-const Cell* stack_trace() { return &STACK_TRACE; }
-const Cell* callback_bits() { return &CALLBACK_BITS; }
-const Cell* source_files() { return source_files_block; }
-const Cell* months() { return months_block; }
-const Cell* days() { return days_block; }
-const Cell* currencies_list() { return currencies_block; }
-const Cell* money_digits() { return &MONEY_DIGITS; }
-const Cell* decimal_digits() { return &DECIMAL_DIGITS; }
-const Cell* binary_base() { return &BINARY_BASE; }
-const Cell* exit_states() { return exit_states_block; }
+void attach() { object_attached = true; }
+bool attached() { return object_attached; }
 
-void register_routines() {}
+Cell* push_default(DefaultBlock which) {
+    Cell* cell = make_unset(stack::push_cell());
+    return make_default(cell, which);
+}
+
+const Cell* stack_trace() { return read(STACK_TRACE, &STACK_TRACE_DEFAULT); }
+const Cell* callback_bits() { return read(CALLBACK_BITS, &CALLBACK_BITS_DEFAULT); }
+const Cell* source_files() { return read(SOURCE_FILES, source_files_block); }
+const Cell* months() { return read(MONTHS, months_block); }
+const Cell* days() { return read(DAYS, days_block); }
+const Cell* currencies_list() { return read(CURRENCIES, currencies_block); }
+const Cell* money_digits() { return read(MONEY_DIGITS, &MONEY_DIGITS_DEFAULT); }
+const Cell* decimal_digits() { return read(DECIMAL_DIGITS, &DECIMAL_DIGITS_DEFAULT); }
+const Cell* binary_base() { return read(BINARY_BASE, &BINARY_BASE_DEFAULT); }
+const Cell* exit_states() { return read(EXIT_STATES, exit_states_block); }
+
+const Cell* catalog_errors() {
+    const Cell* errors = read(CATALOG_ERRORS, nullptr);
+    return errors && cell_type(errors) == TYPE_OBJECT ? errors : nullptr;
+}
 
 }  // namespace vek::system_fields

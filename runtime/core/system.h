@@ -39,6 +39,18 @@ namespace vek::system_fields {
 // Runs at start-up after the root block and the symbol table exist.
 void init();
 
+// From now on the fields are read from the object that the global word
+// system holds: the boot calls it once that object is complete. A field is
+// read through its path; where the word, a sub-object or the field is
+// missing or of another type than its default's (stack-trace takes any
+// value), its default is answered instead. Reading allocates nothing.
+void attach();
+// Whether attach was called.
+bool attached();
+
+// The pointers answered below stay valid until the next call that may
+// allocate (a default lives in the root block or in static storage, and
+// never moves, but the object's fields do).
 const Cell* stack_trace();        // state/stack-trace: integer! 1
 const Cell* callback_bits();      // state/callbacks/bits: integer! 0
 const Cell* source_files();       // state/source-files: empty block!
@@ -49,8 +61,18 @@ const Cell* money_digits();       // options/money-digits: integer! 2
 const Cell* decimal_digits();     // options/decimal-digits: integer! 15
 const Cell* binary_base();        // options/binary-base: integer! 16
 const Cell* exit_states();        // lexer/exit-states: block! of a word per lexer token kind, in kind order
+// catalog/errors: the error catalog object; nullptr until attach, and
+// whenever the field holds no object!.
+const Cell* catalog_errors();
 
-// Registers the routines that the library's system object is built with.
+// The default blocks that the system object starts from.
+enum class DefaultBlock { months, days, currencies, exit_states };
+// A new copy of the default block pushed on the evaluation stack, its
+// strings copied too.
+Cell* push_default(DefaultBlock which);
+
+// Registers the routines that the library's system object is built with
+// (runtime/core/system_routines.cpp).
 void register_routines();
 
 }  // namespace vek::system_fields

@@ -56,7 +56,7 @@ uint32_t field_symbol(const Cell* error, Field f) {
 // The type and id words for a category index and an id position.
 void set_words(const Cell* error, uint32_t category, uint32_t position) {
     Cell type = unbound_word(catalog::category_symbol(category));
-    Cell id = unbound_word(catalog::id_symbol(category, position));
+    Cell id = unbound_word(catalog::id_name(category, position));
     set_field(error, FIELD_TYPE, &type);
     set_field(error, FIELD_ID, &id);
 }
@@ -108,7 +108,7 @@ int32_t category_of_symbol(uint32_t symbol_id) {
 bool names_an_id(int32_t code) {
     uint32_t category = uint32_t(code / 100);
     return code >= 0 && category < catalog::CATEGORY_COUNT &&
-           uint32_t(code % 100) < catalog::category(category).id_count;
+           uint32_t(code % 100) < catalog::id_count(category);
 }
 
 void make_from_code(const Cell* error, const Cell* spec_value) {
@@ -238,7 +238,7 @@ void mark_invalid(const Cell* error, Field unknown) {
 
 struct Message {
     uint32_t category;
-    uint32_t position;
+    uint32_t id;  // the id's symbol
 };
 
 Message find_message(const Cell* error) {
@@ -251,16 +251,17 @@ Message find_message(const Cell* error) {
     int32_t position = id == 0 ? -1 : catalog::find_id(uint32_t(category), id);
     if (position < 0) {
         mark_invalid(error, FIELD_ID);
-        return Message{uint32_t(INVALID_ERROR.category), INVALID_ERROR.position};
+        uint32_t invalid = catalog::id_symbol(uint32_t(INVALID_ERROR.category), INVALID_ERROR.position);
+        return Message{uint32_t(INVALID_ERROR.category), invalid};
     }
-    return Message{uint32_t(category), uint32_t(position)};
+    return Message{uint32_t(category), id};
 }
 
 // A message held in a field (user errors carry theirs in arg1): a string is
 // printed whole, a block is a template; anything else prints nothing and
 // leaves the error marked invalid.
-void form_field_message(const Cell* error, const Cell* buffer, const char* name) {
-    const Cell* found = object::find_field(error, symbol::make(name));
+void form_field_message(const Cell* error, const Cell* buffer, uint32_t name) {
+    const Cell* found = object::find_field(error, name);
     Cell message = found ? *found : none::constant;
     switch (cell_type(&message)) {
     case TYPE_STRING:
@@ -277,23 +278,53 @@ void form_field_message(const Cell* error, const Cell* buffer, const char* name)
     }
 }
 
-void form_message(const Cell* error, const Cell* buffer) {
-    Message m = find_message(error);
-    const catalog::ErrorCategory& category = catalog::category(m.category);
-    append_text(buffer, category.title);
-    append_text(buffer, ": ");
-    const catalog::ErrorId& message = category.ids[m.position - 2];
+// A template of the catalog object: a string! printed whole, a word! naming
+// the field that holds the message, a block! of pieces.
+void form_object_template(const Cell* error, const Cell* buffer, const Cell* message) {
+    switch (cell_type(message)) {
+    case TYPE_STRING:
+        append_series(buffer, message);
+        break;
+    case TYPE_WORD:
+        form_field_message(error, buffer, word::symbol(message));
+        break;
+    default: {
+        text::Sink out{.buffer = buffer};
+        form_template(error, out, message);
+        break;
+    }
+    }
+}
+
+void form_table_template(const Cell* error, const Cell* buffer, const catalog::ErrorId& message) {
     switch (message.form) {
     case catalog::Form::string:
         append_text(buffer, message.pieces[0].text);
         break;
     case catalog::Form::word:
-        form_field_message(error, buffer, message.pieces[0].text);
+        form_field_message(error, buffer, symbol::make(message.pieces[0].text));
         break;
     case catalog::Form::block:
         form_pieces(error, buffer, message);
         break;
     }
+}
+
+// The title and the message, from the catalog object where it holds them,
+// else from the table; an id that only a damaged object named prints its
+// title alone.
+void form_message(const Cell* error, const Cell* buffer) {
+    Message m = find_message(error);
+    const catalog::ErrorCategory& category = catalog::category(m.category);
+    Cell text{};
+    if (catalog::object_title(m.category, &text))
+        append_series(buffer, &text);
+    else
+        append_text(buffer, category.title);
+    append_text(buffer, ": ");
+    if (catalog::object_template(m.category, m.id, &text)) return form_object_template(error, buffer, &text);
+    int32_t position = catalog::find_table_id(m.category, m.id);
+    if (position >= 0) form_table_template(error, buffer, category.ids[position - 2]);
 }
 
 void form_where(const Cell* error, const Cell* buffer) {

@@ -13,10 +13,12 @@
 // New errors are copies of the prototype system/standard/error, whose fields
 // are all none.
 //
-// Until the system object holds the error catalog, the catalog is the C++
-// table of runtime/core/error_catalog.h, and the type and id fields hold unbound
-// words carrying the catalog names' symbols: they compare, mold and form as
-// the catalog's words do, but name no value.
+// The catalog errors are made and formed from is system/catalog/errors once
+// the boot attached the system object, and the C++ table before, and
+// wherever a script left that object without what is asked
+// (runtime/core/error_catalog.h). The type and id fields hold unbound words
+// carrying the catalog names' symbols: they compare, mold and form as the
+// catalog's words do, but name no value.
 #pragma once
 
 #include <cstdint>
