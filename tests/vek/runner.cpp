@@ -104,8 +104,8 @@ bool has_line_starting(const Lines& lines, const char* prefix) {
 
 // The script that vek runs for a case. When the value is asked for, it is
 // molded after all the output of the code, inside a block so that unset! molds
-// too; only actions and natives are used, since nothing else exists before
-// the library boots.
+// too; only natives are used, so a case that redefines a library word still
+// gets its value shown.
 std::string script_of(const Case& c) {
     std::string code;
     for (const auto& line : c.code) code += line + "\n";
