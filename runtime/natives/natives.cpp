@@ -4,6 +4,8 @@
 #include "runtime/core/root.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/lexer/transcode.h"
+#include "runtime/natives/checksums.h"
+#include "runtime/natives/compression.h"
 #include "runtime/natives/control.h"
 #include "runtime/natives/exits.h"
 #include "runtime/natives/maths.h"
