@@ -68,9 +68,9 @@ uint32_t load_le32(const uint8_t* p) {
 
 // The decoder's or encoder's output: bytes past the capacity are counted only.
 struct Output {
-    uint8_t* start;
-    uint64_t capacity;
-    uint64_t produced = 0;
+    uint8_t* start;         // the first byte; null when capacity is 0
+    uint64_t capacity;      // bytes that may be stored
+    uint64_t produced = 0;  // bytes of output so far, stored or not
 
     void put(uint8_t byte) {
         if (produced < capacity) start[produced] = byte;
@@ -80,11 +80,13 @@ struct Output {
 
 // ---------------------------------------------------------------- bit reader
 
+// Bits in hand sit at the low end of `bits`, the next one lowest. Above them
+// `bits` holds zeros or the very bytes that `next` still points at.
 struct BitReader {
-    const uint8_t* next;
-    const uint8_t* end;
-    uint64_t bits = 0;
-    unsigned count = 0;
+    const uint8_t* next;  // the first input byte not yet in hand
+    const uint8_t* end;   // past the last input byte
+    uint64_t bits = 0;    // the bits in hand
+    unsigned count = 0;   // how many bits are in hand
 
     // Brings the bits in hand to 57 or more, unless the input runs out.
     void refill() {
@@ -122,9 +124,9 @@ constexpr int FAST_BITS = 10;
 // the next FAST_BITS input bits, or 0 where the pattern needs the search;
 // sorted holds code << (32 - length) | symbol << 4 | length in code order.
 struct Decoder {
-    std::array<uint16_t, 1 << FAST_BITS> fast;
-    std::array<uint32_t, LITERALS> sorted;
-    int count;
+    std::array<uint16_t, 1 << FAST_BITS> fast;  // by the next input bits
+    std::array<uint32_t, LITERALS> sorted;      // the codes in code order
+    int count;                                  // codes in sorted
 };
 
 // False for an over-subscribed set.
@@ -206,9 +208,9 @@ enum class Step { next_block, done, stop };
 struct Inflater {
     BitReader in;
     Output out;
-    Decoder literals;
-    Decoder distances;
-    Coded failure = Coded::ok;
+    Decoder literals;           // the block's literal/length code
+    Decoder distances;          // the block's distance code
+    Coded failure = Coded::ok;  // why the decoding stopped, when it failed
 
     Step fail(Coded code) {
         failure = code;
@@ -355,8 +357,8 @@ constexpr uint32_t MAX_MATCH = 258;
 
 struct BitWriter {
     Output out;
-    uint64_t bits = 0;
-    unsigned count = 0;
+    uint64_t bits = 0;   // bits not yet written, the first lowest
+    unsigned count = 0;  // how many, always below 8 between calls
 
     // n up to 32.
     void put(uint32_t value, unsigned n) {
@@ -375,19 +377,26 @@ struct BitWriter {
 
 // Fixed literal/length codes, bit-reversed for sending, with their lengths.
 struct FixedCodes {
-    std::array<uint16_t, LITERALS> code;
-    std::array<uint8_t, LITERALS> bits;
+    std::array<uint16_t, LITERALS> code;  // by symbol
+    std::array<uint8_t, LITERALS> bits;   // the code's length, by symbol
     std::array<uint8_t, MAX_MATCH + 1> length_symbol;  // by match length
 };
+
+// The fixed code of a literal/length symbol, most significant bit first.
+uint32_t fixed_code(uint32_t symbol) {
+    if (symbol < 144) return 0x30 + symbol;
+    if (symbol < 256) return 0x190 + (symbol - 144);
+    if (symbol < 280) return symbol - 256;
+    return 0xC0 + (symbol - 280);
+}
 
 FixedCodes make_fixed_codes() {
     FixedCodes f{};
     std::array<uint8_t, LITERALS + DISTANCES> lengths;
     fixed_lengths(lengths.data());
-    for (int s = 0; s < LITERALS; ++s) {
-        uint32_t code = s < 144 ? 0x30 + uint32_t(s) : s < 256 ? 0x190 + uint32_t(s - 144) : s < 280 ? uint32_t(s - 256) : 0xC0 + uint32_t(s - 280);
-        f.bits[size_t(s)] = lengths[size_t(s)];
-        f.code[size_t(s)] = uint16_t(reverse_bits(code, lengths[size_t(s)]));
+    for (uint32_t s = 0; s < LITERALS; ++s) {
+        f.bits[s] = lengths[s];
+        f.code[s] = uint16_t(reverse_bits(fixed_code(s), lengths[s]));
     }
     for (uint32_t len = 3; len <= MAX_MATCH; ++len) {
         size_t i = 0;
