@@ -4,6 +4,7 @@
 // error raised before any buffer is made.
 #include "runtime/natives/compression.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -28,6 +29,9 @@ constexpr int SIZE = 0;
 // Bytes the encoders add to their input at first try; they say when that is
 // not enough.
 constexpr uint64_t ENCODE_SLACK = 32;
+
+// How many times its length the data is first thought to expand to.
+constexpr uint64_t FIRST_GUESS_RATIO = 4;
 
 Cell* arg(int32_t i) { return stack::arguments + i; }
 
@@ -111,8 +115,10 @@ Pending compress(bool check, const int32_t*) {
     return Pending::none;
 }
 
-// Without a /size above the input's length (and always for gzip, whose
-// trailer tells) the output's size is learnt by a first pass.
+// gzip learns the output's size from its trailer. The others decode at
+// once into a buffer of /size bytes, or of a few times the input's length
+// when /size is absent or not above it: most data fits, and data that does
+// not is decoded again at the size that the first pass counted.
 Pending decompress(bool check, const int32_t* refinements) {
     if (check) {
         check_arg(0, type_bit(TYPE_BINARY));
@@ -131,7 +137,10 @@ Pending decompress(bool check, const int32_t* refinements) {
     }
     std::vector<uint8_t> input = input_bytes(arg(0));
     uint64_t capacity = uint64_t(wanted);
-    if (method == Method::gzip || capacity <= input.size()) capacity = measure(codec, input);
+    if (method == Method::gzip)
+        capacity = measure(codec, input);
+    else if (capacity <= input.size())
+        capacity = std::min(input.size() * FIRST_GUESS_RATIO + ENCODE_SLACK, uint64_t(INT32_MAX));
     run_codec(codec, input, capacity);
     return Pending::none;
 }
