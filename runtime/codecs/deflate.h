@@ -36,8 +36,9 @@ constexpr uint64_t INFLATE_COUNT_LIMIT = uint64_t(1) << 31;
 
 // Raw DEFLATE: ok or too_small.
 Coded deflate_compress(uint8_t* out, uint64_t& size, const uint8_t* in, size_t length);
-// Raw DEFLATE: any result but bad_data from framing (bad code data is
-// bad_data).
+// Raw DEFLATE: ok, too_small, bad_data (code data at fault: a code set with
+// no code or too many, a repeat with nothing to repeat or past the lengths,
+// a symbol no block may use), stored_short, reserved_block or too_far.
 Coded deflate_inflate(uint8_t* out, uint64_t& size, const uint8_t* in, size_t length);
 
 // zlib: header 78 01, the DEFLATE data, the Adler-32 of the input
