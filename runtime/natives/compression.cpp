@@ -26,9 +26,9 @@ namespace {
 
 constexpr uint64_t ANY_STRING_TYPES = types::members(types::ANY_STRING);
 constexpr int SIZE = 0;
-// Bytes the encoders add to their input at first try; they say when that is
-// not enough.
-constexpr uint64_t ENCODE_SLACK = 32;
+// Bytes added to the first guess of an output's size (the input's length for
+// the encoders); the codecs say when a guess falls short.
+constexpr uint64_t SLACK = 32;
 
 // How many times its length the data is first thought to expand to.
 constexpr uint64_t FIRST_GUESS_RATIO = 4;
@@ -110,7 +110,7 @@ Pending compress(bool check, const int32_t*) {
                   : method == Method::deflate ? codecs::deflate_compress
                                               : codecs::gzip_encode;
     std::vector<uint8_t> input = input_bytes(arg(0));
-    uint64_t capacity = input.size() + ENCODE_SLACK;
+    uint64_t capacity = input.size() + SLACK;
     run_codec(codec, input, capacity < uint64_t(INT32_MAX) ? capacity : uint64_t(INT32_MAX));
     return Pending::none;
 }
@@ -140,7 +140,7 @@ Pending decompress(bool check, const int32_t* refinements) {
     if (method == Method::gzip)
         capacity = measure(codec, input);
     else if (capacity <= input.size())
-        capacity = std::min(input.size() * FIRST_GUESS_RATIO + ENCODE_SLACK, uint64_t(INT32_MAX));
+        capacity = std::min(input.size() * FIRST_GUESS_RATIO + SLACK, uint64_t(INT32_MAX));
     run_codec(codec, input, capacity);
     return Pending::none;
 }
