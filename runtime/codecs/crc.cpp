@@ -57,6 +57,16 @@ uint32_t adler32(const uint8_t* bytes, size_t n, uint32_t previous) {
     while (n > 0) {
         size_t chunk = n < ADLER_CHUNK ? n : ADLER_CHUNK;
         n -= chunk;
+        for (; chunk >= 4; chunk -= 4, bytes += 4) {
+            a += bytes[0];
+            b += a;
+            a += bytes[1];
+            b += a;
+            a += bytes[2];
+            b += a;
+            a += bytes[3];
+            b += a;
+        }
         for (; chunk > 0; --chunk) {
             a += *bytes++;
             b += a;
