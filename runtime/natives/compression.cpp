@@ -12,13 +12,11 @@
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/binary.h"
-#include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/stack.h"
 #include "runtime/natives/helpers.h"
 #include "runtime/natives/natives.h"
-#include "runtime/text/unicode.h"
 
 namespace vek::natives {
 
@@ -46,21 +44,6 @@ Method method_of(const Cell* word) {
     if (id == symbol::make_case_folded("zlib")) return Method::zlib;
     if (id == symbol::make_case_folded("gzip")) return Method::gzip;
     fire(err::script::invalid_arg, word);
-}
-
-// A binary!'s bytes from its index, or a string's as UTF-8.
-std::vector<uint8_t> input_bytes(const Cell* value) {
-    Cell source = *value;
-    if (cell_type(&source) == TYPE_BINARY) {
-        const auto* head = reinterpret_cast<const uint8_t*>(binary::rs_head(&source));
-        return std::vector<uint8_t>(head, head + binary::rs_length(&source));
-    }
-    uint32_t length = string::rs_length(&source);
-    std::byte* head = string::rs_head(&source);
-    uint32_t unit = series_buffer(&source)->unit();
-    std::vector<uint8_t> bytes(unicode::utf8_size_of_range(head, head + size_t(length) * unit, unit));
-    unicode::string_to_utf8(&source, bytes.data(), -1, false);
-    return bytes;
 }
 
 void check_size(uint64_t size) {
@@ -109,7 +92,8 @@ Pending compress(bool check, const int32_t*) {
     Codec codec = method == Method::zlib      ? codecs::zlib_encode
                   : method == Method::deflate ? codecs::deflate_compress
                                               : codecs::gzip_encode;
-    std::vector<uint8_t> input = input_bytes(arg(0));
+    binary::Bytes input;
+    binary::value_bytes(arg(0), -1, binary::ValueMode::insert, input);
     uint64_t capacity = input.size() + SLACK;
     run_codec(codec, input, capacity < uint64_t(INT32_MAX) ? capacity : uint64_t(INT32_MAX));
     return Pending::none;
@@ -135,7 +119,8 @@ Pending decompress(bool check, const int32_t* refinements) {
         wanted = integer::get(size);
         if (wanted < 0) fire(err::script::invalid_arg, size);
     }
-    std::vector<uint8_t> input = input_bytes(arg(0));
+    binary::Bytes input;
+    binary::value_bytes(arg(0), -1, binary::ValueMode::insert, input);
     uint64_t capacity = uint64_t(wanted);
     if (method == Method::gzip)
         capacity = measure(codec, input);

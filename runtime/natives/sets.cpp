@@ -1,7 +1,6 @@
 #include "runtime/natives/sets.h"
 
 #include <cstdint>
-#include <vector>
 
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/block/sets.h"
@@ -18,7 +17,6 @@
 #include "runtime/datatypes/typeset.h"
 #include "runtime/eval/stack.h"
 #include "runtime/natives/helpers.h"
-#include "runtime/text/unicode.h"
 
 namespace vek::natives {
 
@@ -104,23 +102,6 @@ int32_t base_of(const int32_t* refinements) {
     return value;
 }
 
-// The bytes that enbase encodes: a binary!'s from its head, a string!'s
-// code points from its head as UTF-8. Copied out, as making the output may
-// move the value's buffer.
-std::vector<uint8_t> bytes_to_encode(const Cell* value) {
-    Cell source = *value;
-    if (cell_type(&source) == TYPE_BINARY) {
-        const auto* head = reinterpret_cast<const uint8_t*>(binary::rs_head(&source));
-        return std::vector<uint8_t>(head, head + binary::rs_length(&source));
-    }
-    uint32_t length = string::rs_length(&source);
-    std::byte* head = string::rs_head(&source);
-    uint32_t unit = series_buffer(&source)->unit();
-    std::vector<uint8_t> bytes(unicode::utf8_size_of_range(head, head + size_t(length) * unit, unit));
-    unicode::string_to_utf8(&source, bytes.data(), -1, false);
-    return bytes;
-}
-
 }  // namespace
 
 Pending union_(bool check, const int32_t* refinements) {
@@ -190,7 +171,8 @@ Pending enbase(bool check, const int32_t* refinements) {
         if (present(refinements, BASE)) check_arg(refinements[BASE], type_bit(TYPE_INTEGER));
     }
     int32_t base = base_of(refinements);
-    std::vector<uint8_t> bytes = bytes_to_encode(arg(0));
+    binary::Bytes bytes;
+    binary::value_bytes(arg(0), -1, binary::ValueMode::insert, bytes);
     uint64_t size = binary::encoded_size(base, bytes.size());
     if (size > uint64_t(INT32_MAX)) fire(err::script::too_long);
     Cell* encoded = string::make_at_unit(make_unset(stack::push_cell()), uint32_t(size), 1);
