@@ -26,15 +26,15 @@ constexpr const char* BOOT_ROUTINE = "boot-routine";
 constexpr const char* BOOT_ROUTINE_SPEC =
     "\"Makes a routine! of the C++ function registered under the name\"\n"
     "name [word!] \"The name it was registered under\"\n"
-    "spec [block!] \"Its spec; return: [logic!], [integer!] or [float!] passes values, not cells\"";
+    "spec-block [block!] \"Its spec block; return: [logic!], [integer!] or [float!] passes values, not cells\"";
 
-// The datatype that the spec's return: names when it names exactly one
+// The datatype that the spec block's return: names when it names exactly one
 // datatype; 0 otherwise.
-uint32_t declared_return(const Cell* spec) {
-    SeriesBuffer* buffer = series_buffer(spec);
+uint32_t declared_return(const Cell* spec_block) {
+    SeriesBuffer* buffer = series_buffer(spec_block);
     const Cell* cells = buffer->cells();
     uint32_t returns = symbol::resolve(fixed_words::symbol(fixed_words::Sym::return_));
-    for (uint32_t i = series_index(spec); i + 1 < buffer->length(); i++) {
+    for (uint32_t i = series_index(spec_block); i + 1 < buffer->length(); i++) {
         if (cell_type(cells + i) != TYPE_SET_WORD || symbol::resolve(word::symbol(cells + i)) != returns) continue;
         if (cell_type(cells + i + 1) != TYPE_BLOCK) return 0;
         SeriesBuffer* types = series_buffer(cells + i + 1);
@@ -50,10 +50,10 @@ uint32_t declared_return(const Cell* spec) {
 // other routine answers a cell and takes its arguments as cells.
 routine::Arg boot_routine(const routine::Arg* args) {
     const Cell* name = args[0].cell;
-    const Cell* spec = args[1].cell;
-    uint32_t returns = declared_return(spec);
+    const Cell* spec_block = args[1].cell;
+    uint32_t returns = declared_return(spec_block);
     bool by_value = returns == TYPE_LOGIC || returns == TYPE_INTEGER || returns == TYPE_FLOAT;
-    return {.cell = routine::declare(spec, name, returns ? int32_t(returns) : -1, !by_value)};
+    return {.cell = routine::declare(spec_block, name, returns ? int32_t(returns) : -1, !by_value)};
 }
 
 // The null handle!, which scripts cannot make: the library keeps one as a
@@ -64,10 +64,10 @@ routine::Arg null_handle(const routine::Arg*) { return {.cell = handle::push_nul
 void bind_boot_routine() {
     routine::register_fn("null-handle", null_handle);
     uint32_t code = routine::register_fn(BOOT_ROUTINE, boot_routine);
-    Cell spec;
-    lexer::scan(&spec, reinterpret_cast<const uint8_t*>(BOOT_ROUTINE_SPEC), uint32_t(std::strlen(BOOT_ROUTINE_SPEC)),
-                {.wrap = true}, nullptr, nullptr, nullptr);
-    Cell* value = routine::make_value(&spec, nullptr, code, -1, true);
+    Cell spec_block;
+    lexer::scan(&spec_block, reinterpret_cast<const uint8_t*>(BOOT_ROUTINE_SPEC),
+                uint32_t(std::strlen(BOOT_ROUTINE_SPEC)), {.wrap = true}, nullptr, nullptr, nullptr);
+    Cell* value = routine::make_value(&spec_block, nullptr, code, -1, true);
     context::set_global(symbol::make(BOOT_ROUTINE), value);
     stack::pop(1);
 }
