@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "console/routines.h"
 #include "runtime/core/datatype.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/system.h"
@@ -140,6 +141,7 @@ void boot_library(std::span<const Module> modules) {
     memory::collector_enabled = true;
     TortureAfterBoot torture;
     bind_boot_routine();
+    console::init();
     for (const Module& module : modules) run_module(module);
     unset_boot_routine();
     boot_phase = false;

@@ -18,4 +18,12 @@ std::string read_all_stdin() {
     }
 }
 
+int64_t read_stdin(uint8_t* buffer, size_t size) {
+    for (;;) {
+        ssize_t got = ::read(STDIN_FILENO, buffer, size);
+        if (got < 0 && errno == EINTR) continue;
+        return got;
+    }
+}
+
 }  // namespace vek::platform
