@@ -3,7 +3,6 @@
 #include <new>
 
 #include "boot/library.h"
-#include "boot/script.h"
 #include "runtime/core/quit.h"
 #include "runtime/core/unwind.h"
 #include "runtime/init.h"
@@ -13,17 +12,15 @@ int entry(void* command_line) {
     const auto& line = *static_cast<const CommandLine*>(command_line);
     runtime::init_process(line.argc, line.argv);
     // The outermost catch point: its level takes every code.
-    int status = 0;
     try {
         runtime::init();
         boot_library(line.library);
-        status = launch(line.argc, line.argv);
+        launch_console();
     } catch (const VekThrow& thrown) {
         runtime::entry_handler(thrown.code);
     } catch (const std::bad_alloc&) {
         quit_with_status(ERROR_OUT_OF_MEMORY, 0);
     }
-    if (status != 0) exit_process(status);
     quit_with_status(0, 0);
 }
 

@@ -147,4 +147,8 @@ void boot_library(std::span<const Module> modules) {
     boot_phase = false;
 }
 
+void launch_console() {
+    run_module({"launch", "cli-console-ctx/launch"});
+}
+
 }  // namespace vek::boot

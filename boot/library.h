@@ -33,4 +33,10 @@ std::span<const Module> library_modules();
 // process with runtime error 95.
 void boot_library(std::span<const Module> modules);
 
+// Starts the console the library defines (cli-console-ctx/launch), which runs
+// the command line's script and the loop. It returns when a script ran
+// without asking for the loop; a failure ends the process as a module's
+// does.
+void launch_console();
+
 }  // namespace vek::boot

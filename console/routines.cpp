@@ -47,6 +47,8 @@ void init() {
     routine::register_fn("_read-input", read_input);
     routine::register_fn("_input-ended?", input_ended_q);
     routine::register_fn("_terminate-console", nothing);
+    routine::register_fn("input-stdin", nothing);
+    routine::register_fn("read-stdin", nothing);
     routine::register_fn("init-console", nothing);
 }
 

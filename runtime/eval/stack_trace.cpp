@@ -1,9 +1,11 @@
 // Reading the frame stack for error reports and traces.
+#include "runtime/datatypes/callable/function.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
+#include "runtime/eval/evaluator.h"
 #include "runtime/eval/stack.h"
 
 namespace vek::stack {
@@ -34,10 +36,19 @@ const Cell* entry_value(const Cell* entry) {
     return values ? values + word::index(entry) : nullptr;
 }
 
+// The library's functions are the system's own machinery (the console's
+// loop among them): a trace shows the calls of the user's code.
+bool library_function(const Cell* value) {
+    if (!value || cell_type(value) != TYPE_FUNCTION) return false;
+    const Cell* body = function::body(value);
+    return cell_type(body) == TYPE_BLOCK && eval::library_code(body);
+}
+
 bool listed(const CallFrame* frame, uint32_t level) {
     if (anonymous(frame)) return false;
-    if (level > 1) return true;
     const Cell* value = entry_value(frame_word(frame));
+    if (library_function(value)) return false;
+    if (level > 1) return true;
     return value && cell_type(value) == TYPE_FUNCTION;
 }
 

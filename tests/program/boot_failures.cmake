@@ -1,6 +1,6 @@
 # The ways a boot fails: vek_boot_modules boots the module files it is given
 # in order, and each case checks the exit status and the output. Nothing
-# after the failing module runs, neither a later module nor the script.
+# after the failing module runs, neither a later module nor the launcher.
 set(dir ${CMAKE_CURRENT_BINARY_DIR}/boot_failures)
 file(MAKE_DIRECTORY ${dir})
 file(WRITE ${dir}/first.vek "print \"first\"\n")
@@ -37,9 +37,10 @@ expect("a return" "return 1" 254 "*** Throw Error: return or exit not in functio
 expect("an uncaught throw" "raw-throw: boot-routine 'raw-throw [] raw-throw" 95
        "\n*** Runtime Error 95: no CATCH for THROW\n")
 
-# A boot that succeeds goes on to the script.
-execute_process(COMMAND ${VEK_BOOT} ${dir}/first.vek INPUT_FILE ${dir}/script.vek
+# A boot that succeeds goes on to the console's launcher.
+file(WRITE ${dir}/launcher.vek "cli-console-ctx: make object! [launch: func [] [print \"launched\"]]\n")
+execute_process(COMMAND ${VEK_BOOT} ${dir}/first.vek ${dir}/launcher.vek INPUT_FILE ${dir}/script.vek
                 RESULT_VARIABLE status OUTPUT_VARIABLE out)
-if(NOT status EQUAL 0 OR NOT out STREQUAL "first\nthe script\n")
+if(NOT status EQUAL 0 OR NOT out STREQUAL "first\nlaunched\n")
   message(SEND_ERROR "a boot that succeeds: got status ${status} and output\n${out}")
 endif()

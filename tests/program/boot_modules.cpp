@@ -1,6 +1,6 @@
 // vek with another library: the module files named on the command line are
-// booted in their order in place of the embedded ones, then standard input
-// runs as a script. The tests of the boot's ways out feed it failing modules;
+// booted in their order in place of the embedded ones, then the launcher
+// that they define runs. The tests of the boot's ways out feed it failing modules;
 // the routine raw-throw throws as C++ code may, with no catch point found
 // first.
 #include <cstdio>

@@ -102,15 +102,16 @@ bool has_line_starting(const Lines& lines, const char* prefix) {
     return false;
 }
 
-// The script that vek runs for a case. When the value is asked for, it is
-// molded after all the output of the code, inside a block so that unset! molds
-// too; only natives are used, so a case that redefines a library word still
-// gets its value shown.
+// The script file that vek runs for a case: a header on the first line, so
+// that line numbers are the case's own. When the value is asked for, it is
+// molded after all the output of the code, inside a block so that unset!
+// molds too; only natives are used, so a case that redefines a library word
+// still gets its value shown.
 std::string script_of(const Case& c) {
     std::string code;
     for (const auto& line : c.code) code += line + "\n";
-    if (!has_line_starting(c.expected, "== ")) return code;
-    return "print [\"==\" mold/only reduce [(\n" + code + ")]]\n";
+    if (!has_line_starting(c.expected, "== ")) return "Vek [] " + code;
+    return "Vek [] print [\"==\" mold/only reduce [(\n" + code + ")]]\n";
 }
 
 std::string quoted(const fs::path& path) {
@@ -123,9 +124,10 @@ Outcome run(const fs::path& vek, const fs::path& dir, const std::string& script)
     fs::path in = dir / "case.vek", out = dir / "out", err = dir / "err", status = dir / "status";
     write_file(in, script);
     // vek works in the run's own directory: cases that make files can use
-    // plain names, and the runs of one file side by side never meet.
+    // plain names, and the runs of one file side by side never meet. The
+    // script is named from there, so that it runs where it was started.
     std::string command = "cd " + quoted(dir) + " && timeout " + std::to_string(CASE_SECONDS) + " " + quoted(vek) +
-                          " < " + quoted(in) +
+                          " case.vek < /dev/null" +
                           " > " + quoted(out) + " 2> " + quoted(err) + "; echo $? > " + quoted(status);
     Outcome outcome;
     if (std::system(command.c_str()) != 0) return outcome;
