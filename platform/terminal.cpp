@@ -1,5 +1,6 @@
 #include "platform/terminal.h"
 
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -14,6 +15,14 @@ std::atomic<bool> settings_saved{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
 
 }  // namespace
+
+WindowSize window_size() {
+    winsize size{};
+    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0) return {0, 0};
+    return {size.ws_col, size.ws_row};
+}
+
+bool stdout_is_terminal() { return isatty(STDOUT_FILENO) == 1; }
 
 void save() {
     if (isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &saved_settings) == 0)

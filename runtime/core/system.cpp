@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "runtime/core/root.h"
+#include "runtime/datatypes/compound/pair.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/object/object.h"
 #include "runtime/datatypes/string/buffer.h"
@@ -133,7 +134,7 @@ struct FieldPath {
 
 enum Field : uint32_t {
     STACK_TRACE, CALLBACK_BITS, SOURCE_FILES, MONTHS, DAYS, CURRENCIES, MONEY_DIGITS,
-    DECIMAL_DIGITS, BINARY_BASE, EXIT_STATES, CATALOG_ERRORS, FIELD_COUNT
+    DECIMAL_DIGITS, BINARY_BASE, EXIT_STATES, CATALOG_ERRORS, CONSOLE_SIZE, FIELD_COUNT
 };
 
 // stack-trace takes any value: its readers take a value that is no positive
@@ -150,6 +151,7 @@ constexpr std::array<FieldPath, FIELD_COUNT> PATHS{{
     {{"options", "binary-base"}, TYPE_INTEGER},
     {{"lexer", "exit-states"}, TYPE_BLOCK},
     {{"catalog", "errors"}, TYPE_OBJECT},
+    {{"console", "size"}, 0},
 }};
 
 // Symbol ids of the names, interned by init; symbol ids never change.
@@ -166,25 +168,30 @@ void intern_paths() {
 
 // The value of the word system, or nullptr when the global context has no
 // such word.
-const Cell* system_value() {
+Cell* system_value() {
     const Cell* global = context::global_cell();
     int32_t position = context::find_word(global, system_symbol, true);
     if (position < 0) return nullptr;
     return context::values_base(global) + word::index(context::word_at(global, uint32_t(position)));
 }
 
-// The field at the end of its path, or fallback where the path breaks or the
+// The field at the end of its path, or nullptr where the path breaks or the
 // value has another type than the field's.
-const Cell* read(Field f, const Cell* fallback) {
-    if (!object_attached) return fallback;
-    const Cell* value = system_value();
+Cell* find(Field f) {
+    if (!object_attached) return nullptr;
+    Cell* value = system_value();
     for (uint32_t symbol_id : path_symbols[f]) {
         if (symbol_id == 0) break;
-        if (!value || cell_type(value) != TYPE_OBJECT) return fallback;
+        if (!value || cell_type(value) != TYPE_OBJECT) return nullptr;
         value = object::find_field(value, symbol_id);
     }
-    if (!value) return fallback;
-    return PATHS[f].type == 0 || cell_type(value) == PATHS[f].type ? value : fallback;
+    if (!value) return nullptr;
+    return PATHS[f].type == 0 || cell_type(value) == PATHS[f].type ? value : nullptr;
+}
+
+const Cell* read(Field f, const Cell* fallback) {
+    const Cell* value = find(f);
+    return value ? value : fallback;
 }
 
 }  // namespace
@@ -217,6 +224,10 @@ const Cell* money_digits() { return read(MONEY_DIGITS, &MONEY_DIGITS_DEFAULT); }
 const Cell* decimal_digits() { return read(DECIMAL_DIGITS, &DECIMAL_DIGITS_DEFAULT); }
 const Cell* binary_base() { return read(BINARY_BASE, &BINARY_BASE_DEFAULT); }
 const Cell* exit_states() { return read(EXIT_STATES, exit_states_block); }
+
+void set_console_size(int32_t columns, int32_t rows) {
+    if (Cell* size = find(CONSOLE_SIZE)) pair::make_at(size, columns, rows);
+}
 
 const Cell* catalog_errors() {
     const Cell* errors = read(CATALOG_ERRORS, nullptr);

@@ -65,6 +65,10 @@ const Cell* exit_states();        // lexer/exit-states: block! of a word per lex
 // whenever the field holds no object!.
 const Cell* catalog_errors();
 
+// console/size becomes the pair columns x rows, whatever it held; nothing
+// happens before attach or while the object has no such field.
+void set_console_size(int32_t columns, int32_t rows);
+
 // The default blocks that the system object starts from.
 enum class DefaultBlock { months, days, currencies, exit_states };
 // A new copy of the default block pushed on the evaluation stack, its
