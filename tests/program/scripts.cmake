@@ -1,6 +1,6 @@
-# Scripts run from the command line and from standard input: what they print
-# and the exit status.
+# Scripts run from the command line: what they print and the exit status.
 set(dir ${CMAKE_CURRENT_LIST_DIR})
+set(generated ${CMAKE_CURRENT_BINARY_DIR}/generated_scripts)
 
 # Runs vek with the arguments (and standard input from the file, when given)
 # and checks that its output starts with expected and its status is status.
@@ -25,12 +25,32 @@ endfunction()
 
 expect("a script file" 0 "hello\n" "" ${dir}/hello.vek)
 expect("the script's own arguments" 0 "hello\n" "" ${dir}/hello.vek one --two)
-expect("standard input, its header skipped" 0 "hello\n" ${dir}/hello.vek)
 expect("a file without a header" 1 "*** Error: Vek header not found!\n" "" ${dir}/no_header.vek)
 expect("a script that ends in an error" 1
        "before\n*** Math Error: attempt to divide by zero\n*** Where: " "" ${dir}/ends_in_error.vek)
 expect("a file that cannot be read" 1 "*** Access Error: cannot open: %${dir}/missing.vek\n" ""
        ${dir}/missing.vek)
+expect("a directory" 1 "*** Access Error: cannot open: %${dir}\n" "" ${dir})
+file(WRITE ${generated}/system.vek "Vek/System []\nprint \"after\"\n")
+expect("a script for compilation" 1 "*** Error: contains Vek/System code which requires compilation!\n" ""
+       ${generated}/system.vek)
+file(WRITE ${generated}/status.vek "Vek []\nquit/return 3\n")
+expect("a script that quits with a status" 3 "" "" ${generated}/status.vek)
+
+# "--catch" leads into the loop after the script, without the banner; the
+# loop reads standard input.
+file(WRITE ${generated}/typed.txt "print \"typed\"\n")
+expect("--catch after a script" 0 "hello\ntyped\n" ${generated}/typed.txt --catch ${dir}/hello.vek)
+expect("--catch after an error" 0 "before\n*** Math Error: attempt to divide by zero\n" ${generated}/typed.txt
+       --catch ${dir}/ends_in_error.vek)
+expect("--catch without a script" 0 "--== Vek " ${generated}/typed.txt --catch)
+# After "--" nothing is an option: "--catch" is the script's name.
+expect("-- ends the options" 1 "*** Access Error: cannot open: %--catch\n" "" -- --catch ${dir}/hello.vek)
+
+# The script runs in its own directory, and its header is its own.
+file(MAKE_DIRECTORY ${generated}/sub)
+file(WRITE ${generated}/sub/where.vek "Vek [Title: \"Where\"]\nprint last split-path what-dir\n")
+expect("the script's directory" 0 "sub/\n" "" ${generated}/sub/where.vek)
 
 # Live data fills a heap capped for the test: no-memory ends the script with
 # its report.
@@ -41,7 +61,6 @@ unset(ENV{VEK_HEAP_MB})
 
 # 12,000 nested parens overflow the frame stack: try catches stack-overflow and
 # the script goes on; at the top level it ends the script.
-set(generated ${CMAKE_CURRENT_BINARY_DIR}/generated_scripts)
 string(REPEAT "(" 12000 open)
 string(REPEAT ")" 12000 close)
 file(WRITE ${generated}/nested_in_try.vek
