@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds vek and starts the console; arguments go to vek.
+# Builds vek (the program alone, not the tests) and starts the console;
+# arguments go to vek.
 set -euo pipefail
 root="$(cd "$(dirname "$0")" && pwd)"
-"$root/scripts/build.sh" "$root/build" >&2
+BUILD_TARGET=vek "$root/scripts/build.sh" "$root/build" >&2
 exec "$root/build/vek" "$@"

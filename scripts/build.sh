@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # scripts/build.sh DIR [cmake options...]: configures DIR (the first time, and
-# whenever options are given, so a changed option takes effect) and builds.
+# whenever options are given, so a changed option takes effect) and builds
+# everything, or only the target that BUILD_TARGET names.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 dir="$1"; shift
@@ -8,4 +9,4 @@ dir="$1"; shift
 if [ ! -f "$dir/build.ninja" ] || [ $# -gt 0 ]; then
   cmake -S "$root" -B "$dir" -G Ninja "$@" >/dev/null
 fi
-cmake --build "$dir" -- -j"$(nproc)"
+cmake --build "$dir" ${BUILD_TARGET:+--target "$BUILD_TARGET"} -- -j"$(nproc)"
