@@ -7,6 +7,10 @@
 
 namespace vek::platform {
 
+namespace {
+bool write_failed = false;
+}  // namespace
+
 bool write_stdout(const void* bytes, size_t length) {
     auto next = static_cast<const char*>(bytes);
     while (length > 0) {
@@ -14,6 +18,7 @@ bool write_stdout(const void* bytes, size_t length) {
         if (written < 0) {
             if (errno == EINTR) continue;
             if (errno == EPIPE) die_by_sigpipe();
+            write_failed = true;
             return false;
         }
         next += written;
@@ -21,5 +26,7 @@ bool write_stdout(const void* bytes, size_t length) {
     }
     return true;
 }
+
+bool stdout_write_failed() { return write_failed; }
 
 }  // namespace vek::platform

@@ -10,4 +10,8 @@ namespace vek::platform {
 // Returns false when another error stopped the write.
 bool write_stdout(const void* bytes, size_t length);
 
+// Whether any write so far stopped on such another error: the process then
+// ends with a failure status.
+bool stdout_write_failed();
+
 }  // namespace vek::platform

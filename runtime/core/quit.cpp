@@ -72,8 +72,11 @@ const char* runtime_error_message(int number) {
     return "unknown error code!";
 }
 
+// A run whose output was lost did not succeed, even where it meant to end
+// cleanly; nothing is printed, since the output is what failed.
 void exit_process(int status) {
     output::flush();
+    if (status == 0 && output::output_failed()) status = 1;
     platform::terminal::restore_async_safe();
     malloc_list::free_all();
     std::exit(status);

@@ -17,7 +17,8 @@ constexpr int ERROR_BAD_UNIT = 101;
 // report "\n*** Runtime Error N: message\n*** at: ADDRESSh\n".
 [[noreturn]] void quit_with_status(int status, uintptr_t address);
 
-// Ends the process with the status, printing nothing.
+// Ends the process with the status, printing nothing; status 0 becomes 1
+// when some output to standard output was lost.
 [[noreturn]] void exit_process(int status);
 
 // The message of a runtime error number; "unknown error code!" for numbers

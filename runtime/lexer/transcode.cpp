@@ -6,6 +6,7 @@
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/integer.h"
+#include "runtime/datatypes/series/ranges.h"
 #include "runtime/eval/stack.h"
 #include "runtime/lexer/lexer.h"
 #include "runtime/memory/malloc_list.h"
@@ -22,15 +23,10 @@ uint32_t units_left(Cell* source) {
     return length - series_index(source);
 }
 
-// /part: a count, or a position in a series of the source's type.
+// /part: a count, or a position in the source's own series.
 uint32_t part_length(const Cell* source, const Cell* limit, uint32_t available) {
-    int64_t n;
-    if (cell_type(limit) == TYPE_INTEGER) {
-        n = integer::get(limit);
-    } else {
-        if (cell_type(limit) != cell_type(source)) fire(err::script::not_same_type);
-        n = int64_t(series_index(limit)) - int64_t(series_index(source));
-    }
+    if (cell_type(limit) != TYPE_INTEGER && cell_type(limit) != cell_type(source)) fire(err::script::not_same_type);
+    int64_t n = series::part_count(source, limit);
     if (n < 0) return 0;
     return n < int64_t(available) ? uint32_t(n) : available;
 }

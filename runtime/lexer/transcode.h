@@ -20,6 +20,8 @@ struct TranscodeRefinements {
 };
 
 // The source is in the frame's first argument cell, which receives the result.
+// A /part position of another datatype raises script not-same-type, one in
+// another series of the same datatype invalid-refine-arg.
 // The tracer must be a function! (routine! values cannot be called from here):
 // else script invalid-arg. With a tracer a binary! is scanned from a copy of
 // its bytes, so that the tracer may change it.

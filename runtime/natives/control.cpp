@@ -11,6 +11,7 @@
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/object/events.h"
 #include "runtime/datatypes/word/context.h"
+#include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/compiled.h"
 #include "runtime/eval/evaluator.h"
@@ -464,6 +465,25 @@ Pending has(bool check, const int32_t*) {
 
 namespace {
 
+// A file or URL is run by the library's script runner, do-file, with no
+// callback and the /args value: the script's value is do's, and an error it
+// raises goes on from here.
+Pending do_script(const int32_t* refinements) {
+    Cell name{};
+    word::make_at(symbol::make("do-file"), &name);
+    Cell runner = *context::get_global_cell(word::symbol(&name));
+    if (cell_type(&runner) != TYPE_FUNCTION) fire(err::script::no_value, &name);
+    const Cell values[3] = {*arg(0), none::constant, refinements[1] >= 0 ? *arg(refinements[1]) : none::constant};
+    Cell* saved_top = stack::top;
+    eval::push_callback_call(&runner, &name, values, 3);
+    eval::raise_pending(eval::call_function(&runner, &name, eval::CALL_EVALUATOR));
+    Cell result = *stack::arguments;
+    stack::unwind_function_drop();
+    stack::top = saved_top;
+    stack::set_last(&result);
+    return Pending::none;
+}
+
 Pending evaluate(const int32_t* refinements) {
     Cell* value = arg(0);
     switch (cell_type(value)) {
@@ -473,7 +493,7 @@ Pending evaluate(const int32_t* refinements) {
     case TYPE_PATH: return do_path(value);
     case TYPE_STRING: return do_string(value);
     case TYPE_FILE:
-    case TYPE_URL: not_done();  // the library's script runner
+    case TYPE_URL: return do_script(refinements);
     case TYPE_ERROR: stack::throw_error(value);
     default: return do_value(value);
     }

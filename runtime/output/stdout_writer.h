@@ -37,4 +37,9 @@ void print_float32(float value);     // 7 significant digits, shortest notation
 // is not overtaken by later runtime output.
 void flush();
 
+// Whether some output was lost: a write to standard output, or the C
+// library's flush of it, failed (a reader gone away ends the process at
+// once and is no such failure).
+bool output_failed();
+
 }  // namespace vek::output

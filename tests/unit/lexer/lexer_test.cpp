@@ -257,6 +257,10 @@ TEST(Transcode, ClassifiesAndAppends) {
     Cell wrong = test::binary_cell("x");
     EXPECT_EQ(test::raised([&] { transcode(test::text_cell(U"a"), {.part = &wrong}); }),
               error_code(err::script::not_same_type));
+    Cell elsewhere = test::binary_cell("xyz");
+    set_series_index(&elsewhere, 1);
+    EXPECT_EQ(test::raised([&] { transcode(test::binary_cell("1 2"), {.part = &elsewhere}); }),
+              error_code(err::script::invalid_refine_arg));
 }
 
 TEST(Lexer, TextConvertsToBlocksAndWords) {
