@@ -24,7 +24,9 @@ function(expect label status expected input)
 endfunction()
 
 expect("a script file" 0 "hello\n" "" ${dir}/hello.vek)
-expect("the script's own arguments" 0 "hello\n" "" ${dir}/hello.vek one --two)
+expect("the script's own arguments" 0 "[\"a\" \"b c\" \"--x\"]\n{a \"b c\" --x}\n%args.vek\n" ""
+       ${dir}/args.vek a "b c" --x)
+expect("options before the script" 0 "[]\n\"\"\n%args.vek\n" "" --catch --other ${dir}/args.vek)
 expect("a file without a header" 1 "*** Error: Vek header not found!\n" "" ${dir}/no_header.vek)
 expect("a script that ends in an error" 1
        "before\n*** Math Error: attempt to divide by zero\n*** Where: " "" ${dir}/ends_in_error.vek)
