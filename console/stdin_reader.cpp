@@ -80,7 +80,6 @@ void skip_byte_order_mark() {
             state.begin += compared;
             return;
         }
-        if (state.end_held) return;
         int64_t got = read_more();
         if (got <= 0) {
             hold_end(got);

@@ -76,7 +76,7 @@ const char* runtime_error_message(int number) {
 // cleanly; nothing is printed, since the output is what failed.
 void exit_process(int status) {
     output::flush();
-    if (status == 0 && output::output_failed()) status = 1;
+    if (status == 0 && output::failed()) status = 1;
     platform::terminal::restore_async_safe();
     malloc_list::free_all();
     std::exit(status);

@@ -126,6 +126,6 @@ void print_float32(float value) {
 
 void flush() { std::fflush(nullptr); }
 
-bool output_failed() { return platform::stdout_write_failed() || std::fflush(stdout) != 0 || std::ferror(stdout); }
+bool failed() { return platform::stdout_write_failed() || std::fflush(stdout) != 0 || std::ferror(stdout); }
 
 }  // namespace vek::output

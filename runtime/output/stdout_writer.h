@@ -40,6 +40,6 @@ void flush();
 // Whether some output was lost: a write to standard output, or the C
 // library's flush of it, failed (a reader gone away ends the process at
 // once and is no such failure).
-bool output_failed();
+bool failed();
 
 }  // namespace vek::output
