@@ -1,0 +1,188 @@
+// Drives vek through a pseudo-terminal as a person at a terminal would:
+// types lines with edits, recalls one with Up, and leaves by Ctrl+D,
+// Ctrl+C or a termination signal. The harness plays the terminal: it
+// answers the cursor-position query. After each session the terminal's
+// settings must be what they were before vek started.
+//
+// Usage: console_session VEK. Prints "N passed, N failed".
+#include <poll.h>
+#include <pty.h>
+#include <utmp.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string>
+
+namespace {
+
+constexpr int WAIT_MS = 10000;
+
+class Session {
+public:
+    explicit Session(const char* vek) {
+        winsize size{};
+        size.ws_col = 80;
+        size.ws_row = 24;
+        int slave = -1;
+        if (openpty(&master_, &slave, nullptr, nullptr, &size) != 0) return;
+        tcgetattr(slave, &before_);
+        pid_ = fork();
+        if (pid_ == 0) {
+            close(master_);
+            login_tty(slave);
+            execl(vek, vek, static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(slave);
+    }
+    ~Session() {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        close(master_);
+    }
+
+    bool started() const { return pid_ > 0; }
+    void type(const std::string& keys) { (void)!write(master_, keys.data(), keys.size()); }
+    pid_t pid() const { return pid_; }
+
+    // Reads until the text shows up after what earlier waits consumed.
+    bool wait_for(const std::string& text) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(WAIT_MS);
+        for (;;) {
+            size_t found = screen_.find(text, seen_);
+            if (found != std::string::npos) {
+                seen_ = found + text.size();
+                return true;
+            }
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                              std::chrono::steady_clock::now());
+            if (left.count() <= 0 || !read_some(int(left.count()))) return false;
+        }
+    }
+
+    // Waits for the process to end; its wait status, or -1.
+    int wait_exit() {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(WAIT_MS);
+        while (std::chrono::steady_clock::now() < deadline) {
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                return status;
+            }
+            read_some(50);
+        }
+        return -1;
+    }
+
+    // The settings vek leaves behind equal those it found.
+    bool terminal_restored() const {
+        termios after{};
+        tcgetattr(master_, &after);
+        return before_.c_iflag == after.c_iflag && before_.c_oflag == after.c_oflag &&
+               before_.c_lflag == after.c_lflag && before_.c_cflag == after.c_cflag &&
+               std::memcmp(before_.c_cc, after.c_cc, sizeof after.c_cc) == 0;
+    }
+
+    const std::string& screen() const { return screen_; }
+
+private:
+    // Reads what vek wrote; answers its cursor-position queries.
+    bool read_some(int timeout_ms) {
+        pollfd input{.fd = master_, .events = POLLIN, .revents = 0};
+        if (poll(&input, 1, timeout_ms) <= 0) return false;
+        char buffer[4096];
+        ssize_t count = read(master_, buffer, sizeof buffer);
+        if (count <= 0) return false;
+        screen_.append(buffer, size_t(count));
+        for (size_t at; (at = screen_.find("\x1b[6n", answered_)) != std::string::npos;) {
+            answered_ = at + 4;
+            type("\x1b[24;1R");
+        }
+        return true;
+    }
+
+    int master_ = -1;
+    pid_t pid_ = -1;
+    termios before_{};
+    std::string screen_;   // everything vek wrote
+    size_t seen_ = 0;      // where the next wait starts looking
+    size_t answered_ = 0;  // queries before this are answered
+};
+
+int passed = 0;
+int failed = 0;
+
+void check(const char* name, bool ok, const Session& session) {
+    if (ok) {
+        ++passed;
+        return;
+    }
+    ++failed;
+    std::printf("FAILED: %s\n--- screen ---\n%s\n---\n", name, session.screen().c_str());
+}
+
+bool exited_cleanly(int status) { return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0; }
+
+// Edits, history recall, and Ctrl+D on an empty line.
+void edit_recall_and_end(const char* vek) {
+    Session s(vek);
+    bool ok = s.started() && s.wait_for(">> ");
+    s.type("x: 4\r");
+    ok = ok && s.wait_for("== 4") && s.wait_for(">> ");
+    s.type("abc\x01\x0bx * 3\x1b[D\x1b[D\x7f+\r");  // Ctrl+A, Ctrl+K, then "x + 3"
+    ok = ok && s.wait_for("== 7") && s.wait_for(">> ");
+    s.type("x: 10\r");
+    ok = ok && s.wait_for("== 10") && s.wait_for(">> ");
+    s.type("\x1b[A\x1b[A\r");  // the line before: x + 3
+    ok = ok && s.wait_for("== 13") && s.wait_for(">> ");
+    s.type("\x04");
+    int status = s.wait_exit();
+    check("edit, recall with Up, leave with Ctrl+D", ok && exited_cleanly(status) && s.terminal_restored(), s);
+}
+
+// Ctrl+C at the prompt quits; lines pasted ahead all run.
+void paste_ahead_and_interrupt(const char* vek) {
+    Session s(vek);
+    bool ok = s.started() && s.wait_for(">> ");
+    s.type("1 + 1\r2 + 2\r3 + 3\r");
+    ok = ok && s.wait_for("== 2") && s.wait_for("== 4") && s.wait_for("== 6") && s.wait_for(">> ");
+    s.type("\x03");
+    int status = s.wait_exit();
+    check("pasted lines, then Ctrl+C", ok && exited_cleanly(status) && s.terminal_restored(), s);
+}
+
+// A termination signal while a line is edited ends vek by that signal, with
+// the terminal restored; so does a hang-up.
+void ended_by_signal(const char* vek, int signal_number, const char* name) {
+    Session s(vek);
+    bool ok = s.started() && s.wait_for(">> ");
+    s.type("1 +");
+    ok = ok && s.wait_for("1 +");
+    kill(s.pid(), signal_number);
+    int status = s.wait_exit();
+    bool by_signal = status != -1 && WIFSIGNALED(status) && WTERMSIG(status) == signal_number;
+    check(name, ok && by_signal && s.terminal_restored(), s);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: console_session VEK\n");
+        return 2;
+    }
+    edit_recall_and_end(argv[1]);
+    paste_ahead_and_interrupt(argv[1]);
+    ended_by_signal(argv[1], SIGTERM, "SIGTERM while editing");
+    ended_by_signal(argv[1], SIGHUP, "SIGHUP while editing");
+    std::printf("%d passed, %d failed\n", passed, failed);
+    return failed == 0 ? 0 : 1;
+}
