@@ -62,6 +62,8 @@ EditResult LineEditor::edit(const EditRequest& request) {
     cursor_ = std::min(pending_cursor_, line_.size());
     pending_.clear();
     pending_cursor_ = 0;
+    // Sizes are read afresh below: a resize between edits needs no redraw.
+    terminal_.take_resize();
     read_size();
     anchor_origin();
     redraw();

@@ -1,16 +1,19 @@
 // The console's routines: reading the lines that ask and input answer, the
-// raw reads of standard input, and the console's start-up. Until a line
-// editor exists, a line is read the same way from a pipe, a file or a
-// terminal in its normal mode (console/stdin_reader.h); at a terminal the
-// prompt is written first. The library declares the routines during the
-// boot:
+// raw reads of standard input, and the console's start-up. When standard
+// input and output are both terminals, the line editor reads each line
+// (console/line_editor.h) in raw mode, which lasts only while the line is
+// edited; otherwise a line is read as it comes from a pipe or a file
+// (console/stdin_reader.h), after the prompt when standard input is a
+// terminal. The library declares the routines during the boot:
 //   _set-buffer-history line hist  keeps the string to fill and the history
-//   _read-input prompt hidden?     fills that string with the next line
+//   _read-input prompt hidden?     fills that string with the next line; an
+//                                  edited line goes to the history's front
 //   _input-ended?                  whether that read found the input at its end
-//   _terminate-console             nothing to undo yet
+//   _terminate-console             nothing to undo: raw mode never outlives an edit
 //   input-stdin                    a new string holding the next line
 //   read-stdin buffer buflen       raw bytes into a binary!
-//   init-console str               system/console/size from the terminal
+//   init-console str               the window title, and system/console/size
+//                                  from the terminal
 #pragma once
 
 #include <cstdint>
@@ -19,8 +22,8 @@
 
 namespace vek::console {
 
-// Registers the routines, keeps the edit line and history in the root block
-// and decides whether standard input is a terminal.
+// Registers the routines, keeps the edit line and history in the root block,
+// decides whether lines are edited, and then watches for window resizes.
 void init();
 
 // read-stdin's work: inserts up to wanted bytes of standard input (at most

@@ -92,7 +92,7 @@ bool write_output(std::string_view bytes) {
 void watch_resizes() {
     struct sigaction action {};
     action.sa_handler = on_resize;
-    action.sa_flags = SA_ONSTACK;
+    action.sa_flags = SA_ONSTACK | SA_RESTART;
     sigemptyset(&action.sa_mask);
     sigaction(SIGWINCH, &action, nullptr);
 }

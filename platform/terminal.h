@@ -62,8 +62,9 @@ int64_t read_input(uint8_t* destination, size_t size, int timeout_ms);
 // the write failed.
 bool write_output(std::string_view bytes);
 
-// Installs the handler that notes window size changes (SIGWINCH). It does
-// not restart interrupted reads, so a waiting read_input returns at once.
+// Installs the handler that notes window size changes (SIGWINCH). Other
+// system calls go on after it; a waiting read_input returns at once, as
+// poll is never restarted.
 void watch_resizes();
 // Whether the window changed size since the last call; clears the flag.
 bool take_resize();

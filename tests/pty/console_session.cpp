@@ -148,6 +148,26 @@ void edit_recall_and_end(const char* vek) {
     check("edit, recall with Up, leave with Ctrl+D", ok && exited_cleanly(status) && s.terminal_restored(), s);
 }
 
+// The window title is set; Tab calls the completion function, whose errors
+// leave the edit and come out as errors at the prompt.
+void title_and_completion(const char* vek) {
+    Session s(vek);
+    bool ok = s.started() && s.wait_for("\x1b]2;Vek Console\x07") && s.wait_for(">> ");
+    s.type("vek-complete-ctx: make object! [complete-input: func [s c] [reduce [at \"print 4242\" 9]]]\r");
+    ok = ok && s.wait_for(">> ");
+    s.type("pr\t\r");
+    ok = ok && s.wait_for("\r\n4242\r\n") && s.wait_for(">> ");
+    s.type("vek-complete-ctx/complete-input: func [s c] [1 / 0]\r");
+    ok = ok && s.wait_for(">> ");
+    s.type("pr\t");
+    ok = ok && s.wait_for("zero") && s.wait_for(">> ");
+    s.type("1 + 1\r");
+    ok = ok && s.wait_for("== 2") && s.wait_for(">> ");
+    s.type("\x04");
+    int status = s.wait_exit();
+    check("title, completion and an error in it", ok && exited_cleanly(status) && s.terminal_restored(), s);
+}
+
 // Ctrl+C at the prompt quits; lines pasted ahead all run.
 void paste_ahead_and_interrupt(const char* vek) {
     Session s(vek);
@@ -181,6 +201,7 @@ int main(int argc, char** argv) {
     }
     edit_recall_and_end(argv[1]);
     paste_ahead_and_interrupt(argv[1]);
+    title_and_completion(argv[1]);
     ended_by_signal(argv[1], SIGTERM, "SIGTERM while editing");
     ended_by_signal(argv[1], SIGHUP, "SIGHUP while editing");
     std::printf("%d passed, %d failed\n", passed, failed);
