@@ -89,13 +89,13 @@ LineEditor::Step LineEditor::on_key(const KeyEvent& event, EditResult& result) {
         redraw();
         break;
     case Key::left:
-        if (cursor_ > 0) --cursor_, move_cursor();
+        if (cursor_ > 0) move_cursor_to(cursor_ - 1);
         break;
     case Key::right:
-        if (cursor_ < line_.size()) ++cursor_, move_cursor();
+        if (cursor_ < line_.size()) move_cursor_to(cursor_ + 1);
         break;
-    case Key::home: cursor_ = 0, move_cursor(); break;
-    case Key::end: cursor_ = line_.size(), move_cursor(); break;
+    case Key::home: move_cursor_to(0); break;
+    case Key::end: move_cursor_to(line_.size()); break;
     case Key::up: history_back(); break;
     case Key::down: history_forward(); break;
     case Key::resized: resized(); break;
@@ -125,7 +125,10 @@ LineEditor::Step LineEditor::on_control(char32_t code, EditResult& result) {
         }
         return Step::go_on;
     case CTRL_K:
-        if (cursor_ < line_.size()) line_.erase(cursor_), redraw();
+        if (cursor_ < line_.size()) {
+            line_.erase(cursor_);
+            redraw();
+        }
         return Step::go_on;
     case TAB: return on_tab(result);
     default:
@@ -172,7 +175,7 @@ void LineEditor::insert(char32_t code) {
 // Up past the oldest entry and Down past the newest show an empty line.
 void LineEditor::history_back() {
     if (history_position_ >= int32_t(history_->size()) - 1) {
-        line_.clear(), cursor_ = 0;
+        clear_line();
     } else {
         ++history_position_;
         show_history_entry();
@@ -184,12 +187,17 @@ void LineEditor::history_back() {
 // that Down right after Up shows the same entry once more.
 void LineEditor::history_forward() {
     if (history_position_ < 0) {
-        line_.clear(), cursor_ = 0;
+        clear_line();
     } else {
         show_history_entry();
         --history_position_;
     }
     redraw();
+}
+
+void LineEditor::clear_line() {
+    line_.clear();
+    cursor_ = 0;
 }
 
 void LineEditor::show_history_entry() {
@@ -216,8 +224,7 @@ void LineEditor::end_edit(EditResult& result, EditEnd end) {
     case EditEnd::quit: result.line = U"q"; break;
     case EditEnd::candidates: result.line.clear(); break;
     }
-    line_.clear();
-    cursor_ = 0;
+    clear_line();
 }
 
 // Where the input starts now: the cursor's row less the rows the input
@@ -315,7 +322,8 @@ void LineEditor::redraw() {
     terminal_.write(out);
 }
 
-void LineEditor::move_cursor() {
+void LineEditor::move_cursor_to(size_t cursor) {
+    cursor_ = cursor;
     std::string out;
     move_to(out, lay_out_input(nullptr).cursor);
     terminal_.write(out);

@@ -83,6 +83,7 @@ private:
     void history_back();
     void history_forward();
     void show_history_entry();
+    void clear_line();
     void end_edit(EditResult& result, EditEnd end);
     void resized();
 
@@ -94,7 +95,7 @@ private:
     Positions lay_out_input(std::string* out) const;
     size_t lay_out(std::string* out, std::u32string_view text, size_t position, bool masked) const;
     void redraw();
-    void move_cursor();
+    void move_cursor_to(size_t cursor);
     void echo_last();
     void finish_text(std::string& out, size_t end);
     void move_to(std::string& out, size_t position) const;
