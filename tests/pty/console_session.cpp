@@ -1,6 +1,7 @@
 // Drives vek through a pseudo-terminal as a person at a terminal would:
-// types lines with edits, recalls one with Up, and leaves by Ctrl+D,
-// Ctrl+C or a termination signal. The harness plays the terminal: it
+// types lines with edits, recalls one with Up (in the same run and the
+// next), types wide text, lists a directory, and leaves by Ctrl+D, Ctrl+C or
+// a termination signal. The harness plays the terminal: it
 // answers the cursor-position query. After each session the terminal's
 // settings must be what they were before vek started.
 //
@@ -14,8 +15,10 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -192,6 +195,42 @@ void ended_by_signal(const char* vek, int signal_number, const char* name) {
     check(name, ok && by_signal && s.terminal_restored(), s);
 }
 
+// The history is kept from one run to the next.
+void history_across_runs(const char* vek) {
+    bool ok = true;
+    {
+        Session s(vek);
+        ok = s.started() && s.wait_for(">> ");
+        s.type("7 * 6\r");
+        ok = ok && s.wait_for("== 42") && s.wait_for(">> ");
+        s.type("\x04");
+        ok = ok && exited_cleanly(s.wait_exit());
+        check("a first run keeps its history", ok, s);
+    }
+    Session s(vek);
+    ok = s.started() && s.wait_for(">> ");
+    s.type("\x1b[A\r");
+    ok = ok && s.wait_for("== 42") && s.wait_for(">> ");
+    s.type("\x04");
+    check("the next run recalls it", ok && exited_cleanly(s.wait_exit()), s);
+}
+
+// A double-width character typed at the last column wraps to the next row
+// and stays part of the line; ls and cd work at the prompt.
+void wide_text_and_shell_commands(const char* vek, const std::string& home) {
+    Session s(vek);
+    bool ok = s.started() && s.wait_for(">> ");
+    std::string line = "length? \"" + std::string(66, 'a') + "\xe4\xb8\xad\xe4\xb8\xad\"\r";
+    s.type(line);
+    ok = ok && s.wait_for("== 68") && s.wait_for(">> ");
+    s.type("cd %" + home + "\r");
+    ok = ok && s.wait_for(">> ");
+    s.type("write %listed.txt \"\" ls\r");
+    ok = ok && s.wait_for("listed.txt") && s.wait_for(">> ");
+    s.type("\x04");
+    check("wide text, cd and ls", ok && exited_cleanly(s.wait_exit()) && s.terminal_restored(), s);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -199,11 +238,18 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: console_session VEK\n");
         return 2;
     }
+    // A home of the run's own: the console keeps its history there.
+    char home[] = "/tmp/vek-pty-XXXXXX";
+    if (!mkdtemp(home)) return 2;
+    setenv("HOME", home, 1);
     edit_recall_and_end(argv[1]);
+    history_across_runs(argv[1]);
+    wide_text_and_shell_commands(argv[1], home);
     paste_ahead_and_interrupt(argv[1]);
     title_and_completion(argv[1]);
     ended_by_signal(argv[1], SIGTERM, "SIGTERM while editing");
     ended_by_signal(argv[1], SIGHUP, "SIGHUP while editing");
+    std::filesystem::remove_all(home);
     std::printf("%d passed, %d failed\n", passed, failed);
     return failed == 0 ? 0 : 1;
 }
