@@ -200,6 +200,28 @@ int decode_symbol(const Decoder& d, BitReader& in) {
     return int(entry >> 4);
 }
 
+// The fixed blocks' code sets, built once: rebuilding them for every block
+// would let a run of tiny fixed blocks cost a table build for each 10 bits
+// of input.
+struct FixedDecoders {
+    Decoder literals;
+    Decoder distances;
+};
+
+FixedDecoders make_fixed_decoders() {
+    FixedDecoders d;
+    std::array<uint8_t, LITERALS + DISTANCES> lengths;
+    fixed_lengths(lengths.data());
+    build_decoder(d.literals, lengths.data(), LITERALS);
+    build_decoder(d.distances, lengths.data() + LITERALS, DISTANCES);
+    return d;
+}
+
+const FixedDecoders& fixed_decoders() {
+    static const FixedDecoders decoders = make_fixed_decoders();
+    return decoders;
+}
+
 // ---------------------------------------------------------------- inflating
 
 // Where a block's decoding left off.
@@ -208,9 +230,11 @@ enum class Step { next_block, done, stop };
 struct Inflater {
     BitReader in;
     Output out;
-    Decoder literals;           // the block's literal/length code
-    Decoder distances;          // the block's distance code
-    Coded failure = Coded::ok;  // why the decoding stopped, when it failed
+    Decoder dynamic_literals;            // a dynamic block's literal/length code
+    Decoder dynamic_distances;           // a dynamic block's distance code
+    const Decoder* literals = nullptr;   // the block's literal/length code
+    const Decoder* distances = nullptr;  // the block's distance code
+    Coded failure = Coded::ok;           // why the decoding stopped, when it failed
 
     Step fail(Coded code) {
         failure = code;
@@ -237,7 +261,7 @@ struct Inflater {
         for (;;) {
             if (out.produced > INFLATE_COUNT_LIMIT) return Step::stop;
             in.refill();
-            int symbol = decode_symbol(literals, in);
+            int symbol = decode_symbol(*literals, in);
             if (symbol == OUT_OF_BITS) return Step::done;
             if (symbol == NO_CODE || symbol > LAST_LENGTH_SYMBOL) return fail(Coded::bad_data);
             if (symbol < END_OF_BLOCK) {
@@ -248,7 +272,7 @@ struct Inflater {
             size_t index = size_t(symbol - 257);
             if (in.count < LENGTH_EXTRA[index]) return Step::done;
             uint32_t length = LENGTH_BASE[index] + in.take(LENGTH_EXTRA[index]);
-            int code = decode_symbol(distances, in);
+            int code = decode_symbol(*distances, in);
             if (code == OUT_OF_BITS) return Step::done;
             if (code == NO_CODE || code > LAST_DISTANCE_SYMBOL) return fail(Coded::bad_data);
             if (in.count < DISTANCE_EXTRA[size_t(code)]) return Step::done;
@@ -277,10 +301,8 @@ struct Inflater {
     }
 
     Step fixed() {
-        std::array<uint8_t, LITERALS + DISTANCES> lengths;
-        fixed_lengths(lengths.data());
-        build_decoder(literals, lengths.data(), LITERALS);
-        build_decoder(distances, lengths.data() + LITERALS, DISTANCES);
+        literals = &fixed_decoders().literals;
+        distances = &fixed_decoders().distances;
         return data();
     }
 
@@ -296,7 +318,7 @@ struct Inflater {
             if (in.count < 3) return Step::done;
             code_lengths[LENGTH_CODE_ORDER[size_t(i)]] = uint8_t(in.take(3));
         }
-        Decoder& length_decoder = distances;  // free until the lengths are read
+        Decoder& length_decoder = dynamic_distances;  // free until the lengths are read
         if (!build_decoder(length_decoder, code_lengths.data(), LENGTH_CODES)) return fail(Coded::bad_data);
         std::array<uint8_t, LITERALS + DISTANCES> lengths{};
         int total = literal_count + distance_count;
@@ -322,9 +344,11 @@ struct Inflater {
             std::memset(lengths.data() + i, value, size_t(repeat));
             i += repeat;
         }
-        if (!build_decoder(literals, lengths.data(), literal_count) ||
-            !build_decoder(distances, lengths.data() + literal_count, distance_count))
+        if (!build_decoder(dynamic_literals, lengths.data(), literal_count) ||
+            !build_decoder(dynamic_distances, lengths.data() + literal_count, distance_count))
             return fail(Coded::bad_data);
+        literals = &dynamic_literals;
+        distances = &dynamic_distances;
         return data();
     }
 

@@ -154,6 +154,18 @@ TEST(Inflate, BlockFormsAndBadData) {
     }
 }
 
+// Fixed, empty stored, dynamic, empty stored and fixed blocks in one stream:
+// each block decodes with its own codes, the fixed ones after a dynamic one
+// included.
+TEST(Inflate, BlockTypesMixInOneStream) {
+    Bytes data = hex(
+        "4acbac484d5148ce4f492d5648cb2c2a2ed15100000000ffff04c1490d80400004302b230005b881a50984eb331fdcd376f764c9f63d"
+        "cb7d8cacd73bce39000402206d1ba46dc0941f0000ffff4bcc4b5148cbac484d51484c4fccccd30300");
+    EXPECT_EQ(through(codecs::deflate_inflate, data),
+              bytes_of("fixed codes first, then a dynamic block: eeeeeeeeee eeee eeeeeeeee tttt eee ttt eeeee, "
+                       "and fixed again."));
+}
+
 // A dynamic block whose code-length code has no symbol, or whose literal code
 // has no end-of-block code, must end, not loop.
 TEST(Inflate, CodeSetsWithoutCodesEnd) {
