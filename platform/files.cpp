@@ -260,6 +260,12 @@ bool path_exists(const char* path) {
 
 bool make_directory(const char* path) { return ::mkdir(path, 0777) == 0; }
 
+bool make_private(const char* path, bool directory) {
+    if (directory) return ::mkdir(path, 0700) == 0 || errno == EEXIST;
+    Descriptor file(::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    return file.valid() ? file.close() : errno == EEXIST;
+}
+
 bool remove_file(const char* path) { return ::unlink(path) == 0; }
 
 bool remove_directory(const char* path) { return ::rmdir(path) == 0; }

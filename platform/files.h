@@ -89,6 +89,12 @@ bool path_exists(const char* path);
 // the system refuses, also when something of that name exists.
 bool make_directory(const char* path);
 
+// Makes a directory (when directory is true) or an empty file that only the
+// process's user may use (modes 0700 and 0600, narrowed further by the
+// umask), unless something of that name exists already, which is left as it
+// is. False when the system refuses.
+bool make_private(const char* path, bool directory);
+
 // Removes a file (not a directory) / an empty directory; false on failure.
 bool remove_file(const char* path);
 bool remove_directory(const char* path);

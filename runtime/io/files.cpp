@@ -241,6 +241,11 @@ std::optional<int64_t> size(const Cell* file) {
 
 bool make_dir(const Cell* file) { return platform::make_directory(os_path(file).c_str()); }
 
+bool make_private(const Cell* file) {
+    std::string path = os_path(file);
+    return platform::make_private(path.c_str(), spells_directory(path));
+}
+
 bool exists(const Cell* file) { return platform::path_exists(os_path(file).c_str()); }
 
 void write_stdout(const Cell* value) {

@@ -73,6 +73,11 @@ std::optional<int64_t> size(const Cell* file);
 // Makes the directory that the file! names; false when the system refuses.
 bool make_dir(const Cell* file);
 
+// Makes the directory that the file! spells (see above), or else an empty
+// file, that only the user may use, unless something of that name exists;
+// false when the system refuses.
+bool make_private(const Cell* file);
+
 // Whether a file or a directory of that name exists.
 bool exists(const Cell* file);
 

@@ -105,6 +105,11 @@ Arg create_dir(const Arg* args) {
     return unset_answer();
 }
 
+Arg make_private(const Arg* args) {
+    if (!files::make_private(args[0].cell)) fire(err::access::no_create, args[0].cell);
+    return unset_answer();
+}
+
 Arg exists_q(const Arg* args) { return value_answer(files::exists(args[0].cell) ? 1 : 0); }
 
 Arg os_info(const Arg*) { return cell_answer(os_info::push()); }
@@ -198,6 +203,7 @@ constexpr Entry SYSTEM_ROUTINES[] = {
     {"set-current-dir", set_current_dir},
     {"create-dir", create_dir},
     {"exists?", exists_q},
+    {"_make-private", make_private},
     {"os-info", os_info},
     {"as-color", as_color},
     {"as-ipv4", as_ipv4},

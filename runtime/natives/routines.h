@@ -4,14 +4,15 @@
 //
 // System routines (routines.cpp): leaving the process, setting a word or a
 // block slot without change events, bit shifts, the print natives' last-line
-// flag, the current directory, directory creation and existence, the
-// operating system's description, tuples built from integers, counting
-// UTF-8 characters in a binary, looking at the evaluation stack, the tracing
-// state, the clipboard and standard output. A word or series they cannot
-// take raises script expect-arg, a negative tuple component script
-// invalid-arg, a directory that cannot be entered or made access
-// cannot-open or no-create with the file; the clipboard is not built yet
-// (internal not-done).
+// flag, the current directory, directory creation and existence, private
+// directories and files for the console's settings, the operating system's
+// description, tuples built from integers, counting UTF-8 characters in a
+// binary, looking at the evaluation stack, the tracing state, the clipboard
+// and standard output. A word or series they cannot take raises script
+// expect-arg, a negative tuple component script invalid-arg, a directory
+// that cannot be entered or made (or a private file that cannot be made)
+// access cannot-open or no-create with the file; the clipboard is not built
+// yet (internal not-done).
 //
 // Type predicates (predicates.cpp): one routine per datatype test, each
 // answering a logic! for one value of any type. The exact-type ones compare

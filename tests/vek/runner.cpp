@@ -123,10 +123,12 @@ std::string quoted(const fs::path& path) {
 Outcome run(const fs::path& vek, const fs::path& dir, const std::string& script) {
     fs::path in = dir / "case.vek", out = dir / "out", err = dir / "err", status = dir / "status";
     write_file(in, script);
-    // vek works in the run's own directory: cases that make files can use
-    // plain names, and the runs of one file side by side never meet. The
-    // script is named from there, so that it runs where it was started.
-    std::string command = "cd " + quoted(dir) + " && timeout " + std::to_string(CASE_SECONDS) + " " + quoted(vek) +
+    // vek works in the run's own directory, which is its home too: cases
+    // that make files can use plain names, the console's settings stay out
+    // of the user's home, and the runs of one file side by side never meet.
+    // The script is named from there, so that it runs where it was started.
+    std::string command = "cd " + quoted(dir) + " && HOME=" + quoted(dir) + " timeout " +
+                          std::to_string(CASE_SECONDS) + " " + quoted(vek) +
                           " case.vek < /dev/null" +
                           " > " + quoted(out) + " 2> " + quoted(err) + "; echo $? > " + quoted(status);
     Outcome outcome;
