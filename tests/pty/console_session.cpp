@@ -216,19 +216,22 @@ void history_across_runs(const char* vek) {
 }
 
 // A double-width character typed at the last column wraps to the next row
-// and stays part of the line; ls and cd work at the prompt.
+// and stays part of the line; Tab completes a word; ls and cd work at the
+// prompt.
 void wide_text_and_shell_commands(const char* vek, const std::string& home) {
     Session s(vek);
     bool ok = s.started() && s.wait_for(">> ");
     std::string line = "length? \"" + std::string(66, 'a') + "\xe4\xb8\xad\xe4\xb8\xad\"\r";
     s.type(line);
     ok = ok && s.wait_for("== 68") && s.wait_for(">> ");
+    s.type("uppercas\t \"ab\"\r");  // Tab completes the word
+    ok = ok && s.wait_for("== \"AB\"") && s.wait_for(">> ");
     s.type("cd %" + home + "\r");
     ok = ok && s.wait_for(">> ");
     s.type("write %listed.txt \"\" ls\r");
     ok = ok && s.wait_for("listed.txt") && s.wait_for(">> ");
     s.type("\x04");
-    check("wide text, cd and ls", ok && exited_cleanly(s.wait_exit()) && s.terminal_restored(), s);
+    check("wide text, Tab, cd and ls", ok && exited_cleanly(s.wait_exit()) && s.terminal_restored(), s);
 }
 
 }  // namespace
