@@ -3,7 +3,8 @@
 # and the tests need, and any named, when one is missing.
 set -euo pipefail
 packages=(g++ cmake ninja-build libgtest-dev libgmock-dev
-          libpng-dev libturbojpeg0-dev libgif-dev libtiff-dev libssl-dev "$@")
+          libpng-dev libturbojpeg0-dev libgif-dev libtiff-dev libssl-dev
+          libcurl4-openssl-dev xvfb xclip "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

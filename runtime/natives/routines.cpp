@@ -19,6 +19,7 @@
 #include "runtime/eval/trace.h"
 #include "runtime/io/files.h"
 #include "runtime/io/os_info.h"
+#include "runtime/natives/image_codecs.h"
 #include "runtime/natives/maths.h"
 #include "runtime/natives/output.h"
 #include "runtime/text/unicode.h"
@@ -224,6 +225,7 @@ constexpr Entry SYSTEM_ROUTINES[] = {
 void init() {
     for (const Entry& entry : SYSTEM_ROUTINES) routine::register_fn(entry.name, entry.fn);
     init_predicates();
+    init_image_codecs();
 }
 
 }  // namespace vek::routines
