@@ -17,10 +17,9 @@ constexpr uint32_t MAX_COPY = 566;
 constexpr uint32_t WINDOW = 0x40000;
 constexpr uint32_t FAR_SHORT_COPY = 65536;  // a 3-byte copy farther back costs more than 3 literals
 constexpr int CHAIN_CANDIDATES = 256;
-constexpr uint32_t HASH3_MASK = 0x7FFFF;
-constexpr uint32_t HASH4_MASK = 0xFFFFF;
-constexpr size_t HASH3_ENTRIES = HASH3_MASK + 1;
-constexpr size_t HEAD_ENTRIES = HASH3_ENTRIES + HASH4_MASK + 1;
+constexpr int HASH3_MAX_BITS = 19;
+constexpr int HASH4_MAX_BITS = 20;
+constexpr int HASH_MIN_BITS = 10;
 // The cheapest copy of MAX_COPY bytes: flag, 5 prefix bits, 9 length bits,
 // 4 + 3 distance bits. No stream packs more bytes into fewer bits.
 constexpr uint64_t BEST_COPY_BITS = 22;
@@ -210,14 +209,34 @@ void put_distance(BitWriter& bits, uint32_t distance) {
     }
 }
 
-// The compressor's tables, allocated once per call.
+// Enough hash bits that a block's positions rarely collide, so a short
+// input does not pay for filling the tables of a long one.
+int hash_bits(size_t block, int max_bits) {
+    int bits = HASH_MIN_BITS;
+    while (bits < max_bits && (size_t(1) << bits) < 2 * block) ++bits;
+    return bits;
+}
+
+// The compressor's tables, allocated once per call and sized by its first
+// (and largest) block.
 struct Tables {
-    std::unique_ptr<int32_t[]> head{new int32_t[HEAD_ENTRIES]};  // the 3-byte heads, then the 4-byte heads
-    std::unique_ptr<int32_t[]> chain{new int32_t[WINDOW]};       // the previous position of the same 4-byte hash
-    std::unique_ptr<uint8_t[]> block{new uint8_t[LZ77_BLOCK_LIMIT + MAX_COPY]};  // zero past the block's end
+    explicit Tables(size_t block)
+        : hash3_mask((uint32_t(1) << hash_bits(block, HASH3_MAX_BITS)) - 1),
+          hash4_mask((uint32_t(1) << hash_bits(block, HASH4_MAX_BITS)) - 1),
+          head_entries(size_t(hash3_mask) + 1 + hash4_mask + 1),
+          head(new int32_t[head_entries]),
+          chain(new int32_t[std::min<size_t>(block, WINDOW)]),
+          block(new uint8_t[block + MAX_COPY]) {}
+
+    uint32_t hash3_mask;
+    uint32_t hash4_mask;
+    size_t head_entries;
+    std::unique_ptr<int32_t[]> head;   // the 3-byte heads, then the 4-byte heads
+    std::unique_ptr<int32_t[]> chain;  // the previous position of the same 4-byte hash, by position modulo WINDOW
+    std::unique_ptr<uint8_t[]> block;  // zero past the block's end
 
     int32_t* head3() { return head.get(); }
-    int32_t* head4() { return head.get() + HASH3_ENTRIES; }
+    int32_t* head4() { return head.get() + hash3_mask + 1; }
 };
 
 struct Match {
@@ -263,11 +282,11 @@ Match find_match(Tables& t, uint32_t p, uint32_t limit, uint32_t h3, uint32_t h4
 
 void encode_block(Tables& t, BitWriter& bits, uint32_t length) {
     const uint8_t* b = t.block.get();
-    std::fill_n(t.head.get(), HEAD_ENTRIES, -1);
+    std::fill_n(t.head.get(), t.head_entries, -1);
     uint32_t h3 = 0;
     uint32_t h4 = 0;
-    for (int i = 0; i < 3; ++i) h3 = (h3 * 128 + b[i]) & HASH3_MASK;
-    for (int i = 0; i < 4; ++i) h4 = (h4 * 32 + b[i]) & HASH4_MASK;
+    for (int i = 0; i < 3; ++i) h3 = (h3 * 128 + b[i]) & t.hash3_mask;
+    for (int i = 0; i < 4; ++i) h4 = (h4 * 32 + b[i]) & t.hash4_mask;
     uint32_t p = 0;
     while (p < length && !bits.overflow()) {
         Match m = find_match(t, p, std::min(length - p, MAX_COPY), h3, h4);
@@ -284,8 +303,8 @@ void encode_block(Tables& t, BitWriter& bits, uint32_t length) {
             t.head3()[h3] = int32_t(p);
             t.chain[p % WINDOW] = t.head4()[h4];
             t.head4()[h4] = int32_t(p);
-            h3 = (h3 * 128 + b[p + 3]) & HASH3_MASK;
-            h4 = (h4 * 32 + b[p + 4]) & HASH4_MASK;
+            h3 = (h3 * 128 + b[p + 3]) & t.hash3_mask;
+            h4 = (h4 * 32 + b[p + 4]) & t.hash4_mask;
         }
     }
     bits.flush();
@@ -297,7 +316,7 @@ Lz77Result lz77_compress(std::vector<uint8_t>& out, const uint8_t* in, size_t le
     out.clear();
     if (length < LZ77_MIN_INPUT) return Lz77Result::too_short;
     if (length > UINT32_MAX) return Lz77Result::too_large;
-    Tables t;
+    Tables t(std::min<size_t>(length, LZ77_BLOCK_LIMIT));
     out.reserve(length);
     out.resize(LZ77_HEADER);
     store_le32(out.data() + 4, uint32_t(length));
