@@ -294,13 +294,16 @@ std::optional<int> wait_for_exit(pid_t pid, Clock::time_point deadline) {
 // Writes all the bytes into the pipe and closes it; false when the reader
 // went away or the deadline passed.
 bool feed(Fd pipe, std::span<const uint8_t> bytes, Clock::time_point deadline) {
-    fcntl(pipe.get(), F_SETFL, fcntl(pipe.get(), F_GETFL) | O_NONBLOCK);
+    // A parameter may live on to the end of the caller's expression: the
+    // pipe must be closed when this returns, for the reader to see its end.
+    Fd input = std::move(pipe);
+    fcntl(input.get(), F_SETFL, fcntl(input.get(), F_GETFL) | O_NONBLOCK);
     while (!bytes.empty()) {
-        pollfd ready{pipe.get(), POLLOUT, 0};
+        pollfd ready{input.get(), POLLOUT, 0};
         int polled = poll(&ready, 1, milliseconds_until(deadline));
         if (polled < 0 && errno == EINTR) continue;
         if (polled <= 0) return false;
-        ssize_t written = ::write(pipe.get(), bytes.data(), bytes.size());
+        ssize_t written = ::write(input.get(), bytes.data(), bytes.size());
         if (written < 0 && (errno == EINTR || errno == EAGAIN)) continue;
         if (written <= 0) return false;
         bytes = bytes.subspan(size_t(written));
@@ -453,8 +456,26 @@ std::vector<std::string> xclip(std::initializer_list<std::string> arguments) {
     return all;
 }
 
-// xclip -i forks its server only after it has answered, so a read right
-// after it may still find the previous owner. Run in the foreground
+// Whether xclip, in the foreground, has said that it serves the clipboard.
+bool says_it_serves(int messages) {
+    char seen[256];
+    ssize_t count = pread(messages, seen, sizeof seen, 0);
+    return count > 0 && std::string_view(seen, size_t(count)).find("Waiting for selection request") != std::string_view::npos;
+}
+
+// False when the server ends, or the deadline passes, before it serves.
+bool await_service(pid_t pid, int messages, Clock::time_point deadline) {
+    while (Clock::now() < deadline) {
+        if (says_it_serves(messages)) return true;
+        pid_t ended = waitpid(pid, nullptr, WNOHANG);
+        if (ended == pid || (ended < 0 && errno != EINTR)) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+}
+
+// xclip -i forks its server before the server owns the clipboard, so a read
+// right after it may still find the previous owner. Run in the foreground
 // (-quiet), it says on standard error when it owns the clipboard: that is
 // awaited, and the server left running. Answers its id, or -1.
 pid_t start_xclip_server(const std::string& type, std::span<const uint8_t> bytes) {
@@ -466,16 +487,8 @@ pid_t start_xclip_server(const std::string& type, std::span<const uint8_t> bytes
     pid_t pid = spawn(xclip({"-quiet", "-i", "-t", type}), input->read.get(), null.get(), messages.get());
     if (pid < 0) return -1;
     input->read.reset(-1);
-    if (feed(std::move(input->write), bytes, deadline)) {
-        char seen[256];
-        while (Clock::now() < deadline && waitpid(pid, nullptr, WNOHANG) == 0) {
-            ssize_t count = pread(messages.get(), seen, sizeof seen - 1, 0);
-            seen[count > 0 ? count : 0] = '\0';
-            if (std::string_view(seen).find("Waiting for selection request") != std::string_view::npos) return pid;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-    }
-    wait_for_exit(pid, Clock::now());
+    if (feed(std::move(input->write), bytes, deadline) && await_service(pid, messages.get(), deadline)) return pid;
+    (void)wait_for_exit(pid, Clock::now());
     return -1;
 }
 
