@@ -17,6 +17,7 @@
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/stack.h"
 #include "runtime/eval/trace.h"
+#include "runtime/io/clipboard.h"
 #include "runtime/io/files.h"
 #include "runtime/io/os_info.h"
 #include "runtime/natives/image_codecs.h"
@@ -184,8 +185,9 @@ Arg tracing_q(const Arg*) { return logic_answer(eval::trace::tracing); }
 
 // ---------------------------------------------------------------- clipboard
 
-Arg read_clipboard(const Arg*) { fire(err::internal::not_done); }
-Arg write_clipboard(const Arg*) { fire(err::internal::not_done); }
+Arg read_clipboard(const Arg*) { return cell_answer(clipboard::read()); }
+
+Arg write_clipboard(const Arg* args) { return value_answer(clipboard::write(args[0].cell) ? 1 : 0); }
 
 struct Entry {
     std::string_view name;

@@ -11,8 +11,8 @@
 // and standard output. A word or series they cannot take raises script
 // expect-arg, a negative tuple component script invalid-arg, a directory
 // that cannot be entered or made (or a private file that cannot be made)
-// access cannot-open or no-create with the file; the clipboard is not built
-// yet (internal not-done).
+// access cannot-open or no-create with the file; a value the clipboard
+// cannot take script invalid-arg.
 //
 // Type predicates (predicates.cpp): one routine per datatype test, each
 // answering a logic! for one value of any type. The exact-type ones compare
