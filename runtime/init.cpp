@@ -38,6 +38,7 @@
 #include "runtime/datatypes/object/error.h"
 #include "runtime/datatypes/object/events.h"
 #include "runtime/datatypes/object/object.h"
+#include "runtime/datatypes/object/port.h"
 #include "runtime/datatypes/series/actions.h"
 #include "runtime/datatypes/string/binary.h"
 #include "runtime/datatypes/string/email.h"
@@ -110,6 +111,7 @@ void init() {
     typeset::init();
     object::init();
     error::init();  // after object!, its parent
+    port::init();  // after object!, its parent
     block::init();
     paren::init();
     hash::init();  // after block!, its parent

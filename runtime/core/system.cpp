@@ -134,7 +134,8 @@ struct FieldPath {
 
 enum Field : uint32_t {
     STACK_TRACE, CALLBACK_BITS, SOURCE_FILES, MONTHS, DAYS, CURRENCIES, MONEY_DIGITS,
-    DECIMAL_DIGITS, BINARY_BASE, EXIT_STATES, CATALOG_ERRORS, CONSOLE_SIZE, FIELD_COUNT
+    DECIMAL_DIGITS, BINARY_BASE, EXIT_STATES, CATALOG_ERRORS, CONSOLE_SIZE, SCHEMES,
+    STANDARD_PORT, STANDARD_URL_PARTS, FIELD_COUNT
 };
 
 // stack-trace takes any value: its readers take a value that is no positive
@@ -152,6 +153,9 @@ constexpr std::array<FieldPath, FIELD_COUNT> PATHS{{
     {{"lexer", "exit-states"}, TYPE_BLOCK},
     {{"catalog", "errors"}, TYPE_OBJECT},
     {{"console", "size"}, 0},
+    {{"schemes"}, TYPE_BLOCK},
+    {{"standard", "port"}, TYPE_OBJECT},
+    {{"standard", "url-parts"}, TYPE_OBJECT},
 }};
 
 // Symbol ids of the names, interned by init; symbol ids never change.
@@ -233,5 +237,9 @@ const Cell* catalog_errors() {
     const Cell* errors = read(CATALOG_ERRORS, nullptr);
     return errors && cell_type(errors) == TYPE_OBJECT ? errors : nullptr;
 }
+
+const Cell* schemes() { return find(SCHEMES); }
+const Cell* standard_port() { return find(STANDARD_PORT); }
+const Cell* standard_url_parts() { return find(STANDARD_URL_PARTS); }
 
 }  // namespace vek::system_fields

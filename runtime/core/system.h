@@ -64,6 +64,12 @@ const Cell* exit_states();        // lexer/exit-states: block! of a word per lex
 // catalog/errors: the error catalog object; nullptr until attach, and
 // whenever the field holds no object!.
 const Cell* catalog_errors();
+// schemes (a block!), standard/port and standard/url-parts (object!
+// prototypes): nullptr until attach, and whenever the field is missing or
+// of another type.
+const Cell* schemes();
+const Cell* standard_port();
+const Cell* standard_url_parts();
 
 // console/size becomes the pair columns x rows, whatever it held; nothing
 // happens before attach or while the object has no such field.

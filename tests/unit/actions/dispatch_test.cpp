@@ -453,12 +453,13 @@ TEST(ActionDispatch, APortWithANativeActorIsServedFromTheActorsTable) {
                                                 nullptr, nullptr, nullptr); }),
               error_code(err::access::no_port_action));
     // Below the series slots, and for an actor that is no handle, the port's
-    // own datatype answers.
+    // own datatype answers: it has no negate, and its read wants an actor
+    // object.
     EXPECT_EQ(test::raised([&] { actions::negate(&port); }), error_code(err::script::expect_arg));
     object::get_values(&port)[2] = none::constant;
     EXPECT_EQ(test::raised([&] { actions::read(&port, nullptr, nullptr, false, false, false,
                                                nullptr); }),
-              error_code(err::script::expect_arg));
+              error_code(err::access::invalid_port));
 }
 
 }  // namespace
