@@ -233,10 +233,9 @@ bool drain_some(int fd, std::vector<uint8_t>& scratch, std::vector<uint8_t>& byt
 // Feeds the input pipe and drains the output and error pipes in one loop
 // until all three are done, so that a child blocked writing one of them
 // never waits on us while we wait on another.
-void pump(Stream (&streams)[3], const ChildLaunch& launch, ChildResult& result) {
+void pump(Stream (&streams)[3], const ChildLaunch& launch, std::vector<uint8_t>& scratch, ChildResult& result) {
     size_t fed = 0;
     if (launch.feed.empty()) streams[0].ours.close();
-    std::vector<uint8_t> scratch(CHUNK);
     std::vector<uint8_t>* captures[3] = {nullptr, &result.output, &result.error};
     bool* cuts[3] = {nullptr, &result.output_cut, &result.error_cut};
     for (;;) {
@@ -297,11 +296,11 @@ void stop_child_then_interrupt(int signal_number) {
     raise(signal_number);
 }
 
-// Puts the handler above in place of the runtime's for as long as it lives.
+// Puts the handler above in place of the runtime's for as long as it lives;
+// it stops the child it is told to watch.
 class InterruptGuard {
 public:
-    explicit InterruptGuard(pid_t child) {
-        waited_child = child;
+    InterruptGuard() {
         struct sigaction action {};
         action.sa_handler = stop_child_then_interrupt;
         action.sa_flags = SA_ONSTACK;
@@ -314,6 +313,25 @@ public:
     }
     InterruptGuard(const InterruptGuard&) = delete;
     InterruptGuard& operator=(const InterruptGuard&) = delete;
+    void watch(pid_t child) { waited_child = child; }
+};
+
+// Holds interrupts back from the calling thread while it lives: one that
+// comes while the child starts is taken once the guard knows the child.
+class InterruptsHeld {
+public:
+    InterruptsHeld() {
+        sigset_t interrupt;
+        sigemptyset(&interrupt);
+        sigaddset(&interrupt, SIGINT);
+        pthread_sigmask(SIG_BLOCK, &interrupt, &previous_);
+    }
+    ~InterruptsHeld() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+    InterruptsHeld(const InterruptsHeld&) = delete;
+    InterruptsHeld& operator=(const InterruptsHeld&) = delete;
+
+private:
+    sigset_t previous_;
 };
 
 int start(pid_t& pid, const ChildLaunch& launch, SpawnSetup& setup) {
@@ -345,18 +363,25 @@ ChildResult run_child(const ChildLaunch& launch) {
     const StreamPlan* plans[3] = {&launch.input, &launch.output, &launch.error};
     for (int i = 0; i < 3; i++)
         if (!prepare(streams[i], *plans[i], i, setup)) return result;
-    pid_t pid;
-    if (start(pid, launch, setup) != 0) return result;
-    for (Stream& stream : streams) stream.child.close();
+    // Allocated before the start: nothing may throw once the child runs.
+    std::vector<uint8_t> scratch(CHUNK);
     bool captures = launch.input.route == StreamRoute::memory || launch.output.route == StreamRoute::memory ||
                     launch.error.route == StreamRoute::memory;
-    if (!launch.wait && !captures) {
+    bool waits = launch.wait || captures;
+    InterruptGuard guard;
+    pid_t pid;
+    {
+        InterruptsHeld held;
+        if (start(pid, launch, setup) != 0) return result;
+        if (waits) guard.watch(pid);
+    }
+    for (Stream& stream : streams) stream.child.close();
+    if (!waits) {
         reap_in_background(pid);
         result.status = int32_t(pid);
         return result;
     }
-    InterruptGuard guard(pid);
-    pump(streams, launch, result);
+    pump(streams, launch, scratch, result);
     result.status = wait_status(pid);
     return result;
 }
