@@ -3,6 +3,7 @@
 #include "runtime/core/raise.h"
 #include "runtime/core/root.h"
 #include "runtime/datatypes/block/array.h"
+#include "runtime/io/call.h"
 #include "runtime/lexer/transcode.h"
 #include "runtime/natives/checksums.h"
 #include "runtime/natives/compression.h"
