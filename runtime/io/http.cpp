@@ -198,10 +198,41 @@ std::vector<Header> group_headers(const std::string& text) {
     return headers;
 }
 
+// Whether the bytes are well-formed UTF-8: no overlong form, surrogate or
+// code point past U+10FFFF.
+bool is_utf8(const std::string& text) {
+    static constexpr uint32_t LOWEST[] = {0, 0, 0x80, 0x800, 0x10000};
+    for (size_t i = 0; i < text.size();) {
+        auto lead = uint8_t(text[i]);
+        size_t n = lead < 0x80 ? 1 : lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
+                 : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+        if (n == 0 || text.size() - i < n) return false;
+        uint32_t code_point = n == 1 ? lead : lead & (0x7Fu >> n);
+        for (size_t k = 1; k < n; k++) {
+            auto byte = uint8_t(text[i + k]);
+            if ((byte & 0xC0) != 0x80) return false;
+            code_point = code_point << 6 | (byte & 0x3Fu);
+        }
+        if (code_point < LOWEST[n] || code_point > 0x10FFFF || (code_point >= 0xD800 && code_point <= 0xDFFF))
+            return false;
+        i += n;
+    }
+    return true;
+}
+
+// A header value as a string! at the block's tail: its UTF-8, or, when it is
+// not UTF-8 (older servers send Latin-1), each byte as one code point. One
+// odd header never makes the whole response unreadable.
 void append_text(const Cell* block, const std::string& text) {
     Cell* mark = stack::top;
-    auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
-    block::rs_append(block, string::load_utf8_strict(bytes, uint32_t(text.size())));
+    if (is_utf8(text)) {
+        auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+        block::rs_append(block, string::load_utf8_strict(bytes, uint32_t(text.size())));
+    } else {
+        Cell* latin = string::rs_make_at(make_unset(stack::push_cell()), uint32_t(text.size()));
+        string::append_c_string_part(latin, text.data(), uint32_t(text.size()));
+        block::rs_append(block, latin);
+    }
     stack::top = mark;
 }
 

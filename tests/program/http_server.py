@@ -11,7 +11,7 @@ What it answers, by path:
   /status/N        status N, body "status N"
   /headers         a response whose header lines are written raw: bare LF
                    line ends, a repeated header, one without a space after its
-                   colon and one whose name is no word
+                   colon, one whose name is no word and one in Latin-1
   /redirect/N      a redirect to /redirect/N-1 (a header X-Hop on each); /redirect/0
                    answers "landed"
   /delay/S         the body "late" after S seconds (at most 10)
@@ -73,6 +73,7 @@ class Handler(BaseHTTPRequestHandler):
                          b"set-cookie: b=2\r\n"
                          b"X-Bad[1]: skipped\n"
                          b"X-Single:  one  \n"
+                         b"X-Latin: caf\xe9\n"
                          b"\n" + body)
 
     def redirect(self, hops):
