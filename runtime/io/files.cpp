@@ -172,6 +172,8 @@ platform::WriteMode write_mode(bool append, const Cell* seek) {
 
 // ---------------------------------------------------------------- the file! actions
 
+Cell* push_bytes(Bytes& bytes, bool binary, bool lines) { return push_bytes_read(bytes, binary, lines); }
+
 bool spells_directory(std::string_view path) {
     if (path.empty()) return false;
     if (path == "." || path == ".." || path.back() == '/') return true;

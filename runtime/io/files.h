@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "runtime/core/cell.h"
 
@@ -86,6 +87,12 @@ bool exists(const Cell* file);
 void write_stdout(const Cell* value);
 
 // ---------------------------------------------------------------- the parts
+
+// The bytes as read gives them (see above): a binary! under binary, else
+// text with its line ends made LF, a block! of line strings under lines.
+// Answers a new value pushed on the evaluation stack; text that is not UTF-8
+// raises access invalid-utf8. The bytes may be changed.
+Cell* push_bytes(std::vector<uint8_t>& bytes, bool binary, bool lines);
 
 // Whether a POSIX path's spelling names a directory (see above).
 bool spells_directory(std::string_view path);

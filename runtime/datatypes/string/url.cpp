@@ -1,5 +1,5 @@
-// url!: percent-decoding and -encoding, mold, make and to from blocks, and
-// joining by path.
+// url!: percent-decoding and -encoding, mold, make and to from blocks,
+// joining by path, and reading, writing and opening the resource named.
 //
 // The decoder and the encoders read the source code point by code point,
 // by node and index, so that appending to the target (which may move any
@@ -13,10 +13,15 @@
 
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
+#include "runtime/datatypes/object/object.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/word/context.h"
+#include "runtime/datatypes/word/symbol.h"
+#include "runtime/datatypes/word/word.h"
+#include "runtime/eval/evaluator.h"
 #include "runtime/eval/stack.h"
+#include "runtime/io/http.h"
 #include "runtime/memory/series.h"
 #include "runtime/text/unicode.h"
 
@@ -271,6 +276,66 @@ void mold(const Cell* value, text::Sink& out, bool) {
 
 }  // namespace
 
+// ---------------------------------------------------------------- reading and writing
+
+namespace {
+
+bool names_http(const Cell* url) { return string::starts_with_c_string(url, "http"); }
+
+// The library's URL parser run on the URL: its answer, which should be a
+// spec object.
+Cell parse_with_library(const Cell* url) {
+    Cell parser_word{};
+    word::make_at(symbol::make("url-parser"), &parser_word);
+    Cell parser = *context::get(&parser_word);
+    Cell name{};
+    word::make_at(symbol::make("parse-url"), &name);
+    bool is_object = cell_type(&parser) == TYPE_OBJECT;
+    const Cell* field = is_object ? object::find_field(&parser, word::symbol(&name)) : nullptr;
+    if (!field || cell_type(field) != TYPE_FUNCTION) fire(err::script::no_value, &name);
+    Cell function = *field;
+    Cell* saved_top = stack::top;
+    eval::push_callback_call(&function, &name, url, 1);
+    eval::raise_pending(eval::call_function(&function, &name, eval::CALL_PORT));
+    Cell parsed = *stack::arguments;
+    stack::unwind_function_drop();
+    stack::top = saved_top;
+    return parsed;
+}
+
+// A URL of a scheme other than http becomes the port! it names, written
+// over the url cell: made from the spec object that the URL parser gives,
+// and opened when asked. Anything but an object from the parser raises
+// script invalid-arg with the URL.
+Cell* open_port(Cell* url, bool open) {
+    Cell parsed = parse_with_library(url);
+    if (cell_type(&parsed) != TYPE_OBJECT) fire(err::script::invalid_arg, url);
+    Cell port{TYPE_DATATYPE, TYPE_PORT, 0, 0};
+    *url = *actions::make(&port, &parsed);
+    return open ? actions::open(url, false, false, false, false, nullptr) : url;
+}
+
+Cell* open(Cell* url, bool, bool, bool, bool, const Cell*) { return open_port(url, true); }
+
+// An http URL is read by a GET; /part, /seek and /as are not done for it.
+Cell* read(Cell* url, const Cell* part, const Cell* seek, bool binary, bool lines, bool info, const Cell* as) {
+    if (!names_http(url)) return actions::read(open_port(url, false), part, seek, binary, lines, info, as);
+    if (part || seek || as) fire(err::internal::not_done);
+    return http::read(url, binary, lines, info);
+}
+
+// An http URL is written by a request (see http::write); /seek, /allow and
+// /as are not done for it, /append and /part change nothing.
+Cell* write(Cell* url, const Cell* data, bool binary, bool lines, bool info, bool append, const Cell* part,
+            const Cell* seek, const Cell* allow, const Cell* as) {
+    if (!names_http(url))
+        return actions::write(open_port(url, false), data, binary, lines, info, append, part, seek, allow, as);
+    if (seek || allow || as) fire(err::internal::not_done);
+    return http::write(url, data, binary, lines, info);
+}
+
+}  // namespace
+
 // url! forms, compares and edits as string! does. It has no random,
 // reflect, put, sort or trim.
 void init() {
@@ -286,9 +351,9 @@ void init() {
         .inherit_range<SLOT_REMOVE, SLOT_SELECT>()
         .inherit_range<SLOT_SKIP, SLOT_TAKE>()
         .inherit<SLOT_MODIFY>()
-        .set<SLOT_OPEN>(io_not_done)
-        .set<SLOT_READ>(io_not_done)
-        .set<SLOT_WRITE>(io_not_done));
+        .set<SLOT_OPEN>(open)
+        .set<SLOT_READ>(read)
+        .set<SLOT_WRITE>(write));
 }
 
 }  // namespace vek::url

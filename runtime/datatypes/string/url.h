@@ -37,13 +37,6 @@ void percent_encode(const Cell* source, const Cell* target, uint32_t mode);
 // A copy of the cell pushed on the evaluation stack.
 Cell* push(const Cell* value);
 
-// Reading, writing and opening resources come with the I/O layer; until
-// then these entries (whatever the slot's signature) raise internal not-done.
-template <class Result, class... Args>
-Result io_not_done(Args...) {
-    fire(err::internal::not_done);
-}
-
 // Registers url!; string! must be registered first.
 void init();
 

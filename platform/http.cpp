@@ -1,0 +1,204 @@
+#include "platform/http.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <exception>
+#include <memory>
+
+namespace vek::platform::http {
+
+namespace {
+
+constexpr long MOST_REDIRECTS = 20;
+// Header lines past this size end the request: no real response has them.
+constexpr size_t LONGEST_HEADERS = size_t(1) << 20;
+
+// libcurl's global state is made once, before the first handle.
+void initialise_once() {
+    static const bool done = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+    (void)done;
+}
+
+// What the callbacks fill in while libcurl runs the transfer.
+struct Transfer {
+    Response* response;               // where the header lines and the body go
+    size_t longest_body;              // a longer body stops the transfer
+    bool too_long = false;            // the body went past longest_body
+    std::exception_ptr caught;        // thrown inside a callback, thrown again afterwards
+};
+
+// A status line opens a new response (a redirect's target, or the final
+// response after an interim one): what came before it is dropped.
+bool is_status_line(const char* line, size_t size) {
+    return size >= 5 && std::string_view(line, 5) == "HTTP/";
+}
+
+size_t on_header(char* line, size_t, size_t size, void* data) {
+    auto* transfer = static_cast<Transfer*>(data);
+    try {
+        if (is_status_line(line, size)) {
+            transfer->response->header_text.clear();
+            transfer->response->body.clear();
+            return size;
+        }
+        if (size > LONGEST_HEADERS - transfer->response->header_text.size()) return 0;
+        transfer->response->header_text.append(line, size);
+        return size;
+    } catch (...) {
+        transfer->caught = std::current_exception();
+        return 0;
+    }
+}
+
+size_t on_body(char* bytes, size_t, size_t size, void* data) {
+    auto* transfer = static_cast<Transfer*>(data);
+    std::vector<uint8_t>& body = transfer->response->body;
+    if (size > transfer->longest_body - body.size()) {
+        transfer->too_long = true;
+        return 0;
+    }
+    try {
+        body.insert(body.end(), bytes, bytes + size);
+        return size;
+    } catch (...) {
+        transfer->caught = std::current_exception();
+        return 0;
+    }
+}
+
+struct HandleDeleter {
+    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+};
+struct ListDeleter {
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+using Handle = std::unique_ptr<CURL, HandleDeleter>;
+using List = std::unique_ptr<curl_slist, ListDeleter>;
+
+bool append_line(List& list, const std::string& line) {
+    curl_slist* grown = curl_slist_append(list.get(), line.c_str());
+    if (!grown) return false;
+    list.release();
+    list.reset(grown);
+    return true;
+}
+
+bool has_header(const Request& request, std::string_view name) {
+    for (const Field& field : request.headers) {
+        if (field.first.size() == name.size() &&
+            std::equal(name.begin(), name.end(), field.first.begin(),
+                       [](char a, char b) { return (a | 0x20) == (b | 0x20); }))
+            return true;
+    }
+    return false;
+}
+
+// The request's own header lines, then the removal of those libcurl would
+// add unasked (a header named with nothing after its colon is left out). An
+// empty value is sent as "name;", libcurl's spelling for it.
+bool header_list(const Request& request, List& list) {
+    for (const Field& field : request.headers) {
+        std::string line = field.second.empty() ? field.first + ";" : field.first + ": " + field.second;
+        if (!append_line(list, line)) return false;
+    }
+    for (const char* name : {"Accept", "Content-Type", "Expect"}) {
+        if (!has_header(request, name) && !append_line(list, std::string(name) + ":")) return false;
+    }
+    return true;
+}
+
+// The method and the body: GET and HEAD never send one, POST always does (an
+// empty one when it has none), any other method when it has one.
+void set_method(CURL* handle, const Request& request) {
+    if (request.method == "GET") {
+        curl_easy_setopt(handle, CURLOPT_HTTPGET, 1L);
+        return;
+    }
+    if (request.method == "HEAD") {
+        curl_easy_setopt(handle, CURLOPT_NOBODY, 1L);
+        return;
+    }
+    if (request.method == "POST" || request.has_body) {
+        curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(request.body.size()));
+        const char* bytes = request.body.empty() ? "" : reinterpret_cast<const char*>(request.body.data());
+        curl_easy_setopt(handle, CURLOPT_POSTFIELDS, bytes);
+    }
+    if (request.method != "POST") curl_easy_setopt(handle, CURLOPT_CUSTOMREQUEST, request.method.c_str());
+}
+
+void set_transport(CURL* handle, const Request& request) {
+    curl_easy_setopt(handle, CURLOPT_URL, request.url.c_str());
+    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(handle, CURLOPT_MAXREDIRS, MOST_REDIRECTS);
+    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
+    // libcurl's time-outs would otherwise use signals, which belong to the runtime.
+    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, long(request.connect_timeout_ms));
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, long(request.stall_timeout_s));
+}
+
+Outcome outcome_of(CURLcode code, const Transfer& transfer) {
+    if (transfer.too_long) return Outcome::too_long;
+    switch (code) {
+    case CURLE_OK: return Outcome::ok;
+    case CURLE_OPERATION_TIMEDOUT: return Outcome::timed_out;
+    case CURLE_COULDNT_RESOLVE_PROXY:
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CACERT_BADFILE: return Outcome::cannot_connect;
+    default: return Outcome::failed;
+    }
+}
+
+}  // namespace
+
+Response perform(const Request& request) {
+    initialise_once();
+    Response response;
+    Handle handle(curl_easy_init());
+    List headers;
+    if (!handle || !header_list(request, headers)) throw std::bad_alloc();
+    Transfer transfer{.response = &response, .longest_body = request.longest_body, .too_long = false, .caught = {}};
+    CURL* h = handle.get();
+    set_transport(h, request);
+    set_method(h, request);
+    curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
+    curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, on_header);
+    curl_easy_setopt(h, CURLOPT_HEADERDATA, &transfer);
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, on_body);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
+    CURLcode code = curl_easy_perform(h);
+    if (transfer.caught) std::rethrow_exception(transfer.caught);
+    response.outcome = outcome_of(code, transfer);
+    long status = 0;
+    if (response.outcome == Outcome::ok && curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK)
+        response.status = int32_t(status);
+    return response;
+}
+
+std::vector<Field> parse_fields(std::string_view text) {
+    std::vector<Field> fields;
+    auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!text.empty()) {
+        size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        size_t colon = line.find(':');
+        if (colon == 0 || colon == std::string_view::npos) continue;
+        std::string_view value = line.substr(colon + 1);
+        while (!value.empty() && blank(value.front())) value.remove_prefix(1);
+        while (!value.empty() && blank(value.back())) value.remove_suffix(1);
+        fields.emplace_back(std::string(line.substr(0, colon)), std::string(value));
+    }
+    return fields;
+}
+
+}  // namespace vek::platform::http
