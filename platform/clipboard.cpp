@@ -1,4 +1,5 @@
 #include "platform/clipboard.h"
+#include "platform/spawning.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -177,51 +178,22 @@ constexpr size_t MAX_CONTENT = size_t(1) << 30;
 // The most of a helper's error messages kept.
 constexpr size_t MAX_MESSAGES = 4096;
 
-// A descriptor, closed when dropped.
-class Fd {
-public:
-    Fd() = default;
-    explicit Fd(int fd) : fd_(fd) {}
-    Fd(Fd&& other) noexcept : fd_(other.release()) {}
-    Fd& operator=(Fd&& other) noexcept {
-        reset(other.release());
-        return *this;
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() { reset(-1); }
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    int release() {
-        int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-    void reset(int fd) {
-        if (fd_ >= 0) close(fd_);
-        fd_ = fd;
-    }
-
-private:
-    int fd_ = -1;
-};
-
 struct Pipe {
-    Fd read;
-    Fd write;
+    Descriptor read;
+    Descriptor write;
 };
 
 std::optional<Pipe> open_pipe() {
     int ends[2];
     if (pipe2(ends, O_CLOEXEC) != 0) return std::nullopt;
-    return Pipe{Fd(ends[0]), Fd(ends[1])};
+    return Pipe{Descriptor(ends[0]), Descriptor(ends[1])};
 }
 
-Fd open_null() { return Fd(open("/dev/null", O_RDWR | O_CLOEXEC)); }
+Descriptor open_null() { return Descriptor(open("/dev/null", O_RDWR | O_CLOEXEC)); }
 
 // An unnamed file that is gone once its last descriptor closes.
-Fd open_scratch_file() {
-    Fd file(open("/tmp", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
+Descriptor open_scratch_file() {
+    Descriptor file(open("/tmp", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
     if (file.valid()) return file;
     char name[] = "/tmp/vek-clipboard-XXXXXX";
     file.reset(mkostemp(name, O_CLOEXEC));
@@ -234,22 +206,6 @@ int milliseconds_until(Clock::time_point deadline) {
     return left < 0 ? 0 : int(left);
 }
 
-// The attributes and file actions of one spawn, released on every way out.
-struct SpawnSetup {
-    posix_spawnattr_t attributes;
-    posix_spawn_file_actions_t actions;
-    SpawnSetup() {
-        posix_spawnattr_init(&attributes);
-        posix_spawn_file_actions_init(&actions);
-    }
-    ~SpawnSetup() {
-        posix_spawn_file_actions_destroy(&actions);
-        posix_spawnattr_destroy(&attributes);
-    }
-    SpawnSetup(const SpawnSetup&) = delete;
-    SpawnSetup& operator=(const SpawnSetup&) = delete;
-};
-
 // Starts the program on the three descriptors, with default signal handling
 // and in a session of its own: a helper that stays to serve the clipboard
 // must not die with the terminal's Ctrl+C. Answers its id, or -1.
@@ -258,12 +214,7 @@ pid_t spawn(const std::vector<std::string>& arguments, int input, int output, in
     for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
     SpawnSetup setup;
-    sigset_t none, all;
-    sigemptyset(&none);
-    sigfillset(&all);
-    posix_spawnattr_setsigmask(&setup.attributes, &none);
-    posix_spawnattr_setsigdefault(&setup.attributes, &all);
-    posix_spawnattr_setflags(&setup.attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSID);
+    clean_signals(setup, POSIX_SPAWN_SETSID);
     posix_spawn_file_actions_adddup2(&setup.actions, input, 0);
     posix_spawn_file_actions_adddup2(&setup.actions, output, 1);
     posix_spawn_file_actions_adddup2(&setup.actions, errors, 2);
@@ -293,10 +244,10 @@ std::optional<int> wait_for_exit(pid_t pid, Clock::time_point deadline) {
 
 // Writes all the bytes into the pipe and closes it; false when the reader
 // went away or the deadline passed.
-bool feed(Fd pipe, std::span<const uint8_t> bytes, Clock::time_point deadline) {
+bool feed(Descriptor pipe, std::span<const uint8_t> bytes, Clock::time_point deadline) {
     // A parameter may live on to the end of the caller's expression: the
     // pipe must be closed when this returns, for the reader to see its end.
-    Fd input = std::move(pipe);
+    Descriptor input = std::move(pipe);
     fcntl(input.get(), F_SETFL, fcntl(input.get(), F_GETFL) | O_NONBLOCK);
     while (!bytes.empty()) {
         pollfd ready{input.get(), POLLOUT, 0};
@@ -313,9 +264,9 @@ bool feed(Fd pipe, std::span<const uint8_t> bytes, Clock::time_point deadline) {
 
 // Reads standard output and standard error until both end; false on a read
 // error, past the deadline, or when the output grows past MAX_CONTENT.
-bool collect(Fd output, Fd errors, std::string& out, std::string& err, Clock::time_point deadline) {
+bool collect(Descriptor output, Descriptor errors, std::string& out, std::string& err, Clock::time_point deadline) {
     char chunk[65536];
-    Fd* streams[2] = {&output, &errors};
+    Descriptor* streams[2] = {&output, &errors};
     std::string* sinks[2] = {&out, &err};
     while (output.valid() || errors.valid()) {
         pollfd ready[2] = {{output.get(), POLLIN, 0}, {errors.get(), POLLIN, 0}};
@@ -346,7 +297,7 @@ struct Captured {
 // Runs the program with no input and takes what it writes.
 Captured run_capturing(const std::vector<std::string>& arguments) {
     Captured result;
-    Fd null = open_null();
+    Descriptor null = open_null();
     std::optional<Pipe> output = open_pipe();
     std::optional<Pipe> errors = open_pipe();
     if (!null.valid() || !output || !errors) return result;
@@ -367,7 +318,7 @@ Captured run_capturing(const std::vector<std::string>& arguments) {
 // helper that forks a server keeps those streams open), and answers whether
 // it ended in time with status 0.
 bool run_feeding(const std::vector<std::string>& arguments, std::span<const uint8_t> input) {
-    Fd null = open_null();
+    Descriptor null = open_null();
     std::optional<Pipe> feed_pipe = open_pipe();
     if (!null.valid() || !feed_pipe) return false;
     auto deadline = Clock::now() + HELPER_TIME;
@@ -479,8 +430,8 @@ bool await_service(pid_t pid, int messages, Clock::time_point deadline) {
 // (-quiet), it says on standard error when it owns the clipboard: that is
 // awaited, and the server left running. Answers its id, or -1.
 pid_t start_xclip_server(const std::string& type, std::span<const uint8_t> bytes) {
-    Fd null = open_null();
-    Fd messages = open_scratch_file();
+    Descriptor null = open_null();
+    Descriptor messages = open_scratch_file();
     std::optional<Pipe> input = open_pipe();
     if (!null.valid() || !messages.valid() || !input) return -1;
     auto deadline = Clock::now() + HELPER_TIME;

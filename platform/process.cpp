@@ -1,4 +1,5 @@
 #include "platform/process.h"
+#include "platform/spawning.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -16,60 +17,6 @@ extern char** environ;
 
 namespace vek::platform {
 namespace {
-
-// The attributes and file actions of one spawn, released on every way out.
-struct SpawnSetup {
-    posix_spawnattr_t attributes;
-    posix_spawn_file_actions_t actions;
-    SpawnSetup() {
-        posix_spawnattr_init(&attributes);
-        posix_spawn_file_actions_init(&actions);
-    }
-    ~SpawnSetup() {
-        posix_spawn_file_actions_destroy(&actions);
-        posix_spawnattr_destroy(&attributes);
-    }
-    SpawnSetup(const SpawnSetup&) = delete;
-    SpawnSetup& operator=(const SpawnSetup&) = delete;
-};
-
-// A descriptor of ours, closed when it goes.
-class Descriptor {
-public:
-    Descriptor() = default;
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() { close(); }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    Descriptor& operator=(Descriptor&& other) noexcept {
-        if (this != &other) {
-            close();
-            fd_ = other.fd_;
-            other.fd_ = -1;
-        }
-        return *this;
-    }
-    int get() const { return fd_; }
-    bool open() const { return fd_ >= 0; }
-    void close() {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-    }
-
-private:
-    int fd_ = -1;
-};
-
-// The child starts clean: the runtime blocks or ignores signals (SIGPIPE)
-// that the program expects in their default state.
-void clean_signals(SpawnSetup& setup, short extra_flags) {
-    sigset_t none, all;
-    sigemptyset(&none);
-    sigfillset(&all);
-    posix_spawnattr_setsigmask(&setup.attributes, &none);
-    posix_spawnattr_setsigdefault(&setup.attributes, &all);
-    posix_spawnattr_setflags(&setup.attributes, short(POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | extra_flags));
-}
 
 // A session of its own keeps the terminal's signals and hang-up away from a
 // detached child.
@@ -162,7 +109,7 @@ bool make_pipe(Descriptor& read_end, Descriptor& write_end) {
     if (pipe2(ends, O_CLOEXEC) != 0) return false;
     read_end = Descriptor(above_standard(ends[0]));
     write_end = Descriptor(above_standard(ends[1]));
-    return read_end.open() && write_end.open();
+    return read_end.valid() && write_end.valid();
 }
 
 // One standard stream: the descriptor the child gets (unless its route is
@@ -190,11 +137,11 @@ bool prepare(Stream& stream, const StreamPlan& plan, int number, SpawnSetup& set
         else
             stream.child =
                 Descriptor(above_standard(open(plan.path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666)));
-        if (input && !stream.child.open()) return false;
+        if (input && !stream.child.valid()) return false;
         break;
     case StreamRoute::nothing: break;
     }
-    if (stream.child.open())
+    if (stream.child.valid())
         posix_spawn_file_actions_adddup2(&setup.actions, stream.child.get(), number);
     else
         posix_spawn_file_actions_addopen(&setup.actions, number, "/dev/null", input ? O_RDONLY : O_WRONLY, 0);
@@ -235,7 +182,7 @@ bool drain_some(int fd, std::vector<uint8_t>& scratch, std::vector<uint8_t>& byt
 // never waits on us while we wait on another.
 void pump(Stream (&streams)[3], const ChildLaunch& launch, std::vector<uint8_t>& scratch, ChildResult& result) {
     size_t fed = 0;
-    if (launch.feed.empty()) streams[0].ours.close();
+    if (launch.feed.empty()) streams[0].ours.reset(-1);
     std::vector<uint8_t>* captures[3] = {nullptr, &result.output, &result.error};
     bool* cuts[3] = {nullptr, &result.output_cut, &result.error_cut};
     for (;;) {
@@ -243,7 +190,7 @@ void pump(Stream (&streams)[3], const ChildLaunch& launch, std::vector<uint8_t>&
         int which[3];
         nfds_t count = 0;
         for (int i = 0; i < 3; i++) {
-            if (!streams[i].ours.open()) continue;
+            if (!streams[i].ours.valid()) continue;
             polled[count] = {streams[i].ours.get(), short(i == 0 ? POLLOUT : POLLIN), 0};
             which[count++] = i;
         }
@@ -251,7 +198,7 @@ void pump(Stream (&streams)[3], const ChildLaunch& launch, std::vector<uint8_t>&
         if (poll(polled, count, -1) < 0) {
             if (errno == EINTR) continue;
             // Closing our ends lets a child blocked on them go on to its end.
-            for (Stream& stream : streams) stream.ours.close();
+            for (Stream& stream : streams) stream.ours.reset(-1);
             return;
         }
         for (nfds_t k = 0; k < count; k++) {
@@ -259,7 +206,7 @@ void pump(Stream (&streams)[3], const ChildLaunch& launch, std::vector<uint8_t>&
             int i = which[k];
             bool more = i == 0 ? feed_some(polled[k].fd, launch.feed, fed)
                                : drain_some(polled[k].fd, scratch, *captures[i], *cuts[i], launch.capture_limit);
-            if (!more) streams[i].ours.close();
+            if (!more) streams[i].ours.reset(-1);
         }
     }
 }
@@ -375,7 +322,7 @@ ChildResult run_child(const ChildLaunch& launch) {
         if (start(pid, launch, setup) != 0) return result;
         if (waits) guard.watch(pid);
     }
-    for (Stream& stream : streams) stream.child.close();
+    for (Stream& stream : streams) stream.child.reset(-1);
     if (!waits) {
         reap_in_background(pid);
         result.status = int32_t(pid);
