@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "runtime/core/raise.h"
+#include "runtime/datatypes/object/error.h"
 #include "runtime/datatypes/string/binary.h"
 #include "runtime/io/vekbin_format.h"
 #include "tests/unit/support/block_builder.h"
@@ -116,6 +117,7 @@ TEST_F(VekbinWriter, SharedAndCyclicSeries) {
         {"b: [7] reduce [b [8] b]", "05 03 05 01 87 05 01 88 C1 05 02 00 00"},
         {"#{0102}", "29 02 01 02"},
         {"[1\n 2]", "05 02 81 C0 82"},
+        {"m: make map! [a 1 b 2] remove/key m 'a m", "28 02 10 00 82"},
     };
     for (const Case& c : cases) EXPECT_EQ(records(c.source), hex_of(hex(c.records))) << c.source;
 }
@@ -175,6 +177,18 @@ TEST_F(VekbinWriter, FixedEncoding) {
                                        " 0B 00 00 00 05 00 00 00"
                                        " 07 01 00 00 00 00 00 00 02 00 00 00 61 62 00 00"
                                        " 00 00 00 00 0C 00 00 00 00 00 F8 3F 00 00 00 00")));
+
+    // A function: its context's kind and stack bits in the header, the
+    // spec's global word marked by bit 25, the body's words as references.
+    file = encoded("f: func [a] [a a] :f", false);
+    EXPECT_EQ(hex_of(file), hex_of(hex("56 45 4B 42 49 4E 02 04 01 00 00 00 6C 00 00 00"
+                                       " 01 00 00 00 08 00 00 00 00 00 00 00 61 00 00 00 00 00 00 00"
+                                       " 18 00 00 00 01 00 00 00 02 00 00 00"
+                                       " 0E 00 00 24 01 00 00 00 00 00 00 00"
+                                       " 05 00 00 00 00 00 00 00 01 00 00 00 0F 00 00 02 00 00 00 00 FF FF FF FF"
+                                       " 05 00 00 00 00 00 00 00 02 00 00 00"
+                                       " 0F 00 08 00 00 00 00 00 00 00 00 00 FF 00 00 00 01 00 00 00 00 00 00 00"
+                                       " 0F 00 08 00 00 00 00 00 00 00 00 00 FF 00 00 00 01 00 00 00 00 00 00 00")));
 }
 
 TEST_F(VekbinWriter, RefusesWhatNoRecordHolds) {
@@ -193,6 +207,7 @@ TEST_F(VekbinWriter, RefusesWhatNoRecordHolds) {
             EXPECT_EQ(test::raised([&] { vekbin::encode_bytes(&inside, compact); }, &error),
                       error_code(err::access::no_codec))
                 << cell_type(&value);
+            EXPECT_EQ(cell_type(error::field(&error, error::FIELD_ARG1)), cell_type(&value));
         }
     }
 }
