@@ -31,6 +31,7 @@
 #include "runtime/datatypes/container/vector.h"
 #include "runtime/datatypes/image/image.h"
 #include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/float.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/number/money.h"
@@ -679,14 +680,19 @@ void Writer::op_record(const Cell* cell) {
 }
 
 // The code, then the fields arg1 to stack at positions 0-5 of a level of
-// their own.
+// their own. A stack field still holding the frame position of a raise
+// names frames of this process only: it is written as none.
 void Writer::error_record(const Cell* cell) {
     const Cell* code = error::field(cell, error::FIELD_CODE);
     if (cell_type(code) != TYPE_INTEGER) refuse(cell);
     begin({TYPE_ERROR}, cell);
     number(uint32_t(integer::get(code)));
     enter();
-    for (uint32_t f = error::FIELD_ARG1; f <= error::FIELD_STACK; ++f) record(error::field(cell, error::Field(f)));
+    for (uint32_t f = error::FIELD_ARG1; f <= error::FIELD_STACK; ++f) {
+        const Cell* field = error::field(cell, error::Field(f));
+        bool frame_position = f == error::FIELD_STACK && cell_type(field) == TYPE_INTEGER;
+        record(frame_position ? &none::constant : field);
+    }
     leave();
 }
 

@@ -168,6 +168,12 @@ TEST_F(VekbinWriter, LeadBytesOfObjectsAndCallables) {
     for (const Case& c : cases) EXPECT_EQ(compact_records(encoded(c.source)).at(0), c.lead) << c.source;
 }
 
+// The code and the fields arg1 to stack; the frame position that a caught
+// error's stack field still holds is written as none.
+TEST_F(VekbinWriter, ErrorFields) {
+    EXPECT_EQ(records("try [1 / 0]"), hex_of(hex("22 90 03 03 03 03 05 03 81 0F 00 80 0F 00 03")));
+}
+
 // Fixed encoding: whole words, strings padded to 4 bytes, a float aligned on
 // 8 bytes of the records area and written high half first.
 TEST_F(VekbinWriter, FixedEncoding) {
