@@ -563,7 +563,7 @@ private:
         if (fixed_) {
             for (uint32_t i = 0; i < 3; i++) {
                 uint32_t word = dword();
-                for (uint32_t j = 0; j < 4; j++) bytes[4 * i + j] = uint8_t(word >> (24 - 8 * j));
+                for (uint32_t j = 0; j < 4; j++) bytes[4 * i + j] = uint8_t(word >> (8 * j));  // the cell's words hold the bytes in order
             }
         } else {
             const uint8_t* at = at_;
@@ -714,7 +714,7 @@ private:
         set_series_index(&block, head);
         Node table = Node::none;
         if (lead.type == TYPE_HASH) {
-            table = hash_table::make(std::max(n, 1u), &block, hash_table::KIND_VALUES, 0);
+            table = hash_table::make(std::max(initial_room(n), 1u), &block, hash_table::KIND_VALUES, 0);
             block::set_hash_table(&block, table);
         }
         put(parent, block, lead.new_line);
@@ -1114,6 +1114,7 @@ private:
         put(parent, function, lead.new_line);
         bind_anchor(anchor, context, lead.at);
         spec = block_into(spec);
+        if (series_index(&spec) != 0) fail(lead.at);  // the function keeps its spec's node, not a head
         body = block_into(body);
         uint32_t flags = function::validate_spec(&spec);
         if (!context_matches_spec(context, &spec)) fail(lead.at);
@@ -1194,6 +1195,9 @@ private:
             block::truncate_at(&scratch, 0);
             record(&scratch);
             Cell value = cells_of(&scratch)[0];
+            // An integer! stack names frames of a raise in flight: a stored
+            // error has its trace captured, or none.
+            if (ERROR_FIRST_STORED + i == error::FIELD_STACK && cell_type(&value) == TYPE_INTEGER) fail(at);
             *error::field(&cells_of(parent)[position], error::Field(ERROR_FIRST_STORED + i)) = value;
         }
     }

@@ -151,14 +151,15 @@ TEST(VekbinReader, FixedValues) {
     Bytes records;
     for (uint32_t word : {uint32_t(TYPE_INTEGER), 7u, 0u /* padding */, uint32_t(TYPE_STRING) | 1u << FIXED_WIDTH_SHIFT,
                           0u, 2u, uint32_t('h' | 'i' << 8), uint32_t(TYPE_BLOCK) | FIXED_NEW_LINE, 0u, 1u,
-                          uint32_t(TYPE_WORD) | FIXED_GLOBAL_WORD, 0u, 0u, FIXED_REFERENCE_VALUE, 2u, 2u, 0u})
+                          uint32_t(TYPE_WORD) | FIXED_GLOBAL_WORD, 0u, 0u, FIXED_REFERENCE_VALUE, 2u, 2u, 0u,
+                          uint32_t(TYPE_TYPESET), 0x100u, 0u, 0u})
         put_dword(records, word);
     Bytes file(MAGIC, MAGIC + MAGIC_SIZE);
     file.insert(file.end(), {WRITER_VERSION, FLAG_SYMBOLS});
     for (uint32_t word : {1u, uint32_t(records.size()), 1u, 8u, 0u}) put_dword(file, word);
     file.insert(file.end(), {'x', 0, 0, 0, 0, 0, 0, 0});
     file.insert(file.end(), records.begin(), records.end());
-    EXPECT_EQ(decoded_text(file), "[7 \"hi\"\n[x] x]");
+    EXPECT_EQ(decoded_text(file), "[7 \"hi\"\n[x] x make typeset! [word!]]");
 }
 
 // Every malformed record reports the 1-based index of the byte at fault
@@ -206,6 +207,17 @@ TEST(VekbinReader, BoundWordsMatchTheirContext) {
     EXPECT_EQ(with({0xC1, 0x4F, 0x00, 0x00, 0x01, 0x00}).error, 0u);
     EXPECT_EQ(with({0xC1, 0x4F, 0x01, 0x00, 0x01, 0x00}).error, INVALID_RECORD);
     EXPECT_EQ(with({0xC1, 0x4F, 0x00, 0x02, 0x01, 0x00}).error, INVALID_RECORD);
+}
+
+// A native! is the runtime's own: its code reads its arguments as its own
+// spec lays them out, so a record with any other spec is refused.
+TEST(VekbinReader, NativesKeepTheirOwnSpec) {
+    // Native 1, if: [cond [any-type!] then-blk [block!]].
+    Bytes native = {0x15, 0x01, 0x05, 0x04, 0x0F, 0x00, 0x05, 0x01, 0x0F, 0x01, 0x0F, 0x02, 0x05, 0x01, 0x0F, 0x03};
+    Decoded d = decode_bytes(compact(native, {"cond", "any-type!", "then-blk", "block!"}));
+    ASSERT_EQ(d.error, 0u);
+    EXPECT_EQ(cell_type(&series_buffer(&d.block)->cells()[0]), TYPE_NATIVE);
+    EXPECT_EQ(decode_bytes(compact(native, {"cond", "any-type!", "then-blk", "integer!"})).error, INVALID_RECORD);
 }
 
 TEST(VekbinReader, NestingIsBounded) {
