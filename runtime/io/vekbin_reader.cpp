@@ -414,7 +414,8 @@ private:
             put(parent, resolve_counted(lead.at), lead.new_line);
             return;
         }
-        lead.reference = (lead.header & FIXED_REFERENCE) != 0;
+        // An op!'s source type in bits 16-23 covers the reference bit; it has no reference form.
+        lead.reference = (lead.header & FIXED_REFERENCE) != 0 && lead.type != TYPE_OP;
         lead.flag = fixed_flag(lead);
         if (lead.type == 0) fail(lead.at);
         payload(parent, lead);
@@ -905,7 +906,7 @@ private:
             return put(parent, word, lead.new_line);
         }
         int32_t index = signed_value();
-        if (index < 0) fail(lead.at);
+        if (index < -1) fail(lead.at);
         set_type(&word, lead.type);
         word::set_symbol(&word, id);
         word::set_index(&word, WORD_UNRESOLVED);
@@ -950,12 +951,22 @@ private:
     void bind_checked(Cell* word, Node context, uint32_t index, const uint8_t* at) const {
         const Cell* context_cell = context::cell_of(context);
         uint32_t kind = context::kind_of(context_cell);
+        if (index == WORD_UNRESOLVED && kind == context::KIND_OBJECT && is_self(word)) {
+            word::set_context(word, context);
+            word::set_index(word, index);
+            return;
+        }
         if ((kind != context::KIND_OBJECT && kind != context::KIND_FUNCTION) || index >= context::word_count(context_cell))
             fail(at);
         uint32_t present = word::symbol(context::word_at(context_cell, index));
         if (symbol::resolve(present) != symbol::resolve(word::symbol(word))) fail(at);
         word::set_context(word, context);
         word::set_index(word, index);
+    }
+
+    // self bound to an object reads as the object: it has no index there.
+    static bool is_self(const Cell* word) {
+        return symbol::resolve(word::symbol(word)) == symbol::resolve(fixed_words::symbol(fixed_words::Sym::self));
     }
 
     void bind_anchor(const Anchor* anchor, Node context, const uint8_t* at) const {
@@ -1012,17 +1023,18 @@ private:
         return context;
     }
 
-    // The values that follow a context's symbols, each read where records
-    // inside it can already reach the ones before.
+    // The values that follow a context's symbols, each read in its place,
+    // where records inside it can reach it and the ones before.
     void read_values(Node context, const ContextHead& head) {
         if (!head.values_follow) return;
-        Cell scratch{TYPE_BLOCK, 0, 0, 0};
-        block::make_at(&scratch, 1);
-        for (uint32_t i = 0; i < head.count; i++) {
-            block::truncate_at(&scratch, 0);
-            record(&scratch);
-            context::values_base(context::cell_of(context))[i] = cells_of(&scratch)[0];
-        }
+        Cell values = series_cell(TYPE_BLOCK, context::values_node(context::cell_of(context)));
+        read_in_place(&values, 0, head.count);
+    }
+
+    // The block is cut back to `first` cells and n records appended.
+    void read_in_place(const Cell* block, uint32_t first, uint32_t n) {
+        block::truncate_at(block, first);
+        for (uint32_t i = 0; i < n; i++) record(block);
     }
 
     static bool is_object_context(const ContextHead& head) { return head.kind == context::KIND_OBJECT && !head.on_stack; }
@@ -1187,19 +1199,13 @@ private:
         Cell number = integer::cell(int32_t(code));
         Cell error = *actions::make(&type, &number);
         stack::pop(1);
-        uint32_t position = next_position(parent);
         put(parent, error, lead.new_line);
-        Cell scratch{TYPE_BLOCK, 0, 0, 0};
-        block::make_at(&scratch, 1);
-        for (uint32_t i = 0; i < ERROR_STORED_FIELDS; i++) {
-            block::truncate_at(&scratch, 0);
-            record(&scratch);
-            Cell value = cells_of(&scratch)[0];
-            // An integer! stack names frames of a raise in flight: a stored
-            // error has its trace captured, or none.
-            if (ERROR_FIRST_STORED + i == error::FIELD_STACK && cell_type(&value) == TYPE_INTEGER) fail(at);
-            *error::field(&cells_of(parent)[position], error::Field(ERROR_FIRST_STORED + i)) = value;
-        }
+        Cell fields = series_cell(TYPE_BLOCK, context::values_node(context::cell_of(object::context_node(&error))));
+        read_in_place(&fields, ERROR_FIRST_STORED, ERROR_STORED_FIELDS);
+        // An integer! stack names frames of a raise in flight: a stored
+        // error has its trace captured, or none.
+        if (cell_type(&cells_of(&fields)[error::FIELD_STACK]) == TYPE_INTEGER) fail(at);
+        block::rs_append(&fields, &none::constant);  // files
     }
 };
 
@@ -1220,6 +1226,13 @@ void decode(const uint8_t* data, size_t length, const Cell* target) {
     }
     Reader reader(bytes, target);
     reader.run();
+}
+
+void decode(const Cell* binary, const Cell* target) {
+    auto bytes = reinterpret_cast<const uint8_t*>(binary::rs_head(binary));
+    uint32_t length = binary::rs_length(binary);
+    if (length < HEADER_SIZE || std::memcmp(bytes, MAGIC, MAGIC_SIZE) != 0) fire(err::script::invalid_data, binary);
+    decode(bytes, length, target);
 }
 
 }  // namespace vek::vekbin

@@ -41,4 +41,8 @@ namespace vek::vekbin {
 // constructor raises.
 void decode(const uint8_t* data, size_t length, const Cell* target);
 
+// The same over the bytes of a binary! from its head to its tail; bytes
+// without the magic raise script invalid-data with the binary.
+void decode(const Cell* binary, const Cell* target);
+
 }  // namespace vek::vekbin

@@ -7,9 +7,11 @@
 #include "runtime/codecs/lz77.h"
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/block/array.h"
+#include "runtime/datatypes/callable/function.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/object/error.h"
 #include "runtime/datatypes/object/object.h"
+#include "runtime/datatypes/string/binary.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/io/vekbin_format.h"
 #include "runtime/io/vekbin_reader.h"
@@ -194,6 +196,36 @@ TEST(VekbinReader, InvalidRecords) {
     }
 }
 
+// Words reach their context through values still being read: a function
+// held by an object's field through the field, an object through `self`
+// (bound with no index). And a fixed op! keeps its source type in bits that
+// cover the reference bit.
+TEST(VekbinReader, WordsReachHalfBuiltOwners) {
+    // make object! [a: 1 f: func [x] [x self]]
+    Bytes object = {0x20, 0x00, 0x0E, 0x12, 0x02, 0x00, 0x01, 0x81, 0x18, 0x01, 0x02, 0x0E, 0x05, 0x01, 0x02,
+                    0x05, 0x01, 0x0F, 0x02, 0x05, 0x02, 0xC1, 0x4F, 0x02, 0x00, 0x02, 0x00, 0x01,
+                    0xC1, 0x4F, 0x03, 0x01, 0x01, 0x00};
+    Decoded d = decode_bytes(compact(object, {"a", "f", "x", "self"}));
+    ASSERT_EQ(d.error, 0u);
+    Cell function = object::get_values(&series_buffer(&d.block)->cells()[0])[1];
+    Cell* body = series_buffer(function::body(&function))->cells();
+    EXPECT_EQ(word::context(&body[0]), function::context_node(&function));
+    EXPECT_EQ(word::index(&body[1]), WORD_UNRESOLVED);
+
+    Bytes records;
+    for (uint32_t word : {uint32_t(TYPE_OP) | uint32_t(TYPE_FUNCTION) << FIXED_OP_TYPE_SHIFT, uint32_t(TYPE_FUNCTION),
+                          0u, 0u, uint32_t(TYPE_CONTEXT) | 1u << FIXED_CONTEXT_KIND_SHIFT | FIXED_CONTEXT_ON_STACK, 2u,
+                          0u, 1u, uint32_t(TYPE_BLOCK), 0u, 2u, uint32_t(TYPE_WORD) | FIXED_GLOBAL_WORD, 0u, ~0u,
+                          uint32_t(TYPE_WORD) | FIXED_GLOBAL_WORD, 1u, ~0u, uint32_t(TYPE_BLOCK), 0u, 0u})
+        put_dword(records, word);
+    Bytes file(MAGIC, MAGIC + MAGIC_SIZE);
+    file.insert(file.end(), {WRITER_VERSION, FLAG_SYMBOLS});
+    for (uint32_t word : {1u, uint32_t(records.size()), 2u, 8u, 0u, 2u}) put_dword(file, word);
+    file.insert(file.end(), {'a', 0, 'b', 0, 0, 0, 0, 0});
+    file.insert(file.end(), records.begin(), records.end());
+    EXPECT_EQ(decoded_text(file), "[make op! func [a b][]]");
+}
+
 // A bound word must name the word at its index in the context it reaches.
 TEST(VekbinReader, BoundWordsMatchTheirContext) {
     // An object with field `a`, then words `a` and `b` bound to it at index 0
@@ -235,6 +267,15 @@ TEST(VekbinReader, FilesThatAreNoVekbin) {
     other[0] = 'X';
     EXPECT_EQ(decode_bytes(other).error, error_code(err::script::invalid_data));
     EXPECT_EQ(decode_bytes(compact({0x1F})).error, error_code(err::access::no_codec));
+    Bytes file = compact({0x81});
+    Cell binary{TYPE_BINARY, 0, 0, 0};
+    binary::load_at(&binary, file.data(), uint32_t(file.size()));
+    Cell target{TYPE_BLOCK, 0, 0, 0};
+    block::make_at(&target, 1);
+    decode(&binary, &target);
+    EXPECT_EQ(test::molded(target), "[1]");
+    set_series_index(&binary, 1);
+    EXPECT_EQ(test::raised([&] { decode(&binary, &target); }), error_code(err::script::invalid_data));
 }
 
 }  // namespace
