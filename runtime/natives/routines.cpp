@@ -21,6 +21,7 @@
 #include "runtime/io/files.h"
 #include "runtime/io/os_info.h"
 #include "runtime/natives/image_codecs.h"
+#include "runtime/natives/vekbin_codec.h"
 #include "runtime/natives/maths.h"
 #include "runtime/natives/output.h"
 #include "runtime/text/unicode.h"
@@ -228,6 +229,7 @@ void init() {
     for (const Entry& entry : SYSTEM_ROUTINES) routine::register_fn(entry.name, entry.fn);
     init_predicates();
     init_image_codecs();
+    init_vekbin_codec();
 }
 
 }  // namespace vek::routines
