@@ -46,6 +46,7 @@
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/stack.h"
 #include "runtime/io/vekbin_format.h"
+#include "runtime/io/vekbin_storage.h"
 #include "runtime/lexer/lexer.h"
 #include "runtime/memory/manager.h"
 #include "runtime/natives/boot_table.h"
@@ -76,28 +77,6 @@ constexpr uint32_t ERROR_STORED_FIELDS = 6;
 
 // ---------------------------------------------------------------- what a record may stand for
 
-// How a type keeps its data. A reference record takes over the cell it
-// finds only when both keep theirs the same way: any other retyping would
-// read one layout through another.
-enum class Storage { none, cells, hash, text, binary, vector, bitset, image, map, object, function };
-
-Storage storage_of(uint32_t type) {
-    switch (type) {
-    case TYPE_BLOCK: case TYPE_PAREN: case TYPE_PATH: case TYPE_LIT_PATH: case TYPE_SET_PATH: case TYPE_GET_PATH:
-        return Storage::cells;
-    case TYPE_HASH: return Storage::hash;
-    case TYPE_STRING: case TYPE_FILE: case TYPE_URL: case TYPE_TAG: case TYPE_EMAIL: case TYPE_REF:
-        return Storage::text;
-    case TYPE_BINARY: return Storage::binary;
-    case TYPE_VECTOR: return Storage::vector;
-    case TYPE_BITSET: return Storage::bitset;
-    case TYPE_IMAGE: return Storage::image;
-    case TYPE_MAP: return Storage::map;
-    case TYPE_OBJECT: return Storage::object;
-    case TYPE_FUNCTION: return Storage::function;
-    default: return Storage::none;
-    }
-}
 
 // Types that carry a head index in their records.
 bool has_head(uint32_t type) {
@@ -456,7 +435,7 @@ private:
         case Storage::map: return map_record(parent, lead);
         case Storage::object: return object_record(parent, lead, nullptr);
         case Storage::function: return function_record(parent, lead, nullptr);
-        case Storage::none: break;
+        case Storage::none: case Storage::op: case Storage::word: break;  // op and word: the writer's own
         }
         if (is_word_kind(lead.type)) return word_record(parent, lead);
         switch (lead.type) {

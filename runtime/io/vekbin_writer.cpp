@@ -42,6 +42,7 @@
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/io/vekbin_format.h"
+#include "runtime/io/vekbin_storage.h"
 
 namespace vek::vekbin {
 
@@ -93,26 +94,6 @@ struct Lead {
     bool f = false;       // the compact lead byte's bit 6
     uint32_t extras = 0;  // the fixed header dword's type-specific bits
 };
-
-// How a record keeps the data of its node. A reference reads back as the
-// cell its path reaches, retyped: so it may only reach a record of the same
-// storage, or a layout would be read through another. A word may reach its
-// context through any record that carries it.
-enum class Storage : uint8_t { cells, hash, text, binary, vector, bitset, image, map, object, function, op, word };
-
-Storage storage_of(uint32_t type) {
-    switch (type) {
-    case TYPE_HASH: return Storage::hash;
-    case TYPE_BINARY: return Storage::binary;
-    case TYPE_VECTOR: return Storage::vector;
-    case TYPE_BITSET: return Storage::bitset;
-    case TYPE_IMAGE: return Storage::image;
-    case TYPE_MAP: return Storage::map;
-    case TYPE_OBJECT: return Storage::object;
-    case TYPE_FUNCTION: return Storage::function;
-    default: return is_any_string(type) ? Storage::text : Storage::cells;
-    }
-}
 
 // Where a remembered node's path lies in the path store, and how the record
 // that wrote it in full keeps its data.
