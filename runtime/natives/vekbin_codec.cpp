@@ -16,8 +16,9 @@ namespace {
 
 using routine::Arg;
 
-// A binary of this size or less cannot hold a vekbin file: the magic, the
-// version and the flags alone take 8 bytes.
+// A binary of this size or less holds no value: the shortest file that does
+// takes 11 bytes (the magic, version and flags, two header varints and a
+// one-byte record).
 constexpr uint32_t SHORTEST_FILE = 10;
 
 // Arguments (cells): the value, then whether to write the compact encoding.
