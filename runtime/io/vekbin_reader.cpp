@@ -1091,26 +1091,27 @@ private:
         ContextHead head = context_head(context_at);
         if (head.kind != context::KIND_FUNCTION || !head.on_stack) fail(context_at);
         Node context = make_context(head, context_at);
-        Cell spec{TYPE_BLOCK, 0, 0, 0};
-        block::make_at(&spec, 1);
+        Cell signature{TYPE_BLOCK, 0, 0, 0};
+        block::make_at(&signature, 1);
         Cell body{TYPE_BLOCK, 0, 0, 0};
         block::make_at(&body, 1);
         Cell internal{TYPE_BLOCK, 0, 0, 0};
         block::make_at(&internal, int32_t(function::INTERNAL_SIZE));
         block::rs_append(&internal, &body);
         for (uint32_t i = 1; i < function::INTERNAL_SIZE; i++) block::rs_append(&internal, &unset::constant);
-        Cell function{TYPE_FUNCTION, uint32_t(context), uint32_t(series_node(&spec)), uint32_t(series_node(&internal))};
+        Cell function{TYPE_FUNCTION, uint32_t(context), uint32_t(series_node(&signature)),
+                      uint32_t(series_node(&internal))};
         *context::owner_of(context) = function;
         uint32_t position = next_position(parent);
         put(parent, function, lead.new_line);
         bind_anchor(anchor, context, lead.at);
-        spec = block_into(spec);
-        if (series_index(&spec) != 0) fail(lead.at);  // the function keeps its spec's node, not a head
+        signature = block_into(signature);
+        if (series_index(&signature) != 0) fail(lead.at);  // the function keeps its signature's node, not a head
         body = block_into(body);
-        uint32_t flags = function::validate_spec(&spec);
-        if (!context_matches_spec(context, &spec)) fail(lead.at);
+        uint32_t flags = function::validate_spec(&signature);
+        if (!context_matches_spec(context, &signature)) fail(lead.at);
         *function::body(&function) = body;
-        function = Cell{TYPE_FUNCTION | flags, uint32_t(context), uint32_t(series_node(&spec)),
+        function = Cell{TYPE_FUNCTION | flags, uint32_t(context), uint32_t(series_node(&signature)),
                         uint32_t(series_node(&internal))};
         *context::owner_of(context) = function;
         function.header |= cells_of(parent)[position].header & CELL_NEW_LINE;
@@ -1119,8 +1120,8 @@ private:
 
     // A call lays out one cell per word of the spec: the context must hold
     // exactly those words, in that order.
-    static bool context_matches_spec(Node context, const Cell* spec) {
-        Node expected = context::make_from_spec(spec, true, false, context::KIND_FUNCTION);
+    static bool context_matches_spec(Node context, const Cell* signature) {
+        Node expected = context::make_from_spec(signature, true, false, context::KIND_FUNCTION);
         const Cell* have = context::cell_of(context);
         const Cell* want = context::cell_of(expected);
         uint32_t n = context::word_count(have);
@@ -1138,13 +1139,14 @@ private:
         bool known = lead.type == TYPE_NATIVE ? code >= 1 && code <= NATIVE_LIMIT
                                               : code <= ACTION_LIMIT && action::valid_slot(code);
         if (!known) fail(at);
-        Cell spec{TYPE_BLOCK, 0, 0, 0};
-        block::make_at(&spec, 1);
-        spec = block_into(spec);
+        Cell signature{TYPE_BLOCK, 0, 0, 0};
+        block::make_at(&signature, 1);
+        signature = block_into(signature);
         Cell own{TYPE_BLOCK, 0, 0, 0};
-        if (!canonical_spec(lead.type, code, &own) || block::compare_each(&spec, &own, actions::COMP_STRICT_EQUAL) != 0)
+        if (!canonical_spec(lead.type, code, &own) ||
+            block::compare_each(&signature, &own, actions::COMP_STRICT_EQUAL) != 0)
             fail(lead.at);
-        Cell made = *native::push_made(lead.type, &spec, code);
+        Cell made = *native::push_made(lead.type, &signature, code);
         stack::pop(1);
         put(parent, made, lead.new_line);
     }

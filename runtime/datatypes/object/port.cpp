@@ -39,7 +39,7 @@ constexpr uint32_t USED_FIELDS = 3;
 
 // The action words by slot, from the one list of actions.
 constexpr std::array<const char*, datatype::ACTION_SLOTS> ACTION_WORDS = {
-#define X(slot, NAME, word, entry, spec) word,
+#define X(slot, NAME, word, entry, arguments) word,
 #include "runtime/actions/actions.def"
 #undef X
 };
@@ -346,21 +346,21 @@ Cell call_library(const char* name, const Cell* argument) {
     return result;
 }
 
-// The spec object for the spec value, written into the cell.
-void make_spec_object(Cell* cell, const Cell* spec) {
-    switch (cell_type(spec)) {
+// The spec object for the description the port is made from, written into the cell.
+void make_spec_object(Cell* cell, const Cell* description) {
+    switch (cell_type(description)) {
     case TYPE_OBJECT:
-        object::copy_into(spec, cell);
+        object::copy_into(description, cell);
         return;
     case TYPE_URL:
-        *cell = call_library("decode-url", spec);
-        if (cell_type(cell) != TYPE_OBJECT) fire(err::access::no_scheme, spec);
+        *cell = call_library("decode-url", description);
+        if (cell_type(cell) != TYPE_OBJECT) fire(err::access::no_scheme, description);
         return;
     default: {
         const Cell* parts = system_fields::standard_url_parts();
-        if (parts == nullptr) fire(err::access::invalid_spec, spec);
+        if (parts == nullptr) fire(err::access::invalid_spec, description);
         *cell = *parts;
-        object::make(cell, spec, TYPE_OBJECT);
+        object::make(cell, description, TYPE_OBJECT);
         return;
     }
     }
@@ -382,10 +382,10 @@ const Cell* find_scheme(const Cell* name) {
 }
 
 // A copy of system/standard/port, stamped as a port!, written into the cell.
-void make_port_cell(Cell* cell, const Cell* spec) {
+void make_port_cell(Cell* cell, const Cell* description) {
     const Cell* prototype = system_fields::standard_port();
     if (prototype == nullptr || object::field_count(prototype) < USED_FIELDS)
-        fire(err::access::invalid_spec, spec);
+        fire(err::access::invalid_spec, description);
     object::copy_into(prototype, cell);
     Node context = object::context_node(cell);
     *cell = Cell{TYPE_PORT, uint32_t(context), CLASS_ID, uint32_t(object::event_record(cell))};
@@ -394,22 +394,22 @@ void make_port_cell(Cell* cell, const Cell* spec) {
 
 Cell* make(Cell* result, const Cell* spec_value, uint32_t) {
     Cell* saved_top = stack::top;
-    Cell* spec = stack::push(spec_value);
+    Cell* description = stack::push(spec_value);
     Cell* spec_object = make_unset(stack::push_cell());
-    make_spec_object(spec_object, spec);
+    make_spec_object(spec_object, description);
     if (object::field_count(spec_object) == 0 || cell_type(object::get_values(spec_object)) != TYPE_WORD)
-        fire(err::access::no_scheme, spec);
+        fire(err::access::no_scheme, description);
     Cell scheme_name = *object::get_values(spec_object);
     Cell* port = make_unset(stack::push_cell());
-    make_port_cell(port, spec);
+    make_port_cell(port, description);
     object::get_values(port)[FIELD_SPEC] = *spec_object;
     object::get_values(port)[FIELD_SCHEME] = scheme_name;
     const Cell* found = find_scheme(&scheme_name);
-    if (found == nullptr || cell_type(found) != TYPE_OBJECT) fire(err::access::unknown_scheme, spec);
+    if (found == nullptr || cell_type(found) != TYPE_OBJECT) fire(err::access::unknown_scheme, description);
     Cell scheme = *found;  // interning the field's name may move system/schemes
     const Cell* actor = object::find_field(&scheme, symbol::make("actor"));
     if (actor == nullptr || (cell_type(actor) != TYPE_OBJECT && cell_type(actor) != TYPE_HANDLE))
-        fire(err::access::invalid_actor, spec);
+        fire(err::access::invalid_actor, description);
     object::get_values(port)[FIELD_ACTOR] = *actor;
     copy_cell(port, result);
     stack::top = saved_top;
