@@ -282,31 +282,28 @@ private:
         symbol_ids_.assign(count, 0);
     }
 
-    void read_compact_header(bool symbols) {
-        varint();  // the root count: the records say how many there are
-        const uint8_t* size_at = at_;
-        uint32_t records = varint();
-        if (symbols) {
-            const uint8_t* at = at_;
-            uint32_t count = varint();
-            uint32_t size = varint();
-            read_symbol_table(count, size, at);
-        }
-        limit_records(records, size_at);
-    }
+    void read_compact_header(bool symbols) { read_counts(symbols, [this] { return varint(); }); }
 
     void read_fixed_header(bool symbols) {
         if (left() < 8) {
             Cell length = integer::cell(int32_t(end_ - start_));
             fire(err::script::invalid_data, &length);
         }
-        dword();
+        read_counts(symbols, [this] { return dword(); });
+    }
+
+    // The header's numbers, varints or dwords by the encoding: the root
+    // count (dropped: the records say how many there are), the records'
+    // size, and with a symbol table its count and size.
+    template <typename ReadNumber>
+    void read_counts(bool symbols, ReadNumber read_number) {
+        read_number();
         const uint8_t* size_at = at_;
-        uint32_t records = dword();
+        uint32_t records = read_number();
         if (symbols) {
             const uint8_t* at = at_;
-            uint32_t count = dword();
-            uint32_t size = dword();
+            uint32_t count = read_number();
+            uint32_t size = read_number();
             read_symbol_table(count, size, at);
         }
         limit_records(records, size_at);
