@@ -78,8 +78,9 @@ void unset_boot_routine() {
     context::set_global(symbol::make(BOOT_ROUTINE), make_unset(&unset));
 }
 
-// Flags every block and paren reachable from the block (itself, nested ones
-// and those inside paths) as library code.
+// Flags every block, paren and path reachable from the block (itself and
+// nested ones) as library code: a path evaluated by the library reports no
+// events either.
 void flag_library_code(const Cell* block) {
     // Nothing allocates during the walk, so nothing moves and plain C++
     // storage may hold pointers into the buffers.
@@ -88,7 +89,7 @@ void flag_library_code(const Cell* block) {
         const Cell* series = pending.back();
         pending.pop_back();
         SeriesBuffer* buffer = series_buffer(series);
-        if (cell_type(series) == TYPE_BLOCK || cell_type(series) == TYPE_PAREN) buffer->flags |= eval::BUF_LIBRARY;
+        buffer->flags |= eval::BUF_LIBRARY;
         for (const Cell* item = buffer->cells(); item < buffer->cells_tail(); item++)
             if (is_any_block(cell_type(item))) pending.push_back(item);
     }

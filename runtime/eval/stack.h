@@ -267,6 +267,9 @@ uint32_t current_function_symbol();
 // Appends, from the top frame down to the one above the bottom frame, each
 // named frame's word and the cell index of its caller's base.
 void collect_calls(const Cell* block);
+// Whether the value is a function! of the standard library, whose calls no
+// trace lists: the system's own machinery rather than the user's code.
+bool library_function(const Cell* value);
 // Appends a word! for each named frame from the bottom up to, not including,
 // the end frame: at level 1 only frames whose word holds a function!, at
 // higher levels every one.

@@ -36,14 +36,6 @@ const Cell* entry_value(const Cell* entry) {
     return values ? values + word::index(entry) : nullptr;
 }
 
-// The library's functions are the system's own machinery (the console's
-// loop among them): a trace shows the calls of the user's code.
-bool library_function(const Cell* value) {
-    if (!value || cell_type(value) != TYPE_FUNCTION) return false;
-    const Cell* body = function::body(value);
-    return cell_type(body) == TYPE_BLOCK && eval::library_code(body);
-}
-
 bool listed(const CallFrame* frame, uint32_t level) {
     if (anonymous(frame)) return false;
     const Cell* value = entry_value(frame_word(frame));
@@ -68,6 +60,14 @@ const CallFrame* innermost_named() {
 }
 
 }  // namespace
+
+// The library's functions are the system's own machinery (the console's
+// loop among them): a trace shows the calls of the user's code.
+bool library_function(const Cell* value) {
+    if (!value || cell_type(value) != TYPE_FUNCTION) return false;
+    const Cell* body = function::body(value);
+    return cell_type(body) == TYPE_BLOCK && eval::library_code(body);
+}
 
 const Cell* current_function_word() {
     const CallFrame* frame = innermost_named();

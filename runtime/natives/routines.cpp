@@ -184,6 +184,15 @@ Arg collect_calls(const Arg* args) {
 
 Arg tracing_q(const Arg*) { return logic_answer(eval::trace::tracing); }
 
+// Granted only while a tracer is installed: outside a traced evaluation
+// delivery stays off whatever is asked.
+Arg set_tracing(const Arg* args) {
+    eval::trace::set_tracing(logic::get(args[0].cell));
+    return unset_answer();
+}
+
+Arg library_function_q(const Arg* args) { return value_answer(stack::library_function(args[0].cell) ? 1 : 0); }
+
 // ---------------------------------------------------------------- clipboard
 
 Arg read_clipboard(const Arg*) { return cell_answer(clipboard::read()); }
@@ -218,6 +227,8 @@ constexpr Entry SYSTEM_ROUTINES[] = {
     {"frame-index?", frame_index_q},
     {"collect-calls", collect_calls},
     {"tracing?", tracing_q},
+    {"set-tracing", set_tracing},
+    {"library-function?", library_function_q},
     {"read-clipboard", read_clipboard},
     {"write-clipboard", write_clipboard},
     {"write-stdout", write_stdout},

@@ -1,7 +1,7 @@
 // Drives vek through a pseudo-terminal as a person at a terminal would:
 // types lines with edits, recalls one with Up (in the same run and the
-// next), types wide text, lists a directory, and leaves by Ctrl+D, Ctrl+C or
-// a termination signal. The harness plays the terminal: it
+// next), types wide text, lists a directory, runs the debugger, and leaves by
+// Ctrl+D, Ctrl+C or a termination signal. The harness plays the terminal: it
 // answers the cursor-position query. After each session the terminal's
 // settings must be what they were before vek started.
 //
@@ -234,6 +234,25 @@ void wide_text_and_shell_commands(const char* vek, const std::string& home) {
     check("wide text, Tab, cd and ls", ok && exited_cleanly(s.wait_exit()) && s.terminal_restored(), s);
 }
 
+// Commands typed at the debugger's prompt leave the history when debug
+// ends: two Ups recall the line typed before debug.
+void debugger_history(const char* vek) {
+    Session s(vek);
+    bool ok = s.started() && s.wait_for(">> ");
+    s.type("1 + 1\r");
+    ok = ok && s.wait_for("== 2") && s.wait_for(">> ");
+    s.type("debug [3 + 4]\r");
+    ok = ok && s.wait_for("debug> ");
+    s.type("s\r");
+    ok = ok && s.wait_for("debug> ");
+    s.type("c\r");
+    ok = ok && s.wait_for(">> ");
+    s.type("\x1b[A\x1b[A\r");
+    ok = ok && s.wait_for("== 2") && s.wait_for(">> ");
+    s.type("\x04");
+    check("debugger commands leave the history", ok && exited_cleanly(s.wait_exit()), s);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -250,6 +269,7 @@ int main(int argc, char** argv) {
     wide_text_and_shell_commands(argv[1], home);
     paste_ahead_and_interrupt(argv[1]);
     title_and_completion(argv[1]);
+    debugger_history(argv[1]);
     ended_by_signal(argv[1], SIGTERM, "SIGTERM while editing");
     ended_by_signal(argv[1], SIGHUP, "SIGHUP while editing");
     std::filesystem::remove_all(home);

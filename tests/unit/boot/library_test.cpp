@@ -51,7 +51,7 @@ TEST(Boot, LibraryCodeStaysLibraryCodeInTheFunctionsItMakes) {
     Cell path = series_buffer(&inner)->cells()[2];
     ASSERT_EQ(cell_type(&paren), TYPE_PAREN);
     ASSERT_EQ(cell_type(&path), TYPE_PATH);
-    for (const Cell* code : {&outer, &inner, &paren, series_buffer(&path)->cells() + 1})
+    for (const Cell* code : {&outer, &inner, &paren, &path, series_buffer(&path)->cells() + 1})
         EXPECT_TRUE(eval::library_code(code)) << test::molded(*code);
     EXPECT_EQ(test::molded(*global("boot-test-from-library")), "[false [in-block (in-paren) a/(in-path)]]");
 
