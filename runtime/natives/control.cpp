@@ -119,7 +119,6 @@ void expand_directives(const Cell* block) {
     call_library("expand-directives", fixed_words::word(Word::anon_tag), block, 1);
 }
 
-
 Pending eval_block_copy(const Cell* block) {
     Cell copy = *block;
     return eval::eval_block(&copy, {.chain = true});
