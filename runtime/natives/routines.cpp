@@ -187,8 +187,8 @@ Arg tracing_q(const Arg*) { return logic_answer(eval::trace::tracing); }
 
 // ---------------------------------------------------------------- preprocessor
 
-// Whether the block or paren holds an issue! from its index on, itself or
-// in the blocks and parens inside it at any depth. Nothing allocates, so
+// Whether the block, paren or hash holds an issue! from its index on,
+// itself or in the blocks and parens inside it at any depth. Nothing allocates, so
 // the buffers stay put; a block that holds itself ends in stack-overflow.
 bool holds_issue(const Cell* block) {
     eval::check_stack();
