@@ -30,8 +30,6 @@ constexpr uint64_t BLOCK = type_bit(TYPE_BLOCK);
 
 Cell* arg(int32_t i) { return stack::arguments + i; }
 
-[[noreturn]] void not_done() { fire(err::internal::not_done); }
-
 void clamp_to_tail(Cell* series) {
     uint32_t length = series_buffer(series)->length();
     if (series_index(series) > length) set_series_index(series, length);
@@ -96,13 +94,38 @@ Cell* push_copy_of_block(const Cell* block) {
 
 // ---------------------------------------------------------------- switch and do
 
+// Calls the library function that the global word function_name holds with
+// the values, in a frame named frame_name (the function's own name when
+// null); its result becomes the last value. A word that holds no function
+// raises script no-value.
+void call_library(const char* function_name, const Cell* frame_name, const Cell* values, uint32_t count) {
+    Cell name{};
+    word::make_at(symbol::make(function_name), &name);
+    Cell function = *context::get_global_cell(word::symbol(&name));
+    if (cell_type(&function) != TYPE_FUNCTION) fire(err::script::no_value, &name);
+    if (!frame_name) frame_name = &name;
+    Cell* saved_top = stack::top;
+    eval::push_callback_call(&function, frame_name, values, count);
+    eval::raise_pending(eval::call_function(&function, frame_name, eval::CALL_EVALUATOR));
+    Cell result = *stack::arguments;
+    stack::unwind_function_drop();
+    stack::top = saved_top;
+    stack::set_last(&result);
+}
+
+// The library's preprocessor rewrites the block in place, in a frame that
+// stack traces leave out.
+void expand_directives(const Cell* block) {
+    call_library("expand-directives", fixed_words::word(Word::anon_tag), block, 1);
+}
+
 Pending eval_block_copy(const Cell* block) {
     Cell copy = *block;
     return eval::eval_block(&copy, {.chain = true});
 }
 
 Pending do_block(Cell* block, const int32_t* refinements) {
-    if (refinements[0] >= 0) not_done();  // the preprocessor's expander
+    if (refinements[0] >= 0) expand_directives(block);
     if (refinements[2] < 0) return eval_block_copy(block);
     Cell code = *block;
     uint32_t index = series_index(&code);
@@ -469,18 +492,8 @@ namespace {
 // callback and the /args value: the script's value is do's, and an error it
 // raises goes on from here.
 Pending do_script(const int32_t* refinements) {
-    Cell name{};
-    word::make_at(symbol::make("do-file"), &name);
-    Cell runner = *context::get_global_cell(word::symbol(&name));
-    if (cell_type(&runner) != TYPE_FUNCTION) fire(err::script::no_value, &name);
     const Cell values[3] = {*arg(0), none::constant, refinements[1] >= 0 ? *arg(refinements[1]) : none::constant};
-    Cell* saved_top = stack::top;
-    eval::push_callback_call(&runner, &name, values, 3);
-    eval::raise_pending(eval::call_function(&runner, &name, eval::CALL_EVALUATOR));
-    Cell result = *stack::arguments;
-    stack::unwind_function_drop();
-    stack::top = saved_top;
-    stack::set_last(&result);
+    call_library("do-file", nullptr, values, 3);
     return Pending::none;
 }
 

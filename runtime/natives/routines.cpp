@@ -15,6 +15,7 @@
 #include "runtime/datatypes/string/file_path.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/word.h"
+#include "runtime/eval/evaluator.h"
 #include "runtime/eval/stack.h"
 #include "runtime/eval/trace.h"
 #include "runtime/io/clipboard.h"
@@ -193,6 +194,27 @@ Arg set_tracing(const Arg* args) {
 
 Arg library_function_q(const Arg* args) { return value_answer(stack::library_function(args[0].cell) ? 1 : 0); }
 
+// ---------------------------------------------------------------- preprocessor
+
+// Whether the block, paren or hash holds an issue! from its index on,
+// itself or in the blocks and parens inside it at any depth. Nothing allocates, so
+// the buffers stay put; a block that holds itself ends in stack-overflow.
+bool holds_issue(const Cell* block) {
+    eval::check_stack();
+    SeriesBuffer* buffer = series_buffer(block);
+    for (uint32_t i = series_index(block); i < buffer->length(); i++) {
+        const Cell* value = buffer->cells() + i;
+        uint32_t type = cell_type(value);
+        if (type == TYPE_ISSUE) return true;
+        if ((type == TYPE_BLOCK || type == TYPE_PAREN) && holds_issue(value)) return true;
+    }
+    return false;
+}
+
+// Code without an issue has nothing for the preprocessor while no macro is
+// registered: it is skipped without a walk in the parse dialect.
+Arg holds_issue_q(const Arg* args) { return value_answer(holds_issue(args[0].cell) ? 1 : 0); }
+
 // ---------------------------------------------------------------- clipboard
 
 Arg read_clipboard(const Arg*) { return cell_answer(clipboard::read()); }
@@ -229,6 +251,7 @@ constexpr Entry SYSTEM_ROUTINES[] = {
     {"tracing?", tracing_q},
     {"set-tracing", set_tracing},
     {"library-function?", library_function_q},
+    {"holds-issue?", holds_issue_q},
     {"read-clipboard", read_clipboard},
     {"write-clipboard", write_clipboard},
     {"write-stdout", write_stdout},

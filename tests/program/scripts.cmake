@@ -46,6 +46,17 @@ expect("--catch after a script" 0 "hello\ntyped\n" ${generated}/typed.txt --catc
 expect("--catch after an error" 0 "before\n*** Math Error: attempt to divide by zero\n" ${generated}/typed.txt
        --catch ${dir}/ends_in_error.vek)
 expect("--catch without a script" 0 "--== Vek " ${generated}/typed.txt --catch)
+# A script's directives are expanded before it runs. One that fails stops
+# the script before it runs: its message, then (halted), and status 1 unless
+# the loop is asked for.
+file(WRITE ${generated}/directives.vek "Vek []\n#macro twice: func [x] [reduce [x x]]\n#if true [print mold [twice 1]]\n")
+expect("a script with directives" 0 "[1 1]\n" "" ${generated}/directives.vek)
+file(WRITE ${generated}/bad_directive.vek "Vek []\nprint \"after\"\n#if true 1\n")
+set(failed_directive "*** Preprocessor Error: Syntax error\n*** Where: #if true 1\n(halted)\n")
+expect("a directive that fails" 1 "${failed_directive}" "" ${generated}/bad_directive.vek)
+expect("--catch after a directive that fails" 0 "${failed_directive}typed\n" ${generated}/typed.txt
+       --catch ${generated}/bad_directive.vek)
+
 # After "--" nothing is an option: "--catch" is the script's name.
 expect("-- ends the options" 1 "*** Access Error: cannot open: %--catch\n" "" -- --catch ${dir}/hello.vek)
 
