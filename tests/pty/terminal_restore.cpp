@@ -1,0 +1,241 @@
+// The ways out of UI mode, at a pseudo-terminal read by a terminal emulator
+// (libvterm): a child process takes the terminal into UI mode, switches some
+// of the GUI's terminal modes on, and then ends by a termination signal, an
+// abort (a failed assertion), Ctrl+C, quit's restore, or a C++ exception that
+// unwinds through the UI mode guard. Each time exactly the reset sequences of
+// the modes that were on must follow, the emulator must end with the mouse
+// off, the main screen and the cursor shown, and the terminal's settings
+// must be those it had before. While UI mode is on, Ctrl+C alone raises a
+// signal.
+//
+// Usage: terminal_restore. Prints "N passed, N failed".
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+#include <utmp.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+
+#include "platform/signals.h"
+#include "platform/terminal.h"
+#include "tests/unit/support/vterm_screen.h"
+
+namespace {
+
+namespace pt = vek::platform::terminal;
+
+constexpr int WAIT_MS = 10000;
+constexpr const char* READY = "READY";
+
+enum class WayOut { termination, abort, interrupt, quit, exception };
+
+struct Case {
+    const char* name;
+    WayOut way_out;
+    uint32_t modes;      // pt::Mode bits switched on
+    const char* resets;  // what must follow READY
+    int signal_number;   // the signal that ends the child, 0 for an exit with status 0
+};
+
+const Case CASES[] = {
+    {"SIGTERM with the mouse and a hidden cursor", WayOut::termination, 0x1 | 0x4,
+     "\x1b[?1000l\x1b[?1003l\x1b[?1015l\x1b[?1006l\x1b[?25h\x1b[0m", SIGTERM},
+    {"abort on the alternate screen", WayOut::abort, 0x2 | 0x4, "\x1b[?1049l\x1b[?25h\x1b[0m", SIGABRT},
+    {"Ctrl+C with every mode", WayOut::interrupt, 0x7,
+     "\x1b[?1000l\x1b[?1003l\x1b[?1015l\x1b[?1006l\x1b[?1049l\x1b[?25h\x1b[0m", 0},
+    {"quit in UI mode with no mode on", WayOut::quit, 0, "\x1b[0m", 0},
+    {"an exception through the guard", WayOut::exception, 0x1 | 0x2,
+     "\x1b[?1000l\x1b[?1003l\x1b[?1015l\x1b[?1006l\x1b[?1049l", 0},
+};
+
+void switch_modes_on(uint32_t modes) {
+    for (pt::Mode mode : {pt::Mode::mouse, pt::Mode::alternate_screen, pt::Mode::cursor_hidden})
+        if (modes & uint32_t(mode)) pt::set_mode(mode, true);
+}
+
+void wait_for_go() {
+    uint8_t byte = 0;
+    while (pt::read_input(&byte, 1, -1) == pt::READ_INTERRUPTED) {}
+}
+
+// The child: UI mode, the modes, READY, then the way out once the parent has
+// looked at the terminal's settings.
+[[noreturn]] void child(const Case& c) {
+    vek::platform::install_signal_handlers();
+    pt::save();
+    if (c.way_out == WayOut::exception) {
+        try {
+            pt::UiModeGuard guard;
+            pt::enter_ui_mode();
+            switch_modes_on(c.modes);
+            pt::write_output(READY);
+            wait_for_go();
+            throw std::runtime_error("unwinding");
+        } catch (const std::runtime_error&) {
+        }
+        pt::write_output("DONE");
+        wait_for_go();
+        _exit(0);
+    }
+    pt::enter_ui_mode();
+    switch_modes_on(c.modes);
+    pt::write_output(READY);
+    wait_for_go();
+    switch (c.way_out) {
+    case WayOut::termination: raise(SIGTERM); break;
+    case WayOut::abort: std::abort();
+    case WayOut::interrupt: wait_for_go(); break;
+    case WayOut::quit: pt::restore_async_safe(); break;
+    case WayOut::exception: break;
+    }
+    _exit(0);
+}
+
+class Pty {
+public:
+    explicit Pty(const Case& c) {
+        winsize size{};
+        size.ws_col = 40;
+        size.ws_row = 10;
+        int slave = -1;
+        if (openpty(&master_, &slave, nullptr, nullptr, &size) != 0) return;
+        tcgetattr(slave, &before_);
+        pid_ = fork();
+        if (pid_ == 0) {
+            close(master_);
+            login_tty(slave);
+            child(c);
+        }
+        close(slave);
+    }
+    ~Pty() {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        close(master_);
+    }
+
+    void type(const char* keys) { (void)!write(master_, keys, std::strlen(keys)); }
+
+    bool wait_for(const std::string& text) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(WAIT_MS);
+        while (output_.find(text) == std::string::npos) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                              std::chrono::steady_clock::now());
+            if (left.count() <= 0 || !read_some(int(left.count()))) return false;
+        }
+        return true;
+    }
+
+    int wait_exit() {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(WAIT_MS);
+        while (std::chrono::steady_clock::now() < deadline) {
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                while (read_some(50)) {}
+                return status;
+            }
+            read_some(50);
+        }
+        return -1;
+    }
+
+    termios settings() const {
+        termios now{};
+        tcgetattr(master_, &now);
+        return now;
+    }
+
+    bool restored() const {
+        termios after = settings();
+        return before_.c_iflag == after.c_iflag && before_.c_oflag == after.c_oflag &&
+               before_.c_lflag == after.c_lflag && before_.c_cflag == after.c_cflag &&
+               std::memcmp(before_.c_cc, after.c_cc, sizeof after.c_cc) == 0;
+    }
+
+    const std::string& output() const { return output_; }
+
+private:
+    bool read_some(int timeout_ms) {
+        pollfd input{.fd = master_, .events = POLLIN, .revents = 0};
+        if (poll(&input, 1, timeout_ms) <= 0) return false;
+        char buffer[4096];
+        ssize_t count = read(master_, buffer, sizeof buffer);
+        if (count <= 0) return false;
+        output_.append(buffer, size_t(count));
+        return true;
+    }
+
+    int master_ = -1;
+    pid_t pid_ = -1;
+    termios before_{};
+    std::string output_;
+};
+
+int passed = 0;
+int failed = 0;
+
+void check(const std::string& name, bool ok, const std::string& output) {
+    if (ok) {
+        ++passed;
+        return;
+    }
+    ++failed;
+    std::printf("FAILED: %s\n--- output ---\n", name.c_str());
+    for (char c : output) std::printf(c >= 0x20 && c < 0x7F ? "%c" : "\\x%02x", (unsigned char)c);
+    std::printf("\n---\n");
+}
+
+// UI mode: no echo, no line discipline, and of the signal characters only
+// Ctrl+C.
+bool in_ui_mode(const termios& t) {
+    return (t.c_lflag & ISIG) && !(t.c_lflag & (ICANON | ECHO)) && t.c_cc[VQUIT] == _POSIX_VDISABLE &&
+           t.c_cc[VSUSP] == _POSIX_VDISABLE && t.c_cc[VINTR] == 3;
+}
+
+bool ended_as_expected(int status, int signal_number) {
+    if (status == -1) return false;
+    if (signal_number != 0) return WIFSIGNALED(status) && WTERMSIG(status) == signal_number;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+void run(const Case& c) {
+    Pty pty(c);
+    bool ok = pty.wait_for(READY);
+    check(std::string(c.name) + ": UI mode", ok && in_ui_mode(pty.settings()), pty.output());
+    pty.type(c.way_out == WayOut::interrupt ? "\x03" : "g");
+    int status = 0;
+    if (c.way_out == WayOut::exception) {
+        ok = ok && pty.wait_for("DONE");
+        status = 0;
+    } else {
+        status = pty.wait_exit();
+    }
+    const std::string& out = pty.output();
+    size_t after = out.find(READY);
+    std::string resets = after == std::string::npos ? "" : out.substr(after + std::strlen(READY));
+    if (c.way_out == WayOut::exception) resets = resets.substr(0, resets.find("DONE"));
+    vek::test::VtermScreen emulator(10, 40);
+    emulator.feed(out);
+    bool screen_back = emulator.mouse == 0 && !emulator.alternate_screen && emulator.cursor_visible;
+    ok = ok && resets == c.resets && screen_back && pty.restored() && ended_as_expected(status, c.signal_number);
+    check(std::string(c.name) + ": restored", ok, out);
+}
+
+}  // namespace
+
+int main() {
+    for (const Case& c : CASES) run(c);
+    std::printf("%d passed, %d failed\n", passed, failed);
+    return failed == 0 ? 0 : 1;
+}
