@@ -90,9 +90,10 @@ VtermScreen::Cell VtermScreen::cell(int row, int column) const {
     return cell;
 }
 
-std::string VtermScreen::row(int row) const {
-    int rows = 0, columns = 0;
-    vterm_get_size(vt_, &rows, &columns);
+std::string VtermScreen::row(int row, int columns) const {
+    int rows = 0, all = 0;
+    vterm_get_size(vt_, &rows, &all);
+    if (columns < 0 || columns > all) columns = all;
     std::string text;
     for (int column = 0; column < columns;) {
         Cell shown = cell(row, column);

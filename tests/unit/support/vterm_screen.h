@@ -22,8 +22,9 @@ public:
 
     void feed(std::string_view bytes);
 
-    // The row's text, a wide character once, blank cells as spaces.
-    std::string row(int row) const;
+    // The row's text, a wide character once, blank cells as spaces: its
+    // first columns, or all.
+    std::string row(int row, int columns = -1) const;
     // What the cell shows.
     struct Cell {
         std::u32string text;  // its characters; empty for a blank cell

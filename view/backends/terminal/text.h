@@ -43,10 +43,6 @@ private:
 
 // Flags of face rendering; the attribute ones are OR-ed into written cells.
 enum RenderFlag : uint32_t {
-    RENDER_ALIGN_RIGHT = 0x1,
-    RENDER_ALIGN_CENTER = 0x2,
-    RENDER_ALIGN_MIDDLE = 0x4,   // also the faint attribute, for hints
-    RENDER_ALIGN_BOTTOM = 0x8,
     RENDER_FAINT = 0x4,
     RENDER_REVERSE = 0x8,
     RENDER_WRAP = 0x20,          // lines continue below at the box's width
@@ -56,8 +52,15 @@ enum RenderFlag : uint32_t {
 };
 constexpr uint32_t RENDER_ATTRIBUTES = ATTR_BOLD | ATTR_FAINT | ATTR_REVERSE | ATTR_UNDERLINE | ATTR_STRIKE |
                                        ATTR_ITALIC | ATTR_MASKED;
-constexpr uint32_t RENDER_ALIGNMENT = RENDER_ALIGN_RIGHT | RENDER_ALIGN_CENTER | RENDER_ALIGN_MIDDLE |
-                                      RENDER_ALIGN_BOTTOM;
+
+// A text's place in its box, from a para: flags that add up.
+enum Alignment : uint32_t {
+    ALIGN_RIGHT = 0x1,
+    ALIGN_CENTER = 0x2,
+    ALIGN_MIDDLE = 0x4,
+    ALIGN_BOTTOM = 0x8,
+    ALIGN_WRAP = 0x20,  // lines continue below at the box's width
+};
 
 // A box of cells, x2 and y2 excluded.
 struct CellBox {

@@ -1,0 +1,226 @@
+// Face trees rendered by the terminal backend, their frames read by a
+// terminal emulator. The faces are objects with the facets of face!, made
+// in Vek code; each is shown by making its widget and storing its handle in
+// its state block, as show does.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "runtime/datatypes/block/array.h"
+#include "runtime/datatypes/handle.h"
+#include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/none.h"
+#include "runtime/datatypes/number/integer.h"
+#include "runtime/datatypes/word/context.h"
+#include "runtime/datatypes/word/symbol.h"
+#include "runtime/eval/evaluator.h"
+#include "tests/unit/support/load_and_mold.h"
+#include "tests/unit/support/stack_fixture.h"
+#include "tests/unit/support/support.h"
+#include "tests/unit/support/vterm_screen.h"
+#include "view/backends/terminal/faces.h"
+#include "view/backends/terminal/widgets.h"
+
+namespace vek {
+namespace {
+
+using namespace view::backends::terminal;
+using view::Facet;
+
+// A face with every facet of face!, in its order.
+constexpr const char* FACE_PROTOTYPE =
+    "tui-face: make object! [type: 'base offset: 0x0 size: 0x0 text: none image: none color: none menu: none "
+    "data: none enabled?: true visible?: true selected: none flags: none options: none parent: none pane: none "
+    "state: none rate: none edge: none para: none font: none actors: none extra: none draw: none "
+    "on-change*: func [word old new] [] on-deep-change*: func [owner word target action new index part] []]";
+
+class TerminalFaces : public test::NativeFrameTest {
+protected:
+    void SetUp() override {
+        NativeFrameTest::SetUp();
+        init_widgets();
+        reset_backend();
+        backend().screen.set_terminal_size(20, 6);
+        run(FACE_PROTOTYPE);
+    }
+    void TearDown() override {
+        reset_backend();
+        NativeFrameTest::TearDown();
+    }
+
+    void run(const char* source) {
+        Cell code = test::load_code(source);
+        Pending pending = eval::eval_block(&code);
+        ASSERT_EQ(pending, Pending::none) << source;
+    }
+
+    static Cell global(const char* name) { return *context::get_global_cell(symbol::make_case_folded(name)); }
+
+    // Makes the face's widget under the parent's and keeps its handle in
+    // the face's state block.
+    WidgetId show(const char* name, WidgetId parent = 0) {
+        Cell face = global(name);
+        WidgetId id = make_widget(&face, parent);
+        Cell state;
+        block::make_at(&state, 4);
+        Cell value;
+        block::rs_append(&state, handle::make_at(&value, int32_t(id), handle::Kind::window));
+        block::rs_append(&state, integer::make_at(&value, 0));
+        block::rs_append(&state, none::box());
+        block::rs_append(&state, logic::constant(false));
+        *facet(&face, Facet::STATE) = state;
+        return id;
+    }
+
+    // The window's tree shown: each face of a pane under its parent.
+    void show_tree(const char* window, std::initializer_list<std::pair<const char*, const char*>> children) {
+        WidgetId root = show(window);
+        std::vector<std::pair<std::string, WidgetId>> shown{{window, root}};
+        for (auto [name, parent] : children) {
+            WidgetId parent_id = 0;
+            for (auto& [shown_name, id] : shown)
+                if (shown_name == parent) parent_id = id;
+            shown.push_back({name, show(name, parent_id)});
+        }
+    }
+
+    // The frame of the current window, as a terminal shows it.
+    std::string frame() {
+        render_tree();
+        return std::string(backend().screen.frame_text(false));
+    }
+    std::vector<std::string> rows(test::VtermScreen& terminal) {
+        std::string text = frame();
+        terminal.feed(text);
+        std::vector<std::string> shown;
+        for (int32_t row = 0; row < backend().screen.height(); ++row)
+            shown.push_back(terminal.row(row, backend().screen.width()));
+        return shown;
+    }
+};
+
+TEST_F(TerminalFaces, TextAlignmentClippingAndHints) {
+    run("win: make tui-face [type: 'window size: 12x4]"
+        "a: make tui-face [offset: 0x0 size: 5x1 text: {ab^/cd}]"
+        "b: make tui-face [offset: 0x1 size: 6x3 text: {xy} para: make object! [align: 'center v-align: 'bottom "
+        "wrap?: false parent: none]]"
+        "c: make tui-face [offset: 6x0 size: 2x1 text: {1\u4E2D}]"
+        "d: make tui-face [offset: 6x1 size: 6x1 text: {} options: [hint: {hi}]]"
+        "e: make tui-face [offset: 6x2 size: 6x1 text: {p^[[7mq^[[27mr}]"
+        "win/pane: reduce [a b c d e]");
+    show_tree("win", {{"a", "win"}, {"b", "win"}, {"c", "win"}, {"d", "win"}, {"e", "win"}});
+    test::VtermScreen terminal(6, 20);
+    EXPECT_EQ(rows(terminal), (std::vector<std::string>{"ab    1     ", "      hi    ", "      pqr   ", "  xy        "}));
+    EXPECT_FALSE(terminal.cell(1, 6).bold);
+    EXPECT_TRUE(frame().find("\x1b[2mhi") != std::string::npos);  // the hint is faint
+    EXPECT_TRUE(terminal.cell(2, 7).reverse);
+    EXPECT_FALSE(terminal.cell(2, 6).reverse);
+    EXPECT_FALSE(terminal.cell(2, 8).reverse);
+}
+
+TEST_F(TerminalFaces, ColoursHiddenFacesAndPanels) {
+    run("win: make tui-face [type: 'window size: 10x3]"
+        "p: make tui-face [offset: 1x0 size: 4x2 color: 255.0.0]"
+        "inner: make tui-face [offset: 2x1 size: 5x2 text: {abcdef} font: make object! [color: 0.0.255 parent: none]]"
+        "h: make tui-face [offset: 6x0 size: 3x1 text: {zz} visible?: false]"
+        "hc: make tui-face [offset: 0x0 size: 3x1 text: {yy}]"
+        "p/pane: reduce [inner] h/pane: reduce [hc] win/pane: reduce [p h]");
+    show_tree("win", {{"p", "win"}, {"inner", "p"}, {"h", "win"}, {"hc", "h"}});
+    test::VtermScreen terminal(6, 20);
+    EXPECT_EQ(rows(terminal), (std::vector<std::string>{"          ", "   ab     ", "          "}));
+    EXPECT_EQ(terminal.cell(0, 1).background, 196);
+    EXPECT_EQ(terminal.cell(1, 3).foreground, 21);
+    EXPECT_EQ(terminal.cell(1, 3).background, -1);  // the child's own colour: none
+    EXPECT_EQ(terminal.cell(2, 1).background, -1);  // past the panel
+}
+
+TEST_F(TerminalFaces, WindowsCutToTheTerminalAndEmptyWindows) {
+    run("big: make tui-face [type: 'window size: 30x9 text: {never}]"
+        "t: make tui-face [offset: 18x5 size: 5x1 text: {abcde}]"
+        "big/pane: reduce [t]");
+    show_tree("big", {{"t", "big"}});
+    test::VtermScreen terminal(6, 20);
+    std::vector<std::string> shown = rows(terminal);
+    ASSERT_EQ(shown.size(), 6u);
+    EXPECT_EQ(shown[5], std::string(18, ' ') + "ab");
+    EXPECT_EQ(backend().screen.width(), 20);
+
+    reset_backend();
+    run("empty: make tui-face [type: 'window size: 0x0]");
+    show("empty");
+    EXPECT_EQ(frame(), "");
+}
+
+TEST_F(TerminalFaces, ImagesAsHalfBlocksInBothColourModes) {
+    run("win: make tui-face [type: 'window size: 2x1]"
+        "img: make image! 2x2 poke img 1 0.0.255 poke img 3 0.255.0.255 poke img 2 1.2.3.255 poke img 4 255.0.0 "
+        "f: make tui-face [offset: 0x0 size: 2x1 image: img] win/pane: reduce [f]");
+    for (ColourMode mode : {ColourMode::rgb, ColourMode::indexed}) {
+        reset_backend();
+        backend().colour_mode = mode;
+        backend().screen.set_terminal_size(20, 6);
+        show_tree("win", {{"f", "win"}});
+        test::VtermScreen terminal(6, 20);
+        EXPECT_EQ(rows(terminal)[0], "\u2584 ");
+        test::VtermScreen::Cell block = terminal.cell(0, 0);
+        if (mode == ColourMode::rgb) {
+            EXPECT_EQ(block.background, -2);
+            EXPECT_EQ(block.background_rgb, 0x0000FFu);
+            EXPECT_EQ(block.foreground_rgb, 0x00FF00u);
+        } else {
+            EXPECT_EQ(block.background, 21);
+            EXPECT_EQ(block.foreground, 46);
+        }
+        EXPECT_EQ(terminal.cell(0, 1).background, -1);  // a transparent upper pixel
+    }
+}
+
+// Every C0 and C1 control, DEL, OSC strings that would set the title and
+// write the clipboard, a lone surrogate and a zero-width character in a
+// face's text: the frame holds no control but its own, its rows keep their
+// width, and the terminal sets no title and sees no OSC string.
+TEST_F(TerminalFaces, NoControlOfAFaceTextReachesTheTerminal) {
+    run("win: make tui-face [type: 'window size: 20x3]"
+        "s: copy {} repeat i 32 [append s to char! i - 1] append s to char! 127 "
+        "repeat i 32 [append s to char! 127 + i]"
+        "append s {^[]0;x^G^[]52;c;eA==^G} append s to char! 55296 append s {e^(0301)z}"
+        "f: make tui-face [offset: 0x0 size: 20x3 text: s para: make object! [wrap?: true parent: none]]"
+        "win/pane: reduce [f]");
+    show_tree("win", {{"f", "win"}});
+    std::string text = frame();
+    for (size_t at = 0; at < text.size(); ++at) {
+        auto byte = uint8_t(text[at]);
+        if (byte == 0x1B) {
+            size_t end = text.find_first_of("mHJ", at);
+            ASSERT_NE(end, std::string::npos);
+            at = end;
+            continue;
+        }
+        EXPECT_TRUE(byte >= 0x20 || byte == '\r' || byte == '\n') << at;
+        EXPECT_NE(byte, 0x7F) << at;
+    }
+    test::VtermScreen terminal(6, 20);
+    terminal.feed(text);
+    EXPECT_FALSE(terminal.title_set);
+    EXPECT_TRUE(terminal.osc.empty());
+    EXPECT_EQ(terminal.cursor_row(), 2);
+    for (int32_t row = 0; row < 3; ++row) EXPECT_EQ(terminal.row(row).size(), 20u) << row;
+}
+
+TEST_F(TerminalFaces, HandlesOfFreedWidgetsNameNothing) {
+    run("win: make tui-face [type: 'window size: 4x1] a: make tui-face [size: 1x1] win/pane: reduce [a]");
+    WidgetId window = show("win");
+    WidgetId first = show("a", window);
+    Cell a = global("a");
+    destroy_widget(&a);
+    EXPECT_EQ(find_widget(first), nullptr);
+    EXPECT_EQ(cell_type(facet(&a, Facet::STATE)), TYPE_NONE);
+    WidgetId second = show("a", window);
+    EXPECT_EQ(second & 0xFFFFF, first & 0xFFFFF);  // the same slot
+    EXPECT_EQ(find_widget(first), nullptr);
+    EXPECT_NE(find_widget(second), nullptr);
+}
+
+}  // namespace
+}  // namespace vek
