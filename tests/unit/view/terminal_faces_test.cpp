@@ -222,5 +222,27 @@ TEST_F(TerminalFaces, HandlesOfFreedWidgetsNameNothing) {
     EXPECT_NE(find_widget(second), nullptr);
 }
 
+// The face drawn last is hit first; a hidden one is passed over; a box holds
+// its near edges, not its far ones.
+TEST_F(TerminalFaces, HitTestsFromTheLastDrawn) {
+    run("win: make tui-face [type: 'window size: 10x4]"
+        "under: make tui-face [offset: 0x0 size: 6x3] over: make tui-face [offset: 2x1 size: 2x1]"
+        "gone: make tui-face [offset: 0x0 size: 10x4 visible?: false]"
+        "win/pane: reduce [under over gone]");
+    show_tree("win", {{"under", "win"}, {"over", "win"}, {"gone", "win"}});
+    Widget& window = *find_widget(backend().current_window);
+    struct Case {
+        float x, y;
+        const char* face;
+    };
+    const Case cases[] = {{2, 1, "over"}, {3.5f, 1.5f, "over"}, {4, 1, "under"}, {0, 0, "under"},
+                          {6, 0, nullptr}, {5.9f, 2.9f, "under"}};
+    for (const Case& c : cases) {
+        Widget* hit = hit_test(window, c.x, c.y);
+        Widget* expected = c.face ? [&] { Cell face = global(c.face); return face_widget(&face); }() : nullptr;
+        EXPECT_EQ(hit, expected) << c.x << "x" << c.y;
+    }
+}
+
 }  // namespace
 }  // namespace vek

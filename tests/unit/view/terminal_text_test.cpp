@@ -168,5 +168,22 @@ TEST(TerminalText, CaretsAndOffsets) {
             << c.x << "x" << c.y << " " << c.limit << " " << c.character;
 }
 
+TEST(TerminalText, StylesOfRichTextRuns) {
+    std::vector<ScreenCell> cells(4);
+    style_cells(cells, 1, 2, CellStyle::bold);
+    style_cells(cells, 2, 9, CellStyle::foreground, COLOUR_INDEXED | 9);
+    style_cells(cells, -1, 2, CellStyle::background, COLOUR_INDEXED | 4);
+    style_cells(cells, 0, 1, CellStyle::italic);
+    style_cells(cells, 3, 1, CellStyle::underline);
+    style_cells(cells, 3, 0, CellStyle::strike);
+    EXPECT_EQ(cells[0].attributes, uint32_t(ATTR_ITALIC));
+    EXPECT_EQ(cells[0].background, COLOUR_INDEXED | 4);
+    EXPECT_EQ(cells[1].attributes, uint32_t(ATTR_BOLD));
+    EXPECT_EQ(cells[1].background, COLOUR_DEFAULT);
+    EXPECT_EQ(cells[2].foreground, COLOUR_INDEXED | 9);
+    EXPECT_EQ(cells[3].foreground, COLOUR_INDEXED | 9);
+    EXPECT_EQ(cells[3].attributes, uint32_t(ATTR_UNDERLINE));
+}
+
 }  // namespace
 }  // namespace vek

@@ -96,11 +96,8 @@ void render_widget(Widget& widget, float x, float y, CellBox parent_clip) {
     Cell pane = *facet(&widget.face, Facet::PANE);
     if (!is_any_block(cell_type(&pane))) return;
     WidgetId id = id_of(widget);
-    for (uint32_t i = series_index(&pane); i < series_buffer(&pane)->length(); ++i) {
-        const Cell* child_face = series_buffer(&pane)->cells() + i;
-        Widget* child = is_face(child_face) ? face_widget(child_face) : nullptr;
-        if (child && child->parent == id) render_widget(*child, x, y, clip);
-    }
+    for (uint32_t i = series_index(&pane); i < series_buffer(&pane)->length(); ++i)
+        if (Widget* child = pane_child(&pane, i, id)) render_widget(*child, x, y, clip);
 }
 
 }  // namespace

@@ -264,4 +264,20 @@ int32_t offset_to_caret(TextView text, int32_t x, int32_t y, int32_t width_limit
     return index;
 }
 
+void style_cells(std::span<ScreenCell> cells, int32_t start, int32_t length, CellStyle style, uint32_t colour) {
+    int64_t first = std::max<int64_t>(start, 0);
+    int64_t end = std::min<int64_t>(int64_t(start) + std::max(length, 0), int64_t(cells.size()));
+    for (int64_t i = first; i < end; ++i) {
+        ScreenCell& cell = cells[size_t(i)];
+        switch (style) {
+        case CellStyle::foreground: cell.foreground = colour; break;
+        case CellStyle::background: cell.background = colour; break;
+        case CellStyle::bold: cell.attributes |= ATTR_BOLD; break;
+        case CellStyle::italic: cell.attributes |= ATTR_ITALIC; break;
+        case CellStyle::underline: cell.attributes |= ATTR_UNDERLINE; break;
+        case CellStyle::strike: cell.attributes |= ATTR_STRIKE; break;
+        }
+    }
+}
+
 }  // namespace vek::view::backends::terminal

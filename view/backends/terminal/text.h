@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 #include "view/backends/terminal/screen.h"
@@ -98,5 +99,12 @@ Caret caret_to_offset(TextView text, size_t index, int32_t width_limit, bool low
 // The 1-based caret index at a point; of the character under the point
 // (for a point at or past the text's end, the last character).
 int32_t offset_to_caret(TextView text, int32_t x, int32_t y, int32_t width_limit, bool character);
+
+// The styles of rich text, applied to a run of a text's cells (one cell a
+// character): colours by the 256-colour rule, attributes added.
+enum class CellStyle : uint8_t { foreground, background, bold, italic, underline, strike };
+// The run of length cells from start (0-based) is cut to the cells there are.
+void style_cells(std::span<ScreenCell> cells, int32_t start, int32_t length, CellStyle style,
+                 uint32_t colour = COLOUR_DEFAULT);
 
 }  // namespace vek::view::backends::terminal

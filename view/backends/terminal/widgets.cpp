@@ -161,10 +161,10 @@ void destroy_children(const Cell* face, WidgetId id) {
     const Cell* pane = facet(face, Facet::PANE);
     if (!is_any_block(cell_type(pane))) return;
     Cell children = *pane;
-    for (uint32_t i = 0; i < node_buffer(series_node(&children))->length(); ++i) {
-        Cell child = node_buffer(series_node(&children))->cells()[i];
-        Widget* widget = is_face(&child) ? face_widget(&child) : nullptr;
-        if (widget && widget->parent == id) destroy_widget(&child);
+    for (uint32_t i = series_index(&children); i < series_buffer(&children)->length(); ++i) {
+        if (!pane_child(&children, i, id)) continue;
+        Cell child = series_buffer(&children)->cells()[i];
+        destroy_widget(&child);
     }
 }
 
@@ -269,6 +269,24 @@ void destroy_widget(const Cell* face) {
     free_widget(*widget);
     *facet(face, Facet::STATE) = Cell{TYPE_NONE, 0, 0, 0};
     if (Widget* current = find_widget(state.current_window)) request_redraw(*current);
+}
+
+Widget* hit_test(Widget& widget, float x, float y) {
+    Cell pane = *facet(&widget.face, Facet::PANE);
+    if (!is_any_block(cell_type(&pane))) return nullptr;
+    WidgetId id = id_of(widget);
+    for (uint32_t i = series_buffer(&pane)->length(); i > series_index(&pane); --i) {
+        Widget* child = pane_child(&pane, i - 1, id);
+        if (!child || (child->flags & WIDGET_HIDDEN)) continue;
+        if (x >= child->x1 && x < child->x2 && y >= child->y1 && y < child->y2) return child;
+    }
+    return nullptr;
+}
+
+Widget* pane_child(const Cell* pane, uint32_t i, WidgetId parent) {
+    const Cell* face = series_buffer(pane)->cells() + i;
+    Widget* child = is_face(face) ? face_widget(face) : nullptr;
+    return child && child->parent == parent ? child : nullptr;
 }
 
 void request_redraw(const Widget& widget) {

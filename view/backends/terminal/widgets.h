@@ -107,4 +107,13 @@ void render_tree();
 // The widget's window.
 Widget* window_of(Widget& widget);
 
+// The widget of the face at index i of the pane block when the widget
+// named parent made it; nullptr for any other value.
+Widget* pane_child(const Cell* pane, uint32_t i, WidgetId parent);
+
+// The child of the widget under a point relative to the widget's origin:
+// the faces of its pane from the last drawn to the first, the first shown
+// one whose box holds the point; nullptr for none.
+Widget* hit_test(Widget& widget, float x, float y);
+
 }  // namespace vek::view::backends::terminal
