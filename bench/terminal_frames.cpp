@@ -16,17 +16,13 @@
 #include <vector>
 
 #include "platform/runtime_thread.h"
-#include "runtime/datatypes/block/array.h"
-#include "runtime/datatypes/handle.h"
-#include "runtime/datatypes/logic.h"
-#include "runtime/datatypes/none.h"
-#include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/eval/evaluator.h"
 #include "runtime/init.h"
 #include "runtime/lexer/lexer.h"
 #include "runtime/memory/manager.h"
+#include "tests/unit/support/shown_faces.h"
 #include "view/backends/terminal/faces.h"
 #include "view/backends/terminal/widgets.h"
 
@@ -35,12 +31,8 @@ namespace {
 using namespace vek;
 using namespace vek::view::backends::terminal;
 
-// A face with every facet of face!, fonts, paras and a picture.
+// A font, a para and the window.
 constexpr const char* PROTOTYPES = R"(
-tui-face: make object! [type: 'base offset: 0x0 size: 0x0 text: none image: none color: none menu: none
-    data: none enabled?: true visible?: true selected: none flags: none options: none parent: none pane: none
-    state: none rate: none edge: none para: none font: none actors: none extra: none draw: none
-    on-change*: func [word old new] [] on-deep-change*: func [owner word target action new index part] []]
 red-font: make object! [color: 200.30.30 parent: none]
 centred: make object! [align: 'center v-align: 'middle wrap?: false parent: none]
 win: make tui-face [type: 'window size: 200x60]
@@ -87,24 +79,11 @@ void run(const char* source) {
 
 Cell global(const char* name) { return *context::get_global_cell(symbol::make_case_folded(name)); }
 
-// The face's widget, its handle kept in its state block as show keeps it.
-WidgetId show(Cell face, WidgetId parent) {
-    WidgetId id = make_widget(&face, parent);
-    Cell state;
-    block::make_at(&state, 4);
-    Cell value;
-    block::rs_append(&state, handle::make_at(&value, int32_t(id), handle::Kind::window));
-    block::rs_append(&state, integer::make_at(&value, 0));
-    block::rs_append(&state, none::box());
-    block::rs_append(&state, logic::constant(false));
-    *facet(&face, vek::view::Facet::STATE) = state;
-    return id;
-}
-
 void show_all() {
-    WidgetId window = show(global("win"), 0);
+    WidgetId window = test::show_face(global("win"), 0);
     Cell pane = *facet(context::get_global_cell(symbol::make_case_folded("win")), vek::view::Facet::PANE);
-    for (uint32_t i = 0; i < series_buffer(&pane)->length(); ++i) show(series_buffer(&pane)->cells()[i], window);
+    for (uint32_t i = 0; i < series_buffer(&pane)->length(); ++i)
+        test::show_face(series_buffer(&pane)->cells()[i], window);
 }
 
 int bench(void* argument) {
@@ -114,6 +93,7 @@ int bench(void* argument) {
     init_widgets();
     backend().screen.set_terminal_size(200, 60);
     backend().screen.full_screen = true;
+    run(test::FACE_PROTOTYPE);
     run(PROTOTYPES);
     run(picture().c_str());
     run(faces().c_str());

@@ -9,15 +9,11 @@
 // signal.
 //
 // Usage: terminal_restore. Prints "N passed, N failed".
-#include <poll.h>
-#include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
-#include <utmp.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -26,13 +22,13 @@
 
 #include "platform/signals.h"
 #include "platform/terminal.h"
+#include "tests/pty/pty_process.h"
 #include "tests/unit/support/vterm_screen.h"
 
 namespace {
 
 namespace pt = vek::platform::terminal;
 
-constexpr int WAIT_MS = 10000;
 constexpr const char* READY = "READY";
 
 enum class WayOut { termination, abort, interrupt, quit, exception };
@@ -99,89 +95,6 @@ void wait_for_go() {
     _exit(0);
 }
 
-class Pty {
-public:
-    explicit Pty(const Case& c) {
-        winsize size{};
-        size.ws_col = 40;
-        size.ws_row = 10;
-        int slave = -1;
-        if (openpty(&master_, &slave, nullptr, nullptr, &size) != 0) return;
-        tcgetattr(slave, &before_);
-        pid_ = fork();
-        if (pid_ == 0) {
-            close(master_);
-            login_tty(slave);
-            child(c);
-        }
-        close(slave);
-    }
-    ~Pty() {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        close(master_);
-    }
-
-    void type(const char* keys) { (void)!write(master_, keys, std::strlen(keys)); }
-
-    bool wait_for(const std::string& text) {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(WAIT_MS);
-        while (output_.find(text) == std::string::npos) {
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                              std::chrono::steady_clock::now());
-            if (left.count() <= 0 || !read_some(int(left.count()))) return false;
-        }
-        return true;
-    }
-
-    int wait_exit() {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(WAIT_MS);
-        while (std::chrono::steady_clock::now() < deadline) {
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                while (read_some(50)) {}
-                return status;
-            }
-            read_some(50);
-        }
-        return -1;
-    }
-
-    termios settings() const {
-        termios now{};
-        tcgetattr(master_, &now);
-        return now;
-    }
-
-    bool restored() const {
-        termios after = settings();
-        return before_.c_iflag == after.c_iflag && before_.c_oflag == after.c_oflag &&
-               before_.c_lflag == after.c_lflag && before_.c_cflag == after.c_cflag &&
-               std::memcmp(before_.c_cc, after.c_cc, sizeof after.c_cc) == 0;
-    }
-
-    const std::string& output() const { return output_; }
-
-private:
-    bool read_some(int timeout_ms) {
-        pollfd input{.fd = master_, .events = POLLIN, .revents = 0};
-        if (poll(&input, 1, timeout_ms) <= 0) return false;
-        char buffer[4096];
-        ssize_t count = read(master_, buffer, sizeof buffer);
-        if (count <= 0) return false;
-        output_.append(buffer, size_t(count));
-        return true;
-    }
-
-    int master_ = -1;
-    pid_t pid_ = -1;
-    termios before_{};
-    std::string output_;
-};
-
 int passed = 0;
 int failed = 0;
 
@@ -210,7 +123,7 @@ bool ended_as_expected(int status, int signal_number) {
 }
 
 void run(const Case& c) {
-    Pty pty(c);
+    vek::test::PtyProcess pty([&c] { child(c); }, 40, 10);
     bool ok = pty.wait_for(READY);
     check(std::string(c.name) + ": UI mode", ok && in_ui_mode(pty.settings()), pty.output());
     pty.type(c.way_out == WayOut::interrupt ? "\x03" : "g");
@@ -228,7 +141,8 @@ void run(const Case& c) {
     vek::test::VtermScreen emulator(10, 40);
     emulator.feed(out);
     bool screen_back = emulator.mouse == 0 && !emulator.alternate_screen && emulator.cursor_visible;
-    ok = ok && resets == c.resets && screen_back && pty.restored() && ended_as_expected(status, c.signal_number);
+    ok = ok && resets == c.resets && screen_back && pty.terminal_restored() &&
+         ended_as_expected(status, c.signal_number);
     check(std::string(c.name) + ": restored", ok, out);
 }
 

@@ -2,6 +2,8 @@
 
 #include <vterm.h>
 
+#include "runtime/text/unicode.h"
+
 namespace vek::test {
 
 namespace {
@@ -39,24 +41,6 @@ int colour_index(const VTermColor& colour, bool foreground, uint32_t& rgb) {
     if (VTERM_COLOR_IS_INDEXED(&colour)) return colour.indexed.idx;
     rgb = uint32_t(colour.rgb.red) << 16 | uint32_t(colour.rgb.green) << 8 | colour.rgb.blue;
     return -2;
-}
-
-void append_utf8(std::string& out, uint32_t code) {
-    if (code < 0x80) {
-        out += char(code);
-    } else if (code < 0x800) {
-        out += char(0xC0 | (code >> 6));
-        out += char(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += char(0xE0 | (code >> 12));
-        out += char(0x80 | ((code >> 6) & 0x3F));
-        out += char(0x80 | (code & 0x3F));
-    } else {
-        out += char(0xF0 | (code >> 18));
-        out += char(0x80 | ((code >> 12) & 0x3F));
-        out += char(0x80 | ((code >> 6) & 0x3F));
-        out += char(0x80 | (code & 0x3F));
-    }
 }
 
 }  // namespace
@@ -98,7 +82,10 @@ std::string VtermScreen::row(int row, int columns) const {
     for (int column = 0; column < columns;) {
         Cell shown = cell(row, column);
         if (shown.text.empty()) text += ' ';
-        for (char32_t code : shown.text) append_utf8(text, code);
+        for (char32_t code : shown.text) {
+            uint8_t bytes[4];
+            text.append(reinterpret_cast<const char*>(bytes), size_t(unicode::encode_utf8_char(code, bytes)));
+        }
         column += shown.width > 0 ? shown.width : 1;
     }
     return text;

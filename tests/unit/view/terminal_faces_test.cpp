@@ -7,15 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "runtime/datatypes/block/array.h"
-#include "runtime/datatypes/handle.h"
-#include "runtime/datatypes/logic.h"
-#include "runtime/datatypes/none.h"
-#include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/eval/evaluator.h"
 #include "tests/unit/support/load_and_mold.h"
+#include "tests/unit/support/shown_faces.h"
 #include "tests/unit/support/stack_fixture.h"
 #include "tests/unit/support/support.h"
 #include "tests/unit/support/vterm_screen.h"
@@ -28,13 +24,6 @@ namespace {
 using namespace view::backends::terminal;
 using view::Facet;
 
-// A face with every facet of face!, in its order.
-constexpr const char* FACE_PROTOTYPE =
-    "tui-face: make object! [type: 'base offset: 0x0 size: 0x0 text: none image: none color: none menu: none "
-    "data: none enabled?: true visible?: true selected: none flags: none options: none parent: none pane: none "
-    "state: none rate: none edge: none para: none font: none actors: none extra: none draw: none "
-    "on-change*: func [word old new] [] on-deep-change*: func [owner word target action new index part] []]";
-
 class TerminalFaces : public test::NativeFrameTest {
 protected:
     void SetUp() override {
@@ -42,7 +31,7 @@ protected:
         init_widgets();
         reset_backend();
         backend().screen.set_terminal_size(20, 6);
-        run(FACE_PROTOTYPE);
+        run(test::FACE_PROTOTYPE);
     }
     void TearDown() override {
         reset_backend();
@@ -57,21 +46,7 @@ protected:
 
     static Cell global(const char* name) { return *context::get_global_cell(symbol::make_case_folded(name)); }
 
-    // Makes the face's widget under the parent's and keeps its handle in
-    // the face's state block.
-    WidgetId show(const char* name, WidgetId parent = 0) {
-        Cell face = global(name);
-        WidgetId id = make_widget(&face, parent);
-        Cell state;
-        block::make_at(&state, 4);
-        Cell value;
-        block::rs_append(&state, handle::make_at(&value, int32_t(id), handle::Kind::window));
-        block::rs_append(&state, integer::make_at(&value, 0));
-        block::rs_append(&state, none::box());
-        block::rs_append(&state, logic::constant(false));
-        *facet(&face, Facet::STATE) = state;
-        return id;
-    }
+    WidgetId show(const char* name, WidgetId parent = 0) { return test::show_face(global(name), parent); }
 
     // The window's tree shown: each face of a pane under its parent.
     void show_tree(const char* window, std::initializer_list<std::pair<const char*, const char*>> children) {
