@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/core/raise.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/eval/evaluator.h"
@@ -217,6 +218,24 @@ TEST_F(TerminalFaces, HitTestsFromTheLastDrawn) {
         Widget* expected = c.face ? [&] { Cell face = global(c.face); return face_widget(&face); }() : nullptr;
         EXPECT_EQ(hit, expected) << c.x << "x" << c.y;
     }
+}
+
+// A flag word that names no flag is refused before anything is made: the
+// next widget takes the slot the refused one would have had.
+TEST_F(TerminalFaces, UnknownFlagWordsMakeNoWidget) {
+    run("win: make tui-face [type: 'window size: 4x1 flags: 'fullscreen]"
+        "bad: make tui-face [flags: [all-over bogus]] good: make tui-face [flags: [focusable]]");
+    WidgetId window = show("win");
+    EXPECT_TRUE(backend().screen.full_screen);
+    size_t slots = backend().widgets.size();
+    Cell bad = global("bad");
+    EXPECT_EQ(test::raised([&] { make_widget(&bad, window); }), error_code(err::script::invalid_arg));
+    EXPECT_EQ(backend().widgets.size(), slots);
+    EXPECT_EQ(cell_type(facet(&bad, Facet::STATE)), TYPE_NONE);
+    Widget* good = find_widget(show("good", window));
+    ASSERT_NE(good, nullptr);
+    EXPECT_EQ(size_t(good - backend().widgets.data()), slots);
+    EXPECT_TRUE(good->flags & WIDGET_FOCUSED);  // the first focusable widget
 }
 
 }  // namespace
