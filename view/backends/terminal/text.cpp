@@ -22,9 +22,9 @@ constexpr size_t MAX_SGR_PARAMETERS = 16;
 // An interpreted sequence: ESC "[", parameters, a final byte (0x40-0x7E).
 struct Sequence {
     size_t length;  // characters it spans; 0 when none starts here
-    char32_t final;
+    char32_t final;  // its final character
     size_t count;   // parameters read
-    int32_t parameters[MAX_SGR_PARAMETERS];
+    int32_t parameters[MAX_SGR_PARAMETERS];  // the numbers, an empty one 0
 };
 
 Sequence read_sequence(TextView text, size_t at) {

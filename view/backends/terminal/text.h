@@ -65,10 +65,10 @@ enum Alignment : uint32_t {
 
 // A box of cells, x2 and y2 excluded.
 struct CellBox {
-    int32_t x1;
-    int32_t y1;
-    int32_t x2;
-    int32_t y2;
+    int32_t x1;  // left column
+    int32_t y1;  // top row
+    int32_t x2;  // the column right of the box
+    int32_t y2;  // the row below the box
     bool empty() const { return x2 <= x1 || y2 <= y1; }
 };
 
@@ -83,16 +83,16 @@ void write_text(Screen& screen, TextView text, int32_t x, int32_t y, CellBox cli
 // it; a character wider than the limit alone ends the measure. Interpreted
 // sequences take no room.
 struct TextSize {
-    int32_t width;
-    int32_t lines;
+    int32_t width;  // cells of the widest line
+    int32_t lines;  // lines, at least 1
 };
 TextSize measure_text(TextView text, int32_t width_limit, bool interpret = false);
 
 // Where the i-th character starts (lower: the column after it, one line
 // down), with lines broken at the width limit (0: none).
 struct Caret {
-    int32_t column;
-    int32_t line;
+    int32_t column;  // cells from the line's start
+    int32_t line;    // lines from the first, 0-based
 };
 Caret caret_to_offset(TextView text, size_t index, int32_t width_limit, bool lower);
 

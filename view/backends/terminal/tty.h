@@ -15,8 +15,8 @@ namespace vek::view::backends::terminal {
 
 // The terminal's size in cells; 80 x 24 when it cannot tell.
 struct TerminalSize {
-    int32_t columns;
-    int32_t rows;
+    int32_t columns;  // cells across
+    int32_t rows;     // cells down
 };
 TerminalSize terminal_size();
 

@@ -53,8 +53,9 @@ uint32_t take_slot() {
 // ---------------------------------------------------------------- reading the face
 
 struct Box {
-    float x, y, width, height;
-    bool size_pair;  // the size was a pair!
+    float x, y;           // the offset
+    float width, height;  // the size
+    bool size_pair;       // the size was a pair!
 };
 
 // The face's offset, a pair! turned into a point2D! in the face itself
