@@ -517,13 +517,15 @@ bool neutral(int32_t op, double scalar) {
 
 // Each element from the head combined with the scalar, in place: a float
 // vector takes it as a double (a percent by its fraction), an integer or
-// char vector as an integer truncated toward zero.
+// char vector as an integer truncated toward zero. A char! scalar counts as
+// its code point, a time! as its seconds.
 Cell* combine_scalar(Cell* vector, const Cell* scalar, int32_t op) {
     uint32_t type = element_type(vector);
     check_float_op(type, op);
     bool floats = holds_floats(type);
-    double as_float = cell_type(scalar) == TYPE_INTEGER ? integer::get(scalar) : float_::get(scalar);
-    int32_t as_integer = cell_type(scalar) == TYPE_INTEGER ? integer::get(scalar) : integer::truncate(as_float);
+    bool whole = cell_type(scalar) == TYPE_INTEGER || cell_type(scalar) == TYPE_CHAR;
+    double as_float = whole ? integer::get(scalar) : float_::get(scalar);
+    int32_t as_integer = whole ? integer::get(scalar) : integer::truncate(as_float);
     if (neutral(op, floats ? as_float : as_integer)) return vector;
     if (!floats && as_integer == 0 && (op == OP_DIVIDE || op == OP_REMAINDER)) fire(err::math::zero_divide);
     SeriesBuffer* buffer = buffer_of(vector);
@@ -549,6 +551,14 @@ Cell* arithmetic(Cell* value1, Cell* value2) {
 }
 
 }  // namespace
+
+Cell* scalar_on_left(Cell* number, const Cell* vector, int32_t op) {
+    if (op == OP_SUBTRACT || op == OP_DIVIDE || op == OP_REMAINDER)
+        integer::raise_not_related(integer::op_word(op), cell_type(number));
+    Cell scalar = *number;
+    *number = *vector;
+    return combine_scalar(number, &scalar, op);
+}
 
 // ---------------------------------------------------------------- append, insert and change
 
