@@ -7,8 +7,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
-#include <vector>
 
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
@@ -659,7 +657,7 @@ void change(Cell* series, Cell* value, int32_t part, bool only, int32_t dup) {
 
 }  // namespace
 
-// ---------------------------------------------------------------- find, select and sort
+// ---------------------------------------------------------------- find and select
 
 namespace {
 
@@ -712,37 +710,6 @@ Cell* select(Cell* series, const Cell* value, const actions::SelectArgs& args) {
     return get_element(series, uint32_t(index + 1), series);
 }
 
-// Reads count elements from first, orders them and writes them back.
-template <class T, class Read, class Write>
-void sort_run(const Cell* vector, uint32_t first, uint32_t count, bool descending, Read read, Write write) {
-    std::vector<T> values(count);  // numbers only: nothing here for the collector
-    for (uint32_t i = 0; i < count; i++) values[i] = read(vector, first + i);
-    if (descending)
-        std::stable_sort(values.begin(), values.end(), std::greater<T>());
-    else
-        std::stable_sort(values.begin(), values.end());
-    SeriesBuffer* buffer = buffer_of(vector);
-    for (uint32_t i = 0; i < count; i++) write(buffer->at(first + i), buffer->unit(), values[i]);
-}
-
-// Elements ordered by value from the head (/part: that many; /reverse:
-// descending). Records (/skip) and comparators (/compare) are not taken.
-Cell* sort(Cell* series, const actions::SortArgs& args) {
-    if (args.skip || args.comparator) fire(err::internal::not_done);
-    uint32_t head = series::clamped_head(series);
-    int64_t count = buffer_of(series)->length() - head;
-    if (args.part) count = std::clamp<int64_t>(series::part_count(series, args.part), 0, count);
-    if (count < 2) return series;
-    bool told = series::notify_before(series, series::Edit::sort, nullptr, int32_t(head), int32_t(count));
-    if (told) count = std::min<int64_t>(count, length_from_head(series));
-    if (holds_floats(element_type(series)))
-        sort_run<double>(series, head, uint32_t(count), args.reverse, float_at, write_float);
-    else
-        sort_run<int32_t>(series, head, uint32_t(count), args.reverse, integer_at, write_integer);
-    if (told) series::notify_after(series, series::Edit::sort, nullptr, int32_t(head), int32_t(count));
-    return series;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------- registration
@@ -775,7 +742,7 @@ void init() {
         .inherit_range<SLOT_LENGTH_Q, SLOT_POKE>()
         .inherit_range<SLOT_REMOVE, SLOT_REVERSE>()
         .set<SLOT_SELECT>(select)
-        .set<SLOT_SORT>(sort)
+        .inherit<SLOT_SORT>()
         .inherit<SLOT_SKIP>()
         .inherit_range<SLOT_TAIL, SLOT_TAKE>()
         .inherit<SLOT_MODIFY>());

@@ -24,6 +24,12 @@ inline uint32_t element_type(const Cell* vector) {
     return vector->data3;
 }
 
+// A vector! cell of the same element type over another buffer of elements,
+// from its first one.
+inline Cell over(const Cell* vector, Node elements) {
+    return Cell{TYPE_VECTOR, 0, uint32_t(elements), element_type(vector)};
+}
+
 // The unit that an element type takes when the make block gives no bit size.
 constexpr uint32_t default_unit(uint32_t type) { return type == TYPE_FLOAT || type == TYPE_PERCENT ? 8 : 4; }
 
