@@ -298,13 +298,20 @@ Plan plan_from_block(const Cell* spec_value) {
     return plan_untyped(spec_value, items, length);
 }
 
-Plan plan_from(const Cell* spec_value) {
+// A number is a count of zeros: of integers at 32 bits, or made from a
+// vector the prototype's element type and unit, so that a vector made from
+// a model keeps what its elements are.
+Plan plan_from(const Cell* prototype, const Cell* spec_value) {
     switch (cell_type(spec_value)) {
     case TYPE_INTEGER:
     case TYPE_FLOAT: {
         Plan plan;
         plan.count = integer::from_number_arg(spec_value);
         plan.counted = true;
+        if (cell_type(prototype) == TYPE_VECTOR) {
+            plan.type = element_type(prototype);
+            plan.unit = unit_of(prototype);
+        }
         return plan;
     }
     case TYPE_BLOCK: return plan_from_block(spec_value);
@@ -314,7 +321,7 @@ Plan plan_from(const Cell* spec_value) {
 
 // Values at least as many as the count, and a count below 1, fill nothing.
 Cell* make(Cell* result, const Cell* spec_value, uint32_t) {
-    Plan plan = plan_from(spec_value);
+    Plan plan = plan_from(result, spec_value);
     uint32_t value_count = has_values(plan) ? block::length_from_head(&plan.values) : 0;
     bool fill = plan.counted && plan.count >= 1 && plan.count > value_count;
     uint64_t room = fill ? uint64_t(plan.count) : std::max(value_count, 1u);
