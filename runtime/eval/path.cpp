@@ -39,7 +39,8 @@ bool notify_owner(const Walk& walk, uint32_t selectors) {
     if (selectors < 2) return false;
     const Cell* holder = holder_of_parent(walk);
     uint32_t type = cell_type(holder);
-    if (type == TYPE_OBJECT) return object::event_record(holder) != Node::none && cell_type(&walk.previous) == TYPE_WORD;
+    if (type == TYPE_OBJECT)
+        return object::event_record(holder) != Node::none && cell_type(&walk.previous) == TYPE_WORD;
     return is_any_block(type);
 }
 

@@ -55,8 +55,9 @@ namespace {
 // make: a block, paren, hash or path spec gives a shallow copy of its cells
 // from the head; an integer! or float! (truncated; out of 32 bits: script
 // out-of-range) an empty block of that capacity, below 1 giving 1; an
-// object! or map! its body; anything else raises script bad-make-arg. make and to write the new value into the
-// result cell, with the type asked for, and return it.
+// object! or map! its body; anything else raises script bad-make-arg. make
+// and to write the new value into the result cell, with the type asked for,
+// and return it.
 Cell* make(Cell* result, const Cell* spec_value, uint32_t type) {
     uint32_t spec_type = cell_type(spec_value);
     if (is_any_block(spec_type) || spec_type == TYPE_VECTOR || spec_type == TYPE_OBJECT || spec_type == TYPE_MAP)

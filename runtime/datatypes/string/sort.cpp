@@ -117,7 +117,8 @@ Cell* push_keys(const Cell* series, uint32_t count, uint32_t size, bool all) {
         uint32_t at = series_index(series) + i * size;
         if (all) {
             Node record = series::copy_part(series_node(series), at, size);
-            *block::alloc_tail(keys) = vector ? vector::over(series, record) : Cell{cell_type(series), 0, uint32_t(record), 0};
+            Cell one = vector ? vector::over(series, record) : Cell{cell_type(series), 0, uint32_t(record), 0};
+            *block::alloc_tail(keys) = one;
         } else if (vector) {
             vector::get_element(series, at, block::alloc_tail(keys));
         } else {
