@@ -232,6 +232,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     fs::path dir = scratch_directory(file.stem().string());
+    fs::path fixtures = file.parent_path() / "fixtures";
+    if (fs::is_directory(fixtures)) fs::copy(fixtures, dir / "fixtures", fs::copy_options::recursive);
     bool setup = !tests.setup.empty();
     if (setup) write_setup(dir, tests.setup);
     int failed = 0;
