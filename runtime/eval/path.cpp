@@ -91,6 +91,10 @@ Pending finish(const Walk& walk, Cell* start, bool sub) {
     return Pending::none;
 }
 
+// A value held whole in its cell: a set changes the walk's copy of it,
+// which goes back into what held it.
+bool held_in_cell(uint32_t type) { return is_immediate(type) || type == TYPE_EVENT; }
+
 }  // namespace
 
 Cell* reserve_path_steps(uint32_t count) {
@@ -103,14 +107,14 @@ void store_path_back(const Cell* path, const Cell* head, const Cell* steps, uint
                      const Cell* changed_parent, bool case_sensitive) {
     Cell changed = *changed_parent;
     for (uint32_t i = last_step; i > 0; i--) {
-        if (!is_immediate(cell_type(&changed))) return;
+        if (!held_in_cell(cell_type(&changed))) return;
         Cell holder = steps[2 * (i - 1)];
         Cell selector = steps[2 * (i - 1) + 1];
         actions::eval_path_typed(&holder, &selector, &changed, path, nullptr, &selector, int32_t(i - 1),
                                  case_sensitive, false, true, false);
         changed = holder;
     }
-    if (!is_immediate(cell_type(&changed)) || cell_type(head) != TYPE_WORD) return;
+    if (!held_in_cell(cell_type(&changed)) || cell_type(head) != TYPE_WORD) return;
     Cell word = *head;
     context::set(&word, &changed);
 }
