@@ -21,6 +21,7 @@
 #include "runtime/io/files.h"
 #include "runtime/io/os_info.h"
 #include "runtime/natives/image_codecs.h"
+#include "runtime/natives/json_codec.h"
 #include "runtime/natives/vekbin_codec.h"
 #include "runtime/natives/maths.h"
 #include "runtime/natives/output.h"
@@ -230,6 +231,7 @@ void init() {
     init_predicates();
     init_image_codecs();
     init_vekbin_codec();
+    init_json_codec();
 }
 
 }  // namespace vek::routines
