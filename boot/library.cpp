@@ -18,6 +18,7 @@
 #include "runtime/eval/stack.h"
 #include "runtime/lexer/lexer.h"
 #include "runtime/memory/manager.h"
+#include "view/routines.h"
 
 namespace vek::boot {
 
@@ -143,6 +144,7 @@ void boot_library(std::span<const Module> modules) {
     TortureAfterBoot torture;
     bind_boot_routine();
     console::init();
+    view::init();
     for (const Module& module : modules) run_module(module);
     unset_boot_routine();
     boot_phase = false;

@@ -28,6 +28,7 @@
 #include "runtime/datatypes/container/bitset.h"
 #include "runtime/datatypes/container/map.h"
 #include "runtime/datatypes/container/vector.h"
+#include "runtime/datatypes/event.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/float.h"
@@ -144,6 +145,7 @@ void init() {
     fixed_words::init();
     fixed_words::init_refinements();
     fixed_words::init_issues();
+    event::init();  // event!, once the words of its fields exist
     system_fields::init();
     error::init_prototype();
     natives::init();  // natives table

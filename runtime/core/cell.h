@@ -50,10 +50,10 @@
 //   triple!        int32                     int32                      int32
 //   image!         head index (pixels)       node: the image node       size: width bits 0-15,
 //                                            (none without pixels)      height bits 16-31
+//   event!         type id                   (node): a made event's     key and flags
+//                                            block, or the backend's
+//                                            message id
 //   series!        no value has this type
-//
-// Not built yet, with what is settled of it: event! word 2 (node): a series
-// when EVENT_HOLDS_SERIES is set.
 #pragma once
 
 #include <bit>

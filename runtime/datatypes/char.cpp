@@ -4,6 +4,7 @@
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
+#include "runtime/datatypes/container/vector.h"
 #include "runtime/datatypes/number/float.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/buffer.h"
@@ -52,8 +53,6 @@ int32_t operand(const Cell* value) {
     switch (cell_type(value)) {
     case TYPE_CHAR: case TYPE_INTEGER: return integer::get(value);
     case TYPE_FLOAT: return integer::truncate(float_::get(value));
-    // The vector's scalar arithmetic comes with vector!.
-    case TYPE_VECTOR: fire(err::internal::not_done);
     default: {
         Cell type{TYPE_DATATYPE, cell_type(value), 0, 0};
         fire(err::script::invalid_type, &type);
@@ -141,6 +140,7 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
 // ---------------------------------------------------------------- arithmetic
 
 Cell* do_math(Cell* value1, const Cell* value2, int32_t op) {
+    if (cell_type(value2) == TYPE_VECTOR) return vector::scalar_on_left(value1, value2, op);
     int32_t right = operand(value2);
     // An add, subtract or multiply that leaves 32 bits turns the scratch cell
     // into a float!; a divide is given none so that it truncates.

@@ -35,7 +35,8 @@ Cell* make_in_block(const Cell* block, uint32_t code_point);
 // Arithmetic on value1's code point with a char!, integer! or float!
 // (truncated) operand; the result stays in value1 and stays a char!. A result
 // outside the code point range raises math overflow; a zero divisor math
-// zero-divide; any other operand type script invalid-type.
+// zero-divide; any other operand type script invalid-type. A vector! operand
+// takes the whole operation (vector::scalar_on_left).
 Cell* do_math(Cell* value1, const Cell* value2, int32_t op);
 
 // Registers char!; integer! must be registered first.

@@ -118,8 +118,9 @@ Bytes clean_text(const Bytes& bytes) {
     return text;
 }
 
-// Appends the captured bytes to the /output or /error value: a binary! takes
-// them as they are, a string! as text.
+// Inserts the captured bytes at the head of the /output or /error value
+// (before what it holds from there): a binary! takes them as they are, a
+// string! as text.
 void store(Cell* target, const Bytes& bytes, bool cut) {
     if (cut) fire(err::script::too_long);
     if (bytes.empty()) return;
@@ -131,7 +132,7 @@ void store(Cell* target, const Bytes& bytes, bool cut) {
         Bytes text = clean_text(bytes);
         captured = string::load_push(text.data(), uint32_t(text.size()), string::Encoding::utf8);
     }
-    actions::append(target, captured, nullptr, false, nullptr);
+    actions::insert(target, captured, nullptr, false, nullptr);
     stack::top = mark;
 }
 

@@ -259,12 +259,12 @@ Cell* push_header_map(const std::string& text) {
     return map;
 }
 
+// A request that brought no response raises access no-connect with the URL,
+// whatever the cause (refused, host unknown, TLS, a server that closes, a
+// time-out), so that scripts catch one id; a body past the limit is too-long.
 [[noreturn]] void raise_failure(net::Outcome outcome, const Cell* url) {
-    switch (outcome) {
-    case net::Outcome::timed_out: fire(err::access::no_connect, url);
-    case net::Outcome::too_long: fire(err::script::too_long);
-    default: fire(err::access::cannot_open, url);
-    }
+    if (outcome == net::Outcome::too_long) fire(err::script::too_long);
+    fire(err::access::no_connect, url);
 }
 
 Cell* push_response(net::Response& response, bool binary, bool lines, bool info) {

@@ -235,6 +235,19 @@ void scan_tokens(State* st, bool one, bool prescan) {
     missing_error(st, closer, opener);
 }
 
+// Before a syntax error ends a scan that appends to a block: the values that
+// the outermost level completed before the first level still open are
+// loaded, and go into the block as they would have.
+void keep_completed(State* st) {
+    if (!st->into) return;
+    uint32_t end = st->top;
+    for (uint32_t level = st->level; level != st->base;) {
+        end = level - 1;
+        level = end - marker_outer_count(output_at(end));
+    }
+    for (uint32_t i = st->base; i < end; i++) block::rs_append(st->into, output_at(i));
+}
+
 // Drops the open levels: blocks, parens and maps become blocks of what they
 // hold so far, an open path's items join the level around it.
 void close_all(State* st) {
@@ -443,6 +456,7 @@ void syntax_error(State* st, int32_t type, const uint8_t* start) {
     st->token_type = TYPE_ERROR;
     error_event(st, type, start);
     if (!st->load) throw QuietStop{};
+    keep_completed(st);
     close_all(st);
     Cell line = line_text(st);
     Cell near = near_text(st, start);
@@ -456,6 +470,7 @@ void missing_error(State* st, char delimiter, const uint8_t* near) {
     st->token_type = TYPE_ERROR;
     error_event(st, ERR_BAD_CHAR, near);
     if (!st->load) throw QuietStop{};
+    keep_completed(st);
     close_all(st);
     Cell line = line_text(st);
     Cell text = near_text(st, near);
@@ -472,6 +487,7 @@ uint32_t scan(Cell* dst, const uint8_t* text, uint32_t size, ScanOptions options
     st.line = 1;
     st.type_override = -1;
     st.load = options.mode == Mode::load;
+    st.into = into;
     if (options.tracer) start_tracing(&st, options.tracer, source);
     bool prescan = options.mode == Mode::prescan;
     Link link(&st);

@@ -6,6 +6,7 @@
 #include "platform/crypto.h"
 #include "runtime/codecs/crc.h"
 #include "runtime/codecs/internet_sum.h"
+#include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/binary.h"
@@ -97,16 +98,12 @@ void box_table_hash() {
 }
 
 // Refuses a /with value that the method takes no use of, before any data is
-// read: the plain sums take none, the digests a key or a table size, hash
-// only a table size.
-void check_key(Method method, const Cell* key) {
-    bool digest = digest_kind(method).has_value();
-    bool table_size = cell_type(key) == TYPE_INTEGER;
-    if (!digest && method != Method::hash) fire(err::script::bad_refines);
-    if (method == Method::hash && !table_size) {
-        Cell refinement{TYPE_REFINEMENT, 0, symbol::make("with"), WORD_UNRESOLVED};
-        fire(err::script::invalid_refine_arg, &refinement, key);
-    }
+// read: the plain sums take none (the method is named), the digests a key
+// or a table size, hash only a table size (the key is named).
+void check_key(Method method, const Cell* method_word, const Cell* key) {
+    const Cell* with = fixed_words::refinement(fixed_words::Ref::with);
+    if (!digest_kind(method) && method != Method::hash) fire(err::script::invalid_refine_arg, with, method_word);
+    if (method == Method::hash && cell_type(key) != TYPE_INTEGER) fire(err::script::invalid_refine_arg, with, key);
 }
 
 void box_hmac(Method method, const Cell* method_word, const Cell* key) {
@@ -141,7 +138,7 @@ Pending checksum(bool check, const int32_t* refinements) {
         return Pending::none;
     }
     Cell key = *arg(refinements[WITH]);
-    check_key(method, &key);
+    check_key(method, &method_word, &key);
     if (cell_type(&key) == TYPE_INTEGER)
         box_table_hash();
     else

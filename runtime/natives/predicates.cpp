@@ -58,6 +58,7 @@ constexpr ExactTest EXACT_TESTS[] = {
     {"datatype?", is_type<TYPE_DATATYPE>},   {"function?", is_type<TYPE_FUNCTION>},
     {"object?", is_type<TYPE_OBJECT>},       {"op?", is_type<TYPE_OP>},
     {"routine?", is_type<TYPE_ROUTINE>},     {"vector?", is_type<TYPE_VECTOR>},
+    {"event?", is_type<TYPE_EVENT>},
 };
 
 // ---------------------------------------------------------------- typesets

@@ -22,6 +22,7 @@
 #include "runtime/io/files.h"
 #include "runtime/io/os_info.h"
 #include "runtime/natives/image_codecs.h"
+#include "runtime/natives/json_codec.h"
 #include "runtime/natives/vekbin_codec.h"
 #include "runtime/natives/maths.h"
 #include "runtime/natives/output.h"
@@ -264,6 +265,7 @@ void init() {
     init_predicates();
     init_image_codecs();
     init_vekbin_codec();
+    init_json_codec();
 }
 
 }  // namespace vek::routines

@@ -33,6 +33,10 @@ expect("a script that ends in an error" 1
 expect("a file that cannot be read" 1 "*** Access Error: cannot open: %${dir}/missing.vek\n" ""
        ${dir}/missing.vek)
 expect("a directory" 1 "*** Access Error: cannot open: %${dir}\n" "" ${dir})
+# A directory named so that read lists it has no script text either.
+expect("a directory with its slash" 1 "*** Access Error: cannot open: %${dir}/\n" "" ${dir}/)
+expect("the current directory" 1 "*** Access Error: cannot open: %.\n" "" .)
+expect("the parent directory" 1 "*** Access Error: cannot open: %..\n" "" ..)
 file(WRITE ${generated}/system.vek "Vek/System []\nprint \"after\"\n")
 expect("a script for compilation" 1 "*** Error: contains Vek/System code which requires compilation!\n" ""
        ${generated}/system.vek)

@@ -4,6 +4,7 @@
 
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
+#include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/block/internal.h"
 #include "runtime/datatypes/container/vector.h"
@@ -26,12 +27,13 @@ bool equality_op(int32_t op) { return op <= 2 || op == 10 || op == 11 || op == 1
     fire(err::script::bad_make_arg, &datatype, spec_value);
 }
 
-// Blocks made from objects and maps wait for those datatypes.
-bool made_from_missing_type(uint32_t type) {
-    return type == TYPE_OBJECT || type == TYPE_MAP;
+// The block of set-words and values that reflect gives as an object's or a
+// map's body: a new block, so the result shares nothing with the value.
+Cell* body_of(Cell* result, const Cell* spec_value, uint32_t type) {
+    *result = *spec_value;
+    actions::reflect(result, fixed_words::symbol(fixed_words::Sym::body));
+    return set_type(result, type);
 }
-
-[[noreturn]] void not_done() { fire(err::internal::not_done); }
 
 // Whether the text written so far ends a line or a column, so that the next
 // formed value needs no space before it.
@@ -52,17 +54,18 @@ namespace {
 
 // make: a block, paren, hash or path spec gives a shallow copy of its cells
 // from the head; an integer! or float! (truncated; out of 32 bits: script
-// out-of-range) an empty block of that capacity, below 1 giving 1; anything
-// else raises script bad-make-arg. make and to write the new value into the
-// result cell, with the type asked for, and return it.
+// out-of-range) an empty block of that capacity, below 1 giving 1; an
+// object! or map! its body; anything else raises script bad-make-arg. make
+// and to write the new value into the result cell, with the type asked for,
+// and return it.
 Cell* make(Cell* result, const Cell* spec_value, uint32_t type) {
     uint32_t spec_type = cell_type(spec_value);
-    if (is_any_block(spec_type) || spec_type == TYPE_VECTOR) return convert(result, spec_value, type);
+    if (is_any_block(spec_type) || spec_type == TYPE_VECTOR || spec_type == TYPE_OBJECT || spec_type == TYPE_MAP)
+        return convert(result, spec_value, type);
     if (spec_type == TYPE_INTEGER || spec_type == TYPE_FLOAT) {
         int32_t capacity = integer::from_number_arg(spec_value);
         return set_type(make_at(make_unset(result), capacity), type);
     }
-    if (made_from_missing_type(spec_type)) not_done();
     bad_make_arg(type, spec_value);
 }
 
@@ -70,7 +73,7 @@ Cell* make(Cell* result, const Cell* spec_value, uint32_t type) {
 
 Cell* convert(Cell* result, const Cell* spec_value, uint32_t type) {
     uint32_t spec_type = cell_type(spec_value);
-    if (made_from_missing_type(spec_type)) not_done();
+    if (spec_type == TYPE_OBJECT || spec_type == TYPE_MAP) return body_of(result, spec_value, type);
     if (spec_type == TYPE_STRING) {
         lexer::scan_string(result, spec_value, -1, {.wrap = true}, nullptr, nullptr);
         return set_type(result, type);

@@ -52,10 +52,11 @@ using integer::raise_invalid_type;
 }
 
 // The float truncated toward zero; script out-of-range with the culprit when
-// that leaves the integers.
+// that leaves the integers. Truncated first, so that 2147483647.5 still fits.
 int32_t cut(double value, const Cell* culprit) {
-    if (integer::float_out_of_range(value)) fire(err::script::out_of_range, culprit);
-    return int32_t(value);
+    double whole = std::trunc(value);
+    if (integer::float_out_of_range(whole)) fire(err::script::out_of_range, culprit);
+    return int32_t(whole);
 }
 
 // A coordinate from a block: an integer!, or a float! truncated toward zero.

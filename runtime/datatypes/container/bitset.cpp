@@ -496,6 +496,8 @@ Cell* eval_path(Cell* parent, const Cell* element, const Cell* value, const Cell
 
 }  // namespace
 
+bool has_member(Node bits, int64_t bit) { return test_range(bits, bit, bit); }
+
 Cell* set_operation(Cell* set1, const Cell* set2, SetOp op) {
     if (cell_type(set2) != TYPE_BITSET) {
         Cell datatype = integer::datatype_value(cell_type(set2));

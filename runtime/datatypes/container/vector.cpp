@@ -7,8 +7,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
-#include <vector>
 
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/datatype.h"
@@ -300,13 +298,20 @@ Plan plan_from_block(const Cell* spec_value) {
     return plan_untyped(spec_value, items, length);
 }
 
-Plan plan_from(const Cell* spec_value) {
+// A number is a count of zeros: of integers at 32 bits, or made from a
+// vector the prototype's element type and unit, so that a vector made from
+// a model keeps what its elements are.
+Plan plan_from(const Cell* prototype, const Cell* spec_value) {
     switch (cell_type(spec_value)) {
     case TYPE_INTEGER:
     case TYPE_FLOAT: {
         Plan plan;
         plan.count = integer::from_number_arg(spec_value);
         plan.counted = true;
+        if (cell_type(prototype) == TYPE_VECTOR) {
+            plan.type = element_type(prototype);
+            plan.unit = unit_of(prototype);
+        }
         return plan;
     }
     case TYPE_BLOCK: return plan_from_block(spec_value);
@@ -316,7 +321,7 @@ Plan plan_from(const Cell* spec_value) {
 
 // Values at least as many as the count, and a count below 1, fill nothing.
 Cell* make(Cell* result, const Cell* spec_value, uint32_t) {
-    Plan plan = plan_from(spec_value);
+    Plan plan = plan_from(result, spec_value);
     uint32_t value_count = has_values(plan) ? block::length_from_head(&plan.values) : 0;
     bool fill = plan.counted && plan.count >= 1 && plan.count > value_count;
     uint64_t room = fill ? uint64_t(plan.count) : std::max(value_count, 1u);
@@ -517,13 +522,15 @@ bool neutral(int32_t op, double scalar) {
 
 // Each element from the head combined with the scalar, in place: a float
 // vector takes it as a double (a percent by its fraction), an integer or
-// char vector as an integer truncated toward zero.
+// char vector as an integer truncated toward zero. A char! scalar counts as
+// its code point, a time! as its seconds.
 Cell* combine_scalar(Cell* vector, const Cell* scalar, int32_t op) {
     uint32_t type = element_type(vector);
     check_float_op(type, op);
     bool floats = holds_floats(type);
-    double as_float = cell_type(scalar) == TYPE_INTEGER ? integer::get(scalar) : float_::get(scalar);
-    int32_t as_integer = cell_type(scalar) == TYPE_INTEGER ? integer::get(scalar) : integer::truncate(as_float);
+    bool whole = cell_type(scalar) == TYPE_INTEGER || cell_type(scalar) == TYPE_CHAR;
+    double as_float = whole ? integer::get(scalar) : float_::get(scalar);
+    int32_t as_integer = whole ? integer::get(scalar) : integer::truncate(as_float);
     if (neutral(op, floats ? as_float : as_integer)) return vector;
     if (!floats && as_integer == 0 && (op == OP_DIVIDE || op == OP_REMAINDER)) fire(err::math::zero_divide);
     SeriesBuffer* buffer = buffer_of(vector);
@@ -549,6 +556,14 @@ Cell* arithmetic(Cell* value1, Cell* value2) {
 }
 
 }  // namespace
+
+Cell* scalar_on_left(Cell* number, const Cell* vector, int32_t op) {
+    if (op == OP_SUBTRACT || op == OP_DIVIDE || op == OP_REMAINDER)
+        integer::raise_not_related(integer::op_word(op), cell_type(number));
+    Cell scalar = *number;
+    *number = *vector;
+    return combine_scalar(number, &scalar, op);
+}
 
 // ---------------------------------------------------------------- append, insert and change
 
@@ -649,7 +664,7 @@ void change(Cell* series, Cell* value, int32_t part, bool only, int32_t dup) {
 
 }  // namespace
 
-// ---------------------------------------------------------------- find, select and sort
+// ---------------------------------------------------------------- find and select
 
 namespace {
 
@@ -702,37 +717,6 @@ Cell* select(Cell* series, const Cell* value, const actions::SelectArgs& args) {
     return get_element(series, uint32_t(index + 1), series);
 }
 
-// Reads count elements from first, orders them and writes them back.
-template <class T, class Read, class Write>
-void sort_run(const Cell* vector, uint32_t first, uint32_t count, bool descending, Read read, Write write) {
-    std::vector<T> values(count);  // numbers only: nothing here for the collector
-    for (uint32_t i = 0; i < count; i++) values[i] = read(vector, first + i);
-    if (descending)
-        std::stable_sort(values.begin(), values.end(), std::greater<T>());
-    else
-        std::stable_sort(values.begin(), values.end());
-    SeriesBuffer* buffer = buffer_of(vector);
-    for (uint32_t i = 0; i < count; i++) write(buffer->at(first + i), buffer->unit(), values[i]);
-}
-
-// Elements ordered by value from the head (/part: that many; /reverse:
-// descending). Records (/skip) and comparators (/compare) are not taken.
-Cell* sort(Cell* series, const actions::SortArgs& args) {
-    if (args.skip || args.comparator) fire(err::internal::not_done);
-    uint32_t head = series::clamped_head(series);
-    int64_t count = buffer_of(series)->length() - head;
-    if (args.part) count = std::clamp<int64_t>(series::part_count(series, args.part), 0, count);
-    if (count < 2) return series;
-    bool told = series::notify_before(series, series::Edit::sort, nullptr, int32_t(head), int32_t(count));
-    if (told) count = std::min<int64_t>(count, length_from_head(series));
-    if (holds_floats(element_type(series)))
-        sort_run<double>(series, head, uint32_t(count), args.reverse, float_at, write_float);
-    else
-        sort_run<int32_t>(series, head, uint32_t(count), args.reverse, integer_at, write_integer);
-    if (told) series::notify_after(series, series::Edit::sort, nullptr, int32_t(head), int32_t(count));
-    return series;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------- registration
@@ -765,7 +749,7 @@ void init() {
         .inherit_range<SLOT_LENGTH_Q, SLOT_POKE>()
         .inherit_range<SLOT_REMOVE, SLOT_REVERSE>()
         .set<SLOT_SELECT>(select)
-        .set<SLOT_SORT>(sort)
+        .inherit<SLOT_SORT>()
         .inherit<SLOT_SKIP>()
         .inherit_range<SLOT_TAIL, SLOT_TAKE>()
         .inherit<SLOT_MODIFY>());

@@ -11,6 +11,7 @@
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/char.h"
 #include "runtime/datatypes/compound/tuple.h"
+#include "runtime/datatypes/container/vector.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/number/money.h"
 #include "runtime/datatypes/object/error.h"
@@ -30,16 +31,10 @@ namespace {
 constexpr double EPSILON = std::numeric_limits<double>::epsilon();
 constexpr double LARGEST = std::numeric_limits<double>::max();
 
-// The actions' names, indexed by integer::MathOp (add to remainder).
-constexpr const char* OP_WORDS[] = {"add", "subtract", "multiply", "divide", "remainder"};
-
 using integer::datatype_value;
 using integer::raise_bad_to_arg;
 using integer::raise_invalid_type;
 using integer::raise_not_related;
-
-// vector!'s kernel takes no number on its left yet.
-[[noreturn]] void handed_over() { fire(err::internal::not_done); }
 
 // ---------------------------------------------------------------- arithmetic
 
@@ -57,13 +52,12 @@ double number_of(const Cell* value) {
 // The right operands the float kernel takes itself; every other one raises.
 void check_right_operand(uint32_t left, uint32_t right, int32_t op) {
     switch (right) {
-    case TYPE_VECTOR: handed_over();
     case TYPE_PAIR:
     case TYPE_POINT2D:
     case TYPE_POINT3D:
         if (left == TYPE_TIME) raise_invalid_type(right);
         // Only the operations whose order does not matter can be handed over.
-        if (op != integer::OP_ADD && op != integer::OP_MULTIPLY) raise_not_related(OP_WORDS[op], right);
+        if (op != integer::OP_ADD && op != integer::OP_MULTIPLY) raise_not_related(integer::op_word(op), right);
         return;
     case TYPE_CHAR:
         if (left == TYPE_TIME || left == TYPE_PERCENT) raise_invalid_type(right);
@@ -306,6 +300,7 @@ Cell* math_op(Cell* value1, const Cell* value2, int32_t op) {
     uint32_t right = cell_type(value2);
     if (right == TYPE_MONEY) return money::math_op(value1, value2, op);
     if (right == TYPE_TUPLE) return tuple::math_op(value1, value2, op);
+    if (right == TYPE_VECTOR) return vector::scalar_on_left(value1, value2, op);
     check_right_operand(left, right, op);
     if (right == TYPE_PAIR || right == TYPE_POINT2D || right == TYPE_POINT3D) return swapped_math(value1, value2, op);
     double result = compute(number_of(value1), number_of(value2), op);

@@ -8,6 +8,7 @@
 #include "runtime/core/datatype.h"
 #include "runtime/core/quit.h"
 #include "runtime/datatypes/compound/date.h"
+#include "runtime/datatypes/container/vector.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/number/float.h"
 #include "runtime/datatypes/number/money.h"
@@ -79,17 +80,14 @@ Cell* math(int32_t op, Cell* value1, Cell* value2) {
     case TYPE_FLOAT:
     case TYPE_PERCENT:
     case TYPE_TIME:
-        // The float kernel takes an integer on the left as its float.
-        return call_math(TYPE_FLOAT, op, value1, value2);
+        // The float kernel takes an integer on the left as its float, and
+        // refuses the bitwise operations.
+        return float_::math_op(value1, value2, op);
     case TYPE_MONEY:
         // money! has no bitwise actions.
         if (op > OP_REMAINDER) raise_invalid_type(type);
         return call_math(TYPE_MONEY, op, value1, value2);
-    case TYPE_VECTOR:
-        // The vector computes with the scalar on its right: only the
-        // operations whose order does not matter can be handed over.
-        if (op == OP_SUBTRACT || op == OP_DIVIDE || op == OP_REMAINDER) raise_not_related(OPS[op].word, TYPE_INTEGER);
-        return swapped_math(op, value1, value2);
+    case TYPE_VECTOR: return vector::scalar_on_left(value1, value2, op);
     case TYPE_PAIR:
     case TYPE_POINT2D:
     case TYPE_POINT3D:
@@ -204,6 +202,8 @@ int64_t rounded(int64_t value, int64_t s, Rounding how) {
 bool equality_only(int32_t op) { return op == actions::COMP_STRICT_EQUAL || op == actions::COMP_FIND; }
 
 }  // namespace
+
+const char* op_word(int32_t op) { return OPS[op].word; }
 
 // ---------------------------------------------------------------- errors of the number types
 

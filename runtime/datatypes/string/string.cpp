@@ -12,6 +12,7 @@
 #include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/char.h"
+#include "runtime/datatypes/container/bitset.h"
 #include "runtime/datatypes/number/float.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/series/actions.h"
@@ -370,11 +371,7 @@ bool tag_at_head(const Cell* string, const Cell* tag) {
 bool head_char_in_bitset(const Cell* string, const Cell* bitset) {
     Text text = text_of(string);
     if (text.length == 0) return false;
-    uint32_t c = char_at(text, 0);
-    SeriesBuffer* bits = series_buffer(bitset);
-    if (c >= uint64_t(bits->used_bytes()) * 8) return (bits->flags & BITSET_COMPLEMENTED) != 0;
-    auto byte = uint8_t(bits->first()[c >> 3]);
-    return (byte & (0x80u >> (c & 7))) != 0;
+    return bitset::has_member(bitset::bits_node(bitset), char_at(text, 0));
 }
 
 // ---------------------------------------------------------------- registration

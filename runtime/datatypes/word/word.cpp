@@ -63,7 +63,8 @@ Cell name_string(uint32_t symbol) {
 
 // The first value loaded from the text (a char! stands for a one-character
 // string), which must be of a word kind; a text the scan does not consume
-// whole loads none.
+// whole loads none. Text that does not load at all is refused the same way,
+// with the spec, before its syntax error could be raised.
 void first_loaded_word(Cell* result, const Cell* spec_value) {
     Cell text = *spec_value;
     if (cell_type(spec_value) == TYPE_CHAR) {
@@ -71,6 +72,8 @@ void first_loaded_word(Cell* result, const Cell* spec_value) {
         string::append_char(series_buffer(&text), char_::get(spec_value));
     }
     Cell loaded{};
+    if (lexer::scan_string(&loaded, &text, -1, {.mode = lexer::Mode::scan}, nullptr, nullptr) == TYPE_ERROR)
+        fire(err::script::invalid_chars, spec_value);
     uint32_t consumed = 0;
     lexer::scan_string(&loaded, &text, -1, {}, &consumed, nullptr);
     Cell first = none::constant;
