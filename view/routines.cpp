@@ -5,6 +5,7 @@
 #include "runtime/datatypes/word/word.h"
 #include "view/facets.h"
 #include "view/stand_ins.h"
+#include "view/backends/terminal/routines.h"
 
 namespace vek::view {
 
@@ -21,6 +22,7 @@ routine::Arg face_facets(const routine::Arg*) {
 void init() {
     routine::register_fn("face-facets", face_facets);
     register_stand_ins();
+    backends::terminal::init();
 }
 
 }  // namespace vek::view
