@@ -1,5 +1,7 @@
 #include "view/backends/terminal/faces.h"
 
+#include <algorithm>
+
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/compound/tuple.h"
 #include "runtime/datatypes/logic.h"
@@ -63,6 +65,12 @@ Cell* facet(const Cell* face, Facet which) { return object::get_values(face) + (
 Cell* field(const Cell* object, Word name) {
     if (cell_type(object) != TYPE_OBJECT) return nullptr;
     return object::find_field(object, symbol_of(name));
+}
+
+TextView text_of(const Cell* string) {
+    SeriesBuffer* buffer = series_buffer(string);
+    uint32_t index = std::min(series_index(string), buffer->length());
+    return TextView(buffer->at(index), buffer->unit(), buffer->length() - index);
 }
 
 uint32_t colour_of(const Cell* value) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "runtime/core/cell.h"
+#include "view/backends/terminal/text.h"
 #include "view/facets.h"
 
 namespace vek::view::backends::terminal {
@@ -32,6 +33,10 @@ Cell* facet(const Cell* face, Facet which);
 // The field's value of an object, nullptr when the value is no object or
 // lacks the field; valid until the next call that may allocate.
 Cell* field(const Cell* object, Word name);
+
+// The characters of a string from its index: valid until the next call
+// that may allocate.
+TextView text_of(const Cell* string);
 
 // A tuple! as a cell colour by the 256-colour rule, or the default colour
 // for another value or a fully transparent tuple.

@@ -26,13 +26,6 @@ CellBox intersect(CellBox a, CellBox b) {
 
 int32_t cells(float extent) { return extent > 0 ? int32_t(std::min(std::trunc(extent), 1e6f)) : 0; }
 
-// The string's characters from its index.
-TextView text_of(const Cell* string) {
-    SeriesBuffer* buffer = series_buffer(string);
-    uint32_t index = std::min(series_index(string), buffer->length());
-    return TextView(buffer->at(index), buffer->unit(), buffer->length() - index);
-}
-
 bool non_empty_string(const Cell* value) {
     return is_any_string(cell_type(value)) && text_of(value).size() > 0;
 }

@@ -47,14 +47,6 @@ void require_face(const Cell* value) {
     if (!is_face(value)) raise_invalid_type(value);
 }
 
-// The string's characters from its index; valid until the next call that
-// may allocate.
-TextView text_of(const Cell* string) {
-    SeriesBuffer* buffer = series_buffer(string);
-    uint32_t index = std::min(series_index(string), buffer->length());
-    return TextView(buffer->at(index), buffer->unit(), buffer->length() - index);
-}
-
 Arg point_answer(int32_t x, int32_t y) { return answer(point2d::push(float(x), float(y))); }
 
 // A pair! or point2D! as whole cells; false for another value.
