@@ -6,16 +6,17 @@
 #include <vector>
 
 #include "console/routines.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/fixed_words.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/callable/routine.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/handle.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/eval/stack.h"
 #include "runtime/lexer/lexer.h"
 #include "runtime/memory/manager.h"
 

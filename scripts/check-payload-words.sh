@@ -11,7 +11,6 @@ cd "$root"
 # The headers that lay out the payload words and define their accessors.
 layout_headers=(
   runtime/core/cell.h
-  runtime/core/datatype.h
   runtime/memory/series.h
   'runtime/datatypes/*.h'
 )

@@ -4,9 +4,9 @@
 #include "runtime/actions/compare.h"
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/quit.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
 #include "runtime/datatypes/callable/callable.h"
 #include "runtime/datatypes/callable/native.h"
 #include "runtime/datatypes/logic.h"
@@ -28,7 +28,7 @@ int32_t order(uint32_t a, uint32_t b) { return a < b ? -1 : a > b ? 1 : 0; }
 }  // namespace
 
 bool compare_for_tables(const Cell* a, const Cell* b, int op) {
-    if (!datatype::implemented(datatype::action(cell_type(a), datatype::SLOT_COMPARE)))
+    if (!registry::implemented(registry::action(cell_type(a), registry::SLOT_COMPARE)))
         return hash_table::default_compare(a, b, op);
     return compare(a, b, op);
 }

@@ -12,7 +12,7 @@
 #include <cstdint>
 
 #include "runtime/core/cell.h"
-#include "runtime/core/datatype.h"
+#include "runtime/core/registry.h"
 #include "runtime/text/sink.h"
 
 namespace vek::actions {
@@ -110,7 +110,7 @@ struct TrimArgs {
 
 // ---------------------------------------------------------------- slot signatures
 // Every datatype's entries have exactly these types: SlotSignature below maps
-// each slot to its own, and registration (datatype::OrderedRow) accepts no
+// each slot to its own, and registration (registry::OrderedRow) accepts no
 // other.
 
 // make, to: write the new value into result (the prototype cell) and return it.
@@ -186,7 +186,7 @@ using WriteFn = Cell* (*)(Cell* destination, const Cell* data, bool binary, bool
 // implements it.
 #define VEK_SLOT_SIGNATURE(SLOT, Fn) \
     template <>                     \
-    struct SlotSignature<datatype::SLOT_##SLOT> { using type = Fn; };
+    struct SlotSignature<registry::SLOT_##SLOT> { using type = Fn; };
 VEK_SLOT_SIGNATURE(MAKE, MakeFn)
 VEK_SLOT_SIGNATURE(RANDOM, RandomFn)
 VEK_SLOT_SIGNATURE(REFLECT, ReflectFn)
@@ -263,7 +263,7 @@ VEK_SLOT_SIGNATURE(WRITE, WriteFn)
 // (slot 9) compares arguments 0 and 1 by the op code in refinements[0] and
 // leaves a logic!.
 using EntryFn = void (*)(const int32_t* refinements);
-constexpr uint32_t ACTION_TABLE_SIZE = datatype::ACTION_SLOTS;
+constexpr uint32_t ACTION_TABLE_SIZE = registry::ACTION_SLOTS;
 extern std::array<EntryFn, ACTION_TABLE_SIZE> action_table;
 
 // ---------------------------------------------------------------- lookup
@@ -273,25 +273,25 @@ extern std::array<EntryFn, ACTION_TABLE_SIZE> action_table;
 // datatype and the function's first argument. A port! whose actor is a native
 // actor (a handle!) is served from the actor's own table for the slots from
 // append on.
-datatype::ActionFn get_action(uint32_t type, const Cell* value, uint32_t slot);
+registry::ActionFn get_action(uint32_t type, const Cell* value, uint32_t slot);
 // Every action call looks its implementation up: a value that is no port
 // finds it in the datatype's row, inline.
-inline datatype::ActionFn lookup_for_value(const Cell* value, uint32_t slot) {
+inline registry::ActionFn lookup_for_value(const Cell* value, uint32_t slot) {
     uint32_t type = cell_type(value);
     if (type != TYPE_PORT) {
-        datatype::ActionFn entry = datatype::action(type, slot);
-        if (datatype::implemented(entry)) return entry;
+        registry::ActionFn entry = registry::action(type, slot);
+        if (registry::implemented(entry)) return entry;
     }
     return get_action(type, value, slot);
 }
 // The implementation of the slot for the current call's first argument.
-datatype::ActionFn lookup_for_stack(uint32_t slot);
+registry::ActionFn lookup_for_stack(uint32_t slot);
 
 // The path-access implementation of the value's datatype. A missing one
 // raises script bad-path-type with the path, the datatype and the path up to
 // and including element index; without a path, bad-path-type2 with the
 // element and the datatype.
-datatype::ActionFn get_path_action(const Cell* value, const Cell* path, const Cell* element,
+registry::ActionFn get_path_action(const Cell* value, const Cell* path, const Cell* element,
                                    int32_t index);
 
 // Native port actors: a table of implementations for the slots from append
@@ -299,8 +299,8 @@ datatype::ActionFn get_path_action(const Cell* value, const Cell* path, const Ce
 // A port! whose actor field holds a handle! whose value is the number that
 // register_port_actor answered is served from that table. The table must
 // outlive the runtime.
-constexpr uint32_t PORT_ACTOR_SLOTS = datatype::ACTION_SLOTS - datatype::SLOT_APPEND + 1;
-using PortActorTable = datatype::ActionFn[PORT_ACTOR_SLOTS];
+constexpr uint32_t PORT_ACTOR_SLOTS = registry::ACTION_SLOTS - registry::SLOT_APPEND + 1;
+using PortActorTable = registry::ActionFn[PORT_ACTOR_SLOTS];
 uint32_t register_port_actor(const PortActorTable* table);
 
 // ---------------------------------------------------------------- typed dispatchers

@@ -3,16 +3,16 @@
 // arguments and leaves the result in the call's result cell.
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/edit.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/edit.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 
 namespace vek::actions {
 
-datatype::ActionFn lookup_for_stack(uint32_t slot) {
+registry::ActionFn lookup_for_stack(uint32_t slot) {
     return lookup_for_value(stack::arguments, slot);
 }
 
@@ -48,7 +48,7 @@ void remainder_entry(const int32_t* r) {
     Cell* value1 = arg(0);
     const Cell* value2 = arg(1);
     if (cell_type(value1) != TYPE_INTEGER || cell_type(value2) != TYPE_INTEGER) {
-        arithmetic_on_stack<datatype::SLOT_REMAINDER>(r);
+        arithmetic_on_stack<registry::SLOT_REMAINDER>(r);
         return;
     }
     integer::make_at(value1, integer::remainder(integer::get(value1), integer::get(value2)));
@@ -243,7 +243,7 @@ void write_entry(const int32_t* r) {
 }  // namespace
 
 // actions.def writes the slots of its entries bare: unary_on_stack<SLOT_ABSOLUTE>.
-using enum datatype::Slot;
+using enum registry::Slot;
 
 std::array<EntryFn, ACTION_TABLE_SIZE> action_table = {
 #define X(slot, NAME, word, entry, spec) entry,

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/number/integer.h"
@@ -14,7 +15,6 @@
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 
 namespace vek::catalog {
 

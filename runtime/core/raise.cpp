@@ -1,10 +1,10 @@
 #include "runtime/core/raise.h"
 
 #include "runtime/core/root.h"
+#include "runtime/core/stack.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/object/error.h"
-#include "runtime/eval/stack.h"
 #include "runtime/eval/trace.h"
 
 namespace vek {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "runtime/core/root.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/compound/pair.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/object/object.h"
@@ -13,7 +14,6 @@
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/memory/manager.h"
-#include "runtime/eval/stack.h"
 #include "runtime/memory/series.h"
 
 namespace vek {

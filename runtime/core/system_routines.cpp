@@ -11,6 +11,7 @@
 #include "build_program.h"
 #include "runtime/core/error_catalog.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/callable/routine.h"
@@ -23,7 +24,6 @@
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 #include "runtime/memory/manager.h"
 #include "runtime/memory/series.h"
 #include "runtime/text/float_text.h"
@@ -176,8 +176,8 @@ Arg command_line(const Arg*) {
 // value's truth; other fields change nothing. The value is the answer.
 Arg float_switch(const Arg* args) {
     bool on = !logic::is_false(args[1].cell);
-    if (names(args[0].cell, "pretty?")) float_::pretty_print = on;
-    if (names(args[0].cell, "full?")) float_::full_support = on;
+    if (names(args[0].cell, "pretty?")) float_text::pretty_print = on;
+    if (names(args[0].cell, "full?")) float_text::full_support = on;
     return answer(args[1].cell);
 }
 

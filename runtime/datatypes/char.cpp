@@ -2,13 +2,13 @@
 #include "runtime/datatypes/char.h"
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/number/float.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/string/string.h"
-#include "runtime/eval/stack.h"
 #include "runtime/memory/series.h"
 #include "runtime/text/unicode.h"
 
@@ -169,7 +169,7 @@ Cell* xor_(Cell* value1, Cell* value2) { return do_math(value1, value2, integer:
 // ---------------------------------------------------------------- registration
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_CHAR, Row()
         .set<SLOT_MAKE>(make)
         .inherit<SLOT_RANDOM>()

@@ -1,11 +1,14 @@
 // datatype!: a value naming a datatype by its id (payload word 1).
-#include "runtime/core/datatype.h"
+#include "runtime/datatypes/datatype.h"
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/eval/stack.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/memory/series.h"
 
 namespace vek::datatype {
+
+using namespace registry;
 
 namespace {
 

@@ -1,13 +1,13 @@
 #include "runtime/datatypes/logic.h"
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/object/error.h"
-#include "runtime/eval/stack.h"
-#include "runtime/io/random.h"
 #include "runtime/memory/series.h"
+#include "runtime/tables/random.h"
 
 namespace vek::logic {
 
@@ -139,7 +139,7 @@ Cell* xor_(Cell* value1, Cell* value2) {
 void init() {
     make_at(&true_constant, true);
     make_at(&false_constant, false);
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_LOGIC, Row()
         .set<SLOT_MAKE>(make)
         .set<SLOT_RANDOM>(random)

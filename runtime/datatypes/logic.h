@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "runtime/core/cell.h"
-#include "runtime/eval/stack.h"
+#include "runtime/core/stack.h"
 
 namespace vek::logic {
 

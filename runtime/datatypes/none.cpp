@@ -1,9 +1,9 @@
 #include "runtime/datatypes/none.h"
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/logic.h"
-#include "runtime/eval/stack.h"
 #include "runtime/memory/series.h"
 
 namespace vek::none {
@@ -63,7 +63,7 @@ Cell* take(Cell*, const Cell*, bool, bool) { return &constant; }
 
 void init() {
     make_at(&constant);
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_NONE, Row()
         .set<SLOT_MAKE>(make)
         .set<SLOT_TO>(make)

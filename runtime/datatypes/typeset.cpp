@@ -3,13 +3,14 @@
 #include <algorithm>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 #include "runtime/memory/manager.h"
 #include "runtime/memory/series.h"
 
@@ -107,7 +108,7 @@ Cell* set_op(Cell* value1, const Cell* value2, int32_t op) {
 // The members that have a registered datatype, in id order, are the ones
 // that are listed by name.
 bool listed(const Cell* typeset, uint32_t type) {
-    return contains(typeset, type) && datatype::name_table[type].name != nullptr;
+    return contains(typeset, type) && registry::name_table[type].name != nullptr;
 }
 
 bool equality_op(int32_t op) { return op == 0 || op == 1 || op == 2 || op == 9 || op == 12; }
@@ -135,7 +136,7 @@ void set(Cell* typeset, uint32_t type) {
 
 uint32_t count(const Cell* typeset) {
     uint32_t n = 0;
-    for (uint32_t type = 1; type <= datatype::highest_id; type++) n += contains(typeset, type);
+    for (uint32_t type = 1; type <= registry::highest_id; type++) n += contains(typeset, type);
     return n;
 }
 
@@ -170,8 +171,8 @@ Cell* make_from_spec_in_block(const Cell* block, const Cell* spec_value) {
 Cell* to_block(const Cell* typeset, Cell* result) {
     Cell members = *typeset;
     *result = Cell{TYPE_BLOCK, 0, uint32_t(memory::alloc_cells(TO_BLOCK_CAPACITY)), 0};
-    for (uint32_t type = 1; type <= datatype::highest_id; type++) {
-        if (listed(&members, type)) word::make_in(result, datatype::name_table[type].word);
+    for (uint32_t type = 1; type <= registry::highest_id; type++) {
+        if (listed(&members, type)) word::make_in(result, registry::name_table[type].word);
     }
     return result;
 }
@@ -211,10 +212,10 @@ void mold(const Cell* value, text::Sink& out, bool only) {
     Cell members = *value;
     if (!only) out.append(MOLD_PREFIX);
     bool wrote = false;
-    for (uint32_t type = 1; type <= datatype::highest_id; type++) {
+    for (uint32_t type = 1; type <= registry::highest_id; type++) {
         if (!listed(&members, type)) continue;
         if (out.limited && out.limit < 0) return;
-        out.append(datatype::name_table[type].name);
+        out.append(registry::name_table[type].name);
         out.append(" ");
         wrote = true;
     }
@@ -261,7 +262,7 @@ Cell* find(Cell* series, const Cell* value, const actions::FindArgs&) {
 }  // namespace
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_TYPESET, Row()
         .set<SLOT_MAKE>(make)
         .set<SLOT_TO>(make)

@@ -13,7 +13,7 @@
 #include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/eval/stack.h"
+#include "runtime/core/stack.h"
 #include "runtime/lexer/lexer.h"
 #include "runtime/natives/natives.h"
 

@@ -23,7 +23,7 @@
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/fetch_args.h"
-#include "runtime/eval/stack.h"
+#include "runtime/core/stack.h"
 #include "runtime/eval/trace.h"
 #include "runtime/gc/collector.h"
 #include "runtime/memory/manager.h"

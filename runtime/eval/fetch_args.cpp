@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/callable/action.h"
 #include "runtime/datatypes/callable/function.h"
 #include "runtime/datatypes/callable/native.h"
@@ -17,7 +18,6 @@
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/args_cache.h"
-#include "runtime/eval/stack.h"
 #include "runtime/eval/trace.h"
 
 namespace vek::eval {

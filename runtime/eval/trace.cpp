@@ -4,6 +4,7 @@
 
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/callable/function.h"
 #include "runtime/datatypes/compound/pair.h"
@@ -11,7 +12,6 @@
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/eval/stack.h"
 #include "runtime/gc/collector.h"
 #include "runtime/memory/series.h"
 

@@ -7,11 +7,11 @@
 #include "platform/process.h"
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/binary.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/string/file_path.h"
-#include "runtime/eval/stack.h"
 #include "runtime/natives/helpers.h"
 #include "runtime/output/stdout_writer.h"
 

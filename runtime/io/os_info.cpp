@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "platform/os.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/compound/tuple.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/object/object.h"
@@ -11,7 +12,6 @@
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 
 namespace vek::os_info {
 

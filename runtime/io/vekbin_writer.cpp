@@ -17,8 +17,8 @@
 #include <optional>
 #include <unordered_map>
 
-#include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
 #include "runtime/datatypes/callable/action.h"
 #include "runtime/datatypes/callable/callable.h"
 #include "runtime/datatypes/callable/function.h"
@@ -29,6 +29,7 @@
 #include "runtime/datatypes/compound/point.h"
 #include "runtime/datatypes/compound/tuple.h"
 #include "runtime/datatypes/container/vector.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/image/image.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"

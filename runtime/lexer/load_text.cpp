@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "runtime/codecs/base.h"
-#include "runtime/core/datatype.h"
+#include "runtime/core/registry.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/container/map.h"
 #include "runtime/datatypes/string/binary.h"
@@ -426,8 +426,8 @@ void load_construct(State* st, const uint8_t* start, const uint8_t* end, uint32_
         found = true;
         break;
     }
-    for (uint32_t id = 1; !found && length > 0 && id <= datatype::highest_id; id++) {
-        const char* type_name = datatype::name_table[id].name;
+    for (uint32_t id = 1; !found && length > 0 && id <= registry::highest_id; id++) {
+        const char* type_name = registry::name_table[id].name;
         if (!type_name || length > std::strlen(type_name) || !same_ignoring_case(name, type_name, length)) continue;
         value = Cell{TYPE_DATATYPE, id, 0, 0};
         found = true;

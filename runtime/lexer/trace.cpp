@@ -7,6 +7,7 @@
 #include <bit>
 
 #include "runtime/core/fixed_words.h"
+#include "runtime/core/stack.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/callable/function.h"
 #include "runtime/datatypes/compound/pair.h"
@@ -15,7 +16,6 @@
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/eval/stack.h"
 #include "runtime/lexer/internal.h"
 #include "runtime/memory/series.h"
 

@@ -3,15 +3,15 @@
 #include <cstring>
 
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/series/ranges.h"
-#include "runtime/eval/stack.h"
 #include "runtime/lexer/lexer.h"
 #include "runtime/memory/malloc_list.h"
 
-namespace vek::natives {
+namespace vek::lexer {
 
 namespace {
 
@@ -117,4 +117,4 @@ void transcode(const TranscodeRefinements& r) {
     stack::set_last(&result);
 }
 
-}  // namespace vek::natives
+}  // namespace vek::lexer

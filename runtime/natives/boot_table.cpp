@@ -2,7 +2,8 @@
 
 #include <cstring>
 
-#include "runtime/core/datatype.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/callable/action.h"
 #include "runtime/datatypes/callable/native.h"
 #include "runtime/datatypes/callable/op.h"
@@ -11,7 +12,6 @@
 #include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
-#include "runtime/eval/stack.h"
 #include "runtime/lexer/lexer.h"
 #include "runtime/memory/series.h"
 
@@ -105,7 +105,7 @@ void bind_datatypes() {
     Cell value{TYPE_DATATYPE, TYPE_DATATYPE, 0, 0};
     for (const DatatypeEntry& entry : datatype_entries) {
         uint32_t symbol = symbol::make(entry.name);
-        datatype::NameEntry& known = datatype::name_table[entry.id];
+        registry::NameEntry& known = registry::name_table[entry.id];
         if (known.name == nullptr)
             known = {entry.name, uint32_t(std::strlen(entry.name) - 1), symbol};
         value = Cell{TYPE_DATATYPE, entry.id, 0, 0};

@@ -10,11 +10,11 @@
 
 #include "runtime/codecs/deflate.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/binary.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 #include "runtime/natives/helpers.h"
 #include "runtime/natives/natives.h"
 

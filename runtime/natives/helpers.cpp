@@ -5,6 +5,7 @@
 
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/compound/pair.h"
 #include "runtime/datatypes/compound/point.h"
@@ -18,7 +19,6 @@
 #include "runtime/datatypes/object/error.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 
 namespace vek::natives {
 

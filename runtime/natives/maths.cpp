@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/compound/pair.h"
 #include "runtime/datatypes/compound/point.h"
 #include "runtime/datatypes/compound/tuple.h"
@@ -13,7 +14,6 @@
 #include "runtime/datatypes/number/float.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/number/money.h"
-#include "runtime/eval/stack.h"
 #include "runtime/io/files.h"
 #include "runtime/natives/helpers.h"
 

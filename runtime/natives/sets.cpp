@@ -3,9 +3,10 @@
 #include <cstdint>
 
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/sets.h"
-#include "runtime/datatypes/container/bitset.h"
 #include "runtime/datatypes/compound/date.h"
+#include "runtime/datatypes/container/bitset.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/integer.h"
@@ -15,7 +16,6 @@
 #include "runtime/datatypes/string/edit.h"
 #include "runtime/datatypes/string/url.h"
 #include "runtime/datatypes/typeset.h"
-#include "runtime/eval/stack.h"
 #include "runtime/natives/helpers.h"
 
 namespace vek::natives {

@@ -2,11 +2,11 @@
 
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/callable/routine.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/string/binary.h"
-#include "runtime/eval/stack.h"
 #include "runtime/io/vekbin_reader.h"
 #include "runtime/io/vekbin_writer.h"
 

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "runtime/core/raise.h"
-#include "runtime/eval/stack.h"
+#include "runtime/core/stack.h"
 #include "runtime/memory/manager.h"
 #include "runtime/memory/series.h"
 

@@ -3,14 +3,14 @@
 #include <algorithm>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/internal.h"
 #include "runtime/datatypes/container/vector.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/typeset.h"
-#include "runtime/eval/stack.h"
 #include "runtime/lexer/lexer.h"
 #include "runtime/tables/cycles.h"
 
@@ -202,7 +202,7 @@ int32_t compare_each(const Cell* value1, const Cell* value2, int32_t op) {
 // ---------------------------------------------------------------- registration
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_BLOCK, Row()
         .set<SLOT_MAKE>(make)
         .inherit<SLOT_RANDOM>()

@@ -4,14 +4,15 @@
 #include <cstring>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/block/internal.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/series/actions.h"
 #include "runtime/datatypes/series/ranges.h"
 #include "runtime/datatypes/typeset.h"
-#include "runtime/eval/stack.h"
 #include "runtime/memory/manager.h"
 #include "runtime/tables/cycles.h"
 #include "runtime/tables/hash_table.h"

@@ -1,11 +1,11 @@
 #include "runtime/datatypes/block/path.h"
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/number/integer.h"
-#include "runtime/eval/stack.h"
 #include "runtime/tables/cycles.h"
 
 namespace vek {
@@ -85,7 +85,7 @@ void mold(const Cell* value, text::Sink& out, bool only) { write_steps(value, ou
 }  // namespace
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     // path!: its own make, to, form and mold; copy is block!'s (inherited);
     // random, sort and trim make no sense for a path.
     register_type(TYPE_PATH, Row::inheriting()
@@ -151,7 +151,7 @@ namespace {
 // The path kinds take everything from path! but their mold, which adds their
 // mark.
 void register_kinds() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_LIT_PATH, Row::inheriting().set<SLOT_MOLD>(lit_path::mold));
     register_type(TYPE_SET_PATH, Row::inheriting().set<SLOT_MOLD>(set_path::mold));
     register_type(TYPE_GET_PATH, Row::inheriting().set<SLOT_MOLD>(get_path::mold));

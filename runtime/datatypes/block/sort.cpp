@@ -6,6 +6,7 @@
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/block/internal.h"
 #include "runtime/datatypes/logic.h"
@@ -13,7 +14,6 @@
 #include "runtime/datatypes/series/actions.h"
 #include "runtime/datatypes/series/ranges.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/eval/stack.h"
 #include "runtime/tables/sort.h"
 
 namespace vek::block {

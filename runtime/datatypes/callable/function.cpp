@@ -3,9 +3,10 @@
 #include "runtime/datatypes/callable/function.h"
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
@@ -13,7 +14,6 @@
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 #include "runtime/tables/cycles.h"
 
 namespace vek::function {
@@ -415,7 +415,7 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
 }  // namespace
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_FUNCTION, Row()
         .set<SLOT_MAKE>(make)
         .set<SLOT_REFLECT>(reflect)

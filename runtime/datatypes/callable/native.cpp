@@ -2,9 +2,10 @@
 #include "runtime/datatypes/callable/native.h"
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/callable/action.h"
 #include "runtime/datatypes/callable/function.h"
@@ -12,7 +13,6 @@
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
-#include "runtime/eval/stack.h"
 
 namespace vek::native {
 
@@ -140,7 +140,7 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
 }  // namespace
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_NATIVE, Row()
         .set<SLOT_MAKE>(make)
         .set<SLOT_REFLECT>(reflect)

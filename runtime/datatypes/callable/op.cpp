@@ -1,15 +1,15 @@
 #include "runtime/datatypes/callable/op.h"
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/callable/callable.h"
 #include "runtime/datatypes/callable/native.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/eval/stack.h"
 
 namespace vek::op {
 
@@ -107,7 +107,7 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
 }  // namespace
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_OP, Row()
         .set<SLOT_MAKE>(make)
         .inherit<SLOT_REFLECT>()

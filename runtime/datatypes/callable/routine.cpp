@@ -3,12 +3,14 @@
 #include <array>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/callable/function.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/float.h"
@@ -17,7 +19,6 @@
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 
 namespace vek::routine {
 
@@ -211,7 +212,7 @@ void mold(const Cell* value, text::Sink& out, bool) {
 }  // namespace
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_ROUTINE, Row()
         .inherit<SLOT_REFLECT>()
         .set<SLOT_FORM>(form)

@@ -5,9 +5,10 @@
 #include <cstdlib>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/none.h"
@@ -17,9 +18,8 @@
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
-#include "runtime/io/random.h"
 #include "runtime/memory/series.h"
+#include "runtime/tables/random.h"
 
 namespace vek::date {
 
@@ -608,7 +608,7 @@ Cell* eval_path(Cell* parent, const Cell* element, const Cell* value, const Cell
 }  // namespace
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_DATE, Row()
         .set<SLOT_MAKE>(make)
         .set<SLOT_RANDOM>(random)

@@ -4,9 +4,10 @@
 #include <cstdio>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/compound/point.h"
 #include "runtime/datatypes/none.h"
@@ -14,10 +15,9 @@
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
-#include "runtime/io/random.h"
 #include "runtime/lexer/lexer.h"
 #include "runtime/memory/series.h"
+#include "runtime/tables/random.h"
 
 namespace vek::pair {
 
@@ -280,7 +280,7 @@ Cell* negate(Cell* value) { return make_at(value, wrapping_negate(x(value)), wra
 // result (a float scale) is truncated back toward zero, math overflow when
 // it does not fit.
 int32_t round_coordinate(int32_t n, const Cell* scale, const actions::RoundArgs& args) {
-    auto integer_round = reinterpret_cast<actions::RoundFn>(datatype::action(TYPE_INTEGER, datatype::SLOT_ROUND));
+    auto integer_round = reinterpret_cast<actions::RoundFn>(registry::action(TYPE_INTEGER, registry::SLOT_ROUND));
     Cell value{};
     integer::make_at(&value, n);
     actions::RoundArgs coordinate_args = args;
@@ -314,7 +314,7 @@ Cell* round(Cell* value, const actions::RoundArgs& args) {
 }  // namespace
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_PAIR, Row()
         .set<SLOT_MAKE>(make)
         .set<SLOT_RANDOM>(random)

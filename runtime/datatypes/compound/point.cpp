@@ -5,20 +5,20 @@
 #include <utility>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/compound/pair.h"
 #include "runtime/datatypes/number/float.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
-#include "runtime/io/random.h"
 #include "runtime/lexer/lexer.h"
 #include "runtime/memory/series.h"
 #include "runtime/tables/murmur.h"
+#include "runtime/tables/random.h"
 #include "runtime/text/float_text.h"
 
 namespace vek {
@@ -50,7 +50,7 @@ void form_point(const Cell* value, uint32_t axes, text::Sink& out) {
     out.append("(");
     for (uint32_t i = 0; i < axes; i++) {
         if (i != 0) out.append(", ");
-        out.append(float_::format(c[i], float_::FORMAT_COORDINATE).c_str());
+        out.append(float_text::format(c[i], float_text::FORMAT_COORDINATE).c_str());
     }
     out.append(")");
 }
@@ -257,7 +257,7 @@ template <uint32_t axes>
 Cell* round(Cell* value, const actions::RoundArgs& args) {
     if (args.scale != nullptr && cell_type(args.scale) == TYPE_MONEY)
         integer::raise_not_related(stack::current_function_word(), TYPE_MONEY);
-    auto round_float = reinterpret_cast<actions::RoundFn>(datatype::action(TYPE_FLOAT, datatype::SLOT_ROUND));
+    auto round_float = reinterpret_cast<actions::RoundFn>(registry::action(TYPE_FLOAT, registry::SLOT_ROUND));
     std::array<Cell, 3> scales{};
     if (args.scale != nullptr) scales = scales_of(args.scale, axes);
     Coordinates c = coordinates_of(value, axes);
@@ -371,7 +371,7 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
 }  // namespace
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_POINT2D, Row()
         .set<SLOT_MAKE>(make<2>)
         .set<SLOT_RANDOM>(random_point<2>)
@@ -419,7 +419,7 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
 }  // namespace
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_POINT3D, Row()
         .set<SLOT_MAKE>(make<3>)
         .set<SLOT_RANDOM>(random_point<3>)

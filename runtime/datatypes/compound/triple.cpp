@@ -2,7 +2,7 @@
 #include "runtime/datatypes/compound/triple.h"
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
+#include "runtime/core/registry.h"
 #include "runtime/datatypes/number/integer.h"
 
 namespace vek::triple {
@@ -29,7 +29,7 @@ void mold(const Cell* triple, text::Sink& out, bool) { form(triple, out); }
 }  // namespace
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_TRIPLE, Row()
         .set<SLOT_FORM>(form)
         .set<SLOT_MOLD>(mold));

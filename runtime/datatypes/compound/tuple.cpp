@@ -6,9 +6,10 @@
 #include <cstring>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/char.h"
 #include "runtime/datatypes/number/float.h"
@@ -16,9 +17,8 @@
 #include "runtime/datatypes/string/binary.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
-#include "runtime/io/random.h"
 #include "runtime/lexer/lexer.h"
+#include "runtime/tables/random.h"
 
 namespace vek::tuple {
 
@@ -375,7 +375,7 @@ void reverse(Cell* value, const Cell* part, const Cell* skip) {
 }  // namespace
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_TUPLE, Row()
         .set<SLOT_MAKE>(to)
         .set<SLOT_RANDOM>(random)

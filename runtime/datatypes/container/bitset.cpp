@@ -12,9 +12,9 @@
 #include <cstring>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/float.h"
@@ -512,7 +512,7 @@ Cell* set_operation(Cell* set1, const Cell* set2, SetOp op) {
 }
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_BITSET, Row()
         .set<SLOT_MAKE>(make)
         .set<SLOT_REFLECT>(series::reflect_owned)

@@ -9,16 +9,16 @@
 #include <algorithm>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/block/edit.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
-#include "runtime/eval/stack.h"
 #include "runtime/memory/manager.h"
 #include "runtime/memory/series.h"
 #include "runtime/tables/cycles.h"
@@ -464,7 +464,7 @@ int32_t compare(const Cell* map1, const Cell* map2, int32_t op) {
 }  // namespace
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_MAP, Row()
         .set<SLOT_MAKE>(make)
         .set<SLOT_REFLECT>(reflect)

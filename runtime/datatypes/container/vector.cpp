@@ -11,8 +11,9 @@
 #include <vector>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/char.h"
 #include "runtime/datatypes/none.h"
@@ -25,7 +26,6 @@
 #include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 #include "runtime/memory/manager.h"
 #include "runtime/text/float_text.h"
 
@@ -228,7 +228,7 @@ namespace {
 uint32_t named_element_type(const Cell* word) {
     uint32_t symbol = symbol::resolve(word::symbol(word));
     for (uint32_t type : {TYPE_CHAR, TYPE_INTEGER, TYPE_FLOAT, TYPE_PERCENT})
-        if (symbol == symbol::resolve(datatype::name_table[type].word)) return type;
+        if (symbol == symbol::resolve(registry::name_table[type].word)) return type;
     return 0;
 }
 
@@ -351,13 +351,13 @@ void write_element(const Cell* vector, uint32_t index, text::Sink& out, bool quo
     }
     case TYPE_INTEGER: out.append(integer::to_decimal_text(integer_at(vector, index)).c_str()); return;
     case TYPE_FLOAT: {
-        auto mode = unit == 8 ? float_::FORMAT_FLOAT64 : float_::FORMAT_FLOAT32;
-        out.append(float_::format(float_at(vector, index), mode).c_str());
+        auto mode = unit == 8 ? float_text::FORMAT_FLOAT64 : float_text::FORMAT_FLOAT32;
+        out.append(float_text::format(float_at(vector, index), mode).c_str());
         return;
     }
     default: {
-        auto mode = unit == 8 ? float_::FORMAT_PERCENT64 : float_::FORMAT_PERCENT32;
-        out.append(float_::format(float_at(vector, index) * 100.0, mode).c_str());
+        auto mode = unit == 8 ? float_text::FORMAT_PERCENT64 : float_text::FORMAT_PERCENT32;
+        out.append(float_text::format(float_at(vector, index) * 100.0, mode).c_str());
         return;
     }
     }
@@ -386,7 +386,7 @@ void mold(const Cell* value, text::Sink& out, bool only) {
     if (length_from_head(&held) > 0 && unit_of(&held) == default_unit(type)) {
         write_elements(&held, out, true);
     } else {
-        const char* name = datatype::name_table[type].name;
+        const char* name = registry::name_table[type].name;
         out.append(name);
         out.append(" ");
         out.append(integer::to_decimal_text(int32_t(unit_of(&held) * 8)).c_str());
@@ -738,7 +738,7 @@ Cell* sort(Cell* series, const actions::SortArgs& args) {
 // ---------------------------------------------------------------- registration
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_VECTOR, Row()
         .set<SLOT_MAKE>(make)
         .inherit<SLOT_RANDOM>()

@@ -6,15 +6,15 @@
 #include <cstring>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/compound/pair.h"
 #include "runtime/datatypes/compound/tuple.h"
 #include "runtime/datatypes/image/internal.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/integer.h"
-#include "runtime/eval/stack.h"
 #include "runtime/tables/ownership.h"
 
 namespace vek::image {
@@ -171,7 +171,7 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
 
 void init() {
     init_layer();
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_IMAGE, Row()
         .set<SLOT_MAKE>(make)
         .set<SLOT_TO>(to)

@@ -4,9 +4,9 @@
 #include <cstring>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/none.h"
@@ -15,8 +15,8 @@
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/io/random.h"
 #include "runtime/memory/series.h"
+#include "runtime/tables/random.h"
 #include "runtime/text/float_text.h"
 #include "runtime/text/to_number.h"
 
@@ -272,7 +272,7 @@ Units float_units(double value, bool strict) {
     if (!std::isfinite(value) || magnitude >= FLOAT_TOO_LARGE || (magnitude != 0.0 && magnitude < FLOAT_TOO_SMALL))
         raise_bad_make_arg(&spec_value);
     if (magnitude == 0.0) return 0;
-    float_::Digits digits = float_::float_to_digits(value, FLOAT_DIGITS, true);
+    float_text::Digits digits = float_text::float_to_digits(value, FLOAT_DIGITS, true);
     Units units = 0;
     for (int32_t i = 0; i < digits.count; i++) {
         // The digit's power of ten counted in units: the value is
@@ -694,7 +694,7 @@ int32_t compare_from_other(const Cell* other, const Cell* value, int32_t op) {
 }
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_MONEY, Row()
         .set<SLOT_MAKE>(make)
         .set<SLOT_RANDOM>(random)

@@ -4,10 +4,11 @@
 #include <cstring>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/error_catalog.h"
 #include "runtime/core/fixed_words.h"
+#include "runtime/core/registry.h"
 #include "runtime/core/root.h"
+#include "runtime/core/stack.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/callable/callable.h"
 #include "runtime/datatypes/none.h"
@@ -18,7 +19,6 @@
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/eval/stack.h"
 #include "runtime/memory/manager.h"
 #include "runtime/memory/series.h"
 #include "runtime/output/print_hooks.h"
@@ -363,7 +363,7 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op);
 // ---------------------------------------------------------------- set-up
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     // Path access, reflect, copy, find and select are the object's own.
     register_type(TYPE_ERROR, Row()
         .set<SLOT_MAKE>(make)

@@ -1,8 +1,8 @@
 #include "runtime/datatypes/object/object.h"
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/fixed_words.h"
+#include "runtime/core/registry.h"
 #include "runtime/core/sockets.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/object/internal.h"
@@ -85,7 +85,7 @@ void for_each_field(const Cell* object, sockets::FieldVisitor visit, void* conte
 }  // namespace
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_OBJECT, Row()
         .set<SLOT_MAKE>(make)
         .set<SLOT_REFLECT>(reflect)

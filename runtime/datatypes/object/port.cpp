@@ -5,8 +5,9 @@
 #include <array>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/callable/function.h"
 #include "runtime/datatypes/logic.h"
@@ -19,7 +20,6 @@
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/args_cache.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/eval/stack.h"
 
 namespace vek::port {
 
@@ -29,7 +29,7 @@ using actions::FindArgs;
 using actions::SelectArgs;
 using actions::SortArgs;
 using actions::TrimArgs;
-using datatype::Slot;
+using registry::Slot;
 
 // The fields a port uses, first in system/standard/port.
 constexpr uint32_t FIELD_SPEC = 0;
@@ -38,7 +38,7 @@ constexpr uint32_t FIELD_ACTOR = 2;
 constexpr uint32_t USED_FIELDS = 3;
 
 // The action words by slot, from the one list of actions.
-constexpr std::array<const char*, datatype::ACTION_SLOTS> ACTION_WORDS = {
+constexpr std::array<const char*, registry::ACTION_SLOTS> ACTION_WORDS = {
 #define X(slot, NAME, word, entry, arguments) word,
 #include "runtime/actions/actions.def"
 #undef X
@@ -165,13 +165,13 @@ void navigate() {
 void insert(Cell* port, Cell* value, int32_t part, bool only, int32_t dup, bool append) {
     ActorCall call(port);
     call.value(value).counted(part >= 0, part).flag(only).counted(dup > 1, dup);
-    answer(port, call, append ? datatype::SLOT_APPEND : datatype::SLOT_INSERT);
+    answer(port, call, append ? registry::SLOT_APPEND : registry::SLOT_INSERT);
 }
 
 void change(Cell* port, Cell* value, int32_t part, bool only, int32_t dup) {
     ActorCall call(port);
     call.value(value).counted(part >= 0, part).flag(only).counted(dup > 1, dup);
-    answer(port, call, datatype::SLOT_CHANGE);
+    answer(port, call, registry::SLOT_CHANGE);
 }
 
 template <Slot slot>
@@ -182,7 +182,7 @@ void port_only(Cell* port) {
 Cell* copy(Cell* port, Cell* result, const Cell* part, bool deep, const Cell* kind) {
     ActorCall call(port);
     call.refinement(part).flag(deep).refinement(kind);
-    return answer(result, call, datatype::SLOT_COPY);
+    return answer(result, call, registry::SLOT_COPY);
 }
 
 Cell* find(Cell* port, const Cell* value, const FindArgs& args) {
@@ -190,11 +190,11 @@ Cell* find(Cell* port, const Cell* value, const FindArgs& args) {
     call.value(value).refinement(args.part).flag(args.only).flag(args.case_sensitive)
         .flag(args.same).flag(args.any).refinement(args.wild).refinement(args.skip)
         .flag(args.last).flag(args.reverse).flag(args.tail).flag(args.match);
-    return answer(port, call, datatype::SLOT_FIND);
+    return answer(port, call, registry::SLOT_FIND);
 }
 
 int32_t length_q(const Cell* port) {
-    Cell result = ActorCall(port).run(datatype::SLOT_LENGTH_Q);
+    Cell result = ActorCall(port).run(registry::SLOT_LENGTH_Q);
     if (cell_type(&result) != TYPE_INTEGER || integer::get(&result) < 0)
         fire(err::script::invalid_arg, &result);
     return integer::get(&result);
@@ -203,37 +203,37 @@ int32_t length_q(const Cell* port) {
 Cell* move(Cell* port, Cell* target, const Cell* part) {
     ActorCall call(port);
     call.value(target).refinement(part);
-    return answer(port, call, datatype::SLOT_MOVE);
+    return answer(port, call, registry::SLOT_MOVE);
 }
 
 Cell* pick(Cell* port, int32_t, const Cell* index) {
     ActorCall call(port);
     call.value(index);
-    return answer(port, call, datatype::SLOT_PICK);
+    return answer(port, call, registry::SLOT_PICK);
 }
 
 Cell* poke(Cell* port, int32_t, Cell* value, const Cell* index) {
     ActorCall call(port);
     call.value(index).value(value);
-    return answer(port, call, datatype::SLOT_POKE);
+    return answer(port, call, registry::SLOT_POKE);
 }
 
 Cell* put(Cell* port, const Cell* key, Cell* value, bool case_sensitive) {
     ActorCall call(port);
     call.value(key).value(value).flag(case_sensitive);
-    return answer(port, call, datatype::SLOT_PUT);
+    return answer(port, call, registry::SLOT_PUT);
 }
 
 void remove(Cell* port, const Cell* part, const Cell*) {
     ActorCall call(port);
     call.refinement(part);
-    answer(port, call, datatype::SLOT_REMOVE);
+    answer(port, call, registry::SLOT_REMOVE);
 }
 
 void reverse(Cell* port, const Cell* part, const Cell*) {
     ActorCall call(port);
     call.refinement(part);
-    answer(port, call, datatype::SLOT_REVERSE);
+    answer(port, call, registry::SLOT_REVERSE);
 }
 
 Cell* select(Cell* port, const Cell* value, const SelectArgs& args) {
@@ -241,33 +241,33 @@ Cell* select(Cell* port, const Cell* value, const SelectArgs& args) {
     call.value(value).refinement(args.part).flag(args.only).flag(args.case_sensitive)
         .flag(args.same).flag(args.any).refinement(args.wild).refinement(args.skip)
         .flag(args.last).flag(args.reverse);
-    return answer(port, call, datatype::SLOT_SELECT);
+    return answer(port, call, registry::SLOT_SELECT);
 }
 
 Cell* sort(Cell* port, const SortArgs& args) {
     ActorCall call(port);
     call.flag(args.case_sensitive).refinement(args.skip).refinement(args.comparator)
         .refinement(args.part).flag(args.all).flag(args.reverse).flag(args.stable);
-    return answer(port, call, datatype::SLOT_SORT);
+    return answer(port, call, registry::SLOT_SORT);
 }
 
 void swap(Cell* port, Cell* series) {
     ActorCall call(port);
     call.value(series);
-    answer(port, call, datatype::SLOT_SWAP);
+    answer(port, call, registry::SLOT_SWAP);
 }
 
 Cell* take(Cell* port, const Cell* part, bool deep, bool last) {
     ActorCall call(port);
     call.refinement(part).flag(deep).flag(last);
-    return answer(port, call, datatype::SLOT_TAKE);
+    return answer(port, call, registry::SLOT_TAKE);
 }
 
 void trim(Cell* port, const TrimArgs& args) {
     ActorCall call(port);
     call.flag(args.head).flag(args.tail).flag(args.auto_).flag(args.lines).flag(args.all)
         .refinement(args.with);
-    answer(port, call, datatype::SLOT_TRIM);
+    answer(port, call, registry::SLOT_TRIM);
 }
 
 // ---------------------------------------------------------------- I/O actions
@@ -280,7 +280,7 @@ Cell* port_action(Cell* port) {
 Cell* modify(Cell* port, const Cell* field, const Cell* value, bool case_sensitive) {
     ActorCall call(port);
     call.value(field).value(value).flag(case_sensitive);
-    return answer(port, call, datatype::SLOT_MODIFY);
+    return answer(port, call, registry::SLOT_MODIFY);
 }
 
 ActorCall open_call(const Cell* port, bool new_, bool read, bool write, bool seek, const Cell* allow) {
@@ -290,13 +290,13 @@ ActorCall open_call(const Cell* port, bool new_, bool read, bool write, bool see
 }
 
 Cell* open(Cell* port, bool new_, bool read, bool write, bool seek, const Cell* allow) {
-    return answer(port, open_call(port, new_, read, write, seek, allow), datatype::SLOT_OPEN);
+    return answer(port, open_call(port, new_, read, write, seek, allow), registry::SLOT_OPEN);
 }
 
 Cell* rename(Cell* port, const Cell* to) {
     ActorCall call(port);
     call.value(to);
-    return answer(port, call, datatype::SLOT_RENAME);
+    return answer(port, call, registry::SLOT_RENAME);
 }
 
 // copy with the /part argument, between the open before and the close
@@ -304,15 +304,15 @@ Cell* rename(Cell* port, const Cell* to) {
 Cell* copy_and_close(Cell* port, const Cell* part) {
     ActorCall copying(port);
     copying.refinement(part).flag(false).refinement(nullptr);
-    Cell data = copying.run(datatype::SLOT_COPY);
-    ActorCall(port).run(datatype::SLOT_CLOSE);
+    Cell data = copying.run(registry::SLOT_COPY);
+    ActorCall(port).run(registry::SLOT_CLOSE);
     return copy_cell(&data, port);
 }
 
 // The port opened (with /seek when seek is given), then read with copy and
 // closed.
 Cell* read(Cell* port, const Cell* part, const Cell* seek, bool, bool, bool, const Cell*) {
-    open_call(port, false, false, false, seek != nullptr, nullptr).run(datatype::SLOT_OPEN);
+    open_call(port, false, false, false, seek != nullptr, nullptr).run(registry::SLOT_OPEN);
     return copy_and_close(port, part);
 }
 
@@ -320,12 +320,12 @@ Cell* read(Cell* port, const Cell* part, const Cell* seek, bool, bool, bool, con
 // count), then copy and close as for read.
 Cell* write(Cell* port, const Cell* data, bool, bool, bool, bool, const Cell* part, const Cell* seek,
             const Cell*, const Cell*) {
-    open_call(port, false, false, true, seek != nullptr, nullptr).run(datatype::SLOT_OPEN);
+    open_call(port, false, false, true, seek != nullptr, nullptr).run(registry::SLOT_OPEN);
     bool counted = part != nullptr && cell_type(part) == TYPE_INTEGER;
     ActorCall inserting(port);
     inserting.value(data).counted(counted, counted ? integer::get(part) : -1).flag(false)
         .counted(false, 0);
-    inserting.run(datatype::SLOT_INSERT);
+    inserting.run(registry::SLOT_INSERT);
     return copy_and_close(port, part);
 }
 
@@ -426,7 +426,7 @@ void form(const Cell* port, text::Sink& out) { mold(port, out, false); }
 }  // namespace
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_PORT, Row()
         .set<SLOT_MAKE>(make)
         .inherit<SLOT_REFLECT>()

@@ -4,9 +4,10 @@
 #include <cstring>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/char.h"
 #include "runtime/datatypes/compound/pair.h"
@@ -20,13 +21,12 @@
 #include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 #include "runtime/gc/collector.h"
-#include "runtime/io/random.h"
 #include "runtime/memory/manager.h"
 #include "runtime/tables/hash_table.h"
 #include "runtime/tables/murmur.h"
 #include "runtime/tables/ownership.h"
+#include "runtime/tables/random.h"
 
 namespace vek::series {
 
@@ -721,7 +721,7 @@ Cell* modify_owned(Cell* target, const Cell* field, const Cell* value, [[maybe_u
 // ---------------------------------------------------------------- registration
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_SERIES, Row()
         .set<SLOT_RANDOM>(random)
         .set<SLOT_REFLECT>(reflect_owned)

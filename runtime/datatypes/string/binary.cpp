@@ -11,8 +11,9 @@
 #include <cstring>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/binary_codecs.h"
@@ -20,7 +21,6 @@
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 
 namespace vek::binary {
 
@@ -166,7 +166,7 @@ void mold(const Cell* value, text::Sink& out, bool only) {
 }  // namespace
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_BINARY, Row()
         .inherit_range<SLOT_MAKE, SLOT_REFLECT>()
         .set<SLOT_TO>(convert)

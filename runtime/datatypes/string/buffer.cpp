@@ -11,8 +11,8 @@
 
 #include "runtime/core/quit.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/word/symbol.h"
-#include "runtime/eval/stack.h"
 #include "runtime/memory/malloc_list.h"
 #include "runtime/memory/manager.h"
 #include "runtime/output/stdout_writer.h"

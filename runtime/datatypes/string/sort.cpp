@@ -5,12 +5,12 @@
 
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/block/sort.h"
 #include "runtime/datatypes/char.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/buffer.h"
-#include "runtime/eval/stack.h"
 #include "runtime/memory/series.h"
 #include "runtime/tables/sort.h"
 #include "runtime/text/unicode.h"

@@ -9,8 +9,9 @@
 #include <array>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/char.h"
 #include "runtime/datatypes/number/float.h"
 #include "runtime/datatypes/number/integer.h"
@@ -18,7 +19,6 @@
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/string/internal.h"
 #include "runtime/datatypes/word/symbol.h"
-#include "runtime/eval/stack.h"
 #include "runtime/memory/series.h"
 #include "runtime/text/unicode.h"
 
@@ -191,8 +191,8 @@ Cell* binary_to(Cell* result, const Cell* spec_value, uint32_t type) {
         Cell target = datatype_cell(type);
         fire(err::script::bad_make_arg, &target, spec_value);
     }
-    datatype::ActionFn entry = datatype::action(TYPE_BINARY, datatype::SLOT_TO);
-    if (!datatype::implemented(entry)) fire(err::internal::not_done);
+    registry::ActionFn entry = registry::action(TYPE_BINARY, registry::SLOT_TO);
+    if (!registry::implemented(entry)) fire(err::internal::not_done);
     using ToFn = Cell* (*)(Cell*, const Cell*, uint32_t);
     return reinterpret_cast<ToFn>(entry)(result, spec_value, type);
 }
@@ -382,7 +382,7 @@ bool head_char_in_bitset(const Cell* string, const Cell* bitset) {
 // string! takes the navigation actions, the positional editing actions and
 // copy from series!; it has no put, arithmetic or port actions.
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_STRING, Row()
         .set<SLOT_MAKE>(make_from_spec)
         .inherit<SLOT_RANDOM>()

@@ -12,7 +12,8 @@
 #include <cstring>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/object/object.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/string/string.h"
@@ -20,7 +21,6 @@
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/eval/stack.h"
 #include "runtime/io/http.h"
 #include "runtime/memory/series.h"
 #include "runtime/text/unicode.h"
@@ -339,7 +339,7 @@ Cell* write(Cell* url, const Cell* data, bool binary, bool lines, bool info, boo
 // url! forms, compares and edits as string! does. It has no random,
 // reflect, put, sort or trim.
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_URL, Row()
         .set<SLOT_MAKE>(make)
         .set<SLOT_TO>(to)

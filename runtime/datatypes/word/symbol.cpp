@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "runtime/core/datatype.h"
+#include "runtime/core/registry.h"
 #include "runtime/core/root.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/gc/collector.h"
@@ -41,7 +41,7 @@ void init_table() {
     gc::add_root("symbol table", [] { gc::mark_node(table); });
 }
 
-void init() { datatype::register_type(TYPE_SYMBOL, datatype::Row()); }
+void init() { registry::register_type(TYPE_SYMBOL, registry::Row()); }
 
 uint32_t make(const char* text) { return intern(text, uint32_t(std::strlen(text)), false); }
 

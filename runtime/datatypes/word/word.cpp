@@ -1,13 +1,15 @@
 #include "runtime/datatypes/word/word.h"
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
 #include "runtime/core/root.h"
+#include "runtime/core/stack.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/char.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/integer.h"
@@ -16,7 +18,6 @@
 #include "runtime/datatypes/unset.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
-#include "runtime/eval/stack.h"
 #include "runtime/lexer/lexer.h"
 #include "runtime/memory/series.h"
 #include "runtime/text/unicode.h"
@@ -122,7 +123,7 @@ int32_t compare_words(const Cell* value1, const Cell* value2, int32_t op) {
 
 // The kinds of word! take all of its actions; refinement! all but index?.
 void register_kind(uint32_t type) {
-    using namespace datatype;
+    using namespace registry;
     auto row = Row()
         .inherit<SLOT_MAKE>()
         .inherit<SLOT_TO>()
@@ -235,7 +236,7 @@ Cell* convert(Cell* result, const Cell* spec_value, uint32_t type) {
     if (is_any_word(cell_type(spec_value))) return set_type(copy_cell(spec_value, result), type);
     switch (cell_type(spec_value)) {
     case TYPE_DATATYPE:
-        make_at(datatype::name_table[datatype::id(spec_value)].word, copy_cell(spec_value, result));
+        make_at(registry::name_table[datatype::id(spec_value)].word, copy_cell(spec_value, result));
         break;
     case TYPE_LOGIC: {
         bool truth = logic::get(spec_value);
@@ -317,7 +318,7 @@ void index_of() {
 }  // namespace
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_WORD, Row()
         .set<SLOT_MAKE>(convert)
         .set<SLOT_TO>(convert)
@@ -433,7 +434,7 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
 }  // namespace
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_ISSUE, Row()
         .set<SLOT_MAKE>(to)
         .set<SLOT_TO>(to)

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "boot/library.h"
+#include "runtime/core/stack.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/callable/function.h"
 #include "runtime/datatypes/callable/routine.h"
@@ -12,7 +13,6 @@
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/eval/stack.h"
 #include "tests/unit/support/load_and_mold.h"
 
 namespace vek {

@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "runtime/core/root.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/callable/routine.h"
 #include "runtime/datatypes/object/error.h"
 #include "runtime/datatypes/object/object.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/eval/stack.h"
 #include "runtime/memory/manager.h"
 #include "runtime/memory/region.h"
 #include "tests/unit/support/death_test_fixture.h"

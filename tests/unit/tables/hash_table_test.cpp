@@ -8,11 +8,11 @@
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/io/random.h"
 #include "runtime/memory/manager.h"
 #include "runtime/tables/hash_table.h"
 #include "runtime/tables/hash_table_layout.h"
 #include "runtime/tables/murmur.h"
+#include "runtime/tables/random.h"
 #include "tests/unit/support/string_cells.h"
 #include "tests/unit/support/value_cells.h"
 

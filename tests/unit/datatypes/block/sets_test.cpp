@@ -3,9 +3,9 @@
 #include <string>
 
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/block/sets.h"
-#include "runtime/eval/stack.h"
 #include "runtime/tables/hash_table.h"
 #include "tests/unit/support/block_builder.h"
 #include "tests/unit/support/load_and_mold.h"

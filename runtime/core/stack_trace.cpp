@@ -1,4 +1,5 @@
 // Reading the frame stack for error reports and traces.
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/callable/function.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/string/buffer.h"
@@ -6,7 +7,6 @@
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/eval/stack.h"
 
 namespace vek::stack {
 

@@ -4,15 +4,16 @@
 #include <string>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/symbol.h"
-#include "runtime/eval/stack.h"
 #include "runtime/memory/manager.h"
 #include "runtime/memory/series.h"
 #include "tests/unit/support/block_builder.h"
 
-namespace vek::datatype {
+namespace vek::registry {
 namespace {
 
 // Ids 55 and 56 have table rows but no datatype: the tests register there and
@@ -205,16 +206,16 @@ TEST(DatatypeValue, CompareAnswersEqualityOnly) {
 
 TEST(DatatypeValue, PushAndAppendMakeDatatypeCells) {
     Cell* expected_top = stack::top;
-    Cell* pushed = push(TYPE_BLOCK);
+    Cell* pushed = datatype::push(TYPE_BLOCK);
     EXPECT_EQ(pushed, expected_top);
     EXPECT_EQ(stack::top, expected_top + 1);
     EXPECT_EQ(pushed->header, uint32_t(TYPE_DATATYPE));
-    EXPECT_EQ(id(pushed), uint32_t(TYPE_BLOCK));
+    EXPECT_EQ(datatype::id(pushed), uint32_t(TYPE_BLOCK));
     stack::pop(1);
 
     Cell block{TYPE_BLOCK, 0, uint32_t(memory::alloc_cells(1)), 0};
-    append_to(&block, TYPE_STRING);
-    Cell* appended = append_to(&block, TYPE_MAP);  // grows the buffer
+    datatype::append_to(&block, TYPE_STRING);
+    Cell* appended = datatype::append_to(&block, TYPE_MAP);  // grows the buffer
     SeriesBuffer* buffer = series_buffer(&block);
     ASSERT_EQ(buffer->length(), 2u);
     EXPECT_EQ(appended, buffer->cells() + 1);
@@ -225,4 +226,4 @@ TEST(DatatypeValue, PushAndAppendMakeDatatypeCells) {
 }
 
 }  // namespace
-}  // namespace vek::datatype
+}  // namespace vek::registry

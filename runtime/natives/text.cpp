@@ -1,6 +1,6 @@
-#include "runtime/natives/series.h"
+#include "runtime/natives/text.h"
 
-#include "runtime/eval/stack.h"
+#include "runtime/core/stack.h"
 #include "runtime/natives/helpers.h"
 #include "runtime/text/unicode.h"
 
