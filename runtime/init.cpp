@@ -62,7 +62,6 @@
 #include "runtime/memory/region.h"
 #include "runtime/natives/boot_table.h"
 #include "runtime/natives/natives.h"
-#include "runtime/natives/routines.h"
 #include "runtime/output/print_hooks.h"
 #include "runtime/output/stdout_writer.h"
 #include "runtime/parse/parse.h"
@@ -153,12 +152,10 @@ void init() {
     object::init_event_sockets();
     stack::init();
     lexer::init();  // lexer tables
-    eval::init();  // the current-position cell, tracing off
+    eval::init();  // tracing off
     boot_table::init();  // natives, actions, datatype words, typesets, operators
     eval::remember_boot_values();
     ref_pool::init();
-    routines::init();  // the routines the library declares
-    system_fields::register_routines();
     gc::init();
 }
 

@@ -172,7 +172,7 @@ registry::ActionFn get_path_action(const Cell* value, const Cell* path, const Ce
     uint32_t type = cell_type(value);
     ActionFn entry = registry::action(type, registry::SLOT_EVAL_PATH);
     if (registry::implemented(entry)) return entry;
-    Cell datatype{TYPE_DATATYPE, type, 0, 0};
+    Cell datatype = datatype::cell(type);
     if (path == nullptr) fire(err::script::bad_path_type2, element, &datatype);
     // The path as far as the step whose value could not be accessed.
     uint32_t start = std::min(series_index(path), series_buffer(path)->length());
@@ -238,12 +238,9 @@ Cell* mold_to_string(const Cell* value, const Cell* part, Cell* result, MoldFlag
     return finish_text(buffer, part, limit, result);
 }
 
-Cell* eval_path_typed(Cell* parent, const Cell* element, const Cell* value, const Cell* path,
-                      const Cell* grandparent, const Cell* previous, int32_t index,
-                      bool case_sensitive, bool get, bool last, bool notify) {
-    auto implementation = reinterpret_cast<EvalPathFn>(get_path_action(parent, path, element, index));
-    return implementation(parent, element, value, path, grandparent, previous, index,
-                          case_sensitive, get, last, notify);
+Cell* eval_path_typed(Cell* parent, const Cell* element, const PathArgs& args) {
+    auto implementation = reinterpret_cast<EvalPathFn>(get_path_action(parent, args.path, element, args.index));
+    return implementation(parent, element, args);
 }
 
 int32_t compare_typed(const Cell* value1, const Cell* value2, int32_t op) {
@@ -412,23 +409,16 @@ Cell* modify(Cell* target, const Cell* field, const Cell* value, bool case_sensi
     return lookup<ModifyFn>(target, registry::SLOT_MODIFY)(target, field, value, case_sensitive);
 }
 
-Cell* open(Cell* port, bool new_, bool read, bool write, bool seek, const Cell* allow) {
-    return lookup<OpenFn>(port, registry::SLOT_OPEN)(port, new_, read, write, seek, allow);
-}
+Cell* open(Cell* port, const OpenArgs& args) { return lookup<OpenFn>(port, registry::SLOT_OPEN)(port, args); }
 
-Cell* read(Cell* source, const Cell* part, const Cell* seek, bool binary, bool lines, bool info,
-           const Cell* as) {
-    return lookup<ReadFn>(source, registry::SLOT_READ)(source, part, seek, binary, lines, info, as);
-}
+Cell* read(Cell* source, const ReadArgs& args) { return lookup<ReadFn>(source, registry::SLOT_READ)(source, args); }
 
 Cell* rename(Cell* from, const Cell* to) {
     return lookup<RenameFn>(from, registry::SLOT_RENAME)(from, to);
 }
 
-Cell* write(Cell* destination, const Cell* data, bool binary, bool lines, bool info, bool append,
-            const Cell* part, const Cell* seek, const Cell* allow, const Cell* as) {
-    return lookup<WriteFn>(destination, registry::SLOT_WRITE)(destination, data, binary, lines,
-                                                              info, append, part, seek, allow, as);
+Cell* write(Cell* destination, const Cell* data, const WriteArgs& args) {
+    return lookup<WriteFn>(destination, registry::SLOT_WRITE)(destination, data, args);
 }
 
 }  // namespace vek::actions

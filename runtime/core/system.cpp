@@ -71,7 +71,7 @@ Cell* new_root_block() {
 }
 
 Cell* new_block(Cell* cell, uint32_t capacity) {
-    *cell = Cell{TYPE_BLOCK, 0, uint32_t(memory::alloc_cells(capacity)), 0};
+    *cell = series_cell(TYPE_BLOCK, memory::alloc_cells(capacity));
     return cell;
 }
 

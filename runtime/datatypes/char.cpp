@@ -5,6 +5,7 @@
 #include "runtime/core/raise.h"
 #include "runtime/core/registry.h"
 #include "runtime/core/stack.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/number/float.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/buffer.h"
@@ -19,7 +20,7 @@ namespace {
 bool in_range(int32_t value) { return value >= 0 && value <= MAX_CODE_POINT; }
 
 [[noreturn]] void bad_to_arg(const Cell* spec_value) {
-    Cell target{TYPE_DATATYPE, TYPE_CHAR, 0, 0};
+    Cell target = datatype::cell(TYPE_CHAR);
     fire(err::script::bad_to_arg, &target, spec_value);
 }
 
@@ -55,7 +56,7 @@ int32_t operand(const Cell* value) {
     // The vector's scalar arithmetic comes with vector!.
     case TYPE_VECTOR: fire(err::internal::not_done);
     default: {
-        Cell type{TYPE_DATATYPE, cell_type(value), 0, 0};
+        Cell type = datatype::cell(cell_type(value));
         fire(err::script::invalid_type, &type);
     }
     }

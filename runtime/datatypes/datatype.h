@@ -16,6 +16,9 @@ inline uint32_t id(const Cell* datatype) {
     return datatype->data1;
 }
 
+// The datatype! value naming the id.
+constexpr Cell cell(uint32_t id) { return Cell{TYPE_DATATYPE, id, 0, 0}; }
+
 // Registers datatype!.
 void init();
 // A datatype! value (header 1, payload word 1 = id) pushed on the evaluation

@@ -19,7 +19,7 @@ constexpr std::array<const char*, 6> KIND_NAMES = {nullptr, "fd", "monitor", "wi
 }  // namespace
 
 Cell* make_at(Cell* cell, int32_t value, Kind kind) {
-    *cell = Cell{TYPE_HANDLE, uint32_t(kind), uint32_t(value), uint32_t(-1)};
+    *cell = handle::cell(kind, value);
     return cell;
 }
 

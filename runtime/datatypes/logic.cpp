@@ -11,15 +11,13 @@
 
 namespace vek::logic {
 
-
 namespace {
-
 
 // A draw of 31 bits is true in its upper half.
 constexpr int32_t HALF_DRAW = 0x3FFFFFFF;
 
 Cell* make_at(Cell* cell, bool flag) {
-    *cell = Cell{TYPE_LOGIC, flag ? 1u : 0u, 0, 0};
+    *cell = logic::cell(flag);
     return cell;
 }
 
@@ -59,7 +57,8 @@ void raise_no_return() { fire(err::script::no_return); }
 
 bool comparable_op(int32_t op) {
     switch (op) {
-        case 0: case 1: case 2: case 7: case 8: case 9: case 12: return true;
+        case COMP_EQUAL: case COMP_NOT_EQUAL: case COMP_STRICT_EQUAL: case COMP_SORT: case COMP_CASE_SORT:
+        case COMP_SAME: case COMP_FIND: return true;
         default: return false;
     }
 }

@@ -16,6 +16,9 @@ namespace vek::logic {
 extern Cell true_constant;
 extern Cell false_constant;
 
+// A logic! of the flag.
+constexpr Cell cell(bool flag) { return Cell{TYPE_LOGIC, flag ? 1u : 0u, 0, 0}; }
+
 inline bool get(const Cell* value) {
     VEK_CHECK_LAYOUT(value, type_in<TYPE_LOGIC>);
     return value->data1 != 0;

@@ -10,9 +10,8 @@ namespace vek::none {
 
 namespace {
 
-
 Cell* make_at(Cell* cell) {
-    *cell = Cell{TYPE_NONE, 0, 0, 0};
+    *cell = blank_cell(TYPE_NONE);
     return cell;
 }
 

@@ -99,8 +99,9 @@ void store_path_back(const Cell* path, const Cell* head, const Cell* steps, uint
         if (!is_immediate(cell_type(&changed))) return;
         Cell holder = steps[2 * (i - 1)];
         Cell selector = steps[2 * (i - 1) + 1];
-        actions::eval_path_typed(&holder, &selector, &changed, path, nullptr, &selector, int32_t(i - 1),
-                                 case_sensitive, false, true, false);
+        actions::eval_path_typed(&holder, &selector,
+                                 {.value = &changed, .path = path, .previous = &selector, .index = int32_t(i - 1),
+                                  .case_sensitive = case_sensitive, .last = true});
         changed = holder;
     }
     if (!is_immediate(cell_type(&changed)) || cell_type(head) != TYPE_WORD) return;
@@ -178,9 +179,11 @@ Pending eval_path(const Cell* path, Cursor& at, PathFlags flags, PathState* stat
         }
         bool notify = to_set && notify_owner(walk, k - head);
         const Cell* grandparent = cell_type(&walk.grandparent) == TYPE_UNSET ? nullptr : &walk.grandparent;
-        Cell* result = actions::eval_path_typed(&walk.current, &selector, to_set, &walk.path, grandparent,
-                                                &walk.previous, int32_t(k - head - 1), flags.case_sensitive, get,
-                                                last, notify);
+        Cell* result = actions::eval_path_typed(
+            &walk.current, &selector,
+            {.value = to_set, .path = &walk.path, .grandparent = grandparent, .previous = &walk.previous,
+             .index = int32_t(k - head - 1), .case_sensitive = flags.case_sensitive, .get = get, .last = last,
+             .notify = notify});
         if (cell_type(&element) == TYPE_WORD) keep_binding(&walk.path, k, &selector);
         walk.grandparent = walk.parent;
         walk.parent = walk.current;

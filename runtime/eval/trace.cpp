@@ -26,7 +26,7 @@ namespace {
 
 using fixed_words::Word;
 
-constexpr Cell NONE{TYPE_NONE, 0, 0, 0};
+constexpr Cell NONE = blank_cell(TYPE_NONE);
 
 // The event words, by the position of the event's bit.
 constexpr Word EVENT_WORDS[] = {

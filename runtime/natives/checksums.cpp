@@ -24,9 +24,7 @@ using platform::DigestKind;
 
 constexpr int WITH = 0;
 constexpr uint64_t DATA_TYPES = type_bit(TYPE_BINARY) | type_bit(TYPE_STRING) | type_bit(TYPE_FILE);
-constexpr uint64_t KEY_TYPES = types::members(types::ANY_STRING) | type_bit(TYPE_BINARY) | type_bit(TYPE_INTEGER);
-
-Cell* arg(int32_t i) { return stack::arguments + i; }
+constexpr uint64_t KEY_TYPES = ANY_STRING_TYPES | type_bit(TYPE_BINARY) | type_bit(TYPE_INTEGER);
 
 enum class Method : uint8_t { tcp, crc32, adler32, md5, sha1, sha256, sha384, sha512, hash };
 
@@ -66,7 +64,7 @@ std::optional<DigestKind> digest_kind(Method method) {
 binary::Bytes data_bytes(Cell* data) {
     binary::Bytes bytes;
     if (cell_type(data) == TYPE_FILE) {
-        Cell* read = files::read(data, nullptr, nullptr, true, false, false, nullptr);
+        Cell* read = files::read(data, {.binary = true});
         if (cell_type(read) != TYPE_BINARY) fire(err::access::cannot_open, data);  // a directory's listing
         binary::value_bytes(read, -1, binary::ValueMode::insert, bytes);
     } else {
@@ -104,7 +102,7 @@ void check_key(Method method, const Cell* key) {
     bool table_size = cell_type(key) == TYPE_INTEGER;
     if (!digest && method != Method::hash) fire(err::script::bad_refines);
     if (method == Method::hash && !table_size) {
-        Cell refinement{TYPE_REFINEMENT, 0, symbol::make("with"), WORD_UNRESOLVED};
+        Cell refinement = word::unbound(TYPE_REFINEMENT, symbol::make("with"));
         fire(err::script::invalid_refine_arg, &refinement, key);
     }
 }

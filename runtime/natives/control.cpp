@@ -6,6 +6,7 @@
 #include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/callable/function.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/image/image.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
@@ -28,13 +29,6 @@ namespace {
 using fixed_words::Word;
 
 constexpr uint64_t BLOCK = type_bit(TYPE_BLOCK);
-constexpr uint64_t ANY_BLOCK_TYPES = types::members(types::ANY_BLOCK);
-
-Cell* arg(int32_t i) { return stack::arguments + i; }
-
-bool present(const int32_t* refinements, int i) { return refinements[i] >= 0; }
-
-[[noreturn]] void not_done() { fire(err::internal::not_done); }
 
 void clamp_to_tail(Cell* series) {
     uint32_t length = series_buffer(series)->length();
@@ -416,7 +410,7 @@ Pending until(bool check, const int32_t*) {
 
 Pending loop(bool check, const int32_t*) {
     if (check) {
-        check_arg(0, NUMBER_TYPES);
+        check_arg(0, INTEGER_FLOAT_TYPES);
         check_arg(1, BLOCK);
     }
     loop_count_to_integer();
@@ -438,7 +432,7 @@ Pending loop(bool check, const int32_t*) {
 Pending repeat(bool check, const int32_t*) {
     if (check) {
         check_arg(0, type_bit(TYPE_WORD));
-        check_arg(1, NUMBER_TYPES);
+        check_arg(1, INTEGER_FLOAT_TYPES);
         check_arg(2, BLOCK);
     }
     float_to_integer_in_place(arg(1));
@@ -510,7 +504,7 @@ Pending forall(bool check, const int32_t*) {
     }
     Cell start = *context::get(arg(0));
     if (!(SERIES_TYPES & type_bit(cell_type(&start)))) {
-        Cell datatype{TYPE_DATATYPE, cell_type(&start), 0, 0};
+        Cell datatype = datatype::cell(cell_type(&start));
         fire(err::script::expect_arg, stack::current_function_word(), &datatype,
              word::from_cstring("word"));
     }
@@ -688,7 +682,8 @@ Pending get(bool check, const int32_t* refinements) {
 
 Pending set(bool check, const int32_t* refinements) {
     if (check) check_arg(0, ALL_WORD_TYPES | ANY_PATH_TYPES | BLOCK | type_bit(TYPE_OBJECT));
-    bool any = refinements[0] >= 0;
+    bool any = present(refinements, 0);
+    object::SetFlags flags{.any = any, .only = present(refinements, 2), .some = present(refinements, 3)};
     Cell* target = arg(0);
     Cell value = *arg(1);
     if (!any && cell_type(&value) == TYPE_UNSET) fire(err::script::need_value, target);
@@ -700,11 +695,9 @@ Pending set(bool check, const int32_t* refinements) {
         eval::Cursor at = no_arguments(&path);
         VEK_PASS(eval::eval_path(&path, at, {.set = true, .get = any, .case_sensitive = refinements[1] >= 0}));
     } else if (type == TYPE_OBJECT) {
-        object::set_many(target, &value,
-                         {.any = any, .only = refinements[2] >= 0, .some = refinements[3] >= 0});
+        object::set_many(target, &value, flags);
     } else if (type == TYPE_BLOCK) {
-        set_words(target, &value, block::length_from_head(target), any, refinements[2] >= 0,
-                  refinements[3] >= 0);
+        set_words(target, &value, block::length_from_head(target), flags);
     } else {
         context::set(target, &value);
     }
@@ -755,8 +748,8 @@ Pending reduce(bool, const int32_t* refinements) {
 Pending compose(bool check, const int32_t* refinements) {
     Cell* args = stack::arguments;
     if (cell_type(args) != TYPE_BLOCK) {
-        Cell expected{TYPE_DATATYPE, TYPE_BLOCK, 0, 0};
-        Cell given{TYPE_DATATYPE, cell_type(args), 0, 0};
+        Cell expected = datatype::cell(TYPE_BLOCK);
+        Cell given = datatype::cell(cell_type(args));
         fire(err::script::expect_val, &expected, &given);
     }
     bool deep = present(refinements, 0);

@@ -22,8 +22,6 @@ namespace {
 
 using fixed_words::Word;
 
-bool present(const int32_t* refinements, int i) { return refinements[i] >= 0; }
-
 bool same_word(const Cell* a, const Cell* b) {
     return actions::compare_values(a, b, actions::COMP_EQUAL) == 0;
 }

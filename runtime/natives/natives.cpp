@@ -43,8 +43,6 @@ constexpr NativeFn ENTRIES[NATIVE_COUNT] = {
 
 }  // namespace
 
-Pending not_done(bool, const int32_t*) { fire(err::internal::not_done); }
-
 void init() {
     table = {};
     for (uint32_t i = 0; i < NATIVE_COUNT; i++) table[i] = ENTRIES[i];

@@ -12,6 +12,7 @@
 #include "runtime/eval/evaluator.h"
 #include "runtime/memory/malloc_list.h"
 #include "runtime/memory/manager.h"
+#include "runtime/memory/series.h"
 #include "runtime/natives/control.h"
 #include "runtime/natives/helpers.h"
 #include "runtime/natives/natives.h"
@@ -23,10 +24,6 @@ bool last_line = false;
 
 namespace {
 
-constexpr uint64_t ANY_LIST_TYPES = types::members(types::ANY_LIST);
-
-bool present(const int32_t* refinements, int i) { return refinements[i] >= 0; }
-
 // ---------------------------------------------------------------- stats
 
 void set_integer(Cell* c, uint32_t value) { *c = integer::cell(int32_t(value)); }
@@ -37,11 +34,10 @@ void set_number(Cell* c, uint64_t value) {
         set_integer(c, uint32_t(value));
         return;
     }
-    *c = Cell{TYPE_FLOAT, 0, 0, 0};
-    cell_set_f64(c, double(value));
+    *c = float_::cell(double(value));
 }
 
-void set_block(Cell* c, Node node, uint32_t flags) { *c = Cell{TYPE_BLOCK | flags, 0, uint32_t(node), 0}; }
+void set_block(Cell* c, Node node, uint32_t flags) { *c = series_cell(TYPE_BLOCK | flags, node); }
 
 // Nodes rather than cell addresses are kept: each append may move a buffer.
 Cell* append(Node block) { return series::alloc_tail_cell(node_buffer(block)); }

@@ -12,10 +12,6 @@ namespace vek::natives {
 
 namespace {
 
-constexpr uint64_t ANY_BLOCK_TYPES = types::members(types::ANY_BLOCK);
-
-bool present(const int32_t* refinements, int i) { return refinements[i] >= 0; }
-
 // /part: a count from the input's index, or a position in the same series;
 // answers the index where the input ends. Raises invalid-refine-arg for a
 // position in another series.
@@ -36,9 +32,9 @@ int64_t parse_limit(const Cell* input, const Cell* part) {
 Pending parse(bool check, const int32_t* refinements) {
     Cell* args = stack::arguments;
     if (check) {
-        check_arg(0, type_bit(TYPE_BINARY) | ANY_BLOCK_TYPES | types::members(types::ANY_STRING));
+        check_arg(0, type_bit(TYPE_BINARY) | ANY_BLOCK_TYPES | ANY_STRING_TYPES);
         check_arg(1, type_bit(TYPE_BLOCK));
-        if (present(refinements, 1)) check_arg(refinements[1], NUMBER_TYPES | SERIES_TYPES);
+        if (present(refinements, 1)) check_arg(refinements[1], INTEGER_FLOAT_TYPES | SERIES_TYPES);
         if (present(refinements, 2)) check_arg(refinements[2], type_bit(TYPE_FUNCTION));
     }
     int64_t limit = -1;

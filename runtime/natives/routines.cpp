@@ -30,8 +30,6 @@ namespace vek::routines {
 
 namespace {
 
-using routine::Arg;
-
 // A routine declared without return: takes its arguments as cells and
 // answers a cell; these build the answers. A pushed cell stays on the
 // stack until the routine's frame is dropped, after its value is taken.
@@ -40,6 +38,29 @@ Arg unset_answer() { return cell_answer(make_unset(stack::push_cell())); }
 Arg logic_answer(bool flag) { return cell_answer(stack::push(logic::constant(flag))); }
 // A routine declared with return: [logic!] or [integer!] answers by value.
 Arg value_answer(int32_t value) { return Arg{.integer = value}; }
+
+bool slot_series(uint32_t type) { return type == TYPE_BLOCK || type == TYPE_PAREN || is_any_path(type); }
+
+// The shift native run on copies of the two integers in the routine's own
+// frame, whose first cell then holds the result.
+Arg shift_by(const Arg* args, bool left, bool logical) {
+    stack::reset();
+    stack::push(args[0].cell);
+    stack::push(args[1].cell);
+    const int32_t refinements[] = {left ? 2 : -1, logical ? 2 : -1};
+    (void)natives::shift(false, refinements);  // a shift evaluates nothing: never a pending code
+    return cell_answer(stack::arguments);
+}
+
+// The first negative integer among the arguments, in order, is refused.
+void refuse_negative(const Arg* args, uint32_t count) {
+    for (uint32_t i = 0; i < count; i++)
+        if (integer::get(args[i].cell) < 0) fire(err::script::invalid_arg, args[i].cell);
+}
+
+int32_t stack_size() { return int32_t(stack::top - stack::arguments_bottom); }
+
+}  // namespace
 
 // ---------------------------------------------------------------- process and quiet stores
 
@@ -57,8 +78,6 @@ Arg set_quiet(const Arg* args) {
     return cell_answer(args[1].cell);
 }
 
-bool slot_series(uint32_t type) { return type == TYPE_BLOCK || type == TYPE_PAREN || is_any_path(type); }
-
 // The slot keeps its new-line flag, as a poke would; a series at or past its
 // tail is left as it is.
 Arg set_slot_quiet(const Arg* args) {
@@ -75,17 +94,6 @@ Arg set_slot_quiet(const Arg* args) {
 }
 
 // ---------------------------------------------------------------- shifts
-
-// The shift native run on copies of the two integers in the routine's own
-// frame, whose first cell then holds the result.
-Arg shift_by(const Arg* args, bool left, bool logical) {
-    stack::reset();
-    stack::push(args[0].cell);
-    stack::push(args[1].cell);
-    const int32_t refinements[] = {left ? 2 : -1, logical ? 2 : -1};
-    (void)natives::shift(false, refinements);  // a shift evaluates nothing: never a pending code
-    return cell_answer(stack::arguments);
-}
 
 Arg shift_right(const Arg* args) { return shift_by(args, false, false); }
 Arg shift_left(const Arg* args) { return shift_by(args, true, false); }
@@ -124,12 +132,6 @@ Arg write_stdout(const Arg* args) {
 
 // ---------------------------------------------------------------- tuples
 
-// The first negative integer among the arguments, in order, is refused.
-void refuse_negative(const Arg* args, uint32_t count) {
-    for (uint32_t i = 0; i < count; i++)
-        if (integer::get(args[i].cell) < 0) fire(err::script::invalid_arg, args[i].cell);
-}
-
 // Each component reduced modulo 256.
 Arg as_color(const Arg* args) {
     refuse_negative(args, 3);
@@ -162,8 +164,6 @@ Arg count_chars(const Arg* args) {
     return value_answer(int32_t(unicode::count_utf8_chars(bytes + from, bytes + to)));
 }
 
-int32_t stack_size() { return int32_t(stack::top - stack::arguments_bottom); }
-
 Arg stack_size_q(const Arg*) { return value_answer(stack_size()); }
 
 // Index 1 is the bottom cell; the top cell, this routine's own argument, is
@@ -189,47 +189,5 @@ Arg tracing_q(const Arg*) { return logic_answer(eval::trace::tracing); }
 Arg read_clipboard(const Arg*) { return cell_answer(clipboard::read()); }
 
 Arg write_clipboard(const Arg* args) { return value_answer(clipboard::write(args[0].cell) ? 1 : 0); }
-
-struct Entry {
-    std::string_view name;
-    routine::Fn fn;
-};
-
-constexpr Entry SYSTEM_ROUTINES[] = {
-    {"quit-return", quit_return},
-    {"set-quiet", set_quiet},
-    {"set-slot-quiet", set_slot_quiet},
-    {"shift-right", shift_right},
-    {"shift-left", shift_left},
-    {"shift-logical", shift_logical},
-    {"last-lf?", last_lf_q},
-    {"get-current-dir", get_current_dir},
-    {"set-current-dir", set_current_dir},
-    {"create-dir", create_dir},
-    {"exists?", exists_q},
-    {"_make-private", make_private},
-    {"os-info", os_info},
-    {"as-color", as_color},
-    {"as-ipv4", as_ipv4},
-    {"as-rgba", as_ipv4},
-    {"count-chars", count_chars},
-    {"stack-size?", stack_size_q},
-    {"pick-stack", pick_stack},
-    {"frame-index?", frame_index_q},
-    {"collect-calls", collect_calls},
-    {"tracing?", tracing_q},
-    {"read-clipboard", read_clipboard},
-    {"write-clipboard", write_clipboard},
-    {"write-stdout", write_stdout},
-};
-
-}  // namespace
-
-void init() {
-    for (const Entry& entry : SYSTEM_ROUTINES) routine::register_fn(entry.name, entry.fn);
-    init_predicates();
-    init_image_codecs();
-    init_vekbin_codec();
-}
 
 }  // namespace vek::routines

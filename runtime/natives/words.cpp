@@ -7,6 +7,7 @@
 #include "runtime/datatypes/callable/function.h"
 #include "runtime/datatypes/callable/native.h"
 #include "runtime/datatypes/callable/op.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/object/object.h"
@@ -18,11 +19,6 @@
 namespace vek::natives {
 
 namespace {
-
-constexpr uint64_t ANY_OBJECT_TYPES = types::members(types::ANY_OBJECT);
-constexpr uint64_t ANY_FUNCTION_TYPES = types::members(types::ANY_FUNCTION);
-
-bool present(const int32_t* refinements, int i) { return refinements[i] >= 0; }
 
 // ---------------------------------------------------------------- contexts
 
@@ -62,10 +58,10 @@ Pending type_q(bool, const int32_t* refinements) {
     uint32_t type = cell_type(args);
     uint32_t name = registry::name_table[type].word;
     if (present(refinements, 0) && name != 0) {
-        *args = Cell{TYPE_UNSET, 0, 0, 0};
+        *args = blank_cell(TYPE_UNSET);
         word::make_at(name, args);
     } else {
-        *args = Cell{TYPE_DATATYPE, type, 0, 0};
+        *args = datatype::cell(type);
     }
     return Pending::none;
 }
@@ -120,7 +116,7 @@ Pending value_q(bool, const int32_t*) {
 Pending unset(bool check, const int32_t*) {
     Cell* args = stack::arguments;
     if (check) check_arg(0, type_bit(TYPE_WORD) | type_bit(TYPE_BLOCK));
-    Cell nothing{TYPE_UNSET, 0, 0, 0};
+    Cell nothing = blank_cell(TYPE_UNSET);
     if (cell_type(args) == TYPE_WORD) {
         context::set(args, &nothing);
     } else {

@@ -406,7 +406,7 @@ void need_next(Engine& e, const Cell* keyword) {
 // The value at the rule position, without moving on; unset! at the end.
 Cell peek(const Engine& e) {
     SeriesBuffer* buffer = rule_buffer(e);
-    if (e.rpos >= buffer->length()) return Cell{TYPE_UNSET, 0, 0, 0};
+    if (e.rpos >= buffer->length()) return blank_cell(TYPE_UNSET);
     return buffer->cells()[e.rpos];
 }
 

@@ -39,8 +39,6 @@ bool matches_types(const Cell* types, uint32_t type) {
     return datatype::id(types) == type;
 }
 
-[[noreturn]] void no_memory() { fire(err::internal::no_memory); }
-
 // The byte size of count cells added to used bytes, or no-memory past 32 bits.
 uint32_t grown_size(uint32_t used_bytes, uint64_t count) {
     uint64_t bytes = uint64_t(used_bytes) + count * CELL;

@@ -5,13 +5,13 @@
 #include "runtime/core/registry.h"
 #include "runtime/core/stack.h"
 #include "runtime/datatypes/block/block.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/tables/cycles.h"
 
 namespace vek {
 
 namespace {
-
 
 Cell* push_as(Cell* block, uint32_t type) { return stack::push(set_type(block, type)); }
 
@@ -65,7 +65,7 @@ Cell* make(Cell* result, const Cell* spec_value, uint32_t type) {
         int32_t capacity = capacity_of(spec_value);
         return set_type(block::make_at(make_unset(result), capacity), type);
     }
-    Cell datatype{TYPE_DATATYPE, type, 0, 0};
+    Cell datatype = datatype::cell(type);
     fire(err::script::bad_make_arg, &datatype, spec_value);
 }
 

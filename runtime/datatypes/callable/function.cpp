@@ -323,8 +323,7 @@ Node make_value(const Cell* spec_in, const Cell* body_in, Node context, uint32_t
     block::make_at(&internal, INTERNAL_SIZE);
     bool made_here = context == Node::none;
     if (made_here) context = context::make_from_spec(&spec_value, true, false, context::KIND_FUNCTION);
-    Cell function{TYPE_FUNCTION | flags, uint32_t(context), uint32_t(series_node(&spec_value)),
-                  uint32_t(series_node(&internal))};
+    Cell function = cell(TYPE_FUNCTION | flags, context, series_node(&spec_value), series_node(&internal));
     stack::push(&function);
     *context::owner_of(context) = function;
     if (has_body) {

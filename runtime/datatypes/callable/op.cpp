@@ -7,6 +7,7 @@
 #include "runtime/core/stack.h"
 #include "runtime/datatypes/callable/callable.h"
 #include "runtime/datatypes/callable/native.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/evaluator.h"
@@ -61,7 +62,7 @@ bool valid_spec(Node spec_value) {
 Cell* make_from(Cell* result, const Cell* source) {
     uint32_t type = cell_type(source);
     if (!is_callable(type)) {
-        Cell datatype{TYPE_DATATYPE, type, 0, 0};
+        Cell datatype = datatype::cell(type);
         fire(err::script::invalid_type, &datatype);
     }
     if (!valid_spec(callable::spec_node(source))) fire(err::script::bad_op_spec);

@@ -597,12 +597,11 @@ Cell* pick(Cell* date, int32_t, const Cell* index) {
 }
 
 // Reads a field, or sets it in the date in place and answers the value set.
-Cell* eval_path(Cell* parent, const Cell* element, const Cell* value, const Cell* path, const Cell*,
-                const Cell*, int32_t, bool, bool, bool, bool) {
-    int32_t field = field_of_element(path, element);
-    if (!value) return field_at(stack::push_cell(), parent, field);
-    set_field(parent, field, value);
-    return const_cast<Cell*>(value);
+Cell* eval_path(Cell* parent, const Cell* element, const actions::PathArgs& args) {
+    int32_t field = field_of_element(args.path, element);
+    if (!args.value) return field_at(stack::push_cell(), parent, field);
+    set_field(parent, field, args.value);
+    return const_cast<Cell*>(args.value);
 }
 
 }  // namespace

@@ -155,12 +155,11 @@ int32_t path_coordinate(const Cell* element, const Cell* path) {
 // A set changes the parent cell, the path walker's copy of the pair: the
 // walker stores it back into what held it, which tells that holder's
 // handlers and owners.
-Cell* eval_path(Cell* parent, const Cell* element, const Cell* value, const Cell* path, const Cell*, const Cell*,
-                int32_t, bool, bool, bool, bool) {
-    int32_t which = path_coordinate(element, path);
-    if (value == nullptr) return integer::make_at(parent, coordinate(parent, which));
-    if (cell_type(value) != TYPE_INTEGER) raise_invalid_type(cell_type(value));
-    return with_coordinate(parent, which, integer::get(value));
+Cell* eval_path(Cell* parent, const Cell* element, const actions::PathArgs& args) {
+    int32_t which = path_coordinate(element, args.path);
+    if (args.value == nullptr) return integer::make_at(parent, coordinate(parent, which));
+    if (cell_type(args.value) != TYPE_INTEGER) raise_invalid_type(cell_type(args.value));
+    return with_coordinate(parent, which, integer::get(args.value));
 }
 
 // An integer 1 or 2, true for x and false for y, or the words x and y.

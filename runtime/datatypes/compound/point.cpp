@@ -165,10 +165,8 @@ Cell* random_point(Cell* value, bool seed, bool secure, bool) {
 
 // The float kernel on one pair of coordinates, widened to float64.
 float combine(float a, double b, int32_t op) {
-    Cell left{TYPE_FLOAT, 0, 0, 0};
-    Cell right{TYPE_FLOAT, 0, 0, 0};
-    float_::set(&left, double(a));
-    float_::set(&right, b);
+    Cell left = float_::cell(double(a));
+    Cell right = float_::cell(b);
     return float(float_::get(float_::math_op(&left, &right, op)));
 }
 
@@ -262,8 +260,7 @@ Cell* round(Cell* value, const actions::RoundArgs& args) {
     if (args.scale != nullptr) scales = scales_of(args.scale, axes);
     Coordinates c = coordinates_of(value, axes);
     for (uint32_t i = 0; i < axes; i++) {
-        Cell coordinate{TYPE_FLOAT, 0, 0, 0};
-        float_::set(&coordinate, double(c[i]));
+        Cell coordinate = float_::cell(double(c[i]));
         actions::RoundArgs each{.scale = args.scale != nullptr ? &scales[i] : nullptr, .mode = args.mode};
         Cell* rounded = round_float(&coordinate, each);
         c[i] = cell_type(rounded) == TYPE_INTEGER ? float(integer::get(rounded)) : float(float_::get(rounded));
@@ -298,18 +295,17 @@ uint32_t axis_of_element(const Cell* element, const Cell* path, uint32_t axes) {
 // Reads a coordinate, or sets it in the walker's copy of the point (which
 // the walker stores back into its holder) and answers the value set.
 template <uint32_t axes>
-Cell* eval_path(Cell* parent, const Cell* element, const Cell* value, const Cell* path, const Cell*,
-                const Cell*, int32_t, bool, bool, bool, bool) {
-    uint32_t axis = axis_of_element(element, path, axes);
+Cell* eval_path(Cell* parent, const Cell* element, const actions::PathArgs& args) {
+    uint32_t axis = axis_of_element(element, args.path, axes);
     Coordinates c = coordinates_of(parent, axes);
-    if (value == nullptr) return float_::push(double(c[axis - 1]));
-    switch (cell_type(value)) {
-    case TYPE_INTEGER: c[axis - 1] = float(integer::get(value)); break;
-    case TYPE_FLOAT: c[axis - 1] = float(float_::get(value)); break;
-    default: integer::raise_invalid_type(cell_type(value));
+    if (args.value == nullptr) return float_::push(double(c[axis - 1]));
+    switch (cell_type(args.value)) {
+    case TYPE_INTEGER: c[axis - 1] = float(integer::get(args.value)); break;
+    case TYPE_FLOAT: c[axis - 1] = float(float_::get(args.value)); break;
+    default: integer::raise_invalid_type(cell_type(args.value));
     }
     write_coordinates(parent, axes, c);
-    return const_cast<Cell*>(value);
+    return const_cast<Cell*>(args.value);
 }
 
 // A coordinate by number or word: another number raises out-of-range, an

@@ -8,7 +8,7 @@
 namespace vek::triple {
 
 Cell* make_at(Cell* cell, int32_t first, int32_t second, int32_t third) {
-    *cell = Cell{TYPE_TRIPLE, uint32_t(first), uint32_t(second), uint32_t(third)};
+    *cell = triple::cell(first, second, third);
     return cell;
 }
 

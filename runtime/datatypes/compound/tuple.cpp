@@ -331,12 +331,11 @@ void set_byte(Cell* tuple, uint32_t i, const Cell* value) {
 
 // Reads a byte, or sets it in the tuple in place (the path walker stores the
 // tuple back into what held it) and answers the value set.
-Cell* eval_path(Cell* parent, const Cell* element, const Cell* value, const Cell*, const Cell*,
-                const Cell*, int32_t, bool, bool, bool, bool) {
+Cell* eval_path(Cell* parent, const Cell* element, const actions::PathArgs& args) {
     if (cell_type(element) != TYPE_INTEGER) integer::raise_invalid_type(cell_type(element));
-    if (!value) return pick(parent, 0, element);
-    set_byte(parent, position(parent, element), value);
-    return const_cast<Cell*>(value);
+    if (!args.value) return pick(parent, 0, element);
+    set_byte(parent, position(parent, element), args.value);
+    return const_cast<Cell*>(args.value);
 }
 
 void swap_records(unsigned char* bytes, uint32_t a, uint32_t b, uint32_t record) {

@@ -481,15 +481,14 @@ void remove(Cell* bitset, const Cell* part, const Cell*) {
 }
 
 // bits/65 and bits/#"A" pick the bit; bits/65: value pokes it.
-Cell* eval_path(Cell* parent, const Cell* element, const Cell* value, const Cell*, const Cell*, const Cell*,
-                int32_t, bool, bool, bool, bool) {
+Cell* eval_path(Cell* parent, const Cell* element, const actions::PathArgs& args) {
     if (!is_range_end(cell_type(element))) {
         Cell datatype = integer::datatype_value(cell_type(element));
         fire(err::script::invalid_type, &datatype);
     }
-    if (value == nullptr) return pick(parent, 0, element);
+    if (args.value == nullptr) return pick(parent, 0, element);
     Cell bitset = *parent;
-    return poke(&bitset, 0, const_cast<Cell*>(value), element);  // poke only reads the value
+    return poke(&bitset, 0, const_cast<Cell*>(args.value), element);  // poke only reads the value
 }
 
 /* }====== */

@@ -43,8 +43,6 @@ uint32_t length_from_head(const Cell* vector) {
     return series_index(vector) < total ? total - series_index(vector) : 0;
 }
 
-[[noreturn]] void no_memory() { fire(err::internal::no_memory); }
-
 // count x unit bytes, raising no-memory past what a buffer can hold.
 uint32_t checked_bytes(uint64_t count, uint32_t unit) {
     uint64_t bytes = count * unit;
@@ -138,7 +136,7 @@ void open_gap(const Cell* vector, uint32_t index, uint32_t count) {
 Cell* make_at(Cell* cell, uint32_t count, uint32_t type, uint32_t unit) {
     checked_bytes(count, unit);
     Node node = memory::alloc_series(std::max(count, 1u), unit, 0);
-    *cell = Cell{TYPE_VECTOR, 0, uint32_t(node), type};
+    *cell = vector::cell(node, type);
     return cell;
 }
 
@@ -403,11 +401,6 @@ void mold(const Cell* value, text::Sink& out, bool only) {
 
 namespace {
 
-bool equality_op(int32_t op) {
-    return op == actions::COMP_EQUAL || op == actions::COMP_NOT_EQUAL || op == actions::COMP_STRICT_EQUAL ||
-           op == actions::COMP_FIND;
-}
-
 int32_t order_elements(const Cell* a, uint32_t i, const Cell* b, uint32_t j) {
     if (holds_floats(element_type(a))) {
         double x = float_at(a, i), y = float_at(b, j);
@@ -422,10 +415,10 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     if (element_type(value1) != element_type(value2)) fire(err::script::not_same_type);
     bool same = series_node(value1) == series_node(value2) && series_index(value1) == series_index(value2);
     if (op == actions::COMP_SAME) return same ? 0 : -1;
-    if (same && equality_op(op)) return 0;
+    if (same && is_equality(op)) return 0;
     uint32_t count1 = length_from_head(value1);
     uint32_t count2 = length_from_head(value2);
-    if (count1 != count2 && equality_op(op)) return 1;
+    if (count1 != count2 && is_equality(op)) return 1;
     uint32_t shorter = std::min(count1, count2);
     for (uint32_t k = 0; k < shorter; k++) {
         int32_t order = order_elements(value1, series_index(value1) + k, value2, series_index(value2) + k);

@@ -38,9 +38,6 @@ using integer::raise_bad_to_arg;
 using integer::raise_invalid_type;
 using integer::raise_not_related;
 
-// vector!'s kernel takes no number on its left yet.
-[[noreturn]] void handed_over() { fire(err::internal::not_done); }
-
 // ---------------------------------------------------------------- arithmetic
 
 bool is_float_based(uint32_t type) { return type == TYPE_FLOAT || type == TYPE_PERCENT || type == TYPE_TIME; }
@@ -57,7 +54,7 @@ double number_of(const Cell* value) {
 // The right operands the float kernel takes itself; every other one raises.
 void check_right_operand(uint32_t left, uint32_t right, int32_t op) {
     switch (right) {
-    case TYPE_VECTOR: handed_over();
+    case TYPE_VECTOR: not_done();  // vector!'s kernel takes no number on its left yet
     case TYPE_PAIR:
     case TYPE_POINT2D:
     case TYPE_POINT3D:
@@ -117,7 +114,6 @@ uint32_t result_type(uint32_t left, uint32_t right) {
 }
 
 // ---------------------------------------------------------------- make and to
-
 
 // [mantissa exponent]: mantissa x 10 ^ exponent, the exponent truncated. A
 // negative exponent divides, so that [3 -1] gives exactly 0.3.

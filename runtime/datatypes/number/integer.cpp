@@ -213,7 +213,7 @@ void raise_not_related(const Cell* word, uint32_t type) {
 }
 
 void raise_not_related(const char* action, uint32_t type) {
-    Cell word{TYPE_WORD, 0, symbol::make(action), WORD_UNRESOLVED};
+    Cell word = word::unbound(TYPE_WORD, symbol::make(action));
     raise_not_related(&word, type);
 }
 

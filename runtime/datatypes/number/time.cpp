@@ -199,11 +199,10 @@ double with_field(double seconds, int32_t field, const Cell* value) {
 // A set changes the parent cell, the path walker's copy of the time: the
 // walker stores it back into what held it, which tells that holder's
 // handlers and owners.
-Cell* eval_path(Cell* parent, const Cell* element, const Cell* value, const Cell* path, const Cell*, const Cell*,
-                int32_t, bool, bool, bool, bool) {
-    int32_t field = path_field(element, path);
-    if (value == nullptr) return get_field(get(parent), field, parent);
-    float_::set(parent, with_field(get(parent), field, value));
+Cell* eval_path(Cell* parent, const Cell* element, const actions::PathArgs& args) {
+    int32_t field = path_field(element, args.path);
+    if (args.value == nullptr) return get_field(get(parent), field, parent);
+    float_::set(parent, with_field(get(parent), field, args.value));
     return parent;
 }
 

@@ -131,7 +131,7 @@ void finish(Cell* made, uint32_t class_id) {
 }
 
 [[noreturn]] void raise_malconstruct(const Cell* spec_value) {
-    Cell type{TYPE_DATATYPE, TYPE_OBJECT, 0, 0};
+    Cell type = datatype::cell(TYPE_OBJECT);
     fire(err::syntax::malconstruct, &type, spec_value);
 }
 

@@ -108,7 +108,7 @@ uint32_t new_class_id() { return ++last_class_id; }
 
 Cell* make_at(Cell* cell, uint32_t words) {
     Node node = context::create(words, false, false, nullptr, context::KIND_OBJECT);
-    *cell = Cell{TYPE_OBJECT, uint32_t(node), 0, 0};
+    *cell = object::cell(TYPE_OBJECT, node, 0);
     *context::owner_of(node) = *cell;
     return cell;
 }

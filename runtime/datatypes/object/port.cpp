@@ -10,6 +10,7 @@
 #include "runtime/core/stack.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/callable/function.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/integer.h"
@@ -73,7 +74,7 @@ void push_call(const Cell* function, const Cell* name, const Cell* values, uint3
             if (eval::arg_mode(&entry) == eval::ARG_RETURN) break;
             const Cell* value = given < count ? &values[given++] : &none::constant;
             if (!typeset::contains(&entry, cell_type(value))) {
-                Cell type{TYPE_DATATYPE, cell_type(value), 0, 0};
+                Cell type = datatype::cell(cell_type(value));
                 fire(err::script::expect_arg, name, &type, eval::push_spec_word(function, i));
             }
             stack::push(value);
@@ -283,14 +284,14 @@ Cell* modify(Cell* port, const Cell* field, const Cell* value, bool case_sensiti
     return answer(port, call, registry::SLOT_MODIFY);
 }
 
-ActorCall open_call(const Cell* port, bool new_, bool read, bool write, bool seek, const Cell* allow) {
+ActorCall open_call(const Cell* port, const actions::OpenArgs& args) {
     ActorCall call(port);
-    call.flag(new_).flag(read).flag(write).flag(seek).refinement(allow);
+    call.flag(args.new_).flag(args.read).flag(args.write).flag(args.seek).refinement(args.allow);
     return call;
 }
 
-Cell* open(Cell* port, bool new_, bool read, bool write, bool seek, const Cell* allow) {
-    return answer(port, open_call(port, new_, read, write, seek, allow), registry::SLOT_OPEN);
+Cell* open(Cell* port, const actions::OpenArgs& args) {
+    return answer(port, open_call(port, args), registry::SLOT_OPEN);
 }
 
 Cell* rename(Cell* port, const Cell* to) {
@@ -311,22 +312,21 @@ Cell* copy_and_close(Cell* port, const Cell* part) {
 
 // The port opened (with /seek when seek is given), then read with copy and
 // closed.
-Cell* read(Cell* port, const Cell* part, const Cell* seek, bool, bool, bool, const Cell*) {
-    open_call(port, false, false, false, seek != nullptr, nullptr).run(registry::SLOT_OPEN);
-    return copy_and_close(port, part);
+Cell* read(Cell* port, const actions::ReadArgs& args) {
+    open_call(port, {.seek = args.seek != nullptr}).run(registry::SLOT_OPEN);
+    return copy_and_close(port, args.part);
 }
 
 // The port opened for writing, the data inserted (an integer! /part as the
 // count), then copy and close as for read.
-Cell* write(Cell* port, const Cell* data, bool, bool, bool, bool, const Cell* part, const Cell* seek,
-            const Cell*, const Cell*) {
-    open_call(port, false, false, true, seek != nullptr, nullptr).run(registry::SLOT_OPEN);
-    bool counted = part != nullptr && cell_type(part) == TYPE_INTEGER;
+Cell* write(Cell* port, const Cell* data, const actions::WriteArgs& args) {
+    open_call(port, {.write = true, .seek = args.seek != nullptr}).run(registry::SLOT_OPEN);
+    bool counted = args.part != nullptr && cell_type(args.part) == TYPE_INTEGER;
     ActorCall inserting(port);
-    inserting.value(data).counted(counted, counted ? integer::get(part) : -1).flag(false)
+    inserting.value(data).counted(counted, counted ? integer::get(args.part) : -1).flag(false)
         .counted(false, 0);
     inserting.run(registry::SLOT_INSERT);
-    return copy_and_close(port, part);
+    return copy_and_close(port, args.part);
 }
 
 // ---------------------------------------------------------------- making ports
@@ -388,7 +388,7 @@ void make_port_cell(Cell* cell, const Cell* description) {
         fire(err::access::invalid_spec, description);
     object::copy_into(prototype, cell);
     Node context = object::context_node(cell);
-    *cell = Cell{TYPE_PORT, uint32_t(context), CLASS_ID, uint32_t(object::event_record(cell))};
+    *cell = object::cell(TYPE_PORT, context, CLASS_ID, object::event_record(cell));
     *context::owner_of(context) = *cell;
 }
 

@@ -25,8 +25,6 @@ namespace {
 using series::clamped_head;
 using series::Edit;
 
-[[noreturn]] void no_memory() { fire(err::internal::no_memory); }
-
 uint32_t length_of(const Cell* value) {
     uint32_t length = series_buffer(value)->length();
     return length - std::min(series_index(value), length);

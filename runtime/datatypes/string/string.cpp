@@ -13,6 +13,7 @@
 #include "runtime/core/registry.h"
 #include "runtime/core/stack.h"
 #include "runtime/datatypes/char.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/number/float.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/series/actions.h"
@@ -56,10 +57,8 @@ uint32_t char_at(const Text& text, uint32_t i) {
 
 void append(const Cell* output, uint32_t code_point) { append_char(series_buffer(output), code_point); }
 
-Cell datatype_cell(uint32_t type) { return Cell{TYPE_DATATYPE, type, 0, 0}; }
-
 [[noreturn]] void bad_to_arg(uint32_t type, const Cell* spec_value) {
-    Cell target = datatype_cell(type);
+    Cell target = datatype::cell(type);
     fire(err::script::bad_to_arg, &target, spec_value);
 }
 
@@ -143,12 +142,7 @@ void mold_braced(const Text& text, uint32_t range, const Cell* output, bool all)
 
 // ---------------------------------------------------------------- comparing
 
-bool equality_op(int32_t op) {
-    return op == actions::COMP_EQUAL || op == actions::COMP_NOT_EQUAL || op == actions::COMP_STRICT_EQUAL ||
-           op == actions::COMP_FIND;
-}
-
-bool case_sensitive(int32_t op) { return op == actions::COMP_STRICT_EQUAL || op == actions::COMP_CASE_SORT; }
+bool case_sensitive(int32_t op) { return op == COMP_STRICT_EQUAL || op == COMP_CASE_SORT; }
 
 int32_t sign(int64_t n) { return (n > 0) - (n < 0); }
 
@@ -188,7 +182,7 @@ namespace {
 // binary! shares this make; its other specs go to its own to.
 Cell* binary_to(Cell* result, const Cell* spec_value, uint32_t type) {
     if (cell_type(spec_value) == TYPE_MONEY) {
-        Cell target = datatype_cell(type);
+        Cell target = datatype::cell(type);
         fire(err::script::bad_make_arg, &target, spec_value);
     }
     registry::ActionFn entry = registry::action(TYPE_BINARY, registry::SLOT_TO);
@@ -316,7 +310,7 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
 
 int32_t compare_strings(const Cell* value1, const Cell* value2, int32_t op, bool prefix) {
     if (op == actions::COMP_SAME) return same_position(value1, value2) ? 0 : -1;
-    if (equality_op(op) && same_position(value1, value2)) return 0;
+    if (is_equality(op) && same_position(value1, value2)) return 0;
     Text a = text_of(value1);
     Text b = text_of(value2);
     uint32_t n = a.length;
@@ -325,7 +319,7 @@ int32_t compare_strings(const Cell* value1, const Cell* value2, int32_t op, bool
         if (a.length < b.length) return 1;
         n = b.length;
     } else if (a.length != b.length) {
-        if (equality_op(op) || b.length == 0) return 1;
+        if (is_equality(op) || b.length == 0) return 1;
         n = std::min(a.length, b.length);
     } else if (a.length == 0) {
         return 0;

@@ -10,6 +10,7 @@
 #include "runtime/datatypes/word/word.h"
 #include "runtime/gc/collector.h"
 #include "runtime/memory/manager.h"
+#include "runtime/memory/series.h"
 #include "runtime/tables/hash_table.h"
 #include "runtime/text/unicode.h"
 
@@ -33,7 +34,7 @@ uint32_t intern(const char* bytes, uint32_t length, bool fold) {
 
 void init_block() {
     block = root::append();
-    *block = Cell{TYPE_BLOCK, 0, uint32_t(memory::alloc_cells(TABLE_SIZE)), 0};
+    *block = series_cell(TYPE_BLOCK, memory::alloc_cells(TABLE_SIZE));
 }
 
 void init_table() {

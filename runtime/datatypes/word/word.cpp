@@ -26,16 +26,10 @@ namespace vek {
 
 namespace {
 
-
-// The equality modes of hash tables: a word! and a lit-word! meet by symbol
-// (10) or by name (11); other pairs must be of one kind.
-constexpr int32_t COMP_SYMBOL_EQUAL = 10;
-constexpr int32_t COMP_NAME_EQUAL = 11;
-
 // The symbol's index in the global context, found or added before the target
 // cell is written: adding may move a block that holds it.
 uint32_t global_index(uint32_t symbol) {
-    Cell probe{TYPE_WORD, uint32_t(context::global), symbol, WORD_UNRESOLVED};
+    Cell probe = word::cell(TYPE_WORD, context::global, symbol, WORD_UNRESOLVED);
     return uint32_t(context::add_word(context::global_cell(), &probe));
 }
 
@@ -59,7 +53,7 @@ Cell probe_of(Node context, uint32_t index) {
 // only a node, so it stays valid across allocations.
 Cell name_string(uint32_t symbol) {
     Node text = symbol::name_string(symbol::get(symbol));
-    return Cell{TYPE_STRING, 0, uint32_t(text), 0};
+    return series_cell(TYPE_STRING, text);
 }
 
 // The first value loaded from the text (a char! stands for a one-character
@@ -117,7 +111,7 @@ int32_t compare_words(const Cell* value1, const Cell* value2, int32_t op) {
 }
 
 [[noreturn]] void bad_to_arg(uint32_t type, const Cell* spec_value) {
-    Cell datatype{TYPE_DATATYPE, type, 0, 0};
+    Cell datatype = datatype::cell(type);
     fire(err::script::bad_to_arg, &datatype, spec_value);
 }
 

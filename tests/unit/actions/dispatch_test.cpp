@@ -155,8 +155,7 @@ TEST(ActionDispatch, PathAccessOnATypeWithoutItRaisesBadPathType) {
     Cell element = block_of("b");
     uint32_t code = 0;
     Cell error = error_raised(
-        [&] { actions::eval_path_typed(&parent, block::rs_head(&element), nullptr, nullptr, nullptr,
-                                       nullptr, -1, false, false, true, false); },
+        [&] { actions::eval_path_typed(&parent, block::rs_head(&element), {.index = -1, .last = true}); },
         &code);
     ASSERT_EQ(code, error_code(err::script::bad_path_type2));
     EXPECT_EQ(formed(error::field(&error, error::FIELD_ARG1)), "b");
@@ -431,7 +430,7 @@ TEST(ActionDispatch, CopyTypesTakesOnlyADatatypeOrATypeset) {
 
 // ---------------------------------------------------------------- native port actors
 
-Cell* record_read(Cell* source, const Cell*, const Cell*, bool, bool, bool, const Cell*) {
+Cell* record_read(Cell* source, const actions::ReadArgs&) {
     received.called = true;
     return source;
 }
@@ -448,18 +447,16 @@ TEST(ActionDispatch, APortWithANativeActorIsServedFromTheActorsTable) {
     object::get_values(&port)[2] = Cell{TYPE_HANDLE, 0, number, 0};
 
     received = {};
-    actions::read(&port, nullptr, nullptr, false, false, false, nullptr);
+    actions::read(&port);
     EXPECT_TRUE(received.called);
-    EXPECT_EQ(test::raised([&] { actions::write(&port, &port, false, false, false, false, nullptr,
-                                                nullptr, nullptr, nullptr); }),
+    EXPECT_EQ(test::raised([&] { actions::write(&port, &port); }),
               error_code(err::access::no_port_action));
     // Below the series slots, and for an actor that is no handle, the port's
     // own datatype answers: it has no negate, and its read wants an actor
     // object.
     EXPECT_EQ(test::raised([&] { actions::negate(&port); }), error_code(err::script::expect_arg));
     object::get_values(&port)[2] = none::constant;
-    EXPECT_EQ(test::raised([&] { actions::read(&port, nullptr, nullptr, false, false, false,
-                                               nullptr); }),
+    EXPECT_EQ(test::raised([&] { actions::read(&port); }),
               error_code(err::access::invalid_port));
 }
 

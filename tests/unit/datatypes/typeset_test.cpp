@@ -214,9 +214,8 @@ TEST_F(Typeset, CompareUnderEachOpCode) {
     };
     for (const Case& c : cases) {
         for (int32_t op = 0; op <= 12; op++) {
-            bool equality = op <= 2 || op == 9 || op == 12;
-            bool sort = op == 7 || op == 8;
-            int32_t expected = equality ? c.equality : sort ? c.sort : -2;
+            bool sort = op == COMP_SORT || op == COMP_CASE_SORT;
+            int32_t expected = is_equality(op) ? c.equality : sort ? c.sort : -2;
             EXPECT_EQ(actions::compare_typed(&a, c.value2, op), expected) << "op " << op;
         }
     }

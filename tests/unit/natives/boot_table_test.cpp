@@ -374,10 +374,5 @@ TEST_F(ActionEntry, MissingImplementationNamesTheAction) {
     EXPECT_EQ(name_of(error::field(&error, error::FIELD_ARG1)), "append");
 }
 
-TEST(BootTable, NativesOfLaterWorkRaiseNotDone) {
-    const int32_t refinements[16] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
-    EXPECT_EQ(raised([&] { (void)natives::not_done(false, refinements); }), error_code(err::internal::not_done));
-}
-
 }  // namespace
 }  // namespace vek

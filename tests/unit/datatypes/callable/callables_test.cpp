@@ -383,7 +383,7 @@ TEST_F(Callables, Routines) {
         EXPECT_TRUE(routine::takes_cells(&made_routine));
     }
 
-    uint32_t index = routine::register_fn("callables-test-add-one", add_one);
+    uint32_t index = routine::register_fn("callables-test-add-one", add_one, "a [integer!]");
     EXPECT_EQ(routine::find("callables-test-add-one"), index);
     EXPECT_EQ(routine::find("callables-test-missing"), 0u);
     routine::Arg argument{.integer = 41};
