@@ -9,6 +9,7 @@
 #include "platform/terminal.h"
 #include "runtime/core/raise.h"
 #include "runtime/core/root.h"
+#include "runtime/core/stack.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/callable/routine.h"
@@ -20,7 +21,6 @@
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/eval/stack.h"
 #include "runtime/memory/series.h"
 #include "runtime/output/stdout_writer.h"
 #include "runtime/text/unicode.h"
@@ -28,8 +28,6 @@
 namespace vek::console {
 
 namespace {
-
-using routine::Arg;
 
 constexpr uint32_t INPUT_STDIN_CAPACITY = 256;
 // The size a console has when no terminal tells it.
@@ -60,6 +58,8 @@ void write_text(const Cell* text) {
     output::write(buffer->at(index), (buffer->length() - index) << buffer->unit_shift(), buffer->unit(), false);
 }
 
+}  // namespace
+
 Arg set_buffer_history(const Arg* args) {
     *state.edit_line = *args[0].cell;
     *state.edit_history = *args[1].cell;
@@ -67,6 +67,8 @@ Arg set_buffer_history(const Arg* args) {
 }
 
 // ---------------------------------------------------------------- the line editor
+
+namespace {
 
 // The editor and its key reader live for the whole process: the text a
 // completion puts back and the keys typed ahead go on to the next edit.
@@ -182,6 +184,8 @@ void edit_line(const Cell* prompt, bool hidden) {
     store_line(result);
 }
 
+}  // namespace
+
 // ---------------------------------------------------------------- routines
 
 // At a terminal the line editor reads the line; from a pipe or a file the
@@ -213,6 +217,8 @@ Arg read_stdin(const Arg* args) {
     return unset_answer();
 }
 
+namespace {
+
 // The title goes out in an OSC sequence, without the control characters
 // that could end the sequence early or start another one.
 void set_window_title(const Cell* title) {
@@ -227,6 +233,8 @@ void set_window_title(const Cell* title) {
     platform::terminal::write_output(sequence);
 }
 
+}  // namespace
+
 // Setting the title cannot fail the console: a terminal that ignores the
 // sequence keeps its own.
 Arg init_console(const Arg* args) {
@@ -239,9 +247,8 @@ Arg init_console(const Arg* args) {
     return unset_answer();
 }
 
-Arg nothing(const Arg*) { return unset_answer(); }
-
-}  // namespace
+// Raw mode never outlives an edit: nothing is left to undo.
+Arg terminate_console(const Arg*) { return unset_answer(); }
 
 void read_stdin_into(const Cell* binary, const Cell* wanted) {
     if (integer::get(wanted) < 0) fire(err::script::invalid_arg, wanted);
@@ -266,13 +273,6 @@ void init() {
                          .interactive = interactive,
                          .editing = interactive && platform::terminal::stdout_is_terminal()};
     if (state.editing) platform::terminal::watch_resizes();
-    routine::register_fn("_set-buffer-history", set_buffer_history);
-    routine::register_fn("_read-input", read_input);
-    routine::register_fn("_input-ended?", input_ended);
-    routine::register_fn("_terminate-console", nothing);
-    routine::register_fn("input-stdin", input_stdin);
-    routine::register_fn("read-stdin", read_stdin);
-    routine::register_fn("init-console", init_console);
 }
 
 }  // namespace vek::console

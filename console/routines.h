@@ -4,7 +4,8 @@
 // (console/line_editor.h) in raw mode, which lasts only while the line is
 // edited; otherwise a line is read as it comes from a pipe or a file
 // (console/stdin_reader.h), after the prompt when standard input is a
-// terminal. The library declares the routines during the boot:
+// terminal. The routines are rows of runtime/natives/routines.def, which
+// the boot registers; the library declares them:
 //   _set-buffer-history line hist  keeps the string to fill and the history
 //   _read-input prompt hidden?     fills that string with the next line; an
 //                                  edited line goes to the history's front
@@ -19,11 +20,22 @@
 #include <cstdint>
 
 #include "runtime/core/cell.h"
+#include "runtime/datatypes/callable/routine.h"
 
 namespace vek::console {
 
-// Registers the routines, keeps the edit line and history in the root block,
-// decides whether lines are edited, and then watches for window resizes.
+using routine::Arg;
+
+Arg set_buffer_history(const Arg* args);
+Arg read_input(const Arg* args);
+Arg input_ended(const Arg* args);
+Arg terminate_console(const Arg* args);
+Arg input_stdin(const Arg* args);
+Arg read_stdin(const Arg* args);
+Arg init_console(const Arg* args);
+
+// Keeps the edit line and history in the root block, decides whether lines
+// are edited, and then watches for window resizes.
 void init();
 
 // read-stdin's work: inserts up to wanted bytes of standard input (at most

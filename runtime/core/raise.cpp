@@ -1,10 +1,10 @@
 #include "runtime/core/raise.h"
 
 #include "runtime/core/root.h"
+#include "runtime/core/stack.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/object/error.h"
-#include "runtime/eval/stack.h"
 #include "runtime/eval/trace.h"
 
 namespace vek {
@@ -30,7 +30,7 @@ struct Building {
 // an error travels as an integer! holding its code, which every catch point
 // turns into the error it names.
 [[noreturn]] void raise_code(err::AnyId id) {
-    Cell code{TYPE_INTEGER, 0, error_code(id), 0};
+    Cell code = integer::cell(int32_t(error_code(id)));
     stack::throw_error(&code);
 }
 

@@ -89,4 +89,11 @@ constexpr uint32_t error_code(err::AnyId id) { return uint32_t(id.category) * 10
 [[noreturn]] void fire(err::AnyId id, const Cell* arg1 = nullptr,
                        const Cell* arg2 = nullptr, const Cell* arg3 = nullptr);
 
+// internal not-done: for work that is not written yet.
+[[noreturn]] inline void not_done() { fire(err::internal::not_done); }
+
+// internal no-memory: for a size past what a buffer or a file may hold, or an
+// allocation that failed.
+[[noreturn]] inline void no_memory() { fire(err::internal::no_memory); }
+
 }  // namespace vek

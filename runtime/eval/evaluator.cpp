@@ -23,7 +23,7 @@
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/fetch_args.h"
-#include "runtime/eval/stack.h"
+#include "runtime/core/stack.h"
 #include "runtime/eval/trace.h"
 #include "runtime/gc/collector.h"
 #include "runtime/memory/manager.h"
@@ -1100,7 +1100,7 @@ Pending loop_outcome(Pending p) { return p == Pending::brk ? Pending::none : p; 
 Pending LoopBlocks::run_counted(const Cell* body, int32_t count, natives::LoopWord* word) {
     for (int32_t done = 0; done < count; ++done) {
         if (word) {
-            Cell number{TYPE_INTEGER, 0, uint32_t(done + 1), 0};
+            Cell number = integer::cell(done + 1);
             word->set(&number);
             if (!word->sets_plainly()) forget_plain_runs();
         }

@@ -7,17 +7,20 @@
 #include "platform/process.h"
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/binary.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/string/file_path.h"
-#include "runtime/eval/stack.h"
 #include "runtime/natives/helpers.h"
 #include "runtime/output/stdout_writer.h"
 
 namespace vek::call {
 
 namespace {
+
+using natives::arg;
+using natives::refinement_arg;
 
 using platform::StreamPlan;
 using platform::StreamRoute;
@@ -30,13 +33,6 @@ constexpr uint64_t STREAM_TYPES = type_bit(TYPE_STRING) | type_bit(TYPE_FILE) | 
 
 // What a series can hold: a captured stream past it is refused.
 constexpr size_t LONGEST_CAPTURE = size_t(INT32_MAX);
-
-Cell* arg(int32_t i) { return stack::arguments + i; }
-
-// The argument of a refinement, nullptr when it is absent.
-Cell* refinement_arg(const int32_t* refinements, int which) {
-    return refinements[which] >= 0 ? arg(refinements[which]) : nullptr;
-}
 
 // The bytes of a string! (its UTF-8) or binary! from its index.
 Bytes bytes_of(const Cell* value) {

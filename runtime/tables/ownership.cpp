@@ -109,7 +109,7 @@ void unbind_object(const Cell* object) {
 }  // namespace
 
 void init() {
-    Cell none{TYPE_NONE, 0, 0, 0};
+    Cell none = blank_cell(TYPE_NONE);
     table = hash_table::make(TABLE_SIZE, &none, hash_table::KIND_OWNERS, RECORD_CELLS);
     // The table keeps its records without keeping what they name: they die
     // with their series or their owner, and what the survivors hold is kept.

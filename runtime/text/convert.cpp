@@ -11,10 +11,11 @@
 
 #include "runtime/core/quit.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/buffer.h"
-#include "runtime/eval/stack.h"
 #include "runtime/memory/manager.h"
+#include "runtime/memory/series.h"
 #include "runtime/text/unicode.h"
 
 namespace vek::unicode {
@@ -80,7 +81,7 @@ uint32_t unit_shift(uint32_t unit) { return uint32_t(std::countr_zero(unit)); }
     SeriesBuffer* buffer = node_buffer(node);
     std::memcpy(buffer->first(), copy.data(), n);
     buffer->tail = buffer->offset + n;
-    *arg = Cell{TYPE_BINARY, 0, uint32_t(node), 0};
+    *arg = series_cell(TYPE_BINARY, node);
     fire(err::access::invalid_utf8, arg);
 }
 
@@ -96,7 +97,6 @@ uint32_t byte_size(uint64_t bytes) {
 }
 
 // ---------------------------------------------------------------- units
-
 
 // Bytes from the first used unit to the end of the area.
 uint64_t room(SeriesBuffer* buffer) { return uint64_t(buffer->area_end() - buffer->first()); }

@@ -4,13 +4,13 @@
 #include <stdexcept>
 #include <vector>
 
-#include "platform/image/codec.h"
+#include "runtime/codecs/image.h"
 #include "tests/fuzz/target.h"
 
 namespace vek::fuzz {
 namespace {
 
-using namespace platform::image;
+using namespace codecs::image;
 
 // Keeps the fuzzer's memory bounded: a few bytes may claim a huge image.
 constexpr uint64_t MAX_FUZZ_PIXELS = 1 << 20;

@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/image/internal.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/binary.h"
 #include "runtime/datatypes/string/file_path.h"
-#include "runtime/eval/stack.h"
 
 namespace vek::image {
 

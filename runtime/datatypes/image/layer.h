@@ -13,19 +13,19 @@
 //
 // Also here, the operations on whole blocks that the datatype builds on:
 // filling a new block, copying a rectangle, scaling, and the codecs'
-// decoding and encoding (platform/image/codec.h).
+// decoding and encoding (runtime/codecs/image.h).
 #pragma once
 
 #include <cstdint>
 #include <span>
 #include <vector>
 
-#include "platform/image/codec.h"
+#include "runtime/codecs/image.h"
 #include "runtime/memory/series.h"
 
 namespace vek::image {
 
-namespace codec = platform::image;
+namespace codec = codecs::image;
 
 // ---------------------------------------------------------------- sizes
 

@@ -6,10 +6,10 @@
 #include <array>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/string/string.h"
-#include "runtime/eval/stack.h"
 #include "runtime/io/files.h"
 #include "runtime/memory/series.h"
 
@@ -77,7 +77,7 @@ void mold(const Cell* value, text::Sink& out, bool) {
 
 // file! takes everything but mold and the file actions from url!.
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_FILE, Row::inheriting()
         .set<SLOT_MOLD>(mold)
         .set<SLOT_DELETE>(files::remove)

@@ -4,8 +4,8 @@
 
 #include "platform/os.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/string/buffer.h"
-#include "runtime/eval/stack.h"
 #include "runtime/memory/series.h"
 #include "runtime/text/unicode.h"
 

@@ -3,17 +3,17 @@
 
 #include <algorithm>
 
-#include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
 #include "runtime/core/root.h"
 #include "runtime/core/sockets.h"
+#include "runtime/core/stack.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/callable/callable.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/object/object.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 #include "runtime/gc/collector.h"
 #include "runtime/memory/manager.h"
 #include "runtime/tables/hash_table.h"
@@ -110,7 +110,7 @@ void init_global() {
     gc::add_root("global context", [] { gc::mark_node(global); });
 }
 
-void init() { datatype::register_type(TYPE_CONTEXT, datatype::Row()); }
+void init() { registry::register_type(TYPE_CONTEXT, registry::Row()); }
 
 // ---------------------------------------------------------------- access
 

@@ -17,11 +17,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/image/codec.h"
+#include "runtime/codecs/image.h"
 
 namespace {
 
-using namespace vek::platform::image;
+using namespace vek::codecs::image;
 using Bytes = std::vector<uint8_t>;
 
 Bytes fixture(const std::string& name) {

@@ -1,12 +1,13 @@
 // Reading the frame stack for error reports and traces.
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/callable/function.h"
 #include "runtime/datatypes/none.h"
+#include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/eval/stack.h"
 
 namespace vek::stack {
 
@@ -85,7 +86,7 @@ void collect_calls(const Cell* calls) {
         if (anonymous(frame)) continue;
         Cell word = *frame_word(frame);
         *series::alloc_tail_cell(series_buffer(calls)) = word;
-        Cell base{TYPE_INTEGER, 0, uint32_t(region::at<Cell>(frame->caller_base) - arguments_bottom), 0};
+        Cell base = integer::cell(int32_t(region::at<Cell>(frame->caller_base) - arguments_bottom));
         *series::alloc_tail_cell(series_buffer(calls)) = base;
     }
 }

@@ -253,7 +253,7 @@ Pending throw_return(ReturnFlags flags);
 // by the interpreter; with only_next, only the next one down counts.
 bool interpreted(const CallFrame* frame, bool only_next);
 
-// Stack traces (runtime/eval/stack_trace.cpp). Frames named <anon> or <body> are
+// Stack traces (runtime/core/stack_trace.cpp). Frames named <anon> or <body> are
 // anonymous: no trace lists them.
 
 // The word naming the innermost frame that is not anonymous: its entry in the
