@@ -241,6 +241,14 @@ Arg init_console(const Arg* args) {
 
 Arg nothing(const Arg*) { return unset_answer(); }
 
+// The block's next evaluation is the evaluator's top level: the C++ stack
+// is scrubbed between its expressions, so that a value one of them dropped
+// is not kept alive by the words its evaluation left there.
+Arg set_top_level(const Arg* args) {
+    eval::set_top_level(args[0].cell);
+    return unset_answer();
+}
+
 }  // namespace
 
 void read_stdin_into(const Cell* binary, const Cell* wanted) {
@@ -273,6 +281,7 @@ void init() {
     routine::register_fn("input-stdin", input_stdin);
     routine::register_fn("read-stdin", read_stdin);
     routine::register_fn("init-console", init_console);
+    routine::register_fn("_set-top-level", set_top_level);
 }
 
 }  // namespace vek::console
