@@ -36,6 +36,9 @@ expect("a directory" 1 "*** Access Error: cannot open: %${dir}\n" "" ${dir})
 file(WRITE ${generated}/system.vek "Vek/System []\nprint \"after\"\n")
 expect("a script for compilation" 1 "*** Error: contains Vek/System code which requires compilation!\n" ""
        ${generated}/system.vek)
+# An error the script holds as its last value is no failure.
+file(WRITE ${generated}/held.vek "Vek []\nx: try [1 / 0]\n")
+expect("a script whose last value is an error it holds" 0 "" "" ${generated}/held.vek)
 file(WRITE ${generated}/status.vek "Vek []\nquit/return 3\n")
 expect("a script that quits with a status" 3 "" "" ${generated}/status.vek)
 
