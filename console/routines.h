@@ -8,12 +8,17 @@
 //   _set-buffer-history line hist  keeps the string to fill and the history
 //   _read-input prompt hidden?     fills that string with the next line; an
 //                                  edited line goes to the history's front
-//   _input-ended?                  whether that read found the input at its end
+//   _input-end                     how that read ended when it gave no line: the
+//                                  word ended (the input's end), dropped (Ctrl+D
+//                                  at the line editor) or interrupted (Ctrl+C at
+//                                  the console's own prompt); none after a line
 //   _terminate-console             nothing to undo: raw mode never outlives an edit
 //   input-stdin                    a new string holding the next line
 //   read-stdin buffer buflen       raw bytes into a binary!
 //   init-console str               the window title, and system/console/size
 //                                  from the terminal
+//   _set-top-level code            the block whose next evaluation is the
+//                                  top level
 #pragma once
 
 #include <cstdint>

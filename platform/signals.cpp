@@ -139,7 +139,7 @@ void on_fault(int signal_number, siginfo_t* info, void* context) {
 
 // Output leaves at each write, and a child being waited for is stopped and
 // reaped before this runs (process.cpp): what is left is the terminal.
-void on_interrupt(int signal_number) {
+[[noreturn]] void on_interrupt(int signal_number) {
     terminal::restore_async_safe();
     end_by_signal(signal_number);
 }
@@ -211,6 +211,8 @@ void die_by_sigpipe() {
     terminal::restore_async_safe();
     end_by_signal(SIGPIPE);
 }
+
+void end_by_interrupt() { on_interrupt(SIGINT); }
 
 void send_signal_to_self(int signal_number) { kill(getpid(), signal_number); }
 
