@@ -65,11 +65,17 @@ void check_decoded(const Decoded& decoded, uint64_t limit) {
     if (bitmap.pixels.size() <= MAX_FUZZ_PIXELS) check_png_round_trip(bitmap);
 }
 
+// The sanitizers' shadow memory and the quarantine of freed blocks grow the
+// resident bytes whatever the decoder touches: there only the run is checked.
 void run_at_the_users_limit(const uint8_t* data, size_t size) {
     uint64_t before = resident_bytes();
     Decoded decoded = decode({data, size}, DECODE_PIXEL_BUDGET);
+#ifndef VEK_SANITIZE
     expect(resident_bytes() - before <= SPARE_BYTES + BYTES_PER_INPUT_BYTE * size,
            "decoding took memory its bytes cannot fill");
+#else
+    (void)before;
+#endif
     check_decoded(decoded, DECODE_PIXEL_BUDGET);
 }
 
