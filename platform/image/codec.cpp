@@ -36,7 +36,7 @@ Status check_size(uint64_t width, uint64_t height, uint64_t max_pixels) {
 
 Status allocate(Bitmap& bitmap, uint32_t width, uint32_t height) {
     try {
-        bitmap.pixels.assign(size_t(width) * height, 0);
+        bitmap.pixels.resize(size_t(width) * height);
     } catch (const std::bad_alloc&) {
         return Status::no_memory;
     } catch (const std::length_error&) {

@@ -15,7 +15,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <new>
+#include <optional>
 #include <span>
+#include <utility>
 #include <vector>
 
 namespace vek::platform::image {
@@ -27,10 +31,42 @@ enum class Format : int32_t { bmp = 0, png = 1, gif = 2, jpeg = 3, tiff = 4 };
 constexpr uint32_t MAX_SIDE = 65535;
 constexpr uint64_t MAX_PIXELS = 0x7FFFFFFFu;
 
+// The most pixels a file may decode to (256 MB of pixels): a few bytes of a
+// file may claim any size, and what a screen-sized workload needs is far
+// below it. A larger image is refused before anything is allocated.
+constexpr uint64_t DECODE_PIXEL_BUDGET = uint64_t(1) << 26;
+
+// Storage that is zero from the start without being written: the fresh pages
+// of a large allocation cost nothing until a decoder reaches them, so a file
+// that ends early costs what it decoded. An element made without a value is
+// left as the allocation gave it (zero; a vector that shrinks and grows again
+// in place would keep its old values).
+template <class T>
+struct ZeroedAllocator {
+    using value_type = T;
+    ZeroedAllocator() = default;
+    template <class U>
+    ZeroedAllocator(const ZeroedAllocator<U>&) {}
+    T* allocate(size_t n) {
+        void* p = std::calloc(n, sizeof(T));
+        if (!p) throw std::bad_alloc();
+        return static_cast<T*>(p);
+    }
+    void deallocate(T* p, size_t) { std::free(p); }
+    template <class U>
+    void construct(U*) noexcept {}
+    template <class U, class... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+    friend bool operator==(const ZeroedAllocator&, const ZeroedAllocator&) { return true; }
+};
+using Pixels = std::vector<uint32_t, ZeroedAllocator<uint32_t>>;
+
 struct Bitmap {
     uint32_t width = 0;
     uint32_t height = 0;
-    std::vector<uint32_t> pixels;  // width * height words
+    Pixels pixels;  // width * height words
 };
 
 enum class Status {

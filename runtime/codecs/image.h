@@ -16,9 +16,11 @@
 namespace vek::codecs::image {
 
 using platform::image::Bitmap;
+using platform::image::DECODE_PIXEL_BUDGET;
 using platform::image::Decoded;
 using platform::image::Format;
 using platform::image::MAX_PIXELS;
+using platform::image::Pixels;
 using platform::image::MAX_SIDE;
 using platform::image::Status;
 

@@ -18,16 +18,20 @@ bool anonymous(const CallFrame* frame) {
     return symbol == 0 || symbol == anon_symbol || symbol == body_symbol;
 }
 
-// The frame's word: its entry in the frame's context in the exact spelling,
-// else the global context's entry.
+// The frame's word in the frame's context, in the exact spelling; nullptr
+// when that context does not hold it.
+const Cell* own_entry(const CallFrame* frame) {
+    if (frame->word_context == Node::none) return nullptr;
+    const Cell* context = context::cell_of(frame->word_context);
+    int32_t position = context::find_word(context, frame_symbol(frame), false);
+    return position >= 0 ? context::word_at(context, uint32_t(position)) : nullptr;
+}
+
+// The frame's word: its entry in the frame's context, else the global
+// context's entry.
 const Cell* frame_word(const CallFrame* frame) {
-    uint32_t symbol = frame_symbol(frame);
-    if (frame->word_context != Node::none) {
-        const Cell* context = context::cell_of(frame->word_context);
-        int32_t position = context::find_word(context, symbol, false);
-        if (position >= 0) return context::word_at(context, uint32_t(position));
-    }
-    return context::add_global(symbol, false, false);
+    if (const Cell* entry = own_entry(frame)) return entry;
+    return context::add_global(frame_symbol(frame), false, false);
 }
 
 // The value cell of a word entry, or nullptr when its context holds no
@@ -37,26 +41,27 @@ const Cell* entry_value(const Cell* entry) {
     return values ? values + word::index(entry) : nullptr;
 }
 
-bool listed(const CallFrame* frame, uint32_t level) {
-    if (anonymous(frame)) return false;
-    const Cell* value = entry_value(frame_word(frame));
-    if (library_function(value)) return false;
-    if (level > 1) return true;
-    return value && cell_type(value) == TYPE_FUNCTION;
+// The value of the frame's word, found as frame_word finds the word but
+// without adding it anywhere: nullptr when no context has the word or its
+// context holds no values right now.
+const Cell* frame_value(const CallFrame* frame) {
+    if (const Cell* entry = own_entry(frame)) return entry_value(entry);
+    int32_t position = context::find_word(context::global_cell(), frame_symbol(frame), false);
+    return position >= 0 ? context::global_values_base() + position : nullptr;
 }
 
-// Frames are visited by index: looking a word up may allocate, and an index
-// survives that whatever the frame record's address.
 template <class Visit>
-void each_listed(uint32_t level, const CallFrame* end, Visit visit) {
-    ptrdiff_t stop = end - frames_bottom;
-    for (ptrdiff_t i = 0; i < stop; i++)
-        if (listed(frames_bottom + i, level)) visit(frame_symbol(frames_bottom + i));
+void each_listed(uint32_t level, const Trace& trace, Visit visit) {
+    for (const TraceEntry& entry : trace)
+        if (level > 1 || entry.function) visit(entry.symbol);
 }
 
-const CallFrame* innermost_named() {
-    for (ptrdiff_t i = frames_top - frames_bottom - 1; i >= 0; i--)
-        if (!anonymous(frames_bottom + i)) return frames_bottom + i;
+// The innermost frame that is not anonymous and has all the header bits asked for.
+const CallFrame* innermost_named(uint32_t bits = 0) {
+    for (ptrdiff_t i = frames_top - frames_bottom - 1; i >= 0; i--) {
+        const CallFrame* frame = frames_bottom + i;
+        if (!anonymous(frame) && (frame->header & bits) == bits) return frame;
+    }
     return nullptr;
 }
 
@@ -75,6 +80,11 @@ const Cell* current_function_word() {
     return frame ? frame_word(frame) : &none::constant;
 }
 
+const Cell* user_call_word() {
+    const CallFrame* frame = innermost_named(FRAME_INTERPRETED);
+    return frame ? frame_word(frame) : current_function_word();
+}
+
 uint32_t current_function_symbol() {
     const CallFrame* frame = innermost_named();
     return frame ? frame_symbol(frame) : 0;
@@ -91,12 +101,23 @@ void collect_calls(const Cell* calls) {
     }
 }
 
-void trace_words(uint32_t level, const Cell* block, const CallFrame* end) {
-    each_listed(level, end, [block](uint32_t symbol) { word::make_in(block, symbol); });
+Trace take_trace(const CallFrame* end) {
+    Trace trace;
+    for (const CallFrame* frame = frames_bottom; frame < end; frame++) {
+        if (anonymous(frame)) continue;
+        const Cell* value = frame_value(frame);
+        if (library_function(value)) continue;
+        trace.push_back({frame_symbol(frame), value && cell_type(value) == TYPE_FUNCTION});
+    }
+    return trace;
 }
 
-void trace_text(uint32_t level, const CallFrame* end, text::Sink& out) {
-    each_listed(level, end, [&out](uint32_t symbol) {
+void trace_words(uint32_t level, const Cell* block, const Trace& trace) {
+    each_listed(level, trace, [block](uint32_t symbol) { word::make_in(block, symbol); });
+}
+
+void trace_text(uint32_t level, const Trace& trace, text::Sink& out) {
+    each_listed(level, trace, [&out](uint32_t symbol) {
         Cell name = *symbol::get(symbol);
         Cell target = *out.buffer;
         uint32_t before = series_buffer(&target)->length();

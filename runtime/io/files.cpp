@@ -100,8 +100,11 @@ Cell* push_listing(const Cell* directory, const std::string& path) {
     for (const auto& entry : *entries) {
         Cell* mark = stack::top;
         std::string name = entry.directory ? entry.name + "/" : entry.name;
-        Cell* file = push_text(reinterpret_cast<const uint8_t*>(name.data()), name.size());
-        block::rs_append(block, set_type(file, TYPE_FILE));
+        // A name that is no UTF-8 is listed too, in the form that reaches it.
+        Node text = unicode::load_os_name(reinterpret_cast<const uint8_t*>(name.data()), uint32_t(name.size()));
+        Cell* file = stack::push_cell();
+        *file = series_cell(TYPE_FILE, text);
+        block::rs_append(block, file);
         stack::top = mark;
     }
     return block;

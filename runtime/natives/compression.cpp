@@ -96,7 +96,8 @@ Pending compress(bool check, const int32_t*) {
     return Pending::none;
 }
 
-// gzip learns the output's size from its trailer. The others decode at
+// gzip learns the output's size from a first pass that only counts (its
+// members' trailers are checked against the count). The others decode at
 // once into a buffer of /size bytes, or of a few times the input's length
 // when /size is absent or not above it: most data fits, and data that does
 // not is decoded again at the size that the first pass counted.

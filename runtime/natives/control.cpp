@@ -644,7 +644,7 @@ Pending evaluate(const int32_t* refinements) {
     case TYPE_STRING: return do_string(value);
     case TYPE_FILE:
     case TYPE_URL: return do_script(refinements);
-    case TYPE_ERROR: stack::throw_error(value);
+    case TYPE_ERROR: raise_error(value);
     default: return do_value(value);
     }
 }

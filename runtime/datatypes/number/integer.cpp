@@ -137,6 +137,15 @@ int32_t from_float_spec(double value) {
     return int32_t(value);
 }
 
+// A time's seconds rounded to the nearest whole second, halves away from
+// zero, alike for either sign; beyond the integer range, or NaN, is math
+// overflow.
+int32_t from_time_seconds(double seconds) {
+    double whole = std::copysign(std::trunc(std::fabs(seconds) + 0.5), seconds);
+    if (!(whole >= double(INT32_MIN) && whole <= double(INT32_MAX))) fire(err::math::overflow);
+    return int32_t(whole);
+}
+
 int32_t from_text(const Cell* spec_value) {
     Cell text = *spec_value;
     uint32_t count = string::rs_length(&text);
@@ -156,7 +165,7 @@ int32_t from_spec(const Cell* spec_value) {
     case TYPE_PERCENT:
         return from_float_spec(float_::get(spec_value));
     case TYPE_TIME:
-        return truncate(float_::get(spec_value) + 0.5);
+        return from_time_seconds(float_::get(spec_value));
     case TYPE_ISSUE:
         return from_issue(spec_value);
     case TYPE_BINARY:

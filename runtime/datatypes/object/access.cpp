@@ -10,6 +10,7 @@
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
+#include "runtime/tables/ownership.h"
 
 namespace vek::object {
 
@@ -45,6 +46,7 @@ Cell* store(const Cell* object, uint32_t index, const Cell* element, const Cell*
     Cell old_value = get_values(&holder)[index];
     get_values(&holder)[index] = new_value;
     word_at(context_node(&holder), index)->header |= context::WORD_ASSIGNED;
+    ownership::field_set(&holder, word_at(context_node(&holder), index), &old_value, get_values(&holder) + index);
     if (event_record(&holder) != Node::none) {
         Cell word = *element;
         set_type(&word, TYPE_WORD);

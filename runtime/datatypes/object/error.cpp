@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstring>
+#include <unordered_map>
 
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/error_catalog.h"
@@ -20,6 +21,7 @@
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/evaluator.h"
+#include "runtime/gc/collector.h"
 #include "runtime/memory/manager.h"
 #include "runtime/memory/series.h"
 #include "runtime/output/print_hooks.h"
@@ -40,6 +42,27 @@ constexpr err::AnyId INVALID_ERROR = err::internal::invalid_error;
 
 // The prototype system/standard/error, in the root block.
 Cell* prototype_cell = nullptr;
+
+// The traces of raised errors, by their context nodes, each with the stack
+// position it was taken at: what the Stack line and a capture name once the
+// frames are gone. An entry goes with its error.
+struct KeptTrace {
+    int32_t position;
+    stack::Trace trace;
+};
+std::unordered_map<uint32_t, KeptTrace> kept_traces;
+
+void drop_dead_traces() {
+    std::erase_if(kept_traces, [](const auto& entry) { return !gc::is_marked(Node(entry.first)); });
+}
+
+// The trace kept for the error when its stack field still holds the position
+// it was taken at; else the frames up to that position as they stand now.
+stack::Trace trace_of(const Cell* error, int32_t position) {
+    auto kept = kept_traces.find(uint32_t(object::context_node(error)));
+    if (kept != kept_traces.end() && kept->second.position == position) return kept->second.trace;
+    return stack::take_trace(stack::frames_bottom + std::min(uint32_t(position), stack::FRAME_COUNT));
+}
 
 void set_field(const Cell* error, Field f, const Cell* value) {
     Cell copy = *value;  // the value may lie in the block being written
@@ -343,8 +366,7 @@ void form_stack(const Cell* error, const Cell* buffer, const Cell* stack_trace, 
     text::Sink out{.buffer = buffer, .limit = limit - 12};
     if (cell_type(&stack) == TYPE_INTEGER) {
         append_text(buffer, "\n*** Stack: ");
-        uint32_t position = std::min(uint32_t(integer::get(&stack)), stack::FRAME_COUNT);
-        stack::trace_text(uint32_t(integer::get(stack_trace)), stack::frames_bottom + position, out);
+        stack::trace_text(uint32_t(integer::get(stack_trace)), trace_of(error, integer::get(&stack)), out);
     } else if (cell_type(&stack) == TYPE_BLOCK) {
         append_text(buffer, "\n*** Stack: ");
         actions::form(&stack, out);
@@ -363,6 +385,8 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op);
 
 void init() {
     using namespace registry;
+    kept_traces.clear();
+    gc::add_sweep("traces of raised errors", drop_dead_traces);
     // Path access, reflect, copy, find and select are the object's own.
     register_type(TYPE_ERROR, Row()
         .set<SLOT_MAKE>(make)
@@ -418,6 +442,15 @@ void renew(const Cell* error, uint32_t code) {
     }
     Cell position = integer::cell(int32_t(stack::frames_top - stack::frames_bottom));
     set_field(error, FIELD_STACK, &position);
+    keep_trace(error);
+}
+
+void keep_trace(const Cell* error) {
+    const Cell* position = field(error, FIELD_STACK);
+    if (cell_type(position) != TYPE_INTEGER) return;
+    int32_t at = integer::get(position);
+    uint32_t end = std::min(uint32_t(at), stack::FRAME_COUNT);
+    kept_traces[uint32_t(object::context_node(error))] = {at, stack::take_trace(stack::frames_bottom + end)};
 }
 
 void resolve_bare_code(Cell* thrown) {
@@ -596,8 +629,7 @@ void capture_stack(const Cell* error) {
     bool positive = cell_type(setting) == TYPE_INTEGER && integer::get(setting) > 0;
     uint32_t depth = positive ? uint32_t(integer::get(setting)) : 1;
     Cell words = series_cell(TYPE_BLOCK, memory::alloc_cells(CAPTURED_STACK_CAPACITY));
-    uint32_t end = std::min(uint32_t(integer::get(&position)), stack::FRAME_COUNT);
-    stack::trace_words(depth, &words, stack::frames_bottom + end);
+    stack::trace_words(depth, &words, trace_of(error, integer::get(&position)));
     set_field(error, FIELD_STACK, &words);
     Cell files = *system_fields::source_files();
     if (cell_type(&files) != TYPE_BLOCK) return;

@@ -115,14 +115,11 @@ void refuse_unset(Node context, Node record, const Cell* value, bool spread, uin
 
 void set_field(const Cell* object, uint32_t i, const Cell* value) {
     Node context = context_node(object);
-    if (event_record(object) == Node::none) {
-        *field_value(context, int32_t(i)) = *value;
-        return;
-    }
     Cell word = *context::word_at(context::cell_of(context), i);
     Cell* slot = field_value(context, int32_t(i));
     Cell old_value = *slot;
     *slot = *value;
+    ownership::field_set(object, &word, &old_value, slot);
     fire_on_change(object, &word, &old_value, value);
 }
 

@@ -12,6 +12,7 @@
 #include "runtime/datatypes/string/string.h"
 #include "runtime/io/files.h"
 #include "runtime/memory/series.h"
+#include "runtime/text/unicode.h"
 
 namespace vek::file {
 
@@ -33,10 +34,12 @@ uint32_t char_at(Node node, uint32_t index) {
     return string::get_char(buffer->at(index), buffer->unit());
 }
 
+// A surrogate (such as a byte of a name that is no UTF-8 stands for) has
+// no UTF-8 of its own: only its escape, inside quotes, loads back.
 bool needs_quotes(Node node, uint32_t head, uint32_t range) {
     for (uint32_t i = 0; i < range; i++) {
         uint32_t c = char_at(node, head + i);
-        if (c < 0x80 && !BARE[c]) return true;
+        if ((c < 0x80 && !BARE[c]) || unicode::is_surrogate(c)) return true;
     }
     return false;
 }

@@ -277,9 +277,11 @@ void mold(const Cell* value, text::Sink& out, bool) {
 
 }  // namespace
 
+// A surrogate is written escaped: as it stands it has no UTF-8, so saved
+// text holding it would not load back.
 void mold_char(const Cell* output, uint32_t code_point, bool all) {
     uint32_t c = code_point;
-    if (c == 0x1E || (c >= 0x80 && c <= 0x9F) || (c > 0x7F && all)) {
+    if (c == 0x1E || (c >= 0x80 && c <= 0x9F) || (c > 0x7F && all) || unicode::is_surrogate(c)) {
         append_c_string(output, "^(");
         append_c_string(output, int_to_hex(int32_t(c), true).c_str());
         append(output, ')');

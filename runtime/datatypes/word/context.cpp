@@ -17,6 +17,7 @@
 #include "runtime/gc/collector.h"
 #include "runtime/memory/manager.h"
 #include "runtime/tables/hash_table.h"
+#include "runtime/tables/ownership.h"
 
 namespace vek::context {
 
@@ -246,11 +247,11 @@ Cell* set_in(Cell* word, const Cell* value, Cell* context, bool notify) {
     const Cell* owner = context + 1;
     // An owner still unset! has no handlers.
     bool handled = is_any_object(cell_type(owner)) && object::event_record(owner) != Node::none;
-    if (!notify || !handled) return stored(values + index, copy);
     Cell* saved_top = stack::top;
     Cell* old_value = stack::push(values + index);
     values[index] = copy;
-    sockets::on_change(owner, word, old_value, &copy);
+    ownership::field_set(owner, word_at(context, index), old_value, values + index);
+    if (notify && handled) sockets::on_change(owner, word, old_value, &copy);
     stack::top = saved_top;
     // The handler may have grown the values block.
     return values_base(context) + index;

@@ -110,7 +110,7 @@ uint32_t grey(int i) { return BLACK | uint32_t(i * 17) * 0x010101u; }
 struct DecodeCase {
     std::string name;
     BmpLayout layout;
-    std::vector<uint32_t> expected;  // rows top down
+    Pixels expected;  // rows top down
 };
 
 TEST(BmpDecode, FixturesGiveTheirPixels) {
