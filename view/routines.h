@@ -1,13 +1,16 @@
-// The view's routines, which the library declares while it boots:
+// The view's routines, which the library declares while it boots, each the
+// entry of its name's row in runtime/natives/routines.def:
 //   face-facets     the facet words of view/facets.def, in order, against
 //                   which the library checks the fields of face!
-// and the backend's routines, which stand-ins answer until a backend
-// registers its own under the same names (view/stand_ins.h).
+// The backend's routines are the terminal backend's
+// (view/backends/terminal/routines.h) or, where it answers none yet,
+// stand-ins (view/stand_ins.h).
 #pragma once
+
+#include "runtime/datatypes/callable/routine.h"
 
 namespace vek::view {
 
-// Registers them all.
-void init();
+routine::Arg face_facets(const routine::Arg* args);
 
 }  // namespace vek::view

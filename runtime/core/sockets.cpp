@@ -6,7 +6,7 @@ namespace {
 
 void nothing() {}
 Cell* no_event_field(uint32_t, uint32_t, Cell* out) {
-    *out = Cell{TYPE_NONE, 0, 0, 0};
+    *out = blank_cell(TYPE_NONE);
     return out;
 }
 void ignore_change(const Cell*, const Cell*, const Cell*, const Cell*) {}

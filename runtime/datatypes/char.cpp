@@ -2,14 +2,15 @@
 #include "runtime/datatypes/char.h"
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/container/vector.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/number/float.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/string/string.h"
-#include "runtime/eval/stack.h"
 #include "runtime/memory/series.h"
 #include "runtime/text/unicode.h"
 
@@ -20,7 +21,7 @@ namespace {
 bool in_range(int32_t value) { return value >= 0 && value <= MAX_CODE_POINT; }
 
 [[noreturn]] void bad_to_arg(const Cell* spec_value) {
-    Cell target{TYPE_DATATYPE, TYPE_CHAR, 0, 0};
+    Cell target = datatype::cell(TYPE_CHAR);
     fire(err::script::bad_to_arg, &target, spec_value);
 }
 
@@ -54,7 +55,7 @@ int32_t operand(const Cell* value) {
     case TYPE_CHAR: case TYPE_INTEGER: return integer::get(value);
     case TYPE_FLOAT: return integer::truncate(float_::get(value));
     default: {
-        Cell type{TYPE_DATATYPE, cell_type(value), 0, 0};
+        Cell type = datatype::cell(cell_type(value));
         fire(err::script::invalid_type, &type);
     }
     }
@@ -169,7 +170,7 @@ Cell* xor_(Cell* value1, Cell* value2) { return do_math(value1, value2, integer:
 // ---------------------------------------------------------------- registration
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_CHAR, Row()
         .set<SLOT_MAKE>(make)
         .inherit<SLOT_RANDOM>()

@@ -14,6 +14,9 @@ namespace vek::char_ {
 
 constexpr int32_t MAX_CODE_POINT = 0x10FFFF;
 
+// A char! of the code point.
+constexpr Cell cell(uint32_t code_point) { return Cell{TYPE_CHAR, 0, code_point, 0}; }
+
 // Writes a char! (the cell's flags kept) and returns the cell.
 Cell* make_at(Cell* cell, uint32_t code_point);
 inline uint32_t get(const Cell* cell) {

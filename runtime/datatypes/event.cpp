@@ -6,7 +6,7 @@
 #include <iterator>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
+#include "runtime/core/registry.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
 #include "runtime/core/sockets.h"
@@ -19,7 +19,7 @@
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
+#include "runtime/core/stack.h"
 
 namespace vek::event {
 
@@ -78,7 +78,7 @@ uint32_t required_type(const Cell* word) {
     return id;
 }
 
-Cell none_cell() { return Cell{TYPE_NONE, 0, 0, 0}; }
+Cell none_cell() { return blank_cell(TYPE_NONE); }
 
 // ---------------------------------------------------------------- make
 
@@ -168,7 +168,7 @@ Node make_block(Spec& spec) {
 Cell* make(Cell* result, const Cell* spec_block, uint32_t) {
     Spec spec;
     if (cell_type(spec_block) == TYPE_BLOCK) read_spec(spec_block, spec);
-    Cell made{TYPE_EVENT | EVENT_MADE, 0, 0, 0};
+    Cell made = blank_cell(TYPE_EVENT | EVENT_MADE);
     set_type_id(&made, spec.type);
     set_bits(&made, spec.bits);
     if (spec.has_slots) set_block(&made, make_block(spec));
@@ -250,9 +250,9 @@ Cell* pick(Cell* event, int32_t index, const Cell* index_cell) {
 
 // Any field is read; only the type is set, from a word. An element that is
 // no word names no field.
-Cell* eval_path(Cell* parent, const Cell* element, const Cell* value, const Cell* path, const Cell*, const Cell*,
-                int32_t, bool, bool, bool, bool) {
-    const Cell* where = path ? path : &none::constant;
+Cell* eval_path(Cell* parent, const Cell* element, const actions::PathArgs& args) {
+    const Cell* value = args.value;
+    const Cell* where = args.path ? args.path : &none::constant;
     uint32_t field = cell_type(element) == TYPE_WORD ? field_of(element) : 0;
     if (value == nullptr) {
         if (field == 0) fire(err::script::invalid_path, where, element);
@@ -285,11 +285,6 @@ void mold(const Cell*, text::Sink& out, bool) { out.append("event"); }
 
 }  // namespace
 
-Cell* make_backend_at(Cell* cell, uint32_t type, uint32_t message, uint32_t bits) {
-    *cell = Cell{TYPE_EVENT, type, message, bits};
-    return cell;
-}
-
 Cell* push_copy(const Cell* event) { return stack::push(event); }
 
 // Everything the event holds is read before out is written: out may be the
@@ -319,7 +314,7 @@ void init() {
     for (uint32_t i = 0; i < FLAG_COUNT; i++) words.flags[i] = symbol::make(FLAG_NAMES[i].word);
     for (uint32_t n = 1; n <= FIELD_COUNT; n++)
         words.fields[n] = symbol::resolve(fixed_words::symbol(FIELD_SYMBOLS[n - 1]));
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_EVENT, Row()
         .set<SLOT_MAKE>(make)
         .set<SLOT_FORM>(form)

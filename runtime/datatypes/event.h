@@ -102,7 +102,10 @@ inline void set_bits(Cell* event, uint32_t bits) {
 
 // Writes a backend event into the cell: its type id, the backend's message
 // id and the key and flags of word 3. Answers the cell.
-Cell* make_backend_at(Cell* cell, uint32_t type, uint32_t message, uint32_t bits);
+inline Cell* make_backend_at(Cell* cell, uint32_t type, uint32_t message, uint32_t bits) {
+    *cell = Cell{TYPE_EVENT, type, message, bits};
+    return cell;
+}
 // A copy of the event pushed on the evaluation stack, as the backend hands
 // it to the dispatcher.
 Cell* push_copy(const Cell* event);

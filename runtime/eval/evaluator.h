@@ -275,12 +275,12 @@ Cell current_position();
 constexpr size_t STACK_RESERVE = 512 * 1024;
 void check_stack();
 
-// The script's code, or nullptr once it has run. Its expressions are the
-// top level: now and then between them eval_block scrubs the C++ stack below
-// itself (gc::scrub_stack), so that the words the finished expressions left
-// there do not keep dead series alive through the collector's stack scan.
-// Set by the script runner for as long as the script runs; a console
-// scrubs between its lines itself.
+// The block whose next evaluation is the top level (a script's code, a
+// console line), or nullptr for none. Its expressions are the top level: now
+// and then between them eval_block scrubs the C++ stack below itself
+// (gc::scrub_stack), so that the words the finished expressions left there
+// do not keep dead series alive through the collector's stack scan. The
+// evaluation's end, whichever way it ends, ends the top level.
 void set_top_level(const Cell* code);
 
 // Test hook: how many return or exit codes have ended a function call.

@@ -2,12 +2,12 @@
 
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/callable/callable.h"
 #include "runtime/datatypes/object/object.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/eval/stack.h"
 #include "runtime/eval/trace.h"
 
 namespace vek::eval {
@@ -110,8 +110,9 @@ void store_path_back(const Cell* path, const Cell* head, const Cell* steps, uint
         if (!held_in_cell(cell_type(&changed))) return;
         Cell holder = steps[2 * (i - 1)];
         Cell selector = steps[2 * (i - 1) + 1];
-        actions::eval_path_typed(&holder, &selector, &changed, path, nullptr, &selector, int32_t(i - 1),
-                                 case_sensitive, false, true, false);
+        actions::eval_path_typed(&holder, &selector,
+                                 {.value = &changed, .path = path, .previous = &selector, .index = int32_t(i - 1),
+                                  .case_sensitive = case_sensitive, .last = true});
         changed = holder;
     }
     if (!held_in_cell(cell_type(&changed)) || cell_type(head) != TYPE_WORD) return;
@@ -190,9 +191,11 @@ Pending eval_path(const Cell* path, Cursor& at, PathFlags flags, PathState* stat
         bool notify = to_set && notify_owner(walk, k - head);
         const Cell* holder = holder_of_parent(walk);
         const Cell* grandparent = cell_type(holder) == TYPE_UNSET ? nullptr : holder;
-        Cell* result = actions::eval_path_typed(&walk.current, &selector, to_set, &walk.path, grandparent,
-                                                &walk.previous, int32_t(k - head - 1), flags.case_sensitive, get,
-                                                last, notify);
+        Cell* result = actions::eval_path_typed(
+            &walk.current, &selector,
+            {.value = to_set, .path = &walk.path, .grandparent = grandparent, .previous = &walk.previous,
+             .index = int32_t(k - head - 1), .case_sensitive = flags.case_sensitive, .get = get, .last = last,
+             .notify = notify});
         if (cell_type(&element) == TYPE_WORD) keep_binding(&walk.path, k, &selector);
         walk.parent = walk.current;
         walk.current = *result;

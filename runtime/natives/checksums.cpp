@@ -8,11 +8,11 @@
 #include "runtime/codecs/internet_sum.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/binary.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 #include "runtime/io/files.h"
 #include "runtime/natives/helpers.h"
 #include "runtime/output/print_hooks.h"
@@ -25,9 +25,7 @@ using platform::DigestKind;
 
 constexpr int WITH = 0;
 constexpr uint64_t DATA_TYPES = type_bit(TYPE_BINARY) | type_bit(TYPE_STRING) | type_bit(TYPE_FILE);
-constexpr uint64_t KEY_TYPES = types::members(types::ANY_STRING) | type_bit(TYPE_BINARY) | type_bit(TYPE_INTEGER);
-
-Cell* arg(int32_t i) { return stack::arguments + i; }
+constexpr uint64_t KEY_TYPES = ANY_STRING_TYPES | type_bit(TYPE_BINARY) | type_bit(TYPE_INTEGER);
 
 enum class Method : uint8_t { tcp, crc32, adler32, md5, sha1, sha256, sha384, sha512, hash };
 
@@ -67,7 +65,7 @@ std::optional<DigestKind> digest_kind(Method method) {
 binary::Bytes data_bytes(Cell* data) {
     binary::Bytes bytes;
     if (cell_type(data) == TYPE_FILE) {
-        Cell* read = files::read(data, nullptr, nullptr, true, false, false, nullptr);
+        Cell* read = files::read(data, {.binary = true});
         if (cell_type(read) != TYPE_BINARY) fire(err::access::cannot_open, data);  // a directory's listing
         binary::value_bytes(read, -1, binary::ValueMode::insert, bytes);
     } else {

@@ -81,6 +81,8 @@ Escape escape_at(const Cell* text, uint32_t index, uint32_t tail) {
     }
 }
 
+}  // namespace
+
 // Argument: the string!, rewritten from its head; every escape is shorter
 // than its code point's place, so writing never overtakes reading. Answers
 // the same string. A backslash at the tail, a \u without four hexadecimal
@@ -102,9 +104,5 @@ Arg unescape(const Arg* args) {
     string::limit_buffer(series_buffer(text), write);
     return Arg{.cell = text};
 }
-
-}  // namespace
-
-void init_json_codec() { routine::register_fn("unescape", unescape); }
 
 }  // namespace vek::routines

@@ -11,7 +11,7 @@
 #include "boot/library.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/eval/stack.h"
+#include "runtime/core/stack.h"
 #include "runtime/lexer/lexer.h"
 #include "tests/unit/support/support.h"
 

@@ -40,6 +40,16 @@ expect("the parent directory" 1 "*** Access Error: cannot open: %..\n" "" ..)
 file(WRITE ${generated}/system.vek "Vek/System []\nprint \"after\"\n")
 expect("a script for compilation" 1 "*** Error: contains Vek/System code which requires compilation!\n" ""
        ${generated}/system.vek)
+# At the end of standard input, input and ask answer none; an empty line is
+# an empty string.
+file(WRITE ${generated}/lines.txt "a\n\n")
+file(WRITE ${generated}/input.vek "Vek []\nprint mold reduce [input input ask \"q\" input]\n")
+expect("input to the end of standard input" 0 "[\"a\" \"\" none none]\n" ${generated}/lines.txt
+       ${generated}/input.vek)
+
+# An error the script holds as its last value is no failure.
+file(WRITE ${generated}/held.vek "Vek []\nx: try [1 / 0]\n")
+expect("a script whose last value is an error it holds" 0 "" "" ${generated}/held.vek)
 file(WRITE ${generated}/status.vek "Vek []\nquit/return 3\n")
 expect("a script that quits with a status" 3 "" "" ${generated}/status.vek)
 

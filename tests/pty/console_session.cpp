@@ -1,9 +1,10 @@
 // Drives vek through a pseudo-terminal as a person at a terminal would:
 // types lines with edits, recalls one with Up (in the same run and the
 // next), types wide text, lists a directory, runs the debugger, and leaves by
-// Ctrl+D, Ctrl+C or a termination signal. The harness plays the terminal: it
-// answers the cursor-position query. After each session the terminal's
-// settings must be what they were before vek started.
+// Ctrl+D, Ctrl+C or a termination signal, an input still open too; and
+// answers a script's ask. The harness plays the terminal: it answers the
+// cursor-position query. After each session the terminal's settings must be
+// what they were before vek started.
 //
 // Usage: console_session VEK. Prints "N passed, N failed".
 #include <signal.h>
@@ -24,8 +25,9 @@ namespace {
 // vek at an 80 x 24 terminal that answers its cursor-position queries.
 class Session : public vek::test::PtyProcess {
 public:
-    explicit Session(const char* vek)
-        : PtyProcess([vek] { execl(vek, vek, static_cast<char*>(nullptr)); }, 80, 24,
+    // Runs the console, or the script when one is given.
+    explicit Session(const char* vek, const char* script = nullptr)
+        : PtyProcess([vek, script] { execl(vek, vek, script, static_cast<char*>(nullptr)); }, 80, 24,
                      [this](PtyProcess&) { answer_queries(); }) {}
 
     const std::string& screen() const { return output(); }
@@ -101,6 +103,45 @@ void paste_ahead_and_interrupt(const char* vek) {
     s.type("\x03");
     int status = s.wait_exit();
     check("pasted lines, then Ctrl+C", ok && exited_cleanly(status) && s.terminal_restored(), s);
+}
+
+// Ctrl+D while a block is still open drops it as Esc does, the console going
+// on; Ctrl+C quits at once, and what was gathered never runs.
+void open_input_dropped_or_quit(const char* vek) {
+    Session s(vek);
+    bool ok = s.started() && s.wait_for(">> ");
+    s.type("x: [\r");
+    ok = ok && s.wait_for("[    ");
+    s.type("\x04");
+    ok = ok && s.wait_for("(escape)") && s.wait_for(">> ");
+    s.type("value? 'x\r");
+    ok = ok && s.wait_for("== false") && s.wait_for(">> ");
+    s.type("print {never\r");
+    ok = ok && s.wait_for("{    ");
+    s.type("\x03");
+    int status = s.wait_exit();
+    bool never_ran = s.screen().find("\r\nnever") == std::string::npos;
+    check("Ctrl+D, then Ctrl+C, with input open", ok && never_ran && exited_cleanly(status) && s.terminal_restored(),
+          s);
+}
+
+// In a script's ask at a terminal Ctrl+D is the end of the input, and
+// Ctrl+C interrupts the script as the signal does.
+void keys_in_a_script(const char* vek, const std::string& home) {
+    std::string script = home + "/ask.vek";
+    FILE* file = std::fopen(script.c_str(), "w");
+    if (!file) return;
+    std::fputs("Vek []\nprint mold ask \"first? \"\nprint mold ask \"second? \"\nprint \"after\"\n", file);
+    std::fclose(file);
+    Session s(vek, script.c_str());
+    bool ok = s.started() && s.wait_for("first? ");
+    s.type("\x04");
+    ok = ok && s.wait_for("none") && s.wait_for("second? ");
+    s.type("\x03");
+    int status = s.wait_exit();
+    bool by_interrupt = status != -1 && WIFSIGNALED(status) && WTERMSIG(status) == SIGINT;
+    bool stopped = s.screen().find("after") == std::string::npos;
+    check("Ctrl+D and Ctrl+C in a script's ask", ok && by_interrupt && stopped && s.terminal_restored(), s);
 }
 
 // A termination signal while a line is edited ends vek by that signal, with
@@ -189,6 +230,8 @@ int main(int argc, char** argv) {
     history_across_runs(argv[1]);
     wide_text_and_shell_commands(argv[1], home);
     paste_ahead_and_interrupt(argv[1]);
+    open_input_dropped_or_quit(argv[1]);
+    keys_in_a_script(argv[1], home);
     title_and_completion(argv[1]);
     debugger_history(argv[1]);
     ended_by_signal(argv[1], SIGTERM, "SIGTERM while editing");

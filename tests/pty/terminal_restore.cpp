@@ -46,7 +46,7 @@ const Case CASES[] = {
      "\x1b[?1000l\x1b[?1003l\x1b[?1015l\x1b[?1006l\x1b[?25h\x1b[0m", SIGTERM},
     {"abort on the alternate screen", WayOut::abort, 0x2 | 0x4, "\x1b[?1049l\x1b[?25h\x1b[0m", SIGABRT},
     {"Ctrl+C with every mode", WayOut::interrupt, 0x7,
-     "\x1b[?1000l\x1b[?1003l\x1b[?1015l\x1b[?1006l\x1b[?1049l\x1b[?25h\x1b[0m", 0},
+     "\x1b[?1000l\x1b[?1003l\x1b[?1015l\x1b[?1006l\x1b[?1049l\x1b[?25h\x1b[0m", SIGINT},
     {"quit in UI mode with no mode on", WayOut::quit, 0, "\x1b[0m", 0},
     {"an exception through the guard", WayOut::exception, 0x1 | 0x2,
      "\x1b[?1000l\x1b[?1003l\x1b[?1015l\x1b[?1006l\x1b[?1049l", 0},

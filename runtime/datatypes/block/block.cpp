@@ -3,15 +3,16 @@
 #include <algorithm>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/internal.h"
 #include "runtime/datatypes/container/vector.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/typeset.h"
-#include "runtime/eval/stack.h"
 #include "runtime/lexer/lexer.h"
 #include "runtime/tables/cycles.h"
 
@@ -19,11 +20,8 @@ namespace vek::block {
 
 namespace {
 
-// The codes under which values of different lengths are simply unequal.
-bool equality_op(int32_t op) { return op <= 2 || op == 10 || op == 11 || op == 12; }
-
 [[noreturn]] void bad_make_arg(uint32_t type, const Cell* spec_value) {
-    Cell datatype{TYPE_DATATYPE, type, 0, 0};
+    Cell datatype = datatype::cell(type);
     fire(err::script::bad_make_arg, &datatype, spec_value);
 }
 
@@ -161,12 +159,13 @@ void mold_each(const Cell* value, text::Sink& out, bool only) {
 namespace {
 
 // Values of different types are not comparable (-2), except a path! and a
-// lit-path! under the equality codes 10 and 11.
+// lit-path! under the equality modes of hash tables (COMP_SYMBOL_EQUAL and
+// COMP_NAME_EQUAL).
 int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     uint32_t type1 = cell_type(value1);
     uint32_t type2 = cell_type(value2);
     bool paths = (type1 == TYPE_PATH || type1 == TYPE_LIT_PATH) && (type2 == TYPE_PATH || type2 == TYPE_LIT_PATH);
-    if (type1 != type2 && !((op == 10 || op == 11) && paths)) return -2;
+    if (type1 != type2 && !((op == COMP_SYMBOL_EQUAL || op == COMP_NAME_EQUAL) && paths)) return -2;
     return compare_each(value1, value2, op);
 }
 
@@ -183,7 +182,7 @@ int32_t compare_each(const Cell* value1, const Cell* value2, int32_t op) {
     if (cycles::find(node1)) return cycles::find(node2) ? 0 : -1;
     uint32_t length1 = length_from_head(value1);
     uint32_t length2 = length_from_head(value2);
-    if (length1 != length2 && equality_op(op)) return 1;
+    if (length1 != length2 && is_equality(op)) return 1;
 
     cycles::Scope guard(node1);
     cycles::push(node2);
@@ -205,7 +204,7 @@ int32_t compare_each(const Cell* value1, const Cell* value2, int32_t op) {
 // ---------------------------------------------------------------- registration
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_BLOCK, Row()
         .set<SLOT_MAKE>(make)
         .inherit<SLOT_RANDOM>()

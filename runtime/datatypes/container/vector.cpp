@@ -9,8 +9,9 @@
 #include <cstring>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/char.h"
 #include "runtime/datatypes/none.h"
@@ -23,7 +24,6 @@
 #include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 #include "runtime/memory/manager.h"
 #include "runtime/text/float_text.h"
 
@@ -40,8 +40,6 @@ uint32_t length_from_head(const Cell* vector) {
     uint32_t total = buffer_of(vector)->length();
     return series_index(vector) < total ? total - series_index(vector) : 0;
 }
-
-[[noreturn]] void no_memory() { fire(err::internal::no_memory); }
 
 // count x unit bytes, raising no-memory past what a buffer can hold.
 uint32_t checked_bytes(uint64_t count, uint32_t unit) {
@@ -136,7 +134,7 @@ void open_gap(const Cell* vector, uint32_t index, uint32_t count) {
 Cell* make_at(Cell* cell, uint32_t count, uint32_t type, uint32_t unit) {
     checked_bytes(count, unit);
     Node node = memory::alloc_series(std::max(count, 1u), unit, 0);
-    *cell = Cell{TYPE_VECTOR, 0, uint32_t(node), type};
+    *cell = vector::cell(node, type);
     return cell;
 }
 
@@ -226,7 +224,7 @@ namespace {
 uint32_t named_element_type(const Cell* word) {
     uint32_t symbol = symbol::resolve(word::symbol(word));
     for (uint32_t type : {TYPE_CHAR, TYPE_INTEGER, TYPE_FLOAT, TYPE_PERCENT})
-        if (symbol == symbol::resolve(datatype::name_table[type].word)) return type;
+        if (symbol == symbol::resolve(registry::name_table[type].word)) return type;
     return 0;
 }
 
@@ -356,13 +354,13 @@ void write_element(const Cell* vector, uint32_t index, text::Sink& out, bool quo
     }
     case TYPE_INTEGER: out.append(integer::to_decimal_text(integer_at(vector, index)).c_str()); return;
     case TYPE_FLOAT: {
-        auto mode = unit == 8 ? float_::FORMAT_FLOAT64 : float_::FORMAT_FLOAT32;
-        out.append(float_::format(float_at(vector, index), mode).c_str());
+        auto mode = unit == 8 ? float_text::FORMAT_FLOAT64 : float_text::FORMAT_FLOAT32;
+        out.append(float_text::format(float_at(vector, index), mode).c_str());
         return;
     }
     default: {
-        auto mode = unit == 8 ? float_::FORMAT_PERCENT64 : float_::FORMAT_PERCENT32;
-        out.append(float_::format(float_at(vector, index) * 100.0, mode).c_str());
+        auto mode = unit == 8 ? float_text::FORMAT_PERCENT64 : float_text::FORMAT_PERCENT32;
+        out.append(float_text::format(float_at(vector, index) * 100.0, mode).c_str());
         return;
     }
     }
@@ -391,7 +389,7 @@ void mold(const Cell* value, text::Sink& out, bool only) {
     if (length_from_head(&held) > 0 && unit_of(&held) == default_unit(type)) {
         write_elements(&held, out, true);
     } else {
-        const char* name = datatype::name_table[type].name;
+        const char* name = registry::name_table[type].name;
         out.append(name);
         out.append(" ");
         out.append(integer::to_decimal_text(int32_t(unit_of(&held) * 8)).c_str());
@@ -408,11 +406,6 @@ void mold(const Cell* value, text::Sink& out, bool only) {
 
 namespace {
 
-bool equality_op(int32_t op) {
-    return op == actions::COMP_EQUAL || op == actions::COMP_NOT_EQUAL || op == actions::COMP_STRICT_EQUAL ||
-           op == actions::COMP_FIND;
-}
-
 int32_t order_elements(const Cell* a, uint32_t i, const Cell* b, uint32_t j) {
     if (holds_floats(element_type(a))) {
         double x = float_at(a, i), y = float_at(b, j);
@@ -427,10 +420,10 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     if (element_type(value1) != element_type(value2)) fire(err::script::not_same_type);
     bool same = series_node(value1) == series_node(value2) && series_index(value1) == series_index(value2);
     if (op == actions::COMP_SAME) return same ? 0 : -1;
-    if (same && equality_op(op)) return 0;
+    if (same && is_equality(op)) return 0;
     uint32_t count1 = length_from_head(value1);
     uint32_t count2 = length_from_head(value2);
-    if (count1 != count2 && equality_op(op)) return 1;
+    if (count1 != count2 && is_equality(op)) return 1;
     uint32_t shorter = std::min(count1, count2);
     for (uint32_t k = 0; k < shorter; k++) {
         int32_t order = order_elements(value1, series_index(value1) + k, value2, series_index(value2) + k);
@@ -722,7 +715,7 @@ Cell* select(Cell* series, const Cell* value, const actions::SelectArgs& args) {
 // ---------------------------------------------------------------- registration
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_VECTOR, Row()
         .set<SLOT_MAKE>(make)
         .inherit<SLOT_RANDOM>()

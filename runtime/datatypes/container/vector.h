@@ -18,6 +18,9 @@
 
 namespace vek::vector {
 
+// A vector! over the node's element buffer, at its head, of the element type.
+inline Cell cell(Node node, uint32_t element_type) { return Cell{TYPE_VECTOR, 0, uint32_t(node), element_type}; }
+
 // Word 3: the datatype id of the elements.
 inline uint32_t element_type(const Cell* vector) {
     VEK_CHECK_LAYOUT(vector, type_in<TYPE_VECTOR>);

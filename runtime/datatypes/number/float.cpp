@@ -6,8 +6,9 @@
 #include <limits>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/char.h"
 #include "runtime/datatypes/compound/tuple.h"
@@ -17,10 +18,9 @@
 #include "runtime/datatypes/object/error.h"
 #include "runtime/datatypes/string/binary.h"
 #include "runtime/datatypes/string/buffer.h"
-#include "runtime/eval/stack.h"
-#include "runtime/io/random.h"
 #include "runtime/lexer/lexer.h"
 #include "runtime/memory/series.h"
+#include "runtime/tables/random.h"
 #include "runtime/text/float_text.h"
 #include "runtime/text/to_number.h"
 
@@ -98,8 +98,8 @@ double compute(double a, double b, int32_t op) {
 Cell* swapped_math(Cell* value1, const Cell* value2, int32_t op) {
     Cell number = *value1;
     copy_cell(value2, value1);
-    auto slot = op == integer::OP_ADD ? datatype::SLOT_ADD : datatype::SLOT_MULTIPLY;
-    return reinterpret_cast<actions::ArithmeticFn>(datatype::action(cell_type(value1), slot))(value1, &number);
+    auto slot = op == integer::OP_ADD ? registry::SLOT_ADD : registry::SLOT_MULTIPLY;
+    return reinterpret_cast<actions::ArithmeticFn>(registry::action(cell_type(value1), slot))(value1, &number);
 }
 
 // time! wins over every other type; a percent! keeps its type only with a
@@ -111,7 +111,6 @@ uint32_t result_type(uint32_t left, uint32_t right) {
 }
 
 // ---------------------------------------------------------------- make and to
-
 
 // [mantissa exponent]: mantissa x 10 ^ exponent, the exponent truncated. A
 // negative exponent divides, so that [3 -1] gives exactly 0.3.
@@ -332,10 +331,10 @@ Cell* random(Cell* value, bool seed, bool secure, bool) {
     return value;
 }
 
-void form(const Cell* value, text::Sink& out) { out.append(format(get(value), FORMAT_FLOAT64).c_str()); }
+void form(const Cell* value, text::Sink& out) { out.append(float_text::format(get(value), float_text::FORMAT_FLOAT64).c_str()); }
 
 void mold(const Cell* value, text::Sink& out, bool) {
-    out.append(float_to_text(get(value), 0, true).c_str());
+    out.append(float_text::float_to_text(get(value), 0, true).c_str());
 }
 
 int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
@@ -416,7 +415,7 @@ bool odd(const Cell* value) { return !even(value); }
 }  // namespace
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_FLOAT, Row()
         .set<SLOT_MAKE>(make)
         .set<SLOT_RANDOM>(random)

@@ -5,13 +5,13 @@
 
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/block/sort.h"
 #include "runtime/datatypes/char.h"
 #include "runtime/datatypes/container/vector.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/buffer.h"
-#include "runtime/eval/stack.h"
 #include "runtime/memory/series.h"
 #include "runtime/tables/sort.h"
 #include "runtime/text/unicode.h"
@@ -142,9 +142,9 @@ void sort_by_function(const Cell* series, uint32_t range, uint32_t size, bool al
     uint32_t count = range / size;
     Cell* saved_top = stack::top;
     Node original = series::copy_part(series_node(series), series_index(series), range);
-    *stack::push_cell() = Cell{TYPE_STRING, 0, uint32_t(original), 0};
+    *stack::push_cell() = series_cell(TYPE_STRING, original);
     Cell* keys = push_keys(series, count, size, all);
-    Cell pair{TYPE_INTEGER, 0, 2, 0};
+    Cell pair = integer::cell(2);
     actions::sort(keys, {.skip = &pair, .comparator = comparator, .reverse = reverse, .stable = stable});
     if (series_buffer(series) != buffer || buffer->length() != length || buffer->unit() != unit)
         fire(err::script::past_end);

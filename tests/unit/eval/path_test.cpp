@@ -7,7 +7,7 @@
 #include <string>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
+#include "runtime/core/registry.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/evaluator.h"
@@ -28,25 +28,23 @@ struct Step {
 };
 
 struct Recorder {
-    datatype::ActionFn original = nullptr;
+    registry::ActionFn original = nullptr;
     std::array<Step, 8> steps{};
     uint32_t count = 0;
 } recorder;
 
-Cell* recording_eval_path(Cell* parent, const Cell* element, const Cell* value, const Cell* path,
-                          const Cell* grandparent, const Cell* previous, int32_t index, bool case_sensitive,
-                          bool get, bool last, bool notify) {
-    Step step{TYPE_UNSET, 0, 0, index, notify};
-    if (grandparent) {
-        step.holder_type = cell_type(grandparent);
+Cell* recording_eval_path(Cell* parent, const Cell* element, const actions::PathArgs& args) {
+    Step step{TYPE_UNSET, 0, 0, args.index, args.notify};
+    if (args.grandparent) {
+        step.holder_type = cell_type(args.grandparent);
         if (is_any_block(step.holder_type)) {
-            step.holder_node = uint32_t(series_node(grandparent));
-            step.holder_index = series_index(grandparent);
+            step.holder_node = uint32_t(series_node(args.grandparent));
+            step.holder_index = series_index(args.grandparent);
         }
     }
     if (recorder.count < recorder.steps.size()) recorder.steps[recorder.count++] = step;
     auto original = reinterpret_cast<actions::EvalPathFn>(recorder.original);
-    return original(parent, element, value, path, grandparent, previous, index, case_sensitive, get, last, notify);
+    return original(parent, element, args);
 }
 
 class PathWalk : public test::NativeFrameTest {
@@ -55,14 +53,14 @@ protected:
         NativeFrameTest::SetUp();
         recorder = {};
         recorder.original = slot();
-        slot() = datatype::as_action(recording_eval_path);
+        slot() = registry::as_action(recording_eval_path);
     }
     void TearDown() override {
         slot() = recorder.original;
         NativeFrameTest::TearDown();
     }
 
-    static datatype::ActionFn& slot() { return datatype::action_table[TYPE_BLOCK][datatype::SLOT_EVAL_PATH - 1]; }
+    static registry::ActionFn& slot() { return registry::action_table[TYPE_BLOCK][registry::SLOT_EVAL_PATH - 1]; }
 
     // Runs the source, then forgets the steps its set-up took: only the
     // path evaluated by run() is recorded.

@@ -6,7 +6,7 @@
 #include "runtime/datatypes/image/image.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
+#include "runtime/core/stack.h"
 #include "view/backends/terminal/faces.h"
 
 namespace vek::view::backends::terminal {

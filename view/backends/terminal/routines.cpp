@@ -6,11 +6,12 @@
 #include "runtime/datatypes/callable/routine.h"
 #include "runtime/datatypes/compound/pair.h"
 #include "runtime/datatypes/compound/point.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/handle.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/float.h"
 #include "runtime/datatypes/number/integer.h"
-#include "runtime/eval/stack.h"
+#include "runtime/core/stack.h"
 #include "view/backends/terminal/faces.h"
 #include "view/backends/terminal/tty.h"
 #include "view/backends/terminal/widgets.h"
@@ -39,8 +40,8 @@ Arg answer(Cell* cell) { return {.cell = cell}; }
 Arg nothing() { return answer(none::push()); }
 
 [[noreturn]] void raise_invalid_type(const Cell* value) {
-    Cell datatype{TYPE_DATATYPE, cell_type(value), 0, 0};
-    fire(err::script::invalid_type, &datatype);
+    Cell type = datatype::cell(cell_type(value));
+    fire(err::script::invalid_type, &type);
 }
 
 void require_face(const Cell* value) {
@@ -63,6 +64,8 @@ bool planar(const Cell* value, int32_t& x, int32_t& y) {
     }
     return false;
 }
+
+}  // namespace
 
 // ---------------------------------------------------------------- routines
 
@@ -151,18 +154,6 @@ Arg make_view(const Arg* args) {
 Arg destroy_view(const Arg* args) {
     if (is_face(args[0].cell)) destroy_widget(args[0].cell);
     return nothing();
-}
-
-}  // namespace
-
-void init() {
-    init_widgets();
-    routine::register_fn("get-screen-size", get_screen_size);
-    routine::register_fn("size-text", size_text);
-    routine::register_fn("text-box-metrics", text_box_metrics);
-    routine::register_fn("update-para", update_para);
-    routine::register_fn("make-view", make_view);
-    routine::register_fn("destroy-view", destroy_view);
 }
 
 }  // namespace vek::view::backends::terminal

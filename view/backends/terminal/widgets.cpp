@@ -175,8 +175,8 @@ void free_widget(Widget& widget) {
     widget.live = false;
     widget.image_cells = {};
     widget.window.reset();
-    widget.face = Cell{TYPE_NONE, 0, 0, 0};
-    widget.ui_text = Cell{TYPE_NONE, 0, 0, 0};
+    widget.face = blank_cell(TYPE_NONE);
+    widget.ui_text = blank_cell(TYPE_NONE);
     state.free_slots.push_back(slot);
 }
 
@@ -246,7 +246,7 @@ WidgetId make_widget(const Cell* face, WidgetId parent) {
     widget.y2 = box.y + box.height;
     widget.parent = parent;
     widget.image_width = 0;
-    widget.ui_text = Cell{TYPE_NONE, 0, 0, 0};
+    widget.ui_text = blank_cell(TYPE_NONE);
     widget.face = *face;
     widget.render = render_default;
     WidgetId id = id_of(widget);
@@ -268,7 +268,7 @@ void destroy_widget(const Cell* face) {
         window->window->focused = 0;
     if (widget->window) leave_window_list(id);
     free_widget(*widget);
-    *facet(face, Facet::STATE) = Cell{TYPE_NONE, 0, 0, 0};
+    *facet(face, Facet::STATE) = blank_cell(TYPE_NONE);
     if (Widget* current = find_widget(state.current_window)) request_redraw(*current);
 }
 

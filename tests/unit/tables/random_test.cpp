@@ -4,7 +4,7 @@
 #include <set>
 #include <vector>
 
-#include "runtime/io/random.h"
+#include "runtime/tables/random.h"
 
 namespace vek {
 namespace {

@@ -1,4 +1,4 @@
-#include "runtime/eval/stack.h"
+#include "runtime/core/stack.h"
 
 #include <algorithm>
 #include <cstddef>

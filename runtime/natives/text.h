@@ -1,4 +1,4 @@
-// Natives that edit series in place: case conversion.
+// Text natives: case conversion of strings and chars in place.
 #pragma once
 
 #include <cstdint>

@@ -1,25 +1,16 @@
-// BMP files, read and written by our own code. The reader takes every header
-// from the 12-byte core header of OS/2 1.x to the 124-byte fifth version:
-// 1-, 4- and 8-bit palettes, RLE8 and RLE4, 16 and 32 bits with or without
-// channel masks, and 24 bits, stored bottom up or top down. Every offset and
-// length is checked against the input before it is read. Embedded JPEG and
-// PNG streams are refused as unsupported.
-//
-// Two choices where files leave the answer open: a palette index past the
-// palette's last entry reads as opaque black, and a pixel that an RLE stream
-// skips (by a delta, an early end of line or an early end of bitmap) stays
-// transparent black.
+#include "runtime/codecs/bmp.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
 #include <cstring>
 #include <new>
+#include <optional>
 
-#include "platform/image/codec.h"
-#include "platform/image/internal.h"
-
-namespace vek::platform::image {
+namespace vek::codecs {
 namespace {
+
+using namespace platform::image;
 
 constexpr size_t FILE_HEADER_SIZE = 14;
 constexpr uint32_t CORE_HEADER_SIZE = 12;
@@ -419,7 +410,7 @@ void put_v5_header(std::vector<uint8_t>& out, const Bitmap& bitmap, uint32_t ima
 
 }  // namespace
 
-Decoded decode_bmp(std::span<const uint8_t> bytes, uint64_t max_pixels) {
+platform::image::Decoded decode_bmp(std::span<const uint8_t> bytes, uint64_t max_pixels) {
     Decoded result;
     Layout layout;
     result.status = read_layout(bytes, max_pixels, layout);
@@ -430,7 +421,7 @@ Decoded decode_bmp(std::span<const uint8_t> bytes, uint64_t max_pixels) {
     return result;
 }
 
-Status encode_bmp(const Bitmap& bitmap, std::vector<uint8_t>& out) {
+platform::image::Status encode_bmp(const platform::image::Bitmap& bitmap, std::vector<uint8_t>& out) {
     out.clear();
     VEK_IMAGE_PASS(check_size(bitmap.width, bitmap.height, MAX_PIXELS));
     if (bitmap.pixels.size() != size_t(bitmap.width) * bitmap.height) return Status::failed;
@@ -454,4 +445,4 @@ Status encode_bmp(const Bitmap& bitmap, std::vector<uint8_t>& out) {
     return Status::ok;
 }
 
-}  // namespace vek::platform::image
+}  // namespace vek::codecs

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "runtime/core/cell.h"
 #include "runtime/core/unwind.h"
@@ -253,7 +254,7 @@ Pending throw_return(ReturnFlags flags);
 // by the interpreter; with only_next, only the next one down counts.
 bool interpreted(const CallFrame* frame, bool only_next);
 
-// Stack traces (runtime/eval/stack_trace.cpp). Frames named <anon> or <body> are
+// Stack traces (runtime/core/stack_trace.cpp). Frames named <anon> or <body> are
 // anonymous: no trace lists them.
 
 // The word naming the innermost frame that is not anonymous: its entry in the
@@ -264,17 +265,31 @@ const Cell* current_function_word();
 // The symbol id of that frame's name, 0 when every frame is anonymous; it
 // allocates nothing.
 uint32_t current_function_symbol();
+// The word naming the innermost frame of a call that the user's code made,
+// found as current_function_word finds its word; current_function_word when
+// there is none.
+const Cell* user_call_word();
 // Appends, from the top frame down to the one above the bottom frame, each
 // named frame's word and the cell index of its caller's base.
 void collect_calls(const Cell* block);
 // Whether the value is a function! of the standard library, whose calls no
 // trace lists: the system's own machinery rather than the user's code.
 bool library_function(const Cell* value);
-// Appends a word! for each named frame from the bottom up to, not including,
-// the end frame: at level 1 only frames whose word holds a function!, at
-// higher levels every one.
-void trace_words(uint32_t level, const Cell* block, const CallFrame* end);
+// A trace: the named frames from the bottom up to an end frame, taken while
+// they are there, so that it still names them once they are popped and their
+// places reused. The library's functions are left out.
+struct TraceEntry {
+    uint32_t symbol;  // the frame's name
+    bool function;    // its word held a function! when the trace was taken
+};
+using Trace = std::vector<TraceEntry>;
+// The trace up to, not including, the end frame. It allocates nothing in the
+// Vek heap.
+Trace take_trace(const CallFrame* end);
+// Appends a word! for each frame of the trace: at level 1 only frames whose
+// word held a function!, at higher levels every one.
+void trace_words(uint32_t level, const Cell* block, const Trace& trace);
 // The same selection, each name formed into the sink followed by a space.
-void trace_text(uint32_t level, const CallFrame* end, text::Sink& out);
+void trace_text(uint32_t level, const Trace& trace, text::Sink& out);
 
 }  // namespace vek::stack

@@ -1,4 +1,4 @@
-#include "runtime/io/random.h"
+#include "runtime/tables/random.h"
 
 #include "platform/os.h"
 #include "runtime/core/quit.h"

@@ -1,11 +1,11 @@
-#include "runtime/core/datatype.h"
+#include "runtime/core/registry.h"
 
 #include <cstring>
 
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/word.h"
 
-namespace vek::datatype {
+namespace vek::registry {
 
 std::array<ActionRow, TYPE_COUNT> action_table;
 std::array<NameEntry, TYPE_COUNT> name_table;
@@ -52,4 +52,4 @@ void make_words() {
     }
 }
 
-}  // namespace vek::datatype
+}  // namespace vek::registry

@@ -3,9 +3,6 @@
 // type list (runtime/core/types.def). The registry keeps the action table
 // that the action dispatchers index by (datatype id, slot) and the name table
 // used to form and mold datatype values.
-//
-// Also here: the datatype! datatype itself (id 1), from
-// runtime/datatypes/datatype.cpp.
 #pragma once
 
 #include <array>
@@ -13,7 +10,7 @@
 
 #include "runtime/core/cell.h"
 
-namespace vek::datatype {
+namespace vek::registry {
 
 // Action slots are numbered from 1; entry s - 1 of a row holds slot s.
 enum Slot : uint32_t {
@@ -59,17 +56,17 @@ inline constexpr ActionFn INHERIT = &inherit;
 // implementation (see implemented()).
 using ActionRow = std::array<ActionFn, ACTION_SLOTS>;
 
-}  // namespace vek::datatype
+}  // namespace vek::registry
 
 namespace vek::actions {
 // The function type of the slot's implementations, as its member `type`:
 // defined for every slot but empty, beside the slot signatures in
 // runtime/actions/dispatch.h.
-template <datatype::Slot slot>
+template <registry::Slot slot>
 struct SlotSignature;
 }  // namespace vek::actions
 
-namespace vek::datatype {
+namespace vek::registry {
 
 // A row of action entries under construction, whose entries were set in slot
 // order up to slot `last`. Each step names its slot and answers a new row, so
@@ -169,20 +166,4 @@ void register_type(uint32_t id, const OrderedRow<last>& row) {
 // made in the global context, its symbol kept in the name table.
 void make_words();
 
-// datatype! -----------------------------------------------------------------
-
-// The id of the datatype a datatype! names: its payload word 1.
-inline uint32_t id(const Cell* datatype) {
-    VEK_CHECK_LAYOUT(datatype, type_in<TYPE_DATATYPE>);
-    return datatype->data1;
-}
-
-// Registers datatype!.
-void init();
-// A datatype! value (header 1, payload word 1 = id) pushed on the evaluation
-// stack.
-Cell* push(uint32_t id);
-// A datatype! value appended at the tail of the block.
-Cell* append_to(const Cell* block, uint32_t id);
-
-}  // namespace vek::datatype
+}  // namespace vek::registry

@@ -1,6 +1,6 @@
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -1,8 +1,5 @@
-// The routines that the library's system object is built with, and those
-// its functions keep calling afterwards: the words object, the collector's
-// figures, the error catalog, the build's facts, the field defaults, the
-// command line, the float formatter's switches, the interpreted-call test,
-// and the switch of the field accessor to the finished object.
+#include "runtime/natives/system_routines.h"
+
 #include <array>
 #include <climits>
 #include <cstring>
@@ -11,6 +8,7 @@
 #include "build_program.h"
 #include "runtime/core/error_catalog.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/callable/routine.h"
@@ -23,17 +21,16 @@
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 #include "runtime/memory/manager.h"
 #include "runtime/memory/series.h"
 #include "runtime/text/float_text.h"
 #include "runtime/text/unicode.h"
 
-namespace vek::system_fields {
+namespace vek::routines {
+
+using system_fields::DefaultBlock;
 
 namespace {
-
-using routine::Arg;
 
 // system/words has no class of its own.
 constexpr uint32_t WORDS_CLASS_ID = UINT32_MAX;
@@ -72,11 +69,13 @@ bool names(const Cell* word, const char* text) {
 
 [[noreturn]] void unknown_name(const Cell* name) { fire(err::script::invalid_arg, name); }
 
+}  // namespace
+
 // ---------------------------------------------------------------- the words object
 
 // The global context seen as an object, which its owner cell then holds.
 Arg words_object(const Arg*) {
-    Cell object{TYPE_OBJECT, uint32_t(context::global), WORDS_CLASS_ID, 0};
+    Cell object = object::cell(TYPE_OBJECT, context::global, WORDS_CLASS_ID);
     *context::owner_of(context::global) = object;
     return answer(stack::push(&object));
 }
@@ -90,6 +89,8 @@ Arg series_cycles(const Arg*) { return answer_integer(int32_t(memory::collection
 Arg nodes_cycles(const Arg*) { return answer_integer(0); }
 
 // ---------------------------------------------------------------- the build
+
+namespace {
 
 // A figure from the build as an integer!: none when it is negative (not
 // known) or does not fit.
@@ -114,6 +115,8 @@ Cell* push_tag() {
     std::strncat(tag.data(), build_info::RELEASE, tag.size() - 2);
     return push_issue(tag.data());
 }
+
+}  // namespace
 
 // release: the dotted release number (string!); time and commit-time: Unix
 // times (integer!); branch, message: string!; tag: the release's tag and
@@ -176,8 +179,8 @@ Arg command_line(const Arg*) {
 // value's truth; other fields change nothing. The value is the answer.
 Arg float_switch(const Arg* args) {
     bool on = !logic::is_false(args[1].cell);
-    if (names(args[0].cell, "pretty?")) float_::pretty_print = on;
-    if (names(args[0].cell, "full?")) float_::full_support = on;
+    if (names(args[0].cell, "pretty?")) float_text::pretty_print = on;
+    if (names(args[0].cell, "full?")) float_text::full_support = on;
     return answer(args[1].cell);
 }
 
@@ -187,24 +190,8 @@ Arg interpreted_call(const Arg*) { return answer_integer(stack::interpreted(null
 Arg error_catalog(const Arg*) { return answer(catalog::push_object()); }
 
 Arg attach_object(const Arg*) {
-    attach();
+    system_fields::attach();
     return answer(push_none());
 }
 
-}  // namespace
-
-void register_routines() {
-    routine::register_fn("system-words", words_object);
-    routine::register_fn("collector-active?", collector_active);
-    routine::register_fn("series-cycles", series_cycles);
-    routine::register_fn("nodes-cycles", nodes_cycles);
-    routine::register_fn("build-fact", build_fact);
-    routine::register_fn("default-block", default_block);
-    routine::register_fn("command-line", command_line);
-    routine::register_fn("float-switch", float_switch);
-    routine::register_fn("interpreted-call?", interpreted_call);
-    routine::register_fn("error-catalog", error_catalog);
-    routine::register_fn("attach-system", attach_object);
-}
-
-}  // namespace vek::system_fields
+}  // namespace vek::routines

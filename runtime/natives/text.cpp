@@ -1,6 +1,6 @@
-#include "runtime/natives/series.h"
+#include "runtime/natives/text.h"
 
-#include "runtime/eval/stack.h"
+#include "runtime/core/stack.h"
 #include "runtime/natives/helpers.h"
 #include "runtime/text/unicode.h"
 
@@ -10,12 +10,12 @@ namespace {
 
 // A char! or the text of a string-like value; binary! holds bytes, which
 // have no case.
-constexpr uint64_t CASED_TYPES = type_bit(TYPE_CHAR) | types::members(types::ANY_STRING);
+constexpr uint64_t CASED_TYPES = type_bit(TYPE_CHAR) | ANY_STRING_TYPES;
 
 // The value changes in place and is the result.
 Pending change_case(const int32_t* refinements, bool upper) {
     check_arg(0, CASED_TYPES);
-    const Cell* part = refinements[0] >= 0 ? stack::arguments + refinements[0] : nullptr;
+    const Cell* part = refinement_arg(refinements, 0);
     unicode::change_case(stack::arguments, part, upper);
     return Pending::none;
 }
