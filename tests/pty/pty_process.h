@@ -13,6 +13,7 @@
 #include <utmp.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -125,6 +126,32 @@ private:
     std::string output_;  // everything the child wrote
     size_t seen_ = 0;     // where the next wait starts looking
     std::function<void(PtyProcess&)> on_output_;
+};
+
+// The verdicts of a harness's cases: each failure is printed with the output
+// that shows it, control bytes escaped.
+class Tally {
+public:
+    void check(const std::string& name, bool ok, const std::string& output) {
+        if (ok) {
+            ++passed_;
+            return;
+        }
+        ++failed_;
+        std::printf("FAILED: %s\n--- output ---\n", name.c_str());
+        for (char c : output) std::printf(c >= 0x20 && c < 0x7F ? "%c" : "\\x%02x", (unsigned char)c);
+        std::printf("\n---\n");
+    }
+
+    // Prints "N passed, N failed"; the harness's exit status.
+    int report() const {
+        std::printf("%d passed, %d failed\n", passed_, failed_);
+        return failed_ == 0 ? 0 : 1;
+    }
+
+private:
+    int passed_ = 0;
+    int failed_ = 0;
 };
 
 }  // namespace vek::test

@@ -14,7 +14,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -96,19 +95,8 @@ void write_two_rows(tui::Screen& screen) {
     _exit(0);
 }
 
-int passed = 0;
-int failed = 0;
+vek::test::Tally tally;
 
-void check(const std::string& name, bool ok, const std::string& output) {
-    if (ok) {
-        ++passed;
-        return;
-    }
-    ++failed;
-    std::printf("FAILED: %s\n--- output ---\n", name.c_str());
-    for (char c : output) std::printf(c >= 0x20 && c < 0x7F ? "%c" : "\\x%02x", (unsigned char)c);
-    std::printf("\n---\n");
-}
 
 void inline_frame_at_the_reported_row() {
     vek::test::PtyProcess pty(child_at_terminal, 20, 8);
@@ -125,14 +113,14 @@ void inline_frame_at_the_reported_row() {
     size_t hidden = out.find("\x1b[?25l"), shown = out.find("\x1b[?25h");
     ok = ok && hidden != std::string::npos && shown != std::string::npos && hidden < out.find("ab") &&
          shown > out.find("cd");
-    check("an inline frame where the cursor was", ok && pty.terminal_restored(), out);
+    tally.check("an inline frame where the cursor was", ok && pty.terminal_restored(), out);
 }
 
 void no_request_without_two_terminals(void (*child)(), const char* expected, const char* name) {
     vek::test::PtyProcess pty(child, 20, 8);
     bool ok = pty.wait_for(expected) && pty.wait_exit() == 0;
     ok = ok && pty.output().find(CURSOR_REQUEST) == std::string::npos;
-    check(name, ok && pty.terminal_restored(), pty.output());
+    tally.check(name, ok && pty.terminal_restored(), pty.output());
 }
 
 }  // namespace
@@ -142,6 +130,5 @@ int main() {
     no_request_without_two_terminals(child_without_terminal_input, "READY0 DONE", "standard input redirected");
     no_request_without_two_terminals(child_without_terminal_output, "READY1 PIPED=0 DONE",
                                      "standard output redirected");
-    std::printf("%d passed, %d failed\n", passed, failed);
-    return failed == 0 ? 0 : 1;
+    return tally.report();
 }

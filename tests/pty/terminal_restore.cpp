@@ -14,7 +14,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
@@ -95,19 +94,8 @@ void wait_for_go() {
     _exit(0);
 }
 
-int passed = 0;
-int failed = 0;
+vek::test::Tally tally;
 
-void check(const std::string& name, bool ok, const std::string& output) {
-    if (ok) {
-        ++passed;
-        return;
-    }
-    ++failed;
-    std::printf("FAILED: %s\n--- output ---\n", name.c_str());
-    for (char c : output) std::printf(c >= 0x20 && c < 0x7F ? "%c" : "\\x%02x", (unsigned char)c);
-    std::printf("\n---\n");
-}
 
 // UI mode: no echo, no line discipline, and of the signal characters only
 // Ctrl+C.
@@ -125,7 +113,7 @@ bool ended_as_expected(int status, int signal_number) {
 void run(const Case& c) {
     vek::test::PtyProcess pty([&c] { child(c); }, 40, 10);
     bool ok = pty.wait_for(READY);
-    check(std::string(c.name) + ": UI mode", ok && in_ui_mode(pty.settings()), pty.output());
+    tally.check(std::string(c.name) + ": UI mode", ok && in_ui_mode(pty.settings()), pty.output());
     pty.type(c.way_out == WayOut::interrupt ? "\x03" : "g");
     int status = 0;
     if (c.way_out == WayOut::exception) {
@@ -143,13 +131,12 @@ void run(const Case& c) {
     bool screen_back = emulator.mouse == 0 && !emulator.alternate_screen && emulator.cursor_visible;
     ok = ok && resets == c.resets && screen_back && pty.terminal_restored() &&
          ended_as_expected(status, c.signal_number);
-    check(std::string(c.name) + ": restored", ok, out);
+    tally.check(std::string(c.name) + ": restored", ok, out);
 }
 
 }  // namespace
 
 int main() {
     for (const Case& c : CASES) run(c);
-    std::printf("%d passed, %d failed\n", passed, failed);
-    return failed == 0 ? 0 : 1;
+    return tally.report();
 }
