@@ -536,18 +536,24 @@ Pending run_control(const Cell* called, const CallPlan* plan, Cursor& at, const 
     return run_conditional(control);
 }
 
-// The control native called by name, its arguments at the cursor, as
-// eval_code calls a native plainly: the native is pushed, its frame opened,
-// and the result replaces it.
-[[gnu::noinline]] Pending eval_control(const Cell* bound, const CallPlan* plan, Cursor& at, const Cell* name) {
+// The native held by the word at the cursor, whose value is bound. A
+// control native the evaluator may call itself is called as eval_code calls
+// a native plainly: the native is pushed, its frame opened, and the result
+// replaces it. Any other goes to eval_word_call.
+[[gnu::noinline]] Pending eval_native_word(const Cell* bound, Cursor& at) {
+    Cursor arguments = at;  // the position past the word, where control_plan looks
+    arguments.pos++;
+    const CallPlan* plan = control_plan(bound, arguments);
+    if (!plan) return eval_word_call(bound, at);
     check_stack();
     Cell called = *bound;
+    Cell name = *at.pos++;
     Cell* slot = stack::push(&called);
-    stack::push_frame(name, native_mark(at));
-    VEK_PASS(run_control(&called, plan, at, name));
+    stack::push_frame(&name, native_mark(at));
+    VEK_PASS(run_control(&called, plan, at, &name));
     at.sync();
     stack::unwind();
-    event(trace::EV_RETURN, at.code, at.pos, stack::top - 1, name);
+    event(trace::EV_RETURN, at.code, at.pos, stack::top - 1, &name);
     copy_cell(slot + 1, slot);
     stack::top = slot + 1;
     return Pending::none;
@@ -702,15 +708,8 @@ Pending eval_word(Cursor& at, const Cell* bound) {
             fire(err::script::no_value, word);
         case TYPE_OP:
             fire(err::script::no_op_arg, word);
-        case TYPE_NATIVE: {
-            Cursor arguments = at;  // the position past the word, where control_plan looks
-            arguments.pos++;
-            const CallPlan* plan = control_plan(bound, arguments);
-            if (!plan) return eval_word_call(bound, at);
-            Cell called = *bound;
-            Cell name = *at.pos++;
-            return eval_control(&called, plan, at, &name);
-        }
+        case TYPE_NATIVE:
+            return eval_native_word(bound, at);
         case TYPE_ACTION: case TYPE_FUNCTION: case TYPE_ROUTINE:
             return eval_word_call(bound, at);
         default:
@@ -825,7 +824,10 @@ Pending run_inline_call(const Cell* op_value, const Cell* name, const PlanArgume
     stack::top = start;
     stack::push_frame(&name, native_mark(at));
     stack::keep();
-    VEK_PASS(eval_expression(at, {.prefix = true, .sub = true}));
+    if (cell_type(at.pos) == TYPE_PAREN)
+        VEK_PASS(eval_paren(at));
+    else
+        VEK_PASS(eval_expression(at, {.prefix = true, .sub = true}));
     const Cell* right = stack::top - 1;
     if (!trace::tracing && is_inline_number(right) && takes_type(right_argument, cell_type(right))) {
         compute_inline(inline_op_of(&op_cell), start, right);
@@ -1200,6 +1202,8 @@ Pending eval_expression(Cursor& at, ExprFlags flags) {
         at.pos++;
     } else if (bound && cell_type(bound) == TYPE_FUNCTION) {
         VEK_PASS(eval_word_call(bound, at));
+    } else if (bound && cell_type(bound) == TYPE_NATIVE) {
+        VEK_PASS(eval_native_word(bound, at));
     } else if (bound) {
         VEK_PASS(eval_word(at, bound));
     } else if (!type_in_set(type, IN_ACTIVE_TYPES)) {
