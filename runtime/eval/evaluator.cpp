@@ -816,7 +816,8 @@ Pending run_inline_call(const Cell* op_value, const Cell* name, const PlanArgume
 // result. The right operand may switch tracing on: the events after it
 // still fire. Untraced, a number the operator takes is computed at once,
 // with nothing to check and no event.
-[[gnu::noinline]] Pending eval_inline_call(const Cell* op_value, const CallPlan* plan, Cursor& at, Cell* start) {
+[[gnu::always_inline]] inline Pending eval_inline_call(const Cell* op_value, const CallPlan* plan, Cursor& at,
+                                                      Cell* start) {
     check_stack();
     Cell op_cell = *op_value;  // the right operand may move the context's values
     PlanArgument right_argument = plan_arguments(plan)[1];
