@@ -320,10 +320,6 @@ constexpr std::array<int32_t, MAX_REFINEMENTS> NO_REFINEMENTS = [] {
     return slots;
 }();
 
-}  // namespace
-
-namespace {
-
 // Past the code's end only an optional literal argument is passed, as unset!.
 void missing_argument(const Cell* called, const Cell* name, const PlanArgument& argument) {
     if (argument.mode == ARG_LITERAL && takes_type(argument, TYPE_UNSET)) {
