@@ -1,6 +1,7 @@
 #include "runtime/eval/evaluator.h"
 
 #include <array>
+#include <cstddef>
 
 #include "platform/runtime_thread.h"
 #include "runtime/actions/dispatch.h"
@@ -101,7 +102,7 @@ Pending run_block(const Cell* block, BlockFlags flags);
 Pending run_untraced(Cursor& at, BlockFlags flags);
 bool runs_framed(const Cell* block);
 Pending eval_framed_block(const Cell* block, BlockFlags flags);
-Pending eval_word_call(const Cell* called, Cursor& at, const Cell* name);
+Pending eval_word_call(const Cell* bound, Cursor& at);
 
 // The value of a bound word whose context's values are at hand, or nullptr
 // (unbound, not resolved yet, a function context outside its call), where
@@ -193,10 +194,36 @@ constexpr int32_t INLINE_OP_CODES[INLINE_OPS] = {
     actions::COMP_LESSER_EQUAL, actions::COMP_GREATER_EQUAL,
 };
 
+// A boot native's plan, copied at its first plain call here: the plan made
+// for a boot native's internal block never changes, so that its arguments'
+// descriptions are read once rather than through the argument cache at
+// every call.
+constexpr uint32_t KNOWN_ARGUMENTS = 4;
+struct KnownPlan {
+    CallPlan plan;
+    PlanArgument arguments[KNOWN_ARGUMENTS];
+    bool known;
+};
+static_assert(offsetof(KnownPlan, arguments) == sizeof(CallPlan));
+
+// The callable's plan from its copy, copied first when it is plain and its
+// arguments fit; else the plan where it is, or nullptr when it has none.
+const CallPlan* known_plan(KnownPlan& copy, const Cell* callable) {
+    if (copy.known) [[likely]]
+        return &copy.plan;
+    const CallPlan* plan = plain_plan(callable);
+    if (!plan || plan->arity > KNOWN_ARGUMENTS) return plan;
+    copy.plan = *plan;
+    std::copy(plan_arguments(plan), plan_arguments(plan) + plan->arity, copy.arguments);
+    copy.known = true;
+    return &copy.plan;
+}
+
 struct InlineOps {
     Cell boot[INLINE_OPS];       // the operators as boot bound them
     uint8_t by_action[64];       // an action's slot -> its InlineOp, or INLINE_NONE
     uint8_t by_native[128];      // a native's position -> its InlineOp, or INLINE_NONE
+    KnownPlan plans[INLINE_OPS];
 };
 InlineOps inline_ops;
 bool inline_ops_known = false;  // the tables above are filled in
@@ -341,6 +368,7 @@ struct ControlNatives {
     Cell boot[CONTROLS];     // the natives as boot bound them
     uint8_t by_native[128];  // a native's position -> its index in boot, or CONTROL_NONE
     ArgumentModes modes[CONTROLS];
+    KnownPlan plans[CONTROLS];
 };
 ControlNatives control_natives;
 
@@ -382,7 +410,7 @@ const CallPlan* control_plan(const Cell* bound, const Cursor& at) {
     if (trace::tracing) return nullptr;
     uint8_t control = control_of(bound);
     if (control == CONTROL_NONE) return nullptr;
-    const CallPlan* plan = plain_plan(bound);
+    const CallPlan* plan = known_plan(control_natives.plans[control], bound);
     return plan && plain_quoted_argument(control, plan, at) ? plan : nullptr;
 }
 
@@ -508,18 +536,24 @@ Pending run_control(const Cell* called, const CallPlan* plan, Cursor& at, const 
     return run_conditional(control);
 }
 
-// The control native called by name, its arguments at the cursor, as
-// eval_code calls a native plainly: the native is pushed, its frame opened,
-// and the result replaces it.
-[[gnu::noinline]] Pending eval_control(const Cell* bound, const CallPlan* plan, Cursor& at, const Cell* name) {
+// The native held by the word at the cursor, whose value is bound. A
+// control native the evaluator may call itself is called as eval_code calls
+// a native plainly: the native is pushed, its frame opened, and the result
+// replaces it. Any other goes to eval_word_call.
+[[gnu::noinline]] Pending eval_native_word(const Cell* bound, Cursor& at) {
+    Cursor arguments = at;  // the position past the word, where control_plan looks
+    arguments.pos++;
+    const CallPlan* plan = control_plan(bound, arguments);
+    if (!plan) return eval_word_call(bound, at);
     check_stack();
     Cell called = *bound;
+    Cell name = *at.pos++;
     Cell* slot = stack::push(&called);
-    stack::push_frame(name, native_mark(at));
-    VEK_PASS(run_control(&called, plan, at, name));
+    stack::push_frame(&name, native_mark(at));
+    VEK_PASS(run_control(&called, plan, at, &name));
     at.sync();
     stack::unwind();
-    event(trace::EV_RETURN, at.code, at.pos, stack::top - 1, name);
+    event(trace::EV_RETURN, at.code, at.pos, stack::top - 1, &name);
     copy_cell(slot + 1, slot);
     stack::top = slot + 1;
     return Pending::none;
@@ -674,17 +708,22 @@ Pending eval_word(Cursor& at, const Cell* bound) {
             fire(err::script::no_value, word);
         case TYPE_OP:
             fire(err::script::no_op_arg, word);
-        case TYPE_NATIVE: case TYPE_ACTION: case TYPE_FUNCTION: case TYPE_ROUTINE: {
-            Cell called = *bound;
-            Cell name = *word;
-            at.pos++;
-            if (const CallPlan* plan = control_plan(&called, at)) return eval_control(&called, plan, at, &name);
-            return eval_word_call(&called, at, &name);
-        }
+        case TYPE_NATIVE:
+            return eval_native_word(bound, at);
+        case TYPE_ACTION: case TYPE_FUNCTION: case TYPE_ROUTINE:
+            return eval_word_call(bound, at);
         default:
             push_value(at.code, at.pos++, bound);
             return Pending::none;
     }
+}
+
+// The paren at the cursor, its value pushed.
+[[gnu::always_inline]] inline Pending eval_paren(Cursor& at) {
+    const Cell* paren = at.pos++;
+    VEK_PASS(run_block(paren, {}));
+    at.sync();
+    return Pending::none;
 }
 
 // The value of one expression, pushed at the stack top; the infix look-ahead
@@ -692,12 +731,8 @@ Pending eval_word(Cursor& at, const Cell* bound) {
 Pending eval_value(Cursor& at, bool passive) {
     const Cell* value = at.pos;
     switch (cell_type(value)) {
-        case TYPE_PAREN: {
-            at.pos++;
-            VEK_PASS(run_block(value, {}));
-            at.sync();
-            return Pending::none;
-        }
+        case TYPE_PAREN:
+            return eval_paren(at);
         case TYPE_SET_WORD:  // the untraced expression step takes plain stores itself
             return eval_general_set_word(at);
         case TYPE_SET_PATH:
@@ -754,7 +789,7 @@ Pending eval_value(Cursor& at, bool passive) {
 // The operator's plan when the infix step may call it so, else nullptr.
 const CallPlan* inline_call_plan(const Cell* op_value, const Cursor& at, const Cell* left) {
     if (inline_op_of(op_value) == INLINE_NONE || !is_inline_number(left) || at.pos + 1 >= at.tail) return nullptr;
-    const CallPlan* plan = plain_plan(op_value);
+    const CallPlan* plan = known_plan(inline_ops.plans[inline_op_of(op_value)], op_value);
     if (!plan || plan->arity != 2) return nullptr;
     const PlanArgument* arguments = plan_arguments(plan);
     bool normal = arguments[0].mode == ARG_NORMAL && arguments[1].mode == ARG_NORMAL;
@@ -781,7 +816,8 @@ Pending run_inline_call(const Cell* op_value, const Cell* name, const PlanArgume
 // result. The right operand may switch tracing on: the events after it
 // still fire. Untraced, a number the operator takes is computed at once,
 // with nothing to check and no event.
-[[gnu::noinline]] Pending eval_inline_call(const Cell* op_value, const CallPlan* plan, Cursor& at, Cell* start) {
+[[gnu::always_inline]] inline Pending eval_inline_call(const Cell* op_value, const CallPlan* plan, Cursor& at,
+                                                      Cell* start) {
     check_stack();
     Cell op_cell = *op_value;  // the right operand may move the context's values
     PlanArgument right_argument = plan_arguments(plan)[1];
@@ -789,7 +825,10 @@ Pending run_inline_call(const Cell* op_value, const Cell* name, const PlanArgume
     stack::top = start;
     stack::push_frame(&name, native_mark(at));
     stack::keep();
-    VEK_PASS(eval_expression(at, {.prefix = true, .sub = true}));
+    if (cell_type(at.pos) == TYPE_PAREN)
+        VEK_PASS(eval_paren(at));
+    else
+        VEK_PASS(eval_expression(at, {.prefix = true, .sub = true}));
     const Cell* right = stack::top - 1;
     if (!trace::tracing && is_inline_number(right) && takes_type(right_argument, cell_type(right))) {
         compute_inline(inline_op_of(&op_cell), start, right);
@@ -1162,10 +1201,16 @@ Pending eval_expression(Cursor& at, ExprFlags flags) {
     if (bound && !type_in_set(cell_type(bound), IN_ACTIVE_WORD_VALUES)) {
         stack::push(bound);
         at.pos++;
+    } else if (bound && cell_type(bound) == TYPE_FUNCTION) {
+        VEK_PASS(eval_word_call(bound, at));
+    } else if (bound && cell_type(bound) == TYPE_NATIVE) {
+        VEK_PASS(eval_native_word(bound, at));
     } else if (bound) {
         VEK_PASS(eval_word(at, bound));
     } else if (!type_in_set(type, IN_ACTIVE_TYPES)) {
         stack::push(at.pos++);
+    } else if (type == TYPE_PAREN) {
+        VEK_PASS(eval_paren(at));
     } else if (type == TYPE_SET_WORD) {
         operators_taken = eval_plain_set_word(at);
         if (!operators_taken) VEK_PASS(eval_general_set_word(at));
@@ -1258,7 +1303,7 @@ constexpr uint32_t TRACE_ATTRIBUTES = function::FLAG_TRACE | function::FLAG_NO_T
     event(trace::EV_PROLOG, &body, nullptr, &function, name);
     Pending p = Pending::none;
     if (cell_type(&body) == TYPE_BLOCK)
-        p = eval_block(&body, {.chain = true});
+        p = run_block(&body, {.chain = true});
     else
         make_unset(stack::arguments);
     event(trace::EV_EPILOG, &body, nullptr, &function, name);
@@ -1443,13 +1488,16 @@ Pending eval_code(const Cell* called, Cursor& at, CallFlags flags, const Cell* p
 
 namespace {
 
-// A call by a word, which names its frame and reports it: no path, no
-// apply, and a callable other than an operator, as eval_code would find.
-// The value called is the word step's copy, which stays put meanwhile.
-[[gnu::noinline]] Pending eval_word_call(const Cell* called, Cursor& at, const Cell* name) {
-    if (const CallPlan* plan = trace::tracing ? nullptr : plain_plan(called))
-        return run_plain_call(called, plan, at, {.sub = true}, name, name);
-    return eval_general_call(called, at, {.sub = true}, nullptr, name, APPLY_NONE, 1);
+// A call by the word at the cursor, whose value is bound: it names the
+// call's frame and reports it. No path, no apply, and a callable other than
+// an operator, as eval_code would find. The value called and the word are
+// copied first, into cells that stay put while the call runs and go with it.
+[[gnu::noinline]] Pending eval_word_call(const Cell* bound, Cursor& at) {
+    Cell called = *bound;
+    Cell name = *at.pos++;
+    if (const CallPlan* plan = trace::tracing ? nullptr : plain_plan(&called))
+        return run_plain_call(&called, plan, at, {.sub = true}, &name, &name);
+    return eval_general_call(&called, at, {.sub = true}, nullptr, &name, APPLY_NONE, 1);
 }
 
 }  // namespace
@@ -1483,6 +1531,7 @@ void init() {
 void remember_boot_values() {
     std::fill(std::begin(inline_ops.by_action), std::end(inline_ops.by_action), INLINE_NONE);
     std::fill(std::begin(inline_ops.by_native), std::end(inline_ops.by_native), INLINE_NONE);
+    for (KnownPlan& plan : inline_ops.plans) plan.known = false;
     for (uint8_t op = 0; op < INLINE_OPS; op++) {
         Cell* value = context::get_global_cell(symbol::make(INLINE_OP_WORDS[op]));
         op::set_inline_tag(value, op + 1u);
@@ -1495,6 +1544,7 @@ void remember_boot_values() {
     gc::add_root("evaluator's boot operators", mark_inline_ops);
     std::fill(std::begin(control_natives.by_native), std::end(control_natives.by_native), CONTROL_NONE);
     std::fill(std::begin(control_natives.modes), std::end(control_natives.modes), MODES_UNREAD);
+    for (KnownPlan& plan : control_natives.plans) plan.known = false;
     for (uint8_t i = 0; i < CONTROLS; i++) {
         const Cell* value = context::get_global_cell(symbol::make(CONTROL_WORDS[i]));
         control_natives.boot[i] = *value;

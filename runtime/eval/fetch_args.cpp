@@ -51,11 +51,15 @@ struct Call {
 const Cell* cache_at(const Call& call, uint32_t index) { return node_buffer(call.cache)->cells() + index; }
 uint32_t cache_length(const Call& call) { return node_buffer(call.cache)->length(); }
 
-[[noreturn]] void raise_expect_arg(const Cell* called, const Cell* name, uint32_t index, uint32_t type) {
+}  // namespace
+
+void raise_expect_arg(const Cell* called, const Cell* name, uint32_t index, uint32_t type) {
     Cell datatype = datatype::cell(type);
     Cell* word = push_spec_word(called, index);
     fire(err::script::expect_arg, name, &datatype, word);
 }
+
+namespace {
 
 void check_type(const Call& call, uint32_t index, const Cell* value) {
     if (!typeset::contains(cache_at(call, index), cell_type(value)))
@@ -315,15 +319,6 @@ constexpr std::array<int32_t, MAX_REFINEMENTS> NO_REFINEMENTS = [] {
     slots.fill(-1);
     return slots;
 }();
-
-}  // namespace
-
-void check_plain_type(const Cell* called, const Cell* name, const PlanArgument& argument, const Cell* value) {
-    if (!takes_type(argument, cell_type(value)))
-        raise_expect_arg(called, name, argument.cache_index, cell_type(value));
-}
-
-namespace {
 
 // Past the code's end only an optional literal argument is passed, as unset!.
 void missing_argument(const Cell* called, const Cell* name, const PlanArgument& argument) {

@@ -28,9 +28,16 @@ Pending fetch_plain_args(const Cell* called, const CallPlan* plan, Cursor& at, b
 Pending fetch_plain_args_from(const Cell* called, const CallPlan* plan, const PlanArgument* argument, Cursor& at,
                               bool infix, const Cell* name);
 
+// Raises expect-arg, naming the argument of the called value's spec entry at
+// the cache index, for a value of the type given.
+[[noreturn]] void raise_expect_arg(const Cell* called, const Cell* name, uint32_t cache_index, uint32_t type);
+
 // Raises expect-arg, naming the argument, when the value's type is not one
-// the argument takes.
-void check_plain_type(const Cell* called, const Cell* name, const PlanArgument& argument, const Cell* value);
+// the argument takes. Inline, as every argument of a plain call is tested.
+inline void check_plain_type(const Cell* called, const Cell* name, const PlanArgument& argument, const Cell* value) {
+    if (!takes_type(argument, cell_type(value))) [[unlikely]]
+        raise_expect_arg(called, name, argument.cache_index, cell_type(value));
+}
 
 // What a function! or routine! called with no refinement named has pushed
 // after its arguments: false for each refinement, none! for each of their
