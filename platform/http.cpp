@@ -78,14 +78,8 @@ size_t on_body(char* bytes, size_t, size_t size, void* data) {
     }
 }
 
-struct HandleDeleter {
-    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
-};
-struct ListDeleter {
-    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
-using Handle = std::unique_ptr<CURL, HandleDeleter>;
-using List = std::unique_ptr<curl_slist, ListDeleter>;
+using Handle = std::unique_ptr<CURL, Releaser<curl_easy_cleanup>>;
+using List = std::unique_ptr<curl_slist, Releaser<curl_slist_free_all>>;
 
 bool append_line(List& list, const std::string& line) {
     curl_slist* grown = curl_slist_append(list.get(), line.c_str());

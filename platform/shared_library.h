@@ -60,6 +60,16 @@ struct LibraryFunction {
     }
 };
 
+// A std::unique_ptr deleter that hands the pointer to a library function,
+// such as the library's close or free.
+template <auto& release>
+struct Releaser {
+    template <typename T>
+    void operator()(T* pointer) const {
+        release(pointer);
+    }
+};
+
 }  // namespace vek::platform
 
 #define VEK_LIBRARY_INDEX(name) name##_index,

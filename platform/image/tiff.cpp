@@ -122,14 +122,8 @@ void silence_process_handlers() {
     (void)silenced;
 }
 
-struct CloseTiff {
-    void operator()(TIFF* tif) const { TIFFClose(tif); }
-};
-struct FreeOptions {
-    void operator()(TIFFOpenOptions* options) const { TIFFOpenOptionsFree(options); }
-};
-using Tiff = std::unique_ptr<TIFF, CloseTiff>;
-using Options = std::unique_ptr<TIFFOpenOptions, FreeOptions>;
+using Tiff = std::unique_ptr<TIFF, Releaser<TIFFClose>>;
+using Options = std::unique_ptr<TIFFOpenOptions, Releaser<TIFFOpenOptionsFree>>;
 
 // Opens the stream in the mode ("r" or "w"); null when libtiff refuses it.
 // The stream outlives the TIFF.
