@@ -5,9 +5,16 @@
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
 
+#include "platform/shared_library.h"
+
 namespace vek::platform {
 
 namespace {
+
+// libcrypto is loaded at the first digest; without it there is none.
+#define VEK_LIBCRYPTO_FUNCTIONS(F) \
+    F(EVP_md5) F(EVP_sha1) F(EVP_sha256) F(EVP_sha384) F(EVP_sha512) F(EVP_Digest) F(HMAC)
+VEK_SHARED_LIBRARY(VEK_LIBCRYPTO_SONAME, VEK_LIBCRYPTO_FUNCTIONS)
 
 const EVP_MD* algorithm(DigestKind kind) {
     switch (kind) {
@@ -46,6 +53,7 @@ size_t digest_size(DigestKind kind) {
 }
 
 std::optional<Digest> digest(DigestKind kind, std::span<const uint8_t> data) {
+    if (!library.available()) return std::nullopt;
     const EVP_MD* md = algorithm(kind);
     Digest result{};
     unsigned int size = 0;
@@ -55,6 +63,7 @@ std::optional<Digest> digest(DigestKind kind, std::span<const uint8_t> data) {
 }
 
 std::optional<Digest> hmac(DigestKind kind, std::span<const uint8_t> key, std::span<const uint8_t> data) {
+    if (!library.available()) return std::nullopt;
     const EVP_MD* md = algorithm(kind);
     if (!md || key.size() > size_t(INT_MAX)) return std::nullopt;
     Digest result{};

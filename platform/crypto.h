@@ -2,6 +2,8 @@
 // SHA-384 and SHA-512 of a byte buffer, and the HMAC (RFC 2104) keyed with
 // any bytes. Every library call is checked: a call that fails gives no
 // digest at all, never a buffer of unset bytes. Results are returned by value.
+// libcrypto is loaded at the first digest or HMAC; when it cannot be, there
+// is no digest either.
 #pragma once
 
 #include <array>

@@ -1,12 +1,12 @@
 #include "platform/http.h"
 
 #include <curl/curl.h>
-#include <dlfcn.h>
 
 #include <algorithm>
 #include <exception>
 #include <memory>
-#include <optional>
+
+#include "platform/shared_library.h"
 
 namespace vek::platform::http {
 
@@ -16,49 +16,19 @@ constexpr long MOST_REDIRECTS = 20;
 // Header lines past this size end the request: no real response has them.
 constexpr size_t LONGEST_HEADERS = size_t(1) << 20;
 
-// The libcurl functions in use. libcurl and what it pulls in (TLS, HTTP/2,
-// IDN, Kerberos, LDAP and more) take longer to load than the rest of vek
-// takes to start, so the library is loaded at the first request, not with
-// the program.
-struct Curl {
-    decltype(&curl_global_init) global_init;
-    decltype(&curl_easy_init) easy_init;
-    decltype(&curl_easy_setopt) easy_setopt;
-    decltype(&curl_easy_perform) easy_perform;
-    decltype(&curl_easy_getinfo) easy_getinfo;
-    decltype(&curl_easy_cleanup) easy_cleanup;
-    decltype(&curl_slist_append) slist_append;
-    decltype(&curl_slist_free_all) slist_free_all;
-};
+// libcurl and what it pulls in (TLS, HTTP/2, IDN, Kerberos, LDAP and more)
+// take longer to load than the rest of vek takes to start, so the library is
+// loaded at the first request, not with the program.
+#define VEK_LIBCURL_FUNCTIONS(F)                                                                               \
+    F(curl_global_init) F(curl_easy_init) F(curl_easy_setopt) F(curl_easy_perform) F(curl_easy_getinfo)        \
+    F(curl_easy_cleanup) F(curl_slist_append) F(curl_slist_free_all)
+VEK_SHARED_LIBRARY(VEK_LIBCURL_SONAME, VEK_LIBCURL_FUNCTIONS)
 
-template <typename Fn>
-bool find_symbol(void* library, const char* name, Fn& fn) {
-    fn = reinterpret_cast<Fn>(dlsym(library, name));
-    return fn != nullptr;
-}
-
-// Loads libcurl and makes its global state; nothing when either fails. The
-// library stays loaded for the rest of the run.
-std::optional<Curl> load_curl() {
-    void* library = dlopen("libcurl.so.4", RTLD_NOW | RTLD_LOCAL);
-    if (!library) return std::nullopt;
-    Curl c{};
-    bool found = find_symbol(library, "curl_global_init", c.global_init) &&
-                 find_symbol(library, "curl_easy_init", c.easy_init) &&
-                 find_symbol(library, "curl_easy_setopt", c.easy_setopt) &&
-                 find_symbol(library, "curl_easy_perform", c.easy_perform) &&
-                 find_symbol(library, "curl_easy_getinfo", c.easy_getinfo) &&
-                 find_symbol(library, "curl_easy_cleanup", c.easy_cleanup) &&
-                 find_symbol(library, "curl_slist_append", c.slist_append) &&
-                 find_symbol(library, "curl_slist_free_all", c.slist_free_all);
-    if (!found || c.global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) return std::nullopt;
-    return c;
-}
-
-// libcurl, loaded at the first call; nullptr when it cannot be.
-const Curl* curl() {
-    static const std::optional<Curl> loaded = load_curl();
-    return loaded ? &*loaded : nullptr;
+// Whether libcurl is loaded and its global state made; the first call does
+// both, and its answer holds for the run.
+bool curl_ready() {
+    static const bool ready = library.available() && curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+    return ready;
 }
 
 // What the callbacks fill in while libcurl runs the transfer.
@@ -108,17 +78,11 @@ size_t on_body(char* bytes, size_t, size_t size, void* data) {
     }
 }
 
-struct HandleDeleter {
-    void operator()(CURL* handle) const { curl()->easy_cleanup(handle); }
-};
-struct ListDeleter {
-    void operator()(curl_slist* list) const { curl()->slist_free_all(list); }
-};
-using Handle = std::unique_ptr<CURL, HandleDeleter>;
-using List = std::unique_ptr<curl_slist, ListDeleter>;
+using Handle = std::unique_ptr<CURL, Releaser<curl_easy_cleanup>>;
+using List = std::unique_ptr<curl_slist, Releaser<curl_slist_free_all>>;
 
 bool append_line(List& list, const std::string& line) {
-    curl_slist* grown = curl()->slist_append(list.get(), line.c_str());
+    curl_slist* grown = curl_slist_append(list.get(), line.c_str());
     if (!grown) return false;
     list.release();
     list.reset(grown);
@@ -153,34 +117,34 @@ bool header_list(const Request& request, List& list) {
 // empty one when it has none), any other method when it has one.
 void set_method(CURL* handle, const Request& request) {
     if (request.method == "GET") {
-        curl()->easy_setopt(handle, CURLOPT_HTTPGET, 1L);
+        curl_easy_setopt(handle, CURLOPT_HTTPGET, 1L);
         return;
     }
     if (request.method == "HEAD") {
-        curl()->easy_setopt(handle, CURLOPT_NOBODY, 1L);
+        curl_easy_setopt(handle, CURLOPT_NOBODY, 1L);
         return;
     }
     if (request.method == "POST" || request.has_body) {
-        curl()->easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(request.body.size()));
+        curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(request.body.size()));
         const char* bytes = request.body.empty() ? "" : reinterpret_cast<const char*>(request.body.data());
-        curl()->easy_setopt(handle, CURLOPT_POSTFIELDS, bytes);
+        curl_easy_setopt(handle, CURLOPT_POSTFIELDS, bytes);
     }
-    if (request.method != "POST") curl()->easy_setopt(handle, CURLOPT_CUSTOMREQUEST, request.method.c_str());
+    if (request.method != "POST") curl_easy_setopt(handle, CURLOPT_CUSTOMREQUEST, request.method.c_str());
 }
 
 void set_transport(CURL* handle, const Request& request) {
-    curl()->easy_setopt(handle, CURLOPT_URL, request.url.c_str());
-    curl()->easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl()->easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl()->easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
-    curl()->easy_setopt(handle, CURLOPT_MAXREDIRS, MOST_REDIRECTS);
-    curl()->easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl()->easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
+    curl_easy_setopt(handle, CURLOPT_URL, request.url.c_str());
+    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(handle, CURLOPT_MAXREDIRS, MOST_REDIRECTS);
+    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
     // libcurl's time-outs would otherwise use signals, which belong to the runtime.
-    curl()->easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
-    curl()->easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, long(request.connect_timeout_ms));
-    curl()->easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl()->easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, long(request.stall_timeout_s));
+    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, long(request.connect_timeout_ms));
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, long(request.stall_timeout_s));
 }
 
 Outcome outcome_of(CURLcode code, const Transfer& transfer) {
@@ -202,24 +166,24 @@ Outcome outcome_of(CURLcode code, const Transfer& transfer) {
 
 Response perform(const Request& request) {
     Response response;
-    if (!curl()) return response;  // failed: there is no libcurl to ask
-    Handle handle(curl()->easy_init());
+    if (!curl_ready()) return response;  // failed: there is no libcurl to ask
+    Handle handle(curl_easy_init());
     List headers;
     if (!handle || !header_list(request, headers)) throw std::bad_alloc();
     Transfer transfer{.response = &response, .longest_body = request.longest_body, .too_long = false, .caught = {}};
     CURL* h = handle.get();
     set_transport(h, request);
     set_method(h, request);
-    curl()->easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
-    curl()->easy_setopt(h, CURLOPT_HEADERFUNCTION, on_header);
-    curl()->easy_setopt(h, CURLOPT_HEADERDATA, &transfer);
-    curl()->easy_setopt(h, CURLOPT_WRITEFUNCTION, on_body);
-    curl()->easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
-    CURLcode code = curl()->easy_perform(h);
+    curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
+    curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, on_header);
+    curl_easy_setopt(h, CURLOPT_HEADERDATA, &transfer);
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, on_body);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
+    CURLcode code = curl_easy_perform(h);
     if (transfer.caught) std::rethrow_exception(transfer.caught);
     response.outcome = outcome_of(code, transfer);
     long status = 0;
-    if (response.outcome == Outcome::ok && curl()->easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK)
+    if (response.outcome == Outcome::ok && curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK)
         response.status = int32_t(status);
     return response;
 }

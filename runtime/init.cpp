@@ -68,7 +68,6 @@
 #include "runtime/parse/parse.h"
 #include "runtime/tables/ownership.h"
 #include "runtime/tables/random.h"
-#include "runtime/text/unicode.h"
 
 namespace vek::runtime {
 
@@ -139,7 +138,6 @@ void init() {
     root::init();  // the root block, the argument stack and the frame stack
     symbol::init_block();
     context::init_global();
-    unicode::init_case_tables();
     symbol::init_table();
     registry::make_words();
     fixed_words::init();

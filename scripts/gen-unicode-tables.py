@@ -214,6 +214,9 @@ def render(upper_bmp, lower_bmp, upper_above, lower_above, zero, wide, ambiguous
     for name in ("to_upper_bmp", "to_lower_bmp", "to_upper_above_bmp", "to_lower_above_bmp"):
         out.append(f"const PairList {name}{{{name}_pairs, std::size({name}_pairs) / 2}};")
     out.append("")
+    for name in ("to_upper", "to_lower"):
+        out.append(f"constinit const CaseTable {name}_table = direct_case_table({name}_bmp_pairs);")
+    out.append("")
     out.append("}  // namespace vek::unicode")
     return "\n".join(out) + "\n"
 

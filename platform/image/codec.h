@@ -74,7 +74,7 @@ enum class Status {
     bad_data,     // not a valid file of the format, or cut short
     too_large,    // a side above MAX_SIDE, a pixel count above the limit, or a zero side
     no_memory,    // the pixels could not be allocated
-    unsupported,  // valid, but a variant this module does not read
+    unsupported,  // valid, but a variant this module does not read, or the format's library is missing
     failed,       // the library refused to encode
 };
 

@@ -6,7 +6,8 @@
 // giflib's quantizer otherwise; GIF has no partial transparency, so a pixel
 // below half alpha becomes the transparent index and any other is opaque.
 // giflib reports failures by codes; every structure it allocates is closed or
-// freed on every path.
+// freed on every path. giflib is loaded at the first decoding or encoding;
+// without it both answer unsupported.
 #include <gif_lib.h>
 
 #include <algorithm>
@@ -18,9 +19,17 @@
 
 #include "platform/image/codec.h"
 #include "platform/image/internal.h"
+#include "platform/shared_library.h"
 
 namespace vek::platform::image {
 namespace {
+
+#define VEK_GIFLIB_FUNCTIONS(F)                                                                                \
+    F(DGifOpen) F(DGifCloseFile) F(DGifGetRecordType) F(DGifGetExtension) F(DGifGetExtensionNext)              \
+    F(DGifExtensionToGCB) F(DGifGetImageDesc) F(DGifGetLine) F(EGifOpen) F(EGifCloseFile) F(EGifSetGifVersion) \
+    F(EGifPutScreenDesc) F(EGifGCBToExtension) F(EGifPutExtension) F(EGifPutImageDesc) F(EGifPutLine)         \
+    F(GifMakeMapObject) F(GifFreeMapObject) F(GifQuantizeBuffer)
+VEK_SHARED_LIBRARY(VEK_GIFLIB_SONAME, VEK_GIFLIB_FUNCTIONS)
 
 constexpr uint32_t OPAQUE = 0xFF000000u;
 
@@ -277,6 +286,7 @@ Status encode_into(const Bitmap& bitmap, std::vector<uint8_t>& out) {
 }  // namespace
 
 Decoded decode_gif(std::span<const uint8_t> bytes, uint64_t max_pixels) {
+    if (!library.available()) return refused(Status::unsupported);
     Decoded result;
     Input input{bytes};
     int error = 0;
@@ -293,6 +303,7 @@ Decoded decode_gif(std::span<const uint8_t> bytes, uint64_t max_pixels) {
 
 Status encode_gif(const Bitmap& bitmap, std::vector<uint8_t>& out) {
     out.clear();
+    if (!library.available()) return Status::unsupported;
     Status status = encode_into(bitmap, out);
     if (status != Status::ok) out.clear();
     return status;

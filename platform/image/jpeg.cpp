@@ -6,14 +6,21 @@
 // files, which hold inverted ink values as Adobe's applications write them,
 // are converted to RGB here. Alpha is always 255. The encoder writes quality
 // 90 with 4:4:4 sampling (no chroma subsampling: the edges of drawn images
-// stay sharp) and drops alpha.
+// stay sharp) and drops alpha. TurboJPEG is loaded at the first decoding or
+// encoding; without it both answer unsupported.
 #include <turbojpeg.h>
 
 #include "platform/image/codec.h"
 #include "platform/image/internal.h"
+#include "platform/shared_library.h"
 
 namespace vek::platform::image {
 namespace {
+
+#define VEK_TURBOJPEG_FUNCTIONS(F)                                                                            \
+    F(tjInitDecompress) F(tjInitCompress) F(tjDestroy) F(tjFree) F(tjGetErrorStr2) F(tjDecompressHeader3)     \
+    F(tjDecompress2) F(tjCompress2)
+VEK_SHARED_LIBRARY(VEK_TURBOJPEG_SONAME, VEK_TURBOJPEG_FUNCTIONS)
 
 constexpr int QUALITY = 90;
 
@@ -65,6 +72,7 @@ void cmyk_to_pixels(Bitmap& bitmap) {
 }  // namespace
 
 Decoded decode_jpeg(std::span<const uint8_t> bytes, uint64_t max_pixels) {
+    if (!library.available()) return refused(Status::unsupported);
     Handle handle(tjInitDecompress());
     if (!handle.get()) return refused(Status::no_memory);
     int width = 0, height = 0, subsampling = 0, colorspace = 0;
@@ -87,6 +95,7 @@ Decoded decode_jpeg(std::span<const uint8_t> bytes, uint64_t max_pixels) {
 }
 
 Status encode_jpeg(const Bitmap& bitmap, std::vector<uint8_t>& out) {
+    if (!library.available()) return Status::unsupported;
     Handle handle(tjInitCompress());
     if (!handle.get()) return Status::no_memory;
     JpegBuffer file;

@@ -9,7 +9,9 @@
 // every frame libpng can unwind (the callbacks below), own nothing; the
 // structures libpng allocates belong to a wrapper in the caller's frame that
 // frees them on every path. The encoder uses libpng's simplified interface,
-// which catches its own longjmp and answers by its return value.
+// which catches its own longjmp and answers by its return value. libpng is
+// loaded at the first decoding or encoding; without it both answer
+// unsupported.
 #include <png.h>
 
 #include <csetjmp>
@@ -17,9 +19,18 @@
 
 #include "platform/image/codec.h"
 #include "platform/image/internal.h"
+#include "platform/shared_library.h"
 
 namespace vek::platform::image {
 namespace {
+
+#define VEK_LIBPNG_FUNCTIONS(F)                                                                                 \
+    F(png_create_read_struct) F(png_create_info_struct) F(png_destroy_read_struct) F(png_set_read_fn)            \
+    F(png_get_io_ptr) F(png_get_error_ptr) F(png_error) F(png_set_longjmp_fn) F(png_read_info)                   \
+    F(png_set_expand) F(png_set_scale_16) F(png_set_gray_to_rgb) F(png_set_bgr) F(png_set_add_alpha)             \
+    F(png_set_interlace_handling) F(png_read_update_info) F(png_get_rowbytes) F(png_get_image_width)             \
+    F(png_get_image_height) F(png_read_row) F(png_image_write_to_memory) F(png_image_free)
+VEK_SHARED_LIBRARY(VEK_LIBPNG_SONAME, VEK_LIBPNG_FUNCTIONS)
 
 // The bytes libpng reads, and what its error handler learned.
 struct Source {
@@ -39,7 +50,7 @@ void read_bytes(png_structp png, png_bytep out, size_t size) {
 
 [[noreturn]] void on_error(png_structp png, png_const_charp message) {
     if (names_memory_failure(message)) static_cast<Source*>(png_get_error_ptr(png))->memory_failed = true;
-    png_longjmp(png, 1);
+    std::longjmp(png_jmpbuf(png), 1);
 }
 
 void on_warning(png_structp, png_const_charp) {}
@@ -112,6 +123,7 @@ Status write_failure(const png_image& image) {
 }  // namespace
 
 Decoded decode_png(std::span<const uint8_t> bytes, uint64_t max_pixels) {
+    if (!library.available()) return refused(Status::unsupported);
     Source source{bytes};
     ReadStructs structs(source);
     if (!structs.created()) return refused(Status::no_memory);
@@ -128,6 +140,7 @@ Decoded decode_png(std::span<const uint8_t> bytes, uint64_t max_pixels) {
 }
 
 Status encode_png(const Bitmap& bitmap, std::vector<uint8_t>& out) {
+    if (!library.available()) return Status::unsupported;
     WriteImage writer;
     png_image& image = writer.get();
     image.width = bitmap.width;

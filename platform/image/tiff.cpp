@@ -9,6 +9,8 @@
 // premultiplied colours, which are turned back into straight alpha. The
 // layout the encoder writes (8-bit RGBA, contiguous, unassociated alpha, in
 // strips) is read row by row instead, so that its pixels come back exactly.
+// libtiff is loaded at the first decoding or encoding; without it both answer
+// unsupported.
 #include <tiffio.h>
 
 #include <algorithm>
@@ -21,9 +23,19 @@
 
 #include "platform/image/codec.h"
 #include "platform/image/internal.h"
+#include "platform/shared_library.h"
 
 namespace vek::platform::image {
 namespace {
+
+#define VEK_LIBTIFF_FUNCTIONS(F)                                                                                 \
+    F(TIFFSetErrorHandler) F(TIFFSetWarningHandler) F(TIFFOpenOptionsAlloc) F(TIFFOpenOptionsFree)               \
+    F(TIFFOpenOptionsSetErrorHandlerExtR) F(TIFFOpenOptionsSetWarningHandlerExtR)                                \
+    F(TIFFOpenOptionsSetMaxSingleMemAlloc) F(TIFFClientOpenExt) F(TIFFClose) F(TIFFGetField)                     \
+    F(TIFFGetFieldDefaulted) F(TIFFSetField) F(TIFFIsTiled) F(TIFFScanlineSize64) F(TIFFReadScanline)            \
+    F(TIFFWriteScanline) F(TIFFFlush) F(TIFFDefaultStripSize) F(TIFFRGBAImageOK) F(TIFFRGBAImageBegin)           \
+    F(TIFFRGBAImageGet) F(TIFFRGBAImageEnd)
+VEK_SHARED_LIBRARY(VEK_LIBTIFF_SONAME, VEK_LIBTIFF_FUNCTIONS)
 
 // The bytes behind one open TIFF: read from input, or, when output is set,
 // read from and written to output.
@@ -110,25 +122,24 @@ void silence_process_handlers() {
     (void)silenced;
 }
 
-using Tiff = std::unique_ptr<TIFF, decltype(&TIFFClose)>;
-using Options = std::unique_ptr<TIFFOpenOptions, decltype(&TIFFOpenOptionsFree)>;
+using Tiff = std::unique_ptr<TIFF, Releaser<TIFFClose>>;
+using Options = std::unique_ptr<TIFFOpenOptions, Releaser<TIFFOpenOptionsFree>>;
 
 // Opens the stream in the mode ("r" or "w"); null when libtiff refuses it.
 // The stream outlives the TIFF.
 Tiff open(Stream& stream, const char* mode, uint64_t max_allocation) {
     silence_process_handlers();
-    Options options(TIFFOpenOptionsAlloc(), TIFFOpenOptionsFree);
+    Options options(TIFFOpenOptionsAlloc());
     if (!options) {
         stream.memory_failed = true;
-        return {nullptr, TIFFClose};
+        return nullptr;
     }
     TIFFOpenOptionsSetErrorHandlerExtR(options.get(), note_error, &stream);
     TIFFOpenOptionsSetWarningHandlerExtR(options.get(), drop_warning, nullptr);
     TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), tmsize_t(max_allocation));
     std::string mode_unmapped = std::string(mode) + "m";
-    return {TIFFClientOpenExt("image", mode_unmapped.c_str(), &stream, read_bytes, write_bytes, seek, close_stream,
-                              size_of, map_none, unmap_none, options.get()),
-            TIFFClose};
+    return Tiff(TIFFClientOpenExt("image", mode_unmapped.c_str(), &stream, read_bytes, write_bytes, seek,
+                                  close_stream, size_of, map_none, unmap_none, options.get()));
 }
 
 // ============================== Decoding ==============================
@@ -238,6 +249,7 @@ Status write_rows(TIFF* tif, const Bitmap& bitmap) {
 // The file is opened twice: first under a cap for the largest image allowed,
 // to read its size, then under a cap for that size.
 Decoded decode_tiff(std::span<const uint8_t> bytes, uint64_t max_pixels) {
+    if (!library.available()) return refused(Status::unsupported);
     Stream stream{bytes};
     uint32_t width = 0, height = 0;
     {
@@ -261,6 +273,7 @@ Decoded decode_tiff(std::span<const uint8_t> bytes, uint64_t max_pixels) {
 }
 
 Status encode_tiff(const Bitmap& bitmap, std::vector<uint8_t>& out) {
+    if (!library.available()) return Status::unsupported;
     Stream stream{{}, &out};
     Tiff tif = open(stream, "w", MAX_OFFSET);
     if (!tif) return stream.failure(Status::failed);

@@ -1,7 +1,6 @@
 // Simple case mapping. Below U+10000 a direct table per direction; above it
 // a short sorted pair list, searched only within its key range.
 #include <algorithm>
-#include <array>
 
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
@@ -13,18 +12,6 @@
 
 namespace vek::unicode {
 namespace {
-
-// Entry 0 means "unchanged" (no code point maps to U+0000).
-using BmpTable = std::array<int32_t, 0x10000>;
-BmpTable upper_table;
-BmpTable lower_table;
-
-void fill(BmpTable& table, const PairList& list) {
-    table.fill(0);
-    for (uint32_t i = 0; i < list.pair_count; ++i) {
-        table[list.pairs[2 * i]] = int32_t(list.pairs[2 * i + 1]);
-    }
-}
 
 uint32_t map_above_bmp(uint32_t code_point, const PairList& list) {
     const uint32_t* pairs = list.pairs;
@@ -38,15 +25,10 @@ uint32_t map_above_bmp(uint32_t code_point, const PairList& list) {
 
 }  // namespace
 
-void init_case_tables() {
-    fill(upper_table, to_upper_bmp);
-    fill(lower_table, to_lower_bmp);
-}
-
 uint32_t change_char_case(uint32_t code_point, bool upper) {
     if (code_point < 0x10000) {
-        int32_t mapped = (upper ? upper_table : lower_table)[code_point];
-        return mapped ? uint32_t(mapped) : code_point;
+        uint32_t mapped = (upper ? to_upper_table : to_lower_table)[code_point];
+        return mapped ? mapped : code_point;
     }
     return map_above_bmp(code_point, upper ? to_upper_above_bmp : to_lower_above_bmp);
 }

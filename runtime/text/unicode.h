@@ -8,6 +8,7 @@
 // buffer whose unit is not 1, 2 or 4 stops the runtime with runtime error 101.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -50,9 +51,24 @@ extern const PairList to_lower_bmp;
 extern const PairList to_upper_above_bmp;
 extern const PairList to_lower_above_bmp;
 
-// Fills the direct BMP tables from the pair lists; runtime initialisation
-// calls it once. Until then every code point maps to itself.
-void init_case_tables();
+// Direct tables below U+10000, one per direction, made by the compiler from
+// the pair lists: an entry is the mapped code point, or 0 for "unchanged"
+// (no code point maps to U+0000). Every pair below U+10000 maps into it.
+using CaseTable = std::array<uint16_t, 0x10000>;
+extern const CaseTable to_upper_table;
+extern const CaseTable to_lower_table;
+
+// The direct table of a flat pair list below U+10000. A pair that does not
+// fit the table stops the compilation.
+template <size_t N>
+consteval CaseTable direct_case_table(const uint32_t (&pairs)[N]) {
+    CaseTable table{};
+    for (size_t i = 0; i + 1 < N; i += 2) {
+        if (pairs[i] > 0xFFFF || pairs[i + 1] > 0xFFFF || pairs[i + 1] == 0) throw "a case pair outside the BMP";
+        table[pairs[i]] = uint16_t(pairs[i + 1]);
+    }
+    return table;
+}
 
 // Simple one-to-one mapping: always exactly one code point comes back.
 uint32_t change_char_case(uint32_t code_point, bool upper);

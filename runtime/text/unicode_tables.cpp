@@ -907,4 +907,7 @@ const PairList to_lower_bmp{to_lower_bmp_pairs, std::size(to_lower_bmp_pairs) / 
 const PairList to_upper_above_bmp{to_upper_above_bmp_pairs, std::size(to_upper_above_bmp_pairs) / 2};
 const PairList to_lower_above_bmp{to_lower_above_bmp_pairs, std::size(to_lower_above_bmp_pairs) / 2};
 
+constinit const CaseTable to_upper_table = direct_case_table(to_upper_bmp_pairs);
+constinit const CaseTable to_lower_table = direct_case_table(to_lower_bmp_pairs);
+
 }  // namespace vek::unicode
