@@ -113,8 +113,22 @@ void need_next(Engine& e, const Cell* keyword);
 // ends or an alternative starts there).
 Cell next_value(Engine& e, const Cell* keyword);
 
-// The value at the rule position, without moving on; unset! at the end.
-Cell peek(const Engine& e);
+// The value at the rule position, without moving on (unset! at the end),
+// and what it names into *named when asked.
+inline Cell peek(const Engine& e, RuleWord* named = nullptr) {
+    SeriesBuffer* buffer = rule_buffer(e);
+    if (e.rpos >= buffer->length()) {
+        if (named) *named = {};
+        return Cell{TYPE_UNSET, 0, 0, 0};
+    }
+    if (named) *named = rule_word(buffer, e.rpos);
+    return buffer->cells()[e.rpos];
+}
+inline RuleWord peek_word(const Engine& e) {
+    RuleWord named;
+    peek(e, &named);
+    return named;
+}
 
 void set_word(const Cell* word, const Cell* value);
 

@@ -33,9 +33,10 @@ void skip_rule(Engine& e) {
     uint32_t needed = 1;
     SeriesBuffer* buffer = rule_buffer(e);
     while (needed > 0 && e.rpos < buffer->length()) {
-        Cell value = buffer->cells()[e.rpos++];
+        Cell value = buffer->cells()[e.rpos];
+        Keyword keyword = rule_word(buffer, e.rpos++).keyword;
         needed--;
-        switch (keyword_of(&value)) {
+        switch (keyword) {
         case Keyword::any: case Keyword::some: case Keyword::opt: case Keyword::while_: case Keyword::to:
         case Keyword::thru: case Keyword::not_: case Keyword::ahead: case Keyword::into: case Keyword::quote:
         case Keyword::if_: case Keyword::keep: case Keyword::remove: case Keyword::collect: case Keyword::insert:
@@ -52,28 +53,35 @@ void skip_rule(Engine& e) {
 // any, some, opt, while and counts over a single terminal value, a block of
 // terminal alternatives or skip, counted in one loop without frames.
 bool fast_iteration(Engine& e, int32_t minimum, int32_t maximum, Step* step) {
-    Cell rule = peek(e);
+    RuleWord named;
+    Cell rule = peek(e, &named);
     uint32_t pos = e.in.pos, end = e.in.end();
     int64_t count = 0;
-    if (keyword_of(&rule) == Keyword::skip) {
+    if (named.keyword == Keyword::skip) {
         count = pos < end ? end - pos : 0;
         if (maximum >= 0) count = std::min<int64_t>(count, maximum);
         pos += uint32_t(count);
     } else {
         Cell target;
         Alternatives alternatives;
-        if (!try_resolve(&rule, &target)) return false;
+        if (!try_resolve_rule(&rule, named, &target)) return false;
         bool single = is_terminal(&target, e.in.kind);
         if (!single && !(cell_type(&target) == TYPE_BLOCK && terminal_alternatives(&target, e.in.kind, &alternatives)))
             return false;
-        while (maximum < 0 || count < maximum) {
-            int64_t next = single ? match_terminal(e.in, pos, end, &target, e.mode)
-                                  : match_alternatives(e.in, pos, end, alternatives, e.mode);
-            if (next == NO_MATCH) break;
-            count++;
-            // An empty match would match again and again: one step counts.
-            if (uint32_t(next) == pos) break;
-            pos = uint32_t(next);
+        uint32_t run;
+        if (single && repeat_single_units(e.in, pos, end, &target, e.mode, maximum, &run)) {
+            count = run;
+            pos += run;
+        } else {
+            while (maximum < 0 || count < maximum) {
+                int64_t next = single ? match_terminal(e.in, pos, end, &target, e.mode)
+                                      : match_alternatives(e.in, pos, end, alternatives, e.mode);
+                if (next == NO_MATCH) break;
+                count++;
+                // An empty match would match again and again: one step counts.
+                if (uint32_t(next) == pos) break;
+                pos = uint32_t(next);
+            }
         }
     }
     e.rpos++;
@@ -103,13 +111,14 @@ Step search_by_steps(Engine& e, bool thru) {
 // terminal alternatives, or end. Answers false, consuming nothing, when the
 // rule needs the state machine (or the callback must see its steps).
 bool direct_search(Engine& e, bool thru, int64_t* next) {
-    Cell rule = peek(e), target;
-    if (keyword_of(&rule) == Keyword::end) {
+    RuleWord named;
+    Cell rule = peek(e, &named), target;
+    if (named.keyword == Keyword::end) {
         e.rpos++;
         *next = e.in.end();
         return true;
     }
-    if (e.tracing || !try_resolve(&rule, &target)) return false;
+    if (e.tracing || !try_resolve_rule(&rule, named, &target)) return false;
     uint32_t at = 0, after = 0;
     Alternatives alternatives;
     bool found;
@@ -136,9 +145,10 @@ Step search(Engine& e, const Cell* keyword, bool thru) {
 // consuming nothing, for any other rule.
 bool simple_rule(Engine& e, int64_t* next) {
     if (e.tracing) return false;
-    Cell rule = peek(e);
+    RuleWord named;
+    Cell rule = peek(e, &named);
     uint32_t pos = e.in.pos, end = e.in.end();
-    Keyword keyword = keyword_of(&rule);
+    Keyword keyword = named.keyword;
     if (keyword == Keyword::skip) {
         e.rpos++;
         *next = pos < end ? int64_t(pos) + 1 : NO_MATCH;
@@ -152,7 +162,7 @@ bool simple_rule(Engine& e, int64_t* next) {
         return false;
     }
     Cell target;
-    if (!try_resolve(&rule, &target) || !is_terminal(&target, e.in.kind)) return false;
+    if (!try_resolve_rule(&rule, named, &target) || !is_terminal(&target, e.in.kind)) return false;
     e.rpos++;
     *next = match_terminal(e.in, pos, end, &target, e.mode);
     return true;
@@ -187,10 +197,11 @@ Step into_rule(Engine& e, const Cell* keyword) {
 
 Step collect_rule(Engine& e, const Cell* keyword) {
     int32_t kind = 0;
-    Cell option = peek(e), word{}, target{};
-    if (is_modifier(&option, Modifier::set)) kind = 1;
-    else if (is_modifier(&option, Modifier::into)) kind = 2;
-    else if (is_modifier(&option, Modifier::after)) kind = 3;
+    Cell word{}, target{};
+    RuleWord option = peek_word(e);
+    if (option.names(Modifier::set)) kind = 1;
+    else if (option.names(Modifier::into)) kind = 2;
+    else if (option.names(Modifier::after)) kind = 3;
     if (kind != 0) {
         e.rpos++;
         word = next_value(e, keyword);
@@ -213,8 +224,7 @@ Step collect_rule(Engine& e, const Cell* keyword) {
 
 Step keep_rule(Engine& e, const Cell* keyword) {
     collect_target(e);
-    Cell option = peek(e);
-    bool pick = is_modifier(&option, Modifier::pick);
+    bool pick = peek_word(e).names(Modifier::pick);
     if (pick) e.rpos++;
     Cell rule = next_value(e, keyword);
     if (cell_type(&rule) == TYPE_PAREN) {
@@ -253,15 +263,15 @@ Step remove_rule(Engine& e, const Cell* keyword) {
 }
 
 Step insert_rule(Engine& e, const Cell* keyword) {
-    Cell option = peek(e);
-    bool only = is_modifier(&option, Modifier::only);
+    bool only = peek_word(e).names(Modifier::only);
     if (only) e.rpos++;
     Cell value = next_value(e, keyword);
     // A word holding a position in the input names where to insert when a
     // value follows it.
-    Cell following = peek(e);
+    RuleWord named;
+    Cell following = peek(e, &named);
     uint32_t at = e.in.pos;
-    bool positional = cell_type(&following) != TYPE_UNSET && keyword_of(&following) != Keyword::bar &&
+    bool positional = cell_type(&following) != TYPE_UNSET && named.keyword != Keyword::bar &&
                       input_position(e, &value, &at);
     if (positional)
         value = next_value(e, keyword);
@@ -279,8 +289,7 @@ Step insert_rule(Engine& e, const Cell* keyword) {
 }
 
 Step change_rule(Engine& e, const Cell* keyword) {
-    Cell option = peek(e);
-    bool only = is_modifier(&option, Modifier::only);
+    bool only = peek_word(e).names(Modifier::only);
     if (only) e.rpos++;
     need_next(e, keyword);
     Cell rule = peek(e);
@@ -373,8 +382,9 @@ Step break_rule(Engine& e, bool reject) {
 // An integer rule: N rule, or N M rule (M may be a word's value).
 Step repetition(Engine& e, const Cell* count) {
     int32_t minimum = integer::get(count), maximum = minimum;
-    Cell next = peek(e), resolved;
-    if ((cell_type(&next) == TYPE_INTEGER || cell_type(&next) == TYPE_WORD) && try_resolve(&next, &resolved) &&
+    RuleWord named;
+    Cell next = peek(e, &named), resolved;
+    if ((cell_type(&next) == TYPE_INTEGER || cell_type(&next) == TYPE_WORD) && try_resolve_rule(&next, named, &resolved) &&
         cell_type(&resolved) == TYPE_INTEGER) {
         maximum = integer::get(&resolved);
         e.rpos++;
