@@ -51,8 +51,11 @@ void skip_rule(Engine& e) {
 }
 
 // any, some, opt, while and counts over a single terminal value, a block of
-// terminal alternatives or skip, counted in one loop without frames.
-bool fast_iteration(Engine& e, int32_t minimum, int32_t maximum, Step* step) {
+// terminal alternatives or skip, counted in one loop without frames: the
+// position the iterations reached goes to *after, and whether they were
+// enough to *enough. Moves the rule position past the sub-rule; answers
+// false, changing nothing, when the sub-rule needs the state machine.
+bool count_directly(Engine& e, int32_t minimum, int32_t maximum, uint32_t* after, bool* enough) {
     RuleWord named;
     Cell rule = peek(e, &named);
     uint32_t pos = e.in.pos, end = e.in.end();
@@ -85,16 +88,20 @@ bool fast_iteration(Engine& e, int32_t minimum, int32_t maximum, Step* step) {
         }
     }
     e.rpos++;
-    e.in.pos = pos;
-    e.match = count >= minimum;
-    *step = Step::complete;
+    *after = pos;
+    *enough = count >= minimum;
     return true;
 }
 
 Step iterate(Engine& e, const Cell* keyword, int32_t minimum, int32_t maximum, int32_t code) {
     need_next(e, keyword);
-    Step step;
-    if (!e.tracing && fast_iteration(e, minimum, maximum, &step)) return step;
+    uint32_t after;
+    bool enough;
+    if (!e.tracing && count_directly(e, minimum, maximum, &after, &enough)) {
+        e.in.pos = after;
+        e.match = enough;
+        return Step::complete;
+    }
     uint32_t op = push_op(e, code, 0);
     set_triple(op + O_COUNTS, minimum, maximum, 0);
     set_triple(op + O_AUX, int32_t(e.rpos), int32_t(e.shift), e.effects);
@@ -140,9 +147,22 @@ Step search(Engine& e, const Cell* keyword, bool thru) {
     return search_by_steps(e, thru);
 }
 
+// The counts of the iteration keywords; false for any other keyword.
+bool iteration_counts(Keyword keyword, int32_t* minimum, int32_t* maximum) {
+    switch (keyword) {
+    case Keyword::any: case Keyword::while_: *minimum = 0; break;
+    case Keyword::some: *minimum = 1; break;
+    case Keyword::opt: *minimum = 0; break;
+    default: return false;
+    }
+    *maximum = keyword == Keyword::opt ? 1 : -1;
+    return true;
+}
+
 // The rules keep, copy and set most often take, matched without frames:
-// skip, a terminal, or to and thru searched directly. Answers false,
-// consuming nothing, for any other rule.
+// skip, a terminal, to and thru searched directly, or any, some, opt and
+// while over what count_directly takes. Answers false, consuming nothing,
+// for any other rule.
 bool simple_rule(Engine& e, int64_t* next) {
     if (e.tracing) return false;
     RuleWord named;
@@ -158,6 +178,19 @@ bool simple_rule(Engine& e, int64_t* next) {
         uint32_t saved = e.rpos++;
         need_next(e, &rule);
         if (direct_search(e, keyword == Keyword::thru, next)) return true;
+        e.rpos = saved;
+        return false;
+    }
+    int32_t minimum, maximum;
+    if (iteration_counts(keyword, &minimum, &maximum)) {
+        uint32_t saved = e.rpos++;
+        need_next(e, &rule);
+        uint32_t after;
+        bool enough;
+        if (count_directly(e, minimum, maximum, &after, &enough)) {
+            *next = enough ? int64_t(after) : NO_MATCH;
+            return true;
+        }
         e.rpos = saved;
         return false;
     }
