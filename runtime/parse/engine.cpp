@@ -389,19 +389,23 @@ Pending eval_paren(Engine& e, const Cell* paren, Cell* value) {
 }
 
 // The next rule value, which the keyword needs (parse-end when the block
-// ends or an alternative starts there).
-Cell next_value(Engine& e, const Cell* keyword) {
+// ends or an alternative starts there), and what it names.
+Cell next_value(Engine& e, const Cell* keyword, RuleWord* named) {
     SeriesBuffer* buffer = rule_buffer(e);
     if (e.rpos >= buffer->length()) fire(err::script::parse_end, keyword);
     Cell value = buffer->cells()[e.rpos];
-    if (rule_word(buffer, e.rpos).keyword == Keyword::bar) fire(err::script::parse_end, keyword);
+    RuleWord decoded = rule_word(buffer, e.rpos);
+    if (decoded.keyword == Keyword::bar) fire(err::script::parse_end, keyword);
+    if (named) *named = decoded;
     e.rpos++;
     return value;
 }
 
-void need_next(Engine& e, const Cell* keyword) {
-    next_value(e, keyword);
+RuleWord need_next(Engine& e, const Cell* keyword) {
+    RuleWord named;
+    next_value(e, keyword, &named);
     e.rpos--;
+    return named;
 }
 
 

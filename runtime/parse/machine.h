@@ -107,11 +107,11 @@ Step leave_block(Engine& e, bool success);
 // a match, NO_MATCH for a failure.
 Step matched(Engine& e, int64_t next);
 
-void need_next(Engine& e, const Cell* keyword);
-
 // The next rule value, which the keyword needs (parse-end when the block
-// ends or an alternative starts there).
-Cell next_value(Engine& e, const Cell* keyword);
+// ends or an alternative starts there), and what it names into *named when
+// asked. need_next checks it without moving on and answers what it names.
+Cell next_value(Engine& e, const Cell* keyword, RuleWord* named = nullptr);
+RuleWord need_next(Engine& e, const Cell* keyword);
 
 // The value at the rule position, without moving on (unset! at the end),
 // and what it names into *named when asked.

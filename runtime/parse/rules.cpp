@@ -53,11 +53,11 @@ void skip_rule(Engine& e) {
 // any, some, opt, while and counts over a single terminal value, a block of
 // terminal alternatives or skip, counted in one loop without frames: the
 // position the iterations reached goes to *after, and whether they were
-// enough to *enough. Moves the rule position past the sub-rule; answers
-// false, changing nothing, when the sub-rule needs the state machine.
-bool count_directly(Engine& e, int32_t minimum, int32_t maximum, uint32_t* after, bool* enough) {
-    RuleWord named;
-    Cell rule = peek(e, &named);
+// enough to *enough. named is what the sub-rule names. Moves the rule
+// position past the sub-rule; answers false, changing nothing, when the
+// sub-rule needs the state machine.
+bool count_directly(Engine& e, RuleWord named, int32_t minimum, int32_t maximum, uint32_t* after, bool* enough) {
+    Cell rule = peek(e);
     uint32_t pos = e.in.pos, end = e.in.end();
     int64_t count = 0;
     if (named.keyword == Keyword::skip) {
@@ -94,10 +94,10 @@ bool count_directly(Engine& e, int32_t minimum, int32_t maximum, uint32_t* after
 }
 
 Step iterate(Engine& e, const Cell* keyword, int32_t minimum, int32_t maximum, int32_t code) {
-    need_next(e, keyword);
+    RuleWord named = need_next(e, keyword);
     uint32_t after;
     bool enough;
-    if (!e.tracing && count_directly(e, minimum, maximum, &after, &enough)) {
+    if (!e.tracing && count_directly(e, named, minimum, maximum, &after, &enough)) {
         e.in.pos = after;
         e.match = enough;
         return Step::complete;
@@ -116,10 +116,10 @@ Step search_by_steps(Engine& e, bool thru) {
 
 // to or thru over a rule searched directly: a terminal, a block of
 // terminal alternatives, or end. Answers false, consuming nothing, when the
-// rule needs the state machine (or the callback must see its steps).
-bool direct_search(Engine& e, bool thru, int64_t* next) {
-    RuleWord named;
-    Cell rule = peek(e, &named), target;
+// rule needs the state machine (or the callback must see its steps). named
+// is what the rule names.
+bool direct_search(Engine& e, RuleWord named, bool thru, int64_t* next) {
+    Cell rule = peek(e), target;
     if (named.keyword == Keyword::end) {
         e.rpos++;
         *next = e.in.end();
@@ -141,9 +141,9 @@ bool direct_search(Engine& e, bool thru, int64_t* next) {
 }
 
 Step search(Engine& e, const Cell* keyword, bool thru) {
-    need_next(e, keyword);
+    RuleWord named = need_next(e, keyword);
     int64_t next;
-    if (direct_search(e, thru, &next)) return matched(e, next);
+    if (direct_search(e, named, thru, &next)) return matched(e, next);
     return search_by_steps(e, thru);
 }
 
@@ -161,12 +161,11 @@ bool iteration_counts(Keyword keyword, int32_t* minimum, int32_t* maximum) {
 
 // The rules keep, copy and set most often take, matched without frames:
 // skip, a terminal, to and thru searched directly, or any, some, opt and
-// while over what count_directly takes. Answers false, consuming nothing,
-// for any other rule.
-bool simple_rule(Engine& e, int64_t* next) {
+// while over what count_directly takes. named is what the rule names.
+// Answers false, consuming nothing, for any other rule.
+bool simple_rule(Engine& e, RuleWord named, int64_t* next) {
     if (e.tracing) return false;
-    RuleWord named;
-    Cell rule = peek(e, &named);
+    Cell rule = peek(e);
     uint32_t pos = e.in.pos, end = e.in.end();
     Keyword keyword = named.keyword;
     if (keyword == Keyword::skip) {
@@ -176,18 +175,18 @@ bool simple_rule(Engine& e, int64_t* next) {
     }
     if (keyword == Keyword::to || keyword == Keyword::thru) {
         uint32_t saved = e.rpos++;
-        need_next(e, &rule);
-        if (direct_search(e, keyword == Keyword::thru, next)) return true;
+        RuleWord target = need_next(e, &rule);
+        if (direct_search(e, target, keyword == Keyword::thru, next)) return true;
         e.rpos = saved;
         return false;
     }
     int32_t minimum, maximum;
     if (iteration_counts(keyword, &minimum, &maximum)) {
         uint32_t saved = e.rpos++;
-        need_next(e, &rule);
+        RuleWord repeated = need_next(e, &rule);
         uint32_t after;
         bool enough;
-        if (count_directly(e, minimum, maximum, &after, &enough)) {
+        if (count_directly(e, repeated, minimum, maximum, &after, &enough)) {
             *next = enough ? int64_t(after) : NO_MATCH;
             return true;
         }
@@ -256,10 +255,11 @@ Step collect_rule(Engine& e, const Cell* keyword) {
 }
 
 Step keep_rule(Engine& e, const Cell* keyword) {
-    collect_target(e);
+    Target target = collect_target(e);
     bool pick = peek_word(e).names(Modifier::pick);
     if (pick) e.rpos++;
-    Cell rule = next_value(e, keyword);
+    RuleWord named;
+    Cell rule = next_value(e, keyword, &named);
     if (cell_type(&rule) == TYPE_PAREN) {
         Cell value;
         e.pending = eval_paren(e, &rule, &value);
@@ -270,9 +270,9 @@ Step keep_rule(Engine& e, const Cell* keyword) {
     }
     e.rpos--;
     int64_t next;
-    if (simple_rule(e, &next)) {
-        if (next != NO_MATCH)
-            store_insert_index(e, keep_range(e.in, e.in.pos, uint32_t(next), pick, collect_target(e)));
+    // Matching a simple rule runs no code: the target is still the one read above.
+    if (simple_rule(e, named, &next)) {
+        if (next != NO_MATCH) store_insert_index(e, keep_range(e.in, e.in.pos, uint32_t(next), pick, target));
         return matched(e, next);
     }
     push_op(e, OP_KEEP, pick ? 1 : 0);
@@ -342,9 +342,9 @@ Step change_rule(Engine& e, const Cell* keyword) {
 Step copy_or_set(Engine& e, const Cell* keyword, int32_t code) {
     Cell word = next_value(e, keyword);
     if (!is_any_word(cell_type(&word))) fire(err::script::parse_rule, &word);
-    need_next(e, keyword);
+    RuleWord named = need_next(e, keyword);
     int64_t next;
-    if (simple_rule(e, &next)) {
+    if (simple_rule(e, named, &next)) {
         if (next != NO_MATCH) {
             Cell value = code == OP_COPY ? copy_range(e.in, e.in.pos, uint32_t(next))
                                          : first_value(e.in, e.in.pos, uint32_t(next));
