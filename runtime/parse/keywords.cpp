@@ -1,5 +1,6 @@
 // The keywords of the parse dialect, found by the canonical symbol of a
-// word, and the resolution of the other rule words to their values.
+// word; the keyword cache that rule blocks keep with their buffers; and the
+// resolution of the other rule words to their values.
 #include <vector>
 
 #include "runtime/core/raise.h"
@@ -81,7 +82,7 @@ void make_rule_keywords(const Cell* block) {
     if (length == 0) return;
     Node block_node = series_node(block);
     Node cache = array::make(length, sizeof(CachedWord));
-    // Made afresh after the allocation, which may have moved the block.
+    // Read again after the allocation, which may have moved the block.
     SeriesBuffer* rules = node_buffer(block_node);
     length = std::min(length, rules->length());
     SeriesBuffer* entries = node_buffer(cache);
