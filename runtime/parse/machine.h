@@ -119,7 +119,7 @@ inline Cell peek(const Engine& e, RuleWord* named = nullptr) {
     SeriesBuffer* buffer = rule_buffer(e);
     if (e.rpos >= buffer->length()) {
         if (named) *named = {};
-        return Cell{TYPE_UNSET, 0, 0, 0};
+        return blank_cell(TYPE_UNSET);
     }
     if (named) *named = rule_word(buffer, e.rpos);
     return buffer->cells()[e.rpos];

@@ -54,9 +54,9 @@ bool same_name(const Cell* a, const Cell* b, bool fold) {
     return length == y->used_bytes() && same_name_bytes(x->first(), y->first(), length, fold);
 }
 
-// Two string! keys holding the same units are equal under every op but
-// OP_SAME, which asks for the same series: the common hit then needs no
-// call of the datatype's comparison.
+// Two string! keys holding the same units are equal under every op a table
+// compares keys with but COMP_SAME, which asks for the same series: the
+// common hit then needs no call of the datatype's comparison.
 bool same_string_units(const Cell* a, const Cell* b) {
     if (cell_type(a) != TYPE_STRING || cell_type(b) != TYPE_STRING) return false;
     SeriesBuffer* x = series_buffer(a);
@@ -69,7 +69,7 @@ bool same_string_units(const Cell* a, const Cell* b) {
 }
 
 bool keys_match(const Cell* candidate, const Cell* key, int op) {
-    if (op != OP_SAME && same_string_units(candidate, key)) return true;
+    if (op != COMP_SAME && same_string_units(candidate, key)) return true;
     return actions::compare_for_tables(candidate, key, op);
 }
 
@@ -129,7 +129,7 @@ void join_group(Node table, uint32_t bucket, uint32_t pos) {
 
 bool starts_group(const Record* r, int32_t bucket_key, const Cell* key) {
     const Cell* first = cells(r) + first_position(r, bucket_key);
-    return cell_type(first) == cell_type(key) && keys_match(first, key, OP_EQUAL);
+    return cell_type(first) == cell_type(key) && keys_match(first, key, COMP_EQUAL);
 }
 
 // Indexes the cell at pos, whose hash_of is hash.
@@ -166,7 +166,7 @@ int put_position(Node table, uint32_t pos, uint32_t hash) {
                 join_group(table, b, pos);
                 return 0;
             }
-        } else if (keys_match(cells(r) + keys[b].key, key, OP_STRICT_EQUAL)) {
+        } else if (keys_match(cells(r) + keys[b].key, key, COMP_STRICT_EQUAL)) {
             return 0;
         }
     } while (probe.advance());
@@ -192,7 +192,7 @@ int put_position(Node table, uint32_t pos) { return put_position(table, pos, has
 // one the lookup asks for, or nullptr.
 Cell* pick_in_group(const Record* r, int32_t bucket_key, const Lookup& q) {
     Cell* block = cells(r);
-    if (!keys_match(block + first_position(r, bucket_key), q.key, OP_EQUAL)) return nullptr;
+    if (!keys_match(block + first_position(r, bucket_key), q.key, COMP_EQUAL)) return nullptr;
     int64_t best = -1;
     auto consider = [&](int64_t p) {
         if (q.reverse ? p >= q.head : p < q.head) return;
@@ -237,7 +237,7 @@ void reindex_pairs(Node table, uint32_t start) {
     uint32_t pos = start;
     while (pos + 1 < block_length(record(table))) {
         uint32_t hash = hash_of(cells(record(table)) + pos);
-        if (Cell* entry = find(table, Query{cells(record(table)) + pos, hash, OP_STRICT_EQUAL})) {
+        if (Cell* entry = find(table, Query{cells(record(table)) + pos, hash, COMP_STRICT_EQUAL})) {
             take_pair(table, entry, pos);
             continue;
         }
@@ -284,8 +284,8 @@ uint32_t hash_of(const Cell* key) { return murmur::value(key, false); }
 bool default_compare(const Cell* a, const Cell* b, int op) {
     uint32_t type = cell_type(a);
     if (type != cell_type(b)) return false;
-    if (op == OP_SAME) return same_payload(a, b);
-    bool strict = op == OP_STRICT_EQUAL;
+    if (op == COMP_SAME) return same_payload(a, b);
+    bool strict = op == COMP_STRICT_EQUAL;
     if (is_any_string(type)) return same_text(a, b, !strict);
     if (is_all_word(type))
         return strict ? word::symbol(a) == word::symbol(b)
@@ -392,7 +392,7 @@ Cell* find_next(Node table, const Cell* key, int32_t* bucket, uint32_t* step) {
         if (f == FLAG_EMPTY) return nullptr;
         if (f == FLAG_DELETED || keys[probe.bucket].hash != hash) continue;
         Cell* first = cells(r) + first_position(r, keys[probe.bucket].key);
-        if (cell_type(first) == cell_type(key) && keys_match(first, key, OP_EQUAL)) {
+        if (cell_type(first) == cell_type(key) && keys_match(first, key, COMP_EQUAL)) {
             *bucket = int32_t(probe.bucket);
             *step = probe.step;
             return first;
