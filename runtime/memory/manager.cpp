@@ -138,6 +138,7 @@ void init_header(SeriesBuffer* b, uint32_t capacity, uint32_t flags, int32_t off
     b->capacity = capacity;
     b->offset = b->tail = region::off(b->area()) + start;
     std::fill(std::begin(b->reserved_), std::end(b->reserved_), 0u);
+    b->rule_keywords = Node::none;
     poison::forbid(b->area_end(), BUF_GAP);
 }
 
@@ -226,6 +227,7 @@ SeriesBuffer* regrow(Node node, SeriesBuffer* old, uint32_t new_capacity) {
     fresh->tail = fresh->offset + old->used_bytes();
     link(fresh, node);
     old->node = Node::none;
+    old->rule_keywords = Node::none;  // its cache describes the live buffer's cells no more
     old->flags &= ~BUF_USED;
     return fresh;
 }

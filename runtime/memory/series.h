@@ -26,7 +26,14 @@ struct SeriesBuffer {
     uint32_t capacity;  // bytes in the element area, a multiple of 16
     Off offset;         // first used element
     Off tail;           // just past the last used element
-    uint32_t reserved_[3];
+    // Spare, zero: the evaluator's decoded form of a block is to take
+    // reserved_[0]; reserved_[1] is free.
+    uint32_t reserved_[2];
+    // The parse engine's keyword cache of these cells read as rules (a
+    // byte series, runtime/parse/keywords.cpp), or none. A series made or
+    // regrown starts without one; the collector keeps it while the buffer
+    // lives.
+    Node rule_keywords;
 
     std::byte* area() { return reinterpret_cast<std::byte*>(this + 1); }
     std::byte* area_end() { return area() + capacity; }

@@ -6,6 +6,7 @@
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/block/array.h"
+#include "runtime/datatypes/block/edit.h"
 #include "runtime/datatypes/char.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/integer.h"
@@ -31,7 +32,9 @@ uint32_t length_of(const Cell* series) { return series_buffer(series)->length();
 int64_t put(const Target& target, const Cell* value, const Cell* part, bool only) {
     Cell series = target.series;
     if (target.insert_at < 0) {
-        actions::append(&series, value, part, only, nullptr);
+        // Most keeps store one value at the tail of a block! with room left.
+        bool stored = only && part == nullptr && cell_type(&series) == TYPE_BLOCK && block::append_in_place(&series, value);
+        if (!stored) actions::append(&series, value, part, only, nullptr);
         return -1;
     }
     uint32_t before = length_of(&series);

@@ -100,6 +100,7 @@ void check_recursion(const Engine& e, const Cell* block) {
 }
 
 void push_block_frame(Engine& e, const Cell* block) {
+    cache_rule_keywords(block);
     uint32_t f = push_rule_cells(BLOCK_FRAME_SIZE);
     set_triple(f + B_STATE, int32_t(series_index(block)), int32_t(e.in.pos), int32_t(e.in.length()));
     set_cell(f + B_RULE, block);
@@ -129,7 +130,7 @@ void back_to_entry(Engine& e) {
 Step next_alternative(Engine& e) {
     SeriesBuffer* buffer = rule_buffer(e);
     for (uint32_t i = e.rpos; i < buffer->length(); i++) {
-        Keyword keyword = keyword_of(buffer->cells() + i);
+        Keyword keyword = rule_word(buffer, i).keyword;
         if (keyword == Keyword::quote) i++;
         if (keyword != Keyword::bar) continue;
         e.rpos = i + 1;
@@ -331,10 +332,9 @@ void get_position(Engine& e, const Cell* word) {
     e.in.pos = std::min(series_index(&value), e.in.length());
 }
 
-Step interpret(Engine& e, const Cell* value) {
+Step interpret(Engine& e, const Cell* value, Keyword keyword) {
     switch (cell_type(value)) {
     case TYPE_WORD: {
-        Keyword keyword = keyword_of(value);
         if (keyword != Keyword::none_) return keyword_rule(e, keyword, value);
         Cell resolved = resolve(value);
         if (cell_type(&resolved) == TYPE_BLOCK) return enter_block(e, &resolved);
@@ -356,9 +356,10 @@ Step interpret(Engine& e, const Cell* value) {
 Step fetch(Engine& e) {
     SeriesBuffer* buffer = rule_buffer(e);
     if (e.rpos >= buffer->length()) return end_of_block(e);
-    Cell value = buffer->cells()[e.rpos++];
+    Cell value = buffer->cells()[e.rpos];
+    Keyword keyword = rule_word(buffer, e.rpos++).keyword;
     if (e.tracing && !event(e, Word::fetch, e.rpos - 1)) return Step::done;
-    return interpret(e, &value);
+    return interpret(e, &value, keyword);
 }
 
 Cell final_result(Engine& e) {
@@ -388,27 +389,25 @@ Pending eval_paren(Engine& e, const Cell* paren, Cell* value) {
 }
 
 // The next rule value, which the keyword needs (parse-end when the block
-// ends or an alternative starts there).
-Cell next_value(Engine& e, const Cell* keyword) {
+// ends or an alternative starts there), and what it names.
+Cell next_value(Engine& e, const Cell* keyword, RuleWord* named) {
     SeriesBuffer* buffer = rule_buffer(e);
     if (e.rpos >= buffer->length()) fire(err::script::parse_end, keyword);
     Cell value = buffer->cells()[e.rpos];
-    if (keyword_of(&value) == Keyword::bar) fire(err::script::parse_end, keyword);
+    RuleWord decoded = rule_word(buffer, e.rpos);
+    if (decoded.keyword == Keyword::bar) fire(err::script::parse_end, keyword);
+    if (named) *named = decoded;
     e.rpos++;
     return value;
 }
 
-void need_next(Engine& e, const Cell* keyword) {
-    next_value(e, keyword);
+RuleWord need_next(Engine& e, const Cell* keyword) {
+    RuleWord named;
+    next_value(e, keyword, &named);
     e.rpos--;
+    return named;
 }
 
-// The value at the rule position, without moving on; unset! at the end.
-Cell peek(const Engine& e) {
-    SeriesBuffer* buffer = rule_buffer(e);
-    if (e.rpos >= buffer->length()) return blank_cell(TYPE_UNSET);
-    return buffer->cells()[e.rpos];
-}
 
 // What insert and change put in: a paren's value, a word's value (unset is
 // an error), or the value itself.

@@ -10,6 +10,7 @@
 
 #include "runtime/core/cell.h"
 #include "runtime/core/unwind.h"
+#include "runtime/datatypes/word/word.h"
 #include "runtime/memory/series.h"
 #include "runtime/parse/parse.h"
 
@@ -51,17 +52,71 @@ enum class Keyword : uint8_t {
 };
 // The keyword a word! names, or none_ (any other word kind is none_).
 Keyword keyword_of(const Cell* word);
-// Whether a word! names the modifier (pick, only, set, into, after).
+// The modifiers that a word! may name after collect, keep, insert and change.
 enum class Modifier : uint8_t { pick, only, set, into, after };
-bool is_modifier(const Cell* value, Modifier modifier);
 void init_keywords();
+
+// What a rule value names: for a word!, its keyword and the modifiers it
+// spells (one bit per Modifier); nothing for any other value.
+struct RuleWord {
+    Keyword keyword = Keyword::none_;
+    uint8_t modifiers = 0;
+
+    bool names(Modifier modifier) const { return (modifiers >> uint32_t(modifier)) & 1; }
+};
+
+// The keyword cache of a rule block's buffer: what each of its cells names,
+// decoded once for the buffer and checked before each use against the
+// cell's symbol, so that a block changed between or during parses is read
+// again. It lives in the Vek heap, as a series of 8-byte entries (one per
+// cell from the buffer's first) whose node is the buffer header's
+// rule_keywords word: nothing outside the heap refers to it. Made or
+// remade, when it is missing or shorter than the buffer, as a block is
+// entered (this allocates).
+void make_rule_keywords(const Cell* block);
+inline void cache_rule_keywords(const Cell* block) {
+    SeriesBuffer* rules = series_buffer(block);
+    Node cache = rules->rule_keywords;
+    // An entry is half a cell.
+    if (cache == Node::none || node_buffer(cache)->used_bytes() * 2 < rules->used_bytes()) make_rule_keywords(block);
+}
+
+// Entries of the cache: the symbol a word! cell had when decoded (0 for
+// any other cell) and what it names.
+struct CachedWord {
+    uint32_t symbol;
+    RuleWord word;
+    uint16_t unused;
+};
+static_assert(sizeof(CachedWord) == 8);
+
+// Decodes the cell into its entry; the cell is a word!.
+RuleWord decode_rule_word(const Cell* word, CachedWord* entry);
+
+// What the cell at index (below the length) of a rule buffer names, from
+// the buffer's cache where the cell is still what the cache decoded.
+inline RuleWord rule_word(SeriesBuffer* rules, uint32_t index) {
+    const Cell* cell = rules->cells() + index;
+    if (cell_type(cell) != TYPE_WORD) return {};
+    CachedWord* entry = nullptr;
+    if (rules->rule_keywords != Node::none) {
+        SeriesBuffer* cache = node_buffer(rules->rule_keywords);
+        if (index < cache->used_bytes() / sizeof(CachedWord)) {
+            entry = reinterpret_cast<CachedWord*>(cache->first()) + index;
+            if (entry->symbol == word::symbol(cell)) return entry->word;
+        }
+    }
+    return decode_rule_word(cell, entry);
+}
 
 // The value a rule word stands for: a word! that is no keyword gives its
 // value; an unset or word value raises parse-rule. Anything else is itself.
 Cell resolve(const Cell* value);
 // The same, but answers false instead of raising, and for keywords: the
-// checks the fast paths make before they take a rule.
+// checks the fast paths make before they take a rule. try_resolve_rule
+// takes what the value names, already known.
 bool try_resolve(const Cell* value, Cell* out);
+bool try_resolve_rule(const Cell* value, RuleWord named, Cell* out);
 
 // ---------------------------------------------------------------- single values (match.cpp)
 
@@ -75,6 +130,12 @@ bool is_terminal(const Cell* value, InputKind kind);
 // A value the input kind cannot match raises parse-rule (a datatype! or
 // typeset! on text, parse-unsupported).
 int64_t match_terminal(const Input& in, uint32_t pos, uint32_t end, const Cell* value, Mode mode);
+
+// A char! or bitset! repeated over text input, one unit per match, from pos
+// up to end and at most maximum times (-1: no limit): *matched gets the
+// count. Answers false, doing nothing, for any other value or input.
+bool repeat_single_units(const Input& in, uint32_t pos, uint32_t end, const Cell* value, Mode mode, int64_t maximum,
+                         uint32_t* matched);
 
 // A rule block made only of single terminal values separated by "|", such
 // as [integer! | word!], which the fast paths match without entering it.

@@ -1,5 +1,6 @@
 // The keywords of the parse dialect, found by the canonical symbol of a
-// word, and the resolution of the other rule words to their values.
+// word; the keyword cache that rule blocks keep with their buffers; and the
+// resolution of the other rule words to their values.
 #include <vector>
 
 #include "runtime/core/raise.h"
@@ -7,6 +8,7 @@
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/parse/internal.h"
+#include "runtime/tables/array.h"
 
 namespace vek::parse {
 
@@ -66,9 +68,32 @@ Keyword keyword_of(const Cell* word) {
     return keyword;
 }
 
-bool is_modifier(const Cell* value, Modifier modifier) {
-    return cell_type(value) == TYPE_WORD &&
-           symbol::resolve(word::symbol(value)) == table.modifiers[uint32_t(modifier)];
+RuleWord decode_rule_word(const Cell* word, CachedWord* entry) {
+    RuleWord named{keyword_of(word), 0};
+    uint32_t id = symbol::resolve(word::symbol(word));
+    for (size_t i = 0; i < std::size(MODIFIERS); i++)
+        if (id == table.modifiers[i]) named.modifiers |= uint8_t(1u << i);
+    if (entry) *entry = CachedWord{word::symbol(word), named, 0};
+    return named;
+}
+
+void make_rule_keywords(const Cell* block) {
+    uint32_t length = series_buffer(block)->length();
+    if (length == 0) return;
+    Node block_node = series_node(block);
+    Node cache = array::make(length, sizeof(CachedWord));
+    // Read again after the allocation, which may have moved the block.
+    SeriesBuffer* rules = node_buffer(block_node);
+    length = std::min(length, rules->length());
+    SeriesBuffer* entries = node_buffer(cache);
+    entries->tail = entries->offset + length * uint32_t(sizeof(CachedWord));
+    auto entry = reinterpret_cast<CachedWord*>(entries->first());
+    for (uint32_t i = 0; i < length; i++) {
+        const Cell* cell = rules->cells() + i;
+        entry[i] = CachedWord{};
+        if (cell_type(cell) == TYPE_WORD) decode_rule_word(cell, entry + i);
+    }
+    rules->rule_keywords = cache;
 }
 
 Cell resolve(const Cell* value) {
@@ -81,11 +106,17 @@ Cell resolve(const Cell* value) {
 }
 
 bool try_resolve(const Cell* value, Cell* out) {
+    RuleWord named;
+    if (cell_type(value) == TYPE_WORD) named.keyword = keyword_of(value);
+    return try_resolve_rule(value, named, out);
+}
+
+bool try_resolve_rule(const Cell* value, RuleWord named, Cell* out) {
     if (cell_type(value) != TYPE_WORD) {
         *out = *value;
         return true;
     }
-    if (keyword_of(value) != Keyword::none_ || word::context(value) == Node::none) return false;
+    if (named.keyword != Keyword::none_ || word::context(value) == Node::none) return false;
     Cell word = *value;
     Cell resolved = *context::get(&word);
     uint32_t type = cell_type(&resolved);

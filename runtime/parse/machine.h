@@ -107,14 +107,28 @@ Step leave_block(Engine& e, bool success);
 // a match, NO_MATCH for a failure.
 Step matched(Engine& e, int64_t next);
 
-void need_next(Engine& e, const Cell* keyword);
-
 // The next rule value, which the keyword needs (parse-end when the block
-// ends or an alternative starts there).
-Cell next_value(Engine& e, const Cell* keyword);
+// ends or an alternative starts there), and what it names into *named when
+// asked. need_next checks it without moving on and answers what it names.
+Cell next_value(Engine& e, const Cell* keyword, RuleWord* named = nullptr);
+RuleWord need_next(Engine& e, const Cell* keyword);
 
-// The value at the rule position, without moving on; unset! at the end.
-Cell peek(const Engine& e);
+// The value at the rule position, without moving on (unset! at the end),
+// and what it names into *named when asked.
+inline Cell peek(const Engine& e, RuleWord* named = nullptr) {
+    SeriesBuffer* buffer = rule_buffer(e);
+    if (e.rpos >= buffer->length()) {
+        if (named) *named = {};
+        return blank_cell(TYPE_UNSET);
+    }
+    if (named) *named = rule_word(buffer, e.rpos);
+    return buffer->cells()[e.rpos];
+}
+inline RuleWord peek_word(const Engine& e) {
+    RuleWord named;
+    peek(e, &named);
+    return named;
+}
 
 void set_word(const Cell* word, const Cell* value);
 

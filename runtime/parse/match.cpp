@@ -277,6 +277,29 @@ bool char_set_of(const Alternatives& alternatives, Mode mode, CharSet* out) {
 
 }  // namespace
 
+bool repeat_single_units(const Input& in, uint32_t pos, uint32_t end, const Cell* value, Mode mode, int64_t maximum,
+                         uint32_t* matched) {
+    uint32_t type = cell_type(value);
+    if (in.kind != InputKind::text || (type != TYPE_CHAR && type != TYPE_BITSET)) return false;
+    Units input(&in.series);
+    uint32_t last = maximum >= 0 && maximum < int64_t(end) - pos ? pos + uint32_t(maximum) : std::max(pos, end);
+    uint32_t p = pos;
+    if (type == TYPE_BITSET) {
+        Bits bits(value);
+        if (input.unit == 1) {
+            auto bytes = reinterpret_cast<const uint8_t*>(input.first);
+            while (p < last && bits.has(bytes[p])) p++;
+        } else {
+            while (p < last && bits.has(input.at(p))) p++;
+        }
+    } else {
+        uint32_t c = char_::get(value);
+        while (p < last && same_char(input.at(p), c, mode)) p++;
+    }
+    *matched = p - pos;
+    return true;
+}
+
 InputKind kind_of(uint32_t type) {
     if (is_any_block(type)) return InputKind::block;
     return type == TYPE_BINARY ? InputKind::bytes : InputKind::text;
@@ -316,11 +339,10 @@ bool terminal_alternatives(const Cell* block, InputKind kind, Alternatives* out)
         if (out->count == out->values.size()) return false;
         Cell value = buffer->cells()[i];
         Cell resolved;
-        if (!try_resolve(&value, &resolved) || !is_terminal(&resolved, kind)) return false;
+        if (!try_resolve_rule(&value, rule_word(buffer, i), &resolved) || !is_terminal(&resolved, kind)) return false;
         out->values[out->count++] = resolved;
         if (++i == length) return true;
-        Cell bar = buffer->cells()[i];
-        if (cell_type(&bar) != TYPE_WORD || keyword_of(&bar) != Keyword::bar || ++i == length) return false;
+        if (rule_word(buffer, i).keyword != Keyword::bar || ++i == length) return false;
     }
 }
 

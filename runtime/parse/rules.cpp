@@ -33,9 +33,10 @@ void skip_rule(Engine& e) {
     uint32_t needed = 1;
     SeriesBuffer* buffer = rule_buffer(e);
     while (needed > 0 && e.rpos < buffer->length()) {
-        Cell value = buffer->cells()[e.rpos++];
+        Cell value = buffer->cells()[e.rpos];
+        Keyword keyword = rule_word(buffer, e.rpos++).keyword;
         needed--;
-        switch (keyword_of(&value)) {
+        switch (keyword) {
         case Keyword::any: case Keyword::some: case Keyword::opt: case Keyword::while_: case Keyword::to:
         case Keyword::thru: case Keyword::not_: case Keyword::ahead: case Keyword::into: case Keyword::quote:
         case Keyword::if_: case Keyword::keep: case Keyword::remove: case Keyword::collect: case Keyword::insert:
@@ -50,43 +51,57 @@ void skip_rule(Engine& e) {
 }
 
 // any, some, opt, while and counts over a single terminal value, a block of
-// terminal alternatives or skip, counted in one loop without frames.
-bool fast_iteration(Engine& e, int32_t minimum, int32_t maximum, Step* step) {
+// terminal alternatives or skip, counted in one loop without frames: the
+// position the iterations reached goes to *after, and whether they were
+// enough to *enough. named is what the sub-rule names. Moves the rule
+// position past the sub-rule; answers false, changing nothing, when the
+// sub-rule needs the state machine.
+bool count_directly(Engine& e, RuleWord named, int32_t minimum, int32_t maximum, uint32_t* after, bool* enough) {
     Cell rule = peek(e);
     uint32_t pos = e.in.pos, end = e.in.end();
     int64_t count = 0;
-    if (keyword_of(&rule) == Keyword::skip) {
+    if (named.keyword == Keyword::skip) {
         count = pos < end ? end - pos : 0;
         if (maximum >= 0) count = std::min<int64_t>(count, maximum);
         pos += uint32_t(count);
     } else {
         Cell target;
         Alternatives alternatives;
-        if (!try_resolve(&rule, &target)) return false;
+        if (!try_resolve_rule(&rule, named, &target)) return false;
         bool single = is_terminal(&target, e.in.kind);
         if (!single && !(cell_type(&target) == TYPE_BLOCK && terminal_alternatives(&target, e.in.kind, &alternatives)))
             return false;
-        while (maximum < 0 || count < maximum) {
-            int64_t next = single ? match_terminal(e.in, pos, end, &target, e.mode)
-                                  : match_alternatives(e.in, pos, end, alternatives, e.mode);
-            if (next == NO_MATCH) break;
-            count++;
-            // An empty match would match again and again: one step counts.
-            if (uint32_t(next) == pos) break;
-            pos = uint32_t(next);
+        uint32_t run;
+        if (single && repeat_single_units(e.in, pos, end, &target, e.mode, maximum, &run)) {
+            count = run;
+            pos += run;
+        } else {
+            while (maximum < 0 || count < maximum) {
+                int64_t next = single ? match_terminal(e.in, pos, end, &target, e.mode)
+                                      : match_alternatives(e.in, pos, end, alternatives, e.mode);
+                if (next == NO_MATCH) break;
+                count++;
+                // An empty match would match again and again: one step counts.
+                if (uint32_t(next) == pos) break;
+                pos = uint32_t(next);
+            }
         }
     }
     e.rpos++;
-    e.in.pos = pos;
-    e.match = count >= minimum;
-    *step = Step::complete;
+    *after = pos;
+    *enough = count >= minimum;
     return true;
 }
 
 Step iterate(Engine& e, const Cell* keyword, int32_t minimum, int32_t maximum, int32_t code) {
-    need_next(e, keyword);
-    Step step;
-    if (!e.tracing && fast_iteration(e, minimum, maximum, &step)) return step;
+    RuleWord named = need_next(e, keyword);
+    uint32_t after;
+    bool enough;
+    if (!e.tracing && count_directly(e, named, minimum, maximum, &after, &enough)) {
+        e.in.pos = after;
+        e.match = enough;
+        return Step::complete;
+    }
     uint32_t op = push_op(e, code, 0);
     set_triple(op + O_COUNTS, minimum, maximum, 0);
     set_triple(op + O_AUX, int32_t(e.rpos), int32_t(e.shift), e.effects);
@@ -101,15 +116,16 @@ Step search_by_steps(Engine& e, bool thru) {
 
 // to or thru over a rule searched directly: a terminal, a block of
 // terminal alternatives, or end. Answers false, consuming nothing, when the
-// rule needs the state machine (or the callback must see its steps).
-bool direct_search(Engine& e, bool thru, int64_t* next) {
+// rule needs the state machine (or the callback must see its steps). named
+// is what the rule names.
+bool direct_search(Engine& e, RuleWord named, bool thru, int64_t* next) {
     Cell rule = peek(e), target;
-    if (keyword_of(&rule) == Keyword::end) {
+    if (named.keyword == Keyword::end) {
         e.rpos++;
         *next = e.in.end();
         return true;
     }
-    if (e.tracing || !try_resolve(&rule, &target)) return false;
+    if (e.tracing || !try_resolve_rule(&rule, named, &target)) return false;
     uint32_t at = 0, after = 0;
     Alternatives alternatives;
     bool found;
@@ -125,20 +141,33 @@ bool direct_search(Engine& e, bool thru, int64_t* next) {
 }
 
 Step search(Engine& e, const Cell* keyword, bool thru) {
-    need_next(e, keyword);
+    RuleWord named = need_next(e, keyword);
     int64_t next;
-    if (direct_search(e, thru, &next)) return matched(e, next);
+    if (direct_search(e, named, thru, &next)) return matched(e, next);
     return search_by_steps(e, thru);
 }
 
+// The counts of the iteration keywords; false for any other keyword.
+bool iteration_counts(Keyword keyword, int32_t* minimum, int32_t* maximum) {
+    switch (keyword) {
+    case Keyword::any: case Keyword::while_: *minimum = 0; break;
+    case Keyword::some: *minimum = 1; break;
+    case Keyword::opt: *minimum = 0; break;
+    default: return false;
+    }
+    *maximum = keyword == Keyword::opt ? 1 : -1;
+    return true;
+}
+
 // The rules keep, copy and set most often take, matched without frames:
-// skip, a terminal, or to and thru searched directly. Answers false,
-// consuming nothing, for any other rule.
-bool simple_rule(Engine& e, int64_t* next) {
+// skip, a terminal, to and thru searched directly, or any, some, opt and
+// while over what count_directly takes. named is what the rule names.
+// Answers false, consuming nothing, for any other rule.
+bool simple_rule(Engine& e, RuleWord named, int64_t* next) {
     if (e.tracing) return false;
     Cell rule = peek(e);
     uint32_t pos = e.in.pos, end = e.in.end();
-    Keyword keyword = keyword_of(&rule);
+    Keyword keyword = named.keyword;
     if (keyword == Keyword::skip) {
         e.rpos++;
         *next = pos < end ? int64_t(pos) + 1 : NO_MATCH;
@@ -146,13 +175,26 @@ bool simple_rule(Engine& e, int64_t* next) {
     }
     if (keyword == Keyword::to || keyword == Keyword::thru) {
         uint32_t saved = e.rpos++;
-        need_next(e, &rule);
-        if (direct_search(e, keyword == Keyword::thru, next)) return true;
+        RuleWord target = need_next(e, &rule);
+        if (direct_search(e, target, keyword == Keyword::thru, next)) return true;
+        e.rpos = saved;
+        return false;
+    }
+    int32_t minimum, maximum;
+    if (iteration_counts(keyword, &minimum, &maximum)) {
+        uint32_t saved = e.rpos++;
+        RuleWord repeated = need_next(e, &rule);
+        uint32_t after;
+        bool enough;
+        if (count_directly(e, repeated, minimum, maximum, &after, &enough)) {
+            *next = enough ? int64_t(after) : NO_MATCH;
+            return true;
+        }
         e.rpos = saved;
         return false;
     }
     Cell target;
-    if (!try_resolve(&rule, &target) || !is_terminal(&target, e.in.kind)) return false;
+    if (!try_resolve_rule(&rule, named, &target) || !is_terminal(&target, e.in.kind)) return false;
     e.rpos++;
     *next = match_terminal(e.in, pos, end, &target, e.mode);
     return true;
@@ -187,10 +229,11 @@ Step into_rule(Engine& e, const Cell* keyword) {
 
 Step collect_rule(Engine& e, const Cell* keyword) {
     int32_t kind = 0;
-    Cell option = peek(e), word{}, target{};
-    if (is_modifier(&option, Modifier::set)) kind = 1;
-    else if (is_modifier(&option, Modifier::into)) kind = 2;
-    else if (is_modifier(&option, Modifier::after)) kind = 3;
+    Cell word{}, target{};
+    RuleWord option = peek_word(e);
+    if (option.names(Modifier::set)) kind = 1;
+    else if (option.names(Modifier::into)) kind = 2;
+    else if (option.names(Modifier::after)) kind = 3;
     if (kind != 0) {
         e.rpos++;
         word = next_value(e, keyword);
@@ -212,11 +255,11 @@ Step collect_rule(Engine& e, const Cell* keyword) {
 }
 
 Step keep_rule(Engine& e, const Cell* keyword) {
-    collect_target(e);
-    Cell option = peek(e);
-    bool pick = is_modifier(&option, Modifier::pick);
+    Target target = collect_target(e);
+    bool pick = peek_word(e).names(Modifier::pick);
     if (pick) e.rpos++;
-    Cell rule = next_value(e, keyword);
+    RuleWord named;
+    Cell rule = next_value(e, keyword, &named);
     if (cell_type(&rule) == TYPE_PAREN) {
         Cell value;
         e.pending = eval_paren(e, &rule, &value);
@@ -227,9 +270,9 @@ Step keep_rule(Engine& e, const Cell* keyword) {
     }
     e.rpos--;
     int64_t next;
-    if (simple_rule(e, &next)) {
-        if (next != NO_MATCH)
-            store_insert_index(e, keep_range(e.in, e.in.pos, uint32_t(next), pick, collect_target(e)));
+    // Matching a simple rule runs no code: the target is still the one read above.
+    if (simple_rule(e, named, &next)) {
+        if (next != NO_MATCH) store_insert_index(e, keep_range(e.in, e.in.pos, uint32_t(next), pick, target));
         return matched(e, next);
     }
     push_op(e, OP_KEEP, pick ? 1 : 0);
@@ -253,15 +296,15 @@ Step remove_rule(Engine& e, const Cell* keyword) {
 }
 
 Step insert_rule(Engine& e, const Cell* keyword) {
-    Cell option = peek(e);
-    bool only = is_modifier(&option, Modifier::only);
+    bool only = peek_word(e).names(Modifier::only);
     if (only) e.rpos++;
     Cell value = next_value(e, keyword);
     // A word holding a position in the input names where to insert when a
     // value follows it.
-    Cell following = peek(e);
+    RuleWord named;
+    Cell following = peek(e, &named);
     uint32_t at = e.in.pos;
-    bool positional = cell_type(&following) != TYPE_UNSET && keyword_of(&following) != Keyword::bar &&
+    bool positional = cell_type(&following) != TYPE_UNSET && named.keyword != Keyword::bar &&
                       input_position(e, &value, &at);
     if (positional)
         value = next_value(e, keyword);
@@ -279,8 +322,7 @@ Step insert_rule(Engine& e, const Cell* keyword) {
 }
 
 Step change_rule(Engine& e, const Cell* keyword) {
-    Cell option = peek(e);
-    bool only = is_modifier(&option, Modifier::only);
+    bool only = peek_word(e).names(Modifier::only);
     if (only) e.rpos++;
     need_next(e, keyword);
     Cell rule = peek(e);
@@ -300,9 +342,9 @@ Step change_rule(Engine& e, const Cell* keyword) {
 Step copy_or_set(Engine& e, const Cell* keyword, int32_t code) {
     Cell word = next_value(e, keyword);
     if (!is_any_word(cell_type(&word))) fire(err::script::parse_rule, &word);
-    need_next(e, keyword);
+    RuleWord named = need_next(e, keyword);
     int64_t next;
-    if (simple_rule(e, &next)) {
+    if (simple_rule(e, named, &next)) {
         if (next != NO_MATCH) {
             Cell value = code == OP_COPY ? copy_range(e.in, e.in.pos, uint32_t(next))
                                          : first_value(e.in, e.in.pos, uint32_t(next));
@@ -373,8 +415,9 @@ Step break_rule(Engine& e, bool reject) {
 // An integer rule: N rule, or N M rule (M may be a word's value).
 Step repetition(Engine& e, const Cell* count) {
     int32_t minimum = integer::get(count), maximum = minimum;
-    Cell next = peek(e), resolved;
-    if ((cell_type(&next) == TYPE_INTEGER || cell_type(&next) == TYPE_WORD) && try_resolve(&next, &resolved) &&
+    RuleWord named;
+    Cell next = peek(e, &named), resolved;
+    if ((cell_type(&next) == TYPE_INTEGER || cell_type(&next) == TYPE_WORD) && try_resolve_rule(&next, named, &resolved) &&
         cell_type(&resolved) == TYPE_INTEGER) {
         maximum = integer::get(&resolved);
         e.rpos++;

@@ -54,6 +54,25 @@ bool same_name(const Cell* a, const Cell* b, bool fold) {
     return length == y->used_bytes() && same_name_bytes(x->first(), y->first(), length, fold);
 }
 
+// Two string! keys holding the same units are equal under every op a table
+// compares keys with but COMP_SAME, which asks for the same series: the
+// common hit then needs no call of the datatype's comparison.
+bool same_string_units(const Cell* a, const Cell* b) {
+    if (cell_type(a) != TYPE_STRING || cell_type(b) != TYPE_STRING) return false;
+    SeriesBuffer* x = series_buffer(a);
+    SeriesBuffer* y = series_buffer(b);
+    if (x->unit() != y->unit()) return false;
+    uint32_t x_head = std::min(series_index(a), x->length());
+    uint32_t y_head = std::min(series_index(b), y->length());
+    uint32_t count = x->length() - x_head;
+    return count == y->length() - y_head && std::memcmp(x->at(x_head), y->at(y_head), size_t(count) * x->unit()) == 0;
+}
+
+bool keys_match(const Cell* candidate, const Cell* key, int op) {
+    if (op != COMP_SAME && same_string_units(candidate, key)) return true;
+    return actions::compare_for_tables(candidate, key, op);
+}
+
 Node new_record(int32_t kind) {
     Node table = memory::alloc_bytes(sizeof(Record));
     memory::set_series_flags(table, BUF_KIND_HASH);
@@ -68,7 +87,7 @@ Node new_record(int32_t kind) {
 void set_buckets(Node table, uint32_t n) {
     Node flags = filled_array(flag_bytes(n), 1, ALL_EMPTY);
     record(table)->flags = flags;
-    Node keys = filled_array(n, sizeof(int32_t), 0);
+    Node keys = new_slots(n);
     Record* r = record(table);
     r->keys = keys;
     r->bucket_count = n;
@@ -93,14 +112,14 @@ void note_position(Node table, uint32_t pos, uint32_t bucket) {
 // Adds the cell at pos to the group of equal keys in the bucket, turning a
 // single key into a chain first.
 void join_group(Node table, uint32_t bucket, uint32_t pos) {
-    int32_t key = key_slots(record(table))[bucket];
+    int32_t key = slots(record(table))[bucket].key;
     Node chain;
     if (key >= 0) {
         chain = array::make(4, sizeof(uint32_t));
         array::append_ptr(chain, uint32_t(key));
         array::append_ptr(record(table)->chains, uint32_t(chain));
         Record* r = record(table);
-        key_slots(r)[bucket] = -int32_t(array::length(r->chains));
+        slots(r)[bucket].key = -int32_t(array::length(r->chains));
     } else {
         chain = chain_of(record(table), key);
     }
@@ -110,10 +129,11 @@ void join_group(Node table, uint32_t bucket, uint32_t pos) {
 
 bool starts_group(const Record* r, int32_t bucket_key, const Cell* key) {
     const Cell* first = cells(r) + first_position(r, bucket_key);
-    return cell_type(first) == cell_type(key) && actions::compare_for_tables(first, key, COMP_EQUAL);
+    return cell_type(first) == cell_type(key) && keys_match(first, key, COMP_EQUAL);
 }
 
-int put_position(Node table, uint32_t pos) {
+// Indexes the cell at pos, whose hash_of is hash.
+int put_position(Node table, uint32_t pos, uint32_t hash) {
     Record* r = record(table);
     if (r->occupied >= r->upper_bound) {
         if (r->kind == KIND_VALUES) {
@@ -125,11 +145,11 @@ int put_position(Node table, uint32_t pos) {
     }
     const Cell* key = cells(r) + pos;
     uint32_t* flags = flag_words(r);
-    int32_t* keys = key_slots(r);
+    Slot* keys = slots(r);
     uint32_t deleted = NOT_FOUND;
     // The growth above leaves an empty bucket, which every probe reaches.
     uint32_t empty = NOT_FOUND;
-    Probe probe(murmur::value(key, false), r->bucket_count);
+    Probe probe(hash, r->bucket_count);
     do {
         uint32_t b = probe.bucket;
         uint32_t f = flag(flags, b);
@@ -139,12 +159,14 @@ int put_position(Node table, uint32_t pos) {
         }
         if (f == FLAG_DELETED) {
             deleted = b;
+        } else if (keys[b].hash != hash) {
+            continue;
         } else if (r->kind == KIND_VALUES) {
-            if (starts_group(r, keys[b], key)) {
+            if (starts_group(r, keys[b].key, key)) {
                 join_group(table, b, pos);
                 return 0;
             }
-        } else if (actions::compare_for_tables(cells(r) + keys[b], key, COMP_STRICT_EQUAL)) {
+        } else if (keys_match(cells(r) + keys[b].key, key, COMP_STRICT_EQUAL)) {
             return 0;
         }
     } while (probe.advance());
@@ -152,7 +174,7 @@ int put_position(Node table, uint32_t pos) {
     if (deleted == NOT_FOUND) r->occupied++;
     r->size++;
     set_flag(flags, bucket, FLAG_LIVE);
-    keys[bucket] = int32_t(pos);
+    keys[bucket] = Slot{int32_t(pos), hash};
     if (r->kind == KIND_VALUES) note_position(table, pos, bucket);
     return 0;
 }
@@ -164,16 +186,18 @@ struct Lookup {
     bool last, reverse;
 };
 
+int put_position(Node table, uint32_t pos) { return put_position(table, pos, hash_of(cells(record(table)) + pos)); }
+
 // Among the positions of a hash! bucket whose first cell equals the key, the
 // one the lookup asks for, or nullptr.
 Cell* pick_in_group(const Record* r, int32_t bucket_key, const Lookup& q) {
     Cell* block = cells(r);
-    if (!actions::compare_for_tables(block + first_position(r, bucket_key), q.key, COMP_EQUAL)) return nullptr;
+    if (!keys_match(block + first_position(r, bucket_key), q.key, COMP_EQUAL)) return nullptr;
     int64_t best = -1;
     auto consider = [&](int64_t p) {
         if (q.reverse ? p >= q.head : p < q.head) return;
         int64_t distance = q.reverse ? q.head - 1 - p : p - q.head;
-        if (distance % q.skip != 0 || !actions::compare_for_tables(block + p, q.key, q.op)) return;
+        if (distance % q.skip != 0 || !keys_match(block + p, q.key, q.op)) return;
         if (best < 0 || (q.last ? p > best : p < best)) best = p;
     };
     if (bucket_key >= 0) {
@@ -212,12 +236,12 @@ void take_pair(Node table, Cell* entry, uint32_t pos) {
 void reindex_pairs(Node table, uint32_t start) {
     uint32_t pos = start;
     while (pos + 1 < block_length(record(table))) {
-        Cell* entry = find(table, cells(record(table)) + pos, 0, 1, COMP_STRICT_EQUAL, false, false);
-        if (entry) {
+        uint32_t hash = hash_of(cells(record(table)) + pos);
+        if (Cell* entry = find(table, Query{cells(record(table)) + pos, hash, COMP_STRICT_EQUAL})) {
             take_pair(table, entry, pos);
             continue;
         }
-        put_position(table, pos);
+        put_position(table, pos, hash);
         Cell* key = cells(record(table)) + pos;
         map::normalize_key(key, key);
         pos += 2;
@@ -238,11 +262,11 @@ void remove_position(Node table, uint32_t pos) {
         return;
     }
     if (pos >= array::length(positions(r))) return;
-    int32_t* slots = position_slots(r);
-    if (slots[pos] < 1) return;
-    uint32_t bucket = uint32_t(slots[pos] - 1);
-    slots[pos] = -1;
-    int32_t key = key_slots(r)[bucket];
+    int32_t* positioned = position_slots(r);
+    if (positioned[pos] < 1) return;
+    uint32_t bucket = uint32_t(positioned[pos] - 1);
+    positioned[pos] = -1;
+    int32_t key = slots(r)[bucket].key;
     if (key < 0) {
         Node chain = chain_of(r, key);
         array::remove_ptr(chain, pos);
@@ -254,6 +278,8 @@ void remove_position(Node table, uint32_t pos) {
 }
 
 }  // namespace layout
+
+uint32_t hash_of(const Cell* key) { return murmur::value(key, false); }
 
 bool default_compare(const Cell* a, const Cell* b, int op) {
     uint32_t type = cell_type(a);
@@ -303,6 +329,12 @@ Node make(uint32_t size, const Cell* block, int32_t kind, uint32_t width) {
     return table;
 }
 
+Cell* put_hashed(Node table, Cell* cell, uint32_t hash) {
+    auto pos = uint32_t(cell - cells(record(table)));
+    put_position(table, pos, hash);
+    return cells(record(table)) + pos;
+}
+
 Cell* put_star(Node table, Cell* cell, int* result) {
     auto pos = uint32_t(cell - cells(record(table)));
     *result = put_position(table, pos);
@@ -315,25 +347,30 @@ Cell* put(Node table, Cell* cell) {
 }
 
 Cell* find(Node table, const Cell* key, int32_t head, int32_t skip, int op, bool last, bool reverse) {
-    Cell wanted = *key;
+    return find(table, Query{key, hash_of(key), op, head, skip, last, reverse});
+}
+
+Cell* find(Node table, const Query& query) {
+    Cell wanted = *query.key;
     Record* r = record(table);
-    // A map! stores its word keys as set-words.
-    if (r->kind == KIND_MAP && is_any_word(cell_type(key))) set_type(&wanted, TYPE_SET_WORD);
-    Lookup q{&wanted, head, std::max<int64_t>(std::abs(int64_t(skip)), 1), op, last || reverse, reverse};
+    // A map! stores its word keys as set-words (a word's hash is its symbol's, whatever its kind).
+    if (r->kind == KIND_MAP && is_any_word(cell_type(&wanted))) set_type(&wanted, TYPE_SET_WORD);
+    Lookup q{&wanted, query.head, std::max<int64_t>(std::abs(int64_t(query.skip)), 1), query.op,
+             query.last || query.reverse, query.reverse};
     const uint32_t* flags = flag_words(r);
-    const int32_t* keys = key_slots(r);
-    Probe probe(murmur::value(&wanted, false), r->bucket_count);
+    const Slot* keys = slots(r);
+    Probe probe(query.hash, r->bucket_count);
     do {
         uint32_t f = flag(flags, probe.bucket);
         if (f == FLAG_EMPTY) return nullptr;
-        if (f == FLAG_DELETED) continue;
-        int32_t bucket_key = keys[probe.bucket];
+        if (f == FLAG_DELETED || keys[probe.bucket].hash != query.hash) continue;
+        int32_t bucket_key = keys[probe.bucket].key;
         if (r->kind == KIND_VALUES) {
             if (Cell* hit = pick_in_group(r, bucket_key, q)) return hit;
             continue;
         }
         Cell* candidate = cells(r) + bucket_key;
-        if (cell_type(candidate) == cell_type(&wanted) && actions::compare_for_tables(candidate, &wanted, op))
+        if (cell_type(candidate) == cell_type(&wanted) && keys_match(candidate, &wanted, q.op))
             return candidate;
     } while (probe.advance());
     return nullptr;
@@ -341,20 +378,21 @@ Cell* find(Node table, const Cell* key, int32_t head, int32_t skip, int op, bool
 
 Cell* find_next(Node table, const Cell* key, int32_t* bucket, uint32_t* step) {
     Record* r = record(table);
-    Probe probe(murmur::value(key, false), r->bucket_count);
+    uint32_t hash = hash_of(key);
+    Probe probe(hash, r->bucket_count);
     if (*bucket != -1) {
         probe.bucket = uint32_t(*bucket);
         probe.step = *step;
         if (!probe.advance()) return nullptr;
     }
     const uint32_t* flags = flag_words(r);
-    const int32_t* keys = key_slots(r);
+    const Slot* keys = slots(r);
     do {
         uint32_t f = flag(flags, probe.bucket);
         if (f == FLAG_EMPTY) return nullptr;
-        if (f == FLAG_DELETED) continue;
-        Cell* first = cells(r) + first_position(r, keys[probe.bucket]);
-        if (cell_type(first) == cell_type(key) && actions::compare_for_tables(first, key, COMP_EQUAL)) {
+        if (f == FLAG_DELETED || keys[probe.bucket].hash != hash) continue;
+        Cell* first = cells(r) + first_position(r, keys[probe.bucket].key);
+        if (cell_type(first) == cell_type(key) && keys_match(first, key, COMP_EQUAL)) {
             *bucket = int32_t(probe.bucket);
             *step = probe.step;
             return first;

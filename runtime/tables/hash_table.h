@@ -33,7 +33,7 @@ struct Record {
     uint32_t positions_or_width;  // kind 0: position array node; kinds 3-4: bytes per record
     Node chains;                  // kind 0: one chain node per chain (none once emptied)
     Node flags;                   // two bits per bucket
-    Node keys;                    // one signed 32-bit key per bucket
+    Node keys;                    // one Slot per bucket (hash_table_layout.h): its key and the key's hash
     Node block;                   // the value block
     int32_t occupied;             // live and deleted buckets
     uint32_t bucket_count;        // a power of two
@@ -44,6 +44,10 @@ struct Record {
 static_assert(sizeof(Record) == 44);
 
 inline Record* record(Node table) { return reinterpret_cast<Record*>(node_buffer(table)->first()); }
+
+// The hash by which tables of kinds 0-2 place a value key (a symbol! by its
+// name, any word kind by its canonical symbol, text case-folded).
+uint32_t hash_of(const Cell* key);
 
 // The tables compare keys under COMP_EQUAL, COMP_STRICT_EQUAL or COMP_SAME
 // (core/compare_op.h), through actions::compare_for_tables.
@@ -64,8 +68,10 @@ constexpr int PUT_REBUILT = 2;
 // is a copy of that context's word table.
 Node make(uint32_t size, const Cell* block, int32_t kind, uint32_t width);
 
-// Indexes a cell that lies in the table's block (kinds 0-2).
+// Indexes a cell that lies in the table's block (kinds 0-2). put_hashed
+// takes the cell's hash_of, already known to the caller.
 Cell* put(Node table, Cell* cell);
+Cell* put_hashed(Node table, Cell* cell, uint32_t hash);
 Cell* put_star(Node table, Cell* cell, int* result);
 
 // The matching cell, or nullptr. Kinds 1-2 answer the first live entry of the
@@ -74,6 +80,18 @@ Cell* put_star(Node table, Cell* cell, int* result);
 // from head is a multiple of skip (last: the last one), or with reverse the
 // last one before head. A map! looks up every word kind as a set-word!.
 Cell* find(Node table, const Cell* key, int32_t head, int32_t skip, int op, bool last, bool reverse);
+// The same lookup with the key's hash_of already known, so that a caller
+// who goes on to put the key hashes it once.
+struct Query {
+    const Cell* key;
+    uint32_t hash;  // hash_of(key)
+    int op;
+    int32_t head = 0;
+    int32_t skip = 1;
+    bool last = false;
+    bool reverse = false;
+};
+Cell* find(Node table, const Query& query);
 // Continues a probe for the next entry equal to key; *bucket -1 starts one.
 // bucket and step are the caller's to keep between calls.
 Cell* find_next(Node table, const Cell* key, int32_t* bucket, uint32_t* step);

@@ -60,10 +60,7 @@ void extend_array(Node array, uint32_t count, uint8_t byte) {
     fill_bytes(array, old_bytes, byte);
 }
 
-uint32_t key_hash(const Record* r, int32_t key) {
-    if (r->kind >= KIND_RECORDS) return murmur::mix(record_key(record_at(r, key)));
-    return murmur::value(cells(r) + first_position(r, key), false);
-}
+Node new_slots(uint32_t n) { return filled_array(n, sizeof(Slot), 0); }
 
 uint32_t growth_request(const Record* r) {
     uint32_t n = r->bucket_count;
@@ -76,21 +73,21 @@ void resize(Node table, uint64_t request) {
     auto bound = int32_t(std::trunc(LOAD * n + 0.5));
     if (record(table)->size >= bound) return;
     Node flags = filled_array(flag_bytes(n), 1, ALL_EMPTY);
-    Node keys = filled_array(n, sizeof(int32_t), 0);
+    Node keys = new_slots(n);
 
     Record* r = record(table);
     const uint32_t* old_flags = flag_words(r);
-    const int32_t* old_keys = key_slots(r);
+    const Slot* old_slots = slots(r);
     auto new_flags = reinterpret_cast<uint32_t*>(array::data(flags));
-    auto new_keys = reinterpret_cast<int32_t*>(array::data(keys));
+    auto placed = reinterpret_cast<Slot*>(array::data(keys));
     int32_t live = 0;
     for (uint32_t b = 0; b < r->bucket_count; b++) {
         if (flag(old_flags, b) != FLAG_LIVE) continue;
         // Every key is distinct, so the first empty bucket of its sequence is its place.
-        Probe probe(key_hash(r, old_keys[b]), n);
+        Probe probe(old_slots[b].hash, n);
         while (flag(new_flags, probe.bucket) != FLAG_EMPTY) probe.advance();
         set_flag(new_flags, probe.bucket, FLAG_LIVE);
-        new_keys[probe.bucket] = old_keys[b];
+        placed[probe.bucket] = old_slots[b];
         live++;
     }
     r->flags = flags;

@@ -18,8 +18,18 @@ constexpr uint8_t NO_POSITION = 0xFF;  // bytes of a -1 entry
 constexpr double LOAD = 0.77;
 constexpr uint32_t NOT_FOUND = UINT32_MAX;
 
+// A bucket's key (a position in the block, -c for chain c of a hash!, a
+// record's byte offset) beside the hash that placed it: growth re-places
+// keys without hashing them again, and a probe passes over other keys on
+// their hash alone, before any comparison of keys.
+struct Slot {
+    int32_t key;
+    uint32_t hash;
+};
+static_assert(sizeof(Slot) == 8);
+
 inline uint32_t* flag_words(const Record* r) { return reinterpret_cast<uint32_t*>(array::data(r->flags)); }
-inline int32_t* key_slots(const Record* r) { return reinterpret_cast<int32_t*>(array::data(r->keys)); }
+inline Slot* slots(const Record* r) { return reinterpret_cast<Slot*>(array::data(r->keys)); }
 inline Cell* cells(const Record* r) { return node_buffer(r->block)->cells(); }
 inline uint32_t block_length(const Record* r) { return node_buffer(r->block)->length(); }
 inline Node positions(const Record* r) { return Node(r->positions_or_width); }
@@ -74,17 +84,17 @@ Node filled_array(uint32_t count, uint32_t unit, uint8_t byte);
 void fill_array(Node array, uint8_t byte);
 // Extends an array to count items whose new bytes are byte.
 void extend_array(Node array, uint32_t count, uint8_t byte);
-
-// The hash that places a bucket's key.
-uint32_t key_hash(const Record* r, int32_t key);
+// A slot array of n empty slots.
+Node new_slots(uint32_t n);
 
 // The request that growth at the upper bound makes: n - 1 while fewer than
 // half the buckets hold live entries (the table is rebuilt at its size to
 // drop deleted buckets), else n + 1.
 uint32_t growth_request(const Record* r);
 
-// New flag and key arrays of the smallest power of two at or above request
-// (at least 4) buckets, live keys re-placed and deleted buckets dropped.
+// New flag and slot arrays of the smallest power of two at or above request
+// (at least 4) buckets, live keys re-placed by their stored hashes and
+// deleted buckets dropped.
 // Nothing happens unless the live entries stay below the new upper bound.
 void resize(Node table, uint64_t request);
 

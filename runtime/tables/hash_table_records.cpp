@@ -33,7 +33,7 @@ void reset_record(Cell* header, Node key, uint32_t bytes) {
 // that ended the probe and the last deleted one seen go to the out-arguments.
 uint32_t probe_key(const Record* r, Node key, uint32_t* empty, uint32_t* deleted) {
     const uint32_t* flags = flag_words(r);
-    const int32_t* keys = key_slots(r);
+    const Slot* keys = slots(r);
     Probe probe(murmur::mix(uint32_t(key)), r->bucket_count);
     do {
         uint32_t f = flag(flags, probe.bucket);
@@ -42,7 +42,7 @@ uint32_t probe_key(const Record* r, Node key, uint32_t* empty, uint32_t* deleted
             return NOT_FOUND;
         }
         if (f == FLAG_DELETED) *deleted = probe.bucket;
-        else if (record_key(record_at(r, keys[probe.bucket])) == uint32_t(key)) return probe.bucket;
+        else if (record_key(record_at(r, keys[probe.bucket].key)) == uint32_t(key)) return probe.bucket;
     } while (probe.advance());
     return NOT_FOUND;
 }
@@ -62,25 +62,25 @@ void rebuild_records(Node table, uint32_t request) {
     if (block_bytes > UINT32_MAX) fire(err::internal::no_memory);
     Node block = memory::alloc_cells(uint32_t(block_bytes / sizeof(Cell)));
     Node flags = filled_array(flag_bytes(n), 1, ALL_EMPTY);
-    Node keys = filled_array(n, sizeof(int32_t), 0);
+    Node keys = new_slots(n);
 
     r = record(table);
     uint32_t bytes = record_bytes(r);
     SeriesBuffer* target = node_buffer(block);
     auto new_flags = reinterpret_cast<uint32_t*>(array::data(flags));
-    auto new_keys = reinterpret_cast<int32_t*>(array::data(keys));
+    auto placed = reinterpret_cast<Slot*>(array::data(keys));
     const uint32_t* old_flags = flag_words(r);
-    const int32_t* old_keys = key_slots(r);
+    const Slot* old_slots = slots(r);
     for (uint32_t b = 0; b < r->bucket_count; b++) {
         if (flag(old_flags, b) != FLAG_LIVE) continue;
-        const Cell* from = record_at(r, old_keys[b]);
+        const Cell* from = record_at(r, old_slots[b].key);
         auto offset = int32_t(target->used_bytes());
         std::memcpy(target->last(), from, bytes);
         target->tail = target->tail + bytes;
-        Probe probe(murmur::mix(record_key(from)), n);
+        Probe probe(old_slots[b].hash, n);
         while (flag(new_flags, probe.bucket) != FLAG_EMPTY) probe.advance();
         set_flag(new_flags, probe.bucket, FLAG_LIVE);
-        new_keys[probe.bucket] = offset;
+        placed[probe.bucket] = Slot{offset, old_slots[b].hash};
     }
     r->block = block;
     r->flags = flags;
@@ -104,7 +104,7 @@ Cell* add_record(Node table, Node key) {
         int32_t offset;
         if (deleted != NOT_FOUND) {
             bucket = deleted;
-            offset = key_slots(r)[bucket];
+            offset = slots(r)[bucket].key;
         } else {
             bucket = empty;
             SeriesBuffer* block = node_buffer(r->block);
@@ -115,9 +115,9 @@ Cell* add_record(Node table, Node key) {
         }
         r->size++;
         set_flag(flag_words(r), bucket, FLAG_LIVE);
-        key_slots(r)[bucket] = offset;
+        slots(r)[bucket] = Slot{offset, murmur::mix(uint32_t(key))};
     }
-    Cell* header = record_at(r, key_slots(r)[bucket]);
+    Cell* header = record_at(r, slots(r)[bucket].key);
     reset_record(header, key, record_bytes(r));
     return data_of(header);
 }
@@ -125,7 +125,7 @@ Cell* add_record(Node table, Node key) {
 Cell* find_record(Node table, Node key) {
     Record* r = record(table);
     uint32_t bucket = find_bucket(r, key);
-    return bucket == NOT_FOUND ? nullptr : data_of(record_at(r, key_slots(r)[bucket]));
+    return bucket == NOT_FOUND ? nullptr : data_of(record_at(r, slots(r)[bucket].key));
 }
 
 Cell* remove_record(Node table, Node key) {
@@ -134,7 +134,7 @@ Cell* remove_record(Node table, Node key) {
     if (bucket == NOT_FOUND) return nullptr;
     set_flag(flag_words(r), bucket, FLAG_DELETED);
     r->size--;
-    Cell* header = record_at(r, key_slots(r)[bucket]);
+    Cell* header = record_at(r, slots(r)[bucket].key);
     header->header = REMOVED;
     return data_of(header);
 }
@@ -144,7 +144,7 @@ void sweep_records(Node table, bool (*dead)(Node key, const Cell* data)) {
     uint32_t* flags = flag_words(r);
     for (uint32_t b = 0; b < r->bucket_count; b++) {
         if (flag(flags, b) != FLAG_LIVE) continue;
-        Cell* header = record_at(r, key_slots(r)[b]);
+        Cell* header = record_at(r, slots(r)[b].key);
         if (!dead(Node(record_key(header)), data_of(header))) continue;
         set_flag(flags, b, FLAG_DELETED);
         r->size--;

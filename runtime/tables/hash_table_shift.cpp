@@ -25,15 +25,15 @@ void move_position_entries(Node table, int32_t delta, uint32_t index, uint32_t c
         extend_array(positions(record(table)), uint32_t(uint64_t(index) + uint32_t(delta) + count), NO_POSITION);
     }
     Record* r = record(table);
-    int32_t* slots = position_slots(r);
+    int32_t* positioned = position_slots(r);
     uint32_t indexed = array::length(positions(r));
     uint32_t moving = index < indexed ? std::min(count, indexed - index) : 0;
-    std::memmove(slots + index + delta, slots + index, size_t(moving) * sizeof(int32_t));
+    std::memmove(positioned + index + delta, positioned + index, size_t(moving) * sizeof(int32_t));
     if (delta > 0) {
-        std::fill(slots + index, slots + index + delta, -1);
+        std::fill(positioned + index, positioned + index + delta, -1);
     } else {
         uint32_t vacated = std::max<uint32_t>(index + delta + moving, index);
-        std::fill(slots + vacated, slots + index + moving, -1);
+        std::fill(positioned + vacated, positioned + index + moving, -1);
     }
 }
 
@@ -47,7 +47,7 @@ struct KeyChange {
 void plan_change(const Record* r, uint32_t pos, int64_t shift, std::vector<KeyChange>& plan) {
     int32_t bucket = position_slots(r)[pos];
     if (bucket < 1) return;
-    int32_t* key = key_slots(r) + bucket - 1;
+    int32_t* key = &slots(r)[bucket - 1].key;
     auto value = int32_t(pos + shift);
     if (*key >= 0) {
         plan.push_back({key, value});
@@ -65,12 +65,12 @@ int shift_indexes(Node table, int32_t delta, uint32_t index, uint32_t count, boo
     Record* r = record(table);
     uint32_t indexed = array::length(positions(r));
     uint32_t end = uint32_t(std::min<uint64_t>(uint64_t(index) + count, indexed));
-    const int32_t* slots = position_slots(r);
-    int32_t* keys = key_slots(r);
+    const int32_t* positioned = position_slots(r);
+    Slot* keys = slots(r);
     std::vector<uint32_t> chains;
     for (uint32_t pos = index; pos < end; pos++) {
-        if (slots[pos] < 1) continue;
-        int32_t& key = keys[slots[pos] - 1];
+        if (positioned[pos] < 1) continue;
+        int32_t& key = keys[positioned[pos] - 1].key;
         if (key >= 0) key += delta;
         else chains.push_back(uint32_t(-key));
     }
@@ -105,11 +105,11 @@ void move_indexes(Node table, uint32_t to, uint32_t from, uint32_t count) {
     for (uint64_t pos = jumped_first; pos < jumped_end; pos++) plan_change(r, uint32_t(pos), jumped_shift, plan);
     for (const KeyChange& change : plan) *change.slot = change.value;
 
-    int32_t* slots = position_slots(r);
-    std::vector<int32_t> run(slots + from, slots + run_end);
-    std::memmove(slots + jumped_first + jumped_shift, slots + jumped_first,
+    int32_t* positioned = position_slots(r);
+    std::vector<int32_t> run(positioned + from, positioned + run_end);
+    std::memmove(positioned + jumped_first + jumped_shift, positioned + jumped_first,
                  size_t(jumped_end - jumped_first) * sizeof(int32_t));
-    std::copy(run.begin(), run.end(), slots + from + run_shift);
+    std::copy(run.begin(), run.end(), positioned + from + run_shift);
 }
 
 }  // namespace vek::hash_table

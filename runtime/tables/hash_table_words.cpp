@@ -37,7 +37,7 @@ bool same_name(const Cell* symbol, const char* name, uint32_t length, bool fold)
 uint32_t probe_name(const Record* r, uint32_t hash, const char* name, uint32_t length, bool fold,
                     uint32_t* empty) {
     const uint32_t* flags = flag_words(r);
-    const int32_t* keys = key_slots(r);
+    const Slot* keys = slots(r);
     const Cell* symbols = cells(r);
     Probe probe(hash, r->bucket_count);
     do {
@@ -46,8 +46,9 @@ uint32_t probe_name(const Record* r, uint32_t hash, const char* name, uint32_t l
             *empty = probe.bucket;
             return NOT_FOUND;
         }
-        int32_t pos = keys[probe.bucket];
-        if (f == FLAG_LIVE && same_name(symbols + pos, name, length, fold)) return uint32_t(pos);
+        if (f != FLAG_LIVE || keys[probe.bucket].hash != hash) continue;
+        int32_t pos = keys[probe.bucket].key;
+        if (same_name(symbols + pos, name, length, fold)) return uint32_t(pos);
     } while (probe.advance());
     return NOT_FOUND;
 }
@@ -62,11 +63,12 @@ Node new_name(const char* name, uint32_t length) {
     return node;
 }
 
-// Takes an empty bucket for the cell just appended at the block's tail.
-void index_appended(Node table, uint32_t bucket) {
+// Takes an empty bucket for the cell just appended at the block's tail,
+// whose hash is hash.
+void index_appended(Node table, uint32_t bucket, uint32_t hash) {
     Record* r = record(table);
     set_flag(flag_words(r), bucket, FLAG_LIVE);
-    key_slots(r)[bucket] = int32_t(block_length(r) - 1);
+    slots(r)[bucket] = Slot{int32_t(block_length(r) - 1), hash};
     r->size++;
     r->occupied++;
 }
@@ -93,7 +95,7 @@ uint32_t find_symbol(Node table, const char* name, uint32_t length, bool fold) {
     Node name_node = new_name(name, length);
     Cell* symbol = series::alloc_tail_cell(node_buffer(record(table)->block));
     *symbol = symbol::cell(int32_t(alias), name_node);
-    index_appended(table, empty);
+    index_appended(table, empty, hash);
     return block_length(record(table));
 }
 
@@ -104,18 +106,19 @@ int32_t find_or_add_word(Node table, uint32_t symbol, bool case_insensitive, Nod
     Record* r = record(table);
     uint32_t wanted = symbol::resolve(symbol);
     const uint32_t* flags = flag_words(r);
-    const int32_t* keys = key_slots(r);
+    const Slot* keys = slots(r);
     const Cell* words = cells(r);
     uint32_t empty = NOT_FOUND;
-    Probe probe(murmur::mix(wanted), r->bucket_count);
+    uint32_t hash = murmur::mix(wanted);
+    Probe probe(hash, r->bucket_count);
     do {
         uint32_t f = flag(flags, probe.bucket);
         if (f == FLAG_EMPTY) {
             empty = probe.bucket;
             break;
         }
-        if (f != FLAG_LIVE) continue;
-        int32_t pos = keys[probe.bucket];
+        if (f != FLAG_LIVE || keys[probe.bucket].hash != hash) continue;
+        int32_t pos = keys[probe.bucket].key;
         uint32_t entry = word::symbol(words + pos);
         if (entry == symbol || (case_insensitive && symbol::resolve(entry) == wanted)) {
             if (adding) *index = pos;
@@ -126,7 +129,7 @@ int32_t find_or_add_word(Node table, uint32_t symbol, bool case_insensitive, Nod
     uint32_t pos = block_length(r);
     Cell* word = series::alloc_tail_cell(node_buffer(r->block));
     *word = word::cell(TYPE_WORD, context, symbol, pos);
-    index_appended(table, empty);
+    index_appended(table, empty, hash);
     *index = int32_t(pos);
     return -1;
 }

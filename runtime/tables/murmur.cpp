@@ -54,6 +54,25 @@ uint32_t murmur3_folded(const uint8_t* p, size_t length, Fold fold) {
 
 uint8_t same_byte(uint8_t b) { return b; }
 
+// Upper case as unicode::to_upper gives it, without its call for ASCII.
+uint32_t upper(uint32_t cp) {
+    if (cp >= 128) return unicode::to_upper(cp);
+    return cp - 'a' < 26u ? cp - 32 : cp;
+}
+
+// The code points of a text buffer of Unit-wide units from index from to
+// count, each mixed as a 32-bit block (in upper case with Fold).
+template <typename Unit, bool Fold>
+uint32_t mix_units(const std::byte* first, uint32_t from, uint32_t count) {
+    uint32_t h = hash_seed;
+    for (uint32_t i = from; i < count; i++) {
+        Unit unit;
+        std::memcpy(&unit, first + size_t(i) * sizeof(Unit), sizeof(Unit));
+        h = body_round(h, Fold ? upper(unit) : unit);
+    }
+    return h;
+}
+
 uint32_t murmur3_words(const Cell* c, uint32_t first, uint32_t count) {
     uint32_t words[3] = {payload_word(c, 1), payload_word(c, 2), payload_word(c, 3)};
     return murmur3(words + first - 1, count * sizeof(uint32_t));
@@ -100,15 +119,17 @@ uint32_t code_point_at(const std::byte* p, uint32_t unit) { return unicode::read
 
 uint32_t string(const Cell* string, bool case_sensitive) {
     SeriesBuffer* b = series_buffer(string);
-    uint32_t unit = b->unit();
     uint32_t count = b->length();
-    uint32_t h = hash_seed;
-    for (uint32_t i = series_index(string); i < count; i++) {
-        uint32_t cp = code_point_at(b->at(i), unit);
-        h = body_round(h, case_sensitive ? cp : unicode::to_upper(cp));
+    uint32_t from = series_index(string);
+    if (from >= count) return finish(hash_seed, 0);
+    const std::byte* first = b->first();
+    uint32_t h;
+    switch (b->unit()) {
+    case 1: h = case_sensitive ? mix_units<uint8_t, false>(first, from, count) : mix_units<uint8_t, true>(first, from, count); break;
+    case 2: h = case_sensitive ? mix_units<uint16_t, false>(first, from, count) : mix_units<uint16_t, true>(first, from, count); break;
+    default: h = case_sensitive ? mix_units<uint32_t, false>(first, from, count) : mix_units<uint32_t, true>(first, from, count); break;
     }
-    uint32_t hashed = count > series_index(string) ? count - series_index(string) : 0;
-    return finish(h, hashed * 4);
+    return finish(h, (count - from) * 4);
 }
 
 uint32_t symbol_name(const char* name, uint32_t length) {

@@ -32,12 +32,13 @@ public:
         if (is_hash(&block_)) table_ = hash_table_of(&block_);
     }
 
-    bool contains(const Cell* key) {
+    // hash is the key's hash_table::hash_of.
+    bool contains(const Cell* key, uint32_t hash) {
         if (is_any_block(cell_type(key))) return scan(key);
         if (table_ == Node::none)
             table_ = hash_table::make(length_from_head(&block_), &block_, hash_table::KIND_VALUES, 0);
         auto head = int32_t(series_index(&block_));
-        return hash_table::find(table_, key, head, int32_t(size_), op_, false, false) != nullptr;
+        return hash_table::find(table_, hash_table::Query{key, hash, op_, head, int32_t(size_)}) != nullptr;
     }
 
     void use_table(Node table) { table_ = table; }
@@ -76,10 +77,11 @@ public:
         Node node = series_node(&source);
         for (uint32_t i = series_index(&source); i < node_buffer(node)->length(); i += size_) {
             Cell key = node_buffer(node)->cells()[i];
-            if (keep != Keep::all && other->contains(&key) != (keep == Keep::members)) continue;
-            if (holds(&key)) continue;
+            uint32_t hash = hash_table::hash_of(&key);
+            if (keep != Keep::all && other->contains(&key, hash) != (keep == Keep::members)) continue;
+            if (holds(&key, hash)) continue;
             uint32_t end = std::min(i + size_, node_buffer(node)->length());
-            for (uint32_t j = i; j < end; j++) add(node_buffer(node)->cells()[j], j == i);
+            for (uint32_t j = i; j < end; j++) add(node_buffer(node)->cells()[j], j == i, hash);
         }
     }
 
@@ -94,15 +96,18 @@ public:
     }
 
 private:
-    bool holds(const Cell* key) {
+    bool holds(const Cell* key, uint32_t hash) {
         Records records(cell_, size_, op_);
         records.use_table(table_);
-        return records.contains(key);
+        return records.contains(key, hash);
     }
 
-    void add(Cell value, bool first) {
+    // A record's first cell is indexed by the hash its key was looked up with.
+    void add(Cell value, bool first, uint32_t key_hash) {
         rs_append(cell_, &value);
-        if (first || hash_) hash_table::put(table_, rs_abs_at(cell_, series_buffer(cell_)->length() - 1));
+        Cell* added = rs_abs_at(cell_, series_buffer(cell_)->length() - 1);
+        if (first) hash_table::put_hashed(table_, added, key_hash);
+        else if (hash_) hash_table::put(table_, added);
     }
 
     Cell* cell_;

@@ -42,16 +42,17 @@ int lookup_op(bool case_sensitive, bool same) {
     return case_sensitive ? COMP_STRICT_EQUAL : COMP_EQUAL;
 }
 
-// The index of the key's entry in the entry block, live or removed, or -1.
-int64_t entry_index(const Cell* map, const Cell* key, int op) {
-    Cell* pair = hash_table::find(table(map), key, 0, 1, op, false, false);
+// The index of the key's entry in the entry block, live or removed, or -1;
+// hash is the key's hash_table::hash_of.
+int64_t entry_index(const Cell* map, const Cell* key, int op, uint32_t hash) {
+    Cell* pair = hash_table::find(table(map), hash_table::Query{key, hash, op});
     if (pair == nullptr) return -1;
     return pair - entry_cells(series_node(map));
 }
 
 // The index of the key's live entry, or -1.
 int64_t live_entry_index(const Cell* map, const Cell* key, int op) {
-    int64_t index = entry_index(map, key, op);
+    int64_t index = entry_index(map, key, op, hash_table::hash_of(key));
     if (index < 0 || !live(entry_cells(series_node(map)) + index)) return -1;
     return index;
 }
@@ -74,7 +75,9 @@ void set_entry(const Cell* map, const Cell* key_value, const Cell* value_value, 
     clear_new_line(&value.header);
     Node entries = series_node(map);
     Node index = table(map);
-    int64_t found = entry_index(map, &key, lookup_op(case_sensitive, false));
+    // Normalising keeps the hash: a word's is its symbol's, a copied text's its text's.
+    uint32_t hash = hash_table::hash_of(&key);
+    int64_t found = entry_index(map, &key, lookup_op(case_sensitive, false), hash);
     if (found >= 0) {
         Cell* pair = entry_cells(entries) + found;
         if (!live(pair)) hash_table::record(index)->size++;
@@ -88,7 +91,7 @@ void set_entry(const Cell* map, const Cell* key_value, const Cell* value_value, 
     Cell* pair = entry_cells(entries) + position;
     pair[0] = key;
     make_unset(pair + 1);
-    hash_table::put(index, pair);
+    hash_table::put_hashed(index, pair, hash);
     entry_cells(entries)[position + 1] = value;
 }
 

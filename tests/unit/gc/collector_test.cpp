@@ -256,6 +256,36 @@ TEST_F(Collector, OwnerRecordsDieWithTheirSeries) {
     EXPECT_EQ(word::symbol(&record[1]), word::symbol(&field));
 }
 
+// A rule block kept by a mark hook alone, whose buffer header names the
+// parse engine's keyword cache, and a block with a cache that nothing keeps.
+Cell rule_block;
+void mark_rule_block() { gc::mark_cell(&rule_block); }
+
+[[gnu::noinline]] void drop_block_with_cache() {
+    Node block = memory::alloc_cells(2);
+    node_buffer(block)->rule_keywords = string_node("dropped cache");
+}
+
+// The cache lives as long as its block's buffer does, and goes with it:
+// nothing but the header refers to it.
+TEST_F(Collector, KeywordCacheLivesWithItsBlock) {
+    rule_block = block_cell(memory::alloc_cells(2));
+    Node cache = string_node("keywords");
+    series_buffer(&rule_block)->rule_keywords = cache;
+    gc::add_root("rule block test cell", mark_rule_block);
+    test::collect_precisely();
+    uint64_t nodes = nodes_in_use();
+    drop_block_with_cache();
+    make_garbage(100);
+    test::collect_precisely();
+    gc::remove_root(mark_rule_block);
+
+    EXPECT_EQ(series_buffer(&rule_block)->rule_keywords, cache);
+    EXPECT_EQ(node_buffer(cache)->node, cache);
+    EXPECT_EQ(text_of(cache), "keywords");
+    EXPECT_EQ(nodes_in_use(), nodes) << "the dropped block's cache went with it";
+}
+
 // The probe's payload words each name a byte buffer of their own. A mark
 // hook marks the probe as the cells of a live block are marked, then notes
 // which of the three buffers that reached.

@@ -87,6 +87,25 @@ bool all_buckets_empty(Node table) {
 uint32_t numbered_symbol(uint32_t n) { return symbol::make(("table-word-" + std::to_string(n)).c_str()); }
 uint32_t shouted_symbol(uint32_t n) { return symbol::make(("TABLE-WORD-" + std::to_string(n)).c_str()); }
 
+// Each live bucket's slot holds the hash that placed its key: the key's
+// hash_of (kinds 0-2), or its node's mix (kinds 3-4). Answers the live
+// buckets seen.
+uint32_t expect_slots_hold_their_hashes(Node table) {
+    const Record* r = record(table);
+    const uint32_t* flags = layout::flag_words(r);
+    uint32_t live = 0;
+    for (uint32_t b = 0; b < r->bucket_count; b++) {
+        if (layout::flag(flags, b) != layout::FLAG_LIVE) continue;
+        live++;
+        const layout::Slot& slot = layout::slots(r)[b];
+        uint32_t expected = r->kind >= KIND_RECORDS
+                                ? murmur::mix(layout::record_key(layout::record_at(r, slot.key)))
+                                : hash_of(layout::cells(r) + layout::first_position(r, slot.key));
+        EXPECT_EQ(slot.hash, expected) << "kind " << r->kind << " bucket " << b;
+    }
+    return live;
+}
+
 // ---------------------------------------------------------------- hashing
 
 TEST(Hash, Murmur3MatchesTheReferenceVectors) {
@@ -414,6 +433,49 @@ TEST(Tables, MapGrowsAndKeepsItsPairs) {
         ASSERT_EQ(p, 2 * i);
         ASSERT_EQ(integer::get(at(block, uint32_t(p) + 1)), i);
     }
+}
+
+// Growth re-places keys by their stored hashes, and probes pass keys by
+// them: every kind keeps its hashes and finds its keys after growing.
+TEST(Tables, SlotsKeepTheirHashesThroughGrowth) {
+    Node pairs = block_of({});
+    Cell map_value = block_cell(pairs);
+    Node map = make(4, &map_value, KIND_MAP, 0);
+    for (int32_t i = 0; i < 3000; i++) {
+        // Text of every unit width, some of it hashed from a head past its first unit.
+        std::string digits = std::to_string(i);
+        std::u32string text = i % 2 ? U"Key-" : U"#";
+        text.append(digits.begin(), digits.end());
+        append(pairs, text_cell(text, 1u << (i % 3)));
+        append(pairs, integer_cell(i));
+        Cell* key = at(pairs, length_of(pairs) - 2);
+        if (i % 2 == 0) set_series_index(key, 1);
+        put(map, key);
+    }
+    EXPECT_GE(buckets_in(map), 1024u);
+    EXPECT_EQ(expect_slots_hold_their_hashes(map), uint32_t(record(map)->size));
+    for (uint32_t p = 0; p < length_of(pairs); p += 2) ASSERT_NE(where(map, *at(pairs, p)), -1) << p;
+
+    Node symbols = block_of({});
+    Cell symbols_value = block_cell(symbols);
+    Node interned = make(4, &symbols_value, KIND_WORDS, 0);
+    for (int i = 0; i < 500; i++) {
+        std::string name = "Name-" + std::to_string(i);
+        find_symbol(interned, name.c_str(), uint32_t(name.size()), false);
+    }
+    EXPECT_EQ(expect_slots_hold_their_hashes(interned), 500u);
+    EXPECT_EQ(find_symbol(interned, "name-499", 8, true), 500u);
+
+    Node words = make(0, nullptr, KIND_WORDS, 2);
+    int32_t index = 0;
+    for (uint32_t s = 0; s < 500; s++) find_or_add_word(words, numbered_symbol(s), false, Node(0x12340), &index);
+    EXPECT_EQ(expect_slots_hold_their_hashes(words), 500u);
+    EXPECT_EQ(find_or_add_word(words, shouted_symbol(250), true, Node::none, nullptr), 250);
+
+    Node records = make(4, nullptr, KIND_RECORDS, 1);
+    for (uint32_t i = 0; i < 1000; i++) add_record(records, Node(0x40000 + 4 * i));
+    EXPECT_EQ(expect_slots_hold_their_hashes(records), 1000u);
+    EXPECT_NE(find_record(records, Node(0x40000 + 4 * 999)), nullptr);
 }
 
 TEST(Tables, FindNextWalksEqualEntriesOfAProbe) {
