@@ -81,29 +81,38 @@ void expect(bool holds, const char* what) {
 }
 
 // Where the reader stands in the input, as the reads show it: a byte read
-// answers the bytes from there on, a line read ends after the next line
-// feed the source has handed over, or where the handed-over bytes end. A
-// line cut short by a byte that starts no UTF-8 sequence ends somewhere the
-// test does not work out: from then on only the counts are checked.
+// answers the bytes from there on; a line read ends after the next line feed
+// the source has handed over, or where the handed-over bytes end. A line cut
+// short by a byte that starts no UTF-8 sequence, or one that raised, ends
+// somewhere the test does not work out. The position is known again once a
+// read finds the end of input: the reader has then taken every byte the
+// source gave.
 struct Position {
     size_t at = 0;
     bool known = true;
     bool at_start = true;  // no read has taken a byte: a line read skips a byte-order mark
 
-    void after_line(LineEnd end) {
+    void caught_up() {
+        at = feed.given;
+        known = true;
+    }
+
+    // raised: the line read raised, so its end is not known.
+    void after_line(LineEnd end, bool raised) {
         if (at_start && feed.given >= 3 && std::memcmp(feed.data, "\xEF\xBB\xBF", 3) == 0) at = 3;
         at_start = false;
-        known = known && end != LineEnd::stray_byte;
+        if (!raised && (end == LineEnd::end_of_input || end == LineEnd::no_input)) return caught_up();
+        known = known && !raised && end == LineEnd::line_feed;
         if (!known) return;
-        const uint8_t* from = feed.data + at;
-        const void* line_feed = std::memchr(from, '\n', feed.given - at);
+        const void* line_feed = std::memchr(feed.data + at, '\n', feed.given - at);
         at = line_feed ? size_t(static_cast<const uint8_t*>(line_feed) - feed.data) + 1 : feed.given;
     }
 
     void after_bytes(const uint8_t* bytes, int64_t got, size_t wanted) {
         expect(got >= -1 && got <= int64_t(wanted), "a byte read answered more than it was asked for");
         at_start = false;
-        if (!known || got <= 0) return;
+        if (got <= 0) return caught_up();
+        if (!known) return;
         expect(at + size_t(got) <= feed.given, "a byte read answered bytes the source never gave");
         expect(std::memcmp(bytes, feed.data + at, size_t(got)) == 0, "a byte read answered other bytes");
         at += size_t(got);
@@ -116,14 +125,12 @@ void read_some_bytes(Random& random, Position& position) {
     position.after_bytes(bytes, reader::read_bytes(bytes, wanted), wanted);
 }
 
-// A malformed line raises once the whole line is read: it ends as a line
-// feed or the end of input ends it.
 void read_a_line(Position& position) {
     Cell line{};
     string::rs_make_at(&line, 16);
     LineEnd end = LineEnd::line_feed;
-    test::raised([&] { end = reader::read_line(&line); });
-    position.after_line(end);
+    bool raised = test::raised([&] { end = reader::read_line(&line); }) != 0;
+    position.after_line(end, raised);
 }
 
 }  // namespace
