@@ -221,7 +221,8 @@ void LineEditor::end_edit(EditResult& result, EditEnd end) {
         result.line = std::move(line_);
         break;
     case EditEnd::escape: result.line = std::move(line_) + ESC; break;
-    case EditEnd::quit: result.line = U"q"; break;
+    // assign, not = U"q": GCC 12 reports a false overlap in the latter at -O3.
+    case EditEnd::quit: result.line.assign(1, U'q'); break;
     case EditEnd::candidates: result.line.clear(); break;
     }
     clear_line();
