@@ -8,5 +8,4 @@ jobs="$(nproc)"
 ctest --test-dir "$root/build" --output-on-failure -j"$jobs"
 
 "$root/scripts/build.sh" "$root/build-asan" -DVEK_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DVEK_WERROR=ON
-ASAN_OPTIONS=detect_stack_use_after_return=0:detect_leaks=0 \
-  ctest --test-dir "$root/build-asan" --output-on-failure -j"$jobs"
+ctest --test-dir "$root/build-asan" --output-on-failure -j"$jobs"

@@ -1,23 +1,32 @@
 #include "boot/library.h"
 
-#include <cstdlib>
 #include <cstring>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "console/routines.h"
-#include "runtime/core/datatype.h"
+#include "platform/os.h"
 #include "runtime/core/fixed_words.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/callable/routine.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/handle.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/eval/stack.h"
 #include "runtime/lexer/lexer.h"
 #include "runtime/memory/manager.h"
+#include "runtime/natives/image_codecs.h"
+#include "runtime/natives/json_codec.h"
+#include "runtime/natives/routines.h"
+#include "runtime/natives/system_routines.h"
+#include "runtime/natives/vekbin_codec.h"
+#include "view/routines.h"
+#include "view/stand_ins.h"
 
 namespace vek::boot {
 
@@ -25,9 +34,24 @@ namespace {
 
 constexpr const char* BOOT_ROUTINE = "boot-routine";
 constexpr const char* BOOT_ROUTINE_SPEC =
-    "\"Makes a routine! of the C++ function registered under the name\"\n"
-    "name [word!] \"The name it was registered under\"\n"
-    "spec-block [block!] \"Its spec block; return: [logic!], [integer!] or [float!] passes values, not cells\"";
+    "\"Makes the routine! registered under the name, with the spec it was registered with\"\n"
+    "name [word!] \"The name it was registered under\"";
+
+// The null handle!, which scripts cannot make: the library keeps one as a
+// constant.
+routine::Arg null_handle(const routine::Arg*) { return {.cell = handle::push_null()}; }
+
+struct RoutineRow {
+    std::string_view name;
+    routine::Fn entry;
+    std::string_view spec;
+};
+
+constexpr RoutineRow ROUTINES[] = {
+#define X(name, entry, spec) {name, entry, spec},
+#include "runtime/natives/routines.def"
+#undef X
+};
 
 // The datatype that the spec block's return: names when it names exactly one
 // datatype; 0 otherwise.
@@ -47,24 +71,45 @@ uint32_t declared_return(const Cell* spec_block) {
     return 0;
 }
 
+// Flags every block, paren and path reachable from the block (itself and
+// nested ones) as library code: a path evaluated by the library reports no
+// events either.
+void flag_library_code(const Cell* block) {
+    // Nothing allocates during the walk, so nothing moves and plain C++
+    // storage may hold pointers into the buffers.
+    std::vector<const Cell*> pending{block};
+    while (!pending.empty()) {
+        const Cell* series = pending.back();
+        pending.pop_back();
+        SeriesBuffer* buffer = series_buffer(series);
+        buffer->flags |= eval::BUF_LIBRARY;
+        for (const Cell* item = buffer->cells(); item < buffer->cells_tail(); item++)
+            if (is_any_block(cell_type(item))) pending.push_back(item);
+    }
+}
+
+// The spec text loaded as the library's own code would be.
+void load_spec(std::string_view text, Cell* spec_block) {
+    lexer::scan(spec_block, reinterpret_cast<const uint8_t*>(text.data()), uint32_t(text.size()), {.wrap = true},
+                nullptr, nullptr, nullptr);
+    flag_library_code(spec_block);
+}
+
 // boot-routine: logic!, integer! and float! results travel by value; any
 // other routine answers a cell and takes its arguments as cells.
 routine::Arg boot_routine(const routine::Arg* args) {
     const Cell* name = args[0].cell;
-    const Cell* spec_block = args[1].cell;
-    uint32_t returns = declared_return(spec_block);
+    Cell spec_block;
+    load_spec(routine::spec_text(routine::named(name)), &spec_block);
+    uint32_t returns = declared_return(&spec_block);
     bool by_value = returns == TYPE_LOGIC || returns == TYPE_INTEGER || returns == TYPE_FLOAT;
-    return {.cell = routine::declare(spec_block, name, returns ? int32_t(returns) : -1, !by_value)};
+    return {.cell = routine::declare(&spec_block, name, returns ? int32_t(returns) : -1, !by_value)};
 }
 
-// The null handle!, which scripts cannot make: the library keeps one as a
-// constant.
-routine::Arg null_handle(const routine::Arg*) { return {.cell = handle::push_null()}; }
-
-// Registers the boot's own routines and binds boot-routine.
+// Registers the library's routines and binds boot-routine.
 void bind_boot_routine() {
-    routine::register_fn("null-handle", null_handle);
-    uint32_t code = routine::register_fn(BOOT_ROUTINE, boot_routine);
+    for (const RoutineRow& row : ROUTINES) routine::register_fn(row.name, row.entry, row.spec);
+    uint32_t code = routine::register_fn(BOOT_ROUTINE, boot_routine, BOOT_ROUTINE_SPEC);
     Cell spec_block;
     lexer::scan(&spec_block, reinterpret_cast<const uint8_t*>(BOOT_ROUTINE_SPEC),
                 uint32_t(std::strlen(BOOT_ROUTINE_SPEC)), {.wrap = true}, nullptr, nullptr, nullptr);
@@ -76,22 +121,6 @@ void bind_boot_routine() {
 void unset_boot_routine() {
     Cell unset;
     context::set_global(symbol::make(BOOT_ROUTINE), make_unset(&unset));
-}
-
-// Flags every block and paren reachable from the block (itself, nested ones
-// and those inside paths) as library code.
-void flag_library_code(const Cell* block) {
-    // Nothing allocates during the walk, so nothing moves and plain C++
-    // storage may hold pointers into the buffers.
-    std::vector<const Cell*> pending{block};
-    while (!pending.empty()) {
-        const Cell* series = pending.back();
-        pending.pop_back();
-        SeriesBuffer* buffer = series_buffer(series);
-        if (cell_type(series) == TYPE_BLOCK || cell_type(series) == TYPE_PAREN) buffer->flags |= eval::BUF_LIBRARY;
-        for (const Cell* item = buffer->cells(); item < buffer->cells_tail(); item++)
-            if (is_any_block(cell_type(item))) pending.push_back(item);
-    }
 }
 
 // A module's code, loaded into the cell and flagged as library code.
@@ -106,7 +135,7 @@ void load_module(const Module& module, Cell* code) {
 // tortures their own code without paying for the same boot each time.
 class TortureAfterBoot {
 public:
-    TortureAfterBoot() : held_(std::getenv("VEK_TORTURE_AFTER_BOOT") != nullptr) {
+    TortureAfterBoot() : held_(platform::get_env("VEK_TORTURE_AFTER_BOOT").has_value()) {
         if (!held_) return;
         std::swap(interval_, memory::torture_interval);
         std::swap(grow_, memory::grow_torture_enabled);

@@ -1,9 +1,10 @@
 // The standard library written in Vek: its modules, embedded in the program
 // at build time in boot order, and the boot that evaluates them once the
 // runtime is up. Every block and paren loaded from a module is library code
-// (runtime/eval/evaluator.h); while the modules run, and only then, the word
-// boot-routine makes routine! values from the C++ functions registered by
-// name (runtime/datatypes/callable/routine.h).
+// (runtime/eval/evaluator.h). The boot registers every routine of
+// runtime/natives/routines.def; while the modules run, and only then,
+// `boot-routine 'name` makes the routine! value of the one registered under
+// the name, with its spec (runtime/datatypes/callable/routine.h).
 #pragma once
 
 #include <span>
@@ -23,8 +24,8 @@ std::span<const Module> library_modules();
 
 // Evaluates the modules in order, after runtime::init, with the collector on
 // and the boot flag off, so that the words they intern stay out of the root
-// block. boot-routine is bound before the first module and unset after the
-// last, when the boot phase ends. With the environment variable
+// block. The routines are registered and boot-routine bound before the first
+// module; boot-routine is unset after the last, when the boot phase ends. With the environment variable
 // VEK_TORTURE_AFTER_BOOT set, collector and grow torture start only after
 // the last module. Does not return when a module fails: an
 // error that nothing catches is printed and ends the process with status

@@ -76,7 +76,7 @@ LineEditor::Step LineEditor::on_key(const KeyEvent& event, EditResult& result) {
     switch (event.key) {
     case Key::enter: end_edit(result, EditEnd::enter); return Step::done;
     case Key::escape: end_edit(result, EditEnd::escape); return Step::done;
-    case Key::hung_up: end_edit(result, EditEnd::quit); return Step::done;
+    case Key::hung_up: end_edit(result, EditEnd::end_of_input); return Step::done;
     case Key::text: return on_control(event.code, result);
     case Key::backspace:
         if (cursor_ == 0) break;
@@ -116,11 +116,11 @@ LineEditor::Step LineEditor::on_control(char32_t code, EditResult& result) {
     case CTRL_F: return on_key({Key::right, 0}, result);
     case CTRL_P: return on_key({Key::up, 0}, result);
     case CTRL_N: return on_key({Key::down, 0}, result);
-    case CTRL_C: end_edit(result, EditEnd::quit); return Step::done;
+    case CTRL_C: end_edit(result, EditEnd::interrupt); return Step::done;
     case CTRL_D:
         if (cursor_ < line_.size()) return on_key({Key::delete_char, 0}, result);
         if (line_.empty()) {
-            end_edit(result, EditEnd::quit);
+            end_edit(result, EditEnd::end_of_input);
             return Step::done;
         }
         return Step::go_on;
@@ -221,8 +221,8 @@ void LineEditor::end_edit(EditResult& result, EditEnd end) {
         result.line = std::move(line_);
         break;
     case EditEnd::escape: result.line = std::move(line_) + ESC; break;
-    // assign, not = U"q": GCC 12 reports a false overlap in the latter at -O3.
-    case EditEnd::quit: result.line.assign(1, U'q'); break;
+    case EditEnd::interrupt:
+    case EditEnd::end_of_input:
     case EditEnd::candidates: result.line.clear(); break;
     }
     clear_line();

@@ -43,7 +43,8 @@ using Completer = std::function<std::vector<Candidate>(const std::u32string& lin
 enum class EditEnd : uint8_t {
     enter,       // the line as typed
     escape,      // the line with an Esc character appended
-    quit,        // Ctrl+C, Ctrl+D on an empty line, or a terminal that hung up: "q"
+    interrupt,     // Ctrl+C: an empty line
+    end_of_input,  // Ctrl+D on an empty line, or a terminal that hung up: an empty line
     candidates,  // Tab found several completions: an empty line, and the next edit starts from their common text
 };
 

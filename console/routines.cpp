@@ -5,14 +5,17 @@
 #include "console/line_editor.h"
 #include "console/stdin_reader.h"
 #include "console/terminal.h"
+#include "platform/signals.h"
 #include "platform/stdin.h"
 #include "platform/terminal.h"
 #include "runtime/core/raise.h"
 #include "runtime/core/root.h"
+#include "runtime/core/stack.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/callable/routine.h"
 #include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/object/object.h"
 #include "runtime/datatypes/string/buffer.h"
@@ -20,7 +23,6 @@
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/eval/stack.h"
 #include "runtime/memory/series.h"
 #include "runtime/output/stdout_writer.h"
 #include "runtime/text/unicode.h"
@@ -29,11 +31,17 @@ namespace vek::console {
 
 namespace {
 
-using routine::Arg;
-
 constexpr uint32_t INPUT_STDIN_CAPACITY = 256;
 // The size a console has when no terminal tells it.
 constexpr platform::terminal::WindowSize DEFAULT_SIZE{80, 50};
+
+// How the latest _read-input ended when it gave no line.
+enum class InputEnd : uint8_t {
+    line,         // it gave one
+    ended,        // standard input was at its end before any character
+    dropped,      // Ctrl+D on an empty line, or the terminal hung up
+    interrupted,  // Ctrl+C at the console's own prompt
+};
 
 // The console's state for the process. The two cells sit in the root
 // block, which never moves: the collector sees what they hold.
@@ -42,7 +50,7 @@ struct ConsoleState {
     Cell* edit_history = nullptr;  // the history block of the current ask
     bool interactive = false;      // standard input is a terminal
     bool editing = false;          // standard output is one too: lines are edited
-    bool input_ended = false;      // the latest _read-input found the input at its end before any character
+    InputEnd input_end = InputEnd::line;
 };
 
 ConsoleState state;
@@ -60,6 +68,8 @@ void write_text(const Cell* text) {
     output::write(buffer->at(index), (buffer->length() - index) << buffer->unit_shift(), buffer->unit(), false);
 }
 
+}  // namespace
+
 Arg set_buffer_history(const Arg* args) {
     *state.edit_line = *args[0].cell;
     *state.edit_history = *args[1].cell;
@@ -67,6 +77,8 @@ Arg set_buffer_history(const Arg* args) {
 }
 
 // ---------------------------------------------------------------- the line editor
+
+namespace {
 
 // The editor and its key reader live for the whole process: the text a
 // completion puts back and the keys typed ahead go on to the next edit.
@@ -169,7 +181,7 @@ void store_line(const EditResult& result) {
 
 // Raw mode lasts exactly as long as the edit: an error raised by completion
 // leaves the terminal as it was.
-void edit_line(const Cell* prompt, bool hidden) {
+EditEnd edit_line(const Cell* prompt, bool hidden) {
     output::flush();
     std::vector<std::u32string> history = history_entries();
     Completer complete = complete_in_vek;
@@ -180,27 +192,62 @@ void edit_line(const Cell* prompt, bool hidden) {
                                      .complete = complete});
     }
     store_line(result);
+    return result.end;
 }
+
+// The console's own loop reads at its prompt when no call of the user's
+// code is under way: there Ctrl+C quits the console. Anywhere else a
+// script or a command is running, and Ctrl+C interrupts it as the signal
+// would, ending the process.
+InputEnd interrupt() {
+    if (stack::interpreted(nullptr, false)) platform::end_by_interrupt();
+    return InputEnd::interrupted;
+}
+
+InputEnd edited_end(EditEnd end) {
+    switch (end) {
+    case EditEnd::interrupt: return interrupt();
+    case EditEnd::end_of_input: return InputEnd::dropped;
+    default: return InputEnd::line;
+    }
+}
+
+}  // namespace
 
 // ---------------------------------------------------------------- routines
 
 // At a terminal the line editor reads the line; from a pipe or a file the
-// line is read as it comes. A read that raises leaves input_ended false:
-// the input goes on after the bad line.
+// line is read as it comes. A read that raises leaves the input's end at a
+// line: the input goes on after the bad line.
 Arg read_input(const Arg* args) {
     // Called without _set-buffer-history first, the line has nowhere to go.
     if (cell_type(state.edit_line) != TYPE_STRING) string::rs_make_at(state.edit_line, 0);
-    state.input_ended = false;
+    state.input_end = InputEnd::line;
     if (state.editing) {
-        edit_line(args[0].cell, logic::get(args[1].cell));
+        state.input_end = edited_end(edit_line(args[0].cell, logic::get(args[1].cell)));
         return unset_answer();
     }
     if (state.interactive) write_text(args[0].cell);
-    state.input_ended = stdin_reader::read_line(state.edit_line) == stdin_reader::LineEnd::no_input;
+    if (stdin_reader::read_line(state.edit_line) == stdin_reader::LineEnd::no_input) state.input_end = InputEnd::ended;
     return unset_answer();
 }
 
-Arg input_ended(const Arg*) { return Arg{.integer = state.input_ended ? 1 : 0}; }
+const char* input_end_name(InputEnd end) {
+    switch (end) {
+    case InputEnd::ended: return "ended";
+    case InputEnd::dropped: return "dropped";
+    case InputEnd::interrupted: return "interrupted";
+    case InputEnd::line: break;
+    }
+    return nullptr;
+}
+
+Arg input_end(const Arg*) {
+    const char* name = input_end_name(state.input_end);
+    Cell* answer = stack::push(&none::constant);
+    if (name) word::make_at(symbol::make_case_folded(name), answer);
+    return cell_answer(answer);
+}
 
 Arg input_stdin(const Arg*) {
     Cell* line = string::rs_make_at(stack::push_cell(), INPUT_STDIN_CAPACITY);
@@ -212,6 +259,8 @@ Arg read_stdin(const Arg* args) {
     read_stdin_into(args[0].cell, args[1].cell);
     return unset_answer();
 }
+
+namespace {
 
 // The title goes out in an OSC sequence, without the control characters
 // that could end the sequence early or start another one.
@@ -227,6 +276,8 @@ void set_window_title(const Cell* title) {
     platform::terminal::write_output(sequence);
 }
 
+}  // namespace
+
 // Setting the title cannot fail the console: a terminal that ignores the
 // sequence keeps its own.
 Arg init_console(const Arg* args) {
@@ -239,9 +290,16 @@ Arg init_console(const Arg* args) {
     return unset_answer();
 }
 
-Arg nothing(const Arg*) { return unset_answer(); }
+// Raw mode never outlives an edit: nothing is left to undo.
+Arg terminate_console(const Arg*) { return unset_answer(); }
 
-}  // namespace
+// The block's next evaluation is the evaluator's top level: the C++ stack
+// is scrubbed between its expressions, so that a value one of them dropped
+// is not kept alive by the words its evaluation left there.
+Arg set_top_level(const Arg* args) {
+    eval::set_top_level(args[0].cell);
+    return unset_answer();
+}
 
 void read_stdin_into(const Cell* binary, const Cell* wanted) {
     if (integer::get(wanted) < 0) fire(err::script::invalid_arg, wanted);
@@ -266,13 +324,6 @@ void init() {
                          .interactive = interactive,
                          .editing = interactive && platform::terminal::stdout_is_terminal()};
     if (state.editing) platform::terminal::watch_resizes();
-    routine::register_fn("_set-buffer-history", set_buffer_history);
-    routine::register_fn("_read-input", read_input);
-    routine::register_fn("_input-ended?", input_ended);
-    routine::register_fn("_terminate-console", nothing);
-    routine::register_fn("input-stdin", input_stdin);
-    routine::register_fn("read-stdin", read_stdin);
-    routine::register_fn("init-console", init_console);
 }
 
 }  // namespace vek::console

@@ -4,26 +4,44 @@
 // (console/line_editor.h) in raw mode, which lasts only while the line is
 // edited; otherwise a line is read as it comes from a pipe or a file
 // (console/stdin_reader.h), after the prompt when standard input is a
-// terminal. The library declares the routines during the boot:
+// terminal. The routines are rows of runtime/natives/routines.def, which
+// the boot registers; the library declares them:
 //   _set-buffer-history line hist  keeps the string to fill and the history
 //   _read-input prompt hidden?     fills that string with the next line; an
 //                                  edited line goes to the history's front
-//   _input-ended?                  whether that read found the input at its end
+//   _input-end                     how that read ended when it gave no line: the
+//                                  word ended (the input's end), dropped (Ctrl+D
+//                                  at the line editor) or interrupted (Ctrl+C at
+//                                  the console's own prompt); none after a line
 //   _terminate-console             nothing to undo: raw mode never outlives an edit
 //   input-stdin                    a new string holding the next line
 //   read-stdin buffer buflen       raw bytes into a binary!
 //   init-console str               the window title, and system/console/size
 //                                  from the terminal
+//   _set-top-level code            the block whose next evaluation is the
+//                                  top level
 #pragma once
 
 #include <cstdint>
 
 #include "runtime/core/cell.h"
+#include "runtime/datatypes/callable/routine.h"
 
 namespace vek::console {
 
-// Registers the routines, keeps the edit line and history in the root block,
-// decides whether lines are edited, and then watches for window resizes.
+using routine::Arg;
+
+Arg set_buffer_history(const Arg* args);
+Arg read_input(const Arg* args);
+Arg input_end(const Arg* args);
+Arg terminate_console(const Arg* args);
+Arg input_stdin(const Arg* args);
+Arg read_stdin(const Arg* args);
+Arg init_console(const Arg* args);
+Arg set_top_level(const Arg* args);
+
+// Keeps the edit line and history in the root block, decides whether lines
+// are edited, and then watches for window resizes.
 void init();
 
 // read-stdin's work: inserts up to wanted bytes of standard input (at most

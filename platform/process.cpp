@@ -281,11 +281,12 @@ private:
     sigset_t previous_;
 };
 
+// A program that is not found is not tried through the shell: that would
+// run shell syntax the caller never asked for.
 int start(pid_t& pid, const ChildLaunch& launch, SpawnSetup& setup) {
     if (launch.shell) return spawn_shell(pid, launch.command, setup);
-    int failure = spawn_words(pid, split_command(launch.command), setup);
-    if (failure == ENOENT) failure = spawn_shell(pid, launch.command, setup);
-    return failure;
+    if (launch.one_program) return spawn_words(pid, {launch.command}, setup);
+    return spawn_words(pid, split_command(launch.command), setup);
 }
 
 }  // namespace

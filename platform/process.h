@@ -42,7 +42,8 @@ struct StreamPlan {
 
 struct ChildLaunch {
     std::string command;              // the command text, UTF-8
-    bool shell = false;               // run it through /bin/sh -c from the start
+    bool shell = false;               // run it through /bin/sh -c
+    bool one_program = false;         // without shell: the command is a program's path, never split
     bool wait = true;                 // wait for the child's end (else answer its id)
     StreamPlan input;                 // standard input
     StreamPlan output;                // standard output

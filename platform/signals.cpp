@@ -122,9 +122,27 @@ void on_fault(int signal_number, siginfo_t* info, void* context) {
     _exit(number);
 }
 
-void on_interrupt(int) {
+// Ends the process by the signal's default action, so that its parent sees
+// how it ended (a shell reports an interrupt as status 130). The signal may
+// be blocked, its handler running: it is let through first.
+[[noreturn]] void end_by_signal(int signal_number) {
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    sigaction(signal_number, &action, nullptr);
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, signal_number);
+    pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
+    raise(signal_number);
+    _exit(128 + signal_number);
+}
+
+// Output leaves at each write, and a child being waited for is stopped and
+// reaped before this runs (process.cpp): what is left is the terminal.
+[[noreturn]] void on_interrupt(int signal_number) {
     terminal::restore_async_safe();
-    _exit(0);
+    end_by_signal(signal_number);
 }
 
 // Installed with SA_RESETHAND | SA_NODEFER: re-raising delivers the signal at
@@ -195,17 +213,10 @@ void write_runtime_error_report(int number, const char* message, uintptr_t addre
 
 void die_by_sigpipe() {
     terminal::restore_async_safe();
-    struct sigaction action {};
-    action.sa_handler = SIG_DFL;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGPIPE, &action, nullptr);
-    sigset_t pipe_only;
-    sigemptyset(&pipe_only);
-    sigaddset(&pipe_only, SIGPIPE);
-    pthread_sigmask(SIG_UNBLOCK, &pipe_only, nullptr);
-    raise(SIGPIPE);
-    _exit(128 + SIGPIPE);
+    end_by_signal(SIGPIPE);
 }
+
+void end_by_interrupt() { on_interrupt(SIGINT); }
 
 void send_signal_to_self(int signal_number) { kill(getpid(), signal_number); }
 

@@ -37,6 +37,11 @@ void write_runtime_error_report(int number, const char* message, uintptr_t addre
 // restores the terminal and ends the process quietly by SIGPIPE.
 [[noreturn]] void die_by_sigpipe();
 
+// Ends the process as an interrupt (SIGINT) does: the terminal restored,
+// the process ended by the signal. For Ctrl+C read as a key while a script
+// runs.
+[[noreturn]] void end_by_interrupt();
+
 // Sends a signal to the whole process, as another process would.
 void send_signal_to_self(int signal_number);
 

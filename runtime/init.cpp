@@ -4,9 +4,10 @@
 
 #include "platform/terminal.h"
 #include "runtime/actions/compare.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/fixed_words.h"
+#include "runtime/core/registry.h"
 #include "runtime/core/root.h"
+#include "runtime/core/stack.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/block/hash.h"
@@ -18,8 +19,6 @@
 #include "runtime/datatypes/callable/op.h"
 #include "runtime/datatypes/callable/routine.h"
 #include "runtime/datatypes/char.h"
-#include "runtime/datatypes/handle.h"
-#include "runtime/datatypes/image/image.h"
 #include "runtime/datatypes/compound/date.h"
 #include "runtime/datatypes/compound/pair.h"
 #include "runtime/datatypes/compound/point.h"
@@ -28,6 +27,10 @@
 #include "runtime/datatypes/container/bitset.h"
 #include "runtime/datatypes/container/map.h"
 #include "runtime/datatypes/container/vector.h"
+#include "runtime/datatypes/datatype.h"
+#include "runtime/datatypes/event.h"
+#include "runtime/datatypes/handle.h"
+#include "runtime/datatypes/image/image.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/float.h"
@@ -53,20 +56,18 @@
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/eval/stack.h"
 #include "runtime/gc/collector.h"
-#include "runtime/io/random.h"
 #include "runtime/lexer/lexer.h"
 #include "runtime/memory/externals.h"
 #include "runtime/memory/manager.h"
 #include "runtime/memory/region.h"
 #include "runtime/natives/boot_table.h"
 #include "runtime/natives/natives.h"
-#include "runtime/natives/routines.h"
 #include "runtime/output/print_hooks.h"
 #include "runtime/output/stdout_writer.h"
 #include "runtime/parse/parse.h"
 #include "runtime/tables/ownership.h"
+#include "runtime/tables/random.h"
 #include "runtime/text/unicode.h"
 
 namespace vek::runtime {
@@ -86,7 +87,7 @@ void init() {
     region::init();
     memory::init();
     externals::init();
-    datatype::init_tables();
+    registry::init_tables();
     // The datatypes register in a fixed order, every parent before its children.
     datatype::init();
     unset::init();
@@ -140,10 +141,11 @@ void init() {
     context::init_global();
     unicode::init_case_tables();
     symbol::init_table();
-    datatype::make_words();
+    registry::make_words();
     fixed_words::init();
     fixed_words::init_refinements();
     fixed_words::init_issues();
+    event::init();  // event!, once the words of its fields exist
     system_fields::init();
     error::init_prototype();
     natives::init();  // natives table
@@ -152,12 +154,10 @@ void init() {
     object::init_event_sockets();
     stack::init();
     lexer::init();  // lexer tables
-    eval::init();  // the current-position cell, tracing off
+    eval::init();  // tracing off
     boot_table::init();  // natives, actions, datatype words, typesets, operators
     eval::remember_boot_values();
     ref_pool::init();
-    routines::init();  // the routines the library declares
-    system_fields::register_routines();
     gc::init();
 }
 

@@ -1,5 +1,13 @@
 // Bringing the runtime up: the process set-up, then every module in its
 // fixed order.
+//
+// The folders of runtime/, each including only its own layer and those below
+// (README.md, "the map of the code"), from the bottom: codecs/ (our byte
+// codecs, beside platform/); core/ (cells, types, registry, raising, the
+// evaluation stack); memory/; gc/; text/, tables/, output/; actions/;
+// datatypes/; eval/, lexer/; parse/, natives/ (natives and routines); io/;
+// and this root, which starts them all. console/ and boot/ sit above, in
+// libraries of their own.
 #pragma once
 
 namespace vek::runtime {

@@ -4,9 +4,9 @@
 #include "runtime/actions/compare.h"
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/quit.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
 #include "runtime/datatypes/callable/callable.h"
 #include "runtime/datatypes/callable/native.h"
 #include "runtime/datatypes/logic.h"
@@ -20,28 +20,25 @@ namespace {
 // runtime's error list.
 constexpr int ERROR_UNMATCHED_BRANCH = ERROR_BAD_UNIT;
 
-// Under these codes "not comparable" just means "not equal".
-bool equality_op(int32_t op) { return op <= 2 || (op >= 9 && op <= 12); }
-
 int32_t order(uint32_t a, uint32_t b) { return a < b ? -1 : a > b ? 1 : 0; }
 
 }  // namespace
 
 bool compare_for_tables(const Cell* a, const Cell* b, int op) {
-    if (!datatype::implemented(datatype::action(cell_type(a), datatype::SLOT_COMPARE)))
+    if (!registry::implemented(registry::action(cell_type(a), registry::SLOT_COMPARE)))
         return hash_table::default_compare(a, b, op);
     return compare(a, b, op);
 }
 
 bool compare(const Cell* value1, const Cell* value2, int32_t op) {
     int32_t result = compare_typed(value1, value2, op);
-    if (result == -2 && !equality_op(op)) fire(err::script::invalid_compare, value1, value2);
+    if (result == -2 && !is_equality(op)) fire(err::script::invalid_compare, value1, value2);
     switch (op) {
     case COMP_EQUAL:
     case COMP_STRICT_EQUAL:
     case COMP_SAME:
-    case 10:
-    case 11:
+    case COMP_SYMBOL_EQUAL:
+    case COMP_NAME_EQUAL:
     case COMP_FIND: return result == 0;
     case COMP_NOT_EQUAL: return result != 0;
     case COMP_LESSER: return result < 0;

@@ -6,8 +6,8 @@
 
 namespace vek::actions {
 
-// Whether two keys match under the tables' op (hash_table::OP_EQUAL,
-// OP_STRICT_EQUAL or OP_SAME), through the first key's compare action. A
+// Whether two keys match under the tables' op (COMP_EQUAL,
+// COMP_STRICT_EQUAL or COMP_SAME), through the first key's compare action. A
 // datatype without a compare action of its own yet gets the tables' built-in
 // comparison (hash_table::default_compare).
 bool compare_for_tables(const Cell* a, const Cell* b, int op);

@@ -5,7 +5,9 @@
 
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/integer.h"
@@ -13,14 +15,13 @@
 #include "runtime/datatypes/object/object.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/string/string.h"
-#include "runtime/eval/stack.h"
 #include "runtime/memory/series.h"
 
 namespace vek::actions {
 
 namespace {
 
-using datatype::ActionFn;
+using registry::ActionFn;
 
 // ---------------------------------------------------------------- port actors
 
@@ -124,7 +125,7 @@ void append_or_insert(Cell* series, const Cell* value, const Cell* part, bool on
     int32_t part_length, dup_count;
     if (!resolve_insert_part(&limited, part, &part_length)) return;
     if (!resolve_dup(dup, &dup_count)) return;
-    auto slot = append ? datatype::SLOT_APPEND : datatype::SLOT_INSERT;
+    auto slot = append ? registry::SLOT_APPEND : registry::SLOT_INSERT;
     lookup<InsertFn>(series, slot)(series, &limited, part_length, only, dup_count, append);
 }
 
@@ -153,25 +154,25 @@ uint32_t target_type(const Cell* prototype) {
 
 // ---------------------------------------------------------------- lookup
 
-datatype::ActionFn get_action(uint32_t type, const Cell* value, uint32_t slot) {
-    if (cell_type(value) == TYPE_PORT && slot >= datatype::SLOT_APPEND) {
+registry::ActionFn get_action(uint32_t type, const Cell* value, uint32_t slot) {
+    if (cell_type(value) == TYPE_PORT && slot >= registry::SLOT_APPEND) {
         if (const PortActorTable* table = native_actor(value)) {
-            ActionFn entry = (*table)[slot - datatype::SLOT_APPEND];
+            ActionFn entry = (*table)[slot - registry::SLOT_APPEND];
             if (entry == nullptr) fire(err::access::no_port_action);
             return entry;
         }
     }
-    ActionFn entry = datatype::action(type, slot);
-    if (datatype::implemented(entry)) return entry;
+    ActionFn entry = registry::action(type, slot);
+    if (registry::implemented(entry)) return entry;
     error::raise_expect_arg(type, 0);
 }
 
-datatype::ActionFn get_path_action(const Cell* value, const Cell* path, const Cell* element,
+registry::ActionFn get_path_action(const Cell* value, const Cell* path, const Cell* element,
                                    int32_t index) {
     uint32_t type = cell_type(value);
-    ActionFn entry = datatype::action(type, datatype::SLOT_EVAL_PATH);
-    if (datatype::implemented(entry)) return entry;
-    Cell datatype{TYPE_DATATYPE, type, 0, 0};
+    ActionFn entry = registry::action(type, registry::SLOT_EVAL_PATH);
+    if (registry::implemented(entry)) return entry;
+    Cell datatype = datatype::cell(type);
     if (path == nullptr) fire(err::script::bad_path_type2, element, &datatype);
     // The path as far as the step whose value could not be accessed.
     uint32_t start = std::min(series_index(path), series_buffer(path)->length());
@@ -192,30 +193,30 @@ uint32_t register_port_actor(const PortActorTable* table) {
 
 Cell* make(Cell* prototype, const Cell* spec) {
     uint32_t type = target_type(prototype);
-    auto implementation = reinterpret_cast<MakeFn>(get_action(type, prototype, datatype::SLOT_MAKE));
+    auto implementation = reinterpret_cast<MakeFn>(get_action(type, prototype, registry::SLOT_MAKE));
     return implementation(prototype, spec, type);
 }
 
 Cell* to(Cell* prototype, const Cell* spec) {
     uint32_t type = target_type(prototype);
-    auto implementation = reinterpret_cast<MakeFn>(get_action(type, prototype, datatype::SLOT_TO));
+    auto implementation = reinterpret_cast<MakeFn>(get_action(type, prototype, registry::SLOT_TO));
     return implementation(prototype, spec, type);
 }
 
 Cell* random(Cell* value, bool seed, bool secure, bool only) {
-    return lookup<RandomFn>(value, datatype::SLOT_RANDOM)(value, seed, secure, only);
+    return lookup<RandomFn>(value, registry::SLOT_RANDOM)(value, seed, secure, only);
 }
 
 void reflect(Cell* value, uint32_t field) {
-    lookup<ReflectFn>(value, datatype::SLOT_REFLECT)(value, field);
+    lookup<ReflectFn>(value, registry::SLOT_REFLECT)(value, field);
 }
 
 void form(const Cell* value, text::Sink& out) {
-    lookup<FormFn>(value, datatype::SLOT_FORM)(value, out);
+    lookup<FormFn>(value, registry::SLOT_FORM)(value, out);
 }
 
 void mold(const Cell* value, text::Sink& out, bool only) {
-    lookup<MoldFn>(value, datatype::SLOT_MOLD)(value, out, only);
+    lookup<MoldFn>(value, registry::SLOT_MOLD)(value, out, only);
 }
 
 Cell* form_to_string(const Cell* value, const Cell* part, Cell* result) {
@@ -237,67 +238,64 @@ Cell* mold_to_string(const Cell* value, const Cell* part, Cell* result, MoldFlag
     return finish_text(buffer, part, limit, result);
 }
 
-Cell* eval_path_typed(Cell* parent, const Cell* element, const Cell* value, const Cell* path,
-                      const Cell* grandparent, const Cell* previous, int32_t index,
-                      bool case_sensitive, bool get, bool last, bool notify) {
-    auto implementation = reinterpret_cast<EvalPathFn>(get_path_action(parent, path, element, index));
-    return implementation(parent, element, value, path, grandparent, previous, index,
-                          case_sensitive, get, last, notify);
+Cell* eval_path_typed(Cell* parent, const Cell* element, const PathArgs& args) {
+    auto implementation = reinterpret_cast<EvalPathFn>(get_path_action(parent, args.path, element, args.index));
+    return implementation(parent, element, args);
 }
 
 int32_t compare_typed(const Cell* value1, const Cell* value2, int32_t op) {
-    return lookup<CompareFn>(value1, datatype::SLOT_COMPARE)(value1, value2, op);
+    return lookup<CompareFn>(value1, registry::SLOT_COMPARE)(value1, value2, op);
 }
 
-Cell* absolute(Cell* value) { return lookup<UnaryFn>(value, datatype::SLOT_ABSOLUTE)(value); }
+Cell* absolute(Cell* value) { return lookup<UnaryFn>(value, registry::SLOT_ABSOLUTE)(value); }
 
 Cell* add(Cell* value1, Cell* value2) {
-    return lookup<ArithmeticFn>(value1, datatype::SLOT_ADD)(value1, value2);
+    return lookup<ArithmeticFn>(value1, registry::SLOT_ADD)(value1, value2);
 }
 
 Cell* divide(Cell* value1, Cell* value2) {
-    return lookup<ArithmeticFn>(value1, datatype::SLOT_DIVIDE)(value1, value2);
+    return lookup<ArithmeticFn>(value1, registry::SLOT_DIVIDE)(value1, value2);
 }
 
 Cell* multiply(Cell* value1, Cell* value2) {
-    return lookup<ArithmeticFn>(value1, datatype::SLOT_MULTIPLY)(value1, value2);
+    return lookup<ArithmeticFn>(value1, registry::SLOT_MULTIPLY)(value1, value2);
 }
 
-Cell* negate(Cell* value) { return lookup<UnaryFn>(value, datatype::SLOT_NEGATE)(value); }
+Cell* negate(Cell* value) { return lookup<UnaryFn>(value, registry::SLOT_NEGATE)(value); }
 
 Cell* power(Cell* value, Cell* exponent) {
-    return lookup<ArithmeticFn>(value, datatype::SLOT_POWER)(value, exponent);
+    return lookup<ArithmeticFn>(value, registry::SLOT_POWER)(value, exponent);
 }
 
 Cell* remainder(Cell* value1, Cell* value2) {
-    return lookup<ArithmeticFn>(value1, datatype::SLOT_REMAINDER)(value1, value2);
+    return lookup<ArithmeticFn>(value1, registry::SLOT_REMAINDER)(value1, value2);
 }
 
 Cell* round(Cell* value, const RoundArgs& args) {
-    return lookup<RoundFn>(value, datatype::SLOT_ROUND)(value, args);
+    return lookup<RoundFn>(value, registry::SLOT_ROUND)(value, args);
 }
 
 Cell* subtract(Cell* value1, Cell* value2) {
-    return lookup<ArithmeticFn>(value1, datatype::SLOT_SUBTRACT)(value1, value2);
+    return lookup<ArithmeticFn>(value1, registry::SLOT_SUBTRACT)(value1, value2);
 }
 
-bool even(const Cell* value) { return lookup<ParityFn>(value, datatype::SLOT_EVEN)(value); }
-bool odd(const Cell* value) { return lookup<ParityFn>(value, datatype::SLOT_ODD)(value); }
+bool even(const Cell* value) { return lookup<ParityFn>(value, registry::SLOT_EVEN)(value); }
+bool odd(const Cell* value) { return lookup<ParityFn>(value, registry::SLOT_ODD)(value); }
 
 Cell* and_(Cell* value1, Cell* value2) {
-    return lookup<ArithmeticFn>(value1, datatype::SLOT_AND)(value1, value2);
+    return lookup<ArithmeticFn>(value1, registry::SLOT_AND)(value1, value2);
 }
 
 Cell* complement(Cell* value) {
-    return lookup<UnaryFn>(value, datatype::SLOT_COMPLEMENT)(value);
+    return lookup<UnaryFn>(value, registry::SLOT_COMPLEMENT)(value);
 }
 
 Cell* or_(Cell* value1, Cell* value2) {
-    return lookup<ArithmeticFn>(value1, datatype::SLOT_OR)(value1, value2);
+    return lookup<ArithmeticFn>(value1, registry::SLOT_OR)(value1, value2);
 }
 
 Cell* xor_(Cell* value1, Cell* value2) {
-    return lookup<ArithmeticFn>(value1, datatype::SLOT_XOR)(value1, value2);
+    return lookup<ArithmeticFn>(value1, registry::SLOT_XOR)(value1, value2);
 }
 
 void append(Cell* series, const Cell* value, const Cell* part, bool only, const Cell* dup) {
@@ -312,41 +310,41 @@ void change(Cell* series, Cell* value, const Cell* part, bool only, const Cell* 
     int32_t part_length, dup_count;
     resolve_change_part(series, part, &part_length);
     if (!resolve_dup(dup, &dup_count)) return;
-    lookup<ChangeFn>(series, datatype::SLOT_CHANGE)(series, value, part_length, only, dup_count);
+    lookup<ChangeFn>(series, registry::SLOT_CHANGE)(series, value, part_length, only, dup_count);
 }
 
-void at() { lookup<NavigateFn>(stack::arguments, datatype::SLOT_AT)(); }
-void back() { lookup<NavigateFn>(stack::arguments, datatype::SLOT_BACK)(); }
-void head() { lookup<NavigateFn>(stack::arguments, datatype::SLOT_HEAD)(); }
-void head_q() { lookup<NavigateFn>(stack::arguments, datatype::SLOT_HEAD_Q)(); }
-void index_q() { lookup<NavigateFn>(stack::arguments, datatype::SLOT_INDEX_Q)(); }
-void next() { lookup<NavigateFn>(stack::arguments, datatype::SLOT_NEXT)(); }
-void skip() { lookup<NavigateFn>(stack::arguments, datatype::SLOT_SKIP)(); }
-void tail() { lookup<NavigateFn>(stack::arguments, datatype::SLOT_TAIL)(); }
-void tail_q() { lookup<NavigateFn>(stack::arguments, datatype::SLOT_TAIL_Q)(); }
+void at() { lookup<NavigateFn>(stack::arguments, registry::SLOT_AT)(); }
+void back() { lookup<NavigateFn>(stack::arguments, registry::SLOT_BACK)(); }
+void head() { lookup<NavigateFn>(stack::arguments, registry::SLOT_HEAD)(); }
+void head_q() { lookup<NavigateFn>(stack::arguments, registry::SLOT_HEAD_Q)(); }
+void index_q() { lookup<NavigateFn>(stack::arguments, registry::SLOT_INDEX_Q)(); }
+void next() { lookup<NavigateFn>(stack::arguments, registry::SLOT_NEXT)(); }
+void skip() { lookup<NavigateFn>(stack::arguments, registry::SLOT_SKIP)(); }
+void tail() { lookup<NavigateFn>(stack::arguments, registry::SLOT_TAIL)(); }
+void tail_q() { lookup<NavigateFn>(stack::arguments, registry::SLOT_TAIL_Q)(); }
 
-void clear(Cell* series) { lookup<ClearFn>(series, datatype::SLOT_CLEAR)(series); }
+void clear(Cell* series) { lookup<ClearFn>(series, registry::SLOT_CLEAR)(series); }
 
 Cell* copy(Cell* value, Cell* result, const Cell* part, bool deep, const Cell* kind) {
     if (kind != nullptr && cell_type(kind) != TYPE_DATATYPE && cell_type(kind) != TYPE_TYPESET) {
         constexpr uint32_t KIND_ARGUMENT = 5;  // value /part length /deep /types kind
         error::raise_expect_arg(cell_type(kind), KIND_ARGUMENT);
     }
-    return lookup<CopyFn>(value, datatype::SLOT_COPY)(value, result, part, deep, kind);
+    return lookup<CopyFn>(value, registry::SLOT_COPY)(value, result, part, deep, kind);
 }
 
 Cell* find(Cell* series, const Cell* value, const FindArgs& args) {
-    return lookup<FindFn>(series, datatype::SLOT_FIND)(series, value, args);
+    return lookup<FindFn>(series, registry::SLOT_FIND)(series, value, args);
 }
 
 Cell* length_q(Cell* series) {
-    int32_t length = lookup<LengthFn>(series, datatype::SLOT_LENGTH_Q)(series);
+    int32_t length = lookup<LengthFn>(series, registry::SLOT_LENGTH_Q)(series);
     if (length == -1) return copy_cell(&none::constant, series);
     return integer::make_at(series, length);
 }
 
 Cell* move(Cell* origin, Cell* target, const Cell* part) {
-    return lookup<MoveFn>(origin, datatype::SLOT_MOVE)(origin, target, part);
+    return lookup<MoveFn>(origin, registry::SLOT_MOVE)(origin, target, part);
 }
 
 int32_t index_number(const Cell* index) {
@@ -359,75 +357,68 @@ int32_t index_number(const Cell* index) {
 }
 
 Cell* pick(Cell* series, const Cell* index) {
-    return lookup<PickFn>(series, datatype::SLOT_PICK)(series, index_number(index), index);
+    return lookup<PickFn>(series, registry::SLOT_PICK)(series, index_number(index), index);
 }
 
 Cell* poke(Cell* series, const Cell* index, Cell* value) {
-    return lookup<PokeFn>(series, datatype::SLOT_POKE)(series, index_number(index), value, index);
+    return lookup<PokeFn>(series, registry::SLOT_POKE)(series, index_number(index), value, index);
 }
 
 Cell* put(Cell* series, const Cell* key, Cell* value, bool case_sensitive) {
-    return lookup<PutFn>(series, datatype::SLOT_PUT)(series, key, value, case_sensitive);
+    return lookup<PutFn>(series, registry::SLOT_PUT)(series, key, value, case_sensitive);
 }
 
 void remove(Cell* series, const Cell* part, const Cell* key) {
-    lookup<RemoveFn>(series, datatype::SLOT_REMOVE)(series, part, key);
+    lookup<RemoveFn>(series, registry::SLOT_REMOVE)(series, part, key);
 }
 
 void reverse(Cell* series, const Cell* part, const Cell* skip) {
-    lookup<ReverseFn>(series, datatype::SLOT_REVERSE)(series, part, skip);
+    lookup<ReverseFn>(series, registry::SLOT_REVERSE)(series, part, skip);
 }
 
 Cell* select(Cell* series, const Cell* value, const SelectArgs& args) {
-    return lookup<SelectFn>(series, datatype::SLOT_SELECT)(series, value, args);
+    return lookup<SelectFn>(series, registry::SLOT_SELECT)(series, value, args);
 }
 
 Cell* sort(Cell* series, const SortArgs& args) {
-    return lookup<SortFn>(series, datatype::SLOT_SORT)(series, args);
+    return lookup<SortFn>(series, registry::SLOT_SORT)(series, args);
 }
 
 void swap(Cell* series1, Cell* series2) {
-    lookup<SwapFn>(series1, datatype::SLOT_SWAP)(series1, series2);
+    lookup<SwapFn>(series1, registry::SLOT_SWAP)(series1, series2);
 }
 
 Cell* take(Cell* series, const Cell* part, bool deep, bool last) {
-    return lookup<TakeFn>(series, datatype::SLOT_TAKE)(series, part, deep, last);
+    return lookup<TakeFn>(series, registry::SLOT_TAKE)(series, part, deep, last);
 }
 
 void trim(Cell* series, const TrimArgs& args) {
-    lookup<TrimFn>(series, datatype::SLOT_TRIM)(series, args);
+    lookup<TrimFn>(series, registry::SLOT_TRIM)(series, args);
 }
 
 // ---------------------------------------------------------------- ports and files
 
-Cell* create(Cell* port) { return lookup<PortFn>(port, datatype::SLOT_CREATE)(port); }
-Cell* close(Cell* port) { return lookup<PortFn>(port, datatype::SLOT_CLOSE)(port); }
-Cell* delete_(Cell* port) { return lookup<PortFn>(port, datatype::SLOT_DELETE)(port); }
-Cell* open_q(Cell* port) { return lookup<PortFn>(port, datatype::SLOT_OPEN_Q)(port); }
-Cell* query(Cell* port) { return lookup<PortFn>(port, datatype::SLOT_QUERY)(port); }
-Cell* update(Cell* port) { return lookup<PortFn>(port, datatype::SLOT_UPDATE)(port); }
+Cell* create(Cell* port) { return lookup<PortFn>(port, registry::SLOT_CREATE)(port); }
+Cell* close(Cell* port) { return lookup<PortFn>(port, registry::SLOT_CLOSE)(port); }
+Cell* delete_(Cell* port) { return lookup<PortFn>(port, registry::SLOT_DELETE)(port); }
+Cell* open_q(Cell* port) { return lookup<PortFn>(port, registry::SLOT_OPEN_Q)(port); }
+Cell* query(Cell* port) { return lookup<PortFn>(port, registry::SLOT_QUERY)(port); }
+Cell* update(Cell* port) { return lookup<PortFn>(port, registry::SLOT_UPDATE)(port); }
 
 Cell* modify(Cell* target, const Cell* field, const Cell* value, bool case_sensitive) {
-    return lookup<ModifyFn>(target, datatype::SLOT_MODIFY)(target, field, value, case_sensitive);
+    return lookup<ModifyFn>(target, registry::SLOT_MODIFY)(target, field, value, case_sensitive);
 }
 
-Cell* open(Cell* port, bool new_, bool read, bool write, bool seek, const Cell* allow) {
-    return lookup<OpenFn>(port, datatype::SLOT_OPEN)(port, new_, read, write, seek, allow);
-}
+Cell* open(Cell* port, const OpenArgs& args) { return lookup<OpenFn>(port, registry::SLOT_OPEN)(port, args); }
 
-Cell* read(Cell* source, const Cell* part, const Cell* seek, bool binary, bool lines, bool info,
-           const Cell* as) {
-    return lookup<ReadFn>(source, datatype::SLOT_READ)(source, part, seek, binary, lines, info, as);
-}
+Cell* read(Cell* source, const ReadArgs& args) { return lookup<ReadFn>(source, registry::SLOT_READ)(source, args); }
 
 Cell* rename(Cell* from, const Cell* to) {
-    return lookup<RenameFn>(from, datatype::SLOT_RENAME)(from, to);
+    return lookup<RenameFn>(from, registry::SLOT_RENAME)(from, to);
 }
 
-Cell* write(Cell* destination, const Cell* data, bool binary, bool lines, bool info, bool append,
-            const Cell* part, const Cell* seek, const Cell* allow, const Cell* as) {
-    return lookup<WriteFn>(destination, datatype::SLOT_WRITE)(destination, data, binary, lines,
-                                                              info, append, part, seek, allow, as);
+Cell* write(Cell* destination, const Cell* data, const WriteArgs& args) {
+    return lookup<WriteFn>(destination, registry::SLOT_WRITE)(destination, data, args);
 }
 
 }  // namespace vek::actions

@@ -12,17 +12,16 @@
 #include <cstdint>
 
 #include "runtime/core/cell.h"
-#include "runtime/core/datatype.h"
+#include "runtime/core/compare_op.h"
+#include "runtime/core/registry.h"
 #include "runtime/text/sink.h"
 
 namespace vek::actions {
 
-// Comparison operation codes passed to the datatypes' compare implementations.
-enum CompareOp : int32_t {
-    COMP_EQUAL = 0, COMP_NOT_EQUAL = 1, COMP_STRICT_EQUAL = 2, COMP_LESSER = 3,
-    COMP_LESSER_EQUAL = 4, COMP_GREATER = 5, COMP_GREATER_EQUAL = 6,
-    COMP_SORT = 7, COMP_CASE_SORT = 8, COMP_SAME = 9, COMP_FIND = 12,
-};
+// The comparison codes (core/compare_op.h), also named here, beside the
+// compare action that takes them.
+using vek::CompareOp;
+using enum CompareOp;
 
 // ---------------------------------------------------------------- argument records
 // The slots with many refinements take them as one record, filled at the call
@@ -65,6 +64,52 @@ inline FindArgs as_find_args(const SelectArgs& args) {
             .same = args.same, .any = args.any, .wild = args.wild, .skip = args.skip,
             .last = args.last, .reverse = args.reverse};
 }
+
+// What the path action takes beside the parent and the selector (the
+// element). The evaluator's path walker fills it; the path action's entry
+// asks for the last element's value.
+struct PathArgs {
+    const Cell* value = nullptr;        // the value to set; nullptr when reading
+    const Cell* path = nullptr;         // the path walked, for error reports; nullptr when none
+    const Cell* grandparent = nullptr;  // the value that held the parent; nullptr when none
+    const Cell* previous = nullptr;     // the selector before this one; nullptr when none
+    int32_t index = 0;                  // this selector's index among the path's selectors
+    bool case_sensitive = false;        // keys compare as written
+    bool get = false;                   // a get-path: an unset field reads as unset!
+    bool last = false;                  // this selector is the path's last
+    bool notify = false;                // the owner of the parent hears of the change
+};
+
+// open's refinements, in the order of the action's spec.
+struct OpenArgs {
+    bool new_ = false;            // /new: made when it does not exist
+    bool read = false;            // /read: for reading only
+    bool write = false;           // /write: for writing only
+    bool seek = false;            // /seek: read and written at positions
+    const Cell* allow = nullptr;  // /allow: the access rights
+};
+
+// read's refinements, in the order of the action's spec.
+struct ReadArgs {
+    const Cell* part = nullptr;  // /part: the length to read
+    const Cell* seek = nullptr;  // /seek: the position to read from
+    bool binary = false;         // /binary: the bytes unconverted
+    bool lines = false;          // /lines: a block of lines
+    bool info = false;           // /info: the response's details
+    const Cell* as = nullptr;    // /as: the text encoding
+};
+
+// write's refinements, in the order of the action's spec.
+struct WriteArgs {
+    bool binary = false;          // /binary: the bytes unconverted
+    bool lines = false;           // /lines: a block's values one per line
+    bool info = false;            // /info: the response's details
+    bool append = false;          // /append: after what the target holds
+    const Cell* part = nullptr;   // /part: the length to write
+    const Cell* seek = nullptr;   // /seek: the position to write at
+    const Cell* allow = nullptr;  // /allow: the access rights
+    const Cell* as = nullptr;     // /as: the text encoding
+};
 
 // sort's refinements, in the order of the action's spec.
 struct SortArgs {
@@ -110,7 +155,7 @@ struct TrimArgs {
 
 // ---------------------------------------------------------------- slot signatures
 // Every datatype's entries have exactly these types: SlotSignature below maps
-// each slot to its own, and registration (datatype::OrderedRow) accepts no
+// each slot to its own, and registration (registry::OrderedRow) accepts no
 // other.
 
 // make, to: write the new value into result (the prototype cell) and return it.
@@ -123,13 +168,8 @@ using ReflectFn = void (*)(Cell* value, uint32_t field);
 // values nested in it.
 using FormFn = void (*)(const Cell* value, text::Sink& out);
 using MoldFn = void (*)(const Cell* value, text::Sink& out, bool only);
-// Path access: the parent, the selector, the value to set (nullptr when
-// reading), the path, the value that held the parent, the previous element,
-// the selector's index among the selectors, the case, get and last-element
-// flags, and the owner-notification flag.
-using EvalPathFn = Cell* (*)(Cell* parent, const Cell* element, const Cell* value,
-                             const Cell* path, const Cell* grandparent, const Cell* previous,
-                             int32_t index, bool case_sensitive, bool get, bool last, bool notify);
+// Path access: the parent, the selector, and the rest of the step.
+using EvalPathFn = Cell* (*)(Cell* parent, const Cell* element, const PathArgs& args);
 // -1, 0 or 1, or -2 when not comparable.
 using CompareFn = int32_t (*)(const Cell* value1, const Cell* value2, int32_t op);
 // absolute, negate, complement: the result is written into value.
@@ -174,19 +214,16 @@ using TrimFn = void (*)(Cell* series, const TrimArgs& args);
 // create, close, delete, open?, query, update.
 using PortFn = Cell* (*)(Cell* port);
 using ModifyFn = Cell* (*)(Cell* target, const Cell* field, const Cell* value, bool case_sensitive);
-using OpenFn = Cell* (*)(Cell* port, bool new_, bool read, bool write, bool seek, const Cell* allow);
-using ReadFn = Cell* (*)(Cell* source, const Cell* part, const Cell* seek, bool binary, bool lines,
-                         bool info, const Cell* as);
+using OpenFn = Cell* (*)(Cell* port, const OpenArgs& args);
+using ReadFn = Cell* (*)(Cell* source, const ReadArgs& args);
 using RenameFn = Cell* (*)(Cell* from, const Cell* to);
-using WriteFn = Cell* (*)(Cell* destination, const Cell* data, bool binary, bool lines, bool info,
-                          bool append, const Cell* part, const Cell* seek, const Cell* allow,
-                          const Cell* as);
+using WriteFn = Cell* (*)(Cell* destination, const Cell* data, const WriteArgs& args);
 
 // Each slot's signature, in slot order. empty (slot 8) has none: no datatype
 // implements it.
 #define VEK_SLOT_SIGNATURE(SLOT, Fn) \
     template <>                     \
-    struct SlotSignature<datatype::SLOT_##SLOT> { using type = Fn; };
+    struct SlotSignature<registry::SLOT_##SLOT> { using type = Fn; };
 VEK_SLOT_SIGNATURE(MAKE, MakeFn)
 VEK_SLOT_SIGNATURE(RANDOM, RandomFn)
 VEK_SLOT_SIGNATURE(REFLECT, ReflectFn)
@@ -263,7 +300,7 @@ VEK_SLOT_SIGNATURE(WRITE, WriteFn)
 // (slot 9) compares arguments 0 and 1 by the op code in refinements[0] and
 // leaves a logic!.
 using EntryFn = void (*)(const int32_t* refinements);
-constexpr uint32_t ACTION_TABLE_SIZE = datatype::ACTION_SLOTS;
+constexpr uint32_t ACTION_TABLE_SIZE = registry::ACTION_SLOTS;
 extern std::array<EntryFn, ACTION_TABLE_SIZE> action_table;
 
 // ---------------------------------------------------------------- lookup
@@ -273,25 +310,25 @@ extern std::array<EntryFn, ACTION_TABLE_SIZE> action_table;
 // datatype and the function's first argument. A port! whose actor is a native
 // actor (a handle!) is served from the actor's own table for the slots from
 // append on.
-datatype::ActionFn get_action(uint32_t type, const Cell* value, uint32_t slot);
+registry::ActionFn get_action(uint32_t type, const Cell* value, uint32_t slot);
 // Every action call looks its implementation up: a value that is no port
 // finds it in the datatype's row, inline.
-inline datatype::ActionFn lookup_for_value(const Cell* value, uint32_t slot) {
+inline registry::ActionFn lookup_for_value(const Cell* value, uint32_t slot) {
     uint32_t type = cell_type(value);
     if (type != TYPE_PORT) {
-        datatype::ActionFn entry = datatype::action(type, slot);
-        if (datatype::implemented(entry)) return entry;
+        registry::ActionFn entry = registry::action(type, slot);
+        if (registry::implemented(entry)) return entry;
     }
     return get_action(type, value, slot);
 }
 // The implementation of the slot for the current call's first argument.
-datatype::ActionFn lookup_for_stack(uint32_t slot);
+registry::ActionFn lookup_for_stack(uint32_t slot);
 
 // The path-access implementation of the value's datatype. A missing one
 // raises script bad-path-type with the path, the datatype and the path up to
 // and including element index; without a path, bad-path-type2 with the
 // element and the datatype.
-datatype::ActionFn get_path_action(const Cell* value, const Cell* path, const Cell* element,
+registry::ActionFn get_path_action(const Cell* value, const Cell* path, const Cell* element,
                                    int32_t index);
 
 // Native port actors: a table of implementations for the slots from append
@@ -299,8 +336,8 @@ datatype::ActionFn get_path_action(const Cell* value, const Cell* path, const Ce
 // A port! whose actor field holds a handle! whose value is the number that
 // register_port_actor answered is served from that table. The table must
 // outlive the runtime.
-constexpr uint32_t PORT_ACTOR_SLOTS = datatype::ACTION_SLOTS - datatype::SLOT_APPEND + 1;
-using PortActorTable = datatype::ActionFn[PORT_ACTOR_SLOTS];
+constexpr uint32_t PORT_ACTOR_SLOTS = registry::ACTION_SLOTS - registry::SLOT_APPEND + 1;
+using PortActorTable = registry::ActionFn[PORT_ACTOR_SLOTS];
 uint32_t register_port_actor(const PortActorTable* table);
 
 // ---------------------------------------------------------------- typed dispatchers
@@ -325,9 +362,7 @@ struct MoldFlags {
 Cell* form_to_string(const Cell* value, const Cell* part, Cell* result);
 Cell* mold_to_string(const Cell* value, const Cell* part, Cell* result, MoldFlags flags = {});
 
-Cell* eval_path_typed(Cell* parent, const Cell* element, const Cell* value, const Cell* path,
-                      const Cell* grandparent, const Cell* previous, int32_t index,
-                      bool case_sensitive, bool get, bool last, bool notify);
+Cell* eval_path_typed(Cell* parent, const Cell* element, const PathArgs& args);
 // The answer of the first value's datatype's own compare (-1, 0 or 1, or -2
 // when not comparable), without the shortcuts of compare_values below.
 int32_t compare_typed(const Cell* value1, const Cell* value2, int32_t op);
@@ -397,15 +432,13 @@ Cell* create(Cell* port);
 Cell* close(Cell* port);
 Cell* delete_(Cell* port);
 Cell* modify(Cell* target, const Cell* field, const Cell* value, bool case_sensitive);
-Cell* open(Cell* port, bool new_, bool read, bool write, bool seek, const Cell* allow);
+Cell* open(Cell* port, const OpenArgs& args = {});
 Cell* open_q(Cell* port);
 Cell* query(Cell* port);
-Cell* read(Cell* source, const Cell* part, const Cell* seek, bool binary, bool lines, bool info,
-           const Cell* as);
+Cell* read(Cell* source, const ReadArgs& args = {});
 Cell* rename(Cell* from, const Cell* to);
 Cell* update(Cell* port);
-Cell* write(Cell* destination, const Cell* data, bool binary, bool lines, bool info, bool append,
-            const Cell* part, const Cell* seek, const Cell* allow, const Cell* as);
+Cell* write(Cell* destination, const Cell* data, const WriteArgs& args = {});
 
 // ---------------------------------------------------------------- comparison
 

@@ -3,16 +3,16 @@
 // arguments and leaves the result in the call's result cell.
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/edit.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/edit.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 
 namespace vek::actions {
 
-datatype::ActionFn lookup_for_stack(uint32_t slot) {
+registry::ActionFn lookup_for_stack(uint32_t slot) {
     return lookup_for_value(stack::arguments, slot);
 }
 
@@ -48,7 +48,7 @@ void remainder_entry(const int32_t* r) {
     Cell* value1 = arg(0);
     const Cell* value2 = arg(1);
     if (cell_type(value1) != TYPE_INTEGER || cell_type(value2) != TYPE_INTEGER) {
-        arithmetic_on_stack<datatype::SLOT_REMAINDER>(r);
+        arithmetic_on_stack<registry::SLOT_REMAINDER>(r);
         return;
     }
     integer::make_at(value1, integer::remainder(integer::get(value1), integer::get(value2)));
@@ -83,8 +83,7 @@ void mold_entry(const int32_t* r) {
 }
 
 void eval_path_entry(const int32_t* r) {
-    result(eval_path_typed(arg(0), arg(1), ref_arg(r, 0), nullptr, nullptr, nullptr, -1, false,
-                           false, true, false));
+    result(eval_path_typed(arg(0), arg(1), {.value = ref_arg(r, 0), .index = -1, .last = true}));
 }
 
 void compare_entry(const int32_t* r) { logic::box(compare(arg(0), arg(1), r[0])); }
@@ -221,14 +220,14 @@ void modify_entry(const int32_t* r) {
 
 // port /new /read /write /seek /allow access
 void open_entry(const int32_t* r) {
-    result(open(arg(0), ref_flag(r, 0), ref_flag(r, 1), ref_flag(r, 2), ref_flag(r, 3),
-                ref_arg(r, 4)));
+    result(open(arg(0), {.new_ = ref_flag(r, 0), .read = ref_flag(r, 1), .write = ref_flag(r, 2),
+                         .seek = ref_flag(r, 3), .allow = ref_arg(r, 4)}));
 }
 
 // source /part length /seek index /binary /lines /info /as encoding
 void read_entry(const int32_t* r) {
-    result(read(arg(0), ref_arg(r, 0), ref_arg(r, 1), ref_flag(r, 2), ref_flag(r, 3),
-                ref_flag(r, 4), ref_arg(r, 5)));
+    result(read(arg(0), {.part = ref_arg(r, 0), .seek = ref_arg(r, 1), .binary = ref_flag(r, 2),
+                         .lines = ref_flag(r, 3), .info = ref_flag(r, 4), .as = ref_arg(r, 5)}));
 }
 
 void rename_entry(const int32_t*) { result(rename(arg(0), arg(1))); }
@@ -236,14 +235,15 @@ void rename_entry(const int32_t*) { result(rename(arg(0), arg(1))); }
 // destination data /binary /lines /info /append /part length /seek index
 // /allow access /as encoding
 void write_entry(const int32_t* r) {
-    result(write(arg(0), arg(1), ref_flag(r, 0), ref_flag(r, 1), ref_flag(r, 2), ref_flag(r, 3),
-                 ref_arg(r, 4), ref_arg(r, 5), ref_arg(r, 6), ref_arg(r, 7)));
+    result(write(arg(0), arg(1),
+                 {.binary = ref_flag(r, 0), .lines = ref_flag(r, 1), .info = ref_flag(r, 2), .append = ref_flag(r, 3),
+                  .part = ref_arg(r, 4), .seek = ref_arg(r, 5), .allow = ref_arg(r, 6), .as = ref_arg(r, 7)}));
 }
 
 }  // namespace
 
 // actions.def writes the slots of its entries bare: unary_on_stack<SLOT_ABSOLUTE>.
-using enum datatype::Slot;
+using enum registry::Slot;
 
 std::array<EntryFn, ACTION_TABLE_SIZE> action_table = {
 #define X(slot, NAME, word, entry, spec) entry,

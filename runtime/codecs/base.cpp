@@ -71,13 +71,6 @@ private:
 constexpr Decoded valid{true, 0};
 Decoded invalid(size_t at) { return {false, at}; }
 
-int32_t hex_value(uint32_t c) {
-    if (c >= '0' && c <= '9') return int32_t(c - '0');
-    if (c >= 'A' && c <= 'F') return int32_t(c - 'A' + 10);
-    if (c >= 'a' && c <= 'f') return int32_t(c - 'a' + 10);
-    return -1;
-}
-
 // Each ASCII code point's value as a digit of the alphabet, -1 for none.
 struct DigitTable {
     int8_t value[128];
@@ -114,7 +107,7 @@ Decoded decode_base16(Reader& reader, BaseRules rules, std::vector<uint8_t>& out
     size_t pending = 0;
     uint32_t c;
     for (size_t at; reader.next(&c, &at);) {
-        int32_t digit = hex_value(c);
+        int32_t digit = hex_digit(c);
         if (digit < 0) return invalid(at);
         if (high < 0) {
             high = digit;
@@ -266,6 +259,13 @@ Decoded decode_base58(Reader& reader, std::vector<uint8_t>& out) {
 }
 
 }  // namespace
+
+int32_t hex_digit(uint32_t c) {
+    if (c >= '0' && c <= '9') return int32_t(c - '0');
+    if (c >= 'A' && c <= 'F') return int32_t(c - 'A' + 10);
+    if (c >= 'a' && c <= 'f') return int32_t(c - 'a' + 10);
+    return -1;
+}
 
 bool is_base(int base) { return base == 2 || base == 16 || base == 58 || base == 64; }
 

@@ -24,6 +24,9 @@
 
 namespace vek::codecs {
 
+// The value of a hexadecimal digit (either case), -1 for any other code point.
+int32_t hex_digit(uint32_t c);
+
 // Whether there is a codec for the base.
 bool is_base(int base);
 

@@ -511,11 +511,24 @@ Coded deflate_compress(uint8_t* out, uint64_t& size, const uint8_t* in, size_t l
     return size > w.out.capacity ? Coded::too_small : Coded::ok;
 }
 
-Coded deflate_inflate(uint8_t* out, uint64_t& size, const uint8_t* in, size_t length) {
+namespace {
+
+// deflate_inflate, telling in consumed how many input bytes the data took:
+// up to the byte in which its final block ends (all of them when the input
+// ends first).
+Coded inflate_counted(uint8_t* out, uint64_t& size, const uint8_t* in, size_t length, size_t& consumed) {
     Inflater inflater{BitReader{in, in + length}, Output{out, size}, {}, {}};
     Coded result = inflater.run();
     size = inflater.out.produced;
+    consumed = size_t(inflater.in.next - in) - inflater.in.count / 8;
     return result;
+}
+
+}  // namespace
+
+Coded deflate_inflate(uint8_t* out, uint64_t& size, const uint8_t* in, size_t length) {
+    size_t consumed = 0;
+    return inflate_counted(out, size, in, length, consumed);
 }
 
 namespace {
@@ -577,10 +590,6 @@ Coded gzip_encode(uint8_t* out, uint64_t& size, const uint8_t* in, size_t length
 
 namespace {
 
-// The most bytes that n bytes of DEFLATE data can give: a 258-byte match
-// for every two bits, when both its codes are one bit long.
-uint64_t most_inflated(size_t n) { return (uint64_t(n) + 1) * 4 * 258; }
-
 // The end of a zero-terminated field from at on, or 0 when it runs off.
 size_t skip_string(const uint8_t* in, size_t at, size_t end) {
     while (at < end && in[at] != 0) ++at;
@@ -615,25 +624,50 @@ size_t gzip_data_start(const uint8_t* in, size_t length) {
 
 }  // namespace
 
-Coded gzip_decode(uint8_t* out, uint64_t& size, const uint8_t* in, size_t length) {
+namespace {
+
+// One member at the input's start: its header, its DEFLATE data into out
+// (size bytes of room; the output's size comes back) and its trailer, whose
+// size must be what the data gave and whose CRC-32 is checked once all of it
+// is stored. taken: the member's bytes.
+Coded gzip_member(uint8_t* out, uint64_t& size, const uint8_t* in, size_t length, size_t& taken) {
     size_t start = gzip_data_start(in, length);
     if (start == 0) return Coded::bad_data;
-    uint32_t expected_crc = load_le32(in + length - 8);
-    uint64_t claimed = load_le32(in + length - 4);
     uint64_t capacity = size;
-    if (claimed > capacity) {
-        // A size that the data cannot reach is bad before any output is made
-        // for it; a size past any output's limit is left to the caller.
-        if (claimed < INFLATE_COUNT_LIMIT && claimed > most_inflated(length - 8 - start)) return Coded::bad_data;
-        size = claimed;
+    size_t consumed = 0;
+    Coded result = inflate_counted(out, size, in + start, length - start, consumed);
+    if (result != Coded::ok && result != Coded::too_small) return result;
+    if (size > INFLATE_COUNT_LIMIT) {
+        // Counting stopped: no trailer can be checked, and no output is made.
+        taken = length;
         return Coded::too_small;
     }
-    uint64_t produced = claimed;
-    Coded result = deflate_inflate(out, produced, in + start, length - 8 - start);
-    if (result != Coded::ok && result != Coded::too_small) return result;
-    if (produced < claimed) return Coded::bad_data;
-    size = claimed;
-    return crc32(out, size_t(claimed)) == expected_crc ? Coded::ok : Coded::bad_data;
+    size_t trailer = start + consumed;
+    if (length - trailer < 8 || load_le32(in + trailer + 4) != uint32_t(size)) return Coded::bad_data;
+    bool stored = size <= capacity;
+    if (stored && crc32(out, size_t(size)) != load_le32(in + trailer)) return Coded::bad_data;
+    taken = trailer + 8;
+    return stored ? Coded::ok : Coded::too_small;
+}
+
+}  // namespace
+
+Coded gzip_decode(uint8_t* out, uint64_t& size, const uint8_t* in, size_t length) {
+    uint64_t capacity = size;
+    uint64_t total = 0;
+    Coded result = Coded::ok;
+    size_t at = 0;
+    do {
+        uint64_t produced = total < capacity ? capacity - total : 0;
+        size_t taken = 0;
+        Coded member = gzip_member(produced ? out + total : nullptr, produced, in + at, length - at, taken);
+        if (member != Coded::ok && member != Coded::too_small) return member;
+        if (member == Coded::too_small) result = member;
+        total += produced;
+        at += taken;
+    } while (at < length && total <= INFLATE_COUNT_LIMIT);
+    size = total;
+    return total > capacity ? Coded::too_small : result;
 }
 
 }  // namespace vek::codecs

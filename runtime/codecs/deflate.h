@@ -52,12 +52,11 @@ Coded zlib_decode(uint8_t* out, uint64_t& size, const uint8_t* in, size_t length
 // gzip, one member: a 10-byte header without names or time, the DEFLATE
 // data, the CRC-32 and length of the input little-endian. ok or too_small.
 Coded gzip_encode(uint8_t* out, uint64_t& size, const uint8_t* in, size_t length);
-// One member, with or without the extra, name, comment and header-CRC
-// fields. The trailer's length gives the size before anything is inflated
-// (too_small when it passes the capacity, bad_data when the data is too
-// short to ever reach it); data decoding to fewer bytes, or
-// whose CRC-32 differs, is bad_data; bytes past the trailer's length are
-// dropped.
+// Every member of the input in order (what joining gzip files gives), each
+// with or without the extra, name, comment and header-CRC fields. A member
+// whose data decodes to another size than its trailer's, or whose CRC-32
+// differs, or anything after a member that is not another one, is bad_data.
+// A capacity too small for the whole output gives too_small with the size.
 Coded gzip_decode(uint8_t* out, uint64_t& size, const uint8_t* in, size_t length);
 
 }  // namespace vek::codecs

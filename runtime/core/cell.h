@@ -50,10 +50,10 @@
 //   triple!        int32                     int32                      int32
 //   image!         head index (pixels)       node: the image node       size: width bits 0-15,
 //                                            (none without pixels)      height bits 16-31
+//   event!         type id                   (node): a made event's     key and flags
+//                                            block, or the backend's
+//                                            message id
 //   series!        no value has this type
-//
-// Not built yet, with what is settled of it: event! word 2 (node): a series
-// when EVENT_HOLDS_SERIES is set.
 #pragma once
 
 #include <bit>
@@ -144,8 +144,15 @@ constexpr bool type_in(uint32_t type) { return ((type == ids) || ...); }
          : ::vek::layout_mismatch(::vek::cell_type(cell), #__VA_ARGS__, __FILE__, __LINE__))
 #endif
 
+// A cell of the header (a type id and its flag bits) with every payload
+// word 0: a value that has no payload (unset!, none!), or a cell that its
+// type's constructor or make_at fills next. A cell with a payload is made by
+// its type's own constructor, beside its layout, never by spelling the
+// payload words out.
+constexpr Cell blank_cell(uint32_t header) { return Cell{header, 0, 0, 0}; }
+
 inline Cell* make_unset(Cell* c) {
-    *c = Cell{TYPE_UNSET, 0, 0, 0};
+    *c = blank_cell(TYPE_UNSET);
     return c;
 }
 

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/number/integer.h"
@@ -14,7 +15,6 @@
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 
 namespace vek::catalog {
 
@@ -190,8 +190,6 @@ bool object_template(uint32_t cat, uint32_t sym, Cell* out) {
 
 namespace {
 
-Cell unbound(uint32_t type, uint32_t symbol_id) { return Cell{type, 0, symbol_id, WORD_UNRESOLVED}; }
-
 Cell* push_string(const char* text) {
     Cell made{};  // on the C++ stack, where the collector sees it
     string::rs_make_at(&made, uint32_t(std::strlen(text)));
@@ -203,12 +201,12 @@ Cell* push_piece(const TemplatePiece& piece) {
     switch (piece.kind) {
     case Piece::text: return push_string(piece.text);
     case Piece::get_word: {
-        Cell word = unbound(TYPE_GET_WORD, symbol::make(piece.text));
+        Cell word = word::unbound(TYPE_GET_WORD, symbol::make(piece.text));
         return stack::push(&word);
     }
     case Piece::word: break;
     }
-    Cell word = unbound(TYPE_WORD, symbol::make(piece.text));
+    Cell word = word::unbound(TYPE_WORD, symbol::make(piece.text));
     return stack::push(&word);
 }
 
@@ -225,7 +223,7 @@ Cell* push_template(const ErrorId& id) {
 }
 
 void add_field(const Cell* object, uint32_t symbol_id, const Cell* value) {
-    Cell word = unbound(TYPE_WORD, symbol_id);
+    Cell word = word::unbound(TYPE_WORD, symbol_id);
     Cell copy = *value;
     context::set_word_value(context::cell_of(object::context_node(object)), &word, &copy);
 }

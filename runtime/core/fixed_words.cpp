@@ -2,9 +2,9 @@
 
 #include <array>
 
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 #include "runtime/gc/collector.h"
 
 namespace vek::fixed_words {

@@ -113,8 +113,8 @@ constexpr uint32_t IMAGE_OWNED = 0x10000u;
 static_assert(flags::disjoint({CELL_COMMON_BITS, ownership::IMAGE_OWNED}));
 
 // event!.
-constexpr uint32_t EVENT_HOLDS_SERIES = 0x1000u;  // word 2 holds a series node
-static_assert(flags::disjoint({CELL_COMMON_BITS, EVENT_HOLDS_SERIES}));
+constexpr uint32_t EVENT_MADE = 0x1000u;  // made by script: word 2 holds its block's node, or 0
+static_assert(flags::disjoint({CELL_COMMON_BITS, EVENT_MADE}));
 
 /* }====== */
 

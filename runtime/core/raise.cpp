@@ -1,10 +1,10 @@
 #include "runtime/core/raise.h"
 
 #include "runtime/core/root.h"
+#include "runtime/core/stack.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/object/error.h"
-#include "runtime/eval/stack.h"
 #include "runtime/eval/trace.h"
 
 namespace vek {
@@ -30,7 +30,7 @@ struct Building {
 // an error travels as an integer! holding its code, which every catch point
 // turns into the error it names.
 [[noreturn]] void raise_code(err::AnyId id) {
-    Cell code{TYPE_INTEGER, 0, error_code(id), 0};
+    Cell code = integer::cell(int32_t(error_code(id)));
     stack::throw_error(&code);
 }
 
@@ -43,12 +43,15 @@ struct Building {
     stack::throw_error(&error);
 }
 
-void record_origin(const Cell* error) {
+// Where the error arose, and the frame position with the trace of the frames
+// up to it, for an error that has none yet.
+void record_origin(const Cell* error, const Cell* where) {
     if (stack::frames_top == stack::frames_bottom) return;
-    error::fill_where(error, stack::current_function_word());
+    error::fill_where(error, where);
     Cell* position = error::field(error, error::FIELD_STACK);
-    if (cell_type(position) != TYPE_BLOCK)
-        *position = integer::cell(int32_t(stack::frames_top - stack::frames_bottom));
+    if (cell_type(position) != TYPE_NONE) return;
+    *position = integer::cell(int32_t(stack::frames_top - stack::frames_bottom));
+    error::keep_trace(error);
 }
 
 }  // namespace
@@ -66,12 +69,19 @@ void fire(err::AnyId id, const Cell* arg1, const Cell* arg2, const Cell* arg3) {
     {
         Building guard;
         built = error::create(id, arg1, arg2, arg3);
-        record_origin(built);
+        record_origin(built, stack::current_function_word());
     }
     eval::trace::fire_error(built);
     Cell error = *built;
     stack::pop(1);
     stack::throw_error(&error);
+}
+
+void raise_error(const Cell* error) {
+    Cell raised = *error;
+    record_origin(&raised, stack::user_call_word());
+    eval::trace::fire_error(&raised);
+    stack::throw_error(&raised);
 }
 
 }  // namespace vek

@@ -89,4 +89,17 @@ constexpr uint32_t error_code(err::AnyId id) { return uint32_t(id.category) * 10
 [[noreturn]] void fire(err::AnyId id, const Cell* arg1 = nullptr,
                        const Cell* arg2 = nullptr, const Cell* arg3 = nullptr);
 
+// internal not-done: for work that is not written yet.
+[[noreturn]] inline void not_done() { fire(err::internal::not_done); }
+
+// internal no-memory: for a size past what a buffer or a file may hold, or an
+// allocation that failed.
+[[noreturn]] inline void no_memory() { fire(err::internal::no_memory); }
+
+// Raises an error value made beforehand (do of an error!). An error without
+// a where or a stack position gets them as fire gives them, where naming the
+// innermost call that the user's code made (a library function that raises
+// is named, not the do inside it); one raised before keeps its own.
+[[noreturn]] void raise_error(const Cell* error);
+
 }  // namespace vek

@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "runtime/core/raise.h"
+#include "runtime/datatypes/number/integer.h"
 #include "runtime/gc/collector.h"
 #include "runtime/memory/manager.h"
 #include "runtime/memory/region.h"
@@ -25,14 +26,14 @@ constexpr size_t RESERVE_BYTES = size_t(4) << 20;
 // The reserve's pages, nullptr while handed back.
 void* reserve = nullptr;
 
-Cell make_block(Node node) { return Cell{TYPE_BLOCK, 0, uint32_t(node), 0}; }
+Cell make_block(Node node) { return series_cell(TYPE_BLOCK, node); }
 
 Cell* cell_at(uint32_t index) { return series_buffer(&block)->cells() + index; }
 
 void mark_root_block() { gc::mark_cell(&block); }
 
 [[noreturn]] void limit_hit() {
-    Cell capacity{TYPE_INTEGER, 0, ROOT_CELLS, 0};
+    Cell capacity = integer::cell(int32_t(ROOT_CELLS));
     fire(err::internal::limit_hit, &capacity);
 }
 

@@ -27,6 +27,14 @@ using OutputFn = void (*)();
 extern OutputFn before_print;
 extern OutputFn after_print;
 
+// A field of an event the backend made, read from the backend's message
+// that the event names (event::message): face 2, window 3, offset 4, key 5,
+// picked 6, orientation 15, by the event! field numbers. Writes the value
+// into out and answers out. Installed by the terminal GUI backend. Default:
+// none, for every field.
+using EventFieldFn = Cell* (*)(uint32_t message, uint32_t field, Cell* out);
+extern EventFieldFn event_field;
+
 // ---------------------------------------------------------------- change handlers
 
 // An object whose owner cell has an event record had a field assigned

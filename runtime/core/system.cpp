@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "runtime/core/root.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/compound/pair.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/object/object.h"
@@ -13,7 +14,6 @@
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/memory/manager.h"
-#include "runtime/eval/stack.h"
 #include "runtime/memory/series.h"
 
 namespace vek {
@@ -71,7 +71,7 @@ Cell* new_root_block() {
 }
 
 Cell* new_block(Cell* cell, uint32_t capacity) {
-    *cell = Cell{TYPE_BLOCK, 0, uint32_t(memory::alloc_cells(capacity)), 0};
+    *cell = series_cell(TYPE_BLOCK, memory::alloc_cells(capacity));
     return cell;
 }
 

@@ -81,8 +81,4 @@ enum class DefaultBlock { months, days, currencies, exit_states };
 // strings copied too.
 Cell* push_default(DefaultBlock which);
 
-// Registers the routines that the library's system object is built with
-// (runtime/core/system_routines.cpp).
-void register_routines();
-
 }  // namespace vek::system_fields

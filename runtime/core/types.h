@@ -92,6 +92,13 @@ constexpr bool is_any_function(uint32_t type) { return types::in_class<types::AN
 constexpr bool is_any_object(uint32_t type) { return types::in_class<types::ANY_OBJECT>(type); }
 constexpr bool is_immediate(uint32_t type) { return types::in_class<types::IMMEDIATE>(type); }
 
+// The word kinds that a context binds: every all-word! but issue!, whose
+// payload is its symbol alone. types.def gives exactly these a context in
+// payload word 1.
+constexpr bool is_word_kind(uint32_t type) {
+    return is_all_word(type) && (types::node_words(type) & types::W1) != 0;
+}
+
 // The types a call dispatches on: any function but op!, which is unwrapped to
 // the value it was made from first.
 constexpr bool is_callable(uint32_t type) { return is_any_function(type) && type != TYPE_OP; }

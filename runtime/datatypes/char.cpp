@@ -2,13 +2,15 @@
 #include "runtime/datatypes/char.h"
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
+#include "runtime/datatypes/container/vector.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/number/float.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/string/string.h"
-#include "runtime/eval/stack.h"
 #include "runtime/memory/series.h"
 #include "runtime/text/unicode.h"
 
@@ -19,7 +21,7 @@ namespace {
 bool in_range(int32_t value) { return value >= 0 && value <= MAX_CODE_POINT; }
 
 [[noreturn]] void bad_to_arg(const Cell* spec_value) {
-    Cell target{TYPE_DATATYPE, TYPE_CHAR, 0, 0};
+    Cell target = datatype::cell(TYPE_CHAR);
     fire(err::script::bad_to_arg, &target, spec_value);
 }
 
@@ -52,10 +54,8 @@ int32_t operand(const Cell* value) {
     switch (cell_type(value)) {
     case TYPE_CHAR: case TYPE_INTEGER: return integer::get(value);
     case TYPE_FLOAT: return integer::truncate(float_::get(value));
-    // The vector's scalar arithmetic comes with vector!.
-    case TYPE_VECTOR: fire(err::internal::not_done);
     default: {
-        Cell type{TYPE_DATATYPE, cell_type(value), 0, 0};
+        Cell type = datatype::cell(cell_type(value));
         fire(err::script::invalid_type, &type);
     }
     }
@@ -141,6 +141,7 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
 // ---------------------------------------------------------------- arithmetic
 
 Cell* do_math(Cell* value1, const Cell* value2, int32_t op) {
+    if (cell_type(value2) == TYPE_VECTOR) return vector::scalar_on_left(value1, value2, op);
     int32_t right = operand(value2);
     // An add, subtract or multiply that leaves 32 bits turns the scratch cell
     // into a float!; a divide is given none so that it truncates.
@@ -169,7 +170,7 @@ Cell* xor_(Cell* value1, Cell* value2) { return do_math(value1, value2, integer:
 // ---------------------------------------------------------------- registration
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_CHAR, Row()
         .set<SLOT_MAKE>(make)
         .inherit<SLOT_RANDOM>()

@@ -14,6 +14,9 @@ namespace vek::char_ {
 
 constexpr int32_t MAX_CODE_POINT = 0x10FFFF;
 
+// A char! of the code point.
+constexpr Cell cell(uint32_t code_point) { return Cell{TYPE_CHAR, 0, code_point, 0}; }
+
 // Writes a char! (the cell's flags kept) and returns the cell.
 Cell* make_at(Cell* cell, uint32_t code_point);
 inline uint32_t get(const Cell* cell) {
@@ -35,7 +38,8 @@ Cell* make_in_block(const Cell* block, uint32_t code_point);
 // Arithmetic on value1's code point with a char!, integer! or float!
 // (truncated) operand; the result stays in value1 and stays a char!. A result
 // outside the code point range raises math overflow; a zero divisor math
-// zero-divide; any other operand type script invalid-type.
+// zero-divide; any other operand type script invalid-type. A vector! operand
+// takes the whole operation (vector::scalar_on_left).
 Cell* do_math(Cell* value1, const Cell* value2, int32_t op);
 
 // Registers char!; integer! must be registered first.

@@ -1,20 +1,21 @@
 // datatype!: a value naming a datatype by its id (payload word 1).
-#include "runtime/core/datatype.h"
+#include "runtime/datatypes/datatype.h"
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/eval/stack.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/memory/series.h"
 
 namespace vek::datatype {
 
+using namespace registry;
+
 namespace {
 
 Cell* make(Cell* cell, uint32_t id) {
-    *cell = Cell{TYPE_DATATYPE, id, 0, 0};
+    *cell = datatype::cell(id);
     return cell;
 }
-
-bool equality_op(int32_t op) { return op == 0 || op == 1 || op == 2 || op == 9 || op == 12; }
 
 // form appends the name without its "!"; mold the whole name, with all
 // wrapped as #(name).
@@ -33,7 +34,7 @@ void mold(const Cell* value, text::Sink& out, bool) {
 // For the equality kinds of comparison: 0 when value2 is a datatype! of the
 // same id, else 1. Any other op: -2, not comparable.
 int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
-    if (!equality_op(op)) return -2;
+    if (!is_equality(op)) return -2;
     bool same = cell_type(value2) == TYPE_DATATYPE && id(value2) == id(value1);
     return same ? 0 : 1;
 }

@@ -4,10 +4,10 @@
 #include <array>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/string/buffer.h"
-#include "runtime/eval/stack.h"
 
 namespace vek::handle {
 
@@ -19,7 +19,7 @@ constexpr std::array<const char*, 6> KIND_NAMES = {nullptr, "fd", "monitor", "wi
 }  // namespace
 
 Cell* make_at(Cell* cell, int32_t value, Kind kind) {
-    *cell = Cell{TYPE_HANDLE, uint32_t(kind), uint32_t(value), uint32_t(-1)};
+    *cell = handle::cell(kind, value);
     return cell;
 }
 
@@ -66,7 +66,7 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t) {
 }  // namespace
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_HANDLE, Row()
         .set<SLOT_FORM>(form)
         .set<SLOT_MOLD>(mold)

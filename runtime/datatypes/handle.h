@@ -18,6 +18,9 @@ namespace vek::handle {
 // What a handle stands for; null has no name in the text forms.
 enum class Kind : uint32_t { null = 0, fd = 1, monitor = 2, window = 3, font = 4, rich_text = 5 };
 
+// A handle! of the kind and value, its slot in the externals table none (-1).
+constexpr Cell cell(Kind kind, int32_t value) { return Cell{TYPE_HANDLE, uint32_t(kind), uint32_t(value), uint32_t(-1)}; }
+
 inline Kind kind(const Cell* handle) {
     VEK_CHECK_LAYOUT(handle, type_in<TYPE_HANDLE>);
     return Kind(handle->data1);

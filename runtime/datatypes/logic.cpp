@@ -1,25 +1,23 @@
 #include "runtime/datatypes/logic.h"
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/object/error.h"
-#include "runtime/eval/stack.h"
-#include "runtime/io/random.h"
 #include "runtime/memory/series.h"
+#include "runtime/tables/random.h"
 
 namespace vek::logic {
 
-
 namespace {
-
 
 // A draw of 31 bits is true in its upper half.
 constexpr int32_t HALF_DRAW = 0x3FFFFFFF;
 
 Cell* make_at(Cell* cell, bool flag) {
-    *cell = Cell{TYPE_LOGIC, flag ? 1u : 0u, 0, 0};
+    *cell = logic::cell(flag);
     return cell;
 }
 
@@ -59,7 +57,8 @@ void raise_no_return() { fire(err::script::no_return); }
 
 bool comparable_op(int32_t op) {
     switch (op) {
-        case 0: case 1: case 2: case 7: case 8: case 9: case 12: return true;
+        case COMP_EQUAL: case COMP_NOT_EQUAL: case COMP_STRICT_EQUAL: case COMP_SORT: case COMP_CASE_SORT:
+        case COMP_SAME: case COMP_FIND: return true;
         default: return false;
     }
 }
@@ -139,7 +138,7 @@ Cell* xor_(Cell* value1, Cell* value2) {
 void init() {
     make_at(&true_constant, true);
     make_at(&false_constant, false);
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_LOGIC, Row()
         .set<SLOT_MAKE>(make)
         .set<SLOT_RANDOM>(random)

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "runtime/core/cell.h"
-#include "runtime/eval/stack.h"
+#include "runtime/core/stack.h"
 
 namespace vek::logic {
 
@@ -15,6 +15,9 @@ namespace vek::logic {
 // see them.
 extern Cell true_constant;
 extern Cell false_constant;
+
+// A logic! of the flag.
+constexpr Cell cell(bool flag) { return Cell{TYPE_LOGIC, flag ? 1u : 0u, 0, 0}; }
 
 inline bool get(const Cell* value) {
     VEK_CHECK_LAYOUT(value, type_in<TYPE_LOGIC>);

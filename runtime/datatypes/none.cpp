@@ -1,18 +1,17 @@
 #include "runtime/datatypes/none.h"
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/logic.h"
-#include "runtime/eval/stack.h"
 #include "runtime/memory/series.h"
 
 namespace vek::none {
 
 namespace {
 
-
 Cell* make_at(Cell* cell) {
-    *cell = Cell{TYPE_NONE, 0, 0, 0};
+    *cell = blank_cell(TYPE_NONE);
     return cell;
 }
 
@@ -63,7 +62,7 @@ Cell* take(Cell*, const Cell*, bool, bool) { return &constant; }
 
 void init() {
     make_at(&constant);
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_NONE, Row()
         .set<SLOT_MAKE>(make)
         .set<SLOT_TO>(make)

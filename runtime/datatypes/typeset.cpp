@@ -3,21 +3,20 @@
 #include <algorithm>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 #include "runtime/memory/manager.h"
 #include "runtime/memory/series.h"
 
 namespace vek::typeset {
 
-
 namespace {
-
 
 constexpr uint32_t TO_BLOCK_CAPACITY = 4;
 constexpr const char* MOLD_PREFIX = "make typeset! [";
@@ -28,10 +27,6 @@ uint32_t mask_of(uint32_t type) { return 1u << (((type >> 3) & 3) * 8 + 7 - (typ
 
 // The payload word (1 to 3) holding the type's bit.
 int word_of(uint32_t type) { return int(std::min<uint32_t>(type >> 5, 2)) + 1; }
-
-Cell make_cell(uint32_t word1, uint32_t word2, uint32_t word3) {
-    return Cell{TYPE_TYPESET, word1, word2, word3};
-}
 
 void merge(Cell* typeset, const Cell* other) {
     for (int n = 1; n <= 3; n++) set_bits(typeset, n, bits(typeset, n) | bits(other, n));
@@ -78,7 +73,7 @@ Cell operand_set(const Cell* value) {
     switch (cell_type(value)) {
         case TYPE_TYPESET: return *value;
         case TYPE_DATATYPE: {
-            Cell one = make_cell(0, 0, 0);
+            Cell one = cell(0, 0, 0);
             set(&one, datatype::id(value));
             return one;
         }
@@ -98,7 +93,7 @@ uint32_t combine(uint32_t a, uint32_t b, int32_t op) {
 Cell* set_op(Cell* value1, const Cell* value2, int32_t op) {
     if (op == OP_UNIQUE) return value1;
     Cell other = operand_set(value2);
-    *value1 = make_cell(combine(bits(value1, 1), bits(&other, 1), op),
+    *value1 = cell(combine(bits(value1, 1), bits(&other, 1), op),
                         combine(bits(value1, 2), bits(&other, 2), op),
                         combine(bits(value1, 3), bits(&other, 3), op));
     return value1;
@@ -107,11 +102,10 @@ Cell* set_op(Cell* value1, const Cell* value2, int32_t op) {
 // The members that have a registered datatype, in id order, are the ones
 // that are listed by name.
 bool listed(const Cell* typeset, uint32_t type) {
-    return contains(typeset, type) && datatype::name_table[type].name != nullptr;
+    return contains(typeset, type) && registry::name_table[type].name != nullptr;
 }
 
-bool equality_op(int32_t op) { return op == 0 || op == 1 || op == 2 || op == 9 || op == 12; }
-bool sort_op(int32_t op) { return op == 7 || op == 8; }
+bool sort_op(int32_t op) { return op == COMP_SORT || op == COMP_CASE_SORT; }
 
 void drop_last_char(const Cell* buffer) {
     SeriesBuffer* b = series_buffer(buffer);
@@ -135,7 +129,7 @@ void set(Cell* typeset, uint32_t type) {
 
 uint32_t count(const Cell* typeset) {
     uint32_t n = 0;
-    for (uint32_t type = 1; type <= datatype::highest_id; type++) n += contains(typeset, type);
+    for (uint32_t type = 1; type <= registry::highest_id; type++) n += contains(typeset, type);
     return n;
 }
 
@@ -151,27 +145,27 @@ void add(Cell* typeset, const Cell* value) {
 // ---------------------------------------------------------------- making
 
 Cell* make_in_block(const Cell* block, uint32_t word1, uint32_t word2, uint32_t word3) {
-    Cell typeset = make_cell(word1, word2, word3);
+    Cell typeset = cell(word1, word2, word3);
     return copy_cell(&typeset, block::alloc_tail(block));
 }
 
 Cell* make_any_in_block(const Cell* block) {
-    Cell any = make_cell(~mask_of(TYPE_UNSET), ~0u, ~0u);
+    Cell any = cell(~mask_of(TYPE_UNSET), ~0u, ~0u);
     return copy_cell(&any, block::alloc_tail(block));
 }
 
 Cell* make_from_spec_in_block(const Cell* block, const Cell* spec_value) {
     // Built aside and appended whole: appending may move the spec's buffer.
-    Cell built = make_cell(0, 0, 0);
+    Cell built = cell(0, 0, 0);
     for (auto [entry, end] = cells_of(spec_value); entry < end; entry++) add_spec_entry(&built, entry);
     return copy_cell(&built, block::alloc_tail(block));
 }
 
 Cell* to_block(const Cell* typeset, Cell* result) {
     Cell members = *typeset;
-    *result = Cell{TYPE_BLOCK, 0, uint32_t(memory::alloc_cells(TO_BLOCK_CAPACITY)), 0};
-    for (uint32_t type = 1; type <= datatype::highest_id; type++) {
-        if (listed(&members, type)) word::make_in(result, datatype::name_table[type].word);
+    *result = series_cell(TYPE_BLOCK, memory::alloc_cells(TO_BLOCK_CAPACITY));
+    for (uint32_t type = 1; type <= registry::highest_id; type++) {
+        if (listed(&members, type)) word::make_in(result, registry::name_table[type].word);
     }
     return result;
 }
@@ -190,12 +184,12 @@ Cell* make(Cell* result, const Cell* spec_value, uint32_t) {
     switch (cell_type(spec_value)) {
         case TYPE_TYPESET: return copy_cell(spec_value, result);
         case TYPE_BLOCK: {
-            Cell built = make_cell(0, 0, 0);
+            Cell built = cell(0, 0, 0);
             for (auto [value, end] = cells_of(spec_value); value < end; value++) add(&built, value);
             return copy_cell(&built, result);
         }
         default: {
-            Cell target{TYPE_DATATYPE, TYPE_TYPESET, 0, 0};
+            Cell target = datatype::cell(TYPE_TYPESET);
             fire(err::script::bad_to_arg, &target, spec_value);
         }
     }
@@ -211,10 +205,10 @@ void mold(const Cell* value, text::Sink& out, bool only) {
     Cell members = *value;
     if (!only) out.append(MOLD_PREFIX);
     bool wrote = false;
-    for (uint32_t type = 1; type <= datatype::highest_id; type++) {
+    for (uint32_t type = 1; type <= registry::highest_id; type++) {
         if (!listed(&members, type)) continue;
         if (out.limited && out.limit < 0) return;
-        out.append(datatype::name_table[type].name);
+        out.append(registry::name_table[type].name);
         out.append(" ");
         wrote = true;
     }
@@ -228,7 +222,7 @@ void mold(const Cell* value, text::Sink& out, bool only) {
 // Equality kinds: 0 when all 96 bits agree, else 1. Sorting: by member count.
 int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     if (cell_type(value2) != TYPE_TYPESET) return -2;
-    if (equality_op(op)) {
+    if (is_equality(op)) {
         bool same = bits(value1, 1) == bits(value2, 1) && bits(value1, 2) == bits(value2, 2) &&
                     bits(value1, 3) == bits(value2, 3);
         return same ? 0 : 1;
@@ -247,7 +241,7 @@ Cell* xor_(Cell* value1, Cell* value2) { return set_op(value1, value2, OP_XOR); 
 
 // All 96 bits inverted, the unused ones included.
 Cell* complement(Cell* value) {
-    *value = make_cell(~bits(value, 1), ~bits(value, 2), ~bits(value, 3));
+    *value = cell(~bits(value, 1), ~bits(value, 2), ~bits(value, 3));
     return value;
 }
 
@@ -261,7 +255,7 @@ Cell* find(Cell* series, const Cell* value, const actions::FindArgs&) {
 }  // namespace
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_TYPESET, Row()
         .set<SLOT_MAKE>(make)
         .set<SLOT_TO>(make)

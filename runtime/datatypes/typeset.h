@@ -11,6 +11,9 @@
 
 namespace vek::typeset {
 
+// A typeset! of the three payload words of bits.
+constexpr Cell cell(uint32_t word1, uint32_t word2, uint32_t word3) { return Cell{TYPE_TYPESET, word1, word2, word3}; }
+
 // Payload word n (1 to 3) of the 96 bits.
 inline uint32_t bits(const Cell* typeset, int n) {
     VEK_CHECK_LAYOUT(typeset, type_in<TYPE_TYPESET>);

@@ -1,9 +1,9 @@
 #include "runtime/datatypes/unset.h"
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/logic.h"
-#include "runtime/eval/stack.h"
 #include "runtime/memory/series.h"
 
 namespace vek::unset {
@@ -36,7 +36,7 @@ int32_t compare(const Cell*, const Cell* value2, int32_t op) {
 
 void init() {
     make_unset(&constant);
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_UNSET, Row()
         .set<SLOT_MAKE>(make)
         .set<SLOT_TO>(make)

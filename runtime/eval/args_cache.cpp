@@ -3,13 +3,13 @@
 #include <new>
 
 #include "runtime/core/fixed_words.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/callable/callable.h"
 #include "runtime/datatypes/callable/function.h"
 #include "runtime/datatypes/callable/op.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/word/symbol.h"
-#include "runtime/eval/stack.h"
 #include "runtime/memory/manager.h"
 
 namespace vek::eval {

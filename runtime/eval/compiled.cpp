@@ -13,7 +13,7 @@
 #include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/eval/stack.h"
+#include "runtime/core/stack.h"
 #include "runtime/lexer/lexer.h"
 #include "runtime/natives/natives.h"
 
@@ -211,8 +211,10 @@ void eval_path(bool set, const Cell* path, const Cell* elements, uint32_t count)
         bool notify = set && last && count >= 3 && notifies_owner(&previous, &elements[0]);
         Cell parent = current;
         const Cell* answer =
-            actions::eval_path_typed(&parent, &elements[i], value, path, i > 1 ? &previous : nullptr,
-                                     &elements[i - 1], int32_t(i - 1), false, false, last, notify);
+            actions::eval_path_typed(&parent, &elements[i],
+                                     {.value = value, .path = path, .grandparent = i > 1 ? &previous : nullptr,
+                                      .previous = &elements[i - 1], .index = int32_t(i - 1), .last = last,
+                                      .notify = notify});
         current = *answer;
         previous = parent;
     }

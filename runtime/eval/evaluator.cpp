@@ -23,7 +23,7 @@
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/fetch_args.h"
-#include "runtime/eval/stack.h"
+#include "runtime/core/stack.h"
 #include "runtime/eval/trace.h"
 #include "runtime/gc/collector.h"
 #include "runtime/memory/manager.h"
@@ -906,9 +906,26 @@ Pending run_in_body_frame(Cursor& at, PositionScope& scope, BlockFlags flags) {
     return Pending::none;
 }
 
+// Ends the top level when the evaluation of its block ends, whichever way:
+// a later evaluation of that block, or of another one that took its node,
+// is no top level.
+class TopLevelRun {
+public:
+    explicit TopLevelRun(Node code) : top_(code == top_level.code) {}
+    ~TopLevelRun() {
+        if (top_) top_level.code = Node::none;
+    }
+    TopLevelRun(const TopLevelRun&) = delete;
+    TopLevelRun& operator=(const TopLevelRun&) = delete;
+
+private:
+    bool top_;
+};
+
 // A block in a <body> frame of its own: the path that tracers see, and the
 // script's top level, which scrubs the stack between its expressions.
 [[gnu::noinline]] Pending eval_framed_block(const Cell* block, BlockFlags flags) {
+    TopLevelRun run(series_node(block));
     Cell code = *block;
     Cursor at = Cursor::at(&code, series_index(&code));
     stack::push_frame(body_word(), body_mark(at));
@@ -1100,7 +1117,7 @@ Pending loop_outcome(Pending p) { return p == Pending::brk ? Pending::none : p; 
 Pending LoopBlocks::run_counted(const Cell* body, int32_t count, natives::LoopWord* word) {
     for (int32_t done = 0; done < count; ++done) {
         if (word) {
-            Cell number{TYPE_INTEGER, 0, uint32_t(done + 1), 0};
+            Cell number = integer::cell(done + 1);
             word->set(&number);
             if (!word->sets_plainly()) forget_plain_runs();
         }

@@ -252,11 +252,11 @@ Pending eval_path(const Cell* path, Cursor& at, PathFlags flags, PathState* stat
 // walk keeps each step's parent and selector, two cells a step from its
 // first selector on, in cells that reserve_path_steps reserves on the
 // evaluation stack before the walk (the path actions may push and pop above
-// them). A field set in an immediate value (a date's month, a pair's x)
-// changed only the walk's copy of it: store_path_back stores that copy, the
-// parent of step last_step, back into what held it, and so on up while the
-// holder is immediate too, ending with the head (a word is set; any other
-// head holds nothing). A holder that is a series or an object was changed in
+// them). A field set in a value held whole in its cell (a date's month, a
+// pair's x, an event's type) changed only the walk's copy of it:
+// store_path_back stores that copy, the parent of step last_step, back into
+// what held it, and so on up while the holder is held whole too, ending with
+// the head (a word is set; any other head holds nothing). A holder that is a series or an object was changed in
 // place; storing into an object's field runs its change handler.
 Cell* reserve_path_steps(uint32_t count);
 void store_path_back(const Cell* path, const Cell* head, const Cell* steps, uint32_t last_step,
@@ -275,12 +275,12 @@ Cell current_position();
 constexpr size_t STACK_RESERVE = 512 * 1024;
 void check_stack();
 
-// The script's code, or nullptr once it has run. Its expressions are the
-// top level: now and then between them eval_block scrubs the C++ stack below
-// itself (gc::scrub_stack), so that the words the finished expressions left
-// there do not keep dead series alive through the collector's stack scan.
-// Set by the script runner for as long as the script runs; a console
-// scrubs between its lines itself.
+// The block whose next evaluation is the top level (a script's code, a
+// console line), or nullptr for none. Its expressions are the top level: now
+// and then between them eval_block scrubs the C++ stack below itself
+// (gc::scrub_stack), so that the words the finished expressions left there
+// do not keep dead series alive through the collector's stack scan. The
+// evaluation's end, whichever way it ends, ends the top level.
 void set_top_level(const Cell* code);
 
 // Test hook: how many return or exit codes have ended a function call.

@@ -5,9 +5,11 @@
 #include <iterator>
 
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/callable/action.h"
 #include "runtime/datatypes/callable/function.h"
 #include "runtime/datatypes/callable/native.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/integer.h"
@@ -17,7 +19,6 @@
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/args_cache.h"
-#include "runtime/eval/stack.h"
 #include "runtime/eval/trace.h"
 
 namespace vek::eval {
@@ -51,7 +52,7 @@ const Cell* cache_at(const Call& call, uint32_t index) { return node_buffer(call
 uint32_t cache_length(const Call& call) { return node_buffer(call.cache)->length(); }
 
 [[noreturn]] void raise_expect_arg(const Cell* called, const Cell* name, uint32_t index, uint32_t type) {
-    Cell datatype{TYPE_DATATYPE, type, 0, 0};
+    Cell datatype = datatype::cell(type);
     Cell* word = push_spec_word(called, index);
     fire(err::script::expect_arg, name, &datatype, word);
 }
@@ -412,7 +413,7 @@ void push_callback_call(const Cell* function, const Cell* name, const Cell* valu
                 break;
             }
             if (!typeset::contains(&entry, cell_type(&values[given]))) {
-                Cell type{TYPE_DATATYPE, cell_type(&values[given]), 0, 0};
+                Cell type = datatype::cell(cell_type(&values[given]));
                 fire(err::script::expect_arg, name, &type, push_spec_word(function, i));
             }
             stack::push(&values[given++]);

@@ -2,12 +2,12 @@
 
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/callable/callable.h"
 #include "runtime/datatypes/object/object.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/eval/stack.h"
 #include "runtime/eval/trace.h"
 
 namespace vek::eval {
@@ -21,19 +21,26 @@ using trace::event;
 struct Walk {
     Cell path;
     Cell current;
-    Cell parent;       // unset! before the first selector
-    Cell grandparent;  // unset! when nothing held the parent
-    Cell previous;     // the element before the selector
+    Cell parent;      // the value that held current; unset! before the first selector
+    Cell head_owner;  // what held the head word's value, when not an object: unset! when none
+    Cell previous;    // the element before the selector
 };
+
+// The value that held the parent handed to a selector: the parent's own
+// holder, or for the first selector the head word's owner.
+const Cell* holder_of_parent(const Walk& walk) {
+    return cell_type(&walk.parent) == TYPE_UNSET ? &walk.head_owner : &walk.parent;
+}
 
 // Whether a set through the last selector must tell the value that holds
 // the parent: an object with change handlers reached by a word, or a block
 // or path kind.
 bool notify_owner(const Walk& walk, uint32_t selectors) {
     if (selectors < 2) return false;
-    uint32_t type = cell_type(&walk.grandparent);
+    const Cell* holder = holder_of_parent(walk);
+    uint32_t type = cell_type(holder);
     if (type == TYPE_OBJECT)
-        return object::event_record(&walk.grandparent) != Node::none && cell_type(&walk.previous) == TYPE_WORD;
+        return object::event_record(holder) != Node::none && cell_type(&walk.previous) == TYPE_WORD;
     return is_any_block(type);
 }
 
@@ -84,6 +91,10 @@ Pending finish(const Walk& walk, Cell* start, bool sub) {
     return Pending::none;
 }
 
+// A value held whole in its cell: a set changes the walk's copy of it,
+// which goes back into what held it.
+bool held_in_cell(uint32_t type) { return is_immediate(type) || type == TYPE_EVENT; }
+
 }  // namespace
 
 Cell* reserve_path_steps(uint32_t count) {
@@ -96,14 +107,15 @@ void store_path_back(const Cell* path, const Cell* head, const Cell* steps, uint
                      const Cell* changed_parent, bool case_sensitive) {
     Cell changed = *changed_parent;
     for (uint32_t i = last_step; i > 0; i--) {
-        if (!is_immediate(cell_type(&changed))) return;
+        if (!held_in_cell(cell_type(&changed))) return;
         Cell holder = steps[2 * (i - 1)];
         Cell selector = steps[2 * (i - 1) + 1];
-        actions::eval_path_typed(&holder, &selector, &changed, path, nullptr, &selector, int32_t(i - 1),
-                                 case_sensitive, false, true, false);
+        actions::eval_path_typed(&holder, &selector,
+                                 {.value = &changed, .path = path, .previous = &selector, .index = int32_t(i - 1),
+                                  .case_sensitive = case_sensitive, .last = true});
         changed = holder;
     }
-    if (!is_immediate(cell_type(&changed)) || cell_type(head) != TYPE_WORD) return;
+    if (!held_in_cell(cell_type(&changed)) || cell_type(head) != TYPE_WORD) return;
     Cell word = *head;
     context::set(&word, &changed);
 }
@@ -128,7 +140,7 @@ Pending eval_path(const Cell* path, Cursor& at, PathFlags flags, PathState* stat
         first = head + state->depth;
         walk.current = state->value;
         walk.parent = state->parent;
-        make_unset(&walk.grandparent);
+        make_unset(&walk.head_owner);
         walk.previous = series_buffer(&walk.path)->cells()[first - 1];
     } else {
         const Cell* value = context::get(&walk.previous);
@@ -143,7 +155,7 @@ Pending eval_path(const Cell* path, Cursor& at, PathFlags flags, PathState* stat
         if (cell_type(value) == TYPE_UNSET) fire(err::script::unset_path, &walk.path, &walk.previous);
         walk.current = *value;
         make_unset(&walk.parent);
-        first_grandparent(&walk.previous, &walk.grandparent);
+        first_grandparent(&walk.previous, &walk.head_owner);
     }
 
     Cell* steps = set && !state && length > first ? reserve_path_steps(length - first) : nullptr;
@@ -177,12 +189,14 @@ Pending eval_path(const Cell* path, Cursor& at, PathFlags flags, PathState* stat
             steps[2 * (k - first) + 1] = selector;
         }
         bool notify = to_set && notify_owner(walk, k - head);
-        const Cell* grandparent = cell_type(&walk.grandparent) == TYPE_UNSET ? nullptr : &walk.grandparent;
-        Cell* result = actions::eval_path_typed(&walk.current, &selector, to_set, &walk.path, grandparent,
-                                                &walk.previous, int32_t(k - head - 1), flags.case_sensitive, get,
-                                                last, notify);
+        const Cell* holder = holder_of_parent(walk);
+        const Cell* grandparent = cell_type(holder) == TYPE_UNSET ? nullptr : holder;
+        Cell* result = actions::eval_path_typed(
+            &walk.current, &selector,
+            {.value = to_set, .path = &walk.path, .grandparent = grandparent, .previous = &walk.previous,
+             .index = int32_t(k - head - 1), .case_sensitive = flags.case_sensitive, .get = get, .last = last,
+             .notify = notify});
         if (cell_type(&element) == TYPE_WORD) keep_binding(&walk.path, k, &selector);
-        walk.grandparent = walk.parent;
         walk.parent = walk.current;
         walk.current = *result;
         walk.previous = element;

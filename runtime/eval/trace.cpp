@@ -4,6 +4,7 @@
 
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/callable/function.h"
 #include "runtime/datatypes/compound/pair.h"
@@ -11,7 +12,6 @@
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/eval/stack.h"
 #include "runtime/gc/collector.h"
 #include "runtime/memory/series.h"
 
@@ -26,7 +26,7 @@ namespace {
 
 using fixed_words::Word;
 
-constexpr Cell NONE{TYPE_NONE, 0, 0, 0};
+constexpr Cell NONE = blank_cell(TYPE_NONE);
 
 // The event words, by the position of the event's bit.
 constexpr Word EVENT_WORDS[] = {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/runtime_thread.h"
-#include "runtime/eval/stack.h"
+#include "runtime/core/stack.h"
 #include "runtime/gc/internal.h"
 #include "runtime/memory/externals.h"
 #include "runtime/memory/manager.h"

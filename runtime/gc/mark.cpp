@@ -58,9 +58,10 @@ void mark_handle(const Cell* c) {
     if (int32_t(slot) >= 0) externals::mark(slot, nullptr);
 }
 
-// Word 2 holds a series only when the event's flag says so.
+// Word 2 of a made event holds its block (0 for none); a backend event's
+// word 2 is the backend's message id.
 void mark_event(const Cell* c) {
-    if (c->header & EVENT_HOLDS_SERIES) mark_word(payload_word(c, 2));
+    if (c->header & EVENT_MADE) mark_word(payload_word(c, 2));
 }
 
 // The nodes a cell of a layout the type list describes holds.

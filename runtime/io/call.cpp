@@ -7,17 +7,20 @@
 #include "platform/process.h"
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/binary.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/string/file_path.h"
-#include "runtime/eval/stack.h"
 #include "runtime/natives/helpers.h"
 #include "runtime/output/stdout_writer.h"
 
 namespace vek::call {
 
 namespace {
+
+using natives::arg;
+using natives::refinement_arg;
 
 using platform::StreamPlan;
 using platform::StreamRoute;
@@ -31,13 +34,6 @@ constexpr uint64_t STREAM_TYPES = type_bit(TYPE_STRING) | type_bit(TYPE_FILE) | 
 // What a series can hold: a captured stream past it is refused.
 constexpr size_t LONGEST_CAPTURE = size_t(INT32_MAX);
 
-Cell* arg(int32_t i) { return stack::arguments + i; }
-
-// The argument of a refinement, nullptr when it is absent.
-Cell* refinement_arg(const int32_t* refinements, int which) {
-    return refinements[which] >= 0 ? arg(refinements[which]) : nullptr;
-}
-
 // The bytes of a string! (its UTF-8) or binary! from its index.
 Bytes bytes_of(const Cell* value) {
     Bytes bytes;
@@ -48,10 +44,19 @@ Bytes bytes_of(const Cell* value) {
 // A file!'s path, copied out of the Vek heap.
 std::string path_of(const Cell* file) { return std::string(file::to_os_path(file)); }
 
-// The command's text: a file! gives its path. The system would cut the
-// command short at a U+0000 and run something else.
-std::string command_text(const Cell* command) {
-    if (cell_type(command) == TYPE_FILE) return path_of(command);
+// A path as one word of a shell command: in single quotes, each single
+// quote of it closed, escaped and opened again.
+std::string shell_quoted(const std::string& path) {
+    std::string quoted = "'";
+    for (char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+// The command's text: a file! gives its path, which names one program,
+// spaces and all. The system would cut the command short at a U+0000 and
+// run something else.
+std::string command_text(const Cell* command, bool shell) {
+    if (cell_type(command) == TYPE_FILE) return shell ? shell_quoted(path_of(command)) : path_of(command);
     Bytes bytes = bytes_of(command);
     if (std::find(bytes.begin(), bytes.end(), uint8_t(0)) != bytes.end()) fire(err::script::invalid_arg, command);
     return std::string(bytes.begin(), bytes.end());
@@ -118,8 +123,9 @@ Bytes clean_text(const Bytes& bytes) {
     return text;
 }
 
-// Appends the captured bytes to the /output or /error value: a binary! takes
-// them as they are, a string! as text.
+// Inserts the captured bytes at the head of the /output or /error value
+// (before what it holds from there): a binary! takes them as they are, a
+// string! as text.
 void store(Cell* target, const Bytes& bytes, bool cut) {
     if (cut) fire(err::script::too_long);
     if (bytes.empty()) return;
@@ -131,7 +137,7 @@ void store(Cell* target, const Bytes& bytes, bool cut) {
         Bytes text = clean_text(bytes);
         captured = string::load_push(text.data(), uint32_t(text.size()), string::Encoding::utf8);
     }
-    actions::append(target, captured, nullptr, false, nullptr);
+    actions::insert(target, captured, nullptr, false, nullptr);
     stack::top = mark;
 }
 
@@ -145,7 +151,8 @@ void check_arguments(const int32_t* refinements) {
 
 Pending native(bool check, const int32_t* refinements) {
     if (check) check_arguments(refinements);
-    std::string command = command_text(arg(0));
+    bool shell = refinements[SHELL] >= 0;
+    std::string command = command_text(arg(0), shell);
     if (command.empty()) {
         integer::box(0);
         return Pending::none;
@@ -159,7 +166,8 @@ Pending native(bool check, const int32_t* refinements) {
     // A child left running beside us must not take the input our console reads.
     StreamPlan own_input{wait ? StreamRoute::own : StreamRoute::nothing, {}};
     platform::ChildLaunch launch{.command = std::move(command),
-                                 .shell = refinements[SHELL] >= 0,
+                                 .shell = shell,
+                                 .one_program = cell_type(arg(0)) == TYPE_FILE,
                                  .wait = wait,
                                  .input = input ? input_plan(input, feed) : own_input,
                                  .output = output_plan(output, console),

@@ -7,13 +7,13 @@
 #include "platform/clipboard.h"
 #include "platform/os.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/image/image.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/string/binary.h"
 #include "runtime/datatypes/string/buffer.h"
-#include "runtime/eval/stack.h"
 #include "runtime/text/unicode.h"
 
 namespace vek::clipboard {

@@ -9,6 +9,7 @@
 #include "platform/stdout.h"
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/compound/date.h"
 #include "runtime/datatypes/logic.h"
@@ -19,7 +20,7 @@
 #include "runtime/datatypes/string/file_path.h"
 #include "runtime/datatypes/unset.h"
 #include "runtime/datatypes/word/symbol.h"
-#include "runtime/eval/stack.h"
+#include "runtime/datatypes/word/word.h"
 #include "runtime/memory/series.h"
 #include "runtime/output/print_hooks.h"
 #include "runtime/text/unicode.h"
@@ -39,7 +40,7 @@ std::string os_path(const Cell* file) { return std::string(file::to_os_path(file
 // ---------------------------------------------------------------- refinements
 
 [[noreturn]] void bad_refinement(const char* name, const Cell* value) {
-    Cell refinement{TYPE_REFINEMENT, 0, symbol::make(name), WORD_UNRESOLVED};
+    Cell refinement = word::unbound(TYPE_REFINEMENT, symbol::make(name));
     fire(err::script::invalid_refine_arg, &refinement, value);
 }
 
@@ -99,8 +100,11 @@ Cell* push_listing(const Cell* directory, const std::string& path) {
     for (const auto& entry : *entries) {
         Cell* mark = stack::top;
         std::string name = entry.directory ? entry.name + "/" : entry.name;
-        Cell* file = push_text(reinterpret_cast<const uint8_t*>(name.data()), name.size());
-        block::rs_append(block, set_type(file, TYPE_FILE));
+        // A name that is no UTF-8 is listed too, in the form that reaches it.
+        Node text = unicode::load_os_name(reinterpret_cast<const uint8_t*>(name.data()), uint32_t(name.size()));
+        Cell* file = stack::push_cell();
+        *file = series_cell(TYPE_FILE, text);
+        block::rs_append(block, file);
         stack::top = mark;
     }
     return block;
@@ -180,10 +184,10 @@ bool spells_directory(std::string_view path) {
     return path.ends_with("/.") || path.ends_with("/..");
 }
 
-Cell* read(Cell* source, const Cell* part, const Cell* seek, bool binary, bool lines, bool, const Cell* as) {
-    if (as) fire(err::internal::not_done);
-    int32_t limit = integer_argument("part", part, -1);
-    int32_t offset = std::max(integer_argument("seek", seek, 0), 0);
+Cell* read(Cell* source, const actions::ReadArgs& args) {
+    if (args.as) not_done();
+    int32_t limit = integer_argument("part", args.part, -1);
+    int32_t offset = std::max(integer_argument("seek", args.seek, 0), 0);
     std::string path = os_path(source);
     if (spells_directory(path)) return push_listing(source, path);
     platform::FileBytes got = platform::read_file(path.c_str(), offset, limit, LONGEST_READ);
@@ -193,19 +197,18 @@ Cell* read(Cell* source, const Cell* part, const Cell* seek, bool binary, bool l
     case platform::ReadStatus::too_long: fire(err::script::too_long);
     case platform::ReadStatus::no_memory: fire(err::internal::no_memory);
     }
-    return push_bytes_read(got.bytes, binary, lines);
+    return push_bytes_read(got.bytes, args.binary, args.lines);
 }
 
-Cell* write(Cell* destination, const Cell* data, bool, bool lines, bool, bool append, const Cell* part,
-            const Cell* seek, const Cell* allow, const Cell* as) {
-    if (allow || as) fire(err::internal::not_done);
-    int32_t limit = integer_argument("part", part, -1);
-    int32_t offset = integer_argument("seek", seek, 0);
-    if (offset < 0) bad_refinement("seek", seek);
-    if (part && limit < 0) return &unset::constant;
-    Bytes bytes = bytes_to_write(data, lines, limit);
+Cell* write(Cell* destination, const Cell* data, const actions::WriteArgs& args) {
+    if (args.allow || args.as) not_done();
+    int32_t limit = integer_argument("part", args.part, -1);
+    int32_t offset = integer_argument("seek", args.seek, 0);
+    if (offset < 0) bad_refinement("seek", args.seek);
+    if (args.part && limit < 0) return &unset::constant;
+    Bytes bytes = bytes_to_write(data, args.lines, limit);
     std::string path = os_path(destination);
-    if (!platform::write_file(path.c_str(), bytes.data(), bytes.size(), write_mode(append, seek), offset))
+    if (!platform::write_file(path.c_str(), bytes.data(), bytes.size(), write_mode(args.append, args.seek), offset))
         fire(err::access::cannot_open, destination);
     return &unset::constant;
 }

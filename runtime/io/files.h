@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/actions/dispatch.h"
 #include "runtime/core/cell.h"
 
 namespace vek::files {
@@ -33,8 +34,7 @@ namespace vek::files {
 // is not UTF-8, script invalid-refine-arg for a /part or /seek that is not an
 // integer!, script too-long past 2 GiB, internal not-done for /as; /info is
 // ignored.
-Cell* read(Cell* source, const Cell* part, const Cell* seek, bool binary, bool lines, bool info,
-           const Cell* as);
+Cell* read(Cell* source, const actions::ReadArgs& args);
 
 // write: the data's bytes (a string!'s UTF-8, a binary!'s bytes, the mold of
 // any other value), /part of them (characters of a string!, bytes of a
@@ -47,8 +47,7 @@ Cell* read(Cell* source, const Cell* part, const Cell* seek, bool binary, bool l
 // invalid-refine-arg for a /part or /seek that is not an integer! or a
 // negative /seek, internal not-done for /allow and /as; /binary and /info
 // change nothing.
-Cell* write(Cell* destination, const Cell* data, bool binary, bool lines, bool info, bool append,
-            const Cell* part, const Cell* seek, const Cell* allow, const Cell* as);
+Cell* write(Cell* destination, const Cell* data, const actions::WriteArgs& args);
 
 // delete: removes the file, or the empty directory that the name spells.
 // Answers a logic! constant: false when the system refused.

@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/http.h"
+#include "platform/os.h"
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/container/map.h"
 #include "runtime/datatypes/number/integer.h"
@@ -15,7 +18,6 @@
 #include "runtime/datatypes/string/url.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 #include "runtime/io/files.h"
 #include "runtime/lexer/lexer.h"
 #include "runtime/memory/series.h"
@@ -98,22 +100,29 @@ std::string header_value(const Cell* value) {
     return text;
 }
 
-// The block's cells from its head, copied out: forming a value may move the
-// block's buffer.
-std::vector<Cell> cells_of(const Cell* block) {
-    SeriesBuffer* buffer = series_buffer(block);
-    uint32_t head = std::min(series_index(block), buffer->length());
-    return std::vector<Cell>(buffer->cells() + head, buffer->cells() + buffer->length());
+// A block's cells from its head, copied onto the evaluation stack: forming a
+// value may move the block's buffer, never the stack. The caller cuts the
+// stack back to first once it is done with them.
+struct Cells {
+    Cell* first;
+    uint32_t count;
+};
+
+Cells push_cells_of(const Cell* block) {
+    Cells cells{stack::top, 0};
+    uint32_t length = series_buffer(block)->length();
+    for (uint32_t i = std::min(series_index(block), length); i < length; i++, cells.count++)
+        stack::push(series_buffer(block)->cells() + i);
+    return cells;
 }
 
-// The copied cells stay reachable through the block, which forming leaves
-// as it is.
 std::vector<net::Field> headers_of(const Cell* block) {
-    std::vector<Cell> cells = cells_of(block);
-    if (cells.size() % 2 != 0) fire(err::script::invalid_arg, block);
+    Cells cells = push_cells_of(block);
+    if (cells.count % 2 != 0) fire(err::script::invalid_arg, block);
     std::vector<net::Field> fields;
-    for (size_t i = 0; i < cells.size(); i += 2)
-        fields.emplace_back(header_name(&cells[i]), header_value(&cells[i + 1]));
+    for (uint32_t i = 0; i < cells.count; i += 2)
+        fields.emplace_back(header_name(cells.first + i), header_value(cells.first + i + 1));
+    stack::top = cells.first;
     return fields;
 }
 
@@ -145,8 +154,8 @@ void set_body(net::Request& request, const Cell* body) {
 
 // The test hook's seconds, or 0 when it is not set to 1-60.
 uint32_t test_timeout() {
-    const char* text = std::getenv("VEK_HTTP_TEST_TIMEOUT");
-    long seconds = text ? std::strtol(text, nullptr, 10) : 0;
+    std::optional<std::string> text = platform::get_env("VEK_HTTP_TEST_TIMEOUT");
+    long seconds = text ? std::strtol(text->c_str(), nullptr, 10) : 0;
     return seconds >= 1 && seconds <= 60 ? uint32_t(seconds) : 0;
 }
 
@@ -259,12 +268,12 @@ Cell* push_header_map(const std::string& text) {
     return map;
 }
 
+// A request that brought no response raises access no-connect with the URL,
+// whatever the cause (refused, host unknown, TLS, a server that closes, a
+// time-out), so that scripts catch one id; a body past the limit is too-long.
 [[noreturn]] void raise_failure(net::Outcome outcome, const Cell* url) {
-    switch (outcome) {
-    case net::Outcome::timed_out: fire(err::access::no_connect, url);
-    case net::Outcome::too_long: fire(err::script::too_long);
-    default: fire(err::access::cannot_open, url);
-    }
+    if (outcome == net::Outcome::too_long) fire(err::script::too_long);
+    fire(err::access::no_connect, url);
 }
 
 Cell* perform(const Cell* url, const net::Request& request, bool binary, bool lines, bool info) {
@@ -301,13 +310,15 @@ Cell* write(const Cell* url, const Cell* data, bool binary, bool lines, bool inf
         set_body(request, data);
         return perform(url, request, binary, lines, info);
     }
-    std::vector<Cell> parts = cells_of(data);
-    if (parts.empty()) return read(url, binary, lines, info);
-    if (cell_type(&parts[0]) != TYPE_WORD) fire(err::script::invalid_arg, &parts[0]);
-    if (parts.size() > 1 && cell_type(&parts[1]) != TYPE_BLOCK) fire(err::script::invalid_arg, &parts[1]);
-    net::Request request = request_for(url, method_of(&parts[0]));
-    request.headers = parts.size() > 1 ? headers_of(&parts[1]) : default_headers();
-    if (parts.size() > 2) set_body(request, &parts[2]);
+    Cells parts = push_cells_of(data);
+    if (parts.count == 0) return read(url, binary, lines, info);
+    const Cell* method = parts.first;
+    if (cell_type(method) != TYPE_WORD) fire(err::script::invalid_arg, method);
+    if (parts.count > 1 && cell_type(method + 1) != TYPE_BLOCK) fire(err::script::invalid_arg, method + 1);
+    net::Request request = request_for(url, method_of(method));
+    request.headers = parts.count > 1 ? headers_of(method + 1) : default_headers();
+    if (parts.count > 2) set_body(request, method + 2);
+    stack::top = parts.first;
     return perform(url, request, binary, lines, info);
 }
 

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "platform/os.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/compound/tuple.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/object/object.h"
@@ -11,7 +12,6 @@
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 
 namespace vek::os_info {
 
@@ -55,7 +55,7 @@ std::optional<int32_t> read_number(std::string_view text, size_t& at) {
 }
 
 void set_field(Cell* object, const char* field, const Cell* value) {
-    Cell word{TYPE_WORD, 0, symbol::make(field), WORD_UNRESOLVED};
+    Cell word = word::unbound(TYPE_WORD, symbol::make(field));
     context::set_word_value(context::cell_of(object::context_node(object)), &word, value);
 }
 
@@ -100,7 +100,7 @@ Cell* push() {
     std::string text = name(system.os_release, system.system);
     set_field(object, "name", string::load_utf8_strict(reinterpret_cast<const uint8_t*>(text.data()),
                                                        uint32_t(text.size())));
-    Cell arch_word{TYPE_WORD, 0, symbol::make(arch(system.machine)), WORD_UNRESOLVED};
+    Cell arch_word = word::unbound(TYPE_WORD, symbol::make(arch(system.machine)));
     set_field(object, "arch", &arch_word);
     set_field(object, "version", tuple::push_bytes(3, kernel.version.data()));
     Cell build = integer::cell(kernel.build);

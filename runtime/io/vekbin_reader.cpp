@@ -10,6 +10,7 @@
 #include "runtime/core/error_catalog.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/block/block.h"
@@ -25,6 +26,7 @@
 #include "runtime/datatypes/container/bitset.h"
 #include "runtime/datatypes/container/map.h"
 #include "runtime/datatypes/container/vector.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/image/image.h"
 #include "runtime/datatypes/image/layer.h"
 #include "runtime/datatypes/logic.h"
@@ -44,7 +46,6 @@
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 #include "runtime/io/vekbin_format.h"
 #include "runtime/io/vekbin_storage.h"
 #include "runtime/lexer/lexer.h"
@@ -77,7 +78,6 @@ constexpr uint32_t ERROR_STORED_FIELDS = 6;
 
 // ---------------------------------------------------------------- what a record may stand for
 
-
 // Types that carry a head index in their records.
 bool has_head(uint32_t type) {
     Storage storage = storage_of(type);
@@ -90,9 +90,6 @@ bool is_valid_datatype_id(uint32_t id) { return id >= 1 && id <= LAST_TYPE_ID &&
 bool is_valid_code_point(uint32_t code_point) {
     return code_point <= uint32_t(char_::MAX_CODE_POINT) && (code_point < SURROGATE_FIRST || code_point > SURROGATE_LAST);
 }
-
-// The five word kinds, which records bind; issue! is a symbol alone.
-bool is_word_kind(uint32_t type) { return type >= TYPE_WORD && type <= TYPE_REFINEMENT; }
 
 bool has_no_codec(uint32_t type) {
     return type == TYPE_ROUTINE || type == TYPE_TRIPLE || type == TYPE_HANDLE || type == TYPE_PORT || type == TYPE_EVENT;
@@ -340,16 +337,16 @@ private:
 
     // What stands before a record's payload.
     struct Lead {
-        const uint8_t* at;    // the record's first byte
-        uint32_t type;
-        bool flag;            // compact: lead bit 6; fixed: the type's own header bit
-        bool reference;
-        bool new_line;
-        uint32_t header;      // fixed: the header dword
+        const uint8_t* at = nullptr;  // the record's first byte
+        uint32_t type = 0;
+        bool flag = false;            // compact: lead bit 6; fixed: the type's own header bit
+        bool reference = false;
+        bool new_line = false;
+        uint32_t header = 0;          // fixed: the header dword
     };
 
     void compact_record(const Cell* parent) {
-        Lead lead{at_, 0, false, false, false, 0};
+        Lead lead{.at = at_};
         uint8_t b = byte();
         for (;; b = byte()) {
             if (b == PREFIX_NEW_LINE) lead.new_line = true;
@@ -382,7 +379,7 @@ private:
 
     void fixed_record(const Cell* parent) {
         while (skip_padding()) {}
-        Lead lead{at_, 0, false, false, false, 0};
+        Lead lead{.at = at_};
         lead.header = dword();
         lead.type = lead.header & FIXED_TYPE_MASK;
         lead.new_line = (lead.header & FIXED_NEW_LINE) != 0;
@@ -418,7 +415,7 @@ private:
 
     void payload(const Cell* parent, const Lead& lead) {
         if (has_no_codec(lead.type)) {
-            Cell datatype{TYPE_DATATYPE, lead.type, 0, 0};
+            Cell datatype = datatype::cell(lead.type);
             fire(err::access::no_codec, &datatype);
         }
         if (lead.reference && !may_be_referenced(lead)) fail(lead.at);
@@ -456,7 +453,7 @@ private:
         case TYPE_DATATYPE: {
             uint32_t id = count();
             if (!is_valid_datatype_id(id)) fail(lead.at);
-            return Cell{TYPE_DATATYPE, id, 0, 0};
+            return datatype::cell(id);
         }
         case TYPE_UNSET: return unset::constant;
         case TYPE_NONE: return none::constant;
@@ -486,7 +483,7 @@ private:
         case TYPE_TUPLE: return tuple_value(lead);
         case TYPE_MONEY: return money_value(lead);
         case TYPE_ISSUE: {
-            Cell c{TYPE_ISSUE, 0, 0, 0};
+            Cell c = blank_cell(TYPE_ISSUE);
             word::set_symbol(&c, symbol(lead.at));
             word::set_index(&c, WORD_UNRESOLVED);
             return c;
@@ -528,7 +525,7 @@ private:
         if (!is_valid_packed_date(packed) || !std::isfinite(seconds)) fail(lead.at);
         double local = seconds + date::zone_seconds(packed);
         if (local < 0 || local >= SECONDS_PER_DAY) fail(lead.at);
-        Cell c{TYPE_DATE, 0, 0, 0};
+        Cell c = blank_cell(TYPE_DATE);
         date::set_packed_date(&c, packed);
         cell_set_f64(&c, seconds);
         return c;
@@ -548,7 +545,7 @@ private:
             if (n > TYPESET_BYTES) fail(at);
             std::memcpy(bytes, take(n), n);
         }
-        Cell c{TYPE_TYPESET, 0, 0, 0};
+        Cell c = blank_cell(TYPE_TYPESET);
         for (uint32_t type = 0; type < 8 * TYPESET_BYTES; type++)
             if (bytes[type >> 3] & (0x80 >> (type & 7))) typeset::set(&c, type);
         return c;
@@ -560,14 +557,14 @@ private:
         else if (lead.flag) length = byte();
         if (length < 1 || length > tuple::MAX_SIZE) fail(lead.at);
         const uint8_t* bytes = take(fixed_ ? tuple::MAX_SIZE : length);
-        Cell c{TYPE_TUPLE, 0, 0, 0};
+        Cell c = blank_cell(TYPE_TUPLE);
         return *tuple::make_at(&c, bytes, length);
     }
 
     Cell money_value(const Lead& lead) {
         const uint8_t* bytes = take(MONEY_BYTES);
         if (!is_valid_money(bytes)) fail(lead.at);
-        Cell c{TYPE_MONEY, 0, 0, 0};
+        Cell c = blank_cell(TYPE_MONEY);
         return *money::make_at(&c, lead.flag, bytes[0], bytes + 1);
     }
 
@@ -685,7 +682,7 @@ private:
         if (lead.reference) return put_reference(parent, lead, head);
         uint32_t n = bounded_count(fixed_ ? 4 : 1);
         if (head > n) fail(lead.at);
-        Cell block{TYPE_BLOCK, 0, 0, 0};
+        Cell block = blank_cell(TYPE_BLOCK);
         block::make_at(&block, int32_t(initial_room(n)));
         set_type(&block, lead.type);
         set_series_index(&block, head);
@@ -718,7 +715,7 @@ private:
         if (unit == 4)
             for (uint32_t i = 0; i < n; i++)
                 if (get_dword(units + 4 * size_t(i)) > uint32_t(char_::MAX_CODE_POINT)) fail(lead.at);
-        Cell text{TYPE_STRING, 0, 0, 0};
+        Cell text = blank_cell(TYPE_STRING);
         string::make_at_unit(&text, n, unit);
         std::memcpy(series::reserve_tail(series_buffer(&text), n * unit), units, size_t(n) * unit);
         set_type(&text, lead.type);
@@ -734,7 +731,7 @@ private:
         if (head > n) fail(lead.at);
         const uint8_t* bytes = take(n);
         align();
-        Cell binary{TYPE_BINARY, 0, 0, 0};
+        Cell binary = blank_cell(TYPE_BINARY);
         binary::load_at(&binary, bytes, n);
         set_series_index(&binary, head);
         put(parent, binary, lead.new_line);
@@ -759,7 +756,7 @@ private:
         const uint8_t* elements = take(uint64_t(n) * unit);
         align();
         if (type == TYPE_CHAR) check_char_elements(elements, n, unit, lead.at);
-        Cell vector{TYPE_VECTOR, 0, 0, 0};
+        Cell vector = blank_cell(TYPE_VECTOR);
         vector::make_at(&vector, n, type, unit);
         std::memcpy(series::reserve_tail(series_buffer(&vector), n * unit), elements, size_t(n) * unit);
         set_series_index(&vector, head);
@@ -805,7 +802,7 @@ private:
         uint32_t pixels = width * height;
         if (head > pixels) fail(lead.at);
         const uint8_t* data = take(uint64_t(pixels) * 4);
-        Cell picture{TYPE_IMAGE, 0, 0, 0};
+        Cell picture = blank_cell(TYPE_IMAGE);
         if (pixels == 0) {
             image::make_at(&picture, Node::none, image::pack_size(width, height));
         } else {
@@ -821,10 +818,10 @@ private:
         if (lead.reference) return put_reference(parent, lead, 0);
         uint32_t n = bounded_count(fixed_ ? 4 : 1);
         if (n % 2 != 0) fail(lead.at);
-        Cell entries{TYPE_BLOCK, 0, 0, 0};
+        Cell entries = blank_cell(TYPE_BLOCK);
         block::make_at(&entries, int32_t(initial_room(n)));
         for (uint32_t i = 0; i < n; i++) record(&entries);
-        Cell map{TYPE_MAP, 0, 0, 0};
+        Cell map = blank_cell(TYPE_MAP);
         map::make_at(&map, &entries, n / 2);
         put(parent, map, lead.new_line);
     }
@@ -853,7 +850,7 @@ private:
     }
 
     Lead block_lead() {
-        Lead lead{at_, TYPE_BLOCK, false, false, false, 0};
+        Lead lead{.at = at_, .type = TYPE_BLOCK};
         if (fixed_) {
             while (skip_padding()) {}
             lead.at = at_;
@@ -874,7 +871,7 @@ private:
 
     void word_record(const Cell* parent, const Lead& lead) {
         uint32_t id = symbol(lead.at);
-        Cell word{TYPE_WORD, 0, 0, 0};
+        Cell word = blank_cell(TYPE_WORD);
         if (!lead.flag) {
             if (fixed_) dword();  // the index, which the global context's own lookup replaces
             word::make_at(id, &word);
@@ -895,7 +892,7 @@ private:
         }
         Anchor anchor{parent, next_position(parent), uint32_t(index)};
         put(parent, word, lead.new_line);
-        Cell holder{TYPE_BLOCK, 0, 0, 0};
+        Cell holder = blank_cell(TYPE_BLOCK);
         block::make_at(&holder, 1);
         owner_record(&holder, anchor);
     }
@@ -904,7 +901,7 @@ private:
     // after the word's first occurrence.
     void owner_record(const Cell* holder, const Anchor& anchor) {
         if (++depth_ > DEPTH_LIMIT) fail(at_);
-        Lead lead{at_, 0, false, false, false, 0};
+        Lead lead{.at = at_};
         if (fixed_) {
             lead.header = dword();
             lead.type = lead.header & FIXED_TYPE_MASK;
@@ -991,7 +988,7 @@ private:
         Node context = context::create(initial_room(head.count), head.on_stack, head.flag24, nullptr, head.kind);
         for (uint32_t i = 0; i < head.count; i++) {
             const uint8_t* symbol_at = at_;
-            Cell word{TYPE_WORD, 0, 0, 0};
+            Cell word = blank_cell(TYPE_WORD);
             word::set_symbol(&word, symbol(symbol_at));
             if (context::add_word(context::cell_of(context), &word) != int32_t(i)) fail(symbol_at);
         }
@@ -1017,7 +1014,7 @@ private:
 
     // An object over a new context; it starts a class of its own.
     Cell new_object(Node context, Node events) {
-        Cell object{TYPE_OBJECT, 0, 0, 0};
+        Cell object = blank_cell(TYPE_OBJECT);
         object::set_context_node(&object, context);
         object::set_class_id(&object, object::new_class_id());
         object::set_event_record(&object, events);
@@ -1088,16 +1085,15 @@ private:
         ContextHead head = context_head(context_at);
         if (head.kind != context::KIND_FUNCTION || !head.on_stack) fail(context_at);
         Node context = make_context(head, context_at);
-        Cell signature{TYPE_BLOCK, 0, 0, 0};
+        Cell signature = blank_cell(TYPE_BLOCK);
         block::make_at(&signature, 1);
-        Cell body{TYPE_BLOCK, 0, 0, 0};
+        Cell body = blank_cell(TYPE_BLOCK);
         block::make_at(&body, 1);
-        Cell internal{TYPE_BLOCK, 0, 0, 0};
+        Cell internal = blank_cell(TYPE_BLOCK);
         block::make_at(&internal, int32_t(function::INTERNAL_SIZE));
         block::rs_append(&internal, &body);
         for (uint32_t i = 1; i < function::INTERNAL_SIZE; i++) block::rs_append(&internal, &unset::constant);
-        Cell function{TYPE_FUNCTION, uint32_t(context), uint32_t(series_node(&signature)),
-                      uint32_t(series_node(&internal))};
+        Cell function = function::cell(TYPE_FUNCTION, context, series_node(&signature), series_node(&internal));
         *context::owner_of(context) = function;
         uint32_t position = next_position(parent);
         put(parent, function, lead.new_line);
@@ -1108,8 +1104,7 @@ private:
         uint32_t flags = function::validate_spec(&signature);
         if (!context_matches_spec(context, &signature)) fail(lead.at);
         *function::body(&function) = body;
-        function = Cell{TYPE_FUNCTION | flags, uint32_t(context), uint32_t(series_node(&signature)),
-                        uint32_t(series_node(&internal))};
+        function = function::cell(TYPE_FUNCTION | flags, context, series_node(&signature), series_node(&internal));
         *context::owner_of(context) = function;
         function.header |= cells_of(parent)[position].header & CELL_NEW_LINE;
         cells_of(parent)[position] = function;
@@ -1136,10 +1131,10 @@ private:
         bool known = lead.type == TYPE_NATIVE ? code >= 1 && code <= NATIVE_LIMIT
                                               : code <= ACTION_LIMIT && action::valid_slot(code);
         if (!known) fail(at);
-        Cell signature{TYPE_BLOCK, 0, 0, 0};
+        Cell signature = blank_cell(TYPE_BLOCK);
         block::make_at(&signature, 1);
         signature = block_into(signature);
-        Cell own{TYPE_BLOCK, 0, 0, 0};
+        Cell own = blank_cell(TYPE_BLOCK);
         if (!canonical_spec(lead.type, code, &own) ||
             block::compare_each(&signature, &own, actions::COMP_STRICT_EQUAL) != 0)
             fail(lead.at);
@@ -1173,7 +1168,7 @@ private:
         const uint8_t* at = at_;
         uint32_t code = count();
         if (!names_an_error(code)) fail(at);
-        Cell type{TYPE_DATATYPE, TYPE_ERROR, 0, 0};
+        Cell type = datatype::cell(TYPE_ERROR);
         Cell number = integer::cell(int32_t(code));
         Cell error = *actions::make(&type, &number);
         stack::pop(1);

@@ -17,8 +17,8 @@
 #include <optional>
 #include <unordered_map>
 
-#include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
 #include "runtime/datatypes/callable/action.h"
 #include "runtime/datatypes/callable/callable.h"
 #include "runtime/datatypes/callable/function.h"
@@ -29,6 +29,7 @@
 #include "runtime/datatypes/compound/point.h"
 #include "runtime/datatypes/compound/tuple.h"
 #include "runtime/datatypes/container/vector.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/image/image.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
@@ -85,8 +86,6 @@ std::array<uint8_t, 12> payload_bytes(const Cell* cell) {
     Cell held = *value;
     fire(err::access::no_codec, &held);
 }
-
-[[noreturn]] void too_large() { fire(err::internal::no_memory); }
 
 // How a record opens.
 struct Lead {
@@ -425,7 +424,7 @@ void Writer::string_record(const Cell* cell) {
             if (!compact_ || type == TYPE_BINARY) {
                 number(count);
             } else {
-                if (count > UINT32_MAX >> 2) too_large();
+                if (count > UINT32_MAX >> 2) no_memory();
                 number(count << 2 | units->unit_shift());
             }
             raw(units->first(), units->used_bytes());
@@ -618,7 +617,7 @@ void Writer::context_record(Node context_node) {
     for (uint32_t i = 0; i < count; ++i) number(symbol_index(word::symbol(context::word_at(cell, i))));
     if (!with_values) return;
     position_ = 0;
-    Cell unset{TYPE_UNSET, 0, 0, 0};
+    Cell unset = blank_cell(TYPE_UNSET);
     for (uint32_t i = 0; i < count; ++i) {
         const Cell* value = value_of(i);
         record(value ? value : &unset);
@@ -694,7 +693,7 @@ void Writer::begin(Lead lead, bool new_line, bool reference) {
 void Writer::raw(const void* bytes, size_t n) {
     const auto* first = static_cast<const uint8_t*>(bytes);
     records_.insert(records_.end(), first, first + n);
-    if (records_.size() > FILE_LIMIT) too_large();
+    if (records_.size() > FILE_LIMIT) no_memory();
 }
 
 void Writer::path(PathRef ref) {
@@ -756,7 +755,7 @@ uint32_t Writer::symbol_index(uint32_t symbol_id) {
 
 std::vector<uint8_t> Writer::file() const {
     bool symbols = !name_offsets_.empty();
-    if (records_.size() + names_.size() + 4 * name_offsets_.size() + 32 > FILE_LIMIT) too_large();
+    if (records_.size() + names_.size() + 4 * name_offsets_.size() + 32 > FILE_LIMIT) no_memory();
     std::vector<uint8_t> out(MAGIC, MAGIC + MAGIC_SIZE);
     out.reserve(records_.size() + names_.size() + 4 * name_offsets_.size() + 32);
     out.push_back(WRITER_VERSION);

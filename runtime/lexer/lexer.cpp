@@ -7,6 +7,9 @@
 
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/block/block.h"
+#include "runtime/datatypes/char.h"
+#include "runtime/datatypes/compound/triple.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/symbol.h"
@@ -235,6 +238,19 @@ void scan_tokens(State* st, bool one, bool prescan) {
     missing_error(st, closer, opener);
 }
 
+// Before a syntax error ends a scan that appends to a block: the values that
+// the outermost level completed before the first level still open are
+// loaded, and go into the block as they would have.
+void keep_completed(State* st) {
+    if (!st->into) return;
+    uint32_t end = st->top;
+    for (uint32_t level = st->level; level != st->base;) {
+        end = level - 1;
+        level = end - marker_outer_count(output_at(end));
+    }
+    for (uint32_t i = st->base; i < end; i++) block::rs_append(st->into, output_at(i));
+}
+
 // Drops the open levels: blocks, parens and maps become blocks of what they
 // hold so far, an open path's items join the level around it.
 void close_all(State* st) {
@@ -344,7 +360,7 @@ Cell* alloc_cell(State* st) {
         output = static_cast<Cell*>(malloc_list::resize(output, size_t(output_capacity) * sizeof(Cell)));
     }
     Cell* cell = output + st->top++;
-    *cell = Cell{TYPE_UNSET | (st->newline_before ? CELL_NEW_LINE : 0), 0, 0, 0};
+    *cell = blank_cell(TYPE_UNSET | (st->newline_before ? CELL_NEW_LINE : 0));
     return cell;
 }
 
@@ -371,8 +387,9 @@ bool open_series(State* st, uint32_t type, const uint8_t* opener) {
     if (traced(st, LEX_OPEN) && !trace_event(st, LEX_OPEN, int32_t(type), nullptr, opener, st->position)) return false;
     uint32_t before = st->top - st->level;
     Cell* marker = alloc_cell(st);
-    *marker = Cell{TYPE_TRIPLE | (marker->header & CELL_NEW_LINE), before, type,
-                   uint32_t(opener - st->input_start)};
+    uint32_t new_line = marker->header & CELL_NEW_LINE;
+    *marker = triple::cell(int32_t(before), int32_t(type), int32_t(opener - st->input_start));
+    marker->header |= new_line;
     st->level = st->top;
     st->newline_before = false;  // the line break belongs to the opener
     st->start_state = 0;
@@ -443,12 +460,13 @@ void syntax_error(State* st, int32_t type, const uint8_t* start) {
     st->token_type = TYPE_ERROR;
     error_event(st, type, start);
     if (!st->load) throw QuietStop{};
+    keep_completed(st);
     close_all(st);
     Cell line = line_text(st);
     Cell near = near_text(st, start);
     if (type == ERR_MALCONSTRUCT) fire(err::syntax::malconstruct, &line, &near);
     if (type <= 0 || path_type(type)) fire(err::syntax::bad_char, &line, &near);
-    Cell datatype{TYPE_DATATYPE, uint32_t(type), 0, 0};
+    Cell datatype = datatype::cell(uint32_t(type));
     fire(err::syntax::invalid, &line, &datatype, &near);
 }
 
@@ -456,10 +474,11 @@ void missing_error(State* st, char delimiter, const uint8_t* near) {
     st->token_type = TYPE_ERROR;
     error_event(st, ERR_BAD_CHAR, near);
     if (!st->load) throw QuietStop{};
+    keep_completed(st);
     close_all(st);
     Cell line = line_text(st);
     Cell text = near_text(st, near);
-    Cell expected{TYPE_CHAR, 0, uint32_t(uint8_t(delimiter)), 0};
+    Cell expected = char_::cell(uint8_t(delimiter));
     fire(err::syntax::missing, &line, &expected, &text);
 }
 
@@ -472,6 +491,7 @@ uint32_t scan(Cell* dst, const uint8_t* text, uint32_t size, ScanOptions options
     st.line = 1;
     st.type_override = -1;
     st.load = options.mode == Mode::load;
+    st.into = into;
     if (options.tracer) start_tracing(&st, options.tracer, source);
     bool prescan = options.mode == Mode::prescan;
     Link link(&st);

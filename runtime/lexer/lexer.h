@@ -49,6 +49,7 @@ struct State {
     uint32_t brace_flags;      // class flags gathered over a brace string
     int32_t point_line;        // the line saved when a point literal opened
     bool load;                 // values are built
+    const Cell* into;          // the block! the values go into, or nullptr
     bool newline_before;       // a line feed preceded the current token
     // Tracing (lexer/trace.cpp). The cells live in the scan's C++ frame,
     // where the collector's stack scan sees them.

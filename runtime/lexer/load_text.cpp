@@ -4,9 +4,11 @@
 #include <vector>
 
 #include "runtime/codecs/base.h"
-#include "runtime/core/datatype.h"
+#include "runtime/core/registry.h"
 #include "runtime/datatypes/block/array.h"
+#include "runtime/datatypes/char.h"
 #include "runtime/datatypes/container/map.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/string/binary.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/string/url.h"
@@ -277,7 +279,10 @@ void load_char(State* st, const uint8_t* start, const uint8_t* end, uint32_t, bo
     int32_t c = p < end ? next_char(p, end, true) : -1;
     if (c < 0 || p != end || start[1] != '"') syntax_error(st, TYPE_CHAR, start);
     st->position = end + 1;
-    if (load) *alloc_cell(st) = Cell{TYPE_CHAR | (st->newline_before ? CELL_NEW_LINE : 0), 0, uint32_t(c), 0};
+    if (!load) return;
+    Cell* made = alloc_cell(st);
+    *made = char_::cell(uint32_t(c));
+    if (st->newline_before) made->header |= CELL_NEW_LINE;
 }
 
 void load_file(State* st, const uint8_t* start, const uint8_t* end, uint32_t flags, bool load) {
@@ -426,10 +431,10 @@ void load_construct(State* st, const uint8_t* start, const uint8_t* end, uint32_
         found = true;
         break;
     }
-    for (uint32_t id = 1; !found && length > 0 && id <= datatype::highest_id; id++) {
-        const char* type_name = datatype::name_table[id].name;
+    for (uint32_t id = 1; !found && length > 0 && id <= registry::highest_id; id++) {
+        const char* type_name = registry::name_table[id].name;
         if (!type_name || length > std::strlen(type_name) || !same_ignoring_case(name, type_name, length)) continue;
-        value = Cell{TYPE_DATATYPE, id, 0, 0};
+        value = datatype::cell(id);
         found = true;
     }
     if (!found) syntax_error(st, ERR_MALCONSTRUCT, start);

@@ -7,15 +7,16 @@
 #include <bit>
 
 #include "runtime/core/fixed_words.h"
+#include "runtime/core/stack.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/callable/function.h"
 #include "runtime/datatypes/compound/pair.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/eval/stack.h"
 #include "runtime/lexer/internal.h"
 #include "runtime/memory/series.h"
 
@@ -25,7 +26,7 @@ namespace {
 
 using fixed_words::Word;
 
-constexpr Cell NONE{TYPE_NONE, 0, 0, 0};
+constexpr Cell NONE = blank_cell(TYPE_NONE);
 constexpr uint32_t TRACER_ARGUMENTS = 5;
 
 // The event words, by the position of the event's bit.
@@ -103,7 +104,7 @@ const uint8_t* position_at(State* st, int64_t offset) {
 }
 
 Cell type_value(int32_t type) {
-    if (type > 0) return Cell{TYPE_DATATYPE, uint32_t(type), 0, 0};
+    if (type > 0) return datatype::cell(uint32_t(type));
     if (type == 0) return NONE;
     const Cell* names = system_fields::exit_states();
     uint32_t kind = uint32_t(-type - 1);

@@ -3,15 +3,16 @@
 #include <cstring>
 
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/series/ranges.h"
-#include "runtime/eval/stack.h"
 #include "runtime/lexer/lexer.h"
 #include "runtime/memory/malloc_list.h"
 
-namespace vek::natives {
+namespace vek::lexer {
 
 namespace {
 
@@ -84,7 +85,7 @@ void transcode(const TranscodeRefinements& r) {
     bool classify = r.prescan >= 0 || r.scan >= 0;
     const Cell* into_block = r.into >= 0 ? args + r.into : nullptr;
 
-    Cell value{TYPE_UNSET, 0, 0, 0};
+    Cell value = blank_cell(TYPE_UNSET);
     uint32_t consumed = 0;
     uint32_t type;
     if (cell_type(&source) == TYPE_BINARY) {
@@ -101,7 +102,7 @@ void transcode(const TranscodeRefinements& r) {
     }
     if (classify) {
         if (length == 0 || type == 0) value = none::constant;
-        else value = Cell{TYPE_DATATYPE, type, 0, 0};
+        else value = datatype::cell(type);
     }
 
     Cell result = value;
@@ -117,4 +118,4 @@ void transcode(const TranscodeRefinements& r) {
     stack::set_last(&result);
 }
 
-}  // namespace vek::natives
+}  // namespace vek::lexer

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-namespace vek::natives {
+namespace vek::lexer {
 
 // The refinements, as the native's frame holds them: each is -1 when absent,
 // else the position of its first argument cell (/part its length, /into its
@@ -27,4 +27,4 @@ struct TranscodeRefinements {
 // its bytes, so that the tracer may change it.
 void transcode(const TranscodeRefinements& refinements);
 
-}  // namespace vek::natives
+}  // namespace vek::lexer

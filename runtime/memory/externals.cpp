@@ -184,7 +184,7 @@ void mark_pool() { gc::mark_cell(&pool); }
 
 void init() {
     capacity = INITIAL_CELLS;
-    pool = Cell{TYPE_BLOCK, 0, uint32_t(memory::alloc_cells(capacity)), 0};
+    pool = series_cell(TYPE_BLOCK, memory::alloc_cells(capacity));
     SeriesBuffer* b = series_buffer(&pool);
     b->tail = b->offset + capacity * uint32_t(sizeof(Cell));
     format_free(0, capacity);

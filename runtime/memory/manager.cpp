@@ -8,8 +8,11 @@
 #include <cassert>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <string>
 #include <vector>
 
+#include "platform/os.h"
 #include "platform/runtime_thread.h"
 #include "runtime/core/raise.h"
 #include "runtime/gc/collector.h"
@@ -43,8 +46,6 @@ constexpr uint32_t VIRTUAL_HEADER = 16;
 // Keeps every size derived from a capacity (carve, frame headers, pages)
 // inside 32 bits.
 constexpr uint64_t MAX_CAPACITY = 0xFFFF0000u;
-
-[[noreturn]] void no_memory() { fire(err::internal::no_memory); }
 
 // The frames and the collector's tables must not change under a collection,
 // and only the runtime thread may touch them at all.
@@ -86,15 +87,15 @@ void torture() {
 }
 
 uint32_t torture_interval_from_environment() {
-    const char* text = std::getenv("VEK_GC_TORTURE");
+    std::optional<std::string> text = platform::get_env("VEK_GC_TORTURE");
     if (!text) return 0;
-    long n = std::strtol(text, nullptr, 10);
+    long n = std::strtol(text->c_str(), nullptr, 10);
     return n > 0 && n <= long(UINT32_MAX) ? uint32_t(n) : 0;
 }
 
 bool grow_torture_from_environment() {
-    const char* text = std::getenv("VEK_GROW_TORTURE");
-    return text && std::strtol(text, nullptr, 10) > 0;
+    std::optional<std::string> text = platform::get_env("VEK_GROW_TORTURE");
+    return text && std::strtol(text->c_str(), nullptr, 10) > 0;
 }
 
 // Pages as alloc_virtual gives them, or nullptr when the system has none.

@@ -6,8 +6,11 @@
 #include <algorithm>
 #include <cstdlib>
 #include <map>
+#include <optional>
+#include <string>
 
 #include "platform/address_space.h"
+#include "platform/os.h"
 #include "runtime/core/quit.h"
 #include "runtime/memory/poison.h"
 
@@ -72,8 +75,8 @@ void add_released(uint64_t start, uint64_t bytes) {
 // The size tried first. Tests cap it with VEK_HEAP_MB (megabytes) so that
 // exhausting the heap is quick; a cap below the smallest size is tried alone.
 uint64_t first_reservation() {
-    const char* text = std::getenv("VEK_HEAP_MB");
-    uint64_t megabytes = text ? std::strtoull(text, nullptr, 10) : 0;
+    std::optional<std::string> text = platform::get_env("VEK_HEAP_MB");
+    uint64_t megabytes = text ? std::strtoull(text->c_str(), nullptr, 10) : 0;
     return megabytes > 0 && megabytes < (LARGEST_RESERVATION >> 20) ? megabytes << 20 : LARGEST_RESERVATION;
 }
 

@@ -2,16 +2,17 @@
 
 #include <cstring>
 
-#include "runtime/core/datatype.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/callable/action.h"
 #include "runtime/datatypes/callable/native.h"
 #include "runtime/datatypes/callable/op.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
-#include "runtime/eval/stack.h"
 #include "runtime/lexer/lexer.h"
 #include "runtime/memory/series.h"
 
@@ -102,13 +103,13 @@ Cell* load(const char* text, Cell* out) {
 // type blocks can name any datatype; the registry learns the names of those
 // not registered yet, so that their datatype! values form and mold.
 void bind_datatypes() {
-    Cell value{TYPE_DATATYPE, TYPE_DATATYPE, 0, 0};
+    Cell value = datatype::cell(TYPE_DATATYPE);
     for (const DatatypeEntry& entry : datatype_entries) {
         uint32_t symbol = symbol::make(entry.name);
-        datatype::NameEntry& known = datatype::name_table[entry.id];
+        registry::NameEntry& known = registry::name_table[entry.id];
         if (known.name == nullptr)
             known = {entry.name, uint32_t(std::strlen(entry.name) - 1), symbol};
-        value = Cell{TYPE_DATATYPE, entry.id, 0, 0};
+        value = datatype::cell(entry.id);
         context::set_global(symbol, &value);
     }
 }
@@ -123,7 +124,7 @@ void bind_typesets() {
     for (const TypesetEntry& entry : typeset_entries) {
         Cell members;
         load(entry.members, &members);
-        Cell set{TYPE_TYPESET, 0, 0, 0};
+        Cell set = blank_cell(TYPE_TYPESET);
         typeset::clear(&set);
         uint32_t count = series_buffer(&members)->length();
         for (uint32_t i = 0; i < count; i++) typeset::add(&set, series_buffer(&members)->cells() + i);

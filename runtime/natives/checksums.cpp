@@ -6,12 +6,13 @@
 #include "platform/crypto.h"
 #include "runtime/codecs/crc.h"
 #include "runtime/codecs/internet_sum.h"
+#include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/binary.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 #include "runtime/io/files.h"
 #include "runtime/natives/helpers.h"
 #include "runtime/output/print_hooks.h"
@@ -24,9 +25,7 @@ using platform::DigestKind;
 
 constexpr int WITH = 0;
 constexpr uint64_t DATA_TYPES = type_bit(TYPE_BINARY) | type_bit(TYPE_STRING) | type_bit(TYPE_FILE);
-constexpr uint64_t KEY_TYPES = types::members(types::ANY_STRING) | type_bit(TYPE_BINARY) | type_bit(TYPE_INTEGER);
-
-Cell* arg(int32_t i) { return stack::arguments + i; }
+constexpr uint64_t KEY_TYPES = ANY_STRING_TYPES | type_bit(TYPE_BINARY) | type_bit(TYPE_INTEGER);
 
 enum class Method : uint8_t { tcp, crc32, adler32, md5, sha1, sha256, sha384, sha512, hash };
 
@@ -66,7 +65,7 @@ std::optional<DigestKind> digest_kind(Method method) {
 binary::Bytes data_bytes(Cell* data) {
     binary::Bytes bytes;
     if (cell_type(data) == TYPE_FILE) {
-        Cell* read = files::read(data, nullptr, nullptr, true, false, false, nullptr);
+        Cell* read = files::read(data, {.binary = true});
         if (cell_type(read) != TYPE_BINARY) fire(err::access::cannot_open, data);  // a directory's listing
         binary::value_bytes(read, -1, binary::ValueMode::insert, bytes);
     } else {
@@ -97,16 +96,12 @@ void box_table_hash() {
 }
 
 // Refuses a /with value that the method takes no use of, before any data is
-// read: the plain sums take none, the digests a key or a table size, hash
-// only a table size.
-void check_key(Method method, const Cell* key) {
-    bool digest = digest_kind(method).has_value();
-    bool table_size = cell_type(key) == TYPE_INTEGER;
-    if (!digest && method != Method::hash) fire(err::script::bad_refines);
-    if (method == Method::hash && !table_size) {
-        Cell refinement{TYPE_REFINEMENT, 0, symbol::make("with"), WORD_UNRESOLVED};
-        fire(err::script::invalid_refine_arg, &refinement, key);
-    }
+// read: the plain sums take none (the method is named), the digests a key
+// or a table size, hash only a table size (the key is named).
+void check_key(Method method, const Cell* method_word, const Cell* key) {
+    const Cell* with = fixed_words::refinement(fixed_words::Ref::with);
+    if (!digest_kind(method) && method != Method::hash) fire(err::script::invalid_refine_arg, with, method_word);
+    if (method == Method::hash && cell_type(key) != TYPE_INTEGER) fire(err::script::invalid_refine_arg, with, key);
 }
 
 void box_hmac(Method method, const Cell* method_word, const Cell* key) {
@@ -141,7 +136,7 @@ Pending checksum(bool check, const int32_t* refinements) {
         return Pending::none;
     }
     Cell key = *arg(refinements[WITH]);
-    check_key(method, &key);
+    check_key(method, &method_word, &key);
     if (cell_type(&key) == TYPE_INTEGER)
         box_table_hash();
     else

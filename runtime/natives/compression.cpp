@@ -10,11 +10,11 @@
 
 #include "runtime/codecs/deflate.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/binary.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 #include "runtime/natives/helpers.h"
 #include "runtime/natives/natives.h"
 
@@ -22,7 +22,6 @@ namespace vek::natives {
 
 namespace {
 
-constexpr uint64_t ANY_STRING_TYPES = types::members(types::ANY_STRING);
 constexpr int SIZE = 0;
 // Bytes added to the first guess of an output's size (the input's length for
 // the encoders); the codecs say when a guess falls short.
@@ -30,8 +29,6 @@ constexpr uint64_t SLACK = 32;
 
 // How many times its length the data is first thought to expand to.
 constexpr uint64_t FIRST_GUESS_RATIO = 4;
-
-Cell* arg(int32_t i) { return stack::arguments + i; }
 
 using Codec = codecs::Coded (*)(uint8_t*, uint64_t&, const uint8_t*, size_t);
 
@@ -99,7 +96,8 @@ Pending compress(bool check, const int32_t*) {
     return Pending::none;
 }
 
-// gzip learns the output's size from its trailer. The others decode at
+// gzip learns the output's size from a first pass that only counts (its
+// members' trailers are checked against the count). The others decode at
 // once into a buffer of /size bytes, or of a few times the input's length
 // when /size is absent or not above it: most data fits, and data that does
 // not is decoded again at the size that the first pass counted.

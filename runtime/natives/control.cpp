@@ -3,8 +3,10 @@
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/callable/function.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/image/image.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
@@ -15,10 +17,10 @@
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/compiled.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/eval/stack.h"
 #include "runtime/eval/trace.h"
 #include "runtime/lexer/lexer.h"
 #include "runtime/natives/helpers.h"
+#include "runtime/tables/ownership.h"
 
 namespace vek::natives {
 
@@ -27,10 +29,6 @@ namespace {
 using fixed_words::Word;
 
 constexpr uint64_t BLOCK = type_bit(TYPE_BLOCK);
-
-Cell* arg(int32_t i) { return stack::arguments + i; }
-
-[[noreturn]] void not_done() { fire(err::internal::not_done); }
 
 void clamp_to_tail(Cell* series) {
     uint32_t length = series_buffer(series)->length();
@@ -96,13 +94,38 @@ Cell* push_copy_of_block(const Cell* block) {
 
 // ---------------------------------------------------------------- switch and do
 
+// Calls the library function that the global word function_name holds with
+// the values, in a frame named frame_name (the function's own name when
+// null); its result becomes the last value. A word that holds no function
+// raises script no-value.
+void call_library(const char* function_name, const Cell* frame_name, const Cell* values, uint32_t count) {
+    Cell name{};
+    word::make_at(symbol::make(function_name), &name);
+    Cell function = *context::get_global_cell(word::symbol(&name));
+    if (cell_type(&function) != TYPE_FUNCTION) fire(err::script::no_value, &name);
+    if (!frame_name) frame_name = &name;
+    Cell* saved_top = stack::top;
+    eval::push_callback_call(&function, frame_name, values, count);
+    eval::raise_pending(eval::call_function(&function, frame_name, eval::CALL_EVALUATOR));
+    Cell result = *stack::arguments;
+    stack::unwind_function_drop();
+    stack::top = saved_top;
+    stack::set_last(&result);
+}
+
+// The library's preprocessor rewrites the block in place, in a frame that
+// stack traces leave out.
+void expand_directives(const Cell* block) {
+    call_library("expand-directives", fixed_words::word(Word::anon_tag), block, 1);
+}
+
 Pending eval_block_copy(const Cell* block) {
     Cell copy = *block;
     return eval::eval_block(&copy, {.chain = true});
 }
 
 Pending do_block(Cell* block, const int32_t* refinements) {
-    if (refinements[0] >= 0) not_done();  // the preprocessor's expander
+    if (refinements[0] >= 0) expand_directives(block);
     if (refinements[2] < 0) return eval_block_copy(block);
     Cell code = *block;
     uint32_t index = series_index(&code);
@@ -135,6 +158,143 @@ Pending do_value(const Cell* value) {
     block::rs_append(code, value);
     eval::Cursor at = eval::Cursor::at(code, series_index(code));
     return eval::eval_expression(at, {.passive = true});
+}
+
+// ---------------------------------------------------------------- building blocks
+
+// Where reduce and compose put their values. The cell lies on the evaluation
+// stack or is an argument cell, so it never moves. In append mode values go
+// after everything the block holds; in insert mode they go in at its head,
+// which moves past each one.
+struct Target {
+    Cell* block;
+    bool insert;
+};
+
+void add_value(Target& target, const Cell* value) {
+    Cell copy = *value;
+    if (target.insert)
+        block::insert_value(target.block, &copy, true, false);
+    else
+        block::rs_append(target.block, &copy);
+}
+
+// A /into target is appended to when it stands at its tail, else inserted into.
+Target into_target(Cell* out) { return Target{out, !block::rs_at_tail(out)}; }
+
+// The value that the expression just evaluated left, after which the stack
+// goes back to where it stood.
+Cell take_last(Cell* saved_top) {
+    Cell value = *eval::last_value();
+    stack::top = saved_top;
+    return value;
+}
+
+// Each expression's value, without its new-line flag, goes to the target.
+// The values arrive in the current frame's result cell, which the caller
+// must not need meanwhile; the block is walked by index, so that code
+// changing it cannot leave the walk on a stale buffer.
+Pending reduce_into(const Cell* source, Target& target) {
+    Cell code = *source;
+    Cell* result = stack::arguments;
+    uint32_t index = series_index(&code);
+    while (index < series_buffer(&code)->length()) {
+        VEK_PASS(eval::eval_next_index(&code, &index));
+        Cell value = *result;
+        clear_new_line(&value.header);
+        add_value(target, &value);
+    }
+    return Pending::none;
+}
+
+// A value that is not a block reduces to itself when callable, else to the
+// value of evaluating it as one expression.
+Pending reduce_single(const Cell* value, Cell* result) {
+    uint32_t type = cell_type(value);
+    if (is_any_function(type)) {
+        copy_cell(value, result);
+        return Pending::none;
+    }
+    Cell* saved_top = stack::top;
+    Cell* code = block::push_only_star(1);
+    block::rs_append(code, value);
+    eval::Cursor at = eval::Cursor::at(code, series_index(code)).narrowed(1);
+    VEK_PASS(eval::eval_next(at, {.sub = true}));
+    *result = take_last(saved_top);
+    return Pending::none;
+}
+
+Pending compose_into(const Cell* source, bool deep, bool only, Target& target);
+
+// A nested block composed into a new block of its own, which keeps the
+// header (type and new-line flag) of the cell it stands for.
+Pending compose_nested(const Cell* nested, bool only, Target& target) {
+    Cell* saved_top = stack::top;
+    Cell* fresh = block::push_only_star(int32_t(block::length_from_head(nested)));
+    Target inner{fresh, false};
+    VEK_PASS(compose_into(nested, true, only, inner));
+    Cell value = *fresh;
+    value.header = nested->header;
+    add_value(target, &value);
+    stack::top = saved_top;
+    return Pending::none;
+}
+
+// The values of a block, one by one, from its head. A block sharing the
+// target's buffer is copied first (onto the stack, which the caller cuts
+// back), so that adding its values cannot move or lengthen what is read.
+void splice(const Cell* block, Target& target) {
+    Cell source = *block;
+    if (series_node(&source) == series_node(target.block)) source = *block::clone(&source, false, false);
+    uint32_t start = std::min(series_index(&source), series_buffer(&source)->length());
+    uint32_t end = series_buffer(&source)->length();
+    for (uint32_t i = start; i < end; i++) {
+        Cell item = series_buffer(&source)->cells()[i];
+        add_value(target, &item);
+    }
+}
+
+// A block reduced or composed into itself would meet the values it adds:
+// they are gathered in a block of their own on the stack, to be spliced
+// into the target once the walk is done.
+Target walk_target(const Cell* source, const Target& target) {
+    if (series_node(source) != series_node(target.block)) return target;
+    return Target{block::push_only_star(int32_t(block::length_from_head(source))), false};
+}
+
+void finish_walk(const Target& walked, Target& target) {
+    if (walked.block != target.block) splice(walked.block, target);
+}
+
+Pending compose_paren(const Cell* paren, bool only, Target& target) {
+    if (block::length_from_head(paren) == 0) return Pending::none;
+    Cell* saved_top = stack::top;
+    Cell code = *paren;
+    VEK_PASS(eval::eval_block(&code));
+    Cell value = *eval::last_value();
+    // The value stays on the stack while it is spliced: it may be the only
+    // reference to its block.
+    if (cell_type(&value) == TYPE_BLOCK && !only)
+        splice(&value, target);
+    else if (cell_type(&value) != TYPE_UNSET)
+        add_value(target, &value);
+    stack::top = saved_top;
+    return Pending::none;
+}
+
+// The buffer is read afresh for every value: evaluating a paren may move it.
+Pending compose_into(const Cell* source, bool deep, bool only, Target& target) {
+    Cell code = *source;
+    for (uint32_t i = series_index(&code); i < series_buffer(&code)->length(); i++) {
+        Cell item = series_buffer(&code)->cells()[i];
+        if (cell_type(&item) == TYPE_BLOCK && deep)
+            VEK_PASS(compose_nested(&item, only, target));
+        else if (cell_type(&item) == TYPE_PAREN)
+            VEK_PASS(compose_paren(&item, only, target));
+        else
+            add_value(target, &item);
+    }
+    return Pending::none;
 }
 
 }  // namespace
@@ -275,7 +435,7 @@ Pending until(bool check, const int32_t*) {
 
 Pending loop(bool check, const int32_t*) {
     if (check) {
-        check_arg(0, NUMBER_TYPES);
+        check_arg(0, INTEGER_FLOAT_TYPES);
         check_arg(1, BLOCK);
     }
     loop_count_to_integer();
@@ -297,7 +457,7 @@ Pending loop(bool check, const int32_t*) {
 Pending repeat(bool check, const int32_t*) {
     if (check) {
         check_arg(0, type_bit(TYPE_WORD));
-        check_arg(1, NUMBER_TYPES);
+        check_arg(1, INTEGER_FLOAT_TYPES);
         check_arg(2, BLOCK);
     }
     float_to_integer_in_place(arg(1));
@@ -369,7 +529,7 @@ Pending forall(bool check, const int32_t*) {
     }
     Cell start = *context::get(arg(0));
     if (!(SERIES_TYPES & type_bit(cell_type(&start)))) {
-        Cell datatype{TYPE_DATATYPE, cell_type(&start), 0, 0};
+        Cell datatype = datatype::cell(cell_type(&start));
         fire(err::script::expect_arg, stack::current_function_word(), &datatype,
              word::from_cstring("word"));
     }
@@ -469,18 +629,8 @@ namespace {
 // callback and the /args value: the script's value is do's, and an error it
 // raises goes on from here.
 Pending do_script(const int32_t* refinements) {
-    Cell name{};
-    word::make_at(symbol::make("do-file"), &name);
-    Cell runner = *context::get_global_cell(word::symbol(&name));
-    if (cell_type(&runner) != TYPE_FUNCTION) fire(err::script::no_value, &name);
     const Cell values[3] = {*arg(0), none::constant, refinements[1] >= 0 ? *arg(refinements[1]) : none::constant};
-    Cell* saved_top = stack::top;
-    eval::push_callback_call(&runner, &name, values, 3);
-    eval::raise_pending(eval::call_function(&runner, &name, eval::CALL_EVALUATOR));
-    Cell result = *stack::arguments;
-    stack::unwind_function_drop();
-    stack::top = saved_top;
-    stack::set_last(&result);
+    call_library("do-file", nullptr, values, 3);
     return Pending::none;
 }
 
@@ -494,7 +644,7 @@ Pending evaluate(const int32_t* refinements) {
     case TYPE_STRING: return do_string(value);
     case TYPE_FILE:
     case TYPE_URL: return do_script(refinements);
-    case TYPE_ERROR: stack::throw_error(value);
+    case TYPE_ERROR: raise_error(value);
     default: return do_value(value);
     }
 }
@@ -547,7 +697,8 @@ Pending get(bool check, const int32_t* refinements) {
 
 Pending set(bool check, const int32_t* refinements) {
     if (check) check_arg(0, ALL_WORD_TYPES | ANY_PATH_TYPES | BLOCK | type_bit(TYPE_OBJECT));
-    bool any = refinements[0] >= 0;
+    bool any = present(refinements, 0);
+    object::SetFlags flags{.any = any, .only = present(refinements, 2), .some = present(refinements, 3)};
     Cell* target = arg(0);
     Cell value = *arg(1);
     if (!any && cell_type(&value) == TYPE_UNSET) fire(err::script::need_value, target);
@@ -559,16 +710,79 @@ Pending set(bool check, const int32_t* refinements) {
         eval::Cursor at = no_arguments(&path);
         VEK_PASS(eval::eval_path(&path, at, {.set = true, .get = any, .case_sensitive = refinements[1] >= 0}));
     } else if (type == TYPE_OBJECT) {
-        object::set_many(target, &value,
-                         {.any = any, .only = refinements[2] >= 0, .some = refinements[3] >= 0});
+        object::set_many(target, &value, flags);
     } else if (type == TYPE_BLOCK) {
-        set_words(target, &value, block::length_from_head(target), any, refinements[2] >= 0,
-                  refinements[3] >= 0);
+        set_words(target, &value, block::length_from_head(target), flags);
     } else {
         context::set(target, &value);
     }
     stack::set_last(&value);
     return Pending::none;
+}
+
+// ---------------------------------------------------------------- reduce and compose
+
+Pending reduce(bool, const int32_t* refinements) {
+    Cell* args = stack::arguments;
+    bool into = present(refinements, 0);
+    Cell* out = into ? args + refinements[0] : nullptr;
+    if (cell_type(args) != TYPE_BLOCK) {
+        if (!into) return reduce_single(args, args);
+        Cell* value = stack::push_cell();
+        make_unset(value);
+        VEK_PASS(reduce_single(args, value));
+        Target target = into_target(out);
+        uint32_t start = series_buffer(out)->length();
+        add_value(target, value);
+        if (!target.insert) ownership::check(out, fixed_words::word(fixed_words::Word::insert), nullptr,
+                                             int32_t(start), 1);
+        copy_cell(out, args);
+        return Pending::none;
+    }
+    if (!into) {
+        Cell* fresh = block::push_only_star(int32_t(block::length_from_head(args)));
+        Target target{fresh, false};
+        VEK_PASS(reduce_into(args, target));
+        copy_cell(fresh, args);
+        return Pending::none;
+    }
+    Target target = into_target(out);
+    uint32_t start = series_buffer(out)->length();
+    Target walked = walk_target(args, target);
+    VEK_PASS(reduce_into(args, walked));
+    finish_walk(walked, target);
+    if (!target.insert) {
+        uint32_t count = series_buffer(out)->length() - start;
+        ownership::check(out, fixed_words::word(fixed_words::Word::insert), nullptr, int32_t(start),
+                         int32_t(count));
+    }
+    copy_cell(out, args);
+    return Pending::none;
+}
+
+Pending compose(bool check, const int32_t* refinements) {
+    Cell* args = stack::arguments;
+    if (cell_type(args) != TYPE_BLOCK) {
+        Cell expected = datatype::cell(TYPE_BLOCK);
+        Cell given = datatype::cell(cell_type(args));
+        fire(err::script::expect_val, &expected, &given);
+    }
+    bool deep = present(refinements, 0);
+    bool only = present(refinements, 1);
+    bool into = present(refinements, 2);
+    if (check && into) check_arg(refinements[2], ANY_BLOCK_TYPES);
+    Cell* out = into ? args + refinements[2] : block::push_only_star(int32_t(block::length_from_head(args)));
+    Target target = into ? into_target(out) : Target{out, false};
+    Target walked = walk_target(args, target);
+    VEK_PASS(compose_into(args, deep, only, walked));
+    finish_walk(walked, target);
+    copy_cell(out, args);
+    return Pending::none;
+}
+
+Pending reduce_append(const Cell* source, Cell* out) {
+    Target target{out, false};
+    return reduce_into(source, target);
 }
 
 }  // namespace vek::natives

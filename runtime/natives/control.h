@@ -1,11 +1,12 @@
-// Control natives: conditionals, loops, function makers, do, get and set.
-// Each follows the native convention of natives.h: arguments from
+// Control natives: conditionals, loops, function makers, do, reduce,
+// compose, get and set. Each follows the native convention of natives.h: arguments from
 // stack::arguments on, result in the first of them, a pending break,
 // continue, return or exit handed back to the caller.
 #pragma once
 
 #include <cstdint>
 
+#include "runtime/core/cell.h"
 #include "runtime/core/unwind.h"
 
 namespace vek::natives {
@@ -32,5 +33,13 @@ Pending case_(bool check, const int32_t* refinements);    // /all
 Pending do_(bool check, const int32_t* refinements);      // /expand /args /next /trace
 Pending get(bool check, const int32_t* refinements);      // /any /case
 Pending set(bool check, const int32_t* refinements);      // /any /case /only /some
+Pending reduce(bool check, const int32_t* refinements);   // /into
+Pending compose(bool check, const int32_t* refinements);  // /deep /only /into
+
+// The value of each expression of the block source, without its new-line
+// flag, appended to the block cell out, which must not move (an argument
+// cell or a cell on the evaluation stack). The values pass through the
+// current frame's result cell.
+Pending reduce_append(const Cell* source, Cell* out);
 
 }  // namespace vek::natives

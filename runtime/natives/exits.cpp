@@ -4,6 +4,7 @@
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
 #include "runtime/core/root.h"
+#include "runtime/core/stack.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/callable/callable.h"
@@ -12,7 +13,6 @@
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/eval/stack.h"
 #include "runtime/eval/trace.h"
 #include "runtime/natives/helpers.h"
 
@@ -21,8 +21,6 @@ namespace vek::natives {
 namespace {
 
 using fixed_words::Word;
-
-bool present(const int32_t* refinements, int i) { return refinements[i] >= 0; }
 
 bool same_word(const Cell* a, const Cell* b) {
     return actions::compare_values(a, b, actions::COMP_EQUAL) == 0;

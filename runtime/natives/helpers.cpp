@@ -5,11 +5,13 @@
 
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/compound/pair.h"
 #include "runtime/datatypes/compound/point.h"
 #include "runtime/datatypes/compound/tuple.h"
 #include "runtime/datatypes/container/map.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/image/image.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
@@ -18,13 +20,10 @@
 #include "runtime/datatypes/object/error.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 
 namespace vek::natives {
 
 namespace {
-
-Cell datatype_cell(uint32_t type) { return Cell{TYPE_DATATYPE, type, 0, 0}; }
 
 bool nan_number(const Cell* cell) {
     uint32_t type = cell_type(cell);
@@ -135,7 +134,7 @@ bool compound_operands(uint32_t t1, uint32_t t2) {
 void pick_at(const Cell* series, uint32_t offset, Cell* out) {
     Cell* operand = stack::push(series);
     set_series_index(operand, series_index(operand) + offset);
-    Cell one{TYPE_INTEGER, 0, 1, 0};
+    Cell one = integer::cell(1);
     *out = *actions::pick(operand, &one);
     stack::pop(1);
 }
@@ -162,7 +161,7 @@ Cell value_of(const Cell* source, uint32_t i) {
 void check_arg(int32_t position, uint64_t types) {
     uint32_t type = cell_type(stack::arguments + position);
     if (types & type_bit(type)) return;
-    Cell datatype = datatype_cell(type);
+    Cell datatype = datatype::cell(type);
     fire(err::script::expect_arg, stack::current_function_word(), &datatype,
          error::get_arg_word(uint32_t(position)));
 }
@@ -196,7 +195,7 @@ int32_t float_to_integer_arg(const Cell* cell) {
     if (cell_type(cell) != TYPE_FLOAT) return integer::get(cell);
     double f = float_::get(cell);
     if (integer::float_out_of_range(f)) {
-        Cell datatype = datatype_cell(TYPE_INTEGER);
+        Cell datatype = datatype::cell(TYPE_INTEGER);
         fire(err::script::type_limit, &datatype);
     }
     return int32_t(f);
@@ -214,21 +213,21 @@ void loop_count_to_integer() { float_to_integer_in_place(stack::arguments); }
 
 // ---------------------------------------------------------------- setting words
 
-void set_words(const Cell* words, const Cell* source, uint32_t count, bool any, bool only, bool some) {
-    bool sequence = !only && (cell_type(source) == TYPE_MAP || is_any_block(cell_type(source)));
+void set_words(const Cell* words, const Cell* source, uint32_t count, object::SetFlags flags) {
+    bool sequence = !flags.only && (cell_type(source) == TYPE_MAP || is_any_block(cell_type(source)));
     if (sequence) {
         for (uint32_t i = 0; i < count; ++i) {
             const Cell* word = word_at(words, i);
             Cell value = value_of(source, i);
-            if (!any && cell_type(&value) == TYPE_UNSET)
+            if (!flags.any && cell_type(&value) == TYPE_UNSET)
                 fire(err::script::need_value, word);
         }
     }
     for (uint32_t i = 0; i < count; ++i) {
         Cell value = sequence ? value_of(source, i) : *source;
-        if (!sequence && !any && cell_type(&value) == TYPE_UNSET)
+        if (!sequence && !flags.any && cell_type(&value) == TYPE_UNSET)
             fire(err::script::need_value, word_at(words, i));
-        if (some && cell_type(&value) == TYPE_NONE) continue;
+        if (flags.some && cell_type(&value) == TYPE_NONE) continue;
         context::set(word_at(words, i), &value);
     }
 }
@@ -286,7 +285,7 @@ bool foreach_next_multi(uint32_t n) {
     const Cell* words = stack::arguments - 1;
     uint32_t type = cell_type(series);
     if (type == TYPE_MAP) return map::foreach_next(series, words, n);
-    if (is_any_block(type)) set_words(words, series, n, true, false, false);
+    if (is_any_block(type)) set_words(words, series, n, {.any = true});
     else set_words_from(words, series, n);
     set_series_index(series, series_index(series) + n);
     return true;
@@ -304,7 +303,7 @@ void remove_each_apply(uint32_t n) {
     if (logic::result_false()) return;
     Cell* series = stack::arguments - 2;
     set_series_index(series, series_index(series) - n);
-    Cell part{TYPE_INTEGER, 0, n, 0};
+    Cell part = integer::cell(int32_t(n));
     actions::remove(series, n == 1 ? nullptr : &part, nullptr);
 }
 

@@ -1,4 +1,6 @@
-// Helpers shared by several natives and by compiled loops: the max/min core,
+// Helpers shared by several natives and by compiled loops: the arguments and
+// refinements of the native convention (natives.h) and the datatype masks
+// their checks take, the max/min core,
 // number conversions, the multi-word set engine, and the stepping of the
 // foreach, forall and remove-each loops.
 //
@@ -11,18 +13,37 @@
 #include <cstdint>
 
 #include "runtime/core/cell.h"
+#include "runtime/core/stack.h"
+#include "runtime/datatypes/object/events.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/word.h"
 
 namespace vek::natives {
 
+// ---------------------------------------------------------------- arguments
+
+// The native's argument cell at position i, counted from stack::arguments.
+inline Cell* arg(int32_t i) { return stack::arguments + i; }
+// Whether refinement i of the native's spec was given.
+inline bool present(const int32_t* refinements, int i) { return refinements[i] >= 0; }
+// The first argument of refinement i, nullptr when the refinement is absent.
+inline Cell* refinement_arg(const int32_t* refinements, int i) {
+    return present(refinements, i) ? arg(refinements[i]) : nullptr;
+}
+
 // ---------------------------------------------------------------- argument checks
 
 // Datatype masks for natives called with check? set (type_bit).
 constexpr uint64_t ANY_TYPE = ~uint64_t(0);
-constexpr uint64_t NUMBER_TYPES = type_bit(TYPE_INTEGER) | type_bit(TYPE_FLOAT);
+constexpr uint64_t INTEGER_FLOAT_TYPES = type_bit(TYPE_INTEGER) | type_bit(TYPE_FLOAT);
+constexpr uint64_t NUMBER_TYPES = types::members(types::NUMBER);
 constexpr uint64_t ALL_WORD_TYPES = types::members(types::ALL_WORD);
 constexpr uint64_t ANY_PATH_TYPES = types::members(types::ANY_PATH);
+constexpr uint64_t ANY_LIST_TYPES = types::members(types::ANY_LIST);
+constexpr uint64_t ANY_BLOCK_TYPES = types::members(types::ANY_BLOCK);
+constexpr uint64_t ANY_STRING_TYPES = types::members(types::ANY_STRING);
+constexpr uint64_t ANY_OBJECT_TYPES = types::members(types::ANY_OBJECT);
+constexpr uint64_t ANY_FUNCTION_TYPES = types::members(types::ANY_FUNCTION);
 constexpr uint64_t SERIES_TYPES = types::members(types::SERIES);
 
 // Raises script expect-arg, naming the running function, the datatype and
@@ -52,12 +73,13 @@ void loop_count_to_integer();
 // ---------------------------------------------------------------- setting words
 
 // Sets count words of the block to the values of the source. A map!, block,
-// paren!, hash! or path source (unless only) gives value i to word i, none
+// paren!, hash! or path source (unless flags.only) gives value i to word i, none
 // past its end; any other source is given to every word. Every word must be
 // a word!, set-word!, get-word! or lit-word! (else script invalid-arg) and no
-// value may be unset! unless any (else script need-value); both are checked
-// before any word is set. With some, none values leave their words alone.
-void set_words(const Cell* words, const Cell* source, uint32_t count, bool any, bool only, bool some);
+// value may be unset! unless flags.any (else script need-value); both are
+// checked before any word is set. With flags.some, none values leave their
+// words alone.
+void set_words(const Cell* words, const Cell* source, uint32_t count, object::SetFlags flags);
 // Sets word i to the i-th value that pick gives from the source's index.
 void set_words_from(const Cell* words, const Cell* source, uint32_t count);
 

@@ -7,10 +7,17 @@
 // file that cannot be loaded access cannot-open.
 #pragma once
 
+#include "runtime/datatypes/callable/routine.h"
+#include "runtime/datatypes/image/image.h"
+
 namespace vek::routines {
 
-// Registers encode-bmp, encode-png, encode-gif, encode-jpeg, encode-tiff and
-// decode-image under their names.
-void init_image_codecs();
+// encode-bmp ... encode-tiff: the image, then where (none, or the cell the
+// bytes replace). Instantiated for the five formats.
+template <image::FileFormat format>
+routine::Arg encode_as(const routine::Arg* args);
+
+// decode-image: a binary! to decode, or a file! to load.
+routine::Arg decode_image(const routine::Arg* args);
 
 }  // namespace vek::routines

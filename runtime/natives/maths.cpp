@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/compound/pair.h"
 #include "runtime/datatypes/compound/point.h"
 #include "runtime/datatypes/compound/tuple.h"
@@ -13,7 +14,6 @@
 #include "runtime/datatypes/number/float.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/number/money.h"
-#include "runtime/eval/stack.h"
 #include "runtime/io/files.h"
 #include "runtime/natives/helpers.h"
 
@@ -48,17 +48,12 @@ constexpr double LN_2 = 0.6931471805599453;
 constexpr double TRIG_EPSILON = 2.220446049250313e-16;
 
 constexpr uint64_t INTEGER = type_bit(TYPE_INTEGER);
-constexpr uint64_t ANY_NUMBER = types::members(types::NUMBER);
-constexpr uint64_t SIGNED_TYPES = ANY_NUMBER | type_bit(TYPE_TIME) | type_bit(TYPE_MONEY);
-
-Cell* arg(int32_t i) { return stack::arguments + i; }
-
-bool present(const int32_t* refinements, int i) { return refinements[i] >= 0; }
+constexpr uint64_t SIGNED_TYPES = NUMBER_TYPES | type_bit(TYPE_TIME) | type_bit(TYPE_MONEY);
 
 // The number argument as a double: an integer! converted, a percent! read as
 // its fraction; script expect-arg for any other type.
 double float_arg(int32_t position) {
-    check_arg(position, ANY_NUMBER);
+    check_arg(position, NUMBER_TYPES);
     return number_as_float(arg(position));
 }
 
@@ -159,7 +154,7 @@ void hex_name(uint32_t value, int32_t length, char (&name)[HEX_DIGITS + 1]) {
 // (the integer minimum when that does not fit); a float that is not finite
 // raises script invalid-arg.
 int32_t pair_coordinate(int32_t position) {
-    check_arg(position, NUMBER_TYPES);
+    check_arg(position, INTEGER_FLOAT_TYPES);
     const Cell* value = arg(position);
     if (cell_type(value) == TYPE_INTEGER) return integer::get(value);
     double f = float_::get(value);
@@ -169,7 +164,7 @@ int32_t pair_coordinate(int32_t position) {
 }
 
 float point_coordinate(int32_t position) {
-    check_arg(position, NUMBER_TYPES);
+    check_arg(position, INTEGER_FLOAT_TYPES);
     return float(number_as_float(arg(position)));
 }
 
@@ -296,7 +291,7 @@ Pending as_point3d(bool, const int32_t*) {
 
 Pending as_money(bool, const int32_t*) {
     check_arg(0, type_bit(TYPE_WORD));
-    check_arg(1, NUMBER_TYPES);
+    check_arg(1, INTEGER_FLOAT_TYPES);
     int32_t currency = money::find_currency_word(arg(0));
     if (currency < 0) fire(err::script::bad_denom, arg(0));
     const Cell* amount = arg(1);

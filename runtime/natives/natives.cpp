@@ -6,14 +6,16 @@
 #include "runtime/io/call.h"
 #include "runtime/lexer/transcode.h"
 #include "runtime/natives/checksums.h"
+#include "runtime/natives/compare.h"
 #include "runtime/natives/compression.h"
 #include "runtime/natives/control.h"
 #include "runtime/natives/exits.h"
 #include "runtime/natives/maths.h"
 #include "runtime/natives/output.h"
-#include "runtime/natives/series.h"
+#include "runtime/natives/parse.h"
 #include "runtime/natives/sets.h"
 #include "runtime/natives/system.h"
+#include "runtime/natives/text.h"
 #include "runtime/natives/words.h"
 
 namespace vek::natives {
@@ -28,7 +30,7 @@ Cell* print_buffer_cell = nullptr;  // in the root block, which the collector ma
 
 Pending transcode_entry(bool, const int32_t* refinements) {
     const int32_t* r = refinements;
-    transcode({.next = r[0], .one = r[1], .prescan = r[2], .scan = r[3], .part = r[4], .into = r[5], .trace = r[6]});
+    lexer::transcode({.next = r[0], .one = r[1], .prescan = r[2], .scan = r[3], .part = r[4], .into = r[5], .trace = r[6]});
     return Pending::none;
 }
 
@@ -40,8 +42,6 @@ constexpr NativeFn ENTRIES[NATIVE_COUNT] = {
 };
 
 }  // namespace
-
-Pending not_done(bool, const int32_t*) { fire(err::internal::not_done); }
 
 void init() {
     table = {};

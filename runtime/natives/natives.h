@@ -28,10 +28,6 @@ using NativeFn = Pending (*)(bool check, const int32_t* refinements);
 
 extern std::array<NativeFn, TABLE_SIZE> table;
 
-// The entry of every native whose work is not written yet: raises internal
-// not-done.
-[[noreturn]] Pending not_done(bool check, const int32_t* refinements);
-
 // Fills the table in its fixed order and makes the print reduce buffer.
 void init();
 

@@ -6,6 +6,7 @@
 #include "platform/os.h"
 #include "runtime/core/quit.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/callable/routine.h"
 #include "runtime/datatypes/compound/tuple.h"
 #include "runtime/datatypes/logic.h"
@@ -15,22 +16,20 @@
 #include "runtime/datatypes/string/file_path.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
+#include "runtime/eval/evaluator.h"
 #include "runtime/eval/trace.h"
 #include "runtime/io/clipboard.h"
 #include "runtime/io/files.h"
 #include "runtime/io/os_info.h"
 #include "runtime/natives/image_codecs.h"
-#include "runtime/natives/vekbin_codec.h"
 #include "runtime/natives/maths.h"
 #include "runtime/natives/output.h"
+#include "runtime/natives/vekbin_codec.h"
 #include "runtime/text/unicode.h"
 
 namespace vek::routines {
 
 namespace {
-
-using routine::Arg;
 
 // A routine declared without return: takes its arguments as cells and
 // answers a cell; these build the answers. A pushed cell stays on the
@@ -40,6 +39,29 @@ Arg unset_answer() { return cell_answer(make_unset(stack::push_cell())); }
 Arg logic_answer(bool flag) { return cell_answer(stack::push(logic::constant(flag))); }
 // A routine declared with return: [logic!] or [integer!] answers by value.
 Arg value_answer(int32_t value) { return Arg{.integer = value}; }
+
+bool slot_series(uint32_t type) { return type == TYPE_BLOCK || type == TYPE_PAREN || is_any_path(type); }
+
+// The shift native run on copies of the two integers in the routine's own
+// frame, whose first cell then holds the result.
+Arg shift_by(const Arg* args, bool left, bool logical) {
+    stack::reset();
+    stack::push(args[0].cell);
+    stack::push(args[1].cell);
+    const int32_t refinements[] = {left ? 2 : -1, logical ? 2 : -1};
+    (void)natives::shift(false, refinements);  // a shift evaluates nothing: never a pending code
+    return cell_answer(stack::arguments);
+}
+
+// The first negative integer among the arguments, in order, is refused.
+void refuse_negative(const Arg* args, uint32_t count) {
+    for (uint32_t i = 0; i < count; i++)
+        if (integer::get(args[i].cell) < 0) fire(err::script::invalid_arg, args[i].cell);
+}
+
+int32_t stack_size() { return int32_t(stack::top - stack::arguments_bottom); }
+
+}  // namespace
 
 // ---------------------------------------------------------------- process and quiet stores
 
@@ -57,8 +79,6 @@ Arg set_quiet(const Arg* args) {
     return cell_answer(args[1].cell);
 }
 
-bool slot_series(uint32_t type) { return type == TYPE_BLOCK || type == TYPE_PAREN || is_any_path(type); }
-
 // The slot keeps its new-line flag, as a poke would; a series at or past its
 // tail is left as it is.
 Arg set_slot_quiet(const Arg* args) {
@@ -75,17 +95,6 @@ Arg set_slot_quiet(const Arg* args) {
 }
 
 // ---------------------------------------------------------------- shifts
-
-// The shift native run on copies of the two integers in the routine's own
-// frame, whose first cell then holds the result.
-Arg shift_by(const Arg* args, bool left, bool logical) {
-    stack::reset();
-    stack::push(args[0].cell);
-    stack::push(args[1].cell);
-    const int32_t refinements[] = {left ? 2 : -1, logical ? 2 : -1};
-    (void)natives::shift(false, refinements);  // a shift evaluates nothing: never a pending code
-    return cell_answer(stack::arguments);
-}
 
 Arg shift_right(const Arg* args) { return shift_by(args, false, false); }
 Arg shift_left(const Arg* args) { return shift_by(args, true, false); }
@@ -124,12 +133,6 @@ Arg write_stdout(const Arg* args) {
 
 // ---------------------------------------------------------------- tuples
 
-// The first negative integer among the arguments, in order, is refused.
-void refuse_negative(const Arg* args, uint32_t count) {
-    for (uint32_t i = 0; i < count; i++)
-        if (integer::get(args[i].cell) < 0) fire(err::script::invalid_arg, args[i].cell);
-}
-
 // Each component reduced modulo 256.
 Arg as_color(const Arg* args) {
     refuse_negative(args, 3);
@@ -162,8 +165,6 @@ Arg count_chars(const Arg* args) {
     return value_answer(int32_t(unicode::count_utf8_chars(bytes + from, bytes + to)));
 }
 
-int32_t stack_size() { return int32_t(stack::top - stack::arguments_bottom); }
-
 Arg stack_size_q(const Arg*) { return value_answer(stack_size()); }
 
 // Index 1 is the bottom cell; the top cell, this routine's own argument, is
@@ -184,52 +185,44 @@ Arg collect_calls(const Arg* args) {
 
 Arg tracing_q(const Arg*) { return logic_answer(eval::trace::tracing); }
 
+// Granted only while a tracer is installed: outside a traced evaluation
+// delivery stays off whatever is asked.
+Arg set_tracing(const Arg* args) {
+    eval::trace::set_tracing(logic::get(args[0].cell));
+    return unset_answer();
+}
+
+Arg library_function_q(const Arg* args) { return value_answer(stack::library_function(args[0].cell) ? 1 : 0); }
+
+// ---------------------------------------------------------------- preprocessor
+
+namespace {
+
+// Whether the block, paren or hash holds an issue! from its index on,
+// itself or in the blocks and parens inside it at any depth. Nothing allocates, so
+// the buffers stay put; a block that holds itself ends in stack-overflow.
+bool holds_issue(const Cell* block) {
+    eval::check_stack();
+    SeriesBuffer* buffer = series_buffer(block);
+    for (uint32_t i = series_index(block); i < buffer->length(); i++) {
+        const Cell* value = buffer->cells() + i;
+        uint32_t type = cell_type(value);
+        if (type == TYPE_ISSUE) return true;
+        if ((type == TYPE_BLOCK || type == TYPE_PAREN) && holds_issue(value)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+// Code without an issue has nothing for the preprocessor while no macro is
+// registered: it is skipped without a walk in the parse dialect.
+Arg holds_issue_q(const Arg* args) { return value_answer(holds_issue(args[0].cell) ? 1 : 0); }
+
 // ---------------------------------------------------------------- clipboard
 
 Arg read_clipboard(const Arg*) { return cell_answer(clipboard::read()); }
 
 Arg write_clipboard(const Arg* args) { return value_answer(clipboard::write(args[0].cell) ? 1 : 0); }
-
-struct Entry {
-    std::string_view name;
-    routine::Fn fn;
-};
-
-constexpr Entry SYSTEM_ROUTINES[] = {
-    {"quit-return", quit_return},
-    {"set-quiet", set_quiet},
-    {"set-slot-quiet", set_slot_quiet},
-    {"shift-right", shift_right},
-    {"shift-left", shift_left},
-    {"shift-logical", shift_logical},
-    {"last-lf?", last_lf_q},
-    {"get-current-dir", get_current_dir},
-    {"set-current-dir", set_current_dir},
-    {"create-dir", create_dir},
-    {"exists?", exists_q},
-    {"_make-private", make_private},
-    {"os-info", os_info},
-    {"as-color", as_color},
-    {"as-ipv4", as_ipv4},
-    {"as-rgba", as_ipv4},
-    {"count-chars", count_chars},
-    {"stack-size?", stack_size_q},
-    {"pick-stack", pick_stack},
-    {"frame-index?", frame_index_q},
-    {"collect-calls", collect_calls},
-    {"tracing?", tracing_q},
-    {"read-clipboard", read_clipboard},
-    {"write-clipboard", write_clipboard},
-    {"write-stdout", write_stdout},
-};
-
-}  // namespace
-
-void init() {
-    for (const Entry& entry : SYSTEM_ROUTINES) routine::register_fn(entry.name, entry.fn);
-    init_predicates();
-    init_image_codecs();
-    init_vekbin_codec();
-}
 
 }  // namespace vek::routines

@@ -3,9 +3,11 @@
 #include <cstdint>
 
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/sets.h"
-#include "runtime/datatypes/container/bitset.h"
 #include "runtime/datatypes/compound/date.h"
+#include "runtime/datatypes/container/bitset.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/integer.h"
@@ -15,7 +17,6 @@
 #include "runtime/datatypes/string/edit.h"
 #include "runtime/datatypes/string/url.h"
 #include "runtime/datatypes/typeset.h"
-#include "runtime/eval/stack.h"
 #include "runtime/natives/helpers.h"
 
 namespace vek::natives {
@@ -25,10 +26,6 @@ namespace {
 constexpr uint64_t SET_TYPES = type_bit(TYPE_BLOCK) | type_bit(TYPE_HASH) | type_bit(TYPE_STRING) |
                                type_bit(TYPE_BITSET) | type_bit(TYPE_TYPESET);
 constexpr uint64_t UNIQUE_TYPES = type_bit(TYPE_BLOCK) | type_bit(TYPE_HASH) | type_bit(TYPE_STRING);
-constexpr uint64_t ANY_STRING_TYPES = types::members(types::ANY_STRING);
-
-Cell* arg(int32_t i) { return stack::arguments + i; }
-bool present(const int32_t* refinements, int i) { return refinements[i] >= 0; }
 
 // ---------------------------------------------------------------- set operations
 
@@ -47,8 +44,8 @@ uint32_t set_kind(uint32_t type) { return type == TYPE_HASH ? TYPE_BLOCK : type;
 
 void check_same_kind(const Cell* set1, const Cell* set2) {
     if (set_kind(cell_type(set1)) == set_kind(cell_type(set2))) return;
-    Cell type1{TYPE_DATATYPE, cell_type(set1), 0, 0};
-    Cell type2{TYPE_DATATYPE, cell_type(set2), 0, 0};
+    Cell type1 = datatype::cell(cell_type(set1));
+    Cell type2 = datatype::cell(cell_type(set2));
     fire(err::script::expect_val, &type1, &type2);
 }
 

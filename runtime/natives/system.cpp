@@ -7,11 +7,13 @@
 
 #include "platform/os.h"
 #include "platform/process.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/compound/date.h"
 #include "runtime/datatypes/container/map.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/number/time.h"
@@ -19,7 +21,6 @@
 #include "runtime/datatypes/string/file_path.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 #include "runtime/gc/collector.h"
 #include "runtime/memory/manager.h"
 #include "runtime/natives/helpers.h"
@@ -30,10 +31,6 @@
 namespace vek::natives {
 
 namespace {
-
-constexpr uint64_t ANY_STRING_TYPES = types::members(types::ANY_STRING);
-
-bool present(const int32_t* refinements, int i) { return refinements[i] >= 0; }
 
 // ---------------------------------------------------------------- text for the system
 
@@ -85,10 +82,7 @@ Cell current_date(bool utc, bool precise) {
     platform::ClockReading reading = platform::read_clock();
     uint32_t packed = platform::date_packed(utc, reading) | date::TIME_FLAG;
     double seconds = stored_seconds(platform::utc_time_of_day(precise, reading), packed);
-    Cell date{TYPE_DATE, 0, 0, 0};
-    date::set_packed_date(&date, packed);
-    cell_set_f64(&date, seconds);
-    return date;
+    return date::cell(packed, seconds);
 }
 
 // The date's field that the refinement asks for, or the whole date, in the
@@ -171,7 +165,7 @@ Pending browse(bool check, const int32_t*) {
 
 Pending wait(bool check, const int32_t*) {
     Cell* args = stack::arguments;
-    if (check) check_arg(0, NUMBER_TYPES | type_bit(TYPE_TIME) | type_bit(TYPE_BLOCK) | type_bit(TYPE_NONE));
+    if (check) check_arg(0, INTEGER_FLOAT_TYPES | type_bit(TYPE_TIME) | type_bit(TYPE_BLOCK) | type_bit(TYPE_NONE));
     double seconds;
     switch (cell_type(args)) {
     case TYPE_INTEGER: seconds = integer::get(args); break;
@@ -250,7 +244,7 @@ Pending as(bool check, const int32_t*) {
     uint32_t source = cell_type(args + 1);
     SeriesClass kind = series_class(target);
     if (kind == SeriesClass::none || kind != series_class(source)) {
-        Cell from{TYPE_DATATYPE, source, 0, 0}, to{TYPE_DATATYPE, target, 0, 0};
+        Cell from = datatype::cell(source), to = datatype::cell(target);
         fire(err::script::not_same_class, &from, &to);
     }
     copy_cell(args + 1, args);

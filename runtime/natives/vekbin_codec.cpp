@@ -2,40 +2,39 @@
 
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/callable/routine.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/string/binary.h"
-#include "runtime/eval/stack.h"
 #include "runtime/io/vekbin_reader.h"
 #include "runtime/io/vekbin_writer.h"
 
 namespace vek::routines {
 
-namespace {
-
 using routine::Arg;
+
+namespace {
 
 // A binary of this size or less holds no value: the shortest file that does
 // takes 11 bytes (the magic, version and flags, two header varints and a
 // one-byte record).
 constexpr uint32_t SHORTEST_FILE = 10;
 
-// Arguments (cells): the value, then whether to write the compact encoding.
-Arg vekbin_encode(const Arg* args) {
-    return Arg{.cell = vekbin::encode(args[0].cell, logic::get(args[1].cell))};
-}
-
 // The bytes to decode: a binary! as it is, the bytes a file! or url! names.
 Cell* payload_bytes(Cell* payload) {
     uint32_t type = cell_type(payload);
     if (type == TYPE_BINARY) return payload;
     if (type != TYPE_FILE && type != TYPE_URL) fire(err::script::invalid_data, payload);
-    return actions::read(payload, nullptr, nullptr, true, false, false, nullptr);
+    return actions::read(payload, {.binary = true});
 }
 
-// Argument: a binary!, or the file! or url! to read. Answers the one value
-// decoded, or the block of them when there are none or several.
+}  // namespace
+
+Arg vekbin_encode(const Arg* args) {
+    return Arg{.cell = vekbin::encode(args[0].cell, logic::get(args[1].cell))};
+}
+
 Arg vekbin_decode(const Arg* args) {
     Cell* bytes = payload_bytes(args[0].cell);
     if (binary::rs_length(bytes) <= SHORTEST_FILE) fire(err::script::invalid_data, bytes);
@@ -43,13 +42,6 @@ Arg vekbin_decode(const Arg* args) {
     vekbin::decode(bytes, values);
     if (block::rs_length(values) == 1) return Arg{.cell = stack::push(block::rs_head(values))};
     return Arg{.cell = values};
-}
-
-}  // namespace
-
-void init_vekbin_codec() {
-    routine::register_fn("vekbin-encode", vekbin_encode);
-    routine::register_fn("vekbin-decode", vekbin_decode);
 }
 
 }  // namespace vek::routines

@@ -4,9 +4,15 @@
 // the value, or into the block of values when the file holds several.
 #pragma once
 
+#include "runtime/datatypes/callable/routine.h"
+
 namespace vek::routines {
 
-// Registers vekbin-encode and vekbin-decode under their names.
-void init_vekbin_codec();
+// vekbin-encode: the value, then whether to write the compact encoding.
+routine::Arg vekbin_encode(const routine::Arg* args);
+
+// vekbin-decode: a binary!, or the file! or url! to read. Answers the one
+// value decoded, or the block of them when there are none or several.
+routine::Arg vekbin_decode(const routine::Arg* args);
 
 }  // namespace vek::routines

@@ -13,6 +13,7 @@
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/compound/pair.h"
 #include "runtime/datatypes/compound/triple.h"
@@ -21,7 +22,6 @@
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/eval/stack.h"
 #include "runtime/parse/internal.h"
 #include "runtime/parse/machine.h"
 #include "runtime/parse/stacks.h"
@@ -406,7 +406,7 @@ void need_next(Engine& e, const Cell* keyword) {
 // The value at the rule position, without moving on; unset! at the end.
 Cell peek(const Engine& e) {
     SeriesBuffer* buffer = rule_buffer(e);
-    if (e.rpos >= buffer->length()) return Cell{TYPE_UNSET, 0, 0, 0};
+    if (e.rpos >= buffer->length()) return blank_cell(TYPE_UNSET);
     return buffer->cells()[e.rpos];
 }
 

@@ -110,7 +110,7 @@ void join_group(Node table, uint32_t bucket, uint32_t pos) {
 
 bool starts_group(const Record* r, int32_t bucket_key, const Cell* key) {
     const Cell* first = cells(r) + first_position(r, bucket_key);
-    return cell_type(first) == cell_type(key) && actions::compare_for_tables(first, key, OP_EQUAL);
+    return cell_type(first) == cell_type(key) && actions::compare_for_tables(first, key, COMP_EQUAL);
 }
 
 int put_position(Node table, uint32_t pos) {
@@ -144,7 +144,7 @@ int put_position(Node table, uint32_t pos) {
                 join_group(table, b, pos);
                 return 0;
             }
-        } else if (actions::compare_for_tables(cells(r) + keys[b], key, OP_STRICT_EQUAL)) {
+        } else if (actions::compare_for_tables(cells(r) + keys[b], key, COMP_STRICT_EQUAL)) {
             return 0;
         }
     } while (probe.advance());
@@ -168,7 +168,7 @@ struct Lookup {
 // one the lookup asks for, or nullptr.
 Cell* pick_in_group(const Record* r, int32_t bucket_key, const Lookup& q) {
     Cell* block = cells(r);
-    if (!actions::compare_for_tables(block + first_position(r, bucket_key), q.key, OP_EQUAL)) return nullptr;
+    if (!actions::compare_for_tables(block + first_position(r, bucket_key), q.key, COMP_EQUAL)) return nullptr;
     int64_t best = -1;
     auto consider = [&](int64_t p) {
         if (q.reverse ? p >= q.head : p < q.head) return;
@@ -212,7 +212,7 @@ void take_pair(Node table, Cell* entry, uint32_t pos) {
 void reindex_pairs(Node table, uint32_t start) {
     uint32_t pos = start;
     while (pos + 1 < block_length(record(table))) {
-        Cell* entry = find(table, cells(record(table)) + pos, 0, 1, OP_STRICT_EQUAL, false, false);
+        Cell* entry = find(table, cells(record(table)) + pos, 0, 1, COMP_STRICT_EQUAL, false, false);
         if (entry) {
             take_pair(table, entry, pos);
             continue;
@@ -258,8 +258,8 @@ void remove_position(Node table, uint32_t pos) {
 bool default_compare(const Cell* a, const Cell* b, int op) {
     uint32_t type = cell_type(a);
     if (type != cell_type(b)) return false;
-    if (op == OP_SAME) return same_payload(a, b);
-    bool strict = op == OP_STRICT_EQUAL;
+    if (op == COMP_SAME) return same_payload(a, b);
+    bool strict = op == COMP_STRICT_EQUAL;
     if (is_any_string(type)) return same_text(a, b, !strict);
     if (is_all_word(type))
         return strict ? word::symbol(a) == word::symbol(b)
@@ -354,7 +354,7 @@ Cell* find_next(Node table, const Cell* key, int32_t* bucket, uint32_t* step) {
         if (f == FLAG_EMPTY) return nullptr;
         if (f == FLAG_DELETED) continue;
         Cell* first = cells(r) + first_position(r, keys[probe.bucket]);
-        if (cell_type(first) == cell_type(key) && actions::compare_for_tables(first, key, OP_EQUAL)) {
+        if (cell_type(first) == cell_type(key) && actions::compare_for_tables(first, key, COMP_EQUAL)) {
             *bucket = int32_t(probe.bucket);
             *step = probe.step;
             return first;

@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "runtime/core/cell.h"
+#include "runtime/core/compare_op.h"
 #include "runtime/memory/series.h"
 
 namespace vek::hash_table {
@@ -44,11 +45,9 @@ static_assert(sizeof(Record) == 44);
 
 inline Record* record(Node table) { return reinterpret_cast<Record*>(node_buffer(table)->first()); }
 
-// Comparison ops of the tables' key comparison (actions::compare_for_tables).
-constexpr int OP_EQUAL = 0;
-constexpr int OP_STRICT_EQUAL = 2;
-constexpr int OP_SAME = 9;
-
+// The tables compare keys under COMP_EQUAL, COMP_STRICT_EQUAL or COMP_SAME
+// (core/compare_op.h), through actions::compare_for_tables.
+//
 // The comparison of keys whose datatype has no compare action yet: it
 // compares datatypes, string texts (case-insensitively unless strict), word
 // symbols (resolved unless strict), symbol names, and the payload words of

@@ -92,7 +92,7 @@ uint32_t find_symbol(Node table, const char* name, uint32_t length, bool fold) {
     }
     Node name_node = new_name(name, length);
     Cell* symbol = series::alloc_tail_cell(node_buffer(record(table)->block));
-    *symbol = Cell{TYPE_SYMBOL, alias, 0, uint32_t(name_node)};
+    *symbol = symbol::cell(int32_t(alias), name_node);
     index_appended(table, empty);
     return block_length(record(table));
 }
@@ -125,7 +125,7 @@ int32_t find_or_add_word(Node table, uint32_t symbol, bool case_insensitive, Nod
     if (!adding) return -1;
     uint32_t pos = block_length(r);
     Cell* word = series::alloc_tail_cell(node_buffer(r->block));
-    *word = Cell{TYPE_WORD, uint32_t(context), symbol, pos};
+    *word = word::cell(TYPE_WORD, context, symbol, pos);
     index_appended(table, empty);
     *index = int32_t(pos);
     return -1;

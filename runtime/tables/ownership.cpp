@@ -2,6 +2,7 @@
 
 #include "runtime/core/sockets.h"
 #include "runtime/datatypes/object/object.h"
+#include "runtime/datatypes/word/word.h"
 #include "runtime/gc/collector.h"
 #include "runtime/tables/cycles.h"
 #include "runtime/tables/hash_table.h"
@@ -109,7 +110,7 @@ void unbind_object(const Cell* object) {
 }  // namespace
 
 void init() {
-    Cell none{TYPE_NONE, 0, 0, 0};
+    Cell none = blank_cell(TYPE_NONE);
     table = hash_table::make(TABLE_SIZE, &none, hash_table::KIND_OWNERS, RECORD_CELLS);
     // The table keeps its records without keeping what they name: they die
     // with their series or their owner, and what the survivors hold is kept.
@@ -149,6 +150,26 @@ void unbind(Cell* value) {
 void unbind_range(const Cell* block, uint32_t index, uint32_t count) {
     Cell held = *block;
     for_each_cell(&held, index, count, [](Cell* cell) { unbind(cell); });
+}
+
+namespace {
+
+bool owned_by(const Cell* value, const Cell* owner, const Cell* field_word) {
+    if (!ownable(cell_type(value)) || !owned(value)) return false;
+    const Cell* data = hash_table::find_record(table, series_node(value));
+    return data && object::context_node(data + 1) == object::context_node(owner) &&
+           word::symbol(data + 2) == word::symbol(field_word);
+}
+
+}  // namespace
+
+void field_set(const Cell* owner, const Cell* field_word, const Cell* old_value, Cell* slot) {
+    if (!is_any_object(cell_type(owner)) || !(context_cell(owner)->header & CONTEXT_IS_OWNER)) return;
+    Cell held_owner = *owner;
+    Cell word = *field_word;
+    Cell old = *old_value;
+    if (owned_by(&old, &held_owner, &word)) unbind(&old);
+    set_owner(slot, &held_owner, &word);
 }
 
 Cell* owner_of(Node series) {

@@ -30,6 +30,11 @@ void init();
 void set_owner(Cell* value, const Cell* owner, const Cell* field_word);
 // Removes ownership deeply.
 void unbind(Cell* value);
+// A field of the owner was set, the old value given, the new one in the
+// slot: the old value is let go when its record names this owner and field,
+// and the new one becomes the field's, as the values the owner held when it
+// was made did. Nothing for an owner that owns nothing (or is no object yet).
+void field_set(const Cell* owner, const Cell* field_word, const Cell* old_value, Cell* slot);
 // unbind of count cells of the block from the 0-based index (from the
 // buffer's first cell).
 void unbind_range(const Cell* block, uint32_t index, uint32_t count);

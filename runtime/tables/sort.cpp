@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "runtime/core/raise.h"
-#include "runtime/eval/stack.h"
+#include "runtime/core/stack.h"
 #include "runtime/memory/manager.h"
 #include "runtime/memory/series.h"
 
@@ -493,7 +493,7 @@ void merge_sort_cells(Cell* base, uint32_t count, int mode, void* extra, Compare
     uint32_t width = record_cells * uint32_t(sizeof(Cell));
     uint32_t held = merge_buffer_bytes(count, width) / uint32_t(sizeof(Cell));
     Node node = memory::alloc_unset_cells(held);
-    *stack::push_cell() = Cell{TYPE_BLOCK, 0, uint32_t(node), 0};
+    *stack::push_cell() = series_cell(TYPE_BLOCK, node);
     // A pointer to the buffer in this frame pins it: the collector neither
     // frees nor moves it while a comparison runs, so the merge may keep raw
     // addresses into it. Mid-merge some cells live only in the buffer: the

@@ -97,7 +97,7 @@ void change_case(Cell* value, const Cell* part, bool upper) {
         if (mapped != code_point) string::poke_char(buffer, at, mapped);
     }
     using fixed_words::Word;
-    Cell none{TYPE_NONE, 0, 0, 0};
+    Cell none = blank_cell(TYPE_NONE);
     ownership::check(value, fixed_words::word(upper ? Word::uppercase : Word::lowercase), &none,
                      int32_t(head), int32_t(count));
 }

@@ -11,10 +11,11 @@
 
 #include "runtime/core/quit.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/buffer.h"
-#include "runtime/eval/stack.h"
 #include "runtime/memory/manager.h"
+#include "runtime/memory/series.h"
 #include "runtime/text/unicode.h"
 
 namespace vek::unicode {
@@ -80,7 +81,7 @@ uint32_t unit_shift(uint32_t unit) { return uint32_t(std::countr_zero(unit)); }
     SeriesBuffer* buffer = node_buffer(node);
     std::memcpy(buffer->first(), copy.data(), n);
     buffer->tail = buffer->offset + n;
-    *arg = Cell{TYPE_BINARY, 0, uint32_t(node), 0};
+    *arg = series_cell(TYPE_BINARY, node);
     fire(err::access::invalid_utf8, arg);
 }
 
@@ -96,7 +97,6 @@ uint32_t byte_size(uint64_t bytes) {
 }
 
 // ---------------------------------------------------------------- units
-
 
 // Bytes from the first used unit to the end of the area.
 uint64_t room(SeriesBuffer* buffer) { return uint64_t(buffer->area_end() - buffer->first()); }
@@ -303,28 +303,86 @@ int utf8_lead_length(uint8_t byte) {
     return 0;
 }
 
+namespace {
+
+constexpr int32_t NEEDS_MORE = -1;  // a sound start that the bytes available end
+constexpr int32_t MALFORMED = -2;
+
+// The lowest and highest second byte after each lead: overlong forms,
+// surrogates and code points above U+10FFFF are ruled out there.
+struct SecondByte {
+    uint8_t low, high;
+};
+
+SecondByte second_byte_after(uint8_t lead) {
+    switch (lead) {
+    case 0xE0: return {0xA0, 0xBF};
+    case 0xED: return {0x80, 0x9F};
+    case 0xF0: return {0x90, 0xBF};
+    case 0xF4: return {0x80, 0x8F};
+    default: return {0x80, 0xBF};
+    }
+}
+
+uint32_t sequence_length(uint8_t lead) {
+    if (lead < 0x80) return 1;
+    if (lead >= 0xC2 && lead <= 0xDF) return 2;
+    if (lead >= 0xE0 && lead <= 0xEF) return 3;
+    if (lead >= 0xF0 && lead <= 0xF4) return 4;
+    return 0;
+}
+
+// The code point of the well-formed sequence at p, its length in *count; or
+// NEEDS_MORE, or MALFORMED. U+FFFE is refused too.
+int32_t decode_sequence(const uint8_t* p, uint32_t available, uint32_t* count) {
+    uint32_t length = sequence_length(p[0]);
+    if (length == 0) return MALFORMED;
+    if (length == 1) {
+        *count = 1;
+        return p[0];
+    }
+    SecondByte second = second_byte_after(p[0]);
+    uint32_t cp = p[0] & (0x7Fu >> length);
+    for (uint32_t i = 1; i < length; ++i) {
+        if (i == available) return NEEDS_MORE;
+        uint8_t low = i == 1 ? second.low : 0x80, high = i == 1 ? second.high : 0xBF;
+        if (p[i] < low || p[i] > high) return MALFORMED;
+        cp = (cp << 6) | (p[i] & 0x3Fu);
+    }
+    if (cp == 0xFFFE) return MALFORMED;
+    *count = length;
+    return int32_t(cp);
+}
+
+}  // namespace
+
 int32_t decode_utf8_char_checked(const uint8_t* p, uint32_t* count) {
     uint32_t available = *count;
     if (available == 0) return -1;
-    uint8_t lead = p[0];
-    if (lead < 0x80) {
-        *count = 1;
-        return lead;
-    }
-    uint32_t length = lead < 0xC0 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF8 ? 4 : 0;
-    if (length == 0) raise_invalid_utf8(p, available);
-    if (available < length) return -1;
-    uint32_t cp = lead & (0x7Fu >> length);
-    for (uint32_t i = 1; i < length; ++i) {
-        if ((p[i] & 0xC0) != 0x80) raise_invalid_utf8(p, available);
-        cp = (cp << 6) | (p[i] & 0x3Fu);
-    }
-    if ((length == 3 && cp >= 0xDC00 && cp <= 0xDCFF) || (length == 4 && cp >= 0x110000) ||
-        cp == 0xFFFE) {
-        raise_invalid_utf8(p, available);
-    }
+    uint32_t length = 0;
+    int32_t cp = decode_sequence(p, available, &length);
+    if (cp == MALFORMED) raise_invalid_utf8(p, available);
+    if (cp == NEEDS_MORE) return -1;
     *count = length;
-    return int32_t(cp);
+    return cp;
+}
+
+Node load_os_name(const uint8_t* bytes, uint32_t length) {
+    Node node = memory::alloc_series(std::max(length, 1u), 1, 0);
+    SeriesBuffer* buffer = node_buffer(node);
+    const uint8_t* p = bytes;
+    const uint8_t* end = bytes + length;
+    while (p < end) {
+        uint32_t n = 0;
+        int32_t cp = decode_sequence(p, uint32_t(end - p), &n);
+        if (cp < 0) {
+            cp = int32_t(OS_NAME_BYTE_BASE + *p);
+            n = 1;
+        }
+        p += n;
+        buffer = append_loaded(buffer, uint32_t(cp), load_growth(buffer->unit(), length));
+    }
+    return node;
 }
 
 Node load_utf8(const uint8_t* bytes, uint32_t length, Node target, int32_t* bytes_left,
@@ -406,6 +464,7 @@ Node load_utf16(const uint16_t* units, uint32_t count, Cell* target, bool drop_c
 int utf8_char_size(uint32_t code_point) {
     if (code_point < 0x80) return 1;
     if (code_point < 0x800) return 2;
+    if (is_surrogate(code_point)) raise_invalid_char(code_point);
     if (code_point < 0x10000) return 3;
     if (code_point < 0x110000) return 4;
     raise_invalid_char(code_point);
@@ -487,7 +546,25 @@ const uint8_t* to_utf8_cstring(Cell* string, int32_t* length) {
     return to_utf8_cstring_part(string, length, false);
 }
 
-const uint8_t* to_utf8_cstring_part(Cell* string, int32_t* length, bool lf_to_crlf) {
+namespace {
+
+// How a string's code points become bytes in its conversion cache.
+enum class CodeForm : uint8_t { utf8, utf8_crlf, os_name };
+
+int encode_in_form(uint32_t cp, CodeForm form, uint8_t* out) {
+    if (form == CodeForm::utf8_crlf && cp == '\n') {
+        out[0] = '\r';
+        out[1] = '\n';
+        return 2;
+    }
+    if (form == CodeForm::os_name && cp >= OS_NAME_BYTE_BASE + 0x80 && cp <= OS_NAME_BYTE_BASE + 0xFF) {
+        out[0] = uint8_t(cp - OS_NAME_BYTE_BASE);
+        return 1;
+    }
+    return encode_utf8_char(cp, out);
+}
+
+const uint8_t* to_cstring(Cell* string, int32_t* length, CodeForm form) {
     Text text = text_from_head(string, *length);
     uint32_t count = text.count;
     // Room for the longest form any code point of this unit can take, CR LF
@@ -498,15 +575,21 @@ const uint8_t* to_utf8_cstring_part(Cell* string, int32_t* length, bool lf_to_cr
 
     auto start = reinterpret_cast<uint8_t*>(cache->first());
     uint8_t* out = start;
-    for (uint32_t i = 0; i < count; ++i) {
-        uint32_t cp = text.at(i);
-        if (lf_to_crlf && cp == '\n') *out++ = '\r';
-        out += encode_utf8_char(cp, out);
-    }
+    for (uint32_t i = 0; i < count; ++i) out += encode_in_form(text.at(i), form, out);
     *out = 0;
     cache->tail = cache->offset + uint32_t(out - start);
     *length = int32_t(out - start);
     return start;
+}
+
+}  // namespace
+
+const uint8_t* to_utf8_cstring_part(Cell* string, int32_t* length, bool lf_to_crlf) {
+    return to_cstring(string, length, lf_to_crlf ? CodeForm::utf8_crlf : CodeForm::utf8);
+}
+
+const uint8_t* to_os_name_cstring(Cell* string, int32_t* length) {
+    return to_cstring(string, length, CodeForm::os_name);
 }
 
 const uint16_t* to_utf16_buffer(Cell* string, int32_t* length, bool lf_to_crlf) {

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <limits>
 
-namespace vek::float_ {
+namespace vek::float_text {
 
 bool pretty_print = true;
 bool full_support = false;
@@ -207,4 +207,4 @@ FloatText format(double value, int32_t mode) {
     return finish(text, layout, mode);
 }
 
-}  // namespace vek::float_
+}  // namespace vek::float_text

@@ -9,7 +9,7 @@
 
 #include "runtime/text/fixed_text.h"
 
-namespace vek::float_ {
+namespace vek::float_text {
 
 // Set from system/options/float: pretty_print from its pretty? field (on at
 // start-up), full_support from its full? field.
@@ -63,4 +63,4 @@ enum FormatMode : int32_t {
 // made once more at the mode's second precision.
 FloatText format(double value, int32_t mode);
 
-}  // namespace vek::float_
+}  // namespace vek::float_text

@@ -67,6 +67,9 @@ uint32_t toggle_case(uint32_t code_point);
 // unit cannot hold widens the buffer. The string's owner is told afterwards.
 void change_case(Cell* value, const Cell* part, bool upper);
 
+// Whether the code point is a surrogate, which well-formed UTF-8 never holds.
+constexpr bool is_surrogate(uint32_t code_point) { return code_point >= 0xD800 && code_point <= 0xDFFF; }
+
 // ---------------------------------------------------------------- decoding
 
 // Table-driven decoding with no end test: the caller guarantees a terminator
@@ -84,10 +87,18 @@ int utf8_lead_length(uint8_t byte);
 
 // count holds the bytes available at p. Returns the code point and sets count
 // to the sequence length, or returns -1 (count unchanged) when the sequence
-// needs more bytes than are available. Overlong forms are accepted; other
-// malformed input raises invalid-utf8 with at most four of the available
-// bytes.
+// needs more bytes than are available. Malformed input (a stray byte, an
+// overlong form, a surrogate, a code point above U+10FFFF, U+FFFE) raises
+// invalid-utf8 with at most four of the available bytes.
 int32_t decode_utf8_char_checked(const uint8_t* p, uint32_t* count);
+
+// A name from the system (a file name) may hold any bytes. Each byte that is
+// not part of well-formed UTF-8 becomes the code point OS_NAME_BYTE_BASE +
+// byte (U+DC80 to U+DCFF, which well-formed UTF-8 never gives), and
+// to_os_name_cstring turns it back into that byte, so the name reaches the
+// same file. Returns a new unit-1 (or wider) buffer's node.
+constexpr uint32_t OS_NAME_BYTE_BASE = 0xDC00;
+Node load_os_name(const uint8_t* bytes, uint32_t length);
 
 // Decodes UTF-8 into the target's buffer (replacing its text, keeping and if
 // need be widening its unit) or into a new unit-1 buffer when target is none;
@@ -118,13 +129,14 @@ void write_unit(std::byte* p, uint32_t unit, uint32_t code_point);
 
 // ---------------------------------------------------------------- encoding
 
-// UTF-8 length of a code point, 1-4; above U+10FFFF raises invalid-char.
+// UTF-8 length of a code point, 1-4; a surrogate or a code point above
+// U+10FFFF raises invalid-char.
 int utf8_char_size(uint32_t code_point);
 // UTF-8 bytes needed for the units from start to end of a string buffer.
 uint32_t utf8_size_of_range(const std::byte* start, const std::byte* end, uint32_t unit);
 
-// Surrogate code points are encoded like any other; above U+10FFFF raises
-// invalid-char.
+// A surrogate code point or one above U+10FFFF raises invalid-char: no
+// well-formed UTF-8 holds it, and text written with it would not read back.
 int encode_utf8_char(uint32_t code_point, uint8_t* destination);
 // Writes at most room bytes: the leading bytes of a sequence that does not fit.
 int encode_utf8_char_bounded(uint32_t code_point, uint8_t* destination, uint32_t room);
@@ -149,6 +161,9 @@ uint32_t string_to_utf8_bounded(const Cell* string, uint8_t* destination, uint32
 const uint8_t* to_utf8_cstring(Cell* string, int32_t* length);
 // With lf_to_crlf each LF is written as CR LF.
 const uint8_t* to_utf8_cstring_part(Cell* string, int32_t* length, bool lf_to_crlf);
+// For the system's calls: a name, each code point of load_os_name's range
+// written as the byte it stands for.
+const uint8_t* to_os_name_cstring(Cell* string, int32_t* length);
 // UTF-16 in host order. nullptr (length 0) when a code point lies above
 // U+10FFFF.
 const uint16_t* to_utf16_buffer(Cell* string, int32_t* length, bool lf_to_crlf);

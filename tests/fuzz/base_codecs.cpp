@@ -9,7 +9,7 @@
 
 #include "runtime/actions/dispatch.h"
 #include "runtime/codecs/base.h"
-#include "runtime/core/datatype.h"
+#include "runtime/core/registry.h"
 #include "runtime/datatypes/string/binary.h"
 #include "runtime/datatypes/string/binary_codecs.h"
 #include "runtime/datatypes/string/buffer.h"

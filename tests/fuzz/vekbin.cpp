@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "runtime/actions/dispatch.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/string/buffer.h"
-#include "runtime/eval/stack.h"
 #include "runtime/gc/collector.h"
 #include "runtime/io/vekbin_format.h"
 #include "runtime/io/vekbin_reader.h"

@@ -26,7 +26,7 @@ endfunction()
 
 expect("an error" "1 / 0" 254 "*** Math Error: attempt to divide by zero\n")
 expect("an error inside a function" "f: func [] [append 1 2] f" 254 "*** Script Error: ")
-expect("a routine that is not registered" "r: boot-routine 'no-such-routine [x]" 254
+expect("a routine that is not registered" "r: boot-routine 'no-such-routine" 254
        "*** Script Error: cannot MAKE routine! from: no-such-routine\n")
 # Nothing catches at the top of a module: these leave as errors too.
 expect("a throw" "throw 1" 254 "*** Throw Error: no catch for throw: 1\n")
@@ -34,7 +34,7 @@ expect("a break" "break" 254 "*** Throw Error: no loop to break\n")
 expect("a return" "return 1" 254 "*** Throw Error: return or exit not in function\n")
 # A throw that no catch point saw coming (the driver's raw-throw routine
 # throws as C++ code would) reaches the entry code.
-expect("an uncaught throw" "raw-throw: boot-routine 'raw-throw [] raw-throw" 95
+expect("an uncaught throw" "raw-throw: boot-routine 'raw-throw raw-throw" 95
        "\n*** Runtime Error 95: no CATCH for THROW\n")
 
 # A boot that succeeds goes on to the console's launcher.

@@ -21,7 +21,7 @@ vek::routine::Arg raw_throw(const vek::routine::Arg*) { vek::machine_throw(vek::
 }  // namespace
 
 int main(int argc, char** argv) {
-    vek::routine::register_fn("raw-throw", raw_throw);
+    vek::routine::register_fn("raw-throw", raw_throw, "");
     std::vector<std::string> texts;
     for (int i = 1; i < argc; i++) {
         std::ifstream in(argv[i], std::ios::binary);

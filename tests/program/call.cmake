@@ -1,6 +1,7 @@
 # call as a whole process sees it: under /console the child shares our
-# standard streams, and an interrupt while a child is waited for ends vek with
-# status 0 only after the child is killed and reaped.
+# standard streams, and an interrupt while a child is waited for ends vek by
+# the interrupt (status 130 to the shell) only after the child is killed and
+# reaped.
 set(generated ${CMAKE_CURRENT_BINARY_DIR}/generated_call)
 file(REMOVE_RECURSE ${generated})
 file(MAKE_DIRECTORY ${generated})
@@ -39,7 +40,26 @@ child=$(cat \"$2\")
 if kill -0 \"$child\" 2>/dev/null; then echo 'child alive'; kill \"$child\"; else echo 'child gone'; fi
 " ${VEK} ${generated}/interrupted.vek ${pid_file}
                 RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
-if(NOT out STREQUAL "status 0\nchild gone\n" OR NOT err STREQUAL "")
-  message(SEND_ERROR "call interrupted: expected status 0 and the child gone, got\n${out}\n"
+if(NOT out STREQUAL "status 130\nchild gone\n" OR NOT err STREQUAL "")
+  message(SEND_ERROR "call interrupted: expected status 130 and the child gone, got\n${out}\n"
+                     "standard error:\n${err}")
+endif()
+
+# A script interrupted while it computes ends by the interrupt too, its
+# output out: "vek job.vek && next-step" does not go on.
+file(WRITE ${generated}/busy.vek "Vek []
+print \"started\"
+forever [x: 1]
+")
+set(busy_out ${generated}/busy.out)
+execute_process(COMMAND sh -c "
+\"$0\" \"$1\" > \"$2\" 2>/dev/null & vek=$!
+tries=0
+while [ ! -s \"$2\" ] && [ $tries -lt 400 ]; do sleep 0.05; tries=$((tries + 1)); done
+kill -INT $vek; wait $vek; echo \"status $?\"; cat \"$2\"
+" ${VEK} ${generated}/busy.vek ${busy_out}
+                RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT out STREQUAL "status 130\nstarted\n" OR NOT err STREQUAL "")
+  message(SEND_ERROR "script interrupted: expected status 130 and its output, got\n${out}\n"
                      "standard error:\n${err}")
 endif()

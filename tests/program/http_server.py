@@ -16,6 +16,7 @@ What it answers, by path:
                    answers "landed"
   /delay/S         the body "late" after S seconds (at most 10)
   /back            the request body sent back
+  /close           no answer: the connection is closed
   /load/png        a PNG image of 2x1 pixels, as image/png; /load/ anything
                    else: "[a b] 3" as text/plain
 """
@@ -89,6 +90,9 @@ class Handler(BaseHTTPRequestHandler):
     def back(self, _):
         self.answer(200, self.request_body(), [("Content-Type", "application/octet-stream")])
 
+    def close(self, _):
+        self.close_connection = True
+
     def load(self, kind):
         if kind == "png":
             self.answer(200, tiny_png(), [("Content-Type", "image/png")])
@@ -96,7 +100,7 @@ class Handler(BaseHTTPRequestHandler):
             self.answer(200, b"[a b] 3", [("Content-Type", "text/plain")])
 
     ROUTES = {"echo": echo, "status": status, "headers": raw_headers, "redirect": redirect,
-              "delay": delay, "back": back, "load": load}
+              "delay": delay, "back": back, "close": close, "load": load}
 
     def serve(self):
         global last_request

@@ -33,9 +33,23 @@ expect("a script that ends in an error" 1
 expect("a file that cannot be read" 1 "*** Access Error: cannot open: %${dir}/missing.vek\n" ""
        ${dir}/missing.vek)
 expect("a directory" 1 "*** Access Error: cannot open: %${dir}\n" "" ${dir})
+# A directory named so that read lists it has no script text either.
+expect("a directory with its slash" 1 "*** Access Error: cannot open: %${dir}/\n" "" ${dir}/)
+expect("the current directory" 1 "*** Access Error: cannot open: %.\n" "" .)
+expect("the parent directory" 1 "*** Access Error: cannot open: %..\n" "" ..)
 file(WRITE ${generated}/system.vek "Vek/System []\nprint \"after\"\n")
 expect("a script for compilation" 1 "*** Error: contains Vek/System code which requires compilation!\n" ""
        ${generated}/system.vek)
+# At the end of standard input, input and ask answer none; an empty line is
+# an empty string.
+file(WRITE ${generated}/lines.txt "a\n\n")
+file(WRITE ${generated}/input.vek "Vek []\nprint mold reduce [input input ask \"q\" input]\n")
+expect("input to the end of standard input" 0 "[\"a\" \"\" none none]\n" ${generated}/lines.txt
+       ${generated}/input.vek)
+
+# An error the script holds as its last value is no failure.
+file(WRITE ${generated}/held.vek "Vek []\nx: try [1 / 0]\n")
+expect("a script whose last value is an error it holds" 0 "" "" ${generated}/held.vek)
 file(WRITE ${generated}/status.vek "Vek []\nquit/return 3\n")
 expect("a script that quits with a status" 3 "" "" ${generated}/status.vek)
 
@@ -46,6 +60,17 @@ expect("--catch after a script" 0 "hello\ntyped\n" ${generated}/typed.txt --catc
 expect("--catch after an error" 0 "before\n*** Math Error: attempt to divide by zero\n" ${generated}/typed.txt
        --catch ${dir}/ends_in_error.vek)
 expect("--catch without a script" 0 "--== Vek " ${generated}/typed.txt --catch)
+# A script's directives are expanded before it runs. One that fails stops
+# the script before it runs: its message, then (halted), and status 1 unless
+# the loop is asked for.
+file(WRITE ${generated}/directives.vek "Vek []\n#macro twice: func [x] [reduce [x x]]\n#if true [print mold [twice 1]]\n")
+expect("a script with directives" 0 "[1 1]\n" "" ${generated}/directives.vek)
+file(WRITE ${generated}/bad_directive.vek "Vek []\nprint \"after\"\n#if true 1\n")
+set(failed_directive "*** Preprocessor Error: Syntax error\n*** Where: #if true 1\n(halted)\n")
+expect("a directive that fails" 1 "${failed_directive}" "" ${generated}/bad_directive.vek)
+expect("--catch after a directive that fails" 0 "${failed_directive}typed\n" ${generated}/typed.txt
+       --catch ${generated}/bad_directive.vek)
+
 # After "--" nothing is an option: "--catch" is the script's name.
 expect("-- ends the options" 1 "*** Access Error: cannot open: %--catch\n" "" -- --catch ${dir}/hello.vek)
 

@@ -1,9 +1,10 @@
 // Drives vek through a pseudo-terminal as a person at a terminal would:
 // types lines with edits, recalls one with Up (in the same run and the
-// next), types wide text, lists a directory, and leaves by Ctrl+D, Ctrl+C or
-// a termination signal. The harness plays the terminal: it
-// answers the cursor-position query. After each session the terminal's
-// settings must be what they were before vek started.
+// next), types wide text, lists a directory, runs the debugger, and leaves by
+// Ctrl+D, Ctrl+C or a termination signal, an input still open too; and
+// answers a script's ask. The harness plays the terminal: it answers the
+// cursor-position query. After each session the terminal's settings must be
+// what they were before vek started.
 //
 // Usage: console_session VEK. Prints "N passed, N failed".
 #include <poll.h>
@@ -28,7 +29,8 @@ constexpr int WAIT_MS = 10000;
 
 class Session {
 public:
-    explicit Session(const char* vek) {
+    // Runs the console, or the script when one is given.
+    explicit Session(const char* vek, const char* script = nullptr) {
         winsize size{};
         size.ws_col = 80;
         size.ws_row = 24;
@@ -39,7 +41,7 @@ public:
         if (pid_ == 0) {
             close(master_);
             login_tty(slave);
-            execl(vek, vek, static_cast<char*>(nullptr));
+            execl(vek, vek, script, static_cast<char*>(nullptr));
             _exit(127);
         }
         close(slave);
@@ -182,6 +184,45 @@ void paste_ahead_and_interrupt(const char* vek) {
     check("pasted lines, then Ctrl+C", ok && exited_cleanly(status) && s.terminal_restored(), s);
 }
 
+// Ctrl+D while a block is still open drops it as Esc does, the console going
+// on; Ctrl+C quits at once, and what was gathered never runs.
+void open_input_dropped_or_quit(const char* vek) {
+    Session s(vek);
+    bool ok = s.started() && s.wait_for(">> ");
+    s.type("x: [\r");
+    ok = ok && s.wait_for("[    ");
+    s.type("\x04");
+    ok = ok && s.wait_for("(escape)") && s.wait_for(">> ");
+    s.type("value? 'x\r");
+    ok = ok && s.wait_for("== false") && s.wait_for(">> ");
+    s.type("print {never\r");
+    ok = ok && s.wait_for("{    ");
+    s.type("\x03");
+    int status = s.wait_exit();
+    bool never_ran = s.screen().find("\r\nnever") == std::string::npos;
+    check("Ctrl+D, then Ctrl+C, with input open", ok && never_ran && exited_cleanly(status) && s.terminal_restored(),
+          s);
+}
+
+// In a script's ask at a terminal Ctrl+D is the end of the input, and
+// Ctrl+C interrupts the script as the signal does.
+void keys_in_a_script(const char* vek, const std::string& home) {
+    std::string script = home + "/ask.vek";
+    FILE* file = std::fopen(script.c_str(), "w");
+    if (!file) return;
+    std::fputs("Vek []\nprint mold ask \"first? \"\nprint mold ask \"second? \"\nprint \"after\"\n", file);
+    std::fclose(file);
+    Session s(vek, script.c_str());
+    bool ok = s.started() && s.wait_for("first? ");
+    s.type("\x04");
+    ok = ok && s.wait_for("none") && s.wait_for("second? ");
+    s.type("\x03");
+    int status = s.wait_exit();
+    bool by_interrupt = status != -1 && WIFSIGNALED(status) && WTERMSIG(status) == SIGINT;
+    bool stopped = s.screen().find("after") == std::string::npos;
+    check("Ctrl+D and Ctrl+C in a script's ask", ok && by_interrupt && stopped && s.terminal_restored(), s);
+}
+
 // A termination signal while a line is edited ends vek by that signal, with
 // the terminal restored; so does a hang-up.
 void ended_by_signal(const char* vek, int signal_number, const char* name) {
@@ -234,6 +275,25 @@ void wide_text_and_shell_commands(const char* vek, const std::string& home) {
     check("wide text, Tab, cd and ls", ok && exited_cleanly(s.wait_exit()) && s.terminal_restored(), s);
 }
 
+// Commands typed at the debugger's prompt leave the history when debug
+// ends: two Ups recall the line typed before debug.
+void debugger_history(const char* vek) {
+    Session s(vek);
+    bool ok = s.started() && s.wait_for(">> ");
+    s.type("1 + 1\r");
+    ok = ok && s.wait_for("== 2") && s.wait_for(">> ");
+    s.type("debug [3 + 4]\r");
+    ok = ok && s.wait_for("debug> ");
+    s.type("s\r");
+    ok = ok && s.wait_for("debug> ");
+    s.type("c\r");
+    ok = ok && s.wait_for(">> ");
+    s.type("\x1b[A\x1b[A\r");
+    ok = ok && s.wait_for("== 2") && s.wait_for(">> ");
+    s.type("\x04");
+    check("debugger commands leave the history", ok && exited_cleanly(s.wait_exit()), s);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -249,7 +309,10 @@ int main(int argc, char** argv) {
     history_across_runs(argv[1]);
     wide_text_and_shell_commands(argv[1], home);
     paste_ahead_and_interrupt(argv[1]);
+    open_input_dropped_or_quit(argv[1]);
+    keys_in_a_script(argv[1], home);
     title_and_completion(argv[1]);
+    debugger_history(argv[1]);
     ended_by_signal(argv[1], SIGTERM, "SIGTERM while editing");
     ended_by_signal(argv[1], SIGHUP, "SIGHUP while editing");
     std::filesystem::remove_all(home);

@@ -37,6 +37,13 @@ struct Case {
     Lines expected;
 };
 
+// What a file gives: its set-up code, which every case runs first, and its
+// cases.
+struct TestFile {
+    Lines setup;
+    std::vector<Case> cases;
+};
+
 struct Outcome {
     Lines output;
     std::string errors;  // what was written to standard error
@@ -51,7 +58,8 @@ constexpr int CASE_SECONDS = 180;
 
 bool starts_with(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 
-bool is_code(const std::string& line) { return starts_with(line, ">>"); }
+bool is_setup(const std::string& line) { return starts_with(line, ">>>"); }
+bool is_code(const std::string& line) { return starts_with(line, ">>") && !is_setup(line); }
 bool is_comment(const std::string& line) { return starts_with(line, ";"); }
 bool is_blank(const std::string& line) { return line.find_first_not_of(" \t") == std::string::npos; }
 
@@ -89,13 +97,23 @@ void write_file(const fs::path& path, const std::string& text) {
 }
 
 // A case's code lines follow one another (comments may come between them);
-// any other line ends them. Text before the first case may only be comments
-// and blank lines, so that a mistyped prompt cannot hide a case.
-bool parse(const Lines& lines, std::vector<Case>& cases, std::string& problem) {
+// any other line ends them. Text before the first case may only be set-up
+// lines, comments and blank lines, so that a mistyped prompt cannot hide a
+// case.
+bool parse(const Lines& lines, TestFile& file, std::string& problem) {
+    std::vector<Case>& cases = file.cases;
     bool in_code = false;
     for (size_t i = 0; i < lines.size(); i++) {
         const std::string& line = lines[i];
         if (is_comment(line)) continue;
+        if (is_setup(line)) {
+            if (!cases.empty()) {
+                problem = "line " + std::to_string(i + 1) + ": set-up lines come before the first case";
+                return false;
+            }
+            file.setup.push_back(line.substr(starts_with(line, ">>> ") ? 4 : 3));
+            continue;
+        }
         if (is_code(line)) {
             if (!in_code) cases.push_back(Case{int(i + 1), {}, {}});
             cases.back().code.push_back(code_text(line));
@@ -117,16 +135,26 @@ bool has_line_starting(const Lines& lines, const char* prefix) {
     return false;
 }
 
+constexpr const char* SETUP_FILE = "setup.vek";
+
 // The script file that vek runs for a case: a header on the first line, so
-// that line numbers are the case's own. When the value is asked for, it is
-// molded after all the output of the code, inside a block so that unset!
-// molds too; only natives are used, so a case that redefines a library word
-// still gets its value shown.
-std::string script_of(const Case& c) {
+// that line numbers are the case's own, and on it the file's set-up when it
+// has one. When the value is asked for, it is molded after all the output of
+// the code, inside a block so that unset! molds too; only natives are used,
+// so a case that redefines a library word still gets its value shown.
+std::string script_of(const Case& c, bool setup) {
     std::string code;
     for (const auto& line : c.code) code += line + "\n";
-    if (!has_line_starting(c.expected, "== ")) return "Vek [] " + code;
-    return "Vek [] print [\"==\" mold/only reduce [(\n" + code + ")]]\n";
+    std::string header = setup ? std::string("Vek [] do %") + SETUP_FILE + " " : "Vek [] ";
+    if (!has_line_starting(c.expected, "== ")) return header + code;
+    return header + "print [\"==\" mold/only reduce [(\n" + code + ")]]\n";
+}
+
+// The set-up as a script of its own, in the directory the cases run in.
+void write_setup(const fs::path& dir, const Lines& setup) {
+    std::string script = "Vek []\n";
+    for (const auto& line : setup) script += line + "\n";
+    write_file(dir / SETUP_FILE, script);
 }
 
 // The environment of the runner with HOME set to the directory.
@@ -258,9 +286,9 @@ int main(int argc, char** argv) {
         std::cout << name << ": no such file\n";
         return 2;
     }
-    std::vector<Case> cases;
+    TestFile tests;
     std::string problem;
-    if (!parse(split_lines(read_file(file)), cases, problem)) {
+    if (!parse(split_lines(read_file(file)), tests, problem)) {
         std::cout << name << ": " << problem << "\n";
         return 2;
     }
@@ -270,14 +298,18 @@ int main(int argc, char** argv) {
             std::cout << "shard " << argv[3] << " of " << argv[4] << ": no such shard\n";
             return 2;
         }
-        cases = shard_of(std::move(cases), shard, count);
+        tests.cases = shard_of(std::move(tests.cases), shard, count);
         label += " (shard " + std::to_string(shard) + " of " + std::to_string(count) + ")";
     }
     fs::path dir = scratch_directory(file.stem().string());
+    fs::path fixtures = file.parent_path() / "fixtures";
+    if (fs::is_directory(fixtures)) fs::copy(fixtures, dir / "fixtures", fs::copy_options::recursive);
+    bool setup = !tests.setup.empty();
+    if (setup) write_setup(dir, tests.setup);
     int failed = 0;
-    for (const auto& c : cases)
-        if (!check(name, c, run(vek, dir, script_of(c)))) failed++;
+    for (const auto& c : tests.cases)
+        if (!check(name, c, run(vek, dir, script_of(c, setup)))) failed++;
     fs::remove_all(dir);
-    std::cout << label << ": " << cases.size() << " cases, " << failed << " failed\n";
-    return failed == 0 && !cases.empty() ? 0 : 1;
+    std::cout << label << ": " << tests.cases.size() << " cases, " << failed << " failed\n";
+    return failed == 0 && !tests.cases.empty() ? 0 : 1;
 }

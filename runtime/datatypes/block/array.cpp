@@ -6,10 +6,10 @@
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/raise.h"
 #include "runtime/core/root.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 #include "runtime/memory/manager.h"
 #include "runtime/tables/cycles.h"
 #include "runtime/tables/hash_table.h"
@@ -55,7 +55,7 @@ Cell* frames_scratch = nullptr;
 // A new block made by make_at_star, written at the parent's tail or into the
 // scratch cell.
 Cell* make_into(const Cell* parent, Cell** scratch, int32_t capacity, bool heap) {
-    Cell made{TYPE_UNSET, 0, 0, 0};
+    Cell made = blank_cell(TYPE_UNSET);
     make_at_star(&made, capacity, heap);
     Cell* cell = parent ? block::alloc_tail(parent) : scratch_cell(scratch);
     return copy_cell(&made, cell);

@@ -3,14 +3,16 @@
 #include <algorithm>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
+#include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/internal.h"
 #include "runtime/datatypes/container/vector.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/typeset.h"
-#include "runtime/eval/stack.h"
 #include "runtime/lexer/lexer.h"
 #include "runtime/tables/cycles.h"
 
@@ -18,20 +20,18 @@ namespace vek::block {
 
 namespace {
 
-// The codes under which values of different lengths are simply unequal.
-bool equality_op(int32_t op) { return op <= 2 || op == 10 || op == 11 || op == 12; }
-
 [[noreturn]] void bad_make_arg(uint32_t type, const Cell* spec_value) {
-    Cell datatype{TYPE_DATATYPE, type, 0, 0};
+    Cell datatype = datatype::cell(type);
     fire(err::script::bad_make_arg, &datatype, spec_value);
 }
 
-// Blocks made from objects and maps wait for those datatypes.
-bool made_from_missing_type(uint32_t type) {
-    return type == TYPE_OBJECT || type == TYPE_MAP;
+// The block of set-words and values that reflect gives as an object's or a
+// map's body: a new block, so the result shares nothing with the value.
+Cell* body_of(Cell* result, const Cell* spec_value, uint32_t type) {
+    *result = *spec_value;
+    actions::reflect(result, fixed_words::symbol(fixed_words::Sym::body));
+    return set_type(result, type);
 }
-
-[[noreturn]] void not_done() { fire(err::internal::not_done); }
 
 // Whether the text written so far ends a line or a column, so that the next
 // formed value needs no space before it.
@@ -52,17 +52,18 @@ namespace {
 
 // make: a block, paren, hash or path spec gives a shallow copy of its cells
 // from the head; an integer! or float! (truncated; out of 32 bits: script
-// out-of-range) an empty block of that capacity, below 1 giving 1; anything
-// else raises script bad-make-arg. make and to write the new value into the
-// result cell, with the type asked for, and return it.
+// out-of-range) an empty block of that capacity, below 1 giving 1; an
+// object! or map! its body; anything else raises script bad-make-arg. make
+// and to write the new value into the result cell, with the type asked for,
+// and return it.
 Cell* make(Cell* result, const Cell* spec_value, uint32_t type) {
     uint32_t spec_type = cell_type(spec_value);
-    if (is_any_block(spec_type) || spec_type == TYPE_VECTOR) return convert(result, spec_value, type);
+    if (is_any_block(spec_type) || spec_type == TYPE_VECTOR || spec_type == TYPE_OBJECT || spec_type == TYPE_MAP)
+        return convert(result, spec_value, type);
     if (spec_type == TYPE_INTEGER || spec_type == TYPE_FLOAT) {
         int32_t capacity = integer::from_number_arg(spec_value);
         return set_type(make_at(make_unset(result), capacity), type);
     }
-    if (made_from_missing_type(spec_type)) not_done();
     bad_make_arg(type, spec_value);
 }
 
@@ -70,7 +71,7 @@ Cell* make(Cell* result, const Cell* spec_value, uint32_t type) {
 
 Cell* convert(Cell* result, const Cell* spec_value, uint32_t type) {
     uint32_t spec_type = cell_type(spec_value);
-    if (made_from_missing_type(spec_type)) not_done();
+    if (spec_type == TYPE_OBJECT || spec_type == TYPE_MAP) return body_of(result, spec_value, type);
     if (spec_type == TYPE_STRING) {
         lexer::scan_string(result, spec_value, -1, {.wrap = true}, nullptr, nullptr);
         return set_type(result, type);
@@ -158,12 +159,13 @@ void mold_each(const Cell* value, text::Sink& out, bool only) {
 namespace {
 
 // Values of different types are not comparable (-2), except a path! and a
-// lit-path! under the equality codes 10 and 11.
+// lit-path! under the equality modes of hash tables (COMP_SYMBOL_EQUAL and
+// COMP_NAME_EQUAL).
 int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     uint32_t type1 = cell_type(value1);
     uint32_t type2 = cell_type(value2);
     bool paths = (type1 == TYPE_PATH || type1 == TYPE_LIT_PATH) && (type2 == TYPE_PATH || type2 == TYPE_LIT_PATH);
-    if (type1 != type2 && !((op == 10 || op == 11) && paths)) return -2;
+    if (type1 != type2 && !((op == COMP_SYMBOL_EQUAL || op == COMP_NAME_EQUAL) && paths)) return -2;
     return compare_each(value1, value2, op);
 }
 
@@ -180,7 +182,7 @@ int32_t compare_each(const Cell* value1, const Cell* value2, int32_t op) {
     if (cycles::find(node1)) return cycles::find(node2) ? 0 : -1;
     uint32_t length1 = length_from_head(value1);
     uint32_t length2 = length_from_head(value2);
-    if (length1 != length2 && equality_op(op)) return 1;
+    if (length1 != length2 && is_equality(op)) return 1;
 
     cycles::Scope guard(node1);
     cycles::push(node2);
@@ -202,7 +204,7 @@ int32_t compare_each(const Cell* value1, const Cell* value2, int32_t op) {
 // ---------------------------------------------------------------- registration
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_BLOCK, Row()
         .set<SLOT_MAKE>(make)
         .inherit<SLOT_RANDOM>()

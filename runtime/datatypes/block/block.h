@@ -15,7 +15,8 @@ namespace vek::block {
 // block!'s to, which the path kinds fall back on; written into the result
 // cell, with the type asked for, and returned.
 // to: block, paren, hash and path specs give a shallow copy, a typeset! the
-// block of its datatype names, any other value a block holding that value.
+// block of its datatype names, an object! or map! its body (set-words and
+// values), any other value a block holding that value.
 Cell* convert(Cell* result, const Cell* spec, uint32_t type);
 // Shared with the path kinds: a new block holding a copy of the value (its
 // new-line flag cleared), and the block pushed on the stack moved into the

@@ -4,14 +4,15 @@
 #include <cstring>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/block/internal.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/series/actions.h"
 #include "runtime/datatypes/series/ranges.h"
 #include "runtime/datatypes/typeset.h"
-#include "runtime/eval/stack.h"
 #include "runtime/memory/manager.h"
 #include "runtime/tables/cycles.h"
 #include "runtime/tables/hash_table.h"
@@ -37,8 +38,6 @@ bool matches_types(const Cell* types, uint32_t type) {
     if (cell_type(types) == TYPE_TYPESET) return typeset::contains(types, type);
     return datatype::id(types) == type;
 }
-
-[[noreturn]] void no_memory() { fire(err::internal::no_memory); }
 
 // The byte size of count cells added to used bytes, or no-memory past 32 bits.
 uint32_t grown_size(uint32_t used_bytes, uint64_t count) {

@@ -3,8 +3,9 @@
 #include <algorithm>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
+#include "runtime/core/registry.h"
 #include "runtime/datatypes/block/array.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/series/actions.h"
 #include "runtime/datatypes/series/ranges.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
+#include "runtime/core/registry.h"
 #include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/block/internal.h"
 #include "runtime/datatypes/number/integer.h"
@@ -90,7 +90,7 @@ void trim(Cell* series, const actions::TrimArgs& args) {
 
 // A random order would leave the index behind: hash! has no random.
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_HASH, Row::inheriting()
         .set<SLOT_MAKE>(make)
         .omit<SLOT_RANDOM>()

@@ -136,8 +136,6 @@ Cell* sort(Cell* series, const actions::SortArgs& args);
 // has one; a series held inside an owner carries the owner's record itself,
 // so notify, which says that the parent lies inside an owner, adds nothing
 // here. grandparent, previous, index, get and last mean nothing to blocks.
-Cell* eval_path(Cell* parent, const Cell* element, const Cell* value, const Cell* path,
-                const Cell* grandparent, const Cell* previous, int32_t index, bool case_sensitive,
-                bool get, bool last, bool notify);
+Cell* eval_path(Cell* parent, const Cell* element, const actions::PathArgs& args);
 
 }  // namespace vek::block

@@ -1,9 +1,9 @@
 #include "runtime/datatypes/block/paren.h"
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/block.h"
-#include "runtime/eval/stack.h"
 #include "runtime/tables/cycles.h"
 
 namespace vek::paren {
@@ -24,7 +24,7 @@ void mold(const Cell* value, text::Sink& out, bool only) {
 
 // Everything but trim comes from block!.
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_PAREN, Row::inheriting()
         .set<SLOT_MOLD>(mold)
         .omit<SLOT_TRIM>());

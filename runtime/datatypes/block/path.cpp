@@ -1,17 +1,17 @@
 #include "runtime/datatypes/block/path.h"
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/block.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/number/integer.h"
-#include "runtime/eval/stack.h"
 #include "runtime/tables/cycles.h"
 
 namespace vek {
 
 namespace {
-
 
 Cell* push_as(Cell* block, uint32_t type) { return stack::push(set_type(block, type)); }
 
@@ -65,7 +65,7 @@ Cell* make(Cell* result, const Cell* spec_value, uint32_t type) {
         int32_t capacity = capacity_of(spec_value);
         return set_type(block::make_at(make_unset(result), capacity), type);
     }
-    Cell datatype{TYPE_DATATYPE, type, 0, 0};
+    Cell datatype = datatype::cell(type);
     fire(err::script::bad_make_arg, &datatype, spec_value);
 }
 
@@ -85,7 +85,7 @@ void mold(const Cell* value, text::Sink& out, bool only) { write_steps(value, ou
 }  // namespace
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     // path!: its own make, to, form and mold; copy is block!'s (inherited);
     // random, sort and trim make no sense for a path.
     register_type(TYPE_PATH, Row::inheriting()
@@ -151,7 +151,7 @@ namespace {
 // The path kinds take everything from path! but their mold, which adds their
 // mark.
 void register_kinds() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_LIT_PATH, Row::inheriting().set<SLOT_MOLD>(lit_path::mold));
     register_type(TYPE_SET_PATH, Row::inheriting().set<SLOT_MOLD>(set_path::mold));
     register_type(TYPE_GET_PATH, Row::inheriting().set<SLOT_MOLD>(get_path::mold));

@@ -51,10 +51,9 @@ Cell* set(Cell* parent, const Cell* element, const Cell* value, const Cell* path
 
 }  // namespace
 
-Cell* eval_path(Cell* parent, const Cell* element, const Cell* value, const Cell* path,
-                const Cell*, const Cell*, int32_t, bool case_sensitive, bool, bool, bool) {
-    if (value) return set(parent, element, value, path, case_sensitive);
-    return get(parent, element, case_sensitive);
+Cell* eval_path(Cell* parent, const Cell* element, const actions::PathArgs& args) {
+    if (args.value) return set(parent, element, args.value, args.path, args.case_sensitive);
+    return get(parent, element, args.case_sensitive);
 }
 
 }  // namespace vek::block

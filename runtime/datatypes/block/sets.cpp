@@ -4,9 +4,9 @@
 
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/series/ranges.h"
-#include "runtime/eval/stack.h"
 #include "runtime/tables/hash_table.h"
 
 namespace vek::block {

@@ -6,6 +6,7 @@
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/block/internal.h"
 #include "runtime/datatypes/logic.h"
@@ -13,7 +14,7 @@
 #include "runtime/datatypes/series/actions.h"
 #include "runtime/datatypes/series/ranges.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/eval/stack.h"
+#include "runtime/memory/series.h"
 #include "runtime/tables/sort.h"
 
 namespace vek::block {
@@ -144,7 +145,7 @@ void sort_by_function(const Cell* series, uint32_t range, uint32_t size, const C
     uint32_t length = buffer->length();
     Cell* saved_top = stack::top;
     Node copy = series::copy_part(series_node(series), series_index(series), range);
-    *stack::push_cell() = Cell{TYPE_BLOCK, 0, uint32_t(copy), 0};
+    *stack::push_cell() = series_cell(TYPE_BLOCK, copy);
     Cell* base = node_buffer(copy)->cells();
     FunctionComparator extra{comparator, reverse};
     uint32_t count = range / size;

@@ -1,7 +1,7 @@
 #include "runtime/datatypes/callable/action.h"
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
+#include "runtime/core/registry.h"
 #include "runtime/datatypes/callable/native.h"
 
 namespace vek::action {
@@ -25,7 +25,7 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
 }  // namespace
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_ACTION, Row()
         .inherit<SLOT_MAKE>()
         .inherit<SLOT_REFLECT>()

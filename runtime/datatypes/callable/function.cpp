@@ -3,9 +3,10 @@
 #include "runtime/datatypes/callable/function.h"
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
@@ -13,7 +14,6 @@
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 #include "runtime/tables/cycles.h"
 
 namespace vek::function {
@@ -323,8 +323,7 @@ Node make_value(const Cell* spec_in, const Cell* body_in, Node context, uint32_t
     block::make_at(&internal, INTERNAL_SIZE);
     bool made_here = context == Node::none;
     if (made_here) context = context::make_from_spec(&spec_value, true, false, context::KIND_FUNCTION);
-    Cell function{TYPE_FUNCTION | flags, uint32_t(context), uint32_t(series_node(&spec_value)),
-                  uint32_t(series_node(&internal))};
+    Cell function = cell(TYPE_FUNCTION | flags, context, series_node(&spec_value), series_node(&internal));
     stack::push(&function);
     *context::owner_of(context) = function;
     if (has_body) {
@@ -415,7 +414,7 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
 }  // namespace
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_FUNCTION, Row()
         .set<SLOT_MAKE>(make)
         .set<SLOT_REFLECT>(reflect)

@@ -19,6 +19,12 @@
 
 namespace vek::function {
 
+// A function! cell: header 24 with the spec's flags, the context, the spec
+// block's node and the internal block's node.
+constexpr Cell cell(uint32_t header, Node context, Node spec, Node internal) {
+    return Cell{header, uint32_t(context), uint32_t(spec), uint32_t(internal)};
+}
+
 // The internal block.
 constexpr uint32_t INTERNAL_BODY = 0;        // deep copy of the body, or none!
 constexpr uint32_t INTERNAL_ARGS_CACHE = 1;  // unset! until the evaluator fills it

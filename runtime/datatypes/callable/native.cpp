@@ -2,24 +2,25 @@
 #include "runtime/datatypes/callable/native.h"
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/callable/action.h"
 #include "runtime/datatypes/callable/function.h"
 #include "runtime/datatypes/callable/op.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
-#include "runtime/eval/stack.h"
 
 namespace vek::native {
 
 namespace {
 
 [[noreturn]] void bad_make_arg(uint32_t type, const Cell* spec) {
-    Cell datatype{TYPE_DATATYPE, type, 0, 0};
+    Cell datatype = datatype::cell(type);
     fire(err::script::bad_make_arg, &datatype, spec);
 }
 
@@ -43,8 +44,7 @@ Cell* push_made(uint32_t type, const Cell* interface, uint32_t code) {
     Node context = context::make_from_spec(&whole, true, false, context::KIND_FUNCTION);
     Cell internal;
     block::make_at(&internal, INTERNAL_SIZE);
-    Cell context_ref{TYPE_CONTEXT | context::ON_STACK | (context::KIND_FUNCTION << context::KIND_SHIFT),
-                     uint32_t(context), 0, 0};
+    Cell context_ref = context::function_reference(context);
     block::rs_append(&internal, &context_ref);
     Cell cache;
     block::rs_append(&internal, make_unset(&cache));
@@ -140,7 +140,7 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
 }  // namespace
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_NATIVE, Row()
         .set<SLOT_MAKE>(make)
         .set<SLOT_REFLECT>(reflect)

@@ -1,15 +1,16 @@
 #include "runtime/datatypes/callable/op.h"
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/callable/callable.h"
 #include "runtime/datatypes/callable/native.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/eval/stack.h"
 
 namespace vek::op {
 
@@ -61,7 +62,7 @@ bool valid_spec(Node spec_value) {
 Cell* make_from(Cell* result, const Cell* source) {
     uint32_t type = cell_type(source);
     if (!is_callable(type)) {
-        Cell datatype{TYPE_DATATYPE, type, 0, 0};
+        Cell datatype = datatype::cell(type);
         fire(err::script::invalid_type, &datatype);
     }
     if (!valid_spec(callable::spec_node(source))) fire(err::script::bad_op_spec);
@@ -107,7 +108,7 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
 }  // namespace
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_OP, Row()
         .set<SLOT_MAKE>(make)
         .inherit<SLOT_REFLECT>()

@@ -3,12 +3,14 @@
 #include <array>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/callable/function.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/float.h"
@@ -17,7 +19,6 @@
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 
 namespace vek::routine {
 
@@ -26,17 +27,18 @@ namespace {
 struct Entry {
     std::string_view name;
     Fn fn;
+    std::string_view spec;
 };
 
 // Entry i holds index i + 1. Plain C++ data: nothing here for the collector.
 constexpr uint32_t CAPACITY = 256;
-std::array<Entry, CAPACITY> registry;
+std::array<Entry, CAPACITY> entries;
 uint32_t registered = 0;
 
 constexpr uint32_t MAX_ARITY = ARITY_MASK >> ARITY_SHIFT;
 
 [[noreturn]] void bad_name(const Cell* name) {
-    Cell datatype{TYPE_DATATYPE, TYPE_ROUTINE, 0, 0};
+    Cell datatype = datatype::cell(TYPE_ROUTINE);
     fire(err::script::bad_make_arg, &datatype, name);
 }
 
@@ -55,7 +57,7 @@ uint32_t routine_arg_type(const Cell* types, const Cell* argument, const Cell* w
                                                     : cell_type(declared) == TYPE_DATATYPE &&
                                                           datatype::id(declared) == cell_type(argument);
     if (!fits) {
-        Cell datatype{TYPE_DATATYPE, cell_type(argument), 0, 0};
+        Cell datatype = datatype::cell(cell_type(argument));
         Cell name = *word;
         name.header = TYPE_WORD;
         fire(err::script::expect_arg, stack::current_function_word(), &datatype, &name);
@@ -126,24 +128,33 @@ void call(const Cell* called) {
     *base = result;
 }
 
-
-uint32_t register_fn(std::string_view name, Fn fn) {
+uint32_t register_fn(std::string_view name, Fn fn, std::string_view spec) {
     if (uint32_t index = find(name)) {
-        registry[index - 1].fn = fn;
+        entries[index - 1].fn = fn;
+        entries[index - 1].spec = spec;
         return index;
     }
     if (registered == CAPACITY) fire(err::internal::limit_hit);
-    registry[registered] = Entry{name, fn};
+    entries[registered] = Entry{name, fn, spec};
     return ++registered;
 }
 
 uint32_t find(std::string_view name) {
     for (uint32_t i = 0; i < registered; i++)
-        if (registry[i].name == name) return i + 1;
+        if (entries[i].name == name) return i + 1;
     return 0;
 }
 
-Fn at(uint32_t index) { return registry[index - 1].fn; }
+uint32_t named(const Cell* name) {
+    if (!is_word_kind(cell_type(name))) bad_name(name);
+    uint32_t code = find(symbol::get_c_string(word::symbol(name)));
+    if (code == 0) bad_name(name);
+    return code;
+}
+
+Fn at(uint32_t index) { return entries[index - 1].fn; }
+
+std::string_view spec_text(uint32_t index) { return entries[index - 1].spec; }
 
 uint32_t index(const Cell* routine) {
     return uint32_t(integer::get(function::internal(routine) + function::INTERNAL_CODE));
@@ -184,9 +195,7 @@ Cell* make_value(const Cell* spec_in, const Cell* body_in, uint32_t code, int32_
 
 Cell* declare(const Cell* spec_value, const Cell* name, int32_t return_type, bool cells) {
     if (!boot_phase) fire(err::internal::routines);
-    if (!is_all_word(cell_type(name)) || cell_type(name) == TYPE_ISSUE) bad_name(name);
-    uint32_t code = find(symbol::get_c_string(word::symbol(name)));
-    if (code == 0) bad_name(name);
+    uint32_t code = named(name);
     function::validate_spec(spec_value);
     return make_value(spec_value, nullptr, code, return_type, cells);
 }
@@ -211,7 +220,7 @@ void mold(const Cell* value, text::Sink& out, bool) {
 }  // namespace
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_ROUTINE, Row()
         .inherit<SLOT_REFLECT>()
         .set<SLOT_FORM>(form)

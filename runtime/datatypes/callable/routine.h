@@ -8,8 +8,8 @@
 // the routine stores it there), the maker's integer (the declared return
 // type: below 1 none, 4 logic!, 11 integer!, 12 float!).
 //
-// The library declares each routine, while booting only, with its spec and
-// the name it was registered under.
+// The library declares each routine, while booting only, by the name it was
+// registered under; the spec comes with the registration.
 #pragma once
 
 #include <cstdint>
@@ -35,14 +35,22 @@ using Fn = Arg (*)(const Arg* args);
 
 // ---------------------------------------------------------------- registry
 
-// Registers the function under the name (static storage) and answers its
-// 1-based index; a name registered again keeps its first index and takes
-// the new function.
-uint32_t register_fn(std::string_view name, Fn fn);
+// Registers the function under the name with the source text of its spec
+// block, without the brackets (both of static storage), and answers its
+// 1-based index; a name registered again keeps its first index and takes the
+// new function and spec. The library's routines are the rows of
+// runtime/natives/routines.def.
+uint32_t register_fn(std::string_view name, Fn fn, std::string_view spec);
 // The index of the name, 0 when it is not registered.
 uint32_t find(std::string_view name);
+// The index of the routine registered under the name a word of any kind
+// holds; raises script bad-make-arg with routine! and the name when it is no
+// such word or not registered.
+uint32_t named(const Cell* name);
 // The function at a valid index.
 Fn at(uint32_t index);
+// The spec text registered with the routine at a valid index.
+std::string_view spec_text(uint32_t index);
 
 // ---------------------------------------------------------------- values
 
@@ -65,8 +73,7 @@ Cell* make_value(const Cell* spec, const Cell* body, uint32_t code, int32_t extr
 // The boot-time constructor: the routine registered under the name (a word
 // of any kind), made with the spec (validated as a function's) and pushed.
 // Outside the boot phase (core/system.h) it raises internal routines; a
-// name that is no word or not registered raises script bad-make-arg with
-// routine! and the name.
+// name that is no word or not registered raises as named does.
 Cell* declare(const Cell* spec, const Cell* name, int32_t return_type, bool cells);
 
 // Runs a routine! whose arguments are on the stack, in the native frame the

@@ -5,9 +5,10 @@
 #include <cstdlib>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/none.h"
@@ -17,9 +18,8 @@
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
-#include "runtime/io/random.h"
 #include "runtime/memory/series.h"
+#include "runtime/tables/random.h"
 
 namespace vek::date {
 
@@ -597,18 +597,17 @@ Cell* pick(Cell* date, int32_t, const Cell* index) {
 }
 
 // Reads a field, or sets it in the date in place and answers the value set.
-Cell* eval_path(Cell* parent, const Cell* element, const Cell* value, const Cell* path, const Cell*,
-                const Cell*, int32_t, bool, bool, bool, bool) {
-    int32_t field = field_of_element(path, element);
-    if (!value) return field_at(stack::push_cell(), parent, field);
-    set_field(parent, field, value);
-    return const_cast<Cell*>(value);
+Cell* eval_path(Cell* parent, const Cell* element, const actions::PathArgs& args) {
+    int32_t field = field_of_element(args.path, element);
+    if (!args.value) return field_at(stack::push_cell(), parent, field);
+    set_field(parent, field, args.value);
+    return const_cast<Cell*>(args.value);
 }
 
 }  // namespace
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_DATE, Row()
         .set<SLOT_MAKE>(make)
         .set<SLOT_RANDOM>(random)

@@ -22,6 +22,13 @@
 
 namespace vek::date {
 
+// A date! of the packed date and the seconds of its time.
+inline Cell cell(uint32_t packed, double seconds) {
+    Cell made{TYPE_DATE, packed, 0, 0};
+    cell_set_f64(&made, seconds);
+    return made;
+}
+
 constexpr uint32_t TIME_FLAG = 1u << 16;
 constexpr uint32_t ZONE_BITS = 0x7Fu;
 constexpr uint32_t ZONE_WEST = 1u << 6;

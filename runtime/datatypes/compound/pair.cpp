@@ -4,9 +4,10 @@
 #include <cstdio>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/compound/point.h"
 #include "runtime/datatypes/none.h"
@@ -14,10 +15,9 @@
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
-#include "runtime/io/random.h"
 #include "runtime/lexer/lexer.h"
 #include "runtime/memory/series.h"
+#include "runtime/tables/random.h"
 
 namespace vek::pair {
 
@@ -52,10 +52,11 @@ using integer::raise_invalid_type;
 }
 
 // The float truncated toward zero; script out-of-range with the culprit when
-// that leaves the integers.
+// that leaves the integers. Truncated first, so that 2147483647.5 still fits.
 int32_t cut(double value, const Cell* culprit) {
-    if (integer::float_out_of_range(value)) fire(err::script::out_of_range, culprit);
-    return int32_t(value);
+    double whole = std::trunc(value);
+    if (integer::float_out_of_range(whole)) fire(err::script::out_of_range, culprit);
+    return int32_t(whole);
 }
 
 // A coordinate from a block: an integer!, or a float! truncated toward zero.
@@ -155,12 +156,11 @@ int32_t path_coordinate(const Cell* element, const Cell* path) {
 // A set changes the parent cell, the path walker's copy of the pair: the
 // walker stores it back into what held it, which tells that holder's
 // handlers and owners.
-Cell* eval_path(Cell* parent, const Cell* element, const Cell* value, const Cell* path, const Cell*, const Cell*,
-                int32_t, bool, bool, bool, bool) {
-    int32_t which = path_coordinate(element, path);
-    if (value == nullptr) return integer::make_at(parent, coordinate(parent, which));
-    if (cell_type(value) != TYPE_INTEGER) raise_invalid_type(cell_type(value));
-    return with_coordinate(parent, which, integer::get(value));
+Cell* eval_path(Cell* parent, const Cell* element, const actions::PathArgs& args) {
+    int32_t which = path_coordinate(element, args.path);
+    if (args.value == nullptr) return integer::make_at(parent, coordinate(parent, which));
+    if (cell_type(args.value) != TYPE_INTEGER) raise_invalid_type(cell_type(args.value));
+    return with_coordinate(parent, which, integer::get(args.value));
 }
 
 // An integer 1 or 2, true for x and false for y, or the words x and y.
@@ -280,7 +280,7 @@ Cell* negate(Cell* value) { return make_at(value, wrapping_negate(x(value)), wra
 // result (a float scale) is truncated back toward zero, math overflow when
 // it does not fit.
 int32_t round_coordinate(int32_t n, const Cell* scale, const actions::RoundArgs& args) {
-    auto integer_round = reinterpret_cast<actions::RoundFn>(datatype::action(TYPE_INTEGER, datatype::SLOT_ROUND));
+    auto integer_round = reinterpret_cast<actions::RoundFn>(registry::action(TYPE_INTEGER, registry::SLOT_ROUND));
     Cell value{};
     integer::make_at(&value, n);
     actions::RoundArgs coordinate_args = args;
@@ -314,7 +314,7 @@ Cell* round(Cell* value, const actions::RoundArgs& args) {
 }  // namespace
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_PAIR, Row()
         .set<SLOT_MAKE>(make)
         .set<SLOT_RANDOM>(random)

@@ -5,20 +5,20 @@
 #include <utility>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/compound/pair.h"
 #include "runtime/datatypes/number/float.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
-#include "runtime/io/random.h"
 #include "runtime/lexer/lexer.h"
 #include "runtime/memory/series.h"
 #include "runtime/tables/murmur.h"
+#include "runtime/tables/random.h"
 #include "runtime/text/float_text.h"
 
 namespace vek {
@@ -50,7 +50,7 @@ void form_point(const Cell* value, uint32_t axes, text::Sink& out) {
     out.append("(");
     for (uint32_t i = 0; i < axes; i++) {
         if (i != 0) out.append(", ");
-        out.append(float_::format(c[i], float_::FORMAT_COORDINATE).c_str());
+        out.append(float_text::format(c[i], float_text::FORMAT_COORDINATE).c_str());
     }
     out.append(")");
 }
@@ -165,10 +165,8 @@ Cell* random_point(Cell* value, bool seed, bool secure, bool) {
 
 // The float kernel on one pair of coordinates, widened to float64.
 float combine(float a, double b, int32_t op) {
-    Cell left{TYPE_FLOAT, 0, 0, 0};
-    Cell right{TYPE_FLOAT, 0, 0, 0};
-    float_::set(&left, double(a));
-    float_::set(&right, b);
+    Cell left = float_::cell(double(a));
+    Cell right = float_::cell(b);
     return float(float_::get(float_::math_op(&left, &right, op)));
 }
 
@@ -257,13 +255,12 @@ template <uint32_t axes>
 Cell* round(Cell* value, const actions::RoundArgs& args) {
     if (args.scale != nullptr && cell_type(args.scale) == TYPE_MONEY)
         integer::raise_not_related(stack::current_function_word(), TYPE_MONEY);
-    auto round_float = reinterpret_cast<actions::RoundFn>(datatype::action(TYPE_FLOAT, datatype::SLOT_ROUND));
+    auto round_float = reinterpret_cast<actions::RoundFn>(registry::action(TYPE_FLOAT, registry::SLOT_ROUND));
     std::array<Cell, 3> scales{};
     if (args.scale != nullptr) scales = scales_of(args.scale, axes);
     Coordinates c = coordinates_of(value, axes);
     for (uint32_t i = 0; i < axes; i++) {
-        Cell coordinate{TYPE_FLOAT, 0, 0, 0};
-        float_::set(&coordinate, double(c[i]));
+        Cell coordinate = float_::cell(double(c[i]));
         actions::RoundArgs each{.scale = args.scale != nullptr ? &scales[i] : nullptr, .mode = args.mode};
         Cell* rounded = round_float(&coordinate, each);
         c[i] = cell_type(rounded) == TYPE_INTEGER ? float(integer::get(rounded)) : float(float_::get(rounded));
@@ -298,18 +295,17 @@ uint32_t axis_of_element(const Cell* element, const Cell* path, uint32_t axes) {
 // Reads a coordinate, or sets it in the walker's copy of the point (which
 // the walker stores back into its holder) and answers the value set.
 template <uint32_t axes>
-Cell* eval_path(Cell* parent, const Cell* element, const Cell* value, const Cell* path, const Cell*,
-                const Cell*, int32_t, bool, bool, bool, bool) {
-    uint32_t axis = axis_of_element(element, path, axes);
+Cell* eval_path(Cell* parent, const Cell* element, const actions::PathArgs& args) {
+    uint32_t axis = axis_of_element(element, args.path, axes);
     Coordinates c = coordinates_of(parent, axes);
-    if (value == nullptr) return float_::push(double(c[axis - 1]));
-    switch (cell_type(value)) {
-    case TYPE_INTEGER: c[axis - 1] = float(integer::get(value)); break;
-    case TYPE_FLOAT: c[axis - 1] = float(float_::get(value)); break;
-    default: integer::raise_invalid_type(cell_type(value));
+    if (args.value == nullptr) return float_::push(double(c[axis - 1]));
+    switch (cell_type(args.value)) {
+    case TYPE_INTEGER: c[axis - 1] = float(integer::get(args.value)); break;
+    case TYPE_FLOAT: c[axis - 1] = float(float_::get(args.value)); break;
+    default: integer::raise_invalid_type(cell_type(args.value));
     }
     write_coordinates(parent, axes, c);
-    return const_cast<Cell*>(value);
+    return const_cast<Cell*>(args.value);
 }
 
 // A coordinate by number or word: another number raises out-of-range, an
@@ -371,7 +367,7 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
 }  // namespace
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_POINT2D, Row()
         .set<SLOT_MAKE>(make<2>)
         .set<SLOT_RANDOM>(random_point<2>)
@@ -419,7 +415,7 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
 }  // namespace
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_POINT3D, Row()
         .set<SLOT_MAKE>(make<3>)
         .set<SLOT_RANDOM>(random_point<3>)

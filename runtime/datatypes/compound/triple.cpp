@@ -2,13 +2,13 @@
 #include "runtime/datatypes/compound/triple.h"
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
+#include "runtime/core/registry.h"
 #include "runtime/datatypes/number/integer.h"
 
 namespace vek::triple {
 
 Cell* make_at(Cell* cell, int32_t first, int32_t second, int32_t third) {
-    *cell = Cell{TYPE_TRIPLE, uint32_t(first), uint32_t(second), uint32_t(third)};
+    *cell = triple::cell(first, second, third);
     return cell;
 }
 
@@ -29,7 +29,7 @@ void mold(const Cell* triple, text::Sink& out, bool) { form(triple, out); }
 }  // namespace
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_TRIPLE, Row()
         .set<SLOT_FORM>(form)
         .set<SLOT_MOLD>(mold));

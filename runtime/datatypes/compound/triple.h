@@ -10,6 +10,11 @@
 
 namespace vek::triple {
 
+// A triple! of the three numbers.
+constexpr Cell cell(int32_t first, int32_t second, int32_t third) {
+    return Cell{TYPE_TRIPLE, uint32_t(first), uint32_t(second), uint32_t(third)};
+}
+
 // Value n, 1 to 3.
 inline int32_t get(const Cell* triple, int n) {
     VEK_CHECK_LAYOUT(triple, type_in<TYPE_TRIPLE>);

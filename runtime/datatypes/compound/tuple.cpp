@@ -6,9 +6,10 @@
 #include <cstring>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/char.h"
 #include "runtime/datatypes/number/float.h"
@@ -16,9 +17,8 @@
 #include "runtime/datatypes/string/binary.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
-#include "runtime/io/random.h"
 #include "runtime/lexer/lexer.h"
+#include "runtime/tables/random.h"
 
 namespace vek::tuple {
 
@@ -331,12 +331,11 @@ void set_byte(Cell* tuple, uint32_t i, const Cell* value) {
 
 // Reads a byte, or sets it in the tuple in place (the path walker stores the
 // tuple back into what held it) and answers the value set.
-Cell* eval_path(Cell* parent, const Cell* element, const Cell* value, const Cell*, const Cell*,
-                const Cell*, int32_t, bool, bool, bool, bool) {
+Cell* eval_path(Cell* parent, const Cell* element, const actions::PathArgs& args) {
     if (cell_type(element) != TYPE_INTEGER) integer::raise_invalid_type(cell_type(element));
-    if (!value) return pick(parent, 0, element);
-    set_byte(parent, position(parent, element), value);
-    return const_cast<Cell*>(value);
+    if (!args.value) return pick(parent, 0, element);
+    set_byte(parent, position(parent, element), args.value);
+    return const_cast<Cell*>(args.value);
 }
 
 void swap_records(unsigned char* bytes, uint32_t a, uint32_t b, uint32_t record) {
@@ -375,7 +374,7 @@ void reverse(Cell* value, const Cell* part, const Cell* skip) {
 }  // namespace
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_TUPLE, Row()
         .set<SLOT_MAKE>(to)
         .set<SLOT_RANDOM>(random)

@@ -12,9 +12,9 @@
 #include <cstring>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/float.h"
@@ -481,20 +481,21 @@ void remove(Cell* bitset, const Cell* part, const Cell*) {
 }
 
 // bits/65 and bits/#"A" pick the bit; bits/65: value pokes it.
-Cell* eval_path(Cell* parent, const Cell* element, const Cell* value, const Cell*, const Cell*, const Cell*,
-                int32_t, bool, bool, bool, bool) {
+Cell* eval_path(Cell* parent, const Cell* element, const actions::PathArgs& args) {
     if (!is_range_end(cell_type(element))) {
         Cell datatype = integer::datatype_value(cell_type(element));
         fire(err::script::invalid_type, &datatype);
     }
-    if (value == nullptr) return pick(parent, 0, element);
+    if (args.value == nullptr) return pick(parent, 0, element);
     Cell bitset = *parent;
-    return poke(&bitset, 0, const_cast<Cell*>(value), element);  // poke only reads the value
+    return poke(&bitset, 0, const_cast<Cell*>(args.value), element);  // poke only reads the value
 }
 
 /* }====== */
 
 }  // namespace
+
+bool has_member(Node bits, int64_t bit) { return test_range(bits, bit, bit); }
 
 Cell* set_operation(Cell* set1, const Cell* set2, SetOp op) {
     if (cell_type(set2) != TYPE_BITSET) {
@@ -512,7 +513,7 @@ Cell* set_operation(Cell* set1, const Cell* set2, SetOp op) {
 }
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_BITSET, Row()
         .set<SLOT_MAKE>(make)
         .set<SLOT_REFLECT>(series::reflect_owned)

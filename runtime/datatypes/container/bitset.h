@@ -38,6 +38,10 @@ inline bool complemented(const Cell* bitset) {
     return (node_buffer(bits_node(bitset))->flags & string::BITSET_COMPLEMENTED) != 0;
 }
 
+// Whether the bit is a member: a stored bit as it is stored, a bit beyond
+// them (or a negative one) as the complemented flag says.
+bool has_member(Node bits, int64_t bit);
+
 // The set operations of the and~, or~ and xor~ actions and of the set
 // natives.
 enum class SetOp { or_, and_, xor_, union_, intersect, exclude, difference };

@@ -9,16 +9,17 @@
 #include <algorithm>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/block/edit.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
-#include "runtime/eval/stack.h"
 #include "runtime/memory/manager.h"
 #include "runtime/memory/series.h"
 #include "runtime/tables/cycles.h"
@@ -37,8 +38,8 @@ bool live(const Cell* pair) { return pair[1].header != 0; }
 
 // The keys a caller may look up are compared as the table compares them.
 int lookup_op(bool case_sensitive, bool same) {
-    if (same) return hash_table::OP_SAME;
-    return case_sensitive ? hash_table::OP_STRICT_EQUAL : hash_table::OP_EQUAL;
+    if (same) return COMP_SAME;
+    return case_sensitive ? COMP_STRICT_EQUAL : COMP_EQUAL;
 }
 
 // The index of the key's entry in the entry block, live or removed, or -1.
@@ -149,7 +150,7 @@ void normalize_key(Cell* key, const Cell* named) {
         return;
     }
     if (valid_key_type(type)) return;
-    Cell datatype{TYPE_DATATYPE, type, 0, 0};
+    Cell datatype = datatype::cell(type);
     fire(err::script::invalid_path, named, &datatype);
 }
 
@@ -213,7 +214,7 @@ namespace {
 // ---------------------------------------------------------------- make and to
 
 [[noreturn]] void bad_to_arg(const Cell* spec_value) {
-    Cell datatype{TYPE_DATATYPE, TYPE_MAP, 0, 0};
+    Cell datatype = datatype::cell(TYPE_MAP);
     fire(err::script::bad_to_arg, &datatype, spec_value);
 }
 
@@ -322,13 +323,12 @@ void mold(const Cell* value, text::Sink& out, bool only) {
 // ---------------------------------------------------------------- paths and keyed actions
 
 // m/key reads the key's value, none when it is missing; m/key: value sets it.
-Cell* eval_path(Cell* parent, const Cell* element, const Cell* value, const Cell* path, const Cell*,
-                const Cell*, int32_t, bool case_sensitive, bool, bool, bool) {
-    if (value) {
-        set_entry(parent, element, value, case_sensitive, path ? path : &none::constant);
-        return const_cast<Cell*>(value);
+Cell* eval_path(Cell* parent, const Cell* element, const actions::PathArgs& args) {
+    if (args.value) {
+        set_entry(parent, element, args.value, args.case_sensitive, args.path ? args.path : &none::constant);
+        return const_cast<Cell*>(args.value);
     }
-    int64_t index = live_entry_index(parent, element, lookup_op(case_sensitive, false));
+    int64_t index = live_entry_index(parent, element, lookup_op(args.case_sensitive, false));
     if (index < 0) return &none::constant;
     return entry_cells(series_node(parent)) + index + 1;
 }
@@ -354,7 +354,7 @@ Cell* find(Cell* map, const Cell* key, const actions::FindArgs& args) {
 // Only remove/key applies to a map; the key is matched as written.
 void remove(Cell* map, const Cell*, const Cell* key) {
     if (key == nullptr) fire(err::script::missing_arg);
-    int64_t index = live_entry_index(map, key, hash_table::OP_STRICT_EQUAL);
+    int64_t index = live_entry_index(map, key, COMP_STRICT_EQUAL);
     if (index >= 0) hash_table::remove_cell(table(map), entry_cells(series_node(map)) + index);
 }
 
@@ -390,7 +390,7 @@ Cell* copy(Cell* value, Cell* result, const Cell*, bool deep, const Cell* types)
     cycles::Scope guard;
     if (deep) cycles::enter_copy(from);
     Node entries = series::copy_part(from, 0, entry_cell_count(from));
-    *result = Cell{TYPE_BLOCK, 0, uint32_t(entries), 0};
+    *result = series_cell(TYPE_BLOCK, entries);
     Node index = hash_table::copy(table(&source), entries);
     set_type(result, TYPE_MAP);
     set_table(result, index);
@@ -400,11 +400,6 @@ Cell* copy(Cell* value, Cell* result, const Cell*, bool deep, const Cell* types)
 }
 
 // ---------------------------------------------------------------- compare
-
-bool equality_op(int32_t op) {
-    return op == actions::COMP_EQUAL || op == actions::COMP_NOT_EQUAL || op == actions::COMP_STRICT_EQUAL ||
-           op == actions::COMP_SAME || op == actions::COMP_FIND;
-}
 
 // Whether some live entry of the other map whose key equals the key (any
 // letter case) holds a value equal to the value.
@@ -421,7 +416,7 @@ bool has_equal_entry(const Cell* other, const Cell* key, const Cell* value) {
 }
 
 bool has_strictly_equal_entry(const Cell* other, const Cell* key, const Cell* value) {
-    int64_t index = live_entry_index(other, key, hash_table::OP_STRICT_EQUAL);
+    int64_t index = live_entry_index(other, key, COMP_STRICT_EQUAL);
     if (index < 0) return false;
     Cell other_value = entry_cells(series_node(other))[index + 1];
     return actions::compare_values(value, &other_value, actions::COMP_STRICT_EQUAL) == 0;
@@ -452,7 +447,7 @@ int32_t compare(const Cell* map1, const Cell* map2, int32_t op) {
     Node node2 = series_node(map2);
     if (op == actions::COMP_SORT || op == actions::COMP_CASE_SORT)
         return node1 < node2 ? -1 : node1 > node2 ? 1 : 0;
-    if (!equality_op(op)) return -2;
+    if (!is_equality(op)) return -2;
     if (node1 == node2) return 0;
     if (op == actions::COMP_SAME) return 1;
     if (cycles::find(node1)) return cycles::find(node2) ? 0 : 1;
@@ -464,7 +459,7 @@ int32_t compare(const Cell* map1, const Cell* map2, int32_t op) {
 }  // namespace
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_MAP, Row()
         .set<SLOT_MAKE>(make)
         .set<SLOT_REFLECT>(reflect)

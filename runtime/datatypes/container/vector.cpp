@@ -7,12 +7,11 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
-#include <vector>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/char.h"
 #include "runtime/datatypes/none.h"
@@ -25,7 +24,6 @@
 #include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 #include "runtime/memory/manager.h"
 #include "runtime/text/float_text.h"
 
@@ -42,8 +40,6 @@ uint32_t length_from_head(const Cell* vector) {
     uint32_t total = buffer_of(vector)->length();
     return series_index(vector) < total ? total - series_index(vector) : 0;
 }
-
-[[noreturn]] void no_memory() { fire(err::internal::no_memory); }
 
 // count x unit bytes, raising no-memory past what a buffer can hold.
 uint32_t checked_bytes(uint64_t count, uint32_t unit) {
@@ -138,7 +134,7 @@ void open_gap(const Cell* vector, uint32_t index, uint32_t count) {
 Cell* make_at(Cell* cell, uint32_t count, uint32_t type, uint32_t unit) {
     checked_bytes(count, unit);
     Node node = memory::alloc_series(std::max(count, 1u), unit, 0);
-    *cell = Cell{TYPE_VECTOR, 0, uint32_t(node), type};
+    *cell = vector::cell(node, type);
     return cell;
 }
 
@@ -228,7 +224,7 @@ namespace {
 uint32_t named_element_type(const Cell* word) {
     uint32_t symbol = symbol::resolve(word::symbol(word));
     for (uint32_t type : {TYPE_CHAR, TYPE_INTEGER, TYPE_FLOAT, TYPE_PERCENT})
-        if (symbol == symbol::resolve(datatype::name_table[type].word)) return type;
+        if (symbol == symbol::resolve(registry::name_table[type].word)) return type;
     return 0;
 }
 
@@ -300,13 +296,20 @@ Plan plan_from_block(const Cell* spec_value) {
     return plan_untyped(spec_value, items, length);
 }
 
-Plan plan_from(const Cell* spec_value) {
+// A number is a count of zeros: of integers at 32 bits, or made from a
+// vector the prototype's element type and unit, so that a vector made from
+// a model keeps what its elements are.
+Plan plan_from(const Cell* prototype, const Cell* spec_value) {
     switch (cell_type(spec_value)) {
     case TYPE_INTEGER:
     case TYPE_FLOAT: {
         Plan plan;
         plan.count = integer::from_number_arg(spec_value);
         plan.counted = true;
+        if (cell_type(prototype) == TYPE_VECTOR) {
+            plan.type = element_type(prototype);
+            plan.unit = unit_of(prototype);
+        }
         return plan;
     }
     case TYPE_BLOCK: return plan_from_block(spec_value);
@@ -316,7 +319,7 @@ Plan plan_from(const Cell* spec_value) {
 
 // Values at least as many as the count, and a count below 1, fill nothing.
 Cell* make(Cell* result, const Cell* spec_value, uint32_t) {
-    Plan plan = plan_from(spec_value);
+    Plan plan = plan_from(result, spec_value);
     uint32_t value_count = has_values(plan) ? block::length_from_head(&plan.values) : 0;
     bool fill = plan.counted && plan.count >= 1 && plan.count > value_count;
     uint64_t room = fill ? uint64_t(plan.count) : std::max(value_count, 1u);
@@ -351,13 +354,13 @@ void write_element(const Cell* vector, uint32_t index, text::Sink& out, bool quo
     }
     case TYPE_INTEGER: out.append(integer::to_decimal_text(integer_at(vector, index)).c_str()); return;
     case TYPE_FLOAT: {
-        auto mode = unit == 8 ? float_::FORMAT_FLOAT64 : float_::FORMAT_FLOAT32;
-        out.append(float_::format(float_at(vector, index), mode).c_str());
+        auto mode = unit == 8 ? float_text::FORMAT_FLOAT64 : float_text::FORMAT_FLOAT32;
+        out.append(float_text::format(float_at(vector, index), mode).c_str());
         return;
     }
     default: {
-        auto mode = unit == 8 ? float_::FORMAT_PERCENT64 : float_::FORMAT_PERCENT32;
-        out.append(float_::format(float_at(vector, index) * 100.0, mode).c_str());
+        auto mode = unit == 8 ? float_text::FORMAT_PERCENT64 : float_text::FORMAT_PERCENT32;
+        out.append(float_text::format(float_at(vector, index) * 100.0, mode).c_str());
         return;
     }
     }
@@ -386,7 +389,7 @@ void mold(const Cell* value, text::Sink& out, bool only) {
     if (length_from_head(&held) > 0 && unit_of(&held) == default_unit(type)) {
         write_elements(&held, out, true);
     } else {
-        const char* name = datatype::name_table[type].name;
+        const char* name = registry::name_table[type].name;
         out.append(name);
         out.append(" ");
         out.append(integer::to_decimal_text(int32_t(unit_of(&held) * 8)).c_str());
@@ -403,11 +406,6 @@ void mold(const Cell* value, text::Sink& out, bool only) {
 
 namespace {
 
-bool equality_op(int32_t op) {
-    return op == actions::COMP_EQUAL || op == actions::COMP_NOT_EQUAL || op == actions::COMP_STRICT_EQUAL ||
-           op == actions::COMP_FIND;
-}
-
 int32_t order_elements(const Cell* a, uint32_t i, const Cell* b, uint32_t j) {
     if (holds_floats(element_type(a))) {
         double x = float_at(a, i), y = float_at(b, j);
@@ -422,10 +420,10 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     if (element_type(value1) != element_type(value2)) fire(err::script::not_same_type);
     bool same = series_node(value1) == series_node(value2) && series_index(value1) == series_index(value2);
     if (op == actions::COMP_SAME) return same ? 0 : -1;
-    if (same && equality_op(op)) return 0;
+    if (same && is_equality(op)) return 0;
     uint32_t count1 = length_from_head(value1);
     uint32_t count2 = length_from_head(value2);
-    if (count1 != count2 && equality_op(op)) return 1;
+    if (count1 != count2 && is_equality(op)) return 1;
     uint32_t shorter = std::min(count1, count2);
     for (uint32_t k = 0; k < shorter; k++) {
         int32_t order = order_elements(value1, series_index(value1) + k, value2, series_index(value2) + k);
@@ -517,13 +515,15 @@ bool neutral(int32_t op, double scalar) {
 
 // Each element from the head combined with the scalar, in place: a float
 // vector takes it as a double (a percent by its fraction), an integer or
-// char vector as an integer truncated toward zero.
+// char vector as an integer truncated toward zero. A char! scalar counts as
+// its code point, a time! as its seconds.
 Cell* combine_scalar(Cell* vector, const Cell* scalar, int32_t op) {
     uint32_t type = element_type(vector);
     check_float_op(type, op);
     bool floats = holds_floats(type);
-    double as_float = cell_type(scalar) == TYPE_INTEGER ? integer::get(scalar) : float_::get(scalar);
-    int32_t as_integer = cell_type(scalar) == TYPE_INTEGER ? integer::get(scalar) : integer::truncate(as_float);
+    bool whole = cell_type(scalar) == TYPE_INTEGER || cell_type(scalar) == TYPE_CHAR;
+    double as_float = whole ? integer::get(scalar) : float_::get(scalar);
+    int32_t as_integer = whole ? integer::get(scalar) : integer::truncate(as_float);
     if (neutral(op, floats ? as_float : as_integer)) return vector;
     if (!floats && as_integer == 0 && (op == OP_DIVIDE || op == OP_REMAINDER)) fire(err::math::zero_divide);
     SeriesBuffer* buffer = buffer_of(vector);
@@ -549,6 +549,14 @@ Cell* arithmetic(Cell* value1, Cell* value2) {
 }
 
 }  // namespace
+
+Cell* scalar_on_left(Cell* number, const Cell* vector, int32_t op) {
+    if (op == OP_SUBTRACT || op == OP_DIVIDE || op == OP_REMAINDER)
+        integer::raise_not_related(integer::op_word(op), cell_type(number));
+    Cell scalar = *number;
+    *number = *vector;
+    return combine_scalar(number, &scalar, op);
+}
 
 // ---------------------------------------------------------------- append, insert and change
 
@@ -649,7 +657,7 @@ void change(Cell* series, Cell* value, int32_t part, bool only, int32_t dup) {
 
 }  // namespace
 
-// ---------------------------------------------------------------- find, select and sort
+// ---------------------------------------------------------------- find and select
 
 namespace {
 
@@ -702,43 +710,12 @@ Cell* select(Cell* series, const Cell* value, const actions::SelectArgs& args) {
     return get_element(series, uint32_t(index + 1), series);
 }
 
-// Reads count elements from first, orders them and writes them back.
-template <class T, class Read, class Write>
-void sort_run(const Cell* vector, uint32_t first, uint32_t count, bool descending, Read read, Write write) {
-    std::vector<T> values(count);  // numbers only: nothing here for the collector
-    for (uint32_t i = 0; i < count; i++) values[i] = read(vector, first + i);
-    if (descending)
-        std::stable_sort(values.begin(), values.end(), std::greater<T>());
-    else
-        std::stable_sort(values.begin(), values.end());
-    SeriesBuffer* buffer = buffer_of(vector);
-    for (uint32_t i = 0; i < count; i++) write(buffer->at(first + i), buffer->unit(), values[i]);
-}
-
-// Elements ordered by value from the head (/part: that many; /reverse:
-// descending). Records (/skip) and comparators (/compare) are not taken.
-Cell* sort(Cell* series, const actions::SortArgs& args) {
-    if (args.skip || args.comparator) fire(err::internal::not_done);
-    uint32_t head = series::clamped_head(series);
-    int64_t count = buffer_of(series)->length() - head;
-    if (args.part) count = std::clamp<int64_t>(series::part_count(series, args.part), 0, count);
-    if (count < 2) return series;
-    bool told = series::notify_before(series, series::Edit::sort, nullptr, int32_t(head), int32_t(count));
-    if (told) count = std::min<int64_t>(count, length_from_head(series));
-    if (holds_floats(element_type(series)))
-        sort_run<double>(series, head, uint32_t(count), args.reverse, float_at, write_float);
-    else
-        sort_run<int32_t>(series, head, uint32_t(count), args.reverse, integer_at, write_integer);
-    if (told) series::notify_after(series, series::Edit::sort, nullptr, int32_t(head), int32_t(count));
-    return series;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------- registration
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_VECTOR, Row()
         .set<SLOT_MAKE>(make)
         .inherit<SLOT_RANDOM>()
@@ -765,7 +742,7 @@ void init() {
         .inherit_range<SLOT_LENGTH_Q, SLOT_POKE>()
         .inherit_range<SLOT_REMOVE, SLOT_REVERSE>()
         .set<SLOT_SELECT>(select)
-        .set<SLOT_SORT>(sort)
+        .inherit<SLOT_SORT>()
         .inherit<SLOT_SKIP>()
         .inherit_range<SLOT_TAIL, SLOT_TAKE>()
         .inherit<SLOT_MODIFY>());

@@ -18,10 +18,19 @@
 
 namespace vek::vector {
 
+// A vector! over the node's element buffer, at its head, of the element type.
+inline Cell cell(Node node, uint32_t element_type) { return Cell{TYPE_VECTOR, 0, uint32_t(node), element_type}; }
+
 // Word 3: the datatype id of the elements.
 inline uint32_t element_type(const Cell* vector) {
     VEK_CHECK_LAYOUT(vector, type_in<TYPE_VECTOR>);
     return vector->data3;
+}
+
+// A vector! cell of the same element type over another buffer of elements,
+// from its first one.
+inline Cell over(const Cell* vector, Node elements) {
+    return Cell{TYPE_VECTOR, 0, uint32_t(elements), element_type(vector)};
 }
 
 // The unit that an element type takes when the make block gives no bit size.
@@ -57,6 +66,14 @@ void insert_value(const Cell* vector, uint32_t index, const Cell* value);
 // append_value for each value of the block from its head; all are checked
 // before any is appended.
 void append_block(const Cell* vector, const Cell* block);
+// number op vector, for an integer!, char!, float!, percent! or time! on
+// the left (op an integer::MathOp): the vector's element-wise arithmetic
+// with the number, done in place as for vector op number, and the vector
+// left in the number's cell. subtract, divide and remainder, whose order
+// matters, raise script not-related with the action's word and the
+// number's datatype.
+Cell* scalar_on_left(Cell* number, const Cell* vector, int32_t op);
+
 // A new block! in the cell of the elements from the head, each a value of
 // the element type. Returns the cell.
 Cell* to_block(const Cell* vector, Cell* cell);

@@ -26,8 +26,6 @@ namespace {
 using fixed_words::Sym;
 using fixed_words::Word;
 
-[[noreturn]] void not_done() { fire(err::internal::not_done); }
-
 // ---------------------------------------------------------------- data views
 
 uint32_t bytes_per_pixel(DataMode mode) { return mode == ALPHA ? 1 : mode == RGB ? 3 : 4; }
@@ -213,15 +211,14 @@ bool foreach_next(const Cell* words, Cell* image, uint32_t count) {
 
 // An integer! or pair! selector picks or pokes a pixel; the words size, rgb,
 // alpha and argb read (or write, but size) the whole image.
-Cell* eval_path(Cell* parent, const Cell* element, const Cell* value, const Cell* path, const Cell*, const Cell*,
-                int32_t, bool, bool, bool, bool) {
+Cell* eval_path(Cell* parent, const Cell* element, const actions::PathArgs& args) {
     switch (cell_type(element)) {
     case TYPE_INTEGER:
     case TYPE_PAIR:
-        if (value) return poke(parent, 0, const_cast<Cell*>(value), element);
+        if (args.value) return poke(parent, 0, const_cast<Cell*>(args.value), element);
         return pick(parent, 0, element);
-    case TYPE_WORD: return word_selector(parent, element, value, path);
-    default: invalid_path(path, element);
+    case TYPE_WORD: return word_selector(parent, element, args.value, args.path);
+    default: invalid_path(args.path, element);
     }
 }
 

@@ -7,18 +7,25 @@
 #include <vector>
 
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/image/internal.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/binary.h"
 #include "runtime/datatypes/string/file_path.h"
-#include "runtime/eval/stack.h"
 
 namespace vek::image {
 
 namespace {
 
 [[noreturn]] void bad_media() { fire(err::access::bad_media); }
+
+// A file that did not decode: its pixels that could not be allocated are
+// no-memory, anything else about it bad-media.
+[[noreturn]] void refuse(const Decoding& decoded) {
+    if (decoded.no_memory) fire(err::internal::no_memory);
+    bad_media();
+}
 
 // The whole file, or nothing when it cannot be read.
 bool read_whole_file(const char* path, std::vector<uint8_t>& out) {
@@ -57,7 +64,7 @@ Cell* from_binary(const Cell* binary) {
     std::vector<uint8_t> bytes(first, first + binary::rs_length(binary));
     Decoding decoded = decode_bytes(bytes);
     if (!decoded.known) return stack::push(&none::constant);
-    if (decoded.node == Node::none) bad_media();
+    if (decoded.node == Node::none) refuse(decoded);
     return make_at(stack::push_cell(), decoded.node);
 }
 
@@ -68,7 +75,7 @@ Cell* load_file(const Cell* file) {
     if (!read_whole_file(path.c_str(), bytes)) fire(err::access::cannot_open, &held);
     Decoding decoded = decode_bytes(bytes);
     if (!decoded.known) fire(err::access::cannot_open, &held);
-    if (decoded.node == Node::none) bad_media();
+    if (decoded.node == Node::none) refuse(decoded);
     return make_at(stack::push_cell(), decoded.node);
 }
 

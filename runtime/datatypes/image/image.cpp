@@ -6,15 +6,15 @@
 #include <cstring>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/compound/pair.h"
 #include "runtime/datatypes/compound/tuple.h"
 #include "runtime/datatypes/image/internal.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/integer.h"
-#include "runtime/eval/stack.h"
 #include "runtime/tables/ownership.h"
 
 namespace vek::image {
@@ -23,7 +23,7 @@ namespace vek::image {
 
 Cell* make_at(Cell* cell, Node node, uint32_t size) {
     if (node != Node::none) size = node_size(node);
-    *cell = Cell{TYPE_IMAGE, 0, 0, 0};
+    *cell = blank_cell(TYPE_IMAGE);
     set_series_node(cell, node);
     set_series_extra(cell, size);
     return cell;
@@ -64,7 +64,7 @@ void set_pixel(const Cell* image, uint32_t index, uint32_t pixel) { pixels_of(no
 Cell* tuple_of(uint32_t pixel, Cell* cell) {
     const uint8_t bytes[4] = {uint8_t(red_of(pixel)), uint8_t(green_of(pixel)), uint8_t(blue_of(pixel)),
                               uint8_t(255 - alpha_of(pixel))};
-    *cell = Cell{TYPE_TUPLE, 0, 0, 0};
+    *cell = blank_cell(TYPE_TUPLE);
     return tuple::make_at(cell, bytes, 4);
 }
 
@@ -171,7 +171,7 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
 
 void init() {
     init_layer();
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_IMAGE, Row()
         .set<SLOT_MAKE>(make)
         .set<SLOT_TO>(to)

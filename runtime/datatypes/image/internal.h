@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "runtime/actions/dispatch.h"
 #include "runtime/core/cell.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/datatypes/image/image.h"
@@ -66,8 +67,7 @@ void form(const Cell* value, text::Sink& out);
 void mold(const Cell* value, text::Sink& out, bool only);
 
 // access.cpp
-Cell* eval_path(Cell* parent, const Cell* element, const Cell* value, const Cell* path, const Cell* grandparent,
-                const Cell* previous, int32_t index, bool case_sensitive, bool get, bool last, bool notify);
+Cell* eval_path(Cell* parent, const Cell* element, const actions::PathArgs& args);
 Cell* pick(Cell* series, int32_t index, const Cell* index_cell);
 Cell* poke(Cell* series, int32_t index, Cell* value, const Cell* index_cell);
 void change(Cell* series, Cell* value, int32_t part, bool only, int32_t dup);

@@ -162,7 +162,8 @@ Decoding decode_bytes(std::span<const uint8_t> bytes) {
     Decoding result;
     result.known = codec::sniff(bytes).has_value();
     if (!result.known) return result;
-    codec::Decoded decoded = codec::decode(bytes, MAX_PIXELS);
+    codec::Decoded decoded = codec::decode(bytes, codec::DECODE_PIXEL_BUDGET);
+    result.no_memory = decoded.status == codec::Status::no_memory;
     const codec::Bitmap& bitmap = decoded.bitmap;
     bool usable = decoded.status == codec::Status::ok && bitmap.width > 0 && bitmap.height > 0 &&
                   fits(bitmap.width, bitmap.height) && bitmap.pixels.size() == size_t(bitmap.width) * bitmap.height;

@@ -13,19 +13,19 @@
 //
 // Also here, the operations on whole blocks that the datatype builds on:
 // filling a new block, copying a rectangle, scaling, and the codecs'
-// decoding and encoding (platform/image/codec.h).
+// decoding and encoding (runtime/codecs/image.h).
 #pragma once
 
 #include <cstdint>
 #include <span>
 #include <vector>
 
-#include "platform/image/codec.h"
+#include "runtime/codecs/image.h"
 #include "runtime/memory/series.h"
 
 namespace vek::image {
 
-namespace codec = platform::image;
+namespace codec = codecs::image;
 
 // ---------------------------------------------------------------- sizes
 
@@ -78,10 +78,11 @@ struct Decoding {
     Node node = Node::none;
     uint32_t size = 0;                    // the packed size when node is set
     bool known = false;                   // the bytes start with a known signature
+    bool no_memory = false;               // without node: the pixels could not be allocated
 };
 // Decodes the first frame the bytes hold. Bytes with no known signature give
-// known false; known bytes that do not decode, or decode to more than the
-// sizes allow, no node.
+// known false; known bytes that do not decode, or decode to more pixels than
+// codec::DECODE_PIXEL_BUDGET, no node.
 Decoding decode_bytes(std::span<const uint8_t> bytes);
 // Encodes the node's pixels in the format into out; false when the encoder
 // fails.

@@ -19,8 +19,6 @@ namespace vek::image {
 
 namespace {
 
-[[noreturn]] void not_done() { fire(err::internal::not_done); }
-
 // ---------------------------------------------------------------- make
 
 // What the block given to make asks for: the size, then a colour, or the

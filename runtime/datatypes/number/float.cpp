@@ -6,20 +6,21 @@
 #include <limits>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/char.h"
 #include "runtime/datatypes/compound/tuple.h"
+#include "runtime/datatypes/container/vector.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/number/money.h"
 #include "runtime/datatypes/object/error.h"
 #include "runtime/datatypes/string/binary.h"
 #include "runtime/datatypes/string/buffer.h"
-#include "runtime/eval/stack.h"
-#include "runtime/io/random.h"
 #include "runtime/lexer/lexer.h"
 #include "runtime/memory/series.h"
+#include "runtime/tables/random.h"
 #include "runtime/text/float_text.h"
 #include "runtime/text/to_number.h"
 
@@ -30,16 +31,10 @@ namespace {
 constexpr double EPSILON = std::numeric_limits<double>::epsilon();
 constexpr double LARGEST = std::numeric_limits<double>::max();
 
-// The actions' names, indexed by integer::MathOp (add to remainder).
-constexpr const char* OP_WORDS[] = {"add", "subtract", "multiply", "divide", "remainder"};
-
 using integer::datatype_value;
 using integer::raise_bad_to_arg;
 using integer::raise_invalid_type;
 using integer::raise_not_related;
-
-// vector!'s kernel takes no number on its left yet.
-[[noreturn]] void handed_over() { fire(err::internal::not_done); }
 
 // ---------------------------------------------------------------- arithmetic
 
@@ -57,13 +52,12 @@ double number_of(const Cell* value) {
 // The right operands the float kernel takes itself; every other one raises.
 void check_right_operand(uint32_t left, uint32_t right, int32_t op) {
     switch (right) {
-    case TYPE_VECTOR: handed_over();
     case TYPE_PAIR:
     case TYPE_POINT2D:
     case TYPE_POINT3D:
         if (left == TYPE_TIME) raise_invalid_type(right);
         // Only the operations whose order does not matter can be handed over.
-        if (op != integer::OP_ADD && op != integer::OP_MULTIPLY) raise_not_related(OP_WORDS[op], right);
+        if (op != integer::OP_ADD && op != integer::OP_MULTIPLY) raise_not_related(integer::op_word(op), right);
         return;
     case TYPE_CHAR:
         if (left == TYPE_TIME || left == TYPE_PERCENT) raise_invalid_type(right);
@@ -104,8 +98,8 @@ double compute(double a, double b, int32_t op) {
 Cell* swapped_math(Cell* value1, const Cell* value2, int32_t op) {
     Cell number = *value1;
     copy_cell(value2, value1);
-    auto slot = op == integer::OP_ADD ? datatype::SLOT_ADD : datatype::SLOT_MULTIPLY;
-    return reinterpret_cast<actions::ArithmeticFn>(datatype::action(cell_type(value1), slot))(value1, &number);
+    auto slot = op == integer::OP_ADD ? registry::SLOT_ADD : registry::SLOT_MULTIPLY;
+    return reinterpret_cast<actions::ArithmeticFn>(registry::action(cell_type(value1), slot))(value1, &number);
 }
 
 // time! wins over every other type; a percent! keeps its type only with a
@@ -117,7 +111,6 @@ uint32_t result_type(uint32_t left, uint32_t right) {
 }
 
 // ---------------------------------------------------------------- make and to
-
 
 // [mantissa exponent]: mantissa x 10 ^ exponent, the exponent truncated. A
 // negative exponent divides, so that [3 -1] gives exactly 0.3.
@@ -306,6 +299,7 @@ Cell* math_op(Cell* value1, const Cell* value2, int32_t op) {
     uint32_t right = cell_type(value2);
     if (right == TYPE_MONEY) return money::math_op(value1, value2, op);
     if (right == TYPE_TUPLE) return tuple::math_op(value1, value2, op);
+    if (right == TYPE_VECTOR) return vector::scalar_on_left(value1, value2, op);
     check_right_operand(left, right, op);
     if (right == TYPE_PAIR || right == TYPE_POINT2D || right == TYPE_POINT3D) return swapped_math(value1, value2, op);
     double result = compute(number_of(value1), number_of(value2), op);
@@ -337,10 +331,10 @@ Cell* random(Cell* value, bool seed, bool secure, bool) {
     return value;
 }
 
-void form(const Cell* value, text::Sink& out) { out.append(format(get(value), FORMAT_FLOAT64).c_str()); }
+void form(const Cell* value, text::Sink& out) { out.append(float_text::format(get(value), float_text::FORMAT_FLOAT64).c_str()); }
 
 void mold(const Cell* value, text::Sink& out, bool) {
-    out.append(float_to_text(get(value), 0, true).c_str());
+    out.append(float_text::float_to_text(get(value), 0, true).c_str());
 }
 
 int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
@@ -421,7 +415,7 @@ bool odd(const Cell* value) { return !even(value); }
 }  // namespace
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_FLOAT, Row()
         .set<SLOT_MAKE>(make)
         .set<SLOT_RANDOM>(random)

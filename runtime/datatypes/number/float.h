@@ -26,6 +26,13 @@
 
 namespace vek::float_ {
 
+// A float! of the value.
+inline Cell cell(double value) {
+    Cell made = blank_cell(TYPE_FLOAT);
+    cell_set_f64(&made, value);
+    return made;
+}
+
 // Writes a float! (the cell's flags kept) and returns the cell.
 Cell* make_at(Cell* cell, double value);
 // A new float! appended at the block's tail.

@@ -5,9 +5,11 @@
 #include <cstring>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/quit.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/compound/date.h"
+#include "runtime/datatypes/container/vector.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/number/float.h"
 #include "runtime/datatypes/number/money.h"
@@ -16,9 +18,8 @@
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
-#include "runtime/io/random.h"
 #include "runtime/memory/series.h"
+#include "runtime/tables/random.h"
 #include "runtime/text/to_number.h"
 
 namespace vek::integer {
@@ -42,9 +43,9 @@ constexpr OpInfo OPS[] = {
 
 // Another datatype's implementation of a slot. Datatypes whose modules are
 // not built yet register no entries: reaching one is not done yet.
-datatype::ActionFn entry_of(uint32_t type, uint32_t slot) {
-    datatype::ActionFn entry = datatype::action(type, slot);
-    if (!datatype::implemented(entry)) fire(err::internal::not_done);
+registry::ActionFn entry_of(uint32_t type, uint32_t slot) {
+    registry::ActionFn entry = registry::action(type, slot);
+    if (!registry::implemented(entry)) fire(err::internal::not_done);
     return entry;
 }
 
@@ -66,7 +67,7 @@ Cell* swapped_subtract(Cell* value1, Cell* value2) {
     Cell number = *value1;
     uint32_t type = cell_type(value2);
     copy_cell(value2, value1);
-    reinterpret_cast<NegateFn>(entry_of(type, datatype::SLOT_NEGATE))(value1);
+    reinterpret_cast<NegateFn>(entry_of(type, registry::SLOT_NEGATE))(value1);
     return call_math(type, OP_ADD, value1, &number);
 }
 
@@ -79,17 +80,14 @@ Cell* math(int32_t op, Cell* value1, Cell* value2) {
     case TYPE_FLOAT:
     case TYPE_PERCENT:
     case TYPE_TIME:
-        // The float kernel takes an integer on the left as its float.
-        return call_math(TYPE_FLOAT, op, value1, value2);
+        // The float kernel takes an integer on the left as its float, and
+        // refuses the bitwise operations.
+        return float_::math_op(value1, value2, op);
     case TYPE_MONEY:
         // money! has no bitwise actions.
         if (op > OP_REMAINDER) raise_invalid_type(type);
         return call_math(TYPE_MONEY, op, value1, value2);
-    case TYPE_VECTOR:
-        // The vector computes with the scalar on its right: only the
-        // operations whose order does not matter can be handed over.
-        if (op == OP_SUBTRACT || op == OP_DIVIDE || op == OP_REMAINDER) raise_not_related(OPS[op].word, TYPE_INTEGER);
-        return swapped_math(op, value1, value2);
+    case TYPE_VECTOR: return vector::scalar_on_left(value1, value2, op);
     case TYPE_PAIR:
     case TYPE_POINT2D:
     case TYPE_POINT3D:
@@ -139,6 +137,15 @@ int32_t from_float_spec(double value) {
     return int32_t(value);
 }
 
+// A time's seconds rounded to the nearest whole second, halves away from
+// zero, alike for either sign; beyond the integer range, or NaN, is math
+// overflow.
+int32_t from_time_seconds(double seconds) {
+    double whole = std::copysign(std::trunc(std::fabs(seconds) + 0.5), seconds);
+    if (!(whole >= double(INT32_MIN) && whole <= double(INT32_MAX))) fire(err::math::overflow);
+    return int32_t(whole);
+}
+
 int32_t from_text(const Cell* spec_value) {
     Cell text = *spec_value;
     uint32_t count = string::rs_length(&text);
@@ -158,7 +165,7 @@ int32_t from_spec(const Cell* spec_value) {
     case TYPE_PERCENT:
         return from_float_spec(float_::get(spec_value));
     case TYPE_TIME:
-        return truncate(float_::get(spec_value) + 0.5);
+        return from_time_seconds(float_::get(spec_value));
     case TYPE_ISSUE:
         return from_issue(spec_value);
     case TYPE_BINARY:
@@ -205,6 +212,8 @@ bool equality_only(int32_t op) { return op == actions::COMP_STRICT_EQUAL || op =
 
 }  // namespace
 
+const char* op_word(int32_t op) { return OPS[op].word; }
+
 // ---------------------------------------------------------------- errors of the number types
 
 void raise_not_related(const Cell* word, uint32_t type) {
@@ -213,7 +222,7 @@ void raise_not_related(const Cell* word, uint32_t type) {
 }
 
 void raise_not_related(const char* action, uint32_t type) {
-    Cell word{TYPE_WORD, 0, symbol::make(action), WORD_UNRESOLVED};
+    Cell word = word::unbound(TYPE_WORD, symbol::make(action));
     raise_not_related(&word, type);
 }
 
@@ -360,7 +369,7 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
     case TYPE_TIME: {
         Cell number = *value1;
         as_float(&number);
-        return reinterpret_cast<actions::CompareFn>(entry_of(TYPE_FLOAT, datatype::SLOT_COMPARE))(
+        return reinterpret_cast<actions::CompareFn>(entry_of(TYPE_FLOAT, registry::SLOT_COMPARE))(
             &number, value2, op);
     }
     case TYPE_MONEY: return money::compare_from_other(value1, value2, op);
@@ -404,7 +413,7 @@ Cell* round(Cell* value, const actions::RoundArgs& args) {
     if (get(value) == MIN) return value;
     if (scale != nullptr && cell_type(scale) != TYPE_INTEGER) {
         as_float(value);
-        auto float_round = reinterpret_cast<actions::RoundFn>(entry_of(TYPE_FLOAT, datatype::SLOT_ROUND));
+        auto float_round = reinterpret_cast<actions::RoundFn>(entry_of(TYPE_FLOAT, registry::SLOT_ROUND));
         return float_round(value, args);
     }
     int32_t s = scale != nullptr ? abs(get(scale)) : 1;
@@ -422,7 +431,7 @@ Cell* complement(Cell* value) { return make_at(value, ~get(value)); }
 }  // namespace
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_INTEGER, Row()
         .set<SLOT_MAKE>(make)
         .set<SLOT_RANDOM>(random)

@@ -40,6 +40,8 @@ enum MathOp : int32_t {
     OP_ADD = 0, OP_SUBTRACT = 1, OP_MULTIPLY = 2, OP_DIVIDE = 3, OP_REMAINDER = 4,
     OP_OR = 5, OP_AND = 6, OP_XOR = 7,
 };
+// The name of the action an operation code stands for ("subtract").
+const char* op_word(int32_t op);
 
 // ---------------------------------------------------------------- checked arithmetic
 

@@ -4,9 +4,9 @@
 #include <cstring>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/none.h"
@@ -15,8 +15,8 @@
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/io/random.h"
 #include "runtime/memory/series.h"
+#include "runtime/tables/random.h"
 #include "runtime/text/float_text.h"
 #include "runtime/text/to_number.h"
 
@@ -149,7 +149,7 @@ bool make_at_from_text(Cell* cell, bool negative, const char* code, const char* 
     // Leading zeros take no place: only the significant digits must fit.
     size_t start = 0;
     while (start < integral_length && (integral[start] == '0' || integral[start] == '\'')) start++;
-    Cell made{TYPE_MONEY | (negative ? SIGN_BIT : 0), 0, 0, 0};
+    Cell made = blank_cell(TYPE_MONEY | (negative ? SIGN_BIT : 0));
     set_currency(&made, uint32_t(index));
     int32_t n = INTEGRAL_DIGITS;
     for (size_t i = integral_length; i > start; i--) {
@@ -266,13 +266,12 @@ int32_t digit_count(Units magnitude) {
 // The count of a float from its 22 significant digits: digits below one unit
 // are cut off, or refused when strict.
 Units float_units(double value, bool strict) {
-    Cell spec_value{TYPE_FLOAT, 0, 0, 0};
-    float_::make_at(&spec_value, value);
+    Cell spec_value = float_::cell(value);
     double magnitude = std::fabs(value);
     if (!std::isfinite(value) || magnitude >= FLOAT_TOO_LARGE || (magnitude != 0.0 && magnitude < FLOAT_TOO_SMALL))
         raise_bad_make_arg(&spec_value);
     if (magnitude == 0.0) return 0;
-    float_::Digits digits = float_::float_to_digits(value, FLOAT_DIGITS, true);
+    float_text::Digits digits = float_text::float_to_digits(value, FLOAT_DIGITS, true);
     Units units = 0;
     for (int32_t i = 0; i < digits.count; i++) {
         // The digit's power of ten counted in units: the value is
@@ -537,7 +536,7 @@ Cell* from_text(Cell* result, const Cell* text) {
     Cell string = *text;
     uint32_t count = string::rs_length(&string);
     int32_t status = 0;
-    Cell made{TYPE_MONEY, 0, 0, 0};
+    Cell made = blank_cell(TYPE_MONEY);
     lexer::scan_money(string::rs_head(&string), count, series_buffer(&string)->unit(), &status, &made);
     if (status != 0) integer::raise_bad_to_arg(TYPE_MONEY, text);
     return make_at(result, sign(&made), currency(&made), bytes_of(&made) + AMOUNT_START);
@@ -584,10 +583,9 @@ void form(const Cell* value, text::Sink& out) { form_text(value, out, false, tru
 
 void mold(const Cell* value, text::Sink& out, bool) { form_text(value, out, out.all, false); }
 
-Cell* eval_path(Cell* parent, const Cell* element, const Cell* value, const Cell* path, const Cell*, const Cell*,
-                int32_t, bool, bool, bool, bool) {
-    const Cell* where = path != nullptr ? path : &none::constant;
-    if (value != nullptr) fire(err::script::bad_path_set, where, element);
+Cell* eval_path(Cell* parent, const Cell* element, const actions::PathArgs& args) {
+    const Cell* where = args.path != nullptr ? args.path : &none::constant;
+    if (args.value != nullptr) fire(err::script::bad_path_set, where, element);
     Field field = field_of(element);
     if (field == NO_FIELD) fire(err::script::invalid_path, where, element);
     return read_field(parent, field);
@@ -694,7 +692,7 @@ int32_t compare_from_other(const Cell* other, const Cell* value, int32_t op) {
 }
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_MONEY, Row()
         .set<SLOT_MAKE>(make)
         .set<SLOT_RANDOM>(random)

@@ -1,7 +1,7 @@
 #include "runtime/datatypes/number/percent.h"
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
+#include "runtime/core/registry.h"
 #include "runtime/datatypes/number/float.h"
 #include "runtime/text/float_text.h"
 
@@ -17,7 +17,7 @@ namespace {
 // The fraction times 100 with "%": 50%, 12.3%, "0%" for a fraction too small
 // to show. mold gives the same text.
 void form(const Cell* value, text::Sink& out) {
-    out.append(float_::format(float_::get(value) * 100.0, float_::FORMAT_PERCENT64).c_str());
+    out.append(float_text::format(float_::get(value) * 100.0, float_text::FORMAT_PERCENT64).c_str());
 }
 
 void mold(const Cell* value, text::Sink& out, bool) { form(value, out); }
@@ -25,7 +25,7 @@ void mold(const Cell* value, text::Sink& out, bool) { form(value, out); }
 }  // namespace
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_PERCENT, Row()
         .inherit<SLOT_MAKE>()
         .inherit<SLOT_RANDOM>()

@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/float.h"
@@ -39,7 +39,7 @@ char* two_digits(char* out, int32_t value) {
 // The seconds field: six significant digits, and two digits before the point.
 char* seconds_field(char* out, double seconds) {
     if (seconds < SMALLEST_SHOWN) return two_digits(out, 0);
-    float_::FloatText text = float_::format(seconds, float_::FORMAT_SECONDS);
+    float_text::FloatText text = float_text::format(seconds, float_text::FORMAT_SECONDS);
     size_t length = std::strlen(text.c_str());
     if (length == 1 || text.chars[1] == '.') *out++ = '0';
     std::memcpy(out, text.c_str(), length);
@@ -97,7 +97,7 @@ void form_text(double seconds, text::Sink& sink) {
     // An infinite or NaN time (a division by zero) has no clock reading: it
     // shows as the float it is.
     if (!std::isfinite(seconds)) {
-        sink.append(float_::format(seconds, float_::FORMAT_FLOAT64).c_str());
+        sink.append(float_text::format(seconds, float_text::FORMAT_FLOAT64).c_str());
         return;
     }
     char text[TEXT_ROOM];
@@ -199,11 +199,10 @@ double with_field(double seconds, int32_t field, const Cell* value) {
 // A set changes the parent cell, the path walker's copy of the time: the
 // walker stores it back into what held it, which tells that holder's
 // handlers and owners.
-Cell* eval_path(Cell* parent, const Cell* element, const Cell* value, const Cell* path, const Cell*, const Cell*,
-                int32_t, bool, bool, bool, bool) {
-    int32_t field = path_field(element, path);
-    if (value == nullptr) return get_field(get(parent), field, parent);
-    float_::set(parent, with_field(get(parent), field, value));
+Cell* eval_path(Cell* parent, const Cell* element, const actions::PathArgs& args) {
+    int32_t field = path_field(element, args.path);
+    if (args.value == nullptr) return get_field(get(parent), field, parent);
+    float_::set(parent, with_field(get(parent), field, args.value));
     return parent;
 }
 
@@ -251,7 +250,7 @@ Cell* round(Cell* value, const actions::RoundArgs& args) {
     actions::RoundArgs float_args = args;
     if (scale != nullptr && cell_type(scale) == TYPE_INTEGER)
         float_args.scale = float_::make_at(&float_scale, double(integer::get(scale)));
-    auto float_round = reinterpret_cast<actions::RoundFn>(datatype::action(TYPE_FLOAT, datatype::SLOT_ROUND));
+    auto float_round = reinterpret_cast<actions::RoundFn>(registry::action(TYPE_FLOAT, registry::SLOT_ROUND));
     float_round(value, float_args);
     return set_type(value, TYPE_TIME);
 }
@@ -271,7 +270,7 @@ bool odd(const Cell* value) { return !even(value); }
 }  // namespace
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_TIME, Row()
         .set<SLOT_MAKE>(make)
         .inherit<SLOT_RANDOM>()

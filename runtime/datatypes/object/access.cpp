@@ -2,6 +2,7 @@
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/flags.h"
 #include "runtime/core/raise.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/object/events.h"
 #include "runtime/datatypes/object/internal.h"
@@ -9,17 +10,14 @@
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
+#include "runtime/tables/ownership.h"
 
 namespace vek::object {
 
 namespace {
 
 // The unset! a missing field reads as in get mode.
-const Cell unset_value{TYPE_UNSET, 0, 0, 0};
-
-bool is_key_word(uint32_t type) {
-    return type == TYPE_WORD || type == TYPE_SET_WORD || type == TYPE_GET_WORD || type == TYPE_LIT_WORD;
-}
+const Cell unset_value = blank_cell(TYPE_UNSET);
 
 bool is_self(const Cell* word) {
     return symbol::resolve(word::symbol(word)) == symbol::resolve(fixed_words::symbol(fixed_words::Sym::self));
@@ -48,6 +46,7 @@ Cell* store(const Cell* object, uint32_t index, const Cell* element, const Cell*
     Cell old_value = get_values(&holder)[index];
     get_values(&holder)[index] = new_value;
     word_at(context_node(&holder), index)->header |= context::WORD_ASSIGNED;
+    ownership::field_set(&holder, word_at(context_node(&holder), index), &old_value, get_values(&holder) + index);
     if (event_record(&holder) != Node::none) {
         Cell word = *element;
         set_type(&word, TYPE_WORD);
@@ -58,27 +57,26 @@ Cell* store(const Cell* object, uint32_t index, const Cell* element, const Cell*
 
 }  // namespace
 
-Cell* eval_path(Cell* parent, const Cell* element, const Cell* value, const Cell* path, const Cell*,
-                const Cell*, int32_t, bool, bool get, bool last, bool) {
-    if (!is_key_word(cell_type(element))) raise_path(err::script::invalid_path, path, element);
+Cell* eval_path(Cell* parent, const Cell* element, const actions::PathArgs& args) {
+    if (!is_any_word(cell_type(element))) raise_path(err::script::invalid_path, args.path, element);
     // The element is a cell of the caller's own (the path walker's copy, an
     // argument cell), which the caller may keep the new binding of.
     Cell* selector = const_cast<Cell*>(element);
     int32_t index = field_index(parent, selector);
-    if (value) {
-        if (index < 0 || is_self(selector)) raise_path(err::script::invalid_path, path, element);
-        return store(parent, uint32_t(index), selector, value);
+    if (args.value) {
+        if (index < 0 || is_self(selector)) raise_path(err::script::invalid_path, args.path, element);
+        return store(parent, uint32_t(index), selector, args.value);
     }
     if (index < 0 && is_self(selector)) return parent;
     Cell* found = index < 0 ? nullptr : get_values(parent) + index;
     if (found && cell_type(found) != TYPE_UNSET) return found;
-    if (get && last) return const_cast<Cell*>(&unset_value);
-    raise_path(last ? err::script::invalid_path : err::script::unset_path, path, element);
+    if (args.get && args.last) return const_cast<Cell*>(&unset_value);
+    raise_path(args.last ? err::script::invalid_path : err::script::unset_path, args.path, element);
 }
 
 Cell* select(Cell* object, const Cell* key, const actions::SelectArgs&) {
-    if (!is_key_word(cell_type(key))) {
-        Cell type{TYPE_DATATYPE, cell_type(key), 0, 0};
+    if (!is_any_word(cell_type(key))) {
+        Cell type = datatype::cell(cell_type(key));
         fire(err::script::invalid_type, &type);
     }
     const Cell* value = get_field_value(object, key);
@@ -88,12 +86,12 @@ Cell* select(Cell* object, const Cell* key, const actions::SelectArgs&) {
 
 Cell* put(Cell* object, const Cell* key, Cell* value, bool) {
     if (cell_type(key) != TYPE_WORD) {
-        Cell type{TYPE_DATATYPE, cell_type(key), 0, 0};
+        Cell type = datatype::cell(cell_type(key));
         fire(err::script::invalid_key_type, &type);
     }
     Cell selector = *key;
     Cell path = none::constant;
-    eval_path(object, &selector, value, &path, nullptr, nullptr, 0, false, false, true, false);
+    eval_path(object, &selector, {.value = value, .path = &path, .last = true});
     return value;
 }
 

@@ -2,14 +2,17 @@
 
 #include <array>
 #include <cstring>
+#include <unordered_map>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/error_catalog.h"
 #include "runtime/core/fixed_words.h"
+#include "runtime/core/registry.h"
 #include "runtime/core/root.h"
+#include "runtime/core/stack.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/callable/callable.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/object/object.h"
@@ -18,7 +21,7 @@
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/eval/stack.h"
+#include "runtime/gc/collector.h"
 #include "runtime/memory/manager.h"
 #include "runtime/memory/series.h"
 #include "runtime/output/print_hooks.h"
@@ -40,7 +43,26 @@ constexpr err::AnyId INVALID_ERROR = err::internal::invalid_error;
 // The prototype system/standard/error, in the root block.
 Cell* prototype_cell = nullptr;
 
-Cell unbound_word(uint32_t symbol_id) { return Cell{TYPE_WORD, 0, symbol_id, WORD_UNRESOLVED}; }
+// The traces of raised errors, by their context nodes, each with the stack
+// position it was taken at: what the Stack line and a capture name once the
+// frames are gone. An entry goes with its error.
+struct KeptTrace {
+    int32_t position;
+    stack::Trace trace;
+};
+std::unordered_map<uint32_t, KeptTrace> kept_traces;
+
+void drop_dead_traces() {
+    std::erase_if(kept_traces, [](const auto& entry) { return !gc::is_marked(Node(entry.first)); });
+}
+
+// The trace kept for the error when its stack field still holds the position
+// it was taken at; else the frames up to that position as they stand now.
+stack::Trace trace_of(const Cell* error, int32_t position) {
+    auto kept = kept_traces.find(uint32_t(object::context_node(error)));
+    if (kept != kept_traces.end() && kept->second.position == position) return kept->second.trace;
+    return stack::take_trace(stack::frames_bottom + std::min(uint32_t(position), stack::FRAME_COUNT));
+}
 
 void set_field(const Cell* error, Field f, const Cell* value) {
     Cell copy = *value;  // the value may lie in the block being written
@@ -55,8 +77,8 @@ uint32_t field_symbol(const Cell* error, Field f) {
 
 // The type and id words for a category index and an id position.
 void set_words(const Cell* error, uint32_t category, uint32_t position) {
-    Cell type = unbound_word(catalog::category_symbol(category));
-    Cell id = unbound_word(catalog::id_name(category, position));
+    Cell type = word::unbound(TYPE_WORD, catalog::category_symbol(category));
+    Cell id = word::unbound(TYPE_WORD, catalog::id_name(category, position));
     set_field(error, FIELD_TYPE, &type);
     set_field(error, FIELD_ID, &id);
 }
@@ -71,7 +93,7 @@ void set_kind(const Cell* error, uint32_t category, uint32_t position) {
 // A copy of the prototype into the cell, stamped as an error!.
 void copy_prototype(Cell* error) {
     object::copy_into(prototype_cell, error);
-    *error = Cell{TYPE_ERROR, uint32_t(object::context_node(error)), CLASS_ID, 0};
+    *error = object::cell(TYPE_ERROR, object::context_node(error), CLASS_ID);
     *context::owner_of(object::context_node(error)) = *error;
 }
 
@@ -344,8 +366,7 @@ void form_stack(const Cell* error, const Cell* buffer, const Cell* stack_trace, 
     text::Sink out{.buffer = buffer, .limit = limit - 12};
     if (cell_type(&stack) == TYPE_INTEGER) {
         append_text(buffer, "\n*** Stack: ");
-        uint32_t position = std::min(uint32_t(integer::get(&stack)), stack::FRAME_COUNT);
-        stack::trace_text(uint32_t(integer::get(stack_trace)), stack::frames_bottom + position, out);
+        stack::trace_text(uint32_t(integer::get(stack_trace)), trace_of(error, integer::get(&stack)), out);
     } else if (cell_type(&stack) == TYPE_BLOCK) {
         append_text(buffer, "\n*** Stack: ");
         actions::form(&stack, out);
@@ -363,7 +384,9 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op);
 // ---------------------------------------------------------------- set-up
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
+    kept_traces.clear();
+    gc::add_sweep("traces of raised errors", drop_dead_traces);
     // Path access, reflect, copy, find and select are the object's own.
     register_type(TYPE_ERROR, Row()
         .set<SLOT_MAKE>(make)
@@ -381,13 +404,13 @@ void init_prototype() {
     catalog::init();
     Node node = context::create(FIELD_COUNT, false, false, nullptr, context::KIND_OBJECT);
     for (const char* name : FIELD_NAMES) {
-        Cell word = unbound_word(symbol::make(name));
+        Cell word = word::unbound(TYPE_WORD, symbol::make(name));
         context::add_word(context::cell_of(node), &word);
     }
     Cell* values = node_buffer(context::values_node(context::cell_of(node)))->cells();
     for (uint32_t i = 0; i < FIELD_COUNT; i++) values[i] = none::constant;
     Cell* cell = root::append();
-    *cell = Cell{TYPE_OBJECT, uint32_t(node), 0, 0};
+    *cell = object::cell(TYPE_OBJECT, node, 0);
     *context::owner_of(node) = *cell;
     prototype_cell = cell;
     make_reserved(root::no_memory_error(), err::internal::no_memory);
@@ -414,11 +437,20 @@ void renew(const Cell* error, uint32_t code) {
     set_kind(error, code / 100, code % 100 + 2);
     set_near(error);
     if (uint32_t symbol_id = stack::current_function_symbol()) {
-        Cell where = unbound_word(symbol_id);
+        Cell where = word::unbound(TYPE_WORD, symbol_id);
         set_field(error, FIELD_WHERE, &where);
     }
     Cell position = integer::cell(int32_t(stack::frames_top - stack::frames_bottom));
     set_field(error, FIELD_STACK, &position);
+    keep_trace(error);
+}
+
+void keep_trace(const Cell* error) {
+    const Cell* position = field(error, FIELD_STACK);
+    if (cell_type(position) != TYPE_INTEGER) return;
+    int32_t at = integer::get(position);
+    uint32_t end = std::min(uint32_t(at), stack::FRAME_COUNT);
+    kept_traces[uint32_t(object::context_node(error))] = {at, stack::take_trace(stack::frames_bottom + end)};
 }
 
 void resolve_bare_code(Cell* thrown) {
@@ -466,7 +498,7 @@ Cell* make(Cell*, const Cell* spec_value, uint32_t) {
     case TYPE_STRING:
         return create(err::user::message, spec_value);
     default: {
-        Cell type{TYPE_DATATYPE, TYPE_ERROR, 0, 0};
+        Cell type = datatype::cell(TYPE_ERROR);
         raise_bad_make_arg(&type, spec_value);
     }
     }
@@ -483,7 +515,7 @@ void raise_expect_arg(uint32_t type, uint32_t position) {
     // the function word and the argument word live in.
     Cell function = *stack::current_function_word();
     Cell argument = *get_arg_word(position);
-    Cell datatype{TYPE_DATATYPE, type, 0, 0};
+    Cell datatype = datatype::cell(type);
     fire(err::script::expect_arg, &function, &datatype, &argument);
 }
 
@@ -597,8 +629,7 @@ void capture_stack(const Cell* error) {
     bool positive = cell_type(setting) == TYPE_INTEGER && integer::get(setting) > 0;
     uint32_t depth = positive ? uint32_t(integer::get(setting)) : 1;
     Cell words = series_cell(TYPE_BLOCK, memory::alloc_cells(CAPTURED_STACK_CAPACITY));
-    uint32_t end = std::min(uint32_t(integer::get(&position)), stack::FRAME_COUNT);
-    stack::trace_words(depth, &words, stack::frames_bottom + end);
+    stack::trace_words(depth, &words, trace_of(error, integer::get(&position)));
     set_field(error, FIELD_STACK, &words);
     Cell files = *system_fields::source_files();
     if (cell_type(&files) != TYPE_BLOCK) return;

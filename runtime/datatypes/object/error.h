@@ -61,6 +61,12 @@ Cell* reserved(uint32_t code);
 // allocate).
 void renew(const Cell* error, uint32_t code);
 
+// Takes the trace of the named call frames up to the position in the error's
+// stack field, while they are there, for its Stack line and a capture to
+// name once they are gone; nothing when the field holds no position. It
+// allocates nothing in the Vek heap.
+void keep_trace(const Cell* error);
+
 // For a catch point to call on what an error throw left: an integer! code,
 // thrown for an error raised before error values existed or while another
 // error was being made, becomes in place the error it names; anything else is

@@ -5,13 +5,14 @@
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
 #include "runtime/core/sockets.h"
+#include "runtime/core/stack.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/object/object.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/eval/stack.h"
 #include "runtime/memory/manager.h"
 #include "runtime/tables/ownership.h"
 
@@ -42,7 +43,7 @@ void check_handler_field(Node context, int32_t index) {
     uint32_t type = cell_type(field_value(context, index));
     if (type == TYPE_FUNCTION || type == TYPE_ROUTINE) return;
     Cell word = *context::word_at(context::cell_of(context), uint32_t(index));
-    Cell datatype{TYPE_DATATYPE, type, 0, 0};
+    Cell datatype = datatype::cell(type);
     fire(err::script::bad_field_set, &word, &datatype);
 }
 
@@ -114,14 +115,11 @@ void refuse_unset(Node context, Node record, const Cell* value, bool spread, uin
 
 void set_field(const Cell* object, uint32_t i, const Cell* value) {
     Node context = context_node(object);
-    if (event_record(object) == Node::none) {
-        *field_value(context, int32_t(i)) = *value;
-        return;
-    }
     Cell word = *context::word_at(context::cell_of(context), i);
     Cell* slot = field_value(context, int32_t(i));
     Cell old_value = *slot;
     *slot = *value;
+    ownership::field_set(object, &word, &old_value, slot);
     fire_on_change(object, &word, &old_value, value);
 }
 

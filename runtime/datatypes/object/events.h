@@ -57,7 +57,8 @@ void fire_on_change(const Cell* object, const Cell* word, const Cell* old_value,
 void fire_on_deep_change(const Cell* owner, const Cell* word, const Cell* target, const Cell* action,
                          const Cell* new_value, int32_t index, int32_t part);
 
-// What `set` does with an object target.
+// set's refinements, for an object target here and for a block of words
+// (natives::set_words).
 struct SetFlags {
     bool any = false;   // unset! values may be stored
     bool only = false;  // a block or object value is stored as it is, in every field

@@ -1,11 +1,13 @@
 // Making and copying objects: make object!, construct, copy and the cloning
 // of the functions an object holds.
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/callable/function.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/integer.h"
@@ -17,7 +19,6 @@
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/eval/stack.h"
 #include "runtime/tables/cycles.h"
 
 namespace vek::object {
@@ -130,7 +131,7 @@ void finish(Cell* made, uint32_t class_id) {
 }
 
 [[noreturn]] void raise_malconstruct(const Cell* spec_value) {
-    Cell type{TYPE_DATATYPE, TYPE_OBJECT, 0, 0};
+    Cell type = datatype::cell(TYPE_OBJECT);
     fire(err::syntax::malconstruct, &type, spec_value);
 }
 

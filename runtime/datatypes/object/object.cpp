@@ -1,8 +1,8 @@
 #include "runtime/datatypes/object/object.h"
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/fixed_words.h"
+#include "runtime/core/registry.h"
 #include "runtime/core/sockets.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/object/internal.h"
@@ -85,7 +85,7 @@ void for_each_field(const Cell* object, sockets::FieldVisitor visit, void* conte
 }  // namespace
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_OBJECT, Row()
         .set<SLOT_MAKE>(make)
         .set<SLOT_REFLECT>(reflect)
@@ -108,7 +108,7 @@ uint32_t new_class_id() { return ++last_class_id; }
 
 Cell* make_at(Cell* cell, uint32_t words) {
     Node node = context::create(words, false, false, nullptr, context::KIND_OBJECT);
-    *cell = Cell{TYPE_OBJECT, uint32_t(node), 0, 0};
+    *cell = object::cell(TYPE_OBJECT, node, 0);
     *context::owner_of(node) = *cell;
     return cell;
 }

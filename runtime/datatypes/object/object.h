@@ -23,11 +23,18 @@
 
 #include <cstdint>
 
+#include "runtime/actions/dispatch.h"
 #include "runtime/core/cell.h"
 #include "runtime/memory/series.h"
 #include "runtime/text/sink.h"
 
 namespace vek::object {
+
+// An object of the type (object!, error!, port!) over the context, of the
+// class, with the event record (none when it has no handlers).
+constexpr Cell cell(uint32_t type, Node context, uint32_t class_id, Node events = Node::none) {
+    return Cell{type, uint32_t(context), class_id, uint32_t(events)};
+}
 
 inline Node context_node(const Cell* object) {
     VEK_CHECK_LAYOUT(object, is_any_object);
@@ -144,9 +151,7 @@ Cell* construct(Cell* result, const Cell* spec_value, const Cell* prototype, boo
 // gives unset! in get mode at the last element and raises script unset-path
 // before the last element, invalid-path otherwise. An element of another
 // kind raises script invalid-path. path may be nullptr.
-Cell* eval_path(Cell* parent, const Cell* element, const Cell* value, const Cell* path,
-                const Cell* grandparent, const Cell* previous, int32_t index, bool case_sensitive,
-                bool get, bool last, bool notify);
+Cell* eval_path(Cell* parent, const Cell* element, const actions::PathArgs& args);
 
 // ---------------------------------------------------------------- form, mold, compare
 

@@ -5,10 +5,12 @@
 #include <array>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/callable/function.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/integer.h"
@@ -19,7 +21,6 @@
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/args_cache.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/eval/stack.h"
 
 namespace vek::port {
 
@@ -29,7 +30,7 @@ using actions::FindArgs;
 using actions::SelectArgs;
 using actions::SortArgs;
 using actions::TrimArgs;
-using datatype::Slot;
+using registry::Slot;
 
 // The fields a port uses, first in system/standard/port.
 constexpr uint32_t FIELD_SPEC = 0;
@@ -38,7 +39,7 @@ constexpr uint32_t FIELD_ACTOR = 2;
 constexpr uint32_t USED_FIELDS = 3;
 
 // The action words by slot, from the one list of actions.
-constexpr std::array<const char*, datatype::ACTION_SLOTS> ACTION_WORDS = {
+constexpr std::array<const char*, registry::ACTION_SLOTS> ACTION_WORDS = {
 #define X(slot, NAME, word, entry, arguments) word,
 #include "runtime/actions/actions.def"
 #undef X
@@ -73,7 +74,7 @@ void push_call(const Cell* function, const Cell* name, const Cell* values, uint3
             if (eval::arg_mode(&entry) == eval::ARG_RETURN) break;
             const Cell* value = given < count ? &values[given++] : &none::constant;
             if (!typeset::contains(&entry, cell_type(value))) {
-                Cell type{TYPE_DATATYPE, cell_type(value), 0, 0};
+                Cell type = datatype::cell(cell_type(value));
                 fire(err::script::expect_arg, name, &type, eval::push_spec_word(function, i));
             }
             stack::push(value);
@@ -165,13 +166,13 @@ void navigate() {
 void insert(Cell* port, Cell* value, int32_t part, bool only, int32_t dup, bool append) {
     ActorCall call(port);
     call.value(value).counted(part >= 0, part).flag(only).counted(dup > 1, dup);
-    answer(port, call, append ? datatype::SLOT_APPEND : datatype::SLOT_INSERT);
+    answer(port, call, append ? registry::SLOT_APPEND : registry::SLOT_INSERT);
 }
 
 void change(Cell* port, Cell* value, int32_t part, bool only, int32_t dup) {
     ActorCall call(port);
     call.value(value).counted(part >= 0, part).flag(only).counted(dup > 1, dup);
-    answer(port, call, datatype::SLOT_CHANGE);
+    answer(port, call, registry::SLOT_CHANGE);
 }
 
 template <Slot slot>
@@ -182,7 +183,7 @@ void port_only(Cell* port) {
 Cell* copy(Cell* port, Cell* result, const Cell* part, bool deep, const Cell* kind) {
     ActorCall call(port);
     call.refinement(part).flag(deep).refinement(kind);
-    return answer(result, call, datatype::SLOT_COPY);
+    return answer(result, call, registry::SLOT_COPY);
 }
 
 Cell* find(Cell* port, const Cell* value, const FindArgs& args) {
@@ -190,11 +191,11 @@ Cell* find(Cell* port, const Cell* value, const FindArgs& args) {
     call.value(value).refinement(args.part).flag(args.only).flag(args.case_sensitive)
         .flag(args.same).flag(args.any).refinement(args.wild).refinement(args.skip)
         .flag(args.last).flag(args.reverse).flag(args.tail).flag(args.match);
-    return answer(port, call, datatype::SLOT_FIND);
+    return answer(port, call, registry::SLOT_FIND);
 }
 
 int32_t length_q(const Cell* port) {
-    Cell result = ActorCall(port).run(datatype::SLOT_LENGTH_Q);
+    Cell result = ActorCall(port).run(registry::SLOT_LENGTH_Q);
     if (cell_type(&result) != TYPE_INTEGER || integer::get(&result) < 0)
         fire(err::script::invalid_arg, &result);
     return integer::get(&result);
@@ -203,37 +204,37 @@ int32_t length_q(const Cell* port) {
 Cell* move(Cell* port, Cell* target, const Cell* part) {
     ActorCall call(port);
     call.value(target).refinement(part);
-    return answer(port, call, datatype::SLOT_MOVE);
+    return answer(port, call, registry::SLOT_MOVE);
 }
 
 Cell* pick(Cell* port, int32_t, const Cell* index) {
     ActorCall call(port);
     call.value(index);
-    return answer(port, call, datatype::SLOT_PICK);
+    return answer(port, call, registry::SLOT_PICK);
 }
 
 Cell* poke(Cell* port, int32_t, Cell* value, const Cell* index) {
     ActorCall call(port);
     call.value(index).value(value);
-    return answer(port, call, datatype::SLOT_POKE);
+    return answer(port, call, registry::SLOT_POKE);
 }
 
 Cell* put(Cell* port, const Cell* key, Cell* value, bool case_sensitive) {
     ActorCall call(port);
     call.value(key).value(value).flag(case_sensitive);
-    return answer(port, call, datatype::SLOT_PUT);
+    return answer(port, call, registry::SLOT_PUT);
 }
 
 void remove(Cell* port, const Cell* part, const Cell*) {
     ActorCall call(port);
     call.refinement(part);
-    answer(port, call, datatype::SLOT_REMOVE);
+    answer(port, call, registry::SLOT_REMOVE);
 }
 
 void reverse(Cell* port, const Cell* part, const Cell*) {
     ActorCall call(port);
     call.refinement(part);
-    answer(port, call, datatype::SLOT_REVERSE);
+    answer(port, call, registry::SLOT_REVERSE);
 }
 
 Cell* select(Cell* port, const Cell* value, const SelectArgs& args) {
@@ -241,33 +242,33 @@ Cell* select(Cell* port, const Cell* value, const SelectArgs& args) {
     call.value(value).refinement(args.part).flag(args.only).flag(args.case_sensitive)
         .flag(args.same).flag(args.any).refinement(args.wild).refinement(args.skip)
         .flag(args.last).flag(args.reverse);
-    return answer(port, call, datatype::SLOT_SELECT);
+    return answer(port, call, registry::SLOT_SELECT);
 }
 
 Cell* sort(Cell* port, const SortArgs& args) {
     ActorCall call(port);
     call.flag(args.case_sensitive).refinement(args.skip).refinement(args.comparator)
         .refinement(args.part).flag(args.all).flag(args.reverse).flag(args.stable);
-    return answer(port, call, datatype::SLOT_SORT);
+    return answer(port, call, registry::SLOT_SORT);
 }
 
 void swap(Cell* port, Cell* series) {
     ActorCall call(port);
     call.value(series);
-    answer(port, call, datatype::SLOT_SWAP);
+    answer(port, call, registry::SLOT_SWAP);
 }
 
 Cell* take(Cell* port, const Cell* part, bool deep, bool last) {
     ActorCall call(port);
     call.refinement(part).flag(deep).flag(last);
-    return answer(port, call, datatype::SLOT_TAKE);
+    return answer(port, call, registry::SLOT_TAKE);
 }
 
 void trim(Cell* port, const TrimArgs& args) {
     ActorCall call(port);
     call.flag(args.head).flag(args.tail).flag(args.auto_).flag(args.lines).flag(args.all)
         .refinement(args.with);
-    answer(port, call, datatype::SLOT_TRIM);
+    answer(port, call, registry::SLOT_TRIM);
 }
 
 // ---------------------------------------------------------------- I/O actions
@@ -280,23 +281,23 @@ Cell* port_action(Cell* port) {
 Cell* modify(Cell* port, const Cell* field, const Cell* value, bool case_sensitive) {
     ActorCall call(port);
     call.value(field).value(value).flag(case_sensitive);
-    return answer(port, call, datatype::SLOT_MODIFY);
+    return answer(port, call, registry::SLOT_MODIFY);
 }
 
-ActorCall open_call(const Cell* port, bool new_, bool read, bool write, bool seek, const Cell* allow) {
+ActorCall open_call(const Cell* port, const actions::OpenArgs& args) {
     ActorCall call(port);
-    call.flag(new_).flag(read).flag(write).flag(seek).refinement(allow);
+    call.flag(args.new_).flag(args.read).flag(args.write).flag(args.seek).refinement(args.allow);
     return call;
 }
 
-Cell* open(Cell* port, bool new_, bool read, bool write, bool seek, const Cell* allow) {
-    return answer(port, open_call(port, new_, read, write, seek, allow), datatype::SLOT_OPEN);
+Cell* open(Cell* port, const actions::OpenArgs& args) {
+    return answer(port, open_call(port, args), registry::SLOT_OPEN);
 }
 
 Cell* rename(Cell* port, const Cell* to) {
     ActorCall call(port);
     call.value(to);
-    return answer(port, call, datatype::SLOT_RENAME);
+    return answer(port, call, registry::SLOT_RENAME);
 }
 
 // copy with the /part argument, between the open before and the close
@@ -304,29 +305,28 @@ Cell* rename(Cell* port, const Cell* to) {
 Cell* copy_and_close(Cell* port, const Cell* part) {
     ActorCall copying(port);
     copying.refinement(part).flag(false).refinement(nullptr);
-    Cell data = copying.run(datatype::SLOT_COPY);
-    ActorCall(port).run(datatype::SLOT_CLOSE);
+    Cell data = copying.run(registry::SLOT_COPY);
+    ActorCall(port).run(registry::SLOT_CLOSE);
     return copy_cell(&data, port);
 }
 
 // The port opened (with /seek when seek is given), then read with copy and
 // closed.
-Cell* read(Cell* port, const Cell* part, const Cell* seek, bool, bool, bool, const Cell*) {
-    open_call(port, false, false, false, seek != nullptr, nullptr).run(datatype::SLOT_OPEN);
-    return copy_and_close(port, part);
+Cell* read(Cell* port, const actions::ReadArgs& args) {
+    open_call(port, {.seek = args.seek != nullptr}).run(registry::SLOT_OPEN);
+    return copy_and_close(port, args.part);
 }
 
 // The port opened for writing, the data inserted (an integer! /part as the
 // count), then copy and close as for read.
-Cell* write(Cell* port, const Cell* data, bool, bool, bool, bool, const Cell* part, const Cell* seek,
-            const Cell*, const Cell*) {
-    open_call(port, false, false, true, seek != nullptr, nullptr).run(datatype::SLOT_OPEN);
-    bool counted = part != nullptr && cell_type(part) == TYPE_INTEGER;
+Cell* write(Cell* port, const Cell* data, const actions::WriteArgs& args) {
+    open_call(port, {.write = true, .seek = args.seek != nullptr}).run(registry::SLOT_OPEN);
+    bool counted = args.part != nullptr && cell_type(args.part) == TYPE_INTEGER;
     ActorCall inserting(port);
-    inserting.value(data).counted(counted, counted ? integer::get(part) : -1).flag(false)
+    inserting.value(data).counted(counted, counted ? integer::get(args.part) : -1).flag(false)
         .counted(false, 0);
-    inserting.run(datatype::SLOT_INSERT);
-    return copy_and_close(port, part);
+    inserting.run(registry::SLOT_INSERT);
+    return copy_and_close(port, args.part);
 }
 
 // ---------------------------------------------------------------- making ports
@@ -388,7 +388,7 @@ void make_port_cell(Cell* cell, const Cell* description) {
         fire(err::access::invalid_spec, description);
     object::copy_into(prototype, cell);
     Node context = object::context_node(cell);
-    *cell = Cell{TYPE_PORT, uint32_t(context), CLASS_ID, uint32_t(object::event_record(cell))};
+    *cell = object::cell(TYPE_PORT, context, CLASS_ID, object::event_record(cell));
     *context::owner_of(context) = *cell;
 }
 
@@ -426,7 +426,7 @@ void form(const Cell* port, text::Sink& out) { mold(port, out, false); }
 }  // namespace
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_PORT, Row()
         .set<SLOT_MAKE>(make)
         .inherit<SLOT_REFLECT>()

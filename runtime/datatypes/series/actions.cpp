@@ -4,13 +4,15 @@
 #include <cstring>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/char.h"
 #include "runtime/datatypes/compound/pair.h"
 #include "runtime/datatypes/container/vector.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/integer.h"
@@ -20,13 +22,12 @@
 #include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 #include "runtime/gc/collector.h"
-#include "runtime/io/random.h"
 #include "runtime/memory/manager.h"
 #include "runtime/tables/hash_table.h"
 #include "runtime/tables/murmur.h"
 #include "runtime/tables/ownership.h"
+#include "runtime/tables/random.h"
 
 namespace vek::series {
 
@@ -72,8 +73,6 @@ uint32_t length_from_head(const Cell* series) {
 Node hash_index(const Cell* series) {
     return cell_type(series) == TYPE_HASH ? block::hash_table_of(series) : Node::none;
 }
-
-[[noreturn]] void not_done() { fire(err::internal::not_done); }
 
 // The element at an index from the buffer's first one, as a value: the cell
 // itself for cell buffers, an integer! for binary!, a value of the element
@@ -563,8 +562,8 @@ Cell* copy_shallow(Cell* value, Cell* result, const Cell* part, [[maybe_unused]]
 namespace {
 
 [[noreturn]] void move_bad(const Cell* origin, const Cell* target) {
-    Cell from{TYPE_DATATYPE, cell_type(origin), 0, 0};
-    Cell to{TYPE_DATATYPE, cell_type(target), 0, 0};
+    Cell from = datatype::cell(cell_type(origin));
+    Cell to = datatype::cell(cell_type(target));
     fire(err::script::move_bad, &from, &to);
 }
 
@@ -721,7 +720,7 @@ Cell* modify_owned(Cell* target, const Cell* field, const Cell* value, [[maybe_u
 // ---------------------------------------------------------------- registration
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_SERIES, Row()
         .set<SLOT_RANDOM>(random)
         .set<SLOT_REFLECT>(reflect_owned)

@@ -32,7 +32,7 @@
 #include <cstdint>
 
 #include "runtime/core/cell.h"
-#include "runtime/core/datatype.h"
+#include "runtime/core/registry.h"
 #include "runtime/memory/series.h"
 
 namespace vek::series {

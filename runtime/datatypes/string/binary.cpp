@@ -11,8 +11,9 @@
 #include <cstring>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/binary_codecs.h"
@@ -20,7 +21,6 @@
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 
 namespace vek::binary {
 
@@ -101,11 +101,6 @@ uint64_t leading_bytes(const Cell* binary, uint32_t max) {
 
 namespace {
 
-bool equality_op(int32_t op) {
-    return op == actions::COMP_EQUAL || op == actions::COMP_NOT_EQUAL || op == actions::COMP_STRICT_EQUAL ||
-           op == actions::COMP_FIND;
-}
-
 bool byte_comparable(uint32_t type) {
     return type == TYPE_BINARY || type == TYPE_STRING || type == TYPE_FILE || type == TYPE_URL ||
            type == TYPE_TAG || type == TYPE_EMAIL || type == TYPE_REF;
@@ -131,13 +126,13 @@ int32_t compare_bytes(const Cell* value1, const Cell* value2, int32_t op, bool m
     if (!byte_comparable(cell_type(value2))) return -2;
     bool same = series_node(value1) == series_node(value2) && series_index(value1) == series_index(value2);
     if (op == actions::COMP_SAME) return same ? 0 : -1;
-    if (same && equality_op(op)) return 0;
+    if (same && is_equality(op)) return 0;
     RawBytes a = raw_bytes(value1), b = raw_bytes(value2);
     if (match) {
         if (b.size == 0) return op == actions::COMP_EQUAL || op == actions::COMP_STRICT_EQUAL || op == actions::COMP_FIND ? 0 : 1;
         return a.size >= b.size && std::memcmp(a.head, b.head, b.size) == 0 ? 0 : 1;
     }
-    if (a.size != b.size && equality_op(op)) return 1;
+    if (a.size != b.size && is_equality(op)) return 1;
     uint32_t n = std::min(a.size, b.size);
     int order = n ? std::memcmp(a.head, b.head, n) : 0;
     return order != 0 ? sign(order) : sign(int64_t(a.size) - int64_t(b.size));
@@ -166,7 +161,7 @@ void mold(const Cell* value, text::Sink& out, bool only) {
 }  // namespace
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_BINARY, Row()
         .inherit_range<SLOT_MAKE, SLOT_REFLECT>()
         .set<SLOT_TO>(convert)

@@ -10,6 +10,7 @@
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/char.h"
 #include "runtime/datatypes/compound/tuple.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/number/float.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/binary.h"
@@ -96,7 +97,7 @@ void value_bytes(const Cell* value, int32_t limit, ValueMode mode, Bytes& out) {
     } else if (mode == ValueMode::change) {
         put_formed(value, out);
     } else {
-        Cell binary{TYPE_DATATYPE, TYPE_BINARY, 0, 0};
+        Cell binary = datatype::cell(TYPE_BINARY);
         fire(err::script::bad_to_arg, &binary, value);
     }
     if (limit >= 0 && out.size() - start > size_t(limit)) out.resize(start + size_t(limit));

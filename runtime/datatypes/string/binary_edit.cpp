@@ -19,8 +19,6 @@ namespace {
 
 using series::Edit;
 
-[[noreturn]] void no_memory() { fire(err::internal::no_memory); }
-
 // The head pulled back to the tail when it lies beyond it.
 uint32_t clamp_head(Cell* series) {
     uint32_t head = std::min(series_index(series), series_buffer(series)->length());

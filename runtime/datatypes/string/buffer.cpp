@@ -11,10 +11,11 @@
 
 #include "runtime/core/quit.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/word/symbol.h"
-#include "runtime/eval/stack.h"
 #include "runtime/memory/malloc_list.h"
 #include "runtime/memory/manager.h"
+#include "runtime/memory/series.h"
 #include "runtime/output/stdout_writer.h"
 #include "runtime/text/unicode.h"
 
@@ -476,7 +477,7 @@ Cell* load_utf8_strict(const uint8_t* bytes, uint32_t size) {
     if (left > 0) {
         Node rest = new_binary(bytes + (size - uint32_t(left)), uint32_t(left));
         Cell* binary = stack::push_cell();
-        *binary = Cell{TYPE_BINARY, 0, uint32_t(rest), 0};
+        *binary = series_cell(TYPE_BINARY, rest);
         fire(err::access::invalid_utf8, binary);
     }
     return result;

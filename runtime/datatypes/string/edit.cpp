@@ -6,6 +6,7 @@
 
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/char.h"
 #include "runtime/datatypes/number/integer.h"
@@ -14,7 +15,6 @@
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/string/internal.h"
 #include "runtime/datatypes/string/string.h"
-#include "runtime/eval/stack.h"
 #include "runtime/memory/manager.h"
 #include "runtime/text/unicode.h"
 
@@ -24,8 +24,6 @@ namespace {
 
 using series::clamped_head;
 using series::Edit;
-
-[[noreturn]] void no_memory() { fire(err::internal::no_memory); }
 
 uint32_t length_of(const Cell* value) {
     uint32_t length = series_buffer(value)->length();

@@ -5,9 +5,10 @@
 #include <algorithm>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/buffer.h"
@@ -15,7 +16,6 @@
 #include "runtime/datatypes/string/string.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 
 namespace vek::email {
 
@@ -69,23 +69,21 @@ Cell* set_field(const Cell* parent, const Range& range, const Cell* value) {
 }
 
 // mail/user, mail/host, their set forms, and an index as a string takes it.
-Cell* eval_path(Cell* parent, const Cell* element, const Cell* value, const Cell* path, const Cell* grandparent,
-                const Cell* previous, int32_t index, bool case_sensitive, bool get, bool last, bool notify) {
+Cell* eval_path(Cell* parent, const Cell* element, const actions::PathArgs& args) {
     if (cell_type(element) == TYPE_INTEGER)
-        return string::eval_path(parent, element, value, path, grandparent, previous, index, case_sensitive, get,
-                                 last, notify);
+        return string::eval_path(parent, element, args);
     bool user = cell_type(element) == TYPE_WORD && is_field(element, fixed_words::Sym::user);
     bool host = cell_type(element) == TYPE_WORD && is_field(element, fixed_words::Sym::host);
-    if (!user && !host) fire(err::script::invalid_path, path ? path : &none::constant, element);
+    if (!user && !host) fire(err::script::invalid_path, args.path ? args.path : &none::constant, element);
     Range range = field_range(parent, user);
-    if (value) return set_field(parent, range, value);
+    if (args.value) return set_field(parent, range, args.value);
     return get_field(parent, range);
 }
 
 }  // namespace
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_EMAIL, Row()
         .inherit<SLOT_MAKE>()
         .inherit<SLOT_REFLECT>()

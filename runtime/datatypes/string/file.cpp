@@ -6,12 +6,13 @@
 #include <array>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/string/string.h"
-#include "runtime/eval/stack.h"
 #include "runtime/io/files.h"
 #include "runtime/memory/series.h"
+#include "runtime/text/unicode.h"
 
 namespace vek::file {
 
@@ -33,10 +34,12 @@ uint32_t char_at(Node node, uint32_t index) {
     return string::get_char(buffer->at(index), buffer->unit());
 }
 
+// A surrogate (such as a byte of a name that is no UTF-8 stands for) has
+// no UTF-8 of its own: only its escape, inside quotes, loads back.
 bool needs_quotes(Node node, uint32_t head, uint32_t range) {
     for (uint32_t i = 0; i < range; i++) {
         uint32_t c = char_at(node, head + i);
-        if (c < 0x80 && !BARE[c]) return true;
+        if ((c < 0x80 && !BARE[c]) || unicode::is_surrogate(c)) return true;
     }
     return false;
 }
@@ -77,7 +80,7 @@ void mold(const Cell* value, text::Sink& out, bool) {
 
 // file! takes everything but mold and the file actions from url!.
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_FILE, Row::inheriting()
         .set<SLOT_MOLD>(mold)
         .set<SLOT_DELETE>(files::remove)

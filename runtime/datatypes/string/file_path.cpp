@@ -4,8 +4,8 @@
 
 #include "platform/os.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/string/buffer.h"
-#include "runtime/eval/stack.h"
 #include "runtime/memory/series.h"
 #include "runtime/text/unicode.h"
 
@@ -56,7 +56,7 @@ const char* to_os_path(const Cell* file) {
     Cell* local = string::rs_make_at(stack::push_cell(), 16);
     to_local_path(file, local, false);
     int32_t length = -1;
-    const uint8_t* bytes = unicode::to_utf8_cstring_part(local, &length, false);
+    const uint8_t* bytes = unicode::to_os_name_cstring(local, &length);
     stack::top = mark;
     return reinterpret_cast<const char*>(bytes);
 }

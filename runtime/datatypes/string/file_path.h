@@ -21,7 +21,9 @@ Cell* to_vek_path(const Cell* path);
 // A name that is not valid UTF-8 raises access invalid-utf8.
 Cell* get_current_dir();
 
-// The file's local form as NUL-terminated UTF-8, for the platform calls.
+// The file's local form as NUL-terminated UTF-8, for the platform calls;
+// the code points that stand for bytes of a name that is no UTF-8 (as a
+// directory listing gives them, unicode::load_os_name) become those bytes.
 // The bytes live in the Vek heap: they stay valid until the next allocation,
 // or for as long as the returned pointer is held on the C++ stack. A file
 // holding U+0000 raises script invalid-arg with the file: the system would

@@ -5,6 +5,7 @@
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/char.h"
+#include "runtime/datatypes/container/bitset.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/series/ranges.h"
@@ -27,12 +28,13 @@ struct Options {
 };
 
 // What is searched for: one code point, one number (a byte of a binary!),
-// or a run of code points held in a buffer.
+// a run of code points held in a buffer, or any one unit that is a member of
+// a bitset.
 struct Pattern {
-    enum class Kind { code_point, number, text } kind;
+    enum class Kind { code_point, number, text, member } kind;
     uint32_t code_point;  // folded already when folding applies
     double number;
-    Node text;
+    Node text;            // the run's buffer, or the bitset's bit array
     uint32_t head;
     uint32_t length;  // units a match covers
 };
@@ -59,7 +61,7 @@ Pattern pattern_of(const Cell* series, const Cell* value, bool fold, Cell* forme
     bool binary_series = cell_type(series) == TYPE_BINARY;
     switch (cell_type(value)) {
     case TYPE_CHAR: return {Pattern::Kind::code_point, folded(char_::get(value), fold), 0, Node::none, 0, 1};
-    case TYPE_BITSET: fire(err::internal::not_done);
+    case TYPE_BITSET: return {Pattern::Kind::member, 0, 0, bitset::bits_node(value), 0, 1};
     case TYPE_BINARY:
         if (!binary_series) fire(err::script::invalid_arg, value);
         return text_pattern(value);
@@ -77,13 +79,15 @@ Pattern pattern_of(const Cell* series, const Cell* value, bool fold, Cell* forme
 }
 
 // No allocation happens while a search runs, so the buffers are read
-// through plain addresses.
+// through plain addresses. A bitset is tested with the unit as it stands:
+// case folding never applies to it.
 bool matches_at(SeriesBuffer* buffer, int64_t at, const Pattern& p, bool fold) {
     uint32_t unit = buffer->unit();
     uint32_t here = get_char(buffer->at(uint32_t(at)), unit);
     switch (p.kind) {
     case Pattern::Kind::code_point: return folded(here, fold) == p.code_point;
     case Pattern::Kind::number: return double(here) == p.number;
+    case Pattern::Kind::member: return bitset::has_member(p.text, here);
     case Pattern::Kind::text: break;
     }
     SeriesBuffer* text = node_buffer(p.text);

@@ -122,8 +122,6 @@ Cell* sort(Cell* series, const actions::SortArgs& args);
 //
 // The answer of a read (a char!, integer! or none!) is written into the
 // parent cell, which is answered.
-Cell* eval_path(Cell* parent, const Cell* element, const Cell* value, const Cell* path,
-                const Cell* grandparent, const Cell* previous, int32_t index, bool case_sensitive,
-                bool get, bool last, bool notify);
+Cell* eval_path(Cell* parent, const Cell* element, const actions::PathArgs& args);
 
 }  // namespace vek::string

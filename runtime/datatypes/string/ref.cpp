@@ -2,10 +2,10 @@
 #include "runtime/datatypes/string/ref.h"
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/string/string.h"
-#include "runtime/eval/stack.h"
 
 namespace vek::ref {
 
@@ -23,7 +23,7 @@ void mold(const Cell* value, text::Sink& out, bool) {
 
 // No path access, append or put: a ref! is a name, not a text to extend.
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_REF, Row()
         .inherit<SLOT_MAKE>()
         .inherit<SLOT_REFLECT>()

@@ -9,16 +9,18 @@
 #include <array>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/char.h"
+#include "runtime/datatypes/container/bitset.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/number/float.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/series/actions.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/string/internal.h"
 #include "runtime/datatypes/word/symbol.h"
-#include "runtime/eval/stack.h"
 #include "runtime/memory/series.h"
 #include "runtime/text/unicode.h"
 
@@ -56,10 +58,8 @@ uint32_t char_at(const Text& text, uint32_t i) {
 
 void append(const Cell* output, uint32_t code_point) { append_char(series_buffer(output), code_point); }
 
-Cell datatype_cell(uint32_t type) { return Cell{TYPE_DATATYPE, type, 0, 0}; }
-
 [[noreturn]] void bad_to_arg(uint32_t type, const Cell* spec_value) {
-    Cell target = datatype_cell(type);
+    Cell target = datatype::cell(type);
     fire(err::script::bad_to_arg, &target, spec_value);
 }
 
@@ -143,12 +143,7 @@ void mold_braced(const Text& text, uint32_t range, const Cell* output, bool all)
 
 // ---------------------------------------------------------------- comparing
 
-bool equality_op(int32_t op) {
-    return op == actions::COMP_EQUAL || op == actions::COMP_NOT_EQUAL || op == actions::COMP_STRICT_EQUAL ||
-           op == actions::COMP_FIND;
-}
-
-bool case_sensitive(int32_t op) { return op == actions::COMP_STRICT_EQUAL || op == actions::COMP_CASE_SORT; }
+bool case_sensitive(int32_t op) { return op == COMP_STRICT_EQUAL || op == COMP_CASE_SORT; }
 
 int32_t sign(int64_t n) { return (n > 0) - (n < 0); }
 
@@ -188,11 +183,11 @@ namespace {
 // binary! shares this make; its other specs go to its own to.
 Cell* binary_to(Cell* result, const Cell* spec_value, uint32_t type) {
     if (cell_type(spec_value) == TYPE_MONEY) {
-        Cell target = datatype_cell(type);
+        Cell target = datatype::cell(type);
         fire(err::script::bad_make_arg, &target, spec_value);
     }
-    datatype::ActionFn entry = datatype::action(TYPE_BINARY, datatype::SLOT_TO);
-    if (!datatype::implemented(entry)) fire(err::internal::not_done);
+    registry::ActionFn entry = registry::action(TYPE_BINARY, registry::SLOT_TO);
+    if (!registry::implemented(entry)) fire(err::internal::not_done);
     using ToFn = Cell* (*)(Cell*, const Cell*, uint32_t);
     return reinterpret_cast<ToFn>(entry)(result, spec_value, type);
 }
@@ -282,9 +277,11 @@ void mold(const Cell* value, text::Sink& out, bool) {
 
 }  // namespace
 
+// A surrogate is written escaped: as it stands it has no UTF-8, so saved
+// text holding it would not load back.
 void mold_char(const Cell* output, uint32_t code_point, bool all) {
     uint32_t c = code_point;
-    if (c == 0x1E || (c >= 0x80 && c <= 0x9F) || (c > 0x7F && all)) {
+    if (c == 0x1E || (c >= 0x80 && c <= 0x9F) || (c > 0x7F && all) || unicode::is_surrogate(c)) {
         append_c_string(output, "^(");
         append_c_string(output, int_to_hex(int32_t(c), true).c_str());
         append(output, ')');
@@ -316,7 +313,7 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
 
 int32_t compare_strings(const Cell* value1, const Cell* value2, int32_t op, bool prefix) {
     if (op == actions::COMP_SAME) return same_position(value1, value2) ? 0 : -1;
-    if (equality_op(op) && same_position(value1, value2)) return 0;
+    if (is_equality(op) && same_position(value1, value2)) return 0;
     Text a = text_of(value1);
     Text b = text_of(value2);
     uint32_t n = a.length;
@@ -325,7 +322,7 @@ int32_t compare_strings(const Cell* value1, const Cell* value2, int32_t op, bool
         if (a.length < b.length) return 1;
         n = b.length;
     } else if (a.length != b.length) {
-        if (equality_op(op) || b.length == 0) return 1;
+        if (is_equality(op) || b.length == 0) return 1;
         n = std::min(a.length, b.length);
     } else if (a.length == 0) {
         return 0;
@@ -370,11 +367,7 @@ bool tag_at_head(const Cell* string, const Cell* tag) {
 bool head_char_in_bitset(const Cell* string, const Cell* bitset) {
     Text text = text_of(string);
     if (text.length == 0) return false;
-    uint32_t c = char_at(text, 0);
-    SeriesBuffer* bits = series_buffer(bitset);
-    if (c >= uint64_t(bits->used_bytes()) * 8) return (bits->flags & BITSET_COMPLEMENTED) != 0;
-    auto byte = uint8_t(bits->first()[c >> 3]);
-    return (byte & (0x80u >> (c & 7))) != 0;
+    return bitset::has_member(bitset::bits_node(bitset), char_at(text, 0));
 }
 
 // ---------------------------------------------------------------- registration
@@ -382,7 +375,7 @@ bool head_char_in_bitset(const Cell* string, const Cell* bitset) {
 // string! takes the navigation actions, the positional editing actions and
 // copy from series!; it has no put, arithmetic or port actions.
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_STRING, Row()
         .set<SLOT_MAKE>(make_from_spec)
         .inherit<SLOT_RANDOM>()

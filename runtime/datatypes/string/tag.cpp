@@ -2,10 +2,10 @@
 #include "runtime/datatypes/string/tag.h"
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/string/string.h"
-#include "runtime/eval/stack.h"
 
 namespace vek::tag {
 
@@ -25,7 +25,7 @@ void mold(const Cell* value, text::Sink& out, bool) { form(value, out); }
 }  // namespace
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_TAG, Row()
         .inherit<SLOT_MAKE>()
         .inherit<SLOT_REFLECT>()

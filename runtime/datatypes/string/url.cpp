@@ -12,7 +12,9 @@
 #include <cstring>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/object/object.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/string/string.h"
@@ -20,7 +22,6 @@
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/eval/stack.h"
 #include "runtime/io/http.h"
 #include "runtime/memory/series.h"
 #include "runtime/text/unicode.h"
@@ -176,7 +177,7 @@ Cell* join_block(Cell* result, const Cell* spec_value) {
     uint32_t length = node_buffer(block)->length();
     uint32_t head = std::min(series_index(spec_value), length);
     if (head == length) {
-        Cell target{TYPE_DATATYPE, TYPE_URL, 0, 0};
+        Cell target = datatype::cell(TYPE_URL);
         fire(err::script::bad_to_arg, &target, spec_value);
     }
     string::make_at_unit(result, 16, 1);
@@ -243,9 +244,8 @@ uint32_t first_char(const Cell* value) {
 // "/", as a new value of the parent's type written into parent (the parent's
 // own text is left as it is). A get-word! element stands for its value.
 // Setting raises script bad-path-set.
-Cell* eval_path(Cell* parent, const Cell* element, const Cell* value, const Cell*, const Cell*, const Cell*,
-                int32_t, bool, bool, bool, bool) {
-    if (value) fire(err::script::bad_path_set, element, value);
+Cell* eval_path(Cell* parent, const Cell* element, const actions::PathArgs& args) {
+    if (args.value) fire(err::script::bad_path_set, element, args.value);
     Cell selector = cell_type(element) == TYPE_GET_WORD ? *context::get(element) : *element;
     Text base(parent);
     Cell joined{};
@@ -310,28 +310,26 @@ Cell parse_with_library(const Cell* url) {
 Cell* open_port(Cell* url, bool open) {
     Cell parsed = parse_with_library(url);
     if (cell_type(&parsed) != TYPE_OBJECT) fire(err::script::invalid_arg, url);
-    Cell port{TYPE_DATATYPE, TYPE_PORT, 0, 0};
+    Cell port = datatype::cell(TYPE_PORT);
     *url = *actions::make(&port, &parsed);
-    return open ? actions::open(url, false, false, false, false, nullptr) : url;
+    return open ? actions::open(url) : url;
 }
 
-Cell* open(Cell* url, bool, bool, bool, bool, const Cell*) { return open_port(url, true); }
+Cell* open(Cell* url, const actions::OpenArgs&) { return open_port(url, true); }
 
 // An http URL is read by a GET; /part, /seek and /as are not done for it.
-Cell* read(Cell* url, const Cell* part, const Cell* seek, bool binary, bool lines, bool info, const Cell* as) {
-    if (!names_http(url)) return actions::read(open_port(url, false), part, seek, binary, lines, info, as);
-    if (part || seek || as) fire(err::internal::not_done);
-    return http::read(url, binary, lines, info);
+Cell* read(Cell* url, const actions::ReadArgs& args) {
+    if (!names_http(url)) return actions::read(open_port(url, false), args);
+    if (args.part || args.seek || args.as) not_done();
+    return http::read(url, args.binary, args.lines, args.info);
 }
 
 // An http URL is written by a request (see http::write); /seek, /allow and
 // /as are not done for it, /append and /part change nothing.
-Cell* write(Cell* url, const Cell* data, bool binary, bool lines, bool info, bool append, const Cell* part,
-            const Cell* seek, const Cell* allow, const Cell* as) {
-    if (!names_http(url))
-        return actions::write(open_port(url, false), data, binary, lines, info, append, part, seek, allow, as);
-    if (seek || allow || as) fire(err::internal::not_done);
-    return http::write(url, data, binary, lines, info);
+Cell* write(Cell* url, const Cell* data, const actions::WriteArgs& args) {
+    if (!names_http(url)) return actions::write(open_port(url, false), data, args);
+    if (args.seek || args.allow || args.as) not_done();
+    return http::write(url, data, args.binary, args.lines, args.info);
 }
 
 }  // namespace
@@ -339,7 +337,7 @@ Cell* write(Cell* url, const Cell* data, bool binary, bool lines, bool info, boo
 // url! forms, compares and edits as string! does. It has no random,
 // reflect, put, sort or trim.
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_URL, Row()
         .set<SLOT_MAKE>(make)
         .set<SLOT_TO>(to)

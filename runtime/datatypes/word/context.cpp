@@ -3,20 +3,21 @@
 
 #include <algorithm>
 
-#include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
 #include "runtime/core/root.h"
 #include "runtime/core/sockets.h"
+#include "runtime/core/stack.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/callable/callable.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/object/object.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 #include "runtime/gc/collector.h"
 #include "runtime/memory/manager.h"
 #include "runtime/tables/hash_table.h"
+#include "runtime/tables/ownership.h"
 
 namespace vek::context {
 
@@ -110,7 +111,7 @@ void init_global() {
     gc::add_root("global context", [] { gc::mark_node(global); });
 }
 
-void init() { datatype::register_type(TYPE_CONTEXT, datatype::Row()); }
+void init() { registry::register_type(TYPE_CONTEXT, registry::Row()); }
 
 // ---------------------------------------------------------------- access
 
@@ -246,11 +247,11 @@ Cell* set_in(Cell* word, const Cell* value, Cell* context, bool notify) {
     const Cell* owner = context + 1;
     // An owner still unset! has no handlers.
     bool handled = is_any_object(cell_type(owner)) && object::event_record(owner) != Node::none;
-    if (!notify || !handled) return stored(values + index, copy);
     Cell* saved_top = stack::top;
     Cell* old_value = stack::push(values + index);
     values[index] = copy;
-    sockets::on_change(owner, word, old_value, &copy);
+    ownership::field_set(owner, word_at(context, index), old_value, values + index);
+    if (notify && handled) sockets::on_change(owner, word, old_value, &copy);
     stack::top = saved_top;
     // The handler may have grown the values block.
     return values_base(context) + index;

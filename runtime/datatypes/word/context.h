@@ -31,7 +31,6 @@ namespace vek::context {
 
 enum Kind : uint32_t { KIND_GLOBAL = 0, KIND_FUNCTION = 1, KIND_OBJECT = 2 };
 
-
 constexpr uint32_t GLOBAL_SIZE = 4000;
 
 // The global context's node; a collector root.
@@ -81,6 +80,11 @@ inline bool has_values(const Cell* context) {
 inline Node referred_node(const Cell* reference) {
     VEK_CHECK_LAYOUT(reference, type_in<TYPE_CONTEXT>);
     return Node(reference->data1);
+}
+// A reference to the function context of the node, as a native!'s internal
+// block keeps it.
+inline Cell function_reference(Node context) {
+    return Cell{TYPE_CONTEXT | ON_STACK | (KIND_FUNCTION << KIND_SHIFT), uint32_t(context), 0, 0};
 }
 
 // ---------------------------------------------------------------- access

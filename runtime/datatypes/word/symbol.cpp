@@ -5,11 +5,12 @@
 
 #include <cstring>
 
-#include "runtime/core/datatype.h"
+#include "runtime/core/registry.h"
 #include "runtime/core/root.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/gc/collector.h"
 #include "runtime/memory/manager.h"
+#include "runtime/memory/series.h"
 #include "runtime/tables/hash_table.h"
 #include "runtime/text/unicode.h"
 
@@ -33,7 +34,7 @@ uint32_t intern(const char* bytes, uint32_t length, bool fold) {
 
 void init_block() {
     block = root::append();
-    *block = Cell{TYPE_BLOCK, 0, uint32_t(memory::alloc_cells(TABLE_SIZE)), 0};
+    *block = series_cell(TYPE_BLOCK, memory::alloc_cells(TABLE_SIZE));
 }
 
 void init_table() {
@@ -41,7 +42,7 @@ void init_table() {
     gc::add_root("symbol table", [] { gc::mark_node(table); });
 }
 
-void init() { datatype::register_type(TYPE_SYMBOL, datatype::Row()); }
+void init() { registry::register_type(TYPE_SYMBOL, registry::Row()); }
 
 uint32_t make(const char* text) { return intern(text, uint32_t(std::strlen(text)), false); }
 

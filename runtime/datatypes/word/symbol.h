@@ -19,6 +19,10 @@
 
 namespace vek::symbol {
 
+// A symbol! of the alias and the node of its UTF-8 name, its string! not
+// made yet.
+constexpr Cell cell(int32_t alias, Node name_bytes) { return Cell{TYPE_SYMBOL, uint32_t(alias), 0, uint32_t(name_bytes)}; }
+
 constexpr uint32_t TABLE_SIZE = 4000;
 constexpr int32_t CANONICAL = -1;  // the alias of a symbol that is no case variant
 

@@ -1,13 +1,15 @@
 #include "runtime/datatypes/word/word.h"
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
 #include "runtime/core/root.h"
+#include "runtime/core/stack.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/char.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/integer.h"
@@ -16,7 +18,6 @@
 #include "runtime/datatypes/unset.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
-#include "runtime/eval/stack.h"
 #include "runtime/lexer/lexer.h"
 #include "runtime/memory/series.h"
 #include "runtime/text/unicode.h"
@@ -25,16 +26,10 @@ namespace vek {
 
 namespace {
 
-
-// The equality modes of hash tables: a word! and a lit-word! meet by symbol
-// (10) or by name (11); other pairs must be of one kind.
-constexpr int32_t COMP_SYMBOL_EQUAL = 10;
-constexpr int32_t COMP_NAME_EQUAL = 11;
-
 // The symbol's index in the global context, found or added before the target
 // cell is written: adding may move a block that holds it.
 uint32_t global_index(uint32_t symbol) {
-    Cell probe{TYPE_WORD, uint32_t(context::global), symbol, WORD_UNRESOLVED};
+    Cell probe = word::cell(TYPE_WORD, context::global, symbol, WORD_UNRESOLVED);
     return uint32_t(context::add_word(context::global_cell(), &probe));
 }
 
@@ -58,12 +53,13 @@ Cell probe_of(Node context, uint32_t index) {
 // only a node, so it stays valid across allocations.
 Cell name_string(uint32_t symbol) {
     Node text = symbol::name_string(symbol::get(symbol));
-    return Cell{TYPE_STRING, 0, uint32_t(text), 0};
+    return series_cell(TYPE_STRING, text);
 }
 
 // The first value loaded from the text (a char! stands for a one-character
 // string), which must be of a word kind; a text the scan does not consume
-// whole loads none.
+// whole loads none. Text that does not load at all is refused the same way,
+// with the spec, before its syntax error could be raised.
 void first_loaded_word(Cell* result, const Cell* spec_value) {
     Cell text = *spec_value;
     if (cell_type(spec_value) == TYPE_CHAR) {
@@ -71,6 +67,8 @@ void first_loaded_word(Cell* result, const Cell* spec_value) {
         string::append_char(series_buffer(&text), char_::get(spec_value));
     }
     Cell loaded{};
+    if (lexer::scan_string(&loaded, &text, -1, {.mode = lexer::Mode::scan}, nullptr, nullptr) == TYPE_ERROR)
+        fire(err::script::invalid_chars, spec_value);
     uint32_t consumed = 0;
     lexer::scan_string(&loaded, &text, -1, {}, &consumed, nullptr);
     Cell first = none::constant;
@@ -116,13 +114,13 @@ int32_t compare_words(const Cell* value1, const Cell* value2, int32_t op) {
 }
 
 [[noreturn]] void bad_to_arg(uint32_t type, const Cell* spec_value) {
-    Cell datatype{TYPE_DATATYPE, type, 0, 0};
+    Cell datatype = datatype::cell(type);
     fire(err::script::bad_to_arg, &datatype, spec_value);
 }
 
 // The kinds of word! take all of its actions; refinement! all but index?.
 void register_kind(uint32_t type) {
-    using namespace datatype;
+    using namespace registry;
     auto row = Row()
         .inherit<SLOT_MAKE>()
         .inherit<SLOT_TO>()
@@ -235,7 +233,7 @@ Cell* convert(Cell* result, const Cell* spec_value, uint32_t type) {
     if (is_any_word(cell_type(spec_value))) return set_type(copy_cell(spec_value, result), type);
     switch (cell_type(spec_value)) {
     case TYPE_DATATYPE:
-        make_at(datatype::name_table[datatype::id(spec_value)].word, copy_cell(spec_value, result));
+        make_at(registry::name_table[datatype::id(spec_value)].word, copy_cell(spec_value, result));
         break;
     case TYPE_LOGIC: {
         bool truth = logic::get(spec_value);
@@ -317,7 +315,7 @@ void index_of() {
 }  // namespace
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_WORD, Row()
         .set<SLOT_MAKE>(convert)
         .set<SLOT_TO>(convert)
@@ -433,7 +431,7 @@ int32_t compare(const Cell* value1, const Cell* value2, int32_t op) {
 }  // namespace
 
 void init() {
-    using namespace datatype;
+    using namespace registry;
     register_type(TYPE_ISSUE, Row()
         .set<SLOT_MAKE>(to)
         .set<SLOT_TO>(to)

@@ -25,6 +25,14 @@ namespace word {
 
 // ---------------------------------------------------------------- payload
 
+// A word of the type (any word kind, or issue!), bound to the context at the
+// index.
+constexpr Cell cell(uint32_t type, Node context, uint32_t symbol, uint32_t index) {
+    return Cell{type, uint32_t(context), symbol, index};
+}
+// A word of the type and symbol bound to no context.
+constexpr Cell unbound(uint32_t type, uint32_t symbol) { return cell(type, Node::none, symbol, WORD_UNRESOLVED); }
+
 inline Node context(const Cell* word) {
     VEK_CHECK_LAYOUT(word, is_all_word);
     return Node(word->data1);

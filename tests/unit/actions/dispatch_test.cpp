@@ -4,9 +4,10 @@
 #include <string>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
 #include "runtime/datatypes/block/array.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/integer.h"
@@ -30,17 +31,17 @@ using test::text_of;
 // object, so that what a dispatcher hands over can be seen.
 class SlotOverride {
 public:
-    SlotOverride(uint32_t type, uint32_t slot, datatype::ActionFn entry)
-        : type_(type), slot_(slot), saved_(datatype::action_table[type][slot - 1]) {
-        datatype::action_table[type][slot - 1] = entry;
+    SlotOverride(uint32_t type, uint32_t slot, registry::ActionFn entry)
+        : type_(type), slot_(slot), saved_(registry::action_table[type][slot - 1]) {
+        registry::action_table[type][slot - 1] = entry;
     }
-    ~SlotOverride() { datatype::action_table[type_][slot_ - 1] = saved_; }
+    ~SlotOverride() { registry::action_table[type_][slot_ - 1] = saved_; }
     SlotOverride(const SlotOverride&) = delete;
     SlotOverride& operator=(const SlotOverride&) = delete;
 
 private:
     uint32_t type_, slot_;
-    datatype::ActionFn saved_;
+    registry::ActionFn saved_;
 };
 
 // What the last recorded edit received.
@@ -137,8 +138,8 @@ TEST(ActionDispatch, LengthOfMinusOneIsNone) {
     for (int32_t length : {0, 5}) {
         static int32_t answer;
         answer = length;
-        SlotOverride fake(TYPE_BLOCK, datatype::SLOT_LENGTH_Q,
-                          datatype::as_action(static_cast<actions::LengthFn>(
+        SlotOverride fake(TYPE_BLOCK, registry::SLOT_LENGTH_Q,
+                          registry::as_action(static_cast<actions::LengthFn>(
                               [](const Cell*) { return answer; })));
         Cell block = block_of("1 2 3 4 5");
         Cell* result = actions::length_q(&block);
@@ -154,8 +155,7 @@ TEST(ActionDispatch, PathAccessOnATypeWithoutItRaisesBadPathType) {
     Cell element = block_of("b");
     uint32_t code = 0;
     Cell error = error_raised(
-        [&] { actions::eval_path_typed(&parent, block::rs_head(&element), nullptr, nullptr, nullptr,
-                                       nullptr, -1, false, false, true, false); },
+        [&] { actions::eval_path_typed(&parent, block::rs_head(&element), {.index = -1, .last = true}); },
         &code);
     ASSERT_EQ(code, error_code(err::script::bad_path_type2));
     EXPECT_EQ(formed(error::field(&error, error::FIELD_ARG1)), "b");
@@ -181,10 +181,10 @@ TEST(ActionDispatch, PathAccessOnATypeWithoutItRaisesBadPathType) {
 // ---------------------------------------------------------------- /part and /dup
 
 TEST(ActionDispatch, AppendAndInsertResolvePartAndDupOnTheValue) {
-    SlotOverride append(TYPE_BLOCK, datatype::SLOT_APPEND,
-                        datatype::as_action(static_cast<actions::InsertFn>(&record_insert)));
-    SlotOverride insert(TYPE_BLOCK, datatype::SLOT_INSERT,
-                        datatype::as_action(static_cast<actions::InsertFn>(&record_insert)));
+    SlotOverride append(TYPE_BLOCK, registry::SLOT_APPEND,
+                        registry::as_action(static_cast<actions::InsertFn>(&record_insert)));
+    SlotOverride insert(TYPE_BLOCK, registry::SLOT_INSERT,
+                        registry::as_action(static_cast<actions::InsertFn>(&record_insert)));
     Cell target = block_of("x");
     Cell source = block_of("1 2 3 4 5 6");
     constexpr int32_t NO_DUP = INT32_MIN;
@@ -239,8 +239,8 @@ TEST(ActionDispatch, AppendAndInsertResolvePartAndDupOnTheValue) {
 }
 
 TEST(ActionDispatch, InsertPullsTheTargetHeadBackToItsTail) {
-    SlotOverride insert(TYPE_BLOCK, datatype::SLOT_INSERT,
-                        datatype::as_action(static_cast<actions::InsertFn>(&record_insert)));
+    SlotOverride insert(TYPE_BLOCK, registry::SLOT_INSERT,
+                        registry::as_action(static_cast<actions::InsertFn>(&record_insert)));
     Cell target = at_head(block_of("x y z"), 7);
     Cell value = integer_cell(1);
     actions::insert(&target, &value, nullptr, false, nullptr);
@@ -249,8 +249,8 @@ TEST(ActionDispatch, InsertPullsTheTargetHeadBackToItsTail) {
 }
 
 TEST(ActionDispatch, ChangeResolvesPartOnTheTarget) {
-    SlotOverride change(TYPE_BLOCK, datatype::SLOT_CHANGE,
-                        datatype::as_action(static_cast<actions::ChangeFn>(&record_change)));
+    SlotOverride change(TYPE_BLOCK, registry::SLOT_CHANGE,
+                        registry::as_action(static_cast<actions::ChangeFn>(&record_change)));
     Cell source = block_of("1 2 3 4 5 6");
     Cell value = integer_cell(0);
     struct Case {
@@ -293,10 +293,10 @@ TEST(ActionDispatch, ChangeResolvesPartOnTheTarget) {
 }
 
 TEST(ActionDispatch, BadPartArgumentsRaise) {
-    SlotOverride append(TYPE_BLOCK, datatype::SLOT_APPEND,
-                        datatype::as_action(static_cast<actions::InsertFn>(&record_insert)));
-    SlotOverride change(TYPE_BLOCK, datatype::SLOT_CHANGE,
-                        datatype::as_action(static_cast<actions::ChangeFn>(&record_change)));
+    SlotOverride append(TYPE_BLOCK, registry::SLOT_APPEND,
+                        registry::as_action(static_cast<actions::InsertFn>(&record_insert)));
+    SlotOverride change(TYPE_BLOCK, registry::SLOT_CHANGE,
+                        registry::as_action(static_cast<actions::ChangeFn>(&record_change)));
     Cell target = block_of("x y z");
     Cell source = block_of("1 2 3");
     Cell elsewhere = block_of("1 2 3");
@@ -376,10 +376,10 @@ TEST(ActionDispatch, FormAndMoldCutTheirTextToThePartLimit) {
 // ---------------------------------------------------------------- pick, poke and copy
 
 TEST(ActionDispatch, PickAndPokeTurnTheIndexIntoANumber) {
-    SlotOverride pick(TYPE_BLOCK, datatype::SLOT_PICK,
-                      datatype::as_action(static_cast<actions::PickFn>(&record_pick)));
-    SlotOverride poke(TYPE_BLOCK, datatype::SLOT_POKE,
-                      datatype::as_action(static_cast<actions::PokeFn>(&record_poke)));
+    SlotOverride pick(TYPE_BLOCK, registry::SLOT_PICK,
+                      registry::as_action(static_cast<actions::PickFn>(&record_pick)));
+    SlotOverride poke(TYPE_BLOCK, registry::SLOT_POKE,
+                      registry::as_action(static_cast<actions::PokeFn>(&record_poke)));
     Cell block = block_of("a b c");
     Cell text = block_of("\"ab\"");
     struct Case {
@@ -406,8 +406,8 @@ TEST(ActionDispatch, PickAndPokeTurnTheIndexIntoANumber) {
 }
 
 TEST(ActionDispatch, CopyTypesTakesOnlyADatatypeOrATypeset) {
-    SlotOverride copy(TYPE_BLOCK, datatype::SLOT_COPY,
-                      datatype::as_action(static_cast<actions::CopyFn>(&record_copy)));
+    SlotOverride copy(TYPE_BLOCK, registry::SLOT_COPY,
+                      registry::as_action(static_cast<actions::CopyFn>(&record_copy)));
     Cell block = block_of("a 1");
     Cell result{};
     Cell datatype = datatype_cell(TYPE_INTEGER);
@@ -430,15 +430,15 @@ TEST(ActionDispatch, CopyTypesTakesOnlyADatatypeOrATypeset) {
 
 // ---------------------------------------------------------------- native port actors
 
-Cell* record_read(Cell* source, const Cell*, const Cell*, bool, bool, bool, const Cell*) {
+Cell* record_read(Cell* source, const actions::ReadArgs&) {
     received.called = true;
     return source;
 }
 
 TEST(ActionDispatch, APortWithANativeActorIsServedFromTheActorsTable) {
     static actions::PortActorTable table{};
-    table[datatype::SLOT_READ - datatype::SLOT_APPEND] =
-        datatype::as_action(static_cast<actions::ReadFn>(&record_read));
+    table[registry::SLOT_READ - registry::SLOT_APPEND] =
+        registry::as_action(static_cast<actions::ReadFn>(&record_read));
     static uint32_t number = actions::register_port_actor(&table);
 
     Cell fields = block_of("spec scheme actor awake state data extra");
@@ -447,18 +447,16 @@ TEST(ActionDispatch, APortWithANativeActorIsServedFromTheActorsTable) {
     object::get_values(&port)[2] = Cell{TYPE_HANDLE, 0, number, 0};
 
     received = {};
-    actions::read(&port, nullptr, nullptr, false, false, false, nullptr);
+    actions::read(&port);
     EXPECT_TRUE(received.called);
-    EXPECT_EQ(test::raised([&] { actions::write(&port, &port, false, false, false, false, nullptr,
-                                                nullptr, nullptr, nullptr); }),
+    EXPECT_EQ(test::raised([&] { actions::write(&port, &port); }),
               error_code(err::access::no_port_action));
     // Below the series slots, and for an actor that is no handle, the port's
     // own datatype answers: it has no negate, and its read wants an actor
     // object.
     EXPECT_EQ(test::raised([&] { actions::negate(&port); }), error_code(err::script::expect_arg));
     object::get_values(&port)[2] = none::constant;
-    EXPECT_EQ(test::raised([&] { actions::read(&port, nullptr, nullptr, false, false, false,
-                                               nullptr); }),
+    EXPECT_EQ(test::raised([&] { actions::read(&port); }),
               error_code(err::access::invalid_port));
 }
 

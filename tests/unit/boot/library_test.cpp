@@ -1,10 +1,12 @@
 // The library's boot, fed small modules of the test's own: what the modules
 // load is library code, and so are the copies functions make of it;
-// boot-routine picks how a routine passes values from its spec and exists
-// only while the modules run.
+// boot-routine makes a routine from the spec it was registered with, picks
+// how the routine passes values from that spec, and exists only while the
+// modules run.
 #include <gtest/gtest.h>
 
 #include "boot/library.h"
+#include "runtime/core/stack.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/callable/function.h"
 #include "runtime/datatypes/callable/routine.h"
@@ -12,7 +14,6 @@
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/eval/stack.h"
 #include "tests/unit/support/load_and_mold.h"
 
 namespace vek {
@@ -37,8 +38,8 @@ void boot(std::initializer_list<std::string_view> texts) {
 }
 
 TEST(Boot, LibraryCodeStaysLibraryCodeInTheFunctionsItMakes) {
-    routine::register_fn("boot-test-interpreted", frames_interpreted);
-    boot({"boot-test-interpreted: boot-routine 'boot-test-interpreted [return: [logic!]]",
+    routine::register_fn("boot-test-interpreted", frames_interpreted, "return: [logic!]");
+    boot({"boot-test-interpreted: boot-routine 'boot-test-interpreted",
           "boot-test-f: func [] [reduce [boot-test-interpreted [in-block (in-paren) a/(in-path)]]]\n"
           "boot-test-from-library: boot-test-f"});
 
@@ -51,7 +52,7 @@ TEST(Boot, LibraryCodeStaysLibraryCodeInTheFunctionsItMakes) {
     Cell path = series_buffer(&inner)->cells()[2];
     ASSERT_EQ(cell_type(&paren), TYPE_PAREN);
     ASSERT_EQ(cell_type(&path), TYPE_PATH);
-    for (const Cell* code : {&outer, &inner, &paren, series_buffer(&path)->cells() + 1})
+    for (const Cell* code : {&outer, &inner, &paren, &path, series_buffer(&path)->cells() + 1})
         EXPECT_TRUE(eval::library_code(code)) << test::molded(*code);
     EXPECT_EQ(test::molded(*global("boot-test-from-library")), "[false [in-block (in-paren) a/(in-path)]]");
 
@@ -65,22 +66,25 @@ TEST(Boot, LibraryCodeStaysLibraryCodeInTheFunctionsItMakes) {
 }
 
 TEST(Boot, BootRoutineReadsTheReturnTypeAndIsGoneAfterTheBoot) {
-    routine::register_fn("boot-test-first", first_cell);
     struct Row {
+        const char* name;
         const char* spec;
         bool cells;
         int32_t returns;
     };
     const Row rows[] = {
-        {"[\"doc\" x [integer!] return: [logic!]]", false, TYPE_LOGIC},
-        {"[x return: [integer!] /local y]", false, TYPE_INTEGER},
-        {"[x [float!] return: [float!]]", false, TYPE_FLOAT},
-        {"[x return: [block!]]", true, TYPE_BLOCK},
-        {"[x return: [integer! none!]]", true, -1},
-        {"[x [integer!]]", true, -1},
+        {"boot-test-logic", "\"doc\" x [integer!] return: [logic!]", false, TYPE_LOGIC},
+        {"boot-test-integer", "x return: [integer!] /local y", false, TYPE_INTEGER},
+        {"boot-test-float", "x [float!] return: [float!]", false, TYPE_FLOAT},
+        {"boot-test-block", "x return: [block!]", true, TYPE_BLOCK},
+        {"boot-test-two-types", "x return: [integer! none!]", true, -1},
+        {"boot-test-no-return", "x [integer!]", true, -1},
     };
     std::string module;
-    for (const Row& row : rows) module += std::string("append routines boot-routine 'boot-test-first ") + row.spec + "\n";
+    for (const Row& row : rows) {
+        routine::register_fn(row.name, first_cell, row.spec);
+        module += std::string("append routines boot-routine '") + row.name + "\n";
+    }
     boot({"routines: copy []", module});
 
     Cell routines = *global("routines");

@@ -247,6 +247,34 @@ TEST(Framing, GzipOptionalFields) {
     EXPECT_EQ(run(codecs::gzip_decode, member, out), Coded::bad_data);
 }
 
+// Members joined as concatenated gzip files are: all their data in order,
+// each member's CRC-32 and size checked, nothing but members after one.
+TEST(Framing, GzipMembersInOrder) {
+    Bytes first = sample_text(5000), second = noise(3000), third = bytes_of("end");
+    Bytes a = through(codecs::gzip_encode, first), b = through(codecs::gzip_encode, second);
+    Bytes empty = through(codecs::gzip_encode, Bytes{}), c = through(codecs::gzip_encode, third);
+    Bytes joined = a;
+    for (const Bytes* member : {&b, &empty, &c}) joined.insert(joined.end(), member->begin(), member->end());
+    Bytes whole = first;
+    whole.insert(whole.end(), second.begin(), second.end());
+    whole.insert(whole.end(), third.begin(), third.end());
+    EXPECT_EQ(through(codecs::gzip_decode, joined), whole);
+    auto with = [](Bytes bytes, size_t at, uint8_t value) { return bytes[at] = value, bytes; };
+    size_t b_trailer = a.size() + b.size() - 8;
+    Bytes two = a;
+    two.insert(two.end(), b.begin(), b.end());
+    const Bytes bad[] = {
+        with(joined, b_trailer, joined[b_trailer] ^ 1),          // the second member's CRC-32
+        with(joined, b_trailer + 4, joined[b_trailer + 4] + 1),  // its size
+        with(two, a.size() - 4, two[a.size() - 4] + 1),           // the first's size, the last's right
+        [&] { Bytes more = joined; more.push_back(0); return more; }(),  // a byte after the last member
+    };
+    for (const Bytes& input : bad) {
+        Bytes out;
+        EXPECT_EQ(run(codecs::gzip_decode, input, out), Coded::bad_data);
+    }
+}
+
 // python3's zlib as the other side: it decodes what we make, and we decode
 // what it makes at every level and in every framing.
 class Oracle : public ::testing::Test {

@@ -69,9 +69,9 @@ TEST_F(EditorFixture, EditsTheLine) {
         {std::string("\x7f") + LEFT + "\x0b\x1b[3~\x1b[2~\x1b[5~\x12\r", U"", EditEnd::enter},
         {"a\tb\r", U"a\tb", EditEnd::enter},
         {"\xc3\xa9\xe4\xb8\xad\n", U"é中", EditEnd::enter},
-        {"\x04", U"q", EditEnd::quit},
-        {"ab\x03", U"q", EditEnd::quit},
-        {"ab", U"q", EditEnd::quit},  // then the terminal hangs up
+        {"\x04", U"", EditEnd::end_of_input},
+        {"ab\x03", U"", EditEnd::interrupt},
+        {"ab", U"", EditEnd::end_of_input},  // then the terminal hangs up
         {std::string("ab") + LEFT + "\x1b", U"ab\x1b", EditEnd::escape},
     };
     for (const auto& c : cases) {
@@ -151,7 +151,7 @@ TEST_F(EditorFixture, CompletesWithTab) {
     EXPECT_EQ(utf8(edit({"\x05i\r"}).line), "pri");
     // The common text is used once: after Ctrl+C it does not come back.
     edit({"p\t"});
-    EXPECT_EQ(edit({"\x03"}).line, U"q");
+    EXPECT_EQ(edit({"\x03"}).end, EditEnd::interrupt);
     EXPECT_EQ(edit({"z\r"}).line, U"z");
     // No candidate: the Tab is typed.
     EXPECT_EQ(utf8(edit({"zz\t\r"}).line), "zz\t");

@@ -2,12 +2,12 @@
 
 #include <cstring>
 
-#include "runtime/core/datatype.h"
 #include "runtime/core/fixed_words.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 
 namespace vek::fixed_words {
 namespace {
@@ -67,8 +67,8 @@ TEST(FixedWords, RefinementsAreUnboundAndTheIssueIsOoo) {
 
 TEST(DatatypeNameWords, EveryRegisteredTypeHasItsNameInTheGlobalContext) {
     uint32_t registered = 0;
-    for (uint32_t id = 1; id <= datatype::highest_id; id++) {
-        const datatype::NameEntry& entry = datatype::name_table[id];
+    for (uint32_t id = 1; id <= registry::highest_id; id++) {
+        const registry::NameEntry& entry = registry::name_table[id];
         if (!entry.name || std::strncmp(entry.name, "test-", 5) == 0) continue;
         registered++;
         EXPECT_EQ(entry.word, symbol::make(entry.name)) << entry.name;

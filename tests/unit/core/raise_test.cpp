@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "runtime/core/root.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/callable/routine.h"
 #include "runtime/datatypes/object/error.h"
 #include "runtime/datatypes/object/object.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/eval/stack.h"
 #include "runtime/memory/manager.h"
 #include "runtime/memory/region.h"
 #include "tests/unit/support/death_test_fixture.h"
@@ -82,6 +82,11 @@ TEST(Raise, NoMemoryAndStackOverflowAllocateNothingWithTheHeapExhausted) {
     }
 }
 
+// Work that is not written yet raises through the one not_done.
+TEST(Raise, NotDoneRaisesInternalNotDone) {
+    EXPECT_EQ(test::raised([] { not_done(); }), error_code(err::internal::not_done));
+}
+
 // The reserved values are renewed at each raise: what a catcher changed and
 // the origin of an earlier raise are gone.
 TEST(Raise, AReservedErrorDescribesTheLatestRaise) {
@@ -106,7 +111,7 @@ routine::Arg throw_bare_code(const routine::Arg* args) {
 class TryNative : public test::NativeFrameTest {};
 
 TEST_F(TryNative, TurnsBareCodesIntoTheErrorsTheyName) {
-    uint32_t index = routine::register_fn("raise-test-throw-bare-code", throw_bare_code);
+    uint32_t index = routine::register_fn("raise-test-throw-bare-code", throw_bare_code, "code [integer!]");
     Cell spec = test::load_one("[code [integer!]]");
     Cell thrower = *routine::make_value(&spec, nullptr, index, 0, false);
     struct Row {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "runtime/core/raise.h"
-#include "runtime/eval/stack.h"
+#include "runtime/core/stack.h"
 #include "runtime/memory/series.h"
 #include "tests/unit/support/support.h"
 

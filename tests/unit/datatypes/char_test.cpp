@@ -6,10 +6,10 @@
 #include <string>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/number/integer.h"
-#include "runtime/eval/stack.h"
 #include "tests/unit/support/dispatch.h"
 #include "tests/unit/support/stack_fixture.h"
 #include "tests/unit/support/string_cells.h"
@@ -186,10 +186,10 @@ TEST_F(CharValues, ArithmeticStaysInTheCodePointRange) {
 
 TEST_F(CharValues, TakesTheIntegerSlotsItDoesNotOwn) {
     constexpr uint32_t ABSOLUTE = 10, NEGATE = 14, EVEN = 19;
-    EXPECT_EQ(datatype::action(TYPE_CHAR, ABSOLUTE), datatype::action(TYPE_INTEGER, ABSOLUTE));
-    EXPECT_EQ(datatype::action(TYPE_CHAR, EVEN), datatype::action(TYPE_INTEGER, EVEN));
-    EXPECT_TRUE(datatype::implemented(datatype::action(TYPE_CHAR, EVEN)));
-    EXPECT_EQ(datatype::action(TYPE_CHAR, NEGATE), nullptr);
+    EXPECT_EQ(registry::action(TYPE_CHAR, ABSOLUTE), registry::action(TYPE_INTEGER, ABSOLUTE));
+    EXPECT_EQ(registry::action(TYPE_CHAR, EVEN), registry::action(TYPE_INTEGER, EVEN));
+    EXPECT_TRUE(registry::implemented(registry::action(TYPE_CHAR, EVEN)));
+    EXPECT_EQ(registry::action(TYPE_CHAR, NEGATE), nullptr);
 }
 
 }  // namespace

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "runtime/actions/dispatch.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/compound/triple.h"
-#include "runtime/eval/stack.h"
 #include "tests/unit/support/stack_fixture.h"
 #include "tests/unit/support/string_cells.h"
 #include "tests/unit/support/value_cells.h"

@@ -8,11 +8,11 @@
 
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/unset.h"
-#include "runtime/eval/stack.h"
 #include "runtime/memory/manager.h"
 #include "tests/unit/support/block_builder.h"
 #include "tests/unit/support/dispatch.h"

@@ -9,14 +9,14 @@
 #include <string>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 #include "runtime/memory/series.h"
 #include "tests/unit/support/block_builder.h"
 #include "tests/unit/support/dispatch.h"
@@ -91,7 +91,7 @@ TEST_F(Typeset, AnArgumentWithoutTypesTakesEverythingButUnset) {
     Cell* any = typeset::make_any_in_block(&block);
     EXPECT_EQ(series_buffer(&block)->length(), 1u);
     EXPECT_EQ(cell_type(any), TYPE_TYPESET);
-    for (uint32_t type = 1; type <= datatype::highest_id; type++)
+    for (uint32_t type = 1; type <= registry::highest_id; type++)
         EXPECT_EQ(typeset::contains(any, type), type != TYPE_UNSET) << "id " << type;
     EXPECT_EQ(bits(*typeset::make_in_block(&block, 1, 2, 3)), (std::array<uint32_t, 3>{1, 2, 3}));
 }
@@ -214,9 +214,8 @@ TEST_F(Typeset, CompareUnderEachOpCode) {
     };
     for (const Case& c : cases) {
         for (int32_t op = 0; op <= 12; op++) {
-            bool equality = op <= 2 || op == 9 || op == 12;
-            bool sort = op == 7 || op == 8;
-            int32_t expected = equality ? c.equality : sort ? c.sort : -2;
+            bool sort = op == COMP_SORT || op == COMP_CASE_SORT;
+            int32_t expected = is_equality(op) ? c.equality : sort ? c.sort : -2;
             EXPECT_EQ(actions::compare_typed(&a, c.value2, op), expected) << "op " << op;
         }
     }

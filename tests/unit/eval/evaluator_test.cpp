@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/callable/native.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 #include "runtime/eval/trace.h"
 #include "runtime/natives/natives.h"
 #include "tests/unit/support/load_and_mold.h"

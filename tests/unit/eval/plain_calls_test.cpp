@@ -9,11 +9,11 @@
 
 #include <string>
 
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/callable/function.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/eval/stack.h"
 #include "runtime/eval/trace.h"
 #include "tests/unit/support/load_and_mold.h"
 #include "tests/unit/support/stack_fixture.h"

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/eval/stack.h"
 #include "runtime/eval/trace.h"
 #include "tests/unit/support/load_and_mold.h"
 #include "tests/unit/support/stack_fixture.h"

@@ -6,8 +6,8 @@
 
 #include <string>
 
+#include "runtime/core/stack.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/eval/stack.h"
 #include "runtime/eval/trace.h"
 #include "tests/unit/support/load_and_mold.h"
 #include "tests/unit/support/stack_fixture.h"

@@ -308,8 +308,8 @@ TEST_F(Collector, LayoutsThatDependOnTheCellsState) {
         {"op! from an action!", TYPE_OP | (TYPE_ACTION << op::SOURCE_SHIFT), W2 | W3},
         {"op! from a function!", TYPE_OP | (TYPE_FUNCTION << op::SOURCE_SHIFT), W1 | W2 | W3},
         {"op! from a routine!", TYPE_OP | (TYPE_ROUTINE << op::SOURCE_SHIFT), W1 | W2 | W3},
-        {"event! holding a series", TYPE_EVENT | EVENT_HOLDS_SERIES, W2},
-        {"event! holding none", TYPE_EVENT, 0},
+        {"event! made by script", TYPE_EVENT | EVENT_MADE, W2},
+        {"event! made by the backend", TYPE_EVENT, 0},
     };
     for (const Case& c : cases) EXPECT_EQ(words_followed(c.header), c.followed) << c.what;
 }

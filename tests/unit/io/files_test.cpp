@@ -98,7 +98,7 @@ TEST_F(FileLayer, AWriteCutShortRaisesAndLeavesTheOldFile) {
     Cell data = test::string_cell(std::string(100000, 'x'));
     auto write = [&](bool append) {
         return test::raised([&] {
-            files::write(&target, &data, false, false, false, append, nullptr, nullptr, nullptr, nullptr);
+            files::write(&target, &data, {.append = append});
         });
     };
     FileSizeLimit limit(4096);

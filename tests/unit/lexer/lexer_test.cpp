@@ -4,6 +4,7 @@
 #include <string>
 
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/block/path.h"
@@ -11,7 +12,6 @@
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 #include "runtime/lexer/transcode.h"
 #include "runtime/memory/manager.h"
 #include "tests/unit/support/dispatch.h"
@@ -204,7 +204,7 @@ Cell transcode(const Cell& source, const Refinements& r) {
     if (r.part) part = int32_t(stack::push(r.part) - stack::arguments);
     if (r.into) into = int32_t(stack::push(r.into) - stack::arguments);
     auto flag = [](bool on) { return on ? 0 : -1; };
-    natives::transcode({.next = flag(r.next), .one = flag(r.one), .prescan = flag(r.prescan), .scan = flag(r.scan),
+    lexer::transcode({.next = flag(r.next), .one = flag(r.one), .prescan = flag(r.prescan), .scan = flag(r.scan),
                         .part = part, .into = into});
     Cell result = *stack::arguments;
     stack::arguments = saved_arguments;

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/compound/date.h"
@@ -309,7 +309,7 @@ TEST(ScalarCompare, TuplesPairsPointsAndDates) {
 }
 
 TEST(ScalarRegistration, NamesOwnTextAndWhatPercentAndTimeTakeFromFloat) {
-    using datatype::action;
+    using registry::action;
     struct Row {
         uint32_t type;
         const char* name;
@@ -318,16 +318,16 @@ TEST(ScalarRegistration, NamesOwnTextAndWhatPercentAndTimeTakeFromFloat) {
         {TYPE_DATE, "date!"},   {TYPE_MONEY, "money!"},     {TYPE_POINT2D, "point2D!"}, {TYPE_POINT3D, "point3D!"},
     };
     for (const Row& row : rows) {
-        EXPECT_STREQ(datatype::name_table[row.type].name, row.name);
-        EXPECT_TRUE(datatype::implemented(action(row.type, datatype::SLOT_FORM))) << row.name;
-        EXPECT_TRUE(datatype::implemented(action(row.type, datatype::SLOT_MOLD))) << row.name;
-        EXPECT_NE(action(row.type, datatype::SLOT_FORM), action(TYPE_FLOAT, datatype::SLOT_FORM)) << row.name;
+        EXPECT_STREQ(registry::name_table[row.type].name, row.name);
+        EXPECT_TRUE(registry::implemented(action(row.type, registry::SLOT_FORM))) << row.name;
+        EXPECT_TRUE(registry::implemented(action(row.type, registry::SLOT_MOLD))) << row.name;
+        EXPECT_NE(action(row.type, registry::SLOT_FORM), action(TYPE_FLOAT, registry::SLOT_FORM)) << row.name;
     }
-    for (uint32_t slot : {datatype::SLOT_MAKE, datatype::SLOT_TO, datatype::SLOT_ADD, datatype::SLOT_ROUND,
-                          datatype::SLOT_POWER, datatype::SLOT_COMPARE})
+    for (uint32_t slot : {registry::SLOT_MAKE, registry::SLOT_TO, registry::SLOT_ADD, registry::SLOT_ROUND,
+                          registry::SLOT_POWER, registry::SLOT_COMPARE})
         EXPECT_EQ(action(TYPE_PERCENT, slot), action(TYPE_FLOAT, slot)) << slot;
-    EXPECT_EQ(action(TYPE_TIME, datatype::SLOT_COMPARE), action(TYPE_FLOAT, datatype::SLOT_COMPARE));
-    EXPECT_FALSE(datatype::implemented(action(TYPE_TIME, datatype::SLOT_POWER)));
+    EXPECT_EQ(action(TYPE_TIME, registry::SLOT_COMPARE), action(TYPE_FLOAT, registry::SLOT_COMPARE));
+    EXPECT_FALSE(registry::implemented(action(TYPE_TIME, registry::SLOT_POWER)));
 }
 
 }  // namespace

@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/core/system.h"
 #include "runtime/core/unwind.h"
-#include "runtime/eval/stack.h"
 #include "runtime/memory/malloc_list.h"
 #include "runtime/memory/manager.h"
 #include "runtime/memory/region.h"

@@ -7,23 +7,26 @@
 #include <vector>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/callable/action.h"
 #include "runtime/datatypes/callable/callable.h"
 #include "runtime/datatypes/callable/native.h"
 #include "runtime/datatypes/callable/op.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/object/error.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 #include "runtime/natives/boot_table.h"
+#include "runtime/natives/compare.h"
 #include "runtime/natives/control.h"
 #include "runtime/natives/exits.h"
 #include "runtime/natives/natives.h"
 #include "runtime/natives/output.h"
+#include "runtime/natives/words.h"
 #include "tests/unit/support/block_builder.h"
 #include "tests/unit/support/stack_fixture.h"
 #include "tests/unit/support/support.h"
@@ -165,7 +168,7 @@ TEST(BootTable, ActionWordsHoldTheirSlots) {
     ASSERT_EQ(names.size(), actions::ACTION_TABLE_SIZE);
     for (uint32_t slot = 1; slot <= actions::ACTION_TABLE_SIZE; slot++) {
         SCOPED_TRACE(names[slot - 1]);
-        EXPECT_EQ(actions::action_table[slot - 1] == nullptr, slot == datatype::SLOT_EMPTY);
+        EXPECT_EQ(actions::action_table[slot - 1] == nullptr, slot == registry::SLOT_EMPTY);
         if (names[slot - 1] == "-") continue;
         const Cell* value = global(names[slot - 1].c_str());
         ASSERT_EQ(cell_type(value), TYPE_ACTION);
@@ -370,11 +373,6 @@ TEST_F(ActionEntry, MissingImplementationNamesTheAction) {
     EXPECT_EQ(raised([&] { call("append", "1 2", {}); }, &error),
               error_code(err::script::expect_arg));
     EXPECT_EQ(name_of(error::field(&error, error::FIELD_ARG1)), "append");
-}
-
-TEST(BootTable, NativesOfLaterWorkRaiseNotDone) {
-    const int32_t refinements[16] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
-    EXPECT_EQ(raised([&] { (void)natives::not_done(false, refinements); }), error_code(err::internal::not_done));
 }
 
 }  // namespace

@@ -6,11 +6,11 @@
 #include <string>
 
 #include "runtime/core/fixed_words.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/number/float.h"
 #include "runtime/eval/compiled.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/eval/stack.h"
 #include "runtime/natives/helpers.h"
 #include "tests/unit/support/block_builder.h"
 #include "tests/unit/support/load_and_mold.h"

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "runtime/core/stack.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/eval/stack.h"
 #include "runtime/natives/natives.h"
 #include "runtime/output/print_hooks.h"
 #include "tests/unit/support/block_builder.h"

@@ -10,9 +10,9 @@
 #include <string>
 
 #include "platform/os.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/compound/date.h"
 #include "runtime/datatypes/container/map.h"
-#include "runtime/eval/stack.h"
 #include "runtime/tables/hash_table.h"
 #include "tests/unit/support/load_and_mold.h"
 #include "tests/unit/support/stack_fixture.h"

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/image/codec.h"
+#include "runtime/codecs/bmp.h"
 
 namespace {
 
@@ -109,7 +110,7 @@ uint32_t grey(int i) { return BLACK | uint32_t(i * 17) * 0x010101u; }
 struct DecodeCase {
     std::string name;
     BmpLayout layout;
-    std::vector<uint32_t> expected;  // rows top down
+    Pixels expected;  // rows top down
 };
 
 TEST(BmpDecode, FixturesGiveTheirPixels) {
@@ -156,7 +157,7 @@ TEST(BmpDecode, FixturesGiveTheirPixels) {
          {0x80010203, 0x00040506}},
     };
     for (const auto& c : cases) {
-        Decoded d = decode_bmp(bmp_file(c.layout), MAX_PIXELS);
+        Decoded d = vek::codecs::decode_bmp(bmp_file(c.layout), MAX_PIXELS);
         ASSERT_EQ(d.status, Status::ok) << c.name;
         EXPECT_EQ(d.bitmap.width, uint32_t(c.layout.width)) << c.name;
         EXPECT_EQ(d.bitmap.height, uint32_t(std::abs(c.layout.height))) << c.name;
@@ -167,15 +168,15 @@ TEST(BmpDecode, FixturesGiveTheirPixels) {
 TEST(BmpEncode, RoundTripKeepsEveryPixelAndAlpha) {
     Bitmap image{3, 2, {0xFF102030, 0x80FFFFFF, 0x00000000, 0x01020304, 0xFEDCBA98, 0x7F7F7F7F}};
     Bytes file;
-    ASSERT_EQ(encode_bmp(image, file), Status::ok);
-    Decoded d = decode_bmp(file, MAX_PIXELS);
+    ASSERT_EQ(vek::codecs::encode_bmp(image, file), Status::ok);
+    Decoded d = vek::codecs::decode_bmp(file, MAX_PIXELS);
     ASSERT_EQ(d.status, Status::ok);
     EXPECT_EQ(d.bitmap.width, 3u);
     EXPECT_EQ(d.bitmap.height, 2u);
     EXPECT_EQ(d.bitmap.pixels, image.pixels);
 
     Bytes untouched{1, 2, 3};
-    EXPECT_EQ(encode_bmp(Bitmap{0, 5, {}}, untouched), Status::too_large);
+    EXPECT_EQ(vek::codecs::encode_bmp(Bitmap{0, 5, {}}, untouched), Status::too_large);
     EXPECT_TRUE(untouched.empty());
 }
 
@@ -227,7 +228,7 @@ TEST(BmpDecode, RefusesBrokenAndOversizedFiles) {
         {"embedded PNG", with(rgb, [](BmpLayout& s) { s.compression = 5; }), Status::unsupported},
     };
     for (const auto& c : cases) {
-        Decoded d = decode_bmp(c.file, c.max_pixels);
+        Decoded d = vek::codecs::decode_bmp(c.file, c.max_pixels);
         EXPECT_EQ(d.status, c.expected) << c.name;
         EXPECT_TRUE(d.bitmap.pixels.empty()) << c.name;
     }

@@ -17,11 +17,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/image/codec.h"
+#include "runtime/codecs/image.h"
 
 namespace {
 
-using namespace vek::platform::image;
+using namespace vek::codecs::image;
 using Bytes = std::vector<uint8_t>;
 
 Bytes fixture(const std::string& name) {
@@ -37,7 +37,7 @@ uint32_t argb(uint32_t a, uint32_t r, uint32_t g, uint32_t b) { return a << 24 |
 
 // A bitmap whose pixels differ in every channel, alpha 0 and 1 included.
 Bitmap pattern(uint32_t width, uint32_t height) {
-    Bitmap bitmap{width, height, std::vector<uint32_t>(size_t(width) * height)};
+    Bitmap bitmap{width, height, Pixels(size_t(width) * height)};
     for (uint32_t i = 0; i < bitmap.pixels.size(); ++i)
         bitmap.pixels[i] = argb(i * 37 % 256, i * 11 % 256, 255 - i * 5 % 256, i * 71 % 256);
     return bitmap;
@@ -83,7 +83,7 @@ TEST(ImageDecode, PalettedPngWithTransparency) {
     ASSERT_EQ(decoded.bitmap.width, 4u);
     ASSERT_EQ(decoded.bitmap.height, 2u);
     uint32_t clear_red = argb(0, 255, 0, 0), half_green = argb(128, 0, 255, 0), blue = argb(255, 0, 0, 255);
-    std::vector<uint32_t> expected{clear_red, half_green, blue, half_green, blue, blue, clear_red, half_green};
+    Pixels expected{clear_red, half_green, blue, half_green, blue, blue, clear_red, half_green};
     EXPECT_EQ(decoded.bitmap.pixels, expected);
 }
 
@@ -94,7 +94,7 @@ TEST(ImageDecode, SixteenBitInterlacedGreyPng) {
     ASSERT_EQ(decoded.bitmap.height, 3u);
     // The samples scaled to 8 bits, each pass's pixels in place, and the
     // clear pixel in the middle.
-    std::vector<uint32_t> expected;
+    Pixels expected;
     for (uint32_t grey : {0x01, 0x11, 0x21, 0x31, 0x41, 0x51, 0x61, 0x71, 0x80})
         expected.push_back(argb(255, grey, grey, grey));
     expected[4] &= 0xFFFFFF;
@@ -119,7 +119,7 @@ TEST(ImageDecode, SixteenBitTiffWithUnassociatedAlpha) {
     ASSERT_EQ(decoded.bitmap.height, 2u);
     // The high byte of each sample; the half-transparent orange keeps its
     // straight colour, and the clear pixel its zero alpha.
-    std::vector<uint32_t> expected{argb(255, 0x12, 0x56, 0x9A), argb(255, 255, 0, 0), argb(255, 0, 255, 0),
+    Pixels expected{argb(255, 0x12, 0x56, 0x9A), argb(255, 255, 0, 0), argb(255, 0, 255, 0),
                                    argb(255, 0, 0, 255), argb(128, 255, 128, 0), argb(0, 0, 0, 0)};
     EXPECT_EQ(decoded.bitmap.pixels, expected);
 }
@@ -155,7 +155,7 @@ TEST(ImageEncode, PngAndTiffRoundTripExactly) {
 }
 
 TEST(ImageEncode, JpegRoundTripIsCloseAndOpaque) {
-    Bitmap bitmap{16, 16, std::vector<uint32_t>(256)};
+    Bitmap bitmap{16, 16, Pixels(256)};
     for (uint32_t y = 0; y < 16; ++y)
         for (uint32_t x = 0; x < 16; ++x) bitmap.pixels[y * 16 + x] = argb(100, x * 16, y * 16, 128);
     Bytes file;

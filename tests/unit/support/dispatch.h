@@ -9,7 +9,7 @@
 
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/cell.h"
-#include "runtime/core/datatype.h"
+#include "runtime/core/registry.h"
 
 namespace vek::test {
 
@@ -29,9 +29,9 @@ inline Cell* to_as(uint32_t type, const Cell* spec, Cell* out) {
 // that hands an implementation operands its first argument's own datatype
 // would not send it (float!'s arithmetic with a time! on the left, which
 // time! does not register).
-template <datatype::Slot slot>
+template <registry::Slot slot>
 typename actions::SlotSignature<slot>::type entry_of(uint32_t type) {
-    return reinterpret_cast<typename actions::SlotSignature<slot>::type>(datatype::action(type, slot));
+    return reinterpret_cast<typename actions::SlotSignature<slot>::type>(registry::action(type, slot));
 }
 
 // append and insert (append false), and change, through their dispatchers
@@ -50,14 +50,14 @@ inline void change_counted(Cell* series, Cell* value, int32_t part, bool only, i
 // That the type's entry for the slot is the owner's own implementation (the
 // owner may be the type itself): the owner's entry, implemented, and not the
 // one of the owner's parent. An owner of 0: the type has no entry there.
-inline testing::AssertionResult entry_owned_by(uint32_t type, datatype::Slot slot, uint32_t owner) {
-    datatype::ActionFn entry = datatype::action(type, slot);
+inline testing::AssertionResult entry_owned_by(uint32_t type, registry::Slot slot, uint32_t owner) {
+    registry::ActionFn entry = registry::action(type, slot);
     if (owner == 0) {
         if (entry == nullptr) return testing::AssertionSuccess();
         return testing::AssertionFailure() << "type " << type << " has an entry in slot " << slot;
     }
-    bool own = datatype::implemented(entry) && entry == datatype::action(owner, slot) &&
-               entry != datatype::action(types::table[owner].parent, slot);
+    bool own = registry::implemented(entry) && entry == registry::action(owner, slot) &&
+               entry != registry::action(types::table[owner].parent, slot);
     if (own) return testing::AssertionSuccess();
     return testing::AssertionFailure() << "slot " << slot << " of type " << type << " is not type " << owner
                                        << "'s own";

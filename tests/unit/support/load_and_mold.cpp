@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/eval/stack.h"
+#include "runtime/core/stack.h"
 #include "runtime/lexer/lexer.h"
 #include "runtime/memory/series.h"
 #include "tests/unit/support/block_builder.h"

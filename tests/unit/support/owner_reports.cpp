@@ -1,10 +1,10 @@
 #include "tests/unit/support/owner_reports.h"
 
 #include "runtime/core/sockets.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 #include "runtime/tables/ownership.h"
 
 namespace vek::test::owner_reports {

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "runtime/core/fixed_words.h"
+#include "runtime/core/stack.h"
 #include "runtime/eval/evaluator.h"
-#include "runtime/eval/stack.h"
 #include "tests/unit/support/support.h"
 
 namespace vek::test {

@@ -1,10 +1,10 @@
 #include "tests/unit/support/support.h"
 
 #include "runtime/core/fixed_words.h"
+#include "runtime/core/stack.h"
 #include "runtime/core/unwind.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/object/error.h"
-#include "runtime/eval/stack.h"
 
 namespace vek::test {
 

@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "runtime/core/cell.h"
-#include "runtime/eval/stack.h"
+#include "runtime/core/stack.h"
 #include "runtime/memory/manager.h"
 
 namespace vek::test {

@@ -4,9 +4,9 @@
 #include <string>
 
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/core/unwind.h"
 #include "runtime/datatypes/string/buffer.h"
-#include "runtime/eval/stack.h"
 #include "runtime/tables/cycles.h"
 #include "tests/unit/support/block_builder.h"
 #include "tests/unit/support/support.h"

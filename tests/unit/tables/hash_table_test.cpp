@@ -8,11 +8,11 @@
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/io/random.h"
 #include "runtime/memory/manager.h"
 #include "runtime/tables/hash_table.h"
 #include "runtime/tables/hash_table_layout.h"
 #include "runtime/tables/murmur.h"
+#include "runtime/tables/random.h"
 #include "tests/unit/support/string_cells.h"
 #include "tests/unit/support/value_cells.h"
 
@@ -63,7 +63,7 @@ void remove_at(Node block, uint32_t pos) {
 
 struct Query {
     int32_t head = 0, skip = 1;
-    int op = OP_EQUAL;
+    int op = COMP_EQUAL;
     bool last = false, reverse = false;
 };
 
@@ -214,8 +214,8 @@ TEST(Tables, EqualKeysShareOneChain) {
     } cases[] = {
         {abc, {}, 0},
         {abc, {.head = 1}, 2},
-        {caps, {.op = OP_STRICT_EQUAL}, 2},
-        {abc, {.head = 1, .op = OP_STRICT_EQUAL}, 3},
+        {caps, {.op = COMP_STRICT_EQUAL}, 2},
+        {abc, {.head = 1, .op = COMP_STRICT_EQUAL}, 3},
         {abc, {.last = true}, 4},
         {abc, {.head = 4, .reverse = true}, 3},
         {abc, {.head = 2, .reverse = true}, 0},
@@ -395,7 +395,7 @@ TEST(Tables, MapFindsWordKeysAsSetWords) {
     EXPECT_EQ(where(t, word(one, TYPE_GET_WORD)), 0);
     EXPECT_EQ(where(t, word(two, TYPE_LIT_WORD)), 2);
     EXPECT_EQ(where(t, word(variant)), 0) << "a case variant";
-    EXPECT_EQ(where(t, word(variant), {.op = OP_STRICT_EQUAL}), -1);
+    EXPECT_EQ(where(t, word(variant), {.op = COMP_STRICT_EQUAL}), -1);
     EXPECT_EQ(where(t, word(one, TYPE_REFINEMENT)), -1) << "another datatype";
 }
 

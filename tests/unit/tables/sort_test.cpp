@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/core/unwind.h"
-#include "runtime/eval/stack.h"
 #include "runtime/memory/series.h"
 #include "tests/unit/support/support.h"
 

@@ -4,8 +4,9 @@
 #include <vector>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/series/actions.h"
@@ -13,7 +14,6 @@
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 #include "runtime/tables/cycles.h"
 #include "runtime/tables/hash_table.h"
 #include "runtime/tables/ownership.h"
@@ -198,8 +198,8 @@ TEST_F(BlockEdit, OneValueAppendedEndsAsTheGeneralPathLeavesIt) {
 
 // hash! registers no actions of its own yet: block!'s serve it directly.
 TEST_F(BlockEdit, AHashIndexesEveryValueAppendedToIt) {
-    auto append = test::entry_of<datatype::SLOT_APPEND>(TYPE_BLOCK);
-    auto find = test::entry_of<datatype::SLOT_FIND>(TYPE_BLOCK);
+    auto append = test::entry_of<registry::SLOT_APPEND>(TYPE_BLOCK);
+    auto find = test::entry_of<registry::SLOT_FIND>(TYPE_BLOCK);
     Cell hash = hash_of("a 1 b 2");
     Cell values = block_of("c 3 d 4");
     for (uint32_t i = 0; i < 4; i++) append(&hash, block::rs_abs_at(&values, i), -1, false, 1, true);
@@ -516,7 +516,7 @@ TEST_F(OwnedBlock, AnEditFollowsWhatTheHandlerDidToTheBlock) {
 // ---------------------------------------------------------------- registration
 
 TEST_F(BlockEdit, BlockKindsTakeTheirActionsFromTheRightPlace) {
-    using namespace datatype;
+    using namespace registry;
     struct Row {
         uint32_t type;
         Slot slot;

@@ -26,8 +26,7 @@ using test::molded;
 // A read through the datatype's path action, molded.
 std::string got(Cell parent, const char* element, bool case_sensitive = false) {
     Cell selector = first_of(element);
-    Cell* answer = actions::eval_path_typed(&parent, &selector, nullptr, nullptr, nullptr, nullptr, 0,
-                                            case_sensitive, false, true, false);
+    Cell* answer = actions::eval_path_typed(&parent, &selector, {.case_sensitive = case_sensitive, .last = true});
     return molded(*answer);
 }
 
@@ -36,8 +35,8 @@ std::string after_set(const char* source, const char* element, const char* value
     Cell block = block_of(source);
     Cell selector = first_of(element);
     Cell new_value = first_of(value);
-    Cell* answer = actions::eval_path_typed(&block, &selector, &new_value, nullptr, nullptr, nullptr, 0,
-                                            case_sensitive, false, true, false);
+    Cell* answer = actions::eval_path_typed(&block, &selector,
+                                            {.value = &new_value, .case_sensitive = case_sensitive, .last = true});
     EXPECT_EQ(molded(*answer), value) << element;
     return molded(block);
 }
@@ -51,8 +50,7 @@ std::string set_error(const char* source, const char* path_source, const char* e
     Cell new_value = first_of("0");
     Cell error{};
     if (test::raised([&] {
-            actions::eval_path_typed(&block, &selector, &new_value, &path, nullptr, nullptr, 1, false, false,
-                                     true, false);
+            actions::eval_path_typed(&block, &selector, {.value = &new_value, .path = &path, .index = 1, .last = true});
         }, &error) == 0)
         return "(no error)";
     std::string text = test::formed(error);
@@ -143,10 +141,8 @@ TEST(BlockPath, ASetTellsTheOwnerOnceWhateverTheNotifyFlag) {
             Cell selector = first_of(element);
             Cell value = first_of("7");
             poke_reports.clear();
-            actions::eval_path_typed(&owned, &selector, &value, nullptr, nullptr, nullptr, 0, false, false,
-                                     true, notify);
-            actions::eval_path_typed(&loose, &selector, &value, nullptr, nullptr, nullptr, 0, false, false,
-                                     true, notify);
+            actions::eval_path_typed(&owned, &selector, {.value = &value, .last = true, .notify = notify});
+            actions::eval_path_typed(&loose, &selector, {.value = &value, .last = true, .notify = notify});
             const std::string target = element[0] == '2' ? "1" : "3";
             EXPECT_EQ(poke_reports, (std::vector<std::string>{"poke " + target + " 1", "poked " + target + " 1"}))
                 << element << (notify ? " notify" : "");

@@ -3,13 +3,13 @@
 #include <string>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/block/paren.h"
 #include "runtime/datatypes/block/path.h"
 #include "runtime/datatypes/typeset.h"
-#include "runtime/eval/stack.h"
 #include "tests/unit/support/block_builder.h"
 #include "tests/unit/support/cycle_guard_fixture.h"
 #include "tests/unit/support/dispatch.h"
@@ -108,21 +108,21 @@ TEST_F(Path, KindsTakeTheirParentsActions) {
         uint32_t owner;  // the type whose own entry it is, 0 for none
     };
     const Row rows[] = {
-        {TYPE_PAREN, datatype::SLOT_MOLD, TYPE_PAREN},
-        {TYPE_PAREN, datatype::SLOT_FORM, TYPE_BLOCK},
-        {TYPE_PAREN, datatype::SLOT_COMPARE, TYPE_BLOCK},
+        {TYPE_PAREN, registry::SLOT_MOLD, TYPE_PAREN},
+        {TYPE_PAREN, registry::SLOT_FORM, TYPE_BLOCK},
+        {TYPE_PAREN, registry::SLOT_COMPARE, TYPE_BLOCK},
         {TYPE_PAREN, TRIM, 0},
-        {TYPE_PATH, datatype::SLOT_COMPARE, TYPE_BLOCK},
-        {TYPE_PATH, datatype::SLOT_RANDOM, 0},
+        {TYPE_PATH, registry::SLOT_COMPARE, TYPE_BLOCK},
+        {TYPE_PATH, registry::SLOT_RANDOM, 0},
         {TYPE_PATH, SORT, 0},
-        {TYPE_LIT_PATH, datatype::SLOT_FORM, TYPE_PATH},
-        {TYPE_LIT_PATH, datatype::SLOT_MAKE, TYPE_PATH},
-        {TYPE_GET_PATH, datatype::SLOT_MOLD, TYPE_GET_PATH},
-        {TYPE_SET_PATH, datatype::SLOT_COMPARE, TYPE_BLOCK},
+        {TYPE_LIT_PATH, registry::SLOT_FORM, TYPE_PATH},
+        {TYPE_LIT_PATH, registry::SLOT_MAKE, TYPE_PATH},
+        {TYPE_GET_PATH, registry::SLOT_MOLD, TYPE_GET_PATH},
+        {TYPE_SET_PATH, registry::SLOT_COMPARE, TYPE_BLOCK},
         {TYPE_SET_PATH, TRIM, 0},
     };
     for (const Row& row : rows)
-        EXPECT_TRUE(test::entry_owned_by(row.type, datatype::Slot(row.slot), row.owner));
+        EXPECT_TRUE(test::entry_owned_by(row.type, registry::Slot(row.slot), row.owner));
 }
 
 }  // namespace

@@ -3,9 +3,9 @@
 #include <string>
 
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/block/sets.h"
-#include "runtime/eval/stack.h"
 #include "runtime/tables/hash_table.h"
 #include "tests/unit/support/block_builder.h"
 #include "tests/unit/support/load_and_mold.h"
@@ -83,7 +83,7 @@ TEST_F(BlockSets, AHashInputGivesAHashWhoseTableFindsItsValues) {
         Node table(block::hash_table_of(&first));
         for (uint32_t i = 0; i < 2; i++) {
             Cell key = *block::rs_abs_at(&first, i);
-            EXPECT_EQ(hash_table::find(table, &key, 0, 1, hash_table::OP_EQUAL, false, false),
+            EXPECT_EQ(hash_table::find(table, &key, 0, 1, COMP_EQUAL, false, false),
                       block::rs_abs_at(&first, i));
         }
     }

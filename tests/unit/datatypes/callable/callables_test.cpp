@@ -7,6 +7,7 @@
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block/block.h"
 #include "runtime/datatypes/callable/action.h"
@@ -20,7 +21,6 @@
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 #include "tests/unit/support/cycle_guard_fixture.h"
 #include "tests/unit/support/load_and_mold.h"
 #include "tests/unit/support/support.h"
@@ -58,7 +58,7 @@ protected:
         // Type words stand for their datatypes, as once the boot has bound them.
         for (uint32_t type : {TYPE_INTEGER, TYPE_BLOCK, TYPE_FLOAT}) {
             Cell datatype{TYPE_DATATYPE, type, 0, 0};
-            context::set_global(symbol::make(datatype::name_table[type].name), &datatype);
+            context::set_global(symbol::make(registry::name_table[type].name), &datatype);
         }
     }
     void TearDown() override {
@@ -383,7 +383,7 @@ TEST_F(Callables, Routines) {
         EXPECT_TRUE(routine::takes_cells(&made_routine));
     }
 
-    uint32_t index = routine::register_fn("callables-test-add-one", add_one);
+    uint32_t index = routine::register_fn("callables-test-add-one", add_one, "a [integer!]");
     EXPECT_EQ(routine::find("callables-test-add-one"), index);
     EXPECT_EQ(routine::find("callables-test-missing"), 0u);
     routine::Arg argument{.integer = 41};

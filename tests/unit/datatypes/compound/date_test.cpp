@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/compiled.h"
-#include "runtime/eval/stack.h"
 #include "tests/unit/support/block_builder.h"
 #include "tests/unit/support/stack_fixture.h"
 #include "tests/unit/support/support.h"

@@ -39,8 +39,7 @@ TEST(TimeFields, SettingAFieldKeepsTheOthers) {
         Cell time{};
         time::make_at(&time, row.seconds);
         Cell field = test::load_one(row.field);
-        Cell* result = actions::eval_path_typed(&time, &field, &row.value, nullptr, nullptr, nullptr, 0, false,
-                                                false, true, false);
+        Cell* result = actions::eval_path_typed(&time, &field, {.value = &row.value, .last = true});
         EXPECT_EQ(result, &time) << what;
         EXPECT_EQ(cell_type(&time), TYPE_TIME) << what;
         EXPECT_DOUBLE_EQ(time::get(&time), row.expected) << what;

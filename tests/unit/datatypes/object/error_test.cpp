@@ -5,15 +5,16 @@
 #include <string>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/fixed_words.h"
+#include "runtime/core/registry.h"
+#include "runtime/core/stack.h"
 #include "runtime/core/unwind.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/object/object.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 #include "tests/unit/support/block_builder.h"
 #include "tests/unit/support/dispatch.h"
 #include "tests/unit/support/stack_fixture.h"
@@ -245,7 +246,7 @@ TEST_F(ErrorTest, ComparesOnlyWithErrors) {
 TEST_F(ErrorTest, AnEmptyActionSlotNamesTheDatatype) {
     Cell e = made(integer_cell(400));
     Cell raised_error;
-    EXPECT_EQ(raised([&] { actions::get_action(TYPE_ERROR, &e, datatype::SLOT_RANDOM); }, &raised_error),
+    EXPECT_EQ(raised([&] { actions::get_action(TYPE_ERROR, &e, registry::SLOT_RANDOM); }, &raised_error),
               error_code(err::script::expect_arg));
     EXPECT_EQ(datatype::id(error::field(&raised_error, error::FIELD_ARG2)), uint32_t(TYPE_ERROR));
     EXPECT_EQ(word::symbol(error::field(&raised_error, error::FIELD_ARG3)),

@@ -4,9 +4,9 @@
 
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/object/object.h"
 #include "runtime/datatypes/word/context.h"
-#include "runtime/eval/stack.h"
 #include "tests/unit/support/stack_fixture.h"
 #include "tests/unit/support/string_cells.h"
 #include "tests/unit/support/support.h"

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/core/unwind.h"
 #include "runtime/datatypes/object/error.h"
 #include "runtime/datatypes/word/symbol.h"
-#include "runtime/eval/stack.h"
 #include "runtime/memory/manager.h"
 #include "tests/unit/support/stack_fixture.h"
 #include "tests/unit/support/string_cells.h"

@@ -4,12 +4,12 @@
 #include <vector>
 
 #include "runtime/actions/dispatch.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/char.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 #include "runtime/tables/ownership.h"
 #include "tests/unit/support/dispatch.h"
 #include "tests/unit/support/owner_reports.h"

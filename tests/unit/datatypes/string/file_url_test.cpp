@@ -7,8 +7,8 @@
 
 #include "platform/os.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/string/file_path.h"
-#include "runtime/eval/stack.h"
 #include "tests/unit/support/string_cells.h"
 #include "tests/unit/support/support.h"
 

@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "runtime/core/stack.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 #include "tests/unit/support/support.h"
 
 namespace vek {

@@ -4,16 +4,16 @@
 #include <string>
 
 #include "runtime/actions/dispatch.h"
-#include "runtime/core/datatype.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
 #include "runtime/core/root.h"
+#include "runtime/core/stack.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/stack.h"
 #include "runtime/memory/manager.h"
 #include "tests/unit/support/dispatch.h"
 #include "tests/unit/support/stack_fixture.h"
@@ -228,7 +228,7 @@ TEST(WordCompare, IssuesCompareOnlyWithIssues) {
     }
     EXPECT_EQ(actions::compare_typed(&issue, &same_issue, actions::COMP_EQUAL), 0);
     EXPECT_EQ(actions::compare_typed(&issue, &same_issue, actions::COMP_STRICT_EQUAL), 1);
-    auto word_compare = test::entry_of<datatype::SLOT_COMPARE>(TYPE_WORD);
+    auto word_compare = test::entry_of<registry::SLOT_COMPARE>(TYPE_WORD);
     EXPECT_EQ(word_compare(&issue, &word, actions::COMP_EQUAL), 0);  // an issue's name meets any word
 }
 
@@ -368,28 +368,28 @@ TEST(WordAccess, ByContextAndIndex) {
 }
 
 TEST(WordRegistration, KindsTakeWordActionsAndMoldTheirOwnWay) {
-    using datatype::action;
-    using datatype::implemented;
-    for (uint32_t slot : {datatype::SLOT_FORM, datatype::SLOT_MOLD, datatype::SLOT_TO, datatype::SLOT_COMPARE,
-                          datatype::SLOT_INDEX_Q})
+    using registry::action;
+    using registry::implemented;
+    for (uint32_t slot : {registry::SLOT_FORM, registry::SLOT_MOLD, registry::SLOT_TO, registry::SLOT_COMPARE,
+                          registry::SLOT_INDEX_Q})
         EXPECT_TRUE(implemented(action(TYPE_WORD, slot))) << slot;
     for (uint32_t type : {TYPE_SET_WORD, TYPE_LIT_WORD, TYPE_GET_WORD, TYPE_REFINEMENT, TYPE_ISSUE}) {
-        EXPECT_EQ(action(type, datatype::SLOT_FORM), action(TYPE_WORD, datatype::SLOT_FORM)) << type;
-        EXPECT_EQ(action(type, datatype::SLOT_MOLD), action(TYPE_WORD, datatype::SLOT_MOLD)) << type;
+        EXPECT_EQ(action(type, registry::SLOT_FORM), action(TYPE_WORD, registry::SLOT_FORM)) << type;
+        EXPECT_EQ(action(type, registry::SLOT_MOLD), action(TYPE_WORD, registry::SLOT_MOLD)) << type;
     }
     for (uint32_t type : {TYPE_SET_WORD, TYPE_LIT_WORD, TYPE_GET_WORD, TYPE_REFINEMENT}) {
-        EXPECT_EQ(action(type, datatype::SLOT_TO), action(TYPE_WORD, datatype::SLOT_TO)) << type;
-        EXPECT_EQ(action(type, datatype::SLOT_COMPARE), action(TYPE_WORD, datatype::SLOT_COMPARE)) << type;
+        EXPECT_EQ(action(type, registry::SLOT_TO), action(TYPE_WORD, registry::SLOT_TO)) << type;
+        EXPECT_EQ(action(type, registry::SLOT_COMPARE), action(TYPE_WORD, registry::SLOT_COMPARE)) << type;
     }
     EXPECT_EQ(action(TYPE_GET_WORD, 34), action(TYPE_WORD, 34));
     EXPECT_EQ(action(TYPE_REFINEMENT, 34), nullptr);
     EXPECT_EQ(action(TYPE_ISSUE, 34), nullptr);
     // issue! makes and compares its own way.
-    EXPECT_EQ(action(TYPE_ISSUE, datatype::SLOT_MAKE), action(TYPE_ISSUE, datatype::SLOT_TO));
-    EXPECT_NE(action(TYPE_ISSUE, datatype::SLOT_MAKE), action(TYPE_WORD, datatype::SLOT_TO));
-    EXPECT_TRUE(implemented(action(TYPE_ISSUE, datatype::SLOT_COMPARE)));
-    EXPECT_NE(action(TYPE_ISSUE, datatype::SLOT_COMPARE), action(TYPE_WORD, datatype::SLOT_COMPARE));
-    EXPECT_EQ(action(TYPE_WORD, datatype::SLOT_RANDOM), nullptr);
+    EXPECT_EQ(action(TYPE_ISSUE, registry::SLOT_MAKE), action(TYPE_ISSUE, registry::SLOT_TO));
+    EXPECT_NE(action(TYPE_ISSUE, registry::SLOT_MAKE), action(TYPE_WORD, registry::SLOT_TO));
+    EXPECT_TRUE(implemented(action(TYPE_ISSUE, registry::SLOT_COMPARE)));
+    EXPECT_NE(action(TYPE_ISSUE, registry::SLOT_COMPARE), action(TYPE_WORD, registry::SLOT_COMPARE));
+    EXPECT_EQ(action(TYPE_WORD, registry::SLOT_RANDOM), nullptr);
 }
 
 }  // namespace
