@@ -25,6 +25,8 @@
 #include "runtime/natives/routines.h"
 #include "runtime/natives/system_routines.h"
 #include "runtime/natives/vekbin_codec.h"
+#include "view/backends/terminal/routines.h"
+#include "view/backends/terminal/widgets.h"
 #include "view/routines.h"
 #include "view/stand_ins.h"
 
@@ -171,6 +173,7 @@ void boot_library(std::span<const Module> modules) {
     TortureAfterBoot torture;
     bind_boot_routine();
     console::init();
+    view::backends::terminal::init_widgets();
     for (const Module& module : modules) run_module(module);
     unset_boot_routine();
     boot_phase = false;

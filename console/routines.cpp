@@ -301,6 +301,8 @@ Arg set_top_level(const Arg* args) {
     return unset_answer();
 }
 
+std::string take_keys_read_ahead() { return key_reader().take_pending(); }
+
 void read_stdin_into(const Cell* binary, const Cell* wanted) {
     if (integer::get(wanted) < 0) fire(err::script::invalid_arg, wanted);
     uint32_t room = std::min(uint32_t(integer::get(wanted)), READ_STDIN_LIMIT);

@@ -23,6 +23,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "runtime/core/cell.h"
 #include "runtime/datatypes/callable/routine.h"
@@ -43,6 +44,10 @@ Arg set_top_level(const Arg* args);
 // Keeps the edit line and history in the root block, decides whether lines
 // are edited, and then watches for window resizes.
 void init();
+
+// The keys the line editor read ahead of the line it answered (typed
+// after the Enter), which the GUI takes on when its window opens.
+std::string take_keys_read_ahead();
 
 // read-stdin's work: inserts up to wanted bytes of standard input (at most
 // READ_STDIN_LIMIT a call) at the binary's index, growing its buffer first,

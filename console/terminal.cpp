@@ -1,14 +1,17 @@
 #include "console/terminal.h"
 
 #include <chrono>
+#include <utility>
 
 #include "platform/terminal.h"
+#include "runtime/codecs/terminal_input.h"
 
 namespace vek::console {
 
 namespace {
 
 namespace pt = platform::terminal;
+namespace ti = codecs::terminal_input;
 
 constexpr uint8_t ESC = 0x1B;
 
@@ -22,7 +25,13 @@ public:
     void write(std::string_view bytes) override { pt::write_output(bytes); }
     int32_t columns() override { return pt::window_size().columns; }
     int32_t rows() override { return pt::window_size().rows; }
-    bool take_resize() override { return pt::take_resize(); }
+    bool take_resize() override {
+        uint32_t count = pt::resize_count();
+        return std::exchange(resizes_seen_, count) != count;
+    }
+
+private:
+    uint32_t resizes_seen_ = 0;  // the platform's count when last asked
 };
 
 KeyEvent key(Key k) { return {k, 0}; }
@@ -55,23 +64,14 @@ Key csi_key(uint8_t final, int parameter) {
     }
 }
 
-// ESC [ parameters intermediates final: parameters 0x30-0x3F, intermediates
-// 0x20-0x2F, final 0x40-0x7E.
+// ESC [ parameters intermediates final: the key its final byte and first
+// parameter name.
 Decoded decode_csi(std::span<const uint8_t> bytes, bool more_may_come) {
-    size_t at = 2;
-    int parameter = 0;
-    bool first_parameter = true;
-    while (at < bytes.size() && bytes[at] >= 0x30 && bytes[at] <= 0x3F) {
-        if (bytes[at] == ';') first_parameter = false;
-        if (first_parameter && bytes[at] >= '0' && bytes[at] <= '9' && parameter < 1000)
-            parameter = parameter * 10 + (bytes[at] - '0');
-        ++at;
-    }
-    while (at < bytes.size() && bytes[at] >= 0x20 && bytes[at] <= 0x2F) ++at;
-    if (at == bytes.size()) return {key(Key::escape), more_may_come ? 0u : 1u};
+    ti::Csi csi = ti::scan_csi(bytes, ti::CsiGrammar::strict);
+    if (csi.scan == ti::Scan::incomplete) return {key(Key::escape), more_may_come ? 0u : 1u};
     // Not a sequence after all: the Esc stands alone, the rest is typing.
-    if (bytes[at] < 0x40 || bytes[at] > 0x7E) return {key(Key::escape), 1};
-    return {key(csi_key(bytes[at], parameter)), at + 1};
+    if (csi.scan == ti::Scan::malformed) return {key(Key::escape), 1};
+    return {key(csi_key(csi.final, csi.parameters[0])), csi.used};
 }
 
 // ESC O letter, which some terminals send for the arrows, Home and End.
@@ -93,32 +93,14 @@ Decoded decode_escape(std::span<const uint8_t> bytes, bool more_may_come) {
 
 // ---------------------------------------------------------------- UTF-8
 
-size_t utf8_length(uint8_t lead) {
-    if (lead >= 0xC2 && lead <= 0xDF) return 2;
-    if (lead >= 0xE0 && lead <= 0xEF) return 3;
-    if (lead >= 0xF0 && lead <= 0xF4) return 4;
-    return 0;
-}
-
-bool continuation(uint8_t byte) { return (byte & 0xC0) == 0x80; }
-
-// Overlong forms, surrogates and code points past U+10FFFF are refused.
-bool valid_code_point(char32_t code, size_t length) {
-    constexpr char32_t SMALLEST[] = {0, 0, 0x80, 0x800, 0x10000};
-    return code >= SMALLEST[length] && code <= 0x10FFFF && !(code >= 0xD800 && code <= 0xDFFF);
-}
-
 Decoded decode_utf8(std::span<const uint8_t> bytes, bool more_may_come) {
-    size_t length = utf8_length(bytes[0]);
-    if (length == 0) return {key(Key::none), 1};
-    char32_t code = bytes[0] & (0x7F >> length);
-    for (size_t i = 1; i < length; ++i) {
-        if (i == bytes.size()) return {key(Key::none), more_may_come ? 0u : i};
-        if (!continuation(bytes[i])) return {key(Key::none), i};
-        code = (code << 6) | (bytes[i] & 0x3F);
+    ti::Utf8Char scanned = ti::scan_utf8(bytes);
+    switch (scanned.scan) {
+    case ti::Scan::complete: return {{Key::text, scanned.code}, scanned.used};
+    case ti::Scan::malformed: return {key(Key::none), scanned.used};
+    case ti::Scan::incomplete: break;
     }
-    if (!valid_code_point(code, length)) return {key(Key::none), length};
-    return {{Key::text, code}, length};
+    return {key(Key::none), more_may_come ? 0u : bytes.size()};
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace vek::console {
 
@@ -113,6 +114,10 @@ public:
 
     // Forgets the bytes read ahead (a test starts afresh).
     void reset() { pending_.clear(); }
+
+    // Hands over the bytes read ahead, which another reader of the terminal
+    // takes on.
+    std::string take_pending() { return std::exchange(pending_, {}); }
 
 private:
     // Reads what the terminal has into pending_: the read's answer.

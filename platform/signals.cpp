@@ -191,6 +191,9 @@ void install_signal_handlers() {
     install(SIGINT, on_interrupt);
     install(SIGTERM, on_termination, SA_RESETHAND | SA_NODEFER);
     install(SIGHUP, on_termination, SA_RESETHAND | SA_NODEFER);
+    // A failed assertion or std::terminate: the terminal comes back before
+    // the process ends by the signal.
+    install(SIGABRT, on_termination, SA_RESETHAND | SA_NODEFER);
     install(SIGPIPE, SIG_IGN);
 }
 

@@ -1,6 +1,6 @@
 // Signals of the runtime thread: machine faults end the process with a
-// numbered runtime error report; interrupts and termination requests end it
-// with the terminal restored.
+// numbered runtime error report; interrupts, termination requests and
+// aborts end it with the terminal restored.
 #pragma once
 
 #include <cstdint>

@@ -17,8 +17,18 @@ termios saved_settings;
 std::atomic<bool> settings_saved{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
 
-// Raised by the SIGWINCH handler, taken by the line editor.
-std::atomic<bool> resize_pending{false};
+// Counted up by the SIGWINCH handler.
+std::atomic<uint32_t> resize_notices{0};
+static_assert(std::atomic<uint32_t>::is_always_lock_free);
+
+// The Mode bits in force, and UI_MODE_BIT while UI mode is on: read by
+// signal handlers, so a bit is set before its mode is switched on and
+// cleared after it is switched off.
+constexpr uint32_t UI_MODE_BIT = 0x100;
+std::atomic<uint32_t> modes_in_force{0};
+
+// The settings UI mode puts back when it ends.
+termios before_ui_mode;
 
 // Raw mode as the line editor needs it: every key as bytes, nothing echoed,
 // Ctrl+C, Ctrl+Z and Ctrl+S as plain bytes. Output processing (LF to CR LF)
@@ -32,7 +42,24 @@ termios raw_settings(termios settings) {
     return settings;
 }
 
-void on_resize(int) { resize_pending.store(true); }
+// UI mode: the raw settings with Ctrl+C alone left to raise a signal.
+termios ui_settings(termios settings) {
+    settings = raw_settings(settings);
+    settings.c_lflag |= ISIG;
+    settings.c_cc[VQUIT] = _POSIX_VDISABLE;
+    settings.c_cc[VSUSP] = _POSIX_VDISABLE;
+    return settings;
+}
+
+void on_resize(int) { resize_notices.fetch_add(1); }
+
+uint32_t bit(Mode mode) { return uint32_t(mode); }
+
+// Switched off in this order: the mouse first, then the screen, then the
+// cursor shown on the screen the user gets back.
+constexpr Mode MODES[] = {Mode::mouse, Mode::alternate_screen, Mode::cursor_hidden};
+
+constexpr std::string_view SGR_RESET = "\x1b[0m";
 
 }  // namespace
 
@@ -52,7 +79,55 @@ void save() {
 void restore_async_safe() {
     // TCSANOW: draining pending output could block a handler indefinitely.
     if (settings_saved.load()) tcsetattr(STDIN_FILENO, TCSANOW, &saved_settings);
+    uint32_t modes = modes_in_force.exchange(0);
+    if (modes == 0) return;
+    for (Mode mode : MODES)
+        if (modes & bit(mode)) write_output(mode_sequence(mode, false));
+    write_output(SGR_RESET);
 }
+
+bool enter_ui_mode() {
+    if (in_ui_mode() || !isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &before_ui_mode) != 0) return false;
+    termios ui = ui_settings(before_ui_mode);
+    modes_in_force.fetch_or(UI_MODE_BIT);
+    // TCSANOW, not TCSAFLUSH: keys typed ahead belong to the window.
+    if (tcsetattr(STDIN_FILENO, TCSANOW, &ui) == 0) return true;
+    modes_in_force.fetch_and(~UI_MODE_BIT);
+    return false;
+}
+
+void leave_ui_mode() {
+    if (!in_ui_mode()) return;
+    tcsetattr(STDIN_FILENO, TCSANOW, &before_ui_mode);
+    modes_in_force.fetch_and(~UI_MODE_BIT);
+}
+
+UiModeGuard::~UiModeGuard() {
+    if (!in_ui_mode()) return;
+    for (Mode mode : MODES) set_mode(mode, false);
+    leave_ui_mode();
+}
+
+bool in_ui_mode() { return (modes_in_force.load() & UI_MODE_BIT) != 0; }
+
+std::string_view mode_sequence(Mode mode, bool on) {
+    switch (mode) {
+    case Mode::mouse:
+        return on ? "\x1b[?1000h\x1b[?1003h\x1b[?1015h\x1b[?1006h" : "\x1b[?1000l\x1b[?1003l\x1b[?1015l\x1b[?1006l";
+    case Mode::alternate_screen: return on ? "\x1b[?1049h\x1b[2J" : "\x1b[?1049l";
+    case Mode::cursor_hidden: return on ? "\x1b[?25l" : "\x1b[?25h";
+    }
+    return {};
+}
+
+void set_mode(Mode mode, bool on) {
+    if (mode_on(mode) == on) return;
+    if (on) modes_in_force.fetch_or(bit(mode));
+    write_output(mode_sequence(mode, on));
+    if (!on) modes_in_force.fetch_and(~bit(mode));
+}
+
+bool mode_on(Mode mode) { return (modes_in_force.load() & bit(mode)) != 0; }
 
 RawMode::RawMode() {
     if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &before_) != 0) return;
@@ -89,6 +164,13 @@ bool write_output(std::string_view bytes) {
     return true;
 }
 
+bool wait_input(int timeout_ms) {
+    pollfd input{.fd = STDIN_FILENO, .events = POLLIN, .revents = 0};
+    return poll(&input, 1, timeout_ms) > 0;
+}
+
+void drop_input() { tcflush(STDIN_FILENO, TCIFLUSH); }
+
 void watch_resizes() {
     struct sigaction action {};
     action.sa_handler = on_resize;
@@ -97,6 +179,6 @@ void watch_resizes() {
     sigaction(SIGWINCH, &action, nullptr);
 }
 
-bool take_resize() { return resize_pending.exchange(false); }
+uint32_t resize_count() { return resize_notices.load(); }
 
 }  // namespace vek::platform::terminal

@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(g++ cmake ninja-build libgtest-dev libgmock-dev
           libpng-dev libturbojpeg0-dev libgif-dev libtiff-dev libssl-dev
-          libcurl4-openssl-dev xvfb xclip python3 "$@")
+          libcurl4-openssl-dev libvterm-dev xvfb xclip python3 "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

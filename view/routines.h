@@ -2,8 +2,9 @@
 // entry of its name's row in runtime/natives/routines.def:
 //   face-facets     the facet words of view/facets.def, in order, against
 //                   which the library checks the fields of face!
-// The backend's routines have stand-ins until a backend answers them
-// (view/stand_ins.h).
+// The backend's routines are the terminal backend's
+// (view/backends/terminal/routines.h) or, where it answers none yet,
+// stand-ins (view/stand_ins.h).
 #pragma once
 
 #include "runtime/datatypes/callable/routine.h"

@@ -1,11 +1,12 @@
-// Stand-ins for the backend's routines: the routines of system/view/platform
-// (but make-null-handle, which the boot's null-handle answers), the
-// backend's start-up (gui-init) and the sending of events to the operating
-// system (send-event-os). They draw nothing and answer none, except
-// make-view (a new handle), support-dark-mode?, do-event-loop and
-// send-event-os (false) and get-screen-size (the terminal's size). Each is
-// the entry of its name's row in runtime/natives/routines.def; a backend's
-// routine takes the place of its stand-in there.
+// Stand-ins for the backend's routines that the terminal backend does not
+// answer yet (view/backends/terminal/routines.h lists those it does): the
+// routines of system/view/platform (but make-null-handle, which the boot's
+// null-handle answers), the backend's start-up (gui-init) and the sending of
+// events to the operating system (send-event-os). They draw nothing and
+// answer none, except support-dark-mode?, do-event-loop and send-event-os
+// (false). Each is the entry of its name's row in
+// runtime/natives/routines.def; a backend's routine takes the place of its
+// stand-in there.
 #pragma once
 
 #include "runtime/datatypes/callable/routine.h"
@@ -14,7 +15,5 @@ namespace vek::view {
 
 routine::Arg nothing(const routine::Arg* args);       // none
 routine::Arg answer_false(const routine::Arg* args);  // false
-routine::Arg make_view(const routine::Arg* args);    // a new window handle each call
-routine::Arg screen_size(const routine::Arg* args);  // the terminal's size in character cells
 
 }  // namespace vek::view

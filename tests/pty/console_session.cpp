@@ -7,15 +7,10 @@
 // what they were before vek started.
 //
 // Usage: console_session VEK. Prints "N passed, N failed".
-#include <poll.h>
-#include <pty.h>
-#include <utmp.h>
 #include <signal.h>
 #include <sys/wait.h>
-#include <termios.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
@@ -23,102 +18,28 @@
 #include <functional>
 #include <string>
 
+#include "tests/pty/pty_process.h"
+
 namespace {
 
-constexpr int WAIT_MS = 10000;
-
-class Session {
+// vek at an 80 x 24 terminal that answers its cursor-position queries.
+class Session : public vek::test::PtyProcess {
 public:
     // Runs the console, or the script when one is given.
-    explicit Session(const char* vek, const char* script = nullptr) {
-        winsize size{};
-        size.ws_col = 80;
-        size.ws_row = 24;
-        int slave = -1;
-        if (openpty(&master_, &slave, nullptr, nullptr, &size) != 0) return;
-        tcgetattr(slave, &before_);
-        pid_ = fork();
-        if (pid_ == 0) {
-            close(master_);
-            login_tty(slave);
-            execl(vek, vek, script, static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(slave);
-    }
-    ~Session() {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        close(master_);
-    }
+    explicit Session(const char* vek, const char* script = nullptr)
+        : PtyProcess([vek, script] { execl(vek, vek, script, static_cast<char*>(nullptr)); }, 80, 24,
+                     [this](PtyProcess&) { answer_queries(); }) {}
 
-    bool started() const { return pid_ > 0; }
-    void type(const std::string& keys) { (void)!write(master_, keys.data(), keys.size()); }
-    pid_t pid() const { return pid_; }
-
-    // Reads until the text shows up after what earlier waits consumed.
-    bool wait_for(const std::string& text) {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(WAIT_MS);
-        for (;;) {
-            size_t found = screen_.find(text, seen_);
-            if (found != std::string::npos) {
-                seen_ = found + text.size();
-                return true;
-            }
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                              std::chrono::steady_clock::now());
-            if (left.count() <= 0 || !read_some(int(left.count()))) return false;
-        }
-    }
-
-    // Waits for the process to end; its wait status, or -1.
-    int wait_exit() {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(WAIT_MS);
-        while (std::chrono::steady_clock::now() < deadline) {
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                return status;
-            }
-            read_some(50);
-        }
-        return -1;
-    }
-
-    // The settings vek leaves behind equal those it found.
-    bool terminal_restored() const {
-        termios after{};
-        tcgetattr(master_, &after);
-        return before_.c_iflag == after.c_iflag && before_.c_oflag == after.c_oflag &&
-               before_.c_lflag == after.c_lflag && before_.c_cflag == after.c_cflag &&
-               std::memcmp(before_.c_cc, after.c_cc, sizeof after.c_cc) == 0;
-    }
-
-    const std::string& screen() const { return screen_; }
+    const std::string& screen() const { return output(); }
 
 private:
-    // Reads what vek wrote; answers its cursor-position queries.
-    bool read_some(int timeout_ms) {
-        pollfd input{.fd = master_, .events = POLLIN, .revents = 0};
-        if (poll(&input, 1, timeout_ms) <= 0) return false;
-        char buffer[4096];
-        ssize_t count = read(master_, buffer, sizeof buffer);
-        if (count <= 0) return false;
-        screen_.append(buffer, size_t(count));
-        for (size_t at; (at = screen_.find("\x1b[6n", answered_)) != std::string::npos;) {
+    void answer_queries() {
+        for (size_t at; (at = output().find("\x1b[6n", answered_)) != std::string::npos;) {
             answered_ = at + 4;
             type("\x1b[24;1R");
         }
-        return true;
     }
 
-    int master_ = -1;
-    pid_t pid_ = -1;
-    termios before_{};
-    std::string screen_;   // everything vek wrote
-    size_t seen_ = 0;      // where the next wait starts looking
     size_t answered_ = 0;  // queries before this are answered
 };
 

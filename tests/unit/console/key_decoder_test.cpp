@@ -121,5 +121,15 @@ TEST_F(ReaderFixture, CursorQueryWithoutAnswerGivesNothing) {
     EXPECT_FALSE(reader.cursor_position());
 }
 
+// The keys typed after the Enter that ended a line go to whoever reads the
+// terminal next.
+TEST_F(ReaderFixture, KeysReadAheadAreHandedOver) {
+    terminal.chunks = {"x\ry\x1b[A"};
+    EXPECT_EQ(reader.next().code, U'x');
+    EXPECT_EQ(reader.next().key, Key::enter);
+    EXPECT_EQ(reader.take_pending(), "y\x1b[A");
+    EXPECT_EQ(reader.take_pending(), "");
+}
+
 }  // namespace
 }  // namespace vek

@@ -1,0 +1,159 @@
+#include "view/backends/terminal/routines.h"
+
+#include <cmath>
+
+#include "runtime/core/raise.h"
+#include "runtime/datatypes/callable/routine.h"
+#include "runtime/datatypes/compound/pair.h"
+#include "runtime/datatypes/compound/point.h"
+#include "runtime/datatypes/datatype.h"
+#include "runtime/datatypes/handle.h"
+#include "runtime/datatypes/none.h"
+#include "runtime/datatypes/number/float.h"
+#include "runtime/datatypes/number/integer.h"
+#include "runtime/core/stack.h"
+#include "view/backends/terminal/faces.h"
+#include "view/backends/terminal/tty.h"
+#include "view/backends/terminal/widgets.h"
+
+namespace vek::view::backends::terminal {
+
+namespace {
+
+using routine::Arg;
+
+// The change mask bit of the para facet.
+constexpr uint32_t PARA_CHANGED = mask_bit(Facet::PARA);
+
+// The query codes of text-box-metrics.
+enum Metric : int32_t {
+    CARET_TO_OFFSET = 0,
+    OFFSET_TO_CARET = 1,
+    LINE_HEIGHT = 2,
+    TEXT_SIZE = 3,
+    LINE_COUNT = 4,
+    OFFSET_TO_CHAR = 5,
+    CARET_TO_OFFSET_LOWER = 6,
+};
+
+Arg answer(Cell* cell) { return {.cell = cell}; }
+Arg nothing() { return answer(none::push()); }
+
+[[noreturn]] void raise_invalid_type(const Cell* value) {
+    Cell type = datatype::cell(cell_type(value));
+    fire(err::script::invalid_type, &type);
+}
+
+void require_face(const Cell* value) {
+    if (!is_face(value)) raise_invalid_type(value);
+}
+
+Arg point_answer(int32_t x, int32_t y) { return answer(point2d::push(float(x), float(y))); }
+
+// A pair! or point2D! as whole cells; false for another value.
+bool planar(const Cell* value, int32_t& x, int32_t& y) {
+    if (cell_type(value) == TYPE_PAIR) {
+        x = pair::x(value);
+        y = pair::y(value);
+        return true;
+    }
+    if (cell_type(value) == TYPE_POINT2D) {
+        x = int32_t(std::trunc(point2d::x(value)));
+        y = int32_t(std::trunc(point2d::y(value)));
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- routines
+
+Arg get_screen_size(const Arg*) {
+    TerminalSize size = terminal_size();
+    return answer(pair::push(size.columns, size.rows));
+}
+
+// The face's text, or the string given: its widest line and its lines.
+Arg size_text(const Arg* args) {
+    const Cell* face = args[0].cell;
+    const Cell* value = args[1].cell;
+    require_face(face);
+    if (cell_type(value) != TYPE_NONE && !is_any_string(cell_type(value))) raise_invalid_type(value);
+    const Cell* text = cell_type(value) == TYPE_NONE ? facet(face, Facet::TEXT) : value;
+    if (!is_any_string(cell_type(text))) return nothing();
+    TextSize size = measure_text(text_of(text), 0);
+    return point_answer(size.width, size.lines);
+}
+
+Arg text_box_metrics(const Arg* args) {
+    const Cell* face = args[0].cell;
+    const Cell* argument = args[1].cell;
+    require_face(face);
+    const Cell* type = facet(face, Facet::TYPE);
+    if (!is_word(type, Word::RICH_TEXT)) fire(err::script::face_type, type);
+    const Cell* text_cell = facet(face, Facet::TEXT);
+    if (!is_any_string(cell_type(text_cell))) return nothing();
+    Cell text = *text_cell;
+    int32_t width_limit = 0, height_limit = 0;
+    planar(facet(face, Facet::SIZE), width_limit, height_limit);
+    int32_t x = 0, y = 0;
+    switch (cell_type(args[2].cell) == TYPE_INTEGER ? integer::get(args[2].cell) : -1) {
+    case CARET_TO_OFFSET:
+    case CARET_TO_OFFSET_LOWER: {
+        if (cell_type(argument) != TYPE_INTEGER) raise_invalid_type(argument);
+        size_t index = size_t(std::max(integer::get(argument), 0));
+        bool lower = integer::get(args[2].cell) == CARET_TO_OFFSET_LOWER;
+        Caret caret = caret_to_offset(text_of(&text), index, width_limit, lower);
+        return point_answer(caret.column, caret.line);
+    }
+    case OFFSET_TO_CARET:
+    case OFFSET_TO_CHAR: {
+        if (!planar(argument, x, y)) raise_invalid_type(argument);
+        bool character = integer::get(args[2].cell) == OFFSET_TO_CHAR;
+        return answer(integer::push(offset_to_caret(text_of(&text), x, y, width_limit, character)));
+    }
+    case LINE_HEIGHT: return answer(float_::push(1.0));
+    case TEXT_SIZE: {
+        TextSize size = measure_text(text_of(&text), width_limit);
+        return point_answer(size.width, size.lines);
+    }
+    case LINE_COUNT: return answer(integer::push(measure_text(text_of(&text), width_limit).lines));
+    default: return nothing();
+    }
+}
+
+// Marks the para facet changed in the face's change mask.
+Arg update_para(const Arg* args) {
+    const Cell* face = args[0].cell;
+    if (!is_face(face) || !is_any_word(cell_type(facet(face, Facet::TYPE)))) return nothing();
+    const Cell* face_state = facet(face, Facet::STATE);
+    if (!is_any_block(cell_type(face_state))) return nothing();
+    SeriesBuffer* buffer = series_buffer(face_state);
+    uint32_t index = series_index(face_state);
+    if (index + 1 >= buffer->length()) return nothing();
+    Cell* mask = buffer->cells() + index + 1;
+    if (cell_type(mask) == TYPE_INTEGER) integer::make_at(mask, integer::get(mask) | int32_t(PARA_CHANGED));
+    return nothing();
+}
+
+// A parent handle whose widget is gone names nothing: the face is made
+// without a parent.
+Arg make_view(const Arg* args) {
+    const Cell* face = args[0].cell;
+    const Cell* parent = args[1].cell;
+    require_face(face);
+    WidgetId parent_id = 0;
+    if (cell_type(parent) == TYPE_HANDLE && handle::kind(parent) == handle::Kind::window &&
+        find_widget(WidgetId(handle::value(parent))))
+        parent_id = WidgetId(handle::value(parent));
+    WidgetId id = make_widget(face, parent_id);
+    return answer(handle::push(int32_t(id), handle::Kind::window));
+}
+
+Arg destroy_view(const Arg* args) {
+    if (is_face(args[0].cell)) destroy_widget(args[0].cell);
+    return nothing();
+}
+
+}  // namespace vek::view::backends::terminal

@@ -1,0 +1,24 @@
+// The routines of system/view/platform that the terminal backend answers
+// so far, each the entry of its name's row in runtime/natives/routines.def
+// (in place of the view's stand-ins):
+//   get-screen-size id          the terminal's size read again, a pair!
+//   size-text face value        the text's size in cells, a point2D!
+//   text-box-metrics box arg0 type   caret, offset and size queries of a
+//                               rich-text face, in cells and lines
+//   update-para face flags      marks the face's para as changed
+//   make-view face parent       the face's widget, as a window handle!
+//   destroy-view face empty?    frees the face's widget and its subtree
+#pragma once
+
+#include "runtime/datatypes/callable/routine.h"
+
+namespace vek::view::backends::terminal {
+
+routine::Arg get_screen_size(const routine::Arg* args);
+routine::Arg size_text(const routine::Arg* args);
+routine::Arg text_box_metrics(const routine::Arg* args);
+routine::Arg update_para(const routine::Arg* args);
+routine::Arg make_view(const routine::Arg* args);
+routine::Arg destroy_view(const routine::Arg* args);
+
+}  // namespace vek::view::backends::terminal
