@@ -39,23 +39,12 @@ struct Transfer {
     std::exception_ptr caught;        // thrown inside a callback, thrown again afterwards
 };
 
-// A status line opens a new response (a redirect's target, or the final
-// response after an interim one): what came before it is dropped.
-bool is_status_line(const char* line, size_t size) {
-    return size >= 5 && std::string_view(line, 5) == "HTTP/";
-}
+bool is_status_line(std::string_view line) { return line.starts_with("HTTP/"); }
 
 size_t on_header(char* line, size_t, size_t size, void* data) {
     auto* transfer = static_cast<Transfer*>(data);
     try {
-        if (is_status_line(line, size)) {
-            transfer->response->header_text.clear();
-            transfer->response->body.clear();
-            return size;
-        }
-        if (size > LONGEST_HEADERS - transfer->response->header_text.size()) return 0;
-        transfer->response->header_text.append(line, size);
-        return size;
+        return take_header_line(*transfer->response, std::string_view(line, size)) ? size : 0;
     } catch (...) {
         transfer->caught = std::current_exception();
         return 0;
@@ -186,6 +175,17 @@ Response perform(const Request& request) {
     if (response.outcome == Outcome::ok && curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK)
         response.status = int32_t(status);
     return response;
+}
+
+bool take_header_line(Response& response, std::string_view line) {
+    if (is_status_line(line)) {
+        response.header_text.clear();
+        response.body.clear();
+        return true;
+    }
+    if (line.size() > LONGEST_HEADERS - response.header_text.size()) return false;
+    response.header_text.append(line);
+    return true;
 }
 
 std::vector<Field> parse_fields(std::string_view text) {

@@ -45,6 +45,14 @@ struct Response {
     std::vector<uint8_t> body;          // the final response's body (none for HEAD)
 };
 
+// Takes one header line of a transfer as it came, line end included: a
+// status line opens a new response (a redirect's target, or the final
+// response after an interim one) and drops the header lines and body taken
+// so far; any other line is added to the header text. False, taking nothing,
+// when the header text would grow past 1 MiB: no real response has such
+// headers, and the request ends.
+bool take_header_line(Response& response, std::string_view line);
+
 // Performs the request. Raises nothing of its own; std::bad_alloc and any
 // exception thrown inside libcurl's callbacks reach the caller.
 Response perform(const Request& request);

@@ -14,6 +14,7 @@ namespace vek::platform {
 namespace {
 
 RuntimeErrorMessages message_lookup = nullptr;
+bool faults_left_to_host = false;
 
 // Big enough for the handler's own frames even in the sanitizer build.
 constexpr size_t ALTERNATE_STACK_SIZE = 256 * 1024;
@@ -185,7 +186,8 @@ void set_runtime_error_messages(RuntimeErrorMessages lookup) { message_lookup = 
 
 void install_signal_handlers() {
     install_alternate_stack();
-    for (int signal_number : FAULT_SIGNALS) install_fault_handler(signal_number);
+    if (!faults_left_to_host)
+        for (int signal_number : FAULT_SIGNALS) install_fault_handler(signal_number);
     install(SIGINT, on_interrupt);
     install(SIGTERM, on_termination, SA_RESETHAND | SA_NODEFER);
     install(SIGHUP, on_termination, SA_RESETHAND | SA_NODEFER);
@@ -194,6 +196,8 @@ void install_signal_handlers() {
     install(SIGABRT, on_termination, SA_RESETHAND | SA_NODEFER);
     install(SIGPIPE, SIG_IGN);
 }
+
+void leave_faults_to_host() { faults_left_to_host = true; }
 
 void release_alternate_stack() { sigaltstack(&previous_alternate_stack, nullptr); }
 

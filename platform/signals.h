@@ -17,6 +17,14 @@ void set_runtime_error_messages(RuntimeErrorMessages lookup);
 // Installs the alternate signal stack and every handler on the calling
 // thread. Called by the runtime thread before it runs the runtime.
 void install_signal_handlers();
+
+// For a program that runs the runtime under a tool with fault handlers of its
+// own (the fuzz drivers, under the sanitizers and libFuzzer): called before
+// the runtime thread starts, it makes install_signal_handlers leave the
+// machine faults to the handlers already in place, so that the tool reports
+// a fault with its stack and keeps the input that caused it. vek itself
+// never calls it.
+void leave_faults_to_host();
 // Gives the calling thread back the alternate stack it had before.
 void release_alternate_stack();
 

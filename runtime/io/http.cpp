@@ -276,6 +276,14 @@ Cell* push_header_map(const std::string& text) {
     fire(err::access::no_connect, url);
 }
 
+Cell* perform(const Cell* url, const net::Request& request, bool binary, bool lines, bool info) {
+    net::Response response = net::perform(request);
+    if (response.outcome != net::Outcome::ok) raise_failure(response.outcome, url);
+    return push_response(response, binary, lines, info);
+}
+
+}  // namespace
+
 Cell* push_response(net::Response& response, bool binary, bool lines, bool info) {
     if (!info) return files::push_bytes(response.body, binary, lines);
     Cell* result = block::push_only_star(3);
@@ -287,14 +295,6 @@ Cell* push_response(net::Response& response, bool binary, bool lines, bool info)
     stack::top = mark;
     return result;
 }
-
-Cell* perform(const Cell* url, const net::Request& request, bool binary, bool lines, bool info) {
-    net::Response response = net::perform(request);
-    if (response.outcome != net::Outcome::ok) raise_failure(response.outcome, url);
-    return push_response(response, binary, lines, info);
-}
-
-}  // namespace
 
 Cell* read(const Cell* url, bool binary, bool lines, bool info) {
     net::Request request = request_for(url, "GET");

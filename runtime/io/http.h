@@ -22,6 +22,7 @@
 // access invalid-utf8.
 #pragma once
 
+#include "platform/http.h"
 #include "runtime/core/cell.h"
 
 namespace vek::http {
@@ -42,5 +43,11 @@ Cell* read(const Cell* url, bool binary, bool lines, bool info);
 // data of another type, a header block of odd length (with the block), or a
 // header name or value that would break the request's header lines.
 Cell* write(const Cell* url, const Cell* data, bool binary, bool lines, bool info);
+
+// The value read and write answer for a response that came: its body, or
+// under info the block of status, header map and body. Answers it pushed on
+// the evaluation stack; the response's body may be changed. Raises access
+// invalid-utf8 for a body read as text that is not UTF-8.
+Cell* push_response(platform::http::Response& response, bool binary, bool lines, bool info);
 
 }  // namespace vek::http

@@ -35,6 +35,8 @@ namespace {
 constexpr uint64_t MIN_BUDGET = MemoryRecord{}.collection_budget;
 
 uint32_t allocations_since_torture = 0;
+// The state of grow torture's draws (xorshift64): the same moves in every run.
+uint64_t grow_torture_draws = 1;
 // The buffers of alloc_series_heap; they never move and are never freed.
 std::vector<SeriesBuffer*> heap_series;
 
@@ -303,6 +305,7 @@ void init() {
     torture_interval = torture_interval_from_environment();
     grow_torture_enabled = grow_torture_from_environment();
     allocations_since_torture = 0;
+    grow_torture_draws = 1;
 }
 
 void init_frames() {
@@ -574,6 +577,14 @@ void pace_external(uint64_t bytes) {
 void release_external(uint64_t bytes) { mem.external_bytes -= std::min(bytes, mem.external_bytes); }
 
 SeriesBuffer* move_buffer(SeriesBuffer* buffer) { return expand_series(buffer->node, buffer, buffer->capacity); }
+
+bool grow_torture_moves(const SeriesBuffer* buffer) {
+    if (buffer->capacity <= GROW_TORTURE_ALWAYS) return true;
+    grow_torture_draws ^= grow_torture_draws << 13;
+    grow_torture_draws ^= grow_torture_draws >> 7;
+    grow_torture_draws ^= grow_torture_draws << 17;
+    return grow_torture_draws % (buffer->capacity / GROW_TORTURE_ALWAYS) == 0;
+}
 
 // ---- helpers ----
 

@@ -178,14 +178,26 @@ extern uint32_t collection_cycle;
 
 // Grow torture (VEK_GROW_TORTURE=1 at init): a buffer that is about to take
 // more elements in place moves anyway, so that a raw pointer held across an
-// append goes stale at once (and faults in the sanitizer build).
+// append goes stale at once (and faults in the sanitizer build). A buffer of
+// up to GROW_TORTURE_ALWAYS bytes moves at every append; a larger one at
+// random, at about one append in (its capacity / GROW_TORTURE_ALWAYS), so
+// that an append copies that many bytes on average and a long series is
+// built in linear time, not quadratic. The code that holds a pointer across
+// an append is the same whatever the series' length, so the small series of
+// every test catch it at once; large ones still move now and then.
 extern bool grow_torture_enabled;
+constexpr uint32_t GROW_TORTURE_ALWAYS = 4096;
 SeriesBuffer* move_buffer(SeriesBuffer* buffer);
+// Whether grow torture moves the buffer at this append: always for a small
+// one, else at random as above.
+bool grow_torture_moves(const SeriesBuffer* buffer);
 // Called where an append or a reservation is about to use the buffer's spare
-// room: the buffer to use from then on, which moved in grow torture. Buffers
-// outside the frames (the stacks, the root block) never move.
+// room: the buffer to use from then on, which may have moved in grow
+// torture. Buffers outside the frames (the stacks, the root block) never
+// move.
 inline SeriesBuffer* grow_torture(SeriesBuffer* buffer) {
-    return grow_torture_enabled && !(buffer->flags & BUF_HEAP) ? move_buffer(buffer) : buffer;
+    return grow_torture_enabled && !(buffer->flags & BUF_HEAP) && grow_torture_moves(buffer) ? move_buffer(buffer)
+                                                                                             : buffer;
 }
 
 }  // namespace memory

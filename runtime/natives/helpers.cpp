@@ -101,11 +101,13 @@ void pair_max_min(bool max, Cell* v1, const Cell* v2) {
 
 uint8_t clamp_byte(int32_t n) { return uint8_t(std::clamp(n, 0, 255)); }
 
+// A tuple's size field has room for sizes past MAX_SIZE, which no tuple
+// has: bounded here, no size can write past the bytes.
 void tuple_max_min(bool max, Cell* v1, const Cell* v2) {
-    uint32_t size = tuple::size(v1);
+    uint32_t size = std::min(tuple::size(v1), tuple::MAX_SIZE);
     uint8_t bytes[tuple::MAX_SIZE] = {};
     if (cell_type(v2) == TYPE_TUPLE) {
-        size = std::max(size, tuple::size(v2));
+        size = std::min(std::max(size, tuple::size(v2)), tuple::MAX_SIZE);
         for (uint32_t i = 0; i < size; ++i) {
             int32_t a = i < tuple::size(v1) ? tuple::get_byte(v1, i) : 0;
             int32_t b = i < tuple::size(v2) ? tuple::get_byte(v2, i) : 0;

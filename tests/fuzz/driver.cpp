@@ -10,6 +10,11 @@
 // drawn from SEED, so that a failure comes back the same way every time. The
 // input that failed (on an escaping exception, or a sanitizer's report) is
 // written to fuzz-failure-NAME in the working directory.
+//
+// Under the sanitizers the machine faults stay with their handlers, not the
+// runtime's: a wild read in a decoder is reported with its stack, and the
+// input is kept (by libFuzzer as crash-*, or here as above). Undefined
+// behaviour stops the run as a fault does, so that no report goes by unseen.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -25,9 +30,14 @@
 #endif
 
 #include "platform/runtime_thread.h"
+#include "platform/signals.h"
 #include "runtime/init.h"
 #include "runtime/memory/manager.h"
 #include "tests/fuzz/target.h"
+
+#ifdef VEK_SANITIZE
+extern "C" const char* __ubsan_default_options() { return "halt_on_error=1:print_stacktrace=1"; }
+#endif
 
 namespace {
 
@@ -189,5 +199,8 @@ int run_fuzzer(void* arguments) {
 
 int main(int argc, char** argv) {
     Arguments arguments{argc, argv};
+#ifdef VEK_SANITIZE
+    vek::platform::leave_faults_to_host();
+#endif
     return vek::platform::run_on_runtime_thread(run_fuzzer, &arguments);
 }

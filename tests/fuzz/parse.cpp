@@ -9,6 +9,11 @@
 // skipped. Rules that can grow the input or move back in it (insert, change,
 // get-words) might match for ever as designed, so they run under a trace
 // callback that stops parse after a fixed number of events.
+//
+// Each to or thru searches the rest of the input, so searches nested in one
+// another cost the input's length to the power of their depth: a rule text
+// runs with one of them, or with two over an input cut shorter, so that no
+// input runs past the fuzzer's time limit as designed.
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -29,6 +34,10 @@ namespace {
 // Every construct fits in far fewer bytes; longer texts only slow each run.
 constexpr size_t MAX_RULES = 512;
 constexpr size_t MAX_INPUT = 1024;
+// The input a rule text with two searching keywords runs over; one with more
+// does not run.
+constexpr size_t MAX_INPUT_TWO_SEARCHES = 256;
+constexpr int MOST_SEARCHES = 2;
 
 // Keywords a rule may use (if and while are left out: one runs code, the
 // other may loop for ever as designed).
@@ -96,6 +105,7 @@ struct RuleCheck {
     bool moves_back_or_grows = false;  // insert, change or a get-word
     bool position_word_edits = false;  // remove, insert or change given p or q
     bool enters_input = false;         // into, not as collect's target
+    int searches = 0;                  // to and thru keywords
 };
 
 // A position word acts as a position only right after remove, insert or
@@ -124,6 +134,7 @@ void check_word(const Cell* cells, uint32_t i, RuleCheck& check) {
                 check.safe = false;
             }
             if (is_keyword(cell, "insert") || is_keyword(cell, "change")) check.moves_back_or_grows = true;
+            if (is_keyword(cell, "to") || is_keyword(cell, "thru")) check.searches++;
             if (is_keyword(cell, "into") && !(i > 0 && is_keyword(&cells[i - 1], "collect")))
                 check.enters_input = true;
             break;
@@ -170,7 +181,13 @@ void check_block(const Cell* block, RuleCheck& check) {
 // Run only when nothing in the rules can hand a value taken from the input
 // back to the engine as a rule: a position word whose series is not the
 // input (it was set inside into) would be used as one.
-bool runnable(const RuleCheck& check) { return check.safe && !(check.position_word_edits && check.enters_input); }
+bool runnable(const RuleCheck& check) {
+    return check.safe && !(check.position_word_edits && check.enters_input) && check.searches <= MOST_SEARCHES;
+}
+
+size_t longest_input(const RuleCheck& check) {
+    return check.searches == MOST_SEARCHES ? MAX_INPUT_TWO_SEARCHES : MAX_INPUT;
+}
 
 Cell load_block(const uint8_t* text, size_t size) {
     Cell block{};
@@ -209,7 +226,7 @@ void run_parse(const Cell& input, const Cell& rules, uint32_t options, bool trac
     if (options & 2) source += "/part";
     if (traced) source += "/trace";
     source += " input rules";
-    if (options & 2) source += " " + std::to_string(limit);
+    if (options & 2) source.append(" ").append(std::to_string(limit));
     if (traced) source += " :fuzz-trace";
     Cell code = load_block(reinterpret_cast<const uint8_t*>(source.data()), source.size());
     Cell* cells = series_buffer(&code)->cells();
@@ -240,7 +257,6 @@ void run_one(const uint8_t* data, size_t size) {
     const uint8_t* newline = static_cast<const uint8_t*>(std::memchr(data, '\n', size));
     size_t rules_size = newline ? size_t(newline - data) : size;
     const uint8_t* text = newline ? newline + 1 : data + size;
-    size_t text_size = std::min(size - size_t(text - data), MAX_INPUT);
     if (rules_size > MAX_RULES) return;
 
     Cell rules{};
@@ -248,6 +264,7 @@ void run_one(const uint8_t* data, size_t size) {
     RuleCheck check;
     check_block(&rules, check);
     if (!runnable(check)) return;
+    size_t text_size = std::min(size - size_t(text - data), longest_input(check));
 
     uint32_t options = uint32_t(rules_size % 4);
     bool traced = check.moves_back_or_grows;

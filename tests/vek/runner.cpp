@@ -2,8 +2,21 @@
 // reports each case whose output differs from the expected text. The format
 // is described in the README ("For contributors: Vek-level tests").
 //
-// Usage: vek_test_runner VEK FILE.vek
+// Usage: vek_test_runner VEK FILE.vek [SHARD COUNT]
+// With SHARD and COUNT, only the cases whose number (from 0) leaves SHARD
+// divided by COUNT run: a file too long for one test runs as COUNT tests.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+// glibc 2.36's header declares pidfd_open without C linkage.
+extern "C" {
+#include <sys/pidfd.h>
+}
+
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -144,29 +157,68 @@ void write_setup(const fs::path& dir, const Lines& setup) {
     write_file(dir / SETUP_FILE, script);
 }
 
-std::string quoted(const fs::path& path) {
-    std::string text = "'";
-    for (char ch : path.string()) text += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
-    return text + "'";
+// The environment of the runner with HOME set to the directory.
+std::vector<std::string> environment_with_home(const fs::path& home) {
+    std::vector<std::string> variables;
+    for (char** variable = environ; *variable; variable++)
+        if (std::strncmp(*variable, "HOME=", 5) != 0) variables.emplace_back(*variable);
+    variables.push_back("HOME=" + home.string());
+    return variables;
 }
 
+// In the child, between fork and exec: the case runs in a process group of
+// its own (so that a time-out ends whatever it started), in the directory,
+// reading nothing and writing to the two files.
+[[noreturn]] void exec_case(const fs::path& vek, const fs::path& dir, const fs::path& out, const fs::path& err,
+                            char* const* environment) {
+    setpgid(0, 0);
+    int in_fd = open("/dev/null", O_RDONLY);
+    int out_fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int err_fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (chdir(dir.c_str()) != 0 || in_fd < 0 || out_fd < 0 || err_fd < 0 || dup2(in_fd, 0) < 0 ||
+        dup2(out_fd, 1) < 0 || dup2(err_fd, 2) < 0)
+        _exit(127);
+    char* const arguments[] = {const_cast<char*>(vek.c_str()), const_cast<char*>("case.vek"), nullptr};
+    execve(vek.c_str(), arguments, environment);
+    _exit(127);
+}
+
+// Waits for the case's process for at most CASE_SECONDS, then ends its
+// group: the exit status, 128 + the signal that ended it, or TIMED_OUT.
+constexpr int TIMED_OUT = -2;
+int wait_for(pid_t pid) {
+    int pidfd = pidfd_open(pid, 0);
+    pollfd ready{.fd = pidfd, .events = POLLIN, .revents = 0};
+    bool ended = pidfd >= 0 && poll(&ready, 1, CASE_SECONDS * 1000) == 1;
+    if (pidfd >= 0) close(pidfd);
+    if (!ended) kill(-pid, SIGKILL);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (!ended) return TIMED_OUT;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// vek works in the run's own directory, which is its home too: cases that
+// make files can use plain names, the console's settings stay out of the
+// user's home, and the runs of one file side by side never meet. The script
+// is named from there, so that it runs where it was started. vek is started
+// directly, not through a shell: a case costs one process.
 Outcome run(const fs::path& vek, const fs::path& dir, const std::string& script) {
-    fs::path in = dir / "case.vek", out = dir / "out", err = dir / "err", status = dir / "status";
-    write_file(in, script);
-    // vek works in the run's own directory, which is its home too: cases
-    // that make files can use plain names, the console's settings stay out
-    // of the user's home, and the runs of one file side by side never meet.
-    // The script is named from there, so that it runs where it was started.
-    std::string command = "cd " + quoted(dir) + " && HOME=" + quoted(dir) + " timeout " +
-                          std::to_string(CASE_SECONDS) + " " + quoted(vek) +
-                          " case.vek < /dev/null" +
-                          " > " + quoted(out) + " 2> " + quoted(err) + "; echo $? > " + quoted(status);
+    fs::path out = dir / "out", err = dir / "err";
+    write_file(dir / "case.vek", script);
+    std::vector<std::string> variables = environment_with_home(dir);
+    std::vector<char*> environment;
+    for (std::string& variable : variables) environment.push_back(variable.data());
+    environment.push_back(nullptr);
     Outcome outcome;
-    if (std::system(command.c_str()) != 0) return outcome;
+    pid_t pid = fork();
+    if (pid == 0) exec_case(vek, dir, out, err, environment.data());
+    if (pid < 0) return outcome;
+    outcome.status = wait_for(pid);
     outcome.output = split_lines(read_file(out));
     drop_trailing_blanks(outcome.output);
     outcome.errors = read_file(err);
-    outcome.status = std::atoi(read_file(status).c_str());
     return outcome;
 }
 
@@ -195,9 +247,10 @@ bool check(const std::string& file, const Case& c, const Outcome& outcome) {
     print_block("code", c.code, ">> ");
     print_block("expected", c.expected);
     print_block("actual", outcome.output);
-    if (outcome.status != 0 && outcome.status != 1)
-        std::cout << "  vek ended with status " << outcome.status << (outcome.status == 124 ? " (time-out)" : "")
-                  << "\n";
+    if (outcome.status == TIMED_OUT)
+        std::cout << "  vek was stopped after " << CASE_SECONDS << " seconds\n";
+    else if (outcome.status != 0 && outcome.status != 1)
+        std::cout << "  vek ended with status " << outcome.status << "\n";
     if (!outcome.errors.empty()) print_block("standard error", split_lines(outcome.errors));
     return false;
 }
@@ -213,14 +266,22 @@ fs::path scratch_directory(const std::string& stem) {
 
 }  // namespace
 
+// The cases of the shard: every count-th one from the shard's number.
+std::vector<Case> shard_of(std::vector<Case> cases, size_t shard, size_t count) {
+    std::vector<Case> kept;
+    for (size_t i = shard; i < cases.size(); i += count) kept.push_back(std::move(cases[i]));
+    return kept;
+}
+
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::cout << "usage: vek_test_runner VEK FILE.vek\n";
+    if (argc != 3 && argc != 5) {
+        std::cout << "usage: vek_test_runner VEK FILE.vek [SHARD COUNT]\n";
         return 2;
     }
     fs::path vek = fs::absolute(argv[1]);
     fs::path file = argv[2];
     std::string name = file.filename().string();
+    std::string label = name;
     if (!fs::exists(file)) {
         std::cout << name << ": no such file\n";
         return 2;
@@ -231,6 +292,15 @@ int main(int argc, char** argv) {
         std::cout << name << ": " << problem << "\n";
         return 2;
     }
+    if (argc == 5) {
+        size_t shard = std::strtoul(argv[3], nullptr, 10), count = std::strtoul(argv[4], nullptr, 10);
+        if (count == 0 || shard >= count) {
+            std::cout << "shard " << argv[3] << " of " << argv[4] << ": no such shard\n";
+            return 2;
+        }
+        tests.cases = shard_of(std::move(tests.cases), shard, count);
+        label += " (shard " + std::to_string(shard) + " of " + std::to_string(count) + ")";
+    }
     fs::path dir = scratch_directory(file.stem().string());
     fs::path fixtures = file.parent_path() / "fixtures";
     if (fs::is_directory(fixtures)) fs::copy(fixtures, dir / "fixtures", fs::copy_options::recursive);
@@ -240,6 +310,6 @@ int main(int argc, char** argv) {
     for (const auto& c : tests.cases)
         if (!check(name, c, run(vek, dir, script_of(c, setup)))) failed++;
     fs::remove_all(dir);
-    std::cout << name << ": " << tests.cases.size() << " cases, " << failed << " failed\n";
+    std::cout << label << ": " << tests.cases.size() << " cases, " << failed << " failed\n";
     return failed == 0 && !tests.cases.empty() ? 0 : 1;
 }

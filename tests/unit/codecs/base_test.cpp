@@ -23,7 +23,7 @@ std::string encoded(int base, const std::string& bytes) {
 std::string decoded(int base, const std::string& text, BaseRules rules) {
     std::vector<uint8_t> out;
     codecs::Decoded result = codecs::decode_base(base, {text.data(), text.size(), 1}, rules, out);
-    if (!result.ok) return "!" + std::to_string(result.bad);
+    if (!result.ok) return std::string("!").append(std::to_string(result.bad));
     return std::string(out.begin(), out.end());
 }
 

@@ -31,7 +31,7 @@ using test::block_of;
 using test::datatype_cell;
 using test::integer_cell;
 
-constexpr uint32_t NO_VALUE = error_code(err::script::no_value);
+constexpr uint32_t NO_VALUE_CODE = error_code(err::script::no_value);
 constexpr uint32_t INVALID_ARG = error_code(err::script::invalid_arg);
 constexpr uint32_t INVALID_TYPE_SPEC = error_code(err::script::invalid_type_spec);
 constexpr uint32_t BAD_TO_ARG = error_code(err::script::bad_to_arg);
@@ -116,7 +116,7 @@ TEST_F(Typeset, BlocksOfTypes) {
         {"a word naming a word stands for object!", {class_word}, {TYPE_OBJECT}, 0},
         {"nothing", {}, {}, 0},
         {"an integer", {integer_type, integer_cell(1)}, {}, INVALID_TYPE_SPEC},
-        {"a word without a value", {no_value}, {}, NO_VALUE},
+        {"a word without a value", {no_value}, {}, NO_VALUE_CODE},
     };
     for (const Case& c : cases) {
         Cell spec = block_of(c.spec);
@@ -150,7 +150,7 @@ TEST_F(Typeset, MakeAndTo) {
     struct Case { const char* what; const Cell* spec; uint32_t error; } failures[] = {
         {"a string", &string, BAD_TO_ARG},
         {"an integer", &with_integer, INVALID_ARG},
-        {"a word without a value", &with_unset_word, NO_VALUE},
+        {"a word without a value", &with_unset_word, NO_VALUE_CODE},
     };
     for (const Case& c : failures)
         EXPECT_EQ(test::raised([&] { test::make_as(TYPE_TYPESET, c.spec, &result); }), c.error) << c.what;

@@ -28,7 +28,7 @@
 namespace vek {
 namespace {
 
-constexpr double INF = std::numeric_limits<double>::infinity();
+constexpr double INF64 = std::numeric_limits<double>::infinity();
 constexpr float INF32 = std::numeric_limits<float>::infinity();
 constexpr int32_t LIMIT = 1000;
 
@@ -36,7 +36,7 @@ using test::load_one;
 
 // Through the action dispatch, so that the registered entries are the ones
 // tested; the limit must come back lowered by the characters appended.
-std::string formed(const Cell& value) {
+std::string formed_within_limit(const Cell& value) {
     Cell out = test::output_cell();
     text::Sink sink{.buffer = &out, .limit = LIMIT};
     actions::form(&value, sink);
@@ -45,7 +45,7 @@ std::string formed(const Cell& value) {
     return text;
 }
 
-std::string molded(const Cell& value, bool all = false) {
+std::string molded_within_limit(const Cell& value, bool all = false) {
     Cell out = test::output_cell();
     text::Sink sink{.buffer = &out, .limit = LIMIT, .all = all};
     actions::mold(&value, sink, false);
@@ -103,8 +103,8 @@ TEST(ScalarText, PercentShowsTheFractionTimesAHundred) {
     };
     for (const Row& row : rows) {
         Cell value = percent_cell(row.fraction);
-        EXPECT_EQ(formed(value), row.text);
-        EXPECT_EQ(molded(value), row.text);
+        EXPECT_EQ(formed_within_limit(value), row.text);
+        EXPECT_EQ(molded_within_limit(value), row.text);
     }
 }
 
@@ -123,12 +123,12 @@ TEST(ScalarText, TimeShowsHoursMinutesAndSixDigitSeconds) {
         {0.5, "0:00:00.5"},
         {1e-7, "0:00:00"},
         {1e20, "27777777777777776:46:40"},
-        {INF, "1.#INF"},
+        {INF64, "1.#INF"},
     };
     for (const Row& row : rows) {
         Cell value = time_cell(row.seconds);
-        EXPECT_EQ(formed(value), row.text) << row.seconds;
-        EXPECT_EQ(molded(value), row.text) << row.seconds;
+        EXPECT_EQ(formed_within_limit(value), row.text) << row.seconds;
+        EXPECT_EQ(molded_within_limit(value), row.text) << row.seconds;
     }
 }
 
@@ -150,12 +150,12 @@ TEST(ScalarText, DateShowsDayMonthNameYearThenLocalTimeAndZone) {
         {date_cell(2024, 3, 1, 0, 0, 0), "1-Mar-2024/0:00:00"},
     };
     for (const Row& row : rows) {
-        EXPECT_EQ(formed(row.date), row.text);
-        EXPECT_EQ(molded(row.date), row.text);
+        EXPECT_EQ(formed_within_limit(row.date), row.text);
+        EXPECT_EQ(molded_within_limit(row.date), row.text);
     }
     Cell before_midnight{};
     date::make_at(&before_midnight, 2024, 3, 1, -3600, 0, 0, true);
-    EXPECT_EQ(formed(before_midnight), "29-Feb-2024/23:00:00");
+    EXPECT_EQ(formed_within_limit(before_midnight), "29-Feb-2024/23:00:00");
 }
 
 TEST(ScalarText, DateStoresUtcAndAZoneOfMinutesOnlyCanBeWest) {
@@ -164,18 +164,18 @@ TEST(ScalarText, DateStoresUtcAndAZoneOfMinutesOnlyCanBeWest) {
     // Local 1:00 at +5:00 is 20:00 UTC the day before: the local date stays.
     Cell early = date_cell(2024, 3, 15, 3600, 5, 0);
     EXPECT_EQ(cell_get_f64(&early), 3600 - 18000);
-    EXPECT_EQ(formed(early), "15-Mar-2024/1:00:00+05:00");
+    EXPECT_EQ(formed_within_limit(early), "15-Mar-2024/1:00:00+05:00");
 
     Cell west = date_cell(2024, 3, 15, 37800, 0, 30);
     date::set_zone_negative(&west);
-    EXPECT_EQ(formed(west), "15-Mar-2024/10:30:00-00:30");
+    EXPECT_EQ(formed_within_limit(west), "15-Mar-2024/10:30:00-00:30");
     EXPECT_EQ(cell_get_f64(&west), 37800 + 1800);
     date::set_zone_negative(&west);  // already west: unchanged
     EXPECT_EQ(cell_get_f64(&west), 37800 + 1800);
 
     Cell zone_zero = date_cell(2024, 3, 15, 37800);
     date::set_zone_negative(&zone_zero);  // no "-00:00"
-    EXPECT_EQ(formed(zone_zero), "15-Mar-2024/10:30:00");
+    EXPECT_EQ(formed_within_limit(zone_zero), "15-Mar-2024/10:30:00");
 }
 
 TEST(ScalarText, DateNeedsAStringForItsMonthInTheSystemList) {
@@ -189,7 +189,7 @@ TEST(ScalarText, DateNeedsAStringForItsMonthInTheSystemList) {
     uint32_t code = test::raised([&] { actions::form(&date, sink); });
     *march = saved;
     EXPECT_EQ(code, error_code(err::script::invalid_months));
-    EXPECT_EQ(formed(date), "15-Mar-2024");
+    EXPECT_EQ(formed_within_limit(date), "15-Mar-2024");
 }
 
 TEST(ScalarText, MoneyFormGroupsMoldDoesNotAndAllKeepsFiveDigits) {
@@ -211,9 +211,9 @@ TEST(ScalarText, MoneyFormGroupsMoldDoesNotAndAllKeepsFiveDigits) {
         {money_cell(false, nullptr, "000000000000000000001", "1234567"), "$1.12", "$1.12", "$1.12345"},
     };
     for (const Row& row : rows) {
-        EXPECT_EQ(formed(row.money), row.form);
-        EXPECT_EQ(molded(row.money), row.mold);
-        EXPECT_EQ(molded(row.money, true), row.mold_all);
+        EXPECT_EQ(formed_within_limit(row.money), row.form);
+        EXPECT_EQ(molded_within_limit(row.money), row.mold);
+        EXPECT_EQ(molded_within_limit(row.money, true), row.mold_all);
     }
 }
 
@@ -257,12 +257,12 @@ TEST(ScalarText, TuplePairAndPointTexts) {
         {point3_cell(0.5f, 1e-20f, 1234567.0f), "(0.5, 0, 1234567)"},
     };
     for (const Row& row : rows) {
-        EXPECT_EQ(formed(row.value), row.text);
-        EXPECT_EQ(molded(row.value), row.text);
+        EXPECT_EQ(formed_within_limit(row.value), row.text);
+        EXPECT_EQ(molded_within_limit(row.value), row.text);
     }
     Cell rgb{}, rgba{};
-    EXPECT_EQ(formed(*tuple::make_rgba(&rgb, 1, 2, 3, -1)), "1.2.3");
-    EXPECT_EQ(formed(*tuple::make_rgba(&rgba, 1, 2, 3, 4)), "1.2.3.4");
+    EXPECT_EQ(formed_within_limit(*tuple::make_rgba(&rgb, 1, 2, 3, -1)), "1.2.3");
+    EXPECT_EQ(formed_within_limit(*tuple::make_rgba(&rgba, 1, 2, 3, 4)), "1.2.3.4");
 }
 
 TEST(ScalarText, LiteralsMoldBackAsWritten) {
@@ -272,7 +272,7 @@ TEST(ScalarText, LiteralsMoldBackAsWritten) {
         "-USD$1234.50", "$0.00", "1.2.3", "1.2.3.4.5.6.7.8.9.10.11.12", "10x20", "-1x-2", "(1, 2.5)",
         "(0.1, 0.2)", "(1, 2, 3)", "(1.#INF, -1.#INF)",
     };
-    for (const char* literal : literals) EXPECT_EQ(molded(load_one(literal)), literal);
+    for (const char* literal : literals) EXPECT_EQ(molded_within_limit(load_one(literal)), literal);
 }
 
 TEST(ScalarCompare, TuplesPairsPointsAndDates) {

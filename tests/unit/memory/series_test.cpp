@@ -122,6 +122,28 @@ TEST_F(Series, GrowTortureMovesABufferThatHasRoom) {
     EXPECT_EQ(memory::grow_torture(stack), stack);
 }
 
+// A buffer past GROW_TORTURE_ALWAYS bytes moves at about one append in
+// (capacity / GROW_TORTURE_ALWAYS), so that building a long series stays
+// linear; its contents move with it.
+TEST_F(Series, GrowTortureMovesALargeBufferNowAndThen) {
+    memory::grow_torture_enabled = true;
+    constexpr uint32_t CAPACITY = 64 * memory::GROW_TORTURE_ALWAYS;
+    constexpr uint32_t APPENDS = 64 * 100;
+    Node bytes = memory::alloc_bytes(CAPACITY);
+    uint32_t moves = 0;
+    for (uint32_t i = 0; i < APPENDS; i++) {
+        SeriesBuffer* before = node_buffer(bytes);
+        *series::reserve_tail(before, 1) = std::byte(i);
+        if (node_buffer(bytes) != before) moves++;
+    }
+    EXPECT_GT(moves, 50u);
+    EXPECT_LT(moves, 200u);
+    SeriesBuffer* after = node_buffer(bytes);
+    ASSERT_EQ(after->used_bytes(), APPENDS);
+    EXPECT_EQ(after->capacity, CAPACITY);
+    EXPECT_EQ(after->first()[APPENDS - 1], std::byte((APPENDS - 1) & 0xFF));
+}
+
 TEST_F(Series, CopyPartTakesUnitAndTypeBitsButNotOwner) {
     Node source = memory::alloc_units(8, 2);
     SeriesBuffer* s = node_buffer(source);

@@ -59,7 +59,8 @@ std::string spec_words(const Cell* callable, uint32_t type) {
         const Cell* value = buffer->cells() + i;
         if (cell_type(value) != type) continue;
         if (!out.empty()) out += ' ';
-        out += (type == TYPE_REFINEMENT ? "/" : "") + name_of(value);
+        if (type == TYPE_REFINEMENT) out += '/';
+        out += name_of(value);
     }
     return out;
 }

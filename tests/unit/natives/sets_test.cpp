@@ -41,7 +41,7 @@ protected:
     }
 };
 
-constexpr int32_t ON = 0;  // a refinement without argument: present at any position
+constexpr int32_t WITHOUT_ARGUMENT = 0;  // a refinement without argument: present at any position
 
 TEST_F(CheckedSetNatives, EachArgumentIsCheckedAgainstItsTypes) {
     const std::string expect_arg = "error " + std::to_string(error_code(err::script::expect_arg));
@@ -56,7 +56,7 @@ TEST_F(CheckedSetNatives, EachArgumentIsCheckedAgainstItsTypes) {
         {natives::union_, "union", "[1 2] 3", {}, expect_arg},
         {natives::union_, "union", "%a %b", {}, expect_arg},
         {natives::intersect, "intersect", "[a 1 b 2] [b] x", {-1, 2}, expect_arg},
-        {natives::exclude, "exclude", "[a 1 b 2] [b] 2", {ON, 2}, "[a 1]"},
+        {natives::exclude, "exclude", "[a 1 b 2] [b] 2", {WITHOUT_ARGUMENT, 2}, "[a 1]"},
         {natives::unique, "unique", "[1 1]", {}, "[1]"},
         {natives::union_, "union", "1-Jan-2020 1-Jan-2020", {}, expect_arg},
         {natives::dehex, "dehex", "[1]", {}, expect_arg},

@@ -10,6 +10,7 @@
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/memory/manager.h"
+#include "runtime/tables/hash_table.h"
 
 namespace vek::test {
 
@@ -122,6 +123,14 @@ Cell block_of(const char* text) {
 Cell block_of(std::initializer_list<Cell> cells, uint32_t type) {
     Cell block{type, 0, uint32_t(memory::alloc_cells(uint32_t(cells.size()))), 0};
     for (const Cell& cell : cells) *block::alloc_tail(&block) = cell;
+    return block;
+}
+
+Cell hash_of(const char* text) {
+    Cell block = block_of(text);
+    Node table = hash_table::make(block::length_from_head(&block), &block, hash_table::KIND_VALUES, 0);
+    set_type(&block, TYPE_HASH);
+    block::set_hash_table(&block, table);
     return block;
 }
 

@@ -25,6 +25,9 @@ Cell block_of(const char* text);
 // notation cannot write.
 Cell block_of(std::initializer_list<Cell> cells, uint32_t type = TYPE_BLOCK);
 
+// A hash! of the values in the text, indexed by a table of its own.
+Cell hash_of(const char* text);
+
 // The first value of the text's block, alone.
 Cell first_of(const char* text);
 

@@ -271,16 +271,17 @@ TEST(Sort, QuickSortDoesNotSortEqualKeysAgain) {
 TEST(Sort, MergeSortKeepsEqualItemsInTheirOrder) {
     std::mt19937 rng(4242);
     const uint32_t n = 3000;
-    std::vector<std::pair<std::string, std::vector<uint32_t>>> patterns;
-    patterns.emplace_back("three keys", random_keys(n, 3, rng));
-    patterns.emplace_back("all equal", std::vector<uint32_t>(n, 7));
     std::vector<uint32_t> runs(n), falling(n);
     for (uint32_t i = 0; i < n; ++i) {
         runs[i] = (i % 200) / 4;               // long ascending runs, keys repeated within and across
         falling[i] = 50 - (i % 100) / 2;       // long descending runs made of equal pairs
     }
-    patterns.emplace_back("long runs", runs);
-    patterns.emplace_back("falling runs of pairs", falling);
+    const std::pair<std::string, std::vector<uint32_t>> patterns[] = {
+        {"three keys", random_keys(n, 3, rng)},
+        {"all equal", std::vector<uint32_t>(n, 7)},
+        {"long runs", runs},
+        {"falling runs of pairs", falling},
+    };
     for (const Layout& l : {WIDTH4, CELLS, RECORDS})
         for (const Sorter& s : SORTERS)
             if (s.stable && applies(s, l))

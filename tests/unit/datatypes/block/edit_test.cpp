@@ -31,6 +31,7 @@ namespace {
 using test::at_head;
 using test::block_of;
 using test::first_of;
+using test::hash_of;
 using test::molded;
 using test::nested_block;
 using test::text_of;
@@ -95,7 +96,10 @@ TEST_F(BlockEdit, AppendAndInsertSpliceRepeatAndPlaceTheValue) {
 // Numbers from..to as the block notation and as molded.
 std::string numbers(int from, int to) {
     std::string text;
-    for (int n = from; n <= to; n++) text += (n > from ? " " : "") + std::to_string(n);
+    for (int n = from; n <= to; n++) {
+        if (n > from) text += ' ';
+        text += std::to_string(n);
+    }
     return text;
 }
 
@@ -104,7 +108,9 @@ TEST_F(BlockEdit, InsertingABlockIntoItselfCopiesItsCellsAsTheyWere) {
     Cell target = block;
     set_series_index(&target, 1);
     test::insert_counted(&target, &block, -1, false, 1, false);
-    EXPECT_EQ(molded_whole(target), "[" + numbers(1, 1) + " " + numbers(1, 40) + " " + numbers(2, 40) + "]");
+    std::string expected = "[1 ";
+    expected.append(numbers(1, 40)).append(" ").append(numbers(2, 40)).append("]");
+    EXPECT_EQ(molded_whole(target), expected);
     EXPECT_EQ(series_index(&target), 41u);
 
     Cell small = block_of("1 2");
@@ -144,13 +150,6 @@ void fill_to_capacity(const Cell* block) {
 Cell typed_block(const char* source, uint32_t type) {
     Cell block = block_of(source);
     set_type(&block, type);
-    return block;
-}
-
-// A hash! of the values, indexed by a table of its own.
-Cell hash_of(const char* source) {
-    Cell block = typed_block(source, TYPE_HASH);
-    block::set_hash_table(&block, hash_table::make(block::length_from_head(&block), &block, hash_table::KIND_VALUES, 0));
     return block;
 }
 

@@ -118,12 +118,12 @@ TEST(BlockPath, SetErrors) {
 
 // ---------------------------------------------------------------- owner reports
 
-std::vector<std::string> reports;
+std::vector<std::string> poke_reports;
 
 bool record_report(const Cell*, const Cell*, const Cell*, const Cell* action, const Cell*, int32_t index,
                    int32_t part) {
-    reports.push_back(std::string(symbol::get_c_string(word::symbol(action))) + " " + std::to_string(index) + " " +
-                      std::to_string(part));
+    poke_reports.push_back(std::string(symbol::get_c_string(word::symbol(action))) + " " + std::to_string(index) +
+                           " " + std::to_string(part));
     return true;
 }
 
@@ -140,11 +140,11 @@ TEST(BlockPath, ASetTellsTheOwnerOnceWhateverTheNotifyFlag) {
             ownership::set_owner(&owned, &owner, &field);
             Cell selector = first_of(element);
             Cell value = first_of("7");
-            reports.clear();
+            poke_reports.clear();
             actions::eval_path_typed(&owned, &selector, {.value = &value, .last = true, .notify = notify});
             actions::eval_path_typed(&loose, &selector, {.value = &value, .last = true, .notify = notify});
             const std::string target = element[0] == '2' ? "1" : "3";
-            EXPECT_EQ(reports, (std::vector<std::string>{"poke " + target + " 1", "poked " + target + " 1"}))
+            EXPECT_EQ(poke_reports, (std::vector<std::string>{"poke " + target + " 1", "poked " + target + " 1"}))
                 << element << (notify ? " notify" : "");
         }
     }

@@ -17,19 +17,11 @@ namespace {
 
 using block::SetMode;
 using test::block_of;
+using test::hash_of;
 
-std::string molded(Cell value) {
+std::string molded_as_block(Cell value) {
     if (cell_type(&value) == TYPE_HASH) set_type(&value, TYPE_BLOCK);  // molded as its cells
     return test::molded(value);
-}
-
-// A hash! of the values, indexed by a table of its own.
-Cell hash_of(const char* source) {
-    Cell block = block_of(source);
-    Node table = hash_table::make(block::length_from_head(&block), &block, hash_table::KIND_VALUES, 0);
-    set_type(&block, TYPE_HASH);
-    block::set_hash_table(&block, table);
-    return block;
 }
 
 using BlockSets = test::BalancedStackTest;
@@ -66,7 +58,7 @@ TEST_F(BlockSets, EachModeKeepsEveryWantedRecordOnce) {
         Cell skip{TYPE_INTEGER, 0, uint32_t(row.skip), 0};
         block::set_operation(&first, &second, row.case_sensitive, row.skip == 1 ? nullptr : &skip, row.mode);
         EXPECT_EQ(cell_type(&first), uint32_t(TYPE_BLOCK));
-        EXPECT_EQ(molded(first), row.expected) << row.mode << ": " << row.first << " / " << row.second;
+        EXPECT_EQ(molded_as_block(first), row.expected) << row.mode << ": " << row.first << " / " << row.second;
     }
 }
 
@@ -77,8 +69,8 @@ TEST_F(BlockSets, InputsAreReadFromTheirHeadsAndLeftAlone) {
     Cell second = block_of("9 3 4");
     set_series_index(&second, 2);
     block::set_operation(&first, &second, false, nullptr, block::SET_INTERSECT);
-    EXPECT_EQ(molded(first), "[4]");
-    EXPECT_EQ(molded(input), "[1 2 3 4]");
+    EXPECT_EQ(molded_as_block(first), "[4]");
+    EXPECT_EQ(molded_as_block(input), "[1 2 3 4]");
 }
 
 TEST_F(BlockSets, AHashInputGivesAHashWhoseTableFindsItsValues) {
@@ -87,7 +79,7 @@ TEST_F(BlockSets, AHashInputGivesAHashWhoseTableFindsItsValues) {
         Cell second = hash_first ? block_of("x 3 7") : hash_of("x 3 7");
         block::set_operation(&first, &second, false, nullptr, block::SET_INTERSECT);
         ASSERT_EQ(cell_type(&first), uint32_t(TYPE_HASH));
-        EXPECT_EQ(molded(first), "[3 x]");
+        EXPECT_EQ(molded_as_block(first), "[3 x]");
         Node table(block::hash_table_of(&first));
         for (uint32_t i = 0; i < 2; i++) {
             Cell key = *block::rs_abs_at(&first, i);
@@ -103,7 +95,7 @@ TEST_F(BlockSets, ARecordSizeBelowOneOrNotAnIntegerIsRefused) {
     for (const Cell& size : sizes)
         EXPECT_EQ(test::raised([&] { block::set_operation(&first, nullptr, false, &size, block::SET_UNIQUE); }),
                   error_code(err::script::invalid_refine_arg));
-    EXPECT_EQ(molded(first), "[1 2]");
+    EXPECT_EQ(molded_as_block(first), "[1 2]");
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ using test::integer_cell;
 using test::molded;
 using test::text_of;
 
-struct Refinements {
+struct SortRefinements {
     uint32_t start = 0;  // the sorted series' head
     bool case_sensitive = false;
     std::optional<int32_t> skip = {};
@@ -34,7 +34,7 @@ struct Refinements {
 };
 
 // Sorts the block's series at r.start; answers the head of the result.
-uint32_t sorted(const Cell* block, const Refinements& r) {
+uint32_t sorted(const Cell* block, const SortRefinements& r) {
     Cell series = *block;
     set_series_index(&series, r.start);
     Cell skip = integer_cell(r.skip.value_or(0));
@@ -53,7 +53,7 @@ uint32_t sorted(const Cell* block, const Refinements& r) {
 TEST(BlockSort, OrdersCellsAndRecordsUnderEveryRefinement) {
     struct Row {
         const char* block;
-        Refinements r;
+        SortRefinements r;
         const char* expected;
     };
     const Row rows[] = {
@@ -122,7 +122,7 @@ Cell tagged_records(uint32_t count, uint32_t keys) {
     Cell block = block_of("");
     for (uint32_t i = 0; i < count; i++) {
         Cell key = integer_cell(int32_t((i * 7) % keys));
-        std::string text = "\"" + std::to_string(i) + "\"";
+        std::string text = std::string("\"").append(std::to_string(i)).append("\"");
         Cell tag = block_of(text.c_str());
         block::rs_append(&block, &key);
         block::rs_append(&block, block::rs_abs_at(&tag, 0));
@@ -154,10 +154,10 @@ TEST(BlockSort, StableSortOfSingleCellsKeepsEqualTextsInOrder) {
         Cell text = block_of(variants[i % 4]);
         block::rs_append(&block, block::rs_abs_at(&text, 0));
         std::string& half = i % 2 == 0 ? lower_half : upper_half;
-        half += " " + std::string(variants[i % 4]);
+        half.append(" ").append(variants[i % 4]);
     }
     sorted(&block, {.stable = true});
-    EXPECT_EQ(molded(block), "[" + (lower_half + upper_half).substr(1) + "]");
+    EXPECT_EQ(molded(block), std::string("[").append((lower_half + upper_half).substr(1)).append("]"));
 }
 
 TEST(BlockSort, BadRefinementsRaiseAndLeaveTheBlockAlone) {
@@ -165,7 +165,7 @@ TEST(BlockSort, BadRefinementsRaiseAndLeaveTheBlockAlone) {
     Cell text = block_of("\"x\"");
     Cell other = block_of("1");
     struct Row {
-        Refinements r;
+        SortRefinements r;
         const Cell* comparator;  // instead of r.compare
         const Cell* part;        // instead of r.part
         uint32_t expected;

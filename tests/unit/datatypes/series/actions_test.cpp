@@ -258,7 +258,7 @@ TEST(SeriesActions, RemoveWithPartAndKey) {
         std::string result = cell_type(&block) == TYPE_NONE ? "none" : whole(block);
         EXPECT_EQ(result, row.expected) << row.block << " " << (row.part ? row.part : "") << (row.key ? row.key : "");
         if (result == "none") {
-            EXPECT_EQ(whole(original), "[" + std::string(row.block) + "]");
+            EXPECT_EQ(whole(original), std::string("[").append(row.block).append("]"));
         }
     }
 
