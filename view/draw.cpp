@@ -37,8 +37,9 @@ uint32_t system_symbol, view_symbol, silent_symbol;
 
 // Whether system/view/silent? is true.
 bool silent() {
+    if (context::find_word(context::global_cell(), system_symbol, true) < 0) return false;
     const Cell* system = context::get_global_cell(system_symbol);
-    if (!system || cell_type(system) != TYPE_OBJECT) return false;
+    if (cell_type(system) != TYPE_OBJECT) return false;
     const Cell* view = object::find_field(system, view_symbol);
     if (!view || cell_type(view) != TYPE_OBJECT) return false;
     const Cell* flag = object::find_field(view, silent_symbol);
