@@ -454,24 +454,6 @@ void throw_draw_error(const Cell* block, uint32_t index, bool catch_errors) {
     report(err::script::draw_invalid, &argument, catch_errors);
 }
 
-namespace {
-
-// Where the evaluation stacks stood before a drawing, to go back to when it
-// ends, however it ends.
-struct StackMark {
-    Cell* top = stack::top;
-    Cell* arguments = stack::arguments;
-    stack::CallFrame* frames = stack::frames_top;
-
-    void restore() const {
-        stack::set_frames_top(frames);
-        stack::arguments = arguments;
-        stack::top = top;
-    }
-};
-
-}  // namespace
-
 void do_draw(Canvas& canvas, const Cell* image, const Cell* commands, bool catch_errors) {
     if (cell_type(commands) != TYPE_BLOCK || block::length_from_head(commands) == 0) return;
     Cell walked = *commands;

@@ -16,6 +16,7 @@
 #include <cstdint>
 
 #include "runtime/core/cell.h"
+#include "runtime/core/stack.h"
 
 namespace vek::view::draw {
 
@@ -180,6 +181,20 @@ void do_draw(Canvas& canvas, const Cell* image, const Cell* commands, bool catch
 
 // Walks one command block (the walk of do_draw and of every nested block).
 void parse_draw(Canvas& canvas, const Cell* block, bool catch_errors);
+
+// Where the evaluation stacks stand, to put them back when a drawing stops
+// by one of its own throws (CODE_DRAW_SILENT, CODE_DRAW_REPORTED).
+struct StackMark {
+    Cell* top = stack::top;                         // the argument stack's top
+    Cell* arguments = stack::arguments;             // the current frame's base
+    stack::CallFrame* frames = stack::frames_top;  // the frame stack's top
+
+    void restore() const {
+        stack::set_frames_top(frames);
+        stack::arguments = arguments;
+        stack::top = top;
+    }
+};
 
 // Reports a bad value at the absolute index of the block (its tail when a
 // value is missing) and does not come back: see the module's comment.

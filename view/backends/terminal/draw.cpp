@@ -50,12 +50,6 @@ int64_t radius_of(const Cell* value) {
     return whole(std::round(float_::get(value)));
 }
 
-uint32_t colour_value(draw::Colour colour) {
-    uint32_t v = colour.value;
-    uint8_t alpha = colour.has_alpha ? uint8_t(v >> 24) : 0;
-    return cell_colour({uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16)}, alpha);
-}
-
 // Cuts a segment that reaches further than FAR from the face's origin to
 // the square within FAR, so that its cells near the face stay those of the
 // whole segment; false when it misses the square.
@@ -81,6 +75,12 @@ bool cut_far_segment(int64_t& x0, int64_t& y0, int64_t& x1, int64_t& y1) {
 }
 
 }  // namespace
+
+uint32_t colour_value(draw::Colour colour) {
+    uint32_t v = colour.value;
+    uint8_t alpha = colour.has_alpha ? uint8_t(v >> 24) : 0;
+    return cell_colour({uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16)}, alpha);
+}
 
 // ---------------------------------------------------------------- cells
 

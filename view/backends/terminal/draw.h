@@ -18,6 +18,9 @@
 
 namespace vek::view::backends::terminal {
 
+// A colour of the draw dialect as a cell colour (the 256-colour rule).
+uint32_t colour_value(draw::Colour colour);
+
 class CellCanvas : public draw::Canvas {
 public:
     // Draws into the screen with the face's origin at x, y, only inside the
