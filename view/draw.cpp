@@ -19,6 +19,7 @@
 #include "runtime/eval/compiled.h"
 #include "runtime/tables/cycles.h"
 #include "view/draw_walk.h"
+#include "view/word_symbols.h"
 
 namespace vek::view::draw {
 
@@ -29,10 +30,7 @@ constexpr const char* WORD_NAMES[] = {
 #include "view/draw_words.def"
 #undef VEK_DRAW_WORD
 };
-static_assert(std::size(WORD_NAMES) == size_t(Word::COUNT));
-
-// Set once by init_words.
-uint32_t word_symbols[size_t(Word::COUNT)];
+WordSymbols<Word, size_t(Word::COUNT)> words(WORD_NAMES);
 uint32_t system_symbol, view_symbol, silent_symbol;
 
 // Whether system/view/silent? is true.
@@ -68,17 +66,12 @@ Target target(const Walk& walk, uint32_t& i) {
     return Target::all;
 }
 
-// Walks the nested block at i between push-state and pop-state.
-void walk_pushed(Walk& walk, uint32_t i) {
-    Cell nested = *walk.at(i);
-    walk.canvas().push_state();
-    parse_draw(walk.canvas(), &nested, walk.catch_errors());
-    walk.canvas().pop_state();
-}
+// A transformation applied by the call, and a clip, to the optional block at
+// i when there is one, the block walked between push-state and pop-state
+// (a clip's end before the pop); the index past what it consumed.
+enum class Nested : uint8_t { transformation, clip };
 
-// A transformation applied by the call, to the optional block at i when
-// there is one; the index past what it consumed.
-template <typename Call>
+template <Nested KIND = Nested::transformation, typename Call>
 uint32_t transformed(Walk& walk, uint32_t i, Call call) {
     if (!walk.is(i, Kind::block)) {
         call();
@@ -88,6 +81,7 @@ uint32_t transformed(Walk& walk, uint32_t i, Call call) {
     walk.canvas().push_state();
     call();
     parse_draw(walk.canvas(), &nested, walk.catch_errors());
+    if constexpr (KIND == Nested::clip) walk.canvas().clip_end();
     walk.canvas().pop_state();
     return i + 1;
 }
@@ -101,9 +95,15 @@ using Command = uint32_t (*)(Walk& walk, uint32_t i);
 uint32_t pen(Walk& walk, uint32_t i) { return parse_pen(walk, i, false); }
 uint32_t fill_pen(Walk& walk, uint32_t i) { return parse_pen(walk, i, true); }
 
+// A point, a value of the kind and an optional number (box and circle):
+// the index past them.
+uint32_t point_and_optional_number(const Walk& walk, uint32_t i, Kind second) {
+    walk.need(walk.need(i, Kind::point) + 1, second);
+    return walk.optional(i + 2, Kind::number);
+}
+
 uint32_t box(Walk& walk, uint32_t i) {
-    walk.need(walk.need(i, Kind::point) + 1, Kind::point);
-    uint32_t end = walk.optional(i + 2, Kind::number);
+    uint32_t end = point_and_optional_number(walk, i, Kind::point);
     walk.canvas().box(walk.position(i), walk.position(end - 1));
     return end;
 }
@@ -148,8 +148,7 @@ uint32_t polygon(Walk& walk, uint32_t i) {
 }
 
 uint32_t circle(Walk& walk, uint32_t i) {
-    walk.need(walk.need(i, Kind::point) + 1, Kind::number);
-    uint32_t end = walk.optional(i + 2, Kind::number);
+    uint32_t end = point_and_optional_number(walk, i, Kind::number);
     walk.canvas().circle(walk.position(i), walk.position(end - 1));
     return end;
 }
@@ -273,18 +272,9 @@ uint32_t clip(Walk& walk, uint32_t i) {
         ++j;
         break;
     }
-    auto call = [&] { walk.canvas().clip(walk.position(i), walk.position(area_end), rectangle, walk.clip_mode); };
-    if (!walk.is(j, Kind::block)) {
-        call();
-        return j;
-    }
-    Cell nested = *walk.at(j);
-    walk.canvas().push_state();
-    call();
-    parse_draw(walk.canvas(), &nested, walk.catch_errors());
-    walk.canvas().clip_end();
-    walk.canvas().pop_state();
-    return j + 1;
+    return transformed<Nested::clip>(walk, j, [&] {
+        walk.canvas().clip(walk.position(i), walk.position(area_end), rectangle, walk.clip_mode);
+    });
 }
 
 uint32_t shape(Walk& walk, uint32_t i) {
@@ -328,11 +318,7 @@ uint32_t transform(Walk& walk, uint32_t i) {
     });
 }
 
-uint32_t push(Walk& walk, uint32_t i) {
-    walk.need(i, Kind::block);
-    walk_pushed(walk, i);
-    return i + 1;
-}
+uint32_t push(Walk& walk, uint32_t i) { return transformed(walk, walk.need(i, Kind::block), [] {}); }
 
 constexpr uint32_t MATRIX_SIZE = 6;
 
@@ -369,7 +355,7 @@ static_assert(std::size(COMMANDS) == size_t(Word::INVERT_MATRIX) + 1);
 Command command_of(const Cell* word) {
     uint32_t symbol = symbol::resolve(word::symbol(word));
     for (size_t k = 0; k < std::size(COMMANDS); ++k)
-        if (word_symbols[k] == symbol) return COMMANDS[k];
+        if (words.symbol(Word(k)) == symbol) return COMMANDS[k];
     return nullptr;
 }
 
@@ -398,17 +384,15 @@ uint32_t step(Walk& walk, uint32_t i) {
 // ---------------------------------------------------------------- words and values
 
 void init_words() {
-    for (size_t i = 0; i < size_t(Word::COUNT); ++i) word_symbols[i] = symbol::make_case_folded(WORD_NAMES[i]);
+    words.intern();
     system_symbol = symbol::make_case_folded("system");
     view_symbol = symbol::make_case_folded("view");
     silent_symbol = symbol::make_case_folded("silent?");
 }
 
-uint32_t symbol_of(Word word) { return word_symbols[size_t(word)]; }
+uint32_t symbol_of(Word word) { return words.symbol(word); }
 
-bool is_word(const Cell* value, Word word) {
-    return is_any_word(cell_type(value)) && symbol::resolve(word::symbol(value)) == symbol_of(word);
-}
+bool is_word(const Cell* value, Word word) { return words.is(value, word); }
 
 Colour get_color(const Cell* tuple) {
     uint32_t bytes = tuple::size(tuple) > 3 ? 4 : 3;

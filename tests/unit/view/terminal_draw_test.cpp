@@ -6,13 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "runtime/datatypes/word/context.h"
-#include "runtime/datatypes/word/symbol.h"
-#include "runtime/eval/evaluator.h"
 #include "runtime/text/unicode.h"
 #include "tests/unit/support/load_and_mold.h"
 #include "tests/unit/support/shown_faces.h"
-#include "tests/unit/support/stack_fixture.h"
+#include "tests/unit/support/terminal_fixture.h"
 #include "tests/unit/support/vterm_screen.h"
 #include "view/backends/terminal/draw.h"
 #include "view/backends/terminal/widgets.h"
@@ -24,25 +21,8 @@ using namespace view::backends::terminal;
 
 constexpr uint32_t RED = COLOUR_INDEXED | 196, BLUE = COLOUR_INDEXED | 21, GREEN = COLOUR_INDEXED | 46;
 
-class TerminalDraw : public test::NativeFrameTest {
+class TerminalDraw : public test::TerminalTest {
 protected:
-    void SetUp() override {
-        NativeFrameTest::SetUp();
-        init_widgets();
-        reset_backend();
-        backend().screen.set_terminal_size(20, 8);
-        run(test::FACE_PROTOTYPE);
-    }
-    void TearDown() override {
-        reset_backend();
-        NativeFrameTest::TearDown();
-    }
-
-    void run(const char* source) {
-        Cell code = test::load_code(source);
-        ASSERT_EQ(eval::eval_block(&code), Pending::none) << source;
-    }
-
     // The block drawn on a cleared screen of the size, the face's origin at
     // x, y and its clip box the given one (the whole screen by default).
     std::vector<std::string> drawn(const char* source, int32_t width, int32_t height, int32_t x = 0, int32_t y = 0,
@@ -51,7 +31,7 @@ protected:
     }
     // The same for the block a global word holds.
     std::vector<std::string> drawn_global(const char* name, int32_t width, int32_t height) {
-        return drawn_block(*context::get_global_cell(symbol::make_case_folded(name)), width, height, 0, 0, {0, 0, 0, 0});
+        return drawn_block(global(name), width, height, 0, 0, {0, 0, 0, 0});
     }
     std::vector<std::string> drawn_block(Cell block, int32_t width, int32_t height, int32_t x, int32_t y,
                                          CellBox clip) {
@@ -144,8 +124,8 @@ TEST_F(TerminalDraw, FaceDrawBlocksRenderedIntoATerminal) {
         "a: make tui-face [offset: 0x0 size: 5x3 draw: [pen 255.0.0 box 0x0 4x2 line 0x1 20x1]]"
         "b: make tui-face [offset: 6x0 size: 6x1 text: {ok} draw: [box 0x0]]"
         "win/pane: reduce [a b]");
-    WidgetId root = test::show_face(*context::get_global_cell(symbol::make_case_folded("win")), 0);
-    for (const char* name : {"a", "b"}) test::show_face(*context::get_global_cell(symbol::make_case_folded(name)), root);
+    WidgetId root = test::show_face(global("win"), 0);
+    for (const char* name : {"a", "b"}) test::show_face(global(name), root);
     testing::internal::CaptureStdout();
     render_tree();
     std::string printed = testing::internal::GetCapturedStdout();
