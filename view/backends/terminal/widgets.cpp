@@ -14,6 +14,7 @@
 #include "runtime/gc/collector.h"
 #include "view/backends/terminal/faces.h"
 #include "view/backends/terminal/render.h"
+#include "view/draw.h"
 
 namespace vek::view::backends::terminal {
 
@@ -195,6 +196,7 @@ void init_widgets() {
     if (registered) return;
     registered = true;
     init_words();
+    draw::init_words();
     gc::add_root("terminal widgets", mark_widgets);
 }
 
