@@ -91,6 +91,7 @@ int bench(void* argument) {
     runtime::init();
     memory::collector_enabled = true;
     init_widgets();
+    init_words();
     backend().screen.set_terminal_size(200, 60);
     backend().screen.full_screen = true;
     run(test::FACE_PROTOTYPE);

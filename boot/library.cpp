@@ -25,6 +25,7 @@
 #include "runtime/natives/routines.h"
 #include "runtime/natives/system_routines.h"
 #include "runtime/natives/vekbin_codec.h"
+#include "view/backends/terminal/faces.h"
 #include "view/backends/terminal/routines.h"
 #include "view/backends/terminal/widgets.h"
 #include "view/routines.h"
@@ -108,10 +109,15 @@ routine::Arg boot_routine(const routine::Arg* args) {
     return {.cell = routine::declare(&spec_block, name, returns ? int32_t(returns) : -1, !by_value)};
 }
 
-// Registers the library's routines and binds boot-routine.
-void bind_boot_routine() {
+// Fills the routine table: its indexes are what routine! values hold, so
+// every start registers the same routines in the same order.
+void register_routines() {
     for (const RoutineRow& row : ROUTINES) routine::register_fn(row.name, row.entry, row.spec);
-    uint32_t code = routine::register_fn(BOOT_ROUTINE, boot_routine, BOOT_ROUTINE_SPEC);
+    routine::register_fn(BOOT_ROUTINE, boot_routine, BOOT_ROUTINE_SPEC);
+}
+
+void bind_boot_routine() {
+    uint32_t code = routine::find(BOOT_ROUTINE);
     Cell spec_block;
     lexer::scan(&spec_block, reinterpret_cast<const uint8_t*>(BOOT_ROUTINE_SPEC),
                 uint32_t(std::strlen(BOOT_ROUTINE_SPEC)), {.wrap = true}, nullptr, nullptr, nullptr);
@@ -165,17 +171,38 @@ void run_module(const Module& module) {
     stack::pop(1);
 }
 
+void run_modules(std::span<const Module> modules, bool per_run) {
+    for (const Module& module : modules)
+        if (module.per_run == per_run) run_module(module);
+}
+
+// What the library makes in the heap, the same in every run: the console's
+// cells, the backend's words and the modules that are not per-run.
+void boot_shared_library(std::span<const Module> modules) {
+    console::init_cells();
+    view::backends::terminal::init_words();
+    bind_boot_routine();
+    run_modules(modules, false);
+}
+
+// The run's own start: the terminal and the per-run modules, which read the
+// machine, the environment and the command line.
+void start_run(std::span<const Module> modules) {
+    console::init_terminal();
+    run_modules(modules, true);
+    unset_boot_routine();
+}
+
 }  // namespace
 
 void boot_library(std::span<const Module> modules) {
     booting = false;
     memory::collector_enabled = true;
     TortureAfterBoot torture;
-    bind_boot_routine();
-    console::init();
+    register_routines();
     view::backends::terminal::init_widgets();
-    for (const Module& module : modules) run_module(module);
-    unset_boot_routine();
+    boot_shared_library(modules);
+    start_run(modules);
     boot_phase = false;
 }
 

@@ -319,12 +319,12 @@ void read_stdin_into(const Cell* binary, const Cell* wanted) {
     std::rotate(buffer->first() + index, buffer->first() + length, buffer->first() + length + count);
 }
 
-void init() {
-    bool interactive = platform::stdin_is_terminal();
-    state = ConsoleState{.edit_line = root::append(),
-                         .edit_history = root::append(),
-                         .interactive = interactive,
-                         .editing = interactive && platform::terminal::stdout_is_terminal()};
+void init_cells() { state = ConsoleState{.edit_line = root::append(), .edit_history = root::append()}; }
+
+void init_terminal() {
+    state.interactive = platform::stdin_is_terminal();
+    state.editing = state.interactive && platform::terminal::stdout_is_terminal();
+    state.input_end = InputEnd::line;
     if (state.editing) platform::terminal::watch_resizes();
 }
 

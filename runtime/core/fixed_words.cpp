@@ -33,8 +33,9 @@ void mark_words() {
 
 }  // namespace
 
+void init_hooks() { gc::add_root("fixed words", mark_words); }
+
 void init() {
-    gc::add_root("fixed words", mark_words);
     for (uint32_t i = 0; i < SYMBOL_COUNT; i++) symbol_ids[i] = symbol::make(symbol_names[i]);
     for (uint32_t i = 0; i < WORD_COUNT; i++) word_cells[i] = *word::from_cstring(word_names[i]);
     self_symbol = symbol(Sym::self);

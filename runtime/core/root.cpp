@@ -47,9 +47,9 @@ void init() {
     *append() = frames;
     append();  // the no-memory error
     append();  // the stack-overflow error
-    gc::add_root("root block", mark_root_block);
-    take_reserve();
 }
+
+void init_hooks() { gc::add_root("root block", mark_root_block); }
 
 Cell* append() {
     SeriesBuffer* buffer = series_buffer(&block);

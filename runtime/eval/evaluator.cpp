@@ -1526,6 +1526,8 @@ void raise_pending(Pending pending) {
 void init() {
     trace::init();
     inline_ops_known = false;
+    gc::add_root("evaluator's boot operators", mark_inline_ops);
+    gc::add_root("evaluator's boot control natives", mark_control_natives);
 }
 
 void remember_boot_values() {
@@ -1541,7 +1543,6 @@ void remember_boot_values() {
         if (op::source_type(value) == TYPE_NATIVE) inline_ops.by_native[code] = op;
     }
     inline_ops_known = true;
-    gc::add_root("evaluator's boot operators", mark_inline_ops);
     std::fill(std::begin(control_natives.by_native), std::end(control_natives.by_native), CONTROL_NONE);
     std::fill(std::begin(control_natives.modes), std::end(control_natives.modes), MODES_UNREAD);
     for (KnownPlan& plan : control_natives.plans) plan.known = false;
@@ -1550,7 +1551,6 @@ void remember_boot_values() {
         control_natives.boot[i] = *value;
         if (cell_type(value) == TYPE_NATIVE) control_natives.by_native[native::position(value)] = i;
     }
-    gc::add_root("evaluator's boot control natives", mark_control_natives);
 }
 
 uint32_t inline_tag_for(const Cell* source) { return uint8_t(boot_inline_op(source) + 1); }

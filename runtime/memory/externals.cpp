@@ -189,8 +189,9 @@ void init() {
     b->tail = b->offset + capacity * uint32_t(sizeof(Cell));
     format_free(0, capacity);
     free_head = 0;
-    gc::add_root("reference pool", mark_pool);
 }
+
+void init_hooks() { gc::add_root("reference pool", mark_pool); }
 
 uint32_t add(const Cell* value) {
     Cell parked = *value;  // the value may live in a buffer that growing moves

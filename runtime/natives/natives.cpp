@@ -46,8 +46,9 @@ constexpr NativeFn ENTRIES[NATIVE_COUNT] = {
 void init() {
     table = {};
     for (uint32_t i = 0; i < NATIVE_COUNT; i++) table[i] = ENTRIES[i];
-    print_buffer_cell = block::make_at(root::append(), PRINT_BUFFER_CELLS);
 }
+
+void init_print_buffer() { print_buffer_cell = block::make_at(root::append(), PRINT_BUFFER_CELLS); }
 
 Cell* print_buffer() { return print_buffer_cell; }
 

@@ -98,7 +98,8 @@ void init_stacks() {
     block::make_at_star(&stacks.input_value, 8, false);
     detail::rule_node = series_node(&stacks.rule_value);
     stacks.inputs = series_node(&stacks.input_value);
-    gc::add_root("parse stacks", mark_stacks);
 }
+
+void init_hooks() { gc::add_root("parse stacks", mark_stacks); }
 
 }  // namespace vek::parse

@@ -112,6 +112,9 @@ void unbind_object(const Cell* object) {
 void init() {
     Cell none = blank_cell(TYPE_NONE);
     table = hash_table::make(TABLE_SIZE, &none, hash_table::KIND_OWNERS, RECORD_CELLS);
+}
+
+void init_hooks() {
     // The table keeps its records without keeping what they name: they die
     // with their series or their owner, and what the survivors hold is kept.
     gc::add_root("owner table", [] { gc::mark_node(table); });

@@ -108,10 +108,12 @@ Cell* stored(Cell* slot, const Cell& value) {
 void init_global() {
     global = create(GLOBAL_SIZE, false, false, nullptr, KIND_GLOBAL);
     global_values = values_node(cell_of(global));
-    gc::add_root("global context", [] { gc::mark_node(global); });
 }
 
-void init() { registry::register_type(TYPE_CONTEXT, registry::Row()); }
+void init() {
+    registry::register_type(TYPE_CONTEXT, registry::Row());
+    gc::add_root("global context", [] { gc::mark_node(global); });
+}
 
 // ---------------------------------------------------------------- access
 

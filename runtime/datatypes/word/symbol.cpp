@@ -39,10 +39,12 @@ void init_block() {
 
 void init_table() {
     table = hash_table::make(TABLE_SIZE, block, hash_table::KIND_WORDS, 0);
-    gc::add_root("symbol table", [] { gc::mark_node(table); });
 }
 
-void init() { registry::register_type(TYPE_SYMBOL, registry::Row()); }
+void init() {
+    registry::register_type(TYPE_SYMBOL, registry::Row());
+    gc::add_root("symbol table", [] { gc::mark_node(table); });
+}
 
 uint32_t make(const char* text) { return intern(text, uint32_t(std::strlen(text)), false); }
 

@@ -30,6 +30,7 @@ protected:
     void SetUp() override {
         NativeFrameTest::SetUp();
         init_widgets();
+        init_words();
         reset_backend();
         backend().screen.set_terminal_size(20, 6);
         run(test::FACE_PROTOTYPE);
