@@ -176,8 +176,13 @@ void run_modules(std::span<const Module> modules, bool per_run) {
         if (module.per_run == per_run) run_module(module);
 }
 
-// What the library makes in the heap, the same in every run: the console's
-// cells, the backend's words and the modules that are not per-run.
+}  // namespace
+
+void register_boot_code() {
+    register_routines();
+    view::backends::terminal::init_widgets();
+}
+
 void boot_shared_library(std::span<const Module> modules) {
     console::init_cells();
     view::backends::terminal::init_words();
@@ -185,22 +190,17 @@ void boot_shared_library(std::span<const Module> modules) {
     run_modules(modules, false);
 }
 
-// The run's own start: the terminal and the per-run modules, which read the
-// machine, the environment and the command line.
 void start_run(std::span<const Module> modules) {
     console::init_terminal();
     run_modules(modules, true);
     unset_boot_routine();
 }
 
-}  // namespace
-
 void boot_library(std::span<const Module> modules) {
     booting = false;
     memory::collector_enabled = true;
     TortureAfterBoot torture;
-    register_routines();
-    view::backends::terminal::init_widgets();
+    register_boot_code();
     boot_shared_library(modules);
     start_run(modules);
     boot_phase = false;

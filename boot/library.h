@@ -37,6 +37,17 @@ std::span<const Module> library_modules();
 // process with runtime error 95.
 void boot_library(std::span<const Module> modules);
 
+// The steps of boot_library. register_boot_code fills the tables of code
+// (the routines, the backend's collector root) and runs at every start.
+// boot_shared_library builds what is the same in every run: the console's
+// cells, the backend's words, boot-routine and the modules that are not
+// per-run. start_run does the run's own work: the console's terminal state
+// and the per-run modules, which read the machine, the environment and the
+// command line; then boot-routine goes.
+void register_boot_code();
+void boot_shared_library(std::span<const Module> modules);
+void start_run(std::span<const Module> modules);
+
 // Starts the console the library defines (cli-console-ctx/launch), which runs
 // the command line's script and the loop. It returns when a script ran
 // without asking for the loop; a failure ends the process as a module's

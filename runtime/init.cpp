@@ -144,6 +144,7 @@ void init_code_tables() {
     natives::init();  // natives table
     object::init_event_sockets();
     root::init_hooks();
+    system_fields::init_hooks();
     fixed_words::init_hooks();
     parse::init_hooks();
     ownership::init_hooks();

@@ -5,6 +5,7 @@
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/gc/collector.h"
+#include "runtime/memory/image_state.h"
 #include "runtime/memory/manager.h"
 #include "runtime/memory/region.h"
 #include "runtime/memory/series.h"
@@ -49,7 +50,10 @@ void init() {
     append();  // the stack-overflow error
 }
 
-void init_hooks() { gc::add_root("root block", mark_root_block); }
+void init_hooks() {
+    gc::add_root("root block", mark_root_block);
+    image_state::keep("root block", block);
+}
 
 Cell* append() {
     SeriesBuffer* buffer = series_buffer(&block);

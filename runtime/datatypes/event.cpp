@@ -20,6 +20,7 @@
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/core/stack.h"
+#include "runtime/memory/image_state.h"
 
 namespace vek::event {
 
@@ -317,6 +318,7 @@ void init_words() {
 }
 
 void init() {
+    image_state::keep("event words", words);
     using namespace registry;
     register_type(TYPE_EVENT, Row()
         .set<SLOT_MAKE>(make)

@@ -27,6 +27,7 @@
 #include "runtime/core/stack.h"
 #include "runtime/eval/trace.h"
 #include "runtime/gc/collector.h"
+#include "runtime/memory/image_state.h"
 #include "runtime/memory/manager.h"
 #include "runtime/natives/helpers.h"
 
@@ -1528,6 +1529,12 @@ void init() {
     inline_ops_known = false;
     gc::add_root("evaluator's boot operators", mark_inline_ops);
     gc::add_root("evaluator's boot control natives", mark_control_natives);
+    image_state::keep("boot operators", inline_ops.boot);
+    image_state::keep("boot operators by action", inline_ops.by_action);
+    image_state::keep("boot operators by native", inline_ops.by_native);
+    image_state::keep("boot operators known", inline_ops_known);
+    image_state::keep("boot control natives", control_natives.boot);
+    image_state::keep("boot control natives by native", control_natives.by_native);
 }
 
 void remember_boot_values() {

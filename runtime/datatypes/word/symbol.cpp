@@ -9,6 +9,7 @@
 #include "runtime/core/root.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/gc/collector.h"
+#include "runtime/memory/image_state.h"
 #include "runtime/memory/manager.h"
 #include "runtime/memory/series.h"
 #include "runtime/tables/hash_table.h"
@@ -44,6 +45,9 @@ void init_table() {
 void init() {
     registry::register_type(TYPE_SYMBOL, registry::Row());
     gc::add_root("symbol table", [] { gc::mark_node(table); });
+    image_state::keep("symbol table", table);
+    image_state::keep_pointer("symbol block", block);
+    image_state::keep("any-type symbol", any_type_symbol);
 }
 
 uint32_t make(const char* text) { return intern(text, uint32_t(std::strlen(text)), false); }
