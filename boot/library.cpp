@@ -180,7 +180,9 @@ void run_modules(std::span<const Module> modules, bool per_run) {
 
 void register_boot_code() {
     register_routines();
+    console::init_hooks();
     view::backends::terminal::init_widgets();
+    view::backends::terminal::init_word_hooks();
 }
 
 void boot_shared_library(std::span<const Module> modules) {

@@ -23,6 +23,7 @@
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/evaluator.h"
+#include "runtime/memory/image_state.h"
 #include "runtime/memory/series.h"
 #include "runtime/output/stdout_writer.h"
 #include "runtime/text/unicode.h"
@@ -317,6 +318,11 @@ void read_stdin_into(const Cell* binary, const Cell* wanted) {
     buffer->tail = buffer->offset + (length + count);
     // Read in after the tail, the bytes move to the index.
     std::rotate(buffer->first() + index, buffer->first() + length, buffer->first() + length + count);
+}
+
+void init_hooks() {
+    image_state::keep_pointer("console edit line", state.edit_line);
+    image_state::keep_pointer("console edit history", state.edit_history);
 }
 
 void init_cells() { state = ConsoleState{.edit_line = root::append(), .edit_history = root::append()}; }

@@ -42,6 +42,8 @@ Arg init_console(const Arg* args);
 Arg set_top_level(const Arg* args);
 
 // Keeps the edit line and history in the root block: the same in every run.
+// init_hooks declares the two cells' pointers (at every start).
+void init_hooks();
 void init_cells();
 // Decides whether lines are edited, from this run's standard input and
 // output, and then watches for window resizes.

@@ -7,6 +7,7 @@
 
 #include "platform/terminal.h"
 #include "runtime/actions/compare.h"
+#include "runtime/core/error_catalog.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/registry.h"
 #include "runtime/core/root.h"
@@ -145,6 +146,7 @@ void init_code_tables() {
     object::init_event_sockets();
     root::init_hooks();
     system_fields::init_hooks();
+    catalog::init_hooks();
     fixed_words::init_hooks();
     parse::init_hooks();
     ownership::init_hooks();

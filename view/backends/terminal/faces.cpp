@@ -8,6 +8,7 @@
 #include "runtime/datatypes/object/object.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
+#include "runtime/memory/image_state.h"
 #include "view/backends/terminal/screen.h"
 #include "view/backends/terminal/text.h"
 
@@ -45,6 +46,8 @@ uint32_t flag_bit(const Cell* value) {
 }
 
 }  // namespace
+
+void init_word_hooks() { image_state::keep("terminal backend words", word_symbols); }
 
 void init_words() {
     for (size_t i = 0; i < size_t(Word::COUNT); ++i) word_symbols[i] = symbol::make_case_folded(WORD_NAMES[i]);
