@@ -17,6 +17,7 @@
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/compiled.h"
+#include "runtime/memory/image_state.h"
 #include "runtime/tables/cycles.h"
 #include "view/draw_walk.h"
 #include "view/word_symbols.h"
@@ -382,6 +383,13 @@ uint32_t step(Walk& walk, uint32_t i) {
 }  // namespace
 
 // ---------------------------------------------------------------- words and values
+
+void init_word_hooks() {
+    words.keep_in_image("draw words");
+    image_state::keep("draw system symbol", system_symbol);
+    image_state::keep("draw view symbol", view_symbol);
+    image_state::keep("draw silent? symbol", silent_symbol);
+}
 
 void init_words() {
     words.intern();

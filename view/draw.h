@@ -27,6 +27,8 @@ enum class Word : uint32_t {
     COUNT
 };
 
+// Declares the words' symbols to the heap image; at every start.
+void init_word_hooks();
 // Interns the words; before any walk.
 void init_words();
 // Whether the value is a word of any kind naming the keyword.

@@ -10,6 +10,7 @@
 #include "runtime/core/cell.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
+#include "runtime/memory/image_state.h"
 
 namespace vek::view {
 
@@ -21,6 +22,8 @@ public:
     void intern() {
         for (size_t i = 0; i < N; ++i) symbols_[i] = symbol::make_case_folded(names_[i]);
     }
+    // The symbols are heap state: a heap image keeps them.
+    void keep_in_image(const char* name) { image_state::keep(name, symbols_); }
     uint32_t symbol(Word word) const { return symbols_[size_t(word)]; }
     // Whether the value is a word of any kind naming the word.
     bool is(const Cell* value, Word word) const {

@@ -27,6 +27,7 @@
 #include "runtime/core/stack.h"
 #include "runtime/eval/trace.h"
 #include "runtime/gc/collector.h"
+#include "runtime/memory/image_state.h"
 #include "runtime/memory/manager.h"
 #include "runtime/natives/helpers.h"
 
@@ -1572,6 +1573,14 @@ void raise_pending(Pending pending) {
 void init() {
     trace::init();
     inline_ops_known = false;
+    gc::add_root("evaluator's boot operators", mark_inline_ops);
+    gc::add_root("evaluator's boot control natives", mark_control_natives);
+    image_state::keep("boot operators", inline_ops.boot);
+    image_state::keep("boot operators by action", inline_ops.by_action);
+    image_state::keep("boot operators by native", inline_ops.by_native);
+    image_state::keep("boot operators known", inline_ops_known);
+    image_state::keep("boot control natives", control_natives.boot);
+    image_state::keep("boot control natives by native", control_natives.by_native);
 }
 
 void remember_boot_values() {
@@ -1587,7 +1596,6 @@ void remember_boot_values() {
         if (op::source_type(value) == TYPE_NATIVE) inline_ops.by_native[code] = op;
     }
     inline_ops_known = true;
-    gc::add_root("evaluator's boot operators", mark_inline_ops);
     std::fill(std::begin(control_natives.by_native), std::end(control_natives.by_native), CONTROL_NONE);
     std::fill(std::begin(control_natives.modes), std::end(control_natives.modes), MODES_UNREAD);
     for (KnownPlan& plan : control_natives.plans) plan.known = false;
@@ -1596,7 +1604,6 @@ void remember_boot_values() {
         control_natives.boot[i] = *value;
         if (cell_type(value) == TYPE_NATIVE) control_natives.by_native[native::position(value)] = i;
     }
-    gc::add_root("evaluator's boot control natives", mark_control_natives);
 }
 
 uint32_t inline_tag_for(const Cell* source) { return uint8_t(boot_inline_op(source) + 1); }

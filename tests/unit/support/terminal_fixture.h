@@ -11,7 +11,9 @@
 #include "tests/unit/support/load_and_mold.h"
 #include "tests/unit/support/shown_faces.h"
 #include "tests/unit/support/stack_fixture.h"
+#include "view/backends/terminal/faces.h"
 #include "view/backends/terminal/widgets.h"
+#include "view/draw.h"
 
 namespace vek::test {
 
@@ -20,6 +22,8 @@ protected:
     void SetUp() override {
         NativeFrameTest::SetUp();
         view::backends::terminal::init_widgets();
+        view::backends::terminal::init_words();
+        view::draw::init_words();
         view::backends::terminal::reset_backend();
         view::backends::terminal::backend().screen.set_terminal_size(20, 6);
         run(FACE_PROTOTYPE);

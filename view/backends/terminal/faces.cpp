@@ -8,6 +8,7 @@
 #include "runtime/datatypes/object/object.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
+#include "runtime/memory/image_state.h"
 #include "view/backends/terminal/screen.h"
 #include "view/backends/terminal/text.h"
 #include "view/word_symbols.h"
@@ -43,6 +44,8 @@ uint32_t flag_bit(const Cell* value) {
 }
 
 }  // namespace
+
+void init_word_hooks() { words.keep_in_image("terminal backend words"); }
 
 void init_words() { words.intern(); }
 
