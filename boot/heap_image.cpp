@@ -171,6 +171,7 @@ template <class T> void put(std::vector<uint8_t>& file, size_t at, const T& valu
 }
 
 std::vector<uint8_t> image_file(const std::vector<uint8_t>& build_id) {
+    if (build_id.size() > BUILD_ID_ROOM) return {};
     std::vector<RunEntry> runs = runs_to_write();
     std::vector<uint8_t> state = image_state::save();
     Header header = header_for(build_id);
@@ -189,7 +190,7 @@ std::vector<uint8_t> image_file(const std::vector<uint8_t>& build_id) {
     std::memcpy(file.data() + sizeof header + runs.size() * sizeof(RunEntry), state.data(), state.size());
     for (const RunEntry& run : runs)
         if (run.file_offset) std::memcpy(file.data() + run.file_offset, region::base + run.start, run.length);
-    put(file, offsetof(Header, checksum), checksum_of(file));
+    seal(file);
     return file;
 }
 
@@ -262,6 +263,16 @@ bool put_pages(const Image& image, const platform::FileMapping& file) {
 }
 
 }  // namespace
+
+std::vector<uint8_t> contents() { return image_file(platform::build_id()); }
+
+void seal(std::span<uint8_t> file) {
+    if (file.size() < sizeof(Header)) return;
+    uint64_t checksum = checksum_of(file);
+    std::memcpy(file.data() + offsetof(Header, checksum), &checksum, sizeof checksum);
+}
+
+bool acceptable(std::span<const uint8_t> file) { return read_image(file).has_value(); }
 
 bool make(const char* path) {
     std::vector<uint8_t> build_id = platform::build_id();

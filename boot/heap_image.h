@@ -10,6 +10,10 @@
 // otherwise the caller boots from source.
 #pragma once
 
+#include <cstdint>
+#include <span>
+#include <vector>
+
 namespace vek::boot::heap_image {
 
 // Writes the image of the heap and the declared values to the file, once
@@ -18,6 +22,15 @@ namespace vek::boot::heap_image {
 // lies outside the heap), and when the program has no build id. Answers
 // whether the image was written.
 bool make(const char* path);
+
+// The bytes make writes, without its refusals, sealed.
+std::vector<uint8_t> contents();
+// Writes the checksum of the image's bytes into its header.
+void seal(std::span<uint8_t> file);
+// Whether load would take the bytes as an image: whole and sealed, made by
+// this program from this library, its runs inside this heap's reservation.
+// Changes nothing.
+bool acceptable(std::span<const uint8_t> file);
 
 // Restores the heap and the declared values from the image file, then the
 // run's own pointers (runtime::init_restored), in a runtime whose code tables
