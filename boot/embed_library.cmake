@@ -5,11 +5,13 @@
 # module whose work depends on the run, evaluated after every other module at
 # each start. Each module becomes a raw
 # string literal, so its text must not contain the literal's closing delimiter.
+# The SHA-1 of the list and the texts names this library in heap images.
 cmake_minimum_required(VERSION 3.20)
 
 file(STRINGS ${LIST} entries)
 set(delimiter "vek_module")
 set(literals "")
+set(everything "")
 set(table "")
 set(count 0)
 foreach(entry IN LISTS entries)
@@ -29,12 +31,14 @@ foreach(entry IN LISTS entries)
   endif()
   string(APPEND literals "constexpr char module_${count}[] = R\"${delimiter}(${text})${delimiter}\";\n")
   string(APPEND table "    {\"${entry}\", {module_${count}, sizeof module_${count} - 1}, ${per_run}},\n")
+  string(APPEND everything "${per_run} ${entry}\n${text}\n")
   math(EXPR count "${count} + 1")
 endforeach()
 
 if(count EQUAL 0)
   message(FATAL_ERROR "${LIST} names no module")
 endif()
+string(SHA1 checksum "${everything}")
 
 set(source "// Generated at build time from the module list: the library's modules in boot order.
 #include \"boot/library.h\"
@@ -50,6 +54,8 @@ ${table}};
 }  // namespace
 
 std::span<const Module> library_modules() { return modules; }
+
+std::string_view library_checksum() { return \"${checksum}\"; }
 
 }  // namespace vek::boot
 ")

@@ -3,9 +3,9 @@
 #include <new>
 
 #include "boot/library.h"
+#include "runtime/init.h"
 #include "runtime/core/quit.h"
 #include "runtime/core/unwind.h"
-#include "runtime/init.h"
 
 namespace vek::boot {
 int entry(void* command_line) {
@@ -13,8 +13,7 @@ int entry(void* command_line) {
     runtime::init_process(line.argc, line.argv);
     // The outermost catch point: its level takes every code.
     try {
-        runtime::init();
-        boot_library(line.library);
+        boot(line.library);
         launch_console();
     } catch (const VekThrow& thrown) {
         runtime::entry_handler(thrown.code);

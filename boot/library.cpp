@@ -1,13 +1,17 @@
 #include "boot/library.h"
 
 #include <cstring>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "boot/heap_image.h"
 #include "console/routines.h"
 #include "platform/os.h"
 #include "runtime/core/fixed_words.h"
+#include "runtime/core/quit.h"
 #include "runtime/core/registry.h"
 #include "runtime/core/stack.h"
 #include "runtime/core/system.h"
@@ -18,6 +22,7 @@
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/evaluator.h"
+#include "runtime/init.h"
 #include "runtime/lexer/lexer.h"
 #include "runtime/memory/manager.h"
 #include "runtime/natives/image_codecs.h"
@@ -207,6 +212,46 @@ void boot_library(std::span<const Module> modules) {
     TortureAfterBoot torture;
     register_boot_code();
     boot_shared_library(modules);
+    start_run(modules);
+    boot_phase = false;
+}
+
+namespace {
+
+void boot_shared_from_source(std::span<const Module> modules) {
+    runtime::init_from_source();
+    booting = false;
+    memory::collector_enabled = true;
+    boot_shared_library(modules);
+}
+
+[[noreturn]] void make_image(std::span<const Module> modules, const std::string& path) {
+    boot_shared_from_source(modules);
+    quit_with_status(heap_image::make(path.c_str()) ? 0 : 1, 0);
+}
+
+bool boot_shared_from_image() {
+    std::optional<std::string> path = platform::get_env("VEK_BOOT_IMAGE");
+    if (!path || platform::get_env("VEK_BOOT_FROM_SOURCE") || !heap_image::load(path->c_str())) return false;
+    booting = false;
+    memory::collector_enabled = true;
+    return true;
+}
+
+}  // namespace
+
+Origin boot_shared(std::span<const Module> modules) {
+    register_boot_code();
+    if (std::optional<std::string> path = platform::get_env("VEK_MAKE_IMAGE")) make_image(modules, *path);
+    if (boot_shared_from_image()) return Origin::image;
+    boot_shared_from_source(modules);
+    return Origin::source;
+}
+
+void boot(std::span<const Module> modules) {
+    runtime::init_code();
+    TortureAfterBoot torture;
+    boot_shared(modules);
     start_run(modules);
     boot_phase = false;
 }

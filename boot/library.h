@@ -22,6 +22,9 @@ struct Module {
 // The modules of boot/library/modules.txt in its order, embedded at build
 // time; static storage.
 std::span<const Module> library_modules();
+// The SHA-1 of the module list and the modules' texts, in hexadecimal:
+// what a heap image names the library it was made from with.
+std::string_view library_checksum();
 
 // Evaluates the modules in order, those marked per-run after all the others,
 // after runtime::init, with the collector on and the boot flag off, so that
@@ -47,6 +50,22 @@ void boot_library(std::span<const Module> modules);
 void register_boot_code();
 void boot_shared_library(std::span<const Module> modules);
 void start_run(std::span<const Module> modules);
+
+// How the shared part of the library came to be.
+enum class Origin { source, image };
+
+// Brings the library's shared part up, after runtime::init_code:
+// register_boot_code, then the heap from the image file that VEK_BOOT_IMAGE
+// names when load takes it (boot/heap_image.h) and VEK_BOOT_FROM_SOURCE is not
+// set, else runtime::init_from_source and boot_shared_library. With
+// VEK_MAKE_IMAGE naming a file, it boots from source, writes the image there
+// and ends the process: status 0 when the image was written, 1 when it was
+// refused. The collector is on and the boot flag off when it returns.
+Origin boot_shared(std::span<const Module> modules);
+
+// The whole start: runtime::init_code, boot_shared, then start_run; with VEK_TORTURE_AFTER_BOOT
+// set, the tortures wait until it is over, as in boot_library.
+void boot(std::span<const Module> modules);
 
 // Starts the console the library defines (cli-console-ctx/launch), which runs
 // the command line's script and the loop. It returns when a script ran

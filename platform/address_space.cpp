@@ -14,10 +14,15 @@ bool commit_range(void* start, size_t bytes) {
 }
 
 bool decommit_range(void* start, size_t bytes) {
-    // MADV_DONTNEED on a private anonymous mapping frees the pages at once and
-    // guarantees zero-filled pages on the next touch.
-    if (madvise(start, bytes, MADV_DONTNEED) != 0) return false;
-    return mprotect(start, bytes, PROT_NONE) == 0;
+    // A fresh anonymous mapping in place frees the pages at once and gives
+    // zero-filled pages on the next commit, also where a file was mapped.
+    void* p = mmap(start, bytes, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_FIXED, -1, 0);
+    return p != MAP_FAILED;
+}
+
+bool map_file_range(void* start, size_t bytes, int fd, uint64_t offset) {
+    void* p = mmap(start, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_FIXED, fd, off_t(offset));
+    return p != MAP_FAILED;
 }
 
 }  // namespace vek::platform

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 namespace vek::platform {
 
@@ -14,5 +15,10 @@ bool commit_range(void* start, size_t bytes);
 // Drops the pages' contents and makes the range inaccessible again; its next
 // commit sees zeros.
 bool decommit_range(void* start, size_t bytes);
+// Commits a reserved range as a copy-on-write view of the file's bytes from
+// the offset (a multiple of the page size): reads see the file, writes stay
+// the process's own. decommit_range gives it back as any committed range.
+// False when the system refuses.
+bool map_file_range(void* start, size_t bytes, int fd, uint64_t offset);
 
 }  // namespace vek::platform

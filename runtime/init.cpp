@@ -63,6 +63,7 @@
 #include "runtime/gc/collector.h"
 #include "runtime/lexer/lexer.h"
 #include "runtime/memory/externals.h"
+#include "runtime/memory/image_state.h"
 #include "runtime/memory/manager.h"
 #include "runtime/memory/region.h"
 #include "runtime/natives/boot_table.h"
@@ -72,6 +73,7 @@
 #include "runtime/parse/parse.h"
 #include "runtime/tables/ownership.h"
 #include "runtime/tables/random.h"
+#include "runtime/text/float_text.h"
 
 namespace vek::runtime {
 
@@ -154,6 +156,9 @@ void init_code_tables() {
     lexer::init();  // lexer tables
     eval::init();  // tracing off
     gc::init();
+    // The float formatter's switches, as system/options/float left them.
+    image_state::keep("float pretty print", float_text::pretty_print);
+    image_state::keep("float full support", float_text::full_support);
 }
 
 // The heap objects the runtime starts with, and the C++ values that name
@@ -183,10 +188,23 @@ void init_heap() {
 }  // namespace
 
 void init() {
+    init_code();
+    init_from_source();
+}
+
+void init_code() {
     booting = true;
     boot_phase = true;
     init_code_tables();
+}
+
+void init_from_source() {
     init_heap();
+    root::take_reserve();
+}
+
+void init_restored() {
+    stack::init();
     root::take_reserve();
 }
 

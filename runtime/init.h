@@ -18,7 +18,18 @@ namespace vek::runtime {
 // settings.
 void init_process(int argc, char** argv);
 
-// Brings the runtime up in its fixed order, on the runtime thread.
+// Brings the runtime up in its fixed order, on the runtime thread: init_code
+// then init_from_source.
 void init();
+
+// The steps of init. init_code fills the tables of code and the process's
+// own state, in the same order at every start, so that the indexes a heap
+// holds name the same functions. init_from_source then builds the heap
+// objects the runtime starts with; a start from a heap image restores them
+// instead, then calls init_restored, which takes what is the run's own again
+// (the stacks' pointers, the emergency reserve).
+void init_code();
+void init_from_source();
+void init_restored();
 
 }  // namespace vek::runtime

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "runtime/datatypes/word/context.h"
+#include "runtime/memory/image_state.h"
 #include "runtime/datatypes/word/word.h"
 
 namespace vek::registry {
@@ -13,10 +14,32 @@ uint32_t highest_id = 0;
 
 void inherit() {}
 
+namespace {
+
+// An image keeps the symbols of the datatype words: the names are the
+// program's own strings, registered again at every start.
+constexpr image_state::Codec NAME_WORDS{
+    [](const void*, std::vector<uint8_t>& out) {
+        for (const NameEntry& entry : name_table) {
+            auto bytes = reinterpret_cast<const uint8_t*>(&entry.word);
+            out.insert(out.end(), bytes, bytes + sizeof entry.word);
+        }
+    },
+    [](std::span<const uint8_t> saved) { return saved.size() == TYPE_COUNT * sizeof(uint32_t); },
+    [](void*, std::span<const uint8_t> saved) {
+        for (uint32_t id = 0; id < TYPE_COUNT; id++)
+            std::memcpy(&name_table[id].word, saved.data() + id * sizeof(uint32_t), sizeof(uint32_t));
+    },
+};
+
+}  // namespace
+
 void init_tables() {
     action_table = {};
     name_table = {};
     highest_id = 0;
+    image_state::keep_coded("datatype words", &name_table, NAME_WORDS);
+    image_state::keep("highest datatype id", highest_id);
 }
 
 namespace {

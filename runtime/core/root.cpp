@@ -53,6 +53,7 @@ void init() {
 void init_hooks() {
     gc::add_root("root block", mark_root_block);
     image_state::keep("root block", block);
+    image_state::keep_pointer("emergency reserve", reserve);
 }
 
 Cell* append() {

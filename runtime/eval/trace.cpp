@@ -13,6 +13,7 @@
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/evaluator.h"
 #include "runtime/gc/collector.h"
+#include "runtime/memory/image_state.h"
 #include "runtime/memory/series.h"
 
 namespace vek::eval::trace {
@@ -234,6 +235,10 @@ void init() {
     tracing = installed = false;
     tracer = Tracer{};
     gc::add_root("tracer function", mark_tracer);
+    image_state::keep("tracer", tracer);
+    image_state::keep("tracing", tracing);
+    image_state::keep("tracer installed", installed);
+    image_state::keep("traced events", mask);
 }
 
 }  // namespace vek::eval::trace

@@ -13,6 +13,7 @@
 #include "runtime/core/stack.h"
 #include "runtime/gc/internal.h"
 #include "runtime/memory/externals.h"
+#include "runtime/memory/image_state.h"
 #include "runtime/memory/manager.h"
 
 namespace vek::gc {
@@ -158,6 +159,7 @@ void add_sweep(const char* name, Hook sweep) { add_once(sweep_hooks(), name, swe
 Registered registered() { return {names_of(mark_hooks()), names_of(sweep_hooks())}; }
 
 void init() {
+    image_state::keep("collections completed", completed);
     completed = 0;
     memory::collection_cycle = 0;
 }

@@ -150,6 +150,8 @@ void forget_marks() {
 void* object(uint32_t index) { return live(index) ? slots[index].object : nullptr; }
 uint32_t slot_count() { return slot_total; }
 
+bool any_live() { return live_head != END; }
+
 }  // namespace externals
 
 namespace ref_pool {

@@ -43,6 +43,9 @@ void sweep();
 // After a marking that was cut short: every slot loses its mark.
 void forget_marks();
 
+// Whether any slot is live.
+bool any_live();
+
 // The resource of a live slot, or nullptr.
 void* object(uint32_t index);
 uint32_t slot_count();

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string>
 #include <type_traits>
@@ -27,6 +28,35 @@ template <class T> void keep(const char* name, T& value) {
 // Declares a raw pointer into the region, kept as its offset.
 void keep_pointer_at(const char* name, void* pointer);
 template <class T> void keep_pointer(const char* name, T*& pointer) { keep_pointer_at(name, &pointer); }
+
+// A value whose saved form varies in size (a list) or leaves parts out (the
+// code pointers of a table), kept by functions of its own: save appends the
+// saved form; fits says whether saved bytes are one; restore puts them back.
+struct Codec {
+    void (*save)(const void* value, std::vector<uint8_t>& out);
+    bool (*fits)(std::span<const uint8_t> saved);
+    void (*restore)(void* value, std::span<const uint8_t> saved);
+};
+void keep_coded(const char* name, void* value, const Codec& codec);
+
+// Declares a vector of plain values, kept whole whatever its length.
+template <class T> void keep_vector(const char* name, std::vector<T>& values) {
+    static_assert(std::is_trivially_copyable_v<T>, "an image keeps plain bytes");
+    static constexpr Codec codec{
+        [](const void* value, std::vector<uint8_t>& out) {
+            const auto& list = *static_cast<const std::vector<T>*>(value);
+            auto bytes = reinterpret_cast<const uint8_t*>(list.data());
+            out.insert(out.end(), bytes, bytes + list.size() * sizeof(T));
+        },
+        [](std::span<const uint8_t> saved) { return saved.size() % sizeof(T) == 0; },
+        [](void* value, std::span<const uint8_t> saved) {
+            auto& list = *static_cast<std::vector<T>*>(value);
+            list.resize(saved.size() / sizeof(T));
+            if (!saved.empty()) std::memcpy(list.data(), saved.data(), saved.size());
+        },
+    };
+    keep_coded(name, &values, codec);
+}
 
 // The declared values in declaration order, each as its size and its bytes.
 std::vector<uint8_t> save();

@@ -16,6 +16,7 @@
 #include "platform/runtime_thread.h"
 #include "runtime/core/raise.h"
 #include "runtime/gc/collector.h"
+#include "runtime/memory/image_state.h"
 #include "runtime/memory/malloc_list.h"
 #include "runtime/memory/poison.h"
 
@@ -38,7 +39,7 @@ uint32_t allocations_since_torture = 0;
 // The state of grow torture's draws (xorshift64): the same moves in every run.
 uint64_t grow_torture_draws = 1;
 // The buffers of alloc_series_heap; they never move and are never freed.
-std::vector<SeriesBuffer*> heap_series;
+std::vector<Off> heap_series;
 
 // Room in front of the pages of alloc_virtual for their length; 16 bytes keep
 // what follows 16-byte aligned.
@@ -298,7 +299,30 @@ Census census() {
 
 // ---- start-up ----
 
+namespace {
+
+// What the frames' lists and the pacing leave, for the image of the heap.
+void keep_for_image() {
+    image_state::keep("memory total", mem.total);
+    image_state::keep_pointer("node frames first", mem.node_first);
+    image_state::keep_pointer("node frames last", mem.node_last);
+    image_state::keep_pointer("node frame current", mem.node_current);
+    image_state::keep_pointer("series frames first", mem.series_first);
+    image_state::keep_pointer("series frame current", mem.series_current);
+    image_state::keep_pointer("series frames last", mem.series_last);
+    image_state::keep("next series frame size", mem.next_series_size);
+    image_state::keep_pointer("big frames first", mem.big_first);
+    image_state::keep("allocated since collection", mem.allocated_since_collection);
+    image_state::keep("collection budget", mem.collection_budget);
+    image_state::keep("external bytes", mem.external_bytes);
+    image_state::keep_vector("heap series", heap_series);
+    image_state::keep("collection cycle", collection_cycle);
+}
+
+}  // namespace
+
 void init() {
+    keep_for_image();
     mem = MemoryRecord{};
     mem.next_series_size = mem.first_series_size;
     collector_enabled = false;
@@ -423,7 +447,7 @@ Node alloc_series_heap(uint32_t count, uint32_t unit, int32_t offset) {
     auto b = static_cast<SeriesBuffer*>(alloc_virtual(capacity + BUF_CARVE_OVERHEAD));
     uint32_t flags = (unit & BUF_UNIT_MASK) | BUF_USED | BUF_CREATED | BUF_HEAP | kind_for_unit(unit);
     init_header(b, capacity, flags, offset);
-    heap_series.push_back(b);
+    heap_series.push_back(region::off(b));
     return link(b, alloc_node());
 }
 
@@ -559,7 +583,37 @@ void release_series_frame(SeriesFrame* frame) {
 }
 
 void for_each_heap_series(void (*visit)(SeriesBuffer* buffer)) {
-    for (SeriesBuffer* b : heap_series) visit(b);
+    for (Off b : heap_series) visit(region::at<SeriesBuffer>(b));
+}
+
+void for_each_buffer(void (*visit)(SeriesBuffer* buffer, void* context), void* context) {
+    for (SeriesFrame* f = mem.series_first; f; f = next_series_frame(f))
+        for (Off at = region::off(f->area()); at != f->free;) {
+            auto b = region::at<SeriesBuffer>(at);
+            at = at + b->capacity + BUF_CARVE_OVERHEAD;
+            visit(b, context);
+        }
+    for (BigFrame* f = mem.big_first; f; f = next_big_frame(f)) visit(f->buffer(), context);
+    for (Off b : heap_series) visit(region::at<SeriesBuffer>(b), context);
+}
+
+void poison_free_space() {
+#ifdef VEK_SANITIZE
+    for (NodeFrame* f = mem.node_first; f; f = next_node_frame(f))
+        for (Off free = f->free_list; free != Off::none;) {
+            auto word = region::at<uint32_t>(free);
+            free = Off(*word);
+            poison::forbid(word, sizeof *word);
+        }
+    for_each_buffer(
+        [](SeriesBuffer* b, void*) {
+            if (!(b->flags & BUF_USED)) poison::forbid(b->area(), b->capacity);
+            poison::forbid(b->area_end(), BUF_GAP);
+        },
+        nullptr);
+    for (SeriesFrame* f = mem.series_first; f; f = next_series_frame(f))
+        poison::forbid(region::ptr(f->free), f->end - f->free);
+#endif
 }
 
 // ---- pacing and grow torture ----

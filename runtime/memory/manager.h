@@ -121,6 +121,12 @@ void sweep_big_frames(bool (*keep)(SeriesBuffer* buffer));
 void release_series_frame(SeriesFrame* frame);
 // Every buffer of alloc_series_heap, for the collector's address tables.
 void for_each_heap_series(void (*visit)(SeriesBuffer* buffer));
+// Every buffer of every frame, live or not, then the heap buffers.
+void for_each_buffer(void (*visit)(SeriesBuffer* buffer, void* context), void* context);
+// Poisons what nobody may touch in frames that came in whole (a heap image):
+// free nodes, the gap after every buffer, abandoned buffers and the free
+// room of series frames. Nothing elsewhere than the sanitizer build.
+void poison_free_space();
 
 void fill_range(std::byte* start, std::byte* end, uint8_t byte);
 // Pacing by volume. The collector calls this at the end of each collection:

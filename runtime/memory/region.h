@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace vek {
 
@@ -47,6 +48,21 @@ inline bool contains(const void* p) {
 // cannot be met returns nullptr.
 void* commit_pages(size_t bytes);
 void release_pages(void* p, size_t bytes);
+
+// A run of pages, by its offset and length in bytes.
+struct Run {
+    uint64_t start, length;
+};
+// The runs handed out and not released, in address order: what an image of
+// the heap holds.
+std::vector<Run> used_runs();
+// Whether the pages below the offset may be handed out in this reservation.
+bool holds(uint64_t end);
+// Commits the run where it lies, or gives it back, outside the bookkeeping
+// of commit_pages: for the pages of a heap image, whose bookkeeping comes
+// with it. commit_run answers false when the system refuses.
+bool commit_run(const Run& run);
+void decommit_run(const Run& run);
 
 constexpr size_t PAGE = 4096;
 constexpr size_t LOW_GUARD = 64 * 1024;  // never handed out, so offset 0 stays "none"

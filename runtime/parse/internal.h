@@ -55,6 +55,8 @@ Keyword keyword_of(const Cell* word);
 // The modifiers that a word! may name after collect, keep, insert and change.
 enum class Modifier : uint8_t { pick, only, set, into, after };
 void init_keywords();
+// Declares the keyword table for the image of the heap (at every start).
+void keep_keywords();
 
 // What a rule value names: for a word!, its keyword and the modifiers it
 // spells (one bit per Modifier); nothing for any other value.

@@ -7,6 +7,7 @@
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
+#include "runtime/memory/image_state.h"
 #include "runtime/parse/internal.h"
 #include "runtime/tables/array.h"
 
@@ -45,6 +46,11 @@ struct Table {
 Table table;
 
 }  // namespace
+
+void keep_keywords() {
+    image_state::keep_vector("parse keywords", table.by_symbol);
+    image_state::keep("parse modifiers", table.modifiers);
+}
 
 void init_keywords() {
     for (const Names& entry : KEYWORDS) {

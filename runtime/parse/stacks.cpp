@@ -6,6 +6,7 @@
 #include "runtime/datatypes/compound/triple.h"
 #include "runtime/gc/collector.h"
 #include "runtime/memory/image_state.h"
+#include "runtime/parse/internal.h"
 
 namespace vek::parse {
 
@@ -103,6 +104,7 @@ void init_stacks() {
 
 void init_hooks() {
     gc::add_root("parse stacks", mark_stacks);
+    keep_keywords();
     image_state::keep("parse rule stack", detail::rule_node);
     image_state::keep("parse input stack", stacks.inputs);
     image_state::keep("parse rule value", stacks.rule_value);

@@ -1,39 +1,112 @@
-# What the library's shared boot makes must not depend on the run: the state
-# that vek_boot_state prints (every word of system/words molded, the system
-# object molded, every C++ value a heap image keeps) is compared between two
-# runs that differ in directory, HOME, time zone, arguments and environment.
-# A module that reads the run at its top level, outside the per-run modules,
-# shows here as a difference.
+# What the library's shared boot makes must not depend on the run, and a heap
+# image of it must give what the source gives. The state that vek_boot_state
+# prints (every word of system/words molded, the system object molded, every
+# C++ value a heap image keeps) is compared between two source boots that
+# differ in directory, HOME, time zone, arguments and environment; then an
+# image made in the first run's setting is booted in the second's and must
+# print the same. A module that reads the run at its top level, outside the
+# per-run modules, shows here as a difference. A corrupt image (a flipped
+# byte, a cut end) must be refused, and the source boot give the same state.
 set(dir ${CMAKE_CURRENT_BINARY_DIR}/boot_state)
 file(REMOVE_RECURSE ${dir})
 file(MAKE_DIRECTORY ${dir}/first/home ${dir}/second/deeper/home)
+set(image ${dir}/first/boot.image)
 
 # Runs the program in the directory with the environment and the arguments;
-# sets out_var to what it printed.
-function(print_state out_var working_dir)
+# sets out_var to what it printed after its first line, and origin_var to
+# where that line says the shared boot came from.
+function(print_state out_var origin_var working_dir)
   execute_process(COMMAND ${CMAKE_COMMAND} -E env ${ARGN}
                   WORKING_DIRECTORY ${working_dir}
                   RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
   if(NOT status EQUAL 0 OR NOT err STREQUAL "")
     message(FATAL_ERROR "vek_boot_state in ${working_dir} ended with status ${status}:\n${out}\n${err}")
   endif()
+  if(NOT out MATCHES "^origin: ([a-z]+)\n")
+    message(FATAL_ERROR "vek_boot_state printed no origin:\n${out}")
+  endif()
+  set(${origin_var} "${CMAKE_MATCH_1}" PARENT_SCOPE)
+  string(REGEX REPLACE "^origin: [a-z]+\n" "" out "${out}")
   set(${out_var} "${out}" PARENT_SCOPE)
 endfunction()
 
-print_state(first ${dir}/first HOME=${dir}/first/home TZ=UTC ${VEK_BOOT_STATE} one)
-print_state(second ${dir}/second/deeper HOME=${dir}/second/deeper/home TZ=Asia/Tokyo LANG=C.UTF-8
-            VEK_UNKNOWN_SWITCH=1 ${VEK_BOOT_STATE} two "three four")
+# The second run's setting, with the extra environment given.
+function(print_second out_var origin_var)
+  print_state(out origin ${dir}/second/deeper HOME=${dir}/second/deeper/home TZ=Asia/Tokyo LANG=C.UTF-8
+              VEK_UNKNOWN_SWITCH=1 ${ARGN} ${VEK_BOOT_STATE} two "three four")
+  set(${out_var} "${out}" PARENT_SCOPE)
+  set(${origin_var} "${origin}" PARENT_SCOPE)
+endfunction()
 
-foreach(expected "\ncollect func [" "\nmake object! [\n    version: 0.1.0" "\nroot block:" "\nsymbol table:")
+function(expect_same name expected actual)
+  if(NOT expected STREQUAL actual)
+    file(WRITE ${dir}/expected.txt "${expected}")
+    file(WRITE ${dir}/${name}.txt "${actual}")
+    execute_process(COMMAND diff ${dir}/expected.txt ${dir}/${name}.txt OUTPUT_VARIABLE difference)
+    message(SEND_ERROR "${name} differs from the source boot:\n${difference}")
+  endif()
+endfunction()
+
+function(expect_origin name expected actual)
+  if(NOT actual STREQUAL expected)
+    message(SEND_ERROR "${name} booted from ${actual}, not from ${expected}")
+  endif()
+endfunction()
+
+print_state(first origin ${dir}/first HOME=${dir}/first/home TZ=UTC ${VEK_BOOT_STATE} one)
+expect_origin("the first run" source "${origin}")
+print_second(second origin)
+
+foreach(expected "\ncollect func [" "\nmake object! [\n    version: 0.1.0" "\nroot block:" "\nsymbol table:"
+                 "\nregion released runs:" "\ndatatype words:")
   string(FIND "${first}" "${expected}" at)
   if(at EQUAL -1)
     message(SEND_ERROR "the printed state lacks \"${expected}\":\n${first}")
   endif()
 endforeach()
+expect_same("the second run's source boot" "${first}" "${second}")
 
-if(NOT first STREQUAL second)
-  file(WRITE ${dir}/first.txt "${first}")
-  file(WRITE ${dir}/second.txt "${second}")
-  execute_process(COMMAND diff ${dir}/first.txt ${dir}/second.txt OUTPUT_VARIABLE difference)
-  message(SEND_ERROR "the shared boot differs between two runs:\n${difference}")
+execute_process(COMMAND ${CMAKE_COMMAND} -E env HOME=${dir}/first/home TZ=UTC VEK_MAKE_IMAGE=${image}
+                        ${VEK_BOOT_STATE} one
+                WORKING_DIRECTORY ${dir}/first RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT status EQUAL 0 OR NOT EXISTS ${image})
+  message(FATAL_ERROR "no image made (status ${status}):\n${out}\n${err}")
 endif()
+
+print_second(from_image origin VEK_BOOT_IMAGE=${image})
+expect_origin("the image boot" image "${origin}")
+expect_same("the image boot" "${second}" "${from_image}")
+
+print_second(forced origin VEK_BOOT_IMAGE=${image} VEK_BOOT_FROM_SOURCE=1)
+expect_origin("the boot with VEK_BOOT_FROM_SOURCE" source "${origin}")
+
+# Corrupt copies of the image: a byte flipped near its start (in the table of
+# runs or the saved C++ values), one flipped in its last page, and its last
+# two pages cut off. Each is refused, and the source boot gives the state.
+file(SIZE ${image} size)
+function(flip_byte file at)
+  file(READ ${file} byte OFFSET ${at} LIMIT 1 HEX)
+  math(EXPR flipped "255 - 0x${byte}")
+  math(EXPR high "${flipped} / 64")
+  math(EXPR middle "${flipped} / 8 % 8")
+  math(EXPR low "${flipped} % 8")
+  execute_process(COMMAND sh -c "printf '\\${high}${middle}${low}' | dd of='${file}' bs=1 seek=${at} conv=notrunc status=none"
+                  RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "cannot change a byte of ${file}")
+  endif()
+endfunction()
+math(EXPR near_end "${size} - 100")
+math(EXPR cut "${size} - 8192")
+foreach(corruption "flipped-start:400" "flipped-end:${near_end}" "truncated")
+  string(REGEX REPLACE ":.*" "" name "${corruption}")
+  file(COPY_FILE ${image} ${dir}/${name}.image)
+  if(corruption MATCHES ":([0-9]+)$")
+    flip_byte(${dir}/${name}.image ${CMAKE_MATCH_1})
+  else()
+    execute_process(COMMAND truncate -s ${cut} ${dir}/${name}.image)
+  endif()
+  print_second(damaged origin VEK_BOOT_IMAGE=${dir}/${name}.image)
+  expect_origin("the boot with the ${name} image" source "${origin}")
+  expect_same("the boot with the ${name} image" "${second}" "${damaged}")
+endforeach()

@@ -1,12 +1,12 @@
 // The state that the library's shared boot leaves, which a heap image of the
-// booted library would hold: the embedded modules that are not per-run are
-// booted, then every word of system/words is printed with its value molded,
-// then the system object molded, then every C++ value that a heap image
-// keeps. boot_state.cmake runs it in two different runs and compares: what
-// the shared boot makes must not depend on the run.
+// booted library holds: the embedded modules that are not per-run are booted
+// (from source, or from a heap image as the program's start would), then
+// the program prints where they came from, every word of system/words with
+// its value molded, the system object molded, and every C++ value that a
+// heap image keeps. boot_state.cmake runs it in different runs and both
+// ways, and compares: what the shared boot makes must not depend on the run,
+// and an image must give what the source gives.
 #include <cstdio>
-#include <string>
-#include <vector>
 
 #include "boot/library.h"
 #include "platform/runtime_thread.h"
@@ -15,7 +15,6 @@
 #include "runtime/core/unwind.h"
 #include "runtime/init.h"
 #include "runtime/memory/image_state.h"
-#include "runtime/memory/manager.h"
 
 namespace {
 
@@ -35,15 +34,12 @@ int print_shared_boot(void* argument) {
     const Run& run = *static_cast<const Run*>(argument);
     vek::runtime::init_process(run.argc, run.argv);
     try {
-        vek::runtime::init();
-        vek::booting = false;
-        vek::memory::collector_enabled = true;
-        std::vector<vek::boot::Module> modules;
-        for (const vek::boot::Module& module : vek::boot::library_modules())
-            if (!module.per_run) modules.push_back(module);
-        modules.push_back({"print-system", PRINT_SYSTEM});
-        vek::boot::register_boot_code();
-        vek::boot::boot_shared_library(modules);
+        vek::runtime::init_code();
+        bool from_image = vek::boot::boot_shared(vek::boot::library_modules()) == vek::boot::Origin::image;
+        std::printf("origin: %s\n", from_image ? "image" : "source");
+        std::fflush(stdout);
+        const vek::boot::Module print_system[] = {{"print-system", PRINT_SYSTEM, true}};
+        vek::boot::start_run(print_system);
     } catch (const vek::VekThrow& thrown) {
         vek::runtime::entry_handler(thrown.code);
     }

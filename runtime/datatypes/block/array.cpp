@@ -10,6 +10,7 @@
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
+#include "runtime/memory/image_state.h"
 #include "runtime/memory/manager.h"
 #include "runtime/tables/cycles.h"
 #include "runtime/tables/hash_table.h"
@@ -62,6 +63,12 @@ Cell* make_into(const Cell* parent, Cell** scratch, int32_t capacity, bool heap)
 }
 
 }  // namespace
+
+void init_scratch() {
+    heap_scratch = frames_scratch = nullptr;
+    image_state::keep_pointer("heap block scratch cell", heap_scratch);
+    image_state::keep_pointer("block scratch cell", frames_scratch);
+}
 
 // ---------------------------------------------------------------- head and tail
 

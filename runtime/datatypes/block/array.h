@@ -31,6 +31,10 @@ inline void set_hash_table(Cell* hash, Node table) {
     hash->data3 = uint32_t(table);
 }
 
+// The scratch cells of blocks made without a parent start unset, and are
+// declared for the image of the heap (at every start).
+void init_scratch();
+
 // ---------------------------------------------------------------- head and tail
 
 // Cells from the head to the tail; negative when the head lies beyond the tail.

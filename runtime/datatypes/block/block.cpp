@@ -205,6 +205,7 @@ int32_t compare_each(const Cell* value1, const Cell* value2, int32_t op) {
 
 void init() {
     using namespace registry;
+    init_scratch();
     register_type(TYPE_BLOCK, Row()
         .set<SLOT_MAKE>(make)
         .inherit<SLOT_RANDOM>()

@@ -19,6 +19,7 @@
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
+#include "runtime/memory/image_state.h"
 
 namespace vek::routine {
 
@@ -221,6 +222,7 @@ void mold(const Cell* value, text::Sink& out, bool) {
 
 void init() {
     using namespace registry;
+    image_state::keep("registered routines", registered);
     register_type(TYPE_ROUTINE, Row()
         .inherit<SLOT_REFLECT>()
         .set<SLOT_FORM>(form)

@@ -9,6 +9,7 @@
 #include "runtime/core/registry.h"
 #include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
+#include "runtime/memory/image_state.h"
 #include "runtime/datatypes/char.h"
 #include "runtime/datatypes/compound/pair.h"
 #include "runtime/datatypes/container/vector.h"
@@ -148,10 +149,7 @@ Node scratch = Node::none;
 void mark_scratch() { gc::mark_node(scratch); }
 
 Node scratch_for(uint32_t source_flags) {
-    if (scratch == Node::none) {
-        scratch = memory::alloc_series_heap(1, sizeof(Cell), 0);
-        gc::add_root("take's scratch buffer", mark_scratch);
-    }
+    if (scratch == Node::none) scratch = memory::alloc_series_heap(1, sizeof(Cell), 0);
     SeriesBuffer* buffer = node_buffer(scratch);
     constexpr uint32_t SHAPE = BUF_UNIT_MASK | BUF_KIND_MASK;
     buffer->flags = (buffer->flags & ~SHAPE) | (source_flags & SHAPE);
@@ -721,6 +719,9 @@ Cell* modify_owned(Cell* target, const Cell* field, const Cell* value, [[maybe_u
 
 void init() {
     using namespace registry;
+    scratch = Node::none;
+    gc::add_root("take's scratch buffer", mark_scratch);
+    image_state::keep("take's scratch buffer", scratch);
     register_type(TYPE_SERIES, Row()
         .set<SLOT_RANDOM>(random)
         .set<SLOT_REFLECT>(reflect_owned)

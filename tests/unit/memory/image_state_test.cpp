@@ -18,13 +18,16 @@ namespace {
 
 uint32_t kept_counter = 0;
 std::byte* kept_pointer = nullptr;
+std::vector<uint16_t> kept_list;
 
 class ImageState : public testing::Test {
 protected:
     void SetUp() override {
         image_state::keep("test counter", kept_counter);
         image_state::keep_pointer("test pointer", kept_pointer);
+        image_state::keep_vector("test list", kept_list);
         kept_counter = 0x12345678;
+        kept_list = {1, 2, 3};
         kept_pointer = node_buffer(memory::alloc_bytes(8))->first();
     }
 };
@@ -35,11 +38,13 @@ TEST_F(ImageState, RestorePutsBackEveryDeclaredValue) {
     std::byte* pointer = kept_pointer;
     kept_counter = 7;
     kept_pointer = nullptr;
+    kept_list = {9};
     EXPECT_NE(image_state::dump(), before);
 
     ASSERT_TRUE(image_state::restore(saved));
     EXPECT_EQ(kept_counter, 0x12345678u);
     EXPECT_EQ(kept_pointer, pointer);
+    EXPECT_EQ(kept_list, (std::vector<uint16_t>{1, 2, 3}));
     EXPECT_EQ(image_state::dump(), before);
 }
 
@@ -50,6 +55,16 @@ TEST_F(ImageState, APointerIsKeptAsItsOffset) {
     std::snprintf(expected, sizeof expected, "test pointer:%02X%02X%02X%02X\n", offset & 0xFF, (offset >> 8) & 0xFF,
                   (offset >> 16) & 0xFF, offset >> 24);
     EXPECT_NE(dump.find(expected), std::string::npos) << dump;
+}
+
+TEST_F(ImageState, AListKeepsItsLength) {
+    for (const std::vector<uint16_t>& list : {std::vector<uint16_t>{}, std::vector<uint16_t>(1000, 7)}) {
+        kept_list = list;
+        std::vector<uint8_t> saved = image_state::save();
+        kept_list = {1, 2, 3};
+        ASSERT_TRUE(image_state::restore(saved));
+        EXPECT_EQ(kept_list, list);
+    }
 }
 
 TEST_F(ImageState, SavedValuesThatDoNotFitAreRefusedWhole) {

@@ -1,0 +1,303 @@
+// The image file: a header, the table of page runs, the saved C++ values,
+// then, from the next page boundary on, the stored pages of the runs. A run
+// of pages that are all zeros (the emergency reserve, the unused end of a
+// frame) is not stored: it is committed again, and committed pages read
+// zeros. Stored pages start at page boundaries, so that the file could be
+// mapped where it lies.
+#include "boot/heap_image.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "boot/library.h"
+#include "platform/file_mapping.h"
+#include "platform/files.h"
+#include "platform/program.h"
+#include "runtime/core/flags.h"
+#include "runtime/datatypes/handle.h"
+#include "runtime/init.h"
+#include "runtime/memory/externals.h"
+#include "runtime/memory/image_state.h"
+#include "runtime/memory/manager.h"
+#include "runtime/memory/poison.h"
+#include "runtime/memory/region.h"
+#include "runtime/tables/random.h"
+
+namespace vek::boot::heap_image {
+
+namespace {
+
+constexpr char MAGIC[8] = {'V', 'e', 'k', 'I', 'm', 'a', 'g', 'e'};
+constexpr uint32_t FORMAT_VERSION = 1;
+constexpr uint32_t BUILD_ID_ROOM = 64;
+constexpr uint32_t CHECKSUM_ROOM = 40;
+
+struct Header {
+    char magic[8];                 // MAGIC
+    uint32_t version;              // FORMAT_VERSION
+    uint32_t hash_seed;            // the hash tables' seed the heap was hashed with
+    uint32_t build_id_size;        // bytes of build_id in use
+    uint8_t build_id[BUILD_ID_ROOM];  // the executable's build id
+    char library[CHECKSUM_ROOM];   // library_checksum()
+    uint32_t run_count;            // entries of the run table after the header
+    uint32_t state_size;           // bytes of saved C++ values after the table
+    uint64_t checksum;             // checksum_of the whole file, this field read as 0
+    uint64_t size;                 // of the whole file
+    uint64_t reserved_;            // 0
+};
+static_assert(sizeof(Header) == 160);
+
+// Pages of the heap at an offset; stored at file_offset, or all zeros when
+// file_offset is 0.
+struct RunEntry {
+    uint64_t start;
+    uint64_t length;
+    uint64_t file_offset;
+};
+
+uint64_t page_round(uint64_t n) { return (n + region::PAGE - 1) & ~uint64_t(region::PAGE - 1); }
+
+// Four lanes, each mixing every fourth 64-bit word of the bytes by a
+// multiply and a rotation: every start checks the whole image, so the mix is
+// cheap, and a changed, moved or missing byte changes the result.
+struct Checksum {
+    static constexpr uint64_t PRIME = 0x9E3779B97F4A7C15u;
+    uint64_t lanes[4] = {1, 2, 3, 4};
+
+    static uint64_t mixed(uint64_t lane, uint64_t word) { return std::rotl((lane ^ word) * PRIME, 31); }
+
+    // Bytes whose count is a multiple of 32.
+    void add_blocks(const uint8_t* bytes, size_t size) {
+        uint64_t a = lanes[0], b = lanes[1], c = lanes[2], d = lanes[3];
+        for (size_t at = 0; at < size; at += 32) {
+            uint64_t words[4];
+            std::memcpy(words, bytes + at, sizeof words);
+            a = mixed(a, words[0]);
+            b = mixed(b, words[1]);
+            c = mixed(c, words[2]);
+            d = mixed(d, words[3]);
+        }
+        lanes[0] = a, lanes[1] = b, lanes[2] = c, lanes[3] = d;
+    }
+    void add(const uint8_t* bytes, size_t size) {
+        size_t whole = size & ~size_t(31);
+        add_blocks(bytes, whole);
+        uint8_t last[32] = {};
+        std::memcpy(last, bytes + whole, size - whole);
+        add_blocks(last, sizeof last);
+    }
+    uint64_t result(uint64_t size) const { return mixed(mixed(lanes[0] ^ lanes[1], lanes[2] ^ lanes[3]), size); }
+};
+static_assert(sizeof(Header) % 32 == 0);
+
+uint64_t checksum_of(std::span<const uint8_t> file) {
+    Header header;
+    std::memcpy(&header, file.data(), sizeof header);
+    header.checksum = 0;
+    Checksum sum;
+    sum.add_blocks(reinterpret_cast<const uint8_t*>(&header), sizeof header);
+    sum.add(file.data() + sizeof header, file.size() - sizeof header);
+    return sum.result(file.size());
+}
+
+// ---- what the image is made of ----
+
+bool all_zero(const std::byte* page) {
+    uint64_t words[region::PAGE / sizeof(uint64_t)];
+    std::memcpy(words, page, sizeof words);
+    return std::all_of(std::begin(words), std::end(words), [](uint64_t word) { return word == 0; });
+}
+
+// The used runs of the heap cut where pages turn from zeros to data and
+// back; file_offset 1 marks the runs to store until their place is known.
+std::vector<RunEntry> runs_to_write() {
+    std::vector<RunEntry> entries;
+    for (const region::Run& run : region::used_runs()) {
+        poison::allow(region::base + run.start, run.length);
+        for (uint64_t page = run.start; page < run.start + run.length; page += region::PAGE) {
+            uint64_t stored = all_zero(region::base + page) ? 0 : 1;
+            if (!entries.empty() && entries.back().start + entries.back().length == page &&
+                entries.back().file_offset == stored)
+                entries.back().length += region::PAGE;
+            else
+                entries.push_back({page, region::PAGE, stored});
+        }
+    }
+    return entries;
+}
+
+bool reaches_handle() {
+    bool found = false;
+    memory::for_each_buffer(
+        [](SeriesBuffer* b, void* context) {
+            if (!(b->flags & BUF_USED) || (b->flags & BUF_KIND_MASK) != BUF_KIND_CELLS) return;
+            for (const Cell* cell = b->cells(); cell < b->cells_tail(); cell++)
+                if (cell_type(cell) == TYPE_HANDLE && handle::kind(cell) != handle::Kind::null)
+                    *static_cast<bool*>(context) = true;
+        },
+        &found);
+    return found;
+}
+
+// Why no image may be made now, if it may not.
+std::optional<std::string_view> refusal(const std::vector<uint8_t>& build_id) {
+    if (externals::any_live()) return "an external value is live (an image, a codec's or the system's resource)";
+    if (reaches_handle()) return "a handle! other than the null handle is reachable";
+    if (build_id.empty() || build_id.size() > BUILD_ID_ROOM) return "the program has no build id";
+    return std::nullopt;
+}
+
+Header header_for(const std::vector<uint8_t>& build_id) {
+    Header header{};
+    std::memcpy(header.magic, MAGIC, sizeof MAGIC);
+    header.version = FORMAT_VERSION;
+    header.hash_seed = hash_seed;
+    header.build_id_size = uint32_t(build_id.size());
+    std::memcpy(header.build_id, build_id.data(), build_id.size());
+    std::string_view library = library_checksum();
+    std::memcpy(header.library, library.data(), std::min<size_t>(library.size(), CHECKSUM_ROOM));
+    return header;
+}
+
+template <class T> void put(std::vector<uint8_t>& file, size_t at, const T& value) {
+    std::memcpy(file.data() + at, &value, sizeof value);
+}
+
+std::vector<uint8_t> image_file(const std::vector<uint8_t>& build_id) {
+    if (build_id.size() > BUILD_ID_ROOM) return {};
+    std::vector<RunEntry> runs = runs_to_write();
+    std::vector<uint8_t> state = image_state::save();
+    Header header = header_for(build_id);
+    header.run_count = uint32_t(runs.size());
+    header.state_size = uint32_t(state.size());
+    uint64_t at = page_round(sizeof header + runs.size() * sizeof(RunEntry) + state.size());
+    for (RunEntry& run : runs) {
+        if (!run.file_offset) continue;
+        run.file_offset = at;
+        at += run.length;
+    }
+    header.size = at;
+    std::vector<uint8_t> file(at);
+    put(file, 0, header);
+    for (size_t i = 0; i < runs.size(); i++) put(file, sizeof header + i * sizeof(RunEntry), runs[i]);
+    std::memcpy(file.data() + sizeof header + runs.size() * sizeof(RunEntry), state.data(), state.size());
+    for (const RunEntry& run : runs)
+        if (run.file_offset) std::memcpy(file.data() + run.file_offset, region::base + run.start, run.length);
+    seal(file);
+    return file;
+}
+
+// ---- what is taken back ----
+
+struct Image {
+    std::vector<RunEntry> runs;
+    std::span<const uint8_t> state;
+};
+
+bool names_this_program(const Header& header) {
+    std::vector<uint8_t> build_id = platform::build_id();
+    std::string_view library = library_checksum();
+    return std::memcmp(header.magic, MAGIC, sizeof MAGIC) == 0 && header.version == FORMAT_VERSION &&
+           header.hash_seed == hash_seed && !build_id.empty() && header.build_id_size == build_id.size() &&
+           std::memcmp(header.build_id, build_id.data(), build_id.size()) == 0 && library.size() <= CHECKSUM_ROOM &&
+           std::string_view(header.library, library.size()) == library;
+}
+
+// Runs in address order, whole pages inside what this reservation hands out,
+// each stored one inside the file after the table and the saved values.
+bool runs_fit(const std::vector<RunEntry>& runs, uint64_t data_start, uint64_t file_size) {
+    uint64_t end = region::LOW_GUARD;
+    for (const RunEntry& run : runs) {
+        bool whole = run.start % region::PAGE == 0 && run.length % region::PAGE == 0 && run.length > 0;
+        if (!whole || run.start < end || run.length > UINT32_MAX || !region::holds(run.start + run.length))
+            return false;
+        end = run.start + run.length;
+        if (run.file_offset && (run.file_offset < data_start || run.file_offset % region::PAGE != 0 ||
+                                run.file_offset > file_size || run.length > file_size - run.file_offset))
+            return false;
+    }
+    return true;
+}
+
+std::optional<Image> read_image(std::span<const uint8_t> file) {
+    Header header;
+    if (file.size() < sizeof header) return std::nullopt;
+    std::memcpy(&header, file.data(), sizeof header);
+    if (header.size != file.size() || header.checksum != checksum_of(file) || !names_this_program(header))
+        return std::nullopt;
+    uint64_t table = uint64_t(header.run_count) * sizeof(RunEntry);
+    uint64_t data_start = sizeof header + table + header.state_size;
+    if (data_start > file.size()) return std::nullopt;
+    Image image;
+    image.runs.resize(header.run_count);
+    if (table) std::memcpy(image.runs.data(), file.data() + sizeof header, table);
+    image.state = file.subspan(sizeof header + table, header.state_size);
+    if (!runs_fit(image.runs, data_start, file.size())) return std::nullopt;
+    return image;
+}
+
+void decommit(const std::vector<RunEntry>& runs, size_t count) {
+    for (size_t i = 0; i < count; i++) region::decommit_run({runs[i].start, runs[i].length});
+}
+
+// Maps the stored runs into place, copy-on-write, and commits the runs of
+// zeros; on failure, gives back what it took.
+bool put_pages(const Image& image, const platform::FileMapping& file) {
+    for (size_t i = 0; i < image.runs.size(); i++) {
+        const RunEntry& run = image.runs[i];
+        bool placed = run.file_offset ? file.map_into(region::base + run.start, run.length, run.file_offset)
+                                      : region::commit_run({run.start, run.length});
+        if (!placed) {
+            decommit(image.runs, i);
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+std::vector<uint8_t> contents() { return image_file(platform::build_id()); }
+
+void seal(std::span<uint8_t> file) {
+    if (file.size() < sizeof(Header)) return;
+    uint64_t checksum = checksum_of(file);
+    std::memcpy(file.data() + offsetof(Header, checksum), &checksum, sizeof checksum);
+}
+
+bool acceptable(std::span<const uint8_t> file) { return read_image(file).has_value(); }
+
+bool make(const char* path) {
+    std::vector<uint8_t> build_id = platform::build_id();
+    if (std::optional<std::string_view> why = refusal(build_id)) {
+        std::printf("No heap image made: %.*s.\n", int(why->size()), why->data());
+        return false;
+    }
+    std::vector<uint8_t> file = image_file(build_id);
+    if (platform::write_file(path, file.data(), file.size(), platform::WriteMode::replace, 0)) return true;
+    std::printf("No heap image made: %s cannot be written.\n", path);
+    return false;
+}
+
+bool load(const char* path) {
+    if (!region::used_runs().empty()) return false;
+    platform::FileMapping file(path);
+    std::optional<Image> image = read_image(file.bytes());
+    if (!image || !put_pages(*image, file)) return false;
+    if (!image_state::restore(image->state)) {
+        decommit(image->runs, image->runs.size());
+        return false;
+    }
+    memory::poison_free_space();
+    runtime::init_restored();
+    return true;
+}
+
+}  // namespace vek::boot::heap_image
