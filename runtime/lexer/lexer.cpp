@@ -153,9 +153,16 @@ void scan_value(State* st, uint32_t kind, const uint8_t* start, const uint8_t* e
     if (!trace_event(st, LEX_LOAD, st->token_type, &loaded, start, st->position)) st->top = before;
 }
 
+bool eight_spaces(const uint8_t* p) {
+    uint64_t eight;
+    std::memcpy(&eight, p, sizeof eight);
+    return eight == 0x2020202020202020u;
+}
+
 // The blanks before a token, over which start state 0 stays 0; counts their
-// line feeds.
+// line feeds. Indentation goes eight spaces at a time.
 const uint8_t* skip_blanks(const uint8_t* p, const uint8_t* end, int32_t* lines) {
+    while (end - p >= 8 && eight_spaces(p)) p += 8;
     for (; p < end; p++) {
         uint32_t byte_class = class_of(*p);
         if (transitions[0][byte_class] != 0) break;

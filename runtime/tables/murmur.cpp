@@ -116,15 +116,6 @@ uint32_t murmur3(const void* bytes, size_t length) {
     return murmur3_folded<false>(static_cast<const uint8_t*>(bytes), length);
 }
 
-uint32_t mix(uint32_t h) {
-    h ^= h >> 16;
-    h *= 0x85EBCA6Bu;
-    h ^= h >> 13;
-    h *= 0xC2B2AE35u;
-    h ^= h >> 16;
-    return h;
-}
-
 uint32_t code_point_at(const std::byte* p, uint32_t unit) { return unicode::read_unit(p, unit); }
 
 uint32_t string(const Cell* string, bool case_sensitive) {
