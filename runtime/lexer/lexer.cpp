@@ -153,36 +153,60 @@ void scan_value(State* st, uint32_t kind, const uint8_t* start, const uint8_t* e
     if (!trace_event(st, LEX_LOAD, st->token_type, &loaded, start, st->position)) st->top = before;
 }
 
+bool eight_spaces(const uint8_t* p) {
+    uint64_t eight;
+    std::memcpy(&eight, p, sizeof eight);
+    return eight == 0x2020202020202020u;
+}
+
+// The blanks before a token, over which start state 0 stays 0; counts their
+// line feeds. Indentation goes eight spaces at a time.
+const uint8_t* skip_blanks(const uint8_t* p, const uint8_t* end, int32_t* lines) {
+    while (end - p >= 8 && eight_spaces(p)) p += 8;
+    for (; p < end; p++) {
+        uint32_t byte_class = class_of(*p);
+        if (transitions[0][byte_class] != 0) break;
+        *lines += byte_class == C_LINE;
+    }
+    return p;
+}
+
+int32_t count_lines(const uint8_t* from, const uint8_t* to) {
+    int32_t lines = 0;
+    for (const uint8_t* p = from; p < to; p++) lines += *p == '\n';
+    return lines;
+}
+
 // One token: the automaton delimits it, then its scanner and loader run.
-// Answers the token kind.
+// Answers the token kind. No inner state leads back to state 0, so the
+// blanks before a token are all skipped first and the token's bytes follow.
 uint32_t scan_token(State* st, bool prescan) {
-    uint32_t flags = 0;
-    uint32_t skip = 0;
     uint32_t state = uint32_t(st->start_state);
-    uint32_t before = state;
-    int32_t lines = 0, lines_before = 0;
-    const uint8_t* p = st->position;
+    int32_t lines_before = 0;
     const uint8_t* end = st->input_end;
+    const uint8_t* start = state == 0 ? skip_blanks(st->position, end, &lines_before) : st->position;
+    const uint8_t* p = start;
+    uint32_t flags = 0;     // over the bytes consumed
+    uint32_t last = 0;      // the class entry of the byte that ended the token
+    uint32_t next = 0;
     while (p < end) {
         uint32_t entry = class_table[*p];
-        uint32_t byte_class = entry & 0xFF;
-        flags |= entry;
-        before = state;
-        state = transitions[state][byte_class];
-        if (state >= FIRST_FINAL) break;
-        if (state == 0) {
-            skip++;
-            lines_before += byte_class == C_LINE;
-        } else {
-            lines += byte_class == C_LINE;
+        next = transitions[state][entry & 0xFF];
+        if (next >= FIRST_FINAL) {
+            last = entry;
+            break;
         }
+        flags |= entry;
+        state = next;
         p++;
     }
-    if (state < FIRST_FINAL) {
-        before = state;
-        state = transitions[state][C_END];
-    }
-    const uint8_t* start = st->position + skip;
+    if (p == end) next = transitions[state][C_END];
+    uint32_t before = state;
+    state = next;
+    // Line feeds inside a token are rare (strings, tags, binaries): counted
+    // only when one was consumed.
+    int32_t lines = flags & F_LINE ? count_lines(start, p) : 0;
+    flags |= last;
     uint32_t kind = state - FIRST_FINAL;
     st->token_end = p;
     st->line += lines_before + lines;

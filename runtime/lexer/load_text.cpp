@@ -344,7 +344,9 @@ void check_word(State* st, const uint8_t* start, const uint8_t* end, uint32_t fl
     bool leading = *start == ':', trailing = end - start > 1 && end[-1] == ':';
     bool lit = *start == '\'';
     uint32_t type = TYPE_WORD;
-    if (std::memchr(start, ':', size_t(end - start))) {
+    // The flags also hold the byte that ended the token: without F_COLON no
+    // colon is in the word.
+    if ((flags & F_COLON) && std::memchr(start, ':', size_t(end - start))) {
         const void* inner = std::memchr(start + leading, ':', size_t(end - start - leading - trailing));
         if (lit && trailing) syntax_error(st, TYPE_LIT_WORD, start);
         if (inner || leading == trailing) syntax_error(st, TYPE_WORD, start);

@@ -55,6 +55,7 @@ constexpr uint32_t byte_class(uint32_t b) {
 constexpr uint32_t byte_flags(uint32_t b) {
     switch (b) {
     case 0: return F_NUL;
+    case '\n': return F_LINE;
     case '%': return F_PERCENT;
     case '>': return F_GREATER;
     case '<': return F_LESS;

@@ -26,6 +26,7 @@ enum Class : uint8_t {
 };
 
 // Flags above the class byte, OR-ed over a token's bytes.
+constexpr uint32_t F_LINE = 0x100;
 constexpr uint32_t F_PERCENT = 0x40000;
 constexpr uint32_t F_GREATER = 0x80000;
 constexpr uint32_t F_LESS = 0x100000;

@@ -31,15 +31,27 @@ uint32_t load_le32(const uint8_t* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
-// The byte range through fold (identity or a case fold), so that names can be
-// hashed without a folded copy.
-template <class Fold>
-uint32_t murmur3_folded(const uint8_t* p, size_t length, Fold fold) {
+// The four bytes of a little-endian word with ASCII A-Z folded to a-z, all at
+// once: a byte is folded when its top bit is clear and its low seven bits lie
+// from 'A' (0x41) to 'Z' (0x5A). No sum carries into the next byte.
+uint32_t fold_ascii_word(uint32_t w) {
+    uint32_t low7 = w & 0x7F7F7F7Fu;
+    uint32_t from_a = low7 + 0x3F3F3F3Fu;  // top bit set from 'A' up
+    uint32_t past_z = low7 + 0x25252525u;  // top bit set from '[' up
+    uint32_t upper = from_a & ~past_z & ~w & 0x80808080u;
+    return w | upper >> 2;
+}
+
+// The byte range, with ASCII letters folded to lower case when FoldCase, so
+// that names can be hashed without a folded copy.
+template <bool FoldCase>
+uint32_t murmur3_folded(const uint8_t* p, size_t length) {
+    auto fold = [](uint8_t b) { return FoldCase ? fold_ascii(b) : b; };
     uint32_t h = hash_seed;
     size_t blocks = length / 4;
     for (size_t i = 0; i < blocks; i++, p += 4) {
-        uint8_t b[4] = {fold(p[0]), fold(p[1]), fold(p[2]), fold(p[3])};
-        h = body_round(h, load_le32(b));
+        uint32_t k = load_le32(p);
+        h = body_round(h, FoldCase ? fold_ascii_word(k) : k);
     }
     uint32_t k = 0;
     switch (length & 3) {
@@ -51,8 +63,6 @@ uint32_t murmur3_folded(const uint8_t* p, size_t length, Fold fold) {
     }
     return finish(h, uint32_t(length));
 }
-
-uint8_t same_byte(uint8_t b) { return b; }
 
 // Upper case as unicode::to_upper gives it, without its call for ASCII.
 uint32_t upper(uint32_t cp) {
@@ -103,16 +113,7 @@ uint32_t money(const Cell* c) {
 }  // namespace
 
 uint32_t murmur3(const void* bytes, size_t length) {
-    return murmur3_folded(static_cast<const uint8_t*>(bytes), length, same_byte);
-}
-
-uint32_t mix(uint32_t h) {
-    h ^= h >> 16;
-    h *= 0x85EBCA6Bu;
-    h ^= h >> 13;
-    h *= 0xC2B2AE35u;
-    h ^= h >> 16;
-    return h;
+    return murmur3_folded<false>(static_cast<const uint8_t*>(bytes), length);
 }
 
 uint32_t code_point_at(const std::byte* p, uint32_t unit) { return unicode::read_unit(p, unit); }
@@ -133,7 +134,7 @@ uint32_t string(const Cell* string, bool case_sensitive) {
 }
 
 uint32_t symbol_name(const char* name, uint32_t length) {
-    return murmur3_folded(reinterpret_cast<const uint8_t*>(name), length, fold_ascii);
+    return murmur3_folded<true>(reinterpret_cast<const uint8_t*>(name), length);
 }
 
 // Word 3 of a symbol cell is the node of its NUL-terminated UTF-8 name.

@@ -11,8 +11,16 @@
 namespace vek::murmur {
 
 uint32_t murmur3(const void* bytes, size_t length);
-// The MurmurHash3 finaliser, unseeded.
-uint32_t mix(uint32_t value);
+// The MurmurHash3 finaliser, unseeded. Inline: every word lookup mixes a
+// symbol id.
+inline uint32_t mix(uint32_t h) {
+    h ^= h >> 16;
+    h *= 0x85EBCA6Bu;
+    h ^= h >> 13;
+    h *= 0xC2B2AE35u;
+    h ^= h >> 16;
+    return h;
+}
 
 // The code points of a string value from its head to its tail, each one
 // mixed as a 32-bit block; folded to upper case unless case_sensitive.

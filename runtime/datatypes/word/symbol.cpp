@@ -31,6 +31,44 @@ uint32_t intern(const char* bytes, uint32_t length, bool fold) {
     return hash_table::find_symbol(table, bytes, length, fold);
 }
 
+// The lexer interns every word it loads, most of them names met before. A
+// direct-mapped cache answers those by the id last interned in the slot of
+// the name's quick hash. It is only a hint, checked against the symbol's
+// name at every use, so that no content of it gives a wrong answer: the id
+// of a spelling never changes, and an id that is out of range or names
+// other bytes (a table made anew, as tests do) is a miss.
+constexpr uint32_t RECENT_SLOTS = 8192;
+uint32_t recent[RECENT_SLOTS];
+
+uint64_t load_bytes(const char* p, uint32_t count) {
+    uint64_t value = 0;
+    std::memcpy(&value, p, count);
+    return value;
+}
+
+// Mixes the first and last eight (or four) bytes of the name and its length:
+// two loads, whatever the length.
+uint32_t recent_slot(const char* bytes, uint32_t length) {
+    uint64_t head = 0, tail = 0;
+    if (length >= 8) {
+        head = load_bytes(bytes, 8);
+        tail = load_bytes(bytes + length - 8, 8);
+    } else if (length >= 4) {
+        head = load_bytes(bytes, 4);
+        tail = load_bytes(bytes + length - 4, 4);
+    } else if (length > 0) {
+        head = uint8_t(bytes[0]) | uint32_t(uint8_t(bytes[length / 2])) << 8 | uint32_t(uint8_t(bytes[length - 1])) << 16;
+    }
+    uint64_t h = (head * 0x9E3779B97F4A7C15u ^ tail ^ length) * 0xC2B2AE3D27D4EB4Fu;
+    return uint32_t(h >> 32) & (RECENT_SLOTS - 1);
+}
+
+bool spells(uint32_t id, const char* bytes, uint32_t length) {
+    if (id == 0 || id > count()) return false;
+    SeriesBuffer* name = node_buffer(name_bytes(cell_at(id)));
+    return name->used_bytes() == length && (length == 0 || std::memcmp(name->first(), bytes, length) == 0);
+}
+
 }  // namespace
 
 void init_block() {
@@ -56,7 +94,11 @@ uint32_t make(const char* text) { return intern(text, uint32_t(std::strlen(text)
 // answering the canonical one keeps the result the same whatever the history.
 uint32_t make_case_folded(const char* text) { return resolve(intern(text, uint32_t(std::strlen(text)), true)); }
 
-uint32_t make_from_utf8(const char* bytes, uint32_t length) { return intern(bytes, length, false); }
+uint32_t make_from_utf8(const char* bytes, uint32_t length) {
+    uint32_t& slot = recent[recent_slot(bytes, length)];
+    if (!spells(slot, bytes, length)) slot = intern(bytes, length, false);
+    return slot;
+}
 
 uint32_t make_from_string(Cell* string) {
     int32_t length = -1;

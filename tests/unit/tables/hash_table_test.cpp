@@ -158,6 +158,17 @@ TEST(Hash, FixedRulesForUnsetNoneMoneyAndSymbols) {
     // Only ASCII letters fold in symbol names.
     EXPECT_EQ(murmur::symbol_name("Hello", 5), murmur::murmur3("hello", 5));
     EXPECT_NE(murmur::symbol_name("\xC3\x89", 2), murmur::symbol_name("\xC3\xA9", 2));
+    // Whole blocks fold four bytes at once: every byte, in every lane, beside
+    // the neighbours of the letter range, hashes as its folded copy does.
+    for (uint32_t b = 0; b < 256; b++) {
+        for (uint32_t lane = 0; lane < 4; lane++) {
+            char name[5] = "@Z[a";
+            name[lane] = char(b);
+            char folded[5];
+            for (uint32_t i = 0; i < 5; i++) folded[i] = char(murmur::fold_ascii(uint8_t(name[i])));
+            ASSERT_EQ(murmur::symbol_name(name, 4), murmur::murmur3(folded, 4)) << b << " in lane " << lane;
+        }
+    }
 }
 
 TEST(Tables, WordCaseVariantsHashAlike) {

@@ -22,6 +22,30 @@ TEST(Symbol, InterningTheSameTextTwiceAddsNothing) {
     EXPECT_EQ(symbol::alias_of(id), symbol::CANONICAL);
 }
 
+// Names read from text go through a cache of recent names: names that share
+// its slot (the same length, first and last eight bytes, differing only
+// inside), case variants and prefixes each keep their own id, whatever the
+// order they come in.
+TEST(Symbol, NamesFromTextKeepTheirIdsThroughTheRecentCache) {
+    std::vector<std::string> names;
+    for (int i = 0; i < 3000; i++) {
+        std::string middle = std::to_string(10000 + i);
+        names.push_back("h9-recent-" + middle + "-name-end");
+        names.push_back("H9-recent-" + middle + "-name-end");
+        names.push_back("h9-recent-" + middle);
+    }
+    std::vector<uint32_t> ids;
+    for (const std::string& name : names) ids.push_back(symbol::make_from_utf8(name.data(), uint32_t(name.size())));
+    for (int round = 0; round < 2; round++) {
+        for (size_t i = 0; i < names.size(); i++) {
+            size_t k = round == 0 ? i : names.size() - 1 - i;
+            ASSERT_EQ(symbol::make_from_utf8(names[k].data(), uint32_t(names[k].size())), ids[k]) << names[k];
+            ASSERT_STREQ(symbol::get_c_string(ids[k]), names[k].c_str());
+        }
+    }
+    EXPECT_EQ(symbol::make(names[0].c_str()), ids[0]);
+}
+
 TEST(Symbol, CaseVariantsGetTheirOwnIdAliasedToTheCanonicalOne) {
     uint32_t lower = symbol::make("h9-case");
     uint32_t capital = symbol::make("H9-case");
