@@ -51,6 +51,10 @@ struct Engine {
     // without it consuming anything, modulo 2^32: an iteration step
     // progresses when its position moved by more than that.
     uint32_t shift;
+    // A block's rules are being run without frames: a block inside it takes
+    // the state machine, whose recursion check a rule that names its own
+    // block needs.
+    bool frameless;
 };
 
 inline uint32_t clamp_index(int64_t index, uint32_t length) {
