@@ -25,6 +25,7 @@
 #include "tests/unit/support/shown_faces.h"
 #include "view/backends/terminal/faces.h"
 #include "view/backends/terminal/widgets.h"
+#include "view/draw.h"
 
 namespace {
 
@@ -91,6 +92,8 @@ int bench(void* argument) {
     runtime::init();
     memory::collector_enabled = true;
     init_widgets();
+    init_words();
+    view::draw::init_words();
     backend().screen.set_terminal_size(200, 60);
     backend().screen.full_screen = true;
     run(test::FACE_PROTOTYPE);

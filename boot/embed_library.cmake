@@ -1,7 +1,9 @@
 # Writes the C++ source that embeds the library's modules in the program:
 #   cmake -DLIST=modules.txt -DROOT=source-root -DOUT=file.cpp -P embed_library.cmake
 # LIST names one module per line, as a path from ROOT, in boot order; blank
-# lines and lines starting with # are left out. Each module becomes a raw
+# lines and lines starting with # are left out; a line "per-run PATH" names a
+# module whose work depends on the run, evaluated after every other module at
+# each start. Each module becomes a raw
 # string literal, so its text must not contain the literal's closing delimiter.
 cmake_minimum_required(VERSION 3.20)
 
@@ -15,13 +17,18 @@ foreach(entry IN LISTS entries)
   if(entry STREQUAL "" OR entry MATCHES "^#")
     continue()
   endif()
+  set(per_run false)
+  if(entry MATCHES "^per-run +(.*)$")
+    set(per_run true)
+    set(entry "${CMAKE_MATCH_1}")
+  endif()
   file(READ ${ROOT}/${entry} text)
   string(FIND "${text}" ")${delimiter}\"" clash)
   if(NOT clash EQUAL -1)
     message(FATAL_ERROR "${entry} contains the text )${delimiter}\" that ends the embedded literal")
   endif()
   string(APPEND literals "constexpr char module_${count}[] = R\"${delimiter}(${text})${delimiter}\";\n")
-  string(APPEND table "    {\"${entry}\", {module_${count}, sizeof module_${count} - 1}},\n")
+  string(APPEND table "    {\"${entry}\", {module_${count}, sizeof module_${count} - 1}, ${per_run}},\n")
   math(EXPR count "${count} + 1")
 endforeach()
 

@@ -25,8 +25,10 @@
 #include "runtime/natives/routines.h"
 #include "runtime/natives/system_routines.h"
 #include "runtime/natives/vekbin_codec.h"
+#include "view/backends/terminal/faces.h"
 #include "view/backends/terminal/routines.h"
 #include "view/backends/terminal/widgets.h"
+#include "view/draw.h"
 #include "view/routines.h"
 #include "view/stand_ins.h"
 
@@ -108,10 +110,15 @@ routine::Arg boot_routine(const routine::Arg* args) {
     return {.cell = routine::declare(&spec_block, name, returns ? int32_t(returns) : -1, !by_value)};
 }
 
-// Registers the library's routines and binds boot-routine.
-void bind_boot_routine() {
+// Fills the routine table: its indexes are what routine! values hold, so
+// every start registers the same routines in the same order.
+void register_routines() {
     for (const RoutineRow& row : ROUTINES) routine::register_fn(row.name, row.entry, row.spec);
-    uint32_t code = routine::register_fn(BOOT_ROUTINE, boot_routine, BOOT_ROUTINE_SPEC);
+    routine::register_fn(BOOT_ROUTINE, boot_routine, BOOT_ROUTINE_SPEC);
+}
+
+void bind_boot_routine() {
+    uint32_t code = routine::find(BOOT_ROUTINE);
     Cell spec_block;
     lexer::scan(&spec_block, reinterpret_cast<const uint8_t*>(BOOT_ROUTINE_SPEC),
                 uint32_t(std::strlen(BOOT_ROUTINE_SPEC)), {.wrap = true}, nullptr, nullptr, nullptr);
@@ -165,17 +172,42 @@ void run_module(const Module& module) {
     stack::pop(1);
 }
 
+void run_modules(std::span<const Module> modules, bool per_run) {
+    for (const Module& module : modules)
+        if (module.per_run == per_run) run_module(module);
+}
+
 }  // namespace
+
+void register_boot_code() {
+    register_routines();
+    console::init_hooks();
+    view::backends::terminal::init_widgets();
+    view::backends::terminal::init_word_hooks();
+    view::draw::init_word_hooks();
+}
+
+void boot_shared_library(std::span<const Module> modules) {
+    console::init_cells();
+    view::backends::terminal::init_words();
+    view::draw::init_words();
+    bind_boot_routine();
+    run_modules(modules, false);
+}
+
+void start_run(std::span<const Module> modules) {
+    console::init_terminal();
+    run_modules(modules, true);
+    unset_boot_routine();
+}
 
 void boot_library(std::span<const Module> modules) {
     booting = false;
     memory::collector_enabled = true;
     TortureAfterBoot torture;
-    bind_boot_routine();
-    console::init();
-    view::backends::terminal::init_widgets();
-    for (const Module& module : modules) run_module(module);
-    unset_boot_routine();
+    register_boot_code();
+    boot_shared_library(modules);
+    start_run(modules);
     boot_phase = false;
 }
 

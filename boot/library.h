@@ -16,16 +16,19 @@ namespace vek::boot {
 struct Module {
     std::string_view name;  // its path from the source root, as the module list gives it
     std::string_view text;  // its UTF-8 source, without a header
+    bool per_run = false;   // its work depends on the run: it runs after every other module
 };
 
 // The modules of boot/library/modules.txt in its order, embedded at build
 // time; static storage.
 std::span<const Module> library_modules();
 
-// Evaluates the modules in order, after runtime::init, with the collector on
-// and the boot flag off, so that the words they intern stay out of the root
-// block. The routines are registered and boot-routine bound before the first
-// module; boot-routine is unset after the last, when the boot phase ends. With the environment variable
+// Evaluates the modules in order, those marked per-run after all the others,
+// after runtime::init, with the collector on and the boot flag off, so that
+// the words they intern stay out of the root block. The routines are
+// registered and boot-routine bound before the first module; boot-routine is
+// unset after the last, when the boot phase ends. The console decides
+// whether it edits lines just before the per-run modules. With the environment variable
 // VEK_TORTURE_AFTER_BOOT set, collector and grow torture start only after
 // the last module. Does not return when a module fails: an
 // error that nothing catches is printed and ends the process with status
@@ -33,6 +36,17 @@ std::span<const Module> library_modules();
 // travels on as a throw of its code to the entry code, which ends the
 // process with runtime error 95.
 void boot_library(std::span<const Module> modules);
+
+// The steps of boot_library. register_boot_code fills the tables of code
+// (the routines, the backend's collector root) and runs at every start.
+// boot_shared_library builds what is the same in every run: the console's
+// cells, the backend's words, boot-routine and the modules that are not
+// per-run. start_run does the run's own work: the console's terminal state
+// and the per-run modules, which read the machine, the environment and the
+// command line; then boot-routine goes.
+void register_boot_code();
+void boot_shared_library(std::span<const Module> modules);
+void start_run(std::span<const Module> modules);
 
 // Starts the console the library defines (cli-console-ctx/launch), which runs
 // the command line's script and the loop. It returns when a script ran

@@ -23,6 +23,7 @@
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/evaluator.h"
+#include "runtime/memory/image_state.h"
 #include "runtime/memory/series.h"
 #include "runtime/output/stdout_writer.h"
 #include "runtime/text/unicode.h"
@@ -319,12 +320,17 @@ void read_stdin_into(const Cell* binary, const Cell* wanted) {
     std::rotate(buffer->first() + index, buffer->first() + length, buffer->first() + length + count);
 }
 
-void init() {
-    bool interactive = platform::stdin_is_terminal();
-    state = ConsoleState{.edit_line = root::append(),
-                         .edit_history = root::append(),
-                         .interactive = interactive,
-                         .editing = interactive && platform::terminal::stdout_is_terminal()};
+void init_hooks() {
+    image_state::keep_pointer("console edit line", state.edit_line);
+    image_state::keep_pointer("console edit history", state.edit_history);
+}
+
+void init_cells() { state = ConsoleState{.edit_line = root::append(), .edit_history = root::append()}; }
+
+void init_terminal() {
+    state.interactive = platform::stdin_is_terminal();
+    state.editing = state.interactive && platform::terminal::stdout_is_terminal();
+    state.input_end = InputEnd::line;
     if (state.editing) platform::terminal::watch_resizes();
 }
 

@@ -41,9 +41,13 @@ Arg read_stdin(const Arg* args);
 Arg init_console(const Arg* args);
 Arg set_top_level(const Arg* args);
 
-// Keeps the edit line and history in the root block, decides whether lines
-// are edited, and then watches for window resizes.
-void init();
+// Keeps the edit line and history in the root block: the same in every run.
+// init_hooks declares the two cells' pointers (at every start).
+void init_hooks();
+void init_cells();
+// Decides whether lines are edited, from this run's standard input and
+// output, and then watches for window resizes.
+void init_terminal();
 
 // The keys the line editor read ahead of the line it answered (typed
 // after the Enter), which the GUI takes on when its window opens.

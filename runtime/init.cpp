@@ -1,9 +1,13 @@
 // Runtime initialisation. The order matters: each step may use what the
 // earlier ones made, and the collector stays off until the boot enables it.
+// The steps come in two kinds: those that fill C++ tables of code and the
+// process's state, and those that build heap objects; the emergency reserve
+// and the stacks' pointers are taken afresh once the heap exists.
 #include "runtime/init.h"
 
 #include "platform/terminal.h"
 #include "runtime/actions/compare.h"
+#include "runtime/core/error_catalog.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/registry.h"
 #include "runtime/core/root.h"
@@ -77,9 +81,12 @@ void init_process(int argc, char** argv) {
     platform::terminal::save();
 }
 
-void init() {
-    booting = true;
-    boot_phase = true;
+namespace {
+
+// The tables of code and the process's own state, filled at every start in
+// the same order, so that the indexes the heap holds (actions, natives,
+// datatypes, collector hooks) name the same functions in every run.
+void init_code_tables() {
     print_hooks::init();
     output::init_output();
     random::init();  // also sets the hash seed, before any hash table exists
@@ -134,8 +141,27 @@ void init() {
     point2d::init();
     point3d::init();
     image::init();  // the image layer and image!, after series!, its parent
+    event::init();
+    natives::init();  // natives table
+    object::init_event_sockets();
+    root::init_hooks();
+    system_fields::init_hooks();
+    catalog::init_hooks();
+    fixed_words::init_hooks();
+    parse::init_hooks();
+    ownership::init_hooks();
+    ref_pool::init_hooks();
+    lexer::init();  // lexer tables
+    eval::init();  // tracing off
+    gc::init();
+}
+
+// The heap objects the runtime starts with, and the C++ values that name
+// them: symbol ids, nodes and cells.
+void init_heap() {
     memory::init_frames();
     root::init();  // the root block, the argument stack and the frame stack
+    stack::init();  // the stacks' pointers, from the root block
     symbol::init_block();
     context::init_global();
     symbol::init_table();
@@ -143,20 +169,25 @@ void init() {
     fixed_words::init();
     fixed_words::init_refinements();
     fixed_words::init_issues();
-    event::init();  // event!, once the words of its fields exist
+    event::init_words();  // once the words of its fields exist
     system_fields::init();
     error::init_prototype();
-    natives::init();  // natives table
+    natives::init_print_buffer();
     parse::init();  // the parse engine's stacks and keywords
     ownership::init();
-    object::init_event_sockets();
-    stack::init();
-    lexer::init();  // lexer tables
-    eval::init();  // tracing off
     boot_table::init();  // natives, actions, datatype words, typesets, operators
     eval::remember_boot_values();
     ref_pool::init();
-    gc::init();
+}
+
+}  // namespace
+
+void init() {
+    booting = true;
+    boot_phase = true;
+    init_code_tables();
+    init_heap();
+    root::take_reserve();
 }
 
 }  // namespace vek::runtime

@@ -15,6 +15,7 @@
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
+#include "runtime/memory/image_state.h"
 
 namespace vek::catalog {
 
@@ -109,6 +110,13 @@ const Cell* category_object(uint32_t category) {
 }
 
 }  // namespace
+
+void init_hooks() {
+    image_state::keep("error category symbols", category_symbols);
+    image_state::keep("error id symbols", id_symbols);
+    image_state::keep("error code symbol", code_symbol);
+    image_state::keep("error type symbol", type_symbol);
+}
 
 void init() {
     code_symbol = symbol::make("code");

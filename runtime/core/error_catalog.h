@@ -49,6 +49,8 @@ struct ErrorCategory {
 // as positions 0 and 1, as the err:: constants do) is ids[p - 2].
 const ErrorCategory& category(uint32_t index);
 
+// Declares the symbol ids that init leaves (at every start).
+void init_hooks();
 // Interns the names of the categories and ids, once the symbol table exists.
 // Making an error then only reads symbol ids: no-memory is raised without
 // allocating.

@@ -6,6 +6,7 @@
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/gc/collector.h"
+#include "runtime/memory/image_state.h"
 
 namespace vek::fixed_words {
 
@@ -33,8 +34,18 @@ void mark_words() {
 
 }  // namespace
 
-void init() {
+void init_hooks() {
     gc::add_root("fixed words", mark_words);
+    image_state::keep("fixed symbols", symbol_ids);
+    image_state::keep("fixed words", word_cells);
+    image_state::keep("fixed refinements", refinement_cells);
+    image_state::keep("fixed issue ooo", ooo);
+    image_state::keep("self symbol", self_symbol);
+    image_state::keep("anonymous frame symbol", stack::anon_symbol);
+    image_state::keep("body frame symbol", stack::body_symbol);
+}
+
+void init() {
     for (uint32_t i = 0; i < SYMBOL_COUNT; i++) symbol_ids[i] = symbol::make(symbol_names[i]);
     for (uint32_t i = 0; i < WORD_COUNT; i++) word_cells[i] = *word::from_cstring(word_names[i]);
     self_symbol = symbol(Sym::self);

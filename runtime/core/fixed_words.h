@@ -111,6 +111,8 @@ extern uint32_t self_symbol;
 
 // Runtime initialisation, once the symbol table and the global context
 // exist: the symbols, then the words; then the refinements; then the issue.
+// init_hooks registers their collector root, at every start.
+void init_hooks();
 void init();
 void init_refinements();
 void init_issues();

@@ -5,6 +5,7 @@
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/gc/collector.h"
+#include "runtime/memory/image_state.h"
 #include "runtime/memory/manager.h"
 #include "runtime/memory/region.h"
 #include "runtime/memory/series.h"
@@ -47,8 +48,11 @@ void init() {
     *append() = frames;
     append();  // the no-memory error
     append();  // the stack-overflow error
+}
+
+void init_hooks() {
     gc::add_root("root block", mark_root_block);
-    take_reserve();
+    image_state::keep("root block", block);
 }
 
 Cell* append() {

@@ -28,8 +28,10 @@ extern Cell block;
 
 // Makes the root block and, as its first values, the two stack blocks and
 // the two cells of the reserved errors (unset! until error::init_prototype
-// fills them); then takes the emergency reserve.
+// fills them).
 void init();
+// Registers the root block's collector root (at every start).
+void init_hooks();
 
 // A new unset! cell at the root block's tail; past the capacity, internal
 // limit-hit.

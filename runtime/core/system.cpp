@@ -13,6 +13,7 @@
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
+#include "runtime/memory/image_state.h"
 #include "runtime/memory/manager.h"
 #include "runtime/memory/series.h"
 
@@ -208,6 +209,17 @@ void init() {
     exit_states_block = make_default(new_root_block(), DefaultBlock::exit_states);
     intern_paths();
     object_attached = false;
+}
+
+void init_hooks() {
+    image_state::keep_pointer("source files block", source_files_block);
+    image_state::keep_pointer("months block", months_block);
+    image_state::keep_pointer("days block", days_block);
+    image_state::keep_pointer("currencies block", currencies_block);
+    image_state::keep_pointer("exit states block", exit_states_block);
+    image_state::keep("system symbol", system_symbol);
+    image_state::keep("system path symbols", path_symbols);
+    image_state::keep("system object attached", object_attached);
 }
 
 void attach() { object_attached = true; }

@@ -38,6 +38,8 @@ namespace vek::system_fields {
 // Builds the default values (the block ones are kept in the root block).
 // Runs at start-up after the root block and the symbol table exist.
 void init();
+// Declares what init and attach leave in C++ values (at every start).
+void init_hooks();
 
 // From now on the fields are read from the object that the global word
 // system holds: the boot calls it once that object is complete. A field is

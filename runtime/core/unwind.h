@@ -15,6 +15,10 @@ constexpr uint32_t CODE_RETURN = 0x7FFFFFFCu;
 constexpr uint32_t CODE_EXIT = 0x7FFFFFFBu;
 constexpr uint32_t CODE_THROW = 0x7FFFFFFAu;
 constexpr uint32_t CODE_CLEAN_QUIT = 0x0BADCAFEu;
+// A drawing stopped quietly (system/view/silent?), and a drawing whose error
+// was printed: only the drawing's own trap takes them (view/draw.h).
+constexpr uint32_t CODE_DRAW_SILENT = 1;
+constexpr uint32_t CODE_DRAW_REPORTED = 2;
 
 // The exception of errors and throw. It never holds a cell: the error value,
 // or the thrown value and its name, stay on the evaluation stack.

@@ -20,6 +20,7 @@
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/core/stack.h"
+#include "runtime/memory/image_state.h"
 
 namespace vek::event {
 
@@ -309,11 +310,15 @@ uint32_t type_of_word(const Cell* word) {
     return 0;
 }
 
-void init() {
+void init_words() {
     for (uint32_t id = 1; id <= TYPE_COUNT; id++) words.types[id] = symbol::make(TYPE_WORDS[id]);
     for (uint32_t i = 0; i < FLAG_COUNT; i++) words.flags[i] = symbol::make(FLAG_NAMES[i].word);
     for (uint32_t n = 1; n <= FIELD_COUNT; n++)
         words.fields[n] = symbol::resolve(fixed_words::symbol(FIELD_SYMBOLS[n - 1]));
+}
+
+void init() {
+    image_state::keep("event words", words);
     using namespace registry;
     register_type(TYPE_EVENT, Row()
         .set<SLOT_MAKE>(make)

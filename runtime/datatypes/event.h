@@ -115,8 +115,9 @@ Cell* get_field(const Cell* event, Field field, Cell* out);
 // The type id a word names (in any letter case), 0 when it names no type.
 uint32_t type_of_word(const Cell* word);
 
-// Registers event! and interns the words of its types, flags and fields;
-// after the fixed words.
+// Registers event! (at every start).
 void init();
+// Interns the words of its types, flags and fields; after the fixed words.
+void init_words();
 
 }  // namespace vek::event

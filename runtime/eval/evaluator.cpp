@@ -27,6 +27,7 @@
 #include "runtime/core/stack.h"
 #include "runtime/eval/trace.h"
 #include "runtime/gc/collector.h"
+#include "runtime/memory/image_state.h"
 #include "runtime/memory/manager.h"
 #include "runtime/natives/helpers.h"
 
@@ -98,8 +99,13 @@ private:
     uint32_t expression_;  // the index of the expression under way
 };
 
+// Whether the flag was tested at a block run's start with no code run since:
+// its first expression then needs no test of its own.
+enum class Entry : bool { tracing_unknown, untraced };
+
 Pending run_block(const Cell* block, BlockFlags flags);
-Pending run_untraced(Cursor& at, BlockFlags flags);
+Pending run_checked_block(const Cell* block, BlockFlags flags);
+Pending run_untraced(Cursor& at, BlockFlags flags, Entry entry);
 bool runs_framed(const Cell* block);
 Pending eval_framed_block(const Cell* block, BlockFlags flags);
 Pending eval_word_call(const Cell* bound, Cursor& at);
@@ -405,9 +411,9 @@ bool plain_quoted_argument(uint8_t control, const CallPlan* plan, const Cursor& 
 }
 
 // The plan of the control native held by a word, when the evaluator may call
-// it itself with the arguments at the cursor; else nullptr.
+// it itself with the arguments at the cursor; else nullptr. No tracer
+// listens: the caller has found none.
 const CallPlan* control_plan(const Cell* bound, const Cursor& at) {
-    if (trace::tracing) return nullptr;
     uint8_t control = control_of(bound);
     if (control == CONTROL_NONE) return nullptr;
     const CallPlan* plan = known_plan(control_natives.plans[control], bound);
@@ -475,9 +481,9 @@ const Cell* chosen_branch(uint8_t conditional) {
 // position: its value is pushed where the block's result cell would be and
 // becomes the frame's result. A full frame stack still overflows there.
 // The block is a cell pushed in the frame, below all the branch pushes: it
-// stays put, and is read where it is.
+// stays put, and is read where it is. The machine stack was checked where the
+// conditional's word was met, a few frames up.
 [[gnu::always_inline]] inline Pending run_branch_block(const Cell* block) {
-    check_stack();
     if (runs_framed(block)) [[unlikely]]
         return eval_framed_block(block, {.chain = true});
     Cursor at = Cursor::at(block, series_index(block));
@@ -486,7 +492,7 @@ const Cell* chosen_branch(uint8_t conditional) {
         copy_cell(stack::push(value), stack::arguments);
         return Pending::none;
     }
-    return run_untraced(at, {.chain = true});
+    return run_untraced(at, {.chain = true}, Entry::untraced);
 }
 
 // The branch run as the native's entry runs it: a code raised as an
@@ -539,7 +545,7 @@ Pending run_control(const Cell* called, const CallPlan* plan, Cursor& at, const 
 // The native held by the word at the cursor, whose value is bound. A
 // control native the evaluator may call itself is called as eval_code calls
 // a native plainly: the native is pushed, its frame opened, and the result
-// replaces it. Any other goes to eval_word_call.
+// replaces it. Any other goes to eval_word_call. No tracer listens.
 [[gnu::noinline]] Pending eval_native_word(const Cell* bound, Cursor& at) {
     Cursor arguments = at;  // the position past the word, where control_plan looks
     arguments.pos++;
@@ -700,6 +706,14 @@ bool is_system_issue(const Cell* issue) {
            symbol == symbol::resolve(fixed_words::symbol(fixed_words::Sym::system_global));
 }
 
+// A call by the word at the cursor, whose value is bound, while a tracer
+// listens: the general call, with its events.
+Pending eval_traced_word_call(const Cell* bound, Cursor& at) {
+    Cell called = *bound;
+    Cell name = *at.pos++;
+    return eval_code(&called, at, {.sub = true}, nullptr, &name, APPLY_NONE);
+}
+
 // The word at the cursor, whose value is bound: pushed, or called.
 Pending eval_word(Cursor& at, const Cell* bound) {
     const Cell* word = at.pos;
@@ -708,10 +722,9 @@ Pending eval_word(Cursor& at, const Cell* bound) {
             fire(err::script::no_value, word);
         case TYPE_OP:
             fire(err::script::no_op_arg, word);
-        case TYPE_NATIVE:
-            return eval_native_word(bound, at);
-        case TYPE_ACTION: case TYPE_FUNCTION: case TYPE_ROUTINE:
-            return eval_word_call(bound, at);
+        case TYPE_NATIVE: case TYPE_ACTION: case TYPE_FUNCTION: case TYPE_ROUTINE:
+            if (trace::tracing) return eval_traced_word_call(bound, at);
+            return cell_type(bound) == TYPE_NATIVE ? eval_native_word(bound, at) : eval_word_call(bound, at);
         default:
             push_value(at.code, at.pos++, bound);
             return Pending::none;
@@ -818,7 +831,6 @@ Pending run_inline_call(const Cell* op_value, const Cell* name, const PlanArgume
 // with nothing to check and no event.
 [[gnu::always_inline]] inline Pending eval_inline_call(const Cell* op_value, const CallPlan* plan, Cursor& at,
                                                       Cell* start) {
-    check_stack();
     Cell op_cell = *op_value;  // the right operand may move the context's values
     PlanArgument right_argument = plan_arguments(plan)[1];
     Cell name = *at.pos++;
@@ -862,7 +874,8 @@ Pending call_operator(const Cell* op_value, Cursor& at, Cell* start) {
 }
 
 // The operators computed inline from the cursor on; the value of the first
-// that is not, or nullptr when no other operator follows.
+// that is not, or nullptr when no other operator follows. Computing them
+// runs no code, so the flag is tested once, before the first.
 [[gnu::always_inline]] inline const Cell* eval_inline_ops(Cursor& at, Cell* start) {
     const Cell* op_value = operator_at(at);
     while (op_value && !trace::tracing && eval_inline_op(op_value, at, start)) op_value = operator_at(at);
@@ -888,8 +901,10 @@ Pending call_operator(const Cell* op_value, Cursor& at, Cell* start) {
     return op_value ? eval_operators(op_value, at, start) : Pending::none;
 }
 
+}  // namespace
+
 // Kept out of line, so that the untraced path stays lean.
-[[gnu::noinline]] Pending eval_traced_expression(Cursor& at, ExprFlags flags) {
+Pending eval_traced_expression(Cursor& at, ExprFlags flags) {
     Cell* start = stack::top;
     uint32_t expression = at.index();
     event(trace::EV_FETCH, at.code, at.pos, at.pos);
@@ -903,6 +918,8 @@ Pending call_operator(const Cell* op_value, Cursor& at, Cell* start) {
     }
     return Pending::none;
 }
+
+namespace {
 
 bool callback_traced(CallbackClass callback) {
     if (callback == CALL_EVALUATOR) return true;
@@ -974,16 +991,40 @@ private:
     return run_in_body_frame(at, scope, flags);
 }
 
-// The expressions from the cursor, which stands at one, to the tail, each
-// started in the result cell. The scope stands at the first already and
-// moves to each next one, staying at the last once the block ends.
-[[gnu::always_inline]] inline Pending run_expressions(Cursor& at, PositionScope& scope, Cell* result) {
+// The rest of a block run that a tracer joined: the expression just ended
+// is reported, then each one after it is taken with its events, then the
+// block's exit.
+[[gnu::noinline]] Pending run_traced_rest(Cursor& at, PositionScope& scope, Cell* result) {
     for (;;) {
+        event(trace::EV_EXPR, at.code, at.base + scope.expression(), result);
+        if (!at.more()) break;
+        scope.at(at);
         stack::top = result;
         VEK_PASS(eval_expression(at, {.sub = true}));
-        event(trace::EV_EXPR, at.code, at.base + scope.expression(), result);
+    }
+    event(trace::EV_EXIT, at.code, at.pos, result);
+    return Pending::none;
+}
+
+// The expressions from the cursor, which stands at one, to the tail, each
+// started in the result cell. The scope stands at the first already and
+// moves to each next one, staying at the last once the block ends. The
+// flag is tested once after each expression: while it stays off, the next
+// expression takes no test of its own and the block's end fires no exit
+// event; once a tracer listens, run_traced_rest takes over.
+[[gnu::always_inline]] inline Pending run_expressions(Cursor& at, PositionScope& scope, Cell* result, Entry entry) {
+    stack::top = result;
+    if (entry == Entry::untraced)
+        VEK_PASS(eval_untraced_expression(at, {.sub = true}));
+    else
+        VEK_PASS(eval_expression(at, {.sub = true}));
+    for (;;) {
+        if (trace::tracing) [[unlikely]]
+            return run_traced_rest(at, scope, result);
         if (!at.more()) return Pending::none;
         scope.at(at);
+        stack::top = result;
+        VEK_PASS(eval_untraced_expression(at, {.sub = true}));
     }
 }
 
@@ -996,16 +1037,16 @@ private:
 // (a function's arguments and locals). A tracer switched on by an expression
 // hears the events that follow it.
 // The run from the cursor, whose code cell stays put meanwhile.
-[[gnu::always_inline]] inline Pending run_untraced(Cursor& at, BlockFlags flags) {
+[[gnu::always_inline]] inline Pending run_untraced(Cursor& at, BlockFlags flags, Entry entry) {
     stack::CountedFrame counted;
     Cell* result = stack::push_cell();
     PositionScope scope(at);
     if (at.more()) {
-        VEK_PASS(run_expressions(at, scope, result));
+        VEK_PASS(run_expressions(at, scope, result, entry));
     } else {
         make_unset(result);
+        event(trace::EV_EXIT, at.code, at.pos, result);
     }
-    event(trace::EV_EXIT, at.code, at.pos, result);
     if (flags.chain) copy_cell(result, stack::arguments);
     return Pending::none;
 }
@@ -1038,7 +1079,7 @@ enum class PlainRun : uint8_t { none, some, all };
 [[gnu::always_inline]] inline Pending run_plain_first(Cursor& at, PlainRun& ran) {
     ran = PlainRun::none;
     if (!at.more() || trace::tracing || stack::frames_top >= stack::frames_limit) [[unlikely]]
-        return run_untraced(at, {.chain = true});
+        return run_untraced(at, {.chain = true}, Entry::tracing_unknown);
     Cell* result = stack::push_cell();
     const Cell* start = at.pos;
     if (run_plain_expressions(at, result)) {
@@ -1048,13 +1089,13 @@ enum class PlainRun : uint8_t { none, some, all };
     }
     if (at.pos != start) ran = PlainRun::some;
     stack::top = result;
-    return run_untraced(at, {.chain = true});
+    return run_untraced(at, {.chain = true}, Entry::untraced);
 }
 
 [[gnu::always_inline]] inline Pending eval_untraced_block(const Cell* block, BlockFlags flags) {
     Cell code = *block;
     Cursor at = Cursor::at(&code, series_index(&code));
-    return run_untraced(at, flags);
+    return run_untraced(at, flags, Entry::untraced);
 }
 
 }  // namespace
@@ -1072,7 +1113,7 @@ enum class PlainRun : uint8_t { none, some, all };
         return Pending::none;
     }
     forget_plain_runs();
-    return run_untraced(at, {.chain = true});
+    return run_untraced(at, {.chain = true}, Entry::tracing_unknown);
 }
 
 // A loop's block, untraced: a block cell that stays put while the loop runs
@@ -1087,7 +1128,7 @@ enum class PlainRun : uint8_t { none, some, all };
     Cursor at = Cursor::at(block, series_index(block));
     if (block == not_plain_[0] || block == not_plain_[1]) {
         forget_plain_runs();
-        return run_untraced(at, {.chain = true});
+        return run_untraced(at, {.chain = true}, Entry::tracing_unknown);
     }
     Cursor start = at;
     PlainRun ran;
@@ -1109,12 +1150,18 @@ namespace {
 // Whether eval_block runs the block in a frame of its own.
 bool runs_framed(const Cell* block) { return trace::tracing || series_node(block) == top_level.code; }
 
-// eval_block's work, inline where a branch or a paren runs.
-[[gnu::always_inline]] inline Pending run_block(const Cell* block, BlockFlags flags) {
-    check_stack();
+// eval_block's work once the machine stack has been checked at about this
+// depth: a function's body, whose call checked it.
+[[gnu::always_inline]] inline Pending run_checked_block(const Cell* block, BlockFlags flags) {
     if (runs_framed(block)) [[unlikely]]
         return eval_framed_block(block, flags);
     return eval_untraced_block(block, flags);
+}
+
+// eval_block's work, inline where a paren runs.
+[[gnu::always_inline]] inline Pending run_block(const Cell* block, BlockFlags flags) {
+    check_stack();
+    return run_checked_block(block, flags);
 }
 
 }  // namespace
@@ -1187,12 +1234,10 @@ Pending LoopBlocks::run_foreach(const Cell* body, uint32_t n, bool multi, native
     return run_untraced_block(block);
 }
 
-// While tracing, every expression takes the general path, with its events;
-// otherwise plain values skip the general value step, and a word whose value
+// Untraced, plain values skip the general value step, and a word whose value
 // is at hand is looked up once. Code run by the expression may switch
 // tracing on, so the events after it still test the flag.
-Pending eval_expression(Cursor& at, ExprFlags flags) {
-    if (trace::tracing) return eval_traced_expression(at, flags);
+Pending eval_untraced_expression(Cursor& at, ExprFlags flags) {
     Cell* start = stack::top;
     uint32_t expression = at.index();
     uint32_t type = cell_type(at.pos);
@@ -1303,7 +1348,7 @@ constexpr uint32_t TRACE_ATTRIBUTES = function::FLAG_TRACE | function::FLAG_NO_T
     event(trace::EV_PROLOG, &body, nullptr, &function, name);
     Pending p = Pending::none;
     if (cell_type(&body) == TYPE_BLOCK)
-        p = run_block(&body, {.chain = true});
+        p = run_checked_block(&body, {.chain = true});
     else
         make_unset(stack::arguments);
     event(trace::EV_EPILOG, &body, nullptr, &function, name);
@@ -1489,13 +1534,14 @@ Pending eval_code(const Cell* called, Cursor& at, CallFlags flags, const Cell* p
 namespace {
 
 // A call by the word at the cursor, whose value is bound: it names the
-// call's frame and reports it. No path, no apply, and a callable other than
-// an operator, as eval_code would find. The value called and the word are
-// copied first, into cells that stay put while the call runs and go with it.
+// call's frame and reports it. No path, no apply, no tracer listening (the
+// caller has found none), and a callable other than an operator, as
+// eval_code would find. The value called and the word are copied first,
+// into cells that stay put while the call runs and go with it.
 [[gnu::noinline]] Pending eval_word_call(const Cell* bound, Cursor& at) {
     Cell called = *bound;
     Cell name = *at.pos++;
-    if (const CallPlan* plan = trace::tracing ? nullptr : plain_plan(&called))
+    if (const CallPlan* plan = plain_plan(&called))
         return run_plain_call(&called, plan, at, {.sub = true}, &name, &name);
     return eval_general_call(&called, at, {.sub = true}, nullptr, &name, APPLY_NONE, 1);
 }
@@ -1503,6 +1549,7 @@ namespace {
 }  // namespace
 
 Pending call_function(const Cell* called, const Cell* name, CallbackClass callback) {
+    check_stack();
     Cell function = *called;
     const Cell* code = function::internal(&function) + function::INTERNAL_CODE;
     if (cell_type(code) == TYPE_INTEGER && integer::get(code) != 0) fire(err::internal::not_done);
@@ -1526,6 +1573,14 @@ void raise_pending(Pending pending) {
 void init() {
     trace::init();
     inline_ops_known = false;
+    gc::add_root("evaluator's boot operators", mark_inline_ops);
+    gc::add_root("evaluator's boot control natives", mark_control_natives);
+    image_state::keep("boot operators", inline_ops.boot);
+    image_state::keep("boot operators by action", inline_ops.by_action);
+    image_state::keep("boot operators by native", inline_ops.by_native);
+    image_state::keep("boot operators known", inline_ops_known);
+    image_state::keep("boot control natives", control_natives.boot);
+    image_state::keep("boot control natives by native", control_natives.by_native);
 }
 
 void remember_boot_values() {
@@ -1541,7 +1596,6 @@ void remember_boot_values() {
         if (op::source_type(value) == TYPE_NATIVE) inline_ops.by_native[code] = op;
     }
     inline_ops_known = true;
-    gc::add_root("evaluator's boot operators", mark_inline_ops);
     std::fill(std::begin(control_natives.by_native), std::end(control_natives.by_native), CONTROL_NONE);
     std::fill(std::begin(control_natives.modes), std::end(control_natives.modes), MODES_UNREAD);
     for (KnownPlan& plan : control_natives.plans) plan.known = false;
@@ -1550,7 +1604,6 @@ void remember_boot_values() {
         control_natives.boot[i] = *value;
         if (cell_type(value) == TYPE_NATIVE) control_natives.by_native[native::position(value)] = i;
     }
-    gc::add_root("evaluator's boot control natives", mark_control_natives);
 }
 
 uint32_t inline_tag_for(const Cell* source) { return uint8_t(boot_inline_op(source) + 1); }

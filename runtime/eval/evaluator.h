@@ -16,6 +16,7 @@
 
 #include "runtime/core/cell.h"
 #include "runtime/core/unwind.h"
+#include "runtime/eval/trace.h"
 #include "runtime/memory/series.h"
 
 namespace vek::natives {
@@ -187,8 +188,15 @@ struct ExprFlags {
     bool passive : 1 = false;  // a callable value met literally is pushed, not called
 };
 
-// One expression at the cursor, which then stands past it (synced).
-Pending eval_expression(Cursor& at, ExprFlags flags = {});
+// One expression at the cursor, which then stands past it (synced): with
+// every event while tracing, else by the untraced step, which a caller that
+// has just found tracing off calls itself. Inline, so that the flag is
+// tested where the expression is taken.
+Pending eval_traced_expression(Cursor& at, ExprFlags flags);
+Pending eval_untraced_expression(Cursor& at, ExprFlags flags);
+inline Pending eval_expression(Cursor& at, ExprFlags flags = {}) {
+    return trace::tracing ? eval_traced_expression(at, flags) : eval_untraced_expression(at, flags);
+}
 
 // Where eval_next leaves its result: always pushed, where the stack's top
 // stood.

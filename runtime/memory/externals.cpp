@@ -4,6 +4,7 @@
 
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/gc/collector.h"
+#include "runtime/memory/image_state.h"
 #include "runtime/memory/malloc_list.h"
 #include "runtime/memory/manager.h"
 #include "runtime/memory/series.h"
@@ -189,7 +190,13 @@ void init() {
     b->tail = b->offset + capacity * uint32_t(sizeof(Cell));
     format_free(0, capacity);
     free_head = 0;
+}
+
+void init_hooks() {
     gc::add_root("reference pool", mark_pool);
+    image_state::keep("reference pool", pool);
+    image_state::keep("reference pool capacity", capacity);
+    image_state::keep("reference pool free head", free_head);
 }
 
 uint32_t add(const Cell* value) {

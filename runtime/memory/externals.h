@@ -53,7 +53,10 @@ namespace vek::ref_pool {
 
 constexpr uint32_t INITIAL_CELLS = 100;
 
+// Makes the pool's block; init_hooks registers its collector root, at every
+// start.
 void init();
+void init_hooks();
 // Parks a copy of the value; the pool doubles when full.
 uint32_t add(const Cell* value);
 // The parked cell; valid until the next call that may allocate.

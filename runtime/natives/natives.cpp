@@ -5,6 +5,7 @@
 #include "runtime/datatypes/block/array.h"
 #include "runtime/io/call.h"
 #include "runtime/lexer/transcode.h"
+#include "runtime/memory/image_state.h"
 #include "runtime/natives/checksums.h"
 #include "runtime/natives/compare.h"
 #include "runtime/natives/compression.h"
@@ -46,8 +47,10 @@ constexpr NativeFn ENTRIES[NATIVE_COUNT] = {
 void init() {
     table = {};
     for (uint32_t i = 0; i < NATIVE_COUNT; i++) table[i] = ENTRIES[i];
-    print_buffer_cell = block::make_at(root::append(), PRINT_BUFFER_CELLS);
+    image_state::keep_pointer("print buffer", print_buffer_cell);
 }
+
+void init_print_buffer() { print_buffer_cell = block::make_at(root::append(), PRINT_BUFFER_CELLS); }
 
 Cell* print_buffer() { return print_buffer_cell; }
 

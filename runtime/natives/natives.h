@@ -28,8 +28,10 @@ using NativeFn = Pending (*)(bool check, const int32_t* refinements);
 
 extern std::array<NativeFn, TABLE_SIZE> table;
 
-// Fills the table in its fixed order and makes the print reduce buffer.
+// Fills the table in its fixed order (at every start).
 void init();
+// Makes the print reduce buffer, in the root block.
+void init_print_buffer();
 
 // The block! cell, in the root block, that print and prin reduce into; they
 // empty it back to its length before use once done.

@@ -28,9 +28,11 @@ struct Request {
     const Cell* callback;  // a function! called at each event, or nullptr
 };
 
-// Makes the two stacks and registers them as a collector root; once, at
-// runtime start-up, after the datatypes and the fixed words exist.
+// Makes the two stacks and interns the keywords; once, at runtime start-up,
+// after the datatypes and the fixed words exist.
 void init();
+// Registers the stacks as a collector root (at every start).
+void init_hooks();
 
 // Runs the rules over the input and writes a logic! (the rules matched up to
 // the end of the input or the limit) or the collected block! into result, a

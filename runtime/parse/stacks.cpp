@@ -5,6 +5,7 @@
 #include "runtime/datatypes/compound/pair.h"
 #include "runtime/datatypes/compound/triple.h"
 #include "runtime/gc/collector.h"
+#include "runtime/memory/image_state.h"
 
 namespace vek::parse {
 
@@ -98,7 +99,14 @@ void init_stacks() {
     block::make_at_star(&stacks.input_value, 8, false);
     detail::rule_node = series_node(&stacks.rule_value);
     stacks.inputs = series_node(&stacks.input_value);
+}
+
+void init_hooks() {
     gc::add_root("parse stacks", mark_stacks);
+    image_state::keep("parse rule stack", detail::rule_node);
+    image_state::keep("parse input stack", stacks.inputs);
+    image_state::keep("parse rule value", stacks.rule_value);
+    image_state::keep("parse input value", stacks.input_value);
 }
 
 }  // namespace vek::parse

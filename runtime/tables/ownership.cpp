@@ -4,6 +4,7 @@
 #include "runtime/datatypes/object/object.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/gc/collector.h"
+#include "runtime/memory/image_state.h"
 #include "runtime/tables/cycles.h"
 #include "runtime/tables/hash_table.h"
 
@@ -112,6 +113,10 @@ void unbind_object(const Cell* object) {
 void init() {
     Cell none = blank_cell(TYPE_NONE);
     table = hash_table::make(TABLE_SIZE, &none, hash_table::KIND_OWNERS, RECORD_CELLS);
+}
+
+void init_hooks() {
+    image_state::keep("owner table", table);
     // The table keeps its records without keeping what they name: they die
     // with their series or their owner, and what the survivors hold is kept.
     gc::add_root("owner table", [] { gc::mark_node(table); });

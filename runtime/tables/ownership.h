@@ -23,6 +23,8 @@ extern Node table;
 
 // Makes the table.
 void init();
+// Registers the table's collector root and its sweep (at every start).
+void init_hooks();
 
 // Records the owner and field deeply (through blocks and objects), then marks
 // the owner's context as an owner. A series that already has a record keeps

@@ -20,9 +20,15 @@ using namespace codecs::image;
 constexpr uint64_t MAX_FUZZ_PIXELS = 1 << 20;
 
 // One input in this many runs at the users' budget too, and so does every
-// input of a few dozen bytes, the size of the bombs the corpus keeps.
+// input of a few dozen bytes, the size of the bombs the corpus keeps. Under
+// the sanitizers, whose allocator touches every page of a large block, such
+// a run costs what the whole budget's pixels cost, and only the share runs.
 constexpr uint64_t REAL_LIMIT_SHARE = 8;
+#ifndef VEK_SANITIZE
 constexpr size_t BOMB_SIZE = 128;
+#else
+constexpr size_t BOMB_SIZE = 0;
+#endif
 // The resident bytes such an input may add: room for what the allocator and
 // the libraries keep, and for a thousand pixels per input byte (no format
 // packs more into its bytes; GIF and PNG come near it).

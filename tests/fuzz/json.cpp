@@ -2,8 +2,11 @@
 // to the JSON codec's decode as a binary! (which must hold UTF-8) and to
 // unescape alone. Whatever decodes must come back from its own JSON text,
 // compact and indented, plain and ASCII-only, strictly equal, unless it
-// holds a number too large for a float (written as null). Errors raised on
-// the way are the expected answers to bad input.
+// holds a number too large for a float (written as null); indented text
+// is read back only while it is short. Inputs are cut to 1 KB. Errors
+// raised on the way are the expected answers to bad input.
+#include <algorithm>
+
 #include "runtime/datatypes/string/binary.h"
 #include "runtime/datatypes/string/buffer.h"
 #include "tests/fuzz/library_checks.h"
@@ -25,22 +28,32 @@ constexpr const char* CHECKS = R"(
             'else [true]
         ]
     ]
-    fuzz-round-trip?: func [value] [
+    fuzz-round-trip?: func [value /local text] [
         to logic! any [
             error? :value
             not fuzz-finite? :value
             all [
                 :value == load-json to-json :value
-                :value == load-json to-json/pretty/ascii :value "  "
+                any [
+                    ; Indented text grows with the square of the nesting:
+                    ; past this size it only repeats the work.
+                    (length? text: to-json/pretty/ascii :value "  ") > 16384
+                    :value == load-json text
+                ]
             ]
         ]
     ]
 )";
 
+// JSON's constructs fit in far fewer bytes; the bytes still reach the
+// deepest nesting that decodes.
+constexpr size_t MAX_INPUT = 1024;
+
 }  // namespace
 
 void run_one(const uint8_t* data, size_t size) {
     boot_with(CHECKS);
+    size = std::min(size, MAX_INPUT);
     auto length = uint32_t(size);
     Cell text{}, bytes{};
     binary::load_at(&bytes, data, length);

@@ -395,7 +395,8 @@ uint8_t byte_at(Node bits, uint32_t i) { return i < byte_count(bits) ? bytes_of(
 Cell* complement(Cell* value) {
     Node bits = memory::copy_series(node_buffer(bits_node(value)));
     uint8_t* bytes = bytes_of(bits);
-    for (uint32_t i = 0; i < byte_count(bits); i++) bytes[i] = uint8_t(~bytes[i]);
+    uint32_t count = byte_count(bits);
+    for (uint32_t i = 0; i < count; i++) bytes[i] = uint8_t(~bytes[i]);
     set_complemented(bits, !is_complemented(bits));
     return store(value, bits);
 }

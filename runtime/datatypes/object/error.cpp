@@ -22,6 +22,7 @@
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/evaluator.h"
 #include "runtime/gc/collector.h"
+#include "runtime/memory/image_state.h"
 #include "runtime/memory/manager.h"
 #include "runtime/memory/series.h"
 #include "runtime/output/print_hooks.h"
@@ -387,6 +388,7 @@ void init() {
     using namespace registry;
     kept_traces.clear();
     gc::add_sweep("traces of raised errors", drop_dead_traces);
+    image_state::keep_pointer("error prototype", prototype_cell);
     // Path access, reflect, copy, find and select are the object's own.
     register_type(TYPE_ERROR, Row()
         .set<SLOT_MAKE>(make)

@@ -10,6 +10,7 @@
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
+#include "runtime/memory/image_state.h"
 #include "runtime/tables/cycles.h"
 
 namespace vek::object {
@@ -85,6 +86,8 @@ void for_each_field(const Cell* object, sockets::FieldVisitor visit, void* conte
 }  // namespace
 
 void init() {
+    // Objects made after start-up take class ids that no object of the image has.
+    image_state::keep("last class id", last_class_id);
     using namespace registry;
     register_type(TYPE_OBJECT, Row()
         .set<SLOT_MAKE>(make)

@@ -15,6 +15,7 @@
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/gc/collector.h"
+#include "runtime/memory/image_state.h"
 #include "runtime/memory/manager.h"
 #include "runtime/tables/hash_table.h"
 #include "runtime/tables/ownership.h"
@@ -108,10 +109,15 @@ Cell* stored(Cell* slot, const Cell& value) {
 void init_global() {
     global = create(GLOBAL_SIZE, false, false, nullptr, KIND_GLOBAL);
     global_values = values_node(cell_of(global));
-    gc::add_root("global context", [] { gc::mark_node(global); });
 }
 
-void init() { registry::register_type(TYPE_CONTEXT, registry::Row()); }
+void init() {
+    registry::register_type(TYPE_CONTEXT, registry::Row());
+    gc::add_root("global context", [] { gc::mark_node(global); });
+    image_state::keep("global context", global);
+    image_state::keep("global values", global_values);
+    image_state::keep("self symbol of contexts", self_id);
+}
 
 // ---------------------------------------------------------------- access
 

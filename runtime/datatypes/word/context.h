@@ -40,8 +40,9 @@ extern Node global;
 // word's value without reading the context cell.
 extern Node global_values;
 
-// Runtime initialisation: the global context, and the registration of
-// context! (no actions).
+// Runtime initialisation: the global context (a heap object); the
+// registration of context! (no actions) and of the global context's
+// collector root (at every start).
 void init_global();
 void init();
 

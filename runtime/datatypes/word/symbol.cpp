@@ -9,6 +9,7 @@
 #include "runtime/core/root.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/gc/collector.h"
+#include "runtime/memory/image_state.h"
 #include "runtime/memory/manager.h"
 #include "runtime/memory/series.h"
 #include "runtime/tables/hash_table.h"
@@ -39,10 +40,15 @@ void init_block() {
 
 void init_table() {
     table = hash_table::make(TABLE_SIZE, block, hash_table::KIND_WORDS, 0);
-    gc::add_root("symbol table", [] { gc::mark_node(table); });
 }
 
-void init() { registry::register_type(TYPE_SYMBOL, registry::Row()); }
+void init() {
+    registry::register_type(TYPE_SYMBOL, registry::Row());
+    gc::add_root("symbol table", [] { gc::mark_node(table); });
+    image_state::keep("symbol table", table);
+    image_state::keep_pointer("symbol block", block);
+    image_state::keep("any-type symbol", any_type_symbol);
+}
 
 uint32_t make(const char* text) { return intern(text, uint32_t(std::strlen(text)), false); }
 

@@ -31,8 +31,9 @@ constexpr int32_t CANONICAL = -1;  // the alias of a symbol that is no case vari
 extern Cell* block;
 extern Node table;
 
-// Runtime initialisation: the block right after the root block, the hash
-// table once the case tables exist, and the registration of symbol!.
+// Runtime initialisation: the block right after the root block and the hash
+// table (heap objects); the registration of symbol! and of the table's
+// collector root (at every start).
 void init_block();
 void init_table();
 void init();

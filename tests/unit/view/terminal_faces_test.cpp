@@ -15,6 +15,7 @@
 #include "tests/unit/support/shown_faces.h"
 #include "tests/unit/support/stack_fixture.h"
 #include "tests/unit/support/support.h"
+#include "tests/unit/support/terminal_fixture.h"
 #include "tests/unit/support/vterm_screen.h"
 #include "view/backends/terminal/faces.h"
 #include "view/backends/terminal/widgets.h"
@@ -25,28 +26,8 @@ namespace {
 using namespace view::backends::terminal;
 using view::Facet;
 
-class TerminalFaces : public test::NativeFrameTest {
+class TerminalFaces : public test::TerminalTest {
 protected:
-    void SetUp() override {
-        NativeFrameTest::SetUp();
-        init_widgets();
-        reset_backend();
-        backend().screen.set_terminal_size(20, 6);
-        run(test::FACE_PROTOTYPE);
-    }
-    void TearDown() override {
-        reset_backend();
-        NativeFrameTest::TearDown();
-    }
-
-    void run(const char* source) {
-        Cell code = test::load_code(source);
-        Pending pending = eval::eval_block(&code);
-        ASSERT_EQ(pending, Pending::none) << source;
-    }
-
-    static Cell global(const char* name) { return *context::get_global_cell(symbol::make_case_folded(name)); }
-
     WidgetId show(const char* name, WidgetId parent = 0) { return test::show_face(global(name), parent); }
 
     // The window's tree shown: each face of a pane under its parent.

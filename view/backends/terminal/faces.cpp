@@ -8,8 +8,10 @@
 #include "runtime/datatypes/object/object.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
+#include "runtime/memory/image_state.h"
 #include "view/backends/terminal/screen.h"
 #include "view/backends/terminal/text.h"
+#include "view/word_symbols.h"
 
 namespace vek::view::backends::terminal {
 
@@ -20,10 +22,7 @@ constexpr const char* WORD_NAMES[] = {
 #include "view/backends/terminal/words.def"
 #undef VEK_TUI_WORD
 };
-static_assert(std::size(WORD_NAMES) == size_t(Word::COUNT));
-
-// Set once by init_words.
-uint32_t word_symbols[size_t(Word::COUNT)];
+WordSymbols<Word, size_t(Word::COUNT)> words(WORD_NAMES);
 
 struct FlagWord {
     Word word;
@@ -46,15 +45,13 @@ uint32_t flag_bit(const Cell* value) {
 
 }  // namespace
 
-void init_words() {
-    for (size_t i = 0; i < size_t(Word::COUNT); ++i) word_symbols[i] = symbol::make_case_folded(WORD_NAMES[i]);
-}
+void init_word_hooks() { words.keep_in_image("terminal backend words"); }
 
-uint32_t symbol_of(Word word) { return word_symbols[size_t(word)]; }
+void init_words() { words.intern(); }
 
-bool is_word(const Cell* value, Word word) {
-    return is_any_word(cell_type(value)) && symbol::resolve(word::symbol(value)) == symbol_of(word);
-}
+uint32_t symbol_of(Word word) { return words.symbol(word); }
+
+bool is_word(const Cell* value, Word word) { return words.is(value, word); }
 
 bool is_face(const Cell* value) {
     return cell_type(value) == TYPE_OBJECT && object::field_count(value) >= FACET_COUNT;

@@ -21,6 +21,8 @@ enum class Word : uint32_t {
 
 // Interns the words; before any other call.
 void init_words();
+// Declares the words' symbol ids (at every start).
+void init_word_hooks();
 // The word's canonical symbol.
 uint32_t symbol_of(Word word);
 // Whether the value is a word of any kind naming the word, in any spelling.

@@ -7,6 +7,7 @@
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/core/stack.h"
+#include "view/backends/terminal/draw.h"
 #include "view/backends/terminal/faces.h"
 
 namespace vek::view::backends::terminal {
@@ -60,7 +61,31 @@ void copy_image(Screen& screen, const Widget& widget, int32_t x, int32_t y, Cell
     }
 }
 
-// The text placed in the widget's box by the alignment.
+// The widget and its pane's widgets at their absolute position: the window
+// clips nothing, any other parent its children to its own clip box.
+void render_widget(Widget& widget, float x, float y, CellBox parent_clip) {
+    if (widget.flags & WIDGET_HIDDEN) return;
+    Screen& screen = backend().screen;
+    x += widget.window ? 0 : widget.x1;
+    y += widget.window ? 0 : widget.y1;
+    auto left = int32_t(std::trunc(x)), top = int32_t(std::trunc(y));
+    CellBox box{left, top, left + cells(widget.x2 - widget.x1), top + cells(widget.y2 - widget.y1)};
+    CellBox clip = widget.window ? parent_clip : intersect(box, parent_clip);
+    clip = intersect(clip, {0, 0, screen.width(), screen.height()});
+    // A draw block may run user code (a label's on-change*), which may make
+    // widgets and move them: the widget is found again by its id.
+    WidgetId id = id_of(widget);
+    widget.render(widget, left, top, clip);
+    Widget* rendered = find_widget(id);
+    if (!rendered) return;
+    Cell pane = *facet(&rendered->face, Facet::PANE);
+    if (!is_any_block(cell_type(&pane))) return;
+    for (uint32_t i = series_index(&pane); i < series_buffer(&pane)->length(); ++i)
+        if (Widget* child = pane_child(&pane, i, id)) render_widget(*child, x, y, clip);
+}
+
+}  // namespace
+
 void write_aligned(Screen& screen, const Widget& widget, TextView text, int32_t x, int32_t y, CellBox clip,
                    uint32_t flags, uint32_t alignment, uint32_t foreground) {
     int32_t width = cells(widget.x2 - widget.x1), height = cells(widget.y2 - widget.y1);
@@ -73,27 +98,6 @@ void write_aligned(Screen& screen, const Widget& widget, TextView text, int32_t 
     }
     write_text(screen, text, x, y, clip, flags | (alignment & ALIGN_WRAP), foreground);
 }
-
-// The widget and its pane's widgets at their absolute position: the window
-// clips nothing, any other parent its children to its own clip box.
-void render_widget(Widget& widget, float x, float y, CellBox parent_clip) {
-    if (widget.flags & WIDGET_HIDDEN) return;
-    Screen& screen = backend().screen;
-    x += widget.window ? 0 : widget.x1;
-    y += widget.window ? 0 : widget.y1;
-    auto left = int32_t(std::trunc(x)), top = int32_t(std::trunc(y));
-    CellBox box{left, top, left + cells(widget.x2 - widget.x1), top + cells(widget.y2 - widget.y1)};
-    CellBox clip = widget.window ? parent_clip : intersect(box, parent_clip);
-    clip = intersect(clip, {0, 0, screen.width(), screen.height()});
-    widget.render(widget, left, top, clip);
-    Cell pane = *facet(&widget.face, Facet::PANE);
-    if (!is_any_block(cell_type(&pane))) return;
-    WidgetId id = id_of(widget);
-    for (uint32_t i = series_index(&pane); i < series_buffer(&pane)->length(); ++i)
-        if (Widget* child = pane_child(&pane, i, id)) render_widget(*child, x, y, clip);
-}
-
-}  // namespace
 
 void render_nothing(Widget&, int32_t, int32_t, CellBox) {}
 
@@ -112,13 +116,16 @@ void render_face(Widget& widget, int32_t x, int32_t y, CellBox clip, uint32_t fl
     copy_image(screen, widget, x, y, clip, flags);
     if (is_any_string(cell_type(&widget.ui_text)))
         write_text(screen, text_of(&widget.ui_text), x, y, clip, flags, foreground);
-    if (flags & RENDER_NO_TEXT) return;
-    const Cell* text = facet(face, Facet::TEXT);
-    if (non_empty_string(text)) {
-        write_aligned(screen, widget, text_of(text), x, y, clip, flags, alignment, foreground);
-    } else if (const Cell* hint = hint_of(face)) {
-        write_aligned(screen, widget, text_of(hint), x, y, clip, flags | RENDER_FAINT, alignment, foreground);
+    if (!(flags & RENDER_NO_TEXT)) {
+        const Cell* text = facet(face, Facet::TEXT);
+        if (non_empty_string(text)) {
+            write_aligned(screen, widget, text_of(text), x, y, clip, flags, alignment, foreground);
+        } else if (const Cell* hint = hint_of(face)) {
+            write_aligned(screen, widget, text_of(hint), x, y, clip, flags | RENDER_FAINT, alignment, foreground);
+        }
     }
+    Cell shown = widget.face;
+    draw_face(&shown, x, y, clip);
 }
 
 void render_tree() {

@@ -18,6 +18,11 @@ void render_nothing(Widget& widget, int32_t x, int32_t y, CellBox clip);
 // The default rendering with the flags (RenderFlag).
 void render_face(Widget& widget, int32_t x, int32_t y, CellBox clip, uint32_t flags);
 
+// The text placed in the widget's box by the alignment (Alignment), written
+// as write_text writes it.
+void write_aligned(Screen& screen, const Widget& widget, TextView text, int32_t x, int32_t y, CellBox clip,
+                   uint32_t flags, uint32_t alignment, uint32_t foreground);
+
 // The image as the widget's cells: scaled to its width and twice its height
 // in pixels, each cell the lower half block with the upper pixel as
 // background and the lower one as foreground, or a space where the upper

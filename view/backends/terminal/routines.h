@@ -8,6 +8,8 @@
 //   update-para face flags      marks the face's para as changed
 //   make-view face parent       the face's widget, as a window handle!
 //   destroy-view face empty?    frees the face's widget and its subtree
+//   draw-image image cmds       runs the draw block on the image: checked,
+//                               its labels set, no pixel changed (draw.h)
 #pragma once
 
 #include "runtime/datatypes/callable/routine.h"
@@ -20,5 +22,6 @@ routine::Arg text_box_metrics(const routine::Arg* args);
 routine::Arg update_para(const routine::Arg* args);
 routine::Arg make_view(const routine::Arg* args);
 routine::Arg destroy_view(const routine::Arg* args);
+routine::Arg draw_image(const routine::Arg* args);
 
 }  // namespace vek::view::backends::terminal

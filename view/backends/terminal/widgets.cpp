@@ -14,6 +14,7 @@
 #include "runtime/gc/collector.h"
 #include "view/backends/terminal/faces.h"
 #include "view/backends/terminal/render.h"
+#include "view/draw.h"
 
 namespace vek::view::backends::terminal {
 
@@ -190,13 +191,7 @@ void reset_backend() {
     state.colour_mode = mode;
 }
 
-void init_widgets() {
-    static bool registered = false;
-    if (registered) return;
-    registered = true;
-    init_words();
-    gc::add_root("terminal widgets", mark_widgets);
-}
+void init_widgets() { gc::add_root("terminal widgets", mark_widgets); }
 
 WidgetId id_of(const Widget& widget) {
     return make_id(uint32_t(&widget - state.widgets.data()), widget.generation);

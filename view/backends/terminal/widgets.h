@@ -77,7 +77,8 @@ Backend& backend();
 // Frees every widget and starts afresh (tests).
 void reset_backend();
 
-// Registers the mark callback and interns the backend's words.
+// Registers the mark callback of the widgets (at every start; the backend's
+// words are interned by init_words).
 void init_widgets();
 
 // The live widget of an id, nullptr when it names none.
