@@ -72,7 +72,6 @@ bool keep_runs_no_code(const Engine& e) {
 // simple_rule matches, or keep of one: then a step over the block needs no
 // frame, calls no code and has no alternatives to go back to.
 bool frameless_rules(Engine& e) {
-    if (e.frameless) return false;
     while (e.rpos < rule_buffer(e)->length()) {
         SeriesBuffer* rules = rule_buffer(e);
         RuleWord named = rule_word(rules, e.rpos);
@@ -123,17 +122,61 @@ int64_t frameless_step(Engine& e, uint32_t head) {
     return e.in.pos;
 }
 
+// Whether the cell at index keeps every step over a block holding it from
+// running without frames, whatever role the cells before it give it: a
+// keyword that frameless_rules takes nowhere (end it takes after to and
+// thru), or a value that is no word, no block and no terminal (block input
+// takes the most terminals): a paren, an integer count, a set-word...
+bool blocks_frameless(SeriesBuffer* rules, uint32_t index) {
+    const Cell* cell = rules->cells() + index;
+    if (cell_type(cell) != TYPE_WORD) return cell_type(cell) != TYPE_BLOCK && !is_terminal(cell, InputKind::block);
+    switch (rule_word(rules, index).keyword) {
+    case Keyword::none_: case Keyword::skip: case Keyword::keep: case Keyword::to: case Keyword::thru:
+    case Keyword::any: case Keyword::some: case Keyword::opt: case Keyword::while_: case Keyword::end:
+        return false;
+    default: return true;
+    }
+}
+
+// Whether the blocker the cache entry of the block's head names still
+// blocks_frameless. Iterations inside a framed loop ask this at every step
+// of the loop: a block of rules with an action, say, is turned down here
+// without its rules being tried.
+bool known_blocker(const Cell* block) {
+    SeriesBuffer* rules = series_buffer(block);
+    uint32_t head = series_index(block);
+    CachedWord* entry = cached_entry(rules, head);
+    if (!entry || entry->blocker == 0) return false;
+    uint32_t index = head + entry->blocker - 1u;
+    return index < rules->length() && blocks_frameless(rules, index);
+}
+
+// Stores in the cache entry of the block's head the first of its cells that
+// blocks_frameless, when there is one its entry can name.
+void note_blocker(const Cell* block) {
+    SeriesBuffer* rules = series_buffer(block);
+    uint32_t head = series_index(block);
+    for (uint32_t index = head; index < rules->length() && index - head < UINT16_MAX; index++) {
+        if (!blocks_frameless(rules, index)) continue;
+        if (CachedWord* entry = cached_entry(rules, head)) entry->blocker = uint16_t(index - head + 1);
+        return;
+    }
+}
+
 // any, some, opt, while and counts over a block of frameless rules: the
 // steps counted as the iteration's frames would count them, up to the first
 // that fails or consumes nothing. Answers false, changing nothing, when the
 // block needs frames.
 bool count_block_directly(Engine& e, const Cell* block, int32_t maximum, uint32_t* pos, int64_t* count) {
+    if (e.frameless) return false;
+    cache_rule_keywords(block);
+    if (known_blocker(block)) return false;
     Cell outer = e.rule;
     uint32_t outer_rpos = e.rpos, start = e.in.pos;
-    cache_rule_keywords(block);
     e.rule = *block;
     e.rpos = series_index(block);
     bool frameless = frameless_rules(e);
+    if (!frameless) note_blocker(block);
     if (frameless) {
         e.frameless = true;
         e.in.pos = *pos;
