@@ -174,9 +174,23 @@ SeriesFrame* roomy_frame(uint32_t carve) {
     return nullptr;
 }
 
-// A roomy frame, else a new one, else any frame with room for the buffer.
+// A spare frame emptied by the collector, back in the list and empty, when
+// one is kept and has room for the buffer.
+SeriesFrame* reuse_spare_frame(uint32_t carve) {
+    SeriesFrame* frame = mem.series_spare;
+    if (!frame || frame->end - region::off(frame->area()) < carve) return nullptr;
+    mem.series_spare = region::at<SeriesFrame>(frame->next);
+    mem.spare_bytes -= frame->total;
+    frame->free = region::off(frame->area());
+    insert_by_address(frame);
+    return frame;
+}
+
+// A roomy frame, else a spare or a new one, else any frame with room for the
+// buffer.
 SeriesFrame* any_frame_for(uint32_t nominal, uint32_t carve) {
     if (SeriesFrame* f = roomy_frame(carve)) return f;
+    if (SeriesFrame* f = reuse_spare_frame(carve)) return f;
     if (nominal >= mem.next_series_size) mem.next_series_size = mem.series_limit;
     if (SeriesFrame* f = new_series_frame()) return f;
     return find_series_frame(carve);
@@ -579,8 +593,24 @@ void release_series_frame(SeriesFrame* frame) {
     if (next) next->previous = frame->previous;
     else mem.series_last = previous;
     if (mem.series_current == frame) mem.series_current = mem.series_first;
-    free_virtual(frame);
+    frame->next = region::off(mem.series_spare);
+    frame->previous = Off::none;
+    mem.series_spare = frame;
+    mem.spare_bytes += frame->total;
 }
+
+namespace {
+
+void release_spare_frames_beyond(uint64_t bytes) {
+    while (mem.spare_bytes > bytes) {
+        SeriesFrame* frame = mem.series_spare;
+        mem.series_spare = region::at<SeriesFrame>(frame->next);
+        mem.spare_bytes -= frame->total;
+        free_virtual(frame);
+    }
+}
+
+}  // namespace
 
 void for_each_heap_series(void (*visit)(SeriesBuffer* buffer)) {
     for (Off b : heap_series) visit(region::at<SeriesBuffer>(b));
@@ -621,6 +651,7 @@ void poison_free_space() {
 void restart_pacing() {
     mem.allocated_since_collection = 0;
     mem.collection_budget = std::max(MIN_BUDGET, bytes_in_use() + mem.external_bytes);
+    release_spare_frames_beyond(mem.collection_budget);
 }
 
 void pace_external(uint64_t bytes) {

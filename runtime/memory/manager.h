@@ -53,6 +53,10 @@ struct MemoryRecord {
     SeriesFrame* series_first = nullptr;
     SeriesFrame* series_current = nullptr;
     SeriesFrame* series_last = nullptr;
+    // Emptied series frames kept with their pages for the next buffers, so
+    // that they are not handed back to the system and faulted in again.
+    SeriesFrame* series_spare = nullptr;
+    uint64_t spare_bytes = 0;
     uint32_t first_series_size = 1048576;
     uint32_t next_series_size = 1048576;
     uint32_t series_limit = 2097152;  // also where buffers go to big frames
@@ -116,7 +120,9 @@ SeriesFrame* new_series_frame();
 SeriesBuffer* alloc_big(uint32_t size);
 void free_big(SeriesBuffer* buffer);
 // The collector's passes over the frames: keep decides for each big buffer
-// whether its frame stays; an empty series frame is unlinked and released.
+// whether its frame stays; an empty series frame is unlinked and kept as a
+// spare, which the next buffers take before new pages. Spares beyond the
+// next collection's budget go back to the system when pacing restarts.
 void sweep_big_frames(bool (*keep)(SeriesBuffer* buffer));
 void release_series_frame(SeriesFrame* frame);
 // Every buffer of alloc_series_heap, for the collector's address tables.

@@ -45,7 +45,6 @@ bool event(Engine& e, Word name, uint32_t position) {
     values[4] = *rule_stack();
     Cell function = e.callback;
     const Cell* tag = fixed_words::word(Word::parse_callback_tag);
-    e.effects++;
     Cell* saved_top = stack::top;
     eval::push_callback_call(&function, tag, values, 5);
     Pending pending = eval::call_function(&function, tag, eval::CALL_PARSE);

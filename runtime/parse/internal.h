@@ -84,30 +84,37 @@ inline void cache_rule_keywords(const Cell* block) {
 }
 
 // Entries of the cache: the symbol a word! cell had when decoded (0 for
-// any other cell) and what it names.
+// any other cell) and what it names. blocker serves a block whose head is
+// the entry's cell: 1 + the offset from the head of a cell that keeps any
+// step over the block from running without frames, or 0 when none is known
+// (rules.cpp checks that cell again before trusting it). Decoding a word
+// anew clears it.
 struct CachedWord {
     uint32_t symbol;
     RuleWord word;
-    uint16_t unused;
+    uint16_t blocker;
 };
 static_assert(sizeof(CachedWord) == 8);
 
 // Decodes the cell into its entry; the cell is a word!.
 RuleWord decode_rule_word(const Cell* word, CachedWord* entry);
 
+// The cache entry of the cell at index of a rule buffer, or null when the
+// buffer has no cache reaching that far.
+inline CachedWord* cached_entry(SeriesBuffer* rules, uint32_t index) {
+    if (rules->rule_keywords == Node::none) return nullptr;
+    SeriesBuffer* cache = node_buffer(rules->rule_keywords);
+    if (index >= cache->used_bytes() / sizeof(CachedWord)) return nullptr;
+    return reinterpret_cast<CachedWord*>(cache->first()) + index;
+}
+
 // What the cell at index (below the length) of a rule buffer names, from
 // the buffer's cache where the cell is still what the cache decoded.
 inline RuleWord rule_word(SeriesBuffer* rules, uint32_t index) {
     const Cell* cell = rules->cells() + index;
     if (cell_type(cell) != TYPE_WORD) return {};
-    CachedWord* entry = nullptr;
-    if (rules->rule_keywords != Node::none) {
-        SeriesBuffer* cache = node_buffer(rules->rule_keywords);
-        if (index < cache->used_bytes() / sizeof(CachedWord)) {
-            entry = reinterpret_cast<CachedWord*>(cache->first()) + index;
-            if (entry->symbol == word::symbol(cell)) return entry->word;
-        }
-    }
+    CachedWord* entry = cached_entry(rules, index);
+    if (entry && entry->symbol == word::symbol(cell)) return entry->word;
     return decode_rule_word(cell, entry);
 }
 

@@ -43,14 +43,20 @@ struct Engine {
     Cell collected;        // a collect's block made the result; unset! until then
     Pending pending;       // the code a paren left, for Step::abort
     // Counts what may change the outcome of a rule matched again at the same
-    // place (parens, callbacks, edits of the input): a while step that
-    // consumed nothing while it stayed the same would repeat forever.
+    // place (parens, edits of the input): a while step that consumed nothing
+    // while it stayed the same would repeat forever. The /trace callback
+    // watches and counts for nothing, or every step would have an effect and
+    // an idle while under a callback would never end.
     int32_t effects;
     // How far the engine's own edits (insert, remove, change) and the
     // clamping after code that shortened the input moved the position
     // without it consuming anything, modulo 2^32: an iteration step
     // progresses when its position moved by more than that.
     uint32_t shift;
+    // A block's rules are being run without frames: a block inside it takes
+    // the state machine, whose recursion check a rule that names its own
+    // block needs.
+    bool frameless;
 };
 
 inline uint32_t clamp_index(int64_t index, uint32_t length) {

@@ -50,6 +50,155 @@ void skip_rule(Engine& e) {
     }
 }
 
+bool simple_rule(Engine& e, RuleWord named, int64_t* next);
+bool iteration_counts(Keyword keyword, int32_t* minimum, int32_t* maximum);
+
+// Whether a keyword at index has the rule it needs after it, so that
+// matching it cannot raise parse-end.
+bool has_operand(SeriesBuffer* rules, uint32_t index) {
+    return index + 1 < rules->length() && rule_word(rules, index + 1).keyword != Keyword::bar;
+}
+
+// The collect target keep would fill, when keep can fill it without running
+// code (an owner's handler): none at all is left to the general path too,
+// whose keep raises the error.
+bool keep_runs_no_code(const Engine& e) {
+    if (e.collect_frame < 0) return false;
+    Target target = collect_target(e);
+    return !(series_buffer(&target.series)->flags & BUF_OWNED);
+}
+
+// Whether every rule of the block under way (e.rule from e.rpos) is one
+// simple_rule matches, or keep of one: then a step over the block needs no
+// frame, calls no code and has no alternatives to go back to.
+bool frameless_rules(Engine& e) {
+    while (e.rpos < rule_buffer(e)->length()) {
+        SeriesBuffer* rules = rule_buffer(e);
+        RuleWord named = rule_word(rules, e.rpos);
+        if (named.keyword == Keyword::keep) {
+            if (!has_operand(rules, e.rpos) || !keep_runs_no_code(e)) return false;
+            e.rpos++;
+            named = rule_word(rules, e.rpos);
+            if (named.names(Modifier::pick)) {
+                if (!has_operand(rules, e.rpos)) return false;
+                named = rule_word(rules, ++e.rpos);
+            }
+        }
+        bool takes_operand = named.keyword == Keyword::to || named.keyword == Keyword::thru;
+        int32_t minimum, maximum;
+        if (takes_operand || iteration_counts(named.keyword, &minimum, &maximum)) {
+            if (!has_operand(rules, e.rpos)) return false;
+        } else if (named.keyword != Keyword::none_ && named.keyword != Keyword::skip) {
+            return false;
+        }
+        int64_t next;
+        e.frameless = true;
+        bool simple = simple_rule(e, named, &next);
+        e.frameless = false;
+        if (!simple) return false;
+    }
+    return true;
+}
+
+// One step over the block's rules from the input position, as the block
+// frame would take it: where it ends, or NO_MATCH. frameless_rules has
+// checked every rule.
+int64_t frameless_step(Engine& e, uint32_t head) {
+    e.rpos = head;
+    while (e.rpos < rule_buffer(e)->length()) {
+        bool keep = rule_word(rule_buffer(e), e.rpos).keyword == Keyword::keep;
+        bool pick = false;
+        if (keep) {
+            e.rpos++;
+            pick = peek_word(e).names(Modifier::pick);
+            if (pick) e.rpos++;
+        }
+        int64_t next = NO_MATCH;
+        simple_rule(e, peek_word(e), &next);
+        if (next == NO_MATCH) return NO_MATCH;
+        if (keep) store_insert_index(e, keep_range(e.in, e.in.pos, uint32_t(next), pick, collect_target(e)));
+        e.in.pos = uint32_t(next);
+    }
+    return e.in.pos;
+}
+
+// Whether the cell at index keeps every step over a block holding it from
+// running without frames, whatever role the cells before it give it: a
+// keyword that frameless_rules takes nowhere (end it takes after to and
+// thru), or a value that is no word, no block and no terminal (block input
+// takes the most terminals): a paren, an integer count, a set-word...
+bool blocks_frameless(SeriesBuffer* rules, uint32_t index) {
+    const Cell* cell = rules->cells() + index;
+    if (cell_type(cell) != TYPE_WORD) return cell_type(cell) != TYPE_BLOCK && !is_terminal(cell, InputKind::block);
+    switch (rule_word(rules, index).keyword) {
+    case Keyword::none_: case Keyword::skip: case Keyword::keep: case Keyword::to: case Keyword::thru:
+    case Keyword::any: case Keyword::some: case Keyword::opt: case Keyword::while_: case Keyword::end:
+        return false;
+    default: return true;
+    }
+}
+
+// Whether the blocker the cache entry of the block's head names still
+// blocks_frameless. Iterations inside a framed loop ask this at every step
+// of the loop: a block of rules with an action, say, is turned down here
+// without its rules being tried.
+bool known_blocker(const Cell* block) {
+    SeriesBuffer* rules = series_buffer(block);
+    uint32_t head = series_index(block);
+    CachedWord* entry = cached_entry(rules, head);
+    if (!entry || entry->blocker == 0) return false;
+    uint32_t index = head + entry->blocker - 1u;
+    return index < rules->length() && blocks_frameless(rules, index);
+}
+
+// Stores in the cache entry of the block's head the first of its cells that
+// blocks_frameless, when there is one its entry can name.
+void note_blocker(const Cell* block) {
+    SeriesBuffer* rules = series_buffer(block);
+    uint32_t head = series_index(block);
+    for (uint32_t index = head; index < rules->length() && index - head < UINT16_MAX; index++) {
+        if (!blocks_frameless(rules, index)) continue;
+        if (CachedWord* entry = cached_entry(rules, head)) entry->blocker = uint16_t(index - head + 1);
+        return;
+    }
+}
+
+// any, some, opt, while and counts over a block of frameless rules: the
+// steps counted as the iteration's frames would count them, up to the first
+// that fails or consumes nothing. Answers false, changing nothing, when the
+// block needs frames.
+bool count_block_directly(Engine& e, const Cell* block, int32_t maximum, uint32_t* pos, int64_t* count) {
+    if (e.frameless) return false;
+    cache_rule_keywords(block);
+    if (known_blocker(block)) return false;
+    Cell outer = e.rule;
+    uint32_t outer_rpos = e.rpos, start = e.in.pos;
+    e.rule = *block;
+    e.rpos = series_index(block);
+    bool frameless = frameless_rules(e);
+    if (!frameless) note_blocker(block);
+    if (frameless) {
+        e.frameless = true;
+        e.in.pos = *pos;
+        while (maximum < 0 || *count < maximum) {
+            uint32_t before = e.in.pos;
+            int64_t next = frameless_step(e, series_index(block));
+            if (next == NO_MATCH) {
+                e.in.pos = before;
+                break;
+            }
+            ++*count;
+            if (uint32_t(next) == before) break;
+        }
+        *pos = e.in.pos;
+        e.frameless = false;
+    }
+    e.rule = outer;
+    e.rpos = outer_rpos;
+    e.in.pos = start;
+    return frameless;
+}
+
 // any, some, opt, while and counts over a single terminal value, a block of
 // terminal alternatives or skip, counted in one loop without frames: the
 // position the iterations reached goes to *after, and whether they were
@@ -69,10 +218,10 @@ bool count_directly(Engine& e, RuleWord named, int32_t minimum, int32_t maximum,
         Alternatives alternatives;
         if (!try_resolve_rule(&rule, named, &target)) return false;
         bool single = is_terminal(&target, e.in.kind);
-        if (!single && !(cell_type(&target) == TYPE_BLOCK && terminal_alternatives(&target, e.in.kind, &alternatives)))
-            return false;
-        uint32_t run;
-        if (single && repeat_single_units(e.in, pos, end, &target, e.mode, maximum, &run)) {
+        bool block = cell_type(&target) == TYPE_BLOCK;
+        if (!single && !(block && terminal_alternatives(&target, e.in.kind, &alternatives))) {
+            if (!block || !count_block_directly(e, &target, maximum, &pos, &count)) return false;
+        } else if (uint32_t run; single && repeat_single_units(e.in, pos, end, &target, e.mode, maximum, &run)) {
             count = run;
             pos += run;
         } else {

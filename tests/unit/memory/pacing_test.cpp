@@ -142,6 +142,35 @@ private:
 
 // With no page left, a request that needs a new frame gets one more
 // collection before no-memory: the garbage it frees makes room.
+bool listed(const SeriesFrame* frame) {
+    for (SeriesFrame* f = mem.series_first; f; f = region::at<SeriesFrame>(f->next))
+        if (f == frame) return true;
+    return false;
+}
+
+// A frame the collector empties keeps its pages for the next buffers, which
+// take it before new pages; spares beyond the next budget go back.
+TEST_F(Pacing, EmptiedFramesServeTheNextBuffersWithinTheBudget) {
+    test::collect_clean();
+    make_garbage(1000, 32 * MB);
+    test::collect_clean();
+    SeriesFrame* spare = mem.series_spare;
+    ASSERT_NE(spare, nullptr);
+    EXPECT_LE(mem.spare_bytes, mem.collection_budget);
+    uint64_t pages = mem.total;
+    while (mem.series_spare == spare) memory::alloc_bytes(100000);
+    EXPECT_TRUE(listed(spare));
+    EXPECT_EQ(mem.total, pages);
+}
+
+// Frames the collector emptied would serve the request without a collection.
+void use_up_spare_frames() {
+    uint64_t budget = mem.collection_budget;
+    mem.collection_budget = UINT64_MAX;
+    while (mem.series_spare) memory::alloc_bytes(100000);
+    mem.collection_budget = budget;
+}
+
 TEST_F(Pacing, LastCollectionBeforeNoMemoryMakesRoom) {
     struct Case {
         const char* what;
@@ -154,6 +183,7 @@ TEST_F(Pacing, LastCollectionBeforeNoMemoryMakesRoom) {
         SCOPED_TRACE(c.what);
         test::collect_clean();
         make_garbage(c.garbage_bytes, uint64_t(c.garbage_bytes) * c.garbage_count);
+        use_up_spare_frames();
         mem.allocated_since_collection = 0;  // pacing stays out of it
         uint32_t cycle = memory::collection_cycle;
         ExhaustedHeap exhausted;
