@@ -13,12 +13,14 @@
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/event.h"
 #include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/number/integer.h"
 #include "tests/unit/support/support.h"
 #include "tests/unit/support/terminal_fixture.h"
 #include "view/backends/terminal/events.h"
 #include "view/backends/terminal/faces.h"
 #include "view/backends/terminal/routing.h"
 #include "view/backends/terminal/timers.h"
+#include "view/backends/terminal/updates.h"
 #include "view/backends/terminal/widgets.h"
 
 namespace vek {
@@ -455,6 +457,46 @@ TEST_F(TerminalKeys, APasswordFieldIsMasked) {
     show("pw", window);
     render_tree();
     EXPECT_TRUE(backend().screen.at(0, 2).attributes & ATTR_MASKED);
+}
+
+// ---------------------------------------------------------------- updates
+
+// The change mask is applied rate first: a bad rate raises before the box
+// moves or the flags change, and the mask stays for the next update.
+TEST_F(TerminalRouting, UpdatesApplyTheChangedFacetsRateFirst) {
+    run("win: make tui-face [type: 'window size: 20x4]"
+        "a: make tui-face [offset: 0x0 size: 4x1 flags: [focusable]] b: make tui-face [offset: 0x2 size: 4x1 "
+        "flags: [focusable]] win/pane: reduce [a b]");
+    WidgetId window = show("win");
+    WidgetId a = show("a", window);
+    WidgetId b = show("b", window);
+    run("a/offset: 3x1 a/rate: 0 a/visible?: false a/enabled?: false a/flags: [all-over]"
+        "a/state/2: 68354");  // 0x10B02: rate, flags, visible?, enabled?, offset
+    Cell face = global("a");
+    EXPECT_EQ(test::raised([&face] { update_widget(&face); }), error_code(err::script::invalid_facet_type));
+    EXPECT_EQ(find_widget(a)->x1, 0);
+    EXPECT_FALSE(find_widget(a)->flags & (WIDGET_HIDDEN | WIDGET_DISABLED | WIDGET_ALL_OVER));
+
+    run("a/rate: 2");
+    update_widget(&face);
+    Widget* updated = find_widget(a);
+    EXPECT_EQ(updated->x1, 3);
+    EXPECT_EQ(updated->x2, 7);
+    EXPECT_EQ(updated->flags & (WIDGET_HIDDEN | WIDGET_DISABLED | WIDGET_ALL_OVER | WIDGET_FOCUSABLE),
+              uint32_t(WIDGET_HIDDEN | WIDGET_DISABLED | WIDGET_ALL_OVER | WIDGET_FOCUSABLE));  // flags: all-over and password only
+    EXPECT_EQ(timer_interval(a), 500);
+    run("mask: a/state/2");
+    Cell mask = global("mask");
+    EXPECT_EQ(integer::get(&mask), 0);
+
+    run("win/selected: b win/state/2: 1024");
+    Cell window_face = global("win");
+    update_widget(&window_face);
+    EXPECT_EQ(find_widget(window)->window->focused, b);
+    run("win/selected: none win/state/2: 1024");
+    update_widget(&window_face);
+    EXPECT_EQ(find_widget(window)->window->focused, 0u);
+    EXPECT_FALSE(find_widget(b)->flags & WIDGET_FOCUSED);
 }
 
 }  // namespace
