@@ -65,6 +65,9 @@ protected:
 
     WidgetId show(const char* name, WidgetId parent = 0) { return test::show_face(global(name), parent); }
 
+    // The view's own dispatcher back in place for the rest of the test.
+    void use_the_views_dispatcher() { set_awake(saved_awake_); }
+
     // The types heard by one widget, in order.
     static std::vector<uint32_t> heard_by(WidgetId id) {
         std::vector<uint32_t> types;
@@ -151,6 +154,29 @@ TEST_F(TerminalRouting, SpecialKeysReadAsWordsAndTheWheelAsAFloat) {
     send_widget_event(window, key_of(-30, KEY_SPECIAL));
     send_widget_event(window, InputEvent{.type = EVENT_WHEEL, .wheel = -1});
     EXPECT_EQ(types, (std::vector<uint32_t>{TYPE_WORD, TYPE_WORD, TYPE_NONE, TYPE_FLOAT}));
+}
+
+// The view's dispatcher runs in a catch-all frame: an error or a throw out
+// of an actor ends that dispatch alone and leaves the stacks as they were.
+TEST_F(TerminalRouting, TheViewsDispatcherCatchesWhatLeavesAnActor) {
+    run("heard: copy []"
+        "system: make object! [view: make object! [awake: func [event] ["
+        "  append heard event/type"
+        "  if event/type = 'click [return 'done]"
+        "  if event/type = 'key [throw 'away]"
+        "  1 / 0"
+        "]]]"
+        "win: make tui-face [type: 'window size: 4x1]");
+    WidgetId window = show("win");
+    use_the_views_dispatcher();
+    test::SavedStacks before;
+    EXPECT_TRUE(send_widget_event(window, InputEvent{.type = EVENT_CLICK}));
+    EXPECT_FALSE(send_widget_event(window, key_of('k')));
+    EXPECT_FALSE(send_widget_event(window, InputEvent{.type = EVENT_TIME}));
+    EXPECT_EQ(stack::top, before.top);
+    EXPECT_EQ(stack::frames_top, before.frames);
+    run("unset 'system");
+    EXPECT_EQ(test::molded(global("heard")), "[click key time]");
 }
 
 // ---------------------------------------------------------------- timers
