@@ -258,6 +258,9 @@ protected:
             "b: make tui-face [type: 'button offset: 1x1 size: 4x1 text: {OK} flags: [focusable]]"
             "s: make tui-face [offset: 12x0 size: 4x2]"
             "p/pane: reduce [b] win/pane: reduce [p s]");
+        show_window_tree();
+    }
+    void show_window_tree() {
         window = show("win");
         panel = show("p", window);
         button = show("b", panel);
@@ -335,10 +338,7 @@ TEST_F(TerminalPointer, ClosingTheWindowDuringAClickStopsTheRouting) {
         reset_backend();
         backend().screen.set_terminal_size(20, 6);
         heard_events.clear();
-        window = show("win");
-        panel = show("p", window);
-        button = show("b", panel);
-        side = show("s", window);
+        show_window_tree();
         heard_reaction = [this, closing_type](const Cell* event) {
             if (event::type_id(event) == closing_type) destroy("win");
             return false;
