@@ -41,15 +41,24 @@ enum EventType : uint8_t {
     EVENT_MID_UP = 4,
     EVENT_ALT_DOWN = 5,
     EVENT_ALT_UP = 6,
+    EVENT_CLICK = 9,
+    EVENT_DBL_CLICK = 10,
     EVENT_WHEEL = 11,
     EVENT_OVER = 12,
     EVENT_KEY = 13,
+    EVENT_KEY_DOWN = 14,
+    EVENT_FOCUS = 17,
+    EVENT_UNFOCUS = 18,
+    EVENT_CHANGE = 26,
+    EVENT_RESIZE = 30,
+    EVENT_TIME = 33,
 };
 
 // Event flags.
 enum EventFlag : uint32_t {
     KEY_SPECIAL = 0x1,         // the key is a SpecialKey code
     FLAG_DOWN = 0x2000000,     // a button is held during the move
+    FLAG_AWAY = 0x4000000,     // over: the pointer left the widget
     FLAG_CONTROL = 0x10000000,
     FLAG_SHIFT = 0x20000000,
     FLAG_ALT = 0x40000000,
@@ -59,11 +68,11 @@ constexpr char32_t REPLACEMENT_CHARACTER = 0xFFFD;
 
 struct InputEvent {
     EventType type;
-    uint32_t flags;  // EventFlag bits
-    int32_t key;     // EVENT_KEY: the character or the SpecialKey code
-    float x;         // mouse events: the column, 0-based
-    float y;         // mouse events: the row inside the inline area, 0-based
-    float wheel;     // EVENT_WHEEL: +1 away from the user, -1 towards
+    uint32_t flags = 0;  // EventFlag bits
+    int32_t key = 0;     // EVENT_KEY: the character or the SpecialKey code; else a picked value
+    float x = 0;         // mouse events: the column, 0-based
+    float y = 0;         // mouse events: the row inside the inline area, 0-based
+    float wheel = 0;     // EVENT_WHEEL: +1 away from the user, -1 towards
 };
 
 class InputParser {

@@ -7,13 +7,16 @@
 #include "runtime/datatypes/compound/pair.h"
 #include "runtime/datatypes/compound/point.h"
 #include "runtime/datatypes/datatype.h"
+#include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/handle.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/float.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/core/stack.h"
 #include "view/backends/terminal/faces.h"
+#include "view/backends/terminal/routing.h"
 #include "view/backends/terminal/tty.h"
+#include "view/backends/terminal/updates.h"
 #include "view/backends/terminal/widgets.h"
 
 namespace vek::view::backends::terminal {
@@ -63,6 +66,26 @@ bool planar(const Cell* value, int32_t& x, int32_t& y) {
         return true;
     }
     return false;
+}
+
+// The widget of a window handle!; nullptr for another value or a widget
+// that is gone.
+Widget* handle_widget(const Cell* value) {
+    if (cell_type(value) != TYPE_HANDLE || handle::kind(value) != handle::Kind::window) return nullptr;
+    return find_widget(WidgetId(handle::value(value)));
+}
+
+// Every value of the block is a face, or the block raises before any
+// update; then each face with a state block is updated.
+void update_faces(const Cell* block) {
+    for (uint32_t i = series_index(block); i < series_buffer(block)->length(); ++i)
+        if (cell_type(series_buffer(block)->cells() + i) != TYPE_OBJECT)
+            raise_invalid_type(series_buffer(block)->cells() + i);
+    Cell faces = *block;
+    for (uint32_t i = series_index(&faces); i < series_buffer(&faces)->length(); ++i) {
+        Cell face = series_buffer(&faces)->cells()[i];
+        if (is_face(&face) && is_any_block(cell_type(facet(&face, Facet::STATE)))) update_widget(&face);
+    }
 }
 
 }  // namespace
@@ -149,6 +172,45 @@ Arg make_view(const Arg* args) {
         parent_id = WidgetId(handle::value(parent));
     WidgetId id = make_widget(face, parent_id);
     return answer(handle::push(int32_t(id), handle::Kind::window));
+}
+
+Arg update_view(const Arg* args) {
+    const Cell* target = args[0].cell;
+    if (is_any_block(cell_type(target))) {
+        update_faces(target);
+    } else if (cell_type(target) == TYPE_OBJECT) {
+        if (is_face(target) && !is_word(facet(target, Facet::TYPE), Word::SCREEN)) update_widget(target);
+    } else {
+        raise_invalid_type(target);
+    }
+    return nothing();
+}
+
+Arg redraw(const Arg* args) {
+    if (Widget* widget = is_face(args[0].cell) ? face_widget(args[0].cell) : nullptr) request_redraw(*widget);
+    return nothing();
+}
+
+Arg refresh_window(const Arg* args) {
+    if (Widget* window = handle_widget(args[0].cell)) request_redraw(*window);
+    return nothing();
+}
+
+// The window becomes the one shown, with the focus it had, and no widget
+// of another window stays hovered or pressed.
+Arg show_window(const Arg* args) {
+    Widget* window = handle_widget(args[0].cell);
+    if (!window || !window->window) return nothing();
+    WidgetId id = id_of(*window);
+    backend().current_window = id;
+    WindowRecord& record = *window->window;
+    if (!find_widget(record.focused)) record.focused = id;
+    if (Widget* focused = find_widget(record.focused)) focused->flags |= WIDGET_FOCUSED;
+    pointer().hovered = 0;
+    pointer().pressed = 0;
+    pointer().pressed_list.clear();
+    request_redraw(*window);
+    return nothing();
 }
 
 Arg destroy_view(const Arg* args) {

@@ -8,6 +8,11 @@
 //   update-para face flags      marks the face's para as changed
 //   make-view face parent       the face's widget, as a window handle!
 //   destroy-view face empty?    frees the face's widget and its subtree
+//   update-view face            applies a face's (or a block of faces')
+//                               changed facets to their widgets
+//   redraw face                 a frame for the face's window
+//   refresh-window handle       a frame for the window
+//   show-window handle          the window shown, with its focus
 //   draw-image image cmds       runs the draw block on the image: checked,
 //                               its labels set, no pixel changed (draw.h)
 #pragma once
@@ -22,6 +27,10 @@ routine::Arg text_box_metrics(const routine::Arg* args);
 routine::Arg update_para(const routine::Arg* args);
 routine::Arg make_view(const routine::Arg* args);
 routine::Arg destroy_view(const routine::Arg* args);
+routine::Arg update_view(const routine::Arg* args);
+routine::Arg redraw(const routine::Arg* args);
+routine::Arg refresh_window(const routine::Arg* args);
+routine::Arg show_window(const routine::Arg* args);
 routine::Arg draw_image(const routine::Arg* args);
 
 }  // namespace vek::view::backends::terminal

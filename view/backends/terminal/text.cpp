@@ -11,10 +11,6 @@ namespace {
 constexpr char32_t LF = '\n';
 constexpr char32_t ESC = 0x1B;
 
-// A code point as written: a control becomes a space, a surrogate the
-// replacement character.
-int32_t cell_width(char32_t code) { return unicode::char_width(printable_code(code)); }
-
 // ---------------------------------------------------------------- sequences
 
 constexpr size_t MAX_SGR_PARAMETERS = 16;
@@ -173,6 +169,8 @@ void advance(Caret& caret, char32_t code, int32_t width_limit) {
 }
 
 }  // namespace
+
+int32_t cell_width(char32_t code) { return unicode::char_width(printable_code(code)); }
 
 void write_text(Screen& screen, TextView text, int32_t x, int32_t y, CellBox clip, uint32_t flags,
                 uint32_t foreground) {

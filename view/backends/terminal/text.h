@@ -72,6 +72,10 @@ struct CellBox {
     bool empty() const { return x2 <= x1 || y2 <= y1; }
 };
 
+// The cells a character takes as written: a control as a space, a
+// surrogate as the replacement character.
+int32_t cell_width(char32_t code);
+
 // Writes the text from the origin into the cells of the clip box (which
 // lies inside the screen), in the foreground colour, with the flags. The
 // cells keep their background.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <optional>
 
 #include "runtime/datatypes/compound/pair.h"
 #include "runtime/datatypes/compound/point.h"
@@ -12,8 +13,12 @@
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
 #include "runtime/gc/collector.h"
+#include "view/backends/terminal/events.h"
 #include "view/backends/terminal/faces.h"
+#include "view/backends/terminal/kinds.h"
 #include "view/backends/terminal/render.h"
+#include "view/backends/terminal/routing.h"
+#include "view/backends/terminal/timers.h"
 #include "view/draw.h"
 
 namespace vek::view::backends::terminal {
@@ -170,11 +175,21 @@ void destroy_children(const Cell* face, WidgetId id) {
     }
 }
 
+// Nothing the backend keeps names the widget any more.
+void forget_widget(WidgetId id) {
+    remove_timer(id);
+    forget_widget_in_routing(id);
+    forget_widget_messages(id);
+}
+
 void free_widget(Widget& widget) {
     uint32_t slot = uint32_t(&widget - state.widgets.data());
+    forget_widget(id_of(widget));
     widget.generation = (widget.generation + 1) & GENERATION_MASK;
     widget.live = false;
     widget.image_cells = {};
+    widget.on_event = nullptr;
+    widget.caret = {};
     widget.window.reset();
     widget.face = blank_cell(TYPE_NONE);
     widget.ui_text = blank_cell(TYPE_NONE);
@@ -189,9 +204,15 @@ void reset_backend() {
     ColourMode mode = state.colour_mode;
     state = Backend{};
     state.colour_mode = mode;
+    reset_timers();
+    reset_routing();
+    reset_events();
 }
 
-void init_widgets() { gc::add_root("terminal widgets", mark_widgets); }
+void init_widgets() {
+    gc::add_root("terminal widgets", mark_widgets);
+    init_events();
+}
 
 WidgetId id_of(const Widget& widget) {
     return make_id(uint32_t(&widget - state.widgets.data()), widget.generation);
@@ -229,6 +250,8 @@ WidgetId make_widget(const Cell* face, WidgetId parent) {
     uint32_t flags = widget_flags(face, face_bits, box.size_pair);
     uint32_t kind = is_any_word(cell_type(type)) ? symbol::resolve(word::symbol(type)) : 0;
     Cell image = *facet(face, Facet::IMAGE);
+    Cell rate = *facet(face, Facet::RATE);
+    std::optional<int32_t> interval = rate_interval(&rate);
 
     uint32_t slot = take_slot();
     Widget& widget = state.widgets[slot];
@@ -246,8 +269,10 @@ WidgetId make_widget(const Cell* face, WidgetId parent) {
     widget.render = render_default;
     WidgetId id = id_of(widget);
     if (window) construct_window(widget);
+    else construct_kind(widget);
     if (Widget* parent_widget = find_widget(parent)) join_window(widget, *parent_widget);
     if (cell_type(&image) == TYPE_IMAGE) prerender_image(*find_widget(id), &image);
+    if (interval) set_timer(id, *interval);
     return id;
 }
 

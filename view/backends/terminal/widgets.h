@@ -33,6 +33,7 @@ enum WidgetFlag : uint32_t {
     WIDGET_ALL_OVER = 0x100000,   // gets every pointer move
     WIDGET_CARET = 0x200000,      // shows a caret
     WIDGET_FOCUSABLE = 0x400000,  // can take the focus
+    WIDGET_LEFT = 0x1000000,      // pressed, and the pointer has left it
     WIDGET_FOCUSED = 0x2000000,   // has the focus
     WIDGET_PASSWORD = 0x10000000, // text cells masked
     WIDGET_FULLSCREEN = 0x40000000,
@@ -41,6 +42,16 @@ enum WidgetFlag : uint32_t {
 struct Widget;
 // Renders the widget at its absolute position, clipped.
 using RenderFn = void (*)(Widget& widget, int32_t x, int32_t y, CellBox clip);
+// A kind's own answer to an event sent to its widget, before the view hears
+// of it; for a key, once the view's handlers left it unhandled.
+using EventFn = void (*)(Widget& widget, const InputEvent& event);
+
+// Where a field's caret stands.
+struct FieldCaret {
+    int32_t index;   // in characters from the text's head
+    int32_t column;  // in cells
+    int32_t width;   // the text's width in cells
+};
 
 // What a window widget keeps besides.
 struct WindowRecord {
@@ -61,6 +72,8 @@ struct Widget {
     Cell ui_text;            // a text drawn before the face's, none! when unset
     Cell face;               // the face
     RenderFn render;
+    EventFn on_event;        // nullptr: the kind does nothing with events
+    FieldCaret caret;        // fields only
     std::unique_ptr<WindowRecord> window;  // windows only
 };
 
