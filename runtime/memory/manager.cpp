@@ -326,6 +326,8 @@ void keep_for_image() {
     image_state::keep_pointer("series frames last", mem.series_last);
     image_state::keep("next series frame size", mem.next_series_size);
     image_state::keep_pointer("big frames first", mem.big_first);
+    image_state::keep_pointer("spare series frames", mem.series_spare);
+    image_state::keep("spare series bytes", mem.spare_bytes);
     image_state::keep("allocated since collection", mem.allocated_since_collection);
     image_state::keep("collection budget", mem.collection_budget);
     image_state::keep("external bytes", mem.external_bytes);
