@@ -262,6 +262,19 @@ bool put_pages(const Image& image, const platform::FileMapping& file) {
     return true;
 }
 
+bool load_mapped(const platform::FileMapping& file) {
+    if (!region::used_runs().empty()) return false;
+    std::optional<Image> image = read_image(file.bytes());
+    if (!image || !put_pages(*image, file)) return false;
+    if (!image_state::restore(image->state)) {
+        decommit(image->runs, image->runs.size());
+        return false;
+    }
+    memory::poison_free_space();
+    runtime::init_restored();
+    return true;
+}
+
 }  // namespace
 
 std::vector<uint8_t> contents() { return image_file(platform::build_id()); }
@@ -287,17 +300,15 @@ bool make(const char* path) {
 }
 
 bool load(const char* path) {
-    if (!region::used_runs().empty()) return false;
     platform::FileMapping file(path);
-    std::optional<Image> image = read_image(file.bytes());
-    if (!image || !put_pages(*image, file)) return false;
-    if (!image_state::restore(image->state)) {
-        decommit(image->runs, image->runs.size());
-        return false;
-    }
-    memory::poison_free_space();
-    runtime::init_restored();
-    return true;
+    return load_mapped(file);
+}
+
+bool load_embedded() {
+    std::optional<platform::SectionPlace> section = platform::own_section(VEK_IMAGE_SECTION);
+    if (!section) return false;
+    platform::FileMapping file(platform::own_executable, section->offset, section->size);
+    return load_mapped(file);
 }
 
 }  // namespace vek::boot::heap_image
