@@ -1,12 +1,11 @@
 #include "platform/program.h"
 
 #include <elf.h>
-#include <fcntl.h>
 #include <link.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstring>
+
+#include "platform/file_mapping.h"
 
 namespace vek::platform {
 
@@ -46,29 +45,9 @@ int read_main_program(dl_phdr_info* info, size_t, void* out) {
     return 1;
 }
 
-// An open file read at offsets, every read inside its size.
-class ElfFile {
-public:
-    explicit ElfFile(const char* path) : fd_(open(path, O_RDONLY | O_CLOEXEC)) {
-        struct stat status;
-        if (fd_ >= 0 && fstat(fd_, &status) == 0 && S_ISREG(status.st_mode)) size_ = uint64_t(status.st_size);
-    }
-    ~ElfFile() {
-        if (fd_ >= 0) close(fd_);
-    }
-    ElfFile(const ElfFile&) = delete;
-    ElfFile& operator=(const ElfFile&) = delete;
-
-    bool holds(uint64_t offset, uint64_t count) const { return offset <= size_ && count <= size_ - offset; }
-
-    bool read(void* out, uint64_t count, uint64_t offset) const {
-        return holds(offset, count) && pread(fd_, out, count, off_t(offset)) == ssize_t(count);
-    }
-
-private:
-    int fd_;
-    uint64_t size_ = 0;
-};
+bool holds(std::span<const uint8_t> file, uint64_t offset, uint64_t count) {
+    return offset <= file.size() && count <= file.size() - offset;
+}
 
 bool is_elf64(const Elf64_Ehdr& header) {
     return std::memcmp(header.e_ident, ELFMAG, SELFMAG) == 0 && header.e_ident[EI_CLASS] == ELFCLASS64 &&
@@ -76,18 +55,20 @@ bool is_elf64(const Elf64_Ehdr& header) {
 }
 
 // The headers of every section; empty when they do not lie in the file.
-std::vector<Elf64_Shdr> section_headers(const ElfFile& file, const Elf64_Ehdr& header) {
+std::vector<Elf64_Shdr> section_headers(std::span<const uint8_t> file, const Elf64_Ehdr& header) {
+    uint64_t size = uint64_t(header.e_shnum) * sizeof(Elf64_Shdr);
+    if (!holds(file, header.e_shoff, size)) return {};
     std::vector<Elf64_Shdr> sections(header.e_shnum);
-    if (!file.read(sections.data(), uint64_t(header.e_shnum) * sizeof(Elf64_Shdr), header.e_shoff)) return {};
+    if (size) std::memcpy(sections.data(), file.data() + header.e_shoff, size);
     return sections;
 }
 
-// Whether the section's name in the name table is the name.
-bool named(const ElfFile& file, const Elf64_Shdr& names, const Elf64_Shdr& section, std::string_view name) {
+// Whether the section's name in the name table, which lies in the file, is
+// the name.
+bool named(std::span<const uint8_t> file, const Elf64_Shdr& names, const Elf64_Shdr& section, std::string_view name) {
     if (section.sh_name >= names.sh_size || name.size() + 1 > names.sh_size - section.sh_name) return false;
-    std::vector<char> stored(name.size() + 1);
-    return file.read(stored.data(), stored.size(), names.sh_offset + section.sh_name) &&
-           std::string_view(stored.data(), name.size()) == name && stored.back() == '\0';
+    const uint8_t* stored = file.data() + names.sh_offset + section.sh_name;
+    return std::memcmp(stored, name.data(), name.size()) == 0 && stored[name.size()] == 0;
 }
 
 }  // namespace
@@ -98,22 +79,30 @@ std::vector<uint8_t> build_id() {
     return id;
 }
 
-const char* const own_executable = "/proc/self/exe";
-
-std::optional<SectionPlace> own_section(std::string_view name) {
-    ElfFile file(own_executable);
+std::optional<SectionPlace> find_section(std::span<const uint8_t> file, std::string_view name) {
     Elf64_Ehdr header;
-    if (!file.read(&header, sizeof header, 0) || !is_elf64(header)) return std::nullopt;
+    if (file.size() < sizeof header) return std::nullopt;
+    std::memcpy(&header, file.data(), sizeof header);
+    if (!is_elf64(header)) return std::nullopt;
     std::vector<Elf64_Shdr> sections = section_headers(file, header);
     if (header.e_shstrndx >= sections.size()) return std::nullopt;
     const Elf64_Shdr& names = sections[header.e_shstrndx];
-    if (!file.holds(names.sh_offset, names.sh_size)) return std::nullopt;
+    if (!holds(file, names.sh_offset, names.sh_size)) return std::nullopt;
     for (const Elf64_Shdr& section : sections) {
         if (section.sh_type == SHT_NOBITS || !named(file, names, section, name)) continue;
-        if (!file.holds(section.sh_offset, section.sh_size)) return std::nullopt;
+        if (!holds(file, section.sh_offset, section.sh_size)) return std::nullopt;
         return SectionPlace{section.sh_offset, section.sh_size};
     }
     return std::nullopt;
+}
+
+const char* const own_executable = "/proc/self/exe";
+
+std::optional<SectionPlace> own_section(std::string_view name) {
+    // Mapping the file reads only the pages that the headers and the name
+    // table lie on.
+    FileMapping file(own_executable);
+    return find_section(file.bytes(), name);
 }
 
 }  // namespace vek::platform

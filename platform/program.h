@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -26,9 +27,12 @@ struct SectionPlace {
     uint64_t size;
 };
 
-// The section of that name in the executable's file, read from its section
-// headers; none when the file is not a 64-bit ELF file whose headers, name
-// table and section all lie inside it, or has no such section with contents.
+// The section of that name in the bytes of an ELF file, read from its
+// section headers; none when the file is not a 64-bit ELF file whose
+// headers, name table and section all lie inside it, or has no such section
+// with contents.
+std::optional<SectionPlace> find_section(std::span<const uint8_t> file, std::string_view name);
+// The same in the executable's own file.
 std::optional<SectionPlace> own_section(std::string_view name);
 
 }  // namespace vek::platform
