@@ -55,7 +55,16 @@ FileMapping::~FileMapping() {
 
 bool FileMapping::map_into(void* start, size_t length, uint64_t offset) const {
     if (!data_ || offset > size_ || length > size_ - offset) return false;
-    if ((file_offset_ + offset) % page_size() == 0) return map_file_range(start, length, fd_, file_offset_ + offset);
+    if ((file_offset_ + offset) % page_size() == 0) {
+        if (!map_file_range(start, length, fd_, file_offset_ + offset)) return false;
+        // The pages are copied now, in one call, rather than at their first
+        // write each: a page first read maps the file's page and a later
+        // write replaces it, flushing the TLB each time, and the collector's
+        // first marking writes to most pages. A kernel without the advice
+        // leaves them to fault in one by one.
+        madvise(start, length, MADV_POPULATE_WRITE);
+        return true;
+    }
     if (!commit_range(start, length)) return false;
     std::memcpy(start, data_ + offset, length);
     return true;
