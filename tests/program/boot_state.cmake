@@ -163,7 +163,7 @@ expect_origin("the program with its image and VEK_BOOT_FROM_SOURCE" source "${or
 # Damaged copies: a byte flipped in the image's last page, the file cut in
 # the middle of the image, and in place of its image the one vek carries,
 # made by another build.
-run_objcopy(--dump-section ${SECTION}=${dir}/embedded/vek.image ${VEK})
+run_objcopy(--dump-section ${SECTION}=${dir}/embedded/vek.image ${VEK} ${dir}/embedded/vek.copy)
 math(EXPR near_end "${offset} + ${size} - 100")
 math(EXPR cut "${offset} + ${size} / 2")
 foreach(corruption "flipped:${near_end}" "truncated:${cut}" "other-build")
