@@ -105,8 +105,13 @@ struct Checksum {
     void add(const uint8_t* bytes, size_t size) {
         size_t whole = size & ~(BLOCK - 1);
         add_blocks(bytes, whole);
+        add_last({bytes + whole, size - whole});
+    }
+    // The bytes after the last whole block, fewer than BLOCK, filled up
+    // with zeros to one.
+    void add_last(std::span<const uint8_t> bytes) {
         uint8_t last[BLOCK] = {};
-        std::memcpy(last, bytes + whole, size - whole);
+        if (!bytes.empty()) std::memcpy(last, bytes.data(), bytes.size());
         add_blocks(last, sizeof last);
     }
     // The lanes and the size mixed into one word by multiplications and
@@ -122,13 +127,33 @@ struct Checksum {
     }
 };
 
-uint64_t checksum_of(std::span<const uint8_t> file) {
+// Where the stored pages start: at the page after the header, the run
+// table and the saved values, or at the file's end.
+uint64_t pages_start(std::span<const uint8_t> file, const Header& header) {
+    uint64_t at = page_round(sizeof header + uint64_t(header.run_count) * sizeof(RunEntry) + header.state_size);
+    return std::min<uint64_t>(at, file.size());
+}
+
+// The checksum of a file, of at least a header, runs over the header (its
+// own checksum read as 0), the table and the saved values, then the stored
+// pages. start_sum adds the first part; the caller adds the pages, read
+// from the file or where load put them.
+Checksum start_sum(std::span<const uint8_t> file) {
     Header header;
     std::memcpy(&header, file.data(), sizeof header);
     header.checksum = 0;
     Checksum sum;
     sum.add(reinterpret_cast<const uint8_t*>(&header), sizeof header);
-    sum.add(file.data() + sizeof header, file.size() - sizeof header);
+    sum.add(file.data() + sizeof header, pages_start(file, header) - sizeof header);
+    return sum;
+}
+
+uint64_t checksum_of(std::span<const uint8_t> file) {
+    Header header;
+    std::memcpy(&header, file.data(), sizeof header);
+    uint64_t pages = pages_start(file, header);
+    Checksum sum = start_sum(file);
+    sum.add(file.data() + pages, file.size() - pages);
     return sum.result(file.size());
 }
 
@@ -235,28 +260,31 @@ bool names_this_program(const Header& header) {
            std::string_view(header.library, library.size()) == library;
 }
 
-// Runs in address order, whole pages inside what this reservation hands out,
-// each stored one inside the file after the table and the saved values.
-bool runs_fit(const std::vector<RunEntry>& runs, uint64_t data_start, uint64_t file_size) {
+// Runs in address order, whole pages inside what this reservation hands out;
+// the stored ones fill the file from pages_start to its end, one after the
+// other, so that the stored pages are the file's.
+bool runs_fit(const std::vector<RunEntry>& runs, uint64_t pages, uint64_t file_size) {
     uint64_t end = region::LOW_GUARD;
+    uint64_t next_stored = pages;
     for (const RunEntry& run : runs) {
         bool whole = run.start % region::PAGE == 0 && run.length % region::PAGE == 0 && run.length > 0;
         if (!whole || run.start < end || run.length > UINT32_MAX || !region::holds(run.start + run.length))
             return false;
         end = run.start + run.length;
-        if (run.file_offset && (run.file_offset < data_start || run.file_offset % region::PAGE != 0 ||
-                                run.file_offset > file_size || run.length > file_size - run.file_offset))
-            return false;
+        if (!run.file_offset) continue;
+        if (run.file_offset != next_stored || run.length > file_size - next_stored) return false;
+        next_stored += run.length;
     }
-    return true;
+    return next_stored == file_size;
 }
 
-std::optional<Image> read_image(std::span<const uint8_t> file) {
+// The image the file holds, when it is one that this program made and its
+// parts lie where they should; its checksum is not compared.
+std::optional<Image> parse_image(std::span<const uint8_t> file) {
     Header header;
     if (file.size() < sizeof header) return std::nullopt;
     std::memcpy(&header, file.data(), sizeof header);
-    if (header.size != file.size() || !names_this_program(header) || header.checksum != checksum_of(file))
-        return std::nullopt;
+    if (header.size != file.size() || !names_this_program(header)) return std::nullopt;
     uint64_t table = uint64_t(header.run_count) * sizeof(RunEntry);
     uint64_t data_start = sizeof header + table + header.state_size;
     if (data_start > file.size()) return std::nullopt;
@@ -264,8 +292,30 @@ std::optional<Image> read_image(std::span<const uint8_t> file) {
     image.runs.resize(header.run_count);
     if (table) std::memcpy(image.runs.data(), file.data() + sizeof header, table);
     image.state = file.subspan(sizeof header + table, header.state_size);
-    if (!runs_fit(image.runs, data_start, file.size())) return std::nullopt;
+    if (!runs_fit(image.runs, pages_start(file, header), file.size())) return std::nullopt;
     return image;
+}
+
+bool sealed(std::span<const uint8_t> file) {
+    Header header;
+    std::memcpy(&header, file.data(), sizeof header);
+    return header.checksum == checksum_of(file);
+}
+
+// Whether the image's checksum holds, its stored pages read from the heap
+// where put_pages placed them: every byte is summed once, in pages that the
+// heap holds now anyway, rather than once more in the file's.
+bool sealed_in_heap(std::span<const uint8_t> file, const std::vector<RunEntry>& runs) {
+    Header header;
+    std::memcpy(&header, file.data(), sizeof header);
+    Checksum sum = start_sum(file);
+    for (const RunEntry& run : runs) {
+        if (!run.file_offset) continue;
+        poison::allow(region::base + run.start, run.length);
+        sum.add_blocks(reinterpret_cast<const uint8_t*>(region::base + run.start), run.length);
+    }
+    sum.add_last({});
+    return header.checksum == sum.result(file.size());
 }
 
 void decommit(const std::vector<RunEntry>& runs, size_t count) {
@@ -289,9 +339,9 @@ bool put_pages(const Image& image, const platform::FileMapping& file) {
 
 bool load_mapped(const platform::FileMapping& file) {
     if (!region::used_runs().empty()) return false;
-    std::optional<Image> image = read_image(file.bytes());
+    std::optional<Image> image = parse_image(file.bytes());
     if (!image || !put_pages(*image, file)) return false;
-    if (!image_state::restore(image->state)) {
+    if (!sealed_in_heap(file.bytes(), image->runs) || !image_state::restore(image->state)) {
         decommit(image->runs, image->runs.size());
         return false;
     }
@@ -310,7 +360,7 @@ void seal(std::span<uint8_t> file) {
     std::memcpy(file.data() + offsetof(Header, checksum), &checksum, sizeof checksum);
 }
 
-bool acceptable(std::span<const uint8_t> file) { return read_image(file).has_value(); }
+bool acceptable(std::span<const uint8_t> file) { return parse_image(file) && sealed(file); }
 
 bool make(const char* path) {
     std::vector<uint8_t> build_id = platform::build_id();
