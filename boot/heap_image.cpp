@@ -35,7 +35,7 @@ namespace vek::boot::heap_image {
 namespace {
 
 constexpr char MAGIC[8] = {'V', 'e', 'k', 'I', 'm', 'a', 'g', 'e'};
-constexpr uint32_t FORMAT_VERSION = 1;
+constexpr uint32_t FORMAT_VERSION = 2;
 constexpr uint32_t BUILD_ID_ROOM = 64;
 constexpr uint32_t CHECKSUM_ROOM = 40;
 
@@ -64,46 +64,96 @@ struct RunEntry {
 
 uint64_t page_round(uint64_t n) { return (n + region::PAGE - 1) & ~uint64_t(region::PAGE - 1); }
 
-// Four lanes, each mixing every fourth 64-bit word of the bytes by a
-// multiply and a rotation: every start checks the whole image, so the mix is
-// cheap, and a changed, moved or missing byte changes the result.
+// Fletcher's two sums over the file's 64-bit words, each kept in eight
+// lanes: `sum` adds the words, so any changed byte changes it, and `weighted`
+// adds the running sums, so moved words change it too. Every start checks
+// the whole image, which its pages then hold in memory: two additions per
+// word, which the compiler does two words at a time, cost a third of a
+// multiplying hash, and a damaged file is what the sum must catch, not a
+// forged one (the file is as trusted as the code beside it).
 struct Checksum {
-    static constexpr uint64_t PRIME = 0x9E3779B97F4A7C15u;
-    uint64_t lanes[4] = {1, 2, 3, 4};
+    // Two words, as one register of the vector unit holds them.
+    using Lanes = uint64_t __attribute__((vector_size(16)));
+    static constexpr size_t WAYS = 4;
+    static constexpr size_t BLOCK = WAYS * sizeof(Lanes);
 
-    static uint64_t mixed(uint64_t lane, uint64_t word) { return std::rotl((lane ^ word) * PRIME, 31); }
+    Lanes sum[WAYS] = {};
+    Lanes weighted[WAYS] = {};
 
-    // Bytes whose count is a multiple of 32.
-    void add_blocks(const uint8_t* bytes, size_t size) {
-        uint64_t a = lanes[0], b = lanes[1], c = lanes[2], d = lanes[3];
-        for (size_t at = 0; at < size; at += 32) {
-            uint64_t words[4];
-            std::memcpy(words, bytes + at, sizeof words);
-            a = mixed(a, words[0]);
-            b = mixed(b, words[1]);
-            c = mixed(c, words[2]);
-            d = mixed(d, words[3]);
-        }
-        lanes[0] = a, lanes[1] = b, lanes[2] = c, lanes[3] = d;
+    static Lanes words(const uint8_t* bytes) {
+        Lanes lanes;
+        std::memcpy(&lanes, bytes, sizeof lanes);
+        return lanes;
     }
+
+    // Bytes whose count is a multiple of BLOCK. The sums stay in locals, so
+    // that they stay in registers.
+    void add_blocks(const uint8_t* bytes, size_t size) {
+        Lanes a0 = sum[0], a1 = sum[1], a2 = sum[2], a3 = sum[3];
+        Lanes b0 = weighted[0], b1 = weighted[1], b2 = weighted[2], b3 = weighted[3];
+        for (size_t at = 0; at < size; at += BLOCK) {
+            a0 += words(bytes + at);
+            a1 += words(bytes + at + sizeof(Lanes));
+            a2 += words(bytes + at + 2 * sizeof(Lanes));
+            a3 += words(bytes + at + 3 * sizeof(Lanes));
+            b0 += a0, b1 += a1, b2 += a2, b3 += a3;
+        }
+        sum[0] = a0, sum[1] = a1, sum[2] = a2, sum[3] = a3;
+        weighted[0] = b0, weighted[1] = b1, weighted[2] = b2, weighted[3] = b3;
+    }
+    // Bytes of any count, the last block filled up with zeros.
     void add(const uint8_t* bytes, size_t size) {
-        size_t whole = size & ~size_t(31);
+        size_t whole = size & ~(BLOCK - 1);
         add_blocks(bytes, whole);
-        uint8_t last[32] = {};
-        std::memcpy(last, bytes + whole, size - whole);
+        add_last({bytes + whole, size - whole});
+    }
+    // The bytes after the last whole block, fewer than BLOCK, filled up
+    // with zeros to one.
+    void add_last(std::span<const uint8_t> bytes) {
+        uint8_t last[BLOCK] = {};
+        if (!bytes.empty()) std::memcpy(last, bytes.data(), bytes.size());
         add_blocks(last, sizeof last);
     }
-    uint64_t result(uint64_t size) const { return mixed(mixed(lanes[0] ^ lanes[1], lanes[2] ^ lanes[3]), size); }
+    // The lanes and the size mixed into one word by multiplications and
+    // rotations, so that each lane reaches every bit of the result.
+    uint64_t result(uint64_t size) const {
+        constexpr uint64_t PRIME = 0x9E3779B97F4A7C15u;
+        uint64_t mixed = size;
+        for (const Lanes& lanes : sum)
+            for (int lane = 0; lane < 2; lane++) mixed = std::rotl((mixed ^ lanes[lane]) * PRIME, 31);
+        for (const Lanes& lanes : weighted)
+            for (int lane = 0; lane < 2; lane++) mixed = std::rotl((mixed ^ lanes[lane]) * PRIME, 31);
+        return mixed;
+    }
 };
-static_assert(sizeof(Header) % 32 == 0);
 
-uint64_t checksum_of(std::span<const uint8_t> file) {
+// Where the stored pages start: at the page after the header, the run
+// table and the saved values, or at the file's end.
+uint64_t pages_start(std::span<const uint8_t> file, const Header& header) {
+    uint64_t at = page_round(sizeof header + uint64_t(header.run_count) * sizeof(RunEntry) + header.state_size);
+    return std::min<uint64_t>(at, file.size());
+}
+
+// The checksum of a file, of at least a header, runs over the header (its
+// own checksum read as 0), the table and the saved values, then the stored
+// pages. start_sum adds the first part; the caller adds the pages, read
+// from the file or where load put them.
+Checksum start_sum(std::span<const uint8_t> file) {
     Header header;
     std::memcpy(&header, file.data(), sizeof header);
     header.checksum = 0;
     Checksum sum;
-    sum.add_blocks(reinterpret_cast<const uint8_t*>(&header), sizeof header);
-    sum.add(file.data() + sizeof header, file.size() - sizeof header);
+    sum.add(reinterpret_cast<const uint8_t*>(&header), sizeof header);
+    sum.add(file.data() + sizeof header, pages_start(file, header) - sizeof header);
+    return sum;
+}
+
+uint64_t checksum_of(std::span<const uint8_t> file) {
+    Header header;
+    std::memcpy(&header, file.data(), sizeof header);
+    uint64_t pages = pages_start(file, header);
+    Checksum sum = start_sum(file);
+    sum.add(file.data() + pages, file.size() - pages);
     return sum.result(file.size());
 }
 
@@ -210,28 +260,31 @@ bool names_this_program(const Header& header) {
            std::string_view(header.library, library.size()) == library;
 }
 
-// Runs in address order, whole pages inside what this reservation hands out,
-// each stored one inside the file after the table and the saved values.
-bool runs_fit(const std::vector<RunEntry>& runs, uint64_t data_start, uint64_t file_size) {
+// Runs in address order, whole pages inside what this reservation hands out;
+// the stored ones fill the file from pages_start to its end, one after the
+// other, so that the stored pages are the file's.
+bool runs_fit(const std::vector<RunEntry>& runs, uint64_t pages, uint64_t file_size) {
     uint64_t end = region::LOW_GUARD;
+    uint64_t next_stored = pages;
     for (const RunEntry& run : runs) {
         bool whole = run.start % region::PAGE == 0 && run.length % region::PAGE == 0 && run.length > 0;
         if (!whole || run.start < end || run.length > UINT32_MAX || !region::holds(run.start + run.length))
             return false;
         end = run.start + run.length;
-        if (run.file_offset && (run.file_offset < data_start || run.file_offset % region::PAGE != 0 ||
-                                run.file_offset > file_size || run.length > file_size - run.file_offset))
-            return false;
+        if (!run.file_offset) continue;
+        if (run.file_offset != next_stored || run.length > file_size - next_stored) return false;
+        next_stored += run.length;
     }
-    return true;
+    return next_stored == file_size;
 }
 
-std::optional<Image> read_image(std::span<const uint8_t> file) {
+// The image the file holds, when it is one that this program made and its
+// parts lie where they should; its checksum is not compared.
+std::optional<Image> parse_image(std::span<const uint8_t> file) {
     Header header;
     if (file.size() < sizeof header) return std::nullopt;
     std::memcpy(&header, file.data(), sizeof header);
-    if (header.size != file.size() || header.checksum != checksum_of(file) || !names_this_program(header))
-        return std::nullopt;
+    if (header.size != file.size() || !names_this_program(header)) return std::nullopt;
     uint64_t table = uint64_t(header.run_count) * sizeof(RunEntry);
     uint64_t data_start = sizeof header + table + header.state_size;
     if (data_start > file.size()) return std::nullopt;
@@ -239,8 +292,30 @@ std::optional<Image> read_image(std::span<const uint8_t> file) {
     image.runs.resize(header.run_count);
     if (table) std::memcpy(image.runs.data(), file.data() + sizeof header, table);
     image.state = file.subspan(sizeof header + table, header.state_size);
-    if (!runs_fit(image.runs, data_start, file.size())) return std::nullopt;
+    if (!runs_fit(image.runs, pages_start(file, header), file.size())) return std::nullopt;
     return image;
+}
+
+bool sealed(std::span<const uint8_t> file) {
+    Header header;
+    std::memcpy(&header, file.data(), sizeof header);
+    return header.checksum == checksum_of(file);
+}
+
+// Whether the image's checksum holds, its stored pages read from the heap
+// where put_pages placed them: every byte is summed once, in pages that the
+// heap holds now anyway, rather than once more in the file's.
+bool sealed_in_heap(std::span<const uint8_t> file, const std::vector<RunEntry>& runs) {
+    Header header;
+    std::memcpy(&header, file.data(), sizeof header);
+    Checksum sum = start_sum(file);
+    for (const RunEntry& run : runs) {
+        if (!run.file_offset) continue;
+        poison::allow(region::base + run.start, run.length);
+        sum.add_blocks(reinterpret_cast<const uint8_t*>(region::base + run.start), run.length);
+    }
+    sum.add_last({});
+    return header.checksum == sum.result(file.size());
 }
 
 void decommit(const std::vector<RunEntry>& runs, size_t count) {
@@ -262,6 +337,19 @@ bool put_pages(const Image& image, const platform::FileMapping& file) {
     return true;
 }
 
+bool load_mapped(const platform::FileMapping& file) {
+    if (!region::used_runs().empty()) return false;
+    std::optional<Image> image = parse_image(file.bytes());
+    if (!image || !put_pages(*image, file)) return false;
+    if (!sealed_in_heap(file.bytes(), image->runs) || !image_state::restore(image->state)) {
+        decommit(image->runs, image->runs.size());
+        return false;
+    }
+    memory::poison_free_space();
+    runtime::init_restored();
+    return true;
+}
+
 }  // namespace
 
 std::vector<uint8_t> contents() { return image_file(platform::build_id()); }
@@ -272,7 +360,7 @@ void seal(std::span<uint8_t> file) {
     std::memcpy(file.data() + offsetof(Header, checksum), &checksum, sizeof checksum);
 }
 
-bool acceptable(std::span<const uint8_t> file) { return read_image(file).has_value(); }
+bool acceptable(std::span<const uint8_t> file) { return parse_image(file) && sealed(file); }
 
 bool make(const char* path) {
     std::vector<uint8_t> build_id = platform::build_id();
@@ -287,17 +375,15 @@ bool make(const char* path) {
 }
 
 bool load(const char* path) {
-    if (!region::used_runs().empty()) return false;
     platform::FileMapping file(path);
-    std::optional<Image> image = read_image(file.bytes());
-    if (!image || !put_pages(*image, file)) return false;
-    if (!image_state::restore(image->state)) {
-        decommit(image->runs, image->runs.size());
-        return false;
-    }
-    memory::poison_free_space();
-    runtime::init_restored();
-    return true;
+    return load_mapped(file);
+}
+
+bool load_embedded() {
+    std::optional<platform::SectionPlace> section = platform::own_section(VEK_IMAGE_SECTION);
+    if (!section) return false;
+    platform::FileMapping file(platform::own_executable, section->offset, section->size);
+    return load_mapped(file);
 }
 
 }  // namespace vek::boot::heap_image

@@ -38,5 +38,8 @@ bool acceptable(std::span<const uint8_t> file);
 // changed, for a file that cannot be read, is cut short or corrupt, or was
 // made by another program or from another library.
 bool load(const char* path);
+// The same from the image the build added to the executable as the section
+// VEK_IMAGE_SECTION; false also when the executable carries none.
+bool load_embedded();
 
 }  // namespace vek::boot::heap_image

@@ -231,9 +231,11 @@ void boot_shared_from_source(std::span<const Module> modules) {
     quit_with_status(heap_image::make(path.c_str()) ? 0 : 1, 0);
 }
 
+// From the image file VEK_BOOT_IMAGE names, else from the executable's own.
 bool boot_shared_from_image() {
+    if (platform::get_env("VEK_BOOT_FROM_SOURCE")) return false;
     std::optional<std::string> path = platform::get_env("VEK_BOOT_IMAGE");
-    if (!path || platform::get_env("VEK_BOOT_FROM_SOURCE") || !heap_image::load(path->c_str())) return false;
+    if (!(path ? heap_image::load(path->c_str()) : heap_image::load_embedded())) return false;
     booting = false;
     memory::collector_enabled = true;
     return true;

@@ -56,7 +56,8 @@ enum class Origin { source, image };
 
 // Brings the library's shared part up, after runtime::init_code:
 // register_boot_code, then the heap from the image file that VEK_BOOT_IMAGE
-// names when load takes it (boot/heap_image.h) and VEK_BOOT_FROM_SOURCE is not
+// names, or when it names none from the image embedded in the executable,
+// when load takes it (boot/heap_image.h) and VEK_BOOT_FROM_SOURCE is not
 // set, else runtime::init_from_source and boot_shared_library. With
 // VEK_MAKE_IMAGE naming a file, it boots from source, writes the image there
 // and ends the process: status 0 when the image was written, 1 when it was
