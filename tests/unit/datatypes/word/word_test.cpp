@@ -76,6 +76,7 @@ std::vector<int32_t> bound_indexes(const std::vector<uint32_t>& symbols) {
 // child process, so that the other tests keep the table they expect.
 TEST(WordMakeDeathTest, TheIndexIsTheTablesAnswerAcrossGrowth) {
     auto grow_and_bind = [] {
+        test::SparseTorture sparse(4093);  // tens of thousands of words
         uint32_t last = global_table()->bucket_count - 1;
         std::vector<uint32_t> symbols;
         for (int i = 0; symbols.size() < 4; i++) {
