@@ -1,5 +1,8 @@
 #include "runtime/datatypes/word/word.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
@@ -20,17 +23,51 @@
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/lexer/lexer.h"
 #include "runtime/memory/series.h"
+#include "runtime/tables/hash_table.h"
 #include "runtime/text/unicode.h"
 
 namespace vek {
 
 namespace {
 
+// Loading text binds every word it reads to the global context, mostly
+// names bound many times before. A direct-mapped cache keeps, per symbol,
+// the index the word table answered. That answer stays the table's while
+// the table keeps its buckets: entries are only ever appended, so a new
+// spelling of a name lands after the ones its probe meets first. A resize
+// re-places the entries and may change which spelling comes first, so the
+// cache is emptied when the table's buckets change, and at every start,
+// when the table may be another one with the same buckets.
+struct GlobalSlot {
+    uint32_t symbol;  // 0: empty
+    uint32_t index;
+};
+constexpr uint32_t GLOBAL_SLOTS = 4096;
+GlobalSlot global_slots[GLOBAL_SLOTS];
+Node cached_buckets = Node::none;  // the table's bucket array the slots were answered with
+
+void forget_global_indexes() {
+    std::fill(std::begin(global_slots), std::end(global_slots), GlobalSlot{});
+    cached_buckets = Node::none;
+}
+
 // The symbol's index in the global context, found or added before the target
 // cell is written: adding may move a block that holds it.
 uint32_t global_index(uint32_t symbol) {
+    Node buckets = hash_table::record(context::table_of(context::global_cell()))->keys;
+    if (buckets != cached_buckets) {
+        forget_global_indexes();
+        cached_buckets = buckets;
+    }
+    GlobalSlot& slot = global_slots[symbol & (GLOBAL_SLOTS - 1)];
+    if (slot.symbol == symbol) return slot.index;
     Cell probe = word::cell(TYPE_WORD, context::global, symbol, WORD_UNRESOLVED);
-    return uint32_t(context::add_word(context::global_cell(), &probe));
+    auto index = uint32_t(context::add_word(context::global_cell(), &probe));
+    // Adding may have resized the table: the answer belongs to its new buckets.
+    if (hash_table::record(context::table_of(context::global_cell()))->keys == cached_buckets) {
+        slot = GlobalSlot{symbol, index};
+    }
+    return index;
 }
 
 Cell* write_word(Cell* cell, uint32_t type, Node context, uint32_t symbol, uint32_t index) {
@@ -315,6 +352,7 @@ void index_of() {
 }  // namespace
 
 void init() {
+    forget_global_indexes();
     using namespace registry;
     register_type(TYPE_WORD, Row()
         .set<SLOT_MAKE>(convert)
