@@ -37,34 +37,44 @@ namespace {
 // spelling of a name lands after the ones its probe meets first. A resize
 // re-places the entries and may change which spelling comes first, so the
 // cache is emptied when the table's buckets change, and at every start,
-// when the table may be another one with the same buckets.
+// when the table may be another one with the same buckets. The bucket count
+// is compared with the node: a node freed by one resize may come back from
+// a later one, but the table only grows, so never with the same count.
 struct GlobalSlot {
     uint32_t symbol;  // 0: empty
     uint32_t index;
 };
 constexpr uint32_t GLOBAL_SLOTS = 4096;
 GlobalSlot global_slots[GLOBAL_SLOTS];
-Node cached_buckets = Node::none;  // the table's bucket array the slots were answered with
+// The table's bucket array, and its size, that the slots were answered with.
+Node cached_buckets = Node::none;
+uint32_t cached_bucket_count = 0;
 
 void forget_global_indexes() {
     std::fill(std::begin(global_slots), std::end(global_slots), GlobalSlot{});
     cached_buckets = Node::none;
+    cached_bucket_count = 0;
+}
+
+bool answered_with(const hash_table::Record* table) {
+    return table->keys == cached_buckets && table->bucket_count == cached_bucket_count;
 }
 
 // The symbol's index in the global context, found or added before the target
 // cell is written: adding may move a block that holds it.
 uint32_t global_index(uint32_t symbol) {
-    Node buckets = hash_table::record(context::table_of(context::global_cell()))->keys;
-    if (buckets != cached_buckets) {
+    const hash_table::Record* table = hash_table::record(context::table_of(context::global_cell()));
+    if (!answered_with(table)) {
         forget_global_indexes();
-        cached_buckets = buckets;
+        cached_buckets = table->keys;
+        cached_bucket_count = table->bucket_count;
     }
     GlobalSlot& slot = global_slots[symbol & (GLOBAL_SLOTS - 1)];
     if (slot.symbol == symbol) return slot.index;
     Cell probe = word::cell(TYPE_WORD, context::global, symbol, WORD_UNRESOLVED);
     auto index = uint32_t(context::add_word(context::global_cell(), &probe));
     // Adding may have resized the table: the answer belongs to its new buckets.
-    if (hash_table::record(context::table_of(context::global_cell()))->keys == cached_buckets) {
+    if (answered_with(hash_table::record(context::table_of(context::global_cell())))) {
         slot = GlobalSlot{symbol, index};
     }
     return index;
