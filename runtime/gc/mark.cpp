@@ -36,10 +36,15 @@ void mark_rule_keywords(const SeriesBuffer* b) {
     if (SeriesBuffer* cache = buffer_of_node(uint32_t(b->rule_keywords))) set_mark(cache);
 }
 
+// mark_buffer, inline where cells are walked.
+[[gnu::always_inline]] inline void mark_and_queue(SeriesBuffer* b) {
+    if (set_mark(b) && (b->flags & (BUF_KIND_CELLS | BUF_KIND_HASH))) work.push_back(b);
+}
+
 // A payload word that may hold a node is most often 0 when it holds none.
 [[gnu::always_inline]] inline void mark_word(uint32_t word) {
     if (word == 0) return;
-    if (SeriesBuffer* b = buffer_of_node(word)) mark_buffer(b);
+    if (SeriesBuffer* b = buffer_of_node(word)) mark_and_queue(b);
 }
 
 // Marks the payload words that the type list says hold a node, one function
@@ -135,9 +140,7 @@ void mark_table(SeriesBuffer* b) {
 
 }  // namespace
 
-void mark_buffer(SeriesBuffer* b) {
-    if (set_mark(b) && (b->flags & (BUF_KIND_CELLS | BUF_KIND_HASH))) work.push_back(b);
-}
+void mark_buffer(SeriesBuffer* b) { mark_and_queue(b); }
 
 // Cells kept but not walked are never read as rules again: their keyword
 // cache goes.
