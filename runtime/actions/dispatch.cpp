@@ -220,6 +220,7 @@ void mold(const Cell* value, text::Sink& out, bool only) {
 }
 
 Cell* form_to_string(const Cell* value, const Cell* part, Cell* result) {
+    if (part == nullptr && cell_type(value) == TYPE_INTEGER) return integer::form_at(result, integer::get(value));
     int32_t limit = part != nullptr ? integer::get(part) : text::NO_LIMIT;
     if (limit <= 0) return string::rs_make_at(result, 0);
     Cell* buffer = push_text_buffer();

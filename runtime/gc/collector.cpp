@@ -1,6 +1,6 @@
 // One collection: mark from the roots and the C++ stack, let weak tables and
-// externals drop what died, compact the series frames, release dead big
-// buffers, and give the dead buffers' nodes back.
+// externals drop what died, compact the series frames and release dead big
+// buffers, giving the dead buffers' nodes back on the way.
 #include "runtime/gc/collector.h"
 
 #include <algorithm>
@@ -139,7 +139,6 @@ void sweep_everything(FirstFailure& failure) {
     failure.run(externals::sweep);
     detail::compact_series_frames();
     detail::sweep_big_frames();
-    detail::return_freed_nodes();
     memory::update_node_frames();
     detail::clear_heap_marks();
 }

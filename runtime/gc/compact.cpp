@@ -2,11 +2,10 @@
 // runs of live buffers slide down over the dead ones with one overlapping
 // copy per run, and a later frame first offers its runs to the free space at
 // the end of the frame before it, so that frames empty out and go back to
-// the system. Pinned buffers stay where they are. Nodes of dead buffers are
-// gathered and returned to their frames in address order.
+// the system. Pinned buffers stay where they are. The node of a dead buffer
+// goes back to its frame as the walk meets the buffer.
 #include <algorithm>
 #include <cstring>
-#include <vector>
 
 #include "runtime/gc/collector.h"
 #include "runtime/gc/internal.h"
@@ -16,17 +15,13 @@ namespace vek::gc::detail {
 
 namespace {
 
-constexpr size_t FREED_BATCH = 20000;
 // Below this much room, the frame before is not worth filling.
 constexpr uint32_t OFFER_FLOOR = 52429;
 constexpr uint32_t LIVE_BITS = BUF_MARK | BUF_PINNED;
 
-std::vector<uint32_t> freed_nodes;
-
-void free_node_later(Node node) {
-    freed_nodes.push_back(uint32_t(node));
-    if (freed_nodes.size() >= FREED_BATCH) return_freed_nodes();
-}
+// The address tables still hold every node frame: frames are only released
+// once the sweep is over.
+void free_dead_node(Node node) { memory::free_node(node_frame_of(uint32_t(node)), node); }
 
 SeriesBuffer* buffer_at(std::byte* p) { return reinterpret_cast<SeriesBuffer*>(p); }
 std::byte* end_of(SeriesFrame* f) { return region::at<std::byte>(f->end); }
@@ -130,7 +125,7 @@ struct Compaction {
                 write = next;
                 offering = false;
             } else if (node != Node::none) {
-                free_node_later(node);
+                free_dead_node(node);
             }
             p = next;
         }
@@ -167,15 +162,9 @@ void sweep_big_frames() {
             b->flags &= ~LIVE_BITS;
             return true;
         }
-        if (b->node != Node::none) free_node_later(b->node);
+        if (b->node != Node::none) free_dead_node(b->node);
         return false;
     });
-}
-
-void return_freed_nodes() {
-    std::sort(freed_nodes.begin(), freed_nodes.end());
-    for (uint32_t node : freed_nodes) memory::free_node(node_frame_of(node), Node(node));
-    freed_nodes.clear();
 }
 
 }  // namespace vek::gc::detail

@@ -36,14 +36,43 @@ void mark_rule_keywords(const SeriesBuffer* b) {
     if (SeriesBuffer* cache = buffer_of_node(uint32_t(b->rule_keywords))) set_mark(cache);
 }
 
-void mark_word(uint32_t word) {
-    if (SeriesBuffer* b = buffer_of_node(word)) mark_buffer(b);
+// mark_buffer, inline where cells are walked.
+[[gnu::always_inline]] inline void mark_and_queue(SeriesBuffer* b) {
+    if (set_mark(b) && (b->flags & (BUF_KIND_CELLS | BUF_KIND_HASH))) work.push_back(b);
 }
 
-// Marks the payload words that the type list says hold a node.
-void mark_node_words(const Cell* c, uint32_t node_words) {
-    for (int n = 1; n <= 3; n++)
-        if ((node_words >> n) & 1) mark_word(payload_word(c, n));
+// A payload word that may hold a node is most often 0 when it holds none.
+[[gnu::always_inline]] inline void mark_word(uint32_t word) {
+    if (word == 0) return;
+    if (SeriesBuffer* b = buffer_of_node(word)) mark_and_queue(b);
+}
+
+// Marks the payload words that the type list says hold a node, one function
+// per set of words: big blocks of series values are most of what a
+// collection walks.
+template <uint32_t NodeWords>
+void mark_words_of(const Cell* c) {
+    if constexpr ((NodeWords & types::W1) != 0) mark_word(payload_word(c, 1));
+    if constexpr ((NodeWords & types::W2) != 0) mark_word(payload_word(c, 2));
+    if constexpr ((NodeWords & types::W3) != 0) mark_word(payload_word(c, 3));
+}
+
+using Marker = void (*)(const Cell*);
+
+// The nodes a cell of a layout the type list describes holds, by its set of
+// node words.
+constexpr Marker listed_marker(uint32_t node_words) {
+    constexpr uint32_t W1 = types::W1, W2 = types::W2, W3 = types::W3;
+    switch (node_words & (W1 | W2 | W3)) {
+        case W1: return mark_words_of<W1>;
+        case W2: return mark_words_of<W2>;
+        case W3: return mark_words_of<W3>;
+        case W1 | W2: return mark_words_of<W1 | W2>;
+        case W1 | W3: return mark_words_of<W1 | W3>;
+        case W2 | W3: return mark_words_of<W2 | W3>;
+        case W1 | W2 | W3: return mark_words_of<W1 | W2 | W3>;
+        default: return nullptr;
+    }
 }
 
 // The layouts whose nodes depend on the cell's state, which the type list
@@ -58,7 +87,9 @@ void mark_context(const Cell* c) {
 
 // An operator is its source's cell retyped, so it holds what its source type
 // holds: a function!'s or routine!'s context too, a native!'s not.
-void mark_op(const Cell* c) { mark_node_words(c, types::node_words(op::source_type(c))); }
+void mark_op(const Cell* c) {
+    if (Marker mark = listed_marker(types::node_words(op::source_type(c)))) mark(c);
+}
 
 // Word 3 is the handle's slot in the externals table; negative for none.
 void mark_handle(const Cell* c) {
@@ -72,17 +103,13 @@ void mark_event(const Cell* c) {
     if (c->header & EVENT_MADE) mark_word(payload_word(c, 2));
 }
 
-// The nodes a cell of a layout the type list describes holds.
-void mark_listed(const Cell* c) { mark_node_words(c, types::node_words(cell_type(c))); }
-
 // How to mark a cell, by its datatype; nullptr for a datatype that holds no
 // node (a type id past the list holds nothing either), so that the walk of a
 // big block's cells skips its scalars with one load.
-using Marker = void (*)(const Cell*);
 constexpr std::array<Marker, TYPE_MASK + 1> MARKERS = [] {
     std::array<Marker, TYPE_MASK + 1> table{};
     for (uint32_t type = 0; type <= TYPE_MASK; type++)
-        if (types::node_words(type) != 0) table[type] = mark_listed;
+        table[type] = listed_marker(types::node_words(type));
     table[TYPE_CONTEXT] = mark_context;
     table[TYPE_OP] = mark_op;
     table[TYPE_HANDLE] = mark_handle;
@@ -113,9 +140,7 @@ void mark_table(SeriesBuffer* b) {
 
 }  // namespace
 
-void mark_buffer(SeriesBuffer* b) {
-    if (set_mark(b) && (b->flags & (BUF_KIND_CELLS | BUF_KIND_HASH))) work.push_back(b);
-}
+void mark_buffer(SeriesBuffer* b) { mark_and_queue(b); }
 
 // Cells kept but not walked are never read as rules again: their keyword
 // cache goes.

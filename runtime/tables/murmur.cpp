@@ -1,6 +1,7 @@
 // MurmurHash3 x86 32-bit and the per-datatype key hashes built on it.
 #include "runtime/tables/murmur.h"
 
+#include <array>
 #include <bit>
 #include <cstring>
 
@@ -70,6 +71,14 @@ uint32_t upper(uint32_t cp) {
     return cp - 'a' < 26u ? cp - 32 : cp;
 }
 
+// Upper case of every code point a byte string can hold, so that hashing
+// one costs a load per byte instead of a test.
+const std::array<uint32_t, 256> UPPER_BYTES = [] {
+    std::array<uint32_t, 256> table{};
+    for (uint32_t cp = 0; cp < 256; cp++) table[cp] = upper(cp);
+    return table;
+}();
+
 // The code points of a text buffer of Unit-wide units from index from to
 // count, each mixed as a 32-bit block (in upper case with Fold).
 template <typename Unit, bool Fold>
@@ -78,7 +87,9 @@ uint32_t mix_units(const std::byte* first, uint32_t from, uint32_t count) {
     for (uint32_t i = from; i < count; i++) {
         Unit unit;
         std::memcpy(&unit, first + size_t(i) * sizeof(Unit), sizeof(Unit));
-        h = body_round(h, Fold ? upper(unit) : unit);
+        if constexpr (!Fold) h = body_round(h, unit);
+        else if constexpr (sizeof(Unit) == 1) h = body_round(h, UPPER_BYTES[unit]);
+        else h = body_round(h, upper(unit));
     }
     return h;
 }

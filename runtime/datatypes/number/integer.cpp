@@ -281,18 +281,56 @@ int32_t get_result() { return get(stack::arguments); }
 
 int32_t get_result_or_zero() { return cell_type(stack::arguments) == TYPE_INTEGER ? get_result() : 0; }
 
+namespace {
+
+// "00" to "99": the digits are written two at a time.
+constexpr char DIGIT_PAIRS[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Taken as unsigned, so that MIN has one too.
+uint32_t magnitude_of(int32_t value) { return value < 0 ? 0u - uint32_t(value) : uint32_t(value); }
+
+uint32_t decimal_length(int32_t value) {
+    uint32_t digits = 1;
+    for (uint32_t m = magnitude_of(value); m >= 10; m /= 10) digits++;
+    return digits + (value < 0 ? 1 : 0);
+}
+
+// Writes the text backward so that it ends just before end.
+void write_decimal(int32_t value, char* end) {
+    uint32_t m = magnitude_of(value);
+    while (m >= 100) {
+        uint32_t pair = (m % 100) * 2;
+        m /= 100;
+        *--end = DIGIT_PAIRS[pair + 1];
+        *--end = DIGIT_PAIRS[pair];
+    }
+    if (m >= 10) {
+        *--end = DIGIT_PAIRS[m * 2 + 1];
+        *--end = DIGIT_PAIRS[m * 2];
+    } else {
+        *--end = char('0' + m);
+    }
+    if (value < 0) *--end = '-';
+}
+
+}  // namespace
+
 FixedText<12> to_decimal_text(int32_t value) {
-    char text[11];  // written from the end
-    char* end = text + sizeof text;
-    char* p = end;
-    // Digits of the magnitude, taken as unsigned so that MIN has one too.
-    uint32_t magnitude = value < 0 ? 0u - uint32_t(value) : uint32_t(value);
-    do {
-        *--p = char('0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude != 0);
-    if (value < 0) *--p = '-';
-    return FixedText<12>::of(std::string_view(p, size_t(end - p)));
+    FixedText<12> text;
+    write_decimal(value, text.chars.data() + decimal_length(value));
+    return text;
+}
+
+Cell* form_at(Cell* result, int32_t value) {
+    uint32_t length = decimal_length(value);
+    string::rs_make_at(result, length);
+    SeriesBuffer* b = series_buffer(result);
+    write_decimal(value, reinterpret_cast<char*>(b->first()) + length);
+    b->tail = b->offset + length;
+    return result;
 }
 
 int32_t do_math(int32_t left, int32_t right, int32_t op, Cell* result) {

@@ -146,6 +146,8 @@ int32_t get_result_or_zero();
 
 // Decimal text: "-2147483648" at the longest.
 FixedText<12> to_decimal_text(int32_t value);
+// The result cell made a new string! of the decimal text, sized to it.
+Cell* form_at(Cell* result, int32_t value);
 
 // The 32-bit result of op on left and right. When result is given: an add,
 // subtract or multiply that overflows, and a divide that leaves a remainder,

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/datatypes/word/symbol.h"
@@ -13,6 +14,7 @@
 #include "runtime/tables/hash_table_layout.h"
 #include "runtime/tables/murmur.h"
 #include "runtime/tables/random.h"
+#include "runtime/text/unicode.h"
 #include "tests/unit/support/string_cells.h"
 #include "tests/unit/support/value_cells.h"
 
@@ -141,6 +143,22 @@ TEST(Hash, StringsHashTheirCodePointsAsWordsFoldedToUpperCase) {
     Cell tail = text_cell(U"xAB\u00C9");
     set_series_index(&tail, 1);  // hashed from the head
     EXPECT_EQ(murmur::value(&tail, false), expected);
+}
+
+// Byte strings are folded four bytes at a time while they are ASCII: every
+// length, head, letter boundary and non-ASCII byte still hashes its code
+// points one by one in upper case.
+TEST(Hash, ByteStringsFoldLikeCodePointByCodePoint) {
+    const std::u32string texts[] = {U"",         U"a",        U"`az{",        U"@AZ[",          U"hello world",
+                                    U"1234567",  U"MiXeD cAsE zz", U"abc\u00E9defgh", U"\u00FFabcdefg", U"abcdefg\u00B5"};
+    for (const std::u32string& text : texts)
+        for (uint32_t head : {0u, 1u, 3u}) {
+            std::vector<uint32_t> upper;
+            for (size_t i = head; i < text.size(); i++) upper.push_back(unicode::to_upper(uint32_t(text[i])));
+            Cell cell = text_cell(text, 1, TYPE_STRING, head);
+            EXPECT_EQ(murmur::value(&cell, false), murmur::murmur3(upper.data(), upper.size() * sizeof(uint32_t)))
+                << "text of " << text.size() << " at " << head;
+        }
 }
 
 TEST(Hash, FixedRulesForUnsetNoneMoneyAndSymbols) {

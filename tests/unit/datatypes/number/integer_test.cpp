@@ -49,12 +49,14 @@ void expect_number(const Cell& cell, Number expected, const std::string& what) {
         EXPECT_EQ(integer::get(&cell), int32_t(expected.value)) << what;
 }
 
+// form also takes a path of its own to a new string: the same text, sized to it.
 TEST(IntegerText, FormAndMoldGiveTheDecimalTextAndLowerTheLimit) {
     struct Row {
         int32_t value;
         const char* text;
-    } rows[] = {{0, "0"}, {7, "7"}, {-1, "-1"}, {1234567, "1234567"}, {MAX, "2147483647"},
-                {MIN, "-2147483648"}, {MIN + 1, "-2147483647"}};
+    } rows[] = {{0, "0"},       {7, "7"},       {-1, "-1"},           {10, "10"},           {-10, "-10"},
+                {99, "99"},     {100, "100"},   {-999, "-999"},       {1234567, "1234567"}, {1000000000, "1000000000"},
+                {MAX, "2147483647"}, {MIN, "-2147483648"}, {MIN + 1, "-2147483647"}};
     for (const Row& row : rows) {
         Cell value = integer_cell(row.value);
         Cell formed{}, molded{};
@@ -69,6 +71,9 @@ TEST(IntegerText, FormAndMoldGiveTheDecimalTextAndLowerTheLimit) {
         EXPECT_EQ(molding.limit, 100 - len);
         EXPECT_EQ(text_of(&formed), row.text);
         EXPECT_EQ(text_of(&molded), row.text);
+        Cell direct{};
+        actions::form_to_string(&value, nullptr, &direct);
+        EXPECT_EQ(text_of(&direct), row.text);
     }
 }
 
