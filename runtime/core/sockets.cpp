@@ -19,6 +19,7 @@ bool notify_nobody(const Cell*, const Cell*, const Cell*, const Cell*, const Cel
 
 OutputFn before_print = nothing;
 OutputFn after_print = nothing;
+WaitPassFn wait_pass = nothing;
 EventFieldFn event_field = no_event_field;
 OnChangeFn on_change = ignore_change;
 ForEachFieldFn for_each_field = visit_no_field;
@@ -26,6 +27,7 @@ NotifyOwnerFn notify_owner = notify_nobody;
 
 void reset() {
     before_print = after_print = nothing;
+    wait_pass = nothing;
     event_field = no_event_field;
     on_change = ignore_change;
     for_each_field = visit_no_field;

@@ -15,6 +15,9 @@
 //   show-window handle          the window shown, with its focus
 //   draw-image image cmds       runs the draw block on the image: checked,
 //                               its labels set, no pixel changed (draw.h)
+//   do-event-loop no-wait?      runs the event loop (loop.h): one pass
+//                               with no-wait?; whether input was read
+//   exit-event-loop             ends the innermost event loop
 #pragma once
 
 #include "runtime/datatypes/callable/routine.h"
@@ -32,5 +35,7 @@ routine::Arg redraw(const routine::Arg* args);
 routine::Arg refresh_window(const routine::Arg* args);
 routine::Arg show_window(const routine::Arg* args);
 routine::Arg draw_image(const routine::Arg* args);
+routine::Arg do_event_loop(const routine::Arg* args);
+routine::Arg end_event_loop(const routine::Arg* args);
 
 }  // namespace vek::view::backends::terminal
