@@ -86,7 +86,9 @@ struct LoopState {
 LoopState state;
 
 const Cell* system_view_field(Word name) {
-    const Cell* system = context::get_global_cell(symbol_of(Word::SYSTEM));
+    uint32_t symbol = symbol_of(Word::SYSTEM);
+    if (context::find_word(context::global_cell(), symbol, true) < 0) return nullptr;
+    const Cell* system = context::get_global_cell(symbol);
     const Cell* view = system ? field(system, Word::VIEW) : nullptr;
     return view ? field(view, name) : nullptr;
 }
@@ -227,6 +229,7 @@ void give_back_terminal() {
     state.reading = false;
     tui.input.clear();
     reset_routing();
+    retire_messages();
     Screen fresh;
     fresh.set_terminal_size(tui.screen.terminal_columns(), tui.screen.terminal_rows());
     fresh.full_screen = std::any_of(tui.windows.begin(), tui.windows.end(), [](WidgetId id) {
