@@ -217,6 +217,23 @@ TEST_F(TerminalLoop, ANestedLoopEndsAloneAndTheOuterOneGoesOn) {
     EXPECT_EQ(loop_depth(), 0u);
 }
 
+// wait in an actor runs one pass of the loop: it reads the input and
+// routes it, without waiting.
+TEST_F(TerminalLoop, APassInsideARunningLoopRoutesTheInput) {
+    show_window();
+    loop_react = [](const LoopHeard& one) {
+        if (one.type == EVENT_KEY) exit_event_loop();
+        if (one.type != EVENT_TIME) return;
+        loop_world.typed = "k";
+        size_t waits = loop_world.waits.size();
+        EXPECT_TRUE(run_event_loop(true));
+        EXPECT_EQ(loop_world.waits.size(), waits);
+    };
+    run_event_loop(false);
+    ASSERT_EQ(count_heard(EVENT_KEY), 1u);
+    EXPECT_EQ(loop_heard.back().key, 'k');
+}
+
 // A one-pass loop outside a running one (do-events/no-wait, wait) neither
 // takes the terminal nor reads it nor waits; a loop without a window
 // returns at once. Without the terminal's input, a loop whose timers are

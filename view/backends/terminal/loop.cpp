@@ -100,7 +100,14 @@ bool mouse_wanted() {
     return wanted && cell_type(wanted) == TYPE_LOGIC && logic::get(wanted);
 }
 
-bool frame_ended(size_t index) { return index >= state.frames.size() || state.frames[index].ended; }
+// What a one-pass loop passes for its frame: it has none, and runs its pass
+// to the end.
+constexpr size_t ONE_PASS = SIZE_MAX;
+
+bool frame_ended(size_t index) {
+    if (index == ONE_PASS) return false;
+    return index >= state.frames.size() || state.frames[index].ended;
+}
 
 // ---------------------------------------------------------------- a tick
 
@@ -169,9 +176,10 @@ void wait_for_work() {
     if (timeout != 0) state.io.wait(int32_t(std::min<int64_t>(timeout, INT32_MAX)), state.reading);
 }
 
-// One tick of the loop of frame (or of a one-pass loop, frame past the
-// last); answers whether input was read.
-bool tick(size_t frame, bool one_pass) {
+// One tick of the loop of frame (ONE_PASS for a one-pass loop); answers
+// whether input was read.
+bool tick(size_t frame) {
+    bool one_pass = frame == ONE_PASS;
     if (!one_pass) wait_for_work();
     bool got = state.reading && state.io.read(backend().input) > 0;
     if (one_pass && !got) {
@@ -256,7 +264,7 @@ struct FramePushed {
 // none is left, the loop could never end, so it ends.
 bool run_ticks(size_t frame) {
     bool got = false;
-    while (!frame_ended(frame) && (state.reading || next_timer_due())) got = tick(frame, false);
+    while (!frame_ended(frame) && (state.reading || next_timer_due())) got = tick(frame);
     return got;
 }
 
@@ -291,7 +299,7 @@ LoopIo set_loop_io(const LoopIo& io) {
 }
 
 bool run_event_loop(bool one_pass) {
-    if (one_pass) return tick(state.frames.size(), true);
+    if (one_pass) return tick(ONE_PASS);
     WidgetId window = backend().current_window;
     if (!find_widget(window)) return false;
     if (!state.frames.empty()) {
