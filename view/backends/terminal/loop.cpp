@@ -85,6 +85,8 @@ struct LoopState {
 };
 LoopState state;
 
+// A field of system/view; nullptr while system or its view lacks it (a
+// bare runtime, in tests).
 const Cell* system_view_field(Word name) {
     uint32_t symbol = symbol_of(Word::SYSTEM);
     if (context::find_word(context::global_cell(), symbol, true) < 0) return nullptr;
