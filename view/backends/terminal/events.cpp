@@ -16,6 +16,7 @@
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/evaluator.h"
 #include "view/backends/terminal/faces.h"
+#include "view/backends/terminal/loop.h"
 
 namespace vek::view::backends::terminal {
 
@@ -190,6 +191,11 @@ void forget_widget_messages(WidgetId id) {
         if (slot.widget == id) slot.widget = 0;
 }
 
+void retire_messages() {
+    for (uint32_t slot : messages.free_slots)
+        messages.slots[slot].generation = (messages.slots[slot].generation + 1) & GENERATION_MASK;
+}
+
 Cell* event_field(uint32_t message, uint32_t field, Cell* out) {
     Slot* slot = find_slot(message);
     *out = blank_cell(TYPE_NONE);
@@ -210,7 +216,10 @@ Cell* event_field(uint32_t message, uint32_t field, Cell* out) {
     }
 }
 
-void init_events() { sockets::event_field = event_field; }
+void init_events() {
+    sockets::event_field = event_field;
+    init_loop();
+}
 
 void reset_events() { messages = Messages{}; }
 
