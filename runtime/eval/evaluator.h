@@ -15,6 +15,7 @@
 #include <cstdint>
 
 #include "runtime/core/cell.h"
+#include "runtime/core/raise.h"
 #include "runtime/core/unwind.h"
 #include "runtime/eval/trace.h"
 #include "runtime/memory/series.h"
@@ -272,6 +273,17 @@ void store_path_back(const Cell* path, const Cell* head, const Cell* steps, uint
 
 // The last pushed cell, or the frame's result cell when nothing was pushed.
 Cell* last_value();
+
+// For C++ code that reads and sets words as Vek code does (the GUI's
+// dialects). The word's value cell; unset! raises script no-value with the
+// word.
+Cell* word_value(const Cell* word);
+// The last pushed value becomes the word's value (with object change
+// events); unset! raises script need-value with the word.
+void set_word_to_last(Cell* word);
+// Builds the error and prints it as print does, inside a native frame named
+// <anon> whose result ends up unset!; nothing is raised.
+void print_error(err::AnyId id, const Cell* arg1 = nullptr, const Cell* arg2 = nullptr, const Cell* arg3 = nullptr);
 
 // The user-code block being evaluated, its index at the start of the
 // expression under way, or unset! when none is: errors take their near field

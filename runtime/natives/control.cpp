@@ -15,7 +15,6 @@
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/compiled.h"
 #include "runtime/eval/evaluator.h"
 #include "runtime/eval/trace.h"
 #include "runtime/lexer/lexer.h"
@@ -71,6 +70,27 @@ bool step(uint32_t n, bool multi, LoopWord& word) { return multi ? foreach_next_
 
 bool same_series(const Cell* a, const Cell* b) {
     return (SERIES_TYPES & type_bit(cell_type(a))) && series_node(a) == series_node(b);
+}
+
+// ---------------------------------------------------------------- switch
+
+// The first cell of the block, from its index, of the key's datatype that
+// equals the key; nullptr when there is none or the key is a block!.
+const Cell* switch_match(const Cell* key, const Cell* block) {
+    if (cell_type(key) == TYPE_BLOCK) return nullptr;
+    SeriesBuffer* buffer = series_buffer(block);
+    const Cell* tail = buffer->cells_tail();
+    for (const Cell* c = buffer->cells() + series_index(block); c < tail; c++)
+        if (cell_type(c) == cell_type(key) && actions::compare_values(c, key, actions::COMP_EQUAL) == 0) return c;
+    return nullptr;
+}
+
+// The first block! of the block after the matched cell; nullptr when none.
+const Cell* block_after(const Cell* block, const Cell* match) {
+    const Cell* tail = series_buffer(block)->cells_tail();
+    for (const Cell* c = match + 1; c < tail; ++c)
+        if (cell_type(c) == TYPE_BLOCK) return c;
+    return nullptr;
 }
 
 // ---------------------------------------------------------------- function makers
@@ -301,22 +321,28 @@ Pending compose_into(const Cell* source, bool deep, bool only, Target& target) {
 
 // ---------------------------------------------------------------- conditionals
 
-Pending if_(bool check, const int32_t*) {
-    if (check) check_arg(1, BLOCK);
-    if (logic::result_false()) {
+namespace {
+
+// The conditional's branch run as its result; none! without one.
+Pending run_conditional(Intrinsic conditional) {
+    const Cell* branch = chosen_branch(conditional);
+    if (!branch) {
         none::box();
         return Pending::none;
     }
-    return eval::eval_block(arg(1), {.chain = true});
+    return eval::eval_block(branch, {.chain = true});
+}
+
+}  // namespace
+
+Pending if_(bool check, const int32_t*) {
+    if (check) check_arg(1, BLOCK);
+    return run_conditional(Intrinsic::if_);
 }
 
 Pending unless(bool check, const int32_t*) {
     if (check) check_arg(1, BLOCK);
-    if (!logic::result_false()) {
-        none::box();
-        return Pending::none;
-    }
-    return eval::eval_block(arg(1), {.chain = true});
+    return run_conditional(Intrinsic::unless);
 }
 
 Pending either(bool check, const int32_t*) {
@@ -324,7 +350,7 @@ Pending either(bool check, const int32_t*) {
         check_arg(1, BLOCK);
         check_arg(2, BLOCK);
     }
-    return eval::eval_block(arg(logic::result_true_strict() ? 1 : 2), {.chain = true});
+    return run_conditional(Intrinsic::either);
 }
 
 Pending any(bool check, const int32_t*) {
@@ -359,9 +385,9 @@ Pending switch_(bool check, const int32_t* refinements) {
         check_arg(1, BLOCK);
         if (refinements[0] >= 0) check_arg(refinements[0], BLOCK);
     }
-    const Cell* match = compiled::switch_match(arg(0), arg(1), true);
+    const Cell* match = switch_match(arg(0), arg(1));
     if (match) {
-        const Cell* block = compiled::block_after(arg(1), match);
+        const Cell* block = block_after(arg(1), match);
         if (!block) {
             none::box();
             return Pending::none;
