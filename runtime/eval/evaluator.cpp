@@ -1170,13 +1170,6 @@ bool runs_framed(const Cell* block) { return trace::tracing || series_node(block
 
 Pending eval_block(const Cell* block, BlockFlags flags) { return run_block(block, flags); }
 
-Pending LoopBlocks::run(const Cell* block) {
-    forget_plain_runs();  // the native runs its own code between the runs
-    if (path_ != Path::untraced) [[unlikely]]
-        return choose_and_run(block);
-    return run_untraced_block(block);
-}
-
 // A step's block, in the frame cut back to its result cell; inline in the
 // loops run here, so that a step calls nothing but its expressions.
 [[gnu::always_inline]] inline Pending LoopBlocks::run_step(const Cell* block) {
@@ -1186,6 +1179,20 @@ Pending LoopBlocks::run(const Cell* block) {
     return run_untraced_block(block);
 }
 
+// The rule every loop's step ends by: a break ends the loop with nothing
+// pending, a return or exit ends it with that code, and a normal end or a
+// continue goes on.
+bool ends_loop(Pending p) { return p == Pending::brk || p == Pending::ret || p == Pending::exit; }
+Pending loop_outcome(Pending p) { return p == Pending::brk ? Pending::none : p; }
+
+LoopBlocks::Step LoopBlocks::step(const Cell* body) {
+    forget_plain_runs();  // the native runs its own code between the steps
+    Pending p = run_step(body);
+    if (!ends_loop(p)) return p == Pending::cont ? Step::continued : Step::ran;
+    outcome_ = loop_outcome(p);
+    return Step::ended;
+}
+
 Pending LoopBlocks::run_while(const Cell* condition, const Cell* body) {
     for (;;) {
         Pending p = run_step(condition);
@@ -1193,14 +1200,9 @@ Pending LoopBlocks::run_while(const Cell* condition, const Cell* body) {
         if (p != Pending::none) return p;
         if (!logic::result_true_strict()) return Pending::none;
         p = run_step(body);
-        if (p == Pending::brk) return Pending::none;
-        if (p == Pending::ret || p == Pending::exit) return p;
+        if (ends_loop(p)) return loop_outcome(p);
     }
 }
-
-// A step that ends the loop: Pending::none for a break, else the code.
-bool ends_loop(Pending p) { return p == Pending::brk || p == Pending::ret || p == Pending::exit; }
-Pending loop_outcome(Pending p) { return p == Pending::brk ? Pending::none : p; }
 
 Pending LoopBlocks::run_counted(const Cell* body, int32_t count, natives::LoopWord* word) {
     for (int32_t done = 0; done < count; ++done) {

@@ -43,20 +43,18 @@ void open_loop(const Cell* initial) {
     stack::push(initial);
 }
 
-// One evaluation of the body, its value in the loop frame's result cell.
-Pending run_body(eval::LoopBlocks& blocks, const Cell* body) {
-    stack::keep();
-    return blocks.run(body);
-}
-
-// brk ends the loop; cont and a normal end go on; ret and exit have already
-// left the loop frame and go to the caller at once.
-bool leaves(Pending p) { return p == Pending::ret || p == Pending::exit; }
+using Step = eval::LoopBlocks::Step;
 
 // The loop frame's result becomes the native's.
 Pending close_loop() {
     stack::unwind_last();
     return Pending::none;
+}
+
+// The loop ended by its step: at a break the loop frame closes; a return or
+// exit has already left it and goes to the caller at once.
+Pending end_loop(const eval::LoopBlocks& blocks) {
+    return blocks.outcome() == Pending::none ? close_loop() : blocks.outcome();
 }
 
 uint32_t words_per_step(const Cell* words) {
@@ -450,13 +448,10 @@ Pending until(bool check, const int32_t*) {
     open_loop(make_unset(&unset_value));
     eval::LoopBlocks blocks;
     for (;;) {
-        Pending p = run_body(blocks, body);
-        if (p == Pending::brk) break;
-        if (leaves(p)) return p;
-        if (p == Pending::cont) continue;
-        if (logic::result_true_strict()) break;
+        Step step = blocks.step(body);
+        if (step == Step::ended) return end_loop(blocks);
+        if (step == Step::ran && logic::result_true_strict()) return close_loop();
     }
-    return close_loop();
 }
 
 Pending loop(bool check, const int32_t*) {
@@ -506,12 +501,8 @@ Pending forever(bool check, const int32_t*) {
     Cell unset_value;
     open_loop(make_unset(&unset_value));
     eval::LoopBlocks blocks;
-    for (;;) {
-        Pending p = run_body(blocks, body);
-        if (p == Pending::brk) break;
-        if (leaves(p)) return p;
-    }
-    return close_loop();
+    for (;;)
+        if (blocks.step(body) == Step::ended) return end_loop(blocks);
 }
 
 // An image steps by pixels, which the image module hands out as tuples.
@@ -519,12 +510,9 @@ Pending foreach_pixel(const Cell* body, uint32_t n) {
     eval::LoopBlocks blocks;
     for (;;) {
         stack::keep();
-        if (!image::foreach_next(stack::arguments - 1, stack::arguments - 2, n)) break;
-        Pending p = run_body(blocks, body);
-        if (p == Pending::brk) break;
-        if (leaves(p)) return p;
+        if (!image::foreach_next(stack::arguments - 1, stack::arguments - 2, n)) return close_loop();
+        if (blocks.step(body) == Step::ended) return end_loop(blocks);
     }
-    return close_loop();
 }
 
 Pending foreach(bool check, const int32_t*) {
@@ -570,9 +558,7 @@ Pending forall(bool check, const int32_t*) {
     eval::LoopBlocks blocks;
     Cell* word = stack::arguments - 1;
     for (;;) {
-        Pending p = run_body(blocks, body);
-        if (p == Pending::brk) return close_loop();
-        if (leaves(p)) return p;
+        if (blocks.step(body) == Step::ended) return end_loop(blocks);
         Cell now = *context::get(word);
         if (!same_series(&now, &start)) fire(err::script::bad_loop_series, &now);
         if (forall_next(word, true)) break;
@@ -599,10 +585,10 @@ Pending remove_each(bool check, const int32_t*) {
     for (;;) {
         stack::keep();
         if (!step(n, multi, word)) break;
-        Pending p = run_body(blocks, body);
-        if (p == Pending::brk) break;
-        if (leaves(p)) return p;
-        if (p == Pending::none) remove_each_apply(n);
+        Step ended_as = blocks.step(body);
+        if (ended_as == Step::ended && blocks.outcome() != Pending::none) return blocks.outcome();
+        if (ended_as == Step::ended) break;
+        if (ended_as == Step::ran) remove_each_apply(n);
     }
     stack::pop_frame();
     stack::set_last(&data);
