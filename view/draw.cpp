@@ -16,7 +16,7 @@
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/compiled.h"
+#include "runtime/eval/evaluator.h"
 #include "runtime/memory/image_state.h"
 #include "runtime/tables/cycles.h"
 #include "view/draw_walk.h"
@@ -51,7 +51,7 @@ bool silent() {
     cycles::reset();
     if (silent()) machine_throw(catch_errors ? CODE_DRAW_REPORTED : CODE_DRAW_SILENT);
     if (!catch_errors) fire(id, argument);
-    compiled::print_error(id, argument);
+    eval::print_error(id, argument);
     machine_throw(CODE_DRAW_REPORTED);
 }
 
@@ -426,7 +426,7 @@ void set_label(const Walk& walk, uint32_t i) {
     Cell rest = *walk.block();
     set_series_index(&rest, i + 1);
     stack::push(&rest);
-    compiled::set_word(&label);
+    eval::set_word_to_last(&label);
     stack::pop(1);
 }
 

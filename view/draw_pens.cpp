@@ -5,7 +5,7 @@
 
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/compiled.h"
+#include "runtime/eval/evaluator.h"
 #include "runtime/tables/cycles.h"
 #include "view/draw_walk.h"
 
@@ -63,7 +63,7 @@ uint32_t Walk::points(uint32_t i, uint32_t count) const {
 const Cell* Walk::value_of(uint32_t i) const {
     const Cell* value = at(i);
     if (!value) fail(i);
-    return cell_type(value) == TYPE_WORD ? compiled::get_word(value) : value;
+    return cell_type(value) == TYPE_WORD ? eval::word_value(value) : value;
 }
 
 Colour Walk::colour(uint32_t i) const {

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "runtime/datatypes/compound/pair.h"
-#include "runtime/eval/compiled.h"
+#include "runtime/eval/evaluator.h"
 #include "runtime/memory/series.h"
 
 namespace vek::view::rich_text {
@@ -39,7 +39,7 @@ void set_range(Runs& runs, const Cell* pair, int32_t count) {
 // The colour of backdrop, required: a tuple or a word holding one.
 draw::Colour backdrop_colour(const Runs& runs, uint32_t i) {
     const Cell* value = runs.at(i);
-    if (value && cell_type(value) == TYPE_WORD) value = compiled::get_word(value);
+    if (value && cell_type(value) == TYPE_WORD) value = eval::word_value(value);
     if (!value || cell_type(value) != TYPE_TUPLE) runs.fail(i);
     return draw::get_color(value);
 }

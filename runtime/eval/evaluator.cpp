@@ -7,6 +7,7 @@
 #include "runtime/actions/dispatch.h"
 #include "runtime/core/fixed_words.h"
 #include "runtime/core/raise.h"
+#include "runtime/core/registry.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/callable/action.h"
 #include "runtime/datatypes/callable/callable.h"
@@ -18,6 +19,7 @@
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number/float.h"
 #include "runtime/datatypes/number/integer.h"
+#include "runtime/datatypes/object/error.h"
 #include "runtime/datatypes/object/object.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/word/context.h"
@@ -29,7 +31,10 @@
 #include "runtime/gc/collector.h"
 #include "runtime/memory/image_state.h"
 #include "runtime/memory/manager.h"
+#include "runtime/natives/boot_table.h"
+#include "runtime/natives/control.h"
 #include "runtime/natives/helpers.h"
+#include "runtime/natives/natives.h"
 
 namespace vek::eval {
 
@@ -193,7 +198,15 @@ enum InlineOp : uint8_t {
     INLINE_ADD, INLINE_SUBTRACT, INLINE_MULTIPLY, INLINE_EQUAL, INLINE_NOT_EQUAL, INLINE_STRICT_EQUAL,
     INLINE_LESSER, INLINE_GREATER, INLINE_LESSER_EQUAL, INLINE_GREATER_EQUAL, INLINE_OPS, INLINE_NONE = 0xFF,
 };
-constexpr const char* INLINE_OP_WORDS[INLINE_OPS] = {"+", "-", "*", "=", "<>", "==", "<", ">", "<=", ">="};
+// The actions among them; the comparisons are natives, whose intrinsic
+// column lists them in InlineOp's order.
+struct InlineAction {
+    uint32_t slot;
+    InlineOp op;
+};
+constexpr InlineAction INLINE_ACTIONS[] = {
+    {registry::SLOT_ADD, INLINE_ADD}, {registry::SLOT_SUBTRACT, INLINE_SUBTRACT}, {registry::SLOT_MULTIPLY, INLINE_MULTIPLY},
+};
 constexpr int32_t INLINE_OP_CODES[INLINE_OPS] = {
     integer::OP_ADD,    integer::OP_SUBTRACT, integer::OP_MULTIPLY, actions::COMP_EQUAL,
     actions::COMP_NOT_EQUAL, actions::COMP_STRICT_EQUAL, actions::COMP_LESSER, actions::COMP_GREATER,
@@ -358,12 +371,13 @@ double number_value(const Cell* number) {
 // is the kernel the native runs too. A native is recognised as an operator is,
 // by its position and its internal block; the boot values are kept alive here.
 
-constexpr const char* CONTROL_WORDS[] = {"if",     "either",  "unless", "while", "until", "loop",
-                                         "repeat", "foreach", "any",    "all",   "case"};
-constexpr uint8_t CONTROLS = std::size(CONTROL_WORDS);
+// A control native's index here is its intrinsic's, less one.
+using natives::Intrinsic;
+constexpr uint8_t CONTROLS = uint8_t(Intrinsic::case_);
 constexpr uint8_t CONTROL_NONE = 0xFF;
-// The conditionals, which come first in CONTROL_WORDS.
+// The conditionals, which come first among the intrinsics.
 enum Conditional : uint8_t { CONDITIONAL_IF, CONDITIONAL_EITHER, CONDITIONAL_UNLESS, CONDITIONALS };
+static_assert(uint8_t(Intrinsic::unless) == CONDITIONAL_UNLESS + 1);
 
 // How a control native's arguments are passed, read from its plan at its
 // first call here: the plan made for a boot native's internal block never
@@ -380,7 +394,7 @@ ControlNatives control_natives;
 
 void mark_control_natives() { gc::mark_cells(control_natives.boot, control_natives.boot + CONTROLS); }
 
-// The value's index in CONTROL_WORDS when it is a boot control native, else
+// The value's control index when it is a boot control native, else
 // CONTROL_NONE.
 uint8_t control_of(const Cell* value) {
     if (cell_type(value) != TYPE_NATIVE) return CONTROL_NONE;
@@ -420,7 +434,7 @@ const CallPlan* control_plan(const Cell* bound, const Cursor& at) {
     return plan && plain_quoted_argument(control, plan, at) ? plan : nullptr;
 }
 
-// The index in CONTROL_WORDS of a native that control_of recognised.
+// The control index of a native that control_of recognised.
 uint8_t control_index(const Cell* native) { return control_natives.by_native[native::position(native)]; }
 
 // A block written in the code as a whole argument: no operator follows it,
@@ -464,18 +478,6 @@ bool push_literal_blocks(Cursor& at, const PlanArgument* first, uint32_t count) 
     return true;
 }
 
-// The block the conditional runs, by the condition in its frame's first cell
-// and its blocks pushed after it, as the native decides; nullptr for none.
-// either raises on an unset! condition, as the native does.
-const Cell* chosen_branch(uint8_t conditional) {
-    const Cell* condition = stack::arguments;
-    switch (conditional) {
-        case CONDITIONAL_IF: return logic::is_false(condition) ? nullptr : condition + 1;
-        case CONDITIONAL_UNLESS: return logic::is_false(condition) ? condition + 1 : nullptr;
-        default: return logic::result_true_strict() ? condition + 1 : condition + 2;
-    }
-}
-
 // The branch as run_block runs it, but for a branch of one plain value,
 // which runs nothing that could raise, be traced or see the block's
 // position: its value is pushed where the block's result cell would be and
@@ -509,7 +511,7 @@ Pending run_branch(const Cell* block) {
 // if, unless or either, its condition fetched and its blocks pushed, while
 // untraced: the native's kernel runs here, without its entry.
 Pending run_conditional(uint8_t conditional) {
-    const Cell* branch = chosen_branch(conditional);
+    const Cell* branch = natives::chosen_branch(Intrinsic(conditional + 1));
     if (!branch) {
         none::box();
         return Pending::none;
@@ -1168,13 +1170,6 @@ bool runs_framed(const Cell* block) { return trace::tracing || series_node(block
 
 Pending eval_block(const Cell* block, BlockFlags flags) { return run_block(block, flags); }
 
-Pending LoopBlocks::run(const Cell* block) {
-    forget_plain_runs();  // the native runs its own code between the runs
-    if (path_ != Path::untraced) [[unlikely]]
-        return choose_and_run(block);
-    return run_untraced_block(block);
-}
-
 // A step's block, in the frame cut back to its result cell; inline in the
 // loops run here, so that a step calls nothing but its expressions.
 [[gnu::always_inline]] inline Pending LoopBlocks::run_step(const Cell* block) {
@@ -1184,6 +1179,20 @@ Pending LoopBlocks::run(const Cell* block) {
     return run_untraced_block(block);
 }
 
+// The rule every loop's step ends by: a break ends the loop with nothing
+// pending, a return or exit ends it with that code, and a normal end or a
+// continue goes on.
+bool ends_loop(Pending p) { return p == Pending::brk || p == Pending::ret || p == Pending::exit; }
+Pending loop_outcome(Pending p) { return p == Pending::brk ? Pending::none : p; }
+
+LoopBlocks::Step LoopBlocks::step(const Cell* body) {
+    forget_plain_runs();  // the native runs its own code between the steps
+    Pending p = run_step(body);
+    if (!ends_loop(p)) return p == Pending::cont ? Step::continued : Step::ran;
+    outcome_ = loop_outcome(p);
+    return Step::ended;
+}
+
 Pending LoopBlocks::run_while(const Cell* condition, const Cell* body) {
     for (;;) {
         Pending p = run_step(condition);
@@ -1191,14 +1200,9 @@ Pending LoopBlocks::run_while(const Cell* condition, const Cell* body) {
         if (p != Pending::none) return p;
         if (!logic::result_true_strict()) return Pending::none;
         p = run_step(body);
-        if (p == Pending::brk) return Pending::none;
-        if (p == Pending::ret || p == Pending::exit) return p;
+        if (ends_loop(p)) return loop_outcome(p);
     }
 }
-
-// A step that ends the loop: Pending::none for a break, else the code.
-bool ends_loop(Pending p) { return p == Pending::brk || p == Pending::ret || p == Pending::exit; }
-Pending loop_outcome(Pending p) { return p == Pending::brk ? Pending::none : p; }
 
 Pending LoopBlocks::run_counted(const Cell* body, int32_t count, natives::LoopWord* word) {
     for (int32_t done = 0; done < count; ++done) {
@@ -1558,6 +1562,26 @@ Pending call_function(const Cell* called, const Cell* name, CallbackClass callba
 
 Cell* last_value() { return stack::top > stack::arguments ? stack::top - 1 : stack::arguments; }
 
+Cell* word_value(const Cell* word) {
+    Cell* value = context::get(word);
+    if (cell_type(value) == TYPE_UNSET) fire(err::script::no_value, word);
+    return value;
+}
+
+void set_word_to_last(Cell* word) {
+    Cell value = *last_value();
+    if (cell_type(&value) == TYPE_UNSET) fire(err::script::need_value, word);
+    context::set(word, &value);
+}
+
+void print_error(err::AnyId id, const Cell* arg1, const Cell* arg2, const Cell* arg3) {
+    stack::mark_native(anon_word());
+    error::create(id, arg1, arg2, arg3);
+    error::print(stack::arguments);
+    make_unset(stack::arguments);
+    stack::unwind();
+}
+
 Cell current_position() { return PositionScope::current(); }
 
 void set_top_level(const Cell* code) {
@@ -1583,27 +1607,64 @@ void init() {
     image_state::keep("boot control natives by native", control_natives.by_native);
 }
 
+namespace {
+
+// The boot value of the global word.
+Cell boot_value(const char* word) { return *context::get_global_cell(symbol::make(word)); }
+
+// The arithmetic actions among the inline operators, by their slots.
+void remember_inline_actions() {
+    for (const boot_table::ActionEntry& entry : boot_table::action_entries)
+        for (const InlineAction& action : INLINE_ACTIONS)
+            if (entry.slot == action.slot && action.slot < std::size(inline_ops.by_action)) {
+                inline_ops.boot[action.op] = boot_value(entry.name);
+                inline_ops.by_action[action.slot] = action.op;
+            }
+}
+
+// The comparisons among the inline operators and the control natives, by
+// natives.def's intrinsic column.
+void remember_intrinsic_natives() {
+    for (uint32_t i = 0; i < natives::NATIVE_COUNT; i++) {
+        Intrinsic intrinsic = natives::INTRINSICS[i];
+        uint32_t position = i + 1;
+        if (intrinsic == Intrinsic::none || position >= std::size(control_natives.by_native)) continue;
+        Cell value = boot_value(boot_table::native_entries[i].name);
+        if (intrinsic >= Intrinsic::equal) {
+            uint8_t op = uint8_t(INLINE_EQUAL + (uint8_t(intrinsic) - uint8_t(Intrinsic::equal)));
+            inline_ops.boot[op] = value;
+            inline_ops.by_native[position] = op;
+        } else {
+            uint8_t control = uint8_t(intrinsic) - 1;
+            control_natives.boot[control] = value;
+            control_natives.by_native[position] = control;
+        }
+    }
+}
+
+// Each boot operator takes the tag of the native or action it calls.
+void tag_boot_operators() {
+    for (const boot_table::OperatorEntry& entry : boot_table::operator_entries) {
+        Cell* value = context::get_global_cell(symbol::make(entry.name));
+        Cell source;
+        op::unwrap(value, &source);
+        op::set_inline_tag(value, inline_tag_for(&source));
+    }
+}
+
+}  // namespace
+
 void remember_boot_values() {
     std::fill(std::begin(inline_ops.by_action), std::end(inline_ops.by_action), INLINE_NONE);
     std::fill(std::begin(inline_ops.by_native), std::end(inline_ops.by_native), INLINE_NONE);
     for (KnownPlan& plan : inline_ops.plans) plan.known = false;
-    for (uint8_t op = 0; op < INLINE_OPS; op++) {
-        Cell* value = context::get_global_cell(symbol::make(INLINE_OP_WORDS[op]));
-        op::set_inline_tag(value, op + 1u);
-        inline_ops.boot[op] = *value;
-        uint32_t code = native::position(value);
-        if (op::source_type(value) == TYPE_ACTION) inline_ops.by_action[code] = op;
-        if (op::source_type(value) == TYPE_NATIVE) inline_ops.by_native[code] = op;
-    }
-    inline_ops_known = true;
     std::fill(std::begin(control_natives.by_native), std::end(control_natives.by_native), CONTROL_NONE);
     std::fill(std::begin(control_natives.modes), std::end(control_natives.modes), MODES_UNREAD);
     for (KnownPlan& plan : control_natives.plans) plan.known = false;
-    for (uint8_t i = 0; i < CONTROLS; i++) {
-        const Cell* value = context::get_global_cell(symbol::make(CONTROL_WORDS[i]));
-        control_natives.boot[i] = *value;
-        if (cell_type(value) == TYPE_NATIVE) control_natives.by_native[native::position(value)] = i;
-    }
+    remember_inline_actions();
+    remember_intrinsic_natives();
+    inline_ops_known = true;
+    tag_boot_operators();
 }
 
 uint32_t inline_tag_for(const Cell* source) { return uint8_t(boot_inline_op(source) + 1); }

@@ -15,6 +15,7 @@
 #include <cstdint>
 
 #include "runtime/core/cell.h"
+#include "runtime/core/raise.h"
 #include "runtime/core/unwind.h"
 #include "runtime/eval/trace.h"
 #include "runtime/memory/series.h"
@@ -142,7 +143,6 @@ public:
     LoopBlocks(const LoopBlocks&) = delete;
     LoopBlocks& operator=(const LoopBlocks&) = delete;
 
-    Pending run(const Cell* block);
     // while's steps in the current frame: the condition and, while its
     // result is true, the body, each after the frame's cells are cut back to
     // its result cell. Ends (Pending::none) at a false or none! condition or
@@ -160,6 +160,17 @@ public:
     // Code other than the loop's blocks ran between its steps.
     void forget_plain_runs() { plain_[0].block = plain_[1].block = nullptr; }
 
+    // How a loop's step ended: its body ran to its end or a continue, and
+    // the loop goes on; or a break, return or exit ends the loop, with
+    // outcome() its code (Pending::none for a break).
+    enum class Step : uint8_t { ran, continued, ended };
+    // One step of a loop that its native takes itself (until, forever,
+    // forall, remove-each, foreach over pixels): the body, run as run() runs
+    // it after the frame's cells are cut back to its result cell. The loops
+    // above take their steps by the same rule.
+    Step step(const Cell* body);
+    Pending outcome() const { return outcome_; }
+
 private:
     enum class Path : uint8_t { unchosen, untraced, general };
     Pending run_step(const Cell* block);
@@ -168,6 +179,7 @@ private:
     Pending run_plain_again(const Cursor& start);
     void remember_plain_run(const Cell* block, const Cursor& start);
     Path path_ = Path::unchosen;
+    Pending outcome_ = Pending::none;
     // The blocks (at most two: while's) that ran all as plain code, with the
     // cursor at their start, since any other code last ran.
     struct Remembered {
@@ -272,6 +284,17 @@ void store_path_back(const Cell* path, const Cell* head, const Cell* steps, uint
 
 // The last pushed cell, or the frame's result cell when nothing was pushed.
 Cell* last_value();
+
+// For C++ code that reads and sets words as Vek code does (the GUI's
+// dialects). The word's value cell; unset! raises script no-value with the
+// word.
+Cell* word_value(const Cell* word);
+// The last pushed value becomes the word's value (with object change
+// events); unset! raises script need-value with the word.
+void set_word_to_last(Cell* word);
+// Builds the error and prints it as print does, inside a native frame named
+// <anon> whose result ends up unset!; nothing is raised.
+void print_error(err::AnyId id, const Cell* arg1 = nullptr, const Cell* arg2 = nullptr, const Cell* arg3 = nullptr);
 
 // The user-code block being evaluated, its index at the start of the
 // expression under way, or unset! when none is: errors take their near field

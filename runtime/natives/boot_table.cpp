@@ -19,7 +19,7 @@
 namespace vek::boot_table {
 
 const std::array<NativeEntry, natives::NATIVE_COUNT> native_entries = {{
-#define X(name, entry, spec) {name, spec},
+#define X(name, entry, intrinsic, spec) {name, spec},
 #include "runtime/natives/natives.def"
 #undef X
 }};

@@ -15,7 +15,6 @@
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/symbol.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/compiled.h"
 #include "runtime/eval/evaluator.h"
 #include "runtime/eval/trace.h"
 #include "runtime/lexer/lexer.h"
@@ -44,20 +43,18 @@ void open_loop(const Cell* initial) {
     stack::push(initial);
 }
 
-// One evaluation of the body, its value in the loop frame's result cell.
-Pending run_body(eval::LoopBlocks& blocks, const Cell* body) {
-    stack::keep();
-    return blocks.run(body);
-}
-
-// brk ends the loop; cont and a normal end go on; ret and exit have already
-// left the loop frame and go to the caller at once.
-bool leaves(Pending p) { return p == Pending::ret || p == Pending::exit; }
+using Step = eval::LoopBlocks::Step;
 
 // The loop frame's result becomes the native's.
 Pending close_loop() {
     stack::unwind_last();
     return Pending::none;
+}
+
+// The loop ended by its step: at a break the loop frame closes; a return or
+// exit has already left it and goes to the caller at once.
+Pending end_loop(const eval::LoopBlocks& blocks) {
+    return blocks.outcome() == Pending::none ? close_loop() : blocks.outcome();
 }
 
 uint32_t words_per_step(const Cell* words) {
@@ -71,6 +68,27 @@ bool step(uint32_t n, bool multi, LoopWord& word) { return multi ? foreach_next_
 
 bool same_series(const Cell* a, const Cell* b) {
     return (SERIES_TYPES & type_bit(cell_type(a))) && series_node(a) == series_node(b);
+}
+
+// ---------------------------------------------------------------- switch
+
+// The first cell of the block, from its index, of the key's datatype that
+// equals the key; nullptr when there is none or the key is a block!.
+const Cell* switch_match(const Cell* key, const Cell* block) {
+    if (cell_type(key) == TYPE_BLOCK) return nullptr;
+    SeriesBuffer* buffer = series_buffer(block);
+    const Cell* tail = buffer->cells_tail();
+    for (const Cell* c = buffer->cells() + series_index(block); c < tail; c++)
+        if (cell_type(c) == cell_type(key) && actions::compare_values(c, key, actions::COMP_EQUAL) == 0) return c;
+    return nullptr;
+}
+
+// The first block! of the block after the matched cell; nullptr when none.
+const Cell* block_after(const Cell* block, const Cell* match) {
+    const Cell* tail = series_buffer(block)->cells_tail();
+    for (const Cell* c = match + 1; c < tail; ++c)
+        if (cell_type(c) == TYPE_BLOCK) return c;
+    return nullptr;
 }
 
 // ---------------------------------------------------------------- function makers
@@ -301,22 +319,28 @@ Pending compose_into(const Cell* source, bool deep, bool only, Target& target) {
 
 // ---------------------------------------------------------------- conditionals
 
-Pending if_(bool check, const int32_t*) {
-    if (check) check_arg(1, BLOCK);
-    if (logic::result_false()) {
+namespace {
+
+// The conditional's branch run as its result; none! without one.
+Pending run_conditional(Intrinsic conditional) {
+    const Cell* branch = chosen_branch(conditional);
+    if (!branch) {
         none::box();
         return Pending::none;
     }
-    return eval::eval_block(arg(1), {.chain = true});
+    return eval::eval_block(branch, {.chain = true});
+}
+
+}  // namespace
+
+Pending if_(bool check, const int32_t*) {
+    if (check) check_arg(1, BLOCK);
+    return run_conditional(Intrinsic::if_);
 }
 
 Pending unless(bool check, const int32_t*) {
     if (check) check_arg(1, BLOCK);
-    if (!logic::result_false()) {
-        none::box();
-        return Pending::none;
-    }
-    return eval::eval_block(arg(1), {.chain = true});
+    return run_conditional(Intrinsic::unless);
 }
 
 Pending either(bool check, const int32_t*) {
@@ -324,7 +348,7 @@ Pending either(bool check, const int32_t*) {
         check_arg(1, BLOCK);
         check_arg(2, BLOCK);
     }
-    return eval::eval_block(arg(logic::result_true_strict() ? 1 : 2), {.chain = true});
+    return run_conditional(Intrinsic::either);
 }
 
 Pending any(bool check, const int32_t*) {
@@ -359,9 +383,9 @@ Pending switch_(bool check, const int32_t* refinements) {
         check_arg(1, BLOCK);
         if (refinements[0] >= 0) check_arg(refinements[0], BLOCK);
     }
-    const Cell* match = compiled::switch_match(arg(0), arg(1), true);
+    const Cell* match = switch_match(arg(0), arg(1));
     if (match) {
-        const Cell* block = compiled::block_after(arg(1), match);
+        const Cell* block = block_after(arg(1), match);
         if (!block) {
             none::box();
             return Pending::none;
@@ -424,13 +448,10 @@ Pending until(bool check, const int32_t*) {
     open_loop(make_unset(&unset_value));
     eval::LoopBlocks blocks;
     for (;;) {
-        Pending p = run_body(blocks, body);
-        if (p == Pending::brk) break;
-        if (leaves(p)) return p;
-        if (p == Pending::cont) continue;
-        if (logic::result_true_strict()) break;
+        Step step = blocks.step(body);
+        if (step == Step::ended) return end_loop(blocks);
+        if (step == Step::ran && logic::result_true_strict()) return close_loop();
     }
-    return close_loop();
 }
 
 Pending loop(bool check, const int32_t*) {
@@ -480,12 +501,8 @@ Pending forever(bool check, const int32_t*) {
     Cell unset_value;
     open_loop(make_unset(&unset_value));
     eval::LoopBlocks blocks;
-    for (;;) {
-        Pending p = run_body(blocks, body);
-        if (p == Pending::brk) break;
-        if (leaves(p)) return p;
-    }
-    return close_loop();
+    for (;;)
+        if (blocks.step(body) == Step::ended) return end_loop(blocks);
 }
 
 // An image steps by pixels, which the image module hands out as tuples.
@@ -493,12 +510,9 @@ Pending foreach_pixel(const Cell* body, uint32_t n) {
     eval::LoopBlocks blocks;
     for (;;) {
         stack::keep();
-        if (!image::foreach_next(stack::arguments - 1, stack::arguments - 2, n)) break;
-        Pending p = run_body(blocks, body);
-        if (p == Pending::brk) break;
-        if (leaves(p)) return p;
+        if (!image::foreach_next(stack::arguments - 1, stack::arguments - 2, n)) return close_loop();
+        if (blocks.step(body) == Step::ended) return end_loop(blocks);
     }
-    return close_loop();
 }
 
 Pending foreach(bool check, const int32_t*) {
@@ -544,9 +558,7 @@ Pending forall(bool check, const int32_t*) {
     eval::LoopBlocks blocks;
     Cell* word = stack::arguments - 1;
     for (;;) {
-        Pending p = run_body(blocks, body);
-        if (p == Pending::brk) return close_loop();
-        if (leaves(p)) return p;
+        if (blocks.step(body) == Step::ended) return end_loop(blocks);
         Cell now = *context::get(word);
         if (!same_series(&now, &start)) fire(err::script::bad_loop_series, &now);
         if (forall_next(word, true)) break;
@@ -573,10 +585,10 @@ Pending remove_each(bool check, const int32_t*) {
     for (;;) {
         stack::keep();
         if (!step(n, multi, word)) break;
-        Pending p = run_body(blocks, body);
-        if (p == Pending::brk) break;
-        if (leaves(p)) return p;
-        if (p == Pending::none) remove_each_apply(n);
+        Step ended_as = blocks.step(body);
+        if (ended_as == Step::ended && blocks.outcome() != Pending::none) return blocks.outcome();
+        if (ended_as == Step::ended) break;
+        if (ended_as == Step::ran) remove_each_apply(n);
     }
     stack::pop_frame();
     stack::set_last(&data);

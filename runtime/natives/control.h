@@ -7,7 +7,10 @@
 #include <cstdint>
 
 #include "runtime/core/cell.h"
+#include "runtime/core/stack.h"
 #include "runtime/core/unwind.h"
+#include "runtime/datatypes/logic.h"
+#include "runtime/natives/natives.h"
 
 namespace vek::natives {
 
@@ -35,6 +38,19 @@ Pending get(bool check, const int32_t* refinements);      // /any /case
 Pending set(bool check, const int32_t* refinements);      // /any /case /only /some
 Pending reduce(bool check, const int32_t* refinements);   // /into
 Pending compose(bool check, const int32_t* refinements);  // /deep /only /into
+
+// The block that the conditional (if, unless or either) runs, by the
+// condition in its frame's first cell and its blocks after it; nullptr for
+// none. either raises on an unset! condition. Inline, as the evaluator's
+// own conditional step takes it too.
+inline const Cell* chosen_branch(Intrinsic conditional) {
+    const Cell* condition = stack::arguments;
+    switch (conditional) {
+        case Intrinsic::if_: return logic::is_false(condition) ? nullptr : condition + 1;
+        case Intrinsic::unless: return logic::is_false(condition) ? condition + 1 : nullptr;
+        default: return logic::result_true_strict() ? condition + 1 : condition + 2;
+    }
+}
 
 // The value of each expression of the block source, without its new-line
 // flag, appended to the block cell out, which must not move (an argument

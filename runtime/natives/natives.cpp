@@ -37,7 +37,7 @@ Pending transcode_entry(bool, const int32_t* refinements) {
 
 // natives.def's order, in which native! values address the table (1-based).
 constexpr NativeFn ENTRIES[NATIVE_COUNT] = {
-#define X(name, entry, spec) entry,
+#define X(name, entry, intrinsic, spec) entry,
 #include "runtime/natives/natives.def"
 #undef X
 };

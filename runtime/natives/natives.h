@@ -17,12 +17,27 @@ namespace vek::natives {
 
 // One entry per row of natives.def; the entries past them stay empty.
 constexpr uint32_t NATIVE_COUNT = 0
-#define X(name, entry, spec) +1
+#define X(name, entry, intrinsic, spec) +1
 #include "runtime/natives/natives.def"
 #undef X
     ;
 constexpr uint32_t TABLE_SIZE = 120;
 static_assert(NATIVE_COUNT <= TABLE_SIZE, "every native has its entry in the table");
+
+// What the evaluator runs itself while a plain word holds a boot native:
+// the conditionals (which come first), the loops and blocks of conditions,
+// and the comparisons it computes inline as operators on numbers.
+enum class Intrinsic : uint8_t {
+    none, if_, either, unless, while_, until, loop, repeat, foreach, any, all, case_,
+    equal, not_equal, strict_equal, lesser, greater, lesser_equal, greater_equal,
+};
+
+// natives.def's intrinsic column, by position from 0.
+constexpr Intrinsic INTRINSICS[NATIVE_COUNT] = {
+#define X(name, entry, intrinsic, spec) Intrinsic::intrinsic,
+#include "runtime/natives/natives.def"
+#undef X
+};
 
 using NativeFn = Pending (*)(bool check, const int32_t* refinements);
 

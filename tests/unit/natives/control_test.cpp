@@ -9,7 +9,6 @@
 #include "runtime/core/stack.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/number/float.h"
-#include "runtime/eval/compiled.h"
 #include "runtime/eval/evaluator.h"
 #include "runtime/natives/helpers.h"
 #include "tests/unit/support/block_builder.h"
@@ -86,41 +85,6 @@ TEST_F(ControlNatives, WhileRefusesBreakInItsCondition) {
     uint32_t code = raised([&] { run("while [break] [1]"); }, &error);
     EXPECT_NE(code, 0u);
     EXPECT_EQ(stack_molded(&error).find("while-cond") != std::string::npos, true) << stack_molded(&error);
-}
-
-// ---------------------------------------------------------------- compiled helpers
-
-TEST_F(ControlNatives, SwitchLookupAnswersTheBlockAfterTheMatchOrNone) {
-    struct Case {
-        Cell key;
-        const char* cases;
-        bool single_step;
-        bool seek_block;
-        const char* expected;
-    } cases[] = {
-        {integer_cell(2), "1 [a] 2 x [b] 3 [c]", true, true, "[b]"},
-        {integer_cell(3), "1 [a] 3 x y", true, true, "none"},
-        {integer_cell(9), "1 [a]", true, true, "none"},
-        {integer_cell(1), "1 x 2 y", true, false, "x"},
-        {integer_cell(2), "1 x 2", true, false, "2"},
-        {integer_cell(2), "x 2 2 y", false, false, "y"},
-    };
-    for (const Case& c : cases) {
-        Cell block = test::block_of(c.cases);
-        Cell* top = stack::top;
-        stack::mark_native(fixed_words::word(fixed_words::Word::anon_tag));
-        stack::push(&c.key);
-        stack::push(&block);
-        compiled::switch_lookup(c.single_step, c.seek_block);
-        Cell answer = c.single_step ? stack::top[-1] : *stack::arguments;
-        stack::pop_frame();
-        stack::top = top;
-        EXPECT_EQ(stack_molded(&answer), c.expected) << c.cases;
-    }
-    Cell wrapped = test::block_of("[a]");
-    Cell block_key = *series_buffer(&wrapped)->cells();
-    Cell holder = test::block_of("[a] [b]");
-    EXPECT_EQ(compiled::switch_match(&block_key, &holder, true), nullptr);
 }
 
 TEST_F(ControlNatives, MaxMinOfMixedOperands) {

@@ -7,7 +7,6 @@
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/word/context.h"
 #include "runtime/datatypes/word/word.h"
-#include "runtime/eval/compiled.h"
 #include "tests/unit/support/block_builder.h"
 #include "tests/unit/support/stack_fixture.h"
 #include "tests/unit/support/support.h"
@@ -63,40 +62,6 @@ TEST(DateCells, FileTimesCarryTheTimeFlagAndZoneZero) {
     EXPECT_EQ(packed & date::ZONE_BITS, 0u);
     EXPECT_EQ(date::day_number(packed), date::day_number(packed_of(2024, 3, 15)));
     EXPECT_DOUBLE_EQ(cell_get_f64(&stamp), 37815.5);
-}
-
-// Compiled code sets a date's field through a path: the changed date goes
-// back into the word, or into the block that holds it.
-class CompiledDatePath : public test::StackRestoringTest {
-protected:
-    void SetUp() override {
-        name_ = *word::from_cstring("set-date");
-        stack::mark_native(&name_);
-    }
-
-    Cell name_{};
-};
-
-TEST_F(CompiledDatePath, SettingAFieldStoresTheDateBackInItsHolder) {
-    Cell day{};
-    date::make_at(&day, 2000, 1, 1, 0.0, 0, 0, false);
-    Cell held = *word::from_cstring("held-date");
-    context::set(&held, &day);
-    Cell holder = test::block_of({day});
-    Cell in_block = *word::from_cstring("held-dates");
-    context::set(&in_block, &holder);
-
-    Cell year = *word::from_cstring("year");
-    Cell month = *word::from_cstring("month");
-    Cell word_path[] = {held, year};
-    *stack::arguments = integer_cell(2024);
-    compiled::eval_path(true, nullptr, word_path, 2);
-    EXPECT_EQ(date::year(date::packed_date(context::get(&held))), 2024);
-
-    Cell block_path[] = {in_block, integer_cell(1), month};
-    *stack::arguments = integer_cell(5);
-    compiled::eval_path(true, nullptr, block_path, 3);
-    EXPECT_EQ(date::month(date::packed_date(block::rs_abs_at(&holder, 0))), 5);
 }
 
 }  // namespace
