@@ -30,6 +30,7 @@ public:
     bool started() const { return pty_.started(); }
     PtyProcess& process() { return pty_; }
     VtermScreen& screen() { return screen_; }
+    int rows() const { return rows_; }
 
     void type(const std::string& keys) { pty_.type(keys); }
     // An SGR mouse report of the button's press or release at the cell
