@@ -31,6 +31,7 @@
 #include "runtime/natives/system_routines.h"
 #include "runtime/natives/vekbin_codec.h"
 #include "view/backends/terminal/faces.h"
+#include "view/backends/terminal/helpers.h"
 #include "view/backends/terminal/routines.h"
 #include "view/backends/terminal/widgets.h"
 #include "view/draw.h"

@@ -3,8 +3,8 @@
 //   face-facets     the facet words of view/facets.def, in order, against
 //                   which the library checks the fields of face!
 // The backend's routines are the terminal backend's
-// (view/backends/terminal/routines.h) or, where it answers none yet,
-// stand-ins (view/stand_ins.h).
+// (view/backends/terminal/routines.h and helpers.h) or, where there is
+// nothing to do on character cells, those of view/stand_ins.h.
 #pragma once
 
 #include "runtime/datatypes/callable/routine.h"

@@ -1,12 +1,11 @@
-// Stand-ins for the backend's routines that the terminal backend does not
-// answer yet (view/backends/terminal/routines.h lists those it does): the
-// routines of system/view/platform (but make-null-handle, which the boot's
-// null-handle answers), the backend's start-up (gui-init) and the sending of
-// events to the operating system (send-event-os). They draw nothing and
-// answer none, except support-dark-mode?, do-event-loop and send-event-os
-// (false). Each is the entry of its name's row in
-// runtime/natives/routines.def; a backend's routine takes the place of its
-// stand-in there.
+// The backend's routines that have nothing to do on character cells: they
+// answer none, or false for support-dark-mode? and send-event-os (the
+// terminal takes no events from other programs). fetch-all-screens (the one
+// screen is made by init), update-text, draw-face (a face draws its draw
+// facet when it is rendered), request-font, update-scroller, set-dark-mode
+// and toggle-GPU; do-event-loop and exit-event-loop until the event loop
+// answers them. Each is the entry of its name's row in
+// runtime/natives/routines.def.
 #pragma once
 
 #include "runtime/datatypes/callable/routine.h"

@@ -11,6 +11,7 @@ Cell* no_event_field(uint32_t, uint32_t, Cell* out) {
 }
 void ignore_change(const Cell*, const Cell*, const Cell*, const Cell*) {}
 void visit_no_field(const Cell*, FieldVisitor, void*) {}
+bool no_face(const Cell*, Cell*) { return false; }
 bool notify_nobody(const Cell*, const Cell*, const Cell*, const Cell*, const Cell*, int32_t, int32_t) {
     return false;
 }
@@ -20,6 +21,7 @@ bool notify_nobody(const Cell*, const Cell*, const Cell*, const Cell*, const Cel
 OutputFn before_print = nothing;
 OutputFn after_print = nothing;
 EventFieldFn event_field = no_event_field;
+FaceToImageFn face_to_image = no_face;
 OnChangeFn on_change = ignore_change;
 ForEachFieldFn for_each_field = visit_no_field;
 NotifyOwnerFn notify_owner = notify_nobody;
@@ -27,6 +29,7 @@ NotifyOwnerFn notify_owner = notify_nobody;
 void reset() {
     before_print = after_print = nothing;
     event_field = no_event_field;
+    face_to_image = no_face;
     on_change = ignore_change;
     for_each_field = visit_no_field;
     notify_owner = notify_nobody;

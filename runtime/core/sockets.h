@@ -35,6 +35,13 @@ extern OutputFn after_print;
 using EventFieldFn = Cell* (*)(uint32_t message, uint32_t field, Cell* out);
 extern EventFieldFn event_field;
 
+// to image! of an object: when the value is a face, writes what the backend
+// renders it as into out and answers true; false for any other value, which
+// the conversion then refuses. Installed by the terminal GUI backend.
+// Default: false for every value.
+using FaceToImageFn = bool (*)(const Cell* value, Cell* out);
+extern FaceToImageFn face_to_image;
+
 // ---------------------------------------------------------------- change handlers
 
 // An object whose owner cell has an event record had a field assigned

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "runtime/core/raise.h"
+#include "runtime/core/sockets.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/compound/pair.h"
 #include "runtime/datatypes/image/internal.h"
@@ -176,10 +177,10 @@ Cell* make(Cell* result, const Cell* spec_value, uint32_t type) {
     }
 }
 
-// Only an image converts, as a copy. An object would be a face rendered by
-// the GUI backend, which does not exist yet.
+// An image converts as a copy, a face as the GUI backend renders it.
 Cell* to(Cell* result, const Cell* spec_value, uint32_t) {
     if (cell_type(spec_value) == TYPE_IMAGE) return copy_of(spec_value, result, nullptr);
+    if (cell_type(spec_value) == TYPE_OBJECT && sockets::face_to_image(spec_value, result)) return result;
     Cell datatype = integer::datatype_value(TYPE_IMAGE);
     fire(err::script::bad_to_arg, &datatype, spec_value);
 }

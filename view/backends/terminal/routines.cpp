@@ -13,6 +13,7 @@
 #include "runtime/datatypes/number/float.h"
 #include "runtime/datatypes/number/integer.h"
 #include "runtime/core/stack.h"
+#include "runtime/tables/ownership.h"
 #include "view/backends/terminal/faces.h"
 #include "view/backends/terminal/routing.h"
 #include "view/backends/terminal/tty.h"
@@ -86,6 +87,27 @@ void update_faces(const Cell* block) {
         Cell face = series_buffer(&faces)->cells()[i];
         if (is_face(&face) && is_any_block(cell_type(facet(&face, Facet::STATE)))) update_widget(&face);
     }
+}
+
+int32_t whole_or_zero(const Cell* value) { return cell_type(value) == TYPE_INTEGER ? integer::get(value) : 0; }
+
+// The window becomes the current one with the focus it had, or its own; the
+// cursor hides when none of its widgets shows a caret; no widget stays
+// hovered or pressed.
+void show(Widget& window) {
+    WidgetId id = id_of(window);
+    backend().current_window = id;
+    WindowRecord& record = *window.window;
+    if (!find_widget(record.focused)) record.focused = id;
+    if (Widget* focused = find_widget(record.focused)) focused->flags |= WIDGET_FOCUSED;
+    if (record.caret_widgets == 0) {
+        backend().screen.caret_column = -1;
+        backend().screen.caret_row = -1;
+    }
+    pointer().hovered = 0;
+    pointer().pressed = 0;
+    pointer().pressed_list.clear();
+    request_redraw(window);
 }
 
 }  // namespace
@@ -196,25 +218,51 @@ Arg refresh_window(const Arg* args) {
     return nothing();
 }
 
-// The window becomes the one shown, with the focus it had, and no widget
-// of another window stays hovered or pressed.
 Arg show_window(const Arg* args) {
     Widget* window = handle_widget(args[0].cell);
-    if (!window || !window->window) return nothing();
-    WidgetId id = id_of(*window);
-    backend().current_window = id;
-    WindowRecord& record = *window->window;
-    if (!find_widget(record.focused)) record.focused = id;
-    if (Widget* focused = find_widget(record.focused)) focused->flags |= WIDGET_FOCUSED;
-    pointer().hovered = 0;
-    pointer().pressed = 0;
-    pointer().pressed_list.clear();
-    request_redraw(*window);
+    if (window && window->window) show(*window);
     return nothing();
 }
 
+// When a window goes, the last of those that remain is shown.
 Arg destroy_view(const Arg* args) {
-    if (is_face(args[0].cell)) destroy_widget(args[0].cell);
+    Widget* widget = is_face(args[0].cell) ? face_widget(args[0].cell) : nullptr;
+    if (!widget) return nothing();
+    bool window = widget->window != nullptr;
+    destroy_widget(args[0].cell);
+    if (window && !backend().windows.empty()) show(*find_widget(backend().windows.back()));
+    return nothing();
+}
+
+// ---------------------------------------------------------------- facet, font and image changes
+
+// A new value of none is no new value.
+Arg on_change_facet(const Arg* args) {
+    const Cell* new_value = args[4].cell;
+    update_facet({
+        .owner = args[0].cell,
+        .word = args[1].cell,
+        .value = args[2].cell,
+        .action = args[3].cell,
+        .new_value = cell_type(new_value) == TYPE_NONE ? nullptr : new_value,
+        .index = whole_or_zero(args[5].cell),
+        .part = whole_or_zero(args[6].cell),
+    });
+    return nothing();
+}
+
+// The font's state (what the backend made of it) is dropped for the changes
+// of its name, size, style and angle (flags 0-3) and of its anti-alias mode
+// (5); a colour change leaves it.
+Arg update_font(const Arg* args) {
+    int32_t flags = whole_or_zero(args[1].cell);
+    bool reset = (flags >= 0 && flags <= 3) || flags == 5;
+    if (Cell* font_state = reset ? field(args[0].cell, Word::STATE) : nullptr) *font_state = blank_cell(TYPE_NONE);
+    return nothing();
+}
+
+Arg detach_image(const Arg* args) {
+    if (cell_type(args[0].cell) == TYPE_IMAGE) ownership::unbind(args[0].cell);
     return nothing();
 }
 

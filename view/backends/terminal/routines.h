@@ -7,12 +7,17 @@
 //                               rich-text face, in cells and lines
 //   update-para face flags      marks the face's para as changed
 //   make-view face parent       the face's widget, as a window handle!
-//   destroy-view face empty?    frees the face's widget and its subtree
+//   destroy-view face empty?    frees the face's widget and its subtree;
+//                               the last window left is shown
 //   update-view face            applies a face's (or a block of faces')
 //                               changed facets to their widgets
 //   redraw face                 a frame for the face's window
 //   refresh-window handle       a frame for the window
 //   show-window handle          the window shown, with its focus
+//   on-change-facet owner word value action new index part
+//                               a facet's change reaches its widget
+//   update-font font flags      a changed font's state dropped
+//   detach-image image          the image has no owner any more
 //   draw-image image cmds       runs the draw block on the image: checked,
 //                               its labels set, no pixel changed (draw.h)
 #pragma once
@@ -32,5 +37,8 @@ routine::Arg redraw(const routine::Arg* args);
 routine::Arg refresh_window(const routine::Arg* args);
 routine::Arg show_window(const routine::Arg* args);
 routine::Arg draw_image(const routine::Arg* args);
+routine::Arg on_change_facet(const routine::Arg* args);
+routine::Arg update_font(const routine::Arg* args);
+routine::Arg detach_image(const routine::Arg* args);
 
 }  // namespace vek::view::backends::terminal

@@ -4,6 +4,7 @@
 #include "runtime/datatypes/compound/point.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/number/integer.h"
+#include "runtime/datatypes/word/context.h"
 #include "view/backends/terminal/faces.h"
 #include "view/backends/terminal/render.h"
 #include "view/backends/terminal/routing.h"
@@ -98,6 +99,52 @@ void take_image(Widget& widget) {
     widget.image_width = 0;
 }
 
+// system/view/auto-sync?; nullptr before the view exists.
+Cell* auto_sync_cell() {
+    const Cell* system = context::get_global_cell(symbol_of(Word::SYSTEM));
+    const Cell* view = system ? field(system, Word::VIEW) : nullptr;
+    return view ? field(view, Word::AUTO_SYNC_Q) : nullptr;
+}
+
+// Holds system/view/auto-sync? false while a kind's update handler runs: the
+// facets the handler sets wait in the face's change mask instead of updating
+// the widget again from inside its own update. The switch is put back
+// however the handler ends.
+class AutoSyncHeld {
+public:
+    AutoSyncHeld() {
+        Cell* flag = auto_sync_cell();
+        if (!flag || cell_type(flag) != TYPE_LOGIC) return;
+        held_ = true;
+        saved_ = logic::get(flag);
+        *flag = *logic::constant(false);
+    }
+    ~AutoSyncHeld() {
+        Cell* flag = held_ ? auto_sync_cell() : nullptr;
+        if (flag) *flag = *logic::constant(saved_);
+    }
+    AutoSyncHeld(const AutoSyncHeld&) = delete;
+    AutoSyncHeld& operator=(const AutoSyncHeld&) = delete;
+
+private:
+    bool held_ = false;
+    bool saved_ = false;
+};
+
+void run_update_handler(Widget& widget) {
+    if (!widget.on_update) return;
+    AutoSyncHeld held;
+    widget.on_update(widget);
+}
+
+// A data change of a drop-down or drop-list that names no part leaves the
+// list as it is.
+bool list_left_alone(const Widget& widget, const FacetChange& change) {
+    const Cell* type = facet(&widget.face, Facet::TYPE);
+    return is_word(change.word, Word::DATA) && (is_word(type, Word::DROP_DOWN) || is_word(type, Word::DROP_LIST)) &&
+           change.part == 0;
+}
+
 }  // namespace
 
 void update_widget(const Cell* face) {
@@ -116,8 +163,15 @@ void update_widget(const Cell* face) {
     if (mask & mask_bit(Facet::VISIBLE_Q)) set_flag(*widget, WIDGET_HIDDEN, !facet_true(face, Facet::VISIBLE_Q));
     if (mask & mask_bit(Facet::FLAGS)) take_flags(*widget);
     if (mask & mask_bit(Facet::IMAGE)) take_image(*widget);
+    if ((widget = find_widget(id))) run_update_handler(*widget);
     if ((widget = find_widget(id))) request_redraw(*widget);
     if ((mask_cell = change_mask(face))) integer::make_at(mask_cell, 0);
+}
+
+void update_facet(const FacetChange& change) {
+    Widget* widget = is_face(change.owner) ? face_widget(change.owner) : nullptr;
+    if (!widget || list_left_alone(*widget, change)) return;
+    update_widget(change.owner);
 }
 
 }  // namespace vek::view::backends::terminal

@@ -15,6 +15,7 @@
 #include "runtime/gc/collector.h"
 #include "view/backends/terminal/events.h"
 #include "view/backends/terminal/faces.h"
+#include "view/backends/terminal/helpers.h"
 #include "view/backends/terminal/kinds.h"
 #include "view/backends/terminal/render.h"
 #include "view/backends/terminal/routing.h"
@@ -212,6 +213,7 @@ void reset_backend() {
 void init_widgets() {
     gc::add_root("terminal widgets", mark_widgets);
     init_events();
+    init_face_to_image();
 }
 
 WidgetId id_of(const Widget& widget) {
@@ -264,9 +266,11 @@ WidgetId make_widget(const Cell* face, WidgetId parent) {
     widget.y2 = box.y + box.height;
     widget.parent = parent;
     widget.image_width = 0;
+    widget.first_row = 0;
     widget.ui_text = blank_cell(TYPE_NONE);
     widget.face = *face;
     widget.render = render_default;
+    widget.on_update = nullptr;
     WidgetId id = id_of(widget);
     if (window) construct_window(widget);
     else construct_kind(widget);

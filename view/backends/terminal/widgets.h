@@ -45,6 +45,9 @@ using RenderFn = void (*)(Widget& widget, int32_t x, int32_t y, CellBox clip);
 // A kind's own answer to an event sent to its widget, before the view hears
 // of it; for a key, once the view's handlers left it unhandled.
 using EventFn = void (*)(Widget& widget, const InputEvent& event);
+// A kind's work when its face was updated: the face's look computed again.
+// It may run Vek code.
+using UpdateFn = void (*)(Widget& widget);
 
 // Where a field's caret stands.
 struct FieldCaret {
@@ -73,7 +76,9 @@ struct Widget {
     Cell face;               // the face
     RenderFn render;
     EventFn on_event;        // nullptr: the kind does nothing with events
+    UpdateFn on_update;      // nullptr: the kind does nothing on an update
     FieldCaret caret;        // fields only
+    int32_t first_row;       // text-lists: the first visible row, from 0
     std::unique_ptr<WindowRecord> window;  // windows only
 };
 
