@@ -20,6 +20,7 @@ bool notify_nobody(const Cell*, const Cell*, const Cell*, const Cell*, const Cel
 
 OutputFn before_print = nothing;
 OutputFn after_print = nothing;
+WaitPassFn wait_pass = nothing;
 EventFieldFn event_field = no_event_field;
 FaceToImageFn face_to_image = no_face;
 OnChangeFn on_change = ignore_change;
@@ -28,6 +29,7 @@ NotifyOwnerFn notify_owner = notify_nobody;
 
 void reset() {
     before_print = after_print = nothing;
+    wait_pass = nothing;
     event_field = no_event_field;
     face_to_image = no_face;
     on_change = ignore_change;

@@ -27,6 +27,12 @@ using OutputFn = void (*)();
 extern OutputFn before_print;
 extern OutputFn after_print;
 
+// Called by wait after it sleeps: while the backend holds the terminal in
+// UI mode, one pass of its event loop (input, timers, a frame). Installed
+// by the terminal GUI backend. Default: nothing.
+using WaitPassFn = void (*)();
+extern WaitPassFn wait_pass;
+
 // A field of an event the backend made, read from the backend's message
 // that the event names (event::message): face 2, window 3, offset 4, key 5,
 // picked 6, orientation 15, by the event! field numbers. Writes the value

@@ -9,6 +9,7 @@
 #include "platform/process.h"
 #include "runtime/core/raise.h"
 #include "runtime/core/registry.h"
+#include "runtime/core/sockets.h"
 #include "runtime/core/stack.h"
 #include "runtime/datatypes/block/array.h"
 #include "runtime/datatypes/compound/date.h"
@@ -174,6 +175,7 @@ Pending wait(bool check, const int32_t*) {
     default: fire(err::script::invalid_arg, args);
     }
     platform::wait(seconds);
+    sockets::wait_pass();
     none::box();
     return Pending::none;
 }

@@ -16,6 +16,7 @@
 #include "runtime/datatypes/word/word.h"
 #include "runtime/eval/evaluator.h"
 #include "view/backends/terminal/faces.h"
+#include "view/backends/terminal/loop.h"
 
 namespace vek::view::backends::terminal {
 
@@ -210,7 +211,10 @@ Cell* event_field(uint32_t message, uint32_t field, Cell* out) {
     }
 }
 
-void init_events() { sockets::event_field = event_field; }
+void init_events() {
+    sockets::event_field = event_field;
+    init_loop();
+}
 
 void reset_events() { messages = Messages{}; }
 

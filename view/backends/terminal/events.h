@@ -43,7 +43,8 @@ void forget_widget_messages(WidgetId id);
 // message whose slot was reused.
 Cell* event_field(uint32_t message, uint32_t field, Cell* out);
 
-// Installs the event! field getter in its socket (at every start).
+// Installs the event! field getter in its socket, and the loop's sockets
+// (at every start).
 void init_events();
 // Forgets every message (tests, a fresh backend).
 void reset_events();

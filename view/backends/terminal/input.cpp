@@ -105,9 +105,9 @@ private:
 class ItemParser {
 public:
     ItemParser(std::vector<InputEvent>& events, int32_t& area_first_row, bool& button_pressed,
-               size_t buffer_size)
+               uint32_t& position_reports, size_t buffer_size)
         : events_(events), area_first_row_(area_first_row), button_pressed_(button_pressed),
-          buffer_size_(buffer_size) {}
+          position_reports_(position_reports), buffer_size_(buffer_size) {}
 
     Step parse(std::span<const uint8_t> bytes) {
         uint8_t byte = bytes[0];
@@ -187,7 +187,10 @@ private:
             if (csi.count == 3 && MouseReport(csi, area_first_row_).decode(button_pressed_, event))
                 events_.push_back(event);
         } else if (csi.final == 'R') {
-            if (csi.count == 2) area_first_row_ = std::max(0, csi.parameters[0] - 1);
+            if (csi.count == 2) {
+                area_first_row_ = std::max(0, csi.parameters[0] - 1);
+                ++position_reports_;
+            }
         } else if (csi_key(csi, event)) {
             events_.push_back(event);
         }
@@ -197,6 +200,7 @@ private:
     std::vector<InputEvent>& events_;
     int32_t& area_first_row_;
     bool& button_pressed_;
+    uint32_t& position_reports_;
     size_t buffer_size_;
 };
 
@@ -211,7 +215,7 @@ void InputParser::feed(std::string_view bytes) { buffer_.append(bytes); }
 void InputParser::parse(std::vector<InputEvent>& events, int32_t& area_first_row) {
     incomplete_ = false;
     std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(buffer_.data()), buffer_.size());
-    ItemParser items(events, area_first_row, button_pressed_, buffer_.size());
+    ItemParser items(events, area_first_row, button_pressed_, position_reports_, buffer_.size());
     size_t at = 0;
     while (at < bytes.size()) {
         Step step = items.parse(bytes.subspan(at));

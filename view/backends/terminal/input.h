@@ -93,10 +93,14 @@ public:
     // Whether the last parse stopped in the middle of an item.
     bool incomplete() const { return incomplete_; }
 
+    // How many cursor position reports the parses have met so far.
+    uint32_t position_reports() const { return position_reports_; }
+
 private:
     std::string buffer_;         // bytes read and not yet parsed
     bool incomplete_ = false;    // the last parse kept an unfinished item
     bool button_pressed_ = false;  // the press state of the last button report, shared by all buttons
+    uint32_t position_reports_ = 0;  // cursor position reports parsed
 };
 
 }  // namespace vek::view::backends::terminal

@@ -20,6 +20,9 @@
 //   detach-image image          the image has no owner any more
 //   draw-image image cmds       runs the draw block on the image: checked,
 //                               its labels set, no pixel changed (draw.h)
+//   do-event-loop no-wait?      runs the event loop (loop.h): one pass
+//                               with no-wait?; whether input was read
+//   exit-event-loop             ends the innermost event loop
 #pragma once
 
 #include "runtime/datatypes/callable/routine.h"
@@ -40,5 +43,7 @@ routine::Arg draw_image(const routine::Arg* args);
 routine::Arg on_change_facet(const routine::Arg* args);
 routine::Arg update_font(const routine::Arg* args);
 routine::Arg detach_image(const routine::Arg* args);
+routine::Arg do_event_loop(const routine::Arg* args);
+routine::Arg end_event_loop(const routine::Arg* args);
 
 }  // namespace vek::view::backends::terminal

@@ -95,6 +95,13 @@ void advance_timers(int32_t ms) {
     }
 }
 
+std::optional<int32_t> next_timer_due() {
+    std::optional<int32_t> due;
+    for (const Timer& timer : timers.list)
+        if (timer.widget != 0) due = std::min(due.value_or(INT32_MAX), std::max(timer.interval - timer.elapsed, 0));
+    return due;
+}
+
 size_t timer_count() {
     return size_t(std::count_if(timers.list.begin(), timers.list.end(),
                                 [](const Timer& timer) { return timer.widget != 0; }));

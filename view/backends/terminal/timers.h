@@ -32,6 +32,10 @@ void set_timer_from_rate(WidgetId id, const Cell* rate);
 // its widget and starts again from 0.
 void advance_timers(int32_t ms);
 
+// The ms until the first timer reaches its interval (0 when one has);
+// nothing without timers.
+std::optional<int32_t> next_timer_due();
+
 // The timers that are running (tests).
 size_t timer_count();
 // The interval of the widget's timer; nothing when it has none (tests).

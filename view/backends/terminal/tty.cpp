@@ -17,6 +17,8 @@ constexpr size_t READ_CHUNK = 4096;
 // A pump takes at most this much: a flood of input cannot hold the loop.
 constexpr size_t PUMP_LIMIT = 1 << 16;
 
+uint32_t position_requests = 0;
+
 void write_to_terminal(std::string_view text) {
     if (text.empty()) return;
     output::flush();
@@ -38,14 +40,19 @@ bool enter_ui_mode(Screen& screen, InputParser& input) {
         screen.set_terminal_size(size.columns, size.rows);
         input.feed(console::take_keys_read_ahead());
     }
-    // Without a terminal on both sides the answer would land in the shell
-    // after the program ends, or the question in redirected output.
-    if (!screen.full_screen && platform::stdin_is_terminal() && pt::stdout_is_terminal())
-        write_to_terminal("\x1b[6n");
+    request_cursor_position(screen);
     return entered;
 }
 
 void leave_ui_mode() { pt::leave_ui_mode(); }
+
+void request_cursor_position(const Screen& screen) {
+    if (screen.full_screen || !platform::stdin_is_terminal() || !pt::stdout_is_terminal()) return;
+    write_to_terminal("\x1b[6n");
+    ++position_requests;
+}
+
+uint32_t cursor_position_requests() { return position_requests; }
 
 size_t pump(InputParser& input, bool process) {
     if (!process) {

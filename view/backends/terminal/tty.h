@@ -30,6 +30,14 @@ bool enter_ui_mode(Screen& screen, InputParser& input);
 // Gives the terminal back: the settings before UI mode.
 void leave_ui_mode();
 
+// Asks an inline screen's terminal where its cursor is, when standard input
+// and output are both terminals: without them the answer would land in the
+// shell after the program ends, or the question in redirected output.
+void request_cursor_position(const Screen& screen);
+// How many of those questions were written since the process started; the
+// parser counts the answers.
+uint32_t cursor_position_requests();
+
 // Reads every byte the terminal has sent (without waiting) into the parser,
 // or drops them when process is false. Answers how many were pending.
 size_t pump(InputParser& input, bool process);

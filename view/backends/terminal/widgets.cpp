@@ -17,6 +17,7 @@
 #include "view/backends/terminal/faces.h"
 #include "view/backends/terminal/helpers.h"
 #include "view/backends/terminal/kinds.h"
+#include "view/backends/terminal/loop.h"
 #include "view/backends/terminal/render.h"
 #include "view/backends/terminal/routing.h"
 #include "view/backends/terminal/timers.h"
@@ -290,8 +291,10 @@ void destroy_widget(const Cell* face) {
     widget = find_widget(id);
     if (Widget* window = window_of(*widget); window && window != widget && window->window->focused == id)
         window->window->focused = 0;
-    if (widget->window) leave_window_list(id);
+    bool window = widget->window != nullptr;
+    if (window) leave_window_list(id);
     free_widget(*widget);
+    if (window) window_destroyed(id);
     *facet(face, Facet::STATE) = blank_cell(TYPE_NONE);
     if (Widget* current = find_widget(state.current_window)) request_redraw(*current);
 }
