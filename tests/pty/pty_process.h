@@ -102,13 +102,13 @@ public:
         return now;
     }
 
-    // The settings the child leaves behind equal those it found.
-    bool terminal_restored() const {
-        termios after = settings();
-        return before_.c_iflag == after.c_iflag && before_.c_oflag == after.c_oflag &&
-               before_.c_lflag == after.c_lflag && before_.c_cflag == after.c_cflag &&
-               std::memcmp(before_.c_cc, after.c_cc, sizeof after.c_cc) == 0;
+    static bool same_settings(const termios& a, const termios& b) {
+        return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_lflag == b.c_lflag &&
+               a.c_cflag == b.c_cflag && std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
     }
+
+    // The settings the child leaves behind equal those it found.
+    bool terminal_restored() const { return same_settings(before_, settings()); }
 
     // Everything the child wrote.
     const std::string& output() const { return output_; }
