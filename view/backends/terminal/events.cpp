@@ -191,6 +191,11 @@ void forget_widget_messages(WidgetId id) {
         if (slot.widget == id) slot.widget = 0;
 }
 
+void retire_messages() {
+    for (uint32_t slot : messages.free_slots)
+        messages.slots[slot].generation = (messages.slots[slot].generation + 1) & GENERATION_MASK;
+}
+
 Cell* event_field(uint32_t message, uint32_t field, Cell* out) {
     Slot* slot = find_slot(message);
     *out = blank_cell(TYPE_NONE);

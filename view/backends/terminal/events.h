@@ -37,6 +37,9 @@ const InputEvent* find_message(uint32_t message);
 WidgetId message_widget(uint32_t message);
 // A destroyed widget is named by no message.
 void forget_widget_messages(WidgetId id);
+// The messages of the dispatches that are over name nothing any more: an
+// event kept past the event loop reads none for its backend fields.
+void retire_messages();
 
 // A backend field of an event! (face, window, offset, key, picked,
 // orientation by their field numbers), read from its message; none for a

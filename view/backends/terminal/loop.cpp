@@ -85,8 +85,12 @@ struct LoopState {
 };
 LoopState state;
 
+// A field of system/view; nullptr while system or its view lacks it (a
+// bare runtime, in tests).
 const Cell* system_view_field(Word name) {
-    const Cell* system = context::get_global_cell(symbol_of(Word::SYSTEM));
+    uint32_t symbol = symbol_of(Word::SYSTEM);
+    if (context::find_word(context::global_cell(), symbol, true) < 0) return nullptr;
+    const Cell* system = context::get_global_cell(symbol);
     const Cell* view = system ? field(system, Word::VIEW) : nullptr;
     return view ? field(view, name) : nullptr;
 }
@@ -98,7 +102,14 @@ bool mouse_wanted() {
     return wanted && cell_type(wanted) == TYPE_LOGIC && logic::get(wanted);
 }
 
-bool frame_ended(size_t index) { return index >= state.frames.size() || state.frames[index].ended; }
+// What a one-pass loop passes for its frame: it has none, and runs its pass
+// to the end.
+constexpr size_t ONE_PASS = SIZE_MAX;
+
+bool frame_ended(size_t index) {
+    if (index == ONE_PASS) return false;
+    return index >= state.frames.size() || state.frames[index].ended;
+}
 
 // ---------------------------------------------------------------- a tick
 
@@ -167,9 +178,10 @@ void wait_for_work() {
     if (timeout != 0) state.io.wait(int32_t(std::min<int64_t>(timeout, INT32_MAX)), state.reading);
 }
 
-// One tick of the loop of frame (or of a one-pass loop, frame past the
-// last); answers whether input was read.
-bool tick(size_t frame, bool one_pass) {
+// One tick of the loop of frame (ONE_PASS for a one-pass loop); answers
+// whether input was read.
+bool tick(size_t frame) {
+    bool one_pass = frame == ONE_PASS;
     if (!one_pass) wait_for_work();
     bool got = state.reading && state.io.read(backend().input) > 0;
     if (one_pass && !got) {
@@ -227,6 +239,7 @@ void give_back_terminal() {
     state.reading = false;
     tui.input.clear();
     reset_routing();
+    retire_messages();
     Screen fresh;
     fresh.set_terminal_size(tui.screen.terminal_columns(), tui.screen.terminal_rows());
     fresh.full_screen = std::any_of(tui.windows.begin(), tui.windows.end(), [](WidgetId id) {
@@ -253,7 +266,7 @@ struct FramePushed {
 // none is left, the loop could never end, so it ends.
 bool run_ticks(size_t frame) {
     bool got = false;
-    while (!frame_ended(frame) && (state.reading || next_timer_due())) got = tick(frame, false);
+    while (!frame_ended(frame) && (state.reading || next_timer_due())) got = tick(frame);
     return got;
 }
 
@@ -288,7 +301,7 @@ LoopIo set_loop_io(const LoopIo& io) {
 }
 
 bool run_event_loop(bool one_pass) {
-    if (one_pass) return tick(state.frames.size(), true);
+    if (one_pass) return tick(ONE_PASS);
     WidgetId window = backend().current_window;
     if (!find_widget(window)) return false;
     if (!state.frames.empty()) {
