@@ -1,5 +1,6 @@
 // The platform routines of the terminal backend that act on the window
-// list and on a kind's update: a kind's update handler runs with
+// list and on a kind's update, and the backend's start: gui-init takes the
+// colour mode of the run; a kind's update handler runs with
 // system/view/auto-sync? held false and put back however it ends, and
 // closing one of two windows shows the other with its focus and a fresh
 // pointer state.
@@ -7,8 +8,10 @@
 
 #include "runtime/core/raise.h"
 #include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/number/integer.h"
 #include "tests/unit/support/support.h"
 #include "tests/unit/support/terminal_fixture.h"
+#include "view/backends/terminal/helpers.h"
 #include "view/backends/terminal/routines.h"
 #include "view/backends/terminal/routing.h"
 #include "view/backends/terminal/updates.h"
@@ -85,6 +88,21 @@ TEST_F(TerminalPlatform, ClosingOneOfTwoWindowsShowsTheOther) {
     EXPECT_EQ(pointer().pressed, 0u);
     EXPECT_TRUE(pointer().pressed_list.empty());
     EXPECT_TRUE(backend().screen.redraw_needed);
+}
+
+// gui-init makes the backend afresh in the colour mode it is given; a mode
+// it does not know is true colour.
+TEST_F(TerminalPlatform, GuiInitTakesTheColourModeOfTheRun) {
+    run("win: make tui-face [type: 'window size: 20x4]");
+    show("win");
+    for (auto [mode, expected] : {std::pair{2, ColourMode::indexed}, {4, ColourMode::rgb}, {7, ColourMode::rgb}}) {
+        Cell given;
+        integer::make_at(&given, mode);
+        routine::Arg args[] = {{.cell = &given}};
+        gui_init(args);
+        EXPECT_EQ(backend().colour_mode, expected) << mode;
+        EXPECT_TRUE(backend().windows.empty());
+    }
 }
 
 }  // namespace
