@@ -224,11 +224,18 @@ bool two_quick_clicks(VekTerminal& t) {
     return ok && t.at_prompt();
 }
 
-// The ways out of a shown window that end vek: the terminal's settings
-// are then those from before vek started.
+// The ways out of a shown window that end vek, from a full-screen window
+// with mouse reporting on and the cursor hidden: the emulator must end with
+// those modes off, and the terminal's settings those from before vek
+// started.
 bool ends_from_the_window(VekTerminal& t, const std::function<void()>& end_it) {
-    int row = open_window(t, "view [button \"OK\"]", "OK");
-    if (row < 0) return false;
+    bool ok = t.enter("system/view/platform/mouse-event?: true");
+    t.type("view/flags [button \"OK\"] 'fullscreen\r");
+    const auto& screen = t.screen();
+    ok = ok && t.until([&] {
+        return screen.alternate_screen && screen.mouse != 0 && !screen.cursor_visible && t.row_of(" OK ") >= 0;
+    });
+    if (!ok) return false;
     end_it();
     return t.process().wait_exit() != -1;
 }
