@@ -7,6 +7,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -30,9 +31,7 @@ public:
     PtyProcess(const std::function<void()>& child, int columns, int rows,
                std::function<void(PtyProcess&)> on_output = nullptr)
         : on_output_(std::move(on_output)) {
-        winsize size{};
-        size.ws_col = (unsigned short)columns;
-        size.ws_row = (unsigned short)rows;
+        winsize size = size_of(columns, rows);
         int slave = -1;
         if (openpty(&master_, &slave, nullptr, nullptr, &size) != 0) return;
         tcgetattr(slave, &before_);
@@ -58,6 +57,12 @@ public:
     bool started() const { return pid_ > 0; }
     pid_t pid() const { return pid_; }
     void type(const std::string& keys) { (void)!write(master_, keys.data(), keys.size()); }
+
+    // The terminal takes the size; the kernel tells the child (SIGWINCH).
+    void resize(int columns, int rows) {
+        winsize size = size_of(columns, rows);
+        ioctl(master_, TIOCSWINSZ, &size);
+    }
 
     // Reads until the text shows up after what earlier waits consumed.
     bool wait_for(const std::string& text) {
@@ -97,18 +102,18 @@ public:
         return now;
     }
 
-    // The settings the child leaves behind equal those it found.
-    bool terminal_restored() const {
-        termios after = settings();
-        return before_.c_iflag == after.c_iflag && before_.c_oflag == after.c_oflag &&
-               before_.c_lflag == after.c_lflag && before_.c_cflag == after.c_cflag &&
-               std::memcmp(before_.c_cc, after.c_cc, sizeof after.c_cc) == 0;
+    static bool same_settings(const termios& a, const termios& b) {
+        return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_lflag == b.c_lflag &&
+               a.c_cflag == b.c_cflag && std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
     }
+
+    // The settings the child leaves behind equal those it found.
+    bool terminal_restored() const { return same_settings(before_, settings()); }
 
     // Everything the child wrote.
     const std::string& output() const { return output_; }
 
-private:
+    // Reads what the child wrote within the time; false when nothing came.
     bool read_some(int timeout_ms) {
         pollfd input{.fd = master_, .events = POLLIN, .revents = 0};
         if (poll(&input, 1, timeout_ms) <= 0) return false;
@@ -118,6 +123,14 @@ private:
         output_.append(buffer, size_t(count));
         if (on_output_) on_output_(*this);
         return true;
+    }
+
+private:
+    static winsize size_of(int columns, int rows) {
+        winsize size{};
+        size.ws_col = (unsigned short)columns;
+        size.ws_row = (unsigned short)rows;
+        return size;
     }
 
     int master_ = -1;

@@ -21,13 +21,24 @@ int on_termprop(VTermProp prop, VTermValue* value, void* user) {
     return 1;
 }
 
+int on_cursor_move(VTermPos position, VTermPos, int, void* user) {
+    auto* screen = static_cast<VtermScreen*>(user);
+    if (screen->cursor_top < 0 || position.row < screen->cursor_top) screen->cursor_top = position.row;
+    if (position.row > screen->cursor_bottom) screen->cursor_bottom = position.row;
+    return 1;
+}
+
+void on_reply(const char* bytes, size_t length, void* user) {
+    static_cast<VtermScreen*>(user)->replies.append(bytes, length);
+}
+
 int on_osc(const char* command, size_t length, void* user) {
     static_cast<VtermScreen*>(user)->osc.emplace_back(command, length);
     return 1;
 }
 
 const VTermScreenCallbacks SCREEN_CALLBACKS = {
-    .damage = nullptr, .moverect = nullptr, .movecursor = nullptr, .settermprop = on_termprop,
+    .damage = nullptr, .moverect = nullptr, .movecursor = on_cursor_move, .settermprop = on_termprop,
     .bell = nullptr, .resize = nullptr, .sb_pushline = nullptr, .sb_popline = nullptr,
 };
 
@@ -47,6 +58,7 @@ int colour_index(const VTermColor& colour, bool foreground, uint32_t& rgb) {
 
 VtermScreen::VtermScreen(int rows, int columns) : vt_(vterm_new(rows, columns)) {
     vterm_set_utf8(vt_, 1);
+    vterm_output_set_callback(vt_, on_reply, this);
     VTermScreen* screen = vterm_obtain_screen(vt_);
     vterm_screen_set_callbacks(screen, &SCREEN_CALLBACKS, this);
     vterm_screen_set_unrecognised_fallbacks(screen, &FALLBACKS, this);
@@ -57,6 +69,14 @@ VtermScreen::VtermScreen(int rows, int columns) : vt_(vterm_new(rows, columns)) 
 VtermScreen::~VtermScreen() { vterm_free(vt_); }
 
 void VtermScreen::feed(std::string_view bytes) { vterm_input_write(vt_, bytes.data(), bytes.size()); }
+
+void VtermScreen::resize(int rows, int columns) { vterm_set_size(vt_, rows, columns); }
+
+void VtermScreen::forget_events() {
+    title_set = false;
+    osc.clear();
+    cursor_top = cursor_bottom = -1;
+}
 
 VtermScreen::Cell VtermScreen::cell(int row, int column) const {
     VTermScreenCell raw{};

@@ -1,7 +1,9 @@
 // A terminal emulator for tests (libvterm): bytes written to it build a
 // screen of cells that a test reads back, and it notes what a real terminal
 // would act on besides the cells: the title, OSC strings, the alternate
-// screen, mouse reporting, the cursor's visibility and position.
+// screen, mouse reporting, the cursor's visibility and position, the rows the
+// cursor went to, and the replies it would send back (to a cursor position
+// request).
 #pragma once
 
 #include <cstdint>
@@ -21,6 +23,11 @@ public:
     VtermScreen& operator=(const VtermScreen&) = delete;
 
     void feed(std::string_view bytes);
+    // The terminal changes size, as after a window resize.
+    void resize(int rows, int columns);
+    // Forgets the notes below that record events (the title, OSC strings,
+    // the rows the cursor went to), so that a test reads those of one step.
+    void forget_events();
 
     // The row's text, a wide character once, blank cells as spaces: its
     // first columns, or all.
@@ -49,6 +56,9 @@ public:
     bool alternate_screen = false;
     int mouse = 0;                      // VTERM_PROP_MOUSE's value: 0 off
     bool cursor_visible = true;
+    int cursor_top = -1;                // the rows the cursor moved to, -1 before a move
+    int cursor_bottom = -1;
+    std::string replies;                // what the terminal answered; the reader takes them
 
 private:
     VTerm* vt_;
