@@ -92,8 +92,13 @@ TEST(TerminalInput, DecodesKeysSequencesAndMouseReports) {
         {{"\x1bxy"}, "k:121"},
         {{"\x1b\xc3\xa9y"}, "k:121"},
         {{"\x1b\xc3", "\xa9y"}, "k:121"},
-        // Esc Esc: the first means nothing, the second starts the sequence.
+        // Esc Esc: the first means nothing, the second starts the sequence;
+        // but before a cursor position report (which no key sends), even one
+        // split across reads, the first is the Esc key.
         {{"\x1b\x1b[A"}, "k:-20/1"},
+        {{"\x1b\x1b[5;1Rx"}, "k:27 k:120"},
+        {{"\x1b\x1b[5", ";1R"}, "k:27"},
+        {{"\x1b\x1b[5;1;1Rx"}, "k:120"},
         // An Esc inside a sequence breaks it off and starts the next one.
         {{"\x1b[1;\x1b[B"}, "k:-21/1"},
         // OSC ends at BEL or ESC "\", DCS at ESC "\"; one still open at the
@@ -116,6 +121,9 @@ TEST(TerminalInput, CursorReportsPlaceTheAreaForTheMouse) {
     int32_t first_row = 0;
     EXPECT_EQ(parse_reads({"\x1b[12;40R\x1b[<0;3;14M"}, &first_row), "down@2,2");
     EXPECT_EQ(first_row, 11);
+    // Behind an Esc typed just before it, the report still places the area.
+    EXPECT_EQ(parse_reads({"\x1b\x1b[3;1R\x1b[<0;3;4M"}, &first_row), "k:27 down@2,1");
+    EXPECT_EQ(first_row, 2);
 }
 
 TEST(TerminalInput, GarbageThatNeverEndsIsNotHeldForEver) {

@@ -147,6 +147,10 @@ TEST(TerminalScreen, InlineAreaErasedAndLeft) {
     screen.caret_row = 0;
     screen.frame_text(true);
     EXPECT_EQ(std::string(screen.leave_text()), "\x1b[2B\r\n");
+    // The window gone, its buffer empty: still below the frame's last row.
+    screen.resize(0, 0);
+    EXPECT_EQ(std::string(screen.frame_text(true)), "");
+    EXPECT_EQ(std::string(screen.leave_text()), "\x1b[2B\r\n");
 }
 
 TEST(TerminalScreen, BufferCutToTheTerminalAndAreaKeptOnIt) {

@@ -59,6 +59,10 @@ bool csi_key(const ti::Csi& csi, InputEvent& event) {
     return true;
 }
 
+// CSI row ";" column "R", the terminal's answer to a cursor position
+// request.
+bool position_report(const ti::Csi& csi) { return csi.final == 'R' && csi.count == 2; }
+
 // SGR mouse reports: CSI "<" b ";" column ";" row, "M" pressed, "m" released.
 class MouseReport {
 public:
@@ -143,13 +147,24 @@ private:
             return {1};
         }
         switch (bytes[1]) {
-        case ESC: return {1};  // the first Esc means nothing: the second starts afresh
+        case ESC: return escape_pair(bytes);
         case '[': return csi(bytes);
         case 'P': return skip_string(bytes, false);
         case ']': return skip_string(bytes, true);
         case 'O': return ss3(bytes);
         default: return alt_chord(bytes);
         }
+    }
+
+    // Esc Esc: the first is Alt held and means nothing, the second starts
+    // afresh; but no key sends a cursor position report, so an Esc before
+    // one was typed as itself just before the terminal answered.
+    Step escape_pair(std::span<const uint8_t> bytes) {
+        if (bytes.size() < 3 || bytes[2] != '[') return {1};
+        ti::Csi next = ti::scan_csi(bytes.subspan(1), ti::CsiGrammar::lenient);
+        if (next.scan == ti::Scan::incomplete) return WAIT;
+        if (next.scan == ti::Scan::complete && position_report(next)) events_.push_back(key_event(ESC));
+        return {1};
     }
 
     // Esc and one character: Alt held with a key, which gives nothing.
@@ -186,11 +201,9 @@ private:
         if (csi.final == 'M' || csi.final == 'm') {
             if (csi.count == 3 && MouseReport(csi, area_first_row_).decode(button_pressed_, event))
                 events_.push_back(event);
-        } else if (csi.final == 'R') {
-            if (csi.count == 2) {
-                area_first_row_ = std::max(0, csi.parameters[0] - 1);
-                ++position_reports_;
-            }
+        } else if (position_report(csi)) {
+            area_first_row_ = std::max(0, csi.parameters[0] - 1);
+            ++position_reports_;
         } else if (csi_key(csi, event)) {
             events_.push_back(event);
         }

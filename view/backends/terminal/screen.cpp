@@ -245,6 +245,7 @@ std::string_view Screen::frame_text(bool caret_shown) {
         text_ += "\x1b[0J";
     }
     append_rows();
+    frame_rows_ = height_;
     append_caret(caret_shown);
     return text_;
 }
@@ -260,11 +261,13 @@ std::string_view Screen::erase_text() {
     return text_;
 }
 
-// From the cursor's row to the area's last row, then onto a new line.
+// From the cursor's row to the last frame's last row, then onto a new line.
+// The buffer is no guide: the window's destruction empties it before the
+// terminal is given back.
 std::string_view Screen::leave_text() {
     text_.clear();
     if (!frame_drawn) return text_;
-    append_move(height_ - 1 - cursor_rows_, 'B');
+    append_move(frame_rows_ - 1 - cursor_rows_, 'B');
     text_ += "\r\n";
     return text_;
 }

@@ -115,8 +115,10 @@ public:
     // frame is drawn.
     std::string_view erase_text();
 
-    // What moves the cursor below the inline area when the window goes, so
-    // that the console goes on below it; empty when no frame is drawn.
+    // What moves the cursor below the last frame's rows when the window goes,
+    // so that the console goes on below it, whatever row the caret left the
+    // cursor on and whatever the buffer holds now; empty when no frame is
+    // drawn.
     std::string_view leave_text();
 
     // How many rows the cursor stands below the area's first row.
@@ -133,6 +135,7 @@ private:
     int32_t terminal_columns_ = 80;
     int32_t terminal_rows_ = 24;
     int32_t cursor_rows_ = 0;  // rows below the area's first row after the last frame
+    int32_t frame_rows_ = 0;   // rows of the last frame written
     std::string text_;         // the frame being built
 };
 
