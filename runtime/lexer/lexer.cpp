@@ -218,11 +218,14 @@ uint32_t scan_token(State* st, bool prescan) {
     st->token_type = state_type[state];
 
     if (kind == K_WORD && (flags & F_UTF8)) {
-        start = skip_unicode_blanks(st, start, p);
-        if (start == p) {  // only blanks
-            st->position = p;
+        // Leading blanks are space: the token proper starts after them, and
+        // is scanned again from there, since its first character decides
+        // its kind (a digit after the blank begins a number, not a word).
+        const uint8_t* after_blanks = skip_unicode_blanks(st, start, p);
+        if (after_blanks != start) {
+            st->position = after_blanks;
             st->token_type = 0;
-            return p >= end ? K_END : K_COMMENT;
+            return after_blanks >= end ? K_END : K_COMMENT;
         }
     }
     if (traced(st, LEX_PRESCAN) && !prescan_accepted(st, kind, start, p)) return skip_token(st, kind, start, p);

@@ -54,6 +54,7 @@ TEST(Lexer, CharsWordsAndPaths) {
         {"/ /: '/ :/ //", "[/ /: '/ :/ //]"},
         {"\u00e9t\u00e9 ~x?!", "[\u00e9t\u00e9 ~x?!]"},
         {"a\u00a0b\u3000c", "[a b c]"},
+        {"\u20088 \u3000\"s\" \u2008\u2008x a\u2008b", "[8 \"s\" x a b]"},
         {"a/b/c 'a/b :a/b a/b: a/1/x", "[a/b/c 'a/b :a/b a/b: a/1/x]"},
         {"a/(b c)/d a/\"s\"/#i", "[a/(b c)/d a/\"s\"/#i]"},
         {"[a [b (c)]] ()", "[[a [b (c)]] ()]"},
