@@ -414,6 +414,18 @@ TEST_F(TerminalKeys, ClosingTheWindowDuringKeyStopsTheField) {
     EXPECT_EQ(text_of_face("f"), U"ab");
 }
 
+// A focused field removed by an actor: the window itself takes the focus,
+// so that keys (Escape among them) still reach the view.
+TEST_F(TerminalKeys, TheWindowTakesTheFocusItsRemovedWidgetHad) {
+    destroy("f");
+    EXPECT_EQ(find_widget(window)->window->focused, window);
+    EXPECT_TRUE(find_widget(window)->flags & WIDGET_FOCUSED);
+    heard_events.clear();
+    type_keys({key_of('x')});
+    expect_all_alive();
+    EXPECT_EQ(heard_by(window), (std::vector<uint32_t>{EVENT_KEY_DOWN, EVENT_KEY}));
+}
+
 TEST_F(TerminalKeys, FieldEditing) {
     struct Case {
         const char* name;

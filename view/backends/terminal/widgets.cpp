@@ -289,8 +289,10 @@ void destroy_widget(const Cell* face) {
     unlink_from(face, Facet::FONT);
     unlink_from(face, Facet::PARA);
     widget = find_widget(id);
+    // The window itself takes the focus its widget loses, so that keys
+    // still reach the window (Escape closes it, Tab moves on).
     if (Widget* window = window_of(*widget); window && window != widget && window->window->focused == id)
-        window->window->focused = 0;
+        give_focus(*window->window, *window);
     bool window = widget->window != nullptr;
     if (window) leave_window_list(id);
     free_widget(*widget);
